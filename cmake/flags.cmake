@@ -1,0 +1,15 @@
+# Warnings are errors on every compiler the project builds with.
+add_compile_options(-Wall -Wextra -Werror)
+
+# What the driver image may contain: no exceptions, no RTTI, no guarded
+# statics (no static constructors at all), nothing from the C++ runtime.
+add_library(dimmio_kernel_flags INTERFACE)
+target_compile_options(dimmio_kernel_flags INTERFACE
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
+
+# Sanitizers for a whole build tree: DIMMIO_SANITIZE=address,undefined or thread.
+set(DIMMIO_SANITIZE "" CACHE STRING "Sanitizers for the whole build tree")
+if(DIMMIO_SANITIZE)
+  add_compile_options(-fsanitize=${DIMMIO_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${DIMMIO_SANITIZE})
+endif()

@@ -1,0 +1,60 @@
+// The operation status record: how a failure below the request layer travels
+// back to user mode inside the output buffer. 76 bytes of little-endian
+// 32-bit words; the operation half and the hardware half are written
+// independently, each as a unit (code, count, that many detail words).
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+struct OpStatus {
+  uint32_t Header;          // 1 after InitOpStatus; nothing else writes it
+  uint32_t Code;            // operation error code, 0 = none
+  uint32_t DetailCount;     // Detail words written with Code: 0, 1 or 2
+  uint32_t Detail[6];
+  uint32_t HwCode;          // controller transaction error (17, 18, 19), 0 = none
+  uint32_t HwDetailCount;   // 1 whenever HwCode is set
+  uint32_t HwDetail[8];     // word 0: the back-end's status value
+};
+
+static_assert(sizeof(OpStatus) == 76);
+static_assert(offsetof(OpStatus, Header) == 0);
+static_assert(offsetof(OpStatus, Code) == 4);
+static_assert(offsetof(OpStatus, DetailCount) == 8);
+static_assert(offsetof(OpStatus, Detail) == 12);
+static_assert(offsetof(OpStatus, HwCode) == 36);
+static_assert(offsetof(OpStatus, HwDetailCount) == 40);
+static_assert(offsetof(OpStatus, HwDetail) == 44);
+
+// The one table of error codes. Gaps (1-13, 16, 28-32) are never set.
+namespace OpError {
+constexpr uint32_t None = 0;
+constexpr uint32_t SpdBlockRead = 14;           // a transfer of a block read failed
+constexpr uint32_t NoChipsetInfo = 15;          // discovery got no ChipsetInfo record
+constexpr uint32_t ReadByteFailed = 17;         // hardware half: read-byte transaction
+constexpr uint32_t ReadWordFailed = 18;         // hardware half: read-word transaction
+constexpr uint32_t WriteByteFailed = 19;        // hardware half: write-byte transaction
+constexpr uint32_t ControllerAlloc = 20;        // detail: the size asked for
+constexpr uint32_t ControllerUnavailable = 21;  // nothing was sent on the bus
+constexpr uint32_t ProbeFirstRead = 22;
+constexpr uint32_t ProbeWrite = 23;
+constexpr uint32_t ProbeReadBack = 24;
+constexpr uint32_t ProbeRestore = 25;
+constexpr uint32_t ProbeReadAfterRestore = 26;
+constexpr uint32_t ProbeMismatch = 27;
+constexpr uint32_t SmbiosScanMap = 33;          // detail: 0xF0000, 0x10000
+constexpr uint32_t SmbiosTableMap = 34;         // detail: table address, length
+constexpr uint32_t SmbiosTableLength = 35;      // detail: table length
+constexpr uint32_t SmbiosNoEntryPoint = 36;
+}  // namespace OpError
+
+// Header = 1, both codes and counts 0; the detail words are left as they are.
+void InitOpStatus(OpStatus* status);
+
+// Writes the operation half: code, count and the first `detailCount` of the
+// two detail values.
+void SetOpFailure(OpStatus* status, uint32_t code, uint32_t detailCount = 0,
+                  uint32_t detail0 = 0, uint32_t detail1 = 0);
+
+// Writes the hardware half: code, count 1 and the back-end's status value.
+void SetHwFailure(OpStatus* status, uint32_t hwCode, uint32_t hwStatus);

@@ -1,0 +1,40 @@
+#include "sim/boards/boards.h"
+
+namespace sim::boards {
+
+// An Intel 865PE desktop with an 82801EB (ICH5) south bridge: the SMBus host
+// at 0:31.3 decodes I/O 0x0400-0x041F (SMB_BASE, configuration dword 0x20).
+Board Ich5() {
+  Board b;
+  b.name = "ich5";
+  b.description = "Intel 865PE + 82801EB ICH5, SMBus 8086:24D3 at 0:31.3";
+  b.pci = {
+      {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = 0x2570,
+       .revision = 0x02, .classCode = 0x060000, .name = "host bridge"},
+      {.bus = 0, .device = 1, .function = 0, .vendorId = 0x8086, .deviceId = 0x2571,
+       .revision = 0x02, .classCode = 0x060400, .name = "AGP bridge"},
+      // USB controllers: a multi-function device with holes at functions 2-6.
+      {.bus = 0, .device = 29, .function = 0, .vendorId = 0x8086, .deviceId = 0x24D2,
+       .revision = 0x02, .classCode = 0x0C0300, .multiFunction = true, .name = "USB UHCI #1"},
+      {.bus = 0, .device = 29, .function = 1, .vendorId = 0x8086, .deviceId = 0x24D4,
+       .revision = 0x02, .classCode = 0x0C0300, .name = "USB UHCI #2"},
+      {.bus = 0, .device = 29, .function = 7, .vendorId = 0x8086, .deviceId = 0x24DD,
+       .revision = 0x02, .classCode = 0x0C0320, .name = "USB EHCI"},
+      {.bus = 0, .device = 30, .function = 0, .vendorId = 0x8086, .deviceId = 0x244E,
+       .revision = 0xC2, .classCode = 0x060400, .name = "hub-to-PCI bridge"},
+      {.bus = 0, .device = 31, .function = 0, .vendorId = 0x8086, .deviceId = 0x24D0,
+       .revision = 0x02, .classCode = 0x060100, .multiFunction = true, .name = "LPC bridge"},
+      {.bus = 0, .device = 31, .function = 1, .vendorId = 0x8086, .deviceId = 0x24DB,
+       .revision = 0x02, .classCode = 0x01018A, .name = "IDE controller"},
+      {.bus = 0, .device = 31, .function = 3, .vendorId = 0x8086, .deviceId = 0x24D3,
+       .revision = 0x02, .classCode = 0x0C0500,
+       .dwords = {{0x20, 0x00000401}, {0x40, 0x00000001}}, .name = "SMBus controller"},
+      {.bus = 0, .device = 31, .function = 5, .vendorId = 0x8086, .deviceId = 0x24D5,
+       .revision = 0x02, .classCode = 0x040100, .name = "AC'97 audio"},
+      {.bus = 1, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x0322,
+       .revision = 0xA1, .classCode = 0x030000, .name = "AGP graphics"},
+  };
+  return b;
+}
+
+}  // namespace sim::boards

@@ -1,0 +1,32 @@
+#include "sim/boards/boards.h"
+
+namespace sim::boards {
+
+// An Intel 440BX board with a PIIX4E: the SMBus host lives in the
+// power-management function 0:7.3 and decodes I/O from the base in
+// configuration dword 0x90 (here 0x5000).
+Board Piix4() {
+  Board b;
+  b.name = "piix4";
+  b.description = "Intel 440BX + PIIX4E, SMBus in 8086:7113 at 0:7.3";
+  b.pci = {
+      {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = 0x7190,
+       .revision = 0x03, .classCode = 0x060000, .name = "host bridge"},
+      {.bus = 0, .device = 1, .function = 0, .vendorId = 0x8086, .deviceId = 0x7191,
+       .revision = 0x03, .classCode = 0x060400, .name = "AGP bridge"},
+      {.bus = 0, .device = 7, .function = 0, .vendorId = 0x8086, .deviceId = 0x7110,
+       .revision = 0x02, .classCode = 0x060100, .multiFunction = true, .name = "ISA bridge"},
+      {.bus = 0, .device = 7, .function = 1, .vendorId = 0x8086, .deviceId = 0x7111,
+       .revision = 0x01, .classCode = 0x010180, .name = "IDE controller"},
+      {.bus = 0, .device = 7, .function = 2, .vendorId = 0x8086, .deviceId = 0x7112,
+       .revision = 0x01, .classCode = 0x0C0300, .name = "USB controller"},
+      {.bus = 0, .device = 7, .function = 3, .vendorId = 0x8086, .deviceId = 0x7113,
+       .revision = 0x02, .classCode = 0x068000,
+       .dwords = {{0x90, 0x00005001}, {0xD0, 0x00000001}}, .name = "power management"},
+      {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5246,
+       .revision = 0x00, .classCode = 0x030000, .name = "AGP graphics"},
+  };
+  return b;
+}
+
+}  // namespace sim::boards

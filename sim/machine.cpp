@@ -1,0 +1,400 @@
+#include "sim/machine.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+namespace sim {
+
+uint16_t PortDevice::Read16(uint16_t port) {
+  const uint8_t low = Read8(port);
+  const uint8_t high = Read8(static_cast<uint16_t>(port + 1));
+  return static_cast<uint16_t>(low | (high << 8));
+}
+
+void PortDevice::Write16(uint16_t port, uint16_t value) {
+  Write8(port, static_cast<uint8_t>(value & 0xFF));
+  Write8(static_cast<uint16_t>(port + 1), static_cast<uint8_t>(value >> 8));
+}
+
+void PciFunction::SetByte(uint8_t offset, uint8_t value) {
+  const unsigned shift = 8u * (offset & 3u);
+  uint32_t& dword = regs[offset / 4];
+  dword = (dword & ~(0xFFu << shift)) | (static_cast<uint32_t>(value) << shift);
+}
+
+void PciFunction::SetWord(uint8_t offset, uint16_t value) {
+  SetByte(offset, static_cast<uint8_t>(value & 0xFF));
+  SetByte(static_cast<uint8_t>(offset + 1), static_cast<uint8_t>(value >> 8));
+}
+
+namespace {
+uint32_t PciKey(uint32_t bus, uint32_t slot) { return (bus << 8) | (slot & 0xFF); }
+uint32_t ConfigWhere(uint32_t bus, uint32_t slot, uint32_t offset) {
+  return (bus << 16) | ((slot & 0xFF) << 8) | (offset & 0xFF);
+}
+}  // namespace
+
+Machine::Machine() = default;
+Machine::~Machine() = default;
+
+// ---------------------------------------------------------------- PCI
+
+PciFunction& Machine::AddPciFunction(uint8_t bus, uint8_t device, uint8_t function,
+                                     uint16_t vendorId, uint16_t deviceId, uint8_t revision,
+                                     uint32_t classCode, bool multiFunction) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  const uint32_t slot = ((function & 7u) << 5) | (device & 31u);
+  PciFunction& f = pci_[PciKey(bus, slot)];
+  f = PciFunction{};
+  f.bus = bus;
+  f.device = device;
+  f.function = function;
+  f.SetDword(0x00, static_cast<uint32_t>(vendorId) | (static_cast<uint32_t>(deviceId) << 16));
+  f.SetDword(0x08, (classCode << 8) | revision);
+  f.SetByte(0x0E, multiFunction ? 0x80 : 0x00);
+  f.writeMask.fill(0xFFFFFFFFu);
+  f.writeMask[0x00 / 4] = 0;  // identifiers
+  f.writeMask[0x08 / 4] = 0;  // class code and revision
+  f.writeMask[0x0C / 4] = 0xFF00FFFFu;  // header type is read-only
+  return f;
+}
+
+PciFunction* Machine::FindPciFunction(uint8_t bus, uint8_t device, uint8_t function) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  auto it = pci_.find(PciKey(bus, ((function & 7u) << 5) | (device & 31u)));
+  return it == pci_.end() ? nullptr : &it->second;
+}
+
+uint32_t Machine::GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
+                             uint32_t length) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++configReads_;
+  auto it = bus <= 0xFF && slot <= 0xFF ? pci_.find(PciKey(bus, slot)) : pci_.end();
+  if (it == pci_.end() || offset >= 256) {
+    Record(Access::ConfigRead, ConfigWhere(bus, slot, offset), 0xFFFFFFFFu);
+    return 0;
+  }
+  const uint32_t n = std::min<uint32_t>(length, 256 - offset);
+  uint8_t bytes[256];
+  std::memcpy(bytes, it->second.regs.data(), 256);
+  std::memcpy(buffer, bytes + offset, n);
+  uint32_t traced = 0;
+  std::memcpy(&traced, bytes + offset, std::min<uint32_t>(n, 4));
+  Record(Access::ConfigRead, ConfigWhere(bus, slot, offset), traced);
+  return n;
+}
+
+uint32_t Machine::SetPciData(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset,
+                             uint32_t length) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++configWrites_;
+  uint32_t traced = 0;
+  std::memcpy(&traced, buffer, std::min<uint32_t>(length, 4));
+  Record(Access::ConfigWrite, ConfigWhere(bus, slot, offset), traced);
+  auto it = bus <= 0xFF && slot <= 0xFF ? pci_.find(PciKey(bus, slot)) : pci_.end();
+  if (it == pci_.end() || offset >= 256) return 0;
+  PciFunction& f = it->second;
+  const uint32_t n = std::min<uint32_t>(length, 256 - offset);
+  const auto* in = static_cast<const uint8_t*>(buffer);
+  for (uint32_t i = 0; i < n; ++i) {
+    const uint32_t at = offset + i;
+    const unsigned shift = 8u * (at & 3u);
+    const uint32_t mask = f.writeMask[at / 4] & (0xFFu << shift);
+    uint32_t& dword = f.regs[at / 4];
+    dword = (dword & ~mask) | ((static_cast<uint32_t>(in[i]) << shift) & mask);
+  }
+  if (f.onWrite) {
+    for (uint32_t at = offset & ~3u; at < offset + n; at += 4) {
+      f.onWrite(f, static_cast<uint8_t>(at), f.regs[at / 4]);
+    }
+  }
+  return n;
+}
+
+uint64_t Machine::ConfigReads() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return configReads_;
+}
+
+uint64_t Machine::ConfigWrites() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return configWrites_;
+}
+
+// ---------------------------------------------------------------- ports
+
+void Machine::ClaimPorts(uint16_t first, uint16_t count, PortDevice& device) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  for (const PortClaim& claim : ports_) {
+    const uint32_t aEnd = static_cast<uint32_t>(first) + count;
+    const uint32_t bEnd = static_cast<uint32_t>(claim.first) + claim.count;
+    if (first < bEnd && claim.first < aEnd) {
+      throw std::logic_error("port range claimed twice");
+    }
+  }
+  ports_.push_back({first, count, &device});
+}
+
+PortDevice* Machine::DeviceFor(uint16_t port) const {
+  for (const PortClaim& claim : ports_) {
+    if (port >= claim.first && port - claim.first < claim.count) return claim.device;
+  }
+  return nullptr;
+}
+
+uint8_t Machine::In8(uint16_t port) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++portAccesses_;
+  PortDevice* device = DeviceFor(port);
+  const uint8_t value = device ? device->Read8(port) : 0xFF;
+  Record(Access::In8, port, value);
+  return value;
+}
+
+uint16_t Machine::In16(uint16_t port) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++portAccesses_;
+  PortDevice* device = DeviceFor(port);
+  const uint16_t value = device ? device->Read16(port) : 0xFFFF;
+  Record(Access::In16, port, value);
+  return value;
+}
+
+void Machine::Out8(uint16_t port, uint8_t value) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++portAccesses_;
+  Record(Access::Out8, port, value);
+  if (PortDevice* device = DeviceFor(port)) device->Write8(port, value);
+}
+
+void Machine::Out16(uint16_t port, uint16_t value) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++portAccesses_;
+  Record(Access::Out16, port, value);
+  if (PortDevice* device = DeviceFor(port)) device->Write16(port, value);
+}
+
+uint64_t Machine::PortAccesses() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return portAccesses_;
+}
+
+// ---------------------------------------------------------------- memory
+
+void Machine::AddMemory(uint32_t base, std::vector<uint8_t> bytes) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  memory_.push_back({base, std::move(bytes)});
+}
+
+void Machine::WriteMemory(uint32_t base, const std::vector<uint8_t>& bytes) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  for (Region& region : memory_) {
+    if (base >= region.base &&
+        static_cast<uint64_t>(base) + bytes.size() <= region.base + region.bytes.size()) {
+      std::copy(bytes.begin(), bytes.end(), region.bytes.begin() + (base - region.base));
+      return;
+    }
+  }
+  memory_.push_back({base, bytes});
+}
+
+void Machine::FailMapAt(uint64_t address, int times) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  mapFailures_[address] = times;
+}
+
+void* Machine::Map(uint64_t address, uint32_t length) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  mapRequests_.push_back(address);
+  auto failure = mapFailures_.find(address);
+  if (failure != mapFailures_.end() && failure->second != 0) {
+    if (failure->second > 0) --failure->second;
+    return nullptr;
+  }
+  if (length == 0) return nullptr;
+  // The mapping is a private copy of the bytes; the driver only reads what it
+  // maps, and the copy lets the leak check see every mapping that stays open.
+  Mapping mapping{address, length, std::make_unique<uint8_t[]>(length)};
+  std::memset(mapping.bytes.get(), 0xFF, length);
+  for (const Region& region : memory_) {
+    const uint64_t lo = std::max<uint64_t>(address, region.base);
+    const uint64_t hi = std::min<uint64_t>(address + length, region.base + region.bytes.size());
+    for (uint64_t a = lo; a < hi; ++a) {
+      mapping.bytes[a - address] = region.bytes[a - region.base];
+    }
+  }
+  void* pointer = mapping.bytes.get();
+  mappings_.emplace(pointer, std::move(mapping));
+  return pointer;
+}
+
+void Machine::Unmap(void* mapping, uint32_t length) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  auto it = mappings_.find(mapping);
+  if (it == mappings_.end()) throw std::logic_error("unmap of a pointer that is not mapped");
+  if (it->second.length != length) throw std::logic_error("unmap with another length");
+  mappings_.erase(it);
+}
+
+std::vector<uint64_t> Machine::MapRequests() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return mapRequests_;
+}
+
+size_t Machine::OpenMappings() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return mappings_.size();
+}
+
+// ---------------------------------------------------------------- pool
+
+void* Machine::Alloc(uint32_t size, uint32_t tag, PoolType type) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++allocationCount_;
+  if (failAllocationIn_ > 0 && (!failAllocationType_ || *failAllocationType_ == type)) {
+    if (--failAllocationIn_ == 0) {
+      failAllocationType_.reset();
+      return nullptr;
+    }
+  }
+  // Pool memory is not cleared; fill it with a pattern so that code relying
+  // on zeroed memory shows up.
+  void* pointer = ::operator new(size == 0 ? 1 : size);
+  std::memset(pointer, 0xA5, size);
+  allocations_[pointer] = Allocation{size, tag, type};
+  return pointer;
+}
+
+void Machine::Free(void* pointer) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  auto it = allocations_.find(pointer);
+  if (it == allocations_.end()) throw std::logic_error("free of a pointer not from the pool");
+  allocations_.erase(it);
+  ::operator delete(pointer);
+}
+
+void Machine::FailAllocation(int nth, std::optional<PoolType> type) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  failAllocationIn_ = nth;
+  failAllocationType_ = type;
+}
+
+std::vector<Allocation> Machine::Outstanding() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  std::vector<Allocation> out;
+  for (const auto& [pointer, allocation] : allocations_) out.push_back(allocation);
+  return out;
+}
+
+std::string Machine::LeakReport() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  std::ostringstream out;
+  for (const auto& [pointer, a] : allocations_) {
+    char tag[5] = {static_cast<char>(a.tag & 0xFF), static_cast<char>((a.tag >> 8) & 0xFF),
+                   static_cast<char>((a.tag >> 16) & 0xFF), static_cast<char>(a.tag >> 24), 0};
+    out << "leak: " << a.size << " bytes, tag '" << tag << "', "
+        << (a.type == PoolType::Paged ? "paged" : "non-paged") << " pool\n";
+  }
+  for (const auto& [pointer, m] : mappings_) {
+    out << "open mapping: physical 0x" << std::hex << m.address << std::dec << ", " << m.length
+        << " bytes\n";
+  }
+  return out.str();
+}
+
+uint64_t Machine::AllocationCount() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return allocationCount_;
+}
+
+// ---------------------------------------------------------------- clock
+
+void Machine::Delay(int32_t milliseconds) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  ++delayCalls_;
+  if (milliseconds > 0) nowMs_ += static_cast<uint64_t>(milliseconds);
+}
+
+uint64_t Machine::NowMs() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return nowMs_;
+}
+
+uint64_t Machine::DelayCalls() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return delayCalls_;
+}
+
+// ---------------------------------------------------------------- debug output
+
+void Machine::DebugPrint(const char* format, va_list args) {
+  char line[1024];
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(line, sizeof line, format, copy);
+  va_end(copy);
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (n >= 0) debug_.append(line, std::min<size_t>(static_cast<size_t>(n), sizeof line - 1));
+}
+
+std::string Machine::DebugOutput() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return debug_;
+}
+
+std::vector<std::string> Machine::DebugLines() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  std::vector<std::string> lines;
+  std::string current;
+  for (char c : debug_) {
+    if (c == '\n') {
+      lines.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) lines.push_back(current);
+  return lines;
+}
+
+void Machine::ClearDebugOutput() {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  debug_.clear();
+}
+
+// ---------------------------------------------------------------- trace
+
+void Machine::SetTracing(bool on) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  tracing_ = on;
+}
+
+std::vector<TraceEntry> Machine::Trace() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return trace_;
+}
+
+void Machine::ClearTrace() {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  trace_.clear();
+}
+
+void Machine::Record(Access kind, uint32_t where, uint32_t value) {
+  if (tracing_) trace_.push_back({kind, where, value, nowMs_});
+}
+
+// ---------------------------------------------------------------- attachment
+
+namespace {
+std::atomic<Machine*> g_attached{nullptr};
+}
+
+void Attach(Machine* machine) { g_attached.store(machine); }
+Machine* Attached() { return g_attached.load(); }
+
+}  // namespace sim

@@ -1,0 +1,210 @@
+// The simulated machine the host binding routes every hardware primitive to:
+// PCI configuration space per function, an I/O port space in which device
+// models claim ranges, physical memory regions, a pool with accounting, a
+// virtual millisecond clock, the debug-print capture and an access trace.
+//
+// All of it is guarded by one lock, so the driver's worker thread and caller
+// threads may use the machine at the same time.
+#pragma once
+
+#include <stdint.h>
+
+#include <array>
+#include <cstdarg>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class Machine;
+
+// A device model that claims a range of I/O ports. Accesses outside any claim
+// read all ones and are otherwise ignored.
+class PortDevice {
+ public:
+  virtual ~PortDevice() = default;
+  virtual uint8_t Read8(uint16_t port) = 0;
+  virtual void Write8(uint16_t port, uint8_t value) = 0;
+  // 16-bit accesses default to two byte accesses, low port first.
+  virtual uint16_t Read16(uint16_t port);
+  virtual void Write16(uint16_t port, uint16_t value);
+};
+
+// One PCI function's 256 bytes of configuration space.
+struct PciFunction {
+  uint8_t bus = 0, device = 0, function = 0;
+  std::array<uint32_t, 64> regs{};
+  // Bits of each dword that configuration writes may change.
+  std::array<uint32_t, 64> writeMask{};
+  // Called after a write has been stored (offset is the dword's offset).
+  std::function<void(PciFunction&, uint8_t offset, uint32_t value)> onWrite;
+
+  uint32_t Dword(uint8_t offset) const { return regs[offset / 4]; }
+  void SetDword(uint8_t offset, uint32_t value) { regs[offset / 4] = value; }
+  void SetByte(uint8_t offset, uint8_t value);
+  void SetWord(uint8_t offset, uint16_t value);
+};
+
+enum class PoolType { Paged, NonPaged };
+
+struct Allocation {
+  uint32_t size;
+  uint32_t tag;
+  PoolType type;
+};
+
+enum class Access { ConfigRead, ConfigWrite, In8, In16, Out8, Out16 };
+
+struct TraceEntry {
+  Access kind;
+  uint32_t where;  // port, or (bus << 16 | slot << 8 | offset) for configuration
+  uint32_t value;
+  uint64_t timeMs;
+  bool operator==(const TraceEntry&) const = default;
+};
+
+class Machine {
+ public:
+  Machine();
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // ---- PCI configuration space
+  PciFunction& AddPciFunction(uint8_t bus, uint8_t device, uint8_t function, uint16_t vendorId,
+                              uint16_t deviceId, uint8_t revision = 0, uint32_t classCode = 0,
+                              bool multiFunction = false);
+  PciFunction* FindPciFunction(uint8_t bus, uint8_t device, uint8_t function);
+  // Platform-side access as the kernel's bus-data calls see it: returns the
+  // number of bytes delivered (0 where no function answers).
+  uint32_t GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
+                      uint32_t length);
+  uint32_t SetPciData(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset,
+                      uint32_t length);
+  uint64_t ConfigReads() const;
+  uint64_t ConfigWrites() const;
+
+  // ---- I/O ports
+  void ClaimPorts(uint16_t first, uint16_t count, PortDevice& device);
+  uint8_t In8(uint16_t port);
+  uint16_t In16(uint16_t port);
+  void Out8(uint16_t port, uint8_t value);
+  void Out16(uint16_t port, uint16_t value);
+  uint64_t PortAccesses() const;
+
+  // ---- Physical memory
+  void AddMemory(uint32_t base, std::vector<uint8_t> bytes);
+  // Writes into an existing region (or makes one).
+  void WriteMemory(uint32_t base, const std::vector<uint8_t>& bytes);
+  // A map whose start address equals `address` fails `times` times (-1: always).
+  void FailMapAt(uint64_t address, int times = -1);
+  // Mapping as the platform sees it: a 64-bit physical address. Memory that
+  // no region covers reads 0xFF, as an empty bus does.
+  void* Map(uint64_t address, uint32_t length);
+  void Unmap(void* mapping, uint32_t length);
+  std::vector<uint64_t> MapRequests() const;
+  size_t OpenMappings() const;
+
+  // ---- Pool
+  void* Alloc(uint32_t size, uint32_t tag, PoolType type);
+  void Free(void* pointer);
+  // The nth allocation from now (1 = the next one) fails; of `type` only, if given.
+  void FailAllocation(int nth, std::optional<PoolType> type = std::nullopt);
+  std::vector<Allocation> Outstanding() const;
+  std::string LeakReport() const;  // empty when nothing is outstanding
+  uint64_t AllocationCount() const;
+
+  // ---- Virtual clock
+  void Delay(int32_t milliseconds);
+  uint64_t NowMs() const;
+  uint64_t DelayCalls() const;
+
+  // ---- Debug output, formatted as the platform's printf formats it
+  void DebugPrint(const char* format, va_list args);
+  std::string DebugOutput() const;
+  std::vector<std::string> DebugLines() const;
+  void ClearDebugOutput();
+
+  // ---- Access trace (off by default)
+  void SetTracing(bool on);
+  std::vector<TraceEntry> Trace() const;
+  void ClearTrace();
+
+  // Device models and anything else the machine should keep alive.
+  template <typename T, typename... Args>
+  T& Make(Args&&... args) {
+    auto owned = std::make_unique<T>(std::forward<Args>(args)...);
+    T& ref = *owned;
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    owned_.push_back(std::unique_ptr<void, void (*)(void*)>(
+        owned.release(), [](void* p) { delete static_cast<T*>(p); }));
+    return ref;
+  }
+
+  // The machine's lock, for device models that keep state of their own and
+  // are reached other than through the machine.
+  std::recursive_mutex& Lock() const { return lock_; }
+
+ private:
+  struct PortClaim {
+    uint16_t first;
+    uint16_t count;
+    PortDevice* device;
+  };
+  struct Region {
+    uint32_t base;
+    std::vector<uint8_t> bytes;
+  };
+  struct Mapping {
+    uint64_t address;
+    uint32_t length;
+    std::unique_ptr<uint8_t[]> bytes;
+  };
+
+  PortDevice* DeviceFor(uint16_t port) const;
+  void Record(Access kind, uint32_t where, uint32_t value);
+
+  mutable std::recursive_mutex lock_;
+  std::map<uint32_t, PciFunction> pci_;  // key: bus << 8 | slot
+  std::vector<PortClaim> ports_;
+  std::vector<Region> memory_;
+  std::map<uint64_t, int> mapFailures_;
+  std::vector<uint64_t> mapRequests_;
+  std::map<void*, Mapping> mappings_;
+  std::map<void*, Allocation> allocations_;
+  int failAllocationIn_ = 0;
+  std::optional<PoolType> failAllocationType_;
+  uint64_t allocationCount_ = 0;
+  uint64_t nowMs_ = 0;
+  uint64_t delayCalls_ = 0;
+  uint64_t configReads_ = 0;
+  uint64_t configWrites_ = 0;
+  uint64_t portAccesses_ = 0;
+  std::string debug_;
+  bool tracing_ = false;
+  std::vector<TraceEntry> trace_;
+  std::vector<std::unique_ptr<void, void (*)(void*)>> owned_;
+};
+
+// The machine the host binding's primitives reach. One at a time per process.
+void Attach(Machine* machine);
+Machine* Attached();
+
+// Attaches a machine for the lifetime of a scope.
+class AttachScope {
+ public:
+  explicit AttachScope(Machine& machine) : previous_(Attached()) { Attach(&machine); }
+  ~AttachScope() { Attach(previous_); }
+  AttachScope(const AttachScope&) = delete;
+  AttachScope& operator=(const AttachScope&) = delete;
+
+ private:
+  Machine* previous_;
+};
+
+}  // namespace sim

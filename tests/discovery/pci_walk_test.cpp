@@ -1,0 +1,150 @@
+// The bus walk and the device table, through simulated configuration space.
+#include <algorithm>
+#include <cstring>
+#include <tuple>
+#include <vector>
+
+#include "discovery/pci_walk.h"
+#include "support/sim_test.h"
+
+namespace {
+
+using testsupport::SimTest;
+
+struct Pos {
+  int bus, device, function;
+  bool operator==(const Pos&) const = default;
+};
+
+class PciWalkTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SetDebugPrintHook();
+    std::memset(table_, 0, sizeof table_);
+  }
+
+  std::vector<Pos> Positions() {
+    std::vector<Pos> out;
+    for (PciLocation* p = PciWalkNext(nullptr); p != nullptr; p = PciWalkNext(p)) {
+      out.push_back({p->Bus, p->Device, p->Function});
+    }
+    return out;
+  }
+
+  static void Collect(void* context, const PciFunctionInfo& f) {
+    static_cast<std::vector<PciFunctionInfo>*>(context)->push_back(f);
+  }
+
+  uint32_t Walk() {
+    uint32_t count = 0xDEADBEEF;
+    WalkPciBuses(table_, &count, &Collect, &recognized_);
+    return count;
+  }
+
+  PciDeviceRecord table_[kPciDeviceTableCapacity];
+  std::vector<PciFunctionInfo> recognized_;
+};
+
+TEST_F(PciWalkTest, VisitsFunctionsBeyondZeroOnlyOnMultiFunctionDevices) {
+  machine_.AddPciFunction(0, 0, 0, 0x8086, 0x2570);                  // single-function
+  machine_.AddPciFunction(0, 1, 0, 0x8086, 0x24D0, 0, 0, true);      // multi-function
+  machine_.AddPciFunction(0, 1, 2, 0x8086, 0x24D1);
+  const std::vector<Pos> visited = Positions();
+
+  // 1 + 8 + 30 empty slots of 8 on bus 0, and 32 empty slots of 8 on bus 1.
+  EXPECT_EQ(visited.size(), 1u + 8u + 30u * 8u + 32u * 8u);
+  EXPECT_EQ(visited[0], (Pos{0, 0, 0}));
+  EXPECT_EQ(visited[1], (Pos{0, 1, 0}));
+  EXPECT_EQ(visited[8], (Pos{0, 1, 7}));
+  EXPECT_EQ(visited[9], (Pos{0, 2, 0}));
+  EXPECT_EQ(visited.back(), (Pos{1, 31, 7}));
+  EXPECT_TRUE(std::is_sorted(visited.begin(), visited.end(), [](const Pos& a, const Pos& b) {
+    return std::tie(a.bus, a.device, a.function) < std::tie(b.bus, b.device, b.function);
+  }));
+}
+
+TEST_F(PciWalkTest, AnEmptySlotCostsEightPositionsEachReadAndFoundEmpty) {
+  machine_.SetTracing(true);
+  EXPECT_EQ(Walk(), 0u);
+  std::vector<int> functionsReadAtSlot5;
+  for (const sim::TraceEntry& e : machine_.Trace()) {
+    const uint32_t bus = e.where >> 16, slot = (e.where >> 8) & 0xFF, offset = e.where & 0xFF;
+    if (e.kind == sim::Access::ConfigRead && bus == 0 && (slot & 31) == 5 && offset == 0x00) {
+      functionsReadAtSlot5.push_back(static_cast<int>(slot >> 5));
+    }
+  }
+  EXPECT_EQ(functionsReadAtSlot5, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_TRUE(recognized_.empty());
+  EXPECT_TRUE(machine_.DebugLines().empty());
+}
+
+TEST_F(PciWalkTest, VendorZeroAndAllOnesAreEmpty) {
+  machine_.AddPciFunction(0, 3, 0, 0x0000, 0x1234);
+  machine_.AddPciFunction(0, 4, 0, 0xFFFF, 0x1234);
+  machine_.AddPciFunction(0, 5, 0, 0x1106, 0x3057, 0x40);
+  EXPECT_EQ(Walk(), 1u);
+  EXPECT_EQ(table_[0].Device, 5u);
+  ASSERT_EQ(recognized_.size(), 1u);
+  EXPECT_EQ(recognized_[0].RevisionId, 0x40);
+  EXPECT_EQ(machine_.DebugLines(),
+            (std::vector<std::string>{"smbcore:vid(1106) did(3057) rev(40)"}));
+}
+
+TEST_F(PciWalkTest, HolesInAMultiFunctionDeviceLeaveNoRecord) {
+  UseBoard("ich5");
+  Walk();
+  std::vector<Pos> recorded;
+  for (const PciDeviceRecord& r : table_) {
+    if (r.VendorId != 0) recorded.push_back({int(r.Bus), int(r.Device), int(r.Function)});
+  }
+  const std::vector<Pos> expected = {{0, 0, 0},  {0, 1, 0},  {0, 29, 0}, {0, 29, 1},
+                                     {0, 29, 7}, {0, 30, 0}, {0, 31, 0}, {0, 31, 1},
+                                     {0, 31, 3}, {0, 31, 5}, {1, 0, 0}};
+  EXPECT_EQ(recorded, expected);
+}
+
+TEST_F(PciWalkTest, ManyFunctionsFillTheTableAndTheCountGoesOn) {
+  // 230 present functions: 28 full eight-function devices and one of six,
+  // spread over both buses.
+  int made = 0;
+  for (int slot = 0; made < 230; ++slot) {
+    const uint8_t bus = static_cast<uint8_t>(slot / 32), device = static_cast<uint8_t>(slot % 32);
+    for (uint8_t fn = 0; fn < 8 && made < 230; ++fn, ++made) {
+      machine_.AddPciFunction(bus, device, fn, 0x1000, static_cast<uint16_t>(made), 0, 0, fn == 0);
+    }
+  }
+  EXPECT_EQ(Walk(), 230u);
+  ASSERT_EQ(recognized_.size(), 230u);
+  EXPECT_EQ(machine_.DebugLines().size(), 230u);
+  for (uint32_t i = 0; i < kPciDeviceTableCapacity; ++i) {
+    EXPECT_EQ(table_[i].DeviceId, i) << "record " << i << " out of walk order";
+    EXPECT_EQ(table_[i].Reserved, 0u);
+  }
+  EXPECT_EQ(recognized_[229].DeviceId, 229);  // recognition still sees the last one
+}
+
+TEST_F(PciWalkTest, RecordsPastTheLastAreZeroAndTheSixthFieldIsNeverWritten) {
+  UseBoard("piix4");
+  const uint32_t count = Walk();
+  ASSERT_EQ(count, 7u);
+  const PciDeviceRecord zero{};
+  for (uint32_t i = 0; i < kPciDeviceTableCapacity; ++i) {
+    if (i < count) {
+      EXPECT_EQ(table_[i].Reserved, 0u);
+    } else {
+      EXPECT_EQ(std::memcmp(&table_[i], &zero, sizeof zero), 0) << "record " << i;
+    }
+  }
+  EXPECT_EQ(table_[5].VendorId, 0x8086u);
+  EXPECT_EQ(table_[5].DeviceId, 0x7113u);
+  EXPECT_EQ(table_[6].Bus, 1u);
+}
+
+TEST_F(PciWalkTest, BusTwoIsNeverVisited) {
+  machine_.AddPciFunction(2, 0, 0, 0x8086, 0x1234);
+  machine_.SetTracing(true);
+  EXPECT_EQ(Walk(), 0u);
+  for (const sim::TraceEntry& e : machine_.Trace()) ASSERT_LT(e.where >> 16, 2u);
+}
+
+}  // namespace
