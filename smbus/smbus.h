@@ -1,0 +1,57 @@
+// The one SMBus controller of the driver: a record of operation slots that
+// exactly one chipset back-end fills at start-up, and the SPD operations that
+// run on it. The SPD operations know nothing about chipsets; the back-ends
+// know nothing about SPD.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "driver/op_status.h"
+
+// Transfer slots return 0 on success and nonzero (-1) on failure, with the
+// hardware half of the status filled.
+using SmbusReadByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
+                                    uint8_t command, uint8_t* value);
+using SmbusReadWordFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
+                                    uint8_t command, uint16_t* value);
+using SmbusWriteByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
+                                     uint8_t command, uint8_t value);
+using SmbusReleaseFn = void (*)(void* context);
+using SmbusSegmentFn = void (*)(void* context, uint32_t segment);
+
+struct SmbusController {
+  uint32_t Unavailable;        // nonzero: no usable controller; the bus is never touched
+  void* Context;               // the back-end's private record (or a plain value)
+  SmbusReadByteFn ReadByte;
+  SmbusReadWordFn ReadWord;
+  SmbusWriteByteFn WriteByte;
+  SmbusReleaseFn ReleaseDevice;      // optional
+  SmbusSegmentFn SelectSegment;      // optional
+  SmbusSegmentFn DeselectSegment;    // optional
+  uint32_t Segment;            // last value of IOCTL_SET_SEGMENT, 0 at first
+};
+
+// The size discovery asks the pool for, as the 32-bit image lays the record out.
+#if defined(__i386__)
+static_assert(sizeof(SmbusController) == 36);
+#endif
+
+constexpr uint8_t kSpdFirstSlave = 0x50;  // slot n answers at 0x50 + n
+constexpr uint8_t kSpdProbeOffset = 74;   // the byte the write probe changes and restores
+
+// Reads `count` SPD bytes of `slot` from `offset` on (wrapping past 0xFF) into
+// `data`; returns how many were read. Word transfers for pairs, a byte
+// transfer for an odd last byte; stops at the first failure (code 14).
+uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot,
+                      uint8_t* data, uint8_t offset, uint32_t count);
+
+// Changes SPD byte 74 and restores it: 1 = writable, 0 = unchanged
+// (protected, or the write failed), -1..-5 = the step that failed.
+int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slot);
+
+// Stores the segment value the back-end selects around each SPD operation.
+int32_t SetSegment(SmbusController* controller, OpStatus* status, uint32_t value);
+
+// Lets the back-end free its context, then frees the record.
+void ReleaseController(SmbusController* controller);
