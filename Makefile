@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan
+.PHONY: demo test setup host asan loader32
 
 setup:
 	@scripts/setup.sh
@@ -12,12 +12,18 @@ asan: setup
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 
+# The 32-bit loader that runs the driver image over the simulated machine.
+loader32: setup
+	@cmake --preset loader32 >/dev/null
+	@cmake --build --preset loader32
+
 # The main job on the embedded default board.
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer build first, the plain build last so that the run
-# ends on CTest's summary line.
-test: asan host
+# Every test: the sanitizer build first, then the driver image in the loader,
+# the plain build last so that the run ends on CTest's summary line.
+test: asan host loader32
 	ctest --preset asan
+	ctest --preset loader32
 	ctest --preset host

@@ -9,6 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686 g++-multilib
   qemu-system-x86 ipxe-qemu seabios binutils
+  qemu-user
 )
 
 missing=()

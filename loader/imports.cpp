@@ -1,0 +1,337 @@
+// Host side of every import. Each function has the signature and calling
+// convention of the kernel's own, realigns the stack the image called it
+// with, counts the call (and applies an injected failure or hold), and goes
+// to the kernel objects of kernel.h or to the simulated machine.
+#include "loader/imports.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <stdexcept>
+
+#include "driver/status.h"
+#include "loader/kernel.h"
+
+namespace loader {
+
+namespace {
+
+constexpr uint32_t kMaxPort = 0xFFFF;
+constexpr uint32_t kMmNonCached = 0;
+
+Kernel& K() { return Kernel::Current(); }
+
+// The machine reports misuse (a free of a pointer it never handed out, an
+// unmap with another length) by throwing; nothing may unwind into the image.
+template <typename F>
+void Guarded(const char* import, F&& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    K().Fault(std::string(import) + ": " + e.what());
+  }
+}
+
+uint16_t Port(const char* import, const void* port) {
+  const auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(port));
+  if (value > kMaxPort) K().Fault(std::string(import) + " with a port beyond 0xFFFF");
+  return static_cast<uint16_t>(value);
+}
+
+// ---- devices and requests
+
+NT_ENTRY NT_STDCALL void RtlInitUnicodeString(nt::UnicodeString* target, const char16_t* source) {
+  K().Enter("RtlInitUnicodeString");
+  size_t length = 0;
+  if (source != nullptr) {
+    while (source[length] != 0) ++length;
+  }
+  target->Length = static_cast<uint16_t>(length * 2);
+  target->MaximumLength = static_cast<uint16_t>(source != nullptr ? length * 2 + 2 : 0);
+  target->Buffer = source;
+}
+
+NT_ENTRY NT_STDCALL int32_t IoCreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
+                                           nt::UnicodeString* name, uint32_t type,
+                                           uint32_t characteristics, uint8_t /*exclusive*/,
+                                           nt::DeviceObject** device) {
+  if (int32_t failure = K().Enter("IoCreateDevice")) return failure;
+  return K().CreateDevice(driver, extensionSize, name, type, characteristics, device);
+}
+
+NT_ENTRY NT_STDCALL void IoDeleteDevice(nt::DeviceObject* device) {
+  K().Enter("IoDeleteDevice");
+  K().DeleteDevice(device);
+}
+
+NT_ENTRY NT_STDCALL int32_t IoCreateSymbolicLink(nt::UnicodeString* link, nt::UnicodeString* target) {
+  if (int32_t failure = K().Enter("IoCreateSymbolicLink")) return failure;
+  const std::u16string name(link->Buffer, link->Length / 2);
+  ObjectNamespace::Entry entry;
+  entry.target.assign(target->Buffer, target->Length / 2);
+  return K().Names().Insert(name, entry) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_COLLISION;
+}
+
+NT_ENTRY NT_STDCALL int32_t IoDeleteSymbolicLink(nt::UnicodeString* link) {
+  K().Enter("IoDeleteSymbolicLink");
+  const std::u16string name(link->Buffer, link->Length / 2);
+  const ObjectNamespace::Entry* entry = K().Names().Find(name);
+  if (entry == nullptr || entry->device != nullptr) {
+    K().Fault("IoDeleteSymbolicLink of " + Narrow(name) + ", which is not a link");
+    return static_cast<int32_t>(0xC0000034u);  // STATUS_OBJECT_NAME_NOT_FOUND
+  }
+  K().Names().Remove(name);
+  return STATUS_SUCCESS;
+}
+
+NT_ENTRY NT_FASTCALL void IofCompleteRequest(nt::Irp* irp, int8_t boost) {
+  K().Enter("IofCompleteRequest");
+  K().CompleteRequest(irp, boost);
+}
+
+// ---- threads, events and locks
+
+NT_ENTRY NT_STDCALL int32_t PsCreateSystemThread(uint32_t* handle, uint32_t /*access*/,
+                                                 void* /*attributes*/, uint32_t /*process*/,
+                                                 void* /*clientId*/, nt::StartRoutineFn start,
+                                                 void* context) {
+  if (int32_t failure = K().Enter("PsCreateSystemThread")) return failure;
+  return K().CreateThread(handle, start, context);
+}
+
+NT_ENTRY NT_STDCALL int32_t ObReferenceObjectByHandle(uint32_t handle, uint32_t /*access*/,
+                                                      void* /*type*/, int8_t /*mode*/,
+                                                      void** object, void* /*information*/) {
+  if (int32_t failure = K().Enter("ObReferenceObjectByHandle")) return failure;
+  return K().ReferenceByHandle(handle, object);
+}
+
+NT_ENTRY NT_FASTCALL intptr_t ObfDereferenceObject(void* object) {
+  K().Enter("ObfDereferenceObject");
+  K().Dereference(object);
+  return 0;
+}
+
+NT_ENTRY NT_STDCALL int32_t ZwClose(uint32_t handle) {
+  K().Enter("ZwClose");
+  return K().CloseHandle(handle);
+}
+
+NT_ENTRY NT_STDCALL void KeInitializeEvent(void* event, uint32_t type, uint8_t state) {
+  K().Enter("KeInitializeEvent");
+  K().InitializeEvent(event, type, state != 0);
+}
+
+NT_ENTRY NT_STDCALL int32_t KeSetEvent(void* event, int32_t /*increment*/, uint8_t /*wait*/) {
+  K().Enter("KeSetEvent");
+  return K().SetEvent(event);
+}
+
+NT_ENTRY NT_STDCALL void KeClearEvent(void* event) {
+  K().Enter("KeClearEvent");
+  K().ClearEvent(event);
+}
+
+NT_ENTRY NT_STDCALL int32_t KeWaitForSingleObject(void* object, uint32_t /*reason*/,
+                                                  int8_t /*mode*/, uint8_t /*alertable*/,
+                                                  int64_t* timeout) {
+  K().Enter("KeWaitForSingleObject");
+  return K().Wait(1, &object, false, timeout);
+}
+
+NT_ENTRY NT_STDCALL int32_t KeWaitForMultipleObjects(uint32_t count, void** objects,
+                                                     uint32_t waitType, uint32_t /*reason*/,
+                                                     int8_t /*mode*/, uint8_t /*alertable*/,
+                                                     int64_t* timeout, void* waitBlocks) {
+  K().Enter("KeWaitForMultipleObjects");
+  constexpr uint32_t kThreadWaitObjects = 3;  // more need the caller's wait blocks
+  if (count > kThreadWaitObjects && waitBlocks == nullptr) {
+    K().Fault("KeWaitForMultipleObjects on more than 3 objects without wait blocks");
+  }
+  return K().Wait(count, objects, waitType == ntlayout::kWaitAll, timeout);
+}
+
+NT_ENTRY NT_STDCALL void KeInitializeSpinLock(void* lock) {
+  K().Enter("KeInitializeSpinLock");
+  K().InitializeSpinLock(lock);
+}
+
+NT_ENTRY NT_FASTCALL uint8_t KfAcquireSpinLock(void* lock) {
+  K().Enter("KfAcquireSpinLock");
+  return K().AcquireSpinLock(lock);
+}
+
+NT_ENTRY NT_FASTCALL void KfReleaseSpinLock(void* lock, uint8_t newIrql) {
+  K().Enter("KfReleaseSpinLock");
+  K().ReleaseSpinLock(lock, newIrql);
+}
+
+// ---- memory and time
+
+NT_ENTRY NT_STDCALL void* ExAllocatePoolWithTag(uint32_t poolType, uint32_t size, uint32_t tag) {
+  if (K().Enter("ExAllocatePoolWithTag") != 0) return nullptr;
+  const bool paged = (poolType & 1u) != 0;
+  if (paged && K().Irql() >= 2) K().Fault("paged pool allocated at DISPATCH_LEVEL");
+  void* pointer = nullptr;
+  Guarded("ExAllocatePoolWithTag", [&] {
+    pointer = K().Machine().Alloc(size, tag, paged ? sim::PoolType::Paged : sim::PoolType::NonPaged);
+  });
+  return pointer;
+}
+
+NT_ENTRY NT_STDCALL void ExFreePool(void* pointer) {
+  K().Enter("ExFreePool");
+  Guarded("ExFreePool", [&] { K().Machine().Free(pointer); });
+}
+
+NT_ENTRY NT_STDCALL void* MmMapIoSpace(uint64_t physicalAddress, uint32_t length,
+                                       uint32_t cacheType) {
+  if (K().Enter("MmMapIoSpace") != 0) return nullptr;
+  if (cacheType != kMmNonCached) K().Fault("MmMapIoSpace asked for a cached mapping");
+  void* mapping = nullptr;
+  Guarded("MmMapIoSpace", [&] { mapping = K().Machine().Map(physicalAddress, length); });
+  return mapping;
+}
+
+NT_ENTRY NT_STDCALL void MmUnmapIoSpace(void* mapping, uint32_t length) {
+  K().Enter("MmUnmapIoSpace");
+  Guarded("MmUnmapIoSpace", [&] { K().Machine().Unmap(mapping, length); });
+}
+
+NT_ENTRY NT_STDCALL int32_t KeDelayExecutionThread(int8_t /*mode*/, uint8_t /*alertable*/,
+                                                   int64_t* interval) {
+  K().Enter("KeDelayExecutionThread");
+  if (K().Irql() >= 2) K().Fault("KeDelayExecutionThread at DISPATCH_LEVEL");
+  if (*interval > 0) {
+    K().Fault("KeDelayExecutionThread with an absolute time");
+    return STATUS_SUCCESS;
+  }
+  // 100 ns units; the virtual clock counts whole milliseconds.
+  K().Machine().Delay(static_cast<int32_t>(-*interval / 10000));
+  return STATUS_SUCCESS;
+}
+
+// ---- hardware
+
+NT_ENTRY NT_STDCALL uint32_t HalGetBusDataByOffset(uint32_t busDataType, uint32_t bus,
+                                                   uint32_t slot, void* buffer, uint32_t offset,
+                                                   uint32_t length) {
+  K().Enter("HalGetBusDataByOffset");
+  if (busDataType != ntlayout::kBusDataPciConfiguration) {
+    K().Fault("HalGetBusDataByOffset for a bus type other than PCI configuration");
+    return 0;
+  }
+  return K().Machine().GetPciData(bus, slot, buffer, offset, length);
+}
+
+NT_ENTRY NT_STDCALL uint32_t HalSetBusDataByOffset(uint32_t busDataType, uint32_t bus,
+                                                   uint32_t slot, void* buffer, uint32_t offset,
+                                                   uint32_t length) {
+  K().Enter("HalSetBusDataByOffset");
+  if (busDataType != ntlayout::kBusDataPciConfiguration) {
+    K().Fault("HalSetBusDataByOffset for a bus type other than PCI configuration");
+    return 0;
+  }
+  return K().Machine().SetPciData(bus, slot, buffer, offset, length);
+}
+
+NT_ENTRY NT_STDCALL uint8_t READ_PORT_UCHAR(uint8_t* port) {
+  K().Enter("READ_PORT_UCHAR");
+  return K().Machine().In8(Port("READ_PORT_UCHAR", port));
+}
+
+NT_ENTRY NT_STDCALL uint16_t READ_PORT_USHORT(uint16_t* port) {
+  K().Enter("READ_PORT_USHORT");
+  return K().Machine().In16(Port("READ_PORT_USHORT", port));
+}
+
+NT_ENTRY NT_STDCALL void WRITE_PORT_UCHAR(uint8_t* port, uint8_t value) {
+  K().Enter("WRITE_PORT_UCHAR");
+  K().Machine().Out8(Port("WRITE_PORT_UCHAR", port), value);
+}
+
+NT_ENTRY NT_STDCALL void WRITE_PORT_USHORT(uint16_t* port, uint16_t value) {
+  K().Enter("WRITE_PORT_USHORT");
+  K().Machine().Out16(Port("WRITE_PORT_USHORT", port), value);
+}
+
+// ---- debug output
+
+// The kernel's own conversions (%wZ, %ws, %S, %C, %I64x, ...) that the C
+// library here would format differently; empty when the format has none.
+std::string KernelOnlyConversion(const char* format) {
+  for (const char* p = format; *p != 0; ++p) {
+    if (*p != '%') continue;
+    const char* start = p++;
+    if (*p == '%') continue;
+    while (*p != 0 && std::strchr("-+ #0123456789.*", *p) != nullptr) ++p;
+    if (*p == 'w' || *p == 'I' || *p == 'Z' || *p == 'S' || *p == 'C') {
+      return std::string(start, p + 1);
+    }
+    if (*p == 0) break;
+  }
+  return {};
+}
+
+NT_ENTRY NT_CDECL uint32_t DbgPrint(const char* format, ...) {
+  K().Enter("DbgPrint");
+  const std::string foreign = KernelOnlyConversion(format);
+  if (!foreign.empty()) K().Fault("DbgPrint conversion the host cannot format: " + foreign);
+  va_list args;
+  va_start(args, format);
+  K().Machine().DebugPrint(format, args);
+  va_end(args);
+  return STATUS_SUCCESS;
+}
+
+constexpr const char* kKernel = "ntoskrnl.exe";
+constexpr const char* kHal = "HAL.dll";
+
+#define STD(module, name) {module, #name, reinterpret_cast<const void*>(&name), Convention::Stdcall}
+#define FAST(module, name) {module, #name, reinterpret_cast<const void*>(&name), Convention::Fastcall}
+
+}  // namespace
+
+const std::vector<KnownImport>& KnownImports() {
+  static const std::vector<KnownImport> imports = {
+      STD(kKernel, RtlInitUnicodeString),
+      STD(kKernel, IoCreateDevice),
+      STD(kKernel, IoDeleteDevice),
+      STD(kKernel, IoCreateSymbolicLink),
+      STD(kKernel, IoDeleteSymbolicLink),
+      FAST(kKernel, IofCompleteRequest),
+      STD(kKernel, PsCreateSystemThread),
+      STD(kKernel, ObReferenceObjectByHandle),
+      FAST(kKernel, ObfDereferenceObject),
+      STD(kKernel, ZwClose),
+      STD(kKernel, KeInitializeEvent),
+      STD(kKernel, KeSetEvent),
+      STD(kKernel, KeClearEvent),
+      STD(kKernel, KeWaitForSingleObject),
+      STD(kKernel, KeWaitForMultipleObjects),
+      STD(kKernel, KeInitializeSpinLock),
+      FAST(kHal, KfAcquireSpinLock),
+      FAST(kHal, KfReleaseSpinLock),
+      STD(kKernel, ExAllocatePoolWithTag),
+      STD(kKernel, ExFreePool),
+      STD(kKernel, MmMapIoSpace),
+      STD(kKernel, MmUnmapIoSpace),
+      STD(kKernel, KeDelayExecutionThread),
+      STD(kHal, HalGetBusDataByOffset),
+      STD(kHal, HalSetBusDataByOffset),
+      STD(kHal, READ_PORT_UCHAR),
+      STD(kHal, READ_PORT_USHORT),
+      STD(kHal, WRITE_PORT_UCHAR),
+      STD(kHal, WRITE_PORT_USHORT),
+      {kKernel, "DbgPrint", reinterpret_cast<const void*>(&DbgPrint), Convention::Cdecl},
+  };
+  return imports;
+}
+
+const KnownImport* FindImport(const std::string& name) {
+  for (const KnownImport& import : KnownImports()) {
+    if (name == import.name) return &import;
+  }
+  return nullptr;
+}
+
+}  // namespace loader

@@ -1,0 +1,642 @@
+#include "loader/kernel.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/status.h"
+
+namespace loader {
+
+namespace {
+
+constexpr uint8_t kPassiveLevel = 0;
+constexpr uint8_t kDispatchLevel = 2;
+constexpr int32_t kStatusWait0 = 0x00000000;
+constexpr int32_t kStatusTimeout = 0x00000102;
+constexpr int32_t kStatusInvalidHandle = static_cast<int32_t>(0xC0000008u);
+constexpr int32_t kStatusInvalidDeviceRequest = static_cast<int32_t>(0xC0000010u);
+constexpr int32_t kStatusObjectNameNotFound = static_cast<int32_t>(0xC0000034u);
+constexpr uint8_t kPacketPoison = 0xE1;   // packet bytes the I/O manager does not set
+constexpr uint8_t kBufferPoison = 0xCC;   // system buffer bytes past the input
+
+thread_local uint8_t t_irql = kPassiveLevel;
+Kernel* g_current = nullptr;
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+// Statuses of requests that the driver refused: their buffer must be as the
+// caller handed it.
+bool Refused(int32_t status) {
+  return status == STATUS_INVALID_PARAMETER || status == STATUS_NOT_IMPLEMENTED ||
+         status == STATUS_INSUFFICIENT_RESOURCES || status == STATUS_CANCELLED;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- names
+
+std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+std::string Narrow(const std::u16string& text) {
+  std::string out;
+  for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+std::u16string ObjectNamespace::Key(const std::u16string& name) {
+  std::u16string key = name;
+  for (char16_t& c : key) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return key;
+}
+
+bool ObjectNamespace::Insert(const std::u16string& name, Entry entry) {
+  return entries_.emplace(Key(name), std::make_pair(name, std::move(entry))).second;
+}
+
+bool ObjectNamespace::Remove(const std::u16string& name) { return entries_.erase(Key(name)) != 0; }
+
+const ObjectNamespace::Entry* ObjectNamespace::Find(const std::u16string& name) const {
+  auto it = entries_.find(Key(name));
+  return it == entries_.end() ? nullptr : &it->second.second;
+}
+
+nt::DeviceObject* ObjectNamespace::Resolve(const std::u16string& name) const {
+  std::u16string at = name;
+  for (int hops = 0; hops < 8; ++hops) {
+    const Entry* entry = Find(at);
+    if (entry == nullptr) return nullptr;
+    if (entry->device != nullptr) return entry->device;
+    at = entry->target;
+  }
+  return nullptr;
+}
+
+std::vector<std::u16string> ObjectNamespace::Names() const {
+  std::vector<std::u16string> names;
+  for (const auto& [key, value] : entries_) names.push_back(value.first);
+  return names;
+}
+
+// ---------------------------------------------------------------- kernel
+
+Kernel::Kernel(sim::Machine& machine) : machine_(machine) { g_current = this; }
+
+Kernel::~Kernel() {
+  // A thread the driver left running would run code that is about to go.
+  for (auto& [object, thread] : threads_) {
+    if (thread->thread.joinable()) thread->thread.join();
+  }
+  if (g_current == this) g_current = nullptr;
+}
+
+Kernel& Kernel::Current() {
+  if (g_current == nullptr) {
+    std::fprintf(stderr, "kernel call from the image with no kernel in place\n");
+    std::abort();
+  }
+  return *g_current;
+}
+
+std::vector<std::string> Kernel::Faults() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return faults_;
+}
+
+std::vector<std::string> Kernel::TakeFaults() {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::vector<std::string> taken;
+  taken.swap(faults_);
+  return taken;
+}
+
+void Kernel::Fault(const std::string& what) {
+  std::lock_guard<std::mutex> guard(lock_);
+  faults_.push_back(what);
+}
+
+uint64_t Kernel::Calls(const std::string& import) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = calls_.find(import);
+  return it == calls_.end() ? 0 : it->second;
+}
+
+void Kernel::FailImport(const std::string& import, int32_t status, int nth) {
+  std::lock_guard<std::mutex> guard(lock_);
+  failures_[import] = {nth, status};
+}
+
+void Kernel::HoldNext(const std::string& import) {
+  std::lock_guard<std::mutex> guard(lock_);
+  hold_ = Hold{import, std::this_thread::get_id(), true, false, false};
+}
+
+void Kernel::WaitHeld() {
+  std::unique_lock<std::mutex> guard(lock_);
+  holdChanged_.wait(guard, [&] { return hold_.holding; });
+}
+
+void Kernel::ReleaseHeld() {
+  std::lock_guard<std::mutex> guard(lock_);
+  hold_.released = true;
+  hold_.armed = false;
+  holdChanged_.notify_all();
+}
+
+int32_t Kernel::Enter(const char* import) {
+  std::unique_lock<std::mutex> guard(lock_);
+  ++calls_[import];
+  if (hold_.armed && hold_.import == import && std::this_thread::get_id() != hold_.setter) {
+    hold_.armed = false;
+    hold_.holding = true;
+    holdChanged_.notify_all();
+    holdChanged_.wait(guard, [&] { return hold_.released; });
+    hold_.holding = false;
+  }
+  auto failure = failures_.find(import);
+  if (failure != failures_.end() && failure->second.first > 0) {
+    if (--failure->second.first == 0) {
+      const int32_t status = failure->second.second;
+      failures_.erase(failure);
+      return status;
+    }
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------- dispatcher objects
+
+void Kernel::InitializeEvent(void* event, uint32_t type, bool signalled) {
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  std::memset(event, 0, ntlayout::kKeventSize);  // the header the kernel would write
+  events_[event] = Event{type, signalled};
+  dispatcherChanged_.notify_all();
+}
+
+int32_t Kernel::SetEvent(void* event) {
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  auto it = events_.find(event);
+  if (it == events_.end()) {
+    Fault("KeSetEvent on an event that was never initialised");
+    return 0;
+  }
+  const bool previous = it->second.signalled;
+  it->second.signalled = true;
+  dispatcherChanged_.notify_all();
+  return previous ? 1 : 0;
+}
+
+void Kernel::ClearEvent(void* event) {
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  auto it = events_.find(event);
+  if (it == events_.end()) {
+    Fault("KeClearEvent on an event that was never initialised");
+    return;
+  }
+  it->second.signalled = false;
+}
+
+bool Kernel::Signalled(void* object) const {
+  if (auto e = events_.find(object); e != events_.end()) return e->second.signalled;
+  if (auto t = threads_.find(object); t != threads_.end()) return !t->second->running;
+  return false;
+}
+
+void Kernel::Satisfy(void* object) {
+  auto e = events_.find(object);
+  if (e != events_.end() && e->second.type == ntlayout::kSynchronizationEvent) {
+    e->second.signalled = false;
+  }
+}
+
+int32_t Kernel::Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout) {
+  if (t_irql >= kDispatchLevel && (timeout == nullptr || *timeout != 0)) {
+    Fault("wait at DISPATCH_LEVEL");
+  }
+  std::unique_lock<std::mutex> guard(dispatcherLock_);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (events_.count(objects[i]) == 0 && threads_.count(objects[i]) == 0) {
+      guard.unlock();
+      Fault("wait on an object the kernel does not know (" +
+            Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(objects[i]))) + ")");
+      return static_cast<int32_t>(0xC0000008u);
+    }
+  }
+  int32_t result = kStatusTimeout;
+  auto ready = [&] {
+    if (waitAll) {
+      for (uint32_t i = 0; i < count; ++i) {
+        if (!Signalled(objects[i])) return false;
+      }
+      for (uint32_t i = 0; i < count; ++i) Satisfy(objects[i]);
+      result = kStatusWait0;
+      return true;
+    }
+    for (uint32_t i = 0; i < count; ++i) {  // the lowest index wins
+      if (Signalled(objects[i])) {
+        Satisfy(objects[i]);
+        result = kStatusWait0 + static_cast<int32_t>(i);
+        return true;
+      }
+    }
+    return false;
+  };
+  if (timeout == nullptr) {
+    dispatcherChanged_.wait(guard, ready);
+  } else if (*timeout == 0) {
+    ready();
+  } else {
+    // A relative time-out (negative, in 100 ns); an absolute one is taken as
+    // relative to now.
+    const int64_t units = *timeout < 0 ? -*timeout : *timeout;
+    dispatcherChanged_.wait_for(guard, std::chrono::microseconds(units / 10), ready);
+  }
+  return result;
+}
+
+void Kernel::InitializeSpinLock(void* lock) {
+  std::lock_guard<std::mutex> guard(spinLocksLock_);
+  *static_cast<uint32_t*>(lock) = 0;
+  spinLocks_[lock] = std::make_unique<SpinLock>();
+}
+
+uint8_t Kernel::AcquireSpinLock(void* lock) {
+  SpinLock* spin = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(spinLocksLock_);
+    auto it = spinLocks_.find(lock);
+    if (it == spinLocks_.end()) {
+      // The headers may initialise a spin lock inline, by clearing it.
+      if (*static_cast<uint32_t*>(lock) != 0) {
+        Fault("KfAcquireSpinLock on a spin lock that was never initialised");
+      }
+      it = spinLocks_.emplace(lock, std::make_unique<SpinLock>()).first;
+    }
+    spin = it->second.get();
+    if (spin->held && spin->owner == std::this_thread::get_id()) {
+      Fault("KfAcquireSpinLock on a spin lock the thread already holds");
+      return t_irql;
+    }
+  }
+  spin->mutex.lock();
+  spin->owner = std::this_thread::get_id();
+  spin->held = true;
+  *static_cast<uint32_t*>(lock) = 1;
+  const uint8_t previous = t_irql;
+  t_irql = kDispatchLevel;
+  return previous;
+}
+
+void Kernel::ReleaseSpinLock(void* lock, uint8_t newIrql) {
+  SpinLock* spin = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(spinLocksLock_);
+    auto it = spinLocks_.find(lock);
+    if (it == spinLocks_.end() || !it->second->held ||
+        it->second->owner != std::this_thread::get_id()) {
+      Fault("KfReleaseSpinLock on a spin lock the thread does not hold");
+      return;
+    }
+    spin = it->second.get();
+  }
+  // A request whose entry routine is running on this thread has now been
+  // published to whoever takes it under this lock.
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (auto& [irp, request] : requests_) {
+      if (request->inDispatch_ && request->dispatchThread_ == std::this_thread::get_id() &&
+          (irp->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) == 0) {
+        request->publishedBeforePending_ = true;
+      }
+    }
+  }
+  spin->held = false;
+  *static_cast<uint32_t*>(lock) = 0;
+  spin->mutex.unlock();
+  t_irql = newIrql;
+}
+
+uint8_t Kernel::Irql() const { return t_irql; }
+
+// ---------------------------------------------------------------- threads and handles
+
+int32_t Kernel::CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context) {
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  auto owned = std::make_unique<Thread>();
+  Thread* thread = owned.get();
+  thread->references = 1;  // the handle
+  const uint32_t value = nextHandle_;
+  nextHandle_ += 4;
+  handles_[value] = thread;
+  threads_[thread] = std::move(owned);
+  *handle = value;
+  thread->thread = std::thread([this, thread, start, context] {
+    start(context);
+    std::lock_guard<std::mutex> done(dispatcherLock_);
+    thread->running = false;
+    dispatcherChanged_.notify_all();
+  });
+  return STATUS_SUCCESS;
+}
+
+int32_t Kernel::ReferenceByHandle(uint32_t handle, void** object) {
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) {
+    Fault("ObReferenceObjectByHandle with a handle that is not open (" + Hex(handle) + ")");
+    return kStatusInvalidHandle;
+  }
+  ++it->second->references;
+  *object = it->second;
+  return STATUS_SUCCESS;
+}
+
+void Kernel::Dereference(void* object) {
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  auto it = threads_.find(object);
+  if (it == threads_.end() || it->second->references <= 0) {
+    Fault("ObfDereferenceObject on an object with no reference held");
+    return;
+  }
+  --it->second->references;
+}
+
+int32_t Kernel::CloseHandle(uint32_t handle) {
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) {
+    Fault("ZwClose of a handle that is not open (" + Hex(handle) + ")");
+    return kStatusInvalidHandle;
+  }
+  --it->second->references;
+  handles_.erase(it);
+  return STATUS_SUCCESS;
+}
+
+// ---------------------------------------------------------------- devices
+
+int32_t Kernel::CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
+                             const nt::UnicodeString* name, uint32_t type,
+                             uint32_t characteristics, nt::DeviceObject** device) {
+  std::u16string text;
+  if (name != nullptr && name->Buffer != nullptr) text.assign(name->Buffer, name->Length / 2);
+  // The extension follows the object, cleared, as the kernel hands it out.
+  const size_t extensionAt = (sizeof(nt::DeviceObject) + 7) & ~size_t{7};
+  auto memory = std::make_unique<uint8_t[]>(extensionAt + extensionSize);
+  std::memset(memory.get(), 0, extensionAt + extensionSize);
+  auto* object = reinterpret_cast<nt::DeviceObject*>(memory.get());
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!text.empty() && !names_.Insert(text, {object, {}})) return STATUS_OBJECT_NAME_COLLISION;
+  object->Type = ntlayout::kIoTypeDevice;
+  object->Size = static_cast<uint16_t>(sizeof(nt::DeviceObject) + extensionSize);
+  object->ReferenceCount = 0;
+  object->Driver = driver;
+  object->Flags = ntlayout::kDoDeviceInitializing;
+  object->Characteristics = characteristics;
+  object->DeviceExtension = extensionSize != 0 ? memory.get() + extensionAt : nullptr;
+  object->DeviceType = type;
+  object->StackSize = 1;
+  object->NextDevice = driver->FirstDevice;
+  driver->FirstDevice = object;
+  devices_[object] = DeviceRecord{std::move(memory), text};
+  *device = object;
+  return STATUS_SUCCESS;
+}
+
+void Kernel::DeleteDevice(nt::DeviceObject* device) {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = devices_.find(device);
+  if (it == devices_.end()) {
+    faults_.push_back("IoDeleteDevice of an object that is not a device");
+    return;
+  }
+  nt::DeviceObject** link = &device->Driver->FirstDevice;
+  while (*link != nullptr && *link != device) link = &(*link)->NextDevice;
+  if (*link == device) *link = device->NextDevice;
+  if (!it->second.name.empty()) names_.Remove(it->second.name);
+  // A request still pending on the device would be completed into freed memory.
+  for (auto& [irp, request] : requests_) {
+    if (!request->completed_ && irp->CurrentStackLocation->Device == device) {
+      faults_.push_back("device deleted with a request still pending on it");
+    }
+  }
+  devices_.erase(it);
+}
+
+std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
+  std::vector<std::string> left;
+  {
+    // A thread told to stop may still be on its way out.
+    std::unique_lock<std::mutex> guard(dispatcherLock_);
+    dispatcherChanged_.wait_for(guard, std::chrono::seconds(2), [&] {
+      for (const auto& [object, thread] : threads_) {
+        if (thread->running) return false;
+      }
+      return true;
+    });
+  }
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto& [device, record] : devices_) {
+      if (device->Driver == driver) left.push_back("device " + Narrow(record.name));
+    }
+    for (const std::u16string& name : names_.Names()) {
+      const ObjectNamespace::Entry* entry = names_.Find(name);
+      if (entry->device == nullptr) left.push_back("symbolic link " + Narrow(name));
+    }
+    for (const auto& [irp, request] : requests_) {
+      if (!request->completed_) left.push_back("request never completed");
+    }
+  }
+  std::lock_guard<std::mutex> guard(dispatcherLock_);
+  for (const auto& [handle, thread] : handles_) left.push_back("open handle " + Hex(handle));
+  for (const auto& [object, thread] : threads_) {
+    if (thread->running) left.push_back("system thread still running");
+    if (thread->references > 0) {
+      left.push_back("thread object with " + std::to_string(thread->references) +
+                     " reference(s) held");
+    }
+  }
+  return left;
+}
+
+// ---------------------------------------------------------------- requests
+
+int32_t NT_STDCALL Kernel::DefaultDispatch(nt::DeviceObject*, nt::Irp* irp) {
+  irp->IoStatus.Status = kStatusInvalidDeviceRequest;
+  irp->IoStatus.Information = 0;
+  Current().CompleteRequest(irp, 0);
+  return kStatusInvalidDeviceRequest;
+}
+
+std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint32_t code,
+                                               const std::vector<uint8_t>& input,
+                                               uint32_t outputLength) {
+  nt::DeviceObject* device;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    device = names_.Resolve(name);
+  }
+  if (device == nullptr) return nullptr;
+  auto request = std::make_shared<Request>();
+  const size_t length = std::max<size_t>(input.size(), outputLength);
+  request->buffer_.assign(length, kBufferPoison);
+  std::copy(input.begin(), input.end(), request->buffer_.begin());
+  request->outputLength_ = outputLength;
+  request->memory_.assign(sizeof(nt::Irp) + sizeof(nt::IoStackLocation), kPacketPoison);
+  auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
+  auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
+  std::memset(stack, 0, sizeof *stack);
+  stack->MajorFunction = ntlayout::kIrpMjDeviceControl;
+  stack->OutputBufferLength = outputLength;
+  stack->InputBufferLength = static_cast<uint32_t>(input.size());
+  stack->IoControlCode = code;
+  stack->Device = device;
+  irp->SystemBuffer = length != 0 ? request->buffer_.data() : nullptr;
+  return Dispatch(device, request);
+}
+
+std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8_t majorFunction) {
+  nt::DeviceObject* device;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    device = names_.Resolve(name);
+  }
+  if (device == nullptr) return nullptr;
+  auto request = std::make_shared<Request>();
+  request->memory_.assign(sizeof(nt::Irp) + sizeof(nt::IoStackLocation), kPacketPoison);
+  auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
+  auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
+  std::memset(stack, 0, sizeof *stack);
+  stack->MajorFunction = majorFunction;
+  stack->Device = device;
+  irp->SystemBuffer = nullptr;
+  return Dispatch(device, request);
+}
+
+std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
+                                          std::shared_ptr<Request> request) {
+  auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
+  auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
+  irp->Type = ntlayout::kIoTypeIrp;
+  irp->Size = static_cast<uint16_t>(sizeof(nt::Irp) + sizeof(nt::IoStackLocation));
+  irp->MdlAddress = nullptr;
+  irp->Flags = 0;
+  irp->IoStatus = {0, 0};
+  irp->RequestorMode = 1;  // UserMode
+  irp->PendingReturned = 0;
+  irp->StackCount = 1;
+  irp->CurrentLocation = 1;
+  irp->CurrentStackLocation = stack;
+  request->kernel_ = this;
+  request->irp_ = irp;
+  request->before_ = request->buffer_;
+  request->dispatchThread_ = std::this_thread::get_id();
+  request->inDispatch_ = true;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    requests_[irp] = request;
+  }
+  nt::DispatchFn routine = device->Driver->MajorFunction[stack->MajorFunction];
+  const int32_t status = routine(device, irp);
+
+  std::lock_guard<std::mutex> guard(lock_);
+  request->inDispatch_ = false;
+  request->dispatchReturned_ = true;
+  request->completion_.dispatchStatus = status;
+  if (status == STATUS_PENDING) {
+    if ((stack->Control & ntlayout::kSlPendingReturned) == 0) {
+      faults_.push_back("entry routine returned STATUS_PENDING without marking the request pending");
+    }
+    if (request->publishedBeforePending_) {
+      faults_.push_back("request published under the spin lock before it was marked pending");
+    }
+  } else if (!request->completed_) {
+    faults_.push_back("entry routine returned " + Hex(static_cast<uint32_t>(status)) +
+                      " without completing the request");
+  } else if (status != request->completion_.status) {
+    faults_.push_back("entry routine returned " + Hex(static_cast<uint32_t>(status)) +
+                      " but completed the request with " +
+                      Hex(static_cast<uint32_t>(request->completion_.status)));
+  }
+  requestChanged_.notify_all();
+  return request;
+}
+
+void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = requests_.find(irp);
+  if (it == requests_.end()) {
+    faults_.push_back("IofCompleteRequest on a packet the I/O manager did not send");
+    return;
+  }
+  Request& request = *it->second;
+  if (request.completed_) {
+    faults_.push_back("request completed twice");
+    return;
+  }
+  auto* stack = irp->CurrentStackLocation;
+  const bool pending = (stack->Control & ntlayout::kSlPendingReturned) != 0;
+  if (std::this_thread::get_id() != request.dispatchThread_ && !pending) {
+    faults_.push_back("request completed by another thread without being marked pending");
+  }
+  if (t_irql > kDispatchLevel) faults_.push_back("request completed above DISPATCH_LEVEL");
+  irp->PendingReturned = pending ? 1 : 0;
+  Completion& c = request.completion_;
+  c.status = irp->IoStatus.Status;
+  c.information = irp->IoStatus.Information;
+  c.priorityBoost = boost;
+  c.completedInDispatch = request.inDispatch_;
+  c.sequence = ++completions_;
+  c.buffer = request.buffer_;
+  if (c.information > request.outputLength_) {
+    faults_.push_back("request completed with Information " + std::to_string(c.information) +
+                      " beyond its output length " + std::to_string(request.outputLength_));
+  } else {
+    c.output.assign(request.buffer_.begin(), request.buffer_.begin() + c.information);
+  }
+  if (Refused(c.status) && request.buffer_ != request.before_) {
+    faults_.push_back("request refused with " + Hex(static_cast<uint32_t>(c.status)) +
+                      " after its buffer was written");
+  }
+  request.packetAtCompletion_ = request.memory_;
+  request.bufferAtCompletion_ = request.buffer_;
+  request.completed_ = true;
+  requestChanged_.notify_all();
+}
+
+bool Request::Done() const {
+  std::lock_guard<std::mutex> guard(kernel_->lock_);
+  return completed_ && dispatchReturned_;
+}
+
+Completion Request::Wait() {
+  std::unique_lock<std::mutex> guard(kernel_->lock_);
+  kernel_->requestChanged_.wait(guard, [&] { return completed_ && dispatchReturned_; });
+  if (memory_ != packetAtCompletion_ || buffer_ != bufferAtCompletion_) {
+    kernel_->faults_.push_back("request touched after completion");
+    packetAtCompletion_ = memory_;
+    bufferAtCompletion_ = buffer_;
+  }
+  return completion_;
+}
+
+void Kernel::CheckCompletedRequests() {
+  std::lock_guard<std::mutex> guard(lock_);
+  for (auto& [irp, request] : requests_) {
+    if (!request->completed_) continue;
+    if (request->memory_ != request->packetAtCompletion_ ||
+        request->buffer_ != request->bufferAtCompletion_) {
+      faults_.push_back("request touched after completion");
+    }
+  }
+}
+
+}  // namespace loader

@@ -1,0 +1,214 @@
+// The kernel a loaded driver image runs on, in this process: its dispatcher
+// objects (events, thread objects), spin locks, system threads, handles, the
+// object namespace with devices and symbolic links, and the I/O manager that
+// builds request packets, hands them to the driver and checks how the driver
+// finishes them. Hardware, pool, clock and debug output are the simulated
+// machine's.
+//
+// Anything the image does that a kernel would not accept (a request completed
+// twice, a wait at raised IRQL, a spin lock released by a thread that does not
+// hold it, a device left behind at unload, ...) is recorded as a fault; the
+// tests require that none is recorded.
+#pragma once
+
+#include <stdint.h>
+
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loader/nt_objects.h"
+#include "sim/machine.h"
+
+namespace loader {
+
+// Names of the object namespace: device objects and symbolic links.
+class ObjectNamespace {
+ public:
+  struct Entry {
+    nt::DeviceObject* device = nullptr;  // a device
+    std::u16string target;               // a symbolic link (to a device name)
+  };
+  // False when the name exists already.
+  bool Insert(const std::u16string& name, Entry entry);
+  bool Remove(const std::u16string& name);
+  const Entry* Find(const std::u16string& name) const;
+  // Follows symbolic links to a device; null when nothing is there.
+  nt::DeviceObject* Resolve(const std::u16string& name) const;
+  std::vector<std::u16string> Names() const;
+
+ private:
+  static std::u16string Key(const std::u16string& name);  // names compare without case
+  std::map<std::u16string, std::pair<std::u16string, Entry>> entries_;
+};
+
+std::u16string Utf16(const std::string& ascii);
+std::string Narrow(const std::u16string& text);
+
+// What the caller of a request gets back, and what the I/O manager saw.
+struct Completion {
+  int32_t dispatchStatus = 0;  // what the entry routine returned
+  int32_t status = 0;          // IoStatus.Status at completion
+  uint32_t information = 0;    // IoStatus.Information at completion
+  int8_t priorityBoost = 0;
+  bool completedInDispatch = false;  // completed before the entry routine returned
+  uint64_t sequence = 0;             // 1 for the first request the kernel saw completed
+  std::vector<uint8_t> output;       // the first `information` bytes of the buffer
+  std::vector<uint8_t> buffer;       // the whole system buffer at completion
+};
+
+class Kernel;
+
+// One request packet in flight.
+class Request {
+ public:
+  // Blocks until the driver has completed the request and its entry routine
+  // has returned; then checks that nothing touched it after completion.
+  Completion Wait();
+  bool Done() const;
+  nt::Irp* Packet() const { return irp_; }
+
+ private:
+  friend class Kernel;
+  Kernel* kernel_ = nullptr;
+  nt::Irp* irp_ = nullptr;
+  std::vector<uint8_t> memory_;   // packet and its one stack location
+  std::vector<uint8_t> buffer_;   // the system buffer
+  std::vector<uint8_t> before_;   // the system buffer as handed to the driver
+  uint32_t outputLength_ = 0;
+  std::thread::id dispatchThread_;
+  bool inDispatch_ = false;
+  bool dispatchReturned_ = false;
+  bool completed_ = false;
+  bool publishedBeforePending_ = false;
+  std::vector<uint8_t> packetAtCompletion_;
+  std::vector<uint8_t> bufferAtCompletion_;
+  Completion completion_;
+};
+
+class Kernel {
+ public:
+  explicit Kernel(sim::Machine& machine);
+  ~Kernel();
+  Kernel(const Kernel&) = delete;
+  Kernel& operator=(const Kernel&) = delete;
+
+  // The kernel the imports of the loaded image reach. One at a time.
+  static Kernel& Current();
+  sim::Machine& Machine() { return machine_; }
+
+  // ---- what the tests look at and steer
+  std::vector<std::string> Faults() const;
+  std::vector<std::string> TakeFaults();
+  void Fault(const std::string& what);
+  uint64_t Calls(const std::string& import) const;
+  // The next `nth` call (1 = the next one) of the import fails with `status`.
+  void FailImport(const std::string& import, int32_t status, int nth = 1);
+  // The next call of the import from a thread other than the caller of this
+  // function blocks until ReleaseHeld(); WaitHeld() returns once it blocks.
+  void HoldNext(const std::string& import);
+  void WaitHeld();
+  void ReleaseHeld();
+  ObjectNamespace& Names() { return names_; }
+  // Whatever the driver left in the kernel: devices, links, thread objects,
+  // handles, running threads. Empty when nothing.
+  std::vector<std::string> LeftBehind(const nt::DriverObject* driver);
+
+  // ---- the I/O manager
+  // Sends a device-control request to the device behind `name` (a device or
+  // a link) with a buffered system buffer of max(input, output) bytes.
+  std::shared_ptr<Request> DeviceControl(const std::u16string& name, uint32_t code,
+                                         const std::vector<uint8_t>& input,
+                                         uint32_t outputLength);
+  std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction);
+  // The entry routine for request kinds the driver does not install.
+  static int32_t NT_STDCALL DefaultDispatch(nt::DeviceObject* device, nt::Irp* irp);
+
+  // ---- used by the imports
+  // Counts the call, applies a hold; returns the injected failure status, or
+  // 0 when the call should go ahead.
+  int32_t Enter(const char* import);
+  // Dispatcher objects: events by the address of their KEVENT, thread objects.
+  void InitializeEvent(void* event, uint32_t type, bool signalled);
+  int32_t SetEvent(void* event);
+  void ClearEvent(void* event);
+  int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
+  void InitializeSpinLock(void* lock);
+  uint8_t AcquireSpinLock(void* lock);
+  void ReleaseSpinLock(void* lock, uint8_t newIrql);
+  uint8_t Irql() const;
+  int32_t CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context);
+  int32_t ReferenceByHandle(uint32_t handle, void** object);
+  void Dereference(void* object);
+  int32_t CloseHandle(uint32_t handle);
+  int32_t CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
+                       const nt::UnicodeString* name, uint32_t type, uint32_t characteristics,
+                       nt::DeviceObject** device);
+  void DeleteDevice(nt::DeviceObject* device);
+  void CompleteRequest(nt::Irp* irp, int8_t boost);
+  // Checks every request handed out, after the driver is gone.
+  void CheckCompletedRequests();
+
+ private:
+  friend class Request;
+  struct Event {
+    uint32_t type;
+    bool signalled;
+  };
+  struct Thread {
+    std::thread thread;
+    bool running = true;
+    int references = 0;  // handles and object references
+  };
+  struct SpinLock {
+    std::mutex mutex;
+    std::thread::id owner;
+    bool held = false;
+  };
+  struct DeviceRecord {
+    std::unique_ptr<uint8_t[]> memory;
+    std::u16string name;
+  };
+  struct Hold {
+    std::string import;
+    std::thread::id setter;
+    bool armed = false;
+    bool holding = false;
+    bool released = false;
+  };
+
+  bool Signalled(void* object) const;  // under dispatcherLock_
+  void Satisfy(void* object);          // under dispatcherLock_
+  std::shared_ptr<Request> Dispatch(nt::DeviceObject* device, std::shared_ptr<Request> request);
+
+  sim::Machine& machine_;
+  mutable std::mutex lock_;  // faults, counts, failures, holds, requests, devices, handles
+  std::condition_variable holdChanged_;
+  std::vector<std::string> faults_;
+  std::map<std::string, uint64_t> calls_;
+  std::map<std::string, std::pair<int, int32_t>> failures_;
+  Hold hold_;
+
+  mutable std::mutex dispatcherLock_;
+  std::condition_variable dispatcherChanged_;
+  std::map<void*, Event> events_;
+  std::map<void*, std::unique_ptr<Thread>> threads_;
+  std::map<uint32_t, Thread*> handles_;
+  uint32_t nextHandle_ = 0x80000004u;
+
+  std::mutex spinLocksLock_;
+  std::map<void*, std::unique_ptr<SpinLock>> spinLocks_;
+
+  ObjectNamespace names_;
+  std::map<nt::DeviceObject*, DeviceRecord> devices_;
+  std::map<nt::Irp*, std::shared_ptr<Request>> requests_;
+  std::condition_variable requestChanged_;
+  uint64_t completions_ = 0;
+};
+
+}  // namespace loader

@@ -1,0 +1,99 @@
+// Where the 32-bit x86 kernel keeps the fields of its objects that the loader
+// builds and the driver image reads or writes. The loader lays its objects
+// out by these numbers (nt_objects.h), and the build compiles
+// layout_check.cpp against the kernel headers of the cross compiler to prove
+// that the kernel's own declarations put every field at the same place.
+#pragma once
+
+#include <stdint.h>
+
+namespace ntlayout {
+
+// UNICODE_STRING: a counted UTF-16 string.
+constexpr uint32_t kUnicodeStringLength = 0;         // bytes, without terminator
+constexpr uint32_t kUnicodeStringMaximumLength = 2;  // bytes of the buffer
+constexpr uint32_t kUnicodeStringBuffer = 4;
+constexpr uint32_t kUnicodeStringSize = 8;
+
+// IO_STATUS_BLOCK: how a request ended.
+constexpr uint32_t kIoStatusStatus = 0;
+constexpr uint32_t kIoStatusInformation = 4;
+constexpr uint32_t kIoStatusBlockSize = 8;
+
+// LIST_ENTRY: forward and backward links.
+constexpr uint32_t kListEntrySize = 8;
+
+// DRIVER_OBJECT.
+constexpr uint32_t kDriverObjectType = 0;
+constexpr uint32_t kDriverObjectSizeField = 2;
+constexpr uint32_t kDriverObjectDeviceObject = 4;  // first device of the driver
+constexpr uint32_t kDriverObjectDriverStart = 12;
+constexpr uint32_t kDriverObjectDriverSize = 16;
+constexpr uint32_t kDriverObjectDriverName = 28;
+constexpr uint32_t kDriverObjectDriverInit = 44;
+constexpr uint32_t kDriverObjectDriverUnload = 52;
+constexpr uint32_t kDriverObjectMajorFunction = 56;  // 28 entry routines
+constexpr uint32_t kMajorFunctionCount = 28;
+constexpr uint32_t kDriverObjectSize = 168;
+
+// DEVICE_OBJECT.
+constexpr uint32_t kDeviceObjectType = 0;
+constexpr uint32_t kDeviceObjectSizeField = 2;
+constexpr uint32_t kDeviceObjectReferenceCount = 4;
+constexpr uint32_t kDeviceObjectDriverObject = 8;
+constexpr uint32_t kDeviceObjectNextDevice = 12;
+constexpr uint32_t kDeviceObjectFlags = 28;
+constexpr uint32_t kDeviceObjectCharacteristics = 32;
+constexpr uint32_t kDeviceObjectDeviceExtension = 40;
+constexpr uint32_t kDeviceObjectDeviceType = 44;
+constexpr uint32_t kDeviceObjectStackSize = 48;
+constexpr uint32_t kDeviceObjectSize = 184;
+
+// IRP and its stack location.
+constexpr uint32_t kIrpType = 0;
+constexpr uint32_t kIrpSizeField = 2;
+constexpr uint32_t kIrpSystemBuffer = 12;  // AssociatedIrp.SystemBuffer
+constexpr uint32_t kIrpIoStatus = 24;
+constexpr uint32_t kIrpRequestorMode = 32;
+constexpr uint32_t kIrpPendingReturned = 33;
+constexpr uint32_t kIrpStackCount = 34;
+constexpr uint32_t kIrpCurrentLocation = 35;
+constexpr uint32_t kIrpCurrentStackLocation = 96;  // Tail.Overlay.CurrentStackLocation
+constexpr uint32_t kIrpSize = 112;
+
+constexpr uint32_t kStackMajorFunction = 0;
+constexpr uint32_t kStackMinorFunction = 1;
+constexpr uint32_t kStackFlags = 2;
+constexpr uint32_t kStackControl = 3;  // SL_* flags, SL_PENDING_RETURNED among them
+constexpr uint32_t kStackOutputBufferLength = 4;  // Parameters.DeviceIoControl
+constexpr uint32_t kStackInputBufferLength = 8;
+constexpr uint32_t kStackIoControlCode = 12;
+constexpr uint32_t kStackType3InputBuffer = 16;
+constexpr uint32_t kStackDeviceObject = 20;
+constexpr uint32_t kStackFileObject = 24;
+constexpr uint32_t kStackLocationSize = 36;
+
+// Dispatcher objects and the spin lock: the image only holds their storage;
+// the host finds its own primitive by the storage's address.
+constexpr uint32_t kKeventSize = 16;
+constexpr uint32_t kSpinLockSize = 4;
+constexpr uint32_t kLargeIntegerSize = 8;
+
+// Values the image and the loader must agree on.
+constexpr uint8_t kSlPendingReturned = 0x01;     // IoMarkIrpPending sets it in Control
+constexpr uint8_t kIrpMjCreate = 0x00;
+constexpr uint8_t kIrpMjClose = 0x02;
+constexpr uint8_t kIrpMjDeviceControl = 0x0E;
+constexpr int16_t kIoTypeDriver = 4;
+constexpr int16_t kIoTypeDevice = 3;
+constexpr int16_t kIoTypeIrp = 6;
+constexpr uint32_t kBusDataPciConfiguration = 4;
+constexpr uint32_t kNonPagedPool = 0;
+constexpr uint32_t kPagedPool = 1;
+constexpr uint32_t kNotificationEvent = 0;
+constexpr uint32_t kSynchronizationEvent = 1;
+constexpr uint32_t kWaitAll = 0;
+constexpr uint32_t kWaitAny = 1;
+constexpr uint32_t kDoDeviceInitializing = 0x80;
+
+}  // namespace ntlayout

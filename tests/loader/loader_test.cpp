@@ -1,0 +1,277 @@
+// The loader and its kernel, exercised with a small driver image that uses
+// every kernel call the loader implements (images/probe_driver.cpp).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "driver/status.h"
+#include "image_test.h"
+#include "images/probe_driver.h"
+#include "loader/imports.h"
+#include "loader/pe_image.h"
+
+namespace {
+
+using testsupport::Dwords;
+using testsupport::DwordAt;
+using testsupport::TestImage;
+
+const std::u16string kLink = probe::kLinkName;
+
+// ---------------------------------------------------------------- the image
+
+TEST(PeImageTest, MapsAwayFromThePreferredBaseAndBindsEveryImport) {
+  sim::Machine machine;
+  loader::Kernel kernel(machine);
+  std::string error;
+  auto driver = loader::LoadedDriver::Load(kernel, TestImage("probe_driver.sys"), &error);
+  ASSERT_NE(driver, nullptr) << error;
+  const loader::PeImage& image = driver->Image();
+  EXPECT_NE(reinterpret_cast<uintptr_t>(image.Base()), image.PreferredBase());
+  EXPECT_GT(image.RelocationsApplied(), 0u);
+  EXPECT_EQ(image.Subsystem(), 1) << "a native image";
+  ASSERT_FALSE(image.Imports().empty());
+  for (const loader::ImportSlot& slot : image.Imports()) {
+    const loader::KnownImport* known = loader::FindImport(slot.name);
+    ASSERT_NE(known, nullptr) << slot.name;
+    EXPECT_EQ(image.SlotValue(slot), reinterpret_cast<uintptr_t>(known->function)) << slot.name;
+  }
+}
+
+TEST(PeImageTest, RefusesAnImportItDoesNotImplementByName) {
+  sim::Machine machine;
+  loader::Kernel kernel(machine);
+  std::string error;
+  auto driver = loader::LoadedDriver::Load(kernel, TestImage("unknown_import_driver.sys"), &error);
+  EXPECT_EQ(driver, nullptr);
+  EXPECT_NE(error.find("KeBugCheckEx (ntoskrnl.exe)"), std::string::npos) << error;
+}
+
+// Damaged copies of the probe image, each refused with its reason.
+struct Damage {
+  const char* what;
+  void (*apply)(std::vector<uint8_t>& file, uint32_t pe);
+  const char* message;
+};
+
+TEST(PeImageTest, RefusesDamagedImagesWithTheReason) {
+  std::string error;
+  const std::vector<uint8_t> good = loader::ReadFile(TestImage("probe_driver.sys"), &error);
+  ASSERT_FALSE(good.empty()) << error;
+  uint32_t pe = 0;
+  std::memcpy(&pe, good.data() + 0x3C, 4);
+  const Damage table[] = {
+      {"truncated", [](std::vector<uint8_t>& f, uint32_t) { f.resize(0x40); }, "not a PE image"},
+      {"64-bit machine", [](std::vector<uint8_t>& f, uint32_t at) { f[at + 4] = 0x64; f[at + 5] = 0x86; },
+       "not a 32-bit x86 image"},
+      {"entry point 0", [](std::vector<uint8_t>& f, uint32_t at) { std::memset(&f[at + 24 + 16], 0, 4); },
+       "no entry point"},
+      {"no relocations", [](std::vector<uint8_t>& f, uint32_t at) { std::memset(&f[at + 24 + 96 + 5 * 8], 0, 8); },
+       "no base relocations"},
+  };
+  for (const Damage& d : table) {
+    std::vector<uint8_t> file = good;
+    d.apply(file, pe);
+    std::string why;
+    EXPECT_EQ(loader::PeImage::Map(file, &why), nullptr) << d.what;
+    EXPECT_NE(why.find(d.message), std::string::npos) << d.what << ": " << why;
+  }
+}
+
+// ---------------------------------------------------------------- the kernel calls
+
+// A bank of byte registers for the port calls.
+class Registers : public sim::PortDevice {
+ public:
+  uint8_t Read8(uint16_t port) override { return bytes[port & 0xF]; }
+  void Write8(uint16_t port, uint8_t value) override { bytes[port & 0xF] = value; }
+  uint8_t bytes[16] = {};
+};
+
+class ProbeDriverTest : public testsupport::ImageTest {
+ protected:
+  void StartProbe() { ASSERT_EQ(Start(TestImage("probe_driver.sys")), STATUS_SUCCESS); }
+};
+
+TEST_F(ProbeDriverTest, StartsWithItsDeviceLinkAndWorkerAndPrintsFormatted) {
+  StartProbe();
+  EXPECT_NE(kernel_.Names().Resolve(probe::kDeviceName), nullptr);
+  EXPECT_EQ(kernel_.Names().Resolve(kLink), kernel_.Names().Resolve(probe::kDeviceName));
+  EXPECT_EQ(kernel_.Calls("PsCreateSystemThread"), 1u);
+  // The registry path handed to the entry point is 58 UTF-16 units long.
+  EXPECT_EQ(machine_.DebugLines(), std::vector<std::string>{"probe:entry start -5 beef 07 116"});
+  machine_.ClearDebugOutput();
+  const loader::Completion c = Call(kLink, probe::kPrint, {}, 0);
+  EXPECT_EQ(c.status, STATUS_SUCCESS);
+  EXPECT_EQ(machine_.DebugLines(), std::vector<std::string>{"probe:print -42 beef 07 4000000000"});
+}
+
+TEST_F(ProbeDriverTest, PortCallsReachTheDeviceModelWithTheirWidths) {
+  Registers& regs = machine_.Make<Registers>();
+  machine_.ClaimPorts(0x0400, 16, regs);
+  for (int i = 0; i < 16; ++i) regs.bytes[i] = static_cast<uint8_t>(0x10 + i);
+  StartProbe();
+  const loader::Completion c = Call(kLink, probe::kPorts, {0x04, 0x04, 0xA5, 0, 0x34, 0x12}, 4);
+  ASSERT_EQ(c.status, STATUS_SUCCESS);
+  EXPECT_EQ(c.output, (std::vector<uint8_t>{0x14, 0x00, 0x14, 0x15}));
+  EXPECT_EQ(regs.bytes[4], 0xA5);
+  EXPECT_EQ(regs.bytes[6], 0x34);
+  EXPECT_EQ(regs.bytes[7], 0x12);
+}
+
+TEST_F(ProbeDriverTest, ConfigurationReadsMatchEveryBoard) {
+  for (const sim::Board& board : sim::Boards()) {
+    sim::Machine machine;
+    sim::Build(board, machine);
+    loader::Kernel kernel(machine);
+    std::string error;
+    auto driver = loader::LoadedDriver::Load(kernel, TestImage("probe_driver.sys"), &error);
+    ASSERT_NE(driver, nullptr) << error;
+    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
+    for (const sim::PciFunctionSpec& f : board.pci) {
+      const uint32_t slot = static_cast<uint32_t>((f.function << 5) | f.device);
+      auto request = kernel.DeviceControl(kLink, probe::kPciRead, Dwords({f.bus, slot, 0, 4}), 16);
+      const loader::Completion c = request->Wait();
+      ASSERT_EQ(c.information, 4u) << board.name << " " << f.name;
+      EXPECT_EQ(DwordAt(c.output, 0), f.vendorId | (static_cast<uint32_t>(f.deviceId) << 16))
+          << board.name << " " << f.name;
+    }
+    // Nothing answers at 1:31.7.
+    const loader::Completion none =
+        kernel.DeviceControl(kLink, probe::kPciRead, Dwords({1, 0xFF, 0, 4}), 16)->Wait();
+    EXPECT_EQ(none.information, 0u) << board.name;
+    ASSERT_TRUE(driver->Unload());
+    EXPECT_EQ(kernel.LeftBehind(driver->Driver()), std::vector<std::string>{}) << board.name;
+    EXPECT_EQ(kernel.Faults(), std::vector<std::string>{}) << board.name;
+    EXPECT_EQ(machine.LeakReport(), "") << board.name;
+  }
+}
+
+TEST_F(ProbeDriverTest, ConfigurationWritesLandInTheFunction) {
+  UseBoard("ich5");
+  StartProbe();
+  const uint32_t smbusSlot = (3u << 5) | 31u;
+  const loader::Completion c =
+      Call(kLink, probe::kPciWrite, Dwords({0, smbusSlot, 0x40, 0x00000009}), 16);
+  EXPECT_EQ(DwordAt(c.output, 0), 4u) << "bytes written";
+  EXPECT_EQ(machine_.FindPciFunction(0, 31, 3)->Dword(0x40), 0x00000009u);
+}
+
+TEST_F(ProbeDriverTest, PhysicalMappingsCarryTheFullAddressAndFailWhenTheMachineSaysSo) {
+  machine_.AddMemory(0xF0000, {0x5F, 0x53, 0x4D, 0x5F});
+  StartProbe();
+  loader::Completion c = Call(kLink, probe::kMap, Dwords({0xF0000, 4}), 4);
+  EXPECT_EQ(c.output, (std::vector<uint8_t>{0x5F, 0x53, 0x4D, 0x5F}));
+  c = Call(kLink, probe::kMap, Dwords({0xFEC00000u, 4}), 4);
+  EXPECT_EQ(c.output, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF})) << "no memory there";
+  machine_.FailMapAt(0xF0000, 1);
+  c = Call(kLink, probe::kMap, Dwords({0xF0000, 4}), 4);
+  EXPECT_EQ(c.status, STATUS_UNSUCCESSFUL);
+  EXPECT_EQ(machine_.MapRequests(), (std::vector<uint64_t>{0xF0000, 0xFEC00000u, 0xF0000}));
+}
+
+TEST_F(ProbeDriverTest, DelaysAdvanceTheVirtualClockOnTheWorker) {
+  StartProbe();
+  const uint64_t before = machine_.NowMs();
+  Call(kLink, probe::kDelay, Dwords({25}), 0);
+  Call(kLink, probe::kDelay, Dwords({1}), 0);
+  EXPECT_EQ(machine_.NowMs() - before, 26u);
+}
+
+TEST_F(ProbeDriverTest, PoolComesFromTheMachineByTypeAndFailsWhenTold) {
+  StartProbe();
+  const struct {
+    uint32_t type;
+    bool fail;
+    uint32_t expected;
+  } rows[] = {{1, false, 1}, {0, false, 1}, {1, true, 0}, {0, true, 0}};
+  for (const auto& row : rows) {
+    if (row.fail) {
+      machine_.FailAllocation(1, row.type == 0 ? sim::PoolType::NonPaged : sim::PoolType::Paged);
+    }
+    const loader::Completion c = Call(kLink, probe::kPool, Dwords({row.type, 64}), 4);
+    EXPECT_EQ(DwordAt(c.output, 0), row.expected) << row.type << " " << row.fail;
+  }
+}
+
+TEST_F(ProbeDriverTest, QueuedRequestsCompleteInArrivalOrder) {
+  UseBoard("ich5");
+  StartProbe();
+  kernel_.HoldNext("KeDelayExecutionThread");
+  auto busy = kernel_.DeviceControl(kLink, probe::kDelay, Dwords({5}), 0);
+  kernel_.WaitHeld();
+  std::vector<std::shared_ptr<loader::Request>> queued;
+  for (uint32_t device : {0u, 1u, 30u}) {
+    queued.push_back(kernel_.DeviceControl(kLink, probe::kPciRead, Dwords({0, device, 0, 4}), 16));
+  }
+  for (const auto& r : queued) EXPECT_FALSE(r->Done());
+  kernel_.ReleaseHeld();
+  uint64_t last = busy->Wait().sequence;
+  for (const auto& r : queued) {
+    const loader::Completion c = r->Wait();
+    EXPECT_EQ(c.dispatchStatus, STATUS_PENDING);
+    EXPECT_EQ(c.sequence, last + 1);
+    last = c.sequence;
+  }
+}
+
+TEST_F(ProbeDriverTest, UnloadFinishesTheRequestInServiceAndCancelsTheQueued) {
+  StartProbe();
+  kernel_.HoldNext("KeDelayExecutionThread");
+  auto inService = kernel_.DeviceControl(kLink, probe::kDelay, Dwords({5}), 0);
+  kernel_.WaitHeld();
+  auto second = kernel_.DeviceControl(kLink, probe::kDelay, Dwords({7}), 8);
+  auto third = kernel_.DeviceControl(kLink, probe::kPciRead, Dwords({0, 0, 0, 4}), 16);
+  std::thread unload([this] { UnloadNow(); });
+  while (kernel_.Calls("KeWaitForSingleObject") == 0) std::this_thread::yield();
+  kernel_.ReleaseHeld();
+  unload.join();
+  EXPECT_EQ(inService->Wait().status, STATUS_SUCCESS);
+  for (const auto& r : {second, third}) {
+    const loader::Completion c = r->Wait();
+    EXPECT_EQ(c.status, STATUS_CANCELLED);
+    EXPECT_EQ(c.information, 0u);
+  }
+  EXPECT_EQ(machine_.NowMs(), 5u) << "the cancelled delay never ran";
+}
+
+// Start-up failures: each made by failing one kernel call; the entry point
+// returns the failure and leaves nothing behind (checked by the teardown).
+TEST_F(ProbeDriverTest, StartupFailuresLeaveNothingBehind) {
+  const struct {
+    const char* import;
+    int32_t status;
+  } rows[] = {
+      {"IoCreateDevice", STATUS_INSUFFICIENT_RESOURCES},
+      {"PsCreateSystemThread", STATUS_INSUFFICIENT_RESOURCES},
+      {"ObReferenceObjectByHandle", STATUS_INVALID_PARAMETER},
+      {"IoCreateSymbolicLink", STATUS_OBJECT_NAME_COLLISION},
+  };
+  for (const auto& row : rows) {
+    sim::Machine machine;
+    loader::Kernel kernel(machine);
+    std::string error;
+    auto driver = loader::LoadedDriver::Load(kernel, TestImage("probe_driver.sys"), &error);
+    ASSERT_NE(driver, nullptr) << error;
+    kernel.FailImport(row.import, row.status);
+    EXPECT_EQ(driver->Start(), row.status) << row.import;
+    EXPECT_EQ(kernel.LeftBehind(driver->Driver()), std::vector<std::string>{}) << row.import;
+    EXPECT_EQ(kernel.Names().Names(), std::vector<std::u16string>{}) << row.import;
+    EXPECT_EQ(kernel.Faults(), std::vector<std::string>{}) << row.import;
+    EXPECT_EQ(machine.LeakReport(), "") << row.import;
+  }
+}
+
+TEST_F(ProbeDriverTest, AnExistingLinkNameFailsTheStartWithTheCollision) {
+  loader::ObjectNamespace::Entry other;
+  other.target = u"\\Device\\other";
+  ASSERT_TRUE(kernel_.Names().Insert(kLink, other));
+  EXPECT_EQ(Start(TestImage("probe_driver.sys")), STATUS_OBJECT_NAME_COLLISION);
+  EXPECT_EQ(kernel_.Names().Resolve(probe::kDeviceName), nullptr);
+  kernel_.Names().Remove(kLink);
+}
+
+}  // namespace
