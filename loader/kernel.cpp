@@ -133,33 +133,9 @@ void Kernel::FailImport(const std::string& import, int32_t status, int nth) {
   failures_[import] = {nth, status};
 }
 
-void Kernel::HoldNext(const std::string& import) {
-  std::lock_guard<std::mutex> guard(lock_);
-  hold_ = Hold{import, std::this_thread::get_id(), true, false, false};
-}
-
-void Kernel::WaitHeld() {
-  std::unique_lock<std::mutex> guard(lock_);
-  holdChanged_.wait(guard, [&] { return hold_.holding; });
-}
-
-void Kernel::ReleaseHeld() {
-  std::lock_guard<std::mutex> guard(lock_);
-  hold_.released = true;
-  hold_.armed = false;
-  holdChanged_.notify_all();
-}
-
 int32_t Kernel::Enter(const char* import) {
-  std::unique_lock<std::mutex> guard(lock_);
+  std::lock_guard<std::mutex> guard(lock_);
   ++calls_[import];
-  if (hold_.armed && hold_.import == import && std::this_thread::get_id() != hold_.setter) {
-    hold_.armed = false;
-    hold_.holding = true;
-    holdChanged_.notify_all();
-    holdChanged_.wait(guard, [&] { return hold_.released; });
-    hold_.holding = false;
-  }
   auto failure = failures_.find(import);
   if (failure != failures_.end() && failure->second.first > 0) {
     if (--failure->second.first == 0) {

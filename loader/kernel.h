@@ -109,11 +109,6 @@ class Kernel {
   uint64_t Calls(const std::string& import) const;
   // The next `nth` call (1 = the next one) of the import fails with `status`.
   void FailImport(const std::string& import, int32_t status, int nth = 1);
-  // The next call of the import from a thread other than the caller of this
-  // function blocks until ReleaseHeld(); WaitHeld() returns once it blocks.
-  void HoldNext(const std::string& import);
-  void WaitHeld();
-  void ReleaseHeld();
   ObjectNamespace& Names() { return names_; }
   // Whatever the driver left in the kernel: devices, links, thread objects,
   // handles, running threads. Empty when nothing.
@@ -130,8 +125,8 @@ class Kernel {
   static int32_t NT_STDCALL DefaultDispatch(nt::DeviceObject* device, nt::Irp* irp);
 
   // ---- used by the imports
-  // Counts the call, applies a hold; returns the injected failure status, or
-  // 0 when the call should go ahead.
+  // Counts the call; returns the injected failure status, or 0 when the
+  // call should go ahead.
   int32_t Enter(const char* import);
   // Dispatcher objects: events by the address of their KEVENT, thread objects.
   void InitializeEvent(void* event, uint32_t type, bool signalled);
@@ -174,25 +169,16 @@ class Kernel {
     std::unique_ptr<uint8_t[]> memory;
     std::u16string name;
   };
-  struct Hold {
-    std::string import;
-    std::thread::id setter;
-    bool armed = false;
-    bool holding = false;
-    bool released = false;
-  };
 
   bool Signalled(void* object) const;  // under dispatcherLock_
   void Satisfy(void* object);          // under dispatcherLock_
   std::shared_ptr<Request> Dispatch(nt::DeviceObject* device, std::shared_ptr<Request> request);
 
   sim::Machine& machine_;
-  mutable std::mutex lock_;  // faults, counts, failures, holds, requests, devices, handles
-  std::condition_variable holdChanged_;
+  mutable std::mutex lock_;  // faults, counts, failures, requests, devices
   std::vector<std::string> faults_;
   std::map<std::string, uint64_t> calls_;
   std::map<std::string, std::pair<int, int32_t>> failures_;
-  Hold hold_;
 
   mutable std::mutex dispatcherLock_;
   std::condition_variable dispatcherChanged_;

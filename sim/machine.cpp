@@ -71,6 +71,7 @@ PciFunction* Machine::FindPciFunction(uint8_t bus, uint8_t device, uint8_t funct
 
 uint32_t Machine::GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
                              uint32_t length) {
+  Gate(Access::ConfigRead);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++configReads_;
   auto it = bus <= 0xFF && slot <= 0xFF ? pci_.find(PciKey(bus, slot)) : pci_.end();
@@ -90,6 +91,7 @@ uint32_t Machine::GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t
 
 uint32_t Machine::SetPciData(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset,
                              uint32_t length) {
+  Gate(Access::ConfigWrite);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++configWrites_;
   uint32_t traced = 0;
@@ -147,6 +149,7 @@ PortDevice* Machine::DeviceFor(uint16_t port) const {
 }
 
 uint8_t Machine::In8(uint16_t port) {
+  Gate(Access::In8);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
   PortDevice* device = DeviceFor(port);
@@ -156,6 +159,7 @@ uint8_t Machine::In8(uint16_t port) {
 }
 
 uint16_t Machine::In16(uint16_t port) {
+  Gate(Access::In16);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
   PortDevice* device = DeviceFor(port);
@@ -165,6 +169,7 @@ uint16_t Machine::In16(uint16_t port) {
 }
 
 void Machine::Out8(uint16_t port, uint8_t value) {
+  Gate(Access::Out8);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
   Record(Access::Out8, port, value);
@@ -172,6 +177,7 @@ void Machine::Out8(uint16_t port, uint8_t value) {
 }
 
 void Machine::Out16(uint16_t port, uint16_t value) {
+  Gate(Access::Out16);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
   Record(Access::Out16, port, value);
@@ -386,6 +392,37 @@ void Machine::ClearTrace() {
 
 void Machine::Record(Access kind, uint32_t where, uint32_t value) {
   if (tracing_) trace_.push_back({kind, where, value, nowMs_});
+}
+
+// ---------------------------------------------------------------- hold
+
+void Machine::HoldNext(Access kind) {
+  std::lock_guard<std::mutex> guard(holdLock_);
+  holdKind_ = kind;
+  holding_ = false;
+  holdReleased_ = false;
+}
+
+void Machine::WaitHeld() {
+  std::unique_lock<std::mutex> guard(holdLock_);
+  holdChanged_.wait(guard, [&] { return holding_; });
+}
+
+void Machine::ReleaseHeld() {
+  std::lock_guard<std::mutex> guard(holdLock_);
+  holdKind_.reset();
+  holdReleased_ = true;
+  holdChanged_.notify_all();
+}
+
+void Machine::Gate(Access kind) {
+  std::unique_lock<std::mutex> guard(holdLock_);
+  if (!holdKind_ || *holdKind_ != kind) return;
+  holdKind_.reset();
+  holding_ = true;
+  holdChanged_.notify_all();
+  holdChanged_.wait(guard, [&] { return holdReleased_; });
+  holding_ = false;
 }
 
 // ---------------------------------------------------------------- attachment

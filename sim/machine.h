@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include <array>
+#include <condition_variable>
 #include <cstdarg>
 #include <functional>
 #include <map>
@@ -135,6 +136,13 @@ class Machine {
   std::vector<TraceEntry> Trace() const;
   void ClearTrace();
 
+  // ---- Holding the thread that makes an access, for tests that need a
+  // request to stay in service: the next access of `kind` blocks before it
+  // takes effect until ReleaseHeld(); WaitHeld() returns once it blocks.
+  void HoldNext(Access kind);
+  void WaitHeld();
+  void ReleaseHeld();
+
   // Device models and anything else the machine should keep alive.
   template <typename T, typename... Args>
   T& Make(Args&&... args) {
@@ -189,6 +197,13 @@ class Machine {
   bool tracing_ = false;
   std::vector<TraceEntry> trace_;
   std::vector<std::unique_ptr<void, void (*)(void*)>> owned_;
+  // The hold (its own lock: a held thread must not keep the machine's).
+  void Gate(Access kind);
+  std::mutex holdLock_;
+  std::condition_variable holdChanged_;
+  std::optional<Access> holdKind_;
+  bool holding_ = false;
+  bool holdReleased_ = false;
 };
 
 // The machine the host binding's primitives reach. One at a time per process.
