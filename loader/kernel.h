@@ -72,6 +72,8 @@ class Request {
   Completion Wait();
   bool Done() const;
   nt::Irp* Packet() const { return irp_; }
+  // The system buffer as the driver got it.
+  const std::vector<uint8_t>& Sent() const { return before_; }
 
  private:
   friend class Kernel;

@@ -1,0 +1,70 @@
+// Requests that fail their checks are refused at once with
+// STATUS_INVALID_PARAMETER, return nothing and leave the buffer alone; codes
+// outside the table are not implemented; the boundary cases just inside are
+// accepted.
+#include "contract_test.h"
+
+namespace contract {
+namespace {
+
+struct Row {
+  const char* what;
+  uint32_t code;
+  std::vector<uint8_t> input;
+  uint32_t outputLength;
+  int32_t status;
+  uint32_t information;
+};
+
+class ChecksTest : public ContractTest {};
+
+TEST_F(ChecksTest, EachCheckRefusesAtOnceAndTheBoundaryPasses) {
+  const int32_t kRefused = STATUS_INVALID_PARAMETER;
+  const std::vector<uint8_t> pciTableAll = Words({1000});
+  const Row rows[] = {
+      {"spd: input 1", IOCTL_READ_SPD, {0}, 80, kRefused, 0},
+      {"spd: output 76", IOCTL_READ_SPD, {0, 0}, 76, kRefused, 0},
+      {"spd: slot 8", IOCTL_READ_SPD, {8, 0}, 80, kRefused, 0},
+      {"spd: output 77", IOCTL_READ_SPD, {7, 0}, 77, STATUS_SUCCESS, 76},
+      {"probe: no input", IOCTL_PROBE_SPD_WRITE, {}, 80, kRefused, 0},
+      {"probe: output 79", IOCTL_PROBE_SPD_WRITE, {0}, 79, kRefused, 0},
+      {"probe: slot 8", IOCTL_PROBE_SPD_WRITE, {8}, 80, kRefused, 0},
+      {"slots: output 79", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 79, kRefused, 0},
+      {"modules: output 79", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 79, kRefused, 0},
+      {"segment: input 3", IOCTL_SET_SEGMENT, {1, 0, 0}, 76, kRefused, 0},
+      {"segment: output 75", IOCTL_SET_SEGMENT, Words({1}), 75, kRefused, 0},
+      {"segment: output 76", IOCTL_SET_SEGMENT, Words({0}), 76, STATUS_SUCCESS, 76},
+      {"chipset: output 23", IOCTL_GET_CHIPSET_INFO, {}, 23, kRefused, 0},
+      {"table: input 3", IOCTL_GET_PCI_DEVICE_TABLE, {1, 0, 0}, 24, kRefused, 0},
+      {"table: count 0", IOCTL_GET_PCI_DEVICE_TABLE, Words({0}), 0, STATUS_SUCCESS, 0},
+      {"table: count -1", IOCTL_GET_PCI_DEVICE_TABLE, Words({0xFFFFFFFFu}), 5208, kRefused, 0},
+      {"table: 1000, output 5207", IOCTL_GET_PCI_DEVICE_TABLE, pciTableAll, 5207, kRefused, 0},
+      {"table: 1000, output 5208", IOCTL_GET_PCI_DEVICE_TABLE, pciTableAll, 5208, STATUS_SUCCESS,
+       5208},
+      {"count: output 3", IOCTL_GET_PCI_DEVICE_COUNT, {}, 3, kRefused, 0},
+      {"config: input 23", IOCTL_READ_PCI_CONFIG, std::vector<uint8_t>(23, 0), 256, kRefused, 0},
+      {"config: output 255", IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 255, kRefused, 0},
+      {"config: bus 1", IOCTL_READ_PCI_CONFIG, Words({1, 0, 0, 0, 0, 0}), 256, kRefused, 0},
+      {"config: device 31", IOCTL_READ_PCI_CONFIG, Words({0, 31, 0, 0, 0, 0}), 256, kRefused, 0},
+      {"config: function 7", IOCTL_READ_PCI_CONFIG, Words({0, 0, 7, 0, 0, 0}), 256, kRefused, 0},
+      {"config: 0:30.6", IOCTL_READ_PCI_CONFIG, Words({0, 30, 6, 0, 0, 0}), 256, STATUS_SUCCESS,
+       256},
+      {"system info: output 1023", IOCTL_GET_SYSTEM_INFO, {}, 1023, kRefused, 0},
+      {"function 0x80A", DimmioControlCode(0x80A, kFileReadAccess), {}, 1024,
+       STATUS_NOT_IMPLEMENTED, 0},
+      {"another device type", 0x00226000u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
+  };
+  LoadOn("nosmbus");
+  for (const Row& row : rows) {
+    const Reply reply = Send(row.code, row.input, row.outputLength);
+    EXPECT_EQ(reply.status, row.status) << row.what;
+    EXPECT_EQ(reply.information, row.information) << row.what;
+    if (row.status != STATUS_SUCCESS) {
+      EXPECT_EQ(reply.returned, row.status) << row.what << ": completed at once";
+      EXPECT_EQ(reply.buffer, reply.sent) << row.what << ": buffer written";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace contract

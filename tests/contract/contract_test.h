@@ -1,0 +1,80 @@
+// The fixture of the contract tests: one simulated machine, the build's
+// driver under test on it. At the end the driver is unloaded (if it
+// started), and nothing may be wrong: no request that broke a rule, nothing
+// left in the platform, no pool or mapping left in the machine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/ioctl.h"
+#include "driver/status.h"
+#include "sim/board.h"
+#include "sim/machine.h"
+#include "support/driver_under_test.h"
+
+namespace contract {
+
+inline std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
+  std::vector<uint8_t> bytes;
+  for (uint32_t w : words) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(w >> (8 * i)));
+  }
+  return bytes;
+}
+
+inline uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t offset) {
+  return uint32_t(bytes.at(offset)) | uint32_t(bytes.at(offset + 1)) << 8 |
+         uint32_t(bytes.at(offset + 2)) << 16 | uint32_t(bytes.at(offset + 3)) << 24;
+}
+
+inline std::vector<std::string> BoardNames() {
+  std::vector<std::string> names;
+  for (const sim::Board& board : sim::Boards()) names.push_back(board.name);
+  return names;
+}
+
+class ContractTest : public ::testing::Test {
+ protected:
+  ContractTest() : attach_(machine_), driver_(MakeDriverUnderTest(machine_)) {}
+
+  void TearDown() override {
+    if (started_) EXPECT_TRUE(driver_->Unload()) << "no unload routine";
+    started_ = false;
+    EXPECT_EQ(driver_->Problems(), std::vector<std::string>{}) << driver_->Name();
+    EXPECT_EQ(machine_.LeakReport(), "") << driver_->Name();
+  }
+
+  void UseBoard(const std::string& name) {
+    board_ = sim::FindBoard(name);
+    ASSERT_NE(board_, nullptr) << name;
+    sim::Build(*board_, machine_);
+  }
+
+  void LoadOn(const std::string& board) {
+    UseBoard(board);
+    ASSERT_EQ(driver_->Start(), STATUS_SUCCESS) << driver_->Name();
+    started_ = true;
+  }
+
+  void UnloadNow() {
+    started_ = false;
+    EXPECT_TRUE(driver_->Unload());
+  }
+
+  Reply Send(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength) {
+    return driver_->Wait(driver_->Submit(code, input, outputLength));
+  }
+
+  sim::Machine machine_;
+  sim::AttachScope attach_;
+  const sim::Board* board_ = nullptr;
+  bool started_ = false;
+  // Last: it goes first, with every thread that runs the driver.
+  std::unique_ptr<DriverUnderTest> driver_;
+};
+
+}  // namespace contract

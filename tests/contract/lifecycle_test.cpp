@@ -1,0 +1,67 @@
+// Start-up failures, each made by one platform call failing, leave nothing
+// behind (the fixture checks the platform and the pool); a second load
+// starts from scratch.
+#include "contract_test.h"
+
+namespace contract {
+namespace {
+
+class LifecycleTest : public ContractTest {};
+
+TEST_F(LifecycleTest, EachStartupFailureFailsTheLoadAndLeavesNothing) {
+  const int32_t kCollision = STATUS_OBJECT_NAME_COLLISION;
+  const struct {
+    const char* what;
+    StartFailure failure;
+    int32_t status;
+    int32_t expected;
+  } rows[] = {
+      {"device creation", StartFailure::DeviceCreation, STATUS_INSUFFICIENT_RESOURCES,
+       STATUS_UNSUCCESSFUL},
+      {"thread creation", StartFailure::ThreadCreation, STATUS_INSUFFICIENT_RESOURCES,
+       STATUS_UNSUCCESSFUL},
+      {"thread reference", StartFailure::ThreadReference, STATUS_INVALID_PARAMETER,
+       STATUS_UNSUCCESSFUL},
+      {"link creation", StartFailure::LinkCreation, kCollision, kCollision},
+  };
+  for (const auto& row : rows) {
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Build(*sim::FindBoard("ich5"), machine);
+    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    driver->FailNext(row.failure, row.status);
+    EXPECT_EQ(driver->Start(), row.expected) << row.what;
+    EXPECT_FALSE(driver->HasDevice()) << row.what;
+    EXPECT_FALSE(driver->HasLink()) << row.what;
+    EXPECT_EQ(driver->Problems(), std::vector<std::string>{}) << row.what;
+    driver.reset();
+    EXPECT_EQ(machine.LeakReport(), "") << row.what;
+  }
+}
+
+TEST_F(LifecycleTest, NoControllerRecordFailsTheLoad) {
+  UseBoard("ich5");
+  machine_.FailAllocation(1, sim::PoolType::Paged);
+  EXPECT_EQ(driver_->Start(), STATUS_UNSUCCESSFUL);
+  EXPECT_FALSE(driver_->HasDevice());
+}
+
+TEST_F(LifecycleTest, AnExistingLinkFailsTheLoadWithTheCollision) {
+  UseBoard("ich5");
+  driver_->AddForeignLink();
+  EXPECT_EQ(driver_->Start(), STATUS_OBJECT_NAME_COLLISION);
+  EXPECT_FALSE(driver_->HasDevice());
+  driver_->RemoveForeignLink();
+}
+
+TEST_F(LifecycleTest, ASecondLoadStartsFromClearedDiscovery) {
+  LoadOn("ich5");
+  const uint32_t first = WordAt(Send(IOCTL_GET_PCI_DEVICE_COUNT, {}, 4).output, 0);
+  UnloadNow();
+  ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
+  started_ = true;
+  EXPECT_EQ(WordAt(Send(IOCTL_GET_PCI_DEVICE_COUNT, {}, 4).output, 0), first);
+}
+
+}  // namespace
+}  // namespace contract

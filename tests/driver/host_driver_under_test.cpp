@@ -1,0 +1,106 @@
+// The driver under test of the host build: the core with the host binding,
+// loaded by the host I/O manager.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "driver/device_extension.h"
+#include "driver/driver_entry.h"
+#include "platform/host/host_kernel.h"
+#include "platform/host/io_manager.h"
+#include "support/driver_under_test.h"
+
+namespace contract {
+
+namespace {
+
+host::Fault FaultFor(StartFailure failure) {
+  switch (failure) {
+    case StartFailure::DeviceCreation: return host::Fault::CreateDevice;
+    case StartFailure::ThreadCreation: return host::Fault::CreateThread;
+    case StartFailure::ThreadReference: return host::Fault::ReferenceThread;
+    case StartFailure::LinkCreation: return host::Fault::CreateLink;
+  }
+  return host::Fault::CreateDevice;
+}
+
+class HostBuild : public DriverUnderTest {
+ public:
+  explicit HostBuild(sim::Machine&) {}
+  ~HostBuild() override { host::ClearFaults(); }
+
+  std::string Name() const override { return "host build"; }
+
+  void FailNext(StartFailure failure, int32_t status) override {
+    host::FailNext(FaultFor(failure), status);
+  }
+
+  void AddForeignLink() override { io_.AddForeignLink(kLinkName, u"\\Device\\someone0"); }
+  void RemoveForeignLink() override { io_.RemoveLink(kLinkName); }
+
+  int32_t Start() override {
+    const NtStatus status = io_.Load(&DriverEntry);
+    if (status != STATUS_SUCCESS) return status;
+    const host::IoManager::OpenResult opened = io_.Open(kLinkName);
+    EXPECT_EQ(opened.Status, STATUS_SUCCESS);
+    device_ = opened.Device;
+    return status;
+  }
+
+  bool Unload() override {
+    if (!io_.Loaded()) return false;
+    const bool installed = io_.Driver()->DriverUnload != nullptr;
+    io_.Unload();
+    return installed;
+  }
+
+  bool HasDevice() override { return io_.HasDevice(kDeviceName); }
+  bool HasLink() override { return io_.HasLink(kLinkName); }
+
+  Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength) override {
+    requests_.push_back(io_.Submit(device_, code, input, outputLength));
+    return requests_.size() - 1;
+  }
+
+  Reply Wait(Ticket ticket) override {
+    host::Request* request = requests_.at(ticket);
+    const host::RequestResult r = io_.Wait(request);
+    std::vector<uint8_t> sent(request->Original.begin(),
+                              request->Original.begin() + request->BufferLength);
+    std::vector<uint8_t> buffer(r.SystemBuffer.begin(),
+                                r.SystemBuffer.begin() + request->BufferLength);
+    return Reply{r.Status, r.Returned, r.Information, r.Output, buffer, sent, r.CompletionSequence};
+  }
+
+  bool Completed(Ticket ticket) override { return io_.Completed(requests_.at(ticket)); }
+
+  void WaitUntilStopSignalled() override {
+    auto* extension = static_cast<DeviceExtension*>(device_->DeviceExtension);
+    while (!host::EventSignalled(&extension->StopEvent)) std::this_thread::yield();
+  }
+
+  std::vector<std::string> Problems() override {
+    std::vector<std::string> problems;
+    if (!io_.Loaded()) {
+      const std::string verified = io_.Verify();
+      if (!verified.empty()) problems.push_back(verified);
+      if (host::LiveThreadObjects() != 0) problems.push_back("a worker thread was left behind");
+      if (io_.DeviceCount() != 0) problems.push_back("a device was left behind");
+      if (io_.LinkCount() != 0) problems.push_back("a link was left behind");
+    }
+    return problems;
+  }
+
+ private:
+  host::IoManager io_;
+  KernelDevice* device_ = nullptr;
+  std::vector<host::Request*> requests_;
+};
+
+}  // namespace
+
+std::unique_ptr<DriverUnderTest> MakeDriverUnderTest(sim::Machine& machine) {
+  return std::make_unique<HostBuild>(machine);
+}
+
+}  // namespace contract

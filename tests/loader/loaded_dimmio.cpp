@@ -1,0 +1,120 @@
+// The driver under test of the 32-bit tree: dimmio.sys itself, loaded into
+// the loader's kernel over the simulated machine.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "loader/kernel.h"
+#include "loader/loaded_driver.h"
+#include "support/driver_under_test.h"
+
+namespace contract {
+
+namespace {
+
+const std::u16string kDevice = u"\\Device\\dimmio0";
+const std::u16string kLink = u"\\??\\dimmio";
+
+const char* ImportFor(StartFailure failure) {
+  switch (failure) {
+    case StartFailure::DeviceCreation: return "IoCreateDevice";
+    case StartFailure::ThreadCreation: return "PsCreateSystemThread";
+    case StartFailure::ThreadReference: return "ObReferenceObjectByHandle";
+    case StartFailure::LinkCreation: return "IoCreateSymbolicLink";
+  }
+  return "";
+}
+
+class LoadedImage : public DriverUnderTest {
+ public:
+  explicit LoadedImage(sim::Machine& machine)
+      : kernel_(std::make_unique<loader::Kernel>(machine)) {}
+  LoadedImage(const LoadedImage&) = delete;
+  LoadedImage& operator=(const LoadedImage&) = delete;
+
+  ~LoadedImage() override {
+    // The kernel joins the image's threads before the image goes away.
+    kernel_.reset();
+  }
+
+  std::string Name() const override { return "dimmio.sys in the loader"; }
+
+  void FailNext(StartFailure failure, int32_t status) override {
+    kernel_->FailImport(ImportFor(failure), status);
+  }
+
+  void AddForeignLink() override {
+    loader::ObjectNamespace::Entry entry;
+    entry.target = u"\\Device\\someone0";
+    kernel_->Names().Insert(kLink, entry);
+  }
+
+  void RemoveForeignLink() override { kernel_->Names().Remove(kLink); }
+
+  int32_t Start() override {
+    std::string error;
+    driver_ = loader::LoadedDriver::Load(*kernel_, DIMMIO_NT_IMAGE, &error);
+    if (driver_ == nullptr) {
+      ADD_FAILURE() << error;
+      return -1;
+    }
+    return driver_->Start();
+  }
+
+  bool Unload() override { return driver_ != nullptr && driver_->Unload(); }
+
+  bool HasDevice() override { return kernel_->Names().Resolve(kDevice) != nullptr; }
+
+  bool HasLink() override {
+    const loader::ObjectNamespace::Entry* entry = kernel_->Names().Find(kLink);
+    return entry != nullptr && entry->device == nullptr;
+  }
+
+  Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength) override {
+    requests_.push_back(kernel_->DeviceControl(kLink, code, input, outputLength));
+    return requests_.size() - 1;
+  }
+
+  Reply Wait(Ticket ticket) override {
+    const std::shared_ptr<loader::Request>& request = requests_.at(ticket);
+    if (request == nullptr) {
+      ADD_FAILURE() << "nothing answers to the link";
+      return {};
+    }
+    const loader::Completion c = request->Wait();
+    return Reply{c.status, c.dispatchStatus, c.information, c.output,
+                 c.buffer, request->Sent(), c.sequence};
+  }
+
+  bool Completed(Ticket ticket) override {
+    return requests_.at(ticket) != nullptr && requests_.at(ticket)->Done();
+  }
+
+  void WaitUntilStopSignalled() override {
+    // Teardown sets the stop event and then waits for the worker's thread.
+    while (kernel_->Calls("KeWaitForSingleObject") == 0) std::this_thread::yield();
+  }
+
+  std::vector<std::string> Problems() override {
+    std::vector<std::string> problems = kernel_->Faults();
+    if (driver_ != nullptr) {
+      for (const std::string& left : kernel_->LeftBehind(driver_->Driver())) {
+        problems.push_back("left behind: " + left);
+      }
+    }
+    return problems;
+  }
+
+ private:
+  std::unique_ptr<loader::Kernel> kernel_;
+  std::unique_ptr<loader::LoadedDriver> driver_;
+  std::vector<std::shared_ptr<loader::Request>> requests_;
+};
+
+}  // namespace
+
+std::unique_ptr<DriverUnderTest> MakeDriverUnderTest(sim::Machine& machine) {
+  return std::make_unique<LoadedImage>(machine);
+}
+
+}  // namespace contract

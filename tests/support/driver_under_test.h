@@ -1,0 +1,68 @@
+// The driver as the contract tests see it, whichever build runs it: the host
+// build over the host I/O manager, or the shipped image in the loader. The
+// tests load it on a simulated board, send device-control requests through
+// its link, and unload it; every build watches the requests the same way
+// (completed once, pending marked before the worker could see it, buffer
+// untouched when refused, nothing touched after completion).
+#pragma once
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/machine.h"
+
+namespace contract {
+
+// What the caller of a request gets back.
+struct Reply {
+  int32_t status = 0;              // completion status
+  int32_t returned = 0;            // what the entry routine returned
+  uint32_t information = 0;
+  std::vector<uint8_t> output;     // the first `information` bytes of the buffer
+  std::vector<uint8_t> buffer;     // the whole system buffer at completion
+  std::vector<uint8_t> sent;       // the system buffer as the driver got it
+  uint64_t sequence = 0;           // completions numbered from 1, in order
+};
+
+// Platform calls of start-up that a test can make fail once.
+enum class StartFailure { DeviceCreation, ThreadCreation, ThreadReference, LinkCreation };
+
+class DriverUnderTest {
+ public:
+  virtual ~DriverUnderTest() = default;
+
+  virtual std::string Name() const = 0;
+  // The next start-up sees `failure` fail with `status`.
+  virtual void FailNext(StartFailure failure, int32_t status) = 0;
+  // A symbolic link with the driver's link name made by someone else.
+  virtual void AddForeignLink() = 0;
+  virtual void RemoveForeignLink() = 0;
+  // Runs the entry point; on success the device is opened through its link.
+  virtual int32_t Start() = 0;
+  // Runs the unload routine; false when the driver installed none.
+  virtual bool Unload() = 0;
+  virtual bool HasDevice() = 0;
+  virtual bool HasLink() = 0;
+
+  using Ticket = size_t;
+  // Sends a device-control request; returns once the entry routine has.
+  virtual Ticket Submit(uint32_t code, const std::vector<uint8_t>& input,
+                        uint32_t outputLength) = 0;
+  virtual Reply Wait(Ticket ticket) = 0;
+  virtual bool Completed(Ticket ticket) = 0;
+  // Returns once an unload running on another thread has told the worker to
+  // stop.
+  virtual void WaitUntilStopSignalled() = 0;
+
+  // Everything found wrong so far (request checks, platform misuse, anything
+  // left behind after unload or a failed start); empty when all is well.
+  virtual std::vector<std::string> Problems() = 0;
+};
+
+// The build's driver under test, over `machine`; each test program links one.
+std::unique_ptr<DriverUnderTest> MakeDriverUnderTest(sim::Machine& machine);
+
+}  // namespace contract
