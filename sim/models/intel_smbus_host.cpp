@@ -7,6 +7,8 @@ IntelSmbusHost::IntelSmbusHost(Machine& machine, uint16_t ioBase, SmbusBus& bus,
     : machine_(machine), ioBase_(ioBase), bus_(bus), transactionMs_(transactionMs) {}
 
 void IntelSmbusHost::SetStuckBusy(bool stuck, uint8_t errorBits) {
+  // The error bits of a stuck controller go away with the fault.
+  status_ &= static_cast<uint8_t>(~stuckBits_);
   stuckBusy_ = stuck;
   stuckBits_ = stuck ? static_cast<uint8_t>(errorBits & kClearable) : 0;
   if (stuck) status_ |= static_cast<uint8_t>(kBusy | stuckBits_);
