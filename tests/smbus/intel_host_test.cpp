@@ -53,6 +53,26 @@ TEST_F(IntelHostTest, StuckBusyWaitsEndAfterTheirPollLimitAndTheErrorBitsDecide)
   }
 }
 
+TEST_F(IntelHostTest, EveryTransferLeavesTheHostStatusClear) {
+  Boot("ich4-mixed");
+  struct Case {
+    uint8_t slot;
+    uint32_t count;
+  };
+  // Slot 0 answers; slot 1 is empty, so its transfers end in a device error.
+  for (const Case c : {Case{0, 2}, Case{0, 1}, Case{1, 2}, Case{1, 1}}) {
+    uint8_t data[2];
+    OpStatus status = Fresh();
+    ReadSpdBlock(controller_, &status, c.slot, data, 0, c.count);
+    EXPECT_EQ(models_.intelHost->StatusRegister(), 0x00) << int(c.slot) << " " << c.count;
+  }
+  for (uint8_t slot : {0, 1}) {
+    OpStatus status = Fresh();
+    ProbeSpdWrite(controller_, &status, slot);
+    EXPECT_EQ(models_.intelHost->StatusRegister(), 0x00) << int(slot);
+  }
+}
+
 TEST_F(IntelHostTest, AcquireWithoutPoolMemoryLeavesTheControllerAsItWas) {
   machine_.FailAllocation(1);
   SmbusController controller{};
