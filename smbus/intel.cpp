@@ -37,6 +37,13 @@ constexpr uint8_t WithSelector(uint8_t old, uint8_t selector) {
 
 void LoadFiller(uint32_t ioBase) { PortWriteWord(Port(ioBase, kData0), kDataFiller); }
 
+// The end of every transfer: filler back in, status cleared, then the verdict.
+int32_t FinishTransfer(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
+  LoadFiller(ioBase);
+  ResetStatus(ioBase);
+  return JudgeTransfer(status, finalStatus, hwCode);
+}
+
 void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
   if (segment != kSwitchedSegment) return;
   if (ctx->Variant == 0) {
@@ -91,9 +98,7 @@ int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command
   LoadFiller(base);
   const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 1);
   *value = PortReadByte(Port(base, kData0));
-  LoadFiller(base);
-  ResetStatus(base);
-  return JudgeTransfer(status, final, OpError::ReadByteFailed);
+  return FinishTransfer(base, status, final, OpError::ReadByteFailed);
 }
 
 int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -103,9 +108,7 @@ int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command
   WaitForBusReady(base);
   const uint8_t final = CallSMBus(base, kProtocolWordData, slave, command, 1);
   *value = PortReadWord(Port(base, kData0));  // data 0 low, data 1 high
-  LoadFiller(base);
-  ResetStatus(base);
-  return JudgeTransfer(status, final, OpError::ReadWordFailed);
+  return FinishTransfer(base, status, final, OpError::ReadWordFailed);
 }
 
 int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -114,9 +117,7 @@ int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t comman
   WaitForBusReady(base);
   PortWriteByte(Port(base, kData0), value);
   const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
-  LoadFiller(base);
-  ResetStatus(base);
-  return JudgeTransfer(status, final, OpError::WriteByteFailed);
+  return FinishTransfer(base, status, final, OpError::WriteByteFailed);
 }
 
 void ReleaseDevice(void* context) { PoolFree(context); }

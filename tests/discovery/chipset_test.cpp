@@ -64,11 +64,43 @@ class ChipsetTest : public SimTest {
   }
 
   // Debug lines other than the walk's per-function lines.
-  std::vector<std::string> Messages() {
+  static std::vector<std::string> MessagesOf(const sim::Machine& machine) {
     std::vector<std::string> out;
-    for (const std::string& line : machine_.DebugLines()) {
+    for (const std::string& line : machine.DebugLines()) {
       if (line.rfind("smbcore:vid(", 0) != 0) out.push_back(line);
     }
+    return out;
+  }
+  std::vector<std::string> Messages() { return MessagesOf(machine_); }
+
+  struct Outcome {
+    bool available = false;
+    bool slotsFilled = false;
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    uint32_t code = 0;
+    std::vector<std::string> messages;
+  };
+
+  // Discovery on another machine, attached for the run; the controller is
+  // released before returning and the pool must be left empty.
+  Outcome RunOn(sim::Machine& machine) {
+    sim::AttachScope attach(machine);
+    g_calls.clear();
+    machine.ClearDebugOutput();
+    OpStatus status;
+    InitOpStatus(&status);
+    Outcome out;
+    out.info = {1, 1, 1, 1, 1, 0};
+    SmbusController* controller = DiscoverChipset(&status, &out.info, table_, &out.count);
+    EXPECT_NE(controller, nullptr);
+    if (controller == nullptr) return out;
+    out.available = controller->Unavailable == 0;
+    out.slotsFilled = controller->ReadWord != nullptr;
+    out.code = status.Code;
+    out.messages = MessagesOf(machine);
+    ReleaseController(controller);
+    EXPECT_EQ(machine.LeakReport(), "");
     return out;
   }
 
@@ -118,26 +150,14 @@ TEST_F(ChipsetTest, OutcomeOfEveryBoard) {
   for (const BoardOutcome& c : cases) {
     SCOPED_TRACE(c.board);
     sim::Machine machine;
-    sim::AttachScope attach(machine);
     sim::Build(*sim::FindBoard(c.board), machine);
-    OpStatus status;
-    InitOpStatus(&status);
-    ChipsetInfoRecord info{1, 1, 1, 1, 1, 0};
-    uint32_t count = 0;
-    SmbusController* controller = DiscoverChipset(&status, &info, table_, &count);
-    ASSERT_NE(controller, nullptr);
-    EXPECT_EQ(controller->Unavailable == 0, c.available);
-    EXPECT_EQ(controller->ReadWord != nullptr, c.available);
-    ExpectInfo(info, c.info);
-    EXPECT_EQ(count, c.count);
-    EXPECT_EQ(status.Code, 0u);
-    std::vector<std::string> messages;
-    for (const std::string& line : machine.DebugLines()) {
-      if (line.rfind("smbcore:vid(", 0) != 0) messages.push_back(line);
-    }
-    EXPECT_EQ(messages, c.messages);
-    ReleaseController(controller);
-    EXPECT_EQ(machine.LeakReport(), "");
+    const Outcome out = RunOn(machine);
+    EXPECT_EQ(out.available, c.available);
+    EXPECT_EQ(out.slotsFilled, c.available);
+    ExpectInfo(out.info, c.info);
+    EXPECT_EQ(out.count, c.count);
+    EXPECT_EQ(out.code, 0u);
+    EXPECT_EQ(out.messages, c.messages);
   }
 }
 
@@ -219,39 +239,26 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
                                     << int(c.revision));
     sim::Machine machine;
-    sim::AttachScope attach(machine);
     machine.AddPciFunction(0, 7, 4, c.vendor, c.device, c.revision, 0, false);
     machine.AddPciFunction(0, 7, 0, 0x1234, 0x0001, 0, 0, true);
-    // A decoy with the base in the other candidate registers.
+    // Every other register a row may read holds another value, so a row
+    // that reads the wrong register shows.
     for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x90, 0xD0}) {
       machine.FindPciFunction(0, 7, 4)->SetDword(reg, 0x0000F0F1);
     }
     machine.FindPciFunction(0, 7, 4)->SetDword(c.baseRegister, c.baseValue);
-    g_calls.clear();
     for (int32_t result : {0, -1}) {
-      machine.ClearDebugOutput();
-      g_calls.clear();
       RecordAcquires(result);
-      OpStatus status;
-      InitOpStatus(&status);
-      ChipsetInfoRecord info{};
-      uint32_t count = 0;
-      SmbusController* controller = DiscoverChipset(&status, &info, table_, &count);
-      ASSERT_NE(controller, nullptr);
+      const Outcome out = RunOn(machine);
       ASSERT_EQ(g_calls.size(), 1u);
       EXPECT_EQ(g_calls[0].backend, c.backend);
       EXPECT_EQ(g_calls[0].base, c.base);
       EXPECT_EQ(g_calls[0].variant, c.variant);
-      std::vector<std::string> messages;
-      for (const std::string& line : machine.DebugLines()) {
-        if (line.rfind("smbcore:vid(", 0) != 0) messages.push_back(line);
-      }
-      EXPECT_EQ(messages, c.message.empty() ? std::vector<std::string>{}
-                                            : std::vector<std::string>{c.message});
-      EXPECT_EQ(controller->Unavailable, result == 0 ? 0u : 1u);
-      ExpectInfo(info, result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
-      EXPECT_EQ(count, 2u);
-      ReleaseController(controller);
+      EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
+                                                : std::vector<std::string>{c.message});
+      EXPECT_EQ(out.available, result == 0);
+      ExpectInfo(out.info, result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
+      EXPECT_EQ(out.count, 2u);
     }
   }
 }
@@ -286,19 +293,12 @@ TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
                        Case{0x04, "smbcore: Found VIA 586B"},
                        Case{0x27, "smbcore: Found VIA 586,  unknown revid: 27"}}) {
     sim::Machine machine;
-    sim::AttachScope attach(machine);
     machine.AddPciFunction(0, 7, 0, 0x1106, 0x0586, c.revision);
     RecordAcquires(0);
-    g_calls.clear();
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus status;
-    SmbusController* controller = DiscoverChipset(&status, &info, table_, &count);
-    ASSERT_NE(controller, nullptr);
+    const Outcome out = RunOn(machine);
     EXPECT_TRUE(g_calls.empty());
-    EXPECT_NE(controller->Unavailable, 0u);
-    EXPECT_EQ(machine.DebugLines().back(), c.message);
-    ReleaseController(controller);
+    EXPECT_FALSE(out.available);
+    EXPECT_EQ(out.messages, std::vector<std::string>{c.message});
   }
   // With a 586B south bridge function next to it, the bit-banged bus is used.
   machine_.AddPciFunction(0, 7, 0, 0x1106, 0x0586, 0x04, 0, true);
@@ -377,7 +377,6 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
   for (const SisCase& c : cases) {
     SCOPED_TRACE(c.what);
     sim::Machine machine;
-    sim::AttachScope attach(machine);
     uint8_t device = 1;
     for (const SisFunction& f : c.functions) {
       auto& fn = machine.AddPciFunction(0, device++, 0, 0x1039, f.device);
@@ -385,27 +384,17 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
       fn.SetDword(0x74, f.word74 | 0x12340000u);
     }
     RecordAcquires(-1);
-    g_calls.clear();
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus status;
-    SmbusController* controller = DiscoverChipset(&status, &info, table_, &count);
-    ASSERT_NE(controller, nullptr);
-    std::vector<std::string> messages;
-    for (const std::string& line : machine.DebugLines()) {
-      if (line.rfind("smbcore:vid(", 0) != 0) messages.push_back(line);
-    }
-    EXPECT_EQ(messages, c.messages);
+    const Outcome out = RunOn(machine);
+    EXPECT_EQ(out.messages, c.messages);
     std::vector<std::pair<std::string, uint32_t>> calls;
-    for (const AcquireCall& call : g_calls) calls.push_back({call.backend, call.base});
-    EXPECT_EQ(calls, c.calls);
     for (const AcquireCall& call : g_calls) {
+      calls.push_back({call.backend, call.base});
       EXPECT_EQ(call.variant, call.backend == "sis" ? 1 : 0);
     }
-    ExpectInfo(info, c.info);
-    EXPECT_NE(controller->Unavailable, 0u);
-    EXPECT_EQ(count, c.functions.size());
-    ReleaseController(controller);
+    EXPECT_EQ(calls, c.calls);
+    ExpectInfo(out.info, c.info);
+    EXPECT_FALSE(out.available);
+    EXPECT_EQ(out.count, c.functions.size());
   }
 }
 
@@ -448,7 +437,6 @@ TEST_F(ChipsetTest, AliBaseRule) {
   for (const AliCase& c : cases) {
     SCOPED_TRACE(c.what);
     sim::Machine machine;
-    sim::AttachScope attach(machine);
     if (c.m1533) machine.AddPciFunction(0, 7, 0, 0x10B9, 0x1533, c.revision);
     if (c.m7101) {
       auto& f = machine.AddPciFunction(0, 17, 0, 0x10B9, 0x7101);
@@ -456,12 +444,7 @@ TEST_F(ChipsetTest, AliBaseRule) {
       f.SetDword(0x14, c.dword14);
     }
     RecordAcquires(-1);
-    g_calls.clear();
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus status;
-    SmbusController* controller = DiscoverChipset(&status, &info, table_, &count);
-    ASSERT_NE(controller, nullptr);
+    const Outcome out = RunOn(machine);
     EXPECT_EQ(machine.ConfigWrites(), static_cast<uint64_t>(c.expectWrites));
     std::vector<uint32_t> calls;
     for (const AcquireCall& call : g_calls) {
@@ -469,14 +452,9 @@ TEST_F(ChipsetTest, AliBaseRule) {
       EXPECT_EQ(call.m7101.Device, 17);
     }
     EXPECT_EQ(calls, c.calls);
-    std::vector<std::string> messages;
-    for (const std::string& line : machine.DebugLines()) {
-      if (line.rfind("smbcore:vid(", 0) != 0) messages.push_back(line);
-    }
-    EXPECT_EQ(messages, c.messages);
-    EXPECT_NE(controller->Unavailable, 0u);
-    ExpectInfo(info, c.m7101 ? At(0, 17, 0, 0x10B9, 0x7101) : At(0, 7, 0, 0x10B9, 0x1533));
-    ReleaseController(controller);
+    EXPECT_EQ(out.messages, c.messages);
+    EXPECT_FALSE(out.available);
+    ExpectInfo(out.info, c.m7101 ? At(0, 17, 0, 0x10B9, 0x7101) : At(0, 7, 0, 0x10B9, 0x1533));
   }
 }
 

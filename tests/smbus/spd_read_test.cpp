@@ -88,28 +88,25 @@ TEST_F(SpdReadTest, EveryPopulatedSlotOfEveryIntelBoardReadsBackItsImage) {
   }
 }
 
-TEST_F(SpdReadTest, EmptySlotFailsTheFirstWordWithTheDeviceErrorStatus) {
+TEST_F(SpdReadTest, EmptySlotFailsTheFirstTransferWithTheDeviceErrorStatus) {
   Boot("ich4-mixed");
-  OpStatus status = Fresh();
-  uint32_t done = 99;
-  Read(1, 0, 16, status, done);
-  EXPECT_EQ(done, 0u);
-  EXPECT_EQ(status.Code, OpError::SpdBlockRead);
-  EXPECT_EQ(status.DetailCount, 0u);
-  EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
-  EXPECT_EQ(status.HwDetailCount, 1u);
-  EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError);
-}
-
-TEST_F(SpdReadTest, OddLastByteOfAnEmptySlotFailsAsAByteRead) {
-  Boot("ich4-mixed");
-  OpStatus status = Fresh();
-  uint32_t done = 99;
-  Read(2, 5, 1, status, done);
-  EXPECT_EQ(done, 0u);
-  EXPECT_EQ(status.Code, OpError::SpdBlockRead);
-  EXPECT_EQ(status.HwCode, OpError::ReadByteFailed);
-  EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError);
+  struct Case {
+    uint8_t slot, offset;
+    uint32_t count, hwCode;
+  };
+  for (const Case c : {Case{1, 0, 16, OpError::ReadWordFailed},
+                       Case{2, 5, 1, OpError::ReadByteFailed},   // an odd count of 1: a byte read
+                       Case{7, 0xFF, 3, OpError::ReadWordFailed}}) {
+    OpStatus status = Fresh();
+    uint32_t done = 99;
+    Read(c.slot, c.offset, c.count, status, done);
+    EXPECT_EQ(done, 0u);
+    EXPECT_EQ(status.Code, OpError::SpdBlockRead);
+    EXPECT_EQ(status.DetailCount, 0u);
+    EXPECT_EQ(status.HwCode, c.hwCode);
+    EXPECT_EQ(status.HwDetailCount, 1u);
+    EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError);
+  }
 }
 
 TEST_F(SpdReadTest, SlaveThatStopsAnsweringMidBlockGivesTheBytesBeforeIt) {
