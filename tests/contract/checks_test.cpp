@@ -50,8 +50,7 @@ TEST_F(ChecksTest, EachCheckRefusesAtOnceAndTheBoundaryPasses) {
       {"config: 0:30.6", IOCTL_READ_PCI_CONFIG, Words({0, 30, 6, 0, 0, 0}), 256, STATUS_SUCCESS,
        256},
       {"system info: output 1023", IOCTL_GET_SYSTEM_INFO, {}, 1023, kRefused, 0},
-      {"function 0x80A", DimmioControlCode(0x80A, kFileReadAccess), {}, 1024,
-       STATUS_NOT_IMPLEMENTED, 0},
+      {"function 0x80A", 0x9C406028u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
       {"another device type", 0x00226000u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
   };
   LoadOn("nosmbus");
