@@ -42,7 +42,9 @@ class ContractTest : public ::testing::Test {
   ContractTest() : attach_(machine_), driver_(MakeDriverUnderTest(machine_)) {}
 
   void TearDown() override {
-    if (started_) EXPECT_TRUE(driver_->Unload()) << "no unload routine";
+    if (started_) {
+      EXPECT_TRUE(driver_->Unload()) << "no unload routine";
+    }
     started_ = false;
     EXPECT_EQ(driver_->Problems(), std::vector<std::string>{}) << driver_->Name();
     EXPECT_EQ(machine_.LeakReport(), "") << driver_->Name();
