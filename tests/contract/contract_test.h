@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,15 @@ inline uint32_t WordAt(const std::vector<uint8_t>& bytes, size_t offset) {
          uint32_t(bytes.at(offset + 2)) << 16 | uint32_t(bytes.at(offset + 3)) << 24;
 }
 
+// Test names from board names.
+inline std::string BoardTestName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = info.param;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
 inline std::vector<std::string> BoardNames() {
   std::vector<std::string> names;
   for (const sim::Board& board : sim::Boards()) names.push_back(board.name);
@@ -53,7 +63,7 @@ class ContractTest : public ::testing::Test {
   void UseBoard(const std::string& name) {
     board_ = sim::FindBoard(name);
     ASSERT_NE(board_, nullptr) << name;
-    sim::Build(*board_, machine_);
+    models_ = sim::Build(*board_, machine_);
   }
 
   void LoadOn(const std::string& board) {
@@ -74,6 +84,7 @@ class ContractTest : public ::testing::Test {
   sim::Machine machine_;
   sim::AttachScope attach_;
   const sim::Board* board_ = nullptr;
+  sim::BoardModels models_;
   bool started_ = false;
   // Last: it goes first, with every thread that runs the driver.
   std::unique_ptr<DriverUnderTest> driver_;

@@ -104,7 +104,7 @@ TEST_P(EnvelopesTest, SystemInformationWithoutAnSmbiosTableFails) {
   EXPECT_EQ(info.information, 24u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()));
+INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()), BoardTestName);
 
 class NoControllerTest : public ContractTest {};
 

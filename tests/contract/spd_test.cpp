@@ -1,0 +1,52 @@
+// SPD data read through the driver is what the board's modules hold, on
+// every board with an SMBus; an empty slot ends the read with the block-read
+// failure in the status record.
+#include "contract_test.h"
+
+namespace contract {
+namespace {
+
+constexpr uint32_t kOpCode = 4;
+constexpr uint32_t kSpdBlockRead = 14;
+
+std::vector<std::string> BoardsWithSmbus() {
+  std::vector<std::string> names;
+  for (const sim::Board& board : sim::Boards()) {
+    if (board.smbus.has_value() && !board.smbus->segment0.empty()) names.push_back(board.name);
+  }
+  return names;
+}
+
+class SpdTest : public ContractTest, public ::testing::WithParamInterface<std::string> {
+ protected:
+  void SetUp() override { LoadOn(GetParam()); }
+};
+
+TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
+  for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
+    const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
+    ASSERT_NE(eeprom, nullptr);
+    const Reply reply = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 256);
+    EXPECT_EQ(reply.status, STATUS_SUCCESS);
+    ASSERT_EQ(reply.information, 76u + 256) << "slot " << int(slot.slot);
+    EXPECT_EQ(WordAt(reply.output, kOpCode), 0u);
+    EXPECT_EQ(std::vector<uint8_t>(reply.output.begin() + 76, reply.output.end()),
+              std::vector<uint8_t>(eeprom->Bytes().begin(), eeprom->Bytes().end()))
+        << "slot " << int(slot.slot);
+  }
+}
+
+TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
+  uint8_t empty = 0;
+  while (empty < 8 && models_.eeproms[0][empty] != nullptr) ++empty;
+  if (empty == 8) GTEST_SKIP() << "every slot is populated";
+  const Reply reply = Send(IOCTL_READ_SPD, {empty, 0}, 76 + 16);
+  EXPECT_EQ(reply.status, STATUS_SUCCESS);
+  ASSERT_EQ(reply.information, 76u);
+  EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, SpdTest, ::testing::ValuesIn(BoardsWithSmbus()), BoardTestName);
+
+}  // namespace
+}  // namespace contract
