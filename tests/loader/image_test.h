@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "loader/kernel.h"
+#include "support/bytes.h"
 #include "loader/loaded_driver.h"
 #include "sim/board.h"
 #include "sim/machine.h"
@@ -76,19 +77,5 @@ class ImageTest : public ::testing::Test {
   loader::Kernel kernel_;
   bool started_ = false;
 };
-
-inline std::vector<uint8_t> Dwords(std::initializer_list<uint32_t> values) {
-  std::vector<uint8_t> bytes;
-  for (uint32_t v : values) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  }
-  return bytes;
-}
-
-inline uint32_t DwordAt(const std::vector<uint8_t>& bytes, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | bytes.at(at + static_cast<size_t>(i));
-  return v;
-}
 
 }  // namespace testsupport

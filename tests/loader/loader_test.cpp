@@ -15,9 +15,9 @@
 
 namespace {
 
-using testsupport::Dwords;
-using testsupport::DwordAt;
 using testsupport::TestImage;
+using testsupport::WordAt;
+using testsupport::Words;
 
 const std::u16string kLink = probe::kLinkName;
 
@@ -133,15 +133,15 @@ TEST_F(ProbeDriverTest, ConfigurationReadsMatchEveryBoard) {
     ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
     for (const sim::PciFunctionSpec& f : board.pci) {
       const uint32_t slot = static_cast<uint32_t>((f.function << 5) | f.device);
-      auto request = kernel.DeviceControl(kLink, probe::kPciRead, Dwords({f.bus, slot, 0, 4}), 16);
+      auto request = kernel.DeviceControl(kLink, probe::kPciRead, Words({f.bus, slot, 0, 4}), 16);
       const loader::Completion c = request->Wait();
       ASSERT_EQ(c.information, 4u) << board.name << " " << f.name;
-      EXPECT_EQ(DwordAt(c.output, 0), f.vendorId | (static_cast<uint32_t>(f.deviceId) << 16))
+      EXPECT_EQ(WordAt(c.output, 0), f.vendorId | (static_cast<uint32_t>(f.deviceId) << 16))
           << board.name << " " << f.name;
     }
     // Nothing answers at 1:31.7.
     const loader::Completion none =
-        kernel.DeviceControl(kLink, probe::kPciRead, Dwords({1, 0xFF, 0, 4}), 16)->Wait();
+        kernel.DeviceControl(kLink, probe::kPciRead, Words({1, 0xFF, 0, 4}), 16)->Wait();
     EXPECT_EQ(none.information, 0u) << board.name;
     ASSERT_TRUE(driver->Unload());
     EXPECT_EQ(kernel.LeftBehind(driver->Driver()), std::vector<std::string>{}) << board.name;
@@ -155,20 +155,20 @@ TEST_F(ProbeDriverTest, ConfigurationWritesLandInTheFunction) {
   StartProbe();
   const uint32_t smbusSlot = (3u << 5) | 31u;
   const loader::Completion c =
-      Call(kLink, probe::kPciWrite, Dwords({0, smbusSlot, 0x40, 0x00000009}), 16);
-  EXPECT_EQ(DwordAt(c.output, 0), 4u) << "bytes written";
+      Call(kLink, probe::kPciWrite, Words({0, smbusSlot, 0x40, 0x00000009}), 16);
+  EXPECT_EQ(WordAt(c.output, 0), 4u) << "bytes written";
   EXPECT_EQ(machine_.FindPciFunction(0, 31, 3)->Dword(0x40), 0x00000009u);
 }
 
 TEST_F(ProbeDriverTest, PhysicalMappingsCarryTheFullAddressAndFailWhenTheMachineSaysSo) {
   machine_.AddMemory(0xF0000, {0x5F, 0x53, 0x4D, 0x5F});
   StartProbe();
-  loader::Completion c = Call(kLink, probe::kMap, Dwords({0xF0000, 4}), 4);
+  loader::Completion c = Call(kLink, probe::kMap, Words({0xF0000, 4}), 4);
   EXPECT_EQ(c.output, (std::vector<uint8_t>{0x5F, 0x53, 0x4D, 0x5F}));
-  c = Call(kLink, probe::kMap, Dwords({0xFEC00000u, 4}), 4);
+  c = Call(kLink, probe::kMap, Words({0xFEC00000u, 4}), 4);
   EXPECT_EQ(c.output, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF})) << "no memory there";
   machine_.FailMapAt(0xF0000, 1);
-  c = Call(kLink, probe::kMap, Dwords({0xF0000, 4}), 4);
+  c = Call(kLink, probe::kMap, Words({0xF0000, 4}), 4);
   EXPECT_EQ(c.status, STATUS_UNSUCCESSFUL);
   EXPECT_EQ(machine_.MapRequests(), (std::vector<uint64_t>{0xF0000, 0xFEC00000u, 0xF0000}));
 }
@@ -176,8 +176,8 @@ TEST_F(ProbeDriverTest, PhysicalMappingsCarryTheFullAddressAndFailWhenTheMachine
 TEST_F(ProbeDriverTest, DelaysAdvanceTheVirtualClockOnTheWorker) {
   StartProbe();
   const uint64_t before = machine_.NowMs();
-  Call(kLink, probe::kDelay, Dwords({25}), 0);
-  Call(kLink, probe::kDelay, Dwords({1}), 0);
+  Call(kLink, probe::kDelay, Words({25}), 0);
+  Call(kLink, probe::kDelay, Words({1}), 0);
   EXPECT_EQ(machine_.NowMs() - before, 26u);
 }
 
@@ -192,8 +192,8 @@ TEST_F(ProbeDriverTest, PoolComesFromTheMachineByTypeAndFailsWhenTold) {
     if (row.fail) {
       machine_.FailAllocation(1, row.type == 0 ? sim::PoolType::NonPaged : sim::PoolType::Paged);
     }
-    const loader::Completion c = Call(kLink, probe::kPool, Dwords({row.type, 64}), 4);
-    EXPECT_EQ(DwordAt(c.output, 0), row.expected) << row.type << " " << row.fail;
+    const loader::Completion c = Call(kLink, probe::kPool, Words({row.type, 64}), 4);
+    EXPECT_EQ(WordAt(c.output, 0), row.expected) << row.type << " " << row.fail;
   }
 }
 
@@ -201,11 +201,11 @@ TEST_F(ProbeDriverTest, QueuedRequestsCompleteInArrivalOrder) {
   UseBoard("ich5");
   StartProbe();
   machine_.HoldNext(sim::Access::ConfigRead);
-  auto busy = kernel_.DeviceControl(kLink, probe::kPciRead, Dwords({0, 0, 0, 4}), 16);
+  auto busy = kernel_.DeviceControl(kLink, probe::kPciRead, Words({0, 0, 0, 4}), 16);
   machine_.WaitHeld();
   std::vector<std::shared_ptr<loader::Request>> queued;
   for (uint32_t device : {0u, 1u, 30u}) {
-    queued.push_back(kernel_.DeviceControl(kLink, probe::kPciRead, Dwords({0, device, 0, 4}), 16));
+    queued.push_back(kernel_.DeviceControl(kLink, probe::kPciRead, Words({0, device, 0, 4}), 16));
   }
   for (const auto& r : queued) EXPECT_FALSE(r->Done());
   machine_.ReleaseHeld();
@@ -221,10 +221,10 @@ TEST_F(ProbeDriverTest, QueuedRequestsCompleteInArrivalOrder) {
 TEST_F(ProbeDriverTest, UnloadFinishesTheRequestInServiceAndCancelsTheQueued) {
   StartProbe();
   machine_.HoldNext(sim::Access::ConfigRead);
-  auto inService = kernel_.DeviceControl(kLink, probe::kPciRead, Dwords({0, 0, 0, 4}), 16);
+  auto inService = kernel_.DeviceControl(kLink, probe::kPciRead, Words({0, 0, 0, 4}), 16);
   machine_.WaitHeld();
-  auto second = kernel_.DeviceControl(kLink, probe::kDelay, Dwords({7}), 8);
-  auto third = kernel_.DeviceControl(kLink, probe::kPciRead, Dwords({0, 0, 0, 4}), 16);
+  auto second = kernel_.DeviceControl(kLink, probe::kDelay, Words({7}), 8);
+  auto third = kernel_.DeviceControl(kLink, probe::kPciRead, Words({0, 0, 0, 4}), 16);
   std::thread unload([this] { UnloadNow(); });
   while (kernel_.Calls("KeWaitForSingleObject") == 0) std::this_thread::yield();
   machine_.ReleaseHeld();
