@@ -9,13 +9,14 @@
 
 #include "discovery/chipset.h"
 #include "discovery/pci_walk.h"
-#include "platform/host/host_faults.h"
+#include "platform/host/host_kernel.h"
 
 namespace host {
 
 namespace {
 
 std::atomic<IoManager*> g_current{nullptr};
+std::atomic<uint64_t> g_completions{0};
 
 IoManager& Manager() {
   IoManager* manager = IoManager::Current();
@@ -305,6 +306,7 @@ RequestResult IoManager::Wait(Request* request) {
   result.Status = request->Completed.Status;
   result.Returned = request->DispatchReturned ? request->DispatchStatus : STATUS_PENDING;
   result.Information = request->Completed.Information;
+  result.CompletionSequence = request->CompletionSequence;
   result.SystemBuffer.assign(request->BufferAtCompletion.begin(),
                              request->BufferAtCompletion.begin() + request->BufferLength);
   const uint32_t copied = std::min(result.Information, request->BufferLength);
@@ -331,6 +333,7 @@ void IoManager::Complete(KernelIrp* irp) {
     request->Violations.push_back(Describe(*request) +
                                   ": completed by another thread without being marked pending");
   }
+  request->CompletionSequence = ++g_completions;
   request->Completed = *irp;
   request->BufferAtCompletion = request->Buffer;
   if (!std::equal(request->Buffer.begin() + request->BufferLength, request->Buffer.end(),

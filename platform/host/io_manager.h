@@ -36,7 +36,9 @@ struct HostIrpObserver {
   bool DispatchReturned = false;
   NtStatus DispatchStatus = STATUS_SUCCESS;
   std::thread::id DispatchThread;
-  // At the first completion.
+  // At the first completion: the order among all completions, the packet
+  // and the buffer.
+  uint64_t CompletionSequence = 0;
   KernelIrp Completed{};
   std::vector<uint8_t> BufferAtCompletion;
   std::vector<std::string> Violations;
@@ -58,6 +60,7 @@ struct RequestResult {
   uint32_t Information = 0;
   std::vector<uint8_t> Output;          // the first Information bytes
   std::vector<uint8_t> SystemBuffer;    // the whole system buffer at completion
+  uint64_t CompletionSequence = 0;      // completions are numbered from 1 in order
 };
 
 using Request = HostIrpObserver;

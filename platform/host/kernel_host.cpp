@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "driver/kernel.h"
-#include "platform/host/host_faults.h"
+#include "platform/host/host_kernel.h"
 #include "sim/machine.h"
 
 struct HostThreadObject {
@@ -71,6 +71,11 @@ bool TakeFault(Fault fault, NtStatus* status) {
   armed.armed = false;
   *status = armed.status;
   return true;
+}
+
+bool EventSignalled(const KernelEvent* event) {
+  std::lock_guard<std::mutex> guard(g_dispatcher);
+  return event->Signalled;
 }
 
 size_t LiveThreadObjects() {

@@ -1,11 +1,12 @@
-// Failure injection and bookkeeping of the host kernel services, for tests:
-// the next call of a kernel service can be made to fail, and the number of
-// thread objects still alive shows whether teardown left a thread behind.
+// Failure injection and inspection of the host kernel services, for tests:
+// the next call of a kernel service can be made to fail, events can be read
+// without racing their setters, and the number of thread objects still alive
+// shows whether teardown left a thread behind.
 #pragma once
 
 #include <stddef.h>
 
-#include "driver/status.h"
+#include "driver/kernel.h"
 
 namespace host {
 
@@ -23,6 +24,9 @@ void FailNext(Fault fault, NtStatus status = STATUS_INSUFFICIENT_RESOURCES);
 void ClearFaults();
 // True (and the status to fail with) when the fault was armed; disarms it.
 bool TakeFault(Fault fault, NtStatus* status);
+
+// The event's state, read under the dispatcher lock.
+bool EventSignalled(const KernelEvent* event);
 
 // Thread objects not yet released (threads running, or ended but still
 // referenced by a handle or an object reference).
