@@ -17,6 +17,8 @@ namespace {
 
 std::atomic<IoManager*> g_current{nullptr};
 std::atomic<uint64_t> g_completions{0};
+// The device-control request this thread is dispatching, if any.
+thread_local Request* t_dispatching = nullptr;
 
 IoManager& Manager() {
   IoManager* manager = IoManager::Current();
@@ -209,7 +211,10 @@ void IoManager::DeleteLink(KernelName* link) {
 // ---------------------------------------------------------------- requests
 
 KernelStatus IoManager::Dispatch(KernelDevice* device, uint32_t major, Request* request) {
+  Request* const outer = t_dispatching;
+  t_dispatching = major == IRP_MJ_DEVICE_CONTROL ? request : nullptr;
   const KernelStatus returned = device->DriverObject->MajorFunction[major](device, &request->Irp);
+  t_dispatching = outer;
 
   std::lock_guard<std::mutex> guard(request->Lock);
   request->DispatchReturned = true;
@@ -320,6 +325,14 @@ size_t IoManager::Sent() const {
 }
 
 void IoManager::MarkPending(KernelIrp* irp) { irp->PendingMarked = true; }
+
+void IoManager::SpinLockTaken() {
+  Request* request = t_dispatching;
+  if (request == nullptr || request->Irp.PendingMarked) return;
+  std::lock_guard<std::mutex> guard(request->Lock);
+  request->Violations.push_back(Describe(*request) +
+                                ": took the queue lock before marking the request pending");
+}
 
 void IoManager::Complete(KernelIrp* irp) {
   Request* request = irp->Observer;

@@ -7,7 +7,8 @@
 //
 // It also watches every request it sends: completed exactly once; marked
 // pending whenever the driver returned STATUS_PENDING or anyone but the
-// dispatching thread completed it before dispatch returned; buffer untouched
+// dispatching thread completed it before dispatch returned, and before its
+// dispatch routine took the queue's lock; buffer untouched
 // when the request failed its checks, was refused or cancelled; nothing
 // written past the buffer; nothing touched after completion. Verify() reports
 // what went wrong, for all requests since the manager was made.
@@ -128,6 +129,10 @@ class IoManager {
   void DeleteLink(KernelName* link);
   void MarkPending(KernelIrp* irp);
   void Complete(KernelIrp* irp);
+  // The queue's lock is where a request becomes visible to the worker: a
+  // device-control request being dispatched on this thread must be marked
+  // pending by the time its dispatch routine takes a spin lock.
+  void SpinLockTaken();
 
  private:
   struct DeviceRecord {

@@ -11,6 +11,7 @@
 
 #include "driver/kernel.h"
 #include "platform/host/host_kernel.h"
+#include "platform/host/io_manager.h"
 #include "sim/machine.h"
 
 struct HostThreadObject {
@@ -119,6 +120,7 @@ int32_t EventWaitAny(KernelEvent* first, KernelEvent* second) {
 void SpinLockInit(KernelSpinLock* lock) { pthread_mutex_init(&lock->Mutex, nullptr); }
 
 KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
+  if (host::IoManager* manager = host::IoManager::Current()) manager->SpinLockTaken();
   pthread_mutex_lock(&lock->Mutex);
   return 0;
 }
