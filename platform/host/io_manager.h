@@ -120,6 +120,8 @@ class IoManager {
   // Everything the watch found wrong, one line each; empty when all is well.
   // Call once no thread of the driver runs any more (after unload).
   std::string Verify();
+  // Verify, then let go of the completed requests (for long runs).
+  std::string VerifyAndForget();
 
   // ---- used by the host kernel services
   NtStatus CreateDevice(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
