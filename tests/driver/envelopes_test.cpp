@@ -40,6 +40,58 @@ TEST_F(EnvelopeTest, SpdReadWithoutControllerReturnsTheStatusRecordOnly) {
   for (size_t i = 76; i < 80; ++i) EXPECT_EQ(r.SystemBuffer[i], kFill) << "data byte " << i;
 }
 
+// A controller whose EEPROMs hold their own offsets, recording what was asked.
+struct Transfer {
+  char kind;
+  uint8_t slave, command;
+};
+std::vector<Transfer> g_transfers;
+
+int32_t EchoReadWord(void*, OpStatus*, uint8_t slave, uint8_t command, uint16_t* value) {
+  g_transfers.push_back({'w', slave, command});
+  *value = static_cast<uint16_t>(command | static_cast<uint8_t>(command + 1) << 8);
+  return 0;
+}
+
+int32_t EchoReadByte(void*, OpStatus*, uint8_t slave, uint8_t command, uint8_t* value) {
+  g_transfers.push_back({'b', slave, command});
+  *value = command;
+  return 0;
+}
+
+void UseEchoController(SmbusController* controller) {
+  g_transfers.clear();
+  controller->Unavailable = 0;
+  controller->ReadWord = &EchoReadWord;
+  controller->ReadByte = &EchoReadByte;
+}
+
+TEST_F(EnvelopeTest, SpdDataFollowsTheStatusRecordAndWrapsPastTheLastOffset) {
+  LoadOn("nosmbus");
+  UseEchoController(Extension()->Controller);
+  const host::RequestResult r = Send(IOCTL_READ_SPD, {7, 0xFF}, 80);
+  EXPECT_EQ(r.Status, STATUS_SUCCESS);
+  EXPECT_EQ(r.Information, 80u);
+  ExpectStatus(r.Output, 0, OpError::None);
+  EXPECT_EQ(std::vector<uint8_t>(r.Output.begin() + 76, r.Output.end()),
+            (std::vector<uint8_t>{0xFF, 0x00, 0x01, 0x02}));
+  ASSERT_EQ(g_transfers.size(), 2u);
+  EXPECT_EQ(g_transfers[0].slave, 0x57);
+  EXPECT_EQ(g_transfers[0].command, 0xFF);
+  EXPECT_EQ(g_transfers[1].command, 0x01);
+}
+
+TEST_F(EnvelopeTest, SpdReadOfOutputSeventySevenReadsOneByte) {
+  LoadOn("nosmbus");
+  UseEchoController(Extension()->Controller);
+  const host::RequestResult r = Send(IOCTL_READ_SPD, {0, 0x40}, 77);
+  EXPECT_EQ(r.Information, 77u);
+  EXPECT_EQ(r.Output[76], 0x40);
+  ASSERT_EQ(g_transfers.size(), 1u);
+  EXPECT_EQ(g_transfers[0].kind, 'b');
+  EXPECT_EQ(g_transfers[0].slave, 0x50);
+}
+
 TEST_F(EnvelopeTest, ProbeResultLeadsAndTheStatusRecordFollows) {
   LoadOn("nosmbus");
   const host::RequestResult r = Send(IOCTL_PROBE_SPD_WRITE, {2}, 84);
