@@ -137,13 +137,16 @@ TEST_F(WorkerTest, RequestsQueuedWhileTheWorkerIsBusyAreServedInOrder) {
 // What the controller's release saw: whether the worker had ended.
 std::atomic<int> g_threadsAtRelease{-1};
 std::atomic<int> g_devicesAtRelease{-1};
-void RecordRelease(void*) {
+SmbusReleaseFn g_backEndRelease = nullptr;
+void RecordRelease(void* context) {
   g_threadsAtRelease = static_cast<int>(host::LiveThreadObjects());
   g_devicesAtRelease = static_cast<int>(host::IoManager::Current()->DeviceCount());
+  if (g_backEndRelease != nullptr) g_backEndRelease(context);
 }
 
 TEST_F(WorkerTest, UnloadFinishesTheRequestInServiceThenCancelsTheQueued) {
   LoadOn("ich5");
+  g_backEndRelease = Extension()->Controller->ReleaseDevice;
   Extension()->Controller->ReleaseDevice = &RecordRelease;
   g_threadsAtRelease = g_devicesAtRelease = -1;
 
