@@ -45,7 +45,9 @@ class DriverTest : public SimTest {
 
   // Loads the driver on the board and opens the device through its link.
   void LoadOn(const std::string& board) {
-    UseBoard(board);
+    const sim::Board* profile = sim::FindBoard(board);
+    ASSERT_NE(profile, nullptr) << board;
+    models_ = sim::Build(*profile, machine_);
     ASSERT_EQ(io_.Load(&DriverEntry), STATUS_SUCCESS);
     const host::IoManager::OpenResult opened = io_.Open(kLinkName);
     ASSERT_EQ(opened.Status, STATUS_SUCCESS);
@@ -60,6 +62,7 @@ class DriverTest : public SimTest {
   DeviceExtension* Extension() { return static_cast<DeviceExtension*>(device_->DeviceExtension); }
 
   host::IoManager io_;
+  sim::BoardModels models_;
   KernelDevice* device_ = nullptr;
 };
 
