@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan loader32
+.PHONY: demo test setup host asan tsan loader32
 
 setup:
 	@scripts/setup.sh
@@ -12,6 +12,10 @@ asan: setup
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 
+tsan: setup
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+
 # The 32-bit loader that runs the driver image over the simulated machine.
 loader32: setup
 	@cmake --preset loader32 >/dev/null
@@ -21,9 +25,11 @@ loader32: setup
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer build first, then the driver image in the loader,
-# the plain build last so that the run ends on CTest's summary line.
-test: asan host loader32
+# Every test: the sanitizer builds first (the thread sanitizer runs the tests
+# labelled tsan), then the driver image in the loader, the plain build last so
+# that the run ends on CTest's summary line.
+test: asan tsan host loader32
 	ctest --preset asan
+	ctest --preset tsan
 	ctest --preset loader32
 	ctest --preset host
