@@ -19,22 +19,16 @@ constexpr int32_t kStatusInvalidHandle = static_cast<int32_t>(0xC0000008u);
 constexpr int32_t kStatusInvalidDeviceRequest = static_cast<int32_t>(0xC0000010u);
 constexpr int32_t kStatusObjectNameNotFound = static_cast<int32_t>(0xC0000034u);
 constexpr uint8_t kPacketPoison = 0xE1;   // packet bytes the I/O manager does not set
-constexpr uint8_t kBufferPoison = 0xCC;   // system buffer bytes past the input
 
 thread_local uint8_t t_irql = kPassiveLevel;
+// The device-control request this thread is dispatching, if any.
+thread_local Request* t_dispatching = nullptr;
 Kernel* g_current = nullptr;
 
 std::string Hex(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", value);
   return text;
-}
-
-// Statuses of requests that the driver refused: their buffer must be as the
-// caller handed it.
-bool Refused(int32_t status) {
-  return status == STATUS_INVALID_PARAMETER || status == STATUS_NOT_IMPLEMENTED ||
-         status == STATUS_INSUFFICIENT_RESOURCES || status == STATUS_CANCELLED;
 }
 
 }  // namespace
@@ -105,17 +99,29 @@ Kernel& Kernel::Current() {
   return *g_current;
 }
 
-std::vector<std::string> Kernel::Faults() const {
+std::vector<std::string> Kernel::Collect(bool forget) {
   std::lock_guard<std::mutex> guard(lock_);
-  return faults_;
+  std::vector<std::string> found = faults_;
+  if (forget) faults_.clear();
+  for (auto it = requests_.begin(); it != requests_.end();) {
+    Request& request = *it->second;
+    std::lock_guard<std::mutex> requestGuard(request.watch_.Lock);
+    const bool done = request.watch_.Completions > 0 && request.watch_.DispatchReturned;
+    if (done) {
+      request.watch_.Check(request.what_, request.memory_ == request.packetAtCompletion_, &found);
+    }
+    if (forget && done) {
+      it = requests_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return found;
 }
 
-std::vector<std::string> Kernel::TakeFaults() {
-  std::lock_guard<std::mutex> guard(lock_);
-  std::vector<std::string> taken;
-  taken.swap(faults_);
-  return taken;
-}
+std::vector<std::string> Kernel::Faults() { return Collect(false); }
+
+std::vector<std::string> Kernel::TakeFaults() { return Collect(true); }
 
 void Kernel::Fault(const std::string& what) {
   std::lock_guard<std::mutex> guard(lock_);
@@ -261,6 +267,14 @@ uint8_t Kernel::AcquireSpinLock(void* lock) {
       return t_irql;
     }
   }
+  // The queue's lock is where a request becomes visible to the worker: a
+  // request being dispatched on this thread must be marked pending by now.
+  if (Request* request = t_dispatching) {
+    std::lock_guard<std::mutex> guard(request->watch_.Lock);
+    if ((request->irp_->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) == 0) {
+      request->watch_.PublishedUnmarked(request->what_);
+    }
+  }
   spin->mutex.lock();
   spin->owner = std::this_thread::get_id();
   spin->held = true;
@@ -281,17 +295,6 @@ void Kernel::ReleaseSpinLock(void* lock, uint8_t newIrql) {
       return;
     }
     spin = it->second.get();
-  }
-  // A request whose entry routine is running on this thread has now been
-  // published to whoever takes it under this lock.
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    for (auto& [irp, request] : requests_) {
-      if (request->inDispatch_ && request->dispatchThread_ == std::this_thread::get_id() &&
-          (irp->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) == 0) {
-        request->publishedBeforePending_ = true;
-      }
-    }
   }
   spin->held = false;
   *static_cast<uint32_t*>(lock) = 0;
@@ -399,7 +402,8 @@ void Kernel::DeleteDevice(nt::DeviceObject* device) {
   if (!it->second.name.empty()) names_.Remove(it->second.name);
   // A request still pending on the device would be completed into freed memory.
   for (auto& [irp, request] : requests_) {
-    if (!request->completed_ && irp->CurrentStackLocation->Device == device) {
+    std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
+    if (request->watch_.Completions == 0 && irp->CurrentStackLocation->Device == device) {
       faults_.push_back("device deleted with a request still pending on it");
     }
   }
@@ -428,7 +432,8 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
       if (entry->device == nullptr) left.push_back("symbolic link " + Narrow(name));
     }
     for (const auto& [irp, request] : requests_) {
-      if (!request->completed_) left.push_back("request never completed");
+      std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
+      if (request->watch_.Completions == 0) left.push_back(request->what_ + ": never completed");
     }
   }
   std::lock_guard<std::mutex> guard(dispatcherLock_);
@@ -462,9 +467,7 @@ std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint3
   }
   if (device == nullptr) return nullptr;
   auto request = std::make_shared<Request>();
-  const size_t length = std::max<size_t>(input.size(), outputLength);
-  request->buffer_.assign(length, kBufferPoison);
-  std::copy(input.begin(), input.end(), request->buffer_.begin());
+  request->watch_.Prepare(input, outputLength);
   request->outputLength_ = outputLength;
   request->memory_.assign(sizeof(nt::Irp) + sizeof(nt::IoStackLocation), kPacketPoison);
   auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
@@ -475,7 +478,11 @@ std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint3
   stack->InputBufferLength = static_cast<uint32_t>(input.size());
   stack->IoControlCode = code;
   stack->Device = device;
-  irp->SystemBuffer = length != 0 ? request->buffer_.data() : nullptr;
+  irp->SystemBuffer = request->watch_.SystemBuffer();
+  char what[96];
+  std::snprintf(what, sizeof what, "request 0x%X (in %u, out %u)", code,
+                static_cast<unsigned>(input.size()), outputLength);
+  request->what_ = what;
   return Dispatch(device, request);
 }
 
@@ -494,6 +501,8 @@ std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8
   stack->MajorFunction = majorFunction;
   stack->Device = device;
   irp->SystemBuffer = nullptr;
+  request->watch_.Prepare({}, 0);
+  request->what_ = "request of major function " + std::to_string(majorFunction);
   return Dispatch(device, request);
 }
 
@@ -511,108 +520,79 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
   irp->StackCount = 1;
   irp->CurrentLocation = 1;
   irp->CurrentStackLocation = stack;
-  request->kernel_ = this;
   request->irp_ = irp;
-  request->before_ = request->buffer_;
-  request->dispatchThread_ = std::this_thread::get_id();
   request->inDispatch_ = true;
   {
     std::lock_guard<std::mutex> guard(lock_);
     requests_[irp] = request;
   }
   nt::DispatchFn routine = device->Driver->MajorFunction[stack->MajorFunction];
+  Request* const outer = t_dispatching;
+  t_dispatching = stack->MajorFunction == ntlayout::kIrpMjDeviceControl ? request.get() : nullptr;
   const int32_t status = routine(device, irp);
+  t_dispatching = outer;
 
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<std::mutex> guard(request->watch_.Lock);
   request->inDispatch_ = false;
-  request->dispatchReturned_ = true;
   request->completion_.dispatchStatus = status;
-  if (status == STATUS_PENDING) {
-    if ((stack->Control & ntlayout::kSlPendingReturned) == 0) {
-      faults_.push_back("entry routine returned STATUS_PENDING without marking the request pending");
-    }
-    if (request->publishedBeforePending_) {
-      faults_.push_back("request published under the spin lock before it was marked pending");
-    }
-  } else if (!request->completed_) {
-    faults_.push_back("entry routine returned " + Hex(static_cast<uint32_t>(status)) +
-                      " without completing the request");
-  } else if (status != request->completion_.status) {
-    faults_.push_back("entry routine returned " + Hex(static_cast<uint32_t>(status)) +
-                      " but completed the request with " +
-                      Hex(static_cast<uint32_t>(request->completion_.status)));
-  }
-  requestChanged_.notify_all();
+  request->watch_.Returned(request->what_, status,
+                           (stack->Control & ntlayout::kSlPendingReturned) != 0,
+                           request->completion_.status, request->pendingAtCompletion_);
   return request;
 }
 
 void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
-  std::lock_guard<std::mutex> guard(lock_);
-  auto it = requests_.find(irp);
-  if (it == requests_.end()) {
-    faults_.push_back("IofCompleteRequest on a packet the I/O manager did not send");
-    return;
+  std::shared_ptr<Request> found;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto it = requests_.find(irp);
+    if (it == requests_.end()) {
+      faults_.push_back("IofCompleteRequest on a packet the I/O manager did not send");
+      return;
+    }
+    found = it->second;
   }
-  Request& request = *it->second;
-  if (request.completed_) {
-    faults_.push_back("request completed twice");
-    return;
+  Request& request = *found;
+  if (t_irql > kDispatchLevel) Fault("request completed above DISPATCH_LEVEL");
+  std::lock_guard<std::mutex> guard(request.watch_.Lock);
+  const bool pending = (irp->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) != 0;
+  if (request.watch_.Completions == 0) {
+    irp->PendingReturned = pending ? 1 : 0;
+    request.pendingAtCompletion_ = pending;
+    Completion& c = request.completion_;
+    c.status = irp->IoStatus.Status;
+    c.information = irp->IoStatus.Information;
+    c.priorityBoost = boost;
+    c.completedInDispatch = request.inDispatch_;
+    request.packetAtCompletion_ = request.memory_;
+    if (c.information > request.outputLength_) {
+      request.watch_.Violations.push_back(
+          request.what_ + ": completed with Information " + std::to_string(c.information) +
+          " beyond its output length " + std::to_string(request.outputLength_));
+    }
   }
-  auto* stack = irp->CurrentStackLocation;
-  const bool pending = (stack->Control & ntlayout::kSlPendingReturned) != 0;
-  if (std::this_thread::get_id() != request.dispatchThread_ && !pending) {
-    faults_.push_back("request completed by another thread without being marked pending");
-  }
-  if (t_irql > kDispatchLevel) faults_.push_back("request completed above DISPATCH_LEVEL");
-  irp->PendingReturned = pending ? 1 : 0;
+  if (!request.watch_.Completing(request.what_, irp->IoStatus.Status, pending)) return;
   Completion& c = request.completion_;
-  c.status = irp->IoStatus.Status;
-  c.information = irp->IoStatus.Information;
-  c.priorityBoost = boost;
-  c.completedInDispatch = request.inDispatch_;
-  c.sequence = ++completions_;
-  c.buffer = request.buffer_;
-  if (c.information > request.outputLength_) {
-    faults_.push_back("request completed with Information " + std::to_string(c.information) +
-                      " beyond its output length " + std::to_string(request.outputLength_));
-  } else {
-    c.output.assign(request.buffer_.begin(), request.buffer_.begin() + c.information);
-  }
-  if (Refused(c.status) && request.buffer_ != request.before_) {
-    faults_.push_back("request refused with " + Hex(static_cast<uint32_t>(c.status)) +
-                      " after its buffer was written");
-  }
-  request.packetAtCompletion_ = request.memory_;
-  request.bufferAtCompletion_ = request.buffer_;
-  request.completed_ = true;
-  requestChanged_.notify_all();
+  c.sequence = request.watch_.CompletionSequence;
+  const host::RequestWatch& w = request.watch_;
+  c.buffer.assign(w.BufferAtCompletion.begin(), w.BufferAtCompletion.begin() + w.BufferLength);
+  c.output.assign(c.buffer.begin(),
+                  c.buffer.begin() + std::min<uint32_t>(c.information, w.BufferLength));
 }
 
-bool Request::Done() const {
-  std::lock_guard<std::mutex> guard(kernel_->lock_);
-  return completed_ && dispatchReturned_;
+bool Request::Done() {
+  std::lock_guard<std::mutex> guard(watch_.Lock);
+  return watch_.Completions > 0 && watch_.DispatchReturned;
 }
 
 Completion Request::Wait() {
-  std::unique_lock<std::mutex> guard(kernel_->lock_);
-  kernel_->requestChanged_.wait(guard, [&] { return completed_ && dispatchReturned_; });
-  if (memory_ != packetAtCompletion_ || buffer_ != bufferAtCompletion_) {
-    kernel_->faults_.push_back("request touched after completion");
-    packetAtCompletion_ = memory_;
-    bufferAtCompletion_ = buffer_;
-  }
+  std::unique_lock<std::mutex> guard(watch_.Lock);
+  watch_.Done.wait(guard, [&] { return watch_.Completions > 0 && watch_.DispatchReturned; });
   return completion_;
 }
 
-void Kernel::CheckCompletedRequests() {
-  std::lock_guard<std::mutex> guard(lock_);
-  for (auto& [irp, request] : requests_) {
-    if (!request->completed_) continue;
-    if (request->memory_ != request->packetAtCompletion_ ||
-        request->buffer_ != request->bufferAtCompletion_) {
-      faults_.push_back("request touched after completion");
-    }
-  }
+std::vector<uint8_t> Request::Sent() const {
+  return std::vector<uint8_t>(watch_.Original.begin(), watch_.Original.begin() + watch_.BufferLength);
 }
 
 }  // namespace loader

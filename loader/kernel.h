@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "loader/nt_objects.h"
+#include "platform/host/request_watch.h"
 #include "sim/machine.h"
 
 namespace loader {
@@ -64,32 +65,28 @@ struct Completion {
 
 class Kernel;
 
-// One request packet in flight.
+// One request packet in flight, watched by the same rules as the host I/O
+// manager's requests (platform/host/request_watch.h).
 class Request {
  public:
   // Blocks until the driver has completed the request and its entry routine
-  // has returned; then checks that nothing touched it after completion.
+  // has returned.
   Completion Wait();
-  bool Done() const;
+  bool Done();
   nt::Irp* Packet() const { return irp_; }
   // The system buffer as the driver got it.
-  const std::vector<uint8_t>& Sent() const { return before_; }
+  std::vector<uint8_t> Sent() const;
 
  private:
   friend class Kernel;
-  Kernel* kernel_ = nullptr;
+  host::RequestWatch watch_;
+  std::string what_;               // the request, in reports
   nt::Irp* irp_ = nullptr;
-  std::vector<uint8_t> memory_;   // packet and its one stack location
-  std::vector<uint8_t> buffer_;   // the system buffer
-  std::vector<uint8_t> before_;   // the system buffer as handed to the driver
-  uint32_t outputLength_ = 0;
-  std::thread::id dispatchThread_;
-  bool inDispatch_ = false;
-  bool dispatchReturned_ = false;
-  bool completed_ = false;
-  bool publishedBeforePending_ = false;
+  std::vector<uint8_t> memory_;    // packet and its one stack location
   std::vector<uint8_t> packetAtCompletion_;
-  std::vector<uint8_t> bufferAtCompletion_;
+  uint32_t outputLength_ = 0;
+  bool inDispatch_ = false;
+  bool pendingAtCompletion_ = false;
   Completion completion_;
 };
 
@@ -105,7 +102,9 @@ class Kernel {
   sim::Machine& Machine() { return machine_; }
 
   // ---- what the tests look at and steer
-  std::vector<std::string> Faults() const;
+  // Faults, and the broken rules of every request that is done.
+  std::vector<std::string> Faults();
+  // The same, forgetting what it reported and the requests that are done.
   std::vector<std::string> TakeFaults();
   void Fault(const std::string& what);
   uint64_t Calls(const std::string& import) const;
@@ -148,8 +147,6 @@ class Kernel {
                        nt::DeviceObject** device);
   void DeleteDevice(nt::DeviceObject* device);
   void CompleteRequest(nt::Irp* irp, int8_t boost);
-  // Checks every request handed out, after the driver is gone.
-  void CheckCompletedRequests();
 
  private:
   friend class Request;
@@ -177,6 +174,7 @@ class Kernel {
   std::shared_ptr<Request> Dispatch(nt::DeviceObject* device, std::shared_ptr<Request> request);
 
   sim::Machine& machine_;
+  std::vector<std::string> Collect(bool forget);
   mutable std::mutex lock_;  // faults, counts, failures, requests, devices
   std::vector<std::string> faults_;
   std::map<std::string, uint64_t> calls_;
@@ -195,8 +193,6 @@ class Kernel {
   ObjectNamespace names_;
   std::map<nt::DeviceObject*, DeviceRecord> devices_;
   std::map<nt::Irp*, std::shared_ptr<Request>> requests_;
-  std::condition_variable requestChanged_;
-  uint64_t completions_ = 0;
 };
 
 }  // namespace loader

@@ -114,7 +114,6 @@ int32_t LoadedDriver::Start() {
 bool LoadedDriver::Unload() {
   if (driver_.DriverUnload == nullptr) return false;
   driver_.DriverUnload(&driver_);
-  kernel_.CheckCompletedRequests();
   return true;
 }
 

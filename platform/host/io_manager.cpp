@@ -16,7 +16,6 @@ namespace host {
 namespace {
 
 std::atomic<IoManager*> g_current{nullptr};
-std::atomic<uint64_t> g_completions{0};
 // The device-control request this thread is dispatching, if any.
 thread_local Request* t_dispatching = nullptr;
 
@@ -34,13 +33,6 @@ KernelStatus KERNEL_API InvalidDeviceRequest(KernelDevice*, KernelIrp* irp) {
   IrpSetIoStatus(irp, STATUS_INVALID_DEVICE_REQUEST_HOST, 0);
   IrpComplete(irp);
   return STATUS_INVALID_DEVICE_REQUEST_HOST;
-}
-
-// Statuses of requests the driver must not have written into.
-bool LeavesBufferAlone(NtStatus status) {
-  return status == STATUS_INVALID_PARAMETER || status == STATUS_NOT_IMPLEMENTED ||
-         status == STATUS_INSUFFICIENT_RESOURCES || status == STATUS_CANCELLED ||
-         status == STATUS_INVALID_DEVICE_REQUEST_HOST;
 }
 
 std::string Describe(const Request& request) {
@@ -217,27 +209,8 @@ KernelStatus IoManager::Dispatch(KernelDevice* device, uint32_t major, Request* 
   t_dispatching = outer;
 
   std::lock_guard<std::mutex> guard(request->Lock);
-  request->DispatchReturned = true;
-  request->DispatchStatus = returned;
-  if (returned == STATUS_PENDING) {
-    // The worker may have completed it already; the mark must be there either way.
-    if (!request->Irp.PendingMarked && !request->Completed.PendingMarked) {
-      request->Violations.push_back(Describe(*request) +
-                                    ": returned STATUS_PENDING without marking it pending");
-    }
-  } else {
-    if (request->Completions == 0) {
-      request->Violations.push_back(Describe(*request) +
-                                    ": returned a final status without completing it");
-    } else if (request->Completed.Status != returned) {
-      request->Violations.push_back(Describe(*request) +
-                                    ": returned a status other than its completion status");
-    }
-    if (request->Completed.PendingMarked) {
-      request->Violations.push_back(Describe(*request) +
-                                    ": marked pending but completed in dispatch");
-    }
-  }
+  request->Returned(Describe(*request), returned, request->Irp.PendingMarked,
+                    request->Completed.Status, request->Completed.PendingMarked);
   return returned;
 }
 
@@ -277,23 +250,16 @@ Request* IoManager::NewRequest(KernelDevice* device, uint32_t major, uint32_t co
                                const std::vector<uint8_t>& input, uint32_t outputLength) {
   auto owned = std::make_unique<Request>();
   Request* request = owned.get();
-  const auto inputLength = static_cast<uint32_t>(input.size());
-  request->BufferLength = std::max(inputLength, outputLength);
-  request->Buffer.assign(request->BufferLength + kGuardBytes, kGuardFill);
-  std::fill_n(request->Buffer.begin(), request->BufferLength, kUnusedBufferFill);
-  std::copy(input.begin(), input.end(), request->Buffer.begin());
-  request->Original = request->Buffer;
-
+  request->Prepare(input, outputLength);
   KernelIrp& irp = request->Irp;
   irp.MajorFunction = major;
   irp.IoControlCode = code;
-  irp.InputBufferLength = inputLength;
+  irp.InputBufferLength = static_cast<uint32_t>(input.size());
   irp.OutputBufferLength = outputLength;
   irp.DeviceObject = device;
-  irp.SystemBuffer = request->BufferLength > 0 ? request->Buffer.data() : nullptr;
+  irp.SystemBuffer = request->SystemBuffer();
   irp.Status = STATUS_PENDING;
   irp.Observer = request;
-  request->DispatchThread = std::this_thread::get_id();
   std::lock_guard<std::mutex> guard(lock_);
   requests_.push_back(std::move(owned));
   return request;
@@ -330,34 +296,15 @@ void IoManager::SpinLockTaken() {
   Request* request = t_dispatching;
   if (request == nullptr || request->Irp.PendingMarked) return;
   std::lock_guard<std::mutex> guard(request->Lock);
-  request->Violations.push_back(Describe(*request) +
-                                ": took the queue lock before marking the request pending");
+  request->PublishedUnmarked(Describe(*request));
 }
 
 void IoManager::Complete(KernelIrp* irp) {
   Request* request = irp->Observer;
   std::lock_guard<std::mutex> guard(request->Lock);
-  if (++request->Completions > 1) {
-    request->Violations.push_back(Describe(*request) + ": completed more than once");
-    return;
-  }
-  const bool elsewhere = std::this_thread::get_id() != request->DispatchThread;
-  if (elsewhere && !irp->PendingMarked) {
-    request->Violations.push_back(Describe(*request) +
-                                  ": completed by another thread without being marked pending");
-  }
-  request->CompletionSequence = ++g_completions;
-  request->Completed = *irp;
-  request->BufferAtCompletion = request->Buffer;
-  if (!std::equal(request->Buffer.begin() + request->BufferLength, request->Buffer.end(),
-                  request->Original.begin() + request->BufferLength)) {
-    request->Violations.push_back(Describe(*request) + ": wrote past the system buffer");
-  }
-  if (LeavesBufferAlone(irp->Status) && request->Buffer != request->Original) {
-    request->Violations.push_back(Describe(*request) +
-                                  ": wrote into the buffer of a request it refused");
-  }
-  request->Done.notify_all();
+  // The packet as completed, kept before the watch wakes any waiter.
+  if (request->Completions == 0) request->Completed = *irp;
+  request->Completing(Describe(*request), irp->Status, irp->PendingMarked);
 }
 
 std::string IoManager::Verify() {
@@ -367,17 +314,9 @@ std::string IoManager::Verify() {
   for (const auto& owned : requests_) {
     Request& request = *owned;
     std::lock_guard<std::mutex> requestGuard(request.Lock);
-    for (const std::string& v : request.Violations) out << v << "\n";
-    if (request.Completions == 0) {
-      out << Describe(request) << ": never completed\n";
-      continue;
-    }
-    if (!SameIrpState(request.Irp, request.Completed)) {
-      out << Describe(request) << ": request packet changed after completion\n";
-    }
-    if (request.Buffer != request.BufferAtCompletion) {
-      out << Describe(request) << ": buffer changed after completion\n";
-    }
+    std::vector<std::string> found;
+    request.Check(Describe(request), SameIrpState(request.Irp, request.Completed), &found);
+    for (const std::string& v : found) out << v << "\n";
   }
   return out.str();
 }

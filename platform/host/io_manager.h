@@ -24,25 +24,11 @@
 #include <vector>
 
 #include "driver/kernel.h"
+#include "platform/host/request_watch.h"
 
-struct HostIrpObserver {
+struct HostIrpObserver : host::RequestWatch {
   KernelIrp Irp{};
-  std::vector<uint8_t> Buffer;    // system buffer plus guard bytes
-  std::vector<uint8_t> Original;  // what it held when the request was sent
-  uint32_t BufferLength = 0;      // max(input, output)
-
-  std::mutex Lock;
-  std::condition_variable Done;
-  int Completions = 0;
-  bool DispatchReturned = false;
-  NtStatus DispatchStatus = STATUS_SUCCESS;
-  std::thread::id DispatchThread;
-  // At the first completion: the order among all completions, the packet
-  // and the buffer.
-  uint64_t CompletionSequence = 0;
-  KernelIrp Completed{};
-  std::vector<uint8_t> BufferAtCompletion;
-  std::vector<std::string> Violations;
+  KernelIrp Completed{};  // the packet at the first completion
 };
 
 namespace host {
@@ -51,9 +37,6 @@ using DriverEntryRoutine = KernelStatus(KERNEL_API*)(KernelDriver* driver, Kerne
 
 constexpr NtStatus STATUS_INVALID_DEVICE_REQUEST_HOST = static_cast<NtStatus>(0xC0000010u);
 constexpr NtStatus STATUS_OBJECT_NAME_NOT_FOUND_HOST = static_cast<NtStatus>(0xC0000034u);
-constexpr uint8_t kUnusedBufferFill = 0xEE;  // system buffer bytes past the input
-constexpr uint8_t kGuardFill = 0xFD;         // guard bytes past the system buffer
-constexpr uint32_t kGuardBytes = 16;
 
 struct RequestResult {
   NtStatus Status = STATUS_SUCCESS;     // the completion status

@@ -19,11 +19,11 @@ TEST_F(KernelChecksTest, EachBrokenRuleIsReportedByName) {
     uint32_t code;
     const char* fault;
   } rows[] = {
-      {probe::kCompleteTwice, "request completed twice"},
-      {probe::kPendingUnmarked, "without marking the request pending"},
-      {probe::kMarkAfterPublish, "published under the spin lock before it was marked pending"},
-      {probe::kRefuseAfterWrite, "after its buffer was written"},
-      {probe::kTouchAfterComplete, "touched after completion"},
+      {probe::kCompleteTwice, "completed more than once"},
+      {probe::kPendingUnmarked, "returned STATUS_PENDING without marking it pending"},
+      {probe::kMarkAfterPublish, "took the queue lock before marking the request pending"},
+      {probe::kRefuseAfterWrite, "wrote into the buffer of a request it refused"},
+      {probe::kTouchAfterComplete, "request packet changed after completion"},
   };
   ASSERT_EQ(Start(TestImage("probe_driver.sys")), STATUS_SUCCESS);
   for (const auto& row : rows) {
