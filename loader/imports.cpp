@@ -66,16 +66,14 @@ NT_ENTRY NT_STDCALL void IoDeleteDevice(nt::DeviceObject* device) {
 NT_ENTRY NT_STDCALL int32_t IoCreateSymbolicLink(nt::UnicodeString* link, nt::UnicodeString* target) {
   if (int32_t failure = K().Enter("IoCreateSymbolicLink")) return failure;
   const std::u16string name(link->Buffer, link->Length / 2);
-  ObjectNamespace::Entry entry;
-  entry.target.assign(target->Buffer, target->Length / 2);
-  return K().Names().Insert(name, entry) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_COLLISION;
+  const std::u16string to(target->Buffer, target->Length / 2);
+  return K().Names().AddLink(name, to) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_COLLISION;
 }
 
 NT_ENTRY NT_STDCALL int32_t IoDeleteSymbolicLink(nt::UnicodeString* link) {
   K().Enter("IoDeleteSymbolicLink");
   const std::u16string name(link->Buffer, link->Length / 2);
-  const ObjectNamespace::Entry* entry = K().Names().Find(name);
-  if (entry == nullptr || entry->device != nullptr) {
+  if (!K().Names().IsLink(name)) {
     K().Fault("IoDeleteSymbolicLink of " + Narrow(name) + ", which is not a link");
     return static_cast<int32_t>(0xC0000034u);  // STATUS_OBJECT_NAME_NOT_FOUND
   }

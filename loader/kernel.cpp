@@ -43,42 +43,6 @@ std::string Narrow(const std::u16string& text) {
   return out;
 }
 
-std::u16string ObjectNamespace::Key(const std::u16string& name) {
-  std::u16string key = name;
-  for (char16_t& c : key) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return key;
-}
-
-bool ObjectNamespace::Insert(const std::u16string& name, Entry entry) {
-  return entries_.emplace(Key(name), std::make_pair(name, std::move(entry))).second;
-}
-
-bool ObjectNamespace::Remove(const std::u16string& name) { return entries_.erase(Key(name)) != 0; }
-
-const ObjectNamespace::Entry* ObjectNamespace::Find(const std::u16string& name) const {
-  auto it = entries_.find(Key(name));
-  return it == entries_.end() ? nullptr : &it->second.second;
-}
-
-nt::DeviceObject* ObjectNamespace::Resolve(const std::u16string& name) const {
-  std::u16string at = name;
-  for (int hops = 0; hops < 8; ++hops) {
-    const Entry* entry = Find(at);
-    if (entry == nullptr) return nullptr;
-    if (entry->device != nullptr) return entry->device;
-    at = entry->target;
-  }
-  return nullptr;
-}
-
-std::vector<std::u16string> ObjectNamespace::Names() const {
-  std::vector<std::u16string> names;
-  for (const auto& [key, value] : entries_) names.push_back(value.first);
-  return names;
-}
-
 // ---------------------------------------------------------------- kernel
 
 Kernel::Kernel(sim::Machine& machine) : machine_(machine) { g_current = this; }
@@ -372,7 +336,7 @@ int32_t Kernel::CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
   std::memset(memory.get(), 0, extensionAt + extensionSize);
   auto* object = reinterpret_cast<nt::DeviceObject*>(memory.get());
   std::lock_guard<std::mutex> guard(lock_);
-  if (!text.empty() && !names_.Insert(text, {object, {}})) return STATUS_OBJECT_NAME_COLLISION;
+  if (!text.empty() && !names_.AddDevice(text, object)) return STATUS_OBJECT_NAME_COLLISION;
   object->Type = ntlayout::kIoTypeDevice;
   object->Size = static_cast<uint16_t>(sizeof(nt::DeviceObject) + extensionSize);
   object->ReferenceCount = 0;
@@ -427,10 +391,7 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
     for (const auto& [device, record] : devices_) {
       if (device->Driver == driver) left.push_back("device " + Narrow(record.name));
     }
-    for (const std::u16string& name : names_.Names()) {
-      const ObjectNamespace::Entry* entry = names_.Find(name);
-      if (entry->device == nullptr) left.push_back("symbolic link " + Narrow(name));
-    }
+    for (const std::u16string& name : names_.Links()) left.push_back("symbolic link " + Narrow(name));
     for (const auto& [irp, request] : requests_) {
       std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
       if (request->watch_.Completions == 0) left.push_back(request->what_ + ": never completed");

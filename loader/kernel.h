@@ -23,30 +23,13 @@
 #include <vector>
 
 #include "loader/nt_objects.h"
+#include "platform/host/object_namespace.h"
 #include "platform/host/request_watch.h"
 #include "sim/machine.h"
 
 namespace loader {
 
-// Names of the object namespace: device objects and symbolic links.
-class ObjectNamespace {
- public:
-  struct Entry {
-    nt::DeviceObject* device = nullptr;  // a device
-    std::u16string target;               // a symbolic link (to a device name)
-  };
-  // False when the name exists already.
-  bool Insert(const std::u16string& name, Entry entry);
-  bool Remove(const std::u16string& name);
-  const Entry* Find(const std::u16string& name) const;
-  // Follows symbolic links to a device; null when nothing is there.
-  nt::DeviceObject* Resolve(const std::u16string& name) const;
-  std::vector<std::u16string> Names() const;
-
- private:
-  static std::u16string Key(const std::u16string& name);  // names compare without case
-  std::map<std::u16string, std::pair<std::u16string, Entry>> entries_;
-};
+using ObjectNamespace = host::ObjectNamespace<nt::DeviceObject>;
 
 std::u16string Utf16(const std::string& ascii);
 std::string Narrow(const std::u16string& text);

@@ -115,33 +115,27 @@ size_t IoManager::DeviceCount() const {
 
 size_t IoManager::LinkCount() const {
   std::lock_guard<std::mutex> guard(lock_);
-  return links_.size();
+  return names_.Count(false);
 }
 
 bool IoManager::HasDevice(const std::u16string& name) const {
   std::lock_guard<std::mutex> guard(lock_);
-  return std::any_of(devices_.begin(), devices_.end(),
-                     [&](const DeviceRecord& d) { return d.name == name; });
+  return names_.IsDevice(name);
 }
 
 bool IoManager::HasLink(const std::u16string& name) const {
   std::lock_guard<std::mutex> guard(lock_);
-  return std::any_of(links_.begin(), links_.end(),
-                     [&](const LinkRecord& l) { return l.link == name; });
+  return names_.IsLink(name);
 }
 
 NtStatus IoManager::AddForeignLink(const std::u16string& link, const std::u16string& target) {
   std::lock_guard<std::mutex> guard(lock_);
-  for (const LinkRecord& l : links_) {
-    if (l.link == link) return STATUS_OBJECT_NAME_COLLISION;
-  }
-  links_.push_back({link, target});
-  return STATUS_SUCCESS;
+  return names_.AddLink(link, target) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_COLLISION;
 }
 
 void IoManager::RemoveLink(const std::u16string& link) {
   std::lock_guard<std::mutex> guard(lock_);
-  std::erase_if(links_, [&](const LinkRecord& l) { return l.link == link; });
+  if (names_.IsLink(link)) names_.Remove(link);
 }
 
 NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
@@ -150,9 +144,7 @@ NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, K
   if (TakeFault(Fault::CreateDevice, &failure)) return failure;
   const std::u16string text = ToU16(name);
   std::lock_guard<std::mutex> guard(lock_);
-  for (const DeviceRecord& d : devices_) {
-    if (d.name == text) return STATUS_OBJECT_NAME_COLLISION;
-  }
+  if (names_.Find(text) != nullptr) return STATUS_OBJECT_NAME_COLLISION;
   // The device object and its zeroed extension, in one block.
   const size_t objectSize = (sizeof(KernelDevice) + 15) & ~size_t{15};
   auto storage = std::make_unique<uint8_t[]>(objectSize + extensionSize);
@@ -163,6 +155,7 @@ NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, K
   object->DeviceExtension = extensionSize > 0 ? storage.get() + objectSize : nullptr;
   object->NextDevice = driver->DeviceObject;
   driver->DeviceObject = object;
+  names_.AddDevice(text, object);
   devices_.push_back({text, object, std::move(storage)});
   *device = object;
   return STATUS_SUCCESS;
@@ -183,6 +176,7 @@ void IoManager::DeleteDevice(KernelDevice* device) {
     violations_.push_back("delete of a device that does not exist");
     return;
   }
+  names_.Remove(it->name);
   devices_.erase(it);
 }
 
@@ -195,9 +189,9 @@ NtStatus IoManager::CreateLink(KernelName* link, KernelName* device) {
 void IoManager::DeleteLink(KernelName* link) {
   const std::u16string text = ToU16(link);
   std::lock_guard<std::mutex> guard(lock_);
-  const size_t removed =
-      std::erase_if(links_, [&](const LinkRecord& l) { return l.link == text; });
-  if (removed == 0) violations_.push_back("delete of a link that does not exist");
+  if (!names_.IsLink(text) || !names_.Remove(text)) {
+    violations_.push_back("delete of a link that does not exist");
+  }
 }
 
 // ---------------------------------------------------------------- requests
@@ -218,13 +212,7 @@ IoManager::OpenResult IoManager::Open(const std::u16string& link) {
   KernelDevice* device = nullptr;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    auto l = std::find_if(links_.begin(), links_.end(),
-                          [&](const LinkRecord& r) { return r.link == link; });
-    if (l != links_.end()) {
-      for (const DeviceRecord& d : devices_) {
-        if (d.name == l->target) device = d.device;
-      }
-    }
+    if (names_.IsLink(link)) device = names_.Resolve(link);
   }
   if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr};
   Request* request = NewRequest(device, IRP_MJ_CREATE, 0, {}, 0);

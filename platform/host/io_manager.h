@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "driver/kernel.h"
+#include "platform/host/object_namespace.h"
 #include "platform/host/request_watch.h"
 
 struct HostIrpObserver : host::RequestWatch {
@@ -125,10 +126,6 @@ class IoManager {
     KernelDevice* device;
     std::unique_ptr<uint8_t[]> storage;  // device object and extension
   };
-  struct LinkRecord {
-    std::u16string link;
-    std::u16string target;
-  };
 
   Request* NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
                       const std::vector<uint8_t>& input, uint32_t outputLength);
@@ -137,7 +134,7 @@ class IoManager {
   mutable std::mutex lock_;
   std::unique_ptr<KernelDriver> driver_;
   std::vector<DeviceRecord> devices_;
-  std::vector<LinkRecord> links_;
+  ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
   std::vector<std::string> violations_;
   IoManager* previous_;

@@ -44,9 +44,7 @@ class LoadedImage : public DriverUnderTest {
   }
 
   void AddForeignLink() override {
-    loader::ObjectNamespace::Entry entry;
-    entry.target = u"\\Device\\someone0";
-    kernel_->Names().Insert(kLink, entry);
+    kernel_->Names().AddLink(kLink, u"\\Device\\someone0");
   }
 
   void RemoveForeignLink() override { kernel_->Names().Remove(kLink); }
@@ -66,8 +64,7 @@ class LoadedImage : public DriverUnderTest {
   bool HasDevice() override { return kernel_->Names().Resolve(kDevice) != nullptr; }
 
   bool HasLink() override {
-    const loader::ObjectNamespace::Entry* entry = kernel_->Names().Find(kLink);
-    return entry != nullptr && entry->device == nullptr;
+    return kernel_->Names().IsLink(kLink);
   }
 
   Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength) override {

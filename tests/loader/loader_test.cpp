@@ -259,16 +259,14 @@ TEST_F(ProbeDriverTest, StartupFailuresLeaveNothingBehind) {
     kernel.FailImport(row.import, row.status);
     EXPECT_EQ(driver->Start(), row.status) << row.import;
     EXPECT_EQ(kernel.LeftBehind(driver->Driver()), std::vector<std::string>{}) << row.import;
-    EXPECT_EQ(kernel.Names().Names(), std::vector<std::u16string>{}) << row.import;
+    EXPECT_EQ(kernel.Names().Count(true) + kernel.Names().Count(false), 0u) << row.import;
     EXPECT_EQ(kernel.Faults(), std::vector<std::string>{}) << row.import;
     EXPECT_EQ(machine.LeakReport(), "") << row.import;
   }
 }
 
 TEST_F(ProbeDriverTest, AnExistingLinkNameFailsTheStartWithTheCollision) {
-  loader::ObjectNamespace::Entry other;
-  other.target = u"\\Device\\other";
-  ASSERT_TRUE(kernel_.Names().Insert(kLink, other));
+  ASSERT_TRUE(kernel_.Names().AddLink(kLink, u"\\Device\\other"));
   EXPECT_EQ(Start(TestImage("probe_driver.sys")), STATUS_OBJECT_NAME_COLLISION);
   EXPECT_EQ(kernel_.Names().Resolve(probe::kDeviceName), nullptr);
   kernel_.Names().Remove(kLink);
