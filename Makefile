@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan baremetal
+.PHONY: demo test setup host asan tsan baremetal
 
 setup:
 	@scripts/setup.sh
@@ -12,6 +12,10 @@ asan: setup
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 
+tsan: setup
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+
 # The self-test image for QEMU, which the host build's qemu tests boot.
 baremetal: setup
 	@cmake --preset baremetal >/dev/null
@@ -21,9 +25,11 @@ baremetal: setup
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer build first, the plain build last so that the run
-# ends on CTest's summary line. The bare-metal image is built before either
-# runs, since both boot it in QEMU.
-test: asan host baremetal
+# Every test: the sanitizer builds first (the thread sanitizer runs the tests
+# labelled tsan), the plain build last so that the run ends on CTest's
+# summary line. The bare-metal image is built before any of them runs, since
+# the asan and host builds boot it in QEMU.
+test: asan tsan host baremetal
 	ctest --preset asan
+	ctest --preset tsan
 	ctest --preset host

@@ -23,6 +23,9 @@ struct PoolUsage {
 
 PoolUsage CurrentPoolUsage();
 
+// Symbolic links the driver created and has not deleted.
+uint32_t OpenLinks();
+
 // Ends the emulator through the isa-debug-exit device at port 0xF4; on a
 // machine without one, halts for good.
 [[noreturn]] void ExitEmulator(uint32_t code);
