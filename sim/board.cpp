@@ -31,6 +31,7 @@ void Build(const Board& board, Machine& machine) {
                                             spec.multiFunction);
     for (const auto& [offset, value] : spec.dwords) f.SetDword(offset, value);
   }
+  InstallSmbios(machine, board.smbios);
 }
 
 }  // namespace sim

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/machine.h"
+#include "sim/smbios_builder.h"
 
 namespace sim {
 
@@ -27,6 +28,9 @@ struct Board {
   std::string name;
   std::string description;
   std::vector<PciFunctionSpec> pci;
+  // The SMBIOS entry point and structure table the BIOS leaves in memory:
+  // system and board strings, memory arrays and devices, module sockets.
+  SmbiosProfile smbios{};
 };
 
 // Every board the project knows, the default first.

@@ -34,6 +34,23 @@ Board Ich5() {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x0322,
        .revision = 0xA1, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // SMBIOS 2.3: the table near the top of the 1 GB of RAM, two of four
+  // DIMM sockets populated.
+  b.smbios = {
+      .present = true,
+      .entryPointAddress = 0xFA8B0,
+      .tableAddress = 0x3FFF0000,
+      .biosVendor = "Intel Corp.",
+      .biosVersion = "RL86510A.86A.0092.P13",
+      .biosDate = "04/12/2005",
+      .system = {"Example Computers Ltd", "EC-865 Desktop", "1.0", "EC865-0004711"},
+      .board = {"Intel Corporation", "D865PERL", "AAC27648-208", "BTRL51200233"},
+      .processorSocket = "LGA775",
+      .processorManufacturer = "Intel",
+      .processorVersion = "Intel(R) Pentium(R) 4 CPU 3.00GHz",
+      .arrays = {{.deviceCount = 4,
+                  .devices = {{"DIMM_A1", 512}, {"DIMM_A2", 0}, {"DIMM_B1", 512}, {"DIMM_B2", 0}}}},
+  };
   return b;
 }
 

@@ -19,6 +19,22 @@ Board NoSmbus() {
        .revision = 0x02, .classCode = 0x0C0500, .dwords = {{0x20, 0x00000B01}},
        .name = "SMBus controller"},
   };
+  // SMBIOS with a memory array of four sockets, one module of 2 GB.
+  b.smbios = {
+      .present = true,
+      .entryPointAddress = 0xF6A40,
+      .tableAddress = 0xBFF10000,
+      .biosVendor = "Example BIOS Co.",
+      .biosVersion = "1.2.0",
+      .biosDate = "11/02/2008",
+      .system = {"Example Computers Ltd", "EC-Q35 Small Form", "1.0", "ECQ35-9921"},
+      .board = {"Example Boards Inc.", "Q35M", "1.01", "QM8811002"},
+      .processorSocket = "LGA775",
+      .processorManufacturer = "Intel",
+      .processorVersion = "Intel(R) Core(TM)2 Duo CPU E8400",
+      .arrays = {{.deviceCount = 4,
+                  .devices = {{"DIMM1", 2048}, {"DIMM2", 0}, {"DIMM3", 0}, {"DIMM4", 0}}}},
+  };
   return b;
 }
 

@@ -26,6 +26,24 @@ Board Piix4() {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5246,
        .revision = 0x00, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // SMBIOS 2.1 of its time: the table inside the BIOS area, memory described
+  // by a memory controller with three sockets and one module structure per
+  // socket, no memory array or devices.
+  b.smbios = {
+      .present = true,
+      .entryPointAddress = 0xFB650,
+      .tableAddress = 0xF0800,
+      .biosVendor = "Award Software International, Inc.",
+      .biosVersion = "4.51 PG",
+      .biosDate = "03/24/99",
+      .system = {"Example Computers Ltd", "EC-440BX", "", ""},
+      .board = {"Example Boards Inc.", "BX-6 Pro", "REV 2.0", ""},
+      .processorSocket = "Slot 1",
+      .processorManufacturer = "Intel",
+      .processorVersion = "Pentium III",
+      .controllerSlots = 3,
+      .modules = {{"DIMM1", 0x07}, {"DIMM2", 0x87}, {"DIMM3", 0x7F}},
+  };
   return b;
 }
 
