@@ -21,23 +21,4 @@ TEST(SmbiosBuilder, EntryPointChecksumsAndAnchors) {
   EXPECT_EQ(ep[0x1C] | ep[0x1D] << 8, 42);
 }
 
-TEST(SmbiosBuilder, StructuresCarryTheirStringSets) {
-  const auto image = sim::SmbiosBuilder()
-                         .SystemInformation("Maker", "", "V", "")
-                         .MemoryController(0)
-                         .EndOfTable()
-                         .Build();
-  EXPECT_EQ(image.structureCount, 3);
-  const auto& b = image.bytes;
-  ASSERT_EQ(b[0], 1);
-  const size_t f = b[1];
-  EXPECT_EQ((std::vector<uint8_t>{b[4], b[5], b[6], b[7]}), (std::vector<uint8_t>{1, 0, 2, 0}));
-  EXPECT_EQ(std::string(b.begin() + f, b.begin() + f + 9), std::string("Maker\0V\0\0", 9));
-  // A type-5 without strings ends in two zeros; the end-of-table marker likewise.
-  const size_t type5 = f + 9;
-  EXPECT_EQ(b[type5], 5);
-  EXPECT_EQ(b.size(), type5 + b[type5 + 1] + 2 + 6);
-  EXPECT_EQ(b[b.size() - 6], 127);
-}
-
 }  // namespace

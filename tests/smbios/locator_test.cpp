@@ -202,28 +202,6 @@ TEST_F(LocatorTest, AFailedFirstAnchorIsSkippedAndItsCodeStays) {
   }
 }
 
-TEST_F(LocatorTest, CopyRefusesLengthsOutsideTheBuffer) {
-  uint8_t destination[16] = {};
-  const struct {
-    uint16_t length;
-    uint16_t copied;
-    uint32_t code;
-  } cases[] = {{0, 0, OpError::SmbiosTableLength},
-               {17, 0, OpError::SmbiosTableLength},
-               {16, 16, OpError::None}};
-  sim::PlaceBytes(machine_, kTableAddress, std::vector<uint8_t>(16, 0x3C));
-  for (const auto& c : cases) {
-    OpStatus status = FreshStatus();
-    EXPECT_EQ(CopySmbiosTable(&status, destination, 16, {c.length, kTableAddress, 1}), c.copied);
-    EXPECT_EQ(status.Code, c.code);
-    if (c.code != OpError::None) {
-      EXPECT_EQ(status.DetailCount, 1u);
-      EXPECT_EQ(status.Detail[0], c.length);
-    }
-  }
-  EXPECT_EQ(destination[15], 0x3C);
-}
-
 TEST_F(LocatorTest, LaterCallsAfterAFailureReturnNoTableAndWriteNoCode) {
   machine_.FailMapAt(0xF0000, 1);  // only the first attempt would fail
   OpStatus first = FreshStatus();

@@ -127,15 +127,6 @@ TEST(StructureWalk, AStringNotTerminatedInsideTheTableIsNotUsed) {
   EXPECT_EQ(smbiostest::ReportField(report.data(), 1), "P");
 }
 
-TEST(CollectStrings, StopsAtTheLimit) {
-  const ExactTable table({1, 4, 0, 0, 'a', 0, 'b', 0, 'c', 0, 0});
-  const uint8_t* strings[2];
-  const uint8_t* start = table.Ref().Table;
-  ASSERT_EQ(CollectStrings(strings, 2, start, start + table.Ref().Length), 2u);
-  EXPECT_EQ(strings[1][0], 'b');
-  EXPECT_EQ(GetString(strings, 2, 3), nullptr);
-}
-
 TEST(CopyString, WritesNothingWithoutDestinationSourceOrRoom) {
   uint8_t out[4] = {9, 9, 9, 9};
   const uint8_t text[] = "abcdef";
