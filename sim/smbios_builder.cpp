@@ -30,6 +30,17 @@ class StringSet {
   std::vector<std::string> strings_;
 };
 
+// Types 1 and 2 both begin with the string numbers of maker, product,
+// version and serial number at offsets 4 to 7.
+void PutTextFields(std::vector<uint8_t>& fields, StringSet& set, const std::string& manufacturer,
+                   const std::string& product, const std::string& version,
+                   const std::string& serial) {
+  fields[0x04 - 4] = set.Number(manufacturer);
+  fields[0x05 - 4] = set.Number(product);
+  fields[0x06 - 4] = set.Number(version);
+  fields[0x07 - 4] = set.Number(serial);
+}
+
 uint8_t Checksum(const std::vector<uint8_t>& bytes, size_t from, size_t to) {
   uint8_t sum = 0;
   for (size_t i = from; i < to; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
@@ -82,10 +93,7 @@ SmbiosBuilder& SmbiosBuilder::SystemInformation(const std::string& manufacturer,
                                                 const std::string& serial) {
   StringSet set;
   std::vector<uint8_t> f(0x19 - 4);
-  f[0x04 - 4] = set.Number(manufacturer);
-  f[0x05 - 4] = set.Number(product);
-  f[0x06 - 4] = set.Number(version);
-  f[0x07 - 4] = set.Number(serial);
+  PutTextFields(f, set, manufacturer, product, version, serial);
   for (int i = 0; i < 16; ++i) f[0x08 - 4 + i] = static_cast<uint8_t>(0x11 * (i + 1));  // UUID
   f[0x18 - 4] = 0x06;  // woken by power switch
   return Add(1, std::move(f), set.Take());
@@ -97,10 +105,7 @@ SmbiosBuilder& SmbiosBuilder::BaseboardInformation(const std::string& manufactur
                                                    const std::string& serial) {
   StringSet set;
   std::vector<uint8_t> f(0x0F - 4);
-  f[0x04 - 4] = set.Number(manufacturer);
-  f[0x05 - 4] = set.Number(product);
-  f[0x06 - 4] = set.Number(version);
-  f[0x07 - 4] = set.Number(serial);
+  PutTextFields(f, set, manufacturer, product, version, serial);
   f[0x09 - 4] = 0x09;  // feature flags: hosting board, replaceable
   Put16(f, 0x0B - 4, 0xFFFF);  // no chassis structure
   f[0x0D - 4] = 0x0A;  // motherboard

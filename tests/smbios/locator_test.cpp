@@ -110,6 +110,14 @@ void Place(sim::Machine& m, uint32_t at, uint16_t announced, uint32_t table = kT
   sim::PlaceBytes(m, table, Table().bytes);
 }
 
+void ExpectOperationHalf(const OpStatus& status, uint32_t code, uint32_t detailCount,
+                         uint32_t detail0, uint32_t detail1) {
+  EXPECT_EQ(status.Code, code);
+  EXPECT_EQ(status.DetailCount, detailCount);
+  EXPECT_EQ(status.Detail[0], detail0);
+  EXPECT_EQ(status.Detail[1], detail1);
+}
+
 const FailureCase kFailures[] = {
     {"bios area cannot be mapped",
      [](sim::Machine& m) {
@@ -150,10 +158,7 @@ TEST_F(LocatorTest, EachFailureLeavesItsCodeAndDetailWords) {
     uint16_t length = 0x5555;
     EXPECT_EQ(GetSmbiosTable(&status, &length), nullptr);
     EXPECT_EQ(length, 0x5555);
-    EXPECT_EQ(status.Code, c.code);
-    EXPECT_EQ(status.DetailCount, c.detailCount);
-    EXPECT_EQ(status.Detail[0], c.detail0);
-    EXPECT_EQ(status.Detail[1], c.detail1);
+    ExpectOperationHalf(status, c.code, c.detailCount, c.detail0, c.detail1);
     EXPECT_EQ(status.HwCode, 0u);
     EXPECT_EQ(machine.OpenMappings(), 0u);
   }
@@ -194,10 +199,7 @@ TEST_F(LocatorTest, AFailedFirstAnchorIsSkippedAndItsCodeStays) {
     const uint8_t* table = GetSmbiosTable(&status, &length);
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(std::vector<uint8_t>(table, table + length), good.bytes);
-    EXPECT_EQ(status.Code, c.code);
-    EXPECT_EQ(status.DetailCount, c.detailCount);
-    EXPECT_EQ(status.Detail[0], c.detail0);
-    EXPECT_EQ(status.Detail[1], c.detail1);
+    ExpectOperationHalf(status, c.code, c.detailCount, c.detail0, c.detail1);
     EXPECT_EQ(machine.OpenMappings(), 0u);
   }
 }
