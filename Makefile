@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan
+.PHONY: demo test setup host asan tsan
 
 setup:
 	@scripts/setup.sh
@@ -12,12 +12,18 @@ asan: setup
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 
+tsan: setup
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+
 # The main job on the embedded default board.
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer build first, the plain build last so that the run
-# ends on CTest's summary line.
-test: asan host
+# Every test: the sanitizer builds first (the thread sanitizer runs the tests
+# labelled tsan), the plain build last so that the run ends on CTest's
+# summary line.
+test: asan tsan host
 	ctest --preset asan
+	ctest --preset tsan
 	ctest --preset host

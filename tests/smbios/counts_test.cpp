@@ -98,7 +98,7 @@ TEST_F(CountRequestTest, BoardProfilesGiveTheirSocketsAndModules) {
   const struct {
     const char* board;
     uint8_t slots, modules;
-  } cases[] = {{"ich5", 4, 2}, {"piix4", 3, 2}};
+  } cases[] = {{"ich5", 8, 6}, {"piix4", 4, 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.board);
     sim::Machine machine;

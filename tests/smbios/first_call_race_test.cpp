@@ -43,7 +43,7 @@ TEST_F(FirstCallRaceTest, ReportAndCountShareOneFill) {
     worker.join();
 
     ASSERT_EQ(reportResult, 0) << "round " << round;
-    ASSERT_EQ(slots, 4) << "round " << round;
+    ASSERT_EQ(slots, 8) << "round " << round;
     ASSERT_EQ(ReportField(report.data(), 1), p.system.product) << "round " << round;
     ASSERT_EQ(ReportField(report.data(), 7), p.board.serial) << "round " << round;
     ASSERT_EQ(reportStatus.Code, 0u);
