@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan
+.PHONY: demo test setup host asan nt
 
 setup:
 	@scripts/setup.sh
@@ -12,12 +12,17 @@ asan: setup
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 
+# The driver image dimmio.sys and the Windows client, cross-compiled.
+nt: setup
+	@cmake --preset nt >/dev/null
+	@cmake --build --preset nt
+
 # The main job on the embedded default board.
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer build first, the plain build last so that the run
-# ends on CTest's summary line.
-test: asan host
+# Every test: the driver image first (the host trees check it), the sanitizer
+# build next, the plain build last so that the run ends on CTest's summary line.
+test: nt asan host
 	ctest --preset asan
 	ctest --preset host
