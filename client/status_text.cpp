@@ -75,17 +75,4 @@ std::string DescribeStatus(const OpStatus& status) {
   return text;
 }
 
-std::string DescribeCompletionStatus(uint32_t status) {
-  switch (status) {
-    case DIMMIO_STATUS_SUCCESS: return "STATUS_SUCCESS";
-    case DIMMIO_STATUS_PENDING: return "STATUS_PENDING";
-    case DIMMIO_STATUS_UNSUCCESSFUL: return "STATUS_UNSUCCESSFUL";
-    case DIMMIO_STATUS_NOT_IMPLEMENTED: return "STATUS_NOT_IMPLEMENTED";
-    case DIMMIO_STATUS_INVALID_PARAMETER: return "STATUS_INVALID_PARAMETER";
-    case DIMMIO_STATUS_INSUFFICIENT_RESOURCES: return "STATUS_INSUFFICIENT_RESOURCES";
-    case DIMMIO_STATUS_CANCELLED: return "STATUS_CANCELLED";
-    default: return Hex(status);
-  }
-}
-
 }  // namespace dimmio

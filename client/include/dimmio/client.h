@@ -102,7 +102,4 @@ const char* ErrorMeaning(uint32_t code);
 // its meaning and detail words, and the hardware half when it is set.
 std::string DescribeStatus(const OpStatus& status);
 
-// Name of a completion status value, or its number in hex.
-std::string DescribeCompletionStatus(uint32_t status);
-
 }  // namespace dimmio
