@@ -1,21 +1,312 @@
 #include "discovery/chipset.h"
 
+#include "discovery/backends.h"
 #include "hw/hw.h"
 
 ChipsetInfoRecord ChipsetInfo;
 
 namespace {
 
+// ---------------------------------------------------------------- direct candidates
+
+enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c };
+
+enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
+
+constexpr int16_t kAnyRevision = -1;
+
+// One row of the direct table. Rows of one device with a given revision come
+// before its any-revision row. Backend::None rows only print.
+struct DirectRow {
+  uint16_t VendorId;
+  uint16_t DeviceId;
+  int16_t RevisionId;     // kAnyRevision or the one revision the row is for
+  uint8_t BaseRegister;   // configuration dword holding the I/O base
+  uint32_t BaseMask;
+  uint32_t BaseSubtract;  // taken off after masking (unsigned 32-bit)
+  Backend Use;
+  int32_t Variant;
+  const char* Message;    // printed before the base is read; null: none
+  MessageArgs Args;
+};
+
+constexpr uint16_t kIntel = 0x8086, kAmd = 0x1022, kNvidia = 0x10DE, kVia = 0x1106;
+constexpr uint16_t kSis = 0x1039, kAli = 0x10B9;
+
+constexpr DirectRow kDirect[] = {
+    {kIntel, 0x7113, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Intel, 0, nullptr, MessageArgs::None},
+    {kIntel, 0x2413, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
+    {kIntel, 0x2423, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
+    {kIntel, 0x2443, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
+    {kIntel, 0x2453, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
+    {kIntel, 0x2483, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
+    {kIntel, 0x24C3, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
+    {kIntel, 0x24D3, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
+    {kAmd, 0x740B, kAnyRevision, 0x58, 0xFF00, 0, Backend::AmdNvidia, 0, nullptr, MessageArgs::None},
+    {kAmd, 0x7413, kAnyRevision, 0x58, 0xFF00, 0, Backend::AmdNvidia, 0, nullptr, MessageArgs::None},
+    {kAmd, 0x7443, kAnyRevision, 0x58, 0xFF00, 0, Backend::AmdNvidia, 0, nullptr, MessageArgs::None},
+    {kNvidia, 0x01B4, kAnyRevision, 0x10, 0xFFF0, 0xE0, Backend::AmdNvidia, 0, nullptr,
+     MessageArgs::None},
+    {kNvidia, 0x0064, kAnyRevision, 0x50, 0xFFF0, 0, Backend::Nvidia0064, 1, nullptr,
+     MessageArgs::None},
+    {kVia, 0x3040, 0x00, 0x20, 0xFFF0, 0, Backend::I2c, 1,
+     "smbcore: Found VIA 586B Revision E\n", MessageArgs::None},
+    {kVia, 0x3040, 0x01, 0x48, 0xFFF0, 0, Backend::I2c, 1,
+     "smbcore: Found VIA 586B Revision F\n", MessageArgs::None},
+    {kVia, 0x3040, 0x10, 0x48, 0xFFF0, 0, Backend::I2c, 1,
+     "smbcore: Found VIA 586B Prod-Rev A\n", MessageArgs::None},
+    {kVia, 0x3040, kAnyRevision, 0x48, 0xFFF0, 0, Backend::I2c, 1,
+     "smbcore: Found VIA 586B, revid: %02X\n", MessageArgs::Revision},
+    {kVia, 0x3050, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 0, "smbcore: Found VIA 596A\n",
+     MessageArgs::None},
+    {kVia, 0x3051, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 0, "smbcore: Found VIA 596B\n",
+     MessageArgs::None},
+    {kVia, 0x3057, 0x00, 0x90, 0xFFF0, 0, Backend::Via, 1, "smbcore: Found VIA 686\n",
+     MessageArgs::None},
+    {kVia, 0x3057, 0x01, 0x90, 0xFFF0, 0, Backend::Via, 1, "smbcore: Found VIA 686A\n",
+     MessageArgs::None},
+    {kVia, 0x3057, 0x04, 0x90, 0xFFF0, 0, Backend::Via, 1, "smbcore: Found VIA 686B\n",
+     MessageArgs::None},
+    {kVia, 0x3057, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 1,
+     "smbcore: Found VIA 686,  unknown revid: %02X\n", MessageArgs::Revision},
+    {kVia, 0x8235, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8231 rev=%02X\n", MessageArgs::Revision},
+    {kVia, 0x3074, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
+    {kVia, 0x3109, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
+    {kVia, 0x3147, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
+    {kVia, 0x3177, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
+    // The VIA 586 is no candidate: it is only announced.
+    {kVia, 0x0586, 0x00, 0, 0, 0, Backend::None, 0, "smbcore: Found VIA 586\n",
+     MessageArgs::None},
+    {kVia, 0x0586, 0x02, 0, 0, 0, Backend::None, 0, "smbcore: Found VIA 586A\n",
+     MessageArgs::None},
+    {kVia, 0x0586, 0x04, 0, 0, 0, Backend::None, 0, "smbcore: Found VIA 586B\n",
+     MessageArgs::None},
+    {kVia, 0x0586, kAnyRevision, 0, 0, 0, Backend::None, 0,
+     "smbcore: Found VIA 586,  unknown revid: %02X\n", MessageArgs::Revision},
+};
+
+AcquireFn AcquireFor(Backend backend) {
+  switch (backend) {
+    case Backend::Intel: return DiscoveryBackends.Intel;
+    case Backend::AmdNvidia: return DiscoveryBackends.AmdNvidia;
+    case Backend::Via: return DiscoveryBackends.Via;
+    case Backend::Nvidia0064: return DiscoveryBackends.Nvidia0064;
+    case Backend::I2c: return DiscoveryBackends.I2c;
+    case Backend::None: break;
+  }
+  return nullptr;
+}
+
+// A back-end missing from this build fails like one that could not set itself up.
+int32_t Acquire(AcquireFn acquire, SmbusController* controller, uint32_t base, int32_t variant) {
+  return acquire != nullptr ? acquire(controller, base, variant) : -1;
+}
+
+const DirectRow* FindDirectRow(const PciFunctionInfo& f) {
+  for (const DirectRow& row : kDirect) {
+    if (row.VendorId == f.VendorId && row.DeviceId == f.DeviceId &&
+        (row.RevisionId == kAnyRevision || row.RevisionId == f.RevisionId)) {
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+void PrintRowMessage(const DirectRow& row, const PciFunctionInfo& f) {
+  if (row.Message == nullptr) return;
+  switch (row.Args) {
+    case MessageArgs::None: DebugPrintHook(row.Message); break;
+    case MessageArgs::Revision: DebugPrintHook(row.Message, f.RevisionId); break;
+    case MessageArgs::DeviceRevision:
+      DebugPrintHook(row.Message, f.DeviceId, f.RevisionId);
+      break;
+  }
+}
+
+uint16_t ReadConfigWord(PciLocation location, uint8_t offset) {
+  return static_cast<uint16_t>(PciReadConfigField(location, offset) & 0xFFFFu);
+}
+
+void Record(ChipsetInfoRecord* info, const PciFunctionInfo& f) {
+  info->Bus = f.Location.Bus;
+  info->Device = f.Location.Device;
+  info->Function = f.Location.Function;
+  info->VendorId = f.VendorId;
+  info->DeviceId = f.DeviceId;
+}
+
+// ---------------------------------------------------------------- gathered candidates
+
+// SiS: what each device ID adds to the picture of the chipset.
+constexpr uint8_t kSisRecord = 1u << 0;        // record the function in ChipsetInfo
+constexpr uint8_t kSisOtherHost = 1u << 1;     // a host bridge that rules out the 5595 path
+constexpr uint8_t kSis96x = 1u << 2;           // a 96x part: classification 2
+constexpr uint8_t kSisBaseWords = 1u << 3;     // carries the ACPI base words
+constexpr uint8_t kSisPowerMgmt = 1u << 4;     // the 5595 power-management function
+
+struct SisRow {
+  uint16_t DeviceId;
+  uint8_t Effects;
+};
+
+constexpr SisRow kSisRows[] = {
+    {0x0540, kSisRecord | kSisOtherHost}, {0x0550, kSisRecord | kSisOtherHost},
+    {0x0630, kSisRecord | kSisOtherHost}, {0x5511, kSisRecord | kSisOtherHost},
+    {0x5597, kSisRecord | kSisOtherHost}, {0x5598, kSisRecord | kSisOtherHost},
+    {0x0645, kSisRecord | kSis96x},       {0x0745, kSisRecord | kSis96x},
+    {0x0735, kSisRecord | kSis96x | kSisBaseWords},
+    {0x0961, kSisRecord | kSis96x | kSisBaseWords},
+    {0x0962, kSisRecord | kSis96x | kSisBaseWords},
+    {0x0963, kSisRecord | kSis96x | kSisBaseWords},
+    {0x0008, kSisBaseWords},              {0x0009, kSisPowerMgmt},
+};
+
+constexpr uint8_t kSis5595BaseWord = 0x90;
+constexpr uint8_t kSis96xBaseWord = 0x74;
+
+enum SisClass : uint32_t { kSisClass5595 = 1, kSisClass96x = 2, kSisClassUndetermined = 3 };
+
+// ALi: the M1533 south bridge and the M7101 power-management function.
+constexpr uint16_t kAliM1533 = 0x1533;
+constexpr uint16_t kAliM7101 = 0x7101;
+constexpr uint8_t kAliBaseAWord = 0xE2;   // used with M1533 revision 0
+constexpr uint8_t kAliBaseBDword = 0x14;  // used with later revisions
+constexpr uint32_t kAliBaseMask = 0xFFE0;
+constexpr uint32_t kAliDefaultBaseB = 0x0000E801;  // written when base B is empty
+constexpr uint32_t kAliDefaultBase = 0xE800;
+
 struct Discovery {
   ChipsetInfoRecord* info;
   SmbusController* controller;
   bool directMatchHandled;
+  bool directMatchFailed;
+
+  bool sisSeen;
+  uint32_t sisClass;
+  uint32_t sisOtherHosts;
+  uint32_t sis96x;
+  uint32_t sisPowerMgmt;
+  uint16_t sis5595Base;
+  uint16_t sis96xBase;
+
+  bool m1533Seen;
+  uint8_t m1533Revision;
+  bool m7101Seen;
+  PciLocation m7101;
+  uint32_t aliBaseA;
+  uint32_t aliBaseB;
 };
 
-void Recognize(void* context, const PciFunctionInfo& function) {
+void GatherSis(Discovery* run, const PciFunctionInfo& f) {
+  run->sisSeen = true;
+  for (const SisRow& row : kSisRows) {
+    if (row.DeviceId != f.DeviceId) continue;
+    if (row.Effects & kSisRecord) Record(run->info, f);
+    if (row.Effects & kSisOtherHost) ++run->sisOtherHosts;
+    if (row.Effects & kSis96x) {
+      ++run->sis96x;
+      run->sisClass = kSisClass96x;
+    }
+    if (row.Effects & kSisBaseWords) {
+      run->sis5595Base = ReadConfigWord(f.Location, kSis5595BaseWord);
+      if (run->sis96xBase == 0) run->sis96xBase = ReadConfigWord(f.Location, kSis96xBaseWord);
+    }
+    if (row.Effects & kSisPowerMgmt) {
+      ++run->sisPowerMgmt;
+      if (run->sisClass == kSisClassUndetermined) run->sisClass = kSisClass5595;
+    }
+    return;
+  }
+}
+
+void GatherAli(Discovery* run, const PciFunctionInfo& f) {
+  if (f.DeviceId == kAliM1533) {
+    run->m1533Seen = true;
+    run->m1533Revision = f.RevisionId;
+    Record(run->info, f);
+  } else if (f.DeviceId == kAliM7101) {
+    run->m7101Seen = true;
+    run->m7101 = f.Location;
+    run->aliBaseA = ReadConfigWord(f.Location, kAliBaseAWord) & kAliBaseMask;
+    run->aliBaseB = PciReadConfigDword(f.Location, kAliBaseBDword) & kAliBaseMask;
+    Record(run->info, f);
+  }
+}
+
+void Recognize(void* context, const PciFunctionInfo& f) {
   auto* run = static_cast<Discovery*>(context);
   if (run->directMatchHandled) return;
-  (void)function;  // chipset recognition joins here
+
+  if (const DirectRow* row = FindDirectRow(f)) {
+    PrintRowMessage(*row, f);
+    if (row->Use == Backend::None) return;
+    const uint32_t base =
+        (PciReadConfigDword(f.Location, row->BaseRegister) & row->BaseMask) - row->BaseSubtract;
+    run->directMatchHandled = true;
+    if (Acquire(AcquireFor(row->Use), run->controller, base, row->Variant) == 0) {
+      Record(run->info, f);
+    } else {
+      run->directMatchFailed = true;
+    }
+    return;
+  }
+  if (f.VendorId == kSis) GatherSis(run, f);
+  if (f.VendorId == kAli) GatherAli(run, f);
+}
+
+// After the walk: the 5595 attempt, else the 96x attempt. True when installed.
+bool DecideSis(Discovery* run) {
+  switch (run->sisClass) {
+    case kSisClass5595: DebugPrintHook("smbcore: Detected a SIS 5595\n"); break;
+    case kSisClass96x: DebugPrintHook("smbcore: Detected a SIS 96X\n"); break;
+    default:
+      DebugPrintHook("smbcore: Detected a possibly indeterminant SIS host device(%x).\n",
+                     run->sisClass);
+      break;
+  }
+  if (run->sisOtherHosts == 0 && run->sis96x == 0 && run->sisPowerMgmt != 0) {
+    if (run->sis5595Base == 0) {
+      DebugPrintHook("smbcore: SIS 5595 found with NO ACPI base.\n");
+    } else {
+      DebugPrintHook("smbcore: SIS 5595 detected at %04X!!!\n", run->sis5595Base);
+      if (Acquire(DiscoveryBackends.Sis, run->controller, run->sis5595Base, 1) == 0) return true;
+    }
+  }
+  if (run->sisClass == kSisClass96x) {
+    if (run->sis96xBase == 0) {
+      DebugPrintHook("smbcore: SIS 96x found with NO ACPI base.\n");
+    } else {
+      DebugPrintHook("smbcore: SIS 96x detected at %04X!!!\n", run->sis96xBase);
+      if (Acquire(DiscoveryBackends.I2c, run->controller, run->sis96xBase, 0) == 0) return true;
+    }
+  }
+  return false;
+}
+
+// After the SiS decision, when both ALi functions were seen. True when installed.
+bool DecideAli(Discovery* run) {
+  if (!run->m1533Seen || !run->m7101Seen) return false;
+  uint32_t base;
+  if (run->m1533Revision == 0) {
+    base = run->aliBaseA;
+  } else if (run->aliBaseB != 0) {
+    base = run->aliBaseB;
+  } else {
+    // The one configuration write of discovery: give the M7101 a base.
+    PciWriteConfigDword(run->m7101, kAliDefaultBaseB, kAliBaseBDword);
+    base = kAliDefaultBase;
+  }
+  if (base == 0) {
+    DebugPrintHook("ali 1535 found with empty SMBus base\n");
+    return false;
+  }
+  AliAcquireFn acquire = DiscoveryBackends.Ali;
+  return acquire != nullptr && acquire(run->controller, base, run->m7101) == 0;
 }
 
 }  // namespace
@@ -36,9 +327,18 @@ SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info,
   }
   *controller = SmbusController{};
 
-  Discovery run{info, controller, false};
+  Discovery run{};
+  run.info = info;
+  run.controller = controller;
+  run.sisClass = kSisClassUndetermined;
   WalkPciBuses(table, count, &Recognize, &run);
 
+  if (run.directMatchHandled) {
+    if (run.directMatchFailed) controller->Unavailable = 1;
+    return controller;
+  }
+  if (run.sisSeen && DecideSis(&run)) return controller;
+  if (DecideAli(&run)) return controller;
   controller->Unavailable = 1;
   return controller;
 }

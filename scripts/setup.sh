@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686 g++-multilib
-  qemu-system-x86 binutils
+  qemu-system-x86 ipxe-qemu seabios binutils
 )
 
 missing=()

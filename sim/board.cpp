@@ -1,6 +1,11 @@
 #include "sim/board.h"
 
 #include "sim/boards/boards.h"
+#include "sim/models/board_latch.h"
+#include "sim/models/intel_smbus_host.h"
+#include "sim/models/smbus_mux.h"
+#include "sim/models/smbus_segment.h"
+#include "sim/models/super_io.h"
 
 namespace sim {
 
@@ -10,6 +15,10 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Ich5());  // the default
     all.push_back(boards::Piix4());
     all.push_back(boards::NoSmbus());
+    all.push_back(boards::Ich4Mixed());
+    all.push_back(boards::Sis5595());
+    all.push_back(boards::Sis96x());
+    all.push_back(boards::Ali1535());
     return all;
   }();
   return boards;
@@ -24,13 +33,67 @@ const Board* FindBoard(std::string_view name) {
 
 const Board& DefaultBoard() { return Boards().front(); }
 
-void Build(const Board& board, Machine& machine) {
+namespace {
+
+void InstallSmbus(const SmbusHostSpec& spec, Machine& machine, BoardModels& models) {
+  SmbusSegment* segments[2] = {&machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
+  const std::vector<SpdSlotSpec>* slots[2] = {&spec.segment0, &spec.segment1};
+  for (int s = 0; s < 2; ++s) {
+    for (const SpdSlotSpec& slot : *slots[s]) {
+      auto& eeprom = machine.Make<SpdEeprom>(machine, BuildSpdImage(slot.dimm), slot.eeprom);
+      segments[s]->Wire(static_cast<uint8_t>(0x50 + slot.slot), eeprom);
+      models.eeproms[s][slot.slot & 7] = &eeprom;
+    }
+  }
+
+  SmbusBus* bus = segments[0];
+  SegmentLines* lines = nullptr;
+  uint8_t selectsSecond = 0;
+  switch (spec.segmentSwitch) {
+    case SegmentSwitch::None: break;
+    case SegmentSwitch::BoardLatch: {
+      auto& latch = machine.Make<BoardLatch>(spec.switchInitial);
+      machine.ClaimPorts(BoardLatch::kPort, 1, latch);
+      models.latch = &latch;
+      lines = &latch;
+      selectsSecond = 1;
+      break;
+    }
+    case SegmentSwitch::SuperIo: {
+      auto& superIo = machine.Make<SuperIo>(spec.switchInitial);
+      machine.ClaimPorts(SuperIo::kIndexPort, 2, superIo);
+      models.superIo = &superIo;
+      lines = &superIo;
+      selectsSecond = 2;
+      break;
+    }
+  }
+  if (lines != nullptr) {
+    bus = &machine.Make<SmbusMux>(*segments[0], *segments[1], *lines, selectsSecond);
+  }
+
+  switch (spec.kind) {
+    case SmbusHostKind::Intel: {
+      auto& host = machine.Make<IntelSmbusHost>(machine, spec.ioBase, *bus, spec.transactionMs);
+      machine.ClaimPorts(spec.ioBase, spec.ports, host);
+      models.intelHost = &host;
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+BoardModels Build(const Board& board, Machine& machine) {
+  BoardModels models;
   for (const PciFunctionSpec& spec : board.pci) {
     PciFunction& f = machine.AddPciFunction(spec.bus, spec.device, spec.function, spec.vendorId,
                                             spec.deviceId, spec.revision, spec.classCode,
                                             spec.multiFunction);
     for (const auto& [offset, value] : spec.dwords) f.SetDword(offset, value);
   }
+  if (board.smbus) InstallSmbus(*board.smbus, machine, models);
+  return models;
 }
 
 }  // namespace sim

@@ -4,12 +4,16 @@
 
 #include <stdint.h>
 
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "sim/machine.h"
+#include "sim/models/spd_eeprom.h"
+#include "sim/spd_builder.h"
 
 namespace sim {
 
@@ -23,10 +27,52 @@ struct PciFunctionSpec {
   std::string name{};  // what the function is, for people reading the profile
 };
 
+// One memory slot on an SMBus segment: slot n answers at 0x50 + n.
+struct SpdSlotSpec {
+  uint8_t slot = 0;
+  DimmSpec dimm;
+  EepromOptions eeprom{};
+};
+
+// How the board switches its SMBus between segment 0 and segment 1.
+enum class SegmentSwitch {
+  None,
+  BoardLatch,  // bits 4-3 of the latch at port 0xE437; selector 1 = segment 1
+  SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
+};
+
+enum class SmbusHostKind { Intel };
+
+struct SmbusHostSpec {
+  SmbusHostKind kind = SmbusHostKind::Intel;
+  uint16_t ioBase = 0;
+  uint16_t ports = 0x10;           // size of the decoded register block
+  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
+  SegmentSwitch segmentSwitch = SegmentSwitch::None;
+  uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
+  std::vector<SpdSlotSpec> segment0{};
+  std::vector<SpdSlotSpec> segment1{};  // reachable only through the switch
+};
+
 struct Board {
   std::string name;
   std::string description;
   std::vector<PciFunctionSpec> pci;
+  // The SMBus host and the memory modules on its segments; none: no SMBus
+  // hardware is modelled.
+  std::optional<SmbusHostSpec> smbus{};
+};
+
+class IntelSmbusHost;
+class BoardLatch;
+class SuperIo;
+
+// The device models Build installed, for tests that reach into them.
+struct BoardModels {
+  IntelSmbusHost* intelHost = nullptr;
+  std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
+  BoardLatch* latch = nullptr;
+  SuperIo* superIo = nullptr;
 };
 
 // Every board the project knows, the default first.
@@ -35,6 +81,6 @@ const Board* FindBoard(std::string_view name);
 const Board& DefaultBoard();
 
 // Puts the board's hardware into an empty machine.
-void Build(const Board& board, Machine& machine);
+BoardModels Build(const Board& board, Machine& machine);
 
 }  // namespace sim

@@ -1,4 +1,5 @@
 #include "sim/boards/boards.h"
+#include "sim/boards/modules.h"
 
 namespace sim::boards {
 
@@ -34,6 +35,25 @@ Board Ich5() {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x0322,
        .revision = 0xA1, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // Four DDR modules on the main segment; two more on segment 1, which the
+  // board's Super I/O switches in with bits 4-3 of register 0xF1.
+  SmbusHostSpec smbus;
+  smbus.ioBase = 0x0400;
+  smbus.ports = 0x20;
+  smbus.transactionMs = 1;
+  smbus.segmentSwitch = SegmentSwitch::SuperIo;
+  smbus.switchInitial = 0xC5;
+  smbus.segment0 = {
+      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423ETN-CCC", 0x1A2B3C4D)},
+      {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423ETN-CCC", 0x1A2B3C4E)},
+      {.slot = 2, .dimm = Ddr(256, 1, "PC2700", "Micron", kMicron, "8VDDT3264AG-335", 0x00C0FFEE)},
+      {.slot = 3, .dimm = Ddr(1024, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/1G", 0x5EED0001)},
+  };
+  smbus.segment1 = {
+      {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Infineon", kInfineon, "HYS64D32300GU-7-B", 0x0BADF00D)},
+      {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Hynix", kHynix, "HYMD564646CP8J-D43", 0x12345678, 72)},
+  };
+  b.smbus = smbus;
   return b;
 }
 

@@ -1,4 +1,5 @@
 #include "sim/boards/boards.h"
+#include "sim/boards/modules.h"
 
 namespace sim::boards {
 
@@ -26,6 +27,22 @@ Board Piix4() {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5246,
        .revision = 0x00, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // SDR modules; a latch on the board at port 0xE437 switches segment 1 in
+  // with selector 1 in bits 4-3.
+  SmbusHostSpec smbus;
+  smbus.ioBase = 0x5000;
+  smbus.ports = 0x10;
+  smbus.transactionMs = 1;
+  smbus.segmentSwitch = SegmentSwitch::BoardLatch;
+  smbus.switchInitial = 0xA2;
+  smbus.segment0 = {
+      {.slot = 0, .dimm = Sdr(128, 1, "PC100", "Micron", kMicron, "MT8LSDT1664AG-10E", 0x0000A001)},
+      {.slot = 1, .dimm = Sdr(256, 2, "PC133", "Samsung", kSamsung, "M366S3253CTS-C75", 0x0000A002)},
+  };
+  smbus.segment1 = {
+      {.slot = 0, .dimm = Sdr(64, 1, "PC100", "Hynix", kHynix, "HYM7V64801BTFG-10", 0x0000B001)},
+  };
+  b.smbus = smbus;
   return b;
 }
 

@@ -1,0 +1,13 @@
+#include "discovery/backends.h"
+
+#include "smbus/intel.h"
+
+ChipsetBackends DiscoveryBackends = {
+    .Intel = &intel::AcquireDevice,
+    .AmdNvidia = nullptr,
+    .Via = nullptr,
+    .Nvidia0064 = nullptr,
+    .Sis = nullptr,
+    .I2c = nullptr,
+    .Ali = nullptr,
+};

@@ -1,0 +1,28 @@
+// The back-ends discovery can install, as a table of their AcquireDevice
+// operations. A back-end that is not part of this build has a null entry,
+// which discovery treats exactly like an AcquireDevice that returned -1.
+#pragma once
+
+#include <stdint.h>
+
+#include "hw/hw.h"
+#include "smbus/smbus.h"
+
+// (controller, I/O base, variant or chip model) -> 0 installed, -1 not.
+using AcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase, int32_t variant);
+// The ALi back-end takes the location of its M7101 function instead.
+using AliAcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase,
+                                 PciLocation m7101);
+
+struct ChipsetBackends {
+  AcquireFn Intel;       // base, variant 0 (PIIX4) or 1 (ICH)
+  AcquireFn AmdNvidia;   // base; the variant is not used
+  AcquireFn Via;         // base, variant 0, 1 or 3
+  AcquireFn Nvidia0064;  // base, variant 1
+  AcquireFn Sis;         // base, chip model 1
+  AcquireFn I2c;         // base, pin driver 0 (word-wide) or 1 (byte-wide)
+  AliAcquireFn Ali;      // base, M7101 location
+};
+
+// What discovery calls. Constant-initialised; tests may swap entries.
+extern ChipsetBackends DiscoveryBackends;

@@ -1,0 +1,39 @@
+// Memory modules the board profiles fit, with the facts their SPD states.
+#pragma once
+
+#include "sim/spd_builder.h"
+
+namespace sim::boards {
+
+inline DimmSpec Ddr(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
+                    std::vector<uint8_t> jedec, const char* part, uint32_t serial,
+                    uint8_t width = 64) {
+  DimmSpec d;
+  d.type = MemoryType::Ddr;
+  d.capacityMb = mb;
+  d.ranks = ranks;
+  d.speedGrade = grade;
+  d.dataWidth = width;
+  d.manufacturer = maker;
+  d.jedecId = std::move(jedec);
+  d.partNumber = part;
+  d.serial = serial;
+  return d;
+}
+
+inline DimmSpec Sdr(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
+                    std::vector<uint8_t> jedec, const char* part, uint32_t serial,
+                    uint8_t width = 64) {
+  DimmSpec d = Ddr(mb, ranks, grade, maker, std::move(jedec), part, serial, width);
+  d.type = MemoryType::Sdr;
+  return d;
+}
+
+// JEDEC maker codes: continuation codes first.
+inline const std::vector<uint8_t> kSamsung = {0xCE};
+inline const std::vector<uint8_t> kMicron = {0x2C};
+inline const std::vector<uint8_t> kHynix = {0xAD};
+inline const std::vector<uint8_t> kInfineon = {0xC1};
+inline const std::vector<uint8_t> kKingston = {0x7F, 0x98};
+
+}  // namespace sim::boards

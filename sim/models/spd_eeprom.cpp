@@ -1,0 +1,80 @@
+#include "sim/models/spd_eeprom.h"
+
+#include "sim/machine.h"
+
+namespace sim {
+
+SpdEeprom::SpdEeprom(const Machine& machine, const std::array<uint8_t, 256>& image,
+                     EepromOptions options)
+    : machine_(machine), bytes_(image), options_(options) {}
+
+bool SpdEeprom::Address(bool read) {
+  if (!inTransfer_) {
+    // A new transfer. While the write cycle runs the chip ignores its address.
+    if (machine_.NowMs() < busyUntilMs_) return false;
+    if (failNext_ > 0) {
+      --failNext_;
+      return false;
+    }
+    if (silenceArmed_) {
+      if (answersLeft_ == 0) return false;
+      --answersLeft_;
+    }
+    inTransfer_ = true;
+    ++transfers_;
+  }
+  expectPointer_ = !read;
+  return true;
+}
+
+bool SpdEeprom::Writable() const {
+  if (lockArmed_ && writesLeft_ == 0) return false;
+  return options_.writeProtect == WriteProtect::Off;
+}
+
+bool SpdEeprom::Write(uint8_t value) {
+  if (expectPointer_) {
+    pointer_ = value;
+    expectPointer_ = false;
+    return true;
+  }
+  if (!Writable()) {
+    // A locked part behaves like one with its protect pin tied.
+    const bool nack = options_.writeProtect == WriteProtect::Nack;
+    ++pointer_;
+    return !nack;
+  }
+  // Byte write: one data byte per transfer is kept; a later byte replaces it.
+  pendingWrite_ = true;
+  pendingOffset_ = pointer_++;
+  pendingValue_ = value;
+  return true;
+}
+
+uint8_t SpdEeprom::Read() { return bytes_[pointer_++]; }
+
+void SpdEeprom::Stop() {
+  if (pendingWrite_) {
+    bytes_[pendingOffset_] = pendingValue_;
+    pendingWrite_ = false;
+    ++committedWrites_;
+    if (lockArmed_ && writesLeft_ > 0) --writesLeft_;
+    busyUntilMs_ = machine_.NowMs() + options_.writeCycleMs;
+  }
+  inTransfer_ = false;
+  expectPointer_ = false;
+}
+
+void SpdEeprom::FailNextTransfers(uint32_t n) { failNext_ = n; }
+
+void SpdEeprom::StopAnsweringAfter(uint32_t k) {
+  silenceArmed_ = true;
+  answersLeft_ = k;
+}
+
+void SpdEeprom::LockAfterWrites(uint32_t n) {
+  lockArmed_ = true;
+  writesLeft_ = n;
+}
+
+}  // namespace sim

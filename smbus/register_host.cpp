@@ -1,0 +1,28 @@
+#include "smbus/register_host.h"
+
+#include "hw/hw.h"
+
+namespace smbus_host {
+
+uint8_t WaitForBusReady(uint32_t ioBase) {
+  uint8_t value = 0;
+  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
+    value = PortReadByte(Port(ioBase, kHostStatus));
+    if ((value & kStatusBusy) == 0) return value;
+    DelayMs(kIdlePollIntervalMs);
+  }
+  return value;
+}
+
+void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force) {
+  const uint8_t value = PortReadByte(Port(ioBase, kHostStatus));
+  PortWriteByte(Port(ioBase, kHostStatus), static_cast<uint8_t>((value & keep) | force));
+}
+
+int32_t JudgeTransfer(OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
+  if ((finalStatus & kStatusErrorMask) == 0) return 0;
+  SetHwFailure(status, hwCode, finalStatus);
+  return -1;
+}
+
+}  // namespace smbus_host

@@ -1,0 +1,53 @@
+// The host register block shared by the Intel and VIA SMBus controllers:
+// byte-wide I/O ports at fixed offsets from the controller's I/O base, a
+// status register polled for the busy bit and cleared by writing bits back,
+// and the judgement of a finished transfer by its error bits.
+#pragma once
+
+#include <stdint.h>
+
+#include "driver/op_status.h"
+
+namespace smbus_host {
+
+// Register block, offsets from the I/O base.
+constexpr uint16_t kHostStatus = 0x00;   // bit 0 busy, bits 1-4 interrupt and errors
+constexpr uint16_t kHostControl = 0x02;  // protocol code | start
+constexpr uint16_t kHostCommand = 0x03;  // command byte (the SPD offset)
+constexpr uint16_t kSlaveAddress = 0x04; // 7-bit address << 1 | read flag
+constexpr uint16_t kData0 = 0x05;        // byte data; low byte of word data
+constexpr uint16_t kData1 = 0x06;        // high byte of word data
+
+constexpr uint8_t kStatusBusy = 0x01;       // a transfer is under way
+constexpr uint8_t kStatusErrorMask = 0x1C;  // device error, bus collision, failed
+
+constexpr uint8_t kProtocolByteData = 0x08;
+constexpr uint8_t kProtocolWordData = 0x0C;
+constexpr uint8_t kControlStart = 0x40;
+
+constexpr uint32_t kIdlePollLimit = 3000;   // status polls before giving up the wait
+constexpr int32_t kIdlePollIntervalMs = 1;
+constexpr int32_t kReadSettleMs = 1;        // after start, before the first poll
+constexpr int32_t kWriteSettleMs = 100;
+
+// Polls the host status until its busy bit is clear, 1 ms apart, at most
+// kIdlePollLimit times; returns the last status read, busy or not.
+uint8_t WaitForBusReady(uint32_t ioBase);
+
+// Reads the host status and writes back (value & keep) | force.
+void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force);
+
+// Judges a transfer by the final status: with any error bit set, fills the
+// hardware half of `status` with `hwCode` and the status byte and returns -1.
+int32_t JudgeTransfer(OpStatus* status, uint8_t finalStatus, uint32_t hwCode);
+
+// The address byte of a transfer, computed in 8 bits.
+constexpr uint8_t AddressByte(uint8_t slave, uint8_t isRead) {
+  return static_cast<uint8_t>((slave << 1) | (isRead & 1u));
+}
+
+constexpr uint16_t Port(uint32_t ioBase, uint16_t offset) {
+  return static_cast<uint16_t>(ioBase + offset);
+}
+
+}  // namespace smbus_host

@@ -1,0 +1,97 @@
+// The SPD write probe on EEPROM models that accept writes, refuse them in
+// either way a protected part does, or stop answering at each step.
+#include <functional>
+
+#include "sim/models/spd_eeprom.h"
+#include "support/smbus_fixture.h"
+
+namespace {
+
+using testsupport::SmbusBoardTest;
+
+class ProbeTest : public SmbusBoardTest {};
+
+struct ProbeCase {
+  const char* what;
+  std::function<void(sim::SpdEeprom&)> arrange;
+  uint32_t writeCycleMs;
+  int32_t result;
+  uint32_t code;
+  uint32_t hwCode;
+  int byteDelta;  // what byte 74 holds afterwards, relative to before
+};
+
+TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
+  const ProbeCase cases[] = {
+      {"writable", [](sim::SpdEeprom&) {}, 5, 1, 0, 0, 0},
+      {"protected, acknowledges", [](sim::SpdEeprom& e) { e.LockAfterWrites(0); }, 5, 0, 0, 0, 0},
+      {"first read refused", [](sim::SpdEeprom& e) { e.FailNextTransfers(1); }, 5, -1,
+       OpError::ProbeFirstRead, OpError::ReadByteFailed, 0},
+      {"silent after the first read", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(1); }, 5, -2,
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 0},
+      {"read-back refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(2); }, 5, -2,
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 1},
+      {"still in its write cycle at the read-back", [](sim::SpdEeprom&) {}, 150, -2,
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 1},
+      {"restoring write refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(3); }, 5, -3,
+       OpError::ProbeRestore, OpError::WriteByteFailed, 1},
+      {"read after restoring refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(4); }, 5, -4,
+       OpError::ProbeReadAfterRestore, OpError::ReadByteFailed, 0},
+      {"locks after the first write", [](sim::SpdEeprom& e) { e.LockAfterWrites(1); }, 5, -5,
+       OpError::ProbeMismatch, 0, 1},
+  };
+  for (const ProbeCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Board board = *sim::FindBoard("ich5");
+    board.smbus->segment0[0].eeprom.writeCycleMs = c.writeCycleMs;
+    const sim::BoardModels models = sim::Build(board, machine);
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    OpStatus st = Fresh();
+    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    ASSERT_NE(ctl, nullptr);
+    sim::SpdEeprom& eeprom = *models.eeproms[0][0];
+    const uint8_t before = eeprom.Bytes()[74];
+    c.arrange(eeprom);
+
+    OpStatus status = Fresh();
+    EXPECT_EQ(ProbeSpdWrite(ctl, &status, 0), c.result);
+    EXPECT_EQ(status.Code, c.code);
+    EXPECT_EQ(status.DetailCount, 0u);
+    EXPECT_EQ(status.HwCode, c.hwCode);
+    EXPECT_EQ(eeprom.Bytes()[74], static_cast<uint8_t>(before + c.byteDelta));
+    ReleaseController(ctl);
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
+// A part whose protect pin refuses the data byte: the changing write fails
+// (code 23), the read-back shows the byte unchanged, the probe says 0.
+TEST_F(ProbeTest, RefusedChangingWriteEndsUnchangedWithItsCode) {
+  sim::Board board = *sim::FindBoard("ich5");
+  board.smbus->segment0[2].eeprom.writeProtect = sim::WriteProtect::Nack;
+  models_ = sim::Build(board, machine_);
+  OpStatus st = Fresh();
+  controller_ = DiscoverChipset(&st, &info_, table_, &count_);
+  ASSERT_NE(controller_, nullptr);
+  const auto before = Image(0, 2);
+  OpStatus status = Fresh();
+  EXPECT_EQ(ProbeSpdWrite(controller_, &status, 2), 0);
+  EXPECT_EQ(status.Code, OpError::ProbeWrite);
+  EXPECT_EQ(status.HwCode, OpError::WriteByteFailed);
+  EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError);
+  EXPECT_EQ(Image(0, 2), before);
+}
+
+TEST_F(ProbeTest, ByteHoldingFFWrapsToZeroAndBack) {
+  Boot("piix4");
+  models_.eeproms[0][1]->Byte(74) = 0xFF;
+  OpStatus status = Fresh();
+  EXPECT_EQ(ProbeSpdWrite(controller_, &status, 1), 1);
+  EXPECT_EQ(models_.eeproms[0][1]->Bytes()[74], 0xFF);
+  EXPECT_EQ(models_.eeproms[0][1]->CommittedWrites(), 2u);
+}
+
+}  // namespace

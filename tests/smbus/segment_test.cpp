@@ -1,0 +1,134 @@
+// Segment switching on the two Intel board variants: segment 1 reaches the
+// second bank of modules, and the board's switch is back where it was after
+// every operation, whether the bus transfers succeeded or not.
+#include <vector>
+
+#include "sim/models/board_latch.h"
+#include "sim/models/super_io.h"
+#include "smbus/intel.h"
+#include "support/smbus_fixture.h"
+
+namespace {
+
+using testsupport::SmbusBoardTest;
+
+class SegmentTest : public SmbusBoardTest {
+ protected:
+  uint8_t SwitchValue() {
+    if (models_.superIo) return models_.superIo->Register(8, 0xF1);
+    return models_.latch->Value();
+  }
+};
+
+struct BoardCase {
+  const char* board;
+  uint8_t secondBankSlots;
+};
+
+TEST_F(SegmentTest, SegmentOneReadsTheSecondBankAndTheSwitchIsRestored) {
+  for (const BoardCase c : {BoardCase{"ich5", 2}, BoardCase{"piix4", 1}}) {
+    SCOPED_TRACE(c.board);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    models_ = sim::Build(*sim::FindBoard(c.board), machine);
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    OpStatus st = Fresh();
+    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    ASSERT_NE(ctl, nullptr);
+    const uint8_t initial = SwitchValue();
+
+    OpStatus status = Fresh();
+    EXPECT_EQ(SetSegment(ctl, &status, 1), 0);
+    for (uint8_t slot = 0; slot < c.secondBankSlots; ++slot) {
+      std::vector<uint8_t> data(256);
+      EXPECT_EQ(ReadSpdBlock(ctl, &status, slot, data.data(), 0, 256), 256u);
+      EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(1, slot).begin()));
+      EXPECT_FALSE(std::equal(data.begin(), data.end(), Image(0, slot).begin()));
+      EXPECT_EQ(SwitchValue(), initial);
+    }
+    // A slot that is empty on the second bank fails, and still the switch returns.
+    std::vector<uint8_t> data(4);
+    EXPECT_EQ(ReadSpdBlock(ctl, &status, 5, data.data(), 0, 4), 0u);
+    EXPECT_EQ(status.Code, OpError::SpdBlockRead);
+    EXPECT_EQ(SwitchValue(), initial);
+    OpStatus probe = Fresh();
+    EXPECT_EQ(ProbeSpdWrite(ctl, &probe, 6), -1);
+    EXPECT_EQ(SwitchValue(), initial);
+
+    // Back on segment 0 the first bank answers again.
+    EXPECT_EQ(SetSegment(ctl, &status, 0), 0);
+    std::vector<uint8_t> first(256);
+    EXPECT_EQ(ReadSpdBlock(ctl, &status, 0, first.data(), 0, 256), 256u);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), Image(0, 0).begin()));
+    ReleaseController(ctl);
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
+TEST_F(SegmentTest, SegmentsOtherThanOneTouchNoSwitchPort) {
+  Boot("ich5");
+  machine_.SetTracing(true);
+  for (uint32_t segment : {0u, 2u, 3u, 0xFFFFFFFFu}) {
+    OpStatus status = Fresh();
+    SetSegment(controller_, &status, segment);
+    std::vector<uint8_t> data(8);
+    EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 8), 8u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+  }
+  for (const sim::TraceEntry& e : machine_.Trace()) {
+    EXPECT_TRUE(e.where != 0x2E && e.where != 0x2F && e.where != 0xE437) << std::hex << e.where;
+  }
+}
+
+// The exact order of the Super I/O accesses is the behaviour: the chip
+// listens to nothing before the second 0x87.
+TEST_F(SegmentTest, SuperIoSequenceEntersConfigurationBeforeSelectingTheDevice) {
+  Boot("ich5");
+  machine_.SetTracing(true);
+  intel::SelectSegment(controller_->Context, 1);
+  using sim::Access;
+  const std::vector<std::pair<Access, uint32_t>> expected = {
+      {Access::Out8, 0x87}, {Access::Out8, 0x87}, {Access::Out8, 0x07}, {Access::Out8, 0x08},
+      {Access::Out8, 0xF1}, {Access::In8, 0xC5},  {Access::Out8, 0xF1}, {Access::Out8, 0xD5},
+  };
+  const std::vector<uint32_t> ports = {0x2E, 0x2E, 0x2E, 0x2F, 0x2E, 0x2F, 0x2E, 0x2F};
+  const auto trace = machine_.Trace();
+  ASSERT_EQ(trace.size(), expected.size());
+  for (size_t i = 0; i < trace.size(); ++i) {
+    EXPECT_EQ(trace[i].kind, expected[i].first) << i;
+    EXPECT_EQ(trace[i].value, expected[i].second) << i;
+    EXPECT_EQ(trace[i].where, ports[i]) << i;
+  }
+  EXPECT_EQ(models_.superIo->SegmentSelector(), 2);
+  EXPECT_TRUE(models_.superIo->InConfigMode());  // no exit sequence
+  intel::DeselectSegment(controller_->Context, 1);
+  EXPECT_EQ(models_.superIo->Register(8, 0xF1), 0xC5);
+}
+
+TEST_F(SegmentTest, LatchKeepsItsOtherBits) {
+  Boot("piix4");
+  struct Case {
+    uint8_t initial, selected, deselected;
+  };
+  for (const Case c : {Case{0xFF, 0xEF, 0xE7}, Case{0x00, 0x08, 0x00}, Case{0xA2, 0xAA, 0xA2}}) {
+    machine_.Out8(0xE437, c.initial);
+    intel::SelectSegment(controller_->Context, 1);
+    EXPECT_EQ(models_.latch->Value(), c.selected);
+    intel::DeselectSegment(controller_->Context, 1);
+    EXPECT_EQ(models_.latch->Value(), c.deselected);
+  }
+}
+
+TEST_F(SegmentTest, SuperIoIgnoresASingleKey) {
+  Boot("ich5");
+  machine_.Out8(0x2E, 0x87);
+  machine_.Out8(0x2E, 0x07);
+  machine_.Out8(0x2F, 0x08);
+  machine_.Out8(0x2E, 0xF1);
+  machine_.Out8(0x2F, 0x18);
+  EXPECT_FALSE(models_.superIo->InConfigMode());
+  EXPECT_EQ(models_.superIo->Register(8, 0xF1), 0xC5);
+}
+
+}  // namespace
