@@ -6,13 +6,7 @@
 
 #include "hw/hw.h"
 #include "hw/platform.h"
-
-namespace {
-
-// The kernel's time unit is 100 ns; a relative wait is a negative interval.
-constexpr uint32_t kIntervalUnitsPerMs = 10000;
-
-}  // namespace
+#include "platform/nt/delay_interval.h"
 
 uint32_t PlatformGetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
                             uint32_t length) {
@@ -29,13 +23,8 @@ uint32_t PlatformSetPciData(uint32_t bus, uint32_t slot, const void* buffer, uin
 void SetDebugPrintHook() { DebugPrintHook = &DbgPrint; }
 
 void DelayMs(int32_t milliseconds) {
-  // A signed 32-bit product, widened with its sign: valid up to 214748 ms.
-  // The multiplication is done unsigned so that a larger argument wraps
-  // instead of being undefined.
-  const auto product = static_cast<int32_t>(static_cast<uint32_t>(milliseconds) *
-                                            (0u - kIntervalUnitsPerMs));
   LARGE_INTEGER interval;
-  interval.QuadPart = static_cast<LONGLONG>(product);
+  interval.QuadPart = RelativeDelayInterval(milliseconds);
   KeDelayExecutionThread(KernelMode, FALSE, &interval);
 }
 
