@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan nt
+.PHONY: demo test setup host asan tsan nt
 
 setup:
 	@scripts/setup.sh
@@ -12,6 +12,10 @@ asan: setup
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 
+tsan: setup
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+
 # The driver image dimmio.sys and the Windows client, cross-compiled.
 nt: setup
 	@cmake --preset nt >/dev/null
@@ -22,7 +26,9 @@ demo: host
 	@build/host/tools/pciwalk
 
 # Every test: the driver image first (the host trees check it), the sanitizer
-# build next, the plain build last so that the run ends on CTest's summary line.
-test: nt asan host
+# builds next (the thread sanitizer runs the tests labelled tsan), the plain
+# build last so that the run ends on CTest's summary line.
+test: nt asan tsan host
 	ctest --preset asan
+	ctest --preset tsan
 	ctest --preset host

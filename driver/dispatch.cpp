@@ -1,0 +1,45 @@
+#include "driver/dispatch.h"
+
+#include "driver/queue.h"
+#include "driver/requests.h"
+
+void CompleteRequest(KernelIrp* irp, NtStatus status, uint32_t information) {
+  IrpSetIoStatus(irp, status, information);
+  IrpComplete(irp);
+}
+
+KernelStatus KERNEL_API DispatchCreateClose(KernelDevice*, KernelIrp* irp) {
+  CompleteRequest(irp, STATUS_SUCCESS, 0);
+  return STATUS_SUCCESS;
+}
+
+KernelStatus KERNEL_API DispatchDeviceControl(KernelDevice* device, KernelIrp* irp) {
+  auto* extension = static_cast<DeviceExtension*>(device->DeviceExtension);
+  const uint32_t code = IrpControlCode(irp);
+  const uint32_t inputLength = IrpInputLength(irp);
+  const uint32_t outputLength = IrpOutputLength(irp);
+  auto* buffer = static_cast<uint8_t*>(IrpSystemBuffer(irp));
+
+  const RequestKind kind = KindOfRequest(code);
+  if (kind == RequestKind::Unknown) {
+    CompleteRequest(irp, STATUS_NOT_IMPLEMENTED, 0);
+    return STATUS_NOT_IMPLEMENTED;
+  }
+  if (!RequestPassesChecks(code, buffer, inputLength, outputLength)) {
+    CompleteRequest(irp, STATUS_INVALID_PARAMETER, 0);
+    return STATUS_INVALID_PARAMETER;
+  }
+  if (kind == RequestKind::AtOnce) {
+    uint32_t information = 0;
+    const NtStatus status = AnswerAtOnce(code, buffer, outputLength, &information);
+    CompleteRequest(irp, status, information);
+    return status;
+  }
+
+  const NtStatus queued = EnqueueRequest(&extension->Queue, irp);
+  if (queued != STATUS_SUCCESS) {
+    CompleteRequest(irp, queued, 0);
+    return queued;
+  }
+  return STATUS_PENDING;
+}

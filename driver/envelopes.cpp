@@ -1,0 +1,96 @@
+// The worker-side handlers: each places the operation's status record and
+// payload at their offsets in the system buffer and sets the byte count.
+#include "driver/requests.h"
+#include "driver/wire.h"
+#include "smbios/smbios.h"
+
+namespace {
+
+OpStatus* StatusAt(uint8_t* buffer, uint32_t offset) {
+  return reinterpret_cast<OpStatus*>(buffer + offset);
+}
+
+using CountQuery = uint8_t (*)(OpStatus* status);
+
+NtStatus CountEnvelope(CountQuery query, uint8_t* buffer, uint32_t* information) {
+  OpStatus* status = StatusAt(buffer, kReplyStatusOffset);
+  InitOpStatus(status);
+  buffer[0] = query(status);  // bytes 1-3 keep what they held
+  *information = kCountReplySize;
+  return STATUS_SUCCESS;
+}
+
+}  // namespace
+
+NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
+                         uint32_t* information) {
+  const uint8_t slot = buffer[0];
+  const uint8_t firstOffset = buffer[1];
+  OpStatus* status = StatusAt(buffer, 0);
+  InitOpStatus(status);
+  const uint32_t read = ReadSpdBlock(extension->Controller, status, slot,
+                                     buffer + kSpdDataOffset, firstOffset,
+                                     outputLength - kSpdDataOffset);
+  *information = kSpdDataOffset + read;
+  return STATUS_SUCCESS;
+}
+
+NtStatus ProbeSpdWriteEnvelope(DeviceExtension* extension, uint8_t* buffer,
+                               uint32_t* information) {
+  const uint8_t slot = buffer[0];
+  OpStatus* status = StatusAt(buffer, kReplyStatusOffset);
+  InitOpStatus(status);
+  const int32_t result = ProbeSpdWrite(extension->Controller, status, slot);
+  StoreLe32(buffer, static_cast<uint32_t>(result));
+  *information = kProbeReplySize;
+  return STATUS_SUCCESS;
+}
+
+NtStatus SlotCountEnvelope(DeviceExtension*, uint8_t* buffer, uint32_t* information) {
+  return CountEnvelope(&CountMemorySlots, buffer, information);
+}
+
+NtStatus ModuleCountEnvelope(DeviceExtension*, uint8_t* buffer, uint32_t* information) {
+  return CountEnvelope(&CountMemoryModules, buffer, information);
+}
+
+NtStatus SetSegmentEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t* information) {
+  const uint32_t value = LoadLe32(buffer);
+  OpStatus* status = StatusAt(buffer, 0);
+  InitOpStatus(status);
+  (void)SetSegment(extension->Controller, status, value);
+  *information = kSegmentReplySize;
+  return STATUS_SUCCESS;
+}
+
+NtStatus DumpPciConfig(DeviceExtension*, uint8_t* buffer, uint32_t, uint32_t* information) {
+  const PciLocation location{static_cast<uint8_t>(LoadLe32(buffer)),
+                             static_cast<uint8_t>(LoadLe32(buffer + 4)),
+                             static_cast<uint8_t>(LoadLe32(buffer + 8))};
+  for (uint32_t offset = 0; offset < kPciConfigSize; offset += 4) {
+    StoreLe32(buffer + offset, PciReadConfigDword(location, static_cast<uint8_t>(offset)));
+  }
+  *information = kPciConfigSize;
+  return STATUS_SUCCESS;
+}
+
+NtStatus ServeQueuedCode(DeviceExtension* extension, uint32_t code, uint8_t* buffer,
+                         uint32_t outputLength, uint32_t* information) {
+  switch (code) {
+    case IOCTL_READ_SPD:
+      return ReadSpdEnvelope(extension, buffer, outputLength, information);
+    case IOCTL_PROBE_SPD_WRITE:
+      return ProbeSpdWriteEnvelope(extension, buffer, information);
+    case IOCTL_GET_MEMORY_SLOT_COUNT:
+      return SlotCountEnvelope(extension, buffer, information);
+    case IOCTL_GET_MEMORY_MODULE_COUNT:
+      return ModuleCountEnvelope(extension, buffer, information);
+    case IOCTL_SET_SEGMENT:
+      return SetSegmentEnvelope(extension, buffer, information);
+    case IOCTL_READ_PCI_CONFIG:
+      return DumpPciConfig(extension, buffer, outputLength, information);
+    default:
+      *information = 0;
+      return STATUS_NOT_IMPLEMENTED;
+  }
+}

@@ -1,0 +1,71 @@
+// The kernel services the driver frame uses itself: the request packet,
+// notification events, the spin lock, the system thread, non-paged pool, the
+// device object and symbolic links. One binding per build supplies them
+// through <dimmio/kernel_binding.h>, found in the binding's own include
+// directory (platform/<binding>/include); nothing here dispatches at run time.
+//
+// Every binding provides, with these exact names:
+//
+//   KERNEL_API               calling convention of routines the kernel calls
+//                            (dispatch, unload, thread start): stdcall on x86 NT
+//   KernelStatus             the status type of those routines
+//   KernelIrp, KernelDevice, KernelDriver
+//                            request packet, device object (with a
+//                            `DeviceExtension` member), driver object (with
+//                            `MajorFunction[]`, `DriverUnload`, `DeviceObject`)
+//   IRP_MJ_CREATE, IRP_MJ_CLOSE, IRP_MJ_DEVICE_CONTROL
+//   KernelEvent, KernelSpinLock, KernelIrql, KernelHandle, KernelThread,
+//   KernelName               event object, spin lock, the level it returns,
+//                            a handle, a referenced thread object, a counted
+//                            unicode name
+//   KernelThreadRoutine      void (KERNEL_API*)(void* context)
+//
+// and the operations below (declared or defined inline by the binding):
+//
+//   uint32_t IrpControlCode(KernelIrp*)       current stack location's
+//   uint32_t IrpInputLength(KernelIrp*)         device-control parameters
+//   uint32_t IrpOutputLength(KernelIrp*)
+//   void* IrpSystemBuffer(KernelIrp*)         the one buffered-I/O buffer
+//   KernelDevice* IrpDevice(KernelIrp*)       device of the current location
+//   void IrpMarkPending(KernelIrp*)
+//   void IrpSetIoStatus(KernelIrp*, NtStatus, uint32_t information)
+//   void IrpComplete(KernelIrp*)              complete, no priority boost
+//
+//   void EventInitNotification(KernelEvent*)  notification kind, not signalled
+//   void EventSet(KernelEvent*)               increment 0, no wait follows
+//   void EventClear(KernelEvent*)
+//   int32_t EventWaitAny(KernelEvent* first, KernelEvent* second)
+//                                             index of a signalled event; when
+//                                             both are, 0 (the lower wins)
+//
+//   void SpinLockInit(KernelSpinLock*)
+//   KernelIrql SpinLockAcquire(KernelSpinLock*)
+//   void SpinLockRelease(KernelSpinLock*, KernelIrql)
+//
+//   NtStatus ThreadCreate(KernelHandle*, KernelThreadRoutine, void* context)
+//   NtStatus ThreadReference(KernelHandle, KernelThread*)
+//   void ThreadWaitHandle(KernelHandle)       wait until the thread has ended
+//   void HandleClose(KernelHandle)
+//   void ThreadWait(KernelThread)             wait until the thread has ended
+//   void ThreadDereference(KernelThread)
+//
+//   void* NonPagedAlloc(uint32_t size)        tagged kPoolTag; null when none
+//   void NonPagedFree(void*)
+//
+//   void NameInit(KernelName*, const char16_t* text)
+//   NtStatus DeviceCreate(KernelDriver*, uint32_t extensionSize, KernelName*,
+//                         uint32_t deviceType, KernelDevice** device)
+//                                             characteristics 0, not exclusive;
+//                                             the extension starts zeroed
+//   void DeviceDelete(KernelDevice*)          frees the extension with it
+//   NtStatus LinkCreate(KernelName* link, KernelName* device)
+//   void LinkDelete(KernelName* link)
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "driver/status.h"
+#include "hw/hw.h"
+
+#include <dimmio/kernel_binding.h>

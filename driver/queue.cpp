@@ -1,0 +1,92 @@
+#include "driver/queue.h"
+
+#include "driver/dispatch.h"
+#include "driver/requests.h"
+
+namespace {
+
+bool ListEmpty(const ListLink* head) { return head->Flink == head; }
+
+void ListAppend(ListLink* head, ListLink* link) {
+  link->Flink = head;
+  link->Blink = head->Blink;
+  head->Blink->Flink = link;
+  head->Blink = link;
+}
+
+ListLink* ListTakeHead(ListLink* head) {
+  ListLink* first = head->Flink;
+  head->Flink = first->Flink;
+  first->Flink->Blink = head;
+  return first;
+}
+
+QueueEntry* EntryOf(ListLink* link) {
+  return reinterpret_cast<QueueEntry*>(reinterpret_cast<uint8_t*>(link) -
+                                       offsetof(QueueEntry, Link));
+}
+
+// Wait array order: the stop event at index 0, so that it wins over queued
+// work; the work event at index 1.
+constexpr int32_t kWaitWork = 1;
+
+}  // namespace
+
+void InitRequestQueue(RequestQueue* queue) {
+  SpinLockInit(&queue->Lock);
+  EventInitNotification(&queue->WorkEvent);
+  queue->List.Flink = queue->List.Blink = &queue->List;
+}
+
+NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request) {
+  auto* entry = static_cast<QueueEntry*>(NonPagedAlloc(sizeof(QueueEntry)));
+  if (entry == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  entry->Request = request;
+  // Pending before the worker can see it, so it never completes an unmarked one.
+  IrpMarkPending(request);
+
+  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
+  const bool wasEmpty = ListEmpty(&queue->List);
+  ListAppend(&queue->List, &entry->Link);
+  if (wasEmpty) EventSet(&queue->WorkEvent);
+  SpinLockRelease(&queue->Lock, previous);
+  return STATUS_SUCCESS;
+}
+
+KernelIrp* DequeueRequest(RequestQueue* queue) {
+  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
+  QueueEntry* entry = EntryOf(ListTakeHead(&queue->List));
+  if (ListEmpty(&queue->List)) EventClear(&queue->WorkEvent);
+  SpinLockRelease(&queue->Lock, previous);
+
+  KernelIrp* request = entry->Request;
+  NonPagedFree(entry);
+  return request;
+}
+
+void ServeNextRequest(RequestQueue* queue) {
+  KernelIrp* request = DequeueRequest(queue);
+  const uint32_t code = IrpControlCode(request);
+  const uint32_t outputLength = IrpOutputLength(request);
+  auto* buffer = static_cast<uint8_t*>(IrpSystemBuffer(request));
+  auto* extension = static_cast<DeviceExtension*>(IrpDevice(request)->DeviceExtension);
+
+  uint32_t information = 0;
+  const NtStatus status = ServeQueuedCode(extension, code, buffer, outputLength, &information);
+  CompleteRequest(request, status, information);
+}
+
+void KERNEL_API WorkerThreadMain(void* context) {
+  auto* extension = static_cast<DeviceExtension*>(context);
+  while (EventWaitAny(&extension->StopEvent, &extension->Queue.WorkEvent) == kWaitWork) {
+    ServeNextRequest(&extension->Queue);
+  }
+}
+
+void CancelQueuedRequests(RequestQueue* queue) {
+  while (!ListEmpty(&queue->List)) {
+    QueueEntry* entry = EntryOf(ListTakeHead(&queue->List));
+    CompleteRequest(entry->Request, STATUS_CANCELLED, 0);
+    NonPagedFree(entry);
+  }
+}

@@ -1,0 +1,415 @@
+#include "platform/host/io_manager.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "discovery/chipset.h"
+#include "discovery/pci_walk.h"
+#include "platform/host/host_kernel.h"
+
+namespace host {
+
+namespace {
+
+std::atomic<IoManager*> g_current{nullptr};
+std::atomic<uint64_t> g_completions{0};
+// The device-control request this thread is dispatching, if any.
+thread_local Request* t_dispatching = nullptr;
+
+IoManager& Manager() {
+  IoManager* manager = IoManager::Current();
+  if (manager == nullptr) {
+    std::fprintf(stderr, "kernel service called with no host I/O manager\n");
+    std::abort();
+  }
+  return *manager;
+}
+
+// What an entry routine the driver did not install does.
+KernelStatus KERNEL_API InvalidDeviceRequest(KernelDevice*, KernelIrp* irp) {
+  IrpSetIoStatus(irp, STATUS_INVALID_DEVICE_REQUEST_HOST, 0);
+  IrpComplete(irp);
+  return STATUS_INVALID_DEVICE_REQUEST_HOST;
+}
+
+// Statuses of requests the driver must not have written into.
+bool LeavesBufferAlone(NtStatus status) {
+  return status == STATUS_INVALID_PARAMETER || status == STATUS_NOT_IMPLEMENTED ||
+         status == STATUS_INSUFFICIENT_RESOURCES || status == STATUS_CANCELLED ||
+         status == STATUS_INVALID_DEVICE_REQUEST_HOST;
+}
+
+std::string Describe(const Request& request) {
+  std::ostringstream out;
+  out << "request 0x" << std::hex << request.Irp.IoControlCode << std::dec << " (major "
+      << request.Irp.MajorFunction << ", in " << request.Irp.InputBufferLength << ", out "
+      << request.Irp.OutputBufferLength << ")";
+  return out.str();
+}
+
+bool SameIrpState(const KernelIrp& a, const KernelIrp& b) {
+  return a.Status == b.Status && a.Information == b.Information &&
+         a.PendingMarked == b.PendingMarked && a.SystemBuffer == b.SystemBuffer &&
+         a.IoControlCode == b.IoControlCode && a.InputBufferLength == b.InputBufferLength &&
+         a.OutputBufferLength == b.OutputBufferLength && a.DeviceObject == b.DeviceObject;
+}
+
+}  // namespace
+
+std::u16string ToU16(const KernelName* name) {
+  return std::u16string(name->Buffer, name->Length / sizeof(char16_t));
+}
+
+void ResetImageStatics() {
+  std::memset(&ChipsetInfo, 0, sizeof ChipsetInfo);
+  std::memset(PciDeviceTable, 0, sizeof PciDeviceTable);
+  PciDeviceCount = 0;
+}
+
+IoManager::IoManager() : previous_(g_current.exchange(this)) {}
+
+IoManager::~IoManager() {
+  g_current.store(previous_);
+  std::lock_guard<std::mutex> guard(lock_);
+  for (DeviceRecord& record : devices_) record.storage.reset();
+}
+
+IoManager* IoManager::Current() { return g_current.load(); }
+
+// ---------------------------------------------------------------- driver
+
+NtStatus IoManager::Load(DriverEntryRoutine entry, bool freshImage) {
+  if (freshImage) ResetImageStatics();
+  auto driver = std::make_unique<KernelDriver>();
+  driver->DeviceObject = nullptr;
+  driver->DriverUnload = nullptr;
+  for (auto& routine : driver->MajorFunction) routine = &InvalidDeviceRequest;
+  driver_ = std::move(driver);
+
+  static const char16_t kRegistryPath[] = u"\\Registry\\Machine\\System\\dimmio";
+  KernelName path;
+  NameInit(&path, kRegistryPath);
+  const NtStatus status = entry(driver_.get(), &path);
+  if (status != STATUS_SUCCESS) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (driver_->DeviceObject != nullptr) {
+      violations_.push_back("a failed load left a device object behind");
+    }
+    driver_.reset();
+  }
+  return status;
+}
+
+void IoManager::Unload() {
+  if (!driver_) return;
+  if (driver_->DriverUnload != nullptr) driver_->DriverUnload(driver_.get());
+  std::lock_guard<std::mutex> guard(lock_);
+  if (driver_->DeviceObject != nullptr) {
+    violations_.push_back("unload left a device object behind");
+  }
+  driver_.reset();
+}
+
+// ---------------------------------------------------------------- namespace
+
+size_t IoManager::DeviceCount() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return devices_.size();
+}
+
+size_t IoManager::LinkCount() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return links_.size();
+}
+
+bool IoManager::HasDevice(const std::u16string& name) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return std::any_of(devices_.begin(), devices_.end(),
+                     [&](const DeviceRecord& d) { return d.name == name; });
+}
+
+bool IoManager::HasLink(const std::u16string& name) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return std::any_of(links_.begin(), links_.end(),
+                     [&](const LinkRecord& l) { return l.link == name; });
+}
+
+NtStatus IoManager::AddForeignLink(const std::u16string& link, const std::u16string& target) {
+  std::lock_guard<std::mutex> guard(lock_);
+  for (const LinkRecord& l : links_) {
+    if (l.link == link) return STATUS_OBJECT_NAME_COLLISION;
+  }
+  links_.push_back({link, target});
+  return STATUS_SUCCESS;
+}
+
+void IoManager::RemoveLink(const std::u16string& link) {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::erase_if(links_, [&](const LinkRecord& l) { return l.link == link; });
+}
+
+NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
+                                 uint32_t deviceType, KernelDevice** device) {
+  NtStatus failure;
+  if (TakeFault(Fault::CreateDevice, &failure)) return failure;
+  const std::u16string text = ToU16(name);
+  std::lock_guard<std::mutex> guard(lock_);
+  for (const DeviceRecord& d : devices_) {
+    if (d.name == text) return STATUS_OBJECT_NAME_COLLISION;
+  }
+  // The device object and its zeroed extension, in one block.
+  const size_t objectSize = (sizeof(KernelDevice) + 15) & ~size_t{15};
+  auto storage = std::make_unique<uint8_t[]>(objectSize + extensionSize);
+  std::memset(storage.get(), 0, objectSize + extensionSize);
+  auto* object = new (storage.get()) KernelDevice{};
+  object->DriverObject = driver;
+  object->DeviceType = deviceType;
+  object->DeviceExtension = extensionSize > 0 ? storage.get() + objectSize : nullptr;
+  object->NextDevice = driver->DeviceObject;
+  driver->DeviceObject = object;
+  devices_.push_back({text, object, std::move(storage)});
+  *device = object;
+  return STATUS_SUCCESS;
+}
+
+void IoManager::DeleteDevice(KernelDevice* device) {
+  std::lock_guard<std::mutex> guard(lock_);
+  KernelDriver* driver = device->DriverObject;
+  for (KernelDevice** at = &driver->DeviceObject; *at != nullptr; at = &(*at)->NextDevice) {
+    if (*at == device) {
+      *at = device->NextDevice;
+      break;
+    }
+  }
+  auto it = std::find_if(devices_.begin(), devices_.end(),
+                         [&](const DeviceRecord& d) { return d.device == device; });
+  if (it == devices_.end()) {
+    violations_.push_back("delete of a device that does not exist");
+    return;
+  }
+  devices_.erase(it);
+}
+
+NtStatus IoManager::CreateLink(KernelName* link, KernelName* device) {
+  NtStatus failure;
+  if (TakeFault(Fault::CreateLink, &failure)) return failure;
+  return AddForeignLink(ToU16(link), ToU16(device));
+}
+
+void IoManager::DeleteLink(KernelName* link) {
+  const std::u16string text = ToU16(link);
+  std::lock_guard<std::mutex> guard(lock_);
+  const size_t removed =
+      std::erase_if(links_, [&](const LinkRecord& l) { return l.link == text; });
+  if (removed == 0) violations_.push_back("delete of a link that does not exist");
+}
+
+// ---------------------------------------------------------------- requests
+
+KernelStatus IoManager::Dispatch(KernelDevice* device, uint32_t major, Request* request) {
+  Request* const outer = t_dispatching;
+  t_dispatching = major == IRP_MJ_DEVICE_CONTROL ? request : nullptr;
+  const KernelStatus returned = device->DriverObject->MajorFunction[major](device, &request->Irp);
+  t_dispatching = outer;
+
+  std::lock_guard<std::mutex> guard(request->Lock);
+  request->DispatchReturned = true;
+  request->DispatchStatus = returned;
+  if (returned == STATUS_PENDING) {
+    // The worker may have completed it already; the mark must be there either way.
+    if (!request->Irp.PendingMarked && !request->Completed.PendingMarked) {
+      request->Violations.push_back(Describe(*request) +
+                                    ": returned STATUS_PENDING without marking it pending");
+    }
+  } else {
+    if (request->Completions == 0) {
+      request->Violations.push_back(Describe(*request) +
+                                    ": returned a final status without completing it");
+    } else if (request->Completed.Status != returned) {
+      request->Violations.push_back(Describe(*request) +
+                                    ": returned a status other than its completion status");
+    }
+    if (request->Completed.PendingMarked) {
+      request->Violations.push_back(Describe(*request) +
+                                    ": marked pending but completed in dispatch");
+    }
+  }
+  return returned;
+}
+
+IoManager::OpenResult IoManager::Open(const std::u16string& link) {
+  KernelDevice* device = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto l = std::find_if(links_.begin(), links_.end(),
+                          [&](const LinkRecord& r) { return r.link == link; });
+    if (l != links_.end()) {
+      for (const DeviceRecord& d : devices_) {
+        if (d.name == l->target) device = d.device;
+      }
+    }
+  }
+  if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr};
+  Request* request = NewRequest(device, IRP_MJ_CREATE, 0, {}, 0);
+  Dispatch(device, IRP_MJ_CREATE, request);
+  const NtStatus status = Wait(request).Status;
+  return {status, status == STATUS_SUCCESS ? device : nullptr};
+}
+
+NtStatus IoManager::Close(KernelDevice* device) {
+  Request* request = NewRequest(device, IRP_MJ_CLOSE, 0, {}, 0);
+  Dispatch(device, IRP_MJ_CLOSE, request);
+  return Wait(request).Status;
+}
+
+Request* IoManager::Submit(KernelDevice* device, uint32_t code,
+                           const std::vector<uint8_t>& input, uint32_t outputLength) {
+  Request* request = NewRequest(device, IRP_MJ_DEVICE_CONTROL, code, input, outputLength);
+  Dispatch(device, IRP_MJ_DEVICE_CONTROL, request);
+  return request;
+}
+
+Request* IoManager::NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
+                               const std::vector<uint8_t>& input, uint32_t outputLength) {
+  auto owned = std::make_unique<Request>();
+  Request* request = owned.get();
+  const auto inputLength = static_cast<uint32_t>(input.size());
+  request->BufferLength = std::max(inputLength, outputLength);
+  request->Buffer.assign(request->BufferLength + kGuardBytes, kGuardFill);
+  std::fill_n(request->Buffer.begin(), request->BufferLength, kUnusedBufferFill);
+  std::copy(input.begin(), input.end(), request->Buffer.begin());
+  request->Original = request->Buffer;
+
+  KernelIrp& irp = request->Irp;
+  irp.MajorFunction = major;
+  irp.IoControlCode = code;
+  irp.InputBufferLength = inputLength;
+  irp.OutputBufferLength = outputLength;
+  irp.DeviceObject = device;
+  irp.SystemBuffer = request->BufferLength > 0 ? request->Buffer.data() : nullptr;
+  irp.Status = STATUS_PENDING;
+  irp.Observer = request;
+  request->DispatchThread = std::this_thread::get_id();
+  std::lock_guard<std::mutex> guard(lock_);
+  requests_.push_back(std::move(owned));
+  return request;
+}
+
+bool IoManager::Completed(Request* request) {
+  std::lock_guard<std::mutex> guard(request->Lock);
+  return request->Completions > 0;
+}
+
+RequestResult IoManager::Wait(Request* request) {
+  std::unique_lock<std::mutex> guard(request->Lock);
+  request->Done.wait(guard, [request] { return request->Completions > 0; });
+  RequestResult result;
+  result.Status = request->Completed.Status;
+  result.Returned = request->DispatchReturned ? request->DispatchStatus : STATUS_PENDING;
+  result.Information = request->Completed.Information;
+  result.CompletionSequence = request->CompletionSequence;
+  result.SystemBuffer.assign(request->BufferAtCompletion.begin(),
+                             request->BufferAtCompletion.begin() + request->BufferLength);
+  const uint32_t copied = std::min(result.Information, request->BufferLength);
+  result.Output.assign(result.SystemBuffer.begin(), result.SystemBuffer.begin() + copied);
+  return result;
+}
+
+size_t IoManager::Sent() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return requests_.size();
+}
+
+void IoManager::MarkPending(KernelIrp* irp) { irp->PendingMarked = true; }
+
+void IoManager::SpinLockTaken() {
+  Request* request = t_dispatching;
+  if (request == nullptr || request->Irp.PendingMarked) return;
+  std::lock_guard<std::mutex> guard(request->Lock);
+  request->Violations.push_back(Describe(*request) +
+                                ": took the queue lock before marking the request pending");
+}
+
+void IoManager::Complete(KernelIrp* irp) {
+  Request* request = irp->Observer;
+  std::lock_guard<std::mutex> guard(request->Lock);
+  if (++request->Completions > 1) {
+    request->Violations.push_back(Describe(*request) + ": completed more than once");
+    return;
+  }
+  const bool elsewhere = std::this_thread::get_id() != request->DispatchThread;
+  if (elsewhere && !irp->PendingMarked) {
+    request->Violations.push_back(Describe(*request) +
+                                  ": completed by another thread without being marked pending");
+  }
+  request->CompletionSequence = ++g_completions;
+  request->Completed = *irp;
+  request->BufferAtCompletion = request->Buffer;
+  if (!std::equal(request->Buffer.begin() + request->BufferLength, request->Buffer.end(),
+                  request->Original.begin() + request->BufferLength)) {
+    request->Violations.push_back(Describe(*request) + ": wrote past the system buffer");
+  }
+  if (LeavesBufferAlone(irp->Status) && request->Buffer != request->Original) {
+    request->Violations.push_back(Describe(*request) +
+                                  ": wrote into the buffer of a request it refused");
+  }
+  request->Done.notify_all();
+}
+
+std::string IoManager::Verify() {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::ostringstream out;
+  for (const std::string& v : violations_) out << v << "\n";
+  for (const auto& owned : requests_) {
+    Request& request = *owned;
+    std::lock_guard<std::mutex> requestGuard(request.Lock);
+    for (const std::string& v : request.Violations) out << v << "\n";
+    if (request.Completions == 0) {
+      out << Describe(request) << ": never completed\n";
+      continue;
+    }
+    if (!SameIrpState(request.Irp, request.Completed)) {
+      out << Describe(request) << ": request packet changed after completion\n";
+    }
+    if (request.Buffer != request.BufferAtCompletion) {
+      out << Describe(request) << ": buffer changed after completion\n";
+    }
+  }
+  return out.str();
+}
+
+std::string IoManager::VerifyAndForget() {
+  std::string report = Verify();
+  std::lock_guard<std::mutex> guard(lock_);
+  std::erase_if(requests_, [](const std::unique_ptr<Request>& r) {
+    std::lock_guard<std::mutex> requestGuard(r->Lock);
+    return r->Completions > 0;
+  });
+  violations_.clear();
+  return report;
+}
+
+}  // namespace host
+
+// ---------------------------------------------------------------- kernel services
+
+NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
+                      uint32_t deviceType, KernelDevice** device) {
+  return host::Manager().CreateDevice(driver, extensionSize, name, deviceType, device);
+}
+
+void DeviceDelete(KernelDevice* device) { host::Manager().DeleteDevice(device); }
+
+NtStatus LinkCreate(KernelName* link, KernelName* device) {
+  return host::Manager().CreateLink(link, device);
+}
+
+void LinkDelete(KernelName* link) { host::Manager().DeleteLink(link); }
+
+void IrpMarkPending(KernelIrp* irp) { host::Manager().MarkPending(irp); }
+
+void IrpComplete(KernelIrp* irp) { host::Manager().Complete(irp); }

@@ -1,0 +1,169 @@
+// The host I/O manager: what the kernel's I/O manager and object manager do
+// for the driver, in user space. It loads the driver image (a fresh image:
+// its load-time statics zeroed), keeps devices and symbolic links by name,
+// opens a device through its link, sends device-control requests the way
+// buffered I/O does (one system buffer, input copied in, the first
+// `Information` bytes copied out), and unloads the driver.
+//
+// It also watches every request it sends: completed exactly once; marked
+// pending whenever the driver returned STATUS_PENDING or anyone but the
+// dispatching thread completed it before dispatch returned, and before its
+// dispatch routine took the queue's lock; buffer untouched
+// when the request failed its checks, was refused or cancelled; nothing
+// written past the buffer; nothing touched after completion. Verify() reports
+// what went wrong, for all requests since the manager was made.
+#pragma once
+
+#include <stdint.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/kernel.h"
+
+struct HostIrpObserver {
+  KernelIrp Irp{};
+  std::vector<uint8_t> Buffer;    // system buffer plus guard bytes
+  std::vector<uint8_t> Original;  // what it held when the request was sent
+  uint32_t BufferLength = 0;      // max(input, output)
+
+  std::mutex Lock;
+  std::condition_variable Done;
+  int Completions = 0;
+  bool DispatchReturned = false;
+  NtStatus DispatchStatus = STATUS_SUCCESS;
+  std::thread::id DispatchThread;
+  // At the first completion: the order among all completions, the packet
+  // and the buffer.
+  uint64_t CompletionSequence = 0;
+  KernelIrp Completed{};
+  std::vector<uint8_t> BufferAtCompletion;
+  std::vector<std::string> Violations;
+};
+
+namespace host {
+
+using DriverEntryRoutine = KernelStatus(KERNEL_API*)(KernelDriver* driver, KernelName* path);
+
+constexpr NtStatus STATUS_INVALID_DEVICE_REQUEST_HOST = static_cast<NtStatus>(0xC0000010u);
+constexpr NtStatus STATUS_OBJECT_NAME_NOT_FOUND_HOST = static_cast<NtStatus>(0xC0000034u);
+constexpr uint8_t kUnusedBufferFill = 0xEE;  // system buffer bytes past the input
+constexpr uint8_t kGuardFill = 0xFD;         // guard bytes past the system buffer
+constexpr uint32_t kGuardBytes = 16;
+
+struct RequestResult {
+  NtStatus Status = STATUS_SUCCESS;     // the completion status
+  NtStatus Returned = STATUS_SUCCESS;   // what the dispatch routine returned
+  uint32_t Information = 0;
+  std::vector<uint8_t> Output;          // the first Information bytes
+  std::vector<uint8_t> SystemBuffer;    // the whole system buffer at completion
+  uint64_t CompletionSequence = 0;      // completions are numbered from 1 in order
+};
+
+using Request = HostIrpObserver;
+
+class IoManager {
+ public:
+  IoManager();
+  ~IoManager();
+  IoManager(const IoManager&) = delete;
+  IoManager& operator=(const IoManager&) = delete;
+
+  // The manager the host kernel services reach; one at a time.
+  static IoManager* Current();
+
+  // ---- the driver
+  // Calls the entry routine on a new driver object. With `freshImage` the
+  // driver's load-time statics are zeroed first, as loading the image does.
+  NtStatus Load(DriverEntryRoutine entry, bool freshImage = true);
+  // Calls the unload routine (when the driver installed one) and forgets the
+  // driver object.
+  void Unload();
+  bool Loaded() const { return driver_ != nullptr; }
+  KernelDriver* Driver() { return driver_.get(); }
+
+  // ---- the object namespace
+  size_t DeviceCount() const;
+  size_t LinkCount() const;
+  bool HasDevice(const std::u16string& name) const;
+  bool HasLink(const std::u16string& name) const;
+  // A link made by someone else (another driver, a leftover): to collide with.
+  NtStatus AddForeignLink(const std::u16string& link, const std::u16string& target);
+  void RemoveLink(const std::u16string& link);
+
+  // ---- handles: a create request through the link; close sends close.
+  struct OpenResult {
+    NtStatus Status;
+    KernelDevice* Device;
+  };
+  OpenResult Open(const std::u16string& link);
+  NtStatus Close(KernelDevice* device);
+
+  // ---- device control
+  // Sends the request in this thread; returns once the dispatch routine has.
+  Request* Submit(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
+                  uint32_t outputLength);
+  // Waits for the completion.
+  RequestResult Wait(Request* request);
+  bool Completed(Request* request);
+  RequestResult Send(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
+                     uint32_t outputLength) {
+    return Wait(Submit(device, code, input, outputLength));
+  }
+  // Requests sent so far.
+  size_t Sent() const;
+
+  // Everything the watch found wrong, one line each; empty when all is well.
+  // Call once no thread of the driver runs any more (after unload).
+  std::string Verify();
+  // Verify, then let go of the completed requests (for long runs).
+  std::string VerifyAndForget();
+
+  // ---- used by the host kernel services
+  NtStatus CreateDevice(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
+                        uint32_t deviceType, KernelDevice** device);
+  void DeleteDevice(KernelDevice* device);
+  NtStatus CreateLink(KernelName* link, KernelName* device);
+  void DeleteLink(KernelName* link);
+  void MarkPending(KernelIrp* irp);
+  void Complete(KernelIrp* irp);
+  // The queue's lock is where a request becomes visible to the worker: a
+  // device-control request being dispatched on this thread must be marked
+  // pending by the time its dispatch routine takes a spin lock.
+  void SpinLockTaken();
+
+ private:
+  struct DeviceRecord {
+    std::u16string name;
+    KernelDevice* device;
+    std::unique_ptr<uint8_t[]> storage;  // device object and extension
+  };
+  struct LinkRecord {
+    std::u16string link;
+    std::u16string target;
+  };
+
+  Request* NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
+                      const std::vector<uint8_t>& input, uint32_t outputLength);
+  KernelStatus Dispatch(KernelDevice* device, uint32_t major, Request* request);
+
+  mutable std::mutex lock_;
+  std::unique_ptr<KernelDriver> driver_;
+  std::vector<DeviceRecord> devices_;
+  std::vector<LinkRecord> links_;
+  std::vector<std::unique_ptr<Request>> requests_;
+  std::vector<std::string> violations_;
+  IoManager* previous_;
+};
+
+// Zeroes the driver image's load-time statics (device table, count, chipset
+// record), as loading a fresh image does.
+void ResetImageStatics();
+
+std::u16string ToU16(const KernelName* name);
+
+}  // namespace host
