@@ -1,5 +1,5 @@
 // The kernel services of the driver frame over ntoskrnl and the HAL.
-#include <dimmio/kernel_binding.h>
+#include "driver/kernel.h"
 
 #include "hw/hw.h"
 
