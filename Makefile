@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan tsan
+.PHONY: demo test setup host asan tsan nt
 
 setup:
 	@scripts/setup.sh
@@ -16,14 +16,19 @@ tsan: setup
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan
 
+# The driver image dimmio.sys and the Windows client, cross-compiled.
+nt: setup
+	@cmake --preset nt >/dev/null
+	@cmake --build --preset nt
+
 # The main job on the embedded default board.
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer builds first (the thread sanitizer runs the tests
-# labelled tsan), the plain build last so that the run ends on CTest's
-# summary line.
-test: asan tsan host
+# Every test: the driver image first (the host trees check it), the sanitizer
+# builds next (the thread sanitizer runs the tests labelled tsan), the plain
+# build last so that the run ends on CTest's summary line.
+test: nt asan tsan host
 	ctest --preset asan
 	ctest --preset tsan
 	ctest --preset host

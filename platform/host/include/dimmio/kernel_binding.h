@@ -91,29 +91,3 @@ inline void IrpSetIoStatus(KernelIrp* irp, NtStatus status, uint32_t information
   irp->Information = information;
 }
 void IrpComplete(KernelIrp* irp);
-
-void EventInitNotification(KernelEvent* event);
-void EventSet(KernelEvent* event);
-void EventClear(KernelEvent* event);
-int32_t EventWaitAny(KernelEvent* first, KernelEvent* second);
-
-void SpinLockInit(KernelSpinLock* lock);
-KernelIrql SpinLockAcquire(KernelSpinLock* lock);
-void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous);
-
-NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context);
-NtStatus ThreadReference(KernelHandle handle, KernelThread* thread);
-void ThreadWaitHandle(KernelHandle handle);
-void HandleClose(KernelHandle handle);
-void ThreadWait(KernelThread thread);
-void ThreadDereference(KernelThread thread);
-
-void* NonPagedAlloc(uint32_t size);
-void NonPagedFree(void* pointer);
-
-void NameInit(KernelName* name, const char16_t* text);
-NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
-                      uint32_t deviceType, KernelDevice** device);
-void DeviceDelete(KernelDevice* device);
-NtStatus LinkCreate(KernelName* link, KernelName* device);
-void LinkDelete(KernelName* link);
