@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan tsan baremetal
+.PHONY: demo test setup host asan tsan nt baremetal
 
 setup:
 	@scripts/setup.sh
@@ -16,6 +16,11 @@ tsan: setup
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan
 
+# The driver image dimmio.sys and the Windows client, cross-compiled.
+nt: setup
+	@cmake --preset nt >/dev/null
+	@cmake --build --preset nt
+
 # The self-test image for QEMU, which the host build's qemu tests boot.
 baremetal: setup
 	@cmake --preset baremetal >/dev/null
@@ -25,11 +30,11 @@ baremetal: setup
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer builds first (the thread sanitizer runs the tests
-# labelled tsan), the plain build last so that the run ends on CTest's
-# summary line. The bare-metal image is built before any of them runs, since
-# the asan and host builds boot it in QEMU.
-test: asan tsan host baremetal
+# Every test: the driver image and the bare-metal image first (the host
+# trees check the one and boot the other in QEMU), the sanitizer builds next
+# (the thread sanitizer runs the tests labelled tsan), the plain build last so
+# that the run ends on CTest's summary line.
+test: nt baremetal asan tsan host
 	ctest --preset asan
 	ctest --preset tsan
 	ctest --preset host

@@ -20,8 +20,48 @@
 //                            unicode name
 //   KernelThreadRoutine      void (KERNEL_API*)(void* context)
 //
-// and defines each operation declared below, out of line or inline in its
-// header (an inline definition there comes before these declarations).
+// the request-packet operations below (declared or defined inline by the
+// binding), and the definitions of the other operations, which are declared
+// here once for every binding:
+//
+//   uint32_t IrpControlCode(KernelIrp*)       current stack location's
+//   uint32_t IrpInputLength(KernelIrp*)         device-control parameters
+//   uint32_t IrpOutputLength(KernelIrp*)
+//   void* IrpSystemBuffer(KernelIrp*)         the one buffered-I/O buffer
+//   KernelDevice* IrpDevice(KernelIrp*)       device of the current location
+//   void IrpMarkPending(KernelIrp*)
+//   void IrpSetIoStatus(KernelIrp*, NtStatus, uint32_t information)
+//   void IrpComplete(KernelIrp*)              complete, no priority boost
+//
+//   void EventInitNotification(KernelEvent*)  notification kind, not signalled
+//   void EventSet(KernelEvent*)               increment 0, no wait follows
+//   void EventClear(KernelEvent*)
+//   int32_t EventWaitAny(KernelEvent* first, KernelEvent* second)
+//                                             index of a signalled event; when
+//                                             both are, 0 (the lower wins)
+//
+//   void SpinLockInit(KernelSpinLock*)
+//   KernelIrql SpinLockAcquire(KernelSpinLock*)
+//   void SpinLockRelease(KernelSpinLock*, KernelIrql)
+//
+//   NtStatus ThreadCreate(KernelHandle*, KernelThreadRoutine, void* context)
+//   NtStatus ThreadReference(KernelHandle, KernelThread*)
+//   void ThreadWaitHandle(KernelHandle)       wait until the thread has ended
+//   void HandleClose(KernelHandle)
+//   void ThreadWait(KernelThread)             wait until the thread has ended
+//   void ThreadDereference(KernelThread)
+//
+//   void* NonPagedAlloc(uint32_t size)        tagged kPoolTag; null when none
+//   void NonPagedFree(void*)
+//
+//   void NameInit(KernelName*, const char16_t* text)
+//   NtStatus DeviceCreate(KernelDriver*, uint32_t extensionSize, KernelName*,
+//                         uint32_t deviceType, KernelDevice** device)
+//                                             characteristics 0, not exclusive;
+//                                             the extension starts zeroed
+//   void DeviceDelete(KernelDevice*)          frees the extension with it
+//   NtStatus LinkCreate(KernelName* link, KernelName* device)
+//   void LinkDelete(KernelName* link)
 #pragma once
 
 #include <stddef.h>
@@ -32,20 +72,6 @@
 
 #include <dimmio/kernel_binding.h>
 
-// Request packet: the current stack location's device-control parameters,
-// the one buffered-I/O buffer, and completion with no priority boost.
-uint32_t IrpControlCode(KernelIrp* irp);
-uint32_t IrpInputLength(KernelIrp* irp);
-uint32_t IrpOutputLength(KernelIrp* irp);
-void* IrpSystemBuffer(KernelIrp* irp);
-KernelDevice* IrpDevice(KernelIrp* irp);  // device of the current location
-void IrpMarkPending(KernelIrp* irp);
-void IrpSetIoStatus(KernelIrp* irp, NtStatus status, uint32_t information);
-void IrpComplete(KernelIrp* irp);
-
-// Notification events: not signalled at first; EventSet with increment 0 and
-// no wait following. EventWaitAny returns the index of a signalled event,
-// 0 (the lower) when both are.
 void EventInitNotification(KernelEvent* event);
 void EventSet(KernelEvent* event);
 void EventClear(KernelEvent* event);
@@ -55,8 +81,6 @@ void SpinLockInit(KernelSpinLock* lock);
 KernelIrql SpinLockAcquire(KernelSpinLock* lock);
 void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous);
 
-// A system thread and its referenced thread object; both waits return once
-// the thread has ended.
 NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context);
 NtStatus ThreadReference(KernelHandle handle, KernelThread* thread);
 void ThreadWaitHandle(KernelHandle handle);
@@ -64,12 +88,9 @@ void HandleClose(KernelHandle handle);
 void ThreadWait(KernelThread thread);
 void ThreadDereference(KernelThread thread);
 
-// Non-paged pool, tagged kPoolTag; null when none is left.
 void* NonPagedAlloc(uint32_t size);
 void NonPagedFree(void* pointer);
 
-// Device object (characteristics 0, not exclusive, the extension zeroed and
-// freed with it) and symbolic links.
 void NameInit(KernelName* name, const char16_t* text);
 NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
                       uint32_t deviceType, KernelDevice** device);

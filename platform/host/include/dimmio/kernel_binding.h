@@ -47,3 +47,5 @@ struct KernelSpinLock {
   pthread_mutex_t Mutex;
 };
 
+void IrpMarkPending(KernelIrp* irp);
+void IrpComplete(KernelIrp* irp);
