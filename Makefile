@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan tsan loader32
+.PHONY: demo test setup host asan tsan nt baremetal loader32
 
 setup:
 	@scripts/setup.sh
@@ -16,6 +16,16 @@ tsan: setup
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan
 
+# The driver image dimmio.sys and the Windows client, cross-compiled.
+nt: setup
+	@cmake --preset nt >/dev/null
+	@cmake --build --preset nt
+
+# The self-test image for QEMU, which the host build's qemu tests boot.
+baremetal: setup
+	@cmake --preset baremetal >/dev/null
+	@cmake --build --preset baremetal
+
 # The 32-bit loader that runs the driver image over the simulated machine.
 loader32: setup
 	@cmake --preset loader32 >/dev/null
@@ -25,10 +35,11 @@ loader32: setup
 demo: host
 	@build/host/tools/pciwalk
 
-# Every test: the sanitizer builds first (the thread sanitizer runs the tests
-# labelled tsan), then the driver image in the loader, the plain build last so
-# that the run ends on CTest's summary line.
-test: asan tsan host loader32
+# Every test: the driver image and the bare-metal image first (the host
+# trees check the one and boot the other in QEMU), the sanitizer builds next
+# (the thread sanitizer runs the tests labelled tsan), then dimmio.sys in the
+# loader, the plain build last so that the run ends on CTest's summary line.
+test: nt baremetal asan tsan host loader32
 	ctest --preset asan
 	ctest --preset tsan
 	ctest --preset loader32

@@ -13,3 +13,10 @@ if(DIMMIO_SANITIZE)
   add_compile_options(-fsanitize=${DIMMIO_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${DIMMIO_SANITIZE})
 endif()
+
+# The driver image is freestanding: no hosted library behind the compiler, and
+# no unwind tables since nothing unwinds.
+if(DIMMIO_PLATFORM STREQUAL "nt")
+  target_compile_options(dimmio_kernel_flags INTERFACE
+    -ffreestanding -fno-asynchronous-unwind-tables)
+endif()

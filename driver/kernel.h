@@ -20,7 +20,9 @@
 //                            unicode name
 //   KernelThreadRoutine      void (KERNEL_API*)(void* context)
 //
-// and the operations below (declared or defined inline by the binding):
+// the request-packet operations below (declared or defined inline by the
+// binding), and the definitions of the other operations, which are declared
+// here once for every binding:
 //
 //   uint32_t IrpControlCode(KernelIrp*)       current stack location's
 //   uint32_t IrpInputLength(KernelIrp*)         device-control parameters
@@ -69,3 +71,29 @@
 #include "hw/hw.h"
 
 #include <dimmio/kernel_binding.h>
+
+void EventInitNotification(KernelEvent* event);
+void EventSet(KernelEvent* event);
+void EventClear(KernelEvent* event);
+int32_t EventWaitAny(KernelEvent* first, KernelEvent* second);
+
+void SpinLockInit(KernelSpinLock* lock);
+KernelIrql SpinLockAcquire(KernelSpinLock* lock);
+void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous);
+
+NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context);
+NtStatus ThreadReference(KernelHandle handle, KernelThread* thread);
+void ThreadWaitHandle(KernelHandle handle);
+void HandleClose(KernelHandle handle);
+void ThreadWait(KernelThread thread);
+void ThreadDereference(KernelThread thread);
+
+void* NonPagedAlloc(uint32_t size);
+void NonPagedFree(void* pointer);
+
+void NameInit(KernelName* name, const char16_t* text);
+NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
+                      uint32_t deviceType, KernelDevice** device);
+void DeviceDelete(KernelDevice* device);
+NtStatus LinkCreate(KernelName* link, KernelName* device);
+void LinkDelete(KernelName* link);

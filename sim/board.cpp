@@ -93,6 +93,7 @@ BoardModels Build(const Board& board, Machine& machine) {
     for (const auto& [offset, value] : spec.dwords) f.SetDword(offset, value);
   }
   if (board.smbus) InstallSmbus(*board.smbus, machine, models);
+  InstallSmbios(machine, board.smbios);
   return models;
 }
 

@@ -14,6 +14,7 @@
 #include "sim/machine.h"
 #include "sim/models/spd_eeprom.h"
 #include "sim/spd_builder.h"
+#include "sim/smbios_builder.h"
 
 namespace sim {
 
@@ -61,6 +62,9 @@ struct Board {
   // The SMBus host and the memory modules on its segments; none: no SMBus
   // hardware is modelled.
   std::optional<SmbusHostSpec> smbus{};
+  // The SMBIOS entry point and structure table the BIOS leaves in memory:
+  // system and board strings, memory arrays and devices, module sockets.
+  SmbiosProfile smbios{};
 };
 
 class IntelSmbusHost;

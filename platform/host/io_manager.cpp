@@ -10,6 +10,7 @@
 #include "discovery/chipset.h"
 #include "discovery/pci_walk.h"
 #include "platform/host/host_kernel.h"
+#include "smbios/smbios_cache.h"
 
 namespace host {
 
@@ -60,6 +61,7 @@ void ResetImageStatics() {
   std::memset(&ChipsetInfo, 0, sizeof ChipsetInfo);
   std::memset(PciDeviceTable, 0, sizeof PciDeviceTable);
   PciDeviceCount = 0;
+  ResetSmbiosCache();
 }
 
 IoManager::IoManager() : previous_(g_current.exchange(this)) {}

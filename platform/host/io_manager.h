@@ -141,7 +141,7 @@ class IoManager {
 };
 
 // Zeroes the driver image's load-time statics (device table, count, chipset
-// record), as loading a fresh image does.
+// record, the SMBIOS table copy), as loading a fresh image does.
 void ResetImageStatics();
 
 std::u16string ToU16(const KernelName* name);

@@ -54,6 +54,24 @@ Board Ich5() {
       {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Hynix", kHynix, "HYMD564646CP8J-D43", 0x12345678, 72)},
   };
   b.smbus = smbus;
+  // SMBIOS 2.3: the table near the top of the 1 GB of RAM; one memory array
+  // of eight sockets, four per SMBus segment, holding the modules above.
+  b.smbios = {
+      .present = true,
+      .entryPointAddress = 0xFA8B0,
+      .tableAddress = 0x3FFF0000,
+      .biosVendor = "Intel Corp.",
+      .biosVersion = "RL86510A.86A.0092.P13",
+      .biosDate = "04/12/2005",
+      .system = {"Example Computers Ltd", "EC-865 Desktop", "1.0", "EC865-0004711"},
+      .board = {"Intel Corporation", "D865PERL", "AAC27648-208", "BTRL51200233"},
+      .processorSocket = "LGA775",
+      .processorManufacturer = "Intel",
+      .processorVersion = "Intel(R) Pentium(R) 4 CPU 3.00GHz",
+      .arrays = {{.deviceCount = 8,
+                  .devices = {{"DIMM0", 512}, {"DIMM1", 512}, {"DIMM2", 256}, {"DIMM3", 1024},
+                              {"DIMM4", 256}, {"DIMM5", 512}, {"DIMM6", 0}, {"DIMM7", 0}}}},
+  };
   return b;
 }
 

@@ -3,7 +3,8 @@
 namespace sim::boards {
 
 // A board with an ICH9, whose SMBus function 8086:2930 the driver does not
-// recognise: it loads without a controller.
+// recognise: it loads without a controller. Its BIOS leaves no SMBIOS entry
+// point either, so the memory queries find no table.
 Board NoSmbus() {
   Board b;
   b.name = "nosmbus";

@@ -43,6 +43,25 @@ Board Piix4() {
       {.slot = 0, .dimm = Sdr(64, 1, "PC100", "Hynix", kHynix, "HYM7V64801BTFG-10", 0x0000B001)},
   };
   b.smbus = smbus;
+  // SMBIOS 2.1 of its time: the table inside the BIOS area, memory described
+  // by a memory controller with four sockets and one module structure per
+  // socket (installed size: log2 of the MB, bit 7 double-bank), no memory
+  // array or devices.
+  b.smbios = {
+      .present = true,
+      .entryPointAddress = 0xFB650,
+      .tableAddress = 0xF0800,
+      .biosVendor = "Award Software International, Inc.",
+      .biosVersion = "4.51 PG",
+      .biosDate = "03/24/99",
+      .system = {"Example Computers Ltd", "EC-440BX", "", ""},
+      .board = {"Example Boards Inc.", "BX-6 Pro", "REV 2.0", ""},
+      .processorSocket = "Slot 1",
+      .processorManufacturer = "Intel",
+      .processorVersion = "Pentium III",
+      .controllerSlots = 4,
+      .modules = {{"DIMM1", 0x07}, {"DIMM2", 0x88}, {"DIMM3", 0x06}, {"DIMM4", 0x7F}},
+  };
   return b;
 }
 

@@ -113,7 +113,9 @@ TEST_F(EnvelopeTest, CountRepliesWriteByteZeroAndLeaveOneToThreeAlone) {
     EXPECT_EQ(r.Output[1], 0x22);
     EXPECT_EQ(r.Output[2], 0x33);
     EXPECT_EQ(r.Output[3], 0x44);
-    ExpectStatus(r.Output, 4, OpError::SmbiosNoEntryPoint);
+    // Only the first SMBIOS query of a load reports why there is no table.
+    ExpectStatus(r.Output, 4,
+                 code == IOCTL_GET_MEMORY_SLOT_COUNT ? OpError::SmbiosNoEntryPoint : OpError::None);
   }
 }
 

@@ -143,7 +143,7 @@ TEST_F(StressTest, ConcurrentCallersThenUnloadWithRequestsQueued) {
   EXPECT_GT(statuses[STATUS_CANCELLED], 0) << "nothing was queued at unload";
   EXPECT_GT(statuses[STATUS_SUCCESS], 0);
   EXPECT_EQ(statuses[STATUS_INVALID_PARAMETER], kCallers * kRounds);
-  EXPECT_EQ(statuses[STATUS_UNSUCCESSFUL], kCallers * kRounds) << "system information";
+  EXPECT_EQ(statuses[STATUS_UNSUCCESSFUL], 0) << "system information from the board's table";
   int total = 0;
   for (const auto& [status, count] : statuses) total += count;
   EXPECT_EQ(total, static_cast<int>(sent.size()));

@@ -1,0 +1,78 @@
+// Readable text for the status record and the completion status values.
+#include <algorithm>
+#include <cstdio>
+
+#include "dimmio/client.h"
+
+namespace dimmio {
+
+namespace {
+
+struct Meaning {
+  uint32_t Code;
+  const char* Text;
+};
+
+constexpr Meaning kMeanings[] = {
+    {DIMMIO_ERROR_NONE, "no error"},
+    {DIMMIO_ERROR_SPD_BLOCK_READ, "SPD read stopped: a transfer on the SMBus failed"},
+    {DIMMIO_ERROR_NO_CHIPSET_INFO, "discovery had no place for the chipset information"},
+    {DIMMIO_ERROR_HW_READ_BYTE, "SMBus read-byte transaction failed"},
+    {DIMMIO_ERROR_HW_READ_WORD, "SMBus read-word transaction failed"},
+    {DIMMIO_ERROR_HW_WRITE_BYTE, "SMBus write-byte transaction failed"},
+    {DIMMIO_ERROR_CONTROLLER_ALLOC, "no memory for the controller record"},
+    {DIMMIO_ERROR_CONTROLLER_UNAVAILABLE,
+     "no usable SMBus controller on this machine; nothing was sent on the bus"},
+    {DIMMIO_ERROR_PROBE_FIRST_READ, "write probe: the first read of SPD byte 74 failed"},
+    {DIMMIO_ERROR_PROBE_WRITE, "write probe: writing the changed value failed"},
+    {DIMMIO_ERROR_PROBE_READ_BACK, "write probe: the read-back failed"},
+    {DIMMIO_ERROR_PROBE_RESTORE,
+     "write probe: restoring the original value failed; the byte may keep the changed value"},
+    {DIMMIO_ERROR_PROBE_READ_AFTER_RESTORE, "write probe: the read after restoring failed"},
+    {DIMMIO_ERROR_PROBE_MISMATCH,
+     "write probe: the byte read after restoring differs from the original"},
+    {DIMMIO_ERROR_SMBIOS_SCAN_MAP, "mapping the BIOS area to find the SMBIOS entry point failed"},
+    {DIMMIO_ERROR_SMBIOS_TABLE_MAP, "mapping the SMBIOS structure table failed"},
+    {DIMMIO_ERROR_SMBIOS_TABLE_LENGTH, "the SMBIOS structure table is empty or too large"},
+    {DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT, "no SMBIOS entry point was found"},
+};
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+// "code N (meaning)" and the counted detail words, at most `capacity`.
+std::string Half(uint32_t code, uint32_t count, const uint32_t* detail, uint32_t capacity) {
+  std::string text = "code " + std::to_string(code) + " (" + ErrorMeaning(code) + ")";
+  const uint32_t shown = std::min(count, capacity);
+  for (uint32_t i = 0; i < shown; ++i) text += (i == 0 ? ", detail " : " ") + Hex(detail[i]);
+  return text;
+}
+
+}  // namespace
+
+const char* ErrorMeaning(uint32_t code) {
+  for (const Meaning& meaning : kMeanings) {
+    if (meaning.Code == code) return meaning.Text;
+  }
+  return "unknown error code";
+}
+
+std::string DescribeStatus(const OpStatus& status) {
+  if (status.Code == DIMMIO_ERROR_NONE && status.HwCode == DIMMIO_ERROR_NONE) return "no error";
+  std::string text;
+  if (status.Code != DIMMIO_ERROR_NONE) {
+    text = Half(status.Code, status.DetailCount, status.Detail, 6);
+  }
+  if (status.HwCode != DIMMIO_ERROR_NONE) {
+    if (!text.empty()) text += "; ";
+    // The one hardware detail word is the controller's own status value.
+    text += "hardware " + Half(status.HwCode, 0, status.HwDetail, 8);
+    if (status.HwDetailCount > 0) text += ", controller status " + Hex(status.HwDetail[0]);
+  }
+  return text;
+}
+
+}  // namespace dimmio

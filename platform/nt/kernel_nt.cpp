@@ -1,0 +1,85 @@
+// The kernel services of the driver frame over ntoskrnl and the HAL.
+#include "driver/kernel.h"
+
+#include "hw/hw.h"
+
+namespace {
+
+// How long to wait before asking again for a reference to a thread whose
+// object could not be referenced the first time.
+constexpr int32_t kReferenceRetryMs = 10;
+
+}  // namespace
+
+void EventInitNotification(KernelEvent* event) {
+  KeInitializeEvent(event, NotificationEvent, FALSE);
+}
+
+void EventSet(KernelEvent* event) { KeSetEvent(event, 0, FALSE); }
+
+void EventClear(KernelEvent* event) { KeClearEvent(event); }
+
+int32_t EventWaitAny(KernelEvent* first, KernelEvent* second) {
+  // Two objects fit the thread's built-in wait blocks. The array sits on the
+  // waiting thread's stack, which stays resident during a kernel-mode wait.
+  PVOID objects[2] = {first, second};
+  const NTSTATUS woken = KeWaitForMultipleObjects(2, objects, WaitAny, Executive, KernelMode,
+                                                  FALSE, nullptr, nullptr);
+  return static_cast<int32_t>(woken - STATUS_WAIT_0);
+}
+
+void SpinLockInit(KernelSpinLock* lock) { KeInitializeSpinLock(lock); }
+
+KernelIrql SpinLockAcquire(KernelSpinLock* lock) { return KfAcquireSpinLock(lock); }
+
+void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous) {
+  KfReleaseSpinLock(lock, previous);
+}
+
+NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context) {
+  return PsCreateSystemThread(handle, 0, nullptr, nullptr, nullptr, routine, context);
+}
+
+NtStatus ThreadReference(KernelHandle handle, KernelThread* thread) {
+  return ObReferenceObjectByHandle(handle, 0, nullptr, KernelMode, thread, nullptr);
+}
+
+void ThreadWaitHandle(KernelHandle handle) {
+  // A thread is waited for through its object; the handle is still open, so
+  // taking a reference can only fail for want of memory, which passes.
+  // Freeing the extension under a running worker would not.
+  KernelThread thread = nullptr;
+  while (ThreadReference(handle, &thread) != STATUS_SUCCESS) DelayMs(kReferenceRetryMs);
+  ThreadWait(thread);
+  ThreadDereference(thread);
+}
+
+void HandleClose(KernelHandle handle) { ZwClose(handle); }
+
+void ThreadWait(KernelThread thread) {
+  KeWaitForSingleObject(thread, Executive, KernelMode, FALSE, nullptr);
+}
+
+void ThreadDereference(KernelThread thread) { ObfDereferenceObject(thread); }
+
+void* NonPagedAlloc(uint32_t size) { return ExAllocatePoolWithTag(NonPagedPool, size, kPoolTag); }
+
+void NonPagedFree(void* pointer) { ExFreePool(pointer); }
+
+void NameInit(KernelName* name, const char16_t* text) {
+  RtlInitUnicodeString(name, reinterpret_cast<PCWSTR>(text));
+}
+
+NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
+                      uint32_t deviceType, KernelDevice** device) {
+  // Characteristics 0, not exclusive; the I/O manager zeroes the extension.
+  return IoCreateDevice(driver, extensionSize, name, deviceType, 0, FALSE, device);
+}
+
+void DeviceDelete(KernelDevice* device) { IoDeleteDevice(device); }
+
+NtStatus LinkCreate(KernelName* link, KernelName* device) {
+  return IoCreateSymbolicLink(link, device);
+}
+
+void LinkDelete(KernelName* link) { IoDeleteSymbolicLink(link); }

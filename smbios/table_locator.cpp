@@ -1,0 +1,123 @@
+// Finding the SMBIOS entry point in the BIOS area, copying the structure table
+// once, and the guard that lets the worker and a caller's thread make the
+// first call at the same moment.
+#include "hw/hw.h"
+#include "smbios/le_bytes.h"
+#include "smbios/smbios_cache.h"
+
+namespace {
+
+// The BIOS area scanned for the entry point.
+constexpr uint32_t kBiosAreaBase = 0xF0000;
+constexpr uint32_t kBiosAreaLength = 0x10000;
+// The entry point sits on a 16-byte boundary.
+constexpr uint32_t kEntryPointAlignment = 16;
+
+// SMBIOS 2.x entry point, in the order of its bytes (only these are used).
+constexpr uint32_t kAnchorOffset = 0x00;          // "_SM_" read as one dword
+constexpr uint32_t kAnchor = 0x5F4D535Fu;
+constexpr uint32_t kTableLengthOffset = 0x16;     // 16 bits: bytes in the table
+constexpr uint32_t kTableAddressOffset = 0x18;    // 32 bits: physical address
+constexpr uint32_t kStructureCountOffset = 0x1C;  // 16 bits: number of structures
+constexpr uint32_t kEntryPointFieldsEnd = 0x1E;   // first byte past the fields used
+
+SmbiosCache g_cache;  // zero at load
+
+SmbiosEntryPoint ParseEntryPoint(const uint8_t* ep) {
+  SmbiosEntryPoint parsed;
+  parsed.TableLength = ReadLe16(ep + kTableLengthOffset);
+  parsed.TableAddress = ReadLe32(ep + kTableAddressOffset);
+  parsed.StructureCount = ReadLe16(ep + kStructureCountOffset);
+  return parsed;
+}
+
+// The entry point whose anchor is at `offset` of the window. At the last
+// 16-byte position its fields run past the BIOS area; they are read through a
+// mapping of their own rather than past the end of the window.
+bool ReadEntryPoint(const uint8_t* window, uint32_t offset, SmbiosEntryPoint* parsed) {
+  if (offset + kEntryPointFieldsEnd <= kBiosAreaLength) {
+    *parsed = ParseEntryPoint(window + offset);
+    return true;
+  }
+  void* ep = MapPhysical(kBiosAreaBase + offset, kEntryPointFieldsEnd);
+  if (ep == nullptr) return false;
+  *parsed = ParseEntryPoint(static_cast<const uint8_t*>(ep));
+  UnmapPhysical(ep, kEntryPointFieldsEnd);
+  return true;
+}
+
+// The first call's work: scan, copy, and the failure codes.
+void FillCache(OpStatus* status, uint16_t* length) {
+  void* mapped = MapPhysical(kBiosAreaBase, kBiosAreaLength);
+  if (mapped == nullptr) {
+    SetOpFailure(status, OpError::SmbiosScanMap, 2, kBiosAreaBase, kBiosAreaLength);
+    return;
+  }
+  const uint8_t* window = static_cast<const uint8_t*>(mapped);
+  for (uint32_t offset = 0; offset < kBiosAreaLength; offset += kEntryPointAlignment) {
+    if (ReadLe32(window + offset + kAnchorOffset) != kAnchor) continue;
+    SmbiosEntryPoint ep;
+    if (!ReadEntryPoint(window, offset, &ep)) continue;
+    g_cache.TableLength = CopySmbiosTable(status, g_cache.Buffer, kSmbiosBufferSize, ep);
+    if (g_cache.TableLength != 0) {
+      g_cache.Table = g_cache.Buffer;
+      *length = g_cache.TableLength;
+      g_cache.StructureCount = ep.StructureCount;
+      break;
+    }
+  }
+  UnmapPhysical(mapped, kBiosAreaLength);
+  if (g_cache.Table == nullptr) SetOpFailure(status, OpError::SmbiosNoEntryPoint);
+}
+
+}  // namespace
+
+uint16_t CopySmbiosTable(OpStatus* status, uint8_t* destination, uint32_t limit,
+                         const SmbiosEntryPoint& entryPoint) {
+  const uint32_t n = entryPoint.TableLength;
+  if (n == 0 || n > limit) {
+    SetOpFailure(status, OpError::SmbiosTableLength, 1, n);
+    return 0;
+  }
+  void* table = MapPhysical(entryPoint.TableAddress, n);
+  if (table == nullptr) {
+    SetOpFailure(status, OpError::SmbiosTableMap, 2, entryPoint.TableAddress, n);
+    return 0;
+  }
+  CopyBytes(destination, table, n);
+  UnmapPhysical(table, n);
+  return static_cast<uint16_t>(n);
+}
+
+const uint8_t* GetSmbiosTable(OpStatus* status, uint16_t* length) {
+  uint32_t expected = SmbiosFill::Untried;
+  if (__atomic_compare_exchange_n(&g_cache.FillState, &expected, SmbiosFill::Filling, false,
+                                  __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+    FillCache(status, length);
+    // Publishes the copy, its length, its count and Table together.
+    __atomic_store_n(&g_cache.FillState, SmbiosFill::Filled, __ATOMIC_RELEASE);
+    return g_cache.Table;
+  }
+  // Not the first call: wait until the first call has an outcome. The fill
+  // maps and copies at most 96 KB, so this is a few sleeps at most.
+  while (__atomic_load_n(&g_cache.FillState, __ATOMIC_ACQUIRE) != SmbiosFill::Filled) {
+    DelayMs(1);
+  }
+  *length = g_cache.TableLength;
+  return g_cache.Table;
+}
+
+SmbiosTableRef LookupSmbiosTable(OpStatus* status) {
+  SmbiosTableRef ref{nullptr, 0, 0};
+  ref.Table = GetSmbiosTable(status, &ref.Length);
+  if (ref.Table != nullptr) ref.StructureCount = g_cache.StructureCount;
+  return ref;
+}
+
+void ResetSmbiosCache() {
+  for (uint32_t i = 0; i < kSmbiosBufferSize; ++i) g_cache.Buffer[i] = 0;
+  g_cache.TableLength = 0;
+  g_cache.StructureCount = 0;
+  g_cache.Table = nullptr;
+  __atomic_store_n(&g_cache.FillState, SmbiosFill::Untried, __ATOMIC_RELEASE);
+}

@@ -1,0 +1,301 @@
+// The client against a scripted transport: what each call sends, how each
+// reply layout is decoded, and how failures and malformed replies surface.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <sstream>
+
+#include "check/layout.h"
+#include "dimmio/client.h"
+#include "dimmio/commands.h"
+#include "discovery/pci_walk.h"
+#include "driver/op_status.h"
+
+namespace {
+
+using dimmio::Client;
+using dimmio::ControlReply;
+
+struct Sent {
+  uint32_t Code;
+  std::vector<uint8_t> Input;
+  uint32_t OutputLength;
+};
+
+class ScriptedTransport : public dimmio::Transport {
+ public:
+  ControlReply Control(uint32_t code, std::span<const uint8_t> input,
+                       uint32_t outputLength) override {
+    sent.push_back({code, {input.begin(), input.end()}, outputLength});
+    if (replies.empty()) return Failure(0xDEAD, "no reply scripted");
+    ControlReply reply = replies.front();
+    replies.pop_front();
+    return reply;
+  }
+
+  void Reply(std::vector<uint8_t> output) {
+    ControlReply reply;
+    reply.Completed = true;
+    reply.Output = std::move(output);
+    replies.push_back(reply);
+  }
+  static ControlReply Failure(uint32_t error, std::string text) {
+    ControlReply reply;
+    reply.Error = error;
+    reply.ErrorText = std::move(text);
+    return reply;
+  }
+
+  std::vector<Sent> sent;
+  std::deque<ControlReply> replies;
+};
+
+void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// A status record in its byte layout: operation code with two details,
+// hardware code with the controller's status value.
+std::vector<uint8_t> StatusBytes(uint32_t code, uint32_t detailCount, uint32_t hwCode,
+                                 uint32_t hwStatus) {
+  std::vector<uint8_t> bytes(76, 0xCC);  // detail words hold what the buffer held
+  Put32(bytes, 0, 1);
+  Put32(bytes, 4, code);
+  Put32(bytes, 8, detailCount);
+  Put32(bytes, 12, 0xF0000);
+  Put32(bytes, 16, 0x10000);
+  Put32(bytes, 36, hwCode);
+  Put32(bytes, 40, hwCode ? 1 : 0);
+  Put32(bytes, 44, hwStatus);
+  return bytes;
+}
+
+TEST(ClientRequests, EachCallSendsItsCodeInputAndOutputLength) {
+  ScriptedTransport t;
+  Client client(t);
+  client.ReadSpd(7, 0xFF, 4);
+  client.ProbeSpdWrite(3);
+  client.SetSegment(0x01020304);
+  client.MemorySlotCount();
+  client.MemoryModuleCount();
+  client.ChipsetInfo();
+  client.PciDeviceTable(1000);
+  client.PciDeviceCount();
+  client.ReadPciConfig(0, 31 - 1, 6);
+  client.SystemInformation();
+
+  const std::vector<Sent> expected = {
+      {0x9C406000, {7, 0xFF}, 80},
+      {0x9C40E004, {3}, 80},
+      {0x9C40A010, {4, 3, 2, 1}, 76},
+      {0x9C406008, {}, 80},
+      {0x9C40600C, {}, 80},
+      {0x9C406014, {}, 24},
+      {0x9C40E018, {0xE8, 0x03, 0, 0}, 217 * 24},
+      {0x9C40601C, {}, 4},
+      {0x9C40E020, {0, 0, 0, 0, 30, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 256},
+      {0x9C406024, {}, 1024},
+  };
+  ASSERT_EQ(t.sent.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(t.sent[i].Code, expected[i].Code) << i;
+    EXPECT_EQ(t.sent[i].Input, expected[i].Input) << i;
+    EXPECT_EQ(t.sent[i].OutputLength, expected[i].OutputLength) << i;
+  }
+}
+
+TEST(ClientRequests, RefusesWhatTheDriverWouldRefuseWithoutSending) {
+  ScriptedTransport t;
+  Client client(t);
+  EXPECT_FALSE(client.ReadSpd(0, 0, 0));
+  EXPECT_FALSE(client.PciDeviceTable(-1));
+  EXPECT_TRUE(t.sent.empty());
+}
+
+TEST(ClientDecoding, ShortSpdReadKeepsTheBytesAndBothHalvesOfTheStatus) {
+  ScriptedTransport t;
+  std::vector<uint8_t> reply = StatusBytes(14, 0, 18, 0x44);
+  reply.insert(reply.end(), {0x80, 0x08});  // two of four bytes arrived
+  t.Reply(reply);
+  const auto read = Client(t).ReadSpd(0, 0, 4);
+  ASSERT_TRUE(read) << read.error().Text;
+  EXPECT_EQ(read->Bytes, (std::vector<uint8_t>{0x80, 0x08}));
+  EXPECT_EQ(read->Status.Header, 1u);
+  EXPECT_EQ(read->Status.Code, 14u);
+  EXPECT_EQ(read->Status.HwCode, 18u);
+  EXPECT_EQ(read->Status.HwDetailCount, 1u);
+  EXPECT_EQ(read->Status.HwDetail[0], 0x44u);
+}
+
+TEST(ClientDecoding, ProbeCountsTableAndReport) {
+  ScriptedTransport t;
+  Client client(t);
+
+  std::vector<uint8_t> probe(4);
+  Put32(probe, 0, static_cast<uint32_t>(-3));
+  const auto probeStatus = StatusBytes(25, 0, 19, 0x04);
+  probe.insert(probe.end(), probeStatus.begin(), probeStatus.end());
+  t.Reply(probe);
+  const auto probed = client.ProbeSpdWrite(1);
+  ASSERT_TRUE(probed);
+  EXPECT_EQ(probed->Result, -3);
+  EXPECT_EQ(probed->Status.Code, 25u);
+  EXPECT_EQ(probed->Status.HwCode, 19u);
+
+  std::vector<uint8_t> count = {5, 0xAA, 0xBB, 0xCC};  // bytes 1-3 are not the driver's
+  const auto countStatus = StatusBytes(33, 2, 0, 0);
+  count.insert(count.end(), countStatus.begin(), countStatus.end());
+  t.Reply(count);
+  const auto slots = client.MemorySlotCount();
+  ASSERT_TRUE(slots);
+  EXPECT_EQ(slots->Count, 5);
+  EXPECT_EQ(slots->Status.Code, 33u);
+  EXPECT_EQ(slots->Status.Detail[0], 0xF0000u);
+  EXPECT_EQ(slots->Status.Detail[1], 0x10000u);
+
+  std::vector<uint8_t> table(48, 0);
+  Put32(table, 0 + 4, 31);
+  Put32(table, 0 + 8, 3);
+  Put32(table, 0 + 12, 0x8086);
+  Put32(table, 0 + 16, 0x24C3);
+  Put32(table, 24 + 0, 1);
+  Put32(table, 24 + 12, 0x10DE);
+  t.Reply(table);
+  const auto devices = client.PciDeviceTable(2);
+  ASSERT_TRUE(devices);
+  ASSERT_EQ(devices->size(), 2u);
+  EXPECT_EQ((*devices)[0].Device, 31u);
+  EXPECT_EQ((*devices)[0].Function, 3u);
+  EXPECT_EQ((*devices)[0].VendorId, 0x8086u);
+  EXPECT_EQ((*devices)[0].DeviceId, 0x24C3u);
+  EXPECT_EQ((*devices)[1].Bus, 1u);
+  EXPECT_EQ((*devices)[1].VendorId, 0x10DEu);
+
+  std::vector<uint8_t> report(1024, 0);
+  std::memcpy(&report[0x000], "Maker", 5);
+  std::memcpy(&report[0x080], "Model", 5);
+  std::memset(&report[0x380], 'S', 128);  // a field without a terminator stays inside it
+  t.Reply(report);
+  const auto info = client.SystemInformation();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->SystemManufacturer, "Maker");
+  EXPECT_EQ(info->SystemProduct, "Model");
+  EXPECT_EQ(info->SystemVersion, "");
+  EXPECT_EQ(info->BoardSerialNumber, std::string(128, 'S'));
+}
+
+TEST(ClientDecoding, ReplyLengthsThatDoNotFitAreErrors) {
+  struct Case {
+    const char* what;
+    size_t replyLength;
+    bool (*call)(Client&);
+  };
+  const Case cases[] = {
+      {"SPD reply shorter than the status record", 75,
+       [](Client& c) { return c.ReadSpd(0, 0, 8).ok(); }},
+      {"SPD reply longer than asked", 76 + 9, [](Client& c) { return c.ReadSpd(0, 0, 8).ok(); }},
+      {"probe reply of 76 bytes", 76, [](Client& c) { return c.ProbeSpdWrite(0).ok(); }},
+      {"count reply of 4 bytes", 4, [](Client& c) { return c.MemoryModuleCount().ok(); }},
+      {"chipset of 20 bytes", 20, [](Client& c) { return c.ChipsetInfo().ok(); }},
+      {"table of 1 record for 2", 24, [](Client& c) { return c.PciDeviceTable(2).ok(); }},
+      {"config of 252 bytes", 252, [](Client& c) { return c.ReadPciConfig(0, 0, 0).ok(); }},
+      {"report of 0 bytes", 0, [](Client& c) { return c.SystemInformation().ok(); }},
+  };
+  for (const Case& c : cases) {
+    ScriptedTransport t;
+    t.Reply(std::vector<uint8_t>(c.replyLength, 0));
+    Client client(t);
+    EXPECT_FALSE(c.call(client)) << c.what;
+  }
+}
+
+TEST(ClientDecoding, TransportFailureReachesTheCaller) {
+  ScriptedTransport t;
+  t.replies.push_back(ScriptedTransport::Failure(87, "Windows error 87: The parameter is incorrect"));
+  const auto count = Client(t).PciDeviceCount();
+  ASSERT_FALSE(count);
+  EXPECT_EQ(count.error().Code, 87u);
+  EXPECT_NE(count.error().Text.find("parameter is incorrect"), std::string::npos);
+}
+
+TEST(StatusText, NamesCodeMeaningDetailsAndHardwareStatus) {
+  struct Case {
+    std::vector<uint8_t> record;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {StatusBytes(0, 0, 0, 0), {"no error"}},
+      {StatusBytes(14, 0, 18, 0x44),
+       {"code 14", "SPD read stopped", "hardware code 18", "read-word", "status 0x44"}},
+      {StatusBytes(33, 2, 0, 0), {"code 33", "0xF0000 0x10000"}},
+      {StatusBytes(21, 0, 0, 0), {"code 21", "no usable SMBus controller"}},
+      {StatusBytes(99, 0, 0, 0), {"code 99", "unknown error code"}},
+  };
+  for (const Case& c : cases) {
+    const std::string text = dimmio::DescribeStatus(dimmio::DecodeOpStatus(c.record.data()));
+    for (const std::string& part : c.expected) {
+      EXPECT_NE(text.find(part), std::string::npos) << text << " lacks " << part;
+    }
+  }
+  // Detail words beyond the count are whatever the buffer held: not shown.
+  const std::string noDetails = dimmio::DescribeStatus(dimmio::DecodeOpStatus(
+      StatusBytes(14, 0, 0, 0).data()));
+  EXPECT_EQ(noDetails.find("detail"), std::string::npos) << noDetails;
+}
+
+TEST(Commands, SpdCommandDumpsTheBytesAndTheStatus) {
+  ScriptedTransport t;
+  std::vector<uint8_t> reply = StatusBytes(0, 0, 0, 0);
+  for (int i = 0; i < 20; ++i) reply.push_back(static_cast<uint8_t>(i));
+  t.Reply(reply);
+  Client client(t);
+  std::ostringstream out, err;
+  EXPECT_EQ(dimmio::RunCommand(client, {"spd", "2", "0x10", "20"}, out, err), 0) << err.str();
+  EXPECT_EQ(t.sent.at(0).Input, (std::vector<uint8_t>{2, 0x10}));
+  EXPECT_EQ(t.sent.at(0).OutputLength, 96u);
+  EXPECT_NE(out.str().find("0010: 00 01 02"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("0020: 10 11 12 13"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("no error"), std::string::npos);
+}
+
+TEST(Commands, BadArgumentsAreUsageErrorsAndSendNothing) {
+  const std::vector<std::vector<std::string>> lines = {
+      {}, {"spd"}, {"spd", "8"}, {"spd", "0", "256"}, {"spd", "0", "0", "0"}, {"probe", "x"},
+      {"config", "1", "0", "0"}, {"config", "0", "31", "0"}, {"config", "0", "0", "7"},
+      {"segment", "-1"}, {"pci", "many"}, {"frobnicate"},
+  };
+  for (const auto& line : lines) {
+    ScriptedTransport t;
+    Client client(t);
+    std::ostringstream out, err;
+    EXPECT_EQ(dimmio::RunCommand(client, line, out, err), 2) << (line.empty() ? "" : line[0]);
+    EXPECT_TRUE(t.sent.empty());
+  }
+}
+
+TEST(Commands, FailedSpdReadExitsNonZero) {
+  ScriptedTransport t;
+  t.Reply(StatusBytes(21, 0, 0, 0));
+  Client client(t);
+  std::ostringstream out, err;
+  EXPECT_EQ(dimmio::RunCommand(client, {"spd", "0"}, out, err), 1);
+  EXPECT_NE(out.str().find("0 of 256 bytes read"), std::string::npos) << out.str();
+}
+
+// The C compiler lays out the public records as C++ does, and as the driver
+// lays out the records it writes.
+TEST(PublicHeader, CAndCppAgreeOnEveryLayout) {
+  const uint32_t cpp[] = {DIMMIO_LAYOUT_VALUES};
+  ASSERT_EQ(kDimmioLayoutCCount, std::size(cpp));
+  for (size_t i = 0; i < std::size(cpp); ++i) EXPECT_EQ(kDimmioLayoutC[i], cpp[i]) << i;
+}
+
+static_assert(sizeof(::OpStatus) == sizeof(DimmioOpStatus));
+static_assert(offsetof(::OpStatus, HwCode) == offsetof(DimmioOpStatus, HwCode));
+static_assert(offsetof(::OpStatus, HwDetail) == offsetof(DimmioOpStatus, HwDetail));
+static_assert(sizeof(::PciDeviceRecord) == sizeof(DimmioPciDeviceRecord));
+static_assert(offsetof(::PciDeviceRecord, DeviceId) == offsetof(DimmioPciDeviceRecord, DeviceId));
+static_assert(kPciDeviceTableCapacity == DIMMIO_PCI_DEVICE_TABLE_CAPACITY);
+
+}  // namespace

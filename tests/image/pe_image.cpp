@@ -1,0 +1,190 @@
+#include "image/pe_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace peimage {
+
+namespace {
+
+// Offsets into the headers, from the start of the file or of the PE header.
+constexpr size_t kDosMagicOffset = 0x00;
+constexpr size_t kDosPeOffset = 0x3C;           // e_lfanew
+constexpr size_t kFileHeaderSize = 20;
+constexpr size_t kSectionHeaderSize = 40;
+constexpr size_t kImportDescriptorSize = 20;
+constexpr size_t kOptCheckSum = 64;             // from the start of the optional header
+constexpr size_t kOptDirectoryCount = 92;
+constexpr size_t kOptDirectories = 96;
+constexpr uint32_t kThunkByOrdinal = 0x80000000u;
+
+class Reader {
+ public:
+  explicit Reader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+
+  bool Has(size_t offset, size_t length) const {
+    return offset <= bytes_.size() && length <= bytes_.size() - offset;
+  }
+  uint16_t U16(size_t offset) const {
+    return static_cast<uint16_t>(bytes_[offset] | bytes_[offset + 1] << 8);
+  }
+  uint32_t U32(size_t offset) const {
+    return static_cast<uint32_t>(U16(offset)) | static_cast<uint32_t>(U16(offset + 2)) << 16;
+  }
+  // A zero-terminated string that ends inside the file.
+  std::optional<std::string> String(size_t offset) const {
+    if (offset >= bytes_.size()) return std::nullopt;
+    const void* end = std::memchr(bytes_.data() + offset, 0, bytes_.size() - offset);
+    if (end == nullptr) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(bytes_.data() + offset),
+                       static_cast<const uint8_t*>(end) - (bytes_.data() + offset));
+  }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+};
+
+// File offset of a relative address inside a section's raw data.
+std::optional<size_t> FileOffset(const Image& image, uint32_t rva) {
+  const Section* section = image.SectionAt(rva);
+  if (section == nullptr) return std::nullopt;
+  const uint32_t into = rva - section->VirtualAddress;
+  if (into >= section->RawSize) return std::nullopt;
+  return static_cast<size_t>(section->RawOffset) + into;
+}
+
+bool ReadImports(const Reader& r, Image& image, std::string* error) {
+  const DataDirectory dir = image.Directories[kDirImport];
+  if (dir.Size == 0) return true;
+  auto descriptor = FileOffset(image, dir.VirtualAddress);
+  for (;; *descriptor += kImportDescriptorSize) {
+    if (!descriptor || !r.Has(*descriptor, kImportDescriptorSize)) {
+      *error = "import descriptor outside the file";
+      return false;
+    }
+    const uint32_t lookup = r.U32(*descriptor);
+    const uint32_t name = r.U32(*descriptor + 12);
+    const uint32_t iat = r.U32(*descriptor + 16);
+    if (lookup == 0 && name == 0 && iat == 0) return true;
+    const auto nameAt = FileOffset(image, name);
+    const auto dll = nameAt ? r.String(*nameAt) : std::nullopt;
+    auto thunk = FileOffset(image, lookup != 0 ? lookup : iat);
+    if (!dll || !thunk) {
+      *error = "import descriptor points outside the sections";
+      return false;
+    }
+    for (;; *thunk += 4) {
+      if (!r.Has(*thunk, 4)) {
+        *error = "import thunk outside the file";
+        return false;
+      }
+      const uint32_t entry = r.U32(*thunk);
+      if (entry == 0) break;
+      if (entry & kThunkByOrdinal) {
+        image.Imports.push_back({*dll, "#" + std::to_string(entry & 0xFFFF)});
+        continue;
+      }
+      const auto hintName = FileOffset(image, entry);
+      const auto function = hintName ? r.String(*hintName + 2) : std::nullopt;
+      if (!function) {
+        *error = "import name outside the sections";
+        return false;
+      }
+      image.Imports.push_back({*dll, *function});
+    }
+  }
+}
+
+}  // namespace
+
+const Section* Image::SectionAt(uint32_t rva) const {
+  for (const Section& section : Sections) {
+    const uint32_t size = std::max(section.VirtualSize, section.RawSize);
+    if (rva >= section.VirtualAddress && rva - section.VirtualAddress < size) return &section;
+  }
+  return nullptr;
+}
+
+uint32_t CheckSum(const std::vector<uint8_t>& bytes, size_t checkSumOffset) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    uint32_t word = bytes[i];
+    if (i + 1 < bytes.size()) word |= static_cast<uint32_t>(bytes[i + 1]) << 8;
+    if (i >= checkSumOffset && i < checkSumOffset + 4) word = 0;
+    sum += word;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum) + static_cast<uint32_t>(bytes.size());
+}
+
+std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error) {
+  const Reader r(bytes);
+  if (!r.Has(0, 0x40) || r.U16(kDosMagicOffset) != 0x5A4D) {
+    *error = "no MZ header";
+    return std::nullopt;
+  }
+  const size_t pe = r.U32(kDosPeOffset);
+  if (!r.Has(pe, 4 + kFileHeaderSize) || r.U32(pe) != 0x00004550) {
+    *error = "no PE signature";
+    return std::nullopt;
+  }
+  Image image;
+  const size_t file = pe + 4;
+  image.Machine = r.U16(file);
+  const uint16_t sectionCount = r.U16(file + 2);
+  const uint16_t optionalSize = r.U16(file + 16);
+  image.Characteristics = r.U16(file + 18);
+
+  const size_t opt = file + kFileHeaderSize;
+  if (optionalSize < kOptDirectories || !r.Has(opt, optionalSize)) {
+    *error = "optional header too short";
+    return std::nullopt;
+  }
+  image.Magic = r.U16(opt);
+  if (image.Magic != kMagicPe32) {
+    *error = "not a PE32 optional header";
+    return std::nullopt;
+  }
+  image.EntryPoint = r.U32(opt + 16);
+  image.ImageBase = r.U32(opt + 28);
+  image.CheckSum = r.U32(opt + kOptCheckSum);
+  image.Subsystem = r.U16(opt + 68);
+  const uint32_t directoryCount = r.U32(opt + kOptDirectoryCount);
+  if (directoryCount > (optionalSize - kOptDirectories) / 8 || directoryCount <= kDirTls) {
+    *error = "data directories do not fit the optional header";
+    return std::nullopt;
+  }
+  for (uint32_t i = 0; i < directoryCount; ++i) {
+    const size_t at = opt + kOptDirectories + 8 * i;
+    image.Directories.push_back({r.U32(at), r.U32(at + 4)});
+  }
+
+  const size_t sections = opt + optionalSize;
+  if (!r.Has(sections, sectionCount * kSectionHeaderSize)) {
+    *error = "section table outside the file";
+    return std::nullopt;
+  }
+  for (uint16_t i = 0; i < sectionCount; ++i) {
+    const size_t at = sections + i * kSectionHeaderSize;
+    Section s;
+    s.Name.assign(reinterpret_cast<const char*>(bytes.data() + at),
+                  strnlen(reinterpret_cast<const char*>(bytes.data() + at), 8));
+    s.VirtualSize = r.U32(at + 8);
+    s.VirtualAddress = r.U32(at + 12);
+    s.RawSize = r.U32(at + 16);
+    s.RawOffset = r.U32(at + 20);
+    s.Characteristics = r.U32(at + 36);
+    if (!r.Has(s.RawOffset, s.RawSize)) {
+      *error = "raw data of section " + s.Name + " outside the file";
+      return std::nullopt;
+    }
+    image.Sections.push_back(s);
+  }
+
+  if (!ReadImports(r, image, error)) return std::nullopt;
+  image.ComputedCheckSum = CheckSum(bytes, opt + kOptCheckSum);
+  return image;
+}
+
+}  // namespace peimage

@@ -1,0 +1,66 @@
+// A reader of 32-bit PE images, enough to check what the driver image is
+// made of: headers, sections, data directories and the import table.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace peimage {
+
+struct Section {
+  std::string Name;
+  uint32_t VirtualAddress = 0;
+  uint32_t VirtualSize = 0;
+  uint32_t RawOffset = 0;
+  uint32_t RawSize = 0;
+  uint32_t Characteristics = 0;
+};
+
+struct Import {
+  std::string Dll;
+  std::string Function;  // "#n" for an import by ordinal
+};
+
+struct DataDirectory {
+  uint32_t VirtualAddress = 0;
+  uint32_t Size = 0;
+};
+
+// Data directory indexes and header values the checks use.
+constexpr int kDirImport = 1;
+constexpr int kDirBaseReloc = 5;
+constexpr int kDirTls = 9;
+constexpr uint16_t kMachineI386 = 0x014C;
+constexpr uint16_t kMagicPe32 = 0x010B;
+constexpr uint16_t kSubsystemNative = 1;
+constexpr uint16_t kFileRelocsStripped = 0x0001;
+constexpr uint32_t kSectionExecute = 0x20000000;
+constexpr uint32_t kSectionWrite = 0x80000000;
+
+struct Image {
+  uint16_t Machine = 0;
+  uint16_t Characteristics = 0;
+  uint16_t Magic = 0;
+  uint32_t EntryPoint = 0;  // relative to the image base
+  uint32_t ImageBase = 0;
+  uint16_t Subsystem = 0;
+  uint32_t CheckSum = 0;          // as stored in the optional header
+  uint32_t ComputedCheckSum = 0;  // recomputed over the file
+  std::vector<DataDirectory> Directories;
+  std::vector<Section> Sections;
+  std::vector<Import> Imports;
+
+  // The section that holds the relative address, or null.
+  const Section* SectionAt(uint32_t rva) const;
+};
+
+// Parses the bytes of an image; on a malformed image returns nothing and
+// says why in `error`.
+std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error);
+
+// The PE checksum of a file whose checksum field sits at `checkSumOffset`.
+uint32_t CheckSum(const std::vector<uint8_t>& bytes, size_t checkSumOffset);
+
+}  // namespace peimage
