@@ -21,9 +21,12 @@ nt: setup
 	@cmake --preset nt >/dev/null
 	@cmake --build --preset nt
 
-# The main job on the embedded default board.
-demo: host
-	@build/host/tools/pciwalk
+# The main job on the embedded default board: the dimmio tool's report, with
+# the driver loaded on the simulated default board. Builds only the tool.
+demo: setup
+	@cmake --preset host >/dev/null
+	@cmake --build --preset host --target dimmio
+	@build/host/tools/dimmio/dimmio report
 
 # Every test: the driver image first (the host trees check it), the sanitizer
 # builds next (the thread sanitizer runs the tests labelled tsan), the plain

@@ -98,6 +98,14 @@ PciDeviceRecord DecodePciDeviceRecord(const uint8_t* bytes);
 // number the driver does not use.
 const char* ErrorMeaning(uint32_t code);
 
+// The name of a completion status value the driver uses
+// ("STATUS_INVALID_PARAMETER"); nullptr for any other value.
+const char* StatusName(uint32_t status);
+
+// Bytes as hex, sixteen a line, each line headed by the offset of its first
+// byte (offsets count on from `firstOffset`).
+std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset);
+
 // The status record as readable text: "no error", or the operation's code,
 // its meaning and detail words, and the hardware half when it is set.
 std::string DescribeStatus(const OpStatus& status);
