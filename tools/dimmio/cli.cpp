@@ -29,16 +29,18 @@ std::string Hex(uint32_t value, int digits) {
   return text;
 }
 
-// A request the driver did not complete, as one line.
-int RequestFailed(const RequestError& error, std::ostream& err, const std::string& hint = "") {
-  err << "dimmio: the request failed: " << error.Text << hint << '\n';
+// A request the driver did not complete, as one line: what was asked, and
+// the completion status (or the transport's error) by name.
+int RequestFailed(const std::string& what, const RequestError& error, std::ostream& err,
+                  const std::string& hint = "") {
+  err << "dimmio: " << what << " failed: " << error.Text << hint << '\n';
   return kExitFailed;
 }
 
 int ReportCommand(Client& client, const Options& o, const std::string& target,
                   std::ostream& out, std::ostream& err) {
   auto report = GatherReport(client, static_cast<uint32_t>(o.Segment));
-  if (!report) return RequestFailed(report.error(), err);
+  if (!report) return RequestFailed("the report", report.error(), err);
   Report r = *report;
   r.Target = target;
   r.Board = o.Board;
@@ -56,7 +58,7 @@ int SpdCommand(Client& client, const Options& o, std::ostream& out, std::ostream
   const auto read = OnSegment(client, segment, [&] {
     return client.ReadSpd(slot, static_cast<uint8_t>(o.Offset), static_cast<uint32_t>(o.Count));
   });
-  if (!read) return RequestFailed(read.error(), err);
+  if (!read) return RequestFailed("the SPD read", read.error(), err);
   const bool complete = read->Bytes.size() == static_cast<size_t>(o.Count);
   if (o.Raw) {
     out.write(reinterpret_cast<const char*>(read->Bytes.data()),
@@ -113,7 +115,7 @@ int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostre
   }
   const auto probe = OnSegment(client, static_cast<uint32_t>(o.Segment),
                                [&] { return client.ProbeSpdWrite(slot); });
-  if (!probe) return RequestFailed(probe.error(), err);
+  if (!probe) return RequestFailed("the write probe", probe.error(), err);
   if (o.Json) {
     out << nlohmann::json{{"slot", o.Slot},
                           {"segment", o.Segment},
@@ -140,8 +142,8 @@ int PciCommand(Client& client, const Options& o, std::ostream& out, std::ostream
                                           static_cast<uint32_t>(o.Device),
                                           static_cast<uint32_t>(o.Function));
   if (!space) {
-    return RequestFailed(space.error(), err,
-                         " (the configuration dump reads bus 0, devices 0-30, functions 0-6)");
+    return RequestFailed("the configuration dump", space.error(), err,
+                         " (the driver dumps bus 0, devices 0-30, functions 0-6)");
   }
   const PciConfigSpace& c = *space;
   const auto word = [&](int at) { return static_cast<uint32_t>(c[at] | c[at + 1] << 8); };
@@ -216,6 +218,8 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
   CLI::App app{"dimmio: memory modules' SPD, PCI and SMBIOS through the dimmio driver", "dimmio"};
   app.fallthrough();
   app.require_subcommand(0, 1);
+  // Left-over arguments are reported below, in the order they were given.
+  app.allow_extras();
   const bool simulated = !target.Boards.empty();
   if (simulated) {
     o.Board = target.Boards.front().Name;
@@ -226,6 +230,10 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
         ->capture_default_str();
   }
   app.add_flag("--json", o.Json, "machine-readable output");
+  app.footer(std::string("Every command takes --json") +
+             (simulated ? " and --board NAME (before or after the command)." : ".") +
+             " Without a command: report.\n"
+             "Numbers may be given in decimal or as 0x-hex.");
 
   const auto segmentOption = [&](CLI::App* command) {
     command->add_option("--segment", o.Segment, "SMBus segment the slots are on (0 or 1)")
@@ -266,9 +274,10 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
   CLI::App* boards = nullptr;
   if (simulated) boards = app.add_subcommand("boards", "the simulated boards, one line each");
 
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  std::vector<const char*> argv{"dimmio"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
   try {
-    app.parse(reversed);
+    app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp&) {
     out << (app.get_subcommands().empty() ? app.help() : app.get_subcommands().front()->help());
     return kExitDone;
@@ -277,6 +286,12 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
     return kExitUsage;
   }
 
+  if (const std::vector<std::string> extras = app.remaining(true); !extras.empty()) {
+    err << "dimmio: unexpected argument" << (extras.size() > 1 ? "s" : "") << ':';
+    for (const std::string& extra : extras) err << ' ' << extra;
+    err << '\n';
+    return kExitUsage;
+  }
   if (boards != nullptr && boards->parsed()) return BoardsCommand(target, o, out);
   if (spd->parsed() && o.Raw && o.Json) {
     err << "dimmio: --raw and --json cannot be used together\n";

@@ -66,7 +66,7 @@ void PrintSlots(const Report& report, std::ostream& out) {
       out << std::setw(11) << f.Type << "(not an SDR or DDR module: not decoded)\n";
       continue;
     }
-    out << std::setw(11) << f.Type.substr(0, f.Type.find(' ')) << std::setw(9)
+    out << std::setw(11) << f.Type << std::setw(9)
         << (std::to_string(f.CapacityMb) + " MB") << std::setw(17) << Speed(f) << std::setw(15)
         << Width(f) << std::setw(11) << Maker(f.Maker) << std::setw(20) << Text(f.PartNumber)
         << (f.ChecksumOk() ? "ok" : "BAD (stored 0x" + Hex(f.StoredChecksum, 2) +
@@ -85,13 +85,13 @@ void PrintSmbios(const Report& report, std::ostream& out) {
   const auto count = [&](const char* what, const CountResult& c) {
     out << "  " << std::left << std::setw(16) << what << std::right
         << static_cast<unsigned>(c.Count);
-    if (c.Status.Code != DIMMIO_ERROR_NONE) out << "  (" << DescribeStatus(c.Status) << ")";
+    if (c.Status.Code != DIMMIO_ERROR_NONE) out << "   status: " << DescribeStatus(c.Status);
     out << '\n';
   };
   count("memory slots:", report.SlotCount);
   count("memory modules:", report.ModuleCount);
   if (!report.System) {
-    out << "  system and board: not available (" << report.SystemError << ")\n";
+    out << "  system and board: not available, the request failed: " << report.SystemError << '\n';
     return;
   }
   const SystemInfo& s = *report.System;
@@ -171,6 +171,9 @@ Result<Report> GatherReport(Client& client, uint32_t segment) {
     report.System = *system;
   } else {
     report.SystemError = system.error().Text;
+    if (system.error().Code == DIMMIO_STATUS_UNSUCCESSFUL) {
+      report.SystemError += " (the driver found no SMBIOS table)";
+    }
   }
   return report;
 }
