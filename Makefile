@@ -25,7 +25,11 @@ nt: setup
 # the driver loaded on the simulated default board. Builds only the tool.
 demo: setup
 	@cmake --preset host >/dev/null
-	@cmake --build --preset host --target dimmio
+	@echo "make demo: building the dimmio tool (log in build/host/demo-build.log)"
+	@cmake --build --preset host --target dimmio >build/host/demo-build.log 2>&1 || \
+	  { cat build/host/demo-build.log; exit 1; }
+	@echo "make demo: build/host/tools/dimmio/dimmio report"
+	@echo
 	@build/host/tools/dimmio/dimmio report
 
 # Every test: the driver image first (the host trees check it), the sanitizer

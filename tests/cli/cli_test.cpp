@@ -92,6 +92,8 @@ struct ReportCase {
   uint32_t segment;
 };
 
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.board << " segment " << c.segment; }
+
 class ReportOnBoard : public ::testing::TestWithParam<ReportCase> {};
 
 TEST_P(ReportOnBoard, FactsAreWhatTheBoardHolds) {
