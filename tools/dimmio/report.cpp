@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iomanip>
 
@@ -90,6 +91,16 @@ void PrintSmbios(const Report& report, std::ostream& out) {
   };
   count("memory slots:", report.SlotCount);
   count("memory modules:", report.ModuleCount);
+  if (report.ControllerAvailable) {
+    const auto answered = std::count_if(report.Slots.begin(), report.Slots.end(),
+                                        [](const SlotReport& s) { return s.BytesRead > 0; });
+    if (report.ModuleCount.Count > answered) {
+      out << "  (the tables count " << static_cast<unsigned>(report.ModuleCount.Count)
+          << " modules where " << answered << " answered on segment " << report.Segment
+          << ": the others may sit on " << (report.Segment == 0 ? "segment 1" : "segment 0")
+          << ")\n";
+    }
+  }
   if (!report.System) {
     out << "  system and board: not available, the request failed: " << report.SystemError << '\n';
     return;
