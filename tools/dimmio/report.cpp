@@ -114,6 +114,17 @@ void PrintSmbios(const Report& report, std::ostream& out) {
       << '\n';
 }
 
+// Keeps a request's value; false, with the reason, when the request failed.
+template <typename T, typename U>
+bool Take(const Result<T>& result, U& into, RequestError& error) {
+  if (!result) {
+    error = result.error();
+    return false;
+  }
+  into = *result;
+  return true;
+}
+
 nlohmann::json PciJson(const PciDeviceRecord& r) {
   return {{"bus", r.Bus},           {"device", r.Device},      {"function", r.Function},
           {"vendor_id", r.VendorId}, {"device_id", r.DeviceId}, {"address", PciAddress(r)}};
@@ -134,17 +145,14 @@ std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' +
 Result<Report> GatherReport(Client& client, uint32_t segment) {
   Report report;
   report.Segment = segment;
-
-  const auto chipset = client.ChipsetInfo();
-  if (!chipset) return chipset.error();
-  report.Chipset = *chipset;
-  const auto count = client.PciDeviceCount();
-  if (!count) return count.error();
-  report.PciCount = *count;
-  const auto table = client.PciDeviceTable(static_cast<int32_t>(
-      std::min<uint32_t>(report.PciCount, DIMMIO_PCI_DEVICE_TABLE_CAPACITY)));
-  if (!table) return table.error();
-  report.Pci = *table;
+  RequestError error;
+  if (!Take(client.ChipsetInfo(), report.Chipset, error) ||
+      !Take(client.PciDeviceCount(), report.PciCount, error) ||
+      !Take(client.PciDeviceTable(static_cast<int32_t>(
+                std::min<uint32_t>(report.PciCount, DIMMIO_PCI_DEVICE_TABLE_CAPACITY))),
+            report.Pci, error)) {
+    return error;
+  }
 
   const auto slots = OnSegment(client, segment, [&]() -> Result<std::vector<SlotReport>> {
     std::vector<SlotReport> slots;
@@ -167,15 +175,11 @@ Result<Report> GatherReport(Client& client, uint32_t segment) {
     }
     return slots;
   });
-  if (!slots) return slots.error();
-  report.Slots = *slots;
-
-  const auto slotCount = client.MemorySlotCount();
-  if (!slotCount) return slotCount.error();
-  report.SlotCount = *slotCount;
-  const auto moduleCount = client.MemoryModuleCount();
-  if (!moduleCount) return moduleCount.error();
-  report.ModuleCount = *moduleCount;
+  if (!Take(slots, report.Slots, error) ||
+      !Take(client.MemorySlotCount(), report.SlotCount, error) ||
+      !Take(client.MemoryModuleCount(), report.ModuleCount, error)) {
+    return error;
+  }
   // The driver refuses the report when the machine has no SMBIOS table.
   const auto system = client.SystemInformation();
   if (system) {
