@@ -83,7 +83,7 @@ int RunCommand(Client& client, const std::vector<std::string>& args, std::ostrea
     const auto read = client.ReadSpd(static_cast<uint8_t>(*slot), static_cast<uint8_t>(*offset),
                                      *count);
     if (Failed(read, err)) return kExitFailed;
-    out << HexDump(read->Bytes, *offset);
+    out << HexDump(read->Bytes, *offset, DIMMIO_SPD_SIZE);
     out << read->Bytes.size() << " of " << *count << " bytes read\n";
     return ReportStatus(read->Status, out);
   }

@@ -71,13 +71,13 @@ const char* StatusName(uint32_t status) {
   return nullptr;
 }
 
-std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset) {
+std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset, uint32_t space) {
   std::string text;
   char cell[16];
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (i % 16 == 0) {
       std::snprintf(cell, sizeof cell, "%s%04X:", i ? "\n" : "",
-                    static_cast<unsigned>((firstOffset + i) & 0xFFFF));
+                    static_cast<unsigned>(space != 0 ? (firstOffset + i) % space : firstOffset + i));
       text += cell;
     }
     std::snprintf(cell, sizeof cell, " %02X", bytes[i]);

@@ -250,6 +250,13 @@ TEST(Spd, JsonAndHexDumpCarryTheSameBytes) {
   ASSERT_EQ(text.exit, 0);
   EXPECT_NE(text.out.find(dimmio::HexDump(std::span(image).subspan(0x40, 20), 0x40)),
             std::string::npos);
+
+  // Past the last byte the read wraps to byte 0, and so do the dump's offsets.
+  const Outcome wrapped = Dimmio({"spd", "--slot", "2", "--offset", "0xF8", "--count", "24"});
+  ASSERT_EQ(wrapped.exit, 0);
+  char line[64];
+  std::snprintf(line, sizeof line, "\n0008: %02X %02X ", image[8], image[9]);
+  EXPECT_NE(wrapped.out.find(line), std::string::npos) << wrapped.out;
 }
 
 TEST(Probe, SaysItWritesAndReportsWhatTheEepromDid) {

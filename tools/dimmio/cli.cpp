@@ -76,7 +76,7 @@ int SpdCommand(Client& client, const Options& o, std::ostream& out, std::ostream
     out << "SPD of slot " << o.Slot << " (SMBus address 0x" << Hex(0x50u + slot, 2)
         << ", segment " << o.Segment << "): " << o.Count << " bytes from offset 0x"
         << Hex(static_cast<uint32_t>(o.Offset), 2) << '\n'
-        << HexDump(read->Bytes, static_cast<uint32_t>(o.Offset)) << read->Bytes.size()
+        << HexDump(read->Bytes, static_cast<uint32_t>(o.Offset), DIMMIO_SPD_SIZE) << read->Bytes.size()
         << " of " << o.Count << " bytes read; status: " << DescribeStatus(read->Status) << '\n';
   }
   if (!complete) {

@@ -103,8 +103,10 @@ const char* ErrorMeaning(uint32_t code);
 const char* StatusName(uint32_t status);
 
 // Bytes as hex, sixteen a line, each line headed by the offset of its first
-// byte (offsets count on from `firstOffset`).
-std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset);
+// byte: offsets count on from `firstOffset` and wrap at `space` (256 for an
+// SPD EEPROM, whose reads wrap past its last byte).
+std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset,
+                    uint32_t space = 0x10000);
 
 // The status record as readable text: "no error", or the operation's code,
 // its meaning and detail words, and the hardware half when it is set.
