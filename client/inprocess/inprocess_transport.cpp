@@ -41,13 +41,22 @@ std::unique_ptr<InProcessTransport> InProcessTransport::Open(const sim::Board& b
   return transport;
 }
 
-InProcessTransport::~InProcessTransport() {
+InProcessTransport::~InProcessTransport() { Close(); }
+
+std::string InProcessTransport::Close() {
   if (device_ != nullptr) io_.Close(device_);
+  device_ = nullptr;
   if (io_.Loaded()) io_.Unload();
+  return io_.Verify() + machine_.LeakReport();
 }
 
 ControlReply InProcessTransport::Control(uint32_t code, std::span<const uint8_t> input,
                                          uint32_t outputLength) {
+  if (device_ == nullptr) {
+    ControlReply closed;
+    closed.ErrorText = "the driver's device is closed";
+    return closed;
+  }
   const host::RequestResult result =
       io_.Send(device_, code, std::vector<uint8_t>(input.begin(), input.end()), outputLength);
   ControlReply reply;

@@ -10,6 +10,8 @@
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
 #include "host_target.h"
+#include "inprocess/inprocess_transport.h"
+#include "report.h"
 #include "sim/board.h"
 
 namespace {
@@ -206,6 +208,26 @@ TEST(Report, TextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
   }
   EXPECT_EQ(slotLines, 8);
   EXPECT_NE(run.out.find(board.smbios.board.product), std::string::npos);
+}
+
+TEST(InProcessTransport, EveryRequestOfAReportPassesTheWatchOnEveryBoard) {
+  for (const sim::Board& board : sim::Boards()) {
+    std::string error;
+    auto transport = dimmio::InProcessTransport::Open(board, &error);
+    ASSERT_NE(transport, nullptr) << board.name << ": " << error;
+    dimmio::Client client(*transport);
+    for (uint32_t segment : {0u, 1u}) {
+      EXPECT_TRUE(dimmio::cli::GatherReport(client, segment).ok()) << board.name;
+    }
+    EXPECT_TRUE(client.ProbeSpdWrite(0).ok());
+    // A refused request: the completion status, by name.
+    const auto refused = client.ReadPciConfig(0, 31, 0);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(refused.error().Text, "STATUS_INVALID_PARAMETER (0xC000000D)");
+    EXPECT_EQ(transport->Close(), "") << board.name;
+    EXPECT_FALSE(client.ChipsetInfo().ok()) << "a request after Close";
+  }
 }
 
 TEST(Report, BoardWithoutSupportedSmbusSaysSoAndStillExitsZero) {
