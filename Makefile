@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan tsan nt
+.PHONY: demo test setup host asan tsan nt baremetal
 
 setup:
 	@scripts/setup.sh
@@ -21,6 +21,11 @@ nt: setup
 	@cmake --preset nt >/dev/null
 	@cmake --build --preset nt
 
+# The self-test image for QEMU, which the host build's qemu tests boot.
+baremetal: setup
+	@cmake --preset baremetal >/dev/null
+	@cmake --build --preset baremetal
+
 # The main job on the embedded default board: the dimmio tool's report, with
 # the driver loaded on the simulated default board. Builds only the tool.
 demo: setup
@@ -32,10 +37,11 @@ demo: setup
 	@echo
 	@build/host/tools/dimmio/dimmio report
 
-# Every test: the driver image first (the host trees check it), the sanitizer
-# builds next (the thread sanitizer runs the tests labelled tsan), the plain
-# build last so that the run ends on CTest's summary line.
-test: nt asan tsan host
+# Every test: the driver image and the bare-metal image first (the host
+# trees check the one and boot the other in QEMU), the sanitizer builds next
+# (the thread sanitizer runs the tests labelled tsan), the plain build last so
+# that the run ends on CTest's summary line.
+test: nt baremetal asan tsan host
 	ctest --preset asan
 	ctest --preset tsan
 	ctest --preset host

@@ -9,47 +9,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "driver/status.h"
+#include "platform/kernel_objects.h"
 
-#define KERNEL_API
-
-using KernelStatus = NtStatus;
-using KernelIrql = uint8_t;
 using KernelHandle = void*;
 
-struct KernelDevice;
-struct KernelIrp;
-struct KernelDriver;
 struct HostThreadObject;
 using KernelThread = HostThreadObject*;
-
-using KernelDispatchRoutine = KernelStatus(KERNEL_API*)(KernelDevice* device, KernelIrp* irp);
-using KernelUnloadRoutine = void(KERNEL_API*)(KernelDriver* driver);
-using KernelThreadRoutine = void(KERNEL_API*)(void* context);
-
-constexpr uint32_t IRP_MJ_CREATE = 0x00;
-constexpr uint32_t IRP_MJ_CLOSE = 0x02;
-constexpr uint32_t IRP_MJ_DEVICE_CONTROL = 0x0E;
-constexpr uint32_t IRP_MJ_MAXIMUM_FUNCTION = 0x1B;
-
-struct KernelName {
-  uint16_t Length;         // bytes, without the terminator
-  uint16_t MaximumLength;  // bytes, with it
-  const char16_t* Buffer;
-};
-
-struct KernelDriver {
-  KernelDevice* DeviceObject;  // first device the driver created
-  KernelUnloadRoutine DriverUnload;
-  KernelDispatchRoutine MajorFunction[IRP_MJ_MAXIMUM_FUNCTION + 1];
-};
-
-struct KernelDevice {
-  KernelDriver* DriverObject;
-  KernelDevice* NextDevice;
-  uint32_t DeviceType;
-  void* DeviceExtension;
-};
 
 // What the I/O manager learns about a request it sent.
 struct HostIrpObserver;
@@ -71,6 +36,8 @@ struct KernelIrp {
   HostIrpObserver* Observer;
 };
 
+#include "platform/plain_irp_access.h"
+
 // Guarded by the host dispatcher lock.
 struct KernelEvent {
   bool Signalled;
@@ -80,14 +47,5 @@ struct KernelSpinLock {
   pthread_mutex_t Mutex;
 };
 
-inline uint32_t IrpControlCode(KernelIrp* irp) { return irp->IoControlCode; }
-inline uint32_t IrpInputLength(KernelIrp* irp) { return irp->InputBufferLength; }
-inline uint32_t IrpOutputLength(KernelIrp* irp) { return irp->OutputBufferLength; }
-inline void* IrpSystemBuffer(KernelIrp* irp) { return irp->SystemBuffer; }
-inline KernelDevice* IrpDevice(KernelIrp* irp) { return irp->DeviceObject; }
 void IrpMarkPending(KernelIrp* irp);
-inline void IrpSetIoStatus(KernelIrp* irp, NtStatus status, uint32_t information) {
-  irp->Status = status;
-  irp->Information = information;
-}
 void IrpComplete(KernelIrp* irp);

@@ -1,0 +1,47 @@
+// The kernel's objects as plain records, for the bindings that stand in for
+// the kernel rather than call it (host, bare metal): the driver and device
+// objects, the counted name, the major function codes and the routine types.
+// Each such binding's kernel_binding.h includes this, then defines its own
+// request packet, events, lock and thread.
+#pragma once
+
+#include <stdint.h>
+
+#include "driver/status.h"
+
+#define KERNEL_API
+
+using KernelStatus = NtStatus;
+using KernelIrql = uint8_t;
+
+struct KernelDevice;
+struct KernelIrp;
+struct KernelDriver;
+
+using KernelDispatchRoutine = KernelStatus(KERNEL_API*)(KernelDevice* device, KernelIrp* irp);
+using KernelUnloadRoutine = void(KERNEL_API*)(KernelDriver* driver);
+using KernelThreadRoutine = void(KERNEL_API*)(void* context);
+
+constexpr uint32_t IRP_MJ_CREATE = 0x00;
+constexpr uint32_t IRP_MJ_CLOSE = 0x02;
+constexpr uint32_t IRP_MJ_DEVICE_CONTROL = 0x0E;
+constexpr uint32_t IRP_MJ_MAXIMUM_FUNCTION = 0x1B;
+
+struct KernelName {
+  uint16_t Length;         // bytes, without the terminator
+  uint16_t MaximumLength;  // bytes, with it
+  const char16_t* Buffer;
+};
+
+struct KernelDriver {
+  KernelDevice* DeviceObject;  // devices the driver created, newest first
+  KernelUnloadRoutine DriverUnload;
+  KernelDispatchRoutine MajorFunction[IRP_MJ_MAXIMUM_FUNCTION + 1];
+};
+
+struct KernelDevice {
+  KernelDriver* DriverObject;
+  KernelDevice* NextDevice;
+  uint32_t DeviceType;
+  void* DeviceExtension;
+};
