@@ -31,9 +31,16 @@ loader32: setup
 	@cmake --preset loader32 >/dev/null
 	@cmake --build --preset loader32
 
-# The main job on the embedded default board.
-demo: host
-	@build/host/tools/pciwalk
+# The main job on the embedded default board: the dimmio tool's report, with
+# the driver loaded on the simulated default board. Builds only the tool.
+demo: setup
+	@cmake --preset host >/dev/null
+	@echo "make demo: building the dimmio tool (log in build/host/demo-build.log)"
+	@cmake --build --preset host --target dimmio >build/host/demo-build.log 2>&1 || \
+	  { cat build/host/demo-build.log; exit 1; }
+	@echo "make demo: build/host/tools/dimmio/dimmio report"
+	@echo
+	@build/host/tools/dimmio/dimmio report
 
 # Every test: the driver image and the bare-metal image first (the host
 # trees check the one and boot the other in QEMU), the sanitizer builds next

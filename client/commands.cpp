@@ -29,15 +29,6 @@ std::string Hex(uint32_t value, int digits) {
   return text;
 }
 
-// Sixteen bytes a line, each line headed by the offset of its first byte.
-void HexDump(std::ostream& out, const uint8_t* bytes, size_t count, uint32_t firstOffset) {
-  for (size_t i = 0; i < count; ++i) {
-    if (i % 16 == 0) out << (i ? "\n" : "") << Hex((firstOffset + i) & 0xFFFF, 4) << ":";
-    out << ' ' << Hex(bytes[i], 2);
-  }
-  if (count > 0) out << '\n';
-}
-
 void PrintRecord(std::ostream& out, const PciDeviceRecord& r) {
   out << Hex(r.Bus, 2) << ':' << Hex(r.Device, 2) << '.' << r.Function << "  "
       << Hex(r.VendorId, 4) << ':' << Hex(r.DeviceId, 4) << '\n';
@@ -92,7 +83,7 @@ int RunCommand(Client& client, const std::vector<std::string>& args, std::ostrea
     const auto read = client.ReadSpd(static_cast<uint8_t>(*slot), static_cast<uint8_t>(*offset),
                                      *count);
     if (Failed(read, err)) return kExitFailed;
-    HexDump(out, read->Bytes.data(), read->Bytes.size(), *offset);
+    out << HexDump(read->Bytes, *offset, DIMMIO_SPD_SIZE);
     out << read->Bytes.size() << " of " << *count << " bytes read\n";
     return ReportStatus(read->Status, out);
   }
@@ -159,7 +150,7 @@ int RunCommand(Client& client, const std::vector<std::string>& args, std::ostrea
     }
     const auto space = client.ReadPciConfig(*bus, *device, *function);
     if (Failed(space, err)) return kExitFailed;
-    HexDump(out, space->data(), space->size(), 0);
+    out << HexDump(*space, 0);
     return kExitDone;
   }
   if (command == "sysinfo" && extra == 0) {

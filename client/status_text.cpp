@@ -1,4 +1,5 @@
-// Readable text for the status record and the completion status values.
+// Readable text for the status record, the completion status values and
+// dumps of bytes.
 #include <algorithm>
 #include <cstdio>
 
@@ -37,6 +38,16 @@ constexpr Meaning kMeanings[] = {
     {DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT, "no SMBIOS entry point was found"},
 };
 
+constexpr Meaning kStatusNames[] = {
+    {DIMMIO_STATUS_SUCCESS, "STATUS_SUCCESS"},
+    {DIMMIO_STATUS_PENDING, "STATUS_PENDING"},
+    {DIMMIO_STATUS_UNSUCCESSFUL, "STATUS_UNSUCCESSFUL"},
+    {DIMMIO_STATUS_NOT_IMPLEMENTED, "STATUS_NOT_IMPLEMENTED"},
+    {DIMMIO_STATUS_INVALID_PARAMETER, "STATUS_INVALID_PARAMETER"},
+    {DIMMIO_STATUS_INSUFFICIENT_RESOURCES, "STATUS_INSUFFICIENT_RESOURCES"},
+    {DIMMIO_STATUS_CANCELLED, "STATUS_CANCELLED"},
+};
+
 std::string Hex(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%X", value);
@@ -52,6 +63,29 @@ std::string Half(uint32_t code, uint32_t count, const uint32_t* detail, uint32_t
 }
 
 }  // namespace
+
+const char* StatusName(uint32_t status) {
+  for (const Meaning& name : kStatusNames) {
+    if (name.Code == status) return name.Text;
+  }
+  return nullptr;
+}
+
+std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset, uint32_t space) {
+  std::string text;
+  char cell[16];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i % 16 == 0) {
+      std::snprintf(cell, sizeof cell, "%s%04X:", i ? "\n" : "",
+                    static_cast<unsigned>(space != 0 ? (firstOffset + i) % space : firstOffset + i));
+      text += cell;
+    }
+    std::snprintf(cell, sizeof cell, " %02X", bytes[i]);
+    text += cell;
+  }
+  if (!bytes.empty()) text += '\n';
+  return text;
+}
 
 const char* ErrorMeaning(uint32_t code) {
   for (const Meaning& meaning : kMeanings) {

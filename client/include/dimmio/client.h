@@ -98,6 +98,16 @@ PciDeviceRecord DecodePciDeviceRecord(const uint8_t* bytes);
 // number the driver does not use.
 const char* ErrorMeaning(uint32_t code);
 
+// The name of a completion status value the driver uses
+// ("STATUS_INVALID_PARAMETER"); nullptr for any other value.
+const char* StatusName(uint32_t status);
+
+// Bytes as hex, sixteen a line, each line headed by the offset of its first
+// byte: offsets count on from `firstOffset` and wrap at `space` (256 for an
+// SPD EEPROM, whose reads wrap past its last byte).
+std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset,
+                    uint32_t space = 0x10000);
+
 // The status record as readable text: "no error", or the operation's code,
 // its meaning and detail words, and the hardware half when it is set.
 std::string DescribeStatus(const OpStatus& status);

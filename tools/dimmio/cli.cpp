@@ -1,0 +1,314 @@
+#include "cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "dimmio/client.h"
+#include "report.h"
+
+namespace dimmio::cli {
+
+namespace {
+
+struct Options {
+  std::string Board;
+  bool Json = false;
+  int64_t Slot = 0;
+  int64_t Offset = 0;
+  int64_t Count = DIMMIO_SPD_SIZE;
+  int64_t Segment = 0;
+  bool Raw = false;
+  int64_t Bus = 0, Device = 0, Function = 0;
+};
+
+std::string Hex(uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, value);
+  return text;
+}
+
+// A request the driver did not complete, as one line: what was asked, and
+// the completion status (or the transport's error) by name.
+int RequestFailed(const std::string& what, const RequestError& error, std::ostream& err,
+                  const std::string& hint = "") {
+  err << "dimmio: " << what << " failed: " << error.Text << hint << '\n';
+  return kExitFailed;
+}
+
+int ReportCommand(Client& client, const Options& o, const std::string& target,
+                  std::ostream& out, std::ostream& err) {
+  auto report = GatherReport(client, static_cast<uint32_t>(o.Segment));
+  if (!report) return RequestFailed("the report", report.error(), err);
+  Report r = *report;
+  r.Target = target;
+  r.Board = o.Board;
+  if (o.Json) {
+    out << ReportJson(r).dump(2) << '\n';
+  } else {
+    PrintReport(r, out);
+  }
+  return kExitDone;
+}
+
+int SpdCommand(Client& client, const Options& o, std::ostream& out, std::ostream& err) {
+  const auto slot = static_cast<uint8_t>(o.Slot);
+  const auto segment = static_cast<uint32_t>(o.Segment);
+  const auto read = OnSegment(client, segment, [&] {
+    return client.ReadSpd(slot, static_cast<uint8_t>(o.Offset), static_cast<uint32_t>(o.Count));
+  });
+  if (!read) return RequestFailed("the SPD read", read.error(), err);
+  const bool complete = read->Bytes.size() == static_cast<size_t>(o.Count);
+  if (o.Raw) {
+    out.write(reinterpret_cast<const char*>(read->Bytes.data()),
+              static_cast<std::streamsize>(read->Bytes.size()));
+  } else if (o.Json) {
+    nlohmann::json json = {{"slot", o.Slot},      {"address", 0x50 + o.Slot},
+                           {"segment", o.Segment}, {"offset", o.Offset},
+                           {"count", o.Count},     {"bytes_read", read->Bytes.size()},
+                           {"data", read->Bytes},  {"status", StatusJson(read->Status)}};
+    if (o.Offset == 0 && read->Bytes.size() >= kSpdDecodedBytes) {
+      json["spd"] = SpdJson(DecodeSpd(read->Bytes));
+    }
+    out << json.dump(2) << '\n';
+  } else {
+    out << "SPD of slot " << o.Slot << " (SMBus address 0x" << Hex(0x50u + slot, 2)
+        << ", segment " << o.Segment << "): " << o.Count << " bytes from offset 0x"
+        << Hex(static_cast<uint32_t>(o.Offset), 2) << '\n'
+        << HexDump(read->Bytes, static_cast<uint32_t>(o.Offset), DIMMIO_SPD_SIZE) << read->Bytes.size()
+        << " of " << o.Count << " bytes read; status: " << DescribeStatus(read->Status) << '\n';
+  }
+  if (!complete) {
+    err << "dimmio: slot " << o.Slot << ": "
+        << (read->Bytes.empty() && read->Status.Code == DIMMIO_ERROR_SPD_BLOCK_READ
+                ? "no module answered"
+                : "the read stopped after " + std::to_string(read->Bytes.size()) + " bytes")
+        << " (" << DescribeStatus(read->Status) << ")\n";
+    return kExitFailed;
+  }
+  return kExitDone;
+}
+
+const char* ProbeMeaning(int32_t result) {
+  switch (result) {
+    case DIMMIO_PROBE_WRITABLE:
+      return "the SPD accepts writes: the byte took the changed value, was restored and verified";
+    case DIMMIO_PROBE_UNCHANGED:
+      return "the SPD kept its byte: it is write-protected (or the changing write failed)";
+    case -1: return "the probe could not start: no controller, or the first read failed";
+    case -2: return "the read-back after the changing write failed";
+    case -3: return "restoring the byte failed: it may keep the changed value";
+    case -4: return "the read after restoring failed";
+    case -5: return "the byte read after restoring differs from the original";
+    default: return "unknown result";
+  }
+}
+
+int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostream& err) {
+  const auto slot = static_cast<uint8_t>(o.Slot);
+  if (!o.Json) {
+    out << "Write probe of slot " << o.Slot << " (SMBus address 0x" << Hex(0x50u + slot, 2)
+        << ", segment " << o.Segment << ").\n"
+        << "This writes to the module's SPD EEPROM: it changes byte 74 (0x4A), reads it back,\n"
+        << "then writes the original value back and checks it.\n";
+  }
+  const auto probe = OnSegment(client, static_cast<uint32_t>(o.Segment),
+                               [&] { return client.ProbeSpdWrite(slot); });
+  if (!probe) return RequestFailed("the write probe", probe.error(), err);
+  if (o.Json) {
+    out << nlohmann::json{{"slot", o.Slot},
+                          {"segment", o.Segment},
+                          {"writes_to_module", true},
+                          {"result", probe->Result},
+                          {"meaning", ProbeMeaning(probe->Result)},
+                          {"status", StatusJson(probe->Status)}}
+                .dump(2)
+        << '\n';
+  } else {
+    out << "result " << probe->Result << ": " << ProbeMeaning(probe->Result) << '\n'
+        << "status: " << DescribeStatus(probe->Status) << '\n';
+  }
+  if (probe->Result < 0) {
+    err << "dimmio: the write probe of slot " << o.Slot
+        << " did not finish: " << DescribeStatus(probe->Status) << '\n';
+    return kExitFailed;
+  }
+  return kExitDone;
+}
+
+int PciCommand(Client& client, const Options& o, std::ostream& out, std::ostream& err) {
+  const auto space = client.ReadPciConfig(static_cast<uint32_t>(o.Bus),
+                                          static_cast<uint32_t>(o.Device),
+                                          static_cast<uint32_t>(o.Function));
+  if (!space) {
+    return RequestFailed("the configuration dump", space.error(), err,
+                         " (the driver dumps bus 0, devices 0-30, functions 0-6)");
+  }
+  const PciConfigSpace& c = *space;
+  const auto word = [&](int at) { return static_cast<uint32_t>(c[at] | c[at + 1] << 8); };
+  const uint32_t vendor = word(0), device = word(2);
+  const uint32_t classCode = static_cast<uint32_t>(c[0x09] | c[0x0A] << 8 | c[0x0B] << 16);
+  const bool present = vendor != 0xFFFF;
+  const PciDeviceRecord where{static_cast<uint32_t>(o.Bus), static_cast<uint32_t>(o.Device),
+                              static_cast<uint32_t>(o.Function), vendor, device, 0};
+  if (o.Json) {
+    nlohmann::json json = {{"address", PciAddress(where)}, {"present", present},
+                           {"config", std::vector<uint8_t>(c.begin(), c.end())}};
+    if (present) {
+      json.update({{"vendor_id", vendor}, {"device_id", device}, {"class_code", classCode},
+                   {"revision", c[0x08]}, {"header_type", c[0x0E]}});
+    }
+    out << json.dump(2) << '\n';
+    return kExitDone;
+  }
+  out << "PCI configuration space of " << PciAddress(where) << " (bus:device.function), 256 bytes\n";
+  if (present) {
+    out << "vendor " << Hex(vendor, 4) << ", device " << Hex(device, 4) << ", revision "
+        << Hex(c[0x08], 2) << ", class " << Hex(classCode, 6) << ", header type "
+        << Hex(c[0x0E], 2) << '\n';
+  } else {
+    out << "no function answers here: every register reads as all ones\n";
+  }
+  out << HexDump(c, 0);
+  return kExitDone;
+}
+
+int BoardsCommand(const Target& target, const Options& o, std::ostream& out) {
+  if (o.Json) {
+    nlohmann::json json = nlohmann::json::array();
+    for (size_t i = 0; i < target.Boards.size(); ++i) {
+      json.push_back({{"name", target.Boards[i].Name},
+                      {"description", target.Boards[i].Description},
+                      {"default", i == 0}});
+    }
+    out << json.dump(2) << '\n';
+    return kExitDone;
+  }
+  size_t width = 0;
+  for (const BoardLine& b : target.Boards) width = std::max(width, b.Name.size());
+  for (size_t i = 0; i < target.Boards.size(); ++i) {
+    const BoardLine& b = target.Boards[i];
+    out << std::left << std::setw(static_cast<int>(width + 2)) << b.Name << b.Description
+        << (i == 0 ? "  (default)" : "") << '\n';
+  }
+  return kExitDone;
+}
+
+std::string Describe(const Target& target, const std::string& board) {
+  if (target.Boards.empty()) return "this machine";
+  for (const BoardLine& b : target.Boards) {
+    if (b.Name == board) return "the simulated board " + b.Name + ": " + b.Description;
+  }
+  return board;
+}
+
+// CLI11's messages can span lines; the tool's errors are one line each.
+std::string OneLine(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, const Target& target, std::ostream& out,
+        std::ostream& err) {
+  Options o;
+  CLI::App app{"dimmio: memory modules' SPD, PCI and SMBIOS through the dimmio driver", "dimmio"};
+  app.fallthrough();
+  app.require_subcommand(0, 1);
+  // Left-over arguments are reported below, in the order they were given.
+  app.allow_extras();
+  const bool simulated = !target.Boards.empty();
+  if (simulated) {
+    o.Board = target.Boards.front().Name;
+    std::vector<std::string> names;
+    for (const BoardLine& b : target.Boards) names.push_back(b.Name);
+    app.add_option("--board", o.Board, "simulated board to run the driver on (see `boards`)")
+        ->check(CLI::IsMember(names))
+        ->capture_default_str();
+  }
+  app.add_flag("--json", o.Json, "machine-readable output");
+  app.footer(std::string("Every command takes --json") +
+             (simulated ? " and --board NAME (before or after the command)." : ".") +
+             " Without a command: report.\n"
+             "Numbers may be given in decimal or as 0x-hex.");
+
+  const auto segmentOption = [&](CLI::App* command) {
+    command->add_option("--segment", o.Segment, "SMBus segment the slots are on (0 or 1)")
+        ->check(CLI::Range(int64_t{0}, int64_t{1}))
+        ->capture_default_str();
+  };
+  const auto slotOption = [&](CLI::App* command) {
+    command->add_option("--slot", o.Slot, "memory slot, 0-7 (SMBus address 0x50+slot)")
+        ->required()
+        ->check(CLI::Range(int64_t{0}, int64_t{kSlots - 1}));
+  };
+
+  CLI::App* report = app.add_subcommand(
+      "report", "chipset, PCI functions, every slot's module from its SPD, SMBIOS (the default)");
+  segmentOption(report);
+
+  CLI::App* spd = app.add_subcommand("spd", "read and dump a slot's SPD bytes");
+  slotOption(spd);
+  spd->add_option("--offset", o.Offset, "first SPD byte, 0-255")
+      ->check(CLI::Range(int64_t{0}, int64_t{255}))
+      ->capture_default_str();
+  spd->add_option("--count", o.Count, "number of bytes, 1-256")
+      ->check(CLI::Range(int64_t{1}, int64_t{DIMMIO_SPD_SIZE}))
+      ->capture_default_str();
+  segmentOption(spd);
+  spd->add_flag("--raw", o.Raw, "write the bytes themselves instead of a hex dump");
+
+  CLI::App* probe = app.add_subcommand(
+      "probe", "does a slot's SPD accept writes? (writes to the module and restores the byte)");
+  slotOption(probe);
+  segmentOption(probe);
+
+  CLI::App* pci = app.add_subcommand("pci", "dump 256 bytes of a PCI function's configuration space");
+  pci->add_option("BUS", o.Bus, "bus number")->required()->check(CLI::Range(int64_t{0}, int64_t{255}));
+  pci->add_option("DEV", o.Device, "device number")->required()->check(CLI::Range(int64_t{0}, int64_t{31}));
+  pci->add_option("FN", o.Function, "function number")->required()->check(CLI::Range(int64_t{0}, int64_t{7}));
+
+  CLI::App* boards = nullptr;
+  if (simulated) boards = app.add_subcommand("boards", "the simulated boards, one line each");
+
+  std::vector<const char*> argv{"dimmio"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::CallForHelp&) {
+    out << (app.get_subcommands().empty() ? app.help() : app.get_subcommands().front()->help());
+    return kExitDone;
+  } catch (const CLI::ParseError& e) {
+    err << "dimmio: " << OneLine(e.what()) << '\n';
+    return kExitUsage;
+  }
+
+  if (const std::vector<std::string> extras = app.remaining(true); !extras.empty()) {
+    err << "dimmio: unexpected argument" << (extras.size() > 1 ? "s" : "") << ':';
+    for (const std::string& extra : extras) err << ' ' << extra;
+    err << '\n';
+    return kExitUsage;
+  }
+  if (boards != nullptr && boards->parsed()) return BoardsCommand(target, o, out);
+  if (spd->parsed() && o.Raw && o.Json) {
+    err << "dimmio: --raw and --json cannot be used together\n";
+    return kExitUsage;
+  }
+
+  std::string error;
+  std::unique_ptr<Transport> transport = target.Open(o.Board, &error);
+  if (!transport) {
+    err << "dimmio: " << error << '\n';
+    return kExitFailed;
+  }
+  Client client(*transport);
+  if (spd->parsed()) return SpdCommand(client, o, out, err);
+  if (probe->parsed()) return ProbeCommand(client, o, out, err);
+  if (pci->parsed()) return PciCommand(client, o, out, err);
+  return ReportCommand(client, o, Describe(target, o.Board), out, err);
+}
+
+}  // namespace dimmio::cli

@@ -1,0 +1,43 @@
+// The dimmio command line: report, spd, probe, pci (and boards where the
+// tool runs on simulated boards). The commands talk to the driver only
+// through a dimmio::Client, so the same source serves whatever transport the
+// program was built with.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "dimmio/transport.h"
+
+namespace dimmio::cli {
+
+struct BoardLine {
+  std::string Name;
+  std::string Description;
+};
+
+// Where the driver is.
+struct Target {
+  // The simulated boards the tool can load the driver on, the default
+  // first; empty for a program that talks to an installed driver (then
+  // there is neither --board nor the boards command).
+  std::vector<BoardLine> Boards;
+  // Opens the transport: on the named board, or ignoring the name when
+  // there are no boards. Null with the reason in `error` when it cannot.
+  std::function<std::unique_ptr<Transport>(const std::string& board, std::string* error)> Open;
+};
+
+// Exit codes.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;  // a request failed or was refused
+constexpr int kExitUsage = 2;   // the command line was not understood
+
+// Runs one command line (`args` without the program name). Results go to
+// `out`; errors are one line on `err`.
+int Run(const std::vector<std::string>& args, const Target& target, std::ostream& out,
+        std::ostream& err);
+
+}  // namespace dimmio::cli

@@ -1,0 +1,13 @@
+// dimmio on the host: the command line over the driver loaded on a
+// simulated board in this process.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "host_target.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return dimmio::cli::Run(args, dimmio::cli::SimulatedBoards(), std::cout, std::cerr);
+}

@@ -1,0 +1,292 @@
+#include "report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iomanip>
+
+namespace dimmio::cli {
+
+namespace {
+
+std::string Hex(uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, value);
+  return text;
+}
+
+std::string SlotAddress(uint8_t slot) { return "0x" + Hex(0x50u + slot, 2); }
+
+std::string Speed(const SpdFacts& facts) {
+  if (facts.SpeedGrade.empty()) return facts.ChipSpeed;
+  return facts.SpeedGrade + " (" + facts.ChipSpeed + ")";
+}
+
+std::string Width(const SpdFacts& facts) {
+  return std::to_string(facts.DataWidth) + " bits" + (facts.Ecc ? " (ECC)" : "");
+}
+
+std::string Maker(const JedecMaker& maker) {
+  if (!maker.Name.empty()) return maker.Name;
+  if (maker.Bank == 0) return "not stated";
+  return "JEDEC " + std::to_string(maker.Bank) + "/0x" + Hex(maker.Code, 2);
+}
+
+bool IsEmptySlot(const SlotReport& slot) {
+  return slot.BytesRead == 0 && slot.Status.Code == DIMMIO_ERROR_SPD_BLOCK_READ;
+}
+
+std::string Text(const std::string& text) { return text.empty() ? "(none)" : text; }
+
+void PrintSlots(const Report& report, std::ostream& out) {
+  out << "Memory modules: the SPD EEPROM of each slot on SMBus segment " << report.Segment
+      << " (slot N answers at address 0x50+N)\n";
+  if (!report.ControllerAvailable) {
+    out << "  not read: " << DescribeStatus(report.ControllerStatus) << "\n\n";
+    return;
+  }
+  out << "  " << std::left << std::setw(6) << "slot" << std::setw(7) << "addr" << std::setw(11)
+      << "type" << std::setw(9) << "size" << std::setw(17) << "speed" << std::setw(15)
+      << "data width" << std::setw(11) << "maker" << std::setw(20) << "part number"
+      << "checksum\n";
+  int present = 0;
+  for (const SlotReport& slot : report.Slots) {
+    out << "  " << std::setw(6) << static_cast<unsigned>(slot.Slot) << std::setw(7)
+        << SlotAddress(slot.Slot);
+    if (IsEmptySlot(slot)) {
+      out << "-- empty: no module answered\n";
+      continue;
+    }
+    if (!slot.Answered) {
+      out << "-- read stopped after " << slot.BytesRead
+          << " bytes: " << DescribeStatus(slot.Status) << '\n';
+      continue;
+    }
+    ++present;
+    const SpdFacts& f = slot.Facts;
+    if (!f.Decoded) {
+      out << std::setw(11) << f.Type << "(not an SDR or DDR module: not decoded)\n";
+      continue;
+    }
+    out << std::setw(11) << f.Type << std::setw(9)
+        << (std::to_string(f.CapacityMb) + " MB") << std::setw(17) << Speed(f) << std::setw(15)
+        << Width(f) << std::setw(11) << Maker(f.Maker) << std::setw(20) << Text(f.PartNumber)
+        << (f.ChecksumOk() ? "ok" : "BAD (stored 0x" + Hex(f.StoredChecksum, 2) +
+                                        ", computed 0x" + Hex(f.ComputedChecksum, 2) + ")")
+        << '\n';
+  }
+  out << std::right << "  " << present << " of " << kSlots << " slots answered on segment "
+      << report.Segment << ".\n"
+      << "  A segment is one branch of the SMBus. Boards with more slots than one branch\n"
+      << "  carries put the others on segment 1 behind a switch: `dimmio report --segment 1`\n"
+      << "  reads those (switching writes a board register, and the tool switches back).\n\n";
+}
+
+void PrintSmbios(const Report& report, std::ostream& out) {
+  out << "SMBIOS: memory and system as the BIOS tables describe them\n";
+  const auto count = [&](const char* what, const CountResult& c) {
+    out << "  " << std::left << std::setw(16) << what << std::right
+        << static_cast<unsigned>(c.Count);
+    if (c.Status.Code != DIMMIO_ERROR_NONE) out << "   status: " << DescribeStatus(c.Status);
+    out << '\n';
+  };
+  count("memory slots:", report.SlotCount);
+  count("memory modules:", report.ModuleCount);
+  if (report.ControllerAvailable) {
+    const auto answered = std::count_if(report.Slots.begin(), report.Slots.end(),
+                                        [](const SlotReport& s) { return s.BytesRead > 0; });
+    if (report.ModuleCount.Count > answered) {
+      out << "  (the tables count " << static_cast<unsigned>(report.ModuleCount.Count)
+          << " modules where " << answered << " answered on segment " << report.Segment
+          << ": the others may sit on " << (report.Segment == 0 ? "segment 1" : "segment 0")
+          << ")\n";
+    }
+  }
+  if (!report.System) {
+    out << "  system and board: not available, the request failed: " << report.SystemError << '\n';
+    return;
+  }
+  const SystemInfo& s = *report.System;
+  out << "  system:         " << Text(s.SystemManufacturer) << ", " << Text(s.SystemProduct)
+      << ", version " << Text(s.SystemVersion) << ", serial " << Text(s.SystemSerialNumber)
+      << '\n'
+      << "  board:          " << Text(s.BoardManufacturer) << ", " << Text(s.BoardProduct)
+      << ", version " << Text(s.BoardVersion) << ", serial " << Text(s.BoardSerialNumber)
+      << '\n';
+}
+
+// Keeps a request's value; false, with the reason, when the request failed.
+template <typename T, typename U>
+bool Take(const Result<T>& result, U& into, RequestError& error) {
+  if (!result) {
+    error = result.error();
+    return false;
+  }
+  into = *result;
+  return true;
+}
+
+nlohmann::json PciJson(const PciDeviceRecord& r) {
+  return {{"bus", r.Bus},           {"device", r.Device},      {"function", r.Function},
+          {"vendor_id", r.VendorId}, {"device_id", r.DeviceId}, {"address", PciAddress(r)}};
+}
+
+nlohmann::json CountJson(const CountResult& c) {
+  return {{"count", c.Count}, {"status", StatusJson(c.Status)}};
+}
+
+}  // namespace
+
+std::string PciAddress(const PciDeviceRecord& r) {
+  return Hex(r.Bus, 2) + ':' + Hex(r.Device, 2) + '.' + std::to_string(r.Function);
+}
+
+std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4); }
+
+Result<Report> GatherReport(Client& client, uint32_t segment) {
+  Report report;
+  report.Segment = segment;
+  RequestError error;
+  if (!Take(client.ChipsetInfo(), report.Chipset, error) ||
+      !Take(client.PciDeviceCount(), report.PciCount, error) ||
+      !Take(client.PciDeviceTable(static_cast<int32_t>(
+                std::min<uint32_t>(report.PciCount, DIMMIO_PCI_DEVICE_TABLE_CAPACITY))),
+            report.Pci, error)) {
+    return error;
+  }
+
+  const auto slots = OnSegment(client, segment, [&]() -> Result<std::vector<SlotReport>> {
+    std::vector<SlotReport> slots;
+    for (uint8_t slot = 0; slot < kSlots; ++slot) {
+      const auto read = client.ReadSpd(slot, 0, kSpdDecodedBytes);
+      if (!read) return read.error();
+      if (read->Status.Code == DIMMIO_ERROR_CONTROLLER_UNAVAILABLE) {
+        // Nothing went on the bus, and nothing will for the other slots.
+        report.ControllerAvailable = false;
+        report.ControllerStatus = read->Status;
+        return std::vector<SlotReport>{};
+      }
+      SlotReport s;
+      s.Slot = slot;
+      s.BytesRead = static_cast<uint32_t>(read->Bytes.size());
+      s.Status = read->Status;
+      s.Answered = read->Bytes.size() == kSpdDecodedBytes;
+      if (s.Answered) s.Facts = DecodeSpd(read->Bytes);
+      slots.push_back(s);
+    }
+    return slots;
+  });
+  if (!Take(slots, report.Slots, error) ||
+      !Take(client.MemorySlotCount(), report.SlotCount, error) ||
+      !Take(client.MemoryModuleCount(), report.ModuleCount, error)) {
+    return error;
+  }
+  // The driver refuses the report when the machine has no SMBIOS table.
+  const auto system = client.SystemInformation();
+  if (system) {
+    report.System = *system;
+  } else {
+    report.SystemError = system.error().Text;
+    if (system.error().Code == DIMMIO_STATUS_UNSUCCESSFUL) {
+      report.SystemError += " (the driver found no SMBIOS table)";
+    }
+  }
+  return report;
+}
+
+void PrintReport(const Report& report, std::ostream& out) {
+  out << "dimmio report on " << report.Target << "\n\n";
+  out << "SMBus chipset function: the PCI function whose SMBus host the driver uses\n  ";
+  if (report.Chipset.VendorId == 0) {
+    out << "none recognised: the driver found no SMBus host it supports\n\n";
+  } else {
+    out << PciAddress(report.Chipset) << "  " << PciIds(report.Chipset)
+        << "  (bus:device.function  vendor:device)\n\n";
+  }
+  out << "PCI functions found on buses 0 and 1: " << report.PciCount << '\n'
+      << "  bus:dev.fn  vendor:device\n";
+  for (const PciDeviceRecord& r : report.Pci) out << "  " << PciAddress(r) << "     " << PciIds(r) << '\n';
+  if (report.Pci.size() < report.PciCount) {
+    out << "  (the driver's table holds the first " << report.Pci.size() << ")\n";
+  }
+  out << '\n';
+  PrintSlots(report, out);
+  PrintSmbios(report, out);
+}
+
+nlohmann::json StatusJson(const OpStatus& s) {
+  nlohmann::json detail = nlohmann::json::array();
+  for (uint32_t i = 0; i < std::min<uint32_t>(s.DetailCount, 6); ++i) detail.push_back(s.Detail[i]);
+  nlohmann::json json = {{"code", s.Code},
+                         {"meaning", ErrorMeaning(s.Code)},
+                         {"detail", detail},
+                         {"hw_code", s.HwCode},
+                         {"text", DescribeStatus(s)}};
+  if (s.HwCode != DIMMIO_ERROR_NONE) {
+    json["hw_meaning"] = ErrorMeaning(s.HwCode);
+    if (s.HwDetailCount > 0) json["controller_status"] = s.HwDetail[0];
+  }
+  return json;
+}
+
+nlohmann::json SpdJson(const SpdFacts& f) {
+  nlohmann::json json = {{"type", f.Type}, {"type_byte", f.TypeByte}, {"decoded", f.Decoded},
+                         {"checksum_ok", f.ChecksumOk()},
+                         {"checksum_stored", f.StoredChecksum},
+                         {"checksum_computed", f.ComputedChecksum}};
+  if (!f.Decoded) return json;
+  json.update({{"capacity_mb", f.CapacityMb},
+               {"ranks", f.Ranks},
+               {"speed_grade", f.SpeedGrade},
+               {"chip_speed", f.ChipSpeed},
+               {"cycle_time_ps", f.CycleTimePs},
+               {"data_width", f.DataWidth},
+               {"ecc", f.Ecc},
+               {"manufacturer", f.Maker.Name},
+               {"jedec_bank", f.Maker.Bank},
+               {"jedec_code", f.Maker.Code},
+               {"part_number", f.PartNumber},
+               {"serial_number", f.SerialNumber}});
+  return json;
+}
+
+nlohmann::json ReportJson(const Report& report) {
+  nlohmann::json json;
+  json["target"] = report.Target;
+  if (!report.Board.empty()) json["board"] = report.Board;
+  json["chipset"] = report.Chipset.VendorId == 0 ? nlohmann::json(nullptr) : PciJson(report.Chipset);
+  json["pci_device_count"] = report.PciCount;
+  json["pci_devices"] = nlohmann::json::array();
+  for (const PciDeviceRecord& r : report.Pci) json["pci_devices"].push_back(PciJson(r));
+  json["segment"] = report.Segment;
+  json["controller_available"] = report.ControllerAvailable;
+  if (!report.ControllerAvailable) json["controller_status"] = StatusJson(report.ControllerStatus);
+  json["slots"] = nlohmann::json::array();
+  for (const SlotReport& s : report.Slots) {
+    nlohmann::json slot = {{"slot", s.Slot},
+                           {"address", 0x50 + s.Slot},
+                           {"present", s.BytesRead > 0},
+                           {"complete", s.Answered},
+                           {"bytes_read", s.BytesRead},
+                           {"status", StatusJson(s.Status)}};
+    if (s.Answered) slot["spd"] = SpdJson(s.Facts);
+    json["slots"].push_back(slot);
+  }
+  json["smbios"] = {{"memory_slots", CountJson(report.SlotCount)},
+                    {"memory_modules", CountJson(report.ModuleCount)}};
+  if (report.System) {
+    const SystemInfo& s = *report.System;
+    json["smbios"]["system"] = {{"manufacturer", s.SystemManufacturer},
+                                {"product", s.SystemProduct},
+                                {"version", s.SystemVersion},
+                                {"serial_number", s.SystemSerialNumber}};
+    json["smbios"]["board"] = {{"manufacturer", s.BoardManufacturer},
+                               {"product", s.BoardProduct},
+                               {"version", s.BoardVersion},
+                               {"serial_number", s.BoardSerialNumber}};
+  } else {
+    json["smbios"]["error"] = report.SystemError;
+  }
+  return json;
+}
+
+}  // namespace dimmio::cli

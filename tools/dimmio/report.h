@@ -1,0 +1,68 @@
+// The whole picture the driver gives of a machine: its chipset function and
+// PCI functions, what the SPD of each slot on one SMBus segment says, and
+// what the SMBIOS tables say about memory and the system.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "dimmio/client.h"
+#include "dimmio/spd.h"
+
+namespace dimmio::cli {
+
+constexpr int kSlots = 8;
+
+struct SlotReport {
+  uint8_t Slot = 0;
+  bool Answered = false;        // the SPD gave every byte asked for
+  uint32_t BytesRead = 0;
+  OpStatus Status{};
+  SpdFacts Facts;               // when answered
+};
+
+struct Report {
+  std::string Target;           // what was reported on, for people
+  std::string Board;            // the simulated board's name; "" for a real machine
+  PciDeviceRecord Chipset{};
+  uint32_t PciCount = 0;        // functions found; the table holds at most 217
+  std::vector<PciDeviceRecord> Pci;
+  uint32_t Segment = 0;
+  bool ControllerAvailable = true;
+  OpStatus ControllerStatus{};  // why not, when not
+  std::vector<SlotReport> Slots;
+  CountResult SlotCount{};
+  CountResult ModuleCount{};
+  std::optional<SystemInfo> System;
+  std::string SystemError;      // why there is no system information
+};
+
+// Asks the driver for everything the report shows, reading the SPD of every
+// slot on `segment`. Fails only when a request other than the system
+// information fails outright.
+Result<Report> GatherReport(Client& client, uint32_t segment);
+
+void PrintReport(const Report& report, std::ostream& out);
+nlohmann::json ReportJson(const Report& report);
+
+// Pieces the other commands share.
+std::string PciAddress(const PciDeviceRecord& record);   // "00:1F.3"
+std::string PciIds(const PciDeviceRecord& record);       // "8086:24D3"
+nlohmann::json StatusJson(const OpStatus& status);
+nlohmann::json SpdJson(const SpdFacts& facts);
+// Sets the segment for the SPD requests that `body` sends, and back to 0
+// after it when it was not 0 (the driver keeps the value for every caller).
+template <typename Body>
+auto OnSegment(Client& client, uint32_t segment, Body body) -> decltype(body()) {
+  const auto set = client.SetSegment(segment);
+  if (!set) return set.error();
+  auto result = body();
+  if (segment != 0) client.SetSegment(0);
+  return result;
+}
+
+}  // namespace dimmio::cli
