@@ -35,9 +35,9 @@ const Board& DefaultBoard() { return Boards().front(); }
 
 namespace {
 
-void InstallSmbus(const SmbusHostSpec& spec, Machine& machine, BoardModels& models) {
+void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels& models) {
   SmbusSegment* segments[2] = {&machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
-  const std::vector<SpdSlotSpec>* slots[2] = {&spec.segment0, &spec.segment1};
+  const std::vector<SpdSlotSpec>* slots[2] = {&smbusSpec.segment0, &smbusSpec.segment1};
   for (int s = 0; s < 2; ++s) {
     for (const SpdSlotSpec& slot : *slots[s]) {
       auto& eeprom = machine.Make<SpdEeprom>(machine, BuildSpdImage(slot.dimm), slot.eeprom);
@@ -49,10 +49,10 @@ void InstallSmbus(const SmbusHostSpec& spec, Machine& machine, BoardModels& mode
   SmbusBus* bus = segments[0];
   SegmentLines* lines = nullptr;
   uint8_t selectsSecond = 0;
-  switch (spec.segmentSwitch) {
+  switch (smbusSpec.segmentSwitch) {
     case SegmentSwitch::None: break;
     case SegmentSwitch::BoardLatch: {
-      auto& latch = machine.Make<BoardLatch>(spec.switchInitial);
+      auto& latch = machine.Make<BoardLatch>(smbusSpec.switchInitial);
       machine.ClaimPorts(BoardLatch::kPort, 1, latch);
       models.latch = &latch;
       lines = &latch;
@@ -60,7 +60,7 @@ void InstallSmbus(const SmbusHostSpec& spec, Machine& machine, BoardModels& mode
       break;
     }
     case SegmentSwitch::SuperIo: {
-      auto& superIo = machine.Make<SuperIo>(spec.switchInitial);
+      auto& superIo = machine.Make<SuperIo>(smbusSpec.switchInitial);
       machine.ClaimPorts(SuperIo::kIndexPort, 2, superIo);
       models.superIo = &superIo;
       lines = &superIo;
@@ -72,10 +72,10 @@ void InstallSmbus(const SmbusHostSpec& spec, Machine& machine, BoardModels& mode
     bus = &machine.Make<SmbusMux>(*segments[0], *segments[1], *lines, selectsSecond);
   }
 
-  switch (spec.kind) {
+  switch (smbusSpec.kind) {
     case SmbusHostKind::Intel: {
-      auto& host = machine.Make<IntelSmbusHost>(machine, spec.ioBase, *bus, spec.transactionMs);
-      machine.ClaimPorts(spec.ioBase, spec.ports, host);
+      auto& host = machine.Make<IntelSmbusHost>(machine, smbusSpec.ioBase, *bus, smbusSpec.transactionMs);
+      machine.ClaimPorts(smbusSpec.ioBase, smbusSpec.ports, host);
       models.intelHost = &host;
       break;
     }
@@ -86,11 +86,11 @@ void InstallSmbus(const SmbusHostSpec& spec, Machine& machine, BoardModels& mode
 
 BoardModels Build(const Board& board, Machine& machine) {
   BoardModels models;
-  for (const PciFunctionSpec& spec : board.pci) {
-    PciFunction& f = machine.AddPciFunction(spec.bus, spec.device, spec.function, spec.vendorId,
-                                            spec.deviceId, spec.revision, spec.classCode,
-                                            spec.multiFunction);
-    for (const auto& [offset, value] : spec.dwords) f.SetDword(offset, value);
+  for (const PciFunctionSpec& fnSpec : board.pci) {
+    PciFunction& f = machine.AddPciFunction(fnSpec.bus, fnSpec.device, fnSpec.function, fnSpec.vendorId,
+                                            fnSpec.deviceId, fnSpec.revision, fnSpec.classCode,
+                                            fnSpec.multiFunction);
+    for (const auto& [offset, value] : fnSpec.dwords) f.SetDword(offset, value);
   }
   if (board.smbus) InstallSmbus(*board.smbus, machine, models);
   InstallSmbios(machine, board.smbios);

@@ -29,11 +29,11 @@ constexpr SpeedGrade kGrades[] = {
     {"PC3200", MemoryType::Ddr, 0x50, 0x65, 0x60, 0x70, 0x1C, 0x3C, 0x28, 0x3C, 0x28, 0},
 };
 
-const SpeedGrade& GradeOf(const DimmSpec& spec) {
+const SpeedGrade& GradeOf(const DimmSpec& dimm) {
   for (const SpeedGrade& g : kGrades) {
-    if (spec.speedGrade == g.name && g.type == spec.type) return g;
+    if (dimm.speedGrade == g.name && g.type == dimm.type) return g;
   }
-  throw std::invalid_argument("no such speed grade for this memory type: " + spec.speedGrade);
+  throw std::invalid_argument("no such speed grade for this memory type: " + dimm.speedGrade);
 }
 
 unsigned Log2(uint64_t value) {
@@ -57,36 +57,36 @@ uint8_t RankDensityBits(MemoryType type, uint32_t rankMb) {
 
 }  // namespace
 
-SpdGeometry GeometryOf(const DimmSpec& spec) {
-  if (spec.ranks == 0 || spec.capacityMb % spec.ranks != 0) {
+SpdGeometry GeometryOf(const DimmSpec& dimm) {
+  if (dimm.ranks == 0 || dimm.capacityMb % dimm.ranks != 0) {
     throw std::invalid_argument("capacity does not split into the ranks");
   }
   // A rank of 64 data bits: each row/column address selects 8 bytes per bank.
-  const uint64_t rankBytes = static_cast<uint64_t>(spec.capacityMb / spec.ranks) << 20;
+  const uint64_t rankBytes = static_cast<uint64_t>(dimm.capacityMb / dimm.ranks) << 20;
   const unsigned addressBits = Log2(rankBytes / (4 * 8));
   const uint8_t columns = rankBytes <= (64ull << 20) ? 9 : rankBytes <= (256ull << 20) ? 10 : 11;
   return {static_cast<uint8_t>(addressBits - columns), columns, 4};
 }
 
-std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& spec) {
-  const SpeedGrade& g = GradeOf(spec);
-  const SpdGeometry geo = GeometryOf(spec);
-  const bool ddr = spec.type == MemoryType::Ddr;
-  const bool ecc = spec.dataWidth == 72;
-  if (spec.dataWidth != 64 && spec.dataWidth != 72) throw std::invalid_argument("width");
-  if (spec.partNumber.size() > spd::kPartNumberLength) throw std::invalid_argument("part");
-  if (spec.jedecId.empty() || spec.jedecId.size() > 8) throw std::invalid_argument("jedec id");
+std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm) {
+  const SpeedGrade& g = GradeOf(dimm);
+  const SpdGeometry geo = GeometryOf(dimm);
+  const bool ddr = dimm.type == MemoryType::Ddr;
+  const bool ecc = dimm.dataWidth == 72;
+  if (dimm.dataWidth != 64 && dimm.dataWidth != 72) throw std::invalid_argument("width");
+  if (dimm.partNumber.size() > spd::kPartNumberLength) throw std::invalid_argument("part");
+  if (dimm.jedecId.empty() || dimm.jedecId.size() > 8) throw std::invalid_argument("jedec id");
 
   std::array<uint8_t, 256> b{};
   b.fill(0xFF);  // bytes 128-255 are open for the system's use
   for (int i = 0; i < 128; ++i) b[i] = 0x00;
   b[0] = 128;                           // bytes written by the module maker
   b[1] = 8;                             // log2 of the EEPROM size
-  b[2] = static_cast<uint8_t>(spec.type);
+  b[2] = static_cast<uint8_t>(dimm.type);
   b[3] = geo.rowBits;
   b[4] = geo.columnBits;
-  b[5] = spec.ranks;
-  b[6] = spec.dataWidth;
+  b[5] = dimm.ranks;
+  b[6] = dimm.dataWidth;
   b[7] = 0;
   b[8] = ddr ? 0x04 : 0x01;             // SSTL 2.5 V or LVTTL
   b[9] = g.cycleTime;
@@ -109,7 +109,7 @@ std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& spec) {
   b[28] = g.tRRD;
   b[29] = g.tRCD;
   b[30] = g.tRAS;
-  b[31] = RankDensityBits(spec.type, spec.capacityMb / spec.ranks);
+  b[31] = RankDensityBits(dimm.type, dimm.capacityMb / dimm.ranks);
   b[32] = ddr ? 0x60 : 0x15;            // address/command setup and hold
   b[33] = ddr ? 0x60 : 0x08;
   b[34] = ddr ? 0x40 : 0x15;            // data setup and hold
@@ -122,15 +122,15 @@ std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& spec) {
     b[45] = 0x50;                       // tQHS
   }
   b[62] = ddr ? 0x10 : 0x02;            // SPD revision
-  for (size_t i = 0; i < spec.jedecId.size(); ++i) b[spd::kJedecId + i] = spec.jedecId[i];
+  for (size_t i = 0; i < dimm.jedecId.size(); ++i) b[spd::kJedecId + i] = dimm.jedecId[i];
   b[72] = 0x01;                         // manufacturing location
   for (uint8_t i = 0; i < spd::kPartNumberLength; ++i) {
     b[spd::kPartNumber + i] =
-        i < spec.partNumber.size() ? static_cast<uint8_t>(spec.partNumber[i]) : 0x20;
+        i < dimm.partNumber.size() ? static_cast<uint8_t>(dimm.partNumber[i]) : 0x20;
   }
   b[93] = 0x03;                         // year, week of manufacture
   b[94] = 0x17;
-  for (int i = 0; i < 4; ++i) b[spd::kSerial + i] = static_cast<uint8_t>(spec.serial >> (8 * i));
+  for (int i = 0; i < 4; ++i) b[spd::kSerial + i] = static_cast<uint8_t>(dimm.serial >> (8 * i));
   if (!ddr) {
     b[126] = g.frequency;
     b[127] = 0xAD;                      // clock and attribute details

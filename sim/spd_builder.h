@@ -1,7 +1,7 @@
 // SPD images for simulated memory modules: from the facts of a module (type,
 // capacity, speed grade, width, maker, part number) to the 256 bytes its
 // EEPROM holds, JEDEC-valid for SDR and DDR SDRAM, checksum included. The
-// facts stay with the spec so that a decoder can be checked against them.
+// facts stay with the module description so that a decoder can be checked against them.
 #pragma once
 
 #include <stdint.h>
@@ -35,7 +35,7 @@ struct SpdGeometry {
   uint8_t columnBits;
   uint8_t deviceBanks;
 };
-SpdGeometry GeometryOf(const DimmSpec& spec);
+SpdGeometry GeometryOf(const DimmSpec& dimm);
 
 // Offsets of the fields a reader looks at.
 namespace spd {
@@ -58,7 +58,7 @@ constexpr uint8_t kPartNumberLength = 18;
 constexpr uint8_t kSerial = 95;       // 4 bytes
 }  // namespace spd
 
-std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& spec);
+std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm);
 
 // Sum of bytes 0-62, modulo 256: what byte 63 holds.
 uint8_t SpdChecksum(const std::array<uint8_t, 256>& image);

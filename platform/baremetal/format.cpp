@@ -3,7 +3,7 @@
 namespace baremetal {
 namespace {
 
-struct Spec {
+struct Conversion {
   bool leftAlign = false;
   bool zeroPad = false;
   bool plus = false;
@@ -54,49 +54,49 @@ int32_t Digits(uint64_t value, uint32_t base, bool upper, char* digits) {
   return n;
 }
 
-void Integer(Out& out, const Spec& spec, uint64_t magnitude, bool negative, uint32_t base,
+void Integer(Out& out, const Conversion& conv, uint64_t magnitude, bool negative, uint32_t base,
              bool upper, bool isSigned) {
   char digits[24];
   int32_t ndigits = Digits(magnitude, base, upper, digits);
   // An explicit precision of 0 prints nothing for the value 0.
-  if (spec.precision == 0 && magnitude == 0) ndigits = 0;
+  if (conv.precision == 0 && magnitude == 0) ndigits = 0;
 
   char prefix[2];
   int32_t nprefix = 0;
   if (isSigned) {
     if (negative) prefix[nprefix++] = '-';
-    else if (spec.plus) prefix[nprefix++] = '+';
-    else if (spec.space) prefix[nprefix++] = ' ';
+    else if (conv.plus) prefix[nprefix++] = '+';
+    else if (conv.space) prefix[nprefix++] = ' ';
   }
-  if (spec.alternate && magnitude != 0 && base == 16) {
+  if (conv.alternate && magnitude != 0 && base == 16) {
     prefix[nprefix++] = '0';
     prefix[nprefix++] = upper ? 'X' : 'x';
   }
-  int32_t zeros = spec.precision > ndigits ? spec.precision - ndigits : 0;
-  if (spec.alternate && base == 8 && zeros == 0 && (ndigits == 0 || digits[ndigits - 1] != '0')) {
+  int32_t zeros = conv.precision > ndigits ? conv.precision - ndigits : 0;
+  if (conv.alternate && base == 8 && zeros == 0 && (ndigits == 0 || digits[ndigits - 1] != '0')) {
     zeros = 1;
   }
 
   const int32_t body = nprefix + zeros + ndigits;
-  int32_t pad = spec.width > body ? spec.width - body : 0;
+  int32_t pad = conv.width > body ? conv.width - body : 0;
   // The 0 flag pads between sign and digits, unless a precision is given or
   // the field is left-aligned.
-  if (spec.zeroPad && !spec.leftAlign && spec.precision < 0) {
+  if (conv.zeroPad && !conv.leftAlign && conv.precision < 0) {
     zeros += pad;
     pad = 0;
   }
-  if (!spec.leftAlign) out.Repeat(' ', pad);
+  if (!conv.leftAlign) out.Repeat(' ', pad);
   for (int32_t i = 0; i < nprefix; ++i) out.Put(prefix[i]);
   out.Repeat('0', zeros);
   for (int32_t i = ndigits - 1; i >= 0; --i) out.Put(digits[i]);
-  if (spec.leftAlign) out.Repeat(' ', pad);
+  if (conv.leftAlign) out.Repeat(' ', pad);
 }
 
-void Text(Out& out, const Spec& spec, const char* s, uint32_t n) {
-  const int32_t pad = spec.width > static_cast<int32_t>(n) ? spec.width - static_cast<int32_t>(n) : 0;
-  if (!spec.leftAlign) out.Repeat(' ', pad);
+void Text(Out& out, const Conversion& conv, const char* s, uint32_t n) {
+  const int32_t pad = conv.width > static_cast<int32_t>(n) ? conv.width - static_cast<int32_t>(n) : 0;
+  if (!conv.leftAlign) out.Repeat(' ', pad);
   for (uint32_t i = 0; i < n; ++i) out.Put(s[i]);
-  if (spec.leftAlign) out.Repeat(' ', pad);
+  if (conv.leftAlign) out.Repeat(' ', pad);
 }
 
 uint64_t UnsignedArg(va_list& args, int32_t length) {
@@ -146,50 +146,50 @@ uint32_t FormatTo(FormatSink sink, void* context, const char* format, va_list ar
       continue;
     }
     const char* start = p++;
-    Spec spec;
+    Conversion conv;
     for (;; ++p) {
-      if (*p == '-') spec.leftAlign = true;
-      else if (*p == '0') spec.zeroPad = true;
-      else if (*p == '+') spec.plus = true;
-      else if (*p == ' ') spec.space = true;
-      else if (*p == '#') spec.alternate = true;
+      if (*p == '-') conv.leftAlign = true;
+      else if (*p == '0') conv.zeroPad = true;
+      else if (*p == '+') conv.plus = true;
+      else if (*p == ' ') conv.space = true;
+      else if (*p == '#') conv.alternate = true;
       else break;
     }
     if (*p == '*') {
-      spec.width = va_arg(ap, int);
-      if (spec.width < 0) {
-        spec.leftAlign = true;
-        spec.width = -spec.width;
+      conv.width = va_arg(ap, int);
+      if (conv.width < 0) {
+        conv.leftAlign = true;
+        conv.width = -conv.width;
       }
       ++p;
     } else {
-      while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+      while (*p >= '0' && *p <= '9') conv.width = conv.width * 10 + (*p++ - '0');
     }
     if (*p == '.') {
       ++p;
-      spec.precision = 0;
+      conv.precision = 0;
       if (*p == '*') {
-        spec.precision = va_arg(ap, int);
-        if (spec.precision < 0) spec.precision = -1;
+        conv.precision = va_arg(ap, int);
+        if (conv.precision < 0) conv.precision = -1;
         ++p;
       } else {
-        while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+        while (*p >= '0' && *p <= '9') conv.precision = conv.precision * 10 + (*p++ - '0');
       }
     }
     if (*p == 'h') {
-      spec.length = -1;
+      conv.length = -1;
       if (*++p == 'h') {
-        spec.length = -2;
+        conv.length = -2;
         ++p;
       }
     } else if (*p == 'l') {
-      spec.length = 1;
+      conv.length = 1;
       if (*++p == 'l') {
-        spec.length = 2;
+        conv.length = 2;
         ++p;
       }
     } else if (*p == 'z') {
-      spec.length = 3;
+      conv.length = 3;
       ++p;
     }
 
@@ -198,33 +198,33 @@ uint32_t FormatTo(FormatSink sink, void* context, const char* format, va_list ar
     switch (conversion) {
       case 'd':
       case 'i': {
-        const int64_t v = SignedArg(ap, spec.length);
+        const int64_t v = SignedArg(ap, conv.length);
         const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-        Integer(out, spec, magnitude, v < 0, 10, false, true);
+        Integer(out, conv, magnitude, v < 0, 10, false, true);
         break;
       }
-      case 'u': Integer(out, spec, UnsignedArg(ap, spec.length), false, 10, false, false); break;
-      case 'x': Integer(out, spec, UnsignedArg(ap, spec.length), false, 16, false, false); break;
-      case 'X': Integer(out, spec, UnsignedArg(ap, spec.length), false, 16, true, false); break;
-      case 'o': Integer(out, spec, UnsignedArg(ap, spec.length), false, 8, false, false); break;
+      case 'u': Integer(out, conv, UnsignedArg(ap, conv.length), false, 10, false, false); break;
+      case 'x': Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, false, false); break;
+      case 'X': Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, true, false); break;
+      case 'o': Integer(out, conv, UnsignedArg(ap, conv.length), false, 8, false, false); break;
       case 'p': {
-        Spec pointer;
+        Conversion pointer;
         pointer.alternate = true;
-        pointer.width = spec.width;
-        pointer.leftAlign = spec.leftAlign;
+        pointer.width = conv.width;
+        pointer.leftAlign = conv.leftAlign;
         Integer(out, pointer, reinterpret_cast<uintptr_t>(va_arg(ap, void*)), false, 16, false,
                 false);
         break;
       }
       case 'c': {
         const char c = static_cast<char>(va_arg(ap, int));
-        Text(out, spec, &c, 1);
+        Text(out, conv, &c, 1);
         break;
       }
       case 's': {
         const char* s = va_arg(ap, const char*);
         if (s == nullptr) s = "(null)";
-        Text(out, spec, s, Length(s, spec.precision));
+        Text(out, conv, s, Length(s, conv.precision));
         break;
       }
       case '%': out.Put('%'); break;

@@ -22,32 +22,32 @@ std::vector<sim::DimmSpec> EveryBoardModule() {
   return specs;
 }
 
-void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& spec) {
-  SCOPED_TRACE(spec.partNumber);
+void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
+  SCOPED_TRACE(dimm.partNumber);
   EXPECT_TRUE(f.Decoded);
-  EXPECT_EQ(f.TypeByte, static_cast<uint8_t>(spec.type));
-  EXPECT_EQ(f.Type, spec.type == sim::MemoryType::Ddr ? "DDR SDRAM" : "SDR SDRAM");
-  EXPECT_EQ(f.CapacityMb, spec.capacityMb);
-  EXPECT_EQ(f.Ranks, spec.ranks);
-  EXPECT_EQ(f.SpeedGrade, spec.speedGrade);
-  EXPECT_EQ(f.DataWidth, spec.dataWidth);
-  EXPECT_EQ(f.Ecc, spec.dataWidth == 72);
-  EXPECT_EQ(f.Maker.Name, spec.manufacturer);
-  EXPECT_EQ(f.Maker.Bank, spec.jedecId.size());
-  EXPECT_EQ(f.Maker.Code, spec.jedecId.back());
-  EXPECT_EQ(f.PartNumber, spec.partNumber);
-  EXPECT_EQ(f.SerialNumber, spec.serial);
+  EXPECT_EQ(f.TypeByte, static_cast<uint8_t>(dimm.type));
+  EXPECT_EQ(f.Type, dimm.type == sim::MemoryType::Ddr ? "DDR SDRAM" : "SDR SDRAM");
+  EXPECT_EQ(f.CapacityMb, dimm.capacityMb);
+  EXPECT_EQ(f.Ranks, dimm.ranks);
+  EXPECT_EQ(f.SpeedGrade, dimm.speedGrade);
+  EXPECT_EQ(f.DataWidth, dimm.dataWidth);
+  EXPECT_EQ(f.Ecc, dimm.dataWidth == 72);
+  EXPECT_EQ(f.Maker.Name, dimm.manufacturer);
+  EXPECT_EQ(f.Maker.Bank, dimm.jedecId.size());
+  EXPECT_EQ(f.Maker.Code, dimm.jedecId.back());
+  EXPECT_EQ(f.PartNumber, dimm.partNumber);
+  EXPECT_EQ(f.SerialNumber, dimm.serial);
   EXPECT_TRUE(f.ChecksumOk());
 }
 
 TEST(SpdDecode, EveryBoardModuleGivesBackItsFacts) {
   const std::vector<sim::DimmSpec> specs = EveryBoardModule();
   ASSERT_GE(specs.size(), 10u);
-  for (const sim::DimmSpec& spec : specs) {
-    const auto image = sim::BuildSpdImage(spec);
-    ExpectFacts(DecodeSpd(image), spec);
+  for (const sim::DimmSpec& dimm : specs) {
+    const auto image = sim::BuildSpdImage(dimm);
+    ExpectFacts(DecodeSpd(image), dimm);
     // The module maker's half is all the decoder needs.
-    ExpectFacts(DecodeSpd(std::span(image).first(dimmio::kSpdDecodedBytes)), spec);
+    ExpectFacts(DecodeSpd(std::span(image).first(dimmio::kSpdDecodedBytes)), dimm);
   }
 }
 
@@ -55,7 +55,7 @@ TEST(SpdDecode, EverySpeedGradeTheBuilderKnows) {
   using sim::boards::Ddr;
   using sim::boards::Sdr;
   const struct {
-    sim::DimmSpec spec;
+    sim::DimmSpec dimm;
     const char* chipSpeed;
   } cases[] = {
       {Sdr(32, 1, "PC66", "Toshiba", {0x98}, "THMY6416G1", 1), "SDR66"},
@@ -67,15 +67,15 @@ TEST(SpdDecode, EverySpeedGradeTheBuilderKnows) {
       {Ddr(1024, 2, "PC3200", "Kingston", {0x7F, 0x98}, "KVR400X64C3A/1G", 7), "DDR400"},
   };
   for (const auto& c : cases) {
-    const SpdFacts f = DecodeSpd(sim::BuildSpdImage(c.spec));
-    ExpectFacts(f, c.spec);
-    EXPECT_EQ(f.ChipSpeed, c.chipSpeed) << c.spec.speedGrade;
+    const SpdFacts f = DecodeSpd(sim::BuildSpdImage(c.dimm));
+    ExpectFacts(f, c.dimm);
+    EXPECT_EQ(f.ChipSpeed, c.chipSpeed) << c.dimm.speedGrade;
   }
 }
 
 TEST(SpdDecode, DamagedAndForeignImages) {
-  const sim::DimmSpec spec = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
-  auto image = sim::BuildSpdImage(spec);
+  const sim::DimmSpec dimm = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
+  auto image = sim::BuildSpdImage(dimm);
 
   auto flipped = image;
   flipped[9] ^= 0x01;  // a timing byte changed, the checksum not

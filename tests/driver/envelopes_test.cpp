@@ -182,10 +182,10 @@ TEST_F(EnvelopeTest, ConfigDumpIsTheFunctionsConfigurationSpace) {
   EXPECT_EQ(r.Status, STATUS_SUCCESS);
   ASSERT_EQ(r.Information, 256u);
   const auto& bridge = sim::FindBoard("ich5")->pci;
-  auto spec = std::find_if(bridge.begin(), bridge.end(),
+  auto bridgeFn = std::find_if(bridge.begin(), bridge.end(),
                            [](const auto& f) { return f.bus == 0 && f.device == 0 && f.function == 0; });
-  ASSERT_NE(spec, bridge.end());
-  EXPECT_EQ(WordAt(r.Output, 0), uint32_t(spec->deviceId) << 16 | spec->vendorId);
+  ASSERT_NE(bridgeFn, bridge.end());
+  EXPECT_EQ(WordAt(r.Output, 0), uint32_t(bridgeFn->deviceId) << 16 | bridgeFn->vendorId);
   for (size_t k = 0; k < 256; k += 4) {
     EXPECT_EQ(WordAt(r.Output, k), host->Dword(static_cast<uint8_t>(k))) << "offset " << k;
   }
