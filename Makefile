@@ -4,32 +4,15 @@
 setup:
 	@scripts/setup.sh
 
-host: setup
-	@cmake --preset host >/dev/null
-	@cmake --build --preset host
+# One build tree per preset: nt (dimmio.sys and the Windows client,
+# cross-compiled), baremetal (the self-test image the host tree boots in
+# QEMU), asan and tsan (clang with sanitizers), loader32 (the 32-bit loader
+# that runs the driver image over the simulated machine), host (g++).
+PRESETS := nt baremetal asan tsan loader32 host
 
-asan: setup
-	@cmake --preset asan >/dev/null
-	@cmake --build --preset asan
-
-tsan: setup
-	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan
-
-# The driver image dimmio.sys and the Windows client, cross-compiled.
-nt: setup
-	@cmake --preset nt >/dev/null
-	@cmake --build --preset nt
-
-# The self-test image for QEMU, which the host build's qemu tests boot.
-baremetal: setup
-	@cmake --preset baremetal >/dev/null
-	@cmake --build --preset baremetal
-
-# The 32-bit loader that runs the driver image over the simulated machine.
-loader32: setup
-	@cmake --preset loader32 >/dev/null
-	@cmake --build --preset loader32
+$(PRESETS): setup
+	@cmake --preset $@ >/dev/null
+	@cmake --build --preset $@
 
 # The main job on the embedded default board: the dimmio tool's report, with
 # the driver loaded on the simulated default board. Builds only the tool.
