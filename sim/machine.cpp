@@ -141,19 +141,54 @@ void Machine::ClaimPorts(uint16_t first, uint16_t count, PortDevice& device) {
   ports_.push_back({first, count, &device});
 }
 
-PortDevice* Machine::DeviceFor(uint16_t port) const {
-  for (const PortClaim& claim : ports_) {
-    if (port >= claim.first && port - claim.first < claim.count) return claim.device;
+void Machine::ClaimDecoded(const PciIoDecode& decode, PortDevice& device) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  decoded_.emplace_back(decode, &device);
+}
+
+std::optional<uint16_t> Machine::DecodedBase(const PciIoDecode& decode) const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  const auto found =
+      pci_.find(PciKey(decode.bus, ((decode.function & 7u) << 5) | (decode.device & 31u)));
+  if (found == pci_.end()) return std::nullopt;
+  const PciFunction& f = found->second;
+  auto byteAt = [&f](uint8_t offset) {
+    return static_cast<uint8_t>(f.regs[offset / 4] >> (8 * (offset % 4)));
+  };
+  for (const auto& [offset, bits] : decode.enables) {
+    if ((byteAt(offset) & bits) != bits) return std::nullopt;
   }
-  return nullptr;
+  uint32_t raw = 0;
+  for (int i = 3; i >= 0; --i) {
+    const unsigned offset = decode.baseRegister + static_cast<unsigned>(i);
+    raw = raw << 8 | (offset < 256 ? byteAt(static_cast<uint8_t>(offset)) : 0u);
+  }
+  const uint32_t base = raw & decode.baseMask;
+  if (base == 0) return std::nullopt;
+  const uint32_t first = base + decode.blockOffset;
+  if (first + decode.size > 0x10000) return std::nullopt;
+  return static_cast<uint16_t>(first);
+}
+
+Machine::Target Machine::DeviceFor(uint16_t port) const {
+  for (const PortClaim& claim : ports_) {
+    if (port >= claim.first && port - claim.first < claim.count) return {claim.device, port};
+  }
+  for (const auto& [decode, device] : decoded_) {
+    const std::optional<uint16_t> first = DecodedBase(decode);
+    if (first && port >= *first && port - *first < decode.size) {
+      return {device, static_cast<uint16_t>(port - *first)};
+    }
+  }
+  return {nullptr, port};
 }
 
 uint8_t Machine::In8(uint16_t port) {
   Gate(Access::In8);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
-  PortDevice* device = DeviceFor(port);
-  const uint8_t value = device ? device->Read8(port) : 0xFF;
+  const Target target = DeviceFor(port);
+  const uint8_t value = target.device ? target.device->Read8(target.port) : 0xFF;
   Record(Access::In8, port, value);
   return value;
 }
@@ -162,8 +197,8 @@ uint16_t Machine::In16(uint16_t port) {
   Gate(Access::In16);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
-  PortDevice* device = DeviceFor(port);
-  const uint16_t value = device ? device->Read16(port) : 0xFFFF;
+  const Target target = DeviceFor(port);
+  const uint16_t value = target.device ? target.device->Read16(target.port) : 0xFFFF;
   Record(Access::In16, port, value);
   return value;
 }
@@ -173,7 +208,8 @@ void Machine::Out8(uint16_t port, uint8_t value) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
   Record(Access::Out8, port, value);
-  if (PortDevice* device = DeviceFor(port)) device->Write8(port, value);
+  const Target target = DeviceFor(port);
+  if (target.device) target.device->Write8(target.port, value);
 }
 
 void Machine::Out16(uint16_t port, uint16_t value) {
@@ -181,7 +217,8 @@ void Machine::Out16(uint16_t port, uint16_t value) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ++portAccesses_;
   Record(Access::Out16, port, value);
-  if (PortDevice* device = DeviceFor(port)) device->Write16(port, value);
+  const Target target = DeviceFor(port);
+  if (target.device) target.device->Write16(target.port, value);
 }
 
 uint64_t Machine::PortAccesses() const {

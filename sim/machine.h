@@ -36,6 +36,19 @@ class PortDevice {
   virtual void Write16(uint16_t port, uint16_t value);
 };
 
+// Where a PCI function decodes a block of I/O ports: at the base its
+// configuration space holds, and only while its enable bits are set. A base
+// of 0 (never programmed) decodes nothing.
+struct PciIoDecode {
+  uint8_t bus = 0, device = 0, function = 0;
+  uint8_t baseRegister = 0;     // configuration offset of the base (any byte offset)
+  uint32_t baseMask = 0xFFF0;   // the base's bits, counted from baseRegister's byte
+  uint16_t blockOffset = 0;     // where the block starts, from the base
+  uint16_t size = 0;            // ports in the block
+  // (configuration byte offset, bits) that must all be set for the block to answer.
+  std::vector<std::pair<uint8_t, uint8_t>> enables{};
+};
+
 // One PCI function's 256 bytes of configuration space.
 struct PciFunction {
   uint8_t bus = 0, device = 0, function = 0;
@@ -92,6 +105,12 @@ class Machine {
 
   // ---- I/O ports
   void ClaimPorts(uint16_t first, uint16_t count, PortDevice& device);
+  // A block that follows its function's configuration space: looked up at
+  // every access, after the fixed claims. The device sees the offset in the
+  // block as its port number.
+  void ClaimDecoded(const PciIoDecode& decode, PortDevice& device);
+  // The first port of a decoded block as the configuration space stands now.
+  std::optional<uint16_t> DecodedBase(const PciIoDecode& decode) const;
   uint8_t In8(uint16_t port);
   uint16_t In16(uint16_t port);
   void Out8(uint16_t port, uint8_t value);
@@ -174,12 +193,17 @@ class Machine {
     std::unique_ptr<uint8_t[]> bytes;
   };
 
-  PortDevice* DeviceFor(uint16_t port) const;
+  struct Target {
+    PortDevice* device;
+    uint16_t port;  // what the device sees: the port, or the offset in a decoded block
+  };
+  Target DeviceFor(uint16_t port) const;
   void Record(Access kind, uint32_t where, uint32_t value);
 
   mutable std::recursive_mutex lock_;
   std::map<uint32_t, PciFunction> pci_;  // key: bus << 8 | slot
   std::vector<PortClaim> ports_;
+  std::vector<std::pair<PciIoDecode, PortDevice*>> decoded_;
   std::vector<Region> memory_;
   std::map<uint64_t, int> mapFailures_;
   std::vector<uint64_t> mapRequests_;
