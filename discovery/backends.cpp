@@ -1,12 +1,23 @@
 #include "discovery/backends.h"
 
+#include "smbus/amd.h"
 #include "smbus/intel.h"
+#include "smbus/nvidia_0064.h"
+
+namespace {
+
+// The AMD and nVidia back-end takes the I/O base alone.
+int32_t AcquireAmdNvidia(SmbusController* controller, uint32_t ioBase, int32_t) {
+  return amd::AcquireDevice(controller, ioBase);
+}
+
+}  // namespace
 
 ChipsetBackends DiscoveryBackends = {
     .Intel = &intel::AcquireDevice,
-    .AmdNvidia = nullptr,
+    .AmdNvidia = &AcquireAmdNvidia,
     .Via = nullptr,
-    .Nvidia0064 = nullptr,
+    .Nvidia0064 = &NV_AcquireDevice,
     .Sis = nullptr,
     .I2c = nullptr,
     .Ali = nullptr,

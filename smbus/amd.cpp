@@ -1,0 +1,109 @@
+#include "smbus/amd.h"
+
+#include "hw/hw.h"
+#include "smbus/host_status.h"
+
+namespace amd {
+
+namespace {
+
+using host_status::HostStatusBits;
+
+constexpr HostStatusBits kStatusBits = {kStatusBusyMask, 0, kStatusErrorMask};
+
+constexpr uint16_t Port(uint32_t ioBase, uint16_t offset) {
+  return static_cast<uint16_t>(ioBase + offset);
+}
+
+// The context is the I/O base itself, carried in a pointer-sized value.
+uint32_t BaseOf(void* context) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context));
+}
+
+}  // namespace
+
+int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase) {
+  if (!host_status::UsableIoBase(ioBase, kHostCommand)) return -1;
+  controller->Context = reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase));
+  controller->ReadByte = &ReadByte;
+  controller->ReadWord = &ReadWord;
+  controller->WriteByte = &WriteByte;
+  controller->ReleaseDevice = &ReleaseDevice;
+  ResetStatus(ioBase);
+  return 0;
+}
+
+uint16_t WaitForBusReady(uint32_t ioBase) {
+  uint16_t value = 0;
+  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
+    value = PortReadWord(Port(ioBase, kGlobalStatus));
+    if ((value & kStatusBusyMask) == 0) return value;
+    DelayMs(kIdlePollIntervalMs);
+  }
+  return value;
+}
+
+void ResetStatus(uint32_t ioBase) {
+  const uint16_t value = PortReadWord(Port(ioBase, kGlobalStatus));
+  PortWriteWord(Port(ioBase, kGlobalStatus), static_cast<uint16_t>(value | kStatusClearBits));
+}
+
+uint16_t CallSMBus(uint32_t ioBase, uint16_t protocol, uint8_t slave, uint8_t command,
+                   uint8_t isRead) {
+  const uint16_t ready = WaitForBusReady(ioBase);
+  if (host_status::StillBusy(kStatusBits, ready)) return ready;  // never start a busy host
+  PortWriteWord(Port(ioBase, kHostAddress), static_cast<uint16_t>((slave << 1) | (isRead & 1u)));
+  PortWriteByte(Port(ioBase, kHostCommand), command);
+  // Only the protocol field and the start bit change; the other control
+  // bits are written back as they were read.
+  const uint16_t control = PortReadWord(Port(ioBase, kGlobalControl));
+  PortWriteWord(Port(ioBase, kGlobalControl),
+                static_cast<uint16_t>((control & kControlKeepMask) | protocol | kControlStart));
+  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
+  return WaitForBusReady(ioBase);
+}
+
+int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                 uint8_t* value) {
+  const uint32_t base = BaseOf(context);
+  if (host_status::RefuseBusyHost(kStatusBits, status, WaitForBusReady(base),
+                                  OpError::ReadByteFailed) != 0) {
+    return -1;
+  }
+  const uint16_t final = CallSMBus(base, kProtocolByteData, slave, command, 1);
+  *value = static_cast<uint8_t>(PortReadWord(Port(base, kHostData)) & 0xFF);
+  ResetStatus(base);
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::ReadByteFailed);
+}
+
+int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                 uint16_t* value) {
+  const uint32_t base = BaseOf(context);
+  if (host_status::RefuseBusyHost(kStatusBits, status, WaitForBusReady(base),
+                                  OpError::ReadWordFailed) != 0) {
+    return -1;
+  }
+  const uint16_t final = CallSMBus(base, kProtocolWordData, slave, command, 1);
+  *value = PortReadWord(Port(base, kHostData));
+  ResetStatus(base);
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::ReadWordFailed);
+}
+
+int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                  uint8_t value) {
+  const uint32_t base = BaseOf(context);
+  if (host_status::RefuseBusyHost(kStatusBits, status, WaitForBusReady(base),
+                                  OpError::WriteByteFailed) != 0) {
+    return -1;
+  }
+  PortWriteWord(Port(base, kHostData), value);
+  const uint16_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
+  ResetStatus(base);
+  PortWriteWord(Port(base, kHostData), kDataFiller);
+  WaitForBusReady(base);
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::WriteByteFailed);
+}
+
+void ReleaseDevice(void*) {}
+
+}  // namespace amd

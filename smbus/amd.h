@@ -1,0 +1,65 @@
+// The AMD and nVidia SMBus back-end: the host controller of the AMD-756,
+// -766 and -768 power-management functions (1022:740B, 7413, 7443) and of
+// the nForce function 10DE:01B4, a block of 16-bit I/O ports at offsets
+// 0xE0-0xE8 from the I/O base. There is no private record: the controller's
+// Context holds the I/O base itself, and there is no segment switch.
+#pragma once
+
+#include <stdint.h>
+
+#include "driver/op_status.h"
+#include "smbus/smbus.h"
+
+namespace amd {
+
+// Register block, offsets from the I/O base.
+constexpr uint16_t kGlobalStatus = 0xE0;   // 16 bits: busy, done and error bits
+constexpr uint16_t kGlobalControl = 0xE2;  // 16 bits: protocol in bits 0-2, start in bit 3
+constexpr uint16_t kHostAddress = 0xE4;    // 16 bits: 7-bit address << 1 | read flag
+constexpr uint16_t kHostData = 0xE6;       // 16 bits: byte data in the low byte; word data
+constexpr uint16_t kHostCommand = 0xE8;    // 8 bits: the command byte (the SPD offset)
+
+constexpr uint16_t kStatusBusyMask = 0x0808;   // host busy (bit 3), bus busy (bit 11)
+constexpr uint16_t kStatusErrorMask = 0x0027;  // abort, collision, no acknowledge, timeout
+constexpr uint16_t kStatusClearBits = 0x0F2F;  // written as 1 when the status is cleared
+
+constexpr uint16_t kProtocolByteData = 2;
+constexpr uint16_t kProtocolWordData = 3;
+constexpr uint16_t kControlStart = 0x08;
+constexpr uint16_t kControlKeepMask = 0xFFF8;  // everything but the protocol field
+
+// Left in host data after every write transfer.
+constexpr uint16_t kDataFiller = 0xBEEF;
+
+constexpr uint32_t kIdlePollLimit = 3000;
+constexpr int32_t kIdlePollIntervalMs = 1;
+constexpr int32_t kReadSettleMs = 1;
+constexpr int32_t kWriteSettleMs = 100;
+
+// Fills the controller's slots with the I/O base as the context and clears
+// the host status. -1, with nothing touched, when the base is 0 (the BIOS
+// never programmed the function) or the block would run past port 0xFFFF
+// (nVidia's base minus 0xE0 wrapped).
+int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase);
+
+int32_t ReadByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
+                 uint8_t* value);
+int32_t ReadWord(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
+                 uint16_t* value);
+int32_t WriteByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
+                  uint8_t value);
+void ReleaseDevice(void* ioBase);
+
+// The steps of a transfer.
+// Polls the global status until neither busy bit is set, 1 ms apart, at most
+// kIdlePollLimit times; returns the last status read.
+uint16_t WaitForBusReady(uint32_t ioBase);
+// Writes the status back with kStatusClearBits set, which clears the done
+// and error bits.
+void ResetStatus(uint32_t ioBase);
+// Starts the transaction and returns the status after it. A host that does
+// not become idle is not started: its busy status is returned as it is.
+uint16_t CallSMBus(uint32_t ioBase, uint16_t protocol, uint8_t slave, uint8_t command,
+                   uint8_t isRead);
+
+}  // namespace amd

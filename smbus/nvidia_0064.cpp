@@ -1,0 +1,112 @@
+#include "smbus/nvidia_0064.h"
+
+#include "hw/hw.h"
+#include "smbus/host_status.h"
+
+namespace {
+
+using host_status::HostStatusBits;
+
+// A transaction has ended when the done bit is set; it succeeded when the
+// result bits are 0 as well.
+constexpr HostStatusBits kStatusBits = {kNvStatusDone, kNvStatusDone, kNvStatusErrorMask};
+
+constexpr uint32_t kLastRegister = kNvData1;
+
+int32_t PortReadRegister(uint32_t ioBase, uint8_t reg, uint8_t* value) {
+  *value = PortReadByte(static_cast<uint16_t>(ioBase + reg));
+  return 0;
+}
+
+int32_t PortWriteRegister(uint32_t ioBase, uint8_t reg, uint8_t value) {
+  PortWriteByte(static_cast<uint16_t>(ioBase + reg), value);
+  return 0;
+}
+
+uint8_t ReadRegister(const NvContext* ctx, uint8_t reg) {
+  uint8_t value = 0;
+  ctx->ReadRegister(ctx->IoBase, reg, &value);
+  return value;
+}
+
+void WriteRegister(const NvContext* ctx, uint8_t reg, uint8_t value) {
+  ctx->WriteRegister(ctx->IoBase, reg, value);
+}
+
+// Before a transaction: a host left running by the last one must have
+// finished it, else nothing is started.
+int32_t RefuseUnfinished(NvContext* ctx, OpStatus* status, uint32_t hwCode) {
+  if (ctx->Unfinished == 0) return 0;
+  const uint8_t now = ReadRegister(ctx, kNvStatus);
+  if (host_status::RefuseBusyHost(kStatusBits, status, now, hwCode) != 0) return -1;
+  ctx->Unfinished = 0;
+  return 0;
+}
+
+int32_t Judge(NvContext* ctx, OpStatus* status, uint8_t final, uint32_t hwCode) {
+  ctx->Unfinished = host_status::StillBusy(kStatusBits, final) ? 1u : 0u;
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
+}
+
+}  // namespace
+
+int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
+  if (!host_status::UsableIoBase(ioBase, kLastRegister)) return -1;
+  auto* ctx = static_cast<NvContext*>(PoolAlloc(sizeof(NvContext)));
+  if (ctx == nullptr) return -1;
+  ctx->IoBase = ioBase;
+  ctx->Unfinished = 0;
+  if (variant != kNvVariantPortIo) {
+    PoolFree(ctx);
+    return -1;
+  }
+  ctx->ReadRegister = &PortReadRegister;
+  ctx->WriteRegister = &PortWriteRegister;
+  controller->Context = ctx;
+  controller->ReadByte = &NV_ReadByte;
+  controller->ReadWord = &NV_ReadWord;
+  controller->WriteByte = &NV_WriteByte;
+  controller->ReleaseDevice = &NV_ReleaseDevice;
+  return 0;
+}
+
+uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_t command) {
+  WriteRegister(context, kNvAddress, static_cast<uint8_t>(slave << 1));
+  WriteRegister(context, kNvCommand, command);
+  WriteRegister(context, kNvProtocol, protocol);
+  DelayMs(kNvTransactionMs);
+  return ReadRegister(context, kNvStatus);
+}
+
+int32_t NV_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                    uint8_t* value) {
+  auto* ctx = static_cast<NvContext*>(context);
+  if (RefuseUnfinished(ctx, status, OpError::ReadByteFailed) != 0) return -1;
+  const uint8_t final = NV_CallSMBus(ctx, kNvProtocolReadByteData, slave, command);
+  *value = ReadRegister(ctx, kNvData0);
+  return Judge(ctx, status, final, OpError::ReadByteFailed);
+}
+
+int32_t NV_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                    uint16_t* value) {
+  auto* ctx = static_cast<NvContext*>(context);
+  if (RefuseUnfinished(ctx, status, OpError::ReadWordFailed) != 0) return -1;
+  const uint8_t final = NV_CallSMBus(ctx, kNvProtocolReadWordData, slave, command);
+  const uint8_t low = ReadRegister(ctx, kNvData0);
+  const uint8_t high = ReadRegister(ctx, kNvData1);
+  *value = static_cast<uint16_t>(high << 8 | low);
+  return Judge(ctx, status, final, OpError::ReadWordFailed);
+}
+
+int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint8_t value) {
+  auto* ctx = static_cast<NvContext*>(context);
+  if (RefuseUnfinished(ctx, status, OpError::WriteByteFailed) != 0) return -1;
+  WriteRegister(ctx, kNvData0, value);
+  const uint8_t final = NV_CallSMBus(ctx, kNvProtocolWriteByteData, slave, command);
+  const int32_t result = Judge(ctx, status, final, OpError::WriteByteFailed);
+  if (result == 0) DelayMs(kNvWriteCycleMs);
+  return result;
+}
+
+void NV_ReleaseDevice(void* context) { PoolFree(context); }

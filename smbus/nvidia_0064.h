@@ -1,0 +1,65 @@
+// The nVidia 0x0064 SMBus back-end: the host controller of the nForce2 MCP
+// function 10DE:0064, a block of byte registers in which writing the
+// protocol code starts a transaction. A transfer programs one transaction,
+// sleeps 1 ms and reads the status once; the direction travels in the
+// protocol code, not in the address byte. The transfers reach the registers
+// only through the two register-access operations kept in the context.
+#pragma once
+
+#include <stdint.h>
+
+#include "driver/op_status.h"
+#include "smbus/smbus.h"
+
+// Register block, offsets from the I/O base.
+constexpr uint8_t kNvProtocol = 0x00;  // writing a protocol code starts the transaction
+constexpr uint8_t kNvStatus = 0x01;    // bit 7 done, bits 0-4 the result (0 = success)
+constexpr uint8_t kNvAddress = 0x02;   // 7-bit address << 1; bit 0 stays 0
+constexpr uint8_t kNvCommand = 0x03;   // the command byte (the SPD offset)
+constexpr uint8_t kNvData0 = 0x04;     // byte data; low byte of word data
+constexpr uint8_t kNvData1 = 0x05;     // high byte of word data
+
+constexpr uint8_t kNvStatusDone = 0x80;
+constexpr uint8_t kNvStatusErrorMask = 0x1F;
+
+constexpr uint8_t kNvProtocolWriteByteData = 6;
+constexpr uint8_t kNvProtocolReadByteData = 7;
+constexpr uint8_t kNvProtocolReadWordData = 9;
+
+constexpr int32_t kNvTransactionMs = 1;  // the one wait between start and status
+// After a write the slave may be busy storing the byte (an EEPROM's write
+// cycle, up to 10 ms) and answers nothing meanwhile: a write transfer that
+// succeeded leaves it that long before the next transfer can start.
+constexpr int32_t kNvWriteCycleMs = 10;
+constexpr int32_t kNvVariantPortIo = 1;  // the only variant: registers as I/O ports
+
+// (I/O base, register, out value) -> 0 and (I/O base, register, value) -> 0.
+using NvReadRegisterFn = int32_t (*)(uint32_t ioBase, uint8_t reg, uint8_t* value);
+using NvWriteRegisterFn = int32_t (*)(uint32_t ioBase, uint8_t reg, uint8_t value);
+
+struct NvContext {
+  uint32_t IoBase;
+  NvReadRegisterFn ReadRegister;
+  NvWriteRegisterFn WriteRegister;
+  // Nonzero after a transaction was left without its done bit: the next
+  // transfer looks at the status first and starts nothing while the host is
+  // still at it, so that its data registers are never taken for the new
+  // transaction's.
+  uint32_t Unfinished;
+};
+
+// Allocates the context and fills the controller's slots; -1 when the
+// variant is not 1, the context cannot be allocated, or the base is 0 or
+// runs past port 0xFFFF. No register is written here.
+int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+
+int32_t NV_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                    uint8_t* value);
+int32_t NV_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                    uint16_t* value);
+int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint8_t value);
+void NV_ReleaseDevice(void* context);
+
+// Address, command, protocol (the start), 1 ms, then the status read once.
+uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_t command);
