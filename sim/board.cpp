@@ -1,8 +1,10 @@
 #include "sim/board.h"
 
 #include "sim/boards/boards.h"
+#include "sim/models/amd_smbus_host.h"
 #include "sim/models/board_latch.h"
 #include "sim/models/intel_smbus_host.h"
+#include "sim/models/nvidia_0064_smbus_host.h"
 #include "sim/models/smbus_mux.h"
 #include "sim/models/smbus_segment.h"
 #include "sim/models/super_io.h"
@@ -19,6 +21,9 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Sis5595());
     all.push_back(boards::Sis96x());
     all.push_back(boards::Ali1535());
+    all.push_back(boards::Amd756());
+    all.push_back(boards::Nforce());
+    all.push_back(boards::Nforce2());
     return all;
   }();
   return boards;
@@ -77,6 +82,38 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       auto& host = machine.Make<IntelSmbusHost>(machine, smbusSpec.ioBase, *bus, smbusSpec.transactionMs);
       machine.ClaimPorts(smbusSpec.ioBase, smbusSpec.ports, host);
       models.intelHost = &host;
+      break;
+    }
+    case SmbusHostKind::Amd: {
+      auto& host = machine.Make<AmdSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(
+          AmdSmbusHost::AmdDecode(smbusSpec.pciBus, smbusSpec.pciDevice, smbusSpec.pciFunction),
+          host);
+      models.amdHost = &host;
+      break;
+    }
+    case SmbusHostKind::Nforce: {
+      // The modules sit behind the range at 0x10; the one at 0x14 has an
+      // empty bus of its own.
+      auto& host = machine.Make<AmdSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(AmdSmbusHost::NforceDecode(smbusSpec.pciBus, smbusSpec.pciDevice,
+                                                      smbusSpec.pciFunction, 0x10),
+                           host);
+      auto& other = machine.Make<AmdSmbusHost>(machine, machine.Make<SmbusSegment>(),
+                                               smbusSpec.transactionMs);
+      machine.ClaimDecoded(AmdSmbusHost::NforceDecode(smbusSpec.pciBus, smbusSpec.pciDevice,
+                                                      smbusSpec.pciFunction, 0x14),
+                           other);
+      models.amdHost = &host;
+      models.nforceOtherHost = &other;
+      break;
+    }
+    case SmbusHostKind::Nvidia0064: {
+      auto& host = machine.Make<Nvidia0064SmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(Nvidia0064SmbusHost::Decode(smbusSpec.pciBus, smbusSpec.pciDevice,
+                                                       smbusSpec.pciFunction),
+                           host);
+      models.nvidia0064Host = &host;
       break;
     }
   }

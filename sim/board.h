@@ -42,11 +42,19 @@ enum class SegmentSwitch {
   SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
 };
 
-enum class SmbusHostKind { Intel };
+enum class SmbusHostKind {
+  Intel,
+  Amd,         // AMD-756/766/768: the block at configuration word 0x58 plus 0xE0
+  Nforce,      // nForce 01B4: the AMD block behind each of the I/O bases 0x10 and 0x14
+  Nvidia0064,  // nForce2 0064: the block at configuration dword 0x50
+};
 
 struct SmbusHostSpec {
   SmbusHostKind kind = SmbusHostKind::Intel;
-  uint16_t ioBase = 0;
+  uint16_t ioBase = 0;             // the base the function's base register holds
+  // The function whose configuration space decodes the host's registers
+  // (hosts that answer only where their base register puts them).
+  uint8_t pciBus = 0, pciDevice = 0, pciFunction = 0;
   uint16_t ports = 0x10;           // size of the decoded register block
   uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
@@ -68,12 +76,17 @@ struct Board {
 };
 
 class IntelSmbusHost;
+class AmdSmbusHost;
+class Nvidia0064SmbusHost;
 class BoardLatch;
 class SuperIo;
 
 // The device models Build installed, for tests that reach into them.
 struct BoardModels {
   IntelSmbusHost* intelHost = nullptr;
+  AmdSmbusHost* amdHost = nullptr;       // AMD, and the nForce range the SPD bus is behind
+  AmdSmbusHost* nforceOtherHost = nullptr;  // the nForce range with nothing on its bus
+  Nvidia0064SmbusHost* nvidia0064Host = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
   SuperIo* superIo = nullptr;

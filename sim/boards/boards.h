@@ -12,5 +12,8 @@ Board Ich4Mixed();  // ICH4 with empty slots between populated ones
 Board Sis5595();    // SiS 5600 + 5595: the 5595 decision
 Board Sis96x();     // SiS 645 + 961: the 96x decision
 Board Ali1535();    // ALi M1533 + M7101 with an empty base: the ALi base write
+Board Amd756();     // AMD-750 + AMD-756: SMBus in the power-management function 0:7.3
+Board Nforce();     // nForce 420D: SMBus 10DE:01B4 at 0:1.1, two I/O ranges
+Board Nforce2();    // nForce2 Ultra 400: SMBus 10DE:0064 at 0:1.1
 
 }  // namespace sim::boards

@@ -47,4 +47,13 @@ bool SmbusWriteByteData(SmbusBus& bus, uint8_t address, uint8_t command, uint8_t
   return acked;
 }
 
+bool SmbusWriteWordData(SmbusBus& bus, uint8_t address, uint8_t command, uint16_t value) {
+  SmbusSlave* slave = SendCommand(bus, address, command);
+  if (slave == nullptr) return false;
+  const bool acked = slave->Write(static_cast<uint8_t>(value & 0xFF)) &&
+                     slave->Write(static_cast<uint8_t>(value >> 8));
+  slave->Stop();
+  return acked;
+}
+
 }  // namespace sim

@@ -32,5 +32,6 @@ class SmbusBus {
 bool SmbusReadByteData(SmbusBus& bus, uint8_t address, uint8_t command, uint8_t& value);
 bool SmbusReadWordData(SmbusBus& bus, uint8_t address, uint8_t command, uint16_t& value);
 bool SmbusWriteByteData(SmbusBus& bus, uint8_t address, uint8_t command, uint8_t value);
+bool SmbusWriteWordData(SmbusBus& bus, uint8_t address, uint8_t command, uint16_t value);
 
 }  // namespace sim

@@ -1,0 +1,110 @@
+#include "sim/models/nvidia_0064_smbus_host.h"
+
+namespace sim {
+
+namespace {
+
+constexpr uint8_t kBaseRegister = 0x50;
+constexpr uint32_t kIoBarMask = 0xFFFC;
+constexpr uint8_t kPciCommandByte = 0x04;
+constexpr uint8_t kPciCommandIoSpace = 0x01;
+
+}  // namespace
+
+PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
+  return {.bus = bus, .device = device, .function = function, .baseRegister = kBaseRegister,
+          .baseMask = kIoBarMask, .blockOffset = 0, .size = kBlockSize,
+          .enables = {{kPciCommandByte, kPciCommandIoSpace}}};
+}
+
+Nvidia0064SmbusHost::Nvidia0064SmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs)
+    : machine_(machine), bus_(bus), transactionMs_(transactionMs) {}
+
+uint8_t Nvidia0064SmbusHost::StatusRegister() {
+  Settle();
+  return status_;
+}
+
+void Nvidia0064SmbusHost::Settle() {
+  if (!running_ || machine_.NowMs() < doneAtMs_) return;
+  running_ = false;
+  status_ = resultStatus_;
+  for (uint8_t i = 0; i < resultBytes_; ++i) data_[i] = result_[i];
+}
+
+uint8_t Nvidia0064SmbusHost::Read8(uint16_t offset) {
+  Settle();
+  if (offset >= kData && offset < kData + kDataBytes) return data_[offset - kData];
+  switch (offset) {
+    case kProtocol: return protocol_;
+    case kStatus:
+      ++statusReads_;
+      return status_;
+    case kAddress: return address_;
+    case kCommand: return command_;
+    case kCount: return count_;
+    default: return 0;  // alarm, abort and control registers are not modelled
+  }
+}
+
+void Nvidia0064SmbusHost::Write8(uint16_t offset, uint8_t value) {
+  Settle();
+  if (offset >= kData && offset < kData + kDataBytes) {
+    data_[offset - kData] = value;
+    return;
+  }
+  switch (offset) {
+    case kProtocol: Start(value); break;
+    case kAddress: address_ = value; break;
+    case kCommand: command_ = value; break;
+    case kCount: count_ = value; break;
+    default: break;  // the status is read-only
+  }
+}
+
+void Nvidia0064SmbusHost::Start(uint8_t protocol) {
+  if (running_) return;  // a cycle is under way: the new one is lost
+  protocol_ = protocol;
+  status_ = 0;
+  ++transactions_;
+  running_ = true;
+  doneAtMs_ = machine_.NowMs() + transactionMs_;
+  resultBytes_ = 0;
+  if (failNext_ != 0) {
+    resultStatus_ = static_cast<uint8_t>(kDone | failNext_);
+    failNext_ = 0;
+    return;
+  }
+  const uint8_t slave = static_cast<uint8_t>(address_ >> 1);  // bit 0 is not the direction
+  const bool read = (protocol & kRead) != 0;
+  bool acked = false;
+  switch (protocol & static_cast<uint8_t>(~kRead)) {
+    case kProtocolByteData:
+      if (read) {
+        acked = SmbusReadByteData(bus_, slave, command_, result_[0]);
+        resultBytes_ = acked ? 1 : 0;
+      } else {
+        acked = SmbusWriteByteData(bus_, slave, command_, data_[0]);
+      }
+      break;
+    case kProtocolWordData:
+      if (read) {
+        uint16_t word = 0;
+        acked = SmbusReadWordData(bus_, slave, command_, word);
+        result_ = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
+        resultBytes_ = acked ? 2 : 0;
+      } else {
+        acked = SmbusWriteWordData(bus_, slave, command_,
+                                   static_cast<uint16_t>(data_[0] | data_[1] << 8));
+      }
+      break;
+    default:
+      // Quick, byte, block cycles and packet error codes are not modelled.
+      resultStatus_ = static_cast<uint8_t>(kDone | kResultUnsupported);
+      return;
+  }
+  // Whichever byte went unacknowledged, the model reports the address code.
+  resultStatus_ = static_cast<uint8_t>(kDone | (acked ? kResultOk : kResultNoAcknowledge));
+}
+
+}  // namespace sim

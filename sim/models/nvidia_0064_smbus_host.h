@@ -1,0 +1,86 @@
+// The SMBus host of the nForce2 MCP function 10DE:0064, seen from its
+// ports: a 64-byte block of byte registers (protocol, status, address,
+// command, 32 data bytes, byte count). Writing the protocol register starts
+// the cycle; the status then reads 0 until the cycle ends, a configurable
+// virtual time later, with the done bit and a result code (0 = success).
+// The direction is bit 0 of the protocol code; the address register holds
+// the 7-bit address in bits 7-1. The block answers at configuration dword
+// 0x50 while the command register's I/O space bit is set.
+#pragma once
+
+#include <stdint.h>
+
+#include <array>
+
+#include "sim/machine.h"
+#include "sim/models/smbus_bus.h"
+
+namespace sim {
+
+class Nvidia0064SmbusHost : public PortDevice {
+ public:
+  // Registers, offsets within the block.
+  static constexpr uint16_t kProtocol = 0x00;
+  static constexpr uint16_t kStatus = 0x01;
+  static constexpr uint16_t kAddress = 0x02;
+  static constexpr uint16_t kCommand = 0x03;
+  static constexpr uint16_t kData = 0x04;  // 32 bytes
+  static constexpr uint16_t kDataBytes = 32;
+  static constexpr uint16_t kCount = 0x24;
+  static constexpr uint16_t kBlockSize = 0x40;
+
+  // Protocol codes: bit 0 read; bit 7 asks for a packet error code.
+  static constexpr uint8_t kRead = 0x01;
+  static constexpr uint8_t kProtocolByteData = 0x06;
+  static constexpr uint8_t kProtocolWordData = 0x08;
+  static constexpr uint8_t kPec = 0x80;
+
+  // Status: done in bit 7, the result code in bits 0-4.
+  static constexpr uint8_t kDone = 0x80;
+  static constexpr uint8_t kResultOk = 0x00;
+  static constexpr uint8_t kResultNoAcknowledge = 0x10;  // the slave did not acknowledge
+  static constexpr uint8_t kResultTimeout = 0x18;
+  static constexpr uint8_t kResultUnsupported = 0x19;    // a protocol the model does not run
+
+  static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function);
+
+  Nvidia0064SmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1);
+
+  uint8_t Read8(uint16_t offset) override;
+  void Write8(uint16_t offset, uint8_t value) override;
+
+  // How long a cycle runs; one still running 1 ms after its start reads 0.
+  void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }
+  // The next cycle leaves the bus alone and ends with this result code.
+  void FailNextWith(uint8_t resultCode) { failNext_ = resultCode; }
+
+  uint64_t Transactions() const { return transactions_; }
+  uint64_t StatusReads() const { return statusReads_; }
+  uint8_t StatusRegister();
+
+ private:
+  void Start(uint8_t protocol);
+  void Settle();
+
+  Machine& machine_;
+  SmbusBus& bus_;
+  uint32_t transactionMs_;
+  uint8_t failNext_ = 0;
+
+  uint8_t protocol_ = 0;
+  uint8_t status_ = 0;
+  uint8_t address_ = 0;
+  uint8_t command_ = 0;
+  std::array<uint8_t, kDataBytes> data_{};
+  uint8_t count_ = 0;
+
+  bool running_ = false;
+  uint64_t doneAtMs_ = 0;
+  uint8_t resultStatus_ = 0;
+  uint8_t resultBytes_ = 0;  // data bytes the cycle delivers
+  std::array<uint8_t, 2> result_{};
+  uint64_t transactions_ = 0;
+  uint64_t statusReads_ = 0;
+};
+
+}  // namespace sim
