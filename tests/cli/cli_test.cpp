@@ -175,7 +175,8 @@ TEST_P(ReportOnBoard, FactsAreWhatTheBoardHolds) {
 INSTANTIATE_TEST_SUITE_P(Boards, ReportOnBoard,
                          ::testing::Values(ReportCase{"ich5", 0}, ReportCase{"ich5", 1},
                                            ReportCase{"piix4", 0}, ReportCase{"piix4", 1},
-                                           ReportCase{"ich4-mixed", 0}),
+                                           ReportCase{"ich4-mixed", 0}, ReportCase{"amd756", 0},
+                                           ReportCase{"nforce", 0}, ReportCase{"nforce2", 0}),
                          [](const auto& info) {
                            std::string name = info.param.board + "_segment" +
                                               std::to_string(info.param.segment);

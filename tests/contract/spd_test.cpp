@@ -1,6 +1,10 @@
 // SPD data read through the driver is what the board's modules hold, on
 // every board with an SMBus; an empty slot ends the read with the block-read
-// failure in the status record.
+// failure in the status record and the host's own status for a slave that
+// does not answer; the write probe tells writable modules from protected ones.
+#include <map>
+#include <optional>
+
 #include "contract_test.h"
 
 namespace contract {
@@ -8,6 +12,25 @@ namespace {
 
 constexpr uint32_t kOpCode = 4;
 constexpr uint32_t kSpdBlockRead = 14;
+constexpr uint32_t kHwCode = 36;
+constexpr uint32_t kHwDetailCount = 40;
+constexpr uint32_t kHwDetail0 = 44;
+constexpr uint32_t kReadWordFailed = 18;
+constexpr uint32_t kProbeResult = 0;  // then the status record
+
+// What each host's status holds after a read-word transfer to an address
+// nothing answers at, as the back-end reports it.
+std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind) {
+  static const std::map<sim::SmbusHostKind, uint32_t> statuses = {
+      {sim::SmbusHostKind::Intel, 0x04},        // device error
+      {sim::SmbusHostKind::Amd, 0x0004},        // protocol error
+      {sim::SmbusHostKind::Nforce, 0x0004},
+      {sim::SmbusHostKind::Nvidia0064, 0x90},   // done, result: not acknowledged
+  };
+  const auto found = statuses.find(kind);
+  if (found == statuses.end()) return std::nullopt;
+  return found->second;
+}
 
 std::vector<std::string> BoardsWithSmbus() {
   std::vector<std::string> names;
@@ -44,6 +67,25 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(reply.status, STATUS_SUCCESS);
   ASSERT_EQ(reply.information, 76u);
   EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
+  EXPECT_EQ(WordAt(reply.output, kHwCode), kReadWordFailed);
+  EXPECT_EQ(WordAt(reply.output, kHwDetailCount), 1u);
+  if (const std::optional<uint32_t> expected = NoAnswerStatus(board_->smbus->kind)) {
+    EXPECT_EQ(WordAt(reply.output, kHwDetail0), *expected);
+  }
+}
+
+TEST_P(SpdTest, TheWriteProbeTellsWritableModulesFromProtectedOnes) {
+  for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
+    SCOPED_TRACE(testing::Message() << "slot " << int(slot.slot));
+    const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
+    const uint8_t before = eeprom->Bytes()[74];
+    const Reply reply = Send(IOCTL_PROBE_SPD_WRITE, {slot.slot}, 80);
+    EXPECT_EQ(reply.status, STATUS_SUCCESS);
+    ASSERT_EQ(reply.information, 80u);
+    const bool writable = slot.eeprom.writeProtect == sim::WriteProtect::Off;
+    EXPECT_EQ(WordAt(reply.output, kProbeResult), writable ? 1u : 0u);
+    EXPECT_EQ(eeprom->Bytes()[74], before) << "the byte is put back";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, SpdTest, ::testing::ValuesIn(BoardsWithSmbus()), BoardTestName);

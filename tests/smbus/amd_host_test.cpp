@@ -1,0 +1,241 @@
+// The AMD and nVidia back-end against the AMD-756-style host model: faults
+// the host reports and the transfer after them, the read-modify-write of
+// global control, the filler after every write, and the chips it drives.
+#include <functional>
+#include <vector>
+
+#include "sim/models/amd_smbus_host.h"
+#include "smbus/amd.h"
+#include "support/smbus_fixture.h"
+
+namespace {
+
+using sim::AmdSmbusHost;
+using testsupport::SmbusBoardTest;
+
+class AmdHostTest : public SmbusBoardTest {
+ protected:
+  // The ports of the host block on the amd756 board (base 0x5000 + 0xE0).
+  static constexpr uint16_t kBlock = 0x50E0;
+
+  std::vector<sim::TraceEntry> PortWrites(uint16_t port) {
+    std::vector<sim::TraceEntry> out;
+    for (const sim::TraceEntry& e : machine_.Trace()) {
+      if ((e.kind == sim::Access::Out16 || e.kind == sim::Access::Out8) && e.where == port) {
+        out.push_back(e);
+      }
+    }
+    return out;
+  }
+};
+
+struct FaultCase {
+  const char* what;
+  const char* board;
+  uint8_t slot;
+  std::function<void(AmdSmbusHost&)> arrange;
+  uint32_t hwDetail;   // the status the failed word read reports
+  bool started;        // whether the host ran a cycle for it
+  uint64_t ms;         // virtual time the failed transfer takes
+};
+
+TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
+  const FaultCase cases[] = {
+      {"absent slave", "amd756", 1, [](AmdSmbusHost&) {}, 0x0004, true, 1},
+      {"absent slave behind the nForce range", "nforce", 1, [](AmdSmbusHost&) {}, 0x0004, true, 1},
+      {"abort", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0001); }, 0x0001, true, 1},
+      {"collision", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0002); }, 0x0002, true, 1},
+      {"timeout", "nforce", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0020); }, 0x0020, true, 1},
+      {"slave slower than the settle time", "amd756", 0,
+       [](AmdSmbusHost& h) { h.SetTransactionMs(40); }, 0, true, 40},
+      {"bus held by another master", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0800); },
+       0x0800, false, 3000},
+      {"host hung busy", "nforce", 2, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0808); }, 0x0808,
+       false, 3000},
+  };
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    OpStatus st = Fresh();
+    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    ASSERT_NE(ctl, nullptr);
+    ASSERT_EQ(ctl->Unavailable, 0u);
+    AmdSmbusHost& host = *models.amdHost;
+    c.arrange(host);
+
+    const uint64_t cycles = host.Transactions();
+    const uint64_t start = machine.NowMs();
+    OpStatus status = Fresh();
+    uint8_t data[256];
+    const uint32_t done = ReadSpdBlock(ctl, &status, c.slot, data, 0, 2);
+    const bool expectFailure = c.hwDetail != 0;
+    EXPECT_EQ(done, expectFailure ? 0u : 2u);
+    EXPECT_EQ(status.HwCode, expectFailure ? OpError::ReadWordFailed : 0u);
+    if (expectFailure) {
+      EXPECT_EQ(status.Code, OpError::SpdBlockRead);
+      EXPECT_EQ(status.HwDetailCount, 1u);
+      EXPECT_EQ(status.HwDetail[0], c.hwDetail);
+    }
+    EXPECT_EQ(host.Transactions() - cycles, c.started ? 1u : 0u);
+    EXPECT_EQ(machine.NowMs() - start, c.ms);
+
+    host.SetStuckBusy(0);
+    host.SetTransactionMs(1);
+    EXPECT_EQ(host.StatusRegister(), 0) << "the status is left clear";
+    // Words and a last byte, from an odd offset: the bus is usable again.
+    OpStatus next = Fresh();
+    ASSERT_EQ(ReadSpdBlock(ctl, &next, 0, data, 1, 255), 255u);
+    EXPECT_TRUE(std::equal(data, data + 255, models.eeproms[0][0]->Bytes().begin() + 1));
+    EXPECT_EQ(next.HwCode, 0u);
+    ReleaseController(ctl);
+  }
+}
+
+struct ControlCase {
+  uint16_t before;    // global control as the firmware left it
+  bool word;          // a word read, else a byte read
+  uint16_t written;   // what the start writes
+};
+
+TEST_F(AmdHostTest, StartRewritesOnlyTheProtocolFieldOfGlobalControl) {
+  Boot("amd756");
+  const ControlCase cases[] = {
+      {0x00F5, false, 0x00FA},
+      {0x00F5, true, 0x00FB},
+      {0x1230, true, 0x123B},
+      {0x0000, false, 0x000A},
+  };
+  for (const ControlCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.before << (c.word ? " word" : " byte"));
+    machine_.Out16(kBlock + 2, c.before);
+    machine_.ClearTrace();
+    machine_.SetTracing(true);
+    OpStatus status = Fresh();
+    uint16_t word = 0;
+    uint8_t byte = 0;
+    const int32_t result = c.word ? amd::ReadWord(controller_->Context, &status, 0x50, 10, &word)
+                                  : amd::ReadByte(controller_->Context, &status, 0x50, 10, &byte);
+    machine_.SetTracing(false);
+    EXPECT_EQ(result, 0);
+    const auto& image = Image(0, 0);
+    if (c.word) {
+      EXPECT_EQ(word, image[10] | image[11] << 8);
+    } else {
+      EXPECT_EQ(byte, image[10]);
+    }
+    const std::vector<sim::TraceEntry> writes = PortWrites(kBlock + 2);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].value, c.written);
+  }
+}
+
+struct WriteCase {
+  uint8_t slot;
+  int32_t result;
+  bool stored;  // the module keeps the value
+};
+
+TEST_F(AmdHostTest, EveryWriteLeavesTheFillerInHostData) {
+  Boot("amd756");
+  // Slot 0 accepts writes, slot 2 is protected (acknowledges and keeps its
+  // byte), slot 1 is empty.
+  for (const WriteCase c : {WriteCase{0, 0, true}, WriteCase{2, 0, false}, WriteCase{1, -1, false}}) {
+    SCOPED_TRACE(int(c.slot));
+    const uint8_t before = c.slot == 1 ? 0 : Image(0, c.slot)[74];
+    const uint8_t value = static_cast<uint8_t>(before ^ 0x5A);
+    machine_.ClearTrace();
+    machine_.SetTracing(true);
+    const uint64_t start = machine_.NowMs();
+    OpStatus status = Fresh();
+    EXPECT_EQ(amd::WriteByte(controller_->Context, &status, static_cast<uint8_t>(0x50 + c.slot),
+                             74, value),
+              c.result);
+    machine_.SetTracing(false);
+    EXPECT_GE(machine_.NowMs() - start, 100u) << "a write settles 100 ms";
+    EXPECT_EQ(status.HwCode, c.result == 0 ? 0u : OpError::WriteByteFailed);
+    // The value goes in before the start, the filler after it.
+    const std::vector<sim::TraceEntry> data = PortWrites(kBlock + 6);
+    ASSERT_EQ(data.size(), 2u);
+    EXPECT_EQ(data[0].value, value);
+    EXPECT_EQ(data[1].value, amd::kDataFiller);
+    EXPECT_LT(data[0].timeMs, data[1].timeMs);
+    EXPECT_EQ(machine_.In16(kBlock + 6), amd::kDataFiller);
+    if (c.slot != 1) {
+      EXPECT_EQ(Image(0, c.slot)[74], c.stored ? value : before);
+      models_.eeproms[0][c.slot]->Byte(74) = before;
+    }
+  }
+}
+
+struct ChipCase {
+  const char* board;
+  uint8_t device, function;
+  uint16_t deviceId;
+};
+
+TEST_F(AmdHostTest, EveryChipOfTheFamilyIsDrivenAtItsDecodedBlock) {
+  const ChipCase cases[] = {
+      {"amd756", 7, 3, 0x740B},
+      {"amd756", 7, 3, 0x7413},  // AMD-766
+      {"amd756", 7, 3, 0x7443},  // AMD-768
+      {"nforce", 1, 1, 0x01B4},
+  };
+  for (const ChipCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.deviceId);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::Board& board = *sim::FindBoard(c.board);
+    const sim::BoardModels models = sim::Build(board, machine);
+    sim::PciFunction& f = *machine.FindPciFunction(0, c.device, c.function);
+    f.SetDword(0x00, (f.Dword(0x00) & 0xFFFF) | uint32_t{c.deviceId} << 16);
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    OpStatus st = Fresh();
+    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    ASSERT_NE(ctl, nullptr);
+    ASSERT_EQ(ctl->Unavailable, 0u);
+    EXPECT_EQ(info.DeviceId, c.deviceId);
+    for (const sim::SpdSlotSpec& slot : board.smbus->segment0) {
+      uint8_t data[256];
+      OpStatus status = Fresh();
+      ASSERT_EQ(ReadSpdBlock(ctl, &status, slot.slot, data, 0, 256), 256u);
+      EXPECT_TRUE(std::equal(data, data + 256, models.eeproms[0][slot.slot]->Bytes().begin()));
+    }
+    if (models.nforceOtherHost != nullptr) {
+      EXPECT_EQ(models.nforceOtherHost->Transactions(), 0u) << "the range at 0x14 is not used";
+    }
+    ReleaseController(ctl);
+  }
+}
+
+struct ProtocolCase {
+  uint16_t control;
+  uint16_t status;
+};
+
+// The host on its own: the protocol field decides what runs on the bus; a
+// code the chip has no cycle for ends with the protocol error bit.
+TEST_F(AmdHostTest, HostRunsByteAndWordCyclesAndFailsUnknownProtocols) {
+  UseBoard("amd756");
+  const ProtocolCase cases[] = {
+      {0x000A, 0x0010}, {0x000B, 0x0010},  // byte data, word data
+      {0x000E, 0x0004}, {0x000F, 0x0004},  // no protocol 6 or 7
+  };
+  for (const ProtocolCase c : cases) {
+    SCOPED_TRACE(c.control);
+    machine_.Out16(kBlock + 4, 0xA1);  // slot 0, read
+    machine_.Out8(kBlock + 8, 0);
+    machine_.Out16(kBlock + 2, c.control);
+    EXPECT_EQ(machine_.In16(kBlock), 0x0808) << "busy until the cycle ends";
+    machine_.Delay(1);
+    EXPECT_EQ(machine_.In16(kBlock), c.status);
+    machine_.Out16(kBlock, 0xFFFF);
+    EXPECT_EQ(machine_.In16(kBlock), 0x0000);
+  }
+}
+
+}  // namespace
