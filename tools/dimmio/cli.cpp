@@ -250,6 +250,8 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
   Options o;
   CLI::App app{"dimmio: memory modules' SPD, PCI and SMBIOS through the dimmio driver", "dimmio"};
   app.fallthrough();
+  // The same grammar on every target: CLI11 would take "/slot" for "--slot" on Windows.
+  app.allow_windows_style_options(false);
   app.require_subcommand(0, 1);
   // Left-over arguments are reported below, in the order they were given.
   app.allow_extras();
