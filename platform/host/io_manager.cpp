@@ -240,7 +240,7 @@ Request* IoManager::NewRequest(KernelDevice* device, uint32_t major, uint32_t co
                                const std::vector<uint8_t>& input, uint32_t outputLength) {
   auto owned = std::make_unique<Request>();
   Request* request = owned.get();
-  request->Prepare(input, outputLength);
+  request->Prepare(input, outputLength, bufferFill_);
   KernelIrp& irp = request->Irp;
   irp.MajorFunction = major;
   irp.IoControlCode = code;

@@ -100,6 +100,8 @@ class IoManager {
   }
   // Requests sent so far.
   size_t Sent() const;
+  // What the system buffers of requests sent from now on hold past the input.
+  void SetBufferFill(uint8_t fill) { bufferFill_ = fill; }
 
   // Everything the watch found wrong, one line each; empty when all is well.
   // Call once no thread of the driver runs any more (after unload).
@@ -137,6 +139,7 @@ class IoManager {
   ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
   std::vector<std::string> violations_;
+  uint8_t bufferFill_ = kUnusedBufferFill;
   IoManager* previous_;
 };
 

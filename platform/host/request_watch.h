@@ -35,9 +35,12 @@ struct RequestWatch {
   std::vector<uint8_t> BufferAtCompletion;
   std::vector<std::string> Violations;
 
-  // Fills the buffer (the input, then kUnusedBufferFill up to the larger
-  // length, then the guard) and notes the dispatching thread.
-  void Prepare(const std::vector<uint8_t>& input, uint32_t outputLength);
+  // Fills the buffer (the input, then `fill` up to the larger length, then
+  // the guard) and notes the dispatching thread. Pool the I/O manager hands
+  // out is not cleared: a different fill shows a reply byte the driver left
+  // unwritten.
+  void Prepare(const std::vector<uint8_t>& input, uint32_t outputLength,
+               uint8_t fill = kUnusedBufferFill);
   void* SystemBuffer() { return BufferLength > 0 ? Buffer.data() : nullptr; }
 
   // The rest is called with Lock held; `what` names the request in reports.
