@@ -60,7 +60,6 @@ std::vector<Outcome> RunOnce(const Script& script, uint8_t fill) {
   std::vector<Outcome> outcomes;
   {
     host::IoManager io;
-    io.SetBufferFill(fill);
     if (io.Load(&DriverEntry) != STATUS_SUCCESS) Fail("the driver did not load");
     const host::IoManager::OpenResult opened = io.Open(kLinkName);
     if (opened.Status != STATUS_SUCCESS) Fail("the device did not open");
@@ -68,7 +67,7 @@ std::vector<Outcome> RunOnce(const Script& script, uint8_t fill) {
     for (size_t i = 0; i < script.requests.size(); ++i) {
       const ScriptRequest& request = script.requests[i];
       const host::RequestResult r =
-          io.Send(opened.Device, request.code, request.input, request.outputLength);
+          io.Send(opened.Device, request.code, request.input, request.outputLength, fill);
       if (r.Information > request.outputLength) {
         Fail(Describe(i, request) + ": Information " + std::to_string(r.Information) +
              " exceeds the output length");

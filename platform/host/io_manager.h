@@ -89,19 +89,18 @@ class IoManager {
 
   // ---- device control
   // Sends the request in this thread; returns once the dispatch routine has.
+  // The system buffer past the input holds `fill`.
   Request* Submit(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
-                  uint32_t outputLength);
+                  uint32_t outputLength, uint8_t fill = kUnusedBufferFill);
   // Waits for the completion.
   RequestResult Wait(Request* request);
   bool Completed(Request* request);
   RequestResult Send(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
-                     uint32_t outputLength) {
-    return Wait(Submit(device, code, input, outputLength));
+                     uint32_t outputLength, uint8_t fill = kUnusedBufferFill) {
+    return Wait(Submit(device, code, input, outputLength, fill));
   }
   // Requests sent so far.
   size_t Sent() const;
-  // What the system buffers of requests sent from now on hold past the input.
-  void SetBufferFill(uint8_t fill) { bufferFill_ = fill; }
 
   // Everything the watch found wrong, one line each; empty when all is well.
   // Call once no thread of the driver runs any more (after unload).
@@ -130,7 +129,8 @@ class IoManager {
   };
 
   Request* NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
-                      const std::vector<uint8_t>& input, uint32_t outputLength);
+                      const std::vector<uint8_t>& input, uint32_t outputLength,
+                      uint8_t fill = kUnusedBufferFill);
   KernelStatus Dispatch(KernelDevice* device, uint32_t major, Request* request);
 
   mutable std::mutex lock_;
@@ -139,7 +139,6 @@ class IoManager {
   ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
   std::vector<std::string> violations_;
-  uint8_t bufferFill_ = kUnusedBufferFill;
   IoManager* previous_;
 };
 

@@ -36,9 +36,9 @@ struct RequestWatch {
   std::vector<std::string> Violations;
 
   // Fills the buffer (the input, then `fill` up to the larger length, then
-  // the guard) and notes the dispatching thread. Pool the I/O manager hands
-  // out is not cleared: a different fill shows a reply byte the driver left
-  // unwritten.
+  // the guard) and notes the dispatching thread. A pool buffer holds
+  // whatever it last held; two fills tell what the driver wrote from what it
+  // left.
   void Prepare(const std::vector<uint8_t>& input, uint32_t outputLength,
                uint8_t fill = kUnusedBufferFill);
   void* SystemBuffer() { return BufferLength > 0 ? Buffer.data() : nullptr; }
