@@ -175,7 +175,10 @@ TEST_P(ReportOnBoard, FactsAreWhatTheBoardHolds) {
 INSTANTIATE_TEST_SUITE_P(Boards, ReportOnBoard,
                          ::testing::Values(ReportCase{"ich5", 0}, ReportCase{"ich5", 1},
                                            ReportCase{"piix4", 0}, ReportCase{"piix4", 1},
-                                           ReportCase{"ich4-mixed", 0}),
+                                           ReportCase{"ich4-mixed", 0},
+                                           ReportCase{"via596a", 0}, ReportCase{"via596a", 1},
+                                           ReportCase{"via686b", 0}, ReportCase{"via686b", 1},
+                                           ReportCase{"vt8231", 0}),
                          [](const auto& info) {
                            std::string name = info.param.board + "_segment" +
                                               std::to_string(info.param.segment);
