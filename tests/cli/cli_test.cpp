@@ -344,7 +344,12 @@ TEST(Errors, OneLineNonZeroExitNothingOnStandardOutput) {
       {{"frobnicate"}, dimmio::cli::kExitUsage, "unexpected argument: frobnicate"},
       {{"report", "--segment", "1", "2"}, dimmio::cli::kExitUsage, "unexpected argument: 2"},
       {{"report", "--segment", "2"}, dimmio::cli::kExitUsage, "--segment"},
-      {{"spd", "--slot", "0", "--raw", "--json"}, dimmio::cli::kExitUsage, "--raw and --json"},
+      {{"spd", "--slot", "0", "--raw", "--json"}, dimmio::cli::kExitUsage, "--raw cannot be used with --json"},
+      {{"spd", "--slot", "0", "--raw", "--decode"}, dimmio::cli::kExitUsage, "--raw cannot be used with --decode"},
+      {{"spd", "--slot", "0", "--decode", "--offset", "1"}, dimmio::cli::kExitUsage, "--decode reads from offset 0"},
+      {{"spd", "--slot", "0", "--decode", "--count", "127"}, dimmio::cli::kExitUsage, "at least 128 bytes"},
+      {{"decode"}, dimmio::cli::kExitUsage, "FILE is required"},
+      {{"decode", "/nonexistent/spd.bin"}, dimmio::cli::kExitUsage, "dimmio: /nonexistent/spd.bin: cannot be opened"},
       // Refused by the driver: its completion status by name.
       {{"pci", "0", "31", "0"}, dimmio::cli::kExitFailed, "STATUS_INVALID_PARAMETER (0xC000000D)"},
       {{"pci", "1", "0", "0"}, dimmio::cli::kExitFailed, "STATUS_INVALID_PARAMETER"},

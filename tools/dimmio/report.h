@@ -12,6 +12,7 @@
 
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
+#include "output.h"
 
 namespace dimmio::cli {
 
@@ -53,7 +54,6 @@ nlohmann::json ReportJson(const Report& report);
 std::string PciAddress(const PciDeviceRecord& record);   // "00:1F.3"
 std::string PciIds(const PciDeviceRecord& record);       // "8086:24D3"
 nlohmann::json StatusJson(const OpStatus& status);
-nlohmann::json SpdJson(const SpdFacts& facts);
 // Sets the segment for the SPD requests that `body` sends, and back to 0
 // after it when it was not 0 (the driver keeps the value for every caller).
 template <typename Body>
