@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli.h"
@@ -327,6 +329,207 @@ TEST(Boards, OneLinePerBoardDefaultFirst) {
     EXPECT_EQ(line.find("(default)") != std::string::npos, i == 0) << line;
   }
   EXPECT_EQ(i, sim::Boards().size());
+}
+
+// A scratch directory for saved dumps, removed after the test.
+class SavedDumps : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("dimmio-cli-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Save(const std::string& name, const std::string& contents) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << contents;
+    return path;
+  }
+  std::filesystem::path dir_;
+};
+
+// What `spd` printed or wrote, saved and decoded again: the same facts as
+// the slot's own decode, in text and in JSON.
+TEST_F(SavedDumps, DecodeGivesBackWhatSpdRead) {
+  const struct {
+    std::string board;
+    int segment, slot;
+    std::vector<std::string> save;  // the spd options whose output is saved
+  } cases[] = {
+      {"ich5", 0, 0, {"--raw"}},
+      {"ich5", 0, 3, {}},
+      {"ich5", 1, 1, {"--count", "128"}},
+      {"piix4", 0, 0, {"--raw", "--count", "128"}},
+      {"piix4", 1, 0, {}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.board + " slot " + std::to_string(c.slot));
+    std::vector<std::string> spd = {"spd", "--board", c.board, "--segment", std::to_string(c.segment),
+                                    "--slot", std::to_string(c.slot)};
+    std::vector<std::string> saveArgs = spd;
+    saveArgs.insert(saveArgs.end(), c.save.begin(), c.save.end());
+    const Outcome saved = Dimmio(saveArgs);
+    ASSERT_EQ(saved.exit, 0) << saved.err;
+    const std::string file = Save("dump" + std::to_string(n++), saved.out);
+
+    spd.push_back("--decode");
+    const Outcome live = Dimmio(spd);
+    const Outcome offline = Dimmio({"decode", file});
+    ASSERT_EQ(offline.exit, 0) << offline.err;
+    // Both end in the same listing, after their own first line.
+    const std::string listing = live.out.substr(live.out.find('\n') + 1);
+    EXPECT_EQ(offline.out.substr(offline.out.find('\n') + 1), listing);
+    EXPECT_NE(offline.out.rfind(file + ": ", 0), std::string::npos) << offline.out;
+    const sim::DimmSpec& dimm = ModuleIn(BoardNamed(c.board), c.segment, c.slot)->dimm;
+    for (const std::string& fact : {dimm.partNumber, dimm.manufacturer, dimm.speedGrade}) {
+      EXPECT_NE(listing.find(fact), std::string::npos) << fact;
+    }
+
+    spd.push_back("--json");
+    const json liveJson = json::parse(Dimmio(spd).out);
+    const json offlineJson = DimmioJson({"decode", file});
+    ASSERT_EQ(offlineJson.size(), 1u);
+    EXPECT_EQ(offlineJson[0]["spd"], liveJson["spd"]);
+    EXPECT_EQ(offlineJson[0]["file"], file);
+  }
+
+  // i2cdump's layout of a module's bytes.
+  const auto image = sim::BuildSpdImage(ModuleIn(sim::DefaultBoard(), 0, 2)->dimm);
+  std::string i2cdump = "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
+  for (int at = 0; at < 256; ++at) {
+    char cell[8];
+    if (at % 16 == 0) {
+      std::snprintf(cell, sizeof cell, "%02x:", at);
+      i2cdump += cell;
+    }
+    std::snprintf(cell, sizeof cell, " %02x", image[at]);
+    i2cdump += cell;
+    if (at % 16 == 15) i2cdump += "    ................\n";
+  }
+  const json fromI2c = DimmioJson({"decode", Save("i2cdump.txt", i2cdump)});
+  EXPECT_EQ(fromI2c[0]["spd"], json::parse(Dimmio({"spd", "--slot", "2", "--json"}).out)["spd"]);
+}
+
+// A bad file: one line naming it and what is wrong, exit 2; the good files
+// among them are still decoded.
+TEST_F(SavedDumps, BadFilesAreNamedOneLineEach) {
+  const std::string good = Save("good.bin", Dimmio({"spd", "--slot", "0", "--raw"}).out);
+  const struct {
+    std::string contents;
+    const char* problem;
+  } cases[] = {
+      {"", "the file is empty"},
+      {std::string(100, '\x80'), "neither a hex dump nor a raw SPD image of 128 or 256 bytes"},
+      {"0000: 80 08 07\n", "bytes 0x03-0x7F are missing"},
+      {"Samsung module, bought 2004\n", "no hex dump lines"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string bad = Save("bad" + std::to_string(n++) + "\x1B", c.contents);
+    const Outcome run = Dimmio({"decode", good, bad});
+    EXPECT_EQ(run.exit, dimmio::cli::kExitUsage);
+    const std::string shown = dimmio::PrintableText(bad);
+    EXPECT_EQ(run.err.rfind("dimmio: " + shown + ": " + c.problem, 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.out.find("M368L6423ETN-CCC"), std::string::npos);  // the good one
+  }
+}
+
+// Every board again, its SMBIOS strings and its modules' part numbers made
+// of what a broken BIOS or EEPROM may hold: control characters, bytes that
+// are not UTF-8, quotes and backslashes, the longest string a field keeps.
+const std::vector<sim::Board>& HostileBoards() {
+  static const std::vector<sim::Board> boards = [] {
+    const std::vector<std::string> texts = {
+        "\x1B[2J\x07tab\there\r\nnext", "\xFF\xFE\xC3\x28 not UTF-8 \xE2\x82",
+        "quote \" back\\slash \xC3\xA9t\xC3\xA9", std::string(127, '\x7F'),
+        "\xED\xA0\x80\xF4\x90\x80\x80\xC0\xAF", "\x01"};
+    std::vector<sim::Board> hostile = sim::Boards();
+    size_t n = 0;
+    const auto next = [&] { return texts[n++ % texts.size()]; };
+    for (sim::Board& board : hostile) {
+      for (sim::SmbiosText* t : {&board.smbios.system, &board.smbios.board}) {
+        t->manufacturer = next(), t->product = next(), t->version = next(), t->serial = next();
+      }
+      if (!board.smbus) continue;
+      for (auto* segment : {&board.smbus->segment0, &board.smbus->segment1}) {
+        for (sim::SpdSlotSpec& slot : *segment) slot.dimm.partNumber = next().substr(0, 18);
+      }
+    }
+    return hostile;
+  }();
+  return boards;
+}
+
+dimmio::cli::Target HostileTarget() {
+  dimmio::cli::Target target;
+  for (const sim::Board& board : HostileBoards()) target.Boards.push_back({board.name, board.description});
+  target.Open = [](const std::string& name, std::string* error) -> std::unique_ptr<dimmio::Transport> {
+    for (const sim::Board& board : HostileBoards()) {
+      if (board.name == name) return dimmio::InProcessTransport::Open(board, error);
+    }
+    *error = "no board " + name;
+    return nullptr;
+  };
+  return target;
+}
+
+// Every command, on every board with hostile strings: --json parses and
+// carries the strings as the text output shows them; the text output holds no
+// control character but its line ends.
+TEST(Output, EveryCommandStaysWellFormedWithHostileStrings) {
+  const dimmio::cli::Target target = HostileTarget();
+  for (const sim::Board& board : HostileBoards()) {
+    std::vector<std::vector<std::string>> commands = {
+        {"report", "--segment", "0"}, {"report", "--segment", "1"}, {"pci", "0", "0", "0"},
+        {"boards"}, {"probe", "--slot", "0"}};
+    for (int slot = 0; slot < 8; ++slot) {
+      commands.push_back({"spd", "--slot", std::to_string(slot), "--decode"});
+      commands.push_back({"spd", "--slot", std::to_string(slot), "--segment", "1"});
+    }
+    for (std::vector<std::string> command : commands) {
+      command.insert(command.end(), {"--board", board.name});
+      std::string line = board.name;
+      for (const std::string& arg : command) line += ' ' + arg;
+      SCOPED_TRACE(line);
+      for (const bool asJson : {false, true}) {
+        std::vector<std::string> args = command;
+        if (asJson) args.push_back("--json");
+        std::ostringstream out, err;
+        const int exit = dimmio::cli::Run(args, target, out, err);
+        EXPECT_TRUE(exit == dimmio::cli::kExitDone || exit == dimmio::cli::kExitFailed) << err.str();
+        for (const std::string& text : {out.str(), err.str()}) {
+          EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](char c) {
+            return (static_cast<uint8_t>(c) < 0x20 && c != '\n') || c == '\x7F';
+          })) << text;
+        }
+        if (!asJson) continue;
+        json parsed;
+        ASSERT_NO_THROW(parsed = json::parse(out.str())) << out.str();
+        if (command[0] != "report" || !board.smbios.present) continue;
+        // The strings as the text report shows them.
+        const std::string shown = dimmio::PrintableText(board.smbios.system.manufacturer);
+        EXPECT_EQ(parsed["smbios"]["system"]["manufacturer"], shown);
+        std::ostringstream text, ignored;
+        args.pop_back();
+        dimmio::cli::Run(args, target, text, ignored);
+        EXPECT_NE(text.str().find(shown), std::string::npos);
+      }
+    }
+  }
+}
+
+// An exception nothing else caught: one line, exit 1.
+TEST(Errors, AnExceptionEndsInOneLine) {
+  dimmio::cli::Target target = dimmio::cli::SimulatedBoards();
+  target.Open = [](const std::string&, std::string*) -> std::unique_ptr<dimmio::Transport> {
+    throw std::runtime_error("broken\nin two lines \xFF");
+  };
+  std::ostringstream out, err;
+  EXPECT_EQ(dimmio::cli::Run({"report"}, target, out, err), dimmio::cli::kExitFailed);
+  EXPECT_EQ(err.str(), "dimmio: internal error: broken\\x0Ain two lines \\xFF\n");
 }
 
 TEST(Errors, OneLineNonZeroExitNothingOnStandardOutput) {
