@@ -158,6 +158,17 @@ std::string PciAddress(const PciDeviceRecord& r) {
 
 std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4); }
 
+SystemInfo PrintableSystemInfo(const SystemInfo& info) {
+  SystemInfo printable = info;
+  for (std::string* text :
+       {&printable.SystemManufacturer, &printable.SystemProduct, &printable.SystemVersion,
+        &printable.SystemSerialNumber, &printable.BoardManufacturer, &printable.BoardProduct,
+        &printable.BoardVersion, &printable.BoardSerialNumber}) {
+    *text = PrintableText(*text);
+  }
+  return printable;
+}
+
 Result<Report> GatherReport(Client& client, uint32_t segment) {
   Report report;
   report.Segment = segment;
@@ -199,15 +210,7 @@ Result<Report> GatherReport(Client& client, uint32_t segment) {
   // The driver refuses the report when the machine has no SMBIOS table.
   const auto system = client.SystemInformation();
   if (system) {
-    // The BIOS's bytes, made printable once for every output.
-    SystemInfo printable = *system;
-    for (std::string* text :
-         {&printable.SystemManufacturer, &printable.SystemProduct, &printable.SystemVersion,
-          &printable.SystemSerialNumber, &printable.BoardManufacturer, &printable.BoardProduct,
-          &printable.BoardVersion, &printable.BoardSerialNumber}) {
-      *text = PrintableText(*text);
-    }
-    report.System = printable;
+    report.System = PrintableSystemInfo(*system);
   } else {
     report.SystemError = system.error().Text;
     if (system.error().Code == DIMMIO_STATUS_UNSUCCESSFUL) {

@@ -47,6 +47,10 @@ struct Report {
 // information fails outright.
 Result<Report> GatherReport(Client& client, uint32_t segment);
 
+// The BIOS's strings as every output shows them (see PrintableText):
+// GatherReport keeps them so.
+SystemInfo PrintableSystemInfo(const SystemInfo& info);
+
 void PrintReport(const Report& report, std::ostream& out);
 nlohmann::json ReportJson(const Report& report);
 
