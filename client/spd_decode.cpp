@@ -308,8 +308,14 @@ SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
 }
 
 std::string CasText(uint8_t tenths) {
-  std::string text = "CL" + std::to_string(tenths / 10);
-  if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
+  // Appended piece by piece: "." + std::to_string() trips a false
+  // -Wrestrict of g++ 12 at -O3.
+  std::string text = "CL";
+  text += std::to_string(tenths / 10);
+  if (tenths % 10 != 0) {
+    text += '.';
+    text += std::to_string(tenths % 10);
+  }
   return text;
 }
 
