@@ -136,12 +136,12 @@ int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostre
                                [&] { return client.ProbeSpdWrite(slot); });
   if (!probe) return RequestFailed("the write probe", probe.error(), err);
   if (o.Json) {
-    PrintJson(out, nlohmann::json{{"slot", o.Slot},
-                          {"segment", o.Segment},
-                          {"writes_to_module", true},
-                          {"result", probe->Result},
-                          {"meaning", ProbeMeaning(probe->Result)},
-                                  {"status", StatusJson(probe->Status)}});
+    PrintJson(out, {{"slot", o.Slot},
+                    {"segment", o.Segment},
+                    {"writes_to_module", true},
+                    {"result", probe->Result},
+                    {"meaning", ProbeMeaning(probe->Result)},
+                    {"status", StatusJson(probe->Status)}});
   } else {
     out << "result " << probe->Result << ": " << ProbeMeaning(probe->Result) << '\n'
         << "status: " << DescribeStatus(probe->Status) << '\n';
@@ -251,6 +251,8 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
   Options o;
   CLI::App app{"dimmio: memory modules' SPD, PCI and SMBIOS through the dimmio driver", "dimmio"};
   app.fallthrough();
+  // The same grammar on every target: CLI11 would take "/slot" for "--slot" on Windows.
+  app.allow_windows_style_options(false);
   app.require_subcommand(0, 1);
   // Left-over arguments are reported below, in the order they were given.
   app.allow_extras();

@@ -3,6 +3,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -18,5 +19,10 @@ int main(int argc, char** argv) {
     std::cout.flush();
     _setmode(_fileno(stdout), _O_BINARY);
   };
-  return dimmio::cli::Run(args, target, std::cout, std::cerr);
+  try {
+    return dimmio::cli::Run(args, target, std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "dimmio: " << e.what() << '\n';
+    return dimmio::cli::kExitFailed;
+  }
 }
