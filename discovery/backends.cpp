@@ -3,6 +3,7 @@
 #include "smbus/amd.h"
 #include "smbus/intel.h"
 #include "smbus/nvidia_0064.h"
+#include "smbus/via.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ int32_t AcquireAmdNvidia(SmbusController* controller, uint32_t ioBase, int32_t) 
 ChipsetBackends DiscoveryBackends = {
     .Intel = &intel::AcquireDevice,
     .AmdNvidia = &AcquireAmdNvidia,
-    .Via = nullptr,
+    .Via = &via::AcquireDevice,
     .Nvidia0064 = &NV_AcquireDevice,
     .Sis = nullptr,
     .I2c = nullptr,

@@ -40,6 +40,8 @@ enum class SegmentSwitch {
   None,
   BoardLatch,  // bits 4-3 of the latch at port 0xE437; selector 1 = segment 1
   SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
+  ViaGpo596,   // bit 3 of the outputs at port 0xE44F
+  ViaGpo686,   // bit 0 of the outputs at port 0xE44D, with bit 3 clear
 };
 
 enum class SmbusHostKind {
@@ -47,6 +49,7 @@ enum class SmbusHostKind {
   Amd,         // AMD-756/766/768: the block at configuration word 0x58 plus 0xE0
   Nforce,      // nForce 01B4: the AMD block behind each of the I/O bases 0x10 and 0x14
   Nvidia0064,  // nForce2 0064: the block at configuration dword 0x50
+  Via,
 };
 
 struct SmbusHostSpec {
@@ -55,6 +58,9 @@ struct SmbusHostSpec {
   // The function whose configuration space decodes the host's registers
   // (hosts that answer only where their base register puts them).
   uint8_t pciBus = 0, pciDevice = 0, pciFunction = 0;
+  // Where the host's register block answers: the function, its base register
+  // and enable bits (the VIA, ALi and SiS hosts).
+  PciIoDecode decode{};
   uint16_t ports = 0x10;           // size of the decoded register block
   uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
@@ -78,6 +84,8 @@ struct Board {
 class IntelSmbusHost;
 class AmdSmbusHost;
 class Nvidia0064SmbusHost;
+class ViaSmbusHost;
+class GpoLatch;
 class BoardLatch;
 class SuperIo;
 
@@ -87,6 +95,8 @@ struct BoardModels {
   AmdSmbusHost* amdHost = nullptr;       // AMD, and the nForce range the SPD bus is behind
   AmdSmbusHost* nforceOtherHost = nullptr;  // the nForce range with nothing on its bus
   Nvidia0064SmbusHost* nvidia0064Host = nullptr;
+  ViaSmbusHost* viaHost = nullptr;
+  GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
   SuperIo* superIo = nullptr;

@@ -15,5 +15,6 @@ Board Ali1535();    // ALi M1533 + M7101 with an empty base: the ALi base write
 Board Amd756();     // AMD-750 + AMD-756: SMBus in the power-management function 0:7.3
 Board Nforce();     // nForce 420D: SMBus 10DE:01B4 at 0:1.1, two I/O ranges
 Board Nforce2();    // nForce2 Ultra 400: SMBus 10DE:0064 at 0:1.1
+std::vector<Board> Via();  // VIA 596A/B, 686 revisions, VT8231, VT8235
 
 }  // namespace sim::boards
