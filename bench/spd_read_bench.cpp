@@ -33,12 +33,16 @@ struct BenchBoard {
 //         read and write-back (10); 1 ms.
 //  nVidia 0x0064: address, command, protocol, one status read, data 0 and
 //         data 1 (6): no poll beyond the one status read; 1 ms.
+//  ALi:   two idle polls, address, command, protocol, the status read
+//         before the start, start, final poll, data 0 and data 1, status
+//         read and write-back (12); 1 ms.
 constexpr BenchBoard kBoards[] = {
     {"ich5", 0, 10, 1},
     {"via686b", 0, 10, 1},
     {"amd756", 0, 10, 1},
     {"nforce", 0, 10, 1},
     {"nforce2", 0, 6, 1},
+    {"ali1543", 0, 12, 1},
 };
 
 constexpr uint32_t kWordsPerImage = 128;

@@ -1,6 +1,7 @@
 #include "discovery/backends.h"
 
 #include "smbus/amd.h"
+#include "smbus/ali.h"
 #include "smbus/intel.h"
 #include "smbus/nvidia_0064.h"
 #include "smbus/via.h"
@@ -21,5 +22,5 @@ ChipsetBackends DiscoveryBackends = {
     .Nvidia0064 = &NV_AcquireDevice,
     .Sis = nullptr,
     .I2c = nullptr,
-    .Ali = nullptr,
+    .Ali = &ali::ALI_AcquireDevice,
 };

@@ -2,6 +2,8 @@
 
 #include "sim/boards/boards.h"
 #include "sim/models/amd_smbus_host.h"
+#include "sim/models/ali_segment_bits.h"
+#include "sim/models/ali_smbus_host.h"
 #include "sim/models/board_latch.h"
 #include "sim/models/gpo_latch.h"
 #include "sim/models/intel_smbus_host.h"
@@ -26,6 +28,8 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Amd756());
     all.push_back(boards::Nforce());
     all.push_back(boards::Nforce2());
+    all.push_back(boards::Ali1533Rev0());
+    all.push_back(boards::Ali1543());
     for (Board& b : boards::Via()) all.push_back(std::move(b));
     return all;
   }();
@@ -86,6 +90,12 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       selectsSecond = 1;
       break;
     }
+    case SegmentSwitch::AliConfigBits: {
+      const PciIoDecode& at = smbusSpec.decode;
+      lines = &machine.Make<AliSegmentBits>(*machine.FindPciFunction(at.bus, at.device, at.function));
+      selectsSecond = AliSegmentBits::kSecondBank;
+      break;
+    }
   }
   if (lines != nullptr) {
     bus = &machine.Make<SmbusMux>(*segments[0], *segments[1], *lines, selectsSecond);
@@ -134,6 +144,12 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       auto& host = machine.Make<ViaSmbusHost>(machine, *bus, smbusSpec.transactionMs);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.viaHost = &host;
+      break;
+    }
+    case SmbusHostKind::Ali: {
+      auto& host = machine.Make<AliSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(smbusSpec.decode, host);
+      models.aliHost = &host;
       break;
     }
   }

@@ -42,6 +42,7 @@ enum class SegmentSwitch {
   SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
   ViaGpo596,   // bit 3 of the outputs at port 0xE44F
   ViaGpo686,   // bit 0 of the outputs at port 0xE44D, with bit 3 clear
+  AliConfigBits,  // bits 5-6 of the host function's configuration dword 0xB8 = 10b
 };
 
 enum class SmbusHostKind {
@@ -50,6 +51,7 @@ enum class SmbusHostKind {
   Nforce,      // nForce 01B4: the AMD block behind each of the I/O bases 0x10 and 0x14
   Nvidia0064,  // nForce2 0064: the block at configuration dword 0x50
   Via,
+  Ali,
 };
 
 struct SmbusHostSpec {
@@ -85,6 +87,7 @@ class IntelSmbusHost;
 class AmdSmbusHost;
 class Nvidia0064SmbusHost;
 class ViaSmbusHost;
+class AliSmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -96,6 +99,7 @@ struct BoardModels {
   AmdSmbusHost* nforceOtherHost = nullptr;  // the nForce range with nothing on its bus
   Nvidia0064SmbusHost* nvidia0064Host = nullptr;
   ViaSmbusHost* viaHost = nullptr;
+  AliSmbusHost* aliHost = nullptr;
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
