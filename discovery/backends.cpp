@@ -2,6 +2,7 @@
 
 #include "smbus/ali.h"
 #include "smbus/intel.h"
+#include "smbus/sis.h"
 #include "smbus/via.h"
 
 ChipsetBackends DiscoveryBackends = {
@@ -9,7 +10,7 @@ ChipsetBackends DiscoveryBackends = {
     .AmdNvidia = nullptr,
     .Via = &via::AcquireDevice,
     .Nvidia0064 = nullptr,
-    .Sis = nullptr,
+    .Sis = &sis::SIS_AcquireDevice,
     .I2c = nullptr,
     .Ali = &ali::ALI_AcquireDevice,
 };

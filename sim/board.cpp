@@ -8,6 +8,7 @@
 #include "sim/models/intel_smbus_host.h"
 #include "sim/models/smbus_mux.h"
 #include "sim/models/smbus_segment.h"
+#include "sim/models/sis_smbus_host.h"
 #include "sim/models/super_io.h"
 #include "sim/models/via_smbus_host.h"
 
@@ -113,6 +114,12 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       auto& host = machine.Make<AliSmbusHost>(machine, *bus, smbusSpec.transactionMs);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.aliHost = &host;
+      break;
+    }
+    case SmbusHostKind::Sis: {
+      auto& host = machine.Make<SisSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(smbusSpec.decode, host);
+      models.sisHost = &host;
       break;
     }
   }

@@ -49,6 +49,7 @@ enum class SmbusHostKind {
   Intel,
   Via,
   Ali,
+  Sis,
 };
 
 struct SmbusHostSpec {
@@ -80,6 +81,7 @@ struct Board {
 class IntelSmbusHost;
 class ViaSmbusHost;
 class AliSmbusHost;
+class SisSmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -89,6 +91,7 @@ struct BoardModels {
   IntelSmbusHost* intelHost = nullptr;
   ViaSmbusHost* viaHost = nullptr;
   AliSmbusHost* aliHost = nullptr;
+  SisSmbusHost* sisHost = nullptr;
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
