@@ -46,9 +46,10 @@ enum class SmbusHostKind { Intel };
 
 struct SmbusHostSpec {
   SmbusHostKind kind = SmbusHostKind::Intel;
-  uint16_t ioBase = 0;
+  uint16_t ioBase = 0;             // where the board's firmware put the block
   uint16_t ports = 0x10;           // size of the decoded register block
-  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
+  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy (not
+                                   // Intel, whose hosts take it from their bus clock)
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
   uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};

@@ -81,7 +81,9 @@ TEST_F(ProbeTest, RefusedChangingWriteEndsUnchangedWithItsCode) {
   EXPECT_EQ(ProbeSpdWrite(controller_, &status, 2), 0);
   EXPECT_EQ(status.Code, OpError::ProbeWrite);
   EXPECT_EQ(status.HwCode, OpError::WriteByteFailed);
-  EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError);
+  // The status as ICH reports it: the device error, and the semaphore the
+    // access holds until the status is written back.
+    EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError | sim::IntelSmbusHost::kInUse);
   EXPECT_EQ(Image(0, 2), before);
 }
 
