@@ -1,13 +1,19 @@
 // SPD data read through the driver is what the board's modules hold, on
 // every board with an SMBus; an empty slot ends the read with the block-read
 // failure in the status record.
+#include <algorithm>
+
 #include "contract_test.h"
+#include "sim/models/intel_smbus_host.h"
 
 namespace contract {
 namespace {
 
 constexpr uint32_t kOpCode = 4;
 constexpr uint32_t kSpdBlockRead = 14;
+constexpr uint32_t kHwCode = 36;
+constexpr uint32_t kHwDetail = 44;
+constexpr uint32_t kReadWordFailed = 18;
 
 std::vector<std::string> BoardsWithSmbus() {
   std::vector<std::string> names;
@@ -44,6 +50,29 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(reply.status, STATUS_SUCCESS);
   ASSERT_EQ(reply.information, 76u);
   EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
+}
+
+// A host that never leaves busy: nothing is started on it, and the read
+// fails with the block-read code over the word-read failure and the status
+// the host showed, never with the filler as data. The bus recovers with it.
+TEST_P(SpdTest, AHostThatStaysBusyFailsTheReadAndTheNextOneReadsAgain) {
+  if (models_.intelHost == nullptr) GTEST_SKIP() << "not an Intel host";
+  const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
+  models_.intelHost->SetStuckBusy(true);
+  const Reply stuck = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8);
+  EXPECT_EQ(stuck.status, STATUS_SUCCESS);
+  ASSERT_EQ(stuck.information, 76u);
+  EXPECT_EQ(WordAt(stuck.output, kOpCode), kSpdBlockRead);
+  EXPECT_EQ(WordAt(stuck.output, kHwCode), kReadWordFailed);
+  const uint32_t inUse =
+      models_.intelHost->Family() == sim::IntelHostFamily::Ich ? sim::IntelSmbusHost::kInUse : 0;
+  EXPECT_EQ(WordAt(stuck.output, kHwDetail), sim::IntelSmbusHost::kBusy | inUse);
+
+  models_.intelHost->SetStuckBusy(false);
+  const Reply next = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8);
+  ASSERT_EQ(next.information, 76u + 8);
+  EXPECT_TRUE(std::equal(next.output.begin() + 76, next.output.end(),
+                         models_.eeproms[0][slot.slot]->Bytes().begin()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, SpdTest, ::testing::ValuesIn(BoardsWithSmbus()), BoardTestName);
