@@ -42,6 +42,20 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
   }
 }
 
+TEST_P(SpdTest, AReadLongerThanTheSpdStopsAfterItsLastByte) {
+  const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
+  const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
+  const uint64_t transfers = eeprom->Transfers();
+  const Reply reply = Send(IOCTL_READ_SPD, {slot.slot, 0x80}, 76 + 4096);
+  EXPECT_EQ(reply.status, STATUS_SUCCESS);
+  ASSERT_EQ(reply.information, 76u + 256);
+  EXPECT_EQ(WordAt(reply.output, kOpCode), 0u);
+  for (uint32_t i = 0; i < 256; ++i) {
+    ASSERT_EQ(reply.output[76 + i], eeprom->Bytes()[(0x80 + i) & 0xFF]) << "byte " << i;
+  }
+  EXPECT_EQ(eeprom->Transfers() - transfers, 128u) << "one word read per two bytes, no more";
+}
+
 TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   uint8_t empty = 0;
   while (empty < 8 && models_.eeproms[0][empty] != nullptr) ++empty;
