@@ -1,11 +1,12 @@
 #include "discovery/backends.h"
 
 #include "smbus/intel.h"
+#include "smbus/via.h"
 
 ChipsetBackends DiscoveryBackends = {
     .Intel = &intel::AcquireDevice,
     .AmdNvidia = nullptr,
-    .Via = nullptr,
+    .Via = &via::AcquireDevice,
     .Nvidia0064 = nullptr,
     .Sis = nullptr,
     .I2c = nullptr,
