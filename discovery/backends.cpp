@@ -1,5 +1,6 @@
 #include "discovery/backends.h"
 
+#include "smbus/ali.h"
 #include "smbus/intel.h"
 #include "smbus/via.h"
 
@@ -10,5 +11,5 @@ ChipsetBackends DiscoveryBackends = {
     .Nvidia0064 = nullptr,
     .Sis = nullptr,
     .I2c = nullptr,
-    .Ali = nullptr,
+    .Ali = &ali::ALI_AcquireDevice,
 };

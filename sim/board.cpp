@@ -1,6 +1,8 @@
 #include "sim/board.h"
 
 #include "sim/boards/boards.h"
+#include "sim/models/ali_segment_bits.h"
+#include "sim/models/ali_smbus_host.h"
 #include "sim/models/board_latch.h"
 #include "sim/models/gpo_latch.h"
 #include "sim/models/intel_smbus_host.h"
@@ -21,6 +23,8 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Sis5595());
     all.push_back(boards::Sis96x());
     all.push_back(boards::Ali1535());
+    all.push_back(boards::Ali1533Rev0());
+    all.push_back(boards::Ali1543());
     for (Board& b : boards::Via()) all.push_back(std::move(b));
     return all;
   }();
@@ -114,6 +118,12 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
       selectsSecond = 1;
       break;
     }
+    case SegmentSwitch::AliConfigBits: {
+      const PciIoDecode& at = smbusSpec.decode;
+      lines = &machine.Make<AliSegmentBits>(*machine.FindPciFunction(at.bus, at.device, at.function));
+      selectsSecond = AliSegmentBits::kSecondBank;
+      break;
+    }
   }
   if (lines != nullptr) {
     bus = &machine.Make<SmbusMux>(*segments[0], *segments[1], *lines, selectsSecond);
@@ -133,6 +143,12 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
       auto& host = machine.Make<ViaSmbusHost>(machine, *bus, smbusSpec.transactionMs);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.viaHost = &host;
+      break;
+    }
+    case SmbusHostKind::Ali: {
+      auto& host = machine.Make<AliSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(smbusSpec.decode, host);
+      models.aliHost = &host;
       break;
     }
   }

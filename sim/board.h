@@ -42,11 +42,13 @@ enum class SegmentSwitch {
   SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
   ViaGpo596,   // bit 3 of the outputs at port 0xE44F
   ViaGpo686,   // bit 0 of the outputs at port 0xE44D, with bit 3 clear
+  AliConfigBits,  // bits 5-6 of the host function's configuration dword 0xB8 = 10b
 };
 
 enum class SmbusHostKind {
   Intel,
   Via,
+  Ali,
 };
 
 struct SmbusHostSpec {
@@ -79,6 +81,7 @@ struct Board {
 
 class IntelSmbusHost;
 class ViaSmbusHost;
+class AliSmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -87,6 +90,7 @@ class SuperIo;
 struct BoardModels {
   IntelSmbusHost* intelHost = nullptr;
   ViaSmbusHost* viaHost = nullptr;
+  AliSmbusHost* aliHost = nullptr;
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
