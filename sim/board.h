@@ -54,12 +54,14 @@ enum class SmbusHostKind {
 
 struct SmbusHostSpec {
   SmbusHostKind kind = SmbusHostKind::Intel;
-  uint16_t ioBase = 0;
+  uint16_t ioBase = 0;             // where the board's firmware put the block
   // Where the host's register block answers: the function, its base register
-  // and enable bits (the VIA, ALi and SiS hosts).
+  // and enable bits (the VIA, ALi and SiS hosts; the Intel hosts find theirs
+  // from the board's Intel SMBus function).
   PciIoDecode decode{};
   uint16_t ports = 0x10;           // size of the decoded register block
-  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
+  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy (not
+                                   // Intel, whose hosts take it from their bus clock)
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
   uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};
