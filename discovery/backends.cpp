@@ -4,6 +4,7 @@
 #include "smbus/ali.h"
 #include "smbus/intel.h"
 #include "smbus/nvidia_0064.h"
+#include "smbus/sis.h"
 #include "smbus/via.h"
 
 namespace {
@@ -20,7 +21,7 @@ ChipsetBackends DiscoveryBackends = {
     .AmdNvidia = &AcquireAmdNvidia,
     .Via = &via::AcquireDevice,
     .Nvidia0064 = &NV_AcquireDevice,
-    .Sis = nullptr,
+    .Sis = &sis::SIS_AcquireDevice,
     .I2c = nullptr,
     .Ali = &ali::ALI_AcquireDevice,
 };

@@ -52,19 +52,22 @@ enum class SmbusHostKind {
   Nvidia0064,  // nForce2 0064: the block at configuration dword 0x50
   Via,
   Ali,
+  Sis,
 };
 
 struct SmbusHostSpec {
   SmbusHostKind kind = SmbusHostKind::Intel;
-  uint16_t ioBase = 0;             // the base the function's base register holds
+  uint16_t ioBase = 0;             // where the board's firmware put the block
   // The function whose configuration space decodes the host's registers
-  // (hosts that answer only where their base register puts them).
+  // (the AMD and nVidia hosts).
   uint8_t pciBus = 0, pciDevice = 0, pciFunction = 0;
   // Where the host's register block answers: the function, its base register
-  // and enable bits (the VIA, ALi and SiS hosts).
+  // and enable bits (the VIA, ALi and SiS hosts; the Intel hosts find theirs
+  // from the board's Intel SMBus function).
   PciIoDecode decode{};
   uint16_t ports = 0x10;           // size of the decoded register block
-  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
+  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy (not
+                                   // Intel, whose hosts take it from their bus clock)
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
   uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};
@@ -88,6 +91,7 @@ class AmdSmbusHost;
 class Nvidia0064SmbusHost;
 class ViaSmbusHost;
 class AliSmbusHost;
+class SisSmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -100,6 +104,7 @@ struct BoardModels {
   Nvidia0064SmbusHost* nvidia0064Host = nullptr;
   ViaSmbusHost* viaHost = nullptr;
   AliSmbusHost* aliHost = nullptr;
+  SisSmbusHost* sisHost = nullptr;
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
