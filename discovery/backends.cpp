@@ -1,5 +1,6 @@
 #include "discovery/backends.h"
 
+#include "smbus/i2c_bus.h"
 #include "smbus/intel.h"
 
 ChipsetBackends DiscoveryBackends = {
@@ -8,6 +9,6 @@ ChipsetBackends DiscoveryBackends = {
     .Via = nullptr,
     .Nvidia0064 = nullptr,
     .Sis = nullptr,
-    .I2c = nullptr,
+    .I2c = &I2C_AcquireDevice,
     .Ali = nullptr,
 };

@@ -1,6 +1,7 @@
 #include "sim/board.h"
 
 #include "sim/boards/boards.h"
+#include "sim/gpio_i2c.h"
 #include "sim/models/board_latch.h"
 #include "sim/models/intel_smbus_host.h"
 #include "sim/models/smbus_mux.h"
@@ -19,6 +20,11 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Sis5595());
     all.push_back(boards::Sis96x());
     all.push_back(boards::Ali1535());
+    all.push_back(boards::Sis96xNoAcpi());
+    all.push_back(boards::Via586bRevE());
+    all.push_back(boards::Via586bRevF());
+    all.push_back(boards::Via586bProdA());
+    all.push_back(boards::Via586bRev20());
     return all;
   }();
   return boards;
@@ -73,6 +79,8 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
   }
 
   switch (smbusSpec.kind) {
+    case SmbusHostKind::Sis96xGpioPins:
+    case SmbusHostKind::Via586bGpioPins: break;  // InstallGpioI2c
     case SmbusHostKind::Intel: {
       auto& host = machine.Make<IntelSmbusHost>(machine, smbusSpec.ioBase, *bus, smbusSpec.transactionMs);
       machine.ClaimPorts(smbusSpec.ioBase, smbusSpec.ports, host);
@@ -92,7 +100,11 @@ BoardModels Build(const Board& board, Machine& machine) {
                                             fnSpec.multiFunction);
     for (const auto& [offset, value] : fnSpec.dwords) f.SetDword(offset, value);
   }
-  if (board.smbus) InstallSmbus(*board.smbus, machine, models);
+  if (board.smbus && IsGpioI2c(board.smbus->kind)) {
+    InstallGpioI2c(*board.smbus, machine, models);
+  } else if (board.smbus) {
+    InstallSmbus(*board.smbus, machine, models);
+  }
   InstallSmbios(machine, board.smbios);
   return models;
 }

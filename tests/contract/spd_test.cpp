@@ -33,6 +33,27 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
     EXPECT_EQ(std::vector<uint8_t>(reply.output.begin() + 76, reply.output.end()),
               std::vector<uint8_t>(eeprom->Bytes().begin(), eeprom->Bytes().end()))
         << "slot " << int(slot.slot);
+    // A word at the last offset takes its high byte from offset 0.
+    const Reply wrap = Send(IOCTL_READ_SPD, {slot.slot, 0xFF}, 76 + 2);
+    ASSERT_EQ(wrap.information, 76u + 2);
+    EXPECT_EQ(wrap.output[76], eeprom->Bytes()[0xFF]);
+    EXPECT_EQ(wrap.output[77], eeprom->Bytes()[0x00]);
+  }
+}
+
+TEST_P(SpdTest, TheWriteProbeChangesEachModulesByte74AndPutsItBack) {
+  for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
+    const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
+    const std::array<uint8_t, 256> before = eeprom->Bytes();
+    const uint64_t writes = eeprom->CommittedWrites();
+    const Reply reply = Send(IOCTL_PROBE_SPD_WRITE, {slot.slot}, 80);
+    EXPECT_EQ(reply.status, STATUS_SUCCESS);
+    ASSERT_EQ(reply.information, 80u);
+    const bool writable = slot.eeprom.writeProtect == sim::WriteProtect::Off;
+    EXPECT_EQ(WordAt(reply.output, 0), writable ? 1u : 0u) << "slot " << int(slot.slot);
+    EXPECT_EQ(WordAt(reply.output, 4 + kOpCode), 0u);
+    EXPECT_EQ(eeprom->Bytes(), before);
+    EXPECT_EQ(eeprom->CommittedWrites() - writes, writable ? 2u : 0u);
   }
 }
 

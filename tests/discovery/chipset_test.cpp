@@ -143,9 +143,19 @@ TEST_F(ChipsetTest, OutcomeOfEveryBoard) {
       {"nosmbus", false, At(0, 0, 0, 0, 0), 4, {}},
       {"sis5595", false, At(0, 0, 0, 0, 0), 4,
        {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 detected at 0800!!!"}},
-      {"sis96x", false, At(0, 0, 0, 0x1039, 0x0645), 3,
+      {"sis96x", true, At(0, 0, 0, 0x1039, 0x0645), 3,
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"}},
       {"ali1535", false, At(0, 17, 0, 0x10B9, 0x7101), 3, {}},
+      {"sis96x-noacpi", false, At(0, 0, 0, 0x1039, 0x0645), 3,
+       {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x found with NO ACPI base."}},
+      {"via586b", true, At(0, 7, 3, 0x1106, 0x3040), 6,
+       {"smbcore: Found VIA 586B", "smbcore: Found VIA 586B Revision E"}},
+      {"via586b-f", true, At(0, 7, 3, 0x1106, 0x3040), 6,
+       {"smbcore: Found VIA 586B", "smbcore: Found VIA 586B Revision F"}},
+      {"via586b-a", true, At(0, 7, 3, 0x1106, 0x3040), 6,
+       {"smbcore: Found VIA 586,  unknown revid: 41", "smbcore: Found VIA 586B Prod-Rev A"}},
+      {"via586b-rev20", true, At(0, 7, 3, 0x1106, 0x3040), 6,
+       {"smbcore: Found VIA 586,  unknown revid: 47", "smbcore: Found VIA 586B, revid: 20"}},
   };
   for (const BoardOutcome& c : cases) {
     SCOPED_TRACE(c.board);
