@@ -4,7 +4,7 @@
 setup:
 	@scripts/setup.sh
 
-# One build tree per preset: nt (dimmio.sys and the Windows client,
+# One build tree per preset: nt (dimmio.sys and dimmio.exe, the tool,
 # cross-compiled), baremetal (the self-test image the host tree boots in
 # QEMU), asan and tsan (clang with sanitizers), loader32 (the 32-bit loader
 # that runs the driver image over the simulated machine), host (g++).

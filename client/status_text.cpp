@@ -71,6 +71,13 @@ const char* StatusName(uint32_t status) {
   return nullptr;
 }
 
+std::string CompletionText(uint32_t status) {
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%08X", status);
+  const char* name = StatusName(status);
+  return name != nullptr ? std::string(name) + " (" + number + ")" : std::string(number);
+}
+
 std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset, uint32_t space) {
   std::string text;
   char cell[16];

@@ -1,5 +1,5 @@
 # Cross build for 32-bit Windows with Debian's mingw-w64 i686 compiler: the
-# kernel driver image and the Windows command-line client.
+# kernel driver image and dimmio.exe, the dimmio tool for Windows.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 

@@ -15,7 +15,10 @@ using CountQuery = uint8_t (*)(OpStatus* status);
 NtStatus CountEnvelope(CountQuery query, uint8_t* buffer, uint32_t* information) {
   OpStatus* status = StatusAt(buffer, kReplyStatusOffset);
   InitOpStatus(status);
-  buffer[0] = query(status);  // bytes 1-3 keep what they held
+  // The count is one byte; bytes 1-3 are written as zero, so that the reply
+  // holds nothing of the buffer's earlier contents and reads as a 32-bit
+  // count too.
+  StoreLe32(buffer, query(status));
   *information = kCountReplySize;
   return STATUS_SUCCESS;
 }

@@ -48,13 +48,15 @@ constexpr uint32_t SmbiosTableLength = 35;      // detail: table length
 constexpr uint32_t SmbiosNoEntryPoint = 36;
 }  // namespace OpError
 
-// Header = 1, both codes and counts 0; the detail words are left as they are.
+// Writes the whole record: Header = 1, every other word 0. The record goes
+// back to user mode as it stands, so no word keeps what the buffer held.
 void InitOpStatus(OpStatus* status);
 
 // Writes the operation half: code, count and the first `detailCount` of the
-// two detail values.
+// two detail values; the half's other detail words are written as 0.
 void SetOpFailure(OpStatus* status, uint32_t code, uint32_t detailCount = 0,
                   uint32_t detail0 = 0, uint32_t detail1 = 0);
 
-// Writes the hardware half: code, count 1 and the back-end's status value.
+// Writes the hardware half: code, count 1 and the back-end's status value;
+// the half's other detail words are written as 0.
 void SetHwFailure(OpStatus* status, uint32_t hwCode, uint32_t hwStatus);

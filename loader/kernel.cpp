@@ -420,7 +420,7 @@ int32_t NT_STDCALL Kernel::DefaultDispatch(nt::DeviceObject*, nt::Irp* irp) {
 
 std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint32_t code,
                                                const std::vector<uint8_t>& input,
-                                               uint32_t outputLength) {
+                                               uint32_t outputLength, uint8_t fill) {
   nt::DeviceObject* device;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -428,7 +428,7 @@ std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint3
   }
   if (device == nullptr) return nullptr;
   auto request = std::make_shared<Request>();
-  request->watch_.Prepare(input, outputLength);
+  request->watch_.Prepare(input, outputLength, fill);
   request->outputLength_ = outputLength;
   request->memory_.assign(sizeof(nt::Irp) + sizeof(nt::IoStackLocation), kPacketPoison);
   auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());

@@ -100,10 +100,12 @@ class Kernel {
 
   // ---- the I/O manager
   // Sends a device-control request to the device behind `name` (a device or
-  // a link) with a buffered system buffer of max(input, output) bytes.
+  // a link) with a buffered system buffer of max(input, output) bytes, which
+  // holds `fill` past the input.
   std::shared_ptr<Request> DeviceControl(const std::u16string& name, uint32_t code,
                                          const std::vector<uint8_t>& input,
-                                         uint32_t outputLength);
+                                         uint32_t outputLength,
+                                         uint8_t fill = host::kUnusedBufferFill);
   std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction);
   // The entry routine for request kinds the driver does not install.
   static int32_t NT_STDCALL DefaultDispatch(nt::DeviceObject* device, nt::Irp* irp);

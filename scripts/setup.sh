@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-i686 g++-multilib
   qemu-system-x86 ipxe-qemu seabios binutils
   qemu-user
+  pci.ids
 )
 
 missing=()

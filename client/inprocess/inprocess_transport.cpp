@@ -1,22 +1,9 @@
 #include "inprocess/inprocess_transport.h"
 
-#include <cstdio>
-
 #include "dimmio/client.h"
 #include "driver/driver_entry.h"
 
 namespace dimmio {
-
-namespace {
-
-std::string StatusText(NtStatus status) {
-  char number[16];
-  std::snprintf(number, sizeof number, "0x%08X", static_cast<uint32_t>(status));
-  const char* name = StatusName(static_cast<uint32_t>(status));
-  return name != nullptr ? std::string(name) + " (" + number + ")" : std::string(number);
-}
-
-}  // namespace
 
 InProcessTransport::InProcessTransport(const sim::Board& board)
     : board_(board), attach_(machine_) {
@@ -28,13 +15,14 @@ std::unique_ptr<InProcessTransport> InProcessTransport::Open(const sim::Board& b
   std::unique_ptr<InProcessTransport> transport(new InProcessTransport(board));
   const NtStatus loaded = transport->io_.Load(&DriverEntry);
   if (loaded != STATUS_SUCCESS) {
-    *error = "the driver did not load on board " + board.name + ": " + StatusText(loaded);
+    *error = "the driver did not load on board " + board.name + ": " +
+             CompletionText(static_cast<uint32_t>(loaded));
     return nullptr;
   }
   const host::IoManager::OpenResult opened = transport->io_.Open(kLinkName);
   if (opened.Status != STATUS_SUCCESS) {
     *error = "cannot open the driver's device on board " + board.name + ": " +
-             StatusText(opened.Status);
+             CompletionText(static_cast<uint32_t>(opened.Status));
     return nullptr;
   }
   transport->device_ = opened.Device;
@@ -62,7 +50,7 @@ ControlReply InProcessTransport::Control(uint32_t code, std::span<const uint8_t>
   ControlReply reply;
   if (result.Status != STATUS_SUCCESS) {
     reply.Error = static_cast<uint32_t>(result.Status);
-    reply.ErrorText = StatusText(result.Status);
+    reply.ErrorText = CompletionText(static_cast<uint32_t>(result.Status));
     return reply;
   }
   reply.Completed = true;

@@ -2,13 +2,30 @@
 
 #include <windows.h>
 
-#include "dimmio/dimmio.h"
+#include "dimmio/client.h"
 
 namespace dimmio {
 
 namespace {
 
-std::string SystemMessage(DWORD error) {
+// The completion statuses the driver uses and the Windows errors the system
+// turns them into for DeviceIoControl's caller.
+struct StatusError {
+  uint32_t Status;
+  DWORD Error;
+};
+
+constexpr StatusError kDriverStatuses[] = {
+    {DIMMIO_STATUS_UNSUCCESSFUL, ERROR_GEN_FAILURE},
+    {DIMMIO_STATUS_NOT_IMPLEMENTED, ERROR_INVALID_FUNCTION},
+    {DIMMIO_STATUS_INVALID_PARAMETER, ERROR_INVALID_PARAMETER},
+    {DIMMIO_STATUS_INSUFFICIENT_RESOURCES, ERROR_NO_SYSTEM_RESOURCES},
+    {DIMMIO_STATUS_CANCELLED, ERROR_OPERATION_ABORTED},
+};
+
+}  // namespace
+
+std::string WindowsErrorText(unsigned long error) {
   char* text = nullptr;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -22,15 +39,14 @@ std::string SystemMessage(DWORD error) {
   return "Windows error " + std::to_string(error) + (message.empty() ? "" : ": " + message);
 }
 
-}  // namespace
-
-std::unique_ptr<WindowsTransport> WindowsTransport::Open(std::string* error) {
+std::unique_ptr<WindowsTransport> WindowsTransport::Open(std::string* error,
+                                                         unsigned long* windowsError) {
   HANDLE handle = CreateFileA(DIMMIO_DEVICE_PATH, GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    *error = "cannot open " DIMMIO_DEVICE_PATH " (is the driver started?): " +
-             SystemMessage(GetLastError());
+    *windowsError = GetLastError();
+    *error = "cannot open " DIMMIO_DEVICE_PATH ": " + WindowsErrorText(*windowsError);
     return nullptr;
   }
   return std::unique_ptr<WindowsTransport>(new WindowsTransport(handle));
@@ -50,8 +66,15 @@ ControlReply WindowsTransport::Control(uint32_t code, std::span<const uint8_t> i
       static_cast<DWORD>(input.size()), outputLength > 0 ? reply.Output.data() : nullptr,
       outputLength, &returned, nullptr);
   if (!ok) {
-    reply.Error = GetLastError();
-    reply.ErrorText = SystemMessage(reply.Error);
+    const DWORD error = GetLastError();
+    reply.Error = error;
+    reply.ErrorText = WindowsErrorText(error);
+    for (const StatusError& s : kDriverStatuses) {
+      if (s.Error == error) {
+        reply.Error = s.Status;
+        reply.ErrorText = CompletionText(s.Status);
+      }
+    }
     reply.Output.clear();
     return reply;
   }

@@ -12,10 +12,16 @@ namespace dimmio {
 class WindowsTransport final : public Transport {
  public:
   // Opens "\\.\dimmio" for reading and writing; null with the reason in
-  // `error` when the driver is not running or access is denied.
-  static std::unique_ptr<WindowsTransport> Open(std::string* error);
+  // `error`, and the Windows error in `windowsError`, when the driver is not
+  // running or access is denied.
+  static std::unique_ptr<WindowsTransport> Open(std::string* error,
+                                                unsigned long* windowsError);
   ~WindowsTransport() override;
 
+  // A request the driver completes with a failure status gives that status
+  // and its name, as the in-process transport does: the system hands the
+  // program a Windows error in its place, which is turned back into the
+  // driver's status where the driver is the only one that uses it.
   ControlReply Control(uint32_t code, std::span<const uint8_t> input,
                        uint32_t outputLength) override;
 
@@ -23,5 +29,8 @@ class WindowsTransport final : public Transport {
   explicit WindowsTransport(void* handle) : handle_(handle) {}
   void* handle_;
 };
+
+// "Windows error 2: The system cannot find the file specified".
+std::string WindowsErrorText(unsigned long error);
 
 }  // namespace dimmio

@@ -230,17 +230,19 @@ NtStatus IoManager::Close(KernelDevice* device) {
 }
 
 Request* IoManager::Submit(KernelDevice* device, uint32_t code,
-                           const std::vector<uint8_t>& input, uint32_t outputLength) {
-  Request* request = NewRequest(device, IRP_MJ_DEVICE_CONTROL, code, input, outputLength);
+                           const std::vector<uint8_t>& input, uint32_t outputLength,
+                           uint8_t fill) {
+  Request* request = NewRequest(device, IRP_MJ_DEVICE_CONTROL, code, input, outputLength, fill);
   Dispatch(device, IRP_MJ_DEVICE_CONTROL, request);
   return request;
 }
 
 Request* IoManager::NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
-                               const std::vector<uint8_t>& input, uint32_t outputLength) {
+                               const std::vector<uint8_t>& input, uint32_t outputLength,
+                               uint8_t fill) {
   auto owned = std::make_unique<Request>();
   Request* request = owned.get();
-  request->Prepare(input, outputLength);
+  request->Prepare(input, outputLength, fill);
   KernelIrp& irp = request->Irp;
   irp.MajorFunction = major;
   irp.IoControlCode = code;

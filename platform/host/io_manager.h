@@ -89,14 +89,15 @@ class IoManager {
 
   // ---- device control
   // Sends the request in this thread; returns once the dispatch routine has.
+  // The system buffer past the input holds `fill`.
   Request* Submit(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
-                  uint32_t outputLength);
+                  uint32_t outputLength, uint8_t fill = kUnusedBufferFill);
   // Waits for the completion.
   RequestResult Wait(Request* request);
   bool Completed(Request* request);
   RequestResult Send(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
-                     uint32_t outputLength) {
-    return Wait(Submit(device, code, input, outputLength));
+                     uint32_t outputLength, uint8_t fill = kUnusedBufferFill) {
+    return Wait(Submit(device, code, input, outputLength, fill));
   }
   // Requests sent so far.
   size_t Sent() const;
@@ -128,7 +129,8 @@ class IoManager {
   };
 
   Request* NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
-                      const std::vector<uint8_t>& input, uint32_t outputLength);
+                      const std::vector<uint8_t>& input, uint32_t outputLength,
+                      uint8_t fill = kUnusedBufferFill);
   KernelStatus Dispatch(KernelDevice* device, uint32_t major, Request* request);
 
   mutable std::mutex lock_;

@@ -22,11 +22,12 @@ bool LeavesBufferAlone(int32_t status) {
 
 }  // namespace
 
-void RequestWatch::Prepare(const std::vector<uint8_t>& input, uint32_t outputLength) {
+void RequestWatch::Prepare(const std::vector<uint8_t>& input, uint32_t outputLength,
+                           uint8_t fill) {
   const auto inputLength = static_cast<uint32_t>(input.size());
   BufferLength = std::max(inputLength, outputLength);
   Buffer.assign(BufferLength + kGuardBytes, kGuardFill);
-  std::fill_n(Buffer.begin(), BufferLength, kUnusedBufferFill);
+  std::fill_n(Buffer.begin(), BufferLength, fill);
   std::copy(input.begin(), input.end(), Buffer.begin());
   Original = Buffer;
   DispatchThread = std::this_thread::get_id();

@@ -35,9 +35,12 @@ struct RequestWatch {
   std::vector<uint8_t> BufferAtCompletion;
   std::vector<std::string> Violations;
 
-  // Fills the buffer (the input, then kUnusedBufferFill up to the larger
-  // length, then the guard) and notes the dispatching thread.
-  void Prepare(const std::vector<uint8_t>& input, uint32_t outputLength);
+  // Fills the buffer (the input, then `fill` up to the larger length, then
+  // the guard) and notes the dispatching thread. A pool buffer holds
+  // whatever it last held; two fills tell what the driver wrote from what it
+  // left.
+  void Prepare(const std::vector<uint8_t>& input, uint32_t outputLength,
+               uint8_t fill = kUnusedBufferFill);
   void* SystemBuffer() { return BufferLength > 0 ? Buffer.data() : nullptr; }
 
   // The rest is called with Lock held; `what` names the request in reports.

@@ -1,47 +1,117 @@
-// The dimmio tool end to end: the command entry point with the driver loaded
-// on simulated boards, its facts checked against what the boards hold.
+// The dimmio tool end to end, through both of its targets: the host's, with
+// the driver loaded on a simulated board in the tool's process, and the
+// Windows one, whose device and service calls reach the same driver on the
+// same board through the test bed's stand-in for Win32. Facts are checked
+// against what the boards hold.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli.h"
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
+#include "fake_windows.h"
 #include "host_target.h"
 #include "inprocess/inprocess_transport.h"
+#include "pci_names.h"
 #include "report.h"
 #include "sim/board.h"
+#include "windows/windows_transport.h"
+#include "windows.h"  // the stand-in's
+#include "windows_target.h"
 
 namespace {
 
 using nlohmann::json;
+
+enum class Via { Host, Windows };
+
+std::string ViaName(Via via) { return via == Via::Host ? "host" : "windows"; }
+
+// A few entries of the PCI ID database, in its format: a vendor with two of
+// its devices, a subsystem line and a class section that name nothing.
+constexpr char kPciIds[] =
+    "# PCI ID database excerpt\n"
+    "8086  Intel Corporation\n"
+    "\t2570  82865G/PE/P DRAM Controller/Host-Hub Interface\n"
+    "\t24d3  82801EB/ER (ICH5/ICH5R) SMBus Controller\n"
+    "\t\t1043 80a6  P4P800 Mainboard\n"
+    "10de  NVIDIA Corporation\n"
+    "C 0c  Serial bus controller\n"
+    "\t05  SMBus\n";
+constexpr char kIch5SmbusName[] = "Intel Corporation 82801EB/ER (ICH5/ICH5R) SMBus Controller";
+
+// The directory the Windows target's program runs from, with the database
+// and a driver image file beside it; the host target reads the same database.
+const std::string& ProgramDirectory() {
+  static const std::string directory = [] {
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "dimmio-cli";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "pci.ids") << kPciIds;
+    std::ofstream(dir / "dimmio.sys") << "MZ";
+    return dir.string() + "/";
+  }();
+  return directory;
+}
 
 struct Outcome {
   int exit;
   std::string out, err;
 };
 
-Outcome Dimmio(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int exit = dimmio::cli::Run(args, dimmio::cli::SimulatedBoards(), out, err);
-  return {exit, out.str(), err.str()};
-}
-
-json DimmioJson(std::vector<std::string> args) {
-  args.push_back("--json");
-  const Outcome run = Dimmio(args);
-  EXPECT_EQ(run.exit, 0) << run.err;
-  EXPECT_EQ(run.err, "");
-  return json::parse(run.out);  // throws, and fails the test, on anything but JSON
-}
-
 const sim::Board& BoardNamed(const std::string& name) {
   const sim::Board* board = sim::FindBoard(name);
   if (board == nullptr) throw std::invalid_argument(name);
   return *board;
 }
+
+dimmio::cli::Target HostTarget() {
+  dimmio::cli::Target target = dimmio::cli::SimulatedBoards();
+  target.PciIdsPaths = {ProgramDirectory() + "pci.ids"};
+  return target;
+}
+
+// Runs a command line on the Windows target as the machine stands.
+Outcome OnWindows(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int exit = dimmio::cli::Run(args, dimmio::cli::WindowsMachine(), out, err);
+  return {exit, out.str(), err.str()};
+}
+
+// Runs a command line with the driver on `board`: the host target is told
+// the board; on Windows the driver runs on it, loaded for this command and
+// unloaded after it, every request watched and nothing leaked.
+Outcome Dimmio(Via via, std::vector<std::string> args, const std::string& board = "ich5") {
+  if (via == Via::Host) {
+    args.insert(args.end(), {"--board", board});
+    std::ostringstream out, err;
+    const int exit = dimmio::cli::Run(args, HostTarget(), out, err);
+    return {exit, out.str(), err.str()};
+  }
+  fakewin::Reset(BoardNamed(board), ProgramDirectory() + "dimmio.exe");
+  EXPECT_TRUE(fakewin::LoadDriver());
+  Outcome run = OnWindows(args);
+  fakewin::UnloadDriver();
+  EXPECT_EQ(fakewin::TheMachine().UnloadFindings, "");
+  return run;
+}
+
+json DimmioJson(Via via, std::vector<std::string> args, const std::string& board = "ich5") {
+  args.push_back("--json");
+  const Outcome run = Dimmio(via, args, board);
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  return json::parse(run.out);  // throws, and fails the test, on anything but JSON
+}
+
+class Tool : public ::testing::TestWithParam<Via> {};
+
+INSTANTIATE_TEST_SUITE_P(Targets, Tool, ::testing::Values(Via::Host, Via::Windows),
+                         [](const auto& info) { return ViaName(info.param); });
 
 const sim::SpdSlotSpec* ModuleIn(const sim::Board& board, uint32_t segment, int slot) {
   if (!board.smbus) return nullptr;
@@ -96,14 +166,16 @@ struct ReportCase {
 
 void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.board << " segment " << c.segment; }
 
-class ReportOnBoard : public ::testing::TestWithParam<ReportCase> {};
+class ReportOnBoard : public ::testing::TestWithParam<std::tuple<Via, ReportCase>> {};
 
 TEST_P(ReportOnBoard, FactsAreWhatTheBoardHolds) {
-  const ReportCase c = GetParam();
+  const auto [via, c] = GetParam();
   const sim::Board& board = BoardNamed(c.board);
-  const json r = DimmioJson({"report", "--board", c.board, "--segment", std::to_string(c.segment)});
+  const json r = DimmioJson(via, {"report", "--segment", std::to_string(c.segment)}, c.board);
 
-  EXPECT_EQ(r["board"], c.board);
+  if (via == Via::Host) {
+    EXPECT_EQ(r["board"], c.board);
+  }
   EXPECT_EQ(r["segment"], c.segment);
 
   // Chipset and PCI functions.
@@ -157,6 +229,7 @@ TEST_P(ReportOnBoard, FactsAreWhatTheBoardHolds) {
   const json& smbios = r["smbios"];
   EXPECT_EQ(smbios["memory_slots"]["count"], SlotsIn(board.smbios));
   EXPECT_EQ(smbios["memory_modules"]["count"], ModulesIn(board.smbios));
+  EXPECT_EQ(smbios["table_found"], board.smbios.present);
   if (board.smbios.present) {
     EXPECT_EQ(smbios["system"]["manufacturer"], board.smbios.system.manufacturer);
     EXPECT_EQ(smbios["system"]["product"], board.smbios.system.product);
@@ -167,27 +240,31 @@ TEST_P(ReportOnBoard, FactsAreWhatTheBoardHolds) {
     EXPECT_EQ(smbios["board"]["version"], board.smbios.board.version);
     EXPECT_EQ(smbios["board"]["serial_number"], board.smbios.board.serial);
   } else {
-    EXPECT_NE(smbios["error"].get<std::string>().find("STATUS_UNSUCCESSFUL"), std::string::npos);
+    EXPECT_NE(smbios["error"].get<std::string>().find("no SMBIOS table found: STATUS_UNSUCCESSFUL"),
+              std::string::npos);
     EXPECT_EQ(smbios["memory_slots"]["status"]["code"], DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, ReportOnBoard,
-                         ::testing::Values(ReportCase{"ich5", 0}, ReportCase{"ich5", 1},
-                                           ReportCase{"piix4", 0}, ReportCase{"piix4", 1},
-                                           ReportCase{"ich4-mixed", 0}),
+                         ::testing::Combine(::testing::Values(Via::Host, Via::Windows),
+                                            ::testing::Values(ReportCase{"ich5", 0},
+                                                              ReportCase{"ich5", 1},
+                                                              ReportCase{"piix4", 0},
+                                                              ReportCase{"piix4", 1},
+                                                              ReportCase{"ich4-mixed", 0})),
                          [](const auto& info) {
-                           std::string name = info.param.board + "_segment" +
-                                              std::to_string(info.param.segment);
+                           const ReportCase& c = std::get<1>(info.param);
+                           std::string name = ViaName(std::get<0>(info.param)) + "_" + c.board +
+                                              "_segment" + std::to_string(c.segment);
                            std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
 
-TEST(Report, TextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
-  const Outcome run = Dimmio({});  // the default command on the default board
+TEST_P(Tool, ReportTextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
+  const Outcome run = Dimmio(GetParam(), {});  // the default command
   ASSERT_EQ(run.exit, 0) << run.err;
   const sim::Board& board = sim::DefaultBoard();
-  EXPECT_NE(run.out.find(board.name), std::string::npos);
   std::istringstream lines(run.out);
   std::string line;
   int slotLines = 0;
@@ -208,38 +285,114 @@ TEST(Report, TextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
   }
   EXPECT_EQ(slotLines, 8);
   EXPECT_NE(run.out.find(board.smbios.board.product), std::string::npos);
+  // Functions are named from the PCI ID database, the chipset's too.
+  EXPECT_NE(run.out.find("00:1F.3  8086:24D3  " + std::string(kIch5SmbusName)), std::string::npos);
+  EXPECT_NE(run.out.find("01:00.0     10DE:0322      NVIDIA Corporation Device 0322"),
+            std::string::npos);
 }
 
-TEST(InProcessTransport, EveryRequestOfAReportPassesTheWatchOnEveryBoard) {
+// Whatever the transport, a command prints the same and exits the same; only
+// the name of what the report is about differs.
+TEST(Targets, EveryCommandGivesTheSameOutputAndExitCode) {
+  const struct {
+    std::vector<std::string> args;
+    std::string board;
+  } cases[] = {
+      {{"report"}, "ich5"},
+      {{"report", "--segment", "1", "--json"}, "piix4"},
+      {{"report"}, "ich4-mixed"},
+      {{"report", "--json"}, "nosmbus"},
+      {{"spd", "--slot", "2", "--offset", "0x40", "--count", "20"}, "ich5"},
+      {{"spd", "--slot", "0", "--json"}, "ich5"},
+      {{"spd", "--slot", "5"}, "ich5"},
+      {{"spd", "--slot", "0"}, "nosmbus"},
+      {{"probe", "--slot", "0", "--yes", "--json"}, "ich5"},
+      {{"probe", "--slot", "6", "--yes"}, "ich5"},
+      {{"probe", "--slot", "0"}, "ich5"},
+      {{"pci", "0", "0x1F", "3"}, "ich5"},
+      {{"pci", "0", "7", "3", "--json"}, "piix4"},
+      {{"pci", "0", "31", "0"}, "ich5"},
+      {{"spd", "--slot", "8"}, "ich5"},
+  };
+  const auto same = [](std::string text, const std::string& board) {
+    // The host target reports on the named simulated board, Windows on "this machine".
+    const std::string simulated = "the simulated board " + board + ": " + BoardNamed(board).description;
+    for (size_t at; (at = text.find(simulated)) != std::string::npos;) {
+      text.replace(at, simulated.size(), "this machine");
+    }
+    if (!text.empty() && text[0] == '{') {
+      json parsed = json::parse(text);
+      parsed.erase("board");
+      return parsed.dump(2);
+    }
+    return text;
+  };
+  for (const auto& c : cases) {
+    std::string command;
+    for (const std::string& a : c.args) command += a + ' ';
+    const Outcome host = Dimmio(Via::Host, c.args, c.board);
+    const Outcome windows = Dimmio(Via::Windows, c.args, c.board);
+    EXPECT_EQ(host.exit, windows.exit) << command;
+    EXPECT_EQ(same(host.out, c.board), same(windows.out, c.board)) << command;
+    EXPECT_EQ(host.err, windows.err) << command;
+  }
+}
+
+// A request the driver refuses comes back as its completion status by name
+// through either transport (Windows hands the program a Windows error, which
+// the transport turns back), and no request outlives the driver.
+TEST_P(Tool, RefusedRequestsGiveTheDriversStatusAndEveryRequestPassesTheWatch) {
   for (const sim::Board& board : sim::Boards()) {
+    std::unique_ptr<dimmio::Transport> transport;
     std::string error;
-    auto transport = dimmio::InProcessTransport::Open(board, &error);
+    unsigned long windowsError = 0;
+    if (GetParam() == Via::Host) {
+      transport = dimmio::InProcessTransport::Open(board, &error);
+    } else {
+      fakewin::Reset(board, ProgramDirectory() + "dimmio.exe");
+      ASSERT_TRUE(fakewin::LoadDriver()) << board.name;
+      transport = dimmio::WindowsTransport::Open(&error, &windowsError);
+    }
     ASSERT_NE(transport, nullptr) << board.name << ": " << error;
     dimmio::Client client(*transport);
     for (uint32_t segment : {0u, 1u}) {
       EXPECT_TRUE(dimmio::cli::GatherReport(client, segment).ok()) << board.name;
     }
     EXPECT_TRUE(client.ProbeSpdWrite(0).ok());
-    // A refused request: the completion status, by name.
-    const auto refused = client.ReadPciConfig(0, 31, 0);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
-    EXPECT_EQ(refused.error().Text, "STATUS_INVALID_PARAMETER (0xC000000D)");
-    EXPECT_EQ(transport->Close(), "") << board.name;
-    EXPECT_FALSE(client.ChipsetInfo().ok()) << "a request after Close";
+    for (const auto& [bus, device, function] : {std::tuple{0u, 31u, 0u}, {1u, 0u, 0u}, {0u, 0u, 7u}}) {
+      const auto refused = client.ReadPciConfig(bus, device, function);
+      ASSERT_FALSE(refused.ok());
+      EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
+      EXPECT_EQ(refused.error().Text, "STATUS_INVALID_PARAMETER (0xC000000D)");
+    }
+    const auto system = client.SystemInformation();
+    EXPECT_EQ(system.ok(), board.smbios.present) << board.name;
+    if (!system.ok()) {
+      EXPECT_EQ(system.error().Text, "STATUS_UNSUCCESSFUL (0xC0000001)");
+    }
+    if (GetParam() == Via::Host) {
+      EXPECT_EQ(static_cast<dimmio::InProcessTransport&>(*transport).Close(), "") << board.name;
+    } else {
+      transport.reset();
+      fakewin::UnloadDriver();
+      EXPECT_EQ(fakewin::TheMachine().UnloadFindings, "") << board.name;
+    }
   }
 }
 
-TEST(Report, BoardWithoutSupportedSmbusSaysSoAndStillExitsZero) {
-  const json r = DimmioJson({"report", "--board", "nosmbus"});
+TEST_P(Tool, ReportOnABoardWithoutSupportedSmbusSaysSoAndStillExitsZero) {
+  const json r = DimmioJson(GetParam(), {"report"}, "nosmbus");
   EXPECT_TRUE(r["chipset"].is_null());
   EXPECT_FALSE(r["controller_available"].get<bool>());
   EXPECT_EQ(r["controller_status"]["code"], DIMMIO_ERROR_CONTROLLER_UNAVAILABLE);
   EXPECT_TRUE(r["slots"].empty());
   EXPECT_EQ(r["pci_device_count"], BoardNamed("nosmbus").pci.size());
+  const Outcome text = Dimmio(GetParam(), {"report"}, "nosmbus");
+  EXPECT_NE(text.out.find("no SMBIOS table found"), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find("memory slots:"), std::string::npos) << "a count of 0 for want of a table";
 }
 
-TEST(Spd, RawBytesAreTheModulesImageAcrossTheWrap) {
+TEST_P(Tool, SpdRawBytesAreTheModulesImageAcrossTheWrap) {
   const struct {
     std::string board;
     uint32_t segment;
@@ -251,9 +404,11 @@ TEST(Spd, RawBytesAreTheModulesImageAcrossTheWrap) {
   for (const auto& c : cases) {
     const sim::Board& board = BoardNamed(c.board);
     const auto image = sim::BuildSpdImage(ModuleIn(board, c.segment, c.slot)->dimm);
-    const Outcome run = Dimmio({"spd", "--board", c.board, "--segment", std::to_string(c.segment),
-                            "--slot", std::to_string(c.slot), "--offset", std::to_string(c.offset),
-                            "--count", std::to_string(c.count), "--raw"});
+    const Outcome run = Dimmio(GetParam(),
+                               {"spd", "--segment", std::to_string(c.segment), "--slot",
+                                std::to_string(c.slot), "--offset", std::to_string(c.offset),
+                                "--count", std::to_string(c.count), "--raw"},
+                               c.board);
     ASSERT_EQ(run.exit, 0) << run.err;
     ASSERT_EQ(run.out.size(), static_cast<size_t>(c.count));
     for (int i = 0; i < c.count; ++i) {
@@ -262,29 +417,29 @@ TEST(Spd, RawBytesAreTheModulesImageAcrossTheWrap) {
   }
 }
 
-TEST(Spd, JsonAndHexDumpCarryTheSameBytes) {
+TEST_P(Tool, SpdJsonAndHexDumpCarryTheSameBytes) {
   const auto image = sim::BuildSpdImage(ModuleIn(sim::DefaultBoard(), 0, 2)->dimm);
-  const json j = DimmioJson({"spd", "--slot", "2", "--offset", "0x40", "--count", "20"});
+  const json j = DimmioJson(GetParam(), {"spd", "--slot", "2", "--offset", "0x40", "--count", "20"});
   EXPECT_EQ(j["bytes_read"], 20);
   EXPECT_EQ(j["data"].get<std::vector<uint8_t>>(),
             std::vector<uint8_t>(image.begin() + 0x40, image.begin() + 0x54));
-  const Outcome text = Dimmio({"spd", "--slot", "2", "--offset", "0x40", "--count", "20"});
+  const Outcome text = Dimmio(GetParam(), {"spd", "--slot", "2", "--offset", "0x40", "--count", "20"});
   ASSERT_EQ(text.exit, 0);
   EXPECT_NE(text.out.find(dimmio::HexDump(std::span(image).subspan(0x40, 20), 0x40)),
             std::string::npos);
 
   // Past the last byte the read wraps to byte 0, and so do the dump's offsets.
-  const Outcome wrapped = Dimmio({"spd", "--slot", "2", "--offset", "0xF8", "--count", "24"});
+  const Outcome wrapped = Dimmio(GetParam(), {"spd", "--slot", "2", "--offset", "0xF8", "--count", "24"});
   ASSERT_EQ(wrapped.exit, 0);
   char line[64];
   std::snprintf(line, sizeof line, "\n0008: %02X %02X ", image[8], image[9]);
   EXPECT_NE(wrapped.out.find(line), std::string::npos) << wrapped.out;
 }
 
-TEST(Probe, SaysItWritesAndReportsWhatTheEepromDid) {
-  const Outcome run = Dimmio({"probe", "--slot", "0"});
+TEST_P(Tool, ProbeWritesOnlyWithYesAndReportsWhatTheEepromDid) {
+  const Outcome run = Dimmio(GetParam(), {"probe", "--slot", "0", "--yes"});
   EXPECT_NE(run.out.find("writes to the module"), std::string::npos);
-  const json j = DimmioJson({"probe", "--slot", "0"});
+  const json j = DimmioJson(GetParam(), {"probe", "--slot", "0", "--yes"});
   // The default board's modules are not write-protected.
   ASSERT_EQ(ModuleIn(sim::DefaultBoard(), 0, 0)->eeprom.writeProtect, sim::WriteProtect::Off);
   EXPECT_EQ(j["result"], DIMMIO_PROBE_WRITABLE);
@@ -292,13 +447,13 @@ TEST(Probe, SaysItWritesAndReportsWhatTheEepromDid) {
   EXPECT_EQ(run.exit, 0);
 }
 
-TEST(Pci, DumpShowsTheFunctionsRegisters) {
+TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {
   // The driver dumps devices 0-30 only: the PIIX4 board's SMBus function is
   // at 0:7.3.
   const sim::Board& board = BoardNamed("piix4");
   const sim::PciFunctionSpec* f = SmbusFunctionOf(board);
-  const json j = DimmioJson({"pci", "0", std::to_string(f->device), std::to_string(f->function),
-                             "--board", board.name});
+  const json j = DimmioJson(
+      GetParam(), {"pci", "0", std::to_string(f->device), std::to_string(f->function)}, board.name);
   EXPECT_TRUE(j["present"].get<bool>());
   EXPECT_EQ(j["vendor_id"], f->vendorId);
   EXPECT_EQ(j["device_id"], f->deviceId);
@@ -310,14 +465,20 @@ TEST(Pci, DumpShowsTheFunctionsRegisters) {
                           static_cast<uint32_t>(config[offset + 3]) << 24;
     EXPECT_EQ(read, value) << offset;
   }
-  const json empty = DimmioJson({"pci", "0", "5", "0", "--board", board.name});
+  const json empty = DimmioJson(GetParam(), {"pci", "0", "5", "0"}, board.name);
   EXPECT_FALSE(empty["present"].get<bool>());
+  const Outcome named = Dimmio(GetParam(), {"pci", "0", "31", "3"}, "ich4-mixed");
+  EXPECT_EQ(named.exit, dimmio::cli::kExitUsage);
+  const Outcome ich5 = Dimmio(GetParam(), {"pci", "0", "0", "0"});
+  EXPECT_NE(ich5.out.find("Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface\n"),
+            std::string::npos)
+      << ich5.out;
 }
 
 TEST(Boards, OneLinePerBoardDefaultFirst) {
-  const Outcome run = Dimmio({"boards"});
-  ASSERT_EQ(run.exit, 0);
-  std::istringstream lines(run.out);
+  std::ostringstream out, err;
+  ASSERT_EQ(dimmio::cli::Run({"boards"}, HostTarget(), out, err), 0);
+  std::istringstream lines(out.str());
   std::string line;
   size_t i = 0;
   for (; std::getline(lines, line); ++i) {
@@ -329,35 +490,126 @@ TEST(Boards, OneLinePerBoardDefaultFirst) {
   EXPECT_EQ(i, sim::Boards().size());
 }
 
-TEST(Errors, OneLineNonZeroExitNothingOnStandardOutput) {
+// The names lspci gives, from a database that holds a vendor with some of
+// its devices, subsystems and the device classes after the vendors.
+TEST(PciNames, NamesFunctionsFromTheDatabase) {
+  const struct {
+    uint32_t vendor, device;
+    std::string name;
+  } cases[] = {
+      {0x8086, 0x24D3, kIch5SmbusName},
+      {0x8086, 0x2570, "Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface"},
+      {0x8086, 0x24D2, "Intel Corporation Device 24D2"},  // a device the database lacks
+      {0x10DE, 0x0322, "NVIDIA Corporation Device 0322"},
+      {0x1043, 0x80A6, ""},  // a subsystem, not a vendor
+      {0x0C05, 0x0000, ""},  // a class, not a vendor
+      {0x1106, 0x3177, ""},  // not asked for
+  };
+  std::vector<dimmio::cli::PciId> wanted;
+  for (const auto& c : cases) {
+    if (c.vendor != 0x1106) wanted.push_back({c.vendor, c.device});
+  }
+  std::istringstream ids(std::string(kPciIds) + "1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
+  const auto names = dimmio::cli::PciNames::Read(ids, wanted);
+  for (const auto& c : cases) EXPECT_EQ(names.Name(c.vendor, c.device), c.name) << std::hex << c.vendor;
+  // Lines end in CR LF where the file was copied from Windows.
+  std::istringstream crlf("1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
+  EXPECT_EQ(dimmio::cli::PciNames::Read(crlf, {{0x1106, 0x3177}}).Name(0x1106, 0x3177),
+            "VIA Technologies, Inc. VT8235 ISA Bridge");
+  EXPECT_EQ(dimmio::cli::PciNames::Load({"/nonexistent/pci.ids"}, wanted).Source(), "");
+}
+
+// On Windows the tool installs, starts, stops and removes the driver through
+// the Service Control Manager; each step on the machine as the ones before
+// left it.
+TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
+  const std::string sys = ProgramDirectory() + "dimmio.sys";
+  const std::string elsewhere = ::testing::TempDir() + "dimmio-cli-nosys/dimmio.exe";
+  const struct {
+    std::vector<std::string> args;
+    bool administrator;
+    std::string program;  // where dimmio.exe runs from
+    int exit;
+    std::string message;  // on standard output when it exits 0, else on standard error
+    bool installed, running;  // afterwards
+  } steps[] = {
+      {{"report"}, true, "", 1, "the dimmio driver is not running", false, false},
+      {{"driver", "start"}, true, "", 1, "the driver is not installed", false, false},
+      {{"driver", "install"}, true, elsewhere, 1, "the driver file is missing", false, false},
+      {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
+      {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
+      {{"driver", "install"}, true, "", 1, "already installed", true, false},
+      {{"spd", "--slot", "0"}, true, "", 1, "`dimmio driver start`", true, false},
+      {{"driver", "start"}, false, "", 1, "not an administrator", true, false},
+      {{"driver", "start"}, true, "", 0, "the driver is running", true, true},
+      {{"driver", "start"}, true, "", 0, "already running", true, true},
+      {{"spd", "--slot", "0", "--count", "1"}, false, "", 0, "1 of 1 bytes read", true, true},
+      {{"driver", "stop"}, true, "", 0, "the driver is stopped", true, false},
+      {{"report", "--json"}, true, "", 1, "the dimmio driver is not running", true, false},
+      {{"driver", "stop"}, true, "", 0, "the driver is not running", true, false},
+      {{"driver", "start", "--json"}, true, "", 0, "\"done\": true", true, true},
+      {{"driver", "remove"}, false, "", 1, "not an administrator", true, true},
+      {{"driver", "remove"}, true, "", 0, "stopped the driver and removed the service", false, false},
+      {{"driver", "remove"}, true, "", 1, "the driver is not installed", false, false},
+      {{"driver", "restart"}, true, "", 2, "restart not in {install,start,stop,remove}", false, false},
+  };
+  fakewin::Reset(sim::DefaultBoard(), "");
+  for (const auto& step : steps) {
+    std::string command;
+    for (const std::string& a : step.args) command += a + ' ';
+    fakewin::Machine& m = fakewin::TheMachine();
+    m.Administrator = step.administrator;
+    m.ProgramPath = step.program.empty() ? ProgramDirectory() + "dimmio.exe" : step.program;
+    const Outcome run = OnWindows(step.args);
+    EXPECT_EQ(run.exit, step.exit) << command << run.err;
+    const std::string& shown = step.exit == 0 ? run.out : run.err;
+    EXPECT_NE(shown.find(step.message), std::string::npos) << command << ": " << shown;
+    if (step.exit != 0) {
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command;
+    }
+    EXPECT_EQ(m.Installed, step.installed) << command;
+    EXPECT_EQ(m.Driver != nullptr, step.running) << command;
+    if (m.Installed) {
+      EXPECT_EQ(m.ImagePath, sys);
+      EXPECT_EQ(m.ServiceType, static_cast<unsigned long>(SERVICE_KERNEL_DRIVER));
+      EXPECT_EQ(m.StartType, static_cast<unsigned long>(SERVICE_DEMAND_START));
+    }
+  }
+  EXPECT_EQ(fakewin::TheMachine().UnloadFindings, "");
+}
+
+TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
   const struct {
     std::vector<std::string> args;
     int exit;
     const char* message;
+    std::string board = "ich5";
   } cases[] = {
       {{"spd", "--slot", "8"}, dimmio::cli::kExitUsage, "--slot: Value 8 not in range 0 to 7"},
       {{"probe", "--slot", "8"}, dimmio::cli::kExitUsage, "not in range 0 to 7"},
       {{"spd", "--slot", "0", "--count", "-1"}, dimmio::cli::kExitUsage, "--count: Value -1"},
       {{"spd", "--slot", "0", "--count", "0"}, dimmio::cli::kExitUsage, "--count"},
       {{"spd"}, dimmio::cli::kExitUsage, "--slot is required"},
-      {{"report", "--board", "nope"}, dimmio::cli::kExitUsage, "nope not in {ich5,"},
       {{"frobnicate"}, dimmio::cli::kExitUsage, "unexpected argument: frobnicate"},
       {{"report", "--segment", "1", "2"}, dimmio::cli::kExitUsage, "unexpected argument: 2"},
       {{"report", "--segment", "2"}, dimmio::cli::kExitUsage, "--segment"},
       {{"spd", "--slot", "0", "--raw", "--json"}, dimmio::cli::kExitUsage, "--raw and --json"},
-      // Refused by the driver: its completion status by name.
-      {{"pci", "0", "31", "0"}, dimmio::cli::kExitFailed, "STATUS_INVALID_PARAMETER (0xC000000D)"},
-      {{"pci", "1", "0", "0"}, dimmio::cli::kExitFailed, "STATUS_INVALID_PARAMETER"},
+      // The probe writes to the module: only when told so.
+      {{"probe", "--slot", "1"}, dimmio::cli::kExitUsage, "changes byte 74"},
+      // What the driver would refuse is not sent.
+      {{"pci", "0", "31", "0"}, dimmio::cli::kExitUsage, "devices 0-30 (00-1E) and functions 0-6 only: not 00:1F.0"},
+      {{"pci", "1", "0", "0"}, dimmio::cli::kExitUsage, "not 01:00.0"},
+      {{"pci", "0", "0", "7"}, dimmio::cli::kExitUsage, "not 00:00.7"},
+      {{"pci", "0", "32", "0"}, dimmio::cli::kExitUsage, "DEV: Value 32 not in range 0 to 31"},
       // Served, but the bus said no.
       {{"spd", "--slot", "5"}, dimmio::cli::kExitFailed, "slot 5: no module answered"},
-      {{"spd", "--slot", "0", "--board", "nosmbus"}, dimmio::cli::kExitFailed,
-       "no usable SMBus controller"},
-      {{"probe", "--slot", "6"}, dimmio::cli::kExitFailed, "did not finish"},
+      {{"spd", "--slot", "0"}, dimmio::cli::kExitFailed, "no usable SMBus controller", "nosmbus"},
+      {{"probe", "--slot", "6", "--yes"}, dimmio::cli::kExitFailed, "did not finish"},
   };
   for (const auto& c : cases) {
     std::string command;
     for (const std::string& a : c.args) command += a + ' ';
-    const Outcome run = Dimmio(c.args);
+    const Outcome run = Dimmio(GetParam(), c.args, c.board);
     EXPECT_EQ(run.exit, c.exit) << command;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << command << ": " << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command << ": " << run.err;
@@ -365,6 +617,29 @@ TEST(Errors, OneLineNonZeroExitNothingOnStandardOutput) {
     if (c.exit == dimmio::cli::kExitUsage) {
       EXPECT_EQ(run.out, "") << command;
     }
+  }
+}
+
+// Each target has the commands and options of where it runs: boards where
+// there are boards, the driver's service where the tool can install it.
+TEST(Targets, BoardsOnlyOnTheHostDriverOnlyOnWindows) {
+  const struct {
+    Via via;
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {Via::Host, {"report", "--board", "nope"}, "nope not in {ich5,"},
+      {Via::Host, {"driver", "start"}, "unexpected arguments: driver start"},
+      {Via::Windows, {"boards"}, "unexpected argument: boards"},
+      {Via::Windows, {"report", "--board", "ich5"}, "unexpected arguments: --board ich5"},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream out, err;
+    fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+    const int exit = c.via == Via::Host ? dimmio::cli::Run(c.args, HostTarget(), out, err)
+                                        : dimmio::cli::Run(c.args, dimmio::cli::WindowsMachine(), out, err);
+    EXPECT_EQ(exit, dimmio::cli::kExitUsage) << c.args[0];
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
   }
 }
 

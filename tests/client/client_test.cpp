@@ -4,11 +4,9 @@
 
 #include <cstring>
 #include <deque>
-#include <sstream>
 
 #include "check/layout.h"
 #include "dimmio/client.h"
-#include "dimmio/commands.h"
 #include "discovery/pci_walk.h"
 #include "driver/op_status.h"
 
@@ -242,45 +240,6 @@ TEST(StatusText, NamesCodeMeaningDetailsAndHardwareStatus) {
   const std::string noDetails = dimmio::DescribeStatus(dimmio::DecodeOpStatus(
       StatusBytes(14, 0, 0, 0).data()));
   EXPECT_EQ(noDetails.find("detail"), std::string::npos) << noDetails;
-}
-
-TEST(Commands, SpdCommandDumpsTheBytesAndTheStatus) {
-  ScriptedTransport t;
-  std::vector<uint8_t> reply = StatusBytes(0, 0, 0, 0);
-  for (int i = 0; i < 20; ++i) reply.push_back(static_cast<uint8_t>(i));
-  t.Reply(reply);
-  Client client(t);
-  std::ostringstream out, err;
-  EXPECT_EQ(dimmio::RunCommand(client, {"spd", "2", "0x10", "20"}, out, err), 0) << err.str();
-  EXPECT_EQ(t.sent.at(0).Input, (std::vector<uint8_t>{2, 0x10}));
-  EXPECT_EQ(t.sent.at(0).OutputLength, 96u);
-  EXPECT_NE(out.str().find("0010: 00 01 02"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("0020: 10 11 12 13"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("no error"), std::string::npos);
-}
-
-TEST(Commands, BadArgumentsAreUsageErrorsAndSendNothing) {
-  const std::vector<std::vector<std::string>> lines = {
-      {}, {"spd"}, {"spd", "8"}, {"spd", "0", "256"}, {"spd", "0", "0", "0"}, {"probe", "x"},
-      {"config", "1", "0", "0"}, {"config", "0", "31", "0"}, {"config", "0", "0", "7"},
-      {"segment", "-1"}, {"pci", "many"}, {"frobnicate"},
-  };
-  for (const auto& line : lines) {
-    ScriptedTransport t;
-    Client client(t);
-    std::ostringstream out, err;
-    EXPECT_EQ(dimmio::RunCommand(client, line, out, err), 2) << (line.empty() ? "" : line[0]);
-    EXPECT_TRUE(t.sent.empty());
-  }
-}
-
-TEST(Commands, FailedSpdReadExitsNonZero) {
-  ScriptedTransport t;
-  t.Reply(StatusBytes(21, 0, 0, 0));
-  Client client(t);
-  std::ostringstream out, err;
-  EXPECT_EQ(dimmio::RunCommand(client, {"spd", "0"}, out, err), 1);
-  EXPECT_NE(out.str().find("0 of 256 bytes read"), std::string::npos) << out.str();
 }
 
 // The C compiler lays out the public records as C++ does, and as the driver

@@ -6,4 +6,5 @@ set(DIMMIO_CONTRACT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/queue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spd_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reply_bytes_test.cpp
 )

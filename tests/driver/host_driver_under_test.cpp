@@ -57,8 +57,9 @@ class HostBuild : public DriverUnderTest {
   bool HasDevice() override { return io_.HasDevice(kDeviceName); }
   bool HasLink() override { return io_.HasLink(kLinkName); }
 
-  Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength) override {
-    requests_.push_back(io_.Submit(device_, code, input, outputLength));
+  Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
+                uint8_t fill) override {
+    requests_.push_back(io_.Submit(device_, code, input, outputLength, fill));
     return requests_.size() - 1;
   }
 

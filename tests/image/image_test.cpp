@@ -1,5 +1,7 @@
 // Checks the driver image that the nt preset built: what kind of file it is,
-// where it is entered, what it imports and how its sections are protected.
+// where it is entered, what it imports and how its sections are protected;
+// and of the dimmio.exe beside it, what kind of program it is and what it
+// needs of the machine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -215,6 +217,36 @@ TEST_F(DriverImage, ReaderRefusesDamagedCopies) {
   const auto image = peimage::Parse(flipped, &error);
   ASSERT_TRUE(image) << error;
   EXPECT_NE(image->CheckSum, image->ComputedCheckSum) << "a flipped bit must change the checksum";
+}
+
+// dimmio.exe runs on a bare Windows machine: a 32-bit console program whose
+// imports come from Windows' own DLLs only (the C and C++ runtimes linked
+// in), among them the device and service calls of its Windows target.
+TEST(ProgramImage, IsAConsolePe32ThatNeedsOnlySystemDlls) {
+  const std::vector<uint8_t> bytes = ReadFile(kImageDir + "/dimmio.exe");
+  ASSERT_FALSE(bytes.empty()) << kImageDir << "/dimmio.exe is missing: build the nt preset";
+  std::string error;
+  const auto image = peimage::Parse(bytes, &error);
+  ASSERT_TRUE(image) << error;
+  EXPECT_EQ(image->Machine, peimage::kMachineI386);
+  EXPECT_EQ(image->Magic, peimage::kMagicPe32);
+  EXPECT_EQ(image->Subsystem, peimage::kSubsystemConsole);
+  ASSERT_NE(image->EntryPoint, 0u);
+  const peimage::Section* entry = image->SectionAt(image->EntryPoint);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_TRUE(entry->Characteristics & peimage::kSectionExecute) << entry->Name;
+
+  const std::set<std::string> systemDlls = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"};
+  std::set<std::string> imported;
+  for (const peimage::Import& import : image->Imports) {
+    EXPECT_TRUE(systemDlls.count(Lower(import.Dll))) << import.Dll << "!" << import.Function;
+    imported.insert(Lower(import.Dll) + "!" + import.Function);
+  }
+  for (const char* call : {"kernel32.dll!CreateFileA", "kernel32.dll!DeviceIoControl",
+                           "advapi32.dll!CreateServiceA", "advapi32.dll!StartServiceA",
+                           "advapi32.dll!ControlService", "advapi32.dll!DeleteService"}) {
+    EXPECT_TRUE(imported.count(call)) << call << " is not imported";
+  }
 }
 
 }  // namespace

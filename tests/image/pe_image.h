@@ -35,6 +35,7 @@ constexpr int kDirTls = 9;
 constexpr uint16_t kMachineI386 = 0x014C;
 constexpr uint16_t kMagicPe32 = 0x010B;
 constexpr uint16_t kSubsystemNative = 1;
+constexpr uint16_t kSubsystemConsole = 3;
 constexpr uint16_t kFileRelocsStripped = 0x0001;
 constexpr uint32_t kSectionExecute = 0x20000000;
 constexpr uint32_t kSectionWrite = 0x80000000;

@@ -67,8 +67,9 @@ class LoadedImage : public DriverUnderTest {
     return kernel_->Names().IsLink(kLink);
   }
 
-  Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength) override {
-    requests_.push_back(kernel_->DeviceControl(kLink, code, input, outputLength));
+  Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
+                uint8_t fill) override {
+    requests_.push_back(kernel_->DeviceControl(kLink, code, input, outputLength, fill));
     return requests_.size() - 1;
   }
 

@@ -32,6 +32,8 @@ enum class StartFailure { DeviceCreation, ThreadCreation, ThreadReference, LinkC
 
 class DriverUnderTest {
  public:
+  static constexpr uint8_t kDefaultFill = 0xEE;
+
   virtual ~DriverUnderTest() = default;
 
   virtual std::string Name() const = 0;
@@ -48,9 +50,10 @@ class DriverUnderTest {
   virtual bool HasLink() = 0;
 
   using Ticket = size_t;
-  // Sends a device-control request; returns once the entry routine has.
-  virtual Ticket Submit(uint32_t code, const std::vector<uint8_t>& input,
-                        uint32_t outputLength) = 0;
+  // Sends a device-control request whose system buffer holds `fill` past the
+  // input; returns once the entry routine has.
+  virtual Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
+                        uint8_t fill = kDefaultFill) = 0;
   virtual Reply Wait(Ticket ticket) = 0;
   virtual bool Completed(Ticket ticket) = 0;
   // Returns once an unload running on another thread has told the worker to

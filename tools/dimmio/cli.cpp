@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "dimmio/client.h"
+#include "pci_names.h"
 #include "report.h"
 
 namespace dimmio::cli {
@@ -20,8 +21,14 @@ struct Options {
   int64_t Count = DIMMIO_SPD_SIZE;
   int64_t Segment = 0;
   bool Raw = false;
+  bool Yes = false;
   int64_t Bus = 0, Device = 0, Function = 0;
+  std::string DriverAction;
 };
+
+// What the driver's configuration dump accepts: bus 0, devices 0-30 and
+// functions 0-6 (it refuses device 31 and function 7 too).
+constexpr int64_t kDumpBuses = 1, kDumpDevices = 31, kDumpFunctions = 7;
 
 std::string Hex(uint32_t value, int digits) {
   char text[16];
@@ -38,12 +45,15 @@ int RequestFailed(const std::string& what, const RequestError& error, std::ostre
 }
 
 int ReportCommand(Client& client, const Options& o, const std::string& target,
-                  std::ostream& out, std::ostream& err) {
+                  const std::vector<std::string>& pciIds, std::ostream& out, std::ostream& err) {
   auto report = GatherReport(client, static_cast<uint32_t>(o.Segment));
   if (!report) return RequestFailed("the report", report.error(), err);
   Report r = *report;
   r.Target = target;
   r.Board = o.Board;
+  std::vector<PciId> functions{{r.Chipset.VendorId, r.Chipset.DeviceId}};
+  for (const PciDeviceRecord& f : r.Pci) functions.push_back({f.VendorId, f.DeviceId});
+  r.Names = PciNames::Load(pciIds, functions);
   if (o.Json) {
     out << ReportJson(r).dump(2) << '\n';
   } else {
@@ -52,7 +62,8 @@ int ReportCommand(Client& client, const Options& o, const std::string& target,
   return kExitDone;
 }
 
-int SpdCommand(Client& client, const Options& o, std::ostream& out, std::ostream& err) {
+int SpdCommand(Client& client, const Options& o, const Target& target, std::ostream& out,
+               std::ostream& err) {
   const auto slot = static_cast<uint8_t>(o.Slot);
   const auto segment = static_cast<uint32_t>(o.Segment);
   const auto read = OnSegment(client, segment, [&] {
@@ -61,6 +72,7 @@ int SpdCommand(Client& client, const Options& o, std::ostream& out, std::ostream
   if (!read) return RequestFailed("the SPD read", read.error(), err);
   const bool complete = read->Bytes.size() == static_cast<size_t>(o.Count);
   if (o.Raw) {
+    if (target.BinaryOutput) target.BinaryOutput();
     out.write(reinterpret_cast<const char*>(read->Bytes.data()),
               static_cast<std::streamsize>(read->Bytes.size()));
   } else if (o.Json) {
@@ -137,13 +149,13 @@ int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostre
   return kExitDone;
 }
 
-int PciCommand(Client& client, const Options& o, std::ostream& out, std::ostream& err) {
+int PciCommand(Client& client, const Options& o, const std::vector<std::string>& pciIds,
+               std::ostream& out, std::ostream& err) {
   const auto space = client.ReadPciConfig(static_cast<uint32_t>(o.Bus),
                                           static_cast<uint32_t>(o.Device),
                                           static_cast<uint32_t>(o.Function));
   if (!space) {
-    return RequestFailed("the configuration dump", space.error(), err,
-                         " (the driver dumps bus 0, devices 0-30, functions 0-6)");
+    return RequestFailed("the configuration dump", space.error(), err);
   }
   const PciConfigSpace& c = *space;
   const auto word = [&](int at) { return static_cast<uint32_t>(c[at] | c[at + 1] << 8); };
@@ -152,17 +164,21 @@ int PciCommand(Client& client, const Options& o, std::ostream& out, std::ostream
   const bool present = vendor != 0xFFFF;
   const PciDeviceRecord where{static_cast<uint32_t>(o.Bus), static_cast<uint32_t>(o.Device),
                               static_cast<uint32_t>(o.Function), vendor, device, 0};
+  const PciNames names = present ? PciNames::Load(pciIds, {{vendor, device}}) : PciNames();
+  const std::string name = names.Name(vendor, device);
   if (o.Json) {
     nlohmann::json json = {{"address", PciAddress(where)}, {"present", present},
                            {"config", std::vector<uint8_t>(c.begin(), c.end())}};
     if (present) {
       json.update({{"vendor_id", vendor}, {"device_id", device}, {"class_code", classCode},
                    {"revision", c[0x08]}, {"header_type", c[0x0E]}});
+      if (!name.empty()) json["name"] = name;
     }
     out << json.dump(2) << '\n';
     return kExitDone;
   }
   out << "PCI configuration space of " << PciAddress(where) << " (bus:device.function), 256 bytes\n";
+  if (!name.empty()) out << name << '\n';
   if (present) {
     out << "vendor " << Hex(vendor, 4) << ", device " << Hex(device, 4) << ", revision "
         << Hex(c[0x08], 2) << ", class " << Hex(classCode, 6) << ", header type "
@@ -195,6 +211,23 @@ int BoardsCommand(const Target& target, const Options& o, std::ostream& out) {
   return kExitDone;
 }
 
+int DriverCommand(DriverService& service, const Options& o, std::ostream& out, std::ostream& err) {
+  const DriverService::Outcome outcome = o.DriverAction == "install" ? service.Install()
+                                         : o.DriverAction == "start" ? service.Start()
+                                         : o.DriverAction == "stop"  ? service.Stop()
+                                                                     : service.Remove();
+  if (o.Json) {
+    out << nlohmann::json{{"action", o.DriverAction}, {"done", outcome.Done}, {"message", outcome.Message}}
+               .dump(2)
+        << '\n';
+  } else if (outcome.Done) {
+    out << outcome.Message << '\n';
+  }
+  if (outcome.Done) return kExitDone;
+  err << "dimmio: " << outcome.Message << '\n';
+  return kExitFailed;
+}
+
 std::string Describe(const Target& target, const std::string& board) {
   if (target.Boards.empty()) return "this machine";
   for (const BoardLine& b : target.Boards) {
@@ -217,6 +250,8 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
   Options o;
   CLI::App app{"dimmio: memory modules' SPD, PCI and SMBIOS through the dimmio driver", "dimmio"};
   app.fallthrough();
+  // The same grammar on every target: CLI11 would take "/slot" for "--slot" on Windows.
+  app.allow_windows_style_options(false);
   app.require_subcommand(0, 1);
   // Left-over arguments are reported below, in the order they were given.
   app.allow_extras();
@@ -265,14 +300,29 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
       "probe", "does a slot's SPD accept writes? (writes to the module and restores the byte)");
   slotOption(probe);
   segmentOption(probe);
+  probe->add_flag("--yes", o.Yes, "write to the module: without it the probe only says what it would do");
 
   CLI::App* pci = app.add_subcommand("pci", "dump 256 bytes of a PCI function's configuration space");
-  pci->add_option("BUS", o.Bus, "bus number")->required()->check(CLI::Range(int64_t{0}, int64_t{255}));
-  pci->add_option("DEV", o.Device, "device number")->required()->check(CLI::Range(int64_t{0}, int64_t{31}));
-  pci->add_option("FN", o.Function, "function number")->required()->check(CLI::Range(int64_t{0}, int64_t{7}));
+  pci->add_option("BUS", o.Bus, "bus number (the driver dumps bus 0)")
+      ->required()
+      ->check(CLI::Range(int64_t{0}, int64_t{255}));
+  pci->add_option("DEV", o.Device, "device number (the driver dumps 0-30)")
+      ->required()
+      ->check(CLI::Range(int64_t{0}, int64_t{31}));
+  pci->add_option("FN", o.Function, "function number (the driver dumps 0-6)")
+      ->required()
+      ->check(CLI::Range(int64_t{0}, int64_t{7}));
 
   CLI::App* boards = nullptr;
   if (simulated) boards = app.add_subcommand("boards", "the simulated boards, one line each");
+
+  CLI::App* driver = nullptr;
+  if (target.Service) {
+    driver = app.add_subcommand("driver", "install, start, stop or remove the driver (as administrator)");
+    driver->add_option("ACTION", o.DriverAction, "install | start | stop | remove")
+        ->required()
+        ->check(CLI::IsMember({"install", "start", "stop", "remove"}));
+  }
 
   std::vector<const char*> argv{"dimmio"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -293,8 +343,22 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
     return kExitUsage;
   }
   if (boards != nullptr && boards->parsed()) return BoardsCommand(target, o, out);
+  if (driver != nullptr && driver->parsed()) return DriverCommand(*target.Service, o, out, err);
   if (spd->parsed() && o.Raw && o.Json) {
     err << "dimmio: --raw and --json cannot be used together\n";
+    return kExitUsage;
+  }
+  if (probe->parsed() && !o.Yes) {
+    err << "dimmio: probe writes to the module's SPD EEPROM of slot " << o.Slot
+        << ": it changes byte 74, reads it back and writes the original back; add --yes to do it\n";
+    return kExitUsage;
+  }
+  if (pci->parsed() && (o.Bus >= kDumpBuses || o.Device >= kDumpDevices || o.Function >= kDumpFunctions)) {
+    const PciDeviceRecord where{static_cast<uint32_t>(o.Bus), static_cast<uint32_t>(o.Device),
+                                static_cast<uint32_t>(o.Function), 0, 0, 0};
+    err << "dimmio: the driver dumps the configuration space of bus 0, devices 0-30 (00-1E) and "
+           "functions 0-6 only: not "
+        << PciAddress(where) << '\n';
     return kExitUsage;
   }
 
@@ -305,10 +369,10 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
     return kExitFailed;
   }
   Client client(*transport);
-  if (spd->parsed()) return SpdCommand(client, o, out, err);
+  if (spd->parsed()) return SpdCommand(client, o, target, out, err);
   if (probe->parsed()) return ProbeCommand(client, o, out, err);
-  if (pci->parsed()) return PciCommand(client, o, out, err);
-  return ReportCommand(client, o, Describe(target, o.Board), out, err);
+  if (pci->parsed()) return PciCommand(client, o, target.PciIdsPaths, out, err);
+  return ReportCommand(client, o, Describe(target, o.Board), target.PciIdsPaths, out, err);
 }
 
 }  // namespace dimmio::cli

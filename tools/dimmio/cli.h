@@ -1,7 +1,7 @@
-// The dimmio command line: report, spd, probe, pci (and boards where the
-// tool runs on simulated boards). The commands talk to the driver only
-// through a dimmio::Client, so the same source serves whatever transport the
-// program was built with.
+// The dimmio command line: report, spd, probe, pci, boards where the tool
+// runs on simulated boards, driver where it can install the driver. The
+// commands talk to the driver only through a dimmio::Client, so the same
+// source serves whatever transport the program was built with.
 #pragma once
 
 #include <functional>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dimmio/transport.h"
+#include "driver_service.h"
 
 namespace dimmio::cli {
 
@@ -28,6 +29,14 @@ struct Target {
   // Opens the transport: on the named board, or ignoring the name when
   // there are no boards. Null with the reason in `error` when it cannot.
   std::function<std::unique_ptr<Transport>(const std::string& board, std::string* error)> Open;
+  // Where the PCI ID database may be, tried in order.
+  std::vector<std::string> PciIdsPaths;
+  // The driver's service where the tool can install and start the driver
+  // (then there is the driver command); null elsewhere.
+  std::shared_ptr<DriverService> Service;
+  // Called before bytes go to `out` as they are (spd --raw), for an output
+  // that would otherwise change line ends; may be empty.
+  std::function<void()> BinaryOutput;
 };
 
 // Exit codes.

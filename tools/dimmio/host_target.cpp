@@ -19,6 +19,8 @@ Target SimulatedBoards() {
     }
     return InProcessTransport::Open(*board, error);
   };
+  // Debian's pci.ids package, and where other distributions keep the file.
+  target.PciIdsPaths = {"/usr/share/misc/pci.ids", "/usr/share/hwdata/pci.ids"};
   return target;
 }
 

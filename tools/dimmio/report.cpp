@@ -83,6 +83,13 @@ void PrintSlots(const Report& report, std::ostream& out) {
 
 void PrintSmbios(const Report& report, std::ostream& out) {
   out << "SMBIOS: memory and system as the BIOS tables describe them\n";
+  // Without a table the counts are 0 for want of one, not counted.
+  if (!report.System) {
+    out << "  no SMBIOS table found: the system information request failed with "
+        << report.SystemError << ",\n  and the memory counts with "
+        << DescribeStatus(report.SlotCount.Status) << '\n';
+    return;
+  }
   const auto count = [&](const char* what, const CountResult& c) {
     out << "  " << std::left << std::setw(16) << what << std::right
         << static_cast<unsigned>(c.Count);
@@ -100,10 +107,6 @@ void PrintSmbios(const Report& report, std::ostream& out) {
           << ": the others may sit on " << (report.Segment == 0 ? "segment 1" : "segment 0")
           << ")\n";
     }
-  }
-  if (!report.System) {
-    out << "  system and board: not available, the request failed: " << report.SystemError << '\n';
-    return;
   }
   const SystemInfo& s = *report.System;
   out << "  system:         " << Text(s.SystemManufacturer) << ", " << Text(s.SystemProduct)
@@ -125,9 +128,14 @@ bool Take(const Result<T>& result, U& into, RequestError& error) {
   return true;
 }
 
-nlohmann::json PciJson(const PciDeviceRecord& r) {
-  return {{"bus", r.Bus},           {"device", r.Device},      {"function", r.Function},
-          {"vendor_id", r.VendorId}, {"device_id", r.DeviceId}, {"address", PciAddress(r)}};
+nlohmann::json PciJson(const PciDeviceRecord& r, const PciNames& names) {
+  nlohmann::json json = {{"bus", r.Bus},           {"device", r.Device},
+                         {"function", r.Function}, {"vendor_id", r.VendorId},
+                         {"device_id", r.DeviceId}, {"address", PciAddress(r)}};
+  if (const std::string name = names.Name(r.VendorId, r.DeviceId); !name.empty()) {
+    json["name"] = name;
+  }
+  return json;
 }
 
 nlohmann::json CountJson(const CountResult& c) {
@@ -186,9 +194,6 @@ Result<Report> GatherReport(Client& client, uint32_t segment) {
     report.System = *system;
   } else {
     report.SystemError = system.error().Text;
-    if (system.error().Code == DIMMIO_STATUS_UNSUCCESSFUL) {
-      report.SystemError += " (the driver found no SMBIOS table)";
-    }
   }
   return report;
 }
@@ -199,12 +204,22 @@ void PrintReport(const Report& report, std::ostream& out) {
   if (report.Chipset.VendorId == 0) {
     out << "none recognised: the driver found no SMBus host it supports\n\n";
   } else {
-    out << PciAddress(report.Chipset) << "  " << PciIds(report.Chipset)
-        << "  (bus:device.function  vendor:device)\n\n";
+    const std::string name = report.Names.Name(report.Chipset.VendorId, report.Chipset.DeviceId);
+    out << PciAddress(report.Chipset) << "  " << PciIds(report.Chipset) << "  "
+        << (name.empty() ? "(bus:device.function  vendor:device)" : name) << "\n\n";
   }
   out << "PCI functions found on buses 0 and 1: " << report.PciCount << '\n'
-      << "  bus:dev.fn  vendor:device\n";
-  for (const PciDeviceRecord& r : report.Pci) out << "  " << PciAddress(r) << "     " << PciIds(r) << '\n';
+      << "  bus:dev.fn  vendor:device  "
+      << (report.Names.Source().empty() ? "(unnamed: no PCI ID database found)"
+                                        : "name (from " + report.Names.Source() + ")")
+      << '\n';
+  for (const PciDeviceRecord& r : report.Pci) {
+    out << "  " << PciAddress(r) << "     " << PciIds(r);
+    if (const std::string name = report.Names.Name(r.VendorId, r.DeviceId); !name.empty()) {
+      out << "      " << name;
+    }
+    out << '\n';
+  }
   if (report.Pci.size() < report.PciCount) {
     out << "  (the driver's table holds the first " << report.Pci.size() << ")\n";
   }
@@ -253,10 +268,15 @@ nlohmann::json ReportJson(const Report& report) {
   nlohmann::json json;
   json["target"] = report.Target;
   if (!report.Board.empty()) json["board"] = report.Board;
-  json["chipset"] = report.Chipset.VendorId == 0 ? nlohmann::json(nullptr) : PciJson(report.Chipset);
+  json["chipset"] =
+      report.Chipset.VendorId == 0 ? nlohmann::json(nullptr) : PciJson(report.Chipset, report.Names);
   json["pci_device_count"] = report.PciCount;
   json["pci_devices"] = nlohmann::json::array();
-  for (const PciDeviceRecord& r : report.Pci) json["pci_devices"].push_back(PciJson(r));
+  for (const PciDeviceRecord& r : report.Pci) {
+    json["pci_devices"].push_back(PciJson(r, report.Names));
+  }
+  json["pci_ids"] = report.Names.Source().empty() ? nlohmann::json(nullptr)
+                                                  : nlohmann::json(report.Names.Source());
   json["segment"] = report.Segment;
   json["controller_available"] = report.ControllerAvailable;
   if (!report.ControllerAvailable) json["controller_status"] = StatusJson(report.ControllerStatus);
@@ -284,8 +304,9 @@ nlohmann::json ReportJson(const Report& report) {
                                {"version", s.BoardVersion},
                                {"serial_number", s.BoardSerialNumber}};
   } else {
-    json["smbios"]["error"] = report.SystemError;
+    json["smbios"]["error"] = "no SMBIOS table found: " + report.SystemError;
   }
+  json["smbios"]["table_found"] = report.System.has_value();
   return json;
 }
 

@@ -12,6 +12,7 @@
 
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
+#include "pci_names.h"
 
 namespace dimmio::cli {
 
@@ -31,6 +32,7 @@ struct Report {
   PciDeviceRecord Chipset{};
   uint32_t PciCount = 0;        // functions found; the table holds at most 217
   std::vector<PciDeviceRecord> Pci;
+  PciNames Names;               // of the functions, where the PCI ID database is found
   uint32_t Segment = 0;
   bool ControllerAvailable = true;
   OpStatus ControllerStatus{};  // why not, when not

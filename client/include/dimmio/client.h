@@ -102,6 +102,10 @@ const char* ErrorMeaning(uint32_t code);
 // ("STATUS_INVALID_PARAMETER"); nullptr for any other value.
 const char* StatusName(uint32_t status);
 
+// A completion status as text: "STATUS_INVALID_PARAMETER (0xC000000D)", or
+// the bare number for a value the driver does not use.
+std::string CompletionText(uint32_t status);
+
 // Bytes as hex, sixteen a line, each line headed by the offset of its first
 // byte: offsets count on from `firstOffset` and wrap at `space` (256 for an
 // SPD EEPROM, whose reads wrap past its last byte).

@@ -1,0 +1,222 @@
+#include "fake_windows.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <span>
+
+#include "dimmio/dimmio.h"
+#include "windows.h"
+
+struct SC_HANDLE__ {
+  bool Manager;
+  DWORD Access;
+};
+
+namespace fakewin {
+
+namespace {
+
+struct DeviceHandle {};
+
+thread_local DWORD lastError = 0;
+
+BOOL Fail(DWORD error) {
+  lastError = error;
+  return FALSE;
+}
+
+SC_HANDLE FailHandle(DWORD error) {
+  lastError = error;
+  return nullptr;
+}
+
+// What the system hands DeviceIoControl's caller for the driver's failure
+// statuses.
+DWORD ErrorFor(uint32_t status) {
+  switch (status) {
+    case DIMMIO_STATUS_UNSUCCESSFUL: return ERROR_GEN_FAILURE;
+    case DIMMIO_STATUS_NOT_IMPLEMENTED: return ERROR_INVALID_FUNCTION;
+    case DIMMIO_STATUS_INVALID_PARAMETER: return ERROR_INVALID_PARAMETER;
+    case DIMMIO_STATUS_INSUFFICIENT_RESOURCES: return ERROR_NO_SYSTEM_RESOURCES;
+    case DIMMIO_STATUS_CANCELLED: return ERROR_OPERATION_ABORTED;
+    default: return ERROR_MR_MID_NOT_FOUND;
+  }
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+Machine& TheMachine() {
+  static Machine machine;
+  return machine;
+}
+
+void Reset(const sim::Board& board, const std::string& programPath) {
+  UnloadDriver();
+  Machine& m = TheMachine();
+  m = Machine{};
+  m.Board = &board;
+  m.ProgramPath = programPath;
+}
+
+bool LoadDriver() {
+  Machine& m = TheMachine();
+  std::string error;
+  m.Driver = dimmio::InProcessTransport::Open(*m.Board, &error);
+  return m.Driver != nullptr;
+}
+
+void UnloadDriver() {
+  Machine& m = TheMachine();
+  if (m.Driver == nullptr) return;
+  m.UnloadFindings = m.Driver->Close();
+  m.Driver.reset();
+  if (m.MarkedForDelete) m.Installed = m.MarkedForDelete = false;
+}
+
+}  // namespace fakewin
+
+using fakewin::TheMachine;
+
+DWORD GetLastError() { return fakewin::lastError; }
+
+void SetLastError(DWORD error) { fakewin::lastError = error; }
+
+DWORD FormatMessageA(DWORD flags, const void*, DWORD messageId, DWORD, LPSTR buffer, DWORD,
+                     void*) {
+  const char* text = messageId == ERROR_FILE_NOT_FOUND ? "The system cannot find the file specified.\r\n"
+                     : messageId == ERROR_ACCESS_DENIED ? "Access is denied.\r\n"
+                                                        : nullptr;
+  if (text == nullptr || (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) == 0) return 0;
+  char* copy = static_cast<char*>(std::malloc(std::strlen(text) + 1));
+  std::strcpy(copy, text);
+  *reinterpret_cast<char**>(buffer) = copy;
+  return static_cast<DWORD>(std::strlen(text));
+}
+
+HLOCAL LocalFree(HLOCAL memory) {
+  std::free(memory);
+  return nullptr;
+}
+
+DWORD GetModuleFileNameA(HMODULE, LPSTR path, DWORD size) {
+  const std::string& program = TheMachine().ProgramPath;
+  if (program.size() >= size) return 0;
+  std::memcpy(path, program.c_str(), program.size() + 1);
+  return static_cast<DWORD>(program.size());
+}
+
+DWORD GetFileAttributesA(LPCSTR path) {
+  if (fakewin::FileExists(path)) return FILE_ATTRIBUTE_NORMAL;
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return INVALID_FILE_ATTRIBUTES;
+}
+
+HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+  if (std::strcmp(path, DIMMIO_DEVICE_PATH) != 0 || TheMachine().Driver == nullptr) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  return new fakewin::DeviceHandle;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  delete static_cast<fakewin::DeviceHandle*>(handle);
+  return TRUE;
+}
+
+BOOL DeviceIoControl(HANDLE, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
+                     DWORD outputLength, LPDWORD returned, LPOVERLAPPED) {
+  dimmio::InProcessTransport* driver = TheMachine().Driver.get();
+  if (driver == nullptr) return fakewin::Fail(ERROR_GEN_FAILURE);
+  const dimmio::ControlReply reply = driver->Control(
+      code, std::span(static_cast<const uint8_t*>(input), inputLength), outputLength);
+  *returned = 0;
+  if (!reply.Completed) return fakewin::Fail(fakewin::ErrorFor(reply.Error));
+  *returned = static_cast<DWORD>(std::min<size_t>(reply.Output.size(), outputLength));
+  if (*returned > 0) std::memcpy(output, reply.Output.data(), *returned);
+  return TRUE;
+}
+
+SC_HANDLE OpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
+  if (!TheMachine().Administrator && (access & SC_MANAGER_CREATE_SERVICE)) {
+    return fakewin::FailHandle(ERROR_ACCESS_DENIED);
+  }
+  return new SC_HANDLE__{true, access};
+}
+
+SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
+  if (!manager->Manager) return fakewin::FailHandle(ERROR_INVALID_PARAMETER);
+  if (!TheMachine().Installed || std::strcmp(name, "dimmio") != 0) {
+    return fakewin::FailHandle(ERROR_SERVICE_DOES_NOT_EXIST);
+  }
+  if (!TheMachine().Administrator && (access & (SERVICE_START | SERVICE_STOP | DELETE))) {
+    return fakewin::FailHandle(ERROR_ACCESS_DENIED);
+  }
+  return new SC_HANDLE__{false, access};
+}
+
+SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR, DWORD access, DWORD serviceType,
+                         DWORD startType, DWORD, LPCSTR binaryPath, LPCSTR, LPDWORD, LPCSTR,
+                         LPCSTR, LPCSTR) {
+  fakewin::Machine& m = TheMachine();
+  if (!manager->Manager || (manager->Access & SC_MANAGER_CREATE_SERVICE) == 0 ||
+      std::strcmp(name, "dimmio") != 0) {
+    return fakewin::FailHandle(ERROR_ACCESS_DENIED);
+  }
+  if (m.MarkedForDelete) return fakewin::FailHandle(ERROR_SERVICE_MARKED_FOR_DELETE);
+  if (m.Installed) return fakewin::FailHandle(ERROR_SERVICE_EXISTS);
+  m.Installed = true;
+  m.ImagePath = binaryPath;
+  m.ServiceType = serviceType;
+  m.StartType = startType;
+  return new SC_HANDLE__{false, access};
+}
+
+BOOL StartServiceA(SC_HANDLE service, DWORD, LPCSTR*) {
+  fakewin::Machine& m = TheMachine();
+  if ((service->Access & SERVICE_START) == 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  if (m.Driver != nullptr) return fakewin::Fail(ERROR_SERVICE_ALREADY_RUNNING);
+  if (!fakewin::FileExists(m.ImagePath)) return fakewin::Fail(ERROR_FILE_NOT_FOUND);
+  return fakewin::LoadDriver() ? TRUE : fakewin::Fail(ERROR_GEN_FAILURE);
+}
+
+BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
+  if ((service->Access & SERVICE_STOP) == 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  if (control != SERVICE_CONTROL_STOP) return fakewin::Fail(ERROR_INVALID_PARAMETER);
+  if (TheMachine().Driver == nullptr) return fakewin::Fail(ERROR_SERVICE_NOT_ACTIVE);
+  fakewin::UnloadDriver();
+  *status = SERVICE_STATUS{SERVICE_KERNEL_DRIVER, SERVICE_STOPPED, 0, 0, 0, 0, 0};
+  return TRUE;
+}
+
+BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
+  if ((service->Access & SERVICE_QUERY_STATUS) == 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  const DWORD state = TheMachine().Driver != nullptr ? SERVICE_RUNNING : SERVICE_STOPPED;
+  *status = SERVICE_STATUS{SERVICE_KERNEL_DRIVER, state, 0, 0, 0, 0, 0};
+  return TRUE;
+}
+
+BOOL DeleteService(SC_HANDLE service) {
+  if ((service->Access & DELETE) == 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  fakewin::Machine& m = TheMachine();
+  if (m.MarkedForDelete) return fakewin::Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+  // A running driver's service is only marked: it goes when it stops.
+  if (m.Driver != nullptr) {
+    m.MarkedForDelete = true;
+  } else {
+    m.Installed = false;
+  }
+  return TRUE;
+}
+
+BOOL CloseServiceHandle(SC_HANDLE handle) {
+  delete handle;
+  return TRUE;
+}

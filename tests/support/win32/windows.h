@@ -1,0 +1,104 @@
+// The test bed's stand-in for <windows.h>: the Win32 types, values and calls
+// the Windows target of the dimmio tool uses, with the meanings and numbers
+// Windows gives them. The calls reach a simulated machine (fake_windows.h):
+// its driver service and, while the driver runs, the device "\\.\dimmio".
+#pragma once
+
+#include <cstdint>
+
+typedef unsigned long DWORD;
+typedef int BOOL;
+typedef void* HANDLE;
+typedef void* HLOCAL;
+typedef void* HMODULE;
+typedef void* LPVOID;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef DWORD* LPDWORD;
+typedef uintptr_t ULONG_PTR;
+typedef struct SC_HANDLE__* SC_HANDLE;
+typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED* LPOVERLAPPED;
+
+#define WINAPI
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(-1))
+
+#define GENERIC_READ 0x80000000ul
+#define GENERIC_WRITE 0x40000000ul
+#define DELETE 0x00010000ul
+#define FILE_SHARE_READ 0x1ul
+#define FILE_SHARE_WRITE 0x2ul
+#define OPEN_EXISTING 3ul
+#define FILE_ATTRIBUTE_NORMAL 0x80ul
+
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x100ul
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x200ul
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x1000ul
+
+#define ERROR_INVALID_FUNCTION 1ul
+#define ERROR_FILE_NOT_FOUND 2ul
+#define ERROR_PATH_NOT_FOUND 3ul
+#define ERROR_ACCESS_DENIED 5ul
+#define ERROR_GEN_FAILURE 31ul
+#define ERROR_INVALID_PARAMETER 87ul
+#define ERROR_MR_MID_NOT_FOUND 317ul
+#define ERROR_OPERATION_ABORTED 995ul
+#define ERROR_SERVICE_ALREADY_RUNNING 1056ul
+#define ERROR_SERVICE_DOES_NOT_EXIST 1060ul
+#define ERROR_SERVICE_NOT_ACTIVE 1062ul
+#define ERROR_SERVICE_MARKED_FOR_DELETE 1072ul
+#define ERROR_SERVICE_EXISTS 1073ul
+#define ERROR_NO_SYSTEM_RESOURCES 1450ul
+
+#define SC_MANAGER_CONNECT 0x0001ul
+#define SC_MANAGER_CREATE_SERVICE 0x0002ul
+#define SERVICE_QUERY_STATUS 0x0004ul
+#define SERVICE_START 0x0010ul
+#define SERVICE_STOP 0x0020ul
+#define SERVICE_ALL_ACCESS 0xF01FFul
+#define SERVICE_KERNEL_DRIVER 0x1ul
+#define SERVICE_DEMAND_START 0x3ul
+#define SERVICE_ERROR_NORMAL 0x1ul
+#define SERVICE_CONTROL_STOP 0x1ul
+#define SERVICE_STOPPED 0x1ul
+#define SERVICE_RUNNING 0x4ul
+
+typedef struct _SERVICE_STATUS {
+  DWORD dwServiceType;
+  DWORD dwCurrentState;
+  DWORD dwControlsAccepted;
+  DWORD dwWin32ExitCode;
+  DWORD dwServiceSpecificExitCode;
+  DWORD dwCheckPoint;
+  DWORD dwWaitHint;
+} SERVICE_STATUS, *LPSERVICE_STATUS;
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
+                     LPSTR buffer, DWORD size, void* arguments);
+HLOCAL LocalFree(HLOCAL memory);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
+DWORD GetFileAttributesA(LPCSTR path);
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL CloseHandle(HANDLE handle);
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
+                     DWORD outputLength, LPDWORD returned, LPOVERLAPPED overlapped);
+
+SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
+SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
+SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
+                         DWORD serviceType, DWORD startType, DWORD errorControl,
+                         LPCSTR binaryPath, LPCSTR loadOrderGroup, LPDWORD tagId,
+                         LPCSTR dependencies, LPCSTR account, LPCSTR password);
+BOOL StartServiceA(SC_HANDLE service, DWORD argumentCount, LPCSTR* arguments);
+BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
+BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
+BOOL DeleteService(SC_HANDLE service);
+BOOL CloseServiceHandle(SC_HANDLE handle);

@@ -1,0 +1,161 @@
+#include "windows_service.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "dimmio/dimmio.h"
+#include "windows/windows_transport.h"
+
+namespace dimmio::cli {
+
+namespace {
+
+constexpr char kServiceName[] = "dimmio";
+
+class ServiceHandle {
+ public:
+  explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
+  ~ServiceHandle() {
+    if (handle_ != nullptr) CloseServiceHandle(handle_);
+  }
+  ServiceHandle(ServiceHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  ServiceHandle(const ServiceHandle&) = delete;
+  ServiceHandle& operator=(const ServiceHandle&) = delete;
+  explicit operator bool() const { return handle_ != nullptr; }
+  SC_HANDLE get() const { return handle_; }
+
+ private:
+  SC_HANDLE handle_;
+};
+
+using Outcome = DriverService::Outcome;
+
+constexpr char kRunAsAdministrator[] =
+    "not an administrator: run dimmio from a command prompt started with \"Run as administrator\"";
+
+Outcome Failed(const std::string& what, DWORD error) {
+  if (error == ERROR_ACCESS_DENIED) return {false, what + ": " + kRunAsAdministrator};
+  return {false, what + ": " + WindowsErrorText(error)};
+}
+
+class ScmService final : public DriverService {
+ public:
+  explicit ScmService(std::string driverFile) : file_(std::move(driverFile)) {}
+
+  Outcome Install() override {
+    if (GetFileAttributesA(file_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      return {false, "cannot install the driver: the driver file is missing: " + file_ +
+                         " (dimmio.sys belongs beside dimmio.exe)"};
+    }
+    ServiceHandle scm(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    if (!scm) return Failed("cannot install the driver", GetLastError());
+    ServiceHandle service(CreateServiceA(scm.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
+                                         SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                                         SERVICE_ERROR_NORMAL, file_.c_str(), nullptr, nullptr,
+                                         nullptr, nullptr, nullptr));
+    if (!service) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_SERVICE_EXISTS) {
+        return {false,
+                "the driver is already installed as the service dimmio: `dimmio driver start` "
+                "starts it, `dimmio driver remove` removes it"};
+      }
+      if (error == ERROR_SERVICE_MARKED_FOR_DELETE) {
+        return {false,
+                "the driver's service is still being removed: close the programs that use it "
+                "(or restart Windows), then install again"};
+      }
+      return Failed("cannot install the driver", error);
+    }
+    return {true, "installed the driver as the kernel service dimmio from " + file_ +
+                      "; `dimmio driver start` starts it"};
+  }
+
+  Outcome Start() override {
+    Outcome failure{false, ""};
+    ServiceHandle service = Open(SERVICE_START, "cannot start the driver", &failure);
+    if (!service) return failure;
+    if (!StartServiceA(service.get(), 0, nullptr)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_SERVICE_ALREADY_RUNNING) return {true, "the driver is already running"};
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return {false,
+                "the driver did not start: the driver file is missing where the service was "
+                "installed from: `dimmio driver remove`, then `dimmio driver install` beside "
+                "dimmio.sys"};
+      }
+      return Failed("the driver did not start", error);
+    }
+    return {true, "the driver is running: programs can open " DIMMIO_DEVICE_PATH};
+  }
+
+  Outcome Stop() override {
+    Outcome failure{false, ""};
+    ServiceHandle service = Open(SERVICE_STOP, "cannot stop the driver", &failure);
+    if (!service) return failure;
+    SERVICE_STATUS status{};
+    if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_SERVICE_NOT_ACTIVE) return {true, "the driver is not running"};
+      return Failed("the driver did not stop", error);
+    }
+    return {true, "the driver is stopped"};
+  }
+
+  Outcome Remove() override {
+    Outcome failure{false, ""};
+    ServiceHandle service =
+        Open(DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS, "cannot remove the driver", &failure);
+    if (!service) return failure;
+    SERVICE_STATUS status{};
+    bool stopped = false;
+    if (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
+      if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_SERVICE_NOT_ACTIVE) {
+          return Failed("cannot remove the driver: it did not stop", error);
+        }
+      }
+      stopped = true;
+    }
+    if (!DeleteService(service.get())) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_SERVICE_MARKED_FOR_DELETE) {
+        return {true, "the driver's service is already being removed"};
+      }
+      return Failed("cannot remove the driver", error);
+    }
+    return {true, std::string(stopped ? "stopped the driver and " : "") +
+                      "removed the service dimmio; the file " + file_ + " stays"};
+  }
+
+ private:
+  // The installed service, opened for `access`; null with `failure` set.
+  ServiceHandle Open(DWORD access, const std::string& what, Outcome* failure) {
+    ServiceHandle scm(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!scm) {
+      *failure = Failed(what, GetLastError());
+      return ServiceHandle(nullptr);
+    }
+    ServiceHandle service(OpenServiceA(scm.get(), kServiceName, access));
+    if (!service) {
+      const DWORD error = GetLastError();
+      *failure = error == ERROR_SERVICE_DOES_NOT_EXIST
+                     ? Outcome{false, what + ": the driver is not installed: `dimmio driver "
+                                             "install` installs it"}
+                     : Failed(what, error);
+    }
+    return service;
+  }
+
+  std::string file_;
+};
+
+}  // namespace
+
+std::unique_ptr<DriverService> WindowsDriverService(std::string driverFile) {
+  return std::make_unique<ScmService>(std::move(driverFile));
+}
+
+}  // namespace dimmio::cli
