@@ -1,50 +1,43 @@
-// JEDEC manufacturer identification codes of memory makers: the makers of
-// common modules and of the memory chips on them. Codes carry their odd
-// parity bit; the bank is one more than the number of continuation codes.
+// JEDEC manufacturer identification codes: parity, banks and names.
 #include "dimmio/spd.h"
+#include "jep106.h"
 
 namespace dimmio {
 
 namespace {
 
-struct Maker {
-  uint8_t Bank;
-  uint8_t Code;
-  const char* Name;
-};
-
-constexpr Maker kMakers[] = {
-    {1, 0x01, "AMD"},
-    {1, 0x04, "Fujitsu"},
-    {1, 0x07, "Hitachi"},
-    {1, 0x10, "NEC"},
-    {1, 0x1C, "Mitsubishi"},
-    {1, 0x2C, "Micron"},
-    {1, 0x40, "Mosel Vitelic"},
-    {1, 0x89, "Intel"},
-    {1, 0x97, "Texas Instruments"},
-    {1, 0x98, "Toshiba"},
-    {1, 0xA4, "IBM"},
-    {1, 0xAD, "Hynix"},
-    {1, 0xAE, "OKI"},
-    {1, 0xB0, "Sharp"},
-    {1, 0xC1, "Infineon"},
-    {1, 0xCE, "Samsung"},
-    {1, 0xDA, "Winbond"},
-    {1, 0xE0, "LG Semicon"},
-    {1, 0xFE, "Elpida"},
-    {2, 0x98, "Kingston"},
-    {3, 0x9E, "Corsair"},
-    {4, 0x0B, "Nanya"},
-};
+constexpr uint8_t kContinuationCode = 0x7F;
 
 }  // namespace
 
+bool JedecParityOk(uint8_t code) {
+  unsigned ones = 0;
+  for (uint8_t bits = code; bits != 0; bits &= static_cast<uint8_t>(bits - 1)) ++ones;
+  return ones % 2 == 1;
+}
+
 const char* JedecMakerName(uint8_t bank, uint8_t code) {
-  for (const Maker& maker : kMakers) {
-    if (maker.Bank == bank && maker.Code == code) return maker.Name;
+  if (!JedecParityOk(code)) return nullptr;
+  return jep106::MakerName(bank, static_cast<uint8_t>(code & 0x7F));
+}
+
+JedecMaker DecodeJedecId(std::span<const uint8_t> id) {
+  JedecMaker maker;
+  uint8_t continuations = 0;
+  for (uint8_t byte : id) {
+    if (byte == kContinuationCode) {
+      ++continuations;
+      continue;
+    }
+    if (byte == 0x00 || byte == 0xFF) break;  // nothing stored
+    maker.Bank = static_cast<uint8_t>(continuations + 1);
+    maker.Code = byte;
+    maker.ParityOk = JedecParityOk(byte);
+    const char* name = JedecMakerName(maker.Bank, maker.Code);
+    maker.Name = name != nullptr ? name : "";
+    break;
   }
-  return nullptr;
+  return maker;
 }
 
 }  // namespace dimmio

@@ -1,140 +1,322 @@
 // Decoding of SDR and DDR SDRAM SPD contents.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "dimmio/spd.h"
+#include "spd_speed.h"
 
 namespace dimmio {
 
 namespace {
 
 // Byte offsets in the module maker's part of the EEPROM.
+constexpr size_t kBytesWritten = 0;
+constexpr size_t kEepromSize = 1;      // log2 of the EEPROM's bytes
 constexpr size_t kMemoryType = 2;
 constexpr size_t kRowBits = 3;         // low nibble: rank 1; high nibble: rank 2 when different
-constexpr size_t kColumnBits = 4;
+constexpr size_t kColumnBits = 4;      // the same
 constexpr size_t kRanks = 5;           // physical banks on the module
 constexpr size_t kDataWidthLow = 6;
 constexpr size_t kDataWidthHigh = 7;
+constexpr size_t kVoltage = 8;         // interface level
 constexpr size_t kCycleTime = 9;       // tCK at the highest CAS latency
-constexpr size_t kConfigType = 11;     // 0 none, 1 parity, 2 ECC
+constexpr size_t kConfigType = 11;     // error checking
+constexpr size_t kRefresh = 12;        // bit 7 self refresh, bits 6-0 the period
+constexpr size_t kDeviceWidth = 13;    // bits 6-0: width of the devices
+constexpr size_t kBurstLengths = 16;
 constexpr size_t kDeviceBanks = 17;    // internal banks of each device
+constexpr size_t kCasLatencies = 18;
+constexpr size_t kModuleAttributes = 21;
+constexpr size_t kCycleTime2 = 23;     // tCK one supported CAS latency lower
+constexpr size_t kCycleTime3 = 25;     // and two lower
+constexpr size_t kTrp = 27;            // SDR whole ns; DDR bits 7-2 ns, 1-0 quarters
+constexpr size_t kTrrd = 28;
+constexpr size_t kTrcd = 29;
+constexpr size_t kTras = 30;           // whole ns
+constexpr size_t kRankDensity = 31;    // one bit per rank size on the module
+constexpr size_t kTrc = 41;            // DDR, whole ns
+constexpr size_t kTrfc = 42;           // DDR, whole ns
+constexpr size_t kSpdRevision = 62;
 constexpr size_t kChecksum = 63;       // sum of bytes 0-62
 constexpr size_t kJedecId = 64;        // 8 bytes
 constexpr size_t kJedecIdLength = 8;
+constexpr size_t kLocation = 72;
 constexpr size_t kPartNumber = 73;     // 18 bytes of ASCII, blank padded
 constexpr size_t kPartNumberLength = 18;
-constexpr size_t kSerialNumber = 95;   // 4 bytes, little-endian
+constexpr size_t kRevision = 91;       // 2 bytes
+constexpr size_t kYear = 93;
+constexpr size_t kWeek = 94;
+constexpr size_t kSerialNumber = 95;   // 4 bytes
 
-constexpr uint8_t kContinuationCode = 0x7F;
-
-struct NamedSpeed {
-  SpdMemoryType Type;
-  uint32_t CycleTimePs;
-  const char* Grade;
-};
-
-// Module speed names by memory type and clock period.
-constexpr NamedSpeed kSpeeds[] = {
-    {SpdMemoryType::SdrSdram, 15000, "PC66"},   {SpdMemoryType::SdrSdram, 10000, "PC100"},
-    {SpdMemoryType::SdrSdram, 7500, "PC133"},   {SpdMemoryType::DdrSdram, 10000, "PC1600"},
-    {SpdMemoryType::DdrSdram, 7500, "PC2100"},  {SpdMemoryType::DdrSdram, 6000, "PC2700"},
-    {SpdMemoryType::DdrSdram, 5000, "PC3200"},  {SpdMemoryType::DdrSdram, 4000, "PC4000"},
-};
-
-// Byte 9: whole nanoseconds in the high nibble; the low nibble gives tenths
-// (0-9) or, for DDR, the quarters and thirds 0.25, 0.33, 0.66 and 0.75.
-uint32_t CycleTimePs(uint8_t value) {
-  static constexpr uint32_t kFraction[16] = {0,   100, 200, 300, 400, 500, 600, 700,
-                                             800, 900, 250, 330, 660, 750, 0,   0};
-  return (value >> 4) * 1000u + kFraction[value & 0x0F];
+std::string Hex2(uint8_t value) {
+  char text[4];
+  std::snprintf(text, sizeof text, "%02X", value);
+  return text;
 }
 
 std::string PartNumber(std::span<const uint8_t> field) {
-  std::string text;
-  for (uint8_t c : field) text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : ' ';
-  while (!text.empty() && text.back() == ' ') text.pop_back();
+  size_t length = field.size();
+  while (length > 0 && (field[length - 1] == ' ' || field[length - 1] == 0x00 ||
+                        field[length - 1] == 0xFF)) {
+    --length;
+  }
+  return PrintableText({reinterpret_cast<const char*>(field.data()), length});
+}
+
+std::string VoltageName(uint8_t value) {
+  switch (value) {
+    case 0: return "TTL (5V)";
+    case 1: return "LVTTL (3.3V)";
+    case 2: return "HSTL 1.5V";
+    case 3: return "SSTL 3.3V";
+    case 4: return "SSTL 2.5V";
+    case 5: return "SSTL 1.8V";
+  }
+  return "unknown (0x" + Hex2(value) + ")";
+}
+
+std::string RefreshText(uint8_t value) {
+  static constexpr const char* kPeriods[] = {"15.625 us", "3.9 us", "7.8 us",
+                                             "31.3 us",   "62.5 us", "125 us"};
+  const uint8_t period = value & 0x7F;
+  std::string text = period < std::size(kPeriods) ? kPeriods[period]
+                                                  : "unknown period (0x" + Hex2(period) + ")";
+  if (value & 0x80) text += ", self refresh";
   return text;
+}
+
+// Byte 21, bit by bit.
+std::vector<std::string> AttributeWords(uint8_t value, bool ddr) {
+  static constexpr const char* kSdr[8] = {
+      "buffered address and control inputs", "registered address and control inputs",
+      "on-card PLL (clock)", "buffered DQMB inputs", "registered DQMB inputs",
+      "differential clock input", "redundant row address", "undefined bit 7"};
+  static constexpr const char* kDdr[8] = {
+      "buffered address and control inputs", "registered address and control inputs",
+      "on-card PLL (clock)", "FET switch on-card enable", "FET switch external enable",
+      "differential clock input", "undefined bit 6", "undefined bit 7"};
+  std::vector<std::string> words;
+  for (int bit = 0; bit < 8; ++bit) {
+    if (value & (1u << bit)) words.emplace_back(ddr ? kDdr[bit] : kSdr[bit]);
+  }
+  return words;
+}
+
+// Supported CAS latencies of byte 18 in tenths of a clock, lowest first.
+std::vector<uint8_t> CasLatencies(uint8_t value, bool ddr) {
+  static constexpr uint8_t kDdr[7] = {10, 15, 20, 25, 30, 35, 40};
+  std::vector<uint8_t> tenths;
+  for (int bit = 0; bit < 7; ++bit) {
+    if (value & (1u << bit)) tenths.push_back(ddr ? kDdr[bit] : static_cast<uint8_t>(10 * (bit + 1)));
+  }
+  return tenths;
+}
+
+// Row-precharge, row-to-row and RAS-to-CAS delays: SDR whole ns; DDR
+// quarter ns in the low two bits.
+uint32_t DelayPs(uint8_t value, bool ddr) {
+  return ddr ? (value >> 2) * 1000u + (value & 3u) * 250u : value * 1000u;
+}
+
+uint32_t Clocks(uint32_t ps, uint32_t cycleTimePs) {
+  return cycleTimePs == 0 ? 0 : (ps + cycleTimePs - 1) / cycleTimePs;
+}
+
+// Size in MB of a rank of 2^(rows + columns) addresses, each one word of
+// `dataBits` in each of `banks` internal banks; 0 for a geometry no module has.
+uint32_t RankMb(uint8_t rows, uint8_t columns, uint8_t banks, uint32_t dataBits) {
+  const unsigned addressBits = rows + columns;
+  if (rows == 0 || columns == 0 || banks == 0 || addressBits < 12 || addressBits > 40) return 0;
+  return static_cast<uint32_t>(((uint64_t{1} << addressBits) * banks * dataBits / 8) >> 20);
+}
+
+// The bit of byte 31 for a rank of `mb`: SDR bit n = 4 MB << n; DDR bits
+// 0-2 = 1, 2, 4 GB and bits 3-7 = 32 ... 512 MB. 0 for a size with no bit.
+uint8_t DensityBit(uint32_t mb, bool ddr) {
+  for (int bit = 0; bit < 8; ++bit) {
+    const uint32_t size = ddr ? (bit < 3 ? 1024u << bit : 32u << (bit - 3)) : 4u << bit;
+    if (size == mb) return static_cast<uint8_t>(1u << bit);
+  }
+  return 0;
+}
+
+bool PowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
+void DecodeOrganisation(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
+  f.Ranks = b[kRanks];
+  f.RowBits[0] = b[kRowBits] & 0x0F;
+  f.ColumnBits[0] = b[kColumnBits] & 0x0F;
+  f.RowBits[1] = (b[kRowBits] >> 4) != 0 ? b[kRowBits] >> 4 : f.RowBits[0];
+  f.ColumnBits[1] = (b[kColumnBits] >> 4) != 0 ? b[kColumnBits] >> 4 : f.ColumnBits[0];
+  f.Asymmetric = f.Ranks >= 2 && (f.RowBits[1] != f.RowBits[0] || f.ColumnBits[1] != f.ColumnBits[0]);
+  f.DeviceBanks = b[kDeviceBanks];
+  f.DeviceWidth = b[kDeviceWidth] & 0x7F;
+  f.DataWidth = static_cast<uint16_t>(b[kDataWidthLow] | b[kDataWidthHigh] << 8);
+
+  const uint8_t config = b[kConfigType];
+  f.ErrorCheck = (config & 0x02) ? SpdErrorCheck::Ecc
+                 : (config & 0x01) ? SpdErrorCheck::Parity : SpdErrorCheck::None;
+  f.Ecc = f.ErrorCheck == SpdErrorCheck::Ecc;
+  // The check bits of a module with error checking: 8 on top of a power of two.
+  uint32_t dataBits = f.DataWidth;
+  if (f.ErrorCheck != SpdErrorCheck::None && f.DataWidth > 8 && PowerOfTwo(f.DataWidth - 8u)) {
+    dataBits -= 8;
+  }
+
+  f.RankMb[0] = RankMb(f.RowBits[0], f.ColumnBits[0], f.DeviceBanks, dataBits);
+  if (f.Ranks >= 2) f.RankMb[1] = RankMb(f.RowBits[1], f.ColumnBits[1], f.DeviceBanks, dataBits);
+  // Ranks alternate between the two geometries.
+  for (unsigned rank = 0; rank < f.Ranks; ++rank) f.CapacityMb += f.RankMb[rank % 2];
+
+  f.DensityByte = b[kRankDensity];
+  uint8_t expected = 0;
+  bool named = f.Ranks > 0;
+  for (unsigned rank = 0; rank < f.Ranks && rank < 2; ++rank) {
+    const uint8_t bit = DensityBit(f.RankMb[rank], ddr);
+    named = named && bit != 0;
+    expected |= bit;
+  }
+  f.DensityMatches = named && expected == f.DensityByte;
+}
+
+void DecodeTimings(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
+  f.CasTenths = CasLatencies(b[kCasLatencies], ddr);
+  f.TrpPs = DelayPs(b[kTrp], ddr);
+  f.TrrdPs = DelayPs(b[kTrrd], ddr);
+  f.TrcdPs = DelayPs(b[kTrcd], ddr);
+  f.TrasPs = b[kTras] * 1000u;
+  if (ddr) {
+    f.TrcPs = b[kTrc] * 1000u;
+    f.TrfcPs = b[kTrfc] * 1000u;
+  } else if (f.TrasPs != 0 && f.TrpPs != 0) {
+    f.TrcPs = f.TrasPs + f.TrpPs;
+    f.TrcDerived = true;
+  }
+
+  // The highest supported latency runs at byte 9's clock, the next lower
+  // ones at bytes 23 and 25's.
+  const size_t cycleBytes[3] = {kCycleTime, kCycleTime2, kCycleTime3};
+  for (size_t i = 0; i < 3 && i < f.CasTenths.size(); ++i) {
+    SpdCasTiming t;
+    t.CasTenths = f.CasTenths[f.CasTenths.size() - 1 - i];
+    t.CycleTimePs = spd_speed::CycleTimePs(b[cycleBytes[i]], ddr);
+    if (t.CycleTimePs == 0) continue;
+    t.Trcd = Clocks(f.TrcdPs, t.CycleTimePs);
+    t.Trp = Clocks(f.TrpPs, t.CycleTimePs);
+    t.Tras = Clocks(f.TrasPs, t.CycleTimePs);
+    t.Grade = spd_speed::GradeMet(t.CycleTimePs, ddr);
+    t.ChipSpeed = spd_speed::ChipSpeed(t.CycleTimePs, ddr);
+    f.Timings.push_back(t);
+  }
+
+  f.CycleTimePs = spd_speed::CycleTimePs(b[kCycleTime], ddr);
+  for (const SpdCasTiming& t : f.Timings) {
+    if (t.CycleTimePs != 0 && (f.CycleTimePs == 0 || t.CycleTimePs < f.CycleTimePs)) {
+      f.CycleTimePs = t.CycleTimePs;
+    }
+  }
+  if (f.CycleTimePs != 0) {
+    f.SpeedGrade = spd_speed::GradeMet(f.CycleTimePs, ddr);
+    f.ChipSpeed = spd_speed::ChipSpeed(f.CycleTimePs, ddr);
+    f.MaxClockKHz = 1000000000u / f.CycleTimePs;
+  }
+  f.Refresh = RefreshText(b[kRefresh]);
+  for (int bit = 0; bit < 4; ++bit) {
+    if (b[kBurstLengths] & (1u << bit)) f.BurstLengths.push_back(static_cast<uint8_t>(1u << bit));
+  }
+  f.BurstFullPage = !ddr && (b[kBurstLengths] & 0x80) != 0;
+}
+
+void DecodeIdentity(std::span<const uint8_t> b, SpdFacts& f) {
+  f.Maker = DecodeJedecId(b.subspan(kJedecId, kJedecIdLength));
+  f.Location = b[kLocation];
+  f.PartNumber = PartNumber(b.subspan(kPartNumber, kPartNumberLength));
+  f.Revision = static_cast<uint16_t>(b[kRevision] << 8 | b[kRevision + 1]);
+  f.YearByte = b[kYear];
+  f.WeekByte = b[kWeek];
+  for (int i = 0; i < 4; ++i) {
+    f.SerialNumber |= static_cast<uint32_t>(b[kSerialNumber + i]) << (8 * i);
+    f.SerialHex += Hex2(b[kSerialNumber + i]);
+  }
 }
 
 }  // namespace
 
 std::string SpdMemoryTypeName(uint8_t type) {
-  switch (static_cast<SpdMemoryType>(type)) {
-    case SpdMemoryType::FpmDram: return "FPM DRAM";
-    case SpdMemoryType::EdoDram: return "EDO DRAM";
-    case SpdMemoryType::SdrSdram: return "SDR SDRAM";
-    case SpdMemoryType::DdrSdram: return "DDR SDRAM";
-    case SpdMemoryType::Ddr2Sdram: return "DDR2 SDRAM";
-    case SpdMemoryType::Ddr3Sdram: return "DDR3 SDRAM";
-    case SpdMemoryType::Ddr4Sdram: return "DDR4 SDRAM";
+  switch (type) {
+    case 0x01: return "FPM DRAM";
+    case 0x02: return "EDO DRAM";
+    case 0x03: return "Pipelined Nibble";
+    case 0x04: return "SDR SDRAM";
+    case 0x05: return "Multiplexed ROM";
+    case 0x06: return "DDR SGRAM";
+    case 0x07: return "DDR SDRAM";
+    case 0x08: return "DDR2 SDRAM";
+    case 0x09: return "DDR2 SDRAM FB-DIMM";
+    case 0x0A: return "DDR2 SDRAM FB-DIMM PROBE";
+    case 0x0B: return "DDR3 SDRAM";
+    case 0x0C: return "DDR4 SDRAM";
+    case 0x0E: return "DDR4E SDRAM";
+    case 0x0F: return "LPDDR3 SDRAM";
+    case 0x10: return "LPDDR4 SDRAM";
+    case 0x11: return "LPDDR4X SDRAM";
+    case 0x12: return "DDR5 SDRAM";
+    case 0x13: return "LPDDR5 SDRAM";
+    case 0x14: return "DDR5 NVDIMM-P";
+    case 0x15: return "LPDDR5X SDRAM";
   }
-  char text[24];
-  std::snprintf(text, sizeof text, "unknown (0x%02X)", type);
-  return text;
-}
-
-JedecMaker DecodeJedecId(std::span<const uint8_t> id) {
-  JedecMaker maker;
-  uint8_t continuations = 0;
-  for (uint8_t byte : id) {
-    if (byte == kContinuationCode) {
-      ++continuations;
-      continue;
-    }
-    if (byte == 0x00 || byte == 0xFF) break;  // nothing stored
-    maker.Bank = static_cast<uint8_t>(continuations + 1);
-    maker.Code = byte;
-    const char* name = JedecMakerName(maker.Bank, maker.Code);
-    maker.Name = name != nullptr ? name : "";
-    break;
-  }
-  return maker;
+  return "unknown (0x" + Hex2(type) + ")";
 }
 
 SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
-  SpdFacts facts;
-  if (bytes.size() <= kMemoryType) return facts;
-  facts.TypeByte = bytes[kMemoryType];
-  facts.Type = SpdMemoryTypeName(facts.TypeByte);
-  if (bytes.size() <= kChecksum) return facts;
+  SpdFacts f;
+  if (bytes.size() <= kMemoryType) return f;
+  f.TypeByte = bytes[kMemoryType];
+  f.Type = SpdMemoryTypeName(f.TypeByte);
+  if (bytes.size() <= kChecksum) return f;
 
   unsigned sum = 0;
   for (size_t i = 0; i < kChecksum; ++i) sum += bytes[i];
-  facts.ComputedChecksum = static_cast<uint8_t>(sum);
-  facts.StoredChecksum = bytes[kChecksum];
+  f.ComputedChecksum = static_cast<uint8_t>(sum);
+  f.StoredChecksum = bytes[kChecksum];
+  f.BytesWritten = bytes[kBytesWritten];
+  f.EepromBytes = bytes[kEepromSize] <= 15 ? 1u << bytes[kEepromSize] : 0;
+  f.SpdRevision = bytes[kSpdRevision];
 
-  const auto type = static_cast<SpdMemoryType>(facts.TypeByte);
-  if (type != SpdMemoryType::SdrSdram && type != SpdMemoryType::DdrSdram) return facts;
-  if (bytes.size() < kSerialNumber + 4) return facts;
-  facts.Decoded = true;
-
-  facts.Ranks = bytes[kRanks];
-  facts.DataWidth = static_cast<uint16_t>(bytes[kDataWidthLow] | bytes[kDataWidthHigh] << 8);
-  facts.Ecc = bytes[kConfigType] == 1 || bytes[kConfigType] == 2;
-  // Each address of a rank selects one word of the data width (check bits
-  // left out) in each of the devices' internal banks.
-  const unsigned addressBits = (bytes[kRowBits] & 0x0F) + (bytes[kColumnBits] & 0x0F);
-  const uint32_t dataBits = facts.DataWidth - (facts.Ecc && facts.DataWidth > 8 ? 8 : 0);
-  if (addressBits >= 12 && addressBits <= 40) {
-    const uint64_t rankBytes = (uint64_t{1} << addressBits) * bytes[kDeviceBanks] * dataBits / 8;
-    facts.CapacityMb = static_cast<uint32_t>((rankBytes * facts.Ranks) >> 20);
+  const std::span<const uint8_t> maker = bytes.first(std::min(bytes.size(), kSpdDecodedBytes));
+  f.Blank = (maker.front() == 0x00 || maker.front() == 0xFF);
+  for (uint8_t byte : maker) f.Blank = f.Blank && byte == maker.front();
+  if (f.Blank) {
+    f.Type = "blank (every byte 0x" + Hex2(maker.front()) + ")";
+    return f;
   }
 
-  facts.CycleTimePs = CycleTimePs(bytes[kCycleTime]);
-  if (facts.CycleTimePs != 0) {
-    const bool ddr = type == SpdMemoryType::DdrSdram;
-    const uint32_t rate = (ddr ? 2000000u : 1000000u) / facts.CycleTimePs;  // MT/s, truncated
-    facts.ChipSpeed = (ddr ? "DDR" : "SDR") + std::to_string(rate);
-    for (const NamedSpeed& speed : kSpeeds) {
-      if (speed.Type == type && speed.CycleTimePs == facts.CycleTimePs) facts.SpeedGrade = speed.Grade;
-    }
-  }
+  const auto type = static_cast<SpdMemoryType>(f.TypeByte);
+  if (type != SpdMemoryType::SdrSdram && type != SpdMemoryType::DdrSdram) return f;
+  if (bytes.size() < kSpdDecodedBytes) return f;
+  const bool ddr = type == SpdMemoryType::DdrSdram;
+  f.Decoded = true;
+  f.Voltage = VoltageName(bytes[kVoltage]);
+  f.Attributes = AttributeWords(bytes[kModuleAttributes], ddr);
+  f.Buffered = bytes[kModuleAttributes] & 0x01;
+  f.Registered = bytes[kModuleAttributes] & 0x02;
+  DecodeOrganisation(bytes, ddr, f);
+  DecodeTimings(bytes, ddr, f);
+  DecodeIdentity(bytes, f);
+  return f;
+}
 
-  facts.Maker = DecodeJedecId(bytes.subspan(kJedecId, kJedecIdLength));
-  facts.PartNumber = PartNumber(bytes.subspan(kPartNumber, kPartNumberLength));
-  for (int i = 0; i < 4; ++i) {
-    facts.SerialNumber |= static_cast<uint32_t>(bytes[kSerialNumber + i]) << (8 * i);
+std::string CasText(uint8_t tenths) {
+  // Appended piece by piece: "." + std::to_string() trips a false
+  // -Wrestrict of g++ 12 at -O3.
+  std::string text = "CL";
+  text += std::to_string(tenths / 10);
+  if (tenths % 10 != 0) {
+    text += '.';
+    text += std::to_string(tenths % 10);
   }
-  return facts;
+  return text;
 }
 
 }  // namespace dimmio

@@ -250,9 +250,15 @@ void Machine::FailMapAt(uint64_t address, int times) {
   mapFailures_[address] = times;
 }
 
+void Machine::FailMapping(int nth) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  failMappingIn_ = nth;
+}
+
 void* Machine::Map(uint64_t address, uint32_t length) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   mapRequests_.push_back(address);
+  if (failMappingIn_ > 0 && --failMappingIn_ == 0) return nullptr;
   auto failure = mapFailures_.find(address);
   if (failure != mapFailures_.end() && failure->second != 0) {
     if (failure->second > 0) --failure->second;

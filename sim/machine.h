@@ -123,6 +123,8 @@ class Machine {
   void WriteMemory(uint32_t base, const std::vector<uint8_t>& bytes);
   // A map whose start address equals `address` fails `times` times (-1: always).
   void FailMapAt(uint64_t address, int times = -1);
+  // The nth map from now (1 = the next one) fails, wherever it maps.
+  void FailMapping(int nth);
   // Mapping as the platform sees it: a 64-bit physical address. Memory that
   // no region covers reads 0xFF, as an empty bus does.
   void* Map(uint64_t address, uint32_t length);
@@ -206,6 +208,7 @@ class Machine {
   std::vector<std::pair<PciIoDecode, PortDevice*>> decoded_;
   std::vector<Region> memory_;
   std::map<uint64_t, int> mapFailures_;
+  int failMappingIn_ = 0;
   std::vector<uint64_t> mapRequests_;
   std::map<void*, Mapping> mappings_;
   std::map<void*, Allocation> allocations_;

@@ -87,6 +87,11 @@ uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t comm
   PortWriteByte(Port(ioBase, kHostCommand), command);
   PortWriteByte(Port(ioBase, kSlaveAddress), AddressByte(slave, isRead));
   PortWriteByte(Port(ioBase, kHostControl), static_cast<uint8_t>(protocol | kControlStart));
+  // Some hosts begin the transfer only when their status is next read (QEMU's
+  // PIIX4 does while its interrupt is off, and reports busy on that read).
+  // Read it here, so that the settle time covers the transfer instead of the
+  // first poll finding it just begun and costing another millisecond.
+  PortReadByte(Port(ioBase, kHostStatus));
   DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
   return WaitForBusReady(ioBase);
 }

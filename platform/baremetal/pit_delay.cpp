@@ -3,6 +3,7 @@
 // channel is free, since nothing here drives the speaker.
 #include "hw/hw.h"
 #include "platform/baremetal/io.h"
+#include "platform/baremetal/pit_clock.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ constexpr uint8_t kOut2 = 0x20;              // port B bit 5: counter 2 output
 
 constexpr uint32_t kTicksPerMs = 1193;       // the 1.193182 MHz input clock, whole ticks per ms
 constexpr uint32_t kExtraPerThousandMs = 182;  // and the fraction, per 1000 ms
-constexpr uint32_t kLongestCount = 0xFFFF;
+// Half of counter 0's wrap, so that the clock is read often enough.
+constexpr uint32_t kLongestCount = 0x8000;
 
 void CountDown(uint32_t ticks) {
   const uint8_t portB = static_cast<uint8_t>(baremetal::In8(kSystemControlB) & ~(kGate2 | kSpeakerData));
@@ -39,6 +41,7 @@ void DelayMs(int32_t milliseconds) {
   while (ticks > 0) {
     const uint32_t chunk = ticks < kLongestCount ? ticks : kLongestCount;
     CountDown(chunk);
+    baremetal::PitTicks();
     ticks -= chunk;
   }
 }

@@ -19,11 +19,15 @@ enum class Fault {
 
 constexpr size_t kFaultKinds = 4;
 
-// Arms `fault` for the next call of its service, which then returns `status`.
-void FailNext(Fault fault, NtStatus status = STATUS_INSUFFICIENT_RESOURCES);
+// Arms `fault` for the nth call from now of its service (1 = the next one),
+// which then returns `status`.
+void FailNext(Fault fault, NtStatus status = STATUS_INSUFFICIENT_RESOURCES, int nth = 1);
 void ClearFaults();
-// True (and the status to fail with) when the fault was armed; disarms it.
+// Counts a call of the service; true (and the status to fail with) when this
+// is the call the fault was armed for, which disarms it.
 bool TakeFault(Fault fault, NtStatus* status);
+// Calls of the service behind `fault` since the process started.
+uint64_t FaultPointCalls(Fault fault);
 
 // The event's state, read under the dispatcher lock.
 bool EventSignalled(const KernelEvent* event);

@@ -28,11 +28,12 @@ size_t g_liveThreads = 0;
 size_t g_threadsCreated = 0;
 
 struct ArmedFault {
-  bool armed = false;
+  int in = 0;  // calls until the failing one; 0: not armed
   NtStatus status = STATUS_SUCCESS;
 };
 std::mutex g_faultLock;
 std::array<ArmedFault, host::kFaultKinds> g_faults;
+std::array<uint64_t, host::kFaultKinds> g_faultPointCalls{};
 
 void Release(HostThreadObject* object) {
   {
@@ -55,9 +56,9 @@ void WaitEnded(HostThreadObject* object) {
 
 namespace host {
 
-void FailNext(Fault fault, NtStatus status) {
+void FailNext(Fault fault, NtStatus status, int nth) {
   std::lock_guard<std::mutex> guard(g_faultLock);
-  g_faults[static_cast<size_t>(fault)] = {true, status};
+  g_faults[static_cast<size_t>(fault)] = {nth, status};
 }
 
 void ClearFaults() {
@@ -67,11 +68,16 @@ void ClearFaults() {
 
 bool TakeFault(Fault fault, NtStatus* status) {
   std::lock_guard<std::mutex> guard(g_faultLock);
+  ++g_faultPointCalls[static_cast<size_t>(fault)];
   ArmedFault& armed = g_faults[static_cast<size_t>(fault)];
-  if (!armed.armed) return false;
-  armed.armed = false;
+  if (armed.in <= 0 || --armed.in > 0) return false;
   *status = armed.status;
   return true;
+}
+
+uint64_t FaultPointCalls(Fault fault) {
+  std::lock_guard<std::mutex> guard(g_faultLock);
+  return g_faultPointCalls[static_cast<size_t>(fault)];
 }
 
 bool EventSignalled(const KernelEvent* event) {

@@ -490,6 +490,223 @@ TEST(Boards, OneLinePerBoardDefaultFirst) {
   EXPECT_EQ(i, sim::Boards().size());
 }
 
+// A scratch directory for saved dumps, removed after the test.
+class SavedDumps : public ::testing::TestWithParam<Via> {
+ protected:
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ = std::filesystem::path(::testing::TempDir()) / ("dimmio-cli-dumps-" + name);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Save(const std::string& name, const std::string& contents) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << contents;
+    return path;
+  }
+  std::filesystem::path dir_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Targets, SavedDumps, ::testing::Values(Via::Host, Via::Windows),
+                         [](const auto& info) { return ViaName(info.param); });
+
+// What `spd` printed or wrote, saved and decoded again: the same facts as
+// the slot's own decode, in text and in JSON.
+TEST_P(SavedDumps, DecodeGivesBackWhatSpdRead) {
+  const Via via = GetParam();
+  const struct {
+    std::string board;
+    int segment, slot;
+    std::vector<std::string> save;  // the spd options whose output is saved
+  } cases[] = {
+      {"ich5", 0, 0, {"--raw"}},
+      {"ich5", 0, 3, {}},
+      {"ich5", 1, 1, {"--count", "128"}},
+      {"piix4", 0, 0, {"--raw", "--count", "128"}},
+      {"piix4", 1, 0, {}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.board + " slot " + std::to_string(c.slot));
+    std::vector<std::string> spd = {"spd", "--segment", std::to_string(c.segment), "--slot",
+                                    std::to_string(c.slot)};
+    std::vector<std::string> saveArgs = spd;
+    saveArgs.insert(saveArgs.end(), c.save.begin(), c.save.end());
+    const Outcome saved = Dimmio(via, saveArgs, c.board);
+    ASSERT_EQ(saved.exit, 0) << saved.err;
+    const std::string file = Save("dump" + std::to_string(n++), saved.out);
+
+    spd.push_back("--decode");
+    const Outcome live = Dimmio(via, spd, c.board);
+    const Outcome offline = Dimmio(via, {"decode", file});
+    ASSERT_EQ(offline.exit, 0) << offline.err;
+    // Both end in the same listing, after their own first line.
+    const std::string listing = live.out.substr(live.out.find('\n') + 1);
+    EXPECT_EQ(offline.out.substr(offline.out.find('\n') + 1), listing);
+    EXPECT_NE(offline.out.rfind(file + ": ", 0), std::string::npos) << offline.out;
+    const sim::DimmSpec& dimm = ModuleIn(BoardNamed(c.board), c.segment, c.slot)->dimm;
+    for (const std::string& fact : {dimm.partNumber, dimm.manufacturer, dimm.speedGrade}) {
+      EXPECT_NE(listing.find(fact), std::string::npos) << fact;
+    }
+
+    spd.push_back("--json");
+    const json liveJson = json::parse(Dimmio(via, spd, c.board).out);
+    const json offlineJson = DimmioJson(via, {"decode", file});
+    ASSERT_EQ(offlineJson.size(), 1u);
+    EXPECT_EQ(offlineJson[0]["spd"], liveJson["spd"]);
+    EXPECT_EQ(offlineJson[0]["file"], file);
+  }
+
+  // i2cdump's layout of a module's bytes.
+  const auto image = sim::BuildSpdImage(ModuleIn(sim::DefaultBoard(), 0, 2)->dimm);
+  std::string i2cdump = "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
+  for (int at = 0; at < 256; ++at) {
+    char cell[8];
+    if (at % 16 == 0) {
+      std::snprintf(cell, sizeof cell, "%02x:", at);
+      i2cdump += cell;
+    }
+    std::snprintf(cell, sizeof cell, " %02x", image[at]);
+    i2cdump += cell;
+    if (at % 16 == 15) i2cdump += "    ................\n";
+  }
+  const json fromI2c = DimmioJson(via, {"decode", Save("i2cdump.txt", i2cdump)});
+  EXPECT_EQ(fromI2c[0]["spd"], json::parse(Dimmio(via, {"spd", "--slot", "2", "--json"}).out)["spd"]);
+}
+
+// A bad file: one line naming it and what is wrong, exit 2; the good files
+// among them are still decoded.
+TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
+  const Via via = GetParam();
+  const std::string good = Save("good.bin", Dimmio(via, {"spd", "--slot", "0", "--raw"}).out);
+  const struct {
+    std::string contents;
+    const char* problem;
+  } cases[] = {
+      {"", "the file is empty"},
+      {std::string(100, '\x80'), "neither a hex dump nor a raw SPD image of 128 or 256 bytes"},
+      {"0000: 80 08 07\n", "bytes 0x03-0x7F are missing"},
+      {"Samsung module, bought 2004\n", "no hex dump lines"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string bad = Save("bad" + std::to_string(n++) + "\x1B", c.contents);
+    const Outcome run = Dimmio(via, {"decode", good, bad});
+    EXPECT_EQ(run.exit, dimmio::cli::kExitUsage);
+    const std::string shown = dimmio::PrintableText(bad);
+    EXPECT_EQ(run.err.rfind("dimmio: " + shown + ": " + c.problem, 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.out.find("M368L6423ETN-CCC"), std::string::npos);  // the good one
+  }
+}
+
+// Every board again, its SMBIOS strings and its modules' part numbers made
+// of what a broken BIOS or EEPROM may hold: control characters, bytes that
+// are not UTF-8, quotes and backslashes, the longest string a field keeps.
+const std::vector<sim::Board>& HostileBoards() {
+  static const std::vector<sim::Board> boards = [] {
+    const std::vector<std::string> texts = {
+        "\x1B[2J\x07tab\there\r\nnext", "\xFF\xFE\xC3\x28 not UTF-8 \xE2\x82",
+        "quote \" back\\slash \xC3\xA9t\xC3\xA9", std::string(127, '\x7F'),
+        "\xED\xA0\x80\xF4\x90\x80\x80\xC0\xAF", "\x01"};
+    std::vector<sim::Board> hostile = sim::Boards();
+    size_t n = 0;
+    const auto next = [&] { return texts[n++ % texts.size()]; };
+    for (sim::Board& board : hostile) {
+      for (sim::SmbiosText* t : {&board.smbios.system, &board.smbios.board}) {
+        t->manufacturer = next(), t->product = next(), t->version = next(), t->serial = next();
+      }
+      if (!board.smbus) continue;
+      for (auto* segment : {&board.smbus->segment0, &board.smbus->segment1}) {
+        for (sim::SpdSlotSpec& slot : *segment) slot.dimm.partNumber = next().substr(0, 18);
+      }
+    }
+    return hostile;
+  }();
+  return boards;
+}
+
+dimmio::cli::Target HostileTarget() {
+  dimmio::cli::Target target;
+  for (const sim::Board& board : HostileBoards()) target.Boards.push_back({board.name, board.description});
+  target.Open = [](const std::string& name, std::string* error) -> std::unique_ptr<dimmio::Transport> {
+    for (const sim::Board& board : HostileBoards()) {
+      if (board.name == name) return dimmio::InProcessTransport::Open(board, error);
+    }
+    *error = "no board " + name;
+    return nullptr;
+  };
+  return target;
+}
+
+// A command line on one of the hostile boards, through either target.
+Outcome OnHostileBoard(Via via, const sim::Board& board, std::vector<std::string> args) {
+  std::ostringstream out, err;
+  if (via == Via::Host) {
+    args.insert(args.end(), {"--board", board.name});
+    const int exit = dimmio::cli::Run(args, HostileTarget(), out, err);
+    return {exit, out.str(), err.str()};
+  }
+  fakewin::Reset(board, ProgramDirectory() + "dimmio.exe");
+  EXPECT_TRUE(fakewin::LoadDriver());
+  const int exit = dimmio::cli::Run(args, dimmio::cli::WindowsMachine(), out, err);
+  fakewin::UnloadDriver();
+  return {exit, out.str(), err.str()};
+}
+
+// Every command, on every board with hostile strings: --json parses and
+// carries the strings as the text output shows them; the text output holds no
+// control character but its line ends.
+TEST_P(Tool, EveryCommandStaysWellFormedWithHostileStrings) {
+  for (const sim::Board& board : HostileBoards()) {
+    std::vector<std::vector<std::string>> commands = {
+        {"report", "--segment", "0"}, {"report", "--segment", "1"}, {"pci", "0", "0", "0"},
+        {"probe", "--slot", "0", "--yes"}};
+    if (GetParam() == Via::Host) commands.push_back({"boards"});
+    for (int slot = 0; slot < 8; ++slot) {
+      commands.push_back({"spd", "--slot", std::to_string(slot), "--decode"});
+      commands.push_back({"spd", "--slot", std::to_string(slot), "--segment", "1"});
+    }
+    for (const std::vector<std::string>& command : commands) {
+      std::string line = board.name;
+      for (const std::string& arg : command) line += ' ' + arg;
+      SCOPED_TRACE(line);
+      for (const bool asJson : {false, true}) {
+        std::vector<std::string> args = command;
+        if (asJson) args.push_back("--json");
+        const Outcome run = OnHostileBoard(GetParam(), board, args);
+        EXPECT_TRUE(run.exit == dimmio::cli::kExitDone || run.exit == dimmio::cli::kExitFailed)
+            << run.err;
+        for (const std::string& text : {run.out, run.err}) {
+          EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](char c) {
+            return (static_cast<uint8_t>(c) < 0x20 && c != '\n') || c == '\x7F';
+          })) << text;
+        }
+        if (!asJson) continue;
+        json parsed;
+        ASSERT_NO_THROW(parsed = json::parse(run.out)) << run.out;
+        if (command[0] != "report" || !board.smbios.present) continue;
+        // The strings as the text report shows them.
+        const std::string shown = dimmio::PrintableText(board.smbios.system.manufacturer);
+        EXPECT_EQ(parsed["smbios"]["system"]["manufacturer"], shown);
+        EXPECT_NE(OnHostileBoard(GetParam(), board, command).out.find(shown), std::string::npos);
+      }
+    }
+  }
+}
+
+// An exception nothing else caught: one line, exit 1.
+TEST(Errors, AnExceptionEndsInOneLine) {
+  dimmio::cli::Target target = dimmio::cli::SimulatedBoards();
+  target.Open = [](const std::string&, std::string*) -> std::unique_ptr<dimmio::Transport> {
+    throw std::runtime_error("broken\nin two lines \xFF");
+  };
+  std::ostringstream out, err;
+  EXPECT_EQ(dimmio::cli::Run({"report"}, target, out, err), dimmio::cli::kExitFailed);
+  EXPECT_EQ(err.str(), "dimmio: internal error: broken\\x0Ain two lines \\xFF\n");
+}
+
 // The names lspci gives, from a database that holds a vendor with some of
 // its devices, subsystems and the device classes after the vendors.
 TEST(PciNames, NamesFunctionsFromTheDatabase) {
@@ -593,7 +810,12 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
       {{"frobnicate"}, dimmio::cli::kExitUsage, "unexpected argument: frobnicate"},
       {{"report", "--segment", "1", "2"}, dimmio::cli::kExitUsage, "unexpected argument: 2"},
       {{"report", "--segment", "2"}, dimmio::cli::kExitUsage, "--segment"},
-      {{"spd", "--slot", "0", "--raw", "--json"}, dimmio::cli::kExitUsage, "--raw and --json"},
+      {{"spd", "--slot", "0", "--raw", "--json"}, dimmio::cli::kExitUsage, "--raw cannot be used with --json"},
+      {{"spd", "--slot", "0", "--raw", "--decode"}, dimmio::cli::kExitUsage, "--raw cannot be used with --decode"},
+      {{"spd", "--slot", "0", "--decode", "--offset", "1"}, dimmio::cli::kExitUsage, "--decode reads from offset 0"},
+      {{"spd", "--slot", "0", "--decode", "--count", "127"}, dimmio::cli::kExitUsage, "at least 128 bytes"},
+      {{"decode"}, dimmio::cli::kExitUsage, "FILE is required"},
+      {{"decode", "/nonexistent/spd.bin"}, dimmio::cli::kExitUsage, "dimmio: /nonexistent/spd.bin: cannot be opened"},
       // The probe writes to the module: only when told so.
       {{"probe", "--slot", "1"}, dimmio::cli::kExitUsage, "changes byte 74"},
       // What the driver would refuse is not sent.

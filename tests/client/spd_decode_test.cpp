@@ -2,7 +2,12 @@
 // builder put in comes back out, and what a damaged or foreign image gives.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <regex>
+
 #include "dimmio/spd.h"
+#include "dimmio/spd_dump.h"
+#include "dimmio/client.h"
 #include "sim/board.h"
 #include "sim/boards/modules.h"
 
@@ -32,11 +37,24 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_EQ(f.SpeedGrade, dimm.speedGrade);
   EXPECT_EQ(f.DataWidth, dimm.dataWidth);
   EXPECT_EQ(f.Ecc, dimm.dataWidth == 72);
+  EXPECT_EQ(f.ErrorCheck, dimm.dataWidth == 72 ? dimmio::SpdErrorCheck::Ecc : dimmio::SpdErrorCheck::None);
+  EXPECT_FALSE(f.Asymmetric);
+  EXPECT_EQ(f.RankMb[0], dimm.capacityMb / dimm.ranks);
+  EXPECT_EQ(f.RankMb[1], dimm.ranks > 1 ? dimm.capacityMb / dimm.ranks : 0);
+  EXPECT_TRUE(f.DensityMatches);
+  EXPECT_FALSE(f.Registered);
+  ASSERT_FALSE(f.Timings.empty());
+  EXPECT_EQ(f.Timings.front().Grade, dimm.speedGrade);  // at the highest CAS latency
   EXPECT_EQ(f.Maker.Name, dimm.manufacturer);
+  EXPECT_TRUE(f.Maker.ParityOk);
   EXPECT_EQ(f.Maker.Bank, dimm.jedecId.size());
   EXPECT_EQ(f.Maker.Code, dimm.jedecId.back());
   EXPECT_EQ(f.PartNumber, dimm.partNumber);
   EXPECT_EQ(f.SerialNumber, dimm.serial);
+  char serial[12];
+  std::snprintf(serial, sizeof serial, "%02X%02X%02X%02X", dimm.serial & 0xFF,
+                dimm.serial >> 8 & 0xFF, dimm.serial >> 16 & 0xFF, dimm.serial >> 24);
+  EXPECT_EQ(f.SerialHex, serial);  // byte order, as the EEPROM holds it
   EXPECT_TRUE(f.ChecksumOk());
 }
 
@@ -63,7 +81,7 @@ TEST(SpdDecode, EverySpeedGradeTheBuilderKnows) {
       {Sdr(512, 2, "PC133", "Infineon", {0xC1}, "HYS64V64220GU", 3, 72), "SDR133"},
       {Ddr(128, 1, "PC1600", "Nanya", {0x7F, 0x7F, 0x7F, 0x0B}, "NT128D64SH4A1G", 4), "DDR200"},
       {Ddr(256, 1, "PC2100", "Corsair", {0x7F, 0x7F, 0x9E}, "CM64SD256", 5), "DDR266"},
-      {Ddr(2048, 2, "PC2700", "Elpida", {0xFE}, "EBD21RD4ABNA-6B", 6), "DDR333"},
+      {Ddr(2048, 2, "PC2700", "Elpida", {0x7F, 0x7F, 0xFE}, "EBD21RD4ABNA-6B", 6), "DDR333"},
       {Ddr(1024, 2, "PC3200", "Kingston", {0x7F, 0x98}, "KVR400X64C3A/1G", 7), "DDR400"},
   };
   for (const auto& c : cases) {
@@ -73,62 +91,291 @@ TEST(SpdDecode, EverySpeedGradeTheBuilderKnows) {
   }
 }
 
-TEST(SpdDecode, DamagedAndForeignImages) {
-  const sim::DimmSpec dimm = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
-  auto image = sim::BuildSpdImage(dimm);
+using Patch = std::vector<std::pair<uint8_t, uint8_t>>;  // offset, value
 
-  auto flipped = image;
-  flipped[9] ^= 0x01;  // a timing byte changed, the checksum not
-  SpdFacts f = DecodeSpd(flipped);
+// A builder's image with bytes changed; the checksum made right again unless
+// the case is about it.
+std::array<uint8_t, 256> Patched(const sim::DimmSpec& base, const Patch& patch, bool fixChecksum) {
+  auto image = sim::BuildSpdImage(base);
+  for (const auto& [offset, value] : patch) image[offset] = value;
+  if (fixChecksum) image[63] = sim::SpdChecksum(image);
+  return image;
+}
+
+std::vector<uint8_t> JedecField(int continuations, uint8_t code) {
+  std::vector<uint8_t> id(continuations, 0x7F);
+  id.push_back(code);
+  id.resize(8, 0x00);
+  return id;
+}
+
+Patch WithMaker(int continuations, uint8_t code) {
+  Patch patch;
+  const std::vector<uint8_t> id = JedecField(continuations, code);
+  for (uint8_t i = 0; i < 8; ++i) patch.emplace_back(64 + i, id[i]);
+  return patch;
+}
+
+// Hand-made images for what the board modules do not show: each states its
+// facts in the bytes it changes.
+TEST(SpdDecode, EdgeImages) {
+  using dimmio::SpdErrorCheck;
+  // 512 MB in 2 ranks of 256 MB (13 rows, 10 columns, 4 banks), PC3200; the
+  // SDR one 256 MB in one rank, PC133.
+  const sim::DimmSpec ddr = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
+  const sim::DimmSpec sdr = sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
+  const struct {
+    const char* name;
+    const sim::DimmSpec& base;
+    Patch patch;
+    bool fixChecksum;
+    uint32_t capacityMb, rank1Mb, rank2Mb;
+    bool densityMatches;
+    SpdErrorCheck check;
+    bool registered;
+    const char* grade;
+    const char* chipSpeed;
+    uint8_t makerBank;
+    const char* maker;
+    bool parityOk;
+  } cases[] = {
+      {"as built", ddr, {}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      // Rank 2 has 12 rows (high nibble of byte 3): 256 + 128 MB, both sizes in byte 31.
+      {"asymmetric ranks", ddr, {{3, 0xCD}, {31, 0x60}}, true, 384, 256, 128, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"asymmetric, byte 31 one size", ddr, {{3, 0xCD}}, true, 384, 256, 128, false, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"asymmetric columns", ddr, {{4, 0x9A}, {31, 0x60}}, true, 384, 256, 128, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      // 72 bits: the 8 check bits hold no data.
+      {"72-bit ECC", ddr, {{6, 72}, {11, 0x02}}, true, 512, 256, 256, true, SpdErrorCheck::Ecc, false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"72-bit parity", sdr, {{6, 72}, {11, 0x01}}, true, 256, 256, 0, true, SpdErrorCheck::Parity, false, "PC133", "SDR133", 1, "Micron", true},
+      {"registered", ddr, {{21, 0x26}}, true, 512, 256, 256, true, SpdErrorCheck::None, true, "PC3200", "DDR400", 1, "Samsung", true},
+      {"registered SDR", sdr, {{21, 0x1F}}, true, 256, 256, 0, true, SpdErrorCheck::None, true, "PC133", "SDR133", 1, "Micron", true},
+      // Cycle times between grades: the highest grade met.
+      {"SDR 8.0 ns", sdr, {{9, 0x80}}, true, 256, 256, 0, true, SpdErrorCheck::None, false, "PC100", "SDR125", 1, "Micron", true},
+      {"SDR 15.8 ns", sdr, {{9, 0xF8}, {23, 0}}, true, 256, 256, 0, true, SpdErrorCheck::None, false, "", "SDR63", 1, "Micron", true},
+      // SDR takes tenths only: 0x7A is no cycle time, byte 23's 10 ns is the shortest.
+      {"SDR 0x7A", sdr, {{9, 0x7A}}, true, 256, 256, 0, true, SpdErrorCheck::None, false, "PC100", "SDR100", 1, "Micron", true},
+      {"DDR 3.75 ns", ddr, {{9, 0x3D}}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC4200", "DDR533", 1, "Samsung", true},
+      {"DDR 5.5 ns", ddr, {{9, 0x55}}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC2700", "DDR363", 1, "Samsung", true},
+      {"DDR 7.25 ns", ddr, {{9, 0x7A}, {23, 0}}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC2100", "DDR275", 1, "Samsung", true},
+      // Makers in banks 1-8, with and without a wrong parity bit.
+      {"bank 2", ddr, WithMaker(1, 0x98), true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 2, "Kingston", true},
+      {"bank 5", ddr, WithMaker(4, 0xCD), true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 5, "G.Skill", true},
+      {"bank 6", ddr, WithMaker(5, 0x9B), true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 6, "Crucial Technology", true},
+      {"bank 1 parity wrong", ddr, WithMaker(0, 0x4E), true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "", false},
+      {"bank 8 parity wrong", ddr, WithMaker(7, 0x03), true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 8, "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, c.fixChecksum));
+    EXPECT_TRUE(f.Decoded);
+    EXPECT_EQ(f.CapacityMb, c.capacityMb);
+    EXPECT_EQ(f.RankMb[0], c.rank1Mb);
+    EXPECT_EQ(f.RankMb[1], c.rank2Mb);
+    EXPECT_EQ(f.Asymmetric, c.rank2Mb != 0 && c.rank2Mb != c.rank1Mb);
+    EXPECT_EQ(f.DensityMatches, c.densityMatches);
+    EXPECT_EQ(f.ErrorCheck, c.check);
+    EXPECT_EQ(f.Ecc, c.check == SpdErrorCheck::Ecc);
+    EXPECT_EQ(f.Registered, c.registered);
+    EXPECT_EQ(f.SpeedGrade, c.grade);
+    EXPECT_EQ(f.ChipSpeed, c.chipSpeed);
+    EXPECT_EQ(f.Maker.Bank, c.makerBank);
+    EXPECT_EQ(f.Maker.Name, c.maker);
+    EXPECT_EQ(f.Maker.ParityOk, c.parityOk);
+    EXPECT_TRUE(f.ChecksumOk());
+    const std::string text = dimmio::SpdDecodeText(f);
+    EXPECT_NE(text.find(c.parityOk ? c.maker : "parity bit wrong"), std::string::npos) << text;
+  }
+}
+
+TEST(SpdDecode, ImagesNotDecoded) {
+  const sim::DimmSpec dimm = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
+  std::array<uint8_t, 256> blankFF;
+  blankFF.fill(0xFF);
+  const std::array<uint8_t, 256> blank00{};
+  const auto image = sim::BuildSpdImage(dimm);
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* type;
+    bool blank;
+    bool checksumOk;
+  } cases[] = {
+      {"blank 0xFF", {blankFF.begin(), blankFF.end()}, "blank (every byte 0xFF)", true, false},
+      {"blank 0x00", {blank00.begin(), blank00.end()}, "blank (every byte 0x00)", true, true},
+      {"DDR2", [&] { auto b = Patched(dimm, {{2, 0x08}}, true); return std::vector<uint8_t>(b.begin(), b.end()); }(),
+       "DDR2 SDRAM", false, true},
+      {"DDR3", [&] { auto b = Patched(dimm, {{2, 0x0B}}, true); return std::vector<uint8_t>(b.begin(), b.end()); }(),
+       "DDR3 SDRAM", false, true},
+      {"unknown type", [&] { auto b = Patched(dimm, {{2, 0x42}}, true); return std::vector<uint8_t>(b.begin(), b.end()); }(),
+       "unknown (0x42)", false, true},
+      // A read that stopped early: type and checksum only.
+      {"first 100 bytes", {image.begin(), image.begin() + 100}, "DDR SDRAM", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SpdFacts f = DecodeSpd(c.bytes);
+    EXPECT_FALSE(f.Decoded);
+    EXPECT_EQ(f.Type, c.type);
+    EXPECT_EQ(f.Blank, c.blank);
+    EXPECT_EQ(f.ChecksumOk(), c.checksumOk);
+    EXPECT_EQ(f.CapacityMb, 0u);
+    EXPECT_EQ(f.Maker.Bank, 0);
+  }
+  EXPECT_EQ(DecodeSpd(std::span(image).first(40)).Type, "DDR SDRAM");
+  EXPECT_EQ(DecodeSpd(std::span(image).first(40)).ComputedChecksum, 0);
+  EXPECT_TRUE(DecodeSpd({}).Type.empty());
+
+  // A timing byte changed, the checksum not.
+  const SpdFacts f = DecodeSpd(Patched(dimm, {{9, 0x51}}, false));
+  EXPECT_TRUE(f.Decoded);
   EXPECT_FALSE(f.ChecksumOk());
   EXPECT_EQ(f.StoredChecksum, image[63]);
   EXPECT_EQ(f.ComputedChecksum, static_cast<uint8_t>(image[63] + 1));
-
-  auto ddr2 = image;
-  ddr2[2] = 0x08;
-  f = DecodeSpd(ddr2);
-  EXPECT_FALSE(f.Decoded);
-  EXPECT_EQ(f.Type, "DDR2 SDRAM");
-  EXPECT_EQ(f.CapacityMb, 0u);
-
-  auto odd = image;
-  odd[2] = 0x42;
-  EXPECT_EQ(DecodeSpd(odd).Type, "unknown (0x42)");
-
-  // A read that stopped early: type only, no checksum to judge.
-  f = DecodeSpd(std::span(image).first(40));
-  EXPECT_FALSE(f.Decoded);
-  EXPECT_EQ(f.Type, "DDR SDRAM");
-  EXPECT_TRUE(DecodeSpd({}).Type.empty());
-
-  // Unprintable part-number bytes show as blanks; trailing blanks go.
-  auto part = image;
-  part[73 + 2] = 0x01;
-  for (int i = 73 + 8; i < 73 + 18; ++i) part[i] = 0x00;
-  EXPECT_EQ(DecodeSpd(part).PartNumber, "M3 8L642");
+  EXPECT_NE(dimmio::SpdDecodeText(f).find("WRONG: stored"), std::string::npos);
 }
 
-TEST(JedecId, BankCountsContinuationCodes) {
+// Each supported CAS latency with its clock, the delays in clocks there
+// (rounded up) and the grade that clock meets.
+TEST(SpdDecode, TimingsAtEachCasLatency) {
+  const struct {
+    sim::DimmSpec dimm;
+    std::vector<std::string> timings;  // "CL-tRCD-tRP-tRAS grade"
+    std::vector<uint8_t> cas;
+  } cases[] = {
+      // 5 ns at CL3, 6 ns at CL2.5; tRCD = tRP = 15 ns, tRAS 40 ns.
+      {sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "A", 1), {"30-3-3-8 PC3200", "25-3-3-7 PC2700"}, {20, 25, 30}},
+      // 7.5 ns at CL3, 10 ns at CL2; tRCD = tRP = 20 ns, tRAS 45 ns.
+      {sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "B", 2), {"30-3-3-6 PC133", "20-2-2-5 PC100"}, {20, 30}},
+  };
+  for (const auto& c : cases) {
+    const SpdFacts f = DecodeSpd(sim::BuildSpdImage(c.dimm));
+    std::vector<std::string> timings;
+    for (const dimmio::SpdCasTiming& t : f.Timings) {
+      timings.push_back(std::to_string(t.CasTenths) + "-" + std::to_string(t.Trcd) + "-" +
+                        std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.Grade);
+    }
+    EXPECT_EQ(timings, c.timings) << c.dimm.speedGrade;
+    EXPECT_EQ(f.CasTenths, c.cas) << c.dimm.speedGrade;
+  }
+}
+
+TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
   const struct {
     std::vector<uint8_t> id;
     uint8_t bank;
     uint8_t code;
+    bool parityOk;
     const char* name;
   } cases[] = {
-      {{0x2C, 0x00, 0x00}, 1, 0x2C, "Micron"},
-      {{0x7F, 0x98, 0x00}, 2, 0x98, "Kingston"},
-      {{0x98}, 1, 0x98, "Toshiba"},  // the same code in bank 1 is another maker
-      {{0x7F, 0x7F, 0x7F, 0x0B}, 4, 0x0B, "Nanya"},
-      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x13}, 8, 0x13, ""},
-      {{0x00, 0x00}, 0, 0, ""},
-      {{0x7F, 0xFF}, 0, 0, ""},
+      {{0x2C, 0x00, 0x00}, 1, 0x2C, true, "Micron"},
+      {{0x7F, 0x98, 0x00}, 2, 0x98, true, "Kingston"},
+      {{0x98}, 1, 0x98, true, "Toshiba"},  // the same code in bank 1 is another maker
+      {{0x7F, 0x7F, 0x9E}, 3, 0x9E, true, "Corsair"},
+      {{0x7F, 0x7F, 0xFE}, 3, 0xFE, true, "Elpida"},
+      {{0x7F, 0x7F, 0x7F, 0x0B}, 4, 0x0B, true, "Nanya"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0xEF}, 5, 0xEF, true, "Team Group"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x51}, 6, 0x51, true, "Qimonda"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x01}, 7, 0x01, true, ""},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x13}, 8, 0x13, true, ""},
+      // One bit flipped: even parity, no name even where the number has one.
+      {{0xCF}, 1, 0xCF, false, ""},
+      {{0x4E}, 1, 0x4E, false, ""},
+      {{0x7F, 0x18}, 2, 0x18, false, ""},
+      {{0x7F, 0x7F, 0x7F, 0x8B}, 4, 0x8B, false, ""},
+      {{0x00, 0x00}, 0, 0, false, ""},
+      {{0x7F, 0xFF}, 0, 0, false, ""},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}, 0, 0, false, ""},
   };
   for (const auto& c : cases) {
     const dimmio::JedecMaker maker = dimmio::DecodeJedecId(c.id);
-    EXPECT_EQ(maker.Bank, c.bank) << c.name;
-    EXPECT_EQ(maker.Code, c.code) << c.name;
+    SCOPED_TRACE(testing::PrintToString(c.id));
+    EXPECT_EQ(maker.Bank, c.bank);
+    EXPECT_EQ(maker.Code, c.code);
+    EXPECT_EQ(maker.ParityOk, c.parityOk);
     EXPECT_EQ(maker.Name, c.name);
   }
+  // Every code of a named bank with the right parity has a name, and none
+  // with the wrong one.
+  for (uint8_t bank = 1; bank <= 5; ++bank) {
+    for (unsigned number = 1; number <= 126; ++number) {
+      const auto code = static_cast<uint8_t>(number);
+      const auto withParity = static_cast<uint8_t>(dimmio::JedecParityOk(code) ? code : code | 0x80);
+      EXPECT_NE(dimmio::JedecMakerName(bank, withParity), nullptr) << int{bank} << ' ' << number;
+      EXPECT_EQ(dimmio::JedecMakerName(bank, withParity ^ 0x80), nullptr) << int{bank} << ' ' << number;
+    }
+  }
+}
+
+// Saved dumps: what `dimmio spd` prints, i2cdump's layout, raw bytes.
+TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
+  const auto image = sim::BuildSpdImage(
+      sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9));
+  const std::string dump = "SPD of slot 0 (SMBus address 0x50, segment 0): 256 bytes from offset 0x00\n" +
+                           dimmio::HexDump(image, 0, 256) + "256 of 256 bytes read; status: no error\n";
+  std::string i2cdump = "No size specified (using byte-data access)\n     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
+  for (int row = 0; row < 16; ++row) {
+    char line[80];
+    std::snprintf(line, sizeof line, "%02x:", row * 16);
+    i2cdump += line;
+    for (int i = 0; i < 16; ++i) {
+      std::snprintf(line, sizeof line, " %02x", image[row * 16 + i]);
+      i2cdump += line;
+    }
+    i2cdump += "    ..AB.12.....@..\n";
+  }
+  const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+  std::string half = dimmio::HexDump(std::span(image).first(128), 0, 256);
+  std::string withXX = dump;
+  withXX.replace(withXX.find("\n0000:") + 7 + 5 * 3, 2, "XX");
+  const struct {
+    const char* name;
+    std::vector<uint8_t> file;
+    size_t bytes;       // of the image, when read
+    const char* error;  // part of the reason, when not
+  } cases[] = {
+      {"dimmio spd", text(dump), 256, ""},
+      {"i2cdump", text(i2cdump), 256, ""},
+      {"CRLF line ends", text(std::regex_replace(dump, std::regex("\n"), "\r\n")), 256, ""},
+      {"first half", text(half), 128, ""},
+      {"raw 256", {image.begin(), image.end()}, 256, ""},
+      {"raw 128", {image.begin(), image.begin() + 128}, 128, ""},
+      {"empty", {}, 0, "empty"},
+      {"binary of 100 bytes", {image.begin(), image.begin() + 100}, 0, "(it has 100 bytes)"},
+      {"no dump lines", text("hello\nworld\n"), 0, "no hex dump lines"},
+      {"a quarter", text(dimmio::HexDump(std::span(image).first(64), 0, 256)), 0, "bytes 0x40-0x7F are missing"},
+      {"unreadable byte", text(withXX), 0, "byte 0x05 could not be read"},
+      {"past 0xFF", text("00F8: 01 02 03 04 05 06 07 08 09 0A\n"), 0, "offset 0x100 is beyond"},
+      {"given twice", text(dump + "0010: 00\n"), 0, "byte 0x10 is given twice"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const dimmio::SpdDump read = dimmio::ParseSpdDump(c.file);
+    if (c.bytes == 0) {
+      EXPECT_NE(read.Error.find(c.error), std::string::npos) << read.Error;
+      EXPECT_TRUE(read.Bytes.empty());
+      continue;
+    }
+    EXPECT_EQ(read.Error, "");
+    EXPECT_EQ(read.Bytes, std::vector<uint8_t>(image.begin(), image.begin() + c.bytes));
+  }
+}
+
+TEST(PrintableText, KeepsUtf8AndEscapesTheRest) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"Intel Corporation", "Intel Corporation"},
+      {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {std::string("a\0b\n\x1B[31m\x7F", 10), "a\\x00b\\x0A\\x1B[31m\\x7F"},
+      {"\xFF\xFE", "\\xFF\\xFE"},
+      {"\xC3", "\\xC3"},                          // cut short
+      {"\xC0\xAF", "\\xC0\\xAF"},                // overlong '/'
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},        // a surrogate
+      {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},  // beyond U+10FFFF
+      {"\xC2\x85", "\\xC2\\x85"},                // a C1 control character
+      {"\x80" "abc", "\\x80abc"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(dimmio::PrintableText(c.in), c.out) << c.in;
 }
 
 }  // namespace

@@ -6,5 +6,6 @@ set(DIMMIO_CONTRACT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/queue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spd_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fault_matrix_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reply_bytes_test.cpp
 )

@@ -35,6 +35,14 @@ class HostBuild : public DriverUnderTest {
     host::FailNext(FaultFor(failure), status);
   }
 
+  void FailNth(StartFailure failure, int32_t status, int nth) override {
+    host::FailNext(FaultFor(failure), status, nth);
+  }
+
+  uint64_t Calls(StartFailure failure) override {
+    return host::FaultPointCalls(FaultFor(failure));
+  }
+
   void AddForeignLink() override { io_.AddForeignLink(kLinkName, u"\\Device\\someone0"); }
   void RemoveForeignLink() override { io_.RemoveLink(kLinkName); }
 

@@ -43,6 +43,12 @@ class LoadedImage : public DriverUnderTest {
     kernel_->FailImport(ImportFor(failure), status);
   }
 
+  void FailNth(StartFailure failure, int32_t status, int nth) override {
+    kernel_->FailImport(ImportFor(failure), status, nth);
+  }
+
+  uint64_t Calls(StartFailure failure) override { return kernel_->Calls(ImportFor(failure)); }
+
   void AddForeignLink() override {
     kernel_->Names().AddLink(kLink, u"\\Device\\someone0");
   }

@@ -107,6 +107,13 @@ bool ParseLine(const std::string& word, std::istringstream& in, const std::strin
     }
     return true;
   }
+  if (word == "time") {
+    std::string what;
+    uint32_t ms;
+    if (!(in >> what) || what != "spd" || !(in >> ms) || !AtEnd(in)) return false;
+    log.spdMs = ms;
+    return true;
+  }
   if (word == "done") {
     log.done = AtEnd(in);
     return log.done;
@@ -138,7 +145,7 @@ std::optional<std::string> DecodeQuoted(const std::string& quoted) {
 SerialLog ParseSerialLog(const std::string& output) {
   static const char* const kReportWords[] = {"chipset", "pcicount", "pci",     "spd",
                                              "probe",   "slots",    "modules", "sysinfo",
-                                             "pcicfg",  "done"};
+                                             "pcicfg",  "time",     "done"};
   SerialLog log;
   std::istringstream all(output);
   std::string line;

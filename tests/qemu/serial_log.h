@@ -44,6 +44,7 @@ struct SerialLog {
   std::map<uint32_t, std::string> sysinfo;  // escapes decoded
   std::optional<PciRecord> pcicfgLocation;
   std::vector<uint32_t> pcicfg;
+  std::optional<uint32_t> spdMs;  // "time spd": the eight SPD reads, guest milliseconds
   bool done = false;
 };
 

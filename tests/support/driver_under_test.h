@@ -39,6 +39,10 @@ class DriverUnderTest {
   virtual std::string Name() const = 0;
   // The next start-up sees `failure` fail with `status`.
   virtual void FailNext(StartFailure failure, int32_t status) = 0;
+  // The nth call from now (1 = the next one) of the platform service behind
+  // `failure` fails with `status`; Calls counts the calls made so far.
+  virtual void FailNth(StartFailure failure, int32_t status, int nth) = 0;
+  virtual uint64_t Calls(StartFailure failure) = 0;
   // A symbolic link with the driver's link name made by someone else.
   virtual void AddForeignLink() = 0;
   virtual void RemoveForeignLink() = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "decode.h"
 #include "dimmio/client.h"
 #include "pci_names.h"
 #include "report.h"
@@ -21,6 +22,8 @@ struct Options {
   int64_t Count = DIMMIO_SPD_SIZE;
   int64_t Segment = 0;
   bool Raw = false;
+  bool Decode = false;
+  std::vector<std::string> Files;
   bool Yes = false;
   int64_t Bus = 0, Device = 0, Function = 0;
   std::string DriverAction;
@@ -55,7 +58,7 @@ int ReportCommand(Client& client, const Options& o, const std::string& target,
   for (const PciDeviceRecord& f : r.Pci) functions.push_back({f.VendorId, f.DeviceId});
   r.Names = PciNames::Load(pciIds, functions);
   if (o.Json) {
-    out << ReportJson(r).dump(2) << '\n';
+    PrintJson(out, ReportJson(r));
   } else {
     PrintReport(r, out);
   }
@@ -83,7 +86,11 @@ int SpdCommand(Client& client, const Options& o, const Target& target, std::ostr
     if (o.Offset == 0 && read->Bytes.size() >= kSpdDecodedBytes) {
       json["spd"] = SpdJson(DecodeSpd(read->Bytes));
     }
-    out << json.dump(2) << '\n';
+    PrintJson(out, json);
+  } else if (o.Decode && complete) {
+    out << "SPD of slot " << o.Slot << " (SMBus address 0x" << Hex(0x50u + slot, 2)
+        << ", segment " << o.Segment << "), decoded from " << o.Count << " bytes\n";
+    PrintSpdDecode(read->Bytes, out);
   } else {
     out << "SPD of slot " << o.Slot << " (SMBus address 0x" << Hex(0x50u + slot, 2)
         << ", segment " << o.Segment << "): " << o.Count << " bytes from offset 0x"
@@ -129,14 +136,12 @@ int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostre
                                [&] { return client.ProbeSpdWrite(slot); });
   if (!probe) return RequestFailed("the write probe", probe.error(), err);
   if (o.Json) {
-    out << nlohmann::json{{"slot", o.Slot},
-                          {"segment", o.Segment},
-                          {"writes_to_module", true},
-                          {"result", probe->Result},
-                          {"meaning", ProbeMeaning(probe->Result)},
-                          {"status", StatusJson(probe->Status)}}
-                .dump(2)
-        << '\n';
+    PrintJson(out, {{"slot", o.Slot},
+                    {"segment", o.Segment},
+                    {"writes_to_module", true},
+                    {"result", probe->Result},
+                    {"meaning", ProbeMeaning(probe->Result)},
+                    {"status", StatusJson(probe->Status)}});
   } else {
     out << "result " << probe->Result << ": " << ProbeMeaning(probe->Result) << '\n'
         << "status: " << DescribeStatus(probe->Status) << '\n';
@@ -174,7 +179,7 @@ int PciCommand(Client& client, const Options& o, const std::vector<std::string>&
                    {"revision", c[0x08]}, {"header_type", c[0x0E]}});
       if (!name.empty()) json["name"] = name;
     }
-    out << json.dump(2) << '\n';
+    PrintJson(out, json);
     return kExitDone;
   }
   out << "PCI configuration space of " << PciAddress(where) << " (bus:device.function), 256 bytes\n";
@@ -198,7 +203,7 @@ int BoardsCommand(const Target& target, const Options& o, std::ostream& out) {
                       {"description", target.Boards[i].Description},
                       {"default", i == 0}});
     }
-    out << json.dump(2) << '\n';
+    PrintJson(out, json);
     return kExitDone;
   }
   size_t width = 0;
@@ -217,9 +222,7 @@ int DriverCommand(DriverService& service, const Options& o, std::ostream& out, s
                                          : o.DriverAction == "stop"  ? service.Stop()
                                                                      : service.Remove();
   if (o.Json) {
-    out << nlohmann::json{{"action", o.DriverAction}, {"done", outcome.Done}, {"message", outcome.Message}}
-               .dump(2)
-        << '\n';
+    PrintJson(out, {{"action", o.DriverAction}, {"done", outcome.Done}, {"message", outcome.Message}});
   } else if (outcome.Done) {
     out << outcome.Message << '\n';
   }
@@ -243,10 +246,8 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-}  // namespace
-
-int Run(const std::vector<std::string>& args, const Target& target, std::ostream& out,
-        std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, const Target& target,
+                   std::ostream& out, std::ostream& err) {
   Options o;
   CLI::App app{"dimmio: memory modules' SPD, PCI and SMBIOS through the dimmio driver", "dimmio"};
   app.fallthrough();
@@ -295,6 +296,12 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
       ->capture_default_str();
   segmentOption(spd);
   spd->add_flag("--raw", o.Raw, "write the bytes themselves instead of a hex dump");
+  spd->add_flag("--decode", o.Decode,
+                "what the bytes say: SDR and DDR modules in full, other types by name");
+
+  CLI::App* decode = app.add_subcommand(
+      "decode", "decode saved SPD dumps: the hex dump spd prints, i2cdump output, raw 128/256 bytes");
+  decode->add_option("FILE", o.Files, "files to decode")->required();
 
   CLI::App* probe = app.add_subcommand(
       "probe", "does a slot's SPD accept writes? (writes to the module and restores the byte)");
@@ -344,10 +351,15 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
   }
   if (boards != nullptr && boards->parsed()) return BoardsCommand(target, o, out);
   if (driver != nullptr && driver->parsed()) return DriverCommand(*target.Service, o, out, err);
-  if (spd->parsed() && o.Raw && o.Json) {
-    err << "dimmio: --raw and --json cannot be used together\n";
+  if (spd->parsed() && o.Raw && (o.Json || o.Decode)) {
+    err << "dimmio: --raw cannot be used with " << (o.Json ? "--json" : "--decode") << '\n';
     return kExitUsage;
   }
+  if (spd->parsed() && o.Decode && (o.Offset != 0 || o.Count < int64_t{kSpdDecodedBytes})) {
+    err << "dimmio: --decode reads from offset 0 and needs at least 128 bytes\n";
+    return kExitUsage;
+  }
+  if (decode->parsed()) return DecodeFiles(o.Files, o.Json, out, err);
   if (probe->parsed() && !o.Yes) {
     err << "dimmio: probe writes to the module's SPD EEPROM of slot " << o.Slot
         << ": it changes byte 74, reads it back and writes the original back; add --yes to do it\n";
@@ -373,6 +385,20 @@ int Run(const std::vector<std::string>& args, const Target& target, std::ostream
   if (probe->parsed()) return ProbeCommand(client, o, out, err);
   if (pci->parsed()) return PciCommand(client, o, target.PciIdsPaths, out, err);
   return ReportCommand(client, o, Describe(target, o.Board), target.PciIdsPaths, out, err);
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, const Target& target, std::ostream& out,
+        std::ostream& err) {
+  try {
+    return RunCommandLine(args, target, out, err);
+  } catch (const std::exception& e) {
+    err << "dimmio: internal error: " << OneLine(PrintableText(e.what())) << '\n';
+  } catch (...) {
+    err << "dimmio: internal error: an unknown exception\n";
+  }
+  return kExitFailed;
 }
 
 }  // namespace dimmio::cli

@@ -22,13 +22,17 @@ std::string Speed(const SpdFacts& facts) {
 }
 
 std::string Width(const SpdFacts& facts) {
-  return std::to_string(facts.DataWidth) + " bits" + (facts.Ecc ? " (ECC)" : "");
+  const char* check = facts.ErrorCheck == SpdErrorCheck::Ecc      ? " (ECC)"
+                      : facts.ErrorCheck == SpdErrorCheck::Parity ? " (parity)"
+                                                                  : "";
+  return std::to_string(facts.DataWidth) + " bits" + check;
 }
 
 std::string Maker(const JedecMaker& maker) {
   if (!maker.Name.empty()) return maker.Name;
   if (maker.Bank == 0) return "not stated";
-  return "JEDEC " + std::to_string(maker.Bank) + "/0x" + Hex(maker.Code, 2);
+  return "JEDEC " + std::to_string(maker.Bank) + "/0x" + Hex(maker.Code, 2) +
+         (maker.ParityOk ? "" : " (bad parity)");
 }
 
 bool IsEmptySlot(const SlotReport& slot) {
@@ -44,35 +48,47 @@ void PrintSlots(const Report& report, std::ostream& out) {
     out << "  not read: " << DescribeStatus(report.ControllerStatus) << "\n\n";
     return;
   }
-  out << "  " << std::left << std::setw(6) << "slot" << std::setw(7) << "addr" << std::setw(11)
-      << "type" << std::setw(9) << "size" << std::setw(17) << "speed" << std::setw(15)
-      << "data width" << std::setw(11) << "maker" << std::setw(20) << "part number"
-      << "checksum\n";
+  // Columns as wide as their widest cell, two blanks apart; a slot without a
+  // decoded module has one sentence after its address.
+  std::vector<std::vector<std::string>> rows = {
+      {"slot", "addr", "type", "size", "speed", "data width", "maker", "part number", "checksum"}};
   int present = 0;
   for (const SlotReport& slot : report.Slots) {
-    out << "  " << std::setw(6) << static_cast<unsigned>(slot.Slot) << std::setw(7)
-        << SlotAddress(slot.Slot);
-    if (IsEmptySlot(slot)) {
-      out << "-- empty: no module answered\n";
-      continue;
-    }
-    if (!slot.Answered) {
-      out << "-- read stopped after " << slot.BytesRead
-          << " bytes: " << DescribeStatus(slot.Status) << '\n';
-      continue;
-    }
-    ++present;
+    std::vector<std::string> row = {std::to_string(slot.Slot), SlotAddress(slot.Slot)};
     const SpdFacts& f = slot.Facts;
-    if (!f.Decoded) {
-      out << std::setw(11) << f.Type << "(not an SDR or DDR module: not decoded)\n";
-      continue;
+    if (IsEmptySlot(slot)) {
+      row.push_back("-- empty: no module answered");
+    } else if (!slot.Answered) {
+      row.push_back("-- read stopped after " + std::to_string(slot.BytesRead) +
+                    " bytes: " + DescribeStatus(slot.Status));
+    } else if (!f.Decoded) {
+      ++present;
+      row.push_back(f.Type + (f.Blank ? " (nothing written)" : " (not decoded: see spd --decode)"));
+    } else {
+      ++present;
+      row.insert(row.end(),
+                 {f.Type, std::to_string(f.CapacityMb) + " MB", Speed(f), Width(f), Maker(f.Maker),
+                  Text(f.PartNumber),
+                  f.ChecksumOk() ? "ok"
+                                 : "BAD (stored 0x" + Hex(f.StoredChecksum, 2) + ", computed 0x" +
+                                       Hex(f.ComputedChecksum, 2) + ")"});
     }
-    out << std::setw(11) << f.Type << std::setw(9)
-        << (std::to_string(f.CapacityMb) + " MB") << std::setw(17) << Speed(f) << std::setw(15)
-        << Width(f) << std::setw(11) << Maker(f.Maker) << std::setw(20) << Text(f.PartNumber)
-        << (f.ChecksumOk() ? "ok" : "BAD (stored 0x" + Hex(f.StoredChecksum, 2) +
-                                        ", computed 0x" + Hex(f.ComputedChecksum, 2) + ")")
-        << '\n';
+    rows.push_back(row);
+  }
+  std::vector<size_t> widths(rows.front().size(), 0);
+  for (const auto& row : rows) {
+    // A sentence row spans the columns after the address: it sets no width.
+    if (row.size() != widths.size()) continue;
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  }
+  widths[0] = std::max(widths[0], size_t{1});
+  for (const auto& row : rows) {
+    std::string line = " ";
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += ' ' + row[i];
+      if (i + 1 < row.size()) line.append(widths[i] - row[i].size() + 1, ' ');
+    }
+    out << line << '\n';
   }
   out << std::right << "  " << present << " of " << kSlots << " slots answered on segment "
       << report.Segment << ".\n"
@@ -150,6 +166,17 @@ std::string PciAddress(const PciDeviceRecord& r) {
 
 std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4); }
 
+SystemInfo PrintableSystemInfo(const SystemInfo& info) {
+  SystemInfo printable = info;
+  for (std::string* text :
+       {&printable.SystemManufacturer, &printable.SystemProduct, &printable.SystemVersion,
+        &printable.SystemSerialNumber, &printable.BoardManufacturer, &printable.BoardProduct,
+        &printable.BoardVersion, &printable.BoardSerialNumber}) {
+    *text = PrintableText(*text);
+  }
+  return printable;
+}
+
 Result<Report> GatherReport(Client& client, uint32_t segment) {
   Report report;
   report.Segment = segment;
@@ -191,7 +218,7 @@ Result<Report> GatherReport(Client& client, uint32_t segment) {
   // The driver refuses the report when the machine has no SMBIOS table.
   const auto system = client.SystemInformation();
   if (system) {
-    report.System = *system;
+    report.System = PrintableSystemInfo(*system);
   } else {
     report.SystemError = system.error().Text;
   }
@@ -240,27 +267,6 @@ nlohmann::json StatusJson(const OpStatus& s) {
     json["hw_meaning"] = ErrorMeaning(s.HwCode);
     if (s.HwDetailCount > 0) json["controller_status"] = s.HwDetail[0];
   }
-  return json;
-}
-
-nlohmann::json SpdJson(const SpdFacts& f) {
-  nlohmann::json json = {{"type", f.Type}, {"type_byte", f.TypeByte}, {"decoded", f.Decoded},
-                         {"checksum_ok", f.ChecksumOk()},
-                         {"checksum_stored", f.StoredChecksum},
-                         {"checksum_computed", f.ComputedChecksum}};
-  if (!f.Decoded) return json;
-  json.update({{"capacity_mb", f.CapacityMb},
-               {"ranks", f.Ranks},
-               {"speed_grade", f.SpeedGrade},
-               {"chip_speed", f.ChipSpeed},
-               {"cycle_time_ps", f.CycleTimePs},
-               {"data_width", f.DataWidth},
-               {"ecc", f.Ecc},
-               {"manufacturer", f.Maker.Name},
-               {"jedec_bank", f.Maker.Bank},
-               {"jedec_code", f.Maker.Code},
-               {"part_number", f.PartNumber},
-               {"serial_number", f.SerialNumber}});
   return json;
 }
 

@@ -12,6 +12,7 @@
 
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
+#include "output.h"
 #include "pci_names.h"
 
 namespace dimmio::cli {
@@ -48,6 +49,10 @@ struct Report {
 // information fails outright.
 Result<Report> GatherReport(Client& client, uint32_t segment);
 
+// The BIOS's strings as every output shows them (see PrintableText):
+// GatherReport keeps them so.
+SystemInfo PrintableSystemInfo(const SystemInfo& info);
+
 void PrintReport(const Report& report, std::ostream& out);
 nlohmann::json ReportJson(const Report& report);
 
@@ -55,7 +60,6 @@ nlohmann::json ReportJson(const Report& report);
 std::string PciAddress(const PciDeviceRecord& record);   // "00:1F.3"
 std::string PciIds(const PciDeviceRecord& record);       // "8086:24D3"
 nlohmann::json StatusJson(const OpStatus& status);
-nlohmann::json SpdJson(const SpdFacts& facts);
 // Sets the segment for the SPD requests that `body` sends, and back to 0
 // after it when it was not 0 (the driver keeps the value for every caller).
 template <typename Body>

@@ -1,11 +1,15 @@
-// What a memory module's SPD EEPROM says about the module: type, capacity,
-// speed grade, data width, maker and part number, decoded from the bytes the
-// module maker wrote (bytes 0-127) for SDR and DDR SDRAM modules.
+// What a memory module's SPD EEPROM says about the module, decoded from the
+// bytes the module maker wrote (bytes 0-127) for SDR and DDR SDRAM modules:
+// type, organisation and size of each rank, error checking, timings at each
+// supported CAS latency with the standard speed they reach, maker and
+// manufacturing data. Other memory types are named by their type byte.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace dimmio {
 
@@ -23,25 +27,73 @@ enum class SpdMemoryType : uint8_t {
 // The maker of a module, from its JEDEC identification code: the number of
 // continuation codes (0x7F) before the maker's code gives the bank.
 struct JedecMaker {
-  uint8_t Bank = 0;   // 1 for a code without continuation codes; 0 when none is stored
-  uint8_t Code = 0;   // the maker's code within its bank, parity bit included
-  std::string Name;   // "" when the code is not in the table
+  uint8_t Bank = 0;       // 1 for a code without continuation codes; 0 when none is stored
+  uint8_t Code = 0;       // the maker's code within its bank, parity bit included
+  bool ParityOk = false;  // the code has odd parity, as every JEDEC code does
+  std::string Name;       // "" when the code is not in the table or its parity is wrong
+};
+
+enum class SpdErrorCheck : uint8_t { None, Parity, Ecc };
+
+// One supported CAS latency with the clock the module runs at there.
+struct SpdCasTiming {
+  uint8_t CasTenths = 0;    // CAS latency in tenths of a clock (25 = CL2.5)
+  uint32_t CycleTimePs = 0; // tCK at this latency
+  uint32_t Trcd = 0, Trp = 0, Tras = 0;  // in clocks at this tCK
+  std::string Grade;        // highest standard grade met: "PC3200"; "" when below every one
+  std::string ChipSpeed;    // "DDR400", "SDR133"
 };
 
 struct SpdFacts {
   uint8_t TypeByte = 0;
-  std::string Type;           // "DDR SDRAM", "SDR SDRAM", ... or "unknown (0xNN)"
+  std::string Type;           // "DDR SDRAM", "SDR SDRAM", "DDR2 SDRAM", ... or "unknown (0xNN)"
+  bool Blank = false;         // bytes 0-127 all 0x00 or all 0xFF: nothing written
   bool Decoded = false;       // SDR or DDR: the fields below are filled
-  uint32_t CapacityMb = 0;    // whole module
+  uint8_t BytesWritten = 0;   // byte 0
+  uint32_t EepromBytes = 0;   // from byte 1 (log2)
+  uint8_t SpdRevision = 0;    // byte 62: major in the high nibble, minor in the low
+
+  // Organisation: rank 1, and rank 2 where the high nibbles of bytes 3-4 differ.
   uint8_t Ranks = 0;
-  std::string SpeedGrade;     // module name of the speed: "PC3200", "PC133"; "" when unnamed
-  std::string ChipSpeed;      // "DDR400", "SDR133" (data rate in MT/s)
-  uint32_t CycleTimePs = 0;   // the shortest clock period, picoseconds
+  uint8_t RowBits[2] = {}, ColumnBits[2] = {};
+  uint8_t DeviceBanks = 0;    // internal banks of each device
+  uint8_t DeviceWidth = 0;    // bits of each device (byte 13)
+  uint32_t RankMb[2] = {};    // size of rank 1 and of rank 2 (0 when the module has one rank)
+  uint32_t CapacityMb = 0;    // whole module
+  bool Asymmetric = false;    // rank 2 has its own rows or columns
+  bool DensityMatches = false;  // every rank's size is a bit of byte 31
+  uint8_t DensityByte = 0;      // byte 31
+
   uint16_t DataWidth = 0;     // bits, check bits included
-  bool Ecc = false;           // 8 of those bits are ECC or parity bits
+  SpdErrorCheck ErrorCheck = SpdErrorCheck::None;
+  bool Ecc = false;           // ErrorCheck == Ecc
+  std::string Voltage;        // "SSTL 2.5V", "LVTTL"
+  bool Registered = false;    // byte 21: registered address and control inputs
+  bool Buffered = false;      // byte 21: buffered address and control inputs
+  std::vector<std::string> Attributes;  // every bit of byte 21 that is set, in words
+
+  std::vector<uint8_t> CasTenths;         // every supported CAS latency, tenths of a clock
+  std::vector<SpdCasTiming> Timings;      // the highest supported latencies first, up to three
+  uint32_t CycleTimePs = 0;   // the shortest clock period, picoseconds
+  std::string SpeedGrade;     // the grade of the shortest clock period: "PC3200", "PC133"
+  std::string ChipSpeed;      // "DDR400", "SDR133" (data rate in MT/s)
+  uint32_t MaxClockKHz = 0;   // 1 / shortest clock period
+  uint32_t TrcdPs = 0, TrpPs = 0, TrasPs = 0, TrrdPs = 0;
+  uint32_t TrcPs = 0;         // DDR byte 41; SDR: tRAS + tRP
+  bool TrcDerived = false;    // SDR: computed, not stated
+  uint32_t TrfcPs = 0;        // DDR byte 42; 0 for SDR, which does not state it
+  std::string Refresh;        // "7.8 us, self refresh"
+  std::vector<uint8_t> BurstLengths;
+  bool BurstFullPage = false;
+
   JedecMaker Maker;
-  std::string PartNumber;     // trailing blanks removed
-  uint32_t SerialNumber = 0;
+  uint8_t Location = 0;       // byte 72, the maker's own code for the plant
+  std::string PartNumber;     // printable, trailing blanks removed
+  uint16_t Revision = 0;      // bytes 91-92, first byte high
+  uint8_t YearByte = 0, WeekByte = 0;  // bytes 93-94 as stored
+  uint32_t SerialNumber = 0;  // bytes 95-98, little-endian
+  std::string SerialHex;      // bytes 95-98 in hex in byte order
+
   uint8_t StoredChecksum = 0;    // byte 63
   uint8_t ComputedChecksum = 0;  // sum of bytes 0-62, modulo 256
   bool ChecksumOk() const { return StoredChecksum == ComputedChecksum; }
@@ -51,7 +103,7 @@ struct SpdFacts {
 constexpr size_t kSpdDecodedBytes = 128;
 
 // Decodes `bytes` read from offset 0; fewer than 64 bytes give an undecoded
-// result (no checksum either).
+// result (no checksum either), fewer than 128 no decode beyond the type.
 SpdFacts DecodeSpd(std::span<const uint8_t> bytes);
 
 // The name of SPD memory type byte `type`; "unknown (0xNN)" for others.
@@ -61,7 +113,22 @@ std::string SpdMemoryTypeName(uint8_t type);
 // codes, then the maker's code).
 JedecMaker DecodeJedecId(std::span<const uint8_t> id);
 
-// "Samsung" for bank 1 code 0xCE, ... ; nullptr for a code not in the table.
+// "Samsung" for bank 1 code 0xCE, ... ; nullptr for a code not in the table
+// or one whose parity bit is wrong.
 const char* JedecMakerName(uint8_t bank, uint8_t code);
+
+// True when `code` has odd parity (bit 7 makes the count of one bits odd).
+bool JedecParityOk(uint8_t code);
+
+// "CL2.5", "CL3" for a latency in tenths of a clock.
+std::string CasText(uint8_t tenths);
+
+// The decoded module as the lines of a listing, one "name: value" each,
+// every text from the module escaped (see PrintableText).
+std::string SpdDecodeText(const SpdFacts& facts);
+
+// Bytes from hardware as text that prints safely: valid UTF-8 is kept,
+// control characters and bytes that are not valid UTF-8 become "\xNN".
+std::string PrintableText(std::string_view bytes);
 
 }  // namespace dimmio

@@ -1,0 +1,78 @@
+// Arbitrary bytes through the SPD decoder and both output formats: the first
+// 256 bytes (or fewer) are a module's SPD image, the rest eight SMBIOS
+// strings separated by zero bytes. The whole input is also read as a saved
+// dump. Every JSON output must parse, and no text output may hold a control
+// character other than its line ends.
+#include <stddef.h>
+#include <stdint.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "decode.h"
+#include "dimmio/spd.h"
+#include "dimmio/spd_dump.h"
+#include "output.h"
+#include "report.h"
+
+namespace {
+
+void CheckText(const std::string& text) {
+  for (char c : text) {
+    if ((static_cast<uint8_t>(c) < 0x20 && c != '\n') || c == 0x7F) __builtin_trap();
+  }
+}
+
+void CheckJson(const nlohmann::json& value) {
+  std::ostringstream out;
+  dimmio::cli::PrintJson(out, value);
+  if (!nlohmann::json::accept(out.str())) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace dimmio;
+  const std::span<const uint8_t> input(data, size);
+  const std::span<const uint8_t> image = input.first(std::min<size_t>(size, 256));
+
+  const SpdFacts facts = DecodeSpd(image);
+  CheckText(SpdDecodeText(facts));
+  std::ostringstream decoded;
+  cli::PrintSpdDecode(image, decoded);
+  CheckText(decoded.str());
+  CheckJson(cli::SpdJson(facts));
+
+  const SpdDump dump = ParseSpdDump(input);
+  if (dump.Error.empty() == dump.Bytes.empty()) __builtin_trap();
+  if (!dump.Bytes.empty() && dump.Bytes.size() != 128 && dump.Bytes.size() != 256) __builtin_trap();
+
+  // The strings after the image, as the BIOS would hand them over.
+  std::vector<std::string> strings(8);
+  size_t field = 0;
+  for (size_t i = image.size(); i < size && field < strings.size(); ++i) {
+    if (data[i] == 0) {
+      ++field;
+    } else {
+      strings[field] += static_cast<char>(data[i]);
+    }
+  }
+  cli::Report report;
+  report.Target = "the fuzzer";
+  report.System = cli::PrintableSystemInfo({strings[0], strings[1], strings[2], strings[3],
+                                            strings[4], strings[5], strings[6], strings[7]});
+  cli::SlotReport slot;
+  slot.Answered = true;
+  slot.BytesRead = static_cast<uint32_t>(image.size());
+  slot.Facts = facts;
+  report.Slots.push_back(slot);
+  std::ostringstream text;
+  cli::PrintReport(report, text);
+  CheckText(text.str());
+  CheckJson(cli::ReportJson(report));
+  return 0;
+}

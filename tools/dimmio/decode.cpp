@@ -1,0 +1,84 @@
+#include "decode.h"
+
+#include <fstream>
+
+#include "cli.h"
+#include "dimmio/client.h"
+#include "dimmio/spd.h"
+#include "dimmio/spd_dump.h"
+#include "output.h"
+
+namespace dimmio::cli {
+
+namespace {
+
+// No SPD dump comes near this; a larger file is something else.
+constexpr size_t kLargestFile = 64 * 1024;
+
+// The file's bytes; false with the reason when it cannot be read whole.
+bool ReadFile(const std::string& name, std::vector<uint8_t>& bytes, std::string& error) {
+  std::ifstream file(name, std::ios::binary);
+  if (!file) {
+    error = "cannot be opened";
+    return false;
+  }
+  char chunk[4096];
+  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + file.gcount());
+    if (bytes.size() > kLargestFile) {
+      error = "is too large to be an SPD dump (more than 64 KB)";
+      return false;
+    }
+  }
+  if (file.bad()) {
+    error = "cannot be read";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out) {
+  const SpdFacts facts = DecodeSpd(bytes);
+  out << SpdDecodeText(facts);
+  if (!facts.Decoded) out << "bytes:\n" << HexDump(bytes, 0, DIMMIO_SPD_SIZE);
+}
+
+int DecodeFiles(const std::vector<std::string>& files, bool json, std::ostream& out,
+                std::ostream& err) {
+  int exit = kExitDone;
+  nlohmann::json decoded = nlohmann::json::array();
+  bool first = true;
+  for (const std::string& name : files) {
+    const std::string shown = PrintableText(name);
+    std::vector<uint8_t> contents;
+    std::string error;
+    SpdDump dump;
+    if (ReadFile(name, contents, error)) {
+      dump = ParseSpdDump(contents);
+      error = dump.Error;
+    }
+    if (!error.empty()) {
+      err << "dimmio: " << shown << ": " << error << '\n';
+      exit = kExitUsage;
+      continue;
+    }
+    if (json) {
+      decoded.push_back({{"file", shown},
+                         {"format", dump.Format},
+                         {"bytes", dump.Bytes.size()},
+                         {"data", dump.Bytes},
+                         {"spd", SpdJson(DecodeSpd(dump.Bytes))}});
+      continue;
+    }
+    out << (first ? "" : "\n") << shown << ": " << dump.Format << ", " << dump.Bytes.size()
+        << " bytes\n";
+    PrintSpdDecode(dump.Bytes, out);
+    first = false;
+  }
+  if (json) PrintJson(out, decoded);
+  return exit;
+}
+
+}  // namespace dimmio::cli

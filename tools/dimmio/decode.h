@@ -1,0 +1,23 @@
+// The decoded view of an SPD image, for a slot read now or a dump saved
+// earlier (`dimmio decode FILE...`).
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dimmio::cli {
+
+// The decoded listing of an image read from offset 0; for a module that is
+// not decoded, its bytes follow as a hex dump.
+void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out);
+
+// Decodes each file (a hex dump, i2cdump output or raw 128/256 bytes). A file
+// that holds no image gives one line on `err` naming it and the problem; the
+// others are still decoded. Exit code: 0, or 2 when any file was bad.
+int DecodeFiles(const std::vector<std::string>& files, bool json, std::ostream& out,
+                std::ostream& err);
+
+}  // namespace dimmio::cli
