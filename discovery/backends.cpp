@@ -2,11 +2,12 @@
 
 #include "smbus/i2c_bus.h"
 #include "smbus/intel.h"
+#include "smbus/via.h"
 
 ChipsetBackends DiscoveryBackends = {
     .Intel = &intel::AcquireDevice,
     .AmdNvidia = nullptr,
-    .Via = nullptr,
+    .Via = &via::AcquireDevice,
     .Nvidia0064 = nullptr,
     .Sis = nullptr,
     .I2c = &I2C_AcquireDevice,

@@ -3,10 +3,12 @@
 #include "sim/boards/boards.h"
 #include "sim/gpio_i2c.h"
 #include "sim/models/board_latch.h"
+#include "sim/models/gpo_latch.h"
 #include "sim/models/intel_smbus_host.h"
 #include "sim/models/smbus_mux.h"
 #include "sim/models/smbus_segment.h"
 #include "sim/models/super_io.h"
+#include "sim/models/via_smbus_host.h"
 
 namespace sim {
 
@@ -25,6 +27,7 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Via586bRevF());
     all.push_back(boards::Via586bProdA());
     all.push_back(boards::Via586bRev20());
+    for (Board& b : boards::Via()) all.push_back(std::move(b));
     return all;
   }();
   return boards;
@@ -73,6 +76,17 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       selectsSecond = 2;
       break;
     }
+    case SegmentSwitch::ViaGpo596:
+    case SegmentSwitch::ViaGpo686: {
+      const bool is596 = smbusSpec.segmentSwitch == SegmentSwitch::ViaGpo596;
+      auto& gpo = is596 ? machine.Make<GpoLatch>(smbusSpec.switchInitial, 0x08)
+                        : machine.Make<GpoLatch>(smbusSpec.switchInitial, 0x01, 0x08);
+      machine.ClaimPorts(is596 ? 0xE44F : 0xE44D, 1, gpo);
+      models.gpoLatch = &gpo;
+      lines = &gpo;
+      selectsSecond = 1;
+      break;
+    }
   }
   if (lines != nullptr) {
     bus = &machine.Make<SmbusMux>(*segments[0], *segments[1], *lines, selectsSecond);
@@ -85,6 +99,12 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       auto& host = machine.Make<IntelSmbusHost>(machine, smbusSpec.ioBase, *bus, smbusSpec.transactionMs);
       machine.ClaimPorts(smbusSpec.ioBase, smbusSpec.ports, host);
       models.intelHost = &host;
+      break;
+    }
+    case SmbusHostKind::Via: {
+      auto& host = machine.Make<ViaSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(smbusSpec.decode, host);
+      models.viaHost = &host;
       break;
     }
   }

@@ -40,10 +40,13 @@ enum class SegmentSwitch {
   None,
   BoardLatch,  // bits 4-3 of the latch at port 0xE437; selector 1 = segment 1
   SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
+  ViaGpo596,   // bit 3 of the outputs at port 0xE44F
+  ViaGpo686,   // bit 0 of the outputs at port 0xE44D, with bit 3 clear
 };
 
 enum class SmbusHostKind {
   Intel,
+  Via,
   // No host controller: the driver bit-bangs the bus on GPIO pins.
   Sis96xGpioPins,   // 16-bit pins in the ACPI block
   Via586bGpioPins,  // 8-bit pins in the power-management block
@@ -61,6 +64,9 @@ struct GpioPinsSpec {
 struct SmbusHostSpec {
   SmbusHostKind kind = SmbusHostKind::Intel;
   uint16_t ioBase = 0;
+  // Where the host's register block answers: the function, its base register
+  // and enable bits (the VIA, ALi and SiS hosts).
+  PciIoDecode decode{};
   uint16_t ports = 0x10;           // size of the decoded register block
   uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
@@ -83,6 +89,8 @@ struct Board {
 };
 
 class IntelSmbusHost;
+class ViaSmbusHost;
+class GpoLatch;
 class BoardLatch;
 class SuperIo;
 class TwoWireBus;
@@ -91,6 +99,8 @@ class I2cSlave;
 // The device models Build installed, for tests that reach into them.
 struct BoardModels {
   IntelSmbusHost* intelHost = nullptr;
+  ViaSmbusHost* viaHost = nullptr;
+  GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
   SuperIo* superIo = nullptr;

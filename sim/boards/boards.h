@@ -17,5 +17,6 @@ Board Via586bRevF();    // revision 0x01: base in dword 0x48
 Board Via586bProdA();   // revision 0x10: base in dword 0x48
 Board Via586bRev20();   // a later revision, 0x20: base in dword 0x48
 Board Ali1535();    // ALi M1533 + M7101 with an empty base: the ALi base write
+std::vector<Board> Via();  // VIA 596A/B, 686 revisions, VT8231, VT8235
 
 }  // namespace sim::boards

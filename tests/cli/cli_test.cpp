@@ -252,7 +252,12 @@ INSTANTIATE_TEST_SUITE_P(Boards, ReportOnBoard,
                                                               ReportCase{"ich5", 1},
                                                               ReportCase{"piix4", 0},
                                                               ReportCase{"piix4", 1},
-                                                              ReportCase{"ich4-mixed", 0})),
+                                                              ReportCase{"ich4-mixed", 0},
+                                                              ReportCase{"via596a", 0},
+                                                              ReportCase{"via596a", 1},
+                                                              ReportCase{"via686b", 0},
+                                                              ReportCase{"via686b", 1},
+                                                              ReportCase{"vt8231", 0})),
                          [](const auto& info) {
                            const ReportCase& c = std::get<1>(info.param);
                            std::string name = ViaName(std::get<0>(info.param)) + "_" + c.board +

@@ -1,6 +1,9 @@
 // SPD data read through the driver is what the board's modules hold, on
-// every board with an SMBus; an empty slot ends the read with the block-read
-// failure in the status record.
+// every board with an SMBus and on both segments; an empty slot ends the read
+// with the block-read failure in the status record; the write probe tells
+// the writable modules from the protected ones and leaves each as it was.
+#include <array>
+
 #include "contract_test.h"
 
 namespace contract {
@@ -8,6 +11,9 @@ namespace {
 
 constexpr uint32_t kOpCode = 4;
 constexpr uint32_t kSpdBlockRead = 14;
+constexpr uint32_t kHwCode = 36;
+constexpr uint32_t kWriteByteFailed = 19;
+constexpr uint32_t kProbeWrite = 23;
 
 std::vector<std::string> BoardsWithSmbus() {
   std::vector<std::string> names;
@@ -65,6 +71,46 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(reply.status, STATUS_SUCCESS);
   ASSERT_EQ(reply.information, 76u);
   EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
+}
+
+TEST_P(SpdTest, SegmentOneReadsTheSecondBankAndSegmentZeroTheFirstAgain) {
+  if (board_->smbus->segment1.empty()) GTEST_SKIP() << "no second bank";
+  for (uint32_t segment : {1u, 0u}) {
+    ASSERT_EQ(Send(IOCTL_SET_SEGMENT, Words({segment}), 76).status, STATUS_SUCCESS);
+    const auto& slots = segment == 0 ? board_->smbus->segment0 : board_->smbus->segment1;
+    for (const sim::SpdSlotSpec& slot : slots) {
+      const sim::SpdEeprom* eeprom = models_.eeproms[segment][slot.slot];
+      const Reply reply = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 256);
+      ASSERT_EQ(reply.information, 76u + 256) << "segment " << segment << " slot " << int(slot.slot);
+      EXPECT_EQ(std::vector<uint8_t>(reply.output.begin() + 76, reply.output.end()),
+                std::vector<uint8_t>(eeprom->Bytes().begin(), eeprom->Bytes().end()))
+          << "segment " << segment << " slot " << int(slot.slot);
+    }
+  }
+}
+
+TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
+  struct Expected {
+    int32_t result;
+    uint32_t code;
+    uint32_t hwCode;
+  };
+  for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
+    SCOPED_TRACE(testing::Message() << "slot " << int(slot.slot));
+    const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
+    const std::array<uint8_t, 256> before = eeprom->Bytes();
+    Expected want{1, 0, 0};
+    if (slot.eeprom.writeProtect == sim::WriteProtect::AckAndKeep) want = {0, 0, 0};
+    if (slot.eeprom.writeProtect == sim::WriteProtect::Nack) {
+      want = {0, kProbeWrite, kWriteByteFailed};
+    }
+    const Reply reply = Send(IOCTL_PROBE_SPD_WRITE, {slot.slot}, 80);
+    ASSERT_EQ(reply.information, 80u);
+    EXPECT_EQ(static_cast<int32_t>(WordAt(reply.output, 0)), want.result);
+    EXPECT_EQ(WordAt(reply.output, 4 + kOpCode), want.code);
+    EXPECT_EQ(WordAt(reply.output, 4 + kHwCode), want.hwCode);
+    EXPECT_EQ(eeprom->Bytes(), before);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, SpdTest, ::testing::ValuesIn(BoardsWithSmbus()), BoardTestName);

@@ -156,6 +156,16 @@ TEST_F(ChipsetTest, OutcomeOfEveryBoard) {
        {"smbcore: Found VIA 586,  unknown revid: 41", "smbcore: Found VIA 586B Prod-Rev A"}},
       {"via586b-rev20", true, At(0, 7, 3, 0x1106, 0x3040), 6,
        {"smbcore: Found VIA 586,  unknown revid: 47", "smbcore: Found VIA 586B, revid: 20"}},
+      {"via596a", true, At(0, 7, 3, 0x1106, 0x3050), 5, {"smbcore: Found VIA 596A"}},
+      {"via596b", true, At(0, 7, 3, 0x1106, 0x3051), 5, {"smbcore: Found VIA 596B"}},
+      {"via686", true, At(0, 7, 4, 0x1106, 0x3057), 7, {"smbcore: Found VIA 686"}},
+      {"via686a", true, At(0, 7, 4, 0x1106, 0x3057), 7, {"smbcore: Found VIA 686A"}},
+      {"via686b", true, At(0, 7, 4, 0x1106, 0x3057), 7, {"smbcore: Found VIA 686B"}},
+      {"via686b-40", true, At(0, 7, 4, 0x1106, 0x3057), 7,
+       {"smbcore: Found VIA 686,  unknown revid: 40"}},
+      {"vt8231", true, At(0, 17, 4, 0x1106, 0x8235), 4, {"smbcore: Found VIA VT8231 rev=10"}},
+      {"vt8235", true, At(0, 17, 0, 0x1106, 0x3177), 5,
+       {"smbcore: Found VIA VT8233/5 device=3177, rev=00"}},
   };
   for (const BoardOutcome& c : cases) {
     SCOPED_TRACE(c.board);
@@ -273,13 +283,16 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
   }
 }
 
-TEST_F(ChipsetTest, BackEndsNotInThisBuildEndUnavailableWithTheirMessage) {
-  machine_.AddPciFunction(0, 17, 0, 0x1106, 0x3057, 0x04).SetDword(0x90, 0x5001);
+// A south bridge whose BIOS never programmed the SMBus base: the back-end
+// is not set up and not a port is touched.
+TEST_F(ChipsetTest, UnprogrammedBaseEndsUnavailableWithTheRowsMessageAndNoPortTouched) {
+  machine_.AddPciFunction(0, 17, 0, 0x1106, 0x3057, 0x04).SetDword(0x90, 0x0001);
   Discover();
   EXPECT_NE(controller_->Unavailable, 0u);
   EXPECT_EQ(controller_->ReadWord, nullptr);
   EXPECT_EQ(Messages(), std::vector<std::string>{"smbcore: Found VIA 686B"});
   ExpectInfo(info_, At(0, 0, 0, 0, 0));
+  EXPECT_EQ(machine_.PortAccesses(), 0u);
 }
 
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {

@@ -1,0 +1,179 @@
+#include "sim/boards/boards.h"
+#include "sim/boards/modules.h"
+
+namespace sim::boards {
+
+namespace {
+
+constexpr uint16_t kVia = 0x1106;
+
+// The SMBus host of these south bridges decodes the I/O base in
+// configuration dword 0x90 (0xD0 from the VT8233 on) while bit 0 of
+// configuration byte 0xD2 enables it.
+PciIoDecode HostDecode(uint8_t device, uint8_t function, uint8_t baseRegister) {
+  return {.bus = 0, .device = device, .function = function, .baseRegister = baseRegister,
+          .baseMask = 0xFFF0, .size = 8, .enables = {{0xD2, 0x01}}};
+}
+
+// A 596 board (VT82C596A or B, SMBus in the power-management function
+// 0:7.3): three SDR modules on the main segment, two behind the switch that
+// bit 3 of the general-purpose outputs at port 0xE44F selects.
+Board Via596(const char* name, uint16_t smbusDevice, uint8_t revision, const char* what) {
+  Board b;
+  b.name = name;
+  b.description = std::string("VIA Apollo Pro + ") + what + ", SMBus 1106:" +
+                  (smbusDevice == 0x3050 ? "3050" : "3051") + " at 0:7.3";
+  b.pci = {
+      {.bus = 0, .device = 0, .function = 0, .vendorId = kVia, .deviceId = 0x0691,
+       .revision = 0x44, .classCode = 0x060000, .name = "host bridge"},
+      {.bus = 0, .device = 1, .function = 0, .vendorId = kVia, .deviceId = 0x8598,
+       .revision = 0x00, .classCode = 0x060400, .name = "AGP bridge"},
+      {.bus = 0, .device = 7, .function = 0, .vendorId = kVia, .deviceId = 0x0596,
+       .revision = 0x12, .classCode = 0x060100, .multiFunction = true, .name = "ISA bridge"},
+      {.bus = 0, .device = 7, .function = 1, .vendorId = kVia, .deviceId = 0x0571,
+       .revision = 0x06, .classCode = 0x01018A, .name = "IDE controller"},
+      {.bus = 0, .device = 7, .function = 3, .vendorId = kVia, .deviceId = smbusDevice,
+       .revision = revision, .classCode = 0x068000,
+       .dwords = {{0x48, 0x0000E401}, {0x90, 0x00005001}, {0xD0, 0x00010000}},
+       .name = "power management and SMBus"},
+  };
+  SmbusHostSpec smbus;
+  smbus.kind = SmbusHostKind::Via;
+  smbus.ioBase = 0x5000;
+  smbus.decode = HostDecode(7, 3, 0x90);
+  smbus.segmentSwitch = SegmentSwitch::ViaGpo596;
+  smbus.switchInitial = 0xA0;
+  smbus.segment0 = {
+      {.slot = 0, .dimm = Sdr(128, 1, "PC100", "Micron", kMicron, "MT8LSDT1664AG-10C", 0x596A0001)},
+      {.slot = 1, .dimm = Sdr(256, 2, "PC100", "Samsung", kSamsung, "M366S3253BTS-C1H", 0x596A0002)},
+      {.slot = 2, .dimm = Sdr(64, 1, "PC100", "Hynix", kHynix, "HYM7V64801BTFG-10", 0x596A0003),
+       .eeprom = {.writeProtect = WriteProtect::AckAndKeep}},
+  };
+  smbus.segment1 = {
+      {.slot = 0, .dimm = Sdr(256, 2, "PC133", "Infineon", kInfineon, "HYS64V32220GU-7.5", 0x596B0001)},
+      {.slot = 2, .dimm = Sdr(128, 1, "PC133", "Micron", kMicron, "MT8LSDT1664AG-13E", 0x596B0002)},
+  };
+  b.smbus = smbus;
+  return b;
+}
+
+// A 686 board (SMBus in the power-management function 0:7.4): the second
+// bank is switched in by bit 0 of the outputs at port 0xE44D while bit 3 is
+// clear.
+Board Via686(const char* name, uint8_t revision, const char* what) {
+  Board b;
+  b.name = name;
+  b.description = std::string("VIA KX133 + ") + what + ", SMBus 1106:3057 at 0:7.4";
+  b.pci = {
+      {.bus = 0, .device = 0, .function = 0, .vendorId = kVia, .deviceId = 0x0305,
+       .revision = 0x02, .classCode = 0x060000, .name = "host bridge"},
+      {.bus = 0, .device = 1, .function = 0, .vendorId = kVia, .deviceId = 0x8305,
+       .revision = 0x00, .classCode = 0x060400, .name = "AGP bridge"},
+      {.bus = 0, .device = 7, .function = 0, .vendorId = kVia, .deviceId = 0x0686,
+       .revision = 0x22, .classCode = 0x060100, .multiFunction = true, .name = "ISA bridge"},
+      {.bus = 0, .device = 7, .function = 1, .vendorId = kVia, .deviceId = 0x0571,
+       .revision = 0x10, .classCode = 0x01018A, .name = "IDE controller"},
+      {.bus = 0, .device = 7, .function = 2, .vendorId = kVia, .deviceId = 0x3038,
+       .revision = 0x16, .classCode = 0x0C0300, .name = "USB controller"},
+      {.bus = 0, .device = 7, .function = 4, .vendorId = kVia, .deviceId = 0x3057,
+       .revision = revision, .classCode = 0x068000,
+       .dwords = {{0x48, 0x0000E401}, {0x90, 0x00005001}, {0xD0, 0x00010000}},
+       .name = "power management and SMBus"},
+      {.bus = 0, .device = 7, .function = 5, .vendorId = kVia, .deviceId = 0x3058,
+       .revision = 0x50, .classCode = 0x040100, .name = "AC'97 audio"},
+  };
+  SmbusHostSpec smbus;
+  smbus.kind = SmbusHostKind::Via;
+  smbus.ioBase = 0x5000;
+  smbus.decode = HostDecode(7, 4, 0x90);
+  smbus.segmentSwitch = SegmentSwitch::ViaGpo686;
+  smbus.switchInitial = 0x48;
+  smbus.segment0 = {
+      {.slot = 0, .dimm = Sdr(256, 2, "PC133", "Samsung", kSamsung, "M366S3323CT0-C7A", 0x686A0001)},
+      {.slot = 2, .dimm = Sdr(128, 1, "PC133", "Kingston", kKingston, "KVR133X64C3/128", 0x686A0002),
+       .eeprom = {.writeProtect = WriteProtect::Nack}},
+  };
+  smbus.segment1 = {
+      {.slot = 1, .dimm = Sdr(512, 2, "PC133", "Micron", kMicron, "MT16LSDT6464AG-13E", 0x686B0001)},
+  };
+  b.smbus = smbus;
+  return b;
+}
+
+// A VT8231 board: the south bridge's power-management function 0:17.4
+// carries the SMBus; no segment switch is fitted.
+Board Vt8231() {
+  Board b;
+  b.name = "vt8231";
+  b.description = "VIA PLE133 + VT8231, SMBus 1106:8235 at 0:17.4";
+  b.pci = {
+      {.bus = 0, .device = 0, .function = 0, .vendorId = kVia, .deviceId = 0x0601,
+       .revision = 0x05, .classCode = 0x060000, .name = "host bridge"},
+      {.bus = 0, .device = 17, .function = 0, .vendorId = kVia, .deviceId = 0x8231,
+       .revision = 0x10, .classCode = 0x060100, .multiFunction = true, .name = "ISA bridge"},
+      {.bus = 0, .device = 17, .function = 1, .vendorId = kVia, .deviceId = 0x0571,
+       .revision = 0x06, .classCode = 0x01018A, .name = "IDE controller"},
+      {.bus = 0, .device = 17, .function = 4, .vendorId = kVia, .deviceId = 0x8235,
+       .revision = 0x10, .classCode = 0x068000,
+       .dwords = {{0x90, 0x00006001}, {0xD0, 0x00010000}}, .name = "power management and SMBus"},
+  };
+  SmbusHostSpec smbus;
+  smbus.kind = SmbusHostKind::Via;
+  smbus.ioBase = 0x6000;
+  smbus.decode = HostDecode(17, 4, 0x90);
+  smbus.segment0 = {
+      {.slot = 0, .dimm = Sdr(256, 1, "PC133", "Micron", kMicron, "MT8LSDT3264AG-133", 0x82310001)},
+      {.slot = 1, .dimm = Sdr(256, 1, "PC133", "Micron", kMicron, "MT8LSDT3264AG-133", 0x82310002)},
+  };
+  b.smbus = smbus;
+  return b;
+}
+
+// A VT8235 board: the SMBus host sits in the south bridge's ISA bridge
+// function 0:17.0 and decodes its base from configuration dword 0xD0.
+Board Vt8235() {
+  Board b;
+  b.name = "vt8235";
+  b.description = "VIA KT400 + VT8235, SMBus 1106:3177 at 0:17.0";
+  b.pci = {
+      {.bus = 0, .device = 0, .function = 0, .vendorId = kVia, .deviceId = 0x3189,
+       .revision = 0x80, .classCode = 0x060000, .name = "host bridge"},
+      {.bus = 0, .device = 1, .function = 0, .vendorId = kVia, .deviceId = 0xB168,
+       .revision = 0x00, .classCode = 0x060400, .name = "AGP bridge"},
+      {.bus = 0, .device = 17, .function = 0, .vendorId = kVia, .deviceId = 0x3177,
+       .revision = 0x00, .classCode = 0x060100, .multiFunction = true,
+       .dwords = {{0x90, 0x0000F0F1}, {0xD0, 0x00010501}}, .name = "ISA bridge and SMBus"},
+      {.bus = 0, .device = 17, .function = 1, .vendorId = kVia, .deviceId = 0x0571,
+       .revision = 0x06, .classCode = 0x01018A, .name = "IDE controller"},
+      {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5960,
+       .revision = 0x01, .classCode = 0x030000, .name = "AGP graphics"},
+  };
+  SmbusHostSpec smbus;
+  smbus.kind = SmbusHostKind::Via;
+  smbus.ioBase = 0x0500;
+  smbus.decode = HostDecode(17, 0, 0xD0);
+  smbus.segment0 = {
+      {.slot = 0, .dimm = Ddr(512, 2, "PC2700", "Samsung", kSamsung, "M368L3223ETM-CB3", 0x82350001)},
+      {.slot = 1, .dimm = Ddr(256, 1, "PC2700", "Hynix", kHynix, "HYMD232646B8J-J", 0x82350002)},
+      {.slot = 3, .dimm = Ddr(512, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/512", 0x82350003)},
+  };
+  b.smbus = smbus;
+  return b;
+}
+
+}  // namespace
+
+std::vector<Board> Via() {
+  return {
+      Via596("via596a", 0x3050, 0x00, "VT82C596A"),
+      Via596("via596b", 0x3051, 0x00, "VT82C596B"),
+      Via686("via686", 0x00, "VT82C686"),
+      Via686("via686a", 0x01, "VT82C686A"),
+      Via686("via686b", 0x04, "VT82C686B"),
+      Via686("via686b-40", 0x40, "VT82C686B revision 0x40"),
+      Vt8231(),
+      Vt8235(),
+  };
+}
+
+}  // namespace sim::boards

@@ -1,0 +1,47 @@
+#include "sim/models/host_engine.h"
+
+namespace sim {
+
+bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t command,
+                       uint8_t data0) {
+  if (Busy()) return false;
+  ++transactions_;
+  const uint8_t slave = static_cast<uint8_t>(addressByte >> 1);
+  const bool read = (addressByte & 1u) != 0;
+  result_ = Result{};
+  switch (protocol) {
+    case HostProtocol::ByteData:
+      if (read) {
+        result_.acked = SmbusReadByteData(bus_, slave, command, result_.data0);
+        result_.hasData = result_.acked;
+      } else {
+        result_.acked = SmbusWriteByteData(bus_, slave, command, data0);
+      }
+      break;
+    case HostProtocol::WordData:
+      if (read) {
+        uint16_t word = 0;
+        result_.acked = SmbusReadWordData(bus_, slave, command, word);
+        result_.data0 = static_cast<uint8_t>(word & 0xFF);
+        result_.data1 = static_cast<uint8_t>(word >> 8);
+        result_.hasData = result_.acked;
+      }
+      // Word writes are not used by anything on these boards' buses.
+      break;
+    case HostProtocol::Unsupported: break;
+  }
+  result_.forcedError = failNext_;
+  failNext_ = 0;
+  if (result_.forcedError != 0) result_.hasData = false;
+  running_ = true;
+  doneAtMs_ = machine_.NowMs() + transactionMs_;
+  return true;
+}
+
+std::optional<HostEngine::Result> HostEngine::Settle() {
+  if (!running_ || stuck_ || machine_.NowMs() < doneAtMs_) return std::nullopt;
+  running_ = false;
+  return result_;
+}
+
+}  // namespace sim

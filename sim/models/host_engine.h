@@ -1,0 +1,58 @@
+// What every SMBus host controller model shares underneath its own register
+// block: a transfer started on the bus runs for a virtual time on the
+// machine's clock, then hands its result to the registers. A host that is
+// busy loses a start. Faults a test can arrange: a host that never leaves
+// busy, and a transfer that ends with error bits of the chip's own choosing
+// (a collision, a killed transfer) instead of its bus result.
+#pragma once
+
+#include <stdint.h>
+
+#include <optional>
+
+#include "sim/machine.h"
+#include "sim/models/smbus_bus.h"
+
+namespace sim {
+
+enum class HostProtocol { ByteData, WordData, Unsupported };
+
+class HostEngine {
+ public:
+  struct Result {
+    bool acked = false;        // every byte of the transfer was acknowledged
+    uint8_t forcedError = 0;   // nonzero: the arranged error bits instead of the result
+    bool hasData = false;      // a read that delivered data0 (and data1 for a word)
+    uint8_t data0 = 0;
+    uint8_t data1 = 0;
+  };
+
+  HostEngine(const Machine& machine, SmbusBus& bus, uint32_t transactionMs)
+      : machine_(machine), bus_(bus), transactionMs_(transactionMs) {}
+
+  // Runs `protocol` on the bus for the slave and direction of `addressByte`;
+  // `data0` is the byte a write sends. False when the start is lost.
+  bool Start(HostProtocol protocol, uint8_t addressByte, uint8_t command, uint8_t data0);
+  // A running transfer whose time is up ends here, once.
+  std::optional<Result> Settle();
+  bool Busy() const { return running_ || stuck_; }
+
+  void SetStuckBusy(bool stuck) { stuck_ = stuck; }
+  bool StuckBusy() const { return stuck_; }
+  void FailNextWith(uint8_t errorBits) { failNext_ = errorBits; }
+  void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }
+  uint64_t Transactions() const { return transactions_; }
+
+ private:
+  const Machine& machine_;
+  SmbusBus& bus_;
+  uint32_t transactionMs_;
+  bool stuck_ = false;
+  uint8_t failNext_ = 0;
+  bool running_ = false;
+  uint64_t doneAtMs_ = 0;
+  Result result_{};
+  uint64_t transactions_ = 0;
+};
+
+}  // namespace sim

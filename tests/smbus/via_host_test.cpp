@@ -1,0 +1,206 @@
+// The VIA back-end against its host model: the faults a transfer can meet,
+// each followed by a good one; the order of a transfer where the order is
+// the behaviour; the segment outputs; setting up on a usable base only.
+#include <vector>
+
+#include "sim/models/gpo_latch.h"
+#include "sim/models/via_smbus_host.h"
+#include "smbus/via.h"
+#include "support/smbus_fixture.h"
+#include "support/transfer_ops.h"
+
+namespace {
+
+using testsupport::Op;
+using testsupport::SmbusBoardTest;
+using testsupport::Transfer;
+
+class ViaHostTest : public SmbusBoardTest {
+ protected:
+  uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
+  sim::HostEngine& Engine() { return models_.viaHost->Engine(); }
+};
+
+struct FaultCase {
+  const char* what;
+  uint8_t slave;
+  uint8_t forcedBits;  // error bits the host ends the transfer with
+  bool stuckBusy;
+  uint32_t hwStatus;   // HwDetail word 0
+  bool started;
+};
+
+TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
+  Boot("via686b");
+  const FaultCase cases[] = {
+      {"absent slave", 0x57, 0, false, 0x04, true},
+      {"device error", 0x50, 0x04, false, 0x04, true},
+      {"collision", 0x50, 0x08, false, 0x08, true},
+      {"failed", 0x50, 0x10, false, 0x10, true},
+      {"never leaves busy", 0x50, 0, true, 0x01, false},
+  };
+  for (const FaultCase& c : cases) {
+    for (Op op : testsupport::kEveryOp) {
+      SCOPED_TRACE(testing::Message() << c.what << ", op " << int(op));
+      Engine().FailNextWith(c.forcedBits);
+      Engine().SetStuckBusy(c.stuckBusy);
+      const uint64_t transactions = Engine().Transactions();
+      machine_.ClearTrace();
+      machine_.SetTracing(true);
+      OpStatus status = Fresh();
+      EXPECT_EQ(Transfer(controller_, op, &status, c.slave), -1);
+      machine_.SetTracing(false);
+      bool programmed = false;  // address, command or control written
+      for (const sim::TraceEntry& e : machine_.Trace()) {
+        programmed |= e.kind == sim::Access::Out8 && e.where >= Base() + 2u && e.where <= Base() + 4u;
+      }
+      EXPECT_EQ(programmed, c.started) << "a busy host is not programmed";
+      EXPECT_EQ(status.HwCode, testsupport::HwCodeOf(op));
+      EXPECT_EQ(status.HwDetailCount, 1u);
+      EXPECT_EQ(status.HwDetail[0], c.hwStatus);
+      EXPECT_EQ(status.Code, 0u) << "a slot never writes the operation half";
+      EXPECT_EQ(Engine().Transactions() - transactions, c.started ? 1u : 0u);
+      Engine().SetStuckBusy(false);
+
+      EXPECT_EQ(models_.viaHost->StatusRegister(), 0x00) << "the status is left clear";
+      std::vector<uint8_t> data(16);
+      OpStatus ok = Fresh();
+      EXPECT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 16), 16u);
+      EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+    }
+  }
+}
+
+// The order is the behaviour here: an idle wait before the host is
+// addressed, the slave address before the command, no filler in the data
+// registers, a word as two byte reads, and an idle wait after a write.
+TEST_F(ViaHostTest, TransferOrder) {
+  Boot("via596a");
+  using sim::Access;
+  struct Step {
+    Access kind;
+    uint16_t offset;
+  };
+  struct OrderCase {
+    Op op;
+    std::vector<Step> steps;
+  };
+  const Step idle{Access::In8, 0};
+  const Step reset[] = {{Access::In8, 0}, {Access::Out8, 0}};
+  const std::vector<Step> start = {idle, idle, {Access::Out8, 4}, {Access::Out8, 3},
+                                   {Access::Out8, 2}, idle};
+  auto join = [](std::initializer_list<std::vector<Step>> parts) {
+    std::vector<Step> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  };
+  const std::vector<Step> resetSteps(std::begin(reset), std::end(reset));
+  const OrderCase cases[] = {
+      {Op::ReadByte, join({start, {{Access::In8, 5}}, resetSteps})},
+      {Op::ReadWord, join({start, {{Access::In8, 5}, {Access::In8, 6}}, resetSteps})},
+      {Op::WriteByte, join({{idle, {Access::Out8, 5}},
+                            std::vector<Step>(start.begin() + 1, start.end()), resetSteps,
+                            {idle}})},
+  };
+  const uint16_t base = Base();
+  for (const OrderCase& c : cases) {
+    SCOPED_TRACE(int(c.op));
+    machine_.SetTracing(true);
+    machine_.ClearTrace();
+    OpStatus status = Fresh();
+    EXPECT_EQ(Transfer(controller_, c.op, &status, 0x50), 0);
+    machine_.SetTracing(false);
+    const auto trace = machine_.Trace();
+    ASSERT_EQ(trace.size(), c.steps.size());
+    for (size_t i = 0; i < trace.size(); ++i) {
+      EXPECT_EQ(trace[i].kind, c.steps[i].kind) << i;
+      EXPECT_EQ(trace[i].where, base + c.steps[i].offset) << i;
+    }
+  }
+}
+
+TEST_F(ViaHostTest, ReadWordPutsData0LowAndData1High) {
+  Boot("vt8235");
+  OpStatus status = Fresh();
+  uint16_t word = 0;
+  ASSERT_EQ(controller_->ReadWord(controller_->Context, &status, 0x50, 73, &word), 0);
+  EXPECT_EQ(word, Image(0, 0)[73] | Image(0, 0)[74] << 8);
+}
+
+struct SwitchCase {
+  const char* board;
+  uint16_t port;
+  uint8_t initial, selected, deselected;
+};
+
+TEST_F(ViaHostTest, SegmentOutputsOnSelectAndDeselect) {
+  const SwitchCase cases[] = {
+      {"via596a", 0xE44F, 0x00, 0x08, 0x00}, {"via596a", 0xE44F, 0xFF, 0xFF, 0xF7},
+      {"via596b", 0xE44F, 0xA0, 0xA8, 0xA0}, {"via686a", 0xE44D, 0x08, 0x01, 0x00},
+      {"via686", 0xE44D, 0xFF, 0xF7, 0xF6},  {"via686b-40", 0xE44D, 0x48, 0x41, 0x40},
+  };
+  for (const SwitchCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << int(c.initial));
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
+    OpStatus st = Fresh();
+    SmbusController* ctl = DiscoverChipset(&st, &info_, table_, &count_);
+    ASSERT_NE(ctl, nullptr);
+    machine.Out8(c.port, c.initial);
+    for (uint32_t segment : {0u, 2u}) {
+      ctl->SelectSegment(ctl->Context, segment);
+      EXPECT_EQ(models.gpoLatch->Value(), c.initial) << "segment " << segment;
+    }
+    ctl->SelectSegment(ctl->Context, 1);
+    EXPECT_EQ(models.gpoLatch->Value(), c.selected);
+    ctl->DeselectSegment(ctl->Context, 1);
+    EXPECT_EQ(models.gpoLatch->Value(), c.deselected);
+    ReleaseController(ctl);
+  }
+}
+
+TEST_F(ViaHostTest, NoSwitchTouchedWithoutOneFitted) {
+  Boot("vt8231");
+  machine_.SetTracing(true);
+  for (uint32_t segment : {0u, 1u, 2u}) {
+    controller_->SelectSegment(controller_->Context, segment);
+    controller_->DeselectSegment(controller_->Context, segment);
+  }
+  EXPECT_TRUE(machine_.Trace().empty());
+}
+
+struct AcquireCase {
+  const char* what;
+  uint32_t base;
+  bool failPool;
+  int32_t result;
+};
+
+TEST_F(ViaHostTest, AcquiresOnlyOnAUsableBaseWithItsContext) {
+  UseBoard("via686b");
+  const AcquireCase cases[] = {
+      {"base the BIOS left unprogrammed", 0x0000, false, -1},
+      {"block past the top of the port space", 0xFFFC, false, -1},
+      {"no pool memory for the context", 0x5000, true, -1},
+      {"programmed base", 0x5000, false, 0},
+  };
+  for (const AcquireCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.failPool) machine_.FailAllocation(1);
+    SmbusController controller{};
+    controller.Segment = 7;
+    const uint64_t ports = machine_.PortAccesses();
+    EXPECT_EQ(via::AcquireDevice(&controller, c.base, 1), c.result);
+    EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
+    EXPECT_EQ(controller.Segment, 7u);
+    if (c.result != 0) {
+      EXPECT_EQ(controller.Context, nullptr);
+      EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
+    } else {
+      controller.ReleaseDevice(controller.Context);
+    }
+  }
+}
+
+}  // namespace
