@@ -47,22 +47,6 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
   }
 }
 
-TEST_P(SpdTest, TheWriteProbeChangesEachModulesByte74AndPutsItBack) {
-  for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
-    const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
-    const std::array<uint8_t, 256> before = eeprom->Bytes();
-    const uint64_t writes = eeprom->CommittedWrites();
-    const Reply reply = Send(IOCTL_PROBE_SPD_WRITE, {slot.slot}, 80);
-    EXPECT_EQ(reply.status, STATUS_SUCCESS);
-    ASSERT_EQ(reply.information, 80u);
-    const bool writable = slot.eeprom.writeProtect == sim::WriteProtect::Off;
-    EXPECT_EQ(WordAt(reply.output, 0), writable ? 1u : 0u) << "slot " << int(slot.slot);
-    EXPECT_EQ(WordAt(reply.output, 4 + kOpCode), 0u);
-    EXPECT_EQ(eeprom->Bytes(), before);
-    EXPECT_EQ(eeprom->CommittedWrites() - writes, writable ? 2u : 0u);
-  }
-}
-
 TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   uint8_t empty = 0;
   while (empty < 8 && models_.eeproms[0][empty] != nullptr) ++empty;
