@@ -28,9 +28,13 @@ struct BenchBoard {
 //         data word, filler out, status read and write-back (10); 1 ms.
 //  VIA:   two idle polls, address, command, start, final poll, data 0 and
 //         data 1, status read and write-back (10); 1 ms.
+//  ALi:   two idle polls, address, command, protocol, the status read
+//         before the start, start, final poll, data 0 and data 1, status
+//         read and write-back (12); 1 ms.
 constexpr BenchBoard kBoards[] = {
     {"ich5", 0, 10, 1},
     {"via686b", 0, 10, 1},
+    {"ali1543", 0, 12, 1},
 };
 
 constexpr uint32_t kWordsPerImage = 128;

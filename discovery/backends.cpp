@@ -1,5 +1,6 @@
 #include "discovery/backends.h"
 
+#include "smbus/ali.h"
 #include "smbus/i2c_bus.h"
 #include "smbus/intel.h"
 #include "smbus/via.h"
@@ -11,5 +12,5 @@ ChipsetBackends DiscoveryBackends = {
     .Nvidia0064 = nullptr,
     .Sis = nullptr,
     .I2c = &I2C_AcquireDevice,
-    .Ali = nullptr,
+    .Ali = &ali::ALI_AcquireDevice,
 };

@@ -1,6 +1,8 @@
 #include "sim/board.h"
 
 #include "sim/boards/boards.h"
+#include "sim/models/ali_segment_bits.h"
+#include "sim/models/ali_smbus_host.h"
 #include "sim/gpio_i2c.h"
 #include "sim/models/board_latch.h"
 #include "sim/models/gpo_latch.h"
@@ -27,6 +29,8 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Via586bRevF());
     all.push_back(boards::Via586bProdA());
     all.push_back(boards::Via586bRev20());
+    all.push_back(boards::Ali1533Rev0());
+    all.push_back(boards::Ali1543());
     for (Board& b : boards::Via()) all.push_back(std::move(b));
     return all;
   }();
@@ -87,6 +91,12 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       selectsSecond = 1;
       break;
     }
+    case SegmentSwitch::AliConfigBits: {
+      const PciIoDecode& at = smbusSpec.decode;
+      lines = &machine.Make<AliSegmentBits>(*machine.FindPciFunction(at.bus, at.device, at.function));
+      selectsSecond = AliSegmentBits::kSecondBank;
+      break;
+    }
   }
   if (lines != nullptr) {
     bus = &machine.Make<SmbusMux>(*segments[0], *segments[1], *lines, selectsSecond);
@@ -105,6 +115,12 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       auto& host = machine.Make<ViaSmbusHost>(machine, *bus, smbusSpec.transactionMs);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.viaHost = &host;
+      break;
+    }
+    case SmbusHostKind::Ali: {
+      auto& host = machine.Make<AliSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(smbusSpec.decode, host);
+      models.aliHost = &host;
       break;
     }
   }

@@ -42,11 +42,13 @@ enum class SegmentSwitch {
   SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
   ViaGpo596,   // bit 3 of the outputs at port 0xE44F
   ViaGpo686,   // bit 0 of the outputs at port 0xE44D, with bit 3 clear
+  AliConfigBits,  // bits 5-6 of the host function's configuration dword 0xB8 = 10b
 };
 
 enum class SmbusHostKind {
   Intel,
   Via,
+  Ali,
   // No host controller: the driver bit-bangs the bus on GPIO pins.
   Sis96xGpioPins,   // 16-bit pins in the ACPI block
   Via586bGpioPins,  // 8-bit pins in the power-management block
@@ -90,6 +92,7 @@ struct Board {
 
 class IntelSmbusHost;
 class ViaSmbusHost;
+class AliSmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -100,6 +103,7 @@ class I2cSlave;
 struct BoardModels {
   IntelSmbusHost* intelHost = nullptr;
   ViaSmbusHost* viaHost = nullptr;
+  AliSmbusHost* aliHost = nullptr;
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;

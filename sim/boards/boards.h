@@ -17,6 +17,8 @@ Board Via586bRevF();    // revision 0x01: base in dword 0x48
 Board Via586bProdA();   // revision 0x10: base in dword 0x48
 Board Via586bRev20();   // a later revision, 0x20: base in dword 0x48
 Board Ali1535();    // ALi M1533 + M7101 with an empty base: the ALi base write
+Board Ali1533Rev0();  // ALi M1533 revision 0: the base in M7101 word 0xE2
+Board Ali1543();    // ALi M1533 rev C3 with the base the BIOS programmed
 std::vector<Board> Via();  // VIA 596A/B, 686 revisions, VT8231, VT8235
 
 }  // namespace sim::boards

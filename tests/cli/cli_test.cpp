@@ -257,7 +257,9 @@ INSTANTIATE_TEST_SUITE_P(Boards, ReportOnBoard,
                                                               ReportCase{"via596a", 1},
                                                               ReportCase{"via686b", 0},
                                                               ReportCase{"via686b", 1},
-                                                              ReportCase{"vt8231", 0})),
+                                                              ReportCase{"vt8231", 0},
+                                                              ReportCase{"ali1543", 0},
+                                                              ReportCase{"ali1543", 1})),
                          [](const auto& info) {
                            const ReportCase& c = std::get<1>(info.param);
                            std::string name = ViaName(std::get<0>(info.param)) + "_" + c.board +

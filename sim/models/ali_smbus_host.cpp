@@ -1,0 +1,58 @@
+#include "sim/models/ali_smbus_host.h"
+
+namespace sim {
+
+void AliSmbusHost::Settle() {
+  const auto result = engine_.Settle();
+  if (!result) return;
+  if (result->forcedError != 0) {
+    status_ |= static_cast<uint8_t>(result->forcedError & kSticky);
+  } else {
+    status_ |= result->acked ? kDone : kNoAnswer;
+  }
+  if (result->hasData) {
+    data0_ = result->data0;
+    data1_ = result->data1;
+  }
+}
+
+uint8_t AliSmbusHost::StatusRegister() {
+  Settle();
+  return static_cast<uint8_t>(status_ | (engine_.Busy() ? kBusy : kIdle));
+}
+
+uint8_t AliSmbusHost::Read8(uint16_t offset) {
+  Settle();
+  switch (offset) {
+    case kStatus: return StatusRegister();
+    case kType: return type_;
+    case kAddress: return address_;
+    case kData0: return data0_;
+    case kData1: return data1_;
+    case kCommand: return command_;
+    default: return 0x00;
+  }
+}
+
+void AliSmbusHost::Write8(uint16_t offset, uint8_t value) {
+  Settle();
+  switch (offset) {
+    case kStatus: status_ &= static_cast<uint8_t>(~(value & kSticky)); break;
+    case kType: type_ = value; break;
+    case kStart: {
+      const uint8_t type = type_ & kTypeMask;
+      engine_.Start(type == kTypeByteData   ? HostProtocol::ByteData
+                    : type == kTypeWordData ? HostProtocol::WordData
+                                            : HostProtocol::Unsupported,
+                    address_, command_, data0_);
+      break;
+    }
+    case kAddress: address_ = value; break;
+    case kData0: data0_ = value; break;
+    case kData1: data1_ = value; break;
+    case kCommand: command_ = value; break;
+    default: break;
+  }
+}
+
+}  // namespace sim

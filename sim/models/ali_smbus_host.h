@@ -1,0 +1,63 @@
+// The ALi M7101 SMBus host controller: byte ports from the base in the
+// M7101's configuration space, decoded while its enable bits are set. The
+// status register shows idle (bit 2) and busy (bit 3) as the host is, and
+// keeps done (bit 4), device error (bit 5), no answer or collision (bit 6)
+// and aborted (bit 7) until they are written as 1. Any write to the start
+// register starts the transfer the type register names. A slave that does
+// not acknowledge ends the transfer with bit 6.
+#pragma once
+
+#include <stdint.h>
+
+#include "sim/machine.h"
+#include "sim/models/host_engine.h"
+
+namespace sim {
+
+class AliSmbusHost : public PortDevice {
+ public:
+  // Register block, offsets from the I/O base.
+  static constexpr uint16_t kStatus = 0x00;
+  static constexpr uint16_t kType = 0x01;
+  static constexpr uint16_t kStart = 0x02;
+  static constexpr uint16_t kAddress = 0x03;
+  static constexpr uint16_t kData0 = 0x04;
+  static constexpr uint16_t kData1 = 0x05;
+  static constexpr uint16_t kBlockData = 0x06;
+  static constexpr uint16_t kCommand = 0x07;
+  static constexpr uint16_t kBlockSize = 0x20;
+
+  static constexpr uint8_t kIdle = 0x04;
+  static constexpr uint8_t kBusy = 0x08;
+  static constexpr uint8_t kDone = 0x10;
+  static constexpr uint8_t kDeviceError = 0x20;
+  static constexpr uint8_t kNoAnswer = 0x40;  // no acknowledge, or a collision
+  static constexpr uint8_t kAborted = 0x80;
+  static constexpr uint8_t kSticky = 0xF0;    // written as 1 to clear
+
+  static constexpr uint8_t kTypeMask = 0x70;
+  static constexpr uint8_t kTypeByteData = 0x20;
+  static constexpr uint8_t kTypeWordData = 0x30;
+
+  AliSmbusHost(const Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1)
+      : engine_(machine, bus, transactionMs) {}
+
+  uint8_t Read8(uint16_t offset) override;
+  void Write8(uint16_t offset, uint8_t value) override;
+
+  HostEngine& Engine() { return engine_; }
+  uint8_t StatusRegister();
+
+ private:
+  void Settle();
+
+  HostEngine engine_;
+  uint8_t status_ = 0;  // the sticky bits
+  uint8_t type_ = 0;
+  uint8_t command_ = 0;
+  uint8_t address_ = 0;
+  uint8_t data0_ = 0;
+  uint8_t data1_ = 0;
+};
+
+}  // namespace sim

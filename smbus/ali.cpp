@@ -1,0 +1,150 @@
+#include "smbus/ali.h"
+
+#include "smbus/host_status.h"
+
+namespace ali {
+
+namespace {
+
+// Register block, offsets from the I/O base.
+constexpr uint16_t kStatus = 0x00;    // bit 3 busy, bits 5-7 errors
+constexpr uint16_t kProtocol = 0x01;  // transfer type
+constexpr uint16_t kStart = 0x02;     // any write starts the transfer
+constexpr uint16_t kAddress = 0x03;   // 7-bit address << 1 | read flag
+constexpr uint16_t kData0 = 0x04;     // byte data; low byte of word data
+constexpr uint16_t kData1 = 0x05;     // high byte of word data
+constexpr uint16_t kCommand = 0x07;   // command byte (the SPD offset)
+
+constexpr uint8_t kStatusBusy = 0x08;
+constexpr uint8_t kStatusErrorMask = 0xE0;  // device error, no answer or collision, aborted
+constexpr uint8_t kStatusClearKeep = 0xF7;  // written back without the busy bit
+
+constexpr uint8_t kProtocolByteData = 0x20;
+constexpr uint8_t kProtocolWordData = 0x30;
+constexpr uint8_t kStartValue = 0x01;
+
+constexpr uint32_t kIdlePollLimit = 3000;
+constexpr int32_t kIdlePollIntervalMs = 1;
+constexpr int32_t kReadSettleMs = 1;
+constexpr int32_t kWriteSettleMs = 100;
+
+// Segment switching: bits 5-6 of the M7101's configuration dword 0xB8.
+constexpr uint8_t kSegmentRegister = 0xB8;
+constexpr uint32_t kSegmentBits = 0x60;
+constexpr uint32_t kSegmentOneBits = 0x40;  // bit 6 set, bit 5 clear
+constexpr uint32_t kSwitchedSegment = 1;
+
+constexpr host_status::HostStatusBits kStatusBits = {
+    .BusyMask = kStatusBusy, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
+
+constexpr uint16_t Port(uint32_t ioBase, uint16_t offset) {
+  return static_cast<uint16_t>(ioBase + offset);
+}
+
+AliContext* ContextOf(void* context) { return static_cast<AliContext*>(context); }
+
+// A read transfer: idle wait, the transfer, the data registers (whatever the
+// outcome), status cleared, the verdict.
+int32_t Read(void* context, OpStatus* status, uint8_t protocol, uint8_t slave, uint8_t command,
+             uint16_t* value, bool word, uint32_t hwCode) {
+  const uint32_t base = ContextOf(context)->IoBase;
+  ALI_WaitForBusReady(base);
+  const uint8_t final = ALI_CallSMBus(base, protocol, slave, command, 1);
+  uint16_t data = PortReadByte(Port(base, kData0));
+  if (word) data = static_cast<uint16_t>(data | PortReadByte(Port(base, kData1)) << 8);
+  *value = data;
+  ALI_ResetStatus(base);
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
+}
+
+}  // namespace
+
+int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101) {
+  if (!host_status::UsableIoBase(ioBase, kCommand)) return -1;
+  auto* ctx = static_cast<AliContext*>(PoolAlloc(sizeof(AliContext)));
+  if (ctx == nullptr) return -1;
+  ctx->IoBase = ioBase;
+  ctx->FunctionLocation = m7101;
+  controller->Context = ctx;
+  controller->ReadByte = &ALI_ReadByte;
+  controller->ReadWord = &ALI_ReadWord;
+  controller->WriteByte = &ALI_WriteByte;
+  controller->ReleaseDevice = &ALI_ReleaseDevice;
+  controller->SelectSegment = &ALI_SelectSegment;
+  controller->DeselectSegment = &ALI_DeselectSegment;
+  ALI_ResetStatus(ioBase);
+  return 0;
+}
+
+uint8_t ALI_WaitForBusReady(uint32_t ioBase) {
+  uint8_t value = 0;
+  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
+    value = PortReadByte(Port(ioBase, kStatus));
+    if ((value & kStatusBusy) == 0) return value;
+    DelayMs(kIdlePollIntervalMs);
+  }
+  return value;
+}
+
+void ALI_ResetStatus(uint32_t ioBase) {
+  const uint8_t value = PortReadByte(Port(ioBase, kStatus));
+  PortWriteByte(Port(ioBase, kStatus), static_cast<uint8_t>(value & kStatusClearKeep));
+}
+
+uint8_t ALI_CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
+                      uint8_t isRead) {
+  const uint8_t idle = ALI_WaitForBusReady(ioBase);
+  if (host_status::StillBusy(kStatusBits, idle)) return idle;  // never start a busy host
+  PortWriteByte(Port(ioBase, kAddress), static_cast<uint8_t>((slave << 1) | (isRead & 1u)));
+  PortWriteByte(Port(ioBase, kCommand), command);
+  PortWriteByte(Port(ioBase, kProtocol), protocol);
+  PortReadByte(Port(ioBase, kStatus));
+  PortWriteByte(Port(ioBase, kStart), kStartValue);
+  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
+  return ALI_WaitForBusReady(ioBase);
+}
+
+int32_t ALI_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint8_t* value) {
+  uint16_t data = 0;
+  const int32_t result = Read(context, status, kProtocolByteData, slave, command, &data, false,
+                              OpError::ReadByteFailed);
+  *value = static_cast<uint8_t>(data);
+  return result;
+}
+
+int32_t ALI_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint16_t* value) {
+  return Read(context, status, kProtocolWordData, slave, command, value, true,
+              OpError::ReadWordFailed);
+}
+
+int32_t ALI_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                      uint8_t value) {
+  const uint32_t base = ContextOf(context)->IoBase;
+  ALI_WaitForBusReady(base);
+  PortWriteByte(Port(base, kData0), value);
+  const uint8_t final = ALI_CallSMBus(base, kProtocolByteData, slave, command, 0);
+  ALI_ResetStatus(base);
+  ALI_WaitForBusReady(base);
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::WriteByteFailed);
+}
+
+void ALI_ReleaseDevice(void* context) { PoolFree(context); }
+
+void ALI_SetSegmentBits(PciLocation location, uint32_t value) {
+  const uint32_t old = PciReadConfigDword(location, kSegmentRegister);
+  PciWriteConfigDword(location, (old & ~kSegmentBits) | (value & kSegmentBits), kSegmentRegister);
+}
+
+void ALI_SelectSegment(void* context, uint32_t segment) {
+  if (segment != kSwitchedSegment) return;
+  ALI_SetSegmentBits(ContextOf(context)->FunctionLocation, kSegmentOneBits);
+}
+
+void ALI_DeselectSegment(void* context, uint32_t segment) {
+  if (segment != kSwitchedSegment) return;
+  ALI_SetSegmentBits(ContextOf(context)->FunctionLocation, 0);
+}
+
+}  // namespace ali

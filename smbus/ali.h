@@ -1,0 +1,45 @@
+// The ALi SMBus back-end: the host controller of the M7101 power-management
+// function next to an M1533 south bridge. Its own register block (busy bit
+// 3, error bits 5-7, a start register, protocol codes 0x20 and 0x30), and a
+// segment switch in bits 5-6 of the M7101's configuration dword 0xB8.
+#pragma once
+
+#include <stdint.h>
+
+#include "driver/op_status.h"
+#include "hw/hw.h"
+#include "smbus/smbus.h"
+
+namespace ali {
+
+struct AliContext {
+  uint32_t IoBase;               // SMBus register block
+  PciLocation FunctionLocation;  // the M7101 function
+};
+
+// Allocates the context, fills the controller's slots and clears the host
+// status. -1 (controller untouched, no port touched) when the base is
+// unusable or the context cannot be allocated.
+int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101);
+
+int32_t ALI_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint8_t* value);
+int32_t ALI_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint16_t* value);
+int32_t ALI_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                      uint8_t value);
+void ALI_ReleaseDevice(void* context);
+void ALI_SelectSegment(void* context, uint32_t segment);
+void ALI_DeselectSegment(void* context, uint32_t segment);
+
+// The steps of a transfer.
+uint8_t ALI_WaitForBusReady(uint32_t ioBase);
+void ALI_ResetStatus(uint32_t ioBase);
+// Waits for idle first; a host still busy then is not started, and its busy
+// status is returned as the final one.
+uint8_t ALI_CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
+                      uint8_t isRead);
+// Bits 5-6 of configuration dword 0xB8 become `value`'s; the rest stay.
+void ALI_SetSegmentBits(PciLocation location, uint32_t value);
+
+}  // namespace ali

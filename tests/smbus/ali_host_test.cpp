@@ -1,0 +1,175 @@
+// The ALi back-end against its M7101 host model: the faults a transfer can
+// meet, each followed by a good one; the status read before the start; the
+// segment bits of configuration dword 0xB8 and nothing else of it; the host
+// following the base discovery programs.
+#include <vector>
+
+#include "sim/models/ali_smbus_host.h"
+#include "smbus/ali.h"
+#include "support/smbus_fixture.h"
+#include "support/transfer_ops.h"
+
+namespace {
+
+using testsupport::Op;
+using testsupport::SmbusBoardTest;
+using testsupport::Transfer;
+
+class AliHostTest : public SmbusBoardTest {
+ protected:
+  uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
+  sim::HostEngine& Engine() { return models_.aliHost->Engine(); }
+  uint32_t SegmentDword() { return machine_.FindPciFunction(0, 17, 0)->Dword(0xB8); }
+};
+
+struct FaultCase {
+  const char* what;
+  uint8_t slave;
+  uint8_t forcedBits;
+  bool stuckBusy;
+  uint32_t hwStatus;  // HwDetail word 0
+  bool started;
+};
+
+TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
+  Boot("ali1543");
+  const FaultCase cases[] = {
+      {"absent slave", 0x57, 0, false, 0x44, true},
+      {"device error", 0x50, 0x20, false, 0x24, true},
+      {"no answer or collision", 0x50, 0x40, false, 0x44, true},
+      {"aborted", 0x50, 0x80, false, 0x84, true},
+      {"never leaves busy", 0x50, 0, true, 0x08, false},
+  };
+  for (const FaultCase& c : cases) {
+    for (Op op : testsupport::kEveryOp) {
+      SCOPED_TRACE(testing::Message() << c.what << ", op " << int(op));
+      Engine().FailNextWith(c.forcedBits);
+      Engine().SetStuckBusy(c.stuckBusy);
+      const uint64_t transactions = Engine().Transactions();
+      machine_.ClearTrace();
+      machine_.SetTracing(true);
+      OpStatus status = Fresh();
+      EXPECT_EQ(Transfer(controller_, op, &status, c.slave), -1);
+      machine_.SetTracing(false);
+      bool started = false;  // the start register written
+      for (const sim::TraceEntry& e : machine_.Trace()) {
+        started |= e.kind == sim::Access::Out8 && e.where == Base() + 2u;
+      }
+      EXPECT_EQ(started, c.started);
+      EXPECT_EQ(status.HwCode, testsupport::HwCodeOf(op));
+      EXPECT_EQ(status.HwDetailCount, 1u);
+      EXPECT_EQ(status.HwDetail[0], c.hwStatus);
+      EXPECT_EQ(Engine().Transactions() - transactions, c.started ? 1u : 0u);
+      Engine().SetStuckBusy(false);
+
+      EXPECT_EQ(models_.aliHost->StatusRegister(), 0x04) << "idle, nothing left set";
+      std::vector<uint8_t> data(16);
+      OpStatus ok = Fresh();
+      EXPECT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 16), 16u);
+      EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+    }
+  }
+}
+
+// The status register is read once more after the host is programmed and
+// before it is started.
+TEST_F(AliHostTest, StatusIsReadBetweenProgrammingAndStart) {
+  Boot("ali1533-r0");
+  const uint16_t base = Base();
+  machine_.SetTracing(true);
+  OpStatus status = Fresh();
+  uint16_t word = 0;
+  ASSERT_EQ(controller_->ReadWord(controller_->Context, &status, 0x50, 73, &word), 0);
+  EXPECT_EQ(word, Image(0, 0)[73] | Image(0, 0)[74] << 8);
+  const auto trace = machine_.Trace();
+  using sim::Access;
+  const std::vector<std::pair<Access, uint32_t>> expected = {
+      {Access::In8, base + 0},  {Access::In8, base + 0},  {Access::Out8, base + 3},
+      {Access::Out8, base + 7}, {Access::Out8, base + 1}, {Access::In8, base + 0},
+      {Access::Out8, base + 2}, {Access::In8, base + 0},  {Access::In8, base + 4},
+      {Access::In8, base + 5},  {Access::In8, base + 0},  {Access::Out8, base + 0},
+  };
+  ASSERT_EQ(trace.size(), expected.size());
+  for (size_t i = 0; i < trace.size(); ++i) {
+    EXPECT_EQ(trace[i].kind, expected[i].first) << i;
+    EXPECT_EQ(trace[i].where, expected[i].second) << i;
+  }
+  EXPECT_EQ(trace[3].value, 73u);
+  EXPECT_EQ(trace[4].value, 0x30u);
+  EXPECT_EQ(trace[2].value, 0xA1u);
+}
+
+struct SegmentCase {
+  uint32_t segment;
+  uint32_t initial;
+  uint32_t selected;
+  uint32_t deselected;
+};
+
+TEST_F(AliHostTest, SegmentBitsOfDwordB8AndNothingElse) {
+  Boot("ali1535");
+  const SegmentCase cases[] = {
+      {1, 0x000000A5, 0x000000C5, 0x00000085},
+      {1, 0xFFFFFFFF, 0xFFFFFFDF, 0xFFFFFF9F},
+      {1, 0x00000000, 0x00000040, 0x00000000},
+      {0, 0x000000A5, 0x000000A5, 0x000000A5},
+      {2, 0x000000A5, 0x000000A5, 0x000000A5},
+  };
+  for (const SegmentCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "segment " << c.segment << std::hex << " " << c.initial);
+    machine_.FindPciFunction(0, 17, 0)->SetDword(0xB8, c.initial);
+    const uint64_t writes = machine_.ConfigWrites();
+    controller_->SelectSegment(controller_->Context, c.segment);
+    EXPECT_EQ(SegmentDword(), c.selected);
+    controller_->DeselectSegment(controller_->Context, c.segment);
+    EXPECT_EQ(SegmentDword(), c.deselected);
+    EXPECT_EQ(machine_.ConfigWrites() - writes, c.segment == 1 ? 2u : 0u);
+  }
+}
+
+TEST_F(AliHostTest, HostAnswersAtTheBaseDiscoveryProgrammed) {
+  board_ = sim::FindBoard("ali1535");
+  models_ = sim::Build(*board_, machine_);
+  EXPECT_FALSE(machine_.DecodedBase(board_->smbus->decode).has_value()) << "no base before";
+  OpStatus status = Fresh();
+  controller_ = DiscoverChipset(&status, &info_, table_, &count_);
+  ASSERT_NE(controller_, nullptr);
+  EXPECT_EQ(controller_->Unavailable, 0u);
+  EXPECT_EQ(Base(), 0xE800);
+  std::vector<uint8_t> data(256);
+  EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 256), 256u);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+}
+
+struct AcquireCase {
+  const char* what;
+  uint32_t base;
+  bool failPool;
+  int32_t result;
+};
+
+TEST_F(AliHostTest, AcquiresOnlyOnAUsableBaseWithItsContext) {
+  UseBoard("ali1543");
+  const AcquireCase cases[] = {
+      {"no base", 0x0000, false, -1},
+      {"block past the top of the port space", 0xFFFC, false, -1},
+      {"no pool memory for the context", 0xD000, true, -1},
+      {"programmed base", 0xD000, false, 0},
+  };
+  for (const AcquireCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.failPool) machine_.FailAllocation(1);
+    SmbusController controller{};
+    const uint64_t ports = machine_.PortAccesses();
+    EXPECT_EQ(ali::ALI_AcquireDevice(&controller, c.base, PciLocation{0, 17, 0}), c.result);
+    EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
+    if (c.result != 0) {
+      EXPECT_EQ(controller.Context, nullptr);
+      EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
+    } else {
+      controller.ReleaseDevice(controller.Context);
+    }
+  }
+}
+
+}  // namespace
