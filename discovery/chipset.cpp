@@ -2,6 +2,7 @@
 
 #include "discovery/backends.h"
 #include "hw/hw.h"
+#include "smbus/host_status.h"
 
 ChipsetInfoRecord ChipsetInfo;
 
@@ -102,8 +103,11 @@ AcquireFn AcquireFor(Backend backend) {
   return nullptr;
 }
 
-// A back-end missing from this build fails like one that could not set itself up.
+// A back-end missing from this build fails like one that could not set itself
+// up; so does a base the firmware never programmed (0) or one the
+// subtraction of a row wrapped: no back-end is handed it, no port touched.
 int32_t Acquire(AcquireFn acquire, SmbusController* controller, uint32_t base, int32_t variant) {
+  if (!host_status::UsableIoBase(base)) return -1;
   return acquire != nullptr ? acquire(controller, base, variant) : -1;
 }
 

@@ -26,8 +26,8 @@ void StopUnreferencedWorker(DeviceExtension* extension, KernelHandle thread) {
 KernelDevice* CreateDeviceAndWorker(KernelDriver* driver, KernelName* name,
                                     SmbusController* controller) {
   KernelDevice* device = nullptr;
-  if (DeviceCreate(driver, sizeof(DeviceExtension), name, kDimmioDeviceType, &device) !=
-      STATUS_SUCCESS) {
+  if (DeviceCreate(driver, sizeof(DeviceExtension), name, kDimmioDeviceType,
+                   kFileDeviceSecureOpen, &device) != STATUS_SUCCESS) {
     return nullptr;
   }
 

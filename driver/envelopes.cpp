@@ -31,9 +31,13 @@ NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t o
   const uint8_t firstOffset = buffer[1];
   OpStatus* status = StatusAt(buffer, 0);
   InitOpStatus(status);
+  // An SPD holds 256 bytes and a longer read only repeats them: a caller's
+  // long output buffer must not keep the only worker (and unload) busy for
+  // millions of transfers.
+  uint32_t count = outputLength - kSpdDataOffset;
+  if (count > kSpdReadLimit) count = kSpdReadLimit;
   const uint32_t read = ReadSpdBlock(extension->Controller, status, slot,
-                                     buffer + kSpdDataOffset, firstOffset,
-                                     outputLength - kSpdDataOffset);
+                                     buffer + kSpdDataOffset, firstOffset, count);
   *information = kSpdDataOffset + read;
   return STATUS_SUCCESS;
 }

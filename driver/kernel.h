@@ -56,9 +56,10 @@
 //
 //   void NameInit(KernelName*, const char16_t* text)
 //   NtStatus DeviceCreate(KernelDriver*, uint32_t extensionSize, KernelName*,
-//                         uint32_t deviceType, KernelDevice** device)
-//                                             characteristics 0, not exclusive;
-//                                             the extension starts zeroed
+//                         uint32_t deviceType, uint32_t characteristics,
+//                         KernelDevice** device)
+//                                             not exclusive; the extension
+//                                             starts zeroed
 //   void DeviceDelete(KernelDevice*)          frees the extension with it
 //   NtStatus LinkCreate(KernelName* link, KernelName* device)
 //   void LinkDelete(KernelName* link)
@@ -92,8 +93,13 @@ void* NonPagedAlloc(uint32_t size);
 void NonPagedFree(void* pointer);
 
 void NameInit(KernelName* name, const char16_t* text);
+// Device characteristics: the I/O manager checks the device's security on
+// every open, also of a name below the device (\\.\dimmio\anything), which
+// otherwise would give any user a handle with any access.
+constexpr uint32_t kFileDeviceSecureOpen = 0x00000100;
+
 NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
-                      uint32_t deviceType, KernelDevice** device);
+                      uint32_t deviceType, uint32_t characteristics, KernelDevice** device);
 void DeviceDelete(KernelDevice* device);
 NtStatus LinkCreate(KernelName* link, KernelName* device);
 void LinkDelete(KernelName* link);

@@ -43,5 +43,6 @@ struct KernelDevice {
   KernelDriver* DriverObject;
   KernelDevice* NextDevice;
   uint32_t DeviceType;
+  uint32_t Characteristics;
   void* DeviceExtension;
 };

@@ -9,6 +9,7 @@
 #include "sim/models/intel_smbus_host.h"
 #include "sim/models/smbus_mux.h"
 #include "sim/models/smbus_segment.h"
+#include "sim/models/sis_smbus_host.h"
 #include "sim/models/super_io.h"
 #include "sim/models/via_smbus_host.h"
 
@@ -48,7 +49,40 @@ const Board& DefaultBoard() { return Boards().front(); }
 
 namespace {
 
-void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels& models) {
+// Where an Intel SMBus host decodes its register block: PIIX4's power-
+// management function from the base in dword 0x90 while its host enable
+// (0xD2 bit 0) is set, ICH's SMBus function from BAR4 (dword 0x20) while its
+// host enable (0x40 bit 0) is set; both only with I/O space enabled in the
+// command register.
+constexpr uint8_t kPciCommand = 0x04;
+constexpr uint8_t kIoSpaceEnable = 0x01;
+constexpr uint8_t kHostEnable = 0x01;
+constexpr uint16_t kPiix4PowerManagement = 0x7113;
+constexpr uint32_t kSmbusClass = 0x0C0500;
+
+std::optional<std::pair<IntelHostFamily, PciIoDecode>> IntelHostDecode(const Board& board,
+                                                                       uint16_t ports) {
+  for (const PciFunctionSpec& f : board.pci) {
+    if (f.vendorId != 0x8086) continue;
+    PciIoDecode decode{.bus = f.bus, .device = f.device, .function = f.function,
+                       .baseMask = static_cast<uint32_t>(~(ports - 1u) & 0xFFFFu),
+                       .size = ports};
+    if (f.deviceId == kPiix4PowerManagement) {
+      decode.baseRegister = 0x90;
+      decode.enables = {{kPciCommand, kIoSpaceEnable}, {0xD2, kHostEnable}};
+      return std::pair{IntelHostFamily::Piix4, decode};
+    }
+    if ((f.classCode & 0xFFFF00u) == kSmbusClass) {
+      decode.baseRegister = 0x20;
+      decode.enables = {{kPciCommand, kIoSpaceEnable}, {0x40, kHostEnable}};
+      return std::pair{IntelHostFamily::Ich, decode};
+    }
+  }
+  return std::nullopt;
+}
+
+void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& machine,
+                  BoardModels& models) {
   SmbusSegment* segments[2] = {&machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
   const std::vector<SpdSlotSpec>* slots[2] = {&smbusSpec.segment0, &smbusSpec.segment1};
   for (int s = 0; s < 2; ++s) {
@@ -106,8 +140,11 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
     case SmbusHostKind::Sis96xGpioPins:
     case SmbusHostKind::Via586bGpioPins: break;  // InstallGpioI2c
     case SmbusHostKind::Intel: {
-      auto& host = machine.Make<IntelSmbusHost>(machine, smbusSpec.ioBase, *bus, smbusSpec.transactionMs);
-      machine.ClaimPorts(smbusSpec.ioBase, smbusSpec.ports, host);
+      const auto found = IntelHostDecode(board, smbusSpec.ports);
+      if (!found) break;  // no function to decode the block: the host answers nowhere
+      auto& host = machine.Make<IntelSmbusHost>(machine, found->first, *bus);
+      host.SetDecode(found->second);
+      machine.ClaimDecoded(found->second, host);
       models.intelHost = &host;
       break;
     }
@@ -121,6 +158,12 @@ void InstallSmbus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels&
       auto& host = machine.Make<AliSmbusHost>(machine, *bus, smbusSpec.transactionMs);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.aliHost = &host;
+      break;
+    }
+    case SmbusHostKind::Sis: {
+      auto& host = machine.Make<SisSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(smbusSpec.decode, host);
+      models.sisHost = &host;
       break;
     }
   }
@@ -139,7 +182,7 @@ BoardModels Build(const Board& board, Machine& machine) {
   if (board.smbus && IsGpioI2c(board.smbus->kind)) {
     InstallGpioI2c(*board.smbus, machine, models);
   } else if (board.smbus) {
-    InstallSmbus(*board.smbus, machine, models);
+    InstallSmbus(board, *board.smbus, machine, models);
   }
   InstallSmbios(machine, board.smbios);
   return models;

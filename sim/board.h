@@ -49,6 +49,7 @@ enum class SmbusHostKind {
   Intel,
   Via,
   Ali,
+  Sis,
   // No host controller: the driver bit-bangs the bus on GPIO pins.
   Sis96xGpioPins,   // 16-bit pins in the ACPI block
   Via586bGpioPins,  // 8-bit pins in the power-management block
@@ -65,12 +66,14 @@ struct GpioPinsSpec {
 
 struct SmbusHostSpec {
   SmbusHostKind kind = SmbusHostKind::Intel;
-  uint16_t ioBase = 0;
+  uint16_t ioBase = 0;             // where the board's firmware put the block
   // Where the host's register block answers: the function, its base register
-  // and enable bits (the VIA, ALi and SiS hosts).
+  // and enable bits (the VIA, ALi and SiS hosts; the Intel hosts find theirs
+  // from the board's Intel SMBus function).
   PciIoDecode decode{};
   uint16_t ports = 0x10;           // size of the decoded register block
-  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy
+  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy (not
+                                   // Intel, whose hosts take it from their bus clock)
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
   uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};
@@ -93,6 +96,7 @@ struct Board {
 class IntelSmbusHost;
 class ViaSmbusHost;
 class AliSmbusHost;
+class SisSmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -104,6 +108,7 @@ struct BoardModels {
   IntelSmbusHost* intelHost = nullptr;
   ViaSmbusHost* viaHost = nullptr;
   AliSmbusHost* aliHost = nullptr;
+  SisSmbusHost* sisHost = nullptr;
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;

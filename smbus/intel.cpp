@@ -11,6 +11,11 @@ using namespace smbus_host;
 // Host status clearing: bits 1-4 (interrupt, device error, bus collision,
 // failed) are written as 1, which clears them; the rest as read.
 constexpr uint8_t kStatusClearBits = 0x1E;
+// ICH only: bit 6 is INUSE_STS, a semaphore the first status read of an
+// access takes; written as 1 it is handed back to the firmware that shares
+// the host. On PIIX4 the bit is reserved and written as read (0).
+constexpr uint8_t kStatusInUse = 0x40;
+constexpr int32_t kVariantIch = 1;
 // Loaded into data 0 and data 1 around every transfer, so that a transfer
 // that delivers nothing shows a recognisable value.
 constexpr uint16_t kDataFiller = 0xCACA;
@@ -37,10 +42,23 @@ constexpr uint8_t WithSelector(uint8_t old, uint8_t selector) {
 
 void LoadFiller(uint32_t ioBase) { PortWriteWord(Port(ioBase, kData0), kDataFiller); }
 
-// The end of every transfer: filler back in, status cleared, then the verdict.
-int32_t FinishTransfer(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
-  LoadFiller(ioBase);
-  ResetStatus(ioBase);
+// Before a transfer: the idle wait. A host still busy after it runs someone
+// else's transaction (or is stuck): nothing is started on it, the transfer
+// fails with the status, and on ICH the semaphore the polls took goes back.
+int32_t StartOnIdleHost(const IntelContext* ctx, OpStatus* status, uint32_t hwCode) {
+  const uint8_t idle = WaitForBusReady(ctx->IoBase);
+  if (host_status::RefuseBusyHost(kHostStatusBits, status, idle, hwCode) == 0) return 0;
+  if (ctx->Variant == kVariantIch) PortWriteByte(Port(ctx->IoBase, kHostStatus), kStatusInUse);
+  return -1;
+}
+
+// The end of every transfer: filler back in, status cleared (on ICH the
+// semaphore released), then the verdict: a final status still busy or with
+// an error bit fails.
+int32_t FinishTransfer(const IntelContext* ctx, OpStatus* status, uint8_t finalStatus,
+                       uint32_t hwCode) {
+  LoadFiller(ctx->IoBase);
+  ResetStatus(ctx->IoBase, ctx->Variant);
   return JudgeTransfer(status, finalStatus, hwCode);
 }
 
@@ -65,6 +83,9 @@ void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
 }  // namespace
 
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
+  // A base the firmware never programmed (0) would put the block on the DMA
+  // controller's ports: not acquired, no port touched.
+  if (!host_status::UsableIoBase(ioBase, kBlockLastPort)) return -1;
   auto* ctx = static_cast<IntelContext*>(PoolAlloc(sizeof(IntelContext)));
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
@@ -76,11 +97,14 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   controller->ReleaseDevice = &ReleaseDevice;
   controller->SelectSegment = &SelectSegment;
   controller->DeselectSegment = &DeselectSegment;
-  ResetStatus(ioBase);
+  ResetStatus(ioBase, variant);
   return 0;
 }
 
-void ResetStatus(uint32_t ioBase) { WriteBackStatus(ioBase, 0xFF, kStatusClearBits); }
+void ResetStatus(uint32_t ioBase, int32_t variant) {
+  WriteBackStatus(ioBase, 0xFF,
+                  variant == kVariantIch ? kStatusClearBits | kStatusInUse : kStatusClearBits);
+}
 
 uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
                   uint8_t isRead) {
@@ -98,31 +122,34 @@ uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t comm
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                  uint8_t* value) {
-  const uint32_t base = static_cast<IntelContext*>(context)->IoBase;
-  WaitForBusReady(base);
+  const auto* ctx = static_cast<IntelContext*>(context);
+  const uint32_t base = ctx->IoBase;
+  if (StartOnIdleHost(ctx, status, OpError::ReadByteFailed) != 0) return -1;
   LoadFiller(base);
   const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 1);
   *value = PortReadByte(Port(base, kData0));
-  return FinishTransfer(base, status, final, OpError::ReadByteFailed);
+  return FinishTransfer(ctx, status, final, OpError::ReadByteFailed);
 }
 
 int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                  uint16_t* value) {
-  const uint32_t base = static_cast<IntelContext*>(context)->IoBase;
+  const auto* ctx = static_cast<IntelContext*>(context);
+  const uint32_t base = ctx->IoBase;
+  if (StartOnIdleHost(ctx, status, OpError::ReadWordFailed) != 0) return -1;
   LoadFiller(base);
-  WaitForBusReady(base);
   const uint8_t final = CallSMBus(base, kProtocolWordData, slave, command, 1);
   *value = PortReadWord(Port(base, kData0));  // data 0 low, data 1 high
-  return FinishTransfer(base, status, final, OpError::ReadWordFailed);
+  return FinishTransfer(ctx, status, final, OpError::ReadWordFailed);
 }
 
 int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                   uint8_t value) {
-  const uint32_t base = static_cast<IntelContext*>(context)->IoBase;
-  WaitForBusReady(base);
+  const auto* ctx = static_cast<IntelContext*>(context);
+  const uint32_t base = ctx->IoBase;
+  if (StartOnIdleHost(ctx, status, OpError::WriteByteFailed) != 0) return -1;
   PortWriteByte(Port(base, kData0), value);
   const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
-  return FinishTransfer(base, status, final, OpError::WriteByteFailed);
+  return FinishTransfer(ctx, status, final, OpError::WriteByteFailed);
 }
 
 void ReleaseDevice(void* context) { PoolFree(context); }

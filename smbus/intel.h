@@ -14,11 +14,14 @@ namespace intel {
 
 struct IntelContext {
   uint32_t IoBase;  // host register block, already masked by discovery
-  int32_t Variant;  // 0: PIIX4, 1: ICH; selects the segment switch only
+  int32_t Variant;  // 0: PIIX4, 1: ICH: the segment switch, and whether the
+                    // status has the INUSE_STS semaphore (ICH only)
 };
 
 // Allocates the context, fills the controller's slots and clears the host
-// status; -1 (controller untouched) when the context cannot be allocated.
+// status; -1 (controller untouched, no port touched) when the base is not
+// usable (0, or a block that runs past port 0xFFFF) or the context cannot be
+// allocated.
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -33,7 +36,9 @@ void DeselectSegment(void* context, uint32_t segment);
 
 // The steps of a transfer.
 using smbus_host::WaitForBusReady;
-void ResetStatus(uint32_t ioBase);
+// Writes the status back with the interrupt and error bits as 1 (cleared);
+// on ICH (variant 1) also INUSE_STS, which releases the host's semaphore.
+void ResetStatus(uint32_t ioBase, int32_t variant);
 uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
                   uint8_t isRead);
 

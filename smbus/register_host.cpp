@@ -20,9 +20,7 @@ void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force) {
 }
 
 int32_t JudgeTransfer(OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
-  if ((finalStatus & kStatusErrorMask) == 0) return 0;
-  SetHwFailure(status, hwCode, finalStatus);
-  return -1;
+  return host_status::JudgeFinalStatus(kHostStatusBits, status, finalStatus, hwCode);
 }
 
 }  // namespace smbus_host

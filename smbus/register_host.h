@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "smbus/host_status.h"
 
 namespace smbus_host {
 
@@ -20,6 +21,9 @@ constexpr uint16_t kData1 = 0x06;        // high byte of word data
 
 constexpr uint8_t kStatusBusy = 0x01;       // a transfer is under way
 constexpr uint8_t kStatusErrorMask = 0x1C;  // device error, bus collision, failed
+constexpr uint16_t kBlockLastPort = 0x0F;   // the block is 16 ports from the base
+
+constexpr host_status::HostStatusBits kHostStatusBits{kStatusBusy, 0, kStatusErrorMask};
 
 constexpr uint8_t kProtocolByteData = 0x08;
 constexpr uint8_t kProtocolWordData = 0x0C;
@@ -37,8 +41,9 @@ uint8_t WaitForBusReady(uint32_t ioBase);
 // Reads the host status and writes back (value & keep) | force.
 void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force);
 
-// Judges a transfer by the final status: with any error bit set, fills the
-// hardware half of `status` with `hwCode` and the status byte and returns -1.
+// Judges a transfer by the final status: with the busy bit still set or any
+// error bit set, fills the hardware half of `status` with `hwCode` and the
+// status byte and returns -1.
 int32_t JudgeTransfer(OpStatus* status, uint8_t finalStatus, uint32_t hwCode);
 
 // The address byte of a transfer, computed in 8 bits.

@@ -11,6 +11,20 @@ void Deselect(SmbusController* c) {
   if (c->DeselectSegment != nullptr) c->DeselectSegment(c->Context, c->Segment);
 }
 
+// One more write of the first-read value, after the probe has failed with
+// byte 74 possibly left changed. The reply keeps describing the first
+// failure: whatever this write does to the hardware half is undone.
+void WriteBackOnce(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t first) {
+  const uint32_t hwCode = status->HwCode;
+  const uint32_t hwDetailCount = status->HwDetailCount;
+  uint32_t hwDetail[8];
+  for (int i = 0; i < 8; ++i) hwDetail[i] = status->HwDetail[i];
+  (void)c->WriteByte(c->Context, status, slave, kSpdProbeOffset, first);
+  status->HwCode = hwCode;
+  status->HwDetailCount = hwDetailCount;
+  for (int i = 0; i < 8; ++i) status->HwDetail[i] = hwDetail[i];
+}
+
 }  // namespace
 
 uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot,
@@ -98,6 +112,10 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
     }
     result = 1;
   } while (false);
+  // The probe always tries to put byte 74 back: after a failed read-back the
+  // changing write may have landed, and a failed or unverified restore gets
+  // one more try.
+  if (result == -2 || result == -3 || result == -5) WriteBackOnce(controller, status, slave, first);
   Deselect(controller);
   return result;
 }

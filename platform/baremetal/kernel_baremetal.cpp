@@ -97,7 +97,7 @@ void NameInit(KernelName* name, const char16_t* text) {
 }
 
 NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName*,
-                      uint32_t deviceType, KernelDevice** device) {
+                      uint32_t deviceType, uint32_t characteristics, KernelDevice** device) {
   const uint32_t size = sizeof(KernelDevice) + extensionSize;
   auto* memory = static_cast<uint8_t*>(PoolAlloc(size));
   if (memory == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
@@ -105,6 +105,7 @@ NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName*,
   auto* created = reinterpret_cast<KernelDevice*>(memory);
   created->DriverObject = driver;
   created->DeviceType = deviceType;
+  created->Characteristics = characteristics;
   created->DeviceExtension = memory + sizeof(KernelDevice);
   created->NextDevice = driver->DeviceObject;
   driver->DeviceObject = created;

@@ -141,7 +141,8 @@ void IoManager::RemoveLink(const std::u16string& link) {
 }
 
 NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
-                                 uint32_t deviceType, KernelDevice** device) {
+                                 uint32_t deviceType, uint32_t characteristics,
+                                 KernelDevice** device) {
   NtStatus failure;
   if (TakeFault(Fault::CreateDevice, &failure)) return failure;
   const std::u16string text = ToU16(name);
@@ -154,6 +155,7 @@ NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, K
   auto* object = new (storage.get()) KernelDevice{};
   object->DriverObject = driver;
   object->DeviceType = deviceType;
+  object->Characteristics = characteristics;
   object->DeviceExtension = extensionSize > 0 ? storage.get() + objectSize : nullptr;
   object->NextDevice = driver->DeviceObject;
   driver->DeviceObject = object;
@@ -329,8 +331,9 @@ std::string IoManager::VerifyAndForget() {
 // ---------------------------------------------------------------- kernel services
 
 NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
-                      uint32_t deviceType, KernelDevice** device) {
-  return host::Manager().CreateDevice(driver, extensionSize, name, deviceType, device);
+                      uint32_t deviceType, uint32_t characteristics, KernelDevice** device) {
+  return host::Manager().CreateDevice(driver, extensionSize, name, deviceType, characteristics,
+                                      device);
 }
 
 void DeviceDelete(KernelDevice* device) { host::Manager().DeleteDevice(device); }

@@ -110,7 +110,7 @@ class IoManager {
 
   // ---- used by the host kernel services
   NtStatus CreateDevice(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
-                        uint32_t deviceType, KernelDevice** device);
+                        uint32_t deviceType, uint32_t characteristics, KernelDevice** device);
   void DeleteDevice(KernelDevice* device);
   NtStatus CreateLink(KernelName* link, KernelName* device);
   void DeleteLink(KernelName* link);

@@ -70,10 +70,12 @@ void NameInit(KernelName* name, const char16_t* text) {
   RtlInitUnicodeString(name, reinterpret_cast<PCWSTR>(text));
 }
 
+static_assert(kFileDeviceSecureOpen == FILE_DEVICE_SECURE_OPEN);
+
 NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
-                      uint32_t deviceType, KernelDevice** device) {
-  // Characteristics 0, not exclusive; the I/O manager zeroes the extension.
-  return IoCreateDevice(driver, extensionSize, name, deviceType, 0, FALSE, device);
+                      uint32_t deviceType, uint32_t characteristics, KernelDevice** device) {
+  // Not exclusive; the I/O manager zeroes the extension.
+  return IoCreateDevice(driver, extensionSize, name, deviceType, characteristics, FALSE, device);
 }
 
 void DeviceDelete(KernelDevice* device) { IoDeleteDevice(device); }

@@ -15,13 +15,12 @@ Board Ich4Mixed() {
       {.bus = 0, .device = 31, .function = 0, .vendorId = 0x8086, .deviceId = 0x24C0,
        .revision = 0x02, .classCode = 0x060100, .multiFunction = true, .name = "LPC bridge"},
       {.bus = 0, .device = 31, .function = 3, .vendorId = 0x8086, .deviceId = 0x24C3,
-       .revision = 0x02, .classCode = 0x0C0500, .dwords = {{0x20, 0x00000881}},
+       .revision = 0x02, .classCode = 0x0C0500, .dwords = {{0x04, 0x02800001}, {0x20, 0x00000881}, {0x40, 0x00000001}},
        .name = "SMBus controller"},
   };
   SmbusHostSpec smbus;
   smbus.ioBase = 0x0880;
   smbus.ports = 0x20;
-  smbus.transactionMs = 1;
   smbus.segment0 = {
       {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Micron", kMicron, "9VDDT3272AG-265", 0x0000E001, 72)},
       {.slot = 3, .dimm = Ddr(128, 1, "PC2100", "Hynix", kHynix, "HYMD216646D8J-H", 0x0000E002)},

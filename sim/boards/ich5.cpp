@@ -4,7 +4,8 @@
 namespace sim::boards {
 
 // An Intel 865PE desktop with an 82801EB (ICH5) south bridge: the SMBus host
-// at 0:31.3 decodes I/O 0x0400-0x041F (SMB_BASE, configuration dword 0x20).
+// at 0:31.3 decodes I/O 0x0400-0x041F (SMB_BASE, configuration dword 0x20)
+// while I/O space (command bit 0) and the host (byte 0x40 bit 0) are enabled.
 Board Ich5() {
   Board b;
   b.name = "ich5";
@@ -29,7 +30,8 @@ Board Ich5() {
        .revision = 0x02, .classCode = 0x01018A, .name = "IDE controller"},
       {.bus = 0, .device = 31, .function = 3, .vendorId = 0x8086, .deviceId = 0x24D3,
        .revision = 0x02, .classCode = 0x0C0500,
-       .dwords = {{0x20, 0x00000401}, {0x40, 0x00000001}}, .name = "SMBus controller"},
+       .dwords = {{0x04, 0x02800001}, {0x20, 0x00000401}, {0x40, 0x00000001}},
+       .name = "SMBus controller"},
       {.bus = 0, .device = 31, .function = 5, .vendorId = 0x8086, .deviceId = 0x24D5,
        .revision = 0x02, .classCode = 0x040100, .name = "AC'97 audio"},
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x0322,
@@ -40,7 +42,6 @@ Board Ich5() {
   SmbusHostSpec smbus;
   smbus.ioBase = 0x0400;
   smbus.ports = 0x20;
-  smbus.transactionMs = 1;
   smbus.segmentSwitch = SegmentSwitch::SuperIo;
   smbus.switchInitial = 0xC5;
   smbus.segment0 = {

@@ -5,7 +5,8 @@ namespace sim::boards {
 
 // An Intel 440BX board with a PIIX4E: the SMBus host lives in the
 // power-management function 0:7.3 and decodes I/O from the base in
-// configuration dword 0x90 (here 0x5000).
+// configuration dword 0x90 (here 0x5000) while I/O space (command bit 0) and
+// the host (byte 0xD2 bit 0) are enabled.
 Board Piix4() {
   Board b;
   b.name = "piix4";
@@ -23,7 +24,8 @@ Board Piix4() {
        .revision = 0x01, .classCode = 0x0C0300, .name = "USB controller"},
       {.bus = 0, .device = 7, .function = 3, .vendorId = 0x8086, .deviceId = 0x7113,
        .revision = 0x02, .classCode = 0x068000,
-       .dwords = {{0x90, 0x00005001}, {0xD0, 0x00000001}}, .name = "power management"},
+       .dwords = {{0x04, 0x02800001}, {0x90, 0x00005001}, {0xD0, 0x00010000}},
+       .name = "power management"},
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5246,
        .revision = 0x00, .classCode = 0x030000, .name = "AGP graphics"},
   };
@@ -32,7 +34,6 @@ Board Piix4() {
   SmbusHostSpec smbus;
   smbus.ioBase = 0x5000;
   smbus.ports = 0x10;
-  smbus.transactionMs = 1;
   smbus.segmentSwitch = SegmentSwitch::BoardLatch;
   smbus.switchInitial = 0xA2;
   smbus.segment0 = {

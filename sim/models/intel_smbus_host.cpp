@@ -2,26 +2,56 @@
 
 namespace sim {
 
-IntelSmbusHost::IntelSmbusHost(Machine& machine, uint16_t ioBase, SmbusBus& bus,
-                               uint32_t transactionMs)
-    : machine_(machine), ioBase_(ioBase), bus_(bus), transactionMs_(transactionMs) {}
+namespace {
+
+constexpr uint32_t kFrameBits = 9;  // eight data bits and the acknowledge
+constexpr uint32_t kConditionBits = 1;  // a START, repeated START or STOP
+
+}  // namespace
+
+IntelSmbusHost::IntelSmbusHost(Machine& machine, IntelHostFamily family, SmbusBus& bus)
+    : machine_(machine),
+      family_(family),
+      bus_(bus),
+      busHz_(family == IntelHostFamily::Ich ? kIchBusHz : kPiix4BusHz) {}
+
+uint8_t IntelSmbusHost::Clearable() const {
+  return family_ == IntelHostFamily::Ich ? kIchClearable : kPiix4Clearable;
+}
+
+uint16_t IntelSmbusHost::IoBase() const { return machine_.DecodedBase(decode_).value_or(0); }
 
 void IntelSmbusHost::SetStuckBusy(bool stuck, uint8_t errorBits) {
+  std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
   // The error bits of a stuck controller go away with the fault.
   status_ &= static_cast<uint8_t>(~stuckBits_);
   stuckBusy_ = stuck;
-  stuckBits_ = stuck ? static_cast<uint8_t>(errorBits & kClearable) : 0;
+  stuckBits_ = stuck ? static_cast<uint8_t>(errorBits & (kDeviceError | kBusCollision | kFailed)) : 0;
   if (stuck) status_ |= static_cast<uint8_t>(kBusy | stuckBits_);
   else if (!running_) status_ &= static_cast<uint8_t>(~kBusy);
 }
 
+void IntelSmbusHost::RaiseAlert() {
+  std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+  if (family_ == IntelHostFamily::Ich) status_ |= kSmbAlert;
+}
+
 uint8_t IntelSmbusHost::StatusRegister() {
+  std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
   Settle();
   return status_;
 }
 
+uint32_t IntelSmbusHost::BitTimes(uint8_t protocol, bool read) {
+  // Write: S, address, command, data, P. Read: S, address, command, Sr,
+  // address, data (one byte, or two for a word), P.
+  const uint32_t dataFrames = protocol == kProtocolWordData ? 2 : 1;
+  if (!read) return 2 * kConditionBits + (2 + dataFrames) * kFrameBits;
+  return 3 * kConditionBits + (3 + dataFrames) * kFrameBits;
+}
+
 void IntelSmbusHost::Settle() {
-  if (!running_ || stuckBusy_ || machine_.NowMs() < doneAtMs_) return;
+  if (!running_ || stuckBusy_ || machine_.NowMs() * 1000 < doneAtUs_) return;
   running_ = false;
   status_ = static_cast<uint8_t>((status_ & ~kBusy) | resultStatus_);
   if (resultHasData_) {
@@ -30,11 +60,16 @@ void IntelSmbusHost::Settle() {
   }
 }
 
-uint8_t IntelSmbusHost::Read8(uint16_t port) {
+uint8_t IntelSmbusHost::Read8(uint16_t offset) {
   Settle();
-  switch (port - ioBase_) {
-    case kStatus: return status_;
-    case kControl: return static_cast<uint8_t>(control_ & ~kStart);
+  switch (offset) {
+    case kStatus: {
+      const uint8_t value = status_;
+      // ICH: the read that finds the semaphore free takes it.
+      if (family_ == IntelHostFamily::Ich) status_ |= kInUse;
+      return value;
+    }
+    case kControl: return static_cast<uint8_t>(control_ & ~(kStart | kKill));
     case kCommand: return command_;
     case kAddress: return address_;
     case kData0: return data0_;
@@ -43,16 +78,20 @@ uint8_t IntelSmbusHost::Read8(uint16_t port) {
   }
 }
 
-void IntelSmbusHost::Write8(uint16_t port, uint8_t value) {
+void IntelSmbusHost::Write8(uint16_t offset, uint8_t value) {
   Settle();
-  switch (port - ioBase_) {
+  switch (offset) {
     case kStatus:
-      status_ &= static_cast<uint8_t>(~(value & kClearable));
+      status_ &= static_cast<uint8_t>(~(value & Clearable()));
       status_ |= stuckBits_;
       break;
     case kControl:
       control_ = value;
-      if ((value & kStart) != 0) Start(value);
+      if ((value & kKill) != 0 && running_) {
+        running_ = false;
+        status_ = static_cast<uint8_t>((status_ & ~kBusy) | kFailed);
+      }
+      if ((value & kStart) != 0 && (value & kKill) == 0) Start(value);
       break;
     case kCommand: command_ = value; break;
     case kAddress: address_ = value; break;
@@ -67,9 +106,10 @@ void IntelSmbusHost::Start(uint8_t control) {
   ++transactions_;
   const uint8_t slave = static_cast<uint8_t>(address_ >> 1);
   const bool read = (address_ & 1u) != 0;
+  const uint8_t protocol = control & kProtocolMask;
   bool acked = false;
   resultHasData_ = false;
-  switch (control & kProtocolMask) {
+  switch (protocol) {
     case kProtocolByteData:
       if (read) {
         acked = SmbusReadByteData(bus_, slave, command_, result0_);
@@ -91,11 +131,15 @@ void IntelSmbusHost::Start(uint8_t control) {
         acked = false;
       }
       break;
+    // The block protocols (the only ones that set BYTE_DONE) and the rest
+    // are not modelled: they end in a device error.
     default: acked = false; break;
   }
   resultStatus_ = acked ? kInterrupt : kDeviceError;
   running_ = true;
-  doneAtMs_ = machine_.NowMs() + transactionMs_;
+  const uint64_t micros =
+      busHz_ == 0 ? 0 : (uint64_t{BitTimes(protocol, read)} * 1000000 + busHz_ - 1) / busHz_;
+  doneAtUs_ = machine_.NowMs() * 1000 + micros;
   status_ |= kBusy;
 }
 

@@ -1,9 +1,15 @@
-// The Intel SMBus host controller register block (PIIX4 and ICH): host
+// The Intel SMBus host controller register block, PIIX4 and ICH: host
 // status, control, command, slave address and two data registers in byte
-// ports from the I/O base. Writing the start bit runs the protocol on the
-// bus; the controller then reports busy for a configurable virtual time,
-// measured on the machine's clock, before it shows the interrupt bit (done)
-// or the device-error bit (the slave did not acknowledge).
+// ports from the I/O base its function's configuration space holds (the
+// board claims the block through Machine::ClaimDecoded, so the model sees
+// offsets). Writing the start bit runs the protocol on the bus; the host then
+// reports busy for as long as the transaction takes at its bus clock, then
+// shows the interrupt bit (done) or the device-error bit (no acknowledge).
+//
+// The two families differ in the status register: on ICH bit 5 latches
+// SMBALERT#, bit 6 is the INUSE_STS semaphore (a read that finds it clear
+// sets it, writing 1 releases it) and bit 7 is BYTE_DONE; on PIIX4 bits 5-7
+// are reserved and read 0.
 #pragma once
 
 #include <stdint.h>
@@ -12,6 +18,8 @@
 #include "sim/models/smbus_bus.h"
 
 namespace sim {
+
+enum class IntelHostFamily { Piix4, Ich };
 
 class IntelSmbusHost : public PortDevice {
  public:
@@ -23,40 +31,63 @@ class IntelSmbusHost : public PortDevice {
   static constexpr uint16_t kData0 = 0x05;
   static constexpr uint16_t kData1 = 0x06;
 
-  static constexpr uint8_t kBusy = 0x01;
+  // Host status.
+  static constexpr uint8_t kBusy = 0x01;         // live, not writable
   static constexpr uint8_t kInterrupt = 0x02;    // transfer done
   static constexpr uint8_t kDeviceError = 0x04;  // no acknowledge, or a bad protocol
   static constexpr uint8_t kBusCollision = 0x08;
-  static constexpr uint8_t kFailed = 0x10;
-  static constexpr uint8_t kClearable = 0x1E;    // written as 1 to clear
+  static constexpr uint8_t kFailed = 0x10;       // killed
+  static constexpr uint8_t kSmbAlert = 0x20;     // ICH: SMBALERT# latched
+  static constexpr uint8_t kInUse = 0x40;        // ICH: the software semaphore
+  static constexpr uint8_t kByteDone = 0x80;     // ICH: a block byte moved
+  static constexpr uint8_t kPiix4Clearable = 0x1E;  // written as 1 to clear
+  static constexpr uint8_t kIchClearable = 0xFE;  // and INUSE_STS, released by a 1
 
-  static constexpr uint8_t kStart = 0x40;
+  // Host control.
+  static constexpr uint8_t kKill = 0x02;
   static constexpr uint8_t kProtocolMask = 0x1C;
   static constexpr uint8_t kProtocolByteData = 0x08;
   static constexpr uint8_t kProtocolWordData = 0x0C;
+  static constexpr uint8_t kStart = 0x40;
 
-  IntelSmbusHost(Machine& machine, uint16_t ioBase, SmbusBus& bus, uint32_t transactionMs = 1);
+  // Bus clocks. ICH runs the bus near 100 kHz. PIIX4's is slower; the model
+  // takes 16 kHz, at which a word read (48 bit times) lasts 3 ms.
+  static constexpr uint32_t kIchBusHz = 100000;
+  static constexpr uint32_t kPiix4BusHz = 16000;
 
-  uint8_t Read8(uint16_t port) override;
-  void Write8(uint16_t port, uint8_t value) override;
+  IntelSmbusHost(Machine& machine, IntelHostFamily family, SmbusBus& bus);
 
-  void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }
+  uint8_t Read8(uint16_t offset) override;
+  void Write8(uint16_t offset, uint8_t value) override;
+
+  void SetBusClockHz(uint32_t hz) { busHz_ = hz; }
   // A controller that never leaves busy and never runs a transfer; the
   // given error bits show alongside busy and cannot be cleared meanwhile.
   void SetStuckBusy(bool stuck, uint8_t errorBits = 0);
+  // A device pulls SMBALERT#: latched on ICH, not seen on PIIX4.
+  void RaiseAlert();
 
-  uint16_t IoBase() const { return ioBase_; }
+  // What the board's configuration space makes of the block.
+  void SetDecode(const PciIoDecode& decode) { decode_ = decode; }
+  // The I/O base the host answers at now; 0 when it answers nowhere.
+  uint16_t IoBase() const;
+  IntelHostFamily Family() const { return family_; }
   uint64_t Transactions() const { return transactions_; }
+  // The status register without the side effect of a read (the semaphore).
   uint8_t StatusRegister();
 
  private:
+  uint8_t Clearable() const;
   void Start(uint8_t control);
   void Settle();  // ends a running transfer whose time is up
+  // The bit times of a protocol on the wire, START to STOP.
+  static uint32_t BitTimes(uint8_t protocol, bool read);
 
   Machine& machine_;
-  uint16_t ioBase_;
+  IntelHostFamily family_;
   SmbusBus& bus_;
-  uint32_t transactionMs_;
+  uint32_t busHz_;
+  PciIoDecode decode_{};
   bool stuckBusy_ = false;
   uint8_t stuckBits_ = 0;
 
@@ -68,7 +99,7 @@ class IntelSmbusHost : public PortDevice {
   uint8_t data1_ = 0;
 
   bool running_ = false;
-  uint64_t doneAtMs_ = 0;
+  uint64_t doneAtUs_ = 0;  // on the machine's clock, in microseconds
   uint8_t resultStatus_ = 0;
   bool resultHasData_ = false;
   uint8_t result0_ = 0;

@@ -12,6 +12,10 @@ bool SpdEeprom::Address(bool read) {
   if (!inTransfer_) {
     // A new transfer. While the write cycle runs the chip ignores its address.
     if (machine_.NowMs() < busyUntilMs_) return false;
+    if (failLaterArmed_ && failLaterAfter_ == 0) {
+      failLaterArmed_ = false;
+      failNext_ = failLaterCount_;
+    }
     if (failNext_ > 0) {
       --failNext_;
       return false;
@@ -22,6 +26,7 @@ bool SpdEeprom::Address(bool read) {
     }
     inTransfer_ = true;
     ++transfers_;
+    if (failLaterArmed_) --failLaterAfter_;
   }
   expectPointer_ = !read;
   return true;
@@ -70,6 +75,12 @@ void SpdEeprom::FailNextTransfers(uint32_t n) { failNext_ = n; }
 void SpdEeprom::StopAnsweringAfter(uint32_t k) {
   silenceArmed_ = true;
   answersLeft_ = k;
+}
+
+void SpdEeprom::FailTransfersAfter(uint32_t k, uint32_t n) {
+  failLaterArmed_ = true;
+  failLaterAfter_ = k;
+  failLaterCount_ = n;
 }
 
 void SpdEeprom::LockAfterWrites(uint32_t n) {

@@ -39,6 +39,9 @@ class SpdEeprom : public SmbusSlave {
   // Fault injection, counted in transfers (a START after a STOP):
   void FailNextTransfers(uint32_t n);       // the next n transfers are not acknowledged
   void StopAnsweringAfter(uint32_t k);      // after k more acknowledged transfers, silence
+  // After k more acknowledged transfers the next n are not acknowledged;
+  // then the chip answers again.
+  void FailTransfersAfter(uint32_t k, uint32_t n);
   void LockAfterWrites(uint32_t n);         // after n more committed writes, writes are kept out
 
   const std::array<uint8_t, 256>& Bytes() const { return bytes_; }
@@ -63,6 +66,9 @@ class SpdEeprom : public SmbusSlave {
   uint64_t committedWrites_ = 0;
   uint32_t failNext_ = 0;
   bool silenceArmed_ = false;
+  bool failLaterArmed_ = false;
+  uint32_t failLaterAfter_ = 0;
+  uint32_t failLaterCount_ = 0;
   uint32_t answersLeft_ = 0;
   bool lockArmed_ = false;
   uint32_t writesLeft_ = 0;

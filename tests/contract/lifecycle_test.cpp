@@ -54,6 +54,16 @@ TEST_F(LifecycleTest, AnExistingLinkFailsTheLoadWithTheCollision) {
   driver_->RemoveForeignLink();
 }
 
+// Opens of the device, and of any name below it, are checked against the
+// device's security: without it any local user could open
+// \\.\dimmio\anything for writing and send the write probe, the segment
+// switch and the PCI requests.
+TEST_F(LifecycleTest, TheDeviceIsCreatedForSecureOpens) {
+  constexpr uint32_t kFileDeviceSecureOpen = 0x00000100;
+  LoadOn("nosmbus");
+  EXPECT_EQ(driver_->DeviceCharacteristics(), kFileDeviceSecureOpen);
+}
+
 TEST_F(LifecycleTest, ASecondLoadStartsFromClearedDiscovery) {
   LoadOn("ich5");
   const uint32_t first = WordAt(Send(IOCTL_GET_PCI_DEVICE_COUNT, {}, 4).output, 0);

@@ -2,9 +2,11 @@
 // every board with an SMBus and on both segments; an empty slot ends the read
 // with the block-read failure in the status record; the write probe tells
 // the writable modules from the protected ones and leaves each as it was.
+#include <algorithm>
 #include <array>
 
 #include "contract_test.h"
+#include "sim/models/intel_smbus_host.h"
 
 namespace contract {
 namespace {
@@ -12,6 +14,8 @@ namespace {
 constexpr uint32_t kOpCode = 4;
 constexpr uint32_t kSpdBlockRead = 14;
 constexpr uint32_t kHwCode = 36;
+constexpr uint32_t kHwDetail = 44;
+constexpr uint32_t kReadWordFailed = 18;
 constexpr uint32_t kWriteByteFailed = 19;
 constexpr uint32_t kProbeWrite = 23;
 
@@ -47,6 +51,20 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
   }
 }
 
+TEST_P(SpdTest, AReadLongerThanTheSpdStopsAfterItsLastByte) {
+  const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
+  const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
+  const uint64_t transfers = eeprom->Transfers();
+  const Reply reply = Send(IOCTL_READ_SPD, {slot.slot, 0x80}, 76 + 4096);
+  EXPECT_EQ(reply.status, STATUS_SUCCESS);
+  ASSERT_EQ(reply.information, 76u + 256);
+  EXPECT_EQ(WordAt(reply.output, kOpCode), 0u);
+  for (uint32_t i = 0; i < 256; ++i) {
+    ASSERT_EQ(reply.output[76 + i], eeprom->Bytes()[(0x80 + i) & 0xFF]) << "byte " << i;
+  }
+  EXPECT_EQ(eeprom->Transfers() - transfers, 128u) << "one word read per two bytes, no more";
+}
+
 TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   uint8_t empty = 0;
   while (empty < 8 && models_.eeproms[0][empty] != nullptr) ++empty;
@@ -55,6 +73,29 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(reply.status, STATUS_SUCCESS);
   ASSERT_EQ(reply.information, 76u);
   EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
+}
+
+// A host that never leaves busy: nothing is started on it, and the read
+// fails with the block-read code over the word-read failure and the status
+// the host showed, never with the filler as data. The bus recovers with it.
+TEST_P(SpdTest, AHostThatStaysBusyFailsTheReadAndTheNextOneReadsAgain) {
+  if (models_.intelHost == nullptr) GTEST_SKIP() << "not an Intel host";
+  const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
+  models_.intelHost->SetStuckBusy(true);
+  const Reply stuck = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8);
+  EXPECT_EQ(stuck.status, STATUS_SUCCESS);
+  ASSERT_EQ(stuck.information, 76u);
+  EXPECT_EQ(WordAt(stuck.output, kOpCode), kSpdBlockRead);
+  EXPECT_EQ(WordAt(stuck.output, kHwCode), kReadWordFailed);
+  const uint32_t inUse =
+      models_.intelHost->Family() == sim::IntelHostFamily::Ich ? sim::IntelSmbusHost::kInUse : 0;
+  EXPECT_EQ(WordAt(stuck.output, kHwDetail), sim::IntelSmbusHost::kBusy | inUse);
+
+  models_.intelHost->SetStuckBusy(false);
+  const Reply next = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8);
+  ASSERT_EQ(next.information, 76u + 8);
+  EXPECT_TRUE(std::equal(next.output.begin() + 76, next.output.end(),
+                         models_.eeproms[0][slot.slot]->Bytes().begin()));
 }
 
 TEST_P(SpdTest, SegmentOneReadsTheSecondBankAndSegmentZeroTheFirstAgain) {

@@ -1,5 +1,6 @@
 // The bus walk and the device table, through simulated configuration space.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <tuple>
 #include <vector>
@@ -16,11 +17,30 @@ struct Pos {
   bool operator==(const Pos&) const = default;
 };
 
+// The device table with a canary record right behind its last entry: a walk
+// that writes past the capacity changes the canary, whatever the fixture
+// happens to keep next to the table.
+struct GuardedTable {
+  PciDeviceRecord records[kPciDeviceTableCapacity];
+  PciDeviceRecord canary;
+};
+static_assert(offsetof(GuardedTable, canary) == sizeof(PciDeviceRecord) * kPciDeviceTableCapacity);
+constexpr uint8_t kCanaryByte = 0xA5;
+
 class PciWalkTest : public SimTest {
  protected:
   void SetUp() override {
     SetDebugPrintHook();
     std::memset(table_, 0, sizeof table_);
+    std::memset(&guarded_.canary, kCanaryByte, sizeof guarded_.canary);
+  }
+
+  void TearDown() override {
+    const auto* canary = reinterpret_cast<const uint8_t*>(&guarded_.canary);
+    EXPECT_TRUE(std::all_of(canary, canary + sizeof guarded_.canary,
+                            [](uint8_t b) { return b == kCanaryByte; }))
+        << "the walk wrote past the table's last record";
+    SimTest::TearDown();
   }
 
   std::vector<Pos> Positions() {
@@ -41,7 +61,8 @@ class PciWalkTest : public SimTest {
     return count;
   }
 
-  PciDeviceRecord table_[kPciDeviceTableCapacity];
+  GuardedTable guarded_;
+  PciDeviceRecord (&table_)[kPciDeviceTableCapacity] = guarded_.records;
   std::vector<PciFunctionInfo> recognized_;
 };
 

@@ -63,6 +63,7 @@ class HostBuild : public DriverUnderTest {
   }
 
   bool HasDevice() override { return io_.HasDevice(kDeviceName); }
+  uint32_t DeviceCharacteristics() override { return device_->Characteristics; }
   bool HasLink() override { return io_.HasLink(kLinkName); }
 
   Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,

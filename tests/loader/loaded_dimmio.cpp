@@ -68,6 +68,10 @@ class LoadedImage : public DriverUnderTest {
   bool Unload() override { return driver_ != nullptr && driver_->Unload(); }
 
   bool HasDevice() override { return kernel_->Names().Resolve(kDevice) != nullptr; }
+  uint32_t DeviceCharacteristics() override {
+    const nt::DeviceObject* device = kernel_->Names().Resolve(kDevice);
+    return device != nullptr ? device->Characteristics : 0;
+  }
 
   bool HasLink() override {
     return kernel_->Names().IsLink(kLink);

@@ -2,7 +2,9 @@
 // registers put it, and nowhere while it is disabled or unprogrammed.
 #include <gtest/gtest.h>
 
+#include "sim/board.h"
 #include "sim/machine.h"
+#include "sim/models/intel_smbus_host.h"
 
 namespace {
 
@@ -62,6 +64,60 @@ TEST(PortDecode, FollowsAConfigurationWriteAndHandsTheDeviceOffsets) {
   EXPECT_EQ(machine.In8(0xE802), 0x02);
   machine.Out8(0xE80F, 0x5A);
   EXPECT_EQ(echo.last, (std::pair<uint16_t, uint8_t>{0x0F, 0x5A}));
+}
+
+// The boards' Intel hosts answer at the base their function's configuration
+// space holds, and go silent when I/O space or the host itself is disabled:
+// PIIX4 at dword 0x90 with its enable in byte 0xD2, ICH at dword 0x20 with
+// its enable in byte 0x40.
+struct HostDecodeCase {
+  const char* board;
+  uint8_t device, function;
+  uint8_t clearOffset;  // configuration byte whose bits are cleared; 0: none
+  uint8_t clearBits;
+  uint16_t expectedBase;  // 0: the host answers nowhere
+};
+
+class IntelHostDecodeTest : public ::testing::TestWithParam<HostDecodeCase> {};
+
+TEST_P(IntelHostDecodeTest, AnswersAtItsBaseOnlyWhileEnabled) {
+  const HostDecodeCase& c = GetParam();
+  sim::Machine machine;
+  const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
+  sim::PciFunction* f = machine.FindPciFunction(0, c.device, c.function);
+  ASSERT_NE(f, nullptr);
+  const uint16_t base = models.intelHost->IoBase();
+  if (c.clearOffset != 0) {
+    const uint8_t old = static_cast<uint8_t>(f->Dword(c.clearOffset & 0xFC) >> (8 * (c.clearOffset & 3)));
+    f->SetByte(c.clearOffset, static_cast<uint8_t>(old & ~c.clearBits));
+  }
+  EXPECT_EQ(models.intelHost->IoBase(), c.expectedBase);
+  // The host control register reads back what was written where it answers.
+  machine.Out8(static_cast<uint16_t>(base + 3), 0x5A);
+  EXPECT_EQ(machine.In8(static_cast<uint16_t>(base + 3)), c.expectedBase != 0 ? 0x5A : 0xFF);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, IntelHostDecodeTest,
+    ::testing::Values(HostDecodeCase{"piix4", 7, 3, 0, 0, 0x5000},
+                      HostDecodeCase{"piix4", 7, 3, 0xD2, 0x01, 0},
+                      HostDecodeCase{"piix4", 7, 3, 0xD0, 0x01, 0x5000},
+                      HostDecodeCase{"piix4", 7, 3, 0x04, 0x01, 0},
+                      HostDecodeCase{"ich5", 31, 3, 0, 0, 0x0400},
+                      HostDecodeCase{"ich5", 31, 3, 0x40, 0x01, 0},
+                      HostDecodeCase{"ich5", 31, 3, 0x04, 0x01, 0},
+                      HostDecodeCase{"ich4-mixed", 31, 3, 0x40, 0x01, 0}),
+    [](const auto& info) { return std::to_string(info.index); });
+
+TEST(IntelHostDecode, MovesWithItsBaseRegister) {
+  sim::Machine machine;
+  const sim::BoardModels models = sim::Build(*sim::FindBoard("ich5"), machine);
+  const uint32_t moved = 0x0E01;
+  ASSERT_EQ(machine.SetPciData(0, (3u << 5) | 31u, &moved, 0x20, 4), 4u);
+  EXPECT_EQ(models.intelHost->IoBase(), 0x0E00);
+  machine.Out8(0x0E03, 0x21);
+  EXPECT_EQ(machine.In8(0x0E03), 0x21);
+  EXPECT_EQ(machine.In8(0x0403), 0xFF) << "nothing left at the old base";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The Intel back-end against its host controller model: a controller that
-// never leaves busy, the error bits that decide a transfer, and setting up.
+// never leaves busy, what the status register holds after each step
+// (including ICH's INUSE_STS semaphore), setting up, and bases that must not
+// be used.
 #include <vector>
 
 #include "smbus/intel.h"
@@ -7,73 +9,95 @@
 
 namespace {
 
+using sim::IntelSmbusHost;
 using testsupport::SmbusBoardTest;
 
 class IntelHostTest : public SmbusBoardTest {};
 
-TEST_F(IntelHostTest, StuckBusyWaitsEndAfterTheirPollLimitAndTheErrorBitsDecide) {
-  Boot("ich5");
-  struct Case {
-    uint8_t errorBits;
-    int32_t wordResult;
-    uint32_t hwStatus;
-  };
-  for (const Case c : {Case{0x00, 0, 0}, Case{0x04, -1, 0x05}, Case{0x10, -1, 0x11}}) {
-    SCOPED_TRACE(int(c.errorBits));
-    models_.intelHost->SetStuckBusy(true, c.errorBits);
-    const uint32_t base = models_.intelHost->IoBase();
-    uint64_t start = machine_.NowMs();
-    EXPECT_EQ(intel::WaitForBusReady(base) & 0x01, 0x01);
-    EXPECT_EQ(machine_.NowMs() - start, 3000u);
+// What the status reads as from the back-end's side: ICH shows the semaphore
+// its own polls took.
+uint8_t AsRead(const sim::BoardModels& models, uint8_t bits) {
+  return models.intelHost->Family() == sim::IntelHostFamily::Ich
+             ? static_cast<uint8_t>(bits | IntelSmbusHost::kInUse)
+             : bits;
+}
+
+struct StuckCase {
+  const char* board;
+  uint8_t errorBits;
+};
+
+TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
+  for (const StuckCase c : {StuckCase{"ich5", 0x00}, StuckCase{"ich5", 0x04},
+                            StuckCase{"piix4", 0x00}, StuckCase{"piix4", 0x10}}) {
+    SCOPED_TRACE(testing::Message() << c.board << " error bits " << int(c.errorBits));
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
+    OpStatus discovery = Fresh();
+    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
+    ASSERT_NE(controller, nullptr);
+    models.intelHost->SetStuckBusy(true, c.errorBits);
+    const uint8_t stuck = AsRead(models, static_cast<uint8_t>(0x01 | c.errorBits));
+    const uint64_t transactions = models.intelHost->Transactions();
 
     OpStatus status = Fresh();
-    uint16_t word = 0;
-    start = machine_.NowMs();
-    const uint64_t transactions = models_.intelHost->Transactions();
-    EXPECT_EQ(intel::ReadWord(controller_->Context, &status, 0x50, 0, &word), c.wordResult);
-    // Two idle waits of 3000 polls each around the 1 ms read settle time.
-    EXPECT_EQ(machine_.NowMs() - start, 6001u);
-    EXPECT_EQ(word, 0xCACA) << "the data registers hold the filler";
-    EXPECT_EQ(models_.intelHost->Transactions(), transactions) << "a busy host starts nothing";
-    EXPECT_EQ(status.HwCode, c.wordResult == 0 ? 0u : OpError::ReadWordFailed);
-    if (c.wordResult != 0) {
-      EXPECT_EQ(status.HwDetail[0], c.hwStatus);
-    }
+    uint16_t word = 0x1234;
+    uint64_t start = machine.NowMs();
+    EXPECT_EQ(intel::ReadWord(controller->Context, &status, 0x50, 0, &word), -1);
+    EXPECT_EQ(machine.NowMs() - start, 3000u) << "one idle wait of 3000 polls, then nothing";
+    EXPECT_EQ(word, 0x1234) << "no data from a transfer that never ran";
+    EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
+    EXPECT_EQ(status.HwDetail[0], stuck);
 
-    start = machine_.NowMs();
-    EXPECT_EQ(intel::WriteByte(controller_->Context, &status, 0x50, 74, 0x11), c.wordResult);
-    EXPECT_EQ(machine_.NowMs() - start, 6100u);  // the write settles 100 ms
+    OpStatus write = Fresh();
+    EXPECT_EQ(intel::WriteByte(controller->Context, &write, 0x50, 74, 0x11), -1);
+    EXPECT_EQ(write.HwCode, OpError::WriteByteFailed);
+    EXPECT_EQ(models.intelHost->Transactions(), transactions) << "a busy host starts nothing";
+    EXPECT_EQ(models.eeproms[0][0]->CommittedWrites(), 0u);
 
-    models_.intelHost->SetStuckBusy(false);
     // Once the host recovers, so does the bus.
+    models.intelHost->SetStuckBusy(false);
     std::vector<uint8_t> data(32);
     OpStatus ok = Fresh();
-    EXPECT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 32), 32u);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+    EXPECT_EQ(ReadSpdBlock(controller, &ok, 0, data.data(), 0, 32), 32u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
+    ReleaseController(controller);
   }
 }
 
-TEST_F(IntelHostTest, EveryTransferLeavesTheHostStatusClear) {
-  Boot("ich4-mixed");
-  struct Case {
-    uint8_t slot;
-    uint32_t count;
-  };
-  // Slot 0 answers; slot 1 is empty, so its transfers end in a device error.
-  for (const Case c : {Case{0, 2}, Case{0, 1}, Case{1, 2}, Case{1, 1}}) {
-    uint8_t data[2];
-    OpStatus status = Fresh();
-    ReadSpdBlock(controller_, &status, c.slot, data, 0, c.count);
-    EXPECT_EQ(models_.intelHost->StatusRegister(), 0x00) << int(c.slot) << " " << c.count;
-  }
-  for (uint8_t slot : {0, 1}) {
-    OpStatus status = Fresh();
-    ProbeSpdWrite(controller_, &status, slot);
-    EXPECT_EQ(models_.intelHost->StatusRegister(), 0x00) << int(slot);
+// After start-up and after every transfer, answered or not, the status
+// register is clear: no error bit left, and on ICH the semaphore handed back
+// to the firmware that shares the host.
+TEST_F(IntelHostTest, StartUpAndEveryTransferLeaveTheStatusClearAndTheSemaphoreFree) {
+  for (const char* board : {"ich4-mixed", "piix4"}) {
+    SCOPED_TRACE(board);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::BoardModels models = sim::Build(*sim::FindBoard(board), machine);
+    OpStatus discovery = Fresh();
+    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
+    ASSERT_NE(controller, nullptr);
+    EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "after start-up";
+    // Slot 0 answers on both boards; slot 2 is empty on both.
+    for (uint8_t slot : {0, 2}) {
+      for (uint32_t count : {2u, 1u}) {
+        uint8_t data[2];
+        OpStatus status = Fresh();
+        ReadSpdBlock(controller, &status, slot, data, 0, count);
+        EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "slot " << int(slot) << " count "
+                                                            << count;
+      }
+      OpStatus status = Fresh();
+      ProbeSpdWrite(controller, &status, slot);
+      EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "probe of slot " << int(slot);
+    }
+    ReleaseController(controller);
   }
 }
 
 TEST_F(IntelHostTest, AcquireWithoutPoolMemoryLeavesTheControllerAsItWas) {
+  UseBoard("ich5");
   machine_.FailAllocation(1);
   SmbusController controller{};
   controller.Segment = 7;
@@ -84,17 +108,57 @@ TEST_F(IntelHostTest, AcquireWithoutPoolMemoryLeavesTheControllerAsItWas) {
   EXPECT_EQ(controller.Segment, 7u);
 }
 
-TEST_F(IntelHostTest, AcquireClearsLeftoverStatusBits) {
-  UseBoard("ich5");
-  // A transfer the firmware left behind with its device-error bit.
+TEST_F(IntelHostTest, AcquireClearsWhatTheFirmwareLeftInTheStatus) {
+  const sim::BoardModels models = sim::Build(*sim::FindBoard("ich5"), machine_);
+  // A transfer the firmware left behind with its device-error bit, and an
+  // alert a device raised.
   machine_.Out8(0x404, 0xAF);  // slot 7 is empty
   machine_.Out8(0x402, 0x48);
   machine_.Delay(5);
-  ASSERT_EQ(machine_.In8(0x400), 0x04);
+  models.intelHost->RaiseAlert();
+  ASSERT_EQ(machine_.In8(0x400), 0x24);  // this read takes the semaphore
+  ASSERT_EQ(machine_.In8(0x400), 0x64);
   SmbusController controller{};
   ASSERT_EQ(intel::AcquireDevice(&controller, 0x400, 1), 0);
-  EXPECT_EQ(machine_.In8(0x400), 0x00);
+  EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "bits cleared, semaphore released";
   controller.ReleaseDevice(controller.Context);
+}
+
+// A base the firmware never programmed, or a block that would run past the
+// last port, is no host: the controller is unavailable and no port is touched
+// (port 0 is the DMA controller's).
+TEST_F(IntelHostTest, AnUnusableBaseIsNotAcquiredAndNoPortIsTouched) {
+  struct BaseCase {
+    const char* board;
+    uint8_t baseRegister;
+    uint32_t baseDword;
+  };
+  for (const BaseCase c : {BaseCase{"ich5", 0x20, 0x00000001}, BaseCase{"ich5", 0x20, 0x0000000F},
+                           BaseCase{"piix4", 0x90, 0x00000001}}) {
+    SCOPED_TRACE(testing::Message() << c.board << " base dword " << c.baseDword);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Board board = *sim::FindBoard(c.board);
+    for (sim::PciFunctionSpec& f : board.pci) {
+      for (auto& [offset, value] : f.dwords) {
+        if (offset == c.baseRegister && (value & 1u) != 0) value = c.baseDword;
+      }
+    }
+    sim::Build(board, machine);
+    OpStatus status = Fresh();
+    SmbusController* controller = DiscoverChipset(&status, &info_, table_, &count_);
+    ASSERT_NE(controller, nullptr);
+    EXPECT_NE(controller->Unavailable, 0u);
+    EXPECT_EQ(machine.PortAccesses(), 0u);
+    ReleaseController(controller);
+  }
+  for (uint32_t base : {0u, 0xFFF8u, 0x10000u}) {
+    SmbusController controller{};
+    const uint64_t before = machine_.PortAccesses();
+    EXPECT_EQ(intel::AcquireDevice(&controller, base, 1), -1) << base;
+    EXPECT_EQ(controller.Context, nullptr);
+    EXPECT_EQ(machine_.PortAccesses(), before) << base;
+  }
 }
 
 }  // namespace

@@ -19,26 +19,33 @@ struct ProbeCase {
   uint32_t code;
   uint32_t hwCode;
   int byteDelta;  // what byte 74 holds afterwards, relative to before
+  uint64_t transfers;  // transfers the EEPROM acknowledged
 };
 
 TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
   const ProbeCase cases[] = {
-      {"writable", [](sim::SpdEeprom&) {}, 5, 1, 0, 0, 0},
-      {"protected, acknowledges", [](sim::SpdEeprom& e) { e.LockAfterWrites(0); }, 5, 0, 0, 0, 0},
+      {"writable", [](sim::SpdEeprom&) {}, 5, 1, 0, 0, 0, 5},
+      {"protected, acknowledges", [](sim::SpdEeprom& e) { e.LockAfterWrites(0); }, 5, 0, 0, 0, 0, 3},
       {"first read refused", [](sim::SpdEeprom& e) { e.FailNextTransfers(1); }, 5, -1,
-       OpError::ProbeFirstRead, OpError::ReadByteFailed, 0},
+       OpError::ProbeFirstRead, OpError::ReadByteFailed, 0, 0},
       {"silent after the first read", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(1); }, 5, -2,
-       OpError::ProbeReadBack, OpError::ReadByteFailed, 0},
-      {"read-back refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(2); }, 5, -2,
-       OpError::ProbeReadBack, OpError::ReadByteFailed, 1},
-      {"still in its write cycle at the read-back", [](sim::SpdEeprom&) {}, 150, -2,
-       OpError::ProbeReadBack, OpError::ReadByteFailed, 1},
-      {"restoring write refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(3); }, 5, -3,
-       OpError::ProbeRestore, OpError::WriteByteFailed, 1},
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 1},
+      {"silent after the changing write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(2); }, 5,
+       -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 2},
+      // The read-back fails but the write landed: the value goes back anyway.
+      {"read-back refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(2, 1); }, 5, -2,
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 3},
+      {"still in its write cycle at the read-back and the write back", [](sim::SpdEeprom&) {}, 150,
+       -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 2},
+      {"silent from the restoring write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(3); }, 5,
+       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 1, 3},
+      // The restore is tried once more; the reply still tells the first failure.
+      {"restoring write refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(3, 1); }, 5,
+       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 0, 4},
       {"read after restoring refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(4); }, 5, -4,
-       OpError::ProbeReadAfterRestore, OpError::ReadByteFailed, 0},
+       OpError::ProbeReadAfterRestore, OpError::ReadByteFailed, 0, 4},
       {"locks after the first write", [](sim::SpdEeprom& e) { e.LockAfterWrites(1); }, 5, -5,
-       OpError::ProbeMismatch, 0, 1},
+       OpError::ProbeMismatch, 0, 1, 6},
   };
   for (const ProbeCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -62,6 +69,7 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
     EXPECT_EQ(status.DetailCount, 0u);
     EXPECT_EQ(status.HwCode, c.hwCode);
     EXPECT_EQ(eeprom.Bytes()[74], static_cast<uint8_t>(before + c.byteDelta));
+    EXPECT_EQ(eeprom.Transfers(), c.transfers);
     ReleaseController(ctl);
     EXPECT_EQ(machine.LeakReport(), "");
   }
@@ -81,7 +89,9 @@ TEST_F(ProbeTest, RefusedChangingWriteEndsUnchangedWithItsCode) {
   EXPECT_EQ(ProbeSpdWrite(controller_, &status, 2), 0);
   EXPECT_EQ(status.Code, OpError::ProbeWrite);
   EXPECT_EQ(status.HwCode, OpError::WriteByteFailed);
-  EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError);
+  // The status as ICH reports it: the device error, and the semaphore the
+    // access holds until the status is written back.
+    EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError | sim::IntelSmbusHost::kInUse);
   EXPECT_EQ(Image(0, 2), before);
 }
 

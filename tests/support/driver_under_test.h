@@ -51,6 +51,8 @@ class DriverUnderTest {
   // Runs the unload routine; false when the driver installed none.
   virtual bool Unload() = 0;
   virtual bool HasDevice() = 0;
+  // The characteristics the driver created its device with.
+  virtual uint32_t DeviceCharacteristics() = 0;
   virtual bool HasLink() = 0;
 
   using Ticket = size_t;

@@ -169,7 +169,8 @@ DIMMIO_STATIC_ASSERT(sizeof(DimmioPciConfigInput) == 24, "DimmioPciConfigInput")
 /* ---- Output envelopes ------------------------------------------------- */
 
 /* IOCTL_READ_SPD: the record, then the SPD bytes; the output length asks
- * for (length - 76) bytes and the reply holds 76 + the bytes read. */
+ * for (length - 76) bytes, at most 256 (an SPD's size: a longer read would
+ * only repeat them), and the reply holds 76 + the bytes read. */
 #define DIMMIO_SPD_DATA_OFFSET 76u
 #define DIMMIO_SPD_SIZE 256u
 typedef struct DimmioSpdReadReply {
@@ -192,7 +193,7 @@ DIMMIO_STATIC_ASSERT(sizeof(DimmioProbeReply) == 80, "DimmioProbeReply");
 /* IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT. */
 typedef struct DimmioCountReply {
   uint8_t Count;
-  uint8_t Unwritten[3]; /* not written by the driver */
+  uint8_t Unwritten[3]; /* written as zero: the count also reads as a 32-bit value */
   DimmioOpStatus Status;
 } DimmioCountReply;
 DIMMIO_STATIC_ASSERT(offsetof(DimmioCountReply, Status) == 4, "count status");

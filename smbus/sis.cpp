@@ -1,0 +1,169 @@
+#include "smbus/sis.h"
+
+#include "hw/hw.h"
+#include "smbus/host_status.h"
+
+namespace sis {
+
+namespace {
+
+// The index/data port pair, from the I/O base.
+constexpr uint16_t kIndexPort = 0;
+constexpr uint16_t kDataPort = 1;
+
+// Registers behind the pair.
+constexpr uint8_t kStatusLow = 0x00;   // bit 6 busy, bits 4-5 errors; written back to clear
+constexpr uint8_t kStatusHigh = 0x01;  // written back to clear
+constexpr uint8_t kControlLow = 0x02;  // bits 1-3 protocol, bit 4 start
+constexpr uint8_t kAddress = 0x04;     // 7-bit address << 1 | read flag
+constexpr uint8_t kCommand = 0x05;     // command byte (the SPD offset)
+constexpr uint8_t kData0 = 0x08;       // byte data; low byte of word data
+constexpr uint8_t kData1 = 0x09;       // high byte of word data
+
+constexpr uint8_t kStatusBusy = 0x40;
+constexpr uint8_t kStatusErrorMask = 0x30;
+constexpr uint8_t kControlKeep = 0xF1;   // bits 0 and 4-7 survive the protocol write
+constexpr unsigned kProtocolShift = 1;
+constexpr uint8_t kProtocolField = 0x07;
+constexpr uint8_t kControlStart = 0x10;
+
+constexpr uint8_t kProtocolByteData = 2;
+constexpr uint8_t kProtocolWordData = 3;
+// Left in data 0 after every write transfer.
+constexpr uint8_t kDataFiller = 0xCA;
+
+constexpr uint32_t kIdlePollLimit = 3000;
+constexpr int32_t kIdlePollIntervalMs = 1;
+constexpr int32_t kReadSettleMs = 5;
+constexpr int32_t kWriteSettleMs = 100;
+
+constexpr host_status::HostStatusBits kStatusBits = {
+    .BusyMask = kStatusBusy, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
+
+void Trace(const char* line) {
+  if (DebugPrintHook != nullptr) DebugPrintHook(line);
+}
+
+const SisContext* ContextOf(void* context) { return static_cast<const SisContext*>(context); }
+
+// The end of every transfer: status cleared, then the verdict.
+int32_t Finish(const SisContext* ctx, OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
+  SIS_ResetStatus(ctx);
+  return host_status::JudgeFinalStatus(kStatusBits, status, finalStatus, hwCode);
+}
+
+}  // namespace
+
+uint8_t ReadRegister(const SisContext* ctx, uint8_t reg) {
+  PortWriteByte(static_cast<uint16_t>(ctx->IoBase + kIndexPort), reg);
+  return PortReadByte(static_cast<uint16_t>(ctx->IoBase + kDataPort));
+}
+
+void WriteRegister(const SisContext* ctx, uint8_t reg, uint8_t value) {
+  PortWriteByte(static_cast<uint16_t>(ctx->IoBase + kIndexPort), reg);
+  PortWriteByte(static_cast<uint16_t>(ctx->IoBase + kDataPort), value);
+}
+
+int32_t SIS_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t chipModel) {
+  Trace("SIS_AcquireDevice\n");
+  if (!host_status::UsableIoBase(ioBase, kDataPort)) return -1;
+  auto* ctx = static_cast<SisContext*>(PoolAlloc(sizeof(SisContext)));
+  if (ctx == nullptr) return -1;
+  ctx->IoBase = ioBase;
+  ctx->ChipModel = chipModel;
+  controller->Context = ctx;
+  controller->ReadByte = &SIS_ReadByte;
+  controller->ReadWord = &SIS_ReadWord;
+  controller->WriteByte = &SIS_WriteByte;
+  controller->ReleaseDevice = &SIS_ReleaseDevice;
+  SIS_ResetStatus(ctx);
+  return 0;
+}
+
+void SIS_ResetStatus(const SisContext* ctx) {
+  Trace("SIS_ResetStatus\n");
+  WriteRegister(ctx, kStatusLow, ReadRegister(ctx, kStatusLow));
+  WriteRegister(ctx, kStatusHigh, ReadRegister(ctx, kStatusHigh));
+}
+
+uint8_t SIS_WaitForBusReady(const SisContext* ctx) {
+  Trace("SIS_WaitForBusReady\n");
+  uint8_t value = 0;
+  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
+    value = ReadRegister(ctx, kStatusLow);
+    if ((value & kStatusBusy) == 0) return value;
+    DelayMs(kIdlePollIntervalMs);
+  }
+  Trace("WaitForBusReady: Bus never became ready.\n");
+  return value;
+}
+
+uint8_t SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t slave, uint8_t command,
+                      uint8_t isRead) {
+  Trace("SIS_CallSMBus\n");
+  uint8_t status = SIS_WaitForBusReady(ctx);
+  if ((status & kStatusErrorMask) != 0) {
+    if (DebugPrintHook != nullptr) {
+      DebugPrintHook(
+          "SIS_CallSMBus: before transaction, chip model %d had error bits set in status: "
+          "0x%02X.\n",
+          ctx->ChipModel, status);
+    }
+    return status;
+  }
+  if (host_status::StillBusy(kStatusBits, status)) return status;  // never start a busy host
+  WriteRegister(ctx, kAddress, static_cast<uint8_t>((slave << 1) | (isRead & 1u)));
+  WriteRegister(ctx, kCommand, command);
+  const uint8_t control = ReadRegister(ctx, kControlLow);
+  WriteRegister(ctx, kControlLow,
+                static_cast<uint8_t>((control & kControlKeep) |
+                                     ((protocol & kProtocolField) << kProtocolShift)));
+  SIS_ResetStatus(ctx);
+  WriteRegister(ctx, kControlLow, static_cast<uint8_t>(ReadRegister(ctx, kControlLow) | kControlStart));
+  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
+  status = SIS_WaitForBusReady(ctx);
+  if ((status & kStatusErrorMask) != 0 && DebugPrintHook != nullptr) {
+    DebugPrintHook(
+        "SIS_CallSMBus: after transaction, chip model %d had error bits set in status: "
+        "0x%02X.\n",
+        ctx->ChipModel, status);
+  }
+  return status;
+}
+
+int32_t SIS_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint8_t* value) {
+  Trace("SIS_ReadByte\n");
+  const SisContext* ctx = ContextOf(context);
+  const uint8_t final = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 1);
+  *value = ReadRegister(ctx, kData0);
+  return Finish(ctx, status, final, OpError::ReadByteFailed);
+}
+
+int32_t SIS_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                     uint16_t* value) {
+  Trace("SIS_ReadWord\n");
+  const SisContext* ctx = ContextOf(context);
+  const uint8_t final = SIS_CallSMBus(ctx, kProtocolWordData, slave, command, 1);
+  const uint8_t low = ReadRegister(ctx, kData0);
+  const uint8_t high = ReadRegister(ctx, kData1);
+  *value = static_cast<uint16_t>(low | (high << 8));
+  return Finish(ctx, status, final, OpError::ReadWordFailed);
+}
+
+int32_t SIS_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                      uint8_t value) {
+  Trace("SIS_WriteByte\n");
+  const SisContext* ctx = ContextOf(context);
+  WriteRegister(ctx, kData0, value);
+  const uint8_t final = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 0);
+  WriteRegister(ctx, kData0, kDataFiller);
+  return Finish(ctx, status, final, OpError::WriteByteFailed);
+}
+
+void SIS_ReleaseDevice(void* context) {
+  Trace("SIS_ReleaseDevice\n");
+  PoolFree(context);
+}
+
+}  // namespace sis
