@@ -6,6 +6,7 @@
 #include <array>
 
 #include "contract_test.h"
+#include "sim/gpio_i2c.h"
 #include "sim/models/intel_smbus_host.h"
 
 namespace contract {
@@ -62,7 +63,9 @@ TEST_P(SpdTest, AReadLongerThanTheSpdStopsAfterItsLastByte) {
   for (uint32_t i = 0; i < 256; ++i) {
     ASSERT_EQ(reply.output[76 + i], eeprom->Bytes()[(0x80 + i) & 0xFF]) << "byte " << i;
   }
-  EXPECT_EQ(eeprom->Transfers() - transfers, 128u) << "one word read per two bytes, no more";
+  // The bit-banged bus reads a word as two byte transfers.
+  const uint64_t perWord = sim::IsGpioI2c(board_->smbus->kind) ? 2 : 1;
+  EXPECT_EQ(eeprom->Transfers() - transfers, 128u * perWord) << "one word read per two bytes, no more";
 }
 
 TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
