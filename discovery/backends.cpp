@@ -2,6 +2,7 @@
 
 #include "smbus/amd.h"
 #include "smbus/ali.h"
+#include "smbus/i2c_bus.h"
 #include "smbus/intel.h"
 #include "smbus/nvidia_0064.h"
 #include "smbus/sis.h"
@@ -22,6 +23,6 @@ ChipsetBackends DiscoveryBackends = {
     .Via = &via::AcquireDevice,
     .Nvidia0064 = &NV_AcquireDevice,
     .Sis = &sis::SIS_AcquireDevice,
-    .I2c = nullptr,
+    .I2c = &I2C_AcquireDevice,
     .Ali = &ali::ALI_AcquireDevice,
 };

@@ -4,6 +4,7 @@
 #include "sim/models/amd_smbus_host.h"
 #include "sim/models/ali_segment_bits.h"
 #include "sim/models/ali_smbus_host.h"
+#include "sim/gpio_i2c.h"
 #include "sim/models/board_latch.h"
 #include "sim/models/gpo_latch.h"
 #include "sim/models/intel_smbus_host.h"
@@ -29,6 +30,11 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Amd756());
     all.push_back(boards::Nforce());
     all.push_back(boards::Nforce2());
+    all.push_back(boards::Sis96xNoAcpi());
+    all.push_back(boards::Via586bRevE());
+    all.push_back(boards::Via586bRevF());
+    all.push_back(boards::Via586bProdA());
+    all.push_back(boards::Via586bRev20());
     all.push_back(boards::Ali1533Rev0());
     all.push_back(boards::Ali1543());
     for (Board& b : boards::Via()) all.push_back(std::move(b));
@@ -136,6 +142,8 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
   }
 
   switch (smbusSpec.kind) {
+    case SmbusHostKind::Sis96xGpioPins:
+    case SmbusHostKind::Via586bGpioPins: break;  // InstallGpioI2c
     case SmbusHostKind::Intel: {
       const auto found = IntelHostDecode(board, smbusSpec.ports);
       if (!found) break;  // no function to decode the block: the host answers nowhere
@@ -208,7 +216,11 @@ BoardModels Build(const Board& board, Machine& machine) {
                                             fnSpec.multiFunction);
     for (const auto& [offset, value] : fnSpec.dwords) f.SetDword(offset, value);
   }
-  if (board.smbus) InstallSmbus(board, *board.smbus, machine, models);
+  if (board.smbus && IsGpioI2c(board.smbus->kind)) {
+    InstallGpioI2c(*board.smbus, machine, models);
+  } else if (board.smbus) {
+    InstallSmbus(board, *board.smbus, machine, models);
+  }
   InstallSmbios(machine, board.smbios);
   return models;
 }

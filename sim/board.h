@@ -53,6 +53,18 @@ enum class SmbusHostKind {
   Via,
   Ali,
   Sis,
+  // No host controller: the driver bit-bangs the bus on GPIO pins.
+  Sis96xGpioPins,   // 16-bit pins in the ACPI block
+  Via586bGpioPins,  // 8-bit pins in the power-management block
+};
+
+// The GPIO pins of a bit-banged bus: where their register block answers and
+// how the firmware leaves the registers.
+struct GpioPinsSpec {
+  PciIoDecode decode{};
+  // Sis96xGpioPins: pin-enable word 0x2A, pins word 0x5E. Via586bGpioPins:
+  // direction 0x40, output 0x42, input 0x44 (its other pins' states).
+  std::array<uint16_t, 3> registers{};
 };
 
 struct SmbusHostSpec {
@@ -72,6 +84,7 @@ struct SmbusHostSpec {
   uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};
   std::vector<SpdSlotSpec> segment1{};  // reachable only through the switch
+  GpioPinsSpec gpio{};  // the GPIO pin kinds only; their modules are on segment 0
 };
 
 struct Board {
@@ -95,6 +108,8 @@ class SisSmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
+class TwoWireBus;
+class I2cSlave;
 
 // The device models Build installed, for tests that reach into them.
 struct BoardModels {
@@ -109,6 +124,11 @@ struct BoardModels {
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
   SuperIo* superIo = nullptr;
+  // A bit-banged bus: its lines, the bit-level slave in front of each
+  // module, and the pins' register block (a Sis96xGpio or a Via586bGpio).
+  TwoWireBus* wires = nullptr;
+  std::array<I2cSlave*, 8> i2cSlaves{};
+  PortDevice* gpioPins = nullptr;
 };
 
 // Every board the project knows, the default first.

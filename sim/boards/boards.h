@@ -10,7 +10,12 @@ Board Piix4();    // Intel 440BX + PIIX4: SMBus in the power-management function
 Board NoSmbus();  // a board whose south bridge the driver does not support
 Board Ich4Mixed();  // ICH4 with empty slots between populated ones
 Board Sis5595();    // SiS 5600 + 5595: the 5595 decision
-Board Sis96x();     // SiS 645 + 961: the 96x decision
+Board Sis96x();     // SiS 645 + 961: SPD bus on the ACPI block's GPIO pins
+Board Sis96xNoAcpi();  // SiS 645 + 961 whose BIOS left the ACPI base at 0
+Board Via586bRevE();    // VIA 586B revision 0x00: GPIO base in configuration dword 0x20
+Board Via586bRevF();    // revision 0x01: base in dword 0x48
+Board Via586bProdA();   // revision 0x10: base in dword 0x48
+Board Via586bRev20();   // a later revision, 0x20: base in dword 0x48
 Board Ali1535();    // ALi M1533 + M7101 with an empty base: the ALi base write
 Board Amd756();     // AMD-750 + AMD-756: SMBus in the power-management function 0:7.3
 Board Nforce();     // nForce 420D: SMBus 10DE:01B4 at 0:1.1, two I/O ranges

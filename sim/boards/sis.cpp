@@ -38,21 +38,53 @@ Board Sis5595() {
 }
 
 // A SiS 645 board with a 961 MuTIOL south bridge: the LPC function
-// 1039:0008 carries the ACPI base in configuration word 0x74.
-Board Sis96x() {
+// 1039:0008 carries the ACPI base in configuration word 0x74. The chip's
+// SMBus host is not used; the SPD EEPROMs hang on two GPIO pins of the ACPI
+// block, which the driver drives as an I2C master.
+namespace {
+
+Board Sis96xBoard(const char* name, const char* description, uint16_t acpiBase) {
   Board b;
-  b.name = "sis96x";
-  b.description = "SiS 645 + 961, ACPI base 0x0C00";
+  b.name = name;
+  b.description = description;
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x1039, .deviceId = 0x0645,
        .revision = 0x00, .classCode = 0x060000, .name = "host bridge"},
       {.bus = 0, .device = 2, .function = 0, .vendorId = 0x1039, .deviceId = 0x0008,
        .revision = 0x00, .classCode = 0x060100, .multiFunction = true,
-       .dwords = {{0x74, 0x00000C00}, {0x90, 0x00000000}}, .name = "LPC bridge"},
+       .dwords = {{0x74, acpiBase}, {0x90, 0x00000000}}, .name = "LPC bridge"},
       {.bus = 0, .device = 2, .function = 5, .vendorId = 0x1039, .deviceId = 0x5513,
        .revision = 0x00, .classCode = 0x01018A, .name = "IDE controller"},
   };
   return b;
+}
+
+}  // namespace
+
+Board Sis96x() {
+  Board b = Sis96xBoard("sis96x", "SiS 645 + 961, SPD on GPIO pins of the ACPI block at 0x0C00",
+                        0x0C00);
+  SmbusHostSpec pins;
+  pins.kind = SmbusHostKind::Sis96xGpioPins;
+  // The ACPI block decodes 128 ports at word 0x74 of the LPC function. The
+  // firmware leaves the pins disabled with their outputs at 0; the other
+  // bits belong to other pins and registers.
+  pins.gpio = {.decode = {.bus = 0, .device = 2, .function = 0, .baseRegister = 0x74,
+                          .baseMask = 0xFF80, .size = 0x80},
+               .registers = {0x0C41, 0x3085, 0}};
+  // Slot 1 is empty.
+  pins.segment0 = {
+      {.slot = 0, .dimm = Ddr(512, 2, "PC2700", "Kingston", kKingston, "KVR333X64C25/512", 0x51500001)},
+      {.slot = 2, .dimm = Ddr(256, 1, "PC2100", "Infineon", kInfineon, "HYS64D32300GU-7-B", 0x51500002)},
+  };
+  b.smbus = pins;
+  return b;
+}
+
+// The same board whose BIOS never programmed the ACPI base: the pins are
+// nowhere in I/O space, and the driver gets no controller.
+Board Sis96xNoAcpi() {
+  return Sis96xBoard("sis96x-noacpi", "SiS 645 + 961, ACPI base left at 0 by the BIOS", 0);
 }
 
 }  // namespace sim::boards

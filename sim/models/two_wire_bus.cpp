@@ -1,0 +1,37 @@
+#include "sim/models/two_wire_bus.h"
+
+namespace sim {
+
+TwoWireBus::Participant TwoWireBus::Join() {
+  pulls_.push_back({false, false});
+  return static_cast<Participant>(pulls_.size() - 1);
+}
+
+bool TwoWireBus::Pulling(Participant who, Line line) const { return pulls_.at(who)[Index(line)]; }
+
+bool TwoWireBus::PulledByOthers(Participant who, Line line) const {
+  for (Participant p = 0; p < pulls_.size(); ++p) {
+    if (p != who && pulls_[p][Index(line)]) return true;
+  }
+  return false;
+}
+
+void TwoWireBus::Pull(Participant who, Line line, bool low) {
+  pulls_.at(who)[Index(line)] = low;
+  bool level = true;
+  for (const auto& pulls : pulls_) level = level && !pulls[Index(line)];
+  if (level == level_[Index(line)]) return;
+  level_[Index(line)] = level;
+  ++changes_[Index(line)];
+  // A listener may pull a line in answer (an acknowledge on SCL's fall);
+  // that change is told to everyone from inside this one.
+  for (LineListener* listener : listeners_) {
+    listener->LineChanged(line, level, Level(Line::Scl), Level(Line::Sda));
+  }
+}
+
+void TwoWireBus::Sample() {
+  for (LineListener* listener : listeners_) listener->Sampled();
+}
+
+}  // namespace sim

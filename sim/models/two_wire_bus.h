@@ -1,0 +1,57 @@
+// The two open-drain lines of an I2C bus, clock (SCL) and data (SDA): each
+// line is high unless some participant pulls it low (wired-AND). The master's
+// pins and every slave are participants; slaves are told of every change of
+// a line, and of every time the master samples the lines, so that a slave
+// stretching the clock can count the master's readings.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <array>
+#include <vector>
+
+namespace sim {
+
+enum class Line : uint8_t { Scl = 0, Sda = 1 };
+
+class LineListener {
+ public:
+  virtual ~LineListener() = default;
+  // `line` has just changed to `level`; `scl` and `sda` are both lines now.
+  virtual void LineChanged(Line line, bool level, bool scl, bool sda) = 0;
+  // The master is reading the lines (before it sees their levels).
+  virtual void Sampled() {}
+};
+
+class TwoWireBus {
+ public:
+  using Participant = uint32_t;
+
+  // A new participant, pulling neither line.
+  Participant Join();
+  void Listen(LineListener& listener) { listeners_.push_back(&listener); }
+
+  // Pulls the line low (true) or lets it go (false).
+  void Pull(Participant who, Line line, bool low);
+  bool Pulling(Participant who, Line line) const;
+  // Whether anyone but `who` pulls the line.
+  bool PulledByOthers(Participant who, Line line) const;
+
+  // The master samples the lines: listeners hear of it first.
+  void Sample();
+  bool Level(Line line) const { return level_[Index(line)]; }
+  bool Idle() const { return Level(Line::Scl) && Level(Line::Sda); }
+
+  uint64_t Changes(Line line) const { return changes_[Index(line)]; }
+
+ private:
+  static size_t Index(Line line) { return static_cast<size_t>(line); }
+
+  std::vector<std::array<bool, 2>> pulls_;
+  std::vector<LineListener*> listeners_;
+  std::array<bool, 2> level_{true, true};
+  std::array<uint64_t, 2> changes_{};
+};
+
+}  // namespace sim

@@ -1,0 +1,272 @@
+// The bit-level I2C slave on its own: line sequences written out by hand (no
+// driver code), what the device behind it is told, and what the lines show
+// at the acknowledge and data bits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/models/i2c_slave.h"
+#include "sim/models/two_wire_bus.h"
+
+namespace {
+
+using sim::Line;
+
+// A device that writes down what it is told and answers from a script.
+class RecordingDevice : public sim::SmbusSlave {
+ public:
+  bool Address(bool read) override {
+    log += read ? "R " : "W ";
+    return acceptAddress;
+  }
+  bool Write(uint8_t value) override {
+    log += "w" + std::to_string(value) + " ";
+    return true;
+  }
+  uint8_t Read() override {
+    const uint8_t value = next++;
+    log += "r" + std::to_string(value) + " ";
+    return value;
+  }
+  void Stop() override { log += "P "; }
+
+  std::string log;
+  bool acceptAddress = true;
+  uint8_t next = 0xA5;
+};
+
+// A master made of two open-drain pins, moved by hand.
+class HandMaster {
+ public:
+  explicit HandMaster(sim::TwoWireBus& bus) : bus_(bus), me_(bus.Join()) {}
+
+  void Scl(bool high) { bus_.Pull(me_, Line::Scl, !high); }
+  void Sda(bool high) { bus_.Pull(me_, Line::Sda, !high); }
+  bool ReadSda() {
+    bus_.Sample();
+    return bus_.Level(Line::Sda);
+  }
+  bool ReadScl() {
+    bus_.Sample();
+    return bus_.Level(Line::Scl);
+  }
+
+  // From SCL low or idle: SDA high, SCL high, SDA falls, SCL falls.
+  void Start() {
+    Sda(true);
+    Scl(true);
+    Sda(false);
+    Scl(false);
+  }
+  void Stop() {
+    Sda(false);
+    Scl(true);
+    Sda(true);
+  }
+  // A bit out; the line level read while SCL is high comes back.
+  bool Clock(bool bit) {
+    Sda(bit);
+    Scl(true);
+    const bool seen = ReadSda();
+    Scl(false);
+    return seen;
+  }
+  // Eight bits out, then the acknowledge clock with SDA let go: true = acknowledged.
+  bool Send(uint8_t value) {
+    for (int bit = 7; bit >= 0; --bit) Clock(((value >> bit) & 1) != 0);
+    return !Clock(true);
+  }
+  uint8_t Receive(bool ack) {
+    uint8_t value = 0;
+    for (int bit = 7; bit >= 0; --bit) value = static_cast<uint8_t>(value << 1 | Clock(true));
+    Clock(!ack);
+    return value;
+  }
+
+ private:
+  sim::TwoWireBus& bus_;
+  sim::TwoWireBus::Participant me_;
+};
+
+// One step of a hand-written sequence.
+struct Op {
+  enum Kind { Start, Stop, Send, Receive, Glitch } kind;
+  uint8_t value = 0;    // Send: the byte; Receive: the byte expected
+  bool ack = true;      // Send: acknowledged; Receive: the master acknowledges
+};
+
+struct SequenceCase {
+  const char* name;
+  std::vector<Op> ops;
+  std::string deviceLog;  // what the device behind the slave was told
+};
+
+void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
+
+class I2cSlaveSequenceTest : public ::testing::TestWithParam<SequenceCase> {};
+
+TEST_P(I2cSlaveSequenceTest, DecodesTheLines) {
+  const SequenceCase& c = GetParam();
+  sim::TwoWireBus bus;
+  RecordingDevice device;
+  sim::I2cSlave slave(bus, 0x52, device);
+  HandMaster master(bus);
+  for (size_t i = 0; i < c.ops.size(); ++i) {
+    const Op& op = c.ops[i];
+    SCOPED_TRACE(testing::Message() << "step " << i);
+    switch (op.kind) {
+      case Op::Start: master.Start(); break;
+      case Op::Stop: master.Stop(); break;
+      case Op::Send: EXPECT_EQ(master.Send(op.value), op.ack); break;
+      case Op::Receive: EXPECT_EQ(master.Receive(op.ack), op.value); break;
+      case Op::Glitch:
+        // SCL high, SDA falls and rises again: a START and a STOP.
+        master.Sda(true);
+        master.Scl(true);
+        master.Sda(false);
+        master.Sda(true);
+        master.Scl(false);
+        break;
+    }
+  }
+  EXPECT_EQ(device.log, c.deviceLog);
+  EXPECT_TRUE(bus.Idle()) << "the slave let both lines go";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, I2cSlaveSequenceTest,
+    ::testing::Values(
+        SequenceCase{"WriteByteData",
+                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
+                     "W w16 w60 P "},
+        SequenceCase{"ReadWithRepeatedStart",
+                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x07}, {Op::Start},
+                      {Op::Send, 0xA5}, {Op::Receive, 0xA5, false}, {Op::Stop}},
+                     "W w7 R r165 P "},
+        SequenceCase{"MasterAcknowledgeAsksForTheNextByte",
+                     {{Op::Start}, {Op::Send, 0xA5}, {Op::Receive, 0xA5, true},
+                      {Op::Receive, 0xA6, false}, {Op::Stop}},
+                     "R r165 r166 P "},
+        SequenceCase{"OtherAddressIsNotAcknowledged",
+                     {{Op::Start}, {Op::Send, 0xA6, false}, {Op::Send, 0x00, false}, {Op::Stop}},
+                     ""},
+        SequenceCase{"GeneralCallAddressIsNotOurs",
+                     {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
+        SequenceCase{"GlitchInADataByteEndsTheTransfer",
+                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Glitch}, {Op::Send, 0x55, false},
+                      {Op::Start}, {Op::Send, 0xA5}, {Op::Receive, 0xA5, false}, {Op::Stop}},
+                     "W P R r165 P "},
+        SequenceCase{"GlitchWhileIdleAddressesNoOne",
+                     {{Op::Glitch}, {Op::Send, 0xA4, false}, {Op::Stop}}, ""},
+        SequenceCase{"RepeatedStartWithoutStopKeepsTheTransfer",
+                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x01}, {Op::Start},
+                      {Op::Send, 0xA4}, {Op::Send, 0x02}, {Op::Stop}},
+                     "W w1 W w2 P "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(I2cSlave, ADeviceThatRefusesItsAddressLeavesTheAcknowledgeBitHigh) {
+  sim::TwoWireBus bus;
+  RecordingDevice device;
+  device.acceptAddress = false;  // an EEPROM in its write cycle
+  sim::I2cSlave slave(bus, 0x50, device);
+  HandMaster master(bus);
+  master.Start();
+  EXPECT_FALSE(master.Send(0xA0));
+  EXPECT_FALSE(master.Send(0x00)) << "nor anything after it";
+  master.Stop();
+  EXPECT_EQ(device.log, "W ") << "no STOP for a transfer it never took part in";
+  EXPECT_EQ(slave.Starts(), 1u);
+  EXPECT_EQ(slave.Stops(), 1u);
+}
+
+TEST(I2cSlave, StopsAcknowledgingAfterTheGivenByteUntilToldAgain) {
+  struct Case {
+    uint32_t bytes;
+    std::vector<bool> acks;  // address, command, data
+  };
+  for (const Case& c : {Case{0, {false, false, false}}, Case{1, {true, false, false}},
+                        Case{2, {true, true, false}}, Case{3, {true, true, true}}}) {
+    SCOPED_TRACE(c.bytes);
+    sim::TwoWireBus bus;
+    RecordingDevice device;
+    sim::I2cSlave slave(bus, 0x50, device);
+    HandMaster master(bus);
+    slave.StopAcknowledgingAfter(c.bytes);
+    master.Start();
+    EXPECT_EQ(master.Send(0xA0), c.acks[0]);
+    EXPECT_EQ(master.Send(0x10), c.acks[1]);
+    EXPECT_EQ(master.Send(0x20), c.acks[2]);
+    master.Stop();
+    EXPECT_TRUE(bus.Idle());
+    slave.AcknowledgeAgain();
+    master.Start();
+    EXPECT_TRUE(master.Send(0xA0));
+    master.Stop();
+  }
+}
+
+TEST(I2cSlave, StretchedClockReadsLowForTheGivenReadingsAfterTheMasterLetsItGo) {
+  for (uint32_t readings : {0u, 1u, 3u, 100u}) {
+    SCOPED_TRACE(readings);
+    sim::TwoWireBus bus;
+    RecordingDevice device;
+    sim::I2cSlave slave(bus, 0x50, device);
+    HandMaster master(bus);
+    slave.StretchClock(readings);
+    master.Start();  // SCL falls: the slave holds it from here
+    // Readings while the master itself still pulls SCL low do not count.
+    EXPECT_FALSE(master.ReadScl());
+    EXPECT_FALSE(master.ReadScl());
+    master.Sda(true);
+    master.Scl(true);
+    for (uint32_t i = 0; i < readings; ++i) ASSERT_FALSE(master.ReadScl()) << "reading " << i;
+    EXPECT_TRUE(master.ReadScl());
+    // The rise the slave let happen is a clock pulse like any other: seven
+    // more and the address 0xA1 is complete, and acknowledged.
+    master.Scl(false);
+    for (int bit = 6; bit >= 0; --bit) {
+      master.Sda(((0xA1 >> bit) & 1) != 0);
+      master.Scl(true);
+      while (!master.ReadScl()) {
+      }
+      master.Scl(false);
+    }
+    master.Sda(true);
+    master.Scl(true);
+    while (!master.ReadScl()) {
+    }
+    EXPECT_FALSE(master.ReadSda()) << "address acknowledged";
+    EXPECT_EQ(device.log, "R ");
+  }
+}
+
+TEST(I2cSlave, ForeverStretchedClockNeverRisesUntilReleased) {
+  sim::TwoWireBus bus;
+  RecordingDevice device;
+  sim::I2cSlave slave(bus, 0x50, device);
+  HandMaster master(bus);
+  slave.StretchClock(sim::I2cSlave::kForever);
+  master.Start();
+  master.Scl(true);
+  for (int i = 0; i < 1000; ++i) ASSERT_FALSE(master.ReadScl());
+  slave.StretchClock(0);
+  EXPECT_TRUE(master.ReadScl());
+}
+
+TEST(I2cSlave, HeldDataLineReadsLowWhateverTheMasterDoes) {
+  sim::TwoWireBus bus;
+  RecordingDevice device;
+  sim::I2cSlave slave(bus, 0x50, device);
+  HandMaster master(bus);
+  slave.HoldSda(true);
+  master.Sda(true);
+  master.Scl(true);
+  EXPECT_FALSE(master.ReadSda());
+  EXPECT_EQ(slave.Stops(), 0u);
+  slave.HoldSda(false);
+  EXPECT_TRUE(master.ReadSda());
+  EXPECT_EQ(slave.Stops(), 1u) << "SDA rising while SCL is high is a STOP, whoever lets it go";
+}
+
+}  // namespace

@@ -1,0 +1,394 @@
+// The bit-banged I2C back-end on both pin drivers, against the GPIO register
+// models, the open-drain lines and a bit-level slave in front of each SPD
+// EEPROM: data read back against the modules, the status record of each
+// failure, the lines the engine leaves behind, clock stretching, the write's
+// completion poll and a bus left stuck by an interrupted read.
+#include <string>
+#include <vector>
+
+#include "sim/models/i2c_slave.h"
+#include "sim/models/sis96x_gpio.h"
+#include "sim/models/spd_eeprom.h"
+#include "sim/models/two_wire_bus.h"
+#include "sim/models/via586b_gpio.h"
+#include "smbus/i2c_bus.h"
+#include "support/smbus_fixture.h"
+
+namespace {
+
+using sim::Line;
+using testsupport::SmbusBoardTest;
+
+// The two pin drivers, each on a board that has it.
+struct PinBoard {
+  const char* board;
+  int32_t variant;
+  uint8_t present;  // a populated slot
+  uint8_t empty;    // an empty slot
+};
+
+const PinBoard kPinBoards[] = {{"sis96x", 0, 0, 1}, {"via586b", 1, 1, 5}};
+
+void PrintTo(const PinBoard& b, std::ostream* os) { *os << b.board; }
+
+class I2cBusTest : public SmbusBoardTest, public ::testing::WithParamInterface<PinBoard> {
+ protected:
+  void SetUp() override { Boot(GetParam().board); }
+
+  I2cBus* Bus() { return static_cast<I2cBus*>(controller_->Context); }
+  sim::I2cSlave& Slave(uint8_t slot) { return *models_.i2cSlaves[slot]; }
+  sim::SpdEeprom& Eeprom(uint8_t slot) { return *models_.eeproms[0][slot]; }
+  bool Idle() { return models_.wires->Idle(); }
+
+  uint8_t ReadByte(uint8_t slot, uint8_t offset, OpStatus& status, int32_t* result = nullptr) {
+    uint8_t value = 0x5A;
+    const int32_t r = I2C_ReadByte(Bus(), &status, static_cast<uint8_t>(0x50 + slot), offset, &value);
+    if (result != nullptr) *result = r;
+    return value;
+  }
+
+  static void ExpectHw(const OpStatus& status, uint32_t code, uint32_t detail) {
+    EXPECT_EQ(status.Code, 0u) << "a transfer never writes the operation half";
+    EXPECT_EQ(status.HwCode, code);
+    EXPECT_EQ(status.HwDetailCount, code == 0 ? 0u : 1u);
+    if (code != 0) {
+      EXPECT_EQ(status.HwDetail[0], detail);
+    }
+  }
+
+  // A plain read after whatever went before: the bus is usable again.
+  void ExpectBusWorks(uint8_t slot) {
+    OpStatus status = Fresh();
+    int32_t result = -2;
+    EXPECT_EQ(ReadByte(slot, 0x41, status, &result), Image(0, slot)[0x41]);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Idle());
+  }
+};
+
+TEST_P(I2cBusTest, BlocksReadAsTheModulesHoldThem) {
+  ASSERT_EQ(controller_->Unavailable, 0u);
+  EXPECT_EQ(Bus()->PinVariant, GetParam().variant);
+  EXPECT_EQ(controller_->SelectSegment, nullptr);
+  struct Block {
+    uint8_t offset;
+    uint32_t count;
+  };
+  for (uint8_t slot = 0; slot < 8; ++slot) {
+    if (models_.eeproms[0][slot] == nullptr) continue;
+    for (const Block b : {Block{0, 256}, Block{0xFF, 2}, Block{0xFE, 4}, Block{7, 3}, Block{0x80, 1}}) {
+      SCOPED_TRACE(testing::Message() << "slot " << int(slot) << " offset " << int(b.offset));
+      std::vector<uint8_t> data(b.count + 1, 0xEE);
+      OpStatus status = Fresh();
+      ASSERT_EQ(ReadSpdBlock(controller_, &status, slot, data.data(), b.offset, b.count), b.count);
+      for (uint32_t i = 0; i < b.count; ++i) {
+        ASSERT_EQ(data[i], Image(0, slot)[(b.offset + i) & 0xFF]) << i;
+      }
+      EXPECT_EQ(data[b.count], 0xEE);
+      ExpectHw(status, 0, 0);
+      EXPECT_TRUE(Idle());
+    }
+  }
+}
+
+enum class Transfer { ReadByte, ReadWord, WriteByte };
+
+struct FailureCase {
+  const char* what;
+  bool emptySlot;
+  uint32_t acks;  // bytes the slave still acknowledges (kAll: no limit)
+  Transfer transfer;
+  int32_t hwCode;
+  uint32_t detail;
+  bool endsWithStop;  // both lines high afterwards
+  bool lowByteKept;   // a word whose high byte failed keeps its low byte
+};
+
+constexpr uint32_t kAll = 0xFFFFFFFFu;
+
+TEST_P(I2cBusTest, FailuresReportTheirDetailAndTheNextTransferRecovers) {
+  const FailureCase cases[] = {
+      {"missing module, byte", true, kAll, Transfer::ReadByte, 17, 3, true, false},
+      {"missing module, word", true, kAll, Transfer::ReadWord, 18, 3, true, false},
+      {"missing module, write", true, kAll, Transfer::WriteByte, 19, 3, true, false},
+      {"command refused, byte", false, 1, Transfer::ReadByte, 17, 4, false, false},
+      // A word reports the address detail whatever its byte read found.
+      {"command refused, word", false, 1, Transfer::ReadWord, 18, 3, false, false},
+      {"command refused, write", false, 1, Transfer::WriteByte, 19, 4, false, false},
+      {"read address refused", false, 2, Transfer::ReadByte, 17, 3, true, false},
+      {"high byte's address refused", false, 3, Transfer::ReadWord, 18, 3, true, true},
+      {"data byte refused", false, 2, Transfer::WriteByte, 19, 4, false, false},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const uint8_t slot = c.emptySlot ? GetParam().empty : GetParam().present;
+    if (!c.emptySlot && c.acks != kAll) Slave(slot).StopAcknowledgingAfter(c.acks);
+    const uint8_t before = c.emptySlot ? 0 : Eeprom(slot).Bytes()[0x30];
+    OpStatus status = Fresh();
+    const auto slave = static_cast<uint8_t>(0x50 + slot);
+    int32_t result = 0;
+    uint16_t word = 0x5A5A;
+    uint8_t byte = 0;
+    switch (c.transfer) {
+      case Transfer::ReadByte: result = I2C_ReadByte(Bus(), &status, slave, 0x30, &byte); break;
+      case Transfer::ReadWord: result = I2C_ReadWord(Bus(), &status, slave, 0x30, &word); break;
+      case Transfer::WriteByte:
+        result = I2C_WriteByte(Bus(), &status, slave, 0x30, static_cast<uint8_t>(before + 1));
+        break;
+    }
+    EXPECT_EQ(result, -1);
+    ExpectHw(status, c.hwCode, c.detail);
+    EXPECT_EQ(Idle(), c.endsWithStop);
+    if (!c.endsWithStop) {
+      EXPECT_FALSE(models_.wires->Level(Line::Scl)) << "SCL left low";
+      EXPECT_TRUE(models_.wires->Level(Line::Sda)) << "SDA released";
+    }
+    if (c.lowByteKept) {
+      EXPECT_EQ(word, Image(0, slot)[0x30]);
+    }
+    if (!c.emptySlot) {
+      EXPECT_EQ(Eeprom(slot).Bytes()[0x30], before) << "nothing written";
+      Slave(slot).AcknowledgeAgain();
+    }
+    ExpectBusWorks(GetParam().present);
+  }
+}
+
+TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
+  struct Case {
+    uint32_t writeCycleMs;
+    int32_t result;
+    uint64_t waitedMs;
+  };
+  // The poll makes one attempt and up to 100 more, 1 ms apart.
+  for (const Case c : {Case{0, 0, 0}, Case{1, 0, 1}, Case{2, 0, 2}, Case{5, 0, 5},
+                       Case{100, 0, 100}, Case{101, -1, 100}, Case{100000, -1, 100}}) {
+    SCOPED_TRACE(c.writeCycleMs);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Board board = *sim::FindBoard(GetParam().board);
+    for (sim::SpdSlotSpec& s : board.smbus->segment0) s.eeprom.writeCycleMs = c.writeCycleMs;
+    const sim::BoardModels models = sim::Build(board, machine);
+    OpStatus st = Fresh();
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    SmbusController* controller = DiscoverChipset(&st, &info, table_, &count);
+    ASSERT_NE(controller, nullptr);
+
+    const uint8_t slot = GetParam().present;
+    sim::I2cSlave& slave = *models.i2cSlaves[slot];
+    sim::SpdEeprom& eeprom = *models.eeproms[0][slot];
+    const uint64_t starts = slave.Starts();
+    const uint64_t acks = slave.Acknowledged();
+    const auto value = static_cast<uint8_t>(eeprom.Bytes()[0x50] ^ 0xFF);
+    OpStatus status = Fresh();
+    const uint64_t t0 = machine.NowMs();
+    EXPECT_EQ(controller->WriteByte(controller->Context, &status, static_cast<uint8_t>(0x50 + slot),
+                                    0x50, value),
+              c.result);
+    EXPECT_EQ(machine.NowMs() - t0, c.waitedMs);
+    EXPECT_EQ(eeprom.Bytes()[0x50], value) << "the write itself went through";
+    EXPECT_TRUE(models.wires->Idle());
+    const uint64_t attempts = slave.Starts() - starts - 1;
+    if (c.result == 0) {
+      ExpectHw(status, 0, 0);
+      EXPECT_EQ(attempts, c.waitedMs + 1);
+      // Address, command, data; then the acknowledged poll and its byte 0x00.
+      EXPECT_EQ(slave.Acknowledged() - acks, 5u);
+    } else {
+      ExpectHw(status, 19, 4);
+      EXPECT_EQ(attempts, 101u);
+      EXPECT_EQ(slave.Acknowledged() - acks, 3u);
+    }
+    ReleaseController(controller);
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
+TEST_P(I2cBusTest, StretchedClockIsWaitedForUpToItsLimit) {
+  const uint8_t slot = GetParam().present;
+  // What a transfer that fails at its address costs on a quiet bus.
+  OpStatus quiet = Fresh();
+  uint64_t calls = machine_.DelayCalls();
+  ReadByte(GetParam().empty, 0x10, quiet);
+  const uint64_t failedAddress = machine_.DelayCalls() - calls;
+
+  for (uint32_t readings : {1u, 7u, 40u}) {
+    SCOPED_TRACE(readings);
+    Slave(slot).StretchClock(readings);
+    OpStatus status = Fresh();
+    int32_t result = -2;
+    EXPECT_EQ(ReadByte(slot, 0x10, status, &result), Image(0, slot)[0x10]);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Idle());
+  }
+
+  // Held for ever from the first clock pulse on: each of the 11 later rises
+  // of SCL in the transfer (8 address bits, the acknowledge, the STOP's two
+  // steps) costs the 100 re-assertions, each with its zero-length delay. The
+  // engine goes on as if the clock were high: SDA reads 1, no acknowledge.
+  Slave(slot).StretchClock(sim::I2cSlave::kForever);
+  OpStatus status = Fresh();
+  const uint64_t t0 = machine_.NowMs();
+  calls = machine_.DelayCalls();
+  int32_t result = 0;
+  ReadByte(slot, 0x10, status, &result);
+  EXPECT_EQ(result, -1);
+  ExpectHw(status, 17, 3);
+  EXPECT_EQ(machine_.DelayCalls() - calls, failedAddress + 11 * 100);
+  EXPECT_EQ(machine_.NowMs(), t0) << "the wait costs no milliseconds";
+
+  Slave(slot).StretchClock(0);
+  ExpectBusWorks(slot);
+}
+
+TEST_P(I2cBusTest, BusLeftInTheMiddleOfAReadIsClockedFreeBeforeTheNextStart) {
+  const uint8_t slot = GetParam().present;
+  sim::TwoWireBus& wires = *models_.wires;
+  // Another master (the firmware, before a reset) starts a read and vanishes
+  // while the slave sends a 0 bit: SCL high, SDA held low by the slave.
+  const sim::TwoWireBus::Participant firmware = wires.Join();
+  auto scl = [&](bool high) { wires.Pull(firmware, Line::Scl, !high); };
+  auto sda = [&](bool high) { wires.Pull(firmware, Line::Sda, !high); };
+  auto clockOut = [&](uint8_t value) {
+    for (int bit = 7; bit >= 0; --bit) {
+      sda(((value >> bit) & 1) != 0);
+      scl(true);
+      scl(false);
+    }
+    sda(true);
+    scl(true);
+    scl(false);  // acknowledge clock
+  };
+  scl(true);
+  sda(false);  // START
+  scl(false);
+  clockOut(static_cast<uint8_t>((0x50 + slot) << 1));
+  clockOut(0x00);  // pointer to byte 0, then a current-address read
+  sda(true);
+  scl(true);
+  sda(false);  // repeated START
+  scl(false);
+  clockOut(static_cast<uint8_t>((0x50 + slot) << 1 | 1));
+  int clocks = 0;
+  while (wires.Level(Line::Sda) && clocks < 64) {
+    scl(true);
+    scl(false);
+    ++clocks;
+  }
+  scl(true);
+  sda(true);
+  ASSERT_FALSE(wires.Level(Line::Sda)) << "the slave holds a 0 bit";
+  ASSERT_TRUE(wires.Level(Line::Scl));
+
+  const uint64_t stops = Slave(slot).Stops();
+  OpStatus status = Fresh();
+  int32_t result = -2;
+  EXPECT_EQ(ReadByte(slot, 0x23, status, &result), Image(0, slot)[0x23]);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Slave(slot).Stops() - stops, 2u) << "the recovery's STOP and the transfer's";
+  EXPECT_TRUE(Idle());
+
+  // A line no clocking frees: the transfer is refused, not read as zeros.
+  Slave(slot).HoldSda(true);
+  status = Fresh();
+  ReadByte(slot, 0x23, status, &result);
+  EXPECT_EQ(result, -1);
+  ExpectHw(status, 17, 3);
+  Slave(slot).HoldSda(false);
+  ExpectBusWorks(slot);
+}
+
+// ---------------------------------------------------------------- pin drivers
+
+// A register of the pin block as software would read it, without it counting
+// as one of the master's readings.
+uint16_t RegisterNow(const sim::BoardModels& models, int32_t variant, uint16_t offset) {
+  if (variant == 0) return static_cast<sim::Sis96xGpio*>(models.gpioPins)->Word(offset);
+  return static_cast<sim::Via586bGpio*>(models.gpioPins)->Register(offset);
+}
+
+struct PinRegister {
+  uint16_t offset;
+  uint16_t ownBits;  // what the pin driver may change (or the lines change)
+};
+
+struct PinOp {
+  const char* what;
+  void (*run)(I2cBus*);
+  bool scl, sda;  // the lines afterwards
+};
+
+const PinOp kPinOps[] = {
+    {"SetSda(0)", [](I2cBus* b) { b->SetSda(b, 0); }, true, false},
+    {"SetScl(0)", [](I2cBus* b) { b->SetScl(b, 0); }, false, false},
+    {"GetSda", [](I2cBus* b) { EXPECT_EQ(b->GetSda(b), 0); }, false, false},
+    {"GetScl", [](I2cBus* b) { EXPECT_EQ(b->GetScl(b), 0); }, false, false},
+    {"SetScl(1)", [](I2cBus* b) { b->SetScl(b, 1); }, true, false},
+    {"SetSda(1)", [](I2cBus* b) { b->SetSda(b, 1); }, true, true},
+    {"Close", [](I2cBus* b) { b->Close(b); }, true, true},
+    {"Open", [](I2cBus* b) { b->Open(b); }, true, true},
+};
+
+TEST_P(I2cBusTest, EveryPinOperationChangesOnlyItsOwnBits) {
+  const std::vector<PinRegister> registers =
+      GetParam().variant == 0
+          ? std::vector<PinRegister>{{0x2A, 0x0020}, {0x5E, 0x0F00}}
+          : std::vector<PinRegister>{{0x40, 0x06}, {0x42, 0x06}, {0x44, 0x06}};
+  for (const PinOp& op : kPinOps) {
+    SCOPED_TRACE(op.what);
+    std::vector<uint16_t> before;
+    for (const PinRegister& r : registers) before.push_back(RegisterNow(models_, GetParam().variant, r.offset));
+    op.run(Bus());
+    for (size_t i = 0; i < registers.size(); ++i) {
+      EXPECT_EQ(RegisterNow(models_, GetParam().variant, registers[i].offset) & ~registers[i].ownBits,
+                before[i] & ~registers[i].ownBits)
+          << std::hex << registers[i].offset;
+    }
+    EXPECT_EQ(models_.wires->Level(Line::Scl), op.scl);
+    EXPECT_EQ(models_.wires->Level(Line::Sda), op.sda);
+  }
+  // Close takes the pins back where the chip has an enable (variant 0) and
+  // keeps them outputs where it has a direction (variant 1).
+  Bus()->Close(Bus());
+  if (GetParam().variant == 0) {
+    EXPECT_EQ(RegisterNow(models_, GetParam().variant, 0x2A), 0x0C41 & ~0x0020) << "as the firmware left it";
+  } else {
+    EXPECT_EQ(RegisterNow(models_, GetParam().variant, 0x40), 0x81 | 0x06);
+  }
+  Bus()->Open(Bus());
+}
+
+TEST_P(I2cBusTest, AcquireRefusesWhatItCannotDriveWithoutTouchingAPort) {
+  struct Case {
+    const char* what;
+    uint32_t base;
+    int32_t variant;
+    bool noPool;
+  };
+  const Case cases[] = {
+      {"unknown pin driver", 0x0C00, 2, false},
+      {"negative pin driver", 0x0C00, -1, false},
+      {"base never programmed", 0, GetParam().variant, false},
+      {"block past the I/O space", 0xFFC0, GetParam().variant, false},
+      {"no pool memory", 0x0C00, GetParam().variant, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SmbusController controller{};
+    controller.Segment = 3;
+    if (c.noPool) machine_.FailAllocation(1);
+    const uint64_t ports = machine_.PortAccesses();
+    EXPECT_EQ(I2C_AcquireDevice(&controller, c.base, c.variant), -1);
+    EXPECT_EQ(machine_.PortAccesses(), ports);
+    EXPECT_EQ(controller.Context, nullptr);
+    EXPECT_EQ(controller.ReadByte, nullptr);
+    EXPECT_EQ(controller.ReleaseDevice, nullptr);
+    EXPECT_EQ(controller.Segment, 3u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(PinDrivers, I2cBusTest, ::testing::ValuesIn(kPinBoards),
+                         [](const auto& info) { return std::string(info.param.board); });
+
+}  // namespace
