@@ -93,7 +93,7 @@ TEST_F(LocatorTest, TableOfTheLargestLengthIsCopiedWhole) {
 }
 
 // What each failure of the first call leaves: the code, the detail count and
-// the detail words (0xA5A5A5A5 = not written).
+// the detail words (a word past the count is written as 0).
 struct FailureCase {
   const char* name;
   void (*arrange)(sim::Machine&);
@@ -125,25 +125,25 @@ const FailureCase kFailures[] = {
        m.FailMapAt(0xF0000);
      },
      OpError::SmbiosScanMap, 2, 0xF0000, 0x10000},
-    {"no anchor", [](sim::Machine&) {}, OpError::SmbiosNoEntryPoint, 0, 0xA5A5A5A5, 0xA5A5A5A5},
-    // A failed copy does not end the scan; 36 then replaces code and count
-    // but the copy's detail words stay.
+    {"no anchor", [](sim::Machine&) {}, OpError::SmbiosNoEntryPoint, 0, 0, 0},
+    // A failed copy does not end the scan; 36 then replaces it, and with a
+    // count of 0 no detail word of the copy's failure is left behind.
     {"table cannot be mapped",
      [](sim::Machine& m) {
        Place(m, 0xF0020, static_cast<uint16_t>(Table().bytes.size()));
        m.FailMapAt(kTableAddress);
      },
-     OpError::SmbiosNoEntryPoint, 0, kTableAddress, static_cast<uint32_t>(Table().bytes.size())},
+     OpError::SmbiosNoEntryPoint, 0, 0, 0},
     {"length 0", [](sim::Machine& m) { Place(m, 0xF0020, 0); }, OpError::SmbiosNoEntryPoint, 0,
-     0, 0xA5A5A5A5},
+     0, 0},
     {"length 32769", [](sim::Machine& m) { Place(m, 0xF0020, 32769); },
-     OpError::SmbiosNoEntryPoint, 0, 32769, 0xA5A5A5A5},
+     OpError::SmbiosNoEntryPoint, 0, 0, 0},
     {"entry point at the last position cannot be mapped",
      [](sim::Machine& m) {
        Place(m, 0xFFFF0, static_cast<uint16_t>(Table().bytes.size()));
        m.FailMapAt(0xFFFF0);
      },
-     OpError::SmbiosNoEntryPoint, 0, 0xA5A5A5A5, 0xA5A5A5A5},
+     OpError::SmbiosNoEntryPoint, 0, 0, 0},
 };
 
 TEST_F(LocatorTest, EachFailureLeavesItsCodeAndDetailWords) {
@@ -176,8 +176,8 @@ TEST_F(LocatorTest, AFailedFirstAnchorIsSkippedAndItsCodeStays) {
   const uint32_t n = static_cast<uint32_t>(Table().bytes.size());
   const SkippedCase cases[] = {
       {"table cannot be mapped", -1, OpError::SmbiosTableMap, 2, kTableAddress, n},
-      {"length 0", 0, OpError::SmbiosTableLength, 1, 0, 0xA5A5A5A5},
-      {"length 32769", 32769, OpError::SmbiosTableLength, 1, 32769, 0xA5A5A5A5},
+      {"length 0", 0, OpError::SmbiosTableLength, 1, 0, 0},
+      {"length 32769", 32769, OpError::SmbiosTableLength, 1, 32769, 0},
   };
   for (const SkippedCase& c : cases) {
     SCOPED_TRACE(c.name);
