@@ -7,25 +7,25 @@
 
 namespace sim {
 
-void InstallGpioI2c(const SmbusHostSpec& spec, Machine& machine, BoardModels& models) {
+void InstallGpioI2c(const SmbusHostSpec& host, Machine& machine, BoardModels& models) {
   auto& wires = machine.Make<TwoWireBus>();
   models.wires = &wires;
-  for (const SpdSlotSpec& slot : spec.segment0) {
+  for (const SpdSlotSpec& slot : host.segment0) {
     auto& eeprom = machine.Make<SpdEeprom>(machine, BuildSpdImage(slot.dimm), slot.eeprom);
     const uint8_t index = slot.slot & 7;
     models.eeproms[0][index] = &eeprom;
     models.i2cSlaves[index] =
         &machine.Make<I2cSlave>(wires, static_cast<uint8_t>(0x50 + index), eeprom);
   }
-  const auto& r = spec.gpio.registers;
+  const auto& r = host.gpio.registers;
   PortDevice* pins = nullptr;
-  if (spec.kind == SmbusHostKind::Sis96xGpioPins) {
+  if (host.kind == SmbusHostKind::Sis96xGpioPins) {
     pins = &machine.Make<Sis96xGpio>(wires, r[0], r[1]);
   } else {
     pins = &machine.Make<Via586bGpio>(wires, static_cast<uint8_t>(r[0]), static_cast<uint8_t>(r[1]),
                                       static_cast<uint8_t>(r[2]));
   }
-  machine.ClaimDecoded(spec.gpio.decode, *pins);
+  machine.ClaimDecoded(host.gpio.decode, *pins);
   models.gpioPins = pins;
 }
 

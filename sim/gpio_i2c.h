@@ -12,6 +12,6 @@ constexpr bool IsGpioI2c(SmbusHostKind kind) {
   return kind == SmbusHostKind::Sis96xGpioPins || kind == SmbusHostKind::Via586bGpioPins;
 }
 
-void InstallGpioI2c(const SmbusHostSpec& spec, Machine& machine, BoardModels& models);
+void InstallGpioI2c(const SmbusHostSpec& host, Machine& machine, BoardModels& models);
 
 }  // namespace sim
