@@ -1,21 +1,4 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64 i686 compiler: the
-# kernel driver image and dimmio.exe, the dimmio tool for Windows.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows: the kernel driver image and dimmio.exe, the dimmio tool.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(DIMMIO_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${DIMMIO_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${DIMMIO_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${DIMMIO_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${DIMMIO_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# CMake would append the Win32 user-mode libraries to every link line; the
-# compiler driver already links what a user-mode program needs, and the driver
-# image must not see them at all.
-set(CMAKE_C_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)
-set(CMAKE_CXX_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686 g++-multilib
+  g++-mingw-w64-x86-64 wine64
   qemu-system-x86 ipxe-qemu seabios binutils
   qemu-user
   pci.ids
