@@ -1,14 +1,15 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan tsan nt baremetal loader32
+.PHONY: demo test setup host asan tsan nt nt64 baremetal loader32
 
 setup:
 	@scripts/setup.sh
 
 # One build tree per preset: nt (dimmio.sys and dimmio.exe, the tool,
-# cross-compiled), baremetal (the self-test image the host tree boots in
-# QEMU), asan and tsan (clang with sanitizers), loader32 (the 32-bit loader
+# cross-compiled), nt64 (the tool alone as a 64-bit dimmio.exe, which the
+# host tree runs under 64-bit Wine), baremetal (the self-test image the host
+# tree boots in QEMU), asan and tsan (clang with sanitizers), loader32 (the 32-bit loader
 # that runs the driver image over the simulated machine), host (g++).
-PRESETS := nt baremetal asan tsan loader32 host
+PRESETS := nt nt64 baremetal asan tsan loader32 host
 
 $(PRESETS): setup
 	@cmake --preset $@ >/dev/null
@@ -25,11 +26,12 @@ demo: setup
 	@echo
 	@build/host/tools/dimmio/dimmio report
 
-# Every test: the driver image and the bare-metal image first (the host
-# trees check the one and boot the other in QEMU), the sanitizer builds next
-# (the thread sanitizer runs the tests labelled tsan), then dimmio.sys in the
-# loader, the plain build last so that the run ends on CTest's summary line.
-test: nt baremetal asan tsan host loader32
+# Every test: the driver image, the 64-bit dimmio.exe and the bare-metal
+# image first (the host trees check the first, run the second under Wine and
+# boot the third in QEMU), the sanitizer builds next (the thread sanitizer
+# runs the tests labelled tsan), then dimmio.sys in the loader, the plain
+# build last so that the run ends on CTest's summary line.
+test: nt nt64 baremetal asan tsan host loader32
 	ctest --preset asan
 	ctest --preset tsan
 	ctest --preset loader32
