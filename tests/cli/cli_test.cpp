@@ -20,6 +20,7 @@
 #include "pci_names.h"
 #include "report.h"
 #include "sim/board.h"
+#include "support/i2cdump.h"
 #include "windows/windows_transport.h"
 #include "windows.h"  // the stand-in's
 #include "windows_target.h"
@@ -570,17 +571,7 @@ TEST_P(SavedDumps, DecodeGivesBackWhatSpdRead) {
 
   // i2cdump's layout of a module's bytes.
   const auto image = sim::BuildSpdImage(ModuleIn(sim::DefaultBoard(), 0, 2)->dimm);
-  std::string i2cdump = "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
-  for (int at = 0; at < 256; ++at) {
-    char cell[8];
-    if (at % 16 == 0) {
-      std::snprintf(cell, sizeof cell, "%02x:", at);
-      i2cdump += cell;
-    }
-    std::snprintf(cell, sizeof cell, " %02x", image[at]);
-    i2cdump += cell;
-    if (at % 16 == 15) i2cdump += "    ................\n";
-  }
+  const std::string i2cdump = testsupport::I2cdumpText(image);
   const json fromI2c = DimmioJson(via, {"decode", Save("i2cdump.txt", i2cdump)});
   EXPECT_EQ(fromI2c[0]["spd"], json::parse(Dimmio(via, {"spd", "--slot", "2", "--json"}).out)["spd"]);
 }
