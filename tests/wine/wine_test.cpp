@@ -1,0 +1,287 @@
+// dimmio.exe under 64-bit Wine: the tool's Windows code (C runtime, console,
+// kernel32, advapi32 and the service manager) on a real Win32 runtime. The
+// program is the nt64 tree's build of the same sources as the shipped 32-bit
+// dimmio.exe; no driver runs, so every command that needs the device meets
+// the missing device. Each run is held against the host tool and against the
+// Windows target over the test bed's stand-in for Win32 (support/win32).
+//
+// Line ends: dimmio.exe writes its text through the C runtime's text mode,
+// so on Windows every line ends in CR LF; with that one difference its
+// output is the host tool's byte for byte. Texts the system supplies (the
+// message after "Windows error N") are Wine's own and are not compared.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "cli.h"
+#include "fake_windows.h"
+#include "host_target.h"
+#include "sim/board.h"
+#include "support/i2cdump.h"
+#include "windows_target.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exit = -1;
+  std::string out, err;
+};
+
+const fs::path kScratch = DIMMIO_WINE_SCRATCH;  // the prefix and the files of one run
+const fs::path kPrefix = kScratch / "prefix";
+const fs::path kWork = kScratch / "work";  // the current directory of every run
+const std::string kWineServer = (fs::path(DIMMIO_WINE64).parent_path() / "wineserver").string();
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
+// Runs a program in the current directory, standard input empty, and
+// collects what it wrote and its exit code.
+Outcome Spawn(const std::vector<std::string>& argv) {
+  const fs::path out = kScratch / "stdout", err = kScratch / "stderr";
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  Outcome run;
+  if (posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  posix_spawn_file_actions_destroy(&files);
+  run.out = ReadFile(out);
+  run.err = ReadFile(err);
+  return run;
+}
+
+Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE) {
+  std::vector<std::string> argv{DIMMIO_WINE64, exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Spawn(argv);
+}
+
+// Where a Unix path is for a Windows program under Wine: the drive Z: is the root.
+std::string WinePath(const fs::path& path) {
+  std::string text = "Z:" + path.string();
+  std::replace(text.begin(), text.end(), '/', '\\');
+  return text;
+}
+
+// A text dimmio.exe wrote, with its CR LF line ends as LF; a line end
+// without its CR fails the test.
+std::string FromWindows(const std::string& text, const std::string& what) {
+  std::string unix;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+      ADD_FAILURE() << what << ": a line ends in LF alone at byte " << i;
+    }
+    unix += text[i];
+  }
+  return unix;
+}
+
+// The system's message after "Windows error N" goes: Wine words it its own way.
+std::string WithoutSystemText(const std::string& text) {
+  static const std::regex message("(Windows error [0-9]+): [^)\n]*");
+  return std::regex_replace(text, message, "$1");
+}
+
+Outcome Comparable(Outcome run, const std::string& what) {
+  run.out = WithoutSystemText(FromWindows(run.out, what + " (stdout)"));
+  run.err = WithoutSystemText(FromWindows(run.err, what + " (stderr)"));
+  return run;
+}
+
+Outcome OnHost(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int exit = dimmio::cli::Run(args, dimmio::cli::SimulatedBoards(), out, err);
+  return {exit, out.str(), err.str()};
+}
+
+// The Windows target over the stand-in, as dimmio.exe at `program` on a
+// machine without the driver installed.
+Outcome OnStandIn(const std::vector<std::string>& args, const std::string& program) {
+  fakewin::Reset(sim::DefaultBoard(), program);
+  std::ostringstream out, err;
+  const int exit = dimmio::cli::Run(args, dimmio::cli::WindowsMachine(), out, err);
+  return {exit, WithoutSystemText(out.str()), WithoutSystemText(err.str())};
+}
+
+// A fresh prefix for the run, booted once and shared by every case; the
+// saved dumps in the directory the runs start in. Its wine server is ended
+// at the close.
+class WinePrefix : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    setenv("WINEPREFIX", kPrefix.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);  // no mono, no gecko
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    ASSERT_TRUE(fs::exists(DIMMIO_WINE64)) << "64-bit Wine is missing: " DIMMIO_WINE64;
+    ASSERT_TRUE(fs::exists(DIMMIO_NT64_EXE)) << "build the nt64 preset: " DIMMIO_NT64_EXE;
+    fs::remove_all(kScratch);
+    fs::create_directories(kWork);
+    fs::create_directories(kPrefix);
+    fs::current_path(kWork);
+    // A server that stays up until the close. Debian's starts with -p0 and
+    // ends as each program does: then a service created by one run is not
+    // there for the next.
+    ASSERT_EQ(Spawn({kWineServer, "-p"}).exit, 0);
+    // The first program creates and boots the prefix. Not `wineboot --init`:
+    // that boots it a second time, and then two service managers answer in
+    // turn, each with its own services.
+    const Outcome boot = Spawn({DIMMIO_WINE64, "cmd", "/c", "exit"});
+    ASSERT_EQ(boot.exit, 0) << boot.err;
+
+    const Outcome hex = OnHost({"spd", "--slot", "0"});
+    const Outcome raw = OnHost({"spd", "--slot", "2", "--raw"});
+    ASSERT_EQ(hex.exit, 0);
+    ASSERT_EQ(raw.exit, 0);
+    WriteFile("hex.txt", hex.out);
+    WriteFile("raw.bin", raw.out);
+    const std::string& bytes = raw.out;
+    WriteFile("i2cdump.txt", testsupport::I2cdumpText(
+                                 {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
+    WriteFile("bad.txt", "Samsung module, bought 2004\n");
+  }
+  void TearDown() override {
+    Spawn({kWineServer, "-k"});
+  }
+};
+
+[[maybe_unused]] const auto* const kPrefixEnvironment = ::testing::AddGlobalTestEnvironment(new WinePrefix);
+
+bool WantsJson(const std::vector<std::string>& args) {
+  return std::find(args.begin(), args.end(), "--json") != args.end();
+}
+
+std::string CommandLine(const std::vector<std::string>& args) {
+  std::string line = "dimmio";
+  for (const std::string& a : args) line += ' ' + a;
+  return line;
+}
+
+// Each command line under Wine: the same output and exit code as the
+// Windows target over the stand-in and, where the command does not depend
+// on the target, as the host tool.
+TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
+  enum class Like { HostTool, StandInOnly };
+  constexpr char kNotRunning[] = "the dimmio driver is not running (cannot open \\\\.\\dimmio";
+  const struct {
+    std::vector<std::string> args;
+    Like like;
+    int exit;
+    const char* says = "";  // on standard error
+  } cases[] = {
+      // The host tool's help has --board and boards, the Windows one driver.
+      {{"--help"}, Like::StandInOnly, 0},
+      {{"spd", "--help"}, Like::StandInOnly, 0},
+      {{"decode", "--help"}, Like::StandInOnly, 0},
+      {{"frobnicate"}, Like::HostTool, 2, "dimmio: unexpected argument: frobnicate"},
+      {{"spd", "--slot", "9"}, Like::HostTool, 2, "--slot: Value 9 not in range 0 to 7"},
+      {{"decode", "hex.txt"}, Like::HostTool, 0},
+      {{"decode", "i2cdump.txt"}, Like::HostTool, 0},
+      {{"decode", "raw.bin"}, Like::HostTool, 0},
+      {{"decode", "hex.txt", "i2cdump.txt", "raw.bin", "--json"}, Like::HostTool, 0},
+      {{"decode", "raw.bin", "bad.txt"}, Like::HostTool, 2, "dimmio: bad.txt: no hex dump lines"},
+      {{"decode", "missing.bin"}, Like::HostTool, 2, "dimmio: missing.bin: cannot be opened"},
+      // Everything that needs the device.
+      {{}, Like::StandInOnly, 1, kNotRunning},
+      {{"report", "--json"}, Like::StandInOnly, 1, kNotRunning},
+      {{"spd", "--slot", "0"}, Like::StandInOnly, 1, kNotRunning},
+      {{"spd", "--slot", "0", "--raw"}, Like::StandInOnly, 1, kNotRunning},
+      {{"spd", "--slot", "1", "--decode", "--json"}, Like::StandInOnly, 1, kNotRunning},
+      {{"probe", "--slot", "0", "--yes"}, Like::StandInOnly, 1, kNotRunning},
+      {{"pci", "0", "0", "0"}, Like::StandInOnly, 1, kNotRunning},
+      // The nt64 tree has no driver image beside dimmio.exe.
+      {{"driver", "install"}, Like::StandInOnly, 1, "the driver file is missing: "},
+      {{"driver", "install", "--json"}, Like::StandInOnly, 1, "the driver file is missing: "},
+  };
+  const std::string program = WinePath(DIMMIO_NT64_EXE);
+  for (const auto& c : cases) {
+    const std::string command = CommandLine(c.args);
+    const Outcome wine = Comparable(OnWine(c.args), command);
+    EXPECT_EQ(wine.exit, c.exit) << command << ": " << wine.err;
+    EXPECT_NE(wine.err.find(c.says), std::string::npos) << command << ": " << wine.err;
+    if (c.exit != 0) {
+      EXPECT_EQ(std::count(wine.err.begin(), wine.err.end(), '\n'), 1) << command;
+    }
+    if (WantsJson(c.args) && !wine.out.empty()) {
+      EXPECT_TRUE(nlohmann::json::accept(wine.out)) << command << ": " << wine.out;
+    }
+
+    const Outcome standIn = OnStandIn(c.args, program);
+    EXPECT_EQ(wine.exit, standIn.exit) << command;
+    EXPECT_EQ(wine.out, standIn.out) << command;
+    EXPECT_EQ(wine.err, standIn.err) << command;
+    if (c.like == Like::HostTool) {
+      const Outcome host = OnHost(c.args);
+      EXPECT_EQ(wine.exit, host.exit) << command;
+      EXPECT_EQ(wine.out, host.out) << command;
+      EXPECT_EQ(wine.err, host.err) << command;
+    }
+  }
+}
+
+// The driver's service through Wine's service manager, with a file beside
+// dimmio.exe that has the driver's name but is no driver: the service is
+// created, refuses to start, and goes again.
+TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
+  const fs::path dir = kScratch / "with-sys";
+  fs::create_directories(dir);
+  fs::copy_file(DIMMIO_NT64_EXE, dir / "dimmio.exe", fs::copy_options::overwrite_existing);
+  WriteFile(dir / "dimmio.sys", "MZ");
+  const std::string sys = WinePath(dir / "dimmio.sys");
+  const struct {
+    std::vector<std::string> args;
+    int exit;
+    std::string says;  // on standard output when it exits 0, else on standard error
+  } steps[] = {
+      {{"driver", "install"}, 0, "installed the driver as the kernel service dimmio from " + sys},
+      {{"driver", "install"}, 1, "the driver is already installed"},
+      {{"driver", "start"}, 1, "dimmio: the driver did not start: Windows error"},
+      {{"spd", "--slot", "0"}, 1, "the dimmio driver is not running"},
+      {{"driver", "stop"}, 0, "the driver is not running"},
+      {{"driver", "remove", "--json"}, 0, "\"done\": true"},
+      {{"driver", "remove"}, 1, "cannot remove the driver: the driver is not installed"},
+      {{"driver", "start"}, 1, "cannot start the driver: the driver is not installed"},
+  };
+  for (const auto& step : steps) {
+    const std::string command = CommandLine(step.args);
+    const Outcome run = Comparable(OnWine(step.args, (dir / "dimmio.exe").string()), command);
+    EXPECT_EQ(run.exit, step.exit) << command << ": " << run.out << run.err;
+    const std::string& shown = step.exit == 0 ? run.out : run.err;
+    EXPECT_NE(shown.find(step.says), std::string::npos) << command << ": " << shown;
+    if (WantsJson(step.args)) {
+      EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
+    }
+  }
+}
+
+}  // namespace
