@@ -2,15 +2,33 @@
 
 namespace sim {
 
+namespace {
+
+constexpr uint8_t kAcpiBaseWord = 0x90;
+constexpr uint8_t kCommandRegister = 0x04;
+constexpr uint8_t kIoSpaceEnable = 0x01;
+constexpr uint8_t kAcpiControl = 0x40;
+constexpr uint8_t kAcpiEnable = 0x80;
+
+}  // namespace
+
+PciIoDecode SisSmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
+  return {.bus = bus, .device = device, .function = function, .baseRegister = kAcpiBaseWord,
+          .baseMask = kAcpiBaseMask, .blockOffset = kPairOffset, .size = kPairSize,
+          .enables = {{kCommandRegister, kIoSpaceEnable}, {kAcpiControl, kAcpiEnable}}};
+}
+
 void SisSmbusHost::Settle() {
   const auto result = engine_.Settle();
   if (!result) return;
   regs_[kControlLow] &= static_cast<uint8_t>(~kStart);
+  uint8_t bits = kDone;
   if (result->forcedError != 0) {
-    statusLow_ |= static_cast<uint8_t>(result->forcedError & kStickyLow);
+    bits |= static_cast<uint8_t>(result->forcedError & (kNoAnswer | kCollision));
   } else if (!result->acked) {
-    statusLow_ |= kNoAnswer;
+    bits |= kNoAnswer;
   }
+  statusLow_ |= bits;
   if (result->hasData) {
     regs_[kData0] = result->data0;
     regs_[kData1] = result->data1;
@@ -20,7 +38,7 @@ void SisSmbusHost::Settle() {
 uint8_t SisSmbusHost::Register(uint8_t reg) {
   Settle();
   switch (reg) {
-    case kStatusLow: return static_cast<uint8_t>(statusLow_ | (engine_.Busy() ? kBusy : 0));
+    case kStatusLow: return statusLow_;
     case kStatusHigh: return statusHigh_;
     default: return reg < regs_.size() ? regs_[reg] : 0x00;
   }
