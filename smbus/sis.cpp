@@ -35,8 +35,6 @@ constexpr uint8_t kProtocolWordData = 3;
 // Left in data 0 after every write transfer.
 constexpr uint8_t kDataFiller = 0xCA;
 
-constexpr uint32_t kIdlePollLimit = 3000;
-constexpr int32_t kIdlePollIntervalMs = 1;
 constexpr int32_t kReadSettleMs = 5;
 constexpr int32_t kWriteSettleMs = 100;
 
@@ -98,13 +96,12 @@ void SIS_ResetStatus(const SisContext* ctx) {
 
 uint8_t SIS_WaitForBusReady(const SisContext* ctx, const host_status::HostStatusBits& until) {
   Trace("SIS_WaitForBusReady\n");
-  uint8_t value = 0;
-  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
-    value = ReadRegister(ctx, kStatusLow);
-    if (!host_status::StillBusy(until, value) || (value & until.ErrorMask) != 0) return value;
-    DelayMs(kIdlePollIntervalMs);
-  }
-  Trace("WaitForBusReady: Bus never became ready.\n");
+  const auto ready = [&until](uint8_t status) {
+    return !host_status::StillBusy(until, status) || (status & until.ErrorMask) != 0;
+  };
+  const uint8_t value =
+      host_status::PollStatus<uint8_t>([ctx] { return ReadRegister(ctx, kStatusLow); }, ready);
+  if (!ready(value)) Trace("WaitForBusReady: Bus never became ready.\n");
   return value;
 }
 

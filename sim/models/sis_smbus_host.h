@@ -17,11 +17,11 @@
 #include <array>
 
 #include "sim/machine.h"
-#include "sim/models/host_engine.h"
+#include "sim/models/sticky_status_host.h"
 
 namespace sim {
 
-class SisSmbusHost : public PortDevice {
+class SisSmbusHost : public StickyStatusHost {
  public:
   // The port pair, from the ACPI base.
   static constexpr uint16_t kPairOffset = 0x38;
@@ -58,26 +58,26 @@ class SisSmbusHost : public PortDevice {
   // Where the pair answers on the 0x0008 function at bus/device/function.
   static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function);
 
-  SisSmbusHost(const Machine& machine, SmbusBus& bus) : engine_(machine, bus, 0) {
+  SisSmbusHost(const Machine& machine, SmbusBus& bus)
+      : StickyStatusHost(machine, bus, 0,
+                         {.done = 0, .noAnswer = kNoAnswer, .always = kDone, .sticky = kStickyLow}) {
     engine_.SetBusClockHz(kBusHz);
   }
 
   uint8_t Read8(uint16_t offset) override;
   void Write8(uint16_t offset, uint8_t value) override;
 
-  HostEngine& Engine() { return engine_; }
   // Status bits that stand now, as when another master collided on the bus
   // while the host was idle, or a transfer ended that nobody claimed.
-  void RaiseStatus(uint8_t bits) { statusLow_ |= static_cast<uint8_t>(bits & kStickyLow); }
+  void RaiseStatus(uint8_t bits) { status_ |= static_cast<uint8_t>(bits & kStickyLow); }
   // A register as the data port would show it, without touching the index.
   uint8_t Register(uint8_t reg);
 
  private:
   void Settle();
+  uint8_t* Plain(uint8_t reg);  // a register kept as written; null for none
 
-  HostEngine engine_;
   uint8_t index_ = 0;
-  uint8_t statusLow_ = 0;   // the sticky bits
   uint8_t statusHigh_ = 0;
   std::array<uint8_t, 0x20> regs_{};  // the others, as written
 };
