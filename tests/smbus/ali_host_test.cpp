@@ -31,12 +31,7 @@ TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
           {"never leaves busy", 0x50, 0, true, 0x08, false},
       },
       {.engine = Engine(),
-       .wroteStart =
-           [base](const std::vector<sim::TraceEntry>& trace) {
-             return std::any_of(trace.begin(), trace.end(), [base](const sim::TraceEntry& e) {
-               return e.kind == sim::Access::Out8 && e.where == base + 2u;  // the start register
-             });
-           },
+       .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
        .status = [this] { return models_.aliHost->StatusRegister(); },
        .idleStatus = 0x04});  // idle
 }

@@ -32,12 +32,7 @@ TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
       },
       {.engine = Engine(),
        // A busy host is not even programmed: address, command or control.
-       .wroteStart =
-           [base](const std::vector<sim::TraceEntry>& trace) {
-             return std::any_of(trace.begin(), trace.end(), [base](const sim::TraceEntry& e) {
-               return e.kind == sim::Access::Out8 && e.where >= base + 2u && e.where <= base + 4u;
-             });
-           },
+       .wroteStart = testsupport::WritesTo(base + 2u, base + 4u),
        .status = [this] { return models_.viaHost->StatusRegister(); },
        .idleStatus = 0x00});
 }

@@ -38,6 +38,16 @@ struct HostUnderTest {
   std::function<void(uint8_t)> raiseStatus = nullptr;
 };
 
+// A start seen as any byte written to the ports first..last.
+inline std::function<bool(const std::vector<sim::TraceEntry>&)> WritesTo(uint32_t first,
+                                                                         uint32_t last) {
+  return [first, last](const std::vector<sim::TraceEntry>& trace) {
+    return std::any_of(trace.begin(), trace.end(), [first, last](const sim::TraceEntry& e) {
+      return e.kind == sim::Access::Out8 && e.where >= first && e.where <= last;
+    });
+  };
+}
+
 class HostFaultTest : public SmbusBoardTest {
  protected:
   void RunFaultTable(const std::vector<HostFaultCase>& cases, const HostUnderTest& host) {
