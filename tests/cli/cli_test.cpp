@@ -583,6 +583,28 @@ TEST_P(SavedDumps, DecodeGivesBackWhatSpdRead) {
   }
   const json fromI2c = DimmioJson(via, {"decode", Save("i2cdump.txt", i2cdump)});
   EXPECT_EQ(fromI2c[0]["spd"], json::parse(Dimmio(via, {"spd", "--slot", "2", "--json"}).out)["spd"]);
+  EXPECT_EQ(fromI2c[0]["spd"]["manufacturing_year"], 2003);  // the builder's BCD 03, 17
+  EXPECT_EQ(fromI2c[0]["spd"]["manufacturing_week"], 17);
+
+  // A DDR image with byte 40 adding 0.5 ns to tRC, 0.33 + 256 ns to tRFC,
+  // and a week byte that is no BCD week: the date is null, the bytes stay.
+  auto edited = image;
+  edited[40] = 0x35;
+  edited[94] = 0x5A;
+  edited[63] = sim::SpdChecksum(edited);
+  const json spd =
+      DimmioJson(via, {"decode", Save("edited.bin", std::string(edited.begin(), edited.end()))})[0]["spd"];
+  EXPECT_TRUE(spd["checksum_ok"]);
+  EXPECT_EQ(spd["trc_ps"], (image[41] * 1000 + 500));
+  EXPECT_EQ(spd["trfc_ps"], ((image[42] + 256) * 1000 + 330));
+  EXPECT_TRUE(spd["manufacturing_year"].is_null());
+  EXPECT_TRUE(spd["manufacturing_week"].is_null());
+  EXPECT_EQ(spd["manufacturing_year_byte"], image[93]);
+  EXPECT_EQ(spd["manufacturing_week_byte"], 0x5A);
+  EXPECT_EQ(spd["speed_grade"], "PC2700");
+  EXPECT_EQ(spd["timings"][0]["tac_ps"], 700);  // PC2700: 0x70 at 6 ns
+  EXPECT_EQ(spd["address_setup_ps"], 600);
+  EXPECT_EQ(spd["data_hold_ps"], 400);
 }
 
 // A bad file: one line naming it and what is wrong, exit 2; the good files
