@@ -117,14 +117,22 @@ Patch WithMaker(int continuations, uint8_t code) {
   return patch;
 }
 
+// The modules the hand-made images start from. DDR: 512 MB in 2 ranks of
+// 256 MB (13 rows, 10 columns, 4 banks), PC3200; tAC 0.65 ns at 5 ns (CL3),
+// 0.7 ns at 6 ns (CL2.5); address setup and hold 0.6 ns, data 0.4 ns; tRC
+// 55 ns, tRFC 70 ns; year 03, week 17 in BCD.
+const sim::DimmSpec kDdrBase = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
+// SDR: 256 MB in one rank, PC133; tAC 5.4 ns at 7.5 ns (CL3), 6.0 ns at 10 ns
+// (CL2); address and data setup 1.5 ns, hold 0.8 ns; tRC derived 65 ns; the
+// same date.
+const sim::DimmSpec kSdrBase = sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
+
 // Hand-made images for what the board modules do not show: each states its
 // facts in the bytes it changes.
 TEST(SpdDecode, EdgeImages) {
   using dimmio::SpdErrorCheck;
-  // 512 MB in 2 ranks of 256 MB (13 rows, 10 columns, 4 banks), PC3200; the
-  // SDR one 256 MB in one rank, PC133.
-  const sim::DimmSpec ddr = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
-  const sim::DimmSpec sdr = sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
+  const sim::DimmSpec& ddr = kDdrBase;
+  const sim::DimmSpec& sdr = kSdrBase;
   const struct {
     const char* name;
     const sim::DimmSpec& base;
@@ -263,12 +271,6 @@ TEST(SpdDecode, TimingsAtEachCasLatency) {
 // Access times, setup and hold times, DDR byte 40's extension of tRC and
 // tRFC, and the date, from hand-made images that state them.
 TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
-  // DDR: tAC 0.65 ns at 5 ns (CL3), 0.7 ns at 6 ns (CL2.5); address setup and
-  // hold 0.6 ns, data 0.4 ns; tRC 55 ns, tRFC 70 ns; year 03, week 17.
-  const sim::DimmSpec ddr = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
-  // SDR: tAC 5.4 ns at 7.5 ns (CL3), 6.0 ns at 10 ns (CL2); address and data
-  // setup 1.5 ns, hold 0.8 ns; tRC derived 65 ns.
-  const sim::DimmSpec sdr = sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
   const struct {
     const char* name;
     const sim::DimmSpec& base;
@@ -280,25 +282,25 @@ TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
     uint8_t week;
     const char* dateText;
   } cases[] = {
-      {"DDR as built", ddr, {}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"DDR as built", kDdrBase, {}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
       // Tenths and hundredths of a ns; a digit above 9 states nothing.
-      {"DDR hundredths", ddr, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45}, {35, 0x45}},
+      {"DDR hundredths", kDdrBase, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45}, {35, 0x45}},
        {"30 5000 450", "25 6000 500"}, {750, 750, 450, 450}, 55000, 70000, 2003, 17, "year 2003, week 17"},
-      {"DDR digit above 9", ddr, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0", "25 6000 700"}, {0, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0", "25 6000 700"}, {0, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
       // Byte 40: tRC + 0.5 ns (bits 6-4 = 3), tRFC + 0.33 ns (bits 3-1 = 2) + 256 ns (bit 0).
-      {"DDR byte 40 0x35", ddr, {{40, 0x35}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55500, 326330, 2003, 17, "year 2003, week 17"},
-      {"DDR byte 40 0x52", ddr, {{40, 0x52}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55750, 70250, 2003, 17, "year 2003, week 17"},
-      {"DDR byte 40 reserved codes", ddr, {{40, 0x7E}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
-      {"SDR as built", sdr, {}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
+      {"DDR byte 40 0x35", kDdrBase, {{40, 0x35}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55500, 326330, 2003, 17, "year 2003, week 17"},
+      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55750, 70250, 2003, 17, "year 2003, week 17"},
+      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"SDR as built", kSdrBase, {}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
       // CL1 too: bytes 25-26 in quarter ns, 15 ns and 8.5 ns; byte 40 means nothing on SDR.
-      {"SDR CL1", sdr, {{18, 0x07}, {25, 0x3C}, {26, 0x22}, {40, 0x35}},
+      {"SDR CL1", kSdrBase, {{18, 0x07}, {25, 0x3C}, {26, 0x22}, {40, 0x35}},
        {"30 7500 5400", "20 10000 6000", "10 15000 8500"}, {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
       // Dates: BCD year and week 1-53, else the bytes as stored.
-      {"1999 week 53", sdr, {{93, 0x99}, {94, 0x53}}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 1999, 53, "year 1999, week 53"},
-      {"2089 week 1", ddr, {{93, 0x89}, {94, 0x01}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2089, 1, "year 2089, week 1"},
-      {"binary year", ddr, {{93, 0x0A}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x0A, week 0x17 as stored (not a BCD"},
-      {"week 54", ddr, {{94, 0x54}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x03, week 0x54 as stored"},
-      {"no date", sdr, {{93, 0x00}, {94, 0x00}}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 0, 0, "year 0x00, week 0x00 as stored"},
+      {"1999 week 53", kSdrBase, {{93, 0x99}, {94, 0x53}}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 1999, 53, "year 1999, week 53"},
+      {"2089 week 1", kDdrBase, {{93, 0x89}, {94, 0x01}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2089, 1, "year 2089, week 1"},
+      {"binary year", kDdrBase, {{93, 0x0A}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x0A, week 0x17 as stored (not a BCD"},
+      {"week 54", kDdrBase, {{94, 0x54}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x03, week 0x54 as stored"},
+      {"no date", kSdrBase, {{93, 0x00}, {94, 0x00}}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 0, 0, "year 0x00, week 0x00 as stored"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
