@@ -1,7 +1,7 @@
 // SPD data read through the driver is what the board's modules hold, on
 // every board with an SMBus and on both segments; an empty slot ends the read
 // with the block-read failure in the status record and the host's own status
-// for a slave that does not answer; the write probe tells the writable
+// for a slave that does not answer, and the bus serves the next read; the write probe tells the writable
 // modules from the protected ones and leaves each as it was.
 #include <algorithm>
 #include <array>
@@ -37,6 +37,8 @@ constexpr uint32_t kHwDetail = 44;
 constexpr uint32_t kReadWordFailed = 18;
 constexpr uint32_t kWriteByteFailed = 19;
 constexpr uint32_t kProbeWrite = 23;
+constexpr uint32_t kProbeFirstRead = 22;
+constexpr uint32_t kReadByteFailed = 17;
 
 std::vector<std::string> BoardsWithSmbus() {
   std::vector<std::string> names;
@@ -67,6 +69,10 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
     ASSERT_EQ(wrap.information, 76u + 2);
     EXPECT_EQ(wrap.output[76], eeprom->Bytes()[0xFF]);
     EXPECT_EQ(wrap.output[77], eeprom->Bytes()[0x00]);
+    // An odd length ends with a single byte.
+    const Reply one = Send(IOCTL_READ_SPD, {slot.slot, 0x40}, 76 + 1);
+    ASSERT_EQ(one.information, 76u + 1);
+    EXPECT_EQ(one.output[76], eeprom->Bytes()[0x40]);
   }
 }
 
@@ -99,6 +105,20 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   if (const std::optional<uint32_t> expected = NoAnswerStatus(board_->smbus->kind)) {
     EXPECT_EQ(WordAt(reply.output, kHwDetail), *expected);
   }
+
+  // The probe stops at its first read, which nothing answers.
+  const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {empty}, 80);
+  ASSERT_EQ(probe.information, 80u);
+  EXPECT_EQ(WordAt(probe.output, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(WordAt(probe.output, 4 + kOpCode), kProbeFirstRead);
+  EXPECT_EQ(WordAt(probe.output, 4 + kHwCode), kReadByteFailed);
+
+  // The bus recovers: the next read gets the first module.
+  const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
+  const Reply next = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 4);
+  ASSERT_EQ(next.information, 76u + 4);
+  EXPECT_TRUE(std::equal(next.output.begin() + 76, next.output.end(),
+                         models_.eeproms[0][slot.slot]->Bytes().begin()));
 }
 
 // A host that never leaves busy: nothing is started on it, and the read
