@@ -189,8 +189,10 @@ INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()
 
 class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<std::string> {};
 
+// Nothing is sent: not a port is touched.
 TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   LoadOn(GetParam());
+  const uint64_t ports = machine_.PortAccesses();
   const Reply read = Send(IOCTL_READ_SPD, {3, 0x10}, 76 + 8);
   EXPECT_EQ(read.returned, STATUS_PENDING);
   EXPECT_EQ(read.status, STATUS_SUCCESS);
@@ -205,6 +207,7 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   EXPECT_EQ(WordAt(probe.output, 0), 0xFFFFFFFFu) << "result -1";
   ExpectStatus(probe.output, 4, kUnavailable);
   ExpectUntouched(probe, 80, 84);
+  EXPECT_EQ(machine_.PortAccesses(), ports);
 }
 
 // An unsupported SMBus, and SPD pins whose block the BIOS never placed.
