@@ -168,21 +168,67 @@ TEST_P(EnvelopesTest, SmbiosAnswersComeFromTheBoardsTable) {
   }
 }
 
-// The chipset record names the SMBus function discovery chose, all zero when
-// it chose none.
-TEST_P(EnvelopesTest, ChipsetInfoNamesTheSmbusFunction) {
-  const std::map<std::string, std::vector<uint8_t>> known = {
-      {"ich5", Words({0, 31, 3, 0x8086, 0x24D3, 0})},
-      {"piix4", Words({0, 7, 3, 0x8086, 0x7113, 0})},
-      {"nosmbus", Words({0, 0, 0, 0, 0, 0})},
+// What discovery makes of each board: the chipset record (the SMBus function
+// it chose, all zero when none) and the messages it prints on the way.
+struct Discovered {
+  std::vector<uint32_t> record;
+  std::vector<std::string> messages;
+};
+const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
+  static const std::map<std::string, Discovered> boards = {
+      {"ich5", {{0, 31, 3, 0x8086, 0x24D3}, {}}},
+      {"piix4", {{0, 7, 3, 0x8086, 0x7113}, {}}},
+      {"ich4-mixed", {{0, 31, 3, 0x8086, 0x24C3}, {}}},
+      {"nosmbus", {{0, 0, 0, 0, 0}, {}}},
+      {"sis5595", {{0, 0, 0, 0, 0}, {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 detected at 0800!!!",
+                                     "SIS_AcquireDevice", "SIS_ResetStatus"}}},
+      {"sis96x", {{0, 0, 0, 0x1039, 0x0645},
+                  {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"}}},
+      {"ali1535", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
+      {"ali1533-r0", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
+      {"ali1543", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
+      {"amd756", {{0, 7, 3, 0x1022, 0x740B}, {}}},
+      {"nforce", {{0, 1, 1, 0x10DE, 0x01B4}, {}}},
+      {"nforce2", {{0, 1, 1, 0x10DE, 0x0064}, {}}},
+      {"sis96x-noacpi", {{0, 0, 0, 0x1039, 0x0645},
+                         {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x found with NO ACPI base."}}},
+      {"via586b", {{0, 7, 3, 0x1106, 0x3040}, {"smbcore: Found VIA 586B", "smbcore: Found VIA 586B Revision E"}}},
+      {"via586b-f", {{0, 7, 3, 0x1106, 0x3040}, {"smbcore: Found VIA 586B", "smbcore: Found VIA 586B Revision F"}}},
+      {"via586b-a", {{0, 7, 3, 0x1106, 0x3040},
+                     {"smbcore: Found VIA 586,  unknown revid: 41", "smbcore: Found VIA 586B Prod-Rev A"}}},
+      {"via586b-rev20", {{0, 7, 3, 0x1106, 0x3040},
+                         {"smbcore: Found VIA 586,  unknown revid: 47", "smbcore: Found VIA 586B, revid: 20"}}},
+      {"via596a", {{0, 7, 3, 0x1106, 0x3050}, {"smbcore: Found VIA 596A"}}},
+      {"via596b", {{0, 7, 3, 0x1106, 0x3051}, {"smbcore: Found VIA 596B"}}},
+      {"via686", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686"}}},
+      {"via686a", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686A"}}},
+      {"via686b", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686B"}}},
+      {"via686b-40", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686,  unknown revid: 40"}}},
+      {"vt8231", {{0, 17, 4, 0x1106, 0x8235}, {"smbcore: Found VIA VT8231 rev=10"}}},
+      {"vt8235", {{0, 17, 0, 0x1106, 0x3177}, {"smbcore: Found VIA VT8233/5 device=3177, rev=00"}}},
   };
+  return boards;
+}
+
+TEST_P(EnvelopesTest, ChipsetRecordAndMessagesAreWhatDiscoveryMadeOfTheBoard) {
+  const auto known = DiscoveredOnEveryBoard().find(board_->name);
+  ASSERT_NE(known, DiscoveredOnEveryBoard().end()) << "a new board: say what discovery makes of it";
+  std::vector<uint32_t> record = known->second.record;
+  record.push_back(0);  // the reserved word
   const Reply info = Send(IOCTL_GET_CHIPSET_INFO, {}, 30);
   EXPECT_EQ(info.status, STATUS_SUCCESS);
   ASSERT_EQ(info.information, 24u);
   ExpectUntouched(info, 24, 30);
-  if (const auto record = known.find(board_->name); record != known.end()) {
-    EXPECT_EQ(info.output, record->second);
+  std::vector<uint8_t> bytes;
+  for (uint32_t word : record) {
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(word >> shift));
   }
+  EXPECT_EQ(info.output, bytes);
+  std::vector<std::string> messages;
+  for (const std::string& line : machine_.DebugLines()) {
+    if (line.rfind("smbcore:vid(", 0) != 0) messages.push_back(line);
+  }
+  EXPECT_EQ(messages, known->second.messages);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()), BoardTestName);
