@@ -233,12 +233,32 @@ TEST_P(EnvelopesTest, ChipsetRecordAndMessagesAreWhatDiscoveryMadeOfTheBoard) {
 
 INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()), BoardTestName);
 
-class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<std::string> {};
+// A board the driver finds no usable SMBus host on: the board as it is, or
+// with the host's base register changed to `baseDword` at `baseRegister` of
+// function 0:device.function (0: left as it is).
+struct NoController {
+  const char* board;
+  uint8_t device, function, baseRegister;
+  uint32_t baseDword;
+};
 
-// Nothing is sent: not a port is touched.
+void PrintTo(const NoController& c, std::ostream* os) {
+  *os << c.board << " base dword 0x" << std::hex << c.baseDword;
+}
+
+class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<NoController> {};
+
+// Nothing is sent, from the load on: not a port is touched (port 0 and up
+// are the DMA controller's, and an unprogrammed base would point there).
 TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
-  LoadOn(GetParam());
+  const NoController& c = GetParam();
+  UseBoard(c.board);
+  if (c.baseRegister != 0) {
+    machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.baseRegister, c.baseDword);
+  }
   const uint64_t ports = machine_.PortAccesses();
+  ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
+  started_ = true;
   const Reply read = Send(IOCTL_READ_SPD, {3, 0x10}, 76 + 8);
   EXPECT_EQ(read.returned, STATUS_PENDING);
   EXPECT_EQ(read.status, STATUS_SUCCESS);
@@ -256,9 +276,28 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   EXPECT_EQ(machine_.PortAccesses(), ports);
 }
 
-// An unsupported SMBus, and SPD pins whose block the BIOS never placed.
-INSTANTIATE_TEST_SUITE_P(Boards, NoControllerTest,
-                         ::testing::Values("nosmbus", "sis96x-noacpi"), BoardTestName);
+// An unsupported SMBus; SPD pins whose block the BIOS never placed; host
+// bases the BIOS never programmed (the I/O space bit alone), with only bits
+// below the base mask, or that the nVidia 0xE0 subtraction wraps.
+INSTANTIATE_TEST_SUITE_P(
+    Boards, NoControllerTest,
+    ::testing::Values(NoController{"nosmbus", 0, 0, 0, 0}, NoController{"sis96x-noacpi", 0, 0, 0, 0},
+                      NoController{"ich5", 31, 3, 0x20, 0x00000001},
+                      NoController{"ich5", 31, 3, 0x20, 0x0000000F},
+                      NoController{"piix4", 7, 3, 0x90, 0x00000001},
+                      NoController{"amd756", 7, 3, 0x58, 0x00000001},
+                      NoController{"amd756", 7, 3, 0x58, 0x000000F1},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000001},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000051},
+                      NoController{"nforce2", 1, 1, 0x50, 0x00000001},
+                      NoController{"nforce2", 1, 1, 0x50, 0x0000000D}),
+    [](const ::testing::TestParamInfo<NoController>& info) {
+      std::string name = std::string(info.param.board) + "_" + std::to_string(info.param.baseDword);
+      for (char& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      }
+      return name;
+    });
 
 }  // namespace
 }  // namespace contract

@@ -128,37 +128,6 @@ class ChipsetTest : public SimTest {
 
 // ---------------------------------------------------------------- boards
 
-struct UnusableBaseCase {
-  const char* board;
-  uint8_t device, function;
-  uint8_t baseRegister;
-  uint32_t value;
-};
-
-// A base the BIOS never programmed, or one the 0xE0 subtraction wraps, is not
-// acquired: no port is touched and the controller stays unavailable.
-TEST_F(ChipsetTest, UnprogrammedOrWrappedBaseIsNotAcquired) {
-  const UnusableBaseCase cases[] = {
-      {"amd756", 7, 3, 0x58, 0x00000001},
-      {"amd756", 7, 3, 0x58, 0x000000F1},   // only bits below the mask
-      {"nforce", 1, 1, 0x10, 0x00000001},   // 0 - 0xE0
-      {"nforce", 1, 1, 0x10, 0x00000051},   // 0x50 - 0xE0
-      {"nforce2", 1, 1, 0x50, 0x00000001},
-      {"nforce2", 1, 1, 0x50, 0x0000000D},
-  };
-  for (const UnusableBaseCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << c.value);
-    sim::Machine machine;
-    sim::Build(*sim::FindBoard(c.board), machine);
-    machine.FindPciFunction(0, c.device, c.function)->SetDword(c.baseRegister, c.value);
-    const Outcome out = RunOn(machine);
-    EXPECT_FALSE(out.available);
-    EXPECT_FALSE(out.slotsFilled);
-    ExpectInfo(out.info, At(0, 0, 0, 0, 0));
-    EXPECT_EQ(machine.PortAccesses(), 0u);
-  }
-}
-
 TEST_F(ChipsetTest, AliBoardGetsItsBaseWrittenOnce) {
   UseBoard("ali1535");
   machine_.SetTracing(true);
