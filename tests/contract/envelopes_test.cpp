@@ -292,11 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"nforce2", 1, 1, 0x50, 0x00000001},
                       NoController{"nforce2", 1, 1, 0x50, 0x0000000D}),
     [](const ::testing::TestParamInfo<NoController>& info) {
-      std::string name = std::string(info.param.board) + "_" + std::to_string(info.param.baseDword);
-      for (char& ch : name) {
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      }
-      return name;
+      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword));
     });
 
 }  // namespace
