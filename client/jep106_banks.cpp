@@ -1,5 +1,4 @@
-// The maker names of JEDEC JEP106, in code order. Banks 1-5 are complete
-// (126 makers each); of banks 6-8 the table holds the memory makers only.
+// The maker names of JEDEC JEP106, in code order: banks 1-8, 126 makers each.
 #include <iterator>
 
 #include "jep106.h"
@@ -153,32 +152,108 @@ constexpr const char* kBank5[] = {
     "Focus Enhancements", "Xyratex",
 };
 
+constexpr const char* kBank6[] = {
+    "Specular Networks", "Patriot Memory (PDP Systems)", "U-Chip Technology", "Silicon Optix",
+    "Greenfield Networks", "CompuRAM GmbH", "Stargen", "NetCell", "Excalibrus Technologies",
+    "SCM Microsystems", "Xsigo Systems", "CHIPS & Systems", "Tier 1 Multichip Solutions",
+    "CWRL Labs", "Teradici", "Gigaram", "g2 Microsystems", "PowerFlash Semiconductor", "P.A. Semi",
+    "NovaTech Solutions S.A.", "c2 Microsystems", "Level5 Networks", "COS Memory AG",
+    "Innovasic Semiconductor", "02IC", "Tabula", "Crucial Technology", "Chelsio Communications",
+    "Solarflare Communications", "Xambala", "EADS Astrium", "Terra Semiconductor", "Imaging Works",
+    "Astute Networks", "Tzero", "Emulex", "Power-One", "Pulse~LINK", "Hon Hai Precision Industry",
+    "White Rock Networks", "Telegent Systems USA", "Atrua Technologies", "Acbel Polytech", "eRide",
+    "ULi Electronics", "Magnum Semiconductor", "neoOne Technology", "Connex Technology",
+    "Stream Processors", "Focus Enhancements", "Telecis Wireless", "uNav Microelectronics",
+    "Tarari", "Ambric", "Newport Media", "VMTS", "Enuclia Semiconductor", "Virtium Technology",
+    "Solid State System", "Kian Tech", "Artimi", "Power Quotient International",
+    "Avago Technologies", "ADTechnology", "Sigma Designs", "SiCortex", "Ventura Technology Group",
+    "eASIC", "M.H.S. SAS", "Micro Star International", "Rapport", "Makway International",
+    "Broad Reach Engineering", "Semiconductor Mfg Intl", "SiConnect", "FCI USA",
+    "Validity Sensors", "Coney Technology", "Spans Logic", "Neterion", "Qimonda", "New Japan Radio",
+    "Velogix", "Montalvo Systems", "iVivity", "Walton Chaintech", "AENEON", "Lorom Industrial",
+    "Radiospire Networks", "Sensio Technologies", "Nethra Imaging", "Hexon Technology",
+    "CompuStocx (CSX)", "Methode Electronics", "Connect One", "Opulan Technologies",
+    "Septentrio NV", "Goldenmars Technology", "Kreton", "Cochlear", "Altair Semiconductor",
+    "NetEffect", "Spansion", "Taiwan Semiconductor Mfg", "Emphany Systems",
+    "ApaceWave Technologies", "Mobilygen", "Tego", "Cswitch", "Haier (Beijing) IC Design",
+    "MetaRAM", "Axel Electronics", "Tilera", "Aquantia", "Vivace Semiconductor", "Redpine Signals",
+    "Octalica", "InterDigital Communications", "Avant Technology", "Asrock", "Availink", "Quartics",
+    "Element CXI", "Innovaciones Microelectronicas", "VeriSilicon Microelectronics", "W5 Networks",
+};
+
+constexpr const char* kBank7[] = {
+    "MOVEKING", "Mavrix Technology", "CellGuide", "Faraday Technology", "Diablo Technologies",
+    "Jennic", "Octasic", "Molex", "3Leaf Networks", "Bright Micron Technology", "Netxen",
+    "NextWave Broadband", "DisplayLink", "ZMOS Technology", "Tec-Hill", "Multigig", "Amimon",
+    "Euphonic Technologies", "BRN Phoenix", "InSilica", "Ember", "Avexir Technologies", "Echelon",
+    "Edgewater Computer Systems", "XMOS Semiconductor", "GENUSION", "Memory Corp NV",
+    "SiliconBlue Technologies", "Rambus", "Andes Technology", "Coronis Systems",
+    "Achronix Semiconductor", "Siano Mobile Silicon", "Semtech", "Pixelworks",
+    "Gaisler Research AB", "Teranetics", "Toppan Printing", "Kingxcon",
+    "Silicon Integrated Systems", "I-O Data Device", "NDS Americas", "Solomon Systech",
+    "On Demand Microelectronics", "Amicus Wireless", "SMARDTV SNC", "Comsys Communication",
+    "Movidia", "Javad GNSS", "Montage Technology Group", "Trident Microsystems", "Super Talent",
+    "Optichron", "Future Waves UK", "SiBEAM", "Inicore", "Virident Systems", "M2000",
+    "ZeroG Wireless", "Gingle Technology", "Space Micro", "Wilocity", "Novafora", "iKoa",
+    "ASint Technology", "Ramtron", "Plato Networks", "IPtronics AS", "Infinite-Memories",
+    "Parade Technologies", "Dune Networks", "GigaDevice Semiconductor", "Modu", "CEITEC",
+    "Northrop Grumman", "XRONET", "Sicon Semiconductor AB", "Atla Electronics", "TOPRAM Technology",
+    "Silego Technology", "Kinglife", "Ability Industries",
+    "Silicon Power Computer & Communications", "Augusta Technology", "Nantronics Semiconductors",
+    "Hilscher Gesellschaft", "Quixant", "Percello", "NextIO", "Scanimetrics", "FS-Semi", "Infinera",
+    "SandForce", "Lexar Media", "Teradyne", "Memory Exchange", "Suzhou Smartek Electronics",
+    "Avantium", "ATP Electronics", "Valens Semiconductor", "Agate Logic", "Netronome", "Zenverge",
+    "N-trig", "SanMax Technologies", "Contour Semiconductor", "TwinMOS", "Silicon Systems",
+    "V-Color Technology", "Certicom", "JSC ICC Milandr", "PhotoFast Global", "InnoDisk",
+    "Muscle Power", "Energy Micro", "Innofidei", "CopperGate Communications",
+    "Holtek Semiconductor", "Myson Century", "FIDELIX", "Red Digital Cinema", "Densbits Technology",
+    "Zempro", "MoSys", "Provigent", "Triad Semiconductor",
+};
+
+constexpr const char* kBank8[] = {
+    "Siklu Communication", "A Force Manufacturing", "Strontium", "ALi Corp (Abilis Systems)",
+    "Siglead", "Ubicom", "Unifosa", "Stretch", "Lantiq Deutschland GmbH", "Visipro", "EKMemory",
+    "Microelectronics Institute ZTE", "u-blox AG", "Carry Technology", "Nokia",
+    "King Tiger Technology", "Sierra Wireless", "HT Micron", "Albatron Technology",
+    "Leica Geosystems AG", "BroadLight", "AEXEA", "ClariPhy Communications", "Green Plug",
+    "Design Art Networks", "Mach Xtreme Technology", "ATO Solutions", "Ramsta",
+    "Greenliant Systems", "Teikon", "Antec Hadron", "NavCom Technology",
+    "Shanghai Fudan Microelectronics", "Calxeda", "JSC EDC Electronics", "Kandit Technology",
+    "Ramos Technology", "Goldenmars Technology", "XeL Technology", "Newzone",
+    "ShenZhen MercyPower Tech", "Nanjing Yihuo Technology", "Nethra Imaging",
+    "SiTel Semiconductor BV", "SolidGear", "Topower Computer Ind", "Wilocity", "Profichip GmbH",
+    "Gerad Technologies", "Ritek", "Gomos Technology", "Memoright", "D-Broad",
+    "HiSilicon Technologies", "Syndiant", "Enverv", "Cognex", "Xinnova Technology", "Ultron AG",
+    "Concord Idea", "AIM", "Lifetime Memory Products", "Ramsway", "Recore Systems B.V.",
+    "Haotian Jinshibo Science Tech", "Being Advanced Memory", "Adesto Technologies",
+    "Giantec Semiconductor", "HMD Electronics AG", "Gloway International (HK)", "Kingcore",
+    "Anucell Technology Holding", "Accord Software & Systems", "Active-Semi", "Denso", "TLSI",
+    "Qidan", "Mustang", "Orca Systems", "Passif Semiconductor",
+    "GigaDevice Semiconductor (Beijing)", "Memphis Electronic", "Beckhoff Automation GmbH",
+    "Harmony Semiconductor", "Air Computers SRL", "TMT Memory", "Eorex", "Xingtera", "Netsol",
+    "Bestdon Technology", "Baysand", "Uroad Technology", "Wilk Elektronik S.A.", "AAI", "Harman",
+    "Berg Microelectronics", "ASSIA", "Visiontek Products", "OCMEMORY", "Welink Solution",
+    "Shark Gaming", "Avalanche Technology", "R&D Center ELVEES OJSC", "KingboMars Technology",
+    "High Bridge Solutions Industria Eletronica", "Transcend Technology", "Everspin Technologies",
+    "Hon-Hai Precision", "Smart Storage Systems", "Toumaz Group", "Zentel Electronics",
+    "Panram International", "Silicon Space Technology", "LITE-ON IT", "Inuitive", "HMicro",
+    "BittWare", "GLOBALFOUNDRIES", "ACPI Digital", "Annapurna Labs", "AcSiP Technology",
+    "Idea! Electronic Systems", "Gowe Technology", "Hermes Testing Solutions", "Positivo BGH",
+    "Intelligence Silicon Technology",
+};
+
 static_assert(std::size(kBank1) == 126 && std::size(kBank2) == 126 && std::size(kBank3) == 126 &&
-              std::size(kBank4) == 126 && std::size(kBank5) == 126);
-
-struct Named {
-  uint8_t Bank;
-  uint8_t Number;
-  const char* Name;
-};
-
-// The memory makers of banks 6 and up.
-constexpr Named kHigherBanks[] = {
-    {6, 2, "Patriot Memory"},
-    {6, 27, "Crucial Technology"},
-    {6, 81, "Qimonda"},
-};
+              std::size(kBank4) == 126 && std::size(kBank5) == 126 && std::size(kBank6) == 126 &&
+              std::size(kBank7) == 126 && std::size(kBank8) == 126);
 
 }  // namespace
 
 const char* MakerName(uint8_t bank, uint8_t number) {
-  if (number < 1 || number > 126) return nullptr;
-  static constexpr const char* const* kFull[] = {kBank1, kBank2, kBank3, kBank4, kBank5};
-  if (bank >= 1 && bank <= std::size(kFull)) return kFull[bank - 1][number - 1];
-  for (const Named& named : kHigherBanks) {
-    if (named.Bank == bank && named.Number == number) return named.Name;
-  }
-  return nullptr;
+  static constexpr const char* const* kBanksInOrder[] = {kBank1, kBank2, kBank3, kBank4,
+                                                         kBank5, kBank6, kBank7, kBank8};
+  static_assert(std::size(kBanksInOrder) == kBanks);
+  if (number < 1 || number > 126 || bank < 1 || bank > kBanks) return nullptr;
+  return kBanksInOrder[bank - 1][number - 1];
 }
 
 }  // namespace dimmio::jep106

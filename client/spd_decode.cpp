@@ -21,6 +21,7 @@ constexpr size_t kDataWidthLow = 6;
 constexpr size_t kDataWidthHigh = 7;
 constexpr size_t kVoltage = 8;         // interface level
 constexpr size_t kCycleTime = 9;       // tCK at the highest CAS latency
+constexpr size_t kAccessTime = 10;     // tAC there
 constexpr size_t kConfigType = 11;     // error checking
 constexpr size_t kRefresh = 12;        // bit 7 self refresh, bits 6-0 the period
 constexpr size_t kDeviceWidth = 13;    // bits 6-0: width of the devices
@@ -29,12 +30,19 @@ constexpr size_t kDeviceBanks = 17;    // internal banks of each device
 constexpr size_t kCasLatencies = 18;
 constexpr size_t kModuleAttributes = 21;
 constexpr size_t kCycleTime2 = 23;     // tCK one supported CAS latency lower
-constexpr size_t kCycleTime3 = 25;     // and two lower
+constexpr size_t kAccessTime2 = 24;    // tAC there
+constexpr size_t kCycleTime3 = 25;     // tCK two lower; SDR in quarter ns
+constexpr size_t kAccessTime3 = 26;    // tAC there; SDR in quarter ns
 constexpr size_t kTrp = 27;            // SDR whole ns; DDR bits 7-2 ns, 1-0 quarters
 constexpr size_t kTrrd = 28;
 constexpr size_t kTrcd = 29;
 constexpr size_t kTras = 30;           // whole ns
 constexpr size_t kRankDensity = 31;    // one bit per rank size on the module
+constexpr size_t kAddressSetup = 32;   // address and command inputs
+constexpr size_t kAddressHold = 33;
+constexpr size_t kDataSetup = 34;      // data inputs
+constexpr size_t kDataHold = 35;
+constexpr size_t kTrcTrfcExtension = 40;  // DDR: fractions of tRC and tRFC, tRFC's 256 ns
 constexpr size_t kTrc = 41;            // DDR, whole ns
 constexpr size_t kTrfc = 42;           // DDR, whole ns
 constexpr size_t kSpdRevision = 62;
@@ -113,10 +121,28 @@ std::vector<uint8_t> CasLatencies(uint8_t value, bool ddr) {
   return tenths;
 }
 
+// Whole ns in bits 7-2, quarters in bits 1-0.
+uint32_t QuarterNsPs(uint8_t value) { return (value >> 2) * 1000u + (value & 3u) * 250u; }
+
 // Row-precharge, row-to-row and RAS-to-CAS delays: SDR whole ns; DDR
 // quarter ns in the low two bits.
-uint32_t DelayPs(uint8_t value, bool ddr) {
-  return ddr ? (value >> 2) * 1000u + (value & 3u) * 250u : value * 1000u;
+uint32_t DelayPs(uint8_t value, bool ddr) { return ddr ? QuarterNsPs(value) : value * 1000u; }
+
+// Access time from the clock (bytes 10 and 24) and setup and hold times
+// (bytes 32-35): SDR whole ns in the high nibble and tenths in the low; DDR
+// tenths in the high nibble and hundredths in the low. 0 for a decimal digit
+// above 9.
+uint32_t FineTimePs(uint8_t value, bool ddr) {
+  const unsigned high = value >> 4, low = value & 0x0Fu;
+  if (low > 9 || (ddr && high > 9)) return 0;
+  return ddr ? high * 100u + low * 10u : high * 1000u + low * 100u;
+}
+
+// DDR byte 40: a fraction of a ns added to tRC (bits 6-4) and to tRFC (bits
+// 3-1); bit 0 adds 256 ns to tRFC. Codes 6 and 7 are reserved and add nothing.
+uint32_t ExtensionPs(uint8_t code) {
+  static constexpr uint32_t kFractionPs[] = {0, 250, 330, 500, 660, 750};
+  return code < std::size(kFractionPs) ? kFractionPs[code] : 0;
 }
 
 uint32_t Clocks(uint32_t ps, uint32_t cycleTimePs) {
@@ -187,21 +213,31 @@ void DecodeTimings(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
   f.TrcdPs = DelayPs(b[kTrcd], ddr);
   f.TrasPs = b[kTras] * 1000u;
   if (ddr) {
-    f.TrcPs = b[kTrc] * 1000u;
-    f.TrfcPs = b[kTrfc] * 1000u;
+    const uint8_t extension = b[kTrcTrfcExtension];
+    f.TrcPs = b[kTrc] * 1000u + ExtensionPs((extension >> 4) & 7u);
+    f.TrfcPs = (b[kTrfc] + ((extension & 1u) ? 256u : 0u)) * 1000u + ExtensionPs((extension >> 1) & 7u);
   } else if (f.TrasPs != 0 && f.TrpPs != 0) {
     f.TrcPs = f.TrasPs + f.TrpPs;
     f.TrcDerived = true;
   }
 
+  f.AddressSetupPs = FineTimePs(b[kAddressSetup], ddr);
+  f.AddressHoldPs = FineTimePs(b[kAddressHold], ddr);
+  f.DataSetupPs = FineTimePs(b[kDataSetup], ddr);
+  f.DataHoldPs = FineTimePs(b[kDataHold], ddr);
+
   // The highest supported latency runs at byte 9's clock, the next lower
-  // ones at bytes 23 and 25's.
+  // ones at bytes 23 and 25's; SDR states the third in quarter ns.
   const size_t cycleBytes[3] = {kCycleTime, kCycleTime2, kCycleTime3};
+  const size_t accessBytes[3] = {kAccessTime, kAccessTime2, kAccessTime3};
   for (size_t i = 0; i < 3 && i < f.CasTenths.size(); ++i) {
+    const bool quarters = !ddr && i == 2;
     SpdCasTiming t;
     t.CasTenths = f.CasTenths[f.CasTenths.size() - 1 - i];
-    t.CycleTimePs = spd_speed::CycleTimePs(b[cycleBytes[i]], ddr);
+    t.CycleTimePs = quarters ? QuarterNsPs(b[cycleBytes[i]])
+                             : spd_speed::CycleTimePs(b[cycleBytes[i]], ddr);
     if (t.CycleTimePs == 0) continue;
+    t.AccessTimePs = quarters ? QuarterNsPs(b[accessBytes[i]]) : FineTimePs(b[accessBytes[i]], ddr);
     t.Trcd = Clocks(f.TrcdPs, t.CycleTimePs);
     t.Trp = Clocks(f.TrpPs, t.CycleTimePs);
     t.Tras = Clocks(f.TrasPs, t.CycleTimePs);
@@ -228,13 +264,27 @@ void DecodeTimings(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
   f.BurstFullPage = !ddr && (b[kBurstLengths] & 0x80) != 0;
 }
 
+bool Bcd(uint8_t value) { return (value >> 4) <= 9 && (value & 0x0F) <= 9; }
+
+uint8_t FromBcd(uint8_t value) { return static_cast<uint8_t>((value >> 4) * 10 + (value & 0x0F)); }
+
+// Bytes 93-94 as most makers write them: the year's last two digits and the
+// week, both in BCD.
+void DecodeDate(uint8_t year, uint8_t week, SpdFacts& f) {
+  f.YearByte = year;
+  f.WeekByte = week;
+  if (!Bcd(year) || !Bcd(week) || FromBcd(week) < 1 || FromBcd(week) > 53) return;
+  f.DateBcd = true;
+  f.Year = static_cast<uint16_t>((FromBcd(year) >= 90 ? 1900 : 2000) + FromBcd(year));
+  f.Week = FromBcd(week);
+}
+
 void DecodeIdentity(std::span<const uint8_t> b, SpdFacts& f) {
   f.Maker = DecodeJedecId(b.subspan(kJedecId, kJedecIdLength));
   f.Location = b[kLocation];
   f.PartNumber = PartNumber(b.subspan(kPartNumber, kPartNumberLength));
   f.Revision = static_cast<uint16_t>(b[kRevision] << 8 | b[kRevision + 1]);
-  f.YearByte = b[kYear];
-  f.WeekByte = b[kWeek];
+  DecodeDate(b[kYear], b[kWeek], f);
   for (int i = 0; i < 4; ++i) {
     f.SerialNumber |= static_cast<uint32_t>(b[kSerialNumber + i]) << (8 * i);
     f.SerialHex += Hex2(b[kSerialNumber + i]);

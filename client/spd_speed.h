@@ -7,7 +7,7 @@
 
 namespace dimmio::spd_speed {
 
-// A cycle-time byte (9, 23, 25): whole nanoseconds in the high nibble; the
+// A cycle-time byte (9, 23, and DDR's 25): whole nanoseconds in the high nibble; the
 // low nibble gives tenths, and for DDR also 0.25, 0.33, 0.66 and 0.75
 // (0xA-0xD). 0 when the byte states no valid period.
 uint32_t CycleTimePs(uint8_t value, bool ddr);

@@ -26,6 +26,25 @@ std::string Ns(uint32_t ps) {
   return text + " ns";
 }
 
+// A time the module may leave unstated (0).
+std::string NsOrNone(uint32_t ps) { return ps != 0 ? Ns(ps) : "not stated"; }
+
+std::string SetupHold(uint32_t setupPs, uint32_t holdPs) {
+  return NsOrNone(setupPs) + " setup, " + NsOrNone(holdPs) + " hold";
+}
+
+std::string DateText(const SpdFacts& f) {
+  char date[96];
+  if (f.DateBcd) {
+    std::snprintf(date, sizeof date, "year %u, week %u", f.Year, f.Week);
+  } else {
+    std::snprintf(date, sizeof date,
+                  "year 0x%02X, week 0x%02X as stored (not a BCD year and week 1-53)",
+                  f.YearByte, f.WeekByte);
+  }
+  return date;
+}
+
 std::string Tenths(uint8_t tenths) {
   return CasText(tenths).substr(2);  // "2.5" of "CL2.5"
 }
@@ -112,7 +131,8 @@ std::string SpdDecodeText(const SpdFacts& f) {
     line(first ? "CL-tRCD-tRP-tRAS:" : "",
          Tenths(t.CasTenths) + "-" + std::to_string(t.Trcd) + "-" + std::to_string(t.Trp) + "-" +
              std::to_string(t.Tras) + " at " + Ns(t.CycleTimePs) + ": " +
-             (t.Grade.empty() ? "below every standard grade" : t.Grade) + " (" + t.ChipSpeed + ")");
+             (t.Grade.empty() ? "below every standard grade" : t.Grade) + " (" + t.ChipSpeed + ")" +
+             (t.AccessTimePs != 0 ? ", tAC " + Ns(t.AccessTimePs) : ""));
     first = false;
   }
   if (f.CycleTimePs != 0) {
@@ -124,8 +144,10 @@ std::string SpdDecodeText(const SpdFacts& f) {
   }
   line("tRCD, tRP, tRAS:", Ns(f.TrcdPs) + ", " + Ns(f.TrpPs) + ", " + Ns(f.TrasPs));
   line("tRC:", Ns(f.TrcPs) + (f.TrcDerived ? " (tRAS + tRP; SDR modules do not state it)" : ""));
-  line("tRFC:", f.TrfcPs != 0 ? Ns(f.TrfcPs) : "not stated");
+  line("tRFC:", NsOrNone(f.TrfcPs));
   line("tRRD:", Ns(f.TrrdPs));
+  line("address/command:", SetupHold(f.AddressSetupPs, f.AddressHoldPs));
+  line("data inputs:", SetupHold(f.DataSetupPs, f.DataHoldPs));
   line("refresh:", f.Refresh);
   std::vector<std::string> bursts;
   for (uint8_t length : f.BurstLengths) bursts.push_back(std::to_string(length));
@@ -145,9 +167,7 @@ std::string SpdDecodeText(const SpdFacts& f) {
   line("manufacturing place:", Hex(f.Location, 2));
   line("part number:", f.PartNumber.empty() ? "(none)" : f.PartNumber);
   line("revision:", Hex(f.Revision, 4));
-  char date[40];
-  std::snprintf(date, sizeof date, "year %02X, week %02X (bytes 93-94)", f.YearByte, f.WeekByte);
-  line("manufacturing date:", date);
+  line("manufacturing date:", DateText(f));
   line("serial number:", f.SerialHex);
   return text;
 }

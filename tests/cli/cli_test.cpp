@@ -567,6 +567,28 @@ TEST_P(SavedDumps, DecodeGivesBackWhatSpdRead) {
   }
   const json fromI2c = DimmioJson(via, {"decode", Save("i2cdump.txt", i2cdump)});
   EXPECT_EQ(fromI2c[0]["spd"], json::parse(Dimmio(via, {"spd", "--slot", "2", "--json"}).out)["spd"]);
+  EXPECT_EQ(fromI2c[0]["spd"]["manufacturing_year"], 2003);  // the builder's BCD 03, 17
+  EXPECT_EQ(fromI2c[0]["spd"]["manufacturing_week"], 17);
+
+  // A DDR image with byte 40 adding 0.5 ns to tRC, 0.33 + 256 ns to tRFC,
+  // and a week byte that is no BCD week: the date is null, the bytes stay.
+  auto edited = image;
+  edited[40] = 0x35;
+  edited[94] = 0x5A;
+  edited[63] = sim::SpdChecksum(edited);
+  const json spd =
+      DimmioJson(via, {"decode", Save("edited.bin", std::string(edited.begin(), edited.end()))})[0]["spd"];
+  EXPECT_TRUE(spd["checksum_ok"]);
+  EXPECT_EQ(spd["trc_ps"], (image[41] * 1000 + 500));
+  EXPECT_EQ(spd["trfc_ps"], ((image[42] + 256) * 1000 + 330));
+  EXPECT_TRUE(spd["manufacturing_year"].is_null());
+  EXPECT_TRUE(spd["manufacturing_week"].is_null());
+  EXPECT_EQ(spd["manufacturing_year_byte"], image[93]);
+  EXPECT_EQ(spd["manufacturing_week_byte"], 0x5A);
+  EXPECT_EQ(spd["speed_grade"], "PC2700");
+  EXPECT_EQ(spd["timings"][0]["tac_ps"], 700);  // PC2700: 0x70 at 6 ns
+  EXPECT_EQ(spd["address_setup_ps"], 600);
+  EXPECT_EQ(spd["data_hold_ps"], 400);
 }
 
 // A bad file: one line naming it and what is wrong, exit 2; the good files
@@ -690,15 +712,72 @@ TEST_P(Tool, EveryCommandStaysWellFormedWithHostileStrings) {
   }
 }
 
-// An exception nothing else caught: one line, exit 1.
-TEST(Errors, AnExceptionEndsInOneLine) {
-  dimmio::cli::Target target = dimmio::cli::SimulatedBoards();
-  target.Open = [](const std::string&, std::string*) -> std::unique_ptr<dimmio::Transport> {
-    throw std::runtime_error("broken\nin two lines \xFF");
+// The driver on a board, but the requests with code `failing` (every one
+// for 0) fail with the system's message as given.
+class FailingTransport final : public dimmio::Transport {
+ public:
+  FailingTransport(std::unique_ptr<dimmio::Transport> driver, uint32_t failing, std::string text)
+      : driver_(std::move(driver)), failing_(failing), text_(std::move(text)) {}
+  dimmio::ControlReply Control(uint32_t code, std::span<const uint8_t> input,
+                               uint32_t outputLength) override {
+    if (failing_ != 0 && code != failing_) return driver_->Control(code, input, outputLength);
+    dimmio::ControlReply reply;
+    reply.Error = 31;
+    reply.ErrorText = text_;
+    return reply;
+  }
+
+ private:
+  std::unique_ptr<dimmio::Transport> driver_;
+  uint32_t failing_;
+  std::string text_;
+};
+
+// Text from below the tool (an exception nothing else caught, the reason a
+// transport did not open, a request's error text, the command line itself):
+// one line, control characters and bytes that are not UTF-8 escaped.
+TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
+  const std::string hostile = "gone\r\n\x1B[2J\xFF";
+  const std::string escaped = "gone\\x0D\\x0A\\x1B[2J\\xFF";
+  enum class Fault { Throw, NoTransport, EveryRequest, SystemInfo, None };
+  const struct {
+    Fault fault;
+    std::vector<std::string> args;
+    int exit;
+    std::string shown;  // the line on standard error; on standard output when it exits 0
+  } cases[] = {
+      {Fault::Throw, {"report"}, 1, "dimmio: internal error: broken\\x0Ain two lines \\xFF\n"},
+      {Fault::NoTransport, {"report"}, 1, "dimmio: " + escaped + "\n"},
+      {Fault::EveryRequest, {"report"}, 1, "dimmio: the report failed: " + escaped + "\n"},
+      {Fault::EveryRequest, {"spd", "--slot", "0"}, 1, "dimmio: the SPD read failed: " + escaped + "\n"},
+      {Fault::EveryRequest, {"probe", "--slot", "0", "--yes"}, 1, "dimmio: the write probe failed: " + escaped + "\n"},
+      {Fault::EveryRequest, {"pci", "0", "0", "0"}, 1, "dimmio: the configuration dump failed: " + escaped + "\n"},
+      {Fault::SystemInfo, {"report"}, 0, "the system information request failed with " + escaped + ",\n"},
+      {Fault::SystemInfo, {"report", "--json"}, 0, "\"error\": \"no SMBIOS table found: gone\\\\x0D"},
+      {Fault::None, {"report", hostile}, 2, "dimmio: unexpected argument: " + escaped + "\n"},
   };
-  std::ostringstream out, err;
-  EXPECT_EQ(dimmio::cli::Run({"report"}, target, out, err), dimmio::cli::kExitFailed);
-  EXPECT_EQ(err.str(), "dimmio: internal error: broken\\x0Ain two lines \\xFF\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + std::to_string(static_cast<int>(c.fault)));
+    dimmio::cli::Target target = dimmio::cli::SimulatedBoards();
+    const auto driver = target.Open;
+    target.Open = [&](const std::string& board, std::string* error) -> std::unique_ptr<dimmio::Transport> {
+      if (c.fault == Fault::Throw) throw std::runtime_error("broken\nin two lines \xFF");
+      if (c.fault == Fault::NoTransport) {
+        *error = hostile;
+        return nullptr;
+      }
+      return std::make_unique<FailingTransport>(
+          driver(board, error), c.fault == Fault::SystemInfo ? IOCTL_GET_SYSTEM_INFO : 0, hostile);
+    };
+    std::ostringstream out, err;
+    EXPECT_EQ(dimmio::cli::Run(c.args, target, out, err), c.exit);
+    if (c.exit != 0) {
+      EXPECT_EQ(err.str(), c.shown);
+    } else {
+      EXPECT_EQ(err.str(), "");
+      EXPECT_NE(out.str().find(c.shown), std::string::npos) << out.str();
+    }
+  }
 }
 
 // The names lspci gives, from a database that holds a vendor with some of
@@ -736,6 +815,7 @@ TEST(PciNames, NamesFunctionsFromTheDatabase) {
 TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
   const std::string sys = ProgramDirectory() + "dimmio.sys";
   const std::string elsewhere = ::testing::TempDir() + "dimmio-cli-nosys/dimmio.exe";
+  const std::string hostile = ::testing::TempDir() + "dimmio-cli-\x1B\xFF/dimmio.exe";
   const struct {
     std::vector<std::string> args;
     bool administrator;
@@ -747,6 +827,8 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       {{"report"}, true, "", 1, "the dimmio driver is not running", false, false},
       {{"driver", "start"}, true, "", 1, "the driver is not installed", false, false},
       {{"driver", "install"}, true, elsewhere, 1, "the driver file is missing", false, false},
+      // The path as the system gives it, escaped in the one line.
+      {{"driver", "install"}, true, hostile, 1, "dimmio-cli-\\x1B\\xFF/dimmio.sys", false, false},
       {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
       {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
       {{"driver", "install"}, true, "", 1, "already installed", true, false},

@@ -2,6 +2,7 @@
 // builder put in comes back out, and what a damaged or foreign image gives.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <regex>
 
@@ -116,14 +117,22 @@ Patch WithMaker(int continuations, uint8_t code) {
   return patch;
 }
 
+// The modules the hand-made images start from. DDR: 512 MB in 2 ranks of
+// 256 MB (13 rows, 10 columns, 4 banks), PC3200; tAC 0.65 ns at 5 ns (CL3),
+// 0.7 ns at 6 ns (CL2.5); address setup and hold 0.6 ns, data 0.4 ns; tRC
+// 55 ns, tRFC 70 ns; year 03, week 17 in BCD.
+const sim::DimmSpec kDdrBase = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
+// SDR: 256 MB in one rank, PC133; tAC 5.4 ns at 7.5 ns (CL3), 6.0 ns at 10 ns
+// (CL2); address and data setup 1.5 ns, hold 0.8 ns; tRC derived 65 ns; the
+// same date.
+const sim::DimmSpec kSdrBase = sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
+
 // Hand-made images for what the board modules do not show: each states its
 // facts in the bytes it changes.
 TEST(SpdDecode, EdgeImages) {
   using dimmio::SpdErrorCheck;
-  // 512 MB in 2 ranks of 256 MB (13 rows, 10 columns, 4 banks), PC3200; the
-  // SDR one 256 MB in one rank, PC133.
-  const sim::DimmSpec ddr = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
-  const sim::DimmSpec sdr = sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
+  const sim::DimmSpec& ddr = kDdrBase;
+  const sim::DimmSpec& sdr = kSdrBase;
   const struct {
     const char* name;
     const sim::DimmSpec& base;
@@ -259,6 +268,61 @@ TEST(SpdDecode, TimingsAtEachCasLatency) {
   }
 }
 
+// Access times, setup and hold times, DDR byte 40's extension of tRC and
+// tRFC, and the date, from hand-made images that state them.
+TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
+  const struct {
+    const char* name;
+    const sim::DimmSpec& base;
+    Patch patch;
+    std::vector<std::string> timings;  // "CAS tCK tAC", picoseconds
+    std::array<uint32_t, 4> setupHold;  // address setup, hold; data setup, hold
+    uint32_t trcPs, trfcPs;
+    uint16_t year;  // 0: not a BCD date
+    uint8_t week;
+    const char* dateText;
+  } cases[] = {
+      {"DDR as built", kDdrBase, {}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      // Tenths and hundredths of a ns; a digit above 9 states nothing.
+      {"DDR hundredths", kDdrBase, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45}, {35, 0x45}},
+       {"30 5000 450", "25 6000 500"}, {750, 750, 450, 450}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0", "25 6000 700"}, {0, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      // Byte 40: tRC + 0.5 ns (bits 6-4 = 3), tRFC + 0.33 ns (bits 3-1 = 2) + 256 ns (bit 0).
+      {"DDR byte 40 0x35", kDdrBase, {{40, 0x35}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55500, 326330, 2003, 17, "year 2003, week 17"},
+      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55750, 70250, 2003, 17, "year 2003, week 17"},
+      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"SDR as built", kSdrBase, {}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
+      // CL1 too: bytes 25-26 in quarter ns, 15 ns and 8.5 ns; byte 40 means nothing on SDR.
+      {"SDR CL1", kSdrBase, {{18, 0x07}, {25, 0x3C}, {26, 0x22}, {40, 0x35}},
+       {"30 7500 5400", "20 10000 6000", "10 15000 8500"}, {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
+      // Dates: BCD year and week 1-53, else the bytes as stored.
+      {"1999 week 53", kSdrBase, {{93, 0x99}, {94, 0x53}}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 1999, 53, "year 1999, week 53"},
+      {"2089 week 1", kDdrBase, {{93, 0x89}, {94, 0x01}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 2089, 1, "year 2089, week 1"},
+      {"binary year", kDdrBase, {{93, 0x0A}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x0A, week 0x17 as stored (not a BCD"},
+      {"week 54", kDdrBase, {{94, 0x54}}, {"30 5000 650", "25 6000 700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x03, week 0x54 as stored"},
+      {"no date", kSdrBase, {{93, 0x00}, {94, 0x00}}, {"30 7500 5400", "20 10000 6000"}, {1500, 800, 1500, 800}, 65000, 0, 0, 0, "year 0x00, week 0x00 as stored"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
+    ASSERT_TRUE(f.Decoded);
+    std::vector<std::string> timings;
+    for (const dimmio::SpdCasTiming& t : f.Timings) {
+      timings.push_back(std::to_string(t.CasTenths) + " " + std::to_string(t.CycleTimePs) + " " +
+                        std::to_string(t.AccessTimePs));
+    }
+    EXPECT_EQ(timings, c.timings);
+    EXPECT_EQ((std::array{f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs}), c.setupHold);
+    EXPECT_EQ(f.TrcPs, c.trcPs);
+    EXPECT_EQ(f.TrfcPs, c.trfcPs);
+    EXPECT_EQ(f.DateBcd, c.year != 0);
+    EXPECT_EQ(f.Year, c.year);
+    EXPECT_EQ(f.Week, c.week);
+    const std::string text = dimmio::SpdDecodeText(f);
+    EXPECT_NE(text.find("manufacturing date:   " + std::string(c.dateText)), std::string::npos) << text;
+  }
+}
+
 TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
   const struct {
     std::vector<uint8_t> id;
@@ -275,13 +339,21 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
       {{0x7F, 0x7F, 0x7F, 0x0B}, 4, 0x0B, true, "Nanya"},
       {{0x7F, 0x7F, 0x7F, 0x7F, 0xEF}, 5, 0xEF, true, "Team Group"},
       {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x51}, 6, 0x51, true, "Qimonda"},
-      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x01}, 7, 0x01, true, ""},
-      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x13}, 8, 0x13, true, ""},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x02}, 6, 0x02, true, "Patriot Memory (PDP Systems)"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x01}, 7, 0x01, true, "MOVEKING"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x34}, 7, 0x34, true, "Super Talent"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xF1}, 7, 0xF1, true, "InnoDisk"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x13}, 8, 0x13, true, "Albatron Technology"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x26}, 8, 0x26, true, "Goldenmars Technology"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xFE}, 8, 0xFE, true, "Intelligence Silicon Technology"},
       // One bit flipped: even parity, no name even where the number has one.
       {{0xCF}, 1, 0xCF, false, ""},
       {{0x4E}, 1, 0x4E, false, ""},
       {{0x7F, 0x18}, 2, 0x18, false, ""},
       {{0x7F, 0x7F, 0x7F, 0x8B}, 4, 0x8B, false, ""},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x82}, 6, 0x82, false, ""},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xB4}, 7, 0xB4, false, ""},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xA6}, 8, 0xA6, false, ""},
       {{0x00, 0x00}, 0, 0, false, ""},
       {{0x7F, 0xFF}, 0, 0, false, ""},
       {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}, 0, 0, false, ""},
@@ -296,7 +368,7 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
   }
   // Every code of a named bank with the right parity has a name, and none
   // with the wrong one.
-  for (uint8_t bank = 1; bank <= 5; ++bank) {
+  for (uint8_t bank = 1; bank <= 8; ++bank) {
     for (unsigned number = 1; number <= 126; ++number) {
       const auto code = static_cast<uint8_t>(number);
       const auto withParity = static_cast<uint8_t>(dimmio::JedecParityOk(code) ? code : code | 0x80);

@@ -40,10 +40,11 @@ std::string Hex(uint32_t value, int digits) {
 }
 
 // A request the driver did not complete, as one line: what was asked, and
-// the completion status (or the transport's error) by name.
+// the completion status (or the transport's error, whatever the system's
+// message holds) by name.
 int RequestFailed(const std::string& what, const RequestError& error, std::ostream& err,
                   const std::string& hint = "") {
-  err << "dimmio: " << what << " failed: " << error.Text << hint << '\n';
+  err << "dimmio: " << what << " failed: " << PrintableText(error.Text) << hint << '\n';
   return kExitFailed;
 }
 
@@ -221,13 +222,16 @@ int DriverCommand(DriverService& service, const Options& o, std::ostream& out, s
                                          : o.DriverAction == "start" ? service.Start()
                                          : o.DriverAction == "stop"  ? service.Stop()
                                                                      : service.Remove();
+  // The system's messages and the driver file's path come as the system
+  // gives them, in whatever code page.
+  const std::string message = PrintableText(outcome.Message);
   if (o.Json) {
-    PrintJson(out, {{"action", o.DriverAction}, {"done", outcome.Done}, {"message", outcome.Message}});
+    PrintJson(out, {{"action", o.DriverAction}, {"done", outcome.Done}, {"message", message}});
   } else if (outcome.Done) {
-    out << outcome.Message << '\n';
+    out << message << '\n';
   }
   if (outcome.Done) return kExitDone;
-  err << "dimmio: " << outcome.Message << '\n';
+  err << "dimmio: " << message << '\n';
   return kExitFailed;
 }
 
@@ -339,13 +343,13 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
     out << (app.get_subcommands().empty() ? app.help() : app.get_subcommands().front()->help());
     return kExitDone;
   } catch (const CLI::ParseError& e) {
-    err << "dimmio: " << OneLine(e.what()) << '\n';
+    err << "dimmio: " << PrintableText(OneLine(e.what())) << '\n';
     return kExitUsage;
   }
 
   if (const std::vector<std::string> extras = app.remaining(true); !extras.empty()) {
     err << "dimmio: unexpected argument" << (extras.size() > 1 ? "s" : "") << ':';
-    for (const std::string& extra : extras) err << ' ' << extra;
+    for (const std::string& extra : extras) err << ' ' << PrintableText(extra);
     err << '\n';
     return kExitUsage;
   }
@@ -377,7 +381,7 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
   std::string error;
   std::unique_ptr<Transport> transport = target.Open(o.Board, &error);
   if (!transport) {
-    err << "dimmio: " << error << '\n';
+    err << "dimmio: " << PrintableText(error) << '\n';
     return kExitFailed;
   }
   Client client(*transport);

@@ -17,7 +17,7 @@ nlohmann::json TimingJson(const SpdCasTiming& t) {
   return {{"cas_latency", CasText(t.CasTenths)}, {"cycle_time_ps", t.CycleTimePs},
           {"trcd_clocks", t.Trcd},                {"trp_clocks", t.Trp},
           {"tras_clocks", t.Tras},                {"speed_grade", t.Grade},
-          {"chip_speed", t.ChipSpeed}};
+          {"chip_speed", t.ChipSpeed},            {"tac_ps", t.AccessTimePs}};
 }
 
 }  // namespace
@@ -73,6 +73,10 @@ nlohmann::json SpdJson(const SpdFacts& f) {
                {"trc_derived", f.TrcDerived},
                {"trfc_ps", f.TrfcPs},
                {"trrd_ps", f.TrrdPs},
+               {"address_setup_ps", f.AddressSetupPs},
+               {"address_hold_ps", f.AddressHoldPs},
+               {"data_setup_ps", f.DataSetupPs},
+               {"data_hold_ps", f.DataHoldPs},
                {"refresh", f.Refresh},
                {"burst_lengths", f.BurstLengths},
                {"burst_full_page", f.BurstFullPage},
@@ -85,6 +89,9 @@ nlohmann::json SpdJson(const SpdFacts& f) {
                {"revision", f.Revision},
                {"manufacturing_year_byte", f.YearByte},
                {"manufacturing_week_byte", f.WeekByte},
+               // The BCD date; null where bytes 93-94 hold none.
+               {"manufacturing_year", f.DateBcd ? nlohmann::json(f.Year) : nlohmann::json()},
+               {"manufacturing_week", f.DateBcd ? nlohmann::json(f.Week) : nlohmann::json()},
                {"serial_number", f.SerialNumber},
                {"serial_number_hex", f.SerialHex}});
   return json;

@@ -220,7 +220,7 @@ Result<Report> GatherReport(Client& client, uint32_t segment) {
   if (system) {
     report.System = PrintableSystemInfo(*system);
   } else {
-    report.SystemError = system.error().Text;
+    report.SystemError = PrintableText(system.error().Text);
   }
   return report;
 }

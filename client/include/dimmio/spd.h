@@ -39,6 +39,7 @@ enum class SpdErrorCheck : uint8_t { None, Parity, Ecc };
 struct SpdCasTiming {
   uint8_t CasTenths = 0;    // CAS latency in tenths of a clock (25 = CL2.5)
   uint32_t CycleTimePs = 0; // tCK at this latency
+  uint32_t AccessTimePs = 0;  // tAC, data out after the clock, at this tCK; 0 when not stated
   uint32_t Trcd = 0, Trp = 0, Tras = 0;  // in clocks at this tCK
   std::string Grade;        // highest standard grade met: "PC3200"; "" when below every one
   std::string ChipSpeed;    // "DDR400", "SDR133"
@@ -79,9 +80,12 @@ struct SpdFacts {
   std::string ChipSpeed;      // "DDR400", "SDR133" (data rate in MT/s)
   uint32_t MaxClockKHz = 0;   // 1 / shortest clock period
   uint32_t TrcdPs = 0, TrpPs = 0, TrasPs = 0, TrrdPs = 0;
-  uint32_t TrcPs = 0;         // DDR byte 41; SDR: tRAS + tRP
+  uint32_t TrcPs = 0;         // DDR byte 41 and its fraction in byte 40; SDR: tRAS + tRP
   bool TrcDerived = false;    // SDR: computed, not stated
-  uint32_t TrfcPs = 0;        // DDR byte 42; 0 for SDR, which does not state it
+  uint32_t TrfcPs = 0;        // DDR byte 42 and byte 40's fraction and 256 ns; 0 for SDR
+  // Bytes 32-35: setup and hold of the address and command inputs and of the
+  // data inputs around the clock; 0 when not stated.
+  uint32_t AddressSetupPs = 0, AddressHoldPs = 0, DataSetupPs = 0, DataHoldPs = 0;
   std::string Refresh;        // "7.8 us, self refresh"
   std::vector<uint8_t> BurstLengths;
   bool BurstFullPage = false;
@@ -91,6 +95,9 @@ struct SpdFacts {
   std::string PartNumber;     // printable, trailing blanks removed
   uint16_t Revision = 0;      // bytes 91-92, first byte high
   uint8_t YearByte = 0, WeekByte = 0;  // bytes 93-94 as stored
+  bool DateBcd = false;       // both bytes BCD and the week 1-53: the two fields below hold it
+  uint16_t Year = 0;          // 1990-2089 from the year's last two digits
+  uint8_t Week = 0;
   uint32_t SerialNumber = 0;  // bytes 95-98, little-endian
   std::string SerialHex;      // bytes 95-98 in hex in byte order
 
