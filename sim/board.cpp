@@ -198,7 +198,7 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
       break;
     }
     case SmbusHostKind::Sis: {
-      auto& host = machine.Make<SisSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      auto& host = machine.Make<SisSmbusHost>(machine, *bus);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.sisHost = &host;
       break;

@@ -79,7 +79,7 @@ struct SmbusHostSpec {
   PciIoDecode decode{};
   uint16_t ports = 0x10;           // size of the decoded register block
   uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy (not
-                                   // Intel, whose hosts take it from their bus clock)
+                                   // Intel or SiS, whose hosts take it from their bus clock)
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
   uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};

@@ -23,8 +23,6 @@ constexpr uint8_t kProtocolByteData = 0x20;
 constexpr uint8_t kProtocolWordData = 0x30;
 constexpr uint8_t kStartValue = 0x01;
 
-constexpr uint32_t kIdlePollLimit = 3000;
-constexpr int32_t kIdlePollIntervalMs = 1;
 constexpr int32_t kReadSettleMs = 1;
 constexpr int32_t kWriteSettleMs = 100;
 
@@ -77,13 +75,8 @@ int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocat
 }
 
 uint8_t ALI_WaitForBusReady(uint32_t ioBase) {
-  uint8_t value = 0;
-  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
-    value = PortReadByte(Port(ioBase, kStatus));
-    if ((value & kStatusBusy) == 0) return value;
-    DelayMs(kIdlePollIntervalMs);
-  }
-  return value;
+  return host_status::WaitWhileBusy<uint8_t>(
+      kStatusBits, [ioBase] { return PortReadByte(Port(ioBase, kStatus)); });
 }
 
 void ALI_ResetStatus(uint32_t ioBase) {

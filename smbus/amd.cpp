@@ -34,13 +34,8 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase) {
 }
 
 uint16_t WaitForBusReady(uint32_t ioBase) {
-  uint16_t value = 0;
-  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
-    value = PortReadWord(Port(ioBase, kGlobalStatus));
-    if ((value & kStatusBusyMask) == 0) return value;
-    DelayMs(kIdlePollIntervalMs);
-  }
-  return value;
+  return host_status::WaitWhileBusy<uint16_t>(
+      kStatusBits, [ioBase] { return PortReadWord(Port(ioBase, kGlobalStatus)); });
 }
 
 void ResetStatus(uint32_t ioBase) {

@@ -31,8 +31,6 @@ constexpr uint16_t kControlKeepMask = 0xFFF8;  // everything but the protocol fi
 // Left in host data after every write transfer.
 constexpr uint16_t kDataFiller = 0xBEEF;
 
-constexpr uint32_t kIdlePollLimit = 3000;
-constexpr int32_t kIdlePollIntervalMs = 1;
 constexpr int32_t kReadSettleMs = 1;
 constexpr int32_t kWriteSettleMs = 100;
 
@@ -52,7 +50,7 @@ void ReleaseDevice(void* ioBase);
 
 // The steps of a transfer.
 // Polls the global status until neither busy bit is set, 1 ms apart, at most
-// kIdlePollLimit times; returns the last status read.
+// host_status::kStatusPollLimit times; returns the last status read.
 uint16_t WaitForBusReady(uint32_t ioBase);
 // Writes the status back with kStatusClearBits set, which clears the done
 // and error bits.

@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "hw/hw.h"
 
 namespace host_status {
 
@@ -32,6 +33,30 @@ int32_t RefuseBusyHost(const HostStatusBits& bits, OpStatus* status, uint32_t ho
 // status record is left alone.
 int32_t JudgeFinalStatus(const HostStatusBits& bits, OpStatus* status, uint32_t finalStatus,
                          uint32_t hwCode);
+
+// How long a host's status is waited for: polls 1 ms apart, this many.
+constexpr uint32_t kStatusPollLimit = 3000;
+constexpr int32_t kStatusPollIntervalMs = 1;
+
+// The wait every register-driven host makes: reads the status with `read`
+// until `ready` accepts it, kStatusPollIntervalMs apart, at most
+// kStatusPollLimit times; returns the last status read, ready or not.
+template <typename Status, typename Read, typename Ready>
+Status PollStatus(Read read, Ready ready) {
+  Status value = 0;
+  for (uint32_t poll = 0; poll < kStatusPollLimit; ++poll) {
+    value = read();
+    if (ready(value)) return value;
+    DelayMs(kStatusPollIntervalMs);
+  }
+  return value;
+}
+
+// The idle wait: until the status no longer says busy.
+template <typename Status, typename Read>
+Status WaitWhileBusy(const HostStatusBits& bits, Read read) {
+  return PollStatus<Status>(read, [&bits](Status value) { return !StillBusy(bits, value); });
+}
 
 // An I/O base read from configuration space is usable when the BIOS
 // programmed it (nonzero) and the register block from `offset` on fits below

@@ -5,13 +5,8 @@
 namespace smbus_host {
 
 uint8_t WaitForBusReady(uint32_t ioBase) {
-  uint8_t value = 0;
-  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
-    value = PortReadByte(Port(ioBase, kHostStatus));
-    if ((value & kStatusBusy) == 0) return value;
-    DelayMs(kIdlePollIntervalMs);
-  }
-  return value;
+  return host_status::WaitWhileBusy<uint8_t>(
+      kHostStatusBits, [ioBase] { return PortReadByte(Port(ioBase, kHostStatus)); });
 }
 
 void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force) {

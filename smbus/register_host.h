@@ -29,13 +29,12 @@ constexpr uint8_t kProtocolByteData = 0x08;
 constexpr uint8_t kProtocolWordData = 0x0C;
 constexpr uint8_t kControlStart = 0x40;
 
-constexpr uint32_t kIdlePollLimit = 3000;   // status polls before giving up the wait
-constexpr int32_t kIdlePollIntervalMs = 1;
 constexpr int32_t kReadSettleMs = 1;        // after start, before the first poll
 constexpr int32_t kWriteSettleMs = 100;
 
 // Polls the host status until its busy bit is clear, 1 ms apart, at most
-// kIdlePollLimit times; returns the last status read, busy or not.
+// host_status::kStatusPollLimit times; returns the last status read, busy or
+// not.
 uint8_t WaitForBusReady(uint32_t ioBase);
 
 // Reads the host status and writes back (value & keep) | force.

@@ -7,12 +7,15 @@ namespace sis {
 
 namespace {
 
-// The index/data port pair, from the I/O base.
-constexpr uint16_t kIndexPort = 0;
+// The index/data port pair, from the ACPI base, whose low three bits are
+// not part of it.
+constexpr uint32_t kAcpiBaseMask = 0xFFF8;
+constexpr uint16_t kPairOffset = 0x38;
+constexpr uint16_t kIndexPort = 0;  // from the pair
 constexpr uint16_t kDataPort = 1;
 
 // Registers behind the pair.
-constexpr uint8_t kStatusLow = 0x00;   // bit 6 busy, bits 4-5 errors; written back to clear
+constexpr uint8_t kStatusLow = 0x00;   // bit 6 done, bits 4-5 errors; written back to clear
 constexpr uint8_t kStatusHigh = 0x01;  // written back to clear
 constexpr uint8_t kControlLow = 0x02;  // bits 1-3 protocol, bit 4 start
 constexpr uint8_t kAddress = 0x04;     // 7-bit address << 1 | read flag
@@ -20,7 +23,7 @@ constexpr uint8_t kCommand = 0x05;     // command byte (the SPD offset)
 constexpr uint8_t kData0 = 0x08;       // byte data; low byte of word data
 constexpr uint8_t kData1 = 0x09;       // high byte of word data
 
-constexpr uint8_t kStatusBusy = 0x40;
+constexpr uint8_t kStatusDone = 0x40;  // sticky until written back
 constexpr uint8_t kStatusErrorMask = 0x30;
 constexpr uint8_t kControlKeep = 0xF1;   // bits 0 and 4-7 survive the protocol write
 constexpr unsigned kProtocolShift = 1;
@@ -32,13 +35,15 @@ constexpr uint8_t kProtocolWordData = 3;
 // Left in data 0 after every write transfer.
 constexpr uint8_t kDataFiller = 0xCA;
 
-constexpr uint32_t kIdlePollLimit = 3000;
-constexpr int32_t kIdlePollIntervalMs = 1;
 constexpr int32_t kReadSettleMs = 5;
 constexpr int32_t kWriteSettleMs = 100;
 
-constexpr host_status::HostStatusBits kStatusBits = {
-    .BusyMask = kStatusBusy, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
+// Before a start the host must hold no finished transfer nobody claimed;
+// after it, the transfer must have finished.
+constexpr host_status::HostStatusBits kReady = {
+    .BusyMask = kStatusDone, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
+constexpr host_status::HostStatusBits kDone = {
+    .BusyMask = kStatusDone, .IdleValue = kStatusDone, .ErrorMask = kStatusErrorMask};
 
 void Trace(const char* line) {
   if (DebugPrintHook != nullptr) DebugPrintHook(line);
@@ -46,10 +51,12 @@ void Trace(const char* line) {
 
 const SisContext* ContextOf(void* context) { return static_cast<const SisContext*>(context); }
 
-// The end of every transfer: status cleared, then the verdict.
-int32_t Finish(const SisContext* ctx, OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
+// The end of every transfer: status cleared, then the verdict. A transfer
+// never started fails on what stood in its way.
+int32_t Finish(const SisContext* ctx, OpStatus* status, const SisTransaction& done,
+               uint32_t hwCode) {
   SIS_ResetStatus(ctx);
-  return host_status::JudgeFinalStatus(kStatusBits, status, finalStatus, hwCode);
+  return host_status::JudgeFinalStatus(done.Started ? kDone : kReady, status, done.Status, hwCode);
 }
 
 }  // namespace
@@ -64,12 +71,13 @@ void WriteRegister(const SisContext* ctx, uint8_t reg, uint8_t value) {
   PortWriteByte(static_cast<uint16_t>(ctx->IoBase + kDataPort), value);
 }
 
-int32_t SIS_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t chipModel) {
+int32_t SIS_AcquireDevice(SmbusController* controller, uint32_t acpiBase, int32_t chipModel) {
   Trace("SIS_AcquireDevice\n");
-  if (!host_status::UsableIoBase(ioBase, kDataPort)) return -1;
+  const uint32_t base = acpiBase & kAcpiBaseMask;
+  if (!host_status::UsableIoBase(base, kPairOffset + kDataPort)) return -1;
   auto* ctx = static_cast<SisContext*>(PoolAlloc(sizeof(SisContext)));
   if (ctx == nullptr) return -1;
-  ctx->IoBase = ioBase;
+  ctx->IoBase = base + kPairOffset;
   ctx->ChipModel = chipModel;
   controller->Context = ctx;
   controller->ReadByte = &SIS_ReadByte;
@@ -86,22 +94,21 @@ void SIS_ResetStatus(const SisContext* ctx) {
   WriteRegister(ctx, kStatusHigh, ReadRegister(ctx, kStatusHigh));
 }
 
-uint8_t SIS_WaitForBusReady(const SisContext* ctx) {
+uint8_t SIS_WaitForBusReady(const SisContext* ctx, const host_status::HostStatusBits& until) {
   Trace("SIS_WaitForBusReady\n");
-  uint8_t value = 0;
-  for (uint32_t poll = 0; poll < kIdlePollLimit; ++poll) {
-    value = ReadRegister(ctx, kStatusLow);
-    if ((value & kStatusBusy) == 0) return value;
-    DelayMs(kIdlePollIntervalMs);
-  }
-  Trace("WaitForBusReady: Bus never became ready.\n");
+  const auto ready = [&until](uint8_t status) {
+    return !host_status::StillBusy(until, status) || (status & until.ErrorMask) != 0;
+  };
+  const uint8_t value =
+      host_status::PollStatus<uint8_t>([ctx] { return ReadRegister(ctx, kStatusLow); }, ready);
+  if (!ready(value)) Trace("WaitForBusReady: Bus never became ready.\n");
   return value;
 }
 
-uint8_t SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t slave, uint8_t command,
-                      uint8_t isRead) {
+SisTransaction SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t slave,
+                             uint8_t command, uint8_t isRead) {
   Trace("SIS_CallSMBus\n");
-  uint8_t status = SIS_WaitForBusReady(ctx);
+  uint8_t status = SIS_WaitForBusReady(ctx, kReady);
   if ((status & kStatusErrorMask) != 0) {
     if (DebugPrintHook != nullptr) {
       DebugPrintHook(
@@ -109,9 +116,10 @@ uint8_t SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t slave, ui
           "0x%02X.\n",
           ctx->ChipModel, status);
     }
-    return status;
+    return {status, false};
   }
-  if (host_status::StillBusy(kStatusBits, status)) return status;  // never start a busy host
+  // A finished transfer still standing after the wait: never start over it.
+  if (host_status::StillBusy(kReady, status)) return {status, false};
   WriteRegister(ctx, kAddress, static_cast<uint8_t>((slave << 1) | (isRead & 1u)));
   WriteRegister(ctx, kCommand, command);
   const uint8_t control = ReadRegister(ctx, kControlLow);
@@ -121,34 +129,34 @@ uint8_t SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t slave, ui
   SIS_ResetStatus(ctx);
   WriteRegister(ctx, kControlLow, static_cast<uint8_t>(ReadRegister(ctx, kControlLow) | kControlStart));
   DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
-  status = SIS_WaitForBusReady(ctx);
+  status = SIS_WaitForBusReady(ctx, kDone);
   if ((status & kStatusErrorMask) != 0 && DebugPrintHook != nullptr) {
     DebugPrintHook(
         "SIS_CallSMBus: after transaction, chip model %d had error bits set in status: "
         "0x%02X.\n",
         ctx->ChipModel, status);
   }
-  return status;
+  return {status, true};
 }
 
 int32_t SIS_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                      uint8_t* value) {
   Trace("SIS_ReadByte\n");
   const SisContext* ctx = ContextOf(context);
-  const uint8_t final = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 1);
+  const SisTransaction done = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 1);
   *value = ReadRegister(ctx, kData0);
-  return Finish(ctx, status, final, OpError::ReadByteFailed);
+  return Finish(ctx, status, done, OpError::ReadByteFailed);
 }
 
 int32_t SIS_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                      uint16_t* value) {
   Trace("SIS_ReadWord\n");
   const SisContext* ctx = ContextOf(context);
-  const uint8_t final = SIS_CallSMBus(ctx, kProtocolWordData, slave, command, 1);
+  const SisTransaction done = SIS_CallSMBus(ctx, kProtocolWordData, slave, command, 1);
   const uint8_t low = ReadRegister(ctx, kData0);
   const uint8_t high = ReadRegister(ctx, kData1);
   *value = static_cast<uint16_t>(low | (high << 8));
-  return Finish(ctx, status, final, OpError::ReadWordFailed);
+  return Finish(ctx, status, done, OpError::ReadWordFailed);
 }
 
 int32_t SIS_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -156,9 +164,9 @@ int32_t SIS_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t co
   Trace("SIS_WriteByte\n");
   const SisContext* ctx = ContextOf(context);
   WriteRegister(ctx, kData0, value);
-  const uint8_t final = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 0);
+  const SisTransaction done = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 0);
   WriteRegister(ctx, kData0, kDataFiller);
-  return Finish(ctx, status, final, OpError::WriteByteFailed);
+  return Finish(ctx, status, done, OpError::WriteByteFailed);
 }
 
 void SIS_ReleaseDevice(void* context) {

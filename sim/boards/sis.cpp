@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/sis_smbus_host.h"
 
 namespace sim::boards {
 
@@ -15,19 +16,20 @@ Board Sis5595() {
        .revision = 0x02, .classCode = 0x060000, .name = "host bridge"},
       {.bus = 0, .device = 1, .function = 0, .vendorId = 0x1039, .deviceId = 0x0008,
        .revision = 0x01, .classCode = 0x060100, .multiFunction = true,
-       .dwords = {{0x40, 0x00000080}, {0x90, 0x00000800}}, .name = "PCI-ISA bridge with ACPI"},
+       .dwords = {{0x04, 0x00000007}, {0x40, 0x00000080}, {0x90, 0x00000800}},
+       .name = "PCI-ISA bridge with ACPI"},
       {.bus = 0, .device = 1, .function = 1, .vendorId = 0x1039, .deviceId = 0x5513,
        .revision = 0xD0, .classCode = 0x01018A, .name = "IDE controller"},
       {.bus = 0, .device = 1, .function = 3, .vendorId = 0x1039, .deviceId = 0x0009,
        .revision = 0x00, .classCode = 0x068000, .name = "power management"},
   };
-  // The SMBus host's index/data pair answers at the ACPI base while bit 7
-  // of configuration byte 0x40 enables ACPI.
+  // The SMBus host's index/data pair answers at 0x0838-0x0839 of the ACPI
+  // block while I/O space and bit 7 of configuration byte 0x40 (ACPI) are
+  // enabled.
   SmbusHostSpec smbus;
   smbus.kind = SmbusHostKind::Sis;
   smbus.ioBase = 0x0800;
-  smbus.decode = {.bus = 0, .device = 1, .function = 0, .baseRegister = 0x90, .baseMask = 0xFFF8,
-                  .size = 2, .enables = {{0x40, 0x80}}};
+  smbus.decode = SisSmbusHost::Decode(0, 1, 0);
   smbus.segment0 = {
       {.slot = 0, .dimm = Sdr(64, 1, "PC100", "Micron", kMicron, "MT8LSDT864AG-10E", 0x55950001)},
       {.slot = 2, .dimm = Sdr(128, 2, "PC100", "Samsung", kSamsung, "M366S1623ET-C1H", 0x55950002),

@@ -2,20 +2,6 @@
 
 namespace sim {
 
-void AliSmbusHost::Settle() {
-  const auto result = engine_.Settle();
-  if (!result) return;
-  if (result->forcedError != 0) {
-    status_ |= static_cast<uint8_t>(result->forcedError & kSticky);
-  } else {
-    status_ |= result->acked ? kDone : kNoAnswer;
-  }
-  if (result->hasData) {
-    data0_ = result->data0;
-    data1_ = result->data1;
-  }
-}
-
 uint8_t AliSmbusHost::StatusRegister() {
   Settle();
   return static_cast<uint8_t>(status_ | (engine_.Busy() ? kBusy : kIdle));
@@ -37,16 +23,9 @@ uint8_t AliSmbusHost::Read8(uint16_t offset) {
 void AliSmbusHost::Write8(uint16_t offset, uint8_t value) {
   Settle();
   switch (offset) {
-    case kStatus: status_ &= static_cast<uint8_t>(~(value & kSticky)); break;
+    case kStatus: ClearStatus(value); break;
     case kType: type_ = value; break;
-    case kStart: {
-      const uint8_t type = type_ & kTypeMask;
-      engine_.Start(type == kTypeByteData   ? HostProtocol::ByteData
-                    : type == kTypeWordData ? HostProtocol::WordData
-                                            : HostProtocol::Unsupported,
-                    address_, command_, data0_);
-      break;
-    }
+    case kStart: Start(type_ & kTypeMask, kTypeByteData, kTypeWordData); break;
     case kAddress: address_ = value; break;
     case kData0: data0_ = value; break;
     case kData1: data1_ = value; break;

@@ -10,11 +10,11 @@
 #include <stdint.h>
 
 #include "sim/machine.h"
-#include "sim/models/host_engine.h"
+#include "sim/models/sticky_status_host.h"
 
 namespace sim {
 
-class AliSmbusHost : public PortDevice {
+class AliSmbusHost : public StickyStatusHost {
  public:
   // Register block, offsets from the I/O base.
   static constexpr uint16_t kStatus = 0x00;
@@ -40,24 +40,16 @@ class AliSmbusHost : public PortDevice {
   static constexpr uint8_t kTypeWordData = 0x30;
 
   AliSmbusHost(const Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1)
-      : engine_(machine, bus, transactionMs) {}
+      : StickyStatusHost(machine, bus, transactionMs,
+                         {.done = kDone, .noAnswer = kNoAnswer, .always = 0, .sticky = kSticky}) {}
 
   uint8_t Read8(uint16_t offset) override;
   void Write8(uint16_t offset, uint8_t value) override;
 
-  HostEngine& Engine() { return engine_; }
   uint8_t StatusRegister();
 
  private:
-  void Settle();
-
-  HostEngine engine_;
-  uint8_t status_ = 0;  // the sticky bits
   uint8_t type_ = 0;
-  uint8_t command_ = 0;
-  uint8_t address_ = 0;
-  uint8_t data0_ = 0;
-  uint8_t data1_ = 0;
 };
 
 }  // namespace sim

@@ -2,6 +2,21 @@
 
 namespace sim {
 
+namespace {
+
+constexpr uint32_t kFrameBits = 9;      // eight data bits and the acknowledge
+constexpr uint32_t kConditionBits = 1;  // a START, repeated START or STOP
+
+}  // namespace
+
+uint32_t HostEngine::BitTimes(HostProtocol protocol, bool read) {
+  // Write: S, address, command, data, P. Read: S, address, command, Sr,
+  // address, data (one byte, or two for a word), P.
+  const uint32_t dataFrames = protocol == HostProtocol::WordData ? 2 : 1;
+  if (!read) return 2 * kConditionBits + (2 + dataFrames) * kFrameBits;
+  return 3 * kConditionBits + (3 + dataFrames) * kFrameBits;
+}
+
 bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t command,
                        uint8_t data0) {
   if (Busy()) return false;
@@ -34,12 +49,15 @@ bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t comma
   failNext_ = 0;
   if (result_.forcedError != 0) result_.hasData = false;
   running_ = true;
-  doneAtMs_ = machine_.NowMs() + transactionMs_;
+  const uint64_t micros =
+      busHz_ == 0 ? uint64_t{transactionMs_} * 1000
+                  : (uint64_t{BitTimes(protocol, read)} * 1000000 + busHz_ - 1) / busHz_;
+  doneAtUs_ = machine_.NowMs() * 1000 + micros;
   return true;
 }
 
 std::optional<HostEngine::Result> HostEngine::Settle() {
-  if (!running_ || stuck_ || machine_.NowMs() < doneAtMs_) return std::nullopt;
+  if (!running_ || stuck_ || machine_.NowMs() * 1000 < doneAtUs_) return std::nullopt;
   running_ = false;
   return result_;
 }

@@ -1,6 +1,7 @@
 // What every SMBus host controller model shares underneath its own register
 // block: a transfer started on the bus runs for a virtual time on the
-// machine's clock, then hands its result to the registers. A host that is
+// machine's clock (a fixed time, or the protocol's bit times at a bus clock),
+// then hands its result to the registers. A host that is
 // busy loses a start. Faults a test can arrange: a host that never leaves
 // busy, and a transfer that ends with error bits of the chip's own choosing
 // (a collision, a killed transfer) instead of its bus result.
@@ -41,16 +42,22 @@ class HostEngine {
   bool StuckBusy() const { return stuck_; }
   void FailNextWith(uint8_t errorBits) { failNext_ = errorBits; }
   void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }
+  // Nonzero: a transfer lasts its bit times at this clock instead of the
+  // fixed time.
+  void SetBusClockHz(uint32_t hz) { busHz_ = hz; }
+  // The bit times of a protocol on the wire, START to STOP.
+  static uint32_t BitTimes(HostProtocol protocol, bool read);
   uint64_t Transactions() const { return transactions_; }
 
  private:
   const Machine& machine_;
   SmbusBus& bus_;
   uint32_t transactionMs_;
+  uint32_t busHz_ = 0;
   bool stuck_ = false;
   uint8_t failNext_ = 0;
   bool running_ = false;
-  uint64_t doneAtMs_ = 0;
+  uint64_t doneAtUs_ = 0;  // on the machine's clock, in microseconds
   Result result_{};
   uint64_t transactions_ = 0;
 };

@@ -2,27 +2,45 @@
 
 namespace sim {
 
+namespace {
+
+constexpr uint8_t kAcpiBaseWord = 0x90;
+constexpr uint8_t kCommandRegister = 0x04;
+constexpr uint8_t kIoSpaceEnable = 0x01;
+constexpr uint8_t kAcpiControl = 0x40;
+constexpr uint8_t kAcpiEnable = 0x80;
+
+}  // namespace
+
+PciIoDecode SisSmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
+  return {.bus = bus, .device = device, .function = function, .baseRegister = kAcpiBaseWord,
+          .baseMask = kAcpiBaseMask, .blockOffset = kPairOffset, .size = kPairSize,
+          .enables = {{kCommandRegister, kIoSpaceEnable}, {kAcpiControl, kAcpiEnable}}};
+}
+
 void SisSmbusHost::Settle() {
-  const auto result = engine_.Settle();
-  if (!result) return;
-  regs_[kControlLow] &= static_cast<uint8_t>(~kStart);
-  if (result->forcedError != 0) {
-    statusLow_ |= static_cast<uint8_t>(result->forcedError & kStickyLow);
-  } else if (!result->acked) {
-    statusLow_ |= kNoAnswer;
-  }
-  if (result->hasData) {
-    regs_[kData0] = result->data0;
-    regs_[kData1] = result->data1;
+  if (StickyStatusHost::Settle()) regs_[kControlLow] &= static_cast<uint8_t>(~kStart);
+}
+
+uint8_t* SisSmbusHost::Plain(uint8_t reg) {
+  switch (reg) {
+    case kAddress: return &address_;
+    case kCommand: return &command_;
+    case kData0: return &data0_;
+    case kData1: return &data1_;
+    default: return reg < regs_.size() ? &regs_[reg] : nullptr;
   }
 }
 
 uint8_t SisSmbusHost::Register(uint8_t reg) {
   Settle();
   switch (reg) {
-    case kStatusLow: return static_cast<uint8_t>(statusLow_ | (engine_.Busy() ? kBusy : 0));
+    case kStatusLow: return status_;
     case kStatusHigh: return statusHigh_;
-    default: return reg < regs_.size() ? regs_[reg] : 0x00;
+    default: {
+      const uint8_t* plain = Plain(reg);
+      return plain != nullptr ? *plain : 0x00;
+    }
   }
 }
 
@@ -37,7 +55,7 @@ void SisSmbusHost::Write8(uint16_t offset, uint8_t value) {
   }
   Settle();
   switch (index_) {
-    case kStatusLow: statusLow_ &= static_cast<uint8_t>(~(value & kStickyLow)); break;
+    case kStatusLow: ClearStatus(value); break;
     case kStatusHigh: statusHigh_ &= static_cast<uint8_t>(~value); break;
     case kControlLow: {
       if (engine_.Busy()) {
@@ -46,18 +64,13 @@ void SisSmbusHost::Write8(uint16_t offset, uint8_t value) {
         break;
       }
       regs_[kControlLow] = static_cast<uint8_t>(value & ~kStart);
-      if ((value & kStart) == 0) break;
-      const uint8_t protocol = value & kProtocolMask;
-      if (engine_.Start(protocol == kProtocolByteData   ? HostProtocol::ByteData
-                        : protocol == kProtocolWordData ? HostProtocol::WordData
-                                                        : HostProtocol::Unsupported,
-                        regs_[kAddress], regs_[kCommand], regs_[kData0])) {
+      if ((value & kStart) != 0 && Start(value & kProtocolMask, kProtocolByteData, kProtocolWordData)) {
         regs_[kControlLow] |= kStart;
       }
       break;
     }
     default:
-      if (index_ < regs_.size()) regs_[index_] = value;
+      if (uint8_t* plain = Plain(index_)) *plain = value;
       break;
   }
 }

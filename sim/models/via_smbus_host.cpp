@@ -2,20 +2,6 @@
 
 namespace sim {
 
-void ViaSmbusHost::Settle() {
-  const auto result = engine_.Settle();
-  if (!result) return;
-  if (result->forcedError != 0) {
-    status_ |= static_cast<uint8_t>(result->forcedError & kSticky);
-  } else {
-    status_ |= result->acked ? kDone : kDeviceError;
-  }
-  if (result->hasData) {
-    data0_ = result->data0;
-    data1_ = result->data1;
-  }
-}
-
 uint8_t ViaSmbusHost::StatusRegister() {
   Settle();
   return static_cast<uint8_t>(status_ | (engine_.Busy() ? kBusy : 0));
@@ -37,15 +23,11 @@ uint8_t ViaSmbusHost::Read8(uint16_t offset) {
 void ViaSmbusHost::Write8(uint16_t offset, uint8_t value) {
   Settle();
   switch (offset) {
-    case kStatus: status_ &= static_cast<uint8_t>(~(value & kSticky)); break;
+    case kStatus: ClearStatus(value); break;
     case kControl: {
       control_ = value;
       if ((value & kStart) == 0) break;
-      const uint8_t protocol = value & kProtocolMask;
-      engine_.Start(protocol == kProtocolByteData   ? HostProtocol::ByteData
-                    : protocol == kProtocolWordData ? HostProtocol::WordData
-                                                    : HostProtocol::Unsupported,
-                    address_, command_, data0_);
+      Start(value & kProtocolMask, kProtocolByteData, kProtocolWordData);
       break;
     }
     case kCommand: command_ = value; break;

@@ -9,11 +9,11 @@
 #include <stdint.h>
 
 #include "sim/machine.h"
-#include "sim/models/host_engine.h"
+#include "sim/models/sticky_status_host.h"
 
 namespace sim {
 
-class ViaSmbusHost : public PortDevice {
+class ViaSmbusHost : public StickyStatusHost {
  public:
   // Register block, offsets from the I/O base.
   static constexpr uint16_t kStatus = 0x00;
@@ -38,24 +38,16 @@ class ViaSmbusHost : public PortDevice {
   static constexpr uint8_t kProtocolWordData = 0x0C;
 
   ViaSmbusHost(const Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1)
-      : engine_(machine, bus, transactionMs) {}
+      : StickyStatusHost(machine, bus, transactionMs,
+                         {.done = kDone, .noAnswer = kDeviceError, .always = 0, .sticky = kSticky}) {}
 
   uint8_t Read8(uint16_t offset) override;
   void Write8(uint16_t offset, uint8_t value) override;
 
-  HostEngine& Engine() { return engine_; }
   uint8_t StatusRegister();
 
  private:
-  void Settle();
-
-  HostEngine engine_;
-  uint8_t status_ = 0;  // the sticky bits
   uint8_t control_ = 0;
-  uint8_t command_ = 0;
-  uint8_t address_ = 0;
-  uint8_t data0_ = 0;
-  uint8_t data1_ = 0;
 };
 
 }  // namespace sim

@@ -12,6 +12,8 @@
 #include <map>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "cli.h"
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
@@ -46,14 +48,24 @@ constexpr char kPciIds[] =
     "\t05  SMBus\n";
 constexpr char kIch5SmbusName[] = "Intel Corporation 82801EB/ER (ICH5/ICH5R) SMBus Controller";
 
+// Every test process writes the same files into one shared directory while
+// others read them: each file is written under a name of this process's own
+// and renamed into place, so a reader sees the old file or the whole new one,
+// never one cut short.
+void WriteWhole(const std::filesystem::path& file, const std::string& content) {
+  const std::filesystem::path part = file.string() + "." + std::to_string(::getpid());
+  std::ofstream(part, std::ios::binary) << content;
+  std::filesystem::rename(part, file);
+}
+
 // The directory the Windows target's program runs from, with the database
 // and a driver image file beside it; the host target reads the same database.
 const std::string& ProgramDirectory() {
   static const std::string directory = [] {
     const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "dimmio-cli";
     std::filesystem::create_directories(dir);
-    std::ofstream(dir / "pci.ids") << kPciIds;
-    std::ofstream(dir / "dimmio.sys") << "MZ";
+    WriteWhole(dir / "pci.ids", kPciIds);
+    WriteWhole(dir / "dimmio.sys", "MZ");
     return dir.string() + "/";
   }();
   return directory;

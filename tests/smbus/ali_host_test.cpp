@@ -6,69 +6,34 @@
 
 #include "sim/models/ali_smbus_host.h"
 #include "smbus/ali.h"
-#include "support/smbus_fixture.h"
-#include "support/transfer_ops.h"
+#include "support/host_fault_table.h"
 
 namespace {
 
-using testsupport::Op;
-using testsupport::SmbusBoardTest;
 using testsupport::Transfer;
 
-class AliHostTest : public SmbusBoardTest {
+class AliHostTest : public testsupport::HostFaultTest {
  protected:
   uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
   sim::HostEngine& Engine() { return models_.aliHost->Engine(); }
   uint32_t SegmentDword() { return machine_.FindPciFunction(0, 17, 0)->Dword(0xB8); }
 };
 
-struct FaultCase {
-  const char* what;
-  uint8_t slave;
-  uint8_t forcedBits;
-  bool stuckBusy;
-  uint32_t hwStatus;  // HwDetail word 0
-  bool started;
-};
-
 TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
   Boot("ali1543");
-  const FaultCase cases[] = {
-      {"absent slave", 0x57, 0, false, 0x44, true},
-      {"device error", 0x50, 0x20, false, 0x24, true},
-      {"no answer or collision", 0x50, 0x40, false, 0x44, true},
-      {"aborted", 0x50, 0x80, false, 0x84, true},
-      {"never leaves busy", 0x50, 0, true, 0x08, false},
-  };
-  for (const FaultCase& c : cases) {
-    for (Op op : testsupport::kEveryOp) {
-      SCOPED_TRACE(testing::Message() << c.what << ", op " << int(op));
-      Engine().FailNextWith(c.forcedBits);
-      Engine().SetStuckBusy(c.stuckBusy);
-      const uint64_t transactions = Engine().Transactions();
-      machine_.ClearTrace();
-      machine_.SetTracing(true);
-      OpStatus status = Fresh();
-      EXPECT_EQ(Transfer(controller_, op, &status, c.slave), -1);
-      machine_.SetTracing(false);
-      bool started = false;  // the start register written
-      for (const sim::TraceEntry& e : machine_.Trace()) {
-        started |= e.kind == sim::Access::Out8 && e.where == Base() + 2u;
-      }
-      EXPECT_EQ(started, c.started);
-      EXPECT_EQ(status.HwCode, testsupport::HwCodeOf(op));
-      EXPECT_EQ(status.HwDetailCount, 1u);
-      EXPECT_EQ(status.HwDetail[0], c.hwStatus);
-      EXPECT_EQ(Engine().Transactions() - transactions, c.started ? 1u : 0u);
-      Engine().SetStuckBusy(false);
-
-      EXPECT_EQ(models_.aliHost->StatusRegister(), 0x04) << "idle, nothing left set";
-      std::vector<uint8_t> data(16);
-      OpStatus ok = Fresh();
-      EXPECT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 16), 16u);
-      EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
-    }
-  }
+  const uint16_t base = Base();
+  RunFaultTable(
+      {
+          {"absent slave", 0x57, 0, false, 0x44, true},
+          {"device error", 0x50, 0x20, false, 0x24, true},
+          {"no answer or collision", 0x50, 0x40, false, 0x44, true},
+          {"aborted", 0x50, 0x80, false, 0x84, true},
+          {"never leaves busy", 0x50, 0, true, 0x08, false},
+      },
+      {.engine = Engine(),
+       .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
+       .status = [this] { return models_.aliHost->StatusRegister(); },
+       .idleStatus = 0x04});  // idle
 }
 
 // The status register is read once more after the host is programmed and
@@ -141,35 +106,18 @@ TEST_F(AliHostTest, HostAnswersAtTheBaseDiscoveryProgrammed) {
   EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
 }
 
-struct AcquireCase {
-  const char* what;
-  uint32_t base;
-  bool failPool;
-  int32_t result;
-};
-
 TEST_F(AliHostTest, AcquiresOnlyOnAUsableBaseWithItsContext) {
   UseBoard("ali1543");
-  const AcquireCase cases[] = {
-      {"no base", 0x0000, false, -1},
-      {"block past the top of the port space", 0xFFFC, false, -1},
-      {"no pool memory for the context", 0xD000, true, -1},
-      {"programmed base", 0xD000, false, 0},
-  };
-  for (const AcquireCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    if (c.failPool) machine_.FailAllocation(1);
-    SmbusController controller{};
-    const uint64_t ports = machine_.PortAccesses();
-    EXPECT_EQ(ali::ALI_AcquireDevice(&controller, c.base, PciLocation{0, 17, 0}), c.result);
-    EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
-    if (c.result != 0) {
-      EXPECT_EQ(controller.Context, nullptr);
-      EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
-    } else {
-      controller.ReleaseDevice(controller.Context);
-    }
-  }
+  RunAcquireTable(
+      {
+          {"no base", 0x0000, false, -1},
+          {"block past the top of the port space", 0xFFFC, false, -1},
+          {"no pool memory for the context", 0xD000, true, -1},
+          {"programmed base", 0xD000, false, 0},
+      },
+      [](SmbusController* controller, uint32_t base) {
+        return ali::ALI_AcquireDevice(controller, base, PciLocation{0, 17, 0});
+      });
 }
 
 }  // namespace

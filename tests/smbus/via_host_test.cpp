@@ -6,69 +6,35 @@
 #include "sim/models/gpo_latch.h"
 #include "sim/models/via_smbus_host.h"
 #include "smbus/via.h"
-#include "support/smbus_fixture.h"
-#include "support/transfer_ops.h"
+#include "support/host_fault_table.h"
 
 namespace {
 
 using testsupport::Op;
-using testsupport::SmbusBoardTest;
 using testsupport::Transfer;
 
-class ViaHostTest : public SmbusBoardTest {
+class ViaHostTest : public testsupport::HostFaultTest {
  protected:
   uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
   sim::HostEngine& Engine() { return models_.viaHost->Engine(); }
 };
 
-struct FaultCase {
-  const char* what;
-  uint8_t slave;
-  uint8_t forcedBits;  // error bits the host ends the transfer with
-  bool stuckBusy;
-  uint32_t hwStatus;   // HwDetail word 0
-  bool started;
-};
-
 TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
   Boot("via686b");
-  const FaultCase cases[] = {
-      {"absent slave", 0x57, 0, false, 0x04, true},
-      {"device error", 0x50, 0x04, false, 0x04, true},
-      {"collision", 0x50, 0x08, false, 0x08, true},
-      {"failed", 0x50, 0x10, false, 0x10, true},
-      {"never leaves busy", 0x50, 0, true, 0x01, false},
-  };
-  for (const FaultCase& c : cases) {
-    for (Op op : testsupport::kEveryOp) {
-      SCOPED_TRACE(testing::Message() << c.what << ", op " << int(op));
-      Engine().FailNextWith(c.forcedBits);
-      Engine().SetStuckBusy(c.stuckBusy);
-      const uint64_t transactions = Engine().Transactions();
-      machine_.ClearTrace();
-      machine_.SetTracing(true);
-      OpStatus status = Fresh();
-      EXPECT_EQ(Transfer(controller_, op, &status, c.slave), -1);
-      machine_.SetTracing(false);
-      bool programmed = false;  // address, command or control written
-      for (const sim::TraceEntry& e : machine_.Trace()) {
-        programmed |= e.kind == sim::Access::Out8 && e.where >= Base() + 2u && e.where <= Base() + 4u;
-      }
-      EXPECT_EQ(programmed, c.started) << "a busy host is not programmed";
-      EXPECT_EQ(status.HwCode, testsupport::HwCodeOf(op));
-      EXPECT_EQ(status.HwDetailCount, 1u);
-      EXPECT_EQ(status.HwDetail[0], c.hwStatus);
-      EXPECT_EQ(status.Code, 0u) << "a slot never writes the operation half";
-      EXPECT_EQ(Engine().Transactions() - transactions, c.started ? 1u : 0u);
-      Engine().SetStuckBusy(false);
-
-      EXPECT_EQ(models_.viaHost->StatusRegister(), 0x00) << "the status is left clear";
-      std::vector<uint8_t> data(16);
-      OpStatus ok = Fresh();
-      EXPECT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 16), 16u);
-      EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
-    }
-  }
+  const uint16_t base = Base();
+  RunFaultTable(
+      {
+          {"absent slave", 0x57, 0, false, 0x04, true},
+          {"device error", 0x50, 0x04, false, 0x04, true},
+          {"collision", 0x50, 0x08, false, 0x08, true},
+          {"failed", 0x50, 0x10, false, 0x10, true},
+          {"never leaves busy", 0x50, 0, true, 0x01, false},
+      },
+      {.engine = Engine(),
+       // A busy host is not even programmed: address, command or control.
+       .wroteStart = testsupport::WritesTo(base + 2u, base + 4u),
+       .status = [this] { return models_.viaHost->StatusRegister(); },
+       .idleStatus = 0x00});
 }
 
 // The order is the behaviour here: an idle wait before the host is
@@ -170,37 +136,18 @@ TEST_F(ViaHostTest, NoSwitchTouchedWithoutOneFitted) {
   EXPECT_TRUE(machine_.Trace().empty());
 }
 
-struct AcquireCase {
-  const char* what;
-  uint32_t base;
-  bool failPool;
-  int32_t result;
-};
-
 TEST_F(ViaHostTest, AcquiresOnlyOnAUsableBaseWithItsContext) {
   UseBoard("via686b");
-  const AcquireCase cases[] = {
-      {"base the BIOS left unprogrammed", 0x0000, false, -1},
-      {"block past the top of the port space", 0xFFFC, false, -1},
-      {"no pool memory for the context", 0x5000, true, -1},
-      {"programmed base", 0x5000, false, 0},
-  };
-  for (const AcquireCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    if (c.failPool) machine_.FailAllocation(1);
-    SmbusController controller{};
-    controller.Segment = 7;
-    const uint64_t ports = machine_.PortAccesses();
-    EXPECT_EQ(via::AcquireDevice(&controller, c.base, 1), c.result);
-    EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
-    EXPECT_EQ(controller.Segment, 7u);
-    if (c.result != 0) {
-      EXPECT_EQ(controller.Context, nullptr);
-      EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
-    } else {
-      controller.ReleaseDevice(controller.Context);
-    }
-  }
+  RunAcquireTable(
+      {
+          {"base the BIOS left unprogrammed", 0x0000, false, -1},
+          {"block past the top of the port space", 0xFFFC, false, -1},
+          {"no pool memory for the context", 0x5000, true, -1},
+          {"programmed base", 0x5000, false, 0},
+      },
+      [](SmbusController* controller, uint32_t base) {
+        return via::AcquireDevice(controller, base, 1);
+      });
 }
 
 }  // namespace

@@ -1,0 +1,119 @@
+// The tables every register-driven host with a HostEngine underneath runs.
+// Faults: each fault with each transfer fails that transfer with its
+// hardware code and the host's status, starts the host only where the case
+// says, and leaves the host clear for the next transfer, which reads the
+// module again. Acquiring: only a usable base and a context make a
+// controller; otherwise no slot is filled and no port touched.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/models/host_engine.h"
+#include "support/smbus_fixture.h"
+#include "support/transfer_ops.h"
+
+namespace testsupport {
+
+struct HostFaultCase {
+  const char* what;
+  uint8_t slave;
+  uint8_t forcedBits;   // error bits the host ends the transfer with
+  bool stuckBusy;       // the host never finishes a transfer
+  uint32_t hwStatus;    // HwDetail word 0
+  bool started;         // the start written (a stuck host then runs nothing)
+  uint8_t raisedBefore = 0;     // status bits standing before the transfer
+  const char* message = nullptr;  // a debug line the failure prints
+};
+
+// What the table needs of one host model.
+struct HostUnderTest {
+  sim::HostEngine& engine;
+  // Whether the port accesses of one transfer wrote the start.
+  std::function<bool(const std::vector<sim::TraceEntry>&)> wroteStart;
+  std::function<uint32_t()> status;  // the status register, read without side effects
+  uint32_t idleStatus;               // what it holds with nothing left set
+  std::function<void(uint8_t)> raiseStatus = nullptr;
+};
+
+// A start seen as any byte written to the ports first..last.
+inline std::function<bool(const std::vector<sim::TraceEntry>&)> WritesTo(uint32_t first,
+                                                                         uint32_t last) {
+  return [first, last](const std::vector<sim::TraceEntry>& trace) {
+    return std::any_of(trace.begin(), trace.end(), [first, last](const sim::TraceEntry& e) {
+      return e.kind == sim::Access::Out8 && e.where >= first && e.where <= last;
+    });
+  };
+}
+
+class HostFaultTest : public SmbusBoardTest {
+ protected:
+  void RunFaultTable(const std::vector<HostFaultCase>& cases, const HostUnderTest& host) {
+    for (const HostFaultCase& c : cases) {
+      for (Op op : kEveryOp) {
+        SCOPED_TRACE(testing::Message() << c.what << ", op " << int(op));
+        if (c.raisedBefore != 0) host.raiseStatus(c.raisedBefore);
+        host.engine.FailNextWith(c.forcedBits);
+        host.engine.SetStuckBusy(c.stuckBusy);
+        const uint64_t transactions = host.engine.Transactions();
+        machine_.ClearDebugOutput();
+        machine_.ClearTrace();
+        machine_.SetTracing(true);
+        OpStatus status = Fresh();
+        EXPECT_EQ(Transfer(controller_, op, &status, c.slave), -1);
+        machine_.SetTracing(false);
+        EXPECT_EQ(host.wroteStart(machine_.Trace()), c.started);
+        EXPECT_EQ(status.HwCode, HwCodeOf(op));
+        EXPECT_EQ(status.HwDetailCount, 1u);
+        EXPECT_EQ(status.HwDetail[0], c.hwStatus);
+        EXPECT_EQ(status.Code, 0u) << "a slot never writes the operation half";
+        EXPECT_EQ(host.engine.Transactions() - transactions, c.started && !c.stuckBusy ? 1u : 0u);
+        if (c.message != nullptr) {
+          const std::vector<std::string> lines = machine_.DebugLines();
+          EXPECT_NE(std::find(lines.begin(), lines.end(), c.message), lines.end()) << c.message;
+        }
+        host.engine.SetStuckBusy(false);
+
+        EXPECT_EQ(host.status(), host.idleStatus) << "nothing left set";
+        std::vector<uint8_t> data(16);
+        OpStatus ok = Fresh();
+        EXPECT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 16), 16u);
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+      }
+    }
+  }
+
+  struct AcquireCase {
+    const char* what;
+    uint32_t base;
+    bool failPool;
+    int32_t result;
+  };
+
+  // `acquire` fills a controller for a base; `acquired` checks one it filled.
+  void RunAcquireTable(const std::vector<AcquireCase>& cases,
+                       const std::function<int32_t(SmbusController*, uint32_t)>& acquire,
+                       const std::function<void(SmbusController&)>& acquired = nullptr) {
+    for (const AcquireCase& c : cases) {
+      SCOPED_TRACE(c.what);
+      if (c.failPool) machine_.FailAllocation(1);
+      SmbusController controller{};
+      controller.Segment = 7;
+      const uint64_t ports = machine_.PortAccesses();
+      EXPECT_EQ(acquire(&controller, c.base), c.result);
+      EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
+      EXPECT_EQ(controller.Segment, 7u) << "the segment is not the back-end's to set";
+      if (c.result != 0) {
+        EXPECT_EQ(controller.Context, nullptr);
+        EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
+      } else {
+        if (acquired) acquired(controller);
+        controller.ReleaseDevice(controller.Context);
+      }
+    }
+  }
+};
+
+}  // namespace testsupport
