@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "loader/pe_file.h"
+
 namespace loader {
 
 struct ImportSlot {
@@ -42,7 +44,6 @@ class PeImage {
   PeImage() = default;
   bool Place(const std::vector<uint8_t>& file, std::string* error);
   bool Relocate(uint32_t rva, uint32_t size, std::string* error);
-  bool ReadImports(uint32_t rva, uint32_t size, std::string* error);
   bool InImage(uint32_t rva, uint32_t length) const;
 
   uint8_t* base_ = nullptr;
@@ -55,6 +56,6 @@ class PeImage {
 };
 
 // Reads a whole file; empty with `error` set when it cannot.
-std::vector<uint8_t> ReadFile(const std::string& path, std::string* error);
+using peimage::ReadFile;
 
 }  // namespace loader

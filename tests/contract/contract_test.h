@@ -23,13 +23,16 @@ namespace contract {
 using testsupport::Words;
 using testsupport::WordAt;
 
-// Test names from board names.
-inline std::string BoardTestName(const ::testing::TestParamInfo<std::string>& info) {
-  std::string name = info.param;
+// A test name from a board name (and more): letters and digits, the rest '_'.
+inline std::string TestName(std::string name) {
   for (char& c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
   }
   return name;
+}
+
+inline std::string BoardTestName(const ::testing::TestParamInfo<std::string>& info) {
+  return TestName(info.param);
 }
 
 inline std::vector<std::string> BoardNames() {

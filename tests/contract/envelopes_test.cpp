@@ -1,8 +1,12 @@
 // What each request returns, byte for byte, on every board: the answers
 // served at once from what discovery found, the configuration dump against
-// the board's own registers, and the envelopes of the queued requests.
+// the board's own registers, the SMBIOS answers against the board's table,
+// and the envelopes of the queued requests; past what a request returns the
+// caller's buffer is left alone.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <map>
 
 #include "contract_test.h"
 
@@ -11,7 +15,27 @@ namespace {
 
 constexpr uint32_t kOpHeader = 0;
 constexpr uint32_t kOpCode = 4;
+constexpr uint32_t kOpDetailCount = 8;
+constexpr uint32_t kOpHwCode = 36;
+constexpr uint32_t kOpHwDetailCount = 40;
 constexpr uint32_t kUnavailable = 21;
+constexpr uint32_t kSmbiosNoEntryPoint = 36;
+constexpr uint8_t kFill = DriverUnderTest::kDefaultFill;
+
+// A status record that says only `code`: no details, no hardware half.
+void ExpectStatus(const std::vector<uint8_t>& out, size_t at, uint32_t code) {
+  EXPECT_EQ(WordAt(out, at + kOpHeader), 1u) << "header";
+  EXPECT_EQ(WordAt(out, at + kOpCode), code) << "code";
+  EXPECT_EQ(WordAt(out, at + kOpDetailCount), 0u) << "detail count";
+  EXPECT_EQ(WordAt(out, at + kOpHwCode), 0u) << "hardware code";
+  EXPECT_EQ(WordAt(out, at + kOpHwDetailCount), 0u) << "hardware detail count";
+}
+
+// The bytes of the system buffer in [from, to) still hold the fill.
+void ExpectUntouched(const Reply& reply, size_t from, size_t to) {
+  ASSERT_GE(reply.buffer.size(), to);
+  for (size_t i = from; i < to; ++i) EXPECT_EQ(reply.buffer[i], kFill) << "byte " << i;
+}
 
 // The board's PCI functions in the order the bus walk meets them.
 std::vector<sim::PciFunctionSpec> WalkOrder(const sim::Board& board) {
@@ -40,6 +64,13 @@ TEST_P(EnvelopesTest, DeviceCountAndTableAreTheBoardsFunctionsInWalkOrder) {
     const std::vector<uint8_t> record = Words({f.bus, f.device, f.function, f.vendorId, f.deviceId, 0});
     expected.insert(expected.end(), record.begin(), record.end());
   }
+  // The first records only, and nothing written past them.
+  const uint32_t some = std::min<uint32_t>(3, static_cast<uint32_t>(functions.size()));
+  const Reply first = Send(IOCTL_GET_PCI_DEVICE_TABLE, Words({some}), some * 24 + 8);
+  ASSERT_EQ(first.information, some * 24);
+  EXPECT_TRUE(std::equal(first.output.begin(), first.output.end(), expected.begin()));
+  ExpectUntouched(first, some * 24, some * 24 + 8);
+
   expected.resize(217 * 24, 0);
   EXPECT_EQ(table.output, expected);
 }
@@ -62,8 +93,9 @@ TEST_P(EnvelopesTest, DiscoveryPrintsEveryFunctionAsItWalks) {
 TEST_P(EnvelopesTest, ConfigurationDumpIsTheFunctionsRegisters) {
   for (const sim::PciFunctionSpec& f : board_->pci) {
     if (f.bus != 0 || f.device > 30 || f.function > 6) continue;  // outside what the request takes
-    const Reply reply = Send(IOCTL_READ_PCI_CONFIG, Words({0, f.device, f.function, 0, 0, 0}), 256);
+    const Reply reply = Send(IOCTL_READ_PCI_CONFIG, Words({0, f.device, f.function, 7, 7, 7}), 260);
     ASSERT_EQ(reply.information, 256u) << f.name;
+    ExpectUntouched(reply, 256, 260);
     const sim::PciFunction* registers = machine_.FindPciFunction(0, f.device, f.function);
     std::vector<uint8_t> expected;
     for (uint32_t dword : registers->regs) {
@@ -77,58 +109,191 @@ TEST_P(EnvelopesTest, ConfigurationDumpIsTheFunctionsRegisters) {
   EXPECT_EQ(empty.output, std::vector<uint8_t>(256, 0xFF));
 }
 
-TEST_P(EnvelopesTest, QueuedEnvelopesCarryTheStatusRecordWhereTheLayoutPutsIt) {
-  const Reply segment = Send(IOCTL_SET_SEGMENT, Words({1}), 76);
+TEST_P(EnvelopesTest, TheSegmentReplyIsTheStatusRecordAlone) {
+  const Reply segment = Send(IOCTL_SET_SEGMENT, Words({1}), 80);
   EXPECT_EQ(segment.status, STATUS_SUCCESS);
   EXPECT_EQ(segment.returned, STATUS_PENDING);
   ASSERT_EQ(segment.information, 76u);
-  EXPECT_EQ(WordAt(segment.output, kOpHeader), 1u);
-
-  for (uint32_t code : {IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT}) {
-    const Reply count = Send(code, {}, 80);
-    EXPECT_EQ(count.returned, STATUS_PENDING);
-    ASSERT_EQ(count.information, 80u);
-    EXPECT_EQ(WordAt(count.output, 0), count.output[0]) << "bytes 1-3 are written as zero";
-    EXPECT_EQ(WordAt(count.output, 4 + kOpHeader), 1u);
-  }
+  ExpectStatus(segment.output, 0, 0);
+  ExpectUntouched(segment, 76, 80);
 }
 
-TEST_P(EnvelopesTest, SystemInformationIsThereExactlyWhenTheBoardHasAnSmbiosTable) {
+// The counts of the boards whose tables the counting rules were checked on.
+struct SmbiosCounts {
+  uint8_t slots, modules;
+};
+const std::map<std::string, SmbiosCounts> kSmbiosCounts = {{"ich5", {8, 6}}, {"piix4", {4, 3}}};
+
+std::string ReportField(const std::vector<uint8_t>& report, int field) {
+  const char* text = reinterpret_cast<const char*>(report.data() + field * 128);
+  return std::string(text, strnlen(text, 128));
+}
+
+// The counts and the system information come from the table the BIOS left;
+// without one, only the first SMBIOS query of a load says why.
+TEST_P(EnvelopesTest, SmbiosAnswersComeFromTheBoardsTable) {
+  const sim::SmbiosProfile& p = board_->smbios;
+  uint8_t counts[2] = {};
+  for (uint32_t code : {IOCTL_GET_MEMORY_MODULE_COUNT, IOCTL_GET_MEMORY_SLOT_COUNT}) {
+    const Reply count = Send(code, {0x11, 0x22, 0x33, 0x44, 0x55}, 80);
+    EXPECT_EQ(count.returned, STATUS_PENDING);
+    EXPECT_EQ(count.status, STATUS_SUCCESS);
+    ASSERT_EQ(count.information, 80u);
+    EXPECT_EQ(WordAt(count.output, 0), count.output[0]) << "bytes 1-3 are written as zero";
+    const bool first = code == IOCTL_GET_MEMORY_MODULE_COUNT;
+    ExpectStatus(count.output, 4, !p.present && first ? kSmbiosNoEntryPoint : 0);
+    counts[first ? 1 : 0] = count.output[0];
+  }
+  if (!p.present) {
+    EXPECT_EQ(counts[0], 0u);
+    EXPECT_EQ(counts[1], 0u);
+  }
+  if (const auto known = kSmbiosCounts.find(board_->name); known != kSmbiosCounts.end()) {
+    EXPECT_EQ(counts[0], known->second.slots);
+    EXPECT_EQ(counts[1], known->second.modules);
+  }
+
   const Reply reply = Send(IOCTL_GET_SYSTEM_INFO, {}, 1024);
   EXPECT_EQ(reply.returned, reply.status) << "answered at once";
-  if (board_->smbios.present) {
+  if (p.present) {
     EXPECT_EQ(reply.status, STATUS_SUCCESS);
-    EXPECT_EQ(reply.information, 1024u);
+    ASSERT_EQ(reply.information, 1024u);
+    const std::string expected[] = {p.system.manufacturer, p.system.product, p.system.version,
+                                    p.system.serial,       p.board.manufacturer, p.board.product,
+                                    p.board.version,       p.board.serial};
+    for (int f = 0; f < 8; ++f) EXPECT_EQ(ReportField(reply.output, f), expected[f]) << f;
   } else {
     EXPECT_EQ(reply.status, STATUS_UNSUCCESSFUL);
     EXPECT_EQ(reply.information, 0u);
   }
-  const Reply info = Send(IOCTL_GET_CHIPSET_INFO, {}, 24);
+}
+
+// What discovery makes of each board: the chipset record (the SMBus function
+// it chose, all zero when none) and the messages it prints on the way.
+struct Discovered {
+  std::vector<uint32_t> record;
+  std::vector<std::string> messages;
+};
+const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
+  static const std::map<std::string, Discovered> boards = {
+      {"ich5", {{0, 31, 3, 0x8086, 0x24D3}, {}}},
+      {"piix4", {{0, 7, 3, 0x8086, 0x7113}, {}}},
+      {"ich4-mixed", {{0, 31, 3, 0x8086, 0x24C3}, {}}},
+      {"nosmbus", {{0, 0, 0, 0, 0}, {}}},
+      {"sis5595", {{0, 0, 0, 0, 0}, {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 detected at 0800!!!",
+                                     "SIS_AcquireDevice", "SIS_ResetStatus"}}},
+      {"sis96x", {{0, 0, 0, 0x1039, 0x0645},
+                  {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"}}},
+      {"ali1535", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
+      {"ali1533-r0", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
+      {"ali1543", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
+      {"amd756", {{0, 7, 3, 0x1022, 0x740B}, {}}},
+      {"nforce", {{0, 1, 1, 0x10DE, 0x01B4}, {}}},
+      {"nforce2", {{0, 1, 1, 0x10DE, 0x0064}, {}}},
+      {"sis96x-noacpi", {{0, 0, 0, 0x1039, 0x0645},
+                         {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x found with NO ACPI base."}}},
+      {"via586b", {{0, 7, 3, 0x1106, 0x3040}, {"smbcore: Found VIA 586B", "smbcore: Found VIA 586B Revision E"}}},
+      {"via586b-f", {{0, 7, 3, 0x1106, 0x3040}, {"smbcore: Found VIA 586B", "smbcore: Found VIA 586B Revision F"}}},
+      {"via586b-a", {{0, 7, 3, 0x1106, 0x3040},
+                     {"smbcore: Found VIA 586,  unknown revid: 41", "smbcore: Found VIA 586B Prod-Rev A"}}},
+      {"via586b-rev20", {{0, 7, 3, 0x1106, 0x3040},
+                         {"smbcore: Found VIA 586,  unknown revid: 47", "smbcore: Found VIA 586B, revid: 20"}}},
+      {"via596a", {{0, 7, 3, 0x1106, 0x3050}, {"smbcore: Found VIA 596A"}}},
+      {"via596b", {{0, 7, 3, 0x1106, 0x3051}, {"smbcore: Found VIA 596B"}}},
+      {"via686", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686"}}},
+      {"via686a", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686A"}}},
+      {"via686b", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686B"}}},
+      {"via686b-40", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686,  unknown revid: 40"}}},
+      {"vt8231", {{0, 17, 4, 0x1106, 0x8235}, {"smbcore: Found VIA VT8231 rev=10"}}},
+      {"vt8235", {{0, 17, 0, 0x1106, 0x3177}, {"smbcore: Found VIA VT8233/5 device=3177, rev=00"}}},
+  };
+  return boards;
+}
+
+TEST_P(EnvelopesTest, ChipsetRecordAndMessagesAreWhatDiscoveryMadeOfTheBoard) {
+  const auto known = DiscoveredOnEveryBoard().find(board_->name);
+  ASSERT_NE(known, DiscoveredOnEveryBoard().end()) << "a new board: say what discovery makes of it";
+  std::vector<uint32_t> record = known->second.record;
+  record.push_back(0);  // the reserved word
+  const Reply info = Send(IOCTL_GET_CHIPSET_INFO, {}, 30);
   EXPECT_EQ(info.status, STATUS_SUCCESS);
-  EXPECT_EQ(info.information, 24u);
+  ASSERT_EQ(info.information, 24u);
+  ExpectUntouched(info, 24, 30);
+  std::vector<uint8_t> bytes;
+  for (uint32_t word : record) {
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(word >> shift));
+  }
+  EXPECT_EQ(info.output, bytes);
+  std::vector<std::string> messages;
+  for (const std::string& line : machine_.DebugLines()) {
+    if (line.rfind("smbcore:vid(", 0) != 0) messages.push_back(line);
+  }
+  EXPECT_EQ(messages, known->second.messages);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()), BoardTestName);
 
-class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<std::string> {};
+// A board the driver finds no usable SMBus host on: the board as it is, or
+// with the host's base register changed to `baseDword` at `baseRegister` of
+// function 0:device.function (0: left as it is).
+struct NoController {
+  const char* board;
+  uint8_t device, function, baseRegister;
+  uint32_t baseDword;
+};
 
-TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
-  LoadOn(GetParam());
-  const Reply read = Send(IOCTL_READ_SPD, {0, 0}, 76 + 8);
-  EXPECT_EQ(read.status, STATUS_SUCCESS);
-  ASSERT_EQ(read.information, 76u);
-  EXPECT_EQ(WordAt(read.output, kOpHeader), 1u);
-  EXPECT_EQ(WordAt(read.output, kOpCode), kUnavailable);
-
-  const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {0}, 80);
-  EXPECT_EQ(probe.status, STATUS_SUCCESS);
-  ASSERT_EQ(probe.information, 80u);
-  EXPECT_EQ(WordAt(probe.output, 4 + kOpCode), kUnavailable);
+void PrintTo(const NoController& c, std::ostream* os) {
+  *os << c.board << " base dword 0x" << std::hex << c.baseDword;
 }
 
-// An unsupported SMBus, and SPD pins whose block the BIOS never placed.
-INSTANTIATE_TEST_SUITE_P(Boards, NoControllerTest,
-                         ::testing::Values("nosmbus", "sis96x-noacpi"), BoardTestName);
+class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<NoController> {};
+
+// Nothing is sent, from the load on: not a port is touched (port 0 and up
+// are the DMA controller's, and an unprogrammed base would point there).
+TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
+  const NoController& c = GetParam();
+  UseBoard(c.board);
+  if (c.baseRegister != 0) {
+    machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.baseRegister, c.baseDword);
+  }
+  const uint64_t ports = machine_.PortAccesses();
+  ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
+  started_ = true;
+  const Reply read = Send(IOCTL_READ_SPD, {3, 0x10}, 76 + 8);
+  EXPECT_EQ(read.returned, STATUS_PENDING);
+  EXPECT_EQ(read.status, STATUS_SUCCESS);
+  ASSERT_EQ(read.information, 76u);
+  ExpectStatus(read.output, 0, kUnavailable);
+  ExpectUntouched(read, 76, 76 + 8);
+
+  // The probe's result leads, the status record follows.
+  const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {2}, 84);
+  EXPECT_EQ(probe.status, STATUS_SUCCESS);
+  ASSERT_EQ(probe.information, 80u);
+  EXPECT_EQ(WordAt(probe.output, 0), 0xFFFFFFFFu) << "result -1";
+  ExpectStatus(probe.output, 4, kUnavailable);
+  ExpectUntouched(probe, 80, 84);
+  EXPECT_EQ(machine_.PortAccesses(), ports);
+}
+
+// An unsupported SMBus; SPD pins whose block the BIOS never placed; host
+// bases the BIOS never programmed (the I/O space bit alone), with only bits
+// below the base mask, or that the nVidia 0xE0 subtraction wraps.
+INSTANTIATE_TEST_SUITE_P(
+    Boards, NoControllerTest,
+    ::testing::Values(NoController{"nosmbus", 0, 0, 0, 0}, NoController{"sis96x-noacpi", 0, 0, 0, 0},
+                      NoController{"ich5", 31, 3, 0x20, 0x00000001},
+                      NoController{"ich5", 31, 3, 0x20, 0x0000000F},
+                      NoController{"piix4", 7, 3, 0x90, 0x00000001},
+                      NoController{"amd756", 7, 3, 0x58, 0x00000001},
+                      NoController{"amd756", 7, 3, 0x58, 0x000000F1},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000001},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000051},
+                      NoController{"nforce2", 1, 1, 0x50, 0x00000001},
+                      NoController{"nforce2", 1, 1, 0x50, 0x0000000D}),
+    [](const ::testing::TestParamInfo<NoController>& info) {
+      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword));
+    });
 
 }  // namespace
 }  // namespace contract

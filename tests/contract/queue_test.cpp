@@ -1,5 +1,6 @@
 // The worker serves queued requests one at a time in arrival order, and an
-// unload finishes the one in service and cancels the rest.
+// unload finishes the one in service and cancels the rest; a request the
+// queue has no entry for is refused at once.
 #include <thread>
 
 #include "contract_test.h"
@@ -56,6 +57,21 @@ TEST_F(QueueTest, UnloadFinishesTheRequestInServiceAndCancelsTheQueued) {
   }
   EXPECT_FALSE(driver_->HasDevice());
   EXPECT_FALSE(driver_->HasLink());
+}
+
+// No pool for the queue entry: the request is refused at once, and the next
+// one is queued as usual.
+TEST_F(QueueTest, WithoutAQueueEntryTheRequestIsRefusedAtOnce) {
+  LoadOn("nosmbus");
+  machine_.FailAllocation(1, sim::PoolType::NonPaged);
+  const Reply refused = Send(IOCTL_READ_SPD, {0, 0}, 80);
+  EXPECT_EQ(refused.returned, STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(refused.status, STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(refused.information, 0u);
+  const Reply served = Send(IOCTL_READ_SPD, {0, 0}, 80);
+  EXPECT_EQ(served.returned, STATUS_PENDING);
+  EXPECT_EQ(served.status, STATUS_SUCCESS);
+  EXPECT_EQ(served.information, 76u);
 }
 
 }  // namespace

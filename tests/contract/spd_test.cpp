@@ -1,7 +1,7 @@
 // SPD data read through the driver is what the board's modules hold, on
 // every board with an SMBus and on both segments; an empty slot ends the read
 // with the block-read failure in the status record and the host's own status
-// for a slave that does not answer; the write probe tells the writable
+// for a slave that does not answer, and the bus serves the next read; the write probe tells the writable
 // modules from the protected ones and leaves each as it was.
 #include <algorithm>
 #include <array>
@@ -22,9 +22,14 @@ constexpr uint32_t kSpdBlockRead = 14;
 constexpr uint32_t kHwCode = 36;
 constexpr uint32_t kHwDetailCount = 40;
 
-// What each host's status holds after a read-word transfer to an address
-// nothing answers at, as the back-end reports it.
-std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind) {
+// What each host's status holds after a transfer to an address nothing
+// answers at, as the back-end reports it: on Intel hosts the device error,
+// and on ICH the semaphore the access holds until the status is written back.
+std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind, const sim::IntelSmbusHost* intel) {
+  if (intel != nullptr) {
+    const bool ich = intel->Family() == sim::IntelHostFamily::Ich;
+    return sim::IntelSmbusHost::kDeviceError | (ich ? sim::IntelSmbusHost::kInUse : 0);
+  }
   static const std::map<sim::SmbusHostKind, uint32_t> statuses = {
       {sim::SmbusHostKind::Amd, 0x0004},        // protocol error
       {sim::SmbusHostKind::Nforce, 0x0004},
@@ -40,6 +45,8 @@ constexpr uint32_t kHwDetail = 44;
 constexpr uint32_t kReadWordFailed = 18;
 constexpr uint32_t kWriteByteFailed = 19;
 constexpr uint32_t kProbeWrite = 23;
+constexpr uint32_t kProbeFirstRead = 22;
+constexpr uint32_t kReadByteFailed = 17;
 
 std::vector<std::string> BoardsWithSmbus() {
   std::vector<std::string> names;
@@ -70,6 +77,10 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
     ASSERT_EQ(wrap.information, 76u + 2);
     EXPECT_EQ(wrap.output[76], eeprom->Bytes()[0xFF]);
     EXPECT_EQ(wrap.output[77], eeprom->Bytes()[0x00]);
+    // An odd length ends with a single byte.
+    const Reply one = Send(IOCTL_READ_SPD, {slot.slot, 0x40}, 76 + 1);
+    ASSERT_EQ(one.information, 76u + 1);
+    EXPECT_EQ(one.output[76], eeprom->Bytes()[0x40]);
   }
 }
 
@@ -99,9 +110,33 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
   EXPECT_EQ(WordAt(reply.output, kHwCode), kReadWordFailed);
   EXPECT_EQ(WordAt(reply.output, kHwDetailCount), 1u);
-  if (const std::optional<uint32_t> expected = NoAnswerStatus(board_->smbus->kind)) {
-    EXPECT_EQ(WordAt(reply.output, kHwDetail), *expected);
+  const std::optional<uint32_t> noAnswer = NoAnswerStatus(board_->smbus->kind, models_.intelHost);
+  if (noAnswer) {
+    EXPECT_EQ(WordAt(reply.output, kHwDetail), *noAnswer);
   }
+
+  // A single byte is a byte read, and fails as one.
+  const Reply one = Send(IOCTL_READ_SPD, {empty, 5}, 76 + 1);
+  ASSERT_EQ(one.information, 76u);
+  EXPECT_EQ(WordAt(one.output, kOpCode), kSpdBlockRead);
+  EXPECT_EQ(WordAt(one.output, kHwCode), kReadByteFailed);
+  if (noAnswer) {
+    EXPECT_EQ(WordAt(one.output, kHwDetail), *noAnswer);
+  }
+
+  // The probe stops at its first read, which nothing answers.
+  const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {empty}, 80);
+  ASSERT_EQ(probe.information, 80u);
+  EXPECT_EQ(WordAt(probe.output, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(WordAt(probe.output, 4 + kOpCode), kProbeFirstRead);
+  EXPECT_EQ(WordAt(probe.output, 4 + kHwCode), kReadByteFailed);
+
+  // The bus recovers: the next read gets the first module.
+  const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
+  const Reply next = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 4);
+  ASSERT_EQ(next.information, 76u + 4);
+  EXPECT_TRUE(std::equal(next.output.begin() + 76, next.output.end(),
+                         models_.eeproms[0][slot.slot]->Bytes().begin()));
 }
 
 // A host that never finishes: the Intel host stays busy and nothing is

@@ -17,12 +17,13 @@ struct Pos {
   bool operator==(const Pos&) const = default;
 };
 
-// The device table with a canary record right behind its last entry: a walk
-// that writes past the capacity changes the canary, whatever the fixture
-// happens to keep next to the table.
+// The device table with canary records right behind its last entry, as many
+// as the crowded board below has functions past the capacity: a walk that
+// writes past the table changes the canary and nothing else of the fixture.
+constexpr uint32_t kCanaryRecords = 13;
 struct GuardedTable {
   PciDeviceRecord records[kPciDeviceTableCapacity];
-  PciDeviceRecord canary;
+  PciDeviceRecord canary[kCanaryRecords];
 };
 static_assert(offsetof(GuardedTable, canary) == sizeof(PciDeviceRecord) * kPciDeviceTableCapacity);
 constexpr uint8_t kCanaryByte = 0xA5;
@@ -32,11 +33,11 @@ class PciWalkTest : public SimTest {
   void SetUp() override {
     SetDebugPrintHook();
     std::memset(table_, 0, sizeof table_);
-    std::memset(&guarded_.canary, kCanaryByte, sizeof guarded_.canary);
+    std::memset(guarded_.canary, kCanaryByte, sizeof guarded_.canary);
   }
 
   void TearDown() override {
-    const auto* canary = reinterpret_cast<const uint8_t*>(&guarded_.canary);
+    const auto* canary = reinterpret_cast<const uint8_t*>(guarded_.canary);
     EXPECT_TRUE(std::all_of(canary, canary + sizeof guarded_.canary,
                             [](uint8_t b) { return b == kCanaryByte; }))
         << "the walk wrote past the table's last record";
@@ -125,23 +126,23 @@ TEST_F(PciWalkTest, HolesInAMultiFunctionDeviceLeaveNoRecord) {
 }
 
 TEST_F(PciWalkTest, ManyFunctionsFillTheTableAndTheCountGoesOn) {
-  // 230 present functions: 28 full eight-function devices and one of six,
-  // spread over both buses.
-  int made = 0;
-  for (int slot = 0; made < 230; ++slot) {
+  // Full eight-function devices spread over both buses, the last one short.
+  constexpr uint32_t kFunctions = kPciDeviceTableCapacity + kCanaryRecords;
+  uint32_t made = 0;
+  for (int slot = 0; made < kFunctions; ++slot) {
     const uint8_t bus = static_cast<uint8_t>(slot / 32), device = static_cast<uint8_t>(slot % 32);
-    for (uint8_t fn = 0; fn < 8 && made < 230; ++fn, ++made) {
+    for (uint8_t fn = 0; fn < 8 && made < kFunctions; ++fn, ++made) {
       machine_.AddPciFunction(bus, device, fn, 0x1000, static_cast<uint16_t>(made), 0, 0, fn == 0);
     }
   }
-  EXPECT_EQ(Walk(), 230u);
-  ASSERT_EQ(recognized_.size(), 230u);
-  EXPECT_EQ(machine_.DebugLines().size(), 230u);
+  EXPECT_EQ(Walk(), kFunctions);
+  ASSERT_EQ(recognized_.size(), kFunctions);
+  EXPECT_EQ(machine_.DebugLines().size(), kFunctions);
   for (uint32_t i = 0; i < kPciDeviceTableCapacity; ++i) {
     EXPECT_EQ(table_[i].DeviceId, i) << "record " << i << " out of walk order";
     EXPECT_EQ(table_[i].Reserved, 0u);
   }
-  EXPECT_EQ(recognized_[229].DeviceId, 229);  // recognition still sees the last one
+  EXPECT_EQ(recognized_.back().DeviceId, kFunctions - 1);  // recognition still sees the last one
 }
 
 TEST_F(PciWalkTest, RecordsPastTheLastAreZeroAndTheSixthFieldIsNeverWritten) {

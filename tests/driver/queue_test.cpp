@@ -1,11 +1,9 @@
-// The request queue and the worker: first in, first out; the work event
-// follows the list; stopping finishes the request in service, wins over
-// queued work and cancels what is left.
+// The request queue and the worker from inside: first in, first out; the
+// work event follows the list; stop wins over queued work, cancelling
+// completes and frees what is left; the controller goes after the worker.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <mutex>
 #include <thread>
 
 #include "driver/queue.h"
@@ -14,7 +12,6 @@
 namespace {
 
 using testsupport::DriverTest;
-using testsupport::WordAt;
 using testsupport::Words;
 
 // Requests made by hand, for the queue without a worker.
@@ -88,52 +85,6 @@ TEST_F(QueueTest, StopWinsOverQueuedWork) {
   EXPECT_EQ(a.observer.Completed.Status, STATUS_CANCELLED);
 }
 
-// The worker, held inside a configuration dump: its configuration reads wait
-// for the machine's lock, which the test holds.
-class WorkerTest : public DriverTest {
- protected:
-  void HoldWorkerIn(host::Request** dump) {
-    hold_ = std::unique_lock<std::recursive_mutex>(machine_.Lock());
-    *dump = io_.Submit(device_, IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);
-    // Taken from the list: the worker is inside the handler.
-    WaitUntil([&] { return !host::EventSignalled(&Extension()->Queue.WorkEvent); });
-  }
-  void ReleaseWorker() { hold_.unlock(); }
-
-  template <typename Condition>
-  void WaitUntil(Condition condition) {
-    for (int i = 0; i < 20000 && !condition(); ++i) {
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
-    ASSERT_TRUE(condition());
-  }
-
-  std::unique_lock<std::recursive_mutex> hold_;
-};
-
-TEST_F(WorkerTest, RequestsQueuedWhileTheWorkerIsBusyAreServedInOrder) {
-  LoadOn("ich5");
-  host::Request* dump;
-  HoldWorkerIn(&dump);
-  std::vector<host::Request*> queued;
-  for (uint32_t value : {1u, 2u, 3u}) {
-    queued.push_back(io_.Submit(device_, IOCTL_SET_SEGMENT, Words({value}), 76));
-  }
-  EXPECT_TRUE(host::EventSignalled(&Extension()->Queue.WorkEvent));
-  EXPECT_FALSE(io_.Completed(dump));
-  ReleaseWorker();
-
-  uint64_t last = io_.Wait(dump).CompletionSequence;
-  for (host::Request* r : queued) {
-    const host::RequestResult result = io_.Wait(r);
-    EXPECT_EQ(result.Status, STATUS_SUCCESS);
-    EXPECT_GT(result.CompletionSequence, last);
-    last = result.CompletionSequence;
-  }
-  EXPECT_EQ(Extension()->Controller->Segment, 3u) << "the last one queued was served last";
-  WaitUntil([&] { return !host::EventSignalled(&Extension()->Queue.WorkEvent); });
-}
-
 // What the controller's release saw: whether the worker had ended.
 std::atomic<int> g_threadsAtRelease{-1};
 std::atomic<int> g_devicesAtRelease{-1};
@@ -144,43 +95,15 @@ void RecordRelease(void* context) {
   if (g_backEndRelease != nullptr) g_backEndRelease(context);
 }
 
-TEST_F(WorkerTest, UnloadFinishesTheRequestInServiceThenCancelsTheQueued) {
+TEST_F(DriverTest, UnloadReleasesTheControllerAfterTheWorkerAndTheDevice) {
   LoadOn("ich5");
   g_backEndRelease = Extension()->Controller->ReleaseDevice;
   Extension()->Controller->ReleaseDevice = &RecordRelease;
   g_threadsAtRelease = g_devicesAtRelease = -1;
-
-  host::Request* dump;
-  HoldWorkerIn(&dump);
-  host::Request* second = io_.Submit(device_, IOCTL_SET_SEGMENT, Words({9}), 76);
-  host::Request* third = io_.Submit(device_, IOCTL_READ_SPD, {0, 0}, 80);
-  const KernelEvent* stop = &Extension()->StopEvent;
-  std::thread unload([this] { io_.Unload(); });
-  WaitUntil([&] { return host::EventSignalled(stop); });
-  ReleaseWorker();
-  unload.join();
-
-  const host::RequestResult served = io_.Wait(dump);
-  EXPECT_EQ(served.Status, STATUS_SUCCESS);
-  EXPECT_EQ(served.Information, 256u);
-  EXPECT_EQ(WordAt(served.Output, 0), machine_.FindPciFunction(0, 0, 0)->Dword(0));
-  for (host::Request* r : {second, third}) {
-    const host::RequestResult cancelled = io_.Wait(r);
-    EXPECT_EQ(cancelled.Status, STATUS_CANCELLED);
-    EXPECT_EQ(cancelled.Information, 0u);
-    EXPECT_GT(cancelled.CompletionSequence, served.CompletionSequence);
-  }
+  EXPECT_EQ(Send(IOCTL_SET_SEGMENT, Words({1}), 76).Status, STATUS_SUCCESS);
+  io_.Unload();
   EXPECT_EQ(g_threadsAtRelease, 0) << "controller released while the worker lived";
   EXPECT_EQ(g_devicesAtRelease, 0) << "controller released before the device was deleted";
-}
-
-TEST_F(WorkerTest, UnloadWithAnEmptyQueueEndsTheWorkerAndCancelsNothing) {
-  LoadOn("nosmbus");
-  EXPECT_EQ(Send(IOCTL_SET_SEGMENT, Words({1}), 76).Status, STATUS_SUCCESS);
-  EXPECT_EQ(host::LiveThreadObjects(), 1u);
-  io_.Unload();
-  EXPECT_EQ(host::LiveThreadObjects(), 0u);
-  EXPECT_EQ(io_.LinkCount(), 0u);
 }
 
 }  // namespace

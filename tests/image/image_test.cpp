@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -15,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "image/pe_image.h"
+#include "loader/pe_file.h"
 
 namespace {
 
 const std::string kImageDir = DIMMIO_NT_IMAGE_DIR;
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string error;
+  return peimage::ReadFile(path, &error);
 }
 
 std::string Lower(std::string text) {

@@ -9,7 +9,6 @@
 namespace {
 
 using smbiostest::ExactTable;
-using smbiostest::SmbiosTest;
 using Fill = std::function<void(sim::SmbiosBuilder&)>;
 
 struct CountCase {
@@ -90,35 +89,6 @@ TEST(CountMemoryModules, PrefersInstalledModulesThenPopulatedDevices) {
   for (const CountCase& c : cases) {
     EXPECT_EQ(Count(CountModulesInTable, c.fill), c.expected) << c.name;
   }
-}
-
-class CountRequestTest : public SmbiosTest {};
-
-TEST_F(CountRequestTest, BoardProfilesGiveTheirSocketsAndModules) {
-  const struct {
-    const char* board;
-    uint8_t slots, modules;
-  } cases[] = {{"ich5", 8, 6}, {"piix4", 4, 3}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.board);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    ResetSmbiosCache();
-    sim::Build(*sim::FindBoard(c.board), machine);
-    OpStatus status = FreshStatus();
-    EXPECT_EQ(CountMemorySlots(&status), c.slots);
-    EXPECT_EQ(CountMemoryModules(&status), c.modules);
-    EXPECT_EQ(status.Code, 0u);
-  }
-}
-
-TEST_F(CountRequestTest, NoTableGivesZeroAndTheReasonOnlyOnce) {
-  UseBoard("nosmbus");
-  OpStatus first = FreshStatus(), second = FreshStatus();
-  EXPECT_EQ(CountMemorySlots(&first), 0);
-  EXPECT_EQ(first.Code, OpError::SmbiosNoEntryPoint);
-  EXPECT_EQ(CountMemoryModules(&second), 0);
-  EXPECT_EQ(second.Code, 0u);
 }
 
 }  // namespace

@@ -115,18 +115,6 @@ TEST_F(SystemInfoRequestTest, BoardProfileWithoutSystemStructureLeavesTheSystemH
   EXPECT_EQ(ReportField(r.data(), BoardSerial), "Serial");
 }
 
-TEST_F(SystemInfoRequestTest, TheDefaultBoardReportsItsStrings) {
-  UseBoard("ich5");
-  const sim::SmbiosProfile& p = sim::FindBoard("ich5")->smbios;
-  Report r;
-  OpStatus status = FreshStatus();
-  ASSERT_EQ(BuildSystemInfoReport(r.data(), &status), 0);
-  const std::string expected[] = {p.system.manufacturer, p.system.product, p.system.version,
-                                  p.system.serial,       p.board.manufacturer, p.board.product,
-                                  p.board.version,       p.board.serial};
-  for (int f = 0; f < 8; ++f) EXPECT_EQ(ReportField(r.data(), f), expected[f]) << f;
-}
-
 TEST_F(SystemInfoRequestTest, NoTableGivesMinusOneAndAnAllZeroReport) {
   sim::AddBiosArea(machine_);
   Report r;

@@ -1,7 +1,9 @@
-#include "image/pe_image.h"
+#include "loader/pe_file.h"
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace peimage {
 
@@ -69,11 +71,12 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
     const auto nameAt = FileOffset(image, name);
     const auto dll = nameAt ? r.String(*nameAt) : std::nullopt;
     auto thunk = FileOffset(image, lookup != 0 ? lookup : iat);
+    uint32_t slot = iat;
     if (!dll || !thunk) {
       *error = "import descriptor points outside the sections";
       return false;
     }
-    for (;; *thunk += 4) {
+    for (;; *thunk += 4, slot += 4) {
       if (!r.Has(*thunk, 4)) {
         *error = "import thunk outside the file";
         return false;
@@ -81,7 +84,7 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
       const uint32_t entry = r.U32(*thunk);
       if (entry == 0) break;
       if (entry & kThunkByOrdinal) {
-        image.Imports.push_back({*dll, "#" + std::to_string(entry & 0xFFFF)});
+        image.Imports.push_back({*dll, "#" + std::to_string(entry & 0xFFFF), slot});
         continue;
       }
       const auto hintName = FileOffset(image, entry);
@@ -90,7 +93,7 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
         *error = "import name outside the sections";
         return false;
       }
-      image.Imports.push_back({*dll, *function});
+      image.Imports.push_back({*dll, *function, slot});
     }
   }
 }
@@ -103,6 +106,17 @@ const Section* Image::SectionAt(uint32_t rva) const {
     if (rva >= section.VirtualAddress && rva - section.VirtualAddress < size) return &section;
   }
   return nullptr;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path;
+    return {};
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.empty()) *error = path + " is empty";
+  return bytes;
 }
 
 uint32_t CheckSum(const std::vector<uint8_t>& bytes, size_t checkSumOffset) {
@@ -148,6 +162,8 @@ std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error
   }
   image.EntryPoint = r.U32(opt + 16);
   image.ImageBase = r.U32(opt + 28);
+  image.ImageSize = r.U32(opt + 56);
+  image.HeadersSize = r.U32(opt + 60);
   image.CheckSum = r.U32(opt + kOptCheckSum);
   image.Subsystem = r.U16(opt + 68);
   const uint32_t directoryCount = r.U32(opt + kOptDirectoryCount);

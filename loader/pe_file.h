@@ -1,5 +1,6 @@
-// A reader of 32-bit PE images, enough to check what the driver image is
-// made of: headers, sections, data directories and the import table.
+// A reader of 32-bit PE files: headers, sections, data directories and the
+// import table, as the file holds them. The loader places an image from what
+// it reads; the image checks look at the same fields.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct Section {
 struct Import {
   std::string Dll;
   std::string Function;  // "#n" for an import by ordinal
+  uint32_t SlotRva = 0;  // its import address table entry
 };
 
 struct DataDirectory {
@@ -46,6 +48,8 @@ struct Image {
   uint16_t Magic = 0;
   uint32_t EntryPoint = 0;  // relative to the image base
   uint32_t ImageBase = 0;
+  uint32_t ImageSize = 0;    // SizeOfImage
+  uint32_t HeadersSize = 0;  // SizeOfHeaders
   uint16_t Subsystem = 0;
   uint32_t CheckSum = 0;          // as stored in the optional header
   uint32_t ComputedCheckSum = 0;  // recomputed over the file
@@ -60,6 +64,9 @@ struct Image {
 // Parses the bytes of an image; on a malformed image returns nothing and
 // says why in `error`.
 std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error);
+
+// Reads a whole file; empty with `error` set when it cannot.
+std::vector<uint8_t> ReadFile(const std::string& path, std::string* error);
 
 // The PE checksum of a file whose checksum field sits at `checkSumOffset`.
 uint32_t CheckSum(const std::vector<uint8_t>& bytes, size_t checkSumOffset);
