@@ -11,8 +11,11 @@
 
 #include "contract_test.h"
 #include "sim/gpio_i2c.h"
+#include "sim/models/ali_smbus_host.h"
+#include "sim/models/amd_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
 #include "sim/models/sis_smbus_host.h"
+#include "sim/models/via_smbus_host.h"
 
 namespace contract {
 namespace {
@@ -144,6 +147,14 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
 // shows its done bit. The read fails with the block-read code over the
 // word-read failure and the status the host showed, never with the filler as
 // data, and the bus recovers with the host.
+// The VIA, ALi and SiS hosts run their transfers on one engine that can be
+// made to hang.
+sim::StickyStatusHost* StickyHostOf(const sim::BoardModels& models) {
+  if (models.viaHost != nullptr) return models.viaHost;
+  if (models.aliHost != nullptr) return models.aliHost;
+  return models.sisHost;
+}
+
 TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
   std::function<void(bool)> stick;
   uint32_t shown = 0;
@@ -152,12 +163,20 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
     const uint32_t inUse =
         models_.intelHost->Family() == sim::IntelHostFamily::Ich ? sim::IntelSmbusHost::kInUse : 0;
     shown = sim::IntelSmbusHost::kBusy | inUse;
-  } else if (models_.sisHost != nullptr) {
+  } else if (models_.amdHost != nullptr) {
     stick = [this](bool on) {
       std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      models_.sisHost->Engine().SetStuckBusy(on);
+      models_.amdHost->SetStuckBusy(on ? 0x0808 : 0);
     };
-    shown = 0x00;  // neither done nor failed
+    shown = 0x0808;  // host busy and bus busy: the host is not started
+  } else if (sim::StickyStatusHost* host = StickyHostOf(models_)) {
+    stick = [this, host](bool on) {
+      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+      host->Engine().SetStuckBusy(on);
+    };
+    // VIA's busy bit 0 and ALi's bit 3 stand, and the host is not started;
+    // the SiS host is started and shows neither done nor failed.
+    shown = models_.viaHost != nullptr ? 0x01 : models_.aliHost != nullptr ? 0x08 : 0x00;
   } else {
     GTEST_SKIP() << "no way to stop this host";
   }
