@@ -12,13 +12,7 @@
 // command and its acknowledge, repeated START and address, the byte with the
 // master's no-acknowledge, STOP; each START also reads SDA once to see that
 // no slave holds it. A word is two such transfers, so an SPD byte costs one.
-#include <benchmark/benchmark.h>
-
-#include <cstring>
-
-#include "discovery/chipset.h"
-#include "sim/board.h"
-#include "smbus/smbus.h"
+#include "whole_image_read.h"
 
 namespace {
 
@@ -45,49 +39,15 @@ constexpr Cost kReadByte = kStartAddress + kSendByte + kAcknowledged + kStartAdd
 static_assert(kReadByte.ports == 495 && kReadByte.delays == 220);
 
 void ReadImage(benchmark::State& state, const char* boardName, uint8_t slot) {
-  sim::Machine machine;
-  const sim::BoardModels models = sim::Build(*sim::FindBoard(boardName), machine);
-  sim::AttachScope attach(machine);
-  static PciDeviceRecord table[kPciDeviceTableCapacity];
-  uint32_t count = 0;
-  ChipsetInfoRecord info{};
-  OpStatus status;
-  InitOpStatus(&status);
-  SmbusController* controller = DiscoverChipset(&status, &info, table, &count);
-  if (controller == nullptr || controller->Unavailable != 0) {
-    state.SkipWithError("no bit-banged bus on the board");
-    return;
-  }
-
-  uint8_t image[256];
-  uint64_t images = 0;
-  const uint64_t ports0 = machine.PortAccesses();
-  const uint64_t delays0 = machine.DelayCalls();
-  const uint64_t ms0 = machine.NowMs();
-  for (auto _ : state) {
-    InitOpStatus(&status);
-    const uint32_t done = ReadSpdBlock(controller, &status, slot, image, 0, sizeof image);
-    benchmark::DoNotOptimize(image);
-    if (done != sizeof image) {
-      state.SkipWithError("short read");
-      break;
-    }
-    ++images;
-  }
-  if (images != 0 && std::memcmp(image, models.eeproms[0][slot]->Bytes().data(), 256) != 0) {
-    state.SkipWithError("image differs from the module's");
-  }
-  const double n = images == 0 ? 1.0 : static_cast<double>(images);
-  const double ports = static_cast<double>(machine.PortAccesses() - ports0) / n;
-  const double delays = static_cast<double>(machine.DelayCalls() - delays0) / n;
-  state.counters["port_accesses_per_byte"] = ports / 256;
+  ImageCost cost{};
+  if (!ReadWholeImages(state, boardName, slot, &cost)) return;
+  state.counters["port_accesses_per_byte"] = cost.portAccesses / 256;
   state.counters["port_accesses_per_byte_rules"] = static_cast<double>(kReadByte.ports);
-  state.counters["delays_per_byte"] = delays / 256;
+  state.counters["delays_per_byte"] = cost.delayCalls / 256;
   state.counters["delays_per_byte_rules"] = static_cast<double>(kReadByte.delays);
-  state.counters["port_accesses_per_image"] = ports;
-  state.counters["delays_per_image"] = delays;
-  state.counters["virtual_ms_per_image"] = static_cast<double>(machine.NowMs() - ms0) / n;
-  ReleaseController(controller);
+  state.counters["port_accesses_per_image"] = cost.portAccesses;
+  state.counters["delays_per_image"] = cost.delayCalls;
+  state.counters["virtual_ms_per_image"] = cost.virtualMs;
 }
 
 void BM_ReadSpdImageSis96xPins(benchmark::State& state) { ReadImage(state, "sis96x", 0); }

@@ -4,14 +4,9 @@
 // to the least the design allows: 128 read-word transactions, and for each
 // transaction the back-end's own port accesses and settle time when the
 // device finishes within the settle time.
-#include <benchmark/benchmark.h>
-
-#include <cstring>
 #include <string>
 
-#include "discovery/chipset.h"
-#include "sim/board.h"
-#include "smbus/smbus.h"
+#include "whole_image_read.h"
 
 namespace {
 
@@ -57,48 +52,14 @@ constexpr BenchBoard kBoards[] = {
 constexpr uint32_t kWordsPerImage = 128;
 
 void ReadSpdImage(benchmark::State& state, const BenchBoard& row) {
-  sim::Machine machine;
-  const sim::BoardModels models = sim::Build(*sim::FindBoard(row.board), machine);
-  sim::AttachScope attach(machine);
-  static PciDeviceRecord table[kPciDeviceTableCapacity];
-  uint32_t count = 0;
-  ChipsetInfoRecord info{};
-  OpStatus status;
-  InitOpStatus(&status);
-  SmbusController* controller = DiscoverChipset(&status, &info, table, &count);
-  if (controller == nullptr || controller->Unavailable != 0) {
-    state.SkipWithError("no controller on the board");
-    if (controller != nullptr) ReleaseController(controller);
-    return;
-  }
-  const sim::SpdEeprom& eeprom = *models.eeproms[0][row.slot];
-
-  uint8_t image[256];
-  uint64_t images = 0;
-  const uint64_t transactions0 = eeprom.Transfers();
-  const uint64_t ports0 = machine.PortAccesses();
-  const uint64_t ms0 = machine.NowMs();
-  for (auto _ : state) {
-    InitOpStatus(&status);
-    const uint32_t done = ReadSpdBlock(controller, &status, row.slot, image, 0, sizeof image);
-    benchmark::DoNotOptimize(image);
-    if (done != sizeof image) {
-      state.SkipWithError("short read");
-      break;
-    }
-    ++images;
-  }
-  if (images != 0 && std::memcmp(image, eeprom.Bytes().data(), 256) != 0) {
-    state.SkipWithError("image differs from the module's");
-  }
-  const double n = images == 0 ? 1.0 : static_cast<double>(images);
-  state.counters["transactions_per_image"] = static_cast<double>(eeprom.Transfers() - transactions0) / n;
+  ImageCost cost{};
+  if (!ReadWholeImages(state, row.board, row.slot, &cost)) return;
+  state.counters["transactions_per_image"] = cost.transactions;
   state.counters["transactions_least"] = kWordsPerImage;
-  state.counters["port_accesses_per_image"] = static_cast<double>(machine.PortAccesses() - ports0) / n;
+  state.counters["port_accesses_per_image"] = cost.portAccesses;
   state.counters["port_accesses_least"] = kWordsPerImage * row.portAccessesPerWord;
-  state.counters["virtual_ms_per_image"] = static_cast<double>(machine.NowMs() - ms0) / n;
+  state.counters["virtual_ms_per_image"] = cost.virtualMs;
   state.counters["virtual_ms_least"] = kWordsPerImage * row.settleMsPerWord;
-  ReleaseController(controller);
 }
 
 }  // namespace
