@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 namespace peimage {
 
@@ -19,6 +20,11 @@ constexpr size_t kOptCheckSum = 64;             // from the start of the optiona
 constexpr size_t kOptDirectoryCount = 92;
 constexpr size_t kOptDirectories = 96;
 constexpr uint32_t kThunkByOrdinal = 0x80000000u;
+constexpr uint32_t kResourceTypeVersion = 16;
+constexpr uint32_t kResourceSubdirectory = 0x80000000u;  // an entry's offset: a directory below
+constexpr uint32_t kFixedInfoSignature = 0xFEEF04BDu;
+constexpr size_t kFixedInfoSize = 52;
+constexpr uint16_t kBlockText = 1;  // a block whose value is text
 
 class Reader {
  public:
@@ -84,7 +90,9 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
       const uint32_t entry = r.U32(*thunk);
       if (entry == 0) break;
       if (entry & kThunkByOrdinal) {
-        image.Imports.push_back({*dll, "#" + std::to_string(entry & 0xFFFF), slot});
+        std::string ordinal = "#";  // appended: g++ 12 at -O3 warns wrongly of "#" + text
+        ordinal += std::to_string(entry & 0xFFFF);
+        image.Imports.push_back({*dll, ordinal, slot});
         continue;
       }
       const auto hintName = FileOffset(image, entry);
@@ -98,7 +106,134 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
   }
 }
 
+// The data of the version resource: the resource tree's version type, its
+// first name and that name's first language. File offset and size.
+std::optional<std::pair<size_t, size_t>> VersionResource(const Reader& r, const Image& image,
+                                                         std::string* error) {
+  const DataDirectory dir = image.Directories[kDirResource];
+  const auto root = dir.Size != 0 ? FileOffset(image, dir.VirtualAddress) : std::nullopt;
+  if (!root) {
+    *error = "no resource directory";
+    return std::nullopt;
+  }
+  // The entry of the directory `offset` bytes into the tree with the id, or
+  // its first entry; its offset field.
+  const auto entry = [&](uint32_t offset, std::optional<uint32_t> id) -> std::optional<uint32_t> {
+    const size_t at = *root + (offset & ~kResourceSubdirectory);
+    if ((offset & ~kResourceSubdirectory) >= dir.Size || !r.Has(at, 16)) return std::nullopt;
+    const unsigned count = r.U16(at + 12) + r.U16(at + 14);
+    for (unsigned i = 0; i < count && r.Has(at + 16 + 8 * i, 8); ++i) {
+      if (!id || r.U32(at + 16 + 8 * i) == *id) return r.U32(at + 16 + 8 * i + 4);
+    }
+    return std::nullopt;
+  };
+  const auto names = entry(0, kResourceTypeVersion);
+  const auto languages = names && (*names & kResourceSubdirectory) ? entry(*names, {}) : std::nullopt;
+  const auto data = languages && (*languages & kResourceSubdirectory) ? entry(*languages, {}) : std::nullopt;
+  if (!data || (*data & kResourceSubdirectory) || *data >= dir.Size || !r.Has(*root + *data, 16)) {
+    *error = "no version resource";
+    return std::nullopt;
+  }
+  const auto at = FileOffset(image, r.U32(*root + *data));
+  const size_t size = r.U32(*root + *data + 4);
+  if (!at || !r.Has(*at, size)) {
+    *error = "version resource outside the sections";
+    return std::nullopt;
+  }
+  return std::pair{*at, size};
+}
+
+// One block of a version resource: a length, a key, a value, child blocks;
+// each part 32-bit aligned from the resource's start.
+struct Block {
+  size_t End = 0;
+  std::string Key;
+  size_t Value = 0;
+  size_t ValueLength = 0;
+  size_t Children = 0;
+};
+
+std::string Narrow(const Reader& r, size_t at, size_t end, size_t* after = nullptr) {
+  std::string text;
+  for (; at + 2 <= end && r.U16(at) != 0; at += 2) {
+    text += r.U16(at) < 0x80 ? static_cast<char>(r.U16(at)) : '?';
+  }
+  if (after != nullptr) *after = at + 2 <= end ? at + 2 : 0;
+  return text;
+}
+
+// The block at `at`, which must end by `end`.
+std::optional<Block> ReadBlock(const Reader& r, size_t base, size_t at, size_t end) {
+  const auto align = [base](size_t offset) { return base + ((offset - base + 3) & ~size_t{3}); };
+  if (at + 6 > end || r.U16(at) < 6 || r.U16(at) > end - at) return std::nullopt;
+  Block b;
+  b.End = at + r.U16(at);
+  size_t keyEnd = 0;
+  b.Key = Narrow(r, at + 6, b.End, &keyEnd);
+  if (keyEnd == 0) return std::nullopt;
+  b.Value = std::min(align(keyEnd), b.End);
+  // A text value runs to its terminating zero (compilers count its length
+  // in words or in bytes) and ends the block; a binary one has its length in
+  // bytes. Blocks with children have no value.
+  const bool text = r.U16(at + 4) == kBlockText && r.U16(at + 2) != 0;
+  b.ValueLength = text ? 0 : r.U16(at + 2);
+  if (b.ValueLength > b.End - b.Value) return std::nullopt;
+  b.Children = text ? b.End : std::min(align(b.Value + b.ValueLength), b.End);
+  return b;
+}
+
+// Calls `child` for each block inside `parent`; false when one does not fit.
+template <typename Child>
+bool EachChild(const Reader& r, size_t base, const Block& parent, Child child) {
+  for (size_t at = parent.Children; at < parent.End;) {
+    const auto b = ReadBlock(r, base, at, parent.End);
+    if (!b || !child(*b)) return false;
+    at = base + ((b->End - base + 3) & ~size_t{3});
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<VersionInfo> ReadVersionInfo(const std::vector<uint8_t>& bytes, const Image& image,
+                                           std::string* error) {
+  const Reader r(bytes);
+  const auto resource = VersionResource(r, image, error);
+  if (!resource) return std::nullopt;
+  const size_t base = resource->first, size = resource->second;
+  const auto root = ReadBlock(r, base, base, base + size);
+  if (!root || root->Key != "VS_VERSION_INFO" || root->ValueLength < kFixedInfoSize ||
+      r.U32(root->Value) != kFixedInfoSignature) {
+    *error = "the version resource has no fixed file information";
+    return std::nullopt;
+  }
+  VersionInfo info;
+  const auto version = [&](size_t at) {
+    return std::array<uint16_t, 4>{static_cast<uint16_t>(r.U32(at) >> 16), r.U16(at),
+                                   static_cast<uint16_t>(r.U32(at + 4) >> 16), r.U16(at + 4)};
+  };
+  info.FileVersion = version(root->Value + 8);
+  info.ProductVersion = version(root->Value + 16);
+  info.FileOs = r.U32(root->Value + 32);
+  info.FileType = r.U32(root->Value + 36);
+  info.FileSubtype = r.U32(root->Value + 40);
+  bool firstTable = true;
+  const bool nested = EachChild(r, base, *root, [&](const Block& child) {
+    if (child.Key != "StringFileInfo") return true;
+    return EachChild(r, base, child, [&](const Block& table) {
+      const bool take = std::exchange(firstTable, false);
+      return EachChild(r, base, table, [&](const Block& text) {
+        if (take) info.Strings[text.Key] = Narrow(r, text.Value, text.End);
+        return true;
+      });
+    });
+  });
+  if (!nested) {
+    *error = "the version resource's blocks do not nest";
+    return std::nullopt;
+  }
+  return info;
+}
 
 const Section* Image::SectionAt(uint32_t rva) const {
   for (const Section& section : Sections) {

@@ -3,7 +3,9 @@
 // it reads; the image checks look at the same fields.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +34,7 @@ struct DataDirectory {
 
 // Data directory indexes and header values the checks use.
 constexpr int kDirImport = 1;
+constexpr int kDirResource = 2;
 constexpr int kDirBaseReloc = 5;
 constexpr int kDirTls = 9;
 constexpr uint16_t kMachineI386 = 0x014C;
@@ -41,6 +44,9 @@ constexpr uint16_t kSubsystemConsole = 3;
 constexpr uint16_t kFileRelocsStripped = 0x0001;
 constexpr uint32_t kSectionExecute = 0x20000000;
 constexpr uint32_t kSectionWrite = 0x80000000;
+constexpr uint32_t kFileTypeApp = 1;               // the version resource's file types
+constexpr uint32_t kFileTypeDriver = 3;
+constexpr uint32_t kFileSubtypeSystemDriver = 7;
 
 struct Image {
   uint16_t Machine = 0;
@@ -61,9 +67,25 @@ struct Image {
   const Section* SectionAt(uint32_t rva) const;
 };
 
+// What an image's version resource says: the fixed part's numbers and types,
+// and the strings of its first string table.
+struct VersionInfo {
+  std::array<uint16_t, 4> FileVersion{};  // major, minor, patch, build
+  std::array<uint16_t, 4> ProductVersion{};
+  uint32_t FileOs = 0;
+  uint32_t FileType = 0;
+  uint32_t FileSubtype = 0;
+  std::map<std::string, std::string> Strings;  // characters past ASCII read as '?'
+};
+
 // Parses the bytes of an image; on a malformed image returns nothing and
 // says why in `error`.
 std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error);
+
+// The version resource of a parsed image; nothing, with `error` saying why,
+// when the image has none or one whose blocks do not nest.
+std::optional<VersionInfo> ReadVersionInfo(const std::vector<uint8_t>& bytes, const Image& image,
+                                           std::string* error);
 
 // Reads a whole file; empty with `error` set when it cannot.
 std::vector<uint8_t> ReadFile(const std::string& path, std::string* error);

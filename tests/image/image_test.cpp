@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <iterator>
 #include <map>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "dimmio_version.h"
 #include "loader/pe_file.h"
 
 namespace {
@@ -245,6 +247,50 @@ TEST(ProgramImage, IsAConsolePe32ThatNeedsOnlySystemDlls) {
                            "advapi32.dll!CreateServiceA", "advapi32.dll!StartServiceA",
                            "advapi32.dll!ControlService", "advapi32.dll!DeleteService"}) {
     EXPECT_TRUE(imported.count(call)) << call << " is not imported";
+  }
+}
+
+// Both files carry a version resource of the build's version, each naming
+// itself: the driver as a system driver file, dimmio.exe as a program. A
+// resource whose blocks do not nest, or without its fixed part, is refused.
+TEST(VersionResource, BothFilesCarryTheBuildsVersionAndNameThemselves) {
+  const std::array<uint16_t, 4> build{DIMMIO_VERSION_MAJOR, DIMMIO_VERSION_MINOR,
+                                      DIMMIO_VERSION_PATCH, DIMMIO_VERSION_BUILD};
+  const struct {
+    std::string file;
+    uint32_t type, subtype;
+  } files[] = {{"dimmio.sys", peimage::kFileTypeDriver, peimage::kFileSubtypeSystemDriver},
+               {"dimmio.exe", peimage::kFileTypeApp, 0}};
+  for (const auto& f : files) {
+    std::vector<uint8_t> bytes = ReadFile(kImageDir + "/" + f.file);
+    std::string error;
+    const auto image = peimage::Parse(bytes, &error);
+    ASSERT_TRUE(image) << f.file << ": " << error;
+    const auto info = peimage::ReadVersionInfo(bytes, *image, &error);
+    ASSERT_TRUE(info) << f.file << ": " << error;
+    EXPECT_EQ(info->FileVersion, build) << f.file;
+    EXPECT_EQ(info->ProductVersion, build) << f.file;
+    EXPECT_EQ(info->FileType, f.type) << f.file;
+    EXPECT_EQ(info->FileSubtype, f.subtype) << f.file;
+    std::map<std::string, std::string> strings = info->Strings;
+    EXPECT_EQ(strings["FileVersion"], DIMMIO_VERSION_TEXT) << f.file;
+    EXPECT_EQ(strings["ProductVersion"], DIMMIO_VERSION_TEXT) << f.file;
+    EXPECT_EQ(strings["OriginalFilename"], f.file);
+    EXPECT_EQ(strings["ProductName"], "dimmio");
+    EXPECT_NE(strings["CompanyName"], "") << f.file;
+    EXPECT_NE(strings["FileDescription"], "") << f.file;
+
+    // The root block's length, then the fixed part's signature, broken.
+    std::string key;  // the root block's, in UTF-16
+    for (const char c : std::string("VS_VERSION_INFO")) key += {c, '\0'};
+    const auto at = std::search(bytes.begin(), bytes.end(), key.begin(), key.end()) - bytes.begin();
+    ASSERT_LT(static_cast<size_t>(at), bytes.size()) << f.file;
+    for (const size_t offset : {size_t(at) - 6, size_t(at) + 34}) {
+      std::vector<uint8_t> broken = bytes;
+      broken[offset] ^= 0xFF;
+      broken[offset + 1] ^= 0xFF;
+      EXPECT_FALSE(peimage::ReadVersionInfo(broken, *image, &error)) << f.file << " at " << offset;
+    }
   }
 }
 
