@@ -17,6 +17,7 @@
 #include "cli.h"
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
+#include "dimmio_version.h"
 #include "fake_windows.h"
 #include "host_target.h"
 #include "inprocess/inprocess_transport.h"
@@ -320,6 +321,8 @@ TEST(Targets, EveryCommandGivesTheSameOutputAndExitCode) {
       {{"pci", "0", "7", "3", "--json"}, "piix4"},
       {{"pci", "0", "31", "0"}, "ich5"},
       {{"spd", "--slot", "8"}, "ich5"},
+      {{"pci", "0:29.1", "--json"}, "ich5"},
+      {{"pci", "00:1f.3"}, "ich5"},
   };
   const auto same = [](std::string text, const std::string& board) {
     // The host target reports on the named simulated board, Windows on "this machine".
@@ -476,6 +479,14 @@ TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {
   EXPECT_FALSE(empty["present"].get<bool>());
   const Outcome named = Dimmio(GetParam(), {"pci", "0", "31", "3"}, "ich4-mixed");
   EXPECT_EQ(named.exit, dimmio::cli::kExitUsage);
+  // The forms lspci and the report print: hex when the bus has two digits or
+  // a part has a letter, else decimal.
+  const std::pair<const char*, const char*> forms[] = {
+      {"00:1d.1", "00:1D.1"}, {"0:1D.1", "00:1D.1"}, {"0:29.1", "00:1D.1"},
+      {"00:10.0", "00:10.0"}, {"0:10.0", "00:0A.0"}, {"0:7.3", "00:07.3"}};
+  for (const auto& [form, address] : forms) {
+    EXPECT_EQ(DimmioJson(GetParam(), {"pci", form})["address"], address) << form;
+  }
   const Outcome ich5 = Dimmio(GetParam(), {"pci", "0", "0", "0"});
   EXPECT_NE(ich5.out.find("Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface\n"),
             std::string::npos)
@@ -828,6 +839,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     bool installed, running;  // afterwards
   } steps[] = {
       {{"report"}, true, "", 1, "the dimmio driver is not running", false, false},
+      {{"--version"}, false, "", 0, "dimmio " DIMMIO_VERSION_TEXT "\ndriver: not installed", false, false},
       {{"driver", "start"}, true, "", 1, "the driver is not installed", false, false},
       {{"driver", "install"}, true, elsewhere, 1, "the driver file is missing", false, false},
       // The path as the system gives it, escaped in the one line.
@@ -835,6 +847,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
       {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
       {{"driver", "install"}, true, "", 1, "already installed", true, false},
+      {{"--version"}, false, "", 0, "dimmio.sys: not a driver image", true, false},
       {{"spd", "--slot", "0"}, true, "", 1, "`dimmio driver start`", true, false},
       {{"driver", "start"}, false, "", 1, "not an administrator", true, false},
       {{"driver", "start"}, true, "", 0, "the driver is running", true, true},
@@ -874,6 +887,53 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
   EXPECT_EQ(fakewin::TheMachine().UnloadFindings, "");
 }
 
+// --version: the tool's; on Windows also that of the driver file the service
+// was installed from, read from its resource (the nt tree's dimmio.sys, and a
+// copy of it one major version newer), wherever the image path puts it.
+TEST(Version, OfTheToolAndOfTheInstalledDriverFile) {
+  std::ostringstream text, asJson, err;
+  EXPECT_EQ(dimmio::cli::Run({"--version"}, HostTarget(), text, err), 0);
+  EXPECT_EQ(text.str(), "dimmio " DIMMIO_VERSION_TEXT "\n");
+  EXPECT_EQ(dimmio::cli::Run({"--version", "--json"}, HostTarget(), asJson, err), 0);
+  EXPECT_EQ(json::parse(asJson.str()), json({{"version", DIMMIO_VERSION_TEXT}}));
+
+  const std::string built = DIMMIO_NT_IMAGE_DIR "/dimmio.sys", newer = ProgramDirectory() + "newer.sys";
+  std::ifstream in(built, std::ios::binary);
+  std::string image{std::istreambuf_iterator<char>(in), {}};
+  const size_t fixed = image.find("\xBD\x04\xEF\xFE");  // the fixed part's signature
+  ASSERT_NE(fixed, std::string::npos) << built << " has no version resource: build the nt preset";
+  image[fixed + 10] = static_cast<char>(DIMMIO_VERSION_MAJOR + 1);  // FileVersionMS's high word
+  WriteWhole(newer, image);
+  const std::string version = DIMMIO_VERSION_TEXT, windows = "C:\\Windows\\System32\\drivers\\dimmio.sys";
+  const struct {
+    std::string imagePath, file, version;  // the service's; the file and its version ("" none)
+    std::string line;                      // in the text
+  } cases[] = {
+      {built, built, version, "driver: dimmio.sys " + version + ", installed from " + built + "\n"},
+      {newer, newer, std::to_string(DIMMIO_VERSION_MAJOR + 1) + version.substr(version.find('.')),
+       "is not this program's (" + version + ")"},
+      {"\\??\\C:\\dimmio.sys", "C:\\dimmio.sys", "", "driver: C:\\dimmio.sys: cannot be read\n"},
+      {"\\SystemRoot\\System32\\drivers\\dimmio.sys", windows, "", windows},
+      {"System32\\drivers\\dimmio.sys", windows, "", windows},
+  };
+  for (const auto& c : cases) {
+    fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+    fakewin::TheMachine().Installed = true;
+    fakewin::TheMachine().ImagePath = c.imagePath;
+    const Outcome run = OnWindows({"--version"}), runJson = OnWindows({"--version", "--json"});
+    EXPECT_EQ(run.exit + runJson.exit, 0) << c.imagePath;
+    EXPECT_NE(run.out.find(c.line), std::string::npos) << run.out;
+    const json driver = json::parse(runJson.out)["driver"];
+    EXPECT_EQ(driver["file"], c.file);
+    if (c.version.empty()) {
+      EXPECT_TRUE(driver["version"].is_null()) << driver;
+    } else {
+      EXPECT_EQ(driver["version"], c.version);
+      EXPECT_EQ(driver["same_as_tool"], c.version == version);
+    }
+  }
+}
+
 TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
   const struct {
     std::vector<std::string> args;
@@ -902,6 +962,14 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
       {{"pci", "1", "0", "0"}, dimmio::cli::kExitUsage, "not 01:00.0"},
       {{"pci", "0", "0", "7"}, dimmio::cli::kExitUsage, "not 00:00.7"},
       {{"pci", "0", "32", "0"}, dimmio::cli::kExitUsage, "DEV: Value 32 not in range 0 to 31"},
+      {{"pci", "256", "0", "0"}, dimmio::cli::kExitUsage, "BUS: Value 256 not in range 0 to 255"},
+      {{"pci", "0:31.3"}, dimmio::cli::kExitUsage, "functions 0-6 only: not 00:1F.3"},
+      {{"pci", "00:1F.7"}, dimmio::cli::kExitUsage, "functions 0-6 only: not 00:1F.7"},
+      {{"pci", "00:31.3"}, dimmio::cli::kExitUsage, "not a PCI address: 00:31.3: give BUS:DEV.FN, hex"},
+      {{"pci", "0:1g.3"}, dimmio::cli::kExitUsage, "not a PCI address: 0:1g.3"},
+      {{"pci", "0:1f.8"}, dimmio::cli::kExitUsage, "not a PCI address"},
+      {{"pci", "0:1f.3", "3"}, dimmio::cli::kExitUsage, "not a PCI address"},
+      {{"pci", "0", "31"}, dimmio::cli::kExitUsage, "or the three numbers BUS DEV FN"},
       // Served, but the bus said no.
       {{"spd", "--slot", "5"}, dimmio::cli::kExitFailed, "slot 5: no module answered"},
       {{"spd", "--slot", "0"}, dimmio::cli::kExitFailed, "no usable SMBus controller", "nosmbus"},

@@ -3,10 +3,12 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "decode.h"
 #include "dimmio/client.h"
+#include "dimmio_version.h"
 #include "pci_names.h"
 #include "report.h"
 
@@ -25,8 +27,10 @@ struct Options {
   bool Decode = false;
   std::vector<std::string> Files;
   bool Yes = false;
+  std::string PciBus;  // a bus number, or the whole address
   int64_t Bus = 0, Device = 0, Function = 0;
   std::string DriverAction;
+  bool Version = false;
 };
 
 // What the driver's configuration dump accepts: bus 0, devices 0-30 and
@@ -196,6 +200,46 @@ int PciCommand(Client& client, const Options& o, const std::vector<std::string>&
   return kExitDone;
 }
 
+std::string VersionText(const std::array<uint16_t, 4>& v) {
+  const std::string text = std::to_string(v[0]) + '.' + std::to_string(v[1]) + '.' + std::to_string(v[2]);
+  return v[3] == 0 ? text : text + '.' + std::to_string(v[3]);
+}
+
+// This program's version and, where there is a driver service, the version of
+// the driver file it has installed.
+int VersionCommand(const Target& target, const Options& o, std::ostream& out) {
+  constexpr std::array<uint16_t, 4> kVersion{DIMMIO_VERSION_MAJOR, DIMMIO_VERSION_MINOR,
+                                             DIMMIO_VERSION_PATCH, DIMMIO_VERSION_BUILD};
+  const std::string version = VersionText(kVersion);
+  nlohmann::json json = {{"version", version}};
+  std::string text = "dimmio " + version + '\n';
+  if (target.Service) {
+    const DriverService::Installed driver = target.Service->InstalledDriver();
+    nlohmann::json& j = json["driver"] = {{"installed", driver.Service}};
+    const std::string file = PrintableText(driver.File), problem = PrintableText(driver.Problem);
+    if (!driver.Service) {
+      text += "driver: not installed (`dimmio driver install` installs the dimmio.sys beside dimmio.exe)\n";
+    } else if (!driver.Version) {
+      j.update({{"file", file}, {"version", nullptr}, {"problem", problem}});
+      text += "driver: " + (file.empty() ? "" : file + ": ") + problem + '\n';
+    } else {
+      const std::string installed = VersionText(*driver.Version);
+      j.update({{"file", file}, {"version", installed}, {"same_as_tool", *driver.Version == kVersion}});
+      text += "driver: dimmio.sys " + installed + ", installed from " + file + '\n';
+      if (*driver.Version != kVersion) {
+        text += "the installed driver (" + installed + ") is not this program's (" + version +
+                "): `dimmio driver remove`, then `dimmio driver install` beside this dimmio.exe\n";
+      }
+    }
+  }
+  if (o.Json) {
+    PrintJson(out, json);
+  } else {
+    out << text;
+  }
+  return kExitDone;
+}
+
 int BoardsCommand(const Target& target, const Options& o, std::ostream& out) {
   if (o.Json) {
     nlohmann::json json = nlohmann::json::array();
@@ -270,6 +314,8 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
         ->capture_default_str();
   }
   app.add_flag("--json", o.Json, "machine-readable output");
+  app.add_flag("--version", o.Version,
+               std::string("this program's version") + (target.Service ? " and the installed driver's" : ""));
   app.footer(std::string("Every command takes --json") +
              (simulated ? " and --board NAME (before or after the command)." : ".") +
              " Without a command: report.\n"
@@ -314,15 +360,22 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
   probe->add_flag("--yes", o.Yes, "write to the module: without it the probe only says what it would do");
 
   CLI::App* pci = app.add_subcommand("pci", "dump 256 bytes of a PCI function's configuration space");
-  pci->add_option("BUS", o.Bus, "bus number (the driver dumps bus 0)")
+  pci->add_option("BUS", o.PciBus,
+                  "bus number (the driver dumps bus 0), or the whole address as lspci prints it "
+                  "(00:1f.3, hex) or in decimal (0:31.3)")
+      ->type_name("N|BUS:DEV.FN")
       ->required()
-      ->check(CLI::Range(int64_t{0}, int64_t{255}));
-  pci->add_option("DEV", o.Device, "device number (the driver dumps 0-30)")
-      ->required()
-      ->check(CLI::Range(int64_t{0}, int64_t{31}));
-  pci->add_option("FN", o.Function, "function number (the driver dumps 0-6)")
-      ->required()
-      ->check(CLI::Range(int64_t{0}, int64_t{7}));
+      ->check(CLI::Validator(
+          [](std::string& bus) -> std::string {
+            int64_t number = 0;
+            if (!CLI::detail::lexical_cast(bus, number) || (number >= 0 && number <= 255)) return "";
+            return "Value " + bus + " not in range 0 to 255";
+          },
+          "", ""));
+  CLI::Option* pciDevice = pci->add_option("DEV", o.Device, "device number (the driver dumps 0-30)")
+                               ->check(CLI::Range(int64_t{0}, int64_t{31}));
+  CLI::Option* pciFunction = pci->add_option("FN", o.Function, "function number (the driver dumps 0-6)")
+                                 ->check(CLI::Range(int64_t{0}, int64_t{7}));
 
   CLI::App* boards = nullptr;
   if (simulated) boards = app.add_subcommand("boards", "the simulated boards, one line each");
@@ -353,6 +406,7 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
     err << '\n';
     return kExitUsage;
   }
+  if (o.Version) return VersionCommand(target, o, out);
   if (boards != nullptr && boards->parsed()) return BoardsCommand(target, o, out);
   if (driver != nullptr && driver->parsed()) return DriverCommand(*target.Service, o, out, err);
   if (spd->parsed() && o.Raw && (o.Json || o.Decode)) {
@@ -368,6 +422,26 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
     err << "dimmio: probe writes to the module's SPD EEPROM of slot " << o.Slot
         << ": it changes byte 74, reads it back and writes the original back; add --yes to do it\n";
     return kExitUsage;
+  }
+  if (pci->parsed()) {
+    const bool numbers = pciDevice->count() > 0 && pciFunction->count() > 0 &&
+                         CLI::detail::lexical_cast(o.PciBus, o.Bus);
+    const auto address = pciDevice->count() == 0 ? ParsePciAddress(o.PciBus) : std::nullopt;
+    if (!numbers && !address) {
+      std::string given = o.PciBus;
+      for (const CLI::Option* part : {pciDevice, pciFunction}) {
+        for (const std::string& result : part->results()) given += ' ' + result;
+      }
+      err << "dimmio: not a PCI address: " << PrintableText(given)
+          << ": give BUS:DEV.FN, hex as lspci prints it (00:1f.3) or decimal without leading "
+             "zeros (0:31.3), or the three numbers BUS DEV FN\n";
+      return kExitUsage;
+    }
+    if (address) {
+      o.Bus = address->Bus;
+      o.Device = address->Device;
+      o.Function = address->Function;
+    }
   }
   if (pci->parsed() && (o.Bus >= kDumpBuses || o.Device >= kDumpDevices || o.Function >= kDumpFunctions)) {
     const PciDeviceRecord where{static_cast<uint32_t>(o.Bus), static_cast<uint32_t>(o.Device),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iomanip>
+#include <regex>
 
 namespace dimmio::cli {
 
@@ -162,6 +163,19 @@ nlohmann::json CountJson(const CountResult& c) {
 
 std::string PciAddress(const PciDeviceRecord& r) {
   return Hex(r.Bus, 2) + ':' + Hex(r.Device, 2) + '.' + std::to_string(r.Function);
+}
+
+std::optional<PciDeviceRecord> ParsePciAddress(const std::string& text) {
+  static const std::regex form("([0-9A-Fa-f]{1,2}):([0-9A-Fa-f]{1,2})\\.([0-7])");
+  std::smatch m;
+  if (!std::regex_match(text, m, form)) return std::nullopt;
+  const bool hex = m[1].length() == 2 || text.find_first_of("ABCDEFabcdef") != std::string::npos;
+  const auto number = [&](int i) {
+    return static_cast<uint32_t>(std::stoul(m[i].str(), nullptr, hex ? 16 : 10));
+  };
+  const PciDeviceRecord record{number(1), number(2), number(3), 0, 0, 0};
+  if (record.Device > 31) return std::nullopt;
+  return record;
 }
 
 std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4); }

@@ -58,6 +58,12 @@ nlohmann::json ReportJson(const Report& report);
 
 // Pieces the other commands share.
 std::string PciAddress(const PciDeviceRecord& record);   // "00:1F.3"
+// An address as lspci and the report's tables print it, hex in any case with
+// or without leading zeros ("00:1f.3", "0:1F.3"), or in decimal as the board
+// descriptions write it ("0:31.3"). Hex when the bus has two digits or a part
+// holds a letter a-f, else decimal. Nothing when it is neither, or the device
+// is past 31.
+std::optional<PciDeviceRecord> ParsePciAddress(const std::string& text);
 std::string PciIds(const PciDeviceRecord& record);       // "8086:24D3"
 nlohmann::json StatusJson(const OpStatus& status);
 // Sets the segment for the SPD requests that `body` sends, and back to 0

@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
 #include <utility>
+#include <vector>
 
 #include "dimmio/dimmio.h"
+#include "loader/pe_file.h"
 #include "windows/windows_transport.h"
 
 namespace dimmio::cli {
@@ -37,6 +41,41 @@ constexpr char kRunAsAdministrator[] =
 Outcome Failed(const std::string& what, DWORD error) {
   if (error == ERROR_ACCESS_DENIED) return {false, what + ": " + kRunAsAdministrator};
   return {false, what + ": " + WindowsErrorText(error)};
+}
+
+// The driver file of a kernel service's image path as a program opens it: the
+// kernel reads "\??\C:\..." as "C:\...", "\SystemRoot\..." and a path
+// without a drive ("System32\drivers\x.sys") from the Windows directory.
+std::string DriverFile(std::string path) {
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+  if (path.rfind("\\??\\", 0) == 0) return path.substr(4);
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const bool systemRoot = lower.rfind("\\systemroot\\", 0) == 0;
+  if (!systemRoot && (path.empty() || path[0] == '\\' || path[0] == '/' ||
+                      path.find(':') != std::string::npos)) {
+    return path;
+  }
+  char windows[MAX_PATH];
+  const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+  const std::string directory(windows, length < MAX_PATH ? length : 0);
+  return directory + (systemRoot ? path.substr(11) : "\\" + path);
+}
+
+// The version resource of the driver file, or why there is none.
+void ReadDriverVersion(DriverService::Installed* driver) {
+  std::string error;
+  const std::vector<uint8_t> bytes = peimage::ReadFile(driver->File, &error);
+  std::optional<peimage::Image> image;
+  if (!bytes.empty()) image = peimage::Parse(bytes, &error);
+  std::optional<peimage::VersionInfo> info;
+  if (image) info = peimage::ReadVersionInfo(bytes, *image, &error);
+  if (info) {
+    driver->Version = info->FileVersion;
+  } else {
+    driver->Problem = bytes.empty() ? "cannot be read" : image ? error : "not a driver image: " + error;
+  }
 }
 
 class ScmService final : public DriverService {
@@ -130,17 +169,44 @@ class ScmService final : public DriverService {
                       "removed the service dimmio; the file " + file_ + " stays"};
   }
 
+  Installed InstalledDriver() override {
+    Installed driver;
+    Outcome failure{false, ""};
+    DWORD error = 0;
+    ServiceHandle service = Open(SERVICE_QUERY_CONFIG, "cannot read the driver's service", &failure, &error);
+    driver.Service = service || error != ERROR_SERVICE_DOES_NOT_EXIST;
+    if (!service) {
+      driver.Problem = failure.Message;
+      return driver;
+    }
+    DWORD needed = 0;
+    QueryServiceConfigA(service.get(), nullptr, 0, &needed);
+    std::vector<QUERY_SERVICE_CONFIGA> config(needed / sizeof(QUERY_SERVICE_CONFIGA) + 1);
+    if (!QueryServiceConfigA(service.get(), config.data(),
+                             static_cast<DWORD>(config.size() * sizeof(QUERY_SERVICE_CONFIGA)), &needed)) {
+      driver.Problem = Failed("cannot read the driver's service", GetLastError()).Message;
+      return driver;
+    }
+    driver.File = DriverFile(config[0].lpBinaryPathName != nullptr ? config[0].lpBinaryPathName : "");
+    ReadDriverVersion(&driver);
+    return driver;
+  }
+
  private:
-  // The installed service, opened for `access`; null with `failure` set.
-  ServiceHandle Open(DWORD access, const std::string& what, Outcome* failure) {
+  // The installed service, opened for `access`; null with `failure` set (and
+  // the system's error in `errorOut`).
+  ServiceHandle Open(DWORD access, const std::string& what, Outcome* failure, DWORD* errorOut = nullptr) {
     ServiceHandle scm(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!scm) {
-      *failure = Failed(what, GetLastError());
+      const DWORD error = GetLastError();
+      if (errorOut != nullptr) *errorOut = error;
+      *failure = Failed(what, error);
       return ServiceHandle(nullptr);
     }
     ServiceHandle service(OpenServiceA(scm.get(), kServiceName, access));
     if (!service) {
       const DWORD error = GetLastError();
+      if (errorOut != nullptr) *errorOut = error;
       *failure = error == ERROR_SERVICE_DOES_NOT_EXIST
                      ? Outcome{false, what + ": the driver is not installed: `dimmio driver "
                                              "install` installs it"}

@@ -118,6 +118,13 @@ DWORD GetFileAttributesA(LPCSTR path) {
   return INVALID_FILE_ATTRIBUTES;
 }
 
+UINT GetWindowsDirectoryA(LPSTR path, UINT size) {
+  constexpr char kWindows[] = "C:\\Windows";
+  if (size < sizeof kWindows) return sizeof kWindows;
+  std::memcpy(path, kWindows, sizeof kWindows);
+  return sizeof kWindows - 1;
+}
+
 HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
   if (std::strcmp(path, DIMMIO_DEVICE_PATH) != 0 || TheMachine().Driver == nullptr) {
     SetLastError(ERROR_FILE_NOT_FOUND);
@@ -200,6 +207,20 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
   if ((service->Access & SERVICE_QUERY_STATUS) == 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
   const DWORD state = TheMachine().Driver != nullptr ? SERVICE_RUNNING : SERVICE_STOPPED;
   *status = SERVICE_STATUS{SERVICE_KERNEL_DRIVER, state, 0, 0, 0, 0, 0};
+  return TRUE;
+}
+
+// The record as the service manager gives it: the structure, then its strings.
+BOOL QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size,
+                         LPDWORD needed) {
+  if ((service->Access & SERVICE_QUERY_CONFIG) == 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  const fakewin::Machine& m = TheMachine();
+  *needed = static_cast<DWORD>(sizeof(QUERY_SERVICE_CONFIGA) + m.ImagePath.size() + 1);
+  if (size < *needed) return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
+  char* path = reinterpret_cast<char*>(config + 1);
+  std::memcpy(path, m.ImagePath.c_str(), m.ImagePath.size() + 1);
+  *config = QUERY_SERVICE_CONFIGA{m.ServiceType, m.StartType, SERVICE_ERROR_NORMAL, path,
+                                  nullptr, 0, nullptr, nullptr, nullptr};
   return TRUE;
 }
 

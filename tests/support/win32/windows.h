@@ -7,6 +7,7 @@
 #include <cstdint>
 
 typedef unsigned long DWORD;
+typedef unsigned int UINT;
 typedef int BOOL;
 typedef void* HANDLE;
 typedef void* HLOCAL;
@@ -45,6 +46,7 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_ACCESS_DENIED 5ul
 #define ERROR_GEN_FAILURE 31ul
 #define ERROR_INVALID_PARAMETER 87ul
+#define ERROR_INSUFFICIENT_BUFFER 122ul
 #define ERROR_MR_MID_NOT_FOUND 317ul
 #define ERROR_OPERATION_ABORTED 995ul
 #define ERROR_SERVICE_ALREADY_RUNNING 1056ul
@@ -56,6 +58,7 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 
 #define SC_MANAGER_CONNECT 0x0001ul
 #define SC_MANAGER_CREATE_SERVICE 0x0002ul
+#define SERVICE_QUERY_CONFIG 0x0001ul
 #define SERVICE_QUERY_STATUS 0x0004ul
 #define SERVICE_START 0x0010ul
 #define SERVICE_STOP 0x0020ul
@@ -77,6 +80,18 @@ typedef struct _SERVICE_STATUS {
   DWORD dwWaitHint;
 } SERVICE_STATUS, *LPSERVICE_STATUS;
 
+typedef struct _QUERY_SERVICE_CONFIGA {
+  DWORD dwServiceType;
+  DWORD dwStartType;
+  DWORD dwErrorControl;
+  LPSTR lpBinaryPathName;
+  LPSTR lpLoadOrderGroup;
+  DWORD dwTagId;
+  LPSTR lpDependencies;
+  LPSTR lpServiceStartName;
+  LPSTR lpDisplayName;
+} QUERY_SERVICE_CONFIGA, *LPQUERY_SERVICE_CONFIGA;
+
 DWORD GetLastError();
 void SetLastError(DWORD error);
 DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
@@ -84,6 +99,7 @@ DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD lan
 HLOCAL LocalFree(HLOCAL memory);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
 DWORD GetFileAttributesA(LPCSTR path);
+UINT GetWindowsDirectoryA(LPSTR path, UINT size);
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
@@ -100,5 +116,7 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWO
 BOOL StartServiceA(SC_HANDLE service, DWORD argumentCount, LPCSTR* arguments);
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
+BOOL QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size,
+                         LPDWORD needed);
 BOOL DeleteService(SC_HANDLE service);
 BOOL CloseServiceHandle(SC_HANDLE handle);
