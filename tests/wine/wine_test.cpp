@@ -211,6 +211,8 @@ TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
       {{"decode", "hex.txt", "i2cdump.txt", "raw.bin", "--json"}, Like::HostTool, 0},
       {{"decode", "raw.bin", "bad.txt"}, Like::HostTool, 2, "dimmio: bad.txt: no hex dump lines"},
       {{"decode", "missing.bin"}, Like::HostTool, 2, "dimmio: missing.bin: cannot be opened"},
+      {{"pci", "00:1f"}, Like::HostTool, 2, "dimmio: not a PCI address: 00:1f: give BUS:DEV.FN"},
+      {{"--version", "--json"}, Like::StandInOnly, 0},
       // Everything that needs the device.
       {{}, Like::StandInOnly, 1, kNotRunning},
       {{"report", "--json"}, Like::StandInOnly, 1, kNotRunning},
@@ -265,6 +267,7 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
   } steps[] = {
       {{"driver", "install"}, 0, "installed the driver as the kernel service dimmio from " + sys},
       {{"driver", "install"}, 1, "the driver is already installed"},
+      {{"--version"}, 0, "driver: " + sys + ": not a driver image"},
       {{"driver", "start"}, 1, "dimmio: the driver did not start: Windows error"},
       {{"spd", "--slot", "0"}, 1, "the dimmio driver is not running"},
       {{"driver", "stop"}, 0, "the driver is not running"},
