@@ -1,6 +1,6 @@
 # Warnings are errors on every compiler the project builds with (the resource
 # compiler takes no such options).
-add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-Wall;-Wextra;-Werror>")
+add_compile_options("$<$<NOT:$<COMPILE_LANGUAGE:RC>>:-Wall;-Wextra;-Werror>")
 
 # What the driver image may contain: no exceptions, no RTTI, no guarded
 # statics (no static constructors at all), nothing from the C++ runtime.

@@ -909,7 +909,7 @@ TEST(Version, OfTheToolAndOfTheInstalledDriverFile) {
     std::string imagePath, file, version;  // the service's; the file and its version ("" none)
     std::string line;                      // in the text
   } cases[] = {
-      {built, built, version, "driver: dimmio.sys " + version + ", installed from " + built + "\n"},
+      {built, built, version, "driver: " + version + " (" + built + ")\n"},
       {newer, newer, std::to_string(DIMMIO_VERSION_MAJOR + 1) + version.substr(version.find('.')),
        "is not this program's (" + version + ")"},
       {"\\??\\C:\\dimmio.sys", "C:\\dimmio.sys", "", "driver: C:\\dimmio.sys: cannot be read\n"},

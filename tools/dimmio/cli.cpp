@@ -225,7 +225,7 @@ int VersionCommand(const Target& target, const Options& o, std::ostream& out) {
     } else {
       const std::string installed = VersionText(*driver.Version);
       j.update({{"file", file}, {"version", installed}, {"same_as_tool", *driver.Version == kVersion}});
-      text += "driver: dimmio.sys " + installed + ", installed from " + file + '\n';
+      text += "driver: " + installed + " (" + file + ")\n";
       if (*driver.Version != kVersion) {
         text += "the installed driver (" + installed + ") is not this program's (" + version +
                 "): `dimmio driver remove`, then `dimmio driver install` beside this dimmio.exe\n";
