@@ -33,6 +33,11 @@ struct BenchBoard {
 //  ALi:   two idle polls, address, command, protocol, the status read
 //         before the start, start, final poll, data 0 and data 1, status
 //         read and write-back (12); 1 ms.
+//  M1563: idle poll, status read and write-back, address, command, control
+//         2 with the start, final poll, data 0 and data 1, status read and
+//         write-back (11); 1 ms.
+//  The later MCPs run the nVidia 0x0064 transfer on the channel chosen at
+//  start-up, the later VIA hosts the VIA one.
 //  SiS:   every register reached through the index/data pair (an index
 //         write, then the data access): ready poll, address, command,
 //         control read and write, status low and high cleared (4), control
@@ -47,6 +52,12 @@ constexpr BenchBoard kBoards[] = {
     {"nforce2", 0, 6, 1},
     {"ali1543", 0, 12, 1},
     {"sis5595", 0, 36, 5},
+    {"ck804", 0, 6, 1},
+    {"mcp55", 0, 6, 1},
+    {"mcp79", 0, 6, 1},
+    {"vt8237r", 0, 10, 1},
+    {"vx900", 0, 10, 1},
+    {"ali1563", 0, 11, 1},
 };
 
 constexpr uint32_t kWordsPerImage = 128;

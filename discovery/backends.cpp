@@ -2,9 +2,11 @@
 
 #include "smbus/amd.h"
 #include "smbus/ali.h"
+#include "smbus/ali1563.h"
 #include "smbus/i2c_bus.h"
 #include "smbus/intel.h"
 #include "smbus/nvidia_0064.h"
+#include "smbus/nvidia_mcp.h"
 #include "smbus/sis.h"
 #include "smbus/via.h"
 
@@ -25,4 +27,6 @@ ChipsetBackends DiscoveryBackends = {
     .Sis = &sis::SIS_AcquireDevice,
     .I2c = &I2C_AcquireDevice,
     .Ali = &ali::ALI_AcquireDevice,
+    .NvidiaMcp = &nvidia_mcp::AcquireDevice,
+    .AliM1563 = &ali1563::AcquireDevice,
 };

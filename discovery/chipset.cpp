@@ -10,7 +10,7 @@ namespace {
 
 // ---------------------------------------------------------------- direct candidates
 
-enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c };
+enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c, NvidiaMcp, AliM1563 };
 
 enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
 
@@ -29,6 +29,10 @@ struct DirectRow {
   int32_t Variant;
   const char* Message;    // printed before the base is read; null: none
   MessageArgs Args;
+  // A configuration byte whose bits must all be set for the host to answer;
+  // with one clear the back-end is not set up (no port touched). 0: none.
+  uint8_t EnableRegister = 0;
+  uint8_t EnableBits = 0;
 };
 
 constexpr uint16_t kIntel = 0x8086, kAmd = 0x1022, kNvidia = 0x10DE, kVia = 0x1106;
@@ -89,6 +93,56 @@ constexpr DirectRow kDirect[] = {
      MessageArgs::None},
     {kVia, 0x0586, kAnyRevision, 0, 0, 0, Backend::None, 0,
      "smbcore: Found VIA 586,  unknown revid: %02X\n", MessageArgs::Revision},
+    // The later nVidia MCPs: the nForce2 host block, twice; the back-end finds
+    // both channels' bases in the function's configuration space.
+    {kNvidia, 0x0084, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x00D4, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x00E4, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia nForce3 250Gb rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0052, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia CK804 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0034, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP04 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0264, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP51 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0368, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP55 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x03EB, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP61 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0446, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP65 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0542, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP67 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x07D8, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP73 rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0752, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP78S rev=%02X\n", MessageArgs::Revision},
+    {kNvidia, 0x0AA2, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
+     "smbcore: Found nVidia MCP79 rev=%02X\n", MessageArgs::Revision},
+    // The later VIA south bridges: the host in the ISA bridge function, base
+    // in dword 0xD0, answering while bit 0 of byte 0xD2 is set.
+    {kVia, 0x3227, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8237R rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    {kVia, 0x3337, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8237A rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    {kVia, 0x3372, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8237S rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    {kVia, 0x3287, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VT8251 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    {kVia, 0x8324, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA CX700 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    {kVia, 0x8353, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VX800/820 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    {kVia, 0x8409, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VX855/875 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    {kVia, 0x8410, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
+     "smbcore: Found VIA VX900 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
+    // The ALi/ULi M1563: base in bits 15-4 of word 0x80, I/O decode (bit 0)
+    // and host (bit 1) enabled in its low byte.
+    {kAli, 0x1563, kAnyRevision, 0x80, 0xFFF0, 0, Backend::AliM1563, 0,
+     "smbcore: Found ALi M1563 rev=%02X\n", MessageArgs::Revision, 0x80, 0x03},
 };
 
 AcquireFn AcquireFor(Backend backend) {
@@ -98,6 +152,8 @@ AcquireFn AcquireFor(Backend backend) {
     case Backend::Via: return DiscoveryBackends.Via;
     case Backend::Nvidia0064: return DiscoveryBackends.Nvidia0064;
     case Backend::I2c: return DiscoveryBackends.I2c;
+    case Backend::AliM1563: return DiscoveryBackends.AliM1563;
+    case Backend::NvidiaMcp:  // takes the function's location (Recognize)
     case Backend::None: break;
   }
   return nullptr;
@@ -109,6 +165,24 @@ AcquireFn AcquireFor(Backend backend) {
 int32_t Acquire(AcquireFn acquire, SmbusController* controller, uint32_t base, int32_t variant) {
   if (!host_status::UsableIoBase(base)) return -1;
   return acquire != nullptr ? acquire(controller, base, variant) : -1;
+}
+
+bool HostEnabled(const DirectRow& row, const PciFunctionInfo& f) {
+  if (row.EnableBits == 0) return true;
+  const uint8_t value = static_cast<uint8_t>(PciReadConfigField(f.Location, row.EnableRegister));
+  return (value & row.EnableBits) == row.EnableBits;
+}
+
+// The row's base read and its back-end set up; -1 when not installed.
+int32_t AcquireRow(const DirectRow& row, const PciFunctionInfo& f, SmbusController* controller) {
+  if (!HostEnabled(row, f)) return -1;
+  if (row.Use == Backend::NvidiaMcp) {
+    LocatedAcquireFn acquire = DiscoveryBackends.NvidiaMcp;
+    return acquire != nullptr ? acquire(controller, f.Location) : -1;
+  }
+  const uint32_t base =
+      (PciReadConfigDword(f.Location, row.BaseRegister) & row.BaseMask) - row.BaseSubtract;
+  return Acquire(AcquireFor(row.Use), controller, base, row.Variant);
 }
 
 const DirectRow* FindDirectRow(const PciFunctionInfo& f) {
@@ -249,10 +323,8 @@ void Recognize(void* context, const PciFunctionInfo& f) {
   if (const DirectRow* row = FindDirectRow(f)) {
     PrintRowMessage(*row, f);
     if (row->Use == Backend::None) return;
-    const uint32_t base =
-        (PciReadConfigDword(f.Location, row->BaseRegister) & row->BaseMask) - row->BaseSubtract;
     run->directMatchHandled = true;
-    if (Acquire(AcquireFor(row->Use), run->controller, base, row->Variant) == 0) {
+    if (AcquireRow(*row, f, run->controller) == 0) {
       Record(run->info, f);
     } else {
       run->directMatchFailed = true;

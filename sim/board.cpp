@@ -4,6 +4,7 @@
 #include "sim/models/amd_smbus_host.h"
 #include "sim/models/ali_segment_bits.h"
 #include "sim/models/ali_smbus_host.h"
+#include "sim/models/ali1563_smbus_host.h"
 #include "sim/gpio_i2c.h"
 #include "sim/models/board_latch.h"
 #include "sim/models/gpo_latch.h"
@@ -38,6 +39,8 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Ali1533Rev0());
     all.push_back(boards::Ali1543());
     for (Board& b : boards::Via()) all.push_back(std::move(b));
+    for (Board& b : boards::NvidiaMcp()) all.push_back(std::move(b));
+    all.push_back(boards::Ali1563());
     return all;
   }();
   return boards;
@@ -183,6 +186,29 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
                                                        smbusSpec.pciFunction),
                            host);
       models.nvidia0064Host = &host;
+      break;
+    }
+    case SmbusHostKind::NvidiaMcp: {
+      for (uint8_t channel = 0; channel < 2; ++channel) {
+        const bool spd = channel + 1 == smbusSpec.spdChannel;
+        SmbusBus& wires = spd ? *bus : machine.Make<SmbusSegment>();
+        auto& host = machine.Make<Nvidia0064SmbusHost>(machine, wires, smbusSpec.transactionMs);
+        machine.ClaimDecoded(
+            Nvidia0064SmbusHost::Decode(smbusSpec.pciBus, smbusSpec.pciDevice,
+                                        smbusSpec.pciFunction,
+                                        smbusSpec.channelBaseRegisters[channel]),
+            host);
+        models.mcpChannels[channel] = &host;
+        if (spd) models.nvidia0064Host = &host;
+      }
+      break;
+    }
+    case SmbusHostKind::Ali1563: {
+      auto& host = machine.Make<Ali1563SmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      machine.ClaimDecoded(Ali1563SmbusHost::Decode(smbusSpec.pciBus, smbusSpec.pciDevice,
+                                                    smbusSpec.pciFunction),
+                           host);
+      models.ali1563Host = &host;
       break;
     }
     case SmbusHostKind::Via: {

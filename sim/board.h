@@ -53,6 +53,8 @@ enum class SmbusHostKind {
   Via,
   Ali,
   Sis,
+  NvidiaMcp,   // later nVidia MCPs: two 0064 blocks, channel 1 and channel 2
+  Ali1563,     // ALi/ULi M1563: its own block at configuration word 0x80
   // No host controller: the driver bit-bangs the bus on GPIO pins.
   Sis96xGpioPins,   // 16-bit pins in the ACPI block
   Via586bGpioPins,  // 8-bit pins in the power-management block
@@ -85,6 +87,12 @@ struct SmbusHostSpec {
   std::vector<SpdSlotSpec> segment0{};
   std::vector<SpdSlotSpec> segment1{};  // reachable only through the switch
   GpioPinsSpec gpio{};  // the GPIO pin kinds only; their modules are on segment 0
+  // NvidiaMcp: the configuration registers channel 1 and channel 2 decode
+  // their blocks from (BAR4 and BAR5, or words 0x50 and 0x54), and the
+  // channel (1 or 2) the segment-0 modules are wired to; the other channel's
+  // bus is empty.
+  std::array<uint8_t, 2> channelBaseRegisters{0x20, 0x24};
+  uint8_t spdChannel = 1;
 };
 
 struct Board {
@@ -105,6 +113,7 @@ class Nvidia0064SmbusHost;
 class ViaSmbusHost;
 class AliSmbusHost;
 class SisSmbusHost;
+class Ali1563SmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -120,6 +129,9 @@ struct BoardModels {
   ViaSmbusHost* viaHost = nullptr;
   AliSmbusHost* aliHost = nullptr;
   SisSmbusHost* sisHost = nullptr;
+  // NvidiaMcp: both channels' hosts; nvidia0064Host is the modules' channel.
+  std::array<Nvidia0064SmbusHost*, 2> mcpChannels{};
+  Ali1563SmbusHost* ali1563Host = nullptr;
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;

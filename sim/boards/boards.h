@@ -22,6 +22,8 @@ Board Nforce();     // nForce 420D: SMBus 10DE:01B4 at 0:1.1, two I/O ranges
 Board Nforce2();    // nForce2 Ultra 400: SMBus 10DE:0064 at 0:1.1
 Board Ali1533Rev0();  // ALi M1533 revision 0: the base in M7101 word 0xE2
 Board Ali1543();    // ALi M1533 rev C3 with the base the BIOS programmed
-std::vector<Board> Via();  // VIA 596A/B, 686 revisions, VT8231, VT8235
+std::vector<Board> Via();  // VIA 596A/B, 686 revisions, VT8231, VT8235, VT8237R, VX900
+std::vector<Board> NvidiaMcp();  // CK804, MCP55 (SPDs on channel 2), MCP79
+Board Ali1563();    // ALi/ULi M1563: SMBus host in the south bridge 0:2.0
 
 }  // namespace sim::boards

@@ -129,36 +129,90 @@ Board Vt8231() {
   return b;
 }
 
-// A VT8235 board: the SMBus host sits in the south bridge's ISA bridge
-// function 0:17.0 and decodes its base from configuration dword 0xD0.
-Board Vt8235() {
+// What tells the boards whose SMBus host sits in the south bridge's ISA
+// bridge function 0:17.0 (VT8235 on) apart.
+struct IsaBridgeHostFacts {
+  const char* name;
+  const char* description;
+  std::vector<PciFunctionSpec> north;  // the functions before the south bridge
+  uint16_t southBridge;
+  uint8_t revision;
+  uint32_t hostDword;  // dword 0xD0: the base, with the host enable in byte 0xD2
+  uint16_t ioBase;
+  std::vector<PciFunctionSpec> others;  // the functions after it
+  std::vector<SpdSlotSpec> modules;
+};
+
+// The SMBus host decodes its base from configuration dword 0xD0 of the ISA
+// bridge function; dword 0x90 holds another value there.
+Board IsaBridgeHost(IsaBridgeHostFacts f) {
   Board b;
-  b.name = "vt8235";
-  b.description = "VIA KT400 + VT8235, SMBus 1106:3177 at 0:17.0";
-  b.pci = {
-      {.bus = 0, .device = 0, .function = 0, .vendorId = kVia, .deviceId = 0x3189,
-       .revision = 0x80, .classCode = 0x060000, .name = "host bridge"},
-      {.bus = 0, .device = 1, .function = 0, .vendorId = kVia, .deviceId = 0xB168,
-       .revision = 0x00, .classCode = 0x060400, .name = "AGP bridge"},
-      {.bus = 0, .device = 17, .function = 0, .vendorId = kVia, .deviceId = 0x3177,
-       .revision = 0x00, .classCode = 0x060100, .multiFunction = true,
-       .dwords = {{0x90, 0x0000F0F1}, {0xD0, 0x00010501}}, .name = "ISA bridge and SMBus"},
-      {.bus = 0, .device = 17, .function = 1, .vendorId = kVia, .deviceId = 0x0571,
-       .revision = 0x06, .classCode = 0x01018A, .name = "IDE controller"},
-      {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5960,
-       .revision = 0x01, .classCode = 0x030000, .name = "AGP graphics"},
-  };
+  b.name = f.name;
+  b.description = f.description;
+  b.pci = std::move(f.north);
+  b.pci.push_back({.bus = 0, .device = 17, .function = 0, .vendorId = kVia,
+                   .deviceId = f.southBridge, .revision = f.revision, .classCode = 0x060100,
+                   .multiFunction = true, .dwords = {{0x90, 0x0000F0F1}, {0xD0, f.hostDword}},
+                   .name = "ISA bridge and SMBus"});
+  for (PciFunctionSpec& other : f.others) b.pci.push_back(std::move(other));
   SmbusHostSpec smbus;
   smbus.kind = SmbusHostKind::Via;
-  smbus.ioBase = 0x0500;
+  smbus.ioBase = f.ioBase;
   smbus.decode = HostDecode(17, 0, 0xD0);
-  smbus.segment0 = {
-      {.slot = 0, .dimm = Ddr(512, 2, "PC2700", "Samsung", kSamsung, "M368L3223ETM-CB3", 0x82350001)},
-      {.slot = 1, .dimm = Ddr(256, 1, "PC2700", "Hynix", kHynix, "HYMD232646B8J-J", 0x82350002)},
-      {.slot = 3, .dimm = Ddr(512, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/512", 0x82350003)},
-  };
+  smbus.segment0 = std::move(f.modules);
   b.smbus = smbus;
   return b;
+}
+
+PciFunctionSpec HostBridge(uint16_t deviceId, uint8_t revision) {
+  return {.bus = 0, .device = 0, .function = 0, .vendorId = kVia, .deviceId = deviceId,
+          .revision = revision, .classCode = 0x060000, .name = "host bridge"};
+}
+
+PciFunctionSpec IdeController() {
+  return {.bus = 0, .device = 17, .function = 1, .vendorId = kVia, .deviceId = 0x0571,
+          .revision = 0x06, .classCode = 0x01018A, .name = "IDE controller"};
+}
+
+// A VT8235 board (KT400, AGP graphics).
+Board Vt8235() {
+  return IsaBridgeHost(
+      {"vt8235", "VIA KT400 + VT8235, SMBus 1106:3177 at 0:17.0",
+       {HostBridge(0x3189, 0x80),
+        {.bus = 0, .device = 1, .function = 0, .vendorId = kVia, .deviceId = 0xB168,
+         .revision = 0x00, .classCode = 0x060400, .name = "AGP bridge"}},
+       0x3177, 0x00, 0x00010501, 0x0500,
+       {IdeController(),
+        {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5960,
+         .revision = 0x01, .classCode = 0x030000, .name = "AGP graphics"}},
+       {{.slot = 0, .dimm = Ddr(512, 2, "PC2700", "Samsung", kSamsung, "M368L3223ETM-CB3", 0x82350001)},
+        {.slot = 1, .dimm = Ddr(256, 1, "PC2700", "Hynix", kHynix, "HYMD232646B8J-J", 0x82350002)},
+        {.slot = 3, .dimm = Ddr(512, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/512", 0x82350003)}}});
+}
+
+// A VT8237R board (K8T800, DDR): the second module's SPD keeps its bytes
+// when written.
+Board Vt8237r() {
+  return IsaBridgeHost(
+      {"vt8237r", "VIA K8T800 Pro + VT8237R, SMBus 1106:3227 at 0:17.0",
+       {HostBridge(0x0282, 0x00)},
+       0x3227, 0x00, 0x00010401, 0x0400, {IdeController()},
+       {{.slot = 0, .dimm = Ddr(512, 1, "PC3200", "Micron", kMicron, "MT8VDDT6464AG-40B", 0x32270001)},
+        {.slot = 1, .dimm = Ddr(1024, 2, "PC3200", "Samsung", kSamsung, "M368L2923DUN-CCC", 0x32270002),
+         .eeprom = {.writeProtect = WriteProtect::AckAndKeep}}}});
+}
+
+// A VX900 board (integrated north bridge, DDR3).
+Board Vx900() {
+  return IsaBridgeHost(
+      {"vx900", "VIA VX900, SMBus 1106:8410 at 0:17.0",
+       {HostBridge(0x0410, 0x00)},
+       0x8410, 0x00, 0x00010C01, 0x0C00, {IdeController()},
+       {{.slot = 0, .dimm = Ddr3(2048, 2, "PC3-10600", "Kingston", kKingston, "KVR1333D3N9/2G",
+                                 0x84100001)},
+        {.slot = 1, .dimm = Ddr3(4096, 2, "PC3-10600", "Samsung", kSamsung, "M378B5273DH0-CH9",
+                                 0x84100002),
+         .eeprom = {.writeProtect = WriteProtect::Nack}}}});
 }
 
 }  // namespace
@@ -173,6 +227,8 @@ std::vector<Board> Via() {
       Via686("via686b-40", 0x40, "VT82C686B revision 0x40"),
       Vt8231(),
       Vt8235(),
+      Vt8237r(),
+      Vx900(),
   };
 }
 

@@ -39,6 +39,12 @@ class HostEngine {
   bool Busy() const { return running_ || stuck_; }
 
   void SetStuckBusy(bool stuck) { stuck_ = stuck; }
+  // A kill: the transfer under way ends without its result, and a host
+  // stuck busy lets go.
+  void Abort() {
+    running_ = false;
+    stuck_ = false;
+  }
   bool StuckBusy() const { return stuck_; }
   void FailNextWith(uint8_t errorBits) { failNext_ = errorBits; }
   void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }

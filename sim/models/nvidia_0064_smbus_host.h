@@ -5,7 +5,8 @@
 // virtual time later, with the done bit and a result code (0 = success).
 // The direction is bit 0 of the protocol code; the address register holds
 // the 7-bit address in bits 7-1. The block answers at configuration dword
-// 0x50 while the command register's I/O space bit is set.
+// 0x50 (a later MCP's channel at its BAR or word, `baseRegister`) while the
+// command register's I/O space bit is set.
 #pragma once
 
 #include <stdint.h>
@@ -42,7 +43,8 @@ class Nvidia0064SmbusHost : public PortDevice {
   static constexpr uint8_t kResultTimeout = 0x18;
   static constexpr uint8_t kResultUnsupported = 0x19;    // a protocol the model does not run
 
-  static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function);
+  static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function,
+                            uint8_t baseRegister = 0x50);
 
   Nvidia0064SmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1);
 

@@ -206,6 +206,16 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
       {"via686b-40", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686,  unknown revid: 40"}}},
       {"vt8231", {{0, 17, 4, 0x1106, 0x8235}, {"smbcore: Found VIA VT8231 rev=10"}}},
       {"vt8235", {{0, 17, 0, 0x1106, 0x3177}, {"smbcore: Found VIA VT8233/5 device=3177, rev=00"}}},
+      {"vt8237r", {{0, 17, 0, 0x1106, 0x3227}, {"smbcore: Found VIA VT8237R rev=00"}}},
+      {"vx900", {{0, 17, 0, 0x1106, 0x8410}, {"smbcore: Found VIA VX900 rev=00"}}},
+      // The MCPs say which of their two channels the modules answered on.
+      {"ck804", {{0, 1, 1, 0x10DE, 0x0052},
+                 {"smbcore: Found nVidia CK804 rev=A2", "smbcore: nVidia SMBus channel 1 at 4C00"}}},
+      {"mcp55", {{0, 1, 1, 0x10DE, 0x0368},
+                 {"smbcore: Found nVidia MCP55 rev=A3", "smbcore: nVidia SMBus channel 2 at 1C40"}}},
+      {"mcp79", {{0, 3, 2, 0x10DE, 0x0AA2},
+                 {"smbcore: Found nVidia MCP79 rev=B1", "smbcore: nVidia SMBus channel 1 at 2D00"}}},
+      {"ali1563", {{0, 2, 0, 0x10B9, 0x1563}, {"smbcore: Found ALi M1563 rev=70"}}},
   };
   return boards;
 }

@@ -11,6 +11,7 @@
 
 #include "contract_test.h"
 #include "sim/gpio_i2c.h"
+#include "sim/models/ali1563_smbus_host.h"
 #include "sim/models/ali_smbus_host.h"
 #include "sim/models/amd_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
@@ -37,6 +38,8 @@ std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind, const sim::Intel
       {sim::SmbusHostKind::Amd, 0x0004},        // protocol error
       {sim::SmbusHostKind::Nforce, 0x0004},
       {sim::SmbusHostKind::Nvidia0064, 0x90},   // done, result: not acknowledged
+      {sim::SmbusHostKind::NvidiaMcp, 0x90},
+      {sim::SmbusHostKind::Ali1563, 0x04},      // device error
       {sim::SmbusHostKind::Sis, 0x50},          // done, not acknowledged
   };
   const auto found = statuses.find(kind);
@@ -152,6 +155,7 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
 sim::StickyStatusHost* StickyHostOf(const sim::BoardModels& models) {
   if (models.viaHost != nullptr) return models.viaHost;
   if (models.aliHost != nullptr) return models.aliHost;
+  if (models.ali1563Host != nullptr) return models.ali1563Host;
   return models.sisHost;
 }
 
@@ -174,9 +178,11 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
       std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
       host->Engine().SetStuckBusy(on);
     };
-    // VIA's busy bit 0 and ALi's bit 3 stand, and the host is not started;
-    // the SiS host is started and shows neither done nor failed.
-    shown = models_.viaHost != nullptr ? 0x01 : models_.aliHost != nullptr ? 0x08 : 0x00;
+    // VIA's and the M1563's busy bit 0 and ALi's bit 3 stand, and the host
+    // is not started; the SiS host is started and shows neither done nor failed.
+    shown = models_.viaHost != nullptr || models_.ali1563Host != nullptr ? 0x01
+            : models_.aliHost != nullptr                                 ? 0x08
+                                                                         : 0x00;
   } else {
     GTEST_SKIP() << "no way to stop this host";
   }
@@ -233,6 +239,44 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     EXPECT_EQ(WordAt(reply.output, 4 + kOpCode), want.code);
     EXPECT_EQ(WordAt(reply.output, 4 + kHwCode), want.hwCode);
     EXPECT_EQ(eeprom->Bytes(), before);
+  }
+}
+
+// The M1563's own failures: a slave that does not answer, a collision (after
+// which the bus stays held until the driver resets it) and a transfer that
+// never ends (which the driver kills). Each fails the word read with the
+// status the host showed, and the next read gets the module whole.
+TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
+  LoadOn("ali1563");
+  struct Case {
+    const char* what;
+    uint8_t slot;
+    std::function<void(sim::Ali1563SmbusHost&)> arrange;
+    uint32_t detail;
+  };
+  const Case cases[] = {
+      {"no acknowledge", 3, [](sim::Ali1563SmbusHost&) {}, sim::Ali1563SmbusHost::kDeviceError},
+      {"collision", 0,
+       [](sim::Ali1563SmbusHost& host) { host.Engine().FailNextWith(sim::Ali1563SmbusHost::kBusError); },
+       sim::Ali1563SmbusHost::kBusError},
+      {"never ends", 0, [](sim::Ali1563SmbusHost& host) { host.HangNext(); },
+       sim::Ali1563SmbusHost::kFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+      c.arrange(*models_.ali1563Host);
+    }
+    const Reply failed = Send(IOCTL_READ_SPD, {c.slot, 0}, 76 + 2);
+    ASSERT_EQ(failed.information, 76u);
+    EXPECT_EQ(WordAt(failed.output, kOpCode), kSpdBlockRead);
+    EXPECT_EQ(WordAt(failed.output, kHwCode), kReadWordFailed);
+    EXPECT_EQ(WordAt(failed.output, kHwDetail), c.detail);
+    const Reply next = Send(IOCTL_READ_SPD, {0, 0}, 76 + 256);
+    ASSERT_EQ(next.information, 76u + 256);
+    EXPECT_TRUE(std::equal(next.output.begin() + 76, next.output.end(),
+                           models_.eeproms[0][0]->Bytes().begin()));
   }
 }
 

@@ -32,9 +32,13 @@ int32_t RecordAli(SmbusController*, uint32_t base, PciLocation m7101) {
   g_calls.push_back({"ali", base, 0, m7101});
   return g_result;
 }
+int32_t RecordMcp(SmbusController*, PciLocation function) {
+  g_calls.push_back({"mcp", 0, 0, function});
+  return g_result;
+}
 
 constexpr char kIntel[] = "intel", kAmd[] = "amd", kVia[] = "via", kNv[] = "nv0064",
-               kSis[] = "sis", kI2c[] = "i2c";
+               kSis[] = "sis", kI2c[] = "i2c", kMcp[] = "mcp", kM1563[] = "m1563";
 
 class ChipsetTest : public SimTest {
  protected:
@@ -53,7 +57,8 @@ class ChipsetTest : public SimTest {
   void RecordAcquires(int32_t result) {
     g_result = result;
     DiscoveryBackends = {&Record<kIntel>, &Record<kAmd>, &Record<kVia>, &Record<kNv>,
-                         &Record<kSis>,   &Record<kI2c>, &RecordAli};
+                         &Record<kSis>,   &Record<kI2c>, &RecordAli,
+                         &RecordMcp,      &Record<kM1563>};
   }
 
   void Discover() {
@@ -201,6 +206,29 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
        "smbcore: Found VIA VT8233/5 device=3147, rev=00"},
       {0x1106, 0x3177, 0x0E, 0xD0, 0x00000401, kVia, 0x0400, 3,
        "smbcore: Found VIA VT8233/5 device=3177, rev=0E"},
+      {0x1106, 0x3227, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8237R rev=01"},
+      {0x1106, 0x3337, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8237A rev=01"},
+      {0x1106, 0x3372, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8237S rev=01"},
+      {0x1106, 0x3287, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8251 rev=01"},
+      {0x1106, 0x8324, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA CX700 rev=01"},
+      {0x1106, 0x8353, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VX800/820 rev=01"},
+      {0x1106, 0x8409, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VX855/875 rev=01"},
+      {0x1106, 0x8410, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VX900 rev=01"},
+      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C803, kM1563, 0xC800, 0, "smbcore: Found ALi M1563 rev=70"},
+      // The MCPs find their channels' bases themselves: the call carries the function.
+      {0x10DE, 0x0084, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia nForce2 Ultra 400 rev=A2"},
+      {0x10DE, 0x00D4, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia nForce3 Pro150 rev=A2"},
+      {0x10DE, 0x00E4, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia nForce3 250Gb rev=A2"},
+      {0x10DE, 0x0052, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia CK804 rev=A2"},
+      {0x10DE, 0x0034, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP04 rev=A2"},
+      {0x10DE, 0x0264, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP51 rev=A2"},
+      {0x10DE, 0x0368, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP55 rev=A2"},
+      {0x10DE, 0x03EB, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP61 rev=A2"},
+      {0x10DE, 0x0446, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP65 rev=A2"},
+      {0x10DE, 0x0542, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP67 rev=A2"},
+      {0x10DE, 0x07D8, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP73 rev=A2"},
+      {0x10DE, 0x0752, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP78S rev=A2"},
+      {0x10DE, 0x0AA2, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP79 rev=A2"},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
@@ -210,7 +238,7 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
     machine.AddPciFunction(0, 7, 0, 0x1234, 0x0001, 0, 0, true);
     // Every other register a row may read holds another value, so a row
     // that reads the wrong register shows.
-    for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x90, 0xD0}) {
+    for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x80, 0x90, 0xD0}) {
       machine.FindPciFunction(0, 7, 4)->SetDword(reg, 0x0000F0F1);
     }
     machine.FindPciFunction(0, 7, 4)->SetDword(c.baseRegister, c.baseValue);
@@ -221,6 +249,9 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
       EXPECT_EQ(g_calls[0].backend, c.backend);
       EXPECT_EQ(g_calls[0].base, c.base);
       EXPECT_EQ(g_calls[0].variant, c.variant);
+      if (c.backend == kMcp) {
+        EXPECT_EQ(g_calls[0].m7101.Function, 4);
+      }
       EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
                                                 : std::vector<std::string>{c.message});
       EXPECT_EQ(out.available, result == 0);
@@ -240,6 +271,33 @@ TEST_F(ChipsetTest, UnprogrammedBaseEndsUnavailableWithTheRowsMessageAndNoPortTo
   EXPECT_EQ(Messages(), std::vector<std::string>{"smbcore: Found VIA 686B"});
   ExpectInfo(info_, At(0, 0, 0, 0, 0));
   EXPECT_EQ(machine_.PortAccesses(), 0u);
+}
+
+// The later VIA hosts answer while bit 0 of byte 0xD2 is set, the M1563's
+// while bits 0 (I/O) and 1 (host) of word 0x80 are: with one clear the row
+// announces itself and nothing is set up, not a port touched.
+TEST_F(ChipsetTest, AHostLeftDisabledIsNotSetUp) {
+  struct Case {
+    uint16_t vendor, device;
+    uint8_t reg;
+    uint32_t value;
+    const char* message;
+  };
+  const Case cases[] = {
+      {0x1106, 0x3227, 0xD0, 0x00000401, "smbcore: Found VIA VT8237R rev=00"},
+      {0x1106, 0x8410, 0xD0, 0x00FE0401, "smbcore: Found VIA VX900 rev=00"},
+      {0x10B9, 0x1563, 0x80, 0x0000C801, "smbcore: Found ALi M1563 rev=00"},
+      {0x10B9, 0x1563, 0x80, 0x0000C802, "smbcore: Found ALi M1563 rev=00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    sim::Machine machine;
+    machine.AddPciFunction(0, 17, 0, c.vendor, c.device, 0).SetDword(c.reg, c.value);
+    const Outcome out = RunOn(machine);
+    EXPECT_FALSE(out.available);
+    EXPECT_EQ(out.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(machine.PortAccesses(), 0u);
+  }
 }
 
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {

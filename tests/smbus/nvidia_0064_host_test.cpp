@@ -6,6 +6,7 @@
 
 #include "sim/models/nvidia_0064_smbus_host.h"
 #include "smbus/nvidia_0064.h"
+#include "smbus/nvidia_mcp.h"
 #include "support/smbus_fixture.h"
 
 namespace {
@@ -207,6 +208,43 @@ TEST_F(Nvidia0064HostTest, AcquireTakesOnlyVariantOneAndTouchesNoRegister) {
     EXPECT_EQ(controller.SelectSegment, nullptr);
     if (controller.ReleaseDevice != nullptr) controller.ReleaseDevice(controller.Context);
     EXPECT_EQ(machine_.LeakReport(), "");
+  }
+}
+
+// The later MCPs' two channels (mcp55: channel 1 at BAR4 0x1C00 with an
+// empty bus, channel 2 at BAR5 0x1C40 with the modules): the channel a
+// module answers on is used; with none answering, the first channel with a
+// base; with no base at all, nothing, and not a port touched.
+TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<uint8_t, uint32_t>> dwords;  // changed before the acquire
+    int32_t result;
+    uint32_t base;
+  };
+  const Case cases[] = {
+      {"modules on channel 2", {}, 0, 0x1C40},
+      {"channel 2 without a base", {{0x24, 0}, {0x54, 0}}, 0, 0x1C00},
+      {"channel 1 programmed in its word only", {{0x20, 0}, {0x24, 0}, {0x54, 0}}, 0, 0x0600},
+      {"no base at all", {{0x20, 0}, {0x24, 0}, {0x50, 0}, {0x54, 0}}, -1, 0},
+  };
+  SetDebugPrintHook();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Build(*sim::FindBoard("mcp55"), machine);
+    for (const auto& [offset, value] : c.dwords) machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
+    SmbusController controller{};
+    EXPECT_EQ(nvidia_mcp::AcquireDevice(&controller, {0, 1, 1}), c.result);
+    if (c.result != 0) {
+      EXPECT_EQ(machine.PortAccesses(), 0u);
+      EXPECT_EQ(controller.ReadWord, nullptr);
+      continue;
+    }
+    EXPECT_EQ(static_cast<NvContext*>(controller.Context)->IoBase, c.base);
+    controller.ReleaseDevice(controller.Context);
+    EXPECT_EQ(machine.LeakReport(), "");
   }
 }
 

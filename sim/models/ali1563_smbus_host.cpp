@@ -1,0 +1,74 @@
+#include "sim/models/ali1563_smbus_host.h"
+
+namespace sim {
+
+namespace {
+
+constexpr uint8_t kBaseWord = 0x80;
+constexpr uint8_t kEnables = 0x03;  // I/O decode and host, in the base word's low byte
+
+}  // namespace
+
+PciIoDecode Ali1563SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
+  return {.bus = bus, .device = device, .function = function, .baseRegister = kBaseWord,
+          .baseMask = 0xFFF0, .size = kBlockSize, .enables = {{kBaseWord, kEnables}}};
+}
+
+void Ali1563SmbusHost::SettleBus() {
+  if (Settle() && (status_ & kBusError) != 0) busHeld_ = true;
+}
+
+uint8_t Ali1563SmbusHost::StatusRegister() {
+  SettleBus();
+  return static_cast<uint8_t>(status_ | (engine_.Busy() ? kBusy : 0));
+}
+
+uint8_t Ali1563SmbusHost::Read8(uint16_t offset) {
+  SettleBus();
+  switch (offset) {
+    case kStatus: return StatusRegister();
+    case kControl1: return static_cast<uint8_t>(control1_ & ~kBusReset);
+    case kControl2: return static_cast<uint8_t>(control2_ & ~(kStart | kKill));
+    case kCommand: return command_;
+    case kAddress: return address_;
+    case kData0: return data0_;
+    case kData1: return data1_;
+    default: return 0x00;
+  }
+}
+
+void Ali1563SmbusHost::Write8(uint16_t offset, uint8_t value) {
+  SettleBus();
+  switch (offset) {
+    case kStatus: ClearStatus(value); break;
+    case kControl1:
+      control1_ = value;
+      if ((value & kBusReset) != 0) busHeld_ = false;
+      break;
+    case kControl2: {
+      control2_ = value;
+      if ((value & kKill) != 0) {
+        if (engine_.Busy()) {
+          engine_.Abort();
+          status_ |= kFailed;
+        }
+        break;
+      }
+      if ((value & kStart) == 0) break;
+      if (busHeld_) engine_.FailNextWith(kBusError);
+      const bool started = Start(value & kSizeMask, kSizeByteData, kSizeWordData);
+      if (started && hangNext_) {
+        engine_.SetStuckBusy(true);
+        hangNext_ = false;
+      }
+      break;
+    }
+    case kCommand: command_ = value; break;
+    case kAddress: address_ = value; break;
+    case kData0: data0_ = value; break;
+    case kData1: data1_ = value; break;
+    default: break;
+  }
+}
+
+}  // namespace sim

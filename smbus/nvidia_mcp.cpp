@@ -1,0 +1,60 @@
+#include "smbus/nvidia_mcp.h"
+
+#include "driver/op_status.h"
+#include "smbus/host_status.h"
+#include "smbus/nvidia_0064.h"
+
+namespace nvidia_mcp {
+
+namespace {
+
+constexpr uint32_t kChannels = 2;
+
+// True when a memory slot answers on the channel the controller drives.
+bool AnySlotAnswers(SmbusController* controller) {
+  for (uint8_t slot = 0; slot < kSlots; ++slot) {
+    OpStatus scratch;
+    InitOpStatus(&scratch);
+    uint8_t value = 0;
+    if (controller->ReadByte(controller->Context, &scratch,
+                             static_cast<uint8_t>(kFirstSlotAddress + slot), 0, &value) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+uint32_t ChannelBase(PciLocation function, uint32_t channel) {
+  const uint32_t bar = PciReadConfigDword(function, kChannelBar[channel]) & kIoBaseMask;
+  if (bar != 0) return bar;
+  return PciReadConfigField(function, kChannelWord[channel]) & kIoBaseMask;
+}
+
+int32_t AcquireDevice(SmbusController* controller, PciLocation function) {
+  uint32_t bases[kChannels] = {};
+  int32_t fallback = -1;  // the first usable channel: used when no slot answers anywhere
+  for (uint32_t channel = 0; channel < kChannels; ++channel) {
+    bases[channel] = ChannelBase(function, channel);
+    if (fallback < 0 && host_status::UsableIoBase(bases[channel], kNvData1)) {
+      fallback = static_cast<int32_t>(channel);
+    }
+  }
+  if (fallback < 0) return -1;
+
+  int32_t chosen = -1;
+  for (uint32_t channel = 0; channel < kChannels && chosen < 0; ++channel) {
+    SmbusController probe{};
+    if (NV_AcquireDevice(&probe, bases[channel], kNvVariantPortIo) != 0) continue;
+    if (AnySlotAnswers(&probe)) chosen = static_cast<int32_t>(channel);
+    NV_ReleaseDevice(probe.Context);
+  }
+  if (chosen < 0) chosen = fallback;
+  if (NV_AcquireDevice(controller, bases[chosen], kNvVariantPortIo) != 0) return -1;
+  DebugPrintHook("smbcore: nVidia SMBus channel %u at %04X\n", static_cast<uint32_t>(chosen + 1),
+                 bases[chosen]);
+  return 0;
+}
+
+}  // namespace nvidia_mcp
