@@ -315,6 +315,7 @@ uint32_t Kernel::SetTimerResolution(uint32_t desired, bool set, int requester) {
     // The clock runs at 64 Hz times a power of two up to 1024 Hz; the tick
     // is the one of those closest to the finest request.
     uint32_t finest = kDefaultTick;
+    if (clock_ == Clock::WindowsDefaultTick) wanted = kDefaultTick;
     for (uint32_t tick : {78125u, 39063u, 19531u, kFinestTick}) {
       const auto distance = [wanted](uint32_t t) { return t > wanted ? t - wanted : wanted - t; };
       if (distance(tick) < distance(finest)) finest = tick;
