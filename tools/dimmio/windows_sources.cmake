@@ -5,4 +5,5 @@
 set(DIMMIO_CLI_WINDOWS_SOURCES
   ${PROJECT_SOURCE_DIR}/tools/dimmio/windows_target.cpp
   ${PROJECT_SOURCE_DIR}/tools/dimmio/windows_service.cpp
+  ${PROJECT_SOURCE_DIR}/tools/dimmio/windows_bus_locks.cpp
   ${PROJECT_SOURCE_DIR}/client/windows/windows_transport.cpp)
