@@ -31,6 +31,7 @@ HANDLE OpenOrCreate(const std::string& name) {
 
 class NamedMutexLocks final : public BusLocks {
  public:
+  explicit NamedMutexLocks(uint32_t waitMs) : waitMs_(waitMs) {}
   ~NamedMutexLocks() override {
     for (HANDLE handle : handles_) {
       if (handle != nullptr) CloseHandle(handle);
@@ -45,7 +46,7 @@ class NamedMutexLocks final : public BusLocks {
     }
     // Without either there is nobody to agree with: the request goes ahead.
     if (handles_[i] == nullptr) return true;
-    const DWORD waited = WaitForSingleObject(handles_[i], kBusWaitMs);
+    const DWORD waited = WaitForSingleObject(handles_[i], waitMs_);
     if (waited == WAIT_TIMEOUT) return false;
     // Abandoned: its holder ended without letting go; it is ours now all the same.
     owned_[i] = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
@@ -59,12 +60,15 @@ class NamedMutexLocks final : public BusLocks {
   }
 
  private:
+  const uint32_t waitMs_;
   HANDLE handles_[kBuses] = {};
   bool owned_[kBuses] = {};
 };
 
 }  // namespace
 
-std::shared_ptr<BusLocks> NamedMutexBusLocks() { return std::make_shared<NamedMutexLocks>(); }
+std::shared_ptr<BusLocks> NamedMutexBusLocks(uint32_t waitMs) {
+  return std::make_shared<NamedMutexLocks>(waitMs);
+}
 
 }  // namespace dimmio::cli

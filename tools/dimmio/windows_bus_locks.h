@@ -7,6 +7,7 @@
 
 namespace dimmio::cli {
 
-std::shared_ptr<BusLocks> NamedMutexBusLocks();
+// Each lock waited for at most `waitMs`.
+std::shared_ptr<BusLocks> NamedMutexBusLocks(uint32_t waitMs = kBusWaitMs);
 
 }  // namespace dimmio::cli
