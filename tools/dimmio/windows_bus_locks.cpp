@@ -48,7 +48,8 @@ class NamedMutexLocks final : public BusLocks {
     if (handles_[i] == nullptr) return true;
     const DWORD waited = WaitForSingleObject(handles_[i], waitMs_);
     if (waited == WAIT_TIMEOUT) return false;
-    // Abandoned: its holder ended without letting go; it is ours now all the same.
+    // Abandoned: its holder ended without letting go; it is ours now all the
+    // same. A wait that failed outright leaves it unowned, as if there were none.
     owned_[i] = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     return true;
   }
