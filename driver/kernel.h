@@ -54,6 +54,12 @@
 //   void* NonPagedAlloc(uint32_t size)        tagged kPoolTag; null when none
 //   void NonPagedFree(void*)
 //
+//   void FineClockRequest()                   asks for the kernel's finest
+//                                             clock tick (about 1 ms), so that
+//                                             a 1 ms sleep lasts about that
+//                                             rather than a whole 15.6 ms tick
+//   void FineClockRelease()                   gives that request back
+//
 //   void NameInit(KernelName*, const char16_t* text)
 //   NtStatus DeviceCreate(KernelDriver*, uint32_t extensionSize, KernelName*,
 //                         uint32_t deviceType, uint32_t characteristics,
@@ -91,6 +97,9 @@ void ThreadDereference(KernelThread thread);
 
 void* NonPagedAlloc(uint32_t size);
 void NonPagedFree(void* pointer);
+
+void FineClockRequest();
+void FineClockRelease();
 
 void NameInit(KernelName* name, const char16_t* text);
 // Device characteristics: the I/O manager checks the device's security on

@@ -30,6 +30,26 @@ QueueEntry* EntryOf(ListLink* link) {
 // work; the work event at index 1.
 constexpr int32_t kWaitWork = 1;
 
+bool QueueEmpty(RequestQueue* queue) {
+  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
+  const bool empty = ListEmpty(&queue->List);
+  SpinLockRelease(&queue->Lock, previous);
+  return empty;
+}
+
+// Whether the oldest queued request drives the SMBus: its waits are 1 ms
+// sleeps, which last a whole clock tick unless the fine clock is held. The
+// worker is the only one that takes entries, so the head stays until it does.
+bool NextRequestUsesSmbus(DeviceExtension* extension) {
+  RequestQueue* queue = &extension->Queue;
+  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
+  const uint32_t code =
+      ListEmpty(&queue->List) ? 0 : IrpControlCode(EntryOf(queue->List.Flink)->Request);
+  SpinLockRelease(&queue->Lock, previous);
+  const bool bus = code == IOCTL_READ_SPD || code == IOCTL_PROBE_SPD_WRITE;
+  return bus && extension->Controller != nullptr && !extension->Controller->Unavailable;
+}
+
 }  // namespace
 
 void InitRequestQueue(RequestQueue* queue) {
@@ -78,9 +98,21 @@ void ServeNextRequest(RequestQueue* queue) {
 
 void KERNEL_API WorkerThreadMain(void* context) {
   auto* extension = static_cast<DeviceExtension*>(context);
+  // The fine clock is held from the first SMBus request of a busy spell until
+  // the queue is empty again, and never past the worker's end.
+  bool fineClock = false;
   while (EventWaitAny(&extension->StopEvent, &extension->Queue.WorkEvent) == kWaitWork) {
+    if (!fineClock && NextRequestUsesSmbus(extension)) {
+      FineClockRequest();
+      fineClock = true;
+    }
     ServeNextRequest(&extension->Queue);
+    if (fineClock && QueueEmpty(&extension->Queue)) {
+      FineClockRelease();
+      fineClock = false;
+    }
   }
+  if (fineClock) FineClockRelease();
 }
 
 void CancelQueuedRequests(RequestQueue* queue) {

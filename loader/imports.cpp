@@ -203,9 +203,13 @@ NT_ENTRY NT_STDCALL int32_t KeDelayExecutionThread(int8_t /*mode*/, uint8_t /*al
     K().Fault("KeDelayExecutionThread with an absolute time");
     return STATUS_SUCCESS;
   }
-  // 100 ns units; the virtual clock counts whole milliseconds.
-  K().Machine().Delay(static_cast<int32_t>(-*interval / 10000));
+  K().Sleep(-*interval);
   return STATUS_SUCCESS;
+}
+
+NT_ENTRY NT_STDCALL uint32_t ExSetTimerResolution(uint32_t desiredTime, uint8_t setResolution) {
+  K().Enter("ExSetTimerResolution");
+  return K().SetTimerResolution(desiredTime, setResolution != 0, Kernel::kImage);
 }
 
 // ---- hardware
@@ -314,6 +318,7 @@ const std::vector<KnownImport>& KnownImports() {
       STD(kKernel, MmMapIoSpace),
       STD(kKernel, MmUnmapIoSpace),
       STD(kKernel, KeDelayExecutionThread),
+      STD(kKernel, ExSetTimerResolution),
       STD(kHal, HalGetBusDataByOffset),
       STD(kHal, HalSetBusDataByOffset),
       STD(kHal, READ_PORT_UCHAR),

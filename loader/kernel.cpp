@@ -268,6 +268,87 @@ void Kernel::ReleaseSpinLock(void* lock, uint8_t newIrql) {
 
 uint8_t Kernel::Irql() const { return t_irql; }
 
+// ---------------------------------------------------------------- clock
+
+void Kernel::UseClock(Clock clock) {
+  std::lock_guard<std::mutex> guard(clockLock_);
+  clock_ = clock;
+}
+
+void Kernel::Sleep(int64_t units) {
+  std::lock_guard<std::mutex> guard(clockLock_);
+  constexpr int64_t kUnitsPerMs = 10000;
+  if (clock_ == Clock::Exact) {
+    machine_.Delay(static_cast<int32_t>(units / kUnitsPerMs));
+    return;
+  }
+  // The machine's clock may have moved without this kernel (a test's delay).
+  const int64_t machineNow = static_cast<int64_t>(machine_.NowMs()) * kUnitsPerMs;
+  if (now_ < machineNow) now_ = machineNow;
+  int64_t wake = now_;
+  if (units > 0) {
+    const int64_t ticks = (now_ + units - tickBase_ + tick_ - 1) / tick_;
+    wake = tickBase_ + ticks * tick_;
+  }
+  machine_.Delay(static_cast<int32_t>(wake / kUnitsPerMs - now_ / kUnitsPerMs));
+  now_ = wake;
+}
+
+uint32_t Kernel::SetTimerResolution(uint32_t desired, bool set, int requester) {
+  bool unmatched = false;
+  uint32_t tick;
+  {
+    std::lock_guard<std::mutex> guard(clockLock_);
+    std::vector<uint32_t>& mine = timerRequests_[requester];
+    if (set) {
+      mine.push_back(desired);
+      ++timerRequestsMade_[requester];
+    } else if (mine.empty()) {
+      unmatched = true;
+    } else {
+      mine.pop_back();
+    }
+    uint32_t wanted = kDefaultTick;
+    for (const auto& [who, requests] : timerRequests_) {
+      for (uint32_t request : requests) wanted = std::min(wanted, request);
+    }
+    // The clock runs at 64 Hz times a power of two up to 1024 Hz; the tick
+    // is the one of those closest to the finest request.
+    uint32_t finest = kDefaultTick;
+    if (clock_ == Clock::WindowsDefaultTick) wanted = kDefaultTick;
+    for (uint32_t tick : {78125u, 39063u, 19531u, kFinestTick}) {
+      const auto distance = [wanted](uint32_t t) { return t > wanted ? t - wanted : wanted - t; };
+      if (distance(tick) < distance(finest)) finest = tick;
+    }
+    if (finest != tick_) {
+      // The clock is reprogrammed now: the next ticks count from here.
+      now_ = std::max(now_, static_cast<int64_t>(machine_.NowMs()) * 10000);
+      tickBase_ = now_;
+      tick_ = finest;
+    }
+    tick = tick_;
+  }
+  if (unmatched) Fault("ExSetTimerResolution released a timer resolution request never made");
+  return tick;
+}
+
+uint32_t Kernel::Tick() const {
+  std::lock_guard<std::mutex> guard(clockLock_);
+  return tick_;
+}
+
+int Kernel::OutstandingTimerRequests(int requester) const {
+  std::lock_guard<std::mutex> guard(clockLock_);
+  auto it = timerRequests_.find(requester);
+  return it == timerRequests_.end() ? 0 : static_cast<int>(it->second.size());
+}
+
+uint64_t Kernel::TimerRequestsMade(int requester) const {
+  std::lock_guard<std::mutex> guard(clockLock_);
+  auto it = timerRequestsMade_.find(requester);
+  return it == timerRequestsMade_.end() ? 0 : it->second;
+}
+
 // ---------------------------------------------------------------- threads and handles
 
 int32_t Kernel::CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context) {
@@ -396,6 +477,9 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
       std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
       if (request->watch_.Completions == 0) left.push_back(request->what_ + ": never completed");
     }
+  }
+  if (const int outstanding = OutstandingTimerRequests(kImage); outstanding > 0) {
+    left.push_back(std::to_string(outstanding) + " timer resolution request(s) never released");
   }
   std::lock_guard<std::mutex> guard(dispatcherLock_);
   for (const auto& [handle, thread] : handles_) left.push_back("open handle " + Hex(handle));

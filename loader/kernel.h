@@ -95,8 +95,31 @@ class Kernel {
   void FailImport(const std::string& import, int32_t status, int nth = 1);
   ObjectNamespace& Names() { return names_; }
   // Whatever the driver left in the kernel: devices, links, thread objects,
-  // handles, running threads. Empty when nothing.
+  // handles, running threads, timer resolution requests. Empty when nothing.
   std::vector<std::string> LeftBehind(const nt::DriverObject* driver);
+
+  // ---- the clock
+  // Exact: a wait lasts its time to the millisecond. Windows (the default): a
+  // relative wait ends on the first clock tick at or after its due time, and
+  // the tick is kDefaultTick until someone asks for a finer one.
+  // WindowsDefaultTick: the same, with every request answered but the tick
+  // left at kDefaultTick (what a driver's waits cost before it asks).
+  enum class Clock { Exact, Windows, WindowsDefaultTick };
+  static constexpr uint32_t kDefaultTick = 156250;  // 100 ns units: 15.625 ms, 64 Hz
+  static constexpr uint32_t kFinestTick = 9766;     // the 1024 Hz clock, as Windows rounds it
+  // Who asks for a resolution: the loaded image, or anyone else a test plays.
+  static constexpr int kImage = 0;
+  void UseClock(Clock clock);
+  // Sleeps the calling thread `units` of 100 ns on the virtual clock.
+  void Sleep(int64_t units);
+  // ExSetTimerResolution: a request (`set`) or the release of the requester's
+  // last one. The tick becomes the one the clock supports closest to the
+  // finest outstanding request (kFinestTick to kDefaultTick), and is returned;
+  // with none outstanding it is kDefaultTick again.
+  uint32_t SetTimerResolution(uint32_t desired, bool set, int requester);
+  uint32_t Tick() const;
+  int OutstandingTimerRequests(int requester) const;
+  uint64_t TimerRequestsMade(int requester) const;
 
   // ---- the I/O manager
   // Sends a device-control request to the device behind `name` (a device or
@@ -174,6 +197,14 @@ class Kernel {
 
   std::mutex spinLocksLock_;
   std::map<void*, std::unique_ptr<SpinLock>> spinLocks_;
+
+  mutable std::mutex clockLock_;
+  Clock clock_ = Clock::Windows;
+  int64_t now_ = 0;               // 100 ns; never behind the machine's milliseconds
+  int64_t tickBase_ = 0;          // when the tick last changed: ticks fall on base + k * tick
+  uint32_t tick_ = kDefaultTick;
+  std::map<int, std::vector<uint32_t>> timerRequests_;
+  std::map<int, uint64_t> timerRequestsMade_;
 
   ObjectNamespace names_;
   std::map<nt::DeviceObject*, DeviceRecord> devices_;

@@ -88,6 +88,10 @@ void ThreadDereference(KernelThread thread) { Release(thread); }
 void* NonPagedAlloc(uint32_t size) { return PoolAlloc(size); }
 void NonPagedFree(void* pointer) { PoolFree(pointer); }
 
+// The PIT times every delay to the millisecond already.
+void FineClockRequest() {}
+void FineClockRelease() {}
+
 void NameInit(KernelName* name, const char16_t* text) {
   uint16_t chars = 0;
   while (text[chars] != 0) ++chars;

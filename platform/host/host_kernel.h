@@ -38,4 +38,13 @@ size_t LiveThreadObjects();
 // System threads created since the process started.
 size_t ThreadsCreated();
 
+// The fine clock's requests since the process started: made, still
+// outstanding, and releases of a request nobody had made.
+struct FineClockCount {
+  uint64_t Made = 0;
+  uint64_t Outstanding = 0;
+  uint64_t Unmatched = 0;
+};
+FineClockCount FineClockRequests();
+
 }  // namespace host

@@ -26,6 +26,7 @@ std::mutex g_dispatcher;
 std::condition_variable g_signalled;
 size_t g_liveThreads = 0;
 size_t g_threadsCreated = 0;
+host::FineClockCount g_fineClock;  // under g_dispatcher
 
 struct ArmedFault {
   int in = 0;  // calls until the failing one; 0: not armed
@@ -93,6 +94,11 @@ size_t LiveThreadObjects() {
 size_t ThreadsCreated() {
   std::lock_guard<std::mutex> guard(g_dispatcher);
   return g_threadsCreated;
+}
+
+FineClockCount FineClockRequests() {
+  std::lock_guard<std::mutex> guard(g_dispatcher);
+  return g_fineClock;
 }
 
 }  // namespace host
@@ -169,6 +175,25 @@ void ThreadWaitHandle(KernelHandle handle) { WaitEnded(static_cast<HostThreadObj
 void HandleClose(KernelHandle handle) { Release(static_cast<HostThreadObject*>(handle)); }
 void ThreadWait(KernelThread thread) { WaitEnded(thread); }
 void ThreadDereference(KernelThread thread) { Release(thread); }
+
+// ---------------------------------------------------------------- clock
+
+// The simulated machine's delays last their time exactly; the requests are
+// only counted, for the tests.
+void FineClockRequest() {
+  std::lock_guard<std::mutex> guard(g_dispatcher);
+  ++g_fineClock.Made;
+  ++g_fineClock.Outstanding;
+}
+
+void FineClockRelease() {
+  std::lock_guard<std::mutex> guard(g_dispatcher);
+  if (g_fineClock.Outstanding == 0) {
+    ++g_fineClock.Unmatched;
+  } else {
+    --g_fineClock.Outstanding;
+  }
+}
 
 // ---------------------------------------------------------------- pool, names
 

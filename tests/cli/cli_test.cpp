@@ -934,6 +934,67 @@ TEST(Version, OfTheToolAndOfTheInstalledDriverFile) {
   }
 }
 
+// dimmio.exe shares the buses through the named mutexes of the hardware
+// tools: one another program holds makes the commands that need it wait the
+// bounded time and fail in one line, and the same command succeeds once it
+// lets go; commands that need another mutex go ahead. A mutex whose holder
+// died, one whose maker lets others only wait on it, and the session's own
+// namespace where the global one is refused all work.
+TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
+  const std::string smbus = "Global\\Access_SMBUS.HTP.Method", pci = "Global\\Access_PCI",
+                    isa = "Global\\Access_ISABUS.HTP.Method";
+  enum Other { Holds, Abandoned, LetsOthersOnlyWait };
+  const struct {
+    std::vector<std::string> args;
+    std::string mutex;
+    Other other;
+    std::string error;  // "" when the command goes ahead
+    bool globalRefused = false;
+  } rows[] = {
+      {{"spd", "--slot", "0"}, smbus, Holds, "the SPD read failed: another hardware tool is using the SMBus"},
+      {{"probe", "--slot", "1", "--yes"}, smbus, Holds, "the write probe failed: another hardware tool is using the SMBus"},
+      {{"report"}, smbus, Holds, "the report failed: another hardware tool is using the SMBus"},
+      {{"report"}, pci, Holds, "the report failed: another hardware tool is using PCI configuration space"},
+      {{"pci", "0", "0", "0"}, pci, Holds, "the configuration dump failed: another hardware tool is using PCI configuration space"},
+      {{"spd", "--slot", "0", "--segment", "1"}, isa, Holds, "the SPD read failed: another hardware tool is using the Super I/O and board ports"},
+      {{"report", "--segment", "1"}, isa, Holds, "the report failed: another hardware tool is using the Super I/O and board ports"},
+      {{"spd", "--slot", "0"}, isa, Holds, ""},  // segment 0 switches nothing
+      {{"pci", "0", "0", "0"}, smbus, Holds, ""},
+      {{"spd", "--slot", "0"}, smbus, Abandoned, ""},
+      {{"report", "--segment", "1"}, isa, LetsOthersOnlyWait, ""},
+      {{"spd", "--slot", "0"}, "Local\\Access_SMBUS.HTP.Method", Holds,
+       "the SPD read failed: another hardware tool is using the SMBus", true},
+  };
+  for (const auto& row : rows) {
+    std::string command = row.mutex + ":";
+    for (const std::string& a : row.args) command += ' ' + a;
+    fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+    ASSERT_TRUE(fakewin::LoadDriver());
+    fakewin::Machine& m = fakewin::TheMachine();
+    m.GlobalRefused = row.globalRefused;
+    fakewin::Machine::Mutex& mutex = m.Mutexes[row.mutex];
+    mutex.OtherHolds = row.other == Holds;
+    mutex.Abandoned = row.other == Abandoned;
+    mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+    const Outcome first = OnWindows(row.args);
+    if (row.error.empty()) {
+      EXPECT_EQ(first.exit, 0) << command << ": " << first.err;
+      EXPECT_TRUE(m.BlockedWaits.empty()) << command;
+    } else {
+      EXPECT_EQ(first.exit, 1) << command;
+      EXPECT_EQ(first.err, "dimmio: " + row.error + ": try again once it has finished\n") << command;
+      using Waits = std::vector<std::pair<std::string, unsigned long>>;
+      EXPECT_EQ(m.BlockedWaits, (Waits{{row.mutex, dimmio::cli::kBusWaitMs}})) << command;
+    }
+    EXPECT_EQ(fakewin::MutexLeftovers(), "") << command;
+    mutex.OtherHolds = false;
+    const Outcome next = OnWindows(row.args);
+    EXPECT_EQ(next.exit, 0) << command << ": " << next.err;
+    fakewin::UnloadDriver();
+    EXPECT_EQ(m.UnloadFindings, "") << command;
+  }
+}
+
 TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
   const struct {
     std::vector<std::string> args;

@@ -74,5 +74,68 @@ TEST_F(QueueTest, WithoutAQueueEntryTheRequestIsRefusedAtOnce) {
   EXPECT_EQ(served.information, 76u);
 }
 
+// The worker holds the kernel's fine clock (its 1 ms waits last a whole
+// 15.6 ms tick without it) from the first SMBus request of a busy spell until
+// the queue is empty again: one request a spell, none for requests that leave
+// the bus alone, none while idle, none after unload.
+struct FineClockRow {
+  const char* what;
+  const char* board;
+  uint32_t first;                // held in service while the others queue
+  std::vector<uint32_t> behind;
+  uint64_t outstandingInService;
+  uint64_t made;
+  bool unloadInService = false;
+};
+
+class FineClockTest : public ContractTest, public ::testing::WithParamInterface<FineClockRow> {};
+
+std::vector<uint8_t> InputFor(uint32_t code) {
+  return code == IOCTL_READ_PCI_CONFIG ? kHostBridge : std::vector<uint8_t>{0, 0, 0, 0};
+}
+
+TEST_P(FineClockTest, IsHeldWhileTheWorkerDrivesTheSmbusAndOnlyThen) {
+  const FineClockRow& row = GetParam();
+  LoadOn(row.board);
+  machine_.HoldNext(row.first == IOCTL_READ_PCI_CONFIG ? sim::Access::ConfigRead : sim::Access::In8);
+  const DriverUnderTest::Ticket first = driver_->Submit(row.first, InputFor(row.first), 256);
+  machine_.WaitHeld();
+  std::vector<DriverUnderTest::Ticket> tickets{first};
+  for (uint32_t code : row.behind) tickets.push_back(driver_->Submit(code, InputFor(code), 256));
+  EXPECT_EQ(driver_->FineClockRequests().outstanding, row.outstandingInService);
+  if (row.unloadInService) {
+    std::thread unload([this] { UnloadNow(); });
+    driver_->WaitUntilStopSignalled();
+    machine_.ReleaseHeld();
+    unload.join();
+  } else {
+    machine_.ReleaseHeld();
+  }
+  for (DriverUnderTest::Ticket t : tickets) driver_->Wait(t);
+  // The worker gives the clock back just after it completes the last request.
+  for (int spins = 0; spins < 10000000 && driver_->FineClockRequests().outstanding != 0; ++spins) {
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(driver_->FineClockRequests().outstanding, 0u) << "held while idle";
+  EXPECT_EQ(driver_->FineClockRequests().made, row.made);
+}
+
+const FineClockRow kFineClockRows[] = {
+    {"SpdRead", "ich5", IOCTL_READ_SPD, {}, 1, 1},
+    {"SpdReadsAndADumpInOneSpell", "ich5", IOCTL_READ_SPD,
+     {IOCTL_READ_SPD, IOCTL_READ_PCI_CONFIG, IOCTL_PROBE_SPD_WRITE}, 1, 1},
+    {"AskedWhenTheFirstSpdRequestComesUp", "ich5", IOCTL_READ_PCI_CONFIG, {IOCTL_READ_SPD}, 0, 1},
+    {"NotForRequestsThatLeaveTheBusAlone", "ich5", IOCTL_READ_PCI_CONFIG,
+     {IOCTL_SET_SEGMENT, IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT}, 0, 0},
+    {"NotWithoutAController", "nosmbus", IOCTL_READ_PCI_CONFIG,
+     {IOCTL_READ_SPD, IOCTL_PROBE_SPD_WRITE}, 0, 0},
+    {"GivenBackByAnUnloadUnderAnSpdRead", "ich5", IOCTL_READ_SPD, {IOCTL_READ_SPD}, 1, 1, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, FineClockTest, ::testing::ValuesIn(kFineClockRows),
+                         [](const ::testing::TestParamInfo<FineClockRow>& info) {
+                           return std::string(info.param.what);
+                         });
+
 }  // namespace
 }  // namespace contract

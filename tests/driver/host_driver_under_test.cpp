@@ -26,7 +26,7 @@ host::Fault FaultFor(StartFailure failure) {
 
 class HostBuild : public DriverUnderTest {
  public:
-  explicit HostBuild(sim::Machine&) {}
+  explicit HostBuild(sim::Machine&) : clockAtStart_(host::FineClockRequests()) {}
   ~HostBuild() override { host::ClearFaults(); }
 
   std::string Name() const override { return "host build"; }
@@ -89,9 +89,18 @@ class HostBuild : public DriverUnderTest {
     while (!host::EventSignalled(&extension->StopEvent)) std::this_thread::yield();
   }
 
+  FineClock FineClockRequests() override {
+    const host::FineClockCount now = host::FineClockRequests();
+    return {now.Made - clockAtStart_.Made, now.Outstanding - clockAtStart_.Outstanding};
+  }
+
   std::vector<std::string> Problems() override {
     std::vector<std::string> problems;
+    if (host::FineClockRequests().Unmatched != clockAtStart_.Unmatched) {
+      problems.push_back("a fine clock request released that was never made");
+    }
     if (!io_.Loaded()) {
+      if (FineClockRequests().outstanding != 0) problems.push_back("the fine clock left requested");
       const std::string verified = io_.Verify();
       if (!verified.empty()) problems.push_back(verified);
       if (host::LiveThreadObjects() != 0) problems.push_back("a worker thread was left behind");
@@ -102,6 +111,7 @@ class HostBuild : public DriverUnderTest {
   }
 
  private:
+  const host::FineClockCount clockAtStart_;
   host::IoManager io_;
   KernelDevice* device_ = nullptr;
   std::vector<host::Request*> requests_;

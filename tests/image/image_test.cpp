@@ -64,6 +64,7 @@ const std::map<std::string, std::string>& AllowedImports() {
       {"MmMapIoSpace", "ntoskrnl.exe"},
       {"MmUnmapIoSpace", "ntoskrnl.exe"},
       {"KeDelayExecutionThread", "ntoskrnl.exe"},
+      {"ExSetTimerResolution", "ntoskrnl.exe"},  // the fine clock while the SMBus is driven
       // hardware
       {"HalGetBusDataByOffset", "hal.dll"},
       {"HalSetBusDataByOffset", "hal.dll"},

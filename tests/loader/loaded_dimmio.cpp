@@ -103,6 +103,11 @@ class LoadedImage : public DriverUnderTest {
     while (kernel_->Calls("KeWaitForSingleObject") == 0) std::this_thread::yield();
   }
 
+  FineClock FineClockRequests() override {
+    return {kernel_->TimerRequestsMade(loader::Kernel::kImage),
+            static_cast<uint64_t>(kernel_->OutstandingTimerRequests(loader::Kernel::kImage))};
+  }
+
   std::vector<std::string> Problems() override {
     std::vector<std::string> problems = kernel_->Faults();
     if (driver_ != nullptr) {

@@ -174,12 +174,89 @@ TEST_F(ProbeDriverTest, PhysicalMappingsCarryTheFullAddressAndFailWhenTheMachine
   EXPECT_EQ(machine_.MapRequests(), (std::vector<uint64_t>{0xF0000, 0xFEC00000u, 0xF0000}));
 }
 
-TEST_F(ProbeDriverTest, DelaysAdvanceTheVirtualClockOnTheWorker) {
+// Exact: a delay lasts its time. Windows: it ends on the first clock tick at
+// or after its due time, 15.625 ms apart until the driver asks for a finer one.
+TEST(KernelClockTest, DelaysEndOnTheClockTheKernelKeeps) {
+  using Clock = loader::Kernel::Clock;
+  const struct {
+    const char* what;
+    Clock clock;
+    uint32_t resolution;  // asked for by the driver first; 0: none
+    std::vector<uint32_t> delaysMs;
+    uint64_t elapsedMs;   // on the machine's millisecond clock
+  } rows[] = {
+      {"exact", Clock::Exact, 0, {25, 1}, 26},
+      {"exact, a resolution changes nothing", Clock::Exact, 10000, {1, 1, 1}, 3},
+      {"default tick", Clock::Windows, 0, {25, 1}, 46},  // 31.25, 46.875
+      {"default tick, 1 ms waits", Clock::Windows, 0, {1, 1, 1, 1}, 62},
+      {"1 ms asked: two 1024 Hz ticks each", Clock::Windows, 10000, {1, 1, 1, 1}, 7},
+      {"a wait of 0 returns at once", Clock::Windows, 0, {0, 0}, 0},
+  };
+  for (const auto& row : rows) {
+    sim::Machine machine;
+    loader::Kernel kernel(machine);
+    kernel.UseClock(row.clock);
+    std::string error;
+    auto driver = loader::LoadedDriver::Load(kernel, TestImage("probe_driver.sys"), &error);
+    ASSERT_NE(driver, nullptr) << error;
+    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
+    if (row.resolution != 0) {
+      kernel.DeviceControl(kLink, probe::kTimerResolution, Words({row.resolution, 1}), 4)->Wait();
+    }
+    for (uint32_t ms : row.delaysMs) kernel.DeviceControl(kLink, probe::kDelay, Words({ms}), 0)->Wait();
+    EXPECT_EQ(machine.NowMs(), row.elapsedMs) << row.what;
+    EXPECT_EQ(machine.DelayCalls(), row.delaysMs.size()) << row.what;
+    if (row.resolution != 0) {
+      kernel.DeviceControl(kLink, probe::kTimerResolution, Words({0, 0}), 4)->Wait();
+    }
+    ASSERT_TRUE(driver->Unload());
+    EXPECT_EQ(kernel.LeftBehind(driver->Driver()), std::vector<std::string>{}) << row.what;
+    EXPECT_EQ(kernel.Faults(), std::vector<std::string>{}) << row.what;
+  }
+}
+
+// The tick is the supported one closest to the finest request outstanding,
+// whoever made it, and the default once every requester has let go.
+TEST_F(ProbeDriverTest, TimerResolutionFollowsTheFinestOutstandingRequest) {
+  constexpr int kOther = 1;  // another driver, a program's multimedia timer
+  const struct {
+    int requester;
+    uint32_t desired;
+    bool set;
+    uint32_t tick;
+  } steps[] = {
+      {loader::Kernel::kImage, 10000, true, 9766},   // about 1 ms: the 1024 Hz clock
+      {kOther, 50000, true, 9766},                    // the finest request holds
+      {loader::Kernel::kImage, 0, false, 39063},      // 5 ms left: 3.9 ms is closest
+      {loader::Kernel::kImage, 1000, true, 9766},     // never finer than the 1024 Hz clock
+      {loader::Kernel::kImage, 0, false, 39063},
+      {kOther, 0, false, 156250},                     // nobody: 64 Hz again
+      {loader::Kernel::kImage, 400000, true, 156250}, // never coarser than the default
+      {loader::Kernel::kImage, 0, false, 156250},
+  };
   StartProbe();
-  const uint64_t before = machine_.NowMs();
-  Call(kLink, probe::kDelay, Words({25}), 0);
-  Call(kLink, probe::kDelay, Words({1}), 0);
-  EXPECT_EQ(machine_.NowMs() - before, 26u);
+  for (const auto& step : steps) {
+    uint32_t tick;
+    if (step.requester == loader::Kernel::kImage) {
+      tick = WordAt(Call(kLink, probe::kTimerResolution, Words({step.desired, step.set}), 4).output, 0);
+    } else {
+      tick = kernel_.SetTimerResolution(step.desired, step.set, step.requester);
+    }
+    EXPECT_EQ(tick, step.tick) << step.requester << " " << step.desired << " " << step.set;
+    EXPECT_EQ(kernel_.Tick(), step.tick);
+  }
+}
+
+TEST_F(ProbeDriverTest, AResolutionReleasedButNeverAskedForOrLeftAtUnloadIsCaught) {
+  StartProbe();
+  Call(kLink, probe::kTimerResolution, Words({0, 0}), 4);
+  EXPECT_EQ(kernel_.TakeFaults(), std::vector<std::string>{
+                "ExSetTimerResolution released a timer resolution request never made"});
+  Call(kLink, probe::kTimerResolution, Words({10000, 1}), 4);
+  UnloadNow();
+  EXPECT_EQ(kernel_.LeftBehind(driver_->Driver()),
+            std::vector<std::string>{"1 timer resolution request(s) never released"});
+  kernel_.SetTimerResolution(0, false, loader::Kernel::kImage);  // for the teardown's check
 }
 
 TEST_F(ProbeDriverTest, PoolComesFromTheMachineByTypeAndFailsWhenTold) {

@@ -66,6 +66,14 @@ class DriverUnderTest {
   // stop.
   virtual void WaitUntilStopSignalled() = 0;
 
+  // The kernel's fine clock as the driver asked for it since it was loaded:
+  // requests made, and those not given back yet.
+  struct FineClock {
+    uint64_t made = 0;
+    uint64_t outstanding = 0;
+  };
+  virtual FineClock FineClockRequests() = 0;
+
   // Everything found wrong so far (request checks, platform misuse, anything
   // left behind after unload or a failed start); empty when all is well.
   virtual std::vector<std::string> Problems() = 0;

@@ -53,10 +53,9 @@ void WriteFile(const fs::path& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
-// Runs a program in the current directory, standard input empty, and
-// collects what it wrote and its exit code.
-Outcome Spawn(const std::vector<std::string>& argv) {
-  const fs::path out = kScratch / "stdout", err = kScratch / "stderr";
+// Starts a program in the current directory, standard input empty, its
+// output into `out` and `err`; 0 when it does not start.
+pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
   posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
@@ -66,13 +65,23 @@ Outcome Spawn(const std::vector<std::string>& argv) {
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = 0;
-  Outcome run;
-  if (posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  if (posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ) != 0) pid = 0;
   posix_spawn_file_actions_destroy(&files);
+  return pid;
+}
+
+// The exit code of a started program, once it has ended; -1 when it did not.
+int Finish(pid_t pid) {
+  int status = 0;
+  if (pid == 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program and collects what it wrote and its exit code.
+Outcome Spawn(const std::vector<std::string>& argv) {
+  const fs::path out = kScratch / "stdout", err = kScratch / "stderr";
+  Outcome run;
+  run.exit = Finish(Start(argv, out, err));
   run.out = ReadFile(out);
   run.err = ReadFile(err);
   return run;
@@ -283,6 +292,56 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
     EXPECT_NE(shown.find(step.says), std::string::npos) << command << ": " << shown;
     if (WantsJson(step.args)) {
       EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
+    }
+  }
+}
+
+// Two programs contending for the SMBus mutex under Wine, each through
+// dimmio.exe's own named-mutex code (lock_holder.exe, nt64 tree): the second
+// waits until the first lets go and then has it; one that finds it held past
+// its bound gives up; one whose holder ended holding it takes it over.
+TEST(WineDimmioExe, TwoProgramsContendingForTheSmbusMutexBothFinish) {
+  const std::string holder = (fs::path(DIMMIO_NT64_EXE).parent_path() / "lock_holder.exe").string();
+  ASSERT_TRUE(fs::exists(holder)) << "build the nt64 preset: " << holder;
+  const struct {
+    const char* what;
+    std::vector<std::string> first, second;  // wait and hold ms
+    int secondExit;
+    const char* secondGets;
+  } rows[] = {
+      {"waits its turn", {"10000", "4000"}, {"10000", "0"}, 0, "took"},
+      {"gives up past its bound", {"10000", "4000"}, {"200", "0"}, 3, "busy"},
+      {"takes over from a holder that ended", {"10000", "1000", "--die-holding"}, {"10000", "0"}, 0, "took"},
+  };
+  // The tick of a step from the holder's whole lines (its output may be read mid-line).
+  const auto tick = [](const std::string& text, const std::string& step) -> int64_t {
+    const std::regex line("(^|\n)" + step + " ([0-9]+)\r?\n");
+    std::smatch found;
+    return std::regex_search(text, found, line) ? std::stoll(found[2]) : -1;
+  };
+  for (const auto& row : rows) {
+    const fs::path firstOut = kScratch / "first.out";
+    fs::remove(firstOut);
+    std::vector<std::string> argv{DIMMIO_WINE64, holder};
+    argv.insert(argv.end(), row.first.begin(), row.first.end());
+    const pid_t first = Start(argv, firstOut, kScratch / "first.err");
+    ASSERT_NE(first, 0) << row.what;
+    // The second starts once the first has the mutex (Wine starts in seconds).
+    for (int i = 0; i < 600 && tick(ReadFile(firstOut), "took") < 0; ++i) usleep(100000);
+    argv = {DIMMIO_WINE64, holder};
+    argv.insert(argv.end(), row.second.begin(), row.second.end());
+    const Outcome second = Spawn(argv);
+    EXPECT_EQ(Finish(first), 0) << row.what;
+    const std::string firstSaid = ReadFile(firstOut);
+    EXPECT_EQ(second.exit, row.secondExit) << row.what << ": " << second.out << second.err;
+    const int64_t firstTook = tick(firstSaid, "took"), secondAt = tick(second.out, row.secondGets);
+    ASSERT_GE(firstTook, 0) << row.what << ": " << firstSaid;
+    ASSERT_GE(secondAt, 0) << row.what << ": " << second.out;
+    if (row.secondExit == 0) {
+      // Had only after the first let go, and it did ask while the first held it.
+      const int64_t firstLetGo = std::max(tick(firstSaid, "released"), firstTook + 1000);
+      EXPECT_GE(secondAt, firstLetGo - 50) << row.what << ": " << firstSaid << second.out;
+      EXPECT_LT(tick(second.out, "started"), firstLetGo) << row.what << ": started too late to contend";
     }
   }
 }

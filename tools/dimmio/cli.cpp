@@ -53,15 +53,15 @@ int RequestFailed(const std::string& what, const RequestError& error, std::ostre
 }
 
 int ReportCommand(Client& client, const Options& o, const std::string& target,
-                  const std::vector<std::string>& pciIds, std::ostream& out, std::ostream& err) {
-  auto report = GatherReport(client, static_cast<uint32_t>(o.Segment));
+                  const Target& where, std::ostream& out, std::ostream& err) {
+  auto report = GatherReport(client, static_cast<uint32_t>(o.Segment), where.Locks.get());
   if (!report) return RequestFailed("the report", report.error(), err);
   Report r = *report;
   r.Target = target;
   r.Board = o.Board;
   std::vector<PciId> functions{{r.Chipset.VendorId, r.Chipset.DeviceId}};
   for (const PciDeviceRecord& f : r.Pci) functions.push_back({f.VendorId, f.DeviceId});
-  r.Names = PciNames::Load(pciIds, functions);
+  r.Names = PciNames::Load(where.PciIdsPaths, functions);
   if (o.Json) {
     PrintJson(out, ReportJson(r));
   } else {
@@ -74,8 +74,10 @@ int SpdCommand(Client& client, const Options& o, const Target& target, std::ostr
                std::ostream& err) {
   const auto slot = static_cast<uint8_t>(o.Slot);
   const auto segment = static_cast<uint32_t>(o.Segment);
-  const auto read = OnSegment(client, segment, [&] {
-    return client.ReadSpd(slot, static_cast<uint8_t>(o.Offset), static_cast<uint32_t>(o.Count));
+  const auto read = OnSmbus(target.Locks.get(), segment, [&] {
+    return OnSegment(client, segment, [&] {
+      return client.ReadSpd(slot, static_cast<uint8_t>(o.Offset), static_cast<uint32_t>(o.Count));
+    });
   });
   if (!read) return RequestFailed("the SPD read", read.error(), err);
   const bool complete = read->Bytes.size() == static_cast<size_t>(o.Count);
@@ -129,7 +131,8 @@ const char* ProbeMeaning(int32_t result) {
   }
 }
 
-int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostream& err) {
+int ProbeCommand(Client& client, const Options& o, BusLocks* locks, std::ostream& out,
+                 std::ostream& err) {
   const auto slot = static_cast<uint8_t>(o.Slot);
   if (!o.Json) {
     out << "Write probe of slot " << o.Slot << " (SMBus address 0x" << Hex(0x50u + slot, 2)
@@ -137,8 +140,10 @@ int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostre
         << "This writes to the module's SPD EEPROM: it changes byte 74 (0x4A), reads it back,\n"
         << "then writes the original value back and checks it.\n";
   }
-  const auto probe = OnSegment(client, static_cast<uint32_t>(o.Segment),
-                               [&] { return client.ProbeSpdWrite(slot); });
+  const auto segment = static_cast<uint32_t>(o.Segment);
+  const auto probe = OnSmbus(locks, segment, [&] {
+    return OnSegment(client, segment, [&] { return client.ProbeSpdWrite(slot); });
+  });
   if (!probe) return RequestFailed("the write probe", probe.error(), err);
   if (o.Json) {
     PrintJson(out, {{"slot", o.Slot},
@@ -159,11 +164,12 @@ int ProbeCommand(Client& client, const Options& o, std::ostream& out, std::ostre
   return kExitDone;
 }
 
-int PciCommand(Client& client, const Options& o, const std::vector<std::string>& pciIds,
-               std::ostream& out, std::ostream& err) {
-  const auto space = client.ReadPciConfig(static_cast<uint32_t>(o.Bus),
-                                          static_cast<uint32_t>(o.Device),
-                                          static_cast<uint32_t>(o.Function));
+int PciCommand(Client& client, const Options& o, const Target& target, std::ostream& out,
+               std::ostream& err) {
+  const auto space = WithBuses(target.Locks.get(), {Bus::Pci}, [&] {
+    return client.ReadPciConfig(static_cast<uint32_t>(o.Bus), static_cast<uint32_t>(o.Device),
+                                static_cast<uint32_t>(o.Function));
+  });
   if (!space) {
     return RequestFailed("the configuration dump", space.error(), err);
   }
@@ -174,7 +180,8 @@ int PciCommand(Client& client, const Options& o, const std::vector<std::string>&
   const bool present = vendor != 0xFFFF;
   const PciDeviceRecord where{static_cast<uint32_t>(o.Bus), static_cast<uint32_t>(o.Device),
                               static_cast<uint32_t>(o.Function), vendor, device, 0};
-  const PciNames names = present ? PciNames::Load(pciIds, {{vendor, device}}) : PciNames();
+  const PciNames names =
+      present ? PciNames::Load(target.PciIdsPaths, {{vendor, device}}) : PciNames();
   const std::string name = names.Name(vendor, device);
   if (o.Json) {
     nlohmann::json json = {{"address", PciAddress(where)}, {"present", present},
@@ -460,9 +467,9 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
   }
   Client client(*transport);
   if (spd->parsed()) return SpdCommand(client, o, target, out, err);
-  if (probe->parsed()) return ProbeCommand(client, o, out, err);
-  if (pci->parsed()) return PciCommand(client, o, target.PciIdsPaths, out, err);
-  return ReportCommand(client, o, Describe(target, o.Board), target.PciIdsPaths, out, err);
+  if (probe->parsed()) return ProbeCommand(client, o, target.Locks.get(), out, err);
+  if (pci->parsed()) return PciCommand(client, o, target, out, err);
+  return ReportCommand(client, o, Describe(target, o.Board), target, out, err);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bus_locks.h"
 #include "dimmio/transport.h"
 #include "driver_service.h"
 
@@ -37,6 +38,9 @@ struct Target {
   // Called before bytes go to `out` as they are (spd --raw), for an output
   // that would otherwise change line ends; may be empty.
   std::function<void()> BinaryOutput;
+  // The locks other hardware tools share, taken around the requests that
+  // drive a bus; null takes none.
+  std::shared_ptr<BusLocks> Locks;
 };
 
 // Exit codes.

@@ -1,9 +1,34 @@
 #include "host_target.h"
 
+#include <chrono>
+#include <mutex>
+
 #include "inprocess/inprocess_transport.h"
 #include "sim/board.h"
 
 namespace dimmio::cli {
+
+namespace {
+
+// The host build's bus locks: one per bus in this process, where the driver
+// and its simulated board live too.
+class InProcessBusLocks final : public BusLocks {
+ public:
+  bool Take(Bus bus) override {
+    return locks_[static_cast<int>(bus)].try_lock_for(std::chrono::milliseconds(kBusWaitMs));
+  }
+  void Give(Bus bus) override { locks_[static_cast<int>(bus)].unlock(); }
+
+ private:
+  std::timed_mutex locks_[kBuses];
+};
+
+}  // namespace
+
+std::shared_ptr<BusLocks> ProcessBusLocks() {
+  static const std::shared_ptr<BusLocks> locks = std::make_shared<InProcessBusLocks>();
+  return locks;
+}
 
 Target SimulatedBoards() {
   Target target;
@@ -21,6 +46,7 @@ Target SimulatedBoards() {
   };
   // Debian's pci.ids package, and where other distributions keep the file.
   target.PciIdsPaths = {"/usr/share/misc/pci.ids", "/usr/share/hwdata/pci.ids"};
+  target.Locks = ProcessBusLocks();
   return target;
 }
 

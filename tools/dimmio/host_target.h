@@ -10,4 +10,8 @@ namespace dimmio::cli {
 // named one through the in-process transport.
 Target SimulatedBoards();
 
+// The bus locks of this process, which every SimulatedBoards target shares
+// (kBusWaitMs each): a thread that holds one plays another hardware tool.
+std::shared_ptr<BusLocks> ProcessBusLocks();
+
 }  // namespace dimmio::cli

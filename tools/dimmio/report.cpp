@@ -191,38 +191,42 @@ SystemInfo PrintableSystemInfo(const SystemInfo& info) {
   return printable;
 }
 
-Result<Report> GatherReport(Client& client, uint32_t segment) {
+Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks) {
   Report report;
   report.Segment = segment;
   RequestError error;
-  if (!Take(client.ChipsetInfo(), report.Chipset, error) ||
-      !Take(client.PciDeviceCount(), report.PciCount, error) ||
-      !Take(client.PciDeviceTable(static_cast<int32_t>(
-                std::min<uint32_t>(report.PciCount, DIMMIO_PCI_DEVICE_TABLE_CAPACITY))),
-            report.Pci, error)) {
-    return error;
-  }
+  const auto table = WithBuses(locks, {Bus::Pci}, [&]() -> Result<bool> {
+    return Take(client.ChipsetInfo(), report.Chipset, error) &&
+           Take(client.PciDeviceCount(), report.PciCount, error) &&
+           Take(client.PciDeviceTable(static_cast<int32_t>(
+                    std::min<uint32_t>(report.PciCount, DIMMIO_PCI_DEVICE_TABLE_CAPACITY))),
+                report.Pci, error);
+  });
+  if (!table) return table.error();
+  if (!*table) return error;
 
-  const auto slots = OnSegment(client, segment, [&]() -> Result<std::vector<SlotReport>> {
-    std::vector<SlotReport> slots;
-    for (uint8_t slot = 0; slot < kSlots; ++slot) {
-      const auto read = client.ReadSpd(slot, 0, kSpdDecodedBytes);
-      if (!read) return read.error();
-      if (read->Status.Code == DIMMIO_ERROR_CONTROLLER_UNAVAILABLE) {
-        // Nothing went on the bus, and nothing will for the other slots.
-        report.ControllerAvailable = false;
-        report.ControllerStatus = read->Status;
-        return std::vector<SlotReport>{};
+  const auto slots = OnSmbus(locks, segment, [&] {
+    return OnSegment(client, segment, [&]() -> Result<std::vector<SlotReport>> {
+      std::vector<SlotReport> slots;
+      for (uint8_t slot = 0; slot < kSlots; ++slot) {
+        const auto read = client.ReadSpd(slot, 0, kSpdDecodedBytes);
+        if (!read) return read.error();
+        if (read->Status.Code == DIMMIO_ERROR_CONTROLLER_UNAVAILABLE) {
+          // Nothing went on the bus, and nothing will for the other slots.
+          report.ControllerAvailable = false;
+          report.ControllerStatus = read->Status;
+          return std::vector<SlotReport>{};
+        }
+        SlotReport s;
+        s.Slot = slot;
+        s.BytesRead = static_cast<uint32_t>(read->Bytes.size());
+        s.Status = read->Status;
+        s.Answered = read->Bytes.size() == kSpdDecodedBytes;
+        if (s.Answered) s.Facts = DecodeSpd(read->Bytes);
+        slots.push_back(s);
       }
-      SlotReport s;
-      s.Slot = slot;
-      s.BytesRead = static_cast<uint32_t>(read->Bytes.size());
-      s.Status = read->Status;
-      s.Answered = read->Bytes.size() == kSpdDecodedBytes;
-      if (s.Answered) s.Facts = DecodeSpd(read->Bytes);
-      slots.push_back(s);
-    }
-    return slots;
+      return slots;
+    });
   });
   if (!Take(slots, report.Slots, error) ||
       !Take(client.MemorySlotCount(), report.SlotCount, error) ||

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bus_locks.h"
 #include "dimmio/client.h"
 #include "dimmio/spd.h"
 #include "output.h"
@@ -46,8 +47,8 @@ struct Report {
 
 // Asks the driver for everything the report shows, reading the SPD of every
 // slot on `segment`. Fails only when a request other than the system
-// information fails outright.
-Result<Report> GatherReport(Client& client, uint32_t segment);
+// information fails outright, or a bus lock stays with another program.
+Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks = nullptr);
 
 // The BIOS's strings as every output shows them (see PrintableText):
 // GatherReport keeps them so.

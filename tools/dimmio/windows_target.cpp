@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "windows/windows_transport.h"
+#include "windows_bus_locks.h"
 #include "windows_service.h"
 
 namespace dimmio::cli {
@@ -40,6 +41,7 @@ Target WindowsMachine() {
   target.Open = OpenDevice;
   target.PciIdsPaths = {BesideProgram("pci.ids")};
   target.Service = WindowsDriverService(BesideProgram("dimmio.sys"));
+  target.Locks = NamedMutexBusLocks();
   return target;
 }
 

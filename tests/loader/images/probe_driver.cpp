@@ -168,6 +168,12 @@ NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT device, PIRP irp) {
       *reinterpret_cast<ULONG*>(buffer) = got;
       return Finish(irp, STATUS_SUCCESS, 4);
     }
+    case probe::kTimerResolution: {
+      if (inLength < 8 || outLength < 4) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+      ULONG* in = reinterpret_cast<ULONG*>(buffer);
+      in[0] = ExSetTimerResolution(in[0], in[1] != 0 ? TRUE : FALSE);
+      return Finish(irp, STATUS_SUCCESS, 4);
+    }
     case probe::kPrint:
       DbgPrint("probe:%s %d %04x %02X %u\n", "print", -42, 0xBEEF, 7, 4000000000u);
       return Finish(irp, STATUS_SUCCESS, 0);

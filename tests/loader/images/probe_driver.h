@@ -27,6 +27,8 @@ constexpr uint32_t kDelay = Code(0x904);
 constexpr uint32_t kPool = Code(0x905);
 // At once: DbgPrint with a string, a negative number and hex conversions.
 constexpr uint32_t kPrint = Code(0x906);
+// At once: in u32 desired time, u32 set; ExSetTimerResolution; out u32 its result.
+constexpr uint32_t kTimerResolution = Code(0x907);
 
 // Misbehaviour the kernel's checks must catch.
 constexpr uint32_t kCompleteTwice = Code(0x980);

@@ -18,7 +18,14 @@ namespace fakewin {
 
 namespace {
 
-struct DeviceHandle {};
+struct Handle {
+  virtual ~Handle() = default;
+};
+struct DeviceHandle : Handle {};
+struct MutexHandle : Handle {
+  std::string Name;
+  DWORD Access;
+};
 
 thread_local DWORD lastError = 0;
 
@@ -75,9 +82,18 @@ bool LoadDriver() {
 void UnloadDriver() {
   Machine& m = TheMachine();
   if (m.Driver == nullptr) return;
-  m.UnloadFindings = m.Driver->Close();
+  m.UnloadFindings = m.Driver->Close() + MutexLeftovers();
   m.Driver.reset();
   if (m.MarkedForDelete) m.Installed = m.MarkedForDelete = false;
+}
+
+std::string MutexLeftovers() {
+  std::string found;
+  for (const auto& [name, mutex] : TheMachine().Mutexes) {
+    if (mutex.ProgramHolds) found += name + " still held; ";
+    if (mutex.ProgramHandles != 0) found += name + " handle not closed; ";
+  }
+  return found;
 }
 
 }  // namespace fakewin
@@ -130,11 +146,94 @@ HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWOR
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  return new fakewin::DeviceHandle;
+  return static_cast<fakewin::Handle*>(new fakewin::DeviceHandle);
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  delete static_cast<fakewin::DeviceHandle*>(handle);
+  if (auto* mutex = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle))) {
+    --TheMachine().Mutexes[mutex->Name].ProgramHandles;
+  }
+  delete static_cast<fakewin::Handle*>(handle);
+  return TRUE;
+}
+
+namespace {
+
+bool GlobalRefused(const std::string& name) {
+  return TheMachine().GlobalRefused && name.rfind("Global\\", 0) == 0;
+}
+
+HANDLE MutexHandleFor(const std::string& name, DWORD access) {
+  ++TheMachine().Mutexes[name].ProgramHandles;
+  auto* handle = new fakewin::MutexHandle;
+  handle->Name = name;
+  handle->Access = access;
+  return static_cast<fakewin::Handle*>(handle);
+}
+
+}  // namespace
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
+  auto& mutexes = TheMachine().Mutexes;
+  const auto found = mutexes.find(name);
+  if (found == mutexes.end() && GlobalRefused(name)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  // An existing mutex is opened with every right, which its maker may deny.
+  if (found != mutexes.end() && found->second.OthersOnlyWait) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  fakewin::Machine::Mutex& mutex = mutexes[name];
+  if (initialOwner && !mutex.OtherHolds) {
+    mutex.ProgramHolds = true;
+    ++mutex.Recursion;
+  }
+  return MutexHandleFor(name, MUTEX_ALL_ACCESS);
+}
+
+HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
+  const auto& mutexes = TheMachine().Mutexes;
+  const auto found = mutexes.find(name);
+  if (found == mutexes.end()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  if (found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return MutexHandleFor(name, access);
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (mutexHandle == nullptr || (mutexHandle->Access & SYNCHRONIZE) == 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return WAIT_FAILED;
+  }
+  fakewin::Machine::Mutex& mutex = TheMachine().Mutexes[mutexHandle->Name];
+  if (mutex.OtherHolds) {
+    // Nobody else runs while the program waits: the whole time-out passes.
+    TheMachine().BlockedWaits.emplace_back(mutexHandle->Name, milliseconds);
+    return WAIT_TIMEOUT;
+  }
+  mutex.ProgramHolds = true;
+  ++mutex.Recursion;
+  if (mutex.Abandoned) {
+    mutex.Abandoned = false;
+    return WAIT_ABANDONED;
+  }
+  return WAIT_OBJECT_0;
+}
+
+BOOL ReleaseMutex(HANDLE handle) {
+  auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (mutexHandle == nullptr) return fakewin::Fail(ERROR_INVALID_PARAMETER);
+  fakewin::Machine::Mutex& mutex = TheMachine().Mutexes[mutexHandle->Name];
+  if (!mutex.ProgramHolds) return fakewin::Fail(ERROR_NOT_OWNER);
+  if (--mutex.Recursion == 0) mutex.ProgramHolds = false;
   return TRUE;
 }
 

@@ -5,8 +5,10 @@
 // open to CreateFileA and DeviceIoControl.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "inprocess/inprocess_transport.h"
 #include "sim/board.h"
@@ -24,6 +26,22 @@ struct Machine {
   unsigned long ServiceType = 0, StartType = 0;
   bool MarkedForDelete = false;  // deleted while running: goes when it stops
 
+  // Named mutexes by their full name ("Global\\..."). The program is the
+  // one process that calls the stand-in; another program holds or abandons
+  // one through the functions below.
+  struct Mutex {
+    bool ProgramHolds = false;
+    int Recursion = 0;
+    bool OtherHolds = false;
+    bool Abandoned = false;   // its holder ended without releasing it
+    bool OthersOnlyWait = false;  // made by a service: others get SYNCHRONIZE only
+    int ProgramHandles = 0;
+  };
+  std::map<std::string, Mutex> Mutexes;
+  bool GlobalRefused = false;  // a user who may not create Global\ objects
+  // Each wait that found a mutex held by another program: name and time-out.
+  std::vector<std::pair<std::string, unsigned long>> BlockedWaits;
+
   // The running driver; null while the service is stopped.
   std::unique_ptr<dimmio::InProcessTransport> Driver;
   // What the last unload's watch of the requests and leak check found ("" = all well).
@@ -37,5 +55,8 @@ void Reset(const sim::Board& board, const std::string& programPath);
 // Loads and unloads the driver as starting and stopping its service does.
 bool LoadDriver();
 void UnloadDriver();
+// What the program leaves of the mutexes after a command ("" = nothing):
+// one it still holds or a handle it did not close.
+std::string MutexLeftovers();
 
 }  // namespace fakewin

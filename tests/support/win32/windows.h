@@ -49,12 +49,20 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_INSUFFICIENT_BUFFER 122ul
 #define ERROR_MR_MID_NOT_FOUND 317ul
 #define ERROR_OPERATION_ABORTED 995ul
+#define ERROR_NOT_OWNER 288ul
 #define ERROR_SERVICE_ALREADY_RUNNING 1056ul
 #define ERROR_SERVICE_DOES_NOT_EXIST 1060ul
 #define ERROR_SERVICE_NOT_ACTIVE 1062ul
 #define ERROR_SERVICE_MARKED_FOR_DELETE 1072ul
 #define ERROR_SERVICE_EXISTS 1073ul
 #define ERROR_NO_SYSTEM_RESOURCES 1450ul
+
+#define SYNCHRONIZE 0x00100000ul
+#define MUTEX_ALL_ACCESS 0x001F0001ul
+#define WAIT_OBJECT_0 0x00000000ul
+#define WAIT_ABANDONED 0x00000080ul
+#define WAIT_TIMEOUT 0x00000102ul
+#define WAIT_FAILED 0xFFFFFFFFul
 
 #define SC_MANAGER_CONNECT 0x0001ul
 #define SC_MANAGER_CREATE_SERVICE 0x0002ul
@@ -106,6 +114,11 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 BOOL CloseHandle(HANDLE handle);
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED overlapped);
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
+HANDLE OpenMutexA(DWORD access, BOOL inherit, LPCSTR name);
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL ReleaseMutex(HANDLE mutex);
 
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);

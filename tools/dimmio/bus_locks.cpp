@@ -1,0 +1,32 @@
+#include "bus_locks.h"
+
+namespace dimmio::cli {
+
+BusHold::BusHold(BusLocks* locks, std::initializer_list<Bus> buses) : locks_(locks) {
+  if (locks_ == nullptr) return;
+  for (Bus bus : buses) {
+    if (!locks_->Take(bus)) {
+      held_ = false;
+      busy_ = bus;
+      break;
+    }
+    taken_[count_++] = bus;
+  }
+  if (!held_) {
+    while (count_ > 0) locks_->Give(taken_[--count_]);
+  }
+}
+
+BusHold::~BusHold() {
+  while (count_ > 0) locks_->Give(taken_[--count_]);
+}
+
+RequestError BusInUse(Bus bus) {
+  const char* name = bus == Bus::Smbus ? "the SMBus"
+                     : bus == Bus::Pci ? "PCI configuration space"
+                                       : "the Super I/O and board ports";
+  return RequestError{0, std::string("another hardware tool is using ") + name +
+                             ": try again once it has finished"};
+}
+
+}  // namespace dimmio::cli

@@ -1,0 +1,75 @@
+// The bus locks of dimmio.exe: the named mutexes hardware tools on Windows
+// agree on. Each is opened with no more than the right to wait on it and
+// release it, created (then with the creator's full rights) only where
+// nobody has yet, in the session-wide Local\ namespace where the Global\ one
+// is refused (a user without the right to create global objects).
+#include "windows_bus_locks.h"
+
+#include <windows.h>
+
+namespace dimmio::cli {
+
+namespace {
+
+constexpr const char* kMutexNames[kBuses] = {
+    "Access_SMBUS.HTP.Method",   // Bus::Smbus
+    "Access_PCI",                // Bus::Pci
+    "Access_ISABUS.HTP.Method",  // Bus::Isa
+};
+
+HANDLE OpenOrCreate(const std::string& name) {
+  HANDLE handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+  if (handle == nullptr && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    handle = CreateMutexA(nullptr, FALSE, name.c_str());
+    // Made by someone else in between, with rights that keep ours out.
+    if (handle == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+      handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+    }
+  }
+  return handle;
+}
+
+class NamedMutexLocks final : public BusLocks {
+ public:
+  explicit NamedMutexLocks(uint32_t waitMs) : waitMs_(waitMs) {}
+  ~NamedMutexLocks() override {
+    for (HANDLE handle : handles_) {
+      if (handle != nullptr) CloseHandle(handle);
+    }
+  }
+
+  bool Take(Bus bus) override {
+    const int i = static_cast<int>(bus);
+    if (handles_[i] == nullptr) {
+      handles_[i] = OpenOrCreate(std::string("Global\\") + kMutexNames[i]);
+      if (handles_[i] == nullptr) handles_[i] = OpenOrCreate(std::string("Local\\") + kMutexNames[i]);
+    }
+    // Without either there is nobody to agree with: the request goes ahead.
+    if (handles_[i] == nullptr) return true;
+    const DWORD waited = WaitForSingleObject(handles_[i], waitMs_);
+    if (waited == WAIT_TIMEOUT) return false;
+    // Abandoned: its holder ended without letting go; it is ours now all the
+    // same. A wait that failed outright leaves it unowned, as if there were none.
+    owned_[i] = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    return true;
+  }
+
+  void Give(Bus bus) override {
+    const int i = static_cast<int>(bus);
+    if (owned_[i]) ReleaseMutex(handles_[i]);
+    owned_[i] = false;
+  }
+
+ private:
+  const uint32_t waitMs_;
+  HANDLE handles_[kBuses] = {};
+  bool owned_[kBuses] = {};
+};
+
+}  // namespace
+
+std::shared_ptr<BusLocks> NamedMutexBusLocks(uint32_t waitMs) {
+  return std::make_shared<NamedMutexLocks>(waitMs);
+}
+
+}  // namespace dimmio::cli
