@@ -10,6 +10,7 @@
 // output is the host tool's byte for byte. Texts the system supplies (the
 // message after "Windows error N") are Wine's own and are not compared.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,10 @@
 #include "fake_windows.h"
 #include "host_target.h"
 #include "sim/board.h"
+#include "platform/nt/bridge_wire.h"
+#include "sim/bridge_server.h"
+#include "check_rows.h"
+#include "support/driver_under_test.h"
 #include "support/i2cdump.h"
 #include "windows_target.h"
 
@@ -55,7 +60,8 @@ void WriteFile(const fs::path& path, const std::string& contents) {
 
 // Runs a program in the current directory, standard input empty, and
 // collects what it wrote and its exit code.
-Outcome Spawn(const std::vector<std::string>& argv) {
+// A program still running after `seconds` is killed and counts as exit -1.
+Outcome Spawn(const std::vector<std::string>& argv, int seconds = 120) {
   const fs::path out = kScratch / "stdout", err = kScratch / "stderr";
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
@@ -69,7 +75,15 @@ Outcome Spawn(const std::vector<std::string>& argv) {
   Outcome run;
   if (posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ) == 0) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    for (int tenths = 0; waitpid(pid, &status, WNOHANG) == 0; ++tenths) {
+      if (tenths == seconds * 10) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << argv.back() << ": still running after " << seconds << " s";
+        break;
+      }
+      usleep(100000);
+    }
     run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   posix_spawn_file_actions_destroy(&files);
@@ -78,10 +92,11 @@ Outcome Spawn(const std::vector<std::string>& argv) {
   return run;
 }
 
-Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE) {
+Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE,
+               int seconds = 120) {
   std::vector<std::string> argv{DIMMIO_WINE64, exe};
   argv.insert(argv.end(), args.begin(), args.end());
-  return Spawn(argv);
+  return Spawn(argv, seconds);
 }
 
 // Where a Unix path is for a Windows program under Wine: the drive Z: is the root.
@@ -169,10 +184,15 @@ class WinePrefix : public ::testing::Environment {
     WriteFile("i2cdump.txt", testsupport::I2cdumpText(
                                  {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
     WriteFile("bad.txt", "Samsung module, bought 2004\n");
+    board = std::make_unique<sim::BridgeServer>(kPrefix / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
   }
   void TearDown() override {
     Spawn({kWineServer, "-k"});
+    board.reset();
   }
+
+  // What the x86-64 driver image's hardware primitives reach.
+  static inline std::unique_ptr<sim::BridgeServer> board;
 };
 
 [[maybe_unused]] const auto* const kPrefixEnvironment = ::testing::AddGlobalTestEnvironment(new WinePrefix);
@@ -285,3 +305,151 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
 }
 
 }  // namespace
+
+namespace driver_on_wine {
+
+const fs::path kRequestsExe = DIMMIO_NT64_REQUESTS;
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  char two[3];
+  for (uint8_t b : bytes) {
+    std::snprintf(two, sizeof two, "%02x", b);
+    text += two;
+  }
+  return text.empty() ? "-" : text;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A text as it stands between the quotes of a JSON string.
+std::string JsonInside(const std::string& text) {
+  const std::string quoted = nlohmann::json(text).dump();
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+// The answer line the request sender prints, from the host build's reply.
+std::string AnswerLine(const contract::Reply& reply) {
+  char head[32];
+  std::snprintf(head, sizeof head, "%08x %u ", static_cast<uint32_t>(reply.status),
+                reply.information);
+  return head + Hex(reply.output);
+}
+
+// The test-only x86-64 dimmio.sys under Wine's kernel, installed and started
+// with dimmio.exe through Wine's service manager, its hardware the board the
+// bridge serves. Every command and every request of the contract's checks
+// table must answer as the host build answers on the same board; then the
+// service stops, its device and link go, and it starts again.
+class WineKernel : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    board_ = sim::FindBoard(GetParam());
+    ASSERT_NE(board_, nullptr);
+    models_ = sim::Build(*board_, machine_);
+    WinePrefix::board->Serve(&machine_);
+    dir_ = kScratch / ("driver-" + GetParam());
+    fs::create_directories(dir_);
+    for (const fs::path& from : {fs::path(DIMMIO_NT64_EXE), fs::path(DIMMIO_NT64_SYS),
+                                fs::path(DIMMIO_NT64_EXE).parent_path() / "pci.ids"}) {
+      fs::copy_file(from, dir_ / from.filename(), fs::copy_options::overwrite_existing);
+    }
+    fakewin::Reset(*board_, Exe());
+  }
+  void TearDown() override {
+    OnWine({"driver", "remove"}, Exe());
+    WinePrefix::board->Serve(nullptr);
+  }
+
+  std::string Exe() const { return (dir_ / "dimmio.exe").string(); }
+
+  // The same command on Wine and over the stand-in, whose driver is the host
+  // build on the same board and keeps running between commands; the exit
+  // code it returns.
+  int ExpectSameAsHostBuild(const std::vector<std::string>& args) {
+    const std::string command = CommandLine(args);
+    Outcome wine = Comparable(OnWine(args, Exe()), command);
+    // The stand-in's program is in the same folder, named the Unix way.
+    const std::string windows = WinePath(dir_) + '\\', unix = dir_.string() + '/';
+    for (std::string* text : {&wine.out, &wine.err}) {
+      *text = Replaced(Replaced(*text, windows, unix), JsonInside(windows), JsonInside(unix));
+    }
+    std::ostringstream out, err;
+    const int standIn = dimmio::cli::Run(args, dimmio::cli::WindowsMachine(), out, err);
+    EXPECT_EQ(wine.exit, standIn) << command << ": " << wine.err;
+    EXPECT_EQ(wine.out, WithoutSystemText(out.str())) << command;
+    EXPECT_EQ(wine.err, WithoutSystemText(err.str())) << command;
+    return wine.exit;
+  }
+
+  // The service has stopped in time, and its device and link are gone.
+  void ExpectGone() {
+    const Outcome gone = OnWine({"gone"}, kRequestsExe.string(), 30);
+    EXPECT_EQ(gone.out, "stopped c0000034 c0000034\r\n") << "service, device, link";
+  }
+
+  const sim::Board* board_ = nullptr;
+  sim::Machine machine_;
+  sim::BoardModels models_;
+  fs::path dir_;
+};
+
+TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
+  ASSERT_EQ(ExpectSameAsHostBuild({"driver", "install"}), 0);
+  ASSERT_EQ(ExpectSameAsHostBuild({"driver", "start"}), 0) << "the service did not start";
+  const std::vector<std::vector<std::string>> commands = {
+      {"report"}, {"report", "--json"}, {"report", "--segment", "1"},
+      {"report", "--segment", "1", "--json"}, {"spd", "--slot", "0", "--decode"},
+      {"spd", "--slot", "1", "--decode", "--json"}, {"spd", "--slot", "2", "--offset", "64", "--count", "9"},
+      {"spd", "--slot", "0", "--segment", "1", "--json"}, {"spd", "--slot", "6"},
+      {"probe", "--slot", "0", "--yes"}, {"probe", "--slot", "1", "--yes", "--json"},
+      {"probe", "--slot", "7", "--yes"}, {"pci", "0", "0", "0"}, {"pci", "0", "30", "6", "--json"},
+  };
+  for (const auto& args : commands) ExpectSameAsHostBuild(args);
+  EXPECT_EQ(ExpectSameAsHostBuild({"driver", "stop"}), 0);
+  ExpectGone();
+
+  // A second start loads the image afresh: the checks table's requests, each
+  // held against the host build's answer after a fresh load on the board.
+  const Outcome start = OnWine({"driver", "start"}, Exe());
+  ASSERT_EQ(start.exit, 0) << "the service did not start again: " << start.err;
+  const std::vector<contract::CheckRow> rows = contract::CheckRows();
+  std::string script;
+  for (const contract::CheckRow& row : rows) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%08x", row.code);
+    script += std::string(code) + ' ' + Hex(row.input) + ' ' + std::to_string(row.outputLength) + '\n';
+  }
+  WriteFile(dir_ / "requests.txt", script);
+  const Outcome sent = OnWine({"send", WinePath(dir_ / "requests.txt")}, kRequestsExe.string());
+  EXPECT_EQ(sent.exit, 0) << sent.out;
+  std::istringstream answers(FromWindows(sent.out, "requests"));
+  {
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
+    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
+    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
+    for (const contract::CheckRow& row : rows) {
+      std::string answer;
+      std::getline(answers, answer);
+      EXPECT_EQ(answer, AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength))))
+          << row.what;
+    }
+    EXPECT_TRUE(host->Unload());
+  }
+  const Outcome stop = OnWine({"driver", "stop"}, Exe());
+  EXPECT_EQ(stop.exit, 0) << stop.err;
+  ExpectGone();
+}
+
+// The default board and one of another family (VIA, its second bank behind
+// the south bridge's output port).
+INSTANTIATE_TEST_SUITE_P(Boards, WineKernel, ::testing::Values("ich5", "via686b"));
+
+}  // namespace driver_on_wine
