@@ -1,9 +1,11 @@
 // dimmio.exe under 64-bit Wine: the tool's Windows code (C runtime, console,
 // kernel32, advapi32 and the service manager) on a real Win32 runtime. The
 // program is the nt64 tree's build of the same sources as the shipped 32-bit
-// dimmio.exe; no driver runs, so every command that needs the device meets
+// dimmio.exe; without a driver every command that needs the device meets
 // the missing device. Each run is held against the host tool and against the
 // Windows target over the test bed's stand-in for Win32 (support/win32).
+// Then the nt64 tree's test-only x86-64 dimmio.sys runs on Wine's kernel,
+// its hardware a simulated board this process serves (sim/bridge_server.h).
 //
 // Line ends: dimmio.exe writes its text through the C runtime's text mode,
 // so on Windows every line ends in CR LF; with that one difference its
