@@ -162,6 +162,8 @@ class WinePrefix : public ::testing::Environment {
     unsetenv("WAYLAND_DISPLAY");
     ASSERT_TRUE(fs::exists(DIMMIO_WINE64)) << "64-bit Wine is missing: " DIMMIO_WINE64;
     ASSERT_TRUE(fs::exists(DIMMIO_NT64_EXE)) << "build the nt64 preset: " DIMMIO_NT64_EXE;
+    ASSERT_TRUE(fs::exists(DIMMIO_NT64_SYS)) << "build the nt64 preset: " DIMMIO_NT64_SYS;
+    ASSERT_TRUE(fs::exists(DIMMIO_NT64_REQUESTS)) << "build the nt64 preset: " DIMMIO_NT64_REQUESTS;
     fs::remove_all(kScratch);
     fs::create_directories(kWork);
     fs::create_directories(kPrefix);
