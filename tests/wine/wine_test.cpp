@@ -312,6 +312,8 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
 
 namespace driver_on_wine {
 
+using testsupport::Words;
+
 const fs::path kRequestsExe = DIMMIO_NT64_REQUESTS;
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
@@ -397,6 +399,20 @@ class WineKernel : public ::testing::TestWithParam<std::string> {
     EXPECT_EQ(gone.out, "stopped c0000034 c0000034\r\n") << "service, device, link";
   }
 
+  // The requests through the request sender's handle, one answer line each.
+  std::string SendOnWine(const std::string& how, const std::vector<contract::CheckRow>& rows) {
+    std::string script;
+    for (const contract::CheckRow& row : rows) {
+      char code[16];
+      std::snprintf(code, sizeof code, "%08x", row.code);
+      script += std::string(code) + ' ' + Hex(row.input) + ' ' + std::to_string(row.outputLength) + '\n';
+    }
+    WriteFile(dir_ / "requests.txt", script);
+    const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, kRequestsExe.string());
+    EXPECT_EQ(sent.exit, 0) << how << ": " << sent.out;
+    return FromWindows(sent.out, how);
+  }
+
   const sim::Board* board_ = nullptr;
   sim::Machine machine_;
   sim::BoardModels models_;
@@ -423,16 +439,7 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   const Outcome start = OnWine({"driver", "start"}, Exe());
   ASSERT_EQ(start.exit, 0) << "the service did not start again: " << start.err;
   const std::vector<contract::CheckRow> rows = contract::CheckRows();
-  std::string script;
-  for (const contract::CheckRow& row : rows) {
-    char code[16];
-    std::snprintf(code, sizeof code, "%08x", row.code);
-    script += std::string(code) + ' ' + Hex(row.input) + ' ' + std::to_string(row.outputLength) + '\n';
-  }
-  WriteFile(dir_ / "requests.txt", script);
-  const Outcome sent = OnWine({"send", WinePath(dir_ / "requests.txt")}, kRequestsExe.string());
-  EXPECT_EQ(sent.exit, 0) << sent.out;
-  std::istringstream answers(FromWindows(sent.out, "requests"));
+  std::istringstream answers(SendOnWine("send", rows));
   {
     sim::Machine machine;
     sim::AttachScope attach(machine);
@@ -447,6 +454,34 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
     }
     EXPECT_TRUE(host->Unload());
   }
+
+  // Who may send what: through a handle opened for reading alone the kernel
+  // passes the read requests to the driver and refuses the others, by the
+  // access bits of their codes.
+  const int32_t kDenied = static_cast<int32_t>(0xC0000022);  // STATUS_ACCESS_DENIED
+  const std::vector<contract::CheckRow> readOnly = {
+      {"spd", IOCTL_READ_SPD, {0, 0}, 80, STATUS_SUCCESS, 0},
+      {"slots", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80, STATUS_SUCCESS, 0},
+      {"modules", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80, STATUS_SUCCESS, 0},
+      {"chipset", IOCTL_GET_CHIPSET_INFO, {}, 24, STATUS_SUCCESS, 0},
+      {"count", IOCTL_GET_PCI_DEVICE_COUNT, {}, 4, STATUS_SUCCESS, 0},
+      {"system info", IOCTL_GET_SYSTEM_INFO, {}, 1024, STATUS_SUCCESS, 0},
+      {"segment", IOCTL_SET_SEGMENT, Words({0}), 76, kDenied, 0},
+      {"probe", IOCTL_PROBE_SPD_WRITE, {0}, 80, kDenied, 0},
+      {"table", IOCTL_GET_PCI_DEVICE_TABLE, Words({1}), 24, kDenied, 0},
+      {"config", IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256, kDenied, 0},
+  };
+  std::istringstream refusals(SendOnWine("send-read", readOnly));
+  for (const contract::CheckRow& row : readOnly) {
+    std::string answer;
+    std::getline(refusals, answer);
+    if (row.status == kDenied) {
+      EXPECT_EQ(answer, "c0000022 0 -") << row.what;
+    } else {
+      EXPECT_NE(answer.substr(0, 8), "c0000022") << row.what;
+    }
+  }
+
   const Outcome stop = OnWine({"driver", "stop"}, Exe());
   EXPECT_EQ(stop.exit, 0) << stop.err;
   ExpectGone();

@@ -2,6 +2,7 @@
 // (code in hex, input as hex bytes or -); each answer is one line "STATUS
 // INFORMATION OUTPUT" (status in hex, the first INFORMATION bytes of the
 // output buffer in hex or -). The status is the kernel's, not a Win32 error.
+// send-read does the same through a handle opened for reading alone.
 //
 // dimmio-requests gone: waits up to 20 s for the service dimmio to stop, then
 // prints "stopped|running DEVICE LINK", the statuses of opening \Device\dimmio
@@ -25,8 +26,8 @@ std::vector<unsigned char> FromHex(const std::string& text) {
   return bytes;
 }
 
-int Send(const char* file) {
-  HANDLE device = CreateFileA("\\\\.\\dimmio", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+int Send(const char* file, DWORD access) {
+  HANDLE device = CreateFileA("\\\\.\\dimmio", access, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   if (device == INVALID_HANDLE_VALUE) {
     std::printf("cannot open the device: %lu\n", GetLastError());
@@ -89,8 +90,9 @@ int Gone() {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "send" && argc == 3) return Send(argv[2]);
+  if (command == "send" && argc == 3) return Send(argv[2], GENERIC_READ | GENERIC_WRITE);
+  if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
   if (command == "gone" && argc == 2) return Gone();
-  std::fprintf(stderr, "usage: dimmio-requests send FILE | gone\n");
+  std::fprintf(stderr, "usage: dimmio-requests send|send-read FILE | gone\n");
   return 2;
 }
