@@ -93,8 +93,14 @@ bool BridgeServer::Answer() {
   switch (m == nullptr ? kStopServing : request.op) {
     case bridge::kPortRead8: reply.value = m->In8(port); break;
     case bridge::kPortRead16: reply.value = m->In16(port); break;
-    case bridge::kPortWrite8: m->Out8(port, static_cast<uint8_t>(request.b)); reply.value = 0; break;
-    case bridge::kPortWrite16: m->Out16(port, static_cast<uint16_t>(request.b)); reply.value = 0; break;
+    case bridge::kPortWrite8:
+      m->Out8(port, static_cast<uint8_t>(request.b));
+      reply.value = 0;
+      break;
+    case bridge::kPortWrite16:
+      m->Out16(port, static_cast<uint16_t>(request.b));
+      reply.value = 0;
+      break;
     case bridge::kPciRead:
       answer = payload;
       reply.value = m->GetPciData(request.a, request.b, answer.data(), request.c,

@@ -405,7 +405,8 @@ class WineKernel : public ::testing::TestWithParam<std::string> {
     for (const contract::CheckRow& row : rows) {
       char code[16];
       std::snprintf(code, sizeof code, "%08x", row.code);
-      script += std::string(code) + ' ' + Hex(row.input) + ' ' + std::to_string(row.outputLength) + '\n';
+      script += std::string(code) + ' ' + Hex(row.input) + ' ' +
+                std::to_string(row.outputLength) + '\n';
     }
     WriteFile(dir_ / "requests.txt", script);
     const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, kRequestsExe.string());
@@ -425,7 +426,8 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   const std::vector<std::vector<std::string>> commands = {
       {"report"}, {"report", "--json"}, {"report", "--segment", "1"},
       {"report", "--segment", "1", "--json"}, {"spd", "--slot", "0", "--decode"},
-      {"spd", "--slot", "1", "--decode", "--json"}, {"spd", "--slot", "2", "--offset", "64", "--count", "9"},
+      {"spd", "--slot", "1", "--decode", "--json"},
+      {"spd", "--slot", "2", "--offset", "64", "--count", "9"},
       {"spd", "--slot", "0", "--segment", "1", "--json"}, {"spd", "--slot", "6"},
       {"probe", "--slot", "0", "--yes"}, {"probe", "--slot", "1", "--yes", "--json"},
       {"probe", "--slot", "7", "--yes"}, {"pci", "0", "0", "0"}, {"pci", "0", "30", "6", "--json"},
