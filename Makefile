@@ -5,8 +5,8 @@ setup:
 	@scripts/setup.sh
 
 # One build tree per preset: nt (dimmio.sys and dimmio.exe, the tool,
-# cross-compiled), nt64 (the tool alone as a 64-bit dimmio.exe, which the
-# host tree runs under 64-bit Wine), baremetal (the self-test image the host
+# cross-compiled), nt64 (the tool as a 64-bit dimmio.exe and a test-only
+# x86-64 driver image, which the host tree runs under 64-bit Wine), baremetal (the self-test image the host
 # tree boots in QEMU), asan and tsan (clang with sanitizers), loader32 (the 32-bit loader
 # that runs the driver image over the simulated machine), host (g++).
 PRESETS := nt nt64 baremetal asan tsan loader32 host

@@ -17,7 +17,7 @@ endif()
 
 # The driver image is freestanding: no hosted library behind the compiler, and
 # no unwind tables since nothing unwinds.
-if(DIMMIO_PLATFORM STREQUAL "nt")
+if(DIMMIO_PLATFORM MATCHES "^nt(64)?$")
   target_compile_options(dimmio_kernel_flags INTERFACE
     -ffreestanding -fno-asynchronous-unwind-tables)
 endif()

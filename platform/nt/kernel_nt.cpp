@@ -35,11 +35,21 @@ int32_t EventWaitAny(KernelEvent* first, KernelEvent* second) {
 
 void SpinLockInit(KernelSpinLock* lock) { KeInitializeSpinLock(lock); }
 
+// The x86 HAL exports the spin-lock calls; the x86-64 kernel has them in
+// ntoskrnl under other names (the test image of the nt64 tree).
+#if defined(_WIN64)
+KernelIrql SpinLockAcquire(KernelSpinLock* lock) { return KeAcquireSpinLockRaiseToDpc(lock); }
+
+void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous) {
+  KeReleaseSpinLock(lock, previous);
+}
+#else
 KernelIrql SpinLockAcquire(KernelSpinLock* lock) { return KfAcquireSpinLock(lock); }
 
 void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous) {
   KfReleaseSpinLock(lock, previous);
 }
+#endif
 
 NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context) {
   return PsCreateSystemThread(handle, 0, nullptr, nullptr, nullptr, routine, context);

@@ -2,19 +2,11 @@
 // STATUS_INVALID_PARAMETER, return nothing and leave the buffer alone; codes
 // outside the table are not implemented; the boundary cases just inside are
 // accepted.
+#include "check_rows.h"
 #include "contract_test.h"
 
 namespace contract {
 namespace {
-
-struct Row {
-  const char* what;
-  uint32_t code;
-  std::vector<uint8_t> input;
-  uint32_t outputLength;
-  int32_t status;
-  uint32_t information;
-};
 
 class ChecksTest : public ContractTest {};
 
@@ -35,61 +27,8 @@ bool IsQueued(uint32_t code) {
 
 TEST_F(ChecksTest, EachCheckRefusesAtOnceAndTheBoundaryPasses) {
   const int32_t kRefused = STATUS_INVALID_PARAMETER;
-  const std::vector<uint8_t> pciTableAll = Words({1000});
-  const Row rows[] = {
-      {"spd: input 1", IOCTL_READ_SPD, {0}, 80, kRefused, 0},
-      {"spd: output 76", IOCTL_READ_SPD, {0, 0}, 76, kRefused, 0},
-      {"spd: slot 8", IOCTL_READ_SPD, {8, 0}, 80, kRefused, 0},
-      {"spd: output 77", IOCTL_READ_SPD, {7, 0}, 77, STATUS_SUCCESS, 76},
-      {"probe: no input", IOCTL_PROBE_SPD_WRITE, {}, 80, kRefused, 0},
-      {"probe: output 79", IOCTL_PROBE_SPD_WRITE, {0}, 79, kRefused, 0},
-      {"probe: slot 8", IOCTL_PROBE_SPD_WRITE, {8}, 80, kRefused, 0},
-      {"slots: output 79", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 79, kRefused, 0},
-      {"modules: output 79", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 79, kRefused, 0},
-      {"segment: input 3", IOCTL_SET_SEGMENT, {1, 0, 0}, 76, kRefused, 0},
-      {"segment: output 75", IOCTL_SET_SEGMENT, Words({1}), 75, kRefused, 0},
-      {"segment: output 76", IOCTL_SET_SEGMENT, Words({0}), 76, STATUS_SUCCESS, 76},
-      {"chipset: output 23", IOCTL_GET_CHIPSET_INFO, {}, 23, kRefused, 0},
-      {"table: input 3", IOCTL_GET_PCI_DEVICE_TABLE, {1, 0, 0}, 24, kRefused, 0},
-      {"table: count 0", IOCTL_GET_PCI_DEVICE_TABLE, Words({0}), 0, STATUS_SUCCESS, 0},
-      {"table: count -1", IOCTL_GET_PCI_DEVICE_TABLE, Words({0xFFFFFFFFu}), 5208, kRefused, 0},
-      {"table: 1000, output 5207", IOCTL_GET_PCI_DEVICE_TABLE, pciTableAll, 5207, kRefused, 0},
-      {"table: 1000, output 5208", IOCTL_GET_PCI_DEVICE_TABLE, pciTableAll, 5208, STATUS_SUCCESS,
-       5208},
-      {"count: output 3", IOCTL_GET_PCI_DEVICE_COUNT, {}, 3, kRefused, 0},
-      {"config: input 23", IOCTL_READ_PCI_CONFIG, std::vector<uint8_t>(23, 0), 256, kRefused, 0},
-      {"config: output 255", IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 255, kRefused, 0},
-      {"config: bus 1", IOCTL_READ_PCI_CONFIG, Words({1, 0, 0, 0, 0, 0}), 256, kRefused, 0},
-      {"config: device 31", IOCTL_READ_PCI_CONFIG, Words({0, 31, 0, 0, 0, 0}), 256, kRefused, 0},
-      {"config: function 7", IOCTL_READ_PCI_CONFIG, Words({0, 0, 7, 0, 0, 0}), 256, kRefused, 0},
-      {"config: 0:30.6", IOCTL_READ_PCI_CONFIG, Words({0, 30, 6, 0, 0, 0}), 256, STATUS_SUCCESS,
-       256},
-      {"system info: output 1023", IOCTL_GET_SYSTEM_INFO, {}, 1023, kRefused, 0},
-      {"function 0x80A", 0x9C406028u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
-      {"another device type", 0x00226000u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
-      {"spd: another transfer method", IOCTL_READ_SPD | 1u, {0, 0}, 80, STATUS_NOT_IMPLEMENTED, 0},
-      {"spd: slot 255", IOCTL_READ_SPD, {0xFF, 0}, 80, kRefused, 0},
-      {"probe: slot 7, output 80", IOCTL_PROBE_SPD_WRITE, {7}, 80, STATUS_SUCCESS, 80},
-      {"slots: no input, output 80", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80, STATUS_SUCCESS, 80},
-      {"modules: no input, output 80", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80, STATUS_SUCCESS, 80},
-      {"chipset: output 24", IOCTL_GET_CHIPSET_INFO, {}, 24, STATUS_SUCCESS, 24},
-      {"table: count 1, output 23", IOCTL_GET_PCI_DEVICE_TABLE, Words({1}), 23, kRefused, 0},
-      {"table: count 1, output 24", IOCTL_GET_PCI_DEVICE_TABLE, Words({1}), 24, STATUS_SUCCESS, 24},
-      {"table: count 217, output 5207", IOCTL_GET_PCI_DEVICE_TABLE, Words({217}), 5207, kRefused, 0},
-      {"table: count 217, output 5208", IOCTL_GET_PCI_DEVICE_TABLE, Words({217}), 5208,
-       STATUS_SUCCESS, 5208},
-      // A negative count whose length wraps to 8 passes the check but returns
-      // nothing: no record was copied, so no byte of the buffer goes back.
-      {"table: count wrapping to 8 bytes", IOCTL_GET_PCI_DEVICE_TABLE, Words({0xEAAAAAABu}), 8,
-       STATUS_SUCCESS, 0},
-      {"count: output 4", IOCTL_GET_PCI_DEVICE_COUNT, {}, 4, STATUS_SUCCESS, 4},
-      {"config: bus 0x100", IOCTL_READ_PCI_CONFIG, Words({0x100, 0, 0, 0, 0, 0}), 256, kRefused, 0},
-      {"config: 0:0.6", IOCTL_READ_PCI_CONFIG, Words({0, 0, 6, 0, 0, 0}), 256, STATUS_SUCCESS, 256},
-      // The board has no SMBIOS table: the report fails after its checks.
-      {"system info: no table", IOCTL_GET_SYSTEM_INFO, {}, 1024, STATUS_UNSUCCESSFUL, 0},
-  };
   LoadOn("nosmbus");
-  for (const Row& row : rows) {
+  for (const CheckRow& row : CheckRows()) {
     const Reply reply = Send(row.code, row.input, row.outputLength);
     EXPECT_EQ(reply.status, row.status) << row.what;
     EXPECT_EQ(reply.information, row.information) << row.what;

@@ -1,15 +1,18 @@
 // dimmio.exe under 64-bit Wine: the tool's Windows code (C runtime, console,
 // kernel32, advapi32 and the service manager) on a real Win32 runtime. The
 // program is the nt64 tree's build of the same sources as the shipped 32-bit
-// dimmio.exe; no driver runs, so every command that needs the device meets
+// dimmio.exe; without a driver every command that needs the device meets
 // the missing device. Each run is held against the host tool and against the
 // Windows target over the test bed's stand-in for Win32 (support/win32).
+// Then the nt64 tree's test-only x86-64 dimmio.sys runs on Wine's kernel,
+// its hardware a simulated board this process serves (sim/bridge_server.h).
 //
 // Line ends: dimmio.exe writes its text through the C runtime's text mode,
 // so on Windows every line ends in CR LF; with that one difference its
 // output is the host tool's byte for byte. Texts the system supplies (the
 // message after "Windows error N") are Wine's own and are not compared.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +30,10 @@
 #include "fake_windows.h"
 #include "host_target.h"
 #include "sim/board.h"
+#include "platform/nt/bridge_wire.h"
+#include "sim/bridge_server.h"
+#include "check_rows.h"
+#include "support/driver_under_test.h"
 #include "support/i2cdump.h"
 #include "windows_target.h"
 
@@ -71,26 +78,37 @@ pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs:
 }
 
 // The exit code of a started program, once it has ended; -1 when it did not.
-int Finish(pid_t pid) {
+// A program still running after `seconds` is killed and counts as exit -1.
+int Finish(pid_t pid, int seconds = 120) {
+  if (pid == 0) return -1;
   int status = 0;
-  if (pid == 0 || waitpid(pid, &status, 0) != pid) return -1;
+  for (int tenths = 0; waitpid(pid, &status, WNOHANG) == 0; ++tenths) {
+    if (tenths == seconds * 10) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << "a program still running after " << seconds << " s";
+      return -1;
+    }
+    usleep(100000);
+  }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Runs a program and collects what it wrote and its exit code.
-Outcome Spawn(const std::vector<std::string>& argv) {
+Outcome Spawn(const std::vector<std::string>& argv, int seconds = 120) {
   const fs::path out = kScratch / "stdout", err = kScratch / "stderr";
   Outcome run;
-  run.exit = Finish(Start(argv, out, err));
+  run.exit = Finish(Start(argv, out, err), seconds);
   run.out = ReadFile(out);
   run.err = ReadFile(err);
   return run;
 }
 
-Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE) {
+Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE,
+               int seconds = 120) {
   std::vector<std::string> argv{DIMMIO_WINE64, exe};
   argv.insert(argv.end(), args.begin(), args.end());
-  return Spawn(argv);
+  return Spawn(argv, seconds);
 }
 
 // Where a Unix path is for a Windows program under Wine: the drive Z: is the root.
@@ -154,6 +172,8 @@ class WinePrefix : public ::testing::Environment {
     unsetenv("WAYLAND_DISPLAY");
     ASSERT_TRUE(fs::exists(DIMMIO_WINE64)) << "64-bit Wine is missing: " DIMMIO_WINE64;
     ASSERT_TRUE(fs::exists(DIMMIO_NT64_EXE)) << "build the nt64 preset: " DIMMIO_NT64_EXE;
+    ASSERT_TRUE(fs::exists(DIMMIO_NT64_SYS)) << "build the nt64 preset: " DIMMIO_NT64_SYS;
+    ASSERT_TRUE(fs::exists(DIMMIO_NT64_REQUESTS)) << "build the nt64 preset: " DIMMIO_NT64_REQUESTS;
     fs::remove_all(kScratch);
     fs::create_directories(kWork);
     fs::create_directories(kPrefix);
@@ -178,10 +198,15 @@ class WinePrefix : public ::testing::Environment {
     WriteFile("i2cdump.txt", testsupport::I2cdumpText(
                                  {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
     WriteFile("bad.txt", "Samsung module, bought 2004\n");
+    board = std::make_unique<sim::BridgeServer>(kPrefix / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
   }
   void TearDown() override {
     Spawn({kWineServer, "-k"});
+    board.reset();
   }
+
+  // What the x86-64 driver image's hardware primitives reach.
+  static inline std::unique_ptr<sim::BridgeServer> board;
 };
 
 [[maybe_unused]] const auto* const kPrefixEnvironment = ::testing::AddGlobalTestEnvironment(new WinePrefix);
@@ -347,3 +372,188 @@ TEST(WineDimmioExe, TwoProgramsContendingForTheSmbusMutexBothFinish) {
 }
 
 }  // namespace
+
+namespace driver_on_wine {
+
+using testsupport::Words;
+
+const fs::path kRequestsExe = DIMMIO_NT64_REQUESTS;
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  char two[3];
+  for (uint8_t b : bytes) {
+    std::snprintf(two, sizeof two, "%02x", b);
+    text += two;
+  }
+  return text.empty() ? "-" : text;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A text as it stands between the quotes of a JSON string.
+std::string JsonInside(const std::string& text) {
+  const std::string quoted = nlohmann::json(text).dump();
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+// The answer line the request sender prints, from the host build's reply.
+std::string AnswerLine(const contract::Reply& reply) {
+  char head[32];
+  std::snprintf(head, sizeof head, "%08x %u ", static_cast<uint32_t>(reply.status),
+                reply.information);
+  return head + Hex(reply.output);
+}
+
+// The test-only x86-64 dimmio.sys under Wine's kernel, installed and started
+// with dimmio.exe through Wine's service manager, its hardware the board the
+// bridge serves. Every command and every request of the contract's checks
+// table must answer as the host build answers on the same board; then the
+// service stops, its device and link go, and it starts again.
+class WineKernel : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    board_ = sim::FindBoard(GetParam());
+    ASSERT_NE(board_, nullptr);
+    models_ = sim::Build(*board_, machine_);
+    WinePrefix::board->Serve(&machine_);
+    dir_ = kScratch / ("driver-" + GetParam());
+    fs::create_directories(dir_);
+    for (const fs::path& from : {fs::path(DIMMIO_NT64_EXE), fs::path(DIMMIO_NT64_SYS),
+                                fs::path(DIMMIO_NT64_EXE).parent_path() / "pci.ids"}) {
+      fs::copy_file(from, dir_ / from.filename(), fs::copy_options::overwrite_existing);
+    }
+    fakewin::Reset(*board_, Exe());
+  }
+  void TearDown() override {
+    OnWine({"driver", "remove"}, Exe());
+    WinePrefix::board->Serve(nullptr);
+  }
+
+  std::string Exe() const { return (dir_ / "dimmio.exe").string(); }
+
+  // The same command on Wine and over the stand-in, whose driver is the host
+  // build on the same board and keeps running between commands; the exit
+  // code it returns.
+  int ExpectSameAsHostBuild(const std::vector<std::string>& args) {
+    const std::string command = CommandLine(args);
+    Outcome wine = Comparable(OnWine(args, Exe()), command);
+    // The stand-in's program is in the same folder, named the Unix way.
+    const std::string windows = WinePath(dir_) + '\\', unix = dir_.string() + '/';
+    for (std::string* text : {&wine.out, &wine.err}) {
+      *text = Replaced(Replaced(*text, windows, unix), JsonInside(windows), JsonInside(unix));
+    }
+    std::ostringstream out, err;
+    const int standIn = dimmio::cli::Run(args, dimmio::cli::WindowsMachine(), out, err);
+    EXPECT_EQ(wine.exit, standIn) << command << ": " << wine.err;
+    EXPECT_EQ(wine.out, WithoutSystemText(out.str())) << command;
+    EXPECT_EQ(wine.err, WithoutSystemText(err.str())) << command;
+    return wine.exit;
+  }
+
+  // The service has stopped in time, and its device and link are gone.
+  void ExpectGone() {
+    const Outcome gone = OnWine({"gone"}, kRequestsExe.string(), 30);
+    EXPECT_EQ(gone.out, "stopped c0000034 c0000034\r\n") << "service, device, link";
+  }
+
+  // The requests through the request sender's handle, one answer line each.
+  std::string SendOnWine(const std::string& how, const std::vector<contract::CheckRow>& rows) {
+    std::string script;
+    for (const contract::CheckRow& row : rows) {
+      char code[16];
+      std::snprintf(code, sizeof code, "%08x", row.code);
+      script += std::string(code) + ' ' + Hex(row.input) + ' ' +
+                std::to_string(row.outputLength) + '\n';
+    }
+    WriteFile(dir_ / "requests.txt", script);
+    const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, kRequestsExe.string());
+    EXPECT_EQ(sent.exit, 0) << how << ": " << sent.out;
+    return FromWindows(sent.out, how);
+  }
+
+  const sim::Board* board_ = nullptr;
+  sim::Machine machine_;
+  sim::BoardModels models_;
+  fs::path dir_;
+};
+
+TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
+  ASSERT_EQ(ExpectSameAsHostBuild({"driver", "install"}), 0);
+  ASSERT_EQ(ExpectSameAsHostBuild({"driver", "start"}), 0) << "the service did not start";
+  const std::vector<std::vector<std::string>> commands = {
+      {"report"}, {"report", "--json"}, {"report", "--segment", "1"},
+      {"report", "--segment", "1", "--json"}, {"spd", "--slot", "0", "--decode"},
+      {"spd", "--slot", "1", "--decode", "--json"},
+      {"spd", "--slot", "2", "--offset", "64", "--count", "9"},
+      {"spd", "--slot", "0", "--segment", "1", "--json"}, {"spd", "--slot", "6"},
+      {"probe", "--slot", "0", "--yes"}, {"probe", "--slot", "1", "--yes", "--json"},
+      {"probe", "--slot", "7", "--yes"}, {"pci", "0", "0", "0"}, {"pci", "0", "30", "6", "--json"},
+  };
+  for (const auto& args : commands) ExpectSameAsHostBuild(args);
+  EXPECT_EQ(ExpectSameAsHostBuild({"driver", "stop"}), 0);
+  ExpectGone();
+
+  // A second start loads the image afresh: the checks table's requests, each
+  // held against the host build's answer after a fresh load on the board.
+  const Outcome start = OnWine({"driver", "start"}, Exe());
+  ASSERT_EQ(start.exit, 0) << "the service did not start again: " << start.err;
+  const std::vector<contract::CheckRow> rows = contract::CheckRows();
+  std::istringstream answers(SendOnWine("send", rows));
+  {
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
+    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
+    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
+    for (const contract::CheckRow& row : rows) {
+      std::string answer;
+      std::getline(answers, answer);
+      EXPECT_EQ(answer, AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength))))
+          << row.what;
+    }
+    EXPECT_TRUE(host->Unload());
+  }
+
+  // Who may send what: through a handle opened for reading alone the kernel
+  // passes the read requests to the driver and refuses the others, by the
+  // access bits of their codes.
+  const int32_t kDenied = static_cast<int32_t>(0xC0000022);  // STATUS_ACCESS_DENIED
+  const std::vector<contract::CheckRow> readOnly = {
+      {"spd", IOCTL_READ_SPD, {0, 0}, 80, STATUS_SUCCESS, 0},
+      {"slots", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80, STATUS_SUCCESS, 0},
+      {"modules", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80, STATUS_SUCCESS, 0},
+      {"chipset", IOCTL_GET_CHIPSET_INFO, {}, 24, STATUS_SUCCESS, 0},
+      {"count", IOCTL_GET_PCI_DEVICE_COUNT, {}, 4, STATUS_SUCCESS, 0},
+      {"system info", IOCTL_GET_SYSTEM_INFO, {}, 1024, STATUS_SUCCESS, 0},
+      {"segment", IOCTL_SET_SEGMENT, Words({0}), 76, kDenied, 0},
+      {"probe", IOCTL_PROBE_SPD_WRITE, {0}, 80, kDenied, 0},
+      {"table", IOCTL_GET_PCI_DEVICE_TABLE, Words({1}), 24, kDenied, 0},
+      {"config", IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256, kDenied, 0},
+  };
+  std::istringstream refusals(SendOnWine("send-read", readOnly));
+  for (const contract::CheckRow& row : readOnly) {
+    std::string answer;
+    std::getline(refusals, answer);
+    if (row.status == kDenied) {
+      EXPECT_EQ(answer, "c0000022 0 -") << row.what;
+    } else {
+      EXPECT_NE(answer.substr(0, 8), "c0000022") << row.what;
+    }
+  }
+
+  const Outcome stop = OnWine({"driver", "stop"}, Exe());
+  EXPECT_EQ(stop.exit, 0) << stop.err;
+  ExpectGone();
+}
+
+// The default board and one of another family (VIA, its second bank behind
+// the south bridge's output port).
+INSTANTIATE_TEST_SUITE_P(Boards, WineKernel, ::testing::Values("ich5", "via686b"));
+
+}  // namespace driver_on_wine

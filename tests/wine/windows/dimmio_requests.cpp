@@ -1,0 +1,98 @@
+// dimmio-requests send FILE: each line of FILE is "CODE INPUT OUTPUT-LENGTH"
+// (code in hex, input as hex bytes or -); each answer is one line "STATUS
+// INFORMATION OUTPUT" (status in hex, the first INFORMATION bytes of the
+// output buffer in hex or -). The status is the kernel's, not a Win32 error.
+// send-read does the same through a handle opened for reading alone.
+//
+// dimmio-requests gone: waits up to 20 s for the service dimmio to stop, then
+// prints "stopped|running DEVICE LINK", the statuses of opening \Device\dimmio
+// and \??\dimmio.
+#include <windows.h>
+#include <winternl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<unsigned char> FromHex(const std::string& text) {
+  std::vector<unsigned char> bytes;
+  for (size_t i = 0; text != "-" && i + 1 < text.size(); i += 2) {
+    bytes.push_back(static_cast<unsigned char>(std::stoul(text.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+int Send(const char* file, DWORD access) {
+  HANDLE device = CreateFileA("\\\\.\\dimmio", access, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (device == INVALID_HANDLE_VALUE) {
+    std::printf("cannot open the device: %lu\n", GetLastError());
+    return 1;
+  }
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string code, input;
+    unsigned long outputLength = 0;
+    fields >> code >> input >> outputLength;
+    std::vector<unsigned char> bytes = FromHex(input);
+    std::vector<unsigned char> out(outputLength + 1, 0xEE);
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = NtDeviceIoControlFile(
+        device, nullptr, nullptr, nullptr, &io, std::stoul(code, nullptr, 16),
+        bytes.empty() ? nullptr : bytes.data(), static_cast<ULONG>(bytes.size()),
+        outputLength == 0 ? nullptr : out.data(), outputLength);
+    std::printf("%08lx %llu ", static_cast<unsigned long>(status),
+                static_cast<unsigned long long>(io.Information));
+    for (ULONG_PTR i = 0; i < io.Information && i < outputLength; ++i) std::printf("%02x", out[i]);
+    std::printf(io.Information == 0 ? "-\n" : "\n");
+  }
+  CloseHandle(device);
+  return 0;
+}
+
+NTSTATUS OpenStatus(const wchar_t* path) {
+  UNICODE_STRING name;
+  RtlInitUnicodeString(&name, path);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE handle = nullptr;
+  const NTSTATUS status = NtOpenFile(&handle, FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+  if (status >= 0) CloseHandle(handle);
+  return status;
+}
+
+int Gone() {
+  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = scm ? OpenServiceA(scm, "dimmio", SERVICE_QUERY_STATUS) : nullptr;
+  SERVICE_STATUS status{};
+  bool stopped = false;
+  for (int tries = 0; service != nullptr && tries < 200 && !stopped; ++tries) {
+    stopped = QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_STOPPED;
+    if (!stopped) Sleep(100);
+  }
+  if (service) CloseServiceHandle(service);
+  if (scm) CloseServiceHandle(scm);
+  std::printf("%s %08lx %08lx\n", stopped ? "stopped" : "running",
+              static_cast<unsigned long>(OpenStatus(L"\\Device\\dimmio")),
+              static_cast<unsigned long>(OpenStatus(L"\\??\\dimmio")));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "send" && argc == 3) return Send(argv[2], GENERIC_READ | GENERIC_WRITE);
+  if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
+  if (command == "gone" && argc == 2) return Gone();
+  std::fprintf(stderr, "usage: dimmio-requests send|send-read FILE | gone\n");
+  return 2;
+}
