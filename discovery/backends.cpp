@@ -25,4 +25,5 @@ ChipsetBackends DiscoveryBackends = {
     .Sis = &sis::SIS_AcquireDevice,
     .I2c = &I2C_AcquireDevice,
     .Ali = &ali::ALI_AcquireDevice,
+    .LaterIntel = &intel::AcquireLaterIchDevice,
 };

@@ -13,6 +13,8 @@ using AcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase, int3
 // The ALi back-end takes the location of its M7101 function instead.
 using AliAcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase,
                                  PciLocation m7101);
+// The ICH6 and later Intel hosts take their SMBus function's location.
+using LocatedAcquireFn = AliAcquireFn;
 
 struct ChipsetBackends {
   AcquireFn Intel;       // base, variant 0 (PIIX4) or 1 (ICH)
@@ -22,6 +24,7 @@ struct ChipsetBackends {
   AcquireFn Sis;         // base, chip model 1
   AcquireFn I2c;         // base, pin driver 0 (word-wide) or 1 (byte-wide)
   AliAcquireFn Ali;      // base, M7101 location
+  LocatedAcquireFn LaterIntel;  // base, the ICH6-and-later SMBus function
 };
 
 // What discovery calls. Constant-initialised; tests may swap entries.

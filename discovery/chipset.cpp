@@ -10,7 +10,7 @@ namespace {
 
 // ---------------------------------------------------------------- direct candidates
 
-enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c };
+enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c, LaterIntel };
 
 enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
 
@@ -89,6 +89,35 @@ constexpr DirectRow kDirect[] = {
      MessageArgs::None},
     {kVia, 0x0586, kAnyRevision, 0, 0, 0, Backend::None, 0,
      "smbcore: Found VIA 586,  unknown revid: %02X\n", MessageArgs::Revision},
+    // ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
+    {kIntel, 0x266A, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH6\n", MessageArgs::None},
+    {kIntel, 0x27DA, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH7/NM10\n", MessageArgs::None},
+    {kIntel, 0x283E, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH8\n", MessageArgs::None},
+    {kIntel, 0x2930, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH9\n", MessageArgs::None},
+    {kIntel, 0x3A30, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH10\n", MessageArgs::None},
+    {kIntel, 0x3A60, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH10D\n", MessageArgs::None},
+    {kIntel, 0x3B30, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 5-series/3400\n", MessageArgs::None},
+    {kIntel, 0x1C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 6-series\n", MessageArgs::None},
+    {kIntel, 0x1D22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel C600/X79\n", MessageArgs::None},
+    {kIntel, 0x1E22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 7-series\n", MessageArgs::None},
+    {kIntel, 0x8C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 8-series\n", MessageArgs::None},
+    {kIntel, 0x9C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 8-series LP\n", MessageArgs::None},
+    {kIntel, 0x8CA2, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 9-series\n", MessageArgs::None},
+    {kIntel, 0x9CA2, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 9-series LP\n", MessageArgs::None},
 };
 
 AcquireFn AcquireFor(Backend backend) {
@@ -98,6 +127,7 @@ AcquireFn AcquireFor(Backend backend) {
     case Backend::Via: return DiscoveryBackends.Via;
     case Backend::Nvidia0064: return DiscoveryBackends.Nvidia0064;
     case Backend::I2c: return DiscoveryBackends.I2c;
+    case Backend::LaterIntel:  // takes its function's location: AcquireLocated
     case Backend::None: break;
   }
   return nullptr;
@@ -109,6 +139,13 @@ AcquireFn AcquireFor(Backend backend) {
 int32_t Acquire(AcquireFn acquire, SmbusController* controller, uint32_t base, int32_t variant) {
   if (!host_status::UsableIoBase(base)) return -1;
   return acquire != nullptr ? acquire(controller, base, variant) : -1;
+}
+
+// A back-end that reads its function's configuration itself (the host may be
+// disabled there) judges the base after that.
+int32_t AcquireLocated(LocatedAcquireFn acquire, SmbusController* controller, uint32_t base,
+                       PciLocation location) {
+  return acquire != nullptr ? acquire(controller, base, location) : -1;
 }
 
 const DirectRow* FindDirectRow(const PciFunctionInfo& f) {
@@ -252,7 +289,11 @@ void Recognize(void* context, const PciFunctionInfo& f) {
     const uint32_t base =
         (PciReadConfigDword(f.Location, row->BaseRegister) & row->BaseMask) - row->BaseSubtract;
     run->directMatchHandled = true;
-    if (Acquire(AcquireFor(row->Use), run->controller, base, row->Variant) == 0) {
+    const int32_t acquired =
+        row->Use == Backend::LaterIntel
+            ? AcquireLocated(DiscoveryBackends.LaterIntel, run->controller, base, f.Location)
+            : Acquire(AcquireFor(row->Use), run->controller, base, row->Variant);
+    if (acquired == 0) {
       Record(run->info, f);
     } else {
       run->directMatchFailed = true;

@@ -85,6 +85,9 @@ struct SmbusHostSpec {
   std::vector<SpdSlotSpec> segment0{};
   std::vector<SpdSlotSpec> segment1{};  // reachable only through the switch
   GpioPinsSpec gpio{};  // the GPIO pin kinds only; their modules are on segment 0
+  // Intel ICH: the firmware holds the INUSE_STS semaphore from power-on for
+  // this many virtual ms (0: it does not).
+  uint32_t firmwareHoldsInUseMs = 0;
 };
 
 struct Board {

@@ -32,9 +32,13 @@ int32_t RecordAli(SmbusController*, uint32_t base, PciLocation m7101) {
   g_calls.push_back({"ali", base, 0, m7101});
   return g_result;
 }
+int32_t RecordLaterIntel(SmbusController*, uint32_t base, PciLocation function) {
+  g_calls.push_back({"intel-later", base, 2, function});
+  return g_result;
+}
 
 constexpr char kIntel[] = "intel", kAmd[] = "amd", kVia[] = "via", kNv[] = "nv0064",
-               kSis[] = "sis", kI2c[] = "i2c";
+               kSis[] = "sis", kI2c[] = "i2c", kLaterIntel[] = "intel-later";
 
 class ChipsetTest : public SimTest {
  protected:
@@ -53,7 +57,7 @@ class ChipsetTest : public SimTest {
   void RecordAcquires(int32_t result) {
     g_result = result;
     DiscoveryBackends = {&Record<kIntel>, &Record<kAmd>, &Record<kVia>, &Record<kNv>,
-                         &Record<kSis>,   &Record<kI2c>, &RecordAli};
+                         &Record<kSis>,   &Record<kI2c>, &RecordAli,    &RecordLaterIntel};
   }
 
   void Discover() {
@@ -201,6 +205,20 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
        "smbcore: Found VIA VT8233/5 device=3147, rev=00"},
       {0x1106, 0x3177, 0x0E, 0xD0, 0x00000401, kVia, 0x0400, 3,
        "smbcore: Found VIA VT8233/5 device=3177, rev=0E"},
+       {0x8086, 0x266A, 0x00, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH6"},
+      {0x8086, 0x27DA, 0x01, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH7/NM10"},
+      {0x8086, 0x283E, 0x02, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH8"},
+      {0x8086, 0x2930, 0x03, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH9"},
+      {0x8086, 0x3A30, 0x04, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH10"},
+      {0x8086, 0x3A60, 0x05, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH10D"},
+      {0x8086, 0x3B30, 0x06, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 5-series/3400"},
+      {0x8086, 0x1C22, 0x07, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 6-series"},
+      {0x8086, 0x1D22, 0x08, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel C600/X79"},
+      {0x8086, 0x1E22, 0x09, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 7-series"},
+      {0x8086, 0x8C22, 0x0A, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 8-series"},
+      {0x8086, 0x9C22, 0x0B, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 8-series LP"},
+      {0x8086, 0x8CA2, 0x0C, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 9-series"},
+      {0x8086, 0x9CA2, 0x0D, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 9-series LP"},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
@@ -221,6 +239,9 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
       EXPECT_EQ(g_calls[0].backend, c.backend);
       EXPECT_EQ(g_calls[0].base, c.base);
       EXPECT_EQ(g_calls[0].variant, c.variant);
+      if (g_calls[0].backend == kLaterIntel) {
+        EXPECT_EQ(g_calls[0].m7101.Device, 7) << "its location";
+      }
       EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
                                                 : std::vector<std::string>{c.message});
       EXPECT_EQ(out.available, result == 0);
@@ -240,6 +261,19 @@ TEST_F(ChipsetTest, UnprogrammedBaseEndsUnavailableWithTheRowsMessageAndNoPortTo
   EXPECT_EQ(Messages(), std::vector<std::string>{"smbcore: Found VIA 686B"});
   ExpectInfo(info_, At(0, 0, 0, 0, 0));
   EXPECT_EQ(machine_.PortAccesses(), 0u);
+}
+
+// The C600's extra hosts carry no SPDs: no candidates, no message.
+TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
+  RecordAcquires(0);
+  for (uint16_t device : {0x1D70, 0x1D71, 0x1D72}) {
+    machine_.AddPciFunction(0, 17, static_cast<uint8_t>(device & 7), 0x8086, device, 0, 0x0C0500)
+        .SetDword(0x20, 0x0401);
+  }
+  Discover();
+  EXPECT_TRUE(g_calls.empty());
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_NE(controller_->Unavailable, 0u);
 }
 
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {
