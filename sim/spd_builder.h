@@ -1,7 +1,19 @@
 // SPD images for simulated memory modules: from the facts of a module (type,
 // capacity, speed grade, width, maker, part number) to the 256 bytes its
-// EEPROM holds, JEDEC-valid for SDR and DDR SDRAM, checksum included. The
-// facts stay with the module description so that a decoder can be checked against them.
+// EEPROM holds, JEDEC-valid for SDR, DDR, DDR2 and DDR3 SDRAM: the byte-63
+// checksum (SDR, DDR, DDR2) or the CRC-16 in bytes 126-127 (DDR3). The facts
+// stay with the module description so that a decoder can be checked against them.
+//
+// Usage: fill a DimmSpec and call BuildSpdImage; a board slot takes the
+// DimmSpec itself (SpdSlotSpec::dimm) and its EEPROM model gets the image.
+// sim/boards/modules.h has one-line makers for each type, e.g.
+//   Ddr2(1024, 2, "PC2-6400", "Samsung", kSamsung, "M378T2863QZS-CF7", 0x1234)
+//   Ddr3(4096, 2, "PC3-10600", "Kingston", kKingston, "KVR1333D3N9/4G", 0x5678)
+// DDR2 grades: "PC2-3200" "PC2-4200" "PC2-5300" "PC2-6400" "PC2-8500";
+// DDR3 grades: "PC3-6400" "PC3-8500" "PC3-10600" "PC3-12800" "PC3-14900"
+// "PC3-17000". The DDR2/DDR3 fields of DimmSpec (form, deviceWidth, ...) have
+// defaults that make a plain unbuffered module of x8 devices; SDR and DDR
+// images ignore them.
 #pragma once
 
 #include <stdint.h>
@@ -15,6 +27,18 @@ namespace sim {
 enum class MemoryType : uint8_t {
   Sdr = 0x04,  // SDR SDRAM
   Ddr = 0x07,  // DDR SDRAM
+  Ddr2 = 0x08,  // DDR2 SDRAM
+  Ddr3 = 0x0B,  // DDR3 SDRAM
+};
+
+// The module's form as DDR2 byte 20 and DDR3 byte 3 state it.
+enum class ModuleForm : uint8_t {
+  Udimm,      // unbuffered DIMM
+  Rdimm,      // registered DIMM
+  SoDimm,     // small-outline DIMM
+  MicroDimm,
+  MiniRdimm,
+  MiniUdimm,
 };
 
 struct DimmSpec {
@@ -27,9 +51,19 @@ struct DimmSpec {
   std::vector<uint8_t> jedecId;  // continuation codes (0x7F) then the maker's code
   std::string partNumber;      // at most 18 characters
   uint32_t serial = 0;
+
+  // DDR2 and DDR3 only.
+  ModuleForm form = ModuleForm::Udimm;
+  uint8_t deviceWidth = 8;     // bits of each DRAM device: 4, 8 or 16
+  std::vector<uint8_t> dramJedecId{};  // DDR3: the DRAM maker; empty: the module's maker
+  bool lowVoltage = false;     // DDR3: operable at 1.35 V as well as 1.5 V
+  bool thermalSensor = false;  // DDR3: a thermal sensor on the module
+  bool extendedTemperature = false;  // DDR3: 0-95 C with the doubled refresh rate
+  bool crcOver126Bytes = false;      // DDR3: the CRC covers bytes 0-125, not 0-116
 };
 
-// Geometry the builder derives from the facts (x8 devices, 4 internal banks).
+// Geometry the builder derives from the facts (SDR and DDR: x8 devices, 4
+// internal banks; DDR2 and DDR3: the device width the facts give).
 struct SpdGeometry {
   uint8_t rowBits;
   uint8_t columnBits;
@@ -60,11 +94,16 @@ constexpr uint8_t kSerial = 95;       // 4 bytes
 
 std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm);
 
-// Sum of bytes 0-62, modulo 256: what byte 63 holds.
+// Sum of bytes 0-62, modulo 256: what byte 63 holds (SDR, DDR, DDR2).
 uint8_t SpdChecksum(const std::array<uint8_t, 256>& image);
 
+// DDR3: the CRC-16 (polynomial 0x1021, initial 0) over bytes 0-116, or 0-125
+// when byte 0 bit 7 is clear; what bytes 126 (low) and 127 (high) hold.
+uint16_t SpdCrc16(const std::array<uint8_t, 256>& image);
+
 // The module's capacity in MB as an image states it (rows, columns, banks,
-// ranks, width), for checking a builder or a decoder against the facts.
+// ranks, width; DDR3: device density, widths and ranks), for checking a
+// builder or a decoder against the facts.
 uint32_t SpdCapacityMb(const std::array<uint8_t, 256>& image);
 
 }  // namespace sim

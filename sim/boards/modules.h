@@ -29,6 +29,24 @@ inline DimmSpec Sdr(uint32_t mb, uint8_t ranks, const char* grade, const char* m
   return d;
 }
 
+// DDR2 and DDR3 modules: unbuffered, x8 devices unless the caller changes
+// the returned facts (form, deviceWidth, ...).
+inline DimmSpec Ddr2(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
+                     std::vector<uint8_t> jedec, const char* part, uint32_t serial,
+                     uint8_t width = 64) {
+  DimmSpec d = Ddr(mb, ranks, grade, maker, std::move(jedec), part, serial, width);
+  d.type = MemoryType::Ddr2;
+  return d;
+}
+
+inline DimmSpec Ddr3(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
+                     std::vector<uint8_t> jedec, const char* part, uint32_t serial,
+                     uint8_t width = 64) {
+  DimmSpec d = Ddr(mb, ranks, grade, maker, std::move(jedec), part, serial, width);
+  d.type = MemoryType::Ddr3;
+  return d;
+}
+
 // JEDEC maker codes: continuation codes first.
 inline const std::vector<uint8_t> kSamsung = {0xCE};
 inline const std::vector<uint8_t> kMicron = {0x2C};
