@@ -143,8 +143,10 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
   const uint32_t dword = PciReadConfigDword(function, kHostConfig);
   const auto hostConfig = static_cast<uint8_t>(dword & 0xFFu);
   if ((hostConfig & kHostEnable) == 0) {
-    DebugPrintHook("smbcore: SMBus host disabled by the BIOS (host configuration %02X)\n",
-                   hostConfig);
+    if (DebugPrintHook != nullptr) {
+      DebugPrintHook("smbcore: SMBus host disabled by the BIOS (host configuration %02X)\n",
+                     hostConfig);
+    }
     return -1;
   }
   if (AcquireDevice(controller, ioBase, kVariantLaterIch) != 0) return -1;
@@ -175,7 +177,7 @@ uint8_t TakeHost(uint32_t ioBase) {
     DelayMs(1);
     value = PortReadByte(Port(ioBase, kHostStatus));
   }
-  if (heldByOther(value)) {
+  if (heldByOther(value) && DebugPrintHook != nullptr) {
     DebugPrintHook("smbcore: SMBus host still in use after %u ms; going on without it\n",
                    kInUseWaitLimit);
   }
