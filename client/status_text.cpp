@@ -36,6 +36,8 @@ constexpr Meaning kMeanings[] = {
     {DIMMIO_ERROR_SMBIOS_TABLE_MAP, "mapping the SMBIOS structure table failed"},
     {DIMMIO_ERROR_SMBIOS_TABLE_LENGTH, "the SMBIOS structure table is empty or too large"},
     {DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT, "no SMBIOS entry point was found"},
+    {DIMMIO_ERROR_SPD_WRITES_BLOCKED,
+     "the chipset blocks SPD writes; nothing was sent on the bus"},
 };
 
 constexpr Meaning kStatusNames[] = {

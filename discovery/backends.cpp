@@ -29,4 +29,5 @@ ChipsetBackends DiscoveryBackends = {
     .Ali = &ali::ALI_AcquireDevice,
     .NvidiaMcp = &nvidia_mcp::AcquireDevice,
     .AliM1563 = &ali1563::AcquireDevice,
+    .LaterIntel = &intel::AcquireLaterIchDevice,
 };

@@ -15,6 +15,9 @@ using AliAcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase,
                                  PciLocation m7101);
 // A back-end that finds its bases in its function's configuration space itself.
 using LocatedAcquireFn = int32_t (*)(SmbusController* controller, PciLocation function);
+// The ICH6 and later Intel hosts take their base and their SMBus function's
+// location (the host configuration lives there).
+using BaseLocatedAcquireFn = AliAcquireFn;
 
 struct ChipsetBackends {
   AcquireFn Intel;       // base, variant 0 (PIIX4) or 1 (ICH)
@@ -26,6 +29,7 @@ struct ChipsetBackends {
   AliAcquireFn Ali;      // base, M7101 location
   LocatedAcquireFn NvidiaMcp = nullptr;  // the MCP's SMBus function: two channels
   AcquireFn AliM1563 = nullptr;          // base; the variant is not used
+  BaseLocatedAcquireFn LaterIntel = nullptr;  // base, the ICH6-and-later SMBus function
 };
 
 // What discovery calls. Constant-initialised; tests may swap entries.

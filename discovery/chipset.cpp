@@ -10,7 +10,9 @@ namespace {
 
 // ---------------------------------------------------------------- direct candidates
 
-enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c, NvidiaMcp, AliM1563 };
+enum class Backend : uint8_t {
+  None, Intel, AmdNvidia, Via, Nvidia0064, I2c, NvidiaMcp, AliM1563, LaterIntel
+};
 
 enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
 
@@ -143,6 +145,35 @@ constexpr DirectRow kDirect[] = {
     // and host (bit 1) enabled in its low byte.
     {kAli, 0x1563, kAnyRevision, 0x80, 0xFFF0, 0, Backend::AliM1563, 0,
      "smbcore: Found ALi M1563 rev=%02X\n", MessageArgs::Revision, 0x80, 0x03},
+    // ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
+    {kIntel, 0x266A, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH6\n", MessageArgs::None},
+    {kIntel, 0x27DA, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH7/NM10\n", MessageArgs::None},
+    {kIntel, 0x283E, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH8\n", MessageArgs::None},
+    {kIntel, 0x2930, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH9\n", MessageArgs::None},
+    {kIntel, 0x3A30, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH10\n", MessageArgs::None},
+    {kIntel, 0x3A60, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel ICH10D\n", MessageArgs::None},
+    {kIntel, 0x3B30, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 5-series/3400\n", MessageArgs::None},
+    {kIntel, 0x1C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 6-series\n", MessageArgs::None},
+    {kIntel, 0x1D22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel C600/X79\n", MessageArgs::None},
+    {kIntel, 0x1E22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 7-series\n", MessageArgs::None},
+    {kIntel, 0x8C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 8-series\n", MessageArgs::None},
+    {kIntel, 0x9C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 8-series LP\n", MessageArgs::None},
+    {kIntel, 0x8CA2, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 9-series\n", MessageArgs::None},
+    {kIntel, 0x9CA2, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
+     "smbcore: Found Intel 9-series LP\n", MessageArgs::None},
 };
 
 AcquireFn AcquireFor(Backend backend) {
@@ -153,7 +184,8 @@ AcquireFn AcquireFor(Backend backend) {
     case Backend::Nvidia0064: return DiscoveryBackends.Nvidia0064;
     case Backend::I2c: return DiscoveryBackends.I2c;
     case Backend::AliM1563: return DiscoveryBackends.AliM1563;
-    case Backend::NvidiaMcp:  // takes the function's location (Recognize)
+    case Backend::NvidiaMcp:   // takes the function's location (AcquireRow)
+    case Backend::LaterIntel:  // takes its base and function's location (AcquireRow)
     case Backend::None: break;
   }
   return nullptr;
@@ -173,7 +205,9 @@ bool HostEnabled(const DirectRow& row, const PciFunctionInfo& f) {
   return (value & row.EnableBits) == row.EnableBits;
 }
 
-// The row's base read and its back-end set up; -1 when not installed.
+// The row's base read and its back-end set up; -1 when not installed. A
+// back-end that reads its function's configuration itself (the later Intel
+// hosts: the host may be disabled there) judges the base after that.
 int32_t AcquireRow(const DirectRow& row, const PciFunctionInfo& f, SmbusController* controller) {
   if (!HostEnabled(row, f)) return -1;
   if (row.Use == Backend::NvidiaMcp) {
@@ -182,6 +216,10 @@ int32_t AcquireRow(const DirectRow& row, const PciFunctionInfo& f, SmbusControll
   }
   const uint32_t base =
       (PciReadConfigDword(f.Location, row.BaseRegister) & row.BaseMask) - row.BaseSubtract;
+  if (row.Use == Backend::LaterIntel) {
+    BaseLocatedAcquireFn acquire = DiscoveryBackends.LaterIntel;
+    return acquire != nullptr ? acquire(controller, base, f.Location) : -1;
+  }
   return Acquire(AcquireFor(row.Use), controller, base, row.Variant);
 }
 

@@ -46,6 +46,9 @@ constexpr uint32_t SmbiosScanMap = 33;          // detail: 0xF0000, 0x10000
 constexpr uint32_t SmbiosTableMap = 34;         // detail: table address, length
 constexpr uint32_t SmbiosTableLength = 35;      // detail: table length
 constexpr uint32_t SmbiosNoEntryPoint = 36;
+// Both halves: the chipset forbids writes to the SPD addresses, so nothing
+// was sent. Hardware detail: the host configuration byte that says so.
+constexpr uint32_t SpdWritesBlocked = 37;
 }  // namespace OpError
 
 // Writes the whole record: Header = 1, every other word 0. The record goes

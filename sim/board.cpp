@@ -41,6 +41,7 @@ const std::vector<Board>& Boards() {
     for (Board& b : boards::Via()) all.push_back(std::move(b));
     for (Board& b : boards::NvidiaMcp()) all.push_back(std::move(b));
     all.push_back(boards::Ali1563());
+    for (Board& b : boards::LaterIntel()) all.push_back(std::move(b));
     return all;
   }();
   return boards;
@@ -68,8 +69,13 @@ constexpr uint8_t kHostEnable = 0x01;
 constexpr uint16_t kPiix4PowerManagement = 0x7113;
 constexpr uint32_t kSmbusClass = 0x0C0500;
 
-std::optional<std::pair<IntelHostFamily, PciIoDecode>> IntelHostDecode(const Board& board,
-                                                                       uint16_t ports) {
+struct IntelHostFound {
+  IntelHostFamily family;
+  PciIoDecode decode;
+  IchGeneration generation;
+};
+
+std::optional<IntelHostFound> IntelHostDecode(const Board& board, uint16_t ports) {
   for (const PciFunctionSpec& f : board.pci) {
     if (f.vendorId != 0x8086) continue;
     PciIoDecode decode{.bus = f.bus, .device = f.device, .function = f.function,
@@ -78,12 +84,12 @@ std::optional<std::pair<IntelHostFamily, PciIoDecode>> IntelHostDecode(const Boa
     if (f.deviceId == kPiix4PowerManagement) {
       decode.baseRegister = 0x90;
       decode.enables = {{kPciCommand, kIoSpaceEnable}, {0xD2, kHostEnable}};
-      return std::pair{IntelHostFamily::Piix4, decode};
+      return IntelHostFound{IntelHostFamily::Piix4, decode, {}};
     }
     if ((f.classCode & 0xFFFF00u) == kSmbusClass) {
       decode.baseRegister = 0x20;
       decode.enables = {{kPciCommand, kIoSpaceEnable}, {0x40, kHostEnable}};
-      return std::pair{IntelHostFamily::Ich, decode};
+      return IntelHostFound{IntelHostFamily::Ich, decode, IchGenerationOf(f.deviceId)};
     }
   }
   return std::nullopt;
@@ -150,9 +156,10 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
     case SmbusHostKind::Intel: {
       const auto found = IntelHostDecode(board, smbusSpec.ports);
       if (!found) break;  // no function to decode the block: the host answers nowhere
-      auto& host = machine.Make<IntelSmbusHost>(machine, found->first, *bus);
-      host.SetDecode(found->second);
-      machine.ClaimDecoded(found->second, host);
+      auto& host = machine.Make<IntelSmbusHost>(machine, found->family, *bus);
+      host.SetDecode(found->decode, found->generation);
+      machine.ClaimDecoded(found->decode, host);
+      if (smbusSpec.firmwareHoldsInUseMs != 0) host.HoldInUseUntil(smbusSpec.firmwareHoldsInUseMs);
       models.intelHost = &host;
       break;
     }

@@ -93,6 +93,9 @@ struct SmbusHostSpec {
   // bus is empty.
   std::array<uint8_t, 2> channelBaseRegisters{0x20, 0x24};
   uint8_t spdChannel = 1;
+  // Intel ICH: the firmware holds the INUSE_STS semaphore from power-on for
+  // this many virtual ms (0: it does not).
+  uint32_t firmwareHoldsInUseMs = 0;
 };
 
 struct Board {

@@ -15,7 +15,17 @@ constexpr uint8_t kStatusClearBits = 0x1E;
 // access takes; written as 1 it is handed back to the firmware that shares
 // the host. On PIIX4 the bit is reserved and written as read (0).
 constexpr uint8_t kStatusInUse = 0x40;
-constexpr int32_t kVariantIch = 1;
+
+constexpr bool HasSemaphore(int32_t variant) {
+  return variant == kVariantIch || variant == kVariantLaterIch;
+}
+
+// Host configuration, byte 0x40 of the ICH6 and later SMBus function.
+constexpr uint8_t kHostConfig = 0x40;
+constexpr uint8_t kHostEnable = 0x01;       // off: the block decodes nothing
+constexpr uint8_t kI2cMode = 0x04;          // transfers framed as I2C, not SMBus
+constexpr uint8_t kSpdWriteDisable = 0x10;  // writes to 0x50-0x57 fail
+constexpr uint8_t kSpdFirst = 0x50, kSpdLast = 0x57;
 // Loaded into data 0 and data 1 around every transfer, so that a transfer
 // that delivers nothing shows a recognisable value.
 constexpr uint16_t kDataFiller = 0xCACA;
@@ -45,10 +55,17 @@ void LoadFiller(uint32_t ioBase) { PortWriteWord(Port(ioBase, kData0), kDataFill
 // Before a transfer: the idle wait. A host still busy after it runs someone
 // else's transaction (or is stuck): nothing is started on it, the transfer
 // fails with the status, and on ICH the semaphore the polls took goes back.
+// On ICH the first read takes the semaphore, waiting for a holder to let go.
 int32_t StartOnIdleHost(const IntelContext* ctx, OpStatus* status, uint32_t hwCode) {
-  const uint8_t idle = WaitForBusReady(ctx->IoBase);
+  uint8_t idle;
+  if (HasSemaphore(ctx->Variant)) {
+    idle = TakeHost(ctx->IoBase);
+    if (host_status::StillBusy(kHostStatusBits, idle)) idle = WaitForBusReady(ctx->IoBase);
+  } else {
+    idle = WaitForBusReady(ctx->IoBase);
+  }
   if (host_status::RefuseBusyHost(kHostStatusBits, status, idle, hwCode) == 0) return 0;
-  if (ctx->Variant == kVariantIch) PortWriteByte(Port(ctx->IoBase, kHostStatus), kStatusInUse);
+  if (HasSemaphore(ctx->Variant)) PortWriteByte(Port(ctx->IoBase, kHostStatus), kStatusInUse);
   return -1;
 }
 
@@ -64,10 +81,10 @@ int32_t FinishTransfer(const IntelContext* ctx, OpStatus* status, uint8_t finalS
 
 void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
   if (segment != kSwitchedSegment) return;
-  if (ctx->Variant == 0) {
+  if (ctx->Variant == kVariantPiix4) {
     const uint8_t old = PortReadByte(kBoardLatchPort);
     PortWriteByte(kBoardLatchPort, WithSelector(old, select ? kLatchSelector : 0));
-  } else if (ctx->Variant == 1) {
+  } else if (ctx->Variant == kVariantIch) {
     // The chip is left in configuration mode: no exit sequence follows.
     PortWriteByte(kSuperIoIndex, kSuperIoEnterKey);
     PortWriteByte(kSuperIoIndex, kSuperIoEnterKey);
@@ -90,6 +107,9 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
   ctx->Variant = variant;
+  ctx->Function = PciLocation{0, 0, 0};
+  ctx->FirmwareHostConfig = 0;
+  ctx->SpdWritesBlocked = 0;
   controller->Context = ctx;
   controller->ReadByte = &ReadByte;
   controller->ReadWord = &ReadWord;
@@ -97,13 +117,71 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   controller->ReleaseDevice = &ReleaseDevice;
   controller->SelectSegment = &SelectSegment;
   controller->DeselectSegment = &DeselectSegment;
-  ResetStatus(ioBase, variant);
+  if (HasSemaphore(variant)) {
+    // What the firmware left is cleared only once the host is ours.
+    const uint8_t value = TakeHost(ioBase);
+    PortWriteByte(Port(ioBase, kHostStatus),
+                  static_cast<uint8_t>(value | kStatusClearBits | kStatusInUse));
+  } else {
+    ResetStatus(ioBase, variant);
+  }
+  return 0;
+}
+
+// Puts the host configuration back as the firmware left it.
+static void ReleaseLaterIchDevice(void* context) {
+  const auto* ctx = static_cast<IntelContext*>(context);
+  const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
+  if ((dword & 0xFFu) != ctx->FirmwareHostConfig) {
+    PciWriteConfigDword(ctx->Function, (dword & ~0xFFu) | ctx->FirmwareHostConfig, kHostConfig);
+  }
+  ReleaseDevice(context);
+}
+
+int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
+                              PciLocation function) {
+  const uint32_t dword = PciReadConfigDword(function, kHostConfig);
+  const auto hostConfig = static_cast<uint8_t>(dword & 0xFFu);
+  if ((hostConfig & kHostEnable) == 0) {
+    if (DebugPrintHook != nullptr) {
+      DebugPrintHook("smbcore: SMBus host disabled by the BIOS (host configuration %02X)\n",
+                     hostConfig);
+    }
+    return -1;
+  }
+  if (AcquireDevice(controller, ioBase, kVariantLaterIch) != 0) return -1;
+  auto* ctx = static_cast<IntelContext*>(controller->Context);
+  ctx->Function = function;
+  ctx->FirmwareHostConfig = hostConfig;
+  ctx->SpdWritesBlocked = (hostConfig & kSpdWriteDisable) != 0 ? 1 : 0;
+  controller->ReleaseDevice = &ReleaseLaterIchDevice;
+  // SMBus framing for the driver's transfers; the firmware's choice returns
+  // at release.
+  if ((hostConfig & kI2cMode) != 0) {
+    PciWriteConfigDword(function, dword & ~uint32_t{kI2cMode}, kHostConfig);
+  }
   return 0;
 }
 
 void ResetStatus(uint32_t ioBase, int32_t variant) {
   WriteBackStatus(ioBase, 0xFF,
-                  variant == kVariantIch ? kStatusClearBits | kStatusInUse : kStatusClearBits);
+                  HasSemaphore(variant) ? kStatusClearBits | kStatusInUse : kStatusClearBits);
+}
+
+uint8_t TakeHost(uint32_t ioBase) {
+  // All ones is no host answering at all (nothing decodes the block), not a
+  // holder to wait for.
+  auto heldByOther = [](uint8_t value) { return (value & kStatusInUse) != 0 && value != 0xFF; };
+  uint8_t value = PortReadByte(Port(ioBase, kHostStatus));
+  for (uint32_t poll = 0; heldByOther(value) && poll < kInUseWaitLimit; ++poll) {
+    DelayMs(1);
+    value = PortReadByte(Port(ioBase, kHostStatus));
+  }
+  if (heldByOther(value) && DebugPrintHook != nullptr) {
+    DebugPrintHook("smbcore: SMBus host still in use after %u ms; going on without it\n",
+                   kInUseWaitLimit);
+  }
+  return value;
 }
 
 uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
@@ -146,6 +224,11 @@ int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t comman
                   uint8_t value) {
   const auto* ctx = static_cast<IntelContext*>(context);
   const uint32_t base = ctx->IoBase;
+  // The host fails such a write itself; nothing is started.
+  if (ctx->SpdWritesBlocked != 0 && slave >= kSpdFirst && slave <= kSpdLast) {
+    SetHwFailure(status, OpError::SpdWritesBlocked, ctx->FirmwareHostConfig);
+    return -1;
+  }
   if (StartOnIdleHost(ctx, status, OpError::WriteByteFailed) != 0) return -1;
   PortWriteByte(Port(base, kData0), value);
   const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);

@@ -1,12 +1,15 @@
 // The Intel SMBus back-end: the host controller of the PIIX4 power-management
-// function (8086:7113, variant 0) and of the ICH family (variant 1), a block
-// of byte-wide I/O ports. The variant chooses how segment 1 is switched: a
-// board latch at port 0xE437, or a Super I/O register.
+// function (8086:7113, variant 0), of the ICH family up to the ICH5 (variant
+// 1) and of the ICH6 to the 9-series PCH (variant 2), a block of byte-wide
+// I/O ports. The variant chooses how segment 1 is switched: a board latch at
+// port 0xE437, a Super I/O register, or not at all (the later boards put
+// every SPD on one bus).
 #pragma once
 
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "hw/hw.h"
 #include "smbus/register_host.h"
 #include "smbus/smbus.h"
 
@@ -14,15 +17,34 @@ namespace intel {
 
 struct IntelContext {
   uint32_t IoBase;  // host register block, already masked by discovery
-  int32_t Variant;  // 0: PIIX4, 1: ICH: the segment switch, and whether the
-                    // status has the INUSE_STS semaphore (ICH only)
+  int32_t Variant;  // 0: PIIX4, 1: ICH, 2: ICH6 and later: the segment
+                    // switch, and whether the status has the INUSE_STS
+                    // semaphore (every ICH)
+  // ICH6 and later (variant 2): the SMBus function, its host configuration
+  // byte as the firmware left it (put back at release), and whether that
+  // byte forbids writes to the SPD addresses.
+  PciLocation Function;
+  uint8_t FirmwareHostConfig;
+  uint8_t SpdWritesBlocked;
 };
+
+constexpr int32_t kVariantPiix4 = 0;
+constexpr int32_t kVariantIch = 1;
+constexpr int32_t kVariantLaterIch = 2;
 
 // Allocates the context, fills the controller's slots and clears the host
 // status; -1 (controller untouched, no port touched) when the base is not
 // usable (0, or a block that runs past port 0xFFFF) or the context cannot be
 // allocated.
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+
+// ICH6 to the 9-series (variant 2): the host configuration byte (0x40) of
+// `function` decides first. With the host disabled the block decodes nothing:
+// a discovery message, -1, no port touched. I2C mode is turned off for the
+// driver's transfers and the byte put back as it was at release; the SPD
+// write-disable bit makes WriteByte refuse the SPD addresses.
+int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
+                              PciLocation function);
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                  uint8_t* value);
@@ -36,6 +58,12 @@ void DeselectSegment(void* context, uint32_t segment);
 
 // The steps of a transfer.
 using smbus_host::WaitForBusReady;
+// ICH: reads the status until a read finds INUSE_STS clear (that read takes
+// the host), 1 ms apart, at most kInUseWaitLimit more times; after that
+// the transfer goes on without it, with a debug line. Returns the last
+// status read.
+constexpr uint32_t kInUseWaitLimit = 200;
+uint8_t TakeHost(uint32_t ioBase);
 // Writes the status back with the interrupt and error bits as 1 (cleared);
 // on ICH (variant 1) also INUSE_STS, which releases the host's semaphore.
 void ResetStatus(uint32_t ioBase, int32_t variant);

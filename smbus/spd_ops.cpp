@@ -81,9 +81,15 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
       result = -1;
       break;
     }
-    // A failed changing write is noted and the read-back decides.
+    // A failed changing write is noted and the read-back decides; a write
+    // the chipset refused was never sent, so the byte is as it was.
     if (controller->WriteByte(ctx, status, slave, kSpdProbeOffset,
                               static_cast<uint8_t>(first + 1)) != 0) {
+      if (status->HwCode == OpError::SpdWritesBlocked) {
+        SetOpFailure(status, OpError::SpdWritesBlocked);
+        result = 0;
+        break;
+      }
       SetOpFailure(status, OpError::ProbeWrite);
     }
     if (controller->ReadByte(ctx, status, slave, kSpdProbeOffset, &readBack) != 0) {

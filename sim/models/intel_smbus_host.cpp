@@ -7,7 +7,44 @@ namespace {
 constexpr uint32_t kFrameBits = 9;  // eight data bits and the acknowledge
 constexpr uint32_t kConditionBits = 1;  // a START, repeated START or STOP
 
+constexpr uint8_t kSpdFirst = 0x50, kSpdLast = 0x57;
+
 }  // namespace
+
+IchGeneration IchGenerationOf(uint16_t deviceId) {
+  // The 8-series and 9-series PCH (Lynx Point, Wildcat Point, and -LP).
+  switch (deviceId) {
+    case 0x8C22: case 0x9C22: case 0x8CA2: case 0x9CA2: return {.spdWriteLock = true};
+    default: return {};
+  }
+}
+
+void IntelSmbusHost::SetDecode(const PciIoDecode& decode, IchGeneration generation) {
+  decode_ = decode;
+  if (family_ != IntelHostFamily::Ich || !generation.spdWriteLock) return;
+  PciFunction* f = machine_.FindPciFunction(decode.bus, decode.device, decode.function);
+  if (f == nullptr) return;
+  // Once set, the write-disable bit no longer takes writes.
+  auto lock = [](PciFunction& fn) {
+    if ((fn.Dword(kHostConfig) & kSpdWriteDisable) != 0) {
+      fn.writeMask[kHostConfig / 4] &= ~uint32_t{kSpdWriteDisable};
+    }
+  };
+  lock(*f);
+  f->onWrite = [lock](PciFunction& fn, uint8_t, uint32_t) { lock(fn); };
+}
+
+void IntelSmbusHost::HoldInUseUntil(uint64_t untilMs) {
+  std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+  status_ |= kInUse;
+  firmwareHoldsInUse_ = true;
+  firmwareReleaseMs_ = untilMs;
+}
+
+uint8_t IntelSmbusHost::HostConfig() {
+  const PciFunction* f = machine_.FindPciFunction(decode_.bus, decode_.device, decode_.function);
+  return f == nullptr ? 0 : static_cast<uint8_t>(f->Dword(kHostConfig) & 0xFF);
+}
 
 IntelSmbusHost::IntelSmbusHost(Machine& machine, IntelHostFamily family, SmbusBus& bus)
     : machine_(machine),
@@ -51,6 +88,10 @@ uint32_t IntelSmbusHost::BitTimes(uint8_t protocol, bool read) {
 }
 
 void IntelSmbusHost::Settle() {
+  if (firmwareHoldsInUse_ && machine_.NowMs() >= firmwareReleaseMs_) {
+    firmwareHoldsInUse_ = false;
+    status_ &= static_cast<uint8_t>(~kInUse);
+  }
   if (!running_ || stuckBusy_ || machine_.NowMs() * 1000 < doneAtUs_) return;
   running_ = false;
   status_ = static_cast<uint8_t>((status_ & ~kBusy) | resultStatus_);
@@ -84,6 +125,8 @@ void IntelSmbusHost::Write8(uint16_t offset, uint8_t value) {
     case kStatus:
       status_ &= static_cast<uint8_t>(~(value & Clearable()));
       status_ |= stuckBits_;
+      // Whoever writes the 1, the firmware's hold is over.
+      if ((value & Clearable() & kInUse) != 0) firmwareHoldsInUse_ = false;
       break;
     case kControl:
       control_ = value;
@@ -109,6 +152,22 @@ void IntelSmbusHost::Start(uint8_t control) {
   const uint8_t protocol = control & kProtocolMask;
   bool acked = false;
   resultHasData_ = false;
+  const uint8_t hostConfig = family_ == IntelHostFamily::Ich ? HostConfig() : 0;
+  const bool refused = (hostConfig & kI2cMode) != 0 ||
+                       ((hostConfig & kSpdWriteDisable) != 0 && !read && slave >= kSpdFirst &&
+                        slave <= kSpdLast);
+  if (refused) {
+    // Nothing reaches the bus: the address frame is where the host stops.
+    ++((hostConfig & kI2cMode) != 0 ? refusedI2c_ : refusedSpdWrites_);
+    resultStatus_ = kDeviceError;
+    running_ = true;
+    doneAtUs_ = machine_.NowMs() * 1000 +
+                (busHz_ == 0 ? 0
+                             : (uint64_t{kConditionBits + kFrameBits} * 1000000 + busHz_ - 1) /
+                                   busHz_);
+    status_ |= kBusy;
+    return;
+  }
   switch (protocol) {
     case kProtocolByteData:
       if (read) {

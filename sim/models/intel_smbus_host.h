@@ -10,6 +10,14 @@
 // SMBALERT#, bit 6 is the INUSE_STS semaphore (a read that finds it clear
 // sets it, writing 1 releases it) and bit 7 is BYTE_DONE; on PIIX4 bits 5-7
 // are reserved and read 0.
+//
+// ICH also reads its host configuration byte (0x40) at every start: in I2C
+// mode (bit 2) the host does not frame byte- and word-data transfers as
+// SMBus, and the model ends each with a device error before anything reaches
+// the bus; with SPD write-disable (bit 4) a transfer whose address byte says
+// write to 0x50-0x57 fails the same way. From the 8-series on the firmware
+// sets bit 4 and it stays set until reset. Firmware that shares the host can
+// hold INUSE_STS for a while.
 #pragma once
 
 #include <stdint.h>
@@ -20,6 +28,13 @@
 namespace sim {
 
 enum class IntelHostFamily { Piix4, Ich };
+
+// What an ICH generation, named by its SMBus function's device ID, does with
+// its host configuration byte.
+struct IchGeneration {
+  bool spdWriteLock = false;  // SPD write-disable holds once set (8-series on)
+};
+IchGeneration IchGenerationOf(uint16_t deviceId);
 
 class IntelSmbusHost : public PortDevice {
  public:
@@ -50,6 +65,12 @@ class IntelSmbusHost : public PortDevice {
   static constexpr uint8_t kProtocolWordData = 0x0C;
   static constexpr uint8_t kStart = 0x40;
 
+  // Host configuration (ICH, configuration byte 0x40).
+  static constexpr uint8_t kHostConfig = 0x40;
+  static constexpr uint8_t kHostEnable = 0x01;
+  static constexpr uint8_t kI2cMode = 0x04;
+  static constexpr uint8_t kSpdWriteDisable = 0x10;
+
   // Bus clocks. ICH runs the bus near 100 kHz. PIIX4's is slower; the model
   // takes 16 kHz, at which a word read (48 bit times) lasts 3 ms.
   static constexpr uint32_t kIchBusHz = 100000;
@@ -67,8 +88,16 @@ class IntelSmbusHost : public PortDevice {
   // A device pulls SMBALERT#: latched on ICH, not seen on PIIX4.
   void RaiseAlert();
 
-  // What the board's configuration space makes of the block.
-  void SetDecode(const PciIoDecode& decode) { decode_ = decode; }
+  // What the board's configuration space makes of the block; on ICH also
+  // where the host configuration byte is, and how the generation keeps it.
+  void SetDecode(const PciIoDecode& decode, IchGeneration generation = {});
+  // Firmware took INUSE_STS and writes 1 to it at `untilMs` on the
+  // machine's clock, unless software released it before.
+  void HoldInUseUntil(uint64_t untilMs);
+  // Transfers the host refused because of its host configuration byte:
+  // writes to the SPD addresses, and anything in I2C mode.
+  uint64_t RefusedSpdWrites() const { return refusedSpdWrites_; }
+  uint64_t RefusedInI2cMode() const { return refusedI2c_; }
   // The I/O base the host answers at now; 0 when it answers nowhere.
   uint16_t IoBase() const;
   IntelHostFamily Family() const { return family_; }
@@ -78,6 +107,7 @@ class IntelSmbusHost : public PortDevice {
 
  private:
   uint8_t Clearable() const;
+  uint8_t HostConfig();
   void Start(uint8_t control);
   void Settle();  // ends a running transfer whose time is up
   // The bit times of a protocol on the wire, START to STOP.
@@ -105,6 +135,10 @@ class IntelSmbusHost : public PortDevice {
   uint8_t result0_ = 0;
   uint8_t result1_ = 0;
   uint64_t transactions_ = 0;
+  bool firmwareHoldsInUse_ = false;
+  uint64_t firmwareReleaseMs_ = 0;
+  uint64_t refusedSpdWrites_ = 0;
+  uint64_t refusedI2c_ = 0;
 };
 
 }  // namespace sim

@@ -317,6 +317,7 @@ TEST(Targets, EveryCommandGivesTheSameOutputAndExitCode) {
       {{"probe", "--slot", "0", "--yes", "--json"}, "ich5"},
       {{"probe", "--slot", "6", "--yes"}, "ich5"},
       {{"probe", "--slot", "0"}, "ich5"},
+      {{"probe", "--slot", "0", "--yes"}, "pch8-spdwd"},
       {{"pci", "0", "0x1F", "3"}, "ich5"},
       {{"pci", "0", "7", "3", "--json"}, "piix4"},
       {{"pci", "0", "31", "0"}, "ich5"},
@@ -455,6 +456,10 @@ TEST_P(Tool, ProbeWritesOnlyWithYesAndReportsWhatTheEepromDid) {
   EXPECT_EQ(j["result"], DIMMIO_PROBE_WRITABLE);
   EXPECT_EQ(j["status"]["code"], 0);
   EXPECT_EQ(run.exit, 0);
+  // A chipset that forbids SPD writes: not writable, and why.
+  const Outcome blocked = Dimmio(GetParam(), {"probe", "--slot", "0", "--yes"}, "pch8-spdwd");
+  EXPECT_NE(blocked.out.find("not writable: the chipset blocks SPD writes"), std::string::npos);
+  EXPECT_EQ(blocked.exit, 0);
 }
 
 TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {

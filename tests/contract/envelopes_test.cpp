@@ -180,6 +180,15 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
       {"piix4", {{0, 7, 3, 0x8086, 0x7113}, {}}},
       {"ich4-mixed", {{0, 31, 3, 0x8086, 0x24C3}, {}}},
       {"nosmbus", {{0, 0, 0, 0, 0}, {}}},
+      {"ich6", {{0, 31, 3, 0x8086, 0x266A}, {"smbcore: Found Intel ICH6"}}},
+      {"ich7", {{0, 31, 3, 0x8086, 0x27DA}, {"smbcore: Found Intel ICH7/NM10"}}},
+      {"ich8-hostoff", {{0, 0, 0, 0, 0}, {"smbcore: Found Intel ICH8",
+                        "smbcore: SMBus host disabled by the BIOS (host configuration 00)"}}},
+      {"ich9", {{0, 31, 3, 0x8086, 0x2930}, {"smbcore: Found Intel ICH9"}}},
+      {"ich10", {{0, 31, 3, 0x8086, 0x3A30}, {"smbcore: Found Intel ICH10"}}},
+      {"pch6", {{0, 31, 3, 0x8086, 0x1C22}, {"smbcore: Found Intel 6-series"}}},
+      {"pch7-inuse", {{0, 31, 3, 0x8086, 0x1E22}, {"smbcore: Found Intel 7-series"}}},
+      {"pch8-spdwd", {{0, 31, 3, 0x8086, 0x8C22}, {"smbcore: Found Intel 8-series"}}},
       {"sis5595", {{0, 0, 0, 0, 0}, {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 detected at 0800!!!",
                                      "SIS_AcquireDevice", "SIS_ResetStatus"}}},
       {"sis96x", {{0, 0, 0, 0x1039, 0x0645},
@@ -259,7 +268,8 @@ void PrintTo(const NoController& c, std::ostream* os) {
 class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<NoController> {};
 
 // Nothing is sent, from the load on: not a port is touched (port 0 and up
-// are the DMA controller's, and an unprogrammed base would point there).
+// are the DMA controller's, and an unprogrammed base would point there; a
+// disabled Intel host decodes nothing).
 TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   const NoController& c = GetParam();
   UseBoard(c.board);
@@ -292,8 +302,10 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
     ::testing::Values(NoController{"nosmbus", 0, 0, 0, 0}, NoController{"sis96x-noacpi", 0, 0, 0, 0},
+                      NoController{"ich8-hostoff", 0, 0, 0, 0},
                       NoController{"ich5", 31, 3, 0x20, 0x00000001},
                       NoController{"ich5", 31, 3, 0x20, 0x0000000F},
+                      NoController{"ich9", 31, 3, 0x20, 0x0000001F},
                       NoController{"piix4", 7, 3, 0x90, 0x00000001},
                       NoController{"amd756", 7, 3, 0x58, 0x00000001},
                       NoController{"amd756", 7, 3, 0x58, 0x000000F1},

@@ -54,10 +54,29 @@ constexpr uint32_t kProbeWrite = 23;
 constexpr uint32_t kProbeFirstRead = 22;
 constexpr uint32_t kReadByteFailed = 17;
 
+constexpr uint32_t kSpdWritesBlocked = 37;
+
+// The host configuration byte of a board's Intel SMBus function (0x40 on
+// ICH), or 0x01 (host on, nothing more) where there is none.
+uint8_t IntelHostConfig(const sim::Board& board) {
+  for (const sim::PciFunctionSpec& f : board.pci) {
+    if (f.vendorId != 0x8086 || (f.classCode >> 8) != 0x0C05) continue;
+    for (const auto& [offset, value] : f.dwords) {
+      if (offset == sim::IntelSmbusHost::kHostConfig) return static_cast<uint8_t>(value);
+    }
+  }
+  return sim::IntelSmbusHost::kHostEnable;
+}
+
+// The boards whose modules the driver can reach: not those whose BIOS left
+// the host disabled.
 std::vector<std::string> BoardsWithSmbus() {
   std::vector<std::string> names;
   for (const sim::Board& board : sim::Boards()) {
-    if (board.smbus.has_value() && !board.smbus->segment0.empty()) names.push_back(board.name);
+    if (board.smbus.has_value() && !board.smbus->segment0.empty() &&
+        (IntelHostConfig(board) & sim::IntelSmbusHost::kHostEnable) != 0) {
+      names.push_back(board.name);
+    }
   }
   return names;
 }
@@ -68,6 +87,11 @@ class SpdTest : public ContractTest, public ::testing::WithParamInterface<std::s
 };
 
 TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
+  // Firmware that holds the host's semaphore is waited for, not overrun.
+  EXPECT_GE(machine_.NowMs(), board_->smbus->firmwareHoldsInUseMs);
+  for (const std::string& line : machine_.DebugLines()) {
+    EXPECT_EQ(line.find("going on without it"), std::string::npos) << line;
+  }
   for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
     const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
     ASSERT_NE(eeprom, nullptr);
@@ -233,12 +257,22 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     if (slot.eeprom.writeProtect == sim::WriteProtect::Nack) {
       want = {0, kProbeWrite, kWriteByteFailed};
     }
+    // A chipset that forbids SPD writes: the probe reads byte 74 and sends
+    // no write at all.
+    const bool blocked = (IntelHostConfig(*board_) & sim::IntelSmbusHost::kSpdWriteDisable) != 0;
+    if (blocked) want = {0, kSpdWritesBlocked, kSpdWritesBlocked};
+    const uint64_t transfers = eeprom->Transfers();
     const Reply reply = Send(IOCTL_PROBE_SPD_WRITE, {slot.slot}, 80);
     ASSERT_EQ(reply.information, 80u);
     EXPECT_EQ(static_cast<int32_t>(WordAt(reply.output, 0)), want.result);
     EXPECT_EQ(WordAt(reply.output, 4 + kOpCode), want.code);
     EXPECT_EQ(WordAt(reply.output, 4 + kHwCode), want.hwCode);
     EXPECT_EQ(eeprom->Bytes(), before);
+    if (blocked) {
+      EXPECT_EQ(WordAt(reply.output, 4 + kHwDetail), IntelHostConfig(*board_));
+      EXPECT_EQ(eeprom->Transfers() - transfers, 1u) << "the first read alone";
+      EXPECT_EQ(models_.intelHost->RefusedSpdWrites(), 0u) << "no write was started";
+    }
   }
 }
 

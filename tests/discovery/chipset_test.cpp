@@ -36,9 +36,14 @@ int32_t RecordMcp(SmbusController*, PciLocation function) {
   g_calls.push_back({"mcp", 0, 0, function});
   return g_result;
 }
+int32_t RecordLaterIntel(SmbusController*, uint32_t base, PciLocation function) {
+  g_calls.push_back({"intel-later", base, 2, function});
+  return g_result;
+}
 
 constexpr char kIntel[] = "intel", kAmd[] = "amd", kVia[] = "via", kNv[] = "nv0064",
-               kSis[] = "sis", kI2c[] = "i2c", kMcp[] = "mcp", kM1563[] = "m1563";
+               kSis[] = "sis", kI2c[] = "i2c", kMcp[] = "mcp", kM1563[] = "m1563",
+               kLaterIntel[] = "intel-later";
 
 class ChipsetTest : public SimTest {
  protected:
@@ -58,7 +63,7 @@ class ChipsetTest : public SimTest {
     g_result = result;
     DiscoveryBackends = {&Record<kIntel>, &Record<kAmd>, &Record<kVia>, &Record<kNv>,
                          &Record<kSis>,   &Record<kI2c>, &RecordAli,
-                         &RecordMcp,      &Record<kM1563>};
+                         &RecordMcp,      &Record<kM1563>, &RecordLaterIntel};
   }
 
   void Discover() {
@@ -229,6 +234,20 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
       {0x10DE, 0x07D8, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP73 rev=A2"},
       {0x10DE, 0x0752, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP78S rev=A2"},
       {0x10DE, 0x0AA2, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP79 rev=A2"},
+       {0x8086, 0x266A, 0x00, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH6"},
+      {0x8086, 0x27DA, 0x01, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH7/NM10"},
+      {0x8086, 0x283E, 0x02, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH8"},
+      {0x8086, 0x2930, 0x03, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH9"},
+      {0x8086, 0x3A30, 0x04, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH10"},
+      {0x8086, 0x3A60, 0x05, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH10D"},
+      {0x8086, 0x3B30, 0x06, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 5-series/3400"},
+      {0x8086, 0x1C22, 0x07, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 6-series"},
+      {0x8086, 0x1D22, 0x08, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel C600/X79"},
+      {0x8086, 0x1E22, 0x09, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 7-series"},
+      {0x8086, 0x8C22, 0x0A, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 8-series"},
+      {0x8086, 0x9C22, 0x0B, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 8-series LP"},
+      {0x8086, 0x8CA2, 0x0C, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 9-series"},
+      {0x8086, 0x9CA2, 0x0D, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 9-series LP"},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
@@ -249,7 +268,8 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
       EXPECT_EQ(g_calls[0].backend, c.backend);
       EXPECT_EQ(g_calls[0].base, c.base);
       EXPECT_EQ(g_calls[0].variant, c.variant);
-      if (c.backend == kMcp) {
+      if (c.backend == kMcp || c.backend == kLaterIntel) {  // its location
+        EXPECT_EQ(g_calls[0].m7101.Device, 7);
         EXPECT_EQ(g_calls[0].m7101.Function, 4);
       }
       EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
@@ -298,6 +318,19 @@ TEST_F(ChipsetTest, AHostLeftDisabledIsNotSetUp) {
     EXPECT_EQ(out.messages, std::vector<std::string>{c.message});
     EXPECT_EQ(machine.PortAccesses(), 0u);
   }
+}
+
+// The C600's extra hosts carry no SPDs: no candidates, no message.
+TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
+  RecordAcquires(0);
+  for (uint16_t device : {0x1D70, 0x1D71, 0x1D72}) {
+    machine_.AddPciFunction(0, 17, static_cast<uint8_t>(device & 7), 0x8086, device, 0, 0x0C0500)
+        .SetDword(0x20, 0x0401);
+  }
+  Discover();
+  EXPECT_TRUE(g_calls.empty());
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_NE(controller_->Unavailable, 0u);
 }
 
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {

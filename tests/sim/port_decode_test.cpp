@@ -106,7 +106,10 @@ INSTANTIATE_TEST_SUITE_P(
                       HostDecodeCase{"ich5", 31, 3, 0, 0, 0x0400},
                       HostDecodeCase{"ich5", 31, 3, 0x40, 0x01, 0},
                       HostDecodeCase{"ich5", 31, 3, 0x04, 0x01, 0},
-                      HostDecodeCase{"ich4-mixed", 31, 3, 0x40, 0x01, 0}),
+                      HostDecodeCase{"ich4-mixed", 31, 3, 0x40, 0x01, 0},
+                      HostDecodeCase{"pch7-inuse", 31, 3, 0, 0, 0xF040},
+                      HostDecodeCase{"ich9", 31, 3, 0x40, 0x01, 0},
+                      HostDecodeCase{"ich8-hostoff", 31, 3, 0, 0, 0}),
     [](const auto& info) { return std::to_string(info.index); });
 
 TEST(IntelHostDecode, MovesWithItsBaseRegister) {

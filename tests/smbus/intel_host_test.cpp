@@ -1,7 +1,10 @@
 // The Intel back-end against its host controller model: a controller that
 // never leaves busy, what the status register holds after each step
-// (including ICH's INUSE_STS semaphore), setting up, and bases that must not
-// be used.
+// (including ICH's INUSE_STS semaphore and firmware holding it), setting up,
+// bases that must not be used, and the host configuration byte of the ICH6
+// and later: what the host refuses under it, and the firmware's value back at
+// release.
+#include <array>
 #include <vector>
 
 #include "smbus/intel.h"
@@ -134,6 +137,109 @@ TEST_F(IntelHostTest, AnUnusableBaseIsNotAcquiredAndNoPortIsTouched) {
     EXPECT_EQ(intel::AcquireDevice(&controller, base, 1), -1) << base;
     EXPECT_EQ(controller.Context, nullptr);
     EXPECT_EQ(machine_.PortAccesses(), before) << base;
+  }
+}
+
+// What the later hosts refuse under their host configuration byte, driven
+// at the ports: a write to an SPD address with SPD writes disabled, and
+// anything in I2C mode, end in a device error with nothing on the bus; reads
+// under SPD write-disable are untouched. From the 8-series on the firmware's
+// write-disable stays set.
+TEST_F(IntelHostTest, TheHostRefusesWhatItsConfigurationForbids) {
+  const struct {
+    const char* board;
+    uint8_t hostConfig;  // written before the transfer; 0: as the board has it
+    uint8_t address, protocol;
+    uint8_t status;       // after the transfer, the semaphore aside
+    uint8_t readsBackAs;  // byte 0x40 after the write
+  } cases[] = {
+      {"pch8-spdwd", 0x01, 0x50 << 1, 0x08, 0x04, 0x11},       // write: refused, bit kept
+      {"pch8-spdwd", 0, (0x50 << 1) | 1, 0x0C, 0x02, 0x11},    // read word: done
+      {"ich9", 0x11, 0x50 << 1, 0x08, 0x04, 0x11},             // write: refused
+      {"ich9", 0x01, 0x50 << 1, 0x08, 0x02, 0x01},             // bit cleared again: written
+      {"ich10", 0, (0x50 << 1) | 1, 0x0C, 0x04, 0x05},         // I2C mode: refused
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.board << " address " << std::hex << int(c.address));
+    sim::Machine machine;
+    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
+    sim::PciFunction& f = *machine.FindPciFunction(0, 31, 3);
+    if (c.hostConfig != 0) {
+      const uint32_t dword = c.hostConfig;
+      ASSERT_EQ(machine.SetPciData(0, (3u << 5) | 31u, &dword, 0x40, 4), 4u);
+    }
+    EXPECT_EQ(f.Dword(0x40) & 0xFF, c.readsBackAs);
+    const uint16_t base = models.intelHost->IoBase();
+    const sim::SpdEeprom& eeprom = *models.eeproms[0][0];
+    const std::array<uint8_t, 256> before = eeprom.Bytes();
+    const uint64_t transfers = eeprom.Transfers();
+    machine.Out8(base + 3, 74);
+    machine.Out8(base + 4, c.address);
+    machine.Out8(base + 5, static_cast<uint8_t>(before[74] + 1));
+    machine.Out8(base + 2, static_cast<uint8_t>(c.protocol | 0x40));
+    machine.Delay(2);
+    EXPECT_EQ(machine.In8(base) & ~IntelSmbusHost::kInUse, c.status);
+    const bool refused = c.status == IntelSmbusHost::kDeviceError;
+    EXPECT_EQ(eeprom.Transfers() - transfers, refused ? 0u : 1u) << "what reached the bus";
+    EXPECT_EQ(eeprom.Bytes()[74] != before[74], !refused && c.protocol == 0x08);
+    EXPECT_EQ(models.intelHost->RefusedSpdWrites() + models.intelHost->RefusedInI2cMode(),
+              refused ? 1u : 0u);
+  }
+}
+
+// The driver takes I2C mode off for its transfers; at release the byte is
+// the firmware's again, and a byte that needed no change is not written.
+TEST_F(IntelHostTest, ReleaseLeavesTheHostConfigurationAsTheFirmwareHadIt) {
+  const struct {
+    const char* board;
+    uint8_t whileLoaded, firmware;
+  } cases[] = {{"ich10", 0x01, 0x05}, {"pch8-spdwd", 0x11, 0x11}, {"ich6", 0x01, 0x01}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.board);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Build(*sim::FindBoard(c.board), machine);
+    OpStatus discovery = Fresh();
+    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
+    ASSERT_NE(controller, nullptr);
+    ASSERT_EQ(controller->Unavailable, 0u);
+    EXPECT_EQ(machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.whileLoaded);
+    const uint64_t writes = machine.ConfigWrites();
+    ReleaseController(controller);
+    EXPECT_EQ(machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.firmware);
+    EXPECT_EQ(machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
+  }
+}
+
+// Firmware holding INUSE_STS when a transfer begins: a holder that lets go
+// within the bound is waited for; one that never does costs the bound once,
+// with a debug line, and the transfer goes on. Either way the read is the
+// module's and the host is free afterwards.
+TEST_F(IntelHostTest, ATransferWaitsABoundedTimeForTheFirmwaresSemaphore) {
+  const struct {
+    uint64_t holdMs;
+    uint64_t waitedMs;
+    size_t lines;
+  } cases[] = {{25, 25, 0}, {1000000, intel::kInUseWaitLimit, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.holdMs);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::BoardModels models = sim::Build(*sim::FindBoard("pch6"), machine);
+    OpStatus discovery = Fresh();
+    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
+    ASSERT_NE(controller, nullptr);
+    machine.ClearDebugOutput();
+    models.intelHost->HoldInUseUntil(machine.NowMs() + c.holdMs);
+    const uint64_t start = machine.NowMs();
+    uint8_t data[2] = {};
+    OpStatus status = Fresh();
+    EXPECT_EQ(ReadSpdBlock(controller, &status, 0, data, 0, 2), 2u);
+    EXPECT_EQ(machine.NowMs() - start, c.waitedMs + 1) << "the wait, then the 1 ms settle";
+    EXPECT_EQ(data[1], models.eeproms[0][0]->Bytes()[1]);
+    EXPECT_EQ(machine.DebugLines().size(), c.lines);
+    EXPECT_EQ(models.intelHost->StatusRegister(), 0x00);
+    ReleaseController(controller);
   }
 }
 

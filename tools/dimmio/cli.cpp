@@ -116,7 +116,10 @@ int SpdCommand(Client& client, const Options& o, const Target& target, std::ostr
   return kExitDone;
 }
 
-const char* ProbeMeaning(int32_t result) {
+const char* ProbeMeaning(int32_t result, uint32_t code) {
+  if (result == DIMMIO_PROBE_UNCHANGED && code == DIMMIO_ERROR_SPD_WRITES_BLOCKED) {
+    return "the SPD is not writable: the chipset blocks SPD writes (nothing was written)";
+  }
   switch (result) {
     case DIMMIO_PROBE_WRITABLE:
       return "the SPD accepts writes: the byte took the changed value, was restored and verified";
@@ -150,10 +153,10 @@ int ProbeCommand(Client& client, const Options& o, BusLocks* locks, std::ostream
                     {"segment", o.Segment},
                     {"writes_to_module", true},
                     {"result", probe->Result},
-                    {"meaning", ProbeMeaning(probe->Result)},
+                    {"meaning", ProbeMeaning(probe->Result, probe->Status.Code)},
                     {"status", StatusJson(probe->Status)}});
   } else {
-    out << "result " << probe->Result << ": " << ProbeMeaning(probe->Result) << '\n'
+    out << "result " << probe->Result << ": " << ProbeMeaning(probe->Result, probe->Status.Code) << '\n'
         << "status: " << DescribeStatus(probe->Status) << '\n';
   }
   if (probe->Result < 0) {

@@ -115,6 +115,7 @@ DIMMIO_STATIC_ASSERT(offsetof(DimmioOpStatus, HwDetail) == 44, "HwDetail");
 #define DIMMIO_ERROR_SMBIOS_TABLE_MAP 34u
 #define DIMMIO_ERROR_SMBIOS_TABLE_LENGTH 35u
 #define DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT 36u
+#define DIMMIO_ERROR_SPD_WRITES_BLOCKED 37u
 
 /* ---- PCI records ------------------------------------------------------ */
 

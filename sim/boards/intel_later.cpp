@@ -1,0 +1,120 @@
+#include "sim/boards/boards.h"
+#include "sim/boards/modules.h"
+
+namespace sim::boards {
+
+namespace {
+
+// An Intel desktop from the ICH6 to the 8-series: a host bridge at 0:0.0,
+// the LPC bridge at 0:31.0 and the SMBus host at 0:31.3, whose 32-port block
+// the BIOS put at BAR4 (dword 0x20) with the host configuration byte 0x40 as
+// it left it. Every module sits on the one bus; there is no segment switch.
+struct LaterIntelBoard {
+  const char* name;
+  const char* description;
+  uint16_t hostBridge, lpc, smbus;
+  uint8_t revision;
+  uint16_t ioBase;
+  uint8_t hostConfig;  // HST_EN bit 0, I2C_EN bit 2, SPD_WD bit 4
+  uint32_t firmwareHoldsInUseMs;
+  std::vector<SpdSlotSpec> modules;
+  const char* product;  // SMBIOS system product
+  std::vector<SmbiosMemoryDevice> sockets;
+};
+
+Board Make(const LaterIntelBoard& d) {
+  Board b;
+  b.name = d.name;
+  b.description = d.description;
+  b.pci = {
+      {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = d.hostBridge,
+       .revision = d.revision, .classCode = 0x060000, .name = "host bridge"},
+      {.bus = 0, .device = 31, .function = 0, .vendorId = 0x8086, .deviceId = d.lpc,
+       .revision = d.revision, .classCode = 0x060100, .multiFunction = true,
+       .name = "LPC bridge"},
+      {.bus = 0, .device = 31, .function = 3, .vendorId = 0x8086, .deviceId = d.smbus,
+       .revision = d.revision, .classCode = 0x0C0500,
+       .dwords = {{0x04, 0x02800001}, {0x20, uint32_t{d.ioBase} | 1u}, {0x40, d.hostConfig}},
+       .name = "SMBus controller"},
+  };
+  SmbusHostSpec smbus;
+  smbus.ioBase = d.ioBase;
+  smbus.ports = 0x20;
+  smbus.segment0 = d.modules;
+  smbus.firmwareHoldsInUseMs = d.firmwareHoldsInUseMs;
+  b.smbus = smbus;
+  b.smbios = {
+      .present = true,
+      .entryPointAddress = 0xF0450,
+      .tableAddress = 0xDF7E0000,
+      .biosVendor = "American Megatrends Inc.",
+      .biosVersion = "1.0",
+      .biosDate = "01/01/2010",
+      .system = {"Example Computers Ltd", d.product, "1.0", "ECX-0000001"},
+      .board = {"Example Boards Inc.", d.product, "1.0", "EBX-0000001"},
+      .processorSocket = "LGA",
+      .processorManufacturer = "Intel",
+      .processorVersion = "Intel(R) Core(TM) CPU",
+      .arrays = {{.deviceCount = static_cast<uint16_t>(d.sockets.size()), .devices = d.sockets}},
+  };
+  return b;
+}
+
+SpdSlotSpec Slot(uint8_t slot, DimmSpec dimm) { return {.slot = slot, .dimm = std::move(dimm)}; }
+
+}  // namespace
+
+std::vector<Board> LaterIntel() {
+  const LaterIntelBoard boards[] = {
+      {"ich6", "Intel 915P + 82801FB ICH6, SMBus 8086:266A at 0:31.3", 0x2580, 0x2640, 0x266A,
+       0x03, 0x0400, 0x01, 0,
+       {Slot(0, Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423FTN-CCC", 0x06060001)),
+        Slot(2, Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423FTN-CCC", 0x06060002))},
+       "EC-915 Desktop", {{"DIMM0", 512}, {"DIMM1", 0}, {"DIMM2", 512}, {"DIMM3", 0}}},
+      {"ich7", "Intel 945G + 82801GB ICH7, SMBus 8086:27DA at 0:31.3", 0x2770, 0x27B8, 0x27DA,
+       0x01, 0x0400, 0x01, 0,
+       {Slot(0, Ddr2(1024, 2, "PC2-5300", "Micron", kMicron, "16HTF12864AY-667", 0x07070001)),
+        Slot(1, Ddr2(1024, 2, "PC2-5300", "Micron", kMicron, "16HTF12864AY-667", 0x07070002))},
+       "EC-945 Desktop", {{"DIMM0", 1024}, {"DIMM1", 1024}}},
+      {"ich8-hostoff",
+       "Intel P965 + 82801HB ICH8 whose BIOS left the SMBus host disabled, 8086:283E at 0:31.3",
+       0x29A0, 0x2810, 0x283E, 0x02, 0x0400, 0x00, 0,
+       {Slot(0, Ddr2(1024, 2, "PC2-5300", "Kingston", kKingston, "KVR667D2N5/1G", 0x08080001))},
+       "EC-965 Desktop", {{"DIMM0", 1024}, {"DIMM1", 0}}},
+      {"ich9", "Intel P35 + 82801IR ICH9R, SMBus 8086:2930 at 0:31.3", 0x29C0, 0x2916, 0x2930,
+       0x02, 0x0400, 0x01, 0,
+       {Slot(0, Ddr2(1024, 2, "PC2-6400", "Kingston", kKingston, "KVR800D2N5/1G", 0x09090001)),
+        Slot(2, Ddr2(2048, 2, "PC2-6400", "Hynix", kHynix, "HYMP125U64CP8-S6", 0x09090002))},
+       "EC-P35 Desktop", {{"DIMM0", 1024}, {"DIMM1", 0}, {"DIMM2", 2048}, {"DIMM3", 0}}},
+      // The BIOS left the host in I2C mode.
+      {"ich10", "Intel P45 + 82801JIB ICH10 left in I2C mode, SMBus 8086:3A30 at 0:31.3", 0x2E20,
+       0x3A18, 0x3A30, 0x00, 0x0400, 0x05, 0,
+       {Slot(0, Ddr3(2048, 2, "PC3-10600", "Samsung", kSamsung, "M378B5673FH0-CH9", 0x10100001)),
+        Slot(1, Ddr3(2048, 2, "PC3-10600", "Samsung", kSamsung, "M378B5673FH0-CH9", 0x10100002))},
+       "EC-P45 Desktop", {{"DIMM0", 2048}, {"DIMM1", 2048}}},
+      {"pch6", "Intel H67 + 6-series PCH, SMBus 8086:1C22 at 0:31.3, four slots", 0x0100, 0x1C4A,
+       0x1C22, 0x05, 0xF000, 0x01, 0,
+       {Slot(0, Ddr3(2048, 2, "PC3-10600", "Kingston", kKingston, "KVR1333D3N9/2G", 0x60600001)),
+        Slot(1, Ddr3(4096, 2, "PC3-10600", "Micron", kMicron, "MT16JTF51264AZ-1G4", 0x60600002)),
+        Slot(2, Ddr3(2048, 2, "PC3-10600", "Kingston", kKingston, "KVR1333D3N9/2G", 0x60600003)),
+        Slot(3, Ddr3(4096, 2, "PC3-10600", "Micron", kMicron, "MT16JTF51264AZ-1G4", 0x60600004))},
+       "EC-H67 Desktop", {{"DIMM0", 2048}, {"DIMM1", 4096}, {"DIMM2", 2048}, {"DIMM3", 4096}}},
+      {"pch7-inuse",
+       "Intel Z77 + 7-series PCH whose firmware holds the SMBus semaphore for 40 ms, SMBus "
+       "8086:1E22 at 0:31.3",
+       0x0150, 0x1E44, 0x1E22, 0x04, 0xF040, 0x01, 40,
+       {Slot(0, Ddr3(4096, 2, "PC3-10600", "Samsung", kSamsung, "M378B5273DH0-CH9", 0x70700001))},
+       "EC-Z77 Desktop", {{"DIMM0", 4096}, {"DIMM1", 0}}},
+      {"pch8-spdwd",
+       "Intel Z87 + 8-series PCH, SPD writes disabled by the firmware, SMBus 8086:8C22 at 0:31.3",
+       0x0C00, 0x8C44, 0x8C22, 0x05, 0xF000, 0x11, 0,
+       {Slot(0, Ddr3(4096, 2, "PC3-12800", "Micron", kMicron, "MT16KTF51264AZ-1G6", 0x80800001)),
+        Slot(2, Ddr3(4096, 2, "PC3-12800", "Micron", kMicron, "MT16KTF51264AZ-1G6", 0x80800002))},
+       "EC-Z87 Desktop", {{"DIMM0", 4096}, {"DIMM1", 0}, {"DIMM2", 4096}, {"DIMM3", 0}}},
+  };
+  std::vector<Board> all;
+  for (const LaterIntelBoard& d : boards) all.push_back(Make(d));
+  return all;
+}
+
+}  // namespace sim::boards
