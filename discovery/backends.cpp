@@ -5,6 +5,7 @@
 #include "smbus/i2c_bus.h"
 #include "smbus/intel.h"
 #include "smbus/nvidia_0064.h"
+#include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
 #include "smbus/via.h"
 
@@ -25,4 +26,5 @@ ChipsetBackends DiscoveryBackends = {
     .Sis = &sis::SIS_AcquireDevice,
     .I2c = &I2C_AcquireDevice,
     .Ali = &ali::ALI_AcquireDevice,
+    .Piix4Compat = &piix4_compat::AcquireDevice,
 };

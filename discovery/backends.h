@@ -13,6 +13,9 @@ using AcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase, int3
 // The ALi back-end takes the location of its M7101 function instead.
 using AliAcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase,
                                  PciLocation m7101);
+// The back-ends that find their own base take the function and a chip number.
+using FunctionAcquireFn = int32_t (*)(SmbusController* controller, PciLocation function,
+                                      int32_t chip);
 
 struct ChipsetBackends {
   AcquireFn Intel;       // base, variant 0 (PIIX4) or 1 (ICH)
@@ -22,6 +25,7 @@ struct ChipsetBackends {
   AcquireFn Sis;         // base, chip model 1
   AcquireFn I2c;         // base, pin driver 0 (word-wide) or 1 (byte-wide)
   AliAcquireFn Ali;      // base, M7101 location
+  FunctionAcquireFn Piix4Compat;  // ServerWorks, ATI/AMD: function, chip
 };
 
 // What discovery calls. Constant-initialised; tests may swap entries.

@@ -2,6 +2,7 @@
 
 #include "discovery/backends.h"
 #include "hw/hw.h"
+#include "smbus/piix4_compat.h"
 #include "smbus/host_status.h"
 
 ChipsetInfoRecord ChipsetInfo;
@@ -10,7 +11,7 @@ namespace {
 
 // ---------------------------------------------------------------- direct candidates
 
-enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c };
+enum class Backend : uint8_t { None, Intel, AmdNvidia, Via, Nvidia0064, I2c, Piix4Compat };
 
 enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
 
@@ -33,6 +34,8 @@ struct DirectRow {
 
 constexpr uint16_t kIntel = 0x8086, kAmd = 0x1022, kNvidia = 0x10DE, kVia = 0x1106;
 constexpr uint16_t kSis = 0x1039, kAli = 0x10B9;
+constexpr uint16_t kServerWorks = 0x1166, kAti = 0x1002;
+constexpr int32_t kPiix4Legacy = piix4_compat::kChipLegacy;
 
 constexpr DirectRow kDirect[] = {
     {kIntel, 0x7113, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Intel, 0, nullptr, MessageArgs::None},
@@ -89,6 +92,31 @@ constexpr DirectRow kDirect[] = {
      MessageArgs::None},
     {kVia, 0x0586, kAnyRevision, 0, 0, 0, Backend::None, 0,
      "smbcore: Found VIA 586,  unknown revid: %02X\n", MessageArgs::Revision},
+    // The PIIX4-compatible hosts find their own base (configuration space or
+    // the power-management registers, by chip and revision): the row names
+    // the chip.
+    {kServerWorks, 0x0200, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0201, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0203, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0205, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0408, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4353, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4363, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4372, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4385, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipAti4385,
+     nullptr, MessageArgs::None},
+    {kAmd, 0x780B, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipHudson2,
+     nullptr, MessageArgs::None},
+    {kAmd, 0x790B, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipFch790B,
+     nullptr, MessageArgs::None},
 };
 
 AcquireFn AcquireFor(Backend backend) {
@@ -98,6 +126,7 @@ AcquireFn AcquireFor(Backend backend) {
     case Backend::Via: return DiscoveryBackends.Via;
     case Backend::Nvidia0064: return DiscoveryBackends.Nvidia0064;
     case Backend::I2c: return DiscoveryBackends.I2c;
+    case Backend::Piix4Compat: break;  // takes the function, see Recognize
     case Backend::None: break;
   }
   return nullptr;
@@ -249,10 +278,17 @@ void Recognize(void* context, const PciFunctionInfo& f) {
   if (const DirectRow* row = FindDirectRow(f)) {
     PrintRowMessage(*row, f);
     if (row->Use == Backend::None) return;
-    const uint32_t base =
-        (PciReadConfigDword(f.Location, row->BaseRegister) & row->BaseMask) - row->BaseSubtract;
     run->directMatchHandled = true;
-    if (Acquire(AcquireFor(row->Use), run->controller, base, row->Variant) == 0) {
+    int32_t result = -1;
+    if (row->Use == Backend::Piix4Compat) {
+      FunctionAcquireFn acquire = DiscoveryBackends.Piix4Compat;
+      if (acquire != nullptr) result = acquire(run->controller, f.Location, row->Variant);
+    } else {
+      const uint32_t base =
+          (PciReadConfigDword(f.Location, row->BaseRegister) & row->BaseMask) - row->BaseSubtract;
+      result = Acquire(AcquireFor(row->Use), run->controller, base, row->Variant);
+    }
+    if (result == 0) {
       Record(run->info, f);
     } else {
       run->directMatchFailed = true;

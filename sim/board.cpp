@@ -38,6 +38,7 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Ali1533Rev0());
     all.push_back(boards::Ali1543());
     for (Board& b : boards::Via()) all.push_back(std::move(b));
+    for (Board& b : boards::Piix4Compat()) all.push_back(std::move(b));
     return all;
   }();
   return boards;
@@ -201,6 +202,13 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
       auto& host = machine.Make<SisSmbusHost>(machine, *bus);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.sisHost = &host;
+      break;
+    }
+    case SmbusHostKind::Piix4Compat: {
+      const Piix4CompatModels installed =
+          InstallPiix4Compat(machine, smbusSpec.piix4Compat, smbusSpec.decode, *bus);
+      models.piix4CompatHost = installed.host;
+      models.amdPm = installed.pm;
       break;
     }
   }

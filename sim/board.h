@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/machine.h"
+#include "sim/models/piix4_compat_host.h"
 #include "sim/models/spd_eeprom.h"
 #include "sim/spd_builder.h"
 #include "sim/smbios_builder.h"
@@ -56,6 +57,9 @@ enum class SmbusHostKind {
   // No host controller: the driver bit-bangs the bus on GPIO pins.
   Sis96xGpioPins,   // 16-bit pins in the ACPI block
   Via586bGpioPins,  // 8-bit pins in the power-management block
+  // ServerWorks and ATI/AMD: the PIIX4-style block placed by configuration
+  // space or the power-management registers (piix4Compat), modules on port 0.
+  Piix4Compat,
 };
 
 // The GPIO pins of a bit-banged bus: where their register block answers and
@@ -85,6 +89,7 @@ struct SmbusHostSpec {
   std::vector<SpdSlotSpec> segment0{};
   std::vector<SpdSlotSpec> segment1{};  // reachable only through the switch
   GpioPinsSpec gpio{};  // the GPIO pin kinds only; their modules are on segment 0
+  Piix4CompatSpec piix4Compat{};  // Piix4Compat only; `decode` places the legacy block
 };
 
 struct Board {
@@ -129,6 +134,8 @@ struct BoardModels {
   TwoWireBus* wires = nullptr;
   std::array<I2cSlave*, 8> i2cSlaves{};
   PortDevice* gpioPins = nullptr;
+  Piix4CompatHost* piix4CompatHost = nullptr;
+  AmdPmRegisters* amdPm = nullptr;  // the PM-placed ATI/AMD hosts
 };
 
 // Every board the project knows, the default first.

@@ -23,5 +23,6 @@ Board Nforce2();    // nForce2 Ultra 400: SMBus 10DE:0064 at 0:1.1
 Board Ali1533Rev0();  // ALi M1533 revision 0: the base in M7101 word 0xE2
 Board Ali1543();    // ALi M1533 rev C3 with the base the BIOS programmed
 std::vector<Board> Via();  // VIA 596A/B, 686 revisions, VT8231, VT8235
+std::vector<Board> Piix4Compat();  // ServerWorks CSB5, ATI IXP400 and SB600-SB800, AMD FCHs
 
 }  // namespace sim::boards

@@ -206,6 +206,16 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
       {"via686b-40", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686,  unknown revid: 40"}}},
       {"vt8231", {{0, 17, 4, 0x1106, 0x8235}, {"smbcore: Found VIA VT8231 rev=10"}}},
       {"vt8235", {{0, 17, 0, 0x1106, 0x3177}, {"smbcore: Found VIA VT8233/5 device=3177, rev=00"}}},
+      {"csb5", {{0, 15, 0, 0x1166, 0x0201}, {}}},
+      {"ixp400", {{0, 20, 0, 0x1002, 0x4372}, {}}},
+      {"sb600", {{0, 20, 0, 0x1002, 0x4385}, {}}},
+      {"sb700", {{0, 20, 0, 0x1002, 0x4385}, {}}},
+      {"sb800", {{0, 20, 0, 0x1002, 0x4385}, {}}},
+      {"hudson2", {{0, 20, 0, 0x1022, 0x780B}, {}}},
+      {"fch790b", {{0, 20, 0, 0x1022, 0x790B}, {}}},
+      {"fch790b-mmio", {{0, 0, 0, 0, 0}, {"smbcore: SMBus 790B rev 59 is reached only through MMIO: not used"}}},
+      {"sb800-fw-hold", {{0, 20, 0, 0x1002, 0x4385}, {}}},
+      {"sb800-off", {{0, 0, 0, 0, 0}, {"smbcore: SMBus 4385 rev 42: the host is disabled"}}},
   };
   return boards;
 }
@@ -278,7 +288,9 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 
 // An unsupported SMBus; SPD pins whose block the BIOS never placed; host
 // bases the BIOS never programmed (the I/O space bit alone), with only bits
-// below the base mask, or that the nVidia 0xE0 subtraction wraps.
+// below the base mask, or that the nVidia 0xE0 subtraction wraps; an FCH
+// whose registers only MMIO reaches, and a legacy ATI host the BIOS disabled
+// (0xD2 bit 0 clear).
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
     ::testing::Values(NoController{"nosmbus", 0, 0, 0, 0}, NoController{"sis96x-noacpi", 0, 0, 0, 0},
@@ -290,7 +302,10 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"nforce", 1, 1, 0x10, 0x00000001},
                       NoController{"nforce", 1, 1, 0x10, 0x00000051},
                       NoController{"nforce2", 1, 1, 0x50, 0x00000001},
-                      NoController{"nforce2", 1, 1, 0x50, 0x0000000D}),
+                      NoController{"nforce2", 1, 1, 0x50, 0x0000000D},
+                      NoController{"fch790b-mmio", 0, 0, 0, 0},
+                      NoController{"sb700", 20, 0, 0xD0, 0x00000000},
+                      NoController{"ixp400", 20, 0, 0x90, 0x00000001}),
     [](const ::testing::TestParamInfo<NoController>& info) {
       return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword));
     });

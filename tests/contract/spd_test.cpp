@@ -38,6 +38,7 @@ std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind, const sim::Intel
       {sim::SmbusHostKind::Nforce, 0x0004},
       {sim::SmbusHostKind::Nvidia0064, 0x90},   // done, result: not acknowledged
       {sim::SmbusHostKind::Sis, 0x50},          // done, not acknowledged
+      {sim::SmbusHostKind::Piix4Compat, 0x04},  // device error
   };
   const auto found = statuses.find(kind);
   if (found == statuses.end()) return std::nullopt;
@@ -152,6 +153,7 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
 sim::StickyStatusHost* StickyHostOf(const sim::BoardModels& models) {
   if (models.viaHost != nullptr) return models.viaHost;
   if (models.aliHost != nullptr) return models.aliHost;
+  if (models.piix4CompatHost != nullptr) return models.piix4CompatHost;
   return models.sisHost;
 }
 
@@ -176,7 +178,10 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
     };
     // VIA's busy bit 0 and ALi's bit 3 stand, and the host is not started;
     // the SiS host is started and shows neither done nor failed.
-    shown = models_.viaHost != nullptr ? 0x01 : models_.aliHost != nullptr ? 0x08 : 0x00;
+    // The ServerWorks and ATI/AMD hosts show the busy bit 0 as VIA's does.
+    shown = models_.viaHost != nullptr || models_.piix4CompatHost != nullptr ? 0x01
+            : models_.aliHost != nullptr                                   ? 0x08
+                                                                           : 0x00;
   } else {
     GTEST_SKIP() << "no way to stop this host";
   }
