@@ -34,8 +34,8 @@ constexpr uint8_t kPmDecodeEnable = 0x10;
 constexpr uint8_t kSb800PortChoice = 0x2F;  // bit 0: the field is in PM 0x2E, else PM 0x2C
 constexpr uint8_t kPortIn2E = 0x2E;
 constexpr uint8_t kPortIn02 = 0x02;
-constexpr uint8_t kPortShift21 = 1;         // bits 2-1
-constexpr uint8_t kPortShift43 = 3;         // bits 4-3
+constexpr uint8_t kPortShift21 = 1;  // bits 2-1
+constexpr uint8_t kPortShift43 = 3;  // bits 4-3
 constexpr uint8_t kPortFieldBits = 0x03;
 
 // The revisions that split each chip's layout.
@@ -76,7 +76,8 @@ Layout LayoutOf(int32_t chip, uint8_t revision) {
       if (revision >= kFch790BMmioOnlyFrom) return {Method::MmioOnly, 0, 0};
       return {revision < kFch790BDecodeFrom ? Method::PmBaseLow : Method::PmDecode, kPortIn02,
               kPortShift43};
-    default: return {Method::Legacy, 0, 0};
+    default:
+      return {Method::Legacy, 0, 0};
   }
 }
 
@@ -194,8 +195,7 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   const Layout layout = LayoutOf(chip, revision);
   const uint32_t device = PciReadConfigDword(function, 0x00) >> 16;
   if (layout.method == Method::MmioOnly) {
-    Say("smbcore: SMBus %04X rev %02X is reached only through MMIO: not used\n", device,
-        revision);
+    Say("smbcore: SMBus %04X rev %02X is reached only through MMIO: not used\n", device, revision);
     return -1;
   }
   Found found{};
@@ -229,22 +229,19 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   return 0;
 }
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value) {
+int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value) {
   return OnOurHost(context, status, [&](intel::IntelContext* host) {
     return intel::ReadByte(host, status, slave, command, value);
   });
 }
 
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value) {
+int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value) {
   return OnOurHost(context, status, [&](intel::IntelContext* host) {
     return intel::ReadWord(host, status, slave, command, value);
   });
 }
 
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value) {
+int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value) {
   return OnOurHost(context, status, [&](intel::IntelContext* host) {
     return intel::WriteByte(host, status, slave, command, value);
   });

@@ -45,12 +45,9 @@ struct Piix4CompatContext {
 // has no usable base, or no context can be had.
 int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip);
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value);
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value);
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value);
+int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value);
+int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value);
+int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value);
 void ReleaseDevice(void* context);
 
 }  // namespace piix4_compat

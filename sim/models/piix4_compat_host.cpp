@@ -13,13 +13,16 @@ constexpr uint8_t kPmDecode = 0x00, kPmDecodeBase = 0x01, kPm02 = 0x02;
 
 uint8_t Piix4CompatPorts::Selected() const {
   switch (select_) {
-    case Piix4CompatPortSelect::None: return 0;
+    case Piix4CompatPortSelect::None:
+      return 0;
     case Piix4CompatPortSelect::Sb800: {
       const uint8_t reg = (pm_->Reg(kPmPortChoice) & 1u) != 0 ? kPm2E : kPmBaseLow;
       return (pm_->Reg(reg) >> 1) & 3u;
     }
-    case Piix4CompatPortSelect::Pm2E: return (pm_->Reg(kPm2E) >> 1) & 3u;
-    case Piix4CompatPortSelect::Pm02: return (pm_->Reg(kPm02) >> 3) & 3u;
+    case Piix4CompatPortSelect::Pm2E:
+      return (pm_->Reg(kPm2E) >> 1) & 3u;
+    case Piix4CompatPortSelect::Pm02:
+      return (pm_->Reg(kPm02) >> 3) & 3u;
   }
   return 0;
 }
@@ -45,7 +48,8 @@ Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& spec,
 std::optional<uint16_t> Piix4CompatHost::FirstPort() const {
   uint32_t base = 0;
   switch (spec_.base) {
-    case Piix4CompatBase::Config: return machine_.DecodedBase(config_);
+    case Piix4CompatBase::Config:
+      return machine_.DecodedBase(config_);
     case Piix4CompatBase::PmBaseLow:
       if ((pm_->Reg(kPmBaseLow) & 1u) == 0) return std::nullopt;
       base = ((uint32_t{pm_->Reg(kPmBaseHigh)} << 8) | pm_->Reg(kPmBaseLow)) & 0xFFE0u;
@@ -90,8 +94,10 @@ void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
   if (offset == kSemaphore) {
     if (!spec_.semaphore) return;
     slaveControl_ = static_cast<uint8_t>(value & ~(kTake | kRelease));
-    if ((value & kRelease) != 0) hostOwns_ = false;
-    else if ((value & kTake) != 0 && !firmwareHolds_) hostOwns_ = true;
+    if ((value & kRelease) != 0)
+      hostOwns_ = false;
+    else if ((value & kTake) != 0 && !firmwareHolds_)
+      hostOwns_ = true;
     return;
   }
   if (offset == kControl && (value & kStart) != 0 && spec_.semaphore && !hostOwns_) {

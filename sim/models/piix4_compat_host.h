@@ -38,8 +38,10 @@ class AmdPmRegisters : public PortDevice {
   explicit AmdPmRegisters(uint8_t index) : index_(index) {}
   uint8_t Read8(uint16_t port) override { return port == kIndexPort ? index_ : regs_[index_]; }
   void Write8(uint16_t port, uint8_t value) override {
-    if (port == kIndexPort) index_ = value;
-    else regs_[index_] = value;
+    if (port == kIndexPort)
+      index_ = value;
+    else
+      regs_[index_] = value;
   }
   uint8_t Reg(uint8_t reg) const { return regs_[reg]; }
   void SetReg(uint8_t reg, uint8_t value) { regs_[reg] = value; }
@@ -66,10 +68,10 @@ enum class Piix4CompatPortSelect {
 struct Piix4CompatSpec {
   Piix4CompatBase base = Piix4CompatBase::Config;
   Piix4CompatPortSelect portSelect = Piix4CompatPortSelect::None;
-  bool semaphore = false;        // base+0x08 is shared with firmware
+  bool semaphore = false;  // base+0x08 is shared with firmware
   uint32_t busHz = 100000;
-  bool pmPorts = true;           // 0xCD6/0xCD7 answer (not on MMIO-only parts)
-  uint8_t pmIndex = 0;           // what firmware left in the index port
+  bool pmPorts = true;                            // 0xCD6/0xCD7 answer (not on MMIO-only parts)
+  uint8_t pmIndex = 0;                            // what firmware left in the index port
   std::vector<std::pair<uint8_t, uint8_t>> pm{};  // PM registers as firmware left them
   uint64_t firmwareHoldsMs = 0;  // firmware holds the semaphore this long from power-on
   // A device that is no SPD, at 0x50 on port-field value 1 (the board's

@@ -107,7 +107,8 @@ TEST_F(ContractTest, DisabledSharedHostIsUnavailableAfterThePowerManagementReads
   EXPECT_EQ(WordAt(read.output, kOpCode), kUnavailable);
   std::set<uint32_t> ports;
   for (const sim::TraceEntry& e : machine_.Trace()) {
-    if (e.kind != sim::Access::ConfigRead && e.kind != sim::Access::ConfigWrite) ports.insert(e.where);
+    if (e.kind != sim::Access::ConfigRead && e.kind != sim::Access::ConfigWrite)
+      ports.insert(e.where);
   }
   EXPECT_EQ(ports, (std::set<uint32_t>{0xCD6, 0xCD7}));
   EXPECT_EQ(models_.amdPm->Index(), index);
