@@ -177,7 +177,7 @@ int32_t OnOurHost(void* context, OpStatus* status, Transfer transfer) {
   Piix4CompatContext* ctx = ContextOf(context);
   if (ctx->Shared == 0) return transfer(&ctx->Host);
   if (!TakeSemaphore(ctx)) {
-    SetHwFailure(status, kHostHeldByFirmware, ctx->Semaphore);
+    SetHwFailure(status, OpError::HostHeldByFirmware, ctx->Semaphore);
     return -1;
   }
   intel::ResetStatus(ctx->Host.IoBase, kIntelPiix4);

@@ -25,9 +25,9 @@ enum Chip : int32_t {
   kChipFch790B = 3,  // 1022:790B
 };
 
-// The hardware half's code when firmware keeps the host: no transfer was
-// started; the detail is the semaphore register as last read.
-constexpr uint32_t kHostHeldByFirmware = 32;
+// When firmware keeps the host the transfer fails with OpError::HostHeldByFirmware
+// in the hardware half, nothing started; the detail is the semaphore register
+// as last read.
 // Tries to take the semaphore, 1 ms apart, before a transfer gives up.
 constexpr uint32_t kSemaphoreTries = 500;
 
