@@ -44,6 +44,15 @@ struct BenchBoard {
 //         read and write with the start, done poll, data 0 and data 1,
 //         status cleared (4): 18 register accesses cost 36; 5 ms settle
 //         after the start, which the transfer's 4.8 ms at 10 kHz fits in.
+//  ServerWorks, ATI (configuration-placed): the Intel transfer (11); 1 ms at
+//         100 kHz. CSB5 at 25 kHz: the word outlasts the settle (1.92 ms),
+//         one more poll (12); 2 ms.
+//  ATI/AMD shared with firmware: the semaphore read, asked for and read
+//         back (3), the status firmware left cleared (2), the port field
+//         read with the index port saved and put back (4), the Intel
+//         transfer (11), the semaphore given back (1): 21 when port 0 is
+//         already selected; where firmware left another port, writing port 0
+//         (2) and putting the old one back (4) make 27; 1 ms.
 constexpr BenchBoard kBoards[] = {
     {"ich5", 0, 11, 1},
     {"via686b", 0, 10, 1},
@@ -67,6 +76,13 @@ constexpr BenchBoard kBoards[] = {
     {"pch6", 0, 11, 1},
     {"pch7-inuse", 0, 11, 1},
     {"pch8-spdwd", 0, 11, 1},
+    {"csb5", 0, 12, 2},
+    {"ixp400", 0, 11, 1},
+    {"sb600", 0, 11, 1},
+    {"sb700", 0, 11, 1},
+    {"sb800", 0, 27, 1},
+    {"hudson2", 0, 21, 1},
+    {"fch790b", 0, 27, 1},
 };
 
 constexpr uint32_t kWordsPerImage = 128;

@@ -32,6 +32,8 @@ constexpr Meaning kMeanings[] = {
     {DIMMIO_ERROR_PROBE_READ_AFTER_RESTORE, "write probe: the read after restoring failed"},
     {DIMMIO_ERROR_PROBE_MISMATCH,
      "write probe: the byte read after restoring differs from the original"},
+    {DIMMIO_ERROR_HW_HOST_HELD,
+     "the SMBus host is shared with firmware, which did not let it go; nothing was sent"},
     {DIMMIO_ERROR_SMBIOS_SCAN_MAP, "mapping the BIOS area to find the SMBIOS entry point failed"},
     {DIMMIO_ERROR_SMBIOS_TABLE_MAP, "mapping the SMBIOS structure table failed"},
     {DIMMIO_ERROR_SMBIOS_TABLE_LENGTH, "the SMBIOS structure table is empty or too large"},

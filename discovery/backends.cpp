@@ -7,6 +7,7 @@
 #include "smbus/intel.h"
 #include "smbus/nvidia_0064.h"
 #include "smbus/nvidia_mcp.h"
+#include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
 #include "smbus/via.h"
 
@@ -15,6 +16,11 @@ namespace {
 // The AMD and nVidia back-end takes the I/O base alone.
 int32_t AcquireAmdNvidia(SmbusController* controller, uint32_t ioBase, int32_t) {
   return amd::AcquireDevice(controller, ioBase);
+}
+
+// The later MCPs need no chip number: both channels are found the same way.
+int32_t AcquireNvidiaMcp(SmbusController* controller, PciLocation function, int32_t) {
+  return nvidia_mcp::AcquireDevice(controller, function);
 }
 
 }  // namespace
@@ -27,7 +33,8 @@ ChipsetBackends DiscoveryBackends = {
     .Sis = &sis::SIS_AcquireDevice,
     .I2c = &I2C_AcquireDevice,
     .Ali = &ali::ALI_AcquireDevice,
-    .NvidiaMcp = &nvidia_mcp::AcquireDevice,
+    .NvidiaMcp = &AcquireNvidiaMcp,
     .AliM1563 = &ali1563::AcquireDevice,
     .LaterIntel = &intel::AcquireLaterIchDevice,
+    .Piix4Compat = &piix4_compat::AcquireDevice,
 };

@@ -13,8 +13,11 @@ using AcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase, int3
 // The ALi back-end takes the location of its M7101 function instead.
 using AliAcquireFn = int32_t (*)(SmbusController* controller, uint32_t ioBase,
                                  PciLocation m7101);
-// A back-end that finds its bases in its function's configuration space itself.
-using LocatedAcquireFn = int32_t (*)(SmbusController* controller, PciLocation function);
+// The back-ends that find their own base take their function and a chip
+// number (the later nVidia MCPs: both channels; ServerWorks and ATI/AMD:
+// configuration space or the power-management registers).
+using FunctionAcquireFn = int32_t (*)(SmbusController* controller, PciLocation function,
+                                      int32_t chip);
 // The ICH6 and later Intel hosts take their base and their SMBus function's
 // location (the host configuration lives there).
 using BaseLocatedAcquireFn = AliAcquireFn;
@@ -27,9 +30,10 @@ struct ChipsetBackends {
   AcquireFn Sis;         // base, chip model 1
   AcquireFn I2c;         // base, pin driver 0 (word-wide) or 1 (byte-wide)
   AliAcquireFn Ali;      // base, M7101 location
-  LocatedAcquireFn NvidiaMcp = nullptr;  // the MCP's SMBus function: two channels
-  AcquireFn AliM1563 = nullptr;          // base; the variant is not used
+  FunctionAcquireFn NvidiaMcp = nullptr;  // the MCP's SMBus function: two channels
+  AcquireFn AliM1563 = nullptr;           // base; the variant is not used
   BaseLocatedAcquireFn LaterIntel = nullptr;  // base, the ICH6-and-later SMBus function
+  FunctionAcquireFn Piix4Compat = nullptr;    // ServerWorks, ATI/AMD: function, chip
 };
 
 // What discovery calls. Constant-initialised; tests may swap entries.

@@ -2,6 +2,7 @@
 
 #include "discovery/backends.h"
 #include "hw/hw.h"
+#include "smbus/piix4_compat.h"
 #include "smbus/host_status.h"
 
 ChipsetInfoRecord ChipsetInfo;
@@ -11,7 +12,7 @@ namespace {
 // ---------------------------------------------------------------- direct candidates
 
 enum class Backend : uint8_t {
-  None, Intel, AmdNvidia, Via, Nvidia0064, I2c, NvidiaMcp, AliM1563, LaterIntel
+  None, Intel, AmdNvidia, Via, Nvidia0064, I2c, NvidiaMcp, AliM1563, LaterIntel, Piix4Compat
 };
 
 enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
@@ -39,6 +40,8 @@ struct DirectRow {
 
 constexpr uint16_t kIntel = 0x8086, kAmd = 0x1022, kNvidia = 0x10DE, kVia = 0x1106;
 constexpr uint16_t kSis = 0x1039, kAli = 0x10B9;
+constexpr uint16_t kServerWorks = 0x1166, kAti = 0x1002;
+constexpr int32_t kPiix4Legacy = piix4_compat::kChipLegacy;
 
 constexpr DirectRow kDirect[] = {
     {kIntel, 0x7113, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Intel, 0, nullptr, MessageArgs::None},
@@ -174,6 +177,31 @@ constexpr DirectRow kDirect[] = {
      "smbcore: Found Intel 9-series\n", MessageArgs::None},
     {kIntel, 0x9CA2, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
      "smbcore: Found Intel 9-series LP\n", MessageArgs::None},
+    // The PIIX4-compatible hosts find their own base (configuration space or
+    // the power-management registers, by chip and revision): the row names
+    // the chip.
+    {kServerWorks, 0x0200, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0201, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0203, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0205, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kServerWorks, 0x0408, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4353, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4363, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4372, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
+     MessageArgs::None},
+    {kAti, 0x4385, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipAti4385,
+     nullptr, MessageArgs::None},
+    {kAmd, 0x780B, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipHudson2,
+     nullptr, MessageArgs::None},
+    {kAmd, 0x790B, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipFch790B,
+     nullptr, MessageArgs::None},
 };
 
 AcquireFn AcquireFor(Backend backend) {
@@ -184,8 +212,9 @@ AcquireFn AcquireFor(Backend backend) {
     case Backend::Nvidia0064: return DiscoveryBackends.Nvidia0064;
     case Backend::I2c: return DiscoveryBackends.I2c;
     case Backend::AliM1563: return DiscoveryBackends.AliM1563;
-    case Backend::NvidiaMcp:   // takes the function's location (AcquireRow)
-    case Backend::LaterIntel:  // takes its base and function's location (AcquireRow)
+    case Backend::NvidiaMcp:    // take the function's location (AcquireRow)
+    case Backend::Piix4Compat:
+    case Backend::LaterIntel:   // takes its base and function's location (AcquireRow)
     case Backend::None: break;
   }
   return nullptr;
@@ -210,9 +239,10 @@ bool HostEnabled(const DirectRow& row, const PciFunctionInfo& f) {
 // hosts: the host may be disabled there) judges the base after that.
 int32_t AcquireRow(const DirectRow& row, const PciFunctionInfo& f, SmbusController* controller) {
   if (!HostEnabled(row, f)) return -1;
-  if (row.Use == Backend::NvidiaMcp) {
-    LocatedAcquireFn acquire = DiscoveryBackends.NvidiaMcp;
-    return acquire != nullptr ? acquire(controller, f.Location) : -1;
+  if (row.Use == Backend::NvidiaMcp || row.Use == Backend::Piix4Compat) {
+    FunctionAcquireFn acquire = row.Use == Backend::NvidiaMcp ? DiscoveryBackends.NvidiaMcp
+                                                              : DiscoveryBackends.Piix4Compat;
+    return acquire != nullptr ? acquire(controller, f.Location, row.Variant) : -1;
   }
   const uint32_t base =
       (PciReadConfigDword(f.Location, row.BaseRegister) & row.BaseMask) - row.BaseSubtract;

@@ -12,7 +12,7 @@ struct OpStatus {
   uint32_t Code;            // operation error code, 0 = none
   uint32_t DetailCount;     // Detail words written with Code: 0, 1 or 2
   uint32_t Detail[6];
-  uint32_t HwCode;          // controller transaction error (17, 18, 19), 0 = none
+  uint32_t HwCode;          // controller transaction error (17, 18, 19, 32), 0 = none
   uint32_t HwDetailCount;   // 1 whenever HwCode is set
   uint32_t HwDetail[8];     // word 0: the back-end's status value
 };
@@ -26,7 +26,7 @@ static_assert(offsetof(OpStatus, HwCode) == 36);
 static_assert(offsetof(OpStatus, HwDetailCount) == 40);
 static_assert(offsetof(OpStatus, HwDetail) == 44);
 
-// The one table of error codes. Gaps (1-13, 16, 28-32) are never set.
+// The one table of error codes. Gaps (1-13, 16, 28-31) are never set.
 namespace OpError {
 constexpr uint32_t None = 0;
 constexpr uint32_t SpdBlockRead = 14;           // a transfer of a block read failed
@@ -42,6 +42,8 @@ constexpr uint32_t ProbeReadBack = 24;
 constexpr uint32_t ProbeRestore = 25;
 constexpr uint32_t ProbeReadAfterRestore = 26;
 constexpr uint32_t ProbeMismatch = 27;
+// hardware half: firmware kept a shared SMBus host; detail: its semaphore register
+constexpr uint32_t HostHeldByFirmware = 32;
 constexpr uint32_t SmbiosScanMap = 33;          // detail: 0xF0000, 0x10000
 constexpr uint32_t SmbiosTableMap = 34;         // detail: table address, length
 constexpr uint32_t SmbiosTableLength = 35;      // detail: table length

@@ -42,6 +42,7 @@ const std::vector<Board>& Boards() {
     for (Board& b : boards::NvidiaMcp()) all.push_back(std::move(b));
     all.push_back(boards::Ali1563());
     for (Board& b : boards::LaterIntel()) all.push_back(std::move(b));
+    for (Board& b : boards::Piix4Compat()) all.push_back(std::move(b));
     return all;
   }();
   return boards;
@@ -234,6 +235,13 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
       auto& host = machine.Make<SisSmbusHost>(machine, *bus);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.sisHost = &host;
+      break;
+    }
+    case SmbusHostKind::Piix4Compat: {
+      const Piix4CompatModels installed =
+          InstallPiix4Compat(machine, smbusSpec.piix4Compat, smbusSpec.decode, *bus);
+      models.piix4CompatHost = installed.host;
+      models.amdPm = installed.pm;
       break;
     }
   }

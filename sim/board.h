@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/machine.h"
+#include "sim/models/piix4_compat_host.h"
 #include "sim/models/spd_eeprom.h"
 #include "sim/spd_builder.h"
 #include "sim/smbios_builder.h"
@@ -58,6 +59,9 @@ enum class SmbusHostKind {
   // No host controller: the driver bit-bangs the bus on GPIO pins.
   Sis96xGpioPins,   // 16-bit pins in the ACPI block
   Via586bGpioPins,  // 8-bit pins in the power-management block
+  // ServerWorks and ATI/AMD: the PIIX4-style block placed by configuration
+  // space or the power-management registers (piix4Compat), modules on port 0.
+  Piix4Compat,
 };
 
 // The GPIO pins of a bit-banged bus: where their register block answers and
@@ -96,6 +100,7 @@ struct SmbusHostSpec {
   // Intel ICH: the firmware holds the INUSE_STS semaphore from power-on for
   // this many virtual ms (0: it does not).
   uint32_t firmwareHoldsInUseMs = 0;
+  Piix4CompatSpec piix4Compat{};  // Piix4Compat only; `decode` places the legacy block
 };
 
 struct Board {
@@ -144,6 +149,8 @@ struct BoardModels {
   TwoWireBus* wires = nullptr;
   std::array<I2cSlave*, 8> i2cSlaves{};
   PortDevice* gpioPins = nullptr;
+  Piix4CompatHost* piix4CompatHost = nullptr;
+  AmdPmRegisters* amdPm = nullptr;  // the PM-placed ATI/AMD hosts
 };
 
 // Every board the project knows, the default first.

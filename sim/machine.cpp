@@ -146,6 +146,12 @@ void Machine::ClaimDecoded(const PciIoDecode& decode, PortDevice& device) {
   decoded_.emplace_back(decode, &device);
 }
 
+void Machine::ClaimPlaced(std::function<std::optional<uint16_t>()> first, uint16_t size,
+                          PortDevice& device) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  placed_.push_back({std::move(first), size, &device});
+}
+
 std::optional<uint16_t> Machine::DecodedBase(const PciIoDecode& decode) const {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   const auto found =
@@ -178,6 +184,12 @@ Machine::Target Machine::DeviceFor(uint16_t port) const {
     const std::optional<uint16_t> first = DecodedBase(decode);
     if (first && port >= *first && port - *first < decode.size) {
       return {device, static_cast<uint16_t>(port - *first)};
+    }
+  }
+  for (const PlacedClaim& claim : placed_) {
+    const std::optional<uint16_t> first = claim.first();
+    if (first && port >= *first && port - *first < claim.size) {
+      return {claim.device, static_cast<uint16_t>(port - *first)};
     }
   }
   return {nullptr, port};

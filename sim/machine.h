@@ -111,6 +111,11 @@ class Machine {
   void ClaimDecoded(const PciIoDecode& decode, PortDevice& device);
   // The first port of a decoded block as the configuration space stands now.
   std::optional<uint16_t> DecodedBase(const PciIoDecode& decode) const;
+  // A block that a device model places itself (from registers other than
+  // configuration space): `first` says where it starts now, or nothing.
+  // Looked up after the configuration-decoded blocks.
+  void ClaimPlaced(std::function<std::optional<uint16_t>()> first, uint16_t size,
+                   PortDevice& device);
   uint8_t In8(uint16_t port);
   uint16_t In16(uint16_t port);
   void Out8(uint16_t port, uint8_t value);
@@ -206,6 +211,12 @@ class Machine {
   std::map<uint32_t, PciFunction> pci_;  // key: bus << 8 | slot
   std::vector<PortClaim> ports_;
   std::vector<std::pair<PciIoDecode, PortDevice*>> decoded_;
+  struct PlacedClaim {
+    std::function<std::optional<uint16_t>()> first;
+    uint16_t size;
+    PortDevice* device;
+  };
+  std::vector<PlacedClaim> placed_;
   std::vector<Region> memory_;
   std::map<uint64_t, int> mapFailures_;
   int failMappingIn_ = 0;

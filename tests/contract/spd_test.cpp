@@ -41,6 +41,7 @@ std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind, const sim::Intel
       {sim::SmbusHostKind::NvidiaMcp, 0x90},
       {sim::SmbusHostKind::Ali1563, 0x04},      // device error
       {sim::SmbusHostKind::Sis, 0x50},          // done, not acknowledged
+      {sim::SmbusHostKind::Piix4Compat, 0x04},  // device error
   };
   const auto found = statuses.find(kind);
   if (found == statuses.end()) return std::nullopt;
@@ -180,6 +181,7 @@ sim::StickyStatusHost* StickyHostOf(const sim::BoardModels& models) {
   if (models.viaHost != nullptr) return models.viaHost;
   if (models.aliHost != nullptr) return models.aliHost;
   if (models.ali1563Host != nullptr) return models.ali1563Host;
+  if (models.piix4CompatHost != nullptr) return models.piix4CompatHost;
   return models.sisHost;
 }
 
@@ -204,9 +206,12 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
     };
     // VIA's and the M1563's busy bit 0 and ALi's bit 3 stand, and the host
     // is not started; the SiS host is started and shows neither done nor failed.
-    shown = models_.viaHost != nullptr || models_.ali1563Host != nullptr ? 0x01
-            : models_.aliHost != nullptr                                 ? 0x08
-                                                                         : 0x00;
+    // The ServerWorks and ATI/AMD hosts show the busy bit 0 as VIA's does.
+    shown = models_.viaHost != nullptr || models_.ali1563Host != nullptr ||
+                    models_.piix4CompatHost != nullptr
+                ? 0x01
+            : models_.aliHost != nullptr ? 0x08
+                                         : 0x00;
   } else {
     GTEST_SKIP() << "no way to stop this host";
   }

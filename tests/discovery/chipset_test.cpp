@@ -3,6 +3,7 @@
 // each outcome, and the debug output that tells the story. What it makes of
 // each whole board the contract suite checks through the driver.
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "discovery/backends.h"
@@ -32,12 +33,16 @@ int32_t RecordAli(SmbusController*, uint32_t base, PciLocation m7101) {
   g_calls.push_back({"ali", base, 0, m7101});
   return g_result;
 }
-int32_t RecordMcp(SmbusController*, PciLocation function) {
+int32_t RecordMcp(SmbusController*, PciLocation function, int32_t) {
   g_calls.push_back({"mcp", 0, 0, function});
   return g_result;
 }
 int32_t RecordLaterIntel(SmbusController*, uint32_t base, PciLocation function) {
   g_calls.push_back({"intel-later", base, 2, function});
+  return g_result;
+}
+int32_t RecordFunction(SmbusController*, PciLocation function, int32_t chip) {
+  g_calls.push_back({"piix4compat", 0, chip, function});
   return g_result;
 }
 
@@ -63,7 +68,7 @@ class ChipsetTest : public SimTest {
     g_result = result;
     DiscoveryBackends = {&Record<kIntel>, &Record<kAmd>, &Record<kVia>, &Record<kNv>,
                          &Record<kSis>,   &Record<kI2c>, &RecordAli,
-                         &RecordMcp,      &Record<kM1563>, &RecordLaterIntel};
+                         &RecordMcp,      &Record<kM1563>, &RecordLaterIntel, &RecordFunction};
   }
 
   void Discover() {
@@ -277,6 +282,35 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
       EXPECT_EQ(out.available, result == 0);
       ExpectInfo(out.info, result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
       EXPECT_EQ(out.count, 2u);
+    }
+  }
+}
+
+// The PIIX4-compatible hosts find their own base: their rows hand the
+// function and the chip to their back-end, which decides by revision.
+TEST_F(ChipsetTest, Piix4CompatibleRowsHandTheFunctionAndChipToTheirBackEnd) {
+  const std::pair<uint16_t, uint16_t> legacy[] = {{0x1166, 0x0200}, {0x1166, 0x0201},
+                                                  {0x1166, 0x0203}, {0x1166, 0x0205},
+                                                  {0x1166, 0x0408}, {0x1002, 0x4353},
+                                                  {0x1002, 0x4363}, {0x1002, 0x4372}};
+  std::vector<std::tuple<uint16_t, uint16_t, int32_t>> rows;
+  for (const auto& [vendor, device] : legacy) rows.emplace_back(vendor, device, 0);
+  rows.emplace_back(0x1002, 0x4385, 1);
+  rows.emplace_back(0x1022, 0x780B, 2);
+  rows.emplace_back(0x1022, 0x790B, 3);
+  for (const auto& [vendor, device, chip] : rows) {
+    SCOPED_TRACE(testing::Message() << std::hex << vendor << ":" << device);
+    sim::Machine machine;
+    machine.AddPciFunction(0, 20, 0, vendor, device, 0x42, 0, true);
+    for (int32_t result : {0, -1}) {
+      RecordAcquires(result);
+      const Outcome out = RunOn(machine);
+      ASSERT_EQ(g_calls.size(), 1u);
+      EXPECT_EQ(g_calls[0].backend, "piix4compat");
+      EXPECT_EQ(g_calls[0].variant, chip);
+      EXPECT_EQ(g_calls[0].m7101.Device, 20);
+      EXPECT_EQ(out.available, result == 0);
+      ExpectInfo(out.info, result == 0 ? At(0, 20, 0, vendor, device) : At(0, 0, 0, 0, 0));
     }
   }
 }

@@ -82,7 +82,8 @@ typedef struct DimmioOpStatus {
   uint32_t Code;          /* operation error code, 0 = none */
   uint32_t DetailCount;   /* Detail words valid: 0, 1 or 2 */
   uint32_t Detail[6];
-  uint32_t HwCode;        /* 17, 18 or 19 when an SMBus transaction failed, else 0 */
+  uint32_t HwCode;        /* 17, 18 or 19 when an SMBus transaction failed, 32 when */
+                          /* firmware kept a shared host, else 0 */
   uint32_t HwDetailCount; /* 1 whenever HwCode is set */
   uint32_t HwDetail[8];   /* word 0: the controller's status value */
 } DimmioOpStatus;
@@ -111,6 +112,7 @@ DIMMIO_STATIC_ASSERT(offsetof(DimmioOpStatus, HwDetail) == 44, "HwDetail");
 #define DIMMIO_ERROR_PROBE_RESTORE 25u
 #define DIMMIO_ERROR_PROBE_READ_AFTER_RESTORE 26u
 #define DIMMIO_ERROR_PROBE_MISMATCH 27u
+#define DIMMIO_ERROR_HW_HOST_HELD 32u
 #define DIMMIO_ERROR_SMBIOS_SCAN_MAP 33u
 #define DIMMIO_ERROR_SMBIOS_TABLE_MAP 34u
 #define DIMMIO_ERROR_SMBIOS_TABLE_LENGTH 35u

@@ -1,0 +1,131 @@
+#include "sim/models/piix4_compat_host.h"
+
+#include "sim/models/spd_eeprom.h"
+
+namespace sim {
+
+namespace {
+
+constexpr uint8_t kPmBaseLow = 0x2C, kPmBaseHigh = 0x2D, kPmPortChoice = 0x2F, kPm2E = 0x2E;
+constexpr uint8_t kPmDecode = 0x00, kPmDecodeBase = 0x01, kPm02 = 0x02;
+
+}  // namespace
+
+uint8_t Piix4CompatPorts::Selected() const {
+  switch (select_) {
+    case Piix4CompatPortSelect::None:
+      return 0;
+    case Piix4CompatPortSelect::Sb800: {
+      const uint8_t reg = (pm_->Reg(kPmPortChoice) & 1u) != 0 ? kPm2E : kPmBaseLow;
+      return (pm_->Reg(reg) >> 1) & 3u;
+    }
+    case Piix4CompatPortSelect::Pm2E:
+      return (pm_->Reg(kPm2E) >> 1) & 3u;
+    case Piix4CompatPortSelect::Pm02:
+      return (pm_->Reg(kPm02) >> 3) & 3u;
+  }
+  return 0;
+}
+
+SmbusSlave* Piix4CompatPorts::Find(uint8_t address) {
+  SmbusBus* bus = ports_[Selected()];
+  return bus == nullptr ? nullptr : bus->Find(address);
+}
+
+Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& spec,
+                                 const AmdPmRegisters* pm, const PciIoDecode& config,
+                                 Piix4CompatPorts& ports)
+    : ViaSmbusHost(machine, ports),
+      machine_(machine),
+      spec_(spec),
+      pm_(pm),
+      config_(config),
+      ports_(ports) {
+  engine_.SetBusClockHz(spec.busHz);
+  if (spec.semaphore && spec.firmwareHoldsMs != 0) FirmwareHoldsUntil(spec.firmwareHoldsMs);
+}
+
+std::optional<uint16_t> Piix4CompatHost::FirstPort() const {
+  uint32_t base = 0;
+  switch (spec_.base) {
+    case Piix4CompatBase::Config:
+      return machine_.DecodedBase(config_);
+    case Piix4CompatBase::PmBaseLow:
+      if ((pm_->Reg(kPmBaseLow) & 1u) == 0) return std::nullopt;
+      base = ((uint32_t{pm_->Reg(kPmBaseHigh)} << 8) | pm_->Reg(kPmBaseLow)) & 0xFFE0u;
+      break;
+    case Piix4CompatBase::PmDecode:
+      if ((pm_->Reg(kPmDecode) & 0x10u) == 0) return std::nullopt;
+      base = uint32_t{pm_->Reg(kPmDecodeBase)} << 8;
+      break;
+  }
+  if (base == 0 || base + kPorts > 0x10000) return std::nullopt;
+  return static_cast<uint16_t>(base);
+}
+
+void Piix4CompatHost::FirmwareHoldsUntil(uint64_t ms) {
+  std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+  SettleFirmware();
+  if (hostOwns_) return;  // firmware waits for us
+  firmwareHolds_ = true;
+  firmwareUntilMs_ = ms;
+  SettleFirmware();
+}
+
+void Piix4CompatHost::SettleFirmware() {
+  if (!firmwareHolds_ || firmwareUntilMs_ == kForever || machine_.NowMs() < firmwareUntilMs_) {
+    return;
+  }
+  firmwareHolds_ = false;
+  status_ |= kDeviceError;  // its last transfer found nobody
+}
+
+uint8_t Piix4CompatHost::Read8(uint16_t offset) {
+  SettleFirmware();
+  if (offset == kSemaphore) {
+    if (!spec_.semaphore) return 0x00;
+    return static_cast<uint8_t>(slaveControl_ | (hostOwns_ ? kTake : 0));
+  }
+  return ViaSmbusHost::Read8(offset);
+}
+
+void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
+  SettleFirmware();
+  if (offset == kSemaphore) {
+    if (!spec_.semaphore) return;
+    slaveControl_ = static_cast<uint8_t>(value & ~(kTake | kRelease));
+    if ((value & kRelease) != 0)
+      hostOwns_ = false;
+    else if ((value & kTake) != 0 && !firmwareHolds_)
+      hostOwns_ = true;
+    return;
+  }
+  if (offset == kControl && (value & kStart) != 0 && spec_.semaphore && !hostOwns_) {
+    ++unownedStarts_;
+    if (firmwareHolds_ && !engine_.Busy()) engine_.FailNextWith(kCollision);
+  }
+  ViaSmbusHost::Write8(offset, value);
+}
+
+Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& spec,
+                                     const PciIoDecode& config, SmbusBus& spdBus) {
+  AmdPmRegisters* pm = nullptr;
+  if (spec.base != Piix4CompatBase::Config || spec.portSelect != Piix4CompatPortSelect::None) {
+    pm = &machine.Make<AmdPmRegisters>(spec.pmIndex);
+    for (const auto& [reg, value] : spec.pm) pm->SetReg(reg, value);
+    if (spec.pmPorts) machine.ClaimPorts(AmdPmRegisters::kIndexPort, 2, *pm);
+  }
+  std::array<SmbusBus*, 4> buses{&spdBus, &machine.Make<SmbusSegment>(),
+                                 &machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
+  if (spec.otherPortDevice) {
+    auto& device = machine.Make<SpdEeprom>(machine, *spec.otherPortDevice);
+    static_cast<SmbusSegment*>(buses[1])->Wire(0x50, device);
+  }
+  auto& ports = machine.Make<Piix4CompatPorts>(pm, spec.portSelect, buses);
+  auto& host = machine.Make<Piix4CompatHost>(machine, spec, pm, config, ports);
+  const uint16_t size = spec.base == Piix4CompatBase::Config ? 0x10 : Piix4CompatHost::kPorts;
+  machine.ClaimPlaced([&host] { return host.FirstPort(); }, size, host);
+  return {&host, pm};
+}
+
+}  // namespace sim

@@ -1,0 +1,145 @@
+// The PIIX4-compatible SMBus hosts of the ServerWorks and ATI/AMD south
+// bridges, and the power-management registers the later ones are found
+// through.
+//
+// The host is the PIIX4-style register block of the VIA model (sticky status
+// bits 1-4, busy following the transfer), timed by bit times at its bus
+// clock, placed either by its function's configuration space (word 0x90,
+// host enable 0xD2 bit 0) or by the power-management registers: PM 0x2C bit
+// 0 and PM 0x2D:0x2C & 0xFFE0, or PM 0x00 bit 4 and PM 0x01 x 256. It
+// answers nowhere while that says disabled. On the chips with a port select
+// each port is a bus of its own with its own slaves, and a transfer goes to
+// the port the select field names when it starts. On the chips shared with
+// firmware, base+0x08 is the ownership semaphore: writing bit 4 takes it
+// (reads back 1) unless firmware holds it, writing bit 5 gives it back;
+// firmware that lets go leaves the status of its own last transfer (a device
+// error). A transfer started while firmware holds the host collides with
+// firmware's (bus error); every start without the semaphore is counted.
+#pragma once
+
+#include <stdint.h>
+
+#include <array>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "sim/machine.h"
+#include "sim/models/smbus_segment.h"
+#include "sim/models/via_smbus_host.h"
+
+namespace sim {
+
+// The power-management registers behind index port 0xCD6 and data port 0xCD7.
+class AmdPmRegisters : public PortDevice {
+ public:
+  static constexpr uint16_t kIndexPort = 0xCD6;
+
+  explicit AmdPmRegisters(uint8_t index) : index_(index) {}
+  uint8_t Read8(uint16_t port) override { return port == kIndexPort ? index_ : regs_[index_]; }
+  void Write8(uint16_t port, uint8_t value) override {
+    if (port == kIndexPort)
+      index_ = value;
+    else
+      regs_[index_] = value;
+  }
+  uint8_t Reg(uint8_t reg) const { return regs_[reg]; }
+  void SetReg(uint8_t reg, uint8_t value) { regs_[reg] = value; }
+  uint8_t Index() const { return index_; }
+
+ private:
+  uint8_t index_;
+  std::array<uint8_t, 256> regs_{};
+};
+
+enum class Piix4CompatBase {
+  Config,     // configuration word 0x90 & 0xFFF0, enabled by 0xD2 bit 0
+  PmBaseLow,  // PM 0x2D:0x2C & 0xFFE0, enabled by PM 0x2C bit 0
+  PmDecode,   // PM 0x01 x 256, enabled by PM 0x00 bit 4
+};
+
+enum class Piix4CompatPortSelect {
+  None,
+  Sb800,  // bits 2-1 of PM 0x2E when PM 0x2F bit 0 is set, else of PM 0x2C
+  Pm2E,   // bits 2-1 of PM 0x2E
+  Pm02,   // bits 4-3 of PM 0x02
+};
+
+struct Piix4CompatSpec {
+  Piix4CompatBase base = Piix4CompatBase::Config;
+  Piix4CompatPortSelect portSelect = Piix4CompatPortSelect::None;
+  bool semaphore = false;  // base+0x08 is shared with firmware
+  uint32_t busHz = 100000;
+  bool pmPorts = true;                            // 0xCD6/0xCD7 answer (not on MMIO-only parts)
+  uint8_t pmIndex = 0;                            // what firmware left in the index port
+  std::vector<std::pair<uint8_t, uint8_t>> pm{};  // PM registers as firmware left them
+  uint64_t firmwareHoldsMs = 0;  // firmware holds the semaphore this long from power-on
+  // A device that is no SPD, at 0x50 on port-field value 1 (the board's
+  // second port): a board-ID EEPROM with these bytes.
+  std::optional<std::array<uint8_t, 256>> otherPortDevice{};
+};
+
+// The buses behind the port select, as the field stands now.
+class Piix4CompatPorts : public SmbusBus {
+ public:
+  Piix4CompatPorts(const AmdPmRegisters* pm, Piix4CompatPortSelect select,
+                   std::array<SmbusBus*, 4> ports)
+      : pm_(pm), select_(select), ports_(ports) {}
+  uint8_t Selected() const;
+  SmbusSlave* Find(uint8_t address) override;
+
+ private:
+  const AmdPmRegisters* pm_;
+  Piix4CompatPortSelect select_;
+  std::array<SmbusBus*, 4> ports_;
+};
+
+class Piix4CompatHost : public ViaSmbusHost {
+ public:
+  static constexpr uint16_t kSemaphore = 0x08;
+  static constexpr uint8_t kTake = 0x10;
+  static constexpr uint8_t kRelease = 0x20;
+  static constexpr uint16_t kPorts = 0x20;  // the PM-placed block; 16 from configuration space
+  static constexpr uint64_t kForever = UINT64_MAX;
+
+  Piix4CompatHost(Machine& machine, const Piix4CompatSpec& spec, const AmdPmRegisters* pm,
+                  const PciIoDecode& config, Piix4CompatPorts& ports);
+
+  uint8_t Read8(uint16_t offset) override;
+  void Write8(uint16_t offset, uint8_t value) override;
+
+  // Where the block starts now; nothing while disabled or unprogrammed.
+  std::optional<uint16_t> FirstPort() const;
+  uint8_t SelectedPort() const { return ports_.Selected(); }
+  // Firmware takes the semaphore (when free) and keeps it until the virtual
+  // time given (kForever: never lets go); a time already past lets go now.
+  void FirmwareHoldsUntil(uint64_t ms);
+  bool HostOwnsSemaphore() const { return hostOwns_; }
+  uint64_t StartsWithoutSemaphore() const { return unownedStarts_; }
+
+ private:
+  void SettleFirmware();
+
+  Machine& machine_;
+  Piix4CompatSpec spec_;
+  const AmdPmRegisters* pm_;
+  PciIoDecode config_;
+  Piix4CompatPorts& ports_;
+  bool hostOwns_ = false;
+  bool firmwareHolds_ = false;
+  uint64_t firmwareUntilMs_ = 0;
+  uint8_t slaveControl_ = 0;  // the semaphore register's other bits
+  uint64_t unownedStarts_ = 0;
+};
+
+struct Piix4CompatModels {
+  Piix4CompatHost* host;
+  AmdPmRegisters* pm;  // null on the configuration-placed chips
+};
+
+// The host with port 0 on `spdBus`, its other ports, and on the PM-placed
+// chips the power-management registers, put into the machine.
+Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& spec,
+                                     const PciIoDecode& config, SmbusBus& spdBus);
+
+}  // namespace sim

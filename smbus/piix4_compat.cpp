@@ -1,0 +1,252 @@
+#include "smbus/piix4_compat.h"
+
+#include "smbus/host_status.h"
+#include "smbus/register_host.h"
+
+namespace piix4_compat {
+
+namespace {
+
+using smbus_host::Port;
+
+// Configuration space of the SMBus function.
+constexpr uint8_t kRevisionDword = 0x08;   // low byte: revision ID
+constexpr uint8_t kLegacyBaseWord = 0x90;  // I/O base, bits 15-4
+constexpr uint32_t kLegacyBaseMask = 0xFFF0;
+constexpr uint8_t kLegacyHostConfig = 0xD2;  // bit 0: host enable
+constexpr uint32_t kLegacyHostEnable = 0x01;
+
+// The power-management registers, reached through an index and a data port.
+constexpr uint16_t kPmIndex = 0xCD6;
+constexpr uint16_t kPmData = 0xCD7;
+// SB800, Hudson-2 below 0x41, the 790B below 0x49: bit 0 of PM 0x2C enables
+// the host, PM 0x2D:0x2C masked with 0xFFE0 is the base.
+constexpr uint8_t kPmBaseLow = 0x2C;
+constexpr uint8_t kPmBaseHigh = 0x2D;
+constexpr uint8_t kPmBaseLowEnable = 0x01;
+constexpr uint32_t kPmBaseMask = 0xFFE0;
+// Hudson-2 from 0x41, the 790B from 0x49: PM 0x00 bit 4 enables, PM 0x01
+// holds the base's high byte.
+constexpr uint8_t kPmDecode = 0x00;
+constexpr uint8_t kPmDecodeBase = 0x01;
+constexpr uint8_t kPmDecodeEnable = 0x10;
+// Port select: a two-bit field; the SPDs sit on port 0.
+constexpr uint8_t kSb800PortChoice = 0x2F;  // bit 0: the field is in PM 0x2E, else PM 0x2C
+constexpr uint8_t kPortIn2E = 0x2E;
+constexpr uint8_t kPortIn02 = 0x02;
+constexpr uint8_t kPortShift21 = 1;  // bits 2-1
+constexpr uint8_t kPortShift43 = 3;  // bits 4-3
+constexpr uint8_t kPortFieldBits = 0x03;
+
+// The revisions that split each chip's layout.
+constexpr uint8_t kSb800FirstRevision = 0x40;
+constexpr uint8_t kHudson2PortIn02From = 0x1F;
+constexpr uint8_t kHudson2DecodeFrom = 0x41;
+constexpr uint8_t kFch790BDecodeFrom = 0x49;
+constexpr uint8_t kFch790BMmioOnlyFrom = 0x51;  // the index ports may be off
+
+// The host's ownership semaphore, shared with firmware.
+constexpr uint16_t kSemaphore = 0x08;
+constexpr uint8_t kSemaphoreTake = 0x10;     // written to ask; reads 1 while we own it
+constexpr uint8_t kSemaphoreRelease = 0x20;  // written to give it back
+constexpr int32_t kSemaphoreRetryMs = 1;
+
+// The Intel back-end's PIIX4 variant: no INUSE_STS, and no segment switch
+// since this back-end installs none.
+constexpr int32_t kIntelPiix4 = 0;
+
+enum class Method { Legacy, PmBaseLow, PmDecode, MmioOnly };
+
+struct Layout {
+  Method method;
+  uint8_t portRegister;  // 0: chosen by PM 0x2F (SB800)
+  uint8_t portShift;
+};
+
+Layout LayoutOf(int32_t chip, uint8_t revision) {
+  switch (chip) {
+    case kChipAti4385:
+      if (revision < kSb800FirstRevision) return {Method::Legacy, 0, 0};
+      return {Method::PmBaseLow, 0, kPortShift21};
+    case kChipHudson2:
+      return {revision < kHudson2DecodeFrom ? Method::PmBaseLow : Method::PmDecode,
+              revision < kHudson2PortIn02From ? kPortIn2E : kPortIn02,
+              revision < kHudson2PortIn02From ? kPortShift21 : kPortShift43};
+    case kChipFch790B:
+      if (revision >= kFch790BMmioOnlyFrom) return {Method::MmioOnly, 0, 0};
+      return {revision < kFch790BDecodeFrom ? Method::PmBaseLow : Method::PmDecode, kPortIn02,
+              kPortShift43};
+    default:
+      return {Method::Legacy, 0, 0};
+  }
+}
+
+void Say(const char* format, uint32_t device, uint32_t revision) {
+  if (DebugPrintHook != nullptr) DebugPrintHook(format, device, revision);
+}
+
+// One index/data access that leaves the index port as it found it.
+class PmAccess {
+ public:
+  PmAccess() : savedIndex_(PortReadByte(kPmIndex)) {}
+  ~PmAccess() { PortWriteByte(kPmIndex, savedIndex_); }
+  uint8_t Read(uint8_t reg) {
+    PortWriteByte(kPmIndex, reg);
+    return PortReadByte(kPmData);
+  }
+  void Write(uint8_t reg, uint8_t value) {
+    PortWriteByte(kPmIndex, reg);
+    PortWriteByte(kPmData, value);
+  }
+
+ private:
+  uint8_t savedIndex_;
+};
+
+struct Found {
+  bool enabled;
+  uint32_t base;
+  uint8_t portRegister;
+};
+
+// The start-up reads of the power-management registers, the index port put
+// back as it was found.
+Found ReadPmRegisters(const Layout& layout) {
+  PmAccess pm;
+  Found found{};
+  if (layout.method == Method::PmBaseLow) {
+    const uint8_t low = pm.Read(kPmBaseLow);
+    found.enabled = (low & kPmBaseLowEnable) != 0;
+    found.base = ((uint32_t{pm.Read(kPmBaseHigh)} << 8) | low) & kPmBaseMask;
+  } else {
+    found.enabled = (pm.Read(kPmDecode) & kPmDecodeEnable) != 0;
+    found.base = uint32_t{pm.Read(kPmDecodeBase)} << 8;
+  }
+  found.portRegister = layout.portRegister;
+  if (found.enabled && found.portRegister == 0) {
+    found.portRegister = (pm.Read(kSb800PortChoice) & 1u) != 0 ? kPortIn2E : kPmBaseLow;
+  }
+  return found;
+}
+
+Piix4CompatContext* ContextOf(void* context) { return static_cast<Piix4CompatContext*>(context); }
+
+// Asks for the semaphore until it reads as ours, at most kSemaphoreTries
+// times 1 ms apart. The register's other bits are written as read.
+bool TakeSemaphore(Piix4CompatContext* ctx) {
+  const uint16_t port = Port(ctx->Host.IoBase, kSemaphore);
+  uint8_t value = PortReadByte(port);
+  for (uint32_t tries = 0;;) {
+    PortWriteByte(port, static_cast<uint8_t>(value | kSemaphoreTake));
+    value = PortReadByte(port);
+    ctx->Semaphore = value;
+    if ((value & kSemaphoreTake) != 0) return true;
+    if (++tries == kSemaphoreTries) return false;
+    DelayMs(kSemaphoreRetryMs);
+  }
+}
+
+void ReleaseSemaphore(const Piix4CompatContext* ctx) {
+  PortWriteByte(Port(ctx->Host.IoBase, kSemaphore),
+                static_cast<uint8_t>((ctx->Semaphore & ~kSemaphoreTake) | kSemaphoreRelease));
+}
+
+// Points the port field at port 0; returns the register as it was, or -1
+// when port 0 was already selected and nothing was written.
+int32_t SelectSpdPort(const Piix4CompatContext* ctx) {
+  PmAccess pm;
+  const uint8_t old = pm.Read(ctx->PortRegister);
+  const uint8_t spd = static_cast<uint8_t>(old & ~(kPortFieldBits << ctx->PortShift));
+  if (spd == old) return -1;
+  pm.Write(ctx->PortRegister, spd);
+  return old;
+}
+
+void RestorePort(const Piix4CompatContext* ctx, int32_t old) {
+  if (old < 0) return;
+  PmAccess pm;
+  pm.Write(ctx->PortRegister, static_cast<uint8_t>(old));
+}
+
+// One transfer of the Intel back-end on this host. On a shared host: the
+// semaphore first (a host firmware keeps fails the transfer, nothing
+// started), the status firmware left cleared, the SPDs' port selected; after
+// it the port put back and the semaphore released.
+template <typename Transfer>
+int32_t OnOurHost(void* context, OpStatus* status, Transfer transfer) {
+  Piix4CompatContext* ctx = ContextOf(context);
+  if (ctx->Shared == 0) return transfer(&ctx->Host);
+  if (!TakeSemaphore(ctx)) {
+    SetHwFailure(status, OpError::HostHeldByFirmware, ctx->Semaphore);
+    return -1;
+  }
+  intel::ResetStatus(ctx->Host.IoBase, kIntelPiix4);
+  const int32_t oldPort = SelectSpdPort(ctx);
+  const int32_t result = transfer(&ctx->Host);
+  RestorePort(ctx, oldPort);
+  ReleaseSemaphore(ctx);
+  return result;
+}
+
+}  // namespace
+
+int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip) {
+  const uint8_t revision = static_cast<uint8_t>(PciReadConfigDword(function, kRevisionDword));
+  const Layout layout = LayoutOf(chip, revision);
+  const uint32_t device = PciReadConfigDword(function, 0x00) >> 16;
+  if (layout.method == Method::MmioOnly) {
+    Say("smbcore: SMBus %04X rev %02X is reached only through MMIO: not used\n", device, revision);
+    return -1;
+  }
+  Found found{};
+  if (layout.method == Method::Legacy) {
+    found.base = PciReadConfigField(function, kLegacyBaseWord) & kLegacyBaseMask;
+    found.enabled = (PciReadConfigField(function, kLegacyHostConfig) & kLegacyHostEnable) != 0;
+  } else {
+    found = ReadPmRegisters(layout);
+  }
+  if (!found.enabled) {
+    Say("smbcore: SMBus %04X rev %02X: the host is disabled\n", device, revision);
+    return -1;
+  }
+  if (!host_status::UsableIoBase(found.base, smbus_host::kBlockLastPort)) return -1;
+  auto* ctx = static_cast<Piix4CompatContext*>(PoolAlloc(sizeof(Piix4CompatContext)));
+  if (ctx == nullptr) return -1;
+  *ctx = Piix4CompatContext{};
+  ctx->Host.IoBase = found.base;
+  ctx->Host.Variant = kIntelPiix4;
+  ctx->Shared = layout.method == Method::Legacy ? 0 : 1;
+  ctx->PortRegister = found.portRegister;
+  ctx->PortShift = layout.portShift;
+  controller->Context = ctx;
+  controller->ReadByte = &ReadByte;
+  controller->ReadWord = &ReadWord;
+  controller->WriteByte = &WriteByte;
+  controller->ReleaseDevice = &ReleaseDevice;
+  // A shared host's status is firmware's until we own the semaphore: it is
+  // cleared under it before each transfer instead.
+  if (ctx->Shared == 0) intel::ResetStatus(found.base, kIntelPiix4);
+  return 0;
+}
+
+int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value) {
+  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+    return intel::ReadByte(host, status, slave, command, value);
+  });
+}
+
+int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value) {
+  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+    return intel::ReadWord(host, status, slave, command, value);
+  });
+}
+
+int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value) {
+  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+    return intel::WriteByte(host, status, slave, command, value);
+  });
+}
+
+void ReleaseDevice(void* context) { PoolFree(context); }
+
+}  // namespace piix4_compat

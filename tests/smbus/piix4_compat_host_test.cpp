@@ -1,0 +1,94 @@
+// The ServerWorks and ATI/AMD back-end against its host model: each fault
+// fails its transfer with the host's status and the next transfer reads
+// again, on a host of its own and on one shared with firmware; and each
+// chip's revision picks where the base and the port select are found.
+#include "sim/models/piix4_compat_host.h"
+
+#include "smbus/piix4_compat.h"
+#include "support/host_fault_table.h"
+
+namespace {
+
+class Piix4CompatHostTest : public testsupport::HostFaultTest {
+ protected:
+  void RunFaults(const char* board) {
+    Boot(board);
+    sim::Piix4CompatHost& host = *models_.piix4CompatHost;
+    const uint16_t base = *host.FirstPort();
+    RunFaultTable(
+        {
+            {"absent slave", 0x57, 0, false, 0x04, true},
+            {"collision", 0x50, 0x08, false, 0x08, true},
+            {"failed", 0x50, 0x10, false, 0x10, true},
+            {"never leaves busy", 0x50, 0, true, 0x01, false},
+        },
+        {.engine = host.Engine(),
+         .wroteStart = testsupport::WritesTo(base + 2u, base + 4u),
+         .status = [&host] { return host.StatusRegister(); },
+         .idleStatus = 0x00});
+    EXPECT_EQ(host.StartsWithoutSemaphore(), 0u);
+  }
+};
+
+TEST_F(Piix4CompatHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
+  RunFaults("sb600");
+}
+
+TEST_F(Piix4CompatHostTest, OnASharedHostEveryFaultFailsItsTransferAndTheNextSucceeds) {
+  RunFaults("sb800");
+}
+
+// Configuration word 0x90 places the block at 0x0D00, PM 0x2D:0x2C at
+// 0x0B00, PM 0x01 at 0x0C00: the base tells which the revision chose.
+TEST_F(Piix4CompatHostTest, TheRevisionPicksTheBaseAndPortRegisters) {
+  struct Case {
+    int32_t chip;
+    uint8_t revision;
+    int32_t result;
+    uint32_t base;
+    uint8_t shared, portRegister, portShift;
+  };
+  const Case cases[] = {
+      {piix4_compat::kChipLegacy, 0x00, 0, 0x0D00, 0, 0, 0},
+      {piix4_compat::kChipAti4385, 0x3F, 0, 0x0D00, 0, 0, 0},
+      {piix4_compat::kChipAti4385, 0x40, 0, 0x0B00, 1, 0x2E, 1},
+      {piix4_compat::kChipHudson2, 0x1E, 0, 0x0B00, 1, 0x2E, 1},
+      {piix4_compat::kChipHudson2, 0x1F, 0, 0x0B00, 1, 0x02, 3},
+      {piix4_compat::kChipHudson2, 0x41, 0, 0x0C00, 1, 0x02, 3},
+      {piix4_compat::kChipFch790B, 0x48, 0, 0x0B00, 1, 0x02, 3},
+      {piix4_compat::kChipFch790B, 0x49, 0, 0x0C00, 1, 0x02, 3},
+      {piix4_compat::kChipFch790B, 0x51, -1, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "chip " << c.chip << " rev " << std::hex << int(c.revision));
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    auto& f = machine.AddPciFunction(0, 20, 0, 0x1002, 0x4385, c.revision);
+    f.SetDword(0x90, 0x00000D01);
+    f.SetDword(0xD0, 0x00010000);
+    auto& pm = machine.Make<sim::AmdPmRegisters>(0x77);
+    for (auto [reg, value] :
+         {std::pair{0x2C, 0x01}, {0x2D, 0x0B}, {0x2F, 0x01}, {0x00, 0x10}, {0x01, 0x0C}}) {
+      pm.SetReg(static_cast<uint8_t>(reg), static_cast<uint8_t>(value));
+    }
+    machine.ClaimPorts(sim::AmdPmRegisters::kIndexPort, 2, pm);
+    SmbusController controller{};
+    EXPECT_EQ(piix4_compat::AcquireDevice(&controller, {0, 20, 0}, c.chip), c.result);
+    EXPECT_EQ(pm.Index(), 0x77);
+    if (c.result != 0) {
+      EXPECT_EQ(machine.PortAccesses(), 0u);
+      EXPECT_EQ(controller.Context, nullptr);
+      continue;
+    }
+    const auto* ctx = static_cast<piix4_compat::Piix4CompatContext*>(controller.Context);
+    EXPECT_EQ(ctx->Host.IoBase, c.base);
+    EXPECT_EQ(ctx->Shared, c.shared);
+    if (c.shared != 0) {
+      EXPECT_EQ(ctx->PortRegister, c.portRegister);
+      EXPECT_EQ(ctx->PortShift, c.portShift);
+    }
+    controller.ReleaseDevice(controller.Context);
+  }
+}
+
+}  // namespace
