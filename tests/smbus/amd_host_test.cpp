@@ -36,16 +36,17 @@ struct FaultCase {
   std::function<void(AmdSmbusHost&)> arrange;
   uint32_t hwDetail;   // the status the failed word read reports
   bool started;        // whether the host ran a cycle for it
-  uint64_t ms;         // virtual time the failed transfer takes
+  uint64_t ms;         // virtual time the failed transfer takes (a word read's
+                       // bit times, 4.8 ms, are polled out to 5 ms)
 };
 
 TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
   const FaultCase cases[] = {
-      {"absent slave", "amd756", 1, [](AmdSmbusHost&) {}, 0x0004, true, 1},
-      {"absent slave behind the nForce range", "nforce", 1, [](AmdSmbusHost&) {}, 0x0004, true, 1},
-      {"abort", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0001); }, 0x0001, true, 1},
-      {"collision", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0002); }, 0x0002, true, 1},
-      {"timeout", "nforce", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0020); }, 0x0020, true, 1},
+      {"absent slave", "amd756", 1, [](AmdSmbusHost&) {}, 0x0004, true, 5},
+      {"absent slave behind the nForce range", "nforce", 1, [](AmdSmbusHost&) {}, 0x0004, true, 5},
+      {"abort", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0001); }, 0x0001, true, 5},
+      {"collision", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0002); }, 0x0002, true, 5},
+      {"timeout", "nforce", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0020); }, 0x0020, true, 5},
       {"slave slower than the settle time", "amd756", 0,
        [](AmdSmbusHost& h) { h.SetTransactionMs(40); }, 0, true, 40},
       {"bus held by another master", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0800); },
@@ -84,7 +85,7 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
     EXPECT_EQ(machine.NowMs() - start, c.ms);
 
     host.SetStuckBusy(0);
-    host.SetTransactionMs(1);
+    host.SetTransactionMs(0);
     EXPECT_EQ(host.StatusRegister(), 0) << "the status is left clear";
     // Words and a last byte, from an odd offset: the bus is usable again.
     OpStatus next = Fresh();
@@ -230,8 +231,9 @@ TEST_F(AmdHostTest, HostRunsByteAndWordCyclesAndFailsUnknownProtocols) {
     machine_.Out16(kBlock + 4, 0xA1);  // slot 0, read
     machine_.Out8(kBlock + 8, 0);
     machine_.Out16(kBlock + 2, c.control);
-    EXPECT_EQ(machine_.In16(kBlock), 0x0808) << "busy until the cycle ends";
-    machine_.Delay(1);
+    machine_.Delay(3);
+    EXPECT_EQ(machine_.In16(kBlock), 0x0808) << "busy for the cycle's bit times";
+    machine_.Delay(2);
     EXPECT_EQ(machine_.In16(kBlock), c.status);
     machine_.Out16(kBlock, 0xFFFF);
     EXPECT_EQ(machine_.In16(kBlock), 0x0000);
