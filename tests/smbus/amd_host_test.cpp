@@ -53,6 +53,8 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
        0x0800, false, 3000},
       {"host hung busy", "nforce", 2, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0808); }, 0x0808,
        false, 3000},
+      {"host busy alone", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0008); }, 0x0008,
+       false, 3000},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -172,18 +174,23 @@ TEST_F(AmdHostTest, EveryWriteLeavesTheFillerInHostData) {
   }
 }
 
+// Each chip starts with the bits of a cycle nobody claimed standing in its
+// status: acquiring the host writes them back with the clear bits (0x0F2F)
+// and leaves the status clear.
 struct ChipCase {
   const char* board;
   uint8_t device, function;
   uint16_t deviceId;
+  uint16_t block;   // the host's ports
+  uint16_t stale;   // status bits standing at acquire
 };
 
 TEST_F(AmdHostTest, EveryChipOfTheFamilyIsDrivenAtItsDecodedBlock) {
   const ChipCase cases[] = {
-      {"amd756", 7, 3, 0x740B},
-      {"amd756", 7, 3, 0x7413},  // AMD-766
-      {"amd756", 7, 3, 0x7443},  // AMD-768
-      {"nforce", 1, 1, 0x01B4},
+      {"amd756", 7, 3, 0x740B, kBlock, 0x0010},
+      {"amd756", 7, 3, 0x7413, kBlock, 0x0013},  // AMD-766
+      {"amd756", 7, 3, 0x7443, kBlock, 0x0024},  // AMD-768
+      {"nforce", 1, 1, 0x01B4, 0x5000, 0x0031},
   };
   for (const ChipCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.deviceId);
@@ -193,12 +200,23 @@ TEST_F(AmdHostTest, EveryChipOfTheFamilyIsDrivenAtItsDecodedBlock) {
     const sim::BoardModels models = sim::Build(board, machine);
     sim::PciFunction& f = *machine.FindPciFunction(0, c.device, c.function);
     f.SetDword(0x00, (f.Dword(0x00) & 0xFFFF) | uint32_t{c.deviceId} << 16);
+    models.amdHost->FailNextWith(c.stale);
+    models.amdHost->Write16(AmdSmbusHost::kControl, 0x000A);
+    machine.Delay(5);
     ChipsetInfoRecord info{};
     uint32_t count = 0;
     OpStatus st = Fresh();
+    machine.SetTracing(true);
     SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    machine.SetTracing(false);
     ASSERT_NE(ctl, nullptr);
     ASSERT_EQ(ctl->Unavailable, 0u);
+    std::vector<uint32_t> cleared;
+    for (const sim::TraceEntry& e : machine.Trace()) {
+      if (e.kind == sim::Access::Out16 && e.where == c.block) cleared.push_back(e.value);
+    }
+    EXPECT_EQ(cleared, std::vector<uint32_t>{uint32_t{0x0F2Fu | c.stale}});
+    EXPECT_EQ(models.amdHost->StatusRegister(), 0);
     EXPECT_EQ(info.DeviceId, c.deviceId);
     for (const sim::SpdSlotSpec& slot : board.smbus->segment0) {
       uint8_t data[256];

@@ -98,6 +98,7 @@ TEST_F(Nvidia0064HostTest, ResultCodesFailTheTransferAndTheNextOneReadsTheModule
       {"absent slave", 2, [](Nvidia0064SmbusHost&) {}, 0x90},
       {"timeout", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x18); }, 0x98},
       {"unsupported protocol", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x19); }, 0x99},
+      {"a code without bit 4", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x01); }, 0x81},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
