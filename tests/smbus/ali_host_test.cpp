@@ -45,7 +45,9 @@ TEST_F(AliHostTest, StatusIsReadBetweenProgrammingAndStart) {
   machine_.SetTracing(true);
   OpStatus status = Fresh();
   uint16_t word = 0;
+  const uint64_t began = machine_.NowMs();
   ASSERT_EQ(controller_->ReadWord(controller_->Context, &status, 0x50, 73, &word), 0);
+  EXPECT_EQ(machine_.NowMs() - began, 5u) << "1 ms settle, then polls to the end of 4.8 ms";
   EXPECT_EQ(word, Image(0, 0)[73] | Image(0, 0)[74] << 8);
   const auto trace = machine_.Trace();
   using sim::Access;
@@ -65,6 +67,11 @@ TEST_F(AliHostTest, StatusIsReadBetweenProgrammingAndStart) {
   EXPECT_EQ(trace[3].value, 73u);
   EXPECT_EQ(trace[4].value, 0x30u);
   EXPECT_EQ(trace[2].value, 0xA1u);
+  EXPECT_EQ(trace[15].value, 0x14u) << "done and idle written back to clear";
+  // A write settles 100 ms; its 2.9 ms on the bus are over by then.
+  const uint64_t writeBegan = machine_.NowMs();
+  ASSERT_EQ(controller_->WriteByte(controller_->Context, &status, 0x50, 74, Image(0, 0)[74]), 0);
+  EXPECT_EQ(machine_.NowMs() - writeBegan, 100u);
 }
 
 struct SegmentCase {

@@ -52,6 +52,7 @@ TEST_F(ViaHostTest, TransferOrder) {
   struct OrderCase {
     Op op;
     std::vector<Step> steps;
+    uint64_t ms;  // the 1 ms read or 100 ms write settle, and the polls after it
   };
   const Step idle{Access::In8, 0};
   const Step reset[] = {{Access::In8, 0}, {Access::Out8, 0}};
@@ -64,12 +65,14 @@ TEST_F(ViaHostTest, TransferOrder) {
   };
   const std::vector<Step> resetSteps(std::begin(reset), std::end(reset));
   const OrderCase cases[] = {
-      {Op::ReadByte, join({start, {idle, idle, idle, {Access::In8, 5}}, resetSteps})},
+      {Op::ReadByte, join({start, {idle, idle, idle, {Access::In8, 5}}, resetSteps}), 4},
       {Op::ReadWord,
-       join({start, {idle, idle, idle, idle, {Access::In8, 5}, {Access::In8, 6}}, resetSteps})},
-      {Op::WriteByte, join({{idle, {Access::Out8, 5}},
-                            std::vector<Step>(start.begin() + 1, start.end()), resetSteps,
-                            {idle}})},
+       join({start, {idle, idle, idle, idle, {Access::In8, 5}, {Access::In8, 6}}, resetSteps}),
+       5},
+      {Op::WriteByte,
+       join({{idle, {Access::Out8, 5}}, std::vector<Step>(start.begin() + 1, start.end()),
+             resetSteps, {idle}}),
+       100},
   };
   const uint16_t base = Base();
   for (const OrderCase& c : cases) {
@@ -77,13 +80,19 @@ TEST_F(ViaHostTest, TransferOrder) {
     machine_.SetTracing(true);
     machine_.ClearTrace();
     OpStatus status = Fresh();
+    const uint64_t began = machine_.NowMs();
     EXPECT_EQ(Transfer(controller_, c.op, &status, 0x50), 0);
+    EXPECT_EQ(machine_.NowMs() - began, c.ms);
     machine_.SetTracing(false);
     const auto trace = machine_.Trace();
     ASSERT_EQ(trace.size(), c.steps.size());
     for (size_t i = 0; i < trace.size(); ++i) {
       EXPECT_EQ(trace[i].kind, c.steps[i].kind) << i;
       EXPECT_EQ(trace[i].where, base + c.steps[i].offset) << i;
+      // The status is cleared by writing back the done bit it read.
+      if (trace[i].kind == Access::Out8 && c.steps[i].offset == 0) {
+        EXPECT_EQ(trace[i].value, 0x02u);
+      }
     }
   }
 }
