@@ -106,6 +106,26 @@ struct FailureCase {
 
 constexpr uint32_t kAll = 0xFFFFFFFFu;
 
+// What one byte read costs on the pins, every delay zero-length: an
+// acknowledged one (the step rules' 495 accesses and 220 delays) and one
+// whose address nobody acknowledges: START and address (133, 60), the
+// acknowledge looked for over 10 readings, then STOP.
+TEST_P(I2cBusTest, AByteReadCostsItsExactAccessesAndDelays) {
+  struct Cost {
+    bool emptySlot;
+    uint64_t ports, delays;
+  };
+  for (const Cost c : {Cost{false, 495, 220}, Cost{true, 156, 76}}) {
+    const uint64_t ports = machine_.PortAccesses(), delays = machine_.DelayCalls();
+    const uint64_t ms = machine_.NowMs();
+    OpStatus status = Fresh();
+    ReadByte(c.emptySlot ? GetParam().empty : GetParam().present, 0, status);
+    EXPECT_EQ(machine_.PortAccesses() - ports, c.ports) << c.emptySlot;
+    EXPECT_EQ(machine_.DelayCalls() - delays, c.delays) << c.emptySlot;
+    EXPECT_EQ(machine_.NowMs(), ms);
+  }
+}
+
 TEST_P(I2cBusTest, FailuresReportTheirDetailAndTheNextTransferRecovers) {
   const FailureCase cases[] = {
       {"missing module, byte", true, kAll, Transfer::ReadByte, 17, 3, true, false},
