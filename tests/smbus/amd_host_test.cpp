@@ -60,11 +60,8 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
     SCOPED_TRACE(c.what);
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    sim::BoardModels models;
+    SmbusController* ctl = BootOn(machine, *sim::FindBoard(c.board), &models);
     ASSERT_NE(ctl, nullptr);
     ASSERT_EQ(ctl->Unavailable, 0u);
     AmdSmbusHost& host = *models.amdHost;

@@ -188,11 +188,8 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
     sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard(GetParam().board);
     for (sim::SpdSlotSpec& s : board.smbus->segment0) s.eeprom.writeCycleMs = c.writeCycleMs;
-    const sim::BoardModels models = sim::Build(board, machine);
-    OpStatus st = Fresh();
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    SmbusController* controller = DiscoverChipset(&st, &info, table_, &count);
+    sim::BoardModels models;
+    SmbusController* controller = BootOn(machine, board, &models);
     ASSERT_NE(controller, nullptr);
 
     const uint8_t slot = GetParam().present;

@@ -168,11 +168,7 @@ TEST_F(Nvidia0064HostTest, WriteProbeWaitsOutTheEepromWriteCycle) {
     sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard("nforce2");
     board.smbus->segment0[0].eeprom.writeCycleMs = c.writeCycleMs;
-    sim::Build(board, machine);
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    SmbusController* ctl = BootOn(machine, board);
     ASSERT_NE(ctl, nullptr);
     OpStatus status = Fresh();
     EXPECT_EQ(ProbeSpdWrite(ctl, &status, 0), c.result);

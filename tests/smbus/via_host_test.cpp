@@ -121,9 +121,8 @@ TEST_F(ViaHostTest, SegmentOutputsOnSelectAndDeselect) {
     SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << int(c.initial));
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info_, table_, &count_);
+    sim::BoardModels models;
+    SmbusController* ctl = BootOn(machine, *sim::FindBoard(c.board), &models);
     ASSERT_NE(ctl, nullptr);
     machine.Out8(c.port, c.initial);
     machine.SetTracing(true);
