@@ -47,7 +47,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"past the block", 0x5001, 0x80, 0x50E9, 0xFF},
                       DecodeCase{"below the block", 0x5001, 0x80, 0x50DF, 0xFF},
                       DecodeCase{"low bits are not the base", 0x50FF, 0x80, 0x50E2, 0x02},
-                      DecodeCase{"enable bit clear", 0x5001, 0x7F, 0x50E0, 0xFF},
                       DecodeCase{"base never programmed", 0x0000, 0x80, 0x00E0, 0xFF}),
     [](const auto& info) { return std::to_string(info.index); });
 

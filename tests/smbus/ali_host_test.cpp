@@ -45,9 +45,7 @@ TEST_F(AliHostTest, StatusIsReadBetweenProgrammingAndStart) {
   machine_.SetTracing(true);
   OpStatus status = Fresh();
   uint16_t word = 0;
-  const uint64_t began = machine_.NowMs();
   ASSERT_EQ(controller_->ReadWord(controller_->Context, &status, 0x50, 73, &word), 0);
-  EXPECT_EQ(machine_.NowMs() - began, 5u) << "1 ms settle, then polls to the end of 4.8 ms";
   EXPECT_EQ(word, Image(0, 0)[73] | Image(0, 0)[74] << 8);
   const auto trace = machine_.Trace();
   using sim::Access;
