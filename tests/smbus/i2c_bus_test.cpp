@@ -376,6 +376,31 @@ TEST_P(I2cBusTest, EveryPinOperationChangesOnlyItsOwnBits) {
   Bus()->Open(Bus());
 }
 
+// The SiS 96x pin words answer word accesses at their own offset only: a
+// byte access, or a word across one, neither reads them nor moves a pin.
+TEST(Sis96xPinWidths, OnlyAWordAtItsOffsetReachesThePins) {
+  struct Case {
+    const char* what;
+    bool word;
+    uint16_t offset;
+    uint16_t read;   // what a read there returns
+    bool released;   // both lines still high after writing 0 there
+  };
+  const Case cases[] = {
+      {"byte, pins high", false, 0x5F, 0xFF, true}, {"byte, pins low", false, 0x5E, 0xFF, true},
+      {"byte, enable", false, 0x2A, 0xFF, true},    {"word across", true, 0x5D, 0xFFFF, true},
+      {"word across the top", true, 0x5F, 0xFFFF, true}, {"the word", true, 0x5E, 0x0F00, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::TwoWireBus wires;
+    sim::Sis96xGpio gpio(wires, 0x0020, 0x0300);  // pins enabled, both released
+    EXPECT_EQ(c.word ? gpio.Read16(c.offset) : gpio.Read8(c.offset), c.read);
+    if (c.word) gpio.Write16(c.offset, 0); else gpio.Write8(c.offset, 0);
+    EXPECT_EQ(wires.Level(Line::Scl) && wires.Level(Line::Sda), c.released);
+  }
+}
+
 TEST_P(I2cBusTest, AcquireRefusesWhatItCannotDriveWithoutTouchingAPort) {
   struct Case {
     const char* what;
