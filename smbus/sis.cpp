@@ -114,22 +114,15 @@ SisTransaction SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t sl
                              uint8_t command, uint8_t isRead) {
   Trace("SIS_CallSMBus\n");
   uint8_t status = SIS_WaitForBusReady(ctx, kLookOnce);
-  if ((status & kStatusErrorMask) != 0) {
+  // Error bits, or a finished transfer nobody claimed: never start over them.
+  const bool errors = (status & kStatusErrorMask) != 0;
+  if (errors || host_status::StillBusy(kReady, status)) {
     if (DebugPrintHook != nullptr) {
-      DebugPrintHook(
-          "SIS_CallSMBus: before transaction, chip model %d had error bits set in status: "
-          "0x%02X.\n",
-          ctx->ChipModel, status);
-    }
-    return {status, false};
-  }
-  // A finished transfer nobody claimed: never start over it.
-  if (host_status::StillBusy(kReady, status)) {
-    if (DebugPrintHook != nullptr) {
-      DebugPrintHook(
-          "SIS_CallSMBus: before transaction, chip model %d held a transfer nobody claimed: "
-          "0x%02X.\n",
-          ctx->ChipModel, status);
+      DebugPrintHook(errors ? "SIS_CallSMBus: before transaction, chip model %d had error bits set "
+                              "in status: 0x%02X.\n"
+                            : "SIS_CallSMBus: before transaction, chip model %d held a transfer "
+                              "nobody claimed: 0x%02X.\n",
+                     ctx->ChipModel, status);
     }
     return {status, false};
   }
