@@ -220,13 +220,13 @@ void InstallSmbus(const Board& board, const SmbusHostSpec& smbusSpec, Machine& m
       break;
     }
     case SmbusHostKind::Via: {
-      auto& host = machine.Make<ViaSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      auto& host = machine.Make<ViaSmbusHost>(machine, *bus);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.viaHost = &host;
       break;
     }
     case SmbusHostKind::Ali: {
-      auto& host = machine.Make<AliSmbusHost>(machine, *bus, smbusSpec.transactionMs);
+      auto& host = machine.Make<AliSmbusHost>(machine, *bus);
       machine.ClaimDecoded(smbusSpec.decode, host);
       models.aliHost = &host;
       break;

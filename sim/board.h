@@ -84,8 +84,10 @@ struct SmbusHostSpec {
   // from the board's Intel SMBus function).
   PciIoDecode decode{};
   uint16_t ports = 0x10;           // size of the decoded register block
-  uint32_t transactionMs = 1;      // virtual time one transfer keeps the host busy (not
-                                   // Intel or SiS, whose hosts take it from their bus clock)
+  // Virtual time one transfer keeps the host busy; 0: its bit times at
+  // kSlowestSmbusHz (AMD and nForce 0x01B4; the Intel, SiS, VIA and ALi
+  // M7101 hosts always take it from their bus clock).
+  uint32_t transactionMs = 1;
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
   uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};

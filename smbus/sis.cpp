@@ -39,9 +39,14 @@ constexpr int32_t kReadSettleMs = 5;
 constexpr int32_t kWriteSettleMs = 100;
 
 // Before a start the host must hold no finished transfer nobody claimed;
-// after it, the transfer must have finished.
+// after it, the transfer must have finished. The host has no busy bit, and a
+// done bit standing never clears by itself: the wait before a start takes
+// the first reading (kLookOnce), and a done bit in it refuses the transfer
+// at once (the status is cleared on the way out, so the next one runs).
 constexpr host_status::HostStatusBits kReady = {
     .BusyMask = kStatusDone, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
+constexpr host_status::HostStatusBits kLookOnce = {
+    .BusyMask = 0, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
 constexpr host_status::HostStatusBits kDone = {
     .BusyMask = kStatusDone, .IdleValue = kStatusDone, .ErrorMask = kStatusErrorMask};
 
@@ -108,18 +113,19 @@ uint8_t SIS_WaitForBusReady(const SisContext* ctx, const host_status::HostStatus
 SisTransaction SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t slave,
                              uint8_t command, uint8_t isRead) {
   Trace("SIS_CallSMBus\n");
-  uint8_t status = SIS_WaitForBusReady(ctx, kReady);
-  if ((status & kStatusErrorMask) != 0) {
+  uint8_t status = SIS_WaitForBusReady(ctx, kLookOnce);
+  // Error bits, or a finished transfer nobody claimed: never start over them.
+  const bool errors = (status & kStatusErrorMask) != 0;
+  if (errors || host_status::StillBusy(kReady, status)) {
     if (DebugPrintHook != nullptr) {
-      DebugPrintHook(
-          "SIS_CallSMBus: before transaction, chip model %d had error bits set in status: "
-          "0x%02X.\n",
-          ctx->ChipModel, status);
+      DebugPrintHook(errors ? "SIS_CallSMBus: before transaction, chip model %d had error bits set "
+                              "in status: 0x%02X.\n"
+                            : "SIS_CallSMBus: before transaction, chip model %d held a transfer "
+                              "nobody claimed: 0x%02X.\n",
+                     ctx->ChipModel, status);
     }
     return {status, false};
   }
-  // A finished transfer still standing after the wait: never start over it.
-  if (host_status::StillBusy(kReady, status)) return {status, false};
   WriteRegister(ctx, kAddress, static_cast<uint8_t>((slave << 1) | (isRead & 1u)));
   WriteRegister(ctx, kCommand, command);
   const uint8_t control = ReadRegister(ctx, kControlLow);

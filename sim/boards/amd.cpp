@@ -36,7 +36,7 @@ Board Amd756() {
   smbus.pciBus = 0;
   smbus.pciDevice = 7;
   smbus.pciFunction = 3;
-  smbus.transactionMs = 1;
+  smbus.transactionMs = 0;  // a cycle lasts its bit times
   smbus.segment0 = {
       {.slot = 0, .dimm = Sdr(256, 2, "PC133", "Micron", kMicron, "MT16LSDT3264AG-13E", 0x0756A001)},
       {.slot = 2, .dimm = Sdr(128, 1, "PC100", "Hynix", kHynix, "HYM71V16635HCT8-H", 0x0756A002),

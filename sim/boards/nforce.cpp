@@ -39,7 +39,7 @@ Board Nforce() {
   smbus.pciBus = 0;
   smbus.pciDevice = 1;
   smbus.pciFunction = 1;
-  smbus.transactionMs = 1;
+  smbus.transactionMs = 0;  // a cycle lasts its bit times
   smbus.segment0 = {
       {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Micron", kMicron, "MT8VDDT3264AG-265", 0x01B4C001)},
       {.slot = 2, .dimm = Ddr(512, 2, "PC2100", "Kingston", kKingston, "KVR266X64C25/512", 0x01B4C002),

@@ -39,9 +39,12 @@ class AliSmbusHost : public StickyStatusHost {
   static constexpr uint8_t kTypeByteData = 0x20;
   static constexpr uint8_t kTypeWordData = 0x30;
 
-  AliSmbusHost(const Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1)
-      : StickyStatusHost(machine, bus, transactionMs,
-                         {.done = kDone, .noAnswer = kNoAnswer, .always = 0, .sticky = kSticky}) {}
+  // A transfer lasts its bit times at kSlowestSmbusHz.
+  AliSmbusHost(const Machine& machine, SmbusBus& bus)
+      : StickyStatusHost(machine, bus, 0,
+                         {.done = kDone, .noAnswer = kNoAnswer, .always = 0, .sticky = kSticky}) {
+    engine_.SetBusClockHz(kSlowestSmbusHz);
+  }
 
   uint8_t Read8(uint16_t offset) override;
   void Write8(uint16_t offset, uint8_t value) override;

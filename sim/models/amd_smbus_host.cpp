@@ -38,7 +38,7 @@ uint16_t AmdSmbusHost::StatusRegister() {
 }
 
 void AmdSmbusHost::Settle() {
-  if (!running_ || machine_.NowMs() < doneAtMs_) return;
+  if (!running_ || machine_.NowMs() * 1000 < doneAtUs_) return;
   running_ = false;
   status_ |= resultStatus_;
   if (resultHasData_) data_ = resultData_;
@@ -113,7 +113,13 @@ void AmdSmbusHost::Start() {
   if (running_ || stuckBusy_ != 0) return;  // the start of a busy host is lost
   ++transactions_;
   running_ = true;
-  doneAtMs_ = machine_.NowMs() + transactionMs_;
+  const bool read = (address_ & 1u) != 0;
+  const HostProtocol protocol = (control_ & kProtocolMask) == kProtocolWordData
+                                    ? HostProtocol::WordData
+                                    : HostProtocol::ByteData;
+  doneAtUs_ = machine_.NowMs() * 1000 +
+              (transactionMs_ != 0 ? uint64_t{transactionMs_} * 1000
+                                   : HostEngine::TransferUs(protocol, read, kSlowestSmbusHz));
   resultHasData_ = false;
   if (failNext_ != 0) {
     resultStatus_ = failNext_;
@@ -121,7 +127,6 @@ void AmdSmbusHost::Start() {
     return;
   }
   const uint8_t slave = static_cast<uint8_t>((address_ >> 1) & 0x7F);
-  const bool read = (address_ & 1u) != 0;
   bool acked = false;
   switch (control_ & kProtocolMask) {
     case kProtocolByteData:

@@ -3,8 +3,12 @@
 // 16-bit registers (global status, global control, host address, host data)
 // and an 8-bit command register. Setting the start bit in global control runs
 // the protocol on the bus; host busy (bit 3) and bus busy (bit 11) then stay
-// set for a configurable virtual time before the cycle ends with cycle done
-// (bit 4) or an error bit. Done and error bits stay until written with 1.
+// set for the protocol's bit times at kSlowestSmbusHz (or a fixed virtual
+// time a test sets) before the cycle ends with cycle done (bit 4) or an error
+// bit. Done and error bits stay until written with 1. Abort (control bit 5)
+// acts on the write that carries it: a cycle under way ends at once with
+// abort done; a start in the same write begins the next cycle, so the bit
+// left standing in control does no harm to later starts.
 //
 // The AMD parts decode the block at configuration word 0x58 (bits 15-8)
 // plus 0xE0 while bit 7 of configuration byte 0x41 is set; the nForce part at
@@ -15,6 +19,7 @@
 #include <stdint.h>
 
 #include "sim/machine.h"
+#include "sim/models/host_engine.h"
 #include "sim/models/smbus_bus.h"
 
 namespace sim {
@@ -51,14 +56,15 @@ class AmdSmbusHost : public PortDevice {
   // Where the nForce part decodes it: the I/O base register at `bar`.
   static PciIoDecode NforceDecode(uint8_t bus, uint8_t device, uint8_t function, uint8_t bar);
 
-  AmdSmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1);
+  // `transactionMs` 0: a cycle lasts its bit times.
+  AmdSmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs = 0);
 
   uint8_t Read8(uint16_t offset) override;
   void Write8(uint16_t offset, uint8_t value) override;
   uint16_t Read16(uint16_t offset) override;
   void Write16(uint16_t offset, uint16_t value) override;
 
-  void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }
+  void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }  // 0: bit times
   // The next started cycle leaves the bus alone and ends with these error
   // bits (a collision, a timeout, an abort).
   void FailNextWith(uint16_t errorBits) { failNext_ = errorBits; }
@@ -90,7 +96,7 @@ class AmdSmbusHost : public PortDevice {
   uint8_t command_ = 0;
 
   bool running_ = false;
-  uint64_t doneAtMs_ = 0;
+  uint64_t doneAtUs_ = 0;  // on the machine's clock
   uint16_t resultStatus_ = 0;
   bool resultHasData_ = false;
   uint16_t resultData_ = 0;

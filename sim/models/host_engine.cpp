@@ -50,8 +50,7 @@ bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t comma
   if (result_.forcedError != 0) result_.hasData = false;
   running_ = true;
   const uint64_t micros =
-      busHz_ == 0 ? uint64_t{transactionMs_} * 1000
-                  : (uint64_t{BitTimes(protocol, read)} * 1000000 + busHz_ - 1) / busHz_;
+      busHz_ == 0 ? uint64_t{transactionMs_} * 1000 : TransferUs(protocol, read, busHz_);
   doneAtUs_ = machine_.NowMs() * 1000 + micros;
   return true;
 }

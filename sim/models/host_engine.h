@@ -18,6 +18,12 @@ namespace sim {
 
 enum class HostProtocol { ByteData, WordData, Unsupported };
 
+// The bus clock of the hosts whose clock the board does not program: SMBus's
+// slowest, 10 kHz. A byte read (39 bit times) then lasts 3.9 ms and a word
+// read 4.8 ms, past a driver's 1 ms settle, so its poll loop runs; a driver
+// right at this clock is right at any faster one.
+constexpr uint32_t kSlowestSmbusHz = 10000;
+
 class HostEngine {
  public:
   struct Result {
@@ -53,6 +59,10 @@ class HostEngine {
   void SetBusClockHz(uint32_t hz) { busHz_ = hz; }
   // The bit times of a protocol on the wire, START to STOP.
   static uint32_t BitTimes(HostProtocol protocol, bool read);
+  // How long those bit times last at `hz`, in microseconds, rounded up.
+  static uint64_t TransferUs(HostProtocol protocol, bool read, uint32_t hz) {
+    return (uint64_t{BitTimes(protocol, read)} * 1000000 + hz - 1) / hz;
+  }
   uint64_t Transactions() const { return transactions_; }
 
  private:

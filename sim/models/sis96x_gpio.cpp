@@ -31,18 +31,18 @@ uint16_t Sis96xGpio::Word(uint16_t offset) const {
 }
 
 uint8_t Sis96xGpio::Read8(uint16_t offset) {
-  if (offset == kPins + 1) bus_.Sample();
-  return Byte(offset);
+  return InPinWord(offset) ? 0xFF : Byte(offset);
 }
 
 void Sis96xGpio::Write8(uint16_t offset, uint8_t value) {
-  if (offset >= kBlockSize) return;
-  if (offset == kPins + 1) value = static_cast<uint8_t>(value & ~(kInputs >> 8));  // read-only
+  if (offset >= kBlockSize || InPinWord(offset)) return;
   regs_[offset] = value;
-  if (offset == kPins + 1 || offset == kPinEnable) DrivePins();
 }
 
 uint16_t Sis96xGpio::Read16(uint16_t offset) {
+  if ((offset & 1u) != 0 && (InPinWord(offset) || InPinWord(static_cast<uint16_t>(offset + 1)))) {
+    return 0xFFFF;
+  }
   if (offset == kPins) bus_.Sample();
   return Word(offset);
 }
@@ -50,6 +50,9 @@ uint16_t Sis96xGpio::Read16(uint16_t offset) {
 // A word access is one bus cycle: both pins change together.
 void Sis96xGpio::Write16(uint16_t offset, uint16_t value) {
   if (offset + 1u >= kBlockSize) return;
+  if ((offset & 1u) != 0 && (InPinWord(offset) || InPinWord(static_cast<uint16_t>(offset + 1)))) {
+    return;
+  }
   regs_[offset] = static_cast<uint8_t>(value);
   regs_[offset + 1] = static_cast<uint8_t>(value >> 8);
   if (offset == kPins) regs_[kPins + 1] &= static_cast<uint8_t>(~(kInputs >> 8));

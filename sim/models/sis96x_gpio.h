@@ -4,8 +4,12 @@
 // the lines themselves (bit 10 SCL, bit 11 SDA). A pin pulls its line low
 // while it is enabled and its output bit is 0; otherwise it lets the line go.
 // The input bits read the wired-AND state of the line, so a line pulled low
-// by the pin or by a slave reads 0. Every other bit of the block is plain
-// storage (other pins, other ACPI registers) and reads back as written.
+// by the pin or by a slave reads 0. The two words answer only word accesses
+// at their own offset: a byte access, or a word access across either of them,
+// reads all ones and writes nothing (the widths of these registers are not
+// established, so the model takes the narrowest the driver's design needs).
+// Every other bit of the block is plain storage (other pins, other ACPI
+// registers) and reads back as written.
 #pragma once
 
 #include <stdint.h>
@@ -41,6 +45,10 @@ class Sis96xGpio : public PortDevice {
 
  private:
   uint8_t Byte(uint16_t offset) const;
+  // Whether a byte at `offset` belongs to one of the two pin words.
+  static bool InPinWord(uint16_t offset) {
+    return (offset & ~1u) == kPinEnable || (offset & ~1u) == kPins;
+  }
   void DrivePins();
 
   TwoWireBus& bus_;

@@ -37,9 +37,12 @@ class ViaSmbusHost : public StickyStatusHost {
   static constexpr uint8_t kProtocolByteData = 0x08;
   static constexpr uint8_t kProtocolWordData = 0x0C;
 
-  ViaSmbusHost(const Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1)
-      : StickyStatusHost(machine, bus, transactionMs,
-                         {.done = kDone, .noAnswer = kDeviceError, .always = 0, .sticky = kSticky}) {}
+  // A transfer lasts its bit times at kSlowestSmbusHz.
+  ViaSmbusHost(const Machine& machine, SmbusBus& bus)
+      : StickyStatusHost(machine, bus, 0,
+                         {.done = kDone, .noAnswer = kDeviceError, .always = 0, .sticky = kSticky}) {
+    engine_.SetBusClockHz(kSlowestSmbusHz);
+  }
 
   uint8_t Read8(uint16_t offset) override;
   void Write8(uint16_t offset, uint8_t value) override;

@@ -15,6 +15,7 @@
 #include "sim/models/ali_smbus_host.h"
 #include "sim/models/amd_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
+#include "sim/models/nvidia_0064_smbus_host.h"
 #include "sim/models/sis_smbus_host.h"
 #include "sim/models/via_smbus_host.h"
 
@@ -42,6 +43,10 @@ std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind, const sim::Intel
       {sim::SmbusHostKind::Ali1563, 0x04},      // device error
       {sim::SmbusHostKind::Sis, 0x50},          // done, not acknowledged
       {sim::SmbusHostKind::Piix4Compat, 0x04},  // device error
+      {sim::SmbusHostKind::Via, 0x04},          // device error
+      {sim::SmbusHostKind::Ali, 0x44},          // no answer, idle
+      {sim::SmbusHostKind::Sis96xGpioPins, 3},  // the address went unacknowledged
+      {sim::SmbusHostKind::Via586bGpioPins, 3},
   };
   const auto found = statuses.find(kind);
   if (found == statuses.end()) return std::nullopt;
@@ -171,8 +176,8 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
 }
 
 // A host that never finishes: the Intel host stays busy and nothing is
-// started on it; the SiS host, which has no busy bit, is started and never
-// shows its done bit. The read fails with the block-read code over the
+// started on it; the SiS and nVidia 0x0064 hosts, which have no busy bit, are
+// started and never show their done bit. The read fails with the block-read code over the
 // word-read failure and the status the host showed, never with the filler as
 // data, and the bus recovers with the host.
 // The VIA, ALi and SiS hosts run their transfers on one engine that can be
@@ -199,6 +204,13 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
       models_.amdHost->SetStuckBusy(on ? 0x0808 : 0);
     };
     shown = 0x0808;  // host busy and bus busy: the host is not started
+  } else if (models_.nvidia0064Host != nullptr) {
+    stick = [this](bool on) {
+      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+      models_.nvidia0064Host->SetTransactionMs(on ? 60000 : 1);
+      if (!on) machine_.Delay(60000);  // the cycle under way ends at last
+    };
+    shown = 0x00;  // the nVidia host is started and shows no done bit
   } else if (sim::StickyStatusHost* host = StickyHostOf(models_)) {
     stick = [this, host](bool on) {
       std::lock_guard<std::recursive_mutex> guard(machine_.Lock());

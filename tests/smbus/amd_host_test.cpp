@@ -36,32 +36,32 @@ struct FaultCase {
   std::function<void(AmdSmbusHost&)> arrange;
   uint32_t hwDetail;   // the status the failed word read reports
   bool started;        // whether the host ran a cycle for it
-  uint64_t ms;         // virtual time the failed transfer takes
+  uint64_t ms;         // virtual time the failed transfer takes (a word read's
+                       // bit times, 4.8 ms, are polled out to 5 ms)
 };
 
 TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
   const FaultCase cases[] = {
-      {"absent slave", "amd756", 1, [](AmdSmbusHost&) {}, 0x0004, true, 1},
-      {"absent slave behind the nForce range", "nforce", 1, [](AmdSmbusHost&) {}, 0x0004, true, 1},
-      {"abort", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0001); }, 0x0001, true, 1},
-      {"collision", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0002); }, 0x0002, true, 1},
-      {"timeout", "nforce", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0020); }, 0x0020, true, 1},
+      {"absent slave", "amd756", 1, [](AmdSmbusHost&) {}, 0x0004, true, 5},
+      {"absent slave behind the nForce range", "nforce", 1, [](AmdSmbusHost&) {}, 0x0004, true, 5},
+      {"abort", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0001); }, 0x0001, true, 5},
+      {"collision", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0002); }, 0x0002, true, 5},
+      {"timeout", "nforce", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0020); }, 0x0020, true, 5},
       {"slave slower than the settle time", "amd756", 0,
        [](AmdSmbusHost& h) { h.SetTransactionMs(40); }, 0, true, 40},
       {"bus held by another master", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0800); },
        0x0800, false, 3000},
       {"host hung busy", "nforce", 2, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0808); }, 0x0808,
        false, 3000},
+      {"host busy alone", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0008); }, 0x0008,
+       false, 3000},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    sim::BoardModels models;
+    SmbusController* ctl = BootOn(machine, *sim::FindBoard(c.board), &models);
     ASSERT_NE(ctl, nullptr);
     ASSERT_EQ(ctl->Unavailable, 0u);
     AmdSmbusHost& host = *models.amdHost;
@@ -84,7 +84,7 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
     EXPECT_EQ(machine.NowMs() - start, c.ms);
 
     host.SetStuckBusy(0);
-    host.SetTransactionMs(1);
+    host.SetTransactionMs(0);
     EXPECT_EQ(host.StatusRegister(), 0) << "the status is left clear";
     // Words and a last byte, from an odd offset: the bus is usable again.
     OpStatus next = Fresh();
@@ -171,18 +171,23 @@ TEST_F(AmdHostTest, EveryWriteLeavesTheFillerInHostData) {
   }
 }
 
+// Each chip starts with the bits of a cycle nobody claimed standing in its
+// status: acquiring the host writes them back with the clear bits (0x0F2F)
+// and leaves the status clear.
 struct ChipCase {
   const char* board;
   uint8_t device, function;
   uint16_t deviceId;
+  uint16_t block;   // the host's ports
+  uint16_t stale;   // status bits standing at acquire
 };
 
 TEST_F(AmdHostTest, EveryChipOfTheFamilyIsDrivenAtItsDecodedBlock) {
   const ChipCase cases[] = {
-      {"amd756", 7, 3, 0x740B},
-      {"amd756", 7, 3, 0x7413},  // AMD-766
-      {"amd756", 7, 3, 0x7443},  // AMD-768
-      {"nforce", 1, 1, 0x01B4},
+      {"amd756", 7, 3, 0x740B, kBlock, 0x0010},
+      {"amd756", 7, 3, 0x7413, kBlock, 0x0013},  // AMD-766
+      {"amd756", 7, 3, 0x7443, kBlock, 0x0024},  // AMD-768
+      {"nforce", 1, 1, 0x01B4, 0x5000, 0x0031},
   };
   for (const ChipCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.deviceId);
@@ -192,12 +197,23 @@ TEST_F(AmdHostTest, EveryChipOfTheFamilyIsDrivenAtItsDecodedBlock) {
     const sim::BoardModels models = sim::Build(board, machine);
     sim::PciFunction& f = *machine.FindPciFunction(0, c.device, c.function);
     f.SetDword(0x00, (f.Dword(0x00) & 0xFFFF) | uint32_t{c.deviceId} << 16);
+    models.amdHost->FailNextWith(c.stale);
+    models.amdHost->Write16(AmdSmbusHost::kControl, 0x000A);
+    machine.Delay(5);
     ChipsetInfoRecord info{};
     uint32_t count = 0;
     OpStatus st = Fresh();
+    machine.SetTracing(true);
     SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    machine.SetTracing(false);
     ASSERT_NE(ctl, nullptr);
     ASSERT_EQ(ctl->Unavailable, 0u);
+    std::vector<uint32_t> cleared;
+    for (const sim::TraceEntry& e : machine.Trace()) {
+      if (e.kind == sim::Access::Out16 && e.where == c.block) cleared.push_back(e.value);
+    }
+    EXPECT_EQ(cleared, std::vector<uint32_t>{uint32_t{0x0F2Fu | c.stale}});
+    EXPECT_EQ(models.amdHost->StatusRegister(), 0);
     EXPECT_EQ(info.DeviceId, c.deviceId);
     for (const sim::SpdSlotSpec& slot : board.smbus->segment0) {
       uint8_t data[256];
@@ -230,8 +246,9 @@ TEST_F(AmdHostTest, HostRunsByteAndWordCyclesAndFailsUnknownProtocols) {
     machine_.Out16(kBlock + 4, 0xA1);  // slot 0, read
     machine_.Out8(kBlock + 8, 0);
     machine_.Out16(kBlock + 2, c.control);
-    EXPECT_EQ(machine_.In16(kBlock), 0x0808) << "busy until the cycle ends";
-    machine_.Delay(1);
+    machine_.Delay(3);
+    EXPECT_EQ(machine_.In16(kBlock), 0x0808) << "busy for the cycle's bit times";
+    machine_.Delay(2);
     EXPECT_EQ(machine_.In16(kBlock), c.status);
     machine_.Out16(kBlock, 0xFFFF);
     EXPECT_EQ(machine_.In16(kBlock), 0x0000);

@@ -106,6 +106,26 @@ struct FailureCase {
 
 constexpr uint32_t kAll = 0xFFFFFFFFu;
 
+// What one byte read costs on the pins, every delay zero-length: an
+// acknowledged one (the step rules' 495 accesses and 220 delays) and one
+// whose address nobody acknowledges: START and address (133, 60), the
+// acknowledge looked for over 10 readings, then STOP.
+TEST_P(I2cBusTest, AByteReadCostsItsExactAccessesAndDelays) {
+  struct Cost {
+    bool emptySlot;
+    uint64_t ports, delays;
+  };
+  for (const Cost c : {Cost{false, 495, 220}, Cost{true, 156, 76}}) {
+    const uint64_t ports = machine_.PortAccesses(), delays = machine_.DelayCalls();
+    const uint64_t ms = machine_.NowMs();
+    OpStatus status = Fresh();
+    ReadByte(c.emptySlot ? GetParam().empty : GetParam().present, 0, status);
+    EXPECT_EQ(machine_.PortAccesses() - ports, c.ports) << c.emptySlot;
+    EXPECT_EQ(machine_.DelayCalls() - delays, c.delays) << c.emptySlot;
+    EXPECT_EQ(machine_.NowMs(), ms);
+  }
+}
+
 TEST_P(I2cBusTest, FailuresReportTheirDetailAndTheNextTransferRecovers) {
   const FailureCase cases[] = {
       {"missing module, byte", true, kAll, Transfer::ReadByte, 17, 3, true, false},
@@ -168,11 +188,8 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
     sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard(GetParam().board);
     for (sim::SpdSlotSpec& s : board.smbus->segment0) s.eeprom.writeCycleMs = c.writeCycleMs;
-    const sim::BoardModels models = sim::Build(board, machine);
-    OpStatus st = Fresh();
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    SmbusController* controller = DiscoverChipset(&st, &info, table_, &count);
+    sim::BoardModels models;
+    SmbusController* controller = BootOn(machine, board, &models);
     ASSERT_NE(controller, nullptr);
 
     const uint8_t slot = GetParam().present;
@@ -357,6 +374,31 @@ TEST_P(I2cBusTest, EveryPinOperationChangesOnlyItsOwnBits) {
     EXPECT_EQ(RegisterNow(models_, GetParam().variant, 0x40), 0x81 | 0x06);
   }
   Bus()->Open(Bus());
+}
+
+// The SiS 96x pin words answer word accesses at their own offset only: a
+// byte access, or a word across one, neither reads them nor moves a pin.
+TEST(Sis96xPinWidths, OnlyAWordAtItsOffsetReachesThePins) {
+  struct Case {
+    const char* what;
+    bool word;
+    uint16_t offset;
+    uint16_t read;   // what a read there returns
+    bool released;   // both lines still high after writing 0 there
+  };
+  const Case cases[] = {
+      {"byte, pins high", false, 0x5F, 0xFF, true}, {"byte, pins low", false, 0x5E, 0xFF, true},
+      {"byte, enable", false, 0x2A, 0xFF, true},    {"word across", true, 0x5D, 0xFFFF, true},
+      {"word across the top", true, 0x5F, 0xFFFF, true}, {"the word", true, 0x5E, 0x0F00, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::TwoWireBus wires;
+    sim::Sis96xGpio gpio(wires, 0x0020, 0x0300);  // pins enabled, both released
+    EXPECT_EQ(c.word ? gpio.Read16(c.offset) : gpio.Read8(c.offset), c.read);
+    if (c.word) gpio.Write16(c.offset, 0); else gpio.Write8(c.offset, 0);
+    EXPECT_EQ(wires.Level(Line::Scl) && wires.Level(Line::Sda), c.released);
+  }
 }
 
 TEST_P(I2cBusTest, AcquireRefusesWhatItCannotDriveWithoutTouchingAPort) {

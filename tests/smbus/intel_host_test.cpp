@@ -36,9 +36,8 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
     SCOPED_TRACE(testing::Message() << c.board << " error bits " << int(c.errorBits));
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
-    OpStatus discovery = Fresh();
-    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
+    sim::BoardModels models;
+    SmbusController* controller = BootOn(machine, *sim::FindBoard(c.board), &models);
     ASSERT_NE(controller, nullptr);
     models.intelHost->SetStuckBusy(true, c.errorBits);
     const uint8_t stuck = AsRead(models, static_cast<uint8_t>(0x01 | c.errorBits));
@@ -77,9 +76,8 @@ TEST_F(IntelHostTest, StartUpAndEveryTransferLeaveTheStatusClearAndTheSemaphoreF
     SCOPED_TRACE(board);
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard(board), machine);
-    OpStatus discovery = Fresh();
-    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
+    sim::BoardModels models;
+    SmbusController* controller = BootOn(machine, *sim::FindBoard(board), &models);
     ASSERT_NE(controller, nullptr);
     EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "after start-up";
     // Slot 0 answers on both boards; slot 2 is empty on both.

@@ -98,6 +98,7 @@ TEST_F(Nvidia0064HostTest, ResultCodesFailTheTransferAndTheNextOneReadsTheModule
       {"absent slave", 2, [](Nvidia0064SmbusHost&) {}, 0x90},
       {"timeout", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x18); }, 0x98},
       {"unsupported protocol", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x19); }, 0x99},
+      {"a code without bit 4", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x01); }, 0x81},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -167,11 +168,7 @@ TEST_F(Nvidia0064HostTest, WriteProbeWaitsOutTheEepromWriteCycle) {
     sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard("nforce2");
     board.smbus->segment0[0].eeprom.writeCycleMs = c.writeCycleMs;
-    sim::Build(board, machine);
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    SmbusController* ctl = BootOn(machine, board);
     ASSERT_NE(ctl, nullptr);
     OpStatus status = Fresh();
     EXPECT_EQ(ProbeSpdWrite(ctl, &status, 0), c.result);
@@ -186,22 +183,25 @@ struct AcquireCase {
   int32_t variant;
   bool noPool;
   int32_t result;
+  uint32_t base;
 };
 
 TEST_F(Nvidia0064HostTest, AcquireTakesOnlyVariantOneAndTouchesNoRegister) {
   UseBoard("nforce2");
   const AcquireCase cases[] = {
-      {"port variant", 1, false, 0},
-      {"variant 0", 0, false, -1},
-      {"variant 2", 2, false, -1},
-      {"no pool memory", 1, true, -1},
+      {"port variant", 1, false, 0, kBlock},
+      {"variant 0", 0, false, -1, kBlock},
+      {"variant 2", 2, false, -1, kBlock},
+      {"no pool memory", 1, true, -1, kBlock},
+      {"data 1, the last port used, at the top", 1, false, 0, 0xFFFA},
+      {"data 1 one past the top", 1, false, -1, 0xFFFB},
   };
   for (const AcquireCase& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.noPool) machine_.FailAllocation(1);
     SmbusController controller{};
     const uint64_t ports = machine_.PortAccesses();
-    EXPECT_EQ(NV_AcquireDevice(&controller, kBlock, c.variant), c.result);
+    EXPECT_EQ(NV_AcquireDevice(&controller, c.base, c.variant), c.result);
     EXPECT_EQ(machine_.PortAccesses(), ports);
     EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
     EXPECT_EQ(controller.Context != nullptr, c.result == 0);

@@ -53,11 +53,8 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
     sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard("ich5");
     board.smbus->segment0[0].eeprom.writeCycleMs = c.writeCycleMs;
-    const sim::BoardModels models = sim::Build(board, machine);
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    sim::BoardModels models;
+    SmbusController* ctl = BootOn(machine, board, &models);
     ASSERT_NE(ctl, nullptr);
     sim::SpdEeprom& eeprom = *models.eeproms[0][0];
     const uint8_t before = eeprom.Bytes()[74];

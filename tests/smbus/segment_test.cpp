@@ -30,11 +30,7 @@ TEST_F(SegmentTest, SegmentOneReadsTheSecondBankAndTheSwitchIsRestored) {
     SCOPED_TRACE(c.board);
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    models_ = sim::Build(*sim::FindBoard(c.board), machine);
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info, table_, &count);
+    SmbusController* ctl = BootOn(machine, *sim::FindBoard(c.board), &models_);
     ASSERT_NE(ctl, nullptr);
     const uint8_t initial = SwitchValue();
 

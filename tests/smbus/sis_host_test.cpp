@@ -13,6 +13,7 @@ namespace {
 
 using sim::Access;
 using sim::SisSmbusHost;
+using testsupport::Op;
 
 class SisHostTest : public testsupport::HostFaultTest {
  protected:
@@ -20,24 +21,28 @@ class SisHostTest : public testsupport::HostFaultTest {
   uint16_t IndexPort() { return *machine_.DecodedBase(board_->smbus->decode); }
 };
 
-TEST_F(SisHostTest, SuccessfulReadLeavesItsTraceInOrder) {
+// Each operation's debug lines in order; a write leaves the filler 0xCA in
+// data 0.
+TEST_F(SisHostTest, EachOperationLeavesItsDebugLinesInOrder) {
   Boot("sis5595");
-  machine_.ClearDebugOutput();
-  OpStatus status = Fresh();
-  uint8_t value = 0;
-  ASSERT_EQ(controller_->ReadByte(controller_->Context, &status, 0x50, 2, &value), 0);
-  EXPECT_EQ(value, Image(0, 0)[2]);
-  EXPECT_EQ(machine_.DebugLines(),
-            (std::vector<std::string>{"SIS_ReadByte", "SIS_CallSMBus", "SIS_WaitForBusReady",
-                                      "SIS_ResetStatus", "SIS_WaitForBusReady",
-                                      "SIS_ResetStatus"}));
+  const char* const names[] = {"SIS_ReadByte", "SIS_ReadWord", "SIS_WriteByte"};
+  for (Op op : testsupport::kEveryOp) {
+    machine_.ClearDebugOutput();
+    OpStatus status = Fresh();
+    ASSERT_EQ(testsupport::Transfer(controller_, op, &status, 0x50), 0);
+    EXPECT_EQ(machine_.DebugLines(),
+              (std::vector<std::string>{names[int(op)], "SIS_CallSMBus", "SIS_WaitForBusReady",
+                                        "SIS_ResetStatus", "SIS_WaitForBusReady",
+                                        "SIS_ResetStatus"}));
+  }
+  EXPECT_EQ(models_.sisHost->Register(SisSmbusHost::kData0), 0xCA);
 }
 
 // Every register is reached by an index write, then the data access. A byte
 // read: the status is looked at, the slave and command programmed, the
-// protocol set keeping the other control bits, the status cleared, the start
-// set, and 5 ms later the done status read, the data byte taken and the
-// done bit written back.
+// protocol set keeping the other control bits (0xE1 stands in control low),
+// the status cleared, the start set, and 5 ms later the done status read, the
+// data byte taken and the done bit written back.
 TEST_F(SisHostTest, ByteReadReachesEachRegisterThroughTheIndexInOrder) {
   Boot("sis5595");
   const uint16_t index = IndexPort();
@@ -52,14 +57,14 @@ TEST_F(SisHostTest, ByteReadReachesEachRegisterThroughTheIndexInOrder) {
       {SisSmbusHost::kStatusLow, Access::In8, 0x00},
       {SisSmbusHost::kAddress, Access::Out8, 0xA1},
       {SisSmbusHost::kCommand, Access::Out8, 0x02},
-      {SisSmbusHost::kControlLow, Access::In8, 0x00},
-      {SisSmbusHost::kControlLow, Access::Out8, 0x04},  // byte data
+      {SisSmbusHost::kControlLow, Access::In8, 0xE1},
+      {SisSmbusHost::kControlLow, Access::Out8, 0xE5},  // byte data
       {SisSmbusHost::kStatusLow, Access::In8, 0x00},
       {SisSmbusHost::kStatusLow, Access::Out8, 0x00},
       {SisSmbusHost::kStatusHigh, Access::In8, 0x00},
       {SisSmbusHost::kStatusHigh, Access::Out8, 0x00},
-      {SisSmbusHost::kControlLow, Access::In8, 0x04},
-      {SisSmbusHost::kControlLow, Access::Out8, 0x14},  // start
+      {SisSmbusHost::kControlLow, Access::In8, 0xE5},
+      {SisSmbusHost::kControlLow, Access::Out8, 0xF5},  // start
       {SisSmbusHost::kStatusLow, Access::In8, 0x40},    // done
       {SisSmbusHost::kData0, Access::In8, byte},
       {SisSmbusHost::kStatusLow, Access::In8, 0x40},
@@ -67,6 +72,8 @@ TEST_F(SisHostTest, ByteReadReachesEachRegisterThroughTheIndexInOrder) {
       {SisSmbusHost::kStatusHigh, Access::In8, 0x00},
       {SisSmbusHost::kStatusHigh, Access::Out8, 0x00},
   };
+  machine_.Out8(index, SisSmbusHost::kControlLow);
+  machine_.Out8(index + 1, 0xE1);
   machine_.SetTracing(true);
   const uint64_t t0 = machine_.NowMs();
   OpStatus status = Fresh();
@@ -101,7 +108,8 @@ TEST_F(SisHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
            "SIS_CallSMBus: before transaction, chip model 1 had error bits set in status: 0x20."},
           {"failed transfer nobody claimed", 0x50, 0, false, 0x50, false, 0x50,
            "SIS_CallSMBus: before transaction, chip model 1 had error bits set in status: 0x50."},
-          {"done transfer nobody claimed", 0x50, 0, false, 0x40, false, 0x40, kNeverReady},
+          {"done transfer nobody claimed, refused at once", 0x50, 0, false, 0x40, false, 0x40,
+           "SIS_CallSMBus: before transaction, chip model 1 held a transfer nobody claimed: 0x40."},
           {"never finishes", 0x50, 0, true, 0x00, true, 0, kNeverReady},
       },
       {.engine = Engine(),

@@ -39,7 +39,9 @@ TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
 
 // The order is the behaviour here: an idle wait before the host is
 // addressed, the slave address before the command, no filler in the data
-// registers, a word as two byte reads, and an idle wait after a write.
+// registers, a word as two byte reads, and an idle wait after a write. A
+// byte read lasts 3.9 ms on the bus and a word read 4.8 ms, so the 1 ms
+// settle is followed by three or four polls that see busy.
 TEST_F(ViaHostTest, TransferOrder) {
   Boot("via596a");
   using sim::Access;
@@ -50,6 +52,7 @@ TEST_F(ViaHostTest, TransferOrder) {
   struct OrderCase {
     Op op;
     std::vector<Step> steps;
+    uint64_t ms;  // the 1 ms read or 100 ms write settle, and the polls after it
   };
   const Step idle{Access::In8, 0};
   const Step reset[] = {{Access::In8, 0}, {Access::Out8, 0}};
@@ -62,11 +65,14 @@ TEST_F(ViaHostTest, TransferOrder) {
   };
   const std::vector<Step> resetSteps(std::begin(reset), std::end(reset));
   const OrderCase cases[] = {
-      {Op::ReadByte, join({start, {{Access::In8, 5}}, resetSteps})},
-      {Op::ReadWord, join({start, {{Access::In8, 5}, {Access::In8, 6}}, resetSteps})},
-      {Op::WriteByte, join({{idle, {Access::Out8, 5}},
-                            std::vector<Step>(start.begin() + 1, start.end()), resetSteps,
-                            {idle}})},
+      {Op::ReadByte, join({start, {idle, idle, idle, {Access::In8, 5}}, resetSteps}), 4},
+      {Op::ReadWord,
+       join({start, {idle, idle, idle, idle, {Access::In8, 5}, {Access::In8, 6}}, resetSteps}),
+       5},
+      {Op::WriteByte,
+       join({{idle, {Access::Out8, 5}}, std::vector<Step>(start.begin() + 1, start.end()),
+             resetSteps, {idle}}),
+       100},
   };
   const uint16_t base = Base();
   for (const OrderCase& c : cases) {
@@ -74,13 +80,19 @@ TEST_F(ViaHostTest, TransferOrder) {
     machine_.SetTracing(true);
     machine_.ClearTrace();
     OpStatus status = Fresh();
+    const uint64_t began = machine_.NowMs();
     EXPECT_EQ(Transfer(controller_, c.op, &status, 0x50), 0);
+    EXPECT_EQ(machine_.NowMs() - began, c.ms);
     machine_.SetTracing(false);
     const auto trace = machine_.Trace();
     ASSERT_EQ(trace.size(), c.steps.size());
     for (size_t i = 0; i < trace.size(); ++i) {
       EXPECT_EQ(trace[i].kind, c.steps[i].kind) << i;
       EXPECT_EQ(trace[i].where, base + c.steps[i].offset) << i;
+      // The status is cleared by writing back the done bit it read.
+      if (trace[i].kind == Access::Out8 && c.steps[i].offset == 0) {
+        EXPECT_EQ(trace[i].value, 0x02u);
+      }
     }
   }
 }
@@ -109,15 +121,17 @@ TEST_F(ViaHostTest, SegmentOutputsOnSelectAndDeselect) {
     SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << int(c.initial));
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard(c.board), machine);
-    OpStatus st = Fresh();
-    SmbusController* ctl = DiscoverChipset(&st, &info_, table_, &count_);
+    sim::BoardModels models;
+    SmbusController* ctl = BootOn(machine, *sim::FindBoard(c.board), &models);
     ASSERT_NE(ctl, nullptr);
     machine.Out8(c.port, c.initial);
+    machine.SetTracing(true);
     for (uint32_t segment : {0u, 2u}) {
       ctl->SelectSegment(ctl->Context, segment);
-      EXPECT_EQ(models.gpoLatch->Value(), c.initial) << "segment " << segment;
+      ctl->DeselectSegment(ctl->Context, segment);
     }
+    machine.SetTracing(false);
+    EXPECT_TRUE(machine.Trace().empty()) << "segments 0 and 2 touch no port";
     ctl->SelectSegment(ctl->Context, 1);
     EXPECT_EQ(models.gpoLatch->Value(), c.selected);
     ctl->DeselectSegment(ctl->Context, 1);
@@ -142,6 +156,8 @@ TEST_F(ViaHostTest, AcquiresOnlyOnAUsableBaseWithItsContext) {
       {
           {"base the BIOS left unprogrammed", 0x0000, false, -1},
           {"block past the top of the port space", 0xFFFC, false, -1},
+          {"data 1, the last port used, one past the top", 0xFFFA, false, -1},
+          {"data 1 at the top port", 0xFFF9, false, 0},
           {"no pool memory for the context", 0x5000, true, -1},
           {"programmed base", 0x5000, false, 0},
       },

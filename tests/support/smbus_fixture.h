@@ -32,6 +32,18 @@ class SmbusBoardTest : public SimTest {
     ASSERT_NE(controller_, nullptr);
   }
 
+  // Builds `board` on a machine of the caller's (one per row of a table) and
+  // runs discovery on it; null when discovery makes no controller.
+  SmbusController* BootOn(sim::Machine& machine, const sim::Board& board,
+                          sim::BoardModels* models = nullptr) {
+    const sim::BoardModels built = sim::Build(board, machine);
+    if (models != nullptr) *models = built;
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    OpStatus status = Fresh();
+    return DiscoverChipset(&status, &info, table_, &count);
+  }
+
   OpStatus Fresh() {
     OpStatus s;
     std::memset(&s, 0xEE, sizeof s);
