@@ -143,7 +143,10 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("size:", SizeText(f));
   line(f.Asymmetric ? "rank 1:" : "each rank:", Geometry(f, 0));
   if (f.Asymmetric) line("rank 2:", Geometry(f, 1));
-  line("devices:", "x" + std::to_string(f.DeviceWidth));
+  // Appended: "x" + std::to_string() trips a false -Wrestrict of g++ 12 at -O3.
+  std::string devices = "x";
+  devices += std::to_string(f.DeviceWidth);
+  line("devices:", devices);
   line("data width:", std::to_string(f.DataWidth) + " bits");
   line("error checking:", ErrorCheckText(f.ErrorCheck));
   line(ddr3 ? "operable voltages:" : "voltage interface:", f.Voltage);
@@ -193,7 +196,9 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   }
   if (ddr3) {
     line("tFAW:", NsOrNone(f.TfawPs));
-    line("temperature range:", "0-" + std::to_string(f.MaxTemperatureC) + " C");
+    std::string range = "0-";
+    range += std::to_string(f.MaxTemperatureC);
+    line("temperature range:", range + " C");
     line("thermal sensor:", f.ThermalSensor ? "yes" : "no");
   } else {
     line("address/command:", SetupHold(f.AddressSetupPs, f.AddressHoldPs));
