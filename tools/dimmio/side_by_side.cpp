@@ -30,7 +30,8 @@ std::vector<SideBySideRow> SideBySideRows(const std::vector<SideBySideColumn>& c
   std::vector<SideBySideRow> rows;
   for (size_t c = 0; c < columns.size(); ++c) {
     size_t after = 0;  // where this module's next line goes when it is new
-    for (auto& [field, value] : KeyedLines(columns[c].Facts)) {
+    for (const auto& line : KeyedLines(columns[c].Facts)) {
+      const std::string& field = line.first;
       auto row = std::find_if(rows.begin(), rows.end(),
                               [&](const SideBySideRow& r) { return r.Field == field; });
       if (row == rows.end()) {
@@ -38,7 +39,7 @@ std::vector<SideBySideRow> SideBySideRows(const std::vector<SideBySideColumn>& c
                           SideBySideRow{field, field.back() == ')',
                                         std::vector<std::string>(columns.size(), "-"), false});
       }
-      row->Values[c] = value;
+      row->Values[c] = line.second;
       after = static_cast<size_t>(row - rows.begin()) + 1;
     }
   }
