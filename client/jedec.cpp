@@ -40,4 +40,17 @@ JedecMaker DecodeJedecId(std::span<const uint8_t> id) {
   return maker;
 }
 
+JedecMaker DecodeJedecBankCode(uint8_t continuations, uint8_t code) {
+  JedecMaker maker;
+  if ((continuations == 0x00 && code == 0x00) || (continuations == 0xFF && code == 0xFF)) {
+    return maker;
+  }
+  maker.Bank = static_cast<uint8_t>((continuations & 0x7F) + 1);
+  maker.Code = code;
+  maker.ParityOk = JedecParityOk(continuations) && JedecParityOk(code);
+  const char* name = maker.ParityOk ? JedecMakerName(maker.Bank, code) : nullptr;
+  maker.Name = name != nullptr ? name : "";
+  return maker;
+}
+
 }  // namespace dimmio

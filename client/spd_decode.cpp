@@ -1,4 +1,4 @@
-// Decoding of SDR and DDR SDRAM SPD contents.
+// Decoding of SDR, DDR, DDR2 and DDR3 SDRAM SPD contents.
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
@@ -112,9 +112,16 @@ std::vector<std::string> AttributeWords(uint8_t value, bool ddr) {
 }
 
 // Supported CAS latencies of byte 18 in tenths of a clock, lowest first.
-std::vector<uint8_t> CasLatencies(uint8_t value, bool ddr) {
+// DDR2: bits 2-7 are CL2-CL7.
+std::vector<uint8_t> CasLatencies(uint8_t value, bool ddr, bool ddr2) {
   static constexpr uint8_t kDdr[7] = {10, 15, 20, 25, 30, 35, 40};
   std::vector<uint8_t> tenths;
+  if (ddr2) {
+    for (int bit = 2; bit < 8; ++bit) {
+      if (value & (1u << bit)) tenths.push_back(static_cast<uint8_t>(10 * bit));
+    }
+    return tenths;
+  }
   for (int bit = 0; bit < 7; ++bit) {
     if (value & (1u << bit)) tenths.push_back(ddr ? kDdr[bit] : static_cast<uint8_t>(10 * (bit + 1)));
   }
@@ -169,17 +176,10 @@ uint8_t DensityBit(uint32_t mb, bool ddr) {
 
 bool PowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
-void DecodeOrganisation(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
-  f.Ranks = b[kRanks];
-  f.RowBits[0] = b[kRowBits] & 0x0F;
-  f.ColumnBits[0] = b[kColumnBits] & 0x0F;
-  f.RowBits[1] = (b[kRowBits] >> 4) != 0 ? b[kRowBits] >> 4 : f.RowBits[0];
-  f.ColumnBits[1] = (b[kColumnBits] >> 4) != 0 ? b[kColumnBits] >> 4 : f.ColumnBits[0];
-  f.Asymmetric = f.Ranks >= 2 && (f.RowBits[1] != f.RowBits[0] || f.ColumnBits[1] != f.ColumnBits[0]);
-  f.DeviceBanks = b[kDeviceBanks];
-  f.DeviceWidth = b[kDeviceWidth] & 0x7F;
+// Bytes 6-7 and 11: the data width and error checking; returns the bits
+// that hold data.
+uint32_t DecodeWidth(std::span<const uint8_t> b, SpdFacts& f) {
   f.DataWidth = static_cast<uint16_t>(b[kDataWidthLow] | b[kDataWidthHigh] << 8);
-
   const uint8_t config = b[kConfigType];
   f.ErrorCheck = (config & 0x02) ? SpdErrorCheck::Ecc
                  : (config & 0x01) ? SpdErrorCheck::Parity : SpdErrorCheck::None;
@@ -189,6 +189,19 @@ void DecodeOrganisation(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
   if (f.ErrorCheck != SpdErrorCheck::None && f.DataWidth > 8 && PowerOfTwo(f.DataWidth - 8u)) {
     dataBits -= 8;
   }
+  return dataBits;
+}
+
+void DecodeOrganisation(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
+  f.Ranks = b[kRanks];
+  f.RowBits[0] = b[kRowBits] & 0x0F;
+  f.ColumnBits[0] = b[kColumnBits] & 0x0F;
+  f.RowBits[1] = (b[kRowBits] >> 4) != 0 ? b[kRowBits] >> 4 : f.RowBits[0];
+  f.ColumnBits[1] = (b[kColumnBits] >> 4) != 0 ? b[kColumnBits] >> 4 : f.ColumnBits[0];
+  f.Asymmetric = f.Ranks >= 2 && (f.RowBits[1] != f.RowBits[0] || f.ColumnBits[1] != f.ColumnBits[0]);
+  f.DeviceBanks = b[kDeviceBanks];
+  f.DeviceWidth = b[kDeviceWidth] & 0x7F;
+  const uint32_t dataBits = DecodeWidth(b, f);
 
   f.RankMb[0] = RankMb(f.RowBits[0], f.ColumnBits[0], f.DeviceBanks, dataBits);
   if (f.Ranks >= 2) f.RankMb[1] = RankMb(f.RowBits[1], f.ColumnBits[1], f.DeviceBanks, dataBits);
@@ -206,8 +219,21 @@ void DecodeOrganisation(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
   f.DensityMatches = named && expected == f.DensityByte;
 }
 
-void DecodeTimings(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
-  f.CasTenths = CasLatencies(b[kCasLatencies], ddr);
+// The grade and chip speed a clock period meets: SDR and DDR from the
+// period's own rate, DDR2 the standard clock met.
+void GradeOf(uint32_t cycleTimePs, bool ddr, bool ddr2, std::string& grade, std::string& chip) {
+  if (!ddr2) {
+    grade = spd_speed::GradeMet(cycleTimePs, ddr);
+    chip = spd_speed::ChipSpeed(cycleTimePs, ddr);
+    return;
+  }
+  const spd_speed::StandardClock* met = spd_speed::FastestMet(cycleTimePs, false);
+  grade = met != nullptr ? met->Grade : "";
+  chip = met != nullptr ? met->ChipSpeed : "DDR2-" + std::to_string(2000000u / cycleTimePs);
+}
+
+void DecodeTimings(std::span<const uint8_t> b, bool ddr, bool ddr2, SpdFacts& f) {
+  f.CasTenths = CasLatencies(b[kCasLatencies], ddr, ddr2);
   f.TrpPs = DelayPs(b[kTrp], ddr);
   f.TrrdPs = DelayPs(b[kTrrd], ddr);
   f.TrcdPs = DelayPs(b[kTrcd], ddr);
@@ -241,8 +267,7 @@ void DecodeTimings(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
     t.Trcd = Clocks(f.TrcdPs, t.CycleTimePs);
     t.Trp = Clocks(f.TrpPs, t.CycleTimePs);
     t.Tras = Clocks(f.TrasPs, t.CycleTimePs);
-    t.Grade = spd_speed::GradeMet(t.CycleTimePs, ddr);
-    t.ChipSpeed = spd_speed::ChipSpeed(t.CycleTimePs, ddr);
+    GradeOf(t.CycleTimePs, ddr, ddr2, t.Grade, t.ChipSpeed);
     f.Timings.push_back(t);
   }
 
@@ -253,8 +278,7 @@ void DecodeTimings(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
     }
   }
   if (f.CycleTimePs != 0) {
-    f.SpeedGrade = spd_speed::GradeMet(f.CycleTimePs, ddr);
-    f.ChipSpeed = spd_speed::ChipSpeed(f.CycleTimePs, ddr);
+    GradeOf(f.CycleTimePs, ddr, ddr2, f.SpeedGrade, f.ChipSpeed);
     f.MaxClockKHz = 1000000000u / f.CycleTimePs;
   }
   f.Refresh = RefreshText(b[kRefresh]);
@@ -291,7 +315,235 @@ void DecodeIdentity(std::span<const uint8_t> b, SpdFacts& f) {
   }
 }
 
+// At each standard clock the module meets (its shortest period no longer
+// than the clock's, the clock no slower than a stated longest period), the
+// latency `pick` chooses there and the delays in clocks; the fastest first.
+// A clock where `pick` finds no supported latency is left out.
+template <typename Pick>
+void DecodeStandardSpeeds(bool ddr3, Pick pick, SpdFacts& f) {
+  const auto clocks = spd_speed::StandardClocks(ddr3);
+  for (auto clock = clocks.rbegin(); clock != clocks.rend(); ++clock) {
+    const uint32_t period = clock->PeriodPs();
+    if (f.CycleTimePs == 0 || f.CycleTimePs > period) continue;
+    if (f.MaxCycleTimePs != 0 && period > f.MaxCycleTimePs) continue;
+    const uint8_t cas = pick(*clock);
+    if (cas == 0) continue;
+    SpdCasTiming t;
+    t.CasTenths = cas;
+    t.CycleTimePs = clock->NominalPs();
+    t.Trcd = clock->Clocks(f.TrcdPs);
+    t.Trp = clock->Clocks(f.TrpPs);
+    t.Tras = clock->Clocks(f.TrasPs);
+    t.Grade = clock->Grade;
+    t.ChipSpeed = clock->ChipSpeed;
+    f.StandardSpeeds.push_back(t);
+  }
+}
+
+// DDR2 byte 20: one bit per module type.
+std::string Ddr2ModuleTypes(uint8_t value) {
+  static constexpr const char* kTypes[6] = {"RDIMM",      "UDIMM",      "SO-DIMM",
+                                            "Micro-DIMM", "Mini-RDIMM", "Mini-UDIMM"};
+  std::string text;
+  for (int bit = 0; bit < 6; ++bit) {
+    if (value & (1u << bit)) text += (text.empty() ? "" : ", ") + std::string(kTypes[bit]);
+  }
+  return text.empty() ? "not stated (0x" + Hex2(value) + ")" : text;
+}
+
+// DDR2: the module maker's bytes 0-98 in the DDR layout, with 5-bit row
+// counts, ranks - 1 in byte 5, CL2-CL7, tWR/tWTR/tRTP in bytes 36-38, the
+// longest clock period in byte 43 and the module type in byte 20.
+void DecodeDdr2(std::span<const uint8_t> b, SpdFacts& f) {
+  f.ModuleType = Ddr2ModuleTypes(b[20]);
+  f.Registered = (b[20] & 0x11) != 0;  // RDIMM, Mini-RDIMM
+  f.Voltage = VoltageName(b[kVoltage]);
+  if (b[kVoltage] == 5) f.VoltagesMv = {1800};
+
+  f.Ranks = static_cast<uint8_t>((b[kRanks] & 0x07) + 1);
+  f.RowBits[0] = f.RowBits[1] = b[kRowBits] & 0x1F;
+  f.ColumnBits[0] = f.ColumnBits[1] = b[kColumnBits] & 0x0F;
+  f.DeviceBanks = b[kDeviceBanks];
+  f.DeviceWidth = b[kDeviceWidth] & 0x7F;
+  const uint32_t dataBits = DecodeWidth(b, f);
+  f.RankMb[0] = RankMb(f.RowBits[0], f.ColumnBits[0], f.DeviceBanks, dataBits);
+  f.RankMb[1] = f.Ranks > 1 ? f.RankMb[0] : 0;
+  f.CapacityMb = f.RankMb[0] * f.Ranks;
+  // Byte 31: bits 0-4 = 1 ... 16 GB, bits 5-7 = 128 ... 512 MB.
+  f.DensityByte = b[kRankDensity];
+  for (int bit = 0; bit < 8; ++bit) {
+    const uint32_t size = bit < 5 ? 1024u << bit : 128u << (bit - 5);
+    if (size == f.RankMb[0]) f.DensityMatches = f.DensityByte == (1u << bit);
+  }
+
+  DecodeTimings(b, true, true, f);
+  f.TwrPs = QuarterNsPs(b[36]);
+  f.TwtrPs = QuarterNsPs(b[37]);
+  f.TrtpPs = QuarterNsPs(b[38]);
+  f.MaxCycleTimePs = spd_speed::CycleTimePs(b[43], true);
+  // The lowest latency whose clock period is no longer than the standard one.
+  DecodeStandardSpeeds(false, [&](const spd_speed::StandardClock& clock) {
+    uint8_t cas = 0;
+    for (const SpdCasTiming& t : f.Timings) {
+      if (t.CycleTimePs <= clock.PeriodPs()) cas = t.CasTenths;
+    }
+    return cas;
+  }, f);
+  DecodeIdentity(b, f);
+}
+
+// DDR3 times: a count of medium time base units (bytes 10/11 ns) plus a
+// signed count of fine time base units (byte 9: ps dividend/divisor), in
+// whole ps, rounded; 0 when the time bases are not valid.
+struct Ddr3TimeBase {
+  uint64_t MediumFs = 0, FineFs = 0;
+  uint32_t Ps(uint32_t medium, uint8_t fine = 0) const {
+    if (MediumFs == 0) return 0;
+    const int64_t fs = static_cast<int64_t>(medium * MediumFs) +
+                       static_cast<int8_t>(fine) * static_cast<int64_t>(FineFs);
+    return fs <= 0 ? 0 : static_cast<uint32_t>((fs + 500) / 1000);
+  }
+};
+
+std::string Ddr3ModuleType(uint8_t value) {
+  static constexpr const char* kTypes[] = {
+      "undefined",    "RDIMM",        "UDIMM",        "SO-DIMM",     "Micro-DIMM",
+      "Mini-RDIMM",   "Mini-UDIMM",   "Mini-CDIMM",   "72b-SO-UDIMM", "72b-SO-RDIMM",
+      "72b-SO-CDIMM", "LRDIMM",       "16b-SO-DIMM",  "32b-SO-DIMM"};
+  const uint8_t type = value & 0x0F;
+  return type < std::size(kTypes) ? kTypes[type] : "reserved (0x" + Hex2(type) + ")";
+}
+
+// DDR3: the layout of bytes 0-175, the maker as a bank and a code.
+void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
+  const uint8_t used = b[0] & 0x0F;
+  f.BytesWritten = used == 1 ? 128 : used == 2 ? 176 : used == 3 ? 256 : 0;
+  f.EepromBytes = ((b[0] >> 4) & 0x07) == 1 ? 256 : 0;
+  f.SpdRevision = b[1];
+  f.ModuleType = Ddr3ModuleType(b[3]);
+  const uint8_t form = b[3] & 0x0F;
+  f.Registered = form == 1 || form == 5 || form == 9;
+  f.Buffered = form == 11;
+
+  // Voltages: bit 0 says the module does NOT run at 1.5 V.
+  static constexpr uint16_t kVolts[3] = {1500, 1350, 1250};
+  for (int bit = 0; bit < 3; ++bit) {
+    if (((b[6] >> bit) & 1) == (bit == 0 ? 0 : 1)) {
+      f.VoltagesMv.push_back(kVolts[bit]);
+      f.Voltage += (f.Voltage.empty() ? "" : ", ") + std::string(bit == 0 ? "1.5V" : bit == 1 ? "1.35V" : "1.25V");
+    }
+  }
+  if (f.Voltage.empty()) f.Voltage = "none stated (0x" + Hex2(b[6]) + ")";
+
+  // Organisation: device density, banks, rows and columns; device and bus widths.
+  f.Ranks = static_cast<uint8_t>(((b[7] >> 3) & 0x07) + 1);
+  f.DeviceWidth = static_cast<uint8_t>(4u << (b[7] & 0x03));
+  f.DeviceBanks = static_cast<uint8_t>(8u << ((b[4] >> 4) & 0x03));
+  f.RowBits[0] = f.RowBits[1] = static_cast<uint8_t>(((b[5] >> 3) & 0x07) + 12);
+  f.ColumnBits[0] = f.ColumnBits[1] = static_cast<uint8_t>((b[5] & 0x07) + 9);
+  const uint32_t busBits = (b[8] & 0x07) <= 3 ? 8u << (b[8] & 0x07) : 0;
+  const bool ecc = ((b[8] >> 3) & 0x03) == 1;
+  f.DataWidth = static_cast<uint16_t>(busBits + (ecc ? 8 : 0));
+  f.ErrorCheck = ecc ? SpdErrorCheck::Ecc : SpdErrorCheck::None;
+  f.Ecc = ecc;
+  f.DensityByte = b[4];
+  const uint8_t densityCode = b[4] & 0x0F;
+  const uint64_t deviceMbit = densityCode <= 7 ? 256ull << densityCode : 0;
+  f.RankMb[0] = static_cast<uint32_t>(deviceMbit / 8 * busBits / f.DeviceWidth);
+  f.RankMb[1] = f.Ranks > 1 ? f.RankMb[0] : 0;
+  f.CapacityMb = f.RankMb[0] * f.Ranks;
+  // Rows, columns and banks of a device of this width hold what byte 4 says.
+  f.DensityMatches = deviceMbit != 0 && (uint64_t{1} << (f.RowBits[0] + f.ColumnBits[0])) *
+                                                f.DeviceBanks * f.DeviceWidth == deviceMbit << 20;
+
+  Ddr3TimeBase tb;
+  if (b[11] != 0) tb.MediumFs = uint64_t{b[10]} * 1000000 / b[11];
+  if ((b[9] & 0x0F) != 0) tb.FineFs = uint64_t{b[9]} / 16 * 1000 / (b[9] & 0x0F);
+  f.CycleTimePs = tb.Ps(b[12], b[34]);
+  f.TaaPs = tb.Ps(b[16], b[35]);
+  f.TwrPs = tb.Ps(b[17]);
+  f.TrcdPs = tb.Ps(b[18], b[36]);
+  f.TrrdPs = tb.Ps(b[19]);
+  f.TrpPs = tb.Ps(b[20], b[37]);
+  f.TrasPs = tb.Ps((b[21] & 0x0Fu) << 8 | b[22]);
+  f.TrcPs = tb.Ps((b[21] & 0xF0u) << 4 | b[23], b[38]);
+  f.TrfcPs = tb.Ps(uint32_t{b[25]} << 8 | b[24]);
+  f.TwtrPs = tb.Ps(b[26]);
+  f.TrtpPs = tb.Ps(b[27]);
+  f.TfawPs = tb.Ps((b[28] & 0x0Fu) << 8 | b[29]);
+  const uint16_t cas = static_cast<uint16_t>(b[15] << 8 | b[14]);
+  for (int bit = 0; bit < 15; ++bit) {
+    if (cas & (1u << bit)) f.CasTenths.push_back(static_cast<uint8_t>(10 * (bit + 4)));
+  }
+  if (f.CycleTimePs != 0) {
+    f.MaxClockKHz = 1000000000u / f.CycleTimePs;
+    const spd_speed::StandardClock* met = spd_speed::FastestMet(f.CycleTimePs, true);
+    f.SpeedGrade = met != nullptr ? met->Grade : "";
+    f.ChipSpeed = met != nullptr ? met->ChipSpeed : "DDR3-" + std::to_string(2000000u / f.CycleTimePs);
+  }
+  // The lowest supported latency that covers tAA at the standard clock.
+  DecodeStandardSpeeds(true, [&](const spd_speed::StandardClock& clock) {
+    const uint32_t needed = clock.Clocks(f.TaaPs);
+    for (uint8_t tenths : f.CasTenths) {
+      if (tenths / 10u >= needed) return tenths;
+    }
+    return uint8_t{0};
+  }, f);
+  f.MaxTemperatureC = (b[31] & 0x01) ? 95 : 85;
+  f.ThermalSensorStated = true;
+  f.ThermalSensor = (b[32] & 0x80) != 0;
+
+  f.Maker = DecodeJedecBankCode(b[117], b[118]);
+  f.Location = b[119];
+  DecodeDate(b[120], b[121], f);
+  for (int i = 0; i < 4; ++i) {
+    f.SerialNumber |= static_cast<uint32_t>(b[122 + i]) << (8 * i);
+    f.SerialHex += Hex2(b[122 + i]);
+  }
+  f.IdentityRead = b.size() >= kSpdDdr3DecodedBytes;
+  if (!f.IdentityRead) return;
+  f.PartNumber = PartNumber(b.subspan(128, kPartNumberLength));
+  f.Revision = static_cast<uint16_t>(b[146] << 8 | b[147]);
+  f.DramMaker = DecodeJedecBankCode(b[148], b[149]);
+}
+
+// The type's rule for protecting its bytes, applied where the bytes it
+// covers were read.
+void Check(std::span<const uint8_t> bytes, SpdFacts& f) {
+  unsigned sum = 0;
+  for (size_t i = 0; i < kChecksum; ++i) sum += bytes[i];
+  f.ComputedChecksum = static_cast<uint8_t>(sum);
+  f.StoredChecksum = bytes[kChecksum];
+  switch (f.TypeByte) {
+    case 0x09: case 0x0B: case 0x0F:  // FB-DIMM, DDR3, LPDDR3: byte 0 bit 7 sets the cover
+      f.CrcLastByte = (bytes[0] & 0x80) ? 116 : 125;
+      break;
+    case 0x0C: case 0x0E: case 0x10: case 0x11:  // DDR4, DDR4E, LPDDR4, LPDDR4X
+      f.CrcLastByte = 125;
+      break;
+    default:
+      // FPM to DDR2: the sum in byte 63.
+      if (f.TypeByte <= 0x08) f.CheckRule = SpdCheckRule::Sum;
+      return;
+  }
+  if (bytes.size() < 128) return;
+  f.CheckRule = SpdCheckRule::Crc16;
+  f.ComputedCrc = SpdCrc16(bytes.first(f.CrcLastByte + 1u));
+  f.StoredCrc = static_cast<uint16_t>(bytes[127] << 8 | bytes[126]);
+}
+
 }  // namespace
+
+uint16_t SpdCrc16(std::span<const uint8_t> bytes) {
+  uint16_t crc = 0;
+  for (uint8_t byte : bytes) {
+    crc = static_cast<uint16_t>(crc ^ byte << 8);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+  }
+  return crc;
+}
 
 std::string SpdMemoryTypeName(uint8_t type) {
   switch (type) {
@@ -326,10 +578,7 @@ SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
   f.Type = SpdMemoryTypeName(f.TypeByte);
   if (bytes.size() <= kChecksum) return f;
 
-  unsigned sum = 0;
-  for (size_t i = 0; i < kChecksum; ++i) sum += bytes[i];
-  f.ComputedChecksum = static_cast<uint8_t>(sum);
-  f.StoredChecksum = bytes[kChecksum];
+  Check(bytes, f);
   f.BytesWritten = bytes[kBytesWritten];
   f.EepromBytes = bytes[kEepromSize] <= 15 ? 1u << bytes[kEepromSize] : 0;
   f.SpdRevision = bytes[kSpdRevision];
@@ -343,16 +592,27 @@ SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
   }
 
   const auto type = static_cast<SpdMemoryType>(f.TypeByte);
-  if (type != SpdMemoryType::SdrSdram && type != SpdMemoryType::DdrSdram) return f;
+  if (type != SpdMemoryType::SdrSdram && type != SpdMemoryType::DdrSdram &&
+      type != SpdMemoryType::Ddr2Sdram && type != SpdMemoryType::Ddr3Sdram) {
+    return f;
+  }
   if (bytes.size() < kSpdDecodedBytes) return f;
-  const bool ddr = type == SpdMemoryType::DdrSdram;
   f.Decoded = true;
+  if (type == SpdMemoryType::Ddr2Sdram) {
+    DecodeDdr2(bytes, f);
+    return f;
+  }
+  if (type == SpdMemoryType::Ddr3Sdram) {
+    DecodeDdr3(bytes, f);
+    return f;
+  }
+  const bool ddr = type == SpdMemoryType::DdrSdram;
   f.Voltage = VoltageName(bytes[kVoltage]);
   f.Attributes = AttributeWords(bytes[kModuleAttributes], ddr);
   f.Buffered = bytes[kModuleAttributes] & 0x01;
   f.Registered = bytes[kModuleAttributes] & 0x02;
   DecodeOrganisation(bytes, ddr, f);
-  DecodeTimings(bytes, ddr, f);
+  DecodeTimings(bytes, ddr, false, f);
   DecodeIdentity(bytes, f);
   return f;
 }

@@ -21,7 +21,31 @@ constexpr Grade kDdrGrades[] = {
     {3600, "PC4400"},  {3330, "PC4800"},
 };
 
+constexpr StandardClock kDdr2Clocks[] = {
+    {15000, 3, "PC2-3200", "DDR2-400"},  {15000, 4, "PC2-4200", "DDR2-533"},
+    {15000, 5, "PC2-5300", "DDR2-667"},  {15000, 6, "PC2-6400", "DDR2-800"},
+    {15000, 8, "PC2-8500", "DDR2-1066"},
+};
+constexpr StandardClock kDdr3Clocks[] = {
+    {7500, 3, "PC3-6400", "DDR3-800"},    {7500, 4, "PC3-8500", "DDR3-1066"},
+    {7500, 5, "PC3-10600", "DDR3-1333"},  {7500, 6, "PC3-12800", "DDR3-1600"},
+    {7500, 7, "PC3-14900", "DDR3-1866"},  {7500, 8, "PC3-17000", "DDR3-2133"},
+};
+
 }  // namespace
+
+std::span<const StandardClock> StandardClocks(bool ddr3) {
+  return ddr3 ? std::span<const StandardClock>(kDdr3Clocks) : std::span<const StandardClock>(kDdr2Clocks);
+}
+
+const StandardClock* FastestMet(uint32_t cycleTimePs, bool ddr3) {
+  const StandardClock* met = nullptr;
+  if (cycleTimePs == 0) return met;
+  for (const StandardClock& clock : StandardClocks(ddr3)) {
+    if (cycleTimePs <= clock.PeriodPs()) met = &clock;
+  }
+  return met;
+}
 
 uint32_t CycleTimePs(uint8_t value, bool ddr) {
   static constexpr uint32_t kDdrFraction[4] = {250, 330, 660, 750};  // 0xA-0xD

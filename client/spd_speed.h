@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace dimmio::spd_speed {
@@ -18,5 +19,31 @@ std::string GradeMet(uint32_t cycleTimePs, bool ddr);
 
 // "DDR400", "SDR133": the data rate of the clock period in MT/s, truncated.
 std::string ChipSpeed(uint32_t cycleTimePs, bool ddr);
+
+// A standard DDR2 or DDR3 clock. Every one is a whole fraction of a round
+// period (DDR2 15 ns / n, DDR3 7.5 ns / n), so delays convert to clocks
+// exactly.
+struct StandardClock {
+  uint32_t BasePs;
+  uint32_t Divisor;
+  const char* Grade;      // "PC3-10600"
+  const char* ChipSpeed;  // "DDR3-1333"
+  // The period in whole ps, rounded up as SPD bytes round it (0.938 ns for
+  // 0.9375): a module whose tCK is at most this meets the clock.
+  uint32_t PeriodPs() const { return (BasePs + Divisor - 1) / Divisor; }
+  // The period to the nearest ps, as people write it (1.071 ns for DDR3-1866).
+  uint32_t NominalPs() const { return (BasePs + Divisor / 2) / Divisor; }
+  // A delay in clocks at this period, rounded up.
+  uint32_t Clocks(uint32_t ps) const {
+    return static_cast<uint32_t>((uint64_t{ps} * Divisor + BasePs - 1) / BasePs);
+  }
+};
+
+// The standard clocks of DDR2 (type byte 0x08) or DDR3 (0x0B), slowest first.
+std::span<const StandardClock> StandardClocks(bool ddr3);
+
+// The fastest standard clock a module of clock period `cycleTimePs` meets;
+// nullptr when it meets none.
+const StandardClock* FastestMet(uint32_t cycleTimePs, bool ddr3);
 
 }  // namespace dimmio::spd_speed

@@ -55,6 +55,27 @@ std::string Geometry(const SpdFacts& f, int rank) {
          std::to_string(f.DataWidth) + " bits";
 }
 
+// The line the type's own check gives; "" where no rule applies.
+std::string CheckText(const SpdFacts& f) {
+  if (f.CheckRule == SpdCheckRule::Crc16) {
+    const std::string rule = "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
+    return f.ChecksumOk() ? "ok (" + rule + ": " + Hex(f.StoredCrc, 4) + ")"
+                          : "WRONG: " + rule + " stored " + Hex(f.StoredCrc, 4) + ", computed " +
+                                Hex(f.ComputedCrc, 4);
+  }
+  if (f.CheckRule != SpdCheckRule::Sum) return "";
+  return f.ChecksumOk() ? "ok (" + Hex(f.StoredChecksum, 2) + ")"
+                        : "WRONG: stored " + Hex(f.StoredChecksum, 2) + ", computed " +
+                              Hex(f.ComputedChecksum, 2);
+}
+
+std::string MakerText(const JedecMaker& m) {
+  if (m.Bank == 0) return "not stated";
+  return (m.Name.empty() ? std::string(m.ParityOk ? "unknown maker" : "invalid code") : m.Name) +
+         " (JEDEC bank " + std::to_string(m.Bank) + ", code " + Hex(m.Code, 2) +
+         (m.ParityOk ? ")" : ", parity bit wrong)");
+}
+
 std::string SizeText(const SpdFacts& f) {
   if (f.Ranks == 0) return "unknown (no ranks stated)";
   std::string text = std::to_string(f.CapacityMb) + " MB: ";
@@ -65,8 +86,10 @@ std::string SizeText(const SpdFacts& f) {
     text += std::to_string(f.Ranks) + (f.Ranks == 1 ? " rank of " : " ranks of ") +
             std::to_string(f.RankMb[0]) + " MB";
   }
-  text += f.DensityMatches ? " (byte 31 agrees)"
-                           : " (byte 31, " + Hex(f.DensityByte, 2) + ", states other sizes)";
+  const char* densityByte = f.TypeByte == 0x0B ? "byte 4" : "byte 31";  // DDR3: device density
+  text += f.DensityMatches ? std::string(" (") + densityByte + " agrees)"
+                           : std::string(" (") + densityByte + ", " + Hex(f.DensityByte, 2) +
+                                 ", states other sizes)";
   return text;
 }
 
@@ -89,39 +112,49 @@ std::string Join(const std::vector<std::string>& words, const char* separator) {
 
 std::string SpdDecodeText(const SpdFacts& f) {
   std::string text;
-  const auto line = [&](std::string_view name, const std::string& value) {
+  for (const SpdLine& l : SpdDecodeLines(f)) {
     constexpr size_t kValueColumn = 22;
-    text += name;
-    text.append(name.size() < kValueColumn ? kValueColumn - name.size() : 1, ' ');
-    text += value + '\n';
+    text += l.Name;
+    text.append(l.Name.size() < kValueColumn ? kValueColumn - l.Name.size() : 1, ' ');
+    text += l.Value + '\n';
+  }
+  return text;
+}
+
+std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
+  std::vector<SpdLine> text;
+  const auto line = [&](std::string_view name, const std::string& value) {
+    text.push_back({std::string(name), value});
   };
   line("memory type:", f.Type + " (type byte " + Hex(f.TypeByte, 2) + ")");
   if (!f.Decoded) {
     line("decoded:", f.Blank ? "no: nothing is written in bytes 0-127"
-                             : "no: only SDR and DDR SDRAM modules are decoded");
-    if (f.StoredChecksum != 0 || f.ComputedChecksum != 0) {
-      line("checksum:", f.ChecksumOk() ? "ok (" + Hex(f.StoredChecksum, 2) + ")"
-                                       : "WRONG: stored " + Hex(f.StoredChecksum, 2) +
-                                             ", computed " + Hex(f.ComputedChecksum, 2));
-    }
+                             : "no: only SDR, DDR, DDR2 and DDR3 SDRAM modules are decoded");
+    const bool blank = f.CheckRule == SpdCheckRule::Sum && f.StoredChecksum == 0 && f.ComputedChecksum == 0;
+    if (!CheckText(f).empty() && !blank) line("checksum:", CheckText(f));
     return text;
   }
   line("SPD revision:", std::to_string(f.SpdRevision >> 4) + "." +
                             std::to_string(f.SpdRevision & 0x0F) + " (" + Hex(f.SpdRevision, 2) + ")");
   line("bytes written:", std::to_string(f.BytesWritten) + " of " + std::to_string(f.EepromBytes));
-  line("checksum:", f.ChecksumOk() ? "ok (" + Hex(f.StoredChecksum, 2) + ")"
-                                   : "WRONG: stored " + Hex(f.StoredChecksum, 2) +
-                                         ", computed " + Hex(f.ComputedChecksum, 2));
+  line("checksum:", CheckText(f));
+  const bool ddr3 = f.TypeByte == 0x0B;
+  if (!f.ModuleType.empty()) line("module type:", f.ModuleType);
   line("size:", SizeText(f));
   line(f.Asymmetric ? "rank 1:" : "each rank:", Geometry(f, 0));
   if (f.Asymmetric) line("rank 2:", Geometry(f, 1));
-  line("devices:", "x" + std::to_string(f.DeviceWidth));
+  // Appended: "x" + std::to_string() trips a false -Wrestrict of g++ 12 at -O3.
+  std::string devices = "x";
+  devices += std::to_string(f.DeviceWidth);
+  line("devices:", devices);
   line("data width:", std::to_string(f.DataWidth) + " bits");
   line("error checking:", ErrorCheckText(f.ErrorCheck));
-  line("voltage interface:", f.Voltage);
+  line(ddr3 ? "operable voltages:" : "voltage interface:", f.Voltage);
   line("registered:", f.Registered ? "yes" : "no");
   line("buffered:", f.Buffered ? "yes" : "no");
-  line("module attributes:", f.Attributes.empty() ? "none" : Join(f.Attributes, ", "));
+  if (f.ModuleType.empty()) {
+    line("module attributes:", f.Attributes.empty() ? "none" : Join(f.Attributes, ", "));
+  }
 
   std::vector<std::string> latencies;
   for (uint8_t cas : f.CasTenths) latencies.push_back(CasText(cas));
@@ -135,6 +168,17 @@ std::string SpdDecodeText(const SpdFacts& f) {
              (t.AccessTimePs != 0 ? ", tAC " + Ns(t.AccessTimePs) : ""));
     first = false;
   }
+  first = true;
+  for (const SpdCasTiming& t : f.StandardSpeeds) {
+    line(first ? "at standard speeds:" : "",
+         Tenths(t.CasTenths) + "-" + std::to_string(t.Trcd) + "-" + std::to_string(t.Trp) + "-" +
+             std::to_string(t.Tras) + " as " + t.ChipSpeed + " (" + t.Grade + ", tCK " +
+             Ns(t.CycleTimePs) + ")");
+    first = false;
+  }
+  if (!f.ModuleType.empty() && f.StandardSpeeds.empty()) {
+    line("at standard speeds:", "none: the module meets no standard clock");
+  }
   if (f.CycleTimePs != 0) {
     line("maximum clock:", std::to_string(f.MaxClockKHz / 1000) + "." +
                                std::to_string(f.MaxClockKHz % 1000 / 100) + " MHz (tCK " +
@@ -142,31 +186,37 @@ std::string SpdDecodeText(const SpdFacts& f) {
     line("speed grade:", f.SpeedGrade.empty() ? "below every standard grade (" + f.ChipSpeed + ")"
                                               : f.SpeedGrade + " (" + f.ChipSpeed + ")");
   }
+  if (ddr3) line("tAA:", NsOrNone(f.TaaPs));
   line("tRCD, tRP, tRAS:", Ns(f.TrcdPs) + ", " + Ns(f.TrpPs) + ", " + Ns(f.TrasPs));
   line("tRC:", Ns(f.TrcPs) + (f.TrcDerived ? " (tRAS + tRP; SDR modules do not state it)" : ""));
   line("tRFC:", NsOrNone(f.TrfcPs));
   line("tRRD:", Ns(f.TrrdPs));
-  line("address/command:", SetupHold(f.AddressSetupPs, f.AddressHoldPs));
-  line("data inputs:", SetupHold(f.DataSetupPs, f.DataHoldPs));
-  line("refresh:", f.Refresh);
-  std::vector<std::string> bursts;
-  for (uint8_t length : f.BurstLengths) bursts.push_back(std::to_string(length));
-  if (f.BurstFullPage) bursts.push_back("full page");
-  line("burst lengths:", bursts.empty() ? "none stated" : Join(bursts, " "));
-
-  std::string maker;
-  if (f.Maker.Bank == 0) {
-    maker = "not stated";
-  } else {
-    maker = (f.Maker.Name.empty() ? std::string(f.Maker.ParityOk ? "unknown maker" : "invalid code")
-                                  : f.Maker.Name) +
-            " (JEDEC bank " + std::to_string(f.Maker.Bank) + ", code " + Hex(f.Maker.Code, 2) +
-            (f.Maker.ParityOk ? ")" : ", parity bit wrong)");
+  if (!f.ModuleType.empty()) {
+    line("tWR, tWTR, tRTP:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TrtpPs));
   }
-  line("maker:", maker);
+  if (ddr3) {
+    line("tFAW:", NsOrNone(f.TfawPs));
+    std::string range = "0-";
+    range += std::to_string(f.MaxTemperatureC);
+    line("temperature range:", range + " C");
+    line("thermal sensor:", f.ThermalSensor ? "yes" : "no");
+  } else {
+    line("address/command:", SetupHold(f.AddressSetupPs, f.AddressHoldPs));
+    line("data inputs:", SetupHold(f.DataSetupPs, f.DataHoldPs));
+    line("refresh:", f.Refresh);
+    std::vector<std::string> bursts;
+    for (uint8_t length : f.BurstLengths) bursts.push_back(std::to_string(length));
+    if (f.BurstFullPage) bursts.push_back("full page");
+    line("burst lengths:", bursts.empty() ? "none stated" : Join(bursts, " "));
+  }
+  if (f.MaxCycleTimePs != 0) line("longest clock:", "tCK " + Ns(f.MaxCycleTimePs));
+
+  line("maker:", MakerText(f.Maker));
+  if (ddr3) line("DRAM maker:", f.IdentityRead ? MakerText(f.DramMaker) : "not read");
   line("manufacturing place:", Hex(f.Location, 2));
-  line("part number:", f.PartNumber.empty() ? "(none)" : f.PartNumber);
-  line("revision:", Hex(f.Revision, 4));
+  const char* unread = "not read (the bytes end before byte 150)";
+  line("part number:", !f.IdentityRead ? unread : f.PartNumber.empty() ? "(none)" : f.PartNumber);
+  line("revision:", f.IdentityRead ? Hex(f.Revision, 4) : "not read");
   line("manufacturing date:", DateText(f));
   line("serial number:", f.SerialHex);
   return text;

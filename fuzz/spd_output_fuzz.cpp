@@ -1,8 +1,10 @@
-// Arbitrary bytes through the SPD decoder and both output formats: the first
-// 256 bytes (or fewer) are a module's SPD image, the rest eight SMBIOS
-// strings separated by zero bytes. The whole input is also read as a saved
-// dump. Every JSON output must parse, and no text output may hold a control
-// character other than its line ends.
+// Arbitrary bytes through the SPD decoder (SDR, DDR, DDR2, DDR3 and the
+// types only named) and both output formats: the first 256 bytes (or fewer)
+// are a module's SPD image, the rest eight SMBIOS strings separated by zero
+// bytes. The whole input is also read as a saved dump. The report is printed
+// as its table and side by side, the image beside its first 128 bytes. Every
+// JSON output must parse, and no text output may hold a control character
+// other than its line ends.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -18,6 +20,7 @@
 #include "dimmio/spd_dump.h"
 #include "output.h"
 #include "report.h"
+#include "side_by_side.h"
 
 namespace {
 
@@ -45,7 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream decoded;
   cli::PrintSpdDecode(image, decoded);
   CheckText(decoded.str());
-  CheckJson(cli::SpdJson(facts));
 
   const SpdDump dump = ParseSpdDump(input);
   if (dump.Error.empty() == dump.Bytes.empty()) __builtin_trap();
@@ -70,9 +72,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   slot.BytesRead = static_cast<uint32_t>(image.size());
   slot.Facts = facts;
   report.Slots.push_back(slot);
-  std::ostringstream text;
-  cli::PrintReport(report, text);
-  CheckText(text.str());
+  slot.Slot = 1;
+  slot.Facts = DecodeSpd(image.first(std::min<size_t>(image.size(), kSpdDecodedBytes)));
+  report.Slots.push_back(slot);
+  for (bool sideBySide : {false, true}) {
+    report.SideBySide = sideBySide;
+    std::ostringstream text;
+    cli::PrintReport(report, text);
+    CheckText(text.str());
+  }
+  // Both slots' SPD and the side-by-side rows: the JSON of the image itself too.
   CheckJson(cli::ReportJson(report));
+  // Every row has a value for each column.
+  for (const cli::SideBySideRow& row : cli::SideBySideRows({{"a", facts}, {"b", report.Slots[1].Facts}})) {
+    if (row.Values.size() != 2) __builtin_trap();
+  }
   return 0;
 }

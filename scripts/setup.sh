@@ -12,6 +12,7 @@ packages=(
   qemu-system-x86 ipxe-qemu seabios binutils
   qemu-user
   pci.ids
+  i2c-tools
 )
 
 missing=()

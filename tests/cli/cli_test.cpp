@@ -24,6 +24,7 @@
 #include "pci_names.h"
 #include "report.h"
 #include "sim/board.h"
+#include "sim/boards/modules.h"
 #include "support/i2cdump.h"
 #include "windows/windows_transport.h"
 #include "windows.h"  // the stand-in's
@@ -608,6 +609,64 @@ TEST_P(SavedDumps, DecodeGivesBackWhatSpdRead) {
   EXPECT_EQ(spd["timings"][0]["tac_ps"], 700);  // PC2700: 0x70 at 6 ns
   EXPECT_EQ(spd["address_setup_ps"], 600);
   EXPECT_EQ(spd["data_hold_ps"], 400);
+}
+
+// DDR2 and DDR3 in JSON: numbers as numbers, null where the type states
+// nothing; and several modules side by side, the rows that differ marked.
+TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
+  const Via via = GetParam();
+  const auto raw = [](const std::array<uint8_t, 256>& b) { return std::string(b.begin(), b.end()); };
+  const std::string ddr2 = Save("ddr2.bin", raw(sim::BuildSpdImage(
+      sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung, "M378T5663QZ3-CF7", 1))));
+  sim::DimmSpec dimm = sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "KVR1333D3N9/2G", 2);
+  const std::string ddr3a = Save("ddr3a.bin", raw(sim::BuildSpdImage(dimm)));
+  dimm.serial = 3;
+  const std::string ddr3b = Save("ddr3b.bin", raw(sim::BuildSpdImage(dimm)));
+
+  const json decoded = DimmioJson(via, {"decode", ddr2, ddr3a});
+  ASSERT_EQ(decoded.size(), 2u);
+  const json& d2 = decoded[0]["spd"];
+  const json& d3 = decoded[1]["spd"];
+  EXPECT_EQ(d3["checksum_rule"], "CRC-16 of bytes 0-116");
+  EXPECT_EQ(d3["checksum_ok"], true);
+  EXPECT_EQ(d3["crc_stored"], d3["crc_computed"]);
+  EXPECT_EQ(d3["capacity_mb"], 2048);
+  EXPECT_EQ(d3["module_type"], "UDIMM");
+  EXPECT_EQ(d3["voltages_mv"], json({1500}));
+  EXPECT_EQ(d3["taa_ps"], 13500);
+  EXPECT_EQ(d3["tfaw_ps"], 30000);
+  EXPECT_EQ(d3["temperature_max_c"], 85);
+  EXPECT_EQ(d3["thermal_sensor"], false);
+  EXPECT_EQ(d3["dram_manufacturer"]["name"], "Kingston");
+  EXPECT_EQ(d3["standard_speeds"][0]["chip_speed"], "DDR3-1333");
+  EXPECT_EQ(d3["standard_speeds"][0]["trcd_clocks"], 9);
+  for (const char* unstated : {"address_setup_ps", "refresh", "max_cycle_time_ps"}) {
+    EXPECT_TRUE(d3[unstated].is_null()) << unstated;
+  }
+  EXPECT_EQ(d2["checksum_rule"], "sum of bytes 0-62");
+  EXPECT_EQ(d2["voltages_mv"], json({1800}));
+  EXPECT_EQ(d2["twr_ps"], 15000);
+  EXPECT_EQ(d2["standard_speeds"][0]["cas_latency"], "CL6");
+  for (const char* unstated : {"taa_ps", "tfaw_ps", "temperature_max_c", "thermal_sensor", "dram_manufacturer", "crc_stored"}) {
+    EXPECT_TRUE(d2[unstated].is_null()) << unstated;
+  }
+
+  // Two files, then the default board's four modules and its empty slots.
+  const Outcome files = Dimmio(via, {"decode", "--side-by-side", ddr3a, ddr3b});
+  const Outcome board = Dimmio(via, {"report", "--side-by-side"});
+  for (const Outcome* run : {&files, &board}) {
+    ASSERT_EQ(run->exit, 0) << run->err;
+    EXPECT_NE(run->out.find("\n  * serial number:  "), std::string::npos) << run->out;
+    EXPECT_NE(run->out.find("\n    manufacturing place:  "), std::string::npos) << run->out;
+  }
+  EXPECT_NE(board.out.find("slot 3 (0x53)"), std::string::npos) << board.out;
+  EXPECT_NE(board.out.find("  slot 4 (0x54): empty: no module answered"), std::string::npos) << board.out;
+  const json sideBySide = DimmioJson(via, {"report", "--side-by-side"})["side_by_side"];
+  EXPECT_EQ(sideBySide["columns"].size(), 4u);
+  std::map<std::string, bool> differ;
+  for (const json& row : sideBySide["rows"]) differ[row["field"]] = row["differ"];
+  EXPECT_FALSE(differ.at("memory type:"));
+  EXPECT_TRUE(differ.at("serial number:"));
 }
 
 // A bad file: one line naming it and what is wrong, exit 2; the good files

@@ -28,13 +28,22 @@ std::vector<sim::DimmSpec> EveryBoardModule() {
   return specs;
 }
 
+const char* TypeName(sim::MemoryType type) {
+  switch (type) {
+    case sim::MemoryType::Sdr: return "SDR SDRAM";
+    case sim::MemoryType::Ddr: return "DDR SDRAM";
+    case sim::MemoryType::Ddr2: return "DDR2 SDRAM";
+    case sim::MemoryType::Ddr3: return "DDR3 SDRAM";
+  }
+  return "";
+}
+
 void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   SCOPED_TRACE(dimm.partNumber);
-  // DDR2 and later are named by their type byte alone here.
-  if (dimm.type != sim::MemoryType::Sdr && dimm.type != sim::MemoryType::Ddr) return;
+  const bool newer = dimm.type == sim::MemoryType::Ddr2 || dimm.type == sim::MemoryType::Ddr3;
   EXPECT_TRUE(f.Decoded);
   EXPECT_EQ(f.TypeByte, static_cast<uint8_t>(dimm.type));
-  EXPECT_EQ(f.Type, dimm.type == sim::MemoryType::Ddr ? "DDR SDRAM" : "SDR SDRAM");
+  EXPECT_EQ(f.Type, TypeName(dimm.type));
   EXPECT_EQ(f.CapacityMb, dimm.capacityMb);
   EXPECT_EQ(f.Ranks, dimm.ranks);
   EXPECT_EQ(f.SpeedGrade, dimm.speedGrade);
@@ -45,9 +54,11 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_EQ(f.RankMb[0], dimm.capacityMb / dimm.ranks);
   EXPECT_EQ(f.RankMb[1], dimm.ranks > 1 ? dimm.capacityMb / dimm.ranks : 0);
   EXPECT_TRUE(f.DensityMatches);
-  EXPECT_FALSE(f.Registered);
-  ASSERT_FALSE(f.Timings.empty());
-  EXPECT_EQ(f.Timings.front().Grade, dimm.speedGrade);  // at the highest CAS latency
+  EXPECT_EQ(f.Registered, dimm.form == sim::ModuleForm::Rdimm && newer);
+  // At the highest CAS latency, or (DDR2, DDR3) at the fastest standard speed.
+  const auto& timings = newer ? f.StandardSpeeds : f.Timings;
+  ASSERT_FALSE(timings.empty());
+  EXPECT_EQ(timings.front().Grade, dimm.speedGrade);
   EXPECT_EQ(f.Maker.Name, dimm.manufacturer);
   EXPECT_TRUE(f.Maker.ParityOk);
   EXPECT_EQ(f.Maker.Bank, dimm.jedecId.size());
@@ -59,6 +70,8 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
                 dimm.serial >> 8 & 0xFF, dimm.serial >> 16 & 0xFF, dimm.serial >> 24);
   EXPECT_EQ(f.SerialHex, serial);  // byte order, as the EEPROM holds it
   EXPECT_TRUE(f.ChecksumOk());
+  EXPECT_EQ(f.CheckRule, dimm.type == sim::MemoryType::Ddr3 ? dimmio::SpdCheckRule::Crc16
+                                                            : dimmio::SpdCheckRule::Sum);
 }
 
 TEST(SpdDecode, EveryBoardModuleGivesBackItsFacts) {
@@ -67,14 +80,23 @@ TEST(SpdDecode, EveryBoardModuleGivesBackItsFacts) {
   for (const sim::DimmSpec& dimm : specs) {
     const auto image = sim::BuildSpdImage(dimm);
     ExpectFacts(DecodeSpd(image), dimm);
-    // The module maker's half is all the decoder needs.
-    ExpectFacts(DecodeSpd(std::span(image).first(dimmio::kSpdDecodedBytes)), dimm);
+    // The module maker's part is all the decoder needs.
+    const size_t needed = dimm.type == sim::MemoryType::Ddr3 ? dimmio::kSpdDdr3DecodedBytes
+                                                             : dimmio::kSpdDecodedBytes;
+    ExpectFacts(DecodeSpd(std::span(image).first(needed)), dimm);
   }
 }
 
 TEST(SpdDecode, EverySpeedGradeTheBuilderKnows) {
   using sim::boards::Ddr;
+  using sim::boards::Ddr2;
+  using sim::boards::Ddr3;
   using sim::boards::Sdr;
+  const auto Rdimm = [](sim::DimmSpec d) {
+    d.form = sim::ModuleForm::Rdimm;
+    d.deviceWidth = 4;
+    return d;
+  };
   const struct {
     sim::DimmSpec dimm;
     const char* chipSpeed;
@@ -86,6 +108,17 @@ TEST(SpdDecode, EverySpeedGradeTheBuilderKnows) {
       {Ddr(256, 1, "PC2100", "Corsair", {0x7F, 0x7F, 0x9E}, "CM64SD256", 5), "DDR266"},
       {Ddr(2048, 2, "PC2700", "Elpida", {0x7F, 0x7F, 0xFE}, "EBD21RD4ABNA-6B", 6), "DDR333"},
       {Ddr(1024, 2, "PC3200", "Kingston", {0x7F, 0x98}, "KVR400X64C3A/1G", 7), "DDR400"},
+      {Ddr2(512, 1, "PC2-3200", "Infineon", {0xC1}, "HYS64T64000GU-5-A", 8), "DDR2-400"},
+      {Ddr2(1024, 2, "PC2-4200", "Micron", {0x2C}, "MT16HTF12864AY-53E", 9), "DDR2-533"},
+      {Rdimm(Ddr2(4096, 2, "PC2-5300", "Kingston", {0x7F, 0x98}, "KVR667D2D4P5/4G", 10, 72)), "DDR2-667"},
+      {Ddr2(2048, 2, "PC2-6400", "Samsung", {0xCE}, "M378T5663QZ3-CF7", 11), "DDR2-800"},
+      {Ddr2(2048, 2, "PC2-8500", "Corsair", {0x7F, 0x7F, 0x9E}, "CM2X2048-8500C5D", 12), "DDR2-1066"},
+      {Ddr3(1024, 1, "PC3-6400", "Nanya", {0x7F, 0x7F, 0x7F, 0x0B}, "NT1GC64B88B0NF-BE", 13), "DDR3-800"},
+      {Ddr3(2048, 2, "PC3-8500", "Elpida", {0x7F, 0x7F, 0xFE}, "EBJ21UE8BDF0-AE-F", 14), "DDR3-1066"},
+      {Rdimm(Ddr3(8192, 2, "PC3-10600", "Hynix", {0xAD}, "HMT31GR7CFR4C-H9", 15, 72)), "DDR3-1333"},
+      {Ddr3(4096, 2, "PC3-12800", "Kingston", {0x7F, 0x98}, "KVR16N11/4", 16), "DDR3-1600"},
+      {Ddr3(4096, 1, "PC3-14900", "G.Skill", {0x7F, 0x7F, 0x7F, 0x7F, 0xCD}, "F3-1866C9S-4GXM", 17), "DDR3-1866"},
+      {Ddr3(8192, 2, "PC3-17000", "Crucial Technology", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x9B}, "BLE8G3D21BCE1", 18), "DDR3-2133"},
   };
   for (const auto& c : cases) {
     const SpdFacts f = DecodeSpd(sim::BuildSpdImage(c.dimm));
@@ -96,12 +129,18 @@ TEST(SpdDecode, EverySpeedGradeTheBuilderKnows) {
 
 using Patch = std::vector<std::pair<uint8_t, uint8_t>>;  // offset, value
 
-// A builder's image with bytes changed; the checksum made right again unless
-// the case is about it.
+// A builder's image with bytes changed; the checksum (DDR3: the CRC) made
+// right again unless the case is about it.
 std::array<uint8_t, 256> Patched(const sim::DimmSpec& base, const Patch& patch, bool fixChecksum) {
   auto image = sim::BuildSpdImage(base);
   for (const auto& [offset, value] : patch) image[offset] = value;
-  if (fixChecksum) image[63] = sim::SpdChecksum(image);
+  if (fixChecksum && base.type == sim::MemoryType::Ddr3) {
+    const uint16_t crc = sim::SpdCrc16(image);
+    image[126] = static_cast<uint8_t>(crc);
+    image[127] = static_cast<uint8_t>(crc >> 8);
+  } else if (fixChecksum) {
+    image[63] = sim::SpdChecksum(image);
+  }
   return image;
 }
 
@@ -204,23 +243,36 @@ TEST(SpdDecode, ImagesNotDecoded) {
   blankFF.fill(0xFF);
   const std::array<uint8_t, 256> blank00{};
   const auto image = sim::BuildSpdImage(dimm);
+  const auto ddr3 = sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Hynix", {0xAD}, "H", 1));
+  const auto bytes = [](const std::array<uint8_t, 256>& b) { return std::vector<uint8_t>(b.begin(), b.end()); };
+  // DDR4 keeps its CRC over bytes 0-125, whatever byte 0 bit 7 says.
+  const auto ddr4 = [&](bool sealed) {
+    auto b = ddr3;
+    b[2] = 0x0C;
+    const uint16_t crc = dimmio::SpdCrc16(std::span(b).first(sealed ? 126 : 117));
+    b[126] = static_cast<uint8_t>(crc);
+    b[127] = static_cast<uint8_t>(crc >> 8);
+    return bytes(b);
+  };
+  using Rule = dimmio::SpdCheckRule;
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
     const char* type;
     bool blank;
+    Rule rule;
     bool checksumOk;
   } cases[] = {
-      {"blank 0xFF", {blankFF.begin(), blankFF.end()}, "blank (every byte 0xFF)", true, false},
-      {"blank 0x00", {blank00.begin(), blank00.end()}, "blank (every byte 0x00)", true, true},
-      {"DDR2", [&] { auto b = Patched(dimm, {{2, 0x08}}, true); return std::vector<uint8_t>(b.begin(), b.end()); }(),
-       "DDR2 SDRAM", false, true},
-      {"DDR3", [&] { auto b = Patched(dimm, {{2, 0x0B}}, true); return std::vector<uint8_t>(b.begin(), b.end()); }(),
-       "DDR3 SDRAM", false, true},
-      {"unknown type", [&] { auto b = Patched(dimm, {{2, 0x42}}, true); return std::vector<uint8_t>(b.begin(), b.end()); }(),
-       "unknown (0x42)", false, true},
-      // A read that stopped early: type and checksum only.
-      {"first 100 bytes", {image.begin(), image.begin() + 100}, "DDR SDRAM", false, true},
+      {"blank 0xFF", {blankFF.begin(), blankFF.end()}, "blank (every byte 0xFF)", true, Rule::None, false},
+      {"blank 0x00", {blank00.begin(), blank00.end()}, "blank (every byte 0x00)", true, Rule::Sum, true},
+      {"DDR4", ddr4(true), "DDR4 SDRAM", false, Rule::Crc16, true},
+      {"DDR4 CRC over 0-116 only", ddr4(false), "DDR4 SDRAM", false, Rule::Crc16, false},
+      // No rule known: no checksum either way.
+      {"DDR5", bytes(Patched(dimm, {{2, 0x12}}, true)), "DDR5 SDRAM", false, Rule::None, false},
+      {"unknown type", bytes(Patched(dimm, {{2, 0x42}}, true)), "unknown (0x42)", false, Rule::None, false},
+      // A read that stopped early: type and checksum only; DDR3's CRC sits beyond.
+      {"first 100 bytes", {image.begin(), image.begin() + 100}, "DDR SDRAM", false, Rule::Sum, true},
+      {"DDR3 first 100 bytes", {ddr3.begin(), ddr3.begin() + 100}, "DDR3 SDRAM", false, Rule::None, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,7 +280,10 @@ TEST(SpdDecode, ImagesNotDecoded) {
     EXPECT_FALSE(f.Decoded);
     EXPECT_EQ(f.Type, c.type);
     EXPECT_EQ(f.Blank, c.blank);
+    EXPECT_EQ(f.CheckRule, c.rule);
     EXPECT_EQ(f.ChecksumOk(), c.checksumOk);
+    const std::string text = dimmio::SpdDecodeText(f);
+    EXPECT_EQ(text.find("checksum:") != std::string::npos, c.rule != Rule::None && !c.blank) << text;
     EXPECT_EQ(f.CapacityMb, 0u);
     EXPECT_EQ(f.Maker.Bank, 0);
   }
@@ -268,6 +323,86 @@ TEST(SpdDecode, TimingsAtEachCasLatency) {
     EXPECT_EQ(timings, c.timings) << c.dimm.speedGrade;
     EXPECT_EQ(f.CasTenths, c.cas) << c.dimm.speedGrade;
   }
+}
+
+// DDR2 and DDR3 images that state what the board modules do not: fine time
+// base offsets below zero, DDR2's cycle-time fractions, clocks between
+// grades, the CRC's two covers, makers in high banks, a CRC that fails.
+TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
+  // 1.071 ns (9 x 1/8 ns - 54 ps), tAA = tRCD = tRP 13.91 ns, CL5-CL13.
+  const sim::DimmSpec ddr3 =
+      sim::boards::Ddr3(4096, 2, "PC3-14900", "G.Skill", {0x7F, 0x7F, 0x7F, 0x7F, 0xCD}, "F3", 1);
+  // 3 ns at CL5, 3.75 ns at CL4, 5 ns at CL3; tRCD = tRP 15 ns, tRAS 45 ns.
+  const sim::DimmSpec ddr2 = sim::boards::Ddr2(2048, 2, "PC2-5300", "Samsung", {0xCE}, "M", 2);
+  const struct {
+    const char* name;
+    const sim::DimmSpec& base;
+    Patch patch;
+    Patch after;            // changed after the checksum or CRC was made right
+    const char* grade;      // "" below every standard grade
+    uint32_t cyclePs;
+    const char* fastest;    // CL-tRCD-tRP-tRAS at the fastest standard speed met
+    bool checkOk;
+    uint8_t makerBank;
+    const char* maker;
+  } cases[] = {
+      {"DDR3 as built", ddr3, {}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
+      // Signed fine offsets: -53 ps still rounds to DDR3-1866's 1.0714 ns, -52 does not.
+      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, {}, "PC3-14900", 1072, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
+      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, {}, "PC3-12800", 1073, "12-12-12-28 DDR3-1600", true, 5, "G.Skill"},
+      {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}}, {}, "PC3-10600", 1255, "10-10-10-23 DDR3-1333", true, 5, "G.Skill"},
+      {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, {}, "", 2625, "", true, 5, "G.Skill"},
+      // tAA 14 ns without its -90 ps: CL14 at DDR3-1866, which the module lacks.
+      {"DDR3 tAA without fine", ddr3, {{35, 0}}, {}, "PC3-14900", 1071, "12-12-12-28 DDR3-1600", true, 5, "G.Skill"},
+      // The maker as a count of continuation codes with odd parity, and the code.
+      {"DDR3 maker bank 8", ddr3, {{117, 0x07}, {118, 0x26}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 8, "Goldenmars Technology"},
+      {"DDR3 maker count parity wrong", ddr3, {{117, 0x87}, {118, 0x26}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 8, ""},
+      // The CRC covers the date (bytes 120-121) only when byte 0 bit 7 is clear.
+      {"DDR3 CRC 0-116, date changed", ddr3, {}, {{120, 0x12}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
+      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
+      {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}}, {{120, 0x12}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false, 5, "G.Skill"},
+      {"DDR3 bad CRC", ddr3, {}, {{30, 0x82}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false, 5, "G.Skill"},
+      {"DDR2 as built", ddr2, {}, {}, "PC2-5300", 3000, "5-5-5-15 DDR2-667", true, 1, "Samsung"},
+      // Byte 9's low nibble 0xA-0xD: 0.25, 0.33, 0.66, 0.75 ns.
+      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, {}, "PC2-6400", 2250, "5-6-6-18 DDR2-800", true, 1, "Samsung"},
+      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, {}, "PC2-4200", 3330, "4-4-4-12 DDR2-533", true, 1, "Samsung"},
+      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, {}, "PC2-5300", 2660, "5-5-5-15 DDR2-667", true, 1, "Samsung"},
+      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, {}, "PC2-4200", 3750, "4-4-4-12 DDR2-533", true, 1, "Samsung"},
+      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, {}, "PC2-5300", 2600, "5-5-5-15 DDR2-667", true, 1, "Samsung"},
+      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, {}, "", 5500, "", true, 1, "Samsung"},
+      {"DDR2 bad checksum", ddr2, {}, {{30, 50}}, "PC2-5300", 3000, "5-5-5-17 DDR2-667", false, 1, "Samsung"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto image = Patched(c.base, c.patch, true);
+    for (const auto& [offset, value] : c.after) image[offset] = value;
+    const SpdFacts f = DecodeSpd(image);
+    ASSERT_TRUE(f.Decoded);
+    EXPECT_EQ(f.CapacityMb, c.base.capacityMb);
+    EXPECT_EQ(f.SpeedGrade, c.grade);
+    EXPECT_EQ(f.CycleTimePs, c.cyclePs);
+    const std::string fastest = f.StandardSpeeds.empty() ? "" : [&] {
+      const dimmio::SpdCasTiming& t = f.StandardSpeeds.front();
+      return std::to_string(t.CasTenths / 10) + "-" + std::to_string(t.Trcd) + "-" +
+             std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.ChipSpeed;
+    }();
+    EXPECT_EQ(fastest, c.fastest);
+    EXPECT_EQ(f.ChecksumOk(), c.checkOk);
+    EXPECT_EQ(f.Maker.Bank, c.makerBank);
+    EXPECT_EQ(f.Maker.Name, c.maker);
+    EXPECT_NE(dimmio::SpdDecodeText(f).find(c.checkOk ? "checksum:             ok" : "WRONG"),
+              std::string::npos);
+  }
+
+  // DDR3 read to byte 127 only: all but the part number and the DRAM maker.
+  const auto image = sim::BuildSpdImage(ddr3);
+  const SpdFacts f = DecodeSpd(std::span(image).first(dimmio::kSpdDecodedBytes));
+  EXPECT_TRUE(f.Decoded);
+  EXPECT_TRUE(f.ChecksumOk());
+  EXPECT_FALSE(f.IdentityRead);
+  EXPECT_EQ(f.PartNumber, "");
+  EXPECT_EQ(f.Maker.Name, "G.Skill");
+  EXPECT_NE(dimmio::SpdDecodeText(f).find("part number:          not read"), std::string::npos);
 }
 
 // Access times, setup and hold times, DDR byte 40's extension of tRC and

@@ -25,6 +25,7 @@ struct Options {
   int64_t Segment = 0;
   bool Raw = false;
   bool Decode = false;
+  bool SideBySide = false;
   std::vector<std::string> Files;
   bool Yes = false;
   std::string PciBus;  // a bus number, or the whole address
@@ -59,6 +60,7 @@ int ReportCommand(Client& client, const Options& o, const std::string& target,
   Report r = *report;
   r.Target = target;
   r.Board = o.Board;
+  r.SideBySide = o.SideBySide;
   std::vector<PciId> functions{{r.Chipset.VendorId, r.Chipset.DeviceId}};
   for (const PciDeviceRecord& f : r.Pci) functions.push_back({f.VendorId, f.DeviceId});
   r.Names = PciNames::Load(where.PciIdsPaths, functions);
@@ -345,6 +347,8 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
   CLI::App* report = app.add_subcommand(
       "report", "chipset, PCI functions, every slot's module from its SPD, SMBIOS (the default)");
   segmentOption(report);
+  report->add_flag("--side-by-side", o.SideBySide,
+                   "the modules decoded in one table, a column per slot, the rows that differ marked");
 
   CLI::App* spd = app.add_subcommand("spd", "read and dump a slot's SPD bytes");
   slotOption(spd);
@@ -357,11 +361,12 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
   segmentOption(spd);
   spd->add_flag("--raw", o.Raw, "write the bytes themselves instead of a hex dump");
   spd->add_flag("--decode", o.Decode,
-                "what the bytes say: SDR and DDR modules in full, other types by name");
+                "what the bytes say: SDR, DDR, DDR2 and DDR3 modules in full, other types by name");
 
   CLI::App* decode = app.add_subcommand(
       "decode", "decode saved SPD dumps: the hex dump spd prints, i2cdump output, raw 128/256 bytes");
   decode->add_option("FILE", o.Files, "files to decode")->required();
+  decode->add_flag("--side-by-side", o.SideBySide, "the files decoded in one table, a column per file");
 
   CLI::App* probe = app.add_subcommand(
       "probe", "does a slot's SPD accept writes? (writes to the module and restores the byte)");
@@ -427,7 +432,7 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
     err << "dimmio: --decode reads from offset 0 and needs at least 128 bytes\n";
     return kExitUsage;
   }
-  if (decode->parsed()) return DecodeFiles(o.Files, o.Json, out, err);
+  if (decode->parsed()) return DecodeFiles(o.Files, o.Json, o.SideBySide, out, err);
   if (probe->parsed() && !o.Yes) {
     err << "dimmio: probe writes to the module's SPD EEPROM of slot " << o.Slot
         << ": it changes byte 74, reads it back and writes the original back; add --yes to do it\n";

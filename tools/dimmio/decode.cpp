@@ -7,6 +7,7 @@
 #include "dimmio/spd.h"
 #include "dimmio/spd_dump.h"
 #include "output.h"
+#include "side_by_side.h"
 
 namespace dimmio::cli {
 
@@ -45,10 +46,11 @@ void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out) {
   if (!facts.Decoded) out << "bytes:\n" << HexDump(bytes, 0, DIMMIO_SPD_SIZE);
 }
 
-int DecodeFiles(const std::vector<std::string>& files, bool json, std::ostream& out,
-                std::ostream& err) {
+int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide,
+                std::ostream& out, std::ostream& err) {
   int exit = kExitDone;
   nlohmann::json decoded = nlohmann::json::array();
+  std::vector<SideBySideColumn> columns;
   bool first = true;
   for (const std::string& name : files) {
     const std::string shown = PrintableText(name);
@@ -64,6 +66,7 @@ int DecodeFiles(const std::vector<std::string>& files, bool json, std::ostream& 
       exit = kExitUsage;
       continue;
     }
+    if (sideBySide) columns.push_back({shown, DecodeSpd(dump.Bytes)});
     if (json) {
       decoded.push_back({{"file", shown},
                          {"format", dump.Format},
@@ -72,12 +75,19 @@ int DecodeFiles(const std::vector<std::string>& files, bool json, std::ostream& 
                          {"spd", SpdJson(DecodeSpd(dump.Bytes))}});
       continue;
     }
+    if (sideBySide) continue;
     out << (first ? "" : "\n") << shown << ": " << dump.Format << ", " << dump.Bytes.size()
         << " bytes\n";
     PrintSpdDecode(dump.Bytes, out);
     first = false;
   }
-  if (json) PrintJson(out, decoded);
+  if (json && sideBySide) {
+    PrintJson(out, {{"files", decoded}, {"side_by_side", SideBySideJson(columns)}});
+  } else if (json) {
+    PrintJson(out, decoded);
+  } else if (sideBySide && !columns.empty()) {
+    PrintSideBySide(columns, out);
+  }
   return exit;
 }
 

@@ -17,7 +17,9 @@ void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out);
 // Decodes each file (a hex dump, i2cdump output or raw 128/256 bytes). A file
 // that holds no image gives one line on `err` naming it and the problem; the
 // others are still decoded. Exit code: 0, or 2 when any file was bad.
-int DecodeFiles(const std::vector<std::string>& files, bool json, std::ostream& out,
-                std::ostream& err);
+// `sideBySide`: the decoded files as one table, a column per file (with
+// `json`: {"files": [...], "side_by_side": {...}}).
+int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide,
+                std::ostream& out, std::ostream& err);
 
 }  // namespace dimmio::cli

@@ -13,11 +13,53 @@ const char* ErrorCheckName(SpdErrorCheck check) {
   return "none";
 }
 
+// A time the module may leave unstated (0): null then.
+nlohmann::json Ps(uint32_t ps) { return ps != 0 ? nlohmann::json(ps) : nlohmann::json(); }
+
 nlohmann::json TimingJson(const SpdCasTiming& t) {
   return {{"cas_latency", CasText(t.CasTenths)}, {"cycle_time_ps", t.CycleTimePs},
           {"trcd_clocks", t.Trcd},                {"trp_clocks", t.Trp},
           {"tras_clocks", t.Tras},                {"speed_grade", t.Grade},
-          {"chip_speed", t.ChipSpeed},            {"tac_ps", t.AccessTimePs}};
+          {"chip_speed", t.ChipSpeed},            {"tac_ps", Ps(t.AccessTimePs)}};
+}
+
+nlohmann::json MakerJson(const JedecMaker& m) {
+  if (m.Bank == 0) return nullptr;
+  return {{"name", m.Name.empty() ? nlohmann::json() : nlohmann::json(m.Name)},
+          {"jedec_bank", m.Bank}, {"jedec_code", m.Code}, {"jedec_parity_ok", m.ParityOk}};
+}
+
+// The fields DDR2 and DDR3 add: null for the types that do not state them.
+void AddDdr2Ddr3(const SpdFacts& f, nlohmann::json& json) {
+  const bool newer = !f.ModuleType.empty();
+  const bool ddr3 = f.TypeByte == 0x0B;
+  nlohmann::json speeds = nlohmann::json::array();
+  for (const SpdCasTiming& t : f.StandardSpeeds) speeds.push_back(TimingJson(t));
+  json.update({{"module_type", newer ? nlohmann::json(f.ModuleType) : nlohmann::json()},
+               {"voltages_mv", f.VoltagesMv.empty() ? nlohmann::json() : nlohmann::json(f.VoltagesMv)},
+               {"standard_speeds", newer ? speeds : nlohmann::json()},
+               {"max_cycle_time_ps", Ps(f.MaxCycleTimePs)},
+               {"taa_ps", Ps(f.TaaPs)},
+               {"twr_ps", Ps(f.TwrPs)},
+               {"twtr_ps", Ps(f.TwtrPs)},
+               {"trtp_ps", Ps(f.TrtpPs)},
+               {"tfaw_ps", Ps(f.TfawPs)},
+               {"temperature_max_c", f.MaxTemperatureC != 0 ? nlohmann::json(f.MaxTemperatureC) : nlohmann::json()},
+               {"thermal_sensor", f.ThermalSensorStated ? nlohmann::json(f.ThermalSensor) : nlohmann::json()},
+               {"dram_manufacturer", ddr3 && f.IdentityRead ? MakerJson(f.DramMaker) : nlohmann::json()}});
+  if (!f.IdentityRead) {
+    json["part_number"] = nullptr;
+    json["revision"] = nullptr;
+  }
+}
+
+nlohmann::json CheckRuleJson(const SpdFacts& f) {
+  switch (f.CheckRule) {
+    case SpdCheckRule::Sum: return "sum of bytes 0-62";
+    case SpdCheckRule::Crc16: return "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
+    case SpdCheckRule::None: break;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -31,9 +73,14 @@ nlohmann::json SpdJson(const SpdFacts& f) {
                          {"type_byte", f.TypeByte},
                          {"blank", f.Blank},
                          {"decoded", f.Decoded},
-                         {"checksum_ok", f.ChecksumOk()},
+                         {"checksum_rule", CheckRuleJson(f)},
+                         {"checksum_ok", f.CheckRule == SpdCheckRule::None ? nlohmann::json()
+                                                                           : nlohmann::json(f.ChecksumOk())},
                          {"checksum_stored", f.StoredChecksum},
                          {"checksum_computed", f.ComputedChecksum}};
+  const bool crc = f.CheckRule == SpdCheckRule::Crc16;
+  json["crc_stored"] = crc ? nlohmann::json(f.StoredCrc) : nlohmann::json();
+  json["crc_computed"] = crc ? nlohmann::json(f.ComputedCrc) : nlohmann::json();
   if (!f.Decoded) return json;
   nlohmann::json cas = nlohmann::json::array();
   for (uint8_t tenths : f.CasTenths) cas.push_back(CasText(tenths));
@@ -71,13 +118,13 @@ nlohmann::json SpdJson(const SpdFacts& f) {
                {"tras_ps", f.TrasPs},
                {"trc_ps", f.TrcPs},
                {"trc_derived", f.TrcDerived},
-               {"trfc_ps", f.TrfcPs},
+               {"trfc_ps", Ps(f.TrfcPs)},
                {"trrd_ps", f.TrrdPs},
-               {"address_setup_ps", f.AddressSetupPs},
-               {"address_hold_ps", f.AddressHoldPs},
-               {"data_setup_ps", f.DataSetupPs},
-               {"data_hold_ps", f.DataHoldPs},
-               {"refresh", f.Refresh},
+               {"address_setup_ps", Ps(f.AddressSetupPs)},
+               {"address_hold_ps", Ps(f.AddressHoldPs)},
+               {"data_setup_ps", Ps(f.DataSetupPs)},
+               {"data_hold_ps", Ps(f.DataHoldPs)},
+               {"refresh", f.Refresh.empty() ? nlohmann::json() : nlohmann::json(f.Refresh)},
                {"burst_lengths", f.BurstLengths},
                {"burst_full_page", f.BurstFullPage},
                {"manufacturer", f.Maker.Name},
@@ -94,6 +141,7 @@ nlohmann::json SpdJson(const SpdFacts& f) {
                {"manufacturing_week", f.DateBcd ? nlohmann::json(f.Week) : nlohmann::json()},
                {"serial_number", f.SerialNumber},
                {"serial_number_hex", f.SerialHex}});
+  AddDdr2Ddr3(f, json);
   return json;
 }
 

@@ -5,6 +5,8 @@
 #include <iomanip>
 #include <regex>
 
+#include "side_by_side.h"
+
 namespace dimmio::cli {
 
 namespace {
@@ -36,17 +38,56 @@ std::string Maker(const JedecMaker& maker) {
          (maker.ParityOk ? "" : " (bad parity)");
 }
 
+// The type's own check: the byte-63 sum or DDR3's CRC-16.
+std::string CheckCell(const SpdFacts& f) {
+  if (f.ChecksumOk()) return "ok";
+  const bool crc = f.CheckRule == SpdCheckRule::Crc16;
+  return "BAD (stored 0x" + Hex(crc ? f.StoredCrc : f.StoredChecksum, crc ? 4 : 2) +
+         ", computed 0x" + Hex(crc ? f.ComputedCrc : f.ComputedChecksum, crc ? 4 : 2) + ")";
+}
+
 bool IsEmptySlot(const SlotReport& slot) {
   return slot.BytesRead == 0 && slot.Status.Code == DIMMIO_ERROR_SPD_BLOCK_READ;
 }
 
 std::string Text(const std::string& text) { return text.empty() ? "(none)" : text; }
 
+// The slots that gave their SPD, one column each.
+std::vector<SideBySideColumn> ModuleColumns(const Report& report) {
+  std::vector<SideBySideColumn> columns;
+  for (const SlotReport& slot : report.Slots) {
+    if (slot.Answered) columns.push_back({"slot " + std::to_string(slot.Slot) + " (" + SlotAddress(slot.Slot) + ")", slot.Facts});
+  }
+  return columns;
+}
+
+void PrintSideBySideSlots(const Report& report, std::ostream& out) {
+  const std::vector<SideBySideColumn> columns = ModuleColumns(report);
+  if (columns.empty()) {
+    out << "  no module answered\n";
+  } else {
+    PrintSideBySide(columns, out);
+  }
+  for (const SlotReport& slot : report.Slots) {
+    if (slot.Answered) continue;
+    out << "  slot " << static_cast<unsigned>(slot.Slot) << " (" << SlotAddress(slot.Slot) << "): "
+        << (IsEmptySlot(slot) ? "empty: no module answered"
+                              : "read stopped after " + std::to_string(slot.BytesRead) +
+                                    " bytes: " + DescribeStatus(slot.Status))
+        << '\n';
+  }
+  out << '\n';
+}
+
 void PrintSlots(const Report& report, std::ostream& out) {
   out << "Memory modules: the SPD EEPROM of each slot on SMBus segment " << report.Segment
       << " (slot N answers at address 0x50+N)\n";
   if (!report.ControllerAvailable) {
     out << "  not read: " << DescribeStatus(report.ControllerStatus) << "\n\n";
+    return;
+  }
+  if (report.SideBySide) {
+    PrintSideBySideSlots(report, out);
     return;
   }
   // Columns as wide as their widest cell, two blanks apart; a slot without a
@@ -70,9 +111,7 @@ void PrintSlots(const Report& report, std::ostream& out) {
       row.insert(row.end(),
                  {f.Type, std::to_string(f.CapacityMb) + " MB", Speed(f), Width(f), Maker(f.Maker),
                   Text(f.PartNumber),
-                  f.ChecksumOk() ? "ok"
-                                 : "BAD (stored 0x" + Hex(f.StoredChecksum, 2) + ", computed 0x" +
-                                       Hex(f.ComputedChecksum, 2) + ")"});
+                  CheckCell(f)});
     }
     rows.push_back(row);
   }
@@ -222,7 +261,17 @@ Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks) {
         s.BytesRead = static_cast<uint32_t>(read->Bytes.size());
         s.Status = read->Status;
         s.Answered = read->Bytes.size() == kSpdDecodedBytes;
-        if (s.Answered) s.Facts = DecodeSpd(read->Bytes);
+        std::vector<uint8_t> bytes = read->Bytes;
+        // DDR3 keeps its part number and DRAM maker beyond byte 127.
+        if (s.Answered && bytes[2] == static_cast<uint8_t>(SpdMemoryType::Ddr3Sdram)) {
+          const auto rest = client.ReadSpd(slot, static_cast<uint8_t>(kSpdDecodedBytes),
+                                           static_cast<uint32_t>(DIMMIO_SPD_SIZE - kSpdDecodedBytes));
+          if (!rest) return rest.error();
+          bytes.insert(bytes.end(), rest->Bytes.begin(), rest->Bytes.end());
+          s.BytesRead = static_cast<uint32_t>(bytes.size());
+          if (rest->Status.Code != DIMMIO_ERROR_NONE) s.Status = rest->Status;
+        }
+        if (s.Answered) s.Facts = DecodeSpd(bytes);
         slots.push_back(s);
       }
       return slots;
@@ -315,6 +364,7 @@ nlohmann::json ReportJson(const Report& report) {
     if (s.Answered) slot["spd"] = SpdJson(s.Facts);
     json["slots"].push_back(slot);
   }
+  if (report.SideBySide) json["side_by_side"] = SideBySideJson(ModuleColumns(report));
   json["smbios"] = {{"memory_slots", CountJson(report.SlotCount)},
                     {"memory_modules", CountJson(report.ModuleCount)}};
   if (report.System) {

@@ -39,6 +39,7 @@ struct Report {
   bool ControllerAvailable = true;
   OpStatus ControllerStatus{};  // why not, when not
   std::vector<SlotReport> Slots;
+  bool SideBySide = false;      // the modules as one column each (report --side-by-side)
   CountResult SlotCount{};
   CountResult ModuleCount{};
   std::optional<SystemInfo> System;

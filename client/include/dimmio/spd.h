@@ -1,8 +1,10 @@
 // What a memory module's SPD EEPROM says about the module, decoded from the
-// bytes the module maker wrote (bytes 0-127) for SDR and DDR SDRAM modules:
-// type, organisation and size of each rank, error checking, timings at each
-// supported CAS latency with the standard speed they reach, maker and
-// manufacturing data. Other memory types are named by their type byte.
+// bytes the module maker wrote (bytes 0-127; DDR3 bytes 0-175) for SDR, DDR,
+// DDR2 and DDR3 SDRAM modules: type, organisation and size of each rank,
+// error checking, timings at each supported CAS latency (DDR2, DDR3: at each
+// standard speed met) with the standard speed they reach, maker and
+// manufacturing data, and the type's own checksum or CRC. Other memory types
+// are named by their type byte.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,12 @@ struct JedecMaker {
 
 enum class SpdErrorCheck : uint8_t { None, Parity, Ecc };
 
+// How the type protects its bytes: SDR, DDR, DDR2 and older the sum of
+// bytes 0-62 in byte 63; DDR3 a CRC-16 over bytes 0-116 or 0-125 (byte 0
+// bit 7), DDR4 one over bytes 0-125, in bytes 126-127. None where the rule
+// is not known or the bytes it covers were not read.
+enum class SpdCheckRule : uint8_t { None, Sum, Crc16 };
+
 // One supported CAS latency with the clock the module runs at there.
 struct SpdCasTiming {
   uint8_t CasTenths = 0;    // CAS latency in tenths of a clock (25 = CL2.5)
@@ -49,10 +57,11 @@ struct SpdFacts {
   uint8_t TypeByte = 0;
   std::string Type;           // "DDR SDRAM", "SDR SDRAM", "DDR2 SDRAM", ... or "unknown (0xNN)"
   bool Blank = false;         // bytes 0-127 all 0x00 or all 0xFF: nothing written
-  bool Decoded = false;       // SDR or DDR: the fields below are filled
-  uint8_t BytesWritten = 0;   // byte 0
+  bool Decoded = false;       // SDR, DDR, DDR2 or DDR3: the fields below are filled
+  uint16_t BytesWritten = 0;  // byte 0 (DDR3: its bits 3-0 coded)
   uint32_t EepromBytes = 0;   // from byte 1 (log2)
-  uint8_t SpdRevision = 0;    // byte 62: major in the high nibble, minor in the low
+  uint8_t SpdRevision = 0;    // byte 62 (DDR3 byte 1): major in the high nibble, minor in the low
+  std::string ModuleType;     // DDR2, DDR3: "UDIMM", "RDIMM", "SO-DIMM", ...
 
   // Organisation: rank 1, and rank 2 where the high nibbles of bytes 3-4 differ.
   uint8_t Ranks = 0;
@@ -68,13 +77,18 @@ struct SpdFacts {
   uint16_t DataWidth = 0;     // bits, check bits included
   SpdErrorCheck ErrorCheck = SpdErrorCheck::None;
   bool Ecc = false;           // ErrorCheck == Ecc
-  std::string Voltage;        // "SSTL 2.5V", "LVTTL"
+  std::string Voltage;        // "SSTL 2.5V", "LVTTL"; DDR3 the operable set: "1.5V, 1.35V"
+  std::vector<uint16_t> VoltagesMv;  // DDR2 (SSTL 1.8 V), DDR3: the supply voltages, in mV
   bool Registered = false;    // byte 21: registered address and control inputs
   bool Buffered = false;      // byte 21: buffered address and control inputs
   std::vector<std::string> Attributes;  // every bit of byte 21 that is set, in words
 
   std::vector<uint8_t> CasTenths;         // every supported CAS latency, tenths of a clock
   std::vector<SpdCasTiming> Timings;      // the highest supported latencies first, up to three
+  // DDR2, DDR3: the lowest latency and the delays in clocks at each standard
+  // speed the module meets, the fastest first.
+  std::vector<SpdCasTiming> StandardSpeeds;
+  uint32_t MaxCycleTimePs = 0;  // DDR2 byte 43: the longest clock period; 0 when not stated
   uint32_t CycleTimePs = 0;   // the shortest clock period, picoseconds
   std::string SpeedGrade;     // the grade of the shortest clock period: "PC3200", "PC133"
   std::string ChipSpeed;      // "DDR400", "SDR133" (data rate in MT/s)
@@ -83,6 +97,13 @@ struct SpdFacts {
   uint32_t TrcPs = 0;         // DDR byte 41 and its fraction in byte 40; SDR: tRAS + tRP
   bool TrcDerived = false;    // SDR: computed, not stated
   uint32_t TrfcPs = 0;        // DDR byte 42 and byte 40's fraction and 256 ns; 0 for SDR
+  // DDR2 (tWR, tWTR, tRTP) and DDR3 (all five); 0 when the type does not state them.
+  uint32_t TaaPs = 0, TwrPs = 0, TwtrPs = 0, TrtpPs = 0, TfawPs = 0;
+  // DDR3: the operating temperature range's top (85 or 95 C) and the module's
+  // thermal sensor; 0 and false for the types that do not state them.
+  uint8_t MaxTemperatureC = 0;
+  bool ThermalSensorStated = false;
+  bool ThermalSensor = false;
   // Bytes 32-35: setup and hold of the address and command inputs and of the
   // data inputs around the clock; 0 when not stated.
   uint32_t AddressSetupPs = 0, AddressHoldPs = 0, DataSetupPs = 0, DataHoldPs = 0;
@@ -91,6 +112,8 @@ struct SpdFacts {
   bool BurstFullPage = false;
 
   JedecMaker Maker;
+  JedecMaker DramMaker;       // DDR3 bytes 148-149; bank 0 when not stated
+  bool IdentityRead = true;   // DDR3: false when the bytes end before 150 (part number, DRAM maker)
   uint8_t Location = 0;       // byte 72, the maker's own code for the plant
   std::string PartNumber;     // printable, trailing blanks removed
   uint16_t Revision = 0;      // bytes 91-92, first byte high
@@ -101,16 +124,28 @@ struct SpdFacts {
   uint32_t SerialNumber = 0;  // bytes 95-98, little-endian
   std::string SerialHex;      // bytes 95-98 in hex in byte order
 
+  SpdCheckRule CheckRule = SpdCheckRule::None;
   uint8_t StoredChecksum = 0;    // byte 63
   uint8_t ComputedChecksum = 0;  // sum of bytes 0-62, modulo 256
-  bool ChecksumOk() const { return StoredChecksum == ComputedChecksum; }
+  uint16_t StoredCrc = 0;        // bytes 126 (low) and 127
+  uint16_t ComputedCrc = 0;
+  uint8_t CrcLastByte = 0;       // the last byte the CRC covers: 116 or 125
+  // The type's rule holds; false where no rule applies (CheckRule None).
+  bool ChecksumOk() const {
+    if (CheckRule == SpdCheckRule::Crc16) return StoredCrc == ComputedCrc;
+    return CheckRule == SpdCheckRule::Sum && StoredChecksum == ComputedChecksum;
+  }
 };
 
 // The SPD bytes a decoder needs: the first 128 (the module maker's part).
 constexpr size_t kSpdDecodedBytes = 128;
+// DDR3 keeps its part number and DRAM maker in bytes 128-149.
+constexpr size_t kSpdDdr3DecodedBytes = 150;
 
 // Decodes `bytes` read from offset 0; fewer than 64 bytes give an undecoded
-// result (no checksum either), fewer than 128 no decode beyond the type.
+// result (no checksum either), fewer than 128 no decode beyond the type
+// (and no DDR3 CRC); a DDR3 image of 128-149 bytes lacks the part number
+// and the DRAM maker (IdentityRead false).
 SpdFacts DecodeSpd(std::span<const uint8_t> bytes);
 
 // The name of SPD memory type byte `type`; "unknown (0xNN)" for others.
@@ -119,6 +154,14 @@ std::string SpdMemoryTypeName(uint8_t type);
 // The maker in a JEDEC identification field (up to 8 bytes: continuation
 // codes, then the maker's code).
 JedecMaker DecodeJedecId(std::span<const uint8_t> id);
+
+// The maker as DDR3 and later store it: the number of continuation codes
+// (bits 6-0, odd parity in bit 7) and the maker's code. Both bytes 0x00 or
+// 0xFF: not stated (bank 0). A wrong parity bit in either byte: not named.
+JedecMaker DecodeJedecBankCode(uint8_t continuations, uint8_t code);
+
+// The CRC-16 of SPD bytes (polynomial 0x1021, initial value 0).
+uint16_t SpdCrc16(std::span<const uint8_t> bytes);
 
 // "Samsung" for bank 1 code 0xCE, ... ; nullptr for a code not in the table
 // or one whose parity bit is wrong.
@@ -133,6 +176,13 @@ std::string CasText(uint8_t tenths);
 // The decoded module as the lines of a listing, one "name: value" each,
 // every text from the module escaped (see PrintableText).
 std::string SpdDecodeText(const SpdFacts& facts);
+
+// The same lines as name and value; a line that continues the one before
+// has an empty name.
+struct SpdLine {
+  std::string Name, Value;
+};
+std::vector<SpdLine> SpdDecodeLines(const SpdFacts& facts);
 
 // Bytes from hardware as text that prints safely: valid UTF-8 is kept,
 // control characters and bytes that are not valid UTF-8 become "\xNN".
