@@ -17,7 +17,7 @@ struct Facts {
   uint8_t pciDevice;                         // function 0 of it
   uint32_t legacyBase;                       // configuration word 0x90 (0: PM-placed)
   bool hostEnabled;                          // 0xD2 bit 0 on the legacy chips
-  Piix4CompatSpec spec;
+  Piix4CompatSpec facts;
   std::vector<SpdSlotSpec> modules;
   const char* product;
   const char* socket;
@@ -59,7 +59,7 @@ Board Make(const Facts& f) {
   smbus.kind = SmbusHostKind::Piix4Compat;
   smbus.ioBase = static_cast<uint16_t>(f.legacyBase & 0xFFF0);
   smbus.decode = LegacyDecode(f.pciDevice);
-  smbus.piix4Compat = f.spec;
+  smbus.piix4Compat = f.facts;
   smbus.segment0 = f.modules;
   b.smbus = smbus;
   std::vector<SmbiosMemoryDevice> sockets;

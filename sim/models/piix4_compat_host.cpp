@@ -32,22 +32,22 @@ SmbusSlave* Piix4CompatPorts::Find(uint8_t address) {
   return bus == nullptr ? nullptr : bus->Find(address);
 }
 
-Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& spec,
+Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts,
                                  const AmdPmRegisters* pm, const PciIoDecode& config,
                                  Piix4CompatPorts& ports)
     : ViaSmbusHost(machine, ports),
       machine_(machine),
-      spec_(spec),
+      facts_(facts),
       pm_(pm),
       config_(config),
       ports_(ports) {
-  engine_.SetBusClockHz(spec.busHz);
-  if (spec.semaphore && spec.firmwareHoldsMs != 0) FirmwareHoldsUntil(spec.firmwareHoldsMs);
+  engine_.SetBusClockHz(facts.busHz);
+  if (facts.semaphore && facts.firmwareHoldsMs != 0) FirmwareHoldsUntil(facts.firmwareHoldsMs);
 }
 
 std::optional<uint16_t> Piix4CompatHost::FirstPort() const {
   uint32_t base = 0;
-  switch (spec_.base) {
+  switch (facts_.base) {
     case Piix4CompatBase::Config:
       return machine_.DecodedBase(config_);
     case Piix4CompatBase::PmBaseLow:
@@ -83,7 +83,7 @@ void Piix4CompatHost::SettleFirmware() {
 uint8_t Piix4CompatHost::Read8(uint16_t offset) {
   SettleFirmware();
   if (offset == kSemaphore) {
-    if (!spec_.semaphore) return 0x00;
+    if (!facts_.semaphore) return 0x00;
     return static_cast<uint8_t>(slaveControl_ | (hostOwns_ ? kTake : 0));
   }
   return ViaSmbusHost::Read8(offset);
@@ -92,7 +92,7 @@ uint8_t Piix4CompatHost::Read8(uint16_t offset) {
 void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
   SettleFirmware();
   if (offset == kSemaphore) {
-    if (!spec_.semaphore) return;
+    if (!facts_.semaphore) return;
     slaveControl_ = static_cast<uint8_t>(value & ~(kTake | kRelease));
     if ((value & kRelease) != 0)
       hostOwns_ = false;
@@ -100,30 +100,30 @@ void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
       hostOwns_ = true;
     return;
   }
-  if (offset == kControl && (value & kStart) != 0 && spec_.semaphore && !hostOwns_) {
+  if (offset == kControl && (value & kStart) != 0 && facts_.semaphore && !hostOwns_) {
     ++unownedStarts_;
     if (firmwareHolds_ && !engine_.Busy()) engine_.FailNextWith(kCollision);
   }
   ViaSmbusHost::Write8(offset, value);
 }
 
-Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& spec,
+Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& facts,
                                      const PciIoDecode& config, SmbusBus& spdBus) {
   AmdPmRegisters* pm = nullptr;
-  if (spec.base != Piix4CompatBase::Config || spec.portSelect != Piix4CompatPortSelect::None) {
-    pm = &machine.Make<AmdPmRegisters>(spec.pmIndex);
-    for (const auto& [reg, value] : spec.pm) pm->SetReg(reg, value);
-    if (spec.pmPorts) machine.ClaimPorts(AmdPmRegisters::kIndexPort, 2, *pm);
+  if (facts.base != Piix4CompatBase::Config || facts.portSelect != Piix4CompatPortSelect::None) {
+    pm = &machine.Make<AmdPmRegisters>(facts.pmIndex);
+    for (const auto& [reg, value] : facts.pm) pm->SetReg(reg, value);
+    if (facts.pmPorts) machine.ClaimPorts(AmdPmRegisters::kIndexPort, 2, *pm);
   }
   std::array<SmbusBus*, 4> buses{&spdBus, &machine.Make<SmbusSegment>(),
                                  &machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
-  if (spec.otherPortDevice) {
-    auto& device = machine.Make<SpdEeprom>(machine, *spec.otherPortDevice);
+  if (facts.otherPortDevice) {
+    auto& device = machine.Make<SpdEeprom>(machine, *facts.otherPortDevice);
     static_cast<SmbusSegment*>(buses[1])->Wire(0x50, device);
   }
-  auto& ports = machine.Make<Piix4CompatPorts>(pm, spec.portSelect, buses);
-  auto& host = machine.Make<Piix4CompatHost>(machine, spec, pm, config, ports);
-  const uint16_t size = spec.base == Piix4CompatBase::Config ? 0x10 : Piix4CompatHost::kPorts;
+  auto& ports = machine.Make<Piix4CompatPorts>(pm, facts.portSelect, buses);
+  auto& host = machine.Make<Piix4CompatHost>(machine, facts, pm, config, ports);
+  const uint16_t size = facts.base == Piix4CompatBase::Config ? 0x10 : Piix4CompatHost::kPorts;
   machine.ClaimPlaced([&host] { return host.FirstPort(); }, size, host);
   return {&host, pm};
 }

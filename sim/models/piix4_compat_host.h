@@ -102,7 +102,7 @@ class Piix4CompatHost : public ViaSmbusHost {
   static constexpr uint16_t kPorts = 0x20;  // the PM-placed block; 16 from configuration space
   static constexpr uint64_t kForever = UINT64_MAX;
 
-  Piix4CompatHost(Machine& machine, const Piix4CompatSpec& spec, const AmdPmRegisters* pm,
+  Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts, const AmdPmRegisters* pm,
                   const PciIoDecode& config, Piix4CompatPorts& ports);
 
   uint8_t Read8(uint16_t offset) override;
@@ -121,7 +121,7 @@ class Piix4CompatHost : public ViaSmbusHost {
   void SettleFirmware();
 
   Machine& machine_;
-  Piix4CompatSpec spec_;
+  Piix4CompatSpec facts_;
   const AmdPmRegisters* pm_;
   PciIoDecode config_;
   Piix4CompatPorts& ports_;
@@ -139,7 +139,7 @@ struct Piix4CompatModels {
 
 // The host with port 0 on `spdBus`, its other ports, and on the PM-placed
 // chips the power-management registers, put into the machine.
-Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& spec,
+Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& facts,
                                      const PciIoDecode& config, SmbusBus& spdBus);
 
 }  // namespace sim
