@@ -38,6 +38,9 @@ struct BenchBoard {
 //         write-back (11); 1 ms.
 //  The later MCPs run the nVidia 0x0064 transfer on the channel chosen at
 //  start-up, the later VIA hosts the VIA one.
+//  VIA, ALi, AMD and nForce 01B4 hosts run their bus at 10 kHz, the slowest
+//  SMBus clock (the driver programs none): a word takes 4.8 ms, so after the
+//  1 ms settle four more polls 1 ms apart (4 port accesses, 5 ms a word).
 //  SiS:   every register reached through the index/data pair (an index
 //         write, then the data access): ready poll, address, command,
 //         control read and write, status low and high cleared (4), control
@@ -55,17 +58,17 @@ struct BenchBoard {
 //         (2) and putting the old one back (4) make 27; 1 ms.
 constexpr BenchBoard kBoards[] = {
     {"ich5", 0, 11, 1},
-    {"via686b", 0, 10, 1},
-    {"amd756", 0, 10, 1},
-    {"nforce", 0, 10, 1},
+    {"via686b", 0, 10 + 4, 5},
+    {"amd756", 0, 10 + 4, 5},
+    {"nforce", 0, 10 + 4, 5},
     {"nforce2", 0, 6, 1},
-    {"ali1543", 0, 12, 1},
+    {"ali1543", 0, 12 + 4, 5},
     {"sis5595", 0, 36, 5},
     {"ck804", 0, 6, 1},
     {"mcp55", 0, 6, 1},
     {"mcp79", 0, 6, 1},
-    {"vt8237r", 0, 10, 1},
-    {"vx900", 0, 10, 1},
+    {"vt8237r", 0, 10 + 4, 5},
+    {"vx900", 0, 10 + 4, 5},
     {"ali1563", 0, 11, 1},
     // The ICH6 and later: the Intel row's cost; the semaphore is taken by
     // the idle poll's own status read.
