@@ -9,7 +9,7 @@ I2cSlave::I2cSlave(TwoWireBus& bus, uint8_t address, SmbusSlave& device)
 
 void I2cSlave::LineChanged(Line line, bool level, bool scl, bool sda) {
   if (line == Line::Sda) {
-    if (!scl) return;  // data changes while the clock is low are just data
+    if (!scl || ownEdge_) return;  // data changes while the clock is low are just data
     if (level) {
       Stop();
     } else {
@@ -29,6 +29,7 @@ void I2cSlave::Start() {
   state_ = State::Address;
   shift_ = 0;
   bits_ = 0;
+  ackReadingsLeft_ = 0;
   DriveSda(false);
 }
 
@@ -37,6 +38,7 @@ void I2cSlave::Stop() {
   if (selected_) device_.Stop();
   selected_ = false;
   state_ = State::Idle;
+  ackReadingsLeft_ = 0;
   DriveSda(false);
 }
 
@@ -76,22 +78,23 @@ void I2cSlave::ClockFell() {
       }
       break;
     case State::SlaveAck:
-      DriveSda(false);
       bits_ = 0;
       shift_ = 0;
+      ackReadingsLeft_ = 0;
       if (afterAckTransmit_) {
         state_ = State::Transmit;
         shift_ = device_.Read();
         PutBit();
       } else {
         state_ = State::Receive;
+        DriveSdaAfterAMoment(false);
       }
       break;
     case State::Transmit:
       if (bits_ < 8) {
         PutBit();
       } else {
-        DriveSda(false);
+        DriveSdaAfterAMoment(false);
         state_ = State::MasterAck;
       }
       break;
@@ -115,6 +118,15 @@ void I2cSlave::ClockFell() {
 }
 
 void I2cSlave::Sampled() {
+  const bool scl = bus_.Level(Line::Scl);
+  const bool itsBit = state_ == State::SlaveAck || state_ == State::Transmit;
+  if (itsBit && !scl && !holdingScl_) ++lowClockReadings_;
+  if (state_ == State::SlaveAck && scl && ackReadingsLeft_ != 0 && --ackReadingsLeft_ == 0) {
+    // The late acknowledge: SDA falls under the high clock.
+    ownEdge_ = true;
+    DriveSda(true);
+    ownEdge_ = false;
+  }
   if (!holdingScl_ || bus_.PulledByOthers(me_, Line::Scl)) return;
   // The master has let SCL go and reads it: one reading more of a held clock.
   if (holdLeft_ == 0) {
@@ -135,20 +147,43 @@ void I2cSlave::Acknowledge(bool transmitAfter) {
   ++acks_;
   afterAckTransmit_ = transmitAfter;
   state_ = State::SlaveAck;
-  DriveSda(true);
+  if (ackReading_ > 1) {
+    ackReadingsLeft_ = ackReading_;
+  } else {
+    DriveSdaAfterAMoment(true);
+  }
 }
 
 void I2cSlave::PutBit() {
   // shift_ holds the byte being sent, bits_ how many the master has clocked.
-  DriveSda(((shift_ >> (7 - bits_)) & 1) == 0);
+  DriveSdaAfterAMoment(((shift_ >> (7 - bits_)) & 1) == 0);
 }
 
 void I2cSlave::DriveSda(bool low) {
+  sdaPending_ = false;
   sdaDriven_ = low;
   bus_.Pull(me_, Line::Sda, sdaDriven_ || sdaHeld_);
 }
 
+// After SCL falls: the new level is there once the master has done one more
+// thing on the bus, and in any case before SCL rises again.
+void I2cSlave::DriveSdaAfterAMoment(bool low) {
+  sdaPending_ = true;
+  sdaPendingLow_ = low;
+  sdaPendingSkip_ = true;
+}
+
+void I2cSlave::Elapsed(bool clockRises) {
+  if (!sdaPending_) return;
+  if (sdaPendingSkip_ && !clockRises) {
+    sdaPendingSkip_ = false;
+    return;
+  }
+  DriveSda(sdaPendingLow_);
+}
+
 void I2cSlave::HoldScl(bool low) {
+  if (!low && sdaPending_) DriveSda(sdaPendingLow_);  // in place before the clock it lets rise
   holdingScl_ = low;
   bus_.Pull(me_, Line::Scl, low);
 }
@@ -164,6 +199,8 @@ void I2cSlave::StopAcknowledgingAfter(uint32_t bytes) {
 }
 
 void I2cSlave::AcknowledgeAgain() { ackLimited_ = false; }
+
+void I2cSlave::AcknowledgeOnReading(uint32_t reading) { ackReading_ = reading; }
 
 void I2cSlave::HoldSda(bool held) {
   sdaHeld_ = held;

@@ -1,14 +1,20 @@
 // A slave on the two-wire bus, decoded bit by bit from the lines: START and
 // repeated START (SDA falls while SCL is high), STOP (SDA rises while SCL is
 // high), address and data bits sampled on SCL's rise, its own acknowledge and
-// read bits put on SDA while SCL is low. Behind it sits a device seen byte by
+// read bits put on SDA a moment after SCL falls (after the master's next
+// operation on the bus), so that a master reading SDA at once while the
+// clock is low still sees the bit before. Behind it sits a device seen byte by
 // byte (the SPD EEPROM model), which decides whether an address or a byte is
 // acknowledged and supplies the bytes read; so a device busy with its write
 // cycle leaves its address unacknowledged here as on the SMBus boards.
 //
 // Faults a test can set: holding SCL low after each of the master's clock
-// pulses for a number of the master's readings (clock stretching), no more
-// acknowledges after a number of bytes, and SDA held low for good.
+// pulses for a number of the master's readings (clock stretching), an
+// acknowledge that comes only at the master's k-th reading of the
+// acknowledge clock (SDA then falls while SCL is high, which the other
+// devices on the bus take for a START), no more acknowledges after a number
+// of bytes, and SDA held low for good. It counts the master's readings
+// while SCL is low in a bit the slave drives, which a master has no use for.
 #pragma once
 
 #include <stdint.h>
@@ -26,6 +32,7 @@ class I2cSlave : public LineListener {
 
   void LineChanged(Line line, bool level, bool scl, bool sda) override;
   void Sampled() override;
+  void Elapsed(bool clockRises) override;
 
   // After every fall of SCL the slave keeps SCL low until the master, having
   // let it go, has read the lines `readings` times (kForever: never lets go;
@@ -34,6 +41,9 @@ class I2cSlave : public LineListener {
   // Acknowledges `bytes` more bytes (addresses and data), then none.
   void StopAcknowledgingAfter(uint32_t bytes);
   void AcknowledgeAgain();
+  // Each acknowledge comes at the master's `reading`-th reading of the lines
+  // with the acknowledge clock high (0 or 1: while SCL is low, in time).
+  void AcknowledgeOnReading(uint32_t reading);
   // A broken part: SDA pulled low whatever the bus does.
   void HoldSda(bool held);
 
@@ -42,6 +52,7 @@ class I2cSlave : public LineListener {
   uint64_t Stops() const { return stops_; }        // STOP conditions seen
   uint64_t Acknowledged() const { return acks_; }  // bytes this slave acknowledged
   bool Selected() const { return selected_; }      // addressed in the transfer under way
+  uint64_t ReadingsWithClockLow() const { return lowClockReadings_; }  // in bits it drives
 
  private:
   enum class State : uint8_t {
@@ -62,6 +73,7 @@ class I2cSlave : public LineListener {
   void Acknowledge(bool transmitAfter);
   void PutBit();                  // the next bit of the byte being sent
   void DriveSda(bool low);
+  void DriveSdaAfterAMoment(bool low);
   void HoldScl(bool low);
 
   TwoWireBus& bus_;
@@ -79,6 +91,12 @@ class I2cSlave : public LineListener {
 
   bool sdaDriven_ = false;
   bool sdaHeld_ = false;
+  bool sdaPending_ = false;      // a level to put on SDA after the master's next operation
+  bool sdaPendingLow_ = false;
+  bool sdaPendingSkip_ = false;  // the next operation still sees the level before
+  uint32_t ackReading_ = 0;
+  uint32_t ackReadingsLeft_ = 0;  // of the acknowledge clock, before the late acknowledge
+  bool ownEdge_ = false;          // SDA falling under a high SCL by its own late acknowledge
   uint32_t stretchReadings_ = 0;
   bool holdingScl_ = false;
   uint32_t holdLeft_ = 0;
@@ -88,6 +106,7 @@ class I2cSlave : public LineListener {
   uint64_t starts_ = 0;
   uint64_t stops_ = 0;
   uint64_t acks_ = 0;
+  uint64_t lowClockReadings_ = 0;
 };
 
 }  // namespace sim

@@ -47,6 +47,7 @@ class SpdEeprom : public SmbusSlave {
   const std::array<uint8_t, 256>& Bytes() const { return bytes_; }
   uint8_t& Byte(uint8_t offset) { return bytes_[offset]; }
   uint64_t Transfers() const { return transfers_; }
+  uint8_t Pointer() const { return pointer_; }
   uint64_t CommittedWrites() const { return committedWrites_; }
 
  private:

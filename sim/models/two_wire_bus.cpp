@@ -16,7 +16,15 @@ bool TwoWireBus::PulledByOthers(Participant who, Line line) const {
   return false;
 }
 
+void TwoWireBus::Elapse(bool clockRises) {
+  if (answering_ != 0) return;
+  ++answering_;
+  for (LineListener* listener : listeners_) listener->Elapsed(clockRises);
+  --answering_;
+}
+
 void TwoWireBus::Pull(Participant who, Line line, bool low) {
+  Elapse(line == Line::Scl && !low && !Level(Line::Scl) && !PulledByOthers(who, Line::Scl));
   pulls_.at(who)[Index(line)] = low;
   bool level = true;
   for (const auto& pulls : pulls_) level = level && !pulls[Index(line)];
@@ -25,13 +33,18 @@ void TwoWireBus::Pull(Participant who, Line line, bool low) {
   ++changes_[Index(line)];
   // A listener may pull a line in answer (an acknowledge on SCL's fall);
   // that change is told to everyone from inside this one.
+  ++answering_;
   for (LineListener* listener : listeners_) {
     listener->LineChanged(line, level, Level(Line::Scl), Level(Line::Sda));
   }
+  --answering_;
 }
 
 void TwoWireBus::Sample() {
+  Elapse(false);
+  ++answering_;
   for (LineListener* listener : listeners_) listener->Sampled();
+  --answering_;
 }
 
 }  // namespace sim

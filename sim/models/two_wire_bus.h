@@ -2,7 +2,9 @@
 // line is high unless some participant pulls it low (wired-AND). The master's
 // pins and every slave are participants; slaves are told of every change of
 // a line, and of every time the master samples the lines, so that a slave
-// stretching the clock can count the master's readings.
+// stretching the clock can count the master's readings. Time on the bus is
+// the master's operations: before each one (a pull or a sample not made in
+// answer to another) every listener is told that a moment has passed.
 #pragma once
 
 #include <stddef.h>
@@ -22,6 +24,9 @@ class LineListener {
   virtual void LineChanged(Line line, bool level, bool scl, bool sda) = 0;
   // The master is reading the lines (before it sees their levels).
   virtual void Sampled() {}
+  // A moment has passed: the master is about to pull a line or sample them;
+  // `clockRises` when what it does next lets SCL rise.
+  virtual void Elapsed(bool clockRises) { (void)clockRises; }
 };
 
 class TwoWireBus {
@@ -47,11 +52,13 @@ class TwoWireBus {
 
  private:
   static size_t Index(Line line) { return static_cast<size_t>(line); }
+  void Elapse(bool clockRises);
 
   std::vector<std::array<bool, 2>> pulls_;
   std::vector<LineListener*> listeners_;
   std::array<bool, 2> level_{true, true};
   std::array<uint64_t, 2> changes_{};
+  int answering_ = 0;  // inside listeners: what they do takes no time
 };
 
 }  // namespace sim

@@ -25,9 +25,16 @@ struct PinBoard {
   int32_t variant;
   uint8_t present;  // a populated slot
   uint8_t empty;    // an empty slot
+  // The reads of the line states in an acknowledge clock: the clock checked
+  // once as it rises, SDA up to ten times; SiS reads the pins word in the
+  // read-modify-write of each pin change too.
+  uint32_t ackReadings;
+  // Reads of the line states with SCL low in the slave's bits, per byte read:
+  // none that samples SDA; on SiS those read-modify-writes.
+  uint64_t lowClockReadings;
 };
 
-const PinBoard kPinBoards[] = {{"sis96x", 0, 0, 1}, {"via586b", 1, 1, 5}};
+const PinBoard kPinBoards[] = {{"sis96x", 0, 0, 1, 12, 30}, {"via586b", 1, 1, 5, 11, 0}};
 
 void PrintTo(const PinBoard& b, std::ostream* os) { *os << b.board; }
 
@@ -118,11 +125,14 @@ TEST_P(I2cBusTest, AByteReadCostsItsExactAccessesAndDelays) {
   for (const Cost c : {Cost{false, 495, 220}, Cost{true, 156, 76}}) {
     const uint64_t ports = machine_.PortAccesses(), delays = machine_.DelayCalls();
     const uint64_t ms = machine_.NowMs();
+    const uint64_t early = Slave(GetParam().present).ReadingsWithClockLow();
     OpStatus status = Fresh();
     ReadByte(c.emptySlot ? GetParam().empty : GetParam().present, 0, status);
     EXPECT_EQ(machine_.PortAccesses() - ports, c.ports) << c.emptySlot;
     EXPECT_EQ(machine_.DelayCalls() - delays, c.delays) << c.emptySlot;
     EXPECT_EQ(machine_.NowMs(), ms);
+    EXPECT_EQ(Slave(GetParam().present).ReadingsWithClockLow() - early,
+              c.emptySlot ? 0 : GetParam().lowClockReadings);
   }
 }
 
@@ -210,8 +220,10 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
     if (c.result == 0) {
       ExpectHw(status, 0, 0);
       EXPECT_EQ(attempts, c.waitedMs + 1);
-      // Address, command, data; then the acknowledged poll and its byte 0x00.
+      // Address, command, data; then the acknowledged poll and its byte 0x00,
+      // which points the device at its first byte.
       EXPECT_EQ(slave.Acknowledged() - acks, 5u);
+      EXPECT_EQ(eeprom.Pointer(), 0x00);
     } else {
       ExpectHw(status, 19, 4);
       EXPECT_EQ(attempts, 101u);
@@ -219,6 +231,27 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
     }
     ReleaseController(controller);
     EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
+// A slave that acknowledges late pulls SDA low only at the k-th reading of
+// the acknowledge clock: the engine looks at SDA up to 10 times.
+TEST_P(I2cBusTest, AnAcknowledgeIsLookedForOverTenReadings) {
+  const uint8_t slot = GetParam().present;
+  const uint32_t last = GetParam().ackReadings;
+  for (const uint32_t reading : {2u, last, last + 1}) {
+    SCOPED_TRACE(reading);
+    Slave(slot).AcknowledgeOnReading(reading);
+    OpStatus status = Fresh();
+    int32_t result = -2;
+    const uint8_t value = ReadByte(slot, 0, status, &result);
+    EXPECT_EQ(result, reading <= last ? 0 : -1);
+    ExpectHw(status, reading <= last ? 0 : 17, 3);
+    if (result == 0) {
+      EXPECT_EQ(value, Image(0, slot)[0]);
+    }
+    Slave(slot).AcknowledgeOnReading(0);
+    ExpectBusWorks(slot);
   }
 }
 
@@ -287,14 +320,11 @@ TEST_P(I2cBusTest, BusLeftInTheMiddleOfAReadIsClockedFreeBeforeTheNextStart) {
   sda(false);  // repeated START
   scl(false);
   clockOut(static_cast<uint8_t>((0x50 + slot) << 1 | 1));
-  int clocks = 0;
-  while (wires.Level(Line::Sda) && clocks < 64) {
-    scl(true);
-    scl(false);
-    ++clocks;
-  }
   scl(true);
-  sda(true);
+  for (int clocks = 0; wires.Level(Line::Sda) && clocks < 64; ++clocks) {
+    scl(false);
+    scl(true);
+  }
   ASSERT_FALSE(wires.Level(Line::Sda)) << "the slave holds a 0 bit";
   ASSERT_TRUE(wires.Level(Line::Scl));
 
