@@ -43,6 +43,7 @@ class SpdEeprom : public SmbusSlave {
   // then the chip answers again.
   void FailTransfersAfter(uint32_t k, uint32_t n);
   void LockAfterWrites(uint32_t n);         // after n more committed writes, writes are kept out
+  void SlowWrites(uint32_t cycleMs) { options_.writeCycleMs = cycleMs; }  // from the next write on
 
   const std::array<uint8_t, 256>& Bytes() const { return bytes_; }
   uint8_t& Byte(uint8_t offset) { return bytes_[offset]; }
