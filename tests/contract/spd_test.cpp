@@ -108,15 +108,16 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
     EXPECT_EQ(std::vector<uint8_t>(reply.output.begin() + 76, reply.output.end()),
               std::vector<uint8_t>(eeprom->Bytes().begin(), eeprom->Bytes().end()))
         << "slot " << int(slot.slot);
-    // A word at the last offset takes its high byte from offset 0.
-    const Reply wrap = Send(IOCTL_READ_SPD, {slot.slot, 0xFF}, 76 + 2);
-    ASSERT_EQ(wrap.information, 76u + 2);
-    EXPECT_EQ(wrap.output[76], eeprom->Bytes()[0xFF]);
-    EXPECT_EQ(wrap.output[77], eeprom->Bytes()[0x00]);
-    // An odd length ends with a single byte.
-    const Reply one = Send(IOCTL_READ_SPD, {slot.slot, 0x40}, 76 + 1);
-    ASSERT_EQ(one.information, 76u + 1);
-    EXPECT_EQ(one.output[76], eeprom->Bytes()[0x40]);
+    // Any offset and length: a word at the last offset takes its high byte
+    // from offset 0, an odd length ends with a single byte.
+    for (const auto& [offset, count] : {std::pair<uint8_t, uint32_t>{0xFF, 2}, {0x40, 1}, {0xFD, 5},
+                                        {7, 63}, {73, 18}, {0, 3}}) {
+      const Reply block = Send(IOCTL_READ_SPD, {slot.slot, offset}, 76 + count);
+      ASSERT_EQ(block.information, 76u + count) << "offset " << int(offset);
+      for (uint32_t i = 0; i < count; ++i) {
+        EXPECT_EQ(block.output[76 + i], eeprom->Bytes()[(offset + i) & 0xFF]) << int(offset) << "+" << i;
+      }
+    }
   }
 }
 
