@@ -2,60 +2,24 @@
 // power-management I/O block. Both pins are made outputs once; from then on
 // only their levels change, and the lines are read back from the input
 // register.
-#include "hw/hw.h"
-#include "smbus/i2c_pins.h"
+#include "smbus/i2c_gpio_pins.h"
 
 namespace {
 
-// Register block, offsets from the power-management base.
-constexpr uint16_t kDirection = 0x40;  // 1 = output
-constexpr uint16_t kOutput = 0x42;     // output levels
-constexpr uint16_t kInput = 0x44;      // line states
-constexpr uint8_t kScl = 0x02;         // bit 1 of each register
-constexpr uint8_t kSda = 0x04;         // bit 2 of each register
-constexpr unsigned kSclShift = 1;
-constexpr unsigned kSdaShift = 2;
+// Offsets from the power-management base: direction 0x40 (1 = output),
+// output levels 0x42, line states 0x44; SCL is bit 1 and SDA bit 2 of each.
+constexpr GpioPinLayout kLayout = {.Enable = 0x40,
+                                   .EnableBits = 0x02 | 0x04,
+                                   .Output = 0x42,
+                                   .Input = 0x44,
+                                   .Scl = 0x02,
+                                   .Sda = 0x04,
+                                   .SclIn = 1,
+                                   .SdaIn = 2};
 
-uint16_t Port(const I2cBus* bus, uint16_t offset) {
-  return static_cast<uint16_t>(bus->IoBase + offset);
-}
-
-void Change(I2cBus* bus, uint16_t offset, uint8_t bits, bool set) {
-  const uint8_t old = PortReadByte(Port(bus, offset));
-  PortWriteByte(Port(bus, offset), static_cast<uint8_t>(set ? (old | bits) : (old & ~bits)));
-}
-
-void ReassertScl(I2cBus* bus) { Change(bus, kOutput, kScl, true); }
-
-void SetSda(I2cBus* bus, uint8_t level) { Change(bus, kOutput, kSda, level != 0); }
-
-void SetScl(I2cBus* bus, uint8_t level) {
-  Change(bus, kOutput, kScl, level != 0);
-  I2cClockStretchWait(bus, level, &ReassertScl);
-}
-
-uint8_t GetSda(I2cBus* bus) {
-  return static_cast<uint8_t>((PortReadByte(Port(bus, kInput)) >> kSdaShift) & 1u);
-}
-
-uint8_t GetScl(I2cBus* bus) {
-  return static_cast<uint8_t>((PortReadByte(Port(bus, kInput)) >> kSclShift) & 1u);
-}
-
-void Open(I2cBus* bus) {
-  Change(bus, kDirection, kScl | kSda, true);
-  SetScl(bus, 1);
-  SetSda(bus, 1);
-  DelayMs(0);
-}
-
-// The pins stay outputs; both lines are left high.
-void Close(I2cBus* bus) {
-  SetScl(bus, 1);
-  SetSda(bus, 1);
-  DelayMs(0);
-}
+using Pins = GpioPins<uint8_t, kLayout>;
 
 }  // namespace
 
-const I2cPinDriver kVia586bPins = {&Open, &Close, &SetSda, &SetScl, &GetSda, &GetScl, kInput};
+// The pins stay outputs; both lines are left high.
+constinit const I2cPinDriver kVia586bPins = Pins::Driver(&Pins::LinesHigh, kLayout.Input);
