@@ -11,30 +11,17 @@
 #include "smbus/sis.h"
 #include "smbus/via.h"
 
-namespace {
-
-// The AMD and nVidia back-end takes the I/O base alone.
-int32_t AcquireAmdNvidia(SmbusController* controller, uint32_t ioBase, int32_t) {
-  return amd::AcquireDevice(controller, ioBase);
-}
-
-// The later MCPs need no chip number: both channels are found the same way.
-int32_t AcquireNvidiaMcp(SmbusController* controller, PciLocation function, int32_t) {
-  return nvidia_mcp::AcquireDevice(controller, function);
-}
-
-}  // namespace
-
-ChipsetBackends DiscoveryBackends = {
-    .Intel = &intel::AcquireDevice,
-    .AmdNvidia = &AcquireAmdNvidia,
-    .Via = &via::AcquireDevice,
-    .Nvidia0064 = &NV_AcquireDevice,
-    .Sis = &sis::SIS_AcquireDevice,
-    .I2c = &I2C_AcquireDevice,
-    .Ali = &ali::ALI_AcquireDevice,
-    .NvidiaMcp = &AcquireNvidiaMcp,
-    .AliM1563 = &ali1563::AcquireDevice,
-    .LaterIntel = &intel::AcquireLaterIchDevice,
-    .Piix4Compat = &piix4_compat::AcquireDevice,
+// In the order of BackendId; a count that differs from it does not compile.
+constinit AcquireChipFn DiscoveryBackends[] = {
+    nullptr,                     // None: rows that only announce their chip
+    &intel::AcquireChip,         // Intel
+    &amd::AcquireChip,           // AmdNvidia
+    &via::AcquireChip,           // Via
+    &NV_AcquireChip,             // Nvidia0064
+    &sis::AcquireChip,           // Sis
+    &I2C_AcquireChip,            // I2c
+    &ali::ALI_AcquireChip,       // Ali
+    &nvidia_mcp::AcquireChip,    // NvidiaMcp
+    &ali1563::AcquireChip,       // AliM1563
+    &piix4_compat::AcquireChip,  // Piix4Compat
 };

@@ -2,8 +2,9 @@
 
 #include "discovery/backends.h"
 #include "hw/hw.h"
+#include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
-#include "smbus/host_status.h"
+#include "smbus/sis.h"
 
 ChipsetInfoRecord ChipsetInfo;
 
@@ -11,246 +12,189 @@ namespace {
 
 // ---------------------------------------------------------------- direct candidates
 
-enum class Backend : uint8_t {
-  None, Intel, AmdNvidia, Via, Nvidia0064, I2c, NvidiaMcp, AliM1563, LaterIntel, Piix4Compat
-};
-
 enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
 
 constexpr int16_t kAnyRevision = -1;
 
 // One row of the direct table. Rows of one device with a given revision come
-// before its any-revision row. Backend::None rows only print.
+// before its any-revision row. Rows without a chip only print.
 struct DirectRow {
   uint16_t VendorId;
   uint16_t DeviceId;
-  int16_t RevisionId;     // kAnyRevision or the one revision the row is for
-  uint8_t BaseRegister;   // configuration dword holding the I/O base
-  uint32_t BaseMask;
-  uint32_t BaseSubtract;  // taken off after masking (unsigned 32-bit)
-  Backend Use;
-  int32_t Variant;
-  const char* Message;    // printed before the base is read; null: none
-  MessageArgs Args;
-  // A configuration byte whose bits must all be set for the host to answer;
-  // with one clear the back-end is not set up (no port touched). 0: none.
-  uint8_t EnableRegister = 0;
-  uint8_t EnableBits = 0;
+  int16_t RevisionId;         // kAnyRevision or the one revision the row is for
+  const ChipDescriptor* Chip; // null: the chip is only announced
+  const char* Message;        // printed before the base is read; null: none
+  MessageArgs Args = MessageArgs::None;
 };
 
 constexpr uint16_t kIntel = 0x8086, kAmd = 0x1022, kNvidia = 0x10DE, kVia = 0x1106;
 constexpr uint16_t kSis = 0x1039, kAli = 0x10B9;
 constexpr uint16_t kServerWorks = 0x1166, kAti = 0x1002;
-constexpr int32_t kPiix4Legacy = piix4_compat::kChipLegacy;
+
+using B = BackendId;
+using S = SegmentSwitch;
+
+// The chips, by what their back-end needs: base register, mask and what is
+// taken off after masking, enable register and bits, segment switch, host
+// features, the back-end's own model.
+constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0, 0, S::BoardLatch, kHostPlain, 0};
+constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0, 0, S::SuperIo, kHostInUseSemaphore, 0};
+// ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
+constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0,
+                                      S::None,  kHostInUseSemaphore | kHostConfigByte, 0};
+constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0, 0, S::None, kHostPlain, 0};
+// The nForce's BAR points 0xE0 past the block the AMD layout counts from.
+constexpr ChipDescriptor kNforce = {B::AmdNvidia, 0x10, 0xFFF0, 0xE0, 0, 0, S::None, kHostPlain, 0};
+constexpr ChipDescriptor kNforce2 = {B::Nvidia0064, 0x50, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
+constexpr ChipDescriptor kVia586bRevE = {B::I2c, 0x20, 0xFFF0, 0, 0, 0,
+                                         S::None, kHostPlain, kI2cPinsVia586b};
+constexpr ChipDescriptor kVia586b = {B::I2c, 0x48, 0xFFF0, 0, 0, 0,
+                                     S::None, kHostPlain, kI2cPinsVia586b};
+constexpr ChipDescriptor kVia596 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::Gpo596, kHostPlain, 0};
+constexpr ChipDescriptor kVia686 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::Gpo686, kHostPlain, 0};
+constexpr ChipDescriptor kVt8231 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
+constexpr ChipDescriptor kVt8233 = {B::Via, 0xD0, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
+// The later VIA south bridges: the host in the ISA bridge function, base in
+// dword 0xD0, answering while bit 0 of byte 0xD2 is set.
+constexpr ChipDescriptor kVt8237 = {B::Via, 0xD0, 0xFFF0, 0, 0xD2, 0x01, S::None, kHostPlain, 0};
+// The ALi/ULi M1563: base in bits 15-4 of word 0x80, I/O decode (bit 0) and
+// host (bit 1) enabled in its low byte.
+constexpr ChipDescriptor kM1563 = {B::AliM1563, 0x80, 0xFFF0, 0, 0x80, 0x03, S::None, kHostPlain, 0};
+// The later nVidia MCPs: the nForce2 host block, twice; the back-end finds
+// both channels' bases in the function's configuration space.
+constexpr ChipDescriptor kNvidiaMcp = {B::NvidiaMcp, 0, 0, 0, 0, 0, S::None, kHostPlain, 0};
+// The PIIX4-compatible hosts find their own base (configuration space or the
+// power-management registers, by chip and revision).
+constexpr ChipDescriptor kServerWorksHost = {B::Piix4Compat, 0, 0, 0, 0, 0,
+                                             S::None, kHostPlain, piix4_compat::kChipLegacy};
+constexpr ChipDescriptor kAti4385 = {B::Piix4Compat, 0, 0, 0, 0, 0,
+                                     S::None, kHostPlain, piix4_compat::kChipAti4385};
+constexpr ChipDescriptor kHudson2 = {B::Piix4Compat, 0, 0, 0, 0, 0,
+                                     S::None, kHostPlain, piix4_compat::kChipHudson2};
+constexpr ChipDescriptor kFch790B = {B::Piix4Compat, 0, 0, 0, 0, 0,
+                                     S::None, kHostPlain, piix4_compat::kChipFch790B};
+// The gathered decisions read their bases themselves.
+constexpr ChipDescriptor kSis5595Chip = {B::Sis, 0, 0, 0, 0, 0, S::None, kHostPlain, sis::kChip5595};
+constexpr ChipDescriptor kSis96xChip = {B::I2c, 0, 0, 0, 0, 0, S::None, kHostPlain, kI2cPinsSis96x};
+constexpr ChipDescriptor kAliM7101Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain, 0};
+
+constexpr MessageArgs kRev = MessageArgs::Revision;
 
 constexpr DirectRow kDirect[] = {
-    {kIntel, 0x7113, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Intel, 0, nullptr, MessageArgs::None},
-    {kIntel, 0x2413, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
-    {kIntel, 0x2423, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
-    {kIntel, 0x2443, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
-    {kIntel, 0x2453, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
-    {kIntel, 0x2483, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
-    {kIntel, 0x24C3, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
-    {kIntel, 0x24D3, kAnyRevision, 0x20, 0xFFF0, 0, Backend::Intel, 1, nullptr, MessageArgs::None},
-    {kAmd, 0x740B, kAnyRevision, 0x58, 0xFF00, 0, Backend::AmdNvidia, 0, nullptr, MessageArgs::None},
-    {kAmd, 0x7413, kAnyRevision, 0x58, 0xFF00, 0, Backend::AmdNvidia, 0, nullptr, MessageArgs::None},
-    {kAmd, 0x7443, kAnyRevision, 0x58, 0xFF00, 0, Backend::AmdNvidia, 0, nullptr, MessageArgs::None},
-    {kNvidia, 0x01B4, kAnyRevision, 0x10, 0xFFF0, 0xE0, Backend::AmdNvidia, 0, nullptr,
-     MessageArgs::None},
-    {kNvidia, 0x0064, kAnyRevision, 0x50, 0xFFF0, 0, Backend::Nvidia0064, 1, nullptr,
-     MessageArgs::None},
-    {kVia, 0x3040, 0x00, 0x20, 0xFFF0, 0, Backend::I2c, 1,
-     "smbcore: Found VIA 586B Revision E\n", MessageArgs::None},
-    {kVia, 0x3040, 0x01, 0x48, 0xFFF0, 0, Backend::I2c, 1,
-     "smbcore: Found VIA 586B Revision F\n", MessageArgs::None},
-    {kVia, 0x3040, 0x10, 0x48, 0xFFF0, 0, Backend::I2c, 1,
-     "smbcore: Found VIA 586B Prod-Rev A\n", MessageArgs::None},
-    {kVia, 0x3040, kAnyRevision, 0x48, 0xFFF0, 0, Backend::I2c, 1,
-     "smbcore: Found VIA 586B, revid: %02X\n", MessageArgs::Revision},
-    {kVia, 0x3050, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 0, "smbcore: Found VIA 596A\n",
-     MessageArgs::None},
-    {kVia, 0x3051, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 0, "smbcore: Found VIA 596B\n",
-     MessageArgs::None},
-    {kVia, 0x3057, 0x00, 0x90, 0xFFF0, 0, Backend::Via, 1, "smbcore: Found VIA 686\n",
-     MessageArgs::None},
-    {kVia, 0x3057, 0x01, 0x90, 0xFFF0, 0, Backend::Via, 1, "smbcore: Found VIA 686A\n",
-     MessageArgs::None},
-    {kVia, 0x3057, 0x04, 0x90, 0xFFF0, 0, Backend::Via, 1, "smbcore: Found VIA 686B\n",
-     MessageArgs::None},
-    {kVia, 0x3057, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 1,
-     "smbcore: Found VIA 686,  unknown revid: %02X\n", MessageArgs::Revision},
-    {kVia, 0x8235, kAnyRevision, 0x90, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8231 rev=%02X\n", MessageArgs::Revision},
-    {kVia, 0x3074, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
-    {kVia, 0x3109, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
-    {kVia, 0x3147, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
-    {kVia, 0x3177, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n", MessageArgs::DeviceRevision},
+    {kIntel, 0x7113, kAnyRevision, &kPiix4, nullptr},
+    {kIntel, 0x2413, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x2423, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x2443, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x2453, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x2483, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x24C3, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x24D3, kAnyRevision, &kIch, nullptr},
+    {kAmd, 0x740B, kAnyRevision, &kAmd756, nullptr},
+    {kAmd, 0x7413, kAnyRevision, &kAmd756, nullptr},
+    {kAmd, 0x7443, kAnyRevision, &kAmd756, nullptr},
+    {kNvidia, 0x01B4, kAnyRevision, &kNforce, nullptr},
+    {kNvidia, 0x0064, kAnyRevision, &kNforce2, nullptr},
+    {kVia, 0x3040, 0x00, &kVia586bRevE, "smbcore: Found VIA 586B Revision E\n"},
+    {kVia, 0x3040, 0x01, &kVia586b, "smbcore: Found VIA 586B Revision F\n"},
+    {kVia, 0x3040, 0x10, &kVia586b, "smbcore: Found VIA 586B Prod-Rev A\n"},
+    {kVia, 0x3040, kAnyRevision, &kVia586b, "smbcore: Found VIA 586B, revid: %02X\n", kRev},
+    {kVia, 0x3050, kAnyRevision, &kVia596, "smbcore: Found VIA 596A\n"},
+    {kVia, 0x3051, kAnyRevision, &kVia596, "smbcore: Found VIA 596B\n"},
+    {kVia, 0x3057, 0x00, &kVia686, "smbcore: Found VIA 686\n"},
+    {kVia, 0x3057, 0x01, &kVia686, "smbcore: Found VIA 686A\n"},
+    {kVia, 0x3057, 0x04, &kVia686, "smbcore: Found VIA 686B\n"},
+    {kVia, 0x3057, kAnyRevision, &kVia686, "smbcore: Found VIA 686,  unknown revid: %02X\n", kRev},
+    {kVia, 0x8235, kAnyRevision, &kVt8231, "smbcore: Found VIA VT8231 rev=%02X\n", kRev},
+    {kVia, 0x3074, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
+     MessageArgs::DeviceRevision},
+    {kVia, 0x3109, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
+     MessageArgs::DeviceRevision},
+    {kVia, 0x3147, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
+     MessageArgs::DeviceRevision},
+    {kVia, 0x3177, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
+     MessageArgs::DeviceRevision},
     // The VIA 586 is no candidate: it is only announced.
-    {kVia, 0x0586, 0x00, 0, 0, 0, Backend::None, 0, "smbcore: Found VIA 586\n",
-     MessageArgs::None},
-    {kVia, 0x0586, 0x02, 0, 0, 0, Backend::None, 0, "smbcore: Found VIA 586A\n",
-     MessageArgs::None},
-    {kVia, 0x0586, 0x04, 0, 0, 0, Backend::None, 0, "smbcore: Found VIA 586B\n",
-     MessageArgs::None},
-    {kVia, 0x0586, kAnyRevision, 0, 0, 0, Backend::None, 0,
-     "smbcore: Found VIA 586,  unknown revid: %02X\n", MessageArgs::Revision},
-    // The later nVidia MCPs: the nForce2 host block, twice; the back-end finds
-    // both channels' bases in the function's configuration space.
-    {kNvidia, 0x0084, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x00D4, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x00E4, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia nForce3 250Gb rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0052, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia CK804 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0034, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP04 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0264, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP51 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0368, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP55 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x03EB, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP61 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0446, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP65 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0542, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP67 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x07D8, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP73 rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0752, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP78S rev=%02X\n", MessageArgs::Revision},
-    {kNvidia, 0x0AA2, kAnyRevision, 0, 0, 0, Backend::NvidiaMcp, 1,
-     "smbcore: Found nVidia MCP79 rev=%02X\n", MessageArgs::Revision},
-    // The later VIA south bridges: the host in the ISA bridge function, base
-    // in dword 0xD0, answering while bit 0 of byte 0xD2 is set.
-    {kVia, 0x3227, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8237R rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    {kVia, 0x3337, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8237A rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    {kVia, 0x3372, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8237S rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    {kVia, 0x3287, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VT8251 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    {kVia, 0x8324, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA CX700 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    {kVia, 0x8353, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VX800/820 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    {kVia, 0x8409, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VX855/875 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    {kVia, 0x8410, kAnyRevision, 0xD0, 0xFFF0, 0, Backend::Via, 3,
-     "smbcore: Found VIA VX900 rev=%02X\n", MessageArgs::Revision, 0xD2, 0x01},
-    // The ALi/ULi M1563: base in bits 15-4 of word 0x80, I/O decode (bit 0)
-    // and host (bit 1) enabled in its low byte.
-    {kAli, 0x1563, kAnyRevision, 0x80, 0xFFF0, 0, Backend::AliM1563, 0,
-     "smbcore: Found ALi M1563 rev=%02X\n", MessageArgs::Revision, 0x80, 0x03},
-    // ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
-    {kIntel, 0x266A, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel ICH6\n", MessageArgs::None},
-    {kIntel, 0x27DA, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel ICH7/NM10\n", MessageArgs::None},
-    {kIntel, 0x283E, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel ICH8\n", MessageArgs::None},
-    {kIntel, 0x2930, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel ICH9\n", MessageArgs::None},
-    {kIntel, 0x3A30, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel ICH10\n", MessageArgs::None},
-    {kIntel, 0x3A60, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel ICH10D\n", MessageArgs::None},
-    {kIntel, 0x3B30, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel 5-series/3400\n", MessageArgs::None},
-    {kIntel, 0x1C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel 6-series\n", MessageArgs::None},
-    {kIntel, 0x1D22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel C600/X79\n", MessageArgs::None},
-    {kIntel, 0x1E22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel 7-series\n", MessageArgs::None},
-    {kIntel, 0x8C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel 8-series\n", MessageArgs::None},
-    {kIntel, 0x9C22, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel 8-series LP\n", MessageArgs::None},
-    {kIntel, 0x8CA2, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel 9-series\n", MessageArgs::None},
-    {kIntel, 0x9CA2, kAnyRevision, 0x20, 0xFFE0, 0, Backend::LaterIntel, 2,
-     "smbcore: Found Intel 9-series LP\n", MessageArgs::None},
-    // The PIIX4-compatible hosts find their own base (configuration space or
-    // the power-management registers, by chip and revision): the row names
-    // the chip.
-    {kServerWorks, 0x0200, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kServerWorks, 0x0201, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kServerWorks, 0x0203, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kServerWorks, 0x0205, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kServerWorks, 0x0408, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kAti, 0x4353, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kAti, 0x4363, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kAti, 0x4372, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, kPiix4Legacy, nullptr,
-     MessageArgs::None},
-    {kAti, 0x4385, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipAti4385,
-     nullptr, MessageArgs::None},
-    {kAmd, 0x780B, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipHudson2,
-     nullptr, MessageArgs::None},
-    {kAmd, 0x790B, kAnyRevision, 0, 0, 0, Backend::Piix4Compat, piix4_compat::kChipFch790B,
-     nullptr, MessageArgs::None},
+    {kVia, 0x0586, 0x00, nullptr, "smbcore: Found VIA 586\n"},
+    {kVia, 0x0586, 0x02, nullptr, "smbcore: Found VIA 586A\n"},
+    {kVia, 0x0586, 0x04, nullptr, "smbcore: Found VIA 586B\n"},
+    {kVia, 0x0586, kAnyRevision, nullptr, "smbcore: Found VIA 586,  unknown revid: %02X\n", kRev},
+    {kNvidia, 0x0084, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n",
+     kRev},
+    {kNvidia, 0x00D4, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n",
+     kRev},
+    {kNvidia, 0x00E4, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia nForce3 250Gb rev=%02X\n",
+     kRev},
+    {kNvidia, 0x0052, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia CK804 rev=%02X\n", kRev},
+    {kNvidia, 0x0034, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP04 rev=%02X\n", kRev},
+    {kNvidia, 0x0264, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP51 rev=%02X\n", kRev},
+    {kNvidia, 0x0368, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP55 rev=%02X\n", kRev},
+    {kNvidia, 0x03EB, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP61 rev=%02X\n", kRev},
+    {kNvidia, 0x0446, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP65 rev=%02X\n", kRev},
+    {kNvidia, 0x0542, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP67 rev=%02X\n", kRev},
+    {kNvidia, 0x07D8, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP73 rev=%02X\n", kRev},
+    {kNvidia, 0x0752, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP78S rev=%02X\n", kRev},
+    {kNvidia, 0x0AA2, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP79 rev=%02X\n", kRev},
+    {kVia, 0x3227, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8237R rev=%02X\n", kRev},
+    {kVia, 0x3337, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8237A rev=%02X\n", kRev},
+    {kVia, 0x3372, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8237S rev=%02X\n", kRev},
+    {kVia, 0x3287, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8251 rev=%02X\n", kRev},
+    {kVia, 0x8324, kAnyRevision, &kVt8237, "smbcore: Found VIA CX700 rev=%02X\n", kRev},
+    {kVia, 0x8353, kAnyRevision, &kVt8237, "smbcore: Found VIA VX800/820 rev=%02X\n", kRev},
+    {kVia, 0x8409, kAnyRevision, &kVt8237, "smbcore: Found VIA VX855/875 rev=%02X\n", kRev},
+    {kVia, 0x8410, kAnyRevision, &kVt8237, "smbcore: Found VIA VX900 rev=%02X\n", kRev},
+    {kAli, 0x1563, kAnyRevision, &kM1563, "smbcore: Found ALi M1563 rev=%02X\n", kRev},
+    {kIntel, 0x266A, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH6\n"},
+    {kIntel, 0x27DA, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH7/NM10\n"},
+    {kIntel, 0x283E, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH8\n"},
+    {kIntel, 0x2930, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH9\n"},
+    {kIntel, 0x3A30, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH10\n"},
+    {kIntel, 0x3A60, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH10D\n"},
+    {kIntel, 0x3B30, kAnyRevision, &kLaterIch, "smbcore: Found Intel 5-series/3400\n"},
+    {kIntel, 0x1C22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 6-series\n"},
+    {kIntel, 0x1D22, kAnyRevision, &kLaterIch, "smbcore: Found Intel C600/X79\n"},
+    {kIntel, 0x1E22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 7-series\n"},
+    {kIntel, 0x8C22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 8-series\n"},
+    {kIntel, 0x9C22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 8-series LP\n"},
+    {kIntel, 0x8CA2, kAnyRevision, &kLaterIch, "smbcore: Found Intel 9-series\n"},
+    {kIntel, 0x9CA2, kAnyRevision, &kLaterIch, "smbcore: Found Intel 9-series LP\n"},
+    {kServerWorks, 0x0200, kAnyRevision, &kServerWorksHost, nullptr},
+    {kServerWorks, 0x0201, kAnyRevision, &kServerWorksHost, nullptr},
+    {kServerWorks, 0x0203, kAnyRevision, &kServerWorksHost, nullptr},
+    {kServerWorks, 0x0205, kAnyRevision, &kServerWorksHost, nullptr},
+    {kServerWorks, 0x0408, kAnyRevision, &kServerWorksHost, nullptr},
+    {kAti, 0x4353, kAnyRevision, &kServerWorksHost, nullptr},
+    {kAti, 0x4363, kAnyRevision, &kServerWorksHost, nullptr},
+    {kAti, 0x4372, kAnyRevision, &kServerWorksHost, nullptr},
+    {kAti, 0x4385, kAnyRevision, &kAti4385, nullptr},
+    {kAmd, 0x780B, kAnyRevision, &kHudson2, nullptr},
+    {kAmd, 0x790B, kAnyRevision, &kFch790B, nullptr},
 };
 
-AcquireFn AcquireFor(Backend backend) {
-  switch (backend) {
-    case Backend::Intel: return DiscoveryBackends.Intel;
-    case Backend::AmdNvidia: return DiscoveryBackends.AmdNvidia;
-    case Backend::Via: return DiscoveryBackends.Via;
-    case Backend::Nvidia0064: return DiscoveryBackends.Nvidia0064;
-    case Backend::I2c: return DiscoveryBackends.I2c;
-    case Backend::AliM1563: return DiscoveryBackends.AliM1563;
-    case Backend::NvidiaMcp:    // take the function's location (AcquireRow)
-    case Backend::Piix4Compat:
-    case Backend::LaterIntel:   // takes its base and function's location (AcquireRow)
-    case Backend::None: break;
-  }
-  return nullptr;
+// The chip's back-end set up on `function`; a back-end missing from this
+// build fails like one that could not set itself up. Every back-end judges
+// the base itself (0, or a block past port 0xFFFF: not acquired, no port
+// touched).
+int32_t Acquire(const ChipDescriptor& chip, PciLocation function, uint32_t base,
+                SmbusController* controller) {
+  const AcquireChipFn acquire = BackendEntry(chip.Backend);
+  return acquire != nullptr ? acquire(controller, chip, function, base) : -1;
 }
 
-// A back-end missing from this build fails like one that could not set itself
-// up; so does a base the firmware never programmed (0) or one the
-// subtraction of a row wrapped: no back-end is handed it, no port touched.
-int32_t Acquire(AcquireFn acquire, SmbusController* controller, uint32_t base, int32_t variant) {
-  if (!host_status::UsableIoBase(base)) return -1;
-  return acquire != nullptr ? acquire(controller, base, variant) : -1;
+bool HostEnabled(const ChipDescriptor& chip, const PciFunctionInfo& f) {
+  if (chip.EnableBits == 0) return true;
+  const uint8_t value = static_cast<uint8_t>(PciReadConfigField(f.Location, chip.EnableRegister));
+  return (value & chip.EnableBits) == chip.EnableBits;
 }
 
-bool HostEnabled(const DirectRow& row, const PciFunctionInfo& f) {
-  if (row.EnableBits == 0) return true;
-  const uint8_t value = static_cast<uint8_t>(PciReadConfigField(f.Location, row.EnableRegister));
-  return (value & row.EnableBits) == row.EnableBits;
-}
-
-// The row's base read and its back-end set up; -1 when not installed. A
-// back-end that reads its function's configuration itself (the later Intel
-// hosts: the host may be disabled there) judges the base after that.
-int32_t AcquireRow(const DirectRow& row, const PciFunctionInfo& f, SmbusController* controller) {
-  if (!HostEnabled(row, f)) return -1;
-  if (row.Use == Backend::NvidiaMcp || row.Use == Backend::Piix4Compat) {
-    FunctionAcquireFn acquire = row.Use == Backend::NvidiaMcp ? DiscoveryBackends.NvidiaMcp
-                                                              : DiscoveryBackends.Piix4Compat;
-    return acquire != nullptr ? acquire(controller, f.Location, row.Variant) : -1;
+// The row's base read and its back-end set up; -1 when not installed.
+int32_t AcquireRow(const ChipDescriptor& chip, const PciFunctionInfo& f,
+                   SmbusController* controller) {
+  if (!HostEnabled(chip, f)) return -1;
+  uint32_t base = 0;
+  if (chip.BaseRegister != 0) {
+    base = (PciReadConfigDword(f.Location, chip.BaseRegister) & chip.BaseMask) - chip.BaseSubtract;
   }
-  const uint32_t base =
-      (PciReadConfigDword(f.Location, row.BaseRegister) & row.BaseMask) - row.BaseSubtract;
-  if (row.Use == Backend::LaterIntel) {
-    BaseLocatedAcquireFn acquire = DiscoveryBackends.LaterIntel;
-    return acquire != nullptr ? acquire(controller, base, f.Location) : -1;
-  }
-  return Acquire(AcquireFor(row.Use), controller, base, row.Variant);
+  return Acquire(chip, f.Location, base, controller);
 }
 
 const DirectRow* FindDirectRow(const PciFunctionInfo& f) {
@@ -314,6 +258,9 @@ constexpr SisRow kSisRows[] = {
 
 constexpr uint8_t kSis5595BaseWord = 0x90;
 constexpr uint8_t kSis96xBaseWord = 0x74;
+
+// The SiS back-ends take their base alone.
+constexpr PciLocation kNoFunction = {0, 0, 0};
 
 enum SisClass : uint32_t { kSisClass5595 = 1, kSisClass96x = 2, kSisClassUndetermined = 3 };
 
@@ -390,9 +337,9 @@ void Recognize(void* context, const PciFunctionInfo& f) {
 
   if (const DirectRow* row = FindDirectRow(f)) {
     PrintRowMessage(*row, f);
-    if (row->Use == Backend::None) return;
+    if (row->Chip == nullptr) return;
     run->directMatchHandled = true;
-    if (AcquireRow(*row, f, run->controller) == 0) {
+    if (AcquireRow(*row->Chip, f, run->controller) == 0) {
       Record(run->info, f);
     } else {
       run->directMatchFailed = true;
@@ -418,7 +365,7 @@ bool DecideSis(Discovery* run) {
       DebugPrintHook("smbcore: SIS 5595 found with NO ACPI base.\n");
     } else {
       DebugPrintHook("smbcore: SIS 5595 detected at %04X!!!\n", run->sis5595Base);
-      if (Acquire(DiscoveryBackends.Sis, run->controller, run->sis5595Base, 1) == 0) return true;
+      if (Acquire(kSis5595Chip, kNoFunction, run->sis5595Base, run->controller) == 0) return true;
     }
   }
   if (run->sisClass == kSisClass96x) {
@@ -426,7 +373,7 @@ bool DecideSis(Discovery* run) {
       DebugPrintHook("smbcore: SIS 96x found with NO ACPI base.\n");
     } else {
       DebugPrintHook("smbcore: SIS 96x detected at %04X!!!\n", run->sis96xBase);
-      if (Acquire(DiscoveryBackends.I2c, run->controller, run->sis96xBase, 0) == 0) return true;
+      if (Acquire(kSis96xChip, kNoFunction, run->sis96xBase, run->controller) == 0) return true;
     }
   }
   return false;
@@ -449,8 +396,7 @@ bool DecideAli(Discovery* run) {
     DebugPrintHook("ali 1535 found with empty SMBus base\n");
     return false;
   }
-  AliAcquireFn acquire = DiscoveryBackends.Ali;
-  return acquire != nullptr && acquire(run->controller, base, run->m7101) == 0;
+  return Acquire(kAliM7101Chip, run->m7101, base, run->controller) == 0;
 }
 
 }  // namespace

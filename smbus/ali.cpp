@@ -1,13 +1,14 @@
 #include "smbus/ali.h"
 
 #include "smbus/host_status.h"
+#include "smbus/register_transaction.h"
 
 namespace ali {
 
 namespace {
 
 // Register block, offsets from the I/O base.
-constexpr uint16_t kStatus = 0x00;    // bit 3 busy, bits 5-7 errors
+constexpr uint16_t kStatus = 0x00;    // the status bits in ali.h
 constexpr uint16_t kProtocol = 0x01;  // transfer type
 constexpr uint16_t kStart = 0x02;     // any write starts the transfer
 constexpr uint16_t kAddress = 0x03;   // 7-bit address << 1 | read flag
@@ -15,9 +16,7 @@ constexpr uint16_t kData0 = 0x04;     // byte data; low byte of word data
 constexpr uint16_t kData1 = 0x05;     // high byte of word data
 constexpr uint16_t kCommand = 0x07;   // command byte (the SPD offset)
 
-constexpr uint8_t kStatusBusy = 0x08;
-constexpr uint8_t kStatusErrorMask = 0xE0;  // device error, no answer or collision, aborted
-constexpr uint8_t kStatusClearKeep = 0xF7;  // written back without the busy bit
+constexpr uint8_t kStatusClearKeep = static_cast<uint8_t>(~kStatusBusy);  // written back without it
 
 constexpr uint8_t kProtocolByteData = 0x20;
 constexpr uint8_t kProtocolWordData = 0x30;
@@ -55,6 +54,9 @@ int32_t Read(void* context, OpStatus* status, uint8_t protocol, uint8_t slave, u
   return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
 }
 
+constexpr SmbusOps kOps = {&ALI_ReadByte,      &ALI_ReadWord,      &ALI_WriteByte,
+                           &ALI_ReleaseDevice, &ALI_SelectSegment, &ALI_DeselectSegment};
+
 }  // namespace
 
 int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101) {
@@ -63,15 +65,14 @@ int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocat
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
   ctx->FunctionLocation = m7101;
-  controller->Context = ctx;
-  controller->ReadByte = &ALI_ReadByte;
-  controller->ReadWord = &ALI_ReadWord;
-  controller->WriteByte = &ALI_WriteByte;
-  controller->ReleaseDevice = &ALI_ReleaseDevice;
-  controller->SelectSegment = &ALI_SelectSegment;
-  controller->DeselectSegment = &ALI_DeselectSegment;
+  InstallOps(controller, ctx, kOps);
   ALI_ResetStatus(ioBase);
   return 0;
+}
+
+int32_t ALI_AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation m7101,
+                        uint32_t ioBase) {
+  return ALI_AcquireDevice(controller, ioBase, m7101);
 }
 
 uint8_t ALI_WaitForBusReady(uint32_t ioBase) {
@@ -84,17 +85,25 @@ void ALI_ResetStatus(uint32_t ioBase) {
   PortWriteByte(Port(ioBase, kStatus), static_cast<uint8_t>(value & kStatusClearKeep));
 }
 
-uint8_t ALI_CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                      uint8_t isRead) {
-  const uint8_t idle = ALI_WaitForBusReady(ioBase);
-  if (host_status::StillBusy(kStatusBits, idle)) return idle;  // never start a busy host
-  PortWriteByte(Port(ioBase, kAddress), static_cast<uint8_t>((slave << 1) | (isRead & 1u)));
-  PortWriteByte(Port(ioBase, kCommand), command);
-  PortWriteByte(Port(ioBase, kProtocol), protocol);
+namespace {
+
+// Address, command and type, a look at the status, then the start register.
+void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
+  PortWriteByte(Port(ioBase, kAddress), static_cast<uint8_t>((t.Slave << 1) | (t.IsRead & 1u)));
+  PortWriteByte(Port(ioBase, kCommand), t.Command);
+  PortWriteByte(Port(ioBase, kProtocol), t.Protocol);
   PortReadByte(Port(ioBase, kStatus));
   PortWriteByte(Port(ioBase, kStart), kStartValue);
-  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
-  return ALI_WaitForBusReady(ioBase);
+}
+
+constexpr smbus_host::TransactionSteps<uint8_t> kSteps = {
+    kStatusBits, false, &ALI_WaitForBusReady, &Program, nullptr, kReadSettleMs, kWriteSettleMs};
+
+}  // namespace
+
+uint8_t ALI_CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
+                      uint8_t isRead) {
+  return smbus_host::RunTransaction(kSteps, ioBase, {protocol, slave, command, isRead, 0});
 }
 
 int32_t ALI_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,

@@ -8,9 +8,19 @@
 
 #include "driver/op_status.h"
 #include "hw/hw.h"
+#include "smbus/backend.h"
 #include "smbus/smbus.h"
 
 namespace ali {
+
+// Host status bits.
+constexpr uint8_t kStatusIdle = 0x04;
+constexpr uint8_t kStatusBusy = 0x08;
+constexpr uint8_t kStatusDone = 0x10;
+constexpr uint8_t kStatusDeviceError = 0x20;
+constexpr uint8_t kStatusNoAnswer = 0x40;  // no slave answered, or a collision
+constexpr uint8_t kStatusAborted = 0x80;
+constexpr uint8_t kStatusErrorMask = kStatusDeviceError | kStatusNoAnswer | kStatusAborted;
 
 struct AliContext {
   uint32_t IoBase;               // SMBus register block
@@ -21,6 +31,10 @@ struct AliContext {
 // status. -1 (controller untouched, no port touched) when the base is
 // unusable or the context cannot be allocated.
 int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101);
+
+// Discovery's entry (see smbus/backend.h): the function is the M7101's.
+int32_t ALI_AcquireChip(SmbusController* controller, const ChipDescriptor& chip,
+                        PciLocation m7101, uint32_t ioBase);
 
 int32_t ALI_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                      uint8_t* value);

@@ -4,6 +4,7 @@
 
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/register_transaction.h"
 
 namespace ali1563 {
 
@@ -29,16 +30,19 @@ int32_t Finish(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t 
   return host_status::JudgeFinalStatus(kFinishedBits, status, finalStatus, hwCode);
 }
 
+constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nullptr, nullptr};
+
 }  // namespace
 
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t) {
   if (!host_status::UsableIoBase(ioBase, kBlockData)) return -1;
-  controller->Context = reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase));
-  controller->ReadByte = &ReadByte;
-  controller->ReadWord = &ReadWord;
-  controller->WriteByte = &WriteByte;
-  controller->ReleaseDevice = &ReleaseDevice;
+  InstallOps(controller, reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase)), kOps);
   return 0;
+}
+
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation,
+                    uint32_t ioBase) {
+  return AcquireDevice(controller, ioBase, 0);
 }
 
 uint8_t WaitForBusReady(uint32_t ioBase) {
@@ -47,17 +51,19 @@ uint8_t WaitForBusReady(uint32_t ioBase) {
 
 void ResetStatus(uint32_t ioBase) { PortWriteByte(Port(ioBase, kHostStatus), ReadStatus(ioBase)); }
 
-uint8_t CallSMBus(uint32_t ioBase, uint8_t size, uint8_t slave, uint8_t command, uint8_t isRead,
-                  uint8_t data0) {
-  const uint8_t idle = WaitForBusReady(ioBase);
-  if (host_status::StillBusy(kIdleBits, idle)) return idle;  // never start a busy host
+namespace {
+
+// The status cleared first; a write's byte goes in with the start.
+void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
   ResetStatus(ioBase);
-  if (isRead == 0) PortWriteByte(Port(ioBase, kData0), data0);
-  PortWriteByte(Port(ioBase, kSlaveAddress), static_cast<uint8_t>((slave << 1) | (isRead & 1u)));
-  PortWriteByte(Port(ioBase, kHostCommand), command);
-  PortWriteByte(Port(ioBase, kHostControl2), static_cast<uint8_t>(size | kControl2Start));
-  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
-  uint8_t final = WaitForBusReady(ioBase);
+  if (t.IsRead == 0) PortWriteByte(Port(ioBase, kData0), t.Data0);
+  PortWriteByte(Port(ioBase, kSlaveAddress),
+                static_cast<uint8_t>((t.Slave << 1) | (t.IsRead & 1u)));
+  PortWriteByte(Port(ioBase, kHostCommand), t.Command);
+  PortWriteByte(Port(ioBase, kHostControl2), static_cast<uint8_t>(t.Protocol | kControl2Start));
+}
+
+uint8_t KillOrReset(uint32_t ioBase, uint8_t final) {
   if (host_status::StillBusy(kIdleBits, final)) {
     // A transfer that never ends is killed; the kill's own status says so.
     PortWriteByte(Port(ioBase, kHostControl2), kControl2Kill);
@@ -68,6 +74,16 @@ uint8_t CallSMBus(uint32_t ioBase, uint8_t size, uint8_t slave, uint8_t command,
     PortWriteByte(Port(ioBase, kHostControl1), kControl1BusReset);
   }
   return final;
+}
+
+constexpr smbus_host::TransactionSteps<uint8_t> kSteps = {
+    kIdleBits, false, &WaitForBusReady, &Program, &KillOrReset, kReadSettleMs, kWriteSettleMs};
+
+}  // namespace
+
+uint8_t CallSMBus(uint32_t ioBase, uint8_t size, uint8_t slave, uint8_t command, uint8_t isRead,
+                  uint8_t data0) {
+  return smbus_host::RunTransaction(kSteps, ioBase, {size, slave, command, isRead, data0});
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,

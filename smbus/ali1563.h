@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "smbus/backend.h"
 #include "smbus/smbus.h"
 
 namespace ali1563 {
@@ -45,6 +46,10 @@ constexpr int32_t kKillSettleMs = 1;    // after the kill, before its status is 
 // Stores the base and fills the slots; -1 (controller untouched, no port
 // touched) when the base is 0 or the block runs past port 0xFFFF.
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+
+// Discovery's entry (see smbus/backend.h).
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase);
 
 int32_t ReadByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
                  uint8_t* value);

@@ -2,6 +2,7 @@
 
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/register_transaction.h"
 
 namespace amd {
 
@@ -20,17 +21,20 @@ uint32_t BaseOf(void* context) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context));
 }
 
+constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nullptr, nullptr};
+
 }  // namespace
 
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase) {
   if (!host_status::UsableIoBase(ioBase, kHostCommand)) return -1;
-  controller->Context = reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase));
-  controller->ReadByte = &ReadByte;
-  controller->ReadWord = &ReadWord;
-  controller->WriteByte = &WriteByte;
-  controller->ReleaseDevice = &ReleaseDevice;
+  InstallOps(controller, reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase)), kOps);
   ResetStatus(ioBase);
   return 0;
+}
+
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation,
+                    uint32_t ioBase) {
+  return AcquireDevice(controller, ioBase);
 }
 
 uint16_t WaitForBusReady(uint32_t ioBase) {
@@ -43,19 +47,28 @@ void ResetStatus(uint32_t ioBase) {
   PortWriteWord(Port(ioBase, kGlobalStatus), static_cast<uint16_t>(value | kStatusClearBits));
 }
 
-uint16_t CallSMBus(uint32_t ioBase, uint16_t protocol, uint8_t slave, uint8_t command,
-                   uint8_t isRead) {
-  const uint16_t ready = WaitForBusReady(ioBase);
-  if (host_status::StillBusy(kStatusBits, ready)) return ready;  // never start a busy host
-  PortWriteWord(Port(ioBase, kHostAddress), static_cast<uint16_t>((slave << 1) | (isRead & 1u)));
-  PortWriteByte(Port(ioBase, kHostCommand), command);
+namespace {
+
+void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
+  PortWriteWord(Port(ioBase, kHostAddress),
+                static_cast<uint16_t>((t.Slave << 1) | (t.IsRead & 1u)));
+  PortWriteByte(Port(ioBase, kHostCommand), t.Command);
   // Only the protocol field and the start bit change; the other control
   // bits are written back as they were read.
   const uint16_t control = PortReadWord(Port(ioBase, kGlobalControl));
   PortWriteWord(Port(ioBase, kGlobalControl),
-                static_cast<uint16_t>((control & kControlKeepMask) | protocol | kControlStart));
-  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
-  return WaitForBusReady(ioBase);
+                static_cast<uint16_t>((control & kControlKeepMask) | t.Protocol | kControlStart));
+}
+
+constexpr smbus_host::TransactionSteps<uint16_t> kSteps = {
+    kStatusBits, false, &WaitForBusReady, &Program, nullptr, kReadSettleMs, kWriteSettleMs};
+
+}  // namespace
+
+uint16_t CallSMBus(uint32_t ioBase, uint16_t protocol, uint8_t slave, uint8_t command,
+                   uint8_t isRead) {
+  return smbus_host::RunTransaction(
+      kSteps, ioBase, {static_cast<uint8_t>(protocol), slave, command, isRead, 0});
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,

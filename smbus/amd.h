@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "smbus/backend.h"
 #include "smbus/smbus.h"
 
 namespace amd {
@@ -19,9 +20,20 @@ constexpr uint16_t kHostAddress = 0xE4;    // 16 bits: 7-bit address << 1 | read
 constexpr uint16_t kHostData = 0xE6;       // 16 bits: byte data in the low byte; word data
 constexpr uint16_t kHostCommand = 0xE8;    // 8 bits: the command byte (the SPD offset)
 
-constexpr uint16_t kStatusBusyMask = 0x0808;   // host busy (bit 3), bus busy (bit 11)
-constexpr uint16_t kStatusErrorMask = 0x0027;  // abort, collision, no acknowledge, timeout
-constexpr uint16_t kStatusClearBits = 0x0F2F;  // written as 1 when the status is cleared
+// Global status bits.
+constexpr uint16_t kStatusAborted = 0x0001;
+constexpr uint16_t kStatusCollision = 0x0002;
+constexpr uint16_t kStatusNoAcknowledge = 0x0004;  // protocol error: no slave answered
+constexpr uint16_t kStatusHostBusy = 0x0008;
+constexpr uint16_t kStatusDone = 0x0010;           // the cycle ended well
+constexpr uint16_t kStatusTimeout = 0x0020;
+constexpr uint16_t kStatusHighFlags = 0x0700;      // bits 8-10, cleared with the rest
+constexpr uint16_t kStatusBusBusy = 0x0800;
+constexpr uint16_t kStatusBusyMask = kStatusHostBusy | kStatusBusBusy;
+constexpr uint16_t kStatusErrorMask =
+    kStatusAborted | kStatusCollision | kStatusNoAcknowledge | kStatusTimeout;
+// Written as 1 when the status is cleared (the done bit as read).
+constexpr uint16_t kStatusClearBits = kStatusErrorMask | kStatusBusyMask | kStatusHighFlags;
 
 constexpr uint16_t kProtocolByteData = 2;
 constexpr uint16_t kProtocolWordData = 3;
@@ -39,6 +51,10 @@ constexpr int32_t kWriteSettleMs = 100;
 // never programmed the function) or the block would run past port 0xFFFF
 // (nVidia's base minus 0xE0 wrapped).
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase);
+
+// Discovery's entry (see smbus/backend.h).
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase);
 
 int32_t ReadByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
                  uint8_t* value);

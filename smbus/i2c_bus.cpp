@@ -46,6 +46,9 @@ int32_t Fail(OpStatus* status, uint32_t hwCode, uint32_t detail) {
   return -1;
 }
 
+constexpr SmbusOps kOps = {&I2C_ReadByte, &I2C_ReadWord, &I2C_WriteByte, &I2C_ReleaseDevice,
+                           nullptr, nullptr};
+
 }  // namespace
 
 void I2C_Stop(I2cBus* bus) {
@@ -193,12 +196,13 @@ int32_t I2C_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t 
   bus->Open(bus);
   I2C_Stop(bus);  // both lines high: the bus is idle
 
-  controller->Context = bus;
-  controller->ReadByte = &I2C_ReadByte;
-  controller->ReadWord = &I2C_ReadWord;
-  controller->WriteByte = &I2C_WriteByte;
-  controller->ReleaseDevice = &I2C_ReleaseDevice;
+  InstallOps(controller, bus, kOps);
   return 0;
+}
+
+int32_t I2C_AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation,
+                        uint32_t ioBase) {
+  return I2C_AcquireDevice(controller, ioBase, chip.Model);
 }
 
 void I2C_ReleaseDevice(void* context) {

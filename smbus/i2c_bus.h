@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "smbus/backend.h"
 #include "smbus/smbus.h"
 
 struct I2cBus;
@@ -39,6 +40,10 @@ constexpr uint32_t ByteNotAcknowledged = 4;     // command or data byte, or the 
 // and no port touched, for an unknown variant, an I/O base of 0 or one whose
 // register block would run past the I/O space, or no pool memory.
 int32_t I2C_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t pinVariant);
+
+// Discovery's entry (see smbus/backend.h): the pin driver is the descriptor's model.
+int32_t I2C_AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                        uint32_t ioBase);
 
 // SMBus read byte data: START, address, command, repeated START, address
 // with the read bit, one byte, no acknowledge, STOP.

@@ -1,6 +1,7 @@
 #include "smbus/intel.h"
 
 #include "hw/hw.h"
+#include "smbus/register_transaction.h"
 
 namespace intel {
 
@@ -8,13 +9,12 @@ namespace {
 
 using namespace smbus_host;
 
-// Host status clearing: bits 1-4 (interrupt, device error, bus collision,
-// failed) are written as 1, which clears them; the rest as read.
-constexpr uint8_t kStatusClearBits = 0x1E;
-// ICH only: bit 6 is INUSE_STS, a semaphore the first status read of an
-// access takes; written as 1 it is handed back to the firmware that shares
-// the host. On PIIX4 the bit is reserved and written as read (0).
-constexpr uint8_t kStatusInUse = 0x40;
+// Host status clearing: the interrupt and error bits are written as 1,
+// which clears them; the rest as read.
+constexpr uint8_t kStatusClearBits = kStatusEndBits;
+// ICH only: INUSE_STS is a semaphore the first status read of an access
+// takes; written as 1 it is handed back to the firmware that shares the
+// host. On PIIX4 the bit is reserved and written as read (0).
 
 constexpr bool HasSemaphore(int32_t variant) {
   return variant == kVariantIch || variant == kVariantLaterIch;
@@ -97,6 +97,14 @@ void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
   }
 }
 
+void ReleaseLaterIchDevice(void* context);
+
+constexpr SmbusOps kOps = {&ReadByte,      &ReadWord,      &WriteByte,
+                           &ReleaseDevice, &SelectSegment, &DeselectSegment};
+// The ICH6 and later put the firmware's host configuration back at release.
+constexpr SmbusOps kLaterIchOps = {&ReadByte,      &ReadWord,      &WriteByte,
+                                   &ReleaseLaterIchDevice, &SelectSegment, &DeselectSegment};
+
 }  // namespace
 
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
@@ -110,13 +118,7 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   ctx->Function = PciLocation{0, 0, 0};
   ctx->FirmwareHostConfig = 0;
   ctx->SpdWritesBlocked = 0;
-  controller->Context = ctx;
-  controller->ReadByte = &ReadByte;
-  controller->ReadWord = &ReadWord;
-  controller->WriteByte = &WriteByte;
-  controller->ReleaseDevice = &ReleaseDevice;
-  controller->SelectSegment = &SelectSegment;
-  controller->DeselectSegment = &DeselectSegment;
+  InstallOps(controller, ctx, kOps);
   if (HasSemaphore(variant)) {
     // What the firmware left is cleared only once the host is ours.
     const uint8_t value = TakeHost(ioBase);
@@ -128,8 +130,10 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   return 0;
 }
 
+namespace {
+
 // Puts the host configuration back as the firmware left it.
-static void ReleaseLaterIchDevice(void* context) {
+void ReleaseLaterIchDevice(void* context) {
   const auto* ctx = static_cast<IntelContext*>(context);
   const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
   if ((dword & 0xFFu) != ctx->FirmwareHostConfig) {
@@ -137,6 +141,8 @@ static void ReleaseLaterIchDevice(void* context) {
   }
   ReleaseDevice(context);
 }
+
+}  // namespace
 
 int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
                               PciLocation function) {
@@ -154,13 +160,22 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
   ctx->Function = function;
   ctx->FirmwareHostConfig = hostConfig;
   ctx->SpdWritesBlocked = (hostConfig & kSpdWriteDisable) != 0 ? 1 : 0;
-  controller->ReleaseDevice = &ReleaseLaterIchDevice;
+  InstallOps(controller, ctx, kLaterIchOps);
   // SMBus framing for the driver's transfers; the firmware's choice returns
   // at release.
   if ((hostConfig & kI2cMode) != 0) {
     PciWriteConfigDword(function, dword & ~uint32_t{kI2cMode}, kHostConfig);
   }
   return 0;
+}
+
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase) {
+  if ((chip.Features & kHostConfigByte) != 0) {
+    return AcquireLaterIchDevice(controller, ioBase, function);
+  }
+  return AcquireDevice(controller, ioBase,
+                       (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4);
 }
 
 void ResetStatus(uint32_t ioBase, int32_t variant) {
@@ -184,18 +199,28 @@ uint8_t TakeHost(uint32_t ioBase) {
   return value;
 }
 
-uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                  uint8_t isRead) {
-  PortWriteByte(Port(ioBase, kHostCommand), command);
-  PortWriteByte(Port(ioBase, kSlaveAddress), AddressByte(slave, isRead));
-  PortWriteByte(Port(ioBase, kHostControl), static_cast<uint8_t>(protocol | kControlStart));
+namespace {
+
+void Program(uint32_t ioBase, const Transaction& t) {
+  PortWriteByte(Port(ioBase, kHostCommand), t.Command);
+  PortWriteByte(Port(ioBase, kSlaveAddress), AddressByte(t.Slave, t.IsRead));
+  PortWriteByte(Port(ioBase, kHostControl), static_cast<uint8_t>(t.Protocol | kControlStart));
   // Some hosts begin the transfer only when their status is next read (QEMU's
   // PIIX4 does while its interrupt is off, and reports busy on that read).
   // Read it here, so that the settle time covers the transfer instead of the
   // first poll finding it just begun and costing another millisecond.
   PortReadByte(Port(ioBase, kHostStatus));
-  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
-  return WaitForBusReady(ioBase);
+}
+
+// The idle wait comes before the filler (StartOnIdleHost).
+constexpr TransactionSteps<uint8_t> kSteps = {kHostStatusBits, true, &WaitForBusReady, &Program,
+                                              nullptr, kReadSettleMs, kWriteSettleMs};
+
+}  // namespace
+
+uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
+                  uint8_t isRead) {
+  return RunTransaction(kSteps, ioBase, {protocol, slave, command, isRead, 0});
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,

@@ -10,6 +10,7 @@
 
 #include "driver/op_status.h"
 #include "hw/hw.h"
+#include "smbus/backend.h"
 #include "smbus/register_host.h"
 #include "smbus/smbus.h"
 
@@ -45,6 +46,11 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
 // write-disable bit makes WriteByte refuse the SPD addresses.
 int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
                               PciLocation function);
+
+// Discovery's entry: a chip with the host configuration byte is an ICH6 or
+// later, one with INUSE_STS an ICH, any other a PIIX4.
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase);
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                  uint8_t* value);

@@ -48,6 +48,9 @@ int32_t Judge(NvContext* ctx, OpStatus* status, uint8_t final, uint32_t hwCode) 
   return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
 }
 
+constexpr SmbusOps kOps = {&NV_ReadByte, &NV_ReadWord, &NV_WriteByte, &NV_ReleaseDevice,
+                           nullptr, nullptr};
+
 }  // namespace
 
 int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
@@ -62,12 +65,13 @@ int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t v
   }
   ctx->ReadRegister = &PortReadRegister;
   ctx->WriteRegister = &PortWriteRegister;
-  controller->Context = ctx;
-  controller->ReadByte = &NV_ReadByte;
-  controller->ReadWord = &NV_ReadWord;
-  controller->WriteByte = &NV_WriteByte;
-  controller->ReleaseDevice = &NV_ReleaseDevice;
+  InstallOps(controller, ctx, kOps);
   return 0;
+}
+
+int32_t NV_AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation,
+                       uint32_t ioBase) {
+  return NV_AcquireDevice(controller, ioBase, kNvVariantPortIo);
 }
 
 uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_t command) {

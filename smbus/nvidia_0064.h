@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "smbus/backend.h"
 #include "smbus/smbus.h"
 
 // Register block, offsets from the I/O base.
@@ -19,8 +20,8 @@ constexpr uint8_t kNvCommand = 0x03;   // the command byte (the SPD offset)
 constexpr uint8_t kNvData0 = 0x04;     // byte data; low byte of word data
 constexpr uint8_t kNvData1 = 0x05;     // high byte of word data
 
-constexpr uint8_t kNvStatusDone = 0x80;
-constexpr uint8_t kNvStatusErrorMask = 0x1F;
+constexpr uint8_t kNvStatusDone = 0x80;        // the transaction ended
+constexpr uint8_t kNvStatusErrorMask = 0x1F;   // bits 4-0: the result code, 0 = success
 
 constexpr uint8_t kNvProtocolWriteByteData = 6;
 constexpr uint8_t kNvProtocolReadByteData = 7;
@@ -52,6 +53,10 @@ struct NvContext {
 // variant is not 1, the context cannot be allocated, or the base is 0 or
 // runs past port 0xFFFF. No register is written here.
 int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+
+// Discovery's entry (see smbus/backend.h).
+int32_t NV_AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                       uint32_t ioBase);
 
 int32_t NV_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                     uint8_t* value);

@@ -57,4 +57,9 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function) {
   return 0;
 }
 
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation function,
+                    uint32_t) {
+  return AcquireDevice(controller, function);
+}
+
 }  // namespace nvidia_mcp

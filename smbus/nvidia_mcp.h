@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "hw/hw.h"
+#include "smbus/backend.h"
 #include "smbus/smbus.h"
 
 namespace nvidia_mcp {
@@ -32,5 +33,9 @@ uint32_t ChannelBase(PciLocation function, uint32_t channel);
 // -1 (controller untouched, no port touched) when neither base is usable or
 // the back-end's context cannot be allocated.
 int32_t AcquireDevice(SmbusController* controller, PciLocation function);
+
+// Discovery's entry (see smbus/backend.h): the function's two channels.
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase);
 
 }  // namespace nvidia_mcp

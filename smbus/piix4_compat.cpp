@@ -188,6 +188,8 @@ int32_t OnOurHost(void* context, OpStatus* status, Transfer transfer) {
   return result;
 }
 
+constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nullptr, nullptr};
+
 }  // namespace
 
 int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip) {
@@ -218,15 +220,16 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   ctx->Shared = layout.method == Method::Legacy ? 0 : 1;
   ctx->PortRegister = found.portRegister;
   ctx->PortShift = layout.portShift;
-  controller->Context = ctx;
-  controller->ReadByte = &ReadByte;
-  controller->ReadWord = &ReadWord;
-  controller->WriteByte = &WriteByte;
-  controller->ReleaseDevice = &ReleaseDevice;
+  InstallOps(controller, ctx, kOps);
   // A shared host's status is firmware's until we own the semaphore: it is
   // cleared under it before each transfer instead.
   if (ctx->Shared == 0) intel::ResetStatus(found.base, kIntelPiix4);
   return 0;
+}
+
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t) {
+  return AcquireDevice(controller, function, chip.Model);
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value) {

@@ -12,6 +12,7 @@
 
 #include "driver/op_status.h"
 #include "hw/hw.h"
+#include "smbus/backend.h"
 #include "smbus/intel.h"
 #include "smbus/smbus.h"
 
@@ -44,6 +45,10 @@ struct Piix4CompatContext {
 // when the host is disabled, only reachable through MMIO (with a message),
 // has no usable base, or no context can be had.
 int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip);
+
+// Discovery's entry (see smbus/backend.h): the chip is the descriptor's model.
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase);
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value);
 int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value);

@@ -12,15 +12,23 @@
 namespace smbus_host {
 
 // Register block, offsets from the I/O base.
-constexpr uint16_t kHostStatus = 0x00;   // bit 0 busy, bits 1-4 interrupt and errors
+constexpr uint16_t kHostStatus = 0x00;   // the status bits below
 constexpr uint16_t kHostControl = 0x02;  // protocol code | start
 constexpr uint16_t kHostCommand = 0x03;  // command byte (the SPD offset)
 constexpr uint16_t kSlaveAddress = 0x04; // 7-bit address << 1 | read flag
 constexpr uint16_t kData0 = 0x05;        // byte data; low byte of word data
 constexpr uint16_t kData1 = 0x06;        // high byte of word data
 
-constexpr uint8_t kStatusBusy = 0x01;       // a transfer is under way
-constexpr uint8_t kStatusErrorMask = 0x1C;  // device error, bus collision, failed
+// Host status bits.
+constexpr uint8_t kStatusBusy = 0x01;         // a transfer is under way
+constexpr uint8_t kStatusInterrupt = 0x02;    // a transfer ended well
+constexpr uint8_t kStatusDeviceError = 0x04;  // no acknowledge, or a command the host refused
+constexpr uint8_t kStatusCollision = 0x08;    // lost the bus to another master
+constexpr uint8_t kStatusFailed = 0x10;       // the transfer was killed
+constexpr uint8_t kStatusInUse = 0x40;        // ICH: INUSE_STS, the host's software semaphore
+constexpr uint8_t kStatusErrorMask = kStatusDeviceError | kStatusCollision | kStatusFailed;
+// What a status clear writes as 1: the interrupt and error bits.
+constexpr uint8_t kStatusEndBits = kStatusInterrupt | kStatusErrorMask;
 constexpr uint16_t kBlockLastPort = 0x0F;   // the block is 16 ports from the base
 
 constexpr host_status::HostStatusBits kHostStatusBits{kStatusBusy, 0, kStatusErrorMask};

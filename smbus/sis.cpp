@@ -15,7 +15,7 @@ constexpr uint16_t kIndexPort = 0;  // from the pair
 constexpr uint16_t kDataPort = 1;
 
 // Registers behind the pair.
-constexpr uint8_t kStatusLow = 0x00;   // bit 6 done, bits 4-5 errors; written back to clear
+constexpr uint8_t kStatusLow = 0x00;   // the status bits in sis.h; written back to clear
 constexpr uint8_t kStatusHigh = 0x01;  // written back to clear
 constexpr uint8_t kControlLow = 0x02;  // bits 1-3 protocol, bit 4 start
 constexpr uint8_t kAddress = 0x04;     // 7-bit address << 1 | read flag
@@ -23,8 +23,6 @@ constexpr uint8_t kCommand = 0x05;     // command byte (the SPD offset)
 constexpr uint8_t kData0 = 0x08;       // byte data; low byte of word data
 constexpr uint8_t kData1 = 0x09;       // high byte of word data
 
-constexpr uint8_t kStatusDone = 0x40;  // sticky until written back
-constexpr uint8_t kStatusErrorMask = 0x30;
 constexpr uint8_t kControlKeep = 0xF1;   // bits 0 and 4-7 survive the protocol write
 constexpr unsigned kProtocolShift = 1;
 constexpr uint8_t kProtocolField = 0x07;
@@ -64,6 +62,9 @@ int32_t Finish(const SisContext* ctx, OpStatus* status, const SisTransaction& do
   return host_status::JudgeFinalStatus(done.Started ? kDone : kReady, status, done.Status, hwCode);
 }
 
+constexpr SmbusOps kOps = {&SIS_ReadByte, &SIS_ReadWord, &SIS_WriteByte, &SIS_ReleaseDevice,
+                           nullptr, nullptr};
+
 }  // namespace
 
 uint8_t ReadRegister(const SisContext* ctx, uint8_t reg) {
@@ -84,13 +85,14 @@ int32_t SIS_AcquireDevice(SmbusController* controller, uint32_t acpiBase, int32_
   if (ctx == nullptr) return -1;
   ctx->IoBase = base + kPairOffset;
   ctx->ChipModel = chipModel;
-  controller->Context = ctx;
-  controller->ReadByte = &SIS_ReadByte;
-  controller->ReadWord = &SIS_ReadWord;
-  controller->WriteByte = &SIS_WriteByte;
-  controller->ReleaseDevice = &SIS_ReleaseDevice;
+  InstallOps(controller, ctx, kOps);
   SIS_ResetStatus(ctx);
   return 0;
+}
+
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation,
+                    uint32_t ioBase) {
+  return SIS_AcquireDevice(controller, ioBase, chip.Model);
 }
 
 void SIS_ResetStatus(const SisContext* ctx) {

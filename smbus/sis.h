@@ -11,9 +11,18 @@
 
 #include "driver/op_status.h"
 #include "smbus/host_status.h"
+#include "smbus/backend.h"
 #include "smbus/smbus.h"
 
 namespace sis {
+
+// Status low bits; there is no busy bit.
+constexpr uint8_t kStatusNoAcknowledge = 0x10;  // the transfer failed: no slave answered
+constexpr uint8_t kStatusCollision = 0x20;
+constexpr uint8_t kStatusDone = 0x40;           // sticky until written back
+constexpr uint8_t kStatusErrorMask = kStatusNoAcknowledge | kStatusCollision;
+
+constexpr int32_t kChip5595 = 1;  // the chip model of the SiS 5595
 
 struct SisContext {
   uint32_t IoBase;    // the index port (ACPI base + 0x38); the data port follows it
@@ -33,6 +42,10 @@ struct SisTransaction {
 // untouched, no port touched) when the base is unusable or the context
 // cannot be allocated.
 int32_t SIS_AcquireDevice(SmbusController* controller, uint32_t acpiBase, int32_t chipModel);
+
+// Discovery's entry (see smbus/backend.h): the chip model is the descriptor's.
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase);
 
 int32_t SIS_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                      uint8_t* value);

@@ -2,6 +2,7 @@
 
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/register_transaction.h"
 
 namespace via {
 
@@ -9,9 +10,9 @@ namespace {
 
 using namespace smbus_host;
 
-// Host status clearing: the bits 0-4 that read as set are written back as 1
-// (which clears the sticky ones), bits 5-7 as 0.
-constexpr uint8_t kStatusClearKeep = 0x1F;
+// Host status clearing: the busy, interrupt and error bits that read as set
+// are written back as 1 (which clears the sticky ones), bits 5-7 as 0.
+constexpr uint8_t kStatusClearKeep = kStatusBusy | kStatusEndBits;
 
 constexpr host_status::HostStatusBits kStatusBits = {
     .BusyMask = kStatusBusy, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
@@ -55,6 +56,9 @@ int32_t Finish(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t 
 
 uint32_t BaseOf(void* context) { return static_cast<ViaContext*>(context)->IoBase; }
 
+constexpr SmbusOps kOps = {&ReadByte,      &ReadWord,      &WriteByte,
+                           &ReleaseDevice, &SelectSegment, &DeselectSegment};
+
 }  // namespace
 
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
@@ -63,28 +67,38 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
   ctx->Variant = variant;
-  controller->Context = ctx;
-  controller->ReadByte = &ReadByte;
-  controller->ReadWord = &ReadWord;
-  controller->WriteByte = &WriteByte;
-  controller->ReleaseDevice = &ReleaseDevice;
-  controller->SelectSegment = &SelectSegment;
-  controller->DeselectSegment = &DeselectSegment;
+  InstallOps(controller, ctx, kOps);
   ResetStatus(ioBase);
   return 0;
 }
 
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation,
+                    uint32_t ioBase) {
+  const int32_t variant = chip.Segments == SegmentSwitch::Gpo596   ? 0
+                          : chip.Segments == SegmentSwitch::Gpo686 ? 1
+                                                                   : 3;
+  return AcquireDevice(controller, ioBase, variant);
+}
+
 void ResetStatus(uint32_t ioBase) { WriteBackStatus(ioBase, kStatusClearKeep, 0); }
+
+namespace {
+
+// The slave address before the command.
+void Program(uint32_t ioBase, const Transaction& t) {
+  PortWriteByte(Port(ioBase, kSlaveAddress), AddressByte(t.Slave, t.IsRead));
+  PortWriteByte(Port(ioBase, kHostCommand), t.Command);
+  PortWriteByte(Port(ioBase, kHostControl), static_cast<uint8_t>(t.Protocol | kControlStart));
+}
+
+constexpr TransactionSteps<uint8_t> kSteps = {kStatusBits, false,   &WaitForBusReady, &Program,
+                                              nullptr,     kReadSettleMs, kWriteSettleMs};
+
+}  // namespace
 
 uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
                   uint8_t isRead) {
-  const uint8_t idle = WaitForBusReady(ioBase);
-  if (host_status::StillBusy(kStatusBits, idle)) return idle;  // never start a busy host
-  PortWriteByte(Port(ioBase, kSlaveAddress), AddressByte(slave, isRead));
-  PortWriteByte(Port(ioBase, kHostCommand), command);
-  PortWriteByte(Port(ioBase, kHostControl), static_cast<uint8_t>(protocol | kControlStart));
-  DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
-  return WaitForBusReady(ioBase);
+  return RunTransaction(kSteps, ioBase, {protocol, slave, command, isRead, 0});
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,

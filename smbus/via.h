@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include "driver/op_status.h"
+#include "smbus/backend.h"
 #include "smbus/register_host.h"
 #include "smbus/smbus.h"
 
@@ -24,6 +25,10 @@ struct ViaContext {
 // status. -1 (controller untouched, no port touched) when the base is
 // unusable or the context cannot be allocated.
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+
+// Discovery's entry (see smbus/backend.h): the variant of its segment switch.
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                    uint32_t ioBase);
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                  uint8_t* value);

@@ -2,73 +2,59 @@
 // table, the SiS and ALi decisions after the walk, what ChipsetInfo holds in
 // each outcome, and the debug output that tells the story. What it makes of
 // each whole board the contract suite checks through the driver.
+#include <algorithm>
+#include <array>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "discovery/backends.h"
 #include "discovery/chipset.h"
+#include "smbus/i2c_pins.h"
+#include "smbus/piix4_compat.h"
+#include "smbus/sis.h"
+#include "smbus/nvidia_0064.h"
+#include "support/host_fault_table.h"
 #include "support/sim_test.h"
 
 namespace {
 
 using testsupport::SimTest;
+using B = BackendId;
+using S = SegmentSwitch;
 
 struct AcquireCall {
-  std::string backend;
+  BackendId backend;
   uint32_t base;
-  int32_t variant;
-  PciLocation m7101{};
+  ChipDescriptor chip;
+  PciLocation function;
 };
 
 std::vector<AcquireCall> g_calls;
 int32_t g_result = 0;
 
-template <const char* Name>
-int32_t Record(SmbusController*, uint32_t base, int32_t variant) {
-  g_calls.push_back({Name, base, variant});
+int32_t Record(SmbusController*, const ChipDescriptor& chip, PciLocation function, uint32_t base) {
+  g_calls.push_back({chip.Backend, base, chip, function});
   return g_result;
 }
-int32_t RecordAli(SmbusController*, uint32_t base, PciLocation m7101) {
-  g_calls.push_back({"ali", base, 0, m7101});
-  return g_result;
-}
-int32_t RecordMcp(SmbusController*, PciLocation function, int32_t) {
-  g_calls.push_back({"mcp", 0, 0, function});
-  return g_result;
-}
-int32_t RecordLaterIntel(SmbusController*, uint32_t base, PciLocation function) {
-  g_calls.push_back({"intel-later", base, 2, function});
-  return g_result;
-}
-int32_t RecordFunction(SmbusController*, PciLocation function, int32_t chip) {
-  g_calls.push_back({"piix4compat", 0, chip, function});
-  return g_result;
-}
-
-constexpr char kIntel[] = "intel", kAmd[] = "amd", kVia[] = "via", kNv[] = "nv0064",
-               kSis[] = "sis", kI2c[] = "i2c", kMcp[] = "mcp", kM1563[] = "m1563",
-               kLaterIntel[] = "intel-later";
 
 class ChipsetTest : public SimTest {
  protected:
   void SetUp() override {
-    saved_ = DiscoveryBackends;
+    std::copy(std::begin(DiscoveryBackends), std::end(DiscoveryBackends), saved_.begin());
     g_calls.clear();
     g_result = 0;
   }
   void TearDown() override {
     if (controller_ != nullptr) ReleaseController(controller_);
-    DiscoveryBackends = saved_;
+    std::copy(saved_.begin(), saved_.end(), std::begin(DiscoveryBackends));
     SimTest::TearDown();
   }
 
   // Every back-end replaced by one that records its arguments and installs nothing.
   void RecordAcquires(int32_t result) {
     g_result = result;
-    DiscoveryBackends = {&Record<kIntel>, &Record<kAmd>, &Record<kVia>, &Record<kNv>,
-                         &Record<kSis>,   &Record<kI2c>, &RecordAli,
-                         &RecordMcp,      &Record<kM1563>, &RecordLaterIntel, &RecordFunction};
+    for (AcquireChipFn& entry : DiscoveryBackends) entry = &Record;
   }
 
   void Discover() {
@@ -133,7 +119,7 @@ class ChipsetTest : public SimTest {
     EXPECT_EQ(got.Reserved, 0u);
   }
 
-  ChipsetBackends saved_{};
+  std::array<AcquireChipFn, kBackendCount> saved_{};
   OpStatus status_{};
   ChipsetInfoRecord info_{};
   PciDeviceRecord table_[kPciDeviceTableCapacity]{};
@@ -157,9 +143,10 @@ TEST_F(ChipsetTest, AliBoardGetsItsBaseWrittenOnce) {
   EXPECT_EQ(writes[0].value, 0x0000E801u);
   EXPECT_EQ(machine_.FindPciFunction(0, 17, 0)->Dword(0x14), 0x0000E801u);
   ASSERT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(g_calls[0].backend, "ali");
+  EXPECT_EQ(g_calls[0].backend, B::Ali);
   EXPECT_EQ(g_calls[0].base, 0xE800u);
-  EXPECT_EQ(g_calls[0].m7101.Device, 17);
+  EXPECT_EQ(g_calls[0].function.Device, 17);
+  EXPECT_EQ(g_calls[0].chip.Segments, S::M7101Config);
   EXPECT_NE(controller_->Unavailable, 0u);
 }
 
@@ -170,92 +157,57 @@ struct DirectCase {
   uint8_t revision;
   uint8_t baseRegister;
   uint32_t baseValue;
-  const char* backend;
-  uint32_t base;
-  int32_t variant;
+  BackendId backend;
+  uint32_t base;        // 0: the back-end finds its own
+  SegmentSwitch segments;
+  int32_t model;
   std::string message;  // "" = none
 };
 
-TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
+// One row of each kind of chip: where the base is read and how it is masked
+// and moved, which back-end gets it with what switch and model, the revision
+// picking the row and its message. The boards run the rest through the
+// driver.
+TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
+  const int32_t pins586b = kI2cPinsVia586b;
   const DirectCase cases[] = {
-      {0x8086, 0x7113, 0x02, 0x90, 0x00005001, kIntel, 0x5000, 0, ""},
-      {0x8086, 0x2413, 0x01, 0x20, 0x0000E801, kIntel, 0xE800, 1, ""},
-      {0x8086, 0x2423, 0x01, 0x20, 0x12340C0F, kIntel, 0x0C00, 1, ""},
-      {0x8086, 0x2443, 0x01, 0x20, 0x00000401, kIntel, 0x0400, 1, ""},
-      {0x8086, 0x2453, 0x01, 0x20, 0x00000401, kIntel, 0x0400, 1, ""},
-      {0x8086, 0x2483, 0x01, 0x20, 0x00000401, kIntel, 0x0400, 1, ""},
-      {0x8086, 0x24C3, 0x01, 0x20, 0x00000881, kIntel, 0x0880, 1, ""},
-      {0x8086, 0x24D3, 0x02, 0x20, 0x00000401, kIntel, 0x0400, 1, ""},
-      {0x1022, 0x740B, 0x00, 0x58, 0x000050A1, kAmd, 0x5000, 0, ""},
-      {0x1022, 0x7413, 0x00, 0x58, 0x0000E4FF, kAmd, 0xE400, 0, ""},
-      {0x1022, 0x7443, 0x00, 0x58, 0x0000E4FF, kAmd, 0xE400, 0, ""},
-      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005001, kAmd, 0x4F20, 0, ""},
-      {0x10DE, 0x0064, 0x00, 0x50, 0x00005001, kNv, 0x5000, 1, ""},
+      {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, 0, ""},
+      {0x8086, 0x2423, 0x01, 0x20, 0x12340C0F, B::Intel, 0x0C00, S::SuperIo, 0, ""},
+      {0x1022, 0x740B, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
+      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005001, B::AmdNvidia, 0x4F20, S::None, 0, ""},
       // Bit 6 of the base is an address bit that an AMD-style 0xFF00 mask drops.
-      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005041, kAmd, 0x4F60, 0, ""},
-      {0x10DE, 0x0064, 0x00, 0x50, 0x00005041, kNv, 0x5040, 1, ""},
-      {0x1106, 0x3040, 0x00, 0x20, 0x00006001, kI2c, 0x6000, 1,
+      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005041, B::AmdNvidia, 0x4F60, S::None, 0, ""},
+      {0x10DE, 0x0064, 0x00, 0x50, 0x00005041, B::Nvidia0064, 0x5040, S::None, 0, ""},
+      {0x1106, 0x3040, 0x00, 0x20, 0x00006001, B::I2c, 0x6000, S::None, pins586b,
        "smbcore: Found VIA 586B Revision E"},
-      {0x1106, 0x3040, 0x01, 0x48, 0x00006101, kI2c, 0x6100, 1,
+      {0x1106, 0x3040, 0x01, 0x48, 0x00006101, B::I2c, 0x6100, S::None, pins586b,
        "smbcore: Found VIA 586B Revision F"},
-      {0x1106, 0x3040, 0x10, 0x48, 0x00006101, kI2c, 0x6100, 1,
-       "smbcore: Found VIA 586B Prod-Rev A"},
-      {0x1106, 0x3040, 0x3A, 0x48, 0x00006101, kI2c, 0x6100, 1,
+      {0x1106, 0x3040, 0x3A, 0x48, 0x00006101, B::I2c, 0x6100, S::None, pins586b,
        "smbcore: Found VIA 586B, revid: 3A"},
-      {0x1106, 0x3050, 0x00, 0x90, 0x00005001, kVia, 0x5000, 0, "smbcore: Found VIA 596A"},
-      {0x1106, 0x3051, 0x00, 0x90, 0x00005001, kVia, 0x5000, 0, "smbcore: Found VIA 596B"},
-      {0x1106, 0x3057, 0x00, 0x90, 0x00005001, kVia, 0x5000, 1, "smbcore: Found VIA 686"},
-      {0x1106, 0x3057, 0x01, 0x90, 0x00005001, kVia, 0x5000, 1, "smbcore: Found VIA 686A"},
-      {0x1106, 0x3057, 0x04, 0x90, 0x00005001, kVia, 0x5000, 1, "smbcore: Found VIA 686B"},
-      {0x1106, 0x3057, 0x40, 0x90, 0x00005001, kVia, 0x5000, 1,
+      {0x1106, 0x3051, 0x00, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo596, 0, "smbcore: Found VIA 596B"},
+      {0x1106, 0x3057, 0x04, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo686, 0, "smbcore: Found VIA 686B"},
+      {0x1106, 0x3057, 0x40, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo686, 0,
        "smbcore: Found VIA 686,  unknown revid: 40"},
-      {0x1106, 0x8235, 0x10, 0x90, 0x00005001, kVia, 0x5000, 3,
+      {0x1106, 0x8235, 0x10, 0x90, 0x00005001, B::Via, 0x5000, S::None, 0,
        "smbcore: Found VIA VT8231 rev=10"},
-      {0x1106, 0x3074, 0x00, 0xD0, 0x00000401, kVia, 0x0400, 3,
-       "smbcore: Found VIA VT8233/5 device=3074, rev=00"},
-      {0x1106, 0x3109, 0x00, 0xD0, 0x00000401, kVia, 0x0400, 3,
-       "smbcore: Found VIA VT8233/5 device=3109, rev=00"},
-      {0x1106, 0x3147, 0x00, 0xD0, 0x00000401, kVia, 0x0400, 3,
-       "smbcore: Found VIA VT8233/5 device=3147, rev=00"},
-      {0x1106, 0x3177, 0x0E, 0xD0, 0x00000401, kVia, 0x0400, 3,
+      {0x1106, 0x3177, 0x0E, 0xD0, 0x00000401, B::Via, 0x0400, S::None, 0,
        "smbcore: Found VIA VT8233/5 device=3177, rev=0E"},
-      {0x1106, 0x3227, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8237R rev=01"},
-      {0x1106, 0x3337, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8237A rev=01"},
-      {0x1106, 0x3372, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8237S rev=01"},
-      {0x1106, 0x3287, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VT8251 rev=01"},
-      {0x1106, 0x8324, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA CX700 rev=01"},
-      {0x1106, 0x8353, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VX800/820 rev=01"},
-      {0x1106, 0x8409, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VX855/875 rev=01"},
-      {0x1106, 0x8410, 0x01, 0xD0, 0x00010C01, kVia, 0x0C00, 3, "smbcore: Found VIA VX900 rev=01"},
-      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C803, kM1563, 0xC800, 0, "smbcore: Found ALi M1563 rev=70"},
-      // The MCPs find their channels' bases themselves: the call carries the function.
-      {0x10DE, 0x0084, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia nForce2 Ultra 400 rev=A2"},
-      {0x10DE, 0x00D4, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia nForce3 Pro150 rev=A2"},
-      {0x10DE, 0x00E4, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia nForce3 250Gb rev=A2"},
-      {0x10DE, 0x0052, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia CK804 rev=A2"},
-      {0x10DE, 0x0034, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP04 rev=A2"},
-      {0x10DE, 0x0264, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP51 rev=A2"},
-      {0x10DE, 0x0368, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP55 rev=A2"},
-      {0x10DE, 0x03EB, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP61 rev=A2"},
-      {0x10DE, 0x0446, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP65 rev=A2"},
-      {0x10DE, 0x0542, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP67 rev=A2"},
-      {0x10DE, 0x07D8, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP73 rev=A2"},
-      {0x10DE, 0x0752, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP78S rev=A2"},
-      {0x10DE, 0x0AA2, 0xA2, 0x20, 0x00001C01, kMcp, 0, 0, "smbcore: Found nVidia MCP79 rev=A2"},
-       {0x8086, 0x266A, 0x00, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH6"},
-      {0x8086, 0x27DA, 0x01, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH7/NM10"},
-      {0x8086, 0x283E, 0x02, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH8"},
-      {0x8086, 0x2930, 0x03, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH9"},
-      {0x8086, 0x3A30, 0x04, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH10"},
-      {0x8086, 0x3A60, 0x05, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel ICH10D"},
-      {0x8086, 0x3B30, 0x06, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 5-series/3400"},
-      {0x8086, 0x1C22, 0x07, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 6-series"},
-      {0x8086, 0x1D22, 0x08, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel C600/X79"},
-      {0x8086, 0x1E22, 0x09, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 7-series"},
-      {0x8086, 0x8C22, 0x0A, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 8-series"},
-      {0x8086, 0x9C22, 0x0B, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 8-series LP"},
-      {0x8086, 0x8CA2, 0x0C, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 9-series"},
-      {0x8086, 0x9CA2, 0x0D, 0x20, 0x0000F05F, kLaterIntel, 0xF040, 2, "smbcore: Found Intel 9-series LP"},
+      {0x1106, 0x3287, 0x01, 0xD0, 0x00010C01, B::Via, 0x0C00, S::None, 0,
+       "smbcore: Found VIA VT8251 rev=01"},
+      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C803, B::AliM1563, 0xC800, S::None, 0,
+       "smbcore: Found ALi M1563 rev=70"},
+      {0x10DE, 0x0084, 0xA2, 0x20, 0x00001C01, B::NvidiaMcp, 0, S::None, 0,
+       "smbcore: Found nVidia nForce2 Ultra 400 rev=A2"},
+      {0x8086, 0x9CA2, 0x0D, 0x20, 0x0000F05F, B::Intel, 0xF040, S::None, 0,
+       "smbcore: Found Intel 9-series LP"},
+      {0x1166, 0x0203, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
+       piix4_compat::kChipLegacy, ""},
+      {0x1002, 0x4385, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
+       piix4_compat::kChipAti4385, ""},
+      {0x1022, 0x780B, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
+       piix4_compat::kChipHudson2, ""},
+      {0x1022, 0x790B, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
+       piix4_compat::kChipFch790B, ""},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
@@ -275,45 +227,15 @@ TEST_F(ChipsetTest, EveryDirectRowReadsItsBaseAndCallsItsBackEnd) {
       ASSERT_EQ(g_calls.size(), 1u);
       EXPECT_EQ(g_calls[0].backend, c.backend);
       EXPECT_EQ(g_calls[0].base, c.base);
-      EXPECT_EQ(g_calls[0].variant, c.variant);
-      if (c.backend == kMcp || c.backend == kLaterIntel) {  // its location
-        EXPECT_EQ(g_calls[0].m7101.Device, 7);
-        EXPECT_EQ(g_calls[0].m7101.Function, 4);
-      }
+      EXPECT_EQ(g_calls[0].chip.Segments, c.segments);
+      EXPECT_EQ(g_calls[0].chip.Model, c.model);
+      EXPECT_EQ(g_calls[0].function.Device, 7);
+      EXPECT_EQ(g_calls[0].function.Function, 4);
       EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
                                                 : std::vector<std::string>{c.message});
       EXPECT_EQ(out.available, result == 0);
       ExpectInfo(out.info, result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
       EXPECT_EQ(out.count, 2u);
-    }
-  }
-}
-
-// The PIIX4-compatible hosts find their own base: their rows hand the
-// function and the chip to their back-end, which decides by revision.
-TEST_F(ChipsetTest, Piix4CompatibleRowsHandTheFunctionAndChipToTheirBackEnd) {
-  const std::pair<uint16_t, uint16_t> legacy[] = {{0x1166, 0x0200}, {0x1166, 0x0201},
-                                                  {0x1166, 0x0203}, {0x1166, 0x0205},
-                                                  {0x1166, 0x0408}, {0x1002, 0x4353},
-                                                  {0x1002, 0x4363}, {0x1002, 0x4372}};
-  std::vector<std::tuple<uint16_t, uint16_t, int32_t>> rows;
-  for (const auto& [vendor, device] : legacy) rows.emplace_back(vendor, device, 0);
-  rows.emplace_back(0x1002, 0x4385, 1);
-  rows.emplace_back(0x1022, 0x780B, 2);
-  rows.emplace_back(0x1022, 0x790B, 3);
-  for (const auto& [vendor, device, chip] : rows) {
-    SCOPED_TRACE(testing::Message() << std::hex << vendor << ":" << device);
-    sim::Machine machine;
-    machine.AddPciFunction(0, 20, 0, vendor, device, 0x42, 0, true);
-    for (int32_t result : {0, -1}) {
-      RecordAcquires(result);
-      const Outcome out = RunOn(machine);
-      ASSERT_EQ(g_calls.size(), 1u);
-      EXPECT_EQ(g_calls[0].backend, "piix4compat");
-      EXPECT_EQ(g_calls[0].variant, chip);
-      EXPECT_EQ(g_calls[0].m7101.Device, 20);
-      EXPECT_EQ(out.available, result == 0);
-      ExpectInfo(out.info, result == 0 ? At(0, 20, 0, vendor, device) : At(0, 0, 0, 0, 0));
     }
   }
 }
@@ -405,8 +327,8 @@ TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
   g_calls.clear();
   Discover();
   ASSERT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(g_calls[0].backend, "i2c");
-  EXPECT_EQ(g_calls[0].variant, 1);
+  EXPECT_EQ(g_calls[0].backend, B::I2c);
+  EXPECT_EQ(g_calls[0].chip.Model, kI2cPinsVia586b);
   EXPECT_EQ(Messages(), (std::vector<std::string>{"smbcore: Found VIA 586B",
                                                   "smbcore: Found VIA 586B Revision F"}));
 }
@@ -444,7 +366,7 @@ struct SisCase {
   const char* what;
   std::vector<SisFunction> functions;
   std::vector<std::string> messages;
-  std::vector<std::pair<std::string, uint32_t>> calls;  // back-end, base
+  std::vector<std::pair<BackendId, uint32_t>> calls;  // back-end, base
   ChipsetInfoRecord info;
 };
 
@@ -454,7 +376,7 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
        {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {}, At(0, 0, 0, 0, 0)},
       {"5595 with its base", {{0x0008, 0x0800, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 detected at 0800!!!"},
-       {{"sis", 0x0800}}, At(0, 0, 0, 0, 0)},
+       {{B::Sis, 0x0800}}, At(0, 0, 0, 0, 0)},
       {"5595 without a base", {{0x0008, 0, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 found with NO ACPI base."}, {},
        At(0, 0, 0, 0, 0)},
@@ -466,11 +388,11 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
       {"96x base from the first nonzero word 0x74, 5595 base from the last",
        {{0x0008, 0x0111, 0}, {0x0961, 0x0222, 0x0C00}, {0x0008, 0x0333, 0x0D00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"},
-       {{"i2c", 0x0C00}}, At(0, 2, 0, 0x1039, 0x0961)},
+       {{B::I2c, 0x0C00}}, At(0, 2, 0, 0x1039, 0x0961)},
       {"power management after a 96x part stays 96x", {{0x0745, 0, 0}, {0x0009, 0, 0},
        {0x0008, 0, 0x0E00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0E00!!!"},
-       {{"i2c", 0x0E00}}, At(0, 1, 0, 0x1039, 0x0745)},
+       {{B::I2c, 0x0E00}}, At(0, 1, 0, 0x1039, 0x0745)},
   };
   for (const SisCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -484,10 +406,10 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
     RecordAcquires(-1);
     const Outcome out = RunOn(machine);
     EXPECT_EQ(out.messages, c.messages);
-    std::vector<std::pair<std::string, uint32_t>> calls;
+    std::vector<std::pair<BackendId, uint32_t>> calls;
     for (const AcquireCall& call : g_calls) {
       calls.push_back({call.backend, call.base});
-      EXPECT_EQ(call.variant, call.backend == "sis" ? 1 : 0);
+      EXPECT_EQ(call.chip.Model, call.backend == B::Sis ? sis::kChip5595 : kI2cPinsSis96x);
     }
     EXPECT_EQ(calls, c.calls);
     ExpectInfo(out.info, c.info);
@@ -503,7 +425,7 @@ TEST_F(ChipsetTest, InstalledSisBackEndEndsDiscoveryBeforeAli) {
   RecordAcquires(0);
   Discover();
   ASSERT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(g_calls[0].backend, "sis");
+  EXPECT_EQ(g_calls[0].backend, B::Sis);
   EXPECT_EQ(controller_->Unavailable, 0u);
   ExpectInfo(info_, At(0, 3, 0, 0x10B9, 0x7101));
 }
@@ -547,7 +469,7 @@ TEST_F(ChipsetTest, AliBaseRule) {
     std::vector<uint32_t> calls;
     for (const AcquireCall& call : g_calls) {
       calls.push_back(call.base);
-      EXPECT_EQ(call.m7101.Device, 17);
+      EXPECT_EQ(call.function.Device, 17);
     }
     EXPECT_EQ(calls, c.calls);
     EXPECT_EQ(out.messages, c.messages);
@@ -585,6 +507,92 @@ TEST_F(ChipsetTest, ControllerAllocationFailureReportsTheSizeAskedFor) {
   EXPECT_EQ(count, 77u);
   ExpectInfo(info, At(0, 0, 0, 0, 0));
   EXPECT_EQ(machine_.ConfigReads(), 0u);
+}
+
+// ---------------------------------------------------------------- the entries
+
+// Every back-end's entry, as discovery calls it: it sets itself up only on a
+// base it can use (programmed by the BIOS, and the block up to the last port
+// it touches below 0x10000) and with its context; otherwise the controller
+// is left as it was and not a port is touched. Discovery hands every base on
+// as it read it, so this is the only guard.
+struct EntryCase {
+  const char* what;
+  ChipDescriptor chip;
+  uint32_t base;
+  bool failPool;
+  int32_t result;
+};
+
+constexpr ChipDescriptor Chip(BackendId backend, SegmentSwitch segments = S::None,
+                              int32_t model = 0) {
+  return {backend, 0, 0, 0, 0, 0, segments, kHostPlain, model};
+}
+
+class AcquireTest : public testsupport::HostFaultTest {};
+
+TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
+  const ChipDescriptor piix4 = Chip(B::Intel, S::BoardLatch), via = Chip(B::Via, S::Gpo686),
+                       ali = Chip(B::Ali, S::M7101Config), amd = Chip(B::AmdNvidia),
+                       nv = Chip(B::Nvidia0064), m1563 = Chip(B::AliM1563),
+                       sis = Chip(B::Sis, S::None, sis::kChip5595),
+                       sisPins = Chip(B::I2c, S::None, kI2cPinsSis96x),
+                       viaPins = Chip(B::I2c, S::None, kI2cPinsVia586b);
+  const EntryCase cases[] = {
+      // The last port each back-end uses: Intel 0x0F, VIA data 1 (0x06), the
+      // M7101's command (0x07), AMD's command (0xE8), nForce2 data 1 (0x05),
+      // the M1563's block port (0x07), the SiS pair (0x38-0x39 of the ACPI
+      // block), the pin registers (0x5E word, 0x44 byte).
+      {"intel: unprogrammed", piix4, 0x0000, false, -1},
+      {"intel: last port at the top", piix4, 0xFFF0, false, 0},
+      {"intel: last port past the top", piix4, 0xFFF8, false, -1},
+      {"intel: past the port space", piix4, 0x10000, false, -1},
+      {"intel: no pool memory", piix4, 0x0400, true, -1},
+      {"via: unprogrammed", via, 0x0000, false, -1},
+      {"via: data 1 at the top", via, 0xFFF9, false, 0},
+      {"via: data 1 past the top", via, 0xFFFA, false, -1},
+      {"via: no pool memory", via, 0x5000, true, -1},
+      {"m7101: unprogrammed", ali, 0x0000, false, -1},
+      {"m7101: command at the top", ali, 0xFFF8, false, 0},
+      {"m7101: command past the top", ali, 0xFFF9, false, -1},
+      {"m7101: no pool memory", ali, 0xD000, true, -1},
+      {"amd: unprogrammed", amd, 0x0000, false, -1},
+      {"amd: command at the top", amd, 0xFF17, false, 0},
+      {"amd: command past the top", amd, 0xFF18, false, -1},
+      {"amd: nForce base minus 0xE0 wrapped", amd, 0xFFFFFF20u, false, -1},
+      {"nforce2: unprogrammed", nv, 0x0000, false, -1},
+      {"nforce2: data 1 at the top", nv, 0xFFFA, false, 0},
+      {"nforce2: data 1 past the top", nv, 0xFFFB, false, -1},
+      {"nforce2: no pool memory", nv, 0x5000, true, -1},
+      {"m1563: unprogrammed", m1563, 0x0000, false, -1},
+      {"m1563: block port at the top", m1563, 0xFFF8, false, 0},
+      {"m1563: block port past the top", m1563, 0xFFF9, false, -1},
+      {"sis: unprogrammed", sis, 0x0000, false, -1},
+      {"sis: only the low bits set", sis, 0x0007, false, -1},
+      {"sis: pair past the top", sis, 0xFFC8, false, -1},
+      {"sis: no pool memory", sis, 0x0800, true, -1},
+      {"sis: base with its low bits set", sis, 0x0801, false, 0},
+      {"sis96x pins: unprogrammed", sisPins, 0x0000, false, -1},
+      {"sis96x pins: past the port space", sisPins, 0xFFC0, false, -1},
+      {"sis96x pins: no pool memory", sisPins, 0x0C00, true, -1},
+      {"586b pins: input at the top", viaPins, 0xFFBB, false, 0},
+      {"586b pins: input past the top", viaPins, 0xFFBC, false, -1},
+      {"unknown pin driver", Chip(B::I2c, S::None, 2), 0x0C00, false, -1},
+      {"negative pin driver", Chip(B::I2c, S::None, -1), 0x0C00, false, -1},
+  };
+  for (const EntryCase& c : cases) {
+    RunAcquireTable({{c.what, c.base, c.failPool, c.result}},
+                    [&c](SmbusController* controller, uint32_t base) {
+                      return BackendEntry(c.chip.Backend)(controller, c.chip, PciLocation{0, 17, 0},
+                                                          base);
+                    });
+  }
+  // The nForce2 entry of old takes its port variant alone.
+  for (int32_t variant : {0, 2}) {
+    SmbusController controller{};
+    EXPECT_EQ(NV_AcquireDevice(&controller, 0x5000, variant), -1) << variant;
+    EXPECT_EQ(controller.Context, nullptr);
+  }
 }
 
 }  // namespace

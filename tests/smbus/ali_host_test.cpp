@@ -114,20 +114,4 @@ TEST_F(AliHostTest, HostAnswersAtTheBaseDiscoveryProgrammed) {
   EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
 }
 
-TEST_F(AliHostTest, AcquiresOnlyOnAUsableBaseWithItsContext) {
-  UseBoard("ali1543");
-  RunAcquireTable(
-      {
-          {"no base", 0x0000, false, -1},
-          {"block past the top of the port space", 0xFFFC, false, -1},
-          {"the command port one past the top", 0xFFF9, false, -1},
-          {"the command port at the top", 0xFFF8, false, 0},
-          {"no pool memory for the context", 0xD000, true, -1},
-          {"programmed base", 0xD000, false, 0},
-      },
-      [](SmbusController* controller, uint32_t base) {
-        return ali::ALI_AcquireDevice(controller, base, PciLocation{0, 17, 0});
-      });
-}
-
 }  // namespace

@@ -431,35 +431,6 @@ TEST(Sis96xPinWidths, OnlyAWordAtItsOffsetReachesThePins) {
   }
 }
 
-TEST_P(I2cBusTest, AcquireRefusesWhatItCannotDriveWithoutTouchingAPort) {
-  struct Case {
-    const char* what;
-    uint32_t base;
-    int32_t variant;
-    bool noPool;
-  };
-  const Case cases[] = {
-      {"unknown pin driver", 0x0C00, 2, false},
-      {"negative pin driver", 0x0C00, -1, false},
-      {"base never programmed", 0, GetParam().variant, false},
-      {"block past the I/O space", 0xFFC0, GetParam().variant, false},
-      {"no pool memory", 0x0C00, GetParam().variant, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    SmbusController controller{};
-    controller.Segment = 3;
-    if (c.noPool) machine_.FailAllocation(1);
-    const uint64_t ports = machine_.PortAccesses();
-    EXPECT_EQ(I2C_AcquireDevice(&controller, c.base, c.variant), -1);
-    EXPECT_EQ(machine_.PortAccesses(), ports);
-    EXPECT_EQ(controller.Context, nullptr);
-    EXPECT_EQ(controller.ReadByte, nullptr);
-    EXPECT_EQ(controller.ReleaseDevice, nullptr);
-    EXPECT_EQ(controller.Segment, 3u);
-  }
-}
-
 INSTANTIATE_TEST_SUITE_P(PinDrivers, I2cBusTest, ::testing::ValuesIn(kPinBoards),
                          [](const auto& info) { return std::string(info.param.board); });
 

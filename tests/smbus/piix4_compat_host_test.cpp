@@ -34,8 +34,26 @@ TEST_F(Piix4CompatHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds
   RunFaults("sb600");
 }
 
+// After each transfer the port firmware had selected is put back while the
+// semaphore is still ours: once it is released the select is firmware's.
 TEST_F(Piix4CompatHostTest, OnASharedHostEveryFaultFailsItsTransferAndTheNextSucceeds) {
   RunFaults("sb800");
+  sim::Piix4CompatHost& host = *models_.piix4CompatHost;
+  const uint8_t firmwarePort = host.SelectedPort();
+  machine_.SetTracing(true);
+  uint8_t data[2] = {};
+  OpStatus status = Fresh();
+  ASSERT_EQ(ReadSpdBlock(controller_, &status, 0, data, 0, 2), 2u);
+  size_t lastSelectWrite = 0, release = 0;
+  const auto trace = machine_.Trace();
+  for (size_t i = 0; i < trace.size(); ++i) {
+    if (trace[i].kind != sim::Access::Out8) continue;
+    if (trace[i].where == sim::AmdPmRegisters::kIndexPort + 1u) lastSelectWrite = i;
+    if (trace[i].where == *host.FirstPort() + 8u && (trace[i].value & 0x20) != 0) release = i;
+  }
+  EXPECT_LT(lastSelectWrite, release);
+  EXPECT_EQ(host.SelectedPort(), firmwarePort);
+  EXPECT_FALSE(host.HostOwnsSemaphore());
 }
 
 // Configuration word 0x90 places the block at 0x0D00, PM 0x2D:0x2C at

@@ -72,26 +72,6 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
   }
 }
 
-// A part whose protect pin refuses the data byte: the changing write fails
-// (code 23), the read-back shows the byte unchanged, the probe says 0.
-TEST_F(ProbeTest, RefusedChangingWriteEndsUnchangedWithItsCode) {
-  sim::Board board = *sim::FindBoard("ich5");
-  board.smbus->segment0[2].eeprom.writeProtect = sim::WriteProtect::Nack;
-  models_ = sim::Build(board, machine_);
-  OpStatus st = Fresh();
-  controller_ = DiscoverChipset(&st, &info_, table_, &count_);
-  ASSERT_NE(controller_, nullptr);
-  const auto before = Image(0, 2);
-  OpStatus status = Fresh();
-  EXPECT_EQ(ProbeSpdWrite(controller_, &status, 2), 0);
-  EXPECT_EQ(status.Code, OpError::ProbeWrite);
-  EXPECT_EQ(status.HwCode, OpError::WriteByteFailed);
-  // The status as ICH reports it: the device error, and the semaphore the
-    // access holds until the status is written back.
-    EXPECT_EQ(status.HwDetail[0], sim::IntelSmbusHost::kDeviceError | sim::IntelSmbusHost::kInUse);
-  EXPECT_EQ(Image(0, 2), before);
-}
-
 TEST_F(ProbeTest, ByteHoldingFFWrapsToZeroAndBack) {
   Boot("piix4");
   models_.eeproms[0][1]->Byte(74) = 0xFF;

@@ -129,33 +129,6 @@ TEST_F(SisHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
        .raiseStatus = [this](uint8_t bits) { models_.sisHost->RaiseStatus(bits); }});
 }
 
-// The pair sits at 0x38 of the ACPI block, whose base's low three bits are
-// not part of it; a base the BIOS left at 0, or a block past the top of the
-// port space, makes no controller.
-TEST_F(SisHostTest, AcquiresThePairOfTheAcpiBlockOnlyOnAUsableBase) {
-  Boot("sis5595");
-  RunAcquireTable(
-      {
-          {"base the BIOS left unprogrammed", 0x0000, false, -1},
-          {"only the low bits set", 0x0007, false, -1},
-          {"block past the top of the port space", 0xFFC8, false, -1},
-          {"no pool memory for the context", 0x0800, true, -1},
-          {"ACPI base", 0x0800, false, 0},
-          {"ACPI base with its low bits set", 0x0801, false, 0},
-      },
-      [](SmbusController* controller, uint32_t base) {
-        return sis::SIS_AcquireDevice(controller, base, 1);
-      },
-      [this](SmbusController& controller) {
-        EXPECT_EQ(static_cast<sis::SisContext*>(controller.Context)->IoBase, 0x0838u);
-        EXPECT_EQ(controller.SelectSegment, nullptr);
-        OpStatus status = Fresh();
-        uint16_t word = 0;
-        EXPECT_EQ(controller.ReadWord(controller.Context, &status, 0x50, 73, &word), 0);
-        EXPECT_EQ(word, Image(0, 0)[73] | Image(0, 0)[74] << 8);
-      });
-}
-
 // The pair answers only while I/O space and ACPI are enabled: without them
 // the driver finds nothing at the pair and its transfer fails.
 TEST_F(SisHostTest, PairAnswersOnlyWhileTheAcpiBlockIsEnabled) {

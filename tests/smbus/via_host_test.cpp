@@ -150,20 +150,4 @@ TEST_F(ViaHostTest, NoSwitchTouchedWithoutOneFitted) {
   EXPECT_TRUE(machine_.Trace().empty());
 }
 
-TEST_F(ViaHostTest, AcquiresOnlyOnAUsableBaseWithItsContext) {
-  UseBoard("via686b");
-  RunAcquireTable(
-      {
-          {"base the BIOS left unprogrammed", 0x0000, false, -1},
-          {"block past the top of the port space", 0xFFFC, false, -1},
-          {"data 1, the last port used, one past the top", 0xFFFA, false, -1},
-          {"data 1 at the top port", 0xFFF9, false, 0},
-          {"no pool memory for the context", 0x5000, true, -1},
-          {"programmed base", 0x5000, false, 0},
-      },
-      [](SmbusController* controller, uint32_t base) {
-        return via::AcquireDevice(controller, base, 1);
-      });
-}
-
 }  // namespace
