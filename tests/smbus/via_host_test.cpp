@@ -97,14 +97,6 @@ TEST_F(ViaHostTest, TransferOrder) {
   }
 }
 
-TEST_F(ViaHostTest, ReadWordPutsData0LowAndData1High) {
-  Boot("vt8235");
-  OpStatus status = Fresh();
-  uint16_t word = 0;
-  ASSERT_EQ(controller_->ReadWord(controller_->Context, &status, 0x50, 73, &word), 0);
-  EXPECT_EQ(word, Image(0, 0)[73] | Image(0, 0)[74] << 8);
-}
-
 struct SwitchCase {
   const char* board;
   uint16_t port;
