@@ -13,7 +13,7 @@ class Piix4CompatHostTest : public testsupport::HostFaultTest {
  protected:
   void RunFaults(const char* board) {
     Boot(board);
-    sim::Piix4CompatHost& host = *models_.piix4CompatHost;
+    sim::Piix4CompatHost& host = *models_.Host<sim::Piix4CompatHost>();
     const uint16_t base = *host.FirstPort();
     RunFaultTable(
         {
