@@ -13,9 +13,10 @@
 
 #include "sim/machine.h"
 #include "sim/models/piix4_compat_host.h"
+#include "sim/models/smbus_host_model.h"
 #include "sim/models/spd_eeprom.h"
-#include "sim/spd_builder.h"
 #include "sim/smbios_builder.h"
+#include "sim/spd_builder.h"
 
 namespace sim {
 
@@ -46,35 +47,29 @@ enum class SegmentSwitch {
   AliConfigBits,  // bits 5-6 of the host function's configuration dword 0xB8 = 10b
 };
 
-enum class SmbusHostKind {
-  Intel,
-  Amd,         // AMD-756/766/768: the block at configuration word 0x58 plus 0xE0
-  Nforce,      // nForce 01B4: the AMD block behind each of the I/O bases 0x10 and 0x14
-  Nvidia0064,  // nForce2 0064: the block at configuration dword 0x50
-  Via,
-  Ali,
-  Sis,
-  NvidiaMcp,   // later nVidia MCPs: two 0064 blocks, channel 1 and channel 2
-  Ali1563,     // ALi/ULi M1563: its own block at configuration word 0x80
-  // No host controller: the driver bit-bangs the bus on GPIO pins.
-  Sis96xGpioPins,   // 16-bit pins in the ACPI block
-  Via586bGpioPins,  // 8-bit pins in the power-management block
-  // ServerWorks and ATI/AMD: the PIIX4-style block placed by configuration
-  // space or the power-management registers (piix4Compat), modules on port 0.
-  Piix4Compat,
-};
+struct Board;
+struct BoardModels;
+class SmbusHostModel;
+
+// Puts a board's SMBus hardware into the machine: the host model, its buses
+// and the modules on them (InstallModulesBus), recording what a test may
+// reach into in `models`. Returns the host the modules are behind; null when
+// the board decodes no host, or the bus is bit-banged. Each host model's
+// file has its own.
+using HostInstaller = SmbusHostModel* (*)(const Board& board, Machine& machine,
+                                          BoardModels& models);
 
 // The GPIO pins of a bit-banged bus: where their register block answers and
 // how the firmware leaves the registers.
 struct GpioPinsSpec {
   PciIoDecode decode{};
-  // Sis96xGpioPins: pin-enable word 0x2A, pins word 0x5E. Via586bGpioPins:
-  // direction 0x40, output 0x42, input 0x44 (its other pins' states).
+  // SiS 96x: pin-enable word 0x2A, pins word 0x5E. VIA 586B: direction
+  // 0x40, output 0x42, input 0x44 (its other pins' states).
   std::array<uint16_t, 3> registers{};
 };
 
 struct SmbusHostSpec {
-  SmbusHostKind kind = SmbusHostKind::Intel;
+  HostInstaller install = nullptr;  // the host model's
   uint16_t ioBase = 0;             // where the board's firmware put the block
   // The function whose configuration space decodes the host's registers
   // (the AMD and nVidia hosts).
@@ -93,7 +88,7 @@ struct SmbusHostSpec {
   std::vector<SpdSlotSpec> segment0{};
   std::vector<SpdSlotSpec> segment1{};  // reachable only through the switch
   GpioPinsSpec gpio{};  // the GPIO pin kinds only; their modules are on segment 0
-  // NvidiaMcp: the configuration registers channel 1 and channel 2 decode
+  // The later nVidia MCPs: the configuration registers channel 1 and channel 2 decode
   // their blocks from (BAR4 and BAR5, or words 0x50 and 0x54), and the
   // channel (1 or 2) the segment-0 modules are wired to; the other channel's
   // bus is empty.
@@ -102,7 +97,7 @@ struct SmbusHostSpec {
   // Intel ICH: the firmware holds the INUSE_STS semaphore from power-on for
   // this many virtual ms (0: it does not).
   uint32_t firmwareHoldsInUseMs = 0;
-  Piix4CompatSpec piix4Compat{};  // Piix4Compat only; `decode` places the legacy block
+  Piix4CompatSpec piix4Compat{};  // the PIIX4-compatible hosts; `decode` places the legacy block
 };
 
 struct Board {
@@ -117,13 +112,6 @@ struct Board {
   SmbiosProfile smbios{};
 };
 
-class IntelSmbusHost;
-class AmdSmbusHost;
-class Nvidia0064SmbusHost;
-class ViaSmbusHost;
-class AliSmbusHost;
-class SisSmbusHost;
-class Ali1563SmbusHost;
 class GpoLatch;
 class BoardLatch;
 class SuperIo;
@@ -132,16 +120,22 @@ class I2cSlave;
 
 // The device models Build installed, for tests that reach into them.
 struct BoardModels {
-  IntelSmbusHost* intelHost = nullptr;
-  AmdSmbusHost* amdHost = nullptr;       // AMD, and the nForce range the SPD bus is behind
-  AmdSmbusHost* nforceOtherHost = nullptr;  // the nForce range with nothing on its bus
-  Nvidia0064SmbusHost* nvidia0064Host = nullptr;
-  ViaSmbusHost* viaHost = nullptr;
-  AliSmbusHost* aliHost = nullptr;
-  SisSmbusHost* sisHost = nullptr;
-  // NvidiaMcp: both channels' hosts; nvidia0064Host is the modules' channel.
-  std::array<Nvidia0064SmbusHost*, 2> mcpChannels{};
-  Ali1563SmbusHost* ali1563Host = nullptr;
+  // The SMBus host the modules are behind; null on a bit-banged bus, and
+  // where the board decodes no host.
+  SmbusHostModel* host = nullptr;
+  // The same chip's second host, with nothing on its bus: the nForce's range
+  // at 0x14, the later MCPs' other channel.
+  SmbusHostModel* idleHost = nullptr;
+  // The host as its own model, for the tests of its own registers; null when
+  // the board's host is another kind.
+  template <class Model>
+  Model* Host() const {
+    return dynamic_cast<Model*>(host);
+  }
+  template <class Model>
+  Model* IdleHost() const {
+    return dynamic_cast<Model*>(idleHost);
+  }
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]
   BoardLatch* latch = nullptr;
@@ -151,9 +145,24 @@ struct BoardModels {
   TwoWireBus* wires = nullptr;
   std::array<I2cSlave*, 8> i2cSlaves{};
   PortDevice* gpioPins = nullptr;
-  Piix4CompatHost* piix4CompatHost = nullptr;
   AmdPmRegisters* amdPm = nullptr;  // the PM-placed ATI/AMD hosts
 };
+
+// The modules of `spec` on their segments, behind the board's segment switch
+// when it has one: the bus its host runs transfers on.
+SmbusBus& InstallModulesBus(const SmbusHostSpec& spec, Machine& machine, BoardModels& models);
+
+// A host model of type `Model` on `bus`, answering where `decode` places it.
+template <class Model, class... Args>
+Model& PlaceHost(Machine& machine, const PciIoDecode& decode, SmbusBus& bus, Args&&... args) {
+  auto& host = machine.Make<Model>(machine, bus, std::forward<Args>(args)...);
+  machine.ClaimDecoded(decode, host);
+  return host;
+}
+
+// The board that stands for a chipset the driver does not support: an SMBus
+// function whose device ID no chip has.
+inline constexpr const char* kUnsupportedChipsetBoard = "nosmbus";
 
 // Every board the project knows, the default first.
 const std::vector<Board>& Boards();

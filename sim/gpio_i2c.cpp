@@ -7,7 +7,11 @@
 
 namespace sim {
 
-void InstallGpioI2c(const SmbusHostSpec& host, Machine& machine, BoardModels& models) {
+namespace {
+
+// The lines and the modules behind their slaves; the pins' block is the
+// caller's.
+TwoWireBus& InstallWires(const SmbusHostSpec& host, Machine& machine, BoardModels& models) {
   auto& wires = machine.Make<TwoWireBus>();
   models.wires = &wires;
   for (const SpdSlotSpec& slot : host.segment0) {
@@ -17,16 +21,32 @@ void InstallGpioI2c(const SmbusHostSpec& host, Machine& machine, BoardModels& mo
     models.i2cSlaves[index] =
         &machine.Make<I2cSlave>(wires, static_cast<uint8_t>(0x50 + index), eeprom);
   }
+  return wires;
+}
+
+void ClaimPins(const SmbusHostSpec& host, Machine& machine, BoardModels& models, PortDevice& pins) {
+  machine.ClaimDecoded(host.gpio.decode, pins);
+  models.gpioPins = &pins;
+}
+
+}  // namespace
+
+SmbusHostModel* InstallSis96xGpioPins(const Board& board, Machine& machine, BoardModels& models) {
+  const SmbusHostSpec& host = *board.smbus;
   const auto& r = host.gpio.registers;
-  PortDevice* pins = nullptr;
-  if (host.kind == SmbusHostKind::Sis96xGpioPins) {
-    pins = &machine.Make<Sis96xGpio>(wires, r[0], r[1]);
-  } else {
-    pins = &machine.Make<Via586bGpio>(wires, static_cast<uint8_t>(r[0]), static_cast<uint8_t>(r[1]),
-                                      static_cast<uint8_t>(r[2]));
-  }
-  machine.ClaimDecoded(host.gpio.decode, *pins);
-  models.gpioPins = pins;
+  ClaimPins(host, machine, models,
+            machine.Make<Sis96xGpio>(InstallWires(host, machine, models), r[0], r[1]));
+  return nullptr;
+}
+
+SmbusHostModel* InstallVia586bGpioPins(const Board& board, Machine& machine, BoardModels& models) {
+  const SmbusHostSpec& host = *board.smbus;
+  const auto& r = host.gpio.registers;
+  ClaimPins(host, machine, models,
+            machine.Make<Via586bGpio>(InstallWires(host, machine, models),
+                                      static_cast<uint8_t>(r[0]), static_cast<uint8_t>(r[1]),
+                                      static_cast<uint8_t>(r[2])));
+  return nullptr;
 }
 
 }  // namespace sim

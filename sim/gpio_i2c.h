@@ -8,10 +8,9 @@
 
 namespace sim {
 
-constexpr bool IsGpioI2c(SmbusHostKind kind) {
-  return kind == SmbusHostKind::Sis96xGpioPins || kind == SmbusHostKind::Via586bGpioPins;
-}
-
-void InstallGpioI2c(const SmbusHostSpec& host, Machine& machine, BoardModels& models);
+// The SiS 96x pins (16-bit, in the ACPI block) and the VIA 586B's (8-bit, in
+// the power-management block). No host: they return null.
+SmbusHostModel* InstallSis96xGpioPins(const Board& board, Machine& machine, BoardModels& models);
+SmbusHostModel* InstallVia586bGpioPins(const Board& board, Machine& machine, BoardModels& models);
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/ali_smbus_host.h"
 
 namespace sim::boards {
 
@@ -28,7 +29,7 @@ Board Aladdin(const char* name, const char* description, uint8_t m1533Revision,
        .name = "power management (M7101)"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Ali;
+  smbus.install = InstallAliSmbusHost;
   smbus.decode = decode;
   smbus.segmentSwitch = SegmentSwitch::AliConfigBits;
   smbus.segment0 = {

@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/ali1563_smbus_host.h"
 
 namespace sim::boards {
 
@@ -22,7 +23,7 @@ Board Ali1563() {
        .revision = 0x00, .classCode = 0x068000, .name = "power management"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Ali1563;
+  smbus.install = InstallAli1563SmbusHost;
   smbus.ioBase = 0xE800;
   smbus.pciBus = 0;
   smbus.pciDevice = 2;

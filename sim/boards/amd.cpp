@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/amd_smbus_host.h"
 
 namespace sim::boards {
 
@@ -31,7 +32,7 @@ Board Amd756() {
        .revision = 0xA1, .classCode = 0x030000, .name = "AGP graphics"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Amd;
+  smbus.install = InstallAmdSmbusHost;
   smbus.ioBase = 0x5000;
   smbus.pciBus = 0;
   smbus.pciDevice = 7;

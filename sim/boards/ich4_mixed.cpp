@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/intel_smbus_host.h"
 
 namespace sim::boards {
 
@@ -19,6 +20,7 @@ Board Ich4Mixed() {
        .name = "SMBus controller"},
   };
   SmbusHostSpec smbus;
+  smbus.install = InstallIntelSmbusHost;
   smbus.ioBase = 0x0880;
   smbus.ports = 0x20;
   smbus.segment0 = {

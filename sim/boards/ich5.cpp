@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/intel_smbus_host.h"
 
 namespace sim::boards {
 
@@ -40,6 +41,7 @@ Board Ich5() {
   // Four DDR modules on the main segment; two more on segment 1, which the
   // board's Super I/O switches in with bits 4-3 of register 0xF1.
   SmbusHostSpec smbus;
+  smbus.install = InstallIntelSmbusHost;
   smbus.ioBase = 0x0400;
   smbus.ports = 0x20;
   smbus.segmentSwitch = SegmentSwitch::SuperIo;

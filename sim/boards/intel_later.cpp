@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/intel_smbus_host.h"
 
 namespace sim::boards {
 
@@ -38,6 +39,7 @@ Board Make(const LaterIntelBoard& d) {
        .name = "SMBus controller"},
   };
   SmbusHostSpec smbus;
+  smbus.install = InstallIntelSmbusHost;
   smbus.ioBase = d.ioBase;
   smbus.ports = 0x20;
   smbus.segment0 = d.modules;

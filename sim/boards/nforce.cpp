@@ -1,5 +1,7 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/amd_smbus_host.h"
+#include "sim/models/nvidia_0064_smbus_host.h"
 
 namespace sim::boards {
 
@@ -34,7 +36,7 @@ Board Nforce() {
        .revision = 0xB1, .classCode = 0x030000, .name = "integrated graphics"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Nforce;
+  smbus.install = InstallNforceSmbusHost;
   smbus.ioBase = 0x5000;
   smbus.pciBus = 0;
   smbus.pciDevice = 1;
@@ -95,7 +97,7 @@ Board Nforce2() {
        .revision = 0x00, .classCode = 0x030000, .name = "AGP graphics"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Nvidia0064;
+  smbus.install = InstallNvidia0064SmbusHost;
   smbus.ioBase = 0x5000;
   smbus.pciBus = 0;
   smbus.pciDevice = 1;

@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/nvidia_0064_smbus_host.h"
 
 namespace sim::boards {
 
@@ -41,7 +42,7 @@ Board Mcp(McpFacts f) {
        .dwords = std::move(f.dwords), .name = "SMBus controller"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::NvidiaMcp;
+  smbus.install = InstallNvidiaMcpSmbusHost;
   smbus.ioBase = f.spdBase;
   smbus.pciBus = 0;
   smbus.pciDevice = f.device;

@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/intel_smbus_host.h"
 
 namespace sim::boards {
 
@@ -32,6 +33,7 @@ Board Piix4() {
   // SDR modules; a latch on the board at port 0xE437 switches segment 1 in
   // with selector 1 in bits 4-3.
   SmbusHostSpec smbus;
+  smbus.install = InstallIntelSmbusHost;
   smbus.ioBase = 0x5000;
   smbus.ports = 0x10;
   smbus.segmentSwitch = SegmentSwitch::BoardLatch;

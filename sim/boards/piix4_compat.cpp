@@ -1,6 +1,7 @@
 #include <array>
 
 #include "sim/boards/boards.h"
+#include "sim/models/piix4_compat_host.h"
 #include "sim/boards/modules.h"
 
 namespace sim::boards {
@@ -56,7 +57,7 @@ Board Make(const Facts& f) {
        .classCode = 0x01018A, .name = "IDE controller"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Piix4Compat;
+  smbus.install = InstallPiix4CompatHost;
   smbus.ioBase = static_cast<uint16_t>(f.legacyBase & 0xFFF0);
   smbus.decode = LegacyDecode(f.pciDevice);
   smbus.piix4Compat = f.facts;

@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/gpio_i2c.h"
 #include "sim/models/sis_smbus_host.h"
 
 namespace sim::boards {
@@ -27,7 +28,7 @@ Board Sis5595() {
   // block while I/O space and bit 7 of configuration byte 0x40 (ACPI) are
   // enabled.
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Sis;
+  smbus.install = InstallSisSmbusHost;
   smbus.ioBase = 0x0800;
   smbus.decode = SisSmbusHost::Decode(0, 1, 0);
   smbus.segment0 = {
@@ -67,7 +68,7 @@ Board Sis96x() {
   Board b = Sis96xBoard("sis96x", "SiS 645 + 961, SPD on GPIO pins of the ACPI block at 0x0C00",
                         0x0C00);
   SmbusHostSpec pins;
-  pins.kind = SmbusHostKind::Sis96xGpioPins;
+  pins.install = InstallSis96xGpioPins;
   // The ACPI block decodes 128 ports at word 0x74 of the LPC function. The
   // firmware leaves the pins disabled with their outputs at 0; the other
   // bits belong to other pins and registers.

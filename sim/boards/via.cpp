@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/models/via_smbus_host.h"
 
 namespace sim::boards {
 
@@ -38,7 +39,7 @@ Board Via596(const char* name, uint16_t smbusDevice, uint8_t revision, const cha
        .name = "power management and SMBus"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Via;
+  smbus.install = InstallViaSmbusHost;
   smbus.ioBase = 0x5000;
   smbus.decode = HostDecode(7, 3, 0x90);
   smbus.segmentSwitch = SegmentSwitch::ViaGpo596;
@@ -83,7 +84,7 @@ Board Via686(const char* name, uint8_t revision, const char* what) {
        .revision = 0x50, .classCode = 0x040100, .name = "AC'97 audio"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Via;
+  smbus.install = InstallViaSmbusHost;
   smbus.ioBase = 0x5000;
   smbus.decode = HostDecode(7, 4, 0x90);
   smbus.segmentSwitch = SegmentSwitch::ViaGpo686;
@@ -118,7 +119,7 @@ Board Vt8231() {
        .dwords = {{0x90, 0x00006001}, {0xD0, 0x00010000}}, .name = "power management and SMBus"},
   };
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Via;
+  smbus.install = InstallViaSmbusHost;
   smbus.ioBase = 0x6000;
   smbus.decode = HostDecode(17, 4, 0x90);
   smbus.segment0 = {
@@ -156,7 +157,7 @@ Board IsaBridgeHost(IsaBridgeHostFacts f) {
                    .name = "ISA bridge and SMBus"});
   for (PciFunctionSpec& other : f.others) b.pci.push_back(std::move(other));
   SmbusHostSpec smbus;
-  smbus.kind = SmbusHostKind::Via;
+  smbus.install = InstallViaSmbusHost;
   smbus.ioBase = f.ioBase;
   smbus.decode = HostDecode(17, 0, 0xD0);
   smbus.segment0 = std::move(f.modules);

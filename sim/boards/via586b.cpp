@@ -1,5 +1,6 @@
 #include "sim/boards/boards.h"
 #include "sim/boards/modules.h"
+#include "sim/gpio_i2c.h"
 
 namespace sim::boards {
 
@@ -45,7 +46,7 @@ Board Via586b(const Via586bFacts& f) {
        .name = "power management"},
   };
   SmbusHostSpec pins;
-  pins.kind = SmbusHostKind::Via586bGpioPins;
+  pins.install = InstallVia586bGpioPins;
   // The firmware leaves both pins inputs with their latches at 0; bits 0
   // and 5-7 of the input register are other pins.
   pins.gpio = {.decode = {.bus = 0, .device = 7, .function = 3,

@@ -1,5 +1,7 @@
 #include "sim/models/ali1563_smbus_host.h"
 
+#include "sim/board.h"
+
 namespace sim {
 
 namespace {
@@ -12,6 +14,13 @@ constexpr uint8_t kEnables = 0x03;  // I/O decode and host, in the base word's l
 PciIoDecode Ali1563SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
   return {.bus = bus, .device = device, .function = function, .baseRegister = kBaseWord,
           .baseMask = 0xFFF0, .size = kBlockSize, .enables = {{kBaseWord, kEnables}}};
+}
+
+SmbusHostModel* InstallAli1563SmbusHost(const Board& board, Machine& machine, BoardModels& models) {
+  const SmbusHostSpec& spec = *board.smbus;
+  return &PlaceHost<Ali1563SmbusHost>(
+      machine, Ali1563SmbusHost::Decode(spec.pciBus, spec.pciDevice, spec.pciFunction),
+      InstallModulesBus(spec, machine, models), spec.transactionMs);
 }
 
 void Ali1563SmbusHost::SettleBus() {

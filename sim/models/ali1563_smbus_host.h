@@ -18,6 +18,10 @@
 
 namespace sim {
 
+struct Board;
+struct BoardModels;
+class SmbusHostModel;
+
 class Ali1563SmbusHost : public StickyStatusHost {
  public:
   // Register block, offsets from the I/O base.
@@ -56,6 +60,9 @@ class Ali1563SmbusHost : public StickyStatusHost {
   void Write8(uint16_t offset, uint8_t value) override;
 
   uint8_t StatusRegister();
+  uint32_t StuckStatus() const override { return kBusy; }
+  uint32_t NoAnswerStatus() const override { return kDeviceError; }
+  uint32_t Status() override { return StatusRegister(); }
   // The next transfer started never ends by itself; a kill ends it.
   void HangNext() { hangNext_ = true; }
   bool BusHeld() const { return busHeld_; }
@@ -68,5 +75,8 @@ class Ali1563SmbusHost : public StickyStatusHost {
   bool hangNext_ = false;
   bool busHeld_ = false;
 };
+
+// The host of the board's M1563 function, the modules' bus behind it.
+SmbusHostModel* InstallAli1563SmbusHost(const Board& board, Machine& machine, BoardModels& models);
 
 }  // namespace sim

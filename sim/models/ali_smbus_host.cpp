@@ -1,6 +1,13 @@
 #include "sim/models/ali_smbus_host.h"
 
+#include "sim/board.h"
+
 namespace sim {
+
+SmbusHostModel* InstallAliSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
+  const SmbusHostSpec& spec = *board.smbus;
+  return &PlaceHost<AliSmbusHost>(machine, spec.decode, InstallModulesBus(spec, machine, models));
+}
 
 uint8_t AliSmbusHost::StatusRegister() {
   Settle();

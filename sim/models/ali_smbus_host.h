@@ -14,6 +14,10 @@
 
 namespace sim {
 
+struct Board;
+struct BoardModels;
+class SmbusHostModel;
+
 class AliSmbusHost : public StickyStatusHost {
  public:
   // Register block, offsets from the I/O base.
@@ -50,9 +54,15 @@ class AliSmbusHost : public StickyStatusHost {
   void Write8(uint16_t offset, uint8_t value) override;
 
   uint8_t StatusRegister();
+  uint32_t StuckStatus() const override { return kBusy; }
+  uint32_t NoAnswerStatus() const override { return kNoAnswer | kIdle; }
+  uint32_t Status() override { return StatusRegister(); }
 
  private:
   uint8_t type_ = 0;
 };
+
+// The host where the board's `decode` places it, the modules' bus behind it.
+SmbusHostModel* InstallAliSmbusHost(const Board& board, Machine& machine, BoardModels& models);
 
 }  // namespace sim

@@ -1,5 +1,8 @@
 #include "sim/models/amd_smbus_host.h"
 
+#include "sim/board.h"
+#include "sim/models/smbus_segment.h"
+
 namespace sim {
 
 namespace {
@@ -27,6 +30,25 @@ PciIoDecode AmdSmbusHost::NforceDecode(uint8_t bus, uint8_t device, uint8_t func
   return {.bus = bus, .device = device, .function = function, .baseRegister = bar,
           .baseMask = kIoBarMask, .blockOffset = 0, .size = kBlockSize,
           .enables = {{kPciCommandByte, kPciCommandIoSpace}}};
+}
+
+SmbusHostModel* InstallAmdSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
+  const SmbusHostSpec& spec = *board.smbus;
+  return &PlaceHost<AmdSmbusHost>(
+      machine, AmdSmbusHost::AmdDecode(spec.pciBus, spec.pciDevice, spec.pciFunction),
+      InstallModulesBus(spec, machine, models), spec.transactionMs);
+}
+
+SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
+  const SmbusHostSpec& spec = *board.smbus;
+  auto decode = [&spec](uint8_t bar) {
+    return AmdSmbusHost::NforceDecode(spec.pciBus, spec.pciDevice, spec.pciFunction, bar);
+  };
+  auto& host = PlaceHost<AmdSmbusHost>(machine, decode(0x10),
+                                       InstallModulesBus(spec, machine, models), spec.transactionMs);
+  models.idleHost = &PlaceHost<AmdSmbusHost>(machine, decode(0x14), machine.Make<SmbusSegment>(),
+                                             spec.transactionMs);
+  return &host;
 }
 
 AmdSmbusHost::AmdSmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs)

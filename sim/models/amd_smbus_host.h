@@ -21,10 +21,14 @@
 #include "sim/machine.h"
 #include "sim/models/host_engine.h"
 #include "sim/models/smbus_bus.h"
+#include "sim/models/smbus_host_model.h"
 
 namespace sim {
 
-class AmdSmbusHost : public PortDevice {
+struct Board;
+struct BoardModels;
+
+class AmdSmbusHost : public PortDevice, public SmbusHostModel {
  public:
   // Registers, offsets within the block.
   static constexpr uint16_t kStatus = 0x0;
@@ -76,6 +80,12 @@ class AmdSmbusHost : public PortDevice {
   uint16_t StatusRegister();
   uint16_t ControlRegister() const { return control_; }
 
+  // Stuck: host busy and bus busy stand, and the host is not started.
+  void StickBusy(bool on) override { SetStuckBusy(on ? kHostBusy | kBusBusy : 0); }
+  uint32_t StuckStatus() const override { return kHostBusy | kBusBusy; }
+  uint32_t NoAnswerStatus() const override { return kProtocolError; }
+  uint32_t Status() override { return StatusRegister(); }
+
  private:
   uint16_t ReadRegister(uint16_t reg);
   // A write of the bytes in `lanes` (0x00FF low, 0xFF00 high) of a register.
@@ -102,5 +112,11 @@ class AmdSmbusHost : public PortDevice {
   uint16_t resultData_ = 0;
   uint64_t transactions_ = 0;
 };
+
+// The AMD power-management function's host, the modules' bus behind it.
+SmbusHostModel* InstallAmdSmbusHost(const Board& board, Machine& machine, BoardModels& models);
+// The nForce 01B4's two hosts: the modules sit behind the range at 0x10;
+// the one at 0x14 has an empty bus of its own (the idle host).
+SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, BoardModels& models);
 
 }  // namespace sim

@@ -55,6 +55,16 @@ bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t comma
   return true;
 }
 
+bool HostEngine::StartRefused(uint8_t errorBits, uint32_t bitTimes) {
+  if (Busy()) return false;
+  ++transactions_;
+  result_ = Result{.forcedError = errorBits};
+  running_ = true;
+  const uint64_t micros = busHz_ == 0 ? 0 : (uint64_t{bitTimes} * 1000000 + busHz_ - 1) / busHz_;
+  doneAtUs_ = machine_.NowMs() * 1000 + micros;
+  return true;
+}
+
 std::optional<HostEngine::Result> HostEngine::Settle() {
   if (!running_ || stuck_ || machine_.NowMs() * 1000 < doneAtUs_) return std::nullopt;
   running_ = false;

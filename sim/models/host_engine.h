@@ -43,6 +43,12 @@ class HostEngine {
   // A running transfer whose time is up ends here, once.
   std::optional<Result> Settle();
   bool Busy() const { return running_ || stuck_; }
+  bool Running() const { return running_; }
+  // The transfer under way ends without its result; a stuck host stays so.
+  void Cancel() { running_ = false; }
+  // A start the chip ends by itself with `errorBits` after `bitTimes` on
+  // the wire, before the bus sees anything more. False when it is lost.
+  bool StartRefused(uint8_t errorBits, uint32_t bitTimes);
 
   void SetStuckBusy(bool stuck) { stuck_ = stuck; }
   // A kill: the transfer under way ends without its result, and a host

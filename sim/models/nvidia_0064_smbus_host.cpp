@@ -1,5 +1,8 @@
 #include "sim/models/nvidia_0064_smbus_host.h"
 
+#include "sim/board.h"
+#include "sim/models/smbus_segment.h"
+
 namespace sim {
 
 namespace {
@@ -17,6 +20,31 @@ PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t fun
           .enables = {{kPciCommandByte, kPciCommandIoSpace}}};
 }
 
+SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,
+                                           BoardModels& models) {
+  const SmbusHostSpec& spec = *board.smbus;
+  return &PlaceHost<Nvidia0064SmbusHost>(
+      machine, Nvidia0064SmbusHost::Decode(spec.pciBus, spec.pciDevice, spec.pciFunction),
+      InstallModulesBus(spec, machine, models), spec.transactionMs);
+}
+
+SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
+                                          BoardModels& models) {
+  const SmbusHostSpec& spec = *board.smbus;
+  SmbusBus& modules = InstallModulesBus(spec, machine, models);
+  SmbusHostModel* spd = nullptr;
+  for (uint8_t channel = 0; channel < 2; ++channel) {
+    const bool modulesHere = channel + 1 == spec.spdChannel;
+    auto& host = PlaceHost<Nvidia0064SmbusHost>(
+        machine,
+        Nvidia0064SmbusHost::Decode(spec.pciBus, spec.pciDevice, spec.pciFunction,
+                                    spec.channelBaseRegisters[channel]),
+        modulesHere ? modules : machine.Make<SmbusSegment>(), spec.transactionMs);
+    (modulesHere ? spd : models.idleHost) = &host;
+  }
+  return spd;
+}
+
 Nvidia0064SmbusHost::Nvidia0064SmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs)
     : machine_(machine), bus_(bus), transactionMs_(transactionMs) {}
 
@@ -26,7 +54,7 @@ uint8_t Nvidia0064SmbusHost::StatusRegister() {
 }
 
 void Nvidia0064SmbusHost::Settle() {
-  if (!running_ || machine_.NowMs() < doneAtMs_) return;
+  if (!running_ || stuck_ || machine_.NowMs() < doneAtMs_) return;
   running_ = false;
   status_ = resultStatus_;
   for (uint8_t i = 0; i < resultBytes_; ++i) data_[i] = result_[i];

@@ -15,10 +15,14 @@
 
 #include "sim/machine.h"
 #include "sim/models/smbus_bus.h"
+#include "sim/models/smbus_host_model.h"
 
 namespace sim {
 
-class Nvidia0064SmbusHost : public PortDevice {
+struct Board;
+struct BoardModels;
+
+class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
  public:
   // Registers, offsets within the block.
   static constexpr uint16_t kProtocol = 0x00;
@@ -60,6 +64,13 @@ class Nvidia0064SmbusHost : public PortDevice {
   uint64_t StatusReads() const { return statusReads_; }
   uint8_t StatusRegister();
 
+  // Stuck: a cycle under way does not end (there is no busy bit: the status
+  // reads 0); let go, it ends when its time is up.
+  void StickBusy(bool on) override { stuck_ = on; }
+  uint32_t StuckStatus() const override { return 0; }
+  uint32_t NoAnswerStatus() const override { return kDone | kResultNoAcknowledge; }
+  uint32_t Status() override { return StatusRegister(); }
+
  private:
   void Start(uint8_t protocol);
   void Settle();
@@ -68,6 +79,7 @@ class Nvidia0064SmbusHost : public PortDevice {
   SmbusBus& bus_;
   uint32_t transactionMs_;
   uint8_t failNext_ = 0;
+  bool stuck_ = false;
 
   uint8_t protocol_ = 0;
   uint8_t status_ = 0;
@@ -84,5 +96,14 @@ class Nvidia0064SmbusHost : public PortDevice {
   uint64_t transactions_ = 0;
   uint64_t statusReads_ = 0;
 };
+
+// The nForce2 0064's host at configuration dword 0x50, the modules' bus
+// behind it.
+SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,
+                                           BoardModels& models);
+// The later MCPs' two channels at the spec's base registers: the modules on
+// the spec's channel, an empty bus on the other (the idle host).
+SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
+                                          BoardModels& models);
 
 }  // namespace sim

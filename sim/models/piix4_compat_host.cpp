@@ -1,5 +1,7 @@
 #include "sim/models/piix4_compat_host.h"
 
+#include "sim/board.h"
+
 #include "sim/models/spd_eeprom.h"
 
 namespace sim {
@@ -35,13 +37,12 @@ SmbusSlave* Piix4CompatPorts::Find(uint8_t address) {
 Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts,
                                  const AmdPmRegisters* pm, const PciIoDecode& config,
                                  Piix4CompatPorts& ports)
-    : ViaSmbusHost(machine, ports),
+    : Piix4Block(machine, ports, facts.busHz),
       machine_(machine),
       facts_(facts),
       pm_(pm),
       config_(config),
       ports_(ports) {
-  engine_.SetBusClockHz(facts.busHz);
   if (facts.semaphore && facts.firmwareHoldsMs != 0) FirmwareHoldsUntil(facts.firmwareHoldsMs);
 }
 
@@ -86,7 +87,7 @@ uint8_t Piix4CompatHost::Read8(uint16_t offset) {
     if (!facts_.semaphore) return 0x00;
     return static_cast<uint8_t>(slaveControl_ | (hostOwns_ ? kTake : 0));
   }
-  return ViaSmbusHost::Read8(offset);
+  return Piix4Block::Read8(offset);
 }
 
 void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
@@ -102,13 +103,15 @@ void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
   }
   if (offset == kControl && (value & kStart) != 0 && facts_.semaphore && !hostOwns_) {
     ++unownedStarts_;
-    if (firmwareHolds_ && !engine_.Busy()) engine_.FailNextWith(kCollision);
+    if (firmwareHolds_ && !engine_.Busy()) engine_.FailNextWith(kBusCollision);
   }
-  ViaSmbusHost::Write8(offset, value);
+  Piix4Block::Write8(offset, value);
 }
 
-Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& facts,
-                                     const PciIoDecode& config, SmbusBus& spdBus) {
+SmbusHostModel* InstallPiix4CompatHost(const Board& board, Machine& machine, BoardModels& models) {
+  const Piix4CompatSpec& facts = board.smbus->piix4Compat;
+  const PciIoDecode& config = board.smbus->decode;
+  SmbusBus& spdBus = InstallModulesBus(*board.smbus, machine, models);
   AmdPmRegisters* pm = nullptr;
   if (facts.base != Piix4CompatBase::Config || facts.portSelect != Piix4CompatPortSelect::None) {
     pm = &machine.Make<AmdPmRegisters>(facts.pmIndex);
@@ -125,7 +128,8 @@ Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& fa
   auto& host = machine.Make<Piix4CompatHost>(machine, facts, pm, config, ports);
   const uint16_t size = facts.base == Piix4CompatBase::Config ? 0x10 : Piix4CompatHost::kPorts;
   machine.ClaimPlaced([&host] { return host.FirstPort(); }, size, host);
-  return {&host, pm};
+  models.amdPm = pm;
+  return &host;
 }
 
 }  // namespace sim

@@ -2,8 +2,7 @@
 // bridges, and the power-management registers the later ones are found
 // through.
 //
-// The host is the PIIX4-style register block of the VIA model (sticky status
-// bits 1-4, busy following the transfer), timed by bit times at its bus
+// The host is the PIIX4 register block, timed by bit times at its bus
 // clock, placed either by its function's configuration space (word 0x90,
 // host enable 0xD2 bit 0) or by the power-management registers: PM 0x2C bit
 // 0 and PM 0x2D:0x2C & 0xFFE0, or PM 0x00 bit 4 and PM 0x01 x 256. It
@@ -26,9 +25,13 @@
 
 #include "sim/machine.h"
 #include "sim/models/smbus_segment.h"
-#include "sim/models/via_smbus_host.h"
+#include "sim/models/piix4_block.h"
 
 namespace sim {
+
+struct Board;
+struct BoardModels;
+class SmbusHostModel;
 
 // The power-management registers behind index port 0xCD6 and data port 0xCD7.
 class AmdPmRegisters : public PortDevice {
@@ -94,7 +97,7 @@ class Piix4CompatPorts : public SmbusBus {
   std::array<SmbusBus*, 4> ports_;
 };
 
-class Piix4CompatHost : public ViaSmbusHost {
+class Piix4CompatHost : public Piix4Block {
  public:
   static constexpr uint16_t kSemaphore = 0x08;
   static constexpr uint8_t kTake = 0x10;
@@ -118,6 +121,7 @@ class Piix4CompatHost : public ViaSmbusHost {
   uint64_t StartsWithoutSemaphore() const { return unownedStarts_; }
 
  private:
+  void BeforeAccess() override { SettleFirmware(); }
   void SettleFirmware();
 
   Machine& machine_;
@@ -132,14 +136,8 @@ class Piix4CompatHost : public ViaSmbusHost {
   uint64_t unownedStarts_ = 0;
 };
 
-struct Piix4CompatModels {
-  Piix4CompatHost* host;
-  AmdPmRegisters* pm;  // null on the configuration-placed chips
-};
-
-// The host with port 0 on `spdBus`, its other ports, and on the PM-placed
-// chips the power-management registers, put into the machine.
-Piix4CompatModels InstallPiix4Compat(Machine& machine, const Piix4CompatSpec& facts,
-                                     const PciIoDecode& config, SmbusBus& spdBus);
+// The host with port 0 on the modules' bus, its other ports, and on the
+// PM-placed chips the power-management registers (models.amdPm).
+SmbusHostModel* InstallPiix4CompatHost(const Board& board, Machine& machine, BoardModels& models);
 
 }  // namespace sim

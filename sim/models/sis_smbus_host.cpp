@@ -1,5 +1,7 @@
 #include "sim/models/sis_smbus_host.h"
 
+#include "sim/board.h"
+
 namespace sim {
 
 namespace {
@@ -16,6 +18,11 @@ PciIoDecode SisSmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) 
   return {.bus = bus, .device = device, .function = function, .baseRegister = kAcpiBaseWord,
           .baseMask = kAcpiBaseMask, .blockOffset = kPairOffset, .size = kPairSize,
           .enables = {{kCommandRegister, kIoSpaceEnable}, {kAcpiControl, kAcpiEnable}}};
+}
+
+SmbusHostModel* InstallSisSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
+  const SmbusHostSpec& spec = *board.smbus;
+  return &PlaceHost<SisSmbusHost>(machine, spec.decode, InstallModulesBus(spec, machine, models));
 }
 
 void SisSmbusHost::Settle() {

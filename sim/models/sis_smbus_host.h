@@ -21,6 +21,10 @@
 
 namespace sim {
 
+struct Board;
+struct BoardModels;
+class SmbusHostModel;
+
 class SisSmbusHost : public StickyStatusHost {
  public:
   // The port pair, from the ACPI base.
@@ -73,6 +77,11 @@ class SisSmbusHost : public StickyStatusHost {
   // A register as the data port would show it, without touching the index.
   uint8_t Register(uint8_t reg);
 
+  // No busy bit: a stuck transfer shows neither done nor an error.
+  uint32_t StuckStatus() const override { return 0; }
+  uint32_t NoAnswerStatus() const override { return kDone | kNoAnswer; }
+  uint32_t Status() override { return Register(kStatusLow); }
+
  private:
   void Settle();
   uint8_t* Plain(uint8_t reg);  // a register kept as written; null for none
@@ -81,5 +90,9 @@ class SisSmbusHost : public StickyStatusHost {
   uint8_t statusHigh_ = 0;
   std::array<uint8_t, 0x20> regs_{};  // the others, as written
 };
+
+// The host where the board's `decode` places the pair, the modules' bus
+// behind it.
+SmbusHostModel* InstallSisSmbusHost(const Board& board, Machine& machine, BoardModels& models);
 
 }  // namespace sim

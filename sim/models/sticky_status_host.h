@@ -8,12 +8,14 @@
 
 #include "sim/machine.h"
 #include "sim/models/host_engine.h"
+#include "sim/models/smbus_host_model.h"
 
 namespace sim {
 
-class StickyStatusHost : public PortDevice {
+class StickyStatusHost : public PortDevice, public SmbusHostModel {
  public:
   HostEngine& Engine() { return engine_; }
+  void StickBusy(bool on) override { engine_.SetStuckBusy(on); }
 
  protected:
   // The status bits the end of a transfer sets.

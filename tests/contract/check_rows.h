@@ -21,6 +21,7 @@ struct CheckRow {
   uint32_t outputLength;
   int32_t status;
   uint32_t information;
+  bool queued = false;  // accepted and served by the worker: pending at first
 };
 
 inline std::vector<CheckRow> CheckRows() {
@@ -31,7 +32,7 @@ inline std::vector<CheckRow> CheckRows() {
       {"spd: input 1", IOCTL_READ_SPD, {0}, 80, kRefused, 0},
       {"spd: output 76", IOCTL_READ_SPD, {0, 0}, 76, kRefused, 0},
       {"spd: slot 8", IOCTL_READ_SPD, {8, 0}, 80, kRefused, 0},
-      {"spd: output 77", IOCTL_READ_SPD, {7, 0}, 77, STATUS_SUCCESS, 76},
+      {"spd: output 77", IOCTL_READ_SPD, {7, 0}, 77, STATUS_SUCCESS, 76, true},
       {"probe: no input", IOCTL_PROBE_SPD_WRITE, {}, 80, kRefused, 0},
       {"probe: output 79", IOCTL_PROBE_SPD_WRITE, {0}, 79, kRefused, 0},
       {"probe: slot 8", IOCTL_PROBE_SPD_WRITE, {8}, 80, kRefused, 0},
@@ -39,7 +40,7 @@ inline std::vector<CheckRow> CheckRows() {
       {"modules: output 79", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 79, kRefused, 0},
       {"segment: input 3", IOCTL_SET_SEGMENT, {1, 0, 0}, 76, kRefused, 0},
       {"segment: output 75", IOCTL_SET_SEGMENT, Words({1}), 75, kRefused, 0},
-      {"segment: output 76", IOCTL_SET_SEGMENT, Words({0}), 76, STATUS_SUCCESS, 76},
+      {"segment: output 76", IOCTL_SET_SEGMENT, Words({0}), 76, STATUS_SUCCESS, 76, true},
       {"chipset: output 23", IOCTL_GET_CHIPSET_INFO, {}, 23, kRefused, 0},
       {"table: input 3", IOCTL_GET_PCI_DEVICE_TABLE, {1, 0, 0}, 24, kRefused, 0},
       {"table: count 0", IOCTL_GET_PCI_DEVICE_TABLE, Words({0}), 0, STATUS_SUCCESS, 0},
@@ -54,15 +55,17 @@ inline std::vector<CheckRow> CheckRows() {
       {"config: device 31", IOCTL_READ_PCI_CONFIG, Words({0, 31, 0, 0, 0, 0}), 256, kRefused, 0},
       {"config: function 7", IOCTL_READ_PCI_CONFIG, Words({0, 0, 7, 0, 0, 0}), 256, kRefused, 0},
       {"config: 0:30.6", IOCTL_READ_PCI_CONFIG, Words({0, 30, 6, 0, 0, 0}), 256, STATUS_SUCCESS,
-       256},
+       256, true},
       {"system info: output 1023", IOCTL_GET_SYSTEM_INFO, {}, 1023, kRefused, 0},
       {"function 0x80A", 0x9C406028u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
       {"another device type", 0x00226000u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
       {"spd: another transfer method", IOCTL_READ_SPD | 1u, {0, 0}, 80, STATUS_NOT_IMPLEMENTED, 0},
       {"spd: slot 255", IOCTL_READ_SPD, {0xFF, 0}, 80, kRefused, 0},
-      {"probe: slot 7, output 80", IOCTL_PROBE_SPD_WRITE, {7}, 80, STATUS_SUCCESS, 80},
-      {"slots: no input, output 80", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80, STATUS_SUCCESS, 80},
-      {"modules: no input, output 80", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80, STATUS_SUCCESS, 80},
+      {"probe: slot 7, output 80", IOCTL_PROBE_SPD_WRITE, {7}, 80, STATUS_SUCCESS, 80, true},
+      {"slots: no input, output 80", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80, STATUS_SUCCESS, 80,
+       true},
+      {"modules: no input, output 80", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80, STATUS_SUCCESS, 80,
+       true},
       {"chipset: output 24", IOCTL_GET_CHIPSET_INFO, {}, 24, STATUS_SUCCESS, 24},
       {"table: count 1, output 23", IOCTL_GET_PCI_DEVICE_TABLE, Words({1}), 23, kRefused, 0},
       {"table: count 1, output 24", IOCTL_GET_PCI_DEVICE_TABLE, Words({1}), 24, STATUS_SUCCESS, 24},
@@ -75,7 +78,8 @@ inline std::vector<CheckRow> CheckRows() {
        STATUS_SUCCESS, 0},
       {"count: output 4", IOCTL_GET_PCI_DEVICE_COUNT, {}, 4, STATUS_SUCCESS, 4},
       {"config: bus 0x100", IOCTL_READ_PCI_CONFIG, Words({0x100, 0, 0, 0, 0, 0}), 256, kRefused, 0},
-      {"config: 0:0.6", IOCTL_READ_PCI_CONFIG, Words({0, 0, 6, 0, 0, 0}), 256, STATUS_SUCCESS, 256},
+      {"config: 0:0.6", IOCTL_READ_PCI_CONFIG, Words({0, 0, 6, 0, 0, 0}), 256, STATUS_SUCCESS, 256,
+       true},
       // The board has no SMBIOS table: the report fails after its checks.
       {"system info: no table", IOCTL_GET_SYSTEM_INFO, {}, 1024, STATUS_UNSUCCESSFUL, 0},
   };

@@ -179,7 +179,7 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
       {"ich5", {{0, 31, 3, 0x8086, 0x24D3}, {}}},
       {"piix4", {{0, 7, 3, 0x8086, 0x7113}, {}}},
       {"ich4-mixed", {{0, 31, 3, 0x8086, 0x24C3}, {}}},
-      {"nosmbus", {{0, 0, 0, 0, 0}, {}}},
+      {sim::kUnsupportedChipsetBoard, {{0, 0, 0, 0, 0}, {}}},
       {"ich6", {{0, 31, 3, 0x8086, 0x266A}, {"smbcore: Found Intel ICH6"}}},
       {"ich7", {{0, 31, 3, 0x8086, 0x27DA}, {"smbcore: Found Intel ICH7/NM10"}}},
       {"ich8-hostoff", {{0, 0, 0, 0, 0}, {"smbcore: Found Intel ICH8",
@@ -313,7 +313,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 // (0xD2 bit 0 clear).
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
-    ::testing::Values(NoController{"nosmbus", 0, 0, 0, 0}, NoController{"sis96x-noacpi", 0, 0, 0, 0},
+    ::testing::Values(NoController{sim::kUnsupportedChipsetBoard, 0, 0, 0, 0},
+                      NoController{"sis96x-noacpi", 0, 0, 0, 0},
                       NoController{"ich8-hostoff", 0, 0, 0, 0},
                       NoController{"ich5", 31, 3, 0x20, 0x00000001},
                       NoController{"ich5", 31, 3, 0x20, 0x0000000F},

@@ -61,12 +61,12 @@ TEST_F(LifecycleTest, AnExistingLinkFailsTheLoadWithTheCollision) {
 // switch and the PCI requests.
 TEST_F(LifecycleTest, TheDeviceIsCreatedForSecureOpens) {
   constexpr uint32_t kFileDeviceSecureOpen = 0x00000100;
-  LoadOn("nosmbus");
+  LoadOn(sim::kUnsupportedChipsetBoard);
   EXPECT_EQ(driver_->DeviceCharacteristics(), kFileDeviceSecureOpen);
 }
 
 TEST_F(LifecycleTest, ASecondLoadStartsFromClearedDiscoveryAndFindsTheTableAgain) {
-  LoadOn("nosmbus");
+  LoadOn(sim::kUnsupportedChipsetBoard);
   EXPECT_TRUE(driver_->HasDevice());
   EXPECT_TRUE(driver_->HasLink());
   const uint32_t first = WordAt(Send(IOCTL_GET_PCI_DEVICE_COUNT, {}, 4).output, 0);

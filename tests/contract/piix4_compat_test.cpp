@@ -42,7 +42,7 @@ class SharedHostTest : public ContractTest, public ::testing::WithParamInterface
 };
 
 TEST_P(SharedHostTest, AReadLeavesPortIndexAndSemaphoreAsFirmwareLeftThem) {
-  sim::Piix4CompatHost& host = *models_.piix4CompatHost;
+  sim::Piix4CompatHost& host = *models_.Host<sim::Piix4CompatHost>();
   const sim::AmdPmRegisters& pm = *models_.amdPm;
   std::array<uint8_t, 256> registers;
   for (int r = 0; r < 256; ++r) registers[r] = pm.Reg(static_cast<uint8_t>(r));
@@ -59,7 +59,7 @@ TEST_P(SharedHostTest, AReadLeavesPortIndexAndSemaphoreAsFirmwareLeftThem) {
 }
 
 TEST_P(SharedHostTest, FirmwareThatNeverLetsGoFailsTheReadAndTheNextOneAfterReleaseReads) {
-  sim::Piix4CompatHost& host = *models_.piix4CompatHost;
+  sim::Piix4CompatHost& host = *models_.Host<sim::Piix4CompatHost>();
   ASSERT_TRUE(ReadsTheModule(ReadSlot()));  // past any hold at power-on
   host.FirmwareHoldsUntil(sim::Piix4CompatHost::kForever);
   const sim::SpdEeprom* eeprom = models_.eeproms[0][board_->smbus->segment0.front().slot];

@@ -62,7 +62,7 @@ TEST_F(QueueTest, UnloadFinishesTheRequestInServiceAndCancelsTheQueued) {
 // No pool for the queue entry: the request is refused at once, and the next
 // one is queued as usual.
 TEST_F(QueueTest, WithoutAQueueEntryTheRequestIsRefusedAtOnce) {
-  LoadOn("nosmbus");
+  LoadOn(sim::kUnsupportedChipsetBoard);
   machine_.FailAllocation(1, sim::PoolType::NonPaged);
   const Reply refused = Send(IOCTL_READ_SPD, {0, 0}, 80);
   EXPECT_EQ(refused.returned, STATUS_INSUFFICIENT_RESOURCES);
@@ -127,7 +127,7 @@ const FineClockRow kFineClockRows[] = {
     {"AskedWhenTheFirstSpdRequestComesUp", "ich5", IOCTL_READ_PCI_CONFIG, {IOCTL_READ_SPD}, 0, 1},
     {"NotForRequestsThatLeaveTheBusAlone", "ich5", IOCTL_READ_PCI_CONFIG,
      {IOCTL_SET_SEGMENT, IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT}, 0, 0},
-    {"NotWithoutAController", "nosmbus", IOCTL_READ_PCI_CONFIG,
+    {"NotWithoutAController", sim::kUnsupportedChipsetBoard, IOCTL_READ_PCI_CONFIG,
      {IOCTL_READ_SPD, IOCTL_PROBE_SPD_WRITE}, 0, 0},
     {"GivenBackByAnUnloadUnderAnSpdRead", "ich5", IOCTL_READ_SPD, {IOCTL_READ_SPD}, 1, 1, true},
 };

@@ -6,18 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <functional>
-#include <map>
-#include <optional>
 
 #include "contract_test.h"
-#include "sim/gpio_i2c.h"
 #include "sim/models/ali1563_smbus_host.h"
-#include "sim/models/ali_smbus_host.h"
-#include "sim/models/amd_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
-#include "sim/models/nvidia_0064_smbus_host.h"
-#include "sim/models/sis_smbus_host.h"
-#include "sim/models/via_smbus_host.h"
 
 namespace contract {
 namespace {
@@ -27,31 +19,8 @@ constexpr uint32_t kSpdBlockRead = 14;
 constexpr uint32_t kHwCode = 36;
 constexpr uint32_t kHwDetailCount = 40;
 
-// What each host's status holds after a transfer to an address nothing
-// answers at, as the back-end reports it: on Intel hosts the device error,
-// and on ICH the semaphore the access holds until the status is written back.
-std::optional<uint32_t> NoAnswerStatus(sim::SmbusHostKind kind, const sim::IntelSmbusHost* intel) {
-  if (intel != nullptr) {
-    const bool ich = intel->Family() == sim::IntelHostFamily::Ich;
-    return sim::IntelSmbusHost::kDeviceError | (ich ? sim::IntelSmbusHost::kInUse : 0);
-  }
-  static const std::map<sim::SmbusHostKind, uint32_t> statuses = {
-      {sim::SmbusHostKind::Amd, 0x0004},        // protocol error
-      {sim::SmbusHostKind::Nforce, 0x0004},
-      {sim::SmbusHostKind::Nvidia0064, 0x90},   // done, result: not acknowledged
-      {sim::SmbusHostKind::NvidiaMcp, 0x90},
-      {sim::SmbusHostKind::Ali1563, 0x04},      // device error
-      {sim::SmbusHostKind::Sis, 0x50},          // done, not acknowledged
-      {sim::SmbusHostKind::Piix4Compat, 0x04},  // device error
-      {sim::SmbusHostKind::Via, 0x04},          // device error
-      {sim::SmbusHostKind::Ali, 0x44},          // no answer, idle
-      {sim::SmbusHostKind::Sis96xGpioPins, 3},  // the address went unacknowledged
-      {sim::SmbusHostKind::Via586bGpioPins, 3},
-  };
-  const auto found = statuses.find(kind);
-  if (found == statuses.end()) return std::nullopt;
-  return found->second;
-}
+// The status record of a bit-banged bus whose address went unacknowledged.
+constexpr uint32_t kAddressNotAcknowledged = 3;
 
 constexpr uint32_t kHwDetail = 44;
 constexpr uint32_t kReadWordFailed = 18;
@@ -133,7 +102,7 @@ TEST_P(SpdTest, AReadLongerThanTheSpdStopsAfterItsLastByte) {
     ASSERT_EQ(reply.output[76 + i], eeprom->Bytes()[(0x80 + i) & 0xFF]) << "byte " << i;
   }
   // The bit-banged bus reads a word as two byte transfers.
-  const uint64_t perWord = sim::IsGpioI2c(board_->smbus->kind) ? 2 : 1;
+  const uint64_t perWord = models_.wires != nullptr ? 2 : 1;
   EXPECT_EQ(eeprom->Transfers() - transfers, 128u * perWord) << "one word read per two bytes, no more";
 }
 
@@ -147,19 +116,18 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
   EXPECT_EQ(WordAt(reply.output, kHwCode), kReadWordFailed);
   EXPECT_EQ(WordAt(reply.output, kHwDetailCount), 1u);
-  const std::optional<uint32_t> noAnswer = NoAnswerStatus(board_->smbus->kind, models_.intelHost);
-  if (noAnswer) {
-    EXPECT_EQ(WordAt(reply.output, kHwDetail), *noAnswer);
-  }
+  // The host's status for a slave that does not answer, as the back-end
+  // read it.
+  const uint32_t noAnswer =
+      models_.host != nullptr ? models_.host->NoAnswerStatus() : kAddressNotAcknowledged;
+  EXPECT_EQ(WordAt(reply.output, kHwDetail), noAnswer);
 
   // A single byte is a byte read, and fails as one.
   const Reply one = Send(IOCTL_READ_SPD, {empty, 5}, 76 + 1);
   ASSERT_EQ(one.information, 76u);
   EXPECT_EQ(WordAt(one.output, kOpCode), kSpdBlockRead);
   EXPECT_EQ(WordAt(one.output, kHwCode), kReadByteFailed);
-  if (noAnswer) {
-    EXPECT_EQ(WordAt(one.output, kHwDetail), *noAnswer);
-  }
+  EXPECT_EQ(WordAt(one.output, kHwDetail), noAnswer);
 
   // The probe stops at its first read, which nothing answers.
   const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {empty}, 80);
@@ -176,58 +144,19 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
                          models_.eeproms[0][slot.slot]->Bytes().begin()));
 }
 
-// A host that never finishes: the Intel host stays busy and nothing is
-// started on it; the SiS and nVidia 0x0064 hosts, which have no busy bit, are
-// started and never show their done bit. The read fails with the block-read code over the
-// word-read failure and the status the host showed, never with the filler as
-// data, and the bus recovers with the host.
-// The VIA, ALi and SiS hosts run their transfers on one engine that can be
-// made to hang.
-sim::StickyStatusHost* StickyHostOf(const sim::BoardModels& models) {
-  if (models.viaHost != nullptr) return models.viaHost;
-  if (models.aliHost != nullptr) return models.aliHost;
-  if (models.ali1563Host != nullptr) return models.ali1563Host;
-  if (models.piix4CompatHost != nullptr) return models.piix4CompatHost;
-  return models.sisHost;
-}
-
+// A host that never finishes: one with a busy bit keeps it and nothing is
+// started on it; one without is started and never shows its end. The read
+// fails with the block-read code over the word-read failure and the status
+// the host showed, never with the filler as data, and the bus recovers with
+// the host.
 TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
-  std::function<void(bool)> stick;
-  uint32_t shown = 0;
-  if (models_.intelHost != nullptr) {
-    stick = [this](bool on) { models_.intelHost->SetStuckBusy(on); };
-    const uint32_t inUse =
-        models_.intelHost->Family() == sim::IntelHostFamily::Ich ? sim::IntelSmbusHost::kInUse : 0;
-    shown = sim::IntelSmbusHost::kBusy | inUse;
-  } else if (models_.amdHost != nullptr) {
-    stick = [this](bool on) {
-      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      models_.amdHost->SetStuckBusy(on ? 0x0808 : 0);
-    };
-    shown = 0x0808;  // host busy and bus busy: the host is not started
-  } else if (models_.nvidia0064Host != nullptr) {
-    stick = [this](bool on) {
-      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      models_.nvidia0064Host->SetTransactionMs(on ? 60000 : 1);
-      if (!on) machine_.Delay(60000);  // the cycle under way ends at last
-    };
-    shown = 0x00;  // the nVidia host is started and shows no done bit
-  } else if (sim::StickyStatusHost* host = StickyHostOf(models_)) {
-    stick = [this, host](bool on) {
-      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      host->Engine().SetStuckBusy(on);
-    };
-    // VIA's and the M1563's busy bit 0 and ALi's bit 3 stand, and the host
-    // is not started; the SiS host is started and shows neither done nor failed.
-    // The ServerWorks and ATI/AMD hosts show the busy bit 0 as VIA's does.
-    shown = models_.viaHost != nullptr || models_.ali1563Host != nullptr ||
-                    models_.piix4CompatHost != nullptr
-                ? 0x01
-            : models_.aliHost != nullptr ? 0x08
-                                         : 0x00;
-  } else {
-    GTEST_SKIP() << "no way to stop this host";
-  }
+  sim::SmbusHostModel* host = models_.host;
+  if (host == nullptr) GTEST_SKIP() << "a bit-banged bus: no host to hang";
+  auto stick = [this, host](bool on) {
+    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+    host->StickBusy(on);
+  };
+  const uint32_t shown = host->StuckStatus();
   const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
   stick(true);
   const Reply stuck = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8);
@@ -297,7 +226,8 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
       if (blocked) {
         EXPECT_EQ(WordAt(reply.output, 4 + kHwDetail), IntelHostConfig(*board_));
         EXPECT_EQ(eeprom->Transfers() - transfers, 1u) << "the first read alone";
-        EXPECT_EQ(models_.intelHost->RefusedSpdWrites(), 0u) << "no write was started";
+        EXPECT_EQ(models_.Host<sim::IntelSmbusHost>()->RefusedSpdWrites(), 0u)
+            << "no write was started";
       }
     }
   }
@@ -327,7 +257,7 @@ TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
     SCOPED_TRACE(c.what);
     {
       std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      c.arrange(*models_.ali1563Host);
+      c.arrange(*models_.Host<sim::Ali1563SmbusHost>());
     }
     const Reply failed = Send(IOCTL_READ_SPD, {c.slot, 0}, 76 + 2);
     ASSERT_EQ(failed.information, 76u);

@@ -113,7 +113,7 @@ TEST(IntelHostDecode, MovesWithItsBaseRegister) {
   const sim::BoardModels models = sim::Build(*sim::FindBoard("ich5"), machine);
   const uint32_t moved = 0x0E01;
   ASSERT_EQ(machine.SetPciData(0, (3u << 5) | 31u, &moved, 0x20, 4), 4u);
-  EXPECT_EQ(models.intelHost->IoBase(), 0x0E00);
+  EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->IoBase(), 0x0E00);
   machine.Out8(0x0E03, 0x21);
   EXPECT_EQ(machine.In8(0x0E03), 0x21);
   EXPECT_EQ(machine.In8(0x0403), 0xFF) << "nothing left at the old base";

@@ -15,7 +15,7 @@ using testsupport::Transfer;
 class AliHostTest : public testsupport::HostFaultTest {
  protected:
   uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
-  sim::HostEngine& Engine() { return models_.aliHost->Engine(); }
+  sim::HostEngine& Engine() { return models_.Host<sim::AliSmbusHost>()->Engine(); }
   uint32_t SegmentDword() { return machine_.FindPciFunction(0, 17, 0)->Dword(0xB8); }
 };
 
@@ -32,7 +32,7 @@ TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
       },
       {.engine = Engine(),
        .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
-       .status = [this] { return models_.aliHost->StatusRegister(); },
+       .status = [this] { return models_.Host<sim::AliSmbusHost>()->StatusRegister(); },
        .idleStatus = 0x04});  // idle
 }
 

@@ -64,7 +64,7 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
     SmbusController* ctl = BootOn(machine, *sim::FindBoard(c.board), &models);
     ASSERT_NE(ctl, nullptr);
     ASSERT_EQ(ctl->Unavailable, 0u);
-    AmdSmbusHost& host = *models.amdHost;
+    AmdSmbusHost& host = *models.Host<sim::AmdSmbusHost>();
     c.arrange(host);
 
     const uint64_t cycles = host.Transactions();
@@ -197,8 +197,8 @@ TEST_F(AmdHostTest, EveryChipOfTheFamilyIsDrivenAtItsDecodedBlock) {
     const sim::BoardModels models = sim::Build(board, machine);
     sim::PciFunction& f = *machine.FindPciFunction(0, c.device, c.function);
     f.SetDword(0x00, (f.Dword(0x00) & 0xFFFF) | uint32_t{c.deviceId} << 16);
-    models.amdHost->FailNextWith(c.stale);
-    models.amdHost->Write16(AmdSmbusHost::kControl, 0x000A);
+    models.Host<sim::AmdSmbusHost>()->FailNextWith(c.stale);
+    models.Host<sim::AmdSmbusHost>()->Write16(AmdSmbusHost::kControl, 0x000A);
     machine.Delay(5);
     ChipsetInfoRecord info{};
     uint32_t count = 0;
@@ -213,14 +213,14 @@ TEST_F(AmdHostTest, EveryChipOfTheFamilyIsDrivenAtItsDecodedBlock) {
       if (e.kind == sim::Access::Out16 && e.where == c.block) cleared.push_back(e.value);
     }
     EXPECT_EQ(cleared, std::vector<uint32_t>{uint32_t{0x0F2Fu | c.stale}});
-    EXPECT_EQ(models.amdHost->StatusRegister(), 0);
+    EXPECT_EQ(models.Host<sim::AmdSmbusHost>()->StatusRegister(), 0);
     EXPECT_EQ(info.DeviceId, c.deviceId);
     uint8_t data[2];
     OpStatus status = Fresh();
     ASSERT_EQ(ReadSpdBlock(ctl, &status, 0, data, 0, 2), 2u);
     EXPECT_EQ(data[1], models.eeproms[0][0]->Bytes()[1]);
-    if (models.nforceOtherHost != nullptr) {
-      EXPECT_EQ(models.nforceOtherHost->Transactions(), 0u) << "the range at 0x14 is not used";
+    if (models.IdleHost<sim::AmdSmbusHost>() != nullptr) {
+      EXPECT_EQ(models.IdleHost<sim::AmdSmbusHost>()->Transactions(), 0u) << "the range at 0x14 is not used";
     }
     ReleaseController(ctl);
   }

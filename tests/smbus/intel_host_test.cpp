@@ -20,7 +20,7 @@ class IntelHostTest : public SmbusBoardTest {};
 // What the status reads as from the back-end's side: ICH shows the semaphore
 // its own polls took.
 uint8_t AsRead(const sim::BoardModels& models, uint8_t bits) {
-  return models.intelHost->Family() == sim::IntelHostFamily::Ich
+  return models.Host<sim::IntelSmbusHost>()->Family() == sim::IntelHostFamily::Ich
              ? static_cast<uint8_t>(bits | IntelSmbusHost::kInUse)
              : bits;
 }
@@ -40,9 +40,9 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
     sim::BoardModels models;
     SmbusController* controller = BootOn(machine, *sim::FindBoard(c.board), &models);
     ASSERT_NE(controller, nullptr);
-    models.intelHost->SetStuckBusy(true, c.errorBits);
+    models.Host<sim::IntelSmbusHost>()->SetStuckBusy(true, c.errorBits);
     const uint8_t stuck = AsRead(models, static_cast<uint8_t>(0x01 | c.errorBits));
-    const uint64_t transactions = models.intelHost->Transactions();
+    const uint64_t transactions = models.Host<sim::IntelSmbusHost>()->Transactions();
 
     OpStatus status = Fresh();
     uint16_t word = 0x1234;
@@ -52,17 +52,17 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
     EXPECT_EQ(word, 0x1234) << "no data from a transfer that never ran";
     EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
     EXPECT_EQ(status.HwDetail[0], stuck);
-    EXPECT_EQ(models.intelHost->StatusRegister() & IntelSmbusHost::kInUse, 0)
+    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister() & IntelSmbusHost::kInUse, 0)
         << "the semaphore the polls took goes back to the firmware";
 
     OpStatus write = Fresh();
     EXPECT_EQ(intel::WriteByte(controller->Context, &write, 0x50, 74, 0x11), -1);
     EXPECT_EQ(write.HwCode, OpError::WriteByteFailed);
-    EXPECT_EQ(models.intelHost->Transactions(), transactions) << "a busy host starts nothing";
+    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->Transactions(), transactions) << "a busy host starts nothing";
     EXPECT_EQ(models.eeproms[0][0]->CommittedWrites(), 0u);
 
     // Once the host recovers, so does the bus.
-    models.intelHost->SetStuckBusy(false);
+    models.Host<sim::IntelSmbusHost>()->SetStuckBusy(false);
     std::vector<uint8_t> data(32);
     OpStatus ok = Fresh();
     EXPECT_EQ(ReadSpdBlock(controller, &ok, 0, data.data(), 0, 32), 32u);
@@ -82,19 +82,19 @@ TEST_F(IntelHostTest, StartUpAndEveryTransferLeaveTheStatusClearAndTheSemaphoreF
     sim::BoardModels models;
     SmbusController* controller = BootOn(machine, *sim::FindBoard(board), &models);
     ASSERT_NE(controller, nullptr);
-    EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "after start-up";
+    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "after start-up";
     // Slot 0 answers on both boards; slot 2 is empty on both.
     for (uint8_t slot : {0, 2}) {
       for (uint32_t count : {2u, 1u}) {
         uint8_t data[2];
         OpStatus status = Fresh();
         ReadSpdBlock(controller, &status, slot, data, 0, count);
-        EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "slot " << int(slot) << " count "
+        EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "slot " << int(slot) << " count "
                                                             << count;
       }
       OpStatus status = Fresh();
       ProbeSpdWrite(controller, &status, slot);
-      EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "probe of slot " << int(slot);
+      EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "probe of slot " << int(slot);
     }
     ReleaseController(controller);
   }
@@ -107,12 +107,12 @@ TEST_F(IntelHostTest, AcquireClearsWhatTheFirmwareLeftInTheStatus) {
   machine_.Out8(0x404, 0xAF);  // slot 7 is empty
   machine_.Out8(0x402, 0x48);
   machine_.Delay(5);
-  models.intelHost->RaiseAlert();
+  models.Host<sim::IntelSmbusHost>()->RaiseAlert();
   ASSERT_EQ(machine_.In8(0x400), 0x24);  // this read takes the semaphore
   ASSERT_EQ(machine_.In8(0x400), 0x64);
   SmbusController controller{};
   ASSERT_EQ(intel::AcquireDevice(&controller, 0x400, 1), 0);
-  EXPECT_EQ(models.intelHost->StatusRegister(), 0x00) << "bits cleared, semaphore released";
+  EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "bits cleared, semaphore released";
   controller.ReleaseDevice(controller.Context);
 }
 
@@ -145,7 +145,7 @@ TEST_F(IntelHostTest, TheHostRefusesWhatItsConfigurationForbids) {
       ASSERT_EQ(machine.SetPciData(0, (3u << 5) | 31u, &dword, 0x40, 4), 4u);
     }
     EXPECT_EQ(f.Dword(0x40) & 0xFF, c.readsBackAs);
-    const uint16_t base = models.intelHost->IoBase();
+    const uint16_t base = models.Host<sim::IntelSmbusHost>()->IoBase();
     const sim::SpdEeprom& eeprom = *models.eeproms[0][0];
     const std::array<uint8_t, 256> before = eeprom.Bytes();
     const uint64_t transfers = eeprom.Transfers();
@@ -158,7 +158,7 @@ TEST_F(IntelHostTest, TheHostRefusesWhatItsConfigurationForbids) {
     const bool refused = c.status == IntelSmbusHost::kDeviceError;
     EXPECT_EQ(eeprom.Transfers() - transfers, refused ? 0u : 1u) << "what reached the bus";
     EXPECT_EQ(eeprom.Bytes()[74] != before[74], !refused && c.protocol == 0x08);
-    EXPECT_EQ(models.intelHost->RefusedSpdWrites() + models.intelHost->RefusedInI2cMode(),
+    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->RefusedSpdWrites() + models.Host<sim::IntelSmbusHost>()->RefusedInI2cMode(),
               refused ? 1u : 0u);
   }
 }
@@ -206,7 +206,7 @@ TEST_F(IntelHostTest, ATransferWaitsABoundedTimeForTheFirmwaresSemaphore) {
     SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
     ASSERT_NE(controller, nullptr);
     machine.ClearDebugOutput();
-    models.intelHost->HoldInUseUntil(machine.NowMs() + c.holdMs);
+    models.Host<sim::IntelSmbusHost>()->HoldInUseUntil(machine.NowMs() + c.holdMs);
     const uint64_t start = machine.NowMs();
     uint8_t data[2] = {};
     OpStatus status = Fresh();
@@ -214,7 +214,7 @@ TEST_F(IntelHostTest, ATransferWaitsABoundedTimeForTheFirmwaresSemaphore) {
     EXPECT_EQ(machine.NowMs() - start, c.waitedMs + 1) << "the wait, then the 1 ms settle";
     EXPECT_EQ(data[1], models.eeproms[0][0]->Bytes()[1]);
     EXPECT_EQ(machine.DebugLines().size(), c.lines);
-    EXPECT_EQ(models.intelHost->StatusRegister(), 0x00);
+    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00);
     ReleaseController(controller);
   }
 }

@@ -20,7 +20,7 @@ class Nvidia0064HostTest : public SmbusBoardTest {
  protected:
   static constexpr uint16_t kBlock = 0x5000;  // configuration dword 0x50 on the nforce2 board
 
-  Nvidia0064SmbusHost& Host() { return *models_.nvidia0064Host; }
+  Nvidia0064SmbusHost& Host() { return *models_.Host<sim::Nvidia0064SmbusHost>(); }
 
   // 255 bytes from offset 1 (words and a last byte) match the module.
   void ExpectSlotReads(uint8_t slot) {

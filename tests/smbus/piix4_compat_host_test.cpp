@@ -13,7 +13,7 @@ class Piix4CompatHostTest : public testsupport::HostFaultTest {
  protected:
   void RunFaults(const char* board) {
     Boot(board);
-    sim::Piix4CompatHost& host = *models_.piix4CompatHost;
+    sim::Piix4CompatHost& host = *models_.Host<sim::Piix4CompatHost>();
     const uint16_t base = *host.FirstPort();
     RunFaultTable(
         {
@@ -38,7 +38,7 @@ TEST_F(Piix4CompatHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds
 // semaphore is still ours: once it is released the select is firmware's.
 TEST_F(Piix4CompatHostTest, OnASharedHostEveryFaultFailsItsTransferAndTheNextSucceeds) {
   RunFaults("sb800");
-  sim::Piix4CompatHost& host = *models_.piix4CompatHost;
+  sim::Piix4CompatHost& host = *models_.Host<sim::Piix4CompatHost>();
   const uint8_t firmwarePort = host.SelectedPort();
   machine_.SetTracing(true);
   uint8_t data[2] = {};

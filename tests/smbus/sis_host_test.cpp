@@ -17,7 +17,7 @@ using testsupport::Op;
 
 class SisHostTest : public testsupport::HostFaultTest {
  protected:
-  sim::HostEngine& Engine() { return models_.sisHost->Engine(); }
+  sim::HostEngine& Engine() { return models_.Host<sim::SisSmbusHost>()->Engine(); }
   uint16_t IndexPort() { return *machine_.DecodedBase(board_->smbus->decode); }
 };
 
@@ -35,7 +35,7 @@ TEST_F(SisHostTest, EachOperationLeavesItsDebugLinesInOrder) {
                                         "SIS_ResetStatus", "SIS_WaitForBusReady",
                                         "SIS_ResetStatus"}));
   }
-  EXPECT_EQ(models_.sisHost->Register(SisSmbusHost::kData0), 0xCA);
+  EXPECT_EQ(models_.Host<sim::SisSmbusHost>()->Register(SisSmbusHost::kData0), 0xCA);
 }
 
 // Every register is reached by an index write, then the data access. A byte
@@ -124,9 +124,9 @@ TEST_F(SisHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
              }
              return false;
            },
-       .status = [this] { return models_.sisHost->Register(SisSmbusHost::kStatusLow); },
+       .status = [this] { return models_.Host<sim::SisSmbusHost>()->Register(SisSmbusHost::kStatusLow); },
        .idleStatus = 0x00,
-       .raiseStatus = [this](uint8_t bits) { models_.sisHost->RaiseStatus(bits); }});
+       .raiseStatus = [this](uint8_t bits) { models_.Host<sim::SisSmbusHost>()->RaiseStatus(bits); }});
 }
 
 // The pair answers only while I/O space and ACPI are enabled: without them

@@ -86,7 +86,7 @@ TEST_F(SpdReadTest, ReadTakesTheSettleTimeOrTheBusTimeWhicheverIsLonger) {
     sim::BoardModels models;
     SmbusController* controller = BootOn(machine, board, &models);
     ASSERT_NE(controller, nullptr);
-    if (c.busHz != 0) models.intelHost->SetBusClockHz(c.busHz);
+    if (c.busHz != 0) models.Host<sim::IntelSmbusHost>()->SetBusClockHz(c.busHz);
     const uint8_t slot = board.smbus->segment0.front().slot;
     OpStatus status = Fresh();
     std::vector<uint8_t> data(16);

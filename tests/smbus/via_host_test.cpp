@@ -16,7 +16,7 @@ using testsupport::Transfer;
 class ViaHostTest : public testsupport::HostFaultTest {
  protected:
   uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
-  sim::HostEngine& Engine() { return models_.viaHost->Engine(); }
+  sim::HostEngine& Engine() { return models_.Host<sim::ViaSmbusHost>()->Engine(); }
 };
 
 TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
@@ -33,7 +33,7 @@ TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
       {.engine = Engine(),
        // A busy host is not even programmed: address, command or control.
        .wroteStart = testsupport::WritesTo(base + 2u, base + 4u),
-       .status = [this] { return models_.viaHost->StatusRegister(); },
+       .status = [this] { return models_.Host<sim::ViaSmbusHost>()->StatusRegister(); },
        .idleStatus = 0x00});
 }
 

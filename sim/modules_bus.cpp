@@ -1,0 +1,68 @@
+#include "sim/board.h"
+#include "sim/models/ali_segment_bits.h"
+#include "sim/models/board_latch.h"
+#include "sim/models/gpo_latch.h"
+#include "sim/models/smbus_mux.h"
+#include "sim/models/smbus_segment.h"
+#include "sim/models/super_io.h"
+
+namespace sim {
+
+SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine,
+                            BoardModels& models) {
+  SmbusSegment* segments[2] = {&machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
+  const std::vector<SpdSlotSpec>* slots[2] = {&smbusSpec.segment0, &smbusSpec.segment1};
+  for (int s = 0; s < 2; ++s) {
+    for (const SpdSlotSpec& slot : *slots[s]) {
+      auto& eeprom = machine.Make<SpdEeprom>(machine, BuildSpdImage(slot.dimm), slot.eeprom);
+      segments[s]->Wire(static_cast<uint8_t>(0x50 + slot.slot), eeprom);
+      models.eeproms[s][slot.slot & 7] = &eeprom;
+    }
+  }
+
+  SmbusBus* bus = segments[0];
+  SegmentLines* lines = nullptr;
+  uint8_t selectsSecond = 0;
+  switch (smbusSpec.segmentSwitch) {
+    case SegmentSwitch::None: break;
+    case SegmentSwitch::BoardLatch: {
+      auto& latch = machine.Make<BoardLatch>(smbusSpec.switchInitial);
+      machine.ClaimPorts(BoardLatch::kPort, 1, latch);
+      models.latch = &latch;
+      lines = &latch;
+      selectsSecond = 1;
+      break;
+    }
+    case SegmentSwitch::SuperIo: {
+      auto& superIo = machine.Make<SuperIo>(smbusSpec.switchInitial);
+      machine.ClaimPorts(SuperIo::kIndexPort, 2, superIo);
+      models.superIo = &superIo;
+      lines = &superIo;
+      selectsSecond = 2;
+      break;
+    }
+    case SegmentSwitch::ViaGpo596:
+    case SegmentSwitch::ViaGpo686: {
+      const bool is596 = smbusSpec.segmentSwitch == SegmentSwitch::ViaGpo596;
+      auto& gpo = is596 ? machine.Make<GpoLatch>(smbusSpec.switchInitial, 0x08)
+                        : machine.Make<GpoLatch>(smbusSpec.switchInitial, 0x01, 0x08);
+      machine.ClaimPorts(is596 ? 0xE44F : 0xE44D, 1, gpo);
+      models.gpoLatch = &gpo;
+      lines = &gpo;
+      selectsSecond = 1;
+      break;
+    }
+    case SegmentSwitch::AliConfigBits: {
+      const PciIoDecode& at = smbusSpec.decode;
+      lines = &machine.Make<AliSegmentBits>(*machine.FindPciFunction(at.bus, at.device, at.function));
+      selectsSecond = AliSegmentBits::kSecondBank;
+      break;
+    }
+  }
+  if (lines != nullptr) {
+    bus = &machine.Make<SmbusMux>(*segments[0], *segments[1], *lines, selectsSecond);
+  }
+  return *bus;
+}
+
+}  // namespace sim
