@@ -42,7 +42,7 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   SCOPED_TRACE(dimm.partNumber);
   const bool newer = dimm.type == sim::MemoryType::Ddr2 || dimm.type == sim::MemoryType::Ddr3;
   EXPECT_TRUE(f.Decoded);
-  EXPECT_EQ(f.TypeByte, static_cast<uint8_t>(dimm.type));
+  EXPECT_EQ(static_cast<uint8_t>(f.Memory), static_cast<uint8_t>(dimm.type));
   EXPECT_EQ(f.Type, TypeName(dimm.type));
   EXPECT_EQ(f.CapacityMb, dimm.capacityMb);
   EXPECT_EQ(f.Ranks, dimm.ranks);
