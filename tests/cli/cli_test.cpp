@@ -622,6 +622,8 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
   const std::string ddr3a = Save("ddr3a.bin", raw(sim::BuildSpdImage(dimm)));
   dimm.serial = 3;
   const std::string ddr3b = Save("ddr3b.bin", raw(sim::BuildSpdImage(dimm)));
+  const std::string sdr = Save("sdr.bin", raw(sim::BuildSpdImage(sim::boards::Sdr(
+      256, 2, "PC133", "Micron", sim::boards::kMicron, "MT16LSDT3264AG", 4))));
 
   const json decoded = DimmioJson(via, {"decode", ddr2, ddr3a});
   ASSERT_EQ(decoded.size(), 2u);
@@ -667,6 +669,25 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
   for (const json& row : sideBySide["rows"]) differ[row["field"]] = row["differ"];
   EXPECT_FALSE(differ.at("memory type:"));
   EXPECT_TRUE(differ.at("serial number:"));
+
+  // Modules of three types, each with lines the others lack: every column
+  // holds its module's listing in the listing's own order.
+  const std::vector<std::string> mixed{sdr, ddr2, ddr3a};
+  std::vector<std::string> args{"decode", "--side-by-side"};
+  args.insert(args.end(), mixed.begin(), mixed.end());
+  const json rows = DimmioJson(via, args)["side_by_side"]["rows"];
+  for (size_t c = 0; c < mixed.size(); ++c) {
+    std::ifstream file(mixed[c], std::ios::binary);
+    const std::vector<uint8_t> image{std::istreambuf_iterator<char>(file), {}};
+    std::vector<std::string> listed, column;
+    for (const dimmio::SpdLine& line : dimmio::SpdDecodeLines(dimmio::DecodeSpd(image))) {
+      listed.push_back(line.Value);
+    }
+    for (const json& row : rows) {
+      if (row["values"][c] != "-") column.push_back(row["values"][c]);
+    }
+    EXPECT_EQ(column, listed) << mixed[c];
+  }
 }
 
 // A bad file: one line naming it and what is wrong, exit 2; the good files
@@ -1014,6 +1035,7 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     Other other;
     std::string error;  // "" when the command goes ahead
     bool globalRefused = false;
+    std::string alsoHeld = "";  // a second mutex the other program holds
   } rows[] = {
       {{"spd", "--slot", "0"}, smbus, Holds, "the SPD read failed: another hardware tool is using the SMBus"},
       {{"probe", "--slot", "1", "--yes"}, smbus, Holds, "the write probe failed: another hardware tool is using the SMBus"},
@@ -1028,6 +1050,12 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       {{"report", "--segment", "1"}, isa, LetsOthersOnlyWait, ""},
       {{"spd", "--slot", "0"}, "Local\\Access_SMBUS.HTP.Method", Holds,
        "the SPD read failed: another hardware tool is using the SMBus", true},
+      // Both held: the SMBus is waited on first, as every tool sharing them
+      // does, so that two of them never each hold one and wait on the other.
+      {{"spd", "--slot", "0", "--segment", "1"}, smbus, Holds,
+       "the SPD read failed: another hardware tool is using the SMBus", false, isa},
+      {{"probe", "--slot", "0", "--segment", "1", "--yes"}, smbus, Holds,
+       "the write probe failed: another hardware tool is using the SMBus", false, isa},
   };
   for (const auto& row : rows) {
     std::string command = row.mutex + ":";
@@ -1040,6 +1068,7 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     mutex.OtherHolds = row.other == Holds;
     mutex.Abandoned = row.other == Abandoned;
     mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+    if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = true;
     const Outcome first = OnWindows(row.args);
     if (row.error.empty()) {
       EXPECT_EQ(first.exit, 0) << command << ": " << first.err;
@@ -1052,6 +1081,7 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     }
     EXPECT_EQ(fakewin::MutexLeftovers(), "") << command;
     mutex.OtherHolds = false;
+    if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = false;
     const Outcome next = OnWindows(row.args);
     EXPECT_EQ(next.exit, 0) << command << ": " << next.err;
     fakewin::UnloadDriver();
