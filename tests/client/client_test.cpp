@@ -93,60 +93,27 @@ TEST(ClientDecoding, ShortSpdReadKeepsTheBytesAndBothHalvesOfTheStatus) {
   EXPECT_EQ(read->Status.HwDetail[0], 0x44u);
 }
 
-TEST(ClientDecoding, ProbeCountsTableAndReport) {
+// What a driver's reply may hold beyond what it writes (the tool's tests
+// read every other field through the driver): count bytes 1-3 that are not
+// zero, a report field without a terminator.
+TEST(ClientDecoding, CountByteAndUnterminatedReportField) {
   ScriptedTransport t;
   Client client(t);
-
-  std::vector<uint8_t> probe(4);
-  Put32(probe, 0, static_cast<uint32_t>(-3));
-  const auto probeStatus = StatusBytes(25, 0, 19, 0x04);
-  probe.insert(probe.end(), probeStatus.begin(), probeStatus.end());
-  t.Reply(probe);
-  const auto probed = client.ProbeSpdWrite(1);
-  ASSERT_TRUE(probed);
-  EXPECT_EQ(probed->Result, -3);
-  EXPECT_EQ(probed->Status.Code, 25u);
-  EXPECT_EQ(probed->Status.HwCode, 19u);
-
-  std::vector<uint8_t> count = {5, 0xAA, 0xBB, 0xCC};  // bytes 1-3 are not the driver's
+  std::vector<uint8_t> count = {5, 0xAA, 0xBB, 0xCC};
   const auto countStatus = StatusBytes(33, 2, 0, 0);
   count.insert(count.end(), countStatus.begin(), countStatus.end());
   t.Reply(count);
   const auto slots = client.MemorySlotCount();
   ASSERT_TRUE(slots);
   EXPECT_EQ(slots->Count, 5);
-  EXPECT_EQ(slots->Status.Code, 33u);
-  EXPECT_EQ(slots->Status.Detail[0], 0xF0000u);
   EXPECT_EQ(slots->Status.Detail[1], 0x10000u);
 
-  std::vector<uint8_t> table(48, 0);
-  Put32(table, 0 + 4, 31);
-  Put32(table, 0 + 8, 3);
-  Put32(table, 0 + 12, 0x8086);
-  Put32(table, 0 + 16, 0x24C3);
-  Put32(table, 24 + 0, 1);
-  Put32(table, 24 + 12, 0x10DE);
-  t.Reply(table);
-  const auto devices = client.PciDeviceTable(2);
-  ASSERT_TRUE(devices);
-  ASSERT_EQ(devices->size(), 2u);
-  EXPECT_EQ((*devices)[0].Device, 31u);
-  EXPECT_EQ((*devices)[0].Function, 3u);
-  EXPECT_EQ((*devices)[0].VendorId, 0x8086u);
-  EXPECT_EQ((*devices)[0].DeviceId, 0x24C3u);
-  EXPECT_EQ((*devices)[1].Bus, 1u);
-  EXPECT_EQ((*devices)[1].VendorId, 0x10DEu);
-
   std::vector<uint8_t> report(1024, 0);
-  std::memcpy(&report[0x000], "Maker", 5);
-  std::memcpy(&report[0x080], "Model", 5);
-  std::memset(&report[0x380], 'S', 128);  // a field without a terminator stays inside it
+  std::memset(&report[0x380], 'S', 128);
   t.Reply(report);
   const auto info = client.SystemInformation();
   ASSERT_TRUE(info);
-  EXPECT_EQ(info->SystemManufacturer, "Maker");
-  EXPECT_EQ(info->SystemProduct, "Model");
-  EXPECT_EQ(info->SystemVersion, "");
+  EXPECT_EQ(info->BoardVersion, "");
   EXPECT_EQ(info->BoardSerialNumber, std::string(128, 'S'));
 }
 
