@@ -514,7 +514,7 @@ void Check(std::span<const uint8_t> bytes, SpdFacts& f) {
   for (size_t i = 0; i < kChecksum; ++i) sum += bytes[i];
   f.ComputedChecksum = static_cast<uint8_t>(sum);
   f.StoredChecksum = bytes[kChecksum];
-  switch (f.TypeByte) {
+  switch (static_cast<uint8_t>(f.Memory)) {
     case 0x09: case 0x0B: case 0x0F:  // FB-DIMM, DDR3, LPDDR3: byte 0 bit 7 sets the cover
       f.CrcLastByte = (bytes[0] & 0x80) ? 116 : 125;
       break;
@@ -523,7 +523,7 @@ void Check(std::span<const uint8_t> bytes, SpdFacts& f) {
       break;
     default:
       // FPM to DDR2: the sum in byte 63.
-      if (f.TypeByte <= 0x08) f.CheckRule = SpdCheckRule::Sum;
+      if (static_cast<uint8_t>(f.Memory) <= 0x08) f.CheckRule = SpdCheckRule::Sum;
       return;
   }
   if (bytes.size() < 128) return;
@@ -574,8 +574,8 @@ std::string SpdMemoryTypeName(uint8_t type) {
 SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
   SpdFacts f;
   if (bytes.size() <= kMemoryType) return f;
-  f.TypeByte = bytes[kMemoryType];
-  f.Type = SpdMemoryTypeName(f.TypeByte);
+  f.Memory = static_cast<SpdMemoryType>(bytes[kMemoryType]);
+  f.Type = SpdMemoryTypeName(bytes[kMemoryType]);
   if (bytes.size() <= kChecksum) return f;
 
   Check(bytes, f);
@@ -591,7 +591,7 @@ SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
     return f;
   }
 
-  const auto type = static_cast<SpdMemoryType>(f.TypeByte);
+  const SpdMemoryType type = f.Memory;
   if (type != SpdMemoryType::SdrSdram && type != SpdMemoryType::DdrSdram &&
       type != SpdMemoryType::Ddr2Sdram && type != SpdMemoryType::Ddr3Sdram) {
     return f;

@@ -86,7 +86,7 @@ std::string SizeText(const SpdFacts& f) {
     text += std::to_string(f.Ranks) + (f.Ranks == 1 ? " rank of " : " ranks of ") +
             std::to_string(f.RankMb[0]) + " MB";
   }
-  const char* densityByte = f.TypeByte == 0x0B ? "byte 4" : "byte 31";  // DDR3: device density
+  const char* densityByte = FieldsOf(f.Memory).DeviceDensity ? "byte 4" : "byte 31";
   text += f.DensityMatches ? std::string(" (") + densityByte + " agrees)"
                            : std::string(" (") + densityByte + ", " + Hex(f.DensityByte, 2) +
                                  ", states other sizes)";
@@ -126,7 +126,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   const auto line = [&](std::string_view name, const std::string& value) {
     text.push_back({std::string(name), value});
   };
-  line("memory type:", f.Type + " (type byte " + Hex(f.TypeByte, 2) + ")");
+  line("memory type:", f.Type + " (type byte " + Hex(static_cast<uint8_t>(f.Memory), 2) + ")");
   if (!f.Decoded) {
     line("decoded:", f.Blank ? "no: nothing is written in bytes 0-127"
                              : "no: only SDR, DDR, DDR2 and DDR3 SDRAM modules are decoded");
@@ -138,8 +138,8 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
                             std::to_string(f.SpdRevision & 0x0F) + " (" + Hex(f.SpdRevision, 2) + ")");
   line("bytes written:", std::to_string(f.BytesWritten) + " of " + std::to_string(f.EepromBytes));
   line("checksum:", CheckText(f));
-  const bool ddr3 = f.TypeByte == 0x0B;
-  if (!f.ModuleType.empty()) line("module type:", f.ModuleType);
+  const SpdTypeFields has = FieldsOf(f.Memory);
+  if (has.ModuleType) line("module type:", f.ModuleType);
   line("size:", SizeText(f));
   line(f.Asymmetric ? "rank 1:" : "each rank:", Geometry(f, 0));
   if (f.Asymmetric) line("rank 2:", Geometry(f, 1));
@@ -149,10 +149,10 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("devices:", devices);
   line("data width:", std::to_string(f.DataWidth) + " bits");
   line("error checking:", ErrorCheckText(f.ErrorCheck));
-  line(ddr3 ? "operable voltages:" : "voltage interface:", f.Voltage);
+  line(has.OperableVoltages ? "operable voltages:" : "voltage interface:", f.Voltage);
   line("registered:", f.Registered ? "yes" : "no");
   line("buffered:", f.Buffered ? "yes" : "no");
-  if (f.ModuleType.empty()) {
+  if (!has.ModuleType) {
     line("module attributes:", f.Attributes.empty() ? "none" : Join(f.Attributes, ", "));
   }
 
@@ -176,7 +176,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
              Ns(t.CycleTimePs) + ")");
     first = false;
   }
-  if (!f.ModuleType.empty() && f.StandardSpeeds.empty()) {
+  if (has.ModuleType && f.StandardSpeeds.empty()) {
     line("at standard speeds:", "none: the module meets no standard clock");
   }
   if (f.CycleTimePs != 0) {
@@ -186,15 +186,15 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     line("speed grade:", f.SpeedGrade.empty() ? "below every standard grade (" + f.ChipSpeed + ")"
                                               : f.SpeedGrade + " (" + f.ChipSpeed + ")");
   }
-  if (ddr3) line("tAA:", NsOrNone(f.TaaPs));
+  if (has.Ddr3Timings) line("tAA:", NsOrNone(f.TaaPs));
   line("tRCD, tRP, tRAS:", Ns(f.TrcdPs) + ", " + Ns(f.TrpPs) + ", " + Ns(f.TrasPs));
   line("tRC:", Ns(f.TrcPs) + (f.TrcDerived ? " (tRAS + tRP; SDR modules do not state it)" : ""));
   line("tRFC:", NsOrNone(f.TrfcPs));
   line("tRRD:", Ns(f.TrrdPs));
-  if (!f.ModuleType.empty()) {
+  if (has.ModuleType) {
     line("tWR, tWTR, tRTP:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TrtpPs));
   }
-  if (ddr3) {
+  if (has.Ddr3Timings) {
     line("tFAW:", NsOrNone(f.TfawPs));
     std::string range = "0-";
     range += std::to_string(f.MaxTemperatureC);
@@ -212,7 +212,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   if (f.MaxCycleTimePs != 0) line("longest clock:", "tCK " + Ns(f.MaxCycleTimePs));
 
   line("maker:", MakerText(f.Maker));
-  if (ddr3) line("DRAM maker:", f.IdentityRead ? MakerText(f.DramMaker) : "not read");
+  if (has.DramMaker) line("DRAM maker:", f.IdentityRead ? MakerText(f.DramMaker) : "not read");
   line("manufacturing place:", Hex(f.Location, 2));
   const char* unread = "not read (the bytes end before byte 150)";
   line("part number:", !f.IdentityRead ? unread : f.PartNumber.empty() ? "(none)" : f.PartNumber);

@@ -1,5 +1,6 @@
-// The client against a scripted transport: what each call sends, how each
-// reply layout is decoded, and how failures and malformed replies surface.
+// The client against a scripted transport: how each reply layout is decoded,
+// and how failures, malformed replies and requests the driver would refuse
+// surface (what each call sends is held by the tool's tests against the driver).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -69,40 +70,6 @@ std::vector<uint8_t> StatusBytes(uint32_t code, uint32_t detailCount, uint32_t h
   return bytes;
 }
 
-TEST(ClientRequests, EachCallSendsItsCodeInputAndOutputLength) {
-  ScriptedTransport t;
-  Client client(t);
-  client.ReadSpd(7, 0xFF, 4);
-  client.ProbeSpdWrite(3);
-  client.SetSegment(0x01020304);
-  client.MemorySlotCount();
-  client.MemoryModuleCount();
-  client.ChipsetInfo();
-  client.PciDeviceTable(1000);
-  client.PciDeviceCount();
-  client.ReadPciConfig(0, 31 - 1, 6);
-  client.SystemInformation();
-
-  const std::vector<Sent> expected = {
-      {0x9C406000, {7, 0xFF}, 80},
-      {0x9C40E004, {3}, 80},
-      {0x9C40A010, {4, 3, 2, 1}, 76},
-      {0x9C406008, {}, 80},
-      {0x9C40600C, {}, 80},
-      {0x9C406014, {}, 24},
-      {0x9C40E018, {0xE8, 0x03, 0, 0}, 217 * 24},
-      {0x9C40601C, {}, 4},
-      {0x9C40E020, {0, 0, 0, 0, 30, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 256},
-      {0x9C406024, {}, 1024},
-  };
-  ASSERT_EQ(t.sent.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(t.sent[i].Code, expected[i].Code) << i;
-    EXPECT_EQ(t.sent[i].Input, expected[i].Input) << i;
-    EXPECT_EQ(t.sent[i].OutputLength, expected[i].OutputLength) << i;
-  }
-}
-
 TEST(ClientRequests, RefusesWhatTheDriverWouldRefuseWithoutSending) {
   ScriptedTransport t;
   Client client(t);
@@ -126,60 +93,27 @@ TEST(ClientDecoding, ShortSpdReadKeepsTheBytesAndBothHalvesOfTheStatus) {
   EXPECT_EQ(read->Status.HwDetail[0], 0x44u);
 }
 
-TEST(ClientDecoding, ProbeCountsTableAndReport) {
+// What a driver's reply may hold beyond what it writes (the tool's tests
+// read every other field through the driver): count bytes 1-3 that are not
+// zero, a report field without a terminator.
+TEST(ClientDecoding, CountByteAndUnterminatedReportField) {
   ScriptedTransport t;
   Client client(t);
-
-  std::vector<uint8_t> probe(4);
-  Put32(probe, 0, static_cast<uint32_t>(-3));
-  const auto probeStatus = StatusBytes(25, 0, 19, 0x04);
-  probe.insert(probe.end(), probeStatus.begin(), probeStatus.end());
-  t.Reply(probe);
-  const auto probed = client.ProbeSpdWrite(1);
-  ASSERT_TRUE(probed);
-  EXPECT_EQ(probed->Result, -3);
-  EXPECT_EQ(probed->Status.Code, 25u);
-  EXPECT_EQ(probed->Status.HwCode, 19u);
-
-  std::vector<uint8_t> count = {5, 0xAA, 0xBB, 0xCC};  // bytes 1-3 are not the driver's
+  std::vector<uint8_t> count = {5, 0xAA, 0xBB, 0xCC};
   const auto countStatus = StatusBytes(33, 2, 0, 0);
   count.insert(count.end(), countStatus.begin(), countStatus.end());
   t.Reply(count);
   const auto slots = client.MemorySlotCount();
   ASSERT_TRUE(slots);
   EXPECT_EQ(slots->Count, 5);
-  EXPECT_EQ(slots->Status.Code, 33u);
-  EXPECT_EQ(slots->Status.Detail[0], 0xF0000u);
   EXPECT_EQ(slots->Status.Detail[1], 0x10000u);
 
-  std::vector<uint8_t> table(48, 0);
-  Put32(table, 0 + 4, 31);
-  Put32(table, 0 + 8, 3);
-  Put32(table, 0 + 12, 0x8086);
-  Put32(table, 0 + 16, 0x24C3);
-  Put32(table, 24 + 0, 1);
-  Put32(table, 24 + 12, 0x10DE);
-  t.Reply(table);
-  const auto devices = client.PciDeviceTable(2);
-  ASSERT_TRUE(devices);
-  ASSERT_EQ(devices->size(), 2u);
-  EXPECT_EQ((*devices)[0].Device, 31u);
-  EXPECT_EQ((*devices)[0].Function, 3u);
-  EXPECT_EQ((*devices)[0].VendorId, 0x8086u);
-  EXPECT_EQ((*devices)[0].DeviceId, 0x24C3u);
-  EXPECT_EQ((*devices)[1].Bus, 1u);
-  EXPECT_EQ((*devices)[1].VendorId, 0x10DEu);
-
   std::vector<uint8_t> report(1024, 0);
-  std::memcpy(&report[0x000], "Maker", 5);
-  std::memcpy(&report[0x080], "Model", 5);
-  std::memset(&report[0x380], 'S', 128);  // a field without a terminator stays inside it
+  std::memset(&report[0x380], 'S', 128);
   t.Reply(report);
   const auto info = client.SystemInformation();
   ASSERT_TRUE(info);
-  EXPECT_EQ(info->SystemManufacturer, "Maker");
-  EXPECT_EQ(info->SystemProduct, "Model");
-  EXPECT_EQ(info->SystemVersion, "");
+  EXPECT_EQ(info->BoardVersion, "");
   EXPECT_EQ(info->BoardSerialNumber, std::string(128, 'S'));
 }
 

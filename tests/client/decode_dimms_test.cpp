@@ -18,6 +18,7 @@
 namespace {
 
 using dimmio::SpdFacts;
+using dimmio::SpdMemoryType;
 
 struct Image {
   std::string name;
@@ -149,12 +150,13 @@ std::map<std::string, std::string> Theirs(const std::map<std::string, std::strin
     const auto it = d.find(label);
     return it == d.end() ? std::string("(not stated)") : it->second;
   };
-  const bool newer = !f.ModuleType.empty();
-  const bool ddr3 = f.TypeByte == 0x0B;
+  const bool newer = f.Memory == SpdMemoryType::Ddr2Sdram || f.Memory == SpdMemoryType::Ddr3Sdram;
+  const bool ddr3 = f.Memory == SpdMemoryType::Ddr3Sdram;
+  const bool sdr = f.Memory == SpdMemoryType::SdrSdram;
   std::map<std::string, std::string> theirs = {
       {"type", at("Fundamental Memory type")},
       {"size", at("Size")},
-      {"ranks", at(f.TypeByte == 0x04 ? "Number of Module Rows" : "Ranks")},
+      {"ranks", at(sdr ? "Number of Module Rows" : "Ranks")},
       {"maker", Letters(at(ddr3 ? "Module Manufacturer" : "Manufacturer"))},
       {"part number", at("Part Number")},
       {"serial", at("Assembly Serial Number")},
@@ -178,7 +180,7 @@ std::map<std::string, std::string> Theirs(const std::map<std::string, std::strin
     if (open != std::string::npos) theirs["speed grade"] = speed.substr(open + 2, speed.find(')') - open - 2);
     unsigned fastest = 0;
     for (const auto& [label, value] : d) {
-      if (f.TypeByte != 0x04 || label.rfind("tCL-tRCD-tRP-tRAS as PC", 0) != 0) continue;
+      if (!sdr || label.rfind("tCL-tRCD-tRP-tRAS as PC", 0) != 0) continue;
       const unsigned mhz = static_cast<unsigned>(std::stoul(label.substr(23)));
       if (mhz > fastest) theirs["speed grade"] = label.substr(21);
       fastest = std::max(fastest, mhz);

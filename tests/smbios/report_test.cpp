@@ -30,71 +30,41 @@ std::vector<uint8_t> Indexes(uint8_t maker, uint8_t product, uint8_t version, ui
   return {maker, product, version, serial};
 }
 
+// Each table and the eight fields it gives: the system's maker, product,
+// version and serial, then the board's.
 TEST(SystemInfoReport, FieldsComeFromTheirStringNumbers) {
-  const auto image = sim::SmbiosBuilder()
-                         .Add(1, Indexes(2, 1, 0, 5), {"product", "maker", "three"})
-                         .Add(2, Indexes(1, 1, 3, 2), {"board", "serial", "rev"})
-                         .EndOfTable()
-                         .Build();
-  const Report r = Fill(image);
-  EXPECT_EQ(ReportField(r.data(), SysMaker), "maker");
-  EXPECT_EQ(ReportField(r.data(), SysProduct), "product");
-  EXPECT_EQ(ReportField(r.data(), SysVersion), "") << "string number 0";
-  EXPECT_EQ(ReportField(r.data(), SysSerial), "") << "string number past the three strings";
-  EXPECT_EQ(ReportField(r.data(), BoardMaker), "board");
-  EXPECT_EQ(ReportField(r.data(), BoardProduct), "board");
-  EXPECT_EQ(ReportField(r.data(), BoardVersion), "rev");
-  EXPECT_EQ(ReportField(r.data(), BoardSerial), "serial");
-}
-
-TEST(SystemInfoReport, LongStringsAreCutTo127Characters) {
-  const std::string text(200, 'x');
-  const auto image = sim::SmbiosBuilder().SystemInformation(text, "", "", "").Build();
-  const Report r = Fill(image);
-  EXPECT_EQ(ReportField(r.data(), SysMaker), text.substr(0, 127));
-  EXPECT_EQ(r[127], 0);
-  EXPECT_EQ(r[128], 0) << "the next field is untouched";
-}
-
-TEST(SystemInfoReport, ALaterStructureOverwritesOnlyTheFieldsItHasStringsFor) {
-  const auto image = sim::SmbiosBuilder()
-                         .SystemInformation("First Maker", "A Long Product Name", "1", "")
-                         .SystemInformation("", "Short", "", "Serial")
-                         .Build();
-  const Report r = Fill(image);
-  EXPECT_EQ(ReportField(r.data(), SysMaker), "First Maker");
-  EXPECT_EQ(ReportField(r.data(), SysProduct), "Short");
-  EXPECT_EQ(ReportField(r.data(), SysVersion), "1");
-  EXPECT_EQ(ReportField(r.data(), SysSerial), "Serial");
-  // Behind the shorter text's terminator the longer text's bytes remain.
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r[128 + 6])), " Product Name");
-}
-
-TEST(SystemInfoReport, AnEmptyStringSetGivesOneEmptyString) {
-  const auto image = sim::SmbiosBuilder()
-                         .BaseboardInformation("X", "Board", "", "")
-                         .Add(2, Indexes(1, 2, 0, 0), {})
-                         .Build();
-  const Report r = Fill(image);
-  EXPECT_EQ(ReportField(r.data(), BoardMaker), "") << "string 1 is the empty string";
-  EXPECT_EQ(ReportField(r.data(), BoardProduct), "Board") << "string 2 does not exist";
-}
-
-TEST(SystemInfoReport, OnlyTheFirst64StringsOfAStructureAreKnown) {
-  std::vector<std::string> strings;
-  for (int i = 1; i <= 70; ++i) strings.push_back("s" + std::to_string(i));
-  const auto image = sim::SmbiosBuilder().Add(1, Indexes(64, 65, 1, 70), strings).Build();
-  const Report r = Fill(image);
-  EXPECT_EQ(ReportField(r.data(), SysMaker), "s64");
-  EXPECT_EQ(ReportField(r.data(), SysProduct), "");
-  EXPECT_EQ(ReportField(r.data(), SysVersion), "s1");
-  EXPECT_EQ(ReportField(r.data(), SysSerial), "");
-}
-
-TEST(SystemInfoReport, BytesAreCopiedAsStored) {
-  const std::string raw = "\xC4rger \x01\x7F\xFF";
-  const auto image = sim::SmbiosBuilder().SystemInformation(raw, "", "", "").Build();
-  EXPECT_EQ(ReportField(Fill(image).data(), SysMaker), raw);
+  const std::string longText(200, 'x'), raw = "\xC4rger \x01\x7F\xFF";
+  std::vector<std::string> seventy;
+  for (int i = 1; i <= 70; ++i) seventy.push_back("s" + std::to_string(i));
+  using B = sim::SmbiosBuilder;
+  const struct {
+    const char* name;
+    sim::SmbiosImage image;
+    std::array<std::string, 8> fields;
+  } cases[] = {
+      // String number 0, and one past the three strings, give the empty string.
+      {"string numbers", B().Add(1, Indexes(2, 1, 0, 5), {"product", "maker", "three"})
+                             .Add(2, Indexes(1, 1, 3, 2), {"board", "serial", "rev"}).EndOfTable().Build(),
+       {"maker", "product", "", "", "board", "board", "rev", "serial"}},
+      {"cut to 127 characters", B().SystemInformation(longText, "", "", "").Build(), {longText.substr(0, 127)}},
+      {"a later structure writes only the fields it has strings for",
+       B().SystemInformation("First Maker", "A Long Product Name", "1", "").SystemInformation("", "Short", "", "Serial").Build(),
+       {"First Maker", "Short", "1", "Serial"}},
+      // String 1 of an empty set is the empty string; string 2 does not exist.
+      {"empty string set", B().BaseboardInformation("X", "Board", "", "").Add(2, Indexes(1, 2, 0, 0), {}).Build(),
+       {"", "", "", "", "", "Board"}},
+      {"only the first 64 strings", B().Add(1, Indexes(64, 65, 1, 70), seventy).Build(), {"s64", "", "s1", ""}},
+      {"bytes as stored", B().SystemInformation(raw, "", "", "").Build(), {raw}},
+  };
+  for (const auto& c : cases) {
+    const Report r = Fill(c.image);
+    for (int f = SysMaker; f <= BoardSerial; ++f) {
+      EXPECT_EQ(ReportField(r.data(), f), c.fields[f]) << c.name << ", field " << f;
+    }
+    if (c.fields[1] == "Short") {  // behind the shorter text's terminator the longer text's bytes remain
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r[128 + 6])), " Product Name");
+    }
+  }
 }
 
 class SystemInfoRequestTest : public SmbiosTest {};

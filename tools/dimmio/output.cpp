@@ -31,13 +31,12 @@ nlohmann::json MakerJson(const JedecMaker& m) {
 
 // The fields DDR2 and DDR3 add: null for the types that do not state them.
 void AddDdr2Ddr3(const SpdFacts& f, nlohmann::json& json) {
-  const bool newer = !f.ModuleType.empty();
-  const bool ddr3 = f.TypeByte == 0x0B;
+  const SpdTypeFields has = FieldsOf(f.Memory);
   nlohmann::json speeds = nlohmann::json::array();
   for (const SpdCasTiming& t : f.StandardSpeeds) speeds.push_back(TimingJson(t));
-  json.update({{"module_type", newer ? nlohmann::json(f.ModuleType) : nlohmann::json()},
+  json.update({{"module_type", has.ModuleType ? nlohmann::json(f.ModuleType) : nlohmann::json()},
                {"voltages_mv", f.VoltagesMv.empty() ? nlohmann::json() : nlohmann::json(f.VoltagesMv)},
-               {"standard_speeds", newer ? speeds : nlohmann::json()},
+               {"standard_speeds", has.ModuleType ? speeds : nlohmann::json()},
                {"max_cycle_time_ps", Ps(f.MaxCycleTimePs)},
                {"taa_ps", Ps(f.TaaPs)},
                {"twr_ps", Ps(f.TwrPs)},
@@ -46,7 +45,7 @@ void AddDdr2Ddr3(const SpdFacts& f, nlohmann::json& json) {
                {"tfaw_ps", Ps(f.TfawPs)},
                {"temperature_max_c", f.MaxTemperatureC != 0 ? nlohmann::json(f.MaxTemperatureC) : nlohmann::json()},
                {"thermal_sensor", f.ThermalSensorStated ? nlohmann::json(f.ThermalSensor) : nlohmann::json()},
-               {"dram_manufacturer", ddr3 && f.IdentityRead ? MakerJson(f.DramMaker) : nlohmann::json()}});
+               {"dram_manufacturer", has.DramMaker && f.IdentityRead ? MakerJson(f.DramMaker) : nlohmann::json()}});
   if (!f.IdentityRead) {
     json["part_number"] = nullptr;
     json["revision"] = nullptr;
@@ -70,7 +69,7 @@ void PrintJson(std::ostream& out, const nlohmann::json& json) {
 
 nlohmann::json SpdJson(const SpdFacts& f) {
   nlohmann::json json = {{"type", f.Type},
-                         {"type_byte", f.TypeByte},
+                         {"type_byte", static_cast<uint8_t>(f.Memory)},
                          {"blank", f.Blank},
                          {"decoded", f.Decoded},
                          {"checksum_rule", CheckRuleJson(f)},

@@ -27,21 +27,45 @@ std::vector<std::pair<std::string, std::string>> KeyedLines(const SpdFacts& fact
 }  // namespace
 
 std::vector<SideBySideRow> SideBySideRows(const std::vector<SideBySideColumn>& columns) {
-  std::vector<SideBySideRow> rows;
+  // Every field once, in the order first met, and for each the fields that
+  // follow it in some module's listing.
+  std::vector<SideBySideRow> fields;
+  std::vector<std::vector<size_t>> followers;
+  std::vector<int> unplacedBefore;  // fields that come before it and are not placed yet
   for (size_t c = 0; c < columns.size(); ++c) {
-    size_t after = 0;  // where this module's next line goes when it is new
-    for (const auto& line : KeyedLines(columns[c].Facts)) {
-      const std::string& field = line.first;
-      auto row = std::find_if(rows.begin(), rows.end(),
-                              [&](const SideBySideRow& r) { return r.Field == field; });
-      if (row == rows.end()) {
-        row = rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(after),
-                          SideBySideRow{field, field.back() == ')',
-                                        std::vector<std::string>(columns.size(), "-"), false});
+    constexpr size_t kNone = static_cast<size_t>(-1);
+    size_t previous = kNone;
+    for (const auto& [field, value] : KeyedLines(columns[c].Facts)) {
+      size_t at = 0;
+      while (at < fields.size() && fields[at].Field != field) ++at;
+      if (at == fields.size()) {
+        fields.push_back({field, field.back() == ')', std::vector<std::string>(columns.size(), "-"), false});
+        followers.emplace_back();
+        unplacedBefore.push_back(0);
       }
-      row->Values[c] = line.second;
-      after = static_cast<size_t>(row - rows.begin()) + 1;
+      fields[at].Values[c] = value;
+      if (previous != kNone) {
+        followers[previous].push_back(at);
+        ++unplacedBefore[at];
+      }
+      previous = at;
     }
+  }
+  // Next is always the first-met field that every module puts after the
+  // ones placed, so each column keeps its listing's order whatever the
+  // order of the columns.
+  std::vector<SideBySideRow> rows;
+  std::vector<bool> placed(fields.size(), false);
+  while (rows.size() < fields.size()) {
+    size_t next = 0;
+    while (next < fields.size() && (placed[next] || unplacedBefore[next] > 0)) ++next;
+    if (next == fields.size()) {  // listings that disagree on an order: the first unplaced
+      next = 0;
+      while (placed[next]) ++next;
+    }
+    placed[next] = true;
+    rows.push_back(fields[next]);
+    for (size_t f : followers[next]) --unplacedBefore[f];
   }
   for (SideBySideRow& row : rows) {
     row.Differ = std::any_of(row.Values.begin(), row.Values.end(),

@@ -24,8 +24,9 @@ struct SideBySideRow {
   bool Differ = false;
 };
 
-// The rows in the listing's order; a line only some modules have sits after
-// the line it follows in them.
+// The rows in the listings' order: a row comes after every row it follows in
+// any module's listing, so each column reads in its own listing's order;
+// where the modules leave the order open, the first column's lines first.
 std::vector<SideBySideRow> SideBySideRows(const std::vector<SideBySideColumn>& columns);
 
 // The table, its rows that differ marked with '*' in the first column.

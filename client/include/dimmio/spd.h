@@ -53,8 +53,24 @@ struct SpdCasTiming {
   std::string ChipSpeed;    // "DDR400", "SDR133"
 };
 
+// What a decoded module's type states beyond the facts every type has: the
+// listing and the JSON both write these groups from it.
+struct SpdTypeFields {
+  bool ModuleType = false;        // DDR2, DDR3: module type, standard speeds, tWR, tWTR, tRTP
+  bool OperableVoltages = false;  // DDR3: the supply voltages it runs at, not an interface level
+  bool DeviceDensity = false;     // DDR3: rank sizes against the device density in byte 4
+  bool Ddr3Timings = false;       // DDR3: tAA, tFAW, temperature range, thermal sensor (not
+                                  // setup and hold, refresh and burst lengths)
+  bool DramMaker = false;         // DDR3: the maker of the DRAM devices
+};
+
+constexpr SpdTypeFields FieldsOf(SpdMemoryType type) {
+  const bool ddr3 = type == SpdMemoryType::Ddr3Sdram;
+  return {ddr3 || type == SpdMemoryType::Ddr2Sdram, ddr3, ddr3, ddr3, ddr3};
+}
+
 struct SpdFacts {
-  uint8_t TypeByte = 0;
+  SpdMemoryType Memory{};     // byte 2, whatever it holds
   std::string Type;           // "DDR SDRAM", "SDR SDRAM", "DDR2 SDRAM", ... or "unknown (0xNN)"
   bool Blank = false;         // bytes 0-127 all 0x00 or all 0xFF: nothing written
   bool Decoded = false;       // SDR, DDR, DDR2 or DDR3: the fields below are filled
