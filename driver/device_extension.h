@@ -14,6 +14,7 @@ struct ListLink {
 // One queued request; from non-paged pool, because it is touched under Lock.
 struct QueueEntry {
   KernelIrp* Request;
+  void* File;  // the handle it came through
   ListLink Link;
 };
 
@@ -21,6 +22,7 @@ struct RequestQueue {
   KernelEvent WorkEvent;  // under Lock: signalled exactly while List is not empty
   KernelSpinLock Lock;    // guards List and the changes of WorkEvent
   ListLink List;          // oldest first
+  uint32_t Count;         // entries in List, under Lock
 };
 
 struct DeviceExtension {

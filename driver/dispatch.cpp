@@ -37,6 +37,7 @@ KernelStatus KERNEL_API DispatchDeviceControl(KernelDevice* device, KernelIrp* i
   }
 
   const NtStatus queued = EnqueueRequest(&extension->Queue, irp);
+  if (queued == STATUS_PENDING) return STATUS_PENDING;  // refused past a bound
   if (queued != STATUS_SUCCESS) {
     CompleteRequest(irp, queued, 0);
     return queued;

@@ -3,6 +3,7 @@
 #include "discovery/chipset.h"
 #include "discovery/pci_walk.h"
 #include "driver/device_extension.h"
+#include "driver/device_security.h"
 #include "driver/dispatch.h"
 #include "driver/ioctl.h"
 #include "driver/queue.h"
@@ -28,6 +29,12 @@ KernelDevice* CreateDeviceAndWorker(KernelDriver* driver, KernelName* name,
   KernelDevice* device = nullptr;
   if (DeviceCreate(driver, sizeof(DeviceExtension), name, kDimmioDeviceType,
                    kFileDeviceSecureOpen, &device) != STATUS_SUCCESS) {
+    return nullptr;
+  }
+  // Before anything can reach the device: no link, no worker, no entry
+  // routines yet.
+  if (DeviceSetSecurity(device, kAdminsOnlyDescriptor) != STATUS_SUCCESS) {
+    DeviceDelete(device);
     return nullptr;
   }
 

@@ -29,6 +29,7 @@
 //   uint32_t IrpOutputLength(KernelIrp*)
 //   void* IrpSystemBuffer(KernelIrp*)         the one buffered-I/O buffer
 //   KernelDevice* IrpDevice(KernelIrp*)       device of the current location
+//   void* IrpFile(KernelIrp*)                 its file object: the handle
 //   void IrpMarkPending(KernelIrp*)
 //   void IrpSetIoStatus(KernelIrp*, NtStatus, uint32_t information)
 //   void IrpComplete(KernelIrp*)              complete, no priority boost
@@ -67,6 +68,9 @@
 //                                             not exclusive; the extension
 //                                             starts zeroed
 //   void DeviceDelete(KernelDevice*)          frees the extension with it
+//   NtStatus DeviceSetSecurity(KernelDevice*, const void* descriptor)
+//                                             replaces the device's DACL with
+//                                             the self-relative descriptor's
 //   NtStatus LinkCreate(KernelName* link, KernelName* device)
 //   void LinkDelete(KernelName* link)
 #pragma once
@@ -110,5 +114,6 @@ constexpr uint32_t kFileDeviceSecureOpen = 0x00000100;
 NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
                       uint32_t deviceType, uint32_t characteristics, KernelDevice** device);
 void DeviceDelete(KernelDevice* device);
+NtStatus DeviceSetSecurity(KernelDevice* device, const void* descriptor);
 NtStatus LinkCreate(KernelName* link, KernelName* device);
 void LinkDelete(KernelName* link);

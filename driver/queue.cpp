@@ -56,26 +56,40 @@ void InitRequestQueue(RequestQueue* queue) {
   SpinLockInit(&queue->Lock);
   EventInitNotification(&queue->WorkEvent);
   queue->List.Flink = queue->List.Blink = &queue->List;
+  queue->Count = 0;
 }
 
 NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request) {
   auto* entry = static_cast<QueueEntry*>(NonPagedAlloc(sizeof(QueueEntry)));
   if (entry == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
   entry->Request = request;
+  entry->File = IrpFile(request);
   // Pending before the worker can see it, so it never completes an unmarked one.
   IrpMarkPending(request);
 
   const KernelIrql previous = SpinLockAcquire(&queue->Lock);
-  const bool wasEmpty = ListEmpty(&queue->List);
-  ListAppend(&queue->List, &entry->Link);
-  if (wasEmpty) EventSet(&queue->WorkEvent);
+  uint32_t sameHandle = 0;
+  for (ListLink* at = queue->List.Flink; at != &queue->List; at = at->Flink) {
+    sameHandle += EntryOf(at)->File == entry->File ? 1 : 0;
+  }
+  const bool admitted = queue->Count < kQueueLimit && sameHandle < kQueueLimitPerHandle;
+  if (admitted) {
+    const bool wasEmpty = ListEmpty(&queue->List);
+    ListAppend(&queue->List, &entry->Link);
+    ++queue->Count;
+    if (wasEmpty) EventSet(&queue->WorkEvent);
+  }
   SpinLockRelease(&queue->Lock, previous);
-  return STATUS_SUCCESS;
+  if (admitted) return STATUS_SUCCESS;
+  NonPagedFree(entry);
+  CompleteRequest(request, STATUS_INSUFFICIENT_RESOURCES, 0);
+  return STATUS_PENDING;
 }
 
 KernelIrp* DequeueRequest(RequestQueue* queue) {
   const KernelIrql previous = SpinLockAcquire(&queue->Lock);
   QueueEntry* entry = EntryOf(ListTakeHead(&queue->List));
+  --queue->Count;
   if (ListEmpty(&queue->List)) EventClear(&queue->WorkEvent);
   SpinLockRelease(&queue->Lock, previous);
 

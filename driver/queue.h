@@ -6,8 +6,18 @@
 
 void InitRequestQueue(RequestQueue* queue);
 
-// Marks the request pending and appends it; STATUS_INSUFFICIENT_RESOURCES,
-// with the request neither marked nor queued, when no entry can be had.
+// At most this many requests wait in all, and this many of one handle. The
+// tool has one request of a handle in flight at a time; 16 leave room for a
+// program that overlaps its requests, and 64 bound both the pool the queue
+// holds and the wait of the last request (64 SPD reads of the slowest host,
+// some 20 s) whatever other programs do.
+constexpr uint32_t kQueueLimit = 64;
+constexpr uint32_t kQueueLimitPerHandle = 16;
+
+// Marks the request pending and appends it: STATUS_SUCCESS. When no entry
+// can be had, STATUS_INSUFFICIENT_RESOURCES with the request neither marked
+// nor queued; past a bound, STATUS_PENDING with the request marked, not
+// queued, and completed with STATUS_INSUFFICIENT_RESOURCES.
 NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request);
 
 // Removes and returns the oldest request. The list must not be empty.

@@ -109,6 +109,20 @@ NT_ENTRY NT_FASTCALL intptr_t ObfDereferenceObject(void* object) {
   return 0;
 }
 
+NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t /*attributes*/,
+                                                  void* /*accessState*/, uint32_t access,
+                                                  void* /*type*/, int8_t /*mode*/,
+                                                  uint32_t* handle) {
+  if (int32_t failure = K().Enter("ObOpenObjectByPointer")) return failure;
+  return K().OpenObject(object, access, handle);
+}
+
+NT_ENTRY NT_STDCALL int32_t ZwSetSecurityObject(uint32_t handle, uint32_t information,
+                                                const void* descriptor) {
+  if (int32_t failure = K().Enter("ZwSetSecurityObject")) return failure;
+  return K().SetSecurity(handle, information, descriptor);
+}
+
 NT_ENTRY NT_STDCALL int32_t ZwClose(uint32_t handle) {
   K().Enter("ZwClose");
   return K().CloseHandle(handle);
@@ -304,6 +318,8 @@ const std::vector<KnownImport>& KnownImports() {
       STD(kKernel, PsCreateSystemThread),
       STD(kKernel, ObReferenceObjectByHandle),
       FAST(kKernel, ObfDereferenceObject),
+      STD(kKernel, ObOpenObjectByPointer),
+      STD(kKernel, ZwSetSecurityObject),
       STD(kKernel, ZwClose),
       STD(kKernel, KeInitializeEvent),
       STD(kKernel, KeSetEvent),

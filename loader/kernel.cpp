@@ -393,6 +393,10 @@ void Kernel::Dereference(void* object) {
 }
 
 int32_t Kernel::CloseHandle(uint32_t handle) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (objectHandles_.erase(handle) != 0) return STATUS_SUCCESS;
+  }
   std::lock_guard<std::mutex> guard(dispatcherLock_);
   auto it = handles_.find(handle);
   if (it == handles_.end()) {
@@ -455,6 +459,66 @@ void Kernel::DeleteDevice(nt::DeviceObject* device) {
   devices_.erase(it);
 }
 
+int32_t Kernel::OpenObject(void* object, uint32_t access, uint32_t* handle) {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto* device = static_cast<nt::DeviceObject*>(object);
+  if (devices_.count(device) == 0) {
+    faults_.push_back("ObOpenObjectByPointer of an object that is not a device");
+    return kStatusInvalidHandle;
+  }
+  {
+    std::lock_guard<std::mutex> handles(dispatcherLock_);
+    *handle = nextHandle_;
+    nextHandle_ += 4;
+  }
+  // The kernel's own opens (KernelMode) skip the access check.
+  objectHandles_[*handle] = File{device, host::MapFileGeneric(access)};
+  return STATUS_SUCCESS;
+}
+
+int32_t Kernel::SetSecurity(uint32_t handle, uint32_t information, const void* descriptor) {
+  std::lock_guard<std::mutex> guard(lock_);
+  auto it = objectHandles_.find(handle);
+  if (it == objectHandles_.end()) {
+    faults_.push_back("ZwSetSecurityObject with a handle that is not open (" + Hex(handle) + ")");
+    return kStatusInvalidHandle;
+  }
+  if ((it->second.granted & host::kWriteDac) == 0) return host::kStatusAccessDenied;
+  if (information != host::kDaclSecurityInformation) {
+    faults_.push_back("ZwSetSecurityObject for more than the DACL");
+  }
+  std::vector<host::Ace> dacl;
+  size_t length = 0;
+  constexpr size_t kLargestDescriptor = 4096;
+  if (!host::ReadDacl(static_cast<const uint8_t*>(descriptor), kLargestDescriptor, &dacl,
+                      &length)) {
+    faults_.push_back("ZwSetSecurityObject with a descriptor that is not self-relative");
+    return static_cast<int32_t>(0xC0000079u);  // STATUS_INVALID_SECURITY_DESCR
+  }
+  const auto* bytes = static_cast<const uint8_t*>(descriptor);
+  devices_.at(it->second.device).security.assign(bytes, bytes + length);
+  return STATUS_SUCCESS;
+}
+
+std::vector<host::Ace> Kernel::DeviceDacl(const std::u16string& name) {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::vector<host::Ace> dacl;
+  nt::DeviceObject* device = names_.Resolve(name);
+  if (device != nullptr && devices_.count(device) != 0) {
+    const std::vector<uint8_t>& security = devices_.at(device).security;
+    host::ReadDacl(security.data(), security.size(), &dacl);
+  }
+  return dacl;
+}
+
+void Kernel::EntryReturned(nt::DriverObject* driver) {
+  std::lock_guard<std::mutex> guard(lock_);
+  for (nt::DeviceObject* device = driver->FirstDevice; device != nullptr;
+       device = device->NextDevice) {
+    device->Flags &= ~ntlayout::kDoDeviceInitializing;
+  }
+}
+
 std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
   std::vector<std::string> left;
   {
@@ -473,6 +537,7 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
       if (device->Driver == driver) left.push_back("device " + Narrow(record.name));
     }
     for (const std::u16string& name : names_.Links()) left.push_back("symbolic link " + Narrow(name));
+    for (const auto& [handle, file] : objectHandles_) left.push_back("open handle " + Hex(handle));
     for (const auto& [irp, request] : requests_) {
       std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
       if (request->watch_.Completions == 0) left.push_back(request->what_ + ": never completed");
@@ -504,7 +569,8 @@ int32_t NT_STDCALL Kernel::DefaultDispatch(nt::DeviceObject*, nt::Irp* irp) {
 
 std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint32_t code,
                                                const std::vector<uint8_t>& input,
-                                               uint32_t outputLength, uint8_t fill) {
+                                               uint32_t outputLength, uint8_t fill,
+                                               void* fileObject) {
   nt::DeviceObject* device;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -523,12 +589,66 @@ std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint3
   stack->InputBufferLength = static_cast<uint32_t>(input.size());
   stack->IoControlCode = code;
   stack->Device = device;
+  stack->FileObject = fileObject;
   irp->SystemBuffer = request->watch_.SystemBuffer();
   char what[96];
   std::snprintf(what, sizeof what, "request 0x%X (in %u, out %u)", code,
                 static_cast<unsigned>(input.size()), outputLength);
   request->what_ = what;
   return Dispatch(device, request);
+}
+
+int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t access,
+                     File* file) {
+  nt::DeviceObject* device;
+  std::u16string deviceName;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    device = names_.ResolveOpen(name);
+    if (device == nullptr) return kStatusObjectNameNotFound;
+    if ((device->Flags & ntlayout::kDoDeviceInitializing) != 0) return host::kStatusNoSuchDevice;
+    const int32_t checked =
+        host::CheckAccess(devices_.at(device).security, caller, access, &file->granted);
+    if (checked != STATUS_SUCCESS) return checked;
+    deviceName = devices_.at(device).name;
+  }
+  const Completion created = CreateOrClose(deviceName, ntlayout::kIrpMjCreate)->Wait();
+  if (created.status != STATUS_SUCCESS) return created.status;
+  std::lock_guard<std::mutex> guard(lock_);
+  constexpr size_t kFileObjectSize = 0x80;  // x86 FILE_OBJECT; the driver reads none of it
+  fileObjects_.push_back(std::make_unique<uint8_t[]>(kFileObjectSize));
+  file->device = device;
+  file->object = fileObjects_.back().get();
+  return STATUS_SUCCESS;
+}
+
+std::shared_ptr<Request> Kernel::DeviceControl(const File& file, uint32_t code,
+                                               const std::vector<uint8_t>& input,
+                                               uint32_t outputLength, uint8_t fill) {
+  std::u16string deviceName;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto it = devices_.find(file.device);
+    if (it == devices_.end()) return nullptr;
+    deviceName = it->second.name;
+  }
+  if (host::ControlCodeAllowed(code, file.granted)) {
+    return DeviceControl(deviceName, code, input, outputLength, fill, file.object);
+  }
+  auto request = std::make_shared<Request>();
+  request->watch_.Prepare(input, outputLength, fill);
+  std::lock_guard<std::mutex> guard(request->watch_.Lock);
+  request->watch_.Completions = 1;
+  request->watch_.DispatchReturned = true;
+  request->completion_.status = request->completion_.dispatchStatus = host::kStatusAccessDenied;
+  request->completion_.completedInDispatch = true;
+  request->completion_.buffer = request->Sent();
+  return request;
+}
+
+uint64_t Kernel::Dispatched() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return dispatched_;
 }
 
 std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8_t majorFunction) {
@@ -570,6 +690,7 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
   {
     std::lock_guard<std::mutex> guard(lock_);
     requests_[irp] = request;
+    if (stack->MajorFunction == ntlayout::kIrpMjDeviceControl) ++dispatched_;
   }
   nt::DispatchFn routine = device->Driver->MajorFunction[stack->MajorFunction];
   Request* const outer = t_dispatching;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "loader/nt_objects.h"
+#include "platform/host/access_model.h"
 #include "platform/host/object_namespace.h"
 #include "platform/host/request_watch.h"
 #include "sim/machine.h"
@@ -128,8 +129,32 @@ class Kernel {
   std::shared_ptr<Request> DeviceControl(const std::u16string& name, uint32_t code,
                                          const std::vector<uint8_t>& input,
                                          uint32_t outputLength,
-                                         uint8_t fill = host::kUnusedBufferFill);
+                                         uint8_t fill = host::kUnusedBufferFill,
+                                         void* fileObject = nullptr);
   std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction);
+  // A handle a caller opened: the device and the access it was granted.
+  struct File {
+    nt::DeviceObject* device = nullptr;
+    uint32_t granted = 0;
+    void* object = nullptr;  // the file object its requests carry
+  };
+  // An open of `name` (a link, a device, or a name below one) as `caller`
+  // asking for `access`: refused while the device initialises, checked
+  // against the device's security, then the create request to the driver.
+  int32_t Open(const std::u16string& name, host::Caller caller, uint32_t access, File* file);
+  // Through a handle: a code whose access bits ask for more than the handle
+  // was granted is completed with access denied without reaching the driver.
+  std::shared_ptr<Request> DeviceControl(const File& file, uint32_t code,
+                                         const std::vector<uint8_t>& input,
+                                         uint32_t outputLength,
+                                         uint8_t fill = host::kUnusedBufferFill);
+  // Device-control requests handed to the driver's entry routine so far.
+  uint64_t Dispatched() const;
+  // The DACL of the device of that name.
+  std::vector<host::Ace> DeviceDacl(const std::u16string& name);
+  // What the I/O manager does once a driver's entry routine succeeded: its
+  // devices stop initialising.
+  void EntryReturned(nt::DriverObject* driver);
   // The entry routine for request kinds the driver does not install.
   static int32_t NT_STDCALL DefaultDispatch(nt::DeviceObject* device, nt::Irp* irp);
 
@@ -154,6 +179,9 @@ class Kernel {
                        const nt::UnicodeString* name, uint32_t type, uint32_t characteristics,
                        nt::DeviceObject** device);
   void DeleteDevice(nt::DeviceObject* device);
+  // ObOpenObjectByPointer of a device; ZwSetSecurityObject on its handle.
+  int32_t OpenObject(void* object, uint32_t access, uint32_t* handle);
+  int32_t SetSecurity(uint32_t handle, uint32_t information, const void* descriptor);
   void CompleteRequest(nt::Irp* irp, int8_t boost);
 
  private:
@@ -175,6 +203,7 @@ class Kernel {
   struct DeviceRecord {
     std::unique_ptr<uint8_t[]> memory;
     std::u16string name;
+    std::vector<uint8_t> security = host::DefaultDeviceDescriptor();
   };
 
   bool Signalled(void* object) const;  // under dispatcherLock_
@@ -209,6 +238,9 @@ class Kernel {
   ObjectNamespace names_;
   std::map<nt::DeviceObject*, DeviceRecord> devices_;
   std::map<nt::Irp*, std::shared_ptr<Request>> requests_;
+  std::map<uint32_t, File> objectHandles_;  // the image's handles to devices
+  std::vector<std::unique_ptr<uint8_t[]>> fileObjects_;
+  uint64_t dispatched_ = 0;
 };
 
 }  // namespace loader

@@ -108,7 +108,9 @@ LoadedDriver::~LoadedDriver() {
 
 int32_t LoadedDriver::Start() {
   auto entry = reinterpret_cast<nt::DriverEntryFn>(image_->Base() + image_->EntryRva());
-  return entry(&driver_, &registryString_);
+  const int32_t status = entry(&driver_, &registryString_);
+  if (status == 0) kernel_.EntryReturned(&driver_);
+  return status;
 }
 
 bool LoadedDriver::Unload() {

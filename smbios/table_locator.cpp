@@ -19,7 +19,26 @@ constexpr uint32_t kAnchor = 0x5F4D535Fu;
 constexpr uint32_t kTableLengthOffset = 0x16;     // 16 bits: bytes in the table
 constexpr uint32_t kTableAddressOffset = 0x18;    // 32 bits: physical address
 constexpr uint32_t kStructureCountOffset = 0x1C;  // 16 bits: number of structures
-constexpr uint32_t kEntryPointFieldsEnd = 0x1E;   // first byte past the fields used
+// The 31 bytes of the entry point sum to zero, and so do the 15 from the
+// intermediate anchor "_DMI_" on; an anchor with wrong sums is a stray
+// "_SM_" in the BIOS image (or a damaged entry point), not the table.
+constexpr uint32_t kIntermediateOffset = 0x10;
+constexpr uint8_t kIntermediateAnchor[5] = {'_', 'D', 'M', 'I', '_'};
+constexpr uint32_t kEntryPointFieldsEnd = 0x1F;   // first byte past the entry point
+
+bool SumsToZero(const uint8_t* bytes, uint32_t from, uint32_t to) {
+  uint8_t sum = 0;
+  for (uint32_t i = from; i < to; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+  return sum == 0;
+}
+
+bool ChecksumsHold(const uint8_t* ep) {
+  for (uint32_t i = 0; i < sizeof kIntermediateAnchor; ++i) {
+    if (ep[kIntermediateOffset + i] != kIntermediateAnchor[i]) return false;
+  }
+  return SumsToZero(ep, 0, kEntryPointFieldsEnd) &&
+         SumsToZero(ep, kIntermediateOffset, kEntryPointFieldsEnd);
+}
 
 SmbiosCache g_cache;  // zero at load
 
@@ -31,19 +50,22 @@ SmbiosEntryPoint ParseEntryPoint(const uint8_t* ep) {
   return parsed;
 }
 
-// The entry point whose anchor is at `offset` of the window. At the last
-// 16-byte position its fields run past the BIOS area; they are read through a
-// mapping of their own rather than past the end of the window.
+// The entry point whose anchor is at `offset` of the window, when its
+// checksums hold. At the last 16-byte position it runs past the BIOS area;
+// it is read through a mapping of its own rather than past the end of the
+// window.
 bool ReadEntryPoint(const uint8_t* window, uint32_t offset, SmbiosEntryPoint* parsed) {
   if (offset + kEntryPointFieldsEnd <= kBiosAreaLength) {
+    if (!ChecksumsHold(window + offset)) return false;
     *parsed = ParseEntryPoint(window + offset);
     return true;
   }
   void* ep = MapPhysical(kBiosAreaBase + offset, kEntryPointFieldsEnd);
   if (ep == nullptr) return false;
-  *parsed = ParseEntryPoint(static_cast<const uint8_t*>(ep));
+  const bool valid = ChecksumsHold(static_cast<const uint8_t*>(ep));
+  if (valid) *parsed = ParseEntryPoint(static_cast<const uint8_t*>(ep));
   UnmapPhysical(ep, kEntryPointFieldsEnd);
-  return true;
+  return valid;
 }
 
 // The first call's work: scan, copy, and the failure codes.

@@ -26,6 +26,7 @@ std::unique_ptr<InProcessTransport> InProcessTransport::Open(const sim::Board& b
     return nullptr;
   }
   transport->device_ = opened.Device;
+  transport->handle_ = opened.Handle;
   return transport;
 }
 
@@ -45,8 +46,10 @@ ControlReply InProcessTransport::Control(uint32_t code, std::span<const uint8_t>
     closed.ErrorText = "the driver's device is closed";
     return closed;
   }
-  const host::RequestResult result =
-      io_.Send(device_, code, std::vector<uint8_t>(input.begin(), input.end()), outputLength);
+  // Through the administrator's handle: the I/O manager checks each code's
+  // access bits against it, as Windows does for dimmio.exe.
+  const host::RequestResult result = io_.Wait(
+      io_.Submit(handle_, code, std::vector<uint8_t>(input.begin(), input.end()), outputLength));
   ControlReply reply;
   if (result.Status != STATUS_SUCCESS) {
     reply.Error = static_cast<uint32_t>(result.Status);

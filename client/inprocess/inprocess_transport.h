@@ -46,6 +46,7 @@ class InProcessTransport final : public Transport {
   sim::BoardModels models_;
   host::IoManager io_;
   KernelDevice* device_ = nullptr;
+  host::IoManager::File* handle_ = nullptr;  // an administrator's, for reading and writing
 };
 
 }  // namespace dimmio

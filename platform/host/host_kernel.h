@@ -15,9 +15,11 @@ enum class Fault {
   CreateThread,     // the next system thread is not created
   ReferenceThread,  // the next reference to a thread object is refused
   CreateLink,       // the next symbolic link is not created
+  OpenDevice,       // the next open of the device object by the driver itself
+  SetSecurity,      // the next change of the device's security
 };
 
-constexpr size_t kFaultKinds = 4;
+constexpr size_t kFaultKinds = 6;
 
 // Arms `fault` for the nth call from now of its service (1 = the next one),
 // which then returns `status`.

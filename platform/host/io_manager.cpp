@@ -88,7 +88,12 @@ NtStatus IoManager::Load(DriverEntryRoutine entry, bool freshImage) {
   KernelName path;
   NameInit(&path, kRegistryPath);
   const NtStatus status = entry(driver_.get(), &path);
-  if (status != STATUS_SUCCESS) {
+  if (status == STATUS_SUCCESS) {
+    // The I/O manager clears DO_DEVICE_INITIALIZING of the devices the entry
+    // routine made once it returns; opens fail until then.
+    std::lock_guard<std::mutex> guard(lock_);
+    for (DeviceRecord& record : devices_) record.initializing = false;
+  } else {
     std::lock_guard<std::mutex> guard(lock_);
     if (driver_->DeviceObject != nullptr) {
       violations_.push_back("a failed load left a device object behind");
@@ -160,7 +165,7 @@ NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, K
   object->NextDevice = driver->DeviceObject;
   driver->DeviceObject = object;
   names_.AddDevice(text, object);
-  devices_.push_back({text, object, std::move(storage)});
+  devices_.push_back({text, object, std::move(storage), DefaultDeviceDescriptor(), true});
   *device = object;
   return STATUS_SUCCESS;
 }
@@ -184,6 +189,40 @@ void IoManager::DeleteDevice(KernelDevice* device) {
   devices_.erase(it);
 }
 
+IoManager::DeviceRecord* IoManager::RecordOf(KernelDevice* device) {
+  for (DeviceRecord& record : devices_) {
+    if (record.device == device) return &record;
+  }
+  return nullptr;
+}
+
+NtStatus IoManager::SetSecurity(KernelDevice* device, const void* descriptor) {
+  NtStatus failure;
+  if (TakeFault(Fault::OpenDevice, &failure)) return failure;
+  if (TakeFault(Fault::SetSecurity, &failure)) return failure;
+  std::vector<Ace> dacl;
+  size_t length = 0;
+  constexpr size_t kLargestDescriptor = 4096;
+  if (!ReadDacl(static_cast<const uint8_t*>(descriptor), kLargestDescriptor, &dacl, &length)) {
+    return STATUS_INVALID_PARAMETER;
+  }
+  std::lock_guard<std::mutex> guard(lock_);
+  DeviceRecord* record = RecordOf(device);
+  if (record == nullptr) return STATUS_INVALID_PARAMETER;
+  const auto* bytes = static_cast<const uint8_t*>(descriptor);
+  record->security.assign(bytes, bytes + length);
+  return STATUS_SUCCESS;
+}
+
+std::vector<Ace> IoManager::DeviceDacl(const std::u16string& name) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::vector<Ace> dacl;
+  for (const DeviceRecord& record : devices_) {
+    if (record.name == name) ReadDacl(record.security.data(), record.security.size(), &dacl);
+  }
+  return dacl;
+}
+
 NtStatus IoManager::CreateLink(KernelName* link, KernelName* device) {
   NtStatus failure;
   if (TakeFault(Fault::CreateLink, &failure)) return failure;
@@ -203,6 +242,10 @@ void IoManager::DeleteLink(KernelName* link) {
 KernelStatus IoManager::Dispatch(KernelDevice* device, uint32_t major, Request* request) {
   Request* const outer = t_dispatching;
   t_dispatching = major == IRP_MJ_DEVICE_CONTROL ? request : nullptr;
+  if (major == IRP_MJ_DEVICE_CONTROL) {
+    std::lock_guard<std::mutex> guard(lock_);
+    ++dispatched_;
+  }
   const KernelStatus returned = device->DriverObject->MajorFunction[major](device, &request->Irp);
   t_dispatching = outer;
 
@@ -212,17 +255,26 @@ KernelStatus IoManager::Dispatch(KernelDevice* device, uint32_t major, Request* 
   return returned;
 }
 
-IoManager::OpenResult IoManager::Open(const std::u16string& link) {
+IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
+                                      uint32_t access) {
   KernelDevice* device = nullptr;
+  uint32_t granted = 0;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    if (names_.IsLink(link)) device = names_.Resolve(link);
+    device = names_.ResolveOpen(name);
+    if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr, nullptr};
+    const DeviceRecord* record = RecordOf(device);
+    if (record->initializing) return {kStatusNoSuchDevice, nullptr, nullptr};
+    const int32_t checked = CheckAccess(record->security, caller, access, &granted);
+    if (checked != STATUS_SUCCESS) return {checked, nullptr, nullptr};
   }
-  if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr};
   Request* request = NewRequest(device, IRP_MJ_CREATE, 0, {}, 0);
   Dispatch(device, IRP_MJ_CREATE, request);
   const NtStatus status = Wait(request).Status;
-  return {status, status == STATUS_SUCCESS ? device : nullptr};
+  if (status != STATUS_SUCCESS) return {status, nullptr, nullptr};
+  std::lock_guard<std::mutex> guard(lock_);
+  files_.push_back(std::make_unique<File>(File{device, granted}));
+  return {status, device, files_.back().get()};
 }
 
 NtStatus IoManager::Close(KernelDevice* device) {
@@ -237,6 +289,30 @@ Request* IoManager::Submit(KernelDevice* device, uint32_t code,
   Request* request = NewRequest(device, IRP_MJ_DEVICE_CONTROL, code, input, outputLength, fill);
   Dispatch(device, IRP_MJ_DEVICE_CONTROL, request);
   return request;
+}
+
+Request* IoManager::Submit(File* handle, uint32_t code, const std::vector<uint8_t>& input,
+                           uint32_t outputLength, uint8_t fill) {
+  if (ControlCodeAllowed(code, handle->Granted)) {
+    Request* request =
+        NewRequest(handle->Device, IRP_MJ_DEVICE_CONTROL, code, input, outputLength, fill);
+    request->Irp.FileObject = handle;
+    Dispatch(handle->Device, IRP_MJ_DEVICE_CONTROL, request);
+    return request;
+  }
+  // The I/O manager fails it itself, as a request completed in dispatch.
+  Request* request =
+      NewRequest(handle->Device, IRP_MJ_DEVICE_CONTROL, code, input, outputLength, fill);
+  request->Irp.Status = kStatusAccessDenied;
+  Complete(&request->Irp);
+  std::lock_guard<std::mutex> guard(request->Lock);
+  request->Returned(Describe(*request), kStatusAccessDenied, false, kStatusAccessDenied, false);
+  return request;
+}
+
+uint64_t IoManager::Dispatched() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return dispatched_;
 }
 
 Request* IoManager::NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
@@ -337,6 +413,10 @@ NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* 
 }
 
 void DeviceDelete(KernelDevice* device) { host::Manager().DeleteDevice(device); }
+
+NtStatus DeviceSetSecurity(KernelDevice* device, const void* descriptor) {
+  return host::Manager().SetSecurity(device, descriptor);
+}
 
 NtStatus LinkCreate(KernelName* link, KernelName* device) {
   return host::Manager().CreateLink(link, device);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "driver/kernel.h"
+#include "platform/host/access_model.h"
 #include "platform/host/object_namespace.h"
 #include "platform/host/request_watch.h"
 
@@ -80,18 +81,39 @@ class IoManager {
   void RemoveLink(const std::u16string& link);
 
   // ---- handles: a create request through the link; close sends close.
+  // A handle: the device and the access its open was granted.
+  struct File {
+    KernelDevice* Device;
+    uint32_t Granted;
+  };
   struct OpenResult {
     NtStatus Status;
     KernelDevice* Device;
+    File* Handle;  // null when the open failed
   };
-  OpenResult Open(const std::u16string& link);
+  // Opens `name` (a link, the device's name, or a name below it) as
+  // `caller` asking for `access`, checked against the device's security
+  // before the driver sees the create request. Open(link) is an
+  // administrator's open for reading and writing.
+  OpenResult Open(const std::u16string& name, Caller caller, uint32_t access);
+  OpenResult Open(const std::u16string& link) {
+    return Open(link, Caller::Administrator, kGenericRead | kGenericWrite);
+  }
   NtStatus Close(KernelDevice* device);
+  // The DACL of the device of that name; empty when there is none.
+  std::vector<Ace> DeviceDacl(const std::u16string& name) const;
 
   // ---- device control
   // Sends the request in this thread; returns once the dispatch routine has.
   // The system buffer past the input holds `fill`.
   Request* Submit(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
                   uint32_t outputLength, uint8_t fill = kUnusedBufferFill);
+  // Through a handle: a code whose access bits ask for more than the handle
+  // was granted is refused with access denied and never reaches the driver.
+  Request* Submit(File* handle, uint32_t code, const std::vector<uint8_t>& input,
+                  uint32_t outputLength, uint8_t fill = kUnusedBufferFill);
+  // Device-control requests handed to the driver's entry routine so far.
+  uint64_t Dispatched() const;
   // Waits for the completion.
   RequestResult Wait(Request* request);
   bool Completed(Request* request);
@@ -112,6 +134,7 @@ class IoManager {
   NtStatus CreateDevice(KernelDriver* driver, uint32_t extensionSize, KernelName* name,
                         uint32_t deviceType, uint32_t characteristics, KernelDevice** device);
   void DeleteDevice(KernelDevice* device);
+  NtStatus SetSecurity(KernelDevice* device, const void* descriptor);
   NtStatus CreateLink(KernelName* link, KernelName* device);
   void DeleteLink(KernelName* link);
   void MarkPending(KernelIrp* irp);
@@ -126,7 +149,10 @@ class IoManager {
     std::u16string name;
     KernelDevice* device;
     std::unique_ptr<uint8_t[]> storage;  // device object and extension
+    std::vector<uint8_t> security;       // self-relative descriptor
+    bool initializing = true;            // until the entry routine returns
   };
+  DeviceRecord* RecordOf(KernelDevice* device);  // under lock_
 
   Request* NewRequest(KernelDevice* device, uint32_t major, uint32_t code,
                       const std::vector<uint8_t>& input, uint32_t outputLength,
@@ -138,6 +164,8 @@ class IoManager {
   std::vector<DeviceRecord> devices_;
   ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
+  std::vector<std::unique_ptr<File>> files_;
+  uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;
   IoManager* previous_;
 };

@@ -49,6 +49,19 @@ class ObjectNamespace {
     }
     return nullptr;
   }
+  // The device an open of `name` reaches: the name itself, or the longest
+  // leading part of it that resolves: a name below a device, such as
+  // \Device\dimmio0\x or \??\dimmio\x, opens a file on that device.
+  Device* ResolveOpen(const std::u16string& name) const {
+    std::u16string at = name;
+    while (!at.empty()) {
+      if (Device* device = Resolve(at)) return device;
+      const size_t slash = at.rfind(u'\\');
+      if (slash == std::u16string::npos || slash == 0) return nullptr;
+      at.resize(slash);
+    }
+    return nullptr;
+  }
   size_t Count(bool devices) const {
     size_t n = 0;
     for (const auto& [key, named] : entries_) n += (named.second.device != nullptr) == devices;

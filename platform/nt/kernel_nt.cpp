@@ -99,6 +99,30 @@ NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* 
 
 void DeviceDelete(KernelDevice* device) { IoDeleteDevice(device); }
 
+// ntifs.h declares these two; ntddk.h, which the binding includes, does not.
+extern "C" {
+NTKERNELAPI NTSTATUS NTAPI ObOpenObjectByPointer(PVOID object, ULONG attributes,
+                                                 PACCESS_STATE accessState, ACCESS_MASK access,
+                                                 POBJECT_TYPE type, KPROCESSOR_MODE mode,
+                                                 PHANDLE handle);
+NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
+                                            PSECURITY_DESCRIPTOR descriptor);
+}
+
+NtStatus DeviceSetSecurity(KernelDevice* device, const void* descriptor) {
+  // A kernel-mode handle with WRITE_DAC only. The driver's entry runs in the
+  // system process, so the handle is in the system's table without
+  // OBJ_KERNEL_HANDLE, which kernels before Windows 2000 do not accept.
+  HANDLE handle = nullptr;
+  const NTSTATUS opened =
+      ObOpenObjectByPointer(device, 0, nullptr, WRITE_DAC, nullptr, KernelMode, &handle);
+  if (!NT_SUCCESS(opened)) return opened;
+  const NTSTATUS set = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION,
+                                           const_cast<void*>(descriptor));
+  ZwClose(handle);
+  return set;
+}
+
 NtStatus LinkCreate(KernelName* link, KernelName* device) {
   return IoCreateSymbolicLink(link, device);
 }

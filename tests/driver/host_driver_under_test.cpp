@@ -17,6 +17,8 @@ namespace {
 host::Fault FaultFor(StartFailure failure) {
   switch (failure) {
     case StartFailure::DeviceCreation: return host::Fault::CreateDevice;
+    case StartFailure::DeviceOpen: return host::Fault::OpenDevice;
+    case StartFailure::DeviceSecurity: return host::Fault::SetSecurity;
     case StartFailure::ThreadCreation: return host::Fault::CreateThread;
     case StartFailure::ThreadReference: return host::Fault::ReferenceThread;
     case StartFailure::LinkCreation: return host::Fault::CreateLink;
@@ -84,6 +86,25 @@ class HostBuild : public DriverUnderTest {
 
   bool Completed(Ticket ticket) override { return io_.Completed(requests_.at(ticket)); }
 
+  int32_t Open(const std::u16string& name, host::Caller caller, uint32_t access,
+               Handle* handle) override {
+    const host::IoManager::OpenResult opened = io_.Open(name, caller, access);
+    if (opened.Status == STATUS_SUCCESS) {
+      files_.push_back(opened.Handle);
+      *handle = files_.size() - 1;
+    }
+    return opened.Status;
+  }
+
+  Ticket SubmitOn(Handle handle, uint32_t code, const std::vector<uint8_t>& input,
+                  uint32_t outputLength) override {
+    requests_.push_back(io_.Submit(files_.at(handle), code, input, outputLength));
+    return requests_.size() - 1;
+  }
+
+  uint64_t Dispatched() override { return io_.Dispatched(); }
+  std::vector<host::Ace> DeviceDacl() override { return io_.DeviceDacl(kDeviceName); }
+
   void WaitUntilStopSignalled() override {
     auto* extension = static_cast<DeviceExtension*>(device_->DeviceExtension);
     while (!host::EventSignalled(&extension->StopEvent)) std::this_thread::yield();
@@ -115,6 +136,7 @@ class HostBuild : public DriverUnderTest {
   host::IoManager io_;
   KernelDevice* device_ = nullptr;
   std::vector<host::Request*> requests_;
+  std::vector<host::IoManager::File*> files_;
 };
 
 }  // namespace

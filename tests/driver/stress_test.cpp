@@ -88,7 +88,7 @@ TEST_F(StressTest, ConcurrentCallersThenUnloadWithRequestsQueued) {
   controller->WriteByte = &PlainWriteByte;
   {
     std::lock_guard<std::mutex> guard(g_spd.lock);
-    g_spd.readsBeforeGate = 60;
+    g_spd.readsBeforeGate = 8;  // early: the queue admits 64, 16 a handle
     g_spd.gateOpen = false;
     g_spd.holding = false;
   }

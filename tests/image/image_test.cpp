@@ -45,6 +45,8 @@ const std::map<std::string, std::string>& AllowedImports() {
       {"IoCreateSymbolicLink", "ntoskrnl.exe"},
       {"IoDeleteSymbolicLink", "ntoskrnl.exe"},
       {"IofCompleteRequest", "ntoskrnl.exe"},
+      {"ObOpenObjectByPointer", "ntoskrnl.exe"},  // the device's own security
+      {"ZwSetSecurityObject", "ntoskrnl.exe"},
       // threads, events and locks
       {"PsCreateSystemThread", "ntoskrnl.exe"},
       {"ObReferenceObjectByHandle", "ntoskrnl.exe"},

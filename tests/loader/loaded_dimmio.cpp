@@ -18,6 +18,8 @@ const std::u16string kLink = u"\\??\\dimmio";
 const char* ImportFor(StartFailure failure) {
   switch (failure) {
     case StartFailure::DeviceCreation: return "IoCreateDevice";
+    case StartFailure::DeviceOpen: return "ObOpenObjectByPointer";
+    case StartFailure::DeviceSecurity: return "ZwSetSecurityObject";
     case StartFailure::ThreadCreation: return "PsCreateSystemThread";
     case StartFailure::ThreadReference: return "ObReferenceObjectByHandle";
     case StartFailure::LinkCreation: return "IoCreateSymbolicLink";
@@ -94,6 +96,26 @@ class LoadedImage : public DriverUnderTest {
                  c.buffer, request->Sent(), c.sequence};
   }
 
+  int32_t Open(const std::u16string& name, host::Caller caller, uint32_t access,
+               Handle* handle) override {
+    loader::Kernel::File file;
+    const int32_t status = kernel_->Open(name, caller, access, &file);
+    if (status == 0) {
+      files_.push_back(file);
+      *handle = files_.size() - 1;
+    }
+    return status;
+  }
+
+  Ticket SubmitOn(Handle handle, uint32_t code, const std::vector<uint8_t>& input,
+                  uint32_t outputLength) override {
+    requests_.push_back(kernel_->DeviceControl(files_.at(handle), code, input, outputLength));
+    return requests_.size() - 1;
+  }
+
+  uint64_t Dispatched() override { return kernel_->Dispatched(); }
+  std::vector<host::Ace> DeviceDacl() override { return kernel_->DeviceDacl(kDevice); }
+
   bool Completed(Ticket ticket) override {
     return requests_.at(ticket) != nullptr && requests_.at(ticket)->Done();
   }
@@ -122,6 +144,7 @@ class LoadedImage : public DriverUnderTest {
   std::unique_ptr<loader::Kernel> kernel_;
   std::unique_ptr<loader::LoadedDriver> driver_;
   std::vector<std::shared_ptr<loader::Request>> requests_;
+  std::vector<loader::Kernel::File> files_;
 };
 
 }  // namespace

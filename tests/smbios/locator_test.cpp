@@ -96,6 +96,16 @@ void Place(sim::Machine& m, uint32_t at, uint16_t announced, uint32_t table = kT
   sim::PlaceBytes(m, table, Table().bytes);
 }
 
+// An entry point at 0xF0020 with byte `a` moved by +1 (and `b`, if any, by -1).
+void PlaceDamaged(sim::Machine& m, size_t a, size_t b = 0) {
+  std::vector<uint8_t> ep = sim::EncodeEntryPoint(
+      kTableAddress, static_cast<uint16_t>(Table().bytes.size()), Table().structureCount);
+  ++ep[a];
+  if (b != 0) --ep[b];
+  sim::PlaceBytes(m, 0xF0020, ep);
+  sim::PlaceBytes(m, kTableAddress, Table().bytes);
+}
+
 void ExpectOperationHalf(const OpStatus& status, uint32_t code, uint32_t detailCount,
                          uint32_t detail0, uint32_t detail1) {
   EXPECT_EQ(status.Code, code);
@@ -129,6 +139,12 @@ const FailureCase kFailures[] = {
      OpError::SmbiosNoEntryPoint, 0, 0, 0},
     {"length 0", [](sim::Machine& m) { Place(m, 0xF0020, 0); }, OpError::SmbiosNoEntryPoint, 0,
      0, 0},
+    {"entry point checksum wrong", [](sim::Machine& m) { PlaceDamaged(m, 0x06); },
+     OpError::SmbiosNoEntryPoint, 0, 0, 0},
+    {"intermediate checksum wrong", [](sim::Machine& m) { PlaceDamaged(m, 0x15, 0x06); },
+     OpError::SmbiosNoEntryPoint, 0, 0, 0},
+    {"no _DMI_ anchor, sums right", [](sim::Machine& m) { PlaceDamaged(m, 0x10, 0x11); },
+     OpError::SmbiosNoEntryPoint, 0, 0, 0},
     {"length 32769", [](sim::Machine& m) { Place(m, 0xF0020, 32769); },
      OpError::SmbiosNoEntryPoint, 0, 0, 0},
     {"entry point at the last position cannot be mapped",

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/access_model.h"
 #include "sim/machine.h"
 
 namespace contract {
@@ -28,7 +29,14 @@ struct Reply {
 };
 
 // Platform calls of start-up that a test can make fail once.
-enum class StartFailure { DeviceCreation, ThreadCreation, ThreadReference, LinkCreation };
+enum class StartFailure {
+  DeviceCreation,
+  DeviceOpen,      // the driver's own handle to its device, to set its security
+  DeviceSecurity,  // setting it
+  ThreadCreation,
+  ThreadReference,
+  LinkCreation,
+};
 
 class DriverUnderTest {
  public:
@@ -61,6 +69,17 @@ class DriverUnderTest {
   virtual Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                         uint8_t fill = kDefaultFill) = 0;
   virtual Reply Wait(Ticket ticket) = 0;
+  // Opens `name` (the link, the device's name, a name below it) as `caller`
+  // asking for `access`; sets `handle` when the status is success.
+  using Handle = size_t;
+  virtual int32_t Open(const std::u16string& name, host::Caller caller, uint32_t access,
+                       Handle* handle) = 0;
+  // Submit through that handle: the I/O manager checks the code's access bits.
+  virtual Ticket SubmitOn(Handle handle, uint32_t code, const std::vector<uint8_t>& input,
+                          uint32_t outputLength) = 0;
+  // Device-control requests the driver's entry routine was handed so far.
+  virtual uint64_t Dispatched() = 0;
+  virtual std::vector<host::Ace> DeviceDacl() = 0;
   virtual bool Completed(Ticket ticket) = 0;
   // Returns once an unload running on another thread has told the worker to
   // stop.

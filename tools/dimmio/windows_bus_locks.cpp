@@ -1,7 +1,7 @@
 // The bus locks of dimmio.exe: the named mutexes hardware tools on Windows
 // agree on. Each is opened with no more than the right to wait on it and
-// release it, created (then with the creator's full rights) only where
-// nobody has yet, in the session-wide Local\ namespace where the Global\ one
+// release it, created (with a descriptor that lets every user do as much)
+// only where nobody has yet, in the session-wide Local\ namespace where the Global\ one
 // is refused (a user without the right to create global objects).
 #include "windows_bus_locks.h"
 
@@ -17,10 +17,27 @@ constexpr const char* kMutexNames[kBuses] = {
     "Access_ISABUS.HTP.Method",  // Bus::Isa
 };
 
+// The mutexes this tool creates: everyone may wait on them and release them
+// (SYNCHRONIZE | MUTEX_MODIFY_STATE), so that a monitor running unelevated
+// still takes turns with an elevated dimmio; SYSTEM and the Administrators
+// group get all access (MUTEX_ALL_ACCESS). Self-relative, DACL only.
+alignas(4) const unsigned char kEveryoneMayWait[92] = {
+    0x01, 0x00, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x14, 0, 0, 0,
+    0x02, 0x00, 0x48, 0x00, 0x03, 0x00, 0x00, 0x00,  // ACL: 72 bytes, 3 entries
+    0x00, 0x00, 0x14, 0x00, 0x01, 0x00, 0x10, 0x00,  // S-1-1-0 (Everyone)
+    0x01, 0x01, 0, 0, 0, 0, 0, 0x01, 0, 0, 0, 0,
+    0x00, 0x00, 0x14, 0x00, 0x01, 0x00, 0x1F, 0x00,  // S-1-5-18 (SYSTEM)
+    0x01, 0x01, 0, 0, 0, 0, 0, 0x05, 0x12, 0, 0, 0,
+    0x00, 0x00, 0x18, 0x00, 0x01, 0x00, 0x1F, 0x00,  // S-1-5-32-544 (Administrators)
+    0x01, 0x02, 0, 0, 0, 0, 0, 0x05, 0x20, 0, 0, 0, 0x20, 0x02, 0, 0,
+};
+
 HANDLE OpenOrCreate(const std::string& name) {
   HANDLE handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
   if (handle == nullptr && GetLastError() == ERROR_FILE_NOT_FOUND) {
-    handle = CreateMutexA(nullptr, FALSE, name.c_str());
+    SECURITY_ATTRIBUTES attributes{sizeof attributes,
+                                   const_cast<unsigned char*>(kEveryoneMayWait), FALSE};
+    handle = CreateMutexA(&attributes, FALSE, name.c_str());
     // Made by someone else in between, with rights that keep ours out.
     if (handle == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
       handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());

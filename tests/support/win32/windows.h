@@ -18,7 +18,11 @@ typedef char* LPSTR;
 typedef DWORD* LPDWORD;
 typedef uintptr_t ULONG_PTR;
 typedef struct SC_HANDLE__* SC_HANDLE;
-typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct _SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
 
 #define WINAPI

@@ -5,7 +5,7 @@
 // send-read does the same through a handle opened for reading alone.
 //
 // dimmio-requests gone: waits up to 20 s for the service dimmio to stop, then
-// prints "stopped|running DEVICE LINK", the statuses of opening \Device\dimmio
+// prints "stopped|running DEVICE LINK", the statuses of opening \Device\dimmio0
 // and \??\dimmio.
 #include <windows.h>
 #include <winternl.h>
@@ -81,7 +81,7 @@ int Gone() {
   if (service) CloseServiceHandle(service);
   if (scm) CloseServiceHandle(scm);
   std::printf("%s %08lx %08lx\n", stopped ? "stopped" : "running",
-              static_cast<unsigned long>(OpenStatus(L"\\Device\\dimmio")),
+              static_cast<unsigned long>(OpenStatus(L"\\Device\\dimmio0")),
               static_cast<unsigned long>(OpenStatus(L"\\??\\dimmio")));
   return 0;
 }

@@ -24,6 +24,7 @@ struct KernelIrp {
   uint32_t InputBufferLength;
   uint32_t OutputBufferLength;
   KernelDevice* DeviceObject;
+  void* FileObject;    // the handle the request came through
   void* SystemBuffer;  // buffered I/O: input on the way in, output on the way out
   NtStatus Status;
   uint32_t Information;

@@ -26,6 +26,7 @@ struct KernelIrp {
   uint32_t InputBufferLength;
   uint32_t OutputBufferLength;
   KernelDevice* DeviceObject;
+  void* FileObject;  // the handle it came through; null for the trusted path
   // The buffered-I/O system buffer, shared by input and output.
   void* SystemBuffer;
   // I/O status block.

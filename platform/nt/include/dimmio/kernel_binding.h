@@ -41,6 +41,7 @@ inline uint32_t IrpOutputLength(KernelIrp* irp) {
   return IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
 }
 inline void* IrpSystemBuffer(KernelIrp* irp) { return irp->AssociatedIrp.SystemBuffer; }
+inline void* IrpFile(KernelIrp* irp) { return IoGetCurrentIrpStackLocation(irp)->FileObject; }
 inline KernelDevice* IrpDevice(KernelIrp* irp) {
   return IoGetCurrentIrpStackLocation(irp)->DeviceObject;
 }

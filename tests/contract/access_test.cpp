@@ -1,0 +1,149 @@
+// Only SYSTEM and administrators open the device, by any of its names; a
+// read-only handle gets the writing requests refused before the driver; a
+// load whose security cannot be set fails and leaves nothing behind; no
+// caller queues more than its share.
+#include "contract_test.h"
+
+namespace contract {
+namespace {
+
+using host::Caller;
+constexpr uint32_t kRead = host::kGenericRead;
+constexpr uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
+const std::u16string kLink = u"\\??\\dimmio";
+const std::u16string kDevice = u"\\Device\\dimmio0";
+
+class AccessTest : public ContractTest {};
+
+TEST_F(AccessTest, OnlySystemAndAdministratorsOpenTheDeviceByAnyName) {
+  const struct {
+    Caller caller;
+    std::u16string name;
+    uint32_t access;
+    int32_t expected;
+  } rows[] = {
+      {Caller::StandardUser, kLink, kRead, host::kStatusAccessDenied},
+      {Caller::StandardUser, kLink, kReadWrite, host::kStatusAccessDenied},
+      {Caller::StandardUser, kDevice, kReadWrite, host::kStatusAccessDenied},
+      {Caller::StandardUser, kLink + u"\\x", kReadWrite, host::kStatusAccessDenied},
+      {Caller::FilteredAdministrator, kLink, kRead, host::kStatusAccessDenied},
+      {Caller::FilteredAdministrator, kLink, kReadWrite, host::kStatusAccessDenied},
+      {Caller::Administrator, kLink, kReadWrite, STATUS_SUCCESS},
+      {Caller::Administrator, kDevice, kRead, STATUS_SUCCESS},
+      {Caller::System, kLink, kReadWrite, STATUS_SUCCESS},
+  };
+  LoadOn("ich5");
+  for (const auto& row : rows) {
+    DriverUnderTest::Handle handle;
+    EXPECT_EQ(driver_->Open(row.name, row.caller, row.access, &handle), row.expected)
+        << static_cast<int>(row.caller) << " " << std::string(row.name.begin(), row.name.end());
+  }
+  EXPECT_EQ(driver_->DeviceDacl(),
+            (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
+                                    {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
+}
+
+TEST_F(AccessTest, AReadOnlyHandleGetsTheWritingRequestsRefusedBeforeTheDriver) {
+  const struct {
+    uint32_t code;
+    std::vector<uint8_t> input;
+    uint32_t outputLength;
+    bool writes;  // its code asks for write access
+  } rows[] = {
+      {IOCTL_READ_SPD, {0, 0}, kSpdDataOffset + 256, false},
+      {IOCTL_PROBE_SPD_WRITE, {0}, kProbeReplySize, true},
+      {IOCTL_GET_MEMORY_SLOT_COUNT, {}, kCountReplySize, false},
+      {IOCTL_GET_MEMORY_MODULE_COUNT, {}, kCountReplySize, false},
+      {IOCTL_SET_SEGMENT, Words({0}), kSegmentReplySize, true},
+      {IOCTL_GET_CHIPSET_INFO, {}, kChipsetInfoSize, false},
+      {IOCTL_GET_PCI_DEVICE_TABLE, Words({4}), 4 * kPciRecordSize, true},
+      {IOCTL_GET_PCI_DEVICE_COUNT, {}, kPciDeviceCountSize, false},
+      {IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), kPciConfigSize, true},
+      {IOCTL_GET_SYSTEM_INFO, {}, kSystemInfoSize, false},
+  };
+  LoadOn("ich5");
+  DriverUnderTest::Handle full, readOnly;
+  ASSERT_EQ(driver_->Open(kLink, Caller::Administrator, kReadWrite, &full), STATUS_SUCCESS);
+  ASSERT_EQ(driver_->Open(kLink, Caller::Administrator, kRead, &readOnly), STATUS_SUCCESS);
+  for (const auto& row : rows) {
+    for (const bool writable : {true, false}) {
+      const uint64_t before = driver_->Dispatched();
+      const Reply r = driver_->Wait(
+          driver_->SubmitOn(writable ? full : readOnly, row.code, row.input, row.outputLength));
+      const bool refused = row.writes && !writable;
+      EXPECT_EQ(r.status, refused ? host::kStatusAccessDenied : STATUS_SUCCESS)
+          << std::hex << row.code << " writable " << writable;
+      EXPECT_EQ(driver_->Dispatched() - before, refused ? 0u : 1u) << std::hex << row.code;
+      EXPECT_TRUE(!refused || r.information == 0) << std::hex << row.code;
+    }
+  }
+}
+
+TEST_F(AccessTest, CodesThatDifferOnlyInAccessOrMethodBitsAreNotImplemented) {
+  constexpr uint32_t kMethodNeither = 3;
+  // The SPD read, segment switch and dump for any access, the probe for
+  // reading only; then neither, direct-input and direct-output forms.
+  const uint32_t codes[] = {0x9C402000, 0x9C402010, 0x9C40E020 & ~0xC000u, 0x9C406004,
+                            IOCTL_READ_SPD | kMethodNeither, IOCTL_PROBE_SPD_WRITE | kMethodNeither,
+                            IOCTL_SET_SEGMENT | 1, IOCTL_GET_PCI_DEVICE_TABLE | 2};
+  LoadOn("ich5");
+  DriverUnderTest::Handle handle;
+  ASSERT_EQ(driver_->Open(kLink, Caller::System, kReadWrite, &handle), STATUS_SUCCESS);
+  for (uint32_t code : codes) {
+    const Reply r = driver_->Wait(driver_->SubmitOn(handle, code, Words({0, 0, 0}), 512));
+    EXPECT_EQ(r.status, STATUS_NOT_IMPLEMENTED) << std::hex << code;
+    EXPECT_EQ(r.buffer, r.sent) << std::hex << code << ": buffer touched";
+  }
+}
+
+TEST_F(AccessTest, ALoadWhoseSecurityCannotBeSetFailsBeforeTheWorkerStarts) {
+  for (StartFailure failure : {StartFailure::DeviceOpen, StartFailure::DeviceSecurity}) {
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Build(*sim::FindBoard("ich5"), machine);
+    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    const uint64_t threads = driver->Calls(StartFailure::ThreadCreation);
+    driver->FailNext(failure, STATUS_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(driver->Start(), STATUS_UNSUCCESSFUL);
+    EXPECT_EQ(driver->Calls(StartFailure::ThreadCreation), threads);
+    EXPECT_FALSE(driver->HasDevice());
+    EXPECT_FALSE(driver->HasLink());
+    EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
+    driver.reset();
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
+// Behind a busy worker: 16 a handle, 64 in all; past either the request is
+// refused at once, and everything queued is still served.
+TEST_F(AccessTest, RequestsPastTheQueueBoundsAreRefused) {
+  LoadOn("ich5");
+  std::vector<DriverUnderTest::Handle> handles(5);
+  for (auto& h : handles) ASSERT_EQ(driver_->Open(kLink, Caller::System, kReadWrite, &h), 0);
+  machine_.HoldNext(sim::Access::ConfigRead);
+  const auto busy =
+      driver_->SubmitOn(handles[4], IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);
+  machine_.WaitHeld();
+  auto count = [&](size_t h) {
+    return driver_->SubmitOn(handles[h], IOCTL_GET_MEMORY_SLOT_COUNT, {}, kCountReplySize);
+  };
+  auto refusedAtOnce = [&](DriverUnderTest::Ticket t) {
+    return driver_->Completed(t) && driver_->Wait(t).status == STATUS_INSUFFICIENT_RESOURCES;
+  };
+  std::vector<DriverUnderTest::Ticket> queued;
+  for (size_t h = 0; h < 4; ++h) {
+    for (int i = 0; i < 16; ++i) queued.push_back(count(h));
+    if (h == 0) queued.push_back(count(0));
+  }
+  queued.push_back(count(4));
+  EXPECT_TRUE(refusedAtOnce(queued[16])) << "the 17th of one handle";
+  EXPECT_TRUE(refusedAtOnce(queued.back())) << "the 65th in all";
+  queued.erase(queued.begin() + 16);
+  queued.pop_back();
+  machine_.ReleaseHeld();
+  EXPECT_EQ(driver_->Wait(busy).status, STATUS_SUCCESS);
+  for (auto t : queued) EXPECT_EQ(driver_->Wait(t).status, STATUS_SUCCESS);
+}
+
+}  // namespace
+}  // namespace contract
