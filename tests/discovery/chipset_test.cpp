@@ -129,27 +129,6 @@ class ChipsetTest : public SimTest {
 
 // ---------------------------------------------------------------- boards
 
-TEST_F(ChipsetTest, AliBoardGetsItsBaseWrittenOnce) {
-  UseBoard("ali1535");
-  machine_.SetTracing(true);
-  RecordAcquires(-1);
-  Discover();
-  std::vector<sim::TraceEntry> writes;
-  for (const sim::TraceEntry& e : machine_.Trace()) {
-    if (e.kind == sim::Access::ConfigWrite) writes.push_back(e);
-  }
-  ASSERT_EQ(writes.size(), 1u);
-  EXPECT_EQ(writes[0].where, (0u << 16) | (17u << 8) | 0x14u);
-  EXPECT_EQ(writes[0].value, 0x0000E801u);
-  EXPECT_EQ(machine_.FindPciFunction(0, 17, 0)->Dword(0x14), 0x0000E801u);
-  ASSERT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(g_calls[0].backend, B::Ali);
-  EXPECT_EQ(g_calls[0].base, 0xE800u);
-  EXPECT_EQ(g_calls[0].function.Device, 17);
-  EXPECT_EQ(g_calls[0].chip.Segments, S::M7101Config);
-  EXPECT_NE(controller_->Unavailable, 0u);
-}
-
 // ---------------------------------------------------------------- direct rows
 
 struct DirectCase {

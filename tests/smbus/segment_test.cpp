@@ -5,7 +5,6 @@
 
 #include "sim/models/board_latch.h"
 #include "sim/models/super_io.h"
-#include "smbus/intel.h"
 #include "support/smbus_fixture.h"
 
 namespace {
@@ -59,45 +58,6 @@ TEST_F(SegmentTest, SegmentsOtherThanOneTouchNoSwitchPort) {
   }
   for (const sim::TraceEntry& e : machine_.Trace()) {
     EXPECT_TRUE(e.where != 0x2E && e.where != 0x2F && e.where != 0xE437) << std::hex << e.where;
-  }
-}
-
-// The exact order of the Super I/O accesses is the behaviour: the chip
-// listens to nothing before the second 0x87.
-TEST_F(SegmentTest, SuperIoSequenceEntersConfigurationBeforeSelectingTheDevice) {
-  Boot("ich5");
-  machine_.SetTracing(true);
-  intel::SelectSegment(controller_->Context, 1);
-  using sim::Access;
-  const std::vector<std::pair<Access, uint32_t>> expected = {
-      {Access::Out8, 0x87}, {Access::Out8, 0x87}, {Access::Out8, 0x07}, {Access::Out8, 0x08},
-      {Access::Out8, 0xF1}, {Access::In8, 0xC5},  {Access::Out8, 0xF1}, {Access::Out8, 0xD5},
-  };
-  const std::vector<uint32_t> ports = {0x2E, 0x2E, 0x2E, 0x2F, 0x2E, 0x2F, 0x2E, 0x2F};
-  const auto trace = machine_.Trace();
-  ASSERT_EQ(trace.size(), expected.size());
-  for (size_t i = 0; i < trace.size(); ++i) {
-    EXPECT_EQ(trace[i].kind, expected[i].first) << i;
-    EXPECT_EQ(trace[i].value, expected[i].second) << i;
-    EXPECT_EQ(trace[i].where, ports[i]) << i;
-  }
-  EXPECT_EQ(models_.superIo->SegmentSelector(), 2);
-  EXPECT_TRUE(models_.superIo->InConfigMode());  // no exit sequence
-  intel::DeselectSegment(controller_->Context, 1);
-  EXPECT_EQ(models_.superIo->Register(8, 0xF1), 0xC5);
-}
-
-TEST_F(SegmentTest, LatchKeepsItsOtherBits) {
-  Boot("piix4");
-  struct Case {
-    uint8_t initial, selected, deselected;
-  };
-  for (const Case c : {Case{0xFF, 0xEF, 0xE7}, Case{0x00, 0x08, 0x00}, Case{0xA2, 0xAA, 0xA2}}) {
-    machine_.Out8(0xE437, c.initial);
-    intel::SelectSegment(controller_->Context, 1);
-    EXPECT_EQ(models_.latch->Value(), c.selected);
-    intel::DeselectSegment(controller_->Context, 1);
-    EXPECT_EQ(models_.latch->Value(), c.deselected);
   }
 }
 
