@@ -148,9 +148,9 @@ struct BoardModels {
   AmdPmRegisters* amdPm = nullptr;  // the PM-placed ATI/AMD hosts
 };
 
-// The modules of `spec` on their segments, behind the board's segment switch
+// The modules of `hostSpec` on their segments, behind the board's segment switch
 // when it has one: the bus its host runs transfers on.
-SmbusBus& InstallModulesBus(const SmbusHostSpec& spec, Machine& machine, BoardModels& models);
+SmbusBus& InstallModulesBus(const SmbusHostSpec& hostSpec, Machine& machine, BoardModels& models);
 
 // A host model of type `Model` on `bus`, answering where `decode` places it.
 template <class Model, class... Args>

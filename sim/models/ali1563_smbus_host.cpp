@@ -17,10 +17,10 @@ PciIoDecode Ali1563SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t functi
 }
 
 SmbusHostModel* InstallAli1563SmbusHost(const Board& board, Machine& machine, BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
+  const SmbusHostSpec& hostSpec = *board.smbus;
   return &PlaceHost<Ali1563SmbusHost>(
-      machine, Ali1563SmbusHost::Decode(spec.pciBus, spec.pciDevice, spec.pciFunction),
-      InstallModulesBus(spec, machine, models), spec.transactionMs);
+      machine, Ali1563SmbusHost::Decode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction),
+      InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
 }
 
 void Ali1563SmbusHost::SettleBus() {

@@ -5,8 +5,8 @@
 namespace sim {
 
 SmbusHostModel* InstallAliSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
-  return &PlaceHost<AliSmbusHost>(machine, spec.decode, InstallModulesBus(spec, machine, models));
+  const SmbusHostSpec& hostSpec = *board.smbus;
+  return &PlaceHost<AliSmbusHost>(machine, hostSpec.decode, InstallModulesBus(hostSpec, machine, models));
 }
 
 uint8_t AliSmbusHost::StatusRegister() {

@@ -33,21 +33,21 @@ PciIoDecode AmdSmbusHost::NforceDecode(uint8_t bus, uint8_t device, uint8_t func
 }
 
 SmbusHostModel* InstallAmdSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
+  const SmbusHostSpec& hostSpec = *board.smbus;
   return &PlaceHost<AmdSmbusHost>(
-      machine, AmdSmbusHost::AmdDecode(spec.pciBus, spec.pciDevice, spec.pciFunction),
-      InstallModulesBus(spec, machine, models), spec.transactionMs);
+      machine, AmdSmbusHost::AmdDecode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction),
+      InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
 }
 
 SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
-  auto decode = [&spec](uint8_t bar) {
-    return AmdSmbusHost::NforceDecode(spec.pciBus, spec.pciDevice, spec.pciFunction, bar);
+  const SmbusHostSpec& hostSpec = *board.smbus;
+  auto decode = [&hostSpec](uint8_t bar) {
+    return AmdSmbusHost::NforceDecode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction, bar);
   };
   auto& host = PlaceHost<AmdSmbusHost>(machine, decode(0x10),
-                                       InstallModulesBus(spec, machine, models), spec.transactionMs);
+                                       InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
   models.idleHost = &PlaceHost<AmdSmbusHost>(machine, decode(0x14), machine.Make<SmbusSegment>(),
-                                             spec.transactionMs);
+                                             hostSpec.transactionMs);
   return &host;
 }
 

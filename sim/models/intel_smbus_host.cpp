@@ -139,14 +139,14 @@ std::optional<IntelHostFound> IntelHostDecode(const Board& board, uint16_t ports
 }  // namespace
 
 SmbusHostModel* InstallIntelSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
-  SmbusBus& bus = InstallModulesBus(spec, machine, models);
-  const auto found = IntelHostDecode(board, spec.ports);
+  const SmbusHostSpec& hostSpec = *board.smbus;
+  SmbusBus& bus = InstallModulesBus(hostSpec, machine, models);
+  const auto found = IntelHostDecode(board, hostSpec.ports);
   if (!found) return nullptr;  // no function to decode the block: the host answers nowhere
   auto& host = machine.Make<IntelSmbusHost>(machine, found->family, bus);
   host.SetDecode(found->decode, found->generation);
   machine.ClaimDecoded(found->decode, host);
-  if (spec.firmwareHoldsInUseMs != 0) host.HoldInUseUntil(spec.firmwareHoldsInUseMs);
+  if (hostSpec.firmwareHoldsInUseMs != 0) host.HoldInUseUntil(hostSpec.firmwareHoldsInUseMs);
   return &host;
 }
 

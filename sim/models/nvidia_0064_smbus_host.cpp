@@ -22,24 +22,24 @@ PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t fun
 
 SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,
                                            BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
+  const SmbusHostSpec& hostSpec = *board.smbus;
   return &PlaceHost<Nvidia0064SmbusHost>(
-      machine, Nvidia0064SmbusHost::Decode(spec.pciBus, spec.pciDevice, spec.pciFunction),
-      InstallModulesBus(spec, machine, models), spec.transactionMs);
+      machine, Nvidia0064SmbusHost::Decode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction),
+      InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
 }
 
 SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
                                           BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
-  SmbusBus& modules = InstallModulesBus(spec, machine, models);
+  const SmbusHostSpec& hostSpec = *board.smbus;
+  SmbusBus& modules = InstallModulesBus(hostSpec, machine, models);
   SmbusHostModel* spd = nullptr;
   for (uint8_t channel = 0; channel < 2; ++channel) {
-    const bool modulesHere = channel + 1 == spec.spdChannel;
+    const bool modulesHere = channel + 1 == hostSpec.spdChannel;
     auto& host = PlaceHost<Nvidia0064SmbusHost>(
         machine,
-        Nvidia0064SmbusHost::Decode(spec.pciBus, spec.pciDevice, spec.pciFunction,
-                                    spec.channelBaseRegisters[channel]),
-        modulesHere ? modules : machine.Make<SmbusSegment>(), spec.transactionMs);
+        Nvidia0064SmbusHost::Decode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction,
+                                    hostSpec.channelBaseRegisters[channel]),
+        modulesHere ? modules : machine.Make<SmbusSegment>(), hostSpec.transactionMs);
     (modulesHere ? spd : models.idleHost) = &host;
   }
   return spd;

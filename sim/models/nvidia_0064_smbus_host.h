@@ -101,8 +101,8 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
 // behind it.
 SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,
                                            BoardModels& models);
-// The later MCPs' two channels at the spec's base registers: the modules on
-// the spec's channel, an empty bus on the other (the idle host).
+// The later MCPs' two channels at the hostSpec's base registers: the modules on
+// the hostSpec's channel, an empty bus on the other (the idle host).
 SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
                                           BoardModels& models);
 

@@ -21,8 +21,8 @@ PciIoDecode SisSmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) 
 }
 
 SmbusHostModel* InstallSisSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
-  return &PlaceHost<SisSmbusHost>(machine, spec.decode, InstallModulesBus(spec, machine, models));
+  const SmbusHostSpec& hostSpec = *board.smbus;
+  return &PlaceHost<SisSmbusHost>(machine, hostSpec.decode, InstallModulesBus(hostSpec, machine, models));
 }
 
 void SisSmbusHost::Settle() {

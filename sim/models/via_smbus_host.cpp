@@ -5,8 +5,8 @@
 namespace sim {
 
 SmbusHostModel* InstallViaSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
-  const SmbusHostSpec& spec = *board.smbus;
-  return &PlaceHost<ViaSmbusHost>(machine, spec.decode, InstallModulesBus(spec, machine, models));
+  const SmbusHostSpec& hostSpec = *board.smbus;
+  return &PlaceHost<ViaSmbusHost>(machine, hostSpec.decode, InstallModulesBus(hostSpec, machine, models));
 }
 
 }  // namespace sim
