@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup wine host asan tsan nt nt64 baremetal loader32
+.PHONY: demo test setup host asan tsan nt nt64 baremetal loader32
 
 setup:
 	@scripts/setup.sh
@@ -27,20 +27,12 @@ demo: setup
 	@build/host/tools/dimmio/dimmio report
 
 # Every test, each run once: the driver image, the 64-bit dimmio.exe and the
-# bare-metal image first (the sanitizer tree checks the first and boots the
-# third in QEMU, the plain tree runs the second under Wine), then the trees
-# that run tests: dimmio.sys in the loader, the thread sanitizer's tests
-# (labelled tsan), the Wine tests in the plain g++ tree (the sanitizers do
-# not reach into Wine; it builds only them), and last the whole suite under
-# the address and undefined-behaviour sanitizers, so that the run ends on
-# CTest's summary line.
-test: nt nt64 baremetal loader32 tsan wine asan
+# bare-metal image first (the sanitizer tree checks the first, runs the
+# second under Wine and boots the third in QEMU), then the trees that run
+# tests: dimmio.sys in the loader, the thread sanitizer's tests (labelled
+# tsan), and last the whole suite under the address and undefined-behaviour
+# sanitizers, so that the run ends on CTest's summary line.
+test: nt nt64 baremetal loader32 tsan asan
 	ctest --preset loader32
 	ctest --preset tsan
-	ctest --preset wine
 	ctest --preset asan
-
-# The plain tree's part of make test: the Wine tests alone.
-wine: setup
-	@cmake --preset host >/dev/null
-	@cmake --build --preset wine

@@ -39,6 +39,12 @@ class PortDevice {
 // Where a PCI function decodes a block of I/O ports: at the base its
 // configuration space holds, and only while its enable bits are set. A base
 // of 0 (never programmed) decodes nothing.
+// The command register's I/O space enable, which every I/O decode waits for,
+// and the address bits of an I/O base register.
+constexpr uint8_t kPciCommandRegister = 0x04;
+constexpr uint8_t kPciCommandIoSpace = 0x01;
+constexpr uint32_t kPciIoBarMask = 0xFFFC;
+
 struct PciIoDecode {
   uint8_t bus = 0, device = 0, function = 0;
   uint8_t baseRegister = 0;     // configuration offset of the base (any byte offset)

@@ -13,9 +13,6 @@ constexpr uint16_t kAmdBlockOffset = 0xE0;
 constexpr uint8_t kAmdIoEnableByte = 0x41;
 constexpr uint8_t kAmdIoEnableBit = 0x80;
 
-constexpr uint32_t kIoBarMask = 0xFFFC;      // an I/O base register's address bits
-constexpr uint8_t kPciCommandByte = 0x04;
-constexpr uint8_t kPciCommandIoSpace = 0x01;
 
 }  // namespace
 
@@ -28,8 +25,8 @@ PciIoDecode AmdSmbusHost::AmdDecode(uint8_t bus, uint8_t device, uint8_t functio
 PciIoDecode AmdSmbusHost::NforceDecode(uint8_t bus, uint8_t device, uint8_t function,
                                        uint8_t bar) {
   return {.bus = bus, .device = device, .function = function, .baseRegister = bar,
-          .baseMask = kIoBarMask, .blockOffset = 0, .size = kBlockSize,
-          .enables = {{kPciCommandByte, kPciCommandIoSpace}}};
+          .baseMask = kPciIoBarMask, .blockOffset = 0, .size = kBlockSize,
+          .enables = {{kPciCommandRegister, kPciCommandIoSpace}}};
 }
 
 SmbusHostModel* InstallAmdSmbusHost(const Board& board, Machine& machine, BoardModels& models) {

@@ -104,8 +104,6 @@ namespace {
 // (0xD2 bit 0) is set, ICH's SMBus function from BAR4 (dword 0x20) while its
 // host enable (0x40 bit 0) is set; both only with I/O space enabled in the
 // command register.
-constexpr uint8_t kPciCommand = 0x04;
-constexpr uint8_t kIoSpaceEnable = 0x01;
 constexpr uint16_t kPiix4PowerManagement = 0x7113;
 constexpr uint32_t kSmbusClass = 0x0C0500;
 
@@ -123,12 +121,12 @@ std::optional<IntelHostFound> IntelHostDecode(const Board& board, uint16_t ports
                        .size = ports};
     if (f.deviceId == kPiix4PowerManagement) {
       decode.baseRegister = 0x90;
-      decode.enables = {{kPciCommand, kIoSpaceEnable}, {0xD2, IntelSmbusHost::kHostEnable}};
+      decode.enables = {{kPciCommandRegister, kPciCommandIoSpace}, {0xD2, IntelSmbusHost::kHostEnable}};
       return IntelHostFound{IntelHostFamily::Piix4, decode, {}};
     }
     if ((f.classCode & 0xFFFF00u) == kSmbusClass) {
       decode.baseRegister = 0x20;
-      decode.enables = {{kPciCommand, kIoSpaceEnable},
+      decode.enables = {{kPciCommandRegister, kPciCommandIoSpace},
                         {IntelSmbusHost::kHostConfig, IntelSmbusHost::kHostEnable}};
       return IntelHostFound{IntelHostFamily::Ich, decode, IchGenerationOf(f.deviceId)};
     }

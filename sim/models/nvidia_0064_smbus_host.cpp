@@ -7,17 +7,14 @@ namespace sim {
 
 namespace {
 
-constexpr uint32_t kIoBarMask = 0xFFFC;
-constexpr uint8_t kPciCommandByte = 0x04;
-constexpr uint8_t kPciCommandIoSpace = 0x01;
 
 }  // namespace
 
 PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function,
                                         uint8_t baseRegister) {
   return {.bus = bus, .device = device, .function = function, .baseRegister = baseRegister,
-          .baseMask = kIoBarMask, .blockOffset = 0, .size = kBlockSize,
-          .enables = {{kPciCommandByte, kPciCommandIoSpace}}};
+          .baseMask = kPciIoBarMask, .blockOffset = 0, .size = kBlockSize,
+          .enables = {{kPciCommandRegister, kPciCommandIoSpace}}};
 }
 
 SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,

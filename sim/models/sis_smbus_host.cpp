@@ -7,8 +7,6 @@ namespace sim {
 namespace {
 
 constexpr uint8_t kAcpiBaseWord = 0x90;
-constexpr uint8_t kCommandRegister = 0x04;
-constexpr uint8_t kIoSpaceEnable = 0x01;
 constexpr uint8_t kAcpiControl = 0x40;
 constexpr uint8_t kAcpiEnable = 0x80;
 
@@ -17,7 +15,7 @@ constexpr uint8_t kAcpiEnable = 0x80;
 PciIoDecode SisSmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
   return {.bus = bus, .device = device, .function = function, .baseRegister = kAcpiBaseWord,
           .baseMask = kAcpiBaseMask, .blockOffset = kPairOffset, .size = kPairSize,
-          .enables = {{kCommandRegister, kIoSpaceEnable}, {kAcpiControl, kAcpiEnable}}};
+          .enables = {{kPciCommandRegister, kPciCommandIoSpace}, {kAcpiControl, kAcpiEnable}}};
 }
 
 SmbusHostModel* InstallSisSmbusHost(const Board& board, Machine& machine, BoardModels& models) {

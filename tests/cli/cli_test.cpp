@@ -619,24 +619,29 @@ TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
   }
 }
 
-// Every board again, its SMBIOS strings and its modules' part numbers made
-// of what a broken BIOS or EEPROM may hold: control characters, bytes that
-// are not UTF-8, quotes and backslashes, the longest string a field keeps.
+// Boards whose SMBIOS strings and modules' part numbers are made of what a
+// broken BIOS or EEPROM may hold: control characters, bytes that are not
+// UTF-8, quotes and backslashes, the longest string a field keeps. As many
+// boards as there are such texts, each field of board b holding text b + its
+// place, so that every text comes into every field on one board or another;
+// the strings pass through the same code whatever the chipset.
 const std::vector<sim::Board>& HostileBoards() {
   static const std::vector<sim::Board> boards = [] {
     const std::vector<std::string> texts = {
         "\x1B[2J\x07tab\there\r\nnext", "\xFF\xFE\xC3\x28 not UTF-8 \xE2\x82",
         "quote \" back\\slash \xC3\xA9t\xC3\xA9", std::string(127, '\x7F'),
         "\xED\xA0\x80\xF4\x90\x80\x80\xC0\xAF", "\x01"};
-    std::vector<sim::Board> hostile = sim::Boards();
-    size_t n = 0;
-    const auto next = [&] { return texts[n++ % texts.size()]; };
-    for (sim::Board& board : hostile) {
-      for (sim::SmbiosText* t : {&board.smbios.system, &board.smbios.board}) {
+    std::vector<sim::Board> hostile;
+    for (const sim::Board& board : sim::Boards()) {
+      if (board.smbus && board.smbios.present && hostile.size() < texts.size()) hostile.push_back(board);
+    }
+    for (size_t b = 0; b < hostile.size(); ++b) {
+      size_t place = b;
+      const auto next = [&] { return texts[place++ % texts.size()]; };
+      for (sim::SmbiosText* t : {&hostile[b].smbios.system, &hostile[b].smbios.board}) {
         t->manufacturer = next(), t->product = next(), t->version = next(), t->serial = next();
       }
-      if (!board.smbus) continue;
-      for (auto* segment : {&board.smbus->segment0, &board.smbus->segment1}) {
+      for (auto* segment : {&hostile[b].smbus->segment0, &hostile[b].smbus->segment1}) {
         for (sim::SpdSlotSpec& slot : *segment) slot.dimm.partNumber = next().substr(0, 18);
       }
     }

@@ -19,12 +19,6 @@ namespace {
 // functions 0-6 (it refuses device 31 and function 7 too).
 constexpr int64_t kDumpBuses = 1, kDumpDevices = 31, kDumpFunctions = 7;
 
-std::string Hex(uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*X", digits, value);
-  return text;
-}
-
 // Runs a command whose result comes from `Fetch`: a request the driver did
 // not complete is one line naming what failed and the completion status (or
 // the transport's error, whatever the system's message holds); a result is

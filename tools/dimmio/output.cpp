@@ -1,6 +1,14 @@
 #include "output.h"
 
+#include <cstdio>
+
 namespace dimmio::cli {
+
+std::string Hex(uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, value);
+  return text;
+}
 
 namespace {
 

@@ -5,10 +5,14 @@
 #include <nlohmann/json.hpp>
 
 #include <ostream>
+#include <string>
 
 #include "dimmio/spd.h"
 
 namespace dimmio::cli {
+
+// `value` as upper-case hex, zero-padded to `digits`.
+std::string Hex(uint32_t value, int digits);
 
 // Writes `json` indented, one value and a newline. Bytes in its strings that
 // are not valid UTF-8 come out as U+FFFD; it never throws for them.

@@ -11,12 +11,6 @@ namespace dimmio::cli {
 
 namespace {
 
-std::string Hex(uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*X", digits, value);
-  return text;
-}
-
 std::string SlotAddress(uint8_t slot) { return "0x" + Hex(0x50u + slot, 2); }
 
 std::string Speed(const SpdFacts& facts) {
