@@ -14,7 +14,6 @@
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
 #include "smbus/nvidia_0064.h"
-#include "support/host_fault_table.h"
 #include "support/sim_test.h"
 
 namespace {
@@ -127,8 +126,6 @@ class ChipsetTest : public SimTest {
   SmbusController* controller_ = nullptr;
 };
 
-// ---------------------------------------------------------------- boards
-
 // ---------------------------------------------------------------- direct rows
 
 struct DirectCase {
@@ -143,6 +140,8 @@ struct DirectCase {
   std::string message;  // "" = none
 };
 
+constexpr uint32_t kNotSetUp = 0xFFFFFFFFu;  // the row's host is not set up at all
+
 // One row of each kind of chip: where the base is read and how it is masked
 // and moved, which back-end gets it with what switch and model, the revision
 // picking the row and its message. The boards run the rest through the
@@ -153,6 +152,8 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
       {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, 0, ""},
       {0x8086, 0x2423, 0x01, 0x20, 0x12340C0F, B::Intel, 0x0C00, S::SuperIo, 0, ""},
       {0x1022, 0x740B, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
+      {0x1022, 0x7413, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
+      {0x1022, 0x7443, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
       {0x10DE, 0x01B4, 0x00, 0x10, 0x00005001, B::AmdNvidia, 0x4F20, S::None, 0, ""},
       // Bit 6 of the base is an address bit that an AMD-style 0xFF00 mask drops.
       {0x10DE, 0x01B4, 0x00, 0x10, 0x00005041, B::AmdNvidia, 0x4F60, S::None, 0, ""},
@@ -187,6 +188,14 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
        piix4_compat::kChipHudson2, ""},
       {0x1022, 0x790B, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
        piix4_compat::kChipFch790B, ""},
+      // Hosts left disabled: the VIA's bit 0 of byte 0xD2, the M1563's I/O
+      // and host bits 0-1 of word 0x80, each alone.
+      {0x1106, 0x3227, 0x00, 0xD0, 0x00000401, B::Via, kNotSetUp, S::None, 0,
+       "smbcore: Found VIA VT8237R rev=00"},
+      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C801, B::AliM1563, kNotSetUp, S::None, 0,
+       "smbcore: Found ALi M1563 rev=70"},
+      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C802, B::AliM1563, kNotSetUp, S::None, 0,
+       "smbcore: Found ALi M1563 rev=70"},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
@@ -203,58 +212,22 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
     for (int32_t result : {0, -1}) {
       RecordAcquires(result);
       const Outcome out = RunOn(machine);
-      ASSERT_EQ(g_calls.size(), 1u);
-      EXPECT_EQ(g_calls[0].backend, c.backend);
-      EXPECT_EQ(g_calls[0].base, c.base);
-      EXPECT_EQ(g_calls[0].chip.Segments, c.segments);
-      EXPECT_EQ(g_calls[0].chip.Model, c.model);
-      EXPECT_EQ(g_calls[0].function.Device, 7);
-      EXPECT_EQ(g_calls[0].function.Function, 4);
+      const bool setUp = c.base != kNotSetUp;
+      ASSERT_EQ(g_calls.size(), setUp ? 1u : 0u);
+      if (setUp) {
+        EXPECT_EQ(g_calls[0].backend, c.backend);
+        EXPECT_EQ(g_calls[0].base, c.base);
+        EXPECT_EQ(g_calls[0].chip.Segments, c.segments);
+        EXPECT_EQ(g_calls[0].chip.Model, c.model);
+        EXPECT_EQ(g_calls[0].function.Device, 7);
+        EXPECT_EQ(g_calls[0].function.Function, 4);
+      }
       EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
                                                 : std::vector<std::string>{c.message});
-      EXPECT_EQ(out.available, result == 0);
-      ExpectInfo(out.info, result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
+      EXPECT_EQ(out.available, setUp && result == 0);
+      ExpectInfo(out.info, setUp && result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
       EXPECT_EQ(out.count, 2u);
     }
-  }
-}
-
-// A south bridge whose BIOS never programmed the SMBus base: the back-end
-// is not set up and not a port is touched.
-TEST_F(ChipsetTest, UnprogrammedBaseEndsUnavailableWithTheRowsMessageAndNoPortTouched) {
-  machine_.AddPciFunction(0, 17, 0, 0x1106, 0x3057, 0x04).SetDword(0x90, 0x0001);
-  Discover();
-  EXPECT_NE(controller_->Unavailable, 0u);
-  EXPECT_EQ(controller_->ReadWord, nullptr);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"smbcore: Found VIA 686B"});
-  ExpectInfo(info_, At(0, 0, 0, 0, 0));
-  EXPECT_EQ(machine_.PortAccesses(), 0u);
-}
-
-// The later VIA hosts answer while bit 0 of byte 0xD2 is set, the M1563's
-// while bits 0 (I/O) and 1 (host) of word 0x80 are: with one clear the row
-// announces itself and nothing is set up, not a port touched.
-TEST_F(ChipsetTest, AHostLeftDisabledIsNotSetUp) {
-  struct Case {
-    uint16_t vendor, device;
-    uint8_t reg;
-    uint32_t value;
-    const char* message;
-  };
-  const Case cases[] = {
-      {0x1106, 0x3227, 0xD0, 0x00000401, "smbcore: Found VIA VT8237R rev=00"},
-      {0x1106, 0x8410, 0xD0, 0x00FE0401, "smbcore: Found VIA VX900 rev=00"},
-      {0x10B9, 0x1563, 0x80, 0x0000C801, "smbcore: Found ALi M1563 rev=00"},
-      {0x10B9, 0x1563, 0x80, 0x0000C802, "smbcore: Found ALi M1563 rev=00"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
-    sim::Machine machine;
-    machine.AddPciFunction(0, 17, 0, c.vendor, c.device, 0).SetDword(c.reg, c.value);
-    const Outcome out = RunOn(machine);
-    EXPECT_FALSE(out.available);
-    EXPECT_EQ(out.messages, std::vector<std::string>{c.message});
-    EXPECT_EQ(machine.PortAccesses(), 0u);
   }
 }
 
@@ -310,28 +283,6 @@ TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
   EXPECT_EQ(g_calls[0].chip.Model, kI2cPinsVia586b);
   EXPECT_EQ(Messages(), (std::vector<std::string>{"smbcore: Found VIA 586B",
                                                   "smbcore: Found VIA 586B Revision F"}));
-}
-
-TEST_F(ChipsetTest, DirectCandidateAfterGatheredOnesWins) {
-  machine_.AddPciFunction(0, 0, 0, 0x1039, 0x0630);
-  machine_.AddPciFunction(0, 2, 0, 0x10B9, 0x1533, 0xC3);
-  machine_.AddPciFunction(0, 31, 3, 0x8086, 0x24C3).SetDword(0x20, 0x0401);
-  Discover();
-  EXPECT_EQ(controller_->Unavailable, 0u);
-  ExpectInfo(info_, At(0, 31, 3, 0x8086, 0x24C3));
-  EXPECT_TRUE(Messages().empty()) << "no SiS or ALi decision after a direct match";
-}
-
-TEST_F(ChipsetTest, FailedDirectMatchKeepsTheLastGatheredRecord) {
-  machine_.AddPciFunction(0, 0, 0, 0x1039, 0x0630);
-  machine_.AddPciFunction(0, 31, 3, 0x8086, 0x24C3).SetDword(0x20, 0x0401);
-  machine_.FailAllocation(2);  // the controller is the first, the Intel context the second
-  Discover();
-  EXPECT_NE(controller_->Unavailable, 0u);
-  EXPECT_EQ(controller_->Context, nullptr);
-  ExpectInfo(info_, At(0, 0, 0, 0x1039, 0x0630));
-  EXPECT_EQ(count_, 2u);
-  EXPECT_TRUE(Messages().empty());
 }
 
 // ---------------------------------------------------------------- SiS
@@ -397,18 +348,6 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
   }
 }
 
-TEST_F(ChipsetTest, InstalledSisBackEndEndsDiscoveryBeforeAli) {
-  UseBoard("sis5595");
-  machine_.AddPciFunction(0, 2, 0, 0x10B9, 0x1533, 0x00);
-  machine_.AddPciFunction(0, 3, 0, 0x10B9, 0x7101).SetDword(0xE0, 0x50000000);
-  RecordAcquires(0);
-  Discover();
-  ASSERT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(g_calls[0].backend, B::Sis);
-  EXPECT_EQ(controller_->Unavailable, 0u);
-  ExpectInfo(info_, At(0, 3, 0, 0x10B9, 0x7101));
-}
-
 // ---------------------------------------------------------------- ALi
 
 struct AliCase {
@@ -459,33 +398,26 @@ TEST_F(ChipsetTest, AliBaseRule) {
 
 // ---------------------------------------------------------------- failures
 
-TEST_F(ChipsetTest, MissingInfoRecordStopsBeforeTheWalk) {
+// Discovery without an info record, or whose controller the pool refuses
+// (reporting the size asked for), stops before reading configuration space.
+TEST_F(ChipsetTest, DiscoveryThatCannotStartReadsNothing) {
   UseBoard("ich5");
-  OpStatus status;
-  InitOpStatus(&status);
-  uint32_t count = 77;
-  EXPECT_EQ(DiscoverChipset(&status, nullptr, table_, &count), nullptr);
-  EXPECT_EQ(status.Code, OpError::NoChipsetInfo);
-  EXPECT_EQ(status.DetailCount, 0u);
-  EXPECT_EQ(count, 77u);
-  EXPECT_EQ(machine_.ConfigReads(), 0u);
-  EXPECT_NE(DebugPrintHook, nullptr);
-}
-
-TEST_F(ChipsetTest, ControllerAllocationFailureReportsTheSizeAskedFor) {
-  UseBoard("ich5");
-  machine_.FailAllocation(1);
-  OpStatus status;
-  InitOpStatus(&status);
-  ChipsetInfoRecord info{9, 9, 9, 9, 9, 0};
-  uint32_t count = 77;
-  EXPECT_EQ(DiscoverChipset(&status, &info, table_, &count), nullptr);
-  EXPECT_EQ(status.Code, OpError::ControllerAlloc);
-  EXPECT_EQ(status.DetailCount, 1u);
-  EXPECT_EQ(status.Detail[0], sizeof(SmbusController));
-  EXPECT_EQ(count, 77u);
-  ExpectInfo(info, At(0, 0, 0, 0, 0));
-  EXPECT_EQ(machine_.ConfigReads(), 0u);
+  for (const bool noRecord : {true, false}) {
+    SCOPED_TRACE(noRecord ? "no info record" : "no pool for the controller");
+    if (!noRecord) machine_.FailAllocation(1);
+    OpStatus status;
+    InitOpStatus(&status);
+    ChipsetInfoRecord info{9, 9, 9, 9, 9, 0};
+    uint32_t count = 77;
+    EXPECT_EQ(DiscoverChipset(&status, noRecord ? nullptr : &info, table_, &count), nullptr);
+    EXPECT_EQ(status.Code, noRecord ? OpError::NoChipsetInfo : OpError::ControllerAlloc);
+    EXPECT_EQ(status.DetailCount, noRecord ? 0u : 1u);
+    if (!noRecord) {
+      EXPECT_EQ(status.Detail[0], sizeof(SmbusController));
+    }
+    EXPECT_EQ(count, 77u);
+    EXPECT_EQ(machine_.ConfigReads(), 0u);
+  }
 }
 
 // ---------------------------------------------------------------- the entries
@@ -508,7 +440,7 @@ constexpr ChipDescriptor Chip(BackendId backend, SegmentSwitch segments = S::Non
   return {backend, 0, 0, 0, 0, 0, segments, kHostPlain, model};
 }
 
-class AcquireTest : public testsupport::HostFaultTest {};
+class AcquireTest : public SimTest {};
 
 TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
   const ChipDescriptor piix4 = Chip(B::Intel, S::BoardLatch), via = Chip(B::Via, S::Gpo686),
@@ -560,11 +492,21 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
       {"negative pin driver", Chip(B::I2c, S::None, -1), 0x0C00, false, -1},
   };
   for (const EntryCase& c : cases) {
-    RunAcquireTable({{c.what, c.base, c.failPool, c.result}},
-                    [&c](SmbusController* controller, uint32_t base) {
-                      return BackendEntry(c.chip.Backend)(controller, c.chip, PciLocation{0, 17, 0},
-                                                          base);
-                    });
+    SCOPED_TRACE(c.what);
+    if (c.failPool) machine_.FailAllocation(1);
+    SmbusController controller{};
+    controller.Segment = 7;
+    const uint64_t ports = machine_.PortAccesses();
+    EXPECT_EQ(BackendEntry(c.chip.Backend)(&controller, c.chip, PciLocation{0, 17, 0}, c.base),
+              c.result);
+    EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
+    EXPECT_EQ(controller.Segment, 7u) << "the segment is not the back-end's to set";
+    if (c.result == 0) {
+      controller.ReleaseDevice(controller.Context);
+      continue;
+    }
+    EXPECT_EQ(controller.Context, nullptr);
+    EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
   }
   // The nForce2 entry of old takes its port variant alone.
   for (int32_t variant : {0, 2}) {

@@ -18,7 +18,7 @@ class RecordingDevice : public sim::SmbusSlave {
  public:
   bool Address(bool read) override {
     log += read ? "R " : "W ";
-    return acceptAddress;
+    return true;
   }
   bool Write(uint8_t value) override {
     log += "w" + std::to_string(value) + " ";
@@ -32,7 +32,6 @@ class RecordingDevice : public sim::SmbusSlave {
   void Stop() override { log += "P "; }
 
   std::string log;
-  bool acceptAddress = true;
   uint8_t next = 0xA5;
 };
 
@@ -165,108 +164,20 @@ INSTANTIATE_TEST_SUITE_P(
                      "W w1 W w2 P "}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(I2cSlave, ADeviceThatRefusesItsAddressLeavesTheAcknowledgeBitHigh) {
-  sim::TwoWireBus bus;
-  RecordingDevice device;
-  device.acceptAddress = false;  // an EEPROM in its write cycle
-  sim::I2cSlave slave(bus, 0x50, device);
-  HandMaster master(bus);
-  master.Start();
-  EXPECT_FALSE(master.Send(0xA0));
-  EXPECT_FALSE(master.Send(0x00)) << "nor anything after it";
-  master.Stop();
-  EXPECT_EQ(device.log, "W ") << "no STOP for a transfer it never took part in";
-  EXPECT_EQ(slave.Starts(), 1u);
-  EXPECT_EQ(slave.Stops(), 1u);
-}
-
-TEST(I2cSlave, StopsAcknowledgingAfterTheGivenByteUntilToldAgain) {
-  struct Case {
-    uint32_t bytes;
-    std::vector<bool> acks;  // address, command, data
-  };
-  for (const Case& c : {Case{0, {false, false, false}}, Case{1, {true, false, false}},
-                        Case{2, {true, true, false}}, Case{3, {true, true, true}}}) {
-    SCOPED_TRACE(c.bytes);
-    sim::TwoWireBus bus;
-    RecordingDevice device;
-    sim::I2cSlave slave(bus, 0x50, device);
-    HandMaster master(bus);
-    slave.StopAcknowledgingAfter(c.bytes);
-    master.Start();
-    EXPECT_EQ(master.Send(0xA0), c.acks[0]);
-    EXPECT_EQ(master.Send(0x10), c.acks[1]);
-    EXPECT_EQ(master.Send(0x20), c.acks[2]);
-    master.Stop();
-    EXPECT_TRUE(bus.Idle());
-    slave.AcknowledgeAgain();
-    master.Start();
-    EXPECT_TRUE(master.Send(0xA0));
-    master.Stop();
-  }
-}
-
-TEST(I2cSlave, StretchedClockReadsLowForTheGivenReadingsAfterTheMasterLetsItGo) {
-  for (uint32_t readings : {0u, 1u, 3u, 100u}) {
-    SCOPED_TRACE(readings);
+// Readings while the master itself still pulls SCL low do not count.
+TEST(I2cSlave, AStretchedClockReadsLowForTheGivenReadingsOnly) {
+  for (uint32_t readings : {1u, 3u}) {
     sim::TwoWireBus bus;
     RecordingDevice device;
     sim::I2cSlave slave(bus, 0x50, device);
     HandMaster master(bus);
     slave.StretchClock(readings);
     master.Start();  // SCL falls: the slave holds it from here
-    // Readings while the master itself still pulls SCL low do not count.
     EXPECT_FALSE(master.ReadScl());
-    EXPECT_FALSE(master.ReadScl());
-    master.Sda(true);
     master.Scl(true);
-    for (uint32_t i = 0; i < readings; ++i) ASSERT_FALSE(master.ReadScl()) << "reading " << i;
-    EXPECT_TRUE(master.ReadScl());
-    // The rise the slave let happen is a clock pulse like any other: seven
-    // more and the address 0xA1 is complete, and acknowledged.
-    master.Scl(false);
-    for (int bit = 6; bit >= 0; --bit) {
-      master.Sda(((0xA1 >> bit) & 1) != 0);
-      master.Scl(true);
-      while (!master.ReadScl()) {
-      }
-      master.Scl(false);
-    }
-    master.Sda(true);
-    master.Scl(true);
-    while (!master.ReadScl()) {
-    }
-    EXPECT_FALSE(master.ReadSda()) << "address acknowledged";
-    EXPECT_EQ(device.log, "R ");
+    for (uint32_t i = 0; i < readings; ++i) EXPECT_FALSE(master.ReadScl()) << readings << ": " << i;
+    EXPECT_TRUE(master.ReadScl()) << readings;
   }
-}
-
-TEST(I2cSlave, ForeverStretchedClockNeverRisesUntilReleased) {
-  sim::TwoWireBus bus;
-  RecordingDevice device;
-  sim::I2cSlave slave(bus, 0x50, device);
-  HandMaster master(bus);
-  slave.StretchClock(sim::I2cSlave::kForever);
-  master.Start();
-  master.Scl(true);
-  for (int i = 0; i < 1000; ++i) ASSERT_FALSE(master.ReadScl());
-  slave.StretchClock(0);
-  EXPECT_TRUE(master.ReadScl());
-}
-
-TEST(I2cSlave, HeldDataLineReadsLowWhateverTheMasterDoes) {
-  sim::TwoWireBus bus;
-  RecordingDevice device;
-  sim::I2cSlave slave(bus, 0x50, device);
-  HandMaster master(bus);
-  slave.HoldSda(true);
-  master.Sda(true);
-  master.Scl(true);
-  EXPECT_FALSE(master.ReadSda());
-  EXPECT_EQ(slave.Stops(), 0u);
-  slave.HoldSda(false);
-  EXPECT_TRUE(master.ReadSda());
-  EXPECT_EQ(slave.Stops(), 1u) << "SDA rising while SCL is high is a STOP, whoever lets it go";
 }
 
 }  // namespace

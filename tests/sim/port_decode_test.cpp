@@ -8,47 +8,6 @@
 
 namespace {
 
-// Answers each read with the offset it saw.
-class Echo : public sim::PortDevice {
- public:
-  uint8_t Read8(uint16_t port) override { return static_cast<uint8_t>(port); }
-  void Write8(uint16_t, uint8_t) override {}
-};
-
-struct DecodeCase {
-  const char* name;
-  uint32_t baseDword;  // configuration dword 0x58
-  uint8_t enable;      // configuration byte 0x41
-  uint16_t port;       // the port read
-  uint8_t expected;    // what it returns
-};
-
-class PortDecodeTest : public ::testing::TestWithParam<DecodeCase> {};
-
-TEST_P(PortDecodeTest, AnswersOnlyAtTheProgrammedEnabledBase) {
-  const DecodeCase& c = GetParam();
-  sim::Machine machine;
-  sim::PciFunction& f = machine.AddPciFunction(0, 7, 3, 0x1022, 0x740B);
-  f.SetDword(0x58, c.baseDword);
-  f.SetByte(0x41, c.enable);
-  Echo echo;
-  machine.ClaimDecoded({.bus = 0, .device = 7, .function = 3, .baseRegister = 0x58,
-                        .baseMask = 0xFF00, .blockOffset = 0xE0, .size = 9,
-                        .enables = {{0x41, 0x80}}},
-                       echo);
-  EXPECT_EQ(machine.In8(c.port), c.expected) << c.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PortDecodeTest,
-    ::testing::Values(DecodeCase{"first port", 0x5001, 0x80, 0x50E0, 0x00},
-                      DecodeCase{"last port", 0x5001, 0x80, 0x50E8, 0x08},
-                      DecodeCase{"past the block", 0x5001, 0x80, 0x50E9, 0xFF},
-                      DecodeCase{"below the block", 0x5001, 0x80, 0x50DF, 0xFF},
-                      DecodeCase{"low bits are not the base", 0x50FF, 0x80, 0x50E2, 0x02},
-                      DecodeCase{"base never programmed", 0x0000, 0x80, 0x00E0, 0xFF}),
-    [](const auto& info) { return std::to_string(info.index); });
-
 // Every register host answers at the base its function's configuration
 // space holds and goes silent when I/O space or the host itself is disabled:
 // a register that keeps what is written reads it back, or 0xFF once the bits
@@ -107,16 +66,5 @@ INSTANTIATE_TEST_SUITE_P(
                       HostDecodeCase{"nforce2", 1, 1, 0, 0, 0x5002, true},
                       HostDecodeCase{"nforce2", 1, 1, 0x04, 0x01, 0x5002, false}),
     [](const auto& info) { return std::to_string(info.index); });
-
-TEST(IntelHostDecode, MovesWithItsBaseRegister) {
-  sim::Machine machine;
-  const sim::BoardModels models = sim::Build(*sim::FindBoard("ich5"), machine);
-  const uint32_t moved = 0x0E01;
-  ASSERT_EQ(machine.SetPciData(0, (3u << 5) | 31u, &moved, 0x20, 4), 4u);
-  EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->IoBase(), 0x0E00);
-  machine.Out8(0x0E03, 0x21);
-  EXPECT_EQ(machine.In8(0x0E03), 0x21);
-  EXPECT_EQ(machine.In8(0x0403), 0xFF) << "nothing left at the old base";
-}
 
 }  // namespace

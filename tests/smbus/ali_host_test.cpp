@@ -1,7 +1,7 @@
 // The ALi back-end against its M7101 host model: the faults a transfer can
-// meet, each followed by a good one; the status read before the start; the
-// segment bits of configuration dword 0xB8 and nothing else of it; the host
-// following the base discovery programs.
+// meet, each followed by a good one; the segment bits of configuration dword
+// 0xB8 and nothing else of it; the host following the base discovery
+// programs.
 #include <vector>
 
 #include "sim/models/ali_smbus_host.h"
@@ -34,42 +34,6 @@ TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
        .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
        .status = [this] { return models_.Host<sim::AliSmbusHost>()->StatusRegister(); },
        .idleStatus = 0x04});  // idle
-}
-
-// The status register is read once more after the host is programmed and
-// before it is started; the word read lasts 4.8 ms on the bus, so the poll
-// after the 1 ms settle sees busy four times.
-TEST_F(AliHostTest, StatusIsReadBetweenProgrammingAndStart) {
-  Boot("ali1533-r0");
-  const uint16_t base = Base();
-  machine_.SetTracing(true);
-  OpStatus status = Fresh();
-  uint16_t word = 0;
-  ASSERT_EQ(controller_->ReadWord(controller_->Context, &status, 0x50, 73, &word), 0);
-  EXPECT_EQ(word, Image(0, 0)[73] | Image(0, 0)[74] << 8);
-  const auto trace = machine_.Trace();
-  using sim::Access;
-  const std::vector<std::pair<Access, uint32_t>> expected = {
-      {Access::In8, base + 0},  {Access::In8, base + 0},  {Access::Out8, base + 3},
-      {Access::Out8, base + 7}, {Access::Out8, base + 1}, {Access::In8, base + 0},
-      {Access::Out8, base + 2}, {Access::In8, base + 0},  {Access::In8, base + 0},
-      {Access::In8, base + 0},  {Access::In8, base + 0},  {Access::In8, base + 0},
-      {Access::In8, base + 4},
-      {Access::In8, base + 5},  {Access::In8, base + 0},  {Access::Out8, base + 0},
-  };
-  ASSERT_EQ(trace.size(), expected.size());
-  for (size_t i = 0; i < trace.size(); ++i) {
-    EXPECT_EQ(trace[i].kind, expected[i].first) << i;
-    EXPECT_EQ(trace[i].where, expected[i].second) << i;
-  }
-  EXPECT_EQ(trace[3].value, 73u);
-  EXPECT_EQ(trace[4].value, 0x30u);
-  EXPECT_EQ(trace[2].value, 0xA1u);
-  EXPECT_EQ(trace[15].value, 0x14u) << "done and idle written back to clear";
-  // A write settles 100 ms; its 2.9 ms on the bus are over by then.
-  const uint64_t writeBegan = machine_.NowMs();
-  ASSERT_EQ(controller_->WriteByte(controller_->Context, &status, 0x50, 74, Image(0, 0)[74]), 0);
-  EXPECT_EQ(machine_.NowMs() - writeBegan, 100u);
 }
 
 struct SegmentCase {

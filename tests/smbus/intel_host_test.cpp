@@ -1,12 +1,13 @@
 // The Intel back-end against its host controller model: a controller that
 // never leaves busy, what the status register holds after each step
 // (including ICH's INUSE_STS semaphore and firmware holding it), setting up,
-// bases that must not be used, and the host configuration byte of the ICH6
-// and later: what the host refuses under it, and the firmware's value back at
-// release.
+// the host configuration byte of the ICH6 and later: what the host refuses
+// under it, and the firmware's value back at release; which segment touches
+// the switch.
 #include <array>
 #include <vector>
 
+#include "sim/models/super_io.h"
 #include "smbus/intel.h"
 #include "support/smbus_fixture.h"
 
@@ -67,35 +68,6 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
     OpStatus ok = Fresh();
     EXPECT_EQ(ReadSpdBlock(controller, &ok, 0, data.data(), 0, 32), 32u);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
-    ReleaseController(controller);
-  }
-}
-
-// After start-up and after every transfer, answered or not, the status
-// register is clear: no error bit left, and on ICH the semaphore handed back
-// to the firmware that shares the host.
-TEST_F(IntelHostTest, StartUpAndEveryTransferLeaveTheStatusClearAndTheSemaphoreFree) {
-  for (const char* board : {"ich4-mixed", "piix4"}) {
-    SCOPED_TRACE(board);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::BoardModels models;
-    SmbusController* controller = BootOn(machine, *sim::FindBoard(board), &models);
-    ASSERT_NE(controller, nullptr);
-    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "after start-up";
-    // Slot 0 answers on both boards; slot 2 is empty on both.
-    for (uint8_t slot : {0, 2}) {
-      for (uint32_t count : {2u, 1u}) {
-        uint8_t data[2];
-        OpStatus status = Fresh();
-        ReadSpdBlock(controller, &status, slot, data, 0, count);
-        EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "slot " << int(slot) << " count "
-                                                            << count;
-      }
-      OpStatus status = Fresh();
-      ProbeSpdWrite(controller, &status, slot);
-      EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "probe of slot " << int(slot);
-    }
     ReleaseController(controller);
   }
 }
@@ -217,6 +189,30 @@ TEST_F(IntelHostTest, ATransferWaitsABoundedTimeForTheFirmwaresSemaphore) {
     EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00);
     ReleaseController(controller);
   }
+}
+
+// Only segment 1 is switched: a read on segment 0, 2, 3 or ~0 touches
+// neither the Super I/O's ports nor the board latch and reads the first
+// bank. The Super I/O hears its key only when written twice in a row.
+TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
+  Boot("ich5");
+  machine_.SetTracing(true);
+  for (uint32_t segment : {0u, 2u, 3u, 0xFFFFFFFFu}) {
+    OpStatus status = Fresh();
+    SetSegment(controller_, &status, segment);
+    std::vector<uint8_t> data(8);
+    EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 8), 8u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+  }
+  for (const sim::TraceEntry& e : machine_.Trace()) {
+    EXPECT_TRUE(e.where != 0x2E && e.where != 0x2F && e.where != 0xE437) << std::hex << e.where;
+  }
+  for (const auto& [port, value] : {std::pair<uint16_t, uint8_t>{0x2E, 0x87}, {0x2E, 0x07},
+                                    {0x2F, 0x08}, {0x2E, 0xF1}, {0x2F, 0x18}}) {
+    machine_.Out8(port, value);
+  }
+  EXPECT_FALSE(models_.superIo->InConfigMode());
+  EXPECT_EQ(models_.superIo->Register(8, 0xF1), 0xC5);
 }
 
 }  // namespace

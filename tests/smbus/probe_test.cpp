@@ -72,13 +72,4 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
   }
 }
 
-TEST_F(ProbeTest, ByteHoldingFFWrapsToZeroAndBack) {
-  Boot("piix4");
-  models_.eeproms[0][1]->Byte(74) = 0xFF;
-  OpStatus status = Fresh();
-  EXPECT_EQ(ProbeSpdWrite(controller_, &status, 1), 1);
-  EXPECT_EQ(models_.eeproms[0][1]->Bytes()[74], 0xFF);
-  EXPECT_EQ(models_.eeproms[0][1]->CommittedWrites(), 2u);
-}
-
 }  // namespace

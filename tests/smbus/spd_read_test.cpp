@@ -66,36 +66,4 @@ TEST_F(SpdReadTest, SlaveThatStopsAnsweringMidBlockGivesTheBytesBeforeIt) {
   }
 }
 
-// A word read is 48 bit times on the wire: 0.48 ms at ICH's 100 kHz, done by
-// the first poll after the 1 ms settle; 3 ms at PIIX4's slower clock and
-// 4.8 ms at the 10 kHz of the VIA, ALi M7101, AMD and nForce hosts, where the
-// first poll still sees the host busy and the idle wait polls on.
-TEST_F(SpdReadTest, ReadTakesTheSettleTimeOrTheBusTimeWhicheverIsLonger) {
-  struct Case {
-    const char* board;
-    uint32_t busHz;  // 0: the host's own clock
-    uint64_t msPerWord;
-  };
-  for (const Case c : {Case{"ich5", 0, 1}, Case{"piix4", 0, 3}, Case{"ich5", 10000, 5},
-                       Case{"ich5", 1000000, 1}, Case{"via686b", 0, 5}, Case{"ali1543", 0, 5},
-                       Case{"amd756", 0, 5}, Case{"nforce", 0, 5}}) {
-    SCOPED_TRACE(testing::Message() << c.board << " at " << c.busHz << " Hz");
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    const sim::Board& board = *sim::FindBoard(c.board);
-    sim::BoardModels models;
-    SmbusController* controller = BootOn(machine, board, &models);
-    ASSERT_NE(controller, nullptr);
-    if (c.busHz != 0) models.Host<sim::IntelSmbusHost>()->SetBusClockHz(c.busHz);
-    const uint8_t slot = board.smbus->segment0.front().slot;
-    OpStatus status = Fresh();
-    std::vector<uint8_t> data(16);
-    const uint64_t start = machine.NowMs();
-    EXPECT_EQ(ReadSpdBlock(controller, &status, slot, data.data(), 0, 16), 16u);
-    EXPECT_EQ(data, Expected(models.eeproms[0][slot]->Bytes(), 0, 16));
-    EXPECT_EQ(machine.NowMs() - start, 8 * c.msPerWord);
-    ReleaseController(controller);
-  }
-}
-
 }  // namespace

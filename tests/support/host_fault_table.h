@@ -2,8 +2,7 @@
 // Faults: each fault with each transfer fails that transfer with its
 // hardware code and the host's status, starts the host only where the case
 // says, and leaves the host clear for the next transfer, which reads the
-// module again. Acquiring: only a usable base and a context make a
-// controller; otherwise no slot is filled and no port touched.
+// module again.
 #pragma once
 
 #include <algorithm>
@@ -81,36 +80,6 @@ class HostFaultTest : public SmbusBoardTest {
         OpStatus ok = Fresh();
         EXPECT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 16), 16u);
         EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
-      }
-    }
-  }
-
-  struct AcquireCase {
-    const char* what;
-    uint32_t base;
-    bool failPool;
-    int32_t result;
-  };
-
-  // `acquire` fills a controller for a base; `acquired` checks one it filled.
-  void RunAcquireTable(const std::vector<AcquireCase>& cases,
-                       const std::function<int32_t(SmbusController*, uint32_t)>& acquire,
-                       const std::function<void(SmbusController&)>& acquired = nullptr) {
-    for (const AcquireCase& c : cases) {
-      SCOPED_TRACE(c.what);
-      if (c.failPool) machine_.FailAllocation(1);
-      SmbusController controller{};
-      controller.Segment = 7;
-      const uint64_t ports = machine_.PortAccesses();
-      EXPECT_EQ(acquire(&controller, c.base), c.result);
-      EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
-      EXPECT_EQ(controller.Segment, 7u) << "the segment is not the back-end's to set";
-      if (c.result != 0) {
-        EXPECT_EQ(controller.Context, nullptr);
-        EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
-      } else {
-        if (acquired) acquired(controller);
-        controller.ReleaseDevice(controller.Context);
       }
     }
   }
