@@ -20,6 +20,16 @@
 
 namespace contract {
 
+// Where a status record keeps its fields, and the codes the contract names.
+constexpr uint32_t kOpHeader = 0;
+constexpr uint32_t kOpCode = 4;
+constexpr uint32_t kOpDetailCount = 8;
+constexpr uint32_t kOpHwCode = 36;
+constexpr uint32_t kOpHwDetailCount = 40;
+constexpr uint32_t kOpHwDetail = 44;
+constexpr uint32_t kSpdBlockRead = 14;
+constexpr uint32_t kUnavailable = 21;
+
 using testsupport::Words;
 using testsupport::WordAt;
 

@@ -13,12 +13,6 @@
 namespace contract {
 namespace {
 
-constexpr uint32_t kOpHeader = 0;
-constexpr uint32_t kOpCode = 4;
-constexpr uint32_t kOpDetailCount = 8;
-constexpr uint32_t kOpHwCode = 36;
-constexpr uint32_t kOpHwDetailCount = 40;
-constexpr uint32_t kUnavailable = 21;
 constexpr uint32_t kSmbiosNoEntryPoint = 36;
 constexpr uint8_t kFill = DriverUnderTest::kDefaultFill;
 

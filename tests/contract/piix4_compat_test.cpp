@@ -11,13 +11,7 @@
 namespace contract {
 namespace {
 
-constexpr uint32_t kOpCode = 4;
-constexpr uint32_t kHwCode = 36;
-constexpr uint32_t kHwDetailCount = 40;
-constexpr uint32_t kHwDetail = 44;
-constexpr uint32_t kSpdBlockRead = 14;
 constexpr uint32_t kHostHeldByFirmware = 32;
-constexpr uint32_t kUnavailable = 21;
 constexpr uint64_t kSemaphoreTries = 500;  // 1 ms apart
 
 struct SharedHost {
@@ -71,9 +65,9 @@ TEST_P(SharedHostTest, FirmwareThatNeverLetsGoFailsTheReadAndTheNextOneAfterRele
   EXPECT_EQ(held.status, STATUS_SUCCESS);
   ASSERT_EQ(held.information, 76u);
   EXPECT_EQ(WordAt(held.output, kOpCode), kSpdBlockRead);
-  EXPECT_EQ(WordAt(held.output, kHwCode), kHostHeldByFirmware);
-  EXPECT_EQ(WordAt(held.output, kHwDetailCount), 1u);
-  EXPECT_EQ(WordAt(held.output, kHwDetail) & sim::Piix4CompatHost::kTake, 0u);
+  EXPECT_EQ(WordAt(held.output, kOpHwCode), kHostHeldByFirmware);
+  EXPECT_EQ(WordAt(held.output, kOpHwDetailCount), 1u);
+  EXPECT_EQ(WordAt(held.output, kOpHwDetail) & sim::Piix4CompatHost::kTake, 0u);
   const uint64_t waited = machine_.NowMs() - start;
   EXPECT_GE(waited, kSemaphoreTries - 1);
   // Under Windows' clock a 1 ms wait ends on the second tick of the finest

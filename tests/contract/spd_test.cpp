@@ -14,15 +14,10 @@
 namespace contract {
 namespace {
 
-constexpr uint32_t kOpCode = 4;
-constexpr uint32_t kSpdBlockRead = 14;
-constexpr uint32_t kHwCode = 36;
-constexpr uint32_t kHwDetailCount = 40;
 
 // The status record of a bit-banged bus whose address went unacknowledged.
 constexpr uint32_t kAddressNotAcknowledged = 3;
 
-constexpr uint32_t kHwDetail = 44;
 constexpr uint32_t kReadWordFailed = 18;
 constexpr uint32_t kWriteByteFailed = 19;
 constexpr uint32_t kProbeWrite = 23;
@@ -114,27 +109,27 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(reply.status, STATUS_SUCCESS);
   ASSERT_EQ(reply.information, 76u);
   EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
-  EXPECT_EQ(WordAt(reply.output, kHwCode), kReadWordFailed);
-  EXPECT_EQ(WordAt(reply.output, kHwDetailCount), 1u);
+  EXPECT_EQ(WordAt(reply.output, kOpHwCode), kReadWordFailed);
+  EXPECT_EQ(WordAt(reply.output, kOpHwDetailCount), 1u);
   // The host's status for a slave that does not answer, as the back-end
   // read it.
   const uint32_t noAnswer =
       models_.host != nullptr ? models_.host->NoAnswerStatus() : kAddressNotAcknowledged;
-  EXPECT_EQ(WordAt(reply.output, kHwDetail), noAnswer);
+  EXPECT_EQ(WordAt(reply.output, kOpHwDetail), noAnswer);
 
   // A single byte is a byte read, and fails as one.
   const Reply one = Send(IOCTL_READ_SPD, {empty, 5}, 76 + 1);
   ASSERT_EQ(one.information, 76u);
   EXPECT_EQ(WordAt(one.output, kOpCode), kSpdBlockRead);
-  EXPECT_EQ(WordAt(one.output, kHwCode), kReadByteFailed);
-  EXPECT_EQ(WordAt(one.output, kHwDetail), noAnswer);
+  EXPECT_EQ(WordAt(one.output, kOpHwCode), kReadByteFailed);
+  EXPECT_EQ(WordAt(one.output, kOpHwDetail), noAnswer);
 
   // The probe stops at its first read, which nothing answers.
   const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {empty}, 80);
   ASSERT_EQ(probe.information, 80u);
   EXPECT_EQ(WordAt(probe.output, 0), 0xFFFFFFFFu);
   EXPECT_EQ(WordAt(probe.output, 4 + kOpCode), kProbeFirstRead);
-  EXPECT_EQ(WordAt(probe.output, 4 + kHwCode), kReadByteFailed);
+  EXPECT_EQ(WordAt(probe.output, 4 + kOpHwCode), kReadByteFailed);
 
   // The bus recovers: the next read gets the first module.
   const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
@@ -163,8 +158,8 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
   EXPECT_EQ(stuck.status, STATUS_SUCCESS);
   ASSERT_EQ(stuck.information, 76u);
   EXPECT_EQ(WordAt(stuck.output, kOpCode), kSpdBlockRead);
-  EXPECT_EQ(WordAt(stuck.output, kHwCode), kReadWordFailed);
-  EXPECT_EQ(WordAt(stuck.output, kHwDetail), shown);
+  EXPECT_EQ(WordAt(stuck.output, kOpHwCode), kReadWordFailed);
+  EXPECT_EQ(WordAt(stuck.output, kOpHwDetail), shown);
 
   stick(false);
   const Reply next = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8);
@@ -221,10 +216,10 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
       ASSERT_EQ(reply.information, 80u);
       EXPECT_EQ(static_cast<int32_t>(WordAt(reply.output, 0)), want.result);
       EXPECT_EQ(WordAt(reply.output, 4 + kOpCode), want.code);
-      EXPECT_EQ(WordAt(reply.output, 4 + kHwCode), want.hwCode);
+      EXPECT_EQ(WordAt(reply.output, 4 + kOpHwCode), want.hwCode);
       EXPECT_EQ(eeprom->Bytes(), before);
       if (blocked) {
-        EXPECT_EQ(WordAt(reply.output, 4 + kHwDetail), IntelHostConfig(*board_));
+        EXPECT_EQ(WordAt(reply.output, 4 + kOpHwDetail), IntelHostConfig(*board_));
         EXPECT_EQ(eeprom->Transfers() - transfers, 1u) << "the first read alone";
         EXPECT_EQ(models_.Host<sim::IntelSmbusHost>()->RefusedSpdWrites(), 0u)
             << "no write was started";
@@ -262,8 +257,8 @@ TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
     const Reply failed = Send(IOCTL_READ_SPD, {c.slot, 0}, 76 + 2);
     ASSERT_EQ(failed.information, 76u);
     EXPECT_EQ(WordAt(failed.output, kOpCode), kSpdBlockRead);
-    EXPECT_EQ(WordAt(failed.output, kHwCode), kReadWordFailed);
-    EXPECT_EQ(WordAt(failed.output, kHwDetail), c.detail);
+    EXPECT_EQ(WordAt(failed.output, kOpHwCode), kReadWordFailed);
+    EXPECT_EQ(WordAt(failed.output, kOpHwDetail), c.detail);
     const Reply next = Send(IOCTL_READ_SPD, {0, 0}, 76 + 256);
     ASSERT_EQ(next.information, 76u + 256);
     EXPECT_TRUE(std::equal(next.output.begin() + 76, next.output.end(),

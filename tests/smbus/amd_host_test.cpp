@@ -30,7 +30,7 @@ class AmdHostTest : public SmbusBoardTest {
   }
 };
 
-struct FaultCase {
+struct AmdFaultCase {
   const char* what;
   const char* board;
   uint8_t slot;
@@ -42,7 +42,7 @@ struct FaultCase {
 };
 
 TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
-  const FaultCase cases[] = {
+  const AmdFaultCase cases[] = {
       {"absent slave", "amd756", 1, [](AmdSmbusHost&) {}, 0x0004, true, 5},
       {"absent slave behind the nForce range", "nforce", 1, [](AmdSmbusHost&) {}, 0x0004, true, 5},
       {"abort", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0001); }, 0x0001, true, 5},
@@ -57,7 +57,7 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
       {"host busy alone", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0008); }, 0x0008,
        false, 3000},
   };
-  for (const FaultCase& c : cases) {
+  for (const AmdFaultCase& c : cases) {
     SCOPED_TRACE(c.what);
     sim::Machine machine;
     sim::AttachScope attach(machine);

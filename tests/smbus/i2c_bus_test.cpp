@@ -98,13 +98,13 @@ TEST_P(I2cBusTest, BlocksReadAsTheModulesHoldThem) {
   }
 }
 
-enum class Transfer { ReadByte, ReadWord, WriteByte };
+enum class PinTransfer { ReadByte, ReadWord, WriteByte };
 
 struct FailureCase {
   const char* what;
   bool emptySlot;
   uint32_t acks;  // bytes the slave still acknowledges (kAll: no limit)
-  Transfer transfer;
+  PinTransfer transfer;
   int32_t hwCode;
   uint32_t detail;
   bool endsWithStop;  // both lines high afterwards
@@ -138,16 +138,16 @@ TEST_P(I2cBusTest, AByteReadCostsItsExactAccessesAndDelays) {
 
 TEST_P(I2cBusTest, FailuresReportTheirDetailAndTheNextTransferRecovers) {
   const FailureCase cases[] = {
-      {"missing module, byte", true, kAll, Transfer::ReadByte, 17, 3, true, false},
-      {"missing module, word", true, kAll, Transfer::ReadWord, 18, 3, true, false},
-      {"missing module, write", true, kAll, Transfer::WriteByte, 19, 3, true, false},
-      {"command refused, byte", false, 1, Transfer::ReadByte, 17, 4, false, false},
+      {"missing module, byte", true, kAll, PinTransfer::ReadByte, 17, 3, true, false},
+      {"missing module, word", true, kAll, PinTransfer::ReadWord, 18, 3, true, false},
+      {"missing module, write", true, kAll, PinTransfer::WriteByte, 19, 3, true, false},
+      {"command refused, byte", false, 1, PinTransfer::ReadByte, 17, 4, false, false},
       // A word reports the address detail whatever its byte read found.
-      {"command refused, word", false, 1, Transfer::ReadWord, 18, 3, false, false},
-      {"command refused, write", false, 1, Transfer::WriteByte, 19, 4, false, false},
-      {"read address refused", false, 2, Transfer::ReadByte, 17, 3, true, false},
-      {"high byte's address refused", false, 3, Transfer::ReadWord, 18, 3, true, true},
-      {"data byte refused", false, 2, Transfer::WriteByte, 19, 4, false, false},
+      {"command refused, word", false, 1, PinTransfer::ReadWord, 18, 3, false, false},
+      {"command refused, write", false, 1, PinTransfer::WriteByte, 19, 4, false, false},
+      {"read address refused", false, 2, PinTransfer::ReadByte, 17, 3, true, false},
+      {"high byte's address refused", false, 3, PinTransfer::ReadWord, 18, 3, true, true},
+      {"data byte refused", false, 2, PinTransfer::WriteByte, 19, 4, false, false},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -160,9 +160,9 @@ TEST_P(I2cBusTest, FailuresReportTheirDetailAndTheNextTransferRecovers) {
     uint16_t word = 0x5A5A;
     uint8_t byte = 0;
     switch (c.transfer) {
-      case Transfer::ReadByte: result = I2C_ReadByte(Bus(), &status, slave, 0x30, &byte); break;
-      case Transfer::ReadWord: result = I2C_ReadWord(Bus(), &status, slave, 0x30, &word); break;
-      case Transfer::WriteByte:
+      case PinTransfer::ReadByte: result = I2C_ReadByte(Bus(), &status, slave, 0x30, &byte); break;
+      case PinTransfer::ReadWord: result = I2C_ReadWord(Bus(), &status, slave, 0x30, &word); break;
+      case PinTransfer::WriteByte:
         result = I2C_WriteByte(Bus(), &status, slave, 0x30, static_cast<uint8_t>(before + 1));
         break;
     }

@@ -31,7 +31,7 @@ class Nvidia0064HostTest : public SmbusBoardTest {
   }
 };
 
-struct FaultCase {
+struct Nforce2FaultCase {
   const char* what;
   uint8_t slot;
   std::function<void(Nvidia0064SmbusHost&)> arrange;
@@ -40,13 +40,13 @@ struct FaultCase {
 
 TEST_F(Nvidia0064HostTest, ResultCodesFailTheTransferAndTheNextOneReadsTheModule) {
   Boot("nforce2");
-  const FaultCase cases[] = {
+  const Nforce2FaultCase cases[] = {
       {"absent slave", 2, [](Nvidia0064SmbusHost&) {}, 0x90},
       {"timeout", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x18); }, 0x98},
       {"unsupported protocol", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x19); }, 0x99},
       {"a code without bit 4", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x01); }, 0x81},
   };
-  for (const FaultCase& c : cases) {
+  for (const Nforce2FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
     for (uint32_t count : {2u, 1u}) {  // a word read, then a byte read
       c.arrange(Host());
