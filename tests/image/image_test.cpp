@@ -37,46 +37,31 @@ std::string Lower(std::string text) {
 // runtime, no memcpy/memset (the compiler has emitted none so far; if it
 // starts to, they are to be named here deliberately).
 const std::map<std::string, std::string>& AllowedImports() {
-  static const std::map<std::string, std::string> allowed = {
-      // devices and requests
-      {"RtlInitUnicodeString", "ntoskrnl.exe"},
-      {"IoCreateDevice", "ntoskrnl.exe"},
-      {"IoDeleteDevice", "ntoskrnl.exe"},
-      {"IoCreateSymbolicLink", "ntoskrnl.exe"},
-      {"IoDeleteSymbolicLink", "ntoskrnl.exe"},
-      {"IofCompleteRequest", "ntoskrnl.exe"},
-      {"ObOpenObjectByPointer", "ntoskrnl.exe"},  // the device's own security
-      {"ZwSetSecurityObject", "ntoskrnl.exe"},
-      // threads, events and locks
-      {"PsCreateSystemThread", "ntoskrnl.exe"},
-      {"ObReferenceObjectByHandle", "ntoskrnl.exe"},
-      {"ObfDereferenceObject", "ntoskrnl.exe"},
-      {"ZwClose", "ntoskrnl.exe"},
-      {"KeInitializeEvent", "ntoskrnl.exe"},
-      {"KeSetEvent", "ntoskrnl.exe"},
-      {"KeClearEvent", "ntoskrnl.exe"},
-      {"KeWaitForSingleObject", "ntoskrnl.exe"},
-      {"KeWaitForMultipleObjects", "ntoskrnl.exe"},
-      {"KeInitializeSpinLock", "ntoskrnl.exe"},
-      {"KfAcquireSpinLock", "hal.dll"},
-      {"KfReleaseSpinLock", "hal.dll"},
-      // memory and time
-      {"ExAllocatePoolWithTag", "ntoskrnl.exe"},
-      {"ExFreePool", "ntoskrnl.exe"},
-      {"MmMapIoSpace", "ntoskrnl.exe"},
-      {"MmUnmapIoSpace", "ntoskrnl.exe"},
-      {"KeDelayExecutionThread", "ntoskrnl.exe"},
-      {"ExSetTimerResolution", "ntoskrnl.exe"},  // the fine clock while the SMBus is driven
-      // hardware
-      {"HalGetBusDataByOffset", "hal.dll"},
-      {"HalSetBusDataByOffset", "hal.dll"},
-      {"READ_PORT_UCHAR", "hal.dll"},
-      {"READ_PORT_USHORT", "hal.dll"},
-      {"WRITE_PORT_UCHAR", "hal.dll"},
-      {"WRITE_PORT_USHORT", "hal.dll"},
-      // debug output
-      {"DbgPrint", "ntoskrnl.exe"},
-  };
+  static const std::map<std::string, std::string> allowed = [] {
+    const std::pair<const char*, std::vector<const char*>> byModule[] = {
+        {"ntoskrnl.exe",
+         {// devices and requests, the device's own security
+          "RtlInitUnicodeString", "IoCreateDevice", "IoDeleteDevice", "IoCreateSymbolicLink",
+          "IoDeleteSymbolicLink", "IofCompleteRequest", "ObOpenObjectByPointer", "ZwSetSecurityObject",
+          // threads, events and locks
+          "PsCreateSystemThread", "ObReferenceObjectByHandle", "ObfDereferenceObject", "ZwClose",
+          "KeInitializeEvent", "KeSetEvent", "KeClearEvent", "KeWaitForSingleObject",
+          "KeWaitForMultipleObjects", "KeInitializeSpinLock",
+          // memory and time (the fine clock while the SMBus is driven), debug output
+          "ExAllocatePoolWithTag", "ExFreePool", "MmMapIoSpace", "MmUnmapIoSpace",
+          "KeDelayExecutionThread", "ExSetTimerResolution", "DbgPrint"}},
+        {"hal.dll",
+         {"KfAcquireSpinLock", "KfReleaseSpinLock",  // the spin lock
+          // hardware
+          "HalGetBusDataByOffset", "HalSetBusDataByOffset", "READ_PORT_UCHAR", "READ_PORT_USHORT",
+          "WRITE_PORT_UCHAR", "WRITE_PORT_USHORT"}},
+    };
+    std::map<std::string, std::string> byFunction;
+    for (const auto& [dll, functions] : byModule) {
+      for (const char* function : functions) byFunction[function] = dll;
+    }
+    return byFunction;
+  }();
   return allowed;
 }
 
