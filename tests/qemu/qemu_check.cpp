@@ -31,14 +31,10 @@ struct SmbiosString {
 
 const std::vector<SmbiosString>& SmbiosStrings() {
   static const std::vector<SmbiosString> strings = {
-      {1, "manufacturer", "Dimmio Test Bench"},
-      {1, "product", "Model \"Q\", rev 7"},
-      {1, "version", "1.2.3-beta"},
-      {1, "serial", "SN\xC3\x9C-00042"},
-      {2, "manufacturer", "Board & Co."},
-      {2, "product", "BX-440 / PIIX4"},
-      {2, "version", "v2\\beta"},
-      {2, "serial", "BSN 0000 0001"},
+      {1, "manufacturer", "Dimmio Test Bench"}, {1, "product", "Model \"Q\", rev 7"},
+      {1, "version", "1.2.3-beta"},            {1, "serial", "SN\xC3\x9C-00042"},
+      {2, "manufacturer", "Board & Co."},      {2, "product", "BX-440 / PIIX4"},
+      {2, "version", "v2\\beta"},               {2, "serial", "BSN 0000 0001"},
   };
   return strings;
 }
@@ -111,12 +107,8 @@ struct Profile {
 const Profile* FindProfile(const std::string& machine) {
   static const std::vector<Profile> profiles = {
       {"pc",
-       {{0, 0, 0, 0x8086, 0x1237},
-        {0, 1, 0, 0x8086, 0x7000},
-        {0, 1, 1, 0x8086, 0x7010},
-        {0, 1, 3, 0x8086, 0x7113},
-        {0, 2, 0, 0x1234, 0x1111},
-        {0, 3, 0, 0x8086, 0x100E}},
+       {{0, 0, 0, 0x8086, 0x1237}, {0, 1, 0, 0x8086, 0x7000}, {0, 1, 1, 0x8086, 0x7010},
+        {0, 1, 3, 0x8086, 0x7113}, {0, 2, 0, 0x1234, 0x1111}, {0, 3, 0, 0x8086, 0x100E}},
        true,
        {0, 1, 3, 0x8086, 0x7113},
        true},
@@ -351,12 +343,9 @@ int main(int argc, char** argv) {
   }
 
   std::vector<std::string> command = {
-      qemu,         "-M",          profile->machine,
-      "-m",         "128",         "-display",
-      "none",       "-no-reboot",  "-serial",
-      "stdio",      "-device",     "isa-debug-exit,iobase=0xf4,iosize=0x04",
-      "-smbios",    SmbiosOption(1), "-smbios",
-      SmbiosOption(2), "-kernel",  image};
+      qemu, "-M", profile->machine, "-m", "128", "-display", "none", "-no-reboot", "-serial", "stdio",
+      "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04", "-smbios", SmbiosOption(1),
+      "-smbios", SmbiosOption(2), "-kernel", image};
   command.insert(command.end() - 2, profile->clockArgs.begin(), profile->clockArgs.end());
   std::string shown;
   for (const std::string& a : command) shown += " " + a;
