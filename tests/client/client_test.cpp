@@ -142,15 +142,6 @@ TEST(ClientDecoding, ReplyLengthsThatDoNotFitAreErrors) {
   }
 }
 
-TEST(ClientDecoding, TransportFailureReachesTheCaller) {
-  ScriptedTransport t;
-  t.replies.push_back(ScriptedTransport::Failure(87, "Windows error 87: The parameter is incorrect"));
-  const auto count = Client(t).PciDeviceCount();
-  ASSERT_FALSE(count);
-  EXPECT_EQ(count.error().Code, 87u);
-  EXPECT_NE(count.error().Text.find("parameter is incorrect"), std::string::npos);
-}
-
 TEST(StatusText, NamesCodeMeaningDetailsAndHardwareStatus) {
   struct Case {
     std::vector<uint8_t> record;

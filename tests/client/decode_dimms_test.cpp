@@ -94,11 +94,9 @@ unsigned Rate(const std::string& name) { return static_cast<unsigned>(std::stoul
 // The highest standard data rate at or below `rate` MT/s: decode-dimms names
 // a module by its own rate (1111 MT/s), dimmio by the standard grade it meets.
 unsigned StandardRate(unsigned rate, bool ddr3) {
-  static const unsigned kDdr2[] = {400, 533, 667, 800, 1066};
-  static const unsigned kDdr3[] = {800, 1066, 1333, 1600, 1866, 2133};
   unsigned met = 0;
-  for (unsigned standard : ddr3 ? std::vector<unsigned>(std::begin(kDdr3), std::end(kDdr3))
-                                : std::vector<unsigned>(std::begin(kDdr2), std::end(kDdr2))) {
+  for (unsigned standard : ddr3 ? std::vector<unsigned>{800, 1066, 1333, 1600, 1866, 2133}
+                                : std::vector<unsigned>{400, 533, 667, 800, 1066}) {
     if (standard <= rate + 1) met = standard;
   }
   return met;

@@ -37,46 +37,31 @@ std::string Lower(std::string text) {
 // runtime, no memcpy/memset (the compiler has emitted none so far; if it
 // starts to, they are to be named here deliberately).
 const std::map<std::string, std::string>& AllowedImports() {
-  static const std::map<std::string, std::string> allowed = {
-      // devices and requests
-      {"RtlInitUnicodeString", "ntoskrnl.exe"},
-      {"IoCreateDevice", "ntoskrnl.exe"},
-      {"IoDeleteDevice", "ntoskrnl.exe"},
-      {"IoCreateSymbolicLink", "ntoskrnl.exe"},
-      {"IoDeleteSymbolicLink", "ntoskrnl.exe"},
-      {"IofCompleteRequest", "ntoskrnl.exe"},
-      {"ObOpenObjectByPointer", "ntoskrnl.exe"},  // the device's own security
-      {"ZwSetSecurityObject", "ntoskrnl.exe"},
-      // threads, events and locks
-      {"PsCreateSystemThread", "ntoskrnl.exe"},
-      {"ObReferenceObjectByHandle", "ntoskrnl.exe"},
-      {"ObfDereferenceObject", "ntoskrnl.exe"},
-      {"ZwClose", "ntoskrnl.exe"},
-      {"KeInitializeEvent", "ntoskrnl.exe"},
-      {"KeSetEvent", "ntoskrnl.exe"},
-      {"KeClearEvent", "ntoskrnl.exe"},
-      {"KeWaitForSingleObject", "ntoskrnl.exe"},
-      {"KeWaitForMultipleObjects", "ntoskrnl.exe"},
-      {"KeInitializeSpinLock", "ntoskrnl.exe"},
-      {"KfAcquireSpinLock", "hal.dll"},
-      {"KfReleaseSpinLock", "hal.dll"},
-      // memory and time
-      {"ExAllocatePoolWithTag", "ntoskrnl.exe"},
-      {"ExFreePool", "ntoskrnl.exe"},
-      {"MmMapIoSpace", "ntoskrnl.exe"},
-      {"MmUnmapIoSpace", "ntoskrnl.exe"},
-      {"KeDelayExecutionThread", "ntoskrnl.exe"},
-      {"ExSetTimerResolution", "ntoskrnl.exe"},  // the fine clock while the SMBus is driven
-      // hardware
-      {"HalGetBusDataByOffset", "hal.dll"},
-      {"HalSetBusDataByOffset", "hal.dll"},
-      {"READ_PORT_UCHAR", "hal.dll"},
-      {"READ_PORT_USHORT", "hal.dll"},
-      {"WRITE_PORT_UCHAR", "hal.dll"},
-      {"WRITE_PORT_USHORT", "hal.dll"},
-      // debug output
-      {"DbgPrint", "ntoskrnl.exe"},
-  };
+  static const std::map<std::string, std::string> allowed = [] {
+    const std::pair<const char*, std::vector<const char*>> byModule[] = {
+        {"ntoskrnl.exe",
+         {// devices and requests, the device's own security
+          "RtlInitUnicodeString", "IoCreateDevice", "IoDeleteDevice", "IoCreateSymbolicLink",
+          "IoDeleteSymbolicLink", "IofCompleteRequest", "ObOpenObjectByPointer", "ZwSetSecurityObject",
+          // threads, events and locks
+          "PsCreateSystemThread", "ObReferenceObjectByHandle", "ObfDereferenceObject", "ZwClose",
+          "KeInitializeEvent", "KeSetEvent", "KeClearEvent", "KeWaitForSingleObject",
+          "KeWaitForMultipleObjects", "KeInitializeSpinLock",
+          // memory and time (the fine clock while the SMBus is driven), debug output
+          "ExAllocatePoolWithTag", "ExFreePool", "MmMapIoSpace", "MmUnmapIoSpace",
+          "KeDelayExecutionThread", "ExSetTimerResolution", "DbgPrint"}},
+        {"hal.dll",
+         {"KfAcquireSpinLock", "KfReleaseSpinLock",  // the spin lock
+          // hardware
+          "HalGetBusDataByOffset", "HalSetBusDataByOffset", "READ_PORT_UCHAR", "READ_PORT_USHORT",
+          "WRITE_PORT_UCHAR", "WRITE_PORT_USHORT"}},
+    };
+    std::map<std::string, std::string> byFunction;
+    for (const auto& [dll, functions] : byModule) {
+      for (const char* function : functions) byFunction[function] = dll;
+    }
+    return byFunction;
+  }();
   return allowed;
 }
 
@@ -95,154 +80,115 @@ std::optional<uint32_t> MapAddress(const std::string& mapText, const std::string
   return std::nullopt;
 }
 
-class DriverImage : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    bytes_ = new std::vector<uint8_t>(ReadFile(kImageDir + "/dimmio.sys"));
-    map_ = new std::string();
-    const std::vector<uint8_t> map = ReadFile(kImageDir + "/dimmio.map");
-    map_->assign(map.begin(), map.end());
-  }
-  static void TearDownTestSuite() {
-    delete bytes_;
-    delete map_;
-  }
-
-  void SetUp() override {
-    ASSERT_FALSE(bytes_->empty()) << kImageDir << "/dimmio.sys is missing: build the nt preset";
-    std::string error;
-    image_ = peimage::Parse(*bytes_, &error);
-    ASSERT_TRUE(image_) << error;
-  }
-
-  static std::vector<uint8_t>* bytes_;
-  static std::string* map_;
-  std::optional<peimage::Image> image_;
+// The files the nt preset built, each read and parsed once.
+struct Built {
+  std::vector<uint8_t> bytes;
+  std::optional<peimage::Image> image;
+  std::string error;
 };
 
-std::vector<uint8_t>* DriverImage::bytes_ = nullptr;
-std::string* DriverImage::map_ = nullptr;
-
-TEST_F(DriverImage, IsNativePe32ForI386) {
-  EXPECT_EQ(image_->Machine, peimage::kMachineI386);
-  EXPECT_EQ(image_->Magic, peimage::kMagicPe32);
-  EXPECT_EQ(image_->Subsystem, peimage::kSubsystemNative);
+const Built& BuiltFile(const std::string& name) {
+  static std::map<std::string, Built> files;
+  auto [it, added] = files.try_emplace(name);
+  if (added) {
+    it->second.bytes = ReadFile(kImageDir + "/" + name);
+    it->second.image = peimage::Parse(it->second.bytes, &it->second.error);
+  }
+  return it->second;
 }
 
-TEST_F(DriverImage, CarriesBaseRelocations) {
-  EXPECT_EQ(image_->Characteristics & peimage::kFileRelocsStripped, 0);
-  EXPECT_GT(image_->Directories[peimage::kDirBaseReloc].Size, 0u);
+// Both are 32-bit x86 images entered in code: the driver a native image,
+// dimmio.exe a console program.
+TEST(BuiltImages, AreI386Pe32OfTheirSubsystemEnteredInCode) {
+  for (const auto& [file, subsystem] : {std::pair{"dimmio.sys", peimage::kSubsystemNative},
+                                        std::pair{"dimmio.exe", peimage::kSubsystemConsole}}) {
+    const Built& built = BuiltFile(file);
+    ASSERT_TRUE(built.image) << kImageDir << "/" << file << ": " << built.error << " (build the nt preset)";
+    const peimage::Image& image = *built.image;
+    EXPECT_EQ(image.Machine, peimage::kMachineI386) << file;
+    EXPECT_EQ(image.Magic, peimage::kMagicPe32) << file;
+    EXPECT_EQ(image.Subsystem, subsystem) << file;
+    ASSERT_NE(image.EntryPoint, 0u) << file;
+    const peimage::Section* entry = image.SectionAt(image.EntryPoint);
+    ASSERT_NE(entry, nullptr) << file;
+    EXPECT_TRUE(entry->Characteristics & peimage::kSectionExecute) << file << " " << entry->Name;
+  }
 }
 
-TEST_F(DriverImage, IsEnteredAtDriverEntry) {
-  ASSERT_NE(image_->EntryPoint, 0u);
-  const auto entry = MapAddress(*map_, "DriverEntry@8");
+// The driver is entered at DriverEntry, can be loaded anywhere, carries a
+// checksum the file matches, runs no constructors and keeps no thread-local
+// storage; no section is both writable and executable, and none pageable:
+// the queue's code runs under a spin lock, at raised IRQL, and the linker
+// places code named for a pageable section ("PAGE...") into one.
+TEST(DriverImage, IsEnteredAtDriverEntryAndSafeToRunAtAnyIrql) {
+  const Built& built = BuiltFile("dimmio.sys");
+  ASSERT_TRUE(built.image) << built.error;
+  const peimage::Image& image = *built.image;
+  const std::vector<uint8_t> mapBytes = ReadFile(kImageDir + "/dimmio.map");
+  const std::string map(mapBytes.begin(), mapBytes.end());
+  const auto entry = MapAddress(map, "DriverEntry@8");
   ASSERT_TRUE(entry) << "no DriverEntry@8 in the link map";
-  EXPECT_EQ(image_->EntryPoint, *entry - image_->ImageBase);
-  const peimage::Section* text = image_->SectionAt(image_->EntryPoint);
-  ASSERT_NE(text, nullptr);
-  EXPECT_TRUE(text->Characteristics & peimage::kSectionExecute) << text->Name;
-}
-
-TEST_F(DriverImage, ImportsOnlyTheAllowedKernelCalls) {
-  ASSERT_FALSE(image_->Imports.empty());
-  for (const peimage::Import& import : image_->Imports) {
-    const auto allowed = AllowedImports().find(import.Function);
-    ASSERT_NE(allowed, AllowedImports().end()) << import.Dll << "!" << import.Function;
-    EXPECT_EQ(Lower(import.Dll), allowed->second) << import.Function;
-  }
-}
-
-// The request path, the worker and the hardware primitives all reach the
-// kernel, so every call of the list is imported, except the spin lock's
-// initialisation: on x86 the kernel's headers inline it as storing 0, which is
-// all the exported routine does.
-TEST_F(DriverImage, ImportsEveryKernelCallTheDriverMakes) {
-  std::set<std::string> imported;
-  for (const peimage::Import& import : image_->Imports) imported.insert(import.Function);
-  for (const auto& [function, dll] : AllowedImports()) {
-    if (function == "KeInitializeSpinLock") continue;
-    EXPECT_TRUE(imported.count(function)) << function << " from " << dll << " is not imported";
-  }
-}
-
-TEST_F(DriverImage, NoSectionIsWritableAndExecutable) {
-  for (const peimage::Section& section : image_->Sections) {
-    const uint32_t wx = peimage::kSectionWrite | peimage::kSectionExecute;
-    EXPECT_NE(section.Characteristics & wx, wx) << section.Name;
-  }
-}
-
-// Nothing of the image may be paged out: the queue's code runs under a spin
-// lock, at raised IRQL, and the linker places code named for a pageable
-// section ("PAGE...") into one.
-TEST_F(DriverImage, HasNoPageableSection) {
-  for (const peimage::Section& section : image_->Sections) {
-    EXPECT_NE(section.Name.rfind("PAGE", 0), 0u) << section.Name;
-  }
-}
-
-TEST_F(DriverImage, HasNoThreadLocalStorageAndNoStaticConstructors) {
-  EXPECT_EQ(image_->Directories[peimage::kDirTls].Size, 0u);
-  // Nothing runs constructors in the image: the lists must stay empty (each
-  // is one -1 marker and one 0 terminator).
-  const auto ctors = MapAddress(*map_, "__CTOR_LIST__");
-  const auto dtors = MapAddress(*map_, "__DTOR_LIST__");
+  EXPECT_EQ(image.EntryPoint, *entry - image.ImageBase);
+  EXPECT_EQ(image.Characteristics & peimage::kFileRelocsStripped, 0);
+  EXPECT_GT(image.Directories[peimage::kDirBaseReloc].Size, 0u);
+  EXPECT_EQ(image.CheckSum, image.ComputedCheckSum);
+  EXPECT_EQ(image.Directories[peimage::kDirTls].Size, 0u);
+  // Each constructor list is one -1 marker and one 0 terminator: empty.
+  const auto ctors = MapAddress(map, "__CTOR_LIST__");
+  const auto dtors = MapAddress(map, "__DTOR_LIST__");
   ASSERT_TRUE(ctors && dtors);
   EXPECT_EQ(*dtors - *ctors, 8u);
-}
-
-TEST_F(DriverImage, CheckSumMatchesTheFile) {
-  EXPECT_EQ(image_->CheckSum, image_->ComputedCheckSum);
-}
-
-// The reader itself refuses what is not an image, so a broken file cannot
-// pass the checks above by being read as empty.
-TEST_F(DriverImage, ReaderRefusesDamagedCopies) {
-  struct Damage {
-    const char* what;
-    void (*apply)(std::vector<uint8_t>&);
-  };
-  const Damage damages[] = {
+  for (const peimage::Section& section : image.Sections) {
+    const uint32_t wx = peimage::kSectionWrite | peimage::kSectionExecute;
+    EXPECT_NE(section.Characteristics & wx, wx) << section.Name;
+    EXPECT_NE(section.Name.rfind("PAGE", 0), 0u) << section.Name;
+  }
+  // The reader refuses what is not an image, and a flipped bit changes the
+  // checksum, so a broken file cannot pass these checks.
+  const std::pair<const char*, void (*)(std::vector<uint8_t>&)> damages[] = {
       {"truncated to the DOS header", [](std::vector<uint8_t>& b) { b.resize(0x40); }},
       {"MZ overwritten", [](std::vector<uint8_t>& b) { b[0] = 'X'; }},
       {"PE offset past the end", [](std::vector<uint8_t>& b) { b[0x3C] = b[0x3D] = 0xFF; }},
       {"cut inside the sections", [](std::vector<uint8_t>& b) { b.resize(b.size() / 2); }},
   };
-  for (const Damage& damage : damages) {
-    std::vector<uint8_t> copy = *bytes_;
-    damage.apply(copy);
-    std::string error;
-    EXPECT_FALSE(peimage::Parse(copy, &error)) << damage.what;
+  for (const auto& [what, damage] : damages) {
+    std::vector<uint8_t> copy = built.bytes;
+    damage(copy);
+    std::string why;
+    EXPECT_FALSE(peimage::Parse(copy, &why)) << what;
   }
-  std::vector<uint8_t> flipped = *bytes_;
+  std::vector<uint8_t> flipped = built.bytes;
   flipped[flipped.size() / 2] ^= 0x01;
   std::string error;
-  const auto image = peimage::Parse(flipped, &error);
-  ASSERT_TRUE(image) << error;
-  EXPECT_NE(image->CheckSum, image->ComputedCheckSum) << "a flipped bit must change the checksum";
+  const auto damaged = peimage::Parse(flipped, &error);
+  ASSERT_TRUE(damaged) << error;
+  EXPECT_NE(damaged->CheckSum, damaged->ComputedCheckSum);
 }
 
-// dimmio.exe runs on a bare Windows machine: a 32-bit console program whose
-// imports come from Windows' own DLLs only (the C and C++ runtimes linked
-// in), among them the device and service calls of its Windows target.
-TEST(ProgramImage, IsAConsolePe32ThatNeedsOnlySystemDlls) {
-  const std::vector<uint8_t> bytes = ReadFile(kImageDir + "/dimmio.exe");
-  ASSERT_FALSE(bytes.empty()) << kImageDir << "/dimmio.exe is missing: build the nt preset";
-  std::string error;
-  const auto image = peimage::Parse(bytes, &error);
-  ASSERT_TRUE(image) << error;
-  EXPECT_EQ(image->Machine, peimage::kMachineI386);
-  EXPECT_EQ(image->Magic, peimage::kMagicPe32);
-  EXPECT_EQ(image->Subsystem, peimage::kSubsystemConsole);
-  ASSERT_NE(image->EntryPoint, 0u);
-  const peimage::Section* entry = image->SectionAt(image->EntryPoint);
-  ASSERT_NE(entry, nullptr);
-  EXPECT_TRUE(entry->Characteristics & peimage::kSectionExecute) << entry->Name;
+// The request path, the worker and the hardware primitives all reach the
+// kernel, so the driver imports every call of the list, each from its
+// module, and nothing else, except the spin lock's initialisation: on x86
+// the kernel's headers inline it as storing 0, which is all the exported
+// routine does.
+TEST(DriverImage, ImportsExactlyTheAllowedKernelCalls) {
+  const Built& built = BuiltFile("dimmio.sys");
+  ASSERT_TRUE(built.image) << built.error;
+  std::map<std::string, std::string> imported;
+  for (const peimage::Import& import : built.image->Imports) imported[import.Function] = Lower(import.Dll);
+  std::map<std::string, std::string> allowed = AllowedImports();
+  allowed.erase("KeInitializeSpinLock");
+  EXPECT_EQ(imported, allowed);
+}
 
+// dimmio.exe runs on a bare Windows machine: its imports come from Windows'
+// own DLLs only (the C and C++ runtimes linked in), among them the device and
+// service calls of its Windows target.
+TEST(ProgramImage, NeedsOnlySystemDlls) {
+  const Built& built = BuiltFile("dimmio.exe");
+  ASSERT_TRUE(built.image) << built.error;
   const std::set<std::string> systemDlls = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"};
   std::set<std::string> imported;
-  for (const peimage::Import& import : image->Imports) {
+  for (const peimage::Import& import : built.image->Imports) {
     EXPECT_TRUE(systemDlls.count(Lower(import.Dll))) << import.Dll << "!" << import.Function;
     imported.insert(Lower(import.Dll) + "!" + import.Function);
   }
@@ -265,10 +211,11 @@ TEST(VersionResource, BothFilesCarryTheBuildsVersionAndNameThemselves) {
   } files[] = {{"dimmio.sys", peimage::kFileTypeDriver, peimage::kFileSubtypeSystemDriver},
                {"dimmio.exe", peimage::kFileTypeApp, 0}};
   for (const auto& f : files) {
-    std::vector<uint8_t> bytes = ReadFile(kImageDir + "/" + f.file);
+    const Built& built = BuiltFile(f.file);
+    ASSERT_TRUE(built.image) << f.file << ": " << built.error;
+    const std::vector<uint8_t>& bytes = built.bytes;
+    const auto& image = built.image;
     std::string error;
-    const auto image = peimage::Parse(bytes, &error);
-    ASSERT_TRUE(image) << f.file << ": " << error;
     const auto info = peimage::ReadVersionInfo(bytes, *image, &error);
     ASSERT_TRUE(info) << f.file << ": " << error;
     EXPECT_EQ(info->FileVersion, build) << f.file;

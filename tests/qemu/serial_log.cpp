@@ -10,18 +10,29 @@ bool ReadHex(std::istringstream& in, uint32_t& value) {
   return !in.fail();
 }
 
-// "key=value" with a decimal (possibly negative) or 0x-prefixed value.
-bool ReadField(std::istringstream& in, const std::string& key, int64_t& value) {
-  std::string word;
-  if (!(in >> word) || word.rfind(key + "=", 0) != 0) return false;
-  const std::string text = word.substr(key.size() + 1);
-  try {
+// "key=value" words in this order, each value decimal (possibly negative)
+// or 0x-prefixed.
+bool ReadFields(std::istringstream& in, std::initializer_list<const char*> keys, int64_t* values) {
+  for (const std::string key : keys) {
+    std::string word;
+    if (!(in >> word) || word.rfind(key + "=", 0) != 0) return false;
+    const std::string text = word.substr(key.size() + 1);
     size_t used = 0;
-    value = std::stoll(text, &used, 0);
-    return used == text.size();
-  } catch (...) {
-    return false;
+    *values++ = std::stoll(text, &used, 0);  // throws on no number: the line is then a problem
+    if (used != text.size()) return false;
   }
+  return true;
+}
+
+// The rest of the line as hex words of `digits` digits each.
+template <typename T>
+bool ReadHexWords(std::istringstream& in, size_t digits, std::vector<T>& out) {
+  std::string word;
+  while (in >> word) {
+    if (word.size() != digits) return false;
+    out.push_back(static_cast<T>(std::stoul(word, nullptr, 16)));
+  }
+  return true;
 }
 
 bool ReadRecord(std::istringstream& in, PciRecord& r) {
@@ -36,82 +47,52 @@ bool AtEnd(std::istringstream& in) {
 
 bool ParseLine(const std::string& word, std::istringstream& in, const std::string& line,
                SerialLog& log) {
+  PciRecord r;
+  uint32_t n;
+  int64_t v[4];
   if (word == "chipset" || word == "pci") {
-    PciRecord r;
     if (!ReadRecord(in, r) || !AtEnd(in)) return false;
     if (word == "chipset") log.chipset = r;
     else log.pci.push_back(r);
     return true;
   }
   if (word == "pcicount") {
-    uint32_t n;
     if (!(in >> n) || !AtEnd(in)) return false;
     log.pciCount = n;
     return true;
   }
   if (word == "spd") {
-    uint32_t slot;
-    int64_t code, hw, detail, bytes;
-    if (!(in >> slot) || !ReadField(in, "code", code) || !ReadField(in, "hw", hw) ||
-        !ReadField(in, "detail", detail) || !ReadField(in, "bytes", bytes)) {
-      return false;
-    }
-    SpdLine spd{static_cast<uint32_t>(code), static_cast<uint32_t>(hw),
-                static_cast<uint32_t>(detail), static_cast<uint32_t>(bytes), {}};
-    std::string byte;
-    while (in >> byte) {
-      if (byte.size() != 2) return false;
-      spd.data.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
-    }
-    log.spd[slot] = spd;
-    return true;
+    if (!(in >> n) || !ReadFields(in, {"code", "hw", "detail", "bytes"}, v)) return false;
+    SpdLine& spd = log.spd[n] = {static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
+                                 static_cast<uint32_t>(v[2]), static_cast<uint32_t>(v[3]), {}};
+    return ReadHexWords(in, 2, spd.data);
   }
   if (word == "probe") {
-    uint32_t slot;
-    int64_t result, code, hw;
-    if (!(in >> slot) || !ReadField(in, "result", result) || !ReadField(in, "code", code) ||
-        !ReadField(in, "hw", hw) || !AtEnd(in)) {
-      return false;
-    }
-    log.probe[slot] = ProbeLine{static_cast<int32_t>(result), static_cast<uint32_t>(code),
-                                static_cast<uint32_t>(hw)};
+    if (!(in >> n) || !ReadFields(in, {"result", "code", "hw"}, v) || !AtEnd(in)) return false;
+    log.probe[n] = {static_cast<int32_t>(v[0]), static_cast<uint32_t>(v[1]), static_cast<uint32_t>(v[2])};
     return true;
   }
   if (word == "slots" || word == "modules") {
-    uint32_t n;
-    int64_t code;
-    if (!(in >> n) || !ReadField(in, "code", code) || !AtEnd(in)) return false;
-    (word == "slots" ? log.slots : log.modules) = CountLine{n, static_cast<uint32_t>(code)};
+    if (!(in >> n) || !ReadFields(in, {"code"}, v) || !AtEnd(in)) return false;
+    (word == "slots" ? log.slots : log.modules) = CountLine{n, static_cast<uint32_t>(v[0])};
     return true;
   }
   if (word == "sysinfo") {
-    uint32_t field;
-    if (!(in >> field)) return false;
     const size_t quote = line.find('"');
-    if (quote == std::string::npos) return false;
-    const auto text = DecodeQuoted(line.substr(quote));
-    if (!text) return false;
-    log.sysinfo[field] = *text;
+    const auto text = quote == std::string::npos ? std::nullopt : DecodeQuoted(line.substr(quote));
+    if (!(in >> n) || !text) return false;
+    log.sysinfo[n] = *text;
     return true;
   }
   if (word == "pcicfg") {
-    PciRecord where;
-    if (!ReadHex(in, where.bus) || !ReadHex(in, where.device) || !ReadHex(in, where.function)) {
-      return false;
-    }
-    log.pcicfgLocation = where;
-    std::string dword;
-    while (in >> dword) {
-      if (dword.size() != 8) return false;
-      log.pcicfg.push_back(static_cast<uint32_t>(std::stoul(dword, nullptr, 16)));
-    }
-    return true;
+    if (!ReadHex(in, r.bus) || !ReadHex(in, r.device) || !ReadHex(in, r.function)) return false;
+    log.pcicfgLocation = r;
+    return ReadHexWords(in, 8, log.pcicfg);
   }
   if (word == "time") {
     std::string what;
-    uint32_t ms;
-    if (!(in >> what) || what != "spd" || !(in >> ms) || !AtEnd(in)) return false;
-    log.spdMs = ms;
+    if (!(in >> what) || what != "spd" || !(in >> n) || !AtEnd(in)) return false;
+    log.spdMs = n;
     return true;
   }
   if (word == "done") {

@@ -18,7 +18,7 @@ enum Field { SysMaker, SysProduct, SysVersion, SysSerial, BoardMaker, BoardProdu
 
 using Report = std::array<uint8_t, 1024>;
 
-Report Fill(const sim::SmbiosImage& image) {
+Report ReportOf(const sim::SmbiosImage& image) {
   Report report{};
   const ExactTable table(image);
   FillSystemInfoReport(report.data(), table.Ref());
@@ -57,7 +57,7 @@ TEST(SystemInfoReport, FieldsComeFromTheirStringNumbers) {
       {"bytes as stored", B().SystemInformation(raw, "", "", "").Build(), {raw}},
   };
   for (const auto& c : cases) {
-    const Report r = Fill(c.image);
+    const Report r = ReportOf(c.image);
     for (int f = SysMaker; f <= BoardSerial; ++f) {
       EXPECT_EQ(ReportField(r.data(), f), c.fields[f]) << c.name << ", field " << f;
     }

@@ -127,20 +127,6 @@ TEST(StructureWalk, AStringNotTerminatedInsideTheTableIsNotUsed) {
   EXPECT_EQ(smbiostest::ReportField(report.data(), 1), "P");
 }
 
-TEST(CopyString, WritesNothingWithoutDestinationSourceOrRoom) {
-  uint8_t out[4] = {9, 9, 9, 9};
-  const uint8_t text[] = "abcdef";
-  CopyString(out, nullptr, 4);
-  CopyString(nullptr, text, 4);
-  CopyString(out, text, 0);
-  EXPECT_EQ(out[0], 9);
-  CopyString(out, text, 1);
-  EXPECT_EQ(out[0], 0);
-  EXPECT_EQ(out[1], 9);
-  CopyString(out, text, 4);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(out)), "abc");
-}
-
 class CachedWalkTest : public SmbiosTest {};
 
 // A table that fills the whole copy buffer and ends in the middle of a
