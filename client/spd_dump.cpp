@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dimmio/spd.h"
+#include "hex_text.h"
 
 namespace dimmio {
 
@@ -24,12 +25,6 @@ struct Image {
   bool AnyLine = false;
   std::string Error;
 };
-
-std::string Hex(size_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%02zX", value);
-  return text;
-}
 
 bool IsText(std::span<const uint8_t> file) {
   for (uint8_t c : file) {
@@ -83,13 +78,13 @@ void TakeLine(std::string_view line, Image& image) {
     if (!unreadable && !value) break;
     const size_t at = *offset + i;
     if (at >= kSpace) {
-      image.Error = "offset " + Hex(at) + " is beyond an SPD EEPROM's 256 bytes";
+      image.Error = "offset " + HexText(static_cast<uint32_t>(at), 2) + " is beyond an SPD EEPROM's 256 bytes";
       return;
     }
     const Cell cell = unreadable ? Cell::Unreadable : Cell::Byte;
     const uint8_t byte = unreadable ? 0 : static_cast<uint8_t>(*value);
     if (image.Cells[at] != Cell::Missing && (image.Cells[at] != cell || image.Bytes[at] != byte)) {
-      image.Error = "byte " + Hex(at) + " is given twice with different values";
+      image.Error = "byte " + HexText(static_cast<uint32_t>(at), 2) + " is given twice with different values";
       return;
     }
     image.Cells[at] = cell;
@@ -118,13 +113,13 @@ SpdDump FromText(std::span<const uint8_t> file) {
   }
   for (size_t i = 0; i < kSpdDecodedBytes; ++i) {
     if (image.Cells[i] == Cell::Unreadable) {
-      dump.Error = "byte " + Hex(i) + " could not be read when the dump was made (XX)";
+      dump.Error = "byte " + HexText(static_cast<uint32_t>(i), 2) + " could not be read when the dump was made (XX)";
       return dump;
     }
     if (image.Cells[i] == Cell::Missing) {
       size_t last = i;
       while (last + 1 < kSpdDecodedBytes && image.Cells[last + 1] == Cell::Missing) ++last;
-      dump.Error = "bytes " + Hex(i) + "-" + Hex(last) + " are missing: a decode needs bytes 0x00-0x7F";
+      dump.Error = "bytes " + HexText(static_cast<uint32_t>(i), 2) + "-" + HexText(static_cast<uint32_t>(last), 2) + " are missing: a decode needs bytes 0x00-0x7F";
       return dump;
     }
   }

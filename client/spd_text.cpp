@@ -2,16 +2,11 @@
 #include <cstdio>
 
 #include "dimmio/spd.h"
+#include "hex_text.h"
 
 namespace dimmio {
 
 namespace {
-
-std::string Hex(uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-  return text;
-}
 
 // Picoseconds as nanoseconds, without trailing zeros: "7.5 ns", "3.75 ns".
 std::string Ns(uint32_t ps) {
@@ -59,20 +54,20 @@ std::string Geometry(const SpdFacts& f, int rank) {
 std::string CheckText(const SpdFacts& f) {
   if (f.CheckRule == SpdCheckRule::Crc16) {
     const std::string rule = "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
-    return f.ChecksumOk() ? "ok (" + rule + ": " + Hex(f.StoredCrc, 4) + ")"
-                          : "WRONG: " + rule + " stored " + Hex(f.StoredCrc, 4) + ", computed " +
-                                Hex(f.ComputedCrc, 4);
+    return f.ChecksumOk() ? "ok (" + rule + ": " + HexText(f.StoredCrc, 4) + ")"
+                          : "WRONG: " + rule + " stored " + HexText(f.StoredCrc, 4) + ", computed " +
+                                HexText(f.ComputedCrc, 4);
   }
   if (f.CheckRule != SpdCheckRule::Sum) return "";
-  return f.ChecksumOk() ? "ok (" + Hex(f.StoredChecksum, 2) + ")"
-                        : "WRONG: stored " + Hex(f.StoredChecksum, 2) + ", computed " +
-                              Hex(f.ComputedChecksum, 2);
+  return f.ChecksumOk() ? "ok (" + HexText(f.StoredChecksum, 2) + ")"
+                        : "WRONG: stored " + HexText(f.StoredChecksum, 2) + ", computed " +
+                              HexText(f.ComputedChecksum, 2);
 }
 
 std::string MakerText(const JedecMaker& m) {
   if (m.Bank == 0) return "not stated";
   return (m.Name.empty() ? std::string(m.ParityOk ? "unknown maker" : "invalid code") : m.Name) +
-         " (JEDEC bank " + std::to_string(m.Bank) + ", code " + Hex(m.Code, 2) +
+         " (JEDEC bank " + std::to_string(m.Bank) + ", code " + HexText(m.Code, 2) +
          (m.ParityOk ? ")" : ", parity bit wrong)");
 }
 
@@ -88,7 +83,7 @@ std::string SizeText(const SpdFacts& f) {
   }
   const char* densityByte = FieldsOf(f.Memory).DeviceDensity ? "byte 4" : "byte 31";
   text += f.DensityMatches ? std::string(" (") + densityByte + " agrees)"
-                           : std::string(" (") + densityByte + ", " + Hex(f.DensityByte, 2) +
+                           : std::string(" (") + densityByte + ", " + HexText(f.DensityByte, 2) +
                                  ", states other sizes)";
   return text;
 }
@@ -126,7 +121,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   const auto line = [&](std::string_view name, const std::string& value) {
     text.push_back({std::string(name), value});
   };
-  line("memory type:", f.Type + " (type byte " + Hex(static_cast<uint8_t>(f.Memory), 2) + ")");
+  line("memory type:", f.Type + " (type byte " + HexText(static_cast<uint8_t>(f.Memory), 2) + ")");
   if (!f.Decoded) {
     line("decoded:", f.Blank ? "no: nothing is written in bytes 0-127"
                              : "no: only SDR, DDR, DDR2 and DDR3 SDRAM modules are decoded");
@@ -135,7 +130,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     return text;
   }
   line("SPD revision:", std::to_string(f.SpdRevision >> 4) + "." +
-                            std::to_string(f.SpdRevision & 0x0F) + " (" + Hex(f.SpdRevision, 2) + ")");
+                            std::to_string(f.SpdRevision & 0x0F) + " (" + HexText(f.SpdRevision, 2) + ")");
   line("bytes written:", std::to_string(f.BytesWritten) + " of " + std::to_string(f.EepromBytes));
   line("checksum:", CheckText(f));
   const SpdTypeFields has = FieldsOf(f.Memory);
@@ -213,10 +208,10 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
 
   line("maker:", MakerText(f.Maker));
   if (has.DramMaker) line("DRAM maker:", f.IdentityRead ? MakerText(f.DramMaker) : "not read");
-  line("manufacturing place:", Hex(f.Location, 2));
+  line("manufacturing place:", HexText(f.Location, 2));
   const char* unread = "not read (the bytes end before byte 150)";
   line("part number:", !f.IdentityRead ? unread : f.PartNumber.empty() ? "(none)" : f.PartNumber);
-  line("revision:", f.IdentityRead ? Hex(f.Revision, 4) : "not read");
+  line("revision:", f.IdentityRead ? HexText(f.Revision, 4) : "not read");
   line("manufacturing date:", DateText(f));
   line("serial number:", f.SerialHex);
   return text;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "dimmio/client.h"
+#include "hex_text.h"
 
 namespace dimmio {
 
@@ -52,17 +53,11 @@ constexpr Meaning kStatusNames[] = {
     {DIMMIO_STATUS_CANCELLED, "STATUS_CANCELLED"},
 };
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
-}
-
 // "code N (meaning)" and the counted detail words, at most `capacity`.
 std::string Half(uint32_t code, uint32_t count, const uint32_t* detail, uint32_t capacity) {
   std::string text = "code " + std::to_string(code) + " (" + ErrorMeaning(code) + ")";
   const uint32_t shown = std::min(count, capacity);
-  for (uint32_t i = 0; i < shown; ++i) text += (i == 0 ? ", detail " : " ") + Hex(detail[i]);
+  for (uint32_t i = 0; i < shown; ++i) text += (i == 0 ? ", detail " : " ") + HexText(detail[i]);
   return text;
 }
 
@@ -115,7 +110,7 @@ std::string DescribeStatus(const OpStatus& status) {
     if (!text.empty()) text += "; ";
     // The one hardware detail word is the controller's own status value.
     text += "hardware " + Half(status.HwCode, 0, status.HwDetail, 8);
-    if (status.HwDetailCount > 0) text += ", controller status " + Hex(status.HwDetail[0]);
+    if (status.HwDetailCount > 0) text += ", controller status " + HexText(status.HwDetail[0]);
   }
   return text;
 }
