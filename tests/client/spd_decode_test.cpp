@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <regex>
 
 #include "dimmio/spd.h"
@@ -11,6 +10,7 @@
 #include "dimmio/client.h"
 #include "sim/board.h"
 #include "sim/boards/modules.h"
+#include "support/i2cdump.h"
 
 namespace {
 
@@ -460,17 +460,10 @@ TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
       sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9));
   const std::string dump = "SPD of slot 0 (SMBus address 0x50, segment 0): 256 bytes from offset 0x00\n" +
                            dimmio::HexDump(image, 0, 256) + "256 of 256 bytes read; status: no error\n";
-  std::string i2cdump = "No size specified (using byte-data access)\n     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
-  for (int row = 0; row < 16; ++row) {
-    char line[80];
-    std::snprintf(line, sizeof line, "%02x:", row * 16);
-    i2cdump += line;
-    for (int i = 0; i < 16; ++i) {
-      std::snprintf(line, sizeof line, " %02x", image[row * 16 + i]);
-      i2cdump += line;
-    }
-    i2cdump += "    ..AB.12.....@..\n";
-  }
+  // The character column holds what reads as hex too.
+  const std::string i2cdump = "No size specified (using byte-data access)\n" +
+                              std::regex_replace(testsupport::I2cdumpText(image), std::regex("\\.{16}\n"),
+                                                 "..AB.12.....@..\n");
   const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
   std::string half = dimmio::HexDump(std::span(image).first(128), 0, 256);
   std::string withXX = dump;
