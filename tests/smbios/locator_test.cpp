@@ -126,23 +126,4 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
   }
 }
 
-TEST_F(LocatorTest, LaterCallsServeTheCopyWithoutTouchingMemory) {
-  UseBoard("ich5");
-  OpStatus status = FreshStatus();
-  uint16_t firstLength = 0;
-  const uint8_t* first = GetSmbiosTable(&status, &firstLength);
-  ASSERT_NE(first, nullptr);
-  const std::vector<uint8_t> copy(first, first + firstLength);
-  const size_t maps = machine_.MapRequests().size();
-  EXPECT_EQ(maps, 2u) << "one window, one table";
-
-  // The table in memory changes; the copy does not.
-  sim::PlaceBytes(machine_, sim::FindBoard("ich5")->smbios.tableAddress, std::vector<uint8_t>(firstLength, 0));
-  uint16_t length = 0;
-  EXPECT_EQ(GetSmbiosTable(&status, &length), first);
-  EXPECT_EQ(length, firstLength);
-  EXPECT_EQ(std::vector<uint8_t>(first, first + length), copy);
-  EXPECT_EQ(machine_.MapRequests().size(), maps);
-}
-
 }  // namespace
