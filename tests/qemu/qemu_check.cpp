@@ -53,7 +53,6 @@ std::string SmbiosOption(int type) {
 constexpr uint32_t kSlots = 8;
 constexpr uint32_t kSpdImage = 256;
 constexpr uint32_t kConfigDwords = 64;
-constexpr uint32_t kCodeUnavailable = 21;
 constexpr int kExitAfterDone = (0 << 1) | 1;  // isa-debug-exit: (value << 1) | 1, value 0
 
 // Least time the Intel back-end must sleep on this run: a 1 ms settle for
@@ -94,8 +93,7 @@ struct Profile {
   // The functions the table must hold, in walk order; exact = nothing else.
   std::vector<PciRecord> functions;
   bool exact;
-  PciRecord chipset;  // all zero: no SMBus the driver knows
-  bool smbusWorks;
+  PciRecord chipset;
   // Guest time counted in the guest's own instructions (-icount), so that
   // stalls of a loaded host do not show in it: `time spd` is then held
   // within this ratio of its floor, and wall time says nothing about the
@@ -110,13 +108,11 @@ const Profile* FindProfile(const std::string& machine) {
        {{0, 0, 0, 0x8086, 0x1237}, {0, 1, 0, 0x8086, 0x7000}, {0, 1, 1, 0x8086, 0x7010},
         {0, 1, 3, 0x8086, 0x7113}, {0, 2, 0, 0x1234, 0x1111}, {0, 3, 0, 0x8086, 0x100E}},
        true,
-       {0, 1, 3, 0x8086, 0x7113},
-       true},
+       {0, 1, 3, 0x8086, 0x7113}},
       {"q35",
        {{0, 0, 0, 0x8086, 0x29C0}, {0, 0x1F, 3, 0x8086, 0x2930}},
        false,
        {0, 0x1F, 3, 0x8086, 0x2930},
-       true,
        {"-icount", "shift=6,sleep=off"},
        1.05},
   };
@@ -243,18 +239,12 @@ void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialL
                             " bytes=" + std::to_string(s.bytes) + " (" +
                             std::to_string(s.data.size()) + " printed)";
     r.Expect(s.data.size() == s.bytes, name + " prints as many bytes as it counts", got);
-    if (p.smbusWorks) {
-      r.Expect(s.code == 0 && s.hw == 0 && s.bytes == kSpdImage,
-               name + " reads 256 bytes with code 0", got);
-      // QEMU's EEPROMs are blank. The back-end's filler (0xCA) would show a
-      // transfer that did not really happen.
-      bool blank = s.data.size() == kSpdImage;
-      for (uint8_t b : s.data) blank = blank && b == 0;
-      r.Expect(blank, name + " holds QEMU's blank EEPROM image");
-    } else {
-      r.Expect(s.code == kCodeUnavailable && s.hw == 0 && s.bytes == 0,
-               name + " is refused with code 21 and no bytes", got);
-    }
+    r.Expect(s.code == 0 && s.hw == 0 && s.bytes == kSpdImage, name + " reads 256 bytes with code 0", got);
+    // QEMU's EEPROMs are blank. The back-end's filler (0xCA) would show a
+    // transfer that did not really happen.
+    bool blank = s.data.size() == kSpdImage;
+    for (uint8_t b : s.data) blank = blank && b == 0;
+    r.Expect(blank, name + " holds QEMU's blank EEPROM image");
   }
 
   const auto probe = log.probe.find(0);
@@ -264,13 +254,8 @@ void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialL
     const qemucheck::ProbeLine& pr = probe->second;
     const std::string got = "result=" + std::to_string(pr.result) +
                             " code=" + std::to_string(pr.code) + " hw=" + std::to_string(pr.hw);
-    if (p.smbusWorks) {
-      r.Expect(pr.result == 1 && pr.code == 0 && pr.hw == 0,
-               "probe finds QEMU's EEPROM writable and restores it", got);
-    } else {
-      r.Expect(pr.result == -1 && pr.code == kCodeUnavailable && pr.hw == 0,
-               "probe is refused with code 21", got);
-    }
+    r.Expect(pr.result == 1 && pr.code == 0 && pr.hw == 0, "probe finds QEMU's EEPROM writable and restores it",
+             got);
   }
   // On a guest clock that follows the host's, how long the reads take
   // depends on the host QEMU runs on: the line is for reading, not a bound.
@@ -281,7 +266,7 @@ void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialL
              "time spd lies between its floor and " + std::to_string(p.spdRatio) + " times it",
              std::to_string(*log.spdMs) + " ms, floor " + std::to_string(kSpdFloorMs) + " ms");
   }
-  if (p.smbusWorks && p.clockArgs.empty()) {
+  if (p.clockArgs.empty()) {
     r.Expect(run.seconds >= kLeastSmbusSeconds, "the back-end's sleeps really took their time",
              std::to_string(run.seconds) + " s, at least " + std::to_string(kLeastSmbusSeconds));
   }

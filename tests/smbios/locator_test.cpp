@@ -126,41 +126,4 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
   }
 }
 
-TEST_F(LocatorTest, LaterCallsAfterAFailureReturnNoTableAndWriteNoCode) {
-  machine_.FailMapAt(0xF0000, 1);  // only the first attempt would fail
-  OpStatus first = FreshStatus();
-  uint16_t length = 0;
-  EXPECT_EQ(GetSmbiosTable(&first, &length), nullptr);
-  EXPECT_EQ(first.Code, OpError::SmbiosScanMap);
-
-  UseBoard("ich5");  // a table is there now, but the first call's outcome stands
-  const size_t maps = machine_.MapRequests().size();
-  OpStatus second = FreshStatus();
-  length = 0x5555;
-  EXPECT_EQ(GetSmbiosTable(&second, &length), nullptr);
-  EXPECT_EQ(length, 0);
-  EXPECT_EQ(second.Code, 0u);
-  EXPECT_EQ(second.DetailCount, 0u);
-  EXPECT_EQ(machine_.MapRequests().size(), maps) << "physical memory is not touched again";
-}
-
-TEST_F(LocatorTest, LaterCallsServeTheCopyWithoutTouchingMemory) {
-  UseBoard("ich5");
-  OpStatus status = FreshStatus();
-  uint16_t firstLength = 0;
-  const uint8_t* first = GetSmbiosTable(&status, &firstLength);
-  ASSERT_NE(first, nullptr);
-  const std::vector<uint8_t> copy(first, first + firstLength);
-  const size_t maps = machine_.MapRequests().size();
-  EXPECT_EQ(maps, 2u) << "one window, one table";
-
-  // The table in memory changes; the copy does not.
-  sim::PlaceBytes(machine_, sim::FindBoard("ich5")->smbios.tableAddress, std::vector<uint8_t>(firstLength, 0));
-  uint16_t length = 0;
-  EXPECT_EQ(GetSmbiosTable(&status, &length), first);
-  EXPECT_EQ(length, firstLength);
-  EXPECT_EQ(std::vector<uint8_t>(first, first + length), copy);
-  EXPECT_EQ(machine_.MapRequests().size(), maps);
-}
-
 }  // namespace
