@@ -45,7 +45,6 @@ class ChipsetTest : public SimTest {
     g_result = 0;
   }
   void TearDown() override {
-    if (controller_ != nullptr) ReleaseController(controller_);
     std::copy(saved_.begin(), saved_.end(), std::begin(DiscoveryBackends));
     SimTest::TearDown();
   }
@@ -56,14 +55,6 @@ class ChipsetTest : public SimTest {
     for (AcquireChipFn& entry : DiscoveryBackends) entry = &Record;
   }
 
-  void Discover() {
-    InitOpStatus(&status_);
-    info_ = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0};
-    count_ = 0xDEAD;
-    controller_ = DiscoverChipset(&status_, &info_, table_, &count_);
-    ASSERT_NE(controller_, nullptr);
-  }
-
   // Debug lines other than the walk's per-function lines.
   static std::vector<std::string> MessagesOf(const sim::Machine& machine) {
     std::vector<std::string> out;
@@ -72,14 +63,11 @@ class ChipsetTest : public SimTest {
     }
     return out;
   }
-  std::vector<std::string> Messages() { return MessagesOf(machine_); }
 
   struct Outcome {
     bool available = false;
-    bool slotsFilled = false;
     ChipsetInfoRecord info{};
     uint32_t count = 0;
-    uint32_t code = 0;
     std::vector<std::string> messages;
   };
 
@@ -97,8 +85,6 @@ class ChipsetTest : public SimTest {
     EXPECT_NE(controller, nullptr);
     if (controller == nullptr) return out;
     out.available = controller->Unavailable == 0;
-    out.slotsFilled = controller->ReadWord != nullptr;
-    out.code = status.Code;
     out.messages = MessagesOf(machine);
     ReleaseController(controller);
     EXPECT_EQ(machine.LeakReport(), "");
@@ -110,20 +96,14 @@ class ChipsetTest : public SimTest {
     return {bus, dev, fn, ven, did, 0};
   }
   static void ExpectInfo(const ChipsetInfoRecord& got, const ChipsetInfoRecord& want) {
-    EXPECT_EQ(got.Bus, want.Bus);
-    EXPECT_EQ(got.Device, want.Device);
-    EXPECT_EQ(got.Function, want.Function);
-    EXPECT_EQ(got.VendorId, want.VendorId);
-    EXPECT_EQ(got.DeviceId, want.DeviceId);
-    EXPECT_EQ(got.Reserved, 0u);
+    auto fields = [](const ChipsetInfoRecord& r) {
+      return std::make_tuple(r.Bus, r.Device, r.Function, r.VendorId, r.DeviceId, r.Reserved);
+    };
+    EXPECT_EQ(fields(got), fields(want));
   }
 
   std::array<AcquireChipFn, kBackendCount> saved_{};
-  OpStatus status_{};
-  ChipsetInfoRecord info_{};
   PciDeviceRecord table_[kPciDeviceTableCapacity]{};
-  uint32_t count_ = 0;
-  SmbusController* controller_ = nullptr;
 };
 
 // ---------------------------------------------------------------- direct rows
@@ -142,8 +122,8 @@ struct DirectCase {
 
 constexpr uint32_t kNotSetUp = 0xFFFFFFFFu;  // the row's host is not set up at all
 
-// One row of each kind of chip: where the base is read and how it is masked
-// and moved, which back-end gets it with what switch and model, the revision
+// The rows no board holds: where the base is read and how it is masked and
+// moved, which back-end gets it with what switch and model, the revision
 // picking the row and its message. The boards run the rest through the
 // driver.
 TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
@@ -151,21 +131,12 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
   const DirectCase cases[] = {
       {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, 0, ""},
       {0x8086, 0x2423, 0x01, 0x20, 0x12340C0F, B::Intel, 0x0C00, S::SuperIo, 0, ""},
-      {0x1022, 0x740B, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
       {0x1022, 0x7413, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
       {0x1022, 0x7443, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
-      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005001, B::AmdNvidia, 0x4F20, S::None, 0, ""},
       // Bit 6 of the base is an address bit that an AMD-style 0xFF00 mask drops.
       {0x10DE, 0x01B4, 0x00, 0x10, 0x00005041, B::AmdNvidia, 0x4F60, S::None, 0, ""},
-      {0x10DE, 0x0064, 0x00, 0x50, 0x00005041, B::Nvidia0064, 0x5040, S::None, 0, ""},
-      {0x1106, 0x3040, 0x00, 0x20, 0x00006001, B::I2c, 0x6000, S::None, pins586b,
-       "smbcore: Found VIA 586B Revision E"},
-      {0x1106, 0x3040, 0x01, 0x48, 0x00006101, B::I2c, 0x6100, S::None, pins586b,
-       "smbcore: Found VIA 586B Revision F"},
       {0x1106, 0x3040, 0x3A, 0x48, 0x00006101, B::I2c, 0x6100, S::None, pins586b,
        "smbcore: Found VIA 586B, revid: 3A"},
-      {0x1106, 0x3051, 0x00, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo596, 0, "smbcore: Found VIA 596B"},
-      {0x1106, 0x3057, 0x04, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo686, 0, "smbcore: Found VIA 686B"},
       {0x1106, 0x3057, 0x40, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo686, 0,
        "smbcore: Found VIA 686,  unknown revid: 40"},
       {0x1106, 0x8235, 0x10, 0x90, 0x00005001, B::Via, 0x5000, S::None, 0,
@@ -174,20 +145,12 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
        "smbcore: Found VIA VT8233/5 device=3177, rev=0E"},
       {0x1106, 0x3287, 0x01, 0xD0, 0x00010C01, B::Via, 0x0C00, S::None, 0,
        "smbcore: Found VIA VT8251 rev=01"},
-      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C803, B::AliM1563, 0xC800, S::None, 0,
-       "smbcore: Found ALi M1563 rev=70"},
       {0x10DE, 0x0084, 0xA2, 0x20, 0x00001C01, B::NvidiaMcp, 0, S::None, 0,
        "smbcore: Found nVidia nForce2 Ultra 400 rev=A2"},
       {0x8086, 0x9CA2, 0x0D, 0x20, 0x0000F05F, B::Intel, 0xF040, S::None, 0,
        "smbcore: Found Intel 9-series LP"},
       {0x1166, 0x0203, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
        piix4_compat::kChipLegacy, ""},
-      {0x1002, 0x4385, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
-       piix4_compat::kChipAti4385, ""},
-      {0x1022, 0x780B, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
-       piix4_compat::kChipHudson2, ""},
-      {0x1022, 0x790B, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
-       piix4_compat::kChipFch790B, ""},
       // Hosts left disabled: the VIA's bit 0 of byte 0xD2, the M1563's I/O
       // and host bits 0-1 of word 0x80, each alone.
       {0x1106, 0x3227, 0x00, 0xD0, 0x00000401, B::Via, kNotSetUp, S::None, 0,
@@ -238,22 +201,22 @@ TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
     machine_.AddPciFunction(0, 17, static_cast<uint8_t>(device & 7), 0x8086, device, 0, 0x0C0500)
         .SetDword(0x20, 0x0401);
   }
-  Discover();
+  const Outcome out = RunOn(machine_);
   EXPECT_TRUE(g_calls.empty());
-  EXPECT_TRUE(Messages().empty());
-  EXPECT_NE(controller_->Unavailable, 0u);
+  EXPECT_TRUE(out.messages.empty());
+  EXPECT_FALSE(out.available);
 }
 
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {
   RecordAcquires(-1);
   machine_.AddPciFunction(0, 7, 0, 0x8086, 0x7113).SetDword(0x90, 0x5001);
   machine_.AddPciFunction(0, 31, 0, 0x8086, 0x24D3).SetDword(0x20, 0x0401);
-  Discover();
+  const Outcome out = RunOn(machine_);
   ASSERT_EQ(g_calls.size(), 1u);
   EXPECT_EQ(g_calls[0].base, 0x5000u);
-  EXPECT_EQ(count_, 2u);
+  EXPECT_EQ(out.count, 2u);
   EXPECT_EQ(table_[1].DeviceId, 0x24D3u);
-  EXPECT_NE(controller_->Unavailable, 0u);
+  EXPECT_FALSE(out.available);
 }
 
 TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
@@ -261,9 +224,7 @@ TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
     uint8_t revision;
     const char* message;
   };
-  for (const Case c : {Case{0x00, "smbcore: Found VIA 586"}, Case{0x02, "smbcore: Found VIA 586A"},
-                       Case{0x04, "smbcore: Found VIA 586B"},
-                       Case{0x27, "smbcore: Found VIA 586,  unknown revid: 27"}}) {
+  for (const Case c : {Case{0x00, "smbcore: Found VIA 586"}, Case{0x02, "smbcore: Found VIA 586A"}}) {
     sim::Machine machine;
     machine.AddPciFunction(0, 7, 0, 0x1106, 0x0586, c.revision);
     RecordAcquires(0);
@@ -272,17 +233,6 @@ TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
     EXPECT_FALSE(out.available);
     EXPECT_EQ(out.messages, std::vector<std::string>{c.message});
   }
-  // With a 586B south bridge function next to it, the bit-banged bus is used.
-  machine_.AddPciFunction(0, 7, 0, 0x1106, 0x0586, 0x04, 0, true);
-  machine_.AddPciFunction(0, 7, 3, 0x1106, 0x3040, 0x01).SetDword(0x48, 0x00006101);
-  RecordAcquires(0);
-  g_calls.clear();
-  Discover();
-  ASSERT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(g_calls[0].backend, B::I2c);
-  EXPECT_EQ(g_calls[0].chip.Model, kI2cPinsVia586b);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"smbcore: Found VIA 586B",
-                                                  "smbcore: Found VIA 586B Revision F"}));
 }
 
 // ---------------------------------------------------------------- SiS
@@ -304,17 +254,11 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
   const SisCase cases[] = {
       {"unknown SiS parts only", {{0x5513, 0, 0}},
        {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {}, At(0, 0, 0, 0, 0)},
-      {"5595 with its base", {{0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 detected at 0800!!!"},
-       {{B::Sis, 0x0800}}, At(0, 0, 0, 0, 0)},
       {"5595 without a base", {{0x0008, 0, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 found with NO ACPI base."}, {},
        At(0, 0, 0, 0, 0)},
       {"5595 next to another host", {{0x0008, 0x0800, 0}, {0x0009, 0, 0}, {0x0630, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 3, 0, 0x1039, 0x0630)},
-      {"96x without a base", {{0x0645, 0, 0}, {0x0008, 0x0800, 0}},
-       {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x found with NO ACPI base."}, {},
-       At(0, 1, 0, 0x1039, 0x0645)},
       {"96x base from the first nonzero word 0x74, 5595 base from the last",
        {{0x0008, 0x0111, 0}, {0x0961, 0x0222, 0x0C00}, {0x0008, 0x0333, 0x0D00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"},
@@ -363,7 +307,6 @@ struct AliCase {
 
 TEST_F(ChipsetTest, AliBaseRule) {
   const AliCase cases[] = {
-      {"revision 0 takes base A", true, 0x00, true, 0x50310000, 0x0000E801, 0, {0x5020}, {}},
       {"revision 0 with an empty base A", true, 0x00, true, 0x001F0000, 0x0000E801, 0, {},
        {"ali 1535 found with empty SMBus base"}},
       {"later revision takes base B", true, 0xC3, true, 0x50310000, 0x0000D03F, 0, {0xD020},
@@ -458,7 +401,6 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
       {"intel: last port at the top", piix4, 0xFFF0, false, 0},
       {"intel: last port past the top", piix4, 0xFFF8, false, -1},
       {"intel: past the port space", piix4, 0x10000, false, -1},
-      {"intel: no pool memory", piix4, 0x0400, true, -1},
       {"via: unprogrammed", via, 0x0000, false, -1},
       {"via: data 1 at the top", via, 0xFFF9, false, 0},
       {"via: data 1 past the top", via, 0xFFFA, false, -1},

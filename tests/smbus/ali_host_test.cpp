@@ -24,7 +24,6 @@ TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
   const uint16_t base = Base();
   RunFaultTable(
       {
-          {"absent slave", 0x57, 0, false, 0x44, true},
           {"device error", 0x50, 0x20, false, 0x24, true},
           {"no answer or collision", 0x50, 0x40, false, 0x44, true},
           {"aborted", 0x50, 0x80, false, 0x84, true},

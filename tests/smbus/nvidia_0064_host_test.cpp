@@ -41,7 +41,6 @@ struct Nforce2FaultCase {
 TEST_F(Nvidia0064HostTest, ResultCodesFailTheTransferAndTheNextOneReadsTheModule) {
   Boot("nforce2");
   const Nforce2FaultCase cases[] = {
-      {"absent slave", 2, [](Nvidia0064SmbusHost&) {}, 0x90},
       {"timeout", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x18); }, 0x98},
       {"unsupported protocol", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x19); }, 0x99},
       {"a code without bit 4", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x01); }, 0x81},

@@ -17,7 +17,6 @@ class Piix4CompatHostTest : public testsupport::HostFaultTest {
     const uint16_t base = *host.FirstPort();
     RunFaultTable(
         {
-            {"absent slave", 0x57, 0, false, 0x04, true},
             {"collision", 0x50, 0x08, false, 0x08, true},
             {"failed", 0x50, 0x10, false, 0x10, true},
             {"never leaves busy", 0x50, 0, true, 0x01, false},

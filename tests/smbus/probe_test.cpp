@@ -25,9 +25,6 @@ struct ProbeCase {
 TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
   const ProbeCase cases[] = {
       {"writable", [](sim::SpdEeprom&) {}, 5, 1, 0, 0, 0, 5},
-      {"protected, acknowledges", [](sim::SpdEeprom& e) { e.LockAfterWrites(0); }, 5, 0, 0, 0, 0, 3},
-      {"first read refused", [](sim::SpdEeprom& e) { e.FailNextTransfers(1); }, 5, -1,
-       OpError::ProbeFirstRead, OpError::ReadByteFailed, 0, 0},
       {"silent after the first read", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(1); }, 5, -2,
        OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 1},
       {"silent after the changing write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(2); }, 5,

@@ -24,7 +24,6 @@ TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
   const uint16_t base = Base();
   RunFaultTable(
       {
-          {"absent slave", 0x57, 0, false, 0x04, true},
           {"device error", 0x50, 0x04, false, 0x04, true},
           {"collision", 0x50, 0x08, false, 0x08, true},
           {"failed", 0x50, 0x10, false, 0x10, true},
