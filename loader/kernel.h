@@ -131,7 +131,8 @@ class Kernel {
                                          uint32_t outputLength,
                                          uint8_t fill = host::kUnusedBufferFill,
                                          void* fileObject = nullptr);
-  std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction);
+  std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction,
+                                         void* fileObject = nullptr);
   // A handle a caller opened: the device and the access it was granted.
   struct File {
     nt::DeviceObject* device = nullptr;
@@ -148,6 +149,15 @@ class Kernel {
                                          const std::vector<uint8_t>& input,
                                          uint32_t outputLength,
                                          uint8_t fill = host::kUnusedBufferFill);
+  // Closing the last handle of a file object: cleanup, then close.
+  int32_t Close(const File& file);
+  // What the kernel does to a request whose thread ends: under the cancel
+  // lock, marks it cancelled and calls its cancel routine, if it has one.
+  void Cancel(Request& request);
+  // A process ends with these handles open: the requests still outstanding
+  // through them are cancelled, each must be completed by then (none may be
+  // in service), then each handle is closed.
+  void EndProcess(const std::vector<File>& files);
   // Device-control requests handed to the driver's entry routine so far.
   uint64_t Dispatched() const;
   // The DACL of the device of that name.
@@ -170,6 +180,8 @@ class Kernel {
   void InitializeSpinLock(void* lock);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
+  uint8_t AcquireCancelLock() { return AcquireSpinLock(&cancelLock_); }
+  void ReleaseCancelLock(uint8_t irql) { ReleaseSpinLock(&cancelLock_, irql); }
   uint8_t Irql() const;
   int32_t CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context);
   int32_t ReferenceByHandle(uint32_t handle, void** object);
@@ -239,7 +251,9 @@ class Kernel {
   std::map<nt::DeviceObject*, DeviceRecord> devices_;
   std::map<nt::Irp*, std::shared_ptr<Request>> requests_;
   std::map<uint32_t, File> objectHandles_;  // the image's handles to devices
-  std::vector<std::unique_ptr<uint8_t[]>> fileObjects_;
+  std::vector<std::unique_ptr<nt::FileObject>> fileObjects_;
+  std::vector<std::unique_ptr<std::u16string>> fileNames_;  // what their FileName points at
+  uint32_t cancelLock_ = 0;  // the kernel's cancel spin lock
   uint64_t dispatched_ = 0;
 };
 

@@ -100,6 +100,15 @@ class IoManager {
     return Open(link, Caller::Administrator, kGenericRead | kGenericWrite);
   }
   NtStatus Close(KernelDevice* device);
+  // Closing the last handle of a file object: cleanup, then close.
+  NtStatus Close(File* handle);
+  // What the kernel does to a request whose thread ends: marks it cancelled
+  // and calls its cancel routine, if it has one, under the cancel lock.
+  void Cancel(Request* request);
+  // A process ends with these handles open: the requests still outstanding
+  // through them are cancelled, each must be completed by then (none may be
+  // in service), then each handle is closed.
+  void EndProcess(const std::vector<File*>& handles);
   // The DACL of the device of that name; empty when there is none.
   std::vector<Ace> DeviceDacl(const std::u16string& name) const;
 

@@ -31,6 +31,9 @@ TEST_F(AccessTest, OnlySystemAndAdministratorsOpenTheDeviceByAnyName) {
       {Caller::Administrator, kLink, kReadWrite, STATUS_SUCCESS},
       {Caller::Administrator, kDevice, kRead, STATUS_SUCCESS},
       {Caller::System, kLink, kReadWrite, STATUS_SUCCESS},
+      // The device has no names below it.
+      {Caller::Administrator, kDevice + u"\\x", kReadWrite, STATUS_OBJECT_NAME_NOT_FOUND},
+      {Caller::System, kLink + u"\\x", kRead, STATUS_OBJECT_NAME_NOT_FOUND},
   };
   LoadOn("ich5");
   for (const auto& row : rows) {

@@ -102,6 +102,14 @@ class HostBuild : public DriverUnderTest {
     return requests_.size() - 1;
   }
 
+  int32_t Close(Handle handle) override { return io_.Close(files_.at(handle)); }
+
+  void EndProcess(const std::vector<Handle>& handles) override {
+    std::vector<host::IoManager::File*> files;
+    for (Handle h : handles) files.push_back(files_.at(h));
+    io_.EndProcess(files);
+  }
+
   uint64_t Dispatched() override { return io_.Dispatched(); }
   std::vector<host::Ace> DeviceDacl() override { return io_.DeviceDacl(kDeviceName); }
 

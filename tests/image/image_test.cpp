@@ -47,6 +47,8 @@ const std::map<std::string, std::string>& AllowedImports() {
       {"IofCompleteRequest", "ntoskrnl.exe"},
       {"ObOpenObjectByPointer", "ntoskrnl.exe"},  // the device's own security
       {"ZwSetSecurityObject", "ntoskrnl.exe"},
+      {"IoAcquireCancelSpinLock", "ntoskrnl.exe"},  // cancelling a queued request
+      {"IoReleaseCancelSpinLock", "ntoskrnl.exe"},
       // threads, events and locks
       {"PsCreateSystemThread", "ntoskrnl.exe"},
       {"ObReferenceObjectByHandle", "ntoskrnl.exe"},

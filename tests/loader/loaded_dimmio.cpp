@@ -113,6 +113,14 @@ class LoadedImage : public DriverUnderTest {
     return requests_.size() - 1;
   }
 
+  int32_t Close(Handle handle) override { return kernel_->Close(files_.at(handle)); }
+
+  void EndProcess(const std::vector<Handle>& handles) override {
+    std::vector<loader::Kernel::File> files;
+    for (Handle h : handles) files.push_back(files_.at(h));
+    kernel_->EndProcess(files);
+  }
+
   uint64_t Dispatched() override { return kernel_->Dispatched(); }
   std::vector<host::Ace> DeviceDacl() override { return kernel_->DeviceDacl(kDevice); }
 
