@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <iostream>
 #include <sstream>
 
 #include <unistd.h>
@@ -975,7 +976,16 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     mutex.Abandoned = row.other == Abandoned;
     mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = true;
+    // Where the global lock is refused, the tool says which one it takes.
+    std::ostringstream notes;
+    std::streambuf* const cerr = std::cerr.rdbuf(notes.rdbuf());
     const Outcome first = OnWindows(row.args);
+    std::cerr.rdbuf(cerr);
+    EXPECT_EQ(notes.str().find("dimmio: note: the lock " + smbus + " cannot be had") == 0 &&
+                  notes.str().find("taking turns through " + row.mutex + " instead") !=
+                      std::string::npos,
+              row.globalRefused)
+        << command << ": " << notes.str();
     if (row.error.empty()) {
       EXPECT_EQ(first.exit, 0) << command << ": " << first.err;
       EXPECT_TRUE(m.BlockedWaits.empty()) << command;
