@@ -103,7 +103,21 @@ void Kernel::FailImport(const std::string& import, int32_t status, int nth) {
   failures_[import] = {nth, status};
 }
 
+void Kernel::OnNextCall(const std::string& import, std::function<void()> action) {
+  std::lock_guard<std::mutex> guard(lock_);
+  actions_[import] = std::move(action);
+}
+
 int32_t Kernel::Enter(const char* import) {
+  std::function<void()> action;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (auto it = actions_.find(import); it != actions_.end()) {
+      action = std::move(it->second);
+      actions_.erase(it);
+    }
+  }
+  if (action) action();
   std::lock_guard<std::mutex> guard(lock_);
   ++calls_[import];
   auto failure = failures_.find(import);

@@ -94,6 +94,9 @@ class Kernel {
   uint64_t Calls(const std::string& import) const;
   // The next `nth` call (1 = the next one) of the import fails with `status`.
   void FailImport(const std::string& import, int32_t status, int nth = 1);
+  // Runs `action` at the next call of the import, before the call goes on: a
+  // test's way into the middle of start-up.
+  void OnNextCall(const std::string& import, std::function<void()> action);
   ObjectNamespace& Names() { return names_; }
   // Whatever the driver left in the kernel: devices, links, thread objects,
   // handles, running threads, timer resolution requests. Empty when nothing.
@@ -228,6 +231,7 @@ class Kernel {
   std::vector<std::string> faults_;
   std::map<std::string, uint64_t> calls_;
   std::map<std::string, std::pair<int, int32_t>> failures_;
+  std::map<std::string, std::function<void()>> actions_;
 
   mutable std::mutex dispatcherLock_;
   std::condition_variable dispatcherChanged_;

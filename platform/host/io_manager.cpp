@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "discovery/chipset.h"
 #include "discovery/pci_walk.h"
@@ -224,6 +225,7 @@ std::vector<Ace> IoManager::DeviceDacl(const std::u16string& name) const {
 }
 
 NtStatus IoManager::CreateLink(KernelName* link, KernelName* device) {
+  if (std::function<void()> action = std::exchange(onLinkCreation_, nullptr)) action();
   NtStatus failure;
   if (TakeFault(Fault::CreateLink, &failure)) return failure;
   return AddForeignLink(ToU16(link), ToU16(device));

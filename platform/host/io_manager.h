@@ -17,6 +17,7 @@
 #include <stdint.h>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -76,6 +77,9 @@ class IoManager {
   size_t LinkCount() const;
   bool HasDevice(const std::u16string& name) const;
   bool HasLink(const std::u16string& name) const;
+  // Runs `action` when the driver next creates a link, before it is made: a
+  // test's way into the middle of start-up.
+  void OnNextLinkCreation(std::function<void()> action) { onLinkCreation_ = std::move(action); }
   // A link made by someone else (another driver, a leftover): to collide with.
   NtStatus AddForeignLink(const std::u16string& link, const std::u16string& target);
   void RemoveLink(const std::u16string& link);
@@ -176,6 +180,7 @@ class IoManager {
   std::vector<std::unique_ptr<File>> files_;
   uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;
+  std::function<void()> onLinkCreation_;
   IoManager* previous_;
 };
 

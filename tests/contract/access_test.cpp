@@ -46,6 +46,13 @@ TEST_F(AccessTest, OnlySystemAndAdministratorsOpenTheDeviceByAnyName) {
                                     {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
 }
 
+// Until the entry routine has returned, the device opens for nobody.
+TEST_F(AccessTest, AnOpenWhileTheDriverStartsIsRefused) {
+  UseBoard("ich5");
+  EXPECT_EQ(driver_->OpenWhileStarting(kDevice), host::kStatusNoSuchDevice);
+  started_ = true;
+}
+
 TEST_F(AccessTest, AReadOnlyHandleGetsTheWritingRequestsRefusedBeforeTheDriver) {
   const struct {
     uint32_t code;

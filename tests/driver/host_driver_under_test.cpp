@@ -57,6 +57,15 @@ class HostBuild : public DriverUnderTest {
     return status;
   }
 
+  int32_t OpenWhileStarting(const std::u16string& name) override {
+    int32_t opened = STATUS_PENDING;
+    io_.OnNextLinkCreation([&] {
+      opened = io_.Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite).Status;
+    });
+    EXPECT_EQ(Start(), STATUS_SUCCESS);
+    return opened;
+  }
+
   bool Unload() override {
     if (!io_.Loaded()) return false;
     const bool installed = io_.Driver()->DriverUnload != nullptr;

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "driver/status.h"
 #include "loader/kernel.h"
 #include "loader/loaded_driver.h"
 #include "support/driver_under_test.h"
@@ -65,6 +66,17 @@ class LoadedImage : public DriverUnderTest {
       return -1;
     }
     return driver_->Start();
+  }
+
+  int32_t OpenWhileStarting(const std::u16string& name) override {
+    int32_t opened = STATUS_PENDING;
+    kernel_->OnNextCall("IoCreateSymbolicLink", [&] {
+      loader::Kernel::File file;
+      opened = kernel_->Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite,
+                             &file);
+    });
+    EXPECT_EQ(Start(), STATUS_SUCCESS);
+    return opened;
   }
 
   bool Unload() override { return driver_ != nullptr && driver_->Unload(); }

@@ -56,6 +56,9 @@ class DriverUnderTest {
   virtual void RemoveForeignLink() = 0;
   // Runs the entry point; on success the device is opened through its link.
   virtual int32_t Start() = 0;
+  // Runs the entry point (which must succeed) and, as it creates its link,
+  // opens `name` as SYSTEM for reading and writing: that open's status.
+  virtual int32_t OpenWhileStarting(const std::u16string& name) = 0;
   // Runs the unload routine; false when the driver installed none.
   virtual bool Unload() = 0;
   virtual bool HasDevice() = 0;
