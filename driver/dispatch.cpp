@@ -13,6 +13,19 @@ KernelStatus KERNEL_API DispatchCreateClose(KernelDevice*, KernelIrp* irp) {
   return STATUS_SUCCESS;
 }
 
+KernelStatus KERNEL_API DispatchCreate(KernelDevice* device, KernelIrp* irp) {
+  if (!IrpNamesBelowDevice(irp)) return DispatchCreateClose(device, irp);
+  CompleteRequest(irp, STATUS_OBJECT_NAME_NOT_FOUND, 0);
+  return STATUS_OBJECT_NAME_NOT_FOUND;
+}
+
+KernelStatus KERNEL_API DispatchCleanup(KernelDevice* device, KernelIrp* irp) {
+  auto* extension = static_cast<DeviceExtension*>(device->DeviceExtension);
+  CancelRequestsOfHandle(&extension->Queue, IrpFile(irp));
+  CompleteRequest(irp, STATUS_SUCCESS, 0);
+  return STATUS_SUCCESS;
+}
+
 KernelStatus KERNEL_API DispatchDeviceControl(KernelDevice* device, KernelIrp* irp) {
   auto* extension = static_cast<DeviceExtension*>(device->DeviceExtension);
   const uint32_t code = IrpControlCode(irp);

@@ -4,8 +4,17 @@
 
 #include "driver/kernel.h"
 
-// Create and close: always succeed; no per-open state.
+// Close (and a create of the device itself): always succeed; no per-open
+// state.
 KernelStatus KERNEL_API DispatchCreateClose(KernelDevice* device, KernelIrp* irp);
+
+// Create: the device has no names below it, so an open of \Device\dimmio0\x
+// fails with STATUS_OBJECT_NAME_NOT_FOUND.
+KernelStatus KERNEL_API DispatchCreate(KernelDevice* device, KernelIrp* irp);
+
+// Cleanup, when the last handle of a file object is closed (its process may
+// have ended): that handle's queued requests complete as cancelled.
+KernelStatus KERNEL_API DispatchCleanup(KernelDevice* device, KernelIrp* irp);
 
 // Device control: checks, then answers at once or queues for the worker
 // (returning STATUS_PENDING).

@@ -104,7 +104,8 @@ extern "C" KernelStatus KERNEL_API DriverEntry(KernelDriver* driver, KernelName*
   }
 
   driver->DriverUnload = &UnloadDriver;
-  driver->MajorFunction[IRP_MJ_CREATE] = &DispatchCreateClose;
+  driver->MajorFunction[IRP_MJ_CREATE] = &DispatchCreate;
+  driver->MajorFunction[IRP_MJ_CLEANUP] = &DispatchCleanup;
   driver->MajorFunction[IRP_MJ_CLOSE] = &DispatchCreateClose;
   driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = &DispatchDeviceControl;
   return STATUS_SUCCESS;

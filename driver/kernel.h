@@ -19,6 +19,9 @@
 //                            a handle, a referenced thread object, a counted
 //                            unicode name
 //   KernelThreadRoutine      void (KERNEL_API*)(void* context)
+//   KernelCancelRoutine      void (KERNEL_API*)(KernelDevice*, KernelIrp*),
+//                            called with the cancel lock held
+//   IRP_MJ_CLEANUP           the last handle of a file object is closed
 //
 // the request-packet operations below (declared or defined inline by the
 // binding), and the definitions of the other operations, which are declared
@@ -33,6 +36,14 @@
 //   void IrpMarkPending(KernelIrp*)
 //   void IrpSetIoStatus(KernelIrp*, NtStatus, uint32_t information)
 //   void IrpComplete(KernelIrp*)              complete, no priority boost
+//   bool IrpNamesBelowDevice(KernelIrp*)      a create of a name below the
+//                                             device (\Device\dimmio0\x)
+//   bool IrpCancelled(KernelIrp*)             the I/O manager cancelled it
+//   KernelIrql IrpCancelIrql(KernelIrp*)      what a cancel routine releases
+//                                             the cancel lock to
+//   void IrpSetCancelRoutine(KernelIrp*, KernelCancelRoutine)
+//                                             under the cancel lock; null
+//                                             takes it off again
 //
 //   void EventInitNotification(KernelEvent*)  notification kind, not signalled
 //   void EventSet(KernelEvent*)               increment 0, no wait follows
@@ -44,6 +55,8 @@
 //   void SpinLockInit(KernelSpinLock*)
 //   KernelIrql SpinLockAcquire(KernelSpinLock*)
 //   void SpinLockRelease(KernelSpinLock*, KernelIrql)
+//   KernelIrql CancelLockAcquire()            the kernel's one cancel lock,
+//   void CancelLockRelease(KernelIrql)          taken before the queue's
 //
 //   NtStatus ThreadCreate(KernelHandle*, KernelThreadRoutine, void* context)
 //   NtStatus ThreadReference(KernelHandle, KernelThread*)
@@ -91,6 +104,8 @@ int32_t EventWaitAny(KernelEvent* first, KernelEvent* second);
 void SpinLockInit(KernelSpinLock* lock);
 KernelIrql SpinLockAcquire(KernelSpinLock* lock);
 void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous);
+KernelIrql CancelLockAcquire();
+void CancelLockRelease(KernelIrql previous);
 
 NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context);
 NtStatus ThreadReference(KernelHandle handle, KernelThread* thread);

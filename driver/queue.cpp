@@ -14,11 +14,9 @@ void ListAppend(ListLink* head, ListLink* link) {
   head->Blink = link;
 }
 
-ListLink* ListTakeHead(ListLink* head) {
-  ListLink* first = head->Flink;
-  head->Flink = first->Flink;
-  first->Flink->Blink = head;
-  return first;
+void ListUnlink(ListLink* link) {
+  link->Blink->Flink = link->Flink;
+  link->Flink->Blink = link->Blink;
 }
 
 QueueEntry* EntryOf(ListLink* link) {
@@ -50,6 +48,63 @@ bool NextRequestUsesSmbus(DeviceExtension* extension) {
   return bus && extension->Controller != nullptr && !extension->Controller->Unavailable;
 }
 
+RequestQueue* QueueOf(KernelDevice* device) {
+  return &static_cast<DeviceExtension*>(device->DeviceExtension)->Queue;
+}
+
+// Under Lock: takes the entry off the list and keeps the work event equal to
+// the list being non-empty.
+void Unlink(RequestQueue* queue, QueueEntry* entry) {
+  ListUnlink(&entry->Link);
+  --queue->Count;
+  if (ListEmpty(&queue->List)) EventClear(&queue->WorkEvent);
+}
+
+// The first queued entry that `matches` (of the handle `file`, or any), off
+// the list and without its cancel routine; null when there is none. The
+// cancel lock is taken before the queue's, here and wherever both are held.
+QueueEntry* TakeEntry(RequestQueue* queue, bool anyHandle, const void* file) {
+  const KernelIrql cancelIrql = CancelLockAcquire();
+  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
+  QueueEntry* found = nullptr;
+  for (ListLink* at = queue->List.Flink; at != &queue->List && found == nullptr; at = at->Flink) {
+    if (anyHandle || EntryOf(at)->File == file) found = EntryOf(at);
+  }
+  if (found != nullptr) Unlink(queue, found);
+  SpinLockRelease(&queue->Lock, previous);
+  if (found != nullptr) IrpSetCancelRoutine(found->Request, nullptr);
+  CancelLockRelease(cancelIrql);
+  return found;
+}
+
+void CancelEntries(RequestQueue* queue, bool anyHandle, const void* file) {
+  while (QueueEntry* entry = TakeEntry(queue, anyHandle, file)) {
+    KernelIrp* request = entry->Request;
+    NonPagedFree(entry);
+    CompleteRequest(request, STATUS_CANCELLED, 0);
+  }
+}
+
+// The I/O manager cancels a queued request (its thread ends, or its caller
+// asked): called with the cancel lock held, which it gives back.
+void KERNEL_API CancelQueuedRequest(KernelDevice* device, KernelIrp* request) {
+  RequestQueue* queue = QueueOf(device);
+  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
+  QueueEntry* found = nullptr;
+  for (ListLink* at = queue->List.Flink; at != &queue->List; at = at->Flink) {
+    if (EntryOf(at)->Request == request) found = EntryOf(at);
+  }
+  // Its routine is taken off under the cancel lock when it leaves the list, so
+  // it is still there.
+  if (found != nullptr) Unlink(queue, found);
+  SpinLockRelease(&queue->Lock, previous);
+  IrpSetCancelRoutine(request, nullptr);
+  CancelLockRelease(IrpCancelIrql(request));
+  if (found == nullptr) return;
+  NonPagedFree(found);
+  CompleteRequest(request, STATUS_CANCELLED, 0);
+}
+
 }  // namespace
 
 void InitRequestQueue(RequestQueue* queue) {
@@ -67,6 +122,14 @@ NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request) {
   // Pending before the worker can see it, so it never completes an unmarked one.
   IrpMarkPending(request);
 
+  const KernelIrql cancelIrql = CancelLockAcquire();
+  if (IrpCancelled(request)) {
+    // Its thread is ending already: it never waits in the queue.
+    CancelLockRelease(cancelIrql);
+    NonPagedFree(entry);
+    CompleteRequest(request, STATUS_CANCELLED, 0);
+    return STATUS_PENDING;
+  }
   const KernelIrql previous = SpinLockAcquire(&queue->Lock);
   uint32_t sameHandle = 0;
   for (ListLink* at = queue->List.Flink; at != &queue->List; at = at->Flink) {
@@ -80,6 +143,8 @@ NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request) {
     if (wasEmpty) EventSet(&queue->WorkEvent);
   }
   SpinLockRelease(&queue->Lock, previous);
+  if (admitted) IrpSetCancelRoutine(request, &CancelQueuedRequest);
+  CancelLockRelease(cancelIrql);
   if (admitted) return STATUS_SUCCESS;
   NonPagedFree(entry);
   CompleteRequest(request, STATUS_INSUFFICIENT_RESOURCES, 0);
@@ -87,12 +152,8 @@ NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request) {
 }
 
 KernelIrp* DequeueRequest(RequestQueue* queue) {
-  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
-  QueueEntry* entry = EntryOf(ListTakeHead(&queue->List));
-  --queue->Count;
-  if (ListEmpty(&queue->List)) EventClear(&queue->WorkEvent);
-  SpinLockRelease(&queue->Lock, previous);
-
+  QueueEntry* entry = TakeEntry(queue, true, nullptr);
+  if (entry == nullptr) return nullptr;  // cancelled since the work event was seen
   KernelIrp* request = entry->Request;
   NonPagedFree(entry);
   return request;
@@ -100,6 +161,7 @@ KernelIrp* DequeueRequest(RequestQueue* queue) {
 
 void ServeNextRequest(RequestQueue* queue) {
   KernelIrp* request = DequeueRequest(queue);
+  if (request == nullptr) return;
   const uint32_t code = IrpControlCode(request);
   const uint32_t outputLength = IrpOutputLength(request);
   auto* buffer = static_cast<uint8_t*>(IrpSystemBuffer(request));
@@ -129,10 +191,8 @@ void KERNEL_API WorkerThreadMain(void* context) {
   if (fineClock) FineClockRelease();
 }
 
-void CancelQueuedRequests(RequestQueue* queue) {
-  while (!ListEmpty(&queue->List)) {
-    QueueEntry* entry = EntryOf(ListTakeHead(&queue->List));
-    CompleteRequest(entry->Request, STATUS_CANCELLED, 0);
-    NonPagedFree(entry);
-  }
+void CancelQueuedRequests(RequestQueue* queue) { CancelEntries(queue, true, nullptr); }
+
+void CancelRequestsOfHandle(RequestQueue* queue, const void* file) {
+  CancelEntries(queue, false, file);
 }

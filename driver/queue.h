@@ -14,16 +14,19 @@ void InitRequestQueue(RequestQueue* queue);
 constexpr uint32_t kQueueLimit = 64;
 constexpr uint32_t kQueueLimitPerHandle = 16;
 
-// Marks the request pending and appends it: STATUS_SUCCESS. When no entry
+// Marks the request pending and appends it with a cancel routine, through
+// which the I/O manager takes it out again when its thread ends: STATUS_SUCCESS.
+// One the I/O manager cancelled already is completed as cancelled. When no entry
 // can be had, STATUS_INSUFFICIENT_RESOURCES with the request neither marked
 // nor queued; past a bound, STATUS_PENDING with the request marked, not
 // queued, and completed with STATUS_INSUFFICIENT_RESOURCES.
 NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request);
 
-// Removes and returns the oldest request. The list must not be empty.
+// Removes and returns the oldest request, its cancel routine taken off; null
+// when the list is empty (a request cancelled after the work event was seen).
 KernelIrp* DequeueRequest(RequestQueue* queue);
 
-// Serves exactly one request: dequeue, route, complete.
+// Serves exactly one request, if one is queued: dequeue, route, complete.
 void ServeNextRequest(RequestQueue* queue);
 
 // The worker: serves while work is signalled, returns once the stop event is.
@@ -32,3 +35,7 @@ void KERNEL_API WorkerThreadMain(void* extension);
 // Completes everything still queued with STATUS_CANCELLED. Only once the
 // worker has ended (or never started) and no request can arrive.
 void CancelQueuedRequests(RequestQueue* queue);
+
+// Completes with STATUS_CANCELLED what is queued of the handle `file` (its
+// last handle is being closed); the worker goes on with the others.
+void CancelRequestsOfHandle(RequestQueue* queue, const void* file);

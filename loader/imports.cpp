@@ -123,6 +123,16 @@ NT_ENTRY NT_STDCALL int32_t ZwSetSecurityObject(uint32_t handle, uint32_t inform
   return K().SetSecurity(handle, information, descriptor);
 }
 
+NT_ENTRY NT_STDCALL void IoAcquireCancelSpinLock(uint8_t* irql) {
+  K().Enter("IoAcquireCancelSpinLock");
+  *irql = K().AcquireCancelLock();
+}
+
+NT_ENTRY NT_STDCALL void IoReleaseCancelSpinLock(uint8_t irql) {
+  K().Enter("IoReleaseCancelSpinLock");
+  K().ReleaseCancelLock(irql);
+}
+
 NT_ENTRY NT_STDCALL int32_t ZwClose(uint32_t handle) {
   K().Enter("ZwClose");
   return K().CloseHandle(handle);
@@ -315,6 +325,8 @@ const std::vector<KnownImport>& KnownImports() {
       STD(kKernel, IoCreateSymbolicLink),
       STD(kKernel, IoDeleteSymbolicLink),
       FAST(kKernel, IofCompleteRequest),
+      STD(kKernel, IoAcquireCancelSpinLock),
+      STD(kKernel, IoReleaseCancelSpinLock),
       STD(kKernel, PsCreateSystemThread),
       STD(kKernel, ObReferenceObjectByHandle),
       FAST(kKernel, ObfDereferenceObject),

@@ -103,7 +103,21 @@ void Kernel::FailImport(const std::string& import, int32_t status, int nth) {
   failures_[import] = {nth, status};
 }
 
+void Kernel::OnNextCall(const std::string& import, std::function<void()> action) {
+  std::lock_guard<std::mutex> guard(lock_);
+  actions_[import] = std::move(action);
+}
+
 int32_t Kernel::Enter(const char* import) {
+  std::function<void()> action;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (auto it = actions_.find(import); it != actions_.end()) {
+      action = std::move(it->second);
+      actions_.erase(it);
+    }
+  }
+  if (action) action();
   std::lock_guard<std::mutex> guard(lock_);
   ++calls_[import];
   auto failure = failures_.find(import);
@@ -602,24 +616,82 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
                      File* file) {
   nt::DeviceObject* device;
   std::u16string deviceName;
+  nt::FileObject* object;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    device = names_.ResolveOpen(name);
+    std::u16string below;
+    device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return kStatusObjectNameNotFound;
     if ((device->Flags & ntlayout::kDoDeviceInitializing) != 0) return host::kStatusNoSuchDevice;
     const int32_t checked =
         host::CheckAccess(devices_.at(device).security, caller, access, &file->granted);
     if (checked != STATUS_SUCCESS) return checked;
     deviceName = devices_.at(device).name;
+    // The new file object carries the name asked for below the device.
+    fileNames_.push_back(std::make_unique<std::u16string>(below));
+    fileObjects_.push_back(std::make_unique<nt::FileObject>());
+    object = fileObjects_.back().get();
+    std::memset(object, 0, sizeof *object);
+    object->FileName.Length = static_cast<uint16_t>(below.size() * 2);
+    object->FileName.MaximumLength = object->FileName.Length;
+    object->FileName.Buffer = fileNames_.back()->data();
   }
-  const Completion created = CreateOrClose(deviceName, ntlayout::kIrpMjCreate)->Wait();
+  const Completion created = CreateOrClose(deviceName, ntlayout::kIrpMjCreate, object)->Wait();
   if (created.status != STATUS_SUCCESS) return created.status;
-  std::lock_guard<std::mutex> guard(lock_);
-  constexpr size_t kFileObjectSize = 0x80;  // x86 FILE_OBJECT; the driver reads none of it
-  fileObjects_.push_back(std::make_unique<uint8_t[]>(kFileObjectSize));
   file->device = device;
-  file->object = fileObjects_.back().get();
+  file->object = object;
   return STATUS_SUCCESS;
+}
+
+int32_t Kernel::Close(const File& file) {
+  std::u16string deviceName;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    deviceName = devices_.at(file.device).name;
+  }
+  for (const uint8_t major : {ntlayout::kIrpMjCleanup, ntlayout::kIrpMjClose}) {
+    const int32_t status = CreateOrClose(deviceName, major, file.object)->Wait().status;
+    if (status != STATUS_SUCCESS) return status;
+  }
+  return STATUS_SUCCESS;
+}
+
+void Kernel::Cancel(Request& request) {
+  nt::Irp* irp = request.irp_;
+  const uint8_t irql = AcquireCancelLock();
+  irp->Cancel = 1;
+  const nt::CancelFn routine = irp->CancelRoutine;
+  irp->CancelRoutine = nullptr;
+  if (routine == nullptr) {
+    ReleaseCancelLock(irql);
+    return;
+  }
+  irp->CancelIrql = irql;
+  routine(irp->CurrentStackLocation->Device, irp);
+  if (t_irql != irql) Fault("a cancel routine returned without releasing the cancel lock");
+}
+
+void Kernel::EndProcess(const std::vector<File>& files) {
+  std::vector<std::shared_ptr<Request>> outstanding;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto& [irp, request] : requests_) {
+      for (const File& file : files) {
+        if (irp->CurrentStackLocation->FileObject == file.object &&
+            irp->CurrentStackLocation->MajorFunction == ntlayout::kIrpMjDeviceControl) {
+          outstanding.push_back(request);
+        }
+      }
+    }
+  }
+  // The kernel waits for a cancelled request before the thread can end; one
+  // the driver keeps queued holds the process up.
+  for (const auto& request : outstanding) {
+    if (request->Done()) continue;
+    Cancel(*request);
+    if (!request->Done()) Fault(request->what_ + ": still pending after its thread cancelled it");
+  }
+  for (const File& file : files) Close(file);
 }
 
 std::shared_ptr<Request> Kernel::DeviceControl(const File& file, uint32_t code,
@@ -651,7 +723,8 @@ uint64_t Kernel::Dispatched() const {
   return dispatched_;
 }
 
-std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8_t majorFunction) {
+std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8_t majorFunction,
+                                              void* fileObject) {
   nt::DeviceObject* device;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -665,6 +738,7 @@ std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8
   std::memset(stack, 0, sizeof *stack);
   stack->MajorFunction = majorFunction;
   stack->Device = device;
+  stack->FileObject = fileObject;
   irp->SystemBuffer = nullptr;
   request->watch_.Prepare({}, 0);
   request->what_ = "request of major function " + std::to_string(majorFunction);
@@ -682,6 +756,9 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
   irp->IoStatus = {0, 0};
   irp->RequestorMode = 1;  // UserMode
   irp->PendingReturned = 0;
+  irp->Cancel = 0;
+  irp->CancelIrql = 0;
+  irp->CancelRoutine = nullptr;
   irp->StackCount = 1;
   irp->CurrentLocation = 1;
   irp->CurrentStackLocation = stack;
@@ -720,6 +797,7 @@ void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
   }
   Request& request = *found;
   if (t_irql > kDispatchLevel) Fault("request completed above DISPATCH_LEVEL");
+  if (irp->CancelRoutine != nullptr) Fault(request.what_ + ": completed with its cancel routine set");
   std::lock_guard<std::mutex> guard(request.watch_.Lock);
   const bool pending = (irp->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) != 0;
   if (request.watch_.Completions == 0) {

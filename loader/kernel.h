@@ -94,6 +94,9 @@ class Kernel {
   uint64_t Calls(const std::string& import) const;
   // The next `nth` call (1 = the next one) of the import fails with `status`.
   void FailImport(const std::string& import, int32_t status, int nth = 1);
+  // Runs `action` at the next call of the import, before the call goes on: a
+  // test's way into the middle of start-up.
+  void OnNextCall(const std::string& import, std::function<void()> action);
   ObjectNamespace& Names() { return names_; }
   // Whatever the driver left in the kernel: devices, links, thread objects,
   // handles, running threads, timer resolution requests. Empty when nothing.
@@ -131,7 +134,8 @@ class Kernel {
                                          uint32_t outputLength,
                                          uint8_t fill = host::kUnusedBufferFill,
                                          void* fileObject = nullptr);
-  std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction);
+  std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction,
+                                         void* fileObject = nullptr);
   // A handle a caller opened: the device and the access it was granted.
   struct File {
     nt::DeviceObject* device = nullptr;
@@ -148,6 +152,15 @@ class Kernel {
                                          const std::vector<uint8_t>& input,
                                          uint32_t outputLength,
                                          uint8_t fill = host::kUnusedBufferFill);
+  // Closing the last handle of a file object: cleanup, then close.
+  int32_t Close(const File& file);
+  // What the kernel does to a request whose thread ends: under the cancel
+  // lock, marks it cancelled and calls its cancel routine, if it has one.
+  void Cancel(Request& request);
+  // A process ends with these handles open: the requests still outstanding
+  // through them are cancelled, each must be completed by then (none may be
+  // in service), then each handle is closed.
+  void EndProcess(const std::vector<File>& files);
   // Device-control requests handed to the driver's entry routine so far.
   uint64_t Dispatched() const;
   // The DACL of the device of that name.
@@ -170,6 +183,8 @@ class Kernel {
   void InitializeSpinLock(void* lock);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
+  uint8_t AcquireCancelLock() { return AcquireSpinLock(&cancelLock_); }
+  void ReleaseCancelLock(uint8_t irql) { ReleaseSpinLock(&cancelLock_, irql); }
   uint8_t Irql() const;
   int32_t CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context);
   int32_t ReferenceByHandle(uint32_t handle, void** object);
@@ -216,6 +231,7 @@ class Kernel {
   std::vector<std::string> faults_;
   std::map<std::string, uint64_t> calls_;
   std::map<std::string, std::pair<int, int32_t>> failures_;
+  std::map<std::string, std::function<void()>> actions_;
 
   mutable std::mutex dispatcherLock_;
   std::condition_variable dispatcherChanged_;
@@ -239,7 +255,9 @@ class Kernel {
   std::map<nt::DeviceObject*, DeviceRecord> devices_;
   std::map<nt::Irp*, std::shared_ptr<Request>> requests_;
   std::map<uint32_t, File> objectHandles_;  // the image's handles to devices
-  std::vector<std::unique_ptr<uint8_t[]>> fileObjects_;
+  std::vector<std::unique_ptr<nt::FileObject>> fileObjects_;
+  std::vector<std::unique_ptr<std::u16string>> fileNames_;  // what their FileName points at
+  uint32_t cancelLock_ = 0;  // the kernel's cancel spin lock
   uint64_t dispatched_ = 0;
 };
 

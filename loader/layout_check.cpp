@@ -61,6 +61,9 @@ AT(IRP, RequestorMode, kIrpRequestorMode);
 AT(IRP, PendingReturned, kIrpPendingReturned);
 AT(IRP, StackCount, kIrpStackCount);
 AT(IRP, CurrentLocation, kIrpCurrentLocation);
+AT(IRP, Cancel, kIrpCancel);
+AT(IRP, CancelIrql, kIrpCancelIrql);
+AT(IRP, CancelRoutine, kIrpCancelRoutine);
 AT(IRP, Tail.Overlay.CurrentStackLocation, kIrpCurrentStackLocation);
 SIZE(IRP, kIrpSize);
 
@@ -76,6 +79,8 @@ AT(IO_STACK_LOCATION, DeviceObject, kStackDeviceObject);
 AT(IO_STACK_LOCATION, FileObject, kStackFileObject);
 SIZE(IO_STACK_LOCATION, kStackLocationSize);
 
+AT(FILE_OBJECT, FileName, kFileObjectFileName);
+
 SIZE(KEVENT, kKeventSize);
 SIZE(KSPIN_LOCK, kSpinLockSize);
 SIZE(LARGE_INTEGER, kLargeIntegerSize);
@@ -84,6 +89,7 @@ SIZE(PHYSICAL_ADDRESS, kLargeIntegerSize);
 VALUE(SL_PENDING_RETURNED, kSlPendingReturned);
 VALUE(IRP_MJ_CREATE, kIrpMjCreate);
 VALUE(IRP_MJ_CLOSE, kIrpMjClose);
+VALUE(IRP_MJ_CLEANUP, kIrpMjCleanup);
 VALUE(IRP_MJ_DEVICE_CONTROL, kIrpMjDeviceControl);
 VALUE(IO_TYPE_DRIVER, kIoTypeDriver);
 VALUE(IO_TYPE_DEVICE, kIoTypeDevice);

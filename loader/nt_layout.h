@@ -58,6 +58,9 @@ constexpr uint32_t kIrpRequestorMode = 32;
 constexpr uint32_t kIrpPendingReturned = 33;
 constexpr uint32_t kIrpStackCount = 34;
 constexpr uint32_t kIrpCurrentLocation = 35;
+constexpr uint32_t kIrpCancel = 36;
+constexpr uint32_t kIrpCancelIrql = 37;
+constexpr uint32_t kIrpCancelRoutine = 56;
 constexpr uint32_t kIrpCurrentStackLocation = 96;  // Tail.Overlay.CurrentStackLocation
 constexpr uint32_t kIrpSize = 112;
 
@@ -73,6 +76,9 @@ constexpr uint32_t kStackDeviceObject = 20;
 constexpr uint32_t kStackFileObject = 24;
 constexpr uint32_t kStackLocationSize = 36;
 
+// FILE_OBJECT: the image reads the name a create asks for below its device.
+constexpr uint32_t kFileObjectFileName = 48;
+
 // Dispatcher objects and the spin lock: the image only holds their storage;
 // the host finds its own primitive by the storage's address.
 constexpr uint32_t kKeventSize = 16;
@@ -83,6 +89,7 @@ constexpr uint32_t kLargeIntegerSize = 8;
 constexpr uint8_t kSlPendingReturned = 0x01;     // IoMarkIrpPending sets it in Control
 constexpr uint8_t kIrpMjCreate = 0x00;
 constexpr uint8_t kIrpMjClose = 0x02;
+constexpr uint8_t kIrpMjCleanup = 0x12;
 constexpr uint8_t kIrpMjDeviceControl = 0x0E;
 constexpr int16_t kIoTypeDriver = 4;
 constexpr int16_t kIoTypeDevice = 3;

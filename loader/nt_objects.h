@@ -45,6 +45,7 @@ struct ListEntry {
 
 using DispatchFn = int32_t(NT_STDCALL*)(DeviceObject* device, Irp* irp);
 using UnloadFn = void(NT_STDCALL*)(DriverObject* driver);
+using CancelFn = void(NT_STDCALL*)(DeviceObject* device, Irp* irp);
 using DriverEntryFn = int32_t(NT_STDCALL*)(DriverObject* driver, UnicodeString* registryPath);
 using StartRoutineFn = void(NT_STDCALL*)(void* context);
 
@@ -111,9 +112,19 @@ struct Irp {
   uint8_t PendingReturned;
   int8_t StackCount;
   int8_t CurrentLocation;
-  uint8_t Reserved1[ntlayout::kIrpCurrentStackLocation - ntlayout::kIrpCurrentLocation - 1];
+  uint8_t Cancel;
+  uint8_t CancelIrql;
+  uint8_t Reserved1[ntlayout::kIrpCancelRoutine - ntlayout::kIrpCancelIrql - 1];
+  CancelFn CancelRoutine;
+  uint8_t Reserved3[ntlayout::kIrpCurrentStackLocation - ntlayout::kIrpCancelRoutine - 4];
   IoStackLocation* CurrentStackLocation;
   uint8_t Reserved2[ntlayout::kIrpSize - ntlayout::kIrpCurrentStackLocation - 4];
+};
+
+struct FileObject {
+  uint8_t Reserved[ntlayout::kFileObjectFileName];
+  UnicodeString FileName;
+  uint8_t Rest[0x80 - ntlayout::kFileObjectFileName - ntlayout::kUnicodeStringSize];
 };
 
 // The loader's objects must sit where the kernel headers put them.
@@ -166,7 +177,11 @@ NT_AT(Irp, RequestorMode, kIrpRequestorMode);
 NT_AT(Irp, PendingReturned, kIrpPendingReturned);
 NT_AT(Irp, StackCount, kIrpStackCount);
 NT_AT(Irp, CurrentLocation, kIrpCurrentLocation);
+NT_AT(Irp, Cancel, kIrpCancel);
+NT_AT(Irp, CancelIrql, kIrpCancelIrql);
+NT_AT(Irp, CancelRoutine, kIrpCancelRoutine);
 NT_AT(Irp, CurrentStackLocation, kIrpCurrentStackLocation);
+NT_AT(FileObject, FileName, kFileObjectFileName);
 static_assert(sizeof(Irp) == ntlayout::kIrpSize);
 #undef NT_AT
 

@@ -21,9 +21,11 @@ struct KernelDriver;
 using KernelDispatchRoutine = KernelStatus(KERNEL_API*)(KernelDevice* device, KernelIrp* irp);
 using KernelUnloadRoutine = void(KERNEL_API*)(KernelDriver* driver);
 using KernelThreadRoutine = void(KERNEL_API*)(void* context);
+using KernelCancelRoutine = void(KERNEL_API*)(KernelDevice* device, KernelIrp* irp);
 
 constexpr uint32_t IRP_MJ_CREATE = 0x00;
 constexpr uint32_t IRP_MJ_CLOSE = 0x02;
+constexpr uint32_t IRP_MJ_CLEANUP = 0x12;
 constexpr uint32_t IRP_MJ_DEVICE_CONTROL = 0x0E;
 constexpr uint32_t IRP_MJ_MAXIMUM_FUNCTION = 0x1B;
 

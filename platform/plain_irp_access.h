@@ -1,7 +1,9 @@
 // The request packet's accessors for the bindings whose KernelIrp is a plain
 // record with the fields of the kernel's current stack location and I/O
 // status block (IoControlCode, InputBufferLength, OutputBufferLength,
-// DeviceObject, FileObject, SystemBuffer, Status, Information). Their kernel_binding.h
+// DeviceObject, FileObject, SystemBuffer, Status, Information, the cancel
+// state Cancel, CancelIrql, CancelRoutine, and FileNameLength: the bytes of
+// the name a create asks for below the device). Their kernel_binding.h
 // includes this right after defining KernelIrp.
 #pragma once
 
@@ -16,4 +18,11 @@ inline void* IrpFile(KernelIrp* irp) { return irp->FileObject; }
 inline void IrpSetIoStatus(KernelIrp* irp, NtStatus status, uint32_t information) {
   irp->Status = status;
   irp->Information = information;
+}
+inline bool IrpNamesBelowDevice(KernelIrp* irp) { return irp->FileNameLength != 0; }
+inline bool IrpCancelled(KernelIrp* irp) { return irp->Cancel; }
+inline KernelIrql IrpCancelIrql(KernelIrp* irp) { return irp->CancelIrql; }
+// Under the cancel lock only.
+inline void IrpSetCancelRoutine(KernelIrp* irp, KernelCancelRoutine routine) {
+  irp->CancelRoutine = routine;
 }

@@ -65,6 +65,11 @@ KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
 
 void SpinLockRelease(KernelSpinLock* lock, KernelIrql) { lock->Held = false; }
 
+// Nothing is ever cancelled on one CPU without a caller that could go away.
+KernelIrql CancelLockAcquire() { return 0; }
+
+void CancelLockRelease(KernelIrql) {}
+
 NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context) {
   auto* thread = static_cast<BareMetalThread*>(PoolAlloc(sizeof(BareMetalThread)));
   if (thread == nullptr) return STATUS_INSUFFICIENT_RESOURCES;

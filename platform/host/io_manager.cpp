@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "discovery/chipset.h"
 #include "discovery/pci_walk.h"
@@ -224,6 +225,7 @@ std::vector<Ace> IoManager::DeviceDacl(const std::u16string& name) const {
 }
 
 NtStatus IoManager::CreateLink(KernelName* link, KernelName* device) {
+  if (std::function<void()> action = std::exchange(onLinkCreation_, nullptr)) action();
   NtStatus failure;
   if (TakeFault(Fault::CreateLink, &failure)) return failure;
   return AddForeignLink(ToU16(link), ToU16(device));
@@ -258,29 +260,87 @@ KernelStatus IoManager::Dispatch(KernelDevice* device, uint32_t major, Request* 
 IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
                                       uint32_t access) {
   KernelDevice* device = nullptr;
-  uint32_t granted = 0;
+  std::u16string below;
+  File* file = nullptr;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    device = names_.ResolveOpen(name);
+    device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr, nullptr};
     const DeviceRecord* record = RecordOf(device);
     if (record->initializing) return {kStatusNoSuchDevice, nullptr, nullptr};
+    uint32_t granted = 0;
     const int32_t checked = CheckAccess(record->security, caller, access, &granted);
     if (checked != STATUS_SUCCESS) return {checked, nullptr, nullptr};
+    files_.push_back(std::make_unique<File>(File{device, granted}));
+    file = files_.back().get();
   }
+  // The create carries the new file object and the name asked for below the
+  // device; a failed create leaves the caller no handle.
   Request* request = NewRequest(device, IRP_MJ_CREATE, 0, {}, 0);
+  request->Irp.FileObject = file;
+  request->Irp.FileNameLength = static_cast<uint16_t>(below.size() * sizeof(char16_t));
   Dispatch(device, IRP_MJ_CREATE, request);
   const NtStatus status = Wait(request).Status;
   if (status != STATUS_SUCCESS) return {status, nullptr, nullptr};
-  std::lock_guard<std::mutex> guard(lock_);
-  files_.push_back(std::make_unique<File>(File{device, granted}));
-  return {status, device, files_.back().get()};
+  return {status, device, file};
 }
 
 NtStatus IoManager::Close(KernelDevice* device) {
   Request* request = NewRequest(device, IRP_MJ_CLOSE, 0, {}, 0);
   Dispatch(device, IRP_MJ_CLOSE, request);
   return Wait(request).Status;
+}
+
+NtStatus IoManager::Close(File* handle) {
+  for (const uint32_t major : {IRP_MJ_CLEANUP, IRP_MJ_CLOSE}) {
+    Request* request = NewRequest(handle->Device, major, 0, {}, 0);
+    request->Irp.FileObject = handle;
+    Dispatch(handle->Device, major, request);
+    const NtStatus status = Wait(request).Status;
+    if (status != STATUS_SUCCESS) return status;
+  }
+  return STATUS_SUCCESS;
+}
+
+void IoManager::Cancel(Request* request) {
+  // As the kernel does: under the cancel lock, mark the packet and take its
+  // routine; the routine gives the lock back.
+  const KernelIrql irql = CancelLockAcquire();
+  request->Irp.Cancel = true;
+  const KernelCancelRoutine routine = request->Irp.CancelRoutine;
+  request->Irp.CancelRoutine = nullptr;
+  if (routine == nullptr) {
+    CancelLockRelease(irql);
+    return;
+  }
+  request->Irp.CancelIrql = irql;
+  routine(request->Irp.DeviceObject, &request->Irp);
+}
+
+void IoManager::EndProcess(const std::vector<File*>& handles) {
+  std::vector<Request*> outstanding;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto& owned : requests_) {
+      const bool ours = std::find(handles.begin(), handles.end(), owned->Irp.FileObject) !=
+                        handles.end();
+      if (ours && owned->Irp.MajorFunction == IRP_MJ_DEVICE_CONTROL) {
+        outstanding.push_back(owned.get());
+      }
+    }
+  }
+  // The kernel waits for a cancelled request before the thread can end; one
+  // the driver keeps queued holds the process up. (A request in service is
+  // waited for as well; the tests end no process under one.)
+  for (Request* request : outstanding) {
+    if (Completed(request)) continue;
+    Cancel(request);
+    if (!Completed(request)) {
+      std::lock_guard<std::mutex> guard(lock_);
+      violations_.push_back(Describe(*request) + ": still pending after its thread cancelled it");
+    }
+  }
+  for (File* handle : handles) Close(handle);
 }
 
 Request* IoManager::Submit(KernelDevice* device, uint32_t code,
@@ -374,6 +434,9 @@ void IoManager::Complete(KernelIrp* irp) {
   std::lock_guard<std::mutex> guard(request->Lock);
   // The packet as completed, kept before the watch wakes any waiter.
   if (request->Completions == 0) request->Completed = *irp;
+  if (irp->CancelRoutine != nullptr) {
+    request->Violations.push_back(Describe(*request) + ": completed with its cancel routine set");
+  }
   request->Completing(Describe(*request), irp->Status, irp->PendingMarked);
 }
 

@@ -17,6 +17,7 @@
 #include <stdint.h>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -76,6 +77,9 @@ class IoManager {
   size_t LinkCount() const;
   bool HasDevice(const std::u16string& name) const;
   bool HasLink(const std::u16string& name) const;
+  // Runs `action` when the driver next creates a link, before it is made: a
+  // test's way into the middle of start-up.
+  void OnNextLinkCreation(std::function<void()> action) { onLinkCreation_ = std::move(action); }
   // A link made by someone else (another driver, a leftover): to collide with.
   NtStatus AddForeignLink(const std::u16string& link, const std::u16string& target);
   void RemoveLink(const std::u16string& link);
@@ -100,6 +104,15 @@ class IoManager {
     return Open(link, Caller::Administrator, kGenericRead | kGenericWrite);
   }
   NtStatus Close(KernelDevice* device);
+  // Closing the last handle of a file object: cleanup, then close.
+  NtStatus Close(File* handle);
+  // What the kernel does to a request whose thread ends: marks it cancelled
+  // and calls its cancel routine, if it has one, under the cancel lock.
+  void Cancel(Request* request);
+  // A process ends with these handles open: the requests still outstanding
+  // through them are cancelled, each must be completed by then (none may be
+  // in service), then each handle is closed.
+  void EndProcess(const std::vector<File*>& handles);
   // The DACL of the device of that name; empty when there is none.
   std::vector<Ace> DeviceDacl(const std::u16string& name) const;
 
@@ -167,6 +180,7 @@ class IoManager {
   std::vector<std::unique_ptr<File>> files_;
   uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;
+  std::function<void()> onLinkCreation_;
   IoManager* previous_;
 };
 

@@ -139,6 +139,18 @@ KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
 
 void SpinLockRelease(KernelSpinLock* lock, KernelIrql) { pthread_mutex_unlock(&lock->Mutex); }
 
+namespace {
+pthread_mutex_t g_cancelLock = PTHREAD_MUTEX_INITIALIZER;
+}  // namespace
+
+KernelIrql CancelLockAcquire() {
+  if (host::IoManager* manager = host::IoManager::Current()) manager->SpinLockTaken();
+  pthread_mutex_lock(&g_cancelLock);
+  return 0;
+}
+
+void CancelLockRelease(KernelIrql) { pthread_mutex_unlock(&g_cancelLock); }
+
 // ---------------------------------------------------------------- threads
 
 NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context) {

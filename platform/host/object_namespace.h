@@ -52,10 +52,14 @@ class ObjectNamespace {
   // The device an open of `name` reaches: the name itself, or the longest
   // leading part of it that resolves: a name below a device, such as
   // \Device\dimmio0\x or \??\dimmio\x, opens a file on that device.
-  Device* ResolveOpen(const std::u16string& name) const {
+  // `below` gets the rest of the name (\x), which the create request carries.
+  Device* ResolveOpen(const std::u16string& name, std::u16string* below = nullptr) const {
     std::u16string at = name;
     while (!at.empty()) {
-      if (Device* device = Resolve(at)) return device;
+      if (Device* device = Resolve(at)) {
+        if (below != nullptr) *below = name.substr(at.size());
+        return device;
+      }
       const size_t slash = at.rfind(u'\\');
       if (slash == std::u16string::npos || slash == 0) return nullptr;
       at.resize(slash);

@@ -51,6 +51,14 @@ void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous) {
 }
 #endif
 
+KernelIrql CancelLockAcquire() {
+  KIRQL previous;
+  IoAcquireCancelSpinLock(&previous);
+  return previous;
+}
+
+void CancelLockRelease(KernelIrql previous) { IoReleaseCancelSpinLock(previous); }
+
 NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context) {
   return PsCreateSystemThread(handle, 0, nullptr, nullptr, nullptr, routine, context);
 }

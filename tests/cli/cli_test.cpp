@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <iostream>
 #include <set>
 #include <sstream>
 
@@ -59,6 +60,11 @@ void WriteWhole(const std::filesystem::path& file, const std::string& content) {
   const std::filesystem::path part = file.string() + "." + std::to_string(::getpid());
   std::ofstream(part, std::ios::binary) << content;
   std::filesystem::rename(part, file);
+}
+
+std::string ReadWhole(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The directory the Windows target's program runs from, with the database
@@ -757,6 +763,7 @@ TEST(PciNames, NamesFunctionsFromTheDatabase) {
 // left it.
 TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
   const std::string sys = ProgramDirectory() + "dimmio.sys";
+  const std::string installed = "C:\\windows\\system32\\drivers\\dimmio.sys";
   const std::string elsewhere = ::testing::TempDir() + "dimmio-cli-nosys/dimmio.exe";
   const std::string hostile = ::testing::TempDir() + "dimmio-cli-\x1B\xFF/dimmio.exe";
   const struct {
@@ -766,6 +773,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     int exit;
     std::string message;  // on standard output when it exits 0, else on standard error
     bool installed, running;  // afterwards
+    std::string pointedAt = "";  // the service's image path before the step ("" as left)
   } steps[] = {
       {{"report"}, true, "", 1, "the dimmio driver is not running", false, false},
       {{"--version"}, false, "", 0, "dimmio " DIMMIO_VERSION_TEXT "\ndriver: not installed", false, false},
@@ -776,7 +784,12 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
       {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
       {{"driver", "install"}, true, "", 1, "already installed", true, false},
-      {{"--version"}, false, "", 0, "dimmio.sys: not a driver image", true, false},
+      {{"--version"}, false, "", 0, "driver: " + installed, true, false},
+      // A service that loads a file other users may replace: refused, repaired.
+      {{"driver", "start"}, true, "", 1, "`dimmio driver install` beside dimmio.sys repairs it", true,
+       false, sys},
+      {{"driver", "install"}, true, "", 0, "repaired the service dimmio: it loaded " + sys, true,
+       false, sys},
       {{"spd", "--slot", "0"}, true, "", 1, "`dimmio driver start`", true, false},
       {{"driver", "start"}, false, "", 1, "not an administrator", true, false},
       {{"driver", "start"}, true, "", 0, "the driver is running", true, true},
@@ -798,6 +811,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     fakewin::Machine& m = fakewin::TheMachine();
     m.Administrator = step.administrator;
     m.ProgramPath = step.program.empty() ? ProgramDirectory() + "dimmio.exe" : step.program;
+    if (!step.pointedAt.empty()) m.ImagePath = step.pointedAt;
     const Outcome run = OnWindows(step.args);
     EXPECT_EQ(run.exit, step.exit) << command << run.err;
     const std::string& shown = step.exit == 0 ? run.out : run.err;
@@ -808,7 +822,10 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     EXPECT_EQ(m.Installed, step.installed) << command;
     EXPECT_EQ(m.Driver != nullptr, step.running) << command;
     if (m.Installed) {
-      EXPECT_EQ(m.ImagePath, sys);
+      // The copy in System32\drivers, which only administrators may write.
+      EXPECT_EQ(m.ImagePath, step.exit != 0 && !step.pointedAt.empty() ? step.pointedAt : installed)
+          << command;
+      EXPECT_EQ(ReadWhole(fakewin::HostPath(installed)), ReadWhole(sys)) << command;
       EXPECT_EQ(m.ServiceType, static_cast<unsigned long>(SERVICE_KERNEL_DRIVER));
       EXPECT_EQ(m.StartType, static_cast<unsigned long>(SERVICE_DEMAND_START));
     }
@@ -910,7 +927,16 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     mutex.Abandoned = row.other == Abandoned;
     mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = true;
+    // Where the global lock is refused, the tool says which one it takes.
+    std::ostringstream notes;
+    std::streambuf* const cerr = std::cerr.rdbuf(notes.rdbuf());
     const Outcome first = OnWindows(row.args);
+    std::cerr.rdbuf(cerr);
+    EXPECT_EQ(notes.str().find("dimmio: note: the lock " + smbus + " cannot be had") == 0 &&
+                  notes.str().find("taking turns through " + row.mutex + " instead") !=
+                      std::string::npos,
+              row.globalRefused)
+        << command << ": " << notes.str();
     if (row.error.empty()) {
       EXPECT_EQ(first.exit, 0) << command << ": " << first.err;
       EXPECT_TRUE(m.BlockedWaits.empty()) << command;

@@ -31,6 +31,9 @@ TEST_F(AccessTest, OnlySystemAndAdministratorsOpenTheDeviceByAnyName) {
       {Caller::Administrator, kLink, kReadWrite, STATUS_SUCCESS},
       {Caller::Administrator, kDevice, kRead, STATUS_SUCCESS},
       {Caller::System, kLink, kReadWrite, STATUS_SUCCESS},
+      // The device has no names below it.
+      {Caller::Administrator, kDevice + u"\\x", kReadWrite, STATUS_OBJECT_NAME_NOT_FOUND},
+      {Caller::System, kLink + u"\\x", kRead, STATUS_OBJECT_NAME_NOT_FOUND},
   };
   LoadOn("ich5");
   for (const auto& row : rows) {
@@ -41,6 +44,13 @@ TEST_F(AccessTest, OnlySystemAndAdministratorsOpenTheDeviceByAnyName) {
   EXPECT_EQ(driver_->DeviceDacl(),
             (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
                                     {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
+}
+
+// Until the entry routine has returned, the device opens for nobody.
+TEST_F(AccessTest, AnOpenWhileTheDriverStartsIsRefused) {
+  UseBoard("ich5");
+  EXPECT_EQ(driver_->OpenWhileStarting(kDevice), host::kStatusNoSuchDevice);
+  started_ = true;
 }
 
 TEST_F(AccessTest, AReadOnlyHandleGetsTheWritingRequestsRefusedBeforeTheDriver) {

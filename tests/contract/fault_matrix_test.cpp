@@ -1,6 +1,7 @@
 // Every point at which a load, a full report and an unload meet the
 // platform's resources (a pool allocation, a physical mapping, the device,
-// the worker thread, its reference, the link) failed one at a time. The
+// the driver's handle to it and the setting of its security, the worker
+// thread, its reference, the link) failed one at a time. The
 // points are counted on a clean run, not listed, so whatever the driver comes
 // to allocate or map is in the matrix by itself. Each failure gives the right
 // status and shows in the answers, leaves nothing behind, and the next load
@@ -91,6 +92,8 @@ std::vector<PointKind> PointKinds() {
        [](sim::Machine& m, DriverUnderTest&, int nth) { m.FailMapping(nth); },
        {STATUS_SUCCESS}},
       PlatformCall("device", StartFailure::DeviceCreation, STATUS_UNSUCCESSFUL),
+      PlatformCall("device open", StartFailure::DeviceOpen, STATUS_UNSUCCESSFUL),
+      PlatformCall("device security", StartFailure::DeviceSecurity, STATUS_UNSUCCESSFUL),
       PlatformCall("thread", StartFailure::ThreadCreation, STATUS_UNSUCCESSFUL),
       PlatformCall("thread reference", StartFailure::ThreadReference, STATUS_UNSUCCESSFUL),
       PlatformCall("link", StartFailure::LinkCreation, kInjected),

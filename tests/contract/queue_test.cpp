@@ -74,6 +74,75 @@ TEST_F(QueueTest, WithoutAQueueEntryTheRequestIsRefusedAtOnce) {
   EXPECT_EQ(served.information, 76u);
 }
 
+// A handle closed, or the process that holds it ended, while its requests
+// wait behind a busy worker: they complete as cancelled at once, through
+// cleanup or the cancel routine (the kernel waits for those of an ending
+// process before its handles close); a request of it in service finishes as
+// usual; the worker goes on with the other handle's, in order; nothing is
+// left (the fixture's checks).
+struct HandleGoneRow {
+  const char* what;
+  bool endProcess;     // else the handle is closed
+  bool inServiceOfIt;  // the request in service came through that handle
+};
+
+class HandleGoneTest : public ContractTest,
+                       public ::testing::WithParamInterface<HandleGoneRow> {};
+
+TEST_P(HandleGoneTest, ItsQueuedRequestsCompleteAsCancelledAndTheOthersAreServed) {
+  const HandleGoneRow& row = GetParam();
+  LoadOn("ich5");
+  constexpr uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
+  DriverUnderTest::Handle gone, other;
+  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &gone), 0);
+  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &other), 0);
+  machine_.HoldNext(sim::Access::ConfigRead);
+  const DriverUnderTest::Ticket busy = driver_->SubmitOn(
+      row.inServiceOfIt ? gone : other, IOCTL_READ_PCI_CONFIG, kHostBridge, 256);
+  machine_.WaitHeld();
+  const DriverUnderTest::Ticket others[] = {
+      driver_->SubmitOn(other, IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80),
+      driver_->SubmitOn(gone, IOCTL_READ_SPD, {0, 0}, 80),
+      driver_->SubmitOn(other, IOCTL_READ_PCI_CONFIG, kHostBridge, 256),
+      driver_->SubmitOn(gone, IOCTL_SET_SEGMENT, Words({0}), 76),
+      driver_->SubmitOn(gone, IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80),
+  };
+  if (row.endProcess) {
+    driver_->EndProcess({gone});
+  } else {
+    EXPECT_EQ(driver_->Close(gone), STATUS_SUCCESS);
+  }
+  for (size_t i : {1, 3, 4}) EXPECT_TRUE(driver_->Completed(others[i])) << i << " still queued";
+  EXPECT_FALSE(driver_->Completed(busy)) << "the request in service is not cancelled";
+  machine_.ReleaseHeld();
+  for (size_t i : {1, 3, 4}) {
+    const Reply reply = driver_->Wait(others[i]);
+    EXPECT_EQ(reply.status, STATUS_CANCELLED) << i;
+    EXPECT_EQ(reply.information, 0u) << i;
+  }
+  const Reply served = driver_->Wait(busy);
+  EXPECT_EQ(served.status, STATUS_SUCCESS);
+  EXPECT_EQ(served.information, 256u);
+  uint64_t previous = served.sequence;
+  for (size_t i : {0, 2}) {
+    const Reply reply = driver_->Wait(others[i]);
+    EXPECT_EQ(reply.status, STATUS_SUCCESS) << i;
+    EXPECT_GT(reply.sequence, previous) << i;
+    previous = reply.sequence;
+  }
+}
+
+const HandleGoneRow kHandleGoneRows[] = {
+    {"HandleClosed", false, false},
+    {"HandleClosedUnderItsRequestInService", false, true},
+    {"ProcessEnded", true, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, HandleGoneTest, ::testing::ValuesIn(kHandleGoneRows),
+                         [](const ::testing::TestParamInfo<HandleGoneRow>& info) {
+                           return std::string(info.param.what);
+                         });
+
 // The worker holds the kernel's fine clock (its 1 ms waits last a whole
 // 15.6 ms tick without it) from the first SMBus request of a busy spell until
 // the queue is empty again: one request a spell, none for requests that leave

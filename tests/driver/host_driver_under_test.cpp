@@ -57,6 +57,15 @@ class HostBuild : public DriverUnderTest {
     return status;
   }
 
+  int32_t OpenWhileStarting(const std::u16string& name) override {
+    int32_t opened = STATUS_PENDING;
+    io_.OnNextLinkCreation([&] {
+      opened = io_.Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite).Status;
+    });
+    EXPECT_EQ(Start(), STATUS_SUCCESS);
+    return opened;
+  }
+
   bool Unload() override {
     if (!io_.Loaded()) return false;
     const bool installed = io_.Driver()->DriverUnload != nullptr;
@@ -100,6 +109,14 @@ class HostBuild : public DriverUnderTest {
                   uint32_t outputLength) override {
     requests_.push_back(io_.Submit(files_.at(handle), code, input, outputLength));
     return requests_.size() - 1;
+  }
+
+  int32_t Close(Handle handle) override { return io_.Close(files_.at(handle)); }
+
+  void EndProcess(const std::vector<Handle>& handles) override {
+    std::vector<host::IoManager::File*> files;
+    for (Handle h : handles) files.push_back(files_.at(h));
+    io_.EndProcess(files);
   }
 
   uint64_t Dispatched() override { return io_.Dispatched(); }

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "driver/status.h"
 #include "loader/kernel.h"
 #include "loader/loaded_driver.h"
 #include "support/driver_under_test.h"
@@ -67,6 +68,17 @@ class LoadedImage : public DriverUnderTest {
     return driver_->Start();
   }
 
+  int32_t OpenWhileStarting(const std::u16string& name) override {
+    int32_t opened = STATUS_PENDING;
+    kernel_->OnNextCall("IoCreateSymbolicLink", [&] {
+      loader::Kernel::File file;
+      opened = kernel_->Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite,
+                             &file);
+    });
+    EXPECT_EQ(Start(), STATUS_SUCCESS);
+    return opened;
+  }
+
   bool Unload() override { return driver_ != nullptr && driver_->Unload(); }
 
   bool HasDevice() override { return kernel_->Names().Resolve(kDevice) != nullptr; }
@@ -111,6 +123,14 @@ class LoadedImage : public DriverUnderTest {
                   uint32_t outputLength) override {
     requests_.push_back(kernel_->DeviceControl(files_.at(handle), code, input, outputLength));
     return requests_.size() - 1;
+  }
+
+  int32_t Close(Handle handle) override { return kernel_->Close(files_.at(handle)); }
+
+  void EndProcess(const std::vector<Handle>& handles) override {
+    std::vector<loader::Kernel::File> files;
+    for (Handle h : handles) files.push_back(files_.at(h));
+    kernel_->EndProcess(files);
   }
 
   uint64_t Dispatched() override { return kernel_->Dispatched(); }

@@ -56,6 +56,9 @@ class DriverUnderTest {
   virtual void RemoveForeignLink() = 0;
   // Runs the entry point; on success the device is opened through its link.
   virtual int32_t Start() = 0;
+  // Runs the entry point (which must succeed) and, as it creates its link,
+  // opens `name` as SYSTEM for reading and writing: that open's status.
+  virtual int32_t OpenWhileStarting(const std::u16string& name) = 0;
   // Runs the unload routine; false when the driver installed none.
   virtual bool Unload() = 0;
   virtual bool HasDevice() = 0;
@@ -77,6 +80,11 @@ class DriverUnderTest {
   // Submit through that handle: the I/O manager checks the code's access bits.
   virtual Ticket SubmitOn(Handle handle, uint32_t code, const std::vector<uint8_t>& input,
                           uint32_t outputLength) = 0;
+  // Closes the handle's last reference: cleanup, then close.
+  virtual int32_t Close(Handle handle) = 0;
+  // The process that opened these handles ends: the I/O manager cancels its
+  // requests still outstanding, then closes every handle.
+  virtual void EndProcess(const std::vector<Handle>& handles) = 0;
   // Device-control requests the driver's entry routine was handed so far.
   virtual uint64_t Dispatched() = 0;
   virtual std::vector<host::Ace> DeviceDacl() = 0;

@@ -311,9 +311,12 @@ TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
 }
 
 // The driver's service through Wine's service manager, with a file beside
-// dimmio.exe that has the driver's name but is no driver: the service is
-// created, refuses to start, and goes again.
+// dimmio.exe that has the driver's name but is no driver: it is copied into
+// System32\drivers, the service is created loading the copy, refuses to
+// start, and goes again.
 TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
+  // Where install puts the driver file, and the service's image path names it.
+  const std::string kInstalled = "C:\\windows\\system32\\drivers\\dimmio.sys";
   const fs::path dir = kScratch / "with-sys";
   fs::create_directories(dir);
   fs::copy_file(DIMMIO_NT64_EXE, dir / "dimmio.exe", fs::copy_options::overwrite_existing);
@@ -324,9 +327,11 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
     int exit;
     std::string says;  // on standard output when it exits 0, else on standard error
   } steps[] = {
-      {{"driver", "install"}, 0, "installed the driver as the kernel service dimmio from " + sys},
+      {{"driver", "install"}, 0,
+       "installed the driver as the kernel service dimmio from " + kInstalled + " (copied from " +
+           sys + ")"},
       {{"driver", "install"}, 1, "the driver is already installed"},
-      {{"--version"}, 0, "driver: " + sys + ": not a driver image"},
+      {{"--version"}, 0, "driver: " + kInstalled + ": not a driver image"},
       {{"driver", "start"}, 1, "dimmio: the driver did not start: Windows error"},
       {{"spd", "--slot", "0"}, 1, "the dimmio driver is not running"},
       {{"driver", "stop"}, 0, "the driver is not running"},
@@ -342,6 +347,10 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
     EXPECT_NE(shown.find(step.says), std::string::npos) << command << ": " << shown;
     if (WantsJson(step.args)) {
       EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
+    }
+    if (step.args == std::vector<std::string>{"driver", "install"} && step.exit == 0) {
+      EXPECT_EQ(ReadFile(kPrefix / "drive_c/windows/system32/drivers/dimmio.sys"), "MZ")
+          << "not copied into System32\\drivers";
     }
   }
 }

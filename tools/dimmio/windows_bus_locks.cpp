@@ -2,10 +2,14 @@
 // agree on. Each is opened with no more than the right to wait on it and
 // release it, created (with a descriptor that lets every user do as much)
 // only where nobody has yet, in the session-wide Local\ namespace where the Global\ one
-// is refused (a user without the right to create global objects).
+// is refused (a user without the right to create global objects), which the
+// tool says on its error output.
 #include "windows_bus_locks.h"
 
 #include <windows.h>
+
+#include <iostream>
+#include <string>
 
 namespace dimmio::cli {
 
@@ -58,8 +62,19 @@ class NamedMutexLocks final : public BusLocks {
   bool Take(Bus bus) override {
     const int i = static_cast<int>(bus);
     if (handles_[i] == nullptr) {
-      handles_[i] = OpenOrCreate(std::string("Global\\") + kMutexNames[i]);
-      if (handles_[i] == nullptr) handles_[i] = OpenOrCreate(std::string("Local\\") + kMutexNames[i]);
+      const std::string global = std::string("Global\\") + kMutexNames[i];
+      handles_[i] = OpenOrCreate(global);
+      if (handles_[i] == nullptr) {
+        const std::string why = "Windows error " + std::to_string(GetLastError());
+        const std::string local = std::string("Local\\") + kMutexNames[i];
+        handles_[i] = OpenOrCreate(local);
+        std::cerr << "dimmio: note: the lock " << global << " cannot be had (" << why << "); "
+                  << (handles_[i] != nullptr
+                          ? "taking turns through " + local +
+                                " instead, which only programs of this session see"
+                          : "nor " + local + ": going ahead without a lock")
+                  << '\n';
+      }
     }
     // Without either there is nobody to agree with: the request goes ahead.
     if (handles_[i] == nullptr) return true;

@@ -63,6 +63,36 @@ std::string DriverFile(std::string path) {
   return directory + (systemRoot ? path.substr(11) : "\\" + path);
 }
 
+// Where the service's driver file is kept: System32\drivers, which other
+// users may read but only administrators and SYSTEM may write, as its copy
+// there inherits. A file in a folder other users can write would be ring-0
+// code for whoever replaces it the next time the driver starts.
+std::string SystemDriverFile() {
+  char system[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  return std::string(system, length < MAX_PATH ? length : 0) + "\\drivers\\dimmio.sys";
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+// The driver file the service's image path names; 0, or the system's error.
+DWORD ConfiguredFile(SC_HANDLE service, std::string* file) {
+  DWORD needed = 0;
+  QueryServiceConfigA(service, nullptr, 0, &needed);
+  std::vector<QUERY_SERVICE_CONFIGA> config(needed / sizeof(QUERY_SERVICE_CONFIGA) + 1);
+  if (!QueryServiceConfigA(service, config.data(),
+                           static_cast<DWORD>(config.size() * sizeof(QUERY_SERVICE_CONFIGA)), &needed)) {
+    return GetLastError();
+  }
+  *file = DriverFile(config[0].lpBinaryPathName != nullptr ? config[0].lpBinaryPathName : "");
+  return 0;
+}
+
 // The version resource of the driver file, or why there is none.
 void ReadDriverVersion(DriverService::Installed* driver) {
   std::string error;
@@ -89,9 +119,33 @@ class ScmService final : public DriverService {
     }
     ServiceHandle scm(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!scm) return Failed("cannot install the driver", GetLastError());
+    const std::string installed = SystemDriverFile();
+    // A service that loads a file from anywhere else is pointed at the copy.
+    ServiceHandle existing(
+        OpenServiceA(scm.get(), kServiceName, SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG));
+    std::string before;
+    if (existing && ConfiguredFile(existing.get(), &before) == 0 && !SameFile(before, installed)) {
+      if (!CopyFileA(file_.c_str(), installed.c_str(), FALSE)) {
+        return Failed("cannot repair the driver's service: cannot copy dimmio.sys to " + installed,
+                      GetLastError());
+      }
+      if (!ChangeServiceConfigA(existing.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                SERVICE_NO_CHANGE, installed.c_str(), nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr)) {
+        return Failed("cannot repair the driver's service", GetLastError());
+      }
+      return {true, "repaired the service dimmio: it loaded " + before + "; now " + installed +
+                        ", copied from " + file_ + "; `dimmio driver start` starts it"};
+    }
+    if (!existing) {
+      if (!CopyFileA(file_.c_str(), installed.c_str(), FALSE)) {
+        return Failed("cannot install the driver: cannot copy dimmio.sys to " + installed,
+                      GetLastError());
+      }
+    }
     ServiceHandle service(CreateServiceA(scm.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
                                          SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                                         SERVICE_ERROR_NORMAL, file_.c_str(), nullptr, nullptr,
+                                         SERVICE_ERROR_NORMAL, installed.c_str(), nullptr, nullptr,
                                          nullptr, nullptr, nullptr));
     if (!service) {
       const DWORD error = GetLastError();
@@ -107,14 +161,24 @@ class ScmService final : public DriverService {
       }
       return Failed("cannot install the driver", error);
     }
-    return {true, "installed the driver as the kernel service dimmio from " + file_ +
-                      "; `dimmio driver start` starts it"};
+    return {true, "installed the driver as the kernel service dimmio from " + installed +
+                      " (copied from " + file_ + "); `dimmio driver start` starts it"};
   }
 
   Outcome Start() override {
     Outcome failure{false, ""};
-    ServiceHandle service = Open(SERVICE_START, "cannot start the driver", &failure);
+    ServiceHandle service =
+        Open(SERVICE_START | SERVICE_QUERY_CONFIG, "cannot start the driver", &failure);
     if (!service) return failure;
+    std::string file;
+    const DWORD unread = ConfiguredFile(service.get(), &file);
+    if (unread != 0) return Failed("the driver did not start", unread);
+    if (!SameFile(file, SystemDriverFile())) {
+      return {false, "the driver did not start: the service dimmio loads " + file + ", not " +
+                         SystemDriverFile() +
+                         ", where only administrators can replace it: `dimmio driver install` "
+                         "beside dimmio.sys repairs it"};
+    }
     if (!StartServiceA(service.get(), 0, nullptr)) {
       const DWORD error = GetLastError();
       if (error == ERROR_SERVICE_ALREADY_RUNNING) return {true, "the driver is already running"};
@@ -166,7 +230,7 @@ class ScmService final : public DriverService {
       return Failed("cannot remove the driver", error);
     }
     return {true, std::string(stopped ? "stopped the driver and " : "") +
-                      "removed the service dimmio; the file " + file_ + " stays"};
+                      "removed the service dimmio; the file " + SystemDriverFile() + " stays"};
   }
 
   Installed InstalledDriver() override {
@@ -179,15 +243,10 @@ class ScmService final : public DriverService {
       driver.Problem = failure.Message;
       return driver;
     }
-    DWORD needed = 0;
-    QueryServiceConfigA(service.get(), nullptr, 0, &needed);
-    std::vector<QUERY_SERVICE_CONFIGA> config(needed / sizeof(QUERY_SERVICE_CONFIGA) + 1);
-    if (!QueryServiceConfigA(service.get(), config.data(),
-                             static_cast<DWORD>(config.size() * sizeof(QUERY_SERVICE_CONFIGA)), &needed)) {
-      driver.Problem = Failed("cannot read the driver's service", GetLastError()).Message;
+    if (const DWORD error = ConfiguredFile(service.get(), &driver.File); error != 0) {
+      driver.Problem = Failed("cannot read the driver's service", error).Message;
       return driver;
     }
-    driver.File = DriverFile(config[0].lpBinaryPathName != nullptr ? config[0].lpBinaryPathName : "");
     ReadDriverVersion(&driver);
     return driver;
   }

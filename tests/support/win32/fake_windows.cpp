@@ -1,9 +1,13 @@
 #include "fake_windows.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <span>
 
 #include "dimmio/dimmio.h"
@@ -54,8 +58,10 @@ DWORD ErrorFor(uint32_t status) {
 
 bool FileExists(const std::string& path) {
   struct stat info;
-  return stat(path.c_str(), &info) == 0;
+  return stat(HostPath(path).c_str(), &info) == 0;
 }
+
+constexpr char kSystemDirectory[] = "C:\\windows\\system32";
 
 }  // namespace
 
@@ -70,6 +76,22 @@ void Reset(const sim::Board& board, const std::string& programPath) {
   m = Machine{};
   m.Board = &board;
   m.ProgramPath = programPath;
+  const std::filesystem::path windows = std::filesystem::temp_directory_path() /
+                                        ("dimmio-fakewin-" + std::to_string(getpid()));
+  std::filesystem::remove_all(windows);
+  std::filesystem::create_directories(windows / "system32" / "drivers");
+  m.WindowsFolder = windows.string();
+}
+
+std::string HostPath(const std::string& path) {
+  constexpr char kWindows[] = "c:\\windows\\";
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower.rfind(kWindows, 0) != 0) return path;
+  std::string rest = lower.substr(sizeof kWindows - 1);
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  return TheMachine().WindowsFolder + '/' + rest;
 }
 
 bool LoadDriver() {
@@ -139,6 +161,28 @@ UINT GetWindowsDirectoryA(LPSTR path, UINT size) {
   if (size < sizeof kWindows) return sizeof kWindows;
   std::memcpy(path, kWindows, sizeof kWindows);
   return sizeof kWindows - 1;
+}
+
+UINT GetSystemDirectoryA(LPSTR path, UINT size) {
+  if (size < sizeof fakewin::kSystemDirectory) return sizeof fakewin::kSystemDirectory;
+  std::memcpy(path, fakewin::kSystemDirectory, sizeof fakewin::kSystemDirectory);
+  return sizeof fakewin::kSystemDirectory - 1;
+}
+
+// Only administrators write below C:\windows\; a loaded driver's file is in use.
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+  fakewin::Machine& m = TheMachine();
+  const std::string target = fakewin::HostPath(to);
+  if (target != to && !m.Administrator) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  if (m.Driver != nullptr && target == fakewin::HostPath(m.ImagePath)) {
+    return fakewin::Fail(ERROR_SHARING_VIOLATION);
+  }
+  if (!fakewin::FileExists(from)) return fakewin::Fail(ERROR_FILE_NOT_FOUND);
+  if (failIfExists && fakewin::FileExists(to)) return fakewin::Fail(ERROR_FILE_EXISTS);
+  std::error_code error;
+  std::filesystem::copy_file(fakewin::HostPath(from), target,
+                             std::filesystem::copy_options::overwrite_existing, error);
+  return error ? fakewin::Fail(ERROR_PATH_NOT_FOUND) : TRUE;
 }
 
 HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
@@ -262,7 +306,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
   if (!TheMachine().Installed || std::strcmp(name, "dimmio") != 0) {
     return fakewin::FailHandle(ERROR_SERVICE_DOES_NOT_EXIST);
   }
-  if (!TheMachine().Administrator && (access & (SERVICE_START | SERVICE_STOP | DELETE))) {
+  if (!TheMachine().Administrator && (access & (SERVICE_START | SERVICE_STOP | SERVICE_CHANGE_CONFIG | DELETE))) {
     return fakewin::FailHandle(ERROR_ACCESS_DENIED);
   }
   return new SC_HANDLE__{false, access};
@@ -320,6 +364,13 @@ BOOL QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWOR
   std::memcpy(path, m.ImagePath.c_str(), m.ImagePath.size() + 1);
   *config = QUERY_SERVICE_CONFIGA{m.ServiceType, m.StartType, SERVICE_ERROR_NORMAL, path,
                                   nullptr, 0, nullptr, nullptr, nullptr};
+  return TRUE;
+}
+
+BOOL ChangeServiceConfigA(SC_HANDLE service, DWORD, DWORD, DWORD, LPCSTR binaryPath, LPCSTR,
+                          LPDWORD, LPCSTR, LPCSTR, LPCSTR, LPCSTR) {
+  if ((service->Access & SERVICE_CHANGE_CONFIG) == 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  if (binaryPath != nullptr) TheMachine().ImagePath = binaryPath;
   return TRUE;
 }
 

@@ -19,6 +19,9 @@ struct Machine {
   const sim::Board* Board = nullptr;
   bool Administrator = true;
   std::string ProgramPath;  // what GetModuleFileNameA gives
+  // Where the files below C:\windows\ are kept on this host (a folder of
+  // its own for each process): the system folder, System32\drivers.
+  std::string WindowsFolder;
 
   // The service record, as CreateServiceA left it.
   bool Installed = false;
@@ -52,6 +55,9 @@ Machine& TheMachine();
 
 // A fresh machine on `board`: nothing installed, nothing running.
 void Reset(const sim::Board& board, const std::string& programPath);
+// The host file of a path the program names: C:\windows\... is kept in the
+// machine's WindowsFolder, anything else is the host's own path.
+std::string HostPath(const std::string& path);
 // Loads and unloads the driver as starting and stopping its service does.
 bool LoadDriver();
 void UnloadDriver();

@@ -47,6 +47,7 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_INVALID_FUNCTION 1ul
 #define ERROR_FILE_NOT_FOUND 2ul
 #define ERROR_PATH_NOT_FOUND 3ul
+#define ERROR_FILE_EXISTS 80ul
 #define ERROR_ACCESS_DENIED 5ul
 #define ERROR_GEN_FAILURE 31ul
 #define ERROR_INVALID_PARAMETER 87ul
@@ -59,6 +60,7 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_SERVICE_NOT_ACTIVE 1062ul
 #define ERROR_SERVICE_MARKED_FOR_DELETE 1072ul
 #define ERROR_SERVICE_EXISTS 1073ul
+#define ERROR_SHARING_VIOLATION 32ul
 #define ERROR_NO_SYSTEM_RESOURCES 1450ul
 
 #define SYNCHRONIZE 0x00100000ul
@@ -71,6 +73,8 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define SC_MANAGER_CONNECT 0x0001ul
 #define SC_MANAGER_CREATE_SERVICE 0x0002ul
 #define SERVICE_QUERY_CONFIG 0x0001ul
+#define SERVICE_CHANGE_CONFIG 0x0002ul
+#define SERVICE_NO_CHANGE 0xFFFFFFFFul
 #define SERVICE_QUERY_STATUS 0x0004ul
 #define SERVICE_START 0x0010ul
 #define SERVICE_STOP 0x0020ul
@@ -112,6 +116,8 @@ HLOCAL LocalFree(HLOCAL memory);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
 DWORD GetFileAttributesA(LPCSTR path);
 UINT GetWindowsDirectoryA(LPSTR path, UINT size);
+UINT GetSystemDirectoryA(LPSTR path, UINT size);
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
@@ -135,5 +141,9 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
 BOOL QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size,
                          LPDWORD needed);
+BOOL ChangeServiceConfigA(SC_HANDLE service, DWORD serviceType, DWORD startType,
+                          DWORD errorControl, LPCSTR binaryPath, LPCSTR loadOrderGroup,
+                          LPDWORD tagId, LPCSTR dependencies, LPCSTR account, LPCSTR password,
+                          LPCSTR displayName);
 BOOL DeleteService(SC_HANDLE service);
 BOOL CloseServiceHandle(SC_HANDLE handle);

@@ -30,6 +30,11 @@ struct KernelIrp {
   uint32_t Information;
   bool PendingMarked;
   uint32_t Completions;  // exactly 1 once the driver is done with it
+  // Cancellation: set by the I/O manager; the routine only under the cancel lock.
+  bool Cancel;
+  KernelIrql CancelIrql;
+  KernelCancelRoutine CancelRoutine;
+  uint16_t FileNameLength;  // of a create: the name asked for below the device
 };
 
 struct KernelEvent {

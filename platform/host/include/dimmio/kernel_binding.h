@@ -35,6 +35,11 @@ struct KernelIrp {
   // Set by IrpMarkPending; read by the I/O manager's checks.
   bool PendingMarked;
   HostIrpObserver* Observer;
+  // Cancellation: set by the I/O manager; the routine only under the cancel lock.
+  bool Cancel;
+  KernelIrql CancelIrql;
+  KernelCancelRoutine CancelRoutine;
+  uint16_t FileNameLength;  // of a create: the name asked for below the device
 };
 
 #include "platform/plain_irp_access.h"

@@ -28,6 +28,7 @@ using KernelSpinLock = KSPIN_LOCK;
 using KernelThread = PVOID;  // referenced thread object
 using KernelName = UNICODE_STRING;
 using KernelThreadRoutine = void(KERNEL_API*)(void* context);
+using KernelCancelRoutine = PDRIVER_CANCEL;
 
 static_assert(sizeof(char16_t) == sizeof(WCHAR));
 
@@ -51,3 +52,14 @@ inline void IrpSetIoStatus(KernelIrp* irp, NtStatus status, uint32_t information
   irp->IoStatus.Information = information;
 }
 inline void IrpComplete(KernelIrp* irp) { IofCompleteRequest(irp, IO_NO_INCREMENT); }
+inline bool IrpNamesBelowDevice(KernelIrp* irp) {
+  const PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+  return file != nullptr && file->FileName.Length != 0;
+}
+inline bool IrpCancelled(KernelIrp* irp) { return irp->Cancel != FALSE; }
+inline KernelIrql IrpCancelIrql(KernelIrp* irp) { return irp->CancelIrql; }
+// Every change of the routine is made under the cancel spin lock, as the I/O
+// manager reads it, so a plain store is enough.
+inline void IrpSetCancelRoutine(KernelIrp* irp, KernelCancelRoutine routine) {
+  irp->CancelRoutine = routine;
+}
