@@ -73,22 +73,6 @@ void Serve(PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   auto* in = static_cast<ULONG*>(irp->AssociatedIrp.SystemBuffer);
   switch (stack->Parameters.DeviceIoControl.IoControlCode) {
-    case probe::kPciRead: {
-      const ULONG bus = in[0], slot = in[1], offset = in[2], length = in[3];
-      UCHAR bytes[256];
-      const ULONG got = HalGetBusDataByOffset(PCIConfiguration, bus, slot, bytes, offset,
-                                              length > sizeof bytes ? sizeof bytes : length);
-      Copy(in, bytes, got);
-      Finish(irp, STATUS_SUCCESS, got);
-      return;
-    }
-    case probe::kPciWrite: {
-      ULONG value = in[3];
-      const ULONG put = HalSetBusDataByOffset(PCIConfiguration, in[0], in[1], &value, in[2], 4);
-      in[0] = put;
-      Finish(irp, STATUS_SUCCESS, 4);
-      return;
-    }
     case probe::kDelay: {
       LARGE_INTEGER interval;
       interval.QuadPart = -static_cast<LONGLONG>(static_cast<LONG>(in[0])) * 10000;
@@ -119,26 +103,6 @@ NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   const ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
   auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
   switch (stack->Parameters.DeviceIoControl.IoControlCode) {
-    case probe::kPorts: {
-      if (inLength < 6 || outLength < 4) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
-      const USHORT port = static_cast<USHORT>(buffer[0] | (buffer[1] << 8));
-      const UCHAR byte = buffer[2];
-      const USHORT word = static_cast<USHORT>(buffer[4] | (buffer[5] << 8));
-      const UCHAR read8 = READ_PORT_UCHAR(reinterpret_cast<PUCHAR>(static_cast<ULONG_PTR>(port)));
-      const USHORT read16 =
-          READ_PORT_USHORT(reinterpret_cast<PUSHORT>(static_cast<ULONG_PTR>(port)));
-      WRITE_PORT_UCHAR(reinterpret_cast<PUCHAR>(static_cast<ULONG_PTR>(port)), byte);
-      WRITE_PORT_USHORT(reinterpret_cast<PUSHORT>(static_cast<ULONG_PTR>(port + 2)), word);
-      buffer[0] = read8;
-      buffer[1] = 0;
-      buffer[2] = static_cast<UCHAR>(read16 & 0xFF);
-      buffer[3] = static_cast<UCHAR>(read16 >> 8);
-      return Finish(irp, STATUS_SUCCESS, 4);
-    }
-    case probe::kPciRead:
-    case probe::kPciWrite:
-      if (inLength < 16) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
-      return Queue(ext, irp, true, false);
     case probe::kDelay:
       if (inLength < 4) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
       return Queue(ext, irp, true, false);

@@ -9,15 +9,6 @@ namespace probe {
 // Device type 0x8123, buffered; function numbers from 0x900.
 constexpr uint32_t Code(uint32_t function) { return (0x8123u << 16) | (function << 2); }
 
-// At once: in u16 port; out u8 READ_PORT_UCHAR, u8 pad, u16 READ_PORT_USHORT.
-// Then writes in[2] to the port with WRITE_PORT_UCHAR and in u16 at [4] with
-// WRITE_PORT_USHORT to port + 2.
-constexpr uint32_t kPorts = Code(0x900);
-// Queued: in u32 bus, u32 slot, u32 offset, u32 length; out the bytes
-// HalGetBusDataByOffset delivered, Information = its count.
-constexpr uint32_t kPciRead = Code(0x901);
-// Queued: in u32 bus, u32 slot, u32 offset, u32 value; HalSetBusDataByOffset.
-constexpr uint32_t kPciWrite = Code(0x902);
 // At once: in u32 physical address, u32 length; out the mapped bytes.
 constexpr uint32_t kMap = Code(0x903);
 // Queued: in i32 milliseconds; KeDelayExecutionThread.
