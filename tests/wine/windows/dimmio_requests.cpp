@@ -7,6 +7,11 @@
 // dimmio-requests gone: waits up to 20 s for the service dimmio to stop, then
 // prints "stopped|running DEVICE LINK", the statuses of opening \Device\dimmio0
 // and \??\dimmio.
+//
+// dimmio-requests keep SYS: puts the service dimmio into the group of the
+// service dimmio-keeper (created for the driver file SYS if missing) and
+// starts the keeper, so that Wine's driver host of that group outlives
+// dimmio.sys; prints "kept".
 #include <windows.h>
 #include <winternl.h>
 
@@ -86,6 +91,32 @@ int Gone() {
   return 0;
 }
 
+int Keep(const char* sys) {
+  const char kGroup[] = "dimmio test";
+  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  if (scm == nullptr) return 1;
+  SC_HANDLE dimmio = OpenServiceA(scm, "dimmio", SERVICE_CHANGE_CONFIG);
+  const bool grouped = dimmio != nullptr &&
+                       ChangeServiceConfigA(dimmio, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                            SERVICE_NO_CHANGE, nullptr, kGroup, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr);
+  SC_HANDLE keeper = OpenServiceA(scm, "dimmio-keeper", SERVICE_START);
+  if (keeper == nullptr) {
+    keeper = CreateServiceA(scm, "dimmio-keeper", "dimmio-keeper", SERVICE_START,
+                            SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                            sys, kGroup, nullptr, nullptr, nullptr, nullptr);
+  }
+  const bool started = keeper != nullptr &&
+                       (StartServiceA(keeper, 0, nullptr) ||
+                        GetLastError() == ERROR_SERVICE_ALREADY_RUNNING);
+  if (!grouped || !started) std::printf("cannot keep: %lu\n", GetLastError());
+  for (SC_HANDLE h : {dimmio, keeper, scm}) {
+    if (h) CloseServiceHandle(h);
+  }
+  if (grouped && started) std::printf("kept\n");
+  return grouped && started ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +124,7 @@ int main(int argc, char** argv) {
   if (command == "send" && argc == 3) return Send(argv[2], GENERIC_READ | GENERIC_WRITE);
   if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
   if (command == "gone" && argc == 2) return Gone();
-  std::fprintf(stderr, "usage: dimmio-requests send|send-read FILE | gone\n");
+  if (command == "keep" && argc == 3) return Keep(argv[2]);
+  std::fprintf(stderr, "usage: dimmio-requests send|send-read FILE | gone | keep SYS\n");
   return 2;
 }
