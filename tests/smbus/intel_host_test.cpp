@@ -213,6 +213,13 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
   }
   EXPECT_FALSE(models_.superIo->InConfigMode());
   EXPECT_EQ(models_.superIo->Register(8, 0xF1), 0xC5);
+  // Segment 1 enters the configuration mode and, as the firmware expects of
+  // this switch, never sends the exit key.
+  OpStatus status = Fresh();
+  SetSegment(controller_, &status, 1);
+  std::vector<uint8_t> data(8);
+  EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 8), 8u);
+  EXPECT_TRUE(models_.superIo->InConfigMode());
 }
 
 }  // namespace
