@@ -1,6 +1,7 @@
 #include "discovery/chipset.h"
 
 #include "discovery/backends.h"
+#include "discovery/unsafe_boards.h"
 #include "hw/hw.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
@@ -189,7 +190,7 @@ bool HostEnabled(const ChipDescriptor& chip, const PciFunctionInfo& f) {
 // The row's base read and its back-end set up; -1 when not installed.
 int32_t AcquireRow(const ChipDescriptor& chip, const PciFunctionInfo& f,
                    SmbusController* controller) {
-  if (!HostEnabled(chip, f)) return -1;
+  if (!HostEnabled(chip, f) || UnsafeBoard(chip)) return -1;
   uint32_t base = 0;
   if (chip.BaseRegister != 0) {
     base = (PciReadConfigDword(f.Location, chip.BaseRegister) & chip.BaseMask) - chip.BaseSubtract;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/machine.h"
+#include "sim/models/host_firmware.h"
 #include "sim/models/piix4_compat_host.h"
 #include "sim/models/smbus_host_model.h"
 #include "sim/models/spd_eeprom.h"
@@ -97,6 +98,9 @@ struct SmbusHostSpec {
   // Intel ICH: the firmware holds the INUSE_STS semaphore from power-on for
   // this many virtual ms (0: it does not).
   uint32_t firmwareHoldsInUseMs = 0;
+  // Firmware sharing the host, and a transfer that hangs (the PIIX4-block
+  // hosts and the AMD and nForce hosts).
+  HostFirmwareSpec firmware{};
   Piix4CompatSpec piix4Compat{};  // the PIIX4-compatible hosts; `decode` places the legacy block
 };
 

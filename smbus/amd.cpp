@@ -10,7 +10,10 @@ namespace {
 
 using host_status::HostStatusBits;
 
-constexpr HostStatusBits kStatusBits = {kStatusBusyMask, 0, kStatusErrorMask};
+// A cycle we started has ended when busy is clear and cycle done or an
+// error bit is set.
+constexpr HostStatusBits kStatusBits = {kStatusBusyMask, 0, kStatusErrorMask, kStatusDone};
+constexpr uint16_t kControlAbort = 0x0020;
 
 constexpr uint16_t Port(uint32_t ioBase, uint16_t offset) {
   return static_cast<uint16_t>(ioBase + offset);
@@ -28,7 +31,10 @@ constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nul
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase) {
   if (!host_status::UsableIoBase(ioBase, kHostCommand)) return -1;
   InstallOps(controller, reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase)), kOps);
-  ResetStatus(ioBase);
+  // A cycle under way is firmware's: its end is left for it to see.
+  if (!host_status::StillBusy(kStatusBits, PortReadWord(Port(ioBase, kGlobalStatus)))) {
+    ResetStatus(ioBase);
+  }
   return 0;
 }
 
@@ -49,6 +55,22 @@ void ResetStatus(uint32_t ioBase) {
 
 namespace {
 
+uint16_t ReadStatus(uint32_t ioBase) { return PortReadWord(Port(ioBase, kGlobalStatus)); }
+
+uint16_t WaitForCycleEnd(uint32_t ioBase) {
+  return host_status::WaitUntilFinished<uint16_t>(kStatusBits, [ioBase] { return ReadStatus(ioBase); });
+}
+
+// A cycle we started that never ends: abort, a bounded wait for idle, the
+// abort bit taken back and the status cleared.
+void Abort(uint32_t ioBase) {
+  const uint16_t control = PortReadWord(Port(ioBase, kGlobalControl));
+  PortWriteWord(Port(ioBase, kGlobalControl), static_cast<uint16_t>(control | kControlAbort));
+  host_status::WaitAfterKill<uint16_t>(kStatusBits, [ioBase] { return ReadStatus(ioBase); });
+  PortWriteWord(Port(ioBase, kGlobalControl), static_cast<uint16_t>(control & ~kControlAbort));
+  ResetStatus(ioBase);
+}
+
 void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
   PortWriteWord(Port(ioBase, kHostAddress),
                 static_cast<uint16_t>((t.Slave << 1) | (t.IsRead & 1u)));
@@ -60,8 +82,11 @@ void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
                 static_cast<uint16_t>((control & kControlKeepMask) | t.Protocol | kControlStart));
 }
 
+// Done and error bits someone else left are cleared before the start.
 constexpr smbus_host::TransactionSteps<uint16_t> kSteps = {
-    kStatusBits, false, &WaitForBusReady, &Program, nullptr, kReadSettleMs, kWriteSettleMs};
+    kStatusBits,   false,          &WaitForBusReady, &Program,
+    nullptr,       kReadSettleMs,  kWriteSettleMs,   &WaitForCycleEnd,
+    kStatusErrorMask | kStatusDone, &ResetStatus,    &Abort};
 
 }  // namespace
 

@@ -11,7 +11,7 @@ int32_t RefuseBusyHost(const HostStatusBits& bits, OpStatus* status, uint32_t ho
 
 int32_t JudgeFinalStatus(const HostStatusBits& bits, OpStatus* status, uint32_t finalStatus,
                          uint32_t hwCode) {
-  if (!StillBusy(bits, finalStatus) && (finalStatus & bits.ErrorMask) == 0) return 0;
+  if (Finished(bits, finalStatus) && (finalStatus & bits.ErrorMask) == 0) return 0;
   SetHwFailure(status, hwCode, finalStatus);
   return -1;
 }

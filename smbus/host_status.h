@@ -16,10 +16,23 @@ struct HostStatusBits {
   uint32_t BusyMask;   // the bits that tell whether a transaction is running
   uint32_t IdleValue;  // their value when none is (0 for busy bits, the bit for a done bit)
   uint32_t ErrorMask;  // the bits that report a failed transaction
+  // The bit a transaction we started sets when it ends well, for hosts
+  // that report their own completion apart from busy. With it a transaction
+  // is finished only when busy is clear and it or an error bit is set: busy
+  // clear with neither means another agent (firmware sharing the host) took
+  // the completion, or the host has not begun to show busy yet. 0: the host
+  // has no such bit, and busy clear is the end.
+  uint32_t DoneMask = 0;
 };
 
 constexpr bool StillBusy(const HostStatusBits& bits, uint32_t status) {
   return (status & bits.BusyMask) != bits.IdleValue;
+}
+
+// Busy clear and, on a host with a completion bit, the completion or an error.
+constexpr bool Finished(const HostStatusBits& bits, uint32_t status) {
+  return !StillBusy(bits, status) &&
+         (bits.DoneMask == 0 || (status & (bits.DoneMask | bits.ErrorMask)) != 0);
 }
 
 // Before a transaction: after the idle wait the host must be idle. A busy host
@@ -28,9 +41,9 @@ constexpr bool StillBusy(const HostStatusBits& bits, uint32_t status) {
 int32_t RefuseBusyHost(const HostStatusBits& bits, OpStatus* status, uint32_t hostStatus,
                        uint32_t hwCode);
 
-// After a transaction: a final status that is still busy or has an error bit
-// set fails the transfer with `hwCode` and that status; otherwise 0 and the
-// status record is left alone.
+// After a transaction: a final status that is not Finished or has an error
+// bit set fails the transfer with `hwCode` and that status; otherwise 0 and
+// the status record is left alone.
 int32_t JudgeFinalStatus(const HostStatusBits& bits, OpStatus* status, uint32_t finalStatus,
                          uint32_t hwCode);
 
@@ -56,6 +69,35 @@ Status PollStatus(Read read, Ready ready) {
 template <typename Status, typename Read>
 Status WaitWhileBusy(const HostStatusBits& bits, Read read) {
   return PollStatus<Status>(read, [&bits](Status value) { return !StillBusy(bits, value); });
+}
+
+// The wait after a start: until the transaction has Finished. On a host
+// with a completion bit, busy clear without it for kNoCompletionPolls polls
+// in a row ends the wait early (the completion was taken by someone else;
+// a busy bit that shows late has shown by then).
+constexpr uint32_t kNoCompletionPolls = 5;
+template <typename Status, typename Read>
+Status WaitUntilFinished(const HostStatusBits& bits, Read read) {
+  uint32_t idleWithoutEnd = 0;
+  return PollStatus<Status>(read, [&bits, &idleWithoutEnd](Status value) {
+    if (Finished(bits, value)) return true;
+    idleWithoutEnd = StillBusy(bits, value) ? 0 : idleWithoutEnd + 1;
+    return idleWithoutEnd >= kNoCompletionPolls;
+  });
+}
+
+// A transaction we started and the host still runs after the post-start
+// wait is killed; the host is then waited for, this many polls 1 ms apart
+// at most, before its status is cleared.
+constexpr uint32_t kKillWaitPolls = 100;
+template <typename Status, typename Read>
+Status WaitAfterKill(const HostStatusBits& bits, Read read) {
+  Status value = read();
+  for (uint32_t poll = 0; StillBusy(bits, value) && poll < kKillWaitPolls; ++poll) {
+    DelayMs(kStatusPollIntervalMs);
+    value = read();
+  }
+  return value;
 }
 
 // An I/O base read from configuration space is usable when the BIOS

@@ -55,15 +55,23 @@ void LoadFiller(uint32_t ioBase) { PortWriteWord(Port(ioBase, kData0), kDataFill
 // Before a transfer: the idle wait. A host still busy after it runs someone
 // else's transaction (or is stuck): nothing is started on it, the transfer
 // fails with the status, and on ICH the semaphore the polls took goes back.
-// On ICH the first read takes the semaphore, waiting for a holder to let go.
-int32_t StartOnIdleHost(const IntelContext* ctx, OpStatus* status, uint32_t hwCode) {
+// On ICH the first read takes the semaphore, waiting for a holder to let go;
+// a holder that keeps it past the bound fails the transfer with the
+// host-held code, nothing started and the holder's claim left alone.
+int32_t StartOnIdleHost(const IntelContext* ctx, OpStatus* status, uint32_t hwCode,
+                        uint8_t* idleStatus) {
   uint8_t idle;
   if (HasSemaphore(ctx->Variant)) {
     idle = TakeHost(ctx->IoBase);
+    if (HeldByOther(idle)) {
+      SetHwFailure(status, OpError::HostHeldByFirmware, idle);
+      return -1;
+    }
     if (host_status::StillBusy(kHostStatusBits, idle)) idle = WaitForBusReady(ctx->IoBase);
   } else {
     idle = WaitForBusReady(ctx->IoBase);
   }
+  *idleStatus = idle;
   if (host_status::RefuseBusyHost(kHostStatusBits, status, idle, hwCode) == 0) return 0;
   if (HasSemaphore(ctx->Variant)) PortWriteByte(Port(ctx->IoBase, kHostStatus), kStatusInUse);
   return -1;
@@ -76,7 +84,8 @@ int32_t FinishTransfer(const IntelContext* ctx, OpStatus* status, uint8_t finalS
                        uint32_t hwCode) {
   LoadFiller(ctx->IoBase);
   ResetStatus(ctx->IoBase, ctx->Variant);
-  return JudgeTransfer(status, finalStatus, hwCode);
+  return host_status::JudgeFinalStatus(HasSemaphore(ctx->Variant) ? kIchStatusBits : kHostStatusBits,
+                                       status, finalStatus, hwCode);
 }
 
 void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
@@ -119,14 +128,16 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   ctx->FirmwareHostConfig = 0;
   ctx->SpdWritesBlocked = 0;
   InstallOps(controller, ctx, kOps);
-  if (HasSemaphore(variant)) {
-    // What the firmware left is cleared only once the host is ours.
-    const uint8_t value = TakeHost(ioBase);
-    PortWriteByte(Port(ioBase, kHostStatus),
-                  static_cast<uint8_t>(value | kStatusClearBits | kStatusInUse));
-  } else {
-    ResetStatus(ioBase, variant);
-  }
+  // What the firmware left is cleared only once the host is ours, and not
+  // while it runs a transfer (the firmware's own, whose end is its to see).
+  // The ICH's semaphore our read took goes back either way.
+  const uint8_t value = HasSemaphore(variant) ? TakeHost(ioBase)
+                                              : PortReadByte(Port(ioBase, kHostStatus));
+  if (HasSemaphore(variant) && HeldByOther(value)) return 0;
+  const uint8_t release = HasSemaphore(variant) ? kStatusInUse : 0;
+  const bool busy = host_status::StillBusy(kHostStatusBits, value);
+  PortWriteByte(Port(ioBase, kHostStatus),
+                static_cast<uint8_t>(busy ? release : (value | kStatusClearBits | release)));
   return 0;
 }
 
@@ -183,18 +194,17 @@ void ResetStatus(uint32_t ioBase, int32_t variant) {
                   HasSemaphore(variant) ? kStatusClearBits | kStatusInUse : kStatusClearBits);
 }
 
-uint8_t TakeHost(uint32_t ioBase) {
+bool HeldByOther(uint8_t value) {
   // All ones is no host answering at all (nothing decodes the block), not a
   // holder to wait for.
-  auto heldByOther = [](uint8_t value) { return (value & kStatusInUse) != 0 && value != 0xFF; };
+  return (value & kStatusInUse) != 0 && value != 0xFF;
+}
+
+uint8_t TakeHost(uint32_t ioBase) {
   uint8_t value = PortReadByte(Port(ioBase, kHostStatus));
-  for (uint32_t poll = 0; heldByOther(value) && poll < kInUseWaitLimit; ++poll) {
+  for (uint32_t poll = 0; HeldByOther(value) && poll < kInUseWaitLimit; ++poll) {
     DelayMs(1);
     value = PortReadByte(Port(ioBase, kHostStatus));
-  }
-  if (heldByOther(value) && DebugPrintHook != nullptr) {
-    DebugPrintHook("smbcore: SMBus host still in use after %u ms; going on without it\n",
-                   kInUseWaitLimit);
   }
   return value;
 }
@@ -212,24 +222,33 @@ void Program(uint32_t ioBase, const Transaction& t) {
   PortReadByte(Port(ioBase, kHostStatus));
 }
 
-// The idle wait comes before the filler (StartOnIdleHost).
-constexpr TransactionSteps<uint8_t> kSteps = {kHostStatusBits, true, &WaitForBusReady, &Program,
-                                              nullptr, kReadSettleMs, kWriteSettleMs};
+// The idle wait comes before the filler (StartOnIdleHost). The ICH waits
+// for its completion bit; PIIX4 for busy clear.
+constexpr TransactionSteps<uint8_t> kPiix4Steps = {
+    kHostStatusBits, true,           &WaitForBusReady, &Program,       nullptr,
+    kReadSettleMs,   kWriteSettleMs, &WaitForBusReady, kStatusEndBits, &ClearEndBits,
+    &KillTransfer};
+constexpr TransactionSteps<uint8_t> kIchSteps = {
+    kIchStatusBits, true,           &WaitForBusReady,    &Program,       nullptr,
+    kReadSettleMs,  kWriteSettleMs, &WaitForTransferEnd, kStatusEndBits, &ClearEndBits,
+    &KillTransfer};
 
 }  // namespace
 
-uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                  uint8_t isRead) {
-  return RunTransaction(kSteps, ioBase, {protocol, slave, command, isRead, 0});
+uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
+                  uint8_t command, uint8_t isRead) {
+  return RunTransaction(HasSemaphore(ctx->Variant) ? kIchSteps : kPiix4Steps, ctx->IoBase,
+                        {protocol, slave, command, isRead, 0}, idle);
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                  uint8_t* value) {
   const auto* ctx = static_cast<IntelContext*>(context);
   const uint32_t base = ctx->IoBase;
-  if (StartOnIdleHost(ctx, status, OpError::ReadByteFailed) != 0) return -1;
+  uint8_t idle = 0;
+  if (StartOnIdleHost(ctx, status, OpError::ReadByteFailed, &idle) != 0) return -1;
   LoadFiller(base);
-  const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 1);
+  const uint8_t final = CallSMBus(ctx, idle, kProtocolByteData, slave, command, 1);
   *value = PortReadByte(Port(base, kData0));
   return FinishTransfer(ctx, status, final, OpError::ReadByteFailed);
 }
@@ -238,9 +257,10 @@ int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command
                  uint16_t* value) {
   const auto* ctx = static_cast<IntelContext*>(context);
   const uint32_t base = ctx->IoBase;
-  if (StartOnIdleHost(ctx, status, OpError::ReadWordFailed) != 0) return -1;
+  uint8_t idle = 0;
+  if (StartOnIdleHost(ctx, status, OpError::ReadWordFailed, &idle) != 0) return -1;
   LoadFiller(base);
-  const uint8_t final = CallSMBus(base, kProtocolWordData, slave, command, 1);
+  const uint8_t final = CallSMBus(ctx, idle, kProtocolWordData, slave, command, 1);
   *value = PortReadWord(Port(base, kData0));  // data 0 low, data 1 high
   return FinishTransfer(ctx, status, final, OpError::ReadWordFailed);
 }
@@ -254,9 +274,10 @@ int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t comman
     SetHwFailure(status, OpError::SpdWritesBlocked, ctx->FirmwareHostConfig);
     return -1;
   }
-  if (StartOnIdleHost(ctx, status, OpError::WriteByteFailed) != 0) return -1;
+  uint8_t idle = 0;
+  if (StartOnIdleHost(ctx, status, OpError::WriteByteFailed, &idle) != 0) return -1;
   PortWriteByte(Port(base, kData0), value);
-  const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
+  const uint8_t final = CallSMBus(ctx, idle, kProtocolByteData, slave, command, 0);
   return FinishTransfer(ctx, status, final, OpError::WriteByteFailed);
 }
 

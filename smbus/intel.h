@@ -65,15 +65,18 @@ void DeselectSegment(void* context, uint32_t segment);
 // The steps of a transfer.
 using smbus_host::WaitForBusReady;
 // ICH: reads the status until a read finds INUSE_STS clear (that read takes
-// the host), 1 ms apart, at most kInUseWaitLimit more times; after that
-// the transfer goes on without it, with a debug line. Returns the last
-// status read.
+// the host), 1 ms apart, at most kInUseWaitLimit more times. Returns the
+// last status read; HeldByOther of it says the host was not had.
 constexpr uint32_t kInUseWaitLimit = 200;
 uint8_t TakeHost(uint32_t ioBase);
+bool HeldByOther(uint8_t status);
 // Writes the status back with the interrupt and error bits as 1 (cleared);
 // on ICH (variant 1) also INUSE_STS, which releases the host's semaphore.
 void ResetStatus(uint32_t ioBase, int32_t variant);
-uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                  uint8_t isRead);
+// On a host the caller found idle with status `idle`: clears what someone
+// else left there, starts, waits for the end; a transfer still running
+// after the poll limit is killed (its busy status returned).
+uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
+                  uint8_t command, uint8_t isRead);
 
 }  // namespace intel

@@ -222,8 +222,12 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   ctx->PortShift = layout.portShift;
   InstallOps(controller, ctx, kOps);
   // A shared host's status is firmware's until we own the semaphore: it is
-  // cleared under it before each transfer instead.
-  if (ctx->Shared == 0) intel::ResetStatus(found.base, kIntelPiix4);
+  // cleared under it before each transfer instead. A transfer under way is
+  // firmware's too: its end is left for it to see.
+  if (ctx->Shared == 0 && (PortReadByte(Port(found.base, smbus_host::kHostStatus)) &
+                           smbus_host::kStatusBusy) == 0) {
+    intel::ResetStatus(found.base, kIntelPiix4);
+  }
   return 0;
 }
 

@@ -31,7 +31,13 @@ constexpr uint8_t kStatusErrorMask = kStatusDeviceError | kStatusCollision | kSt
 constexpr uint8_t kStatusEndBits = kStatusInterrupt | kStatusErrorMask;
 constexpr uint16_t kBlockLastPort = 0x0F;   // the block is 16 ports from the base
 
+// Busy clear ends a transfer. The ICH's interrupt bit is a completion its
+// datasheets name (on PIIX4 and VIA the bit is unnamed, so not relied on):
+// there a transfer has ended when busy is clear and it or an error bit is set.
 constexpr host_status::HostStatusBits kHostStatusBits{kStatusBusy, 0, kStatusErrorMask};
+constexpr host_status::HostStatusBits kIchStatusBits{kStatusBusy, 0, kStatusErrorMask,
+                                                     kStatusInterrupt};
+constexpr uint8_t kControlKill = 0x02;
 
 constexpr uint8_t kProtocolByteData = 0x08;
 constexpr uint8_t kProtocolWordData = 0x0C;
@@ -44,6 +50,19 @@ constexpr int32_t kWriteSettleMs = 100;
 // host_status::kStatusPollLimit times; returns the last status read, busy or
 // not.
 uint8_t WaitForBusReady(uint32_t ioBase);
+
+// The ICH's post-start wait: until the transfer has ended by kIchStatusBits
+// (host_status::WaitUntilFinished); returns the last status read.
+uint8_t WaitForTransferEnd(uint32_t ioBase);
+
+// Kills the transfer under way: the kill bit, a bounded wait for idle, the
+// control register cleared, the interrupt and error bits cleared.
+void KillTransfer(uint32_t ioBase);
+
+// Right before a start on an idle host: the interrupt and error bits someone
+// else left are cleared (written as 1), the rest written as 0 (INUSE_STS
+// among them, which a 0 leaves alone).
+void ClearEndBits(uint32_t ioBase);
 
 // Reads the host status and writes back (value & keep) | force.
 void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force);

@@ -2,10 +2,12 @@
 // (the PIIX4/ICH block, the VIA hosts, the ALi M7101 and M1563, the AMD and
 // nForce hosts): an idle wait, where a host still busy is not started and
 // its status is the transaction's final one; the host programmed and
-// started; the settle time; the poll until the host is idle; then the
-// host's own step after the poll. What differs is data: the host's status
-// bits and wait, the writes that program and start it, whether the caller
-// has made the idle wait already, and the step after the poll.
+// started; the settle time; the poll until the transaction has finished;
+// a transaction we started that is still running then is killed, where the
+// host can kill one; then the host's own step after the poll. What differs
+// is data: the host's status bits and waits, the writes that program and
+// start it, whether the caller has made the idle wait already, the kill and
+// the step after the poll.
 #pragma once
 
 #include <stdint.h>
@@ -32,18 +34,34 @@ struct TransactionSteps {
   Status (*AfterPoll)(uint32_t ioBase, Status final);      // null: none
   int32_t ReadSettleMs;              // after the start, before the first poll
   int32_t WriteSettleMs;
+  // The post-start wait; null: WaitIdle.
+  Status (*WaitDone)(uint32_t ioBase) = nullptr;
+  // The status bits someone else (firmware sharing the host) may leave on an
+  // idle host: with any of them in the idle status, ClearLeft clears them
+  // right before the start, so they are not taken for our result. On a
+  // healthy bus the previous transfer cleared them and nothing is written.
+  Status LeftBits = 0;
+  void (*ClearLeft)(uint32_t ioBase) = nullptr;
+  // Ends a transaction we started that is still running after WaitDone,
+  // waits a bounded time for the host to go idle and clears its status, so
+  // that the host serves the next request; the transfer still fails with
+  // the status WaitDone returned. Null: the host cannot kill one.
+  void (*Kill)(uint32_t ioBase) = nullptr;
 };
 
+// `idle`: the status the caller's idle wait returned, where it made it.
 template <typename Status>
 Status RunTransaction(const TransactionSteps<Status>& host, uint32_t ioBase,
-                      const Transaction& t) {
+                      const Transaction& t, Status idle = 0) {
   if (!host.CallerWaitedForIdle) {
-    const Status idle = host.WaitIdle(ioBase);
+    idle = host.WaitIdle(ioBase);
     if (host_status::StillBusy(host.Bits, idle)) return idle;  // never start a busy host
   }
+  if (host.ClearLeft != nullptr && (idle & host.LeftBits) != 0) host.ClearLeft(ioBase);
   host.Program(ioBase, t);
   DelayMs(t.IsRead != 0 ? host.ReadSettleMs : host.WriteSettleMs);
-  const Status final = host.WaitIdle(ioBase);
+  const Status final = host.WaitDone != nullptr ? host.WaitDone(ioBase) : host.WaitIdle(ioBase);
+  if (host.Kill != nullptr && host_status::StillBusy(host.Bits, final)) host.Kill(ioBase);
   return host.AfterPoll != nullptr ? host.AfterPoll(ioBase, final) : final;
 }
 

@@ -68,7 +68,10 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   ctx->IoBase = ioBase;
   ctx->Variant = variant;
   InstallOps(controller, ctx, kOps);
-  ResetStatus(ioBase);
+  // A transfer under way is firmware's: its end is left for it to see.
+  if (!host_status::StillBusy(kStatusBits, PortReadByte(Port(ioBase, kHostStatus)))) {
+    ResetStatus(ioBase);
+  }
   return 0;
 }
 
@@ -91,8 +94,12 @@ void Program(uint32_t ioBase, const Transaction& t) {
   PortWriteByte(Port(ioBase, kHostControl), static_cast<uint8_t>(t.Protocol | kControlStart));
 }
 
-constexpr TransactionSteps<uint8_t> kSteps = {kStatusBits, false,   &WaitForBusReady, &Program,
-                                              nullptr,     kReadSettleMs, kWriteSettleMs};
+// Bit 1 of the status is unnamed on VIA: busy clear ends a transfer. One
+// still running after the poll limit is killed.
+constexpr TransactionSteps<uint8_t> kSteps = {
+    kStatusBits,   false,          &WaitForBusReady, &Program,       nullptr,
+    kReadSettleMs, kWriteSettleMs, &WaitForBusReady, kStatusEndBits, &ClearEndBits,
+    &KillTransfer};
 
 }  // namespace
 

@@ -3,7 +3,9 @@
 // of one `dimmio report` there, with the driver image in the loader under
 // three clocks: every wait exact to the millisecond; Windows' default
 // 15.625 ms tick (the driver's request for a finer one left unhonoured); and
-// Windows' clock as the driver sets it while it drives the SMBus.
+// Windows' clock as the driver sets it while it drives the SMBus. Then, on
+// ich5 whose first transfer hangs with SDA held until it is killed, the
+// 2-byte request that meets the hang and the one after it.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -45,6 +47,36 @@ struct Figures {
   uint64_t reportMs = 0;
   bool ok = false;
 };
+
+// The hung request and the next one, ms each; the next must read.
+struct HungFigures {
+  uint64_t hungMs = 0;
+  uint64_t nextMs = 0;
+  bool nextRead = false;
+};
+
+HungFigures MeasureHung(loader::Kernel::Clock clock) {
+  HungFigures figures;
+  sim::Machine machine;
+  sim::AttachScope attach(machine);
+  sim::Board board = sim::DefaultBoard();
+  board.smbus->firmware.hangsEveryMs = 1000000;
+  [[maybe_unused]] const sim::BoardModels models = sim::Build(board, machine);
+  loader::Kernel kernel(machine);
+  kernel.UseClock(clock);
+  std::string error;
+  auto driver = loader::LoadedDriver::Load(kernel, DIMMIO_NT_IMAGE, &error);
+  if (driver == nullptr || driver->Start() != 0) return figures;
+  uint64_t start = machine.NowMs();
+  kernel.DeviceControl(kLink, IOCTL_READ_SPD, {0, 0}, 76 + 2)->Wait();
+  figures.hungMs = machine.NowMs() - start;
+  start = machine.NowMs();
+  const loader::Completion next = kernel.DeviceControl(kLink, IOCTL_READ_SPD, {0, 0}, 76 + 2)->Wait();
+  figures.nextMs = machine.NowMs() - start;
+  figures.nextRead = next.information == 76 + 2;
+  driver->Unload();
+  return figures;
+}
 
 Figures Measure(loader::Kernel::Clock clock) {
   Figures figures;
@@ -99,5 +131,11 @@ int main() {
     std::printf("%-38s %18llu %18llu\n", row.what, static_cast<unsigned long long>(f.imageMs),
                 static_cast<unsigned long long>(f.reportMs));
   }
+  const HungFigures hung = MeasureHung(loader::Kernel::Clock::Windows);
+  std::printf("%-38s %18llu %18llu%s\n", "hung bus, the driver's 1 ms request",
+              static_cast<unsigned long long>(hung.hungMs),
+              static_cast<unsigned long long>(hung.nextMs),
+              hung.nextRead ? "" : " (the next request did not read)");
+  std::printf("%-38s %18s %18s\n", "", "ms, hung request", "ms, the next one");
   return ok ? 0 : 1;
 }

@@ -65,11 +65,7 @@ void Ali1563SmbusHost::Write8(uint16_t offset, uint8_t value) {
       }
       if ((value & kStart) == 0) break;
       if (busHeld_) engine_.FailNextWith(kBusError);
-      const bool started = Start(value & kSizeMask, kSizeByteData, kSizeWordData);
-      if (started && hangNext_) {
-        engine_.SetStuckBusy(true);
-        hangNext_ = false;
-      }
+      Start(value & kSizeMask, kSizeByteData, kSizeWordData);
       break;
     }
     case kCommand: command_ = value; break;

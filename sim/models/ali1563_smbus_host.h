@@ -64,7 +64,7 @@ class Ali1563SmbusHost : public StickyStatusHost {
   uint32_t NoAnswerStatus() const override { return kDeviceError; }
   uint32_t Status() override { return StatusRegister(); }
   // The next transfer started never ends by itself; a kill ends it.
-  void HangNext() { hangNext_ = true; }
+  void HangNext() { engine_.HangNext(); }
   bool BusHeld() const { return busHeld_; }
 
  private:
@@ -72,7 +72,6 @@ class Ali1563SmbusHost : public StickyStatusHost {
 
   uint8_t control1_ = 0;
   uint8_t control2_ = 0;
-  bool hangNext_ = false;
   bool busHeld_ = false;
 };
 

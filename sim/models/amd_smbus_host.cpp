@@ -31,9 +31,11 @@ PciIoDecode AmdSmbusHost::NforceDecode(uint8_t bus, uint8_t device, uint8_t func
 
 SmbusHostModel* InstallAmdSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
   const SmbusHostSpec& hostSpec = *board.smbus;
-  return &PlaceHost<AmdSmbusHost>(
+  auto& host = PlaceHost<AmdSmbusHost>(
       machine, AmdSmbusHost::AmdDecode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction),
       InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
+  host.Firmware().Configure(hostSpec.firmware);
+  return &host;
 }
 
 SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
@@ -43,6 +45,7 @@ SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, Boa
   };
   auto& host = PlaceHost<AmdSmbusHost>(machine, decode(0x10),
                                        InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
+  host.Firmware().Configure(hostSpec.firmware);
   models.idleHost = &PlaceHost<AmdSmbusHost>(machine, decode(0x14), machine.Make<SmbusSegment>(),
                                              hostSpec.transactionMs);
   return &host;
@@ -57,10 +60,20 @@ uint16_t AmdSmbusHost::StatusRegister() {
 }
 
 void AmdSmbusHost::Settle() {
-  if (!running_ || machine_.NowMs() * 1000 < doneAtUs_) return;
-  running_ = false;
-  status_ |= resultStatus_;
-  if (resultHasData_) data_ = resultData_;
+  const uint64_t now = machine_.NowMs();
+  if (running_ && !hung_ && now * 1000 >= doneAtUs_) {
+    running_ = false;
+    if (firmware_.takesCompletion.Due(now)) {
+      data_ = static_cast<uint16_t>(kFirmwareData1 << 8 | kFirmwareData0);
+    } else {
+      status_ |= resultStatus_;
+      if (resultHasData_) data_ = resultData_;
+    }
+  }
+  if (!running_ && stuckBusy_ == 0 && (status_ & kWriteOneToClear) == 0 &&
+      firmware_.leavesError.Due(now)) {
+    status_ |= kProtocolError;
+  }
 }
 
 uint16_t AmdSmbusHost::ReadRegister(uint16_t reg) {
@@ -89,6 +102,7 @@ void AmdSmbusHost::WriteRegister(uint16_t reg, uint16_t value, uint16_t lanes) {
       if ((written & kAbort) != 0 && running_) {
         // The cycle under way ends at once, without its result.
         running_ = false;
+        hung_ = false;
         status_ |= kAbortDone;
       }
       if ((written & kStart) != 0) Start();
@@ -132,6 +146,7 @@ void AmdSmbusHost::Start() {
   if (running_ || stuckBusy_ != 0) return;  // the start of a busy host is lost
   ++transactions_;
   running_ = true;
+  hung_ = firmware_.hangs.Due(machine_.NowMs());
   const bool read = (address_ & 1u) != 0;
   const HostProtocol protocol = (control_ & kProtocolMask) == kProtocolWordData
                                     ? HostProtocol::WordData

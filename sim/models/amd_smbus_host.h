@@ -8,7 +8,9 @@
 // bit. Done and error bits stay until written with 1. Abort (control bit 5)
 // acts on the write that carries it: a cycle under way ends at once with
 // abort done; a start in the same write begins the next cycle, so the bit
-// left standing in control does no harm to later starts.
+// left standing in control does no harm to later starts. Firmware sharing
+// the host can leave its error, take a completion or hang a cycle
+// (HostFirmware).
 //
 // The AMD parts decode the block at configuration word 0x58 (bits 15-8)
 // plus 0xE0 while bit 7 of configuration byte 0x41 is set; the nForce part at
@@ -20,6 +22,7 @@
 
 #include "sim/machine.h"
 #include "sim/models/host_engine.h"
+#include "sim/models/host_firmware.h"
 #include "sim/models/smbus_bus.h"
 #include "sim/models/smbus_host_model.h"
 
@@ -77,6 +80,9 @@ class AmdSmbusHost : public PortDevice, public SmbusHostModel {
   void SetStuckBusy(uint16_t busyBits) { stuckBusy_ = busyBits & (kHostBusy | kBusBusy); }
 
   uint64_t Transactions() const { return transactions_; }
+  // The firmware sharing the host (its busy lag aside); call with the
+  // machine's lock held.
+  HostFirmware& Firmware() { return firmware_; }
   uint16_t StatusRegister();
   uint16_t ControlRegister() const { return control_; }
 
@@ -105,7 +111,9 @@ class AmdSmbusHost : public PortDevice, public SmbusHostModel {
   uint16_t data_ = 0;
   uint8_t command_ = 0;
 
+  HostFirmware firmware_{};
   bool running_ = false;
+  bool hung_ = false;  // the cycle holds the bus until aborted
   uint64_t doneAtUs_ = 0;  // on the machine's clock
   uint16_t resultStatus_ = 0;
   bool resultHasData_ = false;

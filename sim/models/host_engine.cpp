@@ -47,6 +47,8 @@ bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t comma
   }
   result_.forcedError = failNext_;
   failNext_ = 0;
+  hung_ = hangNext_;
+  hangNext_ = false;
   if (result_.forcedError != 0) result_.hasData = false;
   running_ = true;
   const uint64_t micros =
@@ -66,7 +68,7 @@ bool HostEngine::StartRefused(uint8_t errorBits, uint32_t bitTimes) {
 }
 
 std::optional<HostEngine::Result> HostEngine::Settle() {
-  if (!running_ || stuck_ || machine_.NowMs() * 1000 < doneAtUs_) return std::nullopt;
+  if (!running_ || stuck_ || hung_ || machine_.NowMs() * 1000 < doneAtUs_) return std::nullopt;
   running_ = false;
   return result_;
 }

@@ -45,7 +45,14 @@ class HostEngine {
   bool Busy() const { return running_ || stuck_; }
   bool Running() const { return running_; }
   // The transfer under way ends without its result; a stuck host stays so.
-  void Cancel() { running_ = false; }
+  void Cancel() {
+    running_ = false;
+    hung_ = false;
+  }
+  // The next transfer started holds the bus and never ends by itself; a
+  // kill (Cancel or Abort) ends it.
+  void HangNext() { hangNext_ = true; }
+  bool Hung() const { return hung_; }
   // A start the chip ends by itself with `errorBits` after `bitTimes` on
   // the wire, before the bus sees anything more. False when it is lost.
   bool StartRefused(uint8_t errorBits, uint32_t bitTimes);
@@ -54,7 +61,7 @@ class HostEngine {
   // A kill: the transfer under way ends without its result, and a host
   // stuck busy lets go.
   void Abort() {
-    running_ = false;
+    Cancel();
     stuck_ = false;
   }
   bool StuckBusy() const { return stuck_; }
@@ -77,6 +84,8 @@ class HostEngine {
   uint32_t transactionMs_;
   uint32_t busHz_ = 0;
   bool stuck_ = false;
+  bool hangNext_ = false;
+  bool hung_ = false;
   uint8_t failNext_ = 0;
   bool running_ = false;
   uint64_t doneAtUs_ = 0;  // on the machine's clock, in microseconds

@@ -145,6 +145,7 @@ SmbusHostModel* InstallIntelSmbusHost(const Board& board, Machine& machine, Boar
   host.SetDecode(found->decode, found->generation);
   machine.ClaimDecoded(found->decode, host);
   if (hostSpec.firmwareHoldsInUseMs != 0) host.HoldInUseUntil(hostSpec.firmwareHoldsInUseMs);
+  host.Firmware().Configure(hostSpec.firmware);
   return &host;
 }
 

@@ -16,9 +16,26 @@ Piix4Block::Piix4Block(const Machine& machine, SmbusBus& bus, uint32_t busHz, ui
   engine_.SetBusClockHz(busHz);
 }
 
-uint8_t Piix4Block::StatusRegister() {
+void Piix4Block::Advance() {
   BeforeAccess();
-  Settle();
+  const uint64_t now = clock_.NowMs();
+  if (lagging_ && now >= lagEndsMs_) {
+    lagging_ = false;
+    Start();
+  }
+  if (Settle() && firmware_.takesCompletion.Due(now)) {
+    status_ &= static_cast<uint8_t>(~kClearable);
+    data0_ = kFirmwareData0;
+    data1_ = kFirmwareData1;
+  }
+  if (!engine_.Busy() && !lagging_ && (status_ & kClearable) == 0 &&
+      firmware_.leavesError.Due(now)) {
+    status_ |= kDeviceError;
+  }
+}
+
+uint8_t Piix4Block::StatusRegister() {
+  Advance();
   return static_cast<uint8_t>(status_ | stuckBits_ | (engine_.Busy() ? kBusy : 0));
 }
 
@@ -29,8 +46,7 @@ void Piix4Block::SetStuckBusy(bool stuck, uint8_t errorBits) {
 }
 
 uint8_t Piix4Block::Read8(uint16_t offset) {
-  BeforeAccess();
-  Settle();
+  Advance();
   switch (offset) {
     case kStatus: return StatusRegister();
     case kControl: return static_cast<uint8_t>(control_ & ~(kStart | kKill));
@@ -43,17 +59,23 @@ uint8_t Piix4Block::Read8(uint16_t offset) {
 }
 
 void Piix4Block::Write8(uint16_t offset, uint8_t value) {
-  BeforeAccess();
-  Settle();
+  Advance();
   switch (offset) {
     case kStatus: ClearStatus(value); break;
     case kControl:
       control_ = value;
-      if ((value & kKill) != 0 && engine_.Running()) {
+      if ((value & kKill) != 0 && (engine_.Running() || lagging_)) {
         engine_.Cancel();
+        lagging_ = false;
         status_ |= kFailed;
       }
-      if ((value & kStart) != 0 && (value & kKill) == 0) Start();
+      if ((value & kStart) == 0 || (value & kKill) != 0) break;
+      if (firmware_.busyLagMs != 0 && !engine_.Busy() && !lagging_) {
+        lagging_ = true;
+        lagEndsMs_ = clock_.NowMs() + firmware_.busyLagMs;
+        break;
+      }
+      Start();
       break;
     case kCommand: command_ = value; break;
     case kAddress: address_ = value; break;
@@ -65,6 +87,7 @@ void Piix4Block::Write8(uint16_t offset, uint8_t value) {
 
 void Piix4Block::Start() {
   if (engine_.Busy()) return;  // the start of a busy controller is lost
+  if (firmware_.hangs.Due(clock_.NowMs())) engine_.HangNext();
   if (Refuses(address_)) {
     engine_.StartRefused(kDeviceError, kAddressFrameBits);
     return;

@@ -6,7 +6,8 @@
 // protocol field names; the host then shows busy (status bit 0, live, not
 // writable) for the protocol's bit times at its bus clock, and ends with
 // the interrupt bit (done) or the device error (no acknowledge, a protocol
-// the model does not run). Done, device error, bus collision and failed
+// the model does not run). Firmware sharing the host can leave its own
+// error, take a completion, hang a transfer or delay busy (HostFirmware). Done, device error, bus collision and failed
 // (bits 1-4) stay until written as 1; bits 5-7 are the chip's own (the
 // PIIX4 block leaves them reserved, reading 0). The kill bit ends a
 // transfer under way at once, failed. A start while busy is lost.
@@ -15,6 +16,7 @@
 #include <stdint.h>
 
 #include "sim/machine.h"
+#include "sim/models/host_firmware.h"
 #include "sim/models/sticky_status_host.h"
 
 namespace sim {
@@ -55,6 +57,9 @@ class Piix4Block : public StickyStatusHost {
   // given error bits show alongside busy and cannot be cleared meanwhile.
   void SetStuckBusy(bool stuck, uint8_t errorBits = 0);
   void SetBusClockHz(uint32_t hz) { engine_.SetBusClockHz(hz); }
+  // The firmware sharing the host (see host_firmware.h); call with the
+  // machine's lock held.
+  HostFirmware& Firmware() { return firmware_; }
   uint64_t Transactions() const { return engine_.Transactions(); }
 
   void StickBusy(bool on) override { SetStuckBusy(on); }
@@ -79,8 +84,15 @@ class Piix4Block : public StickyStatusHost {
 
  private:
   void Start();
+  // Before every register access: the chip's own step, a start whose busy
+  // lags, the end of a transfer whose time is up (and firmware taking its
+  // completion), firmware leaving its error on an idle host.
+  void Advance();
 
   const Machine& clock_;
+  HostFirmware firmware_{};
+  bool lagging_ = false;  // a start written whose busy has not shown yet
+  uint64_t lagEndsMs_ = 0;
   uint8_t stuckBits_ = 0;
 };
 

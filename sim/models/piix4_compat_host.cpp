@@ -126,6 +126,7 @@ SmbusHostModel* InstallPiix4CompatHost(const Board& board, Machine& machine, Boa
   }
   auto& ports = machine.Make<Piix4CompatPorts>(pm, facts.portSelect, buses);
   auto& host = machine.Make<Piix4CompatHost>(machine, facts, pm, config, ports);
+  host.Firmware().Configure(board.smbus->firmware);
   const uint16_t size = facts.base == Piix4CompatBase::Config ? 0x10 : Piix4CompatHost::kPorts;
   machine.ClaimPlaced([&host] { return host.FirstPort(); }, size, host);
   models.amdPm = pm;

@@ -6,7 +6,10 @@ namespace sim {
 
 SmbusHostModel* InstallViaSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
   const SmbusHostSpec& hostSpec = *board.smbus;
-  return &PlaceHost<ViaSmbusHost>(machine, hostSpec.decode, InstallModulesBus(hostSpec, machine, models));
+  auto& host = PlaceHost<ViaSmbusHost>(machine, hostSpec.decode,
+                                       InstallModulesBus(hostSpec, machine, models));
+  host.Firmware().Configure(hostSpec.firmware);
+  return &host;
 }
 
 }  // namespace sim

@@ -70,6 +70,15 @@ class ContractTest : public ::testing::Test {
     models_ = sim::Build(*board_, machine_);
   }
 
+  // A board of its own (a profile with options changed), kept by the fixture.
+  void LoadOn(const sim::Board& board) {
+    ownBoard_ = board;
+    board_ = &ownBoard_;
+    models_ = sim::Build(ownBoard_, machine_);
+    ASSERT_EQ(driver_->Start(), STATUS_SUCCESS) << driver_->Name();
+    started_ = true;
+  }
+
   void LoadOn(const std::string& board) {
     UseBoard(board);
     ASSERT_EQ(driver_->Start(), STATUS_SUCCESS) << driver_->Name();
@@ -88,6 +97,7 @@ class ContractTest : public ::testing::Test {
   sim::Machine machine_;
   sim::AttachScope attach_;
   const sim::Board* board_ = nullptr;
+  sim::Board ownBoard_;
   sim::BoardModels models_;
   bool started_ = false;
   // Last: it goes first, with every thread that runs the driver.

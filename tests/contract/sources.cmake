@@ -10,4 +10,5 @@ set(DIMMIO_CONTRACT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/reply_bytes_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/piix4_compat_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/access_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/firmware_test.cpp
 )

@@ -10,6 +10,7 @@
 
 #include "discovery/backends.h"
 #include "discovery/chipset.h"
+#include "smbios/smbios_cache.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
@@ -191,6 +192,40 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
       ExpectInfo(out.info, setUp && result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
       EXPECT_EQ(out.count, 2u);
     }
+  }
+}
+
+// The boards whose SMBus is unsafe to touch, told by their SMBIOS board
+// maker and product, get no controller and a message; a near name is
+// another board.
+TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
+  const struct {
+    const char* board;
+    const char* maker;
+    const char* product;
+    bool refused;
+  } cases[] = {
+      {"sb600", "Sapphire", "PC-AM2RD790", true},
+      {"sb600", "DFI", "LP UT 790FX", true},
+      {"sb600", "DFI", "LP UT 790FX-M2R", false},
+      {"sb600", "Sapphir", "PC-AM2RD790", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.maker << " " << c.product);
+    sim::Board board = *sim::FindBoard(c.board);
+    board.smbios.board.manufacturer = c.maker;
+    board.smbios.board.product = c.product;
+    sim::Machine machine;
+    sim::Build(board, machine);
+    RecordAcquires(0);
+    ResetSmbiosCache();  // the identity is this machine's table
+    const Outcome out = RunOn(machine);
+    ResetSmbiosCache();
+    EXPECT_EQ(g_calls.size(), c.refused ? 0u : 1u);
+    EXPECT_EQ(out.available, !c.refused);
+    const std::string said = std::string("smbcore: accessing the SMBus on the ") + c.maker + " " +
+                             c.product + " is unsafe: not used";
+    EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said), c.refused ? 1 : 0);
   }
 }
 

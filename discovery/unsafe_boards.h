@@ -1,0 +1,9 @@
+// Boards whose SMBus is known to be unsafe to touch, by their SMBIOS board
+// identity: on them the chip's host gets no controller.
+#pragma once
+
+#include "smbus/backend.h"
+
+// True (with a discovery message saying why) when `chip` sits on such a
+// board.
+bool UnsafeBoard(const ChipDescriptor& chip);
