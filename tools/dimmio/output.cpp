@@ -90,7 +90,7 @@ nlohmann::json SpdJson(const SpdFacts& f) {
   json["crc_computed"] = crc ? nlohmann::json(f.ComputedCrc) : nlohmann::json();
   if (!f.Decoded) return json;
   nlohmann::json cas = nlohmann::json::array();
-  for (uint8_t tenths : f.CasTenths) cas.push_back(CasText(tenths));
+  for (uint16_t tenths : f.CasTenths) cas.push_back(CasText(tenths));
   nlohmann::json timings = nlohmann::json::array();
   for (const SpdCasTiming& t : f.Timings) timings.push_back(TimingJson(t));
   json.update({{"spd_revision", std::to_string(f.SpdRevision >> 4) + "." +
