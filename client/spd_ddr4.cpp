@@ -44,10 +44,7 @@ void DecodeManufacturing(std::span<const uint8_t> b, SpdFacts& f) {
   f.Maker = DecodeJedecBankCode(b[320], b[321]);
   f.Location = b[322];
   DecodeDate(b[323], b[324], f);
-  for (int i = 0; i < 4; ++i) {
-    f.SerialNumber |= static_cast<uint32_t>(b[325 + i]) << (8 * i);
-    f.SerialHex += Hex2(b[325 + i]);
-  }
+  DecodeSerial(b.subspan(325, 4), f);
   f.PartNumber = PartNumber(b.subspan(329, 20));
   f.Revision = b[349];
   f.DramMaker = DecodeJedecBankCode(b[350], b[351]);
@@ -124,20 +121,7 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   for (unsigned bit = 0; bit < 30; ++bit) {
     if (cas & (1u << bit)) f.CasTenths.push_back(static_cast<uint16_t>(10 * (base + bit)));
   }
-  if (f.CycleTimePs != 0) {
-    f.MaxClockKHz = 1000000000u / f.CycleTimePs;
-    const spd_speed::StandardClock* met = spd_speed::FastestMet(f.CycleTimePs, spd_speed::Family::Ddr4);
-    f.SpeedGrade = met != nullptr ? met->Grade : "";
-    f.ChipSpeed = met != nullptr ? met->ChipSpeed : "DDR4-" + std::to_string(2000000u / f.CycleTimePs);
-  }
-  // The lowest supported latency that covers tAA at the standard clock.
-  DecodeStandardSpeeds(spd_speed::Family::Ddr4, [&](const spd_speed::StandardClock& clock) {
-    const uint32_t needed = clock.GuardedClocks(f.TaaPs);
-    for (uint16_t tenths : f.CasTenths) {
-      if (tenths / 10u >= needed) return tenths;
-    }
-    return uint16_t{0};
-  }, f);
+  DecodeGradeAndSpeeds(spd_speed::Family::Ddr4, f);
   f.ThermalSensorStated = true;
   f.ThermalSensor = (b[14] & 0x80) != 0;
 

@@ -50,6 +50,32 @@ std::string Ddr3ModuleType(uint8_t value) {
   return type < std::size(kTypes) ? kTypes[type] : "reserved (0x" + Hex2(type) + ")";
 }
 
+void DecodeSerial(std::span<const uint8_t> four, SpdFacts& f) {
+  for (size_t i = 0; i < 4; ++i) {
+    f.SerialNumber |= static_cast<uint32_t>(four[i]) << (8 * i);
+    f.SerialHex += Hex2(four[i]);
+  }
+}
+
+void DecodeGradeAndSpeeds(spd_speed::Family family, SpdFacts& f) {
+  const bool ddr4 = family == spd_speed::Family::Ddr4;
+  if (f.CycleTimePs != 0) {
+    f.MaxClockKHz = 1000000000u / f.CycleTimePs;
+    const spd_speed::StandardClock* met = spd_speed::FastestMet(f.CycleTimePs, family);
+    f.SpeedGrade = met != nullptr ? met->Grade : "";
+    f.ChipSpeed = met != nullptr ? met->ChipSpeed
+                                 : (ddr4 ? "DDR4-" : "DDR3-") + std::to_string(2000000u / f.CycleTimePs);
+  }
+  // The lowest supported latency that covers tAA at the standard clock.
+  DecodeStandardSpeeds(family, [&](const spd_speed::StandardClock& clock) {
+    const uint32_t needed = ddr4 ? clock.GuardedClocks(f.TaaPs) : clock.Clocks(f.TaaPs);
+    for (uint16_t tenths : f.CasTenths) {
+      if (tenths / 10u >= needed) return tenths;
+    }
+    return uint16_t{0};
+  }, f);
+}
+
 }  // namespace spd_parts
 
 namespace {
@@ -325,10 +351,7 @@ void DecodeIdentity(std::span<const uint8_t> b, SpdFacts& f) {
   f.PartNumber = PartNumber(b.subspan(kPartNumber, kPartNumberLength));
   f.Revision = static_cast<uint16_t>(b[kRevision] << 8 | b[kRevision + 1]);
   DecodeDate(b[kYear], b[kWeek], f);
-  for (int i = 0; i < 4; ++i) {
-    f.SerialNumber |= static_cast<uint32_t>(b[kSerialNumber + i]) << (8 * i);
-    f.SerialHex += Hex2(b[kSerialNumber + i]);
-  }
+  DecodeSerial(b.subspan(kSerialNumber, 4), f);
 }
 
 // DDR2 byte 20: one bit per module type.
@@ -444,20 +467,7 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   for (int bit = 0; bit < 15; ++bit) {
     if (cas & (1u << bit)) f.CasTenths.push_back(static_cast<uint8_t>(10 * (bit + 4)));
   }
-  if (f.CycleTimePs != 0) {
-    f.MaxClockKHz = 1000000000u / f.CycleTimePs;
-    const spd_speed::StandardClock* met = spd_speed::FastestMet(f.CycleTimePs, spd_speed::Family::Ddr3);
-    f.SpeedGrade = met != nullptr ? met->Grade : "";
-    f.ChipSpeed = met != nullptr ? met->ChipSpeed : "DDR3-" + std::to_string(2000000u / f.CycleTimePs);
-  }
-  // The lowest supported latency that covers tAA at the standard clock.
-  DecodeStandardSpeeds(spd_speed::Family::Ddr3, [&](const spd_speed::StandardClock& clock) {
-    const uint32_t needed = clock.Clocks(f.TaaPs);
-    for (uint16_t tenths : f.CasTenths) {
-      if (tenths / 10u >= needed) return tenths;
-    }
-    return uint16_t{0};
-  }, f);
+  DecodeGradeAndSpeeds(spd_speed::Family::Ddr3, f);
   f.MaxTemperatureC = (b[31] & 0x01) ? 95 : 85;
   f.ThermalSensorStated = true;
   f.ThermalSensor = (b[32] & 0x80) != 0;
@@ -465,10 +475,7 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   f.Maker = DecodeJedecBankCode(b[117], b[118]);
   f.Location = b[119];
   DecodeDate(b[120], b[121], f);
-  for (int i = 0; i < 4; ++i) {
-    f.SerialNumber |= static_cast<uint32_t>(b[122 + i]) << (8 * i);
-    f.SerialHex += Hex2(b[122 + i]);
-  }
+  DecodeSerial(b.subspan(122, 4), f);
   f.IdentityEnd = kSpdDdr3DecodedBytes;
   f.IdentityRead = b.size() >= kSpdDdr3DecodedBytes;
   if (!f.IdentityRead) return;

@@ -23,7 +23,10 @@ uint8_t FromBcd(uint8_t value);
 // The year's last two digits and the week, both in BCD.
 void DecodeDate(uint8_t year, uint8_t week, SpdFacts& f);
 
-// DDR3 and DDR4 byte 3, bits 3-0.
+// The four serial number bytes: a number, lowest byte first, and hex in byte order.
+void DecodeSerial(std::span<const uint8_t> four, SpdFacts& f);
+
+// DDR3 byte 3, bits 3-0.
 std::string Ddr3ModuleType(uint8_t value);
 
 // DDR3 and DDR4 times: a count of medium time base units plus a signed
@@ -66,6 +69,12 @@ void DecodeStandardSpeeds(spd_speed::Family family, Pick pick, SpdFacts& f) {
     f.StandardSpeeds.push_back(t);
   }
 }
+
+// DDR3, DDR4: the grade of the shortest clock period and, at each standard
+// clock met, the lowest supported latency that covers tAA (DDR4 with the
+// guard band), with the delays in clocks. Needs CycleTimePs, MaxCycleTimePs,
+// TaaPs, TrcdPs, TrpPs, TrasPs and CasTenths.
+void DecodeGradeAndSpeeds(spd_speed::Family family, SpdFacts& f);
 
 // DDR4 bytes 0-383 (manufacturing data from 352 bytes on) and the second CRC.
 void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f);

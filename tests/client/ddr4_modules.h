@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/spd_builder.h"
+#include "sim/boards/modules.h"
 
 namespace testsupport {
 
@@ -20,17 +20,10 @@ inline std::vector<Ddr4Module> Ddr4Modules() {
   const auto make = [](uint32_t mb, uint8_t ranks, uint8_t width, const char* grade, ModuleForm form,
                        const char* maker, std::vector<uint8_t> jedec, const char* part,
                        uint32_t serial) {
-    sim::DimmSpec d;
+    sim::DimmSpec d = sim::boards::Ddr(mb, ranks, grade, maker, std::move(jedec), part, serial);
     d.type = sim::MemoryType::Ddr4;
-    d.capacityMb = mb;
-    d.ranks = ranks;
     d.deviceWidth = width;
-    d.speedGrade = grade;
     d.form = form;
-    d.manufacturer = maker;
-    d.jedecId = std::move(jedec);
-    d.partNumber = part;
-    d.serial = serial;
     return d;
   };
   std::vector<Ddr4Module> m = {
