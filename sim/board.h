@@ -97,6 +97,8 @@ struct SmbusHostSpec {
   // Intel ICH: the firmware holds the INUSE_STS semaphore from power-on for
   // this many virtual ms (0: it does not).
   uint32_t firmwareHoldsInUseMs = 0;
+  // DDR4: the SPD page the firmware left selected on every EE1004 (0 or 1).
+  uint8_t firmwareSpdPage = 0;
   Piix4CompatSpec piix4Compat{};  // the PIIX4-compatible hosts; `decode` places the legacy block
 };
 
