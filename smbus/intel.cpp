@@ -103,7 +103,8 @@ constexpr SmbusOps kOps = {&ReadByte,      &ReadWord,      &WriteByte,
                            &ReleaseDevice, &SelectSegment, &DeselectSegment};
 // The ICH6 and later put the firmware's host configuration back at release.
 constexpr SmbusOps kLaterIchOps = {&ReadByte,      &ReadWord,      &WriteByte,
-                                   &ReleaseLaterIchDevice, &SelectSegment, &DeselectSegment};
+                                   &ReleaseLaterIchDevice, &SelectSegment, &DeselectSegment,
+                                   &SendByte,      &ReceiveByte};
 
 }  // namespace
 
@@ -215,6 +216,11 @@ void Program(uint32_t ioBase, const Transaction& t) {
 // The idle wait comes before the filler (StartOnIdleHost).
 constexpr TransactionSteps<uint8_t> kSteps = {kHostStatusBits, true, &WaitForBusReady, &Program,
                                               nullptr, kReadSettleMs, kWriteSettleMs};
+// Send and receive byte carry one byte after the address: no write cycle to
+// wait out, the read settle time either way.
+constexpr TransactionSteps<uint8_t> kByteSteps = {kHostStatusBits, true, &WaitForBusReady,
+                                                  &Program, nullptr, kReadSettleMs,
+                                                  kReadSettleMs};
 
 }  // namespace
 
@@ -258,6 +264,24 @@ int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t comman
   PortWriteByte(Port(base, kData0), value);
   const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
   return FinishTransfer(ctx, status, final, OpError::WriteByteFailed);
+}
+
+int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) {
+  const auto* ctx = static_cast<IntelContext*>(context);
+  if (StartOnIdleHost(ctx, status, OpError::SendByteFailed) != 0) return -1;
+  LoadFiller(ctx->IoBase);
+  const uint8_t final = RunTransaction(kByteSteps, ctx->IoBase,
+                                       {kProtocolByte, slave, value, 0, 0});
+  return FinishTransfer(ctx, status, final, OpError::SendByteFailed);
+}
+
+int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value) {
+  const auto* ctx = static_cast<IntelContext*>(context);
+  if (StartOnIdleHost(ctx, status, OpError::ReceiveByteFailed) != 0) return -1;
+  LoadFiller(ctx->IoBase);
+  const uint8_t final = RunTransaction(kByteSteps, ctx->IoBase, {kProtocolByte, slave, 0, 1, 0});
+  *value = PortReadByte(Port(ctx->IoBase, kData0));
+  return FinishTransfer(ctx, status, final, OpError::ReceiveByteFailed);
 }
 
 void ReleaseDevice(void* context) { PoolFree(context); }

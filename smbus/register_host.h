@@ -33,6 +33,7 @@ constexpr uint16_t kBlockLastPort = 0x0F;   // the block is 16 ports from the ba
 
 constexpr host_status::HostStatusBits kHostStatusBits{kStatusBusy, 0, kStatusErrorMask};
 
+constexpr uint8_t kProtocolByte = 0x04;  // send byte / receive byte
 constexpr uint8_t kProtocolByteData = 0x08;
 constexpr uint8_t kProtocolWordData = 0x0C;
 constexpr uint8_t kControlStart = 0x40;
