@@ -1,10 +1,19 @@
 #include "sim/spd_builder.h"
 
+#include <algorithm>
 #include <stdexcept>
+
+#include "sim/spd_builder_ddr4.h"
+#include "sim/spd_fields.h"
 
 namespace sim {
 
 namespace {
+
+using spd_fields::DeviceBitsLog2;
+using spd_fields::Log2;
+using spd_fields::PutSerial;
+using spd_fields::WithOddParity;
 
 struct SpeedGrade {
   const char* name;
@@ -34,13 +43,6 @@ const SpeedGrade& GradeOf(const DimmSpec& dimm) {
     if (dimm.speedGrade == g.name && g.type == dimm.type) return g;
   }
   throw std::invalid_argument("no such speed grade for this memory type: " + dimm.speedGrade);
-}
-
-unsigned Log2(uint64_t value) {
-  unsigned n = 0;
-  while ((1ull << n) < value) ++n;
-  if ((1ull << n) != value) throw std::invalid_argument("not a power of two");
-  return n;
 }
 
 uint8_t RankDensityBits(MemoryType type, uint32_t rankMb) {
@@ -114,30 +116,10 @@ const Grade& Find(const Grade (&grades)[N], const std::string& name) {
   throw std::invalid_argument("no such speed grade for this memory type: " + name);
 }
 
-// log2 of the bits each device of a rank holds (the rank's 64 data bits
-// spread over 64 / deviceWidth devices).
-unsigned DeviceBitsLog2(const DimmSpec& dimm) {
-  return Log2(dimm.capacityMb / dimm.ranks) + 23 - Log2(64 / dimm.deviceWidth);
-}
-
-// A JEDEC byte with its top bit set where needed to give odd parity.
-uint8_t WithOddParity(uint8_t low7) {
-  return static_cast<uint8_t>(low7 | (__builtin_popcount(low7) % 2 == 0 ? 0x80 : 0));
-}
-
-void PutPartNumber(std::array<uint8_t, 256>& b, size_t offset, const std::string& part) {
-  for (size_t i = 0; i < spd::kPartNumberLength; ++i) {
-    b[offset + i] = i < part.size() ? static_cast<uint8_t>(part[i]) : 0x20;
-  }
-}
-
-void PutSerial(std::array<uint8_t, 256>& b, size_t offset, uint32_t serial) {
-  for (int i = 0; i < 4; ++i) b[offset + i] = static_cast<uint8_t>(serial >> (8 * i));
-}
-
 void CheckCommonFacts(const DimmSpec& dimm) {
   if (dimm.dataWidth != 64 && dimm.dataWidth != 72) throw std::invalid_argument("width");
-  if (dimm.partNumber.size() > spd::kPartNumberLength) throw std::invalid_argument("part");
+  const size_t partLength = dimm.type == MemoryType::Ddr4 ? 20 : spd::kPartNumberLength;
+  if (dimm.partNumber.size() > partLength) throw std::invalid_argument("part");
   if (dimm.jedecId.empty() || dimm.jedecId.size() > 8) throw std::invalid_argument("jedec id");
 }
 
@@ -153,6 +135,7 @@ std::array<uint8_t, 256> BuildDdr2Image(const DimmSpec& dimm) {
   const uint16_t tRfcNs = kTrfcHalfNs[deviceLog - 28] / 2;
   const bool tRfcHalf = kTrfcHalfNs[deviceLog - 28] % 2 != 0;
   static constexpr uint8_t kForm[] = {0x02, 0x01, 0x04, 0x08, 0x10, 0x20};  // byte 20
+  if (static_cast<size_t>(dimm.form) >= sizeof kForm) throw std::invalid_argument("DDR2 form");
 
   std::array<uint8_t, 256> b{};
   b.fill(0xFF);
@@ -205,10 +188,10 @@ std::array<uint8_t, 256> BuildDdr2Image(const DimmSpec& dimm) {
   b[62] = 0x12;                         // SPD revision 1.2
   for (size_t i = 0; i < dimm.jedecId.size(); ++i) b[spd::kJedecId + i] = dimm.jedecId[i];
   b[72] = 0x01;
-  PutPartNumber(b, spd::kPartNumber, dimm.partNumber);
+  spd_fields::PutPartNumber(&b[spd::kPartNumber], dimm.partNumber, spd::kPartNumberLength);
   b[93] = 0x07;                         // 2007, week 14
   b[94] = 0x14;
-  PutSerial(b, spd::kSerial, dimm.serial);
+  PutSerial(&b[spd::kSerial], dimm.serial);
   b[spd::kChecksum] = SpdChecksum(b);
   return b;
 }
@@ -223,7 +206,7 @@ std::array<uint8_t, 256> BuildDdr3Image(const DimmSpec& dimm) {
   // tRFC by density: 256 Mb 90 ns, 512 Mb 90, 1 Gb 110, 2 Gb 160, 4 Gb 260, 8 Gb 350.
   static constexpr uint16_t kTrfcNs[] = {90, 90, 110, 160, 260, 350};
   const uint16_t tRfc = static_cast<uint16_t>(kTrfcNs[deviceLog - 28] * 8);
-  static constexpr uint8_t kForm[] = {2, 1, 3, 4, 5, 6};  // byte 3
+  static constexpr uint8_t kForm[] = {2, 1, 3, 4, 5, 6, 11, 8, 9};  // byte 3
   const std::vector<uint8_t>& dram = dimm.dramJedecId.empty() ? dimm.jedecId : dimm.dramJedecId;
 
   std::array<uint8_t, 256> b{};
@@ -276,15 +259,12 @@ std::array<uint8_t, 256> BuildDdr3Image(const DimmSpec& dimm) {
   b[117] = WithOddParity(static_cast<uint8_t>(dimm.jedecId.size() - 1));
   b[118] = dimm.jedecId.back();
   b[119] = 0x01;
-  b[120] = 0x11;                        // 2011, week 22
-  b[121] = 0x22;
-  PutSerial(b, 122, dimm.serial);
-  PutPartNumber(b, 128, dimm.partNumber);
+  spd_fields::PutDate(&b[120], dimm, 11, 22);
+  PutSerial(&b[122], dimm.serial);
+  spd_fields::PutPartNumber(&b[128], dimm.partNumber, spd::kPartNumberLength);
   b[148] = WithOddParity(static_cast<uint8_t>(dram.size() - 1));
   b[149] = dram.back();
-  const uint16_t crc = SpdCrc16(b);
-  b[126] = static_cast<uint8_t>(crc);
-  b[127] = static_cast<uint8_t>(crc >> 8);
+  spd_fields::PutCrc(b.data(), 0, (b[0] & 0x80) ? 117 : 126, 126);
   return b;
 }
 
@@ -294,18 +274,21 @@ SpdGeometry GeometryOf(const DimmSpec& dimm) {
   if (dimm.ranks == 0 || dimm.capacityMb % dimm.ranks != 0) {
     throw std::invalid_argument("capacity does not split into the ranks");
   }
-  if (dimm.type == MemoryType::Ddr2 || dimm.type == MemoryType::Ddr3) {
+  const bool ddr4 = dimm.type == MemoryType::Ddr4;
+  if (dimm.type == MemoryType::Ddr2 || dimm.type == MemoryType::Ddr3 || ddr4) {
     if (dimm.deviceWidth != 4 && dimm.deviceWidth != 8 && dimm.deviceWidth != 16) {
       throw std::invalid_argument("device width");
     }
-    // Each device holds the rank's share of bits; DDR2 devices up to 512 Mb
-    // have 4 internal banks, larger ones and DDR3 8; x4 devices 11 columns.
-    const unsigned deviceLog = DeviceBitsLog2(dimm);
-    const uint8_t banks = dimm.type == MemoryType::Ddr2 && deviceLog <= 29 ? 4 : 8;
-    const uint8_t columns = dimm.deviceWidth == 4 ? 11 : 10;
+    // Each device (DDR4: each die) holds the rank's share of bits; DDR2
+    // devices up to 512 Mb have 4 internal banks, larger ones and DDR3 8;
+    // x4 devices 11 columns. DDR4: 10 columns, 4 bank groups of 4 banks (x16: 2).
+    const unsigned deviceLog = DeviceBitsLog2(dimm, ddr4 ? dimm.dies : 1);
+    const uint8_t banks = ddr4 ? (dimm.deviceWidth == 16 ? 8 : 16)
+                          : dimm.type == MemoryType::Ddr2 && deviceLog <= 29 ? 4 : 8;
+    const uint8_t columns = dimm.deviceWidth == 4 && !ddr4 ? 11 : 10;
     const int rows = static_cast<int>(deviceLog) - static_cast<int>(Log2(banks)) - columns -
                      static_cast<int>(Log2(dimm.deviceWidth));
-    if (rows < 12 || rows > 16) throw std::invalid_argument("row bits out of range");
+    if (rows < 12 || rows > (ddr4 ? 18 : 16)) throw std::invalid_argument("row bits out of range");
     return {static_cast<uint8_t>(rows), columns, banks};
   }
   // A rank of 64 data bits: each row/column address selects 8 bytes per bank.
@@ -315,8 +298,23 @@ SpdGeometry GeometryOf(const DimmSpec& dimm) {
   return {static_cast<uint8_t>(addressBits - columns), columns, 4};
 }
 
+std::vector<uint8_t> BuildSpdContents(const DimmSpec& dimm) {
+  if (dimm.type == MemoryType::Ddr4) {
+    CheckCommonFacts(dimm);
+    return BuildDdr4Contents(dimm);
+  }
+  const std::array<uint8_t, 256> image = BuildSpdImage(dimm);
+  return {image.begin(), image.end()};
+}
+
 std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm) {
   CheckCommonFacts(dimm);
+  if (dimm.type == MemoryType::Ddr4) {
+    const std::vector<uint8_t> all = BuildDdr4Contents(dimm);
+    std::array<uint8_t, 256> page0{};
+    std::copy(all.begin(), all.begin() + 256, page0.begin());
+    return page0;
+  }
   if (dimm.type == MemoryType::Ddr2) return BuildDdr2Image(dimm);
   if (dimm.type == MemoryType::Ddr3) return BuildDdr3Image(dimm);
   const SpeedGrade& g = GradeOf(dimm);
@@ -371,10 +369,10 @@ std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm) {
   b[62] = ddr ? 0x10 : 0x02;            // SPD revision
   for (size_t i = 0; i < dimm.jedecId.size(); ++i) b[spd::kJedecId + i] = dimm.jedecId[i];
   b[72] = 0x01;                         // manufacturing location
-  PutPartNumber(b, spd::kPartNumber, dimm.partNumber);
+  spd_fields::PutPartNumber(&b[spd::kPartNumber], dimm.partNumber, spd::kPartNumberLength);
   b[93] = 0x03;                         // year, week of manufacture
   b[94] = 0x17;
-  PutSerial(b, spd::kSerial, dimm.serial);
+  PutSerial(&b[spd::kSerial], dimm.serial);
   if (!ddr) {
     b[126] = g.frequency;
     b[127] = 0xAD;                      // clock and attribute details
@@ -390,18 +388,19 @@ uint8_t SpdChecksum(const std::array<uint8_t, 256>& image) {
 }
 
 uint16_t SpdCrc16(const std::array<uint8_t, 256>& image) {
-  const int count = (image[0] & 0x80) ? 117 : 126;
-  uint16_t crc = 0;
-  for (int i = 0; i < count; ++i) {
-    crc ^= static_cast<uint16_t>(image[i] << 8);
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : static_cast<uint16_t>(crc << 1);
-    }
-  }
-  return crc;
+  return spd_fields::Crc16(image.data(), (image[0] & 0x80) ? 117 : 126);
 }
 
 uint32_t SpdCapacityMb(const std::array<uint8_t, 256>& image) {
+  if (image[spd::kMemoryType] == static_cast<uint8_t>(MemoryType::Ddr4)) {
+    // Ranks * (bus width / device width) * die density / 8, times the dies of a 3DS stack.
+    const uint64_t dieMbit = 256ull << (image[4] & 0x0F);
+    const unsigned busWidth = 8u << (image[13] & 0x07);
+    const unsigned deviceWidth = 4u << (image[12] & 0x07);
+    const unsigned ranks = ((image[12] >> 3) & 0x07) + 1;
+    const unsigned dies = (image[6] & 0x03) == 2 ? ((image[6] >> 4) & 0x07) + 1 : 1;
+    return static_cast<uint32_t>(dieMbit / 8 * (busWidth / deviceWidth) * ranks * dies);
+  }
   if (image[spd::kMemoryType] == static_cast<uint8_t>(MemoryType::Ddr3)) {
     // Device density (256 Mb << n) / 8 * (bus width / device width) * ranks.
     const uint64_t deviceMbit = 256ull << (image[4] & 0x0F);

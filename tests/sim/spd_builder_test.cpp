@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "client/ddr4_modules.h"
 #include "sim/board.h"
 #include "sim/spd_builder.h"
 
@@ -33,6 +34,45 @@ TEST(SpdBuilderTest, EveryBoardModuleImageFillsTheFieldsNoDecoderReads) {
     }
   }
   EXPECT_GE(modules, 11);
+}
+
+// DDR4: two pages of 256 bytes, the first as BuildSpdImage gives it; the
+// size as the bytes state it; the part number in its 20 bytes.
+TEST(SpdBuilderTest, Ddr4ImagesFillBothPages) {
+  for (const testsupport::Ddr4Module& m : testsupport::Ddr4Modules()) {
+    SCOPED_TRACE(m.name);
+    const std::vector<uint8_t> all = sim::BuildSpdContents(m.dimm);
+    ASSERT_EQ(all.size(), 512u);
+    const std::array<uint8_t, 256> page0 = sim::BuildSpdImage(m.dimm);
+    EXPECT_TRUE(std::equal(page0.begin(), page0.end(), all.begin()));
+    EXPECT_EQ(sim::SpdCapacityMb(page0), m.dimm.capacityMb);
+    const std::string part(reinterpret_cast<const char*>(&all[329]), 20);
+    EXPECT_EQ(part, m.dimm.partNumber + std::string(20 - m.dimm.partNumber.size(), ' '));
+  }
+}
+
+// Facts no DDR4 module has are refused, not built into a wrong image.
+TEST(SpdBuilderTest, RefusesFactsNoDdr4ModuleHas) {
+  const sim::DimmSpec good = testsupport::Ddr4Modules()[0].dimm;
+  const struct {
+    const char* what;
+    void (*change)(sim::DimmSpec&);
+  } kCases[] = {
+      {"micro-DIMM", [](sim::DimmSpec& d) { d.form = sim::ModuleForm::MicroDimm; }},
+      {"3 dies", [](sim::DimmSpec& d) { d.dies = 3; }},
+      {"1 Gb dies", [](sim::DimmSpec& d) { d.capacityMb = 1024; }},
+      {"32 Gb dies", [](sim::DimmSpec& d) { d.capacityMb = 32768; }},
+      {"21-character part", [](sim::DimmSpec& d) { d.partNumber = "ABCDEFGHIJKLMNOPQRSTU"; }},
+      {"DDR3 grade", [](sim::DimmSpec& d) { d.speedGrade = "PC3-12800"; }},
+      {"CL 8", [](sim::DimmSpec& d) { d.casLatency = 8; }},
+      {"week 54", [](sim::DimmSpec& d) { d.week = 54; }},
+  };
+  EXPECT_NO_THROW(sim::BuildSpdContents(good));
+  for (const auto& c : kCases) {
+    sim::DimmSpec d = good;
+    c.change(d);
+    EXPECT_THROW(sim::BuildSpdContents(d), std::invalid_argument) << c.what;
+  }
 }
 
 }  // namespace
