@@ -72,10 +72,11 @@ class SpdEeprom : public SmbusSlave {
   bool Ee1004() const { return ee1004_; }
   uint8_t Page() const { return page_; }
 
-  // Page 0 (the whole array of a 256-byte part), and either page.
-  const std::array<uint8_t, 256>& Bytes() const { return pages_[0]; }
+  // What a read at the chip's address shows now: the whole array of a
+  // 256-byte part, the selected page of an EE1004; and either page.
+  const std::array<uint8_t, 256>& Bytes() const { return pages_[page_]; }
   const std::array<uint8_t, 256>& PageBytes(uint8_t page) const { return pages_[page & 1]; }
-  uint8_t& Byte(uint8_t offset) { return pages_[0][offset]; }
+  uint8_t& Byte(uint8_t offset) { return pages_[page_][offset]; }
   uint64_t Transfers() const { return transfers_; }
   uint8_t Pointer() const { return pointer_; }
   uint64_t CommittedWrites() const { return committedWrites_; }
