@@ -1,14 +1,86 @@
-// Decoding of SDR, DDR, DDR2 and DDR3 SDRAM SPD contents.
+// Decoding of SDR, DDR, DDR2 and DDR3 SDRAM SPD contents (DDR4: spd_ddr4.cpp).
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
 
 #include "dimmio/spd.h"
+#include "spd_decode_parts.h"
 #include "spd_speed.h"
 
 namespace dimmio {
 
+namespace spd_parts {
+
+std::string Hex2(uint8_t value) {
+  char text[4];
+  std::snprintf(text, sizeof text, "%02X", value);
+  return text;
+}
+
+std::string PartNumber(std::span<const uint8_t> field) {
+  size_t length = field.size();
+  while (length > 0 && (field[length - 1] == ' ' || field[length - 1] == 0x00 ||
+                        field[length - 1] == 0xFF)) {
+    --length;
+  }
+  return PrintableText({reinterpret_cast<const char*>(field.data()), length});
+}
+
+bool Bcd(uint8_t value) { return (value >> 4) <= 9 && (value & 0x0F) <= 9; }
+
+uint8_t FromBcd(uint8_t value) { return static_cast<uint8_t>((value >> 4) * 10 + (value & 0x0F)); }
+
+// Bytes 93-94 as most makers write them: the year's last two digits and the
+// week, both in BCD.
+void DecodeDate(uint8_t year, uint8_t week, SpdFacts& f) {
+  f.YearByte = year;
+  f.WeekByte = week;
+  if (!Bcd(year) || !Bcd(week) || FromBcd(week) < 1 || FromBcd(week) > 53) return;
+  f.DateBcd = true;
+  f.Year = static_cast<uint16_t>((FromBcd(year) >= 90 ? 1900 : 2000) + FromBcd(year));
+  f.Week = FromBcd(week);
+}
+
+std::string Ddr3ModuleType(uint8_t value) {
+  static constexpr const char* kTypes[] = {
+      "undefined",    "RDIMM",        "UDIMM",        "SO-DIMM",     "Micro-DIMM",
+      "Mini-RDIMM",   "Mini-UDIMM",   "Mini-CDIMM",   "72b-SO-UDIMM", "72b-SO-RDIMM",
+      "72b-SO-CDIMM", "LRDIMM",       "16b-SO-DIMM",  "32b-SO-DIMM"};
+  const uint8_t type = value & 0x0F;
+  return type < std::size(kTypes) ? kTypes[type] : "reserved (0x" + Hex2(type) + ")";
+}
+
+void DecodeSerial(std::span<const uint8_t> four, SpdFacts& f) {
+  for (size_t i = 0; i < 4; ++i) {
+    f.SerialNumber |= static_cast<uint32_t>(four[i]) << (8 * i);
+    f.SerialHex += Hex2(four[i]);
+  }
+}
+
+void DecodeGradeAndSpeeds(spd_speed::Family family, SpdFacts& f) {
+  const bool ddr4 = family == spd_speed::Family::Ddr4;
+  if (f.CycleTimePs != 0) {
+    f.MaxClockKHz = 1000000000u / f.CycleTimePs;
+    const spd_speed::StandardClock* met = spd_speed::FastestMet(f.CycleTimePs, family);
+    f.SpeedGrade = met != nullptr ? met->Grade : "";
+    f.ChipSpeed = met != nullptr ? met->ChipSpeed
+                                 : (ddr4 ? "DDR4-" : "DDR3-") + std::to_string(2000000u / f.CycleTimePs);
+  }
+  // The lowest supported latency that covers tAA at the standard clock.
+  DecodeStandardSpeeds(family, [&](const spd_speed::StandardClock& clock) {
+    const uint32_t needed = ddr4 ? clock.GuardedClocks(f.TaaPs) : clock.Clocks(f.TaaPs);
+    for (uint16_t tenths : f.CasTenths) {
+      if (tenths / 10u >= needed) return tenths;
+    }
+    return uint16_t{0};
+  }, f);
+}
+
+}  // namespace spd_parts
+
 namespace {
+
+using namespace spd_parts;
 
 // Byte offsets in the module maker's part of the EEPROM.
 constexpr size_t kBytesWritten = 0;
@@ -57,21 +129,6 @@ constexpr size_t kYear = 93;
 constexpr size_t kWeek = 94;
 constexpr size_t kSerialNumber = 95;   // 4 bytes
 
-std::string Hex2(uint8_t value) {
-  char text[4];
-  std::snprintf(text, sizeof text, "%02X", value);
-  return text;
-}
-
-std::string PartNumber(std::span<const uint8_t> field) {
-  size_t length = field.size();
-  while (length > 0 && (field[length - 1] == ' ' || field[length - 1] == 0x00 ||
-                        field[length - 1] == 0xFF)) {
-    --length;
-  }
-  return PrintableText({reinterpret_cast<const char*>(field.data()), length});
-}
-
 std::string VoltageName(uint8_t value) {
   switch (value) {
     case 0: return "TTL (5V)";
@@ -113,9 +170,9 @@ std::vector<std::string> AttributeWords(uint8_t value, bool ddr) {
 
 // Supported CAS latencies of byte 18 in tenths of a clock, lowest first.
 // DDR2: bits 2-7 are CL2-CL7.
-std::vector<uint8_t> CasLatencies(uint8_t value, bool ddr, bool ddr2) {
+std::vector<uint16_t> CasLatencies(uint8_t value, bool ddr, bool ddr2) {
   static constexpr uint8_t kDdr[7] = {10, 15, 20, 25, 30, 35, 40};
-  std::vector<uint8_t> tenths;
+  std::vector<uint16_t> tenths;
   if (ddr2) {
     for (int bit = 2; bit < 8; ++bit) {
       if (value & (1u << bit)) tenths.push_back(static_cast<uint8_t>(10 * bit));
@@ -227,7 +284,7 @@ void GradeOf(uint32_t cycleTimePs, bool ddr, bool ddr2, std::string& grade, std:
     chip = spd_speed::ChipSpeed(cycleTimePs, ddr);
     return;
   }
-  const spd_speed::StandardClock* met = spd_speed::FastestMet(cycleTimePs, false);
+  const spd_speed::StandardClock* met = spd_speed::FastestMet(cycleTimePs, spd_speed::Family::Ddr2);
   grade = met != nullptr ? met->Grade : "";
   chip = met != nullptr ? met->ChipSpeed : "DDR2-" + std::to_string(2000000u / cycleTimePs);
 }
@@ -288,56 +345,13 @@ void DecodeTimings(std::span<const uint8_t> b, bool ddr, bool ddr2, SpdFacts& f)
   f.BurstFullPage = !ddr && (b[kBurstLengths] & 0x80) != 0;
 }
 
-bool Bcd(uint8_t value) { return (value >> 4) <= 9 && (value & 0x0F) <= 9; }
-
-uint8_t FromBcd(uint8_t value) { return static_cast<uint8_t>((value >> 4) * 10 + (value & 0x0F)); }
-
-// Bytes 93-94 as most makers write them: the year's last two digits and the
-// week, both in BCD.
-void DecodeDate(uint8_t year, uint8_t week, SpdFacts& f) {
-  f.YearByte = year;
-  f.WeekByte = week;
-  if (!Bcd(year) || !Bcd(week) || FromBcd(week) < 1 || FromBcd(week) > 53) return;
-  f.DateBcd = true;
-  f.Year = static_cast<uint16_t>((FromBcd(year) >= 90 ? 1900 : 2000) + FromBcd(year));
-  f.Week = FromBcd(week);
-}
-
 void DecodeIdentity(std::span<const uint8_t> b, SpdFacts& f) {
   f.Maker = DecodeJedecId(b.subspan(kJedecId, kJedecIdLength));
   f.Location = b[kLocation];
   f.PartNumber = PartNumber(b.subspan(kPartNumber, kPartNumberLength));
   f.Revision = static_cast<uint16_t>(b[kRevision] << 8 | b[kRevision + 1]);
   DecodeDate(b[kYear], b[kWeek], f);
-  for (int i = 0; i < 4; ++i) {
-    f.SerialNumber |= static_cast<uint32_t>(b[kSerialNumber + i]) << (8 * i);
-    f.SerialHex += Hex2(b[kSerialNumber + i]);
-  }
-}
-
-// At each standard clock the module meets (its shortest period no longer
-// than the clock's, the clock no slower than a stated longest period), the
-// latency `pick` chooses there and the delays in clocks; the fastest first.
-// A clock where `pick` finds no supported latency is left out.
-template <typename Pick>
-void DecodeStandardSpeeds(bool ddr3, Pick pick, SpdFacts& f) {
-  const auto clocks = spd_speed::StandardClocks(ddr3);
-  for (auto clock = clocks.rbegin(); clock != clocks.rend(); ++clock) {
-    const uint32_t period = clock->PeriodPs();
-    if (f.CycleTimePs == 0 || f.CycleTimePs > period) continue;
-    if (f.MaxCycleTimePs != 0 && period > f.MaxCycleTimePs) continue;
-    const uint8_t cas = pick(*clock);
-    if (cas == 0) continue;
-    SpdCasTiming t;
-    t.CasTenths = cas;
-    t.CycleTimePs = clock->NominalPs();
-    t.Trcd = clock->Clocks(f.TrcdPs);
-    t.Trp = clock->Clocks(f.TrpPs);
-    t.Tras = clock->Clocks(f.TrasPs);
-    t.Grade = clock->Grade;
-    t.ChipSpeed = clock->ChipSpeed;
-    f.StandardSpeeds.push_back(t);
-  }
+  DecodeSerial(b.subspan(kSerialNumber, 4), f);
 }
 
 // DDR2 byte 20: one bit per module type.
@@ -382,36 +396,14 @@ void DecodeDdr2(std::span<const uint8_t> b, SpdFacts& f) {
   f.TrtpPs = QuarterNsPs(b[38]);
   f.MaxCycleTimePs = spd_speed::CycleTimePs(b[43], true);
   // The lowest latency whose clock period is no longer than the standard one.
-  DecodeStandardSpeeds(false, [&](const spd_speed::StandardClock& clock) {
-    uint8_t cas = 0;
+  DecodeStandardSpeeds(spd_speed::Family::Ddr2, [&](const spd_speed::StandardClock& clock) {
+    uint16_t cas = 0;
     for (const SpdCasTiming& t : f.Timings) {
       if (t.CycleTimePs <= clock.PeriodPs()) cas = t.CasTenths;
     }
     return cas;
   }, f);
   DecodeIdentity(b, f);
-}
-
-// DDR3 times: a count of medium time base units (bytes 10/11 ns) plus a
-// signed count of fine time base units (byte 9: ps dividend/divisor), in
-// whole ps, rounded; 0 when the time bases are not valid.
-struct Ddr3TimeBase {
-  uint64_t MediumFs = 0, FineFs = 0;
-  uint32_t Ps(uint32_t medium, uint8_t fine = 0) const {
-    if (MediumFs == 0) return 0;
-    const int64_t fs = static_cast<int64_t>(medium * MediumFs) +
-                       static_cast<int8_t>(fine) * static_cast<int64_t>(FineFs);
-    return fs <= 0 ? 0 : static_cast<uint32_t>((fs + 500) / 1000);
-  }
-};
-
-std::string Ddr3ModuleType(uint8_t value) {
-  static constexpr const char* kTypes[] = {
-      "undefined",    "RDIMM",        "UDIMM",        "SO-DIMM",     "Micro-DIMM",
-      "Mini-RDIMM",   "Mini-UDIMM",   "Mini-CDIMM",   "72b-SO-UDIMM", "72b-SO-RDIMM",
-      "72b-SO-CDIMM", "LRDIMM",       "16b-SO-DIMM",  "32b-SO-DIMM"};
-  const uint8_t type = value & 0x0F;
-  return type < std::size(kTypes) ? kTypes[type] : "reserved (0x" + Hex2(type) + ")";
 }
 
 // DDR3: the layout of bytes 0-175, the maker as a bank and a code.
@@ -475,20 +467,7 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   for (int bit = 0; bit < 15; ++bit) {
     if (cas & (1u << bit)) f.CasTenths.push_back(static_cast<uint8_t>(10 * (bit + 4)));
   }
-  if (f.CycleTimePs != 0) {
-    f.MaxClockKHz = 1000000000u / f.CycleTimePs;
-    const spd_speed::StandardClock* met = spd_speed::FastestMet(f.CycleTimePs, true);
-    f.SpeedGrade = met != nullptr ? met->Grade : "";
-    f.ChipSpeed = met != nullptr ? met->ChipSpeed : "DDR3-" + std::to_string(2000000u / f.CycleTimePs);
-  }
-  // The lowest supported latency that covers tAA at the standard clock.
-  DecodeStandardSpeeds(true, [&](const spd_speed::StandardClock& clock) {
-    const uint32_t needed = clock.Clocks(f.TaaPs);
-    for (uint8_t tenths : f.CasTenths) {
-      if (tenths / 10u >= needed) return tenths;
-    }
-    return uint8_t{0};
-  }, f);
+  DecodeGradeAndSpeeds(spd_speed::Family::Ddr3, f);
   f.MaxTemperatureC = (b[31] & 0x01) ? 95 : 85;
   f.ThermalSensorStated = true;
   f.ThermalSensor = (b[32] & 0x80) != 0;
@@ -496,10 +475,8 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   f.Maker = DecodeJedecBankCode(b[117], b[118]);
   f.Location = b[119];
   DecodeDate(b[120], b[121], f);
-  for (int i = 0; i < 4; ++i) {
-    f.SerialNumber |= static_cast<uint32_t>(b[122 + i]) << (8 * i);
-    f.SerialHex += Hex2(b[122 + i]);
-  }
+  DecodeSerial(b.subspan(122, 4), f);
+  f.IdentityEnd = kSpdDdr3DecodedBytes;
   f.IdentityRead = b.size() >= kSpdDdr3DecodedBytes;
   if (!f.IdentityRead) return;
   f.PartNumber = PartNumber(b.subspan(128, kPartNumberLength));
@@ -593,11 +570,16 @@ SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
 
   const SpdMemoryType type = f.Memory;
   if (type != SpdMemoryType::SdrSdram && type != SpdMemoryType::DdrSdram &&
-      type != SpdMemoryType::Ddr2Sdram && type != SpdMemoryType::Ddr3Sdram) {
+      type != SpdMemoryType::Ddr2Sdram && type != SpdMemoryType::Ddr3Sdram &&
+      type != SpdMemoryType::Ddr4Sdram) {
     return f;
   }
   if (bytes.size() < kSpdDecodedBytes) return f;
   f.Decoded = true;
+  if (type == SpdMemoryType::Ddr4Sdram) {
+    DecodeDdr4(bytes, f);
+    return f;
+  }
   if (type == SpdMemoryType::Ddr2Sdram) {
     DecodeDdr2(bytes, f);
     return f;
@@ -617,7 +599,7 @@ SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
   return f;
 }
 
-std::string CasText(uint8_t tenths) {
+std::string CasText(uint16_t tenths) {
   // Appended piece by piece: "." + std::to_string() trips a false
   // -Wrestrict of g++ 12 at -O3.
   std::string text = "CL";

@@ -14,7 +14,9 @@ namespace dimmio {
 
 namespace {
 
-constexpr size_t kSpace = 256;
+// A DDR4 EEPROM's two pages; every other type has the first 256 bytes only.
+constexpr size_t kSpace = kSpdDdr4Bytes;
+constexpr size_t kPage = 256;
 constexpr size_t kBytesPerLine = 16;
 
 enum class Cell : uint8_t { Missing, Byte, Unreadable };
@@ -23,8 +25,13 @@ struct Image {
   std::array<uint8_t, kSpace> Bytes{};
   std::array<Cell, kSpace> Cells{};
   bool AnyLine = false;
+  size_t FirstBeyondPage = 0;  // the first offset past byte 255 a line gives; 0 for none
   std::string Error;
 };
+
+bool Ddr4(std::span<const uint8_t> bytes) {
+  return bytes.size() > 2 && bytes[2] == static_cast<uint8_t>(SpdMemoryType::Ddr4Sdram);
+}
 
 bool IsText(std::span<const uint8_t> file) {
   for (uint8_t c : file) {
@@ -78,9 +85,10 @@ void TakeLine(std::string_view line, Image& image) {
     if (!unreadable && !value) break;
     const size_t at = *offset + i;
     if (at >= kSpace) {
-      image.Error = "offset " + HexText(static_cast<uint32_t>(at), 2) + " is beyond an SPD EEPROM's 256 bytes";
+      image.Error = "offset " + HexText(static_cast<uint32_t>(at), 2) + " is beyond a DDR4 SPD EEPROM's 512 bytes";
       return;
     }
+    if (at >= kPage && image.FirstBeyondPage == 0) image.FirstBeyondPage = at;
     const Cell cell = unreadable ? Cell::Unreadable : Cell::Byte;
     const uint8_t byte = unreadable ? 0 : static_cast<uint8_t>(*value);
     if (image.Cells[at] != Cell::Missing && (image.Cells[at] != cell || image.Bytes[at] != byte)) {
@@ -111,6 +119,13 @@ SpdDump FromText(std::span<const uint8_t> file) {
     dump.Error = "no hex dump lines (\"OFFSET: XX XX ...\") in it";
     return dump;
   }
+  // Bytes past 255 only for a DDR4 module, whose EEPROM has a second page.
+  const bool ddr4 = image.Cells[2] == Cell::Byte && Ddr4(image.Bytes);
+  if (image.FirstBeyondPage != 0 && !ddr4) {
+    dump.Error = "offset " + HexText(static_cast<uint32_t>(image.FirstBeyondPage), 2) +
+                 " is beyond an SPD EEPROM's 256 bytes";
+    return dump;
+  }
   for (size_t i = 0; i < kSpdDecodedBytes; ++i) {
     if (image.Cells[i] == Cell::Unreadable) {
       dump.Error = "byte " + HexText(static_cast<uint32_t>(i), 2) + " could not be read when the dump was made (XX)";
@@ -123,10 +138,13 @@ SpdDump FromText(std::span<const uint8_t> file) {
       return dump;
     }
   }
-  size_t length = kSpace;
-  for (size_t i = kSpdDecodedBytes; i < kSpace; ++i) {
-    if (image.Cells[i] != Cell::Byte) length = kSpdDecodedBytes;
-  }
+  // The longest whole run: 128 bytes, the first page, or both.
+  const auto whole = [&](size_t from, size_t to) {
+    return std::all_of(image.Cells.begin() + static_cast<ptrdiff_t>(from),
+                       image.Cells.begin() + static_cast<ptrdiff_t>(to), [](Cell c) { return c == Cell::Byte; });
+  };
+  size_t length = kSpdDecodedBytes;
+  if (whole(kSpdDecodedBytes, kPage)) length = ddr4 && whole(kPage, kSpace) ? kSpace : kPage;
   dump.Bytes.assign(image.Bytes.begin(), image.Bytes.begin() + static_cast<ptrdiff_t>(length));
   return dump;
 }
@@ -135,14 +153,17 @@ SpdDump FromText(std::span<const uint8_t> file) {
 
 SpdDump ParseSpdDump(std::span<const uint8_t> file) {
   if (file.empty()) return {{}, "", "the file is empty"};
-  const bool rawSize = file.size() == kSpdDecodedBytes || file.size() == kSpace;
+  // 512 raw bytes are the two pages of a DDR4 module.
+  const bool rawSize = file.size() == kSpdDecodedBytes || file.size() == kPage ||
+                       (file.size() == kSpace && Ddr4(file));
   if (IsText(file)) {
     SpdDump dump = FromText(file);
     if (dump.Error.empty() || !rawSize) return dump;
   } else if (!rawSize) {
     return {{}, "",
             "neither a hex dump nor a raw SPD image of 128 or 256 bytes (it has " +
-                std::to_string(file.size()) + " bytes)"};
+                std::to_string(file.size()) + " bytes" +
+                (file.size() == kSpace ? "; 512 only for a DDR4 module" : "") + ")"};
   }
   return {{file.begin(), file.end()}, "raw binary", ""};
 }

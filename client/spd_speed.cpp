@@ -31,17 +31,25 @@ constexpr StandardClock kDdr3Clocks[] = {
     {7500, 5, "PC3-10600", "DDR3-1333"},  {7500, 6, "PC3-12800", "DDR3-1600"},
     {7500, 7, "PC3-14900", "DDR3-1866"},  {7500, 8, "PC3-17000", "DDR3-2133"},
 };
+constexpr StandardClock kDdr4Clocks[] = {
+    {7500, 6, "PC4-12800", "DDR4-1600"},  {7500, 7, "PC4-14900", "DDR4-1866"},
+    {7500, 8, "PC4-17000", "DDR4-2133"},  {7500, 9, "PC4-19200", "DDR4-2400"},
+    {7500, 10, "PC4-21300", "DDR4-2666"}, {7500, 11, "PC4-23400", "DDR4-2933"},
+    {7500, 12, "PC4-25600", "DDR4-3200"},
+};
 
 }  // namespace
 
-std::span<const StandardClock> StandardClocks(bool ddr3) {
-  return ddr3 ? std::span<const StandardClock>(kDdr3Clocks) : std::span<const StandardClock>(kDdr2Clocks);
+std::span<const StandardClock> StandardClocks(Family family) {
+  if (family == Family::Ddr4) return kDdr4Clocks;
+  return family == Family::Ddr3 ? std::span<const StandardClock>(kDdr3Clocks)
+                                : std::span<const StandardClock>(kDdr2Clocks);
 }
 
-const StandardClock* FastestMet(uint32_t cycleTimePs, bool ddr3) {
+const StandardClock* FastestMet(uint32_t cycleTimePs, Family family) {
   const StandardClock* met = nullptr;
   if (cycleTimePs == 0) return met;
-  for (const StandardClock& clock : StandardClocks(ddr3)) {
+  for (const StandardClock& clock : StandardClocks(family)) {
     if (cycleTimePs <= clock.PeriodPs()) met = &clock;
   }
   return met;

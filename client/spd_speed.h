@@ -20,9 +20,9 @@ std::string GradeMet(uint32_t cycleTimePs, bool ddr);
 // "DDR400", "SDR133": the data rate of the clock period in MT/s, truncated.
 std::string ChipSpeed(uint32_t cycleTimePs, bool ddr);
 
-// A standard DDR2 or DDR3 clock. Every one is a whole fraction of a round
-// period (DDR2 15 ns / n, DDR3 7.5 ns / n), so delays convert to clocks
-// exactly.
+// A standard DDR2, DDR3 or DDR4 clock. Every one is a whole fraction of a
+// round period (DDR2 15 ns / n, DDR3 and DDR4 7.5 ns / n), so delays convert
+// to clocks exactly.
 struct StandardClock {
   uint32_t BasePs;
   uint32_t Divisor;
@@ -37,13 +37,22 @@ struct StandardClock {
   uint32_t Clocks(uint32_t ps) const {
     return static_cast<uint32_t>((uint64_t{ps} * Divisor + BasePs - 1) / BasePs);
   }
+  // DDR4: a delay in clocks with the guard band of 2.5 % of a clock that
+  // DDR4 modules' rounded times rely on (a delay up to 0.025 clocks above a
+  // whole count rounds down to it), in integers.
+  uint32_t GuardedClocks(uint32_t ps) const {
+    return static_cast<uint32_t>((uint64_t{ps} * Divisor * 1000 / BasePs + 974) / 1000);
+  }
 };
 
-// The standard clocks of DDR2 (type byte 0x08) or DDR3 (0x0B), slowest first.
-std::span<const StandardClock> StandardClocks(bool ddr3);
+enum class Family : uint8_t { Ddr2, Ddr3, Ddr4 };
+
+// The standard clocks of DDR2 (type byte 0x08), DDR3 (0x0B) or DDR4 (0x0C),
+// slowest first.
+std::span<const StandardClock> StandardClocks(Family family);
 
 // The fastest standard clock a module of clock period `cycleTimePs` meets;
 // nullptr when it meets none.
-const StandardClock* FastestMet(uint32_t cycleTimePs, bool ddr3);
+const StandardClock* FastestMet(uint32_t cycleTimePs, Family family);
 
 }  // namespace dimmio::spd_speed

@@ -40,7 +40,7 @@ std::string DateText(const SpdFacts& f) {
   return date;
 }
 
-std::string Tenths(uint8_t tenths) {
+std::string Tenths(uint16_t tenths) {
   return CasText(tenths).substr(2);  // "2.5" of "CL2.5"
 }
 
@@ -50,13 +50,16 @@ std::string Geometry(const SpdFacts& f, int rank) {
          std::to_string(f.DataWidth) + " bits";
 }
 
+std::string CrcText(const std::string& rule, uint16_t stored, uint16_t computed) {
+  return stored == computed ? "ok (" + rule + ": " + HexText(stored, 4) + ")"
+                            : "WRONG: " + rule + " stored " + HexText(stored, 4) + ", computed " +
+                                  HexText(computed, 4);
+}
+
 // The line the type's own check gives; "" where no rule applies.
 std::string CheckText(const SpdFacts& f) {
   if (f.CheckRule == SpdCheckRule::Crc16) {
-    const std::string rule = "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
-    return f.ChecksumOk() ? "ok (" + rule + ": " + HexText(f.StoredCrc, 4) + ")"
-                          : "WRONG: " + rule + " stored " + HexText(f.StoredCrc, 4) + ", computed " +
-                                HexText(f.ComputedCrc, 4);
+    return CrcText("CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte), f.StoredCrc, f.ComputedCrc);
   }
   if (f.CheckRule != SpdCheckRule::Sum) return "";
   return f.ChecksumOk() ? "ok (" + HexText(f.StoredChecksum, 2) + ")"
@@ -124,7 +127,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("memory type:", f.Type + " (type byte " + HexText(static_cast<uint8_t>(f.Memory), 2) + ")");
   if (!f.Decoded) {
     line("decoded:", f.Blank ? "no: nothing is written in bytes 0-127"
-                             : "no: only SDR, DDR, DDR2 and DDR3 SDRAM modules are decoded");
+                             : "no: only SDR, DDR, DDR2, DDR3 and DDR4 SDRAM modules are decoded");
     const bool blank = f.CheckRule == SpdCheckRule::Sum && f.StoredChecksum == 0 && f.ComputedChecksum == 0;
     if (!CheckText(f).empty() && !blank) line("checksum:", CheckText(f));
     return text;
@@ -134,8 +137,13 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("bytes written:", std::to_string(f.BytesWritten) + " of " + std::to_string(f.EepromBytes));
   line("checksum:", CheckText(f));
   const SpdTypeFields has = FieldsOf(f.Memory);
+  if (has.Ddr4) {
+    line("checksum, page 0 top:", f.Crc2Checked ? CrcText("CRC-16 of bytes 128-253", f.StoredCrc2, f.ComputedCrc2)
+                                                : "not checked (the bytes end before byte 256)");
+  }
   if (has.ModuleType) line("module type:", f.ModuleType);
   line("size:", SizeText(f));
+  if (has.Ddr4) line("package:", f.Package);
   line(f.Asymmetric ? "rank 1:" : "each rank:", Geometry(f, 0));
   if (f.Asymmetric) line("rank 2:", Geometry(f, 1));
   // Appended: "x" + std::to_string() trips a false -Wrestrict of g++ 12 at -O3.
@@ -152,7 +160,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   }
 
   std::vector<std::string> latencies;
-  for (uint8_t cas : f.CasTenths) latencies.push_back(CasText(cas));
+  for (uint16_t cas : f.CasTenths) latencies.push_back(CasText(cas));
   line("CAS latencies:", latencies.empty() ? "none stated" : Join(latencies, " "));
   bool first = true;
   for (const SpdCasTiming& t : f.Timings) {
@@ -184,16 +192,23 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   if (has.Ddr3Timings) line("tAA:", NsOrNone(f.TaaPs));
   line("tRCD, tRP, tRAS:", Ns(f.TrcdPs) + ", " + Ns(f.TrpPs) + ", " + Ns(f.TrasPs));
   line("tRC:", Ns(f.TrcPs) + (f.TrcDerived ? " (tRAS + tRP; SDR modules do not state it)" : ""));
-  line("tRFC:", NsOrNone(f.TrfcPs));
-  line("tRRD:", Ns(f.TrrdPs));
-  if (has.ModuleType) {
+  if (has.Ddr4) {
+    line("tRFC1, tRFC2, tRFC4:", NsOrNone(f.TrfcPs) + ", " + NsOrNone(f.Trfc2Ps) + ", " + NsOrNone(f.Trfc4Ps));
+    line("tRRD_S, tRRD_L:", Ns(f.TrrdPs) + ", " + Ns(f.TrrdLPs));
+    line("tCCD_L:", Ns(f.TccdLPs));
+    line("tWR, tWTR_S, tWTR_L:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TwtrLPs));
+  } else {
+    line("tRFC:", NsOrNone(f.TrfcPs));
+    line("tRRD:", Ns(f.TrrdPs));
+  }
+  if (has.ModuleType && !has.Ddr4) {
     line("tWR, tWTR, tRTP:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TrtpPs));
   }
   if (has.Ddr3Timings) {
     line("tFAW:", NsOrNone(f.TfawPs));
     std::string range = "0-";
     range += std::to_string(f.MaxTemperatureC);
-    line("temperature range:", range + " C");
+    if (!has.Ddr4) line("temperature range:", range + " C");
     line("thermal sensor:", f.ThermalSensor ? "yes" : "no");
   } else {
     line("address/command:", SetupHold(f.AddressSetupPs, f.AddressHoldPs));
@@ -209,7 +224,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("maker:", MakerText(f.Maker));
   if (has.DramMaker) line("DRAM maker:", f.IdentityRead ? MakerText(f.DramMaker) : "not read");
   line("manufacturing place:", HexText(f.Location, 2));
-  const char* unread = "not read (the bytes end before byte 150)";
+  const std::string unread = "not read (the bytes end before byte " + std::to_string(f.IdentityEnd) + ")";
   line("part number:", !f.IdentityRead ? unread : f.PartNumber.empty() ? "(none)" : f.PartNumber);
   line("revision:", f.IdentityRead ? HexText(f.Revision, 4) : "not read");
   line("manufacturing date:", DateText(f));

@@ -27,6 +27,8 @@
 #include "report.h"
 #include "sim/board.h"
 #include "sim/boards/modules.h"
+#include "client/ddr4_modules.h"
+#include "support/i2cdump.h"
 #include "windows/windows_transport.h"
 #include "windows.h"  // the stand-in's
 #include "windows_target.h"
@@ -508,7 +510,8 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
   ExpectFields(d3["standard_speeds"][0], {{"chip_speed", "DDR3-1333"}, {"trcd_clocks", 9}});
   ExpectFields(d2, {{"checksum_rule", "sum of bytes 0-62"}, {"voltages_mv", {1800}}, {"twr_ps", 15000},
                     {"taa_ps", nullptr}, {"tfaw_ps", nullptr}, {"temperature_max_c", nullptr},
-                    {"thermal_sensor", nullptr}, {"dram_manufacturer", nullptr}, {"crc_stored", nullptr}});
+                    {"thermal_sensor", nullptr}, {"dram_manufacturer", nullptr}, {"crc_stored", nullptr},
+                    {"package", nullptr}, {"crc2_ok", nullptr}});
   EXPECT_EQ(d2["standard_speeds"][0]["cas_latency"], "CL6");
 
   // Two files, then the default board's four modules and its empty slots.
@@ -551,6 +554,39 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
   }
 }
 
+// A DDR4 module's two pages, saved raw and as i2cdump prints them (rows past
+// f0:): decoded with its manufacturing data, all 512 bytes in the JSON and
+// a column of its own beside a DDR3 module.
+TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
+  const Via via = GetParam();
+  const testsupport::Ddr4Module m = testsupport::Ddr4Modules()[2];
+  const std::vector<uint8_t> image = sim::BuildSpdContents(m.dimm);
+  const std::string raw = Save("ddr4.bin", std::string(image.begin(), image.end()));
+  const std::string hex = Save("ddr4.txt", testsupport::I2cdumpText(image));
+  const std::string ddr3 = Save("ddr3.bin", [] {
+    const auto b = sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "K", 2));
+    return std::string(b.begin(), b.end());
+  }());
+  for (const std::string& file : {raw, hex}) {
+    const Outcome run = Dimmio(via, {"decode", file});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_NE(run.out.find(", 512 bytes\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(m.dimm.partNumber), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("checksum, page 0 top: ok"), std::string::npos) << run.out;
+    const json decoded = DimmioJson(via, {"decode", file})[0];
+    EXPECT_EQ(decoded["bytes"], 512);
+    EXPECT_EQ(decoded["data"].get<std::vector<uint8_t>>(), image);
+    EXPECT_EQ(decoded["spd"]["capacity_mb"], m.dimm.capacityMb);
+    ExpectFields(decoded["spd"], {{"module_type", "RDIMM"}, {"package", "monolithic"}, {"crc2_ok", true},
+                                  {"crc2_stored", decoded["spd"]["crc2_computed"]}, {"trfc2_ps", 260000}});
+  }
+  const json rows = DimmioJson(via, {"decode", "--side-by-side", ddr3, raw})["side_by_side"]["rows"];
+  std::map<std::string, std::string> ddr4Column;
+  for (const json& row : rows) ddr4Column[row["field"]] = row["values"][1];
+  EXPECT_EQ(ddr4Column.at("part number:"), m.dimm.partNumber);
+  EXPECT_EQ(ddr4Column.at("package:"), "monolithic");
+}
+
 // A bad file: one line naming it and what is wrong, exit 2; the good files
 // among them are still decoded.
 TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
@@ -564,6 +600,10 @@ TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
       {std::string(100, '\x80'), "neither a hex dump nor a raw SPD image of 128 or 256 bytes"},
       {"0000: 80 08 07\n", "bytes 0x03-0x7F are missing"},
       {"Samsung module, bought 2004\n", "no hex dump lines"},
+      // Past byte 255 only for a DDR4 module.
+      {testsupport::I2cdumpText(std::vector<uint8_t>(272, 0x07)), "offset 0x100 is beyond an SPD EEPROM's 256 bytes"},
+      {std::string(512, '\x80'), "neither a hex dump nor a raw SPD image of 128 or 256 bytes (it has 512 bytes; 512 only for a DDR4 module)"},
+      {testsupport::I2cdumpText(std::vector<uint8_t>(528, 0x0C)), "offset 0x200 is beyond a DDR4 SPD EEPROM's 512 bytes"},
   };
   int n = 0;
   for (const auto& c : cases) {

@@ -12,6 +12,7 @@
 
 #include "dimmio/spd.h"
 #include "dimmio/spd_dump.h"
+#include "client/ddr4_modules.h"
 #include "sim/board.h"
 #include "support/i2cdump.h"
 
@@ -31,11 +32,13 @@ std::vector<Image> EveryImage() {
     if (!board.smbus) continue;
     for (int segment = 0; segment < 2; ++segment) {
       for (const sim::SpdSlotSpec& slot : segment == 0 ? board.smbus->segment0 : board.smbus->segment1) {
-        const auto image = sim::BuildSpdImage(slot.dimm);
         images.push_back({board.name + "-" + std::to_string(segment) + "-" + std::to_string(slot.slot),
-                          {image.begin(), image.end()}});
+                          sim::BuildSpdContents(slot.dimm)});
       }
     }
+  }
+  for (const testsupport::Ddr4Module& m : testsupport::Ddr4Modules()) {
+    images.push_back({"ddr4-" + m.name, sim::BuildSpdContents(m.dimm)});
   }
   for (const auto& entry : std::filesystem::directory_iterator(DIMMIO_SOURCE_DIR "/fuzz/corpus/spd")) {
     std::ifstream file(entry.path(), std::ios::binary);
@@ -93,10 +96,11 @@ unsigned Rate(const std::string& name) { return static_cast<unsigned>(std::stoul
 
 // The highest standard data rate at or below `rate` MT/s: decode-dimms names
 // a module by its own rate (1111 MT/s), dimmio by the standard grade it meets.
-unsigned StandardRate(unsigned rate, bool ddr3) {
+unsigned StandardRate(unsigned rate, SpdMemoryType type) {
   unsigned met = 0;
-  for (unsigned standard : ddr3 ? std::vector<unsigned>{800, 1066, 1333, 1600, 1866, 2133}
-                                : std::vector<unsigned>{400, 533, 667, 800, 1066}) {
+  for (unsigned standard : type == SpdMemoryType::Ddr4Sdram ? std::vector<unsigned>{1600, 1866, 2133, 2400, 2666, 2933, 3200}
+                           : type == SpdMemoryType::Ddr3Sdram ? std::vector<unsigned>{800, 1066, 1333, 1600, 1866, 2133}
+                                                              : std::vector<unsigned>{400, 533, 667, 800, 1066}) {
     if (standard <= rate + 1) met = standard;
   }
   return met;
@@ -148,8 +152,9 @@ std::map<std::string, std::string> Theirs(const std::map<std::string, std::strin
     const auto it = d.find(label);
     return it == d.end() ? std::string("(not stated)") : it->second;
   };
-  const bool newer = f.Memory == SpdMemoryType::Ddr2Sdram || f.Memory == SpdMemoryType::Ddr3Sdram;
-  const bool ddr3 = f.Memory == SpdMemoryType::Ddr3Sdram;
+  const bool ddr4 = f.Memory == SpdMemoryType::Ddr4Sdram;
+  const bool ddr3 = f.Memory == SpdMemoryType::Ddr3Sdram || ddr4;
+  const bool newer = f.Memory == SpdMemoryType::Ddr2Sdram || ddr3;
   const bool sdr = f.Memory == SpdMemoryType::SdrSdram;
   std::map<std::string, std::string> theirs = {
       {"type", at("Fundamental Memory type")},
@@ -164,11 +169,11 @@ std::map<std::string, std::string> Theirs(const std::map<std::string, std::strin
   std::string timings;
   if (newer) {
     // "1333 MT/s (PC3-10600)"; one line per standard speed, fastest first.
-    theirs["speed grade"] = std::to_string(StandardRate(static_cast<unsigned>(std::atoi(speed.c_str())), ddr3));
+    theirs["speed grade"] = std::to_string(StandardRate(static_cast<unsigned>(std::atoi(speed.c_str())), f.Memory));
     std::vector<std::pair<unsigned, std::string>> lines;
     for (const auto& [label, value] : d) {
-      if (label.rfind("tCL-tRCD-tRP-tRAS as ", 0) != 0) continue;
-      lines.emplace_back(StandardRate(Rate(label), ddr3), value);
+      if (label.rfind(ddr4 ? "AA-RCD-RP-RAS (cycles) as " : "tCL-tRCD-tRP-tRAS as ", 0) != 0) continue;
+      lines.emplace_back(StandardRate(Rate(label), f.Memory), value);
     }
     std::sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& [rate, value] : lines) timings += (timings.empty() ? "" : " ") + value + "@" + std::to_string(rate);

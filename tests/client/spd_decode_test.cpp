@@ -10,6 +10,7 @@
 #include "dimmio/client.h"
 #include "sim/board.h"
 #include "sim/boards/modules.h"
+#include "client/ddr4_modules.h"
 #include "support/i2cdump.h"
 
 namespace {
@@ -19,7 +20,8 @@ using dimmio::SpdFacts;
 
 void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   SCOPED_TRACE(dimm.partNumber);
-  const bool newer = dimm.type == sim::MemoryType::Ddr2 || dimm.type == sim::MemoryType::Ddr3;
+  const bool ddr4 = dimm.type == sim::MemoryType::Ddr4;
+  const bool newer = dimm.type == sim::MemoryType::Ddr2 || dimm.type == sim::MemoryType::Ddr3 || ddr4;
   EXPECT_TRUE(f.Decoded);
   EXPECT_EQ(static_cast<uint8_t>(f.Memory), static_cast<uint8_t>(dimm.type));
   EXPECT_EQ(f.CapacityMb, dimm.capacityMb);
@@ -32,7 +34,8 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_EQ(f.RankMb[0], dimm.capacityMb / dimm.ranks);
   EXPECT_EQ(f.RankMb[1], dimm.ranks > 1 ? dimm.capacityMb / dimm.ranks : 0);
   EXPECT_TRUE(f.DensityMatches);
-  EXPECT_EQ(f.Registered, dimm.form == sim::ModuleForm::Rdimm && newer);
+  EXPECT_EQ(f.Registered, newer && (dimm.form == sim::ModuleForm::Rdimm ||
+                                    (ddr4 && dimm.form == sim::ModuleForm::MiniRdimm)));
   // At the highest CAS latency, or (DDR2, DDR3) at the fastest standard speed.
   const auto& timings = newer ? f.StandardSpeeds : f.Timings;
   ASSERT_FALSE(timings.empty());
@@ -44,8 +47,96 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_EQ(f.PartNumber, dimm.partNumber);
   EXPECT_EQ(f.SerialNumber, dimm.serial);
   EXPECT_TRUE(f.ChecksumOk());
-  EXPECT_EQ(f.CheckRule, dimm.type == sim::MemoryType::Ddr3 ? dimmio::SpdCheckRule::Crc16
-                                                            : dimmio::SpdCheckRule::Sum);
+  EXPECT_EQ(f.CheckRule, dimm.type == sim::MemoryType::Ddr3 || ddr4 ? dimmio::SpdCheckRule::Crc16
+                                                                    : dimmio::SpdCheckRule::Sum);
+}
+
+// DDR4: the facts of every form, stack and grade from both pages; the first
+// page alone gives all but the manufacturing data.
+TEST(SpdDecode, Ddr4ModulesGiveBackTheirFacts) {
+  for (const testsupport::Ddr4Module& m : testsupport::Ddr4Modules()) {
+    SCOPED_TRACE(m.name);
+    const sim::DimmSpec& d = m.dimm;
+    const std::vector<uint8_t> image = sim::BuildSpdContents(d);
+    const SpdFacts f = DecodeSpd(image);
+    ExpectFacts(f, d);
+    EXPECT_EQ(f.DeviceWidth, d.deviceWidth);
+    EXPECT_EQ(f.Dies, d.dies);
+    EXPECT_EQ(f.Package, d.dies > 1 ? "3DS (" + std::to_string(d.dies) + " dies)" : "monolithic");
+    EXPECT_EQ(f.Buffered, d.form == sim::ModuleForm::Lrdimm);
+    EXPECT_EQ(f.ThermalSensor, d.thermalSensor);
+    EXPECT_TRUE(f.Crc2Checked);
+    EXPECT_EQ(f.StoredCrc2, f.ComputedCrc2);
+    EXPECT_EQ(f.VoltagesMv, std::vector<uint16_t>{1200});
+    EXPECT_EQ(f.DramMaker.Code, (d.dramJedecId.empty() ? d.jedecId : d.dramJedecId).back());
+    EXPECT_EQ(f.Year, d.year != 0 ? d.year : 2018);
+    EXPECT_EQ(f.Week, d.week != 0 ? d.week : 12);
+    // CL = nRCD = nRP of the bin at the grade's own clock.
+    const dimmio::SpdCasTiming& top = f.StandardSpeeds.front();
+    EXPECT_EQ(top.CasTenths / 10, top.Trcd);
+    EXPECT_EQ(top.Trcd, top.Trp);
+    if (d.casLatency != 0) {
+      EXPECT_EQ(top.CasTenths, d.casLatency * 10);
+    }
+    EXPECT_GT(f.Trfc2Ps, f.Trfc4Ps);
+    EXPECT_GT(f.TrrdLPs, 0u);
+    EXPECT_GT(f.TccdLPs, 0u);
+    EXPECT_GT(f.TwtrLPs, f.TwtrPs);
+
+    const SpdFacts page0 = DecodeSpd(std::span(image).first(256));
+    EXPECT_EQ(page0.CapacityMb, d.capacityMb);
+    EXPECT_EQ(page0.StandardSpeeds.size(), f.StandardSpeeds.size());
+    EXPECT_FALSE(page0.IdentityRead);
+    EXPECT_EQ(page0.Maker.Bank, 0);
+    EXPECT_NE(dimmio::SpdDecodeText(page0).find("part number:          not read (the bytes end before byte 352)"),
+              std::string::npos);
+  }
+}
+
+// A DDR4 byte changed: the CRC over it fails and says so on its own line;
+// the other one and every fact still decode. CAS latencies in the high
+// range (byte 23 bit 7) count from CL23.
+TEST(SpdDecode, Ddr4DamageAndTheHighLatencyRange) {
+  const sim::DimmSpec d = testsupport::Ddr4Modules()[0].dimm;
+  const struct {
+    size_t offset;
+    uint8_t value;
+    const char* wrongLine;
+    const char* okLine;
+  } cases[] = {
+      {50, 0x01, "checksum:             WRONG: CRC-16 of bytes 0-125", "checksum, page 0 top: ok"},
+      {200, 0x01, "checksum, page 0 top: WRONG: CRC-16 of bytes 128-253", "checksum:             ok"},
+      {126, 0x00, "checksum:             WRONG", "checksum, page 0 top: ok"},
+      {255, 0x00, "checksum, page 0 top: WRONG", "checksum:             ok"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.offset);
+    std::vector<uint8_t> image = sim::BuildSpdContents(d);
+    image[c.offset] ^= c.value == 0 ? 0xFF : c.value;
+    const SpdFacts f = DecodeSpd(image);
+    const std::string text = dimmio::SpdDecodeText(f);
+    EXPECT_NE(text.find(c.wrongLine), std::string::npos) << text;
+    EXPECT_NE(text.find(c.okLine), std::string::npos) << text;
+    EXPECT_EQ(f.CapacityMb, d.capacityMb);
+    EXPECT_EQ(f.PartNumber, d.partNumber);
+  }
+  std::vector<uint8_t> image = sim::BuildSpdContents(d);
+  image[20] = 0x01;  // CL23 and CL40
+  image[21] = 0x00;
+  image[22] = 0x02;
+  image[23] = 0x80;
+  const SpdFacts f = DecodeSpd(image);
+  EXPECT_EQ(f.CasTenths, (std::vector<uint16_t>{230, 400}));
+  // The bin's 17 clocks of tAA take the lowest supported latency above them.
+  EXPECT_EQ(f.StandardSpeeds.front().CasTenths, 230);
+
+  // tAA 14.180 ns at DDR4-2400 is 17.016 clocks: within the guard band, CL17.
+  image = sim::BuildSpdContents(d);
+  image[24] = 114;
+  image[123] = static_cast<uint8_t>(-70);
+  const SpdFacts guarded = DecodeSpd(image);
+  EXPECT_EQ(guarded.TaaPs, 14180u);
+  EXPECT_EQ(guarded.StandardSpeeds.front().CasTenths, 170);
 }
 
 // A module of every speed grade the builder knows, with the chips' speed it
@@ -210,10 +301,10 @@ TEST(SpdDecode, ImagesNotDecoded) {
   const auto image = sim::BuildSpdImage(dimm);
   const auto ddr3 = sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Hynix", {0xAD}, "H", 1));
   const auto bytes = [](const std::array<uint8_t, 256>& b) { return std::vector<uint8_t>(b.begin(), b.end()); };
-  // DDR4 keeps its CRC over bytes 0-125, whatever byte 0 bit 7 says.
-  const auto ddr4 = [&](bool sealed) {
+  // LPDDR4 (as DDR4) keeps its CRC over bytes 0-125, whatever byte 0 bit 7 says.
+  const auto lpddr4 = [&](bool sealed) {
     auto b = ddr3;
-    b[2] = 0x0C;
+    b[2] = 0x10;
     const uint16_t crc = dimmio::SpdCrc16(std::span(b).first(sealed ? 126 : 117));
     b[126] = static_cast<uint8_t>(crc);
     b[127] = static_cast<uint8_t>(crc >> 8);
@@ -230,8 +321,8 @@ TEST(SpdDecode, ImagesNotDecoded) {
   } cases[] = {
       {"blank 0xFF", {blankFF.begin(), blankFF.end()}, "blank (every byte 0xFF)", true, Rule::None, false},
       {"blank 0x00", {blank00.begin(), blank00.end()}, "blank (every byte 0x00)", true, Rule::Sum, true},
-      {"DDR4", ddr4(true), "DDR4 SDRAM", false, Rule::Crc16, true},
-      {"DDR4 CRC over 0-116 only", ddr4(false), "DDR4 SDRAM", false, Rule::Crc16, false},
+      {"LPDDR4", lpddr4(true), "LPDDR4 SDRAM", false, Rule::Crc16, true},
+      {"LPDDR4 CRC over 0-116 only", lpddr4(false), "LPDDR4 SDRAM", false, Rule::Crc16, false},
       // No rule known: no checksum either way.
       {"DDR5", bytes(Patched(dimm, {{2, 0x12}}, true)), "DDR5 SDRAM", false, Rule::None, false},
       {"unknown type", bytes(Patched(dimm, {{2, 0x42}}, true)), "unknown (0x42)", false, Rule::None, false},
@@ -393,8 +484,8 @@ TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
     }
     EXPECT_EQ(timings, c.timings);
     if (c.patch.empty()) {  // the latencies byte 18 lists, timed or not
-      EXPECT_EQ(f.CasTenths, (c.base.type == sim::MemoryType::Ddr ? std::vector<uint8_t>{20, 25, 30}
-                                                                  : std::vector<uint8_t>{20, 30}));
+      EXPECT_EQ(f.CasTenths, (c.base.type == sim::MemoryType::Ddr ? std::vector<uint16_t>{20, 25, 30}
+                                                                  : std::vector<uint16_t>{20, 30}));
     }
     EXPECT_EQ((std::array{f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs}), c.setupHold);
     EXPECT_EQ(f.TrcPs, c.trcPs);

@@ -60,6 +60,25 @@ void AddDdr2Ddr3(const SpdFacts& f, nlohmann::json& json) {
   }
 }
 
+// The fields DDR4 adds: null for the other types; the second CRC null
+// where the bytes end before byte 256.
+void AddDdr4(const SpdFacts& f, nlohmann::json& json) {
+  const bool ddr4 = FieldsOf(f.Memory).Ddr4;
+  const bool crc2 = ddr4 && f.Crc2Checked;
+  const auto ps = [&](uint32_t value) { return ddr4 ? Ps(value) : nlohmann::json(); };
+  json.update({{"package", ddr4 ? nlohmann::json(f.Package) : nlohmann::json()},
+               {"dies", ddr4 ? nlohmann::json(f.Dies) : nlohmann::json()},
+               {"trfc2_ps", ps(f.Trfc2Ps)},
+               {"trfc4_ps", ps(f.Trfc4Ps)},
+               {"trrd_l_ps", ps(f.TrrdLPs)},
+               {"tccd_l_ps", ps(f.TccdLPs)},
+               {"twtr_l_ps", ps(f.TwtrLPs)},
+               {"crc2_rule", crc2 ? nlohmann::json("CRC-16 of bytes 128-253") : nlohmann::json()},
+               {"crc2_ok", crc2 ? nlohmann::json(f.StoredCrc2 == f.ComputedCrc2) : nlohmann::json()},
+               {"crc2_stored", crc2 ? nlohmann::json(f.StoredCrc2) : nlohmann::json()},
+               {"crc2_computed", crc2 ? nlohmann::json(f.ComputedCrc2) : nlohmann::json()}});
+}
+
 nlohmann::json CheckRuleJson(const SpdFacts& f) {
   switch (f.CheckRule) {
     case SpdCheckRule::Sum: return "sum of bytes 0-62";
@@ -90,7 +109,7 @@ nlohmann::json SpdJson(const SpdFacts& f) {
   json["crc_computed"] = crc ? nlohmann::json(f.ComputedCrc) : nlohmann::json();
   if (!f.Decoded) return json;
   nlohmann::json cas = nlohmann::json::array();
-  for (uint8_t tenths : f.CasTenths) cas.push_back(CasText(tenths));
+  for (uint16_t tenths : f.CasTenths) cas.push_back(CasText(tenths));
   nlohmann::json timings = nlohmann::json::array();
   for (const SpdCasTiming& t : f.Timings) timings.push_back(TimingJson(t));
   json.update({{"spd_revision", std::to_string(f.SpdRevision >> 4) + "." +
@@ -149,6 +168,7 @@ nlohmann::json SpdJson(const SpdFacts& f) {
                {"serial_number", f.SerialNumber},
                {"serial_number_hex", f.SerialHex}});
   AddDdr2Ddr3(f, json);
+  AddDdr4(f, json);
   return json;
 }
 

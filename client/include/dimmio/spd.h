@@ -1,6 +1,6 @@
 // What a memory module's SPD EEPROM says about the module, decoded from the
-// bytes the module maker wrote (bytes 0-127; DDR3 bytes 0-175) for SDR, DDR,
-// DDR2 and DDR3 SDRAM modules: type, organisation and size of each rank,
+// bytes the module maker wrote (bytes 0-127; DDR3 bytes 0-175; DDR4 0-383)
+// for SDR, DDR, DDR2, DDR3 and DDR4 SDRAM modules: type, organisation and size of each rank,
 // error checking, timings at each supported CAS latency (DDR2, DDR3: at each
 // standard speed met) with the standard speed they reach, maker and
 // manufacturing data, and the type's own checksum or CRC. Other memory types
@@ -45,7 +45,7 @@ enum class SpdCheckRule : uint8_t { None, Sum, Crc16 };
 
 // One supported CAS latency with the clock the module runs at there.
 struct SpdCasTiming {
-  uint8_t CasTenths = 0;    // CAS latency in tenths of a clock (25 = CL2.5)
+  uint16_t CasTenths = 0;   // CAS latency in tenths of a clock (25 = CL2.5)
   uint32_t CycleTimePs = 0; // tCK at this latency
   uint32_t AccessTimePs = 0;  // tAC, data out after the clock, at this tCK; 0 when not stated
   uint32_t Trcd = 0, Trp = 0, Tras = 0;  // in clocks at this tCK
@@ -62,11 +62,14 @@ struct SpdTypeFields {
   bool Ddr3Timings = false;       // DDR3: tAA, tFAW, temperature range, thermal sensor (not
                                   // setup and hold, refresh and burst lengths)
   bool DramMaker = false;         // DDR3: the maker of the DRAM devices
+  bool Ddr4 = false;              // DDR4 (also has every DDR3 group): package, bank
+                                  // groups' timings, the second CRC
 };
 
 constexpr SpdTypeFields FieldsOf(SpdMemoryType type) {
-  const bool ddr3 = type == SpdMemoryType::Ddr3Sdram;
-  return {ddr3 || type == SpdMemoryType::Ddr2Sdram, ddr3, ddr3, ddr3, ddr3};
+  const bool ddr4 = type == SpdMemoryType::Ddr4Sdram;
+  const bool ddr3 = type == SpdMemoryType::Ddr3Sdram || ddr4;
+  return {ddr3 || type == SpdMemoryType::Ddr2Sdram, ddr3, ddr3, ddr3, ddr3, ddr4};
 }
 
 struct SpdFacts {
@@ -99,7 +102,7 @@ struct SpdFacts {
   bool Buffered = false;      // byte 21: buffered address and control inputs
   std::vector<std::string> Attributes;  // every bit of byte 21 that is set, in words
 
-  std::vector<uint8_t> CasTenths;         // every supported CAS latency, tenths of a clock
+  std::vector<uint16_t> CasTenths;        // every supported CAS latency, tenths of a clock
   std::vector<SpdCasTiming> Timings;      // the highest supported latencies first, up to three
   // DDR2, DDR3: the lowest latency and the delays in clocks at each standard
   // speed the module meets, the fastest first.
@@ -127,9 +130,21 @@ struct SpdFacts {
   std::vector<uint8_t> BurstLengths;
   bool BurstFullPage = false;
 
+  // DDR4: the dies of each package, the package ("monolithic", "3DS (2 dies)"),
+  // and the times of bank groups and the finer refresh modes.
+  uint8_t Dies = 0;
+  std::string Package;
+  uint32_t Trfc2Ps = 0, Trfc4Ps = 0, TrrdLPs = 0, TccdLPs = 0, TwtrLPs = 0;
+  // DDR4: the CRC of bytes 128-253 in bytes 254-255; not checked when the
+  // bytes end before 256.
+  bool Crc2Checked = false;
+  uint16_t StoredCrc2 = 0, ComputedCrc2 = 0;
+
   JedecMaker Maker;
-  JedecMaker DramMaker;       // DDR3 bytes 148-149; bank 0 when not stated
-  bool IdentityRead = true;   // DDR3: false when the bytes end before 150 (part number, DRAM maker)
+  JedecMaker DramMaker;       // DDR3 bytes 148-149, DDR4 350-351; bank 0 when not stated
+  bool IdentityRead = true;   // DDR3: false when the bytes end before 150 (part number, DRAM
+                              // maker); DDR4 before 352 (the maker and the rest of page 1)
+  uint16_t IdentityEnd = 0;   // the byte IdentityRead needs the bytes to reach
   uint8_t Location = 0;       // byte 72, the maker's own code for the plant
   std::string PartNumber;     // printable, trailing blanks removed
   uint16_t Revision = 0;      // bytes 91-92, first byte high
@@ -157,11 +172,16 @@ struct SpdFacts {
 constexpr size_t kSpdDecodedBytes = 128;
 // DDR3 keeps its part number and DRAM maker in bytes 128-149.
 constexpr size_t kSpdDdr3DecodedBytes = 150;
+// DDR4 keeps its maker, date, serial, part number and DRAM maker in 320-351;
+// all 512 bytes are its two pages.
+constexpr size_t kSpdDdr4DecodedBytes = 352;
+constexpr size_t kSpdDdr4Bytes = 512;
 
 // Decodes `bytes` read from offset 0; fewer than 64 bytes give an undecoded
 // result (no checksum either), fewer than 128 no decode beyond the type
 // (and no DDR3 CRC); a DDR3 image of 128-149 bytes lacks the part number
-// and the DRAM maker (IdentityRead false).
+// and the DRAM maker (IdentityRead false), a DDR4 image of fewer than 352
+// its manufacturing data.
 SpdFacts DecodeSpd(std::span<const uint8_t> bytes);
 
 // The name of SPD memory type byte `type`; "unknown (0xNN)" for others.
@@ -187,7 +207,7 @@ const char* JedecMakerName(uint8_t bank, uint8_t code);
 bool JedecParityOk(uint8_t code);
 
 // "CL2.5", "CL3" for a latency in tenths of a clock.
-std::string CasText(uint8_t tenths);
+std::string CasText(uint16_t tenths);
 
 // The decoded module as the lines of a listing, one "name: value" each,
 // every text from the module escaped (see PrintableText).
