@@ -155,8 +155,11 @@ std::vector<Board> LaterIntel() {
        "EC-8265 Laptop", {{"ChannelA-DIMM0", 8192}, {"ChannelB-DIMM0", 8192}}, 4},
       {"glk", "Intel Gemini Lake box, one DDR4 SO-DIMM, SMBus 8086:31D4 at 0:31.1", 0x31F0,
        0x31E8, 0x31D4, 0x03, 0xF040, 0x01, 0,
-       {Slot(0, Ddr4(4096, 1, "PC4-19200", "Micron", kMicron, "MTA4ATF51264HZ-2G6", 0x31000001,
-                     ModuleForm::SoDimm))},
+       // Its SPD takes a page select and refuses the byte after the address.
+       {{.slot = 0,
+         .dimm = Ddr4(4096, 1, "PC4-19200", "Micron", kMicron, "MTA4ATF51264HZ-2G6", 0x31000001,
+                      ModuleForm::SoDimm),
+         .eeprom = {.pageDataAck = false}}},
        "EC-J4105 Box", {{"DIMM0", 4096}, {"DIMM1", 0}}, 1},
       {"baytrail-d", "Intel Bay Trail-D board, DDR3L SO-DIMMs, SMBus 8086:0F12 at 0:31.3", 0x0F00,
        0x0F1C, 0x0F12, 0x0E, 0xF000, 0x01, 0,
