@@ -62,15 +62,25 @@ Result<std::vector<uint8_t>> Client::Send(uint32_t code, std::span<const uint8_t
   return std::move(reply.Output);
 }
 
-Result<SpdRead> Client::ReadSpd(uint8_t slot, uint8_t firstOffset, uint32_t count) {
+Result<SpdRead> Client::SpdReply(uint32_t code, std::span<const uint8_t> input, uint32_t count) {
   if (count == 0 || count > UINT32_MAX - DIMMIO_SPD_DATA_OFFSET) {
     return RequestError{0, "an SPD read needs a count of at least 1"};
   }
-  const uint8_t input[sizeof(DimmioReadSpdInput)] = {slot, firstOffset};
-  auto reply = Send(IOCTL_READ_SPD, input, DIMMIO_SPD_DATA_OFFSET + count, DIMMIO_SPD_DATA_OFFSET);
+  auto reply = Send(code, input, DIMMIO_SPD_DATA_OFFSET + count, DIMMIO_SPD_DATA_OFFSET);
   if (!reply) return reply.error();
   const std::vector<uint8_t>& out = *reply;
   return SpdRead{{out.begin() + DIMMIO_SPD_DATA_OFFSET, out.end()}, DecodeOpStatus(out.data())};
+}
+
+Result<SpdRead> Client::ReadSpd(uint8_t slot, uint8_t firstOffset, uint32_t count) {
+  const uint8_t input[sizeof(DimmioReadSpdInput)] = {slot, firstOffset};
+  return SpdReply(IOCTL_READ_SPD, input, count);
+}
+
+Result<SpdRead> Client::ReadSpdPage(uint8_t slot, uint8_t page, uint8_t firstOffset,
+                                    uint32_t count) {
+  const uint8_t input[sizeof(DimmioReadSpdPageInput)] = {slot, page, firstOffset};
+  return SpdReply(IOCTL_READ_SPD_PAGE, input, count);
 }
 
 Result<ProbeResult> Client::ProbeSpdWrite(uint8_t slot) {

@@ -41,6 +41,12 @@ constexpr Meaning kMeanings[] = {
     {DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT, "no SMBIOS entry point was found"},
     {DIMMIO_ERROR_SPD_WRITES_BLOCKED,
      "the chipset blocks SPD writes; nothing was sent on the bus"},
+    {DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED, "no module on the bus took the SPD page select"},
+    {DIMMIO_ERROR_NO_PAGE_TRANSFERS,
+     "this SMBus host cannot select DDR4 SPD pages; nothing was sent on the bus"},
+    {DIMMIO_ERROR_PAGE_OUT_OF_RANGE, "an SPD page other than 0 or 1; nothing was sent on the bus"},
+    {DIMMIO_ERROR_HW_SEND_BYTE, "SMBus send-byte transaction failed"},
+    {DIMMIO_ERROR_HW_RECEIVE_BYTE, "SMBus receive-byte transaction failed"},
 };
 
 constexpr Meaning kStatusNames[] = {

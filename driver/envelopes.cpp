@@ -23,6 +23,14 @@ NtStatus CountEnvelope(CountQuery query, uint8_t* buffer, uint32_t* information)
   return STATUS_SUCCESS;
 }
 
+// The bytes an SPD read asks for. An SPD (or a DDR4 page) holds 256 bytes
+// and a longer read only repeats them: a caller's long output buffer must
+// not keep the only worker (and unload) busy for millions of transfers.
+uint32_t SpdBytesAsked(uint32_t outputLength) {
+  const uint32_t count = outputLength - kSpdDataOffset;
+  return count > kSpdReadLimit ? kSpdReadLimit : count;
+}
+
 }  // namespace
 
 NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
@@ -31,13 +39,23 @@ NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t o
   const uint8_t firstOffset = buffer[1];
   OpStatus* status = StatusAt(buffer, 0);
   InitOpStatus(status);
-  // An SPD holds 256 bytes and a longer read only repeats them: a caller's
-  // long output buffer must not keep the only worker (and unload) busy for
-  // millions of transfers.
-  uint32_t count = outputLength - kSpdDataOffset;
-  if (count > kSpdReadLimit) count = kSpdReadLimit;
   const uint32_t read = ReadSpdBlock(extension->Controller, status, slot,
-                                     buffer + kSpdDataOffset, firstOffset, count);
+                                     buffer + kSpdDataOffset, firstOffset,
+                                     SpdBytesAsked(outputLength));
+  *information = kSpdDataOffset + read;
+  return STATUS_SUCCESS;
+}
+
+NtStatus ReadSpdPageEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
+                             uint32_t* information) {
+  const uint8_t slot = buffer[0];
+  const uint8_t page = buffer[1];
+  const uint8_t firstOffset = buffer[2];
+  OpStatus* status = StatusAt(buffer, 0);
+  InitOpStatus(status);
+  const uint32_t read = ReadSpdPage(extension->Controller, status, slot, page,
+                                    buffer + kSpdDataOffset, firstOffset,
+                                    SpdBytesAsked(outputLength));
   *information = kSpdDataOffset + read;
   return STATUS_SUCCESS;
 }
@@ -86,6 +104,8 @@ NtStatus ServeQueuedCode(DeviceExtension* extension, uint32_t code, uint8_t* buf
   switch (code) {
     case IOCTL_READ_SPD:
       return ReadSpdEnvelope(extension, buffer, outputLength, information);
+    case IOCTL_READ_SPD_PAGE:
+      return ReadSpdPageEnvelope(extension, buffer, outputLength, information);
     case IOCTL_PROBE_SPD_WRITE:
       return ProbeSpdWriteEnvelope(extension, buffer, information);
     case IOCTL_GET_MEMORY_SLOT_COUNT:

@@ -12,7 +12,7 @@ struct OpStatus {
   uint32_t Code;            // operation error code, 0 = none
   uint32_t DetailCount;     // Detail words written with Code: 0, 1 or 2
   uint32_t Detail[6];
-  uint32_t HwCode;          // controller transaction error (17, 18, 19, 32), 0 = none
+  uint32_t HwCode;          // controller transaction error (17-19, 32, 41, 42), 0 = none
   uint32_t HwDetailCount;   // 1 whenever HwCode is set
   uint32_t HwDetail[8];     // word 0: the back-end's status value
 };
@@ -51,6 +51,14 @@ constexpr uint32_t SmbiosNoEntryPoint = 36;
 // Both halves: the chipset forbids writes to the SPD addresses, so nothing
 // was sent. Hardware detail: the host configuration byte that says so.
 constexpr uint32_t SpdWritesBlocked = 37;
+// DDR4 page reads. 38: the page select was not acknowledged and the page
+// query does not show the page asked for (no EE1004 on the bus, or it
+// refused); the hardware half holds the transfer's failure.
+constexpr uint32_t PageNotAcknowledged = 38;
+constexpr uint32_t NoPageTransfers = 39;   // the host has no send / receive byte; nothing sent
+constexpr uint32_t PageOutOfRange = 40;    // a page other than 0 or 1; nothing sent
+constexpr uint32_t SendByteFailed = 41;    // hardware half: send-byte transaction
+constexpr uint32_t ReceiveByteFailed = 42; // hardware half: receive-byte transaction
 }  // namespace OpError
 
 // Writes the whole record: Header = 1, every other word 0. The record goes

@@ -34,6 +34,7 @@ uint32_t TableLengthRequired(int32_t wanted) {
 RequestKind KindOfRequest(uint32_t code) {
   switch (code) {
     case IOCTL_READ_SPD:
+    case IOCTL_READ_SPD_PAGE:
     case IOCTL_PROBE_SPD_WRITE:
     case IOCTL_GET_MEMORY_SLOT_COUNT:
     case IOCTL_GET_MEMORY_MODULE_COUNT:
@@ -55,6 +56,10 @@ bool RequestPassesChecks(uint32_t code, const uint8_t* buffer, uint32_t inputLen
   switch (code) {
     case IOCTL_READ_SPD:
       return inputLength >= 2 && outputLength > kSpdDataOffset && buffer[0] <= kLastSpdSlot;
+    case IOCTL_READ_SPD_PAGE:
+      // The page is judged by the worker, in the status record.
+      return inputLength >= kSpdPageInputSize && outputLength > kSpdDataOffset &&
+             buffer[0] <= kLastSpdSlot;
     case IOCTL_PROBE_SPD_WRITE:
       return inputLength >= 1 && outputLength >= kProbeReplySize && buffer[0] <= kLastSpdSlot;
     case IOCTL_GET_MEMORY_SLOT_COUNT:

@@ -1,4 +1,4 @@
-// The ten device-control requests without the request packet: which are
+// The eleven device-control requests without the request packet: which are
 // answered at once and which go to the worker, the buffer checks of each, the
 // at-once answers and the worker-side handlers with their output envelopes.
 // Nothing here waits, locks or completes anything, so a single-threaded
@@ -33,6 +33,8 @@ NtStatus AnswerAtOnce(uint32_t code, uint8_t* buffer, uint32_t outputLength,
 // returns STATUS_SUCCESS; what went wrong below is in the output.
 NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
                          uint32_t* information);
+NtStatus ReadSpdPageEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
+                             uint32_t* information);
 NtStatus ProbeSpdWriteEnvelope(DeviceExtension* extension, uint8_t* buffer,
                                uint32_t* information);
 NtStatus SlotCountEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t* information);

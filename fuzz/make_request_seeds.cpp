@@ -78,7 +78,10 @@ std::vector<ScriptRequest> Edges() {
       {IOCTL_READ_PCI_CONFIG, ConfigInput(0, 0, 7), kPciConfigSize},
       {IOCTL_READ_PCI_CONFIG, ConfigInput(0, 30, 6), kPciConfigSize},
       {IOCTL_GET_SYSTEM_INFO, {}, kSystemInfoSize - 1},
-      {DIMMIO_CONTROL_CODE(0x80Au, DIMMIO_ACCESS_READ), {}, 80},
+      {DIMMIO_CONTROL_CODE(0x80Bu, DIMMIO_ACCESS_READ), {}, 80},
+      {IOCTL_READ_SPD_PAGE, {0, 1, 0}, kSpdDataOffset + 256},
+      {IOCTL_READ_SPD_PAGE, {0, 2, 0}, kSpdDataOffset + 1},
+      {IOCTL_READ_SPD_PAGE, {0, 0}, kSpdDataOffset + 1},
       {IOCTL_READ_SPD | 1u, {0, 0}, 80},
       {0, {}, 0},
   };

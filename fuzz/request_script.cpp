@@ -10,7 +10,7 @@ constexpr uint32_t kTableCodes[] = {
     IOCTL_READ_SPD,          IOCTL_PROBE_SPD_WRITE,      IOCTL_GET_MEMORY_SLOT_COUNT,
     IOCTL_GET_MEMORY_MODULE_COUNT, IOCTL_SET_SEGMENT,    IOCTL_GET_CHIPSET_INFO,
     IOCTL_GET_PCI_DEVICE_TABLE, IOCTL_GET_PCI_DEVICE_COUNT, IOCTL_READ_PCI_CONFIG,
-    IOCTL_GET_SYSTEM_INFO,
+    IOCTL_GET_SYSTEM_INFO,   IOCTL_READ_SPD_PAGE,
 };
 constexpr uint8_t kTableCount = sizeof kTableCodes / sizeof kTableCodes[0];
 constexpr uint8_t kAnyCode = kTableCount;           // 4 code bytes follow

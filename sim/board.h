@@ -101,6 +101,8 @@ struct SmbusHostSpec {
   // Firmware sharing the host, and a transfer that hangs (the PIIX4-block
   // hosts and the AMD and nForce hosts).
   HostFirmwareSpec firmware{};
+  // DDR4: the SPD page the firmware left selected on every EE1004 (0 or 1).
+  uint8_t firmwareSpdPage = 0;
   Piix4CompatSpec piix4Compat{};  // the PIIX4-compatible hosts; `decode` places the legacy block
 };
 

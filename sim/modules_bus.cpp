@@ -1,6 +1,7 @@
 #include "sim/board.h"
 #include "sim/models/ali_segment_bits.h"
 #include "sim/models/board_latch.h"
+#include "sim/models/ee1004_page.h"
 #include "sim/models/gpo_latch.h"
 #include "sim/models/smbus_mux.h"
 #include "sim/models/smbus_segment.h"
@@ -8,15 +9,39 @@
 
 namespace sim {
 
+namespace {
+
+// The EEPROM of one slot: an EE1004 with both pages for a DDR4 module, on
+// the page the firmware left selected.
+SpdEeprom& MakeEeprom(const SmbusHostSpec& spec, const SpdSlotSpec& slot, Machine& machine) {
+  if (slot.dimm.type == MemoryType::Ddr4) {
+    const std::vector<uint8_t> contents = BuildSpdContents(slot.dimm);
+    std::array<uint8_t, 512> image{};
+    for (size_t i = 0; i < image.size() && i < contents.size(); ++i) image[i] = contents[i];
+    return machine.Make<SpdEeprom>(machine, image, slot.eeprom, spec.firmwareSpdPage);
+  }
+  return machine.Make<SpdEeprom>(machine, BuildSpdImage(slot.dimm), slot.eeprom);
+}
+
+}  // namespace
+
 SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine,
                             BoardModels& models) {
   SmbusSegment* segments[2] = {&machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
   const std::vector<SpdSlotSpec>* slots[2] = {&smbusSpec.segment0, &smbusSpec.segment1};
   for (int s = 0; s < 2; ++s) {
+    std::vector<SpdEeprom*> ee1004s;
     for (const SpdSlotSpec& slot : *slots[s]) {
-      auto& eeprom = machine.Make<SpdEeprom>(machine, BuildSpdImage(slot.dimm), slot.eeprom);
+      auto& eeprom = MakeEeprom(smbusSpec, slot, machine);
       segments[s]->Wire(static_cast<uint8_t>(0x50 + slot.slot), eeprom);
       models.eeproms[s][slot.slot & 7] = &eeprom;
+      if (eeprom.Ee1004()) ee1004s.push_back(&eeprom);
+    }
+    // The page commands reach every EE1004 of the segment.
+    if (!ee1004s.empty()) {
+      for (uint8_t address : {Ee1004PageCommands::kSelectPage0, Ee1004PageCommands::kSelectPage1}) {
+        segments[s]->Wire(address, machine.Make<Ee1004PageCommands>(ee1004s, address));
+      }
     }
   }
 

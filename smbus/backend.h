@@ -72,6 +72,8 @@ struct SmbusOps {
   SmbusReleaseFn ReleaseDevice;
   SmbusSegmentFn SelectSegment;    // null: no segment switch
   SmbusSegmentFn DeselectSegment;
+  SmbusSendByteFn SendByte = nullptr;  // null: no send / receive byte (no DDR4 pages)
+  SmbusReceiveByteFn ReceiveByte = nullptr;
 };
 
 inline void InstallOps(SmbusController* controller, void* context, const SmbusOps& ops) {
@@ -82,4 +84,6 @@ inline void InstallOps(SmbusController* controller, void* context, const SmbusOp
   controller->ReleaseDevice = ops.ReleaseDevice;
   controller->SelectSegment = ops.SelectSegment;
   controller->DeselectSegment = ops.DeselectSegment;
+  controller->SendByte = ops.SendByte;
+  controller->ReceiveByte = ops.ReceiveByte;
 }

@@ -112,7 +112,8 @@ constexpr SmbusOps kOps = {&ReadByte,      &ReadWord,      &WriteByte,
                            &ReleaseDevice, &SelectSegment, &DeselectSegment};
 // The ICH6 and later put the firmware's host configuration back at release.
 constexpr SmbusOps kLaterIchOps = {&ReadByte,      &ReadWord,      &WriteByte,
-                                   &ReleaseLaterIchDevice, &SelectSegment, &DeselectSegment};
+                                   &ReleaseLaterIchDevice, &SelectSegment, &DeselectSegment,
+                                   &SendByte,      &ReceiveByte};
 
 }  // namespace
 
@@ -232,8 +233,20 @@ constexpr TransactionSteps<uint8_t> kIchSteps = {
     kIchStatusBits, true,           &WaitForBusReady,    &Program,       nullptr,
     kReadSettleMs,  kWriteSettleMs, &WaitForTransferEnd, kStatusEndBits, &ClearEndBits,
     &KillTransfer};
+// Send and receive byte carry one byte after the address: no write cycle to
+// wait out, the read settle time either way.
+constexpr TransactionSteps<uint8_t> ByteSteps(TransactionSteps<uint8_t> steps) {
+  steps.WriteSettleMs = steps.ReadSettleMs;
+  return steps;
+}
+constexpr TransactionSteps<uint8_t> kPiix4ByteSteps = ByteSteps(kPiix4Steps);
+constexpr TransactionSteps<uint8_t> kIchByteSteps = ByteSteps(kIchSteps);
 
 }  // namespace
+
+const TransactionSteps<uint8_t>& ByteStepsOf(const IntelContext* ctx) {
+  return HasSemaphore(ctx->Variant) ? kIchByteSteps : kPiix4ByteSteps;
+}
 
 uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
                   uint8_t command, uint8_t isRead) {
@@ -279,6 +292,27 @@ int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t comman
   PortWriteByte(Port(base, kData0), value);
   const uint8_t final = CallSMBus(ctx, idle, kProtocolByteData, slave, command, 0);
   return FinishTransfer(ctx, status, final, OpError::WriteByteFailed);
+}
+
+int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) {
+  const auto* ctx = static_cast<IntelContext*>(context);
+  uint8_t idle = 0;
+  if (StartOnIdleHost(ctx, status, OpError::SendByteFailed, &idle) != 0) return -1;
+  LoadFiller(ctx->IoBase);
+  const uint8_t final = RunTransaction(ByteStepsOf(ctx), ctx->IoBase,
+                                       {kProtocolByte, slave, value, 0, 0}, idle);
+  return FinishTransfer(ctx, status, final, OpError::SendByteFailed);
+}
+
+int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value) {
+  const auto* ctx = static_cast<IntelContext*>(context);
+  uint8_t idle = 0;
+  if (StartOnIdleHost(ctx, status, OpError::ReceiveByteFailed, &idle) != 0) return -1;
+  LoadFiller(ctx->IoBase);
+  const uint8_t final =
+      RunTransaction(ByteStepsOf(ctx), ctx->IoBase, {kProtocolByte, slave, 0, 1, 0}, idle);
+  *value = PortReadByte(Port(ctx->IoBase, kData0));
+  return FinishTransfer(ctx, status, final, OpError::ReceiveByteFailed);
 }
 
 void ReleaseDevice(void* context) { PoolFree(context); }

@@ -58,6 +58,11 @@ int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command
                  uint16_t* value);
 int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                   uint8_t value);
+// Send byte (the byte in the command register) and receive byte, with the
+// read settle time both ways: they start no EEPROM write cycle. Installed
+// for the ICH6 and later, whose boards carry DDR4 modules.
+int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value);
+int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value);
 void ReleaseDevice(void* context);
 void SelectSegment(void* context, uint32_t segment);
 void DeselectSegment(void* context, uint32_t segment);

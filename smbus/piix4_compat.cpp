@@ -188,7 +188,8 @@ int32_t OnOurHost(void* context, OpStatus* status, Transfer transfer) {
   return result;
 }
 
-constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nullptr, nullptr};
+constexpr SmbusOps kOps = {&ReadByte, &ReadWord,  &WriteByte, &ReleaseDevice,
+                           nullptr,   nullptr,    &SendByte, &ReceiveByte};
 
 }  // namespace
 
@@ -251,6 +252,18 @@ int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command
 int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value) {
   return OnOurHost(context, status, [&](intel::IntelContext* host) {
     return intel::WriteByte(host, status, slave, command, value);
+  });
+}
+
+int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) {
+  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+    return intel::SendByte(host, status, slave, value);
+  });
+}
+
+int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value) {
+  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+    return intel::ReceiveByte(host, status, slave, value);
   });
 }
 

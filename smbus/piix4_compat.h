@@ -53,6 +53,8 @@ int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, Pci
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value);
 int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value);
 int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value);
+int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value);
+int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value);
 void ReleaseDevice(void* context);
 
 }  // namespace piix4_compat

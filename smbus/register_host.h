@@ -39,6 +39,7 @@ constexpr host_status::HostStatusBits kIchStatusBits{kStatusBusy, 0, kStatusErro
                                                      kStatusInterrupt};
 constexpr uint8_t kControlKill = 0x02;
 
+constexpr uint8_t kProtocolByte = 0x04;  // send byte / receive byte
 constexpr uint8_t kProtocolByteData = 0x08;
 constexpr uint8_t kProtocolWordData = 0x0C;
 constexpr uint8_t kControlStart = 0x40;

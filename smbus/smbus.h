@@ -17,6 +17,12 @@ using SmbusReadWordFn = int32_t (*)(void* context, OpStatus* status, uint8_t sla
                                     uint8_t command, uint16_t* value);
 using SmbusWriteByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
                                      uint8_t command, uint8_t value);
+// Send byte: the address for writing and one byte, no command. Receive
+// byte: the address for reading and one byte back.
+using SmbusSendByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
+                                    uint8_t value);
+using SmbusReceiveByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
+                                       uint8_t* value);
 using SmbusReleaseFn = void (*)(void* context);
 using SmbusSegmentFn = void (*)(void* context, uint32_t segment);
 
@@ -30,11 +36,15 @@ struct SmbusController {
   SmbusSegmentFn SelectSegment;      // optional
   SmbusSegmentFn DeselectSegment;    // optional
   uint32_t Segment;            // last value of IOCTL_SET_SEGMENT, 0 at first
+  // Optional, both or neither: the hosts that carry DDR4 modules, whose SPD
+  // pages are chosen by these transfers.
+  SmbusSendByteFn SendByte;
+  SmbusReceiveByteFn ReceiveByte;
 };
 
 // The size discovery asks the pool for, as the 32-bit image lays the record out.
 #if defined(__i386__)
-static_assert(sizeof(SmbusController) == 36);
+static_assert(sizeof(SmbusController) == 44);
 #endif
 
 constexpr uint8_t kSpdFirstSlave = 0x50;  // slot n answers at 0x50 + n
@@ -49,6 +59,14 @@ uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slo
 // Changes SPD byte 74 and restores it: 1 = writable, 0 = unchanged
 // (protected, or the write failed), -1..-5 = the step that failed.
 int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slot);
+
+// DDR4: reads `count` bytes (at most 256, wrapping inside the page) of SPD
+// page `page` of `slot` from `offset` on. The page the board left selected
+// is found first and selected again afterwards, whatever happened between.
+// Codes: 38 the page select not acknowledged, 39 a host without the page
+// transfers, 40 a page other than 0 or 1, and those of ReadSpdBlock.
+uint32_t ReadSpdPage(SmbusController* controller, OpStatus* status, uint8_t slot, uint8_t page,
+                     uint8_t* data, uint8_t offset, uint32_t count);
 
 // Stores the segment value the back-end selects around each SPD operation.
 int32_t SetSegment(SmbusController* controller, OpStatus* status, uint32_t value);

@@ -1,7 +1,8 @@
 #include "hw/hw.h"
 #include "smbus/smbus.h"
+#include "smbus/spd_steps.h"
 
-namespace {
+namespace spd_steps {
 
 void Select(SmbusController* c) {
   if (c->SelectSegment != nullptr) c->SelectSegment(c->Context, c->Segment);
@@ -11,18 +12,69 @@ void Deselect(SmbusController* c) {
   if (c->DeselectSegment != nullptr) c->DeselectSegment(c->Context, c->Segment);
 }
 
+KeptHardwareHalf::KeptHardwareHalf(const OpStatus* status)
+    : code_(status->HwCode), count_(status->HwDetailCount) {
+  for (int i = 0; i < 8; ++i) detail_[i] = status->HwDetail[i];
+}
+
+void KeptHardwareHalf::PutBack(OpStatus* status) const {
+  status->HwCode = code_;
+  status->HwDetailCount = count_;
+  for (int i = 0; i < 8; ++i) status->HwDetail[i] = detail_[i];
+}
+
+uint32_t ReadBlock(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t* data,
+                   uint8_t offset, uint32_t count) {
+  uint32_t done = 0;
+  for (uint32_t pair = 0; pair < count / 2; ++pair) {
+    // The word lands in memory low byte first, so pairs fill the area in SPD
+    // address order whatever the alignment of data + done.
+    uint16_t word;
+    if (c->ReadWord(c->Context, status, slave, offset, &word) != 0) {
+      SetOpFailure(status, OpError::SpdBlockRead);
+      return done;
+    }
+    data[done] = static_cast<uint8_t>(word & 0xFF);
+    data[done + 1] = static_cast<uint8_t>(word >> 8);
+    done += 2;
+    offset = static_cast<uint8_t>(offset + 2);
+  }
+  if ((count & 1u) != 0) {
+    if (c->ReadByte(c->Context, status, slave, offset, data + done) != 0) {
+      SetOpFailure(status, OpError::SpdBlockRead);
+    } else {
+      done += 1;
+    }
+  }
+  return done;
+}
+
+}  // namespace spd_steps
+
+using namespace spd_steps;
+
+namespace {
+
 // One more write of the first-read value, after the probe has failed with
 // byte 74 possibly left changed. The reply keeps describing the first
 // failure: whatever this write does to the hardware half is undone.
 void WriteBackOnce(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t first) {
-  const uint32_t hwCode = status->HwCode;
-  const uint32_t hwDetailCount = status->HwDetailCount;
-  uint32_t hwDetail[8];
-  for (int i = 0; i < 8; ++i) hwDetail[i] = status->HwDetail[i];
+  const KeptHardwareHalf kept(status);
   (void)c->WriteByte(c->Context, status, slave, kSpdProbeOffset, first);
-  status->HwCode = hwCode;
-  status->HwDetailCount = hwDetailCount;
-  for (int i = 0; i < 8; ++i) status->HwDetail[i] = hwDetail[i];
+  kept.PutBack(status);
+}
+
+// DDR4: the probe's byte 74 is that of page 0, whatever page the board
+// left selected. True when page 1 was on and page 0 is now selected; on a
+// bus without EE1004 modules nothing changes and nothing is reported.
+bool OnPageZero(SmbusController* c, OpStatus* status) {
+  if (c->SendByte == nullptr || c->ReceiveByte == nullptr) return false;
+  bool answered = false;
+  if (QueryPage(c, status, &answered) == 0) return false;
+  const KeptHardwareHalf kept(status);
+  if (SwitchPage(c, status, 0, &answered)) return true;
+  kept.PutBack(status);
+  return false;
 }
 
 }  // namespace
@@ -34,31 +86,8 @@ uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slo
     SetOpFailure(status, OpError::ControllerUnavailable);
     return 0;
   }
-
   Select(controller);
-  uint32_t done = 0;
-  bool failed = false;
-  for (uint32_t pair = 0; pair < count / 2; ++pair) {
-    // The word lands in memory low byte first, so pairs fill the area in SPD
-    // address order whatever the alignment of data + done.
-    uint16_t word;
-    if (controller->ReadWord(controller->Context, status, slave, offset, &word) != 0) {
-      SetOpFailure(status, OpError::SpdBlockRead);
-      failed = true;
-      break;
-    }
-    data[done] = static_cast<uint8_t>(word & 0xFF);
-    data[done + 1] = static_cast<uint8_t>(word >> 8);
-    done += 2;
-    offset = static_cast<uint8_t>(offset + 2);
-  }
-  if (!failed && (count & 1u) != 0) {
-    if (controller->ReadByte(controller->Context, status, slave, offset, data + done) != 0) {
-      SetOpFailure(status, OpError::SpdBlockRead);
-    } else {
-      done += 1;
-    }
-  }
+  const uint32_t done = ReadBlock(controller, status, slave, data, offset, count);
   Deselect(controller);
   return done;
 }
@@ -75,6 +104,7 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
   int32_t result;
   uint8_t first = 0, readBack = 0;
   Select(controller);
+  const bool pageMoved = OnPageZero(controller, status);
   do {
     if (controller->ReadByte(ctx, status, slave, kSpdProbeOffset, &first) != 0) {
       SetOpFailure(status, OpError::ProbeFirstRead);
@@ -122,6 +152,10 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
   // changing write may have landed, and a failed or unverified restore gets
   // one more try.
   if (result == -2 || result == -3 || result == -5) WriteBackOnce(controller, status, slave, first);
+  if (pageMoved) {
+    bool answered = true;  // the modules took page 0
+    PutPageBack(controller, status, 1, &answered);
+  }
   Deselect(controller);
   return result;
 }

@@ -25,7 +25,7 @@ Board Ali1543();    // ALi M1533 rev C3 with the base the BIOS programmed
 std::vector<Board> Via();  // VIA 596A/B, 686 revisions, VT8231, VT8235, VT8237R, VX900
 std::vector<Board> NvidiaMcp();  // CK804, MCP55 (SPDs on channel 2), MCP79
 Board Ali1563();    // ALi/ULi M1563: SMBus host in the south bridge 0:2.0
-std::vector<Board> LaterIntel();  // ICH6 to the 8-series PCH, SMBus at 0:31.3
+std::vector<Board> LaterIntel();  // ICH6 to the later PCHs and SoCs (DDR4 from the 100-series)
 std::vector<Board> Piix4Compat();  // ServerWorks CSB5, ATI IXP400 and SB600-SB800, AMD FCHs
 
 }  // namespace sim::boards

@@ -21,6 +21,8 @@ struct LaterIntelBoard {
   std::vector<SpdSlotSpec> modules;
   const char* product;  // SMBIOS system product
   std::vector<SmbiosMemoryDevice> sockets;
+  uint8_t smbusFunction = 3;  // 4 from the 100-series on; 1 on Apollo and Gemini Lake
+  uint8_t spdPage = 0;        // DDR4: the SPD page the firmware left selected
 };
 
 Board Make(const LaterIntelBoard& d) {
@@ -33,7 +35,7 @@ Board Make(const LaterIntelBoard& d) {
       {.bus = 0, .device = 31, .function = 0, .vendorId = 0x8086, .deviceId = d.lpc,
        .revision = d.revision, .classCode = 0x060100, .multiFunction = true,
        .name = "LPC bridge"},
-      {.bus = 0, .device = 31, .function = 3, .vendorId = 0x8086, .deviceId = d.smbus,
+      {.bus = 0, .device = 31, .function = d.smbusFunction, .vendorId = 0x8086, .deviceId = d.smbus,
        .revision = d.revision, .classCode = 0x0C0500,
        .dwords = {{0x04, 0x02800001}, {0x20, uint32_t{d.ioBase} | 1u}, {0x40, d.hostConfig}},
        .name = "SMBus controller"},
@@ -44,6 +46,7 @@ Board Make(const LaterIntelBoard& d) {
   smbus.ports = 0x20;
   smbus.segment0 = d.modules;
   smbus.firmwareHoldsInUseMs = d.firmwareHoldsInUseMs;
+  smbus.firmwareSpdPage = d.spdPage;
   b.smbus = smbus;
   b.smbios = {
       .present = true,
@@ -62,7 +65,26 @@ Board Make(const LaterIntelBoard& d) {
   return b;
 }
 
-SpdSlotSpec Slot(uint8_t slot, DimmSpec dimm) { return {.slot = slot, .dimm = std::move(dimm)}; }
+DimmSpec Ddr3L(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
+               std::vector<uint8_t> jedec, const char* part, uint32_t serial) {
+  DimmSpec d = Ddr3(mb, ranks, grade, maker, std::move(jedec), part, serial);
+  d.form = ModuleForm::SoDimm;
+  d.lowVoltage = true;
+  return d;
+}
+
+SpdSlotSpec Slot(uint8_t slot, DimmSpec dimm, uint8_t protectedBlocks = 0) {
+  return {.slot = slot, .dimm = std::move(dimm), .eeprom = {.protectedBlocks = protectedBlocks}};
+}
+
+DimmSpec Ddr4(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
+              std::vector<uint8_t> jedec, const char* part, uint32_t serial,
+              ModuleForm form = ModuleForm::Udimm) {
+  DimmSpec d = Ddr(mb, ranks, grade, maker, std::move(jedec), part, serial);
+  d.type = MemoryType::Ddr4;
+  d.form = form;
+  return d;
+}
 
 }  // namespace
 
@@ -113,6 +135,43 @@ std::vector<Board> LaterIntel() {
        {Slot(0, Ddr3(4096, 2, "PC3-12800", "Micron", kMicron, "MT16KTF51264AZ-1G6", 0x80800001)),
         Slot(2, Ddr3(4096, 2, "PC3-12800", "Micron", kMicron, "MT16KTF51264AZ-1G6", 0x80800002))},
        "EC-Z87 Desktop", {{"DIMM0", 4096}, {"DIMM1", 0}, {"DIMM2", 4096}, {"DIMM3", 0}}},
+      // DDR4 from here on. The firmware leaves SPD page 1 selected, and the
+      // maker protected the base configuration (block 0) of the third module.
+      {"pch100", "Intel Z170 + 100-series PCH, four DDR4 UDIMMs, SMBus 8086:A123 at 0:31.4",
+       0x191F, 0xA145, 0xA123, 0x31, 0xF000, 0x01, 0,
+       {Slot(0, Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000001)),
+        Slot(1, Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000002)),
+        Slot(2, Ddr4(16384, 2, "PC4-19200", "Samsung", kSamsung, "M378A2K43BB1-CRC", 0x1A000003),
+             0x01),
+        Slot(3, Ddr4(16384, 2, "PC4-19200", "Micron", kMicron, "MTA16ATF2G64AZ-2G3", 0x1A000004))},
+       "EC-Z170 Desktop",
+       {{"DIMM0", 8192}, {"DIMM1", 8192}, {"DIMM2", 16384}, {"DIMM3", 16384}}, 4, 1},
+      {"pch300-lp", "Intel 300-series PCH-LP laptop, two DDR4 SO-DIMMs, SMBus 8086:9DA3 at 0:31.4",
+       0x3E34, 0x9D84, 0x9DA3, 0x30, 0xEFA0, 0x11, 0,
+       {Slot(0, Ddr4(8192, 1, "PC4-21300", "Hynix", kHynix, "HMA81GS6CJR8N-VK", 0x3A000001,
+                     ModuleForm::SoDimm)),
+        Slot(2, Ddr4(8192, 1, "PC4-21300", "Hynix", kHynix, "HMA81GS6CJR8N-VK", 0x3A000002,
+                     ModuleForm::SoDimm))},
+       "EC-8265 Laptop", {{"ChannelA-DIMM0", 8192}, {"ChannelB-DIMM0", 8192}}, 4},
+      {"glk", "Intel Gemini Lake box, one DDR4 SO-DIMM, SMBus 8086:31D4 at 0:31.1", 0x31F0,
+       0x31E8, 0x31D4, 0x03, 0xF040, 0x01, 0,
+       // Its SPD takes a page select and refuses the byte after the address.
+       {{.slot = 0,
+         .dimm = Ddr4(4096, 1, "PC4-19200", "Micron", kMicron, "MTA4ATF51264HZ-2G6", 0x31000001,
+                      ModuleForm::SoDimm),
+         .eeprom = {.pageDataAck = false}}},
+       "EC-J4105 Box", {{"DIMM0", 4096}, {"DIMM1", 0}}, 1},
+      {"baytrail-d", "Intel Bay Trail-D board, DDR3L SO-DIMMs, SMBus 8086:0F12 at 0:31.3", 0x0F00,
+       0x0F1C, 0x0F12, 0x0E, 0xF000, 0x01, 0,
+       {Slot(0, Ddr3L(4096, 2, "PC3-12800", "Samsung", kSamsung, "M471B5173QH0-YK0", 0x0F000001)),
+        Slot(2, Ddr3L(4096, 2, "PC3-12800", "Samsung", kSamsung, "M471B5173QH0-YK0", 0x0F000002))},
+       "EC-J1900 Board", {{"DIMM0", 4096}, {"DIMM1", 4096}}},
+      // X99: the modules' SPDs hang on the processor's memory-controller SMBus;
+      // the PCH's bus has none.
+      {"x99", "Intel X99 (C610) + LGA2011-3, DDR4 on the processor's SMBus, SMBus 8086:8D22 at "
+              "0:31.3",
+       0x2F00, 0x8D47, 0x8D22, 0x05, 0xF000, 0x01, 0, {}, "EC-X99 Workstation",
+       {{"DIMM_A1", 8192}, {"DIMM_B1", 8192}, {"DIMM_C1", 8192}, {"DIMM_D1", 8192}}},
   };
   std::vector<Board> all;
   for (const LaterIntelBoard& d : boards) all.push_back(Make(d));

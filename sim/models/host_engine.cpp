@@ -11,7 +11,9 @@ constexpr uint32_t kConditionBits = 1;  // a START, repeated START or STOP
 
 uint32_t HostEngine::BitTimes(HostProtocol protocol, bool read) {
   // Write: S, address, command, data, P. Read: S, address, command, Sr,
-  // address, data (one byte, or two for a word), P.
+  // address, data (one byte, or two for a word), P. Send and receive byte:
+  // S, address, one byte, P.
+  if (protocol == HostProtocol::Byte) return 2 * kConditionBits + 2 * kFrameBits;
   const uint32_t dataFrames = protocol == HostProtocol::WordData ? 2 : 1;
   if (!read) return 2 * kConditionBits + (2 + dataFrames) * kFrameBits;
   return 3 * kConditionBits + (3 + dataFrames) * kFrameBits;
@@ -25,6 +27,15 @@ bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t comma
   const bool read = (addressByte & 1u) != 0;
   result_ = Result{};
   switch (protocol) {
+    case HostProtocol::Byte:
+      // A send byte carries the command register's byte.
+      if (read) {
+        result_.acked = SmbusReceiveByte(bus_, slave, result_.data0);
+        result_.hasData = result_.acked;
+      } else {
+        result_.acked = SmbusSendByte(bus_, slave, command);
+      }
+      break;
     case HostProtocol::ByteData:
       if (read) {
         result_.acked = SmbusReadByteData(bus_, slave, command, result_.data0);

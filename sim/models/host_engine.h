@@ -16,7 +16,7 @@
 
 namespace sim {
 
-enum class HostProtocol { ByteData, WordData, Unsupported };
+enum class HostProtocol { Byte, ByteData, WordData, Unsupported };  // Byte: send / receive byte
 
 // The bus clock of the hosts whose clock the board does not program: SMBus's
 // slowest, 10 kHz. A byte read (39 bit times) then lasts 3.9 ms and a word

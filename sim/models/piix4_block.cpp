@@ -92,7 +92,8 @@ void Piix4Block::Start() {
     engine_.StartRefused(kDeviceError, kAddressFrameBits);
     return;
   }
-  StickyStatusHost::Start(control_ & kProtocolMask, kProtocolByteData, kProtocolWordData);
+  StickyStatusHost::Start(control_ & kProtocolMask, kProtocolByteData, kProtocolWordData,
+                          kProtocolByte);
 }
 
 }  // namespace sim

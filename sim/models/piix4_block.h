@@ -44,6 +44,7 @@ class Piix4Block : public StickyStatusHost {
   // Host control.
   static constexpr uint8_t kKill = 0x02;
   static constexpr uint8_t kProtocolMask = 0x1C;
+  static constexpr uint8_t kProtocolByte = 0x04;  // send byte / receive byte
   static constexpr uint8_t kProtocolByteData = 0x08;
   static constexpr uint8_t kProtocolWordData = 0x0C;
   static constexpr uint8_t kStart = 0x40;

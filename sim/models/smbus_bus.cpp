@@ -56,4 +56,21 @@ bool SmbusWriteWordData(SmbusBus& bus, uint8_t address, uint8_t command, uint16_
   return acked;
 }
 
+bool SmbusSendByte(SmbusBus& bus, uint8_t address, uint8_t value) {
+  SmbusSlave* slave = bus.Find(address);
+  if (slave == nullptr) return false;
+  const bool acked = slave->Address(false) && slave->Write(value);
+  slave->Stop();
+  return acked;
+}
+
+bool SmbusReceiveByte(SmbusBus& bus, uint8_t address, uint8_t& value) {
+  SmbusSlave* slave = bus.Find(address);
+  if (slave == nullptr) return false;
+  const bool acked = slave->Address(true);
+  if (acked) value = slave->Read();
+  slave->Stop();
+  return acked;
+}
+
 }  // namespace sim

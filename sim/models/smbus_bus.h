@@ -33,5 +33,9 @@ bool SmbusReadByteData(SmbusBus& bus, uint8_t address, uint8_t command, uint8_t&
 bool SmbusReadWordData(SmbusBus& bus, uint8_t address, uint8_t command, uint16_t& value);
 bool SmbusWriteByteData(SmbusBus& bus, uint8_t address, uint8_t command, uint8_t value);
 bool SmbusWriteWordData(SmbusBus& bus, uint8_t address, uint8_t command, uint16_t value);
+// Send byte: the address for writing and one byte. Receive byte: the address
+// for reading and one byte from the slave.
+bool SmbusSendByte(SmbusBus& bus, uint8_t address, uint8_t value);
+bool SmbusReceiveByte(SmbusBus& bus, uint8_t address, uint8_t& value);
 
 }  // namespace sim

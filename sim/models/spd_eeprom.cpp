@@ -6,12 +6,38 @@ namespace sim {
 
 SpdEeprom::SpdEeprom(const Machine& machine, const std::array<uint8_t, 256>& image,
                      EepromOptions options)
-    : machine_(machine), bytes_(image), options_(options) {}
+    : machine_(machine), options_(options) {
+  pages_[0] = image;
+}
+
+SpdEeprom::SpdEeprom(const Machine& machine, const std::array<uint8_t, 512>& image,
+                     EepromOptions options, uint8_t page)
+    : machine_(machine), ee1004_(true), page_(page & 1), options_(options) {
+  for (size_t i = 0; i < 256; ++i) {
+    pages_[0][i] = image[i];
+    pages_[1][i] = image[256 + i];
+  }
+}
+
+bool SpdEeprom::Busy() const { return machine_.NowMs() < busyUntilMs_; }
+
+bool SpdEeprom::SelectPage(uint8_t page) {
+  if (!ee1004_ || Busy()) return false;
+  page_ = page & 1;
+  return true;
+}
+
+bool SpdEeprom::AcknowledgesPageQuery() const { return ee1004_ && !Busy() && page_ == 0; }
+
+bool SpdEeprom::BlockProtected() const {
+  const unsigned block = page_ * 2u + (pointer_ >> 7);
+  return ee1004_ && (options_.protectedBlocks & (1u << block)) != 0;
+}
 
 bool SpdEeprom::Address(bool read) {
   if (!inTransfer_) {
     // A new transfer. While the write cycle runs the chip ignores its address.
-    if (machine_.NowMs() < busyUntilMs_) return false;
+    if (Busy()) return false;
     if (failLaterArmed_ && failLaterAfter_ == 0) {
       failLaterArmed_ = false;
       failNext_ = failLaterCount_;
@@ -43,6 +69,11 @@ bool SpdEeprom::Write(uint8_t value) {
     expectPointer_ = false;
     return true;
   }
+  if (BlockProtected()) {
+    // Offset acknowledged, data not; nothing is written and no cycle runs.
+    ++pointer_;
+    return false;
+  }
   if (!Writable()) {
     // A locked part behaves like one with its protect pin tied.
     const bool nack = options_.writeProtect == WriteProtect::Nack;
@@ -51,16 +82,17 @@ bool SpdEeprom::Write(uint8_t value) {
   }
   // Byte write: one data byte per transfer is kept; a later byte replaces it.
   pendingWrite_ = true;
+  pendingPage_ = page_;
   pendingOffset_ = pointer_++;
   pendingValue_ = value;
   return true;
 }
 
-uint8_t SpdEeprom::Read() { return bytes_[pointer_++]; }
+uint8_t SpdEeprom::Read() { return pages_[page_][pointer_++]; }
 
 void SpdEeprom::Stop() {
   if (pendingWrite_) {
-    bytes_[pendingOffset_] = pendingValue_;
+    pages_[pendingPage_][pendingOffset_] = pendingValue_;
     pendingWrite_ = false;
     ++committedWrites_;
     if (lockArmed_ && writesLeft_ > 0) --writesLeft_;

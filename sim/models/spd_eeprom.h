@@ -3,6 +3,14 @@
 // advances (wrapping past 0xFF), byte-data and word-data reads, byte writes
 // committed at STOP, an optional write protect, and a write cycle during
 // which the chip does not acknowledge its address.
+//
+// The DDR4 part (EE1004) holds 512 bytes as two 256-byte pages behind the
+// same 256-byte window; which page the window shows is the chip's page
+// register, set by the page commands every EE1004 on the segment answers
+// together (Ee1004PageCommands) and kept across transfers. Its four
+// 128-byte blocks (bytes 0-127, 128-255, 256-383, 384-511) can each be
+// write-protected: a write into a protected block has its address and
+// offset acknowledged and its data byte not, and starts no write cycle.
 #pragma once
 
 #include <stdint.h>
@@ -24,12 +32,21 @@ enum class WriteProtect {
 struct EepromOptions {
   WriteProtect writeProtect = WriteProtect::Off;
   uint32_t writeCycleMs = 5;  // virtual ms after a STOP that committed a write
+  // EE1004 only: bit n protects block n (bytes 128n to 128n + 127).
+  uint8_t protectedBlocks = 0;
+  // EE1004 only: whether the chip acknowledges the don't-care byte that may
+  // follow a page command (parts differ; the page switches either way).
+  bool pageDataAck = true;
 };
 
 class SpdEeprom : public SmbusSlave {
  public:
   SpdEeprom(const Machine& machine, const std::array<uint8_t, 256>& image,
             EepromOptions options = {});
+  // An EE1004 with the 512 bytes of `image`, showing page `page` (what the
+  // firmware left selected).
+  SpdEeprom(const Machine& machine, const std::array<uint8_t, 512>& image,
+            EepromOptions options = {}, uint8_t page = 0);
 
   bool Address(bool read) override;
   bool Write(uint8_t value) override;
@@ -45,17 +62,35 @@ class SpdEeprom : public SmbusSlave {
   void LockAfterWrites(uint32_t n);         // after n more committed writes, writes are kept out
   void SlowWrites(uint32_t cycleMs) { options_.writeCycleMs = cycleMs; }  // from the next write on
 
-  const std::array<uint8_t, 256>& Bytes() const { return bytes_; }
-  uint8_t& Byte(uint8_t offset) { return bytes_[offset]; }
+  // EE1004: a page command (0 or 1) on the segment; false when the chip
+  // does not acknowledge it (not an EE1004, or in its write cycle).
+  bool SelectPage(uint8_t page);
+  // EE1004: whether the chip acknowledges the page query, which it does on
+  // page 0 only (and not in its write cycle).
+  bool AcknowledgesPageQuery() const;
+  bool PageDataAck() const { return options_.pageDataAck; }
+  bool Ee1004() const { return ee1004_; }
+  uint8_t Page() const { return page_; }
+
+  // What a read at the chip's address shows now: the whole array of a
+  // 256-byte part, the selected page of an EE1004; and either page.
+  const std::array<uint8_t, 256>& Bytes() const { return pages_[page_]; }
+  const std::array<uint8_t, 256>& PageBytes(uint8_t page) const { return pages_[page & 1]; }
+  uint8_t& Byte(uint8_t offset) { return pages_[page_][offset]; }
   uint64_t Transfers() const { return transfers_; }
   uint8_t Pointer() const { return pointer_; }
   uint64_t CommittedWrites() const { return committedWrites_; }
 
  private:
   bool Writable() const;
+  bool Busy() const;
+  bool BlockProtected() const;
 
   const Machine& machine_;
-  std::array<uint8_t, 256> bytes_;
+  std::array<std::array<uint8_t, 256>, 2> pages_{};
+  bool ee1004_ = false;
+  uint8_t page_ = 0;
+  uint8_t pendingPage_ = 0;
   EepromOptions options_;
   uint8_t pointer_ = 0;
   bool inTransfer_ = false;

@@ -19,8 +19,9 @@ bool StickyStatusHost::Settle() {
   return true;
 }
 
-bool StickyStatusHost::Start(uint8_t field, uint8_t byteData, uint8_t wordData) {
-  return engine_.Start(field == byteData   ? HostProtocol::ByteData
+bool StickyStatusHost::Start(uint8_t field, uint8_t byteData, uint8_t wordData, uint8_t byte) {
+  return engine_.Start(field == byte       ? HostProtocol::Byte
+                       : field == byteData ? HostProtocol::ByteData
                        : field == wordData ? HostProtocol::WordData
                                            : HostProtocol::Unsupported,
                        address_, command_, data0_);

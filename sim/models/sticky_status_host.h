@@ -34,8 +34,9 @@ class StickyStatusHost : public PortDevice, public SmbusHostModel {
   bool Settle();
   void ClearStatus(uint8_t written) { status_ &= static_cast<uint8_t>(~(written & bits_.sticky)); }
   // Starts the protocol `field` names with the address, command and data 0
-  // registers; false when the start is lost.
-  bool Start(uint8_t field, uint8_t byteData, uint8_t wordData);
+  // registers; false when the start is lost. `byte`: the field's value for
+  // send / receive byte, on hosts that run them (0xFF: none).
+  bool Start(uint8_t field, uint8_t byteData, uint8_t wordData, uint8_t byte = 0xFF);
 
   HostEngine engine_;
   EndBits bits_;

@@ -38,6 +38,20 @@ uint8_t IntelHostConfig(const sim::Board& board) {
   return sim::IntelSmbusHost::kHostEnable;
 }
 
+// The hosts that run send and receive byte, and so select DDR4 pages: the
+// Intel SMBus functions after the ICH5, and the PIIX4-compatible hosts.
+bool HasPageTransfers(const sim::Board& board) {
+  if (board.smbus->install == sim::InstallPiix4CompatHost) return true;
+  constexpr uint16_t kUpToIch5[] = {0x2413, 0x2423, 0x2443, 0x2453, 0x2483, 0x24C3, 0x24D3};
+  for (const sim::PciFunctionSpec& f : board.pci) {
+    if (f.vendorId == 0x8086 && (f.classCode >> 8) == 0x0C05) {
+      return std::find(std::begin(kUpToIch5), std::end(kUpToIch5), f.deviceId) ==
+             std::end(kUpToIch5);
+    }
+  }
+  return false;
+}
+
 // The boards whose modules the driver can reach: not those whose BIOS left
 // the host disabled.
 std::vector<std::string> BoardsWithSmbus() {
@@ -184,6 +198,45 @@ TEST_P(SpdTest, SegmentOneReadsTheSecondBankAndSegmentZeroTheFirstAgain) {
   }
 }
 
+TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
+  struct Case {
+    uint8_t page, offset;
+    uint32_t count;
+    bool failMidway;  // the module stops answering after the page is selected
+  };
+  const bool pages = HasPageTransfers(*board_);
+  for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
+    sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
+    const uint8_t left = eeprom->Page();
+    for (const Case c : {Case{0, 0, 256, false}, {1, 0, 256, false}, {1, 0xFF, 2, false},
+                         {0, 0x7F, 3, false}, {2, 0, 1, false}, {!left, 0, 64, true}}) {
+      SCOPED_TRACE(testing::Message() << "slot " << int(slot.slot) << " page " << int(c.page)
+                                      << " from " << int(c.offset));
+      if (c.failMidway) {
+        std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+        eeprom->FailTransfersAfter(2, 1);
+      }
+      const uint32_t want = c.page > 1     ? DIMMIO_ERROR_PAGE_OUT_OF_RANGE
+                            : !pages       ? DIMMIO_ERROR_NO_PAGE_TRANSFERS
+                            : !eeprom->Ee1004() ? DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED
+                            : c.failMidway ? kSpdBlockRead
+                                           : 0;
+      const Reply reply = Send(IOCTL_READ_SPD_PAGE, {slot.slot, c.page, c.offset}, 76 + c.count);
+      EXPECT_EQ(reply.status, STATUS_SUCCESS);
+      EXPECT_EQ(WordAt(reply.output, kOpCode), want);
+      if (want == DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED) {
+        EXPECT_EQ(WordAt(reply.output, kOpHwCode), DIMMIO_ERROR_HW_SEND_BYTE);
+      }
+      const uint32_t read = want == 0 ? c.count : want == kSpdBlockRead ? 4 : 0;
+      ASSERT_EQ(reply.information, 76 + read);
+      for (uint32_t i = 0; i < read; ++i) {
+        EXPECT_EQ(reply.output[76 + i], eeprom->PageBytes(c.page)[(c.offset + i) & 0xFF]) << i;
+      }
+      EXPECT_EQ(eeprom->Page(), left) << "the board's page is on again";
+    }
+  }
+}
+
 TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
   struct Expected {
     int32_t result;
@@ -194,9 +247,13 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     SCOPED_TRACE(testing::Message() << "slot " << int(slot.slot));
     const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
     const std::array<uint8_t, 256> before = eeprom->Bytes();
+    // DDR4: the probe's byte is that of page 0, whatever page the board left
+    // on; that page is on again afterwards and page 1 is never written.
+    const uint8_t pageLeft = eeprom->Page();
+    const std::array<uint8_t, 256> upperBefore = eeprom->PageBytes(1);
     Expected want{1, 0, 0};
     if (slot.eeprom.writeProtect == sim::WriteProtect::AckAndKeep) want = {0, 0, 0};
-    if (slot.eeprom.writeProtect == sim::WriteProtect::Nack) {
+    if (slot.eeprom.writeProtect == sim::WriteProtect::Nack || (slot.eeprom.protectedBlocks & 1) != 0) {
       want = {0, kProbeWrite, kWriteByteFailed};
     }
     // A chipset that forbids SPD writes: the probe reads byte 74 and sends
@@ -218,6 +275,8 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
       EXPECT_EQ(WordAt(reply.output, 4 + kOpCode), want.code);
       EXPECT_EQ(WordAt(reply.output, 4 + kOpHwCode), want.hwCode);
       EXPECT_EQ(eeprom->Bytes(), before);
+      EXPECT_EQ(eeprom->Page(), pageLeft);
+      EXPECT_EQ(eeprom->PageBytes(1), upperBefore);
       if (blocked) {
         EXPECT_EQ(WordAt(reply.output, 4 + kOpHwDetail), IntelHostConfig(*board_));
         EXPECT_EQ(eeprom->Transfers() - transfers, 1u) << "the first read alone";

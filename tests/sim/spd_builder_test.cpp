@@ -19,6 +19,7 @@ TEST(SpdBuilderTest, EveryBoardModuleImageFillsTheFieldsNoDecoderReads) {
     for (const auto* bank : {&board.smbus->segment0, &board.smbus->segment1}) {
       for (const sim::SpdSlotSpec& slot : *bank) {
         const sim::DimmSpec& d = slot.dimm;
+        if (d.type == sim::MemoryType::Ddr4) continue;  // two pages: the DDR4 test below
         SCOPED_TRACE(board.name + " " + d.partNumber);
         const std::array<uint8_t, 256> b = sim::BuildSpdImage(d);
         ++modules;

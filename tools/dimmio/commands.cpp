@@ -108,12 +108,33 @@ std::optional<int> SpdCheck(Options& o, std::ostream& err) {
   return std::nullopt;
 }
 
+// A DDR4 module holds two 256-byte pages: its bytes come through the page
+// request, which selects the board's page again afterwards; any other module,
+// and any host that cannot select pages, through the plain read.
+Result<SpdRead> ReadModule(Client& driver, uint8_t slot, uint32_t offset, uint32_t count) {
+  auto low = driver.ReadSpdPage(slot, 0, 0, DIMMIO_SPD_SIZE);
+  if (!low) return low.error();
+  constexpr uint8_t kDdr4Type = 0x0C;
+  if (low->Status.Code != DIMMIO_ERROR_NONE || low->Bytes.size() <= 2 || low->Bytes[2] != kDdr4Type) {
+    return driver.ReadSpd(slot, static_cast<uint8_t>(offset), count);
+  }
+  auto high = driver.ReadSpdPage(slot, 1, 0, DIMMIO_SPD_SIZE);
+  if (!high) return high.error();
+  std::vector<uint8_t> all = low->Bytes;
+  all.insert(all.end(), high->Bytes.begin(), high->Bytes.end());
+  SpdRead read{{}, high->Status};
+  for (uint64_t at = offset; at < uint64_t{offset} + count && at < all.size(); ++at) {
+    read.Bytes.push_back(all[at]);
+  }
+  return read;
+}
+
 Result<SpdRead> ReadSlot(Context& c) {
   const auto segment = static_cast<uint32_t>(c.O.Segment);
   return OnSmbus(c.Where.Locks.get(), segment, [&] {
     return OnSegment(*c.Driver, segment, [&] {
-      return c.Driver->ReadSpd(static_cast<uint8_t>(c.O.Slot), static_cast<uint8_t>(c.O.Offset),
-                               static_cast<uint32_t>(c.O.Count));
+      return ReadModule(*c.Driver, static_cast<uint8_t>(c.O.Slot),
+                        static_cast<uint32_t>(c.O.Offset), static_cast<uint32_t>(c.O.Count));
     });
   });
 }

@@ -44,6 +44,17 @@ bool IsEmptySlot(const SlotReport& slot) {
   return slot.BytesRead == 0 && slot.Status.Code == DIMMIO_ERROR_SPD_BLOCK_READ;
 }
 
+// What an empty slot says. The C600/X79 and C610/X99 boards wire the
+// modules' SPDs to the processor's memory-controller SMBus, not the PCH's.
+std::string EmptySlotText(const Report& report) {
+  const PciDeviceRecord& c = report.Chipset;
+  if (c.VendorId == 0x8086 && (c.DeviceId == 0x1D22 || c.DeviceId == 0x8D22)) {
+    return "empty here: on this platform the modules' SPDs are on the processor's bus, which "
+           "dimmio does not drive";
+  }
+  return "empty: no module answered";
+}
+
 std::string Text(const std::string& text) { return text.empty() ? "(none)" : text; }
 
 // The slots that gave their SPD, one column each.
@@ -65,7 +76,7 @@ void PrintSideBySideSlots(const Report& report, std::ostream& out) {
   for (const SlotReport& slot : report.Slots) {
     if (slot.Answered) continue;
     out << "  slot " << static_cast<unsigned>(slot.Slot) << " (" << SlotAddress(slot.Slot) << "): "
-        << (IsEmptySlot(slot) ? "empty: no module answered"
+        << (IsEmptySlot(slot) ? EmptySlotText(report)
                               : "read stopped after " + std::to_string(slot.BytesRead) +
                                     " bytes: " + DescribeStatus(slot.Status))
         << '\n';
@@ -93,7 +104,7 @@ void PrintSlots(const Report& report, std::ostream& out) {
     std::vector<std::string> row = {std::to_string(slot.Slot), SlotAddress(slot.Slot)};
     const SpdFacts& f = slot.Facts;
     if (IsEmptySlot(slot)) {
-      row.push_back("-- empty: no module answered");
+      row.push_back("-- " + EmptySlotText(report));
     } else if (!slot.Answered) {
       row.push_back("-- read stopped after " + std::to_string(slot.BytesRead) +
                     " bytes: " + DescribeStatus(slot.Status));

@@ -70,6 +70,9 @@ class Client {
 
   // `count` SPD bytes of `slot` (0-7) from `firstOffset` on (at least 1).
   Result<SpdRead> ReadSpd(uint8_t slot, uint8_t firstOffset, uint32_t count);
+  // DDR4: `count` bytes of SPD page `page` (0 or 1) of `slot`, the board's
+  // page selected again afterwards.
+  Result<SpdRead> ReadSpdPage(uint8_t slot, uint8_t page, uint8_t firstOffset, uint32_t count);
   Result<ProbeResult> ProbeSpdWrite(uint8_t slot);
   Result<OpStatus> SetSegment(uint32_t segment);
   Result<CountResult> MemorySlotCount();
@@ -85,6 +88,7 @@ class Client {
   Result<std::vector<uint8_t>> Send(uint32_t code, std::span<const uint8_t> input,
                                     uint32_t outputLength, uint32_t minimumReply);
   Result<CountResult> Count(uint32_t code);
+  Result<SpdRead> SpdReply(uint32_t code, std::span<const uint8_t> input, uint32_t count);
 
   Transport& transport_;
 };

@@ -1,4 +1,4 @@
-/* The dimmio driver's user-mode interface: the device path, the ten
+/* The dimmio driver's user-mode interface: the device path, the eleven
  * device-control request codes, the input layouts and the output records.
  *
  * Every record is a fixed byte layout of little-endian 32-bit words, 8-bit
@@ -50,6 +50,8 @@ extern "C" {
 #define IOCTL_GET_PCI_DEVICE_COUNT DIMMIO_CONTROL_CODE(0x807u, DIMMIO_ACCESS_READ)
 #define IOCTL_READ_PCI_CONFIG DIMMIO_CONTROL_CODE(0x808u, DIMMIO_ACCESS_READ | DIMMIO_ACCESS_WRITE)
 #define IOCTL_GET_SYSTEM_INFO DIMMIO_CONTROL_CODE(0x809u, DIMMIO_ACCESS_READ)
+/* DDR4: one page of a module's 512-byte SPD, the board's page put back. */
+#define IOCTL_READ_SPD_PAGE DIMMIO_CONTROL_CODE(0x80Au, DIMMIO_ACCESS_READ)
 
 DIMMIO_STATIC_ASSERT(IOCTL_READ_SPD == 0x9C406000u, "IOCTL_READ_SPD");
 DIMMIO_STATIC_ASSERT(IOCTL_PROBE_SPD_WRITE == 0x9C40E004u, "IOCTL_PROBE_SPD_WRITE");
@@ -61,6 +63,7 @@ DIMMIO_STATIC_ASSERT(IOCTL_GET_PCI_DEVICE_TABLE == 0x9C40E018u, "IOCTL_GET_PCI_D
 DIMMIO_STATIC_ASSERT(IOCTL_GET_PCI_DEVICE_COUNT == 0x9C40601Cu, "IOCTL_GET_PCI_DEVICE_COUNT");
 DIMMIO_STATIC_ASSERT(IOCTL_READ_PCI_CONFIG == 0x9C40E020u, "IOCTL_READ_PCI_CONFIG");
 DIMMIO_STATIC_ASSERT(IOCTL_GET_SYSTEM_INFO == 0x9C406024u, "IOCTL_GET_SYSTEM_INFO");
+DIMMIO_STATIC_ASSERT(IOCTL_READ_SPD_PAGE == 0x9C406028u, "IOCTL_READ_SPD_PAGE");
 
 /* ---- Completion status values ----------------------------------------- */
 
@@ -82,7 +85,7 @@ typedef struct DimmioOpStatus {
   uint32_t Code;          /* operation error code, 0 = none */
   uint32_t DetailCount;   /* Detail words valid: 0, 1 or 2 */
   uint32_t Detail[6];
-  uint32_t HwCode;        /* 17, 18 or 19 when an SMBus transaction failed, 32 when */
+  uint32_t HwCode;        /* 17-19, 41, 42 when an SMBus transaction failed, 32 when */
                           /* firmware kept a shared host, else 0 */
   uint32_t HwDetailCount; /* 1 whenever HwCode is set */
   uint32_t HwDetail[8];   /* word 0: the controller's status value */
@@ -118,6 +121,11 @@ DIMMIO_STATIC_ASSERT(offsetof(DimmioOpStatus, HwDetail) == 44, "HwDetail");
 #define DIMMIO_ERROR_SMBIOS_TABLE_LENGTH 35u
 #define DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT 36u
 #define DIMMIO_ERROR_SPD_WRITES_BLOCKED 37u
+#define DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED 38u /* no module took the page select */
+#define DIMMIO_ERROR_NO_PAGE_TRANSFERS 39u     /* the host cannot send a page select */
+#define DIMMIO_ERROR_PAGE_OUT_OF_RANGE 40u     /* a page other than 0 or 1 */
+#define DIMMIO_ERROR_HW_SEND_BYTE 41u
+#define DIMMIO_ERROR_HW_RECEIVE_BYTE 42u
 
 /* ---- PCI records ------------------------------------------------------ */
 
@@ -145,6 +153,14 @@ typedef struct DimmioReadSpdInput {
   uint8_t FirstOffset; /* 0-255; the read wraps past 255 to 0 */
 } DimmioReadSpdInput;
 DIMMIO_STATIC_ASSERT(sizeof(DimmioReadSpdInput) == 2, "DimmioReadSpdInput");
+
+/* IOCTL_READ_SPD_PAGE; the reply is laid out as IOCTL_READ_SPD's. */
+typedef struct DimmioReadSpdPageInput {
+  uint8_t Slot;        /* 0-7 */
+  uint8_t Page;        /* 0 (bytes 0-255) or 1 (bytes 256-511) */
+  uint8_t FirstOffset; /* 0-255 inside the page; the read wraps inside it */
+} DimmioReadSpdPageInput;
+DIMMIO_STATIC_ASSERT(sizeof(DimmioReadSpdPageInput) == 3, "DimmioReadSpdPageInput");
 
 typedef struct DimmioProbeInput {
   uint8_t Slot; /* 0-7 */

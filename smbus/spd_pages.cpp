@@ -1,0 +1,90 @@
+// DDR4 SPD pages: an EE1004 shows one of its two 256-byte pages at its
+// address; the page is chosen for every module of the segment at once by a
+// send byte to 0x36 (page 0) or 0x37 (page 1), and told by a receive byte at
+// 0x36, which the modules acknowledge on page 0 only. An address byte 0x36
+// with the write bit is itself the page-0 command, so the page is asked with
+// the receive byte, never with a write-then-read.
+#include "hw/hw.h"
+#include "smbus/smbus.h"
+#include "smbus/spd_steps.h"
+
+namespace spd_steps {
+
+namespace {
+
+constexpr uint8_t kPageCommand = 0x36;  // + page: select; read: the page query
+constexpr uint8_t kDontCare = 0x00;     // the byte a send byte carries
+
+}  // namespace
+
+uint8_t QueryPage(SmbusController* c, OpStatus* status, bool* answered) {
+  const KeptHardwareHalf kept(status);
+  uint8_t ignored = 0;
+  const bool acked = c->ReceiveByte(c->Context, status, kPageCommand, &ignored) == 0;
+  kept.PutBack(status);  // a page query that is not acknowledged is an answer
+  if (acked) *answered = true;
+  return acked ? 0 : 1;
+}
+
+bool SwitchPage(SmbusController* c, OpStatus* status, uint8_t page, bool* answered) {
+  const KeptHardwareHalf before(status);
+  if (c->SendByte(c->Context, status, static_cast<uint8_t>(kPageCommand + page), kDontCare) == 0) {
+    *answered = true;
+    return true;
+  }
+  // Some modules take the page and refuse the don't-care byte after it.
+  const KeptHardwareHalf failed(status);
+  const uint8_t now = QueryPage(c, status, answered);
+  if (now == page && (page == 0 || *answered)) {
+    before.PutBack(status);
+    return true;
+  }
+  failed.PutBack(status);
+  return false;
+}
+
+void PutPageBack(SmbusController* c, OpStatus* status, uint8_t page, bool* answered) {
+  const KeptHardwareHalf kept(status);
+  if (SwitchPage(c, status, page, answered)) return;
+  if (status->Code == OpError::None) {
+    SetOpFailure(status, OpError::PageNotAcknowledged);
+  } else {
+    kept.PutBack(status);
+  }
+}
+
+}  // namespace spd_steps
+
+using namespace spd_steps;
+
+uint32_t ReadSpdPage(SmbusController* controller, OpStatus* status, uint8_t slot, uint8_t page,
+                     uint8_t* data, uint8_t offset, uint32_t count) {
+  if (controller->Unavailable != 0) {
+    SetOpFailure(status, OpError::ControllerUnavailable);
+    return 0;
+  }
+  if (page > 1) {
+    SetOpFailure(status, OpError::PageOutOfRange);
+    return 0;
+  }
+  if (controller->SendByte == nullptr || controller->ReceiveByte == nullptr) {
+    SetOpFailure(status, OpError::NoPageTransfers);
+    return 0;
+  }
+  Select(controller);
+  bool answered = false;
+  const uint8_t found = QueryPage(controller, status, &answered);
+  // Only the query's acknowledge proves a page; a lack of it is page 1 or
+  // an empty bus, so page 1 is selected even when the query says it is on.
+  uint32_t done = 0;
+  if ((found == 0 && page == 0) || SwitchPage(controller, status, page, &answered)) {
+    done = ReadBlock(controller, status, static_cast<uint8_t>(kSpdFirstSlave + slot), data,
+                     offset, count);
+  } else {
+    SetOpFailure(status, OpError::PageNotAcknowledged);
+  }
+  // The board's page back, in every outcome.
+  if (found != page) PutPageBack(controller, status, found, &answered);
+  Deselect(controller);
+  return done;
+}
