@@ -13,12 +13,12 @@ namespace {
 
 // The EEPROM of one slot: an EE1004 with both pages for a DDR4 module, on
 // the page the firmware left selected.
-SpdEeprom& MakeEeprom(const SmbusHostSpec& spec, const SpdSlotSpec& slot, Machine& machine) {
+SpdEeprom& MakeEeprom(const SmbusHostSpec& host, const SpdSlotSpec& slot, Machine& machine) {
   if (slot.dimm.type == MemoryType::Ddr4) {
     const std::vector<uint8_t> contents = BuildSpdContents(slot.dimm);
     std::array<uint8_t, 512> image{};
     for (size_t i = 0; i < image.size() && i < contents.size(); ++i) image[i] = contents[i];
-    return machine.Make<SpdEeprom>(machine, image, slot.eeprom, spec.firmwareSpdPage);
+    return machine.Make<SpdEeprom>(machine, image, slot.eeprom, host.firmwareSpdPage);
   }
   return machine.Make<SpdEeprom>(machine, BuildSpdImage(slot.dimm), slot.eeprom);
 }

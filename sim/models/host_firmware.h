@@ -56,11 +56,11 @@ class FirmwareHabit {
 struct HostFirmware {
   FirmwareHabit leavesError, takesCompletion, hangs;
   uint32_t busyLagMs = 0;
-  void Configure(const HostFirmwareSpec& spec) {
-    leavesError.SetPeriod(spec.leavesErrorEveryMs);
-    takesCompletion.SetPeriod(spec.takesCompletionEveryMs);
-    hangs.SetPeriod(spec.hangsEveryMs);
-    busyLagMs = spec.busyLagMs;
+  void Configure(const HostFirmwareSpec& habits) {
+    leavesError.SetPeriod(habits.leavesErrorEveryMs);
+    takesCompletion.SetPeriod(habits.takesCompletionEveryMs);
+    hangs.SetPeriod(habits.hangsEveryMs);
+    busyLagMs = habits.busyLagMs;
   }
 };
 
