@@ -244,14 +244,14 @@ constexpr TransactionSteps<uint8_t> kIchByteSteps = ByteSteps(kIchSteps);
 
 }  // namespace
 
-const TransactionSteps<uint8_t>& ByteStepsOf(const IntelContext* ctx) {
-  return HasSemaphore(ctx->Variant) ? kIchByteSteps : kPiix4ByteSteps;
-}
-
+// A send or receive byte settles as a read either way: no write cycle follows.
 uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
                   uint8_t command, uint8_t isRead) {
-  return RunTransaction(HasSemaphore(ctx->Variant) ? kIchSteps : kPiix4Steps, ctx->IoBase,
-                        {protocol, slave, command, isRead, 0}, idle);
+  const bool oneByte = protocol == kProtocolByte;
+  const TransactionSteps<uint8_t>& steps =
+      HasSemaphore(ctx->Variant) ? (oneByte ? kIchByteSteps : kIchSteps)
+                                 : (oneByte ? kPiix4ByteSteps : kPiix4Steps);
+  return RunTransaction(steps, ctx->IoBase, {protocol, slave, command, isRead, 0}, idle);
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -299,8 +299,7 @@ int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) 
   uint8_t idle = 0;
   if (StartOnIdleHost(ctx, status, OpError::SendByteFailed, &idle) != 0) return -1;
   LoadFiller(ctx->IoBase);
-  const uint8_t final = RunTransaction(ByteStepsOf(ctx), ctx->IoBase,
-                                       {kProtocolByte, slave, value, 0, 0}, idle);
+  const uint8_t final = CallSMBus(ctx, idle, kProtocolByte, slave, value, 0);
   return FinishTransfer(ctx, status, final, OpError::SendByteFailed);
 }
 
@@ -309,8 +308,7 @@ int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* val
   uint8_t idle = 0;
   if (StartOnIdleHost(ctx, status, OpError::ReceiveByteFailed, &idle) != 0) return -1;
   LoadFiller(ctx->IoBase);
-  const uint8_t final =
-      RunTransaction(ByteStepsOf(ctx), ctx->IoBase, {kProtocolByte, slave, 0, 1, 0}, idle);
+  const uint8_t final = CallSMBus(ctx, idle, kProtocolByte, slave, 0, 1);
   *value = PortReadByte(Port(ctx->IoBase, kData0));
   return FinishTransfer(ctx, status, final, OpError::ReceiveByteFailed);
 }
