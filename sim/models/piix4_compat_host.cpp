@@ -74,11 +74,15 @@ void Piix4CompatHost::FirmwareHoldsUntil(uint64_t ms) {
 }
 
 void Piix4CompatHost::SettleFirmware() {
-  if (!firmwareHolds_ || firmwareUntilMs_ == kForever || machine_.NowMs() < firmwareUntilMs_) {
-    return;
+  const uint64_t now = machine_.NowMs();
+  if (firmwareHolds_ && firmwareUntilMs_ != kForever && now >= firmwareUntilMs_) {
+    firmwareHolds_ = false;
+    status_ |= kDeviceError;  // its last transfer found nobody
   }
-  firmwareHolds_ = false;
-  status_ |= kDeviceError;  // its last transfer found nobody
+  if (facts_.semaphore && Firmware().imc.TakesNow(now, hostOwns_, firmwareHolds_, Transactions())) {
+    firmwareHolds_ = true;
+    firmwareUntilMs_ = now + SemaphoreImc::kTransferMs;
+  }
 }
 
 uint8_t Piix4CompatHost::Read8(uint16_t offset) {

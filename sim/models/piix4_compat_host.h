@@ -13,7 +13,8 @@
 // (reads back 1) unless firmware holds it, writing bit 5 gives it back;
 // firmware that lets go leaves the status of its own last transfer (a device
 // error). A transfer started while firmware holds the host collides with
-// firmware's (bus error); every start without the semaphore is counted.
+// firmware's (bus error); every start without the semaphore is counted. The
+// board's IMC (HostFirmware::imc) takes the semaphore on its own period.
 #pragma once
 
 #include <stdint.h>
