@@ -19,6 +19,8 @@ struct FirmwareCase {
   sim::HostFirmwareSpec firmware;
 };
 
+void PrintTo(const FirmwareCase& c, std::ostream* os) { *os << c.board << " " << c.what; }
+
 std::string CaseName(const ::testing::TestParamInfo<FirmwareCase>& info) {
   return TestName(std::string(info.param.board) + "_" + info.param.what);
 }
@@ -44,6 +46,7 @@ const FirmwareCase kFirmwareCases[] = {
     {"sb800", "IMC hangs", kImcAndHangs},         {"hudson2", "IMC", kImc},
     {"amd756", "leaves error", kLeavesError},     {"amd756", "takes completion", kTakesCompletion},
     {"amd756", "hangs", kHangs},
+    {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},
 };
 
 class FirmwareTest : public ContractTest, public ::testing::WithParamInterface<FirmwareCase> {

@@ -429,7 +429,7 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
                        viaPins = Chip(B::I2c, S::None, kI2cPinsVia586b);
   const EntryCase cases[] = {
       // The last port each back-end uses: Intel 0x0F, VIA data 1 (0x06), the
-      // M7101's command (0x07), AMD's command (0xE8), nForce2 data 1 (0x05),
+      // M7101's command (0x07), AMD's command (0xE8), nForce2 control (0x3E),
       // the M1563's block port (0x07), the SiS pair (0x38-0x39 of the ACPI
       // block), the pin registers (0x5E word, 0x44 byte).
       {"intel: unprogrammed", piix4, 0x0000, false, -1},
@@ -449,8 +449,8 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
       {"amd: command past the top", amd, 0xFF18, false, -1},
       {"amd: nForce base minus 0xE0 wrapped", amd, 0xFFFFFF20u, false, -1},
       {"nforce2: unprogrammed", nv, 0x0000, false, -1},
-      {"nforce2: data 1 at the top", nv, 0xFFFA, false, 0},
-      {"nforce2: data 1 past the top", nv, 0xFFFB, false, -1},
+      {"nforce2: control at the top", nv, 0xFFC1, false, 0},
+      {"nforce2: control past the top", nv, 0xFFC2, false, -1},
       {"nforce2: no pool memory", nv, 0x5000, true, -1},
       {"m1563: unprogrammed", m1563, 0x0000, false, -1},
       {"m1563: block port at the top", m1563, 0xFFF8, false, 0},
