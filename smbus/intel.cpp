@@ -241,17 +241,26 @@ constexpr TransactionSteps<uint8_t> ByteSteps(TransactionSteps<uint8_t> steps) {
 }
 constexpr TransactionSteps<uint8_t> kPiix4ByteSteps = ByteSteps(kPiix4Steps);
 constexpr TransactionSteps<uint8_t> kIchByteSteps = ByteSteps(kIchSteps);
+constexpr TransactionSteps<uint8_t> Csb5Steps(TransactionSteps<uint8_t> steps) {
+  steps.ReadSettleMs = kCsb5ReadSettleMs;
+  return steps;
+}
+constexpr TransactionSteps<uint8_t> kCsb5Steps = Csb5Steps(kPiix4Steps);
+constexpr TransactionSteps<uint8_t> kCsb5ByteSteps = ByteSteps(kCsb5Steps);
+
+const TransactionSteps<uint8_t>& StepsFor(int32_t variant, bool oneByte) {
+  if (HasSemaphore(variant)) return oneByte ? kIchByteSteps : kIchSteps;
+  if (variant == kVariantCsb5) return oneByte ? kCsb5ByteSteps : kCsb5Steps;
+  return oneByte ? kPiix4ByteSteps : kPiix4Steps;
+}
 
 }  // namespace
 
 // A send or receive byte settles as a read either way: no write cycle follows.
 uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
                   uint8_t command, uint8_t isRead) {
-  const bool oneByte = protocol == kProtocolByte;
-  const TransactionSteps<uint8_t>& steps =
-      HasSemaphore(ctx->Variant) ? (oneByte ? kIchByteSteps : kIchSteps)
-                                 : (oneByte ? kPiix4ByteSteps : kPiix4Steps);
-  return RunTransaction(steps, ctx->IoBase, {protocol, slave, command, isRead, 0}, idle);
+  return RunTransaction(StepsFor(ctx->Variant, protocol == kProtocolByte), ctx->IoBase,
+                        {protocol, slave, command, isRead, 0}, idle);
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,

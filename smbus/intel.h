@@ -32,6 +32,11 @@ struct IntelContext {
 constexpr int32_t kVariantPiix4 = 0;
 constexpr int32_t kVariantIch = 1;
 constexpr int32_t kVariantLaterIch = 2;
+// The PIIX4 block of the ServerWorks CSB5 (through the PIIX4-compatible
+// back-end): its busy bit shows only about 2 ms after the start, so the
+// first poll comes 2 ms after it.
+constexpr int32_t kVariantCsb5 = 3;
+constexpr int32_t kCsb5ReadSettleMs = 2;
 
 // Allocates the context, fills the controller's slots and clears the host
 // status; -1 (controller untouched, no port touched) when the base is not
