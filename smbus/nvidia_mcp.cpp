@@ -27,12 +27,20 @@ bool AnySlotAnswers(SmbusController* controller) {
 }  // namespace
 
 uint32_t ChannelBase(PciLocation function, uint32_t channel) {
-  const uint32_t bar = PciReadConfigDword(function, kChannelBar[channel]) & kIoBaseMask;
-  if (bar != 0) return bar;
+  const uint32_t bar = PciReadConfigDword(function, kChannelBar[channel]);
+  if (bar != 0) return (bar & kBarIoSpace) != 0 ? bar & kIoBaseMask : 0;
   return PciReadConfigField(function, kChannelWord[channel]) & kIoBaseMask;
 }
 
+bool DecodesIo(PciLocation function) {
+  return (PciReadConfigDword(function, kCommandRegister) & kCommandIoSpace) != 0;
+}
+
 int32_t AcquireDevice(SmbusController* controller, PciLocation function) {
+  if (!DecodesIo(function)) {
+    DebugPrintHook("smbcore: nVidia SMBus function decodes no I/O: not used\n");
+    return -1;
+  }
   uint32_t bases[kChannels] = {};
   int32_t fallback = -1;  // the first usable channel: used when no slot answers anywhere
   for (uint32_t channel = 0; channel < kChannels; ++channel) {

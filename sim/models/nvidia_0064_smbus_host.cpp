@@ -9,7 +9,7 @@ PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t fun
                                         uint8_t baseRegister) {
   return {.bus = bus, .device = device, .function = function, .baseRegister = baseRegister,
           .baseMask = kPciIoBarMask, .blockOffset = 0, .size = kBlockSize,
-          .enables = {{kPciCommandRegister, kPciCommandIoSpace}}};
+          .enables = {{kPciCommandRegister, kPciCommandIoSpace}, {baseRegister, kPciIoBar}}};
 }
 
 SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,

@@ -9,7 +9,7 @@
 // it is written as 1. Firmware's transfer that hangs until it is aborted is
 // a board option (HostFirmware::hangs). The block answers at configuration dword
 // 0x50 (a later MCP's channel at its BAR or word, `baseRegister`) while the
-// command register's I/O space bit is set.
+// command register's I/O space bit and the base's I/O bit (bit 0) are set.
 #pragma once
 
 #include <stdint.h>
@@ -40,6 +40,7 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
   static constexpr uint16_t kControl = 0x3E;      // bit 5: abort
   static constexpr uint8_t kAbort = 0x20;
   static constexpr uint8_t kAborted = 0x01;
+  static constexpr uint8_t kPciIoBar = 0x01;  // bit 0 of an I/O base
   static constexpr uint16_t kBlockSize = 0x40;
 
   // Protocol codes: bit 0 read; bit 7 asks for a packet error code.

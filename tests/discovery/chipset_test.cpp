@@ -229,6 +229,32 @@ TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
   }
 }
 
+// A base its function does not decode is no base: the later VIA's without
+// bit 0, the MCP's with the function's I/O decoding off. No controller, and
+// a message that says so.
+TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
+  const struct {
+    const char* board;
+    uint8_t device, function, reg;
+    uint32_t value;
+    const char* said;
+  } cases[] = {
+      {"vt8237r", 17, 0, 0xD0, 0x00010400, "smbcore: VIA SMBus base 0400 has no I/O bit: not used"},
+      {"mcp55", 1, 1, 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.board);
+    sim::Machine machine;
+    sim::Build(*sim::FindBoard(c.board), machine);
+    machine.FindPciFunction(0, c.device, c.function)->SetDword(c.reg, c.value);
+    const uint64_t ports = machine.PortAccesses();
+    const Outcome out = RunOn(machine);
+    EXPECT_FALSE(out.available);
+    EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), c.said), 1);
+    EXPECT_EQ(machine.PortAccesses(), ports) << "no port touched";
+  }
+}
+
 // The C600's extra hosts carry no SPDs: no candidates, no message.
 TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
   RecordAcquires(0);

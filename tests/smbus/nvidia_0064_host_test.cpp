@@ -139,12 +139,14 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     int32_t result;
     uint32_t base;
     bool modules = true;
+    uint32_t untouched = 0;  // a block no access may reach
   };
   const Case cases[] = {
       {"modules on channel 2", {}, 0, 0x1C40},
       {"channel 2 without a base", {{0x24, 0}, {0x54, 0}}, 0, 0x1C00},
       {"no module on either channel", {}, 0, 0x1C00, false},
       {"channel 1 programmed in its word only", {{0x20, 0}, {0x24, 0}, {0x54, 0}}, 0, 0x0600},
+      {"channel 2's BAR a memory BAR", {{0x24, 0x00001C40}}, 0, 0x1C00, true, 0x1C40},
       {"no base at all", {{0x20, 0}, {0x24, 0}, {0x50, 0}, {0x54, 0}}, -1, 0},
   };
   SetDebugPrintHook();
@@ -156,8 +158,14 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     if (!c.modules) board.smbus->segment0.clear();
     sim::Build(board, machine);
     for (const auto& [offset, value] : c.dwords) machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
+    machine.SetTracing(true);
     SmbusController controller{};
     EXPECT_EQ(nvidia_mcp::AcquireDevice(&controller, {0, 1, 1}), c.result);
+    for (const TraceEntry& e : machine.Trace()) {
+      const bool port = e.kind != Access::ConfigRead && e.kind != Access::ConfigWrite;
+      EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched && e.where < c.untouched + 0x40)
+          << "a channel without an I/O base is not touched";
+    }
     if (c.result != 0) {
       EXPECT_EQ(machine.PortAccesses(), 0u);
       EXPECT_EQ(controller.ReadWord, nullptr);
