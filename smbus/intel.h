@@ -27,6 +27,12 @@ struct IntelContext {
   PciLocation Function;
   uint8_t FirmwareHostConfig;
   uint8_t SpdWritesBlocked;
+  // ICH: the host control as firmware left it (its interrupt enable among
+  // the bits our starts overwrite), and on the ICH6 and later the auxiliary
+  // control (packet error checking, the 32-byte buffer), which the driver
+  // clears for its own transfers; both put back at release.
+  uint8_t FirmwareHostControl;
+  uint8_t FirmwareAuxControl;
 };
 
 constexpr int32_t kVariantPiix4 = 0;

@@ -27,6 +27,11 @@ struct HostFirmwareSpec {
   // The IMC wants the host's ownership semaphore this often (SB800-class
   // hosts with one; see semaphore_imc.h).
   uint32_t imcWantsSemaphoreEveryMs = 0;
+  // The Intel ICH's host control (its interrupt enable, bit 0) and
+  // auxiliary control (packet error checking, the 32-byte buffer) as
+  // firmware left them.
+  uint8_t leftHostControl = 0;
+  uint8_t leftAuxControl = 0;
 };
 
 // The bytes firmware's own sensor read leaves in the data registers.
