@@ -1,5 +1,6 @@
 #include "discovery/backends.h"
 
+#include "discovery/unsafe_boards.h"
 #include "smbus/amd.h"
 #include "smbus/ali.h"
 #include "smbus/ali1563.h"
@@ -30,6 +31,12 @@ int32_t AcquireVia(SmbusController* controller, const ChipDescriptor& chip, PciL
   return via::AcquireChip(controller, chip, function, ioBase);
 }
 
+// The MCP's channel 2 only where the board allows it.
+int32_t AcquireMcp(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                   uint32_t) {
+  return nvidia_mcp::AcquireDevice(controller, function, UnsafeSecondHost(chip) ? 1u : 2u);
+}
+
 }  // namespace
 
 // In the order of BackendId; a count that differs from it does not compile.
@@ -42,7 +49,7 @@ constinit AcquireChipFn DiscoveryBackends[] = {
     &sis::AcquireChip,           // Sis
     &I2C_AcquireChip,            // I2c
     &ali::ALI_AcquireChip,       // Ali
-    &nvidia_mcp::AcquireChip,    // NvidiaMcp
+    &AcquireMcp,                 // NvidiaMcp
     &ali1563::AcquireChip,       // AliM1563
     &piix4_compat::AcquireChip,  // Piix4Compat
 };

@@ -34,13 +34,10 @@ constexpr uint8_t kSlots = 8;
 // programmed none or the BAR is a memory BAR.
 uint32_t ChannelBase(PciLocation function, uint32_t channel);
 
-// Chooses the channel and installs the nVidia 0x0064 back-end on its base;
-// -1 (controller untouched, no port touched) when neither base is usable or
-// the back-end's context cannot be allocated.
-int32_t AcquireDevice(SmbusController* controller, PciLocation function);
-
-// Discovery's entry (see smbus/backend.h): the function's two channels.
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase);
+// Chooses the channel among the first `channels` (1: channel 2 is not to
+// be touched) and installs the nVidia 0x0064 back-end on its base; -1
+// (controller untouched, no port touched) when no base is usable or the
+// back-end's context cannot be allocated.
+int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_t channels = 2);
 
 }  // namespace nvidia_mcp

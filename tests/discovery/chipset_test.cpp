@@ -229,6 +229,39 @@ TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
   }
 }
 
+// On the nForce4 board whose second SMBus is unsafe, channel 2 is never
+// touched, even with no module answering on channel 1: the controller is
+// channel 1's, and a message says why. A near name is another board.
+TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
+  const struct {
+    const char* product;
+    bool refused;
+  } cases[] = {{"LP UT NF4 Expert", true}, {"LP UT NF4 Ultra-D", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.product);
+    sim::Board board = *sim::FindBoard("ck804");
+    board.smbus->segment0.clear();
+    board.smbios.board.manufacturer = "DFI";
+    board.smbios.board.product = c.product;
+    sim::Machine machine;
+    sim::Build(board, machine);
+    machine.SetTracing(true);
+    ResetSmbiosCache();
+    const Outcome out = RunOn(machine);
+    ResetSmbiosCache();
+    EXPECT_TRUE(out.available);
+    const auto trace = machine.Trace();
+    const bool touched = std::any_of(trace.begin(), trace.end(), [](const sim::TraceEntry& e) {
+      return e.kind != sim::Access::ConfigRead && e.kind != sim::Access::ConfigWrite &&
+             e.where >= 0x4C40 && e.where < 0x4C80;
+    });
+    EXPECT_EQ(touched, !c.refused) << "channel 2's block";
+    const std::string said = std::string("smbcore: accessing the second SMBus on the DFI ") +
+                             c.product + " is unsafe: not used";
+    EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said), c.refused ? 1 : 0);
+  }
+}
+
 // A base its function does not decode is no base: the later VIA's without
 // bit 0, the MCP's with the function's I/O decoding off. No controller, and
 // a message that says so.
