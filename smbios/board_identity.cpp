@@ -29,9 +29,9 @@ bool FieldIs(const SmbiosStructure& s, const uint8_t* const* strings, uint32_t c
 }  // namespace
 
 bool SmbiosBoardIs(const char* maker, const char* product) {
-  OpStatus scratch;  // a missing table only means the board is not known
-  InitOpStatus(&scratch);
-  const SmbiosTableRef table = LookupSmbiosTable(&scratch);
+  // A missing table only means the board is not known; why it is missing is
+  // left for the first SMBIOS query to report.
+  const SmbiosTableRef table = LookupSmbiosTable(nullptr);
   if (table.Table == nullptr || table.Length == 0) return false;
   StructureWalk walk;
   BeginStructureWalk(&walk, table);

@@ -27,6 +27,10 @@ struct SmbiosCache {
   uint16_t TableLength;     // bytes in Buffer; 0 until a copy succeeds
   uint32_t StructureCount;  // the entry point's number of structures
   const uint8_t* Table;     // Buffer once a copy succeeded, otherwise null
+  // What the fill found wrong, kept for the first query: the fill may be run
+  // by discovery's look at the board identity, which reports nothing.
+  OpStatus FillStatus;
+  uint32_t FillReported;    // 1 once a query has been given FillStatus
 };
 
 // The fields of an SMBIOS 2.x entry point that the locator uses.
@@ -43,10 +47,12 @@ struct SmbiosTableRef {
   uint32_t StructureCount;
 };
 
-// The copy, or null. The first call scans the BIOS area and copies the table;
-// it alone writes a failure into `status` (codes 33-36). `length` receives the
-// table length whenever a table is returned, and on every later call. A
-// caller arriving while the first call is still filling waits for it.
+// The copy, or null. The first call scans the BIOS area and copies the table.
+// Only the first query (the first call with a `status`) is given the fill's
+// failure (codes 33-36); a call with a null `status` is a look from inside the
+// driver and leaves the failure to that query. `length` receives the table
+// length whenever a table is returned, and on every later call. A caller
+// arriving while the first call is still filling waits for it.
 const uint8_t* GetSmbiosTable(OpStatus* status, uint16_t* length);
 
 // Copies the table that `entryPoint` describes into `destination` (at most

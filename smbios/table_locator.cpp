@@ -111,13 +111,34 @@ uint16_t CopySmbiosTable(OpStatus* status, uint8_t* destination, uint32_t limit,
   return static_cast<uint16_t>(n);
 }
 
+namespace {
+
+// The fill's failure goes to the first query only, in the operation half as
+// the fill wrote it.
+void ReportFill(OpStatus* status) {
+  if (status == nullptr || __atomic_exchange_n(&g_cache.FillReported, 1u, __ATOMIC_ACQ_REL) != 0) {
+    return;
+  }
+  const OpStatus& found = g_cache.FillStatus;
+  if (found.Code == OpError::None) return;
+  status->Code = found.Code;
+  status->DetailCount = found.DetailCount;
+  for (uint32_t i = 0; i < sizeof found.Detail / sizeof found.Detail[0]; ++i) {
+    status->Detail[i] = found.Detail[i];
+  }
+}
+
+}  // namespace
+
 const uint8_t* GetSmbiosTable(OpStatus* status, uint16_t* length) {
   uint32_t expected = SmbiosFill::Untried;
   if (__atomic_compare_exchange_n(&g_cache.FillState, &expected, SmbiosFill::Filling, false,
                                   __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
-    FillCache(status, length);
-    // Publishes the copy, its length, its count and Table together.
+    InitOpStatus(&g_cache.FillStatus);
+    FillCache(&g_cache.FillStatus, length);
+    // Publishes the copy, its length, its count, Table and the failure together.
     __atomic_store_n(&g_cache.FillState, SmbiosFill::Filled, __ATOMIC_RELEASE);
+    ReportFill(status);
     return g_cache.Table;
   }
   // Not the first call: wait until the first call has an outcome. The fill
@@ -125,6 +146,7 @@ const uint8_t* GetSmbiosTable(OpStatus* status, uint16_t* length) {
   while (__atomic_load_n(&g_cache.FillState, __ATOMIC_ACQUIRE) != SmbiosFill::Filled) {
     DelayMs(1);
   }
+  ReportFill(status);
   *length = g_cache.TableLength;
   return g_cache.Table;
 }
@@ -141,5 +163,7 @@ void ResetSmbiosCache() {
   g_cache.TableLength = 0;
   g_cache.StructureCount = 0;
   g_cache.Table = nullptr;
+  InitOpStatus(&g_cache.FillStatus);
+  __atomic_store_n(&g_cache.FillReported, 0u, __ATOMIC_RELEASE);
   __atomic_store_n(&g_cache.FillState, SmbiosFill::Untried, __ATOMIC_RELEASE);
 }

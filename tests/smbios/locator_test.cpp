@@ -51,7 +51,8 @@ std::vector<uint8_t> TableOf(size_t index, const Anchor& a) {
 }
 
 // Every anchor position, each broken entry point and failed mapping: which
-// table the first call returns, and what it leaves in the status record.
+// table the first query returns, and what it leaves in the status record,
+// also when discovery's look at the board identity made the first call.
 TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
   const uint32_t n = static_cast<uint32_t>(SmallTable("table0").bytes.size());
   const Anchor good{0xF0040, 0x300000};
@@ -84,8 +85,9 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
       {"first length 32769", {{0xF0020, kTableAddress, 32769}, good}, {}, 1, OpError::SmbiosTableLength, 1,
        32769, 0},
   };
+  for (const bool lookedFirst : {false, true})
   for (const ScanCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(std::string(c.name) + (lookedFirst ? ", after a look" : ""));
     sim::Machine machine;
     sim::AttachScope attach(machine);
     ResetSmbiosCache();
@@ -103,12 +105,16 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
     }
     for (uint32_t address : c.failMaps) machine.FailMapAt(address);
 
-    OpStatus status = FreshStatus();
     uint16_t length = 0x5555;
+    if (lookedFirst) {
+      EXPECT_EQ(GetSmbiosTable(nullptr, &length) == nullptr, c.found < 0);
+      length = 0x5555;
+    }
+    OpStatus status = FreshStatus();
     const uint8_t* table = GetSmbiosTable(&status, &length);
     if (c.found < 0) {
       EXPECT_EQ(table, nullptr);
-      EXPECT_EQ(length, 0x5555);
+      EXPECT_EQ(length, lookedFirst ? 0 : 0x5555) << "written on every call after the first";
     } else {
       ASSERT_NE(table, nullptr);
       EXPECT_EQ(std::vector<uint8_t>(table, table + length), tables[c.found]);
