@@ -30,13 +30,13 @@ struct BenchBoard {
 //         command, control read and write, final poll, data word, status
 //         read and write-back (10); 1 ms.
 //  nVidia 0x0064: address, command, protocol, one status read, data 0 and
-//         data 1 (6): no poll beyond the one status read; 1 ms.
+//         data 1 (6): the first status read finds the transfer done; 1 ms.
 //  ALi:   two idle polls, address, command, protocol, the status read
 //         before the start, start, final poll, data 0 and data 1, status
 //         read and write-back (12); 1 ms.
 //  M1563: idle poll, status read and write-back, address, command, control
-//         2 with the start, final poll, data 0 and data 1, status read and
-//         write-back (11); 1 ms.
+//         2 read and written with the start, final poll, data 0 and data 1,
+//         status read and write-back (12); 1 ms.
 //  The later MCPs run the nVidia 0x0064 transfer on the channel chosen at
 //  start-up, the later VIA hosts the VIA one.
 //  VIA, ALi, AMD and nForce 01B4 hosts run their bus at 10 kHz, the slowest
@@ -49,8 +49,8 @@ struct BenchBoard {
 //         status cleared (4): 18 register accesses cost 36; 5 ms settle
 //         after the start, which the transfer's 4.8 ms at 10 kHz fits in.
 //  ServerWorks, ATI (configuration-placed): the Intel transfer (11); 1 ms at
-//         100 kHz. CSB5 at 25 kHz: the word outlasts the settle (1.92 ms),
-//         one more poll (12); 2 ms.
+//         100 kHz. CSB5 at 25 kHz: the word (1.92 ms) fits in its 2 ms
+//         settle (11); 2 ms.
 //  ATI/AMD shared with firmware: the semaphore read, asked for and read
 //         back (3), the status firmware left cleared (2), the port field
 //         read with the index port saved and put back (4), the Intel
@@ -74,7 +74,7 @@ constexpr BenchBoard kBoards[] = {
     {"mcp79", 0, 6, 1},
     {"vt8237r", 0, 10 + 4, 5},
     {"vx900", 0, 10 + 4, 5},
-    {"ali1563", 0, 11, 1},
+    {"ali1563", 0, 12, 1},
     // The ICH6 and later: the Intel row's cost; the semaphore is taken by
     // the idle poll's own status read.
     {"ich6", 0, 11, 1},
@@ -84,7 +84,7 @@ constexpr BenchBoard kBoards[] = {
     {"pch6", 0, 11, 1},
     {"pch7-inuse", 0, 11, 1},
     {"pch8-spdwd", 0, 11, 1},
-    {"csb5", 0, 12, 2},
+    {"csb5", 0, 11, 2},
     {"ixp400", 0, 11, 1},
     {"sb600", 0, 11, 1},
     {"sb700", 0, 11, 1},

@@ -7,3 +7,8 @@
 // True (with a discovery message saying why) when `chip` sits on such a
 // board.
 bool UnsafeBoard(const ChipDescriptor& chip);
+
+// True (with a discovery message saying why) when only the chip's second
+// host (the nVidia MCPs' channel 2) is unsafe on this board; its first is
+// still used.
+bool UnsafeSecondHost(const ChipDescriptor& chip);

@@ -10,10 +10,13 @@ namespace ali1563 {
 
 namespace {
 
-// Idle: the busy bit clear. Finished well: busy clear, done set, no error.
+// Idle: the busy bit clear. Finished well: busy clear and no error, as the
+// silicon reports it; the done bit does not latch on every part, so it is
+// not asked for.
 constexpr host_status::HostStatusBits kIdleBits = {kStatusBusy, 0, kStatusErrorMask};
-constexpr host_status::HostStatusBits kFinishedBits = {kStatusBusy | kStatusDone, kStatusDone,
-                                                       kStatusErrorMask};
+// Control 2's bits besides the size, start and kill: written as read.
+constexpr uint8_t kControl2Keep = static_cast<uint8_t>(~(kControl2SizeMask | kControl2Start |
+                                                         kControl2Kill));
 
 uint16_t Port(uint32_t ioBase, uint8_t offset) { return static_cast<uint16_t>(ioBase + offset); }
 
@@ -27,7 +30,7 @@ uint8_t ReadStatus(uint32_t ioBase) { return PortReadByte(Port(ioBase, kHostStat
 // final one.
 int32_t Finish(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
   ResetStatus(ioBase);
-  return host_status::JudgeFinalStatus(kFinishedBits, status, finalStatus, hwCode);
+  return host_status::JudgeFinalStatus(kIdleBits, status, finalStatus, hwCode);
 }
 
 constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nullptr, nullptr};
@@ -60,15 +63,20 @@ void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
   PortWriteByte(Port(ioBase, kSlaveAddress),
                 static_cast<uint8_t>((t.Slave << 1) | (t.IsRead & 1u)));
   PortWriteByte(Port(ioBase, kHostCommand), t.Command);
-  PortWriteByte(Port(ioBase, kHostControl2), static_cast<uint8_t>(t.Protocol | kControl2Start));
+  const uint8_t control2 = PortReadByte(Port(ioBase, kHostControl2));
+  PortWriteByte(Port(ioBase, kHostControl2),
+                static_cast<uint8_t>((control2 & kControl2Keep) | t.Protocol | kControl2Start));
 }
 
 uint8_t KillOrReset(uint32_t ioBase, uint8_t final) {
   if (host_status::StillBusy(kIdleBits, final)) {
     // A transfer that never ends is killed; the kill's own status says so.
+    // The kill bit stays set until control 2 is written again: 0, so that
+    // the next start is not killed with it.
     PortWriteByte(Port(ioBase, kHostControl2), kControl2Kill);
     DelayMs(kKillSettleMs);
     final = ReadStatus(ioBase);
+    PortWriteByte(Port(ioBase, kHostControl2), 0);
   }
   if ((final & kStatusBusError) != 0) {
     PortWriteByte(Port(ioBase, kHostControl1), kControl1BusReset);

@@ -1,8 +1,10 @@
 // The ALi/ULi M1563 SMBus back-end: the south bridge's own host block of
 // byte ports (status, two control registers, command, address, two data
 // bytes). A transfer waits for the host to be idle, clears the status,
-// programs the slave and command and starts the size control 2 names; a
-// transfer still running when the idle wait runs out is killed, and a bus
+// programs the slave and command and starts the size control 2 names (its
+// other bits written as read); it has ended well when busy is clear and no
+// error bit is set. A transfer still running when the idle wait runs out is
+// killed (control 2 then written 0), and a bus
 // error (a collision) is followed by the bus-timeout reset of control 1 so
 // that the next transfer finds the bus free. Context holds the I/O base
 // itself; there is no segment switch.
@@ -36,6 +38,7 @@ constexpr uint8_t kStatusErrorMask = kStatusDeviceError | kStatusBusError | kSta
 constexpr uint8_t kControl1BusReset = 0x80;
 constexpr uint8_t kSizeByteData = 2 << 3;
 constexpr uint8_t kSizeWordData = 3 << 3;
+constexpr uint8_t kControl2SizeMask = 7 << 3;
 constexpr uint8_t kControl2Start = 0x40;
 constexpr uint8_t kControl2Kill = 0x04;
 

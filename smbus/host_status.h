@@ -52,12 +52,12 @@ constexpr uint32_t kStatusPollLimit = 3000;
 constexpr int32_t kStatusPollIntervalMs = 1;
 
 // The wait every register-driven host makes: reads the status with `read`
-// until `ready` accepts it, kStatusPollIntervalMs apart, at most
-// kStatusPollLimit times; returns the last status read, ready or not.
+// until `ready` accepts it, kStatusPollIntervalMs apart, at most `limit`
+// times; returns the last status read, ready or not.
 template <typename Status, typename Read, typename Ready>
-Status PollStatus(Read read, Ready ready) {
+Status PollStatus(Read read, Ready ready, uint32_t limit = kStatusPollLimit) {
   Status value = 0;
-  for (uint32_t poll = 0; poll < kStatusPollLimit; ++poll) {
+  for (uint32_t poll = 0; poll < limit; ++poll) {
     value = read();
     if (ready(value)) return value;
     DelayMs(kStatusPollIntervalMs);

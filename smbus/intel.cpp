@@ -106,10 +106,26 @@ void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
   }
 }
 
+void ReleaseIchDevice(void* context);
 void ReleaseLaterIchDevice(void* context);
+
+// Host control bits a read shows that are not firmware's settings.
+constexpr uint8_t kHostControlActions = kControlStart | kControlKill;
+// Auxiliary control: packet error checking and the 32-byte block buffer.
+constexpr uint8_t kAuxPecAndBuffer = 0x03;
+
+uint8_t HostControlNow(uint32_t ioBase) {
+  return static_cast<uint8_t>(PortReadByte(Port(ioBase, kHostControl)) & ~kHostControlActions);
+}
+
+void PutBack(uint32_t ioBase, uint16_t reg, uint8_t now, uint8_t firmware) {
+  if (now != firmware) PortWriteByte(Port(ioBase, reg), firmware);
+}
 
 constexpr SmbusOps kOps = {&ReadByte,      &ReadWord,      &WriteByte,
                            &ReleaseDevice, &SelectSegment, &DeselectSegment};
+constexpr SmbusOps kIchOps = {&ReadByte,         &ReadWord,      &WriteByte,
+                              &ReleaseIchDevice, &SelectSegment, &DeselectSegment};
 // The ICH6 and later put the firmware's host configuration back at release.
 constexpr SmbusOps kLaterIchOps = {&ReadByte,      &ReadWord,      &WriteByte,
                                    &ReleaseLaterIchDevice, &SelectSegment, &DeselectSegment,
@@ -128,7 +144,10 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   ctx->Function = PciLocation{0, 0, 0};
   ctx->FirmwareHostConfig = 0;
   ctx->SpdWritesBlocked = 0;
-  InstallOps(controller, ctx, kOps);
+  ctx->FirmwareHostControl = 0;
+  ctx->FirmwareAuxControl = 0;
+  InstallOps(controller, ctx, variant == kVariantIch ? kIchOps : kOps);
+  if (HasSemaphore(variant)) ctx->FirmwareHostControl = HostControlNow(ioBase);
   // What the firmware left is cleared only once the host is ours, and not
   // while it runs a transfer (the firmware's own, whose end is its to see).
   // The ICH's semaphore our read took goes back either way.
@@ -144,14 +163,24 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
 
 namespace {
 
-// Puts the host configuration back as the firmware left it.
+// Puts the host control back as the firmware left it.
+void ReleaseIchDevice(void* context) {
+  const auto* ctx = static_cast<IntelContext*>(context);
+  PutBack(ctx->IoBase, kHostControl, HostControlNow(ctx->IoBase), ctx->FirmwareHostControl);
+  ReleaseDevice(context);
+}
+
+// Puts the auxiliary control and the host configuration back as the
+// firmware left them, then the host control.
 void ReleaseLaterIchDevice(void* context) {
   const auto* ctx = static_cast<IntelContext*>(context);
+  PutBack(ctx->IoBase, kAuxControl, PortReadByte(Port(ctx->IoBase, kAuxControl)),
+          ctx->FirmwareAuxControl);
   const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
   if ((dword & 0xFFu) != ctx->FirmwareHostConfig) {
     PciWriteConfigDword(ctx->Function, (dword & ~0xFFu) | ctx->FirmwareHostConfig, kHostConfig);
   }
-  ReleaseDevice(context);
+  ReleaseIchDevice(context);
 }
 
 }  // namespace
@@ -177,6 +206,12 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
   // at release.
   if ((hostConfig & kI2cMode) != 0) {
     PciWriteConfigDword(function, dword & ~uint32_t{kI2cMode}, kHostConfig);
+  }
+  // Plain byte and word transfers: no packet error code, no block buffer.
+  ctx->FirmwareAuxControl = PortReadByte(Port(ioBase, kAuxControl));
+  if ((ctx->FirmwareAuxControl & kAuxPecAndBuffer) != 0) {
+    PortWriteByte(Port(ioBase, kAuxControl),
+                  static_cast<uint8_t>(ctx->FirmwareAuxControl & ~kAuxPecAndBuffer));
   }
   return 0;
 }
@@ -241,17 +276,26 @@ constexpr TransactionSteps<uint8_t> ByteSteps(TransactionSteps<uint8_t> steps) {
 }
 constexpr TransactionSteps<uint8_t> kPiix4ByteSteps = ByteSteps(kPiix4Steps);
 constexpr TransactionSteps<uint8_t> kIchByteSteps = ByteSteps(kIchSteps);
+constexpr TransactionSteps<uint8_t> Csb5Steps(TransactionSteps<uint8_t> steps) {
+  steps.ReadSettleMs = kCsb5ReadSettleMs;
+  return steps;
+}
+constexpr TransactionSteps<uint8_t> kCsb5Steps = Csb5Steps(kPiix4Steps);
+constexpr TransactionSteps<uint8_t> kCsb5ByteSteps = ByteSteps(kCsb5Steps);
+
+const TransactionSteps<uint8_t>& StepsFor(int32_t variant, bool oneByte) {
+  if (HasSemaphore(variant)) return oneByte ? kIchByteSteps : kIchSteps;
+  if (variant == kVariantCsb5) return oneByte ? kCsb5ByteSteps : kCsb5Steps;
+  return oneByte ? kPiix4ByteSteps : kPiix4Steps;
+}
 
 }  // namespace
 
 // A send or receive byte settles as a read either way: no write cycle follows.
 uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
                   uint8_t command, uint8_t isRead) {
-  const bool oneByte = protocol == kProtocolByte;
-  const TransactionSteps<uint8_t>& steps =
-      HasSemaphore(ctx->Variant) ? (oneByte ? kIchByteSteps : kIchSteps)
-                                 : (oneByte ? kPiix4ByteSteps : kPiix4Steps);
-  return RunTransaction(steps, ctx->IoBase, {protocol, slave, command, isRead, 0}, idle);
+  return RunTransaction(StepsFor(ctx->Variant, protocol == kProtocolByte), ctx->IoBase,
+                        {protocol, slave, command, isRead, 0}, idle);
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,

@@ -27,11 +27,22 @@ struct IntelContext {
   PciLocation Function;
   uint8_t FirmwareHostConfig;
   uint8_t SpdWritesBlocked;
+  // ICH: the host control as firmware left it (its interrupt enable among
+  // the bits our starts overwrite), and on the ICH6 and later the auxiliary
+  // control (packet error checking, the 32-byte buffer), which the driver
+  // clears for its own transfers; both put back at release.
+  uint8_t FirmwareHostControl;
+  uint8_t FirmwareAuxControl;
 };
 
 constexpr int32_t kVariantPiix4 = 0;
 constexpr int32_t kVariantIch = 1;
 constexpr int32_t kVariantLaterIch = 2;
+// The PIIX4 block of the ServerWorks CSB5 (through the PIIX4-compatible
+// back-end): its busy bit shows only about 2 ms after the start, so the
+// first poll comes 2 ms after it.
+constexpr int32_t kVariantCsb5 = 3;
+constexpr int32_t kCsb5ReadSettleMs = 2;
 
 // Allocates the context, fills the controller's slots and clears the host
 // status; -1 (controller untouched, no port touched) when the base is not

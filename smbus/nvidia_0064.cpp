@@ -11,7 +11,7 @@ using host_status::HostStatusBits;
 // result bits are 0 as well.
 constexpr HostStatusBits kStatusBits = {kNvStatusDone, kNvStatusDone, kNvStatusErrorMask};
 
-constexpr uint32_t kLastRegister = kNvData1;
+constexpr uint32_t kLastRegister = kNvControl;
 
 int32_t PortReadRegister(uint32_t ioBase, uint8_t reg, uint8_t* value) {
   *value = PortReadByte(static_cast<uint16_t>(ioBase + reg));
@@ -43,9 +43,20 @@ int32_t RefuseUnfinished(NvContext* ctx, OpStatus* status, uint32_t hwCode) {
   return 0;
 }
 
-int32_t Judge(NvContext* ctx, OpStatus* status, uint8_t final, uint32_t hwCode) {
-  ctx->Unfinished = host_status::StillBusy(kStatusBits, final) ? 1u : 0u;
+int32_t Judge(OpStatus* status, uint8_t final, uint32_t hwCode) {
   return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
+}
+
+// Aborts the transaction under way and waits, bounded, for the abort to
+// show; true when it did (the host is idle again), its bit then cleared.
+bool Abort(const NvContext* ctx) {
+  WriteRegister(ctx, kNvControl, kNvAbort);
+  const uint8_t shown = host_status::PollStatus<uint8_t>(
+      [ctx] { return ReadRegister(ctx, kNvAbortStatus); },
+      [](uint8_t value) { return (value & kNvAbortDone) != 0; }, kNvPollLimit);
+  if ((shown & kNvAbortDone) == 0) return false;
+  WriteRegister(ctx, kNvAbortStatus, kNvAbortDone);
+  return true;
 }
 
 constexpr SmbusOps kOps = {&NV_ReadByte, &NV_ReadWord, &NV_WriteByte, &NV_ReleaseDevice,
@@ -79,7 +90,12 @@ uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_
   WriteRegister(context, kNvCommand, command);
   WriteRegister(context, kNvProtocol, protocol);
   DelayMs(kNvTransactionMs);
-  return ReadRegister(context, kNvStatus);
+  const uint8_t final = host_status::PollStatus<uint8_t>(
+      [context] { return ReadRegister(context, kNvStatus); },
+      [](uint8_t value) { return !host_status::StillBusy(kStatusBits, value); }, kNvPollLimit);
+  const bool running = host_status::StillBusy(kStatusBits, final);
+  context->Unfinished = running && !Abort(context) ? 1u : 0u;
+  return final;
 }
 
 int32_t NV_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -88,7 +104,7 @@ int32_t NV_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t comm
   if (RefuseUnfinished(ctx, status, OpError::ReadByteFailed) != 0) return -1;
   const uint8_t final = NV_CallSMBus(ctx, kNvProtocolReadByteData, slave, command);
   *value = ReadRegister(ctx, kNvData0);
-  return Judge(ctx, status, final, OpError::ReadByteFailed);
+  return Judge(status, final, OpError::ReadByteFailed);
 }
 
 int32_t NV_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -99,7 +115,7 @@ int32_t NV_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t comm
   const uint8_t low = ReadRegister(ctx, kNvData0);
   const uint8_t high = ReadRegister(ctx, kNvData1);
   *value = static_cast<uint16_t>(high << 8 | low);
-  return Judge(ctx, status, final, OpError::ReadWordFailed);
+  return Judge(status, final, OpError::ReadWordFailed);
 }
 
 int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -108,7 +124,7 @@ int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t com
   if (RefuseUnfinished(ctx, status, OpError::WriteByteFailed) != 0) return -1;
   WriteRegister(ctx, kNvData0, value);
   const uint8_t final = NV_CallSMBus(ctx, kNvProtocolWriteByteData, slave, command);
-  const int32_t result = Judge(ctx, status, final, OpError::WriteByteFailed);
+  const int32_t result = Judge(status, final, OpError::WriteByteFailed);
   if (result == 0) DelayMs(kNvWriteCycleMs);
   return result;
 }

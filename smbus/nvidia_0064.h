@@ -1,9 +1,11 @@
 // The nVidia 0x0064 SMBus back-end: the host controller of the nForce2 MCP
-// function 10DE:0064, a block of byte registers in which writing the
-// protocol code starts a transaction. A transfer programs one transaction,
-// sleeps 1 ms and reads the status once; the direction travels in the
-// protocol code, not in the address byte. The transfers reach the registers
-// only through the two register-access operations kept in the context.
+// function 10DE:0064 (and of the later MCPs' channels), a block of byte
+// registers in which writing the protocol code starts a transaction. A
+// transfer programs one transaction, sleeps 1 ms and polls the status until
+// the done bit shows, 1 ms apart, at most about 100 ms; one that has not
+// ended by then is aborted. The direction travels in the protocol code, not
+// in the address byte. The transfers reach the registers only through the
+// two register-access operations kept in the context.
 #pragma once
 
 #include <stdint.h>
@@ -19,6 +21,8 @@ constexpr uint8_t kNvAddress = 0x02;   // 7-bit address << 1; bit 0 stays 0
 constexpr uint8_t kNvCommand = 0x03;   // the command byte (the SPD offset)
 constexpr uint8_t kNvData0 = 0x04;     // byte data; low byte of word data
 constexpr uint8_t kNvData1 = 0x05;     // high byte of word data
+constexpr uint8_t kNvAbortStatus = 0x3C;  // bit 0: the abort has taken effect (write 1 to clear)
+constexpr uint8_t kNvControl = 0x3E;      // bit 5: abort the transaction under way
 
 constexpr uint8_t kNvStatusDone = 0x80;        // the transaction ended
 constexpr uint8_t kNvStatusErrorMask = 0x1F;   // bits 4-0: the result code, 0 = success
@@ -27,7 +31,13 @@ constexpr uint8_t kNvProtocolWriteByteData = 6;
 constexpr uint8_t kNvProtocolReadByteData = 7;
 constexpr uint8_t kNvProtocolReadWordData = 9;
 
-constexpr int32_t kNvTransactionMs = 1;  // the one wait between start and status
+constexpr uint8_t kNvAbort = 0x20;
+constexpr uint8_t kNvAbortDone = 0x01;
+
+constexpr int32_t kNvTransactionMs = 1;  // between the start and the first status read
+// The polls of the status after it, 1 ms apart, and of the abort status
+// after an abort.
+constexpr uint32_t kNvPollLimit = 100;
 // After a write the slave may be busy storing the byte (an EEPROM's write
 // cycle, up to 10 ms) and answers nothing meanwhile: a write transfer that
 // succeeded leaves it that long before the next transfer can start.
@@ -42,16 +52,17 @@ struct NvContext {
   uint32_t IoBase;
   NvReadRegisterFn ReadRegister;
   NvWriteRegisterFn WriteRegister;
-  // Nonzero after a transaction was left without its done bit: the next
-  // transfer looks at the status first and starts nothing while the host is
-  // still at it, so that its data registers are never taken for the new
-  // transaction's.
+  // Nonzero after a transaction was left without its done bit and the abort
+  // did not show either: the next transfer looks at the status first and
+  // starts nothing while the host is still at it, so that its data
+  // registers are never taken for the new transaction's.
   uint32_t Unfinished;
 };
 
 // Allocates the context and fills the controller's slots; -1 when the
 // variant is not 1, the context cannot be allocated, or the base is 0 or
-// runs past port 0xFFFF. No register is written here.
+// the block up to its control register runs past port 0xFFFF. No register
+// is written here.
 int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
 
 // Discovery's entry (see smbus/backend.h).
@@ -66,5 +77,7 @@ int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t com
                      uint8_t value);
 void NV_ReleaseDevice(void* context);
 
-// Address, command, protocol (the start), 1 ms, then the status read once.
+// Address, command, protocol (the start), 1 ms, then the status polled
+// until done; a transaction still running then is aborted. Returns the last
+// status read.
 uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_t command);

@@ -27,15 +27,24 @@ bool AnySlotAnswers(SmbusController* controller) {
 }  // namespace
 
 uint32_t ChannelBase(PciLocation function, uint32_t channel) {
-  const uint32_t bar = PciReadConfigDword(function, kChannelBar[channel]) & kIoBaseMask;
-  if (bar != 0) return bar;
+  const uint32_t bar = PciReadConfigDword(function, kChannelBar[channel]);
+  if (bar != 0) return (bar & kBarIoSpace) != 0 ? bar & kIoBaseMask : 0;
   return PciReadConfigField(function, kChannelWord[channel]) & kIoBaseMask;
 }
 
-int32_t AcquireDevice(SmbusController* controller, PciLocation function) {
+bool DecodesIo(PciLocation function) {
+  return (PciReadConfigDword(function, kCommandRegister) & kCommandIoSpace) != 0;
+}
+
+int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_t channels) {
+  if (!DecodesIo(function)) {
+    DebugPrintHook("smbcore: nVidia SMBus function decodes no I/O: not used\n");
+    return -1;
+  }
   uint32_t bases[kChannels] = {};
   int32_t fallback = -1;  // the first usable channel: used when no slot answers anywhere
-  for (uint32_t channel = 0; channel < kChannels; ++channel) {
+  if (channels > kChannels) channels = kChannels;
+  for (uint32_t channel = 0; channel < channels; ++channel) {
     bases[channel] = ChannelBase(function, channel);
     if (fallback < 0 && host_status::UsableIoBase(bases[channel], kNvData1)) {
       fallback = static_cast<int32_t>(channel);
@@ -44,7 +53,7 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function) {
   if (fallback < 0) return -1;
 
   int32_t chosen = -1;
-  for (uint32_t channel = 0; channel < kChannels && chosen < 0; ++channel) {
+  for (uint32_t channel = 0; channel < channels && chosen < 0; ++channel) {
     SmbusController probe{};
     if (NV_AcquireDevice(&probe, bases[channel], kNvVariantPortIo) != 0) continue;
     if (AnySlotAnswers(&probe)) chosen = static_cast<int32_t>(channel);
@@ -55,11 +64,6 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function) {
   DebugPrintHook("smbcore: nVidia SMBus channel %u at %04X\n", static_cast<uint32_t>(chosen + 1),
                  bases[chosen]);
   return 0;
-}
-
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation function,
-                    uint32_t) {
-  return AcquireDevice(controller, function);
 }
 
 }  // namespace nvidia_mcp

@@ -1,8 +1,10 @@
 // The SMBus function of the nVidia MCPs after the nForce2 (nForce2 Ultra 400
 // to MCP79): two hosts with the nForce2 register block, channel 1 and
 // channel 2, driven by the nVidia 0x0064 transfer code. Each channel's base
-// is in BAR4 / BAR5 (dwords 0x20 / 0x24); where a BAR reads 0 the part keeps
-// it in word 0x50 / 0x54 instead. Boards wire the modules' SPDs to either
+// is in BAR4 / BAR5 (dwords 0x20 / 0x24) when that is an I/O BAR; where a
+// BAR reads 0 the part keeps it in word 0x50 / 0x54 instead. A function
+// whose I/O decoding (command bit 0) is off has no channel at all, with a
+// discovery message. Boards wire the modules' SPDs to either
 // channel: channel 1 is used when a slot answers there, else channel 2 when
 // one answers there, else channel 1. The choice is printed on the debug
 // output as "smbcore: nVidia SMBus channel N at BASE".
@@ -20,22 +22,22 @@ namespace nvidia_mcp {
 constexpr uint8_t kChannelBar[2] = {0x20, 0x24};    // BAR4, BAR5: I/O bases
 constexpr uint8_t kChannelWord[2] = {0x50, 0x54};   // the bases on parts whose BAR reads 0
 constexpr uint32_t kIoBaseMask = 0xFFFC;            // bits 1-0 are the I/O space flags
+constexpr uint32_t kBarIoSpace = 0x01;              // the BAR is an I/O BAR
+constexpr uint8_t kCommandRegister = 0x04;
+constexpr uint32_t kCommandIoSpace = 0x01;          // the function decodes its I/O BARs
 
 // The memory slots asked, with one read of SPD byte 0 each (slot n at 0x50 + n).
 constexpr uint8_t kFirstSlotAddress = 0x50;
 constexpr uint8_t kSlots = 8;
 
 // The I/O base of channel 0 (channel 1) or 1 (channel 2); 0 when the BIOS
-// programmed none.
+// programmed none or the BAR is a memory BAR.
 uint32_t ChannelBase(PciLocation function, uint32_t channel);
 
-// Chooses the channel and installs the nVidia 0x0064 back-end on its base;
-// -1 (controller untouched, no port touched) when neither base is usable or
-// the back-end's context cannot be allocated.
-int32_t AcquireDevice(SmbusController* controller, PciLocation function);
-
-// Discovery's entry (see smbus/backend.h): the function's two channels.
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase);
+// Chooses the channel among the first `channels` (1: channel 2 is not to
+// be touched) and installs the nVidia 0x0064 back-end on its base; -1
+// (controller untouched, no port touched) when no base is usable or the
+// back-end's context cannot be allocated.
+int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_t channels = 2);
 
 }  // namespace nvidia_mcp

@@ -57,8 +57,9 @@ constexpr uint8_t kSemaphoreRelease = 0x20;  // written to give it back
 constexpr int32_t kSemaphoreRetryMs = 1;
 
 // The Intel back-end's PIIX4 variant: no INUSE_STS, and no segment switch
-// since this back-end installs none.
+// since this back-end installs none; the CSB5's waits 2 ms for its first poll.
 constexpr int32_t kIntelPiix4 = 0;
+constexpr uint32_t kCsb5Id = 0x02011166;  // device and vendor ID
 
 enum class Method { Legacy, PmBaseLow, PmDecode };
 
@@ -265,7 +266,8 @@ constexpr SmbusOps kOps = {&ReadByte, &ReadWord,  &WriteByte, &ReleaseDevice,
 int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip) {
   const uint8_t revision = static_cast<uint8_t>(PciReadConfigDword(function, kRevisionDword));
   const Layout layout = LayoutOf(chip, revision);
-  const uint32_t device = PciReadConfigDword(function, 0x00) >> 16;
+  const uint32_t id = PciReadConfigDword(function, 0x00);
+  const uint32_t device = id >> 16;
   Found found{};
   if (layout.method == Method::Legacy) {
     found.base = PciReadConfigField(function, kLegacyBaseWord) & kLegacyBaseMask;
@@ -293,7 +295,7 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   if (ctx == nullptr) return -1;
   *ctx = Piix4CompatContext{};
   ctx->Host.IoBase = found.base;
-  ctx->Host.Variant = kIntelPiix4;
+  ctx->Host.Variant = id == kCsb5Id ? intel::kVariantCsb5 : kIntelPiix4;
   ctx->Shared = layout.method == Method::Legacy ? 0 : 1;
   ctx->PortRegister = found.portRegister;
   ctx->PortShift = layout.portShift;

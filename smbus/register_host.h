@@ -18,6 +18,7 @@ constexpr uint16_t kHostCommand = 0x03;  // command byte (the SPD offset)
 constexpr uint16_t kSlaveAddress = 0x04; // 7-bit address << 1 | read flag
 constexpr uint16_t kData0 = 0x05;        // byte data; low byte of word data
 constexpr uint16_t kData1 = 0x06;        // high byte of word data
+constexpr uint16_t kAuxControl = 0x0D;   // ICH4 and later: bit 0 PEC, bit 1 32-byte buffer
 
 // Host status bits.
 constexpr uint8_t kStatusBusy = 0x01;         // a transfer is under way

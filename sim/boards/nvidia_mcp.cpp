@@ -52,6 +52,13 @@ Board Mcp(McpFacts f) {
   smbus.transactionMs = 1;
   smbus.segment0 = std::move(f.modules);
   b.smbus = smbus;
+  // The board's identity is read at discovery (the unsafe boards).
+  b.smbios = {.present = true,
+              .biosVendor = "Phoenix Technologies, LTD",
+              .biosVersion = "6.00 PG",
+              .biosDate = "03/12/2008",
+              .system = {"Example Computers Ltd", std::string("EC-") + f.name, "1.0", ""},
+              .board = {"Example Boards Inc.", std::string("EC-") + f.name, "REV 1.0", ""}};
   return b;
 }
 

@@ -134,6 +134,7 @@ std::vector<Board> Piix4Compat() {
   const Piix4CompatSpec legacy{};
   Piix4CompatSpec csb5{};
   csb5.busHz = 25000;
+  csb5.busyShowsAfterMs = 2;
   Piix4CompatSpec sb800 = Sb800(true, 1, 1);
   sb800.otherPortDevice = BoardId();
   Piix4CompatSpec hudson2{.base = Piix4CompatBase::PmBaseLow,

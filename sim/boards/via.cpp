@@ -9,11 +9,14 @@ namespace {
 constexpr uint16_t kVia = 0x1106;
 
 // The SMBus host of these south bridges decodes the I/O base in
-// configuration dword 0x90 (0xD0 from the VT8233 on) while bit 0 of
-// configuration byte 0xD2 enables it.
+// configuration dword 0x90 (0xD0 from the VT8233 on, and only while that
+// base's bit 0 is set) while bit 0 of configuration byte 0xD2 enables it.
 PciIoDecode HostDecode(uint8_t device, uint8_t function, uint8_t baseRegister) {
-  return {.bus = 0, .device = device, .function = function, .baseRegister = baseRegister,
-          .baseMask = 0xFFF0, .size = 8, .enables = {{0xD2, 0x01}}};
+  PciIoDecode decode{.bus = 0, .device = device, .function = function,
+                     .baseRegister = baseRegister, .baseMask = 0xFFF0, .size = 8,
+                     .enables = {{0xD2, 0x01}}};
+  if (baseRegister == 0xD0) decode.enables.push_back({0xD0, 0x01});
+  return decode;
 }
 
 // A 596 board (VT82C596A or B, SMBus in the power-management function

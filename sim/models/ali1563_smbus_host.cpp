@@ -24,7 +24,9 @@ SmbusHostModel* InstallAli1563SmbusHost(const Board& board, Machine& machine, Bo
 }
 
 void Ali1563SmbusHost::SettleBus() {
-  if (Settle() && (status_ & kBusError) != 0) busHeld_ = true;
+  if (!Settle()) return;
+  if ((status_ & kBusError) != 0) busHeld_ = true;
+  if (!doneLatches_) status_ &= static_cast<uint8_t>(~kDone);
 }
 
 uint8_t Ali1563SmbusHost::StatusRegister() {
@@ -37,7 +39,7 @@ uint8_t Ali1563SmbusHost::Read8(uint16_t offset) {
   switch (offset) {
     case kStatus: return StatusRegister();
     case kControl1: return static_cast<uint8_t>(control1_ & ~kBusReset);
-    case kControl2: return static_cast<uint8_t>(control2_ & ~(kStart | kKill));
+    case kControl2: return static_cast<uint8_t>(control2_ & ~kStart);
     case kCommand: return command_;
     case kAddress: return address_;
     case kData0: return data0_;
@@ -49,7 +51,9 @@ uint8_t Ali1563SmbusHost::Read8(uint16_t offset) {
 void Ali1563SmbusHost::Write8(uint16_t offset, uint8_t value) {
   SettleBus();
   switch (offset) {
-    case kStatus: ClearStatus(value); break;
+    case kStatus:  // the kill, while its bit stays set, keeps failed standing
+      ClearStatus((control2_ & kKill) != 0 ? static_cast<uint8_t>(value & ~kFailed) : value);
+      break;
     case kControl1:
       control1_ = value;
       if ((value & kBusReset) != 0) busHeld_ = false;

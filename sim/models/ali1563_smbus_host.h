@@ -4,7 +4,10 @@
 // transfer; done (1), device error (2, a slave that did not acknowledge),
 // bus error (3, a collision), failed (4, killed) and byte ready (7) stay
 // until written as 1. Control 2 names the size in bits 5-3 and starts it
-// with bit 6; bit 2 kills the transfer under way, which then ends failed.
+// with bit 6; bit 2 kills the transfer under way, which then ends failed,
+// and stays set (a start written with it starts nothing, and failed cannot
+// be cleared) until control 2 is written without it. Whether done latches differs between parts: a
+// test can have it never latch.
 // After a bus error the model keeps the bus held, and every transfer ends
 // with the bus error again, until the bus-timeout reset (control 1 bit 7)
 // is written: silicon may recover by itself, a driver that resets it works
@@ -66,6 +69,7 @@ class Ali1563SmbusHost : public StickyStatusHost {
   // The next transfer started never ends by itself; a kill ends it.
   void HangNext() { engine_.HangNext(); }
   bool BusHeld() const { return busHeld_; }
+  void SetDoneLatches(bool latches) { doneLatches_ = latches; }
 
  private:
   void SettleBus();
@@ -73,6 +77,7 @@ class Ali1563SmbusHost : public StickyStatusHost {
   uint8_t control1_ = 0;
   uint8_t control2_ = 0;
   bool busHeld_ = false;
+  bool doneLatches_ = true;
 };
 
 // The host of the board's M1563 function, the modules' bus behind it.

@@ -8,6 +8,8 @@
 
 #include <stdint.h>
 
+#include "sim/models/semaphore_imc.h"
+
 namespace sim {
 
 struct HostFirmwareSpec {
@@ -22,6 +24,14 @@ struct HostFirmwareSpec {
   uint32_t hangsEveryMs = 0;
   // Busy shows this long after the start, not at once (0: at once).
   uint32_t busyLagMs = 0;
+  // The IMC wants the host's ownership semaphore this often (SB800-class
+  // hosts with one; see semaphore_imc.h).
+  uint32_t imcWantsSemaphoreEveryMs = 0;
+  // The Intel ICH's host control (its interrupt enable, bit 0) and
+  // auxiliary control (packet error checking, the 32-byte buffer) as
+  // firmware left them.
+  uint8_t leftHostControl = 0;
+  uint8_t leftAuxControl = 0;
 };
 
 // The bytes firmware's own sensor read leaves in the data registers.
@@ -56,11 +66,13 @@ class FirmwareHabit {
 struct HostFirmware {
   FirmwareHabit leavesError, takesCompletion, hangs;
   uint32_t busyLagMs = 0;
+  SemaphoreImc imc;
   void Configure(const HostFirmwareSpec& habits) {
     leavesError.SetPeriod(habits.leavesErrorEveryMs);
     takesCompletion.SetPeriod(habits.takesCompletionEveryMs);
     hangs.SetPeriod(habits.hangsEveryMs);
     busyLagMs = habits.busyLagMs;
+    imc.SetPeriod(habits.imcWantsSemaphoreEveryMs);
   }
 };
 

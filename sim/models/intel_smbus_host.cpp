@@ -70,6 +70,7 @@ void IntelSmbusHost::BeforeAccess() {
 
 bool IntelSmbusHost::Refuses(uint8_t addressByte) {
   if (family_ != IntelHostFamily::Ich) return false;
+  if ((auxControl_ & kAuxPec) != 0) return true;  // no packet error code will come
   const uint8_t hostConfig = HostConfig();
   const uint8_t slave = static_cast<uint8_t>(addressByte >> 1);
   if ((hostConfig & kI2cMode) != 0) {
@@ -85,6 +86,7 @@ bool IntelSmbusHost::Refuses(uint8_t addressByte) {
 }
 
 uint8_t IntelSmbusHost::Read8(uint16_t offset) {
+  if (offset == kAuxControl && family_ == IntelHostFamily::Ich) return auxControl_;
   const uint8_t value = Piix4Block::Read8(offset);
   // ICH: the read that finds the semaphore free takes it.
   if (offset == kStatus) status_ |= Semaphore();
@@ -94,6 +96,10 @@ uint8_t IntelSmbusHost::Read8(uint16_t offset) {
 void IntelSmbusHost::Write8(uint16_t offset, uint8_t value) {
   // Whoever writes the 1, the firmware's hold is over.
   if (offset == kStatus && (value & Semaphore()) != 0) firmwareHoldsInUse_ = false;
+  if (offset == kAuxControl && family_ == IntelHostFamily::Ich) {
+    auxControl_ = static_cast<uint8_t>(value & (kAuxPec | kAuxBuffer32));
+    return;
+  }
   Piix4Block::Write8(offset, value);
 }
 
@@ -146,6 +152,9 @@ SmbusHostModel* InstallIntelSmbusHost(const Board& board, Machine& machine, Boar
   machine.ClaimDecoded(found->decode, host);
   if (hostSpec.firmwareHoldsInUseMs != 0) host.HoldInUseUntil(hostSpec.firmwareHoldsInUseMs);
   host.Firmware().Configure(hostSpec.firmware);
+  host.Write8(IntelSmbusHost::kControl,
+              hostSpec.firmware.leftHostControl & ~(IntelSmbusHost::kStart | IntelSmbusHost::kKill));
+  host.Write8(IntelSmbusHost::kAuxControl, hostSpec.firmware.leftAuxControl);
   return &host;
 }
 

@@ -14,7 +14,10 @@
 // the bus; with SPD write-disable (bit 4) a transfer whose address byte says
 // write to 0x50-0x57 fails the same way. From the 8-series on the firmware
 // sets bit 4 and it stays set until reset. Firmware that shares the host can
-// hold INUSE_STS for a while.
+// hold INUSE_STS for a while. The ICH's auxiliary control (base+0x0D) holds
+// packet error checking (bit 0) and the 32-byte buffer (bit 1); with the
+// first set, a byte or word transfer expects a packet error code the SPD
+// never sends, and the model ends it with a device error at once.
 #pragma once
 
 #include <stdint.h>
@@ -43,6 +46,11 @@ class IntelSmbusHost : public Piix4Block {
   static constexpr uint8_t kSmbAlert = 0x20;  // SMBALERT# latched
   static constexpr uint8_t kInUse = 0x40;     // the software semaphore
   static constexpr uint8_t kByteDone = 0x80;  // a block byte moved
+
+  // Auxiliary control (ICH).
+  static constexpr uint16_t kAuxControl = 0x0D;
+  static constexpr uint8_t kAuxPec = 0x01;
+  static constexpr uint8_t kAuxBuffer32 = 0x02;
 
   // Host configuration (ICH, configuration byte 0x40).
   static constexpr uint8_t kHostConfig = 0x40;
@@ -92,6 +100,7 @@ class IntelSmbusHost : public Piix4Block {
   uint64_t firmwareReleaseMs_ = 0;
   uint64_t refusedSpdWrites_ = 0;
   uint64_t refusedI2c_ = 0;
+  uint8_t auxControl_ = 0;
 };
 
 // The Intel host of the board's PIIX4 power-management function or ICH

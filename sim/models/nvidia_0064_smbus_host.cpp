@@ -5,24 +5,21 @@
 
 namespace sim {
 
-namespace {
-
-
-}  // namespace
-
 PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function,
                                         uint8_t baseRegister) {
   return {.bus = bus, .device = device, .function = function, .baseRegister = baseRegister,
           .baseMask = kPciIoBarMask, .blockOffset = 0, .size = kBlockSize,
-          .enables = {{kPciCommandRegister, kPciCommandIoSpace}}};
+          .enables = {{kPciCommandRegister, kPciCommandIoSpace}, {baseRegister, kPciIoBar}}};
 }
 
 SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,
                                            BoardModels& models) {
   const SmbusHostSpec& hostSpec = *board.smbus;
-  return &PlaceHost<Nvidia0064SmbusHost>(
+  auto& host = PlaceHost<Nvidia0064SmbusHost>(
       machine, Nvidia0064SmbusHost::Decode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction),
       InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
+  host.Firmware().Configure(hostSpec.firmware);
+  return &host;
 }
 
 SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
@@ -37,6 +34,7 @@ SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
         Nvidia0064SmbusHost::Decode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction,
                                     hostSpec.channelBaseRegisters[channel]),
         modulesHere ? modules : machine.Make<SmbusSegment>(), hostSpec.transactionMs);
+    if (modulesHere) host.Firmware().Configure(hostSpec.firmware);
     (modulesHere ? spd : models.idleHost) = &host;
   }
   return spd;
@@ -51,7 +49,7 @@ uint8_t Nvidia0064SmbusHost::StatusRegister() {
 }
 
 void Nvidia0064SmbusHost::Settle() {
-  if (!running_ || stuck_ || machine_.NowMs() < doneAtMs_) return;
+  if (!running_ || stuck_ || hung_ || machine_.NowMs() < doneAtMs_) return;
   running_ = false;
   status_ = resultStatus_;
   for (uint8_t i = 0; i < resultBytes_; ++i) data_[i] = result_[i];
@@ -68,7 +66,9 @@ uint8_t Nvidia0064SmbusHost::Read8(uint16_t offset) {
     case kAddress: return address_;
     case kCommand: return command_;
     case kCount: return count_;
-    default: return 0;  // alarm, abort and control registers are not modelled
+    case kAbortStatus: return abortStatus_;
+    case kControl: return static_cast<uint8_t>(control_ & ~kAbort);
+    default: return 0;  // the alarm registers are not modelled
   }
 }
 
@@ -83,6 +83,16 @@ void Nvidia0064SmbusHost::Write8(uint16_t offset, uint8_t value) {
     case kAddress: address_ = value; break;
     case kCommand: command_ = value; break;
     case kCount: count_ = value; break;
+    case kAbortStatus: abortStatus_ = static_cast<uint8_t>(abortStatus_ & ~value); break;
+    case kControl:
+      control_ = value;
+      if ((value & kAbort) != 0 && running_ && !stuck_) {
+        running_ = false;
+        hung_ = false;
+        abortStatus_ |= kAborted;
+        ++aborts_;
+      }
+      break;
     default: break;  // the status is read-only
   }
 }
@@ -94,6 +104,7 @@ void Nvidia0064SmbusHost::Start(uint8_t protocol) {
   ++transactions_;
   running_ = true;
   doneAtMs_ = machine_.NowMs() + transactionMs_;
+  hung_ = firmware_.hangs.Due(machine_.NowMs());
   resultBytes_ = 0;
   if (failNext_ != 0) {
     resultStatus_ = static_cast<uint8_t>(kDone | failNext_);

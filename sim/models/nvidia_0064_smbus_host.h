@@ -4,9 +4,12 @@
 // the cycle; the status then reads 0 until the cycle ends, a configurable
 // virtual time later, with the done bit and a result code (0 = success).
 // The direction is bit 0 of the protocol code; the address register holds
-// the 7-bit address in bits 7-1. The block answers at configuration dword
+// the 7-bit address in bits 7-1. Control bit 5 aborts a cycle under way: the
+// status is left as it stands and the abort status (0x3C) shows bit 0 until
+// it is written as 1. Firmware's transfer that hangs until it is aborted is
+// a board option (HostFirmware::hangs). The block answers at configuration dword
 // 0x50 (a later MCP's channel at its BAR or word, `baseRegister`) while the
-// command register's I/O space bit is set.
+// command register's I/O space bit and the base's I/O bit (bit 0) are set.
 #pragma once
 
 #include <stdint.h>
@@ -14,6 +17,7 @@
 #include <array>
 
 #include "sim/machine.h"
+#include "sim/models/host_firmware.h"
 #include "sim/models/smbus_bus.h"
 #include "sim/models/smbus_host_model.h"
 
@@ -32,6 +36,11 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
   static constexpr uint16_t kData = 0x04;  // 32 bytes
   static constexpr uint16_t kDataBytes = 32;
   static constexpr uint16_t kCount = 0x24;
+  static constexpr uint16_t kAbortStatus = 0x3C;  // bit 0: aborted, write 1 to clear
+  static constexpr uint16_t kControl = 0x3E;      // bit 5: abort
+  static constexpr uint8_t kAbort = 0x20;
+  static constexpr uint8_t kAborted = 0x01;
+  static constexpr uint8_t kPciIoBar = 0x01;  // bit 0 of an I/O base
   static constexpr uint16_t kBlockSize = 0x40;
 
   // Protocol codes: bit 0 read; bit 7 asks for a packet error code.
@@ -60,12 +69,16 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
   // The next cycle leaves the bus alone and ends with this result code.
   void FailNextWith(uint8_t resultCode) { failNext_ = resultCode; }
 
+  // The firmware sharing the host (host_firmware.h); its hang is the one habit
+  // this host has.
+  HostFirmware& Firmware() { return firmware_; }
   uint64_t Transactions() const { return transactions_; }
+  uint64_t Aborts() const { return aborts_; }
   uint64_t StatusReads() const { return statusReads_; }
   uint8_t StatusRegister();
 
-  // Stuck: a cycle under way does not end (there is no busy bit: the status
-  // reads 0); let go, it ends when its time is up.
+  // Stuck: a cycle under way does not end, nor is it aborted (there is no
+  // busy bit: the status reads 0); let go, it ends when its time is up.
   void StickBusy(bool on) override { stuck_ = on; }
   uint32_t StuckStatus() const override { return 0; }
   uint32_t NoAnswerStatus() const override { return kDone | kResultNoAcknowledge; }
@@ -80,6 +93,11 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
   uint32_t transactionMs_;
   uint8_t failNext_ = 0;
   bool stuck_ = false;
+  HostFirmware firmware_{};
+  bool hung_ = false;  // the cycle under way ends only when aborted
+  uint8_t control_ = 0;
+  uint8_t abortStatus_ = 0;
+  uint64_t aborts_ = 0;
 
   uint8_t protocol_ = 0;
   uint8_t status_ = 0;

@@ -99,11 +99,15 @@ void Piix4CompatHost::FirmwareHoldsUntil(uint64_t ms) {
 }
 
 void Piix4CompatHost::SettleFirmware() {
-  if (!firmwareHolds_ || firmwareUntilMs_ == kForever || machine_.NowMs() < firmwareUntilMs_) {
-    return;
+  const uint64_t now = machine_.NowMs();
+  if (firmwareHolds_ && firmwareUntilMs_ != kForever && now >= firmwareUntilMs_) {
+    firmwareHolds_ = false;
+    status_ |= kDeviceError;  // its last transfer found nobody
   }
-  firmwareHolds_ = false;
-  status_ |= kDeviceError;  // its last transfer found nobody
+  if (facts_.semaphore && Firmware().imc.TakesNow(now, hostOwns_, firmwareHolds_, Transactions())) {
+    firmwareHolds_ = true;
+    firmwareUntilMs_ = now + SemaphoreImc::kTransferMs;
+  }
 }
 
 uint8_t Piix4CompatHost::Read8(uint16_t offset) {
@@ -112,7 +116,11 @@ uint8_t Piix4CompatHost::Read8(uint16_t offset) {
     if (!facts_.semaphore) return 0x00;
     return static_cast<uint8_t>(slaveControl_ | (hostOwns_ ? kTake : 0));
   }
-  return Piix4Block::Read8(offset);
+  const uint8_t value = Piix4Block::Read8(offset);
+  if (offset == kStatus && machine_.NowMs() < startedMs_ + facts_.busyShowsAfterMs) {
+    return static_cast<uint8_t>(value & ~kBusy);
+  }
+  return value;
 }
 
 void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
@@ -126,6 +134,7 @@ void Piix4CompatHost::Write8(uint16_t offset, uint8_t value) {
       hostOwns_ = true;
     return;
   }
+  if (offset == kControl && (value & kStart) != 0) startedMs_ = machine_.NowMs();
   if (offset == kControl && (value & kStart) != 0 && facts_.semaphore && !hostOwns_) {
     ++unownedStarts_;
     if (firmwareHolds_ && !engine_.Busy()) engine_.FailNextWith(kBusCollision);

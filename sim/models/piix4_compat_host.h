@@ -13,7 +13,8 @@
 // (reads back 1) unless firmware holds it, writing bit 5 gives it back;
 // firmware that lets go leaves the status of its own last transfer (a device
 // error). A transfer started while firmware holds the host collides with
-// firmware's (bus error); every start without the semaphore is counted.
+// firmware's (bus error); every start without the semaphore is counted. The
+// board's IMC (HostFirmware::imc) takes the semaphore on its own period.
 #pragma once
 
 #include <stdint.h>
@@ -78,6 +79,9 @@ struct Piix4CompatSpec {
   uint8_t pmIndex = 0;                            // what firmware left in the index port
   std::vector<std::pair<uint8_t, uint8_t>> pm{};  // PM registers as firmware left them
   uint64_t firmwareHoldsMs = 0;  // firmware holds the semaphore this long from power-on
+  // The ServerWorks CSB5: busy shows only this long after a start; a status
+  // read before then finds the bit clear although the transfer runs.
+  uint32_t busyShowsAfterMs = 0;
   // A device at 0x50 on port-field value 1 (the board's second port): a
   // board-ID EEPROM with these 256 bytes, or with 512 an EE1004 (which then
   // answers the page commands of that port) on page otherPortPage.
@@ -137,6 +141,7 @@ class Piix4CompatHost : public Piix4Block {
   uint64_t firmwareUntilMs_ = 0;
   uint8_t slaveControl_ = 0;  // the semaphore register's other bits
   uint64_t unownedStarts_ = 0;
+  uint64_t startedMs_ = 0;
 };
 
 // The host with port 0 on the modules' bus, its other ports, and on the

@@ -289,30 +289,43 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
 // The M1563's own failures: a slave that does not answer, a collision (after
 // which the bus stays held until the driver resets it) and a transfer that
 // never ends (which the driver kills). Each fails the word read with the
-// status the host showed, and the next read gets the module whole.
+// status the host showed, and the next read gets the module whole. Control
+// 2's other bits stay as firmware left them (0 after a kill), and a part
+// whose done bit never latches reads.
 TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
   LoadOn("ali1563");
+  using Host = sim::Ali1563SmbusHost;
   struct Case {
     const char* what;
     uint8_t slot;
-    std::function<void(sim::Ali1563SmbusHost&)> arrange;
-    uint32_t detail;
+    std::function<void(Host&)> arrange;
+    uint32_t detail;  // 0: the read succeeds
+    uint8_t otherBits = 0;  // control 2 besides size, start and kill, after the read
   };
   const Case cases[] = {
-      {"no acknowledge", 3, [](sim::Ali1563SmbusHost&) {}, sim::Ali1563SmbusHost::kDeviceError},
-      {"collision", 0,
-       [](sim::Ali1563SmbusHost& host) { host.Engine().FailNextWith(sim::Ali1563SmbusHost::kBusError); },
-       sim::Ali1563SmbusHost::kBusError},
-      {"never ends", 0, [](sim::Ali1563SmbusHost& host) { host.HangNext(); },
-       sim::Ali1563SmbusHost::kFailed},
+      {"no acknowledge", 3, [](Host&) {}, Host::kDeviceError},
+      {"collision", 0, [](Host& host) { host.Engine().FailNextWith(Host::kBusError); },
+       Host::kBusError},
+      {"firmware's control 2 bits", 0, [](Host& host) { host.Write8(Host::kControl2, 0x81); }, 0,
+       0x81},
+      {"never ends", 0, [](Host& host) { host.HangNext(); }, Host::kFailed},
+      {"done never latches", 0, [](Host& host) { host.SetDoneLatches(false); }, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    Host& host = *models_.Host<Host>();
     {
       std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      c.arrange(*models_.Host<sim::Ali1563SmbusHost>());
+      c.arrange(host);
     }
     const Reply failed = Send(IOCTL_READ_SPD, {c.slot, 0}, 76 + 2);
+    EXPECT_EQ(host.Read8(Host::kControl2) & 0x83, c.otherBits);
+    if (c.detail == 0) {
+      ASSERT_EQ(failed.information, 76u + 2);
+      EXPECT_TRUE(std::equal(failed.output.begin() + 76, failed.output.end(),
+                             models_.eeproms[0][0]->Bytes().begin()));
+      continue;
+    }
     ASSERT_EQ(failed.information, 76u);
     EXPECT_EQ(WordAt(failed.output, kOpCode), kSpdBlockRead);
     EXPECT_EQ(WordAt(failed.output, kOpHwCode), kReadWordFailed);

@@ -229,6 +229,65 @@ TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
   }
 }
 
+// On the nForce4 board whose second SMBus is unsafe, channel 2 is never
+// touched, even with no module answering on channel 1: the controller is
+// channel 1's, and a message says why. A near name is another board.
+TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
+  const struct {
+    const char* product;
+    bool refused;
+  } cases[] = {{"LP UT NF4 Expert", true}, {"LP UT NF4 Ultra-D", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.product);
+    sim::Board board = *sim::FindBoard("ck804");
+    board.smbus->segment0.clear();
+    board.smbios.board.manufacturer = "DFI";
+    board.smbios.board.product = c.product;
+    sim::Machine machine;
+    sim::Build(board, machine);
+    machine.SetTracing(true);
+    ResetSmbiosCache();
+    const Outcome out = RunOn(machine);
+    ResetSmbiosCache();
+    EXPECT_TRUE(out.available);
+    const auto trace = machine.Trace();
+    const bool touched = std::any_of(trace.begin(), trace.end(), [](const sim::TraceEntry& e) {
+      return e.kind != sim::Access::ConfigRead && e.kind != sim::Access::ConfigWrite &&
+             e.where >= 0x4C40 && e.where < 0x4C80;
+    });
+    EXPECT_EQ(touched, !c.refused) << "channel 2's block";
+    const std::string said = std::string("smbcore: accessing the second SMBus on the DFI ") +
+                             c.product + " is unsafe: not used";
+    EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said), c.refused ? 1 : 0);
+  }
+}
+
+// A base its function does not decode is no base: the later VIA's without
+// bit 0, the MCP's with the function's I/O decoding off. No controller, and
+// a message that says so.
+TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
+  const struct {
+    const char* board;
+    uint8_t device, function, reg;
+    uint32_t value;
+    const char* said;
+  } cases[] = {
+      {"vt8237r", 17, 0, 0xD0, 0x00010400, "smbcore: VIA SMBus base 0400 has no I/O bit: not used"},
+      {"mcp55", 1, 1, 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.board);
+    sim::Machine machine;
+    sim::Build(*sim::FindBoard(c.board), machine);
+    machine.FindPciFunction(0, c.device, c.function)->SetDword(c.reg, c.value);
+    const uint64_t ports = machine.PortAccesses();
+    const Outcome out = RunOn(machine);
+    EXPECT_FALSE(out.available);
+    EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), c.said), 1);
+    EXPECT_EQ(machine.PortAccesses(), ports) << "no port touched";
+  }
+}
+
 // The C600's extra hosts carry no SPDs: no candidates, no message.
 TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
   RecordAcquires(0);
@@ -429,7 +488,7 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
                        viaPins = Chip(B::I2c, S::None, kI2cPinsVia586b);
   const EntryCase cases[] = {
       // The last port each back-end uses: Intel 0x0F, VIA data 1 (0x06), the
-      // M7101's command (0x07), AMD's command (0xE8), nForce2 data 1 (0x05),
+      // M7101's command (0x07), AMD's command (0xE8), nForce2 control (0x3E),
       // the M1563's block port (0x07), the SiS pair (0x38-0x39 of the ACPI
       // block), the pin registers (0x5E word, 0x44 byte).
       {"intel: unprogrammed", piix4, 0x0000, false, -1},
@@ -449,8 +508,8 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
       {"amd: command past the top", amd, 0xFF18, false, -1},
       {"amd: nForce base minus 0xE0 wrapped", amd, 0xFFFFFF20u, false, -1},
       {"nforce2: unprogrammed", nv, 0x0000, false, -1},
-      {"nforce2: data 1 at the top", nv, 0xFFFA, false, 0},
-      {"nforce2: data 1 past the top", nv, 0xFFFB, false, -1},
+      {"nforce2: control at the top", nv, 0xFFC1, false, 0},
+      {"nforce2: control past the top", nv, 0xFFC2, false, -1},
       {"nforce2: no pool memory", nv, 0x5000, true, -1},
       {"m1563: unprogrammed", m1563, 0x0000, false, -1},
       {"m1563: block port at the top", m1563, 0xFFF8, false, 0},

@@ -1,6 +1,6 @@
 // The nVidia 0x0064 back-end against its host model: the result codes that
-// fail a transfer, a transaction that has not finished when the status is
-// read, and the channel the later MCPs set up.
+// fail a transfer, a transaction that is slow or never ends, and the
+// channel the later MCPs set up.
 #include <functional>
 #include <vector>
 
@@ -64,36 +64,66 @@ TEST_F(Nvidia0064HostTest, ResultCodesFailTheTransferAndTheNextOneReadsTheModule
   EXPECT_EQ(machine_.In8(kBlock + 2), 0xA0) << "the address alone: the protocol has the direction";
 }
 
-// Status 0 one millisecond after the start: the transfer fails, and while the
-// host is still at it nothing new is started, so its late result is never
-// taken for the next transfer's.
-TEST_F(Nvidia0064HostTest, TransactionSlowerThanOneMillisecondFailsAndIsNotOverrun) {
+// A transaction still running at the first status read is polled for, 1 ms
+// apart, up to the poll limit; one that has not ended by then is aborted,
+// fails with the status it showed, and the host serves the next transfer.
+TEST_F(Nvidia0064HostTest, SlowTransactionIsWaitedForAndOneThatNeverEndsIsAborted) {
   Boot("nforce2");
-  Host().SetTransactionMs(4);
+  struct Case {
+    const char* what;
+    uint32_t transactionMs;
+    bool hangs;
+    uint64_t ms, aborts;
+  };
+  const Case cases[] = {
+      {"four milliseconds", 4, false, 4, 0},
+      {"done at the last poll", 100, false, 100, 0},
+      {"ending after the last poll", 102, false, 101, 1},
+      {"hung until aborted", 1, true, 101, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Host().SetTransactionMs(c.transactionMs);
+    if (c.hangs) Host().Firmware().hangs.ArmNext();
+    const uint64_t aborts = Host().Aborts(), start = machine_.NowMs();
+    OpStatus status = Fresh();
+    uint8_t data[2];
+    const uint32_t read = ReadSpdBlock(controller_, &status, 1, data, 0x20, 2);
+    EXPECT_EQ(machine_.NowMs() - start, c.ms);
+    EXPECT_EQ(Host().Aborts() - aborts, c.aborts);
+    if (c.aborts == 0) {
+      ASSERT_EQ(read, 2u);
+      EXPECT_TRUE(std::equal(data, data + 2, Image(0, 1).begin() + 0x20));
+    } else {
+      EXPECT_EQ(read, 0u);
+      EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
+      EXPECT_EQ(status.HwDetail[0], 0u);
+    }
+    Host().SetTransactionMs(1);
+    ExpectSlotReads(0);
+  }
+}
+
+// A host whose cycle neither ends nor takes the abort: nothing new is
+// started while it is still at it, so its late result is never taken for
+// the next transfer's.
+TEST_F(Nvidia0064HostTest, CycleThatIgnoresTheAbortIsNotOverrun) {
+  Boot("nforce2");
+  Host().StickBusy(true);
   OpStatus status = Fresh();
   uint8_t data[2];
   EXPECT_EQ(ReadSpdBlock(controller_, &status, 1, data, 0x20, 2), 0u);
-  EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
   EXPECT_EQ(status.HwDetail[0], 0u);
-  Host().SetTransactionMs(1);
-
-  // Word reads of slot 0 from offset 0, a millisecond apart, until one
-  // succeeds: those made while the host is busy fail having read only its
-  // status, and the one that succeeds carries slot 0's bytes, not the slow
-  // transaction's.
-  int refusals = 0;
-  for (;; machine_.Delay(1)) {
-    ASSERT_LT(refusals, 8);
+  for (int refusal = 0; refusal < 3; ++refusal) {
     const uint64_t ports = machine_.PortAccesses();
     OpStatus s = Fresh();
-    if (ReadSpdBlock(controller_, &s, 0, data, 0, 2) == 2) break;
-    ++refusals;
+    EXPECT_EQ(ReadSpdBlock(controller_, &s, 0, data, 0, 2), 0u);
     EXPECT_EQ(s.HwDetail[0], 0u);
     EXPECT_EQ(machine_.PortAccesses() - ports, 1u) << "touched more than the status";
   }
-  EXPECT_EQ(refusals, 3);
-  EXPECT_EQ(data[0], Image(0, 0)[0]);
-  EXPECT_EQ(data[1], Image(0, 0)[1]);
+  Host().StickBusy(false);
+  ASSERT_EQ(ReadSpdBlock(controller_, &status, 0, data, 0, 2), 2u);
+  EXPECT_TRUE(std::equal(data, data + 2, Image(0, 0).begin())) << "slot 0's bytes";
   ExpectSlotReads(0);
 }
 
@@ -109,12 +139,14 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     int32_t result;
     uint32_t base;
     bool modules = true;
+    uint32_t untouched = 0;  // a block no access may reach
   };
   const Case cases[] = {
       {"modules on channel 2", {}, 0, 0x1C40},
       {"channel 2 without a base", {{0x24, 0}, {0x54, 0}}, 0, 0x1C00},
       {"no module on either channel", {}, 0, 0x1C00, false},
       {"channel 1 programmed in its word only", {{0x20, 0}, {0x24, 0}, {0x54, 0}}, 0, 0x0600},
+      {"channel 2's BAR a memory BAR", {{0x24, 0x00001C40}}, 0, 0x1C00, true, 0x1C40},
       {"no base at all", {{0x20, 0}, {0x24, 0}, {0x50, 0}, {0x54, 0}}, -1, 0},
   };
   SetDebugPrintHook();
@@ -126,14 +158,21 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     if (!c.modules) board.smbus->segment0.clear();
     sim::Build(board, machine);
     for (const auto& [offset, value] : c.dwords) machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
+    machine.SetTracing(true);
     SmbusController controller{};
     EXPECT_EQ(nvidia_mcp::AcquireDevice(&controller, {0, 1, 1}), c.result);
+    for (const TraceEntry& e : machine.Trace()) {
+      const bool port = e.kind != Access::ConfigRead && e.kind != Access::ConfigWrite;
+      EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched && e.where < c.untouched + 0x40)
+          << "a channel without an I/O base is not touched";
+    }
     if (c.result != 0) {
       EXPECT_EQ(machine.PortAccesses(), 0u);
       EXPECT_EQ(controller.ReadWord, nullptr);
       continue;
     }
     EXPECT_EQ(static_cast<NvContext*>(controller.Context)->IoBase, c.base);
+    EXPECT_LT(machine.NowMs(), kNvPollLimit) << "an absent module's read is no time-out";
     controller.ReleaseDevice(controller.Context);
     EXPECT_EQ(machine.LeakReport(), "");
   }
