@@ -17,6 +17,7 @@ struct ImageCost {
   double portAccesses;
   double delayCalls;
   double virtualMs;
+  double windowMaps;  // maps of a device's memory window (each reads it once)
 };
 
 // False when the board has no usable controller, a read came back short or
@@ -47,6 +48,7 @@ inline bool ReadWholeImages(benchmark::State& state, const char* boardName, uint
   const uint64_t ports0 = machine.PortAccesses();
   const uint64_t delays0 = machine.DelayCalls();
   const uint64_t ms0 = machine.NowMs();
+  const uint64_t maps0 = machine.DeviceWindowMaps();
   for (auto _ : state) {
     InitOpStatus(&status);
     const uint32_t done = ReadSpdBlock(controller, &status, slot, image, 0, sizeof image);
@@ -67,6 +69,7 @@ inline bool ReadWholeImages(benchmark::State& state, const char* boardName, uint
   cost->portAccesses = static_cast<double>(machine.PortAccesses() - ports0) / n;
   cost->delayCalls = static_cast<double>(machine.DelayCalls() - delays0) / n;
   cost->virtualMs = static_cast<double>(machine.NowMs() - ms0) / n;
+  cost->windowMaps = static_cast<double>(machine.DeviceWindowMaps() - maps0) / n;
   ReleaseController(controller);
   return whole;
 }

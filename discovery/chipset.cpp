@@ -44,6 +44,9 @@ constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0, 0, S::SuperIo, kH
 constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0,
                                       S::None,  kHostInUseSemaphore | kHostConfigByte, 0};
 constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0, 0, S::None, kHostPlain, 0};
+// The AMD-8111's ACPI function: the same block, answering while bit 7 of
+// configuration byte 0x41 is set.
+constexpr ChipDescriptor kAmd8111 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0x41, 0x80, S::None, kHostPlain, 0};
 // The nForce's BAR points 0xE0 past the block the AMD layout counts from.
 constexpr ChipDescriptor kNforce = {B::AmdNvidia, 0x10, 0xFFF0, 0xE0, 0, 0, S::None, kHostPlain, 0};
 constexpr ChipDescriptor kNforce2 = {B::Nvidia0064, 0x50, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
@@ -93,6 +96,7 @@ constexpr DirectRow kDirect[] = {
     {kAmd, 0x740B, kAnyRevision, &kAmd756, nullptr},
     {kAmd, 0x7413, kAnyRevision, &kAmd756, nullptr},
     {kAmd, 0x7443, kAnyRevision, &kAmd756, nullptr},
+    {kAmd, 0x746B, kAnyRevision, &kAmd8111, nullptr},
     {kNvidia, 0x01B4, kAnyRevision, &kNforce, nullptr},
     {kNvidia, 0x0064, kAnyRevision, &kNforce2, nullptr},
     {kVia, 0x3040, 0x00, &kVia586bRevE, "smbcore: Found VIA 586B Revision E\n"},

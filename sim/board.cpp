@@ -27,6 +27,7 @@ const std::vector<Board>& Boards() {
     for (Board& b : boards::Via()) all.push_back(std::move(b));
     for (Board& b : boards::NvidiaMcp()) all.push_back(std::move(b));
     all.push_back(boards::Ali1563());
+    all.push_back(boards::Amd8111());
     for (Board& b : boards::LaterIntel()) all.push_back(std::move(b));
     for (Board& b : boards::Piix4Compat()) all.push_back(std::move(b));
     return all;

@@ -152,6 +152,7 @@ struct BoardModels {
   std::array<I2cSlave*, 8> i2cSlaves{};
   PortDevice* gpioPins = nullptr;
   AmdPmRegisters* amdPm = nullptr;  // the PM-placed ATI/AMD hosts
+  SpdEeprom* otherPort = nullptr;   // their device on the second port, if any
 };
 
 // The modules of `hostSpec` on their segments, behind the board's segment switch

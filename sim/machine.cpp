@@ -277,8 +277,9 @@ void* Machine::Map(uint64_t address, uint32_t length) {
     return nullptr;
   }
   if (length == 0) return nullptr;
-  // The mapping is a private copy of the bytes; the driver only reads what it
-  // maps, and the copy lets the leak check see every mapping that stays open.
+  // The mapping is a private copy of the bytes, which lets the leak check see
+  // every mapping that stays open; a device window's bytes go back to the
+  // device at the unmap.
   Mapping mapping{address, length, std::make_unique<uint8_t[]>(length)};
   std::memset(mapping.bytes.get(), 0xFF, length);
   for (const Region& region : memory_) {
@@ -287,6 +288,19 @@ void* Machine::Map(uint64_t address, uint32_t length) {
     for (uint64_t a = lo; a < hi; ++a) {
       mapping.bytes[a - address] = region.bytes[a - region.base];
     }
+  }
+  bool window = false;
+  for (const MemoryClaim& claim : memoryClaims_) {
+    const uint64_t lo = std::max<uint64_t>(address, claim.base);
+    const uint64_t hi = std::min<uint64_t>(address + length, uint64_t{claim.base} + claim.size);
+    for (uint64_t a = lo; a < hi; ++a) {
+      mapping.bytes[a - address] = claim.device->ReadMemory8(static_cast<uint32_t>(a - claim.base));
+    }
+    window = window || lo < hi;
+  }
+  if (window) {
+    ++deviceWindowMaps_;
+    mapping.read.assign(mapping.bytes.get(), mapping.bytes.get() + length);
   }
   void* pointer = mapping.bytes.get();
   mappings_.emplace(pointer, std::move(mapping));
@@ -298,7 +312,27 @@ void Machine::Unmap(void* mapping, uint32_t length) {
   auto it = mappings_.find(mapping);
   if (it == mappings_.end()) throw std::logic_error("unmap of a pointer that is not mapped");
   if (it->second.length != length) throw std::logic_error("unmap with another length");
+  const Mapping& m = it->second;
+  for (uint32_t i = 0; i < m.read.size(); ++i) {
+    if (m.bytes[i] == m.read[i]) continue;
+    const uint64_t a = m.address + i;
+    for (const MemoryClaim& claim : memoryClaims_) {
+      if (a >= claim.base && a < uint64_t{claim.base} + claim.size) {
+        claim.device->WriteMemory8(static_cast<uint32_t>(a - claim.base), m.bytes[i]);
+      }
+    }
+  }
   mappings_.erase(it);
+}
+
+void Machine::ClaimMemory(uint32_t base, uint32_t size, MemoryDevice& device) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  memoryClaims_.push_back({base, size, &device});
+}
+
+uint64_t Machine::DeviceWindowMaps() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return deviceWindowMaps_;
 }
 
 std::vector<uint64_t> Machine::MapRequests() const {

@@ -55,6 +55,19 @@ struct PciIoDecode {
   std::vector<std::pair<uint8_t, uint8_t>> enables{};
 };
 
+// A device model that answers a window of physical memory (registers the
+// chipset decodes there). A map reads the window's bytes from it when the
+// map is made; at the unmap every byte the mapping then holds that differs
+// from what was read is written to it, low addresses first. Stores through a
+// mapping thus reach the device when the mapping is given back, and a byte
+// stored with the value it had is no store at all.
+class MemoryDevice {
+ public:
+  virtual ~MemoryDevice() = default;
+  virtual uint8_t ReadMemory8(uint32_t offset) = 0;  // offset from the window's start
+  virtual void WriteMemory8(uint32_t offset, uint8_t value) = 0;
+};
+
 // One PCI function's 256 bytes of configuration space.
 struct PciFunction {
   uint8_t bus = 0, device = 0, function = 0;
@@ -142,6 +155,10 @@ class Machine {
   void Unmap(void* mapping, uint32_t length);
   std::vector<uint64_t> MapRequests() const;
   size_t OpenMappings() const;
+  // A device window at `base` (see MemoryDevice); it shadows the regions.
+  void ClaimMemory(uint32_t base, uint32_t size, MemoryDevice& device);
+  // Maps made that reached a device window: each read the window once.
+  uint64_t DeviceWindowMaps() const;
 
   // ---- Pool
   void* Alloc(uint32_t size, uint32_t tag, PoolType type);
@@ -204,6 +221,12 @@ class Machine {
     uint64_t address;
     uint32_t length;
     std::unique_ptr<uint8_t[]> bytes;
+    std::vector<uint8_t> read{};  // as made, when a device window is in it
+  };
+  struct MemoryClaim {
+    uint32_t base;
+    uint32_t size;
+    MemoryDevice* device;
   };
 
   struct Target {
@@ -224,6 +247,8 @@ class Machine {
   };
   std::vector<PlacedClaim> placed_;
   std::vector<Region> memory_;
+  std::vector<MemoryClaim> memoryClaims_;
+  uint64_t deviceWindowMaps_ = 0;
   std::map<uint64_t, int> mapFailures_;
   int failMappingIn_ = 0;
   std::vector<uint64_t> mapRequests_;

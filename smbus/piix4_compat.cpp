@@ -16,9 +16,14 @@ constexpr uint32_t kLegacyBaseMask = 0xFFF0;
 constexpr uint8_t kLegacyHostConfig = 0xD2;  // bit 0: host enable
 constexpr uint32_t kLegacyHostEnable = 0x01;
 
-// The power-management registers, reached through an index and a data port.
+// The power-management registers, reached through an index and a data port,
+// or on the 790B from 0x51 (whose index ports may be off) through the first
+// bytes of the FCH's PM window in memory.
 constexpr uint16_t kPmIndex = 0xCD6;
 constexpr uint16_t kPmData = 0xCD7;
+constexpr uint32_t kPmWindow = 0xFED80300;
+constexpr uint32_t kPmWindowLength = 8;  // PM 0x00-0x07
+constexpr uint8_t kAllOnes = 0xFF;
 // SB800, Hudson-2 below 0x41, the 790B below 0x49: bit 0 of PM 0x2C enables
 // the host, PM 0x2D:0x2C masked with 0xFFE0 is the base.
 constexpr uint8_t kPmBaseLow = 0x2C;
@@ -43,7 +48,7 @@ constexpr uint8_t kSb800FirstRevision = 0x40;
 constexpr uint8_t kHudson2PortIn02From = 0x1F;
 constexpr uint8_t kHudson2DecodeFrom = 0x41;
 constexpr uint8_t kFch790BDecodeFrom = 0x49;
-constexpr uint8_t kFch790BMmioOnlyFrom = 0x51;  // the index ports may be off
+constexpr uint8_t kFch790BWindowFrom = 0x51;  // the index ports may be off
 
 // The host's ownership semaphore, shared with firmware.
 constexpr uint16_t kSemaphore = 0x08;
@@ -56,12 +61,13 @@ constexpr int32_t kSemaphoreRetryMs = 1;
 constexpr int32_t kIntelPiix4 = 0;
 constexpr uint32_t kCsb5Id = 0x02011166;  // device and vendor ID
 
-enum class Method { Legacy, PmBaseLow, PmDecode, MmioOnly };
+enum class Method { Legacy, PmBaseLow, PmDecode };
 
 struct Layout {
   Method method;
   uint8_t portRegister;  // 0: chosen by PM 0x2F (SB800)
   uint8_t portShift;
+  bool window = false;   // the PM registers through the memory window
 };
 
 Layout LayoutOf(int32_t chip, uint8_t revision) {
@@ -74,7 +80,7 @@ Layout LayoutOf(int32_t chip, uint8_t revision) {
               revision < kHudson2PortIn02From ? kPortIn2E : kPortIn02,
               revision < kHudson2PortIn02From ? kPortShift21 : kPortShift43};
     case kChipFch790B:
-      if (revision >= kFch790BMmioOnlyFrom) return {Method::MmioOnly, 0, 0};
+      if (revision >= kFch790BWindowFrom) return {Method::PmDecode, kPortIn02, kPortShift43, true};
       return {revision < kFch790BDecodeFrom ? Method::PmBaseLow : Method::PmDecode, kPortIn02,
               kPortShift43};
     default:
@@ -86,35 +92,77 @@ void Say(const char* format, uint32_t device, uint32_t revision) {
   if (DebugPrintHook != nullptr) DebugPrintHook(format, device, revision);
 }
 
-// One index/data access that leaves the index port as it found it.
+// One access to the power-management registers: through the index/data
+// pair, leaving the index port as it found it, or through the PM window,
+// mapped for this access alone (and then unreachable when the map fails).
 class PmAccess {
  public:
-  PmAccess() : savedIndex_(PortReadByte(kPmIndex)) {}
-  ~PmAccess() { PortWriteByte(kPmIndex, savedIndex_); }
+  explicit PmAccess(bool window)
+      : window_(window ? static_cast<volatile uint8_t*>(MapPhysical(kPmWindow, kPmWindowLength))
+                       : nullptr),
+        viaWindow_(window),
+        savedIndex_(window ? 0 : PortReadByte(kPmIndex)) {}
+  ~PmAccess() {
+    if (!viaWindow_) {
+      PortWriteByte(kPmIndex, savedIndex_);
+    } else if (window_ != nullptr) {
+      UnmapPhysical(const_cast<uint8_t*>(window_), kPmWindowLength);
+    }
+  }
+  PmAccess(const PmAccess&) = delete;
+  PmAccess& operator=(const PmAccess&) = delete;
+
+  bool Reachable() const { return !viaWindow_ || window_ != nullptr; }
   uint8_t Read(uint8_t reg) {
+    if (viaWindow_) return window_[reg];
     PortWriteByte(kPmIndex, reg);
     return PortReadByte(kPmData);
   }
   void Write(uint8_t reg, uint8_t value) {
+    if (viaWindow_) {
+      window_[reg] = value;
+      return;
+    }
     PortWriteByte(kPmIndex, reg);
     PortWriteByte(kPmData, value);
   }
 
  private:
+  volatile uint8_t* window_;
+  bool viaWindow_;
   uint8_t savedIndex_;
 };
 
+enum class Reach { Reached, NotMapped, AllOnes };
+
 struct Found {
+  Reach reach;
   bool enabled;
   uint32_t base;
   uint8_t portRegister;
 };
 
+// True when every byte of the window reads all ones: nothing decodes it.
+bool WindowOff(PmAccess& pm) {
+  for (uint8_t reg = 0; reg < kPmWindowLength; ++reg) {
+    if (pm.Read(reg) != kAllOnes) return false;
+  }
+  return true;
+}
+
 // The start-up reads of the power-management registers, the index port put
-// back as it was found.
+// back as it was found (the window unmapped).
 Found ReadPmRegisters(const Layout& layout) {
-  PmAccess pm;
+  PmAccess pm(layout.window);
   Found found{};
+  if (!pm.Reachable()) {
+    found.reach = Reach::NotMapped;
+    return found;
+  }
+  if (layout.window && WindowOff(pm)) {
+    found.reach = Reach::AllOnes;
+    return found;
+  }
   if (layout.method == Method::PmBaseLow) {
     const uint8_t low = pm.Read(kPmBaseLow);
     found.enabled = (low & kPmBaseLowEnable) != 0;
@@ -152,29 +200,45 @@ void ReleaseSemaphore(const Piix4CompatContext* ctx) {
                 static_cast<uint8_t>((ctx->Semaphore & ~kSemaphoreTake) | kSemaphoreRelease));
 }
 
-// Points the port field at port 0; returns the register as it was, or -1
-// when port 0 was already selected and nothing was written.
-int32_t SelectSpdPort(const Piix4CompatContext* ctx) {
-  PmAccess pm;
+constexpr int32_t kNothingToRestore = -1;
+constexpr int32_t kPmUnreachable = -2;
+
+// Points the port field at port 0; returns the register to put back after
+// the transfer: as it was, or as an earlier transfer could not put it back;
+// kNothingToRestore when port 0 was already selected and nothing was
+// written; kPmUnreachable, nothing written, when the window cannot be mapped.
+int32_t SelectSpdPort(Piix4CompatContext* ctx) {
+  PmAccess pm(ctx->Window != 0);
+  if (!pm.Reachable()) return kPmUnreachable;
   const uint8_t old = pm.Read(ctx->PortRegister);
   const uint8_t spd = static_cast<uint8_t>(old & ~(kPortFieldBits << ctx->PortShift));
-  if (spd == old) return -1;
-  pm.Write(ctx->PortRegister, spd);
-  return old;
+  if (spd != old) pm.Write(ctx->PortRegister, spd);
+  const int32_t owed = ctx->PortOwed;
+  ctx->PortOwed = kNothingToRestore;
+  if (owed != kNothingToRestore) return owed;
+  return spd == old ? kNothingToRestore : old;
 }
 
-void RestorePort(const Piix4CompatContext* ctx, int32_t old) {
+// A window that cannot be mapped now keeps the old port owed to the next
+// transfer, which puts it back after its own.
+void RestorePort(Piix4CompatContext* ctx, int32_t old) {
   if (old < 0) return;
-  PmAccess pm;
+  PmAccess pm(ctx->Window != 0);
+  if (!pm.Reachable()) {
+    ctx->PortOwed = static_cast<int16_t>(old);
+    return;
+  }
   pm.Write(ctx->PortRegister, static_cast<uint8_t>(old));
 }
 
 // One transfer of the Intel back-end on this host. On a shared host: the
 // semaphore first (a host firmware keeps fails the transfer, nothing
 // started), the status firmware left cleared, the SPDs' port selected; after
-// it the port put back and the semaphore released.
+// it the port put back and the semaphore released. When the PM window cannot
+// be mapped to select the port, nothing is started: the transfer fails with
+// `hwCode` and the window's address as its detail.
 template <typename Transfer>
-int32_t OnOurHost(void* context, OpStatus* status, Transfer transfer) {
+int32_t OnOurHost(void* context, OpStatus* status, uint32_t hwCode, Transfer transfer) {
   Piix4CompatContext* ctx = ContextOf(context);
   if (ctx->Shared == 0) return transfer(&ctx->Host);
   if (!TakeSemaphore(ctx)) {
@@ -183,6 +247,11 @@ int32_t OnOurHost(void* context, OpStatus* status, Transfer transfer) {
   }
   intel::ResetStatus(ctx->Host.IoBase, kIntelPiix4);
   const int32_t oldPort = SelectSpdPort(ctx);
+  if (oldPort == kPmUnreachable) {
+    ReleaseSemaphore(ctx);
+    SetHwFailure(status, hwCode, kPmWindow);
+    return -1;
+  }
   const int32_t result = transfer(&ctx->Host);
   RestorePort(ctx, oldPort);
   ReleaseSemaphore(ctx);
@@ -199,16 +268,23 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   const Layout layout = LayoutOf(chip, revision);
   const uint32_t id = PciReadConfigDword(function, 0x00);
   const uint32_t device = id >> 16;
-  if (layout.method == Method::MmioOnly) {
-    Say("smbcore: SMBus %04X rev %02X is reached only through MMIO: not used\n", device, revision);
-    return -1;
-  }
   Found found{};
   if (layout.method == Method::Legacy) {
     found.base = PciReadConfigField(function, kLegacyBaseWord) & kLegacyBaseMask;
     found.enabled = (PciReadConfigField(function, kLegacyHostConfig) & kLegacyHostEnable) != 0;
   } else {
     found = ReadPmRegisters(layout);
+  }
+  if (found.reach == Reach::NotMapped) {
+    Say("smbcore: SMBus %04X rev %02X: the PM window at FED80300 cannot be mapped\n", device,
+        revision);
+    return -1;
+  }
+  if (found.reach == Reach::AllOnes) {
+    Say("smbcore: SMBus %04X rev %02X: the PM window at FED80300 reads all ones: firmware left "
+        "it off (PM 0x04 bit 1)\n",
+        device, revision);
+    return -1;
   }
   if (!found.enabled) {
     Say("smbcore: SMBus %04X rev %02X: the host is disabled\n", device, revision);
@@ -223,6 +299,8 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   ctx->Shared = layout.method == Method::Legacy ? 0 : 1;
   ctx->PortRegister = found.portRegister;
   ctx->PortShift = layout.portShift;
+  ctx->Window = layout.window ? 1 : 0;
+  ctx->PortOwed = kNothingToRestore;
   InstallOps(controller, ctx, kOps);
   // A shared host's status is firmware's until we own the semaphore: it is
   // cleared under it before each transfer instead. A transfer under way is
@@ -240,31 +318,31 @@ int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, Pci
 }
 
 int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value) {
-  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+  return OnOurHost(context, status, OpError::ReadByteFailed, [&](intel::IntelContext* host) {
     return intel::ReadByte(host, status, slave, command, value);
   });
 }
 
 int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value) {
-  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+  return OnOurHost(context, status, OpError::ReadWordFailed, [&](intel::IntelContext* host) {
     return intel::ReadWord(host, status, slave, command, value);
   });
 }
 
 int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value) {
-  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+  return OnOurHost(context, status, OpError::WriteByteFailed, [&](intel::IntelContext* host) {
     return intel::WriteByte(host, status, slave, command, value);
   });
 }
 
 int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) {
-  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+  return OnOurHost(context, status, OpError::SendByteFailed, [&](intel::IntelContext* host) {
     return intel::SendByte(host, status, slave, value);
   });
 }
 
 int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value) {
-  return OnOurHost(context, status, [&](intel::IntelContext* host) {
+  return OnOurHost(context, status, OpError::ReceiveByteFailed, [&](intel::IntelContext* host) {
     return intel::ReceiveByte(host, status, slave, value);
   });
 }

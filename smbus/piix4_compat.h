@@ -3,7 +3,8 @@
 // and the later FCH). Their register block is PIIX4's, so the Intel
 // back-end's transfers drive it; what this family adds is where the base is
 // found, and on the chips whose base sits in the power-management registers
-// behind the index/data ports 0xCD6/0xCD7, a host shared with firmware: an
+// behind the index/data ports 0xCD6/0xCD7 (on the 790B from revision 0x51
+// in the FCH's PM window in memory instead), a host shared with firmware: an
 // ownership semaphore at base+0x08 and a port select that must point at the
 // SPDs' port for our transfers only.
 #pragma once
@@ -38,12 +39,15 @@ struct Piix4CompatContext {
   uint8_t PortRegister;      // power-management register holding the port field
   uint8_t PortShift;         // the field's low bit; two bits wide
   uint8_t Semaphore;         // the semaphore register as last read
+  uint8_t Window;            // 1: the PM registers through the memory window
+  int16_t PortOwed;          // a port register a transfer could not put back; -1: none
 };
 
 // Finds the base (and on PM-path chips the port register), allocates the
 // context and fills the controller's slots. -1 with the controller untouched
-// when the host is disabled, only reachable through MMIO (with a message),
-// has no usable base, or no context can be had.
+// when the host is disabled, its PM window cannot be mapped or reads all
+// ones (each with a message), it has no usable base, or no context can be
+// had.
 int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip);
 
 // Discovery's entry (see smbus/backend.h): the chip is the descriptor's model.

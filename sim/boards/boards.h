@@ -18,6 +18,7 @@ Board Via586bProdA();   // revision 0x10: base in dword 0x48
 Board Via586bRev20();   // a later revision, 0x20: base in dword 0x48
 Board Ali1535();    // ALi M1533 + M7101 with an empty base: the ALi base write
 Board Amd756();     // AMD-750 + AMD-756: SMBus in the power-management function 0:7.3
+Board Amd8111();    // dual Opteron + AMD-8111: SMBus in the ACPI function 0:7.3
 Board Nforce();     // nForce 420D: SMBus 10DE:01B4 at 0:1.1, two I/O ranges
 Board Nforce2();    // nForce2 Ultra 400: SMBus 10DE:0064 at 0:1.1
 Board Ali1533Rev0();  // ALi M1533 revision 0: the base in M7101 word 0xE2

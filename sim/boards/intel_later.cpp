@@ -77,15 +77,6 @@ SpdSlotSpec Slot(uint8_t slot, DimmSpec dimm, uint8_t protectedBlocks = 0) {
   return {.slot = slot, .dimm = std::move(dimm), .eeprom = {.protectedBlocks = protectedBlocks}};
 }
 
-DimmSpec Ddr4(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
-              std::vector<uint8_t> jedec, const char* part, uint32_t serial,
-              ModuleForm form = ModuleForm::Udimm) {
-  DimmSpec d = Ddr(mb, ranks, grade, maker, std::move(jedec), part, serial);
-  d.type = MemoryType::Ddr4;
-  d.form = form;
-  return d;
-}
-
 }  // namespace
 
 std::vector<Board> LaterIntel() {

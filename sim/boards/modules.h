@@ -47,6 +47,15 @@ inline DimmSpec Ddr3(uint32_t mb, uint8_t ranks, const char* grade, const char* 
   return d;
 }
 
+inline DimmSpec Ddr4(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
+                     std::vector<uint8_t> jedec, const char* part, uint32_t serial,
+                     ModuleForm form = ModuleForm::Udimm) {
+  DimmSpec d = Ddr(mb, ranks, grade, maker, std::move(jedec), part, serial);
+  d.type = MemoryType::Ddr4;
+  d.form = form;
+  return d;
+}
+
 // JEDEC maker codes: continuation codes first.
 inline const std::vector<uint8_t> kSamsung = {0xCE};
 inline const std::vector<uint8_t> kMicron = {0x2C};

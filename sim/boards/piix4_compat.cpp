@@ -23,11 +23,12 @@ struct Facts {
   const char* product;
   const char* socket;
   const char* cpu;
+  uint8_t spdPage = 0;  // DDR4: the SPD page the firmware left selected
 };
 
 // A board-ID EEPROM: a ramp no SPD holds.
-std::array<uint8_t, 256> BoardId() {
-  std::array<uint8_t, 256> bytes{};
+std::vector<uint8_t> BoardId() {
+  std::vector<uint8_t> bytes(256);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(0xA5 ^ i);
   return bytes;
 }
@@ -62,6 +63,7 @@ Board Make(const Facts& f) {
   smbus.decode = LegacyDecode(f.pciDevice);
   smbus.piix4Compat = f.facts;
   smbus.segment0 = f.modules;
+  smbus.firmwareSpdPage = f.spdPage;
   b.smbus = smbus;
   std::vector<SmbiosMemoryDevice> sockets;
   for (uint8_t slot = 0; slot < 4; ++slot) {
@@ -99,6 +101,16 @@ Piix4CompatSpec Sb800(bool enabled, uint8_t portChoice, uint8_t port) {
                  {0x2F, portChoice}, {0x24, 0x5A}}};
 }
 
+std::vector<SpdSlotSpec> Ddr4Pair(uint32_t serial, ModuleForm form) {
+  return {
+      {.slot = 0, .dimm = Ddr4(8192, 1, "PC4-21300", "Micron", kMicron, "MTA8ATF1G64AZ-2G6E1",
+                               serial, form)},
+      {.slot = 2, .dimm = Ddr4(16384, 2, "PC4-25600", "Samsung", kSamsung, "M378A2K43DB1-CWE",
+                               serial + 1, form),
+       .eeprom = {.protectedBlocks = 0x01}},
+  };
+}
+
 std::vector<SpdSlotSpec> Ddr3Pair(uint32_t serial) {
   return {
       {.slot = 0, .dimm = Ddr3(2048, 2, "PC3-10600", "Kingston", kKingston, "KVR1333D3N9/2G", serial)},
@@ -113,10 +125,11 @@ std::vector<SpdSlotSpec> Ddr3Pair(uint32_t serial) {
 // ServerWorks CSB5 (its south bridge function carries the host, slow bus
 // clock: a word read outlasts the first millisecond), ATI IXP400, SB600,
 // SB700 (base from configuration space), SB800, Hudson-2 and the 790B FCH
-// below and above its MMIO-only revision (base from the PM registers, shared
-// with firmware), an SB800 whose firmware holds the host for 40 ms after
-// power-on, and one whose BIOS left the host disabled. The last two carry no
-// modules the driver could reach: their SPD buses stay empty.
+// of Carrizo and Bristol Ridge (base from the PM registers, shared with
+// firmware), of Zen (the PM registers in memory only) and a Zen board whose
+// firmware left that window off, an SB800 whose firmware holds the host for
+// 40 ms after power-on, and one whose BIOS left the host disabled. The
+// boards without a usable host carry no modules: their SPD buses stay empty.
 std::vector<Board> Piix4Compat() {
   const Piix4CompatSpec legacy{};
   Piix4CompatSpec csb5{};
@@ -131,8 +144,18 @@ std::vector<Board> Piix4Compat() {
                       .portSelect = Piix4CompatPortSelect::Pm02, .semaphore = true,
                       .pmIndex = 0x80, .pm = {{0x00, 0x13}, {0x01, 0x0B}, {0x02, 0x8E}}};
   fch.otherPortDevice = BoardId();
-  Piix4CompatSpec mmioOnly = fch;
-  mmioOnly.pmPorts = false;
+  // The later FCHs decode the PM registers in memory too (PM 0x04 bit 1);
+  // the Zen parts there alone, with the index pair dead.
+  Piix4CompatSpec bristol = fch;
+  bristol.pm = {{0x00, 0x13}, {0x01, 0x0B}, {0x02, 0x86}, {0x04, 0x02}};
+  bristol.pmWindow = true;
+  bristol.otherPortDevice.reset();
+  Piix4CompatSpec zen = fch;
+  zen.pm.push_back({0x04, 0x02});
+  zen.pmPorts = false;
+  zen.pmWindow = true;
+  Piix4CompatSpec zenOff = zen;
+  zenOff.pm.back() = {0x04, 0x00};
   Piix4CompatSpec held = Sb800(true, 0, 1);
   held.firmwareHoldsMs = 40;
   const Piix4CompatSpec off = Sb800(false, 1, 0);
@@ -171,11 +194,19 @@ std::vector<Board> Piix4Compat() {
       Make({"hudson2", "AMD A75 Hudson-2 FCH, SMBus 1022:780B rev 14 at 0:20.0", {0x1022, 0x1705},
             0x1022, 0x780B, 0x14, 20, 0, true, hudson2, Ddr3Pair(0x780B0001), "EC-A75", "FM1",
             "AMD A8-3850 APU with Radeon(tm) HD Graphics"}),
-      Make({"fch790b", "AMD FCH, SMBus 1022:790B rev 4A at 0:20.0 (PM 0x00 placed, port 1 left selected)",
+      Make({"fch790b", "AMD Carrizo FCH, SMBus 1022:790B rev 4A at 0:20.0 (PM 0x00 placed, port 1 left selected)",
             {0x1022, 0x1576}, 0x1022, 0x790B, 0x4A, 20, 0, true, fch, Ddr3Pair(0x790B0001),
-            "EC-A88X", "FM2+", "AMD A10-7850K Radeon R7, 12 Compute Cores 4C+8G"}),
-      Make({"fch790b-mmio", "AMD FCH, SMBus 1022:790B rev 59 at 0:20.0 (registers through MMIO only)",
-            {0x1022, 0x1450}, 0x1022, 0x790B, 0x59, 20, 0, true, mmioOnly, {},
+            "EC-CZ Embedded", "FP4", "AMD PRO A10-8700B R6, 10 Compute Cores 4C+6G"}),
+      Make({"fch790b-bristol", "AMD Bristol Ridge laptop FCH, SMBus 1022:790B rev 4B at 0:20.0, DDR4 SO-DIMMs",
+            {0x1022, 0x1576}, 0x1022, 0x790B, 0x4B, 20, 0, true, bristol,
+            Ddr4Pair(0x4B000001, ModuleForm::SoDimm), "EC-9620P Laptop", "FP4",
+            "AMD A12-9700P RADEON R7, 10 COMPUTE CORES 4C+6G"}),
+      Make({"fch790b-zen2", "AMD X570 FCH, SMBus 1022:790B rev 61 at 0:20.0 (PM window only, port 1 left selected)",
+            {0x1022, 0x1480}, 0x1022, 0x790B, 0x61, 20, 0, true, zen,
+            Ddr4Pair(0x61000001, ModuleForm::Udimm), "EC-X570", "AM4",
+            "AMD Ryzen 7 3700X 8-Core Processor", 1}),
+      Make({"fch790b-zen-off", "AMD X370 FCH, SMBus 1022:790B rev 59 at 0:20.0, PM window left off",
+            {0x1022, 0x1450}, 0x1022, 0x790B, 0x59, 20, 0, true, zenOff, {},
             "EC-X370", "AM4", "AMD Ryzen 5 1600 Six-Core Processor"}),
       Make({"sb800-fw-hold", "AMD 880G + SB800 whose firmware holds the SMBus for 40 ms after power-on",
             {0x1022, 0x9601}, 0x1002, 0x4385, 0x42, 20, 0, true, held, Ddr3Pair(0x08004001),

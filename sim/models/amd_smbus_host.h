@@ -1,5 +1,5 @@
-// The SMBus host of the AMD-756/766/768 power-management function and of
-// the nForce 10DE:01B4 function, seen from its ports: a 16-byte block of
+// The SMBus host of the AMD-756/766/768 power-management function, of the
+// AMD-8111 ACPI function and of the nForce 10DE:01B4 function, seen from its ports: a 16-byte block of
 // 16-bit registers (global status, global control, host address, host data)
 // and an 8-bit command register. Setting the start bit in global control runs
 // the protocol on the bus; host busy (bit 3) and bus busy (bit 11) then stay

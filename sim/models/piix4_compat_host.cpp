@@ -1,7 +1,11 @@
 #include "sim/models/piix4_compat_host.h"
 
+#include <algorithm>
+
 #include "sim/board.h"
 
+#include "sim/models/ee1004_page.h"
+#include "sim/models/fch_pm_window.h"
 #include "sim/models/spd_eeprom.h"
 
 namespace sim {
@@ -10,6 +14,27 @@ namespace {
 
 constexpr uint8_t kPmBaseLow = 0x2C, kPmBaseHigh = 0x2D, kPmPortChoice = 0x2F, kPm2E = 0x2E;
 constexpr uint8_t kPmDecode = 0x00, kPmDecodeBase = 0x01, kPm02 = 0x02;
+
+// The second port's device; an EE1004 takes that port's page commands.
+SpdEeprom& WireOtherPort(const Piix4CompatSpec& facts, Machine& machine, SmbusBus* port) {
+  auto* segment = static_cast<SmbusSegment*>(port);
+  const std::vector<uint8_t>& bytes = *facts.otherPortDevice;
+  SpdEeprom* device;
+  if (bytes.size() == 512) {
+    std::array<uint8_t, 512> image{};
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    device = &machine.Make<SpdEeprom>(machine, image, EepromOptions{}, facts.otherPortPage);
+    for (uint8_t address : {Ee1004PageCommands::kSelectPage0, Ee1004PageCommands::kSelectPage1}) {
+      segment->Wire(address, machine.Make<Ee1004PageCommands>(std::vector{device}, address));
+    }
+  } else {
+    std::array<uint8_t, 256> image{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), image.size()), image.begin());
+    device = &machine.Make<SpdEeprom>(machine, image);
+  }
+  segment->Wire(0x50, *device);
+  return *device;
+}
 
 }  // namespace
 
@@ -126,13 +151,13 @@ SmbusHostModel* InstallPiix4CompatHost(const Board& board, Machine& machine, Boa
     pm = &machine.Make<AmdPmRegisters>(facts.pmIndex);
     for (const auto& [reg, value] : facts.pm) pm->SetReg(reg, value);
     if (facts.pmPorts) machine.ClaimPorts(AmdPmRegisters::kIndexPort, 2, *pm);
+    if (facts.pmWindow) {
+      machine.ClaimMemory(FchPmWindow::kBase, FchPmWindow::kSize, machine.Make<FchPmWindow>(*pm));
+    }
   }
   std::array<SmbusBus*, 4> buses{&spdBus, &machine.Make<SmbusSegment>(),
                                  &machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
-  if (facts.otherPortDevice) {
-    auto& device = machine.Make<SpdEeprom>(machine, *facts.otherPortDevice);
-    static_cast<SmbusSegment*>(buses[1])->Wire(0x50, device);
-  }
+  if (facts.otherPortDevice) models.otherPort = &WireOtherPort(facts, machine, buses[1]);
   auto& ports = machine.Make<Piix4CompatPorts>(pm, facts.portSelect, buses);
   auto& host = machine.Make<Piix4CompatHost>(machine, facts, pm, config, ports);
   host.Firmware().Configure(board.smbus->firmware);

@@ -74,16 +74,19 @@ struct Piix4CompatSpec {
   Piix4CompatPortSelect portSelect = Piix4CompatPortSelect::None;
   bool semaphore = false;  // base+0x08 is shared with firmware
   uint32_t busHz = 100000;
-  bool pmPorts = true;                            // 0xCD6/0xCD7 answer (not on MMIO-only parts)
+  bool pmPorts = true;                            // 0xCD6/0xCD7 answer (not on the Zen parts)
+  bool pmWindow = false;  // the PM registers also answer in memory (FchPmWindow)
   uint8_t pmIndex = 0;                            // what firmware left in the index port
   std::vector<std::pair<uint8_t, uint8_t>> pm{};  // PM registers as firmware left them
   uint64_t firmwareHoldsMs = 0;  // firmware holds the semaphore this long from power-on
   // The ServerWorks CSB5: busy shows only this long after a start; a status
   // read before then finds the bit clear although the transfer runs.
   uint32_t busyShowsAfterMs = 0;
-  // A device that is no SPD, at 0x50 on port-field value 1 (the board's
-  // second port): a board-ID EEPROM with these bytes.
-  std::optional<std::array<uint8_t, 256>> otherPortDevice{};
+  // A device at 0x50 on port-field value 1 (the board's second port): a
+  // board-ID EEPROM with these 256 bytes, or with 512 an EE1004 (which then
+  // answers the page commands of that port) on page otherPortPage.
+  std::optional<std::vector<uint8_t>> otherPortDevice{};
+  uint8_t otherPortPage = 0;
 };
 
 // The buses behind the port select, as the field stands now.

@@ -29,6 +29,7 @@ constexpr uint32_t kOpHwDetailCount = 40;
 constexpr uint32_t kOpHwDetail = 44;
 constexpr uint32_t kSpdBlockRead = 14;
 constexpr uint32_t kUnavailable = 21;
+constexpr uint32_t kReadWordFailed = 18;  // hardware half
 
 using testsupport::Words;
 using testsupport::WordAt;

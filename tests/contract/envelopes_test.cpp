@@ -224,6 +224,7 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
       {"mcp79", {{0, 3, 2, 0x10DE, 0x0AA2},
                  {"smbcore: Found nVidia MCP79 rev=B1", "smbcore: nVidia SMBus channel 1 at 2D00"}}},
       {"ali1563", {{0, 2, 0, 0x10B9, 0x1563}, {"smbcore: Found ALi M1563 rev=70"}}},
+      {"amd8111", {{0, 7, 3, 0x1022, 0x746B}, {}}},
       {"csb5", {{0, 15, 0, 0x1166, 0x0201}, {}}},
       {"ixp400", {{0, 20, 0, 0x1002, 0x4372}, {}}},
       {"sb600", {{0, 20, 0, 0x1002, 0x4385}, {}}},
@@ -231,7 +232,11 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
       {"sb800", {{0, 20, 0, 0x1002, 0x4385}, {}}},
       {"hudson2", {{0, 20, 0, 0x1022, 0x780B}, {}}},
       {"fch790b", {{0, 20, 0, 0x1022, 0x790B}, {}}},
-      {"fch790b-mmio", {{0, 0, 0, 0, 0}, {"smbcore: SMBus 790B rev 59 is reached only through MMIO: not used"}}},
+      {"fch790b-bristol", {{0, 20, 0, 0x1022, 0x790B}, {}}},
+      {"fch790b-zen2", {{0, 20, 0, 0x1022, 0x790B}, {}}},
+      {"fch790b-zen-off", {{0, 0, 0, 0, 0},
+                           {"smbcore: SMBus 790B rev 59: the PM window at FED80300 reads all ones: "
+                            "firmware left it off (PM 0x04 bit 1)"}}},
       {"sb800-fw-hold", {{0, 20, 0, 0x1002, 0x4385}, {}}},
       {"sb800-off", {{0, 0, 0, 0, 0}, {"smbcore: SMBus 4385 rev 42: the host is disabled"}}},
   };
@@ -307,8 +312,9 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 
 // An unsupported SMBus; SPD pins whose block the BIOS never placed; host
 // bases the BIOS never programmed (the I/O space bit alone), with only bits
-// below the base mask, or that the nVidia 0xE0 subtraction wraps; an FCH
-// whose registers only MMIO reaches, and a legacy ATI host the BIOS disabled
+// below the base mask, or that the nVidia 0xE0 subtraction wraps; an
+// AMD-8111 whose BIOS left the host disabled (0x41 bit 7 clear); a Zen FCH
+// whose PM window firmware left off, and a legacy ATI host the BIOS disabled
 // (0xD2 bit 0 clear).
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
@@ -321,11 +327,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"piix4", 7, 3, 0x90, 0x00000001},
                       NoController{"amd756", 7, 3, 0x58, 0x00000001},
                       NoController{"amd756", 7, 3, 0x58, 0x000000F1},
+                      NoController{"amd8111", 7, 3, 0x40, 0x00000000},
                       NoController{"nforce", 1, 1, 0x10, 0x00000001},
                       NoController{"nforce", 1, 1, 0x10, 0x00000051},
                       NoController{"nforce2", 1, 1, 0x50, 0x00000001},
                       NoController{"nforce2", 1, 1, 0x50, 0x0000000D},
-                      NoController{"fch790b-mmio", 0, 0, 0, 0},
+                      NoController{"fch790b-zen-off", 0, 0, 0, 0},
                       NoController{"sb700", 20, 0, 0xD0, 0x00000000},
                       NoController{"ixp400", 20, 0, 0x90, 0x00000001}),
     [](const ::testing::TestParamInfo<NoController>& info) {

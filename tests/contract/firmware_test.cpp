@@ -48,6 +48,7 @@ const FirmwareCase kFirmwareCases[] = {
     {"via686b", "leaves error", kLeavesError},    {"via686b", "hangs", kHangs},
     {"sb800", "hangs", kHangs},                   {"sb800", "IMC", kImc},
     {"sb800", "IMC hangs", kImcAndHangs},         {"hudson2", "IMC", kImc},
+    {"fch790b-zen2", "IMC", kImc},                {"fch790b-zen2", "IMC hangs", kImcAndHangs},
     {"amd756", "leaves error", kLeavesError},     {"amd756", "takes completion", kTakesCompletion},
     {"amd756", "hangs", kHangs},
     {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},

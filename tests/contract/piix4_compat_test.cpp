@@ -3,7 +3,8 @@
 // them and never starts a transfer without the semaphore; firmware that
 // holds the host delays a read, or, holding it for ever, fails it with its
 // own hardware code until it lets go; a host the BIOS disabled is found out
-// through the power-management registers alone.
+// through the power-management registers alone. On the Zen FCH those
+// registers are reached in memory only, mapped for each use.
 #include <set>
 
 #include "contract_test.h"
@@ -12,6 +13,7 @@ namespace contract {
 namespace {
 
 constexpr uint32_t kHostHeldByFirmware = 32;
+constexpr uint32_t kPmWindow = 0xFED80300;
 constexpr uint64_t kSemaphoreTries = 500;  // 1 ms apart
 
 struct SharedHost {
@@ -84,6 +86,8 @@ TEST_P(SharedHostTest, FirmwareThatNeverLetsGoFailsTheReadAndTheNextOneAfterRele
 INSTANTIATE_TEST_SUITE_P(Boards, SharedHostTest,
                          ::testing::Values(SharedHost{"sb800", 0}, SharedHost{"hudson2", 0},
                                            SharedHost{"fch790b", 0},
+                                           SharedHost{"fch790b-bristol", 0},
+                                           SharedHost{"fch790b-zen2", 0},
                                            SharedHost{"sb800-fw-hold", 40}),
                          [](const ::testing::TestParamInfo<SharedHost>& info) {
                            return TestName(info.param.board);
@@ -108,6 +112,114 @@ TEST_F(ContractTest, DisabledSharedHostIsUnavailableAfterThePowerManagementReads
   }
   EXPECT_EQ(ports, (std::set<uint32_t>{0xCD6, 0xCD7}));
   EXPECT_EQ(models_.amdPm->Index(), index);
+}
+
+// The Zen FCH's PM registers through their memory window alone: from the
+// load on neither index port is touched, and every register is left as
+// firmware left it (the window's maps all given back: the fixture's leak
+// check). A window that reads all ones leaves the controller unavailable.
+class PmWindowTest : public ContractTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PmWindowTest, TheIndexPairIsNeverTouchedAndThePmRegistersStayAsFound) {
+  UseBoard(GetParam());
+  std::array<uint8_t, 256> registers;
+  for (int r = 0; r < 256; ++r) registers[r] = models_.amdPm->Reg(static_cast<uint8_t>(r));
+  machine_.SetTracing(true);
+  ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
+  started_ = true;
+  const bool reads = !board_->smbus->segment0.empty();
+  const Reply read = Send(IOCTL_READ_SPD, {0, 0}, 76 + 256);
+  EXPECT_EQ(WordAt(read.output, kOpCode), reads ? 0u : kUnavailable);
+  for (const sim::TraceEntry& e : machine_.Trace()) {
+    if (e.kind == sim::Access::ConfigRead || e.kind == sim::Access::ConfigWrite) continue;
+    EXPECT_TRUE(e.where != 0xCD6 && e.where != 0xCD7) << std::hex << e.where;
+  }
+  for (int r = 0; r < 256; ++r) EXPECT_EQ(models_.amdPm->Reg(static_cast<uint8_t>(r)), registers[r]) << r;
+  EXPECT_GT(machine_.DeviceWindowMaps(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, PmWindowTest,
+                         ::testing::Values("fch790b-zen2", "fch790b-zen-off"),
+                         [](const auto& info) { return TestName(info.param); });
+
+// A map of the PM window that fails: at the load the controller is
+// unavailable with a message; for a transfer's port select nothing is
+// started and the read fails with the transfer's own code and the window as
+// its detail; for the port's restore the port is put back after the next
+// transfer. The port ends as firmware left it, and the next read is whole.
+TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
+  struct Case {
+    int nthMap;       // of the read's maps; 0: the one at the load
+    uint32_t hwCode;  // of the read; 0: it is whole
+  };
+  for (const Case c : {Case{0, kUnavailable}, {1, kReadWordFailed}, {2, 0}}) {
+    SCOPED_TRACE(c.nthMap);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::BoardModels models = sim::Build(*sim::FindBoard("fch790b-zen2"), machine);
+    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    if (c.nthMap == 0) machine.FailMapAt(kPmWindow, 1);
+    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
+    const uint8_t port = models.Host<sim::Piix4CompatHost>()->SelectedPort();
+    if (c.nthMap != 0) machine.FailMapping(c.nthMap);
+    const Reply read = driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256));
+    const sim::SpdEeprom& eeprom = *models.eeproms[0][0];
+    if (c.nthMap == 0) {
+      EXPECT_EQ(WordAt(read.output, kOpCode), kUnavailable);
+      const std::vector<std::string> lines = machine.DebugLines();
+      EXPECT_NE(std::find(lines.begin(), lines.end(),
+                          "smbcore: SMBus 790B rev 61: the PM window at FED80300 cannot be mapped"),
+                lines.end());
+    } else if (c.hwCode != 0) {
+      EXPECT_EQ(read.information, 76u);
+      EXPECT_EQ(WordAt(read.output, kOpCode), kSpdBlockRead);
+      EXPECT_EQ(WordAt(read.output, kOpHwCode), c.hwCode);
+      EXPECT_EQ(WordAt(read.output, kOpHwDetail), kPmWindow);
+      EXPECT_EQ(eeprom.Transfers(), 0u) << "nothing started";
+    } else {
+      EXPECT_TRUE(read.output.size() == 76 + 256 &&
+                  std::equal(read.output.begin() + 76, read.output.end(), eeprom.Bytes().begin()));
+    }
+    EXPECT_EQ(models.Host<sim::Piix4CompatHost>()->SelectedPort(), port);
+    EXPECT_FALSE(models.Host<sim::Piix4CompatHost>()->HostOwnsSemaphore());
+    if (c.nthMap != 0) {
+      const Reply next = driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256));
+      EXPECT_EQ(next.information, 76u + 256);
+    }
+    EXPECT_TRUE(driver->Unload());
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
+// DDR4 on the FCH: the page commands reach the modules on the SPDs' port
+// only. A DDR4 EEPROM on the other port (where firmware left the select)
+// keeps the page it was left on while both pages of a module are read.
+TEST(FchPageTest, PageSelectsReachOnlyTheModulesOnTheSpdPort) {
+  for (const uint8_t left : {0, 1}) {
+    SCOPED_TRACE(int(left));
+    sim::Board board = *sim::FindBoard("fch790b-zen2");
+    sim::DimmSpec other = board.smbus->segment0.front().dimm;
+    other.serial ^= 0xFFFF;
+    board.smbus->piix4Compat.otherPortDevice = sim::BuildSpdContents(other);
+    board.smbus->piix4Compat.otherPortPage = left;
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    const sim::BoardModels models = sim::Build(board, machine);
+    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
+    const sim::SpdEeprom& module = *models.eeproms[0][board.smbus->segment0.front().slot];
+    for (const uint8_t page : {0, 1}) {
+      const Reply read = driver->Wait(driver->Submit(
+          IOCTL_READ_SPD_PAGE, {board.smbus->segment0.front().slot, page, 0}, 76 + 256));
+      EXPECT_TRUE(read.output.size() == 76 + 256 &&
+                  std::equal(read.output.begin() + 76, read.output.end(),
+                             module.PageBytes(page).begin()));
+      EXPECT_EQ(models.otherPort->Page(), left);
+    }
+    EXPECT_EQ(models.otherPort->Transfers(), 0u);
+    EXPECT_TRUE(driver->Unload());
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
 }
 
 }  // namespace

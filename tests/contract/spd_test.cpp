@@ -18,7 +18,6 @@ namespace {
 // The status record of a bit-banged bus whose address went unacknowledged.
 constexpr uint32_t kAddressNotAcknowledged = 3;
 
-constexpr uint32_t kReadWordFailed = 18;
 constexpr uint32_t kWriteByteFailed = 19;
 constexpr uint32_t kProbeWrite = 23;
 constexpr uint32_t kProbeFirstRead = 22;
