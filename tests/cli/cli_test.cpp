@@ -585,6 +585,16 @@ TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
   for (const json& row : rows) ddr4Column[row["field"]] = row["values"][1];
   EXPECT_EQ(ddr4Column.at("part number:"), m.dimm.partNumber);
   EXPECT_EQ(ddr4Column.at("package:"), "monolithic");
+
+  // XMP in JSON: the two profiles of a module that carries them, null on one that does not.
+  const std::vector<uint8_t> xmpImage = sim::BuildSpdContents(testsupport::Ddr4Modules()[8].dimm);
+  const json xmp = DimmioJson(via, {"decode", Save("xmp.bin", std::string(xmpImage.begin(), xmpImage.end()))})[0]["spd"]["xmp"];
+  EXPECT_EQ(xmp["revision"], "2.0");
+  ASSERT_EQ(xmp["profiles"].size(), 2u);
+  ExpectFields(xmp["profiles"][1], {{"profile", 2}, {"chip_speed", "DDR4-3200"}, {"cas_latency", "CL16"},
+                                    {"trcd_clocks", 18}, {"tras_clocks", 38}, {"voltage_mv", 1350},
+                                    {"cycle_time_ps", 625}, {"taa_ps", 10000}, {"tcwl_ps", nullptr}});
+  EXPECT_EQ(DimmioJson(via, {"decode", raw})[0]["spd"]["xmp"], nullptr);
 }
 
 // A bad file: one line naming it and what is wrong, exit 2; the good files
