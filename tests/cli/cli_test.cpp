@@ -417,14 +417,15 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
       {"ich5", 0, 3, 0, 256},  {"ich5", 1, 1, 0, 256},         {"piix4", 0, 0, 0, 128},
       {"piix4", 1, 0, 0xF0, 32}, {"ich4-mixed", 0, 3, 0x49, 1}, {"ich5", 0, 2, 0x40, 20},
       {"ich5", 0, 2, 0xF8, 24, "\n0008: "},
+      {"pch100", 0, 0, 0, 512}, {"pch100", 0, 3, 0x1F0, 32, "\n0000: "}, {"pch100", 0, 1, 0xF8, 24, "\n0108: "},
   };
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.board + " slot " + std::to_string(c.slot) + " offset " + std::to_string(c.offset));
     const sim::DimmSpec& dimm = ModuleIn(BoardNamed(c.board), c.segment, c.slot)->dimm;
-    const auto image = sim::BuildSpdImage(dimm);
+    const std::vector<uint8_t> image = sim::BuildSpdContents(dimm);
     std::vector<uint8_t> want;
-    for (int i = 0; i < c.count; ++i) want.push_back(image[(c.offset + i) & 0xFF]);
+    for (int i = 0; i < c.count; ++i) want.push_back(image[(c.offset + i) % image.size()]);
     const std::vector<std::string> spd = {"spd", "--segment", std::to_string(c.segment), "--slot",
                                           std::to_string(c.slot)};
     std::vector<std::string> args = spd;
@@ -437,7 +438,8 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
     const json j = DimmioJson(via, args, c.board);
     EXPECT_EQ(j["bytes_read"], c.count);
     EXPECT_EQ(j["data"].get<std::vector<uint8_t>>(), want);
-    EXPECT_NE(text.out.find(dimmio::HexDump(want, c.offset, 256)), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(dimmio::HexDump(want, c.offset, static_cast<uint32_t>(image.size()))), std::string::npos)
+        << text.out;
     EXPECT_NE(text.out.find(c.line), std::string::npos) << text.out;
     if (c.offset != 0 || c.count < 128) continue;
 
@@ -1017,6 +1019,10 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
       {{"probe", "--slot", "8"}, dimmio::cli::kExitUsage, "not in range 0 to 7"},
       {{"spd", "--slot", "0", "--count", "-1"}, dimmio::cli::kExitUsage, "--count: Value -1"},
       {{"spd", "--slot", "0", "--count", "0"}, dimmio::cli::kExitUsage, "--count"},
+      // Past byte 255 only on a DDR4 module; 511 is a DDR4 module's last.
+      {{"spd", "--slot", "0", "--offset", "256"}, dimmio::cli::kExitUsage, "--offset: Value 256 not in range 0 to 255"},
+      {{"spd", "--slot", "0", "--count", "257"}, dimmio::cli::kExitUsage, "--count: Value 257 not in range 1 to 256"},
+      {{"spd", "--slot", "0", "--offset", "512"}, dimmio::cli::kExitUsage, "--offset: Value 512 not in range 0 to 511", "pch100"},
       {{"spd"}, dimmio::cli::kExitUsage, "--slot is required"},
       {{"frobnicate"}, dimmio::cli::kExitUsage, "unexpected argument: frobnicate"},
       {{"report", "--segment", "1", "2"}, dimmio::cli::kExitUsage, "unexpected argument: 2"},

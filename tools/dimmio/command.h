@@ -22,6 +22,7 @@ struct Options {
   int64_t Slot = 0;
   int64_t Offset = 0;
   int64_t Count = DIMMIO_SPD_SIZE;
+  CLI::Option* CountOption = nullptr;  // spd --count: when not given, the whole EEPROM
   int64_t Segment = 0;
   bool Raw = false;
   bool Decode = false;
