@@ -229,6 +229,9 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
                             {"manufacturer", d.manufacturer}, {"jedec_bank", d.jedecId.size()},
                             {"jedec_code", d.jedecId.back()}, {"part_number", dimmio::PrintableText(d.partNumber)},
                             {"serial_number", d.serial}, {"checksum_ok", true}});
+    // A DDR4 module's both pages, whatever page the board left selected.
+    EXPECT_EQ(s["bytes_read"] == 512, d.type == sim::MemoryType::Ddr4);
+    EXPECT_EQ(s["spd"]["xmp"].is_null(), d.xmp.empty());
   }
 
   // SMBIOS.
@@ -284,6 +287,20 @@ TEST_P(Tool, ReportTextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
   EXPECT_NE(run.out.find("00:1F.3  8086:24D3  " + std::string(kIch5SmbusName)), std::string::npos);
   EXPECT_NE(run.out.find("01:00.0     10DE:0322      NVIDIA Corporation Device 0322"),
             std::string::npos);
+}
+
+// DDR4 modules on a board that left page 1 selected: the report reads both
+// pages of each, its facts and side-by-side rows from page 1 too.
+TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
+  const Outcome text = Dimmio(GetParam(), {"report"}, "pch100");
+  ASSERT_EQ(text.exit, 0) << text.err;
+  ExpectReportFacts(GetParam(), DimmioJson(GetParam(), {"report"}, "pch100"), text.out, BoardNamed("pch100"), 0);
+  const json sideBySide = DimmioJson(GetParam(), {"report", "--side-by-side"}, "pch100")["side_by_side"];
+  std::map<std::string, json> rows;
+  for (const json& row : sideBySide["rows"]) rows[row["field"]] = row["values"];
+  EXPECT_EQ(rows["part number:"][2], "M378A2K43BB1-CRC");
+  EXPECT_EQ(rows["XMP profile 1:"][0].get<std::string>().rfind("DDR4-2400 (PC4-19200) 14-16-16-32 at 1.2 V", 0), 0u);
+  EXPECT_EQ(rows["XMP profile 1:"][3], "-");
 }
 
 // A request the driver refuses comes back as its completion status by name

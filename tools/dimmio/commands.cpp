@@ -138,15 +138,14 @@ Result<SlotRead> ReadModule(Client& driver, uint8_t slot, uint32_t offset, uint3
     return SlotRead{*read, kSpdSpace};
   }
   if (count == 0) count = kDdr4Space;
-  std::vector<uint8_t> all = low->Bytes;
-  OpStatus status = low->Status;
+  SpdRead both = *low;
   if (offset + count > kSpdSpace) {
-    auto high = driver.ReadSpdPage(slot, 1, 0, DIMMIO_SPD_SIZE);
+    auto high = ReadDdr4Pages(driver, slot, *low);
     if (!high) return high.error();
-    all.insert(all.end(), high->Bytes.begin(), high->Bytes.end());
-    status = high->Status;
+    both = *high;
   }
-  SlotRead read{{{}, status}, kDdr4Space};
+  const std::vector<uint8_t>& all = both.Bytes;
+  SlotRead read{{{}, both.Status}, kDdr4Space};
   for (uint64_t at = offset; at < uint64_t{offset} + count; ++at) {
     if (at % kDdr4Space >= all.size()) break;
     read.Read.Bytes.push_back(all[at % kDdr4Space]);

@@ -252,9 +252,19 @@ Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks) {
   const auto slots = OnSmbus(locks, segment, [&] {
     return OnSegment(client, segment, [&]() -> Result<std::vector<SlotReport>> {
       std::vector<SlotReport> slots;
+      bool paged = true;
       for (uint8_t slot = 0; slot < kSlots; ++slot) {
-        const auto read = client.ReadSpd(slot, 0, kSpdDecodedBytes);
+        // Through the page request while the host and the bus have EE1004
+        // pages: a DDR4 module's page 0 whatever page the board left.
+        auto read = paged ? client.ReadSpdPage(slot, 0, 0, kSpdDecodedBytes)
+                          : client.ReadSpd(slot, 0, kSpdDecodedBytes);
         if (!read) return read.error();
+        if (paged && (read->Status.Code == DIMMIO_ERROR_NO_PAGE_TRANSFERS ||
+                      read->Status.Code == DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED)) {
+          paged = false;
+          read = client.ReadSpd(slot, 0, kSpdDecodedBytes);
+          if (!read) return read.error();
+        }
         if (read->Status.Code == DIMMIO_ERROR_CONTROLLER_UNAVAILABLE) {
           // Nothing went on the bus, and nothing will for the other slots.
           report.ControllerAvailable = false;
@@ -275,6 +285,13 @@ Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks) {
           bytes.insert(bytes.end(), rest->Bytes.begin(), rest->Bytes.end());
           s.BytesRead = static_cast<uint32_t>(bytes.size());
           if (rest->Status.Code != DIMMIO_ERROR_NONE) s.Status = rest->Status;
+        }
+        if (s.Answered && bytes[2] == static_cast<uint8_t>(SpdMemoryType::Ddr4Sdram)) {
+          const auto all = ReadDdr4Pages(client, slot, *read);
+          if (!all) return all.error();
+          bytes = all->Bytes;
+          s.BytesRead = static_cast<uint32_t>(bytes.size());
+          s.Status = all->Status;
         }
         if (s.Answered) s.Facts = DecodeSpd(bytes);
         slots.push_back(s);
@@ -325,6 +342,24 @@ void PrintReport(const Report& report, std::ostream& out) {
   out << '\n';
   PrintSlots(report, out);
   PrintSmbios(report, out);
+}
+
+Result<SpdRead> ReadDdr4Pages(Client& client, uint8_t slot, SpdRead low) {
+  const auto add = [&](uint8_t page, size_t from) -> std::optional<RequestError> {
+    const auto more = client.ReadSpdPage(slot, page, static_cast<uint8_t>(from),
+                                         static_cast<uint32_t>(DIMMIO_SPD_SIZE - from));
+    if (!more) return more.error();
+    low.Bytes.insert(low.Bytes.end(), more->Bytes.begin(), more->Bytes.end());
+    low.Status = more->Status;
+    return std::nullopt;
+  };
+  if (low.Bytes.size() < DIMMIO_SPD_SIZE) {
+    if (const auto error = add(0, low.Bytes.size())) return *error;
+  }
+  if (low.Bytes.size() == DIMMIO_SPD_SIZE) {
+    if (const auto error = add(1, 0)) return *error;
+  }
+  return low;
 }
 
 nlohmann::json StatusJson(const OpStatus& s) {

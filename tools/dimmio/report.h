@@ -68,6 +68,11 @@ std::string PciAddress(const PciDeviceRecord& record);   // "00:1F.3"
 std::optional<PciDeviceRecord> ParsePciAddress(const std::string& text);
 std::string PciIds(const PciDeviceRecord& record);       // "8086:24D3"
 nlohmann::json StatusJson(const OpStatus& status);
+// A DDR4 module's 512 bytes when the first bytes of its page 0 are in
+// `low`: the rest of page 0 and all of page 1 through the page request
+// (which selects the board's page again afterwards), the status the last
+// read gave; a read cut short ends there.
+Result<SpdRead> ReadDdr4Pages(Client& client, uint8_t slot, SpdRead low);
 // Sets the segment for the SPD requests that `body` sends, and back to 0
 // after it when it was not 0 (the driver keeps the value for every caller).
 template <typename Body>
