@@ -196,13 +196,31 @@ TEST(SpdDecode, Ddr4DamageAndTheHighLatencyRange) {
   // The bin's 17 clocks of tAA take the lowest supported latency above them.
   EXPECT_EQ(f.StandardSpeeds.front().CasTenths, 230);
 
-  // tAA 14.180 ns at DDR4-2400 is 17.016 clocks: within the guard band, CL17.
-  image = sim::BuildSpdContents(d);
-  image[24] = 114;
-  image[123] = static_cast<uint8_t>(-70);
-  const SpdFacts guarded = DecodeSpd(image);
-  EXPECT_EQ(guarded.TaaPs, 14180u);
-  EXPECT_EQ(guarded.StandardSpeeds.front().CasTenths, 170);
+  // Within the guard band a delay up to 0.025 clocks above a whole count
+  // rounds down to it: 14.180 ns (114 x 0.125 - 0.070) at DDR4-2400 is
+  // 17.016 clocks, tRAS 35.375 ns (0x11B x 0.125) at DDR4-1866 33.017.
+  const struct {
+    const char* time;
+    std::vector<std::pair<size_t, uint8_t>> bytes;
+    const char* speed;
+    uint32_t dimmio::SpdCasTiming::*clocks;  // null: the CAS latency
+    uint32_t want;
+  } guardBand[] = {
+      {"tAA", {{24, 114}, {123, 0xBA}}, "DDR4-2400", nullptr, 17},
+      {"tRCD", {{25, 114}, {122, 0xBA}}, "DDR4-2400", &dimmio::SpdCasTiming::Trcd, 17},
+      {"tRP", {{26, 114}, {121, 0xBA}}, "DDR4-2400", &dimmio::SpdCasTiming::Trp, 17},
+      {"tRAS", {{27, 0x11}, {28, 0x1B}}, "DDR4-1866", &dimmio::SpdCasTiming::Tras, 33},
+  };
+  for (const auto& c : guardBand) {
+    SCOPED_TRACE(c.time);
+    image = sim::BuildSpdContents(d);
+    for (const auto& [at, value] : c.bytes) image[at] = value;
+    const SpdFacts guarded = DecodeSpd(image);
+    const auto at = std::find_if(guarded.StandardSpeeds.begin(), guarded.StandardSpeeds.end(),
+                                 [&](const dimmio::SpdCasTiming& t) { return t.ChipSpeed == c.speed; });
+    ASSERT_NE(at, guarded.StandardSpeeds.end());
+    EXPECT_EQ(c.clocks != nullptr ? (*at).*c.clocks : at->CasTenths / 10u, c.want);
+  }
 }
 
 // A module of every speed grade the builder knows, with the chips' speed it
