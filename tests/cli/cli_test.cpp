@@ -289,6 +289,19 @@ TEST_P(Tool, ReportTextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
             std::string::npos);
 }
 
+// The hint about segment 1 on the boards with a segment switch only (the
+// tool knows the chipset, not the board: ich4-mixed is an ICH4 board without
+// the Super I/O switch that ICH4 boards can have).
+TEST(Report, SegmentHintOnlyWhereTheBoardSwitchesSegments) {
+  for (const sim::Board& board : sim::Boards()) {
+    SCOPED_TRACE(board.name);
+    const bool switched = (board.smbus && board.smbus->segmentSwitch != sim::SegmentSwitch::None) ||
+                          board.name == "ich4-mixed";
+    EXPECT_EQ(Dimmio(Via::Host, {"report"}, board.name).out.find("`dimmio report --segment 1`") != std::string::npos,
+              switched);
+  }
+}
+
 // DDR4 modules on a board that left page 1 selected: the report reads both
 // pages of each, its facts and side-by-side rows from page 1 too.
 TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
