@@ -27,6 +27,7 @@ struct Options {
   bool Raw = false;
   bool Decode = false;
   bool SideBySide = false;
+  std::string Html;  // report, decode: the HTML page's file as well
   std::vector<std::string> Files;
   bool Yes = false;
   std::string PciBus;  // a bus number, or the whole address

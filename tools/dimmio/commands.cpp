@@ -10,6 +10,7 @@
 #include "dimmio_version.h"
 #include "pci_names.h"
 #include "report.h"
+#include "report_html.h"
 
 namespace dimmio::cli {
 
@@ -62,10 +63,15 @@ void SlotOption(CLI::App& command, Options& o) {
 
 // report
 
+void HtmlOption(CLI::App& command, Options& o) {
+  command.add_option("--html", o.Html, "also write it as one self-contained HTML page to FILE");
+}
+
 void ReportOptions(CLI::App& command, Options& o) {
   SegmentOption(command, o);
   command.add_flag("--side-by-side", o.SideBySide,
                    "the modules decoded in one table, a column per slot, the rows that differ marked");
+  HtmlOption(command, o);
 }
 
 Result<Report> GatherFor(Context& c) {
@@ -83,6 +89,13 @@ Result<Report> GatherFor(Context& c) {
 
 nlohmann::json ReportJsonOf(const Context&, const Report& r) { return ReportJson(r); }
 void ReportText(const Context& c, const Report& r) { PrintReport(r, c.Out); }
+
+// With --html the page goes to its file as well.
+int ReportVerdict(Context& c, const Report& r) {
+  if (c.O.Html.empty() || SaveReportHtml(r, c.O.Html)) return kExitDone;
+  c.Err << "dimmio: " << PrintableText(c.O.Html) << ": cannot be written\n";
+  return kExitFailed;
+}
 
 // spd
 
@@ -239,10 +252,11 @@ int SpdCommand(const Command& command, Context& c) {
 void DecodeOptions(CLI::App& command, Options& o) {
   command.add_option("FILE", o.Files, "files to decode")->required();
   command.add_flag("--side-by-side", o.SideBySide, "the files decoded in one table, a column per file");
+  HtmlOption(command, o);
 }
 
 int DecodeCommand(const Command&, Context& c) {
-  return DecodeFiles(c.O.Files, c.O.Json, c.O.SideBySide, c.Out, c.Err);
+  return DecodeFiles(c.O.Files, c.O.Json, c.O.SideBySide, c.O.Html, c.Out, c.Err);
 }
 
 // probe
@@ -482,7 +496,7 @@ int DriverVerdict(Context& c, const DriverService::Outcome& outcome) {
 constexpr Command kCommands[] = {
     {"report", "chipset, PCI functions, every slot's module from its SPD, SMBIOS (the default)",
      nullptr, ReportOptions, nullptr, true, "the report",
-     Handler<GatherFor, ReportJsonOf, ReportText, Done<Report>>},
+     Handler<GatherFor, ReportJsonOf, ReportText, ReportVerdict>},
     {"spd", "read and dump a slot's SPD bytes", nullptr, SpdOptions, SpdCheck, true, "the SPD read",
      SpdCommand},
     {"decode", "decode saved SPD dumps: the hex dump spd prints, i2cdump output, raw 128/256 bytes",

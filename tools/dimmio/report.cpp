@@ -11,33 +11,6 @@ namespace dimmio::cli {
 
 namespace {
 
-std::string Speed(const SpdFacts& facts) {
-  if (facts.SpeedGrade.empty()) return facts.ChipSpeed;
-  return facts.SpeedGrade + " (" + facts.ChipSpeed + ")";
-}
-
-std::string Width(const SpdFacts& facts) {
-  const char* check = facts.ErrorCheck == SpdErrorCheck::Ecc      ? " (ECC)"
-                      : facts.ErrorCheck == SpdErrorCheck::Parity ? " (parity)"
-                                                                  : "";
-  return std::to_string(facts.DataWidth) + " bits" + check;
-}
-
-std::string Maker(const JedecMaker& maker) {
-  if (!maker.Name.empty()) return maker.Name;
-  if (maker.Bank == 0) return "not stated";
-  return "JEDEC " + std::to_string(maker.Bank) + "/0x" + Hex(maker.Code, 2) +
-         (maker.ParityOk ? "" : " (bad parity)");
-}
-
-// The type's own check: the byte-63 sum or DDR3's CRC-16.
-std::string CheckCell(const SpdFacts& f) {
-  if (f.ChecksumOk()) return "ok";
-  const bool crc = f.CheckRule == SpdCheckRule::Crc16;
-  return "BAD (stored 0x" + Hex(crc ? f.StoredCrc : f.StoredChecksum, crc ? 4 : 2) +
-         ", computed 0x" + Hex(crc ? f.ComputedCrc : f.ComputedChecksum, crc ? 4 : 2) + ")";
-}
-
 std::string Text(const std::string& text) { return text.empty() ? "(none)" : text; }
 
 void PrintSideBySideSlots(const Report& report, std::ostream& out) {
@@ -76,22 +49,9 @@ void PrintSlots(const Report& report, std::ostream& out) {
   int present = 0;
   for (const SlotReport& slot : report.Slots) {
     std::vector<std::string> row = {std::to_string(slot.Slot), SlotAddress(slot.Slot)};
-    const SpdFacts& f = slot.Facts;
-    if (IsEmptySlot(slot)) {
-      row.push_back("-- " + EmptySlotText(report));
-    } else if (!slot.Answered) {
-      row.push_back("-- read stopped after " + std::to_string(slot.BytesRead) +
-                    " bytes: " + DescribeStatus(slot.Status));
-    } else if (!f.Decoded) {
-      ++present;
-      row.push_back(f.Type + (f.Blank ? " (nothing written)" : " (not decoded: see spd --decode)"));
-    } else {
-      ++present;
-      row.insert(row.end(),
-                 {f.Type, std::to_string(f.CapacityMb) + " MB", Speed(f), Width(f), Maker(f.Maker),
-                  Text(f.PartNumber),
-                  CheckCell(f)});
-    }
+    const std::vector<std::string> cells = SlotCells(report, slot);
+    row.insert(row.end(), cells.begin(), cells.end());
+    if (slot.Answered) ++present;
     rows.push_back(row);
   }
   std::vector<size_t> widths(rows.front().size(), 0);

@@ -19,6 +19,35 @@ bool Take(const Result<T>& result, U& into, RequestError& error) {
   return true;
 }
 
+std::string OrNone(const std::string& text) { return text.empty() ? "(none)" : text; }
+
+std::string Speed(const SpdFacts& facts) {
+  if (facts.SpeedGrade.empty()) return facts.ChipSpeed;
+  return facts.SpeedGrade + " (" + facts.ChipSpeed + ")";
+}
+
+std::string Width(const SpdFacts& facts) {
+  const char* check = facts.ErrorCheck == SpdErrorCheck::Ecc      ? " (ECC)"
+                      : facts.ErrorCheck == SpdErrorCheck::Parity ? " (parity)"
+                                                                  : "";
+  return std::to_string(facts.DataWidth) + " bits" + check;
+}
+
+std::string Maker(const JedecMaker& maker) {
+  if (!maker.Name.empty()) return maker.Name;
+  if (maker.Bank == 0) return "not stated";
+  return "JEDEC " + std::to_string(maker.Bank) + "/0x" + Hex(maker.Code, 2) +
+         (maker.ParityOk ? "" : " (bad parity)");
+}
+
+// The type's own check: the byte-63 sum or DDR3's CRC-16.
+std::string CheckCell(const SpdFacts& f) {
+  if (f.ChecksumOk()) return "ok";
+  const bool crc = f.CheckRule == SpdCheckRule::Crc16;
+  return "BAD (stored 0x" + Hex(crc ? f.StoredCrc : f.StoredChecksum, crc ? 4 : 2) +
+         ", computed 0x" + Hex(crc ? f.ComputedCrc : f.ComputedChecksum, crc ? 4 : 2) + ")";
+}
+
 }  // namespace
 
 std::string SlotAddress(uint8_t slot) { return "0x" + Hex(0x50u + slot, 2); }
@@ -44,6 +73,17 @@ std::vector<SideBySideColumn> ModuleColumns(const Report& report) {
     if (slot.Answered) columns.push_back({!slot.Name.empty() ? slot.Name : "slot " + std::to_string(slot.Slot) + " (" + SlotAddress(slot.Slot) + ")", slot.Facts});
   }
   return columns;
+}
+
+std::vector<std::string> SlotCells(const Report& report, const SlotReport& slot) {
+  const SpdFacts& f = slot.Facts;
+  if (IsEmptySlot(slot)) return {"-- " + EmptySlotText(report)};
+  if (!slot.Answered) {
+    return {"-- read stopped after " + std::to_string(slot.BytesRead) + " bytes: " + DescribeStatus(slot.Status)};
+  }
+  if (!f.Decoded) return {f.Type + (f.Blank ? " (nothing written)" : " (not decoded: see spd --decode)")};
+  return {f.Type, std::to_string(f.CapacityMb) + " MB", Speed(f), Width(f), Maker(f.Maker), OrNone(f.PartNumber),
+          CheckCell(f)};
 }
 
 bool HasSegmentSwitch(const PciDeviceRecord& c) {

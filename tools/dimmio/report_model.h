@@ -30,6 +30,7 @@ struct SlotReport {
 };
 
 struct Report {
+  bool SavedDumps = false;      // made from files: slots only, no machine
   std::string Target;           // what was reported on, for people
   std::string Board;            // the simulated board's name; "" for a real machine
   PciDeviceRecord Chipset{};
@@ -84,6 +85,10 @@ bool IsEmptySlot(const SlotReport& slot);
 // What an empty slot says (the boards whose SPDs are on the processor's bus
 // say so).
 std::string EmptySlotText(const Report& report);
+// The slot table's cells after the slot and its address: type, size, speed,
+// data width, maker, part number, checksum; one sentence ("-- ...") for a
+// slot without a decoded module.
+std::vector<std::string> SlotCells(const Report& report, const SlotReport& slot);
 // The slots that gave their SPD, one column each.
 std::vector<SideBySideColumn> ModuleColumns(const Report& report);
 
