@@ -110,17 +110,9 @@ void ReadDdr4Image(benchmark::State& state, const Ddr4BenchBoard& row) {
   sim::Machine machine;
   const sim::BoardModels models = sim::Build(*sim::FindBoard(row.board), machine);
   sim::AttachScope attach(machine);
-  static PciDeviceRecord table[kPciDeviceTableCapacity];
-  uint32_t count = 0;
-  ChipsetInfoRecord info{};
+  SmbusController* controller = DiscoverController(state);
+  if (controller == nullptr) return;
   OpStatus status;
-  InitOpStatus(&status);
-  SmbusController* controller = DiscoverChipset(&status, &info, table, &count);
-  if (controller == nullptr || controller->Unavailable != 0) {
-    state.SkipWithError("no controller on the board");
-    if (controller != nullptr) ReleaseController(controller);
-    return;
-  }
   const sim::SpdEeprom& eeprom = *models.eeproms[0][row.slot];
   uint8_t image[512];
   uint64_t images = 0;
