@@ -56,7 +56,7 @@ enum class ModuleForm : uint8_t {
 // An Intel XMP profile: a faster clock with its latencies and supply voltage
 // (DDR3: XMP 1.3 in bytes 176-254; DDR4: XMP 2.0 in 384-486). The other
 // times come from the module's JEDEC part, so the profile's clock sets them.
-struct XmpProfileSpec {
+struct XmpProfile {
   uint32_t tckPs = 0;          // the clock period in ps: 555 for DDR4-3600, 1071 for DDR3-1866
   uint8_t cl = 0, trcd = 0, trp = 0, tras = 0;  // in clocks
   uint16_t millivolts = 0;     // 1350, 1650
@@ -88,7 +88,7 @@ struct DimmSpec {
   uint8_t week = 0;
 
   // DDR3, DDR4: up to two XMP profiles (profile 1 first); none: no XMP.
-  std::vector<XmpProfileSpec> xmp{};
+  std::vector<XmpProfile> xmp{};
 
   // DDR4 only.
   uint8_t dies = 1;            // dies in each package: above 1 a 3DS stack (2, 4 or 8)

@@ -23,7 +23,7 @@ uint32_t UnitsDown(uint32_t ps) { return ps / 125; }
 
 // tRAS (low nibble) and tRC (high nibble, with its fine offset) as 12-bit counts.
 void PutTrasTrc(uint8_t* b, size_t nibbles, size_t tras, size_t trc, size_t trcFine,
-                const XmpProfileSpec& p) {
+                const XmpProfile& p) {
   const uint32_t rasUnits = UnitsDown(p.tras * p.tckPs);
   const uint32_t rcPs = (p.tras + p.trp) * p.tckPs;
   const uint32_t rcUnits = UnitsUp(rcPs);
@@ -59,7 +59,7 @@ void PutDdr3(const DimmSpec& dimm, uint8_t* b) {
   b[179] = 0x13;  // XMP 1.3
   b[184] = 0x11;  // fine time base 1 ps
   for (size_t i = 0; i < dimm.xmp.size(); ++i) {
-    const XmpProfileSpec& p = dimm.xmp[i];
+    const XmpProfile& p = dimm.xmp[i];
     const size_t o = 35 * i;  // profile 2 lies 35 bytes after profile 1
     if (p.cl < 4 || p.cl > 18) throw std::invalid_argument("DDR3 XMP CAS latency");
     if (p.millivolts % 50 != 0 || p.millivolts >= 4000) throw std::invalid_argument("DDR3 XMP voltage");
@@ -93,7 +93,7 @@ void PutDdr4(const DimmSpec& dimm, uint8_t* b) {
   b[386] = Organisation(dimm);
   b[387] = 0x20;  // XMP 2.0; time bases 388-389 zero: 125 ps and 1 ps
   for (size_t i = 0; i < dimm.xmp.size(); ++i) {
-    const XmpProfileSpec& p = dimm.xmp[i];
+    const XmpProfile& p = dimm.xmp[i];
     const size_t P = 393 + 47 * i;
     if (p.cl < 7 || p.cl > 36) throw std::invalid_argument("DDR4 XMP CAS latency");
     if (p.millivolts % 10 != 0 || p.millivolts >= 2000) throw std::invalid_argument("DDR4 XMP voltage");
@@ -120,7 +120,7 @@ void PutDdr4(const DimmSpec& dimm, uint8_t* b) {
 void PutXmpProfiles(const DimmSpec& dimm, uint8_t* image) {
   if (dimm.xmp.empty()) return;
   if (dimm.xmp.size() > 2) throw std::invalid_argument("XMP profiles");
-  for (const XmpProfileSpec& p : dimm.xmp) {
+  for (const XmpProfile& p : dimm.xmp) {
     if (p.tckPs < 300 || p.tckPs > 2500 || p.trcd == 0 || p.trp == 0 || p.tras == 0) {
       throw std::invalid_argument("XMP profile");
     }

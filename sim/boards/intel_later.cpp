@@ -86,13 +86,13 @@ DimmSpec Ddr4(uint32_t mb, uint8_t ranks, const char* grade, const char* maker,
   return d;
 }
 
-DimmSpec WithXmp(DimmSpec d, std::vector<XmpProfileSpec> profiles) {
+DimmSpec WithXmp(DimmSpec d, std::vector<XmpProfile> profiles) {
   d.xmp = std::move(profiles);
   return d;
 }
 
 // The HyperX modules' one profile: DDR4-2400 CL14-16-16-32 at 1.2 V.
-constexpr XmpProfileSpec kKhx2400{.tckPs = 833, .cl = 14, .trcd = 16, .trp = 16, .tras = 32, .millivolts = 1200};
+constexpr XmpProfile kKhx2400{.tckPs = 833, .cl = 14, .trcd = 16, .trp = 16, .tras = 32, .millivolts = 1200};
 
 }  // namespace
 

@@ -75,7 +75,7 @@ TEST(SpdDecode, XmpProfilesGiveTheirClockVoltageAndLatencies) {
     ASSERT_EQ(f.Xmp.size(), dimm.xmp.size());
     for (size_t i = 0; i < f.Xmp.size(); ++i) {
       const dimmio::SpdXmpProfile& p = f.Xmp[i];
-      const sim::XmpProfileSpec& want = dimm.xmp[i];
+      const sim::XmpProfile& want = dimm.xmp[i];
       EXPECT_EQ(p.Number, i + 1);
       EXPECT_EQ(p.VoltageMv, want.millivolts);
       EXPECT_EQ(p.DimmsPerChannel, want.dimmsPerChannel);
