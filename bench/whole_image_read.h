@@ -20,14 +20,9 @@ struct ImageCost {
   double windowMaps;  // maps of a device's memory window (each reads it once)
 };
 
-// False when the board has no usable controller, a read came back short or
-// the image differs from the module's; the benchmark is then marked skipped
-// with the reason, and the controller is released either way.
-inline bool ReadWholeImages(benchmark::State& state, const char* boardName, uint8_t slot,
-                            ImageCost* cost) {
-  sim::Machine machine;
-  const sim::BoardModels models = sim::Build(*sim::FindBoard(boardName), machine);
-  sim::AttachScope attach(machine);
+// The controller discovery builds on the attached machine's board; null,
+// the benchmark marked skipped, when the board has none usable.
+inline SmbusController* DiscoverController(benchmark::State& state) {
   static PciDeviceRecord table[kPciDeviceTableCapacity];
   uint32_t count = 0;
   ChipsetInfoRecord info{};
@@ -37,8 +32,22 @@ inline bool ReadWholeImages(benchmark::State& state, const char* boardName, uint
   if (controller == nullptr || controller->Unavailable != 0) {
     state.SkipWithError("no controller on the board");
     if (controller != nullptr) ReleaseController(controller);
-    return false;
+    return nullptr;
   }
+  return controller;
+}
+
+// False when the board has no usable controller, a read came back short or
+// the image differs from the module's; the benchmark is then marked skipped
+// with the reason, and the controller is released either way.
+inline bool ReadWholeImages(benchmark::State& state, const char* boardName, uint8_t slot,
+                            ImageCost* cost) {
+  sim::Machine machine;
+  const sim::BoardModels models = sim::Build(*sim::FindBoard(boardName), machine);
+  sim::AttachScope attach(machine);
+  SmbusController* controller = DiscoverController(state);
+  if (controller == nullptr) return false;
+  OpStatus status;
   const sim::SpdEeprom& eeprom = *models.eeproms[0][slot];
 
   uint8_t image[256];

@@ -20,6 +20,7 @@
 #include "dimmio/spd_dump.h"
 #include "output.h"
 #include "report.h"
+#include "report_html.h"
 #include "side_by_side.h"
 
 namespace {
@@ -71,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   slot.Answered = true;
   slot.BytesRead = static_cast<uint32_t>(image.size());
   slot.Facts = facts;
+  slot.Bytes.assign(image.begin(), image.end());
   report.Slots.push_back(slot);
   slot.Slot = 1;
   slot.Facts = DecodeSpd(image.first(std::min<size_t>(image.size(), kSpdDecodedBytes)));
@@ -81,6 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cli::PrintReport(report, text);
     CheckText(text.str());
   }
+  // The HTML page: whatever the bytes, no markup of theirs and the page whole.
+  std::ostringstream html;
+  cli::WriteReportHtml(report, html);
+  const std::string page = html.str();
+  if (page.find("<script") != std::string::npos || page.rfind("</html>\n") != page.size() - 8) __builtin_trap();
   // Both slots' SPD and the side-by-side rows: the JSON of the image itself too.
   CheckJson(cli::ReportJson(report));
   // Every row has a value for each column.

@@ -13,6 +13,7 @@ packages=(
   qemu-user
   pci.ids
   i2c-tools
+  libxml2-utils chromium
 )
 
 missing=()
