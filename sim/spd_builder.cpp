@@ -348,7 +348,10 @@ std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm) {
   b[18] = g.casLatencies;
   b[19] = ddr ? 0x01 : 0x01;            // CS latency
   b[20] = ddr ? 0x02 : 0x01;            // WE latency
-  b[21] = ddr ? 0x20 : 0x00;            // module attributes
+  // Module attributes: differential clock; a registered module adds its
+  // registered address and control inputs and the on-card PLL.
+  const bool registered = ddr && dimm.form == ModuleForm::Rdimm;
+  b[21] = ddr ? (registered ? 0x26 : 0x20) : 0x00;
   b[22] = ddr ? 0xC0 : 0x0E;            // device attributes
   b[23] = g.cycleTime2;
   b[24] = g.accessTime2;

@@ -34,7 +34,8 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_EQ(f.RankMb[0], dimm.capacityMb / dimm.ranks);
   EXPECT_EQ(f.RankMb[1], dimm.ranks > 1 ? dimm.capacityMb / dimm.ranks : 0);
   EXPECT_TRUE(f.DensityMatches);
-  EXPECT_EQ(f.Registered, newer && (dimm.form == sim::ModuleForm::Rdimm ||
+  const bool formed = newer || dimm.type == sim::MemoryType::Ddr;  // SDR images are unbuffered
+  EXPECT_EQ(f.Registered, formed && (dimm.form == sim::ModuleForm::Rdimm ||
                                     (ddr4 && dimm.form == sim::ModuleForm::MiniRdimm)));
   // At the highest CAS latency, or (DDR2, DDR3) at the fastest standard speed.
   const auto& timings = newer ? f.StandardSpeeds : f.Timings;
@@ -244,7 +245,7 @@ TEST(SpdDecode, EveryModuleGivesBackItsFacts) {
       {Sdr(512, 2, "PC133", "Infineon", {0xC1}, "HYS64V64220GU", 3, 72), "SDR133"},
       {Ddr(128, 1, "PC1600", "Nanya", {0x7F, 0x7F, 0x7F, 0x0B}, "NT128D64SH4A1G", 4), "DDR200"},
       {Ddr(256, 1, "PC2100", "Corsair", {0x7F, 0x7F, 0x9E}, "CM64SD256", 5), "DDR266"},
-      {Ddr(2048, 2, "PC2700", "Elpida", {0x7F, 0x7F, 0xFE}, "EBD21RD4ABNA-6B", 6), "DDR333"},
+      {Rdimm(Ddr(2048, 2, "PC2700", "Elpida", {0x7F, 0x7F, 0xFE}, "EBD21RD4ABNA-6B", 6, 72)), "DDR333"},
       {Ddr(1024, 2, "PC3200", "Kingston", {0x7F, 0x98}, "KVR400X64C3A/1G", 7), "DDR400"},
       {Ddr2(512, 1, "PC2-3200", "Infineon", {0xC1}, "HYS64T64000GU-5-A", 8), "DDR2-400"},
       {Ddr2(1024, 2, "PC2-4200", "Micron", {0x2C}, "MT16HTF12864AY-53E", 9), "DDR2-533"},
