@@ -1,6 +1,6 @@
 // Decoding of DDR4 SDRAM SPD contents: the base configuration (bytes 0-127),
 // the CRC of the module-specific bytes (128-253), the manufacturing data
-// (320-351, in the EEPROM's second page).
+// (320-351, in the EEPROM's second page), the XMP profiles (384-486).
 #include "spd_decode_parts.h"
 
 namespace dimmio::spd_parts {
@@ -131,6 +131,7 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
     f.StoredCrc2 = static_cast<uint16_t>(b[255] << 8 | b[254]);
   }
   DecodeManufacturing(b, f);
+  DecodeDdr4Xmp(b, f);
 }
 
 }  // namespace dimmio::spd_parts

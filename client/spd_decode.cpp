@@ -482,6 +482,7 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   f.PartNumber = PartNumber(b.subspan(128, kPartNumberLength));
   f.Revision = static_cast<uint16_t>(b[146] << 8 | b[147]);
   f.DramMaker = DecodeJedecBankCode(b[148], b[149]);
+  DecodeDdr3Xmp(b, f);
 }
 
 // The type's rule for protecting its bytes, applied where the bytes it

@@ -79,4 +79,9 @@ void DecodeGradeAndSpeeds(spd_speed::Family family, SpdFacts& f);
 // DDR4 bytes 0-383 (manufacturing data from 352 bytes on) and the second CRC.
 void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f);
 
+// Intel XMP: DDR3 XMP 1.x in bytes 176-254, DDR4 XMP 2.0 in 384-486, where
+// the bytes reach that far and hold its identifier.
+void DecodeDdr3Xmp(std::span<const uint8_t> b, SpdFacts& f);
+void DecodeDdr4Xmp(std::span<const uint8_t> b, SpdFacts& f);
+
 }  // namespace dimmio::spd_parts

@@ -106,6 +106,55 @@ std::string Join(const std::vector<std::string>& words, const char* separator) {
   return text;
 }
 
+std::string Latencies(const std::vector<uint16_t>& tenths) {
+  std::vector<std::string> latencies;
+  for (uint16_t cas : tenths) latencies.push_back(CasText(cas));
+  return latencies.empty() ? "none stated" : Join(latencies, " ");
+}
+
+// Millivolts as volts without trailing zeros: "1.35 V", "1.2 V".
+std::string Volts(uint16_t mv) {
+  std::string text = Ns(mv);
+  return text.substr(0, text.size() - 3) + " V";
+}
+
+std::string XmpHeader(const SpdFacts& f) {
+  std::string text = "revision " + std::to_string(f.XmpRevision >> 4) + "." + std::to_string(f.XmpRevision & 0x0F);
+  if (f.Xmp.empty()) return text + ", no profile enabled";
+  text += f.Xmp.size() == 1 ? ", profile " : ", profiles ";
+  for (size_t i = 0; i < f.Xmp.size(); ++i) text += (i == 0 ? "" : " and ") + std::to_string(f.Xmp[i].Number);
+  return text;
+}
+
+// A profile's clock with its latencies and voltage, then its latencies and
+// times, one line each.
+std::vector<std::string> XmpProfileText(const SpdXmpProfile& p, bool ddr4) {
+  const SpdCasTiming& t = p.At;
+  std::string clock = "no valid clock";
+  if (t.CycleTimePs != 0) {
+    clock = t.ChipSpeed + " (" + t.Grade + ") " +
+            (t.CasTenths != 0 ? CasText(t.CasTenths).substr(2) + "-" + std::to_string(t.Trcd) + "-" +
+                                    std::to_string(t.Trp) + "-" + std::to_string(t.Tras)
+                              : "with no latency covering tAA");
+  }
+  std::vector<std::string> text = {
+      clock + " at " + Volts(p.VoltageMv) + ", tCK " + NsOrNone(t.CycleTimePs) + ", " +
+          std::to_string(p.DimmsPerChannel) + (p.DimmsPerChannel == 1 ? " DIMM" : " DIMMs") + " per channel",
+      "CAS latencies " + Latencies(p.CasTenths),
+      "tAA " + NsOrNone(p.TaaPs) + ", tRCD " + NsOrNone(p.TrcdPs) + ", tRP " + NsOrNone(p.TrpPs) + ", tRAS " +
+          NsOrNone(p.TrasPs) + ", tRC " + NsOrNone(p.TrcPs)};
+  if (ddr4) {
+    text.push_back("tRFC1 " + NsOrNone(p.TrfcPs) + ", tRFC2 " + NsOrNone(p.Trfc2Ps) + ", tRFC4 " +
+                   NsOrNone(p.Trfc4Ps) + ", tRRD_S " + NsOrNone(p.TrrdPs) + ", tRRD_L " + NsOrNone(p.TrrdLPs) +
+                   ", tFAW " + NsOrNone(p.TfawPs));
+  } else {
+    text.push_back("tRFC " + NsOrNone(p.TrfcPs) + ", tRRD " + NsOrNone(p.TrrdPs) + ", tFAW " + NsOrNone(p.TfawPs) +
+                   ", tWR " + NsOrNone(p.TwrPs) + ", tWTR " + NsOrNone(p.TwtrPs) + ", tRTP " +
+                   NsOrNone(p.TrtpPs) + ", tCWL " + NsOrNone(p.TcwlPs));
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string SpdDecodeText(const SpdFacts& f) {
@@ -159,9 +208,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     line("module attributes:", f.Attributes.empty() ? "none" : Join(f.Attributes, ", "));
   }
 
-  std::vector<std::string> latencies;
-  for (uint16_t cas : f.CasTenths) latencies.push_back(CasText(cas));
-  line("CAS latencies:", latencies.empty() ? "none stated" : Join(latencies, " "));
+  line("CAS latencies:", Latencies(f.CasTenths));
   bool first = true;
   for (const SpdCasTiming& t : f.Timings) {
     line(first ? "CL-tRCD-tRP-tRAS:" : "",
@@ -229,6 +276,13 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("revision:", f.IdentityRead ? HexText(f.Revision, 4) : "not read");
   line("manufacturing date:", DateText(f));
   line("serial number:", f.SerialHex);
+  if (f.HasXmp) {
+    line("XMP:", XmpHeader(f));
+    for (const SpdXmpProfile& p : f.Xmp) {
+      const std::vector<std::string> lines = XmpProfileText(p, has.Ddr4);
+      for (size_t i = 0; i < lines.size(); ++i) line(i == 0 ? "XMP profile " + std::to_string(p.Number) + ":" : "", lines[i]);
+    }
+  }
   return text;
 }
 

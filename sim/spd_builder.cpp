@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "sim/spd_builder_ddr4.h"
+#include "sim/spd_builder_xmp.h"
 #include "sim/spd_fields.h"
 
 namespace sim {
@@ -265,6 +266,7 @@ std::array<uint8_t, 256> BuildDdr3Image(const DimmSpec& dimm) {
   b[148] = WithOddParity(static_cast<uint8_t>(dram.size() - 1));
   b[149] = dram.back();
   spd_fields::PutCrc(b.data(), 0, (b[0] & 0x80) ? 117 : 126, 126);
+  PutXmpProfiles(dimm, b.data());
   return b;
 }
 

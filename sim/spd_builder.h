@@ -53,6 +53,16 @@ enum class ModuleForm : uint8_t {
   SoRdimm72,  // 72-bit registered SO-DIMM
 };
 
+// An Intel XMP profile: a faster clock with its latencies and supply voltage
+// (DDR3: XMP 1.3 in bytes 176-254; DDR4: XMP 2.0 in 384-486). The other
+// times come from the module's JEDEC part, so the profile's clock sets them.
+struct XmpProfileSpec {
+  uint32_t tckPs = 0;          // the clock period in ps: 555 for DDR4-3600, 1071 for DDR3-1866
+  uint8_t cl = 0, trcd = 0, trp = 0, tras = 0;  // in clocks
+  uint16_t millivolts = 0;     // 1350, 1650
+  uint8_t dimmsPerChannel = 1;
+};
+
 struct DimmSpec {
   MemoryType type = MemoryType::Ddr;
   uint32_t capacityMb = 256;   // whole module; a power of two per rank
@@ -76,6 +86,9 @@ struct DimmSpec {
   // type's usual date (DDR3 2011 week 22, DDR4 2018 week 12).
   uint16_t year = 0;
   uint8_t week = 0;
+
+  // DDR3, DDR4: up to two XMP profiles (profile 1 first); none: no XMP.
+  std::vector<XmpProfileSpec> xmp{};
 
   // DDR4 only.
   uint8_t dies = 1;            // dies in each package: above 1 a 3DS stack (2, 4 or 8)

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "sim/spd_builder_xmp.h"
 #include "sim/spd_fields.h"
 
 namespace sim {
@@ -176,6 +177,7 @@ std::vector<uint8_t> BuildDdr4Contents(const DimmSpec& dimm) {
   b[350] = WithOddParity(static_cast<uint8_t>(dram.size() - 1));
   b[351] = dram.back();
   b[352] = 0xFF;                        // DRAM stepping not given
+  PutXmpProfiles(dimm, b);
   return image;
 }
 

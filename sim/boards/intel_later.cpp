@@ -77,6 +77,14 @@ SpdSlotSpec Slot(uint8_t slot, DimmSpec dimm, uint8_t protectedBlocks = 0) {
   return {.slot = slot, .dimm = std::move(dimm), .eeprom = {.protectedBlocks = protectedBlocks}};
 }
 
+DimmSpec WithXmp(DimmSpec d, std::vector<XmpProfileSpec> profiles) {
+  d.xmp = std::move(profiles);
+  return d;
+}
+
+// The HyperX modules' one profile: DDR4-2400 CL14-16-16-32 at 1.2 V.
+constexpr XmpProfileSpec kKhx2400{.tckPs = 833, .cl = 14, .trcd = 16, .trp = 16, .tras = 32, .millivolts = 1200};
+
 }  // namespace
 
 std::vector<Board> LaterIntel() {
@@ -118,7 +126,11 @@ std::vector<Board> LaterIntel() {
        "Intel Z77 + 7-series PCH whose firmware holds the SMBus semaphore for 40 ms, SMBus "
        "8086:1E22 at 0:31.3",
        0x0150, 0x1E44, 0x1E22, 0x04, 0xF040, 0x01, 40,
-       {Slot(0, Ddr3(4096, 2, "PC3-10600", "Samsung", kSamsung, "M378B5273DH0-CH9", 0x70700001))},
+       // An overclocker's module: XMP 1.3 at DDR3-1866 and -1600.
+       {Slot(0, WithXmp(Ddr3(4096, 2, "PC3-10600", "Kingston", kKingston, "KHX1866C9D3/4GX", 0x70700001),
+                        {{.tckPs = 1071, .cl = 9, .trcd = 10, .trp = 9, .tras = 27, .millivolts = 1650},
+                         {.tckPs = 1250, .cl = 9, .trcd = 9, .trp = 9, .tras = 24, .millivolts = 1500,
+                          .dimmsPerChannel = 2}}))},
        "EC-Z77 Desktop", {{"DIMM0", 4096}, {"DIMM1", 0}}},
       {"pch8-spdwd",
        "Intel Z87 + 8-series PCH, SPD writes disabled by the firmware, SMBus 8086:8C22 at 0:31.3",
@@ -130,8 +142,10 @@ std::vector<Board> LaterIntel() {
       // maker protected the base configuration (block 0) of the third module.
       {"pch100", "Intel Z170 + 100-series PCH, four DDR4 UDIMMs, SMBus 8086:A123 at 0:31.4",
        0x191F, 0xA145, 0xA123, 0x31, 0xF000, 0x01, 0,
-       {Slot(0, Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000001)),
-        Slot(1, Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000002)),
+       {Slot(0, WithXmp(Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000001),
+                        {kKhx2400})),
+        Slot(1, WithXmp(Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000002),
+                        {kKhx2400})),
         Slot(2, Ddr4(16384, 2, "PC4-19200", "Samsung", kSamsung, "M378A2K43BB1-CRC", 0x1A000003),
              0x01),
         Slot(3, Ddr4(16384, 2, "PC4-19200", "Micron", kMicron, "MTA16ATF2G64AZ-2G3", 0x1A000004))},

@@ -229,6 +229,9 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
                             {"manufacturer", d.manufacturer}, {"jedec_bank", d.jedecId.size()},
                             {"jedec_code", d.jedecId.back()}, {"part_number", dimmio::PrintableText(d.partNumber)},
                             {"serial_number", d.serial}, {"checksum_ok", true}});
+    // A DDR4 module's both pages, whatever page the board left selected.
+    EXPECT_EQ(s["bytes_read"] == 512, d.type == sim::MemoryType::Ddr4);
+    EXPECT_EQ(s["spd"]["xmp"].is_null(), d.xmp.empty());
   }
 
   // SMBIOS.
@@ -284,6 +287,33 @@ TEST_P(Tool, ReportTextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
   EXPECT_NE(run.out.find("00:1F.3  8086:24D3  " + std::string(kIch5SmbusName)), std::string::npos);
   EXPECT_NE(run.out.find("01:00.0     10DE:0322      NVIDIA Corporation Device 0322"),
             std::string::npos);
+}
+
+// The hint about segment 1 on the boards with a segment switch only (the
+// tool knows the chipset, not the board: ich4-mixed is an ICH4 board without
+// the Super I/O switch that ICH4 boards can have).
+TEST(Report, SegmentHintOnlyWhereTheBoardSwitchesSegments) {
+  for (const sim::Board& board : sim::Boards()) {
+    SCOPED_TRACE(board.name);
+    const bool switched = (board.smbus && board.smbus->segmentSwitch != sim::SegmentSwitch::None) ||
+                          board.name == "ich4-mixed";
+    EXPECT_EQ(Dimmio(Via::Host, {"report"}, board.name).out.find("`dimmio report --segment 1`") != std::string::npos,
+              switched);
+  }
+}
+
+// DDR4 modules on a board that left page 1 selected: the report reads both
+// pages of each, its facts and side-by-side rows from page 1 too.
+TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
+  const Outcome text = Dimmio(GetParam(), {"report"}, "pch100");
+  ASSERT_EQ(text.exit, 0) << text.err;
+  ExpectReportFacts(GetParam(), DimmioJson(GetParam(), {"report"}, "pch100"), text.out, BoardNamed("pch100"), 0);
+  const json sideBySide = DimmioJson(GetParam(), {"report", "--side-by-side"}, "pch100")["side_by_side"];
+  std::map<std::string, json> rows;
+  for (const json& row : sideBySide["rows"]) rows[row["field"]] = row["values"];
+  EXPECT_EQ(rows["part number:"][2], "M378A2K43BB1-CRC");
+  EXPECT_EQ(rows["XMP profile 1:"][0].get<std::string>().rfind("DDR4-2400 (PC4-19200) 14-16-16-32 at 1.2 V", 0), 0u);
+  EXPECT_EQ(rows["XMP profile 1:"][3], "-");
 }
 
 // A request the driver refuses comes back as its completion status by name
@@ -417,14 +447,15 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
       {"ich5", 0, 3, 0, 256},  {"ich5", 1, 1, 0, 256},         {"piix4", 0, 0, 0, 128},
       {"piix4", 1, 0, 0xF0, 32}, {"ich4-mixed", 0, 3, 0x49, 1}, {"ich5", 0, 2, 0x40, 20},
       {"ich5", 0, 2, 0xF8, 24, "\n0008: "},
+      {"pch100", 0, 0, 0, 512}, {"pch100", 0, 3, 0x1F0, 32, "\n0000: "}, {"pch100", 0, 1, 0xF8, 24, "\n0108: "},
   };
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.board + " slot " + std::to_string(c.slot) + " offset " + std::to_string(c.offset));
     const sim::DimmSpec& dimm = ModuleIn(BoardNamed(c.board), c.segment, c.slot)->dimm;
-    const auto image = sim::BuildSpdImage(dimm);
+    const std::vector<uint8_t> image = sim::BuildSpdContents(dimm);
     std::vector<uint8_t> want;
-    for (int i = 0; i < c.count; ++i) want.push_back(image[(c.offset + i) & 0xFF]);
+    for (int i = 0; i < c.count; ++i) want.push_back(image[(c.offset + i) % image.size()]);
     const std::vector<std::string> spd = {"spd", "--segment", std::to_string(c.segment), "--slot",
                                           std::to_string(c.slot)};
     std::vector<std::string> args = spd;
@@ -437,7 +468,8 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
     const json j = DimmioJson(via, args, c.board);
     EXPECT_EQ(j["bytes_read"], c.count);
     EXPECT_EQ(j["data"].get<std::vector<uint8_t>>(), want);
-    EXPECT_NE(text.out.find(dimmio::HexDump(want, c.offset, 256)), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(dimmio::HexDump(want, c.offset, static_cast<uint32_t>(image.size()))), std::string::npos)
+        << text.out;
     EXPECT_NE(text.out.find(c.line), std::string::npos) << text.out;
     if (c.offset != 0 || c.count < 128) continue;
 
@@ -585,6 +617,16 @@ TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
   for (const json& row : rows) ddr4Column[row["field"]] = row["values"][1];
   EXPECT_EQ(ddr4Column.at("part number:"), m.dimm.partNumber);
   EXPECT_EQ(ddr4Column.at("package:"), "monolithic");
+
+  // XMP in JSON: the two profiles of a module that carries them, null on one that does not.
+  const std::vector<uint8_t> xmpImage = sim::BuildSpdContents(testsupport::Ddr4Modules()[8].dimm);
+  const json xmp = DimmioJson(via, {"decode", Save("xmp.bin", std::string(xmpImage.begin(), xmpImage.end()))})[0]["spd"]["xmp"];
+  EXPECT_EQ(xmp["revision"], "2.0");
+  ASSERT_EQ(xmp["profiles"].size(), 2u);
+  ExpectFields(xmp["profiles"][1], {{"profile", 2}, {"chip_speed", "DDR4-3200"}, {"cas_latency", "CL16"},
+                                    {"trcd_clocks", 18}, {"tras_clocks", 38}, {"voltage_mv", 1350},
+                                    {"cycle_time_ps", 625}, {"taa_ps", 10000}, {"tcwl_ps", nullptr}});
+  EXPECT_EQ(DimmioJson(via, {"decode", raw})[0]["spd"]["xmp"], nullptr);
 }
 
 // A bad file: one line naming it and what is wrong, exit 2; the good files
@@ -1007,6 +1049,10 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
       {{"probe", "--slot", "8"}, dimmio::cli::kExitUsage, "not in range 0 to 7"},
       {{"spd", "--slot", "0", "--count", "-1"}, dimmio::cli::kExitUsage, "--count: Value -1"},
       {{"spd", "--slot", "0", "--count", "0"}, dimmio::cli::kExitUsage, "--count"},
+      // Past byte 255 only on a DDR4 module; 511 is a DDR4 module's last.
+      {{"spd", "--slot", "0", "--offset", "256"}, dimmio::cli::kExitUsage, "--offset: Value 256 not in range 0 to 255"},
+      {{"spd", "--slot", "0", "--count", "257"}, dimmio::cli::kExitUsage, "--count: Value 257 not in range 1 to 256"},
+      {{"spd", "--slot", "0", "--offset", "512"}, dimmio::cli::kExitUsage, "--offset: Value 512 not in range 0 to 511", "pch100"},
       {{"spd"}, dimmio::cli::kExitUsage, "--slot is required"},
       {{"frobnicate"}, dimmio::cli::kExitUsage, "unexpected argument: frobnicate"},
       {{"report", "--segment", "1", "2"}, dimmio::cli::kExitUsage, "unexpected argument: 2"},

@@ -57,6 +57,8 @@ inline std::vector<Ddr4Module> Ddr4Modules() {
   m[6].dimm.casLatency = 12;
   m[8].dimm.dramJedecId = {0xCE};
   m[8].dimm.casLatency = 24;
+  m[8].dimm.xmp = {{.tckPs = 555, .cl = 18, .trcd = 22, .trp = 22, .tras = 42, .millivolts = 1350},
+                   {.tckPs = 625, .cl = 16, .trcd = 18, .trp = 18, .tras = 38, .millivolts = 1350}};
   m[10].dimm.dataWidth = 72;
   return m;
 }

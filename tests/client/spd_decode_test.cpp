@@ -49,6 +49,74 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_TRUE(f.ChecksumOk());
   EXPECT_EQ(f.CheckRule, dimm.type == sim::MemoryType::Ddr3 || ddr4 ? dimmio::SpdCheckRule::Crc16
                                                                     : dimmio::SpdCheckRule::Sum);
+  EXPECT_EQ(f.HasXmp, !dimm.xmp.empty());
+}
+
+// XMP profiles as the builder writes them on the boards' and the DDR4 test
+// modules, and two written byte by byte: a DDR4-3600 module's XMP 2.0 as
+// decoded by hand (profile 1 5 x 125 - 70 ps, tAA 9990 ps, tRCD and tRP
+// 12210 ps; profile 2 667 ps, 16-18-18) and a DDR3 XMP 1.x profile in eighths
+// of a ns without fine offsets.
+TEST(SpdDecode, XmpProfilesGiveTheirClockVoltageAndLatencies) {
+  std::vector<std::pair<std::string, sim::DimmSpec>> built;
+  for (const sim::Board& board : sim::Boards()) {
+    for (const sim::SpdSlotSpec& slot : board.smbus ? board.smbus->segment0 : std::vector<sim::SpdSlotSpec>{}) {
+      if (!slot.dimm.xmp.empty()) built.emplace_back(board.name, slot.dimm);
+    }
+  }
+  for (const testsupport::Ddr4Module& m : testsupport::Ddr4Modules()) {
+    if (!m.dimm.xmp.empty()) built.emplace_back(m.name, m.dimm);
+  }
+  ASSERT_GE(built.size(), 3u);
+  for (const auto& [name, dimm] : built) {
+    SCOPED_TRACE(name);
+    const SpdFacts f = DecodeSpd(sim::BuildSpdContents(dimm));
+    EXPECT_TRUE(f.HasXmp);
+    ASSERT_EQ(f.Xmp.size(), dimm.xmp.size());
+    for (size_t i = 0; i < f.Xmp.size(); ++i) {
+      const dimmio::SpdXmpProfile& p = f.Xmp[i];
+      const sim::XmpProfileSpec& want = dimm.xmp[i];
+      EXPECT_EQ(p.Number, i + 1);
+      EXPECT_EQ(p.VoltageMv, want.millivolts);
+      EXPECT_EQ(p.DimmsPerChannel, want.dimmsPerChannel);
+      EXPECT_EQ(p.At.CycleTimePs, want.tckPs);
+      EXPECT_EQ(p.TaaPs, want.cl * want.tckPs);
+      EXPECT_EQ(p.TrcPs, (want.tras + want.trp) * want.tckPs);
+      EXPECT_EQ(std::vector<uint32_t>({p.At.CasTenths / 10u, p.At.Trcd, p.At.Trp, p.At.Tras}),
+                std::vector<uint32_t>({want.cl, want.trcd, want.trp, want.tras}));
+      EXPECT_EQ(p.TrfcPs, f.TrfcPs);
+    }
+  }
+
+  const struct {
+    const char* name;
+    sim::DimmSpec dimm;
+    std::vector<std::pair<size_t, uint8_t>> bytes;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"DDR4-3600 C18", testsupport::Ddr4Modules()[0].dimm,
+       {{384, 0x0C}, {385, 0x4A}, {386, 0x03}, {387, 0x20}, {393, 0xA3}, {396, 5}, {431, 0xBA},
+        {397, 0xF8}, {398, 0x0F}, {401, 80}, {430, 0xF6}, {402, 98}, {429, 0xD8}, {403, 98}, {428, 0xD8},
+        {440, 0xA3}, {443, 6}, {478, 0xAD}, {444, 0xF8}, {445, 0x0F}, {448, 84}, {477, 0xF0}, {449, 96},
+        {476, 0xF2}, {450, 96}, {475, 0xF2}},
+       {"XMP:                  revision 2.0, profiles 1 and 2",
+        "XMP profile 1:        DDR4-3600 (PC4-28800) 18-22-22-0 at 1.35 V, tCK 0.555 ns, 1 DIMM per channel",
+        "                      CAS latencies CL10 CL11 CL12 CL13 CL14 CL15 CL16 CL17 CL18",
+        "XMP profile 2:        DDR4-3000 (PC4-24000) 16-18-18-0 at 1.35 V, tCK 0.667 ns"}},
+      {"DDR3-1600 C9", sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "K", 1),
+       {{176, 0x0C}, {177, 0x4A}, {178, 0x05}, {179, 0x12}, {180, 1}, {181, 8}, {185, 0x2D}, {186, 10},
+        {187, 90}, {188, 0x20}, {191, 90}, {192, 90}, {195, 0xF0}},
+       {"XMP:                  revision 1.2, profile 1",
+        "XMP profile 1:        DDR3-1600 (PC3-12800) 9-9-9-24 at 1.65 V, tCK 1.25 ns, 2 DIMMs per channel",
+        "                      CAS latencies CL9\n"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> image = sim::BuildSpdContents(c.dimm);
+    for (const auto& [at, value] : c.bytes) image[at] = value;
+    const std::string text = dimmio::SpdDecodeText(DecodeSpd(image));
+    for (const std::string& line : c.lines) EXPECT_NE(text.find(line), std::string::npos) << line << '\n' << text;
+  }
 }
 
 // DDR4: the facts of every form, stack and grade from both pages; the first
@@ -128,13 +196,31 @@ TEST(SpdDecode, Ddr4DamageAndTheHighLatencyRange) {
   // The bin's 17 clocks of tAA take the lowest supported latency above them.
   EXPECT_EQ(f.StandardSpeeds.front().CasTenths, 230);
 
-  // tAA 14.180 ns at DDR4-2400 is 17.016 clocks: within the guard band, CL17.
-  image = sim::BuildSpdContents(d);
-  image[24] = 114;
-  image[123] = static_cast<uint8_t>(-70);
-  const SpdFacts guarded = DecodeSpd(image);
-  EXPECT_EQ(guarded.TaaPs, 14180u);
-  EXPECT_EQ(guarded.StandardSpeeds.front().CasTenths, 170);
+  // Within the guard band a delay up to 0.025 clocks above a whole count
+  // rounds down to it: 14.180 ns (114 x 0.125 - 0.070) at DDR4-2400 is
+  // 17.016 clocks, tRAS 35.375 ns (0x11B x 0.125) at DDR4-1866 33.017.
+  const struct {
+    const char* time;
+    std::vector<std::pair<size_t, uint8_t>> bytes;
+    const char* speed;
+    uint32_t dimmio::SpdCasTiming::*clocks;  // null: the CAS latency
+    uint32_t want;
+  } guardBand[] = {
+      {"tAA", {{24, 114}, {123, 0xBA}}, "DDR4-2400", nullptr, 17},
+      {"tRCD", {{25, 114}, {122, 0xBA}}, "DDR4-2400", &dimmio::SpdCasTiming::Trcd, 17},
+      {"tRP", {{26, 114}, {121, 0xBA}}, "DDR4-2400", &dimmio::SpdCasTiming::Trp, 17},
+      {"tRAS", {{27, 0x11}, {28, 0x1B}}, "DDR4-1866", &dimmio::SpdCasTiming::Tras, 33},
+  };
+  for (const auto& c : guardBand) {
+    SCOPED_TRACE(c.time);
+    image = sim::BuildSpdContents(d);
+    for (const auto& [at, value] : c.bytes) image[at] = value;
+    const SpdFacts guarded = DecodeSpd(image);
+    const auto at = std::find_if(guarded.StandardSpeeds.begin(), guarded.StandardSpeeds.end(),
+                                 [&](const dimmio::SpdCasTiming& t) { return t.ChipSpeed == c.speed; });
+    ASSERT_NE(at, guarded.StandardSpeeds.end());
+    EXPECT_EQ(c.clocks != nullptr ? (*at).*c.clocks : at->CasTenths / 10u, c.want);
+  }
 }
 
 // A module of every speed grade the builder knows, with the chips' speed it

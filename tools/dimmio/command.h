@@ -22,10 +22,12 @@ struct Options {
   int64_t Slot = 0;
   int64_t Offset = 0;
   int64_t Count = DIMMIO_SPD_SIZE;
+  CLI::Option* CountOption = nullptr;  // spd --count: when not given, the whole EEPROM
   int64_t Segment = 0;
   bool Raw = false;
   bool Decode = false;
   bool SideBySide = false;
+  std::string Html;  // report, decode: the HTML page's file as well
   std::vector<std::string> Files;
   bool Yes = false;
   std::string PciBus;  // a bus number, or the whole address

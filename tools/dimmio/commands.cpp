@@ -10,6 +10,7 @@
 #include "dimmio_version.h"
 #include "pci_names.h"
 #include "report.h"
+#include "report_html.h"
 
 namespace dimmio::cli {
 
@@ -23,9 +24,8 @@ constexpr int64_t kDumpBuses = 1, kDumpDevices = 31, kDumpFunctions = 7;
 // not complete is one line naming what failed and the completion status (or
 // the transport's error, whatever the system's message holds); a result is
 // written by `Json` or `Text`, and `Verdict` gives the exit code.
-template <auto Fetch, auto Json, auto Text, auto Verdict>
-int Handler(const Command& command, Context& c) {
-  const auto result = Fetch(c);
+template <auto Json, auto Text, auto Verdict, typename Fetched>
+int Reply(const Command& command, Context& c, const Fetched& result) {
   if (!result) {
     c.Err << "dimmio: " << command.Failing << " failed: " << PrintableText(result.error().Text)
           << '\n';
@@ -37,6 +37,11 @@ int Handler(const Command& command, Context& c) {
     Text(c, *result);
   }
   return Verdict(c, *result);
+}
+
+template <auto Fetch, auto Json, auto Text, auto Verdict>
+int Handler(const Command& command, Context& c) {
+  return Reply<Json, Text, Verdict>(command, c, Fetch(c));
 }
 
 template <typename T>
@@ -58,10 +63,15 @@ void SlotOption(CLI::App& command, Options& o) {
 
 // report
 
+void HtmlOption(CLI::App& command, Options& o) {
+  command.add_option("--html", o.Html, "also write it as one self-contained HTML page to FILE");
+}
+
 void ReportOptions(CLI::App& command, Options& o) {
   SegmentOption(command, o);
   command.add_flag("--side-by-side", o.SideBySide,
                    "the modules decoded in one table, a column per slot, the rows that differ marked");
+  HtmlOption(command, o);
 }
 
 Result<Report> GatherFor(Context& c) {
@@ -80,20 +90,30 @@ Result<Report> GatherFor(Context& c) {
 nlohmann::json ReportJsonOf(const Context&, const Report& r) { return ReportJson(r); }
 void ReportText(const Context& c, const Report& r) { PrintReport(r, c.Out); }
 
+// With --html the page goes to its file as well.
+int ReportVerdict(Context& c, const Report& r) {
+  if (c.O.Html.empty() || SaveReportHtml(r, c.O.Html)) return kExitDone;
+  c.Err << "dimmio: " << PrintableText(c.O.Html) << ": cannot be written\n";
+  return kExitFailed;
+}
+
 // spd
+
+// A DDR4 module's EEPROM holds 512 bytes, any other 256.
+constexpr int64_t kSpdSpace = DIMMIO_SPD_SIZE, kDdr4Space = 2 * DIMMIO_SPD_SIZE;
 
 void SpdOptions(CLI::App& command, Options& o) {
   SlotOption(command, o);
-  command.add_option("--offset", o.Offset, "first SPD byte, 0-255")
-      ->check(CLI::Range(int64_t{0}, int64_t{255}))
+  command.add_option("--offset", o.Offset, "first SPD byte, 0-255 (a DDR4 module: 0-511)")
+      ->check(CLI::Range(int64_t{0}, kDdr4Space - 1))
       ->capture_default_str();
-  command.add_option("--count", o.Count, "number of bytes, 1-256")
-      ->check(CLI::Range(int64_t{1}, int64_t{DIMMIO_SPD_SIZE}))
-      ->capture_default_str();
+  o.CountOption = command.add_option("--count", o.Count,
+                                     "number of bytes, 1-256 (a DDR4 module: 1-512); default: all of them")
+                      ->check(CLI::Range(int64_t{1}, kDdr4Space));
   SegmentOption(command, o);
   command.add_flag("--raw", o.Raw, "write the bytes themselves instead of a hex dump");
   command.add_flag("--decode", o.Decode,
-                   "what the bytes say: SDR, DDR, DDR2 and DDR3 modules in full, other types by name");
+                   "what the bytes say: SDR, DDR, DDR2, DDR3 and DDR4 modules in full, other types by name");
 }
 
 std::optional<int> SpdCheck(Options& o, std::ostream& err) {
@@ -108,43 +128,62 @@ std::optional<int> SpdCheck(Options& o, std::ostream& err) {
   return std::nullopt;
 }
 
+// The bytes of a slot and the size of its EEPROM, whose reads wrap past its
+// last byte to byte 0.
+struct SlotRead {
+  SpdRead Read;
+  int64_t Space = kSpdSpace;
+};
+
 // A DDR4 module holds two 256-byte pages: its bytes come through the page
-// request, which selects the board's page again afterwards; any other module,
-// and any host that cannot select pages, through the plain read.
-Result<SpdRead> ReadModule(Client& driver, uint8_t slot, uint32_t offset, uint32_t count) {
+// request, which selects the board's page again afterwards (page 1 only
+// when the bytes asked for reach it); any other module, and any host that
+// cannot select pages, through the plain read. A count of 0 is the whole
+// EEPROM.
+Result<SlotRead> ReadModule(Client& driver, uint8_t slot, uint32_t offset, uint32_t count) {
   auto low = driver.ReadSpdPage(slot, 0, 0, DIMMIO_SPD_SIZE);
   if (!low) return low.error();
   constexpr uint8_t kDdr4Type = 0x0C;
   if (low->Status.Code != DIMMIO_ERROR_NONE || low->Bytes.size() <= 2 || low->Bytes[2] != kDdr4Type) {
-    return driver.ReadSpd(slot, static_cast<uint8_t>(offset), count);
+    if (offset >= kSpdSpace || count > kSpdSpace) return SlotRead{};  // refused by the caller
+    auto read = driver.ReadSpd(slot, static_cast<uint8_t>(offset), count != 0 ? count : DIMMIO_SPD_SIZE);
+    if (!read) return read.error();
+    return SlotRead{*read, kSpdSpace};
   }
-  auto high = driver.ReadSpdPage(slot, 1, 0, DIMMIO_SPD_SIZE);
-  if (!high) return high.error();
-  std::vector<uint8_t> all = low->Bytes;
-  all.insert(all.end(), high->Bytes.begin(), high->Bytes.end());
-  SpdRead read{{}, high->Status};
-  for (uint64_t at = offset; at < uint64_t{offset} + count && at < all.size(); ++at) {
-    read.Bytes.push_back(all[at]);
+  if (count == 0) count = kDdr4Space;
+  SpdRead both = *low;
+  if (offset + count > kSpdSpace) {
+    auto high = ReadDdr4Pages(driver, slot, *low);
+    if (!high) return high.error();
+    both = *high;
+  }
+  const std::vector<uint8_t>& all = both.Bytes;
+  SlotRead read{{{}, both.Status}, kDdr4Space};
+  for (uint64_t at = offset; at < uint64_t{offset} + count; ++at) {
+    if (at % kDdr4Space >= all.size()) break;
+    read.Read.Bytes.push_back(all[at % kDdr4Space]);
   }
   return read;
 }
 
-Result<SpdRead> ReadSlot(Context& c) {
+Result<SlotRead> ReadSlot(Context& c) {
   const auto segment = static_cast<uint32_t>(c.O.Segment);
+  const bool counted = c.O.CountOption != nullptr && c.O.CountOption->count() > 0;
   return OnSmbus(c.Where.Locks.get(), segment, [&] {
     return OnSegment(*c.Driver, segment, [&] {
-      return ReadModule(*c.Driver, static_cast<uint8_t>(c.O.Slot),
-                        static_cast<uint32_t>(c.O.Offset), static_cast<uint32_t>(c.O.Count));
+      return ReadModule(*c.Driver, static_cast<uint8_t>(c.O.Slot), static_cast<uint32_t>(c.O.Offset),
+                        counted ? static_cast<uint32_t>(c.O.Count) : 0);
     });
   });
 }
 
-bool Complete(const Options& o, const SpdRead& read) {
-  return read.Bytes.size() == static_cast<size_t>(o.Count);
+bool Complete(const Options& o, const SlotRead& read) {
+  return read.Read.Bytes.size() == static_cast<size_t>(o.Count);
 }
 
-nlohmann::json SpdReadJson(const Context& c, const SpdRead& read) {
+nlohmann::json SpdReadJson(const Context& c, const SlotRead& slotRead) {
   const Options& o = c.O;
+  const SpdRead& read = slotRead.Read;
   nlohmann::json json = {{"slot", o.Slot},      {"address", 0x50 + o.Slot},
                          {"segment", o.Segment}, {"offset", o.Offset},
                          {"count", o.Count},     {"bytes_read", read.Bytes.size()},
@@ -155,8 +194,9 @@ nlohmann::json SpdReadJson(const Context& c, const SpdRead& read) {
   return json;
 }
 
-void SpdReadText(const Context& c, const SpdRead& read) {
+void SpdReadText(const Context& c, const SlotRead& slotRead) {
   const Options& o = c.O;
+  const SpdRead& read = slotRead.Read;
   const std::string slot = "SPD of slot " + std::to_string(o.Slot) + " (SMBus address 0x" +
                            Hex(0x50u + static_cast<uint32_t>(o.Slot), 2) + ", segment " +
                            std::to_string(o.Segment) + ")";
@@ -164,20 +204,21 @@ void SpdReadText(const Context& c, const SpdRead& read) {
     if (c.Where.BinaryOutput) c.Where.BinaryOutput();
     c.Out.write(reinterpret_cast<const char*>(read.Bytes.data()),
                 static_cast<std::streamsize>(read.Bytes.size()));
-  } else if (o.Decode && Complete(o, read)) {
+  } else if (o.Decode && Complete(o, slotRead)) {
     c.Out << slot << ", decoded from " << o.Count << " bytes\n";
     PrintSpdDecode(read.Bytes, c.Out);
   } else {
     c.Out << slot << ": " << o.Count << " bytes from offset 0x"
           << Hex(static_cast<uint32_t>(o.Offset), 2) << '\n'
-          << HexDump(read.Bytes, static_cast<uint32_t>(o.Offset), DIMMIO_SPD_SIZE)
+          << HexDump(read.Bytes, static_cast<uint32_t>(o.Offset), static_cast<uint32_t>(slotRead.Space))
           << read.Bytes.size() << " of " << o.Count
           << " bytes read; status: " << DescribeStatus(read.Status) << '\n';
   }
 }
 
-int SpdVerdict(Context& c, const SpdRead& read) {
-  if (Complete(c.O, read)) return kExitDone;
+int SpdVerdict(Context& c, const SlotRead& slotRead) {
+  if (Complete(c.O, slotRead)) return kExitDone;
+  const SpdRead& read = slotRead.Read;
   c.Err << "dimmio: slot " << c.O.Slot << ": "
         << (read.Bytes.empty() && read.Status.Code == DIMMIO_ERROR_SPD_BLOCK_READ
                 ? "no module answered"
@@ -186,15 +227,36 @@ int SpdVerdict(Context& c, const SpdRead& read) {
   return kExitFailed;
 }
 
+// Bytes past 255 exist on a DDR4 module only: on any other the offset and
+// count keep the limits of 256 bytes, refused as the command line refuses
+// what no module has. Without --count the whole EEPROM is read.
+int SpdCommand(const Command& command, Context& c) {
+  const Result<SlotRead> read = ReadSlot(c);
+  if (read && read->Space == kSpdSpace) {
+    if (c.O.Offset >= kSpdSpace) {
+      c.Err << "dimmio: --offset: Value " << c.O.Offset << " not in range 0 to " << kSpdSpace - 1 << '\n';
+      return kExitUsage;
+    }
+    if (c.O.Count > kSpdSpace) {
+      c.Err << "dimmio: --count: Value " << c.O.Count << " not in range 1 to " << kSpdSpace << '\n';
+      return kExitUsage;
+    }
+  }
+  const bool counted = c.O.CountOption != nullptr && c.O.CountOption->count() > 0;
+  if (read && !counted) c.O.Count = read->Space;
+  return Reply<SpdReadJson, SpdReadText, SpdVerdict>(command, c, read);
+}
+
 // decode
 
 void DecodeOptions(CLI::App& command, Options& o) {
   command.add_option("FILE", o.Files, "files to decode")->required();
   command.add_flag("--side-by-side", o.SideBySide, "the files decoded in one table, a column per file");
+  HtmlOption(command, o);
 }
 
 int DecodeCommand(const Command&, Context& c) {
-  return DecodeFiles(c.O.Files, c.O.Json, c.O.SideBySide, c.Out, c.Err);
+  return DecodeFiles(c.O.Files, c.O.Json, c.O.SideBySide, c.O.Html, c.Out, c.Err);
 }
 
 // probe
@@ -434,9 +496,9 @@ int DriverVerdict(Context& c, const DriverService::Outcome& outcome) {
 constexpr Command kCommands[] = {
     {"report", "chipset, PCI functions, every slot's module from its SPD, SMBIOS (the default)",
      nullptr, ReportOptions, nullptr, true, "the report",
-     Handler<GatherFor, ReportJsonOf, ReportText, Done<Report>>},
+     Handler<GatherFor, ReportJsonOf, ReportText, ReportVerdict>},
     {"spd", "read and dump a slot's SPD bytes", nullptr, SpdOptions, SpdCheck, true, "the SPD read",
-     Handler<ReadSlot, SpdReadJson, SpdReadText, SpdVerdict>},
+     SpdCommand},
     {"decode", "decode saved SPD dumps: the hex dump spd prints, i2cdump output, raw 128/256 bytes",
      nullptr, DecodeOptions, nullptr, false, "", DecodeCommand},
     {"probe", "does a slot's SPD accept writes? (writes to the module and restores the byte)",

@@ -7,6 +7,7 @@
 #include "dimmio/spd.h"
 #include "dimmio/spd_dump.h"
 #include "output.h"
+#include "report_html.h"
 #include "side_by_side.h"
 
 namespace dimmio::cli {
@@ -46,9 +47,12 @@ void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out) {
   if (!facts.Decoded) out << "bytes:\n" << HexDump(bytes, 0, DIMMIO_SPD_SIZE);
 }
 
-int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide,
+int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide, const std::string& html,
                 std::ostream& out, std::ostream& err) {
   int exit = kExitDone;
+  Report page;
+  page.SavedDumps = true;
+  page.Target = "decoded by dimmio from saved SPD dumps";
   nlohmann::json decoded = nlohmann::json::array();
   std::vector<SideBySideColumn> columns;
   bool first = true;
@@ -67,6 +71,14 @@ int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySid
       continue;
     }
     if (sideBySide) columns.push_back({shown, DecodeSpd(dump.Bytes)});
+    SlotReport slot;
+    slot.Name = shown;
+    slot.Slot = static_cast<uint8_t>(page.Slots.size());
+    slot.Answered = true;
+    slot.BytesRead = static_cast<uint32_t>(dump.Bytes.size());
+    slot.Bytes = dump.Bytes;
+    slot.Facts = DecodeSpd(dump.Bytes);
+    page.Slots.push_back(slot);
     if (json) {
       decoded.push_back({{"file", shown},
                          {"format", dump.Format},
@@ -87,6 +99,10 @@ int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySid
     PrintJson(out, decoded);
   } else if (sideBySide && !columns.empty()) {
     PrintSideBySide(columns, out);
+  }
+  if (!html.empty() && !SaveReportHtml(page, html)) {
+    err << "dimmio: " << PrintableText(html) << ": cannot be written\n";
+    return kExitFailed;
   }
   return exit;
 }

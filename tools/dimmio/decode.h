@@ -18,8 +18,10 @@ void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out);
 // that holds no image gives one line on `err` naming it and the problem; the
 // others are still decoded. Exit code: 0, or 2 when any file was bad.
 // `sideBySide`: the decoded files as one table, a column per file (with
-// `json`: {"files": [...], "side_by_side": {...}}).
-int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide,
+// `json`: {"files": [...], "side_by_side": {...}}). `html`, when not empty:
+// the decoded files as one HTML page written there as well (exit 1 when it
+// cannot be written).
+int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide, const std::string& html,
                 std::ostream& out, std::ostream& err);
 
 }  // namespace dimmio::cli

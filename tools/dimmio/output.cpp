@@ -79,6 +79,35 @@ void AddDdr4(const SpdFacts& f, nlohmann::json& json) {
                {"crc2_computed", crc2 ? nlohmann::json(f.ComputedCrc2) : nlohmann::json()}});
 }
 
+// The XMP profiles: null where the module carries none.
+nlohmann::json XmpJson(const SpdFacts& f) {
+  if (!f.HasXmp) return nullptr;
+  nlohmann::json profiles = nlohmann::json::array();
+  for (const SpdXmpProfile& p : f.Xmp) {
+    nlohmann::json cas = nlohmann::json::array();
+    for (uint16_t tenths : p.CasTenths) cas.push_back(CasText(tenths));
+    const bool clocked = p.At.CycleTimePs != 0;
+    profiles.push_back({{"profile", p.Number},
+                        {"dimms_per_channel", p.DimmsPerChannel},
+                        {"voltage_mv", p.VoltageMv},
+                        {"cycle_time_ps", Ps(p.At.CycleTimePs)},
+                        {"chip_speed", clocked ? nlohmann::json(p.At.ChipSpeed) : nlohmann::json()},
+                        {"speed_grade", clocked ? nlohmann::json(p.At.Grade) : nlohmann::json()},
+                        {"cas_latencies", cas},
+                        {"cas_latency", p.At.CasTenths != 0 ? nlohmann::json(CasText(p.At.CasTenths)) : nlohmann::json()},
+                        {"trcd_clocks", clocked ? nlohmann::json(p.At.Trcd) : nlohmann::json()},
+                        {"trp_clocks", clocked ? nlohmann::json(p.At.Trp) : nlohmann::json()},
+                        {"tras_clocks", clocked ? nlohmann::json(p.At.Tras) : nlohmann::json()},
+                        {"taa_ps", Ps(p.TaaPs)}, {"trcd_ps", Ps(p.TrcdPs)}, {"trp_ps", Ps(p.TrpPs)},
+                        {"tras_ps", Ps(p.TrasPs)}, {"trc_ps", Ps(p.TrcPs)}, {"trfc_ps", Ps(p.TrfcPs)},
+                        {"trfc2_ps", Ps(p.Trfc2Ps)}, {"trfc4_ps", Ps(p.Trfc4Ps)}, {"trrd_ps", Ps(p.TrrdPs)},
+                        {"trrd_l_ps", Ps(p.TrrdLPs)}, {"tfaw_ps", Ps(p.TfawPs)}, {"twr_ps", Ps(p.TwrPs)},
+                        {"twtr_ps", Ps(p.TwtrPs)}, {"trtp_ps", Ps(p.TrtpPs)}, {"tcwl_ps", Ps(p.TcwlPs)}});
+  }
+  return {{"revision", std::to_string(f.XmpRevision >> 4) + "." + std::to_string(f.XmpRevision & 0x0F)},
+          {"profiles", profiles}};
+}
+
 nlohmann::json CheckRuleJson(const SpdFacts& f) {
   switch (f.CheckRule) {
     case SpdCheckRule::Sum: return "sum of bytes 0-62";
@@ -169,6 +198,7 @@ nlohmann::json SpdJson(const SpdFacts& f) {
                {"serial_number_hex", f.SerialHex}});
   AddDdr2Ddr3(f, json);
   AddDdr4(f, json);
+  json["xmp"] = XmpJson(f);
   return json;
 }
 

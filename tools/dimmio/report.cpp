@@ -11,60 +11,7 @@ namespace dimmio::cli {
 
 namespace {
 
-std::string SlotAddress(uint8_t slot) { return "0x" + Hex(0x50u + slot, 2); }
-
-std::string Speed(const SpdFacts& facts) {
-  if (facts.SpeedGrade.empty()) return facts.ChipSpeed;
-  return facts.SpeedGrade + " (" + facts.ChipSpeed + ")";
-}
-
-std::string Width(const SpdFacts& facts) {
-  const char* check = facts.ErrorCheck == SpdErrorCheck::Ecc      ? " (ECC)"
-                      : facts.ErrorCheck == SpdErrorCheck::Parity ? " (parity)"
-                                                                  : "";
-  return std::to_string(facts.DataWidth) + " bits" + check;
-}
-
-std::string Maker(const JedecMaker& maker) {
-  if (!maker.Name.empty()) return maker.Name;
-  if (maker.Bank == 0) return "not stated";
-  return "JEDEC " + std::to_string(maker.Bank) + "/0x" + Hex(maker.Code, 2) +
-         (maker.ParityOk ? "" : " (bad parity)");
-}
-
-// The type's own check: the byte-63 sum or DDR3's CRC-16.
-std::string CheckCell(const SpdFacts& f) {
-  if (f.ChecksumOk()) return "ok";
-  const bool crc = f.CheckRule == SpdCheckRule::Crc16;
-  return "BAD (stored 0x" + Hex(crc ? f.StoredCrc : f.StoredChecksum, crc ? 4 : 2) +
-         ", computed 0x" + Hex(crc ? f.ComputedCrc : f.ComputedChecksum, crc ? 4 : 2) + ")";
-}
-
-bool IsEmptySlot(const SlotReport& slot) {
-  return slot.BytesRead == 0 && slot.Status.Code == DIMMIO_ERROR_SPD_BLOCK_READ;
-}
-
-// What an empty slot says. The C600/X79 and C610/X99 boards wire the
-// modules' SPDs to the processor's memory-controller SMBus, not the PCH's.
-std::string EmptySlotText(const Report& report) {
-  const PciDeviceRecord& c = report.Chipset;
-  if (c.VendorId == 0x8086 && (c.DeviceId == 0x1D22 || c.DeviceId == 0x8D22)) {
-    return "empty here: on this platform the modules' SPDs are on the processor's bus, which "
-           "dimmio does not drive";
-  }
-  return "empty: no module answered";
-}
-
 std::string Text(const std::string& text) { return text.empty() ? "(none)" : text; }
-
-// The slots that gave their SPD, one column each.
-std::vector<SideBySideColumn> ModuleColumns(const Report& report) {
-  std::vector<SideBySideColumn> columns;
-  for (const SlotReport& slot : report.Slots) {
-    if (slot.Answered) columns.push_back({"slot " + std::to_string(slot.Slot) + " (" + SlotAddress(slot.Slot) + ")", slot.Facts});
-  }
-  return columns;
-}
 
 void PrintSideBySideSlots(const Report& report, std::ostream& out) {
   const std::vector<SideBySideColumn> columns = ModuleColumns(report);
@@ -102,22 +49,9 @@ void PrintSlots(const Report& report, std::ostream& out) {
   int present = 0;
   for (const SlotReport& slot : report.Slots) {
     std::vector<std::string> row = {std::to_string(slot.Slot), SlotAddress(slot.Slot)};
-    const SpdFacts& f = slot.Facts;
-    if (IsEmptySlot(slot)) {
-      row.push_back("-- " + EmptySlotText(report));
-    } else if (!slot.Answered) {
-      row.push_back("-- read stopped after " + std::to_string(slot.BytesRead) +
-                    " bytes: " + DescribeStatus(slot.Status));
-    } else if (!f.Decoded) {
-      ++present;
-      row.push_back(f.Type + (f.Blank ? " (nothing written)" : " (not decoded: see spd --decode)"));
-    } else {
-      ++present;
-      row.insert(row.end(),
-                 {f.Type, std::to_string(f.CapacityMb) + " MB", Speed(f), Width(f), Maker(f.Maker),
-                  Text(f.PartNumber),
-                  CheckCell(f)});
-    }
+    const std::vector<std::string> cells = SlotCells(report, slot);
+    row.insert(row.end(), cells.begin(), cells.end());
+    if (slot.Answered) ++present;
     rows.push_back(row);
   }
   std::vector<size_t> widths(rows.front().size(), 0);
@@ -136,8 +70,12 @@ void PrintSlots(const Report& report, std::ostream& out) {
     out << line << '\n';
   }
   out << std::right << "  " << present << " of " << kSlots << " slots answered on segment "
-      << report.Segment << ".\n"
-      << "  A segment is one branch of the SMBus. Boards with more slots than one branch\n"
+      << report.Segment << ".\n";
+  if (!HasSegmentSwitch(report.Chipset)) {
+    out << '\n';
+    return;
+  }
+  out << "  A segment is one branch of the SMBus. Boards with more slots than one branch\n"
       << "  carries put the others on segment 1 behind a switch: `dimmio report --segment 1`\n"
       << "  reads those (switching writes a board register, and the tool switches back).\n\n";
 }
@@ -178,17 +116,6 @@ void PrintSmbios(const Report& report, std::ostream& out) {
       << '\n';
 }
 
-// Keeps a request's value; false, with the reason, when the request failed.
-template <typename T, typename U>
-bool Take(const Result<T>& result, U& into, RequestError& error) {
-  if (!result) {
-    error = result.error();
-    return false;
-  }
-  into = *result;
-  return true;
-}
-
 nlohmann::json PciJson(const PciDeviceRecord& r, const PciNames& names) {
   nlohmann::json json = {{"bus", r.Bus},           {"device", r.Device},
                          {"function", r.Function}, {"vendor_id", r.VendorId},
@@ -223,79 +150,6 @@ std::optional<PciDeviceRecord> ParsePciAddress(const std::string& text) {
 }
 
 std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4); }
-
-SystemInfo PrintableSystemInfo(const SystemInfo& info) {
-  SystemInfo printable = info;
-  for (std::string* text :
-       {&printable.SystemManufacturer, &printable.SystemProduct, &printable.SystemVersion,
-        &printable.SystemSerialNumber, &printable.BoardManufacturer, &printable.BoardProduct,
-        &printable.BoardVersion, &printable.BoardSerialNumber}) {
-    *text = PrintableText(*text);
-  }
-  return printable;
-}
-
-Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks) {
-  Report report;
-  report.Segment = segment;
-  RequestError error;
-  const auto table = WithBuses(locks, {Bus::Pci}, [&]() -> Result<bool> {
-    return Take(client.ChipsetInfo(), report.Chipset, error) &&
-           Take(client.PciDeviceCount(), report.PciCount, error) &&
-           Take(client.PciDeviceTable(static_cast<int32_t>(
-                    std::min<uint32_t>(report.PciCount, DIMMIO_PCI_DEVICE_TABLE_CAPACITY))),
-                report.Pci, error);
-  });
-  if (!table) return table.error();
-  if (!*table) return error;
-
-  const auto slots = OnSmbus(locks, segment, [&] {
-    return OnSegment(client, segment, [&]() -> Result<std::vector<SlotReport>> {
-      std::vector<SlotReport> slots;
-      for (uint8_t slot = 0; slot < kSlots; ++slot) {
-        const auto read = client.ReadSpd(slot, 0, kSpdDecodedBytes);
-        if (!read) return read.error();
-        if (read->Status.Code == DIMMIO_ERROR_CONTROLLER_UNAVAILABLE) {
-          // Nothing went on the bus, and nothing will for the other slots.
-          report.ControllerAvailable = false;
-          report.ControllerStatus = read->Status;
-          return std::vector<SlotReport>{};
-        }
-        SlotReport s;
-        s.Slot = slot;
-        s.BytesRead = static_cast<uint32_t>(read->Bytes.size());
-        s.Status = read->Status;
-        s.Answered = read->Bytes.size() == kSpdDecodedBytes;
-        std::vector<uint8_t> bytes = read->Bytes;
-        // DDR3 keeps its part number and DRAM maker beyond byte 127.
-        if (s.Answered && bytes[2] == static_cast<uint8_t>(SpdMemoryType::Ddr3Sdram)) {
-          const auto rest = client.ReadSpd(slot, static_cast<uint8_t>(kSpdDecodedBytes),
-                                           static_cast<uint32_t>(DIMMIO_SPD_SIZE - kSpdDecodedBytes));
-          if (!rest) return rest.error();
-          bytes.insert(bytes.end(), rest->Bytes.begin(), rest->Bytes.end());
-          s.BytesRead = static_cast<uint32_t>(bytes.size());
-          if (rest->Status.Code != DIMMIO_ERROR_NONE) s.Status = rest->Status;
-        }
-        if (s.Answered) s.Facts = DecodeSpd(bytes);
-        slots.push_back(s);
-      }
-      return slots;
-    });
-  });
-  if (!Take(slots, report.Slots, error) ||
-      !Take(client.MemorySlotCount(), report.SlotCount, error) ||
-      !Take(client.MemoryModuleCount(), report.ModuleCount, error)) {
-    return error;
-  }
-  // The driver refuses the report when the machine has no SMBIOS table.
-  const auto system = client.SystemInformation();
-  if (system) {
-    report.System = PrintableSystemInfo(*system);
-  } else {
-    report.SystemError = PrintableText(system.error().Text);
-  }
-  return report;
-}
 
 void PrintReport(const Report& report, std::ostream& out) {
   out << "dimmio report on " << report.Target << "\n\n";

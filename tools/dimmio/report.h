@@ -1,6 +1,5 @@
-// The whole picture the driver gives of a machine: its chipset function and
-// PCI functions, what the SPD of each slot on one SMBus segment says, and
-// what the SMBIOS tables say about memory and the system.
+// The report's text and JSON views of the report model (report_model.h),
+// and the pieces the other commands share.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -15,45 +14,9 @@
 #include "dimmio/spd.h"
 #include "output.h"
 #include "pci_names.h"
+#include "report_model.h"
 
 namespace dimmio::cli {
-
-constexpr int kSlots = 8;
-
-struct SlotReport {
-  uint8_t Slot = 0;
-  bool Answered = false;        // the SPD gave every byte asked for
-  uint32_t BytesRead = 0;
-  OpStatus Status{};
-  SpdFacts Facts;               // when answered
-};
-
-struct Report {
-  std::string Target;           // what was reported on, for people
-  std::string Board;            // the simulated board's name; "" for a real machine
-  PciDeviceRecord Chipset{};
-  uint32_t PciCount = 0;        // functions found; the table holds at most 217
-  std::vector<PciDeviceRecord> Pci;
-  PciNames Names;               // of the functions, where the PCI ID database is found
-  uint32_t Segment = 0;
-  bool ControllerAvailable = true;
-  OpStatus ControllerStatus{};  // why not, when not
-  std::vector<SlotReport> Slots;
-  bool SideBySide = false;      // the modules as one column each (report --side-by-side)
-  CountResult SlotCount{};
-  CountResult ModuleCount{};
-  std::optional<SystemInfo> System;
-  std::string SystemError;      // why there is no system information
-};
-
-// Asks the driver for everything the report shows, reading the SPD of every
-// slot on `segment`. Fails only when a request other than the system
-// information fails outright, or a bus lock stays with another program.
-Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks = nullptr);
-
-// The BIOS's strings as every output shows them (see PrintableText):
-// GatherReport keeps them so.
-SystemInfo PrintableSystemInfo(const SystemInfo& info);
 
 void PrintReport(const Report& report, std::ostream& out);
 nlohmann::json ReportJson(const Report& report);
@@ -68,15 +31,5 @@ std::string PciAddress(const PciDeviceRecord& record);   // "00:1F.3"
 std::optional<PciDeviceRecord> ParsePciAddress(const std::string& text);
 std::string PciIds(const PciDeviceRecord& record);       // "8086:24D3"
 nlohmann::json StatusJson(const OpStatus& status);
-// Sets the segment for the SPD requests that `body` sends, and back to 0
-// after it when it was not 0 (the driver keeps the value for every caller).
-template <typename Body>
-auto OnSegment(Client& client, uint32_t segment, Body body) -> decltype(body()) {
-  const auto set = client.SetSegment(segment);
-  if (!set) return set.error();
-  auto result = body();
-  if (segment != 0) client.SetSegment(0);
-  return result;
-}
 
 }  // namespace dimmio::cli

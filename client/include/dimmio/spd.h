@@ -1,5 +1,6 @@
 // What a memory module's SPD EEPROM says about the module, decoded from the
-// bytes the module maker wrote (bytes 0-127; DDR3 bytes 0-175; DDR4 0-383)
+// bytes the module maker wrote (bytes 0-127; DDR3 bytes 0-175; DDR4 0-383),
+// and the Intel XMP profiles a DDR3 or DDR4 module carries,
 // for SDR, DDR, DDR2, DDR3 and DDR4 SDRAM modules: type, organisation and size of each rank,
 // error checking, timings at each supported CAS latency (DDR2, DDR3: at each
 // standard speed met) with the standard speed they reach, maker and
@@ -72,6 +73,23 @@ constexpr SpdTypeFields FieldsOf(SpdMemoryType type) {
   return {ddr3 || type == SpdMemoryType::Ddr2Sdram, ddr3, ddr3, ddr3, ddr3, ddr4};
 }
 
+// An Intel XMP profile (DDR3 XMP 1.x, DDR4 XMP 2.0): the clock the module
+// runs at beyond its JEDEC grades, with its voltage and timings.
+struct SpdXmpProfile {
+  uint8_t Number = 0;            // 1 or 2
+  uint8_t DimmsPerChannel = 0;
+  uint16_t VoltageMv = 0;
+  std::vector<uint16_t> CasTenths;  // the latencies the profile supports
+  // At the profile's clock: the lowest of them covering tAA (DDR4 with the
+  // guard band) and tRCD, tRP, tRAS in clocks. Grade and ChipSpeed name the
+  // clock ("PC4-28800", "DDR4-3600"); CasTenths 0 when no latency covers tAA.
+  SpdCasTiming At;
+  uint32_t TaaPs = 0, TrcdPs = 0, TrpPs = 0, TrasPs = 0, TrcPs = 0;
+  uint32_t TrfcPs = 0, Trfc2Ps = 0, Trfc4Ps = 0;  // DDR3 tRFC; DDR4 tRFC1, 2, 4
+  uint32_t TrrdPs = 0, TrrdLPs = 0, TfawPs = 0;   // DDR4 tRRD_S and tRRD_L
+  uint32_t TwrPs = 0, TwtrPs = 0, TrtpPs = 0, TcwlPs = 0;  // DDR3 only
+};
+
 struct SpdFacts {
   SpdMemoryType Memory{};     // byte 2, whatever it holds
   std::string Type;           // "DDR SDRAM", "SDR SDRAM", "DDR2 SDRAM", ... or "unknown (0xNN)"
@@ -139,6 +157,13 @@ struct SpdFacts {
   // bytes end before 256.
   bool Crc2Checked = false;
   uint16_t StoredCrc2 = 0, ComputedCrc2 = 0;
+
+  // Intel XMP, DDR3 (bytes 176-254) and DDR4 (384-486): carried (false also
+  // when the bytes end before them), its revision (major in the high
+  // nibble) and the profiles it enables.
+  bool HasXmp = false;
+  uint8_t XmpRevision = 0;
+  std::vector<SpdXmpProfile> Xmp;
 
   JedecMaker Maker;
   JedecMaker DramMaker;       // DDR3 bytes 148-149, DDR4 350-351; bank 0 when not stated
