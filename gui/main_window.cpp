@@ -160,6 +160,7 @@ class MainWindow {
     ShowWindow(progress_, SW_HIDE);
     read_ = outcome->Read;
     model_ = std::move(outcome->Model);
+    images_ = std::move(outcome->Images);
     SetRows(slots_, read_ ? SlotRows(model_) : std::vector<Row>{});
     SetRows(smbios_, read_ ? SmbiosRows(model_) : std::vector<Row>{});
     SetRows(pci_, read_ ? PciRows(model_) : std::vector<Row>{});
@@ -178,7 +179,7 @@ class MainWindow {
     if (asked_) return;
     asked_ = true;
     for (const auto& [kind, path] : options_.Saves) {
-      const std::string error = read_ ? Save(model_, kind, path) : "dimmio: nothing read to save";
+      const std::string error = read_ ? Save(model_, images_, kind, path) : "dimmio: nothing read to save";
       if (!error.empty()) {
         Status(error);
         exitCode_ = 1;
@@ -219,7 +220,7 @@ class MainWindow {
     const auto row = static_cast<int>(SendMessageA(slots_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     const cli::SlotReport* slot = read_ && row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
     SetText(facts_, slot != nullptr ? ModuleFacts(*slot) : read_ ? "Select a module in the list." : "");
-    SetText(bytes_, slot != nullptr ? ModuleBytes(*slot) : "");
+    SetText(bytes_, slot != nullptr ? ModuleBytes(images_[slot->Slot]) : "");
   }
 
   void AskAndSave() {
@@ -239,7 +240,7 @@ class MainWindow {
     constexpr SaveKind kByFilter[] = {SaveKind::Html, SaveKind::Text, SaveKind::Json, SaveKind::Binary,
                                       SaveKind::I2cdump};
     const SaveKind kind = kByFilter[(dialog.nFilterIndex - 1) % 5];
-    const std::string error = Save(model_, kind, path);
+    const std::string error = Save(model_, images_, kind, path);
     const bool dumps = kind == SaveKind::Binary || kind == SaveKind::I2cdump;
     Status(!error.empty() ? error
            : dumps        ? std::string("Saved each module's bytes as ") + SlotFile(path, 0) + " and so on"
@@ -251,7 +252,7 @@ class MainWindow {
     const cli::SlotReport* slot = row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
     std::ostringstream text;
     if (slot != nullptr && SendMessageA(tabs_, TCM_GETCURSEL, 0, 0) == kModules) {
-      text << ModuleFacts(*slot) << '\n' << ModuleBytes(*slot);
+      text << ModuleFacts(*slot) << '\n' << ModuleBytes(images_[slot->Slot]);
     } else {
       cli::PrintReport(model_, text);
     }
@@ -287,6 +288,7 @@ class MainWindow {
   bool reading_ = false, read_ = false, asked_ = false;
   int exitCode_ = 0;
   cli::Report model_;
+  std::vector<std::vector<uint8_t>> images_;
 };
 
 }  // namespace

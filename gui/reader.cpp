@@ -24,6 +24,25 @@ DWORD WINAPI ReadOnThread(void* param) {
   return 0;
 }
 
+// The bytes past what the report read of each module that answered, to the
+// end of its EEPROM's 256 bytes (a DDR4 module's 512 are all in the report).
+Result<std::vector<std::vector<uint8_t>>> WholeImages(Client& client, const cli::Report& report,
+                                                      cli::BusLocks* locks) {
+  return cli::OnSmbus(locks, report.Segment, [&]() -> Result<std::vector<std::vector<uint8_t>>> {
+    std::vector<std::vector<uint8_t>> images(cli::kSlots);
+    for (const cli::SlotReport& slot : report.Slots) {
+      std::vector<uint8_t>& image = images[slot.Slot];
+      image = slot.Bytes;
+      if (!slot.Answered || image.size() >= DIMMIO_SPD_SIZE) continue;
+      const auto rest = client.ReadSpd(slot.Slot, static_cast<uint8_t>(image.size()),
+                                       static_cast<uint32_t>(DIMMIO_SPD_SIZE - image.size()));
+      if (!rest) return rest.error();
+      image.insert(image.end(), rest->Bytes.begin(), rest->Bytes.end());
+    }
+    return images;
+  });
+}
+
 }  // namespace
 
 ReadOutcome ReadReport(const cli::Target& target) {
@@ -42,6 +61,12 @@ ReadOutcome ReadReport(const cli::Target& target) {
       outcome.Error = "dimmio: the report failed: " + PrintableText(report.error().Text);
       return outcome;
     }
+    const auto images = WholeImages(client, *report, target.Locks.get());
+    if (!images) {
+      outcome.Error = "dimmio: the SPD read failed: " + PrintableText(images.error().Text);
+      return outcome;
+    }
+    outcome.Images = *images;
     outcome.Model = std::move(*report);
     cli::Report& r = outcome.Model;
     r.Target = "this machine";

@@ -71,7 +71,8 @@ std::string I2cdumpText(std::span<const uint8_t> bytes) {
   return text;
 }
 
-std::string Save(const cli::Report& report, SaveKind kind, const std::string& path) {
+std::string Save(const cli::Report& report, const std::vector<std::vector<uint8_t>>& images, SaveKind kind,
+                 const std::string& path) {
   switch (kind) {
     case SaveKind::Text: {
       std::ostringstream text;
@@ -89,13 +90,13 @@ std::string Save(const cli::Report& report, SaveKind kind, const std::string& pa
     case SaveKind::I2cdump:
       break;
   }
-  for (const cli::SlotReport& slot : report.Slots) {
-    if (slot.Bytes.empty()) continue;
-    const std::string file = SlotFile(path, slot.Slot);
-    const bool saved =
-        kind == SaveKind::Binary
-            ? WriteText(file, std::string(slot.Bytes.begin(), slot.Bytes.end()), std::ios::binary)
-            : WriteText(file, I2cdumpText(slot.Bytes), std::ios::out);
+  for (size_t slot = 0; slot < images.size(); ++slot) {
+    const std::vector<uint8_t>& bytes = images[slot];
+    if (bytes.empty()) continue;
+    const std::string file = SlotFile(path, static_cast<uint8_t>(slot));
+    const bool saved = kind == SaveKind::Binary
+                           ? WriteText(file, std::string(bytes.begin(), bytes.end()), std::ios::binary)
+                           : WriteText(file, I2cdumpText(bytes), std::ios::out);
     if (!saved) return CannotWrite(file);
   }
   return "";

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "report_model.h"
 
@@ -23,8 +24,10 @@ std::string SlotFile(const std::string& path, uint8_t slot);
 // line after the offset, and the printable ones as characters.
 std::string I2cdumpText(std::span<const uint8_t> bytes);
 
-// Writes `report` to `path` (the dumps to a file a slot beside it, for the
-// slots that gave bytes). The error in the tool's words, or "" when saved.
-std::string Save(const cli::Report& report, SaveKind kind, const std::string& path);
+// Writes `report` to `path`, or the dumps of `images` (each slot's bytes, by
+// slot) to a file a slot beside it, for the slots that gave bytes. The error
+// in the tool's words, or "" when saved.
+std::string Save(const cli::Report& report, const std::vector<std::vector<uint8_t>>& images, SaveKind kind,
+                 const std::string& path);
 
 }  // namespace dimmio::gui

@@ -68,9 +68,8 @@ std::string ModuleFacts(const cli::SlotReport& slot) {
   return text.str();
 }
 
-std::string ModuleBytes(const cli::SlotReport& slot) {
-  const uint32_t space = slot.Bytes.size() > 256 ? 512 : 256;
-  return HexDump(slot.Bytes, 0, space);
+std::string ModuleBytes(const std::vector<uint8_t>& image) {
+  return HexDump(image, 0, image.size() > DIMMIO_SPD_SIZE ? 2 * DIMMIO_SPD_SIZE : DIMMIO_SPD_SIZE);
 }
 
 std::vector<Row> SmbiosRows(const cli::Report& report) {

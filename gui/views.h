@@ -19,10 +19,10 @@ std::vector<Row> SlotRows(const cli::Report& report);
 // The slot a row of SlotRows shows.
 const cli::SlotReport* SlotOfRow(const cli::Report& report, size_t row);
 
-// The decoded facts (timings at each standard speed among them) and the
-// bytes as a hex dump of one slot.
+// The decoded facts (timings at each standard speed among them) of one
+// slot, and its EEPROM's bytes as the tool's hex dump.
 std::string ModuleFacts(const cli::SlotReport& slot);
-std::string ModuleBytes(const cli::SlotReport& slot);
+std::string ModuleBytes(const std::vector<uint8_t>& image);
 
 // Two columns: what, and what the tables or the bus say.
 std::vector<Row> SmbiosRows(const cli::Report& report);
