@@ -56,6 +56,8 @@ class MainWindow {
         ReadDone(std::unique_ptr<ReadOutcome>(reinterpret_cast<ReadOutcome*>(l)));
         return 0;
       case WM_DESTROY:
+        // Closed before the saves the command line asked for.
+        if (!asked_ && !options_.Saves.empty()) exitCode_ = 1;
         PostQuitMessage(exitCode_);
         return 0;
       default:
@@ -306,7 +308,7 @@ int RunMainWindow(HINSTANCE instance, int show, const StartOptions& options) {
   windowClass.lpszClassName = DIMMIO_GUI_CLASS;
   if (!RegisterClassExA(&windowClass)) return 1;
   MainWindow state(options);
-  const HWND window = CreateWindowExA(0, DIMMIO_GUI_CLASS, DIMMIO_GUI_TITLE, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+  const HWND window = CreateWindowExA(0, DIMMIO_GUI_CLASS, DIMMIO_GUI_TITLE_READING, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                       CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, nullptr, nullptr, instance, &state);
   if (window == nullptr) return 1;
   ShowWindow(window, show);

@@ -13,6 +13,7 @@ packages=(
   qemu-user
   pci.ids
   i2c-tools
+  xvfb x11-apps
 )
 
 missing=()
