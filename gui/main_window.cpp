@@ -166,6 +166,10 @@ class MainWindow {
     SetRows(slots_, read_ ? SlotRows(model_) : std::vector<Row>{});
     SetRows(smbios_, read_ ? SmbiosRows(model_) : std::vector<Row>{});
     SetRows(pci_, read_ ? PciRows(model_) : std::vector<Row>{});
+    // The first module selected: its facts and bytes show at once.
+    LVITEMA first{};
+    first.stateMask = first.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(slots_, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&first));
     ShowModule();
     Status(read_ ? Summary(model_) : outcome->Error);
     OfferDriver(outcome->NoDevice);
