@@ -14,6 +14,7 @@ packages=(
   pci.ids
   i2c-tools
   libxml2-utils chromium
+  xvfb x11-apps
 )
 
 missing=()

@@ -1,7 +1,7 @@
 // Checks the driver image that the nt preset built: what kind of file it is,
 // where it is entered, what it imports and how its sections are protected;
-// and of the dimmio.exe beside it, what kind of program it is and what it
-// needs of the machine.
+// and of dimmio.exe and dimmio-gui.exe beside it, what kind of program each
+// is and what it needs of the machine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -98,11 +98,13 @@ const Built& BuiltFile(const std::string& name) {
   return it->second;
 }
 
-// Both are 32-bit x86 images entered in code: the driver a native image,
-// dimmio.exe a console program.
+// All are 32-bit x86 images entered in code: the driver a native image,
+// dimmio.exe a console program, dimmio-gui.exe a window program.
 TEST(BuiltImages, AreI386Pe32OfTheirSubsystemEnteredInCode) {
+  constexpr uint16_t kSubsystemWindows = 2;
   for (const auto& [file, subsystem] : {std::pair{"dimmio.sys", peimage::kSubsystemNative},
-                                        std::pair{"dimmio.exe", peimage::kSubsystemConsole}}) {
+                                        std::pair{"dimmio.exe", peimage::kSubsystemConsole},
+                                        std::pair{"dimmio-gui.exe", kSubsystemWindows}}) {
     const Built& built = BuiltFile(file);
     ASSERT_TRUE(built.image) << kImageDir << "/" << file << ": " << built.error << " (build the nt preset)";
     const peimage::Image& image = *built.image;
@@ -200,8 +202,76 @@ TEST(ProgramImage, NeedsOnlySystemDlls) {
   }
 }
 
-// Both files carry a version resource of the build's version, each naming
-// itself: the driver as a system driver file, dimmio.exe as a program. A
+// dimmio-gui.exe runs on Windows XP and later: it imports only functions
+// that XP's own DLLs export (the C and C++ runtimes linked in), and carries
+// its manifest in its resources: administrator rights, the common controls'
+// version 6 (visual styles), DPI awareness.
+TEST(WindowImage, ImportsWhatWindowsXpExportsAndEmbedsItsManifest) {
+  const Built& built = BuiltFile("dimmio-gui.exe");
+  ASSERT_TRUE(built.image) << built.error << " (build the nt preset)";
+  const std::map<std::string, std::string> xp = {
+      {"advapi32.dll", "ChangeServiceConfigA CloseServiceHandle ControlService CreateServiceA DeleteService "
+                       "OpenSCManagerA OpenServiceA QueryServiceConfigA QueryServiceStatus StartServiceA"},
+      {"comctl32.dll", "InitCommonControlsEx"},
+      {"comdlg32.dll", "GetSaveFileNameA"},
+      {"gdi32.dll", "GetDeviceCaps GetStockObject"},
+      {"user32.dll", "CloseClipboard CreateWindowExA DefWindowProcA DispatchMessageA EmptyClipboard EnableWindow "
+                     "GetDC GetMessageA GetWindowLongA InvalidateRect IsDialogMessageA LoadCursorA LoadIconA "
+                     "MessageBoxA MoveWindow OpenClipboard PostMessageA PostQuitMessage RegisterClassExA ReleaseDC "
+                     "SendMessageA SetClipboardData SetWindowLongA SetWindowPos SetWindowTextA ShowWindow "
+                     "TranslateMessage"},
+      {"kernel32.dll", "CloseHandle CopyFileA CreateFileA CreateFileW CreateHardLinkW CreateMutexA "
+                       "CreateSemaphoreW CreateThread DeleteCriticalSection DeleteFileW DeviceIoControl "
+                       "EnterCriticalSection FindFirstVolumeW FindNextVolumeW FindVolumeClose FormatMessageA "
+                       "FreeLibrary GetCurrentThreadId GetDiskFreeSpaceExW GetFileAttributesA GetFileAttributesW "
+                       "GetFileInformationByHandle GetFileSizeEx GetFileType GetFullPathNameW GetLastError "
+                       "GetModuleFileNameA GetModuleHandleA GetModuleHandleW GetProcAddress GetStartupInfoA "
+                       "GetSystemDirectoryA GetTempPathW GetVolumeInformationW GetWindowsDirectoryA GlobalAlloc "
+                       "GlobalFree GlobalLock GlobalUnlock InitializeCriticalSection IsDBCSLeadByteEx "
+                       "LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree MoveFileExW MulDiv "
+                       "MultiByteToWideChar OpenMutexA ReleaseMutex ReleaseSemaphore RemoveDirectoryW SetEndOfFile "
+                       "SetFilePointer SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue "
+                       "TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte"},
+      {"msvcrt.dll", "__argc __getmainargs __initenv __mb_cur_max __p___argv __p__acmdln __p__commode "
+                     "__p__fmode __set_app_type __setusermatherr _amsg_exit _cexit _close _errno _fdopen "
+                     "_filelengthi64 _fileno _findclose _fstat64 _get_osfhandle _initterm _iob _lseeki64 _onexit "
+                     "_read _telli64 _wchdir _wchmod _wfindfirst _wfindnext _wfopen _wfullpath _wgetcwd _wmkdir "
+                     "_wopen _write _wstat64 _wutime abort atoi calloc exit fclose fflush fgetpos fopen fprintf "
+                     "fputc fputs fread free fsetpos fwrite getc getenv getwc islower isspace isupper iswctype "
+                     "isxdigit localeconv malloc memchr memcmp memcpy memmove memset putc putwc realloc setlocale "
+                     "setvbuf signal strchr strcmp strcoll strerror strftime strlen strncmp strtoul strxfrm "
+                     "tolower towlower towupper ungetc ungetwc vfprintf wcscat wcscmp wcscoll wcscpy wcsftime "
+                     "wcslen wcsxfrm"},
+  };
+  std::set<std::string> allowed;
+  for (const auto& [dll, names] : xp) {
+    std::istringstream words(names);
+    for (std::string name; words >> name;) allowed.insert(dll + "!" + name);
+  }
+  for (const peimage::Import& import : built.image->Imports) {
+    EXPECT_TRUE(allowed.count(Lower(import.Dll) + "!" + import.Function)) << import.Dll << "!" << import.Function;
+  }
+
+  // The manifest's text lies in the resource directory's bytes.
+  const peimage::Image& image = *built.image;
+  ASSERT_GT(image.Directories.size(), static_cast<size_t>(peimage::kDirResource));
+  const peimage::DataDirectory& resources = image.Directories[peimage::kDirResource];
+  const peimage::Section* section = image.SectionAt(resources.VirtualAddress);
+  ASSERT_NE(section, nullptr) << "no resources";
+  const size_t from = resources.VirtualAddress - section->VirtualAddress + section->RawOffset;
+  ASSERT_LE(from + resources.Size, built.bytes.size());
+  const std::string text(built.bytes.begin() + from, built.bytes.begin() + from + resources.Size);
+  const size_t start = text.find("<assembly"), end = text.find("</assembly>");
+  ASSERT_TRUE(start != std::string::npos && end != std::string::npos) << "no manifest among the resources";
+  const std::string manifest = text.substr(start, end - start);
+  for (const char* holds : {"level=\"requireAdministrator\"",
+                            "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", ">true</dpiAware>"}) {
+    EXPECT_NE(manifest.find(holds), std::string::npos) << holds;
+  }
+}
+
+// Every file carries a version resource of the build's version, each naming
+// itself: the driver as a system driver file, the two programs as programs. A
 // resource whose blocks do not nest, or without its fixed part, is refused.
 TEST(VersionResource, BothFilesCarryTheBuildsVersionAndNameThemselves) {
   const std::array<uint16_t, 4> build{DIMMIO_VERSION_MAJOR, DIMMIO_VERSION_MINOR,
@@ -210,7 +280,8 @@ TEST(VersionResource, BothFilesCarryTheBuildsVersionAndNameThemselves) {
     std::string file;
     uint32_t type, subtype;
   } files[] = {{"dimmio.sys", peimage::kFileTypeDriver, peimage::kFileSubtypeSystemDriver},
-               {"dimmio.exe", peimage::kFileTypeApp, 0}};
+               {"dimmio.exe", peimage::kFileTypeApp, 0},
+               {"dimmio-gui.exe", peimage::kFileTypeApp, 0}};
   for (const auto& f : files) {
     const Built& built = BuiltFile(f.file);
     ASSERT_TRUE(built.image) << f.file << ": " << built.error;

@@ -603,4 +603,103 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
 // the south bridge's output port).
 INSTANTIATE_TEST_SUITE_P(Boards, WineKernel, ::testing::Values("ich5", "via686b"));
 
+// A virtual X display for the window (Xvfb), ended with the object.
+class VirtualDisplay {
+ public:
+  VirtualDisplay() {
+    const fs::path number = kScratch / "display";
+    pid_ = Start({DIMMIO_XVFB, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, number,
+                 kScratch / "xvfb.err");
+    for (int i = 0; pid_ != 0 && i < 200 && name_.empty(); ++i) {
+      const std::string text = ReadFile(number);
+      if (text.find('\n') != std::string::npos) name_ = ":" + text.substr(0, text.find('\n'));
+      usleep(50000);
+    }
+  }
+  ~VirtualDisplay() {
+    if (pid_ == 0) return;
+    kill(pid_, SIGTERM);
+    Finish(pid_, 10);
+  }
+  const std::string& Name() const { return name_; }
+
+ private:
+  pid_t pid_ = 0;
+  std::string name_;
+};
+
+// dimmio-gui.exe under Wine on a virtual display, over the board the driver
+// serves: its slot list has a row for each module the tool's report finds,
+// showing the module's part number; the HTML report and the dumps it saves
+// once it has read are what dimmio.exe writes; it closes when asked. Its
+// screenshot is left in the build tree (tests/wine/dimmio-gui.xwd).
+class WineWindow : public WineKernel {};
+
+TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
+  ASSERT_TRUE(fs::exists(DIMMIO_NT64_GUI)) << "build the nt64 preset: " DIMMIO_NT64_GUI;
+  ASSERT_TRUE(fs::exists(DIMMIO_XVFB)) << "Xvfb is missing: run scripts/setup.sh";
+  ASSERT_EQ(OnWine({"driver", "install"}, Exe()).exit, 0);
+  ASSERT_EQ(OnWine({"driver", "start"}, Exe()).exit, 0);
+  const fs::path gui = dir_ / "dimmio-gui.exe";
+  fs::copy_file(DIMMIO_NT64_GUI, gui, fs::copy_options::overwrite_existing);
+  {
+    const VirtualDisplay display;
+    ASSERT_FALSE(display.Name().empty()) << ReadFile(kScratch / "xvfb.err");
+    setenv("DISPLAY", display.Name().c_str(), 1);
+    const pid_t window = Start({DIMMIO_WINE64, gui.string(), "--save", "html", WinePath(dir_ / "gui.html"),
+                                "--save", "bin", WinePath(dir_ / "gui.bin"), "--save", "i2cdump",
+                                WinePath(dir_ / "gui.txt")},
+                               kScratch / "gui.out", kScratch / "gui.err");
+    const Outcome rows = OnWine({"rows"}, DIMMIO_NT64_GUI_PROBE, 90);
+    Spawn({DIMMIO_XWD, "-root", "-silent", "-display", display.Name(), "-out", DIMMIO_GUI_SCREENSHOT});
+    EXPECT_EQ(OnWine({"close"}, DIMMIO_NT64_GUI_PROBE).exit, 0);
+    EXPECT_EQ(Finish(window, 30), 0) << "the window's saves or its read failed";
+    unsetenv("DISPLAY");
+    ASSERT_EQ(rows.exit, 0) << rows.out;
+
+    // The list control's rows: its part column against the tool's report.
+    std::vector<std::vector<std::string>> lines;
+    std::istringstream text(FromWindows(rows.out, "dimmio-gui-probe"));
+    for (std::string line; std::getline(text, line);) {
+      std::vector<std::string> cells;
+      std::istringstream cut(line);
+      for (std::string cell; std::getline(cut, cell, '\t');) cells.push_back(cell);
+      lines.push_back(cells);
+    }
+    ASSERT_FALSE(lines.empty());
+    const auto part = std::find(lines[0].begin(), lines[0].end(), "part") - lines[0].begin();
+    ASSERT_LT(part, static_cast<long>(lines[0].size())) << rows.out;
+    const Outcome report = OnWine({"report", "--json", "--html", WinePath(dir_ / "tool.html")}, Exe());
+    ASSERT_EQ(report.exit, 0) << report.err;
+    std::vector<std::string> parts;
+    std::vector<int> present;
+    const nlohmann::json tool = nlohmann::json::parse(report.out);
+    for (const auto& slot : tool["slots"]) {
+      if (!slot["present"].get<bool>()) continue;
+      present.push_back(slot["slot"].get<int>());
+      parts.push_back(slot["spd"]["part_number"].get<std::string>());
+    }
+    ASSERT_EQ(lines.size() - 1, parts.size()) << "a row for each module: " << rows.out;
+    for (size_t row = 0; row < parts.size(); ++row) {
+      EXPECT_EQ(lines[row + 1].at(part), parts[row]) << "row " << row;
+    }
+    EXPECT_EQ(ReadFile(dir_ / "gui.html"), ReadFile(dir_ / "tool.html"));
+
+    // Each module's dumps: the bytes spd --raw gives, as binary and as the
+    // i2cdump text the decoder reads back.
+    for (const int slot : present) {
+      const std::string n = std::to_string(slot);
+      const Outcome raw = OnWine({"spd", "--slot", n, "--raw"}, Exe());
+      EXPECT_EQ(ReadFile(dir_ / ("gui-slot" + n + ".bin")), raw.out) << "slot " << n;
+      const Outcome decoded = OnHost({"decode", "--json", (dir_ / ("gui-slot" + n + ".txt")).string()});
+      ASSERT_EQ(decoded.exit, 0) << decoded.err;
+      EXPECT_EQ(nlohmann::json::parse(decoded.out)[0]["data"],
+                nlohmann::json(std::vector<uint8_t>(raw.out.begin(), raw.out.end())))
+          << "slot " << n;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Board, WineWindow, ::testing::Values("ich5"));
+
 }  // namespace driver_on_wine

@@ -1,0 +1,33 @@
+// What the window's Save writes: the report as text, JSON or HTML, and each
+// module's bytes as a binary file or as i2cdump-style text, one file a slot.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "report_model.h"
+
+namespace dimmio::gui {
+
+enum class SaveKind { Text, Json, Html, Binary, I2cdump };
+
+// `kind` by its command-line name ("text", "json", "html", "bin", "i2cdump");
+// false for any other.
+bool SaveKindNamed(const std::string& name, SaveKind* kind);
+
+// A module's file beside `path`: "dump.bin" for slot 2 is "dump-slot2.bin".
+std::string SlotFile(const std::string& path, uint8_t slot);
+
+// Bytes as i2cdump prints a device's registers: a header line, sixteen a
+// line after the offset, and the printable ones as characters.
+std::string I2cdumpText(std::span<const uint8_t> bytes);
+
+// Writes `report` to `path`, or the dumps of `images` (each slot's bytes, by
+// slot) to a file a slot beside it, for the slots that gave bytes. The error
+// in the tool's words, or "" when saved.
+std::string Save(const cli::Report& report, const std::vector<std::vector<uint8_t>>& images, SaveKind kind,
+                 const std::string& path);
+
+}  // namespace dimmio::gui
