@@ -160,6 +160,7 @@ struct FineClockRow {
 class FineClockTest : public ContractTest, public ::testing::WithParamInterface<FineClockRow> {};
 
 std::vector<uint8_t> InputFor(uint32_t code) {
+  if (code == IOCTL_READ_SPD_PAGE) return {0, 1, 0};
   return code == IOCTL_READ_PCI_CONFIG ? kHostBridge : std::vector<uint8_t>{0, 0, 0, 0};
 }
 
@@ -191,6 +192,7 @@ TEST_P(FineClockTest, IsHeldWhileTheWorkerDrivesTheSmbusAndOnlyThen) {
 
 const FineClockRow kFineClockRows[] = {
     {"SpdRead", "ich5", IOCTL_READ_SPD, {}, 1, 1},
+    {"SpdPageRead", "pch100", IOCTL_READ_SPD_PAGE, {IOCTL_READ_PCI_CONFIG}, 1, 1},
     {"SpdReadsAndADumpInOneSpell", "ich5", IOCTL_READ_SPD,
      {IOCTL_READ_SPD, IOCTL_READ_PCI_CONFIG, IOCTL_PROBE_SPD_WRITE}, 1, 1},
     {"AskedWhenTheFirstSpdRequestComesUp", "ich5", IOCTL_READ_PCI_CONFIG, {IOCTL_READ_SPD}, 0, 1},
