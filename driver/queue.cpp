@@ -44,9 +44,7 @@ bool NextRequestUsesSmbus(DeviceExtension* extension) {
   const uint32_t code =
       ListEmpty(&queue->List) ? 0 : IrpControlCode(EntryOf(queue->List.Flink)->Request);
   SpinLockRelease(&queue->Lock, previous);
-  const bool bus =
-      code == IOCTL_READ_SPD || code == IOCTL_READ_SPD_PAGE || code == IOCTL_PROBE_SPD_WRITE;
-  return bus && extension->Controller != nullptr && !extension->Controller->Unavailable;
+  return RequestDrivesSmbus(code) && extension->Controller != nullptr && !extension->Controller->Unavailable;
 }
 
 RequestQueue* QueueOf(KernelDevice* device) {

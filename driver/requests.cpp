@@ -51,6 +51,17 @@ RequestKind KindOfRequest(uint32_t code) {
   }
 }
 
+bool RequestDrivesSmbus(uint32_t code) {
+  switch (code) {
+    case IOCTL_READ_SPD:
+    case IOCTL_READ_SPD_PAGE:
+    case IOCTL_PROBE_SPD_WRITE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool RequestPassesChecks(uint32_t code, const uint8_t* buffer, uint32_t inputLength,
                          uint32_t outputLength) {
   switch (code) {

@@ -19,6 +19,10 @@ enum class RequestKind {
 
 RequestKind KindOfRequest(uint32_t code);
 
+// Whether a queued request drives the SMBus (SPD reads, DDR4 page reads, the
+// write probe): its waits are 1 ms sleeps that need the kernel's fine clock.
+bool RequestDrivesSmbus(uint32_t code);
+
 // The checks of `code`, in their order; true when every one passes. Reads only
 // input bytes that the lengths say are present; writes nothing.
 bool RequestPassesChecks(uint32_t code, const uint8_t* buffer, uint32_t inputLength,
