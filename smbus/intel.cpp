@@ -20,6 +20,16 @@ constexpr bool HasSemaphore(int32_t variant) {
   return variant == kVariantIch || variant == kVariantLaterIch;
 }
 
+// ICH only: SMBALERT_STS latches a device's alert for whoever services it
+// (firmware, an alert handler); a status clear writes it as 0, which leaves
+// it standing. The PIIX4 block's bit 5 is written back as read.
+constexpr uint8_t kStatusSmbAlert = 0x20;
+
+// What a status write-back keeps of the value read.
+constexpr uint8_t KeptOnClear(int32_t variant) {
+  return HasSemaphore(variant) ? static_cast<uint8_t>(~kStatusSmbAlert) : 0xFF;
+}
+
 // Host configuration, byte 0x40 of the ICH6 and later SMBus function.
 constexpr uint8_t kHostConfig = 0x40;
 constexpr uint8_t kHostEnable = 0x01;       // off: the block decodes nothing
@@ -157,7 +167,9 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   const uint8_t release = HasSemaphore(variant) ? kStatusInUse : 0;
   const bool busy = host_status::StillBusy(kHostStatusBits, value);
   PortWriteByte(Port(ioBase, kHostStatus),
-                static_cast<uint8_t>(busy ? release : (value | kStatusClearBits | release)));
+                static_cast<uint8_t>(busy ? release
+                                          : ((value & KeptOnClear(variant)) | kStatusClearBits |
+                                             release)));
   return 0;
 }
 
@@ -226,7 +238,7 @@ int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, Pci
 }
 
 void ResetStatus(uint32_t ioBase, int32_t variant) {
-  WriteBackStatus(ioBase, 0xFF,
+  WriteBackStatus(ioBase, KeptOnClear(variant),
                   HasSemaphore(variant) ? kStatusClearBits | kStatusInUse : kStatusClearBits);
 }
 

@@ -32,6 +32,9 @@ struct HostFirmwareSpec {
   // firmware left them.
   uint8_t leftHostControl = 0;
   uint8_t leftAuxControl = 0;
+  // The Intel ICH: a device raised SMBALERT# before the driver loaded, and
+  // its owner (firmware's alert handler) has not serviced it yet.
+  bool alertForItsOwner = false;
 };
 
 // The bytes firmware's own sensor read leaves in the data registers.

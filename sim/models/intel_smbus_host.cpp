@@ -155,6 +155,7 @@ SmbusHostModel* InstallIntelSmbusHost(const Board& board, Machine& machine, Boar
   host.Write8(IntelSmbusHost::kControl,
               hostSpec.firmware.leftHostControl & ~(IntelSmbusHost::kStart | IntelSmbusHost::kKill));
   host.Write8(IntelSmbusHost::kAuxControl, hostSpec.firmware.leftAuxControl);
+  if (hostSpec.firmware.alertForItsOwner) host.RaiseAlert();
   return &host;
 }
 
