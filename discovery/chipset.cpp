@@ -40,9 +40,12 @@ using S = SegmentSwitch;
 // features, the back-end's own model.
 constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0, 0, S::BoardLatch, kHostPlain, 0};
 constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0, 0, S::SuperIo, kHostInUseSemaphore, 0};
+// ICH4 and ICH5: the ICH with the auxiliary control register.
+constexpr ChipDescriptor kIch4 = {B::Intel, 0x20, 0xFFF0, 0, 0, 0,
+                                  S::SuperIo, kHostInUseSemaphore | kHostAuxControl, 0};
 // ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
-constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0,
-                                      S::None,  kHostInUseSemaphore | kHostConfigByte, 0};
+constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0, S::None,
+                                      kHostInUseSemaphore | kHostConfigByte | kHostAuxControl, 0};
 constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0, 0, S::None, kHostPlain, 0};
 // The AMD-8111's ACPI function: the same block, answering while bit 7 of
 // configuration byte 0x41 is set.
@@ -91,8 +94,8 @@ constexpr DirectRow kDirect[] = {
     {kIntel, 0x2443, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2453, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2483, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x24C3, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x24D3, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x24C3, kAnyRevision, &kIch4, nullptr},
+    {kIntel, 0x24D3, kAnyRevision, &kIch4, nullptr},
     {kAmd, 0x740B, kAnyRevision, &kAmd756, nullptr},
     {kAmd, 0x7413, kAnyRevision, &kAmd756, nullptr},
     {kAmd, 0x7443, kAnyRevision, &kAmd756, nullptr},

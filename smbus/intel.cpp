@@ -156,6 +156,7 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   ctx->SpdWritesBlocked = 0;
   ctx->FirmwareHostControl = 0;
   ctx->FirmwareAuxControl = 0;
+  ctx->HasAuxControl = 0;
   InstallOps(controller, ctx, variant == kVariantIch ? kIchOps : kOps);
   if (HasSemaphore(variant)) ctx->FirmwareHostControl = HostControlNow(ioBase);
   // What the firmware left is cleared only once the host is ours, and not
@@ -175,19 +176,33 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
 
 namespace {
 
-// Puts the host control back as the firmware left it.
+// Plain byte and word transfers: no packet error code, no block buffer;
+// the firmware's setting kept for the release.
+void TakeAuxControl(IntelContext* ctx) {
+  ctx->HasAuxControl = 1;
+  ctx->FirmwareAuxControl = PortReadByte(Port(ctx->IoBase, kAuxControl));
+  if ((ctx->FirmwareAuxControl & kAuxPecAndBuffer) != 0) {
+    PortWriteByte(Port(ctx->IoBase, kAuxControl),
+                  static_cast<uint8_t>(ctx->FirmwareAuxControl & ~kAuxPecAndBuffer));
+  }
+}
+
+// Puts the auxiliary control (where the chip has one) and the host control
+// back as the firmware left them.
 void ReleaseIchDevice(void* context) {
   const auto* ctx = static_cast<IntelContext*>(context);
+  if (ctx->HasAuxControl != 0) {
+    PutBack(ctx->IoBase, kAuxControl, PortReadByte(Port(ctx->IoBase, kAuxControl)),
+            ctx->FirmwareAuxControl);
+  }
   PutBack(ctx->IoBase, kHostControl, HostControlNow(ctx->IoBase), ctx->FirmwareHostControl);
   ReleaseDevice(context);
 }
 
-// Puts the auxiliary control and the host configuration back as the
-// firmware left them, then the host control.
+// Puts the host configuration back as the firmware left it, then the
+// auxiliary and the host control.
 void ReleaseLaterIchDevice(void* context) {
   const auto* ctx = static_cast<IntelContext*>(context);
-  PutBack(ctx->IoBase, kAuxControl, PortReadByte(Port(ctx->IoBase, kAuxControl)),
-          ctx->FirmwareAuxControl);
   const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
   if ((dword & 0xFFu) != ctx->FirmwareHostConfig) {
     PciWriteConfigDword(ctx->Function, (dword & ~0xFFu) | ctx->FirmwareHostConfig, kHostConfig);
@@ -219,12 +234,7 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
   if ((hostConfig & kI2cMode) != 0) {
     PciWriteConfigDword(function, dword & ~uint32_t{kI2cMode}, kHostConfig);
   }
-  // Plain byte and word transfers: no packet error code, no block buffer.
-  ctx->FirmwareAuxControl = PortReadByte(Port(ioBase, kAuxControl));
-  if ((ctx->FirmwareAuxControl & kAuxPecAndBuffer) != 0) {
-    PortWriteByte(Port(ioBase, kAuxControl),
-                  static_cast<uint8_t>(ctx->FirmwareAuxControl & ~kAuxPecAndBuffer));
-  }
+  TakeAuxControl(ctx);
   return 0;
 }
 
@@ -233,8 +243,12 @@ int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, Pci
   if ((chip.Features & kHostConfigByte) != 0) {
     return AcquireLaterIchDevice(controller, ioBase, function);
   }
-  return AcquireDevice(controller, ioBase,
-                       (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4);
+  const int32_t variant = (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4;
+  if (AcquireDevice(controller, ioBase, variant) != 0) return -1;
+  if (variant == kVariantIch && (chip.Features & kHostAuxControl) != 0) {
+    TakeAuxControl(static_cast<IntelContext*>(controller->Context));
+  }
+  return 0;
 }
 
 void ResetStatus(uint32_t ioBase, int32_t variant) {

@@ -45,7 +45,8 @@ constexpr uint64_t kOneTransferMs = 2 * (3000 + 100 + 3000 + 100);
 const FirmwareCase kFirmwareCases[] = {
     {"ich5", "leaves error", kLeavesError},       {"ich5", "takes completion", kTakesCompletion},
     {"ich5", "hangs", kHangs},                    {"ich5", "busy lags", kBusyLags},
-    {"ich5", "left controls", {.leftHostControl = 0x01}}, {"ich9", "left controls", kLeftControls},
+    {"ich5", "left controls", kLeftControls},     {"ich9", "left controls", kLeftControls},
+    {"ich4-mixed", "left controls", kLeftControls},
     {"ich5", "alert for its owner", kAlert},      {"ich9", "alert for its owner", kAlert},
     {"piix4", "leaves error", kLeavesError},      {"piix4", "hangs", kHangs},
     {"via686b", "leaves error", kLeavesError},    {"via686b", "hangs", kHangs},
