@@ -4,7 +4,8 @@
 // it is killed, a busy bit that shows late, an IMC that wants the host's
 // semaphore every few milliseconds, the ICH's host and auxiliary control
 // left set (put back at unload), an SMBALERT# latched for its owner (left
-// standing). Every module still reads byte for byte,
+// standing), firmware's own bit of the FCH's port-select register changed
+// meanwhile (kept). Every module still reads byte for byte,
 // or the request fails with its status and the next one reads it whole:
 // firmware's bytes are never passed off as the module's. The driver keeps
 // the semaphore for one transfer at a time, never past its bounded waits.
@@ -34,6 +35,7 @@ constexpr sim::HostFirmwareSpec kHangs{.hangsEveryMs = 100000};
 constexpr sim::HostFirmwareSpec kBusyLags{.busyLagMs = 2};
 constexpr sim::HostFirmwareSpec kLeftControls{.leftHostControl = 0x01, .leftAuxControl = 0x03};
 constexpr sim::HostFirmwareSpec kAlert{.alertForItsOwner = true};
+constexpr sim::HostFirmwareSpec kFlipsPortBit{.flipsPortRegisterBitEveryMs = 3};
 constexpr sim::HostFirmwareSpec kImc{.imcWantsSemaphoreEveryMs = 4};
 constexpr sim::HostFirmwareSpec kImcAndHangs{.hangsEveryMs = 100000,
                                              .imcWantsSemaphoreEveryMs = 4};
@@ -53,6 +55,8 @@ const FirmwareCase kFirmwareCases[] = {
     {"sb800", "hangs", kHangs},                   {"sb800", "IMC", kImc},
     {"sb800", "IMC hangs", kImcAndHangs},         {"hudson2", "IMC", kImc},
     {"fch790b-zen2", "IMC", kImc},                {"fch790b-zen2", "IMC hangs", kImcAndHangs},
+    {"sb800", "port bit", kFlipsPortBit},         {"hudson2", "port bit", kFlipsPortBit},
+    {"fch790b-zen2", "port bit", kFlipsPortBit},
     {"amd756", "leaves error", kLeavesError},     {"amd756", "takes completion", kTakesCompletion},
     {"amd756", "hangs", kHangs},
     {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},
@@ -100,6 +104,10 @@ TEST_P(FirmwareTest, EveryModuleReadsOrFailsWithItsStatusAndTheNextReadIsWhole) 
     auto& host = *models_.Host<sim::IntelSmbusHost>();
     EXPECT_EQ(host.Read8(sim::IntelSmbusHost::kControl), left.leftHostControl);
     EXPECT_EQ(host.Read8(sim::IntelSmbusHost::kAuxControl), left.leftAuxControl);
+  }
+  if (left.flipsPortRegisterBitEveryMs != 0) {
+    EXPECT_GT(models_.amdPm->FirmwareFlipCount(), 0u);
+    EXPECT_EQ(models_.amdPm->FirmwareBitsUndone(), 0u) << "firmware's bits of the port register";
   }
   if (GetParam().firmware.imcWantsSemaphoreEveryMs != 0) {
     const sim::SemaphoreImc& imc = models_.Host<sim::Piix4CompatHost>()->Firmware().imc;
