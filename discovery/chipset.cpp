@@ -3,6 +3,7 @@
 #include "discovery/backends.h"
 #include "discovery/unsafe_boards.h"
 #include "hw/hw.h"
+#include "smbus/amd.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
@@ -50,8 +51,10 @@ constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0, 0, S::None
 // The AMD-8111's ACPI function: the same block, answering while bit 7 of
 // configuration byte 0x41 is set.
 constexpr ChipDescriptor kAmd8111 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0x41, 0x80, S::None, kHostPlain, 0};
-// The nForce's BAR points 0xE0 past the block the AMD layout counts from.
-constexpr ChipDescriptor kNforce = {B::AmdNvidia, 0x10, 0xFFF0, 0xE0, 0, 0, S::None, kHostPlain, 0};
+// The nForce's BAR points 0xE0 past the block the AMD layout counts from;
+// the back-end takes the range at 0x14 first where the modules answer there.
+constexpr ChipDescriptor kNforce = {B::AmdNvidia, 0x10, 0xFFF0, 0xE0, 0, 0,
+                                    S::None,      kHostPlain, amd::kChipNforce};
 constexpr ChipDescriptor kNforce2 = {B::Nvidia0064, 0x50, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
 constexpr ChipDescriptor kVia586bRevE = {B::I2c, 0x20, 0xFFF0, 0, 0, 0,
                                          S::None, kHostPlain, kI2cPinsVia586b};

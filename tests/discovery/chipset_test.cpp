@@ -11,6 +11,7 @@
 #include "discovery/backends.h"
 #include "discovery/chipset.h"
 #include "smbios/smbios_cache.h"
+#include "smbus/amd.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
@@ -135,7 +136,7 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
       {0x1022, 0x7413, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
       {0x1022, 0x7443, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
       // Bit 6 of the base is an address bit that an AMD-style 0xFF00 mask drops.
-      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005041, B::AmdNvidia, 0x4F60, S::None, 0, ""},
+      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005041, B::AmdNvidia, 0x4F60, S::None, amd::kChipNforce, ""},
       {0x1106, 0x3040, 0x3A, 0x48, 0x00006101, B::I2c, 0x6100, S::None, pins586b,
        "smbcore: Found VIA 586B, revid: 3A"},
       {0x1106, 0x3057, 0x40, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo686, 0,
