@@ -3,6 +3,7 @@
 #include "discovery/backends.h"
 #include "discovery/unsafe_boards.h"
 #include "hw/hw.h"
+#include "smbus/amd.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
@@ -40,15 +41,20 @@ using S = SegmentSwitch;
 // features, the back-end's own model.
 constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0, 0, S::BoardLatch, kHostPlain, 0};
 constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0, 0, S::SuperIo, kHostInUseSemaphore, 0};
+// ICH4 and ICH5: the ICH with the auxiliary control register.
+constexpr ChipDescriptor kIch4 = {B::Intel, 0x20, 0xFFF0, 0, 0, 0,
+                                  S::SuperIo, kHostInUseSemaphore | kHostAuxControl, 0};
 // ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
-constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0,
-                                      S::None,  kHostInUseSemaphore | kHostConfigByte, 0};
+constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0, S::None,
+                                      kHostInUseSemaphore | kHostConfigByte | kHostAuxControl, 0};
 constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0, 0, S::None, kHostPlain, 0};
 // The AMD-8111's ACPI function: the same block, answering while bit 7 of
 // configuration byte 0x41 is set.
 constexpr ChipDescriptor kAmd8111 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0x41, 0x80, S::None, kHostPlain, 0};
-// The nForce's BAR points 0xE0 past the block the AMD layout counts from.
-constexpr ChipDescriptor kNforce = {B::AmdNvidia, 0x10, 0xFFF0, 0xE0, 0, 0, S::None, kHostPlain, 0};
+// The nForce's BAR points 0xE0 past the block the AMD layout counts from;
+// the back-end takes the range at 0x14 first where the modules answer there.
+constexpr ChipDescriptor kNforce = {B::AmdNvidia, 0x10, 0xFFF0, 0xE0, 0, 0,
+                                    S::None,      kHostPlain, amd::kChipNforce};
 constexpr ChipDescriptor kNforce2 = {B::Nvidia0064, 0x50, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
 constexpr ChipDescriptor kVia586bRevE = {B::I2c, 0x20, 0xFFF0, 0, 0, 0,
                                          S::None, kHostPlain, kI2cPinsVia586b};
@@ -91,8 +97,8 @@ constexpr DirectRow kDirect[] = {
     {kIntel, 0x2443, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2453, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2483, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x24C3, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x24D3, kAnyRevision, &kIch, nullptr},
+    {kIntel, 0x24C3, kAnyRevision, &kIch4, nullptr},
+    {kIntel, 0x24D3, kAnyRevision, &kIch4, nullptr},
     {kAmd, 0x740B, kAnyRevision, &kAmd756, nullptr},
     {kAmd, 0x7413, kAnyRevision, &kAmd756, nullptr},
     {kAmd, 0x7443, kAnyRevision, &kAmd756, nullptr},

@@ -26,8 +26,10 @@ bool Unsafe(const ChipDescriptor& chip, bool secondHost) {
   for (const UnsafeBoardRow& row : kUnsafeBoards) {
     if (row.Backend != chip.Backend || row.Model != chip.Model) continue;
     if (row.SecondHostOnly != secondHost || !SmbiosBoardIs(row.Maker, row.Product)) continue;
-    DebugPrintHook("smbcore: accessing the %sSMBus on the %s %s is unsafe: not used\n",
-                   secondHost ? "second " : "", row.Maker, row.Product);
+    if (DebugPrintHook != nullptr) {
+      DebugPrintHook("smbcore: accessing the %sSMBus on the %s %s is unsafe: not used\n",
+                     secondHost ? "second " : "", row.Maker, row.Product);
+    }
     return true;
   }
   return false;

@@ -16,6 +16,7 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Ali1535());
     all.push_back(boards::Amd756());
     all.push_back(boards::Nforce());
+    all.push_back(boards::NforceRange14());
     all.push_back(boards::Nforce2());
     all.push_back(boards::Sis96xNoAcpi());
     all.push_back(boards::Via586bRevE());

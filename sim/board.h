@@ -95,6 +95,9 @@ struct SmbusHostSpec {
   // bus is empty.
   std::array<uint8_t, 2> channelBaseRegisters{0x20, 0x24};
   uint8_t spdChannel = 1;
+  // The nForce 01B4: the I/O range register (0x10 or 0x14) whose host block
+  // the modules are wired to; the other range's bus is empty.
+  uint8_t nforceSpdRange = 0x10;
   // Intel ICH: the firmware holds the INUSE_STS semaphore from power-on for
   // this many virtual ms (0: it does not).
   uint32_t firmwareHoldsInUseMs = 0;
@@ -129,8 +132,8 @@ struct BoardModels {
   // The SMBus host the modules are behind; null on a bit-banged bus, and
   // where the board decodes no host.
   SmbusHostModel* host = nullptr;
-  // The same chip's second host, with nothing on its bus: the nForce's range
-  // at 0x14, the later MCPs' other channel.
+  // The same chip's second host, with nothing on its bus: the nForce's other
+  // range, the later MCPs' other channel.
   SmbusHostModel* idleHost = nullptr;
   // The host as its own model, for the tests of its own registers; null when
   // the board's host is another kind.

@@ -38,8 +38,59 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase) {
   return 0;
 }
 
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation,
+namespace {
+
+constexpr uint8_t kFirstSlotAddress = 0x50;
+constexpr uint8_t kSlots = 8;
+
+// True when a memory slot answers a read of its byte 0 on the controller.
+bool AnySlotAnswers(SmbusController* controller) {
+  for (uint8_t slot = 0; slot < kSlots; ++slot) {
+    OpStatus scratch;
+    InitOpStatus(&scratch);
+    uint8_t value = 0;
+    if (ReadByte(controller->Context, &scratch, static_cast<uint8_t>(kFirstSlotAddress + slot), 0,
+                 &value) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The nForce's base by its range at word 0x14: bits 15-2 of an I/O range,
+// counted back by the 0xE0 the register offsets start at; 0 when the word
+// holds no I/O range.
+uint32_t NforceRangeBase(PciLocation function) {
+  const uint32_t range = PciReadConfigField(function, kNforceSmbusRange) & 0xFFFFu;
+  if ((range & kIoRangeFlag) == 0 || (range & kNforceRangeMask) == 0) return 0;
+  return (range & kNforceRangeMask) - kGlobalStatus;
+}
+
+// `rowBase`: the base discovery read from the row's register `rowRegister`.
+int32_t AcquireNforce(SmbusController* controller, PciLocation function, uint8_t rowRegister,
+                      uint32_t rowBase) {
+  const uint32_t base14 = NforceRangeBase(function);
+  const bool usable14 = host_status::UsableIoBase(base14, kHostCommand);
+  bool answers = false;
+  if (usable14) {
+    SmbusController probe{};
+    answers = AcquireDevice(&probe, base14) == 0 && AnySlotAnswers(&probe);
+  }
+  const bool use14 = answers || (usable14 && !host_status::UsableIoBase(rowBase, kHostCommand));
+  const uint32_t base = use14 ? base14 : rowBase;
+  if (AcquireDevice(controller, base) != 0) return -1;
+  if (DebugPrintHook != nullptr) {
+    DebugPrintHook("smbcore: nForce SMBus at %04X (I/O range at %02X)\n", base + kGlobalStatus,
+                   uint32_t{use14 ? kNforceSmbusRange : rowRegister});
+  }
+  return 0;
+}
+
+}  // namespace
+
+int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
                     uint32_t ioBase) {
+  if (chip.Model == kChipNforce) return AcquireNforce(controller, function, chip.BaseRegister, ioBase);
   return AcquireDevice(controller, ioBase);
 }
 

@@ -46,13 +46,28 @@ constexpr uint16_t kDataFiller = 0xBEEF;
 constexpr int32_t kReadSettleMs = 1;
 constexpr int32_t kWriteSettleMs = 100;
 
+// The chips (ChipDescriptor::Model).
+constexpr int32_t kChipAmd = 0;
+constexpr int32_t kChipNforce = 1;  // 10DE:01B4: two I/O ranges
+
+// The nForce 01B4's function has its SMBus host at the I/O range of word
+// 0x14 (bits 15-2, the registers from the range's first port); the range
+// at dword 0x10 is another block of the same layout. The one at 0x14 is
+// used when it holds an I/O base and a memory slot answers there (one read
+// of SPD byte 0 per slot, 0x50-0x57); else the one at 0x10 when usable,
+// else the one at 0x14.
+constexpr uint8_t kNforceSmbusRange = 0x14;
+constexpr uint32_t kNforceRangeMask = 0xFFFC;
+constexpr uint32_t kIoRangeFlag = 0x01;  // bit 0: an I/O range
+
 // Fills the controller's slots with the I/O base as the context and clears
 // the host status. -1, with nothing touched, when the base is 0 (the BIOS
 // never programmed the function) or the block would run past port 0xFFFF
 // (nVidia's base minus 0xE0 wrapped).
 int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase);
 
-// Discovery's entry (see smbus/backend.h).
+// Discovery's entry (see smbus/backend.h); `ioBase` is the base the row's
+// register gave (for the nForce, dword 0x10 & 0xFFF0 less 0xE0).
 int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
                     uint32_t ioBase);
 

@@ -41,6 +41,9 @@ enum HostFeature : uint8_t {
   kHostPlain = 0,
   kHostInUseSemaphore = 1u << 0,  // INUSE_STS in the status register (every ICH)
   kHostConfigByte = 1u << 1,      // the host configuration byte 0x40 (ICH6 and later)
+  // The auxiliary control at +0x0D (packet error checking, the 32-byte
+  // buffer): ICH4 and later.
+  kHostAuxControl = 1u << 2,
 };
 
 struct ChipDescriptor {

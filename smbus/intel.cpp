@@ -20,6 +20,16 @@ constexpr bool HasSemaphore(int32_t variant) {
   return variant == kVariantIch || variant == kVariantLaterIch;
 }
 
+// ICH only: SMBALERT_STS latches a device's alert for whoever services it
+// (firmware, an alert handler); a status clear writes it as 0, which leaves
+// it standing. The PIIX4 block's bit 5 is written back as read.
+constexpr uint8_t kStatusSmbAlert = 0x20;
+
+// What a status write-back keeps of the value read.
+constexpr uint8_t KeptOnClear(int32_t variant) {
+  return HasSemaphore(variant) ? static_cast<uint8_t>(~kStatusSmbAlert) : 0xFF;
+}
+
 // Host configuration, byte 0x40 of the ICH6 and later SMBus function.
 constexpr uint8_t kHostConfig = 0x40;
 constexpr uint8_t kHostEnable = 0x01;       // off: the block decodes nothing
@@ -146,6 +156,7 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   ctx->SpdWritesBlocked = 0;
   ctx->FirmwareHostControl = 0;
   ctx->FirmwareAuxControl = 0;
+  ctx->HasAuxControl = 0;
   InstallOps(controller, ctx, variant == kVariantIch ? kIchOps : kOps);
   if (HasSemaphore(variant)) ctx->FirmwareHostControl = HostControlNow(ioBase);
   // What the firmware left is cleared only once the host is ours, and not
@@ -157,25 +168,41 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   const uint8_t release = HasSemaphore(variant) ? kStatusInUse : 0;
   const bool busy = host_status::StillBusy(kHostStatusBits, value);
   PortWriteByte(Port(ioBase, kHostStatus),
-                static_cast<uint8_t>(busy ? release : (value | kStatusClearBits | release)));
+                static_cast<uint8_t>(busy ? release
+                                          : ((value & KeptOnClear(variant)) | kStatusClearBits |
+                                             release)));
   return 0;
 }
 
 namespace {
 
-// Puts the host control back as the firmware left it.
+// Plain byte and word transfers: no packet error code, no block buffer;
+// the firmware's setting kept for the release.
+void TakeAuxControl(IntelContext* ctx) {
+  ctx->HasAuxControl = 1;
+  ctx->FirmwareAuxControl = PortReadByte(Port(ctx->IoBase, kAuxControl));
+  if ((ctx->FirmwareAuxControl & kAuxPecAndBuffer) != 0) {
+    PortWriteByte(Port(ctx->IoBase, kAuxControl),
+                  static_cast<uint8_t>(ctx->FirmwareAuxControl & ~kAuxPecAndBuffer));
+  }
+}
+
+// Puts the auxiliary control (where the chip has one) and the host control
+// back as the firmware left them.
 void ReleaseIchDevice(void* context) {
   const auto* ctx = static_cast<IntelContext*>(context);
+  if (ctx->HasAuxControl != 0) {
+    PutBack(ctx->IoBase, kAuxControl, PortReadByte(Port(ctx->IoBase, kAuxControl)),
+            ctx->FirmwareAuxControl);
+  }
   PutBack(ctx->IoBase, kHostControl, HostControlNow(ctx->IoBase), ctx->FirmwareHostControl);
   ReleaseDevice(context);
 }
 
-// Puts the auxiliary control and the host configuration back as the
-// firmware left them, then the host control.
+// Puts the host configuration back as the firmware left it, then the
+// auxiliary and the host control.
 void ReleaseLaterIchDevice(void* context) {
   const auto* ctx = static_cast<IntelContext*>(context);
-  PutBack(ctx->IoBase, kAuxControl, PortReadByte(Port(ctx->IoBase, kAuxControl)),
-          ctx->FirmwareAuxControl);
   const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
   if ((dword & 0xFFu) != ctx->FirmwareHostConfig) {
     PciWriteConfigDword(ctx->Function, (dword & ~0xFFu) | ctx->FirmwareHostConfig, kHostConfig);
@@ -207,12 +234,7 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
   if ((hostConfig & kI2cMode) != 0) {
     PciWriteConfigDword(function, dword & ~uint32_t{kI2cMode}, kHostConfig);
   }
-  // Plain byte and word transfers: no packet error code, no block buffer.
-  ctx->FirmwareAuxControl = PortReadByte(Port(ioBase, kAuxControl));
-  if ((ctx->FirmwareAuxControl & kAuxPecAndBuffer) != 0) {
-    PortWriteByte(Port(ioBase, kAuxControl),
-                  static_cast<uint8_t>(ctx->FirmwareAuxControl & ~kAuxPecAndBuffer));
-  }
+  TakeAuxControl(ctx);
   return 0;
 }
 
@@ -221,12 +243,16 @@ int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, Pci
   if ((chip.Features & kHostConfigByte) != 0) {
     return AcquireLaterIchDevice(controller, ioBase, function);
   }
-  return AcquireDevice(controller, ioBase,
-                       (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4);
+  const int32_t variant = (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4;
+  if (AcquireDevice(controller, ioBase, variant) != 0) return -1;
+  if (variant == kVariantIch && (chip.Features & kHostAuxControl) != 0) {
+    TakeAuxControl(static_cast<IntelContext*>(controller->Context));
+  }
+  return 0;
 }
 
 void ResetStatus(uint32_t ioBase, int32_t variant) {
-  WriteBackStatus(ioBase, 0xFF,
+  WriteBackStatus(ioBase, KeptOnClear(variant),
                   HasSemaphore(variant) ? kStatusClearBits | kStatusInUse : kStatusClearBits);
 }
 

@@ -28,11 +28,13 @@ struct IntelContext {
   uint8_t FirmwareHostConfig;
   uint8_t SpdWritesBlocked;
   // ICH: the host control as firmware left it (its interrupt enable among
-  // the bits our starts overwrite), and on the ICH6 and later the auxiliary
+  // the bits our starts overwrite), and from the ICH4 on the auxiliary
   // control (packet error checking, the 32-byte buffer), which the driver
-  // clears for its own transfers; both put back at release.
+  // clears for its own transfers; both put back at release. The ICH0 to
+  // ICH3 have no auxiliary control: that port is never written there.
   uint8_t FirmwareHostControl;
   uint8_t FirmwareAuxControl;
+  uint8_t HasAuxControl;
 };
 
 constexpr int32_t kVariantPiix4 = 0;
@@ -59,7 +61,9 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
                               PciLocation function);
 
 // Discovery's entry: a chip with the host configuration byte is an ICH6 or
-// later, one with INUSE_STS an ICH, any other a PIIX4.
+// later, one with INUSE_STS an ICH, any other a PIIX4. An ICH with the
+// auxiliary control (ICH4, ICH5) gets its packet error checking and 32-byte
+// buffer cleared for the driver's transfers, and put back at release.
 int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
                     uint32_t ioBase);
 

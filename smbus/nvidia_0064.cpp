@@ -64,12 +64,14 @@ constexpr SmbusOps kOps = {&NV_ReadByte, &NV_ReadWord, &NV_WriteByte, &NV_Releas
 
 }  // namespace
 
-int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
+int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant,
+                         NvAbort abort) {
   if (!host_status::UsableIoBase(ioBase, kLastRegister)) return -1;
   auto* ctx = static_cast<NvContext*>(PoolAlloc(sizeof(NvContext)));
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
   ctx->Unfinished = 0;
+  ctx->Abort = abort;
   if (variant != kNvVariantPortIo) {
     PoolFree(ctx);
     return -1;
@@ -93,8 +95,11 @@ uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_
   const uint8_t final = host_status::PollStatus<uint8_t>(
       [context] { return ReadRegister(context, kNvStatus); },
       [](uint8_t value) { return !host_status::StillBusy(kStatusBits, value); }, kNvPollLimit);
+  // Without the abort register the host is left to finish on its own; the
+  // next transfer waits for that.
   const bool running = host_status::StillBusy(kStatusBits, final);
-  context->Unfinished = running && !Abort(context) ? 1u : 0u;
+  const bool aborted = running && context->Abort == NvAbort::Register && Abort(context);
+  context->Unfinished = running && !aborted ? 1u : 0u;
   return final;
 }
 

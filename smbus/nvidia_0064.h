@@ -3,7 +3,9 @@
 // registers in which writing the protocol code starts a transaction. A
 // transfer programs one transaction, sleeps 1 ms and polls the status until
 // the done bit shows, 1 ms apart, at most about 100 ms; one that has not
-// ended by then is aborted. The direction travels in the protocol code, not
+// ended by then is aborted on the parts that have the abort register (the
+// nForce2, MCP51 and MCP55); on the others it fails, and nothing is
+// started until the host has finished it. The direction travels in the protocol code, not
 // in the address byte. The transfers reach the registers only through the
 // two register-access operations kept in the context.
 #pragma once
@@ -21,6 +23,8 @@ constexpr uint8_t kNvAddress = 0x02;   // 7-bit address << 1; bit 0 stays 0
 constexpr uint8_t kNvCommand = 0x03;   // the command byte (the SPD offset)
 constexpr uint8_t kNvData0 = 0x04;     // byte data; low byte of word data
 constexpr uint8_t kNvData1 = 0x05;     // high byte of word data
+// The nForce2, MCP51 and MCP55 only; on the other MCPs these offsets are
+// not the abort registers and are never written.
 constexpr uint8_t kNvAbortStatus = 0x3C;  // bit 0: the abort has taken effect (write 1 to clear)
 constexpr uint8_t kNvControl = 0x3E;      // bit 5: abort the transaction under way
 
@@ -44,6 +48,9 @@ constexpr uint32_t kNvPollLimit = 100;
 constexpr int32_t kNvWriteCycleMs = 10;
 constexpr int32_t kNvVariantPortIo = 1;  // the only variant: registers as I/O ports
 
+// Whether the host can abort a transaction (control 0x3E bit 5).
+enum class NvAbort : uint32_t { None = 0, Register = 1 };
+
 // (I/O base, register, out value) -> 0 and (I/O base, register, value) -> 0.
 using NvReadRegisterFn = int32_t (*)(uint32_t ioBase, uint8_t reg, uint8_t* value);
 using NvWriteRegisterFn = int32_t (*)(uint32_t ioBase, uint8_t reg, uint8_t value);
@@ -57,13 +64,16 @@ struct NvContext {
   // starts nothing while the host is still at it, so that its data
   // registers are never taken for the new transaction's.
   uint32_t Unfinished;
+  NvAbort Abort;
 };
 
 // Allocates the context and fills the controller's slots; -1 when the
 // variant is not 1, the context cannot be allocated, or the base is 0 or
 // the block up to its control register runs past port 0xFFFF. No register
-// is written here.
-int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+// is written here. `abort`: whether this part has the abort register (the
+// nForce2 0x0064 has).
+int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant,
+                         NvAbort abort = NvAbort::Register);
 
 // Discovery's entry (see smbus/backend.h).
 int32_t NV_AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
@@ -78,6 +88,6 @@ int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t com
 void NV_ReleaseDevice(void* context);
 
 // Address, command, protocol (the start), 1 ms, then the status polled
-// until done; a transaction still running then is aborted. Returns the last
-// status read.
+// until done; a transaction still running then is aborted where the part
+// can abort. Returns the last status read.
 uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_t command);

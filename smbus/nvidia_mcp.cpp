@@ -10,6 +10,19 @@ namespace {
 
 constexpr uint32_t kChannels = 2;
 
+// The MCPs whose hosts have the abort register (control 0x3E bit 5, abort
+// status 0x3C), as the nForce2 has: the MCP51 and MCP55. On the others
+// those offsets are something else and are never written.
+constexpr uint16_t kAbortingMcps[] = {0x0264, 0x0368};
+
+NvAbort AbortOf(PciLocation function) {
+  const uint32_t device = PciReadConfigDword(function, 0x00) >> 16;
+  for (uint16_t id : kAbortingMcps) {
+    if (device == id) return NvAbort::Register;
+  }
+  return NvAbort::None;
+}
+
 // True when a memory slot answers on the channel the controller drives.
 bool AnySlotAnswers(SmbusController* controller) {
   for (uint8_t slot = 0; slot < kSlots; ++slot) {
@@ -38,7 +51,9 @@ bool DecodesIo(PciLocation function) {
 
 int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_t channels) {
   if (!DecodesIo(function)) {
-    DebugPrintHook("smbcore: nVidia SMBus function decodes no I/O: not used\n");
+    if (DebugPrintHook != nullptr) {
+      DebugPrintHook("smbcore: nVidia SMBus function decodes no I/O: not used\n");
+    }
     return -1;
   }
   uint32_t bases[kChannels] = {};
@@ -52,17 +67,20 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_
   }
   if (fallback < 0) return -1;
 
+  const NvAbort abort = AbortOf(function);
   int32_t chosen = -1;
   for (uint32_t channel = 0; channel < channels && chosen < 0; ++channel) {
     SmbusController probe{};
-    if (NV_AcquireDevice(&probe, bases[channel], kNvVariantPortIo) != 0) continue;
+    if (NV_AcquireDevice(&probe, bases[channel], kNvVariantPortIo, abort) != 0) continue;
     if (AnySlotAnswers(&probe)) chosen = static_cast<int32_t>(channel);
     NV_ReleaseDevice(probe.Context);
   }
   if (chosen < 0) chosen = fallback;
-  if (NV_AcquireDevice(controller, bases[chosen], kNvVariantPortIo) != 0) return -1;
-  DebugPrintHook("smbcore: nVidia SMBus channel %u at %04X\n", static_cast<uint32_t>(chosen + 1),
-                 bases[chosen]);
+  if (NV_AcquireDevice(controller, bases[chosen], kNvVariantPortIo, abort) != 0) return -1;
+  if (DebugPrintHook != nullptr) {
+    DebugPrintHook("smbcore: nVidia SMBus channel %u at %04X\n", static_cast<uint32_t>(chosen + 1),
+                   bases[chosen]);
+  }
   return 0;
 }
 

@@ -203,8 +203,9 @@ void ReleaseSemaphore(const Piix4CompatContext* ctx) {
 constexpr int32_t kNothingToRestore = -1;
 constexpr int32_t kPmUnreachable = -2;
 
-// Points the port field at port 0; returns the register to put back after
-// the transfer: as it was, or as an earlier transfer could not put it back;
+// Points the port field at port 0; returns the register value whose port
+// field goes back after the transfer: as it was, or as an earlier transfer
+// could not put it back;
 // kNothingToRestore when port 0 was already selected and nothing was
 // written; kPmUnreachable, nothing written, when the window cannot be mapped.
 int32_t SelectSpdPort(Piix4CompatContext* ctx) {
@@ -219,7 +220,10 @@ int32_t SelectSpdPort(Piix4CompatContext* ctx) {
   return spd == old ? kNothingToRestore : old;
 }
 
-// A window that cannot be mapped now keeps the old port owed to the next
+// Only the port field goes back, on the register as it reads now: its
+// other bits are firmware's (decode enables, the host enable and base on
+// the SB800's PM 0x2C) and may have changed while the transfer ran. A
+// window that cannot be mapped now keeps the old port owed to the next
 // transfer, which puts it back after its own.
 void RestorePort(Piix4CompatContext* ctx, int32_t old) {
   if (old < 0) return;
@@ -228,7 +232,10 @@ void RestorePort(Piix4CompatContext* ctx, int32_t old) {
     ctx->PortOwed = static_cast<int16_t>(old);
     return;
   }
-  pm.Write(ctx->PortRegister, static_cast<uint8_t>(old));
+  const auto field = static_cast<uint8_t>(kPortFieldBits << ctx->PortShift);
+  const uint8_t now = pm.Read(ctx->PortRegister);
+  const auto back = static_cast<uint8_t>((now & ~field) | (static_cast<uint8_t>(old) & field));
+  if (back != now) pm.Write(ctx->PortRegister, back);
 }
 
 // One transfer of the Intel back-end on this host. On a shared host: the

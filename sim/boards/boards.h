@@ -20,6 +20,7 @@ Board Ali1535();    // ALi M1533 + M7101 with an empty base: the ALi base write
 Board Amd756();     // AMD-750 + AMD-756: SMBus in the power-management function 0:7.3
 Board Amd8111();    // dual Opteron + AMD-8111: SMBus in the ACPI function 0:7.3
 Board Nforce();     // nForce 420D: SMBus 10DE:01B4 at 0:1.1, two I/O ranges
+Board NforceRange14();  // the same board with the modules behind the range at 0x14
 Board Nforce2();    // nForce2 Ultra 400: SMBus 10DE:0064 at 0:1.1
 Board Ali1533Rev0();  // ALi M1533 revision 0: the base in M7101 word 0xE2
 Board Ali1543();    // ALi M1533 rev C3 with the base the BIOS programmed

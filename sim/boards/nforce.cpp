@@ -8,11 +8,12 @@ namespace sim::boards {
 // An Athlon board with the nForce 420D: the SMBus function 0:1.1 (10DE:01B4)
 // has two I/O ranges, 0x5000 at configuration dword 0x10 and 0x5100 at 0x14,
 // each an AMD-style SMBus host block; the SPD EEPROMs are wired to the one
-// at 0x10. Three DDR slots, the middle one empty, the third write protected.
-Board Nforce() {
+// at `spdRange`. Three DDR slots, the middle one empty, the third write
+// protected.
+Board NforceBoard(const char* name, const char* description, uint8_t spdRange) {
   Board b;
-  b.name = "nforce";
-  b.description = "nVidia nForce 420D, SMBus 10DE:01B4 at 0:1.1";
+  b.name = name;
+  b.description = description;
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x01A4,
        .revision = 0xB2, .classCode = 0x060000, .multiFunction = true, .name = "host bridge"},
@@ -37,11 +38,12 @@ Board Nforce() {
   };
   SmbusHostSpec smbus;
   smbus.install = InstallNforceSmbusHost;
-  smbus.ioBase = 0x5000;
   smbus.pciBus = 0;
   smbus.pciDevice = 1;
   smbus.pciFunction = 1;
   smbus.transactionMs = 0;  // a cycle lasts its bit times
+  smbus.nforceSpdRange = spdRange;
+  smbus.ioBase = spdRange == 0x10 ? 0x5000 : 0x5100;
   smbus.segment0 = {
       {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Micron", kMicron, "MT8VDDT3264AG-265", 0x01B4C001)},
       {.slot = 2, .dimm = Ddr(512, 2, "PC2100", "Kingston", kKingston, "KVR266X64C25/512", 0x01B4C002),
@@ -63,6 +65,16 @@ Board Nforce() {
       .arrays = {{.deviceCount = 3, .devices = {{"DIMM0", 256}, {"DIMM1", 0}, {"DIMM2", 512}}}},
   };
   return b;
+}
+
+Board Nforce() {
+  return NforceBoard("nforce", "nVidia nForce 420D, SMBus 10DE:01B4 at 0:1.1", 0x10);
+}
+
+Board NforceRange14() {
+  return NforceBoard("nforce-14",
+                     "nVidia nForce 420D, SMBus 10DE:01B4 at 0:1.1, modules behind the range at 0x14",
+                     0x14);
 }
 
 // An Athlon XP board with the nForce2 Ultra 400: the MCP's SMBus function

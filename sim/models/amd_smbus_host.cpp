@@ -43,11 +43,12 @@ SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, Boa
   auto decode = [&hostSpec](uint8_t bar) {
     return AmdSmbusHost::NforceDecode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction, bar);
   };
-  auto& host = PlaceHost<AmdSmbusHost>(machine, decode(0x10),
+  const uint8_t spd = hostSpec.nforceSpdRange;
+  auto& host = PlaceHost<AmdSmbusHost>(machine, decode(spd),
                                        InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
   host.Firmware().Configure(hostSpec.firmware);
-  models.idleHost = &PlaceHost<AmdSmbusHost>(machine, decode(0x14), machine.Make<SmbusSegment>(),
-                                             hostSpec.transactionMs);
+  models.idleHost = &PlaceHost<AmdSmbusHost>(machine, decode(spd == 0x10 ? 0x14 : 0x10),
+                                             machine.Make<SmbusSegment>(), hostSpec.transactionMs);
   return &host;
 }
 

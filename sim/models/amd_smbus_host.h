@@ -123,8 +123,9 @@ class AmdSmbusHost : public PortDevice, public SmbusHostModel {
 
 // The AMD power-management function's host, the modules' bus behind it.
 SmbusHostModel* InstallAmdSmbusHost(const Board& board, Machine& machine, BoardModels& models);
-// The nForce 01B4's two hosts: the modules sit behind the range at 0x10;
-// the one at 0x14 has an empty bus of its own (the idle host).
+// The nForce 01B4's two hosts: the modules sit behind the range the board
+// names (0x10 or 0x14); the other has an empty bus of its own (the idle
+// host).
 SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, BoardModels& models);
 
 }  // namespace sim

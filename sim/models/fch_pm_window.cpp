@@ -11,7 +11,7 @@ uint8_t FchPmWindow::ReadMemory8(uint32_t offset) {
 }
 
 void FchPmWindow::WriteMemory8(uint32_t offset, uint8_t value) {
-  if (Decodes()) pm_.SetReg(static_cast<uint8_t>(offset), value);
+  if (Decodes()) pm_.Store(static_cast<uint8_t>(offset), value);
 }
 
 }  // namespace sim

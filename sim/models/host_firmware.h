@@ -27,11 +27,18 @@ struct HostFirmwareSpec {
   // The IMC wants the host's ownership semaphore this often (SB800-class
   // hosts with one; see semaphore_imc.h).
   uint32_t imcWantsSemaphoreEveryMs = 0;
+  // The PIIX4-compatible hosts with a port select: firmware flips one of
+  // its own bits of the port-select register (outside the port field)
+  // this often.
+  uint32_t flipsPortRegisterBitEveryMs = 0;
   // The Intel ICH's host control (its interrupt enable, bit 0) and
   // auxiliary control (packet error checking, the 32-byte buffer) as
   // firmware left them.
   uint8_t leftHostControl = 0;
   uint8_t leftAuxControl = 0;
+  // The Intel ICH: a device raised SMBALERT# before the driver loaded, and
+  // its owner (firmware's alert handler) has not serviced it yet.
+  bool alertForItsOwner = false;
 };
 
 // The bytes firmware's own sensor read leaves in the data registers.
@@ -64,13 +71,14 @@ class FirmwareHabit {
 
 // The habits of one host's firmware.
 struct HostFirmware {
-  FirmwareHabit leavesError, takesCompletion, hangs;
+  FirmwareHabit leavesError, takesCompletion, hangs, flipsPortRegisterBit;
   uint32_t busyLagMs = 0;
   SemaphoreImc imc;
   void Configure(const HostFirmwareSpec& habits) {
     leavesError.SetPeriod(habits.leavesErrorEveryMs);
     takesCompletion.SetPeriod(habits.takesCompletionEveryMs);
     hangs.SetPeriod(habits.hangsEveryMs);
+    flipsPortRegisterBit.SetPeriod(habits.flipsPortRegisterBitEveryMs);
     busyLagMs = habits.busyLagMs;
     imc.SetPeriod(habits.imcWantsSemaphoreEveryMs);
   }

@@ -17,6 +17,8 @@ IchGeneration IchGenerationOf(uint16_t deviceId) {
   // The 8-series and 9-series PCH (Lynx Point, Wildcat Point, and -LP).
   switch (deviceId) {
     case 0x8C22: case 0x9C22: case 0x8CA2: case 0x9CA2: return {.spdWriteLock = true};
+    // The ICH, ICH0, ICH2, C-ICH and ICH3: no auxiliary control yet.
+    case 0x2413: case 0x2423: case 0x2443: case 0x2453: case 0x2483: return {.auxControl = false};
     default: return {};
   }
 }
@@ -29,6 +31,7 @@ IntelSmbusHost::IntelSmbusHost(Machine& machine, IntelHostFamily family, SmbusBu
 
 void IntelSmbusHost::SetDecode(const PciIoDecode& decode, IchGeneration generation) {
   decode_ = decode;
+  generation_ = generation;
   if (family_ != IntelHostFamily::Ich || !generation.spdWriteLock) return;
   PciFunction* f = machine_.FindPciFunction(decode.bus, decode.device, decode.function);
   if (f == nullptr) return;
@@ -86,7 +89,9 @@ bool IntelSmbusHost::Refuses(uint8_t addressByte) {
 }
 
 uint8_t IntelSmbusHost::Read8(uint16_t offset) {
-  if (offset == kAuxControl && family_ == IntelHostFamily::Ich) return auxControl_;
+  if (offset == kAuxControl && family_ == IntelHostFamily::Ich) {
+    return HasAuxControl() ? auxControl_ : 0;
+  }
   const uint8_t value = Piix4Block::Read8(offset);
   // ICH: the read that finds the semaphore free takes it.
   if (offset == kStatus) status_ |= Semaphore();
@@ -97,6 +102,10 @@ void IntelSmbusHost::Write8(uint16_t offset, uint8_t value) {
   // Whoever writes the 1, the firmware's hold is over.
   if (offset == kStatus && (value & Semaphore()) != 0) firmwareHoldsInUse_ = false;
   if (offset == kAuxControl && family_ == IntelHostFamily::Ich) {
+    if (!HasAuxControl()) {
+      ++auxWritesWithout_;
+      return;
+    }
     auxControl_ = static_cast<uint8_t>(value & (kAuxPec | kAuxBuffer32));
     return;
   }
@@ -154,7 +163,10 @@ SmbusHostModel* InstallIntelSmbusHost(const Board& board, Machine& machine, Boar
   host.Firmware().Configure(hostSpec.firmware);
   host.Write8(IntelSmbusHost::kControl,
               hostSpec.firmware.leftHostControl & ~(IntelSmbusHost::kStart | IntelSmbusHost::kKill));
-  host.Write8(IntelSmbusHost::kAuxControl, hostSpec.firmware.leftAuxControl);
+  if (hostSpec.firmware.leftAuxControl != 0) {
+    host.Write8(IntelSmbusHost::kAuxControl, hostSpec.firmware.leftAuxControl);
+  }
+  if (hostSpec.firmware.alertForItsOwner) host.RaiseAlert();
   return &host;
 }
 

@@ -14,10 +14,12 @@
 // the bus; with SPD write-disable (bit 4) a transfer whose address byte says
 // write to 0x50-0x57 fails the same way. From the 8-series on the firmware
 // sets bit 4 and it stays set until reset. Firmware that shares the host can
-// hold INUSE_STS for a while. The ICH's auxiliary control (base+0x0D) holds
-// packet error checking (bit 0) and the 32-byte buffer (bit 1); with the
-// first set, a byte or word transfer expects a packet error code the SPD
-// never sends, and the model ends it with a device error at once.
+// hold INUSE_STS for a while. The auxiliary control (base+0x0D) of the ICH4
+// and later holds packet error checking (bit 0) and the 32-byte buffer (bit
+// 1); with the first set, a byte or word transfer expects a packet error
+// code the SPD never sends, and the model ends it with a device error at
+// once. The ICH0 to ICH3 have no such register: the port reads 0 and a
+// write to it is counted (AuxWritesWithout).
 #pragma once
 
 #include <stdint.h>
@@ -37,6 +39,7 @@ enum class IntelHostFamily { Piix4, Ich };
 // its host configuration byte.
 struct IchGeneration {
   bool spdWriteLock = false;  // SPD write-disable holds once set (8-series on)
+  bool auxControl = true;     // the auxiliary control at +0x0D (ICH4 on)
 };
 IchGeneration IchGenerationOf(uint16_t deviceId);
 
@@ -78,6 +81,8 @@ class IntelSmbusHost : public Piix4Block {
   // writes to the SPD addresses, and anything in I2C mode.
   uint64_t RefusedSpdWrites() const { return refusedSpdWrites_; }
   uint64_t RefusedInI2cMode() const { return refusedI2c_; }
+  // Writes to +0x0D of an ICH without the auxiliary control (ICH0-ICH3).
+  uint64_t AuxWritesWithout() const { return auxWritesWithout_; }
   // The I/O base the host answers at now; 0 when it answers nowhere.
   uint16_t IoBase() const;
   IntelHostFamily Family() const { return family_; }
@@ -92,10 +97,13 @@ class IntelSmbusHost : public Piix4Block {
   bool Refuses(uint8_t addressByte) override;
   uint8_t Semaphore() const { return family_ == IntelHostFamily::Ich ? kInUse : 0; }
   uint8_t HostConfig();
+  bool HasAuxControl() const { return family_ == IntelHostFamily::Ich && generation_.auxControl; }
 
   Machine& machine_;
   IntelHostFamily family_;
   PciIoDecode decode_{};
+  IchGeneration generation_{};
+  uint64_t auxWritesWithout_ = 0;
   bool firmwareHoldsInUse_ = false;
   uint64_t firmwareReleaseMs_ = 0;
   uint64_t refusedSpdWrites_ = 0;

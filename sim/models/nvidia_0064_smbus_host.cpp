@@ -12,6 +12,25 @@ PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t fun
           .enables = {{kPciCommandRegister, kPciCommandIoSpace}, {baseRegister, kPciIoBar}}};
 }
 
+bool Nvidia0064SmbusHost::HasAbort(uint16_t deviceId) {
+  return deviceId == 0x0064 || deviceId == 0x0264 || deviceId == 0x0368;
+}
+
+namespace {
+
+uint16_t SmbusDeviceId(const Board& board) {
+  const SmbusHostSpec& hostSpec = *board.smbus;
+  for (const PciFunctionSpec& f : board.pci) {
+    if (f.bus == hostSpec.pciBus && f.device == hostSpec.pciDevice &&
+        f.function == hostSpec.pciFunction) {
+      return f.deviceId;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
 SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,
                                            BoardModels& models) {
   const SmbusHostSpec& hostSpec = *board.smbus;
@@ -35,6 +54,7 @@ SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
                                     hostSpec.channelBaseRegisters[channel]),
         modulesHere ? modules : machine.Make<SmbusSegment>(), hostSpec.transactionMs);
     if (modulesHere) host.Firmware().Configure(hostSpec.firmware);
+    if (!Nvidia0064SmbusHost::HasAbort(SmbusDeviceId(board))) host.RemoveAbort();
     (modulesHere ? spd : models.idleHost) = &host;
   }
   return spd;
@@ -66,8 +86,8 @@ uint8_t Nvidia0064SmbusHost::Read8(uint16_t offset) {
     case kAddress: return address_;
     case kCommand: return command_;
     case kCount: return count_;
-    case kAbortStatus: return abortStatus_;
-    case kControl: return static_cast<uint8_t>(control_ & ~kAbort);
+    case kAbortStatus: return hasAbort_ ? abortStatus_ : 0;
+    case kControl: return hasAbort_ ? static_cast<uint8_t>(control_ & ~kAbort) : 0;
     default: return 0;  // the alarm registers are not modelled
   }
 }
@@ -76,6 +96,10 @@ void Nvidia0064SmbusHost::Write8(uint16_t offset, uint8_t value) {
   Settle();
   if (offset >= kData && offset < kData + kDataBytes) {
     data_[offset - kData] = value;
+    return;
+  }
+  if (!hasAbort_ && (offset == kAbortStatus || offset == kControl)) {
+    ++abortWritesWithout_;  // whatever the part keeps there, it is not ours to write
     return;
   }
   switch (offset) {

@@ -6,7 +6,10 @@
 // The direction is bit 0 of the protocol code; the address register holds
 // the 7-bit address in bits 7-1. Control bit 5 aborts a cycle under way: the
 // status is left as it stands and the abort status (0x3C) shows bit 0 until
-// it is written as 1. Firmware's transfer that hangs until it is aborted is
+// it is written as 1. Only the nForce2 (0x0064), the MCP51 (0x0264) and
+// the MCP55 (0x0368) have that abort; on the other MCPs 0x3C and 0x3E are
+// no abort registers, a write there is recorded (AbortWritesWithout) and
+// a cycle under way runs on. Firmware's transfer that hangs until it is aborted is
 // a board option (HostFirmware::hangs). The block answers at configuration dword
 // 0x50 (a later MCP's channel at its BAR or word, `baseRegister`) while the
 // command register's I/O space bit and the base's I/O bit (bit 0) are set.
@@ -58,6 +61,8 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
 
   static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function,
                             uint8_t baseRegister = 0x50);
+  // Whether the part with this SMBus function device ID has the abort.
+  static bool HasAbort(uint16_t deviceId);
 
   Nvidia0064SmbusHost(Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1);
 
@@ -68,6 +73,10 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
   void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }
   // The next cycle leaves the bus alone and ends with this result code.
   void FailNextWith(uint8_t resultCode) { failNext_ = resultCode; }
+  // A part without the abort register (the later MCPs but the MCP51/55).
+  void RemoveAbort() { hasAbort_ = false; }
+  // Writes to 0x3C or 0x3E of a part that has no abort register there.
+  uint64_t AbortWritesWithout() const { return abortWritesWithout_; }
 
   // The firmware sharing the host (host_firmware.h); its hang is the one habit
   // this host has.
@@ -98,6 +107,8 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
   uint8_t control_ = 0;
   uint8_t abortStatus_ = 0;
   uint64_t aborts_ = 0;
+  bool hasAbort_ = true;
+  uint64_t abortWritesWithout_ = 0;
 
   uint8_t protocol_ = 0;
   uint8_t status_ = 0;

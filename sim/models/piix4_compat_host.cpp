@@ -54,13 +54,30 @@ uint8_t Piix4CompatPorts::Selected() const {
   return 0;
 }
 
+uint8_t Piix4CompatPorts::PortRegister() const {
+  switch (select_) {
+    case Piix4CompatPortSelect::Sb800: return (pm_->Reg(kPmPortChoice) & 1u) != 0 ? kPm2E : kPmBaseLow;
+    case Piix4CompatPortSelect::Pm2E: return kPm2E;
+    case Piix4CompatPortSelect::Pm02: return kPm02;
+    case Piix4CompatPortSelect::None: break;
+  }
+  return 0;
+}
+
+// Bit 3 beside a field in bits 2-1 (on PM 0x2C neither the host enable in
+// bit 0 nor the base from bit 5), bit 1 beside one in bits 4-3.
+uint8_t Piix4CompatPorts::FirmwareBit() const {
+  if (select_ == Piix4CompatPortSelect::None) return 0;
+  return select_ == Piix4CompatPortSelect::Pm02 ? 0x02 : 0x08;
+}
+
 SmbusSlave* Piix4CompatPorts::Find(uint8_t address) {
   SmbusBus* bus = ports_[Selected()];
   return bus == nullptr ? nullptr : bus->Find(address);
 }
 
 Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts,
-                                 const AmdPmRegisters* pm, const PciIoDecode& config,
+                                 AmdPmRegisters* pm, const PciIoDecode& config,
                                  Piix4CompatPorts& ports)
     : Piix4Block(machine, ports, facts.busHz),
       machine_(machine),
@@ -103,6 +120,9 @@ void Piix4CompatHost::SettleFirmware() {
   if (firmwareHolds_ && firmwareUntilMs_ != kForever && now >= firmwareUntilMs_) {
     firmwareHolds_ = false;
     status_ |= kDeviceError;  // its last transfer found nobody
+  }
+  if (pm_ != nullptr && ports_.FirmwareBit() != 0 && Firmware().flipsPortRegisterBit.Due(now)) {
+    pm_->FirmwareFlips(ports_.PortRegister(), ports_.FirmwareBit());
   }
   if (facts_.semaphore && Firmware().imc.TakesNow(now, hostOwns_, firmwareHolds_, Transactions())) {
     firmwareHolds_ = true;

@@ -15,6 +15,9 @@
 // error). A transfer started while firmware holds the host collides with
 // firmware's (bus error); every start without the semaphore is counted. The
 // board's IMC (HostFirmware::imc) takes the semaphore on its own period.
+// The port-select register's other bits are firmware's: firmware can flip
+// one of them on its own period (HostFirmware::flipsPortRegisterBit), and
+// a store that undoes firmware's last setting is counted.
 #pragma once
 
 #include <stdint.h>
@@ -45,15 +48,38 @@ class AmdPmRegisters : public PortDevice {
     if (port == kIndexPort)
       index_ = value;
     else
-      regs_[index_] = value;
+      Store(index_, value);
   }
   uint8_t Reg(uint8_t reg) const { return regs_[reg]; }
   void SetReg(uint8_t reg, uint8_t value) { regs_[reg] = value; }
   uint8_t Index() const { return index_; }
+  // Software's store to a register (the data port, the PM window): one that
+  // changes a bit firmware set last undoes firmware's setting, and is
+  // counted.
+  void Store(uint8_t reg, uint8_t value) {
+    if (firmwareMask_ != 0 && reg == firmwareReg_ &&
+        ((regs_[reg] ^ value) & firmwareMask_) != 0) {
+      ++firmwareBitsUndone_;
+    }
+    regs_[reg] = value;
+  }
+  // Firmware flips its own bit `mask` of `reg`.
+  void FirmwareFlips(uint8_t reg, uint8_t mask) {
+    firmwareReg_ = reg;
+    firmwareMask_ = mask;
+    regs_[reg] ^= mask;
+    ++firmwareFlips_;
+  }
+  uint64_t FirmwareFlipCount() const { return firmwareFlips_; }
+  uint64_t FirmwareBitsUndone() const { return firmwareBitsUndone_; }
 
  private:
   uint8_t index_;
   std::array<uint8_t, 256> regs_{};
+  uint8_t firmwareReg_ = 0;
+  uint8_t firmwareMask_ = 0;
+  uint64_t firmwareFlips_ = 0;
+  uint64_t firmwareBitsUndone_ = 0;
 };
 
 enum class Piix4CompatBase {
@@ -97,6 +123,10 @@ class Piix4CompatPorts : public SmbusBus {
       : pm_(pm), select_(select), ports_(ports) {}
   uint8_t Selected() const;
   SmbusSlave* Find(uint8_t address) override;
+  // The register holding the port field now, and a bit of it outside the
+  // field that is firmware's (none without a port select).
+  uint8_t PortRegister() const;
+  uint8_t FirmwareBit() const;
 
  private:
   const AmdPmRegisters* pm_;
@@ -112,7 +142,7 @@ class Piix4CompatHost : public Piix4Block {
   static constexpr uint16_t kPorts = 0x20;  // the PM-placed block; 16 from configuration space
   static constexpr uint64_t kForever = UINT64_MAX;
 
-  Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts, const AmdPmRegisters* pm,
+  Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts, AmdPmRegisters* pm,
                   const PciIoDecode& config, Piix4CompatPorts& ports);
 
   uint8_t Read8(uint16_t offset) override;
@@ -133,7 +163,7 @@ class Piix4CompatHost : public Piix4Block {
 
   Machine& machine_;
   Piix4CompatSpec facts_;
-  const AmdPmRegisters* pm_;
+  AmdPmRegisters* pm_;
   PciIoDecode config_;
   Piix4CompatPorts& ports_;
   bool hostOwns_ = false;

@@ -196,7 +196,10 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
       {"ali1533-r0", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
       {"ali1543", {{0, 17, 0, 0x10B9, 0x7101}, {}}},
       {"amd756", {{0, 7, 3, 0x1022, 0x740B}, {}}},
-      {"nforce", {{0, 1, 1, 0x10DE, 0x01B4}, {}}},
+      // The nForce says which of its two ranges it took: 0x14 where a module
+      // answers there, else 0x10.
+      {"nforce", {{0, 1, 1, 0x10DE, 0x01B4}, {"smbcore: nForce SMBus at 5000 (I/O range at 10)"}}},
+      {"nforce-14", {{0, 1, 1, 0x10DE, 0x01B4}, {"smbcore: nForce SMBus at 5100 (I/O range at 14)"}}},
       {"nforce2", {{0, 1, 1, 0x10DE, 0x0064}, {}}},
       {"sis96x-noacpi", {{0, 0, 0, 0x1039, 0x0645},
                          {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x found with NO ACPI base."}}},
@@ -273,6 +276,8 @@ struct NoController {
   const char* board;
   uint8_t device, function, baseRegister;
   uint32_t baseDword;
+  uint8_t otherRegister = 0;  // a second base register changed as well (the nForce's)
+  uint32_t otherDword = 0;
 };
 
 void PrintTo(const NoController& c, std::ostream* os) {
@@ -289,6 +294,9 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   UseBoard(c.board);
   if (c.baseRegister != 0) {
     machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.baseRegister, c.baseDword);
+  }
+  if (c.otherRegister != 0) {
+    machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.otherRegister, c.otherDword);
   }
   const uint64_t ports = machine_.PortAccesses();
   ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
@@ -312,7 +320,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 
 // An unsupported SMBus; SPD pins whose block the BIOS never placed; host
 // bases the BIOS never programmed (the I/O space bit alone), with only bits
-// below the base mask, or that the nVidia 0xE0 subtraction wraps; an
+// below the base mask, or that the nVidia 0xE0 subtraction wraps (on the
+// nForce at both its ranges); an
 // AMD-8111 whose BIOS left the host disabled (0x41 bit 7 clear); a Zen FCH
 // whose PM window firmware left off, and a legacy ATI host the BIOS disabled
 // (0xD2 bit 0 clear).
@@ -328,15 +337,17 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"amd756", 7, 3, 0x58, 0x00000001},
                       NoController{"amd756", 7, 3, 0x58, 0x000000F1},
                       NoController{"amd8111", 7, 3, 0x40, 0x00000000},
-                      NoController{"nforce", 1, 1, 0x10, 0x00000001},
-                      NoController{"nforce", 1, 1, 0x10, 0x00000051},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000001, 0x14, 0x00000001},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000051, 0x14, 0x00000000},
+                      NoController{"nforce-14", 1, 1, 0x14, 0x00000051, 0x10, 0x00000001},
                       NoController{"nforce2", 1, 1, 0x50, 0x00000001},
                       NoController{"nforce2", 1, 1, 0x50, 0x0000000D},
                       NoController{"fch790b-zen-off", 0, 0, 0, 0},
                       NoController{"sb700", 20, 0, 0xD0, 0x00000000},
                       NoController{"ixp400", 20, 0, 0x90, 0x00000001}),
     [](const ::testing::TestParamInfo<NoController>& info) {
-      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword));
+      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword) +
+                      (info.param.otherRegister != 0 ? "_" + std::to_string(info.param.otherDword) : ""));
     });
 
 }  // namespace

@@ -3,7 +3,9 @@
 // taking a completion before the driver polls, a transfer that hangs until
 // it is killed, a busy bit that shows late, an IMC that wants the host's
 // semaphore every few milliseconds, the ICH's host and auxiliary control
-// left set (put back at unload). Every module still reads byte for byte,
+// left set (put back at unload), an SMBALERT# latched for its owner (left
+// standing), firmware's own bit of the FCH's port-select register changed
+// meanwhile (kept). Every module still reads byte for byte,
 // or the request fails with its status and the next one reads it whole:
 // firmware's bytes are never passed off as the module's. The driver keeps
 // the semaphore for one transfer at a time, never past its bounded waits.
@@ -32,6 +34,8 @@ constexpr sim::HostFirmwareSpec kTakesCompletion{.takesCompletionEveryMs = 2000}
 constexpr sim::HostFirmwareSpec kHangs{.hangsEveryMs = 100000};
 constexpr sim::HostFirmwareSpec kBusyLags{.busyLagMs = 2};
 constexpr sim::HostFirmwareSpec kLeftControls{.leftHostControl = 0x01, .leftAuxControl = 0x03};
+constexpr sim::HostFirmwareSpec kAlert{.alertForItsOwner = true};
+constexpr sim::HostFirmwareSpec kFlipsPortBit{.flipsPortRegisterBitEveryMs = 3};
 constexpr sim::HostFirmwareSpec kImc{.imcWantsSemaphoreEveryMs = 4};
 constexpr sim::HostFirmwareSpec kImcAndHangs{.hangsEveryMs = 100000,
                                              .imcWantsSemaphoreEveryMs = 4};
@@ -43,12 +47,16 @@ constexpr uint64_t kOneTransferMs = 2 * (3000 + 100 + 3000 + 100);
 const FirmwareCase kFirmwareCases[] = {
     {"ich5", "leaves error", kLeavesError},       {"ich5", "takes completion", kTakesCompletion},
     {"ich5", "hangs", kHangs},                    {"ich5", "busy lags", kBusyLags},
-    {"ich5", "left controls", {.leftHostControl = 0x01}}, {"ich9", "left controls", kLeftControls},
+    {"ich5", "left controls", kLeftControls},     {"ich9", "left controls", kLeftControls},
+    {"ich4-mixed", "left controls", kLeftControls},
+    {"ich5", "alert for its owner", kAlert},      {"ich9", "alert for its owner", kAlert},
     {"piix4", "leaves error", kLeavesError},      {"piix4", "hangs", kHangs},
     {"via686b", "leaves error", kLeavesError},    {"via686b", "hangs", kHangs},
     {"sb800", "hangs", kHangs},                   {"sb800", "IMC", kImc},
     {"sb800", "IMC hangs", kImcAndHangs},         {"hudson2", "IMC", kImc},
     {"fch790b-zen2", "IMC", kImc},                {"fch790b-zen2", "IMC hangs", kImcAndHangs},
+    {"sb800", "port bit", kFlipsPortBit},         {"hudson2", "port bit", kFlipsPortBit},
+    {"fch790b-zen2", "port bit", kFlipsPortBit},
     {"amd756", "leaves error", kLeavesError},     {"amd756", "takes completion", kTakesCompletion},
     {"amd756", "hangs", kHangs},
     {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},
@@ -86,12 +94,20 @@ TEST_P(FirmwareTest, EveryModuleReadsOrFailsWithItsStatusAndTheNextReadIsWhole) 
   }
   EXPECT_LE(failures, 1u) << "at most the one request firmware's act fell into";
   const sim::HostFirmwareSpec& left = GetParam().firmware;
+  if (left.alertForItsOwner) {
+    EXPECT_NE(models_.Host<sim::IntelSmbusHost>()->StatusRegister() & sim::IntelSmbusHost::kSmbAlert, 0)
+        << "the alert stays for its owner";
+  }
   if (left.leftHostControl != 0) {  // put back at unload
     ASSERT_TRUE(driver_->Unload());
     started_ = false;
     auto& host = *models_.Host<sim::IntelSmbusHost>();
     EXPECT_EQ(host.Read8(sim::IntelSmbusHost::kControl), left.leftHostControl);
     EXPECT_EQ(host.Read8(sim::IntelSmbusHost::kAuxControl), left.leftAuxControl);
+  }
+  if (left.flipsPortRegisterBitEveryMs != 0) {
+    EXPECT_GT(models_.amdPm->FirmwareFlipCount(), 0u);
+    EXPECT_EQ(models_.amdPm->FirmwareBitsUndone(), 0u) << "firmware's bits of the port register";
   }
   if (GetParam().firmware.imcWantsSemaphoreEveryMs != 0) {
     const sim::SemaphoreImc& imc = models_.Host<sim::Piix4CompatHost>()->Firmware().imc;

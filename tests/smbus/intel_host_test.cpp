@@ -85,7 +85,8 @@ TEST_F(IntelHostTest, AcquireClearsWhatTheFirmwareLeftInTheStatus) {
   machine_.Out8(0x400, 0x40);  // the firmware hands the semaphore back, its bits left
   SmbusController controller{};
   ASSERT_EQ(intel::AcquireDevice(&controller, 0x400, 1), 0);
-  EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x00) << "bits cleared, semaphore released";
+  EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x20)
+      << "bits cleared, semaphore released, the alert left to its owner";
   controller.ReleaseDevice(controller.Context);
 }
 
@@ -157,6 +158,39 @@ TEST_F(IntelHostTest, ReleaseLeavesTheHostConfigurationAsTheFirmwareHadIt) {
     ReleaseController(controller);
     EXPECT_EQ(machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.firmware);
     EXPECT_EQ(machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
+  }
+}
+
+// From the ICH4 on, the packet error checking and 32-byte buffer firmware
+// left in the auxiliary control are off for the driver's transfers (with
+// PEC on, the host waits for a code the SPD never sends) and back at
+// release; the ICH0 to ICH3 have no such register, and it is never written.
+TEST_F(IntelHostTest, TheAuxiliaryControlIsClearedOnlyWhereTheChipHasIt) {
+  const struct {
+    uint16_t deviceId;
+    bool aux;
+  } cases[] = {{0x24D3, true}, {0x24C3, true}, {0x2483, false}, {0x2443, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.deviceId);
+    sim::Board board = *sim::FindBoard("ich5");
+    for (sim::PciFunctionSpec& f : board.pci) {
+      if (f.device == 31 && f.function == 3) f.deviceId = c.deviceId;
+    }
+    board.smbus->firmware.leftAuxControl = c.aux ? 0x03 : 0x00;
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::BoardModels models;
+    SmbusController* controller = BootOn(machine, board, &models);
+    ASSERT_NE(controller, nullptr);
+    IntelSmbusHost& host = *models.Host<IntelSmbusHost>();
+    EXPECT_EQ(host.Read8(IntelSmbusHost::kAuxControl), 0x00) << "while loaded";
+    std::vector<uint8_t> data(32);
+    OpStatus status = Fresh();
+    EXPECT_EQ(ReadSpdBlock(controller, &status, 0, data.data(), 0, 32), 32u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
+    ReleaseController(controller);
+    EXPECT_EQ(host.Read8(IntelSmbusHost::kAuxControl), c.aux ? 0x03 : 0x00) << "at release";
+    EXPECT_EQ(host.AuxWritesWithout(), 0u) << "a register the chip does not have";
   }
 }
 
