@@ -285,6 +285,10 @@ constexpr SisRow kSisRows[] = {
     {0x0540, kSisRecord | kSisOtherHost}, {0x0550, kSisRecord | kSisOtherHost},
     {0x0630, kSisRecord | kSisOtherHost}, {0x5511, kSisRecord | kSisOtherHost},
     {0x5597, kSisRecord | kSisOtherHost}, {0x5598, kSisRecord | kSisOtherHost},
+    // Host bridges of chipsets whose 0x0008 function is no 5595.
+    {0x0646, kSisRecord | kSisOtherHost}, {0x0648, kSisRecord | kSisOtherHost},
+    {0x0650, kSisRecord | kSisOtherHost}, {0x0651, kSisRecord | kSisOtherHost},
+    {0x0730, kSisRecord | kSisOtherHost}, {0x0746, kSisRecord | kSisOtherHost},
     {0x0645, kSisRecord | kSis96x},       {0x0745, kSisRecord | kSis96x},
     {0x0735, kSisRecord | kSis96x | kSisBaseWords},
     {0x0961, kSisRecord | kSis96x | kSisBaseWords},
