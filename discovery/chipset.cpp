@@ -38,7 +38,11 @@ using S = SegmentSwitch;
 // The chips, by what their back-end needs: base register, mask and what is
 // taken off after masking, enable register and bits, segment switch, host
 // features, the back-end's own model.
-constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0, 0, S::BoardLatch, kHostPlain, 0};
+constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0, 0,
+                                   S::BoardLatch, kHostPlain, kModelIntelPiix4Class};
+// The 440MX's host is a PIIX4's; no board latch is known for it.
+constexpr ChipDescriptor kPiix4Mx = {B::Intel, 0x90, 0xFFF0, 0, 0, 0,
+                                     S::None, kHostPlain, kModelIntelPiix4Class};
 constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0, 0, S::SuperIo, kHostInUseSemaphore, 0};
 // ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
 constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0,
@@ -86,6 +90,7 @@ constexpr MessageArgs kRev = MessageArgs::Revision;
 
 constexpr DirectRow kDirect[] = {
     {kIntel, 0x7113, kAnyRevision, &kPiix4, nullptr},
+    {kIntel, 0x719B, kAnyRevision, &kPiix4Mx, nullptr},
     {kIntel, 0x2413, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2423, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2443, kAnyRevision, &kIch, nullptr},

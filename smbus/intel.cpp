@@ -221,8 +221,15 @@ int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, Pci
   if ((chip.Features & kHostConfigByte) != 0) {
     return AcquireLaterIchDevice(controller, ioBase, function);
   }
-  return AcquireDevice(controller, ioBase,
-                       (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4);
+  const int32_t installed = AcquireDevice(
+      controller, ioBase, (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4);
+  // A board with no known segment switch (the 440MX's): segment 1 is not
+  // switched, and no board port is written for it.
+  if (installed == 0 && chip.Segments == SegmentSwitch::None) {
+    controller->SelectSegment = nullptr;
+    controller->DeselectSegment = nullptr;
+  }
+  return installed;
 }
 
 void ResetStatus(uint32_t ioBase, int32_t variant) {

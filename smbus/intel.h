@@ -59,7 +59,8 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
                               PciLocation function);
 
 // Discovery's entry: a chip with the host configuration byte is an ICH6 or
-// later, one with INUSE_STS an ICH, any other a PIIX4.
+// later, one with INUSE_STS an ICH, any other a PIIX4; an ICH or PIIX4 whose
+// chip names no segment switch gets none.
 int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
                     uint32_t ioBase);
 

@@ -239,6 +239,21 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
                             "firmware left it off (PM 0x04 bit 1)"}}},
       {"sb800-fw-hold", {{0, 20, 0, 0x1002, 0x4385}, {}}},
       {"sb800-off", {{0, 0, 0, 0, 0}, {"smbcore: SMBus 4385 rev 42: the host is disabled"}}},
+      // The machines told by their SMBIOS identity.
+      {"sb600-sapphire", {{0, 0, 0, 0, 0},
+                          {"smbcore: accessing the SMBus on the SAPPHIRE Inc. PC-AM2RD790 is unsafe: "
+                           "not used"}}},
+      {"sb600-dfi", {{0, 0, 0, 0, 0},
+                     {"smbcore: accessing the SMBus on the DFI Inc. LP UT 790FX is unsafe: not used"}}},
+      {"ck804-dfi", {{0, 1, 1, 0x10DE, 0x0052},
+                     {"smbcore: Found nVidia CK804 rev=A2",
+                      "smbcore: accessing the second SMBus on the DFI Corp,LTD LP UT NF4 Expert is "
+                      "unsafe: not used",
+                      "smbcore: nVidia SMBus channel 1 at 4C00"}}},
+      {"piix4-ibm", {{0, 0, 0, 0, 0},
+                     {"smbcore: the SMBus of this IBM system carries a serial EEPROM that a write "
+                      "corrupts: not used"}}},
+      {"mx440", {{0, 7, 3, 0x8086, 0x719B}, {}}},
   };
   return boards;
 }
@@ -315,7 +330,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 // below the base mask, or that the nVidia 0xE0 subtraction wraps; an
 // AMD-8111 whose BIOS left the host disabled (0x41 bit 7 clear); a Zen FCH
 // whose PM window firmware left off, and a legacy ATI host the BIOS disabled
-// (0xD2 bit 0 clear).
+// (0xD2 bit 0 clear). The machines whose SMBIOS identity says the SMBus is
+// unsafe.
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
     ::testing::Values(NoController{sim::kUnsupportedChipsetBoard, 0, 0, 0, 0},
@@ -334,7 +350,10 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"nforce2", 1, 1, 0x50, 0x0000000D},
                       NoController{"fch790b-zen-off", 0, 0, 0, 0},
                       NoController{"sb700", 20, 0, 0xD0, 0x00000000},
-                      NoController{"ixp400", 20, 0, 0x90, 0x00000001}),
+                      NoController{"ixp400", 20, 0, 0x90, 0x00000001},
+                      NoController{"sb600-sapphire", 0, 0, 0, 0},
+                      NoController{"sb600-dfi", 0, 0, 0, 0},
+                      NoController{"piix4-ibm", 0, 0, 0, 0}),
     [](const ::testing::TestParamInfo<NoController>& info) {
       return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword));
     });

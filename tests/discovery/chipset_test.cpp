@@ -10,6 +10,7 @@
 
 #include "discovery/backends.h"
 #include "discovery/chipset.h"
+#include "discovery/unsafe_boards.h"
 #include "smbios/smbios_cache.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
@@ -128,9 +129,11 @@ constexpr uint32_t kNotSetUp = 0xFFFFFFFFu;  // the row's host is not set up at 
 // picking the row and its message. The boards run the rest through the
 // driver.
 TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
-  const int32_t pins586b = kI2cPinsVia586b;
+  const int32_t pins586b = kI2cPinsVia586b, piix4 = kModelIntelPiix4Class;
   const DirectCase cases[] = {
-      {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, 0, ""},
+      {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, piix4, ""},
+      // The 440MX's PIIX4 host, with no board latch to switch segments.
+      {0x8086, 0x719B, 0x00, 0x90, 0x00001041, B::Intel, 0x1040, S::None, piix4, ""},
       {0x8086, 0x2423, 0x01, 0x20, 0x12340C0F, B::Intel, 0x0C00, S::SuperIo, 0, ""},
       {0x1022, 0x7413, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
       {0x1022, 0x7443, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
@@ -195,37 +198,58 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
   }
 }
 
-// The boards whose SMBus is unsafe to touch, told by their SMBIOS board
-// maker and product, get no controller and a message; a near name is
-// another board.
+// The machines whose SMBus is unsafe to touch, told by their SMBIOS
+// identity, get no controller and a message: the 790FX boards by their
+// baseboard maker and product, each text anywhere in its field and case as
+// written; the PIIX4-class hosts (not the ICH) on a system whose maker names
+// IBM. A text the field does not hold is another machine.
 TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
+  const std::string sapphire = "smbcore: accessing the SMBus on the SAPPHIRE Inc. PC-AM2RD790 is unsafe: not used";
+  const std::string dfi = "smbcore: accessing the SMBus on the DFI Inc. LP UT 790FX is unsafe: not used";
+  const std::string ibm = "smbcore: the SMBus of this IBM system carries a serial EEPROM that a write corrupts: not used";
   const struct {
     const char* board;
-    const char* maker;
+    const char* system;  // the system maker; null: the board's own
+    const char* maker;   // the baseboard's maker and product; null: the board's own
     const char* product;
-    bool refused;
+    std::string said;    // "": the host is set up
   } cases[] = {
-      {"sb600", "Sapphire", "PC-AM2RD790", true},
-      {"sb600", "DFI", "LP UT 790FX", true},
-      {"sb600", "DFI", "LP UT 790FX-M2R", false},
-      {"sb600", "Sapphir", "PC-AM2RD790", false},
+      {"sb600-sapphire", nullptr, nullptr, nullptr, sapphire},
+      {"sb600-dfi", nullptr, nullptr, nullptr, dfi},
+      {"sb600", nullptr, "DFI Inc.", "LP UT 790FX", dfi},
+      {"sb600", nullptr, "DFI Inc. ", "LANPARTY LP UT 790FX", dfi},
+      {"sb600", nullptr, "Sapphire", "PC-AM2RD790", ""},
+      {"sb600", nullptr, "SAPPHIRE Inc", "PC-AM2RD790", ""},
+      {"sb600", nullptr, "DFI", "LP UT 790FX", ""},
+      {"sb600", nullptr, "DFI Inc.", "LP UT 790GX", ""},
+      {"sb600", "IBM", nullptr, nullptr, ""},
+      {"piix4-ibm", nullptr, nullptr, nullptr, ibm},
+      {"piix4", "IBM Corporation", nullptr, nullptr, ibm},
+      {"mx440", "IBM", nullptr, nullptr, ibm},
+      {"piix4", "ibm", nullptr, nullptr, ""},
+      {"piix4", "International Business Machines", nullptr, nullptr, ""},
+      {"piix4", nullptr, "IBM", "06P4050", ""},
+      {"ich5", "IBM", nullptr, nullptr, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.maker << " " << c.product);
+    SCOPED_TRACE(testing::Message() << c.board << " " << (c.system ? c.system : "") << " "
+                                    << (c.maker ? c.maker : "") << " " << (c.product ? c.product : ""));
     sim::Board board = *sim::FindBoard(c.board);
-    board.smbios.board.manufacturer = c.maker;
-    board.smbios.board.product = c.product;
+    if (c.system != nullptr) board.smbios.system.manufacturer = c.system;
+    if (c.maker != nullptr) board.smbios.board.manufacturer = c.maker;
+    if (c.product != nullptr) board.smbios.board.product = c.product;
     sim::Machine machine;
     sim::Build(board, machine);
     RecordAcquires(0);
     ResetSmbiosCache();  // the identity is this machine's table
     const Outcome out = RunOn(machine);
     ResetSmbiosCache();
-    EXPECT_EQ(g_calls.size(), c.refused ? 0u : 1u);
-    EXPECT_EQ(out.available, !c.refused);
-    const std::string said = std::string("smbcore: accessing the SMBus on the ") + c.maker + " " +
-                             c.product + " is unsafe: not used";
-    EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said), c.refused ? 1 : 0);
+    const bool refused = !c.said.empty();
+    EXPECT_EQ(g_calls.size(), refused ? 0u : 1u);
+    EXPECT_EQ(out.available, !refused);
+    for (const std::string* line : {&sapphire, &dfi, &ibm}) {
+      EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), *line), *line == c.said ? 1 : 0);
+    }
   }
 }
 
@@ -236,12 +260,11 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
   const struct {
     const char* product;
     bool refused;
-  } cases[] = {{"LP UT NF4 Expert", true}, {"LP UT NF4 Ultra-D", false}};
+  } cases[] = {{"LP UT NF4 Expert", true}, {"LP UT NF4 Expert-D", true}, {"LP UT NF4 Ultra-D", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.product);
-    sim::Board board = *sim::FindBoard("ck804");
+    sim::Board board = *sim::FindBoard("ck804-dfi");
     board.smbus->segment0.clear();
-    board.smbios.board.manufacturer = "DFI";
     board.smbios.board.product = c.product;
     sim::Machine machine;
     sim::Build(board, machine);
@@ -256,8 +279,8 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
              e.where >= 0x4C40 && e.where < 0x4C80;
     });
     EXPECT_EQ(touched, !c.refused) << "channel 2's block";
-    const std::string said = std::string("smbcore: accessing the second SMBus on the DFI ") +
-                             c.product + " is unsafe: not used";
+    const std::string said =
+        "smbcore: accessing the second SMBus on the DFI Corp,LTD LP UT NF4 Expert is unsafe: not used";
     EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said), c.refused ? 1 : 0);
   }
 }
