@@ -9,6 +9,7 @@
 #include <map>
 
 #include "contract_test.h"
+#include "sim/models/port_bystander.h"
 
 namespace contract {
 namespace {
@@ -208,6 +209,7 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
                          {"smbcore: Found VIA 586,  unknown revid: 47", "smbcore: Found VIA 586B, revid: 20"}}},
       {"via596a", {{0, 7, 3, 0x1106, 0x3050}, {"smbcore: Found VIA 596A"}}},
       {"via596b", {{0, 7, 3, 0x1106, 0x3051}, {"smbcore: Found VIA 596B"}}},
+      {"via596a-second", {{0, 7, 3, 0x1106, 0x3050}, {"smbcore: Found VIA 596A"}}},
       {"via686", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686"}}},
       {"via686a", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686A"}}},
       {"via686b", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686B"}}},
@@ -288,10 +290,13 @@ struct NoController {
   const char* board;
   uint8_t device, function, baseRegister;
   uint32_t baseDword;
+  // Where the disabled host's stale base points: another device's registers
+  // answer at these 256 ports; 0: none.
+  uint16_t staleBase = 0;
 };
 
 void PrintTo(const NoController& c, std::ostream* os) {
-  *os << c.board << " base dword 0x" << std::hex << c.baseDword;
+  *os << c.board << " dword 0x" << std::hex << int(c.baseRegister) << " = 0x" << c.baseDword;
 }
 
 class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<NoController> {};
@@ -305,6 +310,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   if (c.baseRegister != 0) {
     machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.baseRegister, c.baseDword);
   }
+  auto& bystander = machine_.Make<sim::PortBystander>();
+  if (c.staleBase != 0) machine_.ClaimPorts(c.staleBase, 0x100, bystander);
   const uint64_t ports = machine_.PortAccesses();
   ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
   started_ = true;
@@ -323,6 +330,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   ExpectStatus(probe.output, 4, kUnavailable);
   ExpectUntouched(probe, 80, 84);
   EXPECT_EQ(machine_.PortAccesses(), ports);
+  EXPECT_EQ(bystander.Reads(), 0u) << "the device at the stale base was read";
+  EXPECT_EQ(bystander.Writes(), 0u) << "the device at the stale base was written";
 }
 
 // An unsupported SMBus; SPD pins whose block the BIOS never placed; host
@@ -330,8 +339,11 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 // below the base mask, or that the nVidia 0xE0 subtraction wraps; an
 // AMD-8111 whose BIOS left the host disabled (0x41 bit 7 clear); a Zen FCH
 // whose PM window firmware left off, and a legacy ATI host the BIOS disabled
-// (0xD2 bit 0 clear). The machines whose SMBIOS identity says the SMBus is
-// unsafe.
+// (0xD2 bit 0 clear). Hosts the BIOS disabled whose stale base now holds
+// another device's registers: the PIIX4's and 440MX's byte 0xD2 bit 0, the
+// ICH's (to the ICH5) 0x40 bit 0, the AMD-756's 0x41 bit 7, the VIA's 0xD2
+// bit 0 or base without its I/O bit (the 596's second pair at 0x80 and 0x84
+// too). The machines whose SMBIOS identity says the SMBus is unsafe.
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
     ::testing::Values(NoController{sim::kUnsupportedChipsetBoard, 0, 0, 0, 0},
@@ -351,11 +363,25 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"fch790b-zen-off", 0, 0, 0, 0},
                       NoController{"sb700", 20, 0, 0xD0, 0x00000000},
                       NoController{"ixp400", 20, 0, 0x90, 0x00000001},
+                      NoController{"piix4", 7, 3, 0xD0, 0x00000000, 0x5000},
+                      NoController{"mx440", 7, 3, 0xD0, 0x00FE0000, 0x1040},
+                      NoController{"ich5", 31, 3, 0x40, 0x00000000, 0x0400},
+                      NoController{"ich4-mixed", 31, 3, 0x40, 0x00000010, 0x0880},
+                      NoController{"amd756", 7, 3, 0x40, 0x00007F00, 0x5000},
+                      NoController{"via596a", 7, 3, 0xD0, 0x00000000, 0x5000},
+                      NoController{"via596a", 7, 3, 0x90, 0x00005000, 0x5000},
+                      NoController{"via596a-second", 7, 3, 0x84, 0x00000000, 0x5000},
+                      NoController{"via686b", 7, 4, 0xD0, 0x00000000, 0x5000},
+                      NoController{"via686b", 7, 4, 0x90, 0x00005000, 0x5000},
+                      NoController{"vt8231", 17, 4, 0xD0, 0x00000000, 0x6000},
+                      NoController{"vt8235", 17, 0, 0xD0, 0x00000501, 0x0500},
+                      NoController{"vt8237r", 17, 0, 0xD0, 0x00000401, 0x0400},
                       NoController{"sb600-sapphire", 0, 0, 0, 0},
                       NoController{"sb600-dfi", 0, 0, 0, 0},
                       NoController{"piix4-ibm", 0, 0, 0, 0}),
     [](const ::testing::TestParamInfo<NoController>& info) {
-      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword));
+      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseRegister) +
+                      "_" + std::to_string(info.param.baseDword));
     });
 
 }  // namespace

@@ -120,6 +120,7 @@ struct DirectCase {
   SegmentSwitch segments;
   int32_t model;
   std::string message;  // "" = none
+  std::string refusal{};  // the message that says why the host is not set up
 };
 
 constexpr uint32_t kNotSetUp = 0xFFFFFFFFu;  // the row's host is not set up at all
@@ -155,14 +156,28 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
        "smbcore: Found Intel 9-series LP"},
       {0x1166, 0x0203, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
        piix4_compat::kChipLegacy, ""},
-      // Hosts left disabled: the VIA's bit 0 of byte 0xD2, the M1563's I/O
-      // and host bits 0-1 of word 0x80, each alone.
-      {0x1106, 0x3227, 0x00, 0xD0, 0x00000401, B::Via, kNotSetUp, S::None, 0,
-       "smbcore: Found VIA VT8237R rev=00"},
+      // Hosts left disabled, the register rewritten here holding the enable:
+      // the PIIX4's and 440MX's bit 0 of byte 0xD2, the ICH's (to the ICH5)
+      // bit 0 of byte 0x40, the AMD-756 family's bit 7 of byte 0x41, the
+      // M1563's I/O and host bits 0-1 of word 0x80, each alone.
+      {0x8086, 0x7113, 0x02, 0xD0, 0x0000F0F1, B::Intel, kNotSetUp, S::BoardLatch, piix4, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {0x8086, 0x719B, 0x00, 0xD0, 0x00FEF0F1, B::Intel, kNotSetUp, S::None, piix4, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads FE): not used"},
+      {0x8086, 0x2413, 0x02, 0x40, 0x0000FFFE, B::Intel, kNotSetUp, S::SuperIo, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads FE): not used"},
+      {0x8086, 0x24D3, 0x02, 0x40, 0x00008000, B::Intel, kNotSetUp, S::SuperIo, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads 00): not used"},
+      {0x1022, 0x740B, 0x00, 0x40, 0x00007F01, B::AmdNvidia, kNotSetUp, S::None, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 7F): not used"},
+      {0x1022, 0x7443, 0x00, 0x40, 0x00000001, B::AmdNvidia, kNotSetUp, S::None, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 00): not used"},
       {0x10B9, 0x1563, 0x70, 0x80, 0x0000C801, B::AliM1563, kNotSetUp, S::None, 0,
-       "smbcore: Found ALi M1563 rev=70"},
+       "smbcore: Found ALi M1563 rev=70",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 01): not used"},
       {0x10B9, 0x1563, 0x70, 0x80, 0x0000C802, B::AliM1563, kNotSetUp, S::None, 0,
-       "smbcore: Found ALi M1563 rev=70"},
+       "smbcore: Found ALi M1563 rev=70",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 02): not used"},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
@@ -171,10 +186,13 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
     machine.AddPciFunction(0, 7, 4, c.vendor, c.device, c.revision, 0, false);
     machine.AddPciFunction(0, 7, 0, 0x1234, 0x0001, 0, 0, true);
     // Every other register a row may read holds another value, so a row
-    // that reads the wrong register shows.
-    for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x80, 0x90, 0xD0}) {
+    // that reads the wrong register shows; the host enables (bytes 0x40,
+    // 0x41 and 0xD2) are set.
+    for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x80, 0x90}) {
       machine.FindPciFunction(0, 7, 4)->SetDword(reg, 0x0000F0F1);
     }
+    machine.FindPciFunction(0, 7, 4)->SetDword(0x40, 0x00008001);
+    machine.FindPciFunction(0, 7, 4)->SetDword(0xD0, 0x0001F0F1);
     machine.FindPciFunction(0, 7, 4)->SetDword(c.baseRegister, c.baseValue);
     for (int32_t result : {0, -1}) {
       RecordAcquires(result);
@@ -189,8 +207,11 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
         EXPECT_EQ(g_calls[0].function.Device, 7);
         EXPECT_EQ(g_calls[0].function.Function, 4);
       }
-      EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
-                                                : std::vector<std::string>{c.message});
+      std::vector<std::string> said;
+      for (const std::string& m : {c.message, c.refusal}) {
+        if (!m.empty()) said.push_back(m);
+      }
+      EXPECT_EQ(out.messages, said);
       EXPECT_EQ(out.available, setUp && result == 0);
       ExpectInfo(out.info, setUp && result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
       EXPECT_EQ(out.count, 2u);
@@ -285,9 +306,11 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
   }
 }
 
-// A base its function does not decode is no base: the later VIA's without
-// bit 0, the MCP's with the function's I/O decoding off. No controller, and
-// a message that says so.
+// A base its function does not decode is no base: a VIA's without bit 0 (the
+// 596's second base tried before giving up), the MCP's with the function's
+// I/O decoding off; nor is a VIA host whose host configuration (byte 0xD2,
+// or 0x84 with the 596's second base) leaves it off. No controller, and a
+// message that names the register.
 TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
   const struct {
     const char* board;
@@ -295,7 +318,28 @@ TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
     uint32_t value;
     const char* said;
   } cases[] = {
-      {"vt8237r", 17, 0, 0xD0, 0x00010400, "smbcore: VIA SMBus base 0400 has no I/O bit: not used"},
+      {"vt8237r", 17, 0, 0xD0, 0x00010400,
+       "smbcore: VIA SMBus base 0400 has no I/O bit (configuration D0): not used"},
+      {"vt8237r", 17, 0, 0xD0, 0x00000401,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"vt8235", 17, 0, 0xD0, 0x00FE0501,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads FE): not used"},
+      {"vt8231", 17, 4, 0xD0, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"vt8231", 17, 4, 0x90, 0x00006000,
+       "smbcore: VIA SMBus base 6000 has no I/O bit (configuration 90): not used"},
+      {"via686b", 7, 4, 0xD0, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"via686b", 7, 4, 0x90, 0x00005000,
+       "smbcore: VIA SMBus base 5000 has no I/O bit (configuration 90): not used"},
+      {"via596b", 7, 3, 0xD0, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"via596a", 7, 3, 0x90, 0x00005000,
+       "smbcore: VIA SMBus base 5000 has no I/O bit (configuration 90): not used"},
+      {"via596a-second", 7, 3, 0x84, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 84 reads 00): not used"},
+      {"via596a-second", 7, 3, 0x80, 0x00005000,
+       "smbcore: VIA SMBus base 0000 has no I/O bit (configuration 90): not used"},
       {"mcp55", 1, 1, 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
   };
   for (const auto& c : cases) {
@@ -327,6 +371,7 @@ TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {
   RecordAcquires(-1);
   machine_.AddPciFunction(0, 7, 0, 0x8086, 0x7113).SetDword(0x90, 0x5001);
+  machine_.FindPciFunction(0, 7, 0)->SetDword(0xD0, 0x00010000);
   machine_.AddPciFunction(0, 31, 0, 0x8086, 0x24D3).SetDword(0x20, 0x0401);
   const Outcome out = RunOn(machine_);
   ASSERT_EQ(g_calls.size(), 1u);
