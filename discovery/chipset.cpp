@@ -38,16 +38,26 @@ using S = SegmentSwitch;
 
 // The chips, by what their back-end needs: base register, mask and what is
 // taken off after masking, enable register and bits, segment switch, host
-// features, the back-end's own model.
-constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0, 0, S::BoardLatch, kHostPlain, 0};
-constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0, 0, S::SuperIo, kHostInUseSemaphore, 0};
+// features, the back-end's own model. A host whose enable bits are clear
+// decodes nothing, and the base it still shows may be another device's by
+// now: the PIIX4's host configuration byte 0xD2 bit 0, the ICH's (to the
+// ICH5) byte 0x40 bit 0.
+constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0xD2, 0x01,
+                                   S::BoardLatch, kHostPlain, kModelIntelPiix4Class};
+// The 440MX's host is a PIIX4's; no board latch is known for it.
+constexpr ChipDescriptor kPiix4Mx = {B::Intel, 0x90, 0xFFF0, 0, 0xD2, 0x01,
+                                     S::None, kHostPlain, kModelIntelPiix4Class};
+constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0x40, 0x01,
+                                 S::SuperIo, kHostInUseSemaphore, 0};
 // ICH4 and ICH5: the ICH with the auxiliary control register.
-constexpr ChipDescriptor kIch4 = {B::Intel, 0x20, 0xFFF0, 0, 0, 0,
+constexpr ChipDescriptor kIch4 = {B::Intel, 0x20, 0xFFF0, 0, 0x40, 0x01,
                                   S::SuperIo, kHostInUseSemaphore | kHostAuxControl, 0};
 // ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
 constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0, S::None,
                                       kHostInUseSemaphore | kHostConfigByte | kHostAuxControl, 0};
-constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0, 0, S::None, kHostPlain, 0};
+// The AMD-756, 766 and 768: the block answers while bit 7 of configuration
+// byte 0x41 is set.
+constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0x41, 0x80, S::None, kHostPlain, 0};
 // The AMD-8111's ACPI function: the same block, answering while bit 7 of
 // configuration byte 0x41 is set.
 constexpr ChipDescriptor kAmd8111 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0x41, 0x80, S::None, kHostPlain, 0};
@@ -60,13 +70,15 @@ constexpr ChipDescriptor kVia586bRevE = {B::I2c, 0x20, 0xFFF0, 0, 0, 0,
                                          S::None, kHostPlain, kI2cPinsVia586b};
 constexpr ChipDescriptor kVia586b = {B::I2c, 0x48, 0xFFF0, 0, 0, 0,
                                      S::None, kHostPlain, kI2cPinsVia586b};
-constexpr ChipDescriptor kVia596 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::Gpo596, kHostPlain, 0};
+// The VIA hosts: the base's I/O bit and the host configuration (byte 0xD2,
+// or 0x84 with the 596's second base at 0x80) are checked by the VIA entry.
+constexpr ChipDescriptor kVia596 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::Gpo596, kHostPlain, kModelVia596};
 constexpr ChipDescriptor kVia686 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::Gpo686, kHostPlain, 0};
 constexpr ChipDescriptor kVt8231 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
 constexpr ChipDescriptor kVt8233 = {B::Via, 0xD0, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
 // The later VIA south bridges: the host in the ISA bridge function, base in
-// dword 0xD0, answering while bit 0 of byte 0xD2 is set.
-constexpr ChipDescriptor kVt8237 = {B::Via, 0xD0, 0xFFF0, 0, 0xD2, 0x01, S::None, kHostPlain, 0};
+// dword 0xD0.
+constexpr ChipDescriptor kVt8237 = {B::Via, 0xD0, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
 // The ALi/ULi M1563: base in bits 15-4 of word 0x80, I/O decode (bit 0) and
 // host (bit 1) enabled in its low byte.
 constexpr ChipDescriptor kM1563 = {B::AliM1563, 0x80, 0xFFF0, 0, 0x80, 0x03, S::None, kHostPlain, 0};
@@ -92,6 +104,7 @@ constexpr MessageArgs kRev = MessageArgs::Revision;
 
 constexpr DirectRow kDirect[] = {
     {kIntel, 0x7113, kAnyRevision, &kPiix4, nullptr},
+    {kIntel, 0x719B, kAnyRevision, &kPiix4Mx, nullptr},
     {kIntel, 0x2413, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2423, kAnyRevision, &kIch, nullptr},
     {kIntel, 0x2443, kAnyRevision, &kIch, nullptr},
@@ -224,9 +237,7 @@ int32_t Acquire(const ChipDescriptor& chip, PciLocation function, uint32_t base,
 }
 
 bool HostEnabled(const ChipDescriptor& chip, const PciFunctionInfo& f) {
-  if (chip.EnableBits == 0) return true;
-  const uint8_t value = static_cast<uint8_t>(PciReadConfigField(f.Location, chip.EnableRegister));
-  return (value & chip.EnableBits) == chip.EnableBits;
+  return chip.EnableBits == 0 || HostConfigEnabled(f.Location, chip.EnableRegister, chip.EnableBits);
 }
 
 // The row's base read and its back-end set up; -1 when not installed.
@@ -291,6 +302,10 @@ constexpr SisRow kSisRows[] = {
     {0x0540, kSisRecord | kSisOtherHost}, {0x0550, kSisRecord | kSisOtherHost},
     {0x0630, kSisRecord | kSisOtherHost}, {0x5511, kSisRecord | kSisOtherHost},
     {0x5597, kSisRecord | kSisOtherHost}, {0x5598, kSisRecord | kSisOtherHost},
+    // Host bridges of chipsets whose 0x0008 function is no 5595.
+    {0x0646, kSisRecord | kSisOtherHost}, {0x0648, kSisRecord | kSisOtherHost},
+    {0x0650, kSisRecord | kSisOtherHost}, {0x0651, kSisRecord | kSisOtherHost},
+    {0x0730, kSisRecord | kSisOtherHost}, {0x0746, kSisRecord | kSisOtherHost},
     {0x0645, kSisRecord | kSis96x},       {0x0745, kSisRecord | kSis96x},
     {0x0735, kSisRecord | kSis96x | kSisBaseWords},
     {0x0961, kSisRecord | kSis96x | kSisBaseWords},

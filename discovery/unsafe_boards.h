@@ -1,11 +1,16 @@
-// Boards whose SMBus is known to be unsafe to touch, by their SMBIOS board
+// Machines whose SMBus is known to be unsafe to touch, by their SMBIOS
 // identity: on them the chip's host gets no controller.
 #pragma once
 
 #include "smbus/backend.h"
 
+// The model discovery gives the Intel PIIX4-class hosts (the PIIX4 and the
+// 440MX): an Intel-layout host the IBM systems of their time share with a
+// serial EEPROM.
+constexpr int32_t kModelIntelPiix4Class = 1;
+
 // True (with a discovery message saying why) when `chip` sits on such a
-// board.
+// machine.
 bool UnsafeBoard(const ChipDescriptor& chip);
 
 // True (with a discovery message saying why) when only the chip's second

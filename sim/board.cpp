@@ -31,6 +31,7 @@ const std::vector<Board>& Boards() {
     all.push_back(boards::Amd8111());
     for (Board& b : boards::LaterIntel()) all.push_back(std::move(b));
     for (Board& b : boards::Piix4Compat()) all.push_back(std::move(b));
+    for (Board& b : boards::Identified()) all.push_back(std::move(b));
     return all;
   }();
   return boards;

@@ -248,6 +248,12 @@ int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, Pci
   if (variant == kVariantIch && (chip.Features & kHostAuxControl) != 0) {
     TakeAuxControl(static_cast<IntelContext*>(controller->Context));
   }
+  // A board with no known segment switch (the 440MX's): segment 1 is not
+  // switched, and no board port is written for it.
+  if (chip.Segments == SegmentSwitch::None) {
+    controller->SelectSegment = nullptr;
+    controller->DeselectSegment = nullptr;
+  }
   return 0;
 }
 

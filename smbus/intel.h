@@ -63,7 +63,8 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
 // Discovery's entry: a chip with the host configuration byte is an ICH6 or
 // later, one with INUSE_STS an ICH, any other a PIIX4. An ICH with the
 // auxiliary control (ICH4, ICH5) gets its packet error checking and 32-byte
-// buffer cleared for the driver's transfers, and put back at release.
+// buffer cleared for the driver's transfers, and put back at release; an ICH
+// or PIIX4 whose chip names no segment switch gets none.
 int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
                     uint32_t ioBase);
 

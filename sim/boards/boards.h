@@ -29,5 +29,8 @@ std::vector<Board> NvidiaMcp();  // CK804, MCP55 (SPDs on channel 2), MCP79
 Board Ali1563();    // ALi/ULi M1563: SMBus host in the south bridge 0:2.0
 std::vector<Board> LaterIntel();  // ICH6 to the later PCHs and SoCs (DDR4 from the 100-series)
 std::vector<Board> Piix4Compat();  // ServerWorks CSB5, ATI IXP400 and SB600-SB800, AMD FCHs
+// Boards discovery tells by their SMBIOS identity (the 790FX boards, the DFI
+// nForce4, an IBM PIIX4 machine), and a 440MX notebook.
+std::vector<Board> Identified();
 
 }  // namespace sim::boards

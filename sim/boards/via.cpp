@@ -61,6 +61,18 @@ Board Via596(const char* name, uint16_t smbusDevice, uint8_t revision, const cha
   return b;
 }
 
+// A 596A board whose BIOS placed the SMBus at the chip's second pair: base
+// dword 0x80 (bit 0 set: I/O), host configuration byte 0x84; dword 0x90 holds
+// no I/O base and byte 0xD2 leaves the first pair off.
+Board Via596SecondPair() {
+  Board b = Via596("via596a-second", 0x3050, 0x00, "VT82C596A, SMBus at its second base");
+  b.pci.back().dwords = {{0x48, 0x0000E401}, {0x80, 0x00005001}, {0x84, 0x00000001},
+                         {0x90, 0x00000000}, {0xD0, 0x00000000}};
+  b.smbus->decode = {.bus = 0, .device = 7, .function = 3, .baseRegister = 0x80,
+                     .baseMask = 0xFFF0, .size = 8, .enables = {{0x84, 0x01}, {0x80, 0x01}}};
+  return b;
+}
+
 // A 686 board (SMBus in the power-management function 0:7.4): the second
 // bank is switched in by bit 0 of the outputs at port 0xE44D while bit 3 is
 // clear.
@@ -225,6 +237,7 @@ std::vector<Board> Via() {
   return {
       Via596("via596a", 0x3050, 0x00, "VT82C596A"),
       Via596("via596b", 0x3051, 0x00, "VT82C596B"),
+      Via596SecondPair(),
       Via686("via686", 0x00, "VT82C686"),
       Via686("via686a", 0x01, "VT82C686A"),
       Via686("via686b", 0x04, "VT82C686B"),

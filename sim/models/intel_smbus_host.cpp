@@ -119,7 +119,9 @@ namespace {
 // (0xD2 bit 0) is set, ICH's SMBus function from BAR4 (dword 0x20) while its
 // host enable (0x40 bit 0) is set; both only with I/O space enabled in the
 // command register.
+// The 440MX's power-management function carries the same host.
 constexpr uint16_t kPiix4PowerManagement = 0x7113;
+constexpr uint16_t k440MxPowerManagement = 0x719B;
 constexpr uint32_t kSmbusClass = 0x0C0500;
 
 struct IntelHostFound {
@@ -134,7 +136,7 @@ std::optional<IntelHostFound> IntelHostDecode(const Board& board, uint16_t ports
     PciIoDecode decode{.bus = f.bus, .device = f.device, .function = f.function,
                        .baseMask = static_cast<uint32_t>(~(ports - 1u) & 0xFFFFu),
                        .size = ports};
-    if (f.deviceId == kPiix4PowerManagement) {
+    if (f.deviceId == kPiix4PowerManagement || f.deviceId == k440MxPowerManagement) {
       decode.baseRegister = 0x90;
       decode.enables = {{kPciCommandRegister, kPciCommandIoSpace}, {0xD2, IntelSmbusHost::kHostEnable}};
       return IntelHostFound{IntelHostFamily::Piix4, decode, {}};

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "contract_test.h"
+#include "sim/models/port_bystander.h"
 
 namespace contract {
 namespace {
@@ -211,6 +212,7 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
                          {"smbcore: Found VIA 586,  unknown revid: 47", "smbcore: Found VIA 586B, revid: 20"}}},
       {"via596a", {{0, 7, 3, 0x1106, 0x3050}, {"smbcore: Found VIA 596A"}}},
       {"via596b", {{0, 7, 3, 0x1106, 0x3051}, {"smbcore: Found VIA 596B"}}},
+      {"via596a-second", {{0, 7, 3, 0x1106, 0x3050}, {"smbcore: Found VIA 596A"}}},
       {"via686", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686"}}},
       {"via686a", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686A"}}},
       {"via686b", {{0, 7, 4, 0x1106, 0x3057}, {"smbcore: Found VIA 686B"}}},
@@ -242,6 +244,21 @@ const std::map<std::string, Discovered>& DiscoveredOnEveryBoard() {
                             "firmware left it off (PM 0x04 bit 1)"}}},
       {"sb800-fw-hold", {{0, 20, 0, 0x1002, 0x4385}, {}}},
       {"sb800-off", {{0, 0, 0, 0, 0}, {"smbcore: SMBus 4385 rev 42: the host is disabled"}}},
+      // The machines told by their SMBIOS identity.
+      {"sb600-sapphire", {{0, 0, 0, 0, 0},
+                          {"smbcore: accessing the SMBus on the SAPPHIRE Inc. PC-AM2RD790 is unsafe: "
+                           "not used"}}},
+      {"sb600-dfi", {{0, 0, 0, 0, 0},
+                     {"smbcore: accessing the SMBus on the DFI Inc. LP UT 790FX is unsafe: not used"}}},
+      {"ck804-dfi", {{0, 1, 1, 0x10DE, 0x0052},
+                     {"smbcore: Found nVidia CK804 rev=A2",
+                      "smbcore: accessing the second SMBus on the DFI Corp,LTD LP UT NF4 Expert is "
+                      "unsafe: not used",
+                      "smbcore: nVidia SMBus channel 1 at 4C00"}}},
+      {"piix4-ibm", {{0, 0, 0, 0, 0},
+                     {"smbcore: the SMBus of this IBM system carries a serial EEPROM that a write "
+                      "corrupts: not used"}}},
+      {"mx440", {{0, 7, 3, 0x8086, 0x719B}, {}}},
   };
   return boards;
 }
@@ -276,12 +293,15 @@ struct NoController {
   const char* board;
   uint8_t device, function, baseRegister;
   uint32_t baseDword;
+  // Where the disabled host's stale base points: another device's registers
+  // answer at these 256 ports; 0: none.
+  uint16_t staleBase = 0;
   uint8_t otherRegister = 0;  // a second base register changed as well (the nForce's)
   uint32_t otherDword = 0;
 };
 
 void PrintTo(const NoController& c, std::ostream* os) {
-  *os << c.board << " base dword 0x" << std::hex << c.baseDword;
+  *os << c.board << " dword 0x" << std::hex << int(c.baseRegister) << " = 0x" << c.baseDword;
 }
 
 class NoControllerTest : public ContractTest, public ::testing::WithParamInterface<NoController> {};
@@ -295,6 +315,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   if (c.baseRegister != 0) {
     machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.baseRegister, c.baseDword);
   }
+  auto& bystander = machine_.Make<sim::PortBystander>();
+  if (c.staleBase != 0) machine_.ClaimPorts(c.staleBase, 0x100, bystander);
   if (c.otherRegister != 0) {
     machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.otherRegister, c.otherDword);
   }
@@ -316,6 +338,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   ExpectStatus(probe.output, 4, kUnavailable);
   ExpectUntouched(probe, 80, 84);
   EXPECT_EQ(machine_.PortAccesses(), ports);
+  EXPECT_EQ(bystander.Reads(), 0u) << "the device at the stale base was read";
+  EXPECT_EQ(bystander.Writes(), 0u) << "the device at the stale base was written";
 }
 
 // An unsupported SMBus; SPD pins whose block the BIOS never placed; host
@@ -324,7 +348,11 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 // nForce at both its ranges); an
 // AMD-8111 whose BIOS left the host disabled (0x41 bit 7 clear); a Zen FCH
 // whose PM window firmware left off, and a legacy ATI host the BIOS disabled
-// (0xD2 bit 0 clear).
+// (0xD2 bit 0 clear). Hosts the BIOS disabled whose stale base now holds
+// another device's registers: the PIIX4's and 440MX's byte 0xD2 bit 0, the
+// ICH's (to the ICH5) 0x40 bit 0, the AMD-756's 0x41 bit 7, the VIA's 0xD2
+// bit 0 or base without its I/O bit (the 596's second pair at 0x80 and 0x84
+// too). The machines whose SMBIOS identity says the SMBus is unsafe.
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
     ::testing::Values(NoController{sim::kUnsupportedChipsetBoard, 0, 0, 0, 0},
@@ -337,16 +365,33 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"amd756", 7, 3, 0x58, 0x00000001},
                       NoController{"amd756", 7, 3, 0x58, 0x000000F1},
                       NoController{"amd8111", 7, 3, 0x40, 0x00000000},
-                      NoController{"nforce", 1, 1, 0x10, 0x00000001, 0x14, 0x00000001},
-                      NoController{"nforce", 1, 1, 0x10, 0x00000051, 0x14, 0x00000000},
-                      NoController{"nforce-14", 1, 1, 0x14, 0x00000051, 0x10, 0x00000001},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000001, 0, 0x14, 0x00000001},
+                      NoController{"nforce", 1, 1, 0x10, 0x00000051, 0, 0x14, 0x00000000},
+                      NoController{"nforce-14", 1, 1, 0x14, 0x00000051, 0, 0x10, 0x00000001},
                       NoController{"nforce2", 1, 1, 0x50, 0x00000001},
                       NoController{"nforce2", 1, 1, 0x50, 0x0000000D},
                       NoController{"fch790b-zen-off", 0, 0, 0, 0},
                       NoController{"sb700", 20, 0, 0xD0, 0x00000000},
-                      NoController{"ixp400", 20, 0, 0x90, 0x00000001}),
+                      NoController{"ixp400", 20, 0, 0x90, 0x00000001},
+                      NoController{"piix4", 7, 3, 0xD0, 0x00000000, 0x5000},
+                      NoController{"mx440", 7, 3, 0xD0, 0x00FE0000, 0x1040},
+                      NoController{"ich5", 31, 3, 0x40, 0x00000000, 0x0400},
+                      NoController{"ich4-mixed", 31, 3, 0x40, 0x00000010, 0x0880},
+                      NoController{"amd756", 7, 3, 0x40, 0x00007F00, 0x5000},
+                      NoController{"via596a", 7, 3, 0xD0, 0x00000000, 0x5000},
+                      NoController{"via596a", 7, 3, 0x90, 0x00005000, 0x5000},
+                      NoController{"via596a-second", 7, 3, 0x84, 0x00000000, 0x5000},
+                      NoController{"via686b", 7, 4, 0xD0, 0x00000000, 0x5000},
+                      NoController{"via686b", 7, 4, 0x90, 0x00005000, 0x5000},
+                      NoController{"vt8231", 17, 4, 0xD0, 0x00000000, 0x6000},
+                      NoController{"vt8235", 17, 0, 0xD0, 0x00000501, 0x0500},
+                      NoController{"vt8237r", 17, 0, 0xD0, 0x00000401, 0x0400},
+                      NoController{"sb600-sapphire", 0, 0, 0, 0},
+                      NoController{"sb600-dfi", 0, 0, 0, 0},
+                      NoController{"piix4-ibm", 0, 0, 0, 0}),
     [](const ::testing::TestParamInfo<NoController>& info) {
-      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseDword) +
+      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseRegister) +
+                      "_" + std::to_string(info.param.baseDword) +
                       (info.param.otherRegister != 0 ? "_" + std::to_string(info.param.otherDword) : ""));
     });
 

@@ -10,6 +10,7 @@
 
 #include "discovery/backends.h"
 #include "discovery/chipset.h"
+#include "discovery/unsafe_boards.h"
 #include "smbios/smbios_cache.h"
 #include "smbus/amd.h"
 #include "smbus/i2c_pins.h"
@@ -120,6 +121,7 @@ struct DirectCase {
   SegmentSwitch segments;
   int32_t model;
   std::string message;  // "" = none
+  std::string refusal{};  // the message that says why the host is not set up
 };
 
 constexpr uint32_t kNotSetUp = 0xFFFFFFFFu;  // the row's host is not set up at all
@@ -129,9 +131,11 @@ constexpr uint32_t kNotSetUp = 0xFFFFFFFFu;  // the row's host is not set up at 
 // picking the row and its message. The boards run the rest through the
 // driver.
 TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
-  const int32_t pins586b = kI2cPinsVia586b;
+  const int32_t pins586b = kI2cPinsVia586b, piix4 = kModelIntelPiix4Class;
   const DirectCase cases[] = {
-      {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, 0, ""},
+      {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, piix4, ""},
+      // The 440MX's PIIX4 host, with no board latch to switch segments.
+      {0x8086, 0x719B, 0x00, 0x90, 0x00001041, B::Intel, 0x1040, S::None, piix4, ""},
       {0x8086, 0x2423, 0x01, 0x20, 0x12340C0F, B::Intel, 0x0C00, S::SuperIo, 0, ""},
       {0x1022, 0x7413, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
       {0x1022, 0x7443, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
@@ -153,14 +157,28 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
        "smbcore: Found Intel 9-series LP"},
       {0x1166, 0x0203, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
        piix4_compat::kChipLegacy, ""},
-      // Hosts left disabled: the VIA's bit 0 of byte 0xD2, the M1563's I/O
-      // and host bits 0-1 of word 0x80, each alone.
-      {0x1106, 0x3227, 0x00, 0xD0, 0x00000401, B::Via, kNotSetUp, S::None, 0,
-       "smbcore: Found VIA VT8237R rev=00"},
+      // Hosts left disabled, the register rewritten here holding the enable:
+      // the PIIX4's and 440MX's bit 0 of byte 0xD2, the ICH's (to the ICH5)
+      // bit 0 of byte 0x40, the AMD-756 family's bit 7 of byte 0x41, the
+      // M1563's I/O and host bits 0-1 of word 0x80, each alone.
+      {0x8086, 0x7113, 0x02, 0xD0, 0x0000F0F1, B::Intel, kNotSetUp, S::BoardLatch, piix4, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {0x8086, 0x719B, 0x00, 0xD0, 0x00FEF0F1, B::Intel, kNotSetUp, S::None, piix4, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads FE): not used"},
+      {0x8086, 0x2413, 0x02, 0x40, 0x0000FFFE, B::Intel, kNotSetUp, S::SuperIo, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads FE): not used"},
+      {0x8086, 0x24D3, 0x02, 0x40, 0x00008000, B::Intel, kNotSetUp, S::SuperIo, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads 00): not used"},
+      {0x1022, 0x740B, 0x00, 0x40, 0x00007F01, B::AmdNvidia, kNotSetUp, S::None, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 7F): not used"},
+      {0x1022, 0x7443, 0x00, 0x40, 0x00000001, B::AmdNvidia, kNotSetUp, S::None, 0, "",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 00): not used"},
       {0x10B9, 0x1563, 0x70, 0x80, 0x0000C801, B::AliM1563, kNotSetUp, S::None, 0,
-       "smbcore: Found ALi M1563 rev=70"},
+       "smbcore: Found ALi M1563 rev=70",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 01): not used"},
       {0x10B9, 0x1563, 0x70, 0x80, 0x0000C802, B::AliM1563, kNotSetUp, S::None, 0,
-       "smbcore: Found ALi M1563 rev=70"},
+       "smbcore: Found ALi M1563 rev=70",
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 02): not used"},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
@@ -169,10 +187,13 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
     machine.AddPciFunction(0, 7, 4, c.vendor, c.device, c.revision, 0, false);
     machine.AddPciFunction(0, 7, 0, 0x1234, 0x0001, 0, 0, true);
     // Every other register a row may read holds another value, so a row
-    // that reads the wrong register shows.
-    for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x80, 0x90, 0xD0}) {
+    // that reads the wrong register shows; the host enables (bytes 0x40,
+    // 0x41 and 0xD2) are set.
+    for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x80, 0x90}) {
       machine.FindPciFunction(0, 7, 4)->SetDword(reg, 0x0000F0F1);
     }
+    machine.FindPciFunction(0, 7, 4)->SetDword(0x40, 0x00008001);
+    machine.FindPciFunction(0, 7, 4)->SetDword(0xD0, 0x0001F0F1);
     machine.FindPciFunction(0, 7, 4)->SetDword(c.baseRegister, c.baseValue);
     for (int32_t result : {0, -1}) {
       RecordAcquires(result);
@@ -187,8 +208,11 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
         EXPECT_EQ(g_calls[0].function.Device, 7);
         EXPECT_EQ(g_calls[0].function.Function, 4);
       }
-      EXPECT_EQ(out.messages, c.message.empty() ? std::vector<std::string>{}
-                                                : std::vector<std::string>{c.message});
+      std::vector<std::string> said;
+      for (const std::string& m : {c.message, c.refusal}) {
+        if (!m.empty()) said.push_back(m);
+      }
+      EXPECT_EQ(out.messages, said);
       EXPECT_EQ(out.available, setUp && result == 0);
       ExpectInfo(out.info, setUp && result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
       EXPECT_EQ(out.count, 2u);
@@ -196,37 +220,58 @@ TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
   }
 }
 
-// The boards whose SMBus is unsafe to touch, told by their SMBIOS board
-// maker and product, get no controller and a message; a near name is
-// another board.
+// The machines whose SMBus is unsafe to touch, told by their SMBIOS
+// identity, get no controller and a message: the 790FX boards by their
+// baseboard maker and product, each text anywhere in its field and case as
+// written; the PIIX4-class hosts (not the ICH) on a system whose maker names
+// IBM. A text the field does not hold is another machine.
 TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
+  const std::string sapphire = "smbcore: accessing the SMBus on the SAPPHIRE Inc. PC-AM2RD790 is unsafe: not used";
+  const std::string dfi = "smbcore: accessing the SMBus on the DFI Inc. LP UT 790FX is unsafe: not used";
+  const std::string ibm = "smbcore: the SMBus of this IBM system carries a serial EEPROM that a write corrupts: not used";
   const struct {
     const char* board;
-    const char* maker;
+    const char* system;  // the system maker; null: the board's own
+    const char* maker;   // the baseboard's maker and product; null: the board's own
     const char* product;
-    bool refused;
+    std::string said;    // "": the host is set up
   } cases[] = {
-      {"sb600", "Sapphire", "PC-AM2RD790", true},
-      {"sb600", "DFI", "LP UT 790FX", true},
-      {"sb600", "DFI", "LP UT 790FX-M2R", false},
-      {"sb600", "Sapphir", "PC-AM2RD790", false},
+      {"sb600-sapphire", nullptr, nullptr, nullptr, sapphire},
+      {"sb600-dfi", nullptr, nullptr, nullptr, dfi},
+      {"sb600", nullptr, "DFI Inc.", "LP UT 790FX", dfi},
+      {"sb600", nullptr, "DFI Inc. ", "LANPARTY LP UT 790FX", dfi},
+      {"sb600", nullptr, "Sapphire", "PC-AM2RD790", ""},
+      {"sb600", nullptr, "SAPPHIRE Inc", "PC-AM2RD790", ""},
+      {"sb600", nullptr, "DFI", "LP UT 790FX", ""},
+      {"sb600", nullptr, "DFI Inc.", "LP UT 790GX", ""},
+      {"sb600", "IBM", nullptr, nullptr, ""},
+      {"piix4-ibm", nullptr, nullptr, nullptr, ibm},
+      {"piix4", "IBM Corporation", nullptr, nullptr, ibm},
+      {"mx440", "IBM", nullptr, nullptr, ibm},
+      {"piix4", "ibm", nullptr, nullptr, ""},
+      {"piix4", "International Business Machines", nullptr, nullptr, ""},
+      {"piix4", nullptr, "IBM", "06P4050", ""},
+      {"ich5", "IBM", nullptr, nullptr, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.maker << " " << c.product);
+    SCOPED_TRACE(testing::Message() << c.board << " " << (c.system ? c.system : "") << " "
+                                    << (c.maker ? c.maker : "") << " " << (c.product ? c.product : ""));
     sim::Board board = *sim::FindBoard(c.board);
-    board.smbios.board.manufacturer = c.maker;
-    board.smbios.board.product = c.product;
+    if (c.system != nullptr) board.smbios.system.manufacturer = c.system;
+    if (c.maker != nullptr) board.smbios.board.manufacturer = c.maker;
+    if (c.product != nullptr) board.smbios.board.product = c.product;
     sim::Machine machine;
     sim::Build(board, machine);
     RecordAcquires(0);
     ResetSmbiosCache();  // the identity is this machine's table
     const Outcome out = RunOn(machine);
     ResetSmbiosCache();
-    EXPECT_EQ(g_calls.size(), c.refused ? 0u : 1u);
-    EXPECT_EQ(out.available, !c.refused);
-    const std::string said = std::string("smbcore: accessing the SMBus on the ") + c.maker + " " +
-                             c.product + " is unsafe: not used";
-    EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said), c.refused ? 1 : 0);
+    const bool refused = !c.said.empty();
+    EXPECT_EQ(g_calls.size(), refused ? 0u : 1u);
+    EXPECT_EQ(out.available, !refused);
+    for (const std::string* line : {&sapphire, &dfi, &ibm}) {
+      EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), *line), *line == c.said ? 1 : 0);
+    }
   }
 }
 
@@ -239,14 +284,13 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
     const char* product;
     bool refused;
     bool noHook = false;  // the MCP's entry called before any hook was set
-  } cases[] = {{"LP UT NF4 Expert", true}, {"LP UT NF4 Ultra-D", false},
+  } cases[] = {{"LP UT NF4 Expert", true}, {"LP UT NF4 Expert-D", true}, {"LP UT NF4 Ultra-D", false},
                {"LP UT NF4 Expert", true, true}};
   const DebugPrintFn hook = DebugPrintHook;
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.product << (c.noHook ? ", no hook" : ""));
-    sim::Board board = *sim::FindBoard("ck804");
+    sim::Board board = *sim::FindBoard("ck804-dfi");
     board.smbus->segment0.clear();
-    board.smbios.board.manufacturer = "DFI";
     board.smbios.board.product = c.product;
     sim::Machine machine;
     sim::Build(board, machine);
@@ -272,16 +316,18 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
              e.where >= 0x4C40 && e.where < 0x4C80;
     });
     EXPECT_EQ(touched, !c.refused) << "channel 2's block";
-    const std::string said = std::string("smbcore: accessing the second SMBus on the DFI ") +
-                             c.product + " is unsafe: not used";
+    const std::string said =
+        "smbcore: accessing the second SMBus on the DFI Corp,LTD LP UT NF4 Expert is unsafe: not used";
     EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said),
               c.refused && !c.noHook ? 1 : 0);
   }
 }
 
-// A base its function does not decode is no base: the later VIA's without
-// bit 0, the MCP's with the function's I/O decoding off. No controller, and
-// a message that says so.
+// A base its function does not decode is no base: a VIA's without bit 0 (the
+// 596's second base tried before giving up), the MCP's with the function's
+// I/O decoding off; nor is a VIA host whose host configuration (byte 0xD2,
+// or 0x84 with the 596's second base) leaves it off. No controller, and a
+// message that names the register.
 TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
   const struct {
     const char* board;
@@ -289,7 +335,28 @@ TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
     uint32_t value;
     const char* said;
   } cases[] = {
-      {"vt8237r", 17, 0, 0xD0, 0x00010400, "smbcore: VIA SMBus base 0400 has no I/O bit: not used"},
+      {"vt8237r", 17, 0, 0xD0, 0x00010400,
+       "smbcore: VIA SMBus base 0400 has no I/O bit (configuration D0): not used"},
+      {"vt8237r", 17, 0, 0xD0, 0x00000401,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"vt8235", 17, 0, 0xD0, 0x00FE0501,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads FE): not used"},
+      {"vt8231", 17, 4, 0xD0, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"vt8231", 17, 4, 0x90, 0x00006000,
+       "smbcore: VIA SMBus base 6000 has no I/O bit (configuration 90): not used"},
+      {"via686b", 7, 4, 0xD0, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"via686b", 7, 4, 0x90, 0x00005000,
+       "smbcore: VIA SMBus base 5000 has no I/O bit (configuration 90): not used"},
+      {"via596b", 7, 3, 0xD0, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
+      {"via596a", 7, 3, 0x90, 0x00005000,
+       "smbcore: VIA SMBus base 5000 has no I/O bit (configuration 90): not used"},
+      {"via596a-second", 7, 3, 0x84, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 84 reads 00): not used"},
+      {"via596a-second", 7, 3, 0x80, 0x00005000,
+       "smbcore: VIA SMBus base 0000 has no I/O bit (configuration 90): not used"},
       {"mcp55", 1, 1, 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
   };
   for (const auto& c : cases) {
@@ -321,6 +388,7 @@ TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {
   RecordAcquires(-1);
   machine_.AddPciFunction(0, 7, 0, 0x8086, 0x7113).SetDword(0x90, 0x5001);
+  machine_.FindPciFunction(0, 7, 0)->SetDword(0xD0, 0x00010000);
   machine_.AddPciFunction(0, 31, 0, 0x8086, 0x24D3).SetDword(0x20, 0x0401);
   const Outcome out = RunOn(machine_);
   ASSERT_EQ(g_calls.size(), 1u);
@@ -370,6 +438,19 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
        At(0, 0, 0, 0, 0)},
       {"5595 next to another host", {{0x0008, 0x0800, 0}, {0x0009, 0, 0}, {0x0630, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 3, 0, 0x1039, 0x0630)},
+      // Host bridges whose chipset's 0x0008 function is no 5595.
+      {"0x0008 beside a 646", {{0x0646, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0646)},
+      {"0x0008 beside a 648", {{0x0648, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0648)},
+      {"0x0008 beside a 650", {{0x0650, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0650)},
+      {"0x0008 beside a 651", {{0x0651, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0651)},
+      {"0x0008 beside a 730", {{0x0730, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0730)},
+      {"0x0008 beside a 746", {{0x0746, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0746)},
       {"96x base from the first nonzero word 0x74, 5595 base from the last",
        {{0x0008, 0x0111, 0}, {0x0961, 0x0222, 0x0C00}, {0x0008, 0x0333, 0x0D00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"},

@@ -11,7 +11,8 @@ namespace {
 // Every register host answers at the base its function's configuration
 // space holds and goes silent when I/O space or the host itself is disabled:
 // a register that keeps what is written reads it back, or 0xFF once the bits
-// are cleared. PIIX4 and VIA enable the host in byte 0xD2, ICH in 0x40, the
+// are cleared. PIIX4 (and the 440MX) and VIA enable the host in byte 0xD2
+// (the VIA 596's second base pair in 0x84), ICH in 0x40, the
 // ALi M7101 in 0xE0 (base in dword 0x14) or 0xD1 bit 2 and 0xF0 (base in word
 // 0xE2), AMD in 0x41 bit 7, the nForce hosts by I/O space alone.
 struct HostDecodeCase {
@@ -52,6 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
                       HostDecodeCase{"pch7-inuse", 31, 3, 0, 0, 0xF043, true},
                       HostDecodeCase{"ich9", 31, 3, 0x40, 0x01, 0x0403, false},
                       HostDecodeCase{"ich8-hostoff", 31, 3, 0, 0, 0x0403, false},
+                      HostDecodeCase{"mx440", 7, 3, 0, 0, 0x1043, true},
+                      HostDecodeCase{"mx440", 7, 3, 0xD2, 0x01, 0x1043, false},
+                      HostDecodeCase{"via596a-second", 7, 3, 0, 0, 0x5003, true},
+                      HostDecodeCase{"via596a-second", 7, 3, 0x84, 0x01, 0x5003, false},
                       HostDecodeCase{"via686b", 7, 4, 0, 0, 0x5003, true},
                       HostDecodeCase{"via686b", 7, 4, 0xD2, 0x01, 0x5003, false},
                       HostDecodeCase{"ali1543", 17, 0, 0, 0, 0xD007, true},

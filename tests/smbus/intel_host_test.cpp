@@ -260,6 +260,25 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
   std::vector<uint8_t> data(8);
   EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 8), 8u);
   EXPECT_TRUE(models_.superIo->InConfigMode());
+
+  // A PIIX4 host on a board with no known switch (the 440MX notebook's):
+  // segment 1 writes no board port either and reads the one bank.
+  sim::Machine notebook;
+  sim::AttachScope attach(notebook);
+  sim::BoardModels models;
+  SmbusController* controller = BootOn(notebook, *sim::FindBoard("mx440"), &models);
+  ASSERT_NE(controller, nullptr);
+  ASSERT_EQ(controller->Unavailable, 0u);
+  notebook.SetTracing(true);
+  OpStatus one = Fresh();
+  SetSegment(controller, &one, 1);
+  EXPECT_EQ(ReadSpdBlock(controller, &one, 0, data.data(), 0, 8), 8u);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
+  for (const sim::TraceEntry& e : notebook.Trace()) {
+    if (e.kind == sim::Access::ConfigRead || e.kind == sim::Access::ConfigWrite) continue;
+    EXPECT_TRUE(e.where >= 0x1040 && e.where < 0x1050) << "outside the host block: " << std::hex << e.where;
+  }
+  ReleaseController(controller);
 }
 
 }  // namespace
