@@ -271,7 +271,7 @@ IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
     uint32_t granted = 0;
     const int32_t checked = CheckAccess(record->security, caller, access, &granted);
     if (checked != STATUS_SUCCESS) return {checked, nullptr, nullptr};
-    files_.push_back(std::make_unique<File>(File{device, granted}));
+    files_.push_back(std::make_unique<File>(File{{nullptr}, device, granted}));
     file = files_.back().get();
   }
   // The create carries the new file object and the name asked for below the

@@ -85,8 +85,10 @@ class IoManager {
   void RemoveLink(const std::u16string& link);
 
   // ---- handles: a create request through the link; close sends close.
-  // A handle: the device and the access its open was granted.
+  // A handle: its file object (the driver's word first, zero at the open),
+  // the device and the access its open was granted.
   struct File {
+    PlainFileObject Object;
     KernelDevice* Device;
     uint32_t Granted;
   };

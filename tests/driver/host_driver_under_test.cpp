@@ -54,6 +54,7 @@ class HostBuild : public DriverUnderTest {
     const host::IoManager::OpenResult opened = io_.Open(kLinkName);
     EXPECT_EQ(opened.Status, STATUS_SUCCESS);
     device_ = opened.Device;
+    handle_ = opened.Handle;
     return status;
   }
 
@@ -79,7 +80,7 @@ class HostBuild : public DriverUnderTest {
 
   Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                 uint8_t fill) override {
-    requests_.push_back(io_.Submit(device_, code, input, outputLength, fill));
+    requests_.push_back(io_.Submit(handle_, code, input, outputLength, fill));
     return requests_.size() - 1;
   }
 
@@ -152,6 +153,7 @@ class HostBuild : public DriverUnderTest {
   const host::FineClockCount clockAtStart_;
   host::IoManager io_;
   KernelDevice* device_ = nullptr;
+  host::IoManager::File* handle_ = nullptr;  // the one Submit sends through
   std::vector<host::Request*> requests_;
   std::vector<host::IoManager::File*> files_;
 };

@@ -65,7 +65,13 @@ class LoadedImage : public DriverUnderTest {
       ADD_FAILURE() << error;
       return -1;
     }
-    return driver_->Start();
+    const int32_t started = driver_->Start();
+    if (started == STATUS_SUCCESS) {
+      EXPECT_EQ(kernel_->Open(kLink, host::Caller::Administrator,
+                              host::kGenericRead | host::kGenericWrite, &handle_),
+                STATUS_SUCCESS);
+    }
+    return started;
   }
 
   int32_t OpenWhileStarting(const std::u16string& name) override {
@@ -93,7 +99,7 @@ class LoadedImage : public DriverUnderTest {
 
   Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                 uint8_t fill) override {
-    requests_.push_back(kernel_->DeviceControl(kLink, code, input, outputLength, fill));
+    requests_.push_back(kernel_->DeviceControl(handle_, code, input, outputLength, fill));
     return requests_.size() - 1;
   }
 
@@ -165,6 +171,7 @@ class LoadedImage : public DriverUnderTest {
   std::unique_ptr<loader::LoadedDriver> driver_;
   std::vector<std::shared_ptr<loader::Request>> requests_;
   std::vector<loader::Kernel::File> files_;
+  loader::Kernel::File handle_;  // opened at start; the one Submit sends through
 };
 
 }  // namespace

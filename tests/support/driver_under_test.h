@@ -54,7 +54,8 @@ class DriverUnderTest {
   // A symbolic link with the driver's link name made by someone else.
   virtual void AddForeignLink() = 0;
   virtual void RemoveForeignLink() = 0;
-  // Runs the entry point; on success the device is opened through its link.
+  // Runs the entry point; on success the device is opened through its link,
+  // as an administrator for reading and writing: the handle Submit uses.
   virtual int32_t Start() = 0;
   // Runs the entry point (which must succeed) and, as it creates its link,
   // opens `name` as SYSTEM for reading and writing: that open's status.
@@ -67,8 +68,9 @@ class DriverUnderTest {
   virtual bool HasLink() = 0;
 
   using Ticket = size_t;
-  // Sends a device-control request whose system buffer holds `fill` past the
-  // input; returns once the entry routine has.
+  // Sends a device-control request through the handle Start opened, its
+  // system buffer holding `fill` past the input; returns once the entry
+  // routine has.
   virtual Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                         uint8_t fill = kDefaultFill) = 0;
   virtual Reply Wait(Ticket ticket) = 0;
