@@ -623,8 +623,8 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return kStatusObjectNameNotFound;
     if ((device->Flags & ntlayout::kDoDeviceInitializing) != 0) return host::kStatusNoSuchDevice;
-    const int32_t checked =
-        host::CheckAccess(devices_.at(device).security, caller, access, &file->granted);
+    const int32_t checked = host::CheckOpen(devices_.at(device).security, device->Characteristics,
+                                            !below.empty(), caller, access, &file->granted);
     if (checked != STATUS_SUCCESS) return checked;
     deviceName = devices_.at(device).name;
     // The new file object carries the name asked for below the device.

@@ -93,7 +93,10 @@ NtStatus IoManager::Load(DriverEntryRoutine entry, bool freshImage) {
     // The I/O manager clears DO_DEVICE_INITIALIZING of the devices the entry
     // routine made once it returns; opens fail until then.
     std::lock_guard<std::mutex> guard(lock_);
-    for (DeviceRecord& record : devices_) record.initializing = false;
+    for (KernelDevice* device = driver_->DeviceObject; device != nullptr;
+         device = device->NextDevice) {
+      device->Flags &= ~kDoDeviceInitializing;
+    }
   } else {
     std::lock_guard<std::mutex> guard(lock_);
     if (driver_->DeviceObject != nullptr) {
@@ -162,11 +165,12 @@ NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, K
   object->DriverObject = driver;
   object->DeviceType = deviceType;
   object->Characteristics = characteristics;
+  object->Flags = kDoDeviceInitializing;
   object->DeviceExtension = extensionSize > 0 ? storage.get() + objectSize : nullptr;
   object->NextDevice = driver->DeviceObject;
   driver->DeviceObject = object;
   names_.AddDevice(text, object);
-  devices_.push_back({text, object, std::move(storage), DefaultDeviceDescriptor(), true});
+  devices_.push_back({text, object, std::move(storage), DefaultDeviceDescriptor()});
   *device = object;
   return STATUS_SUCCESS;
 }
@@ -198,6 +202,7 @@ IoManager::DeviceRecord* IoManager::RecordOf(KernelDevice* device) {
 }
 
 NtStatus IoManager::SetSecurity(KernelDevice* device, const void* descriptor) {
+  if (std::function<void()> action = std::exchange(onSecurityChange_, nullptr)) action();
   NtStatus failure;
   if (TakeFault(Fault::OpenDevice, &failure)) return failure;
   if (TakeFault(Fault::SetSecurity, &failure)) return failure;
@@ -267,9 +272,10 @@ IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
     device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr, nullptr};
     const DeviceRecord* record = RecordOf(device);
-    if (record->initializing) return {kStatusNoSuchDevice, nullptr, nullptr};
+    if ((device->Flags & kDoDeviceInitializing) != 0) return {kStatusNoSuchDevice, nullptr, nullptr};
     uint32_t granted = 0;
-    const int32_t checked = CheckAccess(record->security, caller, access, &granted);
+    const int32_t checked = CheckOpen(record->security, device->Characteristics, !below.empty(),
+                                      caller, access, &granted);
     if (checked != STATUS_SUCCESS) return {checked, nullptr, nullptr};
     files_.push_back(std::make_unique<File>(File{{nullptr}, device, granted}));
     file = files_.back().get();

@@ -80,6 +80,8 @@ class IoManager {
   // Runs `action` when the driver next creates a link, before it is made: a
   // test's way into the middle of start-up.
   void OnNextLinkCreation(std::function<void()> action) { onLinkCreation_ = std::move(action); }
+  // The same, when the driver next changes a device's security.
+  void OnNextSecurityChange(std::function<void()> action) { onSecurityChange_ = std::move(action); }
   // A link made by someone else (another driver, a leftover): to collide with.
   NtStatus AddForeignLink(const std::u16string& link, const std::u16string& target);
   void RemoveLink(const std::u16string& link);
@@ -165,7 +167,6 @@ class IoManager {
     KernelDevice* device;
     std::unique_ptr<uint8_t[]> storage;  // device object and extension
     std::vector<uint8_t> security;       // self-relative descriptor
-    bool initializing = true;            // until the entry routine returns
   };
   DeviceRecord* RecordOf(KernelDevice* device);  // under lock_
 
@@ -183,6 +184,7 @@ class IoManager {
   uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;
   std::function<void()> onLinkCreation_;
+  std::function<void()> onSecurityChange_;
   IoManager* previous_;
 };
 

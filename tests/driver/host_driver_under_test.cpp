@@ -58,11 +58,17 @@ class HostBuild : public DriverUnderTest {
     return status;
   }
 
-  int32_t OpenWhileStarting(const std::u16string& name) override {
+  int32_t OpenWhileStarting(StartPoint point, const std::u16string& name,
+                            host::Caller caller) override {
     int32_t opened = STATUS_PENDING;
-    io_.OnNextLinkCreation([&] {
-      opened = io_.Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite).Status;
-    });
+    auto open = [&, caller] {
+      opened = io_.Open(name, caller, host::kGenericRead | host::kGenericWrite).Status;
+    };
+    if (point == StartPoint::BeforeSecurity) {
+      io_.OnNextSecurityChange(open);
+    } else {
+      io_.OnNextLinkCreation(open);
+    }
     EXPECT_EQ(Start(), STATUS_SUCCESS);
     return opened;
   }

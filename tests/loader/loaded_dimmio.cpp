@@ -74,12 +74,14 @@ class LoadedImage : public DriverUnderTest {
     return started;
   }
 
-  int32_t OpenWhileStarting(const std::u16string& name) override {
+  int32_t OpenWhileStarting(StartPoint point, const std::u16string& name,
+                            host::Caller caller) override {
     int32_t opened = STATUS_PENDING;
-    kernel_->OnNextCall("IoCreateSymbolicLink", [&] {
+    const char* at =
+        point == StartPoint::BeforeSecurity ? "ObOpenObjectByPointer" : "IoCreateSymbolicLink";
+    kernel_->OnNextCall(at, [&, caller] {
       loader::Kernel::File file;
-      opened = kernel_->Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite,
-                             &file);
+      opened = kernel_->Open(name, caller, host::kGenericRead | host::kGenericWrite, &file);
     });
     EXPECT_EQ(Start(), STATUS_SUCCESS);
     return opened;

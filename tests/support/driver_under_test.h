@@ -57,9 +57,14 @@ class DriverUnderTest {
   // Runs the entry point; on success the device is opened through its link,
   // as an administrator for reading and writing: the handle Submit uses.
   virtual int32_t Start() = 0;
-  // Runs the entry point (which must succeed) and, as it creates its link,
-  // opens `name` as SYSTEM for reading and writing: that open's status.
-  virtual int32_t OpenWhileStarting(const std::u16string& name) = 0;
+  // Where in start-up an open is tried: as the driver goes to set its
+  // device's security (the device made, nothing else yet), or as it creates
+  // its link.
+  enum class StartPoint { BeforeSecurity, AtLinkCreation };
+  // Runs the entry point (which must succeed) and, at `point`, opens `name`
+  // as `caller` for reading and writing: that open's status.
+  virtual int32_t OpenWhileStarting(StartPoint point, const std::u16string& name,
+                                    host::Caller caller) = 0;
   // Runs the unload routine; false when the driver installed none.
   virtual bool Unload() = 0;
   virtual bool HasDevice() = 0;
