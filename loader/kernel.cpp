@@ -473,12 +473,34 @@ void Kernel::DeleteDevice(nt::DeviceObject* device) {
   devices_.erase(it);
 }
 
-int32_t Kernel::OpenObject(void* object, uint32_t access, uint32_t* handle) {
+void Kernel::ReportVersion(Version version) {
+  std::lock_guard<std::mutex> guard(lock_);
+  version_ = version;
+}
+
+Kernel::Version Kernel::ReportedVersion() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return version_;
+}
+
+int32_t Kernel::OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle) {
+  constexpr uint32_t kObjKernelHandle = 0x00000200;
+  constexpr uint32_t kFirstKernelHandleMajor = 5;
   std::lock_guard<std::mutex> guard(lock_);
   auto* device = static_cast<nt::DeviceObject*>(object);
   if (devices_.count(device) == 0) {
     faults_.push_back("ObOpenObjectByPointer of an object that is not a device");
     return kStatusInvalidHandle;
+  }
+  const bool kernelHandles = version_.major >= kFirstKernelHandleMajor;
+  if ((attributes & ~kObjKernelHandle) != 0) {
+    faults_.push_back("ObOpenObjectByPointer with attributes " + Hex(attributes));
+  }
+  if ((attributes & kObjKernelHandle) != 0 && !kernelHandles) {
+    return static_cast<int32_t>(0xC000000Du);  // STATUS_INVALID_PARAMETER
+  }
+  if ((attributes & kObjKernelHandle) == 0 && kernelHandles) {
+    faults_.push_back("ObOpenObjectByPointer without OBJ_KERNEL_HANDLE on a kernel that has it");
   }
   {
     std::lock_guard<std::mutex> handles(dispatcherLock_);

@@ -153,6 +153,30 @@ TEST_F(AccessTest, ALoadWhoseSecurityCannotBeSetFailsBeforeTheWorkerStarts) {
   }
 }
 
+// The DACL is set on every kernel: through a handle of the kernel's own
+// table where the kernel has one (5.0 on), through the system process's
+// table on NT 4.0, which refuses the attribute (the loader's kernel faults
+// either mistake).
+TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
+  const uint32_t versions[][3] = {{4, 0, 1381}, {5, 0, 2195}, {5, 1, 2600}, {6, 1, 7601}, {10, 0, 19045}};
+  for (const auto& v : versions) {
+    SCOPED_TRACE(testing::Message() << v[0] << "." << v[1] << "." << v[2]);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Build(*sim::FindBoard("ich5"), machine);
+    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    driver->ReportKernelVersion(v[0], v[1], v[2]);
+    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
+    EXPECT_EQ(driver->DeviceDacl(),
+              (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
+                                      {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
+    EXPECT_TRUE(driver->Unload());
+    EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
+    driver.reset();
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
 // Behind a busy worker: 16 a handle, 64 in all; past either the request is
 // refused at once, and everything queued is still served.
 TEST_F(AccessTest, RequestsPastTheQueueBoundsAreRefused) {

@@ -45,6 +45,8 @@ class HostBuild : public DriverUnderTest {
     return host::FaultPointCalls(FaultFor(failure));
   }
 
+  void ReportKernelVersion(uint32_t, uint32_t, uint32_t) override {}
+
   void AddForeignLink() override { io_.AddForeignLink(kLinkName, u"\\Device\\someone0"); }
   void RemoveForeignLink() override { io_.RemoveLink(kLinkName); }
 

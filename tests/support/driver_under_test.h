@@ -51,6 +51,9 @@ class DriverUnderTest {
   // `failure` fails with `status`; Calls counts the calls made so far.
   virtual void FailNth(StartFailure failure, int32_t status, int nth) = 0;
   virtual uint64_t Calls(StartFailure failure) = 0;
+  // The Windows version the kernel tells the driver it is (the loader's
+  // kernel: PsGetVersion); the host build's kernel tells none.
+  virtual void ReportKernelVersion(uint32_t major, uint32_t minor, uint32_t build) = 0;
   // A symbolic link with the driver's link name made by someone else.
   virtual void AddForeignLink() = 0;
   virtual void RemoveForeignLink() = 0;
