@@ -662,7 +662,21 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
   if (created.status != STATUS_SUCCESS) return created.status;
   file->device = device;
   file->object = object;
+  std::lock_guard<std::mutex> guard(lock_);
+  ++openFiles_;
   return STATUS_SUCCESS;
+}
+
+void Kernel::WaitUntilNoHandleIsOpen() {
+  std::unique_lock<std::mutex> guard(lock_);
+  stopPending_ = true;
+  filesClosed_.wait(guard, [this] { return openFiles_ == 0; });
+  stopPending_ = false;
+}
+
+bool Kernel::StopPending() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return stopPending_;
 }
 
 int32_t Kernel::Close(const File& file) {
@@ -671,11 +685,16 @@ int32_t Kernel::Close(const File& file) {
     std::lock_guard<std::mutex> guard(lock_);
     deviceName = devices_.at(file.device).name;
   }
+  int32_t status = STATUS_SUCCESS;
   for (const uint8_t major : {ntlayout::kIrpMjCleanup, ntlayout::kIrpMjClose}) {
-    const int32_t status = CreateOrClose(deviceName, major, file.object)->Wait().status;
-    if (status != STATUS_SUCCESS) return status;
+    status = CreateOrClose(deviceName, major, file.object)->Wait().status;
+    if (status != STATUS_SUCCESS) break;
   }
-  return STATUS_SUCCESS;
+  // The handle is gone whatever the driver answered.
+  std::lock_guard<std::mutex> guard(lock_);
+  if (openFiles_ > 0) --openFiles_;
+  filesClosed_.notify_all();
+  return status;
 }
 
 void Kernel::Cancel(Request& request) {

@@ -161,6 +161,11 @@ class Kernel {
                                          uint8_t fill = host::kUnusedBufferFill);
   // Closing the last handle of a file object: cleanup, then close.
   int32_t Close(const File& file);
+  // The stop of the driver's service waits here until no handle opened
+  // through Open is left open, as Windows defers an unload while its devices
+  // are referenced; StopPending() says it is waiting.
+  void WaitUntilNoHandleIsOpen();
+  bool StopPending() const;
   // What the kernel does to a request whose thread ends: under the cancel
   // lock, marks it cancelled and calls its cancel routine, if it has one.
   void Cancel(Request& request);
@@ -267,6 +272,9 @@ class Kernel {
   std::vector<std::unique_ptr<nt::FileObject>> fileObjects_;
   std::vector<std::unique_ptr<std::u16string>> fileNames_;  // what their FileName points at
   uint32_t cancelLock_ = 0;  // the kernel's cancel spin lock
+  size_t openFiles_ = 0;     // under lock_
+  bool stopPending_ = false;  // under lock_
+  std::condition_variable filesClosed_;
   Version version_;          // under lock_
   uint64_t dispatched_ = 0;
 };

@@ -107,6 +107,16 @@ NtStatus IoManager::Load(DriverEntryRoutine entry, bool freshImage) {
   return status;
 }
 
+void IoManager::Stop() {
+  {
+    std::unique_lock<std::mutex> guard(lock_);
+    stopPending_ = true;
+    filesClosed_.wait(guard, [this] { return openFiles_ == 0; });
+    stopPending_ = false;
+  }
+  Unload();
+}
+
 void IoManager::Unload() {
   if (!driver_) return;
   if (driver_->DriverUnload != nullptr) driver_->DriverUnload(driver_.get());
@@ -115,6 +125,11 @@ void IoManager::Unload() {
     violations_.push_back("unload left a device object behind");
   }
   driver_.reset();
+}
+
+bool IoManager::StopPending() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return stopPending_;
 }
 
 // ---------------------------------------------------------------- namespace
@@ -288,6 +303,8 @@ IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
   Dispatch(device, IRP_MJ_CREATE, request);
   const NtStatus status = Wait(request).Status;
   if (status != STATUS_SUCCESS) return {status, nullptr, nullptr};
+  std::lock_guard<std::mutex> guard(lock_);
+  ++openFiles_;
   return {status, device, file};
 }
 
@@ -298,28 +315,42 @@ NtStatus IoManager::Close(KernelDevice* device) {
 }
 
 NtStatus IoManager::Close(File* handle) {
+  NtStatus status = STATUS_SUCCESS;
   for (const uint32_t major : {IRP_MJ_CLEANUP, IRP_MJ_CLOSE}) {
     Request* request = NewRequest(handle->Device, major, 0, {}, 0);
     request->Irp.FileObject = handle;
     Dispatch(handle->Device, major, request);
-    const NtStatus status = Wait(request).Status;
-    if (status != STATUS_SUCCESS) return status;
+    status = Wait(request).Status;
+    if (status != STATUS_SUCCESS) break;
   }
-  return STATUS_SUCCESS;
+  // The handle is gone whatever the driver answered.
+  std::lock_guard<std::mutex> guard(lock_);
+  if (openFiles_ > 0) --openFiles_;
+  filesClosed_.notify_all();
+  return status;
 }
 
 void IoManager::Cancel(Request* request) {
   // As the kernel does: under the cancel lock, mark the packet and take its
-  // routine; the routine gives the lock back.
+  // routine; the routine gives the lock back. A request completed already is
+  // no longer its thread's and is left alone. The packet is changed under
+  // the watch's lock too, which its completion takes, whichever thread
+  // completes it.
   const KernelIrql irql = CancelLockAcquire();
-  request->Irp.Cancel = true;
-  const KernelCancelRoutine routine = request->Irp.CancelRoutine;
-  request->Irp.CancelRoutine = nullptr;
+  KernelCancelRoutine routine = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(request->Lock);
+    if (request->Completions == 0) {
+      request->Irp.Cancel = true;
+      routine = request->Irp.CancelRoutine;
+      request->Irp.CancelRoutine = nullptr;
+      if (routine != nullptr) request->Irp.CancelIrql = irql;
+    }
+  }
   if (routine == nullptr) {
     CancelLockRelease(irql);
     return;
   }
-  request->Irp.CancelIrql = irql;
   routine(request->Irp.DeviceObject, &request->Irp);
 }
 

@@ -67,8 +67,14 @@ class IoManager {
   // driver's load-time statics are zeroed first, as loading the image does.
   NtStatus Load(DriverEntryRoutine entry, bool freshImage = true);
   // Calls the unload routine (when the driver installed one) and forgets the
-  // driver object.
+  // driver object, whatever is open: for the tests of the driver's own
+  // teardown, which also send requests without a handle.
   void Unload();
+  // The stop of the driver's service, as Windows does it: the unload runs
+  // only once no handle opened through Open is open; until then the stop
+  // waits (StopPending() says so).
+  void Stop();
+  bool StopPending() const;
   bool Loaded() const { return driver_ != nullptr; }
   KernelDriver* Driver() { return driver_.get(); }
 
@@ -181,6 +187,9 @@ class IoManager {
   ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
   std::vector<std::unique_ptr<File>> files_;
+  size_t openFiles_ = 0;       // handles opened and not closed; under lock_
+  bool stopPending_ = false;   // under lock_
+  std::condition_variable filesClosed_;
   uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;
   std::function<void()> onLinkCreation_;

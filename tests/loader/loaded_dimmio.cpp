@@ -2,6 +2,7 @@
 // the loader's kernel over the simulated machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "driver/status.h"
@@ -36,6 +37,7 @@ class LoadedImage : public DriverUnderTest {
   LoadedImage& operator=(const LoadedImage&) = delete;
 
   ~LoadedImage() override {
+    if (stop_.joinable()) stop_.join();
     // The kernel joins the image's threads before the image goes away.
     kernel_.reset();
   }
@@ -91,7 +93,22 @@ class LoadedImage : public DriverUnderTest {
     return opened;
   }
 
-  bool Unload() override { return driver_ != nullptr && driver_->Unload(); }
+  bool Unload() override {
+    if (driver_ == nullptr) return false;
+    CloseAllBut(nullptr);
+    return driver_->Unload();
+  }
+
+  void StopInBackground(Handle kept) override {
+    CloseAllBut(files_.at(kept).object);
+    stop_ = std::thread([this] { stopped_ = driver_ != nullptr && driver_->Unload(); });
+    while (!kernel_->StopPending()) std::this_thread::yield();
+  }
+
+  bool FinishStop() override {
+    if (stop_.joinable()) stop_.join();
+    return stopped_;
+  }
 
   bool HasDevice() override { return kernel_->Names().Resolve(kDevice) != nullptr; }
   uint32_t DeviceCharacteristics() override {
@@ -137,11 +154,17 @@ class LoadedImage : public DriverUnderTest {
     return requests_.size() - 1;
   }
 
-  int32_t Close(Handle handle) override { return kernel_->Close(files_.at(handle)); }
+  int32_t Close(Handle handle) override {
+    closed_.push_back(files_.at(handle).object);
+    return kernel_->Close(files_.at(handle));
+  }
 
   void EndProcess(const std::vector<Handle>& handles) override {
     std::vector<loader::Kernel::File> files;
-    for (Handle h : handles) files.push_back(files_.at(h));
+    for (Handle h : handles) {
+      files.push_back(files_.at(h));
+      closed_.push_back(files_.at(h).object);
+    }
     kernel_->EndProcess(files);
   }
 
@@ -178,6 +201,24 @@ class LoadedImage : public DriverUnderTest {
   std::vector<std::shared_ptr<loader::Request>> requests_;
   std::vector<loader::Kernel::File> files_;
   loader::Kernel::File handle_;  // opened at start; the one Submit sends through
+  std::vector<void*> closed_;    // file objects of the handles closed
+  std::thread stop_;
+  bool stopped_ = false;
+
+  // Closes the Start handle and every handle Open gave, but the one of file
+  // object `kept`, unless closed already.
+  void CloseAllBut(void* kept) {
+    std::vector<loader::Kernel::File> open = files_;
+    open.push_back(handle_);
+    for (const loader::Kernel::File& file : open) {
+      if (file.object == nullptr || file.object == kept ||
+          std::find(closed_.begin(), closed_.end(), file.object) != closed_.end()) {
+        continue;
+      }
+      closed_.push_back(file.object);
+      kernel_->Close(file);
+    }
+  }
 };
 
 }  // namespace

@@ -41,6 +41,7 @@ enum class StartFailure {
 class DriverUnderTest {
  public:
   static constexpr uint8_t kDefaultFill = 0xEE;
+  using Handle = size_t;  // a handle Open opened
 
   virtual ~DriverUnderTest() = default;
 
@@ -68,8 +69,17 @@ class DriverUnderTest {
   // as `caller` for reading and writing: that open's status.
   virtual int32_t OpenWhileStarting(StartPoint point, const std::u16string& name,
                                     host::Caller caller) = 0;
-  // Runs the unload routine; false when the driver installed none.
+  // The test's handles close (the one Start opened and those Open opened and
+  // nothing closed yet), as when their process has ended, then the service
+  // is stopped: the unload routine runs. False when the driver installed none.
   virtual bool Unload() = 0;
+  // The stop with `kept` still open, on another thread: every other handle
+  // is closed, and this returns once the stop waits for `kept`, as Windows
+  // defers an unload while a handle of the device is open.
+  virtual void StopInBackground(Handle kept) = 0;
+  // Returns once that stop has run the unload routine; false when the driver
+  // installed none.
+  virtual bool FinishStop() = 0;
   virtual bool HasDevice() = 0;
   // The characteristics the driver created its device with.
   virtual uint32_t DeviceCharacteristics() = 0;
@@ -84,7 +94,6 @@ class DriverUnderTest {
   virtual Reply Wait(Ticket ticket) = 0;
   // Opens `name` (the link, the device's name, a name below it) as `caller`
   // asking for `access`; sets `handle` when the status is success.
-  using Handle = size_t;
   virtual int32_t Open(const std::u16string& name, host::Caller caller, uint32_t access,
                        Handle* handle) = 0;
   // Submit through that handle: the I/O manager checks the code's access bits.
