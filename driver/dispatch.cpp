@@ -22,6 +22,7 @@ KernelStatus KERNEL_API DispatchCreate(KernelDevice* device, KernelIrp* irp) {
 KernelStatus KERNEL_API DispatchCleanup(KernelDevice* device, KernelIrp* irp) {
   auto* extension = static_cast<DeviceExtension*>(device->DeviceExtension);
   CancelRequestsOfHandle(&extension->Queue, IrpFile(irp));
+  ForgetHandleSegment(&extension->Queue, irp);
   CompleteRequest(irp, STATUS_SUCCESS, 0);
   return STATUS_SUCCESS;
 }

@@ -4,8 +4,8 @@
 
 #include "driver/kernel.h"
 
-// Close (and a create of the device itself): always succeed; no per-open
-// state.
+// Close (and a create of the device itself): always succeed. The one
+// per-open state, the handle's segment, lives in the file object.
 KernelStatus KERNEL_API DispatchCreateClose(KernelDevice* device, KernelIrp* irp);
 
 // Create: the device has no names below it, so an open of \Device\dimmio0\x
@@ -13,7 +13,8 @@ KernelStatus KERNEL_API DispatchCreateClose(KernelDevice* device, KernelIrp* irp
 KernelStatus KERNEL_API DispatchCreate(KernelDevice* device, KernelIrp* irp);
 
 // Cleanup, when the last handle of a file object is closed (its process may
-// have ended): that handle's queued requests complete as cancelled.
+// have ended): that handle's queued requests complete as cancelled, and its
+// segment is forgotten.
 KernelStatus KERNEL_API DispatchCleanup(KernelDevice* device, KernelIrp* irp);
 
 // Device control: checks, then answers at once or queues for the worker

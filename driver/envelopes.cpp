@@ -33,39 +33,45 @@ uint32_t SpdBytesAsked(uint32_t outputLength) {
 
 }  // namespace
 
-NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
-                         uint32_t* information) {
+NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
+                         uint32_t outputLength, uint32_t* information) {
   const uint8_t slot = buffer[0];
   const uint8_t firstOffset = buffer[1];
   OpStatus* status = StatusAt(buffer, 0);
   InitOpStatus(status);
+  SetSegment(extension->Controller, status, segment);
   const uint32_t read = ReadSpdBlock(extension->Controller, status, slot,
                                      buffer + kSpdDataOffset, firstOffset,
                                      SpdBytesAsked(outputLength));
+  SetSegment(extension->Controller, status, 0);
   *information = kSpdDataOffset + read;
   return STATUS_SUCCESS;
 }
 
-NtStatus ReadSpdPageEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
-                             uint32_t* information) {
+NtStatus ReadSpdPageEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
+                             uint32_t outputLength, uint32_t* information) {
   const uint8_t slot = buffer[0];
   const uint8_t page = buffer[1];
   const uint8_t firstOffset = buffer[2];
   OpStatus* status = StatusAt(buffer, 0);
   InitOpStatus(status);
+  SetSegment(extension->Controller, status, segment);
   const uint32_t read = ReadSpdPage(extension->Controller, status, slot, page,
                                     buffer + kSpdDataOffset, firstOffset,
                                     SpdBytesAsked(outputLength));
+  SetSegment(extension->Controller, status, 0);
   *information = kSpdDataOffset + read;
   return STATUS_SUCCESS;
 }
 
-NtStatus ProbeSpdWriteEnvelope(DeviceExtension* extension, uint8_t* buffer,
+NtStatus ProbeSpdWriteEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
                                uint32_t* information) {
   const uint8_t slot = buffer[0];
   OpStatus* status = StatusAt(buffer, kReplyStatusOffset);
   InitOpStatus(status);
+  SetSegment(extension->Controller, status, segment);
   const int32_t result = ProbeSpdWrite(extension->Controller, status, slot);
+  SetSegment(extension->Controller, status, 0);
   StoreLe32(buffer, static_cast<uint32_t>(result));
   *information = kProbeReplySize;
   return STATUS_SUCCESS;
@@ -79,11 +85,11 @@ NtStatus ModuleCountEnvelope(DeviceExtension*, uint8_t* buffer, uint32_t* inform
   return CountEnvelope(&CountMemoryModules, buffer, information);
 }
 
-NtStatus SetSegmentEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t* information) {
-  const uint32_t value = LoadLe32(buffer);
+NtStatus SetSegmentEnvelope(DeviceExtension*, uint32_t* segment, uint8_t* buffer,
+                            uint32_t* information) {
+  *segment = LoadLe32(buffer);
   OpStatus* status = StatusAt(buffer, 0);
   InitOpStatus(status);
-  (void)SetSegment(extension->Controller, status, value);
   *information = kSegmentReplySize;
   return STATUS_SUCCESS;
 }
@@ -100,20 +106,20 @@ NtStatus DumpPciConfig(DeviceExtension*, uint8_t* buffer, uint32_t, uint32_t* in
 }
 
 NtStatus ServeQueuedCode(DeviceExtension* extension, uint32_t code, uint8_t* buffer,
-                         uint32_t outputLength, uint32_t* information) {
+                         uint32_t outputLength, uint32_t* segment, uint32_t* information) {
   switch (code) {
     case IOCTL_READ_SPD:
-      return ReadSpdEnvelope(extension, buffer, outputLength, information);
+      return ReadSpdEnvelope(extension, *segment, buffer, outputLength, information);
     case IOCTL_READ_SPD_PAGE:
-      return ReadSpdPageEnvelope(extension, buffer, outputLength, information);
+      return ReadSpdPageEnvelope(extension, *segment, buffer, outputLength, information);
     case IOCTL_PROBE_SPD_WRITE:
-      return ProbeSpdWriteEnvelope(extension, buffer, information);
+      return ProbeSpdWriteEnvelope(extension, *segment, buffer, information);
     case IOCTL_GET_MEMORY_SLOT_COUNT:
       return SlotCountEnvelope(extension, buffer, information);
     case IOCTL_GET_MEMORY_MODULE_COUNT:
       return ModuleCountEnvelope(extension, buffer, information);
     case IOCTL_SET_SEGMENT:
-      return SetSegmentEnvelope(extension, buffer, information);
+      return SetSegmentEnvelope(extension, segment, buffer, information);
     case IOCTL_READ_PCI_CONFIG:
       return DumpPciConfig(extension, buffer, outputLength, information);
     default:

@@ -33,6 +33,10 @@
 //   void* IrpSystemBuffer(KernelIrp*)         the one buffered-I/O buffer
 //   KernelDevice* IrpDevice(KernelIrp*)       device of the current location
 //   void* IrpFile(KernelIrp*)                 its file object: the handle
+//   void** IrpFileContext(KernelIrp*)         the driver's own word in that
+//                                             file object (FsContext), zero
+//                                             when the handle is opened; null
+//                                             for a request without one
 //   void IrpMarkPending(KernelIrp*)
 //   void IrpSetIoStatus(KernelIrp*, NtStatus, uint32_t information)
 //   void IrpComplete(KernelIrp*)              complete, no priority boost

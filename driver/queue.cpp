@@ -59,17 +59,40 @@ void Unlink(RequestQueue* queue, QueueEntry* entry) {
   if (ListEmpty(&queue->List)) EventClear(&queue->WorkEvent);
 }
 
+// The segment of the handle a request came through, kept in the context word
+// of its file object (0 when the handle was opened); 0 for a request without
+// a file object, whose segment nothing can set. Under Lock, as every change
+// of that word.
+uint32_t HandleSegment(KernelIrp* request) {
+  void** context = IrpFileContext(request);
+  return context == nullptr ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(*context));
+}
+
+void KeepHandleSegment(RequestQueue* queue, KernelIrp* request, uint32_t segment) {
+  void** context = IrpFileContext(request);
+  if (context == nullptr) return;
+  const KernelIrql previous = SpinLockAcquire(&queue->Lock);
+  *context = reinterpret_cast<void*>(static_cast<uintptr_t>(segment));
+  SpinLockRelease(&queue->Lock, previous);
+}
+
 // The first queued entry that `matches` (of the handle `file`, or any), off
-// the list and without its cancel routine; null when there is none. The
-// cancel lock is taken before the queue's, here and wherever both are held.
-QueueEntry* TakeEntry(RequestQueue* queue, bool anyHandle, const void* file) {
+// the list and without its cancel routine; null when there is none. With
+// `segment`, the segment of the entry's handle as it is when it leaves the
+// list. The cancel lock is taken before the queue's, here and wherever both
+// are held.
+QueueEntry* TakeEntry(RequestQueue* queue, bool anyHandle, const void* file,
+                      uint32_t* segment = nullptr) {
   const KernelIrql cancelIrql = CancelLockAcquire();
   const KernelIrql previous = SpinLockAcquire(&queue->Lock);
   QueueEntry* found = nullptr;
   for (ListLink* at = queue->List.Flink; at != &queue->List && found == nullptr; at = at->Flink) {
     if (anyHandle || EntryOf(at)->File == file) found = EntryOf(at);
   }
-  if (found != nullptr) Unlink(queue, found);
+  if (found != nullptr) {
+    Unlink(queue, found);
+    if (segment != nullptr) *segment = HandleSegment(found->Request);
+  }
   SpinLockRelease(&queue->Lock, previous);
   if (found != nullptr) IrpSetCancelRoutine(found->Request, nullptr);
   CancelLockRelease(cancelIrql);
@@ -150,8 +173,8 @@ NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request) {
   return STATUS_PENDING;
 }
 
-KernelIrp* DequeueRequest(RequestQueue* queue) {
-  QueueEntry* entry = TakeEntry(queue, true, nullptr);
+KernelIrp* DequeueRequest(RequestQueue* queue, uint32_t* segment) {
+  QueueEntry* entry = TakeEntry(queue, true, nullptr, segment);
   if (entry == nullptr) return nullptr;  // cancelled since the work event was seen
   KernelIrp* request = entry->Request;
   NonPagedFree(entry);
@@ -159,7 +182,8 @@ KernelIrp* DequeueRequest(RequestQueue* queue) {
 }
 
 void ServeNextRequest(RequestQueue* queue) {
-  KernelIrp* request = DequeueRequest(queue);
+  uint32_t segment = 0;
+  KernelIrp* request = DequeueRequest(queue, &segment);
   if (request == nullptr) return;
   const uint32_t code = IrpControlCode(request);
   const uint32_t outputLength = IrpOutputLength(request);
@@ -167,7 +191,10 @@ void ServeNextRequest(RequestQueue* queue) {
   auto* extension = static_cast<DeviceExtension*>(IrpDevice(request)->DeviceExtension);
 
   uint32_t information = 0;
-  const NtStatus status = ServeQueuedCode(extension, code, buffer, outputLength, &information);
+  const NtStatus status =
+      ServeQueuedCode(extension, code, buffer, outputLength, &segment, &information);
+  // Only the worker changes a handle's segment, in the order its requests arrived.
+  if (code == IOCTL_SET_SEGMENT) KeepHandleSegment(queue, request, segment);
   CompleteRequest(request, status, information);
 }
 
@@ -194,4 +221,8 @@ void CancelQueuedRequests(RequestQueue* queue) { CancelEntries(queue, true, null
 
 void CancelRequestsOfHandle(RequestQueue* queue, const void* file) {
   CancelEntries(queue, false, file);
+}
+
+void ForgetHandleSegment(RequestQueue* queue, KernelIrp* cleanup) {
+  KeepHandleSegment(queue, cleanup, 0);
 }

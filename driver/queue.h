@@ -24,9 +24,13 @@ NtStatus EnqueueRequest(RequestQueue* queue, KernelIrp* request);
 
 // Removes and returns the oldest request, its cancel routine taken off; null
 // when the list is empty (a request cancelled after the work event was seen).
-KernelIrp* DequeueRequest(RequestQueue* queue);
+// `segment` gets the segment of the handle it came through.
+KernelIrp* DequeueRequest(RequestQueue* queue, uint32_t* segment);
 
-// Serves exactly one request, if one is queued: dequeue, route, complete.
+// Serves exactly one request, if one is queued: dequeue, route, complete. The
+// SPD requests are served on the segment of the handle they came through, and
+// IOCTL_SET_SEGMENT changes that handle's segment only: each handle starts on
+// segment 0, and no other handle's requests see what it set.
 void ServeNextRequest(RequestQueue* queue);
 
 // The worker: serves while work is signalled, returns once the stop event is.
@@ -39,3 +43,8 @@ void CancelQueuedRequests(RequestQueue* queue);
 // Completes with STATUS_CANCELLED what is queued of the handle `file` (its
 // last handle is being closed); the worker goes on with the others.
 void CancelRequestsOfHandle(RequestQueue* queue, const void* file);
+
+// The handle of `cleanup` is closing: its segment goes back to 0. (A
+// segment request of it still in service may set it once more; no request
+// can come through the handle after its cleanup.)
+void ForgetHandleSegment(RequestQueue* queue, KernelIrp* cleanup);

@@ -35,20 +35,25 @@ NtStatus AnswerAtOnce(uint32_t code, uint8_t* buffer, uint32_t outputLength,
 
 // Worker-side handlers. Each reads its input before writing the buffer and
 // returns STATUS_SUCCESS; what went wrong below is in the output.
-NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
-                         uint32_t* information);
-NtStatus ReadSpdPageEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
-                             uint32_t* information);
-NtStatus ProbeSpdWriteEnvelope(DeviceExtension* extension, uint8_t* buffer,
+// The SPD handlers run on `segment`, the segment of the handle the request
+// came through, and leave the controller on segment 0.
+NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
+                         uint32_t outputLength, uint32_t* information);
+NtStatus ReadSpdPageEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
+                             uint32_t outputLength, uint32_t* information);
+NtStatus ProbeSpdWriteEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
                                uint32_t* information);
 NtStatus SlotCountEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t* information);
 NtStatus ModuleCountEnvelope(DeviceExtension* extension, uint8_t* buffer,
                              uint32_t* information);
-NtStatus SetSegmentEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t* information);
+// Puts the requested value into `segment`, for the handle to keep.
+NtStatus SetSegmentEnvelope(DeviceExtension* extension, uint32_t* segment, uint8_t* buffer,
+                            uint32_t* information);
 NtStatus DumpPciConfig(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
                        uint32_t* information);
 
 // Routes a queued code to its handler; any other code gives
-// STATUS_NOT_IMPLEMENTED and a byte count of 0.
+// STATUS_NOT_IMPLEMENTED and a byte count of 0. `segment` is the segment of
+// the request's handle, which IOCTL_SET_SEGMENT replaces.
 NtStatus ServeQueuedCode(DeviceExtension* extension, uint32_t code, uint8_t* buffer,
-                         uint32_t outputLength, uint32_t* information);
+                         uint32_t outputLength, uint32_t* segment, uint32_t* information);

@@ -109,12 +109,22 @@ NT_ENTRY NT_FASTCALL intptr_t ObfDereferenceObject(void* object) {
   return 0;
 }
 
-NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t /*attributes*/,
+NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t attributes,
                                                   void* /*accessState*/, uint32_t access,
                                                   void* /*type*/, int8_t /*mode*/,
                                                   uint32_t* handle) {
   if (int32_t failure = K().Enter("ObOpenObjectByPointer")) return failure;
-  return K().OpenObject(object, access, handle);
+  return K().OpenObject(object, attributes, access, handle);
+}
+
+NT_ENTRY NT_STDCALL uint8_t PsGetVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
+                                         void* /*servicePack*/) {
+  K().Enter("PsGetVersion");
+  const Kernel::Version version = K().ReportedVersion();
+  if (major != nullptr) *major = version.major;
+  if (minor != nullptr) *minor = version.minor;
+  if (build != nullptr) *build = version.build;
+  return 0;  // a free build
 }
 
 NT_ENTRY NT_STDCALL int32_t ZwSetSecurityObject(uint32_t handle, uint32_t information,
@@ -331,6 +341,7 @@ const std::vector<KnownImport>& KnownImports() {
       STD(kKernel, ObReferenceObjectByHandle),
       FAST(kKernel, ObfDereferenceObject),
       STD(kKernel, ObOpenObjectByPointer),
+      STD(kKernel, PsGetVersion),
       STD(kKernel, ZwSetSecurityObject),
       STD(kKernel, ZwClose),
       STD(kKernel, KeInitializeEvent),

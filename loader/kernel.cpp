@@ -473,12 +473,34 @@ void Kernel::DeleteDevice(nt::DeviceObject* device) {
   devices_.erase(it);
 }
 
-int32_t Kernel::OpenObject(void* object, uint32_t access, uint32_t* handle) {
+void Kernel::ReportVersion(Version version) {
+  std::lock_guard<std::mutex> guard(lock_);
+  version_ = version;
+}
+
+Kernel::Version Kernel::ReportedVersion() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return version_;
+}
+
+int32_t Kernel::OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle) {
+  constexpr uint32_t kObjKernelHandle = 0x00000200;
+  constexpr uint32_t kFirstKernelHandleMajor = 5;
   std::lock_guard<std::mutex> guard(lock_);
   auto* device = static_cast<nt::DeviceObject*>(object);
   if (devices_.count(device) == 0) {
     faults_.push_back("ObOpenObjectByPointer of an object that is not a device");
     return kStatusInvalidHandle;
+  }
+  const bool kernelHandles = version_.major >= kFirstKernelHandleMajor;
+  if ((attributes & ~kObjKernelHandle) != 0) {
+    faults_.push_back("ObOpenObjectByPointer with attributes " + Hex(attributes));
+  }
+  if ((attributes & kObjKernelHandle) != 0 && !kernelHandles) {
+    return static_cast<int32_t>(0xC000000Du);  // STATUS_INVALID_PARAMETER
+  }
+  if ((attributes & kObjKernelHandle) == 0 && kernelHandles) {
+    faults_.push_back("ObOpenObjectByPointer without OBJ_KERNEL_HANDLE on a kernel that has it");
   }
   {
     std::lock_guard<std::mutex> handles(dispatcherLock_);
@@ -623,8 +645,8 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return kStatusObjectNameNotFound;
     if ((device->Flags & ntlayout::kDoDeviceInitializing) != 0) return host::kStatusNoSuchDevice;
-    const int32_t checked =
-        host::CheckAccess(devices_.at(device).security, caller, access, &file->granted);
+    const int32_t checked = host::CheckOpen(devices_.at(device).security, device->Characteristics,
+                                            !below.empty(), caller, access, &file->granted);
     if (checked != STATUS_SUCCESS) return checked;
     deviceName = devices_.at(device).name;
     // The new file object carries the name asked for below the device.
@@ -640,7 +662,21 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
   if (created.status != STATUS_SUCCESS) return created.status;
   file->device = device;
   file->object = object;
+  std::lock_guard<std::mutex> guard(lock_);
+  ++openFiles_;
   return STATUS_SUCCESS;
+}
+
+void Kernel::WaitUntilNoHandleIsOpen() {
+  std::unique_lock<std::mutex> guard(lock_);
+  stopPending_ = true;
+  filesClosed_.wait(guard, [this] { return openFiles_ == 0; });
+  stopPending_ = false;
+}
+
+bool Kernel::StopPending() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return stopPending_;
 }
 
 int32_t Kernel::Close(const File& file) {
@@ -649,11 +685,16 @@ int32_t Kernel::Close(const File& file) {
     std::lock_guard<std::mutex> guard(lock_);
     deviceName = devices_.at(file.device).name;
   }
+  int32_t status = STATUS_SUCCESS;
   for (const uint8_t major : {ntlayout::kIrpMjCleanup, ntlayout::kIrpMjClose}) {
-    const int32_t status = CreateOrClose(deviceName, major, file.object)->Wait().status;
-    if (status != STATUS_SUCCESS) return status;
+    status = CreateOrClose(deviceName, major, file.object)->Wait().status;
+    if (status != STATUS_SUCCESS) break;
   }
-  return STATUS_SUCCESS;
+  // The handle is gone whatever the driver answered.
+  std::lock_guard<std::mutex> guard(lock_);
+  if (openFiles_ > 0) --openFiles_;
+  filesClosed_.notify_all();
+  return status;
 }
 
 void Kernel::Cancel(Request& request) {

@@ -102,6 +102,13 @@ class Kernel {
   // handles, running threads, timer resolution requests. Empty when nothing.
   std::vector<std::string> LeftBehind(const nt::DriverObject* driver);
 
+  // ---- the version PsGetVersion reports: Windows XP unless told otherwise
+  struct Version {
+    uint32_t major = 5, minor = 1, build = 2600;
+  };
+  void ReportVersion(Version version);
+  Version ReportedVersion() const;
+
   // ---- the clock
   // Exact: a wait lasts its time to the millisecond. Windows (the default): a
   // relative wait ends on the first clock tick at or after its due time, and
@@ -154,6 +161,11 @@ class Kernel {
                                          uint8_t fill = host::kUnusedBufferFill);
   // Closing the last handle of a file object: cleanup, then close.
   int32_t Close(const File& file);
+  // The stop of the driver's service waits here until no handle opened
+  // through Open is left open, as Windows defers an unload while its devices
+  // are referenced; StopPending() says it is waiting.
+  void WaitUntilNoHandleIsOpen();
+  bool StopPending() const;
   // What the kernel does to a request whose thread ends: under the cancel
   // lock, marks it cancelled and calls its cancel routine, if it has one.
   void Cancel(Request& request);
@@ -195,7 +207,9 @@ class Kernel {
                        nt::DeviceObject** device);
   void DeleteDevice(nt::DeviceObject* device);
   // ObOpenObjectByPointer of a device; ZwSetSecurityObject on its handle.
-  int32_t OpenObject(void* object, uint32_t access, uint32_t* handle);
+  // OBJ_KERNEL_HANDLE is refused as invalid by a kernel before 5.0, and its
+  // absence is a fault on one that has it.
+  int32_t OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle);
   int32_t SetSecurity(uint32_t handle, uint32_t information, const void* descriptor);
   void CompleteRequest(nt::Irp* irp, int8_t boost);
 
@@ -258,6 +272,10 @@ class Kernel {
   std::vector<std::unique_ptr<nt::FileObject>> fileObjects_;
   std::vector<std::unique_ptr<std::u16string>> fileNames_;  // what their FileName points at
   uint32_t cancelLock_ = 0;  // the kernel's cancel spin lock
+  size_t openFiles_ = 0;     // under lock_
+  bool stopPending_ = false;  // under lock_
+  std::condition_variable filesClosed_;
+  Version version_;          // under lock_
   uint64_t dispatched_ = 0;
 };
 

@@ -115,6 +115,7 @@ int32_t LoadedDriver::Start() {
 
 bool LoadedDriver::Unload() {
   if (driver_.DriverUnload == nullptr) return false;
+  kernel_.WaitUntilNoHandleIsOpen();
   driver_.DriverUnload(&driver_);
   return true;
 }

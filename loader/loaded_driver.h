@@ -25,7 +25,9 @@ class LoadedDriver {
   // Calls the entry point as the platform's thread does, with the driver
   // object and a registry path.
   int32_t Start();
-  // Calls the unload routine the driver installed; false when it installed none.
+  // Calls the unload routine the driver installed, once no handle the kernel
+  // opened is left open (the stop waits until then); false when it installed
+  // none.
   bool Unload();
 
   nt::DriverObject* Driver() { return &driver_; }

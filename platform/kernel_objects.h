@@ -47,4 +47,9 @@ struct KernelDevice {
   uint32_t DeviceType;
   uint32_t Characteristics;
   void* DeviceExtension;
+  uint32_t Flags;  // the device object's flags, DO_DEVICE_INITIALIZING among them
 };
+
+// Set in a device the entry routine creates; the I/O manager clears it once
+// the entry routine has returned, and refuses opens of the device until then.
+constexpr uint32_t kDoDeviceInitializing = 0x00000080;

@@ -19,12 +19,18 @@ constexpr uint32_t kAnchor = 0x5F4D535Fu;
 constexpr uint32_t kTableLengthOffset = 0x16;     // 16 bits: bytes in the table
 constexpr uint32_t kTableAddressOffset = 0x18;    // 32 bits: physical address
 constexpr uint32_t kStructureCountOffset = 0x1C;  // 16 bits: number of structures
-// The 31 bytes of the entry point sum to zero, and so do the 15 from the
-// intermediate anchor "_DMI_" on; an anchor with wrong sums is a stray
-// "_SM_" in the BIOS image (or a damaged entry point), not the table.
+// The entry point states its own length in byte 5; that many bytes sum to
+// zero, and so do the 15 from the intermediate anchor "_DMI_" on; an anchor
+// with wrong sums is a stray "_SM_" in the BIOS image (or a damaged entry
+// point), not the table. The length is 0x1F, but some firmware states 0x1E
+// and sums 30 bytes. It must hold the fields read above (through 0x1D), and
+// at most 0x20 is believed: a longer sum would run over whatever follows.
+constexpr uint32_t kLengthOffset = 0x05;
+constexpr uint32_t kShortestEntryPoint = 0x1E;
+constexpr uint32_t kLongestEntryPoint = 0x20;
 constexpr uint32_t kIntermediateOffset = 0x10;
+constexpr uint32_t kIntermediateEnd = 0x1F;  // the 15 bytes of the intermediate sum
 constexpr uint8_t kIntermediateAnchor[5] = {'_', 'D', 'M', 'I', '_'};
-constexpr uint32_t kEntryPointFieldsEnd = 0x1F;   // first byte past the entry point
 
 bool SumsToZero(const uint8_t* bytes, uint32_t from, uint32_t to) {
   uint8_t sum = 0;
@@ -32,12 +38,19 @@ bool SumsToZero(const uint8_t* bytes, uint32_t from, uint32_t to) {
   return sum == 0;
 }
 
+// The bytes an entry point of stated length `stated` spans: the stated ones
+// and the intermediate sum's; 0 for a length outside the bounds.
+uint32_t EntryPointSpan(uint8_t stated) {
+  if (stated < kShortestEntryPoint || stated > kLongestEntryPoint) return 0;
+  return stated > kIntermediateEnd ? stated : kIntermediateEnd;
+}
+
 bool ChecksumsHold(const uint8_t* ep) {
   for (uint32_t i = 0; i < sizeof kIntermediateAnchor; ++i) {
     if (ep[kIntermediateOffset + i] != kIntermediateAnchor[i]) return false;
   }
-  return SumsToZero(ep, 0, kEntryPointFieldsEnd) &&
-         SumsToZero(ep, kIntermediateOffset, kEntryPointFieldsEnd);
+  return SumsToZero(ep, 0, ep[kLengthOffset]) &&
+         SumsToZero(ep, kIntermediateOffset, kIntermediateEnd);
 }
 
 SmbiosCache g_cache;  // zero at load
@@ -50,21 +63,25 @@ SmbiosEntryPoint ParseEntryPoint(const uint8_t* ep) {
   return parsed;
 }
 
-// The entry point whose anchor is at `offset` of the window, when its
-// checksums hold. At the last 16-byte position it runs past the BIOS area;
-// it is read through a mapping of its own rather than past the end of the
-// window.
+// The entry point whose anchor is at `offset` of the window, when its length
+// is believable and its checksums hold. Near the end of the window it runs
+// past the BIOS area; it is read through a mapping of its own rather than
+// past the end of the window.
 bool ReadEntryPoint(const uint8_t* window, uint32_t offset, SmbiosEntryPoint* parsed) {
-  if (offset + kEntryPointFieldsEnd <= kBiosAreaLength) {
+  const uint32_t span = EntryPointSpan(window[offset + kLengthOffset]);
+  if (span == 0) return false;
+  if (offset + span <= kBiosAreaLength) {
     if (!ChecksumsHold(window + offset)) return false;
     *parsed = ParseEntryPoint(window + offset);
     return true;
   }
-  void* ep = MapPhysical(kBiosAreaBase + offset, kEntryPointFieldsEnd);
+  void* ep = MapPhysical(kBiosAreaBase + offset, span);
   if (ep == nullptr) return false;
-  const bool valid = ChecksumsHold(static_cast<const uint8_t*>(ep));
-  if (valid) *parsed = ParseEntryPoint(static_cast<const uint8_t*>(ep));
-  UnmapPhysical(ep, kEntryPointFieldsEnd);
+  const auto* bytes = static_cast<const uint8_t*>(ep);
+  // Its own length byte decides again, so that nothing past the mapping is summed.
+  const bool valid = EntryPointSpan(bytes[kLengthOffset]) == span && ChecksumsHold(bytes);
+  if (valid) *parsed = ParseEntryPoint(bytes);
+  UnmapPhysical(ep, span);
   return valid;
 }
 

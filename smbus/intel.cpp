@@ -51,6 +51,9 @@ constexpr uint8_t kLatchSelector = 1;
 constexpr uint16_t kSuperIoIndex = 0x2E;
 constexpr uint16_t kSuperIoData = 0x2F;
 constexpr uint8_t kSuperIoEnterKey = 0x87;     // written twice to the index port
+constexpr uint8_t kSuperIoExitKey = 0xAA;      // written once to the index port
+constexpr uint8_t kSuperIoChipId = 0x20;       // the chip's ID, in every logical device
+constexpr uint8_t kNothingDecodes = 0xFF;      // what a port nobody answers reads
 constexpr uint8_t kSuperIoLogicalDevice = 0x07;
 constexpr uint8_t kSuperIoSwitchDevice = 0x08;
 constexpr uint8_t kSuperIoSwitchRegister = 0xF1;
@@ -98,21 +101,33 @@ int32_t FinishTransfer(const IntelContext* ctx, OpStatus* status, uint8_t finalS
                                        status, finalStatus, hwCode);
 }
 
-void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
-  if (segment != kSwitchedSegment) return;
-  if (ctx->Variant == kVariantPiix4) {
-    const uint8_t old = PortReadByte(kBoardLatchPort);
-    PortWriteByte(kBoardLatchPort, WithSelector(old, select ? kLatchSelector : 0));
-  } else if (ctx->Variant == kVariantIch) {
-    // The chip is left in configuration mode: no exit sequence follows.
-    PortWriteByte(kSuperIoIndex, kSuperIoEnterKey);
-    PortWriteByte(kSuperIoIndex, kSuperIoEnterKey);
+// The chip's registers answer only in its configuration mode, after the
+// entry key. Its ID is read first: all ones means no chip took the key (the
+// board has none at these ports, or one of another kind), and then no
+// register is selected or written. Configuration mode is left with the exit
+// key either way, so that the chip's ports are its own again.
+void SwitchSuperIo(bool select) {
+  PortWriteByte(kSuperIoIndex, kSuperIoEnterKey);
+  PortWriteByte(kSuperIoIndex, kSuperIoEnterKey);
+  PortWriteByte(kSuperIoIndex, kSuperIoChipId);
+  if (PortReadByte(kSuperIoData) != kNothingDecodes) {
     PortWriteByte(kSuperIoIndex, kSuperIoLogicalDevice);
     PortWriteByte(kSuperIoData, kSuperIoSwitchDevice);
     PortWriteByte(kSuperIoIndex, kSuperIoSwitchRegister);
     const uint8_t old = PortReadByte(kSuperIoData);
     PortWriteByte(kSuperIoIndex, kSuperIoSwitchRegister);
     PortWriteByte(kSuperIoData, WithSelector(old, select ? kSuperIoSelector : 0));
+  }
+  PortWriteByte(kSuperIoIndex, kSuperIoExitKey);
+}
+
+void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
+  if (segment != kSwitchedSegment) return;
+  if (ctx->Variant == kVariantPiix4) {
+    const uint8_t old = PortReadByte(kBoardLatchPort);
+    PortWriteByte(kBoardLatchPort, WithSelector(old, select ? kLatchSelector : 0));
+  } else if (ctx->Variant == kVariantIch) {
+    SwitchSuperIo(select);
   }
 }
 

@@ -35,7 +35,7 @@ struct SmbusController {
   SmbusReleaseFn ReleaseDevice;      // optional
   SmbusSegmentFn SelectSegment;      // optional
   SmbusSegmentFn DeselectSegment;    // optional
-  uint32_t Segment;            // last value of IOCTL_SET_SEGMENT, 0 at first
+  uint32_t Segment;            // the segment of the SPD request in service, else 0
   // Optional, both or neither: the hosts that carry DDR4 modules, whose SPD
   // pages are chosen by these transfers.
   SmbusSendByteFn SendByte;

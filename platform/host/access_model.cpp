@@ -167,6 +167,15 @@ int32_t CheckAccess(const std::vector<uint8_t>& descriptor, Caller caller, uint3
   return 0;
 }
 
+int32_t CheckOpen(const std::vector<uint8_t>& descriptor, uint32_t characteristics, bool below,
+                  Caller caller, uint32_t desired, uint32_t* granted) {
+  if (below && (characteristics & kFileDeviceSecureOpen) == 0) {
+    *granted = MapFileGeneric(desired);
+    return 0;
+  }
+  return CheckAccess(descriptor, caller, desired, granted);
+}
+
 bool ControlCodeAllowed(uint32_t code, uint32_t granted) {
   const uint32_t access = (code >> 14) & 3;
   if ((access & 1) != 0 && (granted & kFileReadData) == 0) return false;

@@ -57,6 +57,15 @@ uint32_t MapFileGeneric(uint32_t access);
 int32_t CheckAccess(const std::vector<uint8_t>& descriptor, Caller caller, uint32_t desired,
                     uint32_t* granted);
 
+// The I/O manager's check of an open of a device, or of a name below it
+// (`below` not empty): a name below a device created without
+// FILE_DEVICE_SECURE_OPEN is the driver's to judge, as a file system judges
+// the names on its volume, and is granted what it asks without a look at the
+// device's DACL; everything else is checked against it.
+constexpr uint32_t kFileDeviceSecureOpen = 0x00000100;
+int32_t CheckOpen(const std::vector<uint8_t>& descriptor, uint32_t characteristics,
+                  bool below, Caller caller, uint32_t desired, uint32_t* granted);
+
 // Whether a handle with `granted` may send `code` (its bits 14-15 ask for
 // read and write data access).
 bool ControlCodeAllowed(uint32_t code, uint32_t granted);

@@ -93,7 +93,10 @@ NtStatus IoManager::Load(DriverEntryRoutine entry, bool freshImage) {
     // The I/O manager clears DO_DEVICE_INITIALIZING of the devices the entry
     // routine made once it returns; opens fail until then.
     std::lock_guard<std::mutex> guard(lock_);
-    for (DeviceRecord& record : devices_) record.initializing = false;
+    for (KernelDevice* device = driver_->DeviceObject; device != nullptr;
+         device = device->NextDevice) {
+      device->Flags &= ~kDoDeviceInitializing;
+    }
   } else {
     std::lock_guard<std::mutex> guard(lock_);
     if (driver_->DeviceObject != nullptr) {
@@ -104,6 +107,16 @@ NtStatus IoManager::Load(DriverEntryRoutine entry, bool freshImage) {
   return status;
 }
 
+void IoManager::Stop() {
+  {
+    std::unique_lock<std::mutex> guard(lock_);
+    stopPending_ = true;
+    filesClosed_.wait(guard, [this] { return openFiles_ == 0; });
+    stopPending_ = false;
+  }
+  Unload();
+}
+
 void IoManager::Unload() {
   if (!driver_) return;
   if (driver_->DriverUnload != nullptr) driver_->DriverUnload(driver_.get());
@@ -112,6 +125,11 @@ void IoManager::Unload() {
     violations_.push_back("unload left a device object behind");
   }
   driver_.reset();
+}
+
+bool IoManager::StopPending() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return stopPending_;
 }
 
 // ---------------------------------------------------------------- namespace
@@ -162,11 +180,12 @@ NtStatus IoManager::CreateDevice(KernelDriver* driver, uint32_t extensionSize, K
   object->DriverObject = driver;
   object->DeviceType = deviceType;
   object->Characteristics = characteristics;
+  object->Flags = kDoDeviceInitializing;
   object->DeviceExtension = extensionSize > 0 ? storage.get() + objectSize : nullptr;
   object->NextDevice = driver->DeviceObject;
   driver->DeviceObject = object;
   names_.AddDevice(text, object);
-  devices_.push_back({text, object, std::move(storage), DefaultDeviceDescriptor(), true});
+  devices_.push_back({text, object, std::move(storage), DefaultDeviceDescriptor()});
   *device = object;
   return STATUS_SUCCESS;
 }
@@ -198,6 +217,7 @@ IoManager::DeviceRecord* IoManager::RecordOf(KernelDevice* device) {
 }
 
 NtStatus IoManager::SetSecurity(KernelDevice* device, const void* descriptor) {
+  if (std::function<void()> action = std::exchange(onSecurityChange_, nullptr)) action();
   NtStatus failure;
   if (TakeFault(Fault::OpenDevice, &failure)) return failure;
   if (TakeFault(Fault::SetSecurity, &failure)) return failure;
@@ -267,11 +287,12 @@ IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
     device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr, nullptr};
     const DeviceRecord* record = RecordOf(device);
-    if (record->initializing) return {kStatusNoSuchDevice, nullptr, nullptr};
+    if ((device->Flags & kDoDeviceInitializing) != 0) return {kStatusNoSuchDevice, nullptr, nullptr};
     uint32_t granted = 0;
-    const int32_t checked = CheckAccess(record->security, caller, access, &granted);
+    const int32_t checked = CheckOpen(record->security, device->Characteristics, !below.empty(),
+                                      caller, access, &granted);
     if (checked != STATUS_SUCCESS) return {checked, nullptr, nullptr};
-    files_.push_back(std::make_unique<File>(File{device, granted}));
+    files_.push_back(std::make_unique<File>(File{{nullptr}, device, granted}));
     file = files_.back().get();
   }
   // The create carries the new file object and the name asked for below the
@@ -282,6 +303,8 @@ IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
   Dispatch(device, IRP_MJ_CREATE, request);
   const NtStatus status = Wait(request).Status;
   if (status != STATUS_SUCCESS) return {status, nullptr, nullptr};
+  std::lock_guard<std::mutex> guard(lock_);
+  ++openFiles_;
   return {status, device, file};
 }
 
@@ -292,28 +315,42 @@ NtStatus IoManager::Close(KernelDevice* device) {
 }
 
 NtStatus IoManager::Close(File* handle) {
+  NtStatus status = STATUS_SUCCESS;
   for (const uint32_t major : {IRP_MJ_CLEANUP, IRP_MJ_CLOSE}) {
     Request* request = NewRequest(handle->Device, major, 0, {}, 0);
     request->Irp.FileObject = handle;
     Dispatch(handle->Device, major, request);
-    const NtStatus status = Wait(request).Status;
-    if (status != STATUS_SUCCESS) return status;
+    status = Wait(request).Status;
+    if (status != STATUS_SUCCESS) break;
   }
-  return STATUS_SUCCESS;
+  // The handle is gone whatever the driver answered.
+  std::lock_guard<std::mutex> guard(lock_);
+  if (openFiles_ > 0) --openFiles_;
+  filesClosed_.notify_all();
+  return status;
 }
 
 void IoManager::Cancel(Request* request) {
   // As the kernel does: under the cancel lock, mark the packet and take its
-  // routine; the routine gives the lock back.
+  // routine; the routine gives the lock back. A request completed already is
+  // no longer its thread's and is left alone. The packet is changed under
+  // the watch's lock too, which its completion takes, whichever thread
+  // completes it.
   const KernelIrql irql = CancelLockAcquire();
-  request->Irp.Cancel = true;
-  const KernelCancelRoutine routine = request->Irp.CancelRoutine;
-  request->Irp.CancelRoutine = nullptr;
+  KernelCancelRoutine routine = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(request->Lock);
+    if (request->Completions == 0) {
+      request->Irp.Cancel = true;
+      routine = request->Irp.CancelRoutine;
+      request->Irp.CancelRoutine = nullptr;
+      if (routine != nullptr) request->Irp.CancelIrql = irql;
+    }
+  }
   if (routine == nullptr) {
     CancelLockRelease(irql);
     return;
   }
-  request->Irp.CancelIrql = irql;
   routine(request->Irp.DeviceObject, &request->Irp);
 }
 

@@ -67,8 +67,14 @@ class IoManager {
   // driver's load-time statics are zeroed first, as loading the image does.
   NtStatus Load(DriverEntryRoutine entry, bool freshImage = true);
   // Calls the unload routine (when the driver installed one) and forgets the
-  // driver object.
+  // driver object, whatever is open: for the tests of the driver's own
+  // teardown, which also send requests without a handle.
   void Unload();
+  // The stop of the driver's service, as Windows does it: the unload runs
+  // only once no handle opened through Open is open; until then the stop
+  // waits (StopPending() says so).
+  void Stop();
+  bool StopPending() const;
   bool Loaded() const { return driver_ != nullptr; }
   KernelDriver* Driver() { return driver_.get(); }
 
@@ -80,13 +86,17 @@ class IoManager {
   // Runs `action` when the driver next creates a link, before it is made: a
   // test's way into the middle of start-up.
   void OnNextLinkCreation(std::function<void()> action) { onLinkCreation_ = std::move(action); }
+  // The same, when the driver next changes a device's security.
+  void OnNextSecurityChange(std::function<void()> action) { onSecurityChange_ = std::move(action); }
   // A link made by someone else (another driver, a leftover): to collide with.
   NtStatus AddForeignLink(const std::u16string& link, const std::u16string& target);
   void RemoveLink(const std::u16string& link);
 
   // ---- handles: a create request through the link; close sends close.
-  // A handle: the device and the access its open was granted.
+  // A handle: its file object (the driver's word first, zero at the open),
+  // the device and the access its open was granted.
   struct File {
+    PlainFileObject Object;
     KernelDevice* Device;
     uint32_t Granted;
   };
@@ -163,7 +173,6 @@ class IoManager {
     KernelDevice* device;
     std::unique_ptr<uint8_t[]> storage;  // device object and extension
     std::vector<uint8_t> security;       // self-relative descriptor
-    bool initializing = true;            // until the entry routine returns
   };
   DeviceRecord* RecordOf(KernelDevice* device);  // under lock_
 
@@ -178,9 +187,13 @@ class IoManager {
   ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
   std::vector<std::unique_ptr<File>> files_;
+  size_t openFiles_ = 0;       // handles opened and not closed; under lock_
+  bool stopPending_ = false;   // under lock_
+  std::condition_variable filesClosed_;
   uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;
   std::function<void()> onLinkCreation_;
+  std::function<void()> onSecurityChange_;
   IoManager* previous_;
 };
 

@@ -117,13 +117,21 @@ NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION 
                                             PSECURITY_DESCRIPTOR descriptor);
 }
 
+// The first major version whose kernel takes OBJ_KERNEL_HANDLE (Windows
+// 2000); NT 4.0 refuses the attribute as invalid.
+constexpr ULONG kFirstKernelHandleMajor = 5;
+
 NtStatus DeviceSetSecurity(KernelDevice* device, const void* descriptor) {
-  // A kernel-mode handle with WRITE_DAC only. The driver's entry runs in the
-  // system process, so the handle is in the system's table without
-  // OBJ_KERNEL_HANDLE, which kernels before Windows 2000 do not accept.
+  // A kernel-mode handle with WRITE_DAC only, in the kernel's own table where
+  // the kernel has one, so that no process's code can reach it even for the
+  // moment it is open. On NT 4.0 it goes into the table of the process the
+  // entry runs in, which is the system's.
+  ULONG major = 0;
+  PsGetVersion(&major, nullptr, nullptr, nullptr);
+  const ULONG attributes = major >= kFirstKernelHandleMajor ? OBJ_KERNEL_HANDLE : 0;
   HANDLE handle = nullptr;
   const NTSTATUS opened =
-      ObOpenObjectByPointer(device, 0, nullptr, WRITE_DAC, nullptr, KernelMode, &handle);
+      ObOpenObjectByPointer(device, attributes, nullptr, WRITE_DAC, nullptr, KernelMode, &handle);
   if (!NT_SUCCESS(opened)) return opened;
   const NTSTATUS set = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION,
                                            const_cast<void*>(descriptor));

@@ -2,7 +2,9 @@
 
 namespace sim {
 
-SuperIo::SuperIo(uint8_t switchRegister) { regs_[kSwitchDevice][kSwitchRegister] = switchRegister; }
+SuperIo::SuperIo(uint8_t switchRegister) {
+  regs_[kSwitchDevice][kSwitchRegister] = switchRegister;
+}
 
 uint8_t SuperIo::SegmentSelector() const {
   return (regs_[kSwitchDevice][kSwitchRegister] >> 3) & 3u;
@@ -12,13 +14,15 @@ uint8_t SuperIo::Read8(uint16_t port) {
   if (!configMode_) return 0xFF;
   if (port == kIndexPort) return index_;
   if (index_ == kLogicalDevice) return device_;
+  if (index_ == kChipIdRegister) return kChipId;
+  if (index_ == kRevisionRegister) return kRevision;
   return regs_[device_][index_];
 }
 
 void SuperIo::Write8(uint16_t port, uint8_t value) {
   if (!configMode_) {
     // Only the key sequence on the index port is heard.
-    if (port == kIndexPort && value == kEnterKey) {
+    if (port == kIndexPort && value == enterKey_) {
       if (keyOnce_) configMode_ = true;
       keyOnce_ = !keyOnce_ && !configMode_;
     } else {
@@ -37,7 +41,7 @@ void SuperIo::Write8(uint16_t port, uint8_t value) {
   }
   if (index_ == kLogicalDevice) {
     device_ = value & 0x0Fu;
-  } else {
+  } else if (index_ != kChipIdRegister && index_ != kRevisionRegister) {
     regs_[device_][index_] = value;
   }
 }

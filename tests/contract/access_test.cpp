@@ -46,11 +46,40 @@ TEST_F(AccessTest, OnlySystemAndAdministratorsOpenTheDeviceByAnyName) {
                                     {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
 }
 
-// Until the entry routine has returned, the device opens for nobody.
+// Before its DACL is set the device has Windows' default security, which
+// lets any user in: in that window the device is still initialising (a flag
+// of the device object, which the driver leaves to the I/O manager), so its
+// name opens for nobody, and the link, through which the tool finds it, does
+// not exist yet. Until the entry routine has returned nobody gets in.
 TEST_F(AccessTest, AnOpenWhileTheDriverStartsIsRefused) {
-  UseBoard("ich5");
-  EXPECT_EQ(driver_->OpenWhileStarting(kDevice), host::kStatusNoSuchDevice);
-  started_ = true;
+  using Point = DriverUnderTest::StartPoint;
+  const int32_t kNoName = STATUS_OBJECT_NAME_NOT_FOUND;
+  const struct {
+    Point point;
+    std::u16string name;
+    Caller caller;
+    int32_t expected;
+  } rows[] = {
+      {Point::BeforeSecurity, kLink, Caller::StandardUser, kNoName},
+      {Point::BeforeSecurity, kLink + u"\\x", Caller::StandardUser, kNoName},
+      {Point::BeforeSecurity, kDevice, Caller::StandardUser, host::kStatusNoSuchDevice},
+      {Point::BeforeSecurity, kDevice + u"\\x", Caller::StandardUser, host::kStatusNoSuchDevice},
+      {Point::AtLinkCreation, kDevice, Caller::StandardUser, host::kStatusNoSuchDevice},
+      {Point::AtLinkCreation, kDevice, Caller::System, host::kStatusNoSuchDevice},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << (row.point == Point::BeforeSecurity ? "before the DACL " : "at the link ")
+                                    << std::string(row.name.begin(), row.name.end()));
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Build(*sim::FindBoard("ich5"), machine);
+    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    EXPECT_EQ(driver->OpenWhileStarting(row.point, row.name, row.caller), row.expected);
+    EXPECT_TRUE(driver->Unload());
+    EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
+    driver.reset();
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
 }
 
 TEST_F(AccessTest, AReadOnlyHandleGetsTheWritingRequestsRefusedBeforeTheDriver) {
@@ -118,6 +147,30 @@ TEST_F(AccessTest, ALoadWhoseSecurityCannotBeSetFailsBeforeTheWorkerStarts) {
     EXPECT_EQ(driver->Calls(StartFailure::ThreadCreation), threads);
     EXPECT_FALSE(driver->HasDevice());
     EXPECT_FALSE(driver->HasLink());
+    EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
+    driver.reset();
+    EXPECT_EQ(machine.LeakReport(), "");
+  }
+}
+
+// The DACL is set on every kernel: through a handle of the kernel's own
+// table where the kernel has one (5.0 on), through the system process's
+// table on NT 4.0, which refuses the attribute (the loader's kernel faults
+// either mistake).
+TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
+  const uint32_t versions[][3] = {{4, 0, 1381}, {5, 0, 2195}, {5, 1, 2600}, {6, 1, 7601}, {10, 0, 19045}};
+  for (const auto& v : versions) {
+    SCOPED_TRACE(testing::Message() << v[0] << "." << v[1] << "." << v[2]);
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::Build(*sim::FindBoard("ich5"), machine);
+    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    driver->ReportKernelVersion(v[0], v[1], v[2]);
+    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
+    EXPECT_EQ(driver->DeviceDacl(),
+              (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
+                                      {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
+    EXPECT_TRUE(driver->Unload());
     EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
     driver.reset();
     EXPECT_EQ(machine.LeakReport(), "");

@@ -199,6 +199,35 @@ TEST_P(SpdTest, SegmentOneReadsTheSecondBankAndSegmentZeroTheFirstAgain) {
   }
 }
 
+// The segment is the handle's own: another handle reads the first bank while
+// it is set, and after the process that set it ended without setting it
+// back; a handle opened later starts on the first bank too.
+TEST_P(SpdTest, ASegmentSetThroughOneHandleIsNotSeenThroughAnother) {
+  if (board_->smbus->segment1.empty()) GTEST_SKIP() << "no second bank";
+  constexpr uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
+  const uint8_t slot = board_->smbus->segment1.front().slot;
+  auto read = [&](const DriverUnderTest::Handle* h) {
+    const std::vector<uint8_t> input{slot, 0};
+    return driver_->Wait(h ? driver_->SubmitOn(*h, IOCTL_READ_SPD, input, 76 + 256)
+                           : driver_->Submit(IOCTL_READ_SPD, input, 76 + 256)).output;
+  };
+  const std::vector<uint8_t> firstBank = read(nullptr);
+  DriverUnderTest::Handle setter, later;
+  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &setter), 0);
+  ASSERT_EQ(driver_->Wait(driver_->SubmitOn(setter, IOCTL_SET_SEGMENT, Words({1}), 76)).status,
+            STATUS_SUCCESS);
+  const std::vector<uint8_t> second = read(&setter);
+  ASSERT_EQ(second.size(), 76u + 256);
+  EXPECT_TRUE(std::equal(second.begin() + 76, second.end(),
+                         models_.eeproms[1][slot]->Bytes().begin()));
+  ASSERT_NE(second, firstBank);
+  EXPECT_EQ(read(nullptr), firstBank) << "while another handle has segment 1";
+  driver_->EndProcess({setter});
+  EXPECT_EQ(read(nullptr), firstBank) << "after the setter's process ended";
+  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &later), 0);
+  EXPECT_EQ(read(&later), firstBank) << "through a handle opened later";
+}
+
 TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
   struct Case {
     uint8_t page, offset;

@@ -2,6 +2,7 @@
 // loaded by the host I/O manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "driver/device_extension.h"
@@ -29,7 +30,10 @@ host::Fault FaultFor(StartFailure failure) {
 class HostBuild : public DriverUnderTest {
  public:
   explicit HostBuild(sim::Machine&) : clockAtStart_(host::FineClockRequests()) {}
-  ~HostBuild() override { host::ClearFaults(); }
+  ~HostBuild() override {
+    if (stop_.joinable()) stop_.join();
+    host::ClearFaults();
+  }
 
   std::string Name() const override { return "host build"; }
 
@@ -45,6 +49,8 @@ class HostBuild : public DriverUnderTest {
     return host::FaultPointCalls(FaultFor(failure));
   }
 
+  void ReportKernelVersion(uint32_t, uint32_t, uint32_t) override {}
+
   void AddForeignLink() override { io_.AddForeignLink(kLinkName, u"\\Device\\someone0"); }
   void RemoveForeignLink() override { io_.RemoveLink(kLinkName); }
 
@@ -54,23 +60,43 @@ class HostBuild : public DriverUnderTest {
     const host::IoManager::OpenResult opened = io_.Open(kLinkName);
     EXPECT_EQ(opened.Status, STATUS_SUCCESS);
     device_ = opened.Device;
+    handle_ = opened.Handle;
     return status;
   }
 
-  int32_t OpenWhileStarting(const std::u16string& name) override {
+  int32_t OpenWhileStarting(StartPoint point, const std::u16string& name,
+                            host::Caller caller) override {
     int32_t opened = STATUS_PENDING;
-    io_.OnNextLinkCreation([&] {
-      opened = io_.Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite).Status;
-    });
+    auto open = [&, caller] {
+      opened = io_.Open(name, caller, host::kGenericRead | host::kGenericWrite).Status;
+    };
+    if (point == StartPoint::BeforeSecurity) {
+      io_.OnNextSecurityChange(open);
+    } else {
+      io_.OnNextLinkCreation(open);
+    }
     EXPECT_EQ(Start(), STATUS_SUCCESS);
     return opened;
   }
 
   bool Unload() override {
     if (!io_.Loaded()) return false;
+    CloseAllBut(nullptr);
     const bool installed = io_.Driver()->DriverUnload != nullptr;
-    io_.Unload();
+    io_.Stop();
     return installed;
+  }
+
+  void StopInBackground(Handle kept) override {
+    CloseAllBut(files_.at(kept));
+    stopped_ = io_.Loaded() && io_.Driver()->DriverUnload != nullptr;
+    stop_ = std::thread([this] { io_.Stop(); });
+    while (!io_.StopPending()) std::this_thread::yield();
+  }
+
+  bool FinishStop() override {
+    if (stop_.joinable()) stop_.join();
+    return stopped_;
   }
 
   bool HasDevice() override { return io_.HasDevice(kDeviceName); }
@@ -79,7 +105,7 @@ class HostBuild : public DriverUnderTest {
 
   Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                 uint8_t fill) override {
-    requests_.push_back(io_.Submit(device_, code, input, outputLength, fill));
+    requests_.push_back(io_.Submit(handle_, code, input, outputLength, fill));
     return requests_.size() - 1;
   }
 
@@ -111,11 +137,15 @@ class HostBuild : public DriverUnderTest {
     return requests_.size() - 1;
   }
 
-  int32_t Close(Handle handle) override { return io_.Close(files_.at(handle)); }
+  int32_t Close(Handle handle) override {
+    closed_.push_back(files_.at(handle));
+    return io_.Close(files_.at(handle));
+  }
 
   void EndProcess(const std::vector<Handle>& handles) override {
     std::vector<host::IoManager::File*> files;
     for (Handle h : handles) files.push_back(files_.at(h));
+    closed_.insert(closed_.end(), files.begin(), files.end());
     io_.EndProcess(files);
   }
 
@@ -152,8 +182,27 @@ class HostBuild : public DriverUnderTest {
   const host::FineClockCount clockAtStart_;
   host::IoManager io_;
   KernelDevice* device_ = nullptr;
+  host::IoManager::File* handle_ = nullptr;  // the one Submit sends through
   std::vector<host::Request*> requests_;
   std::vector<host::IoManager::File*> files_;
+  std::vector<host::IoManager::File*> closed_;
+  std::thread stop_;
+  bool stopped_ = false;
+
+  // Closes the Start handle and every handle Open gave, but `kept`, unless
+  // closed already.
+  void CloseAllBut(host::IoManager::File* kept) {
+    std::vector<host::IoManager::File*> open = files_;
+    open.push_back(handle_);
+    for (host::IoManager::File* file : open) {
+      if (file == nullptr || file == kept ||
+          std::find(closed_.begin(), closed_.end(), file) != closed_.end()) {
+        continue;
+      }
+      closed_.push_back(file);
+      io_.Close(file);
+    }
+  }
 };
 
 }  // namespace

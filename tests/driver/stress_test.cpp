@@ -1,7 +1,7 @@
 // Several callers sending all ten requests at once while the worker serves,
-// then unload with requests still queued: every request ends exactly once
-// (the I/O manager's watch), none is lost, and, under ThreadSanitizer, no
-// data race.
+// then unload with requests still queued; cancels racing the worker's
+// dequeue: every request ends exactly once (the I/O manager's watch), none
+// is lost, and, under ThreadSanitizer, no data race.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -147,6 +147,44 @@ TEST_F(StressTest, ConcurrentCallersThenUnloadWithRequestsQueued) {
   int total = 0;
   for (const auto& [status, count] : statuses) total += count;
   EXPECT_EQ(total, static_cast<int>(sent.size()));
+}
+
+// Each request is cancelled, as its thread's end does, right after it was
+// sent, while the worker may be taking it off the queue: whichever wins, it
+// completes exactly once (the I/O manager's watch), as cancelled with no
+// bytes or as served in full, and the queue is empty at the end; under
+// ThreadSanitizer the dequeue and the cancel routine do not race.
+TEST_F(StressTest, CancelsRacingTheWorkersDequeueCompleteEachRequestOnce) {
+  constexpr int kRequests = 3000;
+  constexpr int kInFlight = 12;  // below the queue's bound for one handle
+  LoadOn("ich5");
+  std::vector<host::Request*> sent(kRequests, nullptr);
+  std::atomic<int> submitted{0};
+  std::thread canceller([&] {
+    for (int i = 0; i < kRequests; ++i) {
+      while (submitted.load(std::memory_order_acquire) <= i) std::this_thread::yield();
+      io_.Cancel(sent[i]);
+    }
+  });
+  for (int i = 0; i < kRequests; ++i) {
+    if (i >= kInFlight) io_.Wait(sent[i - kInFlight]);
+    sent[i] = i % 2 == 0 ? io_.Submit(device_, IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80)
+                         : io_.Submit(device_, IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);
+    submitted.store(i + 1, std::memory_order_release);
+  }
+  canceller.join();
+  std::map<NtStatus, int> statuses;
+  for (int i = 0; i < kRequests; ++i) {
+    const host::RequestResult r = io_.Wait(sent[i]);
+    ++statuses[r.Status];
+    const uint32_t full = i % 2 == 0 ? 80u : 256u;
+    EXPECT_EQ(r.Information, r.Status == STATUS_SUCCESS ? full : 0u) << i;
+  }
+  EXPECT_GT(statuses[STATUS_CANCELLED], 0) << "no cancel reached a queued request";
+  EXPECT_GT(statuses[STATUS_SUCCESS], 0) << "the worker took none first";
+  EXPECT_EQ(statuses[STATUS_CANCELLED] + statuses[STATUS_SUCCESS], kRequests);
+  EXPECT_EQ(Extension()->Queue.Count, 0u);
+  EXPECT_EQ(io_.VerifyAndForget(), "");
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ const std::map<std::string, std::string>& AllowedImports() {
          {// devices and requests, the device's own security
           "RtlInitUnicodeString", "IoCreateDevice", "IoDeleteDevice", "IoCreateSymbolicLink",
           "IoDeleteSymbolicLink", "IofCompleteRequest", "ObOpenObjectByPointer", "ZwSetSecurityObject",
+          "PsGetVersion",  // whether the kernel takes OBJ_KERNEL_HANDLE
           "IoAcquireCancelSpinLock", "IoReleaseCancelSpinLock",  // cancelling a queued request
           // threads, events and locks
           "PsCreateSystemThread", "ObReferenceObjectByHandle", "ObfDereferenceObject", "ZwClose",

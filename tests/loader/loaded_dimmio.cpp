@@ -2,6 +2,7 @@
 // the loader's kernel over the simulated machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "driver/status.h"
@@ -36,6 +37,7 @@ class LoadedImage : public DriverUnderTest {
   LoadedImage& operator=(const LoadedImage&) = delete;
 
   ~LoadedImage() override {
+    if (stop_.joinable()) stop_.join();
     // The kernel joins the image's threads before the image goes away.
     kernel_.reset();
   }
@@ -52,6 +54,10 @@ class LoadedImage : public DriverUnderTest {
 
   uint64_t Calls(StartFailure failure) override { return kernel_->Calls(ImportFor(failure)); }
 
+  void ReportKernelVersion(uint32_t major, uint32_t minor, uint32_t build) override {
+    kernel_->ReportVersion({major, minor, build});
+  }
+
   void AddForeignLink() override {
     kernel_->Names().AddLink(kLink, u"\\Device\\someone0");
   }
@@ -65,21 +71,44 @@ class LoadedImage : public DriverUnderTest {
       ADD_FAILURE() << error;
       return -1;
     }
-    return driver_->Start();
+    const int32_t started = driver_->Start();
+    if (started == STATUS_SUCCESS) {
+      EXPECT_EQ(kernel_->Open(kLink, host::Caller::Administrator,
+                              host::kGenericRead | host::kGenericWrite, &handle_),
+                STATUS_SUCCESS);
+    }
+    return started;
   }
 
-  int32_t OpenWhileStarting(const std::u16string& name) override {
+  int32_t OpenWhileStarting(StartPoint point, const std::u16string& name,
+                            host::Caller caller) override {
     int32_t opened = STATUS_PENDING;
-    kernel_->OnNextCall("IoCreateSymbolicLink", [&] {
+    const char* at =
+        point == StartPoint::BeforeSecurity ? "ObOpenObjectByPointer" : "IoCreateSymbolicLink";
+    kernel_->OnNextCall(at, [&, caller] {
       loader::Kernel::File file;
-      opened = kernel_->Open(name, host::Caller::System, host::kGenericRead | host::kGenericWrite,
-                             &file);
+      opened = kernel_->Open(name, caller, host::kGenericRead | host::kGenericWrite, &file);
     });
     EXPECT_EQ(Start(), STATUS_SUCCESS);
     return opened;
   }
 
-  bool Unload() override { return driver_ != nullptr && driver_->Unload(); }
+  bool Unload() override {
+    if (driver_ == nullptr) return false;
+    CloseAllBut(nullptr);
+    return driver_->Unload();
+  }
+
+  void StopInBackground(Handle kept) override {
+    CloseAllBut(files_.at(kept).object);
+    stop_ = std::thread([this] { stopped_ = driver_ != nullptr && driver_->Unload(); });
+    while (!kernel_->StopPending()) std::this_thread::yield();
+  }
+
+  bool FinishStop() override {
+    if (stop_.joinable()) stop_.join();
+    return stopped_;
+  }
 
   bool HasDevice() override { return kernel_->Names().Resolve(kDevice) != nullptr; }
   uint32_t DeviceCharacteristics() override {
@@ -93,7 +122,7 @@ class LoadedImage : public DriverUnderTest {
 
   Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                 uint8_t fill) override {
-    requests_.push_back(kernel_->DeviceControl(kLink, code, input, outputLength, fill));
+    requests_.push_back(kernel_->DeviceControl(handle_, code, input, outputLength, fill));
     return requests_.size() - 1;
   }
 
@@ -125,11 +154,17 @@ class LoadedImage : public DriverUnderTest {
     return requests_.size() - 1;
   }
 
-  int32_t Close(Handle handle) override { return kernel_->Close(files_.at(handle)); }
+  int32_t Close(Handle handle) override {
+    closed_.push_back(files_.at(handle).object);
+    return kernel_->Close(files_.at(handle));
+  }
 
   void EndProcess(const std::vector<Handle>& handles) override {
     std::vector<loader::Kernel::File> files;
-    for (Handle h : handles) files.push_back(files_.at(h));
+    for (Handle h : handles) {
+      files.push_back(files_.at(h));
+      closed_.push_back(files_.at(h).object);
+    }
     kernel_->EndProcess(files);
   }
 
@@ -165,6 +200,25 @@ class LoadedImage : public DriverUnderTest {
   std::unique_ptr<loader::LoadedDriver> driver_;
   std::vector<std::shared_ptr<loader::Request>> requests_;
   std::vector<loader::Kernel::File> files_;
+  loader::Kernel::File handle_;  // opened at start; the one Submit sends through
+  std::vector<void*> closed_;    // file objects of the handles closed
+  std::thread stop_;
+  bool stopped_ = false;
+
+  // Closes the Start handle and every handle Open gave, but the one of file
+  // object `kept`, unless closed already.
+  void CloseAllBut(void* kept) {
+    std::vector<loader::Kernel::File> open = files_;
+    open.push_back(handle_);
+    for (const loader::Kernel::File& file : open) {
+      if (file.object == nullptr || file.object == kept ||
+          std::find(closed_.begin(), closed_.end(), file.object) != closed_.end()) {
+        continue;
+      }
+      closed_.push_back(file.object);
+      kernel_->Close(file);
+    }
+  }
 };
 
 }  // namespace

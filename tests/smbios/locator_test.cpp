@@ -26,14 +26,27 @@ class LocatorTest : public SmbiosTest {};
 // An entry point at `at` for a table at `table`: a small one (its product
 // naming the anchor), or `size` bytes of a pattern; with the length it
 // announces given separately when it should lie, and bytes `raise` and
-// `lower` (if any) moved by +1 and -1.
+// `lower` (if any) moved by +1 and -1. An entry point that states a length
+// of its own (byte 5) sums that many bytes to zero, byte 0x1F holding 0x5A.
 struct Anchor {
   uint32_t at;
   uint32_t table = kTableAddress;
   int announced = -1;  // -1: the table's own length
   size_t raise = 0, lower = 0;
   size_t size = 0;
+  uint8_t stated = 0x1F;
 };
+
+std::vector<uint8_t> StatedLength(std::vector<uint8_t> ep, uint8_t stated) {
+  if (stated == 0x1F) return ep;
+  ep.resize(std::max<size_t>(stated, 0x21), 0x5A);
+  ep[0x05] = stated;
+  ep[0x04] = 0;
+  uint8_t sum = 0;
+  for (size_t i = 0; i < stated; ++i) sum = static_cast<uint8_t>(sum + ep[i]);
+  ep[0x04] = static_cast<uint8_t>(-sum);
+  return ep;
+}
 
 struct ScanCase {
   const char* name;
@@ -73,6 +86,17 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
       {"entry point checksum wrong", {{0xF0020, kTableAddress, -1, 0x06}}, {}, -1, OpError::SmbiosNoEntryPoint, 0, 0, 0},
       {"intermediate checksum wrong", {{0xF0020, kTableAddress, -1, 0x15, 0x06}}, {}, -1,
        OpError::SmbiosNoEntryPoint, 0, 0, 0},
+      // Byte 5 says how many bytes the sum covers, from 0x1E to 0x20.
+      {"entry point of 30 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x1E}}, {}, 0, 0, 0, 0, 0},
+      {"entry point of 32 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x20}}, {}, 0, 0, 0, 0, 0},
+      {"entry point of 32 bytes at the last position", {{0xFFFF0, kTableAddress, -1, 0, 0, 0, 0x20}}, {}, 0,
+       0, 0, 0, 0},
+      {"entry point of 29 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x1D}}, {}, -1,
+       OpError::SmbiosNoEntryPoint, 0, 0, 0},
+      {"entry point of 33 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x21}}, {}, -1,
+       OpError::SmbiosNoEntryPoint, 0, 0, 0},
+      {"entry point of 255 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0xFF}}, {}, -1,
+       OpError::SmbiosNoEntryPoint, 0, 0, 0},
       {"no _DMI_ anchor, sums right", {{0xF0020, kTableAddress, -1, 0x10, 0x11}}, {}, -1,
        OpError::SmbiosNoEntryPoint, 0, 0, 0},
       {"entry point at the last position cannot be mapped", {{0xFFFF0}}, {0xFFFF0}, -1,
@@ -96,8 +120,8 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
     for (size_t i = 0; i < c.anchors.size(); ++i) {
       const Anchor& a = c.anchors[i];
       tables.push_back(TableOf(i, a));
-      std::vector<uint8_t> ep = sim::EncodeEntryPoint(
-          a.table, static_cast<uint16_t>(a.announced < 0 ? tables[i].size() : a.announced), 4);
+      std::vector<uint8_t> ep = StatedLength(sim::EncodeEntryPoint(
+          a.table, static_cast<uint16_t>(a.announced < 0 ? tables[i].size() : a.announced), 4), a.stated);
       if (a.raise != 0) ++ep[a.raise];
       if (a.lower != 0) --ep[a.lower];
       sim::PlaceBytes(machine, a.at, ep);

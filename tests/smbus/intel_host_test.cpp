@@ -253,14 +253,38 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
   }
   EXPECT_FALSE(models_.superIo->InConfigMode());
   EXPECT_EQ(models_.superIo->Register(8, 0xF1), 0xC5);
-  // Segment 1 enters the configuration mode and, as the firmware expects of
-  // this switch, never sends the exit key.
-  OpStatus status = Fresh();
-  SetSegment(controller_, &status, 1);
-  std::vector<uint8_t> data(8);
-  EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 8), 8u);
-  EXPECT_TRUE(models_.superIo->InConfigMode());
+  // Segment 1: the chip's ID is read in its configuration mode, register
+  // 0xF1 gets selector 2 for the read and its bits back after it, and the
+  // exit key ends the configuration mode each time. A chip of another kind
+  // never hears the key: its ID reads all ones and nothing else is written.
+  for (const bool otherKind : {false, true}) {
+    SCOPED_TRACE(otherKind ? "a chip of another kind" : "the switch's chip");
+    if (otherKind) models_.superIo->ListenFor(0x55);
+    machine_.ClearTrace();
+    OpStatus status = Fresh();
+    SetSegment(controller_, &status, 1);
+    std::vector<uint8_t> data(8);
+    EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 8), 8u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(otherKind ? 0 : 1, 0).begin()));
+    EXPECT_FALSE(models_.superIo->InConfigMode());
+    EXPECT_EQ(models_.superIo->Register(8, 0xF1), 0xC5);
+    std::vector<uint32_t> written;
+    for (const sim::TraceEntry& e : machine_.Trace()) {
+      if (e.kind == sim::Access::Out8 && (e.where == 0x2E || e.where == 0x2F)) {
+        written.push_back(e.where << 8 | e.value);
+      }
+    }
+    const std::vector<uint32_t> session = {0x2E87, 0x2E87, 0x2E20, 0x2E07, 0x2F08, 0x2EF1, 0x2EF1};
+    std::vector<uint32_t> expected;
+    for (const uint8_t selector : {0xD5, 0xC5}) {
+      expected.insert(expected.end(), session.begin(), otherKind ? session.begin() + 3 : session.end());
+      if (!otherKind) expected.push_back(0x2F00u | selector);
+      expected.push_back(0x2EAA);
+    }
+    EXPECT_EQ(written, expected);
+  }
 
+  std::vector<uint8_t> data(8);
   // A PIIX4 host on a board with no known switch (the 440MX notebook's):
   // segment 1 writes no board port either and reads the one bank.
   sim::Machine notebook;

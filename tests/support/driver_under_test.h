@@ -41,6 +41,7 @@ enum class StartFailure {
 class DriverUnderTest {
  public:
   static constexpr uint8_t kDefaultFill = 0xEE;
+  using Handle = size_t;  // a handle Open opened
 
   virtual ~DriverUnderTest() = default;
 
@@ -51,30 +52,48 @@ class DriverUnderTest {
   // `failure` fails with `status`; Calls counts the calls made so far.
   virtual void FailNth(StartFailure failure, int32_t status, int nth) = 0;
   virtual uint64_t Calls(StartFailure failure) = 0;
+  // The Windows version the kernel tells the driver it is (the loader's
+  // kernel: PsGetVersion); the host build's kernel tells none.
+  virtual void ReportKernelVersion(uint32_t major, uint32_t minor, uint32_t build) = 0;
   // A symbolic link with the driver's link name made by someone else.
   virtual void AddForeignLink() = 0;
   virtual void RemoveForeignLink() = 0;
-  // Runs the entry point; on success the device is opened through its link.
+  // Runs the entry point; on success the device is opened through its link,
+  // as an administrator for reading and writing: the handle Submit uses.
   virtual int32_t Start() = 0;
-  // Runs the entry point (which must succeed) and, as it creates its link,
-  // opens `name` as SYSTEM for reading and writing: that open's status.
-  virtual int32_t OpenWhileStarting(const std::u16string& name) = 0;
-  // Runs the unload routine; false when the driver installed none.
+  // Where in start-up an open is tried: as the driver goes to set its
+  // device's security (the device made, nothing else yet), or as it creates
+  // its link.
+  enum class StartPoint { BeforeSecurity, AtLinkCreation };
+  // Runs the entry point (which must succeed) and, at `point`, opens `name`
+  // as `caller` for reading and writing: that open's status.
+  virtual int32_t OpenWhileStarting(StartPoint point, const std::u16string& name,
+                                    host::Caller caller) = 0;
+  // The test's handles close (the one Start opened and those Open opened and
+  // nothing closed yet), as when their process has ended, then the service
+  // is stopped: the unload routine runs. False when the driver installed none.
   virtual bool Unload() = 0;
+  // The stop with `kept` still open, on another thread: every other handle
+  // is closed, and this returns once the stop waits for `kept`, as Windows
+  // defers an unload while a handle of the device is open.
+  virtual void StopInBackground(Handle kept) = 0;
+  // Returns once that stop has run the unload routine; false when the driver
+  // installed none.
+  virtual bool FinishStop() = 0;
   virtual bool HasDevice() = 0;
   // The characteristics the driver created its device with.
   virtual uint32_t DeviceCharacteristics() = 0;
   virtual bool HasLink() = 0;
 
   using Ticket = size_t;
-  // Sends a device-control request whose system buffer holds `fill` past the
-  // input; returns once the entry routine has.
+  // Sends a device-control request through the handle Start opened, its
+  // system buffer holding `fill` past the input; returns once the entry
+  // routine has.
   virtual Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                         uint8_t fill = kDefaultFill) = 0;
   virtual Reply Wait(Ticket ticket) = 0;
   // Opens `name` (the link, the device's name, a name below it) as `caller`
   // asking for `access`; sets `handle` when the status is success.
-  using Handle = size_t;
   virtual int32_t Open(const std::u16string& name, host::Caller caller, uint32_t access,
                        Handle* handle) = 0;
   // Submit through that handle: the I/O manager checks the code's access bits.

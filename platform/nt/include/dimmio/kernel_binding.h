@@ -43,6 +43,10 @@ inline uint32_t IrpOutputLength(KernelIrp* irp) {
 }
 inline void* IrpSystemBuffer(KernelIrp* irp) { return irp->AssociatedIrp.SystemBuffer; }
 inline void* IrpFile(KernelIrp* irp) { return IoGetCurrentIrpStackLocation(irp)->FileObject; }
+inline void** IrpFileContext(KernelIrp* irp) {
+  const PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+  return file != nullptr ? &file->FsContext : nullptr;
+}
 inline KernelDevice* IrpDevice(KernelIrp* irp) {
   return IoGetCurrentIrpStackLocation(irp)->DeviceObject;
 }
