@@ -282,6 +282,7 @@ std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error
   const size_t file = pe + 4;
   image.Machine = r.U16(file);
   const uint16_t sectionCount = r.U16(file + 2);
+  image.TimeDateStamp = r.U32(file + 4);
   const uint16_t optionalSize = r.U16(file + 16);
   image.Characteristics = r.U16(file + 18);
 

@@ -118,6 +118,35 @@ TEST(BuiltImages, AreI386Pe32OfTheirSubsystemEnteredInCode) {
   }
 }
 
+// Built twice, from the same sources, the images are the same bytes: no link
+// time in the file header nor in the export and resource directories (the
+// three places the tools write one), and no path of the machine that built
+// them (the source tree, which holds the build tree, and the build tree).
+TEST(BuiltImages, CarryNoLinkTimeAndNoBuildPath) {
+  const std::string sourceDir = DIMMIO_SOURCE_DIR;
+  for (const char* file : {"dimmio.sys", "dimmio.exe", "dimmio-gui.exe"}) {
+    const Built& built = BuiltFile(file);
+    ASSERT_TRUE(built.image) << file << ": " << built.error << " (build the nt preset)";
+    const peimage::Image& image = *built.image;
+    EXPECT_EQ(image.TimeDateStamp, 0u) << file;
+    for (const int directory : {peimage::kDirExport, peimage::kDirResource}) {
+      const peimage::DataDirectory& d = image.Directories.at(directory);
+      if (d.Size == 0) continue;
+      const peimage::Section* section = image.SectionAt(d.VirtualAddress);
+      ASSERT_NE(section, nullptr) << file << " directory " << directory;
+      const size_t at = d.VirtualAddress - section->VirtualAddress + section->RawOffset + 4;
+      ASSERT_LE(at + 4, built.bytes.size());
+      uint32_t stamp = 0;
+      for (int i = 3; i >= 0; --i) stamp = stamp << 8 | built.bytes[at + i];
+      EXPECT_EQ(stamp, 0u) << file << " directory " << directory;
+    }
+    for (const std::string& path : {sourceDir, kImageDir}) {
+      EXPECT_EQ(std::search(built.bytes.begin(), built.bytes.end(), path.begin(), path.end()), built.bytes.end())
+          << file << " holds " << path;
+    }
+  }
+}
+
 // The driver is entered at DriverEntry, can be loaded anywhere, carries a
 // checksum the file matches, runs no constructors and keeps no thread-local
 // storage; no section is both writable and executable, and none pageable:
