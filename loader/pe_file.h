@@ -77,6 +77,7 @@ struct VersionInfo {
   uint32_t FileOs = 0;
   uint32_t FileType = 0;
   uint32_t FileSubtype = 0;
+  uint64_t FileDate = 0;  // the fixed part's file date, 0 when the resource names none
   std::map<std::string, std::string> Strings;  // characters past ASCII read as '?'
 };
 

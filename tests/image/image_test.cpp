@@ -323,6 +323,7 @@ TEST(VersionResource, BothFilesCarryTheBuildsVersionAndNameThemselves) {
     EXPECT_EQ(info->ProductVersion, build) << f.file;
     EXPECT_EQ(info->FileType, f.type) << f.file;
     EXPECT_EQ(info->FileSubtype, f.subtype) << f.file;
+    EXPECT_EQ(info->FileDate, 0u) << f.file << ": a build date in the version resource";
     std::map<std::string, std::string> strings = info->Strings;
     EXPECT_EQ(strings["FileVersion"], DIMMIO_VERSION_TEXT) << f.file;
     EXPECT_EQ(strings["ProductVersion"], DIMMIO_VERSION_TEXT) << f.file;
