@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dimmio_version.h"
@@ -140,9 +141,9 @@ TEST(BuiltImages, CarryNoLinkTimeAndNoBuildPath) {
       for (int i = 3; i >= 0; --i) stamp = stamp << 8 | built.bytes[at + i];
       EXPECT_EQ(stamp, 0u) << file << " directory " << directory;
     }
+    const std::string_view bytes(reinterpret_cast<const char*>(built.bytes.data()), built.bytes.size());
     for (const std::string& path : {sourceDir, kImageDir}) {
-      EXPECT_EQ(std::search(built.bytes.begin(), built.bytes.end(), path.begin(), path.end()), built.bytes.end())
-          << file << " holds " << path;
+      EXPECT_EQ(bytes.find(path), std::string_view::npos) << file << " holds " << path;
     }
   }
 }
