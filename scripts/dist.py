@@ -96,7 +96,7 @@ def main(argv):
             info.create_system = 3  # Unix: the permissions below hold
             info.external_attr = 0o100644 << 16
             info.compress_type = zipfile.ZIP_DEFLATED
-            z.writestr(info, data, compresslevel=9)
+            z.writestr(info, data, compresslevel=6)
     os.replace(partial, archive)
     digest = hashlib.sha256(read(archive)).hexdigest()
     print("dist: %s (sha256 %s)" % (archive, digest))
