@@ -1,5 +1,5 @@
 # The two commands of the Quick start. Everything else lives in CMake presets.
-.PHONY: demo test setup host asan tsan nt nt64 baremetal loader32
+.PHONY: demo test dist setup host asan tsan nt nt64 baremetal loader32
 
 setup:
 	@scripts/setup.sh
@@ -36,3 +36,9 @@ test: nt nt64 baremetal loader32 tsan asan
 	ctest --preset loader32
 	ctest --preset tsan
 	ctest --preset asan
+
+# The release a user downloads, build/dist/dimmio-VERSION-x86.zip: the nt
+# tree's images (built here first), pci.ids, the user's README and the
+# licences, with their SHA256SUMS. The same commit packs the same bytes.
+dist: nt
+	@scripts/dist.py build/nt build/dist

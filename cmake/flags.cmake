@@ -21,3 +21,12 @@ if(DIMMIO_PLATFORM MATCHES "^nt(64)?$")
   target_compile_options(dimmio_kernel_flags INTERFACE
     -ffreestanding -fno-asynchronous-unwind-tables)
 endif()
+
+# The Windows images are the same bytes whenever and wherever they are built:
+# no link time in the PE headers, and no path of this machine in the code
+# (__FILE__ and the like name files relative to the source and build trees).
+if(WIN32)
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(
+    "$<$<NOT:$<COMPILE_LANGUAGE:RC>>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.;-ffile-prefix-map=${PROJECT_BINARY_DIR}=build>")
+endif()

@@ -217,6 +217,7 @@ std::optional<VersionInfo> ReadVersionInfo(const std::vector<uint8_t>& bytes, co
   info.FileOs = r.U32(root->Value + 32);
   info.FileType = r.U32(root->Value + 36);
   info.FileSubtype = r.U32(root->Value + 40);
+  info.FileDate = uint64_t{r.U32(root->Value + 44)} << 32 | r.U32(root->Value + 48);
   bool firstTable = true;
   const bool nested = EachChild(r, base, *root, [&](const Block& child) {
     if (child.Key != "StringFileInfo") return true;
@@ -282,6 +283,7 @@ std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error
   const size_t file = pe + 4;
   image.Machine = r.U16(file);
   const uint16_t sectionCount = r.U16(file + 2);
+  image.TimeDateStamp = r.U32(file + 4);
   const uint16_t optionalSize = r.U16(file + 16);
   image.Characteristics = r.U16(file + 18);
 

@@ -33,6 +33,7 @@ struct DataDirectory {
 };
 
 // Data directory indexes and header values the checks use.
+constexpr int kDirExport = 0;
 constexpr int kDirImport = 1;
 constexpr int kDirResource = 2;
 constexpr int kDirBaseReloc = 5;
@@ -51,6 +52,7 @@ constexpr uint32_t kFileSubtypeSystemDriver = 7;
 struct Image {
   uint16_t Machine = 0;
   uint16_t Characteristics = 0;
+  uint32_t TimeDateStamp = 0;  // the file header's link time, 0 when the linker wrote none
   uint16_t Magic = 0;
   uint32_t EntryPoint = 0;  // relative to the image base
   uint32_t ImageBase = 0;
@@ -75,6 +77,7 @@ struct VersionInfo {
   uint32_t FileOs = 0;
   uint32_t FileType = 0;
   uint32_t FileSubtype = 0;
+  uint64_t FileDate = 0;  // the fixed part's file date, 0 when the resource names none
   std::map<std::string, std::string> Strings;  // characters past ASCII read as '?'
 };
 

@@ -15,6 +15,7 @@ packages=(
   i2c-tools
   libxml2-utils chromium
   xvfb x11-apps
+  python3 unzip
 )
 
 missing=()

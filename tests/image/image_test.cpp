@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dimmio_version.h"
@@ -116,6 +117,35 @@ TEST(BuiltImages, AreI386Pe32OfTheirSubsystemEnteredInCode) {
     const peimage::Section* entry = image.SectionAt(image.EntryPoint);
     ASSERT_NE(entry, nullptr) << file;
     EXPECT_TRUE(entry->Characteristics & peimage::kSectionExecute) << file << " " << entry->Name;
+  }
+}
+
+// Built twice, from the same sources, the images are the same bytes: no link
+// time in the file header nor in the export and resource directories (the
+// three places the tools write one), and no path of the machine that built
+// them (the source tree, which holds the build tree, and the build tree).
+TEST(BuiltImages, CarryNoLinkTimeAndNoBuildPath) {
+  const std::string sourceDir = DIMMIO_SOURCE_DIR;
+  for (const char* file : {"dimmio.sys", "dimmio.exe", "dimmio-gui.exe"}) {
+    const Built& built = BuiltFile(file);
+    ASSERT_TRUE(built.image) << file << ": " << built.error << " (build the nt preset)";
+    const peimage::Image& image = *built.image;
+    EXPECT_EQ(image.TimeDateStamp, 0u) << file;
+    for (const int directory : {peimage::kDirExport, peimage::kDirResource}) {
+      const peimage::DataDirectory& d = image.Directories.at(directory);
+      if (d.Size == 0) continue;
+      const peimage::Section* section = image.SectionAt(d.VirtualAddress);
+      ASSERT_NE(section, nullptr) << file << " directory " << directory;
+      const size_t at = d.VirtualAddress - section->VirtualAddress + section->RawOffset + 4;
+      ASSERT_LE(at + 4, built.bytes.size());
+      uint32_t stamp = 0;
+      for (int i = 3; i >= 0; --i) stamp = stamp << 8 | built.bytes[at + i];
+      EXPECT_EQ(stamp, 0u) << file << " directory " << directory;
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(built.bytes.data()), built.bytes.size());
+    for (const std::string& path : {sourceDir, kImageDir}) {
+      EXPECT_EQ(bytes.find(path), std::string_view::npos) << file << " holds " << path;
+    }
   }
 }
 
@@ -295,6 +325,7 @@ TEST(VersionResource, BothFilesCarryTheBuildsVersionAndNameThemselves) {
     EXPECT_EQ(info->ProductVersion, build) << f.file;
     EXPECT_EQ(info->FileType, f.type) << f.file;
     EXPECT_EQ(info->FileSubtype, f.subtype) << f.file;
+    EXPECT_EQ(info->FileDate, 0u) << f.file << ": a build date in the version resource";
     std::map<std::string, std::string> strings = info->Strings;
     EXPECT_EQ(strings["FileVersion"], DIMMIO_VERSION_TEXT) << f.file;
     EXPECT_EQ(strings["ProductVersion"], DIMMIO_VERSION_TEXT) << f.file;
