@@ -2,8 +2,10 @@
 // meet, each followed by a good one; the segment bits of configuration dword
 // 0xB8 and nothing else of it; the host following the base discovery
 // programs.
+#include <optional>
 #include <vector>
 
+#include "sim/models/bystander_ports.h"
 #include "sim/models/ali_smbus_host.h"
 #include "smbus/ali.h"
 #include "support/host_fault_table.h"
@@ -64,22 +66,28 @@ TEST_F(AliHostTest, SegmentBitsOfDwordB8AndNothingElse) {
 }
 
 // The base discovery finds, or gives: on ali1535 the BIOS left none and
-// 0xE800 is programmed; on ali1543 with the lock set the firmware's base
-// reads 0 until the lock is cleared, and stays where the firmware put it
-// (moving it would take the host away from the firmware that uses it).
+// 0xE800 is programmed, unless another device answers there (then no
+// controller, and that device is never written); on ali1543 with the lock
+// set the firmware's base reads 0 until the lock is cleared, and stays
+// where the firmware put it (moving it would take the host away from the
+// firmware that uses it).
 TEST_F(AliHostTest, HostAnswersAtTheBaseDiscoveryProgrammed) {
   struct Case {
     const char* board;
     uint32_t dword58;
+    bool e800Taken;
     bool baseBefore;
-    uint16_t base;
+    std::optional<uint16_t> base;  // none: no controller
     uint32_t dword14After;
   };
-  for (const Case& c : {Case{"ali1535", 0, false, 0xE800, 0x0000E801},
-                        Case{"ali1543", 0x06000000, true, 0xD000, 0x0000D001}}) {
-    SCOPED_TRACE(c.board);
+  for (const Case& c : {Case{"ali1535", 0, false, false, 0xE800, 0x0000E801},
+                        Case{"ali1535", 0, true, false, std::nullopt, 0x00000001},
+                        Case{"ali1543", 0x06000000, false, true, 0xD000, 0x0000D001}}) {
+    SCOPED_TRACE(testing::Message() << c.board << (c.e800Taken ? ", 0xE800 taken" : ""));
     sim::Machine machine;
     sim::AttachScope attach(machine);
+    sim::BystanderPorts other;
+    if (c.e800Taken) machine.ClaimPorts(0xE800, 0x20, other);
     const sim::Board& board = *sim::FindBoard(c.board);
     const sim::BoardModels models = sim::Build(board, machine);
     sim::PciFunction& m7101 = *machine.FindPciFunction(0, 17, 0);
@@ -88,9 +96,14 @@ TEST_F(AliHostTest, HostAnswersAtTheBaseDiscoveryProgrammed) {
     OpStatus status = Fresh();
     SmbusController* ctl = DiscoverChipset(&status, &info_, table_, &count_);
     ASSERT_NE(ctl, nullptr);
-    EXPECT_EQ(ctl->Unavailable, 0u);
     EXPECT_EQ(machine.DecodedBase(board.smbus->decode), c.base);
     EXPECT_EQ(m7101.Dword(0x14), c.dword14After);
+    EXPECT_EQ(other.Writes(), 0u) << "the device at 0xE800 is not ours";
+    EXPECT_EQ(ctl->Unavailable, c.base ? 0u : 1u);
+    if (!c.base) {
+      ReleaseController(ctl);
+      continue;
+    }
     std::vector<uint8_t> data(256);
     EXPECT_EQ(ReadSpdBlock(ctl, &status, 0, data.data(), 0, 256), 256u);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
