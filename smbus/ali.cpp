@@ -132,13 +132,14 @@ void Kill(uint32_t ioBase, uint8_t kill, uint8_t timeoutReset) {
 void KillM15x3(uint32_t ioBase) { Kill(ioBase, kM15x3Abort, kM15x3TimeoutReset); }
 void KillM1535(uint32_t ioBase) { Kill(ioBase, kM1535Kill, kM1535TimeoutReset); }
 
+// The two bridges differ only in the bits their kill writes.
 constexpr smbus_host::TransactionSteps<uint8_t> kStepsM15x3 = {
-    kStatusBits,    false,        &ALI_WaitForBusReady, &Program,   nullptr,
-    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,        kLeftBits,  &ALI_ResetStatus,
+    kStatusBits,    false,      &ALI_WaitForBusReady, &Program,         nullptr,
+    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,      kLeftBits,        &ALI_ResetStatus,
     &KillM15x3};
 constexpr smbus_host::TransactionSteps<uint8_t> kStepsM1535 = {
-    kStatusBits,    false,        &ALI_WaitForBusReady, &Program,   nullptr,
-    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,        kLeftBits,  &ALI_ResetStatus,
+    kStatusBits,    false,      &ALI_WaitForBusReady, &Program,         nullptr,
+    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,      kLeftBits,        &ALI_ResetStatus,
     &KillM1535};
 
 }  // namespace
