@@ -75,6 +75,8 @@ class AliSmbusHost : public StickyStatusHost {
 
   // The firmware sharing the host (see host_firmware.h).
   HostFirmware& Firmware() { return firmware_; }
+  // Status bits another agent left standing (done and the error bits).
+  void RaiseStatus(uint8_t bits) { status_ |= static_cast<uint8_t>(bits & kSticky); }
   // Writes of the type register with its kill or time-out reset bit.
   uint64_t Kills() const { return kills_; }
 

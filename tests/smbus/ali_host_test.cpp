@@ -30,11 +30,16 @@ TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
           {"no answer or collision", 0x50, 0x40, false, 0x44, true},
           {"aborted", 0x50, 0x80, false, 0x84, true},
           {"never leaves busy", 0x50, 0, true, 0x08, false},
+          // What another agent left is cleared before the start: the status
+          // record carries our transfer's end alone.
+          {"device error after an abort left standing", 0x50, 0x20, false, 0x24, true, 0x80},
+          {"no answer after a done left standing", 0x50, 0x40, false, 0x44, true, 0x10},
       },
       {.engine = Engine(),
        .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
        .status = [this] { return models_.Host<sim::AliSmbusHost>()->StatusRegister(); },
-       .idleStatus = 0x04});  // idle
+       .idleStatus = 0x04,  // idle
+       .raiseStatus = [this](uint8_t bits) { models_.Host<sim::AliSmbusHost>()->RaiseStatus(bits); }});
 }
 
 struct SegmentCase {
