@@ -325,7 +325,7 @@ constexpr uint32_t kAliM1535IoEnable = 0x04u << 8;
 constexpr uint8_t kAliM1535HostEnableDword = 0xF0;
 constexpr uint32_t kAliM1535HostEnable = 0x01;
 // Below this the ports are the legacy board devices' (interrupt and DMA
-// controllers, timer, keyboard), never a PCI function's block.
+// controllers, timer, keyboard), where firmware places no PCI function's block.
 constexpr uint32_t kAliLowestBase = 0x100;
 
 struct Discovery {
