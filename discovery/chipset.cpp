@@ -3,6 +3,7 @@
 #include "discovery/backends.h"
 #include "discovery/unsafe_boards.h"
 #include "hw/hw.h"
+#include "smbus/ali.h"
 #include "smbus/amd.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
@@ -98,7 +99,10 @@ constexpr ChipDescriptor kFch790B = {B::Piix4Compat, 0, 0, 0, 0, 0,
 // The gathered decisions read their bases themselves.
 constexpr ChipDescriptor kSis5595Chip = {B::Sis, 0, 0, 0, 0, 0, S::None, kHostPlain, sis::kChip5595};
 constexpr ChipDescriptor kSis96xChip = {B::I2c, 0, 0, 0, 0, 0, S::None, kHostPlain, kI2cPinsSis96x};
-constexpr ChipDescriptor kAliM7101Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain, 0};
+constexpr ChipDescriptor kAliM7101Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
+                                         ali::kAliM15x3};
+constexpr ChipDescriptor kAliM1535Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
+                                          ali::kAliM1535};
 
 constexpr MessageArgs kRev = MessageArgs::Revision;
 
@@ -330,6 +334,20 @@ constexpr uint8_t kAliBaseBDword = 0x14;  // used with later revisions
 constexpr uint32_t kAliBaseMask = 0xFFE0;
 constexpr uint32_t kAliDefaultBaseB = 0x0000E801;  // written when base B is empty
 constexpr uint32_t kAliDefaultBase = 0xE800;
+constexpr uint16_t kAliBlockPorts = 0x20;
+// The older bridges' M7101: its base registers read 0 while bits 1-2 of
+// byte 0x5B (the lock) are set.
+constexpr uint8_t kAliLockDword = 0x58;
+constexpr uint32_t kAliLockBits = 0x06u << 24;
+// The M1535's M7101: SMBus I/O enable (byte 0xD1 bit 2, in dword 0xD0) and
+// host enable (byte 0xF0 bit 0).
+constexpr uint8_t kAliM1535IoEnableDword = 0xD0;
+constexpr uint32_t kAliM1535IoEnable = 0x04u << 8;
+constexpr uint8_t kAliM1535HostEnableDword = 0xF0;
+constexpr uint32_t kAliM1535HostEnable = 0x01;
+// Below this the ports are the legacy board devices' (interrupt and DMA
+// controllers, timer, keyboard), where firmware places no PCI function's block.
+constexpr uint32_t kAliLowestBase = 0x100;
 
 struct Discovery {
   ChipsetInfoRecord* info;
@@ -437,24 +455,77 @@ bool DecideSis(Discovery* run) {
   return false;
 }
 
+// Bridge revision 0: the base in word 0xE2, where the M1535 keeps its
+// M7101's. On the older M1533/M1543C that word is the SMBus clock register
+// (0x20: 74 kHz), which masked points into the legacy ports (0x0020 is the
+// interrupt controller's), so the word is a base only while the M1535's
+// SMBus enables are set and it lies above those ports. Nothing is written.
+uint32_t AliBaseA(const Discovery* run) {
+  if (run->aliBaseA == 0) {
+    DebugPrintHook("ali 1535 found with empty SMBus base\n");
+    return 0;
+  }
+  const bool enabled =
+      (PciReadConfigDword(run->m7101, kAliM1535IoEnableDword) & kAliM1535IoEnable) != 0 &&
+      (PciReadConfigDword(run->m7101, kAliM1535HostEnableDword) & kAliM1535HostEnable) != 0;
+  if (!enabled || run->aliBaseA < kAliLowestBase) {
+    DebugPrintHook("smbcore: ALi M7101 word 0xE2 (%04X) is not an SMBus base "
+                   "(0xD1 bit 2 and 0xF0 bit 0 must be set, the base at 0x100 or above)\n",
+                   run->aliBaseA);
+    return 0;
+  }
+  return run->aliBaseA;
+}
+
+// True when nothing answers at any port of the block (every read all ones).
+bool PortsFree(uint32_t first, uint16_t count) {
+  for (uint16_t i = 0; i < count; ++i) {
+    if (PortReadByte(static_cast<uint16_t>(first + i)) != 0xFF) return false;
+  }
+  return true;
+}
+
+// Later revisions: the base in dword 0x14. One that reads 0 may be locked:
+// the lock bits are cleared and the base read again. Still 0, the M7101 is
+// given 0xE800 (where firmware usually puts it), only if nothing answers
+// there already and the register takes it; otherwise it is put back and no
+// controller is set up.
+uint32_t AliBaseB(const Discovery* run) {
+  if (run->aliBaseB != 0) return run->aliBaseB;
+  const uint32_t lock = PciReadConfigDword(run->m7101, kAliLockDword);
+  if ((lock & kAliLockBits) != 0) {
+    PciWriteConfigDword(run->m7101, lock & ~kAliLockBits, kAliLockDword);
+    DebugPrintHook("smbcore: ALi M7101 base registers locked (0x5B = %02X): lock cleared\n",
+                   lock >> 24);
+    const uint32_t base = PciReadConfigDword(run->m7101, kAliBaseBDword) & kAliBaseMask;
+    if (base != 0) return base;
+  }
+  if (!PortsFree(kAliDefaultBase, kAliBlockPorts)) {
+    DebugPrintHook("smbcore: ALi M7101 has no SMBus base and ports %04X-%04X answer: "
+                   "no controller\n",
+                   kAliDefaultBase, kAliDefaultBase + kAliBlockPorts - 1);
+    return 0;
+  }
+  const uint32_t old = PciReadConfigDword(run->m7101, kAliBaseBDword);
+  PciWriteConfigDword(run->m7101, kAliDefaultBaseB, kAliBaseBDword);
+  const uint32_t readBack = PciReadConfigDword(run->m7101, kAliBaseBDword);
+  if ((readBack & kAliBaseMask) != kAliDefaultBase) {
+    PciWriteConfigDword(run->m7101, old, kAliBaseBDword);
+    DebugPrintHook("smbcore: ALi M7101 did not take SMBus base %04X (dword 0x14 reads %08X): "
+                   "no controller\n",
+                   kAliDefaultBase, readBack);
+    return 0;
+  }
+  return kAliDefaultBase;
+}
+
 // After the SiS decision, when both ALi functions were seen. True when installed.
 bool DecideAli(Discovery* run) {
   if (!run->m1533Seen || !run->m7101Seen) return false;
-  uint32_t base;
-  if (run->m1533Revision == 0) {
-    base = run->aliBaseA;
-  } else if (run->aliBaseB != 0) {
-    base = run->aliBaseB;
-  } else {
-    // The one configuration write of discovery: give the M7101 a base.
-    PciWriteConfigDword(run->m7101, kAliDefaultBaseB, kAliBaseBDword);
-    base = kAliDefaultBase;
-  }
-  if (base == 0) {
-    DebugPrintHook("ali 1535 found with empty SMBus base\n");
-    return false;
-  }
-  return Acquire(kAliM7101Chip, run->m7101, base, run->controller) == 0;
+  const bool m1535 = run->m1533Revision == 0;
+  const uint32_t base = m1535 ? AliBaseA(run) : AliBaseB(run);
+  if (base == 0) return false;
+  return Acquire(m1535 ? kAliM1535Chip : kAliM7101Chip, run->m7101, base, run->controller) == 0;
 }
 
 }  // namespace

@@ -82,6 +82,13 @@ uint32_t Machine::GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t
   const uint32_t n = std::min<uint32_t>(length, 256 - offset);
   uint8_t bytes[256];
   std::memcpy(bytes, it->second.regs.data(), 256);
+  if (it->second.onRead) {
+    for (uint32_t at = offset & ~3u; at < offset + n; at += 4) {
+      const uint32_t seen = it->second.onRead(it->second, static_cast<uint8_t>(at),
+                                              it->second.regs[at / 4]);
+      std::memcpy(bytes + at, &seen, 4);
+    }
+  }
   std::memcpy(buffer, bytes + offset, n);
   uint32_t traced = 0;
   std::memcpy(&traced, bytes + offset, std::min<uint32_t>(n, 4));

@@ -76,6 +76,9 @@ struct PciFunction {
   std::array<uint32_t, 64> writeMask{};
   // Called after a write has been stored (offset is the dword's offset).
   std::function<void(PciFunction&, uint8_t offset, uint32_t value)> onWrite;
+  // What a configuration read of a dword returns, given what it holds (a
+  // register the chip hides); null: what it holds.
+  std::function<uint32_t(const PciFunction&, uint8_t offset, uint32_t held)> onRead;
 
   uint32_t Dword(uint8_t offset) const { return regs[offset / 4]; }
   void SetDword(uint8_t offset, uint32_t value) { regs[offset / 4] = value; }

@@ -18,6 +18,10 @@ constexpr uint16_t kCommand = 0x07;   // command byte (the SPD offset)
 
 constexpr uint8_t kStatusClearKeep = static_cast<uint8_t>(~kStatusBusy);  // written back without it
 
+// Type register bits that end a transfer (see ali.h).
+constexpr uint8_t kM15x3Abort = 0x02, kM15x3TimeoutReset = 0x04;
+constexpr uint8_t kM1535Kill = 0x04, kM1535TimeoutReset = 0x08;
+
 constexpr uint8_t kProtocolByteData = 0x20;
 constexpr uint8_t kProtocolWordData = 0x30;
 constexpr uint8_t kStartValue = 0x01;
@@ -31,8 +35,14 @@ constexpr uint32_t kSegmentBits = 0x60;
 constexpr uint32_t kSegmentOneBits = 0x40;  // bit 6 set, bit 5 clear
 constexpr uint32_t kSwitchedSegment = 1;
 
-constexpr host_status::HostStatusBits kStatusBits = {
-    .BusyMask = kStatusBusy, .IdleValue = 0, .ErrorMask = kStatusErrorMask};
+// A transfer has ended with busy clear and done or an error bit: busy clear
+// with neither is a completion someone else took.
+constexpr host_status::HostStatusBits kStatusBits = {.BusyMask = kStatusBusy,
+                                                     .IdleValue = 0,
+                                                     .ErrorMask = kStatusErrorMask,
+                                                     .DoneMask = kStatusDone};
+// What another agent may leave standing on an idle host.
+constexpr uint8_t kLeftBits = kStatusDone | kStatusErrorMask;
 
 constexpr uint16_t Port(uint32_t ioBase, uint16_t offset) {
   return static_cast<uint16_t>(ioBase + offset);
@@ -44,9 +54,10 @@ AliContext* ContextOf(void* context) { return static_cast<AliContext*>(context);
 // outcome), status cleared, the verdict.
 int32_t Read(void* context, OpStatus* status, uint8_t protocol, uint8_t slave, uint8_t command,
              uint16_t* value, bool word, uint32_t hwCode) {
-  const uint32_t base = ContextOf(context)->IoBase;
+  const AliContext* ctx = ContextOf(context);
+  const uint32_t base = ctx->IoBase;
   ALI_WaitForBusReady(base);
-  const uint8_t final = ALI_CallSMBus(base, protocol, slave, command, 1);
+  const uint8_t final = ALI_CallSMBus(base, protocol, slave, command, 1, ctx->Bridge);
   uint16_t data = PortReadByte(Port(base, kData0));
   if (word) data = static_cast<uint16_t>(data | PortReadByte(Port(base, kData1)) << 8);
   *value = data;
@@ -59,20 +70,22 @@ constexpr SmbusOps kOps = {&ALI_ReadByte,      &ALI_ReadWord,      &ALI_WriteByt
 
 }  // namespace
 
-int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101) {
+int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101,
+                          int32_t bridge) {
   if (!host_status::UsableIoBase(ioBase, kCommand)) return -1;
   auto* ctx = static_cast<AliContext*>(PoolAlloc(sizeof(AliContext)));
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
   ctx->FunctionLocation = m7101;
+  ctx->Bridge = bridge == kAliM1535 ? kAliM1535 : kAliM15x3;
   InstallOps(controller, ctx, kOps);
   ALI_ResetStatus(ioBase);
   return 0;
 }
 
-int32_t ALI_AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation m7101,
-                        uint32_t ioBase) {
-  return ALI_AcquireDevice(controller, ioBase, m7101);
+int32_t ALI_AcquireChip(SmbusController* controller, const ChipDescriptor& chip,
+                        PciLocation m7101, uint32_t ioBase) {
+  return ALI_AcquireDevice(controller, ioBase, m7101, chip.Model);
 }
 
 uint8_t ALI_WaitForBusReady(uint32_t ioBase) {
@@ -96,14 +109,45 @@ void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
   PortWriteByte(Port(ioBase, kStart), kStartValue);
 }
 
-constexpr smbus_host::TransactionSteps<uint8_t> kSteps = {
-    kStatusBits, false, &ALI_WaitForBusReady, &Program, nullptr, kReadSettleMs, kWriteSettleMs};
+uint8_t ReadStatus(uint32_t ioBase) { return PortReadByte(Port(ioBase, kStatus)); }
+
+uint8_t WaitForEnd(uint32_t ioBase) {
+  return host_status::WaitUntilFinished<uint8_t>(kStatusBits,
+                                                 [ioBase] { return ReadStatus(ioBase); });
+}
+
+// A transfer that never ends: the kill bit, a bounded wait for idle; a host
+// still busy then gets the bus time-out reset and another bounded wait; the
+// status is cleared. The next transfer writes its own type.
+void Kill(uint32_t ioBase, uint8_t kill, uint8_t timeoutReset) {
+  const auto read = [ioBase] { return ReadStatus(ioBase); };
+  PortWriteByte(Port(ioBase, kProtocol), kill);
+  if (host_status::StillBusy(kStatusBits, host_status::WaitAfterKill<uint8_t>(kStatusBits, read))) {
+    PortWriteByte(Port(ioBase, kProtocol), timeoutReset);
+    host_status::WaitAfterKill<uint8_t>(kStatusBits, read);
+  }
+  ALI_ResetStatus(ioBase);
+}
+
+void KillM15x3(uint32_t ioBase) { Kill(ioBase, kM15x3Abort, kM15x3TimeoutReset); }
+void KillM1535(uint32_t ioBase) { Kill(ioBase, kM1535Kill, kM1535TimeoutReset); }
+
+// The two bridges differ only in the bits their kill writes.
+constexpr smbus_host::TransactionSteps<uint8_t> kStepsM15x3 = {
+    kStatusBits,    false,      &ALI_WaitForBusReady, &Program,         nullptr,
+    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,      kLeftBits,        &ALI_ResetStatus,
+    &KillM15x3};
+constexpr smbus_host::TransactionSteps<uint8_t> kStepsM1535 = {
+    kStatusBits,    false,      &ALI_WaitForBusReady, &Program,         nullptr,
+    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,      kLeftBits,        &ALI_ResetStatus,
+    &KillM1535};
 
 }  // namespace
 
 uint8_t ALI_CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                      uint8_t isRead) {
-  return smbus_host::RunTransaction(kSteps, ioBase, {protocol, slave, command, isRead, 0});
+                      uint8_t isRead, int32_t bridge) {
+  return smbus_host::RunTransaction(bridge == kAliM1535 ? kStepsM1535 : kStepsM15x3, ioBase,
+                                    {protocol, slave, command, isRead, 0});
 }
 
 int32_t ALI_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
@@ -123,10 +167,11 @@ int32_t ALI_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t com
 
 int32_t ALI_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
                       uint8_t value) {
-  const uint32_t base = ContextOf(context)->IoBase;
+  const AliContext* ctx = ContextOf(context);
+  const uint32_t base = ctx->IoBase;
   ALI_WaitForBusReady(base);
   PortWriteByte(Port(base, kData0), value);
-  const uint8_t final = ALI_CallSMBus(base, kProtocolByteData, slave, command, 0);
+  const uint8_t final = ALI_CallSMBus(base, kProtocolByteData, slave, command, 0, ctx->Bridge);
   ALI_ResetStatus(base);
   ALI_WaitForBusReady(base);
   return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::WriteByteFailed);

@@ -1,8 +1,10 @@
-// The one set of pin operations both GPIO pin drivers are made of: SCL and
-// SDA are two output bits of a register of the chip's GPIO block, read back
-// from an input register; every write is a read-modify-write of the whole
-// register, so the chip's other pins keep their state. What differs between
-// chips is the layout and the register width.
+// Pin operations for GPIO pins whose lines follow output level bits: SCL
+// and SDA are two output bits of a register of the chip's GPIO block (a bit
+// at 1 lets its line go), read back from an input register; every write is
+// a read-modify-write of the whole register, so the chip's other pins keep
+// their state. The layout and the register width are the chip's. (The VIA
+// 586B's push-pull pins are worked through their direction instead, in
+// i2c_pins_via586b.cpp.)
 #pragma once
 
 #include <stdint.h>
@@ -12,7 +14,7 @@
 
 struct GpioPinLayout {
   uint16_t Enable;      // offset of the register whose EnableBits Open sets
-  uint16_t EnableBits;  // hands the pins to the GPIO block, or makes them outputs
+  uint16_t EnableBits;  // hands the pins to the GPIO block
   uint16_t Output;      // offset of the output levels
   uint16_t Input;       // offset of the line states
   uint16_t Scl, Sda;    // their output bits

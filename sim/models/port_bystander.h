@@ -2,7 +2,8 @@
 // names: a BIOS that disabled the host may have placed a sound or network
 // card's block there since. Every access reaches that device (a read can
 // pop a FIFO or clear a status, a write reprograms it), so each is counted;
-// on a real board any of them is a fault.
+// on a real board any of them is a fault. Every port holds a value (none
+// reads all ones, as an empty port does), so the block looks taken.
 #pragma once
 
 #include <stdint.h>
@@ -27,7 +28,11 @@ class PortBystander : public PortDevice {
   uint64_t Writes() const { return writes_; }
 
  private:
-  std::array<uint8_t, 256> registers_{};
+  std::array<uint8_t, 256> registers_ = [] {
+    std::array<uint8_t, 256> values{};
+    for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint8_t>(0x40 + i);
+    return values;
+  }();
   uint64_t reads_ = 0;
   uint64_t writes_ = 0;
 };

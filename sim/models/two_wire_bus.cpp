@@ -4,6 +4,7 @@ namespace sim {
 
 TwoWireBus::Participant TwoWireBus::Join() {
   pulls_.push_back({false, false});
+  drives_.push_back({false, false});
   return static_cast<Participant>(pulls_.size() - 1);
 }
 
@@ -23,11 +24,23 @@ void TwoWireBus::Elapse(bool clockRises) {
   --answering_;
 }
 
-void TwoWireBus::Pull(Participant who, Line line, bool low) {
+void TwoWireBus::Pull(Participant who, Line line, bool low) { Set(who, line, low, false); }
+
+void TwoWireBus::DriveHigh(Participant who, Line line, bool high) {
+  Set(who, line, false, high);
+}
+
+void TwoWireBus::Set(Participant who, Line line, bool low, bool high) {
   Elapse(line == Line::Scl && !low && !Level(Line::Scl) && !PulledByOthers(who, Line::Scl));
   pulls_.at(who)[Index(line)] = low;
-  bool level = true;
-  for (const auto& pulls : pulls_) level = level && !pulls[Index(line)];
+  drives_.at(who)[Index(line)] = high;
+  bool pulled = false, driven = false;
+  for (const auto& pulls : pulls_) pulled = pulled || pulls[Index(line)];
+  for (const auto& drives : drives_) driven = driven || drives[Index(line)];
+  const bool fighting = pulled && driven;
+  if (fighting && !fighting_[Index(line)]) ++contentions_[Index(line)];
+  fighting_[Index(line)] = fighting;
+  const bool level = !pulled || driven;
   if (level == level_[Index(line)]) return;
   level_[Index(line)] = level;
   ++changes_[Index(line)];

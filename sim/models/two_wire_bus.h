@@ -1,5 +1,10 @@
 // The two open-drain lines of an I2C bus, clock (SCL) and data (SDA): each
-// line is high unless some participant pulls it low (wired-AND). The master's
+// line is high unless some participant pulls it low (wired-AND). A push-pull
+// pad may also drive a line high; while it does and another participant
+// pulls the same line low, two outputs fight: the contention is counted (on
+// a board it is a short through both drivers) and the line reads high, the
+// pad's driver outrunning an EEPROM's open-drain sink, so an acknowledge or
+// a 0 bit sent into it is lost and the transfer fails. The master's
 // pins and every slave are participants; slaves are told of every change of
 // a line, and of every time the master samples the lines, so that a slave
 // stretching the clock can count the master's readings. Time on the bus is
@@ -37,8 +42,10 @@ class TwoWireBus {
   Participant Join();
   void Listen(LineListener& listener) { listeners_.push_back(&listener); }
 
-  // Pulls the line low (true) or lets it go (false).
+  // Pulls the line low (true) or lets it go (false); a pull ends a drive high.
   void Pull(Participant who, Line line, bool low);
+  // Drives the line high (true) or lets it go (false); ends a pull.
+  void DriveHigh(Participant who, Line line, bool high);
   bool Pulling(Participant who, Line line) const;
   // Whether anyone but `who` pulls the line.
   bool PulledByOthers(Participant who, Line line) const;
@@ -49,15 +56,23 @@ class TwoWireBus {
   bool Idle() const { return Level(Line::Scl) && Level(Line::Sda); }
 
   uint64_t Changes(Line line) const { return changes_[Index(line)]; }
+  // How many times a line came to be driven high and pulled low at once.
+  uint64_t Contentions(Line line) const { return contentions_[Index(line)]; }
+  uint64_t Contentions() const { return contentions_[0] + contentions_[1]; }
 
  private:
   static size_t Index(Line line) { return static_cast<size_t>(line); }
   void Elapse(bool clockRises);
+  // Sets who's state on the line and settles the line's level.
+  void Set(Participant who, Line line, bool low, bool high);
 
   std::vector<std::array<bool, 2>> pulls_;
+  std::vector<std::array<bool, 2>> drives_;  // driven high by a push-pull pad
   std::vector<LineListener*> listeners_;
   std::array<bool, 2> level_{true, true};
   std::array<uint64_t, 2> changes_{};
+  std::array<bool, 2> fighting_{};
+  std::array<uint64_t, 2> contentions_{};
   int answering_ = 0;  // inside listeners: what they do takes no time
 };
 

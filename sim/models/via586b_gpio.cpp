@@ -1,5 +1,7 @@
 #include "sim/models/via586b_gpio.h"
 
+#include <utility>
+
 namespace sim {
 
 namespace {
@@ -38,8 +40,15 @@ void Via586bGpio::Write8(uint16_t offset, uint8_t value) {
 void Via586bGpio::DrivePins() {
   const uint8_t out = regs_[kDirection];
   const uint8_t level = regs_[kOutput];
-  bus_.Pull(me_, Line::Scl, (out & kScl) != 0 && (level & kScl) == 0);
-  bus_.Pull(me_, Line::Sda, (out & kSda) != 0 && (level & kSda) == 0);
+  for (const auto& [line, bit] : {std::pair{Line::Scl, kScl}, std::pair{Line::Sda, kSda}}) {
+    if ((out & bit) == 0) {
+      bus_.Pull(me_, line, false);  // an input: the pull-up has the line
+    } else if ((level & bit) == 0) {
+      bus_.Pull(me_, line, true);
+    } else {
+      bus_.DriveHigh(me_, line, true);
+    }
+  }
 }
 
 }  // namespace sim

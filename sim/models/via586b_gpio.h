@@ -1,11 +1,13 @@
 // The GPIO pins of a VIA 586B that carry the SPD bus, in the chip's
 // power-management I/O block: direction at 0x40, output levels at 0x42 and
-// line states at 0x44, SCL in bit 1 and SDA in bit 2 of each. A pin pulls
-// its line low while it is an output and its output bit is 0; as an input,
-// or an output at 1, it lets the line go (the pads are modelled open-drain:
-// both "output low / input released" and "output at a level" drive the
-// lines correctly). The input register reads the wired-AND state of the
-// lines; its other bits are the other pins' states, fixed by the board.
+// line states at 0x44, SCL in bit 1 and SDA in bit 2 of each. The pads are
+// push-pull: an output pin drives its line to its output bit, low or high;
+// an input lets the line go, the board's pull-up raising it. So a line is
+// pulled low by an output at 0 and released by making the pin an input; an
+// output at 1 drives the line high, and fights a slave pulling it low (the
+// bus counts the contention and the slave's bit is lost). The input
+// register reads the lines; its other bits are the other pins' states,
+// fixed by the board.
 // The rest of the block is plain storage.
 #pragma once
 

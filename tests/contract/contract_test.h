@@ -15,6 +15,7 @@
 #include "driver/status.h"
 #include "sim/board.h"
 #include "sim/machine.h"
+#include "sim/models/two_wire_bus.h"
 #include "support/bytes.h"
 #include "support/driver_under_test.h"
 
@@ -63,6 +64,9 @@ class ContractTest : public ::testing::Test {
     started_ = false;
     EXPECT_EQ(driver_->Problems(), std::vector<std::string>{}) << driver_->Name();
     EXPECT_EQ(machine_.LeakReport(), "") << driver_->Name();
+    if (models_.wires != nullptr) {
+      EXPECT_EQ(models_.wires->Contentions(), 0u) << "a pin drove a line high against a module";
+    }
   }
 
   void UseBoard(const std::string& name) {

@@ -60,6 +60,8 @@ const FirmwareCase kFirmwareCases[] = {
     {"amd756", "leaves error", kLeavesError},     {"amd756", "takes completion", kTakesCompletion},
     {"amd756", "hangs", kHangs},
     {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},
+    {"ali1543", "leaves error", kLeavesError},    {"ali1543", "takes completion", kTakesCompletion},
+    {"ali1543", "hangs", kHangs},                 {"ali1533-r0", "hangs", kHangs},
 };
 
 class FirmwareTest : public ContractTest, public ::testing::WithParamInterface<FirmwareCase> {

@@ -11,7 +11,10 @@
 #include "discovery/backends.h"
 #include "discovery/chipset.h"
 #include "discovery/unsafe_boards.h"
+#include "sim/models/ali_smbus_host.h"
+#include "sim/models/port_bystander.h"
 #include "smbios/smbios_cache.h"
+#include "smbus/ali.h"
 #include "smbus/amd.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
@@ -495,9 +498,15 @@ struct AliCase {
   int expectWrites;
   std::vector<uint32_t> calls;  // bases handed to the ALi back-end
   std::vector<std::string> messages;
+  uint32_t dword58 = 0;        // byte 0x5B bits 1-2: the lock that hides dword 0x14
+  bool m1535Enables = false;   // 0xD1 bit 2 and 0xF0 bit 0 set
+  bool e800Taken = false;      // another device answers at 0xE800-0xE81F
+  bool baseReadOnly = false;   // dword 0x14 takes no write
+  int32_t model = ali::kAliM15x3;
 };
 
 TEST_F(ChipsetTest, AliBaseRule) {
+  const char* const kUnlocked = "smbcore: ALi M7101 base registers locked (0x5B = 06): lock cleared";
   const AliCase cases[] = {
       {"revision 0 with an empty base A", true, 0x00, true, 0x001F0000, 0x0000E801, 0, {},
        {"ali 1535 found with empty SMBus base"}},
@@ -506,15 +515,45 @@ TEST_F(ChipsetTest, AliBaseRule) {
       {"later revision with an empty base B", true, 0xC3, true, 0, 0x00000001, 1, {0xE800}, {}},
       {"M7101 alone", false, 0, true, 0x50310000, 0x0000D001, 0, {}, {}},
       {"M1533 alone", true, 0xC3, false, 0, 0, 0, {}, {}},
+      {"locked base B read again once unlocked", true, 0xC3, true, 0, 0x0000D001, 1, {0xD000},
+       {kUnlocked}, 0x06000000},
+      {"locked and empty: unlocked, then 0xE800", true, 0xC3, true, 0, 0x00000001, 2, {0xE800},
+       {kUnlocked}, 0x06000000},
+      {"empty base B and 0xE800 taken", true, 0xC3, true, 0, 0x00000001, 0, {},
+       {"smbcore: ALi M7101 has no SMBus base and ports E800-E81F answer: no controller"},
+       0, false, true},
+      {"empty base B that does not take 0xE801", true, 0xC3, true, 0, 0x00000001, 2, {},
+       {"smbcore: ALi M7101 did not take SMBus base E800 (dword 0x14 reads 00000001): "
+        "no controller"},
+       0, false, false, true},
+      {"revision 0: word 0xE2 with the M1535's enables", true, 0x00, true, 0x70400000,
+       0x0000F0F1, 0, {0x7040}, {}, 0, true, false, false, ali::kAliM1535},
+      {"revision 0: word 0xE2 without them (the older bridges' clock)", true, 0x00, true,
+       0x20200000, 0x0000D001, 0, {},
+       {"smbcore: ALi M7101 word 0xE2 (2020) is not an SMBus base (0xD1 bit 2 and 0xF0 bit 0 "
+        "must be set, the base at 0x100 or above)"}},
+      {"revision 0: word 0xE2 in the legacy ports", true, 0x00, true, 0x00200000, 0, 0, {},
+       {"smbcore: ALi M7101 word 0xE2 (0020) is not an SMBus base (0xD1 bit 2 and 0xF0 bit 0 "
+        "must be set, the base at 0x100 or above)"},
+       0, true},
   };
   for (const AliCase& c : cases) {
     SCOPED_TRACE(c.what);
     sim::Machine machine;
+    sim::PortBystander other;
+    if (c.e800Taken) machine.ClaimPorts(0xE800, 0x20, other);
     if (c.m1533) machine.AddPciFunction(0, 7, 0, 0x10B9, 0x1533, c.revision);
     if (c.m7101) {
       auto& f = machine.AddPciFunction(0, 17, 0, 0x10B9, 0x7101);
       f.SetDword(0xE0, c.dwordE0);
       f.SetDword(0x14, c.dword14);
+      f.SetDword(0x58, c.dword58);
+      if (c.m1535Enables) {
+        f.SetDword(0xD0, 0x00000400);
+        f.SetDword(0xF0, 0x00000001);
+      }
+      if (c.baseReadOnly) f.writeMask[0x14 / 4] = 0;
+      sim::InstallM7101BaseLock(f);
     }
     RecordAcquires(-1);
     const Outcome out = RunOn(machine);
@@ -523,10 +562,16 @@ TEST_F(ChipsetTest, AliBaseRule) {
     for (const AcquireCall& call : g_calls) {
       calls.push_back(call.base);
       EXPECT_EQ(call.function.Device, 17);
+      EXPECT_EQ(call.chip.Model, c.model);
     }
     EXPECT_EQ(calls, c.calls);
     EXPECT_EQ(out.messages, c.messages);
     EXPECT_FALSE(out.available);
+    EXPECT_EQ(other.Writes(), 0u) << "the device at 0xE800 is not ours";
+    if (c.m7101) {
+      EXPECT_EQ(machine.FindPciFunction(0, 17, 0)->Dword(0x58) & 0x06000000, 0u)
+          << "left unlocked, or never locked";
+    }
     ExpectInfo(out.info, c.m7101 ? At(0, 17, 0, 0x10B9, 0x7101) : At(0, 7, 0, 0x10B9, 0x1533));
   }
 }

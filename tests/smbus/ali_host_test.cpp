@@ -2,8 +2,10 @@
 // meet, each followed by a good one; the segment bits of configuration dword
 // 0xB8 and nothing else of it; the host following the base discovery
 // programs.
+#include <optional>
 #include <vector>
 
+#include "sim/models/port_bystander.h"
 #include "sim/models/ali_smbus_host.h"
 #include "smbus/ali.h"
 #include "support/host_fault_table.h"
@@ -28,11 +30,16 @@ TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
           {"no answer or collision", 0x50, 0x40, false, 0x44, true},
           {"aborted", 0x50, 0x80, false, 0x84, true},
           {"never leaves busy", 0x50, 0, true, 0x08, false},
+          // What another agent left is cleared before the start: the status
+          // record carries our transfer's end alone.
+          {"device error after an abort left standing", 0x50, 0x20, false, 0x24, true, 0x80},
+          {"no answer after a done left standing", 0x50, 0x40, false, 0x44, true, 0x10},
       },
       {.engine = Engine(),
        .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
        .status = [this] { return models_.Host<sim::AliSmbusHost>()->StatusRegister(); },
-       .idleStatus = 0x04});  // idle
+       .idleStatus = 0x04,  // idle
+       .raiseStatus = [this](uint8_t bits) { models_.Host<sim::AliSmbusHost>()->RaiseStatus(bits); }});
 }
 
 struct SegmentCase {
@@ -63,18 +70,50 @@ TEST_F(AliHostTest, SegmentBitsOfDwordB8AndNothingElse) {
   }
 }
 
+// The base discovery finds, or gives: on ali1535 the BIOS left none and
+// 0xE800 is programmed, unless another device answers there (then no
+// controller, and that device is never written); on ali1543 with the lock
+// set the firmware's base reads 0 until the lock is cleared, and stays
+// where the firmware put it (moving it would take the host away from the
+// firmware that uses it).
 TEST_F(AliHostTest, HostAnswersAtTheBaseDiscoveryProgrammed) {
-  board_ = sim::FindBoard("ali1535");
-  models_ = sim::Build(*board_, machine_);
-  EXPECT_FALSE(machine_.DecodedBase(board_->smbus->decode).has_value()) << "no base before";
-  OpStatus status = Fresh();
-  controller_ = DiscoverChipset(&status, &info_, table_, &count_);
-  ASSERT_NE(controller_, nullptr);
-  EXPECT_EQ(controller_->Unavailable, 0u);
-  EXPECT_EQ(Base(), 0xE800);
-  std::vector<uint8_t> data(256);
-  EXPECT_EQ(ReadSpdBlock(controller_, &status, 0, data.data(), 0, 256), 256u);
-  EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
+  struct Case {
+    const char* board;
+    uint32_t dword58;
+    bool e800Taken;
+    bool baseBefore;
+    std::optional<uint16_t> base;  // none: no controller
+    uint32_t dword14After;
+  };
+  for (const Case& c : {Case{"ali1535", 0, false, false, 0xE800, 0x0000E801},
+                        Case{"ali1535", 0, true, false, std::nullopt, 0x00000001},
+                        Case{"ali1543", 0x06000000, false, true, 0xD000, 0x0000D001}}) {
+    SCOPED_TRACE(testing::Message() << c.board << (c.e800Taken ? ", 0xE800 taken" : ""));
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    sim::PortBystander other;
+    if (c.e800Taken) machine.ClaimPorts(0xE800, 0x20, other);
+    const sim::Board& board = *sim::FindBoard(c.board);
+    const sim::BoardModels models = sim::Build(board, machine);
+    sim::PciFunction& m7101 = *machine.FindPciFunction(0, 17, 0);
+    m7101.SetDword(0x58, c.dword58);
+    EXPECT_EQ(machine.DecodedBase(board.smbus->decode).has_value(), c.baseBefore);
+    OpStatus status = Fresh();
+    SmbusController* ctl = DiscoverChipset(&status, &info_, table_, &count_);
+    ASSERT_NE(ctl, nullptr);
+    EXPECT_EQ(machine.DecodedBase(board.smbus->decode), c.base);
+    EXPECT_EQ(m7101.Dword(0x14), c.dword14After);
+    EXPECT_EQ(other.Writes(), 0u) << "the device at 0xE800 is not ours";
+    EXPECT_EQ(ctl->Unavailable, c.base ? 0u : 1u);
+    if (!c.base) {
+      ReleaseController(ctl);
+      continue;
+    }
+    std::vector<uint8_t> data(256);
+    EXPECT_EQ(ReadSpdBlock(ctl, &status, 0, data.data(), 0, 256), 256u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
+    ReleaseController(ctl);
+  }
 }
 
 }  // namespace
