@@ -963,18 +963,19 @@ TEST(Version, OfTheToolAndOfTheInstalledDriverFile) {
 // tools: one another program holds makes the commands that need it wait the
 // bounded time and fail in one line, and the same command succeeds once it
 // lets go; commands that need another mutex go ahead. A mutex whose holder
-// died, one whose maker lets others only wait on it, and the session's own
-// namespace where the global one is refused all work.
+// died and one whose maker lets others only wait on it work. One that cannot
+// be had (made to keep others out, not to be created, not to be waited on)
+// stops the commands that need it, naming it: never a lock elsewhere or none.
 TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
   const std::string smbus = "Global\\Access_SMBUS.HTP.Method", pci = "Global\\Access_PCI",
                     isa = "Global\\Access_ISABUS.HTP.Method";
-  enum Other { Holds, Abandoned, LetsOthersOnlyWait };
+  enum Other { Holds, Abandoned, LetsOthersOnlyWait, Squats, SquatsUnread, WaitFails, Refused };
+  const std::string squatted = " exists but refuses this program the right to wait on it (made by ";
   const struct {
     std::vector<std::string> args;
     std::string mutex;
     Other other;
     std::string error;  // "" when the command goes ahead
-    bool globalRefused = false;
     std::string alsoHeld = "";  // a second mutex the other program holds
   } rows[] = {
       {{"spd", "--slot", "0"}, smbus, Holds, "the SPD read failed: another hardware tool is using the SMBus"},
@@ -988,14 +989,26 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       {{"pci", "0", "0", "0"}, smbus, Holds, ""},
       {{"spd", "--slot", "0"}, smbus, Abandoned, ""},
       {{"report", "--segment", "1"}, isa, LetsOthersOnlyWait, ""},
-      {{"spd", "--slot", "0"}, "Local\\Access_SMBUS.HTP.Method", Holds,
-       "the SPD read failed: another hardware tool is using the SMBus", true},
       // Both held: the SMBus is waited on first, as every tool sharing them
       // does, so that two of them never each hold one and wait on the other.
       {{"spd", "--slot", "0", "--segment", "1"}, smbus, Holds,
-       "the SPD read failed: another hardware tool is using the SMBus", false, isa},
+       "the SPD read failed: another hardware tool is using the SMBus", isa},
       {{"probe", "--slot", "0", "--segment", "1", "--yes"}, smbus, Holds,
-       "the write probe failed: another hardware tool is using the SMBus", false, isa},
+       "the write probe failed: another hardware tool is using the SMBus", isa},
+      // Made first by a user to keep dimmio out: its maker named where it may be read.
+      {{"spd", "--slot", "0"}, smbus, Squats,
+       "the SPD read failed: the lock " + smbus + squatted +
+           "WORKSTATION\\mallory): no request is sent to the SMBus until that program ends and the lock goes"},
+      {{"report"}, pci, SquatsUnread,
+       "the report failed: the lock " + pci + squatted + "an account it does not name): no request is sent to "
+       "PCI configuration space until that program ends and the lock goes"},
+      {{"report", "--segment", "1"}, isa, Squats, "the report failed: the lock " + isa + squatted},
+      {{"spd", "--slot", "0"}, smbus, WaitFails,
+       "the SPD read failed: the lock " + smbus + " cannot be waited on (Windows error 6): no request is sent to the SMBus without it"},
+      // Global objects refused: no lock in the session's own namespace instead.
+      {{"spd", "--slot", "0"}, smbus, Refused,
+       "the SPD read failed: the lock " + smbus + " cannot be created (Windows error 5: Access is denied): "
+       "no request is sent to the SMBus without it"},
   };
   for (const auto& row : rows) {
     std::string command = row.mutex + ":";
@@ -1003,39 +1016,66 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
     ASSERT_TRUE(fakewin::LoadDriver());
     fakewin::Machine& m = fakewin::TheMachine();
-    m.GlobalRefused = row.globalRefused;
-    fakewin::Machine::Mutex& mutex = m.Mutexes[row.mutex];
-    mutex.OtherHolds = row.other == Holds;
-    mutex.Abandoned = row.other == Abandoned;
-    mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+    m.GlobalRefused = row.other == Refused;
+    if (row.other != Refused) {
+      fakewin::Machine::Mutex& mutex = m.Mutexes[row.mutex];
+      mutex.OtherHolds = row.other == Holds;
+      mutex.Abandoned = row.other == Abandoned;
+      mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+      mutex.WaitFails = row.other == WaitFails;
+      if (row.other == Squats || row.other == SquatsUnread) {
+        mutex.Maker = "WORKSTATION\\mallory";
+        mutex.Descriptor = fakewin::Descriptor(
+            {{false, "S-1-1-0", SYNCHRONIZE | (row.other == SquatsUnread ? READ_CONTROL : 0)},
+             {true, "S-1-1-0", MUTEX_ALL_ACCESS}});
+      }
+    }
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = true;
-    // Where the global lock is refused, the tool says which one it takes.
     std::ostringstream notes;
     std::streambuf* const cerr = std::cerr.rdbuf(notes.rdbuf());
     const Outcome first = OnWindows(row.args);
     std::cerr.rdbuf(cerr);
-    EXPECT_EQ(notes.str().find("dimmio: note: the lock " + smbus + " cannot be had") == 0 &&
-                  notes.str().find("taking turns through " + row.mutex + " instead") !=
-                      std::string::npos,
-              row.globalRefused)
-        << command << ": " << notes.str();
+    EXPECT_EQ(notes.str(), "") << command;
     if (row.error.empty()) {
       EXPECT_EQ(first.exit, 0) << command << ": " << first.err;
       EXPECT_TRUE(m.BlockedWaits.empty()) << command;
     } else {
       EXPECT_EQ(first.exit, 1) << command;
-      EXPECT_EQ(first.err, "dimmio: " + row.error + ": try again once it has finished\n") << command;
+      const std::string said = row.other == Holds ? row.error + ": try again once it has finished" : row.error;
+      EXPECT_EQ(first.err.substr(0, std::min(first.err.size(), said.size() + 8)), "dimmio: " + said) << command;
+      EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << command;
       using Waits = std::vector<std::pair<std::string, unsigned long>>;
-      EXPECT_EQ(m.BlockedWaits, (Waits{{row.mutex, dimmio::cli::kBusWaitMs}})) << command;
+      EXPECT_EQ(m.BlockedWaits, (row.other == Holds ? Waits{{row.mutex, dimmio::cli::kBusWaitMs}} : Waits{}))
+          << command;
     }
     EXPECT_EQ(fakewin::MutexLeftovers(), "") << command;
-    mutex.OtherHolds = false;
+    // The other program lets go, or ends and its mutex goes.
+    if (row.other == Squats || row.other == SquatsUnread) {
+      m.Mutexes.erase(row.mutex);
+    } else {
+      m.Mutexes[row.mutex].OtherHolds = m.Mutexes[row.mutex].WaitFails = false;
+    }
+    m.GlobalRefused = false;
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = false;
     const Outcome next = OnWindows(row.args);
     EXPECT_EQ(next.exit, 0) << command << ": " << next.err;
     fakewin::UnloadDriver();
     EXPECT_EQ(m.UnloadFindings, "") << command;
   }
+
+  // The mutexes dimmio makes: a monitor running unelevated may wait on each
+  // and release it, and do nothing else with it; administrators may do all.
+  fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+  ASSERT_TRUE(fakewin::LoadDriver());
+  ASSERT_EQ(OnWindows({"report", "--segment", "1"}).exit, 0);
+  for (const std::string& name : {smbus, pci, isa}) {
+    EXPECT_TRUE(fakewin::MayOpen(name, SYNCHRONIZE | MUTEX_MODIFY_STATE, false)) << name;
+    EXPECT_FALSE(fakewin::MayOpen(name, READ_CONTROL, false)) << name;
+    EXPECT_FALSE(fakewin::MayOpen(name, MUTEX_ALL_ACCESS, false)) << name;
+    EXPECT_TRUE(fakewin::MayOpen(name, MUTEX_ALL_ACCESS, true)) << name;
+    EXPECT_EQ(fakewin::TheMachine().Mutexes[name].Maker, fakewin::kProgramAccount) << name;
+  }
+  fakewin::UnloadDriver();
 }
 
 TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <span>
+#include <sstream>
 
+#include "aclapi.h"
 #include "dimmio/dimmio.h"
 #include "windows.h"
 
@@ -63,7 +65,95 @@ bool FileExists(const std::string& path) {
 
 constexpr char kSystemDirectory[] = "C:\\windows\\system32";
 
+// The groups of a user's token: Everyone, Authenticated Users, Users, the
+// user's own SID, and Administrators for an elevated administrator.
+std::vector<std::string> TokenSids(bool administrator) {
+  std::vector<std::string> sids = {"S-1-1-0", "S-1-5-11", "S-1-5-32-545", "S-1-5-21-7-7-7-1000"};
+  if (administrator) sids.push_back("S-1-5-32-544");
+  return sids;
+}
+
+uint32_t Le(std::span<const uint8_t> b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + i];
+  return v;
+}
+
+// The DACL of a self-relative descriptor, as the system reads it; false for
+// a descriptor it refuses. `present` is false where there is no DACL.
+bool ReadDacl(std::span<const uint8_t> d, std::vector<Ace>* aces, bool* present) {
+  aces->clear();
+  if (d.size() < 20 || d[0] != 1) return false;
+  const uint32_t control = Le(d, 2, 2);
+  if ((control & 0x8000) == 0) return false;  // SE_SELF_RELATIVE
+  const uint32_t at = Le(d, 16, 4);
+  *present = (control & 0x0004) != 0 && at != 0;  // SE_DACL_PRESENT
+  if (!*present) return true;
+  if (at + 8 > d.size() || d[at] != 2) return false;
+  const uint32_t size = Le(d, at + 2, 2), count = Le(d, at + 4, 2);
+  if (size < 8 || at + size > d.size()) return false;
+  for (uint32_t i = 0, ace = at + 8; i < count; ++i) {
+    if (ace + 8 > at + size) return false;
+    const uint32_t aceSize = Le(d, ace + 2, 2);
+    const uint32_t sid = ace + 8;
+    if (aceSize < 16 || ace + aceSize > at + size || d[ace] > 1 || d[sid] != 1) return false;
+    const uint32_t subs = d[sid + 1];
+    if (8 + 8 + 4 * subs > aceSize) return false;
+    uint64_t authority = 0;
+    for (int k = 0; k < 6; ++k) authority = authority << 8 | d[sid + 2 + k];
+    std::string text = "S-1-" + std::to_string(authority);
+    for (uint32_t k = 0; k < subs; ++k) text += '-' + std::to_string(Le(d, sid + 8 + 4 * k, 4));
+    aces->push_back({d[ace] == 0, text, Le(d, ace + 4, 4)});
+    ace += aceSize;
+  }
+  return true;
+}
+
+// The system's check of `wanted` against a DACL: the entries in order, a
+// denial of a right not yet granted refuses the open.
+bool Granted(const std::vector<uint8_t>& descriptor, DWORD wanted, bool administrator) {
+  std::vector<Ace> aces;
+  bool present = false;
+  if (descriptor.empty() || !ReadDacl(descriptor, &aces, &present) || !present) return true;
+  const std::vector<std::string> sids = TokenSids(administrator);
+  DWORD left = wanted;
+  for (const Ace& ace : aces) {
+    if (std::find(sids.begin(), sids.end(), ace.Sid) == sids.end()) continue;
+    if (!ace.Allow && (ace.Mask & left) != 0) return false;
+    if (ace.Allow) left &= ~ace.Mask;
+  }
+  return left == 0;
+}
+
 }  // namespace
+
+std::vector<uint8_t> Descriptor(const std::vector<Ace>& aces) {
+  std::vector<uint8_t> acl;
+  for (const Ace& ace : aces) {
+    std::vector<uint32_t> parts;
+    std::istringstream in(ace.Sid.substr(4));  // past "S-1-"
+    for (std::string part; std::getline(in, part, '-');) parts.push_back(static_cast<uint32_t>(std::stoul(part)));
+    const size_t size = 8 + 8 + 4 * (parts.size() - 1);
+    std::vector<uint8_t> e = {static_cast<uint8_t>(ace.Allow ? 0 : 1), 0, static_cast<uint8_t>(size), 0};
+    for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(ace.Mask >> (8 * k)));
+    e.insert(e.end(), {1, static_cast<uint8_t>(parts.size() - 1), 0, 0, 0, 0, 0, static_cast<uint8_t>(parts[0])});
+    for (size_t p = 1; p < parts.size(); ++p) {
+      for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(parts[p] >> (8 * k)));
+    }
+    acl.insert(acl.end(), e.begin(), e.end());
+  }
+  const size_t aclSize = 8 + acl.size();
+  std::vector<uint8_t> d = {1, 0, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,
+                            2, 0, static_cast<uint8_t>(aclSize), static_cast<uint8_t>(aclSize >> 8),
+                            static_cast<uint8_t>(aces.size()), 0, 0, 0};
+  d.insert(d.end(), acl.begin(), acl.end());
+  return d;
+}
+
+bool MayOpen(const std::string& name, unsigned long access, bool administrator) {
+  const auto found = TheMachine().Mutexes.find(name);
+  return found != TheMachine().Mutexes.end() && Granted(found->second.Descriptor, access, administrator);
+}
 
 Machine& TheMachine() {
   static Machine machine;
@@ -217,7 +307,7 @@ HANDLE MutexHandleFor(const std::string& name, DWORD access) {
 
 }  // namespace
 
-HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name) {
   auto& mutexes = TheMachine().Mutexes;
   const auto found = mutexes.find(name);
   if (found == mutexes.end() && GlobalRefused(name)) {
@@ -225,11 +315,34 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     return nullptr;
   }
   // An existing mutex is opened with every right, which its maker may deny.
-  if (found != mutexes.end() && found->second.OthersOnlyWait) {
+  if (found != mutexes.end() &&
+      (found->second.OthersOnlyWait ||
+       !fakewin::Granted(found->second.Descriptor, MUTEX_ALL_ACCESS, TheMachine().Administrator))) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
+  std::vector<uint8_t> descriptor;
+  if (found == mutexes.end() && security != nullptr && security->lpSecurityDescriptor != nullptr) {
+    // The descriptor's length is what its DACL says; the system reads no further.
+    const auto* bytes = static_cast<const uint8_t*>(security->lpSecurityDescriptor);
+    descriptor.assign(bytes, bytes + 20);
+    const uint32_t at = fakewin::Le(descriptor, 16, 4);
+    if (at >= 20 && at < 4096) {
+      descriptor.assign(bytes, bytes + at + 4);
+      descriptor.assign(bytes, bytes + at + fakewin::Le(descriptor, at + 2, 2));
+    }
+    std::vector<fakewin::Ace> aces;
+    bool present = false;
+    if (!fakewin::ReadDacl(descriptor, &aces, &present)) {
+      SetLastError(ERROR_INVALID_SECURITY_DESCR);
+      return nullptr;
+    }
+  }
   fakewin::Machine::Mutex& mutex = mutexes[name];
+  if (found == mutexes.end()) {
+    mutex.Descriptor = descriptor;
+    mutex.Maker = fakewin::kProgramAccount;
+  }
   if (initialOwner && !mutex.OtherHolds) {
     mutex.ProgramHolds = true;
     ++mutex.Recursion;
@@ -244,11 +357,44 @@ HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
-  if (found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) {
+  if ((found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) ||
+      !fakewin::Granted(found->second.Descriptor, access, TheMachine().Administrator)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
   return MutexHandleFor(name, access);
+}
+
+// The owner, where the handle may read the descriptor: a block holding the
+// maker's account, which LookupAccountSidA reads back.
+DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID*,
+                      void**, void**, PSECURITY_DESCRIPTOR* descriptor) {
+  auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (mutexHandle == nullptr || type != SE_KERNEL_OBJECT || what != OWNER_SECURITY_INFORMATION) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if ((mutexHandle->Access & READ_CONTROL) == 0) return ERROR_ACCESS_DENIED;
+  const std::string& maker = TheMachine().Mutexes[mutexHandle->Name].Maker;
+  char* block = static_cast<char*>(std::malloc(maker.size() + 1));
+  std::memcpy(block, maker.c_str(), maker.size() + 1);
+  *owner = block;
+  *descriptor = block;
+  return ERROR_SUCCESS;
+}
+
+BOOL LookupAccountSidA(LPCSTR, PSID sid, LPSTR name, LPDWORD nameLength, LPSTR domain, LPDWORD domainLength,
+                       SID_NAME_USE* use) {
+  const std::string account = static_cast<const char*>(sid);
+  const size_t slash = account.find('\\');
+  const std::string d = slash == std::string::npos ? "" : account.substr(0, slash);
+  const std::string n = slash == std::string::npos ? account : account.substr(slash + 1);
+  if (n.size() >= *nameLength || d.size() >= *domainLength) return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(name, n.c_str(), n.size() + 1);
+  std::memcpy(domain, d.c_str(), d.size() + 1);
+  *nameLength = static_cast<DWORD>(n.size());
+  *domainLength = static_cast<DWORD>(d.size());
+  *use = 1;
+  return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
@@ -258,6 +404,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     return WAIT_FAILED;
   }
   fakewin::Machine::Mutex& mutex = TheMachine().Mutexes[mutexHandle->Name];
+  if (mutex.WaitFails) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
   if (mutex.OtherHolds) {
     // Nobody else runs while the program waits: the whole time-out passes.
     TheMachine().BlockedWaits.emplace_back(mutexHandle->Name, milliseconds);

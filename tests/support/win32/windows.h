@@ -24,6 +24,11 @@ typedef struct _SECURITY_ATTRIBUTES {
   BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
+typedef void* PSID;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef int SID_NAME_USE;
+typedef int SE_OBJECT_TYPE;
+typedef DWORD SECURITY_INFORMATION;
 
 #define WINAPI
 #define TRUE 1
@@ -49,6 +54,7 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_PATH_NOT_FOUND 3ul
 #define ERROR_FILE_EXISTS 80ul
 #define ERROR_ACCESS_DENIED 5ul
+#define ERROR_INVALID_HANDLE 6ul
 #define ERROR_GEN_FAILURE 31ul
 #define ERROR_INVALID_PARAMETER 87ul
 #define ERROR_INSUFFICIENT_BUFFER 122ul
@@ -63,7 +69,14 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_SHARING_VIOLATION 32ul
 #define ERROR_NO_SYSTEM_RESOURCES 1450ul
 
+#define ERROR_SUCCESS 0ul
+#define ERROR_INVALID_SECURITY_DESCR 1338ul
+#define SE_KERNEL_OBJECT 6
+#define OWNER_SECURITY_INFORMATION 0x1ul
+
 #define SYNCHRONIZE 0x00100000ul
+#define READ_CONTROL 0x00020000ul
+#define MUTEX_MODIFY_STATE 0x0001ul
 #define MUTEX_ALL_ACCESS 0x001F0001ul
 #define WAIT_OBJECT_0 0x00000000ul
 #define WAIT_ABANDONED 0x00000080ul
@@ -129,6 +142,8 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR na
 HANDLE OpenMutexA(DWORD access, BOOL inherit, LPCSTR name);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
+BOOL LookupAccountSidA(LPCSTR system, PSID sid, LPSTR name, LPDWORD nameLength, LPSTR domain,
+                       LPDWORD domainLength, SID_NAME_USE* use);
 
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
