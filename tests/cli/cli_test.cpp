@@ -848,6 +848,8 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
   const std::string installed = "C:\\windows\\system32\\drivers\\dimmio.sys";
   const std::string elsewhere = ::testing::TempDir() + "dimmio-cli-nosys/dimmio.exe";
   const std::string hostile = ::testing::TempDir() + "dimmio-cli-\x1B\xFF/dimmio.exe";
+  // Too long for the system to give whole: nothing is looked for elsewhere.
+  const std::string tooLong = ProgramDirectory() + std::string(250, 'd') + "/dimmio.exe";
   const struct {
     std::vector<std::string> args;
     bool administrator;
@@ -856,6 +858,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     std::string message;  // on standard output when it exits 0, else on standard error
     bool installed, running;  // afterwards
     std::string pointedAt = "";  // the service's image path before the step ("" as left)
+    bool planted = false;  // a user's link named dimmio among the session's device names
   } steps[] = {
       {{"report"}, true, "", 1, "the dimmio driver is not running", false, false},
       {{"--version"}, false, "", 0, "dimmio " DIMMIO_VERSION_TEXT "\ndriver: not installed", false, false},
@@ -864,6 +867,8 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       // The path as the system gives it, escaped in the one line.
       {{"driver", "install"}, true, hostile, 1, "dimmio-cli-\\x1B\\xFF/dimmio.sys", false, false},
       {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
+      {{"driver", "install"}, true, tooLong, 1, "the path of this program is 260 characters or longer", false, false},
+      {{"report", "--json"}, true, tooLong, 1, "dimmio.sys and pci.ids are looked for beside it only", false, false},
       {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
       {{"driver", "install"}, true, "", 1, "already installed", true, false},
       {{"--version"}, false, "", 0, "driver: " + installed, true, false},
@@ -877,6 +882,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       {{"driver", "start"}, true, "", 0, "the driver is running", true, true},
       {{"driver", "start"}, true, "", 0, "already running", true, true},
       {{"spd", "--slot", "0", "--count", "1"}, false, "", 0, "1 of 1 bytes read", true, true},
+      {{"spd", "--slot", "0", "--count", "1"}, true, "", 0, "1 of 1 bytes read", true, true, "", true},
       {{"driver", "stop"}, true, "", 0, "the driver is stopped", true, false},
       {{"report", "--json"}, true, "", 1, "the dimmio driver is not running", true, false},
       {{"driver", "stop"}, true, "", 0, "the driver is not running", true, false},
@@ -894,7 +900,9 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     m.Administrator = step.administrator;
     m.ProgramPath = step.program.empty() ? ProgramDirectory() + "dimmio.exe" : step.program;
     if (!step.pointedAt.empty()) m.ImagePath = step.pointedAt;
+    m.PlantedLink = step.planted;
     const Outcome run = OnWindows(step.args);
+    EXPECT_EQ(m.PlantedRequests, 0) << command;
     EXPECT_EQ(run.exit, step.exit) << command << run.err;
     const std::string& shown = step.exit == 0 ? run.out : run.err;
     EXPECT_NE(shown.find(step.message), std::string::npos) << command << ": " << shown;
@@ -1076,6 +1084,29 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     EXPECT_EQ(fakewin::TheMachine().Mutexes[name].Maker, fakewin::kProgramAccount) << name;
   }
   fakewin::UnloadDriver();
+}
+
+// The programs' first call: DLLs from the system folder only, by what this
+// Windows' kernel32 has.
+TEST(WindowsStart, DllsComeFromTheSystemFolderOnly) {
+  const struct {
+    bool hasDefault, hasDirectory;
+    unsigned long flags;
+    std::string directory;
+  } rows[] = {
+      {true, true, 0x800, "unset"},  // LOAD_LIBRARY_SEARCH_SYSTEM32
+      {false, true, 0, ""},          // Windows XP SP1 to Windows 7 without the update
+      {false, false, 0, "unset"},    // Windows XP as first shipped
+  };
+  for (const auto& row : rows) {
+    fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+    fakewin::Machine& m = fakewin::TheMachine();
+    m.HasSetDefaultDllDirectories = row.hasDefault;
+    m.HasSetDllDirectory = row.hasDirectory;
+    dimmio::cli::LoadDllsFromTheSystemFolderOnly();
+    EXPECT_EQ(m.DefaultDllDirectories, row.flags) << row.hasDefault << row.hasDirectory;
+    EXPECT_EQ(m.DllDirectory, row.directory) << row.hasDefault << row.hasDirectory;
+  }
 }
 
 TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {

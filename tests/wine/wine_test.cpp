@@ -251,7 +251,7 @@ std::string CommandLine(const std::vector<std::string>& args) {
 // on the target, as the host tool.
 TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
   enum class Like { HostTool, StandInOnly };
-  constexpr char kNotRunning[] = "the dimmio driver is not running (cannot open \\\\.\\dimmio";
+  constexpr char kNotRunning[] = "the dimmio driver is not running (cannot open \\\\.\\Global\\dimmio";
   const struct {
     std::vector<std::string> args;
     Like like;

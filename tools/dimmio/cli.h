@@ -41,6 +41,9 @@ struct Target {
   // The locks other hardware tools share, taken around the requests that
   // drive a bus; null takes none.
   std::shared_ptr<BusLocks> Locks;
+  // Why the program cannot run where it is ("" when it can): every command
+  // but help fails with it.
+  std::string Unusable;
 };
 
 // Exit codes.

@@ -28,6 +28,7 @@ struct Handle {
   virtual ~Handle() = default;
 };
 struct DeviceHandle : Handle {};
+struct PlantedDeviceHandle : Handle {};
 struct MutexHandle : Handle {
   std::string Name;
   DWORD Access;
@@ -233,11 +234,55 @@ HLOCAL LocalFree(HLOCAL memory) {
   return nullptr;
 }
 
+// As Windows Vista and later: a path that does not fit is cut to size - 1
+// characters and the whole size returned.
 DWORD GetModuleFileNameA(HMODULE, LPSTR path, DWORD size) {
   const std::string& program = TheMachine().ProgramPath;
-  if (program.size() >= size) return 0;
+  if (program.size() >= size) {
+    std::memcpy(path, program.c_str(), size - 1);
+    path[size - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
   std::memcpy(path, program.c_str(), program.size() + 1);
   return static_cast<DWORD>(program.size());
+}
+
+namespace {
+
+// Called through the pointer GetProcAddress gives, of the type Windows declares.
+BOOL SetDefaultDllDirectories(DWORD flags) {
+  TheMachine().DefaultDllDirectories = flags;
+  return TRUE;
+}
+
+BOOL SetDllDirectoryA(LPCSTR path) {
+  TheMachine().DllDirectory = path == nullptr ? "null" : path;
+  return TRUE;
+}
+
+int kernel32;
+
+}  // namespace
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  if (std::strcmp(name, "kernel32.dll") != 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  return &kernel32;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  const fakewin::Machine& m = TheMachine();
+  if (module == &kernel32 && m.HasSetDefaultDllDirectories && std::strcmp(name, "SetDefaultDllDirectories") == 0) {
+    return reinterpret_cast<FARPROC>(&SetDefaultDllDirectories);
+  }
+  if (module == &kernel32 && m.HasSetDllDirectory && std::strcmp(name, "SetDllDirectoryA") == 0) {
+    return reinterpret_cast<FARPROC>(&SetDllDirectoryA);
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {
@@ -275,8 +320,12 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   return error ? fakewin::Fail(ERROR_PATH_NOT_FOUND) : TRUE;
 }
 
+// "\\.\dimmio" is looked up among the session's device names first, then the
+// system's; "\\.\Global\dimmio" among the system's only.
 HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-  if (std::strcmp(path, DIMMIO_DEVICE_PATH) != 0 || TheMachine().Driver == nullptr) {
+  const bool local = std::strcmp(path, DIMMIO_DEVICE_PATH) == 0;
+  if (local && TheMachine().PlantedLink) return static_cast<fakewin::Handle*>(new fakewin::PlantedDeviceHandle);
+  if ((!local && std::strcmp(path, DIMMIO_GLOBAL_DEVICE_PATH) != 0) || TheMachine().Driver == nullptr) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
@@ -431,8 +480,13 @@ BOOL ReleaseMutex(HANDLE handle) {
   return TRUE;
 }
 
-BOOL DeviceIoControl(HANDLE, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED) {
+  if (dynamic_cast<fakewin::PlantedDeviceHandle*>(static_cast<fakewin::Handle*>(device)) != nullptr) {
+    ++TheMachine().PlantedRequests;
+    *returned = 0;
+    return fakewin::Fail(ERROR_GEN_FAILURE);
+  }
   dimmio::InProcessTransport* driver = TheMachine().Driver.get();
   if (driver == nullptr) return fakewin::Fail(ERROR_GEN_FAILURE);
   const dimmio::ControlReply reply = driver->Control(

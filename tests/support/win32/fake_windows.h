@@ -20,6 +20,11 @@ struct Machine {
   const sim::Board* Board = nullptr;
   bool Administrator = true;
   std::string ProgramPath;  // what GetModuleFileNameA gives
+  // What this Windows' kernel32 exports of the DLL search calls, and what
+  // the program asked of them (0 / "unset" when it did not call them).
+  bool HasSetDefaultDllDirectories = true, HasSetDllDirectory = true;
+  unsigned long DefaultDllDirectories = 0;
+  std::string DllDirectory = "unset";
   // Where the files below C:\windows\ are kept on this host (a folder of
   // its own for each process): the system folder, System32\drivers.
   std::string WindowsFolder;
@@ -50,6 +55,12 @@ struct Machine {
   bool GlobalRefused = false;  // a user who may not create Global\ objects
   // Each wait that found a mutex held by another program: name and time-out.
   std::vector<std::pair<std::string, unsigned long>> BlockedWaits;
+
+  // A link named dimmio that a user planted among the device names of the
+  // program's session, to a device of theirs: "\\.\dimmio" opens it; and
+  // the requests it was sent.
+  bool PlantedLink = false;
+  int PlantedRequests = 0;
 
   // The running driver; null while the service is stopped.
   std::unique_ptr<dimmio::InProcessTransport> Driver;

@@ -12,6 +12,7 @@ typedef int BOOL;
 typedef void* HANDLE;
 typedef void* HLOCAL;
 typedef void* HMODULE;
+typedef intptr_t (*FARPROC)();
 typedef void* LPVOID;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
@@ -56,6 +57,7 @@ typedef DWORD SECURITY_INFORMATION;
 #define ERROR_ACCESS_DENIED 5ul
 #define ERROR_INVALID_HANDLE 6ul
 #define ERROR_GEN_FAILURE 31ul
+#define ERROR_PROC_NOT_FOUND 127ul
 #define ERROR_INVALID_PARAMETER 87ul
 #define ERROR_INSUFFICIENT_BUFFER 122ul
 #define ERROR_MR_MID_NOT_FOUND 317ul
@@ -127,6 +129,8 @@ DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD lan
                      LPSTR buffer, DWORD size, void* arguments);
 HLOCAL LocalFree(HLOCAL memory);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
+HMODULE GetModuleHandleA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 DWORD GetFileAttributesA(LPCSTR path);
 UINT GetWindowsDirectoryA(LPSTR path, UINT size);
 UINT GetSystemDirectoryA(LPSTR path, UINT size);
