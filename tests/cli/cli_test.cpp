@@ -25,12 +25,14 @@
 #include "inprocess/inprocess_transport.h"
 #include "pci_names.h"
 #include "report.h"
+#include "save.h"
 #include "sim/board.h"
 #include "sim/boards/modules.h"
 #include "client/ddr4_modules.h"
 #include "support/i2cdump.h"
 #include "windows/windows_transport.h"
 #include "windows.h"  // the stand-in's
+#include "windows_files.h"
 #include "windows_target.h"
 
 namespace {
@@ -1084,6 +1086,83 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     EXPECT_EQ(fakewin::TheMachine().Mutexes[name].Maker, fakewin::kProgramAccount) << name;
   }
   fakewin::UnloadDriver();
+}
+
+// The files the elevated tool writes where a user may control the folder:
+// `report --html` and the window's saves. A name that is a link, or a file
+// with a second name, is refused whatever it leads to, and the file it leads
+// to keeps its bytes; a module's file (a name derived from the chosen one)
+// is made new, and one already there replaced only when the user says so.
+TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
+  enum At { Nothing, Plain, Symlink, Dangling, Hardlink };
+  enum How { ReportHtml, WindowText, WindowDumps };
+  const struct {
+    How how;
+    At at;
+    bool answer;   // to "replace it?"
+    std::string error;  // "" when written
+    int asked = 0;
+  } rows[] = {
+      {ReportHtml, Nothing, false, ""},
+      {ReportHtml, Plain, false, ""},
+      {ReportHtml, Symlink, false, ": not written: the name is a link (a reparse point"},
+      {ReportHtml, Hardlink, false, ": not written: the file has 2 names (hard links), and the others would change"},
+      {WindowText, Hardlink, false, ": not written: the file has 2 names"},
+      {WindowText, Plain, false, ""},
+      {WindowDumps, Nothing, false, ""},
+      {WindowDumps, Plain, false, "-slot0.txt: exists: not replaced", 1},
+      {WindowDumps, Plain, true, "", 1},
+      {WindowDumps, Symlink, true, "-slot0.txt: not written: the name is a link", 1},
+      {WindowDumps, Dangling, true, "-slot0.txt: not written: the name is a link", 1},
+      {WindowDumps, Hardlink, true, "-slot0.txt: not written: the file has 2 names", 1},
+  };
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                    ("dimmio-files-" + std::to_string(::getpid()));
+  const std::vector<uint8_t> module = {0x80, 0x08, 0x07, 0x0D, 0x0A};
+  dimmio::cli::Report report;
+  report.Target = "this machine";
+  int number = 0;
+  for (const auto& row : rows) {
+    const std::string what = std::to_string(number++);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path victim = dir / "victim.dll", chosen = dir / "saved.txt";
+    WriteWhole(victim, "precious");
+    const std::filesystem::path named = row.how == WindowDumps ? dir / "saved-slot0.txt" : chosen;
+    if (row.at == Plain) WriteWhole(named, "old");
+    if (row.at == Symlink) std::filesystem::create_symlink(victim, named);
+    if (row.at == Dangling) std::filesystem::create_symlink(dir / "made.dll", named);
+    if (row.at == Hardlink) std::filesystem::create_hard_link(victim, named);
+    std::string error;
+    int asked = 0;
+    if (row.how == ReportHtml) {
+      const Outcome run = Dimmio(Via::Windows, {"report", "--html", chosen.string()});
+      error = run.err;
+      EXPECT_EQ(run.exit, row.error.empty() ? 0 : 1) << what;
+    } else {
+      error = dimmio::gui::Save(report, {module}, row.how == WindowText ? dimmio::gui::SaveKind::Text
+                                                                         : dimmio::gui::SaveKind::I2cdump,
+                                chosen.string(), dimmio::cli::GuardedFiles(), [&](const std::string& file) {
+                                  EXPECT_EQ(file, named.string()) << what;
+                                  ++asked;
+                                  return row.answer;
+                                });
+    }
+    EXPECT_EQ(asked, row.asked) << what;
+    if (row.error.empty()) {
+      EXPECT_EQ(error, "") << what;
+      const std::string saved = ReadWhole(named.string());
+      EXPECT_NE(saved.find(row.how == ReportHtml ? "</html>" : row.how == WindowText ? "\r\n" : "00: 80 08 07 0d 0a"),
+                std::string::npos) << what << ": " << saved;
+    } else {
+      EXPECT_EQ(error.rfind("dimmio: " + dir.string() + "/saved", 0), 0u) << what << ": " << error;
+      EXPECT_NE(error.find(row.error), std::string::npos) << what << ": " << error;
+      if (row.at == Plain) EXPECT_EQ(ReadWhole(named.string()), "old") << what;
+    }
+    EXPECT_EQ(ReadWhole(victim.string()), "precious") << what;
+    EXPECT_FALSE(std::filesystem::exists(dir / "made.dll")) << what;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 // The programs' first call: DLLs from the system folder only, by what this

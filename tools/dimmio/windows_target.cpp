@@ -4,6 +4,7 @@
 
 #include "windows/windows_transport.h"
 #include "windows_bus_locks.h"
+#include "windows_files.h"
 #include "windows_service.h"
 
 namespace dimmio::cli {
@@ -61,6 +62,7 @@ Target WindowsMachine() {
   target.PciIdsPaths = {folder + "pci.ids"};
   target.Service = WindowsDriverService(folder + "dimmio.sys");
   target.Locks = NamedMutexBusLocks();
+  target.Files = GuardedFiles();
   return target;
 }
 

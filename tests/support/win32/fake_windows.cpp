@@ -1,10 +1,12 @@
 #include "fake_windows.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -29,6 +31,15 @@ struct Handle {
 };
 struct DeviceHandle : Handle {};
 struct PlantedDeviceHandle : Handle {};
+// A host file; or a symbolic link opened as itself (no descriptor), which
+// the stand-in does not write through.
+struct FileHandle : Handle {
+  int Fd = -1;
+  bool Link = false;
+  ~FileHandle() override {
+    if (Fd >= 0) close(Fd);
+  }
+};
 struct MutexHandle : Handle {
   std::string Name;
   DWORD Access;
@@ -330,6 +341,88 @@ HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWOR
     return INVALID_HANDLE_VALUE;
   }
   return static_cast<fakewin::Handle*>(new fakewin::DeviceHandle);
+}
+
+// The stand-in's code page: each byte one character.
+int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int length, LPWSTR wide, int wideLength) {
+  const int count = length < 0 ? static_cast<int>(std::strlen(text)) + 1 : length;
+  if (wideLength == 0) return count;
+  if (wideLength < count) return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
+  for (int i = 0; i < count; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  return count;
+}
+
+// Host files by their names; a symbolic link on the host stands for any
+// reparse point: followed unless opened as itself.
+HANDLE CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags, HANDLE) {
+  std::string name;
+  for (const wchar_t* c = path; *c != 0; ++c) name += static_cast<char>(*c);
+  name = fakewin::HostPath(name);
+  struct stat link;
+  const bool exists = lstat(name.c_str(), &link) == 0;
+  if (disposition == CREATE_NEW && exists) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* file = new fakewin::FileHandle;
+  if (exists && S_ISLNK(link.st_mode) && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+    file->Link = true;
+    return static_cast<fakewin::Handle*>(file);
+  }
+  int how = O_WRONLY;
+  if (disposition == CREATE_NEW) how |= O_CREAT | O_EXCL;
+  if (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS) how |= O_CREAT;
+  if (disposition == CREATE_ALWAYS) how |= O_TRUNC;
+  file->Fd = open(name.c_str(), how, 0644);
+  if (file->Fd < 0) {
+    const int error = errno;
+    delete file;
+    SetLastError(error == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  return static_cast<fakewin::Handle*>(file);
+}
+
+BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (file == nullptr) return fakewin::Fail(ERROR_INVALID_HANDLE);
+  *info = BY_HANDLE_FILE_INFORMATION{};
+  if (file->Link) {
+    info->dwFileAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    info->nNumberOfLinks = 1;
+    return TRUE;
+  }
+  struct stat st;
+  if (fstat(file->Fd, &st) != 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  info->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE handle, long distance, long*, DWORD method) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (file == nullptr || file->Fd < 0 || method != FILE_BEGIN) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_SET_FILE_POINTER;
+  }
+  return static_cast<DWORD>(lseek(file->Fd, distance, SEEK_SET));
+}
+
+BOOL SetEndOfFile(HANDLE handle) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (file == nullptr || file->Fd < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  return ftruncate(file->Fd, lseek(file->Fd, 0, SEEK_CUR)) == 0 ? TRUE : fakewin::Fail(ERROR_ACCESS_DENIED);
+}
+
+BOOL WriteFile(HANDLE handle, const void* bytes, DWORD length, LPDWORD written, LPOVERLAPPED) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  *written = 0;
+  if (file == nullptr || file->Fd < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  const ssize_t wrote = write(file->Fd, bytes, length);
+  if (wrote < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  *written = static_cast<DWORD>(wrote);
+  return TRUE;
 }
 
 BOOL CloseHandle(HANDLE handle) {

@@ -15,6 +15,8 @@ typedef void* HMODULE;
 typedef intptr_t (*FARPROC)();
 typedef void* LPVOID;
 typedef const char* LPCSTR;
+typedef wchar_t* LPWSTR;
+typedef const wchar_t* LPCWSTR;
 typedef char* LPSTR;
 typedef DWORD* LPDWORD;
 typedef uintptr_t ULONG_PTR;
@@ -43,8 +45,18 @@ typedef DWORD SECURITY_INFORMATION;
 #define DELETE 0x00010000ul
 #define FILE_SHARE_READ 0x1ul
 #define FILE_SHARE_WRITE 0x2ul
+#define FILE_READ_ATTRIBUTES 0x80ul
+#define CREATE_NEW 1ul
+#define CREATE_ALWAYS 2ul
 #define OPEN_EXISTING 3ul
+#define OPEN_ALWAYS 4ul
+#define FILE_ATTRIBUTE_DIRECTORY 0x10ul
 #define FILE_ATTRIBUTE_NORMAL 0x80ul
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400ul
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000ul
+#define FILE_BEGIN 0ul
+#define INVALID_SET_FILE_POINTER (static_cast<DWORD>(-1))
+#define CP_ACP 0u
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x100ul
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x200ul
@@ -54,6 +66,7 @@ typedef DWORD SECURITY_INFORMATION;
 #define ERROR_FILE_NOT_FOUND 2ul
 #define ERROR_PATH_NOT_FOUND 3ul
 #define ERROR_FILE_EXISTS 80ul
+#define ERROR_ALREADY_EXISTS 183ul
 #define ERROR_ACCESS_DENIED 5ul
 #define ERROR_INVALID_HANDLE 6ul
 #define ERROR_GEN_FAILURE 31ul
@@ -101,6 +114,15 @@ typedef DWORD SECURITY_INFORMATION;
 #define SERVICE_STOPPED 0x1ul
 #define SERVICE_RUNNING 0x4ul
 
+typedef struct _FILETIME {
+  DWORD dwLowDateTime, dwHighDateTime;
+} FILETIME;
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+  DWORD dwVolumeSerialNumber, nFileSizeHigh, nFileSizeLow, nNumberOfLinks, nFileIndexHigh, nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION;
+
 typedef struct _SERVICE_STATUS {
   DWORD dwServiceType;
   DWORD dwCurrentState;
@@ -139,6 +161,13 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+DWORD SetFilePointer(HANDLE file, long distance, long* distanceHigh, DWORD method);
+BOOL SetEndOfFile(HANDLE file);
+BOOL WriteFile(HANDLE file, const void* bytes, DWORD length, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED overlapped);
 
