@@ -78,7 +78,9 @@ const std::string& ProgramDirectory() {
     const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "dimmio-cli";
     std::filesystem::create_directories(dir);
     WriteWhole(dir / "pci.ids", kPciIds);
-    WriteWhole(dir / "dimmio.sys", "MZ");
+    WriteWhole(dir / "dimmio.sys", DIMMIO_STAND_IN_DRIVER);  // the stand-in's build made it
+    std::filesystem::create_directories(dir / "other");
+    WriteWhole(dir / "other" / "dimmio.sys", DIMMIO_STAND_IN_DRIVER "\x90");  // and not this one
     return dir.string() + "/";
   }();
   return directory;
@@ -870,6 +872,10 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       {{"driver", "install"}, true, hostile, 1, "dimmio-cli-\\x1B\\xFF/dimmio.sys", false, false},
       {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
       {{"driver", "install"}, true, tooLong, 1, "the path of this program is 260 characters or longer", false, false},
+      // Another file of the name beside it: refused, nothing copied.
+      {{"driver", "install"}, true, ProgramDirectory() + "other/dimmio.exe", 1,
+       "cannot install the driver: " + ProgramDirectory() + "other/dimmio.sys is not the dimmio.sys this "
+       "program was built with (its SHA-256 is ", false, false},
       {{"report", "--json"}, true, tooLong, 1, "dimmio.sys and pci.ids are looked for beside it only", false, false},
       {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
       {{"driver", "install"}, true, "", 1, "already installed", true, false},
@@ -912,6 +918,9 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command;
     }
     EXPECT_EQ(m.Installed, step.installed) << command;
+    if (step.args == std::vector<std::string>{"driver", "install"} && !m.Installed) {
+      EXPECT_FALSE(std::filesystem::exists(fakewin::HostPath(installed))) << command;
+    }
     EXPECT_EQ(m.Driver != nullptr, step.running) << command;
     if (m.Installed) {
       // The copy in System32\drivers, which only administrators may write.

@@ -19,6 +19,7 @@ enum class WriteMode {
 struct WriteOutcome {
   enum Kind { Written, Exists, Refused, Failed } Result;
   std::string Why;  // for a refusal: what was refused and why, after the file's name
+  unsigned long Error = 0;  // where the system said why it failed: its error
 };
 
 // Writes the whole of `bytes` to `path`.

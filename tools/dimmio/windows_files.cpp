@@ -60,13 +60,14 @@ WriteOutcome Write(const std::string& path, std::string_view bytes, WriteMode mo
     if (mode == WriteMode::New && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
       return {WriteOutcome::Exists, "exists"};
     }
-    return {WriteOutcome::Failed, ""};
+    return {WriteOutcome::Failed, "", error};
   }
   const std::string refusal = Refusal(file);
   const bool written = refusal.empty() && WriteAll(file, bytes);
+  const DWORD error = written ? 0 : GetLastError();
   const bool closed = CloseHandle(file) != 0;
   if (!refusal.empty()) return {WriteOutcome::Refused, refusal};
-  return written && closed ? WriteOutcome{WriteOutcome::Written, ""} : WriteOutcome{WriteOutcome::Failed, ""};
+  return written && closed ? WriteOutcome{WriteOutcome::Written, ""} : WriteOutcome{WriteOutcome::Failed, "", error};
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "aclapi.h"
+#include "built_driver.h"
 #include "dimmio/dimmio.h"
 #include "windows.h"
 
@@ -224,6 +225,8 @@ std::string MutexLeftovers() {
 
 using fakewin::TheMachine;
 
+const char* dimmio::cli::BuiltDriverSha256() { return TheMachine().BuiltDriverSha256.c_str(); }
+
 DWORD GetLastError() { return fakewin::lastError; }
 
 void SetLastError(DWORD error) { fakewin::lastError = error; }
@@ -357,6 +360,16 @@ int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int length, LPWSTR wide, int w
 HANDLE CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags, HANDLE) {
   std::string name;
   for (const wchar_t* c = path; *c != 0; ++c) name += static_cast<char>(*c);
+  // Only administrators write below C:\windows\; a loaded driver's file is in use.
+  const fakewin::Machine& m = TheMachine();
+  if (fakewin::HostPath(name) != name && !m.Administrator) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (m.Driver != nullptr && fakewin::HostPath(name) == fakewin::HostPath(m.ImagePath)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
   name = fakewin::HostPath(name);
   struct stat link;
   const bool exists = lstat(name.c_str(), &link) == 0;

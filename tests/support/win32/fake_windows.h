@@ -29,6 +29,9 @@ struct Machine {
   // its own for each process): the system folder, System32\drivers.
   std::string WindowsFolder;
 
+  // The SHA-256 of the dimmio.sys the program was built with.
+  std::string BuiltDriverSha256 = DIMMIO_STAND_IN_DRIVER_SHA256;
+
   // The service record, as CreateServiceA left it.
   bool Installed = false;
   std::string ImagePath;
