@@ -8,8 +8,10 @@
 #include <string>
 
 #include "main_window.h"
+#include "windows_target.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  dimmio::cli::LoadDllsFromTheSystemFolderOnly();
   dimmio::gui::StartOptions options;
   for (int i = 1; i < __argc; ++i) {
     const std::string arg = __argv[i];

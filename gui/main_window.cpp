@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "controls.h"
+#include "dimmio/spd.h"
 #include "reader.h"
 #include "report.h"
 #include "views.h"
@@ -185,7 +186,11 @@ class MainWindow {
     if (asked_) return;
     asked_ = true;
     for (const auto& [kind, path] : options_.Saves) {
-      const std::string error = read_ ? Save(model_, images_, kind, path) : "dimmio: nothing read to save";
+      // Named on the command line: a module's existing file is replaced
+      // (links and files with other names are still refused).
+      const std::string error = read_ ? Save(model_, images_, kind, path, cli::Files(target_),
+                                             [](const std::string&) { return true; })
+                                      : "dimmio: nothing read to save";
       if (!error.empty()) {
         Status(error);
         exitCode_ = 1;
@@ -246,7 +251,10 @@ class MainWindow {
     constexpr SaveKind kByFilter[] = {SaveKind::Html, SaveKind::Text, SaveKind::Json, SaveKind::Binary,
                                       SaveKind::I2cdump};
     const SaveKind kind = kByFilter[(dialog.nFilterIndex - 1) % 5];
-    const std::string error = Save(model_, images_, kind, path);
+    const std::string error = Save(model_, images_, kind, path, cli::Files(target_), [this](const std::string& file) {
+      const std::string question = PrintableText(file) + " already exists.\nReplace it?";
+      return MessageBoxA(window_, question.c_str(), "dimmio", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    });
     const bool dumps = kind == SaveKind::Binary || kind == SaveKind::I2cdump;
     Status(!error.empty() ? error
            : dumps        ? std::string("Saved each module's bytes as ") + SlotFile(path, 0) + " and so on"

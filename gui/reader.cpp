@@ -48,6 +48,10 @@ Result<std::vector<std::vector<uint8_t>>> WholeImages(Client& client, const cli:
 ReadOutcome ReadReport(const cli::Target& target) {
   ReadOutcome outcome;
   try {
+    if (!target.Unusable.empty()) {
+      outcome.Error = "dimmio: " + PrintableText(target.Unusable);
+      return outcome;
+    }
     std::string error;
     const std::unique_ptr<Transport> transport = target.Open("", &error);
     if (!transport) {

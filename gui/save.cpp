@@ -1,7 +1,6 @@
 #include "save.h"
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "dimmio/spd.h"
@@ -21,17 +20,28 @@ const struct {
     {"bin", SaveKind::Binary}, {"i2cdump", SaveKind::I2cdump},
 };
 
-// The tool's words for a file it cannot write.
-std::string CannotWrite(const std::string& path) {
-  return "dimmio: " + PrintableText(path) + ": cannot be written";
+// A text file as the tool's own output reaches one on Windows: each line
+// ends in CR LF.
+std::string WindowsText(const std::string& text) {
+  std::string lines;
+  for (const char c : text) {
+    if (c == '\n') lines += '\r';
+    lines += c;
+  }
+  return lines;
 }
 
-// A text file as the tool's own output reaches one on Windows: the stream's
-// text mode ends each line in CR LF.
-bool WriteText(const std::string& path, const std::string& text, std::ios::openmode mode) {
-  std::ofstream file(path, mode);
-  file << text;
-  return static_cast<bool>(file.flush());
+// A module's file: a name derived from the chosen one, which the save
+// dialog's prompt did not cover; made new, and an existing one replaced
+// only when `replace` says so.
+std::string SaveDerived(const std::string& file, const std::string& bytes, const cli::FileWriter& files,
+                        const std::function<bool(const std::string&)>& replace) {
+  cli::WriteOutcome outcome = files(file, bytes, cli::WriteMode::New);
+  if (outcome.Result == cli::WriteOutcome::Exists) {
+    if (!replace(file)) return "dimmio: " + PrintableText(file) + ": exists: not replaced";
+    outcome = files(file, bytes, cli::WriteMode::Replace);
+  }
+  return cli::NotWritten(file, outcome);
 }
 
 }  // namespace
@@ -72,20 +82,21 @@ std::string I2cdumpText(std::span<const uint8_t> bytes) {
 }
 
 std::string Save(const cli::Report& report, const std::vector<std::vector<uint8_t>>& images, SaveKind kind,
-                 const std::string& path) {
+                 const std::string& path, const cli::FileWriter& files,
+                 const std::function<bool(const std::string&)>& replace) {
   switch (kind) {
     case SaveKind::Text: {
       std::ostringstream text;
       cli::PrintReport(report, text);
-      return WriteText(path, text.str(), std::ios::out) ? "" : CannotWrite(path);
+      return cli::NotWritten(path, files(path, WindowsText(text.str()), cli::WriteMode::Replace));
     }
     case SaveKind::Json: {
       std::ostringstream text;
       cli::PrintJson(text, cli::ReportJson(report));
-      return WriteText(path, text.str(), std::ios::out) ? "" : CannotWrite(path);
+      return cli::NotWritten(path, files(path, WindowsText(text.str()), cli::WriteMode::Replace));
     }
     case SaveKind::Html:
-      return cli::SaveReportHtml(report, path) ? "" : CannotWrite(path);
+      return cli::SaveReportHtml(report, path, files);
     case SaveKind::Binary:
     case SaveKind::I2cdump:
       break;
@@ -94,10 +105,10 @@ std::string Save(const cli::Report& report, const std::vector<std::vector<uint8_
     const std::vector<uint8_t>& bytes = images[slot];
     if (bytes.empty()) continue;
     const std::string file = SlotFile(path, static_cast<uint8_t>(slot));
-    const bool saved = kind == SaveKind::Binary
-                           ? WriteText(file, std::string(bytes.begin(), bytes.end()), std::ios::binary)
-                           : WriteText(file, I2cdumpText(bytes), std::ios::out);
-    if (!saved) return CannotWrite(file);
+    const std::string error =
+        SaveDerived(file, kind == SaveKind::Binary ? std::string(bytes.begin(), bytes.end()) : WindowsText(I2cdumpText(bytes)),
+                    files, replace);
+    if (!error.empty()) return error;
   }
   return "";
 }

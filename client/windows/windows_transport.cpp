@@ -41,12 +41,12 @@ std::string WindowsErrorText(unsigned long error) {
 
 std::unique_ptr<WindowsTransport> WindowsTransport::Open(std::string* error,
                                                          unsigned long* windowsError) {
-  HANDLE handle = CreateFileA(DIMMIO_DEVICE_PATH, GENERIC_READ | GENERIC_WRITE,
+  HANDLE handle = CreateFileA(DIMMIO_GLOBAL_DEVICE_PATH, GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     *windowsError = GetLastError();
-    *error = "cannot open " DIMMIO_DEVICE_PATH ": " + WindowsErrorText(*windowsError);
+    *error = "cannot open " DIMMIO_GLOBAL_DEVICE_PATH ": " + WindowsErrorText(*windowsError);
     return nullptr;
   }
   return std::unique_ptr<WindowsTransport>(new WindowsTransport(handle));

@@ -11,7 +11,7 @@ namespace dimmio {
 
 class WindowsTransport final : public Transport {
  public:
-  // Opens "\\.\dimmio" for reading and writing; null with the reason in
+  // Opens "\\.\Global\dimmio" for reading and writing; null with the reason in
   // `error`, and the Windows error in `windowsError`, when the driver is not
   // running or access is denied.
   static std::unique_ptr<WindowsTransport> Open(std::string* error,

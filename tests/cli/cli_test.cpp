@@ -25,12 +25,14 @@
 #include "inprocess/inprocess_transport.h"
 #include "pci_names.h"
 #include "report.h"
+#include "save.h"
 #include "sim/board.h"
 #include "sim/boards/modules.h"
 #include "client/ddr4_modules.h"
 #include "support/i2cdump.h"
 #include "windows/windows_transport.h"
 #include "windows.h"  // the stand-in's
+#include "windows_files.h"
 #include "windows_target.h"
 
 namespace {
@@ -76,7 +78,9 @@ const std::string& ProgramDirectory() {
     const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "dimmio-cli";
     std::filesystem::create_directories(dir);
     WriteWhole(dir / "pci.ids", kPciIds);
-    WriteWhole(dir / "dimmio.sys", "MZ");
+    WriteWhole(dir / "dimmio.sys", DIMMIO_STAND_IN_DRIVER);  // the stand-in's build made it
+    std::filesystem::create_directories(dir / "other");
+    WriteWhole(dir / "other" / "dimmio.sys", DIMMIO_STAND_IN_DRIVER "\x90");  // and not this one
     return dir.string() + "/";
   }();
   return directory;
@@ -848,6 +852,8 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
   const std::string installed = "C:\\windows\\system32\\drivers\\dimmio.sys";
   const std::string elsewhere = ::testing::TempDir() + "dimmio-cli-nosys/dimmio.exe";
   const std::string hostile = ::testing::TempDir() + "dimmio-cli-\x1B\xFF/dimmio.exe";
+  // Too long for the system to give whole: nothing is looked for elsewhere.
+  const std::string tooLong = ProgramDirectory() + std::string(250, 'd') + "/dimmio.exe";
   const struct {
     std::vector<std::string> args;
     bool administrator;
@@ -856,6 +862,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     std::string message;  // on standard output when it exits 0, else on standard error
     bool installed, running;  // afterwards
     std::string pointedAt = "";  // the service's image path before the step ("" as left)
+    bool planted = false;  // a user's link named dimmio among the session's device names
   } steps[] = {
       {{"report"}, true, "", 1, "the dimmio driver is not running", false, false},
       {{"--version"}, false, "", 0, "dimmio " DIMMIO_VERSION_TEXT "\ndriver: not installed", false, false},
@@ -864,6 +871,12 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       // The path as the system gives it, escaped in the one line.
       {{"driver", "install"}, true, hostile, 1, "dimmio-cli-\\x1B\\xFF/dimmio.sys", false, false},
       {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
+      {{"driver", "install"}, true, tooLong, 1, "the path of this program is 260 characters or longer", false, false},
+      // Another file of the name beside it: refused, nothing copied.
+      {{"driver", "install"}, true, ProgramDirectory() + "other/dimmio.exe", 1,
+       "cannot install the driver: " + ProgramDirectory() + "other/dimmio.sys is not the dimmio.sys this "
+       "program was built with (its SHA-256 is ", false, false},
+      {{"report", "--json"}, true, tooLong, 1, "dimmio.sys and pci.ids are looked for beside it only", false, false},
       {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
       {{"driver", "install"}, true, "", 1, "already installed", true, false},
       {{"--version"}, false, "", 0, "driver: " + installed, true, false},
@@ -877,6 +890,7 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       {{"driver", "start"}, true, "", 0, "the driver is running", true, true},
       {{"driver", "start"}, true, "", 0, "already running", true, true},
       {{"spd", "--slot", "0", "--count", "1"}, false, "", 0, "1 of 1 bytes read", true, true},
+      {{"spd", "--slot", "0", "--count", "1"}, true, "", 0, "1 of 1 bytes read", true, true, "", true},
       {{"driver", "stop"}, true, "", 0, "the driver is stopped", true, false},
       {{"report", "--json"}, true, "", 1, "the dimmio driver is not running", true, false},
       {{"driver", "stop"}, true, "", 0, "the driver is not running", true, false},
@@ -894,7 +908,9 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     m.Administrator = step.administrator;
     m.ProgramPath = step.program.empty() ? ProgramDirectory() + "dimmio.exe" : step.program;
     if (!step.pointedAt.empty()) m.ImagePath = step.pointedAt;
+    m.PlantedLink = step.planted;
     const Outcome run = OnWindows(step.args);
+    EXPECT_EQ(m.PlantedRequests, 0) << command;
     EXPECT_EQ(run.exit, step.exit) << command << run.err;
     const std::string& shown = step.exit == 0 ? run.out : run.err;
     EXPECT_NE(shown.find(step.message), std::string::npos) << command << ": " << shown;
@@ -902,6 +918,9 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command;
     }
     EXPECT_EQ(m.Installed, step.installed) << command;
+    if (step.args == std::vector<std::string>{"driver", "install"} && !m.Installed) {
+      EXPECT_FALSE(std::filesystem::exists(fakewin::HostPath(installed))) << command;
+    }
     EXPECT_EQ(m.Driver != nullptr, step.running) << command;
     if (m.Installed) {
       // The copy in System32\drivers, which only administrators may write.
@@ -963,18 +982,19 @@ TEST(Version, OfTheToolAndOfTheInstalledDriverFile) {
 // tools: one another program holds makes the commands that need it wait the
 // bounded time and fail in one line, and the same command succeeds once it
 // lets go; commands that need another mutex go ahead. A mutex whose holder
-// died, one whose maker lets others only wait on it, and the session's own
-// namespace where the global one is refused all work.
+// died and one whose maker lets others only wait on it work. One that cannot
+// be had (made to keep others out, not to be created, not to be waited on)
+// stops the commands that need it, naming it: never a lock elsewhere or none.
 TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
   const std::string smbus = "Global\\Access_SMBUS.HTP.Method", pci = "Global\\Access_PCI",
                     isa = "Global\\Access_ISABUS.HTP.Method";
-  enum Other { Holds, Abandoned, LetsOthersOnlyWait };
+  enum Other { Holds, Abandoned, LetsOthersOnlyWait, Squats, SquatsUnread, WaitFails, Refused };
+  const std::string squatted = " exists but refuses this program the right to wait on it (made by ";
   const struct {
     std::vector<std::string> args;
     std::string mutex;
     Other other;
     std::string error;  // "" when the command goes ahead
-    bool globalRefused = false;
     std::string alsoHeld = "";  // a second mutex the other program holds
   } rows[] = {
       {{"spd", "--slot", "0"}, smbus, Holds, "the SPD read failed: another hardware tool is using the SMBus"},
@@ -988,14 +1008,26 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       {{"pci", "0", "0", "0"}, smbus, Holds, ""},
       {{"spd", "--slot", "0"}, smbus, Abandoned, ""},
       {{"report", "--segment", "1"}, isa, LetsOthersOnlyWait, ""},
-      {{"spd", "--slot", "0"}, "Local\\Access_SMBUS.HTP.Method", Holds,
-       "the SPD read failed: another hardware tool is using the SMBus", true},
       // Both held: the SMBus is waited on first, as every tool sharing them
       // does, so that two of them never each hold one and wait on the other.
       {{"spd", "--slot", "0", "--segment", "1"}, smbus, Holds,
-       "the SPD read failed: another hardware tool is using the SMBus", false, isa},
+       "the SPD read failed: another hardware tool is using the SMBus", isa},
       {{"probe", "--slot", "0", "--segment", "1", "--yes"}, smbus, Holds,
-       "the write probe failed: another hardware tool is using the SMBus", false, isa},
+       "the write probe failed: another hardware tool is using the SMBus", isa},
+      // Made first by a user to keep dimmio out: its maker named where it may be read.
+      {{"spd", "--slot", "0"}, smbus, Squats,
+       "the SPD read failed: the lock " + smbus + squatted +
+           "WORKSTATION\\mallory): no request is sent to the SMBus until that program ends and the lock goes"},
+      {{"report"}, pci, SquatsUnread,
+       "the report failed: the lock " + pci + squatted + "an account it does not name): no request is sent to "
+       "PCI configuration space until that program ends and the lock goes"},
+      {{"report", "--segment", "1"}, isa, Squats, "the report failed: the lock " + isa + squatted},
+      {{"spd", "--slot", "0"}, smbus, WaitFails,
+       "the SPD read failed: the lock " + smbus + " cannot be waited on (Windows error 6): no request is sent to the SMBus without it"},
+      // Global objects refused: no lock in the session's own namespace instead.
+      {{"spd", "--slot", "0"}, smbus, Refused,
+       "the SPD read failed: the lock " + smbus + " cannot be created (Windows error 5: Access is denied): "
+       "no request is sent to the SMBus without it"},
   };
   for (const auto& row : rows) {
     std::string command = row.mutex + ":";
@@ -1003,38 +1035,165 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
     ASSERT_TRUE(fakewin::LoadDriver());
     fakewin::Machine& m = fakewin::TheMachine();
-    m.GlobalRefused = row.globalRefused;
-    fakewin::Machine::Mutex& mutex = m.Mutexes[row.mutex];
-    mutex.OtherHolds = row.other == Holds;
-    mutex.Abandoned = row.other == Abandoned;
-    mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+    m.GlobalRefused = row.other == Refused;
+    if (row.other != Refused) {
+      fakewin::Machine::Mutex& mutex = m.Mutexes[row.mutex];
+      mutex.OtherHolds = row.other == Holds;
+      mutex.Abandoned = row.other == Abandoned;
+      mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+      mutex.WaitFails = row.other == WaitFails;
+      if (row.other == Squats || row.other == SquatsUnread) {
+        mutex.Maker = "WORKSTATION\\mallory";
+        mutex.Descriptor = fakewin::Descriptor(
+            {{false, "S-1-1-0", SYNCHRONIZE | (row.other == SquatsUnread ? READ_CONTROL : 0)},
+             {true, "S-1-1-0", MUTEX_ALL_ACCESS}});
+      }
+    }
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = true;
-    // Where the global lock is refused, the tool says which one it takes.
     std::ostringstream notes;
     std::streambuf* const cerr = std::cerr.rdbuf(notes.rdbuf());
     const Outcome first = OnWindows(row.args);
     std::cerr.rdbuf(cerr);
-    EXPECT_EQ(notes.str().find("dimmio: note: the lock " + smbus + " cannot be had") == 0 &&
-                  notes.str().find("taking turns through " + row.mutex + " instead") !=
-                      std::string::npos,
-              row.globalRefused)
-        << command << ": " << notes.str();
+    EXPECT_EQ(notes.str(), "") << command;
     if (row.error.empty()) {
       EXPECT_EQ(first.exit, 0) << command << ": " << first.err;
       EXPECT_TRUE(m.BlockedWaits.empty()) << command;
     } else {
       EXPECT_EQ(first.exit, 1) << command;
-      EXPECT_EQ(first.err, "dimmio: " + row.error + ": try again once it has finished\n") << command;
+      const std::string said = row.other == Holds ? row.error + ": try again once it has finished" : row.error;
+      EXPECT_EQ(first.err.substr(0, std::min(first.err.size(), said.size() + 8)), "dimmio: " + said) << command;
+      EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << command;
       using Waits = std::vector<std::pair<std::string, unsigned long>>;
-      EXPECT_EQ(m.BlockedWaits, (Waits{{row.mutex, dimmio::cli::kBusWaitMs}})) << command;
+      EXPECT_EQ(m.BlockedWaits, (row.other == Holds ? Waits{{row.mutex, dimmio::cli::kBusWaitMs}} : Waits{}))
+          << command;
     }
     EXPECT_EQ(fakewin::MutexLeftovers(), "") << command;
-    mutex.OtherHolds = false;
+    // The other program lets go, or ends and its mutex goes.
+    if (row.other == Squats || row.other == SquatsUnread) {
+      m.Mutexes.erase(row.mutex);
+    } else {
+      m.Mutexes[row.mutex].OtherHolds = m.Mutexes[row.mutex].WaitFails = false;
+    }
+    m.GlobalRefused = false;
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = false;
     const Outcome next = OnWindows(row.args);
     EXPECT_EQ(next.exit, 0) << command << ": " << next.err;
     fakewin::UnloadDriver();
     EXPECT_EQ(m.UnloadFindings, "") << command;
+  }
+
+  // The mutexes dimmio makes: a monitor running unelevated may wait on each
+  // and release it, and do nothing else with it; administrators may do all.
+  fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+  ASSERT_TRUE(fakewin::LoadDriver());
+  ASSERT_EQ(OnWindows({"report", "--segment", "1"}).exit, 0);
+  for (const std::string& name : {smbus, pci, isa}) {
+    EXPECT_TRUE(fakewin::MayOpen(name, SYNCHRONIZE | MUTEX_MODIFY_STATE, false)) << name;
+    EXPECT_FALSE(fakewin::MayOpen(name, READ_CONTROL, false)) << name;
+    EXPECT_FALSE(fakewin::MayOpen(name, MUTEX_ALL_ACCESS, false)) << name;
+    EXPECT_TRUE(fakewin::MayOpen(name, MUTEX_ALL_ACCESS, true)) << name;
+    EXPECT_EQ(fakewin::TheMachine().Mutexes[name].Maker, fakewin::kProgramAccount) << name;
+  }
+  fakewin::UnloadDriver();
+}
+
+// The files the elevated tool writes where a user may control the folder:
+// `report --html` and the window's saves. A name that is a link, or a file
+// with a second name, is refused whatever it leads to, and the file it leads
+// to keeps its bytes; a module's file (a name derived from the chosen one)
+// is made new, and one already there replaced only when the user says so.
+TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
+  enum At { Nothing, Plain, Symlink, Dangling, Hardlink };
+  enum How { ReportHtml, WindowText, WindowDumps };
+  const struct {
+    How how;
+    At at;
+    bool answer;   // to "replace it?"
+    std::string error;  // "" when written
+    int asked = 0;
+  } rows[] = {
+      {ReportHtml, Nothing, false, ""},
+      {ReportHtml, Plain, false, ""},
+      {ReportHtml, Symlink, false, ": not written: the name is a link (a reparse point"},
+      {ReportHtml, Hardlink, false, ": not written: the file has 2 names (hard links), and the others would change"},
+      {WindowText, Hardlink, false, ": not written: the file has 2 names"},
+      {WindowText, Plain, false, ""},
+      {WindowDumps, Nothing, false, ""},
+      {WindowDumps, Plain, false, "-slot0.txt: exists: not replaced", 1},
+      {WindowDumps, Plain, true, "", 1},
+      {WindowDumps, Symlink, true, "-slot0.txt: not written: the name is a link", 1},
+      {WindowDumps, Dangling, true, "-slot0.txt: not written: the name is a link", 1},
+      {WindowDumps, Hardlink, true, "-slot0.txt: not written: the file has 2 names", 1},
+  };
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                    ("dimmio-files-" + std::to_string(::getpid()));
+  const std::vector<uint8_t> module = {0x80, 0x08, 0x07, 0x0D, 0x0A};
+  dimmio::cli::Report report;
+  report.Target = "this machine";
+  int number = 0;
+  for (const auto& row : rows) {
+    const std::string what = std::to_string(number++);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path victim = dir / "victim.dll", chosen = dir / "saved.txt";
+    WriteWhole(victim, "precious");
+    const std::filesystem::path named = row.how == WindowDumps ? dir / "saved-slot0.txt" : chosen;
+    if (row.at == Plain) WriteWhole(named, "old");
+    if (row.at == Symlink) std::filesystem::create_symlink(victim, named);
+    if (row.at == Dangling) std::filesystem::create_symlink(dir / "made.dll", named);
+    if (row.at == Hardlink) std::filesystem::create_hard_link(victim, named);
+    std::string error;
+    int asked = 0;
+    if (row.how == ReportHtml) {
+      const Outcome run = Dimmio(Via::Windows, {"report", "--html", chosen.string()});
+      error = run.err;
+      EXPECT_EQ(run.exit, row.error.empty() ? 0 : 1) << what;
+    } else {
+      error = dimmio::gui::Save(report, {module}, row.how == WindowText ? dimmio::gui::SaveKind::Text
+                                                                         : dimmio::gui::SaveKind::I2cdump,
+                                chosen.string(), dimmio::cli::GuardedFiles(), [&](const std::string& file) {
+                                  EXPECT_EQ(file, named.string()) << what;
+                                  ++asked;
+                                  return row.answer;
+                                });
+    }
+    EXPECT_EQ(asked, row.asked) << what;
+    if (row.error.empty()) {
+      EXPECT_EQ(error, "") << what;
+      const std::string saved = ReadWhole(named.string());
+      EXPECT_NE(saved.find(row.how == ReportHtml ? "</html>" : row.how == WindowText ? "\r\n" : "00: 80 08 07 0d 0a"),
+                std::string::npos) << what << ": " << saved;
+    } else {
+      EXPECT_EQ(error.rfind("dimmio: " + dir.string() + "/saved", 0), 0u) << what << ": " << error;
+      EXPECT_NE(error.find(row.error), std::string::npos) << what << ": " << error;
+      if (row.at == Plain) EXPECT_EQ(ReadWhole(named.string()), "old") << what;
+    }
+    EXPECT_EQ(ReadWhole(victim.string()), "precious") << what;
+    EXPECT_FALSE(std::filesystem::exists(dir / "made.dll")) << what;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// The programs' first call: DLLs from the system folder only, by what this
+// Windows' kernel32 has.
+TEST(WindowsStart, DllsComeFromTheSystemFolderOnly) {
+  const struct {
+    bool hasDefault, hasDirectory;
+    unsigned long flags;
+    std::string directory;
+  } rows[] = {
+      {true, true, 0x800, "unset"},  // LOAD_LIBRARY_SEARCH_SYSTEM32
+      {false, true, 0, ""},          // Windows XP SP1 to Windows 7 without the update
+      {false, false, 0, "unset"},    // Windows XP as first shipped
+  };
+  for (const auto& row : rows) {
+    fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+    fakewin::Machine& m = fakewin::TheMachine();
+    m.HasSetDefaultDllDirectories = row.hasDefault;
+    m.HasSetDllDirectory = row.hasDirectory;
+    dimmio::cli::LoadDllsFromTheSystemFolderOnly();
+    EXPECT_EQ(m.DefaultDllDirectories, row.flags) << row.hasDefault << row.hasDirectory;
+    EXPECT_EQ(m.DllDirectory, row.directory) << row.hasDefault << row.hasDirectory;
   }
 }
 

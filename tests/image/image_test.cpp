@@ -231,6 +231,16 @@ TEST(ProgramImage, NeedsOnlySystemDlls) {
                            "advapi32.dll!ControlService", "advapi32.dll!DeleteService"}) {
     EXPECT_TRUE(imported.count(call)) << call << " is not imported";
   }
+  // The DLL search calls newer than Windows XP are looked up by name at run
+  // time, by both programs, never imported.
+  for (const char* file : {"dimmio.exe", "dimmio-gui.exe"}) {
+    const Built& program = BuiltFile(file);
+    const std::string text(program.bytes.begin(), program.bytes.end());
+    for (const std::string call : {"SetDefaultDllDirectories", "SetDllDirectoryA"}) {
+      EXPECT_NE(text.find(call + '\0'), std::string::npos) << file << " does not look up " << call;
+      EXPECT_FALSE(imported.count("kernel32.dll!" + call)) << file;
+    }
+  }
 }
 
 // dimmio-gui.exe runs on Windows XP and later: it imports only functions
@@ -242,7 +252,8 @@ TEST(WindowImage, ImportsWhatWindowsXpExportsAndEmbedsItsManifest) {
   ASSERT_TRUE(built.image) << built.error << " (build the nt preset)";
   const std::map<std::string, std::string> xp = {
       {"advapi32.dll", "ChangeServiceConfigA CloseServiceHandle ControlService CreateServiceA DeleteService "
-                       "OpenSCManagerA OpenServiceA QueryServiceConfigA QueryServiceStatus StartServiceA"},
+                       "GetSecurityInfo LookupAccountSidA OpenSCManagerA OpenServiceA QueryServiceConfigA "
+                       "QueryServiceStatus StartServiceA"},
       {"comctl32.dll", "InitCommonControlsEx"},
       {"comdlg32.dll", "GetSaveFileNameA"},
       {"gdi32.dll", "GetDeviceCaps GetStockObject"},
@@ -262,7 +273,7 @@ TEST(WindowImage, ImportsWhatWindowsXpExportsAndEmbedsItsManifest) {
                        "LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree MoveFileExW MulDiv "
                        "MultiByteToWideChar OpenMutexA ReleaseMutex ReleaseSemaphore RemoveDirectoryW SetEndOfFile "
                        "SetFilePointer SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue "
-                       "TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte"},
+                       "TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteFile"},
       {"msvcrt.dll", "__argc __getmainargs __initenv __mb_cur_max __p___argv __p__acmdln __p__commode "
                      "__p__fmode __set_app_type __setusermatherr _amsg_exit _cexit _close _errno _fdopen "
                      "_filelengthi64 _fileno _findclose _fstat64 _get_osfhandle _initterm _iob _lseeki64 _onexit "

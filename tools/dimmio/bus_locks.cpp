@@ -8,6 +8,7 @@ BusHold::BusHold(BusLocks* locks, std::initializer_list<Bus> buses) : locks_(loc
     if (!locks_->Take(bus)) {
       held_ = false;
       busy_ = bus;
+      refusal_ = locks_->Refusal(bus);
       break;
     }
     taken_[count_++] = bus;
@@ -21,11 +22,16 @@ BusHold::~BusHold() {
   while (count_ > 0) locks_->Give(taken_[--count_]);
 }
 
+RequestError BusHold::Error() const {
+  return refusal_.empty() ? BusInUse(busy_) : RequestError{0, refusal_};
+}
+
+const char* BusName(Bus bus) {
+  return bus == Bus::Smbus ? "the SMBus" : bus == Bus::Pci ? "PCI configuration space" : "the Super I/O and board ports";
+}
+
 RequestError BusInUse(Bus bus) {
-  const char* name = bus == Bus::Smbus ? "the SMBus"
-                     : bus == Bus::Pci ? "PCI configuration space"
-                                       : "the Super I/O and board ports";
-  return RequestError{0, std::string("another hardware tool is using ") + name +
+  return RequestError{0, std::string("another hardware tool is using ") + BusName(bus) +
                              ": try again once it has finished"};
 }
 

@@ -29,10 +29,14 @@ class BusLocks {
  public:
   virtual ~BusLocks() = default;
   // Takes `bus`'s lock, waiting at most kBusWaitMs; false when another
-  // program held it all that time. A lock its last holder died with counts
-  // as taken.
+  // program held it all that time, or when the lock cannot be had at all. A
+  // lock its last holder died with counts as taken.
   virtual bool Take(Bus bus) = 0;
   virtual void Give(Bus bus) = 0;
+  // Why the last Take of `bus` failed when it was not a wait that ran out:
+  // the lock cannot be opened, created or waited on (then no request that
+  // needs the bus is sent). "" after a wait that ran out.
+  virtual std::string Refusal(Bus) const { return ""; }
 };
 
 // Holds the buses for a scope: taken in the order given, given back in the
@@ -46,6 +50,8 @@ class BusHold {
 
   bool Held() const { return held_; }
   Bus Busy() const { return busy_; }  // the one not had, when not held
+  // Why it is not held: another tool held the bus all the wait, or its lock's refusal.
+  RequestError Error() const;
 
  private:
   BusLocks* locks_;
@@ -53,7 +59,11 @@ class BusHold {
   int count_ = 0;
   bool held_ = true;
   Bus busy_ = Bus::Smbus;
+  std::string refusal_;
 };
+
+// "the SMBus", "PCI configuration space", "the Super I/O and board ports".
+const char* BusName(Bus bus);
 
 // The error of a request that could not have its bus: one line saying that
 // another hardware tool is using it, and to try again.
@@ -64,7 +74,7 @@ RequestError BusInUse(Bus bus);
 template <typename Body>
 auto WithBuses(BusLocks* locks, std::initializer_list<Bus> buses, Body body) -> decltype(body()) {
   BusHold hold(locks, buses);
-  if (!hold.Held()) return BusInUse(hold.Busy());
+  if (!hold.Held()) return hold.Error();
   return body();
 }
 

@@ -77,6 +77,10 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
     err << '\n';
     return kExitUsage;
   }
+  if (!target.Unusable.empty()) {
+    err << "dimmio: " << PrintableText(target.Unusable) << '\n';
+    return kExitFailed;
+  }
   if (o.Version) return VersionCommand(target, o, out);
 
   // Without a command, the first: the report.

@@ -13,6 +13,7 @@
 #include "bus_locks.h"
 #include "dimmio/transport.h"
 #include "driver_service.h"
+#include "file_writer.h"
 
 namespace dimmio::cli {
 
@@ -41,12 +42,20 @@ struct Target {
   // The locks other hardware tools share, taken around the requests that
   // drive a bus; null takes none.
   std::shared_ptr<BusLocks> Locks;
+  // How files the user names are written; empty: PlainFiles().
+  FileWriter Files;
+  // Why the program cannot run where it is ("" when it can): every command
+  // but help fails with it.
+  std::string Unusable;
 };
 
 // Exit codes.
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;  // a request failed or was refused
 constexpr int kExitUsage = 2;   // the command line was not understood
+
+// The target's way of writing files.
+inline FileWriter Files(const Target& target) { return target.Files ? target.Files : PlainFiles(); }
 
 // Runs one command line (`args` without the program name). Results go to
 // `out`; errors are one line on `err`.

@@ -92,8 +92,10 @@ void ReportText(const Context& c, const Report& r) { PrintReport(r, c.Out); }
 
 // With --html the page goes to its file as well.
 int ReportVerdict(Context& c, const Report& r) {
-  if (c.O.Html.empty() || SaveReportHtml(r, c.O.Html)) return kExitDone;
-  c.Err << "dimmio: " << PrintableText(c.O.Html) << ": cannot be written\n";
+  if (c.O.Html.empty()) return kExitDone;
+  const std::string error = SaveReportHtml(r, c.O.Html, Files(c.Where));
+  if (error.empty()) return kExitDone;
+  c.Err << error << '\n';
   return kExitFailed;
 }
 
@@ -256,7 +258,7 @@ void DecodeOptions(CLI::App& command, Options& o) {
 }
 
 int DecodeCommand(const Command&, Context& c) {
-  return DecodeFiles(c.O.Files, c.O.Json, c.O.SideBySide, c.O.Html, c.Out, c.Err);
+  return DecodeFiles(c.O.Files, c.O.Json, c.O.SideBySide, c.O.Html, Files(c.Where), c.Out, c.Err);
 }
 
 // probe

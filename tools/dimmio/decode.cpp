@@ -48,7 +48,7 @@ void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out) {
 }
 
 int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide, const std::string& html,
-                std::ostream& out, std::ostream& err) {
+                const FileWriter& writer, std::ostream& out, std::ostream& err) {
   int exit = kExitDone;
   Report page;
   page.SavedDumps = true;
@@ -100,9 +100,11 @@ int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySid
   } else if (sideBySide && !columns.empty()) {
     PrintSideBySide(columns, out);
   }
-  if (!html.empty() && !SaveReportHtml(page, html)) {
-    err << "dimmio: " << PrintableText(html) << ": cannot be written\n";
-    return kExitFailed;
+  if (!html.empty()) {
+    if (const std::string error = SaveReportHtml(page, html, writer); !error.empty()) {
+      err << error << '\n';
+      return kExitFailed;
+    }
   }
   return exit;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "file_writer.h"
+
 namespace dimmio::cli {
 
 // The decoded listing of an image read from offset 0; for a module that is
@@ -19,9 +21,9 @@ void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out);
 // others are still decoded. Exit code: 0, or 2 when any file was bad.
 // `sideBySide`: the decoded files as one table, a column per file (with
 // `json`: {"files": [...], "side_by_side": {...}}). `html`, when not empty:
-// the decoded files as one HTML page written there as well (exit 1 when it
-// cannot be written).
+// the decoded files as one HTML page written there through `writer` as well
+// (exit 1 when it is not written).
 int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide, const std::string& html,
-                std::ostream& out, std::ostream& err);
+                const FileWriter& writer, std::ostream& out, std::ostream& err);
 
 }  // namespace dimmio::cli

@@ -1,6 +1,6 @@
 #include "report_html.h"
 
-#include <fstream>
+#include <sstream>
 
 #include "output.h"
 #include "report.h"
@@ -228,11 +228,10 @@ void WriteReportHtml(const Report& r, std::ostream& out) {
   out << "</body>\n</html>\n";
 }
 
-bool SaveReportHtml(const Report& report, const std::string& path) {
-  std::ofstream file(path, std::ios::binary);
-  WriteReportHtml(report, file);
-  file.close();
-  return static_cast<bool>(file);
+std::string SaveReportHtml(const Report& report, const std::string& path, const FileWriter& files) {
+  std::ostringstream page;
+  WriteReportHtml(report, page);
+  return NotWritten(path, files(path, page.str(), WriteMode::Replace));
 }
 
 }  // namespace dimmio::cli

@@ -9,13 +9,15 @@
 #include <ostream>
 #include <string>
 
+#include "file_writer.h"
 #include "report_model.h"
 
 namespace dimmio::cli {
 
 void WriteReportHtml(const Report& report, std::ostream& out);
 
-// The page written to `path`; false when the file cannot be written.
-bool SaveReportHtml(const Report& report, const std::string& path);
+// The page written to `path` through `files`, in place of what it held; the
+// tool's line when it is not written, else "".
+std::string SaveReportHtml(const Report& report, const std::string& path, const FileWriter& files);
 
 }  // namespace dimmio::cli

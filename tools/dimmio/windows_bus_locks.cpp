@@ -1,15 +1,16 @@
 // The bus locks of dimmio.exe: the named mutexes hardware tools on Windows
-// agree on. Each is opened with no more than the right to wait on it and
-// release it, created (with a descriptor that lets every user do as much)
-// only where nobody has yet, in the session-wide Local\ namespace where the Global\ one
-// is refused (a user without the right to create global objects), which the
-// tool says on its error output.
+// agree on, in the Global\ namespace. Each is opened with no more than the
+// right to wait on it and release it, and created (with a descriptor that
+// lets every user do as much) only where nobody has yet. A lock that cannot
+// be had, or waited on, stops the requests that need its bus.
 #include "windows_bus_locks.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
-#include <iostream>
 #include <string>
+
+#include "windows/windows_transport.h"
 
 namespace dimmio::cli {
 
@@ -36,15 +37,60 @@ alignas(4) const unsigned char kEveryoneMayWait[92] = {
     0x01, 0x02, 0, 0, 0, 0, 0, 0x05, 0x20, 0, 0, 0, 0x20, 0x02, 0, 0,
 };
 
-HANDLE OpenOrCreate(const std::string& name) {
+// Who made the mutex `name`, as "DOMAIN\\account", where its descriptor lets
+// this program read its owner; "" where it does not.
+std::string Maker(const std::string& name) {
+  HANDLE handle = OpenMutexA(READ_CONTROL, FALSE, name.c_str());
+  if (handle == nullptr) return "";
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  std::string who;
+  if (GetSecurityInfo(handle, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) == ERROR_SUCCESS) {
+    char account[256], domain[256];
+    DWORD accountLength = sizeof account, domainLength = sizeof domain;
+    SID_NAME_USE use;
+    if (LookupAccountSidA(nullptr, owner, account, &accountLength, domain, &domainLength, &use)) {
+      who = std::string(domain) + (domain[0] != 0 ? "\\" : "") + account;
+    }
+    LocalFree(descriptor);
+  }
+  CloseHandle(handle);
+  return who;
+}
+
+// The mutex `name`, opened to wait on it or made where nobody has yet; null
+// with why not in `refusal`. An elevated program may always create objects
+// in Global\ : one there that refuses it was made to keep it out, and is
+// never gone around (through Local\ , which other sessions' tools do not
+// see, or with no lock at all).
+HANDLE OpenOrCreate(const std::string& name, Bus bus, std::string* refusal) {
   HANDLE handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
   if (handle == nullptr && GetLastError() == ERROR_FILE_NOT_FOUND) {
     SECURITY_ATTRIBUTES attributes{sizeof attributes,
                                    const_cast<unsigned char*>(kEveryoneMayWait), FALSE};
     handle = CreateMutexA(&attributes, FALSE, name.c_str());
-    // Made by someone else in between, with rights that keep ours out.
-    if (handle == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+    const DWORD refused = GetLastError();
+    // Made by someone else in between, with rights that keep ours out: opened as theirs.
+    if (handle == nullptr && refused == ERROR_ACCESS_DENIED) {
       handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+    }
+    if (handle == nullptr && (refused != ERROR_ACCESS_DENIED || GetLastError() == ERROR_FILE_NOT_FOUND)) {
+      *refusal = "the lock " + name + " cannot be created (" + WindowsErrorText(refused) +
+                 "): no request is sent to " + BusName(bus) + " without it";
+      return nullptr;
+    }
+  }
+  if (handle == nullptr) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED) {
+      const std::string maker = Maker(name);
+      *refusal = "the lock " + name + " exists but refuses this program the right to wait on it (made by " +
+                 (maker.empty() ? std::string("an account it does not name") : maker) +
+                 "): no request is sent to " + BusName(bus) + " until that program ends and the lock goes";
+    } else {
+      *refusal = "the lock " + name + " cannot be opened (" + WindowsErrorText(error) +
+                 "): no request is sent to " + BusName(bus) + " without it";
     }
   }
   return handle;
@@ -61,30 +107,23 @@ class NamedMutexLocks final : public BusLocks {
 
   bool Take(Bus bus) override {
     const int i = static_cast<int>(bus);
-    if (handles_[i] == nullptr) {
-      const std::string global = std::string("Global\\") + kMutexNames[i];
-      handles_[i] = OpenOrCreate(global);
-      if (handles_[i] == nullptr) {
-        const std::string why = "Windows error " + std::to_string(GetLastError());
-        const std::string local = std::string("Local\\") + kMutexNames[i];
-        handles_[i] = OpenOrCreate(local);
-        std::cerr << "dimmio: note: the lock " << global << " cannot be had (" << why << "); "
-                  << (handles_[i] != nullptr
-                          ? "taking turns through " + local +
-                                " instead, which only programs of this session see"
-                          : "nor " + local + ": going ahead without a lock")
-                  << '\n';
-      }
-    }
-    // Without either there is nobody to agree with: the request goes ahead.
-    if (handles_[i] == nullptr) return true;
+    const std::string name = std::string("Global\\") + kMutexNames[i];
+    refusals_[i].clear();
+    if (handles_[i] == nullptr) handles_[i] = OpenOrCreate(name, bus, &refusals_[i]);
+    if (handles_[i] == nullptr) return false;
     const DWORD waited = WaitForSingleObject(handles_[i], waitMs_);
     if (waited == WAIT_TIMEOUT) return false;
-    // Abandoned: its holder ended without letting go; it is ours now all the
-    // same. A wait that failed outright leaves it unowned, as if there were none.
-    owned_[i] = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+      refusals_[i] = "the lock " + name + " cannot be waited on (" + WindowsErrorText(GetLastError()) +
+                     "): no request is sent to " + BusName(bus) + " without it";
+      return false;
+    }
+    // Abandoned: its holder ended without letting go; it is ours now all the same.
+    owned_[i] = true;
     return true;
   }
+
+  std::string Refusal(Bus bus) const override { return refusals_[static_cast<int>(bus)]; }
 
   void Give(Bus bus) override {
     const int i = static_cast<int>(bus);
@@ -96,6 +135,7 @@ class NamedMutexLocks final : public BusLocks {
   const uint32_t waitMs_;
   HANDLE handles_[kBuses] = {};
   bool owned_[kBuses] = {};
+  std::string refusals_[kBuses];
 };
 
 }  // namespace

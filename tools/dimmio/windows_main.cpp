@@ -12,6 +12,7 @@
 #include "windows_target.h"
 
 int main(int argc, char** argv) {
+  dimmio::cli::LoadDllsFromTheSystemFolderOnly();
   const std::vector<std::string> args(argv + 1, argv + argc);
   dimmio::cli::Target target = dimmio::cli::WindowsMachine();
   // The console's text mode would turn each 0x0A byte into 0x0D 0x0A.

@@ -7,8 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "built_driver.h"
 #include "dimmio/dimmio.h"
 #include "loader/pe_file.h"
+#include "sha256.h"
+#include "windows_files.h"
 #include "windows/windows_transport.h"
 
 namespace dimmio::cli {
@@ -93,6 +96,34 @@ DWORD ConfiguredFile(SC_HANDLE service, std::string* file) {
   return 0;
 }
 
+// The driver file's bytes, read once; empty with why not in `refused` when
+// they are not the driver image this program was built with (the whole
+// file's SHA-256 against the one the build put in).
+std::vector<uint8_t> BuiltDriver(const std::string& file, std::string* refused) {
+  std::string error;
+  std::vector<uint8_t> bytes = peimage::ReadFile(file, &error);
+  if (bytes.empty()) {
+    *refused = file + " cannot be read";
+    return bytes;
+  }
+  const std::string hash = Sha256Hex(bytes);
+  if (hash == BuiltDriverSha256()) return bytes;
+  *refused = file + " is not the dimmio.sys this program was built with (its SHA-256 is " + hash +
+             ", the one built with it " + BuiltDriverSha256() + "): put the dimmio.sys that came with it beside it";
+  return {};
+}
+
+// The checked bytes written into place: what was checked is what is
+// installed, whatever the file beside the program becomes meanwhile. 0, or
+// the system's error.
+DWORD PutInPlace(const std::vector<uint8_t>& bytes, const std::string& to) {
+  const WriteOutcome written =
+      GuardedFiles()(to, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                     WriteMode::Replace);
+  if (written.Result == WriteOutcome::Written) return 0;
+  return written.Error != 0 ? written.Error : ERROR_ACCESS_DENIED;
+}
+
 // The version resource of the driver file, or why there is none.
 void ReadDriverVersion(DriverService::Installed* driver) {
   std::string error;
@@ -117,6 +148,9 @@ class ScmService final : public DriverService {
       return {false, "cannot install the driver: the driver file is missing: " + file_ +
                          " (dimmio.sys belongs beside dimmio.exe)"};
     }
+    std::string refused;
+    const std::vector<uint8_t> driver = BuiltDriver(file_, &refused);
+    if (driver.empty()) return {false, "cannot install the driver: " + refused};
     ServiceHandle scm(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!scm) return Failed("cannot install the driver", GetLastError());
     const std::string installed = SystemDriverFile();
@@ -125,9 +159,8 @@ class ScmService final : public DriverService {
         OpenServiceA(scm.get(), kServiceName, SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG));
     std::string before;
     if (existing && ConfiguredFile(existing.get(), &before) == 0 && !SameFile(before, installed)) {
-      if (!CopyFileA(file_.c_str(), installed.c_str(), FALSE)) {
-        return Failed("cannot repair the driver's service: cannot copy dimmio.sys to " + installed,
-                      GetLastError());
+      if (const DWORD error = PutInPlace(driver, installed); error != 0) {
+        return Failed("cannot repair the driver's service: cannot copy dimmio.sys to " + installed, error);
       }
       if (!ChangeServiceConfigA(existing.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
                                 SERVICE_NO_CHANGE, installed.c_str(), nullptr, nullptr, nullptr,
@@ -138,9 +171,8 @@ class ScmService final : public DriverService {
                         ", copied from " + file_ + "; `dimmio driver start` starts it"};
     }
     if (!existing) {
-      if (!CopyFileA(file_.c_str(), installed.c_str(), FALSE)) {
-        return Failed("cannot install the driver: cannot copy dimmio.sys to " + installed,
-                      GetLastError());
+      if (const DWORD error = PutInPlace(driver, installed); error != 0) {
+        return Failed("cannot install the driver: cannot copy dimmio.sys to " + installed, error);
       }
     }
     ServiceHandle service(CreateServiceA(scm.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,

@@ -23,6 +23,10 @@ extern "C" {
 /* What CreateFile opens: "\\.\dimmio". */
 #define DIMMIO_DEVICE_PATH "\\\\.\\dimmio"
 #define DIMMIO_DEVICE_PATH_W L"\\\\.\\dimmio"
+/* The same name among the system-wide ones, "\\.\Global\dimmio": a link of
+   that name a user plants among the device names of the caller's own session
+   does not stand in front of it. What an administrator's program opens. */
+#define DIMMIO_GLOBAL_DEVICE_PATH "\\\\.\\Global\\dimmio"
 /* The kernel's names of the device object and of its link. */
 #define DIMMIO_KERNEL_DEVICE_NAME_W L"\\Device\\dimmio0"
 #define DIMMIO_KERNEL_LINK_NAME_W L"\\??\\dimmio"

@@ -1,15 +1,20 @@
 #include "fake_windows.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <span>
+#include <sstream>
 
+#include "aclapi.h"
+#include "built_driver.h"
 #include "dimmio/dimmio.h"
 #include "windows.h"
 
@@ -26,6 +31,16 @@ struct Handle {
   virtual ~Handle() = default;
 };
 struct DeviceHandle : Handle {};
+struct PlantedDeviceHandle : Handle {};
+// A host file; or a symbolic link opened as itself (no descriptor), which
+// the stand-in does not write through.
+struct FileHandle : Handle {
+  int Fd = -1;
+  bool Link = false;
+  ~FileHandle() override {
+    if (Fd >= 0) close(Fd);
+  }
+};
 struct MutexHandle : Handle {
   std::string Name;
   DWORD Access;
@@ -63,7 +78,95 @@ bool FileExists(const std::string& path) {
 
 constexpr char kSystemDirectory[] = "C:\\windows\\system32";
 
+// The groups of a user's token: Everyone, Authenticated Users, Users, the
+// user's own SID, and Administrators for an elevated administrator.
+std::vector<std::string> TokenSids(bool administrator) {
+  std::vector<std::string> sids = {"S-1-1-0", "S-1-5-11", "S-1-5-32-545", "S-1-5-21-7-7-7-1000"};
+  if (administrator) sids.push_back("S-1-5-32-544");
+  return sids;
+}
+
+uint32_t Le(std::span<const uint8_t> b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + i];
+  return v;
+}
+
+// The DACL of a self-relative descriptor, as the system reads it; false for
+// a descriptor it refuses. `present` is false where there is no DACL.
+bool ReadDacl(std::span<const uint8_t> d, std::vector<Ace>* aces, bool* present) {
+  aces->clear();
+  if (d.size() < 20 || d[0] != 1) return false;
+  const uint32_t control = Le(d, 2, 2);
+  if ((control & 0x8000) == 0) return false;  // SE_SELF_RELATIVE
+  const uint32_t at = Le(d, 16, 4);
+  *present = (control & 0x0004) != 0 && at != 0;  // SE_DACL_PRESENT
+  if (!*present) return true;
+  if (at + 8 > d.size() || d[at] != 2) return false;
+  const uint32_t size = Le(d, at + 2, 2), count = Le(d, at + 4, 2);
+  if (size < 8 || at + size > d.size()) return false;
+  for (uint32_t i = 0, ace = at + 8; i < count; ++i) {
+    if (ace + 8 > at + size) return false;
+    const uint32_t aceSize = Le(d, ace + 2, 2);
+    const uint32_t sid = ace + 8;
+    if (aceSize < 16 || ace + aceSize > at + size || d[ace] > 1 || d[sid] != 1) return false;
+    const uint32_t subs = d[sid + 1];
+    if (8 + 8 + 4 * subs > aceSize) return false;
+    uint64_t authority = 0;
+    for (int k = 0; k < 6; ++k) authority = authority << 8 | d[sid + 2 + k];
+    std::string text = "S-1-" + std::to_string(authority);
+    for (uint32_t k = 0; k < subs; ++k) text += '-' + std::to_string(Le(d, sid + 8 + 4 * k, 4));
+    aces->push_back({d[ace] == 0, text, Le(d, ace + 4, 4)});
+    ace += aceSize;
+  }
+  return true;
+}
+
+// The system's check of `wanted` against a DACL: the entries in order, a
+// denial of a right not yet granted refuses the open.
+bool Granted(const std::vector<uint8_t>& descriptor, DWORD wanted, bool administrator) {
+  std::vector<Ace> aces;
+  bool present = false;
+  if (descriptor.empty() || !ReadDacl(descriptor, &aces, &present) || !present) return true;
+  const std::vector<std::string> sids = TokenSids(administrator);
+  DWORD left = wanted;
+  for (const Ace& ace : aces) {
+    if (std::find(sids.begin(), sids.end(), ace.Sid) == sids.end()) continue;
+    if (!ace.Allow && (ace.Mask & left) != 0) return false;
+    if (ace.Allow) left &= ~ace.Mask;
+  }
+  return left == 0;
+}
+
 }  // namespace
+
+std::vector<uint8_t> Descriptor(const std::vector<Ace>& aces) {
+  std::vector<uint8_t> acl;
+  for (const Ace& ace : aces) {
+    std::vector<uint32_t> parts;
+    std::istringstream in(ace.Sid.substr(4));  // past "S-1-"
+    for (std::string part; std::getline(in, part, '-');) parts.push_back(static_cast<uint32_t>(std::stoul(part)));
+    const size_t size = 8 + 8 + 4 * (parts.size() - 1);
+    std::vector<uint8_t> e = {static_cast<uint8_t>(ace.Allow ? 0 : 1), 0, static_cast<uint8_t>(size), 0};
+    for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(ace.Mask >> (8 * k)));
+    e.insert(e.end(), {1, static_cast<uint8_t>(parts.size() - 1), 0, 0, 0, 0, 0, static_cast<uint8_t>(parts[0])});
+    for (size_t p = 1; p < parts.size(); ++p) {
+      for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(parts[p] >> (8 * k)));
+    }
+    acl.insert(acl.end(), e.begin(), e.end());
+  }
+  const size_t aclSize = 8 + acl.size();
+  std::vector<uint8_t> d = {1, 0, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,
+                            2, 0, static_cast<uint8_t>(aclSize), static_cast<uint8_t>(aclSize >> 8),
+                            static_cast<uint8_t>(aces.size()), 0, 0, 0};
+  d.insert(d.end(), acl.begin(), acl.end());
+  return d;
+}
+
+bool MayOpen(const std::string& name, unsigned long access, bool administrator) {
+  const auto found = TheMachine().Mutexes.find(name);
+  return found != TheMachine().Mutexes.end() && Granted(found->second.Descriptor, access, administrator);
+}
 
 Machine& TheMachine() {
   static Machine machine;
@@ -122,6 +225,8 @@ std::string MutexLeftovers() {
 
 using fakewin::TheMachine;
 
+const char* dimmio::cli::BuiltDriverSha256() { return TheMachine().BuiltDriverSha256.c_str(); }
+
 DWORD GetLastError() { return fakewin::lastError; }
 
 void SetLastError(DWORD error) { fakewin::lastError = error; }
@@ -143,11 +248,55 @@ HLOCAL LocalFree(HLOCAL memory) {
   return nullptr;
 }
 
+// As Windows Vista and later: a path that does not fit is cut to size - 1
+// characters and the whole size returned.
 DWORD GetModuleFileNameA(HMODULE, LPSTR path, DWORD size) {
   const std::string& program = TheMachine().ProgramPath;
-  if (program.size() >= size) return 0;
+  if (program.size() >= size) {
+    std::memcpy(path, program.c_str(), size - 1);
+    path[size - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
   std::memcpy(path, program.c_str(), program.size() + 1);
   return static_cast<DWORD>(program.size());
+}
+
+namespace {
+
+// Called through the pointer GetProcAddress gives, of the type Windows declares.
+BOOL SetDefaultDllDirectories(DWORD flags) {
+  TheMachine().DefaultDllDirectories = flags;
+  return TRUE;
+}
+
+BOOL SetDllDirectoryA(LPCSTR path) {
+  TheMachine().DllDirectory = path == nullptr ? "null" : path;
+  return TRUE;
+}
+
+int kernel32;
+
+}  // namespace
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  if (std::strcmp(name, "kernel32.dll") != 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  return &kernel32;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  const fakewin::Machine& m = TheMachine();
+  if (module == &kernel32 && m.HasSetDefaultDllDirectories && std::strcmp(name, "SetDefaultDllDirectories") == 0) {
+    return reinterpret_cast<FARPROC>(&SetDefaultDllDirectories);
+  }
+  if (module == &kernel32 && m.HasSetDllDirectory && std::strcmp(name, "SetDllDirectoryA") == 0) {
+    return reinterpret_cast<FARPROC>(&SetDllDirectoryA);
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
 }
 
 DWORD GetFileAttributesA(LPCSTR path) {
@@ -185,12 +334,108 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   return error ? fakewin::Fail(ERROR_PATH_NOT_FOUND) : TRUE;
 }
 
+// "\\.\dimmio" is looked up among the session's device names first, then the
+// system's; "\\.\Global\dimmio" among the system's only.
 HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-  if (std::strcmp(path, DIMMIO_DEVICE_PATH) != 0 || TheMachine().Driver == nullptr) {
+  const bool local = std::strcmp(path, DIMMIO_DEVICE_PATH) == 0;
+  if (local && TheMachine().PlantedLink) return static_cast<fakewin::Handle*>(new fakewin::PlantedDeviceHandle);
+  if ((!local && std::strcmp(path, DIMMIO_GLOBAL_DEVICE_PATH) != 0) || TheMachine().Driver == nullptr) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
   return static_cast<fakewin::Handle*>(new fakewin::DeviceHandle);
+}
+
+// The stand-in's code page: each byte one character.
+int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int length, LPWSTR wide, int wideLength) {
+  const int count = length < 0 ? static_cast<int>(std::strlen(text)) + 1 : length;
+  if (wideLength == 0) return count;
+  if (wideLength < count) return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
+  for (int i = 0; i < count; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  return count;
+}
+
+// Host files by their names; a symbolic link on the host stands for any
+// reparse point: followed unless opened as itself.
+HANDLE CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags, HANDLE) {
+  std::string name;
+  for (const wchar_t* c = path; *c != 0; ++c) name += static_cast<char>(*c);
+  // Only administrators write below C:\windows\; a loaded driver's file is in use.
+  const fakewin::Machine& m = TheMachine();
+  if (fakewin::HostPath(name) != name && !m.Administrator) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (m.Driver != nullptr && fakewin::HostPath(name) == fakewin::HostPath(m.ImagePath)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  name = fakewin::HostPath(name);
+  struct stat link;
+  const bool exists = lstat(name.c_str(), &link) == 0;
+  if (disposition == CREATE_NEW && exists) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* file = new fakewin::FileHandle;
+  if (exists && S_ISLNK(link.st_mode) && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+    file->Link = true;
+    return static_cast<fakewin::Handle*>(file);
+  }
+  int how = O_WRONLY;
+  if (disposition == CREATE_NEW) how |= O_CREAT | O_EXCL;
+  if (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS) how |= O_CREAT;
+  if (disposition == CREATE_ALWAYS) how |= O_TRUNC;
+  file->Fd = open(name.c_str(), how, 0644);
+  if (file->Fd < 0) {
+    const int error = errno;
+    delete file;
+    SetLastError(error == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  return static_cast<fakewin::Handle*>(file);
+}
+
+BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (file == nullptr) return fakewin::Fail(ERROR_INVALID_HANDLE);
+  *info = BY_HANDLE_FILE_INFORMATION{};
+  if (file->Link) {
+    info->dwFileAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    info->nNumberOfLinks = 1;
+    return TRUE;
+  }
+  struct stat st;
+  if (fstat(file->Fd, &st) != 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  info->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE handle, long distance, long*, DWORD method) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (file == nullptr || file->Fd < 0 || method != FILE_BEGIN) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_SET_FILE_POINTER;
+  }
+  return static_cast<DWORD>(lseek(file->Fd, distance, SEEK_SET));
+}
+
+BOOL SetEndOfFile(HANDLE handle) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (file == nullptr || file->Fd < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  return ftruncate(file->Fd, lseek(file->Fd, 0, SEEK_CUR)) == 0 ? TRUE : fakewin::Fail(ERROR_ACCESS_DENIED);
+}
+
+BOOL WriteFile(HANDLE handle, const void* bytes, DWORD length, LPDWORD written, LPOVERLAPPED) {
+  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  *written = 0;
+  if (file == nullptr || file->Fd < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  const ssize_t wrote = write(file->Fd, bytes, length);
+  if (wrote < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
+  *written = static_cast<DWORD>(wrote);
+  return TRUE;
 }
 
 BOOL CloseHandle(HANDLE handle) {
@@ -217,7 +462,7 @@ HANDLE MutexHandleFor(const std::string& name, DWORD access) {
 
 }  // namespace
 
-HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name) {
   auto& mutexes = TheMachine().Mutexes;
   const auto found = mutexes.find(name);
   if (found == mutexes.end() && GlobalRefused(name)) {
@@ -225,11 +470,34 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     return nullptr;
   }
   // An existing mutex is opened with every right, which its maker may deny.
-  if (found != mutexes.end() && found->second.OthersOnlyWait) {
+  if (found != mutexes.end() &&
+      (found->second.OthersOnlyWait ||
+       !fakewin::Granted(found->second.Descriptor, MUTEX_ALL_ACCESS, TheMachine().Administrator))) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
+  std::vector<uint8_t> descriptor;
+  if (found == mutexes.end() && security != nullptr && security->lpSecurityDescriptor != nullptr) {
+    // The descriptor's length is what its DACL says; the system reads no further.
+    const auto* bytes = static_cast<const uint8_t*>(security->lpSecurityDescriptor);
+    descriptor.assign(bytes, bytes + 20);
+    const uint32_t at = fakewin::Le(descriptor, 16, 4);
+    if (at >= 20 && at < 4096) {
+      descriptor.assign(bytes, bytes + at + 4);
+      descriptor.assign(bytes, bytes + at + fakewin::Le(descriptor, at + 2, 2));
+    }
+    std::vector<fakewin::Ace> aces;
+    bool present = false;
+    if (!fakewin::ReadDacl(descriptor, &aces, &present)) {
+      SetLastError(ERROR_INVALID_SECURITY_DESCR);
+      return nullptr;
+    }
+  }
   fakewin::Machine::Mutex& mutex = mutexes[name];
+  if (found == mutexes.end()) {
+    mutex.Descriptor = descriptor;
+    mutex.Maker = fakewin::kProgramAccount;
+  }
   if (initialOwner && !mutex.OtherHolds) {
     mutex.ProgramHolds = true;
     ++mutex.Recursion;
@@ -244,11 +512,44 @@ HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
-  if (found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) {
+  if ((found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) ||
+      !fakewin::Granted(found->second.Descriptor, access, TheMachine().Administrator)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
   return MutexHandleFor(name, access);
+}
+
+// The owner, where the handle may read the descriptor: a block holding the
+// maker's account, which LookupAccountSidA reads back.
+DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID*,
+                      void**, void**, PSECURITY_DESCRIPTOR* descriptor) {
+  auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
+  if (mutexHandle == nullptr || type != SE_KERNEL_OBJECT || what != OWNER_SECURITY_INFORMATION) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if ((mutexHandle->Access & READ_CONTROL) == 0) return ERROR_ACCESS_DENIED;
+  const std::string& maker = TheMachine().Mutexes[mutexHandle->Name].Maker;
+  char* block = static_cast<char*>(std::malloc(maker.size() + 1));
+  std::memcpy(block, maker.c_str(), maker.size() + 1);
+  *owner = block;
+  *descriptor = block;
+  return ERROR_SUCCESS;
+}
+
+BOOL LookupAccountSidA(LPCSTR, PSID sid, LPSTR name, LPDWORD nameLength, LPSTR domain, LPDWORD domainLength,
+                       SID_NAME_USE* use) {
+  const std::string account = static_cast<const char*>(sid);
+  const size_t slash = account.find('\\');
+  const std::string d = slash == std::string::npos ? "" : account.substr(0, slash);
+  const std::string n = slash == std::string::npos ? account : account.substr(slash + 1);
+  if (n.size() >= *nameLength || d.size() >= *domainLength) return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(name, n.c_str(), n.size() + 1);
+  std::memcpy(domain, d.c_str(), d.size() + 1);
+  *nameLength = static_cast<DWORD>(n.size());
+  *domainLength = static_cast<DWORD>(d.size());
+  *use = 1;
+  return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
@@ -258,6 +559,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     return WAIT_FAILED;
   }
   fakewin::Machine::Mutex& mutex = TheMachine().Mutexes[mutexHandle->Name];
+  if (mutex.WaitFails) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
   if (mutex.OtherHolds) {
     // Nobody else runs while the program waits: the whole time-out passes.
     TheMachine().BlockedWaits.emplace_back(mutexHandle->Name, milliseconds);
@@ -281,8 +586,13 @@ BOOL ReleaseMutex(HANDLE handle) {
   return TRUE;
 }
 
-BOOL DeviceIoControl(HANDLE, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED) {
+  if (dynamic_cast<fakewin::PlantedDeviceHandle*>(static_cast<fakewin::Handle*>(device)) != nullptr) {
+    ++TheMachine().PlantedRequests;
+    *returned = 0;
+    return fakewin::Fail(ERROR_GEN_FAILURE);
+  }
   dimmio::InProcessTransport* driver = TheMachine().Driver.get();
   if (driver == nullptr) return fakewin::Fail(ERROR_GEN_FAILURE);
   const dimmio::ControlReply reply = driver->Control(

@@ -5,6 +5,7 @@
 // open to CreateFileA and DeviceIoControl.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,9 +20,17 @@ struct Machine {
   const sim::Board* Board = nullptr;
   bool Administrator = true;
   std::string ProgramPath;  // what GetModuleFileNameA gives
+  // What this Windows' kernel32 exports of the DLL search calls, and what
+  // the program asked of them (0 / "unset" when it did not call them).
+  bool HasSetDefaultDllDirectories = true, HasSetDllDirectory = true;
+  unsigned long DefaultDllDirectories = 0;
+  std::string DllDirectory = "unset";
   // Where the files below C:\windows\ are kept on this host (a folder of
   // its own for each process): the system folder, System32\drivers.
   std::string WindowsFolder;
+
+  // The SHA-256 of the dimmio.sys the program was built with.
+  std::string BuiltDriverSha256 = DIMMIO_STAND_IN_DRIVER_SHA256;
 
   // The service record, as CreateServiceA left it.
   bool Installed = false;
@@ -39,11 +48,22 @@ struct Machine {
     bool Abandoned = false;   // its holder ended without releasing it
     bool OthersOnlyWait = false;  // made by a service: others get SYNCHRONIZE only
     int ProgramHandles = 0;
+    // The security descriptor its maker gave it, self-relative (empty: none,
+    // every access granted), checked at each open; and its maker's account.
+    std::vector<uint8_t> Descriptor;
+    std::string Maker = "WORKSTATION\\other";
+    bool WaitFails = false;  // a wait on it fails outright (WAIT_FAILED)
   };
   std::map<std::string, Mutex> Mutexes;
   bool GlobalRefused = false;  // a user who may not create Global\ objects
   // Each wait that found a mutex held by another program: name and time-out.
   std::vector<std::pair<std::string, unsigned long>> BlockedWaits;
+
+  // A link named dimmio that a user planted among the device names of the
+  // program's session, to a device of theirs: "\\.\dimmio" opens it; and
+  // the requests it was sent.
+  bool PlantedLink = false;
+  int PlantedRequests = 0;
 
   // The running driver; null while the service is stopped.
   std::unique_ptr<dimmio::InProcessTransport> Driver;
@@ -61,6 +81,23 @@ std::string HostPath(const std::string& path);
 // Loads and unloads the driver as starting and stopping its service does.
 bool LoadDriver();
 void UnloadDriver();
+// The program's account, the maker of the mutexes it creates.
+constexpr char kProgramAccount[] = "WORKSTATION\\admin";
+
+// An access entry of a descriptor: allowed or denied `Mask` for the SID
+// `Sid` ("S-1-1-0").
+struct Ace {
+  bool Allow;
+  std::string Sid;
+  unsigned long Mask;
+};
+// A self-relative descriptor with a DACL of `aces` and no owner or group.
+std::vector<uint8_t> Descriptor(const std::vector<Ace>& aces);
+// Whether a program of a user (`administrator`: elevated, in the
+// Administrators group) opening the mutex `name` for `access` gets it, as
+// the system checks the mutex's DACL; false also for one that does not exist.
+bool MayOpen(const std::string& name, unsigned long access, bool administrator);
+
 // What the program leaves of the mutexes after a command ("" = nothing):
 // one it still holds or a handle it did not close.
 std::string MutexLeftovers();

@@ -12,8 +12,11 @@ typedef int BOOL;
 typedef void* HANDLE;
 typedef void* HLOCAL;
 typedef void* HMODULE;
+typedef intptr_t (*FARPROC)();
 typedef void* LPVOID;
 typedef const char* LPCSTR;
+typedef wchar_t* LPWSTR;
+typedef const wchar_t* LPCWSTR;
 typedef char* LPSTR;
 typedef DWORD* LPDWORD;
 typedef uintptr_t ULONG_PTR;
@@ -24,6 +27,11 @@ typedef struct _SECURITY_ATTRIBUTES {
   BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
+typedef void* PSID;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef int SID_NAME_USE;
+typedef int SE_OBJECT_TYPE;
+typedef DWORD SECURITY_INFORMATION;
 
 #define WINAPI
 #define TRUE 1
@@ -37,8 +45,18 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define DELETE 0x00010000ul
 #define FILE_SHARE_READ 0x1ul
 #define FILE_SHARE_WRITE 0x2ul
+#define FILE_READ_ATTRIBUTES 0x80ul
+#define CREATE_NEW 1ul
+#define CREATE_ALWAYS 2ul
 #define OPEN_EXISTING 3ul
+#define OPEN_ALWAYS 4ul
+#define FILE_ATTRIBUTE_DIRECTORY 0x10ul
 #define FILE_ATTRIBUTE_NORMAL 0x80ul
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400ul
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000ul
+#define FILE_BEGIN 0ul
+#define INVALID_SET_FILE_POINTER (static_cast<DWORD>(-1))
+#define CP_ACP 0u
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x100ul
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x200ul
@@ -48,8 +66,11 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_FILE_NOT_FOUND 2ul
 #define ERROR_PATH_NOT_FOUND 3ul
 #define ERROR_FILE_EXISTS 80ul
+#define ERROR_ALREADY_EXISTS 183ul
 #define ERROR_ACCESS_DENIED 5ul
+#define ERROR_INVALID_HANDLE 6ul
 #define ERROR_GEN_FAILURE 31ul
+#define ERROR_PROC_NOT_FOUND 127ul
 #define ERROR_INVALID_PARAMETER 87ul
 #define ERROR_INSUFFICIENT_BUFFER 122ul
 #define ERROR_MR_MID_NOT_FOUND 317ul
@@ -63,7 +84,14 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define ERROR_SHARING_VIOLATION 32ul
 #define ERROR_NO_SYSTEM_RESOURCES 1450ul
 
+#define ERROR_SUCCESS 0ul
+#define ERROR_INVALID_SECURITY_DESCR 1338ul
+#define SE_KERNEL_OBJECT 6
+#define OWNER_SECURITY_INFORMATION 0x1ul
+
 #define SYNCHRONIZE 0x00100000ul
+#define READ_CONTROL 0x00020000ul
+#define MUTEX_MODIFY_STATE 0x0001ul
 #define MUTEX_ALL_ACCESS 0x001F0001ul
 #define WAIT_OBJECT_0 0x00000000ul
 #define WAIT_ABANDONED 0x00000080ul
@@ -85,6 +113,15 @@ typedef struct _OVERLAPPED* LPOVERLAPPED;
 #define SERVICE_CONTROL_STOP 0x1ul
 #define SERVICE_STOPPED 0x1ul
 #define SERVICE_RUNNING 0x4ul
+
+typedef struct _FILETIME {
+  DWORD dwLowDateTime, dwHighDateTime;
+} FILETIME;
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+  DWORD dwVolumeSerialNumber, nFileSizeHigh, nFileSizeLow, nNumberOfLinks, nFileIndexHigh, nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION;
 
 typedef struct _SERVICE_STATUS {
   DWORD dwServiceType;
@@ -114,6 +151,8 @@ DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD lan
                      LPSTR buffer, DWORD size, void* arguments);
 HLOCAL LocalFree(HLOCAL memory);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
+HMODULE GetModuleHandleA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 DWORD GetFileAttributesA(LPCSTR path);
 UINT GetWindowsDirectoryA(LPSTR path, UINT size);
 UINT GetSystemDirectoryA(LPSTR path, UINT size);
@@ -122,6 +161,13 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+DWORD SetFilePointer(HANDLE file, long distance, long* distanceHigh, DWORD method);
+BOOL SetEndOfFile(HANDLE file);
+BOOL WriteFile(HANDLE file, const void* bytes, DWORD length, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED overlapped);
 
@@ -129,6 +175,8 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR na
 HANDLE OpenMutexA(DWORD access, BOOL inherit, LPCSTR name);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
+BOOL LookupAccountSidA(LPCSTR system, PSID sid, LPSTR name, LPDWORD nameLength, LPSTR domain,
+                       LPDWORD domainLength, SID_NAME_USE* use);
 
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);

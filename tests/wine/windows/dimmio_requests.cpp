@@ -4,9 +4,9 @@
 // output buffer in hex or -). The status is the kernel's, not a Win32 error.
 // send-read does the same through a handle opened for reading alone.
 //
-// dimmio-requests gone: waits up to 20 s for the service dimmio to stop, then
-// prints "stopped|running DEVICE LINK", the statuses of opening \Device\dimmio0
-// and \??\dimmio.
+// dimmio-requests gone [SECONDS]: waits up to SECONDS (20 when not given) for
+// the service dimmio to stop, then prints "stopped|running DEVICE LINK", the
+// statuses of opening \Device\dimmio0 and \??\dimmio.
 //
 // dimmio-requests keep SYS: puts the service dimmio into the group of the
 // service dimmio-keeper (created for the driver file SYS if missing) and
@@ -16,6 +16,7 @@
 #include <winternl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -74,14 +75,15 @@ NTSTATUS OpenStatus(const wchar_t* path) {
   return status;
 }
 
-int Gone() {
+int Gone(int seconds) {
   SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
   SC_HANDLE service = scm ? OpenServiceA(scm, "dimmio", SERVICE_QUERY_STATUS) : nullptr;
   SERVICE_STATUS status{};
   bool stopped = false;
-  for (int tries = 0; service != nullptr && tries < 200 && !stopped; ++tries) {
+  for (int tries = 0; service != nullptr && !stopped; ++tries) {
     stopped = QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_STOPPED;
-    if (!stopped) Sleep(100);
+    if (stopped || tries >= seconds * 10) break;
+    Sleep(100);
   }
   if (service) CloseServiceHandle(service);
   if (scm) CloseServiceHandle(scm);
@@ -123,8 +125,9 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "send" && argc == 3) return Send(argv[2], GENERIC_READ | GENERIC_WRITE);
   if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
-  if (command == "gone" && argc == 2) return Gone();
+  if (command == "gone" && argc == 2) return Gone(20);
+  if (command == "gone" && argc == 3) return Gone(std::atoi(argv[2]));
   if (command == "keep" && argc == 3) return Keep(argv[2]);
-  std::fprintf(stderr, "usage: dimmio-requests send|send-read FILE | gone | keep SYS\n");
+  std::fprintf(stderr, "usage: dimmio-requests send|send-read FILE | gone [SECONDS] | keep SYS\n");
   return 2;
 }
