@@ -27,6 +27,10 @@ struct HostFirmwareSpec {
   // The IMC wants the host's ownership semaphore this often (SB800-class
   // hosts with one; see semaphore_imc.h).
   uint32_t imcWantsSemaphoreEveryMs = 0;
+  // ACPI code on an ICH takes INUSE_STS and keeps it this long (from the
+  // first access at or after each period; a test may arm the next).
+  uint32_t holdsInUseEveryMs = 0;
+  uint32_t holdsInUseForMs = 0;
   // The Intel ICH's host control (its interrupt enable, bit 0) and
   // auxiliary control (packet error checking, the 32-byte buffer) as
   // firmware left them.
@@ -64,14 +68,17 @@ class FirmwareHabit {
 
 // The habits of one host's firmware.
 struct HostFirmware {
-  FirmwareHabit leavesError, takesCompletion, hangs;
+  FirmwareHabit leavesError, takesCompletion, hangs, holdsInUse;
   uint32_t busyLagMs = 0;
+  uint32_t holdsInUseForMs = 0;
   SemaphoreImc imc;
   void Configure(const HostFirmwareSpec& habits) {
     leavesError.SetPeriod(habits.leavesErrorEveryMs);
     takesCompletion.SetPeriod(habits.takesCompletionEveryMs);
     hangs.SetPeriod(habits.hangsEveryMs);
     busyLagMs = habits.busyLagMs;
+    holdsInUse.SetPeriod(habits.holdsInUseEveryMs);
+    holdsInUseForMs = habits.holdsInUseForMs;
     imc.SetPeriod(habits.imcWantsSemaphoreEveryMs);
   }
 };
