@@ -25,6 +25,7 @@ bool SpdEeprom::Busy() const { return machine_.NowMs() < busyUntilMs_; }
 
 bool SpdEeprom::SelectPage(uint8_t page) {
   if (!ee1004_ || Busy()) return false;
+  ++pageSelects_;
   page_ = page & 1;
   return true;
 }

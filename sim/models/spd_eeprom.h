@@ -88,6 +88,7 @@ class SpdEeprom : public SmbusSlave {
   bool PageDataAck() const { return options_.pageDataAck; }
   bool Ee1004() const { return ee1004_; }
   uint8_t Page() const { return page_; }
+  uint64_t PageSelects() const { return pageSelects_; }  // page commands the chip took
 
   // 256-byte parts: the strap pins A2-A1-A0 (the slot), and the
   // write-protect commands. CommandAddress is the START of a transfer
@@ -143,6 +144,7 @@ class SpdEeprom : public SmbusSlave {
   bool permanent_ = false;
   bool reversible_ = false;
   uint64_t protectCommands_ = 0;
+  uint64_t pageSelects_ = 0;
 };
 
 // The write-protect command address `address` (0x30-0x37) of one segment:
