@@ -240,13 +240,17 @@ TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
                             : want == kSpdBlockRead                       ? reply.information - 76
                                                                           : 0;
       ASSERT_EQ(reply.information, 76 + read);
-      if (want == kSpdBlockRead) EXPECT_LT(read, c.count);
+      if (want == kSpdBlockRead) {
+        EXPECT_LT(read, c.count);
+      }
       for (uint32_t i = 0; i < read; ++i) {
         EXPECT_EQ(reply.output[76 + i], eeprom->PageBytes(shown)[(c.offset + i) & 0xFF]) << i;
       }
       EXPECT_EQ(eeprom->Page(), left) << "the board's page is on again";
       EXPECT_EQ(eeprom->ProtectCommands(), 0u) << "no write-protect command reached the module";
-      if (!ddr4) EXPECT_EQ(eeprom->PageSelects(), 0u) << "no page command to modules not known for DDR4";
+      if (!ddr4) {
+        EXPECT_EQ(eeprom->PageSelects(), 0u) << "no page command to modules not known for DDR4";
+      }
     }
   }
 }

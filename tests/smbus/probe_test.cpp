@@ -68,7 +68,9 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
     EXPECT_EQ(ProbeSpdWrite(ctl, &status, 0), c.result);
     EXPECT_EQ(status.Code, c.code);
     EXPECT_EQ(status.DetailCount, c.detail != 0 ? 1u : 0u);
-    if (c.detail != 0) EXPECT_EQ(status.Detail[0], c.detail);
+    if (c.detail != 0) {
+      EXPECT_EQ(status.Detail[0], c.detail);
+    }
     EXPECT_EQ(status.HwCode, c.hwCode);
     EXPECT_EQ(eeprom.Bytes()[74], static_cast<uint8_t>(before + c.byteDelta));
     EXPECT_EQ(eeprom.Transfers(), c.transfers);
