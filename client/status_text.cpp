@@ -47,6 +47,15 @@ constexpr Meaning kMeanings[] = {
     {DIMMIO_ERROR_PAGE_OUT_OF_RANGE, "an SPD page other than 0 or 1; nothing was sent on the bus"},
     {DIMMIO_ERROR_HW_SEND_BYTE, "SMBus send-byte transaction failed"},
     {DIMMIO_ERROR_HW_RECEIVE_BYTE, "SMBus receive-byte transaction failed"},
+    {DIMMIO_ERROR_PAGE_QUERY_FAILED,
+     "the SPD page query failed (not for want of an acknowledge); nothing was sent after it"},
+    {DIMMIO_ERROR_NOT_KNOWN_DDR4,
+     "no SPD page was selected: neither byte 2 nor the SMBIOS tables show DDR4 modules, so the "
+     "slot was read as it shows"},
+    {DIMMIO_ERROR_PROBE_NOT_PLAIN_EEPROM,
+     "write probe refused: byte 2 names an SPD that is not a plain EEPROM; nothing was written"},
+    {DIMMIO_ERROR_PROBE_TYPE_UNREADABLE,
+     "write probe refused: SPD byte 2 (the memory type) could not be read; nothing was written"},
 };
 
 constexpr Meaning kStatusNames[] = {

@@ -59,6 +59,19 @@ constexpr uint32_t NoPageTransfers = 39;   // the host has no send / receive byt
 constexpr uint32_t PageOutOfRange = 40;    // a page other than 0 or 1; nothing sent
 constexpr uint32_t SendByteFailed = 41;    // hardware half: send-byte transaction
 constexpr uint32_t ReceiveByteFailed = 42; // hardware half: receive-byte transaction
+// The page query (a receive byte at 0x36) failed other than by going
+// unacknowledged: host held, busy, collision, time-out. Nothing was sent
+// after it; the hardware half holds the failure.
+constexpr uint32_t PageQueryFailed = 43;
+// No slot's byte 2 on the page shown nor the SMBIOS memory devices say the
+// modules are DDR4, so no page was selected: the bytes are the slot as it
+// shows them (a DDR4 module may show its page 1).
+constexpr uint32_t NotKnownDdr4 = 44;
+// The write probe refused, nothing written: byte 2 names an SPD that is not
+// a plain EEPROM (a DDR5 hub, an unknown type; detail: byte 2), or byte 2
+// could not be read (the hardware half holds why).
+constexpr uint32_t ProbeNotPlainEeprom = 45;
+constexpr uint32_t ProbeTypeUnreadable = 46;
 }  // namespace OpError
 
 // Writes the whole record: Header = 1, every other word 0. The record goes

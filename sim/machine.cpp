@@ -405,7 +405,18 @@ std::string Machine::LeakReport() const {
     out << "open mapping: physical 0x" << std::hex << m.address << std::dec << ", " << m.length
         << " bytes\n";
   }
+  for (const std::string& what : harm_) out << "harm: " << what << '\n';
   return out.str();
+}
+
+void Machine::RecordHarm(const std::string& what) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  harm_.push_back(what);
+}
+
+std::vector<std::string> Machine::Harm() const {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return harm_;
 }
 
 uint64_t Machine::AllocationCount() const {

@@ -169,8 +169,14 @@ class Machine {
   // The nth allocation from now (1 = the next one) fails; of `type` only, if given.
   void FailAllocation(int nth, std::optional<PoolType> type = std::nullopt);
   std::vector<Allocation> Outstanding() const;
-  std::string LeakReport() const;  // empty when nothing is outstanding
+  // Empty when nothing is outstanding and no device model recorded harm.
+  std::string LeakReport() const;
   uint64_t AllocationCount() const;
+
+  // ---- Harm: what a device model records when the machine did something
+  // that would hurt a real chip (LeakReport lists it too).
+  void RecordHarm(const std::string& what);
+  std::vector<std::string> Harm() const;
 
   // ---- Virtual clock
   void Delay(int32_t milliseconds);
@@ -257,6 +263,7 @@ class Machine {
   std::vector<uint64_t> mapRequests_;
   std::map<void*, Mapping> mappings_;
   std::map<void*, Allocation> allocations_;
+  std::vector<std::string> harm_;
   int failAllocationIn_ = 0;
   std::optional<PoolType> failAllocationType_;
   uint64_t allocationCount_ = 0;

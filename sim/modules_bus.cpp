@@ -30,17 +30,26 @@ SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine,
   SmbusSegment* segments[2] = {&machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
   const std::vector<SpdSlotSpec>* slots[2] = {&smbusSpec.segment0, &smbusSpec.segment1};
   for (int s = 0; s < 2; ++s) {
-    std::vector<SpdEeprom*> ee1004s;
+    std::vector<SpdEeprom*> ee1004s, older;
     for (const SpdSlotSpec& slot : *slots[s]) {
       auto& eeprom = MakeEeprom(smbusSpec, slot, machine);
+      eeprom.SetStrap(slot.slot);
       segments[s]->Wire(static_cast<uint8_t>(0x50 + slot.slot), eeprom);
       models.eeproms[s][slot.slot & 7] = &eeprom;
-      if (eeprom.Ee1004()) ee1004s.push_back(&eeprom);
+      (eeprom.Ee1004() ? ee1004s : older).push_back(&eeprom);
     }
-    // The page commands reach every EE1004 of the segment.
+    // The page commands reach every EE1004 of the segment, the
+    // write-protect commands every older part.
     if (!ee1004s.empty()) {
       for (uint8_t address : {Ee1004PageCommands::kSelectPage0, Ee1004PageCommands::kSelectPage1}) {
         segments[s]->Wire(address, machine.Make<Ee1004PageCommands>(ee1004s, address));
+      }
+    }
+    if (!older.empty()) {
+      for (uint8_t address = 0x30; address <= 0x37; ++address) {
+        if (segments[s]->Find(address) == nullptr) {
+          segments[s]->Wire(address, machine.Make<WriteProtectCommands>(older, address));
+        }
       }
     }
   }

@@ -171,7 +171,8 @@ SmbiosBuilder& SmbiosBuilder::PhysicalMemoryArray(uint16_t devices, uint32_t max
   return Add(16, std::move(f));
 }
 
-SmbiosBuilder& SmbiosBuilder::MemoryDevice(uint16_t size, const std::string& locator) {
+SmbiosBuilder& SmbiosBuilder::MemoryDevice(uint16_t size, const std::string& locator,
+                                           uint8_t memoryType) {
   StringSet set;
   std::vector<uint8_t> f(0x1B - 4);
   Put16(f, 0x04 - 4, lastArrayHandle_);
@@ -181,7 +182,7 @@ SmbiosBuilder& SmbiosBuilder::MemoryDevice(uint16_t size, const std::string& loc
   Put16(f, 0x0C - 4, size);
   f[0x0E - 4] = 0x09;          // DIMM
   f[0x10 - 4] = set.Number(locator);
-  f[0x12 - 4] = 0x12;          // DDR
+  f[0x12 - 4] = memoryType;
   Put16(f, 0x13 - 4, 0x0080);  // synchronous
   Put16(f, 0x15 - 4, size != 0 ? 400 : 0);
   return Add(17, std::move(f), set.Take());
@@ -248,7 +249,7 @@ SmbiosImage BuildSmbiosTable(const SmbiosProfile& p) {
   for (const SmbiosModuleSocket& m : p.modules) b.MemoryModule(m.socket, m.installedSize);
   for (const SmbiosMemoryArray& array : p.arrays) {
     b.PhysicalMemoryArray(array.deviceCount);
-    for (const SmbiosMemoryDevice& d : array.devices) b.MemoryDevice(d.sizeMb, d.locator);
+    for (const SmbiosMemoryDevice& d : array.devices) b.MemoryDevice(d.sizeMb, d.locator, d.memoryType);
   }
   b.EndOfTable();
   return b.Build();

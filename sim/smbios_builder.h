@@ -16,6 +16,10 @@ namespace sim {
 constexpr uint32_t kBiosAreaBase = 0xF0000;
 constexpr uint32_t kBiosAreaSize = 0x10000;
 
+// Type-17 memory types.
+constexpr uint8_t kSmbiosSdram = 0x0F, kSmbiosDdr = 0x12, kSmbiosDdr2 = 0x13,
+                  kSmbiosDdr3 = 0x18, kSmbiosDdr4 = 0x1A;
+
 // A built structure table.
 struct SmbiosImage {
   std::vector<uint8_t> bytes;
@@ -54,8 +58,10 @@ class SmbiosBuilder {
   SmbiosBuilder& MemoryModule(const std::string& socket, uint8_t installedSize);
   // Type 16 with the 16-bit number of memory devices.
   SmbiosBuilder& PhysicalMemoryArray(uint16_t devices, uint32_t maxCapacityKb = 0x400000);
-  // Type 17 of the last type-16 array: size in MB, 0 = empty socket, 0xFFFF unknown.
-  SmbiosBuilder& MemoryDevice(uint16_t size, const std::string& locator);
+  // Type 17 of the last type-16 array: size in MB, 0 = empty socket, 0xFFFF
+  // unknown; memory type 0x12 DDR, 0x13 DDR2, 0x18 DDR3, 0x1A DDR4, ...
+  SmbiosBuilder& MemoryDevice(uint16_t size, const std::string& locator,
+                              uint8_t memoryType = kSmbiosDdr);
   SmbiosBuilder& EndOfTable();  // type 127
 
   SmbiosImage Build() const;
@@ -95,6 +101,7 @@ struct SmbiosText {
 struct SmbiosMemoryDevice {
   std::string locator{};
   uint16_t sizeMb = 0;  // 0: empty socket
+  uint8_t memoryType = kSmbiosDdr;
 };
 
 // A type-16 array and its type-17 devices.

@@ -330,6 +330,17 @@ constexpr TransactionSteps<uint8_t> Csb5Steps(TransactionSteps<uint8_t> steps) {
 constexpr TransactionSteps<uint8_t> kCsb5Steps = Csb5Steps(kPiix4Steps);
 constexpr TransactionSteps<uint8_t> kCsb5ByteSteps = ByteSteps(kCsb5Steps);
 
+// A send or receive byte whose transfer ended with the device error alone
+// went unacknowledged (on these hosts the bit means no acknowledge, the
+// byte protocols having no command the host could refuse): a no-acknowledge
+// is an answer there, unlike a collision, a kill or a host left busy.
+int32_t ByteTransferResult(int32_t result, uint8_t finalStatus) {
+  if (result == 0) return 0;
+  const bool deviceErrorAlone =
+      (finalStatus & (kStatusBusy | kStatusErrorMask)) == kStatusDeviceError;
+  return deviceErrorAlone ? kNotAcknowledged : result;
+}
+
 const TransactionSteps<uint8_t>& StepsFor(int32_t variant, bool oneByte) {
   if (HasSemaphore(variant)) return oneByte ? kIchByteSteps : kIchSteps;
   if (variant == kVariantCsb5) return oneByte ? kCsb5ByteSteps : kCsb5Steps;
@@ -391,7 +402,7 @@ int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) 
   if (StartOnIdleHost(ctx, status, OpError::SendByteFailed, &idle) != 0) return -1;
   LoadFiller(ctx->IoBase);
   const uint8_t final = CallSMBus(ctx, idle, kProtocolByte, slave, value, 0);
-  return FinishTransfer(ctx, status, final, OpError::SendByteFailed);
+  return ByteTransferResult(FinishTransfer(ctx, status, final, OpError::SendByteFailed), final);
 }
 
 int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value) {
@@ -401,7 +412,7 @@ int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* val
   LoadFiller(ctx->IoBase);
   const uint8_t final = CallSMBus(ctx, idle, kProtocolByte, slave, 0, 1);
   *value = PortReadByte(Port(ctx->IoBase, kData0));
-  return FinishTransfer(ctx, status, final, OpError::ReceiveByteFailed);
+  return ByteTransferResult(FinishTransfer(ctx, status, final, OpError::ReceiveByteFailed), final);
 }
 
 void ReleaseDevice(void* context) { PoolFree(context); }

@@ -18,7 +18,10 @@ using SmbusReadWordFn = int32_t (*)(void* context, OpStatus* status, uint8_t sla
 using SmbusWriteByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
                                      uint8_t command, uint8_t value);
 // Send byte: the address for writing and one byte, no command. Receive
-// byte: the address for reading and one byte back.
+// byte: the address for reading and one byte back. Both return
+// kNotAcknowledged when the transfer ran to its end and the host's only
+// complaint is that no slave acknowledged it, and -1 on any other failure
+// (host held or busy, collision, time-out, a semaphore not granted).
 using SmbusSendByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
                                     uint8_t value);
 using SmbusReceiveByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
@@ -47,6 +50,8 @@ struct SmbusController {
 static_assert(sizeof(SmbusController) == 44);
 #endif
 
+constexpr int32_t kNotAcknowledged = 1;
+
 constexpr uint8_t kSpdFirstSlave = 0x50;  // slot n answers at 0x50 + n
 constexpr uint8_t kSpdProbeOffset = 74;   // the byte the write probe changes and restores
 
@@ -57,14 +62,22 @@ uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slo
                       uint8_t* data, uint8_t offset, uint32_t count);
 
 // Changes SPD byte 74 and restores it: 1 = writable, 0 = unchanged
-// (protected, or the write failed), -1..-5 = the step that failed.
+// (protected, or the write failed), -1..-5 = the step that failed. Only a
+// module whose byte 2 names a plain-EEPROM SPD (SDR to DDR4) is written:
+// another type (45, byte 2 in the detail) or an unreadable byte 2 (46) is
+// refused with -1 and nothing written. A DDR4 module's byte 74 is that of
+// page 0, selected for the probe only when the modules are known to be DDR4.
 int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slot);
 
 // DDR4: reads `count` bytes (at most 256, wrapping inside the page) of SPD
 // page `page` of `slot` from `offset` on. The page the board left selected
-// is found first and selected again afterwards, whatever happened between.
-// Codes: 38 the page select not acknowledged, 39 a host without the page
-// transfers, 40 a page other than 0 or 1, and those of ReadSpdBlock.
+// is found first (a read) and selected again afterwards, whatever happened
+// between. A page is selected only on modules known to be DDR4: to the
+// 256-byte EEPROMs of older modules the same addresses are write-protect
+// commands. Codes: 38 the page select not acknowledged, 39 a host without
+// the page transfers, 40 a page other than 0 or 1, 43 the page query failed
+// (nothing sent after it), 44 the modules are not known to be DDR4 (the
+// slot read as it shows, nothing selected), and those of ReadSpdBlock.
 uint32_t ReadSpdPage(SmbusController* controller, OpStatus* status, uint8_t slot, uint8_t page,
                      uint8_t* data, uint8_t offset, uint32_t count);
 

@@ -65,16 +65,28 @@ void WriteBackOnce(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t 
 }
 
 // DDR4: the probe's byte 74 is that of page 0, whatever page the board
-// left selected. True when page 1 was on and page 0 is now selected; on a
-// bus without EE1004 modules nothing changes and nothing is reported.
-bool OnPageZero(SmbusController* c, OpStatus* status) {
-  if (c->SendByte == nullptr || c->ReceiveByte == nullptr) return false;
+// left selected. Page 0 is selected only on modules known to be DDR4 (sets
+// `moved` when it was); on any other bus nothing is sent. False when the
+// page query failed: the hardware half holds why, and nothing may follow.
+bool OnPageZero(SmbusController* c, OpStatus* status, uint8_t slot, bool* moved) {
+  *moved = false;
+  if (c->SendByte == nullptr || c->ReceiveByte == nullptr) return true;
   bool answered = false;
-  if (QueryPage(c, status, &answered) == 0) return false;
+  const uint8_t found = QueryPage(c, status, &answered);
+  if (found == kQueryFailed) return false;
+  if (found == 0 || !ModulesAreDdr4(c, status, slot, found)) return true;
   const KeptHardwareHalf kept(status);
-  if (SwitchPage(c, status, 0, &answered)) return true;
-  kept.PutBack(status);
-  return false;
+  *moved = SwitchPage(c, status, 0, &answered);
+  if (!*moved) kept.PutBack(status);
+  return true;
+}
+
+// The SPD types whose SPD is a plain EEPROM, by byte 2: SDRAM (4) to DDR4
+// (0x0C), and DDR4E (0x0E). Past them come hubs whose low offsets are
+// registers (DDR5's at 0x12).
+constexpr uint8_t kSpdTypeOffset = 2;
+constexpr bool PlainEepromType(uint8_t type) {
+  return (type >= 0x04 && type <= 0x0C) || type == 0x0E;
 }
 
 }  // namespace
@@ -104,8 +116,25 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
   int32_t result;
   uint8_t first = 0, readBack = 0;
   Select(controller);
-  const bool pageMoved = OnPageZero(controller, status);
+  bool pageMoved = false;
   do {
+    if (!OnPageZero(controller, status, slot, &pageMoved)) {
+      SetOpFailure(status, OpError::PageQueryFailed);
+      result = -1;
+      break;
+    }
+    // Nothing is written to an SPD that is not a plain EEPROM.
+    uint8_t type = 0;
+    if (controller->ReadByte(ctx, status, slave, kSpdTypeOffset, &type) != 0) {
+      SetOpFailure(status, OpError::ProbeTypeUnreadable);
+      result = -1;
+      break;
+    }
+    if (!PlainEepromType(type)) {
+      SetOpFailure(status, OpError::ProbeNotPlainEeprom, 1, type);
+      result = -1;
+      break;
+    }
     if (controller->ReadByte(ctx, status, slave, kSpdProbeOffset, &first) != 0) {
       SetOpFailure(status, OpError::ProbeFirstRead);
       result = -1;

@@ -7,6 +7,7 @@
 #include "hw/hw.h"
 #include "smbus/smbus.h"
 #include "smbus/spd_steps.h"
+#include "smbios/memory_type.h"
 
 namespace spd_steps {
 
@@ -14,16 +15,44 @@ namespace {
 
 constexpr uint8_t kPageCommand = 0x36;  // + page: select; read: the page query
 constexpr uint8_t kDontCare = 0x00;     // the byte a send byte carries
+constexpr uint8_t kSlots = 8;
+constexpr uint8_t kSpdTypeOffset = 2;   // the memory type byte
+constexpr uint8_t kTypeDdr4 = 0x0C, kTypeDdr4E = 0x0E;
 
 }  // namespace
 
 uint8_t QueryPage(SmbusController* c, OpStatus* status, bool* answered) {
   const KeptHardwareHalf kept(status);
   uint8_t ignored = 0;
-  const bool acked = c->ReceiveByte(c->Context, status, kPageCommand, &ignored) == 0;
+  const int32_t result = c->ReceiveByte(c->Context, status, kPageCommand, &ignored);
+  if (result == 0) {
+    *answered = true;
+    return 0;
+  }
+  if (result != kNotAcknowledged) return kQueryFailed;
   kept.PutBack(status);  // a page query that is not acknowledged is an answer
-  if (acked) *answered = true;
-  return acked ? 0 : 1;
+  return 1;
+}
+
+bool ModulesAreDdr4(SmbusController* c, OpStatus* status, uint8_t slot, uint8_t shown) {
+  // On page 1 only a DDR4 type byte can settle it, so the table (no bus
+  // traffic) is asked first.
+  if (shown != 0 && SmbiosMemoryIsDdr4()) return true;
+  const KeptHardwareHalf kept(status);
+  bool settled = false, ddr4 = false;
+  for (uint8_t i = 0; i < kSlots && !settled; ++i) {
+    const uint8_t s = i == 0 ? slot : static_cast<uint8_t>(i <= slot ? i - 1 : i);
+    uint8_t type = 0;
+    if (c->ReadByte(c->Context, status, static_cast<uint8_t>(kSpdFirstSlave + s), kSpdTypeOffset,
+                    &type) != 0) {
+      continue;
+    }
+    ddr4 = type == kTypeDdr4 || type == kTypeDdr4E;
+    settled = ddr4 || shown == 0;
+  }
+  kept.PutBack(status);
+  if (settled) return ddr4;
+  return shown == 0 && SmbiosMemoryIsDdr4();
 }
 
 bool SwitchPage(SmbusController* c, OpStatus* status, uint8_t page, bool* answered) {
@@ -73,18 +102,29 @@ uint32_t ReadSpdPage(SmbusController* controller, OpStatus* status, uint8_t slot
   }
   Select(controller);
   bool answered = false;
-  const uint8_t found = QueryPage(controller, status, &answered);
-  // Only the query's acknowledge proves a page; a lack of it is page 1 or
-  // an empty bus, so page 1 is selected even when the query says it is on.
   uint32_t done = 0;
-  if ((found == 0 && page == 0) || SwitchPage(controller, status, page, &answered)) {
-    done = ReadBlock(controller, status, static_cast<uint8_t>(kSpdFirstSlave + slot), data,
-                     offset, count);
+  const uint8_t slave = static_cast<uint8_t>(kSpdFirstSlave + slot);
+  const uint8_t found = QueryPage(controller, status, &answered);
+  if (found == kQueryFailed) {
+    SetOpFailure(status, OpError::PageQueryFailed);
+  } else if (found == 0 && page == 0) {
+    done = ReadBlock(controller, status, slave, data, offset, count);
+  } else if (!ModulesAreDdr4(controller, status, slot, found)) {
+    // No page command to modules that may take it for a write protect.
+    done = ReadBlock(controller, status, slave, data, offset, count);
+    if (status->Code == OpError::None) SetOpFailure(status, OpError::NotKnownDdr4);
   } else {
-    SetOpFailure(status, OpError::PageNotAcknowledged);
+    // Only the query's acknowledge proves a page; a lack of it is page 1
+    // or an empty bus, so page 1 is selected even when the query says it
+    // is on.
+    if (SwitchPage(controller, status, page, &answered)) {
+      done = ReadBlock(controller, status, slave, data, offset, count);
+    } else {
+      SetOpFailure(status, OpError::PageNotAcknowledged);
+    }
+    // The board's page back, in every outcome.
+    if (found != page) PutPageBack(controller, status, found, &answered);
   }
-  // The board's page back, in every outcome.
-  if (found != page) PutPageBack(controller, status, found, &answered);
   Deselect(controller);
   return done;
 }

@@ -32,10 +32,23 @@ class KeptHardwareHalf {
   uint32_t detail_[8];
 };
 
-// DDR4 pages, on a controller with both page transfers. The modules' page
-// as the query tells it: 0 when they acknowledge it, else 1 (which an empty
-// bus answers too). `answered` is set when they acknowledged.
+// DDR4 pages, on a controller with both page transfers. The page query is
+// a read, which no module takes as a command. It gives 0 when the modules
+// acknowledge it, 1 when no one does (page 1, or no EE1004 on the bus), and
+// kQueryFailed when the transfer failed otherwise (host held or busy,
+// collision, time-out): the hardware half then holds why, and nothing more
+// may be sent. `answered` is set when the modules acknowledged.
+constexpr uint8_t kQueryFailed = 0xFF;
 uint8_t QueryPage(SmbusController* c, OpStatus* status, bool* answered);
+// Whether the modules of the segment are known to be DDR4, the only ones a
+// page command may reach (to the 256-byte EEPROMs of older modules 0x30-0x37
+// are write-protect commands, 0x36 and 0x37 the permanent ones of the
+// modules in slots 6 and 7). Byte 2 of a slot (`slot` first, then the
+// others) on the page `shown` settles it: 0x0C or 0x0E say DDR4; on page 0
+// any other type byte says not. When no byte 2 settles it (firmware may
+// leave page 1, whose byte 2 is no type byte), the SMBIOS memory devices
+// decide. Only reads; the hardware half is left as it was.
+bool ModulesAreDdr4(SmbusController* c, OpStatus* status, uint8_t slot, uint8_t shown);
 // Selects `page` on every module of the segment. A select the modules do
 // not acknowledge still counts when the query then shows that page by the
 // modules' own answer: page 0 by its acknowledge, page 1 by its lack once

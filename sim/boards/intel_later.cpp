@@ -23,6 +23,7 @@ struct LaterIntelBoard {
   std::vector<SmbiosMemoryDevice> sockets;
   uint8_t smbusFunction = 3;  // 4 from the 100-series on; 1 on Apollo and Gemini Lake
   uint8_t spdPage = 0;        // DDR4: the SPD page the firmware left selected
+  bool smbiosPresent = true;  // false: the BIOS leaves no SMBIOS table
 };
 
 Board Make(const LaterIntelBoard& d) {
@@ -48,8 +49,13 @@ Board Make(const LaterIntelBoard& d) {
   smbus.firmwareHoldsInUseMs = d.firmwareHoldsInUseMs;
   smbus.firmwareSpdPage = d.spdPage;
   b.smbus = smbus;
+  // The firmware states the modules' type in its memory devices.
+  std::vector<SmbiosMemoryDevice> sockets = d.sockets;
+  for (SmbiosMemoryDevice& socket : sockets) {
+    if (!d.modules.empty()) socket.memoryType = SmbiosTypeOf(d.modules.front().dimm.type);
+  }
   b.smbios = {
-      .present = true,
+      .present = d.smbiosPresent,
       .entryPointAddress = 0xF0450,
       .tableAddress = 0xDF7E0000,
       .biosVendor = "American Megatrends Inc.",
@@ -60,7 +66,7 @@ Board Make(const LaterIntelBoard& d) {
       .processorSocket = "LGA",
       .processorManufacturer = "Intel",
       .processorVersion = "Intel(R) Core(TM) CPU",
-      .arrays = {{.deviceCount = static_cast<uint16_t>(d.sockets.size()), .devices = d.sockets}},
+      .arrays = {{.deviceCount = static_cast<uint16_t>(sockets.size()), .devices = sockets}},
   };
   return b;
 }
@@ -115,6 +121,18 @@ std::vector<Board> LaterIntel() {
        {Slot(0, Ddr3(2048, 2, "PC3-10600", "Samsung", kSamsung, "M378B5673FH0-CH9", 0x10100001)),
         Slot(1, Ddr3(2048, 2, "PC3-10600", "Samsung", kSamsung, "M378B5673FH0-CH9", 0x10100002))},
        "EC-P45 Desktop", {{"DIMM0", 2048}, {"DIMM1", 2048}}},
+      // A server board with eight slots on one bus: its DDR3 modules in
+      // slots 6 and 7 are strapped 110 and 111, so 0x36 and 0x37 are their
+      // permanent write-protect commands.
+      {"ich10r-5520",
+       "Intel 5520 + ICH10R server board, eight DDR3 slots, modules in slots 6 and 7, SMBus "
+       "8086:3A30 at 0:31.3",
+       0x3406, 0x3A16, 0x3A30, 0x00, 0x0400, 0x01, 0,
+       {Slot(6, Ddr3(4096, 2, "PC3-10600", "Samsung", kSamsung, "M391B5273CH0-CH9", 0x55200006)),
+        Slot(7, Ddr3(4096, 2, "PC3-10600", "Samsung", kSamsung, "M391B5273CH0-CH9", 0x55200007))},
+       "EC-5520 Server",
+       {{"DIMM0", 0}, {"DIMM1", 0}, {"DIMM2", 0}, {"DIMM3", 0}, {"DIMM4", 0}, {"DIMM5", 0},
+        {"DIMM6", 4096}, {"DIMM7", 4096}}},
       {"pch6", "Intel H67 + 6-series PCH, SMBus 8086:1C22 at 0:31.3, four slots", 0x0100, 0x1C4A,
        0x1C22, 0x05, 0xF000, 0x01, 0,
        {Slot(0, Ddr3(2048, 2, "PC3-10600", "Kingston", kKingston, "KVR1333D3N9/2G", 0x60600001)),
@@ -151,6 +169,15 @@ std::vector<Board> LaterIntel() {
         Slot(3, Ddr4(16384, 2, "PC4-19200", "Micron", kMicron, "MTA16ATF2G64AZ-2G3", 0x1A000004))},
        "EC-Z170 Desktop",
        {{"DIMM0", 8192}, {"DIMM1", 8192}, {"DIMM2", 16384}, {"DIMM3", 16384}}, 4, 1},
+      // The same with a BIOS that leaves no SMBIOS table: nothing says the
+      // modules are DDR4, and page 1 shows no type byte.
+      {"pch100-nosmbios",
+       "Intel Z170 + 100-series PCH, DDR4 UDIMMs left on SPD page 1 and no SMBIOS table, SMBus "
+       "8086:A123 at 0:31.4",
+       0x191F, 0xA145, 0xA123, 0x31, 0xF000, 0x01, 0,
+       {Slot(0, Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KVR21N15S8/8", 0x1B000001)),
+        Slot(1, Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KVR21N15S8/8", 0x1B000002))},
+       "EC-Z170 Bare", {{"DIMM0", 8192}, {"DIMM1", 8192}}, 4, 1, false},
       {"pch300-lp", "Intel 300-series PCH-LP laptop, two DDR4 SO-DIMMs, SMBus 8086:9DA3 at 0:31.4",
        0x3E34, 0x9D84, 0x9DA3, 0x30, 0xEFA0, 0x11, 0,
        {Slot(0, Ddr4(8192, 1, "PC4-21300", "Hynix", kHynix, "HMA81GS6CJR8N-VK", 0x3A000001,

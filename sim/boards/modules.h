@@ -1,6 +1,7 @@
 // Memory modules the board profiles fit, with the facts their SPD states.
 #pragma once
 
+#include "sim/smbios_builder.h"
 #include "sim/spd_builder.h"
 
 namespace sim::boards {
@@ -54,6 +55,18 @@ inline DimmSpec Ddr4(uint32_t mb, uint8_t ranks, const char* grade, const char* 
   d.type = MemoryType::Ddr4;
   d.form = form;
   return d;
+}
+
+// The type-17 memory type the firmware states for such modules.
+inline uint8_t SmbiosTypeOf(MemoryType type) {
+  switch (type) {
+    case MemoryType::Sdr: return kSmbiosSdram;
+    case MemoryType::Ddr: return kSmbiosDdr;
+    case MemoryType::Ddr2: return kSmbiosDdr2;
+    case MemoryType::Ddr3: return kSmbiosDdr3;
+    case MemoryType::Ddr4: return kSmbiosDdr4;
+  }
+  return kSmbiosDdr;
 }
 
 // JEDEC maker codes: continuation codes first.

@@ -71,7 +71,8 @@ Board Make(const Facts& f) {
     for (const SpdSlotSpec& m : f.modules) {
       if (m.slot == slot) mb = m.dimm.capacityMb;
     }
-    sockets.push_back({std::string("DIMM") + char('0' + slot), static_cast<uint16_t>(mb)});
+    sockets.push_back({std::string("DIMM") + char('0' + slot), static_cast<uint16_t>(mb),
+                       f.modules.empty() ? kSmbiosDdr : SmbiosTypeOf(f.modules.front().dimm.type)});
   }
   b.smbios = {
       .present = true,

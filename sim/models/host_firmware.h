@@ -31,6 +31,10 @@ struct HostFirmwareSpec {
   // its own bits of the port-select register (outside the port field)
   // this often.
   uint32_t flipsPortRegisterBitEveryMs = 0;
+  // ACPI code on an ICH takes INUSE_STS and keeps it this long (from the
+  // first access at or after each period; a test may arm the next).
+  uint32_t holdsInUseEveryMs = 0;
+  uint32_t holdsInUseForMs = 0;
   // The Intel ICH's host control (its interrupt enable, bit 0) and
   // auxiliary control (packet error checking, the 32-byte buffer) as
   // firmware left them.
@@ -71,8 +75,9 @@ class FirmwareHabit {
 
 // The habits of one host's firmware.
 struct HostFirmware {
-  FirmwareHabit leavesError, takesCompletion, hangs, flipsPortRegisterBit;
+  FirmwareHabit leavesError, takesCompletion, hangs, flipsPortRegisterBit, holdsInUse;
   uint32_t busyLagMs = 0;
+  uint32_t holdsInUseForMs = 0;
   SemaphoreImc imc;
   void Configure(const HostFirmwareSpec& habits) {
     leavesError.SetPeriod(habits.leavesErrorEveryMs);
@@ -80,6 +85,8 @@ struct HostFirmware {
     hangs.SetPeriod(habits.hangsEveryMs);
     flipsPortRegisterBit.SetPeriod(habits.flipsPortRegisterBitEveryMs);
     busyLagMs = habits.busyLagMs;
+    holdsInUse.SetPeriod(habits.holdsInUseEveryMs);
+    holdsInUseForMs = habits.holdsInUseForMs;
     imc.SetPeriod(habits.imcWantsSemaphoreEveryMs);
   }
 };

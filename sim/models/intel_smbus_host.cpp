@@ -69,6 +69,11 @@ void IntelSmbusHost::BeforeAccess() {
     firmwareHoldsInUse_ = false;
     status_ &= static_cast<uint8_t>(~kInUse);
   }
+  // Firmware gets the semaphore only while no one has it.
+  if (family_ == IntelHostFamily::Ich && (status_ & kInUse) == 0 &&
+      Firmware().holdsInUse.Due(machine_.NowMs())) {
+    HoldInUseUntil(machine_.NowMs() + Firmware().holdsInUseForMs);
+  }
 }
 
 bool IntelSmbusHost::Refuses(uint8_t addressByte) {

@@ -2,15 +2,17 @@
 
 #include "sim/machine.h"
 
+#include <string>
+
 namespace sim {
 
-SpdEeprom::SpdEeprom(const Machine& machine, const std::array<uint8_t, 256>& image,
+SpdEeprom::SpdEeprom(Machine& machine, const std::array<uint8_t, 256>& image,
                      EepromOptions options)
     : machine_(machine), options_(options) {
   pages_[0] = image;
 }
 
-SpdEeprom::SpdEeprom(const Machine& machine, const std::array<uint8_t, 512>& image,
+SpdEeprom::SpdEeprom(Machine& machine, const std::array<uint8_t, 512>& image,
                      EepromOptions options, uint8_t page)
     : machine_(machine), ee1004_(true), page_(page & 1), options_(options) {
   for (size_t i = 0; i < 256; ++i) {
@@ -23,6 +25,7 @@ bool SpdEeprom::Busy() const { return machine_.NowMs() < busyUntilMs_; }
 
 bool SpdEeprom::SelectPage(uint8_t page) {
   if (!ee1004_ || Busy()) return false;
+  ++pageSelects_;
   page_ = page & 1;
   return true;
 }
@@ -30,8 +33,61 @@ bool SpdEeprom::SelectPage(uint8_t page) {
 bool SpdEeprom::AcknowledgesPageQuery() const { return ee1004_ && !Busy() && page_ == 0; }
 
 bool SpdEeprom::BlockProtected() const {
+  if (!ee1004_) return (permanent_ || reversible_) && pointer_ < 0x80;
   const unsigned block = page_ * 2u + (pointer_ >> 7);
-  return ee1004_ && (options_.protectedBlocks & (1u << block)) != 0;
+  return (options_.protectedBlocks & (1u << block)) != 0;
+}
+
+namespace {
+constexpr uint8_t kProtectBase = 0x30;        // + the strap: permanent protection
+constexpr uint8_t kSetReversible = 0x31;      // with SA0 at the high voltage
+constexpr uint8_t kClearReversible = 0x33;
+}  // namespace
+
+bool SpdEeprom::CommandAddress(uint8_t address, bool read) {
+  command_ = Command::None;
+  if (ee1004_ || read || Busy()) return false;
+  if (options_.sa0HighVoltage) {
+    if (address == kSetReversible) command_ = Command::SetReversible;
+    if (address == kClearReversible) command_ = Command::ClearReversible;
+  } else if (address == kProtectBase + strap_ && !permanent_) {
+    command_ = Command::Permanent;
+  }
+  if (command_ != Command::None) ++protectCommands_;
+  return command_ != Command::None;
+}
+
+void SpdEeprom::CommandStop() {
+  const char* what = nullptr;
+  switch (command_) {
+    case Command::None: break;
+    case Command::Permanent:
+      permanent_ = true;
+      what = "permanently write-protected";
+      break;
+    case Command::SetReversible:
+      reversible_ = true;
+      what = "write-protected (reversible)";
+      break;
+    case Command::ClearReversible: reversible_ = false; break;
+  }
+  command_ = Command::None;
+  if (what != nullptr) {
+    machine_.RecordHarm("the SPD EEPROM strapped as slot " + std::to_string(strap_) + " was " + what);
+  }
+}
+
+bool WriteProtectCommands::Address(bool read) {
+  taken_.clear();
+  for (SpdEeprom* chip : chips_) {
+    if (chip->CommandAddress(address_, read)) taken_.push_back(chip);
+  }
+  return !taken_.empty();
+}
+
+void WriteProtectCommands::Stop() {
+  for (SpdEeprom* chip : taken_) chip->CommandStop();
+  taken_.clear();
 }
 
 bool SpdEeprom::Address(bool read) {

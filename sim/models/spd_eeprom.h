@@ -11,11 +11,25 @@
 // 128-byte blocks (bytes 0-127, 128-255, 256-383, 384-511) can each be
 // write-protected: a write into a protected block has its address and
 // offset acknowledged and its data byte not, and starts no write cycle.
+//
+// The 256-byte parts of DDR2 and DDR3 modules take write-protect commands at
+// 0x30-0x37 (WriteProtectCommands answers there for every chip of the
+// segment): a write addressed to 0x30 + the chip's A2-A1-A0 strap sets its
+// permanent write protection, which nothing clears; with SA0 at the high
+// voltage (which no board in a PC supplies) a write to 0x31 sets the
+// reversible protection and one to 0x33 clears it. Either protects bytes
+// 0-127 as a protected EE1004 block is. The chip acts at the STOP of a
+// transfer whose address it acknowledged, whatever followed (a quick write
+// is enough); it leaves a command it cannot take unacknowledged (protected
+// for good already, in its write cycle). A read there sets nothing and is
+// not acknowledged. Each protection set is recorded as harm on the machine.
 #pragma once
 
 #include <stdint.h>
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "sim/models/smbus_bus.h"
 
@@ -37,15 +51,18 @@ struct EepromOptions {
   // EE1004 only: whether the chip acknowledges the don't-care byte that may
   // follow a page command (parts differ; the page switches either way).
   bool pageDataAck = true;
+  // 256-byte parts: SA0 held at the high voltage the reversible
+  // write-protect commands need.
+  bool sa0HighVoltage = false;
 };
 
 class SpdEeprom : public SmbusSlave {
  public:
-  SpdEeprom(const Machine& machine, const std::array<uint8_t, 256>& image,
+  SpdEeprom(Machine& machine, const std::array<uint8_t, 256>& image,
             EepromOptions options = {});
   // An EE1004 with the 512 bytes of `image`, showing page `page` (what the
   // firmware left selected).
-  SpdEeprom(const Machine& machine, const std::array<uint8_t, 512>& image,
+  SpdEeprom(Machine& machine, const std::array<uint8_t, 512>& image,
             EepromOptions options = {}, uint8_t page = 0);
 
   bool Address(bool read) override;
@@ -71,6 +88,18 @@ class SpdEeprom : public SmbusSlave {
   bool PageDataAck() const { return options_.pageDataAck; }
   bool Ee1004() const { return ee1004_; }
   uint8_t Page() const { return page_; }
+  uint64_t PageSelects() const { return pageSelects_; }  // page commands the chip took
+
+  // 256-byte parts: the strap pins A2-A1-A0 (the slot), and the
+  // write-protect commands. CommandAddress is the START of a transfer
+  // addressed to 0x30-0x37: whether the chip acknowledges it (takes the
+  // command); CommandStop its STOP, where the command acts.
+  void SetStrap(uint8_t pins) { strap_ = pins & 7; }
+  bool CommandAddress(uint8_t address, bool read);
+  void CommandStop();
+  bool PermanentlyProtected() const { return permanent_; }
+  bool ReversiblyProtected() const { return reversible_; }
+  uint64_t ProtectCommands() const { return protectCommands_; }  // commands taken
 
   // What a read at the chip's address shows now: the whole array of a
   // 256-byte part, the selected page of an EE1004; and either page.
@@ -86,7 +115,7 @@ class SpdEeprom : public SmbusSlave {
   bool Busy() const;
   bool BlockProtected() const;
 
-  const Machine& machine_;
+  Machine& machine_;
   std::array<std::array<uint8_t, 256>, 2> pages_{};
   bool ee1004_ = false;
   uint8_t page_ = 0;
@@ -109,6 +138,32 @@ class SpdEeprom : public SmbusSlave {
   uint32_t answersLeft_ = 0;
   bool lockArmed_ = false;
   uint32_t writesLeft_ = 0;
+  enum class Command : uint8_t { None, Permanent, SetReversible, ClearReversible };
+  uint8_t strap_ = 0;
+  Command command_ = Command::None;  // taken at the START, acts at the STOP
+  bool permanent_ = false;
+  bool reversible_ = false;
+  uint64_t protectCommands_ = 0;
+  uint64_t pageSelects_ = 0;
+};
+
+// The write-protect command address `address` (0x30-0x37) of one segment:
+// every 256-byte chip there sees a transfer to it, and the lines are
+// wired-AND, so it is acknowledged when any chip takes it.
+class WriteProtectCommands : public SmbusSlave {
+ public:
+  WriteProtectCommands(std::vector<SpdEeprom*> chips, uint8_t address)
+      : chips_(std::move(chips)), address_(address) {}
+
+  bool Address(bool read) override;
+  bool Write(uint8_t) override { return !taken_.empty(); }  // the don't-care bytes
+  uint8_t Read() override { return 0xFF; }
+  void Stop() override;
+
+ private:
+  std::vector<SpdEeprom*> chips_;
+  uint8_t address_;
+  std::vector<SpdEeprom*> taken_;
 };
 
 }  // namespace sim

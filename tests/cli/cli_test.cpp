@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -318,6 +319,87 @@ TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
   EXPECT_EQ(rows["part number:"][2], "M378A2K43BB1-CRC");
   EXPECT_EQ(rows["XMP profile 1:"][0].get<std::string>().rfind("DDR4-2400 (PC4-19200) 14-16-16-32 at 1.2 V", 0), 0u);
   EXPECT_EQ(rows["XMP profile 1:"][3], "-");
+}
+
+// DDR4 modules left on page 1 on a board with no SMBIOS table: nothing
+// says they are DDR4, so no page is selected and each is read as it shows;
+// the report lists it as found and says in one line why it has no type.
+TEST_P(Tool, ReportSaysWhyModulesItCannotTypeAreFound) {
+  const Outcome text = Dimmio(GetParam(), {"report"}, "pch100-nosmbios");
+  ASSERT_EQ(text.exit, 0) << text.err;
+  const json r = DimmioJson(GetParam(), {"report"}, "pch100-nosmbios");
+  for (const int slot : {0, 1}) {
+    SCOPED_TRACE("slot " + std::to_string(slot));
+    const json& s = r["slots"][slot];
+    EXPECT_TRUE(s["present"].get<bool>());
+    EXPECT_EQ(s["bytes_read"], 128) << "as the module shows them: no type to read more for";
+    EXPECT_EQ(s["status"]["code"], 0);
+  }
+  const std::string why = "no SPD page was selected (neither byte 2 nor the SMBIOS tables show DDR4 modules)";
+  size_t lines = 0;
+  for (size_t at = text.out.find(why); at != std::string::npos; at = text.out.find(why, at + 1)) ++lines;
+  EXPECT_EQ(lines, 2u) << text.out;
+}
+
+// A transport of the host target that hands what its machine was left with
+// (harm a device model recorded, leaks) to the test when the tool is done.
+class WatchedTransport final : public dimmio::Transport {
+ public:
+  WatchedTransport(std::unique_ptr<dimmio::InProcessTransport> inner, std::string& findings)
+      : inner_(std::move(inner)), findings_(findings) {}
+  ~WatchedTransport() override { findings_ += inner_->Close(); }
+  dimmio::ControlReply Control(uint32_t code, std::span<const uint8_t> input,
+                               uint32_t outputLength) override {
+    return inner_->Control(code, input, outputLength);
+  }
+
+ private:
+  std::unique_ptr<dimmio::InProcessTransport> inner_;
+  std::string& findings_;
+};
+
+// Every command that reaches the modules, on every board whose modules are
+// SDR to DDR3: a write to 0x30-0x37 there is a write-protect command (the
+// permanent one of the modules in slots 6 and 7 at 0x36 and 0x37), so no
+// module may end protected and the EEPROM models record none.
+TEST_P(Tool, NoCommandWriteProtectsAModuleOnBoardsBeforeDdr4) {
+  std::string findings;
+  dimmio::cli::Target host = HostTarget();
+  host.Open = [&findings](const std::string& name, std::string* error) -> std::unique_ptr<dimmio::Transport> {
+    auto inner = dimmio::InProcessTransport::Open(BoardNamed(name), error);
+    if (inner == nullptr) return nullptr;
+    return std::make_unique<WatchedTransport>(std::move(inner), findings);
+  };
+  size_t boards = 0;
+  for (const sim::Board& board : sim::Boards()) {
+    if (!board.smbus || board.smbus->segment0.empty()) continue;
+    const auto& modules = board.smbus->segment0;
+    if (std::any_of(modules.begin(), modules.end(),
+                    [](const sim::SpdSlotSpec& m) { return m.dimm.type == sim::MemoryType::Ddr4; })) {
+      continue;
+    }
+    SCOPED_TRACE(board.name);
+    ++boards;
+    // The populated slots and an empty one.
+    std::vector<std::vector<std::string>> commands = {{"report"}};
+    std::set<uint8_t> slots;
+    for (const sim::SpdSlotSpec& m : modules) slots.insert(m.slot);
+    for (uint8_t empty = 0; empty < 8; ++empty) {
+      if (slots.insert(empty).second) break;
+    }
+    for (const uint8_t slot : slots) {
+      const std::string n = std::to_string(slot);
+      commands.push_back({"spd", "--slot", n});
+      commands.push_back({"spd", "--slot", n, "--raw"});
+      commands.push_back({"probe", "--slot", n, "--yes"});
+    }
+    for (const auto& args : commands) {
+      Dimmio(GetParam(), args, board, host);
+      EXPECT_EQ(findings, "") << args[0];
+      findings.clear();
+    }
+  }
+  EXPECT_GE(boards, 20u);
 }
 
 // A request the driver refuses comes back as its completion status by name

@@ -62,6 +62,9 @@ const FirmwareCase kFirmwareCases[] = {
     {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},
     {"ali1543", "leaves error", kLeavesError},    {"ali1543", "takes completion", kTakesCompletion},
     {"ali1543", "hangs", kHangs},                 {"ali1533-r0", "hangs", kHangs},
+    // ACPI code keeps the ICH's semaphore past the driver's 200-poll bound
+    // under any clock, when the test arms it.
+    {"pch100", "holds the host", {.holdsInUseForMs = 60000}},
 };
 
 class FirmwareTest : public ContractTest, public ::testing::WithParamInterface<FirmwareCase> {
@@ -117,6 +120,48 @@ TEST_P(FirmwareTest, EveryModuleReadsOrFailsWithItsStatusAndTheNextReadIsWhole) 
     EXPECT_EQ(imc.MostTransfersInOneHold(), 1u) << "the semaphore is ours for one transfer";
     EXPECT_LE(imc.LongestDriverHoldMs(), kOneTransferMs);
   }
+}
+
+// Firmware holding the host while the page query runs: only a query that
+// goes unacknowledged means page 1, so the page request and the probe fail
+// with the query's status, nothing goes on the bus after it and the board's
+// page stays; the next request reads the page asked for.
+TEST_P(FirmwareTest, APageQueryOnAHeldHostEndsTheRequestWithNothingSentAfterIt) {
+  if (GetParam().firmware.holdsInUseForMs == 0) GTEST_SKIP() << "firmware does not hold the host";
+  auto& host = *models_.Host<sim::IntelSmbusHost>();
+  const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
+  sim::SpdEeprom& eeprom = *models_.eeproms[0][slot.slot];
+  const uint8_t left = eeprom.Page();
+  const uint8_t other = static_cast<uint8_t>(!left);
+  {
+    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+    host.Firmware().holdsInUse.ArmNext();
+  }
+  for (const uint32_t code : {IOCTL_READ_SPD_PAGE, IOCTL_PROBE_SPD_WRITE}) {
+    SCOPED_TRACE(code);
+    const uint64_t transactions = host.Transactions();
+    const bool page = code == IOCTL_READ_SPD_PAGE;
+    const Reply held = page ? Send(code, {slot.slot, other, 0}, 76 + 256) : Send(code, {slot.slot}, 80);
+    const uint32_t at = page ? 0 : 4;
+    ASSERT_EQ(held.information, page ? 76u : 80u);
+    if (!page) {
+      EXPECT_EQ(static_cast<int32_t>(WordAt(held.output, 0)), -1);
+    }
+    EXPECT_EQ(WordAt(held.output, at + kOpCode), DIMMIO_ERROR_PAGE_QUERY_FAILED);
+    EXPECT_EQ(WordAt(held.output, at + kOpHwCode), DIMMIO_ERROR_HW_HOST_HELD);
+    EXPECT_EQ(host.Transactions(), transactions) << "nothing started after the query";
+    EXPECT_EQ(eeprom.Page(), left);
+    EXPECT_EQ(eeprom.CommittedWrites(), 0u);
+  }
+  {
+    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+    host.HoldInUseUntil(machine_.NowMs());  // firmware lets go
+  }
+  const Reply next = Send(IOCTL_READ_SPD_PAGE, {slot.slot, other, 0}, 76 + 256);
+  ASSERT_EQ(next.information, 76u + 256);
+  EXPECT_EQ(WordAt(next.output, kOpCode), 0u);
+  EXPECT_TRUE(std::equal(next.output.begin() + 76, next.output.end(), eeprom.PageBytes(other).begin()));
+  EXPECT_EQ(eeprom.Page(), left);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, FirmwareTest, ::testing::ValuesIn(kFirmwareCases), CaseName);

@@ -21,7 +21,6 @@ constexpr uint32_t kAddressNotAcknowledged = 3;
 
 constexpr uint32_t kWriteByteFailed = 19;
 constexpr uint32_t kProbeWrite = 23;
-constexpr uint32_t kProbeFirstRead = 22;
 constexpr uint32_t kReadByteFailed = 17;
 
 constexpr uint32_t kSpdWritesBlocked = 37;
@@ -139,11 +138,12 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(WordAt(one.output, kOpHwCode), kReadByteFailed);
   EXPECT_EQ(WordAt(one.output, kOpHwDetail), noAnswer);
 
-  // The probe stops at its first read, which nothing answers.
+  // The probe stops at its first read, of the type byte, which nothing
+  // answers: refused, nothing written.
   const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {empty}, 80);
   ASSERT_EQ(probe.information, 80u);
   EXPECT_EQ(WordAt(probe.output, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(WordAt(probe.output, 4 + kOpCode), kProbeFirstRead);
+  EXPECT_EQ(WordAt(probe.output, 4 + kOpCode), DIMMIO_ERROR_PROBE_TYPE_UNREADABLE);
   EXPECT_EQ(WordAt(probe.output, 4 + kOpHwCode), kReadByteFailed);
 
   // The bus recovers: the next read gets the first module.
@@ -228,6 +228,14 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleIsNotSeenThroughAnother) {
   EXPECT_EQ(read(&later), firstBank) << "through a handle opened later";
 }
 
+// Whether the driver may know the board's modules for DDR4: by a type byte
+// on the page shown (page 0), or by the SMBIOS memory devices.
+bool KnownDdr4(const sim::Board& board, const sim::BoardModels& models) {
+  const sim::SpdEeprom* first = models.eeproms[0][board.smbus->segment0.front().slot];
+  if (!first->Ee1004()) return false;
+  return first->Page() == 0 || board.smbios.present;
+}
+
 TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
   struct Case {
     uint8_t page, offset;
@@ -235,6 +243,7 @@ TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
     bool failMidway;  // the module stops answering after the page is selected
   };
   const bool pages = HasPageTransfers(*board_);
+  const bool ddr4 = KnownDdr4(*board_, models_);
   for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
     sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
     const uint8_t left = eeprom->Page();
@@ -246,23 +255,33 @@ TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
         std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
         eeprom->FailTransfersAfter(2, 1);
       }
-      const uint32_t want = c.page > 1     ? DIMMIO_ERROR_PAGE_OUT_OF_RANGE
-                            : !pages       ? DIMMIO_ERROR_NO_PAGE_TRANSFERS
-                            : !eeprom->Ee1004() ? DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED
-                            : c.failMidway ? kSpdBlockRead
-                                           : 0;
+      // Modules not known for DDR4 are read as they show, no page selected
+      // (a command there could write-protect a DDR2 or DDR3 EEPROM).
+      const uint32_t want = c.page > 1         ? DIMMIO_ERROR_PAGE_OUT_OF_RANGE
+                            : !pages           ? DIMMIO_ERROR_NO_PAGE_TRANSFERS
+                            : c.failMidway     ? kSpdBlockRead
+                            : ddr4             ? 0
+                            : c.page == 0 && left == 0 && eeprom->Ee1004() ? 0
+                                               : DIMMIO_ERROR_NOT_KNOWN_DDR4;
+      const uint8_t shown = ddr4 ? c.page : left;
       const Reply reply = Send(IOCTL_READ_SPD_PAGE, {slot.slot, c.page, c.offset}, 76 + c.count);
       EXPECT_EQ(reply.status, STATUS_SUCCESS);
       EXPECT_EQ(WordAt(reply.output, kOpCode), want);
-      if (want == DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED) {
-        EXPECT_EQ(WordAt(reply.output, kOpHwCode), DIMMIO_ERROR_HW_SEND_BYTE);
-      }
-      const uint32_t read = want == 0 ? c.count : want == kSpdBlockRead ? 4 : 0;
+      const uint32_t read = want == 0 || want == DIMMIO_ERROR_NOT_KNOWN_DDR4 ? c.count
+                            : want == kSpdBlockRead                       ? reply.information - 76
+                                                                          : 0;
       ASSERT_EQ(reply.information, 76 + read);
+      if (want == kSpdBlockRead) {
+        EXPECT_LT(read, c.count);
+      }
       for (uint32_t i = 0; i < read; ++i) {
-        EXPECT_EQ(reply.output[76 + i], eeprom->PageBytes(c.page)[(c.offset + i) & 0xFF]) << i;
+        EXPECT_EQ(reply.output[76 + i], eeprom->PageBytes(shown)[(c.offset + i) & 0xFF]) << i;
       }
       EXPECT_EQ(eeprom->Page(), left) << "the board's page is on again";
+      EXPECT_EQ(eeprom->ProtectCommands(), 0u) << "no write-protect command reached the module";
+      if (!ddr4) {
+        EXPECT_EQ(eeprom->PageSelects(), 0u) << "no page command to modules not known for DDR4";
+      }
     }
   }
 }
@@ -282,6 +301,10 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     const uint8_t pageLeft = eeprom->Page();
     const std::array<uint8_t, 256> upperBefore = eeprom->PageBytes(1);
     Expected want{1, 0, 0};
+    // A DDR4 module left on page 1 that nothing says is DDR4 shows no type
+    // byte there: refused, nothing written.
+    const bool pageUnknown = eeprom->Ee1004() && !KnownDdr4(*board_, models_);
+    const uint8_t typeShown = eeprom->Bytes()[2];
     if (slot.eeprom.writeProtect == sim::WriteProtect::AckAndKeep) want = {0, 0, 0};
     if (slot.eeprom.writeProtect == sim::WriteProtect::Nack || (slot.eeprom.protectedBlocks & 1) != 0) {
       want = {0, kProbeWrite, kWriteByteFailed};
@@ -290,6 +313,10 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     // no write at all.
     const bool blocked = (IntelHostConfig(*board_) & sim::IntelSmbusHost::kSpdWriteDisable) != 0;
     if (blocked) want = {0, kSpdWritesBlocked, kSpdWritesBlocked};
+    if (pageUnknown) {
+      ASSERT_TRUE(typeShown < 0x04 || (typeShown > 0x0C && typeShown != 0x0E)) << int(typeShown);
+      want = {-1, DIMMIO_ERROR_PROBE_NOT_PLAIN_EEPROM, 0};
+    }
     // Then with the slowest write cycle an SPD EEPROM may have: the read-back
     // and the restoring write wait it out, and byte 74 is back.
     for (const uint32_t cycleMs : {5u, 10u}) {
@@ -307,9 +334,17 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
       EXPECT_EQ(eeprom->Bytes(), before);
       EXPECT_EQ(eeprom->Page(), pageLeft);
       EXPECT_EQ(eeprom->PageBytes(1), upperBefore);
+      if (pageUnknown) {
+        EXPECT_EQ(WordAt(reply.output, 4 + kOpDetailCount), 1u);
+        EXPECT_EQ(WordAt(reply.output, 4 + 12), typeShown) << "the type byte in the detail";
+        EXPECT_EQ(eeprom->CommittedWrites(), 0u);
+      }
       if (blocked) {
         EXPECT_EQ(WordAt(reply.output, 4 + kOpHwDetail), IntelHostConfig(*board_));
-        EXPECT_EQ(eeprom->Transfers() - transfers, 1u) << "the first read alone";
+        // Reads alone: the type byte (once more where a host with page
+        // transfers asks whether the modules are DDR4) and byte 74.
+        const bool asked = HasPageTransfers(*board_) && !eeprom->Ee1004();
+        EXPECT_EQ(eeprom->Transfers() - transfers, asked ? 3u : 2u);
         EXPECT_EQ(models_.Host<sim::IntelSmbusHost>()->RefusedSpdWrites(), 0u)
             << "no write was started";
       }

@@ -2,6 +2,7 @@
 // do not count as a module, and the 8-bit counters.
 #include <functional>
 
+#include "smbios/memory_type.h"
 #include "smbios/smbios.h"
 #include "smbios/table_queries.h"
 #include "smbios_fixture.h"
@@ -89,6 +90,29 @@ TEST(CountMemoryModules, PrefersInstalledModulesThenPopulatedDevices) {
   for (const CountCase& c : cases) {
     EXPECT_EQ(Count(CountModulesInTable, c.fill), c.expected) << c.name;
   }
+}
+
+Fill Typed(uint16_t size, uint8_t type) {
+  return [=](sim::SmbiosBuilder& b) { b.MemoryDevice(size, "D", type); };
+}
+
+// Whether the memory devices say DDR4: every populated device that states a
+// type states 0x1A; empty sockets and "other" or "unknown" types say nothing.
+TEST(MemoryIsDdr4, OnlyWhenEveryPopulatedDeviceThatStatesATypeSaysDdr4) {
+  const CountCase cases[] = {
+      {"two DDR4 devices", Both(Typed(8192, 0x1A), Typed(8192, 0x1A)), 1},
+      {"DDR4 and an empty DDR3 socket", Both(Typed(8192, 0x1A), Typed(0, 0x18)), 1},
+      {"DDR4 and an unknown type", Both(Typed(8192, 0x1A), Typed(4096, 0x02)), 1},
+      {"DDR4 and a DDR3 device", Both(Typed(8192, 0x1A), Typed(4096, 0x18)), 0},
+      {"DDR3 only", Typed(4096, 0x18), 0},
+      {"DDR4 of unknown size", Typed(0xFFFF, 0x1A), 0},
+      {"no memory devices", Modules({7, 7}), 0},
+  };
+  const auto ddr4 = [](const SmbiosTableRef& table) -> uint8_t { return MemoryIsDdr4InTable(table) ? 1 : 0; };
+  for (const CountCase& c : cases) {
+    EXPECT_EQ(Count(ddr4, c.fill), c.expected) << c.name;
+  }
+  EXPECT_FALSE(MemoryIsDdr4InTable({nullptr, 0, 0})) << "no table";
 }
 
 }  // namespace

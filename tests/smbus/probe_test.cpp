@@ -20,29 +20,36 @@ struct ProbeCase {
   uint32_t hwCode;
   int byteDelta;  // what byte 74 holds afterwards, relative to before
   uint64_t transfers;  // transfers the EEPROM acknowledged
+  uint32_t detail = 0;  // the operation half's one detail word, if any
 };
 
 TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
   const ProbeCase cases[] = {
-      {"writable", [](sim::SpdEeprom&) {}, 5, 1, 0, 0, 0, 5},
-      {"silent after the first read", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(1); }, 5, -2,
-       OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 1},
-      {"silent after the changing write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(2); }, 5,
-       -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 2},
+      {"writable", [](sim::SpdEeprom&) {}, 5, 1, 0, 0, 0, 6},
+      // The type byte first: nothing is written to an SPD it does not name
+      // a plain EEPROM, or whose type cannot be read.
+      {"type byte unreadable", [](sim::SpdEeprom& e) { e.FailNextTransfers(1); }, 5, -1,
+       OpError::ProbeTypeUnreadable, OpError::ReadByteFailed, 0, 0},
+      {"a DDR5 hub", [](sim::SpdEeprom& e) { e.Byte(2) = 0x12; }, 5, -1,
+       OpError::ProbeNotPlainEeprom, 0, 0, 1, 0x12},
+      {"silent after the first read", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(2); }, 5, -2,
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 2},
+      {"silent after the changing write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(3); }, 5,
+       -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 3},
       // The read-back fails but the write landed: the value goes back anyway.
-      {"read-back refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(2, 1); }, 5, -2,
-       OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 3},
+      {"read-back refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(3, 1); }, 5, -2,
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 4},
       {"still in its write cycle at the read-back and the write back", [](sim::SpdEeprom&) {}, 150,
-       -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 2},
-      {"silent from the restoring write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(3); }, 5,
-       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 1, 3},
+       -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 3},
+      {"silent from the restoring write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(4); }, 5,
+       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 1, 4},
       // The restore is tried once more; the reply still tells the first failure.
-      {"restoring write refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(3, 1); }, 5,
-       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 0, 4},
-      {"read after restoring refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(4); }, 5, -4,
-       OpError::ProbeReadAfterRestore, OpError::ReadByteFailed, 0, 4},
+      {"restoring write refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(4, 1); }, 5,
+       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 0, 5},
+      {"read after restoring refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(5); }, 5, -4,
+       OpError::ProbeReadAfterRestore, OpError::ReadByteFailed, 0, 5},
       {"locks after the first write", [](sim::SpdEeprom& e) { e.LockAfterWrites(1); }, 5, -5,
-       OpError::ProbeMismatch, 0, 1, 6},
+       OpError::ProbeMismatch, 0, 1, 7},
   };
   for (const ProbeCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -60,7 +67,10 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
     OpStatus status = Fresh();
     EXPECT_EQ(ProbeSpdWrite(ctl, &status, 0), c.result);
     EXPECT_EQ(status.Code, c.code);
-    EXPECT_EQ(status.DetailCount, 0u);
+    EXPECT_EQ(status.DetailCount, c.detail != 0 ? 1u : 0u);
+    if (c.detail != 0) {
+      EXPECT_EQ(status.Detail[0], c.detail);
+    }
     EXPECT_EQ(status.HwCode, c.hwCode);
     EXPECT_EQ(eeprom.Bytes()[74], static_cast<uint8_t>(before + c.byteDelta));
     EXPECT_EQ(eeprom.Transfers(), c.transfers);

@@ -267,6 +267,16 @@ const char* ProbeMeaning(int32_t result, uint32_t code) {
   if (result == DIMMIO_PROBE_UNCHANGED && code == DIMMIO_ERROR_SPD_WRITES_BLOCKED) {
     return "the SPD is not writable: the chipset blocks SPD writes (nothing was written)";
   }
+  if (result == -1 && code == DIMMIO_ERROR_PROBE_NOT_PLAIN_EEPROM) {
+    return "nothing was written: byte 2 names an SPD that is not a plain EEPROM (a DDR5 hub, or an "
+           "unknown type)";
+  }
+  if (result == -1 && code == DIMMIO_ERROR_PROBE_TYPE_UNREADABLE) {
+    return "nothing was written: the module's memory type (byte 2) could not be read";
+  }
+  if (result == -1 && code == DIMMIO_ERROR_PAGE_QUERY_FAILED) {
+    return "nothing was written: the SPD page query failed";
+  }
   switch (result) {
     case DIMMIO_PROBE_WRITABLE:
       return "the SPD accepts writes: the byte took the changed value, was restored and verified";

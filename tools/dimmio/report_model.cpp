@@ -81,6 +81,10 @@ std::vector<std::string> SlotCells(const Report& report, const SlotReport& slot)
   if (!slot.Answered) {
     return {"-- read stopped after " + std::to_string(slot.BytesRead) + " bytes: " + DescribeStatus(slot.Status)};
   }
+  if (!f.Decoded && !f.Blank && report.NoPageSelected) {
+    return {f.Type + ": answers, but no SPD page was selected (neither byte 2 nor the SMBIOS tables "
+                     "show DDR4 modules), so its bytes are as the module shows them"};
+  }
   if (!f.Decoded) return {f.Type + (f.Blank ? " (nothing written)" : " (not decoded: see spd --decode)")};
   return {f.Type, std::to_string(f.CapacityMb) + " MB", Speed(f), Width(f), Maker(f.Maker), OrNone(f.PartNumber),
           CheckCell(f)};
@@ -134,6 +138,11 @@ Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks) {
         auto read = paged ? client.ReadSpdPage(slot, 0, 0, kSpdDecodedBytes)
                           : client.ReadSpd(slot, 0, kSpdDecodedBytes);
         if (!read) return read.error();
+        if (paged && read->Status.Code == DIMMIO_ERROR_NOT_KNOWN_DDR4) {
+          // The slot as it shows, no page selected; the other slots alike.
+          paged = false;
+          report.NoPageSelected = true;
+        }
         if (paged && (read->Status.Code == DIMMIO_ERROR_NO_PAGE_TRANSFERS ||
                       read->Status.Code == DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED)) {
           paged = false;
@@ -150,6 +159,7 @@ Result<Report> GatherReport(Client& client, uint32_t segment, BusLocks* locks) {
         s.Slot = slot;
         s.BytesRead = static_cast<uint32_t>(read->Bytes.size());
         s.Status = read->Status;
+        if (s.Status.Code == DIMMIO_ERROR_NOT_KNOWN_DDR4) s.Status.Code = DIMMIO_ERROR_NONE;
         s.Answered = read->Bytes.size() == kSpdDecodedBytes;
         std::vector<uint8_t> bytes = read->Bytes;
         // DDR3 keeps its part number and DRAM maker beyond byte 127.

@@ -39,6 +39,9 @@ struct Report {
   PciNames Names;               // of the functions, where the PCI ID database is found
   uint32_t Segment = 0;
   bool ControllerAvailable = true;
+  // The driver selected no SPD page: the modules were not known to be DDR4,
+  // so each slot is as it shows (a DDR4 module perhaps on its page 1).
+  bool NoPageSelected = false;
   OpStatus ControllerStatus{};  // why not, when not
   std::vector<SlotReport> Slots;
   bool SideBySide = false;      // the modules as one column each (report --side-by-side)

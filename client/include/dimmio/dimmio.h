@@ -130,6 +130,10 @@ DIMMIO_STATIC_ASSERT(offsetof(DimmioOpStatus, HwDetail) == 44, "HwDetail");
 #define DIMMIO_ERROR_PAGE_OUT_OF_RANGE 40u     /* a page other than 0 or 1 */
 #define DIMMIO_ERROR_HW_SEND_BYTE 41u
 #define DIMMIO_ERROR_HW_RECEIVE_BYTE 42u
+#define DIMMIO_ERROR_PAGE_QUERY_FAILED 43u  /* the page query failed; nothing sent after it */
+#define DIMMIO_ERROR_NOT_KNOWN_DDR4 44u     /* no page selected: the slot as it shows */
+#define DIMMIO_ERROR_PROBE_NOT_PLAIN_EEPROM 45u  /* detail: byte 2; nothing written */
+#define DIMMIO_ERROR_PROBE_TYPE_UNREADABLE 46u   /* byte 2 unreadable; nothing written */
 
 /* ---- PCI records ------------------------------------------------------ */
 
