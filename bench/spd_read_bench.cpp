@@ -106,13 +106,18 @@ constexpr uint32_t kWordsPerImage = 128;
 // the two queries, page 1's select and the put-back (4 page transfers); on
 // page 1: the two queries, both selects and the put-back (5); a module that
 // refuses the byte after a select has each select confirmed by a query (+2).
-// Each costs the Intel host's 1 ms settle, as a word does.
+// Each costs the Intel host's 1 ms settle, as a word does. No page is
+// selected before the modules are known to be DDR4: on a board left on page
+// 0 a type byte read tells it (one word a pair of requests), on page 1 the
+// SMBIOS memory devices do (no bus transfer).
 struct Ddr4BenchBoard {
   const char* board;
   uint8_t slot;
   uint32_t pageTransfers;
+  uint32_t typeReads;
 };
-constexpr Ddr4BenchBoard kDdr4Boards[] = {{"pch100", 0, 5}, {"pch300-lp", 0, 4}, {"glk", 0, 6}};
+constexpr Ddr4BenchBoard kDdr4Boards[] = {
+    {"pch100", 0, 5, 0}, {"pch300-lp", 0, 4, 1}, {"glk", 0, 6, 1}};
 
 void ReadDdr4Image(benchmark::State& state, const Ddr4BenchBoard& row) {
   sim::Machine machine;
@@ -141,10 +146,10 @@ void ReadDdr4Image(benchmark::State& state, const Ddr4BenchBoard& row) {
   }
   const double n = images == 0 ? 1.0 : static_cast<double>(images);
   state.counters["word_reads_per_image"] = static_cast<double>(eeprom.Transfers() - words0) / n;
-  state.counters["word_reads_least"] = 2 * kWordsPerImage;
+  state.counters["word_reads_least"] = 2 * kWordsPerImage + row.typeReads;
   state.counters["port_accesses_per_image"] = static_cast<double>(machine.PortAccesses() - ports0) / n;
   state.counters["virtual_ms_per_image"] = static_cast<double>(machine.NowMs() - ms0) / n;
-  state.counters["virtual_ms_least"] = 2 * kWordsPerImage + row.pageTransfers;
+  state.counters["virtual_ms_least"] = 2 * kWordsPerImage + row.pageTransfers + row.typeReads;
   ReleaseController(controller);
 }
 
