@@ -40,23 +40,6 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase) {
 
 namespace {
 
-constexpr uint8_t kFirstSlotAddress = 0x50;
-constexpr uint8_t kSlots = 8;
-
-// True when a memory slot answers a read of its byte 0 on the controller.
-bool AnySlotAnswers(SmbusController* controller) {
-  for (uint8_t slot = 0; slot < kSlots; ++slot) {
-    OpStatus scratch;
-    InitOpStatus(&scratch);
-    uint8_t value = 0;
-    if (ReadByte(controller->Context, &scratch, static_cast<uint8_t>(kFirstSlotAddress + slot), 0,
-                 &value) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // The nForce's base by its range at word 0x14: bits 15-2 of an I/O range,
 // counted back by the 0xE0 the register offsets start at; 0 when the word
 // holds no I/O range.
@@ -74,7 +57,7 @@ int32_t AcquireNforce(SmbusController* controller, PciLocation function, uint8_t
   bool answers = false;
   if (usable14) {
     SmbusController probe{};
-    answers = AcquireDevice(&probe, base14) == 0 && AnySlotAnswers(&probe);
+    answers = AcquireDevice(&probe, base14) == 0 && AnySpdSlotAnswers(&probe);
   }
   const bool use14 = answers || (usable14 && !host_status::UsableIoBase(rowBase, kHostCommand));
   const uint32_t base = use14 ? base14 : rowBase;

@@ -23,20 +23,6 @@ NvAbort AbortOf(PciLocation function) {
   return NvAbort::None;
 }
 
-// True when a memory slot answers on the channel the controller drives.
-bool AnySlotAnswers(SmbusController* controller) {
-  for (uint8_t slot = 0; slot < kSlots; ++slot) {
-    OpStatus scratch;
-    InitOpStatus(&scratch);
-    uint8_t value = 0;
-    if (controller->ReadByte(controller->Context, &scratch,
-                             static_cast<uint8_t>(kFirstSlotAddress + slot), 0, &value) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 uint32_t ChannelBase(PciLocation function, uint32_t channel) {
@@ -72,7 +58,7 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_
   for (uint32_t channel = 0; channel < channels && chosen < 0; ++channel) {
     SmbusController probe{};
     if (NV_AcquireDevice(&probe, bases[channel], kNvVariantPortIo, abort) != 0) continue;
-    if (AnySlotAnswers(&probe)) chosen = static_cast<int32_t>(channel);
+    if (AnySpdSlotAnswers(&probe)) chosen = static_cast<int32_t>(channel);
     NV_ReleaseDevice(probe.Context);
   }
   if (chosen < 0) chosen = fallback;

@@ -26,10 +26,6 @@ constexpr uint32_t kBarIoSpace = 0x01;              // the BAR is an I/O BAR
 constexpr uint8_t kCommandRegister = 0x04;
 constexpr uint32_t kCommandIoSpace = 0x01;          // the function decodes its I/O BARs
 
-// The memory slots asked, with one read of SPD byte 0 each (slot n at 0x50 + n).
-constexpr uint8_t kFirstSlotAddress = 0x50;
-constexpr uint8_t kSlots = 8;
-
 // The I/O base of channel 0 (channel 1) or 1 (channel 2); 0 when the BIOS
 // programmed none or the BAR is a memory BAR.
 uint32_t ChannelBase(PciLocation function, uint32_t channel);

@@ -53,6 +53,7 @@ static_assert(sizeof(SmbusController) == 44);
 constexpr int32_t kNotAcknowledged = 1;
 
 constexpr uint8_t kSpdFirstSlave = 0x50;  // slot n answers at 0x50 + n
+constexpr uint8_t kSpdSlots = 8;
 constexpr uint8_t kSpdProbeOffset = 74;   // the byte the write probe changes and restores
 
 // Reads `count` SPD bytes of `slot` from `offset` on (wrapping past 0xFF) into
@@ -60,6 +61,11 @@ constexpr uint8_t kSpdProbeOffset = 74;   // the byte the write probe changes an
 // transfer for an odd last byte; stops at the first failure (code 14).
 uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot,
                       uint8_t* data, uint8_t offset, uint32_t count);
+
+// True when a memory slot answers a read of its byte 0 on the controller:
+// how a host with two candidate blocks or channels finds the one its
+// modules are on. Nothing is written.
+bool AnySpdSlotAnswers(SmbusController* controller);
 
 // Changes SPD byte 74 and restores it: 1 = writable, 0 = unchanged
 // (protected, or the write failed), -1..-5 = the step that failed. Only a

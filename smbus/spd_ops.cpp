@@ -91,6 +91,19 @@ constexpr bool PlainEepromType(uint8_t type) {
 
 }  // namespace
 
+bool AnySpdSlotAnswers(SmbusController* controller) {
+  for (uint8_t slot = 0; slot < kSpdSlots; ++slot) {
+    OpStatus scratch;
+    InitOpStatus(&scratch);
+    uint8_t value = 0;
+    if (controller->ReadByte(controller->Context, &scratch,
+                             static_cast<uint8_t>(kSpdFirstSlave + slot), 0, &value) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot,
                       uint8_t* data, uint8_t offset, uint32_t count) {
   const uint8_t slave = static_cast<uint8_t>(kSpdFirstSlave + slot);

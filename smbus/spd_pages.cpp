@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint8_t kPageCommand = 0x36;  // + page: select; read: the page query
 constexpr uint8_t kDontCare = 0x00;     // the byte a send byte carries
-constexpr uint8_t kSlots = 8;
 constexpr uint8_t kSpdTypeOffset = 2;   // the memory type byte
 constexpr uint8_t kTypeDdr4 = 0x0C, kTypeDdr4E = 0x0E;
 
@@ -40,7 +39,7 @@ bool ModulesAreDdr4(SmbusController* c, OpStatus* status, uint8_t slot, uint8_t 
   if (shown != 0 && SmbiosMemoryIsDdr4()) return true;
   const KeptHardwareHalf kept(status);
   bool settled = false, ddr4 = false;
-  for (uint8_t i = 0; i < kSlots && !settled; ++i) {
+  for (uint8_t i = 0; i < kSpdSlots && !settled; ++i) {
     const uint8_t s = i == 0 ? slot : static_cast<uint8_t>(i <= slot ? i - 1 : i);
     uint8_t type = 0;
     if (c->ReadByte(c->Context, status, static_cast<uint8_t>(kSpdFirstSlave + s), kSpdTypeOffset,
