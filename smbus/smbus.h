@@ -55,6 +55,7 @@ constexpr int32_t kNotAcknowledged = 1;
 constexpr uint8_t kSpdFirstSlave = 0x50;  // slot n answers at 0x50 + n
 constexpr uint8_t kSpdSlots = 8;
 constexpr uint8_t kSpdProbeOffset = 74;   // the byte the write probe changes and restores
+constexpr uint8_t kSpdTypeOffset = 2;     // the memory type byte
 
 // Reads `count` SPD bytes of `slot` from `offset` on (wrapping past 0xFF) into
 // `data`; returns how many were read. Word transfers for pairs, a byte

@@ -84,7 +84,6 @@ bool OnPageZero(SmbusController* c, OpStatus* status, uint8_t slot, bool* moved)
 // The SPD types whose SPD is a plain EEPROM, by byte 2: SDRAM (4) to DDR4
 // (0x0C), and DDR4E (0x0E). Past them come hubs whose low offsets are
 // registers (DDR5's at 0x12).
-constexpr uint8_t kSpdTypeOffset = 2;
 constexpr bool PlainEepromType(uint8_t type) {
   return (type >= 0x04 && type <= 0x0C) || type == 0x0E;
 }

@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint8_t kPageCommand = 0x36;  // + page: select; read: the page query
 constexpr uint8_t kDontCare = 0x00;     // the byte a send byte carries
-constexpr uint8_t kSpdTypeOffset = 2;   // the memory type byte
 constexpr uint8_t kTypeDdr4 = 0x0C, kTypeDdr4E = 0x0E;
 
 }  // namespace
