@@ -109,34 +109,37 @@ uint32_t SpdBytesAsked(uint32_t outputLength) {
 }
 
 // The SPD requests run on the segment of their handle and leave the
-// controller on segment 0.
-NtStatus ReadSpdEnvelope(RequestCall* call) {
-  const uint8_t slot = call->Buffer[0];
-  const uint8_t firstOffset = call->Buffer[1];
+// controller on segment 0. A read returns the status record, then the bytes
+// `read` got of those asked for (the caller reads its input first: the
+// record overwrites it).
+template <class Read>
+NtStatus SpdReadEnvelope(RequestCall* call, Read read) {
   SmbusController* controller = call->Extension->Controller;
   OpStatus* status = StatusAt(call->Buffer, 0);
   InitOpStatus(status);
   SetSegment(controller, status, call->Segment);
-  const uint32_t read = ReadSpdBlock(controller, status, slot, call->Buffer + kSpdDataOffset,
-                                     firstOffset, SpdBytesAsked(call->OutputLength));
+  const uint32_t got = read(controller, status, call->Buffer + kSpdDataOffset,
+                            SpdBytesAsked(call->OutputLength));
   SetSegment(controller, status, 0);
-  call->Information = kSpdDataOffset + read;
+  call->Information = kSpdDataOffset + got;
   return STATUS_SUCCESS;
+}
+
+NtStatus ReadSpdEnvelope(RequestCall* call) {
+  const uint8_t slot = call->Buffer[0];
+  const uint8_t firstOffset = call->Buffer[1];
+  return SpdReadEnvelope(call, [=](SmbusController* c, OpStatus* s, uint8_t* data, uint32_t n) {
+    return ReadSpdBlock(c, s, slot, data, firstOffset, n);
+  });
 }
 
 NtStatus ReadSpdPageEnvelope(RequestCall* call) {
   const uint8_t slot = call->Buffer[0];
   const uint8_t page = call->Buffer[1];
   const uint8_t firstOffset = call->Buffer[2];
-  SmbusController* controller = call->Extension->Controller;
-  OpStatus* status = StatusAt(call->Buffer, 0);
-  InitOpStatus(status);
-  SetSegment(controller, status, call->Segment);
-  const uint32_t read = ReadSpdPage(controller, status, slot, page, call->Buffer + kSpdDataOffset,
-                                    firstOffset, SpdBytesAsked(call->OutputLength));
-  SetSegment(controller, status, 0);
-  call->Information = kSpdDataOffset + read;
-  return STATUS_SUCCESS;
+  return SpdReadEnvelope(call, [=](SmbusController* c, OpStatus* s, uint8_t* data, uint32_t n) {
+    return ReadSpdPage(c, s, slot, page, data, firstOffset, n);
+  });
 }
 
 NtStatus ProbeSpdWriteEnvelope(RequestCall* call) {
