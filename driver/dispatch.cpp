@@ -34,19 +34,20 @@ KernelStatus KERNEL_API DispatchDeviceControl(KernelDevice* device, KernelIrp* i
   const uint32_t outputLength = IrpOutputLength(irp);
   auto* buffer = static_cast<uint8_t*>(IrpSystemBuffer(irp));
 
-  const RequestKind kind = KindOfRequest(code);
-  if (kind == RequestKind::Unknown) {
+  const RequestRow* row = FindRequest(code);
+  if (row == nullptr) {
     CompleteRequest(irp, STATUS_NOT_IMPLEMENTED, 0);
     return STATUS_NOT_IMPLEMENTED;
   }
-  if (!RequestPassesChecks(code, buffer, inputLength, outputLength)) {
+  if (!RequestPassesChecks(*row, buffer, inputLength, outputLength)) {
     CompleteRequest(irp, STATUS_INVALID_PARAMETER, 0);
     return STATUS_INVALID_PARAMETER;
   }
-  if (kind == RequestKind::AtOnce) {
-    uint32_t information = 0;
-    const NtStatus status = AnswerAtOnce(code, buffer, outputLength, &information);
-    CompleteRequest(irp, status, information);
+  if (row->Kind == RequestKind::AtOnce) {
+    RequestCall call{.Extension = extension, .Buffer = buffer, .OutputLength = outputLength,
+                     .Segment = 0, .Information = 0};
+    const NtStatus status = row->Handler(&call);
+    CompleteRequest(irp, status, call.Information);
     return status;
   }
 

@@ -44,7 +44,9 @@ bool NextRequestUsesSmbus(DeviceExtension* extension) {
   const uint32_t code =
       ListEmpty(&queue->List) ? 0 : IrpControlCode(EntryOf(queue->List.Flink)->Request);
   SpinLockRelease(&queue->Lock, previous);
-  return RequestDrivesSmbus(code) && extension->Controller != nullptr && !extension->Controller->Unavailable;
+  const RequestRow* row = FindRequest(code);
+  return row != nullptr && row->DrivesSmbus && extension->Controller != nullptr &&
+         !extension->Controller->Unavailable;
 }
 
 RequestQueue* QueueOf(KernelDevice* device) {
@@ -185,17 +187,19 @@ void ServeNextRequest(RequestQueue* queue) {
   uint32_t segment = 0;
   KernelIrp* request = DequeueRequest(queue, &segment);
   if (request == nullptr) return;
-  const uint32_t code = IrpControlCode(request);
-  const uint32_t outputLength = IrpOutputLength(request);
-  auto* buffer = static_cast<uint8_t*>(IrpSystemBuffer(request));
-  auto* extension = static_cast<DeviceExtension*>(IrpDevice(request)->DeviceExtension);
-
-  uint32_t information = 0;
-  const NtStatus status =
-      ServeQueuedCode(extension, code, buffer, outputLength, &segment, &information);
+  const RequestRow* row = FindRequest(IrpControlCode(request));
+  RequestCall call{.Extension = static_cast<DeviceExtension*>(IrpDevice(request)->DeviceExtension),
+                   .Buffer = static_cast<uint8_t*>(IrpSystemBuffer(request)),
+                   .OutputLength = IrpOutputLength(request),
+                   .Segment = segment,
+                   .Information = 0};
+  // Dispatch queues only the queued rows; this guards the router alone.
+  const NtStatus status = row != nullptr && row->Kind == RequestKind::Queued
+                              ? row->Handler(&call)
+                              : STATUS_NOT_IMPLEMENTED;
   // Only the worker changes a handle's segment, in the order its requests arrived.
-  if (code == IOCTL_SET_SEGMENT) KeepHandleSegment(queue, request, segment);
-  CompleteRequest(request, status, information);
+  if (call.Segment != segment) KeepHandleSegment(queue, request, call.Segment);
+  CompleteRequest(request, status, call.Information);
 }
 
 void KERNEL_API WorkerThreadMain(void* context) {

@@ -1,8 +1,10 @@
-// The eleven device-control requests without the request packet: which are
-// answered at once and which go to the worker, the buffer checks of each, the
-// at-once answers and the worker-side handlers with their output envelopes.
-// Nothing here waits, locks or completes anything, so a single-threaded
-// caller can drive every request straight through these functions.
+// The device-control requests of the dimmio device, one row each in one
+// constant table: the code, whether it is answered at once or queued to the
+// worker, whether it drives the SMBus, the least input and output it takes,
+// the checks of its arguments and its handler. Dispatch, the worker and its
+// fine clock all look a code up here. Nothing here waits, locks or completes
+// anything, so a single-threaded caller can drive every request straight
+// through the rows.
 #pragma once
 
 #include <stdint.h>
@@ -11,49 +13,47 @@
 #include "driver/ioctl.h"
 #include "driver/status.h"
 
-enum class RequestKind {
-  Unknown,  // not a code of this device
-  AtOnce,   // answered in the caller's thread
-  Queued,   // served by the worker
+enum class RequestKind : uint8_t {
+  AtOnce,  // answered in the caller's thread
+  Queued,  // served by the worker, one at a time
 };
 
-RequestKind KindOfRequest(uint32_t code);
+// What a handler works on: the system buffer (the input on entry; every
+// handler reads what it needs of it before it writes), the output length,
+// the device's storage, and the segment of the handle the request came
+// through, which only IOCTL_SET_SEGMENT changes. It sets `Information`, the
+// bytes returned.
+struct RequestCall {
+  DeviceExtension* Extension;
+  uint8_t* Buffer;
+  uint32_t OutputLength;
+  uint32_t Segment;
+  uint32_t Information;
+};
 
-// Whether a queued request drives the SMBus (SPD reads, DDR4 page reads, the
-// write probe): its waits are 1 ms sleeps that need the kernel's fine clock.
-bool RequestDrivesSmbus(uint32_t code);
+// The checks beyond the least lengths, run once those have passed: the
+// input bytes the least input length holds may be read; nothing is written.
+using RequestCheck = bool (*)(const uint8_t* buffer, uint32_t outputLength);
+// Returns the completion status. A queued request's handler returns
+// STATUS_SUCCESS: what went wrong below is in its output.
+using RequestHandler = NtStatus (*)(RequestCall* call);
 
-// The checks of `code`, in their order; true when every one passes. Reads only
-// input bytes that the lengths say are present; writes nothing.
-bool RequestPassesChecks(uint32_t code, const uint8_t* buffer, uint32_t inputLength,
+struct RequestRow {
+  uint32_t Code;
+  RequestKind Kind;
+  // Its waits are 1 ms sleeps on the SMBus, which last a whole clock tick
+  // unless the worker holds the kernel's fine clock while it serves it.
+  bool DrivesSmbus;
+  uint32_t LeastInput;
+  uint32_t LeastOutput;
+  RequestCheck Check;  // null: the lengths are the only checks
+  RequestHandler Handler;
+};
+
+// The row of `code`; null for a code this device does not serve.
+const RequestRow* FindRequest(uint32_t code);
+
+// The checks of the row, in their order: the lengths, then its own. True
+// when every one passes.
+bool RequestPassesChecks(const RequestRow& row, const uint8_t* buffer, uint32_t inputLength,
                          uint32_t outputLength);
-
-// The four answers given at once, for a request that passed its checks.
-// Returns the completion status and sets the byte count.
-NtStatus AnswerAtOnce(uint32_t code, uint8_t* buffer, uint32_t outputLength,
-                      uint32_t* information);
-
-// Worker-side handlers. Each reads its input before writing the buffer and
-// returns STATUS_SUCCESS; what went wrong below is in the output.
-// The SPD handlers run on `segment`, the segment of the handle the request
-// came through, and leave the controller on segment 0.
-NtStatus ReadSpdEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
-                         uint32_t outputLength, uint32_t* information);
-NtStatus ReadSpdPageEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
-                             uint32_t outputLength, uint32_t* information);
-NtStatus ProbeSpdWriteEnvelope(DeviceExtension* extension, uint32_t segment, uint8_t* buffer,
-                               uint32_t* information);
-NtStatus SlotCountEnvelope(DeviceExtension* extension, uint8_t* buffer, uint32_t* information);
-NtStatus ModuleCountEnvelope(DeviceExtension* extension, uint8_t* buffer,
-                             uint32_t* information);
-// Puts the requested value into `segment`, for the handle to keep.
-NtStatus SetSegmentEnvelope(DeviceExtension* extension, uint32_t* segment, uint8_t* buffer,
-                            uint32_t* information);
-NtStatus DumpPciConfig(DeviceExtension* extension, uint8_t* buffer, uint32_t outputLength,
-                       uint32_t* information);
-
-// Routes a queued code to its handler; any other code gives
-// STATUS_NOT_IMPLEMENTED and a byte count of 0. `segment` is the segment of
-// the request's handle, which IOCTL_SET_SEGMENT replaces.
-NtStatus ServeQueuedCode(DeviceExtension* extension, uint32_t code, uint8_t* buffer,
-                         uint32_t outputLength, uint32_t* segment, uint32_t* information);

@@ -700,9 +700,18 @@ int32_t Kernel::Close(const File& file) {
 void Kernel::Cancel(Request& request) {
   nt::Irp* irp = request.irp_;
   const uint8_t irql = AcquireCancelLock();
-  irp->Cancel = 1;
-  const nt::CancelFn routine = irp->CancelRoutine;
-  irp->CancelRoutine = nullptr;
+  // A request completed already is no longer its thread's: the kernel leaves
+  // it alone (its packet may be freed and in use again). Its completion
+  // takes the watch's lock, so the packet is changed under that lock too.
+  nt::CancelFn routine = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(request.watch_.Lock);
+    if (request.watch_.Completions == 0) {
+      irp->Cancel = 1;
+      routine = irp->CancelRoutine;
+      irp->CancelRoutine = nullptr;
+    }
+  }
   if (routine == nullptr) {
     ReleaseCancelLock(irql);
     return;

@@ -167,7 +167,8 @@ class Kernel {
   void WaitUntilNoHandleIsOpen();
   bool StopPending() const;
   // What the kernel does to a request whose thread ends: under the cancel
-  // lock, marks it cancelled and calls its cancel routine, if it has one.
+  // lock, marks it cancelled and calls its cancel routine, if it has one. A
+  // request completed already is left alone.
   void Cancel(Request& request);
   // A process ends with these handles open: the requests still outstanding
   // through them are cancelled, each must be completed by then (none may be

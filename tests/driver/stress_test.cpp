@@ -131,7 +131,7 @@ TEST_F(StressTest, ConcurrentCallersThenUnloadWithRequestsQueued) {
     ++statuses[r.Status];
     if (r.Status == STATUS_CANCELLED) {
       EXPECT_EQ(r.Information, 0u);
-      EXPECT_EQ(KindOfRequest(s.code), RequestKind::Queued);
+      EXPECT_EQ(FindRequest(s.code)->Kind, RequestKind::Queued);
     }
     if (s.code == IOCTL_READ_SPD && r.Status == STATUS_SUCCESS) {
       ASSERT_GT(r.Information, 76u);
