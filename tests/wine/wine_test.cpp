@@ -712,6 +712,30 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
     }
   }
 
+  // SPD reads started at once and cancelled: each ends, served as the host
+  // build serves it or cancelled with nothing written, and at least the last
+  // in the queue is cancelled. Then reads left pending on a handle closed
+  // under them: the driver serves on, and stops and unloads below.
+  const std::vector<contract::CheckRow> reads(12, {"spd", IOCTL_READ_SPD, {0, 0}, 80, STATUS_SUCCESS, 0});
+  std::string served;
+  {
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
+    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
+    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
+    served = AnswerLine(host->Wait(host->Submit(reads[0].code, reads[0].input, reads[0].outputLength)));
+    EXPECT_TRUE(host->Unload());
+  }
+  std::istringstream cancelled(SendOnWine("cancel", reads));
+  std::string answer;
+  for (size_t i = 0; std::getline(cancelled, answer); ++i) {
+    EXPECT_TRUE(answer == served || answer == "c0000120 0 -") << "request " << i << ": " << answer;
+    if (i + 1 == reads.size()) EXPECT_EQ(answer, "c0000120 0 -") << "the last in the queue";
+  }
+  EXPECT_EQ(SendOnWine("close", reads), "closed\n");
+  EXPECT_EQ(SendOnWine("send", {reads[0]}), served + "\n");
+
   ExpectThere();
   const Outcome stop = OnWine({"driver", "stop"}, Exe());
   EXPECT_EQ(stop.exit, 0) << stop.err;
