@@ -194,6 +194,8 @@ void Use(ImageSet& set) {
   ASSERT_EQ(Spawn({kWineServer, "-p"}).exit, 0);
   const Outcome boot = Spawn({set.wine, "cmd", "/c", "exit"});
   ASSERT_EQ(boot.exit, 0) << boot.err;
+  // A win32 prefix has one system folder, of i386 programs, and its kernel is i386.
+  ASSERT_EQ(fs::exists(set.Prefix() / "drive_c/windows/syswow64"), std::string(set.arch) == "win64") << set.name;
   set.board = std::make_unique<sim::BridgeServer>(set.Prefix() / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
 }
 
@@ -429,11 +431,15 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
   }
 }
 
-// Another hardware tool (lock_holder.exe, nt64 tree: dimmio.exe's own
+// Another hardware tool (lock_holder.exe of the set's tree: dimmio.exe's own
 // named-mutex code) that waits for the SMBus mutex past its bound while a
 // first one holds it gives up; dimmio.exe's own waits are in WineKernel.
-TEST(WineDimmioExe, AToolGivesUpOnTheSmbusMutexPastItsBound) {
-  ASSERT_NO_FATAL_FAILURE(Use(X86_64()));
+class WineTool : public ::testing::TestWithParam<int> {};
+
+TEST_P(WineTool, AToolGivesUpOnTheSmbusMutexPastItsBound) {
+  ImageSet& set = ImageSets()[GetParam()];
+  if (!set.missing.empty()) GTEST_SKIP() << set.missing;
+  ASSERT_NO_FATAL_FAILURE(Use(set));
   const std::string holder = LockHolderExe();
   ASSERT_TRUE(fs::exists(holder)) << "build the nt64 preset: " << holder;
   const pid_t first = StartHolding({"10000", "1500"});
@@ -443,6 +449,9 @@ TEST(WineDimmioExe, AToolGivesUpOnTheSmbusMutexPastItsBound) {
   EXPECT_EQ(second.exit, 3) << second.out << second.err;
   EXPECT_GE(HolderTick(second.out, "busy"), 0) << second.out;
 }
+
+INSTANTIATE_TEST_SUITE_P(Sets, WineTool, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& info) { return ImageSets()[info.param].name; });
 
 }  // namespace
 
