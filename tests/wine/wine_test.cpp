@@ -1,11 +1,14 @@
-// dimmio.exe under 64-bit Wine: the tool's Windows code (C runtime, console,
-// kernel32, advapi32 and the service manager) on a real Win32 runtime. The
-// program is the nt64 tree's build of the same sources as the shipped 32-bit
-// dimmio.exe; without a driver every command that needs the device meets
-// the missing device. Each run is held against the host tool and against the
-// Windows target over the test bed's stand-in for Win32 (support/win32).
-// Then the nt64 tree's test-only x86-64 dimmio.sys runs on Wine's kernel,
-// its hardware a simulated board this process serves (sim/bridge_server.h).
+// dimmio.exe under Wine: the tool's Windows code (C runtime, console,
+// kernel32, advapi32 and the service manager) on a real Win32 runtime, for
+// two image sets: the nt64 tree's 64-bit build of the same sources under
+// 64-bit Wine, and the shipped 32-bit dimmio.exe, dimmio-gui.exe and
+// dimmio.sys, from the release archive, under 32-bit Wine. Without a driver
+// every command that needs the device meets the missing device. Each run is
+// held against the host tool and against the Windows target over the test
+// bed's stand-in for Win32 (support/win32). Then each set's dimmio.sys runs
+// on its Wine's kernel: a test image whose hardware is a simulated board
+// this process serves (sim/bridge_server.h), and the shipped i386 image on
+// no board at all.
 //
 // Line ends: dimmio.exe writes its text through the C runtime's text mode,
 // so on Windows every line ends in CR LF; with that one difference its
@@ -328,11 +331,29 @@ std::string CommandLine(const std::vector<std::string>& args) {
   return line;
 }
 
+// A case of a set's dimmio.exe on its Wine, without its driver: the program
+// alone in a folder (the nt64 tree's; the i386 one copied out of the
+// unpacked archive, away from its dimmio.sys).
+class WineTool : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    ImageSet& set = ImageSets()[GetParam()];
+    if (!set.missing.empty()) GTEST_SKIP() << set.missing;
+    ASSERT_NO_FATAL_FAILURE(Use(set));
+    exe_ = DIMMIO_NT64_EXE;
+    if (&set == &I386()) {
+      exe_ = kScratch / "alone-i386" / "dimmio.exe";
+      fs::create_directories(exe_.parent_path());
+      fs::copy_file(set.programs / "dimmio.exe", exe_, fs::copy_options::overwrite_existing);
+    }
+  }
+  fs::path exe_;
+};
+
 // Each command line under Wine: the same output and exit code as the
 // Windows target over the stand-in and, where the command does not depend
 // on the target, as the host tool.
-TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
-  ASSERT_NO_FATAL_FAILURE(Use(X86_64()));
+TEST_P(WineTool, SameOutputAsTheHostToolAndTheStandIn) {
   enum class Like { HostTool, StandInOnly };
   constexpr char kNotRunning[] = "the dimmio driver is not running (cannot open \\\\.\\Global\\dimmio";
   const struct {
@@ -367,10 +388,10 @@ TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
       {{"driver", "install"}, Like::StandInOnly, 1, "the driver file is missing: "},
       {{"driver", "install", "--json"}, Like::StandInOnly, 1, "the driver file is missing: "},
   };
-  const std::string program = WinePath(DIMMIO_NT64_EXE);
+  const std::string program = WinePath(exe_);
   for (const auto& c : cases) {
     const std::string command = CommandLine(c.args);
-    const Outcome wine = Comparable(OnWine(c.args), command);
+    const Outcome wine = Comparable(OnWine(c.args, exe_), command);
     EXPECT_EQ(wine.exit, c.exit) << command << ": " << wine.err;
     EXPECT_NE(wine.err.find(c.says), std::string::npos) << command << ": " << wine.err;
     if (c.exit != 0) {
@@ -396,13 +417,12 @@ TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
 // The driver's service through Wine's service manager, with a file beside
 // dimmio.exe that has the driver's name but is not the driver the program
 // was built with: install refuses it, copies nothing and creates no service.
-TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
+TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
   // Where install puts the driver file, and the service's image path names it.
   const std::string kInstalled = "C:\\windows\\system32\\drivers\\dimmio.sys";
-  ASSERT_NO_FATAL_FAILURE(Use(X86_64()));
   const fs::path dir = kScratch / "with-sys";
   fs::create_directories(dir);
-  fs::copy_file(DIMMIO_NT64_EXE, dir / "dimmio.exe", fs::copy_options::overwrite_existing);
+  fs::copy_file(exe_, dir / "dimmio.exe", fs::copy_options::overwrite_existing);
   WriteFile(dir / "dimmio.sys", "MZ");
   const std::string sys = WinePath(dir / "dimmio.sys");
   const struct {
@@ -427,19 +447,14 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
     if (WantsJson(step.args)) {
       EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
     }
-    EXPECT_FALSE(fs::exists(X86_64().Prefix() / "drive_c/windows/system32/drivers/dimmio.sys")) << command;
+    EXPECT_FALSE(fs::exists(current->Prefix() / "drive_c/windows/system32/drivers/dimmio.sys")) << command;
   }
 }
 
 // Another hardware tool (lock_holder.exe of the set's tree: dimmio.exe's own
 // named-mutex code) that waits for the SMBus mutex past its bound while a
 // first one holds it gives up; dimmio.exe's own waits are in WineKernel.
-class WineTool : public ::testing::TestWithParam<int> {};
-
 TEST_P(WineTool, AToolGivesUpOnTheSmbusMutexPastItsBound) {
-  ImageSet& set = ImageSets()[GetParam()];
-  if (!set.missing.empty()) GTEST_SKIP() << set.missing;
-  ASSERT_NO_FATAL_FAILURE(Use(set));
   const std::string holder = LockHolderExe();
   ASSERT_TRUE(fs::exists(holder)) << "build the nt64 preset: " << holder;
   const pid_t first = StartHolding({"10000", "1500"});
