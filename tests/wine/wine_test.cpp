@@ -423,6 +423,9 @@ TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
   const fs::path dir = kScratch / "with-sys";
   fs::create_directories(dir);
   fs::copy_file(exe_, dir / "dimmio.exe", fs::copy_options::overwrite_existing);
+  // `driver remove` leaves the file an earlier case installed: none is there now.
+  const fs::path installed = current->Prefix() / "drive_c/windows/system32/drivers/dimmio.sys";
+  fs::remove(installed);
   WriteFile(dir / "dimmio.sys", "MZ");
   const std::string sys = WinePath(dir / "dimmio.sys");
   const struct {
@@ -447,7 +450,7 @@ TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
     if (WantsJson(step.args)) {
       EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
     }
-    EXPECT_FALSE(fs::exists(current->Prefix() / "drive_c/windows/system32/drivers/dimmio.sys")) << command;
+    EXPECT_FALSE(fs::exists(installed)) << command;
   }
 }
 
