@@ -1,8 +1,9 @@
-// The messages between the x86-64 test image's hardware primitives and the
-// process that runs its simulated board (sim/bridge_server.*). Two files
-// carry them, one each way: the image writes a request, then reads its
-// reply, one at a time. Both ends are little-endian x86-64 programs, so the
-// records are written as they lie in memory.
+// The messages between a test image's hardware primitives (the x86-64 one
+// and the i386 one) and the process that runs its simulated board
+// (sim/bridge_server.*). Two files carry them, one each way: the image
+// writes a request, then reads its reply, one at a time. Every end is a
+// little-endian x86 program and the records hold 32-bit fields alone, so
+// they are written as they lie in memory, the same on i386 and x86-64.
 #pragma once
 
 #include <stdint.h>

@@ -1,4 +1,5 @@
-// The hardware primitives of the x86-64 test image: every port access,
+// The hardware primitives of the test images (x86-64 for 64-bit Wine's
+// kernel, i386 for 32-bit Wine's): every port access,
 // configuration access, physical map and delay is a request to a simulated
 // board that runs in an ordinary process, sent through two files with the
 // kernel's own file calls (platform/nt/bridge_wire.h). The image executes no

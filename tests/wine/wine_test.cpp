@@ -1,11 +1,14 @@
-// dimmio.exe under 64-bit Wine: the tool's Windows code (C runtime, console,
-// kernel32, advapi32 and the service manager) on a real Win32 runtime. The
-// program is the nt64 tree's build of the same sources as the shipped 32-bit
-// dimmio.exe; without a driver every command that needs the device meets
-// the missing device. Each run is held against the host tool and against the
-// Windows target over the test bed's stand-in for Win32 (support/win32).
-// Then the nt64 tree's test-only x86-64 dimmio.sys runs on Wine's kernel,
-// its hardware a simulated board this process serves (sim/bridge_server.h).
+// dimmio.exe under Wine: the tool's Windows code (C runtime, console,
+// kernel32, advapi32 and the service manager) on a real Win32 runtime, for
+// two image sets: the nt64 tree's 64-bit build of the same sources under
+// 64-bit Wine, and the shipped 32-bit dimmio.exe, dimmio-gui.exe and
+// dimmio.sys, from the release archive, under 32-bit Wine. Without a driver
+// every command that needs the device meets the missing device. Each run is
+// held against the host tool and against the Windows target over the test
+// bed's stand-in for Win32 (support/win32). Then each set's dimmio.sys runs
+// on its Wine's kernel: a test image whose hardware is a simulated board
+// this process serves (sim/bridge_server.h), and the shipped i386 image on
+// no board at all.
 //
 // Line ends: dimmio.exe writes its text through the C runtime's text mode,
 // so on Windows every line ends in CR LF; with that one difference its
@@ -28,6 +31,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "dimmio_version.h"
 #include "fake_windows.h"
 #include "host_target.h"
 #include "sim/board.h"
@@ -48,8 +52,9 @@ struct Outcome {
   std::string out, err;
 };
 
-const fs::path kScratch = DIMMIO_WINE_SCRATCH;  // the prefix and the files of one run
-const fs::path kPrefix = kScratch / "prefix";
+// The prefixes and the files of one run; a run of its own (CTest runs the
+// two image sets side by side) names another.
+const fs::path kScratch = getenv("DIMMIO_WINE_SCRATCH") ? getenv("DIMMIO_WINE_SCRATCH") : DIMMIO_WINE_SCRATCH;
 const fs::path kWork = kScratch / "work";  // the current directory of every run
 const std::string kWineServer = (fs::path(DIMMIO_WINE64).parent_path() / "wineserver").string();
 
@@ -106,16 +111,107 @@ Outcome Spawn(const std::vector<std::string>& argv, int seconds = 120) {
   return run;
 }
 
+// One set of Windows images and the Wine that runs them, in a prefix of its
+// own: the nt64 tree's x86-64 programs and test image under 64-bit Wine, and
+// the i386 images users install, from the release archive unpacked, under
+// 32-bit Wine (a prefix of WINEARCH win32: Wine's i386 kernel and service
+// manager). Each prefix is booted when a case first uses it.
+struct ImageSet {
+  std::string name;
+  std::string wine;  // the loader
+  const char* arch;  // WINEARCH of the prefix
+  fs::path programs; // dimmio.exe, dimmio-gui.exe and pci.ids; where install takes dimmio.sys from
+  fs::path installs; // the dimmio.sys `driver install` takes (the built one the exe holds to)
+  fs::path testImage;  // the image over the simulated board
+  fs::path tools;    // the test programs of the same architecture
+  std::string missing;  // why this set cannot run here; empty while it can
+  bool booted = false;
+  std::unique_ptr<sim::BridgeServer> board;  // what the test image's hardware primitives reach
+
+  fs::path Prefix() const { return kScratch / ("prefix-" + name); }
+  fs::path Tool(const char* file) const { return tools / file; }
+};
+
+// The i386 set's files: the archive scripts/dist.py packs from the nt tree,
+// unzipped as a user would; the simulated-board image and the test programs
+// from the nt tree, as they are not in the archive.
+std::string UnpackRelease(const fs::path& into) {
+  const fs::path dist = into / "dist";
+  fs::create_directories(dist);
+  const std::string pack = "'" DIMMIO_SOURCE_DIR "/scripts/dist.py' '" DIMMIO_NT_DIR "' '" + dist.string() +
+                           "' >'" + (into / "dist.log").string() + "' 2>&1";
+  if (std::system(pack.c_str()) != 0) return "scripts/dist.py failed: " + ReadFile(into / "dist.log");
+  for (const auto& zip : fs::directory_iterator(dist)) {
+    const std::string unzip = "unzip -q -o -d '" + (into / "unpacked").string() + "' '" + zip.path().string() + "'";
+    if (std::system(unzip.c_str()) != 0) return "unzip failed on " + zip.path().string();
+  }
+  return "";
+}
+
+std::vector<ImageSet>& ImageSets() {
+  static std::vector<ImageSet> sets = [] {
+    const fs::path nt64 = fs::path(DIMMIO_NT64_EXE).parent_path();
+    const fs::path wine32 = fs::path(DIMMIO_WINE64).parent_path() / "wine";
+    std::vector<ImageSet> made(2);
+    made[0] = {"x86_64", DIMMIO_WINE64, "win64", nt64, DIMMIO_NT64_SYS, DIMMIO_NT64_SYS, nt64, "", false, {}};
+    made[1] = {"i386", wine32.string(), "win32", kScratch / "release", DIMMIO_NT_DIR "/dimmio.sys",
+               DIMMIO_NT_DIR "/simulated-board/dimmio.sys", DIMMIO_NT_DIR "/wine-tools", "", false, {}};
+    if (!fs::exists(wine32)) {
+      const std::string why = ReadFile(DIMMIO_SOURCE_DIR "/build/wine32-missing");
+      made[1].missing = "no 32-bit Wine: " + (why.empty() ? "Debian's wine32 is not installed (scripts/setup.sh)\n" : why);
+    }
+    return made;
+  }();
+  return sets;
+}
+ImageSet& X86_64() { return ImageSets()[0]; }
+ImageSet& I386() { return ImageSets()[1]; }
+
+ImageSet* current = nullptr;  // the set later runs use
+
+// Boots the set's prefix the first time: a wine server that stays up until
+// the close (Debian's starts with -p0 and ends as each program does: then a
+// service created by one run is not there for the next), then one program
+// that creates and boots the prefix. Not `wineboot --init`: that boots it a
+// second time, and then two service managers answer in turn, each with its
+// own services. Later runs go to this set's Wine and prefix.
+void Use(ImageSet& set) {
+  current = &set;
+  setenv("WINEPREFIX", set.Prefix().c_str(), 1);
+  setenv("WINEARCH", set.arch, 1);
+  if (set.booted) return;
+  set.booted = true;
+  ASSERT_TRUE(fs::exists(set.wine)) << set.name << " Wine is missing: " << set.wine;
+  if (&set == &I386()) {
+    fs::create_directories(kScratch / "release");
+    const std::string failed = UnpackRelease(kScratch / "release");
+    ASSERT_EQ(failed, "");
+    for (const auto& folder : fs::directory_iterator(kScratch / "release" / "unpacked")) set.programs = folder.path();
+    set.installs = set.programs / "dimmio.sys";
+    ASSERT_TRUE(fs::exists(set.programs / "dimmio.exe")) << set.programs;
+  }
+  for (const fs::path& file : {set.testImage, set.Tool("dimmio-requests.exe"), set.Tool("dimmio-keeper.sys")}) {
+    ASSERT_TRUE(fs::exists(file)) << "build the nt and nt64 presets: " << file;
+  }
+  fs::create_directories(set.Prefix());
+  ASSERT_EQ(Spawn({kWineServer, "-p"}).exit, 0);
+  const Outcome boot = Spawn({set.wine, "cmd", "/c", "exit"});
+  ASSERT_EQ(boot.exit, 0) << boot.err;
+  // A win32 prefix has one system folder, of i386 programs, and its kernel is i386.
+  ASSERT_EQ(fs::exists(set.Prefix() / "drive_c/windows/syswow64"), std::string(set.arch) == "win64") << set.name;
+  set.board = std::make_unique<sim::BridgeServer>(set.Prefix() / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
+}
+
+const std::string& Wine() { return current->wine; }
+
 Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE,
                int seconds = 120) {
-  std::vector<std::string> argv{DIMMIO_WINE64, exe};
+  std::vector<std::string> argv{Wine(), exe};
   argv.insert(argv.end(), args.begin(), args.end());
   return Spawn(argv, seconds);
 }
 
-std::string LockHolderExe() {
-  return (fs::path(DIMMIO_NT64_EXE).parent_path() / "lock_holder.exe").string();
-}
+std::string LockHolderExe() { return current->Tool("lock_holder.exe").string(); }
 
 // The tick (ms) of a step lock_holder.exe printed, from its whole lines (its
 // output may be read mid-line); -1 when it has not printed it.
@@ -130,7 +226,7 @@ int64_t HolderTick(const std::string& text, const std::string& step) {
 pid_t StartHolding(const std::vector<std::string>& args) {
   const fs::path out = kScratch / "holder.out";
   fs::remove(out);
-  std::vector<std::string> argv{DIMMIO_WINE64, LockHolderExe()};
+  std::vector<std::string> argv{Wine(), LockHolderExe()};
   argv.insert(argv.end(), args.begin(), args.end());
   const pid_t pid = Start(argv, out, kScratch / "holder.err");
   for (int i = 0; pid != 0 && i < 3000 && HolderTick(ReadFile(out), "took") < 0; ++i) usleep(20000);
@@ -185,13 +281,12 @@ Outcome OnStandIn(const std::vector<std::string>& args, const std::string& progr
   return {exit, WithoutSystemText(out.str()), WithoutSystemText(err.str())};
 }
 
-// A fresh prefix for the run, booted once and shared by every case; the
-// saved dumps in the directory the runs start in. Its wine server is ended
-// at the close.
+// Fresh prefixes for the run, each booted once and shared by every case;
+// the saved dumps in the directory the runs start in. Their wine servers are
+// ended at the close.
 class WinePrefix : public ::testing::Environment {
  public:
   void SetUp() override {
-    setenv("WINEPREFIX", kPrefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);  // no mono, no gecko
     unsetenv("DISPLAY");
@@ -199,20 +294,9 @@ class WinePrefix : public ::testing::Environment {
     ASSERT_TRUE(fs::exists(DIMMIO_WINE64)) << "64-bit Wine is missing: " DIMMIO_WINE64;
     ASSERT_TRUE(fs::exists(DIMMIO_NT64_EXE)) << "build the nt64 preset: " DIMMIO_NT64_EXE;
     ASSERT_TRUE(fs::exists(DIMMIO_NT64_SYS)) << "build the nt64 preset: " DIMMIO_NT64_SYS;
-    ASSERT_TRUE(fs::exists(DIMMIO_NT64_REQUESTS)) << "build the nt64 preset: " DIMMIO_NT64_REQUESTS;
     fs::remove_all(kScratch);
     fs::create_directories(kWork);
-    fs::create_directories(kPrefix);
     fs::current_path(kWork);
-    // A server that stays up until the close. Debian's starts with -p0 and
-    // ends as each program does: then a service created by one run is not
-    // there for the next.
-    ASSERT_EQ(Spawn({kWineServer, "-p"}).exit, 0);
-    // The first program creates and boots the prefix. Not `wineboot --init`:
-    // that boots it a second time, and then two service managers answer in
-    // turn, each with its own services.
-    const Outcome boot = Spawn({DIMMIO_WINE64, "cmd", "/c", "exit"});
-    ASSERT_EQ(boot.exit, 0) << boot.err;
 
     const Outcome hex = OnHost({"spd", "--slot", "0"});
     const Outcome raw = OnHost({"spd", "--slot", "2", "--raw"});
@@ -224,15 +308,15 @@ class WinePrefix : public ::testing::Environment {
     WriteFile("i2cdump.txt", testsupport::I2cdumpText(
                                  {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}));
     WriteFile("bad.txt", "Samsung module, bought 2004\n");
-    board = std::make_unique<sim::BridgeServer>(kPrefix / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
   }
   void TearDown() override {
-    Spawn({kWineServer, "-k"});
-    board.reset();
+    for (ImageSet& set : ImageSets()) {
+      if (!set.booted) continue;
+      setenv("WINEPREFIX", set.Prefix().c_str(), 1);
+      Spawn({kWineServer, "-k"});
+      set.board.reset();
+    }
   }
-
-  // What the x86-64 driver image's hardware primitives reach.
-  static inline std::unique_ptr<sim::BridgeServer> board;
 };
 
 [[maybe_unused]] const auto* const kPrefixEnvironment = ::testing::AddGlobalTestEnvironment(new WinePrefix);
@@ -247,10 +331,29 @@ std::string CommandLine(const std::vector<std::string>& args) {
   return line;
 }
 
+// A case of a set's dimmio.exe on its Wine, without its driver: the program
+// alone in a folder (the nt64 tree's; the i386 one copied out of the
+// unpacked archive, away from its dimmio.sys).
+class WineTool : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    ImageSet& set = ImageSets()[GetParam()];
+    if (!set.missing.empty()) GTEST_SKIP() << set.missing;
+    ASSERT_NO_FATAL_FAILURE(Use(set));
+    exe_ = DIMMIO_NT64_EXE;
+    if (&set == &I386()) {
+      exe_ = kScratch / "alone-i386" / "dimmio.exe";
+      fs::create_directories(exe_.parent_path());
+      fs::copy_file(set.programs / "dimmio.exe", exe_, fs::copy_options::overwrite_existing);
+    }
+  }
+  fs::path exe_;
+};
+
 // Each command line under Wine: the same output and exit code as the
 // Windows target over the stand-in and, where the command does not depend
 // on the target, as the host tool.
-TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
+TEST_P(WineTool, SameOutputAsTheHostToolAndTheStandIn) {
   enum class Like { HostTool, StandInOnly };
   constexpr char kNotRunning[] = "the dimmio driver is not running (cannot open \\\\.\\Global\\dimmio";
   const struct {
@@ -285,10 +388,10 @@ TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
       {{"driver", "install"}, Like::StandInOnly, 1, "the driver file is missing: "},
       {{"driver", "install", "--json"}, Like::StandInOnly, 1, "the driver file is missing: "},
   };
-  const std::string program = WinePath(DIMMIO_NT64_EXE);
+  const std::string program = WinePath(exe_);
   for (const auto& c : cases) {
     const std::string command = CommandLine(c.args);
-    const Outcome wine = Comparable(OnWine(c.args), command);
+    const Outcome wine = Comparable(OnWine(c.args, exe_), command);
     EXPECT_EQ(wine.exit, c.exit) << command << ": " << wine.err;
     EXPECT_NE(wine.err.find(c.says), std::string::npos) << command << ": " << wine.err;
     if (c.exit != 0) {
@@ -314,12 +417,15 @@ TEST(WineDimmioExe, SameOutputAsTheHostToolAndTheStandIn) {
 // The driver's service through Wine's service manager, with a file beside
 // dimmio.exe that has the driver's name but is not the driver the program
 // was built with: install refuses it, copies nothing and creates no service.
-TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
+TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
   // Where install puts the driver file, and the service's image path names it.
   const std::string kInstalled = "C:\\windows\\system32\\drivers\\dimmio.sys";
   const fs::path dir = kScratch / "with-sys";
   fs::create_directories(dir);
-  fs::copy_file(DIMMIO_NT64_EXE, dir / "dimmio.exe", fs::copy_options::overwrite_existing);
+  fs::copy_file(exe_, dir / "dimmio.exe", fs::copy_options::overwrite_existing);
+  // `driver remove` leaves the file an earlier case installed: none is there now.
+  const fs::path installed = current->Prefix() / "drive_c/windows/system32/drivers/dimmio.sys";
+  fs::remove(installed);
   WriteFile(dir / "dimmio.sys", "MZ");
   const std::string sys = WinePath(dir / "dimmio.sys");
   const struct {
@@ -344,14 +450,14 @@ TEST(WineDimmioExe, DriverServiceThroughWinesServiceManager) {
     if (WantsJson(step.args)) {
       EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
     }
-    EXPECT_FALSE(fs::exists(kPrefix / "drive_c/windows/system32/drivers/dimmio.sys")) << command;
+    EXPECT_FALSE(fs::exists(installed)) << command;
   }
 }
 
-// Another hardware tool (lock_holder.exe, nt64 tree: dimmio.exe's own
+// Another hardware tool (lock_holder.exe of the set's tree: dimmio.exe's own
 // named-mutex code) that waits for the SMBus mutex past its bound while a
 // first one holds it gives up; dimmio.exe's own waits are in WineKernel.
-TEST(WineDimmioExe, AToolGivesUpOnTheSmbusMutexPastItsBound) {
+TEST_P(WineTool, AToolGivesUpOnTheSmbusMutexPastItsBound) {
   const std::string holder = LockHolderExe();
   ASSERT_TRUE(fs::exists(holder)) << "build the nt64 preset: " << holder;
   const pid_t first = StartHolding({"10000", "1500"});
@@ -362,13 +468,16 @@ TEST(WineDimmioExe, AToolGivesUpOnTheSmbusMutexPastItsBound) {
   EXPECT_GE(HolderTick(second.out, "busy"), 0) << second.out;
 }
 
+INSTANTIATE_TEST_SUITE_P(Sets, WineTool, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& info) { return ImageSets()[info.param].name; });
+
 }  // namespace
 
 namespace driver_on_wine {
 
 using testsupport::Words;
 
-const fs::path kRequestsExe = DIMMIO_NT64_REQUESTS;
+std::string RequestsExe() { return current->Tool("dimmio-requests.exe").string(); }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
   std::string text;
@@ -401,36 +510,67 @@ std::string AnswerLine(const contract::Reply& reply) {
   return head + Hex(reply.output);
 }
 
-// The test-only x86-64 dimmio.sys under Wine's kernel, installed and started
-// with dimmio.exe through Wine's service manager, its hardware the board the
-// bridge serves. Every command and every request of the contract's checks
-// table must answer as the host build answers on the same board; then the
-// service stops, its device and link go, and it starts again.
-class WineKernel : public ::testing::TestWithParam<std::string> {
+// A case of the driver under Wine's kernel: the image set and the board.
+struct KernelCase {
+  int set;  // ImageSets()[set]
+  const char* board;
+};
+
+std::string CaseName(const ::testing::TestParamInfo<KernelCase>& info) {
+  return ImageSets()[info.param.set].name + "_" + info.param.board;
+}
+
+// A set's dimmio.sys under Wine's kernel, installed and started with the
+// set's dimmio.exe through Wine's service manager. The test image's hardware
+// is the board the bridge serves. dimmio.exe installs only the dimmio.sys it
+// was built with: the x86-64 set's is its test image; the i386 set's is the
+// shipped image, and, as an administrator may replace a driver file, the
+// test then puts the simulated-board image in System32\drivers in its place
+// before the service starts. Every command and every request of the
+// contract's checks table must answer as the host build answers on the same
+// board; then the service stops, its device and link go, and it starts again.
+class WineKernel : public ::testing::TestWithParam<KernelCase> {
  protected:
   void SetUp() override {
-    board_ = sim::FindBoard(GetParam());
+    ImageSet& set = ImageSets()[GetParam().set];
+    if (!set.missing.empty()) GTEST_SKIP() << set.missing;
+    ASSERT_NO_FATAL_FAILURE(Use(set));
+    dir_ = kScratch / ("driver-" + CaseName({GetParam(), 0}));
+    fs::create_directories(dir_);
+    programs_ = set.programs;
+    if (&set == &X86_64()) {
+      programs_ = dir_;
+      for (const fs::path& from : {fs::path(DIMMIO_NT64_EXE), set.installs, set.programs / "pci.ids",
+                                   set.programs / "dimmio-gui.exe"}) {
+        fs::copy_file(from, dir_ / from.filename(), fs::copy_options::overwrite_existing);
+      }
+    }
+    board_ = sim::FindBoard(GetParam().board);
     ASSERT_NE(board_, nullptr);
     models_ = sim::Build(*board_, machine_);
-    WinePrefix::board->Serve(&machine_);
-    dir_ = kScratch / ("driver-" + GetParam());
-    fs::create_directories(dir_);
-    for (const fs::path& from : {fs::path(DIMMIO_NT64_EXE), fs::path(DIMMIO_NT64_SYS),
-                                fs::path(DIMMIO_NT64_EXE).parent_path() / "pci.ids"}) {
-      fs::copy_file(from, dir_ / from.filename(), fs::copy_options::overwrite_existing);
-    }
+    current->board->Serve(&machine_);
     fakewin::Reset(*board_, Exe());
-    // The stand-in's program was built with the image Wine runs.
-    const std::string image = ReadFile(DIMMIO_NT64_SYS);
+    // The stand-in's program was built with the image install takes.
+    const std::string image = ReadFile(set.installs);
     fakewin::TheMachine().BuiltDriverSha256 =
         dimmio::cli::Sha256Hex({reinterpret_cast<const uint8_t*>(image.data()), image.size()});
   }
   void TearDown() override {
+    if (current == nullptr || IsSkipped()) return;
     OnWine({"driver", "remove"}, Exe());
-    WinePrefix::board->Serve(nullptr);
+    current->board->Serve(nullptr);
   }
 
-  std::string Exe() const { return (dir_ / "dimmio.exe").string(); }
+  std::string Exe() const { return (programs_ / "dimmio.exe").string(); }
+
+  // `driver install`, as the host build's stand-in says it, then the test
+  // image in the installed file's place.
+  void Install() {
+    ASSERT_EQ(ExpectSameAsHostBuild({"driver", "install"}), 0);
+    const fs::path installed = current->Prefix() / "drive_c/windows/system32/drivers/dimmio.sys";
+    ASSERT_EQ(ReadFile(installed), ReadFile(current->installs)) << "install copied another file";
+    fs::copy_file(current->testImage, installed, fs::copy_options::overwrite_existing);
+  }
 
   // The same command on Wine and over the stand-in, whose driver is the host
   // build on the same board and keeps running between commands; the exit
@@ -443,7 +583,7 @@ class WineKernel : public ::testing::TestWithParam<std::string> {
     const std::string command = CommandLine(args);
     Outcome wine = Comparable(run, command);
     // The stand-in's program is in the same folder, named the Unix way.
-    const std::string windows = WinePath(dir_) + '\\', unix = dir_.string() + '/';
+    const std::string windows = WinePath(programs_) + '\\', unix = programs_.string() + '/';
     for (std::string* text : {&wine.out, &wine.err}) {
       *text = Replaced(Replaced(*text, windows, unix), JsonInside(windows), JsonInside(unix));
     }
@@ -469,7 +609,7 @@ class WineKernel : public ::testing::TestWithParam<std::string> {
     const auto since = std::chrono::steady_clock::now();
     std::vector<pid_t> pids;
     for (size_t i = 0; i < runs.size(); ++i) {
-      std::vector<std::string> argv{DIMMIO_WINE64, Exe()};
+      std::vector<std::string> argv{Wine(), Exe()};
       argv.insert(argv.end(), runs[i].begin(), runs[i].end());
       pids.push_back(Start(argv, RunFile(i, "out"), RunFile(i, "err")));
     }
@@ -492,13 +632,13 @@ class WineKernel : public ::testing::TestWithParam<std::string> {
   // keeper driver holds Wine's driver host of the group open, so what
   // dimmio.sys left behind would still be found.
   void ExpectGone() {
-    const Outcome gone = OnWine({"gone"}, kRequestsExe.string(), 30);
+    const Outcome gone = OnWine({"gone"}, RequestsExe(), 30);
     EXPECT_EQ(gone.out, "stopped c0000034 c0000034\r\n") << "service, device, link";
   }
   // The same check while the driver runs finds the service, its device and
   // its link: the check sees what it looks for.
   void ExpectThere() {
-    const Outcome there = OnWine({"gone", "0"}, kRequestsExe.string(), 30);
+    const Outcome there = OnWine({"gone", "0"}, RequestsExe(), 30);
     EXPECT_EQ(there.out, "running 00000000 00000000\r\n") << "service, device, link";
   }
 
@@ -512,7 +652,7 @@ class WineKernel : public ::testing::TestWithParam<std::string> {
                 std::to_string(row.outputLength) + '\n';
     }
     WriteFile(dir_ / "requests.txt", script);
-    const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, kRequestsExe.string());
+    const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, RequestsExe());
     EXPECT_EQ(sent.exit, 0) << how << ": " << sent.out;
     return FromWindows(sent.out, how);
   }
@@ -520,12 +660,13 @@ class WineKernel : public ::testing::TestWithParam<std::string> {
   const sim::Board* board_ = nullptr;
   sim::Machine machine_;
   sim::BoardModels models_;
-  fs::path dir_;
+  fs::path dir_;       // the case's own files
+  fs::path programs_;  // where dimmio.exe runs from
 };
 
 TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
-  ASSERT_EQ(ExpectSameAsHostBuild({"driver", "install"}), 0);
-  ASSERT_EQ(OnWine({"keep", WinePath(DIMMIO_NT64_KEEPER)}, kRequestsExe.string()).out, "kept\r\n");
+  ASSERT_NO_FATAL_FAILURE(Install());
+  ASSERT_EQ(OnWine({"keep", WinePath(current->Tool("dimmio-keeper.sys"))}, RequestsExe()).out, "kept\r\n");
   ASSERT_EQ(ExpectSameAsHostBuild({"driver", "start"}), 0) << "the service did not start";
   ExpectThere();
   const std::vector<std::vector<std::string>> commands = {
@@ -598,15 +739,118 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
     }
   }
 
+  // SPD reads started at once and cancelled: each ends, served as the host
+  // build serves it or cancelled with nothing written, and at least the last
+  // in the queue is cancelled. Then reads left pending on a handle closed
+  // under them: the driver serves on, and stops and unloads below.
+  const std::vector<contract::CheckRow> reads(12, {"spd", IOCTL_READ_SPD, {0, 0}, 80, STATUS_SUCCESS, 0});
+  std::string served;
+  {
+    sim::Machine machine;
+    sim::AttachScope attach(machine);
+    [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
+    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
+    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
+    served = AnswerLine(host->Wait(host->Submit(reads[0].code, reads[0].input, reads[0].outputLength)));
+    EXPECT_TRUE(host->Unload());
+  }
+  std::istringstream cancelled(SendOnWine("cancel", reads));
+  std::string answer;
+  for (size_t i = 0; std::getline(cancelled, answer); ++i) {
+    EXPECT_TRUE(answer == served || answer == "c0000120 0 -") << "request " << i << ": " << answer;
+    if (i + 1 == reads.size()) EXPECT_EQ(answer, "c0000120 0 -") << "the last in the queue";
+  }
+  EXPECT_EQ(SendOnWine("close", reads), "closed\n");
+  EXPECT_EQ(SendOnWine("send", {reads[0]}), served + "\n");
+
   ExpectThere();
   const Outcome stop = OnWine({"driver", "stop"}, Exe());
   EXPECT_EQ(stop.exit, 0) << stop.err;
   ExpectGone();
 }
 
-// The default board and one of another family (VIA, its second bank behind
-// the south bridge's output port).
-INSTANTIATE_TEST_SUITE_P(Boards, WineKernel, ::testing::Values("ich5", "via686b"));
+// Both image sets on the default board, one of another family (VIA, its
+// second bank behind the south bridge's output port) and one with DDR4
+// modules behind their page commands.
+INSTANTIATE_TEST_SUITE_P(Boards, WineKernel,
+                         ::testing::Values(KernelCase{0, "ich5"}, KernelCase{0, "via686b"},
+                                           KernelCase{0, "pch100"}, KernelCase{1, "ich5"},
+                                           KernelCase{1, "via686b"}, KernelCase{1, "pch100"}),
+                         CaseName);
+
+// The shipped i386 dimmio.sys itself, from the unpacked archive, under 32-bit
+// Wine's kernel, which reaches no hardware: every PCI register reads all
+// ones and the BIOS area cannot be mapped. It installs and starts; each
+// request kind answers as the host build answers on a machine with nothing
+// on it whose BIOS area fails to map, and each command says what a user
+// sees there; it stops and unloads, its device and link gone.
+class ShippedImage : public WineKernel {
+ protected:
+  void SetUp() override {
+    if (!I386().missing.empty()) GTEST_SKIP() << I386().missing;
+    ASSERT_NO_FATAL_FAILURE(Use(I386()));
+    dir_ = kScratch / "shipped-i386";
+    fs::create_directories(dir_);
+    programs_ = current->programs;
+  }
+};
+
+TEST_F(ShippedImage, AnswersWithoutABoardOnThei386Kernel) {
+  ASSERT_EQ(OnWine({"driver", "install"}, Exe()).exit, 0);
+  ASSERT_EQ(OnWine({"keep", WinePath(current->Tool("dimmio-keeper.sys"))}, RequestsExe()).out, "kept\r\n");
+  const Outcome start = OnWine({"driver", "start"}, Exe());
+  ASSERT_EQ(start.exit, 0) << start.out << start.err;
+  ExpectThere();
+  {
+    // The requests after a fresh load, as the SMBIOS fill's failure goes to
+    // the first query alone.
+    const std::vector<contract::CheckRow> requests = contract::CheckRows();
+    std::istringstream answers(SendOnWine("send", requests));
+    sim::Machine empty;
+    empty.FailMapAt(0xF0000);
+    sim::AttachScope attach(empty);
+    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(empty);
+    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
+    for (const contract::CheckRow& row : requests) {
+      std::string answer;
+      std::getline(answers, answer);
+      EXPECT_EQ(answer, AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength)))) << row.what;
+    }
+    EXPECT_TRUE(host->Unload());
+  }
+  ASSERT_EQ(OnWine({"driver", "stop"}, Exe()).exit, 0);
+  ExpectGone();
+
+  // Each command of the tool once, after another fresh load.
+  ASSERT_EQ(OnWine({"driver", "start"}, Exe()).exit, 0);
+  const std::string kNoController = "code 21 (no usable SMBus controller on this machine; nothing was sent on the bus)";
+  const struct {
+    std::vector<std::string> args;
+    int exit;
+    std::vector<std::string> says;  // on standard output or error
+  } rows[] = {
+      {{"report"}, 0, {"none recognised: the driver found no SMBus host it supports", "  not read: " + kNoController,
+                       "no SMBIOS table found: the system information request failed with STATUS_UNSUCCESSFUL",
+                       "code 33 (mapping the BIOS area to find the SMBIOS entry point failed), detail 0xF0000 0x10000"}},
+      {{"report", "--json"}, 0, {"\"chipset\": null"}},
+      {{"spd", "--slot", "0"}, 1, {"0 of 256 bytes read; status: " + kNoController}},
+      {{"spd", "--slot", "3", "--raw"}, 1, {"dimmio: slot 3: the read stopped after 0 bytes (" + kNoController + ")"}},
+      {{"probe", "--slot", "0", "--yes"}, 1, {"the write probe of slot 0 did not finish: " + kNoController}},
+      {{"pci", "0", "0", "0"}, 0, {"no function answers here: every register reads as all ones"}},
+      {{"--version"}, 0, {"driver: " DIMMIO_VERSION_TEXT " (C:\\windows\\system32\\drivers\\dimmio.sys)"}},
+  };
+  for (const auto& row : rows) {
+    const std::string command = CommandLine(row.args);
+    const Outcome run = Comparable(OnWine(row.args, Exe()), command);
+    EXPECT_EQ(run.exit, row.exit) << command << ": " << run.err;
+    for (const std::string& text : row.says) {
+      EXPECT_NE((run.out + run.err).find(text), std::string::npos) << command << ": " << run.out << run.err;
+    }
+  }
+  const Outcome stop = OnWine({"driver", "stop"}, Exe());
+  EXPECT_EQ(stop.exit, 0) << stop.err;
+  ExpectGone();
+}
 
 // A virtual X display for the window (Xvfb), ended with the object.
 class VirtualDisplay {
@@ -637,27 +881,28 @@ class VirtualDisplay {
 // serves: its slot list has a row for each module the tool's report finds,
 // showing the module's part number; the HTML report and the dumps it saves
 // once it has read are what dimmio.exe writes; it closes when asked. Its
-// screenshot is left in the build tree (tests/wine/dimmio-gui.xwd).
+// screenshot is left in the build tree (tests/wine/dimmio-gui-SET.xwd).
 class WineWindow : public WineKernel {};
 
 TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
-  ASSERT_TRUE(fs::exists(DIMMIO_NT64_GUI)) << "build the nt64 preset: " DIMMIO_NT64_GUI;
+  const fs::path gui = programs_ / "dimmio-gui.exe";
+  const std::string probe = current->Tool("dimmio-gui-probe.exe").string();
+  ASSERT_TRUE(fs::exists(gui)) << "build the nt and nt64 presets: " << gui;
   ASSERT_TRUE(fs::exists(DIMMIO_XVFB)) << "Xvfb is missing: run scripts/setup.sh";
-  ASSERT_EQ(OnWine({"driver", "install"}, Exe()).exit, 0);
+  ASSERT_NO_FATAL_FAILURE(Install());
   ASSERT_EQ(OnWine({"driver", "start"}, Exe()).exit, 0);
-  const fs::path gui = dir_ / "dimmio-gui.exe";
-  fs::copy_file(DIMMIO_NT64_GUI, gui, fs::copy_options::overwrite_existing);
   {
     const VirtualDisplay display;
     ASSERT_FALSE(display.Name().empty()) << ReadFile(kScratch / "xvfb.err");
     setenv("DISPLAY", display.Name().c_str(), 1);
-    const pid_t window = Start({DIMMIO_WINE64, gui.string(), "--save", "html", WinePath(dir_ / "gui.html"),
+    const pid_t window = Start({Wine(), gui.string(), "--save", "html", WinePath(dir_ / "gui.html"),
                                 "--save", "bin", WinePath(dir_ / "gui.bin"), "--save", "i2cdump",
                                 WinePath(dir_ / "gui.txt")},
                                kScratch / "gui.out", kScratch / "gui.err");
-    const Outcome rows = OnWine({"rows"}, DIMMIO_NT64_GUI_PROBE, 90);
-    Spawn({DIMMIO_XWD, "-root", "-silent", "-display", display.Name(), "-out", DIMMIO_GUI_SCREENSHOT});
-    EXPECT_EQ(OnWine({"close"}, DIMMIO_NT64_GUI_PROBE).exit, 0);
+    const Outcome rows = OnWine({"rows"}, probe, 90);
+    Spawn({DIMMIO_XWD, "-root", "-silent", "-display", display.Name(), "-out",
+           DIMMIO_GUI_SCREENSHOTS "/dimmio-gui-" + current->name + ".xwd"});
+    EXPECT_EQ(OnWine({"close"}, probe).exit, 0);
     EXPECT_EQ(Finish(window, 30), 0) << "the window's saves or its read failed";
     unsetenv("DISPLAY");
     ASSERT_EQ(rows.exit, 0) << rows.out;
@@ -705,6 +950,7 @@ TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Board, WineWindow, ::testing::Values("ich5"));
+INSTANTIATE_TEST_SUITE_P(Board, WineWindow, ::testing::Values(KernelCase{0, "ich5"}, KernelCase{1, "ich5"}),
+                         CaseName);
 
 }  // namespace driver_on_wine

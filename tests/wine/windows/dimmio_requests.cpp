@@ -4,6 +4,11 @@
 // output buffer in hex or -). The status is the kernel's, not a Win32 error.
 // send-read does the same through a handle opened for reading alone.
 //
+// dimmio-requests cancel FILE: sends every request of FILE at once, without
+// waiting, then cancels what is still pending on the handle (CancelIo) and
+// prints each answer line once it has ended. close FILE sends them the same
+// way, then closes the handle and ends without waiting for them.
+//
 // dimmio-requests gone [SECONDS]: waits up to SECONDS (20 when not given) for
 // the service dimmio to stop, then prints "stopped|running DEVICE LINK", the
 // statuses of opening \Device\dimmio0 and \??\dimmio.
@@ -32,31 +37,84 @@ std::vector<unsigned char> FromHex(const std::string& text) {
   return bytes;
 }
 
-int Send(const char* file, DWORD access) {
-  HANDLE device = CreateFileA("\\\\.\\dimmio", access, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  if (device == INVALID_HANDLE_VALUE) {
-    std::printf("cannot open the device: %lu\n", GetLastError());
-    return 1;
-  }
+// One request of a FILE line, its buffers and its answer.
+struct Request {
+  unsigned long code = 0;
+  std::vector<unsigned char> input, output;
+  unsigned long outputLength = 0;
+  IO_STATUS_BLOCK io{};
+  HANDLE done = nullptr;  // signalled when it has ended
+};
+
+std::vector<Request> ReadRequests(const char* file) {
+  std::vector<Request> requests;
   std::ifstream in(file);
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
     std::string code, input;
-    unsigned long outputLength = 0;
-    fields >> code >> input >> outputLength;
-    std::vector<unsigned char> bytes = FromHex(input);
-    std::vector<unsigned char> out(outputLength + 1, 0xEE);
-    IO_STATUS_BLOCK io{};
-    const NTSTATUS status = NtDeviceIoControlFile(
-        device, nullptr, nullptr, nullptr, &io, std::stoul(code, nullptr, 16),
-        bytes.empty() ? nullptr : bytes.data(), static_cast<ULONG>(bytes.size()),
-        outputLength == 0 ? nullptr : out.data(), outputLength);
-    std::printf("%08lx %llu ", static_cast<unsigned long>(status),
-                static_cast<unsigned long long>(io.Information));
-    for (ULONG_PTR i = 0; i < io.Information && i < outputLength; ++i) std::printf("%02x", out[i]);
-    std::printf(io.Information == 0 ? "-\n" : "\n");
+    Request request;
+    fields >> code >> input >> request.outputLength;
+    request.code = std::stoul(code, nullptr, 16);
+    request.input = FromHex(input);
+    request.output.assign(request.outputLength + 1, 0xEE);
+    requests.push_back(std::move(request));
+  }
+  return requests;
+}
+
+// Starts the request; returns its status (STATUS_PENDING while it runs).
+NTSTATUS Issue(HANDLE device, Request& request) {
+  return NtDeviceIoControlFile(device, request.done, nullptr, nullptr, &request.io, request.code,
+                               request.input.empty() ? nullptr : request.input.data(),
+                               static_cast<ULONG>(request.input.size()),
+                               request.outputLength == 0 ? nullptr : request.output.data(),
+                               request.outputLength);
+}
+
+void PrintAnswer(NTSTATUS status, const Request& request) {
+  std::printf("%08lx %llu ", static_cast<unsigned long>(status),
+              static_cast<unsigned long long>(request.io.Information));
+  for (ULONG_PTR i = 0; i < request.io.Information && i < request.outputLength; ++i) {
+    std::printf("%02x", request.output[i]);
+  }
+  std::printf(request.io.Information == 0 ? "-\n" : "\n");
+}
+
+HANDLE OpenDevice(DWORD access, DWORD flags) {
+  HANDLE device = CreateFileA("\\\\.\\dimmio", access, 0, nullptr, OPEN_EXISTING, flags, nullptr);
+  if (device == INVALID_HANDLE_VALUE) std::printf("cannot open the device: %lu\n", GetLastError());
+  return device;
+}
+
+int Send(const char* file, DWORD access) {
+  HANDLE device = OpenDevice(access, 0);
+  if (device == INVALID_HANDLE_VALUE) return 1;
+  for (Request& request : ReadRequests(file)) PrintAnswer(Issue(device, request), request);
+  CloseHandle(device);
+  return 0;
+}
+
+// Every request of FILE started at once; then, with `cancel`, what is still
+// pending cancelled and each answer printed, or else the handle closed at once.
+int SendAtOnce(const char* file, bool cancel) {
+  HANDLE device = OpenDevice(GENERIC_READ | GENERIC_WRITE, FILE_FLAG_OVERLAPPED);
+  if (device == INVALID_HANDLE_VALUE) return 1;
+  std::vector<Request> requests = ReadRequests(file);
+  std::vector<NTSTATUS> started;
+  for (Request& request : requests) {
+    request.done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    started.push_back(Issue(device, request));
+  }
+  if (!cancel) {
+    CloseHandle(device);
+    std::printf("closed\n");
+    return 0;
+  }
+  CancelIo(device);
+  for (size_t i = 0; i < requests.size(); ++i) {
+    if (started[i] == STATUS_PENDING) WaitForSingleObject(requests[i].done, INFINITE);
+    PrintAnswer(started[i] == STATUS_PENDING ? requests[i].io.Status : started[i], requests[i]);
   }
   CloseHandle(device);
   return 0;
@@ -125,9 +183,11 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "send" && argc == 3) return Send(argv[2], GENERIC_READ | GENERIC_WRITE);
   if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
+  if (command == "cancel" && argc == 3) return SendAtOnce(argv[2], true);
+  if (command == "close" && argc == 3) return SendAtOnce(argv[2], false);
   if (command == "gone" && argc == 2) return Gone(20);
   if (command == "gone" && argc == 3) return Gone(std::atoi(argv[2]));
   if (command == "keep" && argc == 3) return Keep(argv[2]);
-  std::fprintf(stderr, "usage: dimmio-requests send|send-read FILE | gone [SECONDS] | keep SYS\n");
+  std::fprintf(stderr, "usage: dimmio-requests send|send-read|cancel|close FILE | gone [SECONDS] | keep SYS\n");
   return 2;
 }
