@@ -14,7 +14,7 @@ constexpr uint32_t kConfigDeviceLimit = 31;
 constexpr uint32_t kConfigFunctionLimit = 7;
 
 // Records the device-table request asks for: its signed count, at most the
-// table's capacity (a count of 0 or below asks for none).
+// table's capacity (a negative count is refused by the check).
 int32_t WantedRecords(const uint8_t* buffer) {
   auto wanted = static_cast<int32_t>(LoadLe32(buffer));
   if (wanted > static_cast<int32_t>(kPciDeviceTableCapacity)) {
@@ -23,8 +23,7 @@ int32_t WantedRecords(const uint8_t* buffer) {
   return wanted;
 }
 
-// Output the device-table request needs, in 32-bit unsigned arithmetic: a
-// negative count gives a length no buffer has (for -1) or one that wraps.
+// Output the device-table request needs for a count of 0 to the capacity.
 uint32_t TableLengthRequired(int32_t wanted) {
   return static_cast<uint32_t>(wanted) * kPciRecordSize;
 }
@@ -81,7 +80,8 @@ bool RequestPassesChecks(uint32_t code, const uint8_t* buffer, uint32_t inputLen
     case IOCTL_GET_CHIPSET_INFO:
       return outputLength >= kChipsetInfoSize;
     case IOCTL_GET_PCI_DEVICE_TABLE:
-      return inputLength >= 4 && outputLength >= TableLengthRequired(WantedRecords(buffer));
+      return inputLength >= 4 && WantedRecords(buffer) >= 0 &&
+             outputLength >= TableLengthRequired(WantedRecords(buffer));
     case IOCTL_GET_PCI_DEVICE_COUNT:
       return outputLength >= kPciDeviceCountSize;
     case IOCTL_READ_PCI_CONFIG:
