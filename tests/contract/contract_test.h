@@ -53,6 +53,23 @@ inline std::vector<std::string> BoardNames() {
   return names;
 }
 
+// A machine of its own with the board built and a driver not yet started,
+// for the cases that load more than once; Done() holds that nothing went
+// wrong and, once the driver is gone, that the pool holds nothing.
+struct Rig {
+  explicit Rig(const sim::Board& board) : models(sim::Build(board, machine)) {}
+  explicit Rig(const std::string& board) : Rig(*sim::FindBoard(board)) {}
+  void Done(const std::string& what = "") {
+    EXPECT_EQ(driver->Problems(), std::vector<std::string>{}) << what;
+    driver.reset();
+    EXPECT_EQ(machine.LeakReport(), "") << what;
+  }
+  sim::Machine machine;
+  sim::AttachScope attach{machine};
+  sim::BoardModels models;
+  std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+};
+
 class ContractTest : public ::testing::Test {
  protected:
   ContractTest() : attach_(machine_), driver_(MakeDriverUnderTest(machine_)) {}

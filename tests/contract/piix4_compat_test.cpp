@@ -154,10 +154,10 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
   };
   for (const Case c : {Case{0, kUnavailable}, {1, kReadWordFailed}, {2, 0}}) {
     SCOPED_TRACE(c.nthMap);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard("fch790b-zen2"), machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    Rig rig("fch790b-zen2");
+    sim::Machine& machine = rig.machine;
+    const sim::BoardModels& models = rig.models;
+    DriverUnderTest* driver = rig.driver.get();
     if (c.nthMap == 0) machine.FailMapAt(kPmWindow, 1);
     ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
     const uint8_t port = models.Host<sim::Piix4CompatHost>()->SelectedPort();
@@ -187,7 +187,7 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
       EXPECT_EQ(next.information, 76u + 256);
     }
     EXPECT_TRUE(driver->Unload());
-    EXPECT_EQ(machine.LeakReport(), "");
+    rig.Done();
   }
 }
 
@@ -202,10 +202,9 @@ TEST(FchPageTest, PageSelectsReachOnlyTheModulesOnTheSpdPort) {
     other.serial ^= 0xFFFF;
     board.smbus->piix4Compat.otherPortDevice = sim::BuildSpdContents(other);
     board.smbus->piix4Compat.otherPortPage = left;
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(board, machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    Rig rig(board);
+    const sim::BoardModels& models = rig.models;
+    DriverUnderTest* driver = rig.driver.get();
     ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
     const sim::SpdEeprom& module = *models.eeproms[0][board.smbus->segment0.front().slot];
     for (const uint8_t page : {0, 1}) {
@@ -218,7 +217,7 @@ TEST(FchPageTest, PageSelectsReachOnlyTheModulesOnTheSpdPort) {
     }
     EXPECT_EQ(models.otherPort->Transfers(), 0u);
     EXPECT_TRUE(driver->Unload());
-    EXPECT_EQ(machine.LeakReport(), "");
+    rig.Done();
   }
 }
 
