@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <memory>
 #include <string>
@@ -45,6 +47,13 @@ inline std::string TestName(std::string name) {
 
 inline std::string BoardTestName(const ::testing::TestParamInfo<std::string>& info) {
   return TestName(info.param);
+}
+
+// A whole read of `count` bytes from offset 0: no failure, and each byte the
+// one the module (or its page) holds.
+inline bool ReadsWhole(const Reply& r, const std::array<uint8_t, 256>& bytes, uint32_t count = 256) {
+  return r.information == 76 + count && WordAt(r.output, kOpCode) == 0 &&
+         std::equal(r.output.begin() + 76, r.output.begin() + 76 + count, bytes.begin());
 }
 
 inline std::vector<std::string> BoardNames() {

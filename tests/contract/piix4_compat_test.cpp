@@ -32,8 +32,7 @@ class SharedHostTest : public ContractTest, public ::testing::WithParamInterface
   }
   bool ReadsTheModule(const Reply& reply) {
     const sim::SpdEeprom* eeprom = models_.eeproms[0][board_->smbus->segment0.front().slot];
-    return reply.information == 76 + 256 && WordAt(reply.output, kOpCode) == 0 &&
-           std::equal(reply.output.begin() + 76, reply.output.end(), eeprom->Bytes().begin());
+    return ReadsWhole(reply, eeprom->Bytes());
   }
 };
 
@@ -177,14 +176,13 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
       EXPECT_EQ(WordAt(read.output, kOpHwDetail), kPmWindow);
       EXPECT_EQ(eeprom.Transfers(), 0u) << "nothing started";
     } else {
-      EXPECT_TRUE(read.output.size() == 76 + 256 &&
-                  std::equal(read.output.begin() + 76, read.output.end(), eeprom.Bytes().begin()));
+      EXPECT_TRUE(ReadsWhole(read, eeprom.Bytes()));
     }
     EXPECT_EQ(models.Host<sim::Piix4CompatHost>()->SelectedPort(), port);
     EXPECT_FALSE(models.Host<sim::Piix4CompatHost>()->HostOwnsSemaphore());
     if (c.nthMap != 0) {
-      const Reply next = driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256));
-      EXPECT_EQ(next.information, 76u + 256);
+      EXPECT_TRUE(ReadsWhole(driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256)),
+                             eeprom.Bytes()));
     }
     EXPECT_TRUE(driver->Unload());
     rig.Done();
@@ -210,9 +208,7 @@ TEST(FchPageTest, PageSelectsReachOnlyTheModulesOnTheSpdPort) {
     for (const uint8_t page : {0, 1}) {
       const Reply read = driver->Wait(driver->Submit(
           IOCTL_READ_SPD_PAGE, {board.smbus->segment0.front().slot, page, 0}, 76 + 256));
-      EXPECT_TRUE(read.output.size() == 76 + 256 &&
-                  std::equal(read.output.begin() + 76, read.output.end(),
-                             module.PageBytes(page).begin()));
+      EXPECT_TRUE(ReadsWhole(read, module.PageBytes(page)));
       EXPECT_EQ(models.otherPort->Page(), left);
     }
     EXPECT_EQ(models.otherPort->Transfers(), 0u);
