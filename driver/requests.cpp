@@ -25,7 +25,7 @@ bool FunctionIsReachable(const uint8_t* buffer, uint32_t) {
 }
 
 // Records the device-table request asks for: its signed count, at most the
-// table's capacity (a count of 0 or below asks for none).
+// table's capacity (a negative count is refused by the check).
 int32_t WantedRecords(const uint8_t* buffer) {
   auto wanted = static_cast<int32_t>(LoadLe32(buffer));
   if (wanted > static_cast<int32_t>(kPciDeviceTableCapacity)) {
@@ -34,14 +34,14 @@ int32_t WantedRecords(const uint8_t* buffer) {
   return wanted;
 }
 
-// Output the device-table request needs, in 32-bit unsigned arithmetic: a
-// negative count gives a length no buffer has (for -1) or one that wraps.
+// Output the device-table request needs for a count of 0 to the capacity.
 uint32_t TableLengthRequired(int32_t wanted) {
   return static_cast<uint32_t>(wanted) * kPciRecordSize;
 }
 
 bool TableFitsTheOutput(const uint8_t* buffer, uint32_t outputLength) {
-  return outputLength >= TableLengthRequired(WantedRecords(buffer));
+  const int32_t wanted = WantedRecords(buffer);
+  return wanted >= 0 && outputLength >= TableLengthRequired(wanted);
 }
 
 // ---- the answers given at once

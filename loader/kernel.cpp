@@ -35,8 +35,6 @@ std::string Hex(uint32_t value) {
 
 // ---------------------------------------------------------------- names
 
-std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
 std::string Narrow(const std::u16string& text) {
   std::string out;
   for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');

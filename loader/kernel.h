@@ -32,7 +32,6 @@ namespace loader {
 
 using ObjectNamespace = host::ObjectNamespace<nt::DeviceObject>;
 
-std::u16string Utf16(const std::string& ascii);
 std::string Narrow(const std::u16string& text);
 
 // What the caller of a request gets back, and what the I/O manager saw.
@@ -57,7 +56,6 @@ class Request {
   // has returned.
   Completion Wait();
   bool Done();
-  nt::Irp* Packet() const { return irp_; }
   // The system buffer as the driver got it.
   std::vector<uint8_t> Sent() const;
 

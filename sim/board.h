@@ -132,18 +132,11 @@ struct BoardModels {
   // The SMBus host the modules are behind; null on a bit-banged bus, and
   // where the board decodes no host.
   SmbusHostModel* host = nullptr;
-  // The same chip's second host, with nothing on its bus: the nForce's other
-  // range, the later MCPs' other channel.
-  SmbusHostModel* idleHost = nullptr;
   // The host as its own model, for the tests of its own registers; null when
   // the board's host is another kind.
   template <class Model>
   Model* Host() const {
     return dynamic_cast<Model*>(host);
-  }
-  template <class Model>
-  Model* IdleHost() const {
-    return dynamic_cast<Model*>(idleHost);
   }
   GpoLatch* gpoLatch = nullptr;
   std::array<std::array<SpdEeprom*, 8>, 2> eeproms{};  // [segment][slot]

@@ -26,11 +26,6 @@ void PciFunction::SetByte(uint8_t offset, uint8_t value) {
   dword = (dword & ~(0xFFu << shift)) | (static_cast<uint32_t>(value) << shift);
 }
 
-void PciFunction::SetWord(uint8_t offset, uint16_t value) {
-  SetByte(offset, static_cast<uint8_t>(value & 0xFF));
-  SetByte(static_cast<uint8_t>(offset + 1), static_cast<uint8_t>(value >> 8));
-}
-
 namespace {
 uint32_t PciKey(uint32_t bus, uint32_t slot) { return (bus << 8) | (slot & 0xFF); }
 uint32_t ConfigWhere(uint32_t bus, uint32_t slot, uint32_t offset) {
@@ -414,11 +409,6 @@ void Machine::RecordHarm(const std::string& what) {
   harm_.push_back(what);
 }
 
-std::vector<std::string> Machine::Harm() const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  return harm_;
-}
-
 uint64_t Machine::AllocationCount() const {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   return allocationCount_;
@@ -452,11 +442,6 @@ void Machine::DebugPrint(const char* format, va_list args) {
   va_end(copy);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (n >= 0) debug_.append(line, std::min<size_t>(static_cast<size_t>(n), sizeof line - 1));
-}
-
-std::string Machine::DebugOutput() const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  return debug_;
 }
 
 std::vector<std::string> Machine::DebugLines() const {

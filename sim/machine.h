@@ -83,7 +83,6 @@ struct PciFunction {
   uint32_t Dword(uint8_t offset) const { return regs[offset / 4]; }
   void SetDword(uint8_t offset, uint32_t value) { regs[offset / 4] = value; }
   void SetByte(uint8_t offset, uint8_t value);
-  void SetWord(uint8_t offset, uint16_t value);
 };
 
 enum class PoolType { Paged, NonPaged };
@@ -176,7 +175,6 @@ class Machine {
   // ---- Harm: what a device model records when the machine did something
   // that would hurt a real chip (LeakReport lists it too).
   void RecordHarm(const std::string& what);
-  std::vector<std::string> Harm() const;
 
   // ---- Virtual clock
   void Delay(int32_t milliseconds);
@@ -185,7 +183,6 @@ class Machine {
 
   // ---- Debug output, formatted as the platform's printf formats it
   void DebugPrint(const char* format, va_list args);
-  std::string DebugOutput() const;
   std::vector<std::string> DebugLines() const;
   void ClearDebugOutput();
 

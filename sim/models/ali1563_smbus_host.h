@@ -68,7 +68,6 @@ class Ali1563SmbusHost : public StickyStatusHost {
   uint32_t Status() override { return StatusRegister(); }
   // The next transfer started never ends by itself; a kill ends it.
   void HangNext() { engine_.HangNext(); }
-  bool BusHeld() const { return busHeld_; }
   void SetDoneLatches(bool latches) { doneLatches_ = latches; }
 
  private:

@@ -47,8 +47,9 @@ SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, Boa
   auto& host = PlaceHost<AmdSmbusHost>(machine, decode(spd),
                                        InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
   host.Firmware().Configure(hostSpec.firmware);
-  models.idleHost = &PlaceHost<AmdSmbusHost>(machine, decode(spd == 0x10 ? 0x14 : 0x10),
-                                             machine.Make<SmbusSegment>(), hostSpec.transactionMs);
+  // The other range: a second host with nothing on its bus.
+  PlaceHost<AmdSmbusHost>(machine, decode(spd == 0x10 ? 0x14 : 0x10), machine.Make<SmbusSegment>(),
+                          hostSpec.transactionMs);
   return &host;
 }
 

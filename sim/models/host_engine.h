@@ -52,7 +52,6 @@ class HostEngine {
   // The next transfer started holds the bus and never ends by itself; a
   // kill (Cancel or Abort) ends it.
   void HangNext() { hangNext_ = true; }
-  bool Hung() const { return hung_; }
   // A start the chip ends by itself with `errorBits` after `bitTimes` on
   // the wire, before the bus sees anything more. False when it is lost.
   bool StartRefused(uint8_t errorBits, uint32_t bitTimes);
@@ -64,7 +63,6 @@ class HostEngine {
     Cancel();
     stuck_ = false;
   }
-  bool StuckBusy() const { return stuck_; }
   void FailNextWith(uint8_t errorBits) { failNext_ = errorBits; }
   void SetTransactionMs(uint32_t ms) { transactionMs_ = ms; }
   // Nonzero: a transfer lasts its bit times at this clock instead of the

@@ -55,7 +55,7 @@ SmbusHostModel* InstallNvidiaMcpSmbusHost(const Board& board, Machine& machine,
         modulesHere ? modules : machine.Make<SmbusSegment>(), hostSpec.transactionMs);
     if (modulesHere) host.Firmware().Configure(hostSpec.firmware);
     if (!Nvidia0064SmbusHost::HasAbort(SmbusDeviceId(board))) host.RemoveAbort();
-    (modulesHere ? spd : models.idleHost) = &host;
+    if (modulesHere) spd = &host;
   }
   return spd;
 }

@@ -97,8 +97,6 @@ class SpdEeprom : public SmbusSlave {
   void SetStrap(uint8_t pins) { strap_ = pins & 7; }
   bool CommandAddress(uint8_t address, bool read);
   void CommandStop();
-  bool PermanentlyProtected() const { return permanent_; }
-  bool ReversiblyProtected() const { return reversible_; }
   uint64_t ProtectCommands() const { return protectCommands_; }  // commands taken
 
   // What a read at the chip's address shows now: the whole array of a

@@ -8,8 +8,6 @@ TwoWireBus::Participant TwoWireBus::Join() {
   return static_cast<Participant>(pulls_.size() - 1);
 }
 
-bool TwoWireBus::Pulling(Participant who, Line line) const { return pulls_.at(who)[Index(line)]; }
-
 bool TwoWireBus::PulledByOthers(Participant who, Line line) const {
   for (Participant p = 0; p < pulls_.size(); ++p) {
     if (p != who && pulls_[p][Index(line)]) return true;

@@ -46,7 +46,6 @@ class TwoWireBus {
   void Pull(Participant who, Line line, bool low);
   // Drives the line high (true) or lets it go (false); ends a pull.
   void DriveHigh(Participant who, Line line, bool high);
-  bool Pulling(Participant who, Line line) const;
   // Whether anyone but `who` pulls the line.
   bool PulledByOthers(Participant who, Line line) const;
 

@@ -41,9 +41,6 @@ TEST_F(AccessTest, OnlySystemAndAdministratorsOpenTheDeviceByAnyName) {
     EXPECT_EQ(driver_->Open(row.name, row.caller, row.access, &handle), row.expected)
         << static_cast<int>(row.caller) << " " << std::string(row.name.begin(), row.name.end());
   }
-  EXPECT_EQ(driver_->DeviceDacl(),
-            (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
-                                    {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
 }
 
 // Before its DACL is set the device has Windows' default security, which
@@ -70,15 +67,10 @@ TEST_F(AccessTest, AnOpenWhileTheDriverStartsIsRefused) {
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << (row.point == Point::BeforeSecurity ? "before the DACL " : "at the link ")
                                     << std::string(row.name.begin(), row.name.end()));
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::Build(*sim::FindBoard("ich5"), machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
-    EXPECT_EQ(driver->OpenWhileStarting(row.point, row.name, row.caller), row.expected);
-    EXPECT_TRUE(driver->Unload());
-    EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
-    driver.reset();
-    EXPECT_EQ(machine.LeakReport(), "");
+    Rig rig("ich5");
+    EXPECT_EQ(rig.driver->OpenWhileStarting(row.point, row.name, row.caller), row.expected);
+    EXPECT_TRUE(rig.driver->Unload());
+    rig.Done();
   }
 }
 
@@ -137,19 +129,15 @@ TEST_F(AccessTest, CodesThatDifferOnlyInAccessOrMethodBitsAreNotImplemented) {
 
 TEST_F(AccessTest, ALoadWhoseSecurityCannotBeSetFailsBeforeTheWorkerStarts) {
   for (StartFailure failure : {StartFailure::DeviceOpen, StartFailure::DeviceSecurity}) {
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::Build(*sim::FindBoard("ich5"), machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
-    const uint64_t threads = driver->Calls(StartFailure::ThreadCreation);
-    driver->FailNext(failure, STATUS_INSUFFICIENT_RESOURCES);
-    EXPECT_EQ(driver->Start(), STATUS_UNSUCCESSFUL);
-    EXPECT_EQ(driver->Calls(StartFailure::ThreadCreation), threads);
-    EXPECT_FALSE(driver->HasDevice());
-    EXPECT_FALSE(driver->HasLink());
-    EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
-    driver.reset();
-    EXPECT_EQ(machine.LeakReport(), "");
+    Rig rig("ich5");
+    DriverUnderTest& driver = *rig.driver;
+    const uint64_t threads = driver.Calls(StartFailure::ThreadCreation);
+    driver.FailNext(failure, STATUS_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(driver.Start(), STATUS_UNSUCCESSFUL);
+    EXPECT_EQ(driver.Calls(StartFailure::ThreadCreation), threads);
+    EXPECT_FALSE(driver.HasDevice());
+    EXPECT_FALSE(driver.HasLink());
+    rig.Done();
   }
 }
 
@@ -161,19 +149,14 @@ TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
   const uint32_t versions[][3] = {{4, 0, 1381}, {5, 0, 2195}, {5, 1, 2600}, {6, 1, 7601}, {10, 0, 19045}};
   for (const auto& v : versions) {
     SCOPED_TRACE(testing::Message() << v[0] << "." << v[1] << "." << v[2]);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::Build(*sim::FindBoard("ich5"), machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
-    driver->ReportKernelVersion(v[0], v[1], v[2]);
-    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
-    EXPECT_EQ(driver->DeviceDacl(),
+    Rig rig("ich5");
+    rig.driver->ReportKernelVersion(v[0], v[1], v[2]);
+    ASSERT_EQ(rig.driver->Start(), STATUS_SUCCESS);
+    EXPECT_EQ(rig.driver->DeviceDacl(),
               (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
                                       {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
-    EXPECT_TRUE(driver->Unload());
-    EXPECT_EQ(driver->Problems(), std::vector<std::string>{});
-    driver.reset();
-    EXPECT_EQ(machine.LeakReport(), "");
+    EXPECT_TRUE(rig.driver->Unload());
+    rig.Done();
   }
 }
 

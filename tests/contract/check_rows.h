@@ -76,10 +76,8 @@ inline std::vector<CheckRow> CheckRows() {
       {"table: count 217, output 5207", IOCTL_GET_PCI_DEVICE_TABLE, Words({217}), 5207, kRefused, 0},
       {"table: count 217, output 5208", IOCTL_GET_PCI_DEVICE_TABLE, Words({217}), 5208,
        STATUS_SUCCESS, 5208},
-      // A negative count whose length wraps to 8 passes the check but returns
-      // nothing: no record was copied, so no byte of the buffer goes back.
-      {"table: count wrapping to 8 bytes", IOCTL_GET_PCI_DEVICE_TABLE, Words({0xEAAAAAABu}), 8,
-       STATUS_SUCCESS, 0},
+      // A negative count is refused even where its length in 32 bits would wrap to 8.
+      {"table: count -357913941", IOCTL_GET_PCI_DEVICE_TABLE, Words({0xEAAAAAABu}), 8, kRefused, 0},
       {"count: output 4", IOCTL_GET_PCI_DEVICE_COUNT, {}, 4, STATUS_SUCCESS, 4},
       {"config: bus 0x100", IOCTL_READ_PCI_CONFIG, Words({0x100, 0, 0, 0, 0, 0}), 256, kRefused, 0},
       {"config: 0:0.6", IOCTL_READ_PCI_CONFIG, Words({0, 0, 6, 0, 0, 0}), 256, STATUS_SUCCESS, 256,

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <memory>
 #include <string>
@@ -47,11 +49,35 @@ inline std::string BoardTestName(const ::testing::TestParamInfo<std::string>& in
   return TestName(info.param);
 }
 
+// A whole read of `count` bytes from offset 0: no failure, and each byte the
+// one the module (or its page) holds.
+inline bool ReadsWhole(const Reply& r, const std::array<uint8_t, 256>& bytes, uint32_t count = 256) {
+  return r.information == 76 + count && WordAt(r.output, kOpCode) == 0 &&
+         std::equal(r.output.begin() + 76, r.output.begin() + 76 + count, bytes.begin());
+}
+
 inline std::vector<std::string> BoardNames() {
   std::vector<std::string> names;
   for (const sim::Board& board : sim::Boards()) names.push_back(board.name);
   return names;
 }
+
+// A machine of its own with the board built and a driver not yet started,
+// for the cases that load more than once; Done() holds that nothing went
+// wrong and, once the driver is gone, that the pool holds nothing.
+struct Rig {
+  explicit Rig(const sim::Board& board) : models(sim::Build(board, machine)) {}
+  explicit Rig(const std::string& board) : Rig(*sim::FindBoard(board)) {}
+  void Done(const std::string& what = "") {
+    EXPECT_EQ(driver->Problems(), std::vector<std::string>{}) << what;
+    driver.reset();
+    EXPECT_EQ(machine.LeakReport(), "") << what;
+  }
+  sim::Machine machine;
+  sim::AttachScope attach{machine};
+  sim::BoardModels models;
+  std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+};
 
 class ContractTest : public ::testing::Test {
  protected:

@@ -127,16 +127,13 @@ TEST(FaultMatrixTest, EachFailurePointFailsCleanlyAndTheNextLoadIsClean) {
   Cycle clean;
   std::vector<uint64_t> points;
   {
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::Build(*sim::FindBoard(kBoard), machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    Rig rig(kBoard);
     std::vector<uint64_t> before;
-    for (const PointKind& kind : PointKinds()) before.push_back(kind.count(machine, *driver));
-    clean = LoadReportUnload(*driver);
+    for (const PointKind& kind : PointKinds()) before.push_back(kind.count(rig.machine, *rig.driver));
+    clean = LoadReportUnload(*rig.driver);
     ASSERT_EQ(clean.started, STATUS_SUCCESS);
     for (size_t k = 0; k < before.size(); ++k) {
-      points.push_back(PointKinds()[k].count(machine, *driver) - before[k]);
+      points.push_back(PointKinds()[k].count(rig.machine, *rig.driver) - before[k]);
       EXPECT_GT(points.back(), 0u) << PointKinds()[k].name << ": no point counted";
     }
   }
@@ -146,10 +143,9 @@ TEST(FaultMatrixTest, EachFailurePointFailsCleanlyAndTheNextLoadIsClean) {
     for (uint64_t nth = 1; nth <= points[k]; ++nth) {
       const std::string where = std::string(kinds[k].name) + " " + std::to_string(nth) + " of " +
                                 std::to_string(points[k]);
-      sim::Machine machine;
-      sim::AttachScope attach(machine);
-      sim::Build(*sim::FindBoard(kBoard), machine);
-      std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+      Rig rig(kBoard);
+      sim::Machine& machine = rig.machine;
+      DriverUnderTest* driver = rig.driver.get();
       kinds[k].fail(machine, *driver, static_cast<int>(nth));
 
       const Cycle faulted = LoadReportUnload(*driver);
@@ -174,9 +170,7 @@ TEST(FaultMatrixTest, EachFailurePointFailsCleanlyAndTheNextLoadIsClean) {
       const Cycle next = LoadReportUnload(*driver);
       EXPECT_EQ(next.started, STATUS_SUCCESS) << where << ", next load";
       EXPECT_TRUE(next.answers == clean.answers) << where << ", next load";
-      EXPECT_EQ(driver->Problems(), std::vector<std::string>{}) << where << ", next load";
-      driver.reset();
-      EXPECT_EQ(machine.LeakReport(), "") << where << ", next load";
+      rig.Done(where + ", next load");
     }
   }
 }

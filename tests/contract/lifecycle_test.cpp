@@ -26,17 +26,12 @@ TEST_F(LifecycleTest, EachStartupFailureFailsTheLoadAndLeavesNothing) {
       {"link creation", StartFailure::LinkCreation, kCollision, kCollision},
   };
   for (const auto& row : rows) {
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::Build(*sim::FindBoard("ich5"), machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
-    driver->FailNext(row.failure, row.status);
-    EXPECT_EQ(driver->Start(), row.expected) << row.what;
-    EXPECT_FALSE(driver->HasDevice()) << row.what;
-    EXPECT_FALSE(driver->HasLink()) << row.what;
-    EXPECT_EQ(driver->Problems(), std::vector<std::string>{}) << row.what;
-    driver.reset();
-    EXPECT_EQ(machine.LeakReport(), "") << row.what;
+    Rig rig("ich5");
+    rig.driver->FailNext(row.failure, row.status);
+    EXPECT_EQ(rig.driver->Start(), row.expected) << row.what;
+    EXPECT_FALSE(rig.driver->HasDevice()) << row.what;
+    EXPECT_FALSE(rig.driver->HasLink()) << row.what;
+    rig.Done(row.what);
   }
 }
 

@@ -32,8 +32,7 @@ class SharedHostTest : public ContractTest, public ::testing::WithParamInterface
   }
   bool ReadsTheModule(const Reply& reply) {
     const sim::SpdEeprom* eeprom = models_.eeproms[0][board_->smbus->segment0.front().slot];
-    return reply.information == 76 + 256 && WordAt(reply.output, kOpCode) == 0 &&
-           std::equal(reply.output.begin() + 76, reply.output.end(), eeprom->Bytes().begin());
+    return ReadsWhole(reply, eeprom->Bytes());
   }
 };
 
@@ -154,10 +153,10 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
   };
   for (const Case c : {Case{0, kUnavailable}, {1, kReadWordFailed}, {2, 0}}) {
     SCOPED_TRACE(c.nthMap);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard("fch790b-zen2"), machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    Rig rig("fch790b-zen2");
+    sim::Machine& machine = rig.machine;
+    const sim::BoardModels& models = rig.models;
+    DriverUnderTest* driver = rig.driver.get();
     if (c.nthMap == 0) machine.FailMapAt(kPmWindow, 1);
     ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
     const uint8_t port = models.Host<sim::Piix4CompatHost>()->SelectedPort();
@@ -177,17 +176,16 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
       EXPECT_EQ(WordAt(read.output, kOpHwDetail), kPmWindow);
       EXPECT_EQ(eeprom.Transfers(), 0u) << "nothing started";
     } else {
-      EXPECT_TRUE(read.output.size() == 76 + 256 &&
-                  std::equal(read.output.begin() + 76, read.output.end(), eeprom.Bytes().begin()));
+      EXPECT_TRUE(ReadsWhole(read, eeprom.Bytes()));
     }
     EXPECT_EQ(models.Host<sim::Piix4CompatHost>()->SelectedPort(), port);
     EXPECT_FALSE(models.Host<sim::Piix4CompatHost>()->HostOwnsSemaphore());
     if (c.nthMap != 0) {
-      const Reply next = driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256));
-      EXPECT_EQ(next.information, 76u + 256);
+      EXPECT_TRUE(ReadsWhole(driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256)),
+                             eeprom.Bytes()));
     }
     EXPECT_TRUE(driver->Unload());
-    EXPECT_EQ(machine.LeakReport(), "");
+    rig.Done();
   }
 }
 
@@ -202,23 +200,20 @@ TEST(FchPageTest, PageSelectsReachOnlyTheModulesOnTheSpdPort) {
     other.serial ^= 0xFFFF;
     board.smbus->piix4Compat.otherPortDevice = sim::BuildSpdContents(other);
     board.smbus->piix4Compat.otherPortPage = left;
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(board, machine);
-    std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+    Rig rig(board);
+    const sim::BoardModels& models = rig.models;
+    DriverUnderTest* driver = rig.driver.get();
     ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
     const sim::SpdEeprom& module = *models.eeproms[0][board.smbus->segment0.front().slot];
     for (const uint8_t page : {0, 1}) {
       const Reply read = driver->Wait(driver->Submit(
           IOCTL_READ_SPD_PAGE, {board.smbus->segment0.front().slot, page, 0}, 76 + 256));
-      EXPECT_TRUE(read.output.size() == 76 + 256 &&
-                  std::equal(read.output.begin() + 76, read.output.end(),
-                             module.PageBytes(page).begin()));
+      EXPECT_TRUE(ReadsWhole(read, module.PageBytes(page)));
       EXPECT_EQ(models.otherPort->Page(), left);
     }
     EXPECT_EQ(models.otherPort->Transfers(), 0u);
     EXPECT_TRUE(driver->Unload());
-    EXPECT_EQ(machine.LeakReport(), "");
+    rig.Done();
   }
 }
 

@@ -21,20 +21,15 @@ void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.what << " on " << 
 // One load on a fresh machine, one request with `fill` behind the input, one
 // unload; nothing may be wrong or left behind.
 Reply SendOnFreshLoad(const ReplyCase& c, uint8_t fill) {
-  sim::Machine machine;
-  sim::AttachScope attach(machine);
-  sim::Build(*sim::FindBoard(c.board), machine);
-  std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
+  Rig rig(c.board);
   Reply reply;
-  if (driver->Start() != STATUS_SUCCESS) {
+  if (rig.driver->Start() != STATUS_SUCCESS) {
     ADD_FAILURE() << c.what << ": the driver did not start";
     return reply;
   }
-  reply = driver->Wait(driver->Submit(c.code, c.input, c.outputLength, fill));
-  EXPECT_TRUE(driver->Unload());
-  EXPECT_EQ(driver->Problems(), std::vector<std::string>{}) << c.what;
-  driver.reset();
-  EXPECT_EQ(machine.LeakReport(), "") << c.what;
+  reply = rig.driver->Wait(rig.driver->Submit(c.code, c.input, c.outputLength, fill));
+  EXPECT_TRUE(rig.driver->Unload());
+  rig.Done(c.what);
   return reply;
 }
 

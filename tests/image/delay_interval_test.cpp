@@ -5,23 +5,14 @@
 
 namespace {
 
-TEST(DelayInterval, IsTheSignedProductWidenedWithItsSign) {
-  struct Case {
-    int32_t milliseconds;
-    int64_t interval;
-  };
-  const Case cases[] = {
-      {0, 0},
-      {1, -10000},
-      {35, -350000},
-      {214748, -2147480000},  // the longest delay that is exact
-      // One more wraps the 32-bit product to a positive value (an absolute
-      // time in the past for the kernel: no sleep at all). No caller asks for
-      // so long; this pins down that the wrap is not undefined behaviour.
-      {214749, 2147477296},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(RelativeDelayInterval(c.milliseconds), c.interval) << c.milliseconds;
+// Relative (negative) and exact for every delay, the longest included; a
+// negative delay does not wait.
+TEST(DelayInterval, IsTheExactRelativeIntervalAndNeverWraps) {
+  const std::pair<int32_t, int64_t> cases[] = {
+      {0, 0}, {1, -10000}, {35, -350000}, {214749, -2147490000}, {INT32_MAX, -21474836470000},
+      {-1, 0}, {INT32_MIN, 0}};
+  for (const auto& [milliseconds, interval] : cases) {
+    EXPECT_EQ(RelativeDelayInterval(milliseconds), interval) << milliseconds;
   }
 }
 

@@ -23,7 +23,7 @@ TEST_F(FirstCallRaceTest, ReportAndCountShareOneFill) {
     ResetSmbiosCache();
     std::atomic<int> ready{0};
     std::array<uint8_t, kSystemInfoReportSize> report{};
-    OpStatus reportStatus = FreshStatus(), countStatus = FreshStatus();
+    OpStatus reportStatus = Fresh(), countStatus = Fresh();
     int32_t reportResult = 1;
     uint8_t slots = 0;
     auto startTogether = [&ready] {
@@ -59,7 +59,7 @@ TEST_F(FirstCallRaceTest, BothSeeTheFailureOfTheOneFill) {
   constexpr int kRounds = 100;
   for (int round = 0; round < kRounds; ++round) {
     ResetSmbiosCache();
-    OpStatus a = FreshStatus(), b = FreshStatus();
+    OpStatus a = Fresh(), b = Fresh();
     uint8_t slots = 0xFF, modules = 0xFF;
     std::thread one([&] { slots = CountMemorySlots(&a); });
     std::thread two([&] { modules = CountMemoryModules(&b); });

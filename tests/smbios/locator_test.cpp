@@ -134,7 +134,7 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
       EXPECT_EQ(GetSmbiosTable(nullptr, &length) == nullptr, c.found < 0);
       length = 0x5555;
     }
-    OpStatus status = FreshStatus();
+    OpStatus status = Fresh();
     const uint8_t* table = GetSmbiosTable(&status, &length);
     if (c.found < 0) {
       EXPECT_EQ(table, nullptr);

@@ -78,7 +78,7 @@ TEST_F(SystemInfoRequestTest, BoardProfileWithoutSystemStructureLeavesTheSystemH
   sim::InstallSmbios(machine_, image, 0xF5550, 0xF0400);
   Report r;
   r.fill(0xEE);
-  OpStatus status = FreshStatus();
+  OpStatus status = Fresh();
   ASSERT_EQ(BuildSystemInfoReport(r.data(), &status), 0);
   for (int i = 0; i < 512; ++i) ASSERT_EQ(r[i], 0) << i;
   EXPECT_EQ(ReportField(r.data(), BoardMaker), "Maker");
@@ -89,7 +89,7 @@ TEST_F(SystemInfoRequestTest, NoTableGivesMinusOneAndAnAllZeroReport) {
   sim::AddBiosArea(machine_);
   Report r;
   r.fill(0xEE);
-  OpStatus status = FreshStatus();
+  OpStatus status = Fresh();
   EXPECT_EQ(BuildSystemInfoReport(r.data(), &status), -1);
   EXPECT_EQ(r, Report{});
   EXPECT_EQ(status.Code, OpError::SmbiosNoEntryPoint);

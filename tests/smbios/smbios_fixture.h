@@ -21,15 +21,6 @@ class SmbiosTest : public testsupport::SimTest {
   SmbiosTest() { ResetSmbiosCache(); }
   ~SmbiosTest() override { ResetSmbiosCache(); }
 
-  // A status record as a request handler leaves it before the operation, its
-  // detail words holding what the buffer held.
-  static OpStatus FreshStatus() {
-    OpStatus status;
-    std::memset(&status, 0xA5, sizeof status);
-    InitOpStatus(&status);
-    return status;
-  }
-
   size_t MapsAt(uint64_t address) const {
     size_t n = 0;
     for (uint64_t a : machine_.MapRequests()) n += a == address;

@@ -142,7 +142,7 @@ TEST_F(CachedWalkTest, AFullBufferEndingInAStringSetIsWalkedToItsEnd) {
   sim::AddBiosArea(machine_);
   sim::PlaceBytes(machine_, 0xF0000, sim::EncodeEntryPoint(0x400000, 32768, 2));
   sim::PlaceBytes(machine_, 0x400000, bytes);
-  OpStatus status = FreshStatus();
+  OpStatus status = Fresh();
   EXPECT_EQ(CountMemoryModules(&status), 1);
   EXPECT_EQ(CountMemorySlots(&status), 1);
   EXPECT_EQ(status.Code, 0u);

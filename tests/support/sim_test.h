@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "driver/op_status.h"
 #include "sim/board.h"
 #include "sim/machine.h"
 
@@ -16,6 +19,15 @@ class SimTest : public ::testing::Test {
 
   void TearDown() override {
     EXPECT_EQ(machine_.LeakReport(), "") << "pool or mappings left behind";
+  }
+
+  // A status record as a request handler leaves it before the operation, its
+  // detail words holding what the buffer held.
+  static OpStatus Fresh() {
+    OpStatus status;
+    std::memset(&status, 0xEE, sizeof status);
+    InitOpStatus(&status);
+    return status;
   }
 
   void UseBoard(const std::string& name) {

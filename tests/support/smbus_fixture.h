@@ -2,7 +2,6 @@
 // it, released at the end of the test.
 #pragma once
 
-#include <cstring>
 #include <string>
 
 #include "discovery/chipset.h"
@@ -26,8 +25,7 @@ class SmbusBoardTest : public SimTest {
     ASSERT_NE(board, nullptr) << name;
     board_ = board;
     models_ = sim::Build(*board, machine_);
-    OpStatus status;
-    InitOpStatus(&status);
+    OpStatus status = Fresh();
     controller_ = DiscoverChipset(&status, &info_, table_, &count_);
     ASSERT_NE(controller_, nullptr);
   }
@@ -42,13 +40,6 @@ class SmbusBoardTest : public SimTest {
     uint32_t count = 0;
     OpStatus status = Fresh();
     return DiscoverChipset(&status, &info, table_, &count);
-  }
-
-  OpStatus Fresh() {
-    OpStatus s;
-    std::memset(&s, 0xEE, sizeof s);
-    InitOpStatus(&s);
-    return s;
   }
 
   const std::array<uint8_t, 256>& Image(int segment, int slot) {

@@ -318,22 +318,6 @@ UINT GetSystemDirectoryA(LPSTR path, UINT size) {
   return sizeof fakewin::kSystemDirectory - 1;
 }
 
-// Only administrators write below C:\windows\; a loaded driver's file is in use.
-BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
-  fakewin::Machine& m = TheMachine();
-  const std::string target = fakewin::HostPath(to);
-  if (target != to && !m.Administrator) return fakewin::Fail(ERROR_ACCESS_DENIED);
-  if (m.Driver != nullptr && target == fakewin::HostPath(m.ImagePath)) {
-    return fakewin::Fail(ERROR_SHARING_VIOLATION);
-  }
-  if (!fakewin::FileExists(from)) return fakewin::Fail(ERROR_FILE_NOT_FOUND);
-  if (failIfExists && fakewin::FileExists(to)) return fakewin::Fail(ERROR_FILE_EXISTS);
-  std::error_code error;
-  std::filesystem::copy_file(fakewin::HostPath(from), target,
-                             std::filesystem::copy_options::overwrite_existing, error);
-  return error ? fakewin::Fail(ERROR_PATH_NOT_FOUND) : TRUE;
-}
-
 // "\\.\dimmio" is looked up among the session's device names first, then the
 // system's; "\\.\Global\dimmio" among the system's only.
 HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {

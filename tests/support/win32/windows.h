@@ -156,7 +156,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 DWORD GetFileAttributesA(LPCSTR path);
 UINT GetWindowsDirectoryA(LPSTR path, UINT size);
 UINT GetSystemDirectoryA(LPSTR path, UINT size);
-BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
