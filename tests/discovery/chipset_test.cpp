@@ -13,6 +13,7 @@
 #include "discovery/unsafe_boards.h"
 #include "sim/models/ali_smbus_host.h"
 #include "sim/models/port_bystander.h"
+#include "sim/models/spd_eeprom.h"
 #include "smbios/smbios_cache.h"
 #include "smbus/ali.h"
 #include "smbus/ali1563.h"
@@ -592,6 +593,70 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
     }
     EXPECT_EQ(controller.Context, nullptr);
     EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The chip's traits reach the chipset record, and the chips the tables
+// gained read as the chips whose host they share: each board below with
+// its SMBus function's ID rewritten (a SLC90E66 where the IXP400's PIIX4
+// block is, an EP80579 in the ICH9's place, Hygon's 790B in AMD's) reads
+// every module as the board holds it.
+TEST_F(ChipsetTest, EveryChipReadsItsModulesAndTellsItsTraits) {
+  constexpr uint32_t kIchTraits = DIMMIO_CHIP_INUSE_SEMAPHORE | DIMMIO_CHIP_PAGE_TRANSFERS;
+  const struct {
+    const char* board;
+    uint16_t vendor, device;  // 0: the board's own
+    uint32_t traits;
+  } cases[] = {
+      {"piix4", 0, 0, DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"ich5", 0, 0, DIMMIO_CHIP_INUSE_SEMAPHORE | DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"via686b", 0, 0, DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"ali1543", 0, 0, DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"ich9", 0, 0, kIchTraits},
+      {"ich9", 0x8086, 0x5032, kIchTraits},
+      {"pch100", 0, 0, kIchTraits | DIMMIO_CHIP_SPD_WRITE_DISABLE},
+      {"x99", 0, 0, kIchTraits | DIMMIO_CHIP_SPD_WRITE_DISABLE | DIMMIO_CHIP_SPDS_ON_CPU_BUS},
+      {"csb5", 0, 0, DIMMIO_CHIP_PAGE_TRANSFERS | DIMMIO_CHIP_LATE_BUSY},
+      {"ixp400", 0x1055, 0x9463, DIMMIO_CHIP_PAGE_TRANSFERS},
+      {"fch790b", 0x1D94, 0x790B, DIMMIO_CHIP_PAGE_TRANSFERS},
+      {"fch790b-zen2", 0x1D94, 0x790B, DIMMIO_CHIP_PAGE_TRANSFERS},
+      {"amd756", 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << c.vendor << ":" << c.device);
+    sim::Board board = *sim::FindBoard(c.board);
+    sim::Machine machine;
+    const sim::BoardModels models = sim::Build(board, machine);
+    sim::AttachScope attach(machine);
+    // The host's function is the one whose ID the record names.
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    OpStatus status;
+    InitOpStatus(&status);
+    if (c.vendor != 0) {
+      SmbusController* first = DiscoverChipset(&status, &info, table_, &count);
+      ReleaseController(first);
+      machine.FindPciFunction(info.Bus, info.Device, info.Function)
+          ->SetDword(0x00, uint32_t{c.device} << 16 | c.vendor);
+    }
+    SmbusController* controller = DiscoverChipset(&status, &info, table_, &count);
+    ASSERT_NE(controller, nullptr);
+    EXPECT_EQ(info.ChipTraits, c.traits);
+    EXPECT_EQ(info.VendorId, c.vendor != 0 ? c.vendor : info.VendorId);
+    for (uint8_t slot = 0; slot < kSpdSlots; ++slot) {
+      const sim::SpdEeprom* eeprom = models.eeproms[0][slot];
+      if (eeprom == nullptr || (c.traits & DIMMIO_CHIP_SPDS_ON_CPU_BUS) != 0) continue;
+      uint8_t data[128];
+      OpStatus read;
+      InitOpStatus(&read);
+      EXPECT_EQ(ReadSpdBlock(controller, &read, slot, data, 0, sizeof data), sizeof data) << +slot;
+      EXPECT_TRUE(std::equal(data, data + sizeof data, eeprom->Bytes().begin())) << +slot;
+    }
+    ReleaseController(controller);
   }
 }
 
