@@ -272,6 +272,19 @@ TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
       {"via596a-second", 7, 3, 0x80, 0x00005000,
        "smbcore: VIA SMBus base 0000 has no I/O bit (configuration 90): not used"},
       {"mcp55", 1, 1, 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
+      // The host enables a row names, each alone: the PIIX4's byte 0xD2
+      // bit 0, the ICH's (to the ICH5) byte 0x40 bit 0, the AMD-756
+      // family's byte 0x41 bit 7, the M1563's I/O and host bits of word 0x80.
+      {"piix4", 7, 3, 0xD0, 0x00FE0000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads FE): not used"},
+      {"ich5", 31, 3, 0x40, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads 00): not used"},
+      {"amd756", 7, 3, 0x40, 0x00007F00,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 7F): not used"},
+      {"ali1563", 2, 0, 0x80, 0x0000E801,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 01): not used"},
+      {"ali1563", 2, 0, 0x80, 0x0000E802,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 02): not used"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.board);
