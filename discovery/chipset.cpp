@@ -65,7 +65,8 @@ int32_t Acquire(const SmbusBackend* family, const ChipFound& found,
 }
 
 bool HostEnabled(const ChipDescriptor& chip, const PciFunctionInfo& f) {
-  return chip.EnableBits == 0 || HostConfigEnabled(f.Location, chip.EnableRegister, chip.EnableBits);
+  return chip.EnableBits == 0 ||
+         HostConfigEnabled(f.Location, chip.EnableRegister, chip.EnableBits);
 }
 
 // The row's base read and its family set up; -1 when not installed.

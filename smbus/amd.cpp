@@ -126,7 +126,8 @@ namespace {
 uint16_t ReadStatus(uint32_t ioBase) { return PortReadWord(Port(ioBase, kGlobalStatus)); }
 
 uint16_t WaitForCycleEnd(uint32_t ioBase) {
-  return host_status::WaitUntilFinished<uint16_t>(kStatusBits, [ioBase] { return ReadStatus(ioBase); });
+  return host_status::WaitUntilFinished<uint16_t>(kStatusBits,
+                                                  [ioBase] { return ReadStatus(ioBase); });
 }
 
 // A cycle we started that never ends: abort, a bounded wait for idle, the

@@ -1,8 +1,9 @@
 // The AMD and nVidia SMBus back-end: the host controller of the AMD-756,
 // -766 and -768 power-management functions (1022:740B, 7413, 7443), of the
 // AMD-8111's ACPI function (1022:746B) and of the nForce function 10DE:01B4,
-// a block of 16-bit I/O ports at offsets 0xE0-0xE8 from the I/O base. There is no private record: the controller's
-// Context holds the I/O base itself, and there is no segment switch.
+// a block of 16-bit I/O ports at offsets 0xE0-0xE8 from the I/O base. There
+// is no private record: the controller's Context holds the I/O base itself,
+// and there is no segment switch.
 #pragma once
 
 #include <stdint.h>

@@ -31,7 +31,8 @@ struct I2cBus {
 // HwDetail word 0 of a failed transfer.
 namespace I2cDetail {
 constexpr uint32_t AddressNotAcknowledged = 3;  // after START or repeated START
-constexpr uint32_t ByteNotAcknowledged = 4;     // command or data byte, or the write's completion poll
+// The command or data byte, or the write's completion poll.
+constexpr uint32_t ByteNotAcknowledged = 4;
 }  // namespace I2cDetail
 
 // Quirks (ChipDescriptor::Quirks): the pins of the VIA 586B (byte-wide, in

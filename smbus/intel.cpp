@@ -187,7 +187,8 @@ void ReleaseIchDevice(void* context) {
 // The ICH's semaphore our read took goes back either way.
 void ClearFirmwareStatus(const IntelContext* ctx) {
   const bool inUse = ctx->InUseSemaphore != 0;
-  const uint8_t value = inUse ? TakeHost(ctx->IoBase) : PortReadByte(Port(ctx->IoBase, kHostStatus));
+  const uint8_t value =
+      inUse ? TakeHost(ctx->IoBase) : PortReadByte(Port(ctx->IoBase, kHostStatus));
   if (inUse && HeldByOther(value)) return;
   const uint8_t release = inUse ? kStatusInUse : 0;
   const bool busy = host_status::StillBusy(kHostStatusBits, value);

@@ -149,7 +149,8 @@ SisTransaction SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t sl
                 static_cast<uint8_t>((control & kControlKeep) |
                                      ((protocol & kProtocolField) << kProtocolShift)));
   SIS_ResetStatus(ctx);
-  WriteRegister(ctx, kControlLow, static_cast<uint8_t>(ReadRegister(ctx, kControlLow) | kControlStart));
+  WriteRegister(ctx, kControlLow,
+                static_cast<uint8_t>(ReadRegister(ctx, kControlLow) | kControlStart));
   DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
   status = SIS_WaitForBusReady(ctx, kDone);
   if ((status & kStatusErrorMask) != 0 && DebugPrintHook != nullptr) {

@@ -55,8 +55,8 @@ class I2cBusTest : public SmbusBoardTest, public ::testing::WithParamInterface<P
 
   uint8_t ReadByte(uint8_t slot, uint8_t offset, OpStatus& status, int32_t* result = nullptr) {
     uint16_t value = 0x5A;
-    const int32_t r =
-        I2C_Transfer(Bus(), &status, SmbusOp::ReadByte, static_cast<uint8_t>(0x50 + slot), offset, &value);
+    const auto slave = static_cast<uint8_t>(0x50 + slot);
+    const int32_t r = I2C_Transfer(Bus(), &status, SmbusOp::ReadByte, slave, offset, &value);
     if (result != nullptr) *result = r;
     return static_cast<uint8_t>(value);
   }
@@ -161,16 +161,13 @@ TEST_P(I2cBusTest, FailuresReportTheirDetailAndTheNextTransferRecovers) {
     const uint8_t before = c.emptySlot ? 0 : Eeprom(slot).Bytes()[0x30];
     OpStatus status = Fresh();
     const auto slave = static_cast<uint8_t>(0x50 + slot);
-    int32_t result = 0;
     uint16_t word = 0x5A5A;
     uint16_t byte = static_cast<uint8_t>(before + 1);
-    switch (c.transfer) {
-      case PinTransfer::ReadByte: result = I2C_Transfer(Bus(), &status, SmbusOp::ReadByte, slave, 0x30, &byte); break;
-      case PinTransfer::ReadWord: result = I2C_Transfer(Bus(), &status, SmbusOp::ReadWord, slave, 0x30, &word); break;
-      case PinTransfer::WriteByte:
-        result = I2C_Transfer(Bus(), &status, SmbusOp::WriteByte, slave, 0x30, &byte);
-        break;
-    }
+    const auto op = c.transfer == PinTransfer::ReadByte   ? SmbusOp::ReadByte
+                    : c.transfer == PinTransfer::ReadWord ? SmbusOp::ReadWord
+                                                          : SmbusOp::WriteByte;
+    const int32_t result =
+        I2C_Transfer(Bus(), &status, op, slave, 0x30, op == SmbusOp::ReadWord ? &word : &byte);
     EXPECT_EQ(result, -1);
     ExpectHw(status, c.hwCode, c.detail);
     EXPECT_EQ(Idle(), c.endsWithStop);
