@@ -122,6 +122,11 @@ struct SisRow {
   uint8_t Effects;
 };
 
+// The SiS 5595's ACPI function (and on the 96x boards the function whose
+// words hold the ACPI bases) and its power-management function.
+constexpr uint16_t kSis5595Acpi = 0x0008;
+constexpr uint16_t kSis5595PowerMgmt = 0x0009;
+
 constexpr SisRow kSisRows[] = {
     {0x0540, kSisRecord | kSisOtherHost}, {0x0550, kSisRecord | kSisOtherHost},
     {0x0630, kSisRecord | kSisOtherHost}, {0x5511, kSisRecord | kSisOtherHost},
@@ -135,7 +140,7 @@ constexpr SisRow kSisRows[] = {
     {0x0961, kSisRecord | kSis96x | kSisBaseWords},
     {0x0962, kSisRecord | kSis96x | kSisBaseWords},
     {0x0963, kSisRecord | kSis96x | kSisBaseWords},
-    {0x0008, kSisBaseWords},              {0x0009, kSisPowerMgmt},
+    {kSis5595Acpi, kSisBaseWords},        {kSis5595PowerMgmt, kSisPowerMgmt},
 };
 
 constexpr uint8_t kSis5595BaseWord = 0x90;
