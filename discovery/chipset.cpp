@@ -4,9 +4,7 @@
 #include "discovery/unsafe_boards.h"
 #include "hw/hw.h"
 #include "smbus/ali.h"
-#include "smbus/amd.h"
-#include "smbus/i2c_pins.h"
-#include "smbus/piix4_compat.h"
+#include "smbus/i2c_bus.h"
 #include "smbus/sis.h"
 
 ChipsetInfoRecord ChipsetInfo;
@@ -15,263 +13,83 @@ namespace {
 
 // ---------------------------------------------------------------- direct candidates
 
-enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
+constexpr uint16_t kVendorSis = 0x1039, kVendorAli = 0x10B9;
 
-constexpr int16_t kAnyRevision = -1;
-
-// One row of the direct table. Rows of one device with a given revision come
-// before its any-revision row. Rows without a chip only print.
-struct DirectRow {
-  uint16_t VendorId;
-  uint16_t DeviceId;
-  int16_t RevisionId;         // kAnyRevision or the one revision the row is for
-  const ChipDescriptor* Chip; // null: the chip is only announced
-  const char* Message;        // printed before the base is read; null: none
-  MessageArgs Args = MessageArgs::None;
+// A row's ID that a present function matches, with its family and chip.
+struct DirectMatch {
+  const SmbusBackend* Family;
+  const ChipDescriptor* Chip;  // null: the chip is only announced
+  const ChipId* Id;
 };
 
-constexpr uint16_t kIntel = 0x8086, kAmd = 0x1022, kNvidia = 0x10DE, kVia = 0x1106;
-constexpr uint16_t kSis = 0x1039, kAli = 0x10B9;
-constexpr uint16_t kServerWorks = 0x1166, kAti = 0x1002;
-
-using B = BackendId;
-using S = SegmentSwitch;
-
-// The chips, by what their back-end needs: base register, mask and what is
-// taken off after masking, enable register and bits, segment switch, host
-// features, the back-end's own model. A host whose enable bits are clear
-// decodes nothing, and the base it still shows may be another device's by
-// now: the PIIX4's host configuration byte 0xD2 bit 0, the ICH's (to the
-// ICH5) byte 0x40 bit 0.
-constexpr ChipDescriptor kPiix4 = {B::Intel, 0x90, 0xFFF0, 0, 0xD2, 0x01,
-                                   S::BoardLatch, kHostPlain, kModelIntelPiix4Class};
-// The 440MX's host is a PIIX4's; no board latch is known for it.
-constexpr ChipDescriptor kPiix4Mx = {B::Intel, 0x90, 0xFFF0, 0, 0xD2, 0x01,
-                                     S::None, kHostPlain, kModelIntelPiix4Class};
-constexpr ChipDescriptor kIch = {B::Intel, 0x20, 0xFFF0, 0, 0x40, 0x01,
-                                 S::SuperIo, kHostInUseSemaphore, 0};
-// ICH4 and ICH5: the ICH with the auxiliary control register.
-constexpr ChipDescriptor kIch4 = {B::Intel, 0x20, 0xFFF0, 0, 0x40, 0x01,
-                                  S::SuperIo, kHostInUseSemaphore | kHostAuxControl, 0};
-// ICH6 to the 9-series: BAR4, a 32-port block; every SPD on one bus.
-constexpr ChipDescriptor kLaterIch = {B::Intel, 0x20, 0xFFE0, 0, 0, 0, S::None,
-                                      kHostInUseSemaphore | kHostConfigByte | kHostAuxControl, 0};
-// The AMD-756, 766 and 768: the block answers while bit 7 of configuration
-// byte 0x41 is set.
-constexpr ChipDescriptor kAmd756 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0x41, 0x80, S::None, kHostPlain, 0};
-// The AMD-8111's ACPI function: the same block, answering while bit 7 of
-// configuration byte 0x41 is set.
-constexpr ChipDescriptor kAmd8111 = {B::AmdNvidia, 0x58, 0xFF00, 0, 0x41, 0x80, S::None, kHostPlain, 0};
-// The nForce's BAR points 0xE0 past the block the AMD layout counts from;
-// the back-end takes the range at 0x14 first where the modules answer there.
-constexpr ChipDescriptor kNforce = {B::AmdNvidia, 0x10, 0xFFF0, 0xE0, 0, 0,
-                                    S::None,      kHostPlain, amd::kChipNforce};
-constexpr ChipDescriptor kNforce2 = {B::Nvidia0064, 0x50, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
-constexpr ChipDescriptor kVia586bRevE = {B::I2c, 0x20, 0xFFF0, 0, 0, 0,
-                                         S::None, kHostPlain, kI2cPinsVia586b};
-constexpr ChipDescriptor kVia586b = {B::I2c, 0x48, 0xFFF0, 0, 0, 0,
-                                     S::None, kHostPlain, kI2cPinsVia586b};
-// The VIA hosts: the base's I/O bit and the host configuration (byte 0xD2,
-// or 0x84 with the 596's second base at 0x80) are checked by the VIA entry.
-constexpr ChipDescriptor kVia596 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::Gpo596, kHostPlain, kModelVia596};
-constexpr ChipDescriptor kVia686 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::Gpo686, kHostPlain, 0};
-constexpr ChipDescriptor kVt8231 = {B::Via, 0x90, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
-constexpr ChipDescriptor kVt8233 = {B::Via, 0xD0, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
-// The later VIA south bridges: the host in the ISA bridge function, base in
-// dword 0xD0.
-constexpr ChipDescriptor kVt8237 = {B::Via, 0xD0, 0xFFF0, 0, 0, 0, S::None, kHostPlain, 0};
-// The ALi/ULi M1563: base in bits 15-4 of word 0x80, I/O decode (bit 0) and
-// host (bit 1) enabled in its low byte.
-constexpr ChipDescriptor kM1563 = {B::AliM1563, 0x80, 0xFFF0, 0, 0x80, 0x03, S::None, kHostPlain, 0};
-// The later nVidia MCPs: the nForce2 host block, twice; the back-end finds
-// both channels' bases in the function's configuration space.
-constexpr ChipDescriptor kNvidiaMcp = {B::NvidiaMcp, 0, 0, 0, 0, 0, S::None, kHostPlain, 0};
-// The PIIX4-compatible hosts find their own base (configuration space or the
-// power-management registers, by chip and revision).
-constexpr ChipDescriptor kServerWorksHost = {B::Piix4Compat, 0, 0, 0, 0, 0,
-                                             S::None, kHostPlain, piix4_compat::kChipLegacy};
-constexpr ChipDescriptor kAti4385 = {B::Piix4Compat, 0, 0, 0, 0, 0,
-                                     S::None, kHostPlain, piix4_compat::kChipAti4385};
-constexpr ChipDescriptor kHudson2 = {B::Piix4Compat, 0, 0, 0, 0, 0,
-                                     S::None, kHostPlain, piix4_compat::kChipHudson2};
-constexpr ChipDescriptor kFch790B = {B::Piix4Compat, 0, 0, 0, 0, 0,
-                                     S::None, kHostPlain, piix4_compat::kChipFch790B};
-// The gathered decisions read their bases themselves.
-constexpr ChipDescriptor kSis5595Chip = {B::Sis, 0, 0, 0, 0, 0, S::None, kHostPlain, sis::kChip5595};
-constexpr ChipDescriptor kSis96xChip = {B::I2c, 0, 0, 0, 0, 0, S::None, kHostPlain, kI2cPinsSis96x};
-constexpr ChipDescriptor kAliM7101Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
-                                         ali::kAliM15x3};
-constexpr ChipDescriptor kAliM1535Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
-                                          ali::kAliM1535};
-
-constexpr MessageArgs kRev = MessageArgs::Revision;
-
-constexpr DirectRow kDirect[] = {
-    {kIntel, 0x7113, kAnyRevision, &kPiix4, nullptr},
-    {kIntel, 0x719B, kAnyRevision, &kPiix4Mx, nullptr},
-    {kIntel, 0x2413, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x2423, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x2443, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x2453, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x2483, kAnyRevision, &kIch, nullptr},
-    {kIntel, 0x24C3, kAnyRevision, &kIch4, nullptr},
-    {kIntel, 0x24D3, kAnyRevision, &kIch4, nullptr},
-    {kAmd, 0x740B, kAnyRevision, &kAmd756, nullptr},
-    {kAmd, 0x7413, kAnyRevision, &kAmd756, nullptr},
-    {kAmd, 0x7443, kAnyRevision, &kAmd756, nullptr},
-    {kAmd, 0x746B, kAnyRevision, &kAmd8111, nullptr},
-    {kNvidia, 0x01B4, kAnyRevision, &kNforce, nullptr},
-    {kNvidia, 0x0064, kAnyRevision, &kNforce2, nullptr},
-    {kVia, 0x3040, 0x00, &kVia586bRevE, "smbcore: Found VIA 586B Revision E\n"},
-    {kVia, 0x3040, 0x01, &kVia586b, "smbcore: Found VIA 586B Revision F\n"},
-    {kVia, 0x3040, 0x10, &kVia586b, "smbcore: Found VIA 586B Prod-Rev A\n"},
-    {kVia, 0x3040, kAnyRevision, &kVia586b, "smbcore: Found VIA 586B, revid: %02X\n", kRev},
-    {kVia, 0x3050, kAnyRevision, &kVia596, "smbcore: Found VIA 596A\n"},
-    {kVia, 0x3051, kAnyRevision, &kVia596, "smbcore: Found VIA 596B\n"},
-    {kVia, 0x3057, 0x00, &kVia686, "smbcore: Found VIA 686\n"},
-    {kVia, 0x3057, 0x01, &kVia686, "smbcore: Found VIA 686A\n"},
-    {kVia, 0x3057, 0x04, &kVia686, "smbcore: Found VIA 686B\n"},
-    {kVia, 0x3057, kAnyRevision, &kVia686, "smbcore: Found VIA 686,  unknown revid: %02X\n", kRev},
-    {kVia, 0x8235, kAnyRevision, &kVt8231, "smbcore: Found VIA VT8231 rev=%02X\n", kRev},
-    {kVia, 0x3074, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
-     MessageArgs::DeviceRevision},
-    {kVia, 0x3109, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
-     MessageArgs::DeviceRevision},
-    {kVia, 0x3147, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
-     MessageArgs::DeviceRevision},
-    {kVia, 0x3177, kAnyRevision, &kVt8233, "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n",
-     MessageArgs::DeviceRevision},
-    // The VIA 586 is no candidate: it is only announced.
-    {kVia, 0x0586, 0x00, nullptr, "smbcore: Found VIA 586\n"},
-    {kVia, 0x0586, 0x02, nullptr, "smbcore: Found VIA 586A\n"},
-    {kVia, 0x0586, 0x04, nullptr, "smbcore: Found VIA 586B\n"},
-    {kVia, 0x0586, kAnyRevision, nullptr, "smbcore: Found VIA 586,  unknown revid: %02X\n", kRev},
-    {kNvidia, 0x0084, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n",
-     kRev},
-    {kNvidia, 0x00D4, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n",
-     kRev},
-    {kNvidia, 0x00E4, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia nForce3 250Gb rev=%02X\n",
-     kRev},
-    {kNvidia, 0x0052, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia CK804 rev=%02X\n", kRev},
-    {kNvidia, 0x0034, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP04 rev=%02X\n", kRev},
-    {kNvidia, 0x0264, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP51 rev=%02X\n", kRev},
-    {kNvidia, 0x0368, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP55 rev=%02X\n", kRev},
-    {kNvidia, 0x03EB, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP61 rev=%02X\n", kRev},
-    {kNvidia, 0x0446, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP65 rev=%02X\n", kRev},
-    {kNvidia, 0x0542, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP67 rev=%02X\n", kRev},
-    {kNvidia, 0x07D8, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP73 rev=%02X\n", kRev},
-    {kNvidia, 0x0752, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP78S rev=%02X\n", kRev},
-    {kNvidia, 0x0AA2, kAnyRevision, &kNvidiaMcp, "smbcore: Found nVidia MCP79 rev=%02X\n", kRev},
-    {kVia, 0x3227, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8237R rev=%02X\n", kRev},
-    {kVia, 0x3337, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8237A rev=%02X\n", kRev},
-    {kVia, 0x3372, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8237S rev=%02X\n", kRev},
-    {kVia, 0x3287, kAnyRevision, &kVt8237, "smbcore: Found VIA VT8251 rev=%02X\n", kRev},
-    {kVia, 0x8324, kAnyRevision, &kVt8237, "smbcore: Found VIA CX700 rev=%02X\n", kRev},
-    {kVia, 0x8353, kAnyRevision, &kVt8237, "smbcore: Found VIA VX800/820 rev=%02X\n", kRev},
-    {kVia, 0x8409, kAnyRevision, &kVt8237, "smbcore: Found VIA VX855/875 rev=%02X\n", kRev},
-    {kVia, 0x8410, kAnyRevision, &kVt8237, "smbcore: Found VIA VX900 rev=%02X\n", kRev},
-    {kAli, 0x1563, kAnyRevision, &kM1563, "smbcore: Found ALi M1563 rev=%02X\n", kRev},
-    {kIntel, 0x266A, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH6\n"},
-    {kIntel, 0x27DA, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH7/NM10\n"},
-    {kIntel, 0x283E, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH8\n"},
-    {kIntel, 0x2930, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH9\n"},
-    {kIntel, 0x3A30, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH10\n"},
-    {kIntel, 0x3A60, kAnyRevision, &kLaterIch, "smbcore: Found Intel ICH10D\n"},
-    {kIntel, 0x3B30, kAnyRevision, &kLaterIch, "smbcore: Found Intel 5-series/3400\n"},
-    {kIntel, 0x1C22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 6-series\n"},
-    {kIntel, 0x1D22, kAnyRevision, &kLaterIch, "smbcore: Found Intel C600/X79\n"},
-    {kIntel, 0x1E22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 7-series\n"},
-    {kIntel, 0x8C22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 8-series\n"},
-    {kIntel, 0x9C22, kAnyRevision, &kLaterIch, "smbcore: Found Intel 8-series LP\n"},
-    {kIntel, 0x8CA2, kAnyRevision, &kLaterIch, "smbcore: Found Intel 9-series\n"},
-    {kIntel, 0x9CA2, kAnyRevision, &kLaterIch, "smbcore: Found Intel 9-series LP\n"},
-    {kIntel, 0xA123, kAnyRevision, &kLaterIch, "smbcore: Found Intel 100-series\n"},
-    {kIntel, 0x9D23, kAnyRevision, &kLaterIch, "smbcore: Found Intel 100-series LP\n"},
-    {kIntel, 0xA2A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 200-series\n"},
-    {kIntel, 0xA1A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel C620\n"},
-    {kIntel, 0xA223, kAnyRevision, &kLaterIch, "smbcore: Found Intel C620 Super SKU\n"},
-    {kIntel, 0xA323, kAnyRevision, &kLaterIch, "smbcore: Found Intel 300-series\n"},
-    {kIntel, 0x9DA3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 300-series LP\n"},
-    {kIntel, 0xA3A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 400-series\n"},
-    {kIntel, 0x02A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 400-series LP\n"},
-    {kIntel, 0x06A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 400-series H\n"},
-    {kIntel, 0x34A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel Ice Lake-LP\n"},
-    {kIntel, 0x38A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel Ice Lake-N\n"},
-    {kIntel, 0xA0A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 500-series LP\n"},
-    {kIntel, 0x43A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 500-series\n"},
-    {kIntel, 0x4DA3, kAnyRevision, &kLaterIch, "smbcore: Found Intel Jasper Lake\n"},
-    {kIntel, 0x4B23, kAnyRevision, &kLaterIch, "smbcore: Found Intel Elkhart Lake\n"},
-    {kIntel, 0x7AA3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 600-series\n"},
-    {kIntel, 0x51A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 600-series P\n"},
-    {kIntel, 0x54A3, kAnyRevision, &kLaterIch, "smbcore: Found Intel 600-series M\n"},
-    {kIntel, 0x7A23, kAnyRevision, &kLaterIch, "smbcore: Found Intel 700-series\n"},
-    {kIntel, 0x19DF, kAnyRevision, &kLaterIch, "smbcore: Found Intel Denverton\n"},
-    {kIntel, 0x18DF, kAnyRevision, &kLaterIch, "smbcore: Found Intel Cedar Fork\n"},
-    {kIntel, 0x0F12, kAnyRevision, &kLaterIch, "smbcore: Found Intel Bay Trail\n"},
-    {kIntel, 0x2292, kAnyRevision, &kLaterIch, "smbcore: Found Intel Braswell\n"},
-    {kIntel, 0x5AD4, kAnyRevision, &kLaterIch, "smbcore: Found Intel Apollo Lake\n"},
-    {kIntel, 0x31D4, kAnyRevision, &kLaterIch, "smbcore: Found Intel Gemini Lake\n"},
-    {kIntel, 0x1F3C, kAnyRevision, &kLaterIch, "smbcore: Found Intel Avoton/Rangeley\n"},
-    {kIntel, 0x23B0, kAnyRevision, &kLaterIch, "smbcore: Found Intel Coleto Creek\n"},
-    {kIntel, 0x25A4, kAnyRevision, &kLaterIch, "smbcore: Found Intel 6300ESB\n"},
-    {kIntel, 0x269B, kAnyRevision, &kLaterIch, "smbcore: Found Intel ESB2\n"},
-    {kIntel, 0x2330, kAnyRevision, &kLaterIch, "smbcore: Found Intel DH89xxCC\n"},
-    {kIntel, 0x8D22, kAnyRevision, &kLaterIch, "smbcore: Found Intel C610/X99\n"},
-    {kServerWorks, 0x0200, kAnyRevision, &kServerWorksHost, nullptr},
-    {kServerWorks, 0x0201, kAnyRevision, &kServerWorksHost, nullptr},
-    {kServerWorks, 0x0203, kAnyRevision, &kServerWorksHost, nullptr},
-    {kServerWorks, 0x0205, kAnyRevision, &kServerWorksHost, nullptr},
-    {kServerWorks, 0x0408, kAnyRevision, &kServerWorksHost, nullptr},
-    {kAti, 0x4353, kAnyRevision, &kServerWorksHost, nullptr},
-    {kAti, 0x4363, kAnyRevision, &kServerWorksHost, nullptr},
-    {kAti, 0x4372, kAnyRevision, &kServerWorksHost, nullptr},
-    {kAti, 0x4385, kAnyRevision, &kAti4385, nullptr},
-    {kAmd, 0x780B, kAnyRevision, &kHudson2, nullptr},
-    {kAmd, 0x790B, kAnyRevision, &kFch790B, nullptr},
-};
-
-// The chip's back-end set up on `function`; a back-end missing from this
-// build fails like one that could not set itself up. Every back-end judges
-// the base itself (0, or a block past port 0xFFFF: not acquired, no port
-// touched).
-int32_t Acquire(const ChipDescriptor& chip, PciLocation function, uint32_t base,
-                SmbusController* controller) {
-  const AcquireChipFn acquire = BackendEntry(chip.Backend);
-  return acquire != nullptr ? acquire(controller, chip, function, base) : -1;
+bool Matches(const ChipId& id, const PciFunctionInfo& f) {
+  return id.DeviceId == f.DeviceId &&
+         (id.RevisionId == kAnyRevision || id.RevisionId == f.RevisionId);
 }
 
-bool HostEnabled(const ChipDescriptor& chip, const PciFunctionInfo& f) {
-  return chip.EnableBits == 0 || HostConfigEnabled(f.Location, chip.EnableRegister, chip.EnableBits);
-}
-
-// The row's base read and its back-end set up; -1 when not installed.
-int32_t AcquireRow(const ChipDescriptor& chip, const PciFunctionInfo& f,
-                   SmbusController* controller) {
-  if (!HostEnabled(chip, f) || UnsafeBoard(chip)) return -1;
-  uint32_t base = 0;
-  if (chip.BaseRegister != 0) {
-    base = (PciReadConfigDword(f.Location, chip.BaseRegister) & chip.BaseMask) - chip.BaseSubtract;
+// The first ID of the first family in the list's order that `f` matches.
+bool FindDirectRow(const PciFunctionInfo& f, DirectMatch* match) {
+  for (size_t b = 0; b < kDiscoveryBackendCount; ++b) {
+    const SmbusBackend* family = DiscoveryBackends[b];
+    if (family == nullptr) continue;
+    for (size_t g = 0; g < family->GroupCount; ++g) {
+      const ChipGroup& group = family->Groups[g];
+      if (group.VendorId != f.VendorId) continue;
+      for (size_t i = 0; i < group.IdCount; ++i) {
+        if (!Matches(group.Ids[i], f)) continue;
+        *match = {family, group.Chip, &group.Ids[i]};
+        return true;
+      }
+    }
   }
-  return Acquire(chip, f.Location, base, controller);
+  return false;
 }
 
-const DirectRow* FindDirectRow(const PciFunctionInfo& f) {
-  for (const DirectRow& row : kDirect) {
-    if (row.VendorId == f.VendorId && row.DeviceId == f.DeviceId &&
-        (row.RevisionId == kAnyRevision || row.RevisionId == f.RevisionId)) {
-      return &row;
+// The list's entry for `family` (a test may have put a copy there); null
+// when this build does not list it.
+const SmbusBackend* Listed(const SmbusBackend& family) {
+  for (size_t b = 0; b < kDiscoveryBackendCount; ++b) {
+    if (DiscoveryBackends[b] != nullptr && DiscoveryBackends[b]->Name == family.Name) {
+      return DiscoveryBackends[b];
     }
   }
   return nullptr;
 }
 
-void PrintRowMessage(const DirectRow& row, const PciFunctionInfo& f) {
-  if (row.Message == nullptr) return;
-  switch (row.Args) {
-    case MessageArgs::None: DebugPrintHook(row.Message); break;
-    case MessageArgs::Revision: DebugPrintHook(row.Message, f.RevisionId); break;
+// The chip's family set up; a family missing from this build fails like
+// one that could not set itself up. Every family judges the base itself
+// (0, or a block past port 0xFFFF: not acquired, no port touched).
+int32_t Acquire(const SmbusBackend* family, const ChipFound& found,
+                SmbusController* controller) {
+  return family != nullptr ? family->Acquire(controller, found) : -1;
+}
+
+bool HostEnabled(const ChipDescriptor& chip, const PciFunctionInfo& f) {
+  return chip.EnableBits == 0 ||
+         HostConfigEnabled(f.Location, chip.EnableRegister, chip.EnableBits);
+}
+
+// The row's base read and its family set up; -1 when not installed.
+int32_t AcquireRow(const DirectMatch& match, const PciFunctionInfo& f,
+                   SmbusController* controller) {
+  const ChipDescriptor& chip = *match.Chip;
+  if (!HostEnabled(chip, f) || UnsafeBoard(*match.Family, chip)) return -1;
+  uint32_t base = 0;
+  if (chip.BaseRegister != 0) {
+    base = (PciReadConfigDword(f.Location, chip.BaseRegister) & chip.BaseMask) - chip.BaseSubtract;
+  }
+  const ChipFound found = {.Chip = &chip, .Function = f.Location, .IoBase = base,
+                           .SecondHostUnsafe = UnsafeSecondHost(*match.Family, chip)};
+  return Acquire(match.Family, found, controller);
+}
+
+void PrintRowMessage(const ChipId& id, const PciFunctionInfo& f) {
+  if (id.Message == nullptr) return;
+  switch (id.Args) {
+    case MessageArgs::None: DebugPrintHook(id.Message); break;
+    case MessageArgs::Revision: DebugPrintHook(id.Message, f.RevisionId); break;
     case MessageArgs::DeviceRevision:
-      DebugPrintHook(row.Message, f.DeviceId, f.RevisionId);
+      DebugPrintHook(id.Message, f.DeviceId, f.RevisionId);
       break;
   }
 }
@@ -280,12 +98,14 @@ uint16_t ReadConfigWord(PciLocation location, uint8_t offset) {
   return static_cast<uint16_t>(PciReadConfigField(location, offset) & 0xFFFFu);
 }
 
+// Noted as SiS and ALi functions are, with no traits: no host installed yet.
 void Record(ChipsetInfoRecord* info, const PciFunctionInfo& f) {
   info->Bus = f.Location.Bus;
   info->Device = f.Location.Device;
   info->Function = f.Location.Function;
   info->VendorId = f.VendorId;
   info->DeviceId = f.DeviceId;
+  info->ChipTraits = 0;
 }
 
 // ---------------------------------------------------------------- gathered candidates
@@ -302,6 +122,11 @@ struct SisRow {
   uint8_t Effects;
 };
 
+// The SiS 5595's ACPI function (and on the 96x boards the function whose
+// words hold the ACPI bases) and its power-management function.
+constexpr uint16_t kSis5595Acpi = 0x0008;
+constexpr uint16_t kSis5595PowerMgmt = 0x0009;
+
 constexpr SisRow kSisRows[] = {
     {0x0540, kSisRecord | kSisOtherHost}, {0x0550, kSisRecord | kSisOtherHost},
     {0x0630, kSisRecord | kSisOtherHost}, {0x5511, kSisRecord | kSisOtherHost},
@@ -315,7 +140,7 @@ constexpr SisRow kSisRows[] = {
     {0x0961, kSisRecord | kSis96x | kSisBaseWords},
     {0x0962, kSisRecord | kSis96x | kSisBaseWords},
     {0x0963, kSisRecord | kSis96x | kSisBaseWords},
-    {0x0008, kSisBaseWords},              {0x0009, kSisPowerMgmt},
+    {kSis5595Acpi, kSisBaseWords},        {kSis5595PowerMgmt, kSisPowerMgmt},
 };
 
 constexpr uint8_t kSis5595BaseWord = 0x90;
@@ -411,19 +236,21 @@ void Recognize(void* context, const PciFunctionInfo& f) {
   auto* run = static_cast<Discovery*>(context);
   if (run->directMatchHandled) return;
 
-  if (const DirectRow* row = FindDirectRow(f)) {
-    PrintRowMessage(*row, f);
-    if (row->Chip == nullptr) return;
+  DirectMatch match{};
+  if (FindDirectRow(f, &match)) {
+    PrintRowMessage(*match.Id, f);
+    if (match.Chip == nullptr) return;
     run->directMatchHandled = true;
-    if (AcquireRow(*row->Chip, f, run->controller) == 0) {
+    if (AcquireRow(match, f, run->controller) == 0) {
       Record(run->info, f);
+      run->info->ChipTraits = run->controller->Traits;
     } else {
       run->directMatchFailed = true;
     }
     return;
   }
-  if (f.VendorId == kSis) GatherSis(run, f);
-  if (f.VendorId == kAli) GatherAli(run, f);
+  if (f.VendorId == kVendorSis) GatherSis(run, f);
+  if (f.VendorId == kVendorAli) GatherAli(run, f);
 }
 
 // After the walk: the 5595 attempt, else the 96x attempt. True when installed.
@@ -441,7 +268,9 @@ bool DecideSis(Discovery* run) {
       DebugPrintHook("smbcore: SIS 5595 found with NO ACPI base.\n");
     } else {
       DebugPrintHook("smbcore: SIS 5595 detected at %04X!!!\n", run->sis5595Base);
-      if (Acquire(kSis5595Chip, kNoFunction, run->sis5595Base, run->controller) == 0) return true;
+      const ChipFound found = {.Chip = &sis::kSis5595Chip, .Function = kNoFunction,
+                               .IoBase = run->sis5595Base};
+      if (Acquire(Listed(sis::kSisBackend), found, run->controller) == 0) return true;
     }
   }
   if (run->sisClass == kSisClass96x) {
@@ -449,7 +278,9 @@ bool DecideSis(Discovery* run) {
       DebugPrintHook("smbcore: SIS 96x found with NO ACPI base.\n");
     } else {
       DebugPrintHook("smbcore: SIS 96x detected at %04X!!!\n", run->sis96xBase);
-      if (Acquire(kSis96xChip, kNoFunction, run->sis96xBase, run->controller) == 0) return true;
+      const ChipFound found = {.Chip = &kSis96xChip, .Function = kNoFunction,
+                               .IoBase = run->sis96xBase};
+      if (Acquire(Listed(kI2cBackend), found, run->controller) == 0) return true;
     }
   }
   return false;
@@ -525,7 +356,12 @@ bool DecideAli(Discovery* run) {
   const bool m1535 = run->m1533Revision == 0;
   const uint32_t base = m1535 ? AliBaseA(run) : AliBaseB(run);
   if (base == 0) return false;
-  return Acquire(m1535 ? kAliM1535Chip : kAliM7101Chip, run->m7101, base, run->controller) == 0;
+  const ChipFound found = {.Chip = m1535 ? &ali::kAliM1535Chip : &ali::kAliM15x3Chip,
+                           .Function = run->m7101, .IoBase = base};
+  if (Acquire(Listed(ali::kAliBackend), found, run->controller) != 0) return false;
+  // The record holds the last ALi function the walk noted.
+  run->info->ChipTraits = run->controller->Traits;
+  return true;
 }
 
 }  // namespace
@@ -538,6 +374,7 @@ SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info,
     return nullptr;
   }
   info->Bus = info->Device = info->Function = info->VendorId = info->DeviceId = 0;
+  info->ChipTraits = 0;
 
   auto* controller = static_cast<SmbusController*>(PoolAlloc(sizeof(SmbusController)));
   if (controller == nullptr) {

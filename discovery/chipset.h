@@ -9,8 +9,17 @@
 #include "driver/op_status.h"
 #include "smbus/smbus.h"
 
-// The function chosen for the SMBus, in the layout of PciDeviceRecord.
-using ChipsetInfoRecord = PciDeviceRecord;
+// The function chosen for the SMBus, in the layout of PciDeviceRecord, with
+// the installed chip's traits (DIMMIO_CHIP_ bits) in the last word.
+struct ChipsetInfoRecord {
+  uint32_t Bus;
+  uint32_t Device;
+  uint32_t Function;
+  uint32_t VendorId;
+  uint32_t DeviceId;
+  uint32_t ChipTraits;
+};
+static_assert(sizeof(ChipsetInfoRecord) == sizeof(PciDeviceRecord));
 
 // Driver-wide, cleared by start-up before discovery.
 extern ChipsetInfoRecord ChipsetInfo;

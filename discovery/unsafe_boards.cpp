@@ -1,13 +1,16 @@
 #include "discovery/unsafe_boards.h"
 
 #include "smbios/board_identity.h"
+#include "smbus/intel.h"
+#include "smbus/intel_rows.h"
+#include "smbus/nvidia_mcp.h"
 #include "smbus/piix4_compat.h"
 
 namespace {
 
 struct UnsafeBoardRow {
-  BackendId Backend;
-  int32_t Model;
+  const SmbusBackend* Family;
+  const ChipDescriptor* Chip;  // null: every chip of the family
   const char* Maker;    // the baseboard's maker, or with no product the system's
   const char* Product;  // the baseboard's product; null: a system maker row
   bool SecondHostOnly;
@@ -19,10 +22,16 @@ struct UnsafeBoardRow {
 // not to be touched; the IBM systems with a PIIX4-class host, which keep a
 // configuration EEPROM on the SMBus that a stray write corrupts.
 constexpr UnsafeBoardRow kUnsafeBoards[] = {
-    {BackendId::Piix4Compat, piix4_compat::kChipAti4385, "SAPPHIRE Inc.", "PC-AM2RD790", false},
-    {BackendId::Piix4Compat, piix4_compat::kChipAti4385, "DFI Inc.", "LP UT 790FX", false},
-    {BackendId::NvidiaMcp, 0, "DFI Corp,LTD", "LP UT NF4 Expert", true},
-    {BackendId::Intel, kModelIntelPiix4Class, "IBM", nullptr, false},
+    {.Family = &piix4_compat::kPiix4CompatBackend, .Chip = &piix4_compat::kAti4385Chip,
+     .Maker = "SAPPHIRE Inc.", .Product = "PC-AM2RD790", .SecondHostOnly = false},
+    {.Family = &piix4_compat::kPiix4CompatBackend, .Chip = &piix4_compat::kAti4385Chip,
+     .Maker = "DFI Inc.", .Product = "LP UT 790FX", .SecondHostOnly = false},
+    {.Family = &nvidia_mcp::kNvidiaMcpBackend, .Chip = nullptr, .Maker = "DFI Corp,LTD",
+     .Product = "LP UT NF4 Expert", .SecondHostOnly = true},
+    {.Family = &intel::kIntelBackend, .Chip = &intel::kPiix4, .Maker = "IBM", .Product = nullptr,
+     .SecondHostOnly = false},
+    {.Family = &intel::kIntelBackend, .Chip = &intel::kPiix4Mx, .Maker = "IBM",
+     .Product = nullptr, .SecondHostOnly = false},
 };
 
 bool Matches(const UnsafeBoardRow& row) {
@@ -42,9 +51,10 @@ void SayWhy(const UnsafeBoardRow& row, bool secondHost) {
                  secondHost ? "second " : "", row.Maker, row.Product);
 }
 
-bool Unsafe(const ChipDescriptor& chip, bool secondHost) {
+// A family is told by its name: a test's copy of an object is the family.
+bool Unsafe(const SmbusBackend& family, const ChipDescriptor& chip, bool secondHost) {
   for (const UnsafeBoardRow& row : kUnsafeBoards) {
-    if (row.Backend != chip.Backend || row.Model != chip.Model) continue;
+    if (row.Family->Name != family.Name || (row.Chip != nullptr && row.Chip != &chip)) continue;
     if (row.SecondHostOnly != secondHost || !Matches(row)) continue;
     SayWhy(row, secondHost);
     return true;
@@ -54,6 +64,10 @@ bool Unsafe(const ChipDescriptor& chip, bool secondHost) {
 
 }  // namespace
 
-bool UnsafeBoard(const ChipDescriptor& chip) { return Unsafe(chip, false); }
+bool UnsafeBoard(const SmbusBackend& family, const ChipDescriptor& chip) {
+  return Unsafe(family, chip, false);
+}
 
-bool UnsafeSecondHost(const ChipDescriptor& chip) { return Unsafe(chip, true); }
+bool UnsafeSecondHost(const SmbusBackend& family, const ChipDescriptor& chip) {
+  return Unsafe(family, chip, true);
+}

@@ -79,7 +79,7 @@ extern "C" KernelStatus KERNEL_API DriverEntry(KernelDriver* driver, KernelName*
   OpStatus discoveryStatus;  // handed to discovery, not read afterwards
   InitOpStatus(&discoveryStatus);
   ChipsetInfo.Bus = ChipsetInfo.Device = ChipsetInfo.Function = 0;
-  ChipsetInfo.VendorId = ChipsetInfo.DeviceId = ChipsetInfo.Reserved = 0;
+  ChipsetInfo.VendorId = ChipsetInfo.DeviceId = ChipsetInfo.ChipTraits = 0;
   PciDeviceCount = 0;
 
   SmbusController* controller =

@@ -50,43 +50,51 @@ constexpr uint16_t Port(uint32_t ioBase, uint16_t offset) {
 
 AliContext* ContextOf(void* context) { return static_cast<AliContext*>(context); }
 
-// A read transfer: idle wait, the transfer, the data registers (whatever the
-// outcome), status cleared, the verdict.
-int32_t Read(void* context, OpStatus* status, uint8_t protocol, uint8_t slave, uint8_t command,
-             uint16_t* value, bool word, uint32_t hwCode) {
-  const AliContext* ctx = ContextOf(context);
-  const uint32_t base = ctx->IoBase;
-  ALI_WaitForBusReady(base);
-  const uint8_t final = ALI_CallSMBus(base, protocol, slave, command, 1, ctx->Bridge);
-  uint16_t data = PortReadByte(Port(base, kData0));
-  if (word) data = static_cast<uint16_t>(data | PortReadByte(Port(base, kData1)) << 8);
-  *value = data;
-  ALI_ResetStatus(base);
-  return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
+void ALI_ReleaseDevice(void* context) { PoolFree(context); }
+
+void ALI_SelectSegment(void* context, uint32_t segment) {
+  if (segment != kSwitchedSegment) return;
+  ALI_SetSegmentBits(ContextOf(context)->FunctionLocation, kSegmentOneBits);
 }
 
-constexpr SmbusOps kOps = {&ALI_ReadByte,      &ALI_ReadWord,      &ALI_WriteByte,
-                           &ALI_ReleaseDevice, &ALI_SelectSegment, &ALI_DeselectSegment};
+void ALI_DeselectSegment(void* context, uint32_t segment) {
+  if (segment != kSwitchedSegment) return;
+  ALI_SetSegmentBits(ContextOf(context)->FunctionLocation, 0);
+}
 
-}  // namespace
+constexpr SmbusOps kOps = {.Transfer = &ALI_Transfer, .ReleaseDevice = &ALI_ReleaseDevice,
+                           .SelectSegment = &ALI_SelectSegment,
+                           .DeselectSegment = &ALI_DeselectSegment};
 
-int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101,
-                          int32_t bridge) {
-  if (!host_status::UsableIoBase(ioBase, kCommand)) return -1;
+int32_t ALI_AcquireDevice(SmbusController* controller, const ChipFound& found) {
+  if (!host_status::UsableIoBase(found.IoBase, kCommand)) return -1;
   auto* ctx = static_cast<AliContext*>(PoolAlloc(sizeof(AliContext)));
   if (ctx == nullptr) return -1;
-  ctx->IoBase = ioBase;
-  ctx->FunctionLocation = m7101;
-  ctx->Bridge = bridge == kAliM1535 ? kAliM1535 : kAliM15x3;
-  InstallOps(controller, ctx, kOps);
-  ALI_ResetStatus(ioBase);
+  ctx->IoBase = found.IoBase;
+  ctx->FunctionLocation = found.Function;
+  ctx->M1535 = (found.Chip->Quirks & kQuirkM1535Kill) != 0 ? 1 : 0;
+  InstallOps(controller, ctx, kOps, *found.Chip);
+  ALI_ResetStatus(found.IoBase);
   return 0;
 }
 
-int32_t ALI_AcquireChip(SmbusController* controller, const ChipDescriptor& chip,
-                        PciLocation m7101, uint32_t ioBase) {
-  return ALI_AcquireDevice(controller, ioBase, m7101, chip.Model);
-}
+constexpr uint32_t kSwitches = SwitchBit(SegmentSwitch::M7101Config);
+
+}  // namespace
+
+constexpr ChipDescriptor kAliM15x3Chip =
+    DrivenBy(kSwitches, {.Segments = SegmentSwitch::M7101Config});
+constexpr ChipDescriptor kAliM1535Chip =
+    DrivenBy(kSwitches, {.Segments = SegmentSwitch::M7101Config, .Quirks = kQuirkM1535Kill});
+
+constexpr SmbusBackend kAliBackend = MakeBackend({
+    .Name = "ali",
+    .Groups = nullptr,
+    .GroupCount = 0,
+    .Acquire = &ALI_AcquireDevice,
+    .Transfer = &ALI_Transfer,
+    .Switches = kSwitches,
+});
 
 uint8_t ALI_WaitForBusReady(uint32_t ioBase) {
   return host_status::WaitWhileBusy<uint8_t>(
@@ -134,64 +142,50 @@ void KillM1535(uint32_t ioBase) { Kill(ioBase, kM1535Kill, kM1535TimeoutReset); 
 
 // The two bridges differ only in the bits their kill writes.
 constexpr smbus_host::TransactionSteps<uint8_t> kStepsM15x3 = {
-    kStatusBits,    false,      &ALI_WaitForBusReady, &Program,         nullptr,
-    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,      kLeftBits,        &ALI_ResetStatus,
-    &KillM15x3};
+    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &ALI_WaitForBusReady,
+    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForEnd, .LeftBits = kLeftBits,
+    .ClearLeft = &ALI_ResetStatus, .Kill = &KillM15x3};
 constexpr smbus_host::TransactionSteps<uint8_t> kStepsM1535 = {
-    kStatusBits,    false,      &ALI_WaitForBusReady, &Program,         nullptr,
-    kReadSettleMs,  kWriteSettleMs, &WaitForEnd,      kLeftBits,        &ALI_ResetStatus,
-    &KillM1535};
+    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &ALI_WaitForBusReady,
+    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForEnd, .LeftBits = kLeftBits,
+    .ClearLeft = &ALI_ResetStatus, .Kill = &KillM1535};
 
 }  // namespace
 
 uint8_t ALI_CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                      uint8_t isRead, int32_t bridge) {
-  return smbus_host::RunTransaction(bridge == kAliM1535 ? kStepsM1535 : kStepsM15x3, ioBase,
+                      uint8_t isRead, bool m1535) {
+  return smbus_host::RunTransaction(m1535 ? kStepsM1535 : kStepsM15x3, ioBase,
                                     {protocol, slave, command, isRead, 0});
 }
 
-int32_t ALI_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint8_t* value) {
-  uint16_t data = 0;
-  const int32_t result = Read(context, status, kProtocolByteData, slave, command, &data, false,
-                              OpError::ReadByteFailed);
-  *value = static_cast<uint8_t>(data);
-  return result;
-}
-
-int32_t ALI_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint16_t* value) {
-  return Read(context, status, kProtocolWordData, slave, command, value, true,
-              OpError::ReadWordFailed);
-}
-
-int32_t ALI_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                      uint8_t value) {
+// A read: idle wait, the transfer, the data registers (whatever the
+// outcome), status cleared, the verdict. A write: idle wait, the byte, the
+// transfer, status cleared, another idle wait, the verdict.
+int32_t ALI_Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                     uint16_t* data) {
+  if (op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte) return NoSuchTransfer(status, op);
   const AliContext* ctx = ContextOf(context);
   const uint32_t base = ctx->IoBase;
+  const bool write = op == SmbusOp::WriteByte, word = op == SmbusOp::ReadWord;
   ALI_WaitForBusReady(base);
-  PortWriteByte(Port(base, kData0), value);
-  const uint8_t final = ALI_CallSMBus(base, kProtocolByteData, slave, command, 0, ctx->Bridge);
+  if (write) PortWriteByte(Port(base, kData0), static_cast<uint8_t>(*data));
+  const uint8_t final = ALI_CallSMBus(base, word ? kProtocolWordData : kProtocolByteData, slave,
+                                      command, write ? 0 : 1, ctx->M1535 != 0);
+  if (!write) {
+    uint16_t value = PortReadByte(Port(base, kData0));
+    if (word) value = static_cast<uint16_t>(value | PortReadByte(Port(base, kData1)) << 8);
+    *data = value;
+  }
   ALI_ResetStatus(base);
-  ALI_WaitForBusReady(base);
-  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::WriteByteFailed);
+  if (write) ALI_WaitForBusReady(base);
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, HwCodeOf(op));
 }
-
-void ALI_ReleaseDevice(void* context) { PoolFree(context); }
 
 void ALI_SetSegmentBits(PciLocation location, uint32_t value) {
   const uint32_t old = PciReadConfigDword(location, kSegmentRegister);
   PciWriteConfigDword(location, (old & ~kSegmentBits) | (value & kSegmentBits), kSegmentRegister);
-}
-
-void ALI_SelectSegment(void* context, uint32_t segment) {
-  if (segment != kSwitchedSegment) return;
-  ALI_SetSegmentBits(ContextOf(context)->FunctionLocation, kSegmentOneBits);
-}
-
-void ALI_DeselectSegment(void* context, uint32_t segment) {
-  if (segment != kSwitchedSegment) return;
-  ALI_SetSegmentBits(ContextOf(context)->FunctionLocation, 0);
 }
 
 }  // namespace ali

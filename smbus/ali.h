@@ -28,36 +28,29 @@ constexpr uint8_t kStatusNoAnswer = 0x40;  // no slave answered, or a collision
 constexpr uint8_t kStatusAborted = 0x80;
 constexpr uint8_t kStatusErrorMask = kStatusDeviceError | kStatusNoAnswer | kStatusAborted;
 
-// Which bridge's type register the M7101 has (the chip descriptor's Model).
-constexpr int32_t kAliM15x3 = 0;  // M1533 / M1543C: abort bit 1, time-out reset bit 2
-constexpr int32_t kAliM1535 = 1;  // M1535: kill bit 2, time-out reset bit 3
+// Quirks (ChipDescriptor::Quirks): the M1535's type register (kill bit 2,
+// time-out reset bit 3); without it the M1533/M1543C's (abort bit 1,
+// time-out reset bit 2).
+constexpr uint32_t kQuirkM1535Kill = 1u << 0;
 
 struct AliContext {
   uint32_t IoBase;               // SMBus register block
   PciLocation FunctionLocation;  // the M7101 function
-  int32_t Bridge;                // kAliM15x3 or kAliM1535
+  uint8_t M1535;                 // 1: the M1535's kill bits
 };
 
-// Allocates the context, fills the controller's slots and clears the host
-// status. -1 (controller untouched, no port touched) when the base is
+// The family's object. It has no ID rows: discovery's ALi decision finds
+// the M7101 beside its bridge and hands the acquire kAliM15x3Chip or
+// kAliM1535Chip with the base and the M7101's function. The acquire
+// allocates the context, fills the controller's slots and clears the host
+// status; -1 (controller untouched, no port touched) when the base is
 // unusable or the context cannot be allocated.
-int32_t ALI_AcquireDevice(SmbusController* controller, uint32_t ioBase, PciLocation m7101,
-                          int32_t bridge = kAliM15x3);
+extern const SmbusBackend kAliBackend;
+extern const ChipDescriptor kAliM15x3Chip;
+extern const ChipDescriptor kAliM1535Chip;
 
-// Discovery's entry (see smbus/backend.h): the function is the M7101's, the
-// chip's Model its bridge.
-int32_t ALI_AcquireChip(SmbusController* controller, const ChipDescriptor& chip,
-                        PciLocation m7101, uint32_t ioBase);
-
-int32_t ALI_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint8_t* value);
-int32_t ALI_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint16_t* value);
-int32_t ALI_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                      uint8_t value);
-void ALI_ReleaseDevice(void* context);
-void ALI_SelectSegment(void* context, uint32_t segment);
-void ALI_DeselectSegment(void* context, uint32_t segment);
+int32_t ALI_Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                     uint16_t* data);
 
 // The steps of a transfer.
 uint8_t ALI_WaitForBusReady(uint32_t ioBase);
@@ -68,7 +61,7 @@ void ALI_ResetStatus(uint32_t ioBase);
 // it has ended (host_status::WaitUntilFinished), and one still running is
 // killed.
 uint8_t ALI_CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                      uint8_t isRead, int32_t bridge = kAliM15x3);
+                      uint8_t isRead, bool m1535);
 // Bits 5-6 of configuration dword 0xB8 become `value`'s; the rest stay.
 void ALI_SetSegmentBits(PciLocation location, uint32_t value);
 

@@ -33,20 +33,39 @@ int32_t Finish(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t 
   return host_status::JudgeFinalStatus(kIdleBits, status, finalStatus, hwCode);
 }
 
-constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nullptr, nullptr};
+void ReleaseDevice(void*) {}
 
-}  // namespace
+constexpr SmbusOps kOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice};
 
-int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t) {
-  if (!host_status::UsableIoBase(ioBase, kBlockData)) return -1;
-  InstallOps(controller, reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase)), kOps);
+int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
+  if (!host_status::UsableIoBase(found.IoBase, kBlockData)) return -1;
+  InstallOps(controller, reinterpret_cast<void*>(static_cast<uintptr_t>(found.IoBase)), kOps,
+             *found.Chip);
   return 0;
 }
 
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation,
-                    uint32_t ioBase) {
-  return AcquireDevice(controller, ioBase, 0);
-}
+// Base in bits 15-4 of word 0x80 (SMBBA), I/O decode (bit 0) and host
+// (bit 1) enabled in its low byte.
+constexpr ChipDescriptor kM1563 = DrivenBy(
+    0, {.BaseRegister = 0x80, .BaseMask = 0xFFF0, .EnableRegister = 0x80, .EnableBits = 0x03});
+constexpr ChipId kM1563Ids[] = {
+    {.DeviceId = 0x1563, .Message = "smbcore: Found ALi M1563 rev=%02X\n",
+     .Args = MessageArgs::Revision},
+};
+constexpr ChipGroup kGroups[] = {
+    {.VendorId = 0x10B9, .Chip = &kM1563, .Ids = kM1563Ids, .IdCount = CountOf(kM1563Ids)},
+};
+
+}  // namespace
+
+constexpr SmbusBackend kAli1563Backend = MakeBackend({
+    .Name = "ali1563",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &Transfer,
+    .Switches = 0,
+});
 
 uint8_t WaitForBusReady(uint32_t ioBase) {
   return host_status::WaitWhileBusy<uint8_t>(kIdleBits, [ioBase] { return ReadStatus(ioBase); });
@@ -85,7 +104,9 @@ uint8_t KillOrReset(uint32_t ioBase, uint8_t final) {
 }
 
 constexpr smbus_host::TransactionSteps<uint8_t> kSteps = {
-    kIdleBits, false, &WaitForBusReady, &Program, &KillOrReset, kReadSettleMs, kWriteSettleMs};
+    .Bits = kIdleBits, .CallerWaitedForIdle = false, .WaitIdle = &WaitForBusReady,
+    .Program = &Program, .AfterPoll = &KillOrReset, .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs};
 
 }  // namespace
 
@@ -94,31 +115,19 @@ uint8_t CallSMBus(uint32_t ioBase, uint8_t size, uint8_t slave, uint8_t command,
   return smbus_host::RunTransaction(kSteps, ioBase, {size, slave, command, isRead, data0});
 }
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value) {
+int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data) {
+  if (op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte) return NoSuchTransfer(status, op);
   const uint32_t base = BaseOf(context);
-  const uint8_t final = CallSMBus(base, kSizeByteData, slave, command, 1);
-  *value = PortReadByte(Port(base, kData0));
-  return Finish(base, status, final, OpError::ReadByteFailed);
+  const bool write = op == SmbusOp::WriteByte, word = op == SmbusOp::ReadWord;
+  const uint8_t final = CallSMBus(base, word ? kSizeWordData : kSizeByteData, slave, command,
+                                  write ? 0 : 1, write ? static_cast<uint8_t>(*data) : 0);
+  if (!write) {
+    const uint8_t low = PortReadByte(Port(base, kData0));
+    const uint8_t high = word ? PortReadByte(Port(base, kData1)) : 0;
+    *data = static_cast<uint16_t>(low | (high << 8));
+  }
+  return Finish(base, status, final, HwCodeOf(op));
 }
-
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value) {
-  const uint32_t base = BaseOf(context);
-  const uint8_t final = CallSMBus(base, kSizeWordData, slave, command, 1);
-  const uint8_t low = PortReadByte(Port(base, kData0));
-  const uint8_t high = PortReadByte(Port(base, kData1));
-  *value = static_cast<uint16_t>(low | (high << 8));
-  return Finish(base, status, final, OpError::ReadWordFailed);
-}
-
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value) {
-  const uint32_t base = BaseOf(context);
-  const uint8_t final = CallSMBus(base, kSizeByteData, slave, command, 0, value);
-  return Finish(base, status, final, OpError::WriteByteFailed);
-}
-
-void ReleaseDevice(void*) {}
 
 }  // namespace ali1563

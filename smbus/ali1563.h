@@ -46,21 +46,13 @@ constexpr int32_t kReadSettleMs = 1;    // after the start, before the first pol
 constexpr int32_t kWriteSettleMs = 100;
 constexpr int32_t kKillSettleMs = 1;    // after the kill, before its status is read
 
-// Stores the base and fills the slots; -1 (controller untouched, no port
-// touched) when the base is 0 or the block runs past port 0xFFFF.
-int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+// The family's object: the ALi/ULi M1563. Its acquire stores the base and
+// fills the slots; -1 (controller untouched, no port touched) when the base
+// is 0 or the block runs past port 0xFFFF.
+extern const SmbusBackend kAli1563Backend;
 
-// Discovery's entry (see smbus/backend.h).
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase);
-
-int32_t ReadByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value);
-int32_t ReadWord(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value);
-int32_t WriteByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value);
-void ReleaseDevice(void* ioBase);
+int32_t Transfer(void* ioBase, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data);
 
 // The steps of a transfer.
 uint8_t WaitForBusReady(uint32_t ioBase);

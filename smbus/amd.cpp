@@ -24,21 +24,19 @@ uint32_t BaseOf(void* context) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context));
 }
 
-constexpr SmbusOps kOps = {&ReadByte, &ReadWord, &WriteByte, &ReleaseDevice, nullptr, nullptr};
+void ReleaseDevice(void*) {}
 
-}  // namespace
+constexpr SmbusOps kOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice};
 
-int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase) {
+int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, const ChipDescriptor& chip) {
   if (!host_status::UsableIoBase(ioBase, kHostCommand)) return -1;
-  InstallOps(controller, reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase)), kOps);
+  InstallOps(controller, reinterpret_cast<void*>(static_cast<uintptr_t>(ioBase)), kOps, chip);
   // A cycle under way is firmware's: its end is left for it to see.
   if (!host_status::StillBusy(kStatusBits, PortReadWord(Port(ioBase, kGlobalStatus)))) {
     ResetStatus(ioBase);
   }
   return 0;
 }
-
-namespace {
 
 // The nForce's base by its range at word 0x14: bits 15-2 of an I/O range,
 // counted back by the 0xE0 the register offsets start at; 0 when the word
@@ -50,18 +48,19 @@ uint32_t NforceRangeBase(PciLocation function) {
 }
 
 // `rowBase`: the base discovery read from the row's register `rowRegister`.
-int32_t AcquireNforce(SmbusController* controller, PciLocation function, uint8_t rowRegister,
-                      uint32_t rowBase) {
+int32_t AcquireNforce(SmbusController* controller, const ChipDescriptor& chip,
+                      PciLocation function, uint32_t rowBase) {
+  const uint8_t rowRegister = chip.BaseRegister;
   const uint32_t base14 = NforceRangeBase(function);
   const bool usable14 = host_status::UsableIoBase(base14, kHostCommand);
   bool answers = false;
   if (usable14) {
     SmbusController probe{};
-    answers = AcquireDevice(&probe, base14) == 0 && AnySpdSlotAnswers(&probe);
+    answers = AcquireDevice(&probe, base14, chip) == 0 && AnySpdSlotAnswers(&probe);
   }
   const bool use14 = answers || (usable14 && !host_status::UsableIoBase(rowBase, kHostCommand));
   const uint32_t base = use14 ? base14 : rowBase;
-  if (AcquireDevice(controller, base) != 0) return -1;
+  if (AcquireDevice(controller, base, chip) != 0) return -1;
   if (DebugPrintHook != nullptr) {
     DebugPrintHook("smbcore: nForce SMBus at %04X (I/O range at %02X)\n", base + kGlobalStatus,
                    uint32_t{use14 ? kNforceSmbusRange : rowRegister});
@@ -69,13 +68,48 @@ int32_t AcquireNforce(SmbusController* controller, PciLocation function, uint8_t
   return 0;
 }
 
+int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
+  if ((found.Chip->Quirks & kQuirkNforceRanges) != 0) {
+    return AcquireNforce(controller, *found.Chip, found.Function, found.IoBase);
+  }
+  return AcquireDevice(controller, found.IoBase, *found.Chip);
+}
+
+// A host answers only while bit 7 of configuration byte 0x41 is set
+// (SMBus I/O space enable, the AMD-756 family's and the AMD-8111's).
+constexpr uint8_t kAmdBaseRegister = 0x58;  // the PM I/O base; the block at +0xE0
+constexpr uint8_t kAmdEnableRegister = 0x41;
+constexpr uint8_t kAmdIoEnable = 0x80;
+constexpr ChipDescriptor kAmd756 = DrivenBy(
+    0, {.BaseRegister = kAmdBaseRegister, .BaseMask = 0xFF00,
+        .EnableRegister = kAmdEnableRegister, .EnableBits = kAmdIoEnable});
+// The nForce's BAR points 0xE0 past the block the AMD layout counts from;
+// the acquire takes the range at 0x14 first where the modules answer there.
+constexpr ChipDescriptor kNforce = DrivenBy(
+    0, {.BaseRegister = 0x10, .BaseMask = 0xFFF0, .BaseSubtract = kGlobalStatus,
+        .Quirks = kQuirkNforceRanges});
+
+constexpr uint16_t kVendorAmd = 0x1022, kVendorNvidia = 0x10DE;
+// AMD-756, -766, -768 power management; the AMD-8111's ACPI function.
+constexpr ChipId kAmdIds[] = {
+    {.DeviceId = 0x740B}, {.DeviceId = 0x7413}, {.DeviceId = 0x7443}, {.DeviceId = 0x746B}};
+constexpr ChipId kNforceIds[] = {{.DeviceId = 0x01B4}};
+constexpr ChipGroup kGroups[] = {
+    {.VendorId = kVendorAmd, .Chip = &kAmd756, .Ids = kAmdIds, .IdCount = CountOf(kAmdIds)},
+    {.VendorId = kVendorNvidia, .Chip = &kNforce, .Ids = kNforceIds,
+     .IdCount = CountOf(kNforceIds)},
+};
+
 }  // namespace
 
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase) {
-  if (chip.Model == kChipNforce) return AcquireNforce(controller, function, chip.BaseRegister, ioBase);
-  return AcquireDevice(controller, ioBase);
-}
+constexpr SmbusBackend kAmdBackend = MakeBackend({
+    .Name = "amd",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &Transfer,
+    .Switches = 0,
+});
 
 uint16_t WaitForBusReady(uint32_t ioBase) {
   return host_status::WaitWhileBusy<uint16_t>(
@@ -92,7 +126,8 @@ namespace {
 uint16_t ReadStatus(uint32_t ioBase) { return PortReadWord(Port(ioBase, kGlobalStatus)); }
 
 uint16_t WaitForCycleEnd(uint32_t ioBase) {
-  return host_status::WaitUntilFinished<uint16_t>(kStatusBits, [ioBase] { return ReadStatus(ioBase); });
+  return host_status::WaitUntilFinished<uint16_t>(kStatusBits,
+                                                  [ioBase] { return ReadStatus(ioBase); });
 }
 
 // A cycle we started that never ends: abort, a bounded wait for idle, the
@@ -118,59 +153,42 @@ void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
 
 // Done and error bits someone else left are cleared before the start.
 constexpr smbus_host::TransactionSteps<uint16_t> kSteps = {
-    kStatusBits,   false,          &WaitForBusReady, &Program,
-    nullptr,       kReadSettleMs,  kWriteSettleMs,   &WaitForCycleEnd,
-    kStatusErrorMask | kStatusDone, &ResetStatus,    &Abort};
+    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &WaitForBusReady,
+    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForCycleEnd,
+    .LeftBits = kStatusErrorMask | kStatusDone, .ClearLeft = &ResetStatus, .Kill = &Abort};
 
-}  // namespace
-
+// Starts the transaction and returns the status after it. A host that does
+// not become idle is not started: its busy status is returned as it is.
 uint16_t CallSMBus(uint32_t ioBase, uint16_t protocol, uint8_t slave, uint8_t command,
                    uint8_t isRead) {
   return smbus_host::RunTransaction(
       kSteps, ioBase, {static_cast<uint8_t>(protocol), slave, command, isRead, 0});
 }
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value) {
+}  // namespace
+
+int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data) {
+  if (op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte) return NoSuchTransfer(status, op);
   const uint32_t base = BaseOf(context);
-  if (host_status::RefuseBusyHost(kStatusBits, status, WaitForBusReady(base),
-                                  OpError::ReadByteFailed) != 0) {
+  const uint32_t hwCode = HwCodeOf(op);
+  if (host_status::RefuseBusyHost(kStatusBits, status, WaitForBusReady(base), hwCode) != 0) {
     return -1;
   }
-  const uint16_t final = CallSMBus(base, kProtocolByteData, slave, command, 1);
-  *value = static_cast<uint8_t>(PortReadWord(Port(base, kHostData)) & 0xFF);
+  const bool write = op == SmbusOp::WriteByte;
+  if (write) PortWriteWord(Port(base, kHostData), static_cast<uint8_t>(*data));
+  const uint16_t final = CallSMBus(base, op == SmbusOp::ReadWord ? kProtocolWordData
+                                                                 : kProtocolByteData,
+                                   slave, command, write ? 0 : 1);
+  if (op == SmbusOp::ReadWord) *data = PortReadWord(Port(base, kHostData));
+  if (op == SmbusOp::ReadByte) *data = static_cast<uint8_t>(PortReadWord(Port(base, kHostData)));
   ResetStatus(base);
-  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::ReadByteFailed);
-}
-
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value) {
-  const uint32_t base = BaseOf(context);
-  if (host_status::RefuseBusyHost(kStatusBits, status, WaitForBusReady(base),
-                                  OpError::ReadWordFailed) != 0) {
-    return -1;
+  if (write) {
+    PortWriteWord(Port(base, kHostData), kDataFiller);
+    WaitForBusReady(base);
   }
-  const uint16_t final = CallSMBus(base, kProtocolWordData, slave, command, 1);
-  *value = PortReadWord(Port(base, kHostData));
-  ResetStatus(base);
-  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::ReadWordFailed);
+  return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
 }
-
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value) {
-  const uint32_t base = BaseOf(context);
-  if (host_status::RefuseBusyHost(kStatusBits, status, WaitForBusReady(base),
-                                  OpError::WriteByteFailed) != 0) {
-    return -1;
-  }
-  PortWriteWord(Port(base, kHostData), value);
-  const uint16_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
-  ResetStatus(base);
-  PortWriteWord(Port(base, kHostData), kDataFiller);
-  WaitForBusReady(base);
-  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::WriteByteFailed);
-}
-
-void ReleaseDevice(void*) {}
 
 }  // namespace amd

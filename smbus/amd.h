@@ -1,8 +1,9 @@
 // The AMD and nVidia SMBus back-end: the host controller of the AMD-756,
 // -766 and -768 power-management functions (1022:740B, 7413, 7443), of the
 // AMD-8111's ACPI function (1022:746B) and of the nForce function 10DE:01B4,
-// a block of 16-bit I/O ports at offsets 0xE0-0xE8 from the I/O base. There is no private record: the controller's
-// Context holds the I/O base itself, and there is no segment switch.
+// a block of 16-bit I/O ports at offsets 0xE0-0xE8 from the I/O base. There
+// is no private record: the controller's Context holds the I/O base itself,
+// and there is no segment switch.
 #pragma once
 
 #include <stdint.h>
@@ -46,9 +47,9 @@ constexpr uint16_t kDataFiller = 0xBEEF;
 constexpr int32_t kReadSettleMs = 1;
 constexpr int32_t kWriteSettleMs = 100;
 
-// The chips (ChipDescriptor::Model).
-constexpr int32_t kChipAmd = 0;
-constexpr int32_t kChipNforce = 1;  // 10DE:01B4: two I/O ranges
+// Quirks (ChipDescriptor::Quirks).
+// 10DE:01B4: two I/O ranges of this layout in the one function.
+constexpr uint32_t kQuirkNforceRanges = 1u << 0;
 
 // The nForce 01B4's function has its SMBus host at the I/O range of word
 // 0x14 (bits 15-2, the registers from the range's first port); the range
@@ -60,24 +61,17 @@ constexpr uint8_t kNforceSmbusRange = 0x14;
 constexpr uint32_t kNforceRangeMask = 0xFFFC;
 constexpr uint32_t kIoRangeFlag = 0x01;  // bit 0: an I/O range
 
-// Fills the controller's slots with the I/O base as the context and clears
-// the host status. -1, with nothing touched, when the base is 0 (the BIOS
+// The family's object: the AMD-756 family, the AMD-8111, the nForce 01B4.
+// Its acquire takes the base as the row read it (for the nForce, dword 0x10
+// & 0xFFF0 less 0xE0) and fails, nothing touched, when it is 0 (the BIOS
 // never programmed the function) or the block would run past port 0xFFFF
-// (nVidia's base minus 0xE0 wrapped).
-int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase);
+// (nVidia's base minus 0xE0 wrapped). The controller's Context holds the
+// I/O base itself.
+extern const SmbusBackend kAmdBackend;
 
-// Discovery's entry (see smbus/backend.h); `ioBase` is the base the row's
-// register gave (for the nForce, dword 0x10 & 0xFFF0 less 0xE0).
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase);
-
-int32_t ReadByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value);
-int32_t ReadWord(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value);
-int32_t WriteByte(void* ioBase, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value);
-void ReleaseDevice(void* ioBase);
+// The family's one transfer entry; `ioBase` is the Context.
+int32_t Transfer(void* ioBase, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data);
 
 // The steps of a transfer.
 // Polls the global status until neither busy bit is set, 1 ms apart, at most
@@ -86,9 +80,5 @@ uint16_t WaitForBusReady(uint32_t ioBase);
 // Writes the status back with kStatusClearBits set, which clears the done
 // and error bits.
 void ResetStatus(uint32_t ioBase);
-// Starts the transaction and returns the status after it. A host that does
-// not become idle is not started: its busy status is returned as it is.
-uint16_t CallSMBus(uint32_t ioBase, uint16_t protocol, uint8_t slave, uint8_t command,
-                   uint8_t isRead);
 
 }  // namespace amd

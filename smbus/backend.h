@@ -1,30 +1,17 @@
-// What a chipset back-end is to discovery: a typed description of the chip
-// a discovery row found (which back-end drives it, where its I/O base is,
-// which bits enable its host, how segment 1 is switched), one acquire entry
-// of one signature that sets the back-end up from that description, and
-// the constant table of operations the entry puts into the controller.
+// What a chipset family is to discovery: one constant SmbusBackend object
+// that owns the family's PCI ID rows (each naming a chip descriptor: where
+// the I/O base is, which bits enable the host, how segment 1 is switched,
+// the chip's traits), one acquire entry that sets the family up on a chip
+// found, and the one transfer entry that acquire puts into the controller.
+// Discovery walks the list of these objects (discovery/backends.cpp).
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
+#include "dimmio/dimmio.h"
 #include "hw/hw.h"
 #include "smbus/smbus.h"
-
-// The back-ends, in the order of discovery's registration table.
-enum class BackendId : uint8_t {
-  None,         // a row that only announces its chip
-  Intel,        // PIIX4, ICH, ICH6 and later
-  AmdNvidia,    // AMD-756/766/768, nForce 01B4
-  Via,          // VIA 596, 686, VT8231, VT8233/5 and the later VIA bridges
-  Nvidia0064,   // nForce2
-  Sis,          // SiS 5595
-  I2c,          // the bit-banged bus of the SiS 96x and VIA 586B
-  Ali,          // ALi M7101 next to an M1533
-  NvidiaMcp,    // the later nVidia MCPs: two channels
-  AliM1563,     // ALi/ULi M1563
-  Piix4Compat,  // ServerWorks and ATI/AMD
-  Count,
-};
 
 // How segment 1 reaches the second bank of modules.
 enum class SegmentSwitch : uint8_t {
@@ -36,57 +23,133 @@ enum class SegmentSwitch : uint8_t {
   M7101Config,  // bits 5-6 of the ALi M7101's configuration dword 0xB8
 };
 
-// What an Intel-layout host has beyond the PIIX4 register block.
-enum HostFeature : uint8_t {
-  kHostPlain = 0,
-  kHostInUseSemaphore = 1u << 0,  // INUSE_STS in the status register (every ICH)
-  kHostConfigByte = 1u << 1,      // the host configuration byte 0x40 (ICH6 and later)
-  // The auxiliary control at +0x0D (packet error checking, the 32-byte
-  // buffer): ICH4 and later.
-  kHostAuxControl = 1u << 2,
-};
+// A set of segment switches: the ones a back-end drives.
+constexpr uint32_t SwitchBit(SegmentSwitch s) {
+  return s == SegmentSwitch::None ? 0u : 1u << static_cast<unsigned>(s);
+}
+
+// The chip's traits, as the chipset record hands them to user mode.
+constexpr uint32_t kChipInUseSemaphore = DIMMIO_CHIP_INUSE_SEMAPHORE;
+constexpr uint32_t kChipLateBusy = DIMMIO_CHIP_LATE_BUSY;  // the first poll waits 2 ms
+constexpr uint32_t kChipSpdsOnCpuBus = DIMMIO_CHIP_SPDS_ON_CPU_BUS;
+constexpr uint32_t kChipSpdWriteDisable = DIMMIO_CHIP_SPD_WRITE_DISABLE;
+static_assert(kChipPageTransfers == DIMMIO_CHIP_PAGE_TRANSFERS);
 
 struct ChipDescriptor {
-  BackendId Backend;
-  uint8_t BaseRegister;    // configuration dword holding the I/O base; 0: the back-end finds it
-  uint32_t BaseMask;
-  uint32_t BaseSubtract;   // taken off after masking (unsigned 32-bit)
+  uint8_t BaseRegister = 0;   // configuration dword holding the I/O base; 0: the back-end finds it
+  uint32_t BaseMask = 0;
+  uint32_t BaseSubtract = 0;  // taken off after masking (unsigned 32-bit)
   // A configuration byte whose EnableBits must all be set for the host to
   // answer; with one clear the back-end is not set up (no port touched).
-  uint8_t EnableRegister;
-  uint8_t EnableBits;      // 0: nothing to check
-  SegmentSwitch Segments;
-  uint8_t Features;        // HostFeature bits
-  int32_t Model;           // the back-end's own named chip constant (pin driver, chip family)
+  uint8_t EnableRegister = 0;
+  uint8_t EnableBits = 0;     // 0: nothing to check
+  SegmentSwitch Segments = SegmentSwitch::None;
+  uint32_t Traits = 0;        // kChip* bits, public
+  uint32_t Quirks = 0;        // the family's own named bits (its header lists them)
 };
 
-// Every back-end's one entry: the chip, the PCI function it was found at,
-// and the I/O base discovery read for it (from the chip's base register, or
-// by the SiS and ALi decisions; 0 for a back-end that finds its own). 0
-// installed, -1 not (controller untouched).
-using AcquireChipFn = int32_t (*)(SmbusController* controller, const ChipDescriptor& chip,
-                                  PciLocation function, uint32_t ioBase);
+// The traits the chipset record carries for `chip`.
+constexpr uint32_t RecordTraits(const ChipDescriptor& chip) {
+  return chip.Traits | (chip.Segments != SegmentSwitch::None ? DIMMIO_CHIP_SEGMENT_SWITCH : 0u);
+}
 
-// The operations a back-end puts into the controller's slots.
+// Never defined: reached in a constant evaluation, it stops the build.
+void DescriptorNamesASegmentSwitchItsBackEndDoesNotDrive();
+
+// Every descriptor of a family is made through this, with the switches
+// the family drives: a descriptor naming another switch does not compile.
+consteval ChipDescriptor DrivenBy(uint32_t switches, ChipDescriptor chip) {
+  if ((SwitchBit(chip.Segments) & ~switches) != 0) {
+    DescriptorNamesASegmentSwitchItsBackEndDoesNotDrive();
+  }
+  return chip;
+}
+
+enum class MessageArgs : uint8_t { None, Revision, DeviceRevision };
+
+constexpr int16_t kAnyRevision = -1;
+
+// One PCI ID of a row group. IDs of one device with a given revision come
+// before its any-revision ID.
+struct ChipId {
+  uint16_t DeviceId;
+  int16_t RevisionId = kAnyRevision;  // or the one revision the ID is for
+  const char* Message = nullptr;      // printed before the base is read; null: none
+  MessageArgs Args = MessageArgs::None;
+};
+
+// IDs of one vendor whose chip is the same. Chip null: the IDs are only
+// announced (their message printed), and the walk goes on.
+struct ChipGroup {
+  uint16_t VendorId;
+  const ChipDescriptor* Chip;
+  const ChipId* Ids;
+  size_t IdCount;
+};
+
+template <size_t N>
+constexpr size_t CountOf(const ChipId (&)[N]) {
+  return N;
+}
+
+// A chip discovery found, as the family's acquire gets it.
+struct ChipFound {
+  const ChipDescriptor* Chip;
+  PciLocation Function;  // the function the row matched (the SiS decisions: none)
+  // The I/O base discovery read for it (from the chip's base register, or by
+  // the SiS and ALi decisions); 0 for a family that finds its own.
+  uint32_t IoBase;
+  bool SecondHostUnsafe = false;  // the board forbids the chip's second host
+};
+
+// 0 installed (the controller's Transfer, release and segment slots and its
+// Traits set), -1 not (the controller untouched).
+using AcquireChipFn = int32_t (*)(SmbusController* controller, const ChipFound& found);
+
+struct SmbusBackend {
+  const char* Name;
+  const ChipGroup* Groups;  // the PCI IDs discovery matches directly
+  size_t GroupCount;
+  AcquireChipFn Acquire;
+  SmbusTransferFn Transfer;  // what Acquire installs
+  uint32_t Switches;         // SwitchBit of every segment switch the family drives
+};
+
+// Builds a family's object, checking every row's descriptor against the
+// switches the family drives.
+consteval SmbusBackend MakeBackend(SmbusBackend backend) {
+  for (size_t g = 0; g < backend.GroupCount; ++g) {
+    const ChipDescriptor* chip = backend.Groups[g].Chip;
+    if (chip != nullptr && (SwitchBit(chip->Segments) & ~backend.Switches) != 0) {
+      DescriptorNamesASegmentSwitchItsBackEndDoesNotDrive();
+    }
+  }
+  return backend;
+}
+
+// What a family's acquire puts into the controller.
 struct SmbusOps {
-  SmbusReadByteFn ReadByte;
-  SmbusReadWordFn ReadWord;
-  SmbusWriteByteFn WriteByte;
-  SmbusReleaseFn ReleaseDevice;
-  SmbusSegmentFn SelectSegment;    // null: no segment switch
-  SmbusSegmentFn DeselectSegment;
-  SmbusSendByteFn SendByte = nullptr;  // null: no send / receive byte (no DDR4 pages)
-  SmbusReceiveByteFn ReceiveByte = nullptr;
+  SmbusTransferFn Transfer;
+  SmbusReleaseFn ReleaseDevice = nullptr;
+  SmbusSegmentFn SelectSegment = nullptr;  // null: no segment switch
+  SmbusSegmentFn DeselectSegment = nullptr;
 };
 
-inline void InstallOps(SmbusController* controller, void* context, const SmbusOps& ops) {
+inline void InstallOps(SmbusController* controller, void* context, const SmbusOps& ops,
+                       const ChipDescriptor& chip) {
   controller->Context = context;
-  controller->ReadByte = ops.ReadByte;
-  controller->ReadWord = ops.ReadWord;
-  controller->WriteByte = ops.WriteByte;
+  controller->Transfer = ops.Transfer;
   controller->ReleaseDevice = ops.ReleaseDevice;
   controller->SelectSegment = ops.SelectSegment;
   controller->DeselectSegment = ops.DeselectSegment;
-  controller->SendByte = ops.SendByte;
-  controller->ReceiveByte = ops.ReceiveByte;
+  controller->Traits = RecordTraits(chip);
 }
+
+// A transfer the host has no protocol for: it fails, nothing touched.
+int32_t NoSuchTransfer(OpStatus* status, SmbusOp op);
+
+// Whether every one of `bits` is set in configuration byte `reg` of
+// `function`; when not, a discovery message names the register and what it
+// reads. A host whose enable is clear decodes nothing, and the base it still
+// shows may belong to another device by now.
+bool HostConfigEnabled(PciLocation function, uint8_t reg, uint8_t bits);

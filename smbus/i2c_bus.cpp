@@ -46,9 +46,6 @@ int32_t Fail(OpStatus* status, uint32_t hwCode, uint32_t detail) {
   return -1;
 }
 
-constexpr SmbusOps kOps = {&I2C_ReadByte, &I2C_ReadWord, &I2C_WriteByte, &I2C_ReleaseDevice,
-                           nullptr, nullptr};
-
 }  // namespace
 
 void I2C_Stop(I2cBus* bus) {
@@ -111,8 +108,10 @@ uint8_t I2C_ReceiveByte(I2cBus* bus, uint8_t lastByte) {
   return value;
 }
 
-int32_t I2C_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint8_t* value) {
+namespace {
+
+int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                 uint8_t* value) {
   auto* bus = static_cast<I2cBus*>(context);
   const uint8_t address = AddressByte(slave);
   if (I2C_StartAddress(bus, address) != 0) {
@@ -131,23 +130,23 @@ int32_t I2C_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t com
   return 0;
 }
 
-int32_t I2C_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint16_t* value) {
+int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                 uint16_t* value) {
   uint8_t low = 0;
   uint8_t high = 0;
-  if (I2C_ReadByte(context, status, slave, command, &low) != 0) {
+  if (ReadByte(context, status, slave, command, &low) != 0) {
     return Fail(status, OpError::ReadWordFailed, I2cDetail::AddressNotAcknowledged);
   }
   *value = low;  // stays in the output if the high byte fails
-  if (I2C_ReadByte(context, status, slave, static_cast<uint8_t>(command + 1), &high) != 0) {
+  if (ReadByte(context, status, slave, static_cast<uint8_t>(command + 1), &high) != 0) {
     return Fail(status, OpError::ReadWordFailed, I2cDetail::AddressNotAcknowledged);
   }
   *value = static_cast<uint16_t>(low | (high << 8));
   return 0;
 }
 
-int32_t I2C_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                      uint8_t value) {
+int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
+                  uint8_t value) {
   auto* bus = static_cast<I2cBus*>(context);
   const uint8_t address = AddressByte(slave);
   if (I2C_StartAddress(bus, address) != 0) {
@@ -180,13 +179,15 @@ int32_t I2C_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t co
   return 0;
 }
 
-int32_t I2C_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t pinVariant) {
-  const I2cPinDriver* pins = I2cPinDriverFor(pinVariant);
-  if (pins == nullptr || !host_status::UsableIoBase(ioBase, pins->BlockEnd)) return -1;
+constexpr SmbusOps kOps = {.Transfer = &I2C_Transfer, .ReleaseDevice = &I2C_ReleaseDevice};
+
+int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
+  const I2cPinDriver* pins =
+      (found.Chip->Quirks & kQuirkVia586bPins) != 0 ? &kVia586bPins : &kSis96xPins;
+  if (!host_status::UsableIoBase(found.IoBase, pins->BlockEnd)) return -1;
   auto* bus = static_cast<I2cBus*>(PoolAlloc(sizeof(I2cBus)));
   if (bus == nullptr) return -1;
-  bus->IoBase = ioBase;
-  bus->PinVariant = pinVariant;
+  bus->IoBase = found.IoBase;
   bus->Open = pins->Open;
   bus->Close = pins->Close;
   bus->SetSda = pins->SetSda;
@@ -196,13 +197,59 @@ int32_t I2C_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t 
   bus->Open(bus);
   I2C_Stop(bus);  // both lines high: the bus is idle
 
-  InstallOps(controller, bus, kOps);
+  InstallOps(controller, bus, kOps, *found.Chip);
   return 0;
 }
 
-int32_t I2C_AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation,
-                        uint32_t ioBase) {
-  return I2C_AcquireDevice(controller, ioBase, chip.Model);
+// The VIA 586B: its GPIO block's base in dword 0x20 on revision E (0x00),
+// in dword 0x48 on the others.
+constexpr ChipDescriptor kVia586bRevE =
+    DrivenBy(0, {.BaseRegister = 0x20, .BaseMask = 0xFFF0, .Quirks = kQuirkVia586bPins});
+constexpr ChipDescriptor kVia586b =
+    DrivenBy(0, {.BaseRegister = 0x48, .BaseMask = 0xFFF0, .Quirks = kQuirkVia586bPins});
+constexpr uint16_t kVendorVia = 0x1106;
+constexpr uint16_t kVia586bPm = 0x3040;
+constexpr ChipId kRevEIds[] = {
+    {.DeviceId = kVia586bPm, .RevisionId = 0x00, .Message = "smbcore: Found VIA 586B Revision E\n"},
+};
+constexpr ChipId kLaterIds[] = {
+    {.DeviceId = kVia586bPm, .RevisionId = 0x01, .Message = "smbcore: Found VIA 586B Revision F\n"},
+    {.DeviceId = kVia586bPm, .RevisionId = 0x10, .Message = "smbcore: Found VIA 586B Prod-Rev A\n"},
+    {.DeviceId = kVia586bPm, .Message = "smbcore: Found VIA 586B, revid: %02X\n",
+     .Args = MessageArgs::Revision},
+};
+constexpr ChipGroup kGroups[] = {
+    {.VendorId = kVendorVia, .Chip = &kVia586bRevE, .Ids = kRevEIds, .IdCount = CountOf(kRevEIds)},
+    {.VendorId = kVendorVia, .Chip = &kVia586b, .Ids = kLaterIds, .IdCount = CountOf(kLaterIds)},
+};
+
+}  // namespace
+
+constexpr ChipDescriptor kSis96xChip = DrivenBy(0, {});
+
+constexpr SmbusBackend kI2cBackend = MakeBackend({
+    .Name = "i2c",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &I2C_Transfer,
+    .Switches = 0,
+});
+
+int32_t I2C_Transfer(void* bus, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                     uint16_t* data) {
+  switch (op) {
+    case SmbusOp::ReadByte: {
+      uint8_t value = 0;
+      const int32_t result = ReadByte(bus, status, slave, command, &value);
+      *data = value;
+      return result;
+    }
+    case SmbusOp::ReadWord: return ReadWord(bus, status, slave, command, data);
+    case SmbusOp::WriteByte:
+      return WriteByte(bus, status, slave, command, static_cast<uint8_t>(*data));
+    default: return NoSuchTransfer(status, op);
+  }
 }
 
 void I2C_ReleaseDevice(void* context) {

@@ -20,7 +20,6 @@ using I2cGetPinFn = uint8_t (*)(I2cBus* bus);              // 0 or 1
 // The back-end's private context, owned by the controller record.
 struct I2cBus {
   uint32_t IoBase;     // the chipset's GPIO register base, used only by the pin driver
-  int32_t PinVariant;  // 0: SiS 96x word-wide pins, 1: VIA 586B byte-wide pins
   I2cPinFn Open;       // prepares the pins, leaves both lines high
   I2cPinFn Close;      // gives the pins back; may be null
   I2cSetPinFn SetSda;
@@ -32,29 +31,33 @@ struct I2cBus {
 // HwDetail word 0 of a failed transfer.
 namespace I2cDetail {
 constexpr uint32_t AddressNotAcknowledged = 3;  // after START or repeated START
-constexpr uint32_t ByteNotAcknowledged = 4;     // command or data byte, or the write's completion poll
+// The command or data byte, or the write's completion poll.
+constexpr uint32_t ByteNotAcknowledged = 4;
 }  // namespace I2cDetail
 
-// Builds the bus on the pins of `pinVariant` at `ioBase` and fills the
-// controller's transfer slots (no segment slots). -1, controller untouched
-// and no port touched, for an unknown variant, an I/O base of 0 or one whose
-// register block would run past the I/O space, or no pool memory.
-int32_t I2C_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t pinVariant);
+// Quirks (ChipDescriptor::Quirks): the pins of the VIA 586B (byte-wide, in
+// the power-management block); without it the SiS 96x's (word-wide, in the
+// ACPI block).
+constexpr uint32_t kQuirkVia586bPins = 1u << 0;
 
-// Discovery's entry (see smbus/backend.h): the pin driver is the descriptor's model.
-int32_t I2C_AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                        uint32_t ioBase);
+// The family's object: the VIA 586B's rows; discovery's SiS decision hands
+// its acquire kSis96xChip with the 96x's ACPI base. The acquire builds the
+// bus on the chip's pins at that base and fills the controller's slots (no
+// segment slots); -1, controller untouched and no port touched, for an I/O
+// base of 0 or one whose register block would run past the I/O space, or
+// no pool memory.
+extern const SmbusBackend kI2cBackend;
+extern const ChipDescriptor kSis96xChip;
 
-// SMBus read byte data: START, address, command, repeated START, address
-// with the read bit, one byte, no acknowledge, STOP.
-int32_t I2C_ReadByte(void* bus, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value);
-// Two read-byte transfers (command, then command + 1 wrapping past 0xFF),
-// low byte first; a failure of either reports HwCode 18 with detail 3.
-int32_t I2C_ReadWord(void* bus, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint16_t* value);
-// SMBus write byte data, then the completion poll: the address is sent again,
-// 1 ms apart, until the device acknowledges it (it does not while it writes).
-int32_t I2C_WriteByte(void* bus, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value);
+// The one transfer entry. Read byte: START, address, command, repeated
+// START, address with the read bit, one byte, no acknowledge, STOP. Read
+// word: two read-byte transfers (command, then command + 1 wrapping past
+// 0xFF), low byte first; a failure of either reports HwCode 18 with detail
+// 3. Write byte: SMBus write byte data, then the completion poll: the
+// address is sent again, 1 ms apart, until the device acknowledges it (it
+// does not while it writes). No send or receive byte.
+int32_t I2C_Transfer(void* bus, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                     uint16_t* data);
 // Gives the pins back (Close, when the driver has one) and frees the context.
 void I2C_ReleaseDevice(void* bus);
 

@@ -2,14 +2,6 @@
 
 #include "hw/hw.h"
 
-const I2cPinDriver* I2cPinDriverFor(int32_t variant) {
-  switch (variant) {
-    case kI2cPinsSis96x: return &kSis96xPins;
-    case kI2cPinsVia586b: return &kVia586bPins;
-    default: return nullptr;
-  }
-}
-
 void I2cClockStretchWait(I2cBus* bus, uint8_t level, I2cPinFn reassert) {
   DelayMs(0);
   if (level == 0) return;

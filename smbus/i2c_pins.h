@@ -18,14 +18,8 @@ struct I2cPinDriver {
   uint16_t BlockEnd;  // offset of the last port the driver touches, from IoBase
 };
 
-constexpr int32_t kI2cPinsSis96x = 0;   // 16-bit GPIO in the ACPI block
-constexpr int32_t kI2cPinsVia586b = 1;  // 8-bit GPIO in the power-management block
-
-extern const I2cPinDriver kSis96xPins;
-extern const I2cPinDriver kVia586bPins;
-
-// The driver of a variant, or null for any other value.
-const I2cPinDriver* I2cPinDriverFor(int32_t variant);
+extern const I2cPinDriver kSis96xPins;   // 16-bit GPIO in the ACPI block
+extern const I2cPinDriver kVia586bPins;  // 8-bit GPIO in the power-management block
 
 // After SetScl has written the new level: a zero-length delay and, when the
 // level is high, up to kI2cStretchReassertions re-assertions (each a

@@ -1,6 +1,7 @@
 #include "smbus/intel.h"
 
 #include "hw/hw.h"
+#include "smbus/intel_rows.h"
 #include "smbus/register_transaction.h"
 
 namespace intel {
@@ -16,25 +17,21 @@ constexpr uint8_t kStatusClearBits = kStatusEndBits;
 // takes; written as 1 it is handed back to the firmware that shares the
 // host. On PIIX4 the bit is reserved and written as read (0).
 
-constexpr bool HasSemaphore(int32_t variant) {
-  return variant == kVariantIch || variant == kVariantLaterIch;
-}
-
 // ICH only: SMBALERT_STS latches a device's alert for whoever services it
 // (firmware, an alert handler); a status clear writes it as 0, which leaves
 // it standing. The PIIX4 block's bit 5 is written back as read.
-constexpr uint8_t kStatusSmbAlert = 0x20;
+constexpr uint8_t kStatusSmbAlert = 0x20;  // SMBHSTSTS SMBALERT_STS
 
 // What a status write-back keeps of the value read.
-constexpr uint8_t KeptOnClear(int32_t variant) {
-  return HasSemaphore(variant) ? static_cast<uint8_t>(~kStatusSmbAlert) : 0xFF;
+constexpr uint8_t KeptOnClear(bool inUse) {
+  return inUse ? static_cast<uint8_t>(~kStatusSmbAlert) : 0xFF;
 }
 
-// Host configuration, byte 0x40 of the ICH6 and later SMBus function.
-constexpr uint8_t kHostConfig = 0x40;
-constexpr uint8_t kHostEnable = 0x01;       // off: the block decodes nothing
-constexpr uint8_t kI2cMode = 0x04;          // transfers framed as I2C, not SMBus
-constexpr uint8_t kSpdWriteDisable = 0x10;  // writes to 0x50-0x57 fail
+// Host configuration HOSTC, byte 0x40 of the ICH6 and later SMBus function.
+constexpr uint8_t kHostConfig = kIchHostConfig;
+constexpr uint8_t kHostEnable = 0x01;       // HST_EN; off: the block decodes nothing
+constexpr uint8_t kI2cMode = 0x04;          // I2C_EN: transfers framed as I2C, not SMBus
+constexpr uint8_t kSpdWriteDisable = 0x10;  // SPD_WD: writes to 0x50-0x57 fail
 constexpr uint8_t kSpdFirst = 0x50, kSpdLast = 0x57;
 // Loaded into data 0 and data 1 around every transfer, so that a transfer
 // that delivers nothing shows a recognisable value.
@@ -44,10 +41,10 @@ constexpr uint16_t kDataFiller = 0xCACA;
 constexpr uint32_t kSwitchedSegment = 1;  // the only segment that is switched
 constexpr uint8_t kSelectorKeepMask = 0xE7;
 constexpr unsigned kSelectorShift = 3;
-// Variant 0: a latch on the board, read and written directly.
+// The PIIX4 boards: a latch on the board, read and written directly.
 constexpr uint16_t kBoardLatchPort = 0xE437;
 constexpr uint8_t kLatchSelector = 1;
-// Variant 1: register 0xF1 of logical device 8 of the Super I/O chip.
+// The ICH boards: register 0xF1 of logical device 8 of the Super I/O chip.
 constexpr uint16_t kSuperIoIndex = 0x2E;
 constexpr uint16_t kSuperIoData = 0x2F;
 constexpr uint8_t kSuperIoEnterKey = 0x87;     // written twice to the index port
@@ -74,7 +71,7 @@ void LoadFiller(uint32_t ioBase) { PortWriteWord(Port(ioBase, kData0), kDataFill
 int32_t StartOnIdleHost(const IntelContext* ctx, OpStatus* status, uint32_t hwCode,
                         uint8_t* idleStatus) {
   uint8_t idle;
-  if (HasSemaphore(ctx->Variant)) {
+  if (ctx->InUseSemaphore != 0) {
     idle = TakeHost(ctx->IoBase);
     if (HeldByOther(idle)) {
       SetHwFailure(status, OpError::HostHeldByFirmware, idle);
@@ -86,7 +83,7 @@ int32_t StartOnIdleHost(const IntelContext* ctx, OpStatus* status, uint32_t hwCo
   }
   *idleStatus = idle;
   if (host_status::RefuseBusyHost(kHostStatusBits, status, idle, hwCode) == 0) return 0;
-  if (HasSemaphore(ctx->Variant)) PortWriteByte(Port(ctx->IoBase, kHostStatus), kStatusInUse);
+  if (ctx->InUseSemaphore != 0) PortWriteByte(Port(ctx->IoBase, kHostStatus), kStatusInUse);
   return -1;
 }
 
@@ -96,8 +93,8 @@ int32_t StartOnIdleHost(const IntelContext* ctx, OpStatus* status, uint32_t hwCo
 int32_t FinishTransfer(const IntelContext* ctx, OpStatus* status, uint8_t finalStatus,
                        uint32_t hwCode) {
   LoadFiller(ctx->IoBase);
-  ResetStatus(ctx->IoBase, ctx->Variant);
-  return host_status::JudgeFinalStatus(HasSemaphore(ctx->Variant) ? kIchStatusBits : kHostStatusBits,
+  ResetStatus(ctx->IoBase, ctx->InUseSemaphore != 0);
+  return host_status::JudgeFinalStatus(ctx->InUseSemaphore != 0 ? kIchStatusBits : kHostStatusBits,
                                        status, finalStatus, hwCode);
 }
 
@@ -123,20 +120,28 @@ void SwitchSuperIo(bool select) {
 
 void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
   if (segment != kSwitchedSegment) return;
-  if (ctx->Variant == kVariantPiix4) {
+  if (ctx->Segments == SegmentSwitch::BoardLatch) {
     const uint8_t old = PortReadByte(kBoardLatchPort);
     PortWriteByte(kBoardLatchPort, WithSelector(old, select ? kLatchSelector : 0));
-  } else if (ctx->Variant == kVariantIch) {
+  } else if (ctx->Segments == SegmentSwitch::SuperIo) {
     SwitchSuperIo(select);
   }
 }
 
-void ReleaseIchDevice(void* context);
-void ReleaseLaterIchDevice(void* context);
+void ReleaseDevice(void* context) { PoolFree(context); }
+
+void SelectSegment(void* context, uint32_t segment) {
+  WriteSelector(static_cast<IntelContext*>(context), segment, true);
+}
+
+void DeselectSegment(void* context, uint32_t segment) {
+  WriteSelector(static_cast<IntelContext*>(context), segment, false);
+}
 
 // Host control bits a read shows that are not firmware's settings.
 constexpr uint8_t kHostControlActions = kControlStart | kControlKill;
-// Auxiliary control: packet error checking and the 32-byte block buffer.
+// SMBAUXCTL: AAC (automatically append CRC, packet error checking) and
+// E32B (the 32-byte block buffer).
 constexpr uint8_t kAuxPecAndBuffer = 0x03;
 
 uint8_t HostControlNow(uint32_t ioBase) {
@@ -146,50 +151,6 @@ uint8_t HostControlNow(uint32_t ioBase) {
 void PutBack(uint32_t ioBase, uint16_t reg, uint8_t now, uint8_t firmware) {
   if (now != firmware) PortWriteByte(Port(ioBase, reg), firmware);
 }
-
-constexpr SmbusOps kOps = {&ReadByte,      &ReadWord,      &WriteByte,
-                           &ReleaseDevice, &SelectSegment, &DeselectSegment};
-constexpr SmbusOps kIchOps = {&ReadByte,         &ReadWord,      &WriteByte,
-                              &ReleaseIchDevice, &SelectSegment, &DeselectSegment};
-// The ICH6 and later put the firmware's host configuration back at release.
-constexpr SmbusOps kLaterIchOps = {&ReadByte,      &ReadWord,      &WriteByte,
-                                   &ReleaseLaterIchDevice, &SelectSegment, &DeselectSegment,
-                                   &SendByte,      &ReceiveByte};
-
-}  // namespace
-
-int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
-  // A base the firmware never programmed (0) would put the block on the DMA
-  // controller's ports: not acquired, no port touched.
-  if (!host_status::UsableIoBase(ioBase, kBlockLastPort)) return -1;
-  auto* ctx = static_cast<IntelContext*>(PoolAlloc(sizeof(IntelContext)));
-  if (ctx == nullptr) return -1;
-  ctx->IoBase = ioBase;
-  ctx->Variant = variant;
-  ctx->Function = PciLocation{0, 0, 0};
-  ctx->FirmwareHostConfig = 0;
-  ctx->SpdWritesBlocked = 0;
-  ctx->FirmwareHostControl = 0;
-  ctx->FirmwareAuxControl = 0;
-  ctx->HasAuxControl = 0;
-  InstallOps(controller, ctx, variant == kVariantIch ? kIchOps : kOps);
-  if (HasSemaphore(variant)) ctx->FirmwareHostControl = HostControlNow(ioBase);
-  // What the firmware left is cleared only once the host is ours, and not
-  // while it runs a transfer (the firmware's own, whose end is its to see).
-  // The ICH's semaphore our read took goes back either way.
-  const uint8_t value = HasSemaphore(variant) ? TakeHost(ioBase)
-                                              : PortReadByte(Port(ioBase, kHostStatus));
-  if (HasSemaphore(variant) && HeldByOther(value)) return 0;
-  const uint8_t release = HasSemaphore(variant) ? kStatusInUse : 0;
-  const bool busy = host_status::StillBusy(kHostStatusBits, value);
-  PortWriteByte(Port(ioBase, kHostStatus),
-                static_cast<uint8_t>(busy ? release
-                                          : ((value & KeptOnClear(variant)) | kStatusClearBits |
-                                             release)));
-  return 0;
-}
-
-namespace {
 
 // Plain byte and word transfers: no packet error code, no block buffer;
 // the firmware's setting kept for the release.
@@ -202,10 +163,17 @@ void TakeAuxControl(IntelContext* ctx) {
   }
 }
 
-// Puts the auxiliary control (where the chip has one) and the host control
-// back as the firmware left them.
+// Puts the host configuration back as the firmware left it (ICH6 and
+// later), then the auxiliary control (where the chip has one) and the host
+// control (ICH).
 void ReleaseIchDevice(void* context) {
   const auto* ctx = static_cast<IntelContext*>(context);
+  if (ctx->HasHostConfig != 0) {
+    const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
+    if ((dword & 0xFFu) != ctx->FirmwareHostConfig) {
+      PciWriteConfigDword(ctx->Function, (dword & ~0xFFu) | ctx->FirmwareHostConfig, kHostConfig);
+    }
+  }
   if (ctx->HasAuxControl != 0) {
     PutBack(ctx->IoBase, kAuxControl, PortReadByte(Port(ctx->IoBase, kAuxControl)),
             ctx->FirmwareAuxControl);
@@ -214,21 +182,27 @@ void ReleaseIchDevice(void* context) {
   ReleaseDevice(context);
 }
 
-// Puts the host configuration back as the firmware left it, then the
-// auxiliary and the host control.
-void ReleaseLaterIchDevice(void* context) {
-  const auto* ctx = static_cast<IntelContext*>(context);
-  const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
-  if ((dword & 0xFFu) != ctx->FirmwareHostConfig) {
-    PciWriteConfigDword(ctx->Function, (dword & ~0xFFu) | ctx->FirmwareHostConfig, kHostConfig);
-  }
-  ReleaseIchDevice(context);
+// What the firmware left is cleared only once the host is ours, and not
+// while it runs a transfer (the firmware's own, whose end is its to see).
+// The ICH's semaphore our read took goes back either way.
+void ClearFirmwareStatus(const IntelContext* ctx) {
+  const bool inUse = ctx->InUseSemaphore != 0;
+  const uint8_t value =
+      inUse ? TakeHost(ctx->IoBase) : PortReadByte(Port(ctx->IoBase, kHostStatus));
+  if (inUse && HeldByOther(value)) return;
+  const uint8_t release = inUse ? kStatusInUse : 0;
+  const bool busy = host_status::StillBusy(kHostStatusBits, value);
+  PortWriteByte(Port(ctx->IoBase, kHostStatus),
+                static_cast<uint8_t>(busy ? release
+                                          : ((value & KeptOnClear(inUse)) | kStatusClearBits |
+                                             release)));
 }
 
-}  // namespace
-
-int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
-                              PciLocation function) {
+// ICH6 and later: HOSTC decides first. With the host disabled the block
+// decodes nothing: a discovery message, false, no port touched. I2C mode is
+// turned off for the driver's transfers, the byte put back as it was at
+// release; SPD_WD makes a write to the SPD addresses fail unsent.
+bool TakeHostConfig(IntelContext* ctx, PciLocation function) {
   const uint32_t dword = PciReadConfigDword(function, kHostConfig);
   const auto hostConfig = static_cast<uint8_t>(dword & 0xFFu);
   if ((hostConfig & kHostEnable) == 0) {
@@ -236,45 +210,81 @@ int32_t AcquireLaterIchDevice(SmbusController* controller, uint32_t ioBase,
       DebugPrintHook("smbcore: SMBus host disabled by the BIOS (host configuration %02X)\n",
                      hostConfig);
     }
-    return -1;
+    return false;
   }
-  if (AcquireDevice(controller, ioBase, kVariantLaterIch) != 0) return -1;
-  auto* ctx = static_cast<IntelContext*>(controller->Context);
+  ctx->HasHostConfig = 1;
   ctx->Function = function;
   ctx->FirmwareHostConfig = hostConfig;
   ctx->SpdWritesBlocked = (hostConfig & kSpdWriteDisable) != 0 ? 1 : 0;
-  InstallOps(controller, ctx, kLaterIchOps);
-  // SMBus framing for the driver's transfers; the firmware's choice returns
-  // at release.
-  if ((hostConfig & kI2cMode) != 0) {
-    PciWriteConfigDword(function, dword & ~uint32_t{kI2cMode}, kHostConfig);
-  }
-  TakeAuxControl(ctx);
-  return 0;
+  return true;
 }
 
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase) {
-  if ((chip.Features & kHostConfigByte) != 0) {
-    return AcquireLaterIchDevice(controller, ioBase, function);
+constexpr SmbusOps kPiix4Ops = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice,
+                                .SelectSegment = &SelectSegment,
+                                .DeselectSegment = &DeselectSegment};
+constexpr SmbusOps kIchOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseIchDevice,
+                              .SelectSegment = &SelectSegment,
+                              .DeselectSegment = &DeselectSegment};
+
+// Discovery's entry. A chip with HOSTC is an ICH6 or later, one with
+// INUSE_STS an ICH, any other a PIIX4. An ICH with the auxiliary control
+// (ICH4 on) gets its packet error checking and 32-byte buffer cleared for
+// the driver's transfers, and put back at release; a chip whose descriptor
+// names no segment switch gets none.
+int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
+  const ChipDescriptor& chip = *found.Chip;
+  IntelContext init{};
+  if ((chip.Quirks & kQuirkHostConfigByte) != 0 && !TakeHostConfig(&init, found.Function)) {
+    return -1;
   }
-  const int32_t variant = (chip.Features & kHostInUseSemaphore) != 0 ? kVariantIch : kVariantPiix4;
-  if (AcquireDevice(controller, ioBase, variant) != 0) return -1;
-  if (variant == kVariantIch && (chip.Features & kHostAuxControl) != 0) {
-    TakeAuxControl(static_cast<IntelContext*>(controller->Context));
-  }
-  // A board with no known segment switch (the 440MX's): segment 1 is not
-  // switched, and no board port is written for it.
+  // A base the firmware never programmed (0) would put the block on the DMA
+  // controller's ports: not acquired, no port touched.
+  if (!InitContext(&init, found.IoBase, chip)) return -1;
+  auto* ctx = static_cast<IntelContext*>(PoolAlloc(sizeof(IntelContext)));
+  if (ctx == nullptr) return -1;
+  *ctx = init;
+  const bool ich = ctx->InUseSemaphore != 0;
+  InstallOps(controller, ctx, ich ? kIchOps : kPiix4Ops, chip);
   if (chip.Segments == SegmentSwitch::None) {
     controller->SelectSegment = nullptr;
     controller->DeselectSegment = nullptr;
   }
+  if (ich) ctx->FirmwareHostControl = HostControlNow(ctx->IoBase);
+  ClearFirmwareStatus(ctx);
+  if ((chip.Quirks & kQuirkHostConfigByte) != 0 && (ctx->FirmwareHostConfig & kI2cMode) != 0) {
+    // SMBus framing for the driver's transfers; the firmware's choice
+    // returns at release.
+    const uint32_t dword = PciReadConfigDword(ctx->Function, kHostConfig);
+    PciWriteConfigDword(ctx->Function, dword & ~uint32_t{kI2cMode}, kHostConfig);
+  }
+  if ((chip.Quirks & kQuirkAuxControl) != 0) TakeAuxControl(ctx);
   return 0;
 }
 
-void ResetStatus(uint32_t ioBase, int32_t variant) {
-  WriteBackStatus(ioBase, KeptOnClear(variant),
-                  HasSemaphore(variant) ? kStatusClearBits | kStatusInUse : kStatusClearBits);
+}  // namespace
+
+constexpr SmbusBackend kIntelBackend = MakeBackend({
+    .Name = "intel",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &Transfer,
+    .Switches = kSwitches,
+});
+
+bool InitContext(IntelContext* ctx, uint32_t ioBase, const ChipDescriptor& chip) {
+  if (!host_status::UsableIoBase(ioBase, kBlockLastPort)) return false;
+  ctx->IoBase = ioBase;
+  ctx->InUseSemaphore = (chip.Traits & kChipInUseSemaphore) != 0 ? 1 : 0;
+  ctx->FirstPollMs = (chip.Traits & kChipLateBusy) != 0 ? kLateBusyFirstPollMs
+                                                         : static_cast<uint8_t>(kReadSettleMs);
+  ctx->Segments = chip.Segments;
+  return true;
+}
+
+void ResetStatus(uint32_t ioBase, bool inUseSemaphore) {
+  WriteBackStatus(ioBase, KeptOnClear(inUseSemaphore),
+                  inUseSemaphore ? kStatusClearBits | kStatusInUse : kStatusClearBits);
 }
 
 bool HeldByOther(uint8_t value) {
@@ -308,27 +318,15 @@ void Program(uint32_t ioBase, const Transaction& t) {
 // The idle wait comes before the filler (StartOnIdleHost). The ICH waits
 // for its completion bit; PIIX4 for busy clear.
 constexpr TransactionSteps<uint8_t> kPiix4Steps = {
-    kHostStatusBits, true,           &WaitForBusReady, &Program,       nullptr,
-    kReadSettleMs,   kWriteSettleMs, &WaitForBusReady, kStatusEndBits, &ClearEndBits,
-    &KillTransfer};
+    .Bits = kHostStatusBits, .CallerWaitedForIdle = true, .WaitIdle = &WaitForBusReady,
+    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForBusReady, .LeftBits = kStatusEndBits,
+    .ClearLeft = &ClearEndBits, .Kill = &KillTransfer};
 constexpr TransactionSteps<uint8_t> kIchSteps = {
-    kIchStatusBits, true,           &WaitForBusReady,    &Program,       nullptr,
-    kReadSettleMs,  kWriteSettleMs, &WaitForTransferEnd, kStatusEndBits, &ClearEndBits,
-    &KillTransfer};
-// Send and receive byte carry one byte after the address: no write cycle to
-// wait out, the read settle time either way.
-constexpr TransactionSteps<uint8_t> ByteSteps(TransactionSteps<uint8_t> steps) {
-  steps.WriteSettleMs = steps.ReadSettleMs;
-  return steps;
-}
-constexpr TransactionSteps<uint8_t> kPiix4ByteSteps = ByteSteps(kPiix4Steps);
-constexpr TransactionSteps<uint8_t> kIchByteSteps = ByteSteps(kIchSteps);
-constexpr TransactionSteps<uint8_t> Csb5Steps(TransactionSteps<uint8_t> steps) {
-  steps.ReadSettleMs = kCsb5ReadSettleMs;
-  return steps;
-}
-constexpr TransactionSteps<uint8_t> kCsb5Steps = Csb5Steps(kPiix4Steps);
-constexpr TransactionSteps<uint8_t> kCsb5ByteSteps = ByteSteps(kCsb5Steps);
+    .Bits = kIchStatusBits, .CallerWaitedForIdle = true, .WaitIdle = &WaitForBusReady,
+    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForTransferEnd, .LeftBits = kStatusEndBits,
+    .ClearLeft = &ClearEndBits, .Kill = &KillTransfer};
 
 // A send or receive byte whose transfer ended with the device error alone
 // went unacknowledged (on these hosts the bit means no acknowledge, the
@@ -341,88 +339,53 @@ int32_t ByteTransferResult(int32_t result, uint8_t finalStatus) {
   return deviceErrorAlone ? kNotAcknowledged : result;
 }
 
-const TransactionSteps<uint8_t>& StepsFor(int32_t variant, bool oneByte) {
-  if (HasSemaphore(variant)) return oneByte ? kIchByteSteps : kIchSteps;
-  if (variant == kVariantCsb5) return oneByte ? kCsb5ByteSteps : kCsb5Steps;
-  return oneByte ? kPiix4ByteSteps : kPiix4Steps;
+// On a host the caller found idle with status `idle`: clears what someone
+// else left there, starts, waits for the end; a transfer still running
+// after the poll limit is killed (its busy status returned). The first poll
+// waits the chip's time; a send or receive byte settles as a read either
+// way: no write cycle follows.
+uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
+                  uint8_t command, uint8_t isRead) {
+  TransactionSteps<uint8_t> steps = ctx->InUseSemaphore != 0 ? kIchSteps : kPiix4Steps;
+  steps.ReadSettleMs = ctx->FirstPollMs;
+  if (protocol == kProtocolByte) steps.WriteSettleMs = steps.ReadSettleMs;
+  return RunTransaction(steps, ctx->IoBase, {protocol, slave, command, isRead, 0}, idle);
 }
 
 }  // namespace
 
-// A send or receive byte settles as a read either way: no write cycle follows.
-uint8_t CallSMBus(const IntelContext* ctx, uint8_t idle, uint8_t protocol, uint8_t slave,
-                  uint8_t command, uint8_t isRead) {
-  return RunTransaction(StepsFor(ctx->Variant, protocol == kProtocolByte), ctx->IoBase,
-                        {protocol, slave, command, isRead, 0}, idle);
-}
-
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value) {
+int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data) {
   const auto* ctx = static_cast<IntelContext*>(context);
   const uint32_t base = ctx->IoBase;
-  uint8_t idle = 0;
-  if (StartOnIdleHost(ctx, status, OpError::ReadByteFailed, &idle) != 0) return -1;
-  LoadFiller(base);
-  const uint8_t final = CallSMBus(ctx, idle, kProtocolByteData, slave, command, 1);
-  *value = PortReadByte(Port(base, kData0));
-  return FinishTransfer(ctx, status, final, OpError::ReadByteFailed);
-}
-
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value) {
-  const auto* ctx = static_cast<IntelContext*>(context);
-  const uint32_t base = ctx->IoBase;
-  uint8_t idle = 0;
-  if (StartOnIdleHost(ctx, status, OpError::ReadWordFailed, &idle) != 0) return -1;
-  LoadFiller(base);
-  const uint8_t final = CallSMBus(ctx, idle, kProtocolWordData, slave, command, 1);
-  *value = PortReadWord(Port(base, kData0));  // data 0 low, data 1 high
-  return FinishTransfer(ctx, status, final, OpError::ReadWordFailed);
-}
-
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value) {
-  const auto* ctx = static_cast<IntelContext*>(context);
-  const uint32_t base = ctx->IoBase;
+  const uint32_t hwCode = HwCodeOf(op);
   // The host fails such a write itself; nothing is started.
-  if (ctx->SpdWritesBlocked != 0 && slave >= kSpdFirst && slave <= kSpdLast) {
+  if (op == SmbusOp::WriteByte && ctx->SpdWritesBlocked != 0 && slave >= kSpdFirst &&
+      slave <= kSpdLast) {
     SetHwFailure(status, OpError::SpdWritesBlocked, ctx->FirmwareHostConfig);
     return -1;
   }
   uint8_t idle = 0;
-  if (StartOnIdleHost(ctx, status, OpError::WriteByteFailed, &idle) != 0) return -1;
-  PortWriteByte(Port(base, kData0), value);
-  const uint8_t final = CallSMBus(ctx, idle, kProtocolByteData, slave, command, 0);
-  return FinishTransfer(ctx, status, final, OpError::WriteByteFailed);
-}
-
-int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) {
-  const auto* ctx = static_cast<IntelContext*>(context);
-  uint8_t idle = 0;
-  if (StartOnIdleHost(ctx, status, OpError::SendByteFailed, &idle) != 0) return -1;
-  LoadFiller(ctx->IoBase);
-  const uint8_t final = CallSMBus(ctx, idle, kProtocolByte, slave, value, 0);
-  return ByteTransferResult(FinishTransfer(ctx, status, final, OpError::SendByteFailed), final);
-}
-
-int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value) {
-  const auto* ctx = static_cast<IntelContext*>(context);
-  uint8_t idle = 0;
-  if (StartOnIdleHost(ctx, status, OpError::ReceiveByteFailed, &idle) != 0) return -1;
-  LoadFiller(ctx->IoBase);
-  const uint8_t final = CallSMBus(ctx, idle, kProtocolByte, slave, 0, 1);
-  *value = PortReadByte(Port(ctx->IoBase, kData0));
-  return ByteTransferResult(FinishTransfer(ctx, status, final, OpError::ReceiveByteFailed), final);
-}
-
-void ReleaseDevice(void* context) { PoolFree(context); }
-
-void SelectSegment(void* context, uint32_t segment) {
-  WriteSelector(static_cast<IntelContext*>(context), segment, true);
-}
-
-void DeselectSegment(void* context, uint32_t segment) {
-  WriteSelector(static_cast<IntelContext*>(context), segment, false);
+  if (StartOnIdleHost(ctx, status, hwCode, &idle) != 0) return -1;
+  if (op == SmbusOp::WriteByte) {
+    PortWriteByte(Port(base, kData0), static_cast<uint8_t>(*data));
+  } else {
+    LoadFiller(base);
+  }
+  const bool oneByte = op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte;
+  const uint8_t protocol = oneByte                     ? kProtocolByte
+                           : op == SmbusOp::ReadWord ? kProtocolWordData
+                                                     : kProtocolByteData;
+  // Send byte carries its byte in the command register.
+  const uint8_t final = CallSMBus(ctx, idle, protocol, slave,
+                                  op == SmbusOp::ReceiveByte ? 0 : command, IsReadOp(op) ? 1 : 0);
+  if (op == SmbusOp::ReadWord) {
+    *data = PortReadWord(Port(base, kData0));  // data 0 low, data 1 high
+  } else if (IsReadOp(op)) {
+    *data = PortReadByte(Port(base, kData0));
+  }
+  const int32_t result = FinishTransfer(ctx, status, final, hwCode);
+  return oneByte ? ByteTransferResult(result, final) : result;
 }
 
 }  // namespace intel

@@ -59,32 +59,41 @@ bool Abort(const NvContext* ctx) {
   return true;
 }
 
-constexpr SmbusOps kOps = {&NV_ReadByte, &NV_ReadWord, &NV_WriteByte, &NV_ReleaseDevice,
-                           nullptr, nullptr};
+constexpr SmbusOps kOps = {.Transfer = &NV_Transfer, .ReleaseDevice = &NV_ReleaseDevice};
+
+int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
+  return NV_AcquireDevice(controller, found.IoBase, *found.Chip);
+}
+
+constexpr ChipDescriptor kNforce2 = DrivenBy(
+    0, {.BaseRegister = 0x50, .BaseMask = 0xFFF0, .Quirks = kQuirkNvAbortRegister});
+constexpr ChipId kNforce2Ids[] = {{.DeviceId = 0x0064}};
+constexpr ChipGroup kGroups[] = {
+    {.VendorId = 0x10DE, .Chip = &kNforce2, .Ids = kNforce2Ids, .IdCount = CountOf(kNforce2Ids)},
+};
 
 }  // namespace
 
-int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant,
-                         NvAbort abort) {
+constexpr SmbusBackend kNvidia0064Backend = MakeBackend({
+    .Name = "nvidia_0064",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &NV_Transfer,
+    .Switches = 0,
+});
+
+int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, const ChipDescriptor& chip) {
   if (!host_status::UsableIoBase(ioBase, kLastRegister)) return -1;
   auto* ctx = static_cast<NvContext*>(PoolAlloc(sizeof(NvContext)));
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
   ctx->Unfinished = 0;
-  ctx->Abort = abort;
-  if (variant != kNvVariantPortIo) {
-    PoolFree(ctx);
-    return -1;
-  }
+  ctx->Abort = (chip.Quirks & kQuirkNvAbortRegister) != 0 ? NvAbort::Register : NvAbort::None;
   ctx->ReadRegister = &PortReadRegister;
   ctx->WriteRegister = &PortWriteRegister;
-  InstallOps(controller, ctx, kOps);
+  InstallOps(controller, ctx, kOps, chip);
   return 0;
-}
-
-int32_t NV_AcquireChip(SmbusController* controller, const ChipDescriptor&, PciLocation,
-                       uint32_t ioBase) {
-  return NV_AcquireDevice(controller, ioBase, kNvVariantPortIo);
 }
 
 uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_t command) {
@@ -103,35 +112,26 @@ uint8_t NV_CallSMBus(NvContext* context, uint8_t protocol, uint8_t slave, uint8_
   return final;
 }
 
-int32_t NV_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                    uint8_t* value) {
+int32_t NV_Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                    uint16_t* data) {
+  if (op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte) return NoSuchTransfer(status, op);
   auto* ctx = static_cast<NvContext*>(context);
-  if (RefuseUnfinished(ctx, status, OpError::ReadByteFailed) != 0) return -1;
-  const uint8_t final = NV_CallSMBus(ctx, kNvProtocolReadByteData, slave, command);
-  *value = ReadRegister(ctx, kNvData0);
-  return Judge(status, final, OpError::ReadByteFailed);
-}
-
-int32_t NV_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                    uint16_t* value) {
-  auto* ctx = static_cast<NvContext*>(context);
-  if (RefuseUnfinished(ctx, status, OpError::ReadWordFailed) != 0) return -1;
-  const uint8_t final = NV_CallSMBus(ctx, kNvProtocolReadWordData, slave, command);
+  const uint32_t hwCode = HwCodeOf(op);
+  if (RefuseUnfinished(ctx, status, hwCode) != 0) return -1;
+  if (op == SmbusOp::WriteByte) {
+    WriteRegister(ctx, kNvData0, static_cast<uint8_t>(*data));
+    const uint8_t final = NV_CallSMBus(ctx, kNvProtocolWriteByteData, slave, command);
+    const int32_t result = Judge(status, final, hwCode);
+    if (result == 0) DelayMs(kNvWriteCycleMs);
+    return result;
+  }
+  const bool word = op == SmbusOp::ReadWord;
+  const uint8_t final =
+      NV_CallSMBus(ctx, word ? kNvProtocolReadWordData : kNvProtocolReadByteData, slave, command);
   const uint8_t low = ReadRegister(ctx, kNvData0);
-  const uint8_t high = ReadRegister(ctx, kNvData1);
-  *value = static_cast<uint16_t>(high << 8 | low);
-  return Judge(status, final, OpError::ReadWordFailed);
-}
-
-int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint8_t value) {
-  auto* ctx = static_cast<NvContext*>(context);
-  if (RefuseUnfinished(ctx, status, OpError::WriteByteFailed) != 0) return -1;
-  WriteRegister(ctx, kNvData0, value);
-  const uint8_t final = NV_CallSMBus(ctx, kNvProtocolWriteByteData, slave, command);
-  const int32_t result = Judge(status, final, OpError::WriteByteFailed);
-  if (result == 0) DelayMs(kNvWriteCycleMs);
-  return result;
+  const uint8_t high = word ? ReadRegister(ctx, kNvData1) : 0;
+  *data = static_cast<uint16_t>(high << 8 | low);
+  return Judge(status, final, hwCode);
 }
 
 void NV_ReleaseDevice(void* context) { PoolFree(context); }

@@ -46,10 +46,11 @@ constexpr uint32_t kNvPollLimit = 100;
 // cycle, up to 10 ms) and answers nothing meanwhile: a write transfer that
 // succeeded leaves it that long before the next transfer can start.
 constexpr int32_t kNvWriteCycleMs = 10;
-constexpr int32_t kNvVariantPortIo = 1;  // the only variant: registers as I/O ports
-
 // Whether the host can abort a transaction (control 0x3E bit 5).
 enum class NvAbort : uint32_t { None = 0, Register = 1 };
+
+// Quirks (ChipDescriptor::Quirks) of this family and the MCP family.
+constexpr uint32_t kQuirkNvAbortRegister = 1u << 0;  // the nForce2, MCP51, MCP55
 
 // (I/O base, register, out value) -> 0 and (I/O base, register, value) -> 0.
 using NvReadRegisterFn = int32_t (*)(uint32_t ioBase, uint8_t reg, uint8_t* value);
@@ -67,24 +68,17 @@ struct NvContext {
   NvAbort Abort;
 };
 
-// Allocates the context and fills the controller's slots; -1 when the
-// variant is not 1, the context cannot be allocated, or the base is 0 or
-// the block up to its control register runs past port 0xFFFF. No register
-// is written here. `abort`: whether this part has the abort register (the
-// nForce2 0x0064 has).
-int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant,
-                         NvAbort abort = NvAbort::Register);
+// Allocates the context and fills the controller's slots as `chip` says;
+// -1 when the context cannot be allocated, or the base is 0 or the block up
+// to its control register runs past port 0xFFFF. No register is written.
+int32_t NV_AcquireDevice(SmbusController* controller, uint32_t ioBase, const ChipDescriptor& chip);
 
-// Discovery's entry (see smbus/backend.h).
-int32_t NV_AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                       uint32_t ioBase);
+// The family's object: the nForce2 10DE:0064.
+extern const SmbusBackend kNvidia0064Backend;
 
-int32_t NV_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                    uint8_t* value);
-int32_t NV_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                    uint16_t* value);
-int32_t NV_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint8_t value);
+// The one transfer entry, on an NvContext; the MCP family's too.
+int32_t NV_Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                    uint16_t* data);
 void NV_ReleaseDevice(void* context);
 
 // Address, command, protocol (the start), 1 ms, then the status polled

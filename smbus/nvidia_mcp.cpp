@@ -10,19 +10,6 @@ namespace {
 
 constexpr uint32_t kChannels = 2;
 
-// The MCPs whose hosts have the abort register (control 0x3E bit 5, abort
-// status 0x3C), as the nForce2 has: the MCP51 and MCP55. On the others
-// those offsets are something else and are never written.
-constexpr uint16_t kAbortingMcps[] = {0x0264, 0x0368};
-
-NvAbort AbortOf(PciLocation function) {
-  const uint32_t device = PciReadConfigDword(function, 0x00) >> 16;
-  for (uint16_t id : kAbortingMcps) {
-    if (device == id) return NvAbort::Register;
-  }
-  return NvAbort::None;
-}
-
 }  // namespace
 
 uint32_t ChannelBase(PciLocation function, uint32_t channel) {
@@ -35,7 +22,14 @@ bool DecodesIo(PciLocation function) {
   return (PciReadConfigDword(function, kCommandRegister) & kCommandIoSpace) != 0;
 }
 
-int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_t channels) {
+namespace {
+
+// Chooses the channel among the first `channels` (1: channel 2 is not to be
+// touched).
+int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
+  const PciLocation function = found.Function;
+  const ChipDescriptor& chip = *found.Chip;
+  uint32_t channels = found.SecondHostUnsafe ? 1u : 2u;
   if (!DecodesIo(function)) {
     if (DebugPrintHook != nullptr) {
       DebugPrintHook("smbcore: nVidia SMBus function decodes no I/O: not used\n");
@@ -53,21 +47,67 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_
   }
   if (fallback < 0) return -1;
 
-  const NvAbort abort = AbortOf(function);
   int32_t chosen = -1;
   for (uint32_t channel = 0; channel < channels && chosen < 0; ++channel) {
     SmbusController probe{};
-    if (NV_AcquireDevice(&probe, bases[channel], kNvVariantPortIo, abort) != 0) continue;
+    if (NV_AcquireDevice(&probe, bases[channel], chip) != 0) continue;
     if (AnySpdSlotAnswers(&probe)) chosen = static_cast<int32_t>(channel);
     NV_ReleaseDevice(probe.Context);
   }
   if (chosen < 0) chosen = fallback;
-  if (NV_AcquireDevice(controller, bases[chosen], kNvVariantPortIo, abort) != 0) return -1;
+  if (NV_AcquireDevice(controller, bases[chosen], chip) != 0) return -1;
   if (DebugPrintHook != nullptr) {
     DebugPrintHook("smbcore: nVidia SMBus channel %u at %04X\n", static_cast<uint32_t>(chosen + 1),
                    bases[chosen]);
   }
   return 0;
 }
+
+constexpr uint16_t kVendorNvidia = 0x10DE;
+// The MCPs whose hosts have the abort register (control 0x3E bit 5, abort
+// status 0x3C), as the nForce2 has: the MCP51 and MCP55. On the others
+// those offsets are something else and are never written.
+constexpr ChipDescriptor kMcpAborting = DrivenBy(0, {.Quirks = kQuirkNvAbortRegister});
+constexpr MessageArgs kRev = MessageArgs::Revision;
+constexpr ChipId kMcpIds[] = {
+    {.DeviceId = 0x0084, .Message = "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n",
+     .Args = kRev},
+    {.DeviceId = 0x00D4, .Message = "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n",
+     .Args = kRev},
+    {.DeviceId = 0x00E4, .Message = "smbcore: Found nVidia nForce3 250Gb rev=%02X\n",
+     .Args = kRev},
+    {.DeviceId = 0x0052, .Message = "smbcore: Found nVidia CK804 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x0034, .Message = "smbcore: Found nVidia MCP04 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x03EB, .Message = "smbcore: Found nVidia MCP61 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x0446, .Message = "smbcore: Found nVidia MCP65 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x0542, .Message = "smbcore: Found nVidia MCP67 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x07D8, .Message = "smbcore: Found nVidia MCP73 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x0752, .Message = "smbcore: Found nVidia MCP78S rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x0AA2, .Message = "smbcore: Found nVidia MCP79 rev=%02X\n", .Args = kRev},
+};
+constexpr ChipId kMcpAbortingIds[] = {
+    {.DeviceId = 0x0264, .Message = "smbcore: Found nVidia MCP51 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x0368, .Message = "smbcore: Found nVidia MCP55 rev=%02X\n", .Args = kRev},
+};
+constexpr ChipGroup kGroups[] = {
+    {.VendorId = kVendorNvidia, .Chip = &kMcpChip, .Ids = kMcpIds, .IdCount = CountOf(kMcpIds)},
+    {.VendorId = kVendorNvidia, .Chip = &kMcpAborting, .Ids = kMcpAbortingIds,
+     .IdCount = CountOf(kMcpAbortingIds)},
+};
+
+}  // namespace
+
+// The nForce2 host block, twice; the acquire finds both channels' bases in
+// the function's configuration space.
+constexpr ChipDescriptor kMcpChip = DrivenBy(0, {});
+
+constexpr SmbusBackend kNvidiaMcpBackend = MakeBackend({
+    .Name = "nvidia_mcp",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &NV_Transfer,
+    .Switches = 0,
+});
 
 }  // namespace nvidia_mcp

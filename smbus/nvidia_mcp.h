@@ -30,10 +30,13 @@ constexpr uint32_t kCommandIoSpace = 0x01;          // the function decodes its 
 // programmed none or the BAR is a memory BAR.
 uint32_t ChannelBase(PciLocation function, uint32_t channel);
 
-// Chooses the channel among the first `channels` (1: channel 2 is not to
-// be touched) and installs the nVidia 0x0064 back-end on its base; -1
-// (controller untouched, no port touched) when no base is usable or the
-// back-end's context cannot be allocated.
-int32_t AcquireDevice(SmbusController* controller, PciLocation function, uint32_t channels = 2);
+// The family's object: the MCPs after the nForce2. Its acquire chooses the
+// channel (channel 2 not touched where the board forbids it) and installs
+// the nVidia 0x0064 transfer on its base; -1 (controller untouched, no port
+// touched) when no base is usable or the context cannot be allocated.
+extern const SmbusBackend kNvidiaMcpBackend;
+
+// The MCPs' descriptor, for the boards that forbid channel 2.
+extern const ChipDescriptor kMcpChip;
 
 }  // namespace nvidia_mcp

@@ -56,10 +56,6 @@ constexpr uint8_t kSemaphoreTake = 0x10;     // written to ask; reads 1 while we
 constexpr uint8_t kSemaphoreRelease = 0x20;  // written to give it back
 constexpr int32_t kSemaphoreRetryMs = 1;
 
-// The Intel back-end's PIIX4 variant: no INUSE_STS, and no segment switch
-// since this back-end installs none; the CSB5's waits 2 ms for its first poll.
-constexpr int32_t kIntelPiix4 = 0;
-constexpr uint32_t kCsb5Id = 0x02011166;  // device and vendor ID
 
 enum class Method { Legacy, PmBaseLow, PmDecode };
 
@@ -70,22 +66,22 @@ struct Layout {
   bool window = false;   // the PM registers through the memory window
 };
 
-Layout LayoutOf(int32_t chip, uint8_t revision) {
-  switch (chip) {
-    case kChipAti4385:
-      if (revision < kSb800FirstRevision) return {Method::Legacy, 0, 0};
-      return {Method::PmBaseLow, 0, kPortShift21};
-    case kChipHudson2:
-      return {revision < kHudson2DecodeFrom ? Method::PmBaseLow : Method::PmDecode,
-              revision < kHudson2PortIn02From ? kPortIn2E : kPortIn02,
-              revision < kHudson2PortIn02From ? kPortShift21 : kPortShift43};
-    case kChipFch790B:
-      if (revision >= kFch790BWindowFrom) return {Method::PmDecode, kPortIn02, kPortShift43, true};
-      return {revision < kFch790BDecodeFrom ? Method::PmBaseLow : Method::PmDecode, kPortIn02,
-              kPortShift43};
-    default:
-      return {Method::Legacy, 0, 0};
+Layout LayoutOf(uint32_t quirks, uint8_t revision) {
+  if ((quirks & kQuirkAti4385) != 0) {
+    if (revision < kSb800FirstRevision) return {Method::Legacy, 0, 0};
+    return {Method::PmBaseLow, 0, kPortShift21};
   }
+  if ((quirks & kQuirkHudson2) != 0) {
+    return {revision < kHudson2DecodeFrom ? Method::PmBaseLow : Method::PmDecode,
+            revision < kHudson2PortIn02From ? kPortIn2E : kPortIn02,
+            revision < kHudson2PortIn02From ? kPortShift21 : kPortShift43};
+  }
+  if ((quirks & kQuirkFch790B) != 0) {
+    if (revision >= kFch790BWindowFrom) return {Method::PmDecode, kPortIn02, kPortShift43, true};
+    return {revision < kFch790BDecodeFrom ? Method::PmBaseLow : Method::PmDecode, kPortIn02,
+            kPortShift43};
+  }
+  return {Method::Legacy, 0, 0};
 }
 
 void Say(const char* format, uint32_t device, uint32_t revision) {
@@ -252,7 +248,7 @@ int32_t OnOurHost(void* context, OpStatus* status, uint32_t hwCode, Transfer tra
     SetHwFailure(status, OpError::HostHeldByFirmware, ctx->Semaphore);
     return -1;
   }
-  intel::ResetStatus(ctx->Host.IoBase, kIntelPiix4);
+  intel::ResetStatus(ctx->Host.IoBase, false);
   const int32_t oldPort = SelectSpdPort(ctx);
   if (oldPort == kPmUnreachable) {
     ReleaseSemaphore(ctx);
@@ -265,16 +261,23 @@ int32_t OnOurHost(void* context, OpStatus* status, uint32_t hwCode, Transfer tra
   return result;
 }
 
-constexpr SmbusOps kOps = {&ReadByte, &ReadWord,  &WriteByte, &ReleaseDevice,
-                           nullptr,   nullptr,    &SendByte, &ReceiveByte};
+void ReleaseDevice(void* context) { PoolFree(context); }
 
-}  // namespace
+int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data) {
+  return OnOurHost(context, status, HwCodeOf(op), [&](intel::IntelContext* host) {
+    return intel::Transfer(host, status, op, slave, command, data);
+  });
+}
 
-int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip) {
+constexpr SmbusOps kOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice};
+
+int32_t AcquireChip(SmbusController* controller, const ChipFound& chipFound) {
+  const PciLocation function = chipFound.Function;
+  const ChipDescriptor& chip = *chipFound.Chip;
   const uint8_t revision = static_cast<uint8_t>(PciReadConfigDword(function, kRevisionDword));
-  const Layout layout = LayoutOf(chip, revision);
-  const uint32_t id = PciReadConfigDword(function, 0x00);
-  const uint32_t device = id >> 16;
+  const Layout layout = LayoutOf(chip.Quirks, revision);
+  const uint32_t device = PciReadConfigDword(function, 0x00) >> 16;
   Found found{};
   if (layout.method == Method::Legacy) {
     found.base = PciReadConfigField(function, kLegacyBaseWord) & kLegacyBaseMask;
@@ -301,59 +304,75 @@ int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t
   auto* ctx = static_cast<Piix4CompatContext*>(PoolAlloc(sizeof(Piix4CompatContext)));
   if (ctx == nullptr) return -1;
   *ctx = Piix4CompatContext{};
-  ctx->Host.IoBase = found.base;
-  ctx->Host.Variant = id == kCsb5Id ? intel::kVariantCsb5 : kIntelPiix4;
+  intel::InitContext(&ctx->Host, found.base, chip);
   ctx->Shared = layout.method == Method::Legacy ? 0 : 1;
   ctx->PortRegister = found.portRegister;
   ctx->PortShift = layout.portShift;
   ctx->Window = layout.window ? 1 : 0;
   ctx->PortOwed = kNothingToRestore;
-  InstallOps(controller, ctx, kOps);
+  InstallOps(controller, ctx, kOps, chip);
   // A shared host's status is firmware's until we own the semaphore: it is
   // cleared under it before each transfer instead. A transfer under way is
   // firmware's too: its end is left for it to see.
   if (ctx->Shared == 0 && (PortReadByte(Port(found.base, smbus_host::kHostStatus)) &
                            smbus_host::kStatusBusy) == 0) {
-    intel::ResetStatus(found.base, kIntelPiix4);
+    intel::ResetStatus(found.base, false);
   }
   return 0;
 }
 
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t) {
-  return AcquireDevice(controller, function, chip.Model);
+constexpr ChipDescriptor PiixCompatible(uint32_t traits, uint32_t quirks) {
+  return {.Traits = kChipPageTransfers | traits, .Quirks = quirks};
 }
+constexpr ChipDescriptor kLegacyChip = DrivenBy(0, PiixCompatible(0, 0));
+// The CSB5: its busy bit shows only about 2 ms after the start.
+constexpr ChipDescriptor kCsb5Chip = DrivenBy(0, PiixCompatible(kChipLateBusy, 0));
+constexpr ChipDescriptor kHudson2Chip = DrivenBy(0, PiixCompatible(0, kQuirkHudson2));
+constexpr ChipDescriptor kFch790BChip = DrivenBy(0, PiixCompatible(0, kQuirkFch790B));
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value) {
-  return OnOurHost(context, status, OpError::ReadByteFailed, [&](intel::IntelContext* host) {
-    return intel::ReadByte(host, status, slave, command, value);
-  });
-}
+constexpr uint16_t kVendorServerWorks = 0x1166, kVendorAti = 0x1002, kVendorAmd = 0x1022;
+constexpr uint16_t kVendorHygon = 0x1D94, kVendorEfar = 0x1055;
+constexpr uint16_t kFch790B = 0x790B;  // the AMD FCH's SMBus function, Hygon's alike
 
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value) {
-  return OnOurHost(context, status, OpError::ReadWordFailed, [&](intel::IntelContext* host) {
-    return intel::ReadWord(host, status, slave, command, value);
-  });
-}
+// OSB4, CSB6, HT1000, HT1100; IXP200, IXP300, IXP400; the SLC90E66.
+constexpr ChipId kServerWorksIds[] = {
+    {.DeviceId = 0x0200}, {.DeviceId = 0x0203}, {.DeviceId = 0x0205}, {.DeviceId = 0x0408}};
+constexpr ChipId kCsb5Ids[] = {{.DeviceId = 0x0201}};
+constexpr ChipId kIxpIds[] = {{.DeviceId = 0x4353}, {.DeviceId = 0x4363}, {.DeviceId = 0x4372}};
+constexpr ChipId kSlc90e66Ids[] = {{.DeviceId = 0x9463}};
+constexpr ChipId kAti4385Ids[] = {{.DeviceId = 0x4385}};
+constexpr ChipId kHudson2Ids[] = {{.DeviceId = 0x780B}};
+constexpr ChipId kFch790BIds[] = {{.DeviceId = kFch790B}};
 
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value) {
-  return OnOurHost(context, status, OpError::WriteByteFailed, [&](intel::IntelContext* host) {
-    return intel::WriteByte(host, status, slave, command, value);
-  });
-}
+constexpr ChipGroup kGroups[] = {
+    {.VendorId = kVendorServerWorks, .Chip = &kLegacyChip, .Ids = kServerWorksIds,
+     .IdCount = CountOf(kServerWorksIds)},
+    {.VendorId = kVendorServerWorks, .Chip = &kCsb5Chip, .Ids = kCsb5Ids,
+     .IdCount = CountOf(kCsb5Ids)},
+    {.VendorId = kVendorAti, .Chip = &kLegacyChip, .Ids = kIxpIds, .IdCount = CountOf(kIxpIds)},
+    {.VendorId = kVendorEfar, .Chip = &kLegacyChip, .Ids = kSlc90e66Ids,
+     .IdCount = CountOf(kSlc90e66Ids)},
+    {.VendorId = kVendorAti, .Chip = &kAti4385Chip, .Ids = kAti4385Ids,
+     .IdCount = CountOf(kAti4385Ids)},
+    {.VendorId = kVendorAmd, .Chip = &kHudson2Chip, .Ids = kHudson2Ids,
+     .IdCount = CountOf(kHudson2Ids)},
+    {.VendorId = kVendorAmd, .Chip = &kFch790BChip, .Ids = kFch790BIds,
+     .IdCount = CountOf(kFch790BIds)},
+    {.VendorId = kVendorHygon, .Chip = &kFch790BChip, .Ids = kFch790BIds,
+     .IdCount = CountOf(kFch790BIds)},
+};
 
-int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value) {
-  return OnOurHost(context, status, OpError::SendByteFailed, [&](intel::IntelContext* host) {
-    return intel::SendByte(host, status, slave, value);
-  });
-}
+}  // namespace
 
-int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value) {
-  return OnOurHost(context, status, OpError::ReceiveByteFailed, [&](intel::IntelContext* host) {
-    return intel::ReceiveByte(host, status, slave, value);
-  });
-}
+constexpr ChipDescriptor kAti4385Chip = DrivenBy(0, PiixCompatible(0, kQuirkAti4385));
 
-void ReleaseDevice(void* context) { PoolFree(context); }
+constexpr SmbusBackend kPiix4CompatBackend = MakeBackend({
+    .Name = "piix4_compat",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &Transfer,
+    .Switches = 0,
+});
 
 }  // namespace piix4_compat

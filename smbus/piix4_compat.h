@@ -1,6 +1,6 @@
 // The PIIX4-compatible SMBus hosts of the ServerWorks (OSB4, CSB5, CSB6,
-// HT1000) and ATI/AMD south bridges (IXP200-400, SB600 to SB800, Hudson-2
-// and the later FCH). Their register block is PIIX4's, so the Intel
+// HT1000), SLC90E66 and ATI/AMD south bridges (IXP200-400, SB600 to SB800,
+// Hudson-2 and the later FCH, Hygon's among them). Their register block is PIIX4's, so the Intel
 // back-end's transfers drive it; what this family adds is where the base is
 // found, and on the chips whose base sits in the power-management registers
 // behind the index/data ports 0xCD6/0xCD7 (on the 790B from revision 0x51
@@ -19,13 +19,12 @@
 
 namespace piix4_compat {
 
-// Which chip discovery found; the revision decides the rest.
-enum Chip : int32_t {
-  kChipLegacy = 0,   // ServerWorks, IXP200-400: base in configuration word 0x90
-  kChipAti4385 = 1,  // SB600/SB700 below revision 0x40 (legacy), SB800 from it
-  kChipHudson2 = 2,  // 1022:780B
-  kChipFch790B = 3,  // 1022:790B
-};
+// Quirks (ChipDescriptor::Quirks): where the base is found, the revision
+// deciding the rest. None of them: configuration word 0x90 (ServerWorks,
+// SLC90E66, IXP200-400).
+constexpr uint32_t kQuirkAti4385 = 1u << 0;   // SB600/SB700 below revision 0x40, SB800 from it
+constexpr uint32_t kQuirkHudson2 = 1u << 1;   // 1022:780B
+constexpr uint32_t kQuirkFch790B = 1u << 2;   // 1022:790B, 1D94:790B
 
 // When firmware keeps the host the transfer fails with OpError::HostHeldByFirmware
 // in the hardware half, nothing started; the detail is the semaphore register
@@ -34,7 +33,7 @@ enum Chip : int32_t {
 constexpr uint32_t kSemaphoreTries = 500;
 
 struct Piix4CompatContext {
-  intel::IntelContext Host;  // the PIIX4 register block (variant 0, no segments)
+  intel::IntelContext Host;  // the PIIX4 register block (no INUSE_STS, no segments)
   uint8_t Shared;            // 1: the host is shared with firmware (PM-path chips)
   uint8_t PortRegister;      // power-management register holding the port field
   uint8_t PortShift;         // the field's low bit; two bits wide
@@ -43,22 +42,15 @@ struct Piix4CompatContext {
   int16_t PortOwed;          // a port register a transfer could not put back; -1: none
 };
 
-// Finds the base (and on PM-path chips the port register), allocates the
-// context and fills the controller's slots. -1 with the controller untouched
-// when the host is disabled, its PM window cannot be mapped or reads all
-// ones (each with a message), it has no usable base, or no context can be
-// had.
-int32_t AcquireDevice(SmbusController* controller, PciLocation function, int32_t chip);
+// The family's object. Its acquire finds the base (and on PM-path chips
+// the port register), allocates the context and fills the controller's
+// slots; -1 with the controller untouched when the host is disabled, its PM
+// window cannot be mapped or reads all ones (each with a message), it has
+// no usable base, or no context can be had.
+extern const SmbusBackend kPiix4CompatBackend;
 
-// Discovery's entry (see smbus/backend.h): the chip is the descriptor's model.
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase);
-
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value);
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value);
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value);
-int32_t SendByte(void* context, OpStatus* status, uint8_t slave, uint8_t value);
-int32_t ReceiveByte(void* context, OpStatus* status, uint8_t slave, uint8_t* value);
-void ReleaseDevice(void* context);
+// The SB600's descriptor, for the boards whose firmware breaks when the
+// host is used from outside.
+extern const ChipDescriptor kAti4385Chip;
 
 }  // namespace piix4_compat

@@ -29,8 +29,4 @@ void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force) {
   PortWriteByte(Port(ioBase, kHostStatus), static_cast<uint8_t>((value & keep) | force));
 }
 
-int32_t JudgeTransfer(OpStatus* status, uint8_t finalStatus, uint32_t hwCode) {
-  return host_status::JudgeFinalStatus(kHostStatusBits, status, finalStatus, hwCode);
-}
-
 }  // namespace smbus_host

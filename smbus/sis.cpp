@@ -62,10 +62,42 @@ int32_t Finish(const SisContext* ctx, OpStatus* status, const SisTransaction& do
   return host_status::JudgeFinalStatus(done.Started ? kDone : kReady, status, done.Status, hwCode);
 }
 
-constexpr SmbusOps kOps = {&SIS_ReadByte, &SIS_ReadWord, &SIS_WriteByte, &SIS_ReleaseDevice,
-                           nullptr, nullptr};
+void SIS_ReleaseDevice(void* context) {
+  Trace("SIS_ReleaseDevice\n");
+  PoolFree(context);
+}
+
+constexpr SmbusOps kOps = {.Transfer = &SIS_Transfer, .ReleaseDevice = &SIS_ReleaseDevice};
+
+int32_t SIS_AcquireDevice(SmbusController* controller, const ChipFound& found) {
+  Trace("SIS_AcquireDevice\n");
+  const uint32_t base = found.IoBase & kAcpiBaseMask;
+  if (!host_status::UsableIoBase(base, kPairOffset + kDataPort)) return -1;
+  auto* ctx = static_cast<SisContext*>(PoolAlloc(sizeof(SisContext)));
+  if (ctx == nullptr) return -1;
+  ctx->IoBase = base + kPairOffset;
+  ctx->ChipModel = kChip5595;
+  InstallOps(controller, ctx, kOps, *found.Chip);
+  SIS_ResetStatus(ctx);
+  return 0;
+}
+
+// The op's name on the debug output.
+constexpr const char* kOpTrace[] = {"SIS_ReadByte\n", "SIS_ReadWord\n", "SIS_WriteByte\n",
+                                    "SIS_SendByte\n", "SIS_ReceiveByte\n"};
 
 }  // namespace
+
+constexpr ChipDescriptor kSis5595Chip = DrivenBy(0, {});
+
+constexpr SmbusBackend kSisBackend = MakeBackend({
+    .Name = "sis5595",
+    .Groups = nullptr,
+    .GroupCount = 0,
+    .Acquire = &SIS_AcquireDevice,
+    .Transfer = &SIS_Transfer,
+    .Switches = 0,
+});
 
 uint8_t ReadRegister(const SisContext* ctx, uint8_t reg) {
   PortWriteByte(static_cast<uint16_t>(ctx->IoBase + kIndexPort), reg);
@@ -75,24 +107,6 @@ uint8_t ReadRegister(const SisContext* ctx, uint8_t reg) {
 void WriteRegister(const SisContext* ctx, uint8_t reg, uint8_t value) {
   PortWriteByte(static_cast<uint16_t>(ctx->IoBase + kIndexPort), reg);
   PortWriteByte(static_cast<uint16_t>(ctx->IoBase + kDataPort), value);
-}
-
-int32_t SIS_AcquireDevice(SmbusController* controller, uint32_t acpiBase, int32_t chipModel) {
-  Trace("SIS_AcquireDevice\n");
-  const uint32_t base = acpiBase & kAcpiBaseMask;
-  if (!host_status::UsableIoBase(base, kPairOffset + kDataPort)) return -1;
-  auto* ctx = static_cast<SisContext*>(PoolAlloc(sizeof(SisContext)));
-  if (ctx == nullptr) return -1;
-  ctx->IoBase = base + kPairOffset;
-  ctx->ChipModel = chipModel;
-  InstallOps(controller, ctx, kOps);
-  SIS_ResetStatus(ctx);
-  return 0;
-}
-
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation,
-                    uint32_t ioBase) {
-  return SIS_AcquireDevice(controller, ioBase, chip.Model);
 }
 
 void SIS_ResetStatus(const SisContext* ctx) {
@@ -135,7 +149,8 @@ SisTransaction SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t sl
                 static_cast<uint8_t>((control & kControlKeep) |
                                      ((protocol & kProtocolField) << kProtocolShift)));
   SIS_ResetStatus(ctx);
-  WriteRegister(ctx, kControlLow, static_cast<uint8_t>(ReadRegister(ctx, kControlLow) | kControlStart));
+  WriteRegister(ctx, kControlLow,
+                static_cast<uint8_t>(ReadRegister(ctx, kControlLow) | kControlStart));
   DelayMs(isRead != 0 ? kReadSettleMs : kWriteSettleMs);
   status = SIS_WaitForBusReady(ctx, kDone);
   if ((status & kStatusErrorMask) != 0 && DebugPrintHook != nullptr) {
@@ -147,39 +162,25 @@ SisTransaction SIS_CallSMBus(const SisContext* ctx, uint8_t protocol, uint8_t sl
   return {status, true};
 }
 
-int32_t SIS_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint8_t* value) {
-  Trace("SIS_ReadByte\n");
+int32_t SIS_Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                     uint16_t* data) {
+  Trace(kOpTrace[static_cast<uint8_t>(op)]);
+  if (op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte) return NoSuchTransfer(status, op);
   const SisContext* ctx = ContextOf(context);
-  const SisTransaction done = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 1);
-  *value = ReadRegister(ctx, kData0);
-  return Finish(ctx, status, done, OpError::ReadByteFailed);
-}
-
-int32_t SIS_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint16_t* value) {
-  Trace("SIS_ReadWord\n");
-  const SisContext* ctx = ContextOf(context);
-  const SisTransaction done = SIS_CallSMBus(ctx, kProtocolWordData, slave, command, 1);
+  const uint32_t hwCode = HwCodeOf(op);
+  if (op == SmbusOp::WriteByte) {
+    WriteRegister(ctx, kData0, static_cast<uint8_t>(*data));
+    const SisTransaction done = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 0);
+    WriteRegister(ctx, kData0, kDataFiller);
+    return Finish(ctx, status, done, hwCode);
+  }
+  const bool word = op == SmbusOp::ReadWord;
+  const SisTransaction done =
+      SIS_CallSMBus(ctx, word ? kProtocolWordData : kProtocolByteData, slave, command, 1);
   const uint8_t low = ReadRegister(ctx, kData0);
-  const uint8_t high = ReadRegister(ctx, kData1);
-  *value = static_cast<uint16_t>(low | (high << 8));
-  return Finish(ctx, status, done, OpError::ReadWordFailed);
-}
-
-int32_t SIS_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                      uint8_t value) {
-  Trace("SIS_WriteByte\n");
-  const SisContext* ctx = ContextOf(context);
-  WriteRegister(ctx, kData0, value);
-  const SisTransaction done = SIS_CallSMBus(ctx, kProtocolByteData, slave, command, 0);
-  WriteRegister(ctx, kData0, kDataFiller);
-  return Finish(ctx, status, done, OpError::WriteByteFailed);
-}
-
-void SIS_ReleaseDevice(void* context) {
-  Trace("SIS_ReleaseDevice\n");
-  PoolFree(context);
+  const uint8_t high = word ? ReadRegister(ctx, kData1) : 0;
+  *data = static_cast<uint16_t>(low | (high << 8));
+  return Finish(ctx, status, done, hwCode);
 }
 
 }  // namespace sis

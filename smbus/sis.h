@@ -22,7 +22,7 @@ constexpr uint8_t kStatusCollision = 0x20;
 constexpr uint8_t kStatusDone = 0x40;           // sticky until written back
 constexpr uint8_t kStatusErrorMask = kStatusNoAcknowledge | kStatusCollision;
 
-constexpr int32_t kChip5595 = 1;  // the chip model of the SiS 5595
+constexpr int32_t kChip5595 = 1;  // the chip model the messages name: the SiS 5595
 
 struct SisContext {
   uint32_t IoBase;    // the index port (ACPI base + 0x38); the data port follows it
@@ -36,24 +36,18 @@ struct SisTransaction {
   bool Started;
 };
 
-// Takes the ACPI base (configuration word 0x90 of the 0x0008 function; its
-// low three bits are not part of it), allocates the context, fills the
-// transfer and release slots and clears the status. -1 (controller
-// untouched, no port touched) when the base is unusable or the context
-// cannot be allocated.
-int32_t SIS_AcquireDevice(SmbusController* controller, uint32_t acpiBase, int32_t chipModel);
+// The family's object. It has no ID rows: discovery's SiS decision finds
+// the 5595 and hands its acquire kSis5595Chip with the ACPI base
+// (configuration word 0x90 of the 0x0008 function; its low three bits are
+// not part of it). The acquire allocates the context, fills the transfer
+// and release slots and clears the status; -1 (controller untouched, no
+// port touched) when the base is unusable or the context cannot be
+// allocated.
+extern const SmbusBackend kSisBackend;
+extern const ChipDescriptor kSis5595Chip;
 
-// Discovery's entry (see smbus/backend.h): the chip model is the descriptor's.
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase);
-
-int32_t SIS_ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint8_t* value);
-int32_t SIS_ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                     uint16_t* value);
-int32_t SIS_WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                      uint8_t value);
-void SIS_ReleaseDevice(void* context);
+int32_t SIS_Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                     uint16_t* data);
 
 // The steps of a transfer.
 uint8_t ReadRegister(const SisContext* ctx, uint8_t reg);

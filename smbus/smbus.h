@@ -9,46 +9,68 @@
 
 #include "driver/op_status.h"
 
-// Transfer slots return 0 on success and nonzero (-1) on failure, with the
-// hardware half of the status filled.
-using SmbusReadByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
-                                    uint8_t command, uint8_t* value);
-using SmbusReadWordFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
-                                    uint8_t command, uint16_t* value);
-using SmbusWriteByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
-                                     uint8_t command, uint8_t value);
-// Send byte: the address for writing and one byte, no command. Receive
-// byte: the address for reading and one byte back. Both return
-// kNotAcknowledged when the transfer ran to its end and the host's only
-// complaint is that no slave acknowledged it, and -1 on any other failure
-// (host held or busy, collision, time-out, a semaphore not granted).
-using SmbusSendByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
-                                    uint8_t value);
-using SmbusReceiveByteFn = int32_t (*)(void* context, OpStatus* status, uint8_t slave,
-                                       uint8_t* value);
+// The transfers a host makes, as SMBus names them.
+enum class SmbusOp : uint8_t {
+  ReadByte,     // read byte data: the byte at `command`
+  ReadWord,     // read word data: the bytes at `command` (low) and after it (high)
+  WriteByte,    // write byte data: *data's low byte to `command`
+  SendByte,     // send byte: the address for writing and `command` alone
+  ReceiveByte,  // receive byte: the address for reading and one byte back
+};
+
+// The one transfer entry of a back-end. 0 on success; nonzero (-1) on
+// failure, with the hardware half of the status filled (the code of
+// HwCodeOf(op), the back-end's status value as detail). The reads store
+// their result in *data (a byte in its low 8 bits); after a failure *data
+// may hold anything. Send byte and receive byte return kNotAcknowledged
+// when the transfer ran to its end and the host's only complaint is that
+// no slave acknowledged it, and -1 on any other failure (host held or busy,
+// collision, time-out, a semaphore not granted).
+using SmbusTransferFn = int32_t (*)(void* context, OpStatus* status, SmbusOp op, uint8_t slave,
+                                    uint8_t command, uint16_t* data);
 using SmbusReleaseFn = void (*)(void* context);
 using SmbusSegmentFn = void (*)(void* context, uint32_t segment);
+
+constexpr uint32_t HwCodeOf(SmbusOp op) {
+  switch (op) {
+    case SmbusOp::ReadByte: return OpError::ReadByteFailed;
+    case SmbusOp::ReadWord: return OpError::ReadWordFailed;
+    case SmbusOp::WriteByte: return OpError::WriteByteFailed;
+    case SmbusOp::SendByte: return OpError::SendByteFailed;
+    case SmbusOp::ReceiveByte: return OpError::ReceiveByteFailed;
+  }
+  return OpError::ReadByteFailed;
+}
+
+constexpr bool IsReadOp(SmbusOp op) {
+  return op == SmbusOp::ReadByte || op == SmbusOp::ReadWord || op == SmbusOp::ReceiveByte;
+}
+
+// The chipset record's trait bits the SPD operations ask (the rest in
+// client/include/dimmio/dimmio.h): send and receive byte, which choose the
+// SPD pages of DDR4 modules.
+constexpr uint32_t kChipPageTransfers = 0x20;
 
 struct SmbusController {
   uint32_t Unavailable;        // nonzero: no usable controller; the bus is never touched
   void* Context;               // the back-end's private record (or a plain value)
-  SmbusReadByteFn ReadByte;
-  SmbusReadWordFn ReadWord;
-  SmbusWriteByteFn WriteByte;
+  SmbusTransferFn Transfer;
   SmbusReleaseFn ReleaseDevice;      // optional
   SmbusSegmentFn SelectSegment;      // optional
   SmbusSegmentFn DeselectSegment;    // optional
   uint32_t Segment;            // the segment of the SPD request in service, else 0
-  // Optional, both or neither: the hosts that carry DDR4 modules, whose SPD
-  // pages are chosen by these transfers.
-  SmbusSendByteFn SendByte;
-  SmbusReceiveByteFn ReceiveByte;
+  uint32_t Traits;             // the installed chip's traits (kChipPageTransfers among them)
 };
 
 // The size discovery asks the pool for, as the 32-bit image lays the record out.
 #if defined(__i386__)
-static_assert(sizeof(SmbusController) == 44);
+static_assert(sizeof(SmbusController) == 32);
 #endif
+
+inline int32_t SmbusTransfer(SmbusController* c, OpStatus* status, SmbusOp op, uint8_t slave,
+                             uint8_t command, uint16_t* data) {
+  return c->Transfer(c->Context, status, op, slave, command, data);
+}
 
 constexpr int32_t kNotAcknowledged = 1;
 

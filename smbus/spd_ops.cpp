@@ -29,8 +29,8 @@ uint32_t ReadBlock(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t*
   for (uint32_t pair = 0; pair < count / 2; ++pair) {
     // The word lands in memory low byte first, so pairs fill the area in SPD
     // address order whatever the alignment of data + done.
-    uint16_t word;
-    if (c->ReadWord(c->Context, status, slave, offset, &word) != 0) {
+    uint16_t word = 0;
+    if (SmbusTransfer(c, status, SmbusOp::ReadWord, slave, offset, &word) != 0) {
       SetOpFailure(status, OpError::SpdBlockRead);
       return done;
     }
@@ -40,9 +40,11 @@ uint32_t ReadBlock(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t*
     offset = static_cast<uint8_t>(offset + 2);
   }
   if ((count & 1u) != 0) {
-    if (c->ReadByte(c->Context, status, slave, offset, data + done) != 0) {
+    uint16_t byte = 0;
+    if (SmbusTransfer(c, status, SmbusOp::ReadByte, slave, offset, &byte) != 0) {
       SetOpFailure(status, OpError::SpdBlockRead);
     } else {
+      data[done] = static_cast<uint8_t>(byte);
       done += 1;
     }
   }
@@ -60,7 +62,8 @@ namespace {
 // failure: whatever this write does to the hardware half is undone.
 void WriteBackOnce(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t first) {
   const KeptHardwareHalf kept(status);
-  (void)c->WriteByte(c->Context, status, slave, kSpdProbeOffset, first);
+  uint16_t data = first;
+  (void)SmbusTransfer(c, status, SmbusOp::WriteByte, slave, kSpdProbeOffset, &data);
   kept.PutBack(status);
 }
 
@@ -70,7 +73,7 @@ void WriteBackOnce(SmbusController* c, OpStatus* status, uint8_t slave, uint8_t 
 // page query failed: the hardware half holds why, and nothing may follow.
 bool OnPageZero(SmbusController* c, OpStatus* status, uint8_t slot, bool* moved) {
   *moved = false;
-  if (c->SendByte == nullptr || c->ReceiveByte == nullptr) return true;
+  if ((c->Traits & kChipPageTransfers) == 0) return true;
   bool answered = false;
   const uint8_t found = QueryPage(c, status, &answered);
   if (found == kQueryFailed) return false;
@@ -94,9 +97,9 @@ bool AnySpdSlotAnswers(SmbusController* controller) {
   for (uint8_t slot = 0; slot < kSpdSlots; ++slot) {
     OpStatus scratch;
     InitOpStatus(&scratch);
-    uint8_t value = 0;
-    if (controller->ReadByte(controller->Context, &scratch,
-                             static_cast<uint8_t>(kSpdFirstSlave + slot), 0, &value) == 0) {
+    uint16_t value = 0;
+    if (SmbusTransfer(controller, &scratch, SmbusOp::ReadByte,
+                      static_cast<uint8_t>(kSpdFirstSlave + slot), 0, &value) == 0) {
       return true;
     }
   }
@@ -124,7 +127,13 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
   }
   SetOpFailure(status, OpError::None);
 
-  void* const ctx = controller->Context;
+  // One byte transfer of the probe on byte `offset`.
+  const auto transfer = [&](SmbusOp op, uint8_t offset, uint8_t* value) {
+    uint16_t data = *value;
+    const int32_t r = SmbusTransfer(controller, status, op, slave, offset, &data);
+    *value = static_cast<uint8_t>(data);
+    return r;
+  };
   int32_t result;
   uint8_t first = 0, readBack = 0;
   Select(controller);
@@ -137,7 +146,7 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
     }
     // Nothing is written to an SPD that is not a plain EEPROM.
     uint8_t type = 0;
-    if (controller->ReadByte(ctx, status, slave, kSpdTypeOffset, &type) != 0) {
+    if (transfer(SmbusOp::ReadByte, kSpdTypeOffset, &type) != 0) {
       SetOpFailure(status, OpError::ProbeTypeUnreadable);
       result = -1;
       break;
@@ -147,15 +156,15 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
       result = -1;
       break;
     }
-    if (controller->ReadByte(ctx, status, slave, kSpdProbeOffset, &first) != 0) {
+    if (transfer(SmbusOp::ReadByte, kSpdProbeOffset, &first) != 0) {
       SetOpFailure(status, OpError::ProbeFirstRead);
       result = -1;
       break;
     }
     // A failed changing write is noted and the read-back decides; a write
     // the chipset refused was never sent, so the byte is as it was.
-    if (controller->WriteByte(ctx, status, slave, kSpdProbeOffset,
-                              static_cast<uint8_t>(first + 1)) != 0) {
+    uint8_t changed = static_cast<uint8_t>(first + 1);
+    if (transfer(SmbusOp::WriteByte, kSpdProbeOffset, &changed) != 0) {
       if (status->HwCode == OpError::SpdWritesBlocked) {
         SetOpFailure(status, OpError::SpdWritesBlocked);
         result = 0;
@@ -163,7 +172,7 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
       }
       SetOpFailure(status, OpError::ProbeWrite);
     }
-    if (controller->ReadByte(ctx, status, slave, kSpdProbeOffset, &readBack) != 0) {
+    if (transfer(SmbusOp::ReadByte, kSpdProbeOffset, &readBack) != 0) {
       SetOpFailure(status, OpError::ProbeReadBack);
       result = -2;
       break;
@@ -172,12 +181,12 @@ int32_t ProbeSpdWrite(SmbusController* controller, OpStatus* status, uint8_t slo
       result = 0;
       break;
     }
-    if (controller->WriteByte(ctx, status, slave, kSpdProbeOffset, first) != 0) {
+    if (transfer(SmbusOp::WriteByte, kSpdProbeOffset, &first) != 0) {
       SetOpFailure(status, OpError::ProbeRestore);
       result = -3;
       break;
     }
-    if (controller->ReadByte(ctx, status, slave, kSpdProbeOffset, &readBack) != 0) {
+    if (transfer(SmbusOp::ReadByte, kSpdProbeOffset, &readBack) != 0) {
       SetOpFailure(status, OpError::ProbeReadAfterRestore);
       result = -4;
       break;

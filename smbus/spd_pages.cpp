@@ -21,8 +21,9 @@ constexpr uint8_t kTypeDdr4 = 0x0C, kTypeDdr4E = 0x0E;
 
 uint8_t QueryPage(SmbusController* c, OpStatus* status, bool* answered) {
   const KeptHardwareHalf kept(status);
-  uint8_t ignored = 0;
-  const int32_t result = c->ReceiveByte(c->Context, status, kPageCommand, &ignored);
+  uint16_t ignored = 0;
+  const int32_t result =
+      SmbusTransfer(c, status, SmbusOp::ReceiveByte, kPageCommand, 0, &ignored);
   if (result == 0) {
     *answered = true;
     return 0;
@@ -40,9 +41,9 @@ bool ModulesAreDdr4(SmbusController* c, OpStatus* status, uint8_t slot, uint8_t 
   bool settled = false, ddr4 = false;
   for (uint8_t i = 0; i < kSpdSlots && !settled; ++i) {
     const uint8_t s = i == 0 ? slot : static_cast<uint8_t>(i <= slot ? i - 1 : i);
-    uint8_t type = 0;
-    if (c->ReadByte(c->Context, status, static_cast<uint8_t>(kSpdFirstSlave + s), kSpdTypeOffset,
-                    &type) != 0) {
+    uint16_t type = 0;
+    if (SmbusTransfer(c, status, SmbusOp::ReadByte, static_cast<uint8_t>(kSpdFirstSlave + s),
+                      kSpdTypeOffset, &type) != 0) {
       continue;
     }
     ddr4 = type == kTypeDdr4 || type == kTypeDdr4E;
@@ -55,7 +56,9 @@ bool ModulesAreDdr4(SmbusController* c, OpStatus* status, uint8_t slot, uint8_t 
 
 bool SwitchPage(SmbusController* c, OpStatus* status, uint8_t page, bool* answered) {
   const KeptHardwareHalf before(status);
-  if (c->SendByte(c->Context, status, static_cast<uint8_t>(kPageCommand + page), kDontCare) == 0) {
+  uint16_t unused = 0;
+  if (SmbusTransfer(c, status, SmbusOp::SendByte, static_cast<uint8_t>(kPageCommand + page),
+                    kDontCare, &unused) == 0) {
     *answered = true;
     return true;
   }
@@ -94,7 +97,7 @@ uint32_t ReadSpdPage(SmbusController* controller, OpStatus* status, uint8_t slot
     SetOpFailure(status, OpError::PageOutOfRange);
     return 0;
   }
-  if (controller->SendByte == nullptr || controller->ReceiveByte == nullptr) {
+  if ((controller->Traits & kChipPageTransfers) == 0) {
     SetOpFailure(status, OpError::NoPageTransfers);
     return 0;
   }

@@ -25,10 +25,10 @@ struct SegmentPort {
   uint8_t KeepMask;   // bits the read-modify-write keeps
   uint8_t SelectBits; // set on select; nothing is set on deselect
 };
-// Variant 0 (596): bit 3 of port 0xE44F.
-constexpr SegmentPort kVariant0Switch = {0xE44F, 0xF7, 0x08};
-// Variant 1 (686): bit 0 of port 0xE44D selects, bit 3 is cleared with it.
-constexpr SegmentPort kVariant1Switch = {0xE44D, 0xF6, 0x01};
+// The 596: bit 3 of port 0xE44F.
+constexpr SegmentPort kGpo596Switch = {.Port = 0xE44F, .KeepMask = 0xF7, .SelectBits = 0x08};
+// The 686: bit 0 of port 0xE44D selects, bit 3 is cleared with it.
+constexpr SegmentPort kGpo686Switch = {.Port = 0xE44D, .KeepMask = 0xF6, .SelectBits = 0x01};
 
 // The last register of the block this back-end uses.
 constexpr uint32_t kBlockEnd = kData1;
@@ -41,9 +41,9 @@ void ModifyPort(uint16_t port, uint8_t andMask, uint8_t orMask) {
 void SwitchSegment(const ViaContext* ctx, uint32_t segment, bool select) {
   if (segment != kSwitchedSegment) return;
   const SegmentPort* sw = nullptr;
-  if (ctx->Variant == 0) sw = &kVariant0Switch;
-  if (ctx->Variant == 1) sw = &kVariant1Switch;
-  if (sw == nullptr) return;  // VT8231 and VT8233/5: no switch
+  if (ctx->Segments == SegmentSwitch::Gpo596) sw = &kGpo596Switch;
+  if (ctx->Segments == SegmentSwitch::Gpo686) sw = &kGpo686Switch;
+  if (sw == nullptr) return;  // VT8231, VT8233/5 and later: no switch
   ModifyPort(sw->Port, sw->KeepMask, select ? sw->SelectBits : 0);
 }
 
@@ -56,18 +56,61 @@ int32_t Finish(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t 
 
 uint32_t BaseOf(void* context) { return static_cast<ViaContext*>(context)->IoBase; }
 
-constexpr SmbusOps kOps = {&ReadByte,      &ReadWord,      &WriteByte,
-                           &ReleaseDevice, &SelectSegment, &DeselectSegment};
+void ReleaseDevice(void* context) { PoolFree(context); }
 
-}  // namespace
+void SelectSegment(void* context, uint32_t segment) {
+  SwitchSegment(static_cast<ViaContext*>(context), segment, true);
+}
 
-int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant) {
+void DeselectSegment(void* context, uint32_t segment) {
+  SwitchSegment(static_cast<ViaContext*>(context), segment, false);
+}
+
+constexpr SmbusOps kOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice,
+                           .SelectSegment = &SelectSegment, .DeselectSegment = &DeselectSegment};
+
+// A VIA host answers only while its base's bit 0 reads 1 and bit 0 of its
+// host configuration byte SMBHSTCFG (0xD2) is set. The 596 has a second
+// pair, base dword 0x80 with host configuration 0x84.
+constexpr uint32_t kViaIoBit = 0x01;
+constexpr uint8_t kViaHostConfig = 0xD2;
+constexpr uint8_t kViaHostEnable = 0x01;
+constexpr uint8_t kVia596SecondBase = 0x80;
+constexpr uint8_t kVia596SecondHostConfig = 0x84;
+
+int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
+  const ChipDescriptor& chip = *found.Chip;
+  uint8_t baseRegister = chip.BaseRegister;
+  uint8_t hostConfig = kViaHostConfig;
+  uint32_t ioBase = found.IoBase;
+  uint32_t base = PciReadConfigDword(found.Function, baseRegister);
+  if ((base & kViaIoBit) == 0 && (chip.Quirks & kQuirkSecondBasePair) != 0) {
+    const uint32_t second = PciReadConfigDword(found.Function, kVia596SecondBase);
+    if ((second & kViaIoBit) != 0) {
+      baseRegister = kVia596SecondBase;
+      hostConfig = kVia596SecondHostConfig;
+      base = second;
+      ioBase = second & chip.BaseMask;
+    }
+  }
+  if ((base & kViaIoBit) == 0) {
+    if (DebugPrintHook != nullptr) {
+      DebugPrintHook("smbcore: VIA SMBus base %04X has no I/O bit (configuration %02X): not used\n",
+                     ioBase, baseRegister);
+    }
+    return -1;
+  }
+  if (!HostConfigEnabled(found.Function, hostConfig, kViaHostEnable)) return -1;
   if (!host_status::UsableIoBase(ioBase, kBlockEnd)) return -1;
   auto* ctx = static_cast<ViaContext*>(PoolAlloc(sizeof(ViaContext)));
   if (ctx == nullptr) return -1;
   ctx->IoBase = ioBase;
-  ctx->Variant = variant;
-  InstallOps(controller, ctx, kOps);
+  ctx->Segments = chip.Segments;
+  InstallOps(controller, ctx, kOps, chip);
+  if (chip.Segments == SegmentSwitch::None) {
+    controller->SelectSegment = nullptr;
+    controller->DeselectSegment = nullptr;
+  }
   // A transfer under way is firmware's: its end is left for it to see.
   if (!host_status::StillBusy(kStatusBits, PortReadByte(Port(ioBase, kHostStatus)))) {
     ResetStatus(ioBase);
@@ -75,13 +118,81 @@ int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t vari
   return 0;
 }
 
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation,
-                    uint32_t ioBase) {
-  const int32_t variant = chip.Segments == SegmentSwitch::Gpo596   ? 0
-                          : chip.Segments == SegmentSwitch::Gpo686 ? 1
-                                                                   : 3;
-  return AcquireDevice(controller, ioBase, variant);
-}
+constexpr uint32_t kSwitches = SwitchBit(SegmentSwitch::Gpo596) | SwitchBit(SegmentSwitch::Gpo686);
+constexpr uint16_t kVendorVia = 0x1106;
+constexpr uint8_t kBaseRegister = 0x90;       // SMBBA of the power-management function
+constexpr uint8_t kLaterBaseRegister = 0xD0;  // SMBBA of the VT8233/5 and later
+
+constexpr ChipDescriptor kVia596 = DrivenBy(
+    kSwitches, {.BaseRegister = kBaseRegister, .BaseMask = 0xFFF0,
+                .Segments = SegmentSwitch::Gpo596, .Quirks = kQuirkSecondBasePair});
+constexpr ChipDescriptor kVia686 = DrivenBy(
+    kSwitches,
+    {.BaseRegister = kBaseRegister, .BaseMask = 0xFFF0, .Segments = SegmentSwitch::Gpo686});
+constexpr ChipDescriptor kVt8231 =
+    DrivenBy(kSwitches, {.BaseRegister = kBaseRegister, .BaseMask = 0xFFF0});
+// The VT8233/5 and the later VIA south bridges: the host in the ISA bridge
+// function, base in dword 0xD0.
+constexpr ChipDescriptor kVt8233 =
+    DrivenBy(kSwitches, {.BaseRegister = kLaterBaseRegister, .BaseMask = 0xFFF0});
+
+constexpr MessageArgs kRev = MessageArgs::Revision;
+constexpr MessageArgs kDevRev = MessageArgs::DeviceRevision;
+constexpr const char* kVt8233Message = "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n";
+
+constexpr ChipId kVia596Ids[] = {
+    {.DeviceId = 0x3050, .Message = "smbcore: Found VIA 596A\n"},
+    {.DeviceId = 0x3051, .Message = "smbcore: Found VIA 596B\n"},
+};
+constexpr ChipId kVia686Ids[] = {
+    {.DeviceId = 0x3057, .RevisionId = 0x00, .Message = "smbcore: Found VIA 686\n"},
+    {.DeviceId = 0x3057, .RevisionId = 0x01, .Message = "smbcore: Found VIA 686A\n"},
+    {.DeviceId = 0x3057, .RevisionId = 0x04, .Message = "smbcore: Found VIA 686B\n"},
+    {.DeviceId = 0x3057, .Message = "smbcore: Found VIA 686,  unknown revid: %02X\n", .Args = kRev},
+};
+constexpr ChipId kVt8231Ids[] = {
+    {.DeviceId = 0x8235, .Message = "smbcore: Found VIA VT8231 rev=%02X\n", .Args = kRev},
+};
+constexpr ChipId kVt8233Ids[] = {
+    {.DeviceId = 0x3074, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = 0x3109, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = 0x3147, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = 0x3177, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = 0x3227, .Message = "smbcore: Found VIA VT8237R rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x3337, .Message = "smbcore: Found VIA VT8237A rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x3372, .Message = "smbcore: Found VIA VT8237S rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x3287, .Message = "smbcore: Found VIA VT8251 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x8324, .Message = "smbcore: Found VIA CX700 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x8353, .Message = "smbcore: Found VIA VX800/820 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x8409, .Message = "smbcore: Found VIA VX855/875 rev=%02X\n", .Args = kRev},
+    {.DeviceId = 0x8410, .Message = "smbcore: Found VIA VX900 rev=%02X\n", .Args = kRev},
+};
+// The VIA 586 is no candidate: it is only announced.
+constexpr ChipId kVia586Ids[] = {
+    {.DeviceId = 0x0586, .RevisionId = 0x00, .Message = "smbcore: Found VIA 586\n"},
+    {.DeviceId = 0x0586, .RevisionId = 0x02, .Message = "smbcore: Found VIA 586A\n"},
+    {.DeviceId = 0x0586, .RevisionId = 0x04, .Message = "smbcore: Found VIA 586B\n"},
+    {.DeviceId = 0x0586, .Message = "smbcore: Found VIA 586,  unknown revid: %02X\n", .Args = kRev},
+};
+
+constexpr ChipGroup kGroups[] = {
+    {.VendorId = kVendorVia, .Chip = &kVia596, .Ids = kVia596Ids, .IdCount = CountOf(kVia596Ids)},
+    {.VendorId = kVendorVia, .Chip = &kVia686, .Ids = kVia686Ids, .IdCount = CountOf(kVia686Ids)},
+    {.VendorId = kVendorVia, .Chip = &kVt8231, .Ids = kVt8231Ids, .IdCount = CountOf(kVt8231Ids)},
+    {.VendorId = kVendorVia, .Chip = &kVt8233, .Ids = kVt8233Ids, .IdCount = CountOf(kVt8233Ids)},
+    {.VendorId = kVendorVia, .Chip = nullptr, .Ids = kVia586Ids, .IdCount = CountOf(kVia586Ids)},
+};
+
+}  // namespace
+
+constexpr SmbusBackend kViaBackend = MakeBackend({
+    .Name = "via",
+    .Groups = kGroups,
+    .GroupCount = sizeof(kGroups) / sizeof(kGroups[0]),
+    .Acquire = &AcquireChip,
+    .Transfer = &Transfer,
+    .Switches = kSwitches,
+});
 
 void ResetStatus(uint32_t ioBase) { WriteBackStatus(ioBase, kStatusClearKeep, 0); }
 
@@ -97,56 +208,41 @@ void Program(uint32_t ioBase, const Transaction& t) {
 // Bit 1 of the status is unnamed on VIA: busy clear ends a transfer. One
 // still running after the poll limit is killed.
 constexpr TransactionSteps<uint8_t> kSteps = {
-    kStatusBits,   false,          &WaitForBusReady, &Program,       nullptr,
-    kReadSettleMs, kWriteSettleMs, &WaitForBusReady, kStatusEndBits, &ClearEndBits,
-    &KillTransfer};
+    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &WaitForBusReady,
+    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForBusReady, .LeftBits = kStatusEndBits,
+    .ClearLeft = &ClearEndBits, .Kill = &KillTransfer};
 
-}  // namespace
-
+// Waits for idle first; a host still busy then is not started, and its busy
+// status is returned as the final one.
 uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
                   uint8_t isRead) {
   return RunTransaction(kSteps, ioBase, {protocol, slave, command, isRead, 0});
 }
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value) {
-  const uint32_t base = BaseOf(context);
-  WaitForBusReady(base);
-  const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 1);
-  *value = PortReadByte(Port(base, kData0));
-  return Finish(base, status, final, OpError::ReadByteFailed);
-}
+}  // namespace
 
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value) {
+
+int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data) {
+  if (op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte) return NoSuchTransfer(status, op);
   const uint32_t base = BaseOf(context);
+  const uint32_t hwCode = HwCodeOf(op);
   WaitForBusReady(base);
-  const uint8_t final = CallSMBus(base, kProtocolWordData, slave, command, 1);
+  if (op == SmbusOp::WriteByte) {
+    PortWriteByte(Port(base, kData0), static_cast<uint8_t>(*data));
+    const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
+    ResetStatus(base);
+    WaitForBusReady(base);
+    return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
+  }
+  const bool word = op == SmbusOp::ReadWord;
+  const uint8_t final = CallSMBus(base, word ? kProtocolWordData : kProtocolByteData, slave,
+                                  command, 1);
   const uint8_t low = PortReadByte(Port(base, kData0));
-  const uint8_t high = PortReadByte(Port(base, kData1));
-  *value = static_cast<uint16_t>(low | (high << 8));
-  return Finish(base, status, final, OpError::ReadWordFailed);
-}
-
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value) {
-  const uint32_t base = BaseOf(context);
-  WaitForBusReady(base);
-  PortWriteByte(Port(base, kData0), value);
-  const uint8_t final = CallSMBus(base, kProtocolByteData, slave, command, 0);
-  ResetStatus(base);
-  WaitForBusReady(base);
-  return host_status::JudgeFinalStatus(kStatusBits, status, final, OpError::WriteByteFailed);
-}
-
-void ReleaseDevice(void* context) { PoolFree(context); }
-
-void SelectSegment(void* context, uint32_t segment) {
-  SwitchSegment(static_cast<ViaContext*>(context), segment, true);
-}
-
-void DeselectSegment(void* context, uint32_t segment) {
-  SwitchSegment(static_cast<ViaContext*>(context), segment, false);
+  const uint8_t high = word ? PortReadByte(Port(base, kData1)) : 0;
+  *data = static_cast<uint16_t>(low | (high << 8));
+  return Finish(base, status, final, hwCode);
 }
 
 }  // namespace via

@@ -1,10 +1,10 @@
-// The VIA SMBus back-end: the host controller of the 596 (variant 0), 686
-// (variant 1), VT8231 and VT8233/5 (variant 3) south bridges. Its register
-// block has the Intel layout and shares the Intel idle wait; the rest of the
-// transfer differs (status cleared by writing back bits 0-4, an idle wait and
-// the slave address before the command, no filler, a word read as two byte
-// reads, an idle wait after a write). The variant chooses the segment switch:
-// bit 3 of port 0xE44F, bits 0 and 3 of port 0xE44D, or none.
+// The VIA SMBus back-end: the host controller of the 596, 686, VT8231,
+// VT8233/5 and the later VIA south bridges. Its register block has the Intel
+// layout and shares the Intel idle wait; the rest of the transfer differs
+// (status cleared by writing back bits 0-4, an idle wait and the slave
+// address before the command, no filler, a word read as two byte reads, an
+// idle wait after a write). The chip's descriptor names the segment switch:
+// bit 3 of port 0xE44F (596), bits 0 and 3 of port 0xE44D (686), or none.
 #pragma once
 
 #include <stdint.h>
@@ -17,35 +17,27 @@
 namespace via {
 
 struct ViaContext {
-  uint32_t IoBase;  // host register block, already masked by discovery
-  int32_t Variant;  // 0: 596, 1: 686, 3: VT8231 and VT8233/5; the segment switch only
+  uint32_t IoBase;          // host register block, already masked by discovery
+  SegmentSwitch Segments;   // Gpo596, Gpo686 or None
 };
 
-// Allocates the context, fills the controller's slots and clears the host
-// status. -1 (controller untouched, no port touched) when the base is
-// unusable or the context cannot be allocated.
-int32_t AcquireDevice(SmbusController* controller, uint32_t ioBase, int32_t variant);
+// Quirks (ChipDescriptor::Quirks).
+// The 596: a second base pair, base dword 0x80 with host configuration
+// 0x84, used when dword 0x90 has no I/O bit.
+constexpr uint32_t kQuirkSecondBasePair = 1u << 0;
 
-// Discovery's entry (see smbus/backend.h): the variant of its segment switch.
-int32_t AcquireChip(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
-                    uint32_t ioBase);
+// The family's object. Its acquire checks the base's I/O bit and the host
+// configuration (byte 0xD2, or 0x84 with the 596's second base), allocates
+// the context, fills the controller's slots and clears the host status; -1
+// (controller untouched, no port touched) when the base is not decoded or
+// unusable, or the context cannot be allocated.
+extern const SmbusBackend kViaBackend;
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value);
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value);
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value);
-void ReleaseDevice(void* context);
-void SelectSegment(void* context, uint32_t segment);
-void DeselectSegment(void* context, uint32_t segment);
+int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                 uint16_t* data);
 
 // The steps of a transfer.
 using smbus_host::WaitForBusReady;
 void ResetStatus(uint32_t ioBase);
-// Waits for idle first; a host still busy then is not started, and its busy
-// status is returned as the final one.
-uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t command,
-                  uint8_t isRead);
 
 }  // namespace via

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "sim/board.h"
+#include "smbus/intel_rows.h"
 
 namespace sim {
 
@@ -14,13 +15,14 @@ constexpr uint8_t kIchClearable = 0xFE;  // and INUSE_STS, released by a 1
 }  // namespace
 
 IchGeneration IchGenerationOf(uint16_t deviceId) {
-  // The 8-series and 9-series PCH (Lynx Point, Wildcat Point, and -LP).
+  // The ICH, ICH0, ICH2, C-ICH and ICH3: no auxiliary control yet.
   switch (deviceId) {
-    case 0x8C22: case 0x9C22: case 0x8CA2: case 0x9CA2: return {.spdWriteLock = true};
-    // The ICH, ICH0, ICH2, C-ICH and ICH3: no auxiliary control yet.
     case 0x2413: case 0x2423: case 0x2443: case 0x2453: case 0x2483: return {.auxControl = false};
-    default: return {};
+    default: break;
   }
+  // The chip's row says whether SPD_WD holds once set (the 8-series on).
+  const ChipDescriptor* chip = intel::ChipOf(deviceId);
+  return {.spdWriteLock = chip != nullptr && (chip->Traits & kChipSpdWriteDisable) != 0};
 }
 
 IntelSmbusHost::IntelSmbusHost(Machine& machine, IntelHostFamily family, SmbusBus& bus)

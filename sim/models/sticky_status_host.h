@@ -1,4 +1,5 @@
-// What the VIA, ALi and SiS host models share over their HostEngine: the
+// What the PIIX4-block (Intel, VIA, PIIX4-compatible), ALi M7101, ALi M1563
+// and SiS 5595 host models share over their HostEngine: the
 // slave address, command and data registers a transfer takes and fills, the
 // protocol a register field names, and a status whose bits a finished
 // transfer sets and only a write of 1 clears.

@@ -13,52 +13,72 @@
 #include "discovery/unsafe_boards.h"
 #include "sim/models/ali_smbus_host.h"
 #include "sim/models/port_bystander.h"
+#include "sim/models/spd_eeprom.h"
 #include "smbios/smbios_cache.h"
 #include "smbus/ali.h"
+#include "smbus/ali1563.h"
 #include "smbus/amd.h"
-#include "smbus/i2c_pins.h"
-#include "smbus/piix4_compat.h"
-#include "smbus/sis.h"
+#include "smbus/intel.h"
+#include "smbus/intel_rows.h"
 #include "smbus/nvidia_0064.h"
+#include "smbus/via.h"
+#include "smbus/i2c_bus.h"
+#include "smbus/nvidia_mcp.h"
+#include "smbus/sis.h"
 #include "support/sim_test.h"
 
 namespace {
 
 using testsupport::SimTest;
-using B = BackendId;
-using S = SegmentSwitch;
 
+// What a family's acquire was handed.
 struct AcquireCall {
-  BackendId backend;
+  const char* family;  // the family's Name
   uint32_t base;
-  ChipDescriptor chip;
+  const ChipDescriptor* chip;
   PciLocation function;
 };
 
 std::vector<AcquireCall> g_calls;
 int32_t g_result = 0;
 
-int32_t Record(SmbusController*, const ChipDescriptor& chip, PciLocation function, uint32_t base) {
-  g_calls.push_back({chip.Backend, base, chip, function});
+constexpr size_t kMaxFamilies = 16;
+SmbusBackend g_recording[kMaxFamilies];
+
+template <size_t I>
+int32_t Record(SmbusController*, const ChipFound& found) {
+  g_calls.push_back({g_recording[I].Name, found.IoBase, found.Chip, found.Function});
   return g_result;
 }
+
+template <size_t... I>
+constexpr std::array<AcquireChipFn, sizeof...(I)> Recorders(std::index_sequence<I...>) {
+  return {&Record<I>...};
+}
+constexpr auto kRecorders = Recorders(std::make_index_sequence<kMaxFamilies>());
 
 class ChipsetTest : public SimTest {
  protected:
   void SetUp() override {
-    std::copy(std::begin(DiscoveryBackends), std::end(DiscoveryBackends), saved_.begin());
+    ASSERT_LE(kDiscoveryBackendCount, kMaxFamilies);
+    std::copy(DiscoveryBackends, DiscoveryBackends + kDiscoveryBackendCount, saved_.begin());
     g_calls.clear();
     g_result = 0;
   }
   void TearDown() override {
-    std::copy(saved_.begin(), saved_.end(), std::begin(DiscoveryBackends));
+    std::copy(saved_.begin(), saved_.begin() + kDiscoveryBackendCount, DiscoveryBackends);
     SimTest::TearDown();
   }
 
-  // Every back-end replaced by one that records its arguments and installs nothing.
+  // Every family replaced by a copy whose acquire records its arguments
+  // and installs nothing.
   void RecordAcquires(int32_t result) {
     g_result = result;
-    for (AcquireChipFn& entry : DiscoveryBackends) entry = &Record;
+    for (size_t i = 0; i < kDiscoveryBackendCount; ++i) {
+      g_recording[i] = *saved_[i];
+      g_recording[i].Acquire = kRecorders[i];
+      DiscoveryBackends[i] = &g_recording[i];
+    }
   }
 
   // Debug lines other than the walk's per-function lines.
@@ -103,125 +123,14 @@ class ChipsetTest : public SimTest {
   }
   static void ExpectInfo(const ChipsetInfoRecord& got, const ChipsetInfoRecord& want) {
     auto fields = [](const ChipsetInfoRecord& r) {
-      return std::make_tuple(r.Bus, r.Device, r.Function, r.VendorId, r.DeviceId, r.Reserved);
+      return std::make_tuple(r.Bus, r.Device, r.Function, r.VendorId, r.DeviceId, r.ChipTraits);
     };
     EXPECT_EQ(fields(got), fields(want));
   }
 
-  std::array<AcquireChipFn, kBackendCount> saved_{};
+  std::array<const SmbusBackend*, kMaxFamilies> saved_{};
   PciDeviceRecord table_[kPciDeviceTableCapacity]{};
 };
-
-// ---------------------------------------------------------------- direct rows
-
-struct DirectCase {
-  uint16_t vendor, device;
-  uint8_t revision;
-  uint8_t baseRegister;
-  uint32_t baseValue;
-  BackendId backend;
-  uint32_t base;        // 0: the back-end finds its own
-  SegmentSwitch segments;
-  int32_t model;
-  std::string message;  // "" = none
-  std::string refusal{};  // the message that says why the host is not set up
-};
-
-constexpr uint32_t kNotSetUp = 0xFFFFFFFFu;  // the row's host is not set up at all
-
-// The rows no board holds: where the base is read and how it is masked and
-// moved, which back-end gets it with what switch and model, the revision
-// picking the row and its message. The boards run the rest through the
-// driver.
-TEST_F(ChipsetTest, DirectRowsReadTheirBaseAndCallTheirBackEnd) {
-  const int32_t pins586b = kI2cPinsVia586b, piix4 = kModelIntelPiix4Class;
-  const DirectCase cases[] = {
-      {0x8086, 0x7113, 0x02, 0x90, 0x00005001, B::Intel, 0x5000, S::BoardLatch, piix4, ""},
-      // The 440MX's PIIX4 host, with no board latch to switch segments.
-      {0x8086, 0x719B, 0x00, 0x90, 0x00001041, B::Intel, 0x1040, S::None, piix4, ""},
-      {0x8086, 0x2423, 0x01, 0x20, 0x12340C0F, B::Intel, 0x0C00, S::SuperIo, 0, ""},
-      {0x1022, 0x7413, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
-      {0x1022, 0x7443, 0x00, 0x58, 0x000050A1, B::AmdNvidia, 0x5000, S::None, 0, ""},
-      // Bit 6 of the base is an address bit that an AMD-style 0xFF00 mask drops.
-      {0x10DE, 0x01B4, 0x00, 0x10, 0x00005041, B::AmdNvidia, 0x4F60, S::None, amd::kChipNforce, ""},
-      {0x1106, 0x3040, 0x3A, 0x48, 0x00006101, B::I2c, 0x6100, S::None, pins586b,
-       "smbcore: Found VIA 586B, revid: 3A"},
-      {0x1106, 0x3057, 0x40, 0x90, 0x00005001, B::Via, 0x5000, S::Gpo686, 0,
-       "smbcore: Found VIA 686,  unknown revid: 40"},
-      {0x1106, 0x8235, 0x10, 0x90, 0x00005001, B::Via, 0x5000, S::None, 0,
-       "smbcore: Found VIA VT8231 rev=10"},
-      {0x1106, 0x3177, 0x0E, 0xD0, 0x00000401, B::Via, 0x0400, S::None, 0,
-       "smbcore: Found VIA VT8233/5 device=3177, rev=0E"},
-      {0x1106, 0x3287, 0x01, 0xD0, 0x00010C01, B::Via, 0x0C00, S::None, 0,
-       "smbcore: Found VIA VT8251 rev=01"},
-      {0x10DE, 0x0084, 0xA2, 0x20, 0x00001C01, B::NvidiaMcp, 0, S::None, 0,
-       "smbcore: Found nVidia nForce2 Ultra 400 rev=A2"},
-      {0x8086, 0x9CA2, 0x0D, 0x20, 0x0000F05F, B::Intel, 0xF040, S::None, 0,
-       "smbcore: Found Intel 9-series LP"},
-      {0x1166, 0x0203, 0x42, 0x20, 0x00001C01, B::Piix4Compat, 0, S::None,
-       piix4_compat::kChipLegacy, ""},
-      // Hosts left disabled, the register rewritten here holding the enable:
-      // the PIIX4's and 440MX's bit 0 of byte 0xD2, the ICH's (to the ICH5)
-      // bit 0 of byte 0x40, the AMD-756 family's bit 7 of byte 0x41, the
-      // M1563's I/O and host bits 0-1 of word 0x80, each alone.
-      {0x8086, 0x7113, 0x02, 0xD0, 0x0000F0F1, B::Intel, kNotSetUp, S::BoardLatch, piix4, "",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads 00): not used"},
-      {0x8086, 0x719B, 0x00, 0xD0, 0x00FEF0F1, B::Intel, kNotSetUp, S::None, piix4, "",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads FE): not used"},
-      {0x8086, 0x2413, 0x02, 0x40, 0x0000FFFE, B::Intel, kNotSetUp, S::SuperIo, 0, "",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads FE): not used"},
-      {0x8086, 0x24D3, 0x02, 0x40, 0x00008000, B::Intel, kNotSetUp, S::SuperIo, 0, "",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads 00): not used"},
-      {0x1022, 0x740B, 0x00, 0x40, 0x00007F01, B::AmdNvidia, kNotSetUp, S::None, 0, "",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 7F): not used"},
-      {0x1022, 0x7443, 0x00, 0x40, 0x00000001, B::AmdNvidia, kNotSetUp, S::None, 0, "",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 00): not used"},
-      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C801, B::AliM1563, kNotSetUp, S::None, 0,
-       "smbcore: Found ALi M1563 rev=70",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 01): not used"},
-      {0x10B9, 0x1563, 0x70, 0x80, 0x0000C802, B::AliM1563, kNotSetUp, S::None, 0,
-       "smbcore: Found ALi M1563 rev=70",
-       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 02): not used"},
-  };
-  for (const DirectCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::hex << c.vendor << ":" << c.device << " rev "
-                                    << int(c.revision));
-    sim::Machine machine;
-    machine.AddPciFunction(0, 7, 4, c.vendor, c.device, c.revision, 0, false);
-    machine.AddPciFunction(0, 7, 0, 0x1234, 0x0001, 0, 0, true);
-    // Every other register a row may read holds another value, so a row
-    // that reads the wrong register shows; the host enables (bytes 0x40,
-    // 0x41 and 0xD2) are set.
-    for (uint8_t reg : {0x10, 0x20, 0x48, 0x50, 0x58, 0x80, 0x90}) {
-      machine.FindPciFunction(0, 7, 4)->SetDword(reg, 0x0000F0F1);
-    }
-    machine.FindPciFunction(0, 7, 4)->SetDword(0x40, 0x00008001);
-    machine.FindPciFunction(0, 7, 4)->SetDword(0xD0, 0x0001F0F1);
-    machine.FindPciFunction(0, 7, 4)->SetDword(c.baseRegister, c.baseValue);
-    for (int32_t result : {0, -1}) {
-      RecordAcquires(result);
-      const Outcome out = RunOn(machine);
-      const bool setUp = c.base != kNotSetUp;
-      ASSERT_EQ(g_calls.size(), setUp ? 1u : 0u);
-      if (setUp) {
-        EXPECT_EQ(g_calls[0].backend, c.backend);
-        EXPECT_EQ(g_calls[0].base, c.base);
-        EXPECT_EQ(g_calls[0].chip.Segments, c.segments);
-        EXPECT_EQ(g_calls[0].chip.Model, c.model);
-        EXPECT_EQ(g_calls[0].function.Device, 7);
-        EXPECT_EQ(g_calls[0].function.Function, 4);
-      }
-      std::vector<std::string> said;
-      for (const std::string& m : {c.message, c.refusal}) {
-        if (!m.empty()) said.push_back(m);
-      }
-      EXPECT_EQ(out.messages, said);
-      EXPECT_EQ(out.available, setUp && result == 0);
-      ExpectInfo(out.info, setUp && result == 0 ? At(0, 7, 4, c.vendor, c.device) : At(0, 0, 0, 0, 0));
-      EXPECT_EQ(out.count, 2u);
-    }
-  }
-}
 
 // The machines whose SMBus is unsafe to touch, told by their SMBIOS
 // identity, get no controller and a message: the 790FX boards by their
@@ -303,9 +212,11 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
     if (c.noHook) {
       sim::AttachScope attach(machine);
       DebugPrintHook = nullptr;
-      const ChipDescriptor mcp = {B::NvidiaMcp, 0, 0, 0, 0, 0, S::None, kHostPlain, 0};
       SmbusController controller{};
-      out.available = BackendEntry(B::NvidiaMcp)(&controller, mcp, {0, 1, 1}, 0) == 0;
+      const bool unsafe = UnsafeSecondHost(nvidia_mcp::kNvidiaMcpBackend, nvidia_mcp::kMcpChip);
+      out.available = nvidia_mcp::kNvidiaMcpBackend.Acquire(
+                          &controller, {.Chip = &nvidia_mcp::kMcpChip, .Function = {0, 1, 1},
+                                        .IoBase = 0, .SecondHostUnsafe = unsafe}) == 0;
       if (out.available) controller.ReleaseDevice(controller.Context);
       DebugPrintHook = hook;
     } else {
@@ -361,6 +272,19 @@ TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
       {"via596a-second", 7, 3, 0x80, 0x00005000,
        "smbcore: VIA SMBus base 0000 has no I/O bit (configuration 90): not used"},
       {"mcp55", 1, 1, 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
+      // The host enables a row names, each alone: the PIIX4's byte 0xD2
+      // bit 0, the ICH's (to the ICH5) byte 0x40 bit 0, the AMD-756
+      // family's byte 0x41 bit 7, the M1563's I/O and host bits of word 0x80.
+      {"piix4", 7, 3, 0xD0, 0x00FE0000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte D2 reads FE): not used"},
+      {"ich5", 31, 3, 0x40, 0x00000000,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 40 reads 00): not used"},
+      {"amd756", 7, 3, 0x40, 0x00007F00,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 41 reads 7F): not used"},
+      {"ali1563", 2, 0, 0x80, 0x0000E801,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 01): not used"},
+      {"ali1563", 2, 0, 0x80, 0x0000E802,
+       "smbcore: SMBus host disabled by the BIOS (configuration byte 80 reads 02): not used"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.board);
@@ -428,7 +352,7 @@ struct SisCase {
   const char* what;
   std::vector<SisFunction> functions;
   std::vector<std::string> messages;
-  std::vector<std::pair<BackendId, uint32_t>> calls;  // back-end, base
+  std::vector<std::pair<const ChipDescriptor*, uint32_t>> calls;  // chip, base
   ChipsetInfoRecord info;
 };
 
@@ -457,11 +381,11 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
       {"96x base from the first nonzero word 0x74, 5595 base from the last",
        {{0x0008, 0x0111, 0}, {0x0961, 0x0222, 0x0C00}, {0x0008, 0x0333, 0x0D00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"},
-       {{B::I2c, 0x0C00}}, At(0, 2, 0, 0x1039, 0x0961)},
+       {{&kSis96xChip, 0x0C00}}, At(0, 2, 0, 0x1039, 0x0961)},
       {"power management after a 96x part stays 96x", {{0x0745, 0, 0}, {0x0009, 0, 0},
        {0x0008, 0, 0x0E00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0E00!!!"},
-       {{B::I2c, 0x0E00}}, At(0, 1, 0, 0x1039, 0x0745)},
+       {{&kSis96xChip, 0x0E00}}, At(0, 1, 0, 0x1039, 0x0745)},
   };
   for (const SisCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -475,10 +399,10 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
     RecordAcquires(-1);
     const Outcome out = RunOn(machine);
     EXPECT_EQ(out.messages, c.messages);
-    std::vector<std::pair<BackendId, uint32_t>> calls;
+    std::vector<std::pair<const ChipDescriptor*, uint32_t>> calls;
     for (const AcquireCall& call : g_calls) {
-      calls.push_back({call.backend, call.base});
-      EXPECT_EQ(call.chip.Model, call.backend == B::Sis ? sis::kChip5595 : kI2cPinsSis96x);
+      calls.push_back({call.chip, call.base});
+      EXPECT_STREQ(call.family, call.chip == &sis::kSis5595Chip ? "sis5595" : "i2c");
     }
     EXPECT_EQ(calls, c.calls);
     ExpectInfo(out.info, c.info);
@@ -502,7 +426,7 @@ struct AliCase {
   bool m1535Enables = false;   // 0xD1 bit 2 and 0xF0 bit 0 set
   bool e800Taken = false;      // another device answers at 0xE800-0xE81F
   bool baseReadOnly = false;   // dword 0x14 takes no write
-  int32_t model = ali::kAliM15x3;
+  const ChipDescriptor* chip = &ali::kAliM15x3Chip;
 };
 
 TEST_F(ChipsetTest, AliBaseRule) {
@@ -527,7 +451,7 @@ TEST_F(ChipsetTest, AliBaseRule) {
         "no controller"},
        0, false, false, true},
       {"revision 0: word 0xE2 with the M1535's enables", true, 0x00, true, 0x70400000,
-       0x0000F0F1, 0, {0x7040}, {}, 0, true, false, false, ali::kAliM1535},
+       0x0000F0F1, 0, {0x7040}, {}, 0, true, false, false, &ali::kAliM1535Chip},
       {"revision 0: word 0xE2 without them (the older bridges' clock)", true, 0x00, true,
        0x20200000, 0x0000D001, 0, {},
        {"smbcore: ALi M7101 word 0xE2 (2020) is not an SMBus base (0xD1 bit 2 and 0xF0 bit 0 "
@@ -562,7 +486,7 @@ TEST_F(ChipsetTest, AliBaseRule) {
     for (const AcquireCall& call : g_calls) {
       calls.push_back(call.base);
       EXPECT_EQ(call.function.Device, 17);
-      EXPECT_EQ(call.chip.Model, c.model);
+      EXPECT_EQ(call.chip, c.chip);
     }
     EXPECT_EQ(calls, c.calls);
     EXPECT_EQ(out.messages, c.messages);
@@ -609,66 +533,61 @@ TEST_F(ChipsetTest, DiscoveryThatCannotStartReadsNothing) {
 // as it read it, so this is the only guard.
 struct EntryCase {
   const char* what;
+  const SmbusBackend* family;
   ChipDescriptor chip;
   uint32_t base;
   bool failPool;
   int32_t result;
 };
 
-constexpr ChipDescriptor Chip(BackendId backend, SegmentSwitch segments = S::None,
-                              int32_t model = 0) {
-  return {backend, 0, 0, 0, 0, 0, segments, kHostPlain, model};
-}
-
 class AcquireTest : public SimTest {};
 
 TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
-  const ChipDescriptor piix4 = Chip(B::Intel, S::BoardLatch), via = Chip(B::Via, S::Gpo686),
-                       ali = Chip(B::Ali, S::M7101Config), amd = Chip(B::AmdNvidia),
-                       nv = Chip(B::Nvidia0064), m1563 = Chip(B::AliM1563),
-                       sis = Chip(B::Sis, S::None, sis::kChip5595),
-                       sisPins = Chip(B::I2c, S::None, kI2cPinsSis96x),
-                       viaPins = Chip(B::I2c, S::None, kI2cPinsVia586b);
+  const SmbusBackend *intel = &intel::kIntelBackend, *via = &via::kViaBackend,
+                     *ali = &ali::kAliBackend, *amd = &amd::kAmdBackend,
+                     *nv = &kNvidia0064Backend, *m1563 = &ali1563::kAli1563Backend,
+                     *sis = &sis::kSisBackend, *i2c = &kI2cBackend;
+  const ChipDescriptor piix4 = intel::kPiix4, gpo686{.Segments = SegmentSwitch::Gpo686},
+                       m7101 = ali::kAliM15x3Chip, plain{}, sis5595 = sis::kSis5595Chip,
+                       sisPins = kSis96xChip, viaPins{.Quirks = kQuirkVia586bPins};
   const EntryCase cases[] = {
       // The last port each back-end uses: Intel 0x0F, VIA data 1 (0x06), the
       // M7101's command (0x07), AMD's command (0xE8), nForce2 control (0x3E),
       // the M1563's block port (0x07), the SiS pair (0x38-0x39 of the ACPI
       // block), the pin registers (0x5E word, 0x44 byte).
-      {"intel: unprogrammed", piix4, 0x0000, false, -1},
-      {"intel: last port at the top", piix4, 0xFFF0, false, 0},
-      {"intel: last port past the top", piix4, 0xFFF8, false, -1},
-      {"intel: past the port space", piix4, 0x10000, false, -1},
-      {"via: unprogrammed", via, 0x0000, false, -1},
-      {"via: data 1 at the top", via, 0xFFF9, false, 0},
-      {"via: data 1 past the top", via, 0xFFFA, false, -1},
-      {"via: no pool memory", via, 0x5000, true, -1},
-      {"m7101: unprogrammed", ali, 0x0000, false, -1},
-      {"m7101: command at the top", ali, 0xFFF8, false, 0},
-      {"m7101: command past the top", ali, 0xFFF9, false, -1},
-      {"m7101: no pool memory", ali, 0xD000, true, -1},
-      {"amd: unprogrammed", amd, 0x0000, false, -1},
-      {"amd: command at the top", amd, 0xFF17, false, 0},
-      {"amd: command past the top", amd, 0xFF18, false, -1},
-      {"amd: nForce base minus 0xE0 wrapped", amd, 0xFFFFFF20u, false, -1},
-      {"nforce2: unprogrammed", nv, 0x0000, false, -1},
-      {"nforce2: control at the top", nv, 0xFFC1, false, 0},
-      {"nforce2: control past the top", nv, 0xFFC2, false, -1},
-      {"nforce2: no pool memory", nv, 0x5000, true, -1},
-      {"m1563: unprogrammed", m1563, 0x0000, false, -1},
-      {"m1563: block port at the top", m1563, 0xFFF8, false, 0},
-      {"m1563: block port past the top", m1563, 0xFFF9, false, -1},
-      {"sis: unprogrammed", sis, 0x0000, false, -1},
-      {"sis: only the low bits set", sis, 0x0007, false, -1},
-      {"sis: pair past the top", sis, 0xFFC8, false, -1},
-      {"sis: no pool memory", sis, 0x0800, true, -1},
-      {"sis: base with its low bits set", sis, 0x0801, false, 0},
-      {"sis96x pins: unprogrammed", sisPins, 0x0000, false, -1},
-      {"sis96x pins: past the port space", sisPins, 0xFFC0, false, -1},
-      {"sis96x pins: no pool memory", sisPins, 0x0C00, true, -1},
-      {"586b pins: input at the top", viaPins, 0xFFBB, false, 0},
-      {"586b pins: input past the top", viaPins, 0xFFBC, false, -1},
-      {"unknown pin driver", Chip(B::I2c, S::None, 2), 0x0C00, false, -1},
-      {"negative pin driver", Chip(B::I2c, S::None, -1), 0x0C00, false, -1},
+      {"intel: unprogrammed", intel, piix4, 0x0000, false, -1},
+      {"intel: last port at the top", intel, piix4, 0xFFF0, false, 0},
+      {"intel: last port past the top", intel, piix4, 0xFFF8, false, -1},
+      {"intel: past the port space", intel, piix4, 0x10000, false, -1},
+      {"via: unprogrammed", via, gpo686, 0x0000, false, -1},
+      {"via: data 1 at the top", via, gpo686, 0xFFF9, false, 0},
+      {"via: data 1 past the top", via, gpo686, 0xFFFA, false, -1},
+      {"via: no pool memory", via, gpo686, 0x5000, true, -1},
+      {"m7101: unprogrammed", ali, m7101, 0x0000, false, -1},
+      {"m7101: command at the top", ali, m7101, 0xFFF8, false, 0},
+      {"m7101: command past the top", ali, m7101, 0xFFF9, false, -1},
+      {"m7101: no pool memory", ali, m7101, 0xD000, true, -1},
+      {"amd: unprogrammed", amd, plain, 0x0000, false, -1},
+      {"amd: command at the top", amd, plain, 0xFF17, false, 0},
+      {"amd: command past the top", amd, plain, 0xFF18, false, -1},
+      {"amd: nForce base minus 0xE0 wrapped", amd, plain, 0xFFFFFF20u, false, -1},
+      {"nforce2: unprogrammed", nv, plain, 0x0000, false, -1},
+      {"nforce2: control at the top", nv, plain, 0xFFC1, false, 0},
+      {"nforce2: control past the top", nv, plain, 0xFFC2, false, -1},
+      {"nforce2: no pool memory", nv, plain, 0x5000, true, -1},
+      {"m1563: unprogrammed", m1563, plain, 0x0000, false, -1},
+      {"m1563: block port at the top", m1563, plain, 0xFFF8, false, 0},
+      {"m1563: block port past the top", m1563, plain, 0xFFF9, false, -1},
+      {"sis: unprogrammed", sis, sis5595, 0x0000, false, -1},
+      {"sis: only the low bits set", sis, sis5595, 0x0007, false, -1},
+      {"sis: pair past the top", sis, sis5595, 0xFFC8, false, -1},
+      {"sis: no pool memory", sis, sis5595, 0x0800, true, -1},
+      {"sis: base with its low bits set", sis, sis5595, 0x0801, false, 0},
+      {"sis96x pins: unprogrammed", i2c, sisPins, 0x0000, false, -1},
+      {"sis96x pins: past the port space", i2c, sisPins, 0xFFC0, false, -1},
+      {"sis96x pins: no pool memory", i2c, sisPins, 0x0C00, true, -1},
+      {"586b pins: input at the top", i2c, viaPins, 0xFFBB, false, 0},
+      {"586b pins: input past the top", i2c, viaPins, 0xFFBC, false, -1},
   };
   for (const EntryCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -676,9 +595,10 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
     SmbusController controller{};
     controller.Segment = 7;
     const uint64_t ports = machine_.PortAccesses();
-    EXPECT_EQ(BackendEntry(c.chip.Backend)(&controller, c.chip, PciLocation{0, 17, 0}, c.base),
+    EXPECT_EQ(c.family->Acquire(&controller, {.Chip = &c.chip, .Function = {0, 17, 0},
+                                              .IoBase = c.base}),
               c.result);
-    EXPECT_EQ(controller.ReadWord != nullptr, c.result == 0);
+    EXPECT_EQ(controller.Transfer != nullptr, c.result == 0);
     EXPECT_EQ(controller.Segment, 7u) << "the segment is not the back-end's to set";
     if (c.result == 0) {
       controller.ReleaseDevice(controller.Context);
@@ -687,11 +607,69 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
     EXPECT_EQ(controller.Context, nullptr);
     EXPECT_EQ(machine_.PortAccesses(), ports) << "no port touched";
   }
-  // The nForce2 entry of old takes its port variant alone.
-  for (int32_t variant : {0, 2}) {
-    SmbusController controller{};
-    EXPECT_EQ(NV_AcquireDevice(&controller, 0x5000, variant), -1) << variant;
-    EXPECT_EQ(controller.Context, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The chip's traits reach the chipset record, and the chips the tables
+// gained read as the chips whose host they share: each board below with
+// its SMBus function's ID rewritten (a SLC90E66 where the IXP400's PIIX4
+// block is, an EP80579 in the ICH9's place, Hygon's 790B in AMD's) reads
+// every module as the board holds it.
+TEST_F(ChipsetTest, EveryChipReadsItsModulesAndTellsItsTraits) {
+  constexpr uint32_t kIchTraits = DIMMIO_CHIP_INUSE_SEMAPHORE | DIMMIO_CHIP_PAGE_TRANSFERS;
+  const struct {
+    const char* board;
+    uint16_t vendor, device;  // 0: the board's own
+    uint32_t traits;
+  } cases[] = {
+      {"piix4", 0, 0, DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"ich5", 0, 0, DIMMIO_CHIP_INUSE_SEMAPHORE | DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"via686b", 0, 0, DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"ali1543", 0, 0, DIMMIO_CHIP_SEGMENT_SWITCH},
+      {"ich9", 0, 0, kIchTraits},
+      {"ich9", 0x8086, 0x5032, kIchTraits},
+      {"pch100", 0, 0, kIchTraits | DIMMIO_CHIP_SPD_WRITE_DISABLE},
+      {"x99", 0, 0, kIchTraits | DIMMIO_CHIP_SPD_WRITE_DISABLE | DIMMIO_CHIP_SPDS_ON_CPU_BUS},
+      {"csb5", 0, 0, DIMMIO_CHIP_PAGE_TRANSFERS | DIMMIO_CHIP_LATE_BUSY},
+      {"ixp400", 0x1055, 0x9463, DIMMIO_CHIP_PAGE_TRANSFERS},
+      {"fch790b", 0x1D94, 0x790B, DIMMIO_CHIP_PAGE_TRANSFERS},
+      {"fch790b-zen2", 0x1D94, 0x790B, DIMMIO_CHIP_PAGE_TRANSFERS},
+      {"amd756", 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << c.vendor << ":" << c.device);
+    sim::Board board = *sim::FindBoard(c.board);
+    sim::Machine machine;
+    const sim::BoardModels models = sim::Build(board, machine);
+    sim::AttachScope attach(machine);
+    // The host's function is the one whose ID the record names.
+    ChipsetInfoRecord info{};
+    uint32_t count = 0;
+    OpStatus status;
+    InitOpStatus(&status);
+    if (c.vendor != 0) {
+      SmbusController* first = DiscoverChipset(&status, &info, table_, &count);
+      ReleaseController(first);
+      machine.FindPciFunction(info.Bus, info.Device, info.Function)
+          ->SetDword(0x00, uint32_t{c.device} << 16 | c.vendor);
+    }
+    SmbusController* controller = DiscoverChipset(&status, &info, table_, &count);
+    ASSERT_NE(controller, nullptr);
+    EXPECT_EQ(info.ChipTraits, c.traits);
+    EXPECT_EQ(info.VendorId, c.vendor != 0 ? c.vendor : info.VendorId);
+    for (uint8_t slot = 0; slot < kSpdSlots; ++slot) {
+      const sim::SpdEeprom* eeprom = models.eeproms[0][slot];
+      if (eeprom == nullptr || (c.traits & DIMMIO_CHIP_SPDS_ON_CPU_BUS) != 0) continue;
+      uint8_t data[128];
+      OpStatus read;
+      InitOpStatus(&read);
+      EXPECT_EQ(ReadSpdBlock(controller, &read, slot, data, 0, sizeof data), sizeof data) << +slot;
+      EXPECT_TRUE(std::equal(data, data + sizeof data, eeprom->Bytes().begin())) << +slot;
+    }
+    ReleaseController(controller);
   }
 }
 

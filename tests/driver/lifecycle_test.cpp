@@ -50,7 +50,7 @@ TEST_F(LifecycleTest, AFailedDiscoveryLeavesTheCountCleared) {
   machine_.FailAllocation(1, sim::PoolType::Paged);
   EXPECT_EQ(io_.Load(&DriverEntry, /*freshImage=*/false), STATUS_UNSUCCESSFUL);
   EXPECT_EQ(PciDeviceCount, 0u);
-  EXPECT_EQ(ChipsetInfo.Reserved, 0u);
+  EXPECT_EQ(ChipsetInfo.ChipTraits, 0u);
   EXPECT_EQ(ChipsetInfo.VendorId, 0u);
 }
 

@@ -43,12 +43,12 @@ int32_t GatedReadWord(void*, OpStatus*, uint8_t, uint8_t command, uint16_t* valu
   return 0;
 }
 
-int32_t PlainReadByte(void*, OpStatus*, uint8_t, uint8_t command, uint8_t* value) {
-  *value = command;
+int32_t GatedTransfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
+                      uint16_t* data) {
+  if (op == SmbusOp::ReadWord) return GatedReadWord(context, status, slave, command, data);
+  if (op == SmbusOp::ReadByte) *data = command;
   return 0;
 }
-
-int32_t PlainWriteByte(void*, OpStatus*, uint8_t, uint8_t, uint8_t) { return 0; }
 
 struct Sent {
   uint32_t code;
@@ -83,9 +83,7 @@ TEST_F(StressTest, ConcurrentCallersThenUnloadWithRequestsQueued) {
   LoadOn("ich5");
   SmbusController* controller = Extension()->Controller;
   controller->Unavailable = 0;
-  controller->ReadWord = &GatedReadWord;
-  controller->ReadByte = &PlainReadByte;
-  controller->WriteByte = &PlainWriteByte;
+  controller->Transfer = &GatedTransfer;
   {
     std::lock_guard<std::mutex> guard(g_spd.lock);
     g_spd.readsBeforeGate = 8;  // early: the queue admits 64, 16 a handle

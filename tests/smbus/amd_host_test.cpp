@@ -114,18 +114,14 @@ TEST_F(AmdHostTest, StartRewritesOnlyTheProtocolFieldOfGlobalControl) {
     machine_.ClearTrace();
     machine_.SetTracing(true);
     OpStatus status = Fresh();
-    uint16_t word = 0;
-    uint8_t byte = 0;
-    const int32_t result = c.word ? amd::ReadWord(controller_->Context, &status, 0x50, 10, &word)
-                                  : amd::ReadByte(controller_->Context, &status, 0x50, 10, &byte);
+    uint16_t data = 0;
+    const int32_t result = SmbusTransfer(controller_, &status, c.word ? SmbusOp::ReadWord
+                                                                      : SmbusOp::ReadByte,
+                                         0x50, 10, &data);
     machine_.SetTracing(false);
     EXPECT_EQ(result, 0);
     const auto& image = Image(0, 0);
-    if (c.word) {
-      EXPECT_EQ(word, image[10] | image[11] << 8);
-    } else {
-      EXPECT_EQ(byte, image[10]);
-    }
+    EXPECT_EQ(data, c.word ? image[10] | image[11] << 8 : image[10]);
     const std::vector<sim::TraceEntry> writes = PortWrites(kBlock + 2);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].value, c.written);
@@ -150,8 +146,9 @@ TEST_F(AmdHostTest, EveryWriteLeavesTheFillerInHostData) {
     machine_.SetTracing(true);
     const uint64_t start = machine_.NowMs();
     OpStatus status = Fresh();
-    EXPECT_EQ(amd::WriteByte(controller_->Context, &status, static_cast<uint8_t>(0x50 + c.slot),
-                             74, value),
+    uint16_t sent = value;
+    EXPECT_EQ(SmbusTransfer(controller_, &status, SmbusOp::WriteByte,
+                            static_cast<uint8_t>(0x50 + c.slot), 74, &sent),
               c.result);
     machine_.SetTracing(false);
     EXPECT_GE(machine_.NowMs() - start, 100u) << "a write settles 100 ms";

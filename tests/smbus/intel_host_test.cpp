@@ -9,6 +9,7 @@
 
 #include "sim/models/super_io.h"
 #include "smbus/intel.h"
+#include "smbus/intel_rows.h"
 #include "support/smbus_fixture.h"
 
 namespace {
@@ -48,7 +49,7 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
     OpStatus status = Fresh();
     uint16_t word = 0x1234;
     uint64_t start = machine.NowMs();
-    EXPECT_EQ(intel::ReadWord(controller->Context, &status, 0x50, 0, &word), -1);
+    EXPECT_EQ(SmbusTransfer(controller, &status, SmbusOp::ReadWord, 0x50, 0, &word), -1);
     EXPECT_EQ(machine.NowMs() - start, 3000u) << "one idle wait of 3000 polls, then nothing";
     EXPECT_EQ(word, 0x1234) << "no data from a transfer that never ran";
     EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
@@ -57,7 +58,8 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
         << "the semaphore the polls took goes back to the firmware";
 
     OpStatus write = Fresh();
-    EXPECT_EQ(intel::WriteByte(controller->Context, &write, 0x50, 74, 0x11), -1);
+    uint16_t byte = 0x11;
+    EXPECT_EQ(SmbusTransfer(controller, &write, SmbusOp::WriteByte, 0x50, 74, &byte), -1);
     EXPECT_EQ(write.HwCode, OpError::WriteByteFailed);
     EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->Transactions(), transactions) << "a busy host starts nothing";
     EXPECT_EQ(models.eeproms[0][0]->CommittedWrites(), 0u);
@@ -84,7 +86,8 @@ TEST_F(IntelHostTest, AcquireClearsWhatTheFirmwareLeftInTheStatus) {
   ASSERT_EQ(machine_.In8(0x400), 0x64);
   machine_.Out8(0x400, 0x40);  // the firmware hands the semaphore back, its bits left
   SmbusController controller{};
-  ASSERT_EQ(intel::AcquireDevice(&controller, 0x400, 1), 0);
+  const ChipFound ich5 = {.Chip = &intel::kIch4, .Function = {0, 31, 3}, .IoBase = 0x400};
+  ASSERT_EQ(intel::kIntelBackend.Acquire(&controller, ich5), 0);
   EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), 0x20)
       << "bits cleared, semaphore released, the alert left to its owner";
   controller.ReleaseDevice(controller.Context);

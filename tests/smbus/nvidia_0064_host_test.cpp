@@ -187,7 +187,9 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     for (const auto& [offset, value] : c.dwords) machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
     machine.SetTracing(true);
     SmbusController controller{};
-    EXPECT_EQ(nvidia_mcp::AcquireDevice(&controller, {0, 1, 1}), c.result);
+    EXPECT_EQ(nvidia_mcp::kNvidiaMcpBackend.Acquire(
+                  &controller, {.Chip = &nvidia_mcp::kMcpChip, .Function = {0, 1, 1}, .IoBase = 0}),
+              c.result);
     for (const TraceEntry& e : machine.Trace()) {
       const bool port = e.kind != Access::ConfigRead && e.kind != Access::ConfigWrite;
       EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched && e.where < c.untouched + 0x40)
@@ -195,7 +197,7 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     }
     if (c.result != 0) {
       EXPECT_EQ(machine.PortAccesses(), 0u);
-      EXPECT_EQ(controller.ReadWord, nullptr);
+      EXPECT_EQ(controller.Transfer, nullptr);
       continue;
     }
     EXPECT_EQ(static_cast<NvContext*>(controller.Context)->IoBase, c.base);

@@ -59,25 +59,25 @@ TEST_F(Piix4CompatHostTest, OnASharedHostEveryFaultFailsItsTransferAndTheNextSuc
 // 0x0B00, PM 0x01 at 0x0C00: the base tells which the revision chose.
 TEST_F(Piix4CompatHostTest, TheRevisionPicksTheBaseAndPortRegisters) {
   struct Case {
-    int32_t chip;
+    uint32_t quirks;  // the chip's (its row's) layout
     uint8_t revision;
     int32_t result;
     uint32_t base;
     uint8_t shared, portRegister, portShift;
   };
   const Case cases[] = {
-      {piix4_compat::kChipLegacy, 0x00, 0, 0x0D00, 0, 0, 0},
-      {piix4_compat::kChipAti4385, 0x3F, 0, 0x0D00, 0, 0, 0},
-      {piix4_compat::kChipAti4385, 0x40, 0, 0x0B00, 1, 0x2E, 1},
-      {piix4_compat::kChipHudson2, 0x1E, 0, 0x0B00, 1, 0x2E, 1},
-      {piix4_compat::kChipHudson2, 0x1F, 0, 0x0B00, 1, 0x02, 3},
-      {piix4_compat::kChipHudson2, 0x41, 0, 0x0C00, 1, 0x02, 3},
-      {piix4_compat::kChipFch790B, 0x48, 0, 0x0B00, 1, 0x02, 3},
-      {piix4_compat::kChipFch790B, 0x49, 0, 0x0C00, 1, 0x02, 3},
-      {piix4_compat::kChipFch790B, 0x51, -1, 0, 0, 0, 0},
+      {0u, 0x00, 0, 0x0D00, 0, 0, 0},
+      {piix4_compat::kQuirkAti4385, 0x3F, 0, 0x0D00, 0, 0, 0},
+      {piix4_compat::kQuirkAti4385, 0x40, 0, 0x0B00, 1, 0x2E, 1},
+      {piix4_compat::kQuirkHudson2, 0x1E, 0, 0x0B00, 1, 0x2E, 1},
+      {piix4_compat::kQuirkHudson2, 0x1F, 0, 0x0B00, 1, 0x02, 3},
+      {piix4_compat::kQuirkHudson2, 0x41, 0, 0x0C00, 1, 0x02, 3},
+      {piix4_compat::kQuirkFch790B, 0x48, 0, 0x0B00, 1, 0x02, 3},
+      {piix4_compat::kQuirkFch790B, 0x49, 0, 0x0C00, 1, 0x02, 3},
+      {piix4_compat::kQuirkFch790B, 0x51, -1, 0, 0, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "chip " << c.chip << " rev " << std::hex << int(c.revision));
+    SCOPED_TRACE(testing::Message() << "quirks " << c.quirks << " rev " << std::hex << int(c.revision));
     sim::Machine machine;
     sim::AttachScope attach(machine);
     auto& f = machine.AddPciFunction(0, 20, 0, 0x1002, 0x4385, c.revision);
@@ -90,7 +90,10 @@ TEST_F(Piix4CompatHostTest, TheRevisionPicksTheBaseAndPortRegisters) {
     }
     machine.ClaimPorts(sim::AmdPmRegisters::kIndexPort, 2, pm);
     SmbusController controller{};
-    EXPECT_EQ(piix4_compat::AcquireDevice(&controller, {0, 20, 0}, c.chip), c.result);
+    const ChipDescriptor chip{.Quirks = c.quirks};
+    EXPECT_EQ(piix4_compat::kPiix4CompatBackend.Acquire(
+                  &controller, {.Chip = &chip, .Function = {0, 20, 0}, .IoBase = 0}),
+              c.result);
     EXPECT_EQ(pm.Index(), 0x77);
     if (c.result != 0) {
       EXPECT_EQ(machine.PortAccesses(), 0u);

@@ -33,8 +33,8 @@ TEST_F(SisHostTest, ATransferClearsTheStatusBeforeItsStartAndSettles) {
   machine_.SetTracing(true);
   const uint64_t t0 = machine_.NowMs();
   OpStatus status = Fresh();
-  uint8_t value = 0;
-  ASSERT_EQ(controller_->ReadByte(controller_->Context, &status, 0x50, 2, &value), 0);
+  uint16_t value = 0;
+  ASSERT_EQ(SmbusTransfer(controller_, &status, SmbusOp::ReadByte, 0x50, 2, &value), 0);
   EXPECT_EQ(value, Image(0, 0)[2]);
   EXPECT_EQ(machine_.NowMs() - t0, 5u);
   std::vector<std::pair<uint32_t, uint32_t>> writes;  // register, value
@@ -105,12 +105,12 @@ TEST_F(SisHostTest, PairAnswersOnlyWhileTheAcpiBlockIsEnabled) {
     acpi.SetByte(c.offset, c.value);
     const uint64_t transactions = Engine().Transactions();
     OpStatus status = Fresh();
-    uint8_t value = 0;
-    EXPECT_EQ(controller_->ReadByte(controller_->Context, &status, 0x50, 0, &value), -1);
+    uint16_t value = 0;
+    EXPECT_EQ(SmbusTransfer(controller_, &status, SmbusOp::ReadByte, 0x50, 0, &value), -1);
     EXPECT_EQ(Engine().Transactions(), transactions);
     acpi.SetByte(c.offset, kept);
     status = Fresh();
-    EXPECT_EQ(controller_->ReadByte(controller_->Context, &status, 0x50, 0, &value), 0);
+    EXPECT_EQ(SmbusTransfer(controller_, &status, SmbusOp::ReadByte, 0x50, 0, &value), 0);
     EXPECT_EQ(value, Image(0, 0)[0]);
   }
 }

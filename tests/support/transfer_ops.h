@@ -1,4 +1,4 @@
-// One transfer through a controller's slots, chosen by a table column.
+// One transfer through a controller's transfer slot, chosen by a table column.
 #pragma once
 
 #include <stdint.h>
@@ -8,27 +8,14 @@
 
 namespace testsupport {
 
-enum class Op { ReadByte, ReadWord, WriteByte };
+using Op = SmbusOp;
 
 constexpr Op kEveryOp[] = {Op::ReadByte, Op::ReadWord, Op::WriteByte};
 
-// The hardware code a failed transfer of `op` reports.
-constexpr uint32_t HwCodeOf(Op op) {
-  return op == Op::ReadByte   ? OpError::ReadByteFailed
-         : op == Op::ReadWord ? OpError::ReadWordFailed
-                              : OpError::WriteByteFailed;
-}
-
 // Reads at offset 0, or writes 0x5A to offset 74; returns the slot's result.
 inline int32_t Transfer(SmbusController* c, Op op, OpStatus* status, uint8_t slave) {
-  uint8_t byte = 0;
-  uint16_t word = 0;
-  switch (op) {
-    case Op::ReadByte: return c->ReadByte(c->Context, status, slave, 0, &byte);
-    case Op::ReadWord: return c->ReadWord(c->Context, status, slave, 0, &word);
-    case Op::WriteByte: return c->WriteByte(c->Context, status, slave, 74, 0x5A);
-  }
-  return 0;
+  uint16_t data = 0x5A;
+  return SmbusTransfer(c, status, op, slave, op == Op::WriteByte ? 74 : 0, &data);
 }
 
 }  // namespace testsupport

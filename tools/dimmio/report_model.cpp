@@ -59,8 +59,8 @@ bool IsEmptySlot(const SlotReport& slot) {
 // What an empty slot says. The C600/X79 and C610/X99 boards wire the
 // modules' SPDs to the processor's memory-controller SMBus, not the PCH's.
 std::string EmptySlotText(const Report& report) {
-  const PciDeviceRecord& c = report.Chipset;
-  if (c.VendorId == 0x8086 && (c.DeviceId == 0x1D22 || c.DeviceId == 0x8D22)) {
+  // The chipset record's last word holds the chip's traits.
+  if ((report.Chipset.Reserved & DIMMIO_CHIP_SPDS_ON_CPU_BUS) != 0) {
     return "empty here: on this platform the modules' SPDs are on the processor's bus, which "
            "dimmio does not drive";
   }
@@ -91,16 +91,7 @@ std::vector<std::string> SlotCells(const Report& report, const SlotReport& slot)
 }
 
 bool HasSegmentSwitch(const PciDeviceRecord& c) {
-  static constexpr std::pair<uint16_t, uint16_t> kSwitched[] = {
-      {0x8086, 0x7113},  // PIIX4: the board latch
-      {0x8086, 0x2413}, {0x8086, 0x2423}, {0x8086, 0x2443}, {0x8086, 0x2453},  // ICH to ICH5:
-      {0x8086, 0x2483}, {0x8086, 0x24C3}, {0x8086, 0x24D3},                    // the Super I/O
-      {0x1106, 0x3050}, {0x1106, 0x3051}, {0x1106, 0x3057},  // VIA 596, 686: their outputs
-      {0x10B9, 0x7101},                                      // ALi M7101: dword 0xB8
-  };
-  return std::any_of(std::begin(kSwitched), std::end(kSwitched), [&](const auto& id) {
-    return c.VendorId == id.first && c.DeviceId == id.second;
-  });
+  return (c.Reserved & DIMMIO_CHIP_SEGMENT_SWITCH) != 0;  // the chipset record's traits
 }
 
 SystemInfo PrintableSystemInfo(const SystemInfo& info) {

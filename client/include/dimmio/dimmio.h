@@ -144,15 +144,37 @@ typedef struct DimmioPciDeviceRecord {
   uint32_t Function;
   uint32_t VendorId;
   uint32_t DeviceId;
-  uint32_t Reserved; /* 0 */
+  uint32_t Reserved; /* 0; in the chipset information, its ChipTraits */
 } DimmioPciDeviceRecord;
-typedef DimmioPciDeviceRecord DimmioChipsetInfo;
+
+/* IOCTL_GET_CHIPSET_INFO: the function chosen for the SMBus, laid out as a
+   device record whose last word holds the chip's traits. */
+typedef struct DimmioChipsetInfo {
+  uint32_t Bus;
+  uint32_t Device;
+  uint32_t Function;
+  uint32_t VendorId;
+  uint32_t DeviceId;
+  uint32_t ChipTraits; /* the DIMMIO_CHIP_ bits below */
+} DimmioChipsetInfo;
+
+/* What the chip whose SMBus host the driver installed has (ChipTraits of the
+   chipset information; 0 when no host was installed, or the record holds a
+   function the driver only noted). */
+#define DIMMIO_CHIP_INUSE_SEMAPHORE 0x01u     /* INUSE_STS in the host status (every ICH) */
+#define DIMMIO_CHIP_LATE_BUSY 0x02u           /* busy shows ~2 ms after a start (the CSB5) */
+#define DIMMIO_CHIP_SEGMENT_SWITCH 0x04u      /* segment 1 switches in a second bank of SPDs */
+#define DIMMIO_CHIP_SPDS_ON_CPU_BUS 0x08u     /* the SPDs are on the processor's SMBus */
+#define DIMMIO_CHIP_SPD_WRITE_DISABLE 0x10u   /* SPD_WD (host configuration bit 4) holds once set */
+#define DIMMIO_CHIP_PAGE_TRANSFERS 0x20u      /* send and receive byte: DDR4 SPD pages */
 
 #define DIMMIO_PCI_DEVICE_RECORD_SIZE 24u
 #define DIMMIO_PCI_DEVICE_TABLE_CAPACITY 217
 DIMMIO_STATIC_ASSERT(sizeof(DimmioPciDeviceRecord) == DIMMIO_PCI_DEVICE_RECORD_SIZE, "record size");
 DIMMIO_STATIC_ASSERT(offsetof(DimmioPciDeviceRecord, VendorId) == 12, "VendorId");
 DIMMIO_STATIC_ASSERT(offsetof(DimmioPciDeviceRecord, DeviceId) == 16, "DeviceId");
+DIMMIO_STATIC_ASSERT(sizeof(DimmioChipsetInfo) == DIMMIO_PCI_DEVICE_RECORD_SIZE, "chipset size");
+DIMMIO_STATIC_ASSERT(offsetof(DimmioChipsetInfo, ChipTraits) == 20, "ChipTraits");
 
 /* ---- Inputs ----------------------------------------------------------- */
 
