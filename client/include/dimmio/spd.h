@@ -94,7 +94,7 @@ struct SpdFacts {
   SpdMemoryType Memory{};     // byte 2, whatever it holds
   std::string Type;           // "DDR SDRAM", "SDR SDRAM", "DDR2 SDRAM", ... or "unknown (0xNN)"
   bool Blank = false;         // bytes 0-127 all 0x00 or all 0xFF: nothing written
-  bool Decoded = false;       // SDR, DDR, DDR2 or DDR3: the fields below are filled
+  bool Decoded = false;       // SDR, DDR, DDR2, DDR3 or DDR4: the fields below are filled
   uint16_t BytesWritten = 0;  // byte 0 (DDR3: its bits 3-0 coded)
   uint32_t EepromBytes = 0;   // from byte 1 (log2)
   uint8_t SpdRevision = 0;    // byte 62 (DDR3 byte 1): major in the high nibble, minor in the low

@@ -13,7 +13,7 @@
 
 #include "dimmio/client.h"
 
-namespace dimmio::cli {
+namespace dimmio {
 
 enum class Bus : uint8_t { Smbus, Pci, Isa };
 constexpr int kBuses = 3;
@@ -86,4 +86,4 @@ auto OnSmbus(BusLocks* locks, uint32_t segment, Body body) -> decltype(body()) {
   return WithBuses(locks, {Bus::Smbus, Bus::Isa}, body);
 }
 
-}  // namespace dimmio::cli
+}  // namespace dimmio
