@@ -30,9 +30,9 @@ std::vector<ByteCheck> ChecksOf(const SpdFacts& f) {
     checks.push_back({SpdCheckRule::Crc16, 0, f.CrcLastByte, 126, 127, f.StoredCrc, f.ComputedCrc,
                       verdict(f.ChecksumOk())});
   }
-  if (FieldsOf(f.Memory).Ddr4 && f.Crc2Checked) {
-    checks.push_back({SpdCheckRule::Crc16, 128, 253, 254, 255, f.StoredCrc2, f.ComputedCrc2,
-                      verdict(f.StoredCrc2 == f.ComputedCrc2)});
+  if (FieldsOf(f.Memory).Ddr4 && f.Ddr4.Crc2Checked) {
+    checks.push_back({SpdCheckRule::Crc16, 128, 253, 254, 255, f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2,
+                      verdict(f.Ddr4.StoredCrc2 == f.Ddr4.ComputedCrc2)});
   }
   return checks;
 }
