@@ -40,7 +40,7 @@ void BM_GatherReportLoadedDriver(benchmark::State& state) {
   uint64_t reports = 0;
   const uint64_t ms0 = transport->Machine().NowMs();
   for (auto _ : state) {
-    const auto report = dimmio::cli::GatherReport(client, 0);
+    const auto report = dimmio::GatherReport(client, {});
     if (!report) {
       state.SkipWithError(report.error().Text.c_str());
       break;

@@ -76,8 +76,8 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   f.DeviceBanks = static_cast<uint8_t>((1u << ((b[4] >> 6) & 0x03)) * (4u << ((b[4] >> 4) & 0x03)));
   f.RowBits[0] = f.RowBits[1] = static_cast<uint8_t>(((b[5] >> 3) & 0x07) + 12);
   f.ColumnBits[0] = f.ColumnBits[1] = static_cast<uint8_t>((b[5] & 0x07) + 9);
-  f.Dies = static_cast<uint8_t>(((b[6] >> 4) & 0x07) + 1);
-  f.Package = PackageText(b[6], f.Dies);
+  f.Ddr4.Dies = static_cast<uint8_t>(((b[6] >> 4) & 0x07) + 1);
+  f.Ddr4.Package = PackageText(b[6], f.Ddr4.Dies);
   const bool stacked3ds = (b[6] & 0x80) && (b[6] & 0x03) == 2;
   const uint32_t busBits = (b[13] & 0x07) <= 3 ? 8u << (b[13] & 0x07) : 0;
   f.Ecc = ((b[13] >> 3) & 0x03) == 1;
@@ -85,7 +85,7 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   f.ErrorCheck = f.Ecc ? SpdErrorCheck::Ecc : SpdErrorCheck::None;
   f.DensityByte = b[4];
   const uint64_t dieMbit = DieMbit(b[4] & 0x0F);
-  f.RankMb[0] = static_cast<uint32_t>(dieMbit / 8 * busBits / f.DeviceWidth * (stacked3ds ? f.Dies : 1));
+  f.RankMb[0] = static_cast<uint32_t>(dieMbit / 8 * busBits / f.DeviceWidth * (stacked3ds ? f.Ddr4.Dies : 1));
   f.RankMb[1] = f.Ranks > 1 ? f.RankMb[0] : 0;
   f.CapacityMb = f.RankMb[0] * f.Ranks;
   f.DensityMatches = dieMbit != 0 && (uint64_t{1} << (f.RowBits[0] + f.ColumnBits[0])) *
@@ -105,15 +105,15 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   f.TrasPs = Ps12(tb, b[27], 0, b[28]);
   f.TrcPs = tb.Ps((b[27] & 0xF0u) << 4 | b[29], b[120]);
   f.TrfcPs = tb.Ps(uint32_t{b[31]} << 8 | b[30]);
-  f.Trfc2Ps = tb.Ps(uint32_t{b[33]} << 8 | b[32]);
-  f.Trfc4Ps = tb.Ps(uint32_t{b[35]} << 8 | b[34]);
+  f.Ddr4.Trfc2Ps = tb.Ps(uint32_t{b[33]} << 8 | b[32]);
+  f.Ddr4.Trfc4Ps = tb.Ps(uint32_t{b[35]} << 8 | b[34]);
   f.TfawPs = Ps12(tb, b[36], 0, b[37]);
   f.TrrdPs = tb.Ps(b[38], b[119]);
-  f.TrrdLPs = tb.Ps(b[39], b[118]);
-  f.TccdLPs = tb.Ps(b[40], b[117]);
+  f.Ddr4.TrrdLPs = tb.Ps(b[39], b[118]);
+  f.Ddr4.TccdLPs = tb.Ps(b[40], b[117]);
   f.TwrPs = Ps12(tb, b[41], 0, b[42]);
   f.TwtrPs = Ps12(tb, b[43], 0, b[44]);
-  f.TwtrLPs = Ps12(tb, b[43], 4, b[45]);
+  f.Ddr4.TwtrLPs = Ps12(tb, b[43], 4, b[45]);
 
   // Bit n of bytes 20-23 is CL 7 + n, or CL 23 + n with bit 31 set.
   const uint32_t cas = uint32_t{b[20]} | uint32_t{b[21]} << 8 | uint32_t{b[22]} << 16 | uint32_t{b[23]} << 24;
@@ -125,10 +125,10 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   f.ThermalSensorStated = true;
   f.ThermalSensor = (b[14] & 0x80) != 0;
 
-  f.Crc2Checked = b.size() >= 256;
-  if (f.Crc2Checked) {
-    f.ComputedCrc2 = SpdCrc16(b.subspan(128, 126));
-    f.StoredCrc2 = static_cast<uint16_t>(b[255] << 8 | b[254]);
+  f.Ddr4.Crc2Checked = b.size() >= 256;
+  if (f.Ddr4.Crc2Checked) {
+    f.Ddr4.ComputedCrc2 = SpdCrc16(b.subspan(128, 126));
+    f.Ddr4.StoredCrc2 = static_cast<uint16_t>(b[255] << 8 | b[254]);
   }
   DecodeManufacturing(b, f);
   DecodeDdr4Xmp(b, f);

@@ -170,10 +170,11 @@ std::vector<std::string> AttributeWords(uint8_t value, bool ddr) {
 
 // Supported CAS latencies of byte 18 in tenths of a clock, lowest first.
 // DDR2: bits 2-7 are CL2-CL7.
-std::vector<uint16_t> CasLatencies(uint8_t value, bool ddr, bool ddr2) {
+std::vector<uint16_t> CasLatencies(uint8_t value, SpdMemoryType type) {
   static constexpr uint8_t kDdr[7] = {10, 15, 20, 25, 30, 35, 40};
+  const bool ddr = type == SpdMemoryType::DdrSdram;
   std::vector<uint16_t> tenths;
-  if (ddr2) {
+  if (type == SpdMemoryType::Ddr2Sdram) {
     for (int bit = 2; bit < 8; ++bit) {
       if (value & (1u << bit)) tenths.push_back(static_cast<uint8_t>(10 * bit));
     }
@@ -278,10 +279,10 @@ void DecodeOrganisation(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
 
 // The grade and chip speed a clock period meets: SDR and DDR from the
 // period's own rate, DDR2 the standard clock met.
-void GradeOf(uint32_t cycleTimePs, bool ddr, bool ddr2, std::string& grade, std::string& chip) {
-  if (!ddr2) {
-    grade = spd_speed::GradeMet(cycleTimePs, ddr);
-    chip = spd_speed::ChipSpeed(cycleTimePs, ddr);
+void GradeOf(uint32_t cycleTimePs, SpdMemoryType type, std::string& grade, std::string& chip) {
+  if (type != SpdMemoryType::Ddr2Sdram) {
+    grade = spd_speed::GradeMet(cycleTimePs, type == SpdMemoryType::DdrSdram);
+    chip = spd_speed::ChipSpeed(cycleTimePs, type == SpdMemoryType::DdrSdram);
     return;
   }
   const spd_speed::StandardClock* met = spd_speed::FastestMet(cycleTimePs, spd_speed::Family::Ddr2);
@@ -289,8 +290,11 @@ void GradeOf(uint32_t cycleTimePs, bool ddr, bool ddr2, std::string& grade, std:
   chip = met != nullptr ? met->ChipSpeed : "DDR2-" + std::to_string(2000000u / cycleTimePs);
 }
 
-void DecodeTimings(std::span<const uint8_t> b, bool ddr, bool ddr2, SpdFacts& f) {
-  f.CasTenths = CasLatencies(b[kCasLatencies], ddr, ddr2);
+// SDR, DDR and DDR2 (`type`): DDR and DDR2 keep their delays in quarter ns
+// and their fine times in tenths and hundredths.
+void DecodeTimings(std::span<const uint8_t> b, SpdMemoryType type, SpdFacts& f) {
+  const bool ddr = type != SpdMemoryType::SdrSdram;
+  f.CasTenths = CasLatencies(b[kCasLatencies], type);
   f.TrpPs = DelayPs(b[kTrp], ddr);
   f.TrrdPs = DelayPs(b[kTrrd], ddr);
   f.TrcdPs = DelayPs(b[kTrcd], ddr);
@@ -324,7 +328,7 @@ void DecodeTimings(std::span<const uint8_t> b, bool ddr, bool ddr2, SpdFacts& f)
     t.Trcd = Clocks(f.TrcdPs, t.CycleTimePs);
     t.Trp = Clocks(f.TrpPs, t.CycleTimePs);
     t.Tras = Clocks(f.TrasPs, t.CycleTimePs);
-    GradeOf(t.CycleTimePs, ddr, ddr2, t.Grade, t.ChipSpeed);
+    GradeOf(t.CycleTimePs, type, t.Grade, t.ChipSpeed);
     f.Timings.push_back(t);
   }
 
@@ -335,7 +339,7 @@ void DecodeTimings(std::span<const uint8_t> b, bool ddr, bool ddr2, SpdFacts& f)
     }
   }
   if (f.CycleTimePs != 0) {
-    GradeOf(f.CycleTimePs, ddr, ddr2, f.SpeedGrade, f.ChipSpeed);
+    GradeOf(f.CycleTimePs, type, f.SpeedGrade, f.ChipSpeed);
     f.MaxClockKHz = 1000000000u / f.CycleTimePs;
   }
   f.Refresh = RefreshText(b[kRefresh]);
@@ -390,7 +394,7 @@ void DecodeDdr2(std::span<const uint8_t> b, SpdFacts& f) {
     if (size == f.RankMb[0]) f.DensityMatches = f.DensityByte == (1u << bit);
   }
 
-  DecodeTimings(b, true, true, f);
+  DecodeTimings(b, SpdMemoryType::Ddr2Sdram, f);
   f.TwrPs = QuarterNsPs(b[36]);
   f.TwtrPs = QuarterNsPs(b[37]);
   f.TrtpPs = QuarterNsPs(b[38]);
@@ -595,7 +599,7 @@ SpdFacts DecodeSpd(std::span<const uint8_t> bytes) {
   f.Buffered = bytes[kModuleAttributes] & 0x01;
   f.Registered = bytes[kModuleAttributes] & 0x02;
   DecodeOrganisation(bytes, ddr, f);
-  DecodeTimings(bytes, ddr, false, f);
+  DecodeTimings(bytes, type, f);
   DecodeIdentity(bytes, f);
   return f;
 }

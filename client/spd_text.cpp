@@ -187,12 +187,12 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("checksum:", CheckText(f));
   const SpdTypeFields has = FieldsOf(f.Memory);
   if (has.Ddr4) {
-    line("checksum, page 0 top:", f.Crc2Checked ? CrcText("CRC-16 of bytes 128-253", f.StoredCrc2, f.ComputedCrc2)
+    line("checksum, page 0 top:", f.Ddr4.Crc2Checked ? CrcText("CRC-16 of bytes 128-253", f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2)
                                                 : "not checked (the bytes end before byte 256)");
   }
   if (has.ModuleType) line("module type:", f.ModuleType);
   line("size:", SizeText(f));
-  if (has.Ddr4) line("package:", f.Package);
+  if (has.Ddr4) line("package:", f.Ddr4.Package);
   line(f.Asymmetric ? "rank 1:" : "each rank:", Geometry(f, 0));
   if (f.Asymmetric) line("rank 2:", Geometry(f, 1));
   // Appended: "x" + std::to_string() trips a false -Wrestrict of g++ 12 at -O3.
@@ -240,10 +240,10 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("tRCD, tRP, tRAS:", Ns(f.TrcdPs) + ", " + Ns(f.TrpPs) + ", " + Ns(f.TrasPs));
   line("tRC:", Ns(f.TrcPs) + (f.TrcDerived ? " (tRAS + tRP; SDR modules do not state it)" : ""));
   if (has.Ddr4) {
-    line("tRFC1, tRFC2, tRFC4:", NsOrNone(f.TrfcPs) + ", " + NsOrNone(f.Trfc2Ps) + ", " + NsOrNone(f.Trfc4Ps));
-    line("tRRD_S, tRRD_L:", Ns(f.TrrdPs) + ", " + Ns(f.TrrdLPs));
-    line("tCCD_L:", Ns(f.TccdLPs));
-    line("tWR, tWTR_S, tWTR_L:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TwtrLPs));
+    line("tRFC1, tRFC2, tRFC4:", NsOrNone(f.TrfcPs) + ", " + NsOrNone(f.Ddr4.Trfc2Ps) + ", " + NsOrNone(f.Ddr4.Trfc4Ps));
+    line("tRRD_S, tRRD_L:", Ns(f.TrrdPs) + ", " + Ns(f.Ddr4.TrrdLPs));
+    line("tCCD_L:", Ns(f.Ddr4.TccdLPs));
+    line("tWR, tWTR_S, tWTR_L:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.Ddr4.TwtrLPs));
   } else {
     line("tRFC:", NsOrNone(f.TrfcPs));
     line("tRRD:", Ns(f.TrrdPs));

@@ -12,15 +12,15 @@
 #include "pci_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<dimmio::cli::PciId> wanted = {{0x8086, 0x24D3}, {0x1106, 0x3177}, {0xFFFF, 0xFFFF}};
+  std::vector<dimmio::PciId> wanted = {{0x8086, 0x24D3}, {0x1106, 0x3177}, {0xFFFF, 0xFFFF}};
   if (size >= 4) {
     wanted.push_back({static_cast<uint32_t>(data[0] | data[1] << 8),
                       static_cast<uint32_t>(data[2] | data[3] << 8)});
   }
   const std::string text(reinterpret_cast<const char*>(data), size);
   std::istringstream in(text);
-  const dimmio::cli::PciNames names = dimmio::cli::PciNames::Read(in, wanted);
-  for (const dimmio::cli::PciId& id : wanted) {
+  const dimmio::PciNames names = dimmio::PciNames::Read(in, wanted);
+  for (const dimmio::PciId& id : wanted) {
     // "Vendor Device", or the vendor and the device's ID: names from the
     // text and little more.
     if (names.Name(id.Vendor, id.Device).size() > size + 16) __builtin_trap();

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const SpdFacts facts = DecodeSpd(image);
   CheckText(SpdDecodeText(facts));
   std::ostringstream decoded;
-  cli::PrintSpdDecode(image, decoded);
+  cli::PrintSpdDecode(facts, image, decoded);
   CheckText(decoded.str());
 
   const SpdDump dump = ParseSpdDump(input);
@@ -64,23 +64,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       strings[field] += static_cast<char>(data[i]);
     }
   }
-  cli::Report report;
+  Report report;
   report.Target = "the fuzzer";
-  report.System = cli::PrintableSystemInfo({strings[0], strings[1], strings[2], strings[3],
-                                            strings[4], strings[5], strings[6], strings[7]});
-  cli::SlotReport slot;
-  slot.Answered = true;
+  report.System = PrintableSystemInfo({strings[0], strings[1], strings[2], strings[3],
+                                       strings[4], strings[5], strings[6], strings[7]});
+  SlotReport slot;
   slot.BytesRead = static_cast<uint32_t>(image.size());
-  slot.Facts = facts;
   slot.Bytes.assign(image.begin(), image.end());
+  DecodeSlot(slot, false);
   report.Slots.push_back(slot);
   slot.Slot = 1;
-  slot.Facts = DecodeSpd(image.first(std::min<size_t>(image.size(), kSpdDecodedBytes)));
+  slot.Bytes.resize(std::min<size_t>(image.size(), kSpdDecodedBytes));
+  DecodeSlot(slot, true);
   report.Slots.push_back(slot);
   for (bool sideBySide : {false, true}) {
-    report.SideBySide = sideBySide;
     std::ostringstream text;
-    cli::PrintReport(report, text);
+    cli::PrintReport(report, text, {sideBySide});
     CheckText(text.str());
   }
   // The HTML page: whatever the bytes, no markup of theirs and the page whole.

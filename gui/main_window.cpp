@@ -163,7 +163,6 @@ class MainWindow {
     ShowWindow(progress_, SW_HIDE);
     read_ = outcome->Read;
     model_ = std::move(outcome->Model);
-    images_ = std::move(outcome->Images);
     SetRows(slots_, read_ ? SlotRows(model_) : std::vector<Row>{});
     SetRows(smbios_, read_ ? SmbiosRows(model_) : std::vector<Row>{});
     SetRows(pci_, read_ ? PciRows(model_) : std::vector<Row>{});
@@ -188,7 +187,7 @@ class MainWindow {
     for (const auto& [kind, path] : options_.Saves) {
       // Named on the command line: a module's existing file is replaced
       // (links and files with other names are still refused).
-      const std::string error = read_ ? Save(model_, images_, kind, path, cli::Files(target_),
+      const std::string error = read_ ? Save(model_, kind, path, cli::Files(target_),
                                              [](const std::string&) { return true; })
                                       : "dimmio: nothing read to save";
       if (!error.empty()) {
@@ -229,9 +228,9 @@ class MainWindow {
 
   void ShowModule() {
     const auto row = static_cast<int>(SendMessageA(slots_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    const cli::SlotReport* slot = read_ && row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
+    const SlotReport* slot = read_ && row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
     SetText(facts_, slot != nullptr ? ModuleFacts(*slot) : read_ ? "Select a module in the list." : "");
-    SetText(bytes_, slot != nullptr ? ModuleBytes(images_[slot->Slot]) : "");
+    SetText(bytes_, slot != nullptr ? ModuleBytes(*slot) : "");
   }
 
   void AskAndSave() {
@@ -251,7 +250,7 @@ class MainWindow {
     constexpr SaveKind kByFilter[] = {SaveKind::Html, SaveKind::Text, SaveKind::Json, SaveKind::Binary,
                                       SaveKind::I2cdump};
     const SaveKind kind = kByFilter[(dialog.nFilterIndex - 1) % 5];
-    const std::string error = Save(model_, images_, kind, path, cli::Files(target_), [this](const std::string& file) {
+    const std::string error = Save(model_, kind, path, cli::Files(target_), [this](const std::string& file) {
       const std::string question = PrintableText(file) + " already exists.\nReplace it?";
       return MessageBoxA(window_, question.c_str(), "dimmio", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
     });
@@ -263,10 +262,10 @@ class MainWindow {
 
   void CopyShown() {
     const auto row = static_cast<int>(SendMessageA(slots_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    const cli::SlotReport* slot = row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
+    const SlotReport* slot = row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
     std::ostringstream text;
     if (slot != nullptr && SendMessageA(tabs_, TCM_GETCURSEL, 0, 0) == kModules) {
-      text << ModuleFacts(*slot) << '\n' << ModuleBytes(images_[slot->Slot]);
+      text << ModuleFacts(*slot) << '\n' << ModuleBytes(*slot);
     } else {
       cli::PrintReport(model_, text);
     }
@@ -301,8 +300,7 @@ class MainWindow {
   int dpi_ = 96;
   bool reading_ = false, read_ = false, asked_ = false;
   int exitCode_ = 0;
-  cli::Report model_;
-  std::vector<std::vector<uint8_t>> images_;
+  Report model_;
 };
 
 }  // namespace

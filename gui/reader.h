@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "cli.h"
 #include "report_model.h"
@@ -16,10 +14,7 @@ namespace dimmio::gui {
 struct ReadOutcome {
   bool Read = false;        // Model holds the machine's report
   bool NoDevice = false;    // the driver's device did not open
-  cli::Report Model;
-  // Each slot's whole EEPROM as `dimmio spd --raw` reads it (the report
-  // itself reads what it decodes), by slot; empty for a slot that gave none.
-  std::vector<std::vector<uint8_t>> Images;
+  Report Model;
   std::string Error;        // the tool's words for what failed, when not read
 };
 

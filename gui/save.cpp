@@ -81,7 +81,7 @@ std::string I2cdumpText(std::span<const uint8_t> bytes) {
   return text;
 }
 
-std::string Save(const cli::Report& report, const std::vector<std::vector<uint8_t>>& images, SaveKind kind,
+std::string Save(const Report& report, SaveKind kind,
                  const std::string& path, const cli::FileWriter& files,
                  const std::function<bool(const std::string&)>& replace) {
   switch (kind) {
@@ -101,10 +101,10 @@ std::string Save(const cli::Report& report, const std::vector<std::vector<uint8_
     case SaveKind::I2cdump:
       break;
   }
-  for (size_t slot = 0; slot < images.size(); ++slot) {
-    const std::vector<uint8_t>& bytes = images[slot];
+  for (const SlotReport& slot : report.Slots) {
+    const std::vector<uint8_t>& bytes = slot.Bytes;
     if (bytes.empty()) continue;
-    const std::string file = SlotFile(path, static_cast<uint8_t>(slot));
+    const std::string file = SlotFile(path, slot.Slot);
     const std::string error =
         SaveDerived(file, kind == SaveKind::Binary ? std::string(bytes.begin(), bytes.end()) : WindowsText(I2cdumpText(bytes)),
                     files, replace);

@@ -9,7 +9,7 @@ namespace dimmio::gui {
 
 namespace {
 
-bool Listed(const cli::SlotReport& slot) { return !cli::IsEmptySlot(slot); }
+bool Listed(const SlotReport& slot) { return slot.State != SlotState::Empty; }
 
 std::string Count(const CountResult& count) {
   std::string text = std::to_string(count.Count);
@@ -34,45 +34,44 @@ const std::vector<std::string>& SlotColumns() {
   return columns;
 }
 
-std::vector<Row> SlotRows(const cli::Report& report) {
+std::vector<Row> SlotRows(const Report& report) {
   std::vector<Row> rows;
-  for (const cli::SlotReport& slot : report.Slots) {
+  for (const SlotReport& slot : report.Slots) {
     if (!Listed(slot)) continue;
-    // The report's cells: type, size, speed, data width, maker, part, checksum;
-    // or one sentence for a module that was not decoded.
-    const std::vector<std::string> cells = cli::SlotCells(report, slot);
     Row row = {std::to_string(slot.Slot) + " (" + cli::SlotAddress(slot.Slot) + ")"};
-    if (cells.size() == 7) {
-      row.insert(row.end(), {cells[0], cells[1], cells[2], cells[4], cells[5], cells[6]});
+    const SpdFacts& f = slot.Facts;
+    if (slot.State == SlotState::Module) {
+      row.insert(row.end(), {f.Type, cli::SizeText(f), cli::SpeedText(f), cli::MakerText(f.Maker), cli::PartText(f),
+                             cli::CheckText(slot.TypeCheck())});
     } else {
-      row.insert(row.end(), cells.begin(), cells.end());
+      row.push_back(cli::SlotSentence(report, slot));
     }
     rows.push_back(row);
   }
   return rows;
 }
 
-const cli::SlotReport* SlotOfRow(const cli::Report& report, size_t row) {
-  for (const cli::SlotReport& slot : report.Slots) {
+const SlotReport* SlotOfRow(const Report& report, size_t row) {
+  for (const SlotReport& slot : report.Slots) {
     if (!Listed(slot)) continue;
     if (row-- == 0) return &slot;
   }
   return nullptr;
 }
 
-std::string ModuleFacts(const cli::SlotReport& slot) {
+std::string ModuleFacts(const SlotReport& slot) {
   std::ostringstream text;
   text << "slot " << static_cast<unsigned>(slot.Slot) << " (SMBus address " << cli::SlotAddress(slot.Slot)
        << "): " << slot.BytesRead << " bytes read; status: " << DescribeStatus(slot.Status) << "\n\n";
-  if (slot.Answered) cli::PrintSpdDecode(slot.Bytes, text);
+  if (slot.Answered()) cli::PrintSpdDecode(slot.Facts, slot.Bytes, text);
   return text.str();
 }
 
-std::string ModuleBytes(const std::vector<uint8_t>& image) {
-  return HexDump(image, 0, image.size() > DIMMIO_SPD_SIZE ? 2 * DIMMIO_SPD_SIZE : DIMMIO_SPD_SIZE);
+std::string ModuleBytes(const SlotReport& slot) {
+  return HexDump(slot.Bytes, 0, slot.Bytes.size() > DIMMIO_SPD_SIZE ? 2 * DIMMIO_SPD_SIZE : DIMMIO_SPD_SIZE);
 }
 
-std::vector<Row> SmbiosRows(const cli::Report& report) {
+std::vector<Row> SmbiosRows(const Report& report) {
   if (!report.System) {
     return {{"SMBIOS table", "not found: " + report.SystemError},
             {"memory counts", DescribeStatus(report.SlotCount.Status)}};
@@ -95,7 +94,7 @@ const std::vector<std::string>& PciColumns() {
   return columns;
 }
 
-std::vector<Row> PciRows(const cli::Report& report) {
+std::vector<Row> PciRows(const Report& report) {
   std::vector<Row> rows;
   for (const PciDeviceRecord& r : report.Pci) {
     rows.push_back({cli::PciAddress(r), cli::PciIds(r), report.Names.Name(r.VendorId, r.DeviceId)});
@@ -103,13 +102,13 @@ std::vector<Row> PciRows(const cli::Report& report) {
   return rows;
 }
 
-std::string Summary(const cli::Report& report) {
+std::string Summary(const Report& report) {
   if (!report.ControllerAvailable) {
     return "The slots were not read: " + DescribeStatus(report.ControllerStatus);
   }
   size_t modules = 0;
-  for (const cli::SlotReport& slot : report.Slots) modules += slot.Answered ? 1 : 0;
-  std::string text = std::to_string(modules) + " of " + std::to_string(cli::kSlots) +
+  for (const SlotReport& slot : report.Slots) modules += slot.Answered() ? 1 : 0;
+  std::string text = std::to_string(modules) + " of " + std::to_string(kSlots) +
                      " slots answered on SMBus segment " + std::to_string(report.Segment);
   if (report.Chipset.VendorId != 0) {
     const std::string name = report.Names.Name(report.Chipset.VendorId, report.Chipset.DeviceId);

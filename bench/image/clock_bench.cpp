@@ -124,7 +124,7 @@ Figures Measure(loader::Kernel::Clock clock) {
   ImageTransport transport(kernel);
   dimmio::Client client(transport);
   start = machine.NowMs();
-  const auto report = dimmio::cli::GatherReport(client, 0);
+  const auto report = dimmio::GatherReport(client, {});
   figures.reportMs = machine.NowMs() - start;
 
   driver->Unload();

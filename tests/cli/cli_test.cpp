@@ -194,6 +194,11 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
     EXPECT_EQ(r["board"], board.name);
   }
   EXPECT_EQ(r["segment"], segment);
+  // The hint about segment 1 where the board switches segments (the tool
+  // knows the chipset, not the board: ich4-mixed is an ICH4 board without the
+  // Super I/O switch that ICH4 boards can have).
+  EXPECT_EQ(text.find("`dimmio report --segment 1`") != std::string::npos,
+            (board.smbus && board.smbus->segmentSwitch != sim::SegmentSwitch::None) || board.name == "ich4-mixed");
 
   // Chipset and PCI functions.
   const auto function = [](const sim::PciFunctionSpec& f) {
@@ -234,8 +239,9 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
                             {"manufacturer", d.manufacturer}, {"jedec_bank", d.jedecId.size()},
                             {"jedec_code", d.jedecId.back()}, {"part_number", dimmio::PrintableText(d.partNumber)},
                             {"serial_number", d.serial}, {"checksum_ok", true}});
-    // A DDR4 module's both pages, whatever page the board left selected.
-    EXPECT_EQ(s["bytes_read"] == 512, d.type == sim::MemoryType::Ddr4);
+    // The whole EEPROM: a DDR4 module's both pages, whatever page the board
+    // left selected.
+    EXPECT_EQ(s["bytes_read"], d.type == sim::MemoryType::Ddr4 ? 512 : 256);
     EXPECT_EQ(s["spd"]["xmp"].is_null(), d.xmp.empty());
   }
 
@@ -294,19 +300,6 @@ TEST_P(Tool, ReportTextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
             std::string::npos);
 }
 
-// The hint about segment 1 on the boards with a segment switch only (the
-// tool knows the chipset, not the board: ich4-mixed is an ICH4 board without
-// the Super I/O switch that ICH4 boards can have).
-TEST(Report, SegmentHintOnlyWhereTheBoardSwitchesSegments) {
-  for (const sim::Board& board : sim::Boards()) {
-    SCOPED_TRACE(board.name);
-    const bool switched = (board.smbus && board.smbus->segmentSwitch != sim::SegmentSwitch::None) ||
-                          board.name == "ich4-mixed";
-    EXPECT_EQ(Dimmio(Via::Host, {"report"}, board.name).out.find("`dimmio report --segment 1`") != std::string::npos,
-              switched);
-  }
-}
-
 // DDR4 modules on a board that left page 1 selected: the report reads both
 // pages of each, its facts and side-by-side rows from page 1 too.
 TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
@@ -332,7 +325,7 @@ TEST_P(Tool, ReportSaysWhyModulesItCannotTypeAreFound) {
     SCOPED_TRACE("slot " + std::to_string(slot));
     const json& s = r["slots"][slot];
     EXPECT_TRUE(s["present"].get<bool>());
-    EXPECT_EQ(s["bytes_read"], 128) << "as the module shows them: no type to read more for";
+    EXPECT_EQ(s["bytes_read"], 256) << "the page it shows, whole: no type to read its other page for";
     EXPECT_EQ(s["status"]["code"], 0);
   }
   const std::string why = "no SPD page was selected (neither byte 2 nor the SMBIOS tables show DDR4 modules)";
@@ -912,18 +905,18 @@ TEST(PciNames, NamesFunctionsFromTheDatabase) {
       {0x0C05, 0x0000, ""},  // a class, not a vendor
       {0x1106, 0x3177, ""},  // not asked for
   };
-  std::vector<dimmio::cli::PciId> wanted;
+  std::vector<dimmio::PciId> wanted;
   for (const auto& c : cases) {
     if (c.vendor != 0x1106) wanted.push_back({c.vendor, c.device});
   }
   std::istringstream ids(std::string(kPciIds) + "1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
-  const auto names = dimmio::cli::PciNames::Read(ids, wanted);
+  const auto names = dimmio::PciNames::Read(ids, wanted);
   for (const auto& c : cases) EXPECT_EQ(names.Name(c.vendor, c.device), c.name) << std::hex << c.vendor;
   // Lines end in CR LF where the file was copied from Windows.
   std::istringstream crlf("1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
-  EXPECT_EQ(dimmio::cli::PciNames::Read(crlf, {{0x1106, 0x3177}}).Name(0x1106, 0x3177),
+  EXPECT_EQ(dimmio::PciNames::Read(crlf, {{0x1106, 0x3177}}).Name(0x1106, 0x3177),
             "VIA Technologies, Inc. VT8235 ISA Bridge");
-  EXPECT_EQ(dimmio::cli::PciNames::Load({"/nonexistent/pci.ids"}, wanted).Source(), "");
+  EXPECT_EQ(dimmio::PciNames::Load({"/nonexistent/pci.ids"}, wanted).Source(), "");
 }
 
 // On Windows the tool installs, starts, stops and removes the driver through
@@ -1146,7 +1139,7 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       EXPECT_EQ(first.err.substr(0, std::min(first.err.size(), said.size() + 8)), "dimmio: " + said) << command;
       EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << command;
       using Waits = std::vector<std::pair<std::string, unsigned long>>;
-      EXPECT_EQ(m.BlockedWaits, (row.other == Holds ? Waits{{row.mutex, dimmio::cli::kBusWaitMs}} : Waits{}))
+      EXPECT_EQ(m.BlockedWaits, (row.other == Holds ? Waits{{row.mutex, dimmio::kBusWaitMs}} : Waits{}))
           << command;
     }
     EXPECT_EQ(fakewin::MutexLeftovers(), "") << command;
@@ -1210,8 +1203,10 @@ TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
   const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
                                     ("dimmio-files-" + std::to_string(::getpid()));
   const std::vector<uint8_t> module = {0x80, 0x08, 0x07, 0x0D, 0x0A};
-  dimmio::cli::Report report;
+  dimmio::Report report;
   report.Target = "this machine";
+  report.Slots.resize(1);
+  report.Slots[0].Bytes = module;
   int number = 0;
   for (const auto& row : rows) {
     const std::string what = std::to_string(number++);
@@ -1231,7 +1226,7 @@ TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
       error = run.err;
       EXPECT_EQ(run.exit, row.error.empty() ? 0 : 1) << what;
     } else {
-      error = dimmio::gui::Save(report, {module}, row.how == WindowText ? dimmio::gui::SaveKind::Text
+      error = dimmio::gui::Save(report, row.how == WindowText ? dimmio::gui::SaveKind::Text
                                                                          : dimmio::gui::SaveKind::I2cdump,
                                 chosen.string(), dimmio::cli::GuardedFiles(), [&](const std::string& file) {
                                   EXPECT_EQ(file, named.string()) << what;

@@ -130,12 +130,12 @@ TEST(SpdDecode, Ddr4ModulesGiveBackTheirFacts) {
     const SpdFacts f = DecodeSpd(image);
     ExpectFacts(f, d);
     EXPECT_EQ(f.DeviceWidth, d.deviceWidth);
-    EXPECT_EQ(f.Dies, d.dies);
-    EXPECT_EQ(f.Package, d.dies > 1 ? "3DS (" + std::to_string(d.dies) + " dies)" : "monolithic");
+    EXPECT_EQ(f.Ddr4.Dies, d.dies);
+    EXPECT_EQ(f.Ddr4.Package, d.dies > 1 ? "3DS (" + std::to_string(d.dies) + " dies)" : "monolithic");
     EXPECT_EQ(f.Buffered, d.form == sim::ModuleForm::Lrdimm);
     EXPECT_EQ(f.ThermalSensor, d.thermalSensor);
-    EXPECT_TRUE(f.Crc2Checked);
-    EXPECT_EQ(f.StoredCrc2, f.ComputedCrc2);
+    EXPECT_TRUE(f.Ddr4.Crc2Checked);
+    EXPECT_EQ(f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2);
     EXPECT_EQ(f.VoltagesMv, std::vector<uint16_t>{1200});
     EXPECT_EQ(f.DramMaker.Code, (d.dramJedecId.empty() ? d.jedecId : d.dramJedecId).back());
     EXPECT_EQ(f.Year, d.year != 0 ? d.year : 2018);
@@ -147,8 +147,8 @@ TEST(SpdDecode, Ddr4ModulesGiveBackTheirFacts) {
     if (d.casLatency != 0) {
       EXPECT_EQ(top.CasTenths, d.casLatency * 10);
     }
-    EXPECT_GT(f.Trfc2Ps, f.Trfc4Ps);
-    EXPECT_GT(f.TwtrLPs, f.TwtrPs);
+    EXPECT_GT(f.Ddr4.Trfc2Ps, f.Ddr4.Trfc4Ps);
+    EXPECT_GT(f.Ddr4.TwtrLPs, f.TwtrPs);
 
     const SpdFacts page0 = DecodeSpd(std::span(image).first(256));
     EXPECT_EQ(page0.CapacityMb, d.capacityMb);

@@ -75,20 +75,16 @@ void ReportOptions(CLI::App& command, Options& o) {
 }
 
 Result<Report> GatherFor(Context& c) {
-  auto report = GatherReport(*c.Driver, static_cast<uint32_t>(c.O.Segment), c.Where.Locks.get());
+  auto report = GatherReport(*c.Driver, {static_cast<uint32_t>(c.O.Segment), c.Where.Locks.get(), c.Where.PciIdsPaths});
   if (!report) return report.error();
   Report r = *report;
   r.Target = c.Describe;
   r.Board = c.O.Board;
-  r.SideBySide = c.O.SideBySide;
-  std::vector<PciId> functions{{r.Chipset.VendorId, r.Chipset.DeviceId}};
-  for (const PciDeviceRecord& f : r.Pci) functions.push_back({f.VendorId, f.DeviceId});
-  r.Names = PciNames::Load(c.Where.PciIdsPaths, functions);
   return r;
 }
 
-nlohmann::json ReportJsonOf(const Context&, const Report& r) { return ReportJson(r); }
-void ReportText(const Context& c, const Report& r) { PrintReport(r, c.Out); }
+nlohmann::json ReportJsonOf(const Context& c, const Report& r) { return ReportJson(r, {c.O.SideBySide}); }
+void ReportText(const Context& c, const Report& r) { PrintReport(r, c.Out, {c.O.SideBySide}); }
 
 // With --html the page goes to its file as well.
 int ReportVerdict(Context& c, const Report& r) {
@@ -137,33 +133,20 @@ struct SlotRead {
   int64_t Space = kSpdSpace;
 };
 
-// A DDR4 module holds two 256-byte pages: its bytes come through the page
-// request, which selects the board's page again afterwards (page 1 only
-// when the bytes asked for reach it); any other module, and any host that
-// cannot select pages, through the plain read. A count of 0 is the whole
-// EEPROM.
+// The bytes asked for out of the module's whole EEPROM (ReadSpdImage), past
+// its last byte wrapped to byte 0. A count of 0 is the whole EEPROM.
 Result<SlotRead> ReadModule(Client& driver, uint8_t slot, uint32_t offset, uint32_t count) {
-  auto low = driver.ReadSpdPage(slot, 0, 0, DIMMIO_SPD_SIZE);
-  if (!low) return low.error();
-  constexpr uint8_t kDdr4Type = 0x0C;
-  if (low->Status.Code != DIMMIO_ERROR_NONE || low->Bytes.size() <= 2 || low->Bytes[2] != kDdr4Type) {
-    if (offset >= kSpdSpace || count > kSpdSpace) return SlotRead{};  // refused by the caller
-    auto read = driver.ReadSpd(slot, static_cast<uint8_t>(offset), count != 0 ? count : DIMMIO_SPD_SIZE);
-    if (!read) return read.error();
-    return SlotRead{*read, kSpdSpace};
-  }
-  if (count == 0) count = kDdr4Space;
-  SpdRead both = *low;
-  if (offset + count > kSpdSpace) {
-    auto high = ReadDdr4Pages(driver, slot, *low);
-    if (!high) return high.error();
-    both = *high;
-  }
-  const std::vector<uint8_t>& all = both.Bytes;
-  SlotRead read{{{}, both.Status}, kDdr4Space};
+  SpdPaging paging;
+  const auto image = ReadSpdImage(driver, slot, paging);
+  if (!image) return image.error();
+  const int64_t space = image->Space;
+  if (space == kSpdSpace && (offset >= kSpdSpace || count > kSpdSpace)) return SlotRead{};  // refused by the caller
+  if (count == 0) count = static_cast<uint32_t>(space);
+  const std::vector<uint8_t>& all = image->Read.Bytes;
+  SlotRead read{{{}, image->Read.Status}, space};
   for (uint64_t at = offset; at < uint64_t{offset} + count; ++at) {
-    if (at % kDdr4Space >= all.size()) break;
-    read.Read.Bytes.push_back(all[at % kDdr4Space]);
+    if (at % static_cast<uint64_t>(space) >= all.size()) break;
+    read.Read.Bytes.push_back(all[at % static_cast<uint64_t>(space)]);
   }
   return read;
 }
@@ -208,7 +191,7 @@ void SpdReadText(const Context& c, const SlotRead& slotRead) {
                 static_cast<std::streamsize>(read.Bytes.size()));
   } else if (o.Decode && Complete(o, slotRead)) {
     c.Out << slot << ", decoded from " << o.Count << " bytes\n";
-    PrintSpdDecode(read.Bytes, c.Out);
+    PrintSpdDecode(DecodeSpd(read.Bytes), read.Bytes, c.Out);
   } else {
     c.Out << slot << ": " << o.Count << " bytes from offset 0x"
           << Hex(static_cast<uint32_t>(o.Offset), 2) << '\n'

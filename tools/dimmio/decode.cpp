@@ -41,8 +41,7 @@ bool ReadFile(const std::string& name, std::vector<uint8_t>& bytes, std::string&
 
 }  // namespace
 
-void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out) {
-  const SpdFacts facts = DecodeSpd(bytes);
+void PrintSpdDecode(const SpdFacts& facts, std::span<const uint8_t> bytes, std::ostream& out) {
   out << SpdDecodeText(facts);
   if (!facts.Decoded) out << "bytes:\n" << HexDump(bytes, 0, DIMMIO_SPD_SIZE);
 }
@@ -70,27 +69,28 @@ int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySid
       exit = kExitUsage;
       continue;
     }
-    if (sideBySide) columns.push_back({shown, DecodeSpd(dump.Bytes)});
     SlotReport slot;
     slot.Name = shown;
     slot.Slot = static_cast<uint8_t>(page.Slots.size());
-    slot.Answered = true;
     slot.BytesRead = static_cast<uint32_t>(dump.Bytes.size());
     slot.Bytes = dump.Bytes;
-    slot.Facts = DecodeSpd(dump.Bytes);
+    DecodeSlot(slot, false);
+    // A dump is a module's, whatever its length: the HTML page lists it.
+    if (!slot.Answered()) slot.State = SlotState::Undecoded;
     page.Slots.push_back(slot);
+    if (sideBySide) columns.push_back({shown, slot.Facts});
     if (json) {
       decoded.push_back({{"file", shown},
                          {"format", dump.Format},
                          {"bytes", dump.Bytes.size()},
                          {"data", dump.Bytes},
-                         {"spd", SpdJson(DecodeSpd(dump.Bytes))}});
+                         {"spd", SpdJson(slot.Facts)}});
       continue;
     }
     if (sideBySide) continue;
     out << (first ? "" : "\n") << shown << ": " << dump.Format << ", " << dump.Bytes.size()
         << " bytes\n";
-    PrintSpdDecode(dump.Bytes, out);
+    PrintSpdDecode(slot.Facts, dump.Bytes, out);
     first = false;
   }
   if (json && sideBySide) {

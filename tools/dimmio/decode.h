@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "dimmio/spd.h"
 #include "file_writer.h"
 
 namespace dimmio::cli {
 
-// The decoded listing of an image read from offset 0; for a module that is
-// not decoded, its bytes follow as a hex dump.
-void PrintSpdDecode(std::span<const uint8_t> bytes, std::ostream& out);
+// The decoded listing of an image read from offset 0 (`facts`, decoded from
+// `bytes`); for a module that is not decoded, its bytes follow as a hex dump.
+void PrintSpdDecode(const SpdFacts& facts, std::span<const uint8_t> bytes, std::ostream& out);
 
 // Decodes each file (a hex dump, i2cdump output or raw 128/256 bytes). A file
 // that holds no image gives one line on `err` naming it and the problem; the

@@ -64,19 +64,19 @@ void AddDdr2Ddr3(const SpdFacts& f, nlohmann::json& json) {
 // where the bytes end before byte 256.
 void AddDdr4(const SpdFacts& f, nlohmann::json& json) {
   const bool ddr4 = FieldsOf(f.Memory).Ddr4;
-  const bool crc2 = ddr4 && f.Crc2Checked;
+  const bool crc2 = ddr4 && f.Ddr4.Crc2Checked;
   const auto ps = [&](uint32_t value) { return ddr4 ? Ps(value) : nlohmann::json(); };
-  json.update({{"package", ddr4 ? nlohmann::json(f.Package) : nlohmann::json()},
-               {"dies", ddr4 ? nlohmann::json(f.Dies) : nlohmann::json()},
-               {"trfc2_ps", ps(f.Trfc2Ps)},
-               {"trfc4_ps", ps(f.Trfc4Ps)},
-               {"trrd_l_ps", ps(f.TrrdLPs)},
-               {"tccd_l_ps", ps(f.TccdLPs)},
-               {"twtr_l_ps", ps(f.TwtrLPs)},
+  json.update({{"package", ddr4 ? nlohmann::json(f.Ddr4.Package) : nlohmann::json()},
+               {"dies", ddr4 ? nlohmann::json(f.Ddr4.Dies) : nlohmann::json()},
+               {"trfc2_ps", ps(f.Ddr4.Trfc2Ps)},
+               {"trfc4_ps", ps(f.Ddr4.Trfc4Ps)},
+               {"trrd_l_ps", ps(f.Ddr4.TrrdLPs)},
+               {"tccd_l_ps", ps(f.Ddr4.TccdLPs)},
+               {"twtr_l_ps", ps(f.Ddr4.TwtrLPs)},
                {"crc2_rule", crc2 ? nlohmann::json("CRC-16 of bytes 128-253") : nlohmann::json()},
-               {"crc2_ok", crc2 ? nlohmann::json(f.StoredCrc2 == f.ComputedCrc2) : nlohmann::json()},
-               {"crc2_stored", crc2 ? nlohmann::json(f.StoredCrc2) : nlohmann::json()},
-               {"crc2_computed", crc2 ? nlohmann::json(f.ComputedCrc2) : nlohmann::json()}});
+               {"crc2_ok", crc2 ? nlohmann::json(f.Ddr4.StoredCrc2 == f.Ddr4.ComputedCrc2) : nlohmann::json()},
+               {"crc2_stored", crc2 ? nlohmann::json(f.Ddr4.StoredCrc2) : nlohmann::json()},
+               {"crc2_computed", crc2 ? nlohmann::json(f.Ddr4.ComputedCrc2) : nlohmann::json()}});
 }
 
 // The XMP profiles: null where the module carries none.

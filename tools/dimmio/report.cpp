@@ -13,6 +13,10 @@ namespace {
 
 std::string Text(const std::string& text) { return text.empty() ? "(none)" : text; }
 
+std::string StoppedText(const SlotReport& slot) {
+  return "read stopped after " + std::to_string(slot.BytesRead) + " bytes: " + DescribeStatus(slot.Status);
+}
+
 void PrintSideBySideSlots(const Report& report, std::ostream& out) {
   const std::vector<SideBySideColumn> columns = ModuleColumns(report);
   if (columns.empty()) {
@@ -21,24 +25,21 @@ void PrintSideBySideSlots(const Report& report, std::ostream& out) {
     PrintSideBySide(columns, out);
   }
   for (const SlotReport& slot : report.Slots) {
-    if (slot.Answered) continue;
-    out << "  slot " << static_cast<unsigned>(slot.Slot) << " (" << SlotAddress(slot.Slot) << "): "
-        << (IsEmptySlot(slot) ? EmptySlotText(report)
-                              : "read stopped after " + std::to_string(slot.BytesRead) +
-                                    " bytes: " + DescribeStatus(slot.Status))
-        << '\n';
+    if (slot.Answered()) continue;
+    out << "  " << SlotName(slot) << ": "
+        << (slot.State == SlotState::Empty ? EmptySlotText(report) : StoppedText(slot)) << '\n';
   }
   out << '\n';
 }
 
-void PrintSlots(const Report& report, std::ostream& out) {
+void PrintSlots(const Report& report, ReportLayout layout, std::ostream& out) {
   out << "Memory modules: the SPD EEPROM of each slot on SMBus segment " << report.Segment
       << " (slot N answers at address 0x50+N)\n";
   if (!report.ControllerAvailable) {
     out << "  not read: " << DescribeStatus(report.ControllerStatus) << "\n\n";
     return;
   }
-  if (report.SideBySide) {
+  if (layout.SideBySide) {
     PrintSideBySideSlots(report, out);
     return;
   }
@@ -49,9 +50,14 @@ void PrintSlots(const Report& report, std::ostream& out) {
   int present = 0;
   for (const SlotReport& slot : report.Slots) {
     std::vector<std::string> row = {std::to_string(slot.Slot), SlotAddress(slot.Slot)};
-    const std::vector<std::string> cells = SlotCells(report, slot);
-    row.insert(row.end(), cells.begin(), cells.end());
-    if (slot.Answered) ++present;
+    const SpdFacts& f = slot.Facts;
+    if (slot.State == SlotState::Module) {
+      row.insert(row.end(), {f.Type, SizeText(f), SpeedText(f), WidthText(f), MakerText(f.Maker),
+                             PartText(f), CheckText(slot.TypeCheck())});
+    } else {
+      row.push_back(SlotSentence(report, slot));
+    }
+    if (slot.Answered()) ++present;
     rows.push_back(row);
   }
   std::vector<size_t> widths(rows.front().size(), 0);
@@ -71,7 +77,7 @@ void PrintSlots(const Report& report, std::ostream& out) {
   }
   out << std::right << "  " << present << " of " << kSlots << " slots answered on segment "
       << report.Segment << ".\n";
-  if (!HasSegmentSwitch(report.Chipset)) {
+  if (!report.SegmentSwitch) {
     out << '\n';
     return;
   }
@@ -132,6 +138,72 @@ nlohmann::json CountJson(const CountResult& c) {
 
 }  // namespace
 
+std::string SlotAddress(uint8_t slot) { return "0x" + Hex(0x50u + slot, 2); }
+
+std::string SlotName(const SlotReport& slot) {
+  return !slot.Name.empty() ? slot.Name : "slot " + std::to_string(slot.Slot) + " (" + SlotAddress(slot.Slot) + ")";
+}
+
+std::string SizeText(const SpdFacts& f) { return std::to_string(f.CapacityMb) + " MB"; }
+
+std::string SpeedText(const SpdFacts& f) {
+  if (f.SpeedGrade.empty()) return f.ChipSpeed;
+  return f.SpeedGrade + " (" + f.ChipSpeed + ")";
+}
+
+std::string WidthText(const SpdFacts& f) {
+  const char* check = f.ErrorCheck == SpdErrorCheck::Ecc      ? " (ECC)"
+                      : f.ErrorCheck == SpdErrorCheck::Parity ? " (parity)"
+                                                              : "";
+  return std::to_string(f.DataWidth) + " bits" + check;
+}
+
+std::string MakerText(const JedecMaker& maker) {
+  if (!maker.Name.empty()) return maker.Name;
+  if (maker.Bank == 0) return "not stated";
+  return "JEDEC " + std::to_string(maker.Bank) + "/0x" + Hex(maker.Code, 2) +
+         (maker.ParityOk ? "" : " (bad parity)");
+}
+
+std::string PartText(const SpdFacts& f) { return Text(f.PartNumber); }
+
+std::string CheckText(const ByteCheck& c) {
+  if (c.Verdict == CheckVerdict::Ok) return "ok";
+  const int digits = c.Rule == SpdCheckRule::Crc16 ? 4 : 2;
+  return "BAD (stored 0x" + Hex(c.Stored, digits) + ", computed 0x" + Hex(c.Computed, digits) + ")";
+}
+
+std::string EmptySlotText(const Report& report) {
+  if (report.SpdsOnProcessorBus) {
+    return "empty here: on this platform the modules' SPDs are on the processor's bus, which "
+           "dimmio does not drive";
+  }
+  return "empty: no module answered";
+}
+
+std::string SlotSentence(const Report& report, const SlotReport& slot) {
+  const SpdFacts& f = slot.Facts;
+  switch (slot.State) {
+    case SlotState::Empty: return "-- " + EmptySlotText(report);
+    case SlotState::Stopped: return "-- " + StoppedText(slot);
+    case SlotState::Unpaged:
+      return f.Type + ": answers, but no SPD page was selected (neither byte 2 nor the SMBIOS tables "
+                      "show DDR4 modules), so its bytes are as the module shows them";
+    case SlotState::Blank: return f.Type + " (nothing written)";
+    case SlotState::Undecoded: return f.Type + " (not decoded: see spd --decode)";
+    case SlotState::Module: break;
+  }
+  return f.Type;
+}
+
+std::vector<SideBySideColumn> ModuleColumns(const Report& report) {
+  std::vector<SideBySideColumn> columns;
+  for (const SlotReport& slot : report.Slots) {
+    if (slot.Answered()) columns.push_back({SlotName(slot), slot.Facts});
+  }
+  return columns;
+}
+
 std::string PciAddress(const PciDeviceRecord& r) {
   return Hex(r.Bus, 2) + ':' + Hex(r.Device, 2) + '.' + std::to_string(r.Function);
 }
@@ -151,7 +223,7 @@ std::optional<PciDeviceRecord> ParsePciAddress(const std::string& text) {
 
 std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4); }
 
-void PrintReport(const Report& report, std::ostream& out) {
+void PrintReport(const Report& report, std::ostream& out, ReportLayout layout) {
   out << "dimmio report on " << report.Target << "\n\n";
   out << "SMBus chipset function: the PCI function whose SMBus host the driver uses\n  ";
   if (report.Chipset.VendorId == 0) {
@@ -177,7 +249,7 @@ void PrintReport(const Report& report, std::ostream& out) {
     out << "  (the driver's table holds the first " << report.Pci.size() << ")\n";
   }
   out << '\n';
-  PrintSlots(report, out);
+  PrintSlots(report, layout, out);
   PrintSmbios(report, out);
 }
 
@@ -196,7 +268,7 @@ nlohmann::json StatusJson(const OpStatus& s) {
   return json;
 }
 
-nlohmann::json ReportJson(const Report& report) {
+nlohmann::json ReportJson(const Report& report, ReportLayout layout) {
   nlohmann::json json;
   json["target"] = report.Target;
   if (!report.Board.empty()) json["board"] = report.Board;
@@ -217,13 +289,13 @@ nlohmann::json ReportJson(const Report& report) {
     nlohmann::json slot = {{"slot", s.Slot},
                            {"address", 0x50 + s.Slot},
                            {"present", s.BytesRead > 0},
-                           {"complete", s.Answered},
+                           {"complete", s.Answered()},
                            {"bytes_read", s.BytesRead},
                            {"status", StatusJson(s.Status)}};
-    if (s.Answered) slot["spd"] = SpdJson(s.Facts);
+    if (s.Answered()) slot["spd"] = SpdJson(s.Facts);
     json["slots"].push_back(slot);
   }
-  if (report.SideBySide) json["side_by_side"] = SideBySideJson(ModuleColumns(report));
+  if (layout.SideBySide) json["side_by_side"] = SideBySideJson(ModuleColumns(report));
   json["smbios"] = {{"memory_slots", CountJson(report.SlotCount)},
                     {"memory_modules", CountJson(report.ModuleCount)}};
   if (report.System) {

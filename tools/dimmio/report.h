@@ -15,11 +15,34 @@
 #include "output.h"
 #include "pci_names.h"
 #include "report_model.h"
+#include "side_by_side.h"
 
 namespace dimmio::cli {
 
-void PrintReport(const Report& report, std::ostream& out);
-nlohmann::json ReportJson(const Report& report);
+// How a view lays the report out beside what the model holds.
+struct ReportLayout {
+  bool SideBySide = false;  // the modules as one column each (report --side-by-side)
+};
+
+void PrintReport(const Report& report, std::ostream& out, ReportLayout layout = {});
+nlohmann::json ReportJson(const Report& report, ReportLayout layout = {});
+
+// How every view words a slot: its address ("0x50"), its name ("slot 0
+// (0x50)", or the saved file's), a module's cells, the one sentence of a slot
+// in any other state, and what an empty slot says (the boards whose SPDs are
+// on the processor's bus say so).
+std::string SlotAddress(uint8_t slot);
+std::string SlotName(const SlotReport& slot);
+std::string SizeText(const SpdFacts& facts);                 // "512 MB"
+std::string SpeedText(const SpdFacts& facts);                // "PC3200 (DDR400)"
+std::string WidthText(const SpdFacts& facts);                // "72 bits (ECC)"
+std::string MakerText(const JedecMaker& maker);              // "Samsung", "JEDEC 3/0x45"
+std::string PartText(const SpdFacts& facts);                 // "(none)" when not stated
+std::string CheckText(const ByteCheck& check);                // "ok", "BAD (stored 0x.., computed 0x..)"
+std::string SlotSentence(const Report& report, const SlotReport& slot);
+std::string EmptySlotText(const Report& report);
+// The slots that gave their SPD, one column each.
+std::vector<SideBySideColumn> ModuleColumns(const Report& report);
 
 // Pieces the other commands share.
 std::string PciAddress(const PciDeviceRecord& record);   // "00:1F.3"

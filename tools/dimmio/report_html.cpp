@@ -44,16 +44,12 @@ void Row(std::ostream& out, const std::vector<std::string>& cells, const char* t
   out << "</tr>\n";
 }
 
-std::string SlotName(const SlotReport& slot) {
-  return !slot.Name.empty() ? slot.Name : "slot " + std::to_string(slot.Slot) + " (" + SlotAddress(slot.Slot) + ")";
-}
-
 std::string Anchor(const SlotReport& slot) { return "module-" + std::to_string(slot.Slot); }
 
 void Summary(const Report& r, std::ostream& out) {
   out << "<h2 id=\"summary\">Summary</h2>\n<div class=\"wide\"><table>\n";
   int answered = 0;
-  for (const SlotReport& slot : r.Slots) answered += slot.Answered ? 1 : 0;
+  for (const SlotReport& slot : r.Slots) answered += slot.Answered() ? 1 : 0;
   if (r.SavedDumps) {
     Row(out, {"saved SPD dumps", std::to_string(r.Slots.size()) + " decoded"});
   } else {
@@ -77,19 +73,20 @@ void SlotTable(const Report& r, std::ostream& out) {
   out << "<h2 id=\"slots\">Slots</h2>\n<div class=\"wide\"><table>\n";
   Row(out, {"slot", "addr", "type", "size", "speed", "data width", "maker", "part number", "checksum"}, "th");
   for (const SlotReport& slot : r.Slots) {
-    std::vector<std::string> cells = SlotCells(r, slot);
-    out << "<tr><td>" << (slot.Answered ? "<a href=\"#" + Anchor(slot) + "\">" + Esc(SlotName(slot)) + "</a>"
-                                        : Esc(SlotName(slot)))
+    out << "<tr><td>" << (slot.Answered() ? "<a href=\"#" + Anchor(slot) + "\">" + Esc(SlotName(slot)) + "</a>"
+                                          : Esc(SlotName(slot)))
         << "</td><td>" << Esc(r.SavedDumps ? "-" : SlotAddress(slot.Slot)) << "</td>";
-    if (cells.size() == 1) {
-      out << "<td colspan=\"7\">" << Esc(cells.front()) << "</td></tr>\n";
+    if (slot.State != SlotState::Module) {
+      out << "<td colspan=\"7\">" << Esc(SlotSentence(r, slot)) << "</td></tr>\n";
       continue;
     }
-    for (size_t i = 0; i < cells.size(); ++i) {
-      const bool bad = i + 1 == cells.size() && cells[i] != "ok";
-      out << "<td" << (bad ? " class=\"bad\"" : "") << '>' << Esc(cells[i]) << "</td>";
+    const SpdFacts& f = slot.Facts;
+    for (const std::string& cell : {f.Type, SizeText(f), SpeedText(f), WidthText(f), MakerText(f.Maker), PartText(f)}) {
+      out << "<td>" << Esc(cell) << "</td>";
     }
-    out << "</tr>\n";
+    const ByteCheck check = slot.TypeCheck();
+    out << "<td" << (check.Verdict == CheckVerdict::Bad ? " class=\"bad\"" : "") << '>' << Esc(CheckText(check))
+        << "</td></tr>\n";
   }
   out << "</table></div>\n";
 }
@@ -131,33 +128,21 @@ void Timings(const SpdFacts& f, std::ostream& out) {
   out << "</table></div>\n";
 }
 
-// A check of the type's and the bytes it covers and stores.
-struct CheckRange {
-  uint32_t first, last, storedFirst, storedLast;
-  bool ok;
-  std::string what;
-};
-
-std::vector<CheckRange> CheckRanges(const SpdFacts& f) {
-  std::vector<CheckRange> ranges;
-  if (f.CheckRule == SpdCheckRule::Sum) {
-    ranges.push_back({0, 62, 63, 63, f.ChecksumOk(), "sum of bytes 0-62, stored in byte 63"});
-  } else if (f.CheckRule == SpdCheckRule::Crc16) {
-    ranges.push_back({0, f.CrcLastByte, 126, 127, f.ChecksumOk(),
-                      "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte) + ", stored in bytes 126-127"});
-  }
-  if (FieldsOf(f.Memory).Ddr4 && f.Crc2Checked) {
-    ranges.push_back({128, 253, 254, 255, f.StoredCrc2 == f.ComputedCrc2, "CRC-16 of bytes 128-253, stored in 254-255"});
-  }
-  return ranges;
+std::string CheckRangeText(const ByteCheck& c) {
+  const std::string stored = c.StoredFirst == c.StoredLast ? "byte " + std::to_string(c.StoredFirst)
+                                                           : std::to_string(c.StoredFirst) + "-" + std::to_string(c.StoredLast);
+  if (c.Rule == SpdCheckRule::Sum) return "sum of bytes 0-62, stored in " + stored;
+  return "CRC-16 of bytes " + std::to_string(c.First) + "-" + std::to_string(c.Last) + ", stored in " +
+         (c.First == 0 ? "bytes " : "") + stored;
 }
 
 void HexView(const SlotReport& slot, std::ostream& out) {
-  const std::vector<CheckRange> ranges = CheckRanges(slot.Facts);
+  const std::vector<ByteCheck>& ranges = slot.Checks;
   out << "<h3>Bytes</h3>\n<ul>\n";
-  for (size_t i = 0; i < ranges.size(); ++i) {
-    out << "<li><span class=\"" << (ranges[i].ok ? "" : "bad") << "\">" << Esc(ranges[i].what) << ": "
-        << (ranges[i].ok ? "ok" : "WRONG, the stored bytes marked") << "</span></li>\n";
+  for (const ByteCheck& c : ranges) {
+    const bool ok = c.Verdict == CheckVerdict::Ok;
+    out << "<li><span class=\"" << (ok ? "" : "bad") << "\">" << Esc(CheckRangeText(c)) << ": "
+        << (ok ? "ok" : "WRONG, the stored bytes marked") << "</span></li>\n";
   }
   out << "</ul>\n<div class=\"wide\"><table class=\"hex\">\n<tr><th></th>";
   for (int c = 0; c < 16; ++c) out << "<th>" << Hex(static_cast<uint32_t>(c), 1) << "</th>";
@@ -166,9 +151,9 @@ void HexView(const SlotReport& slot, std::ostream& out) {
     if (at % 16 == 0) out << "<tr><th>" << Hex(static_cast<uint32_t>(at), 3) << "</th>";
     std::string cls;
     for (size_t i = 0; i < ranges.size(); ++i) {
-      const CheckRange& c = ranges[i];
-      if (at >= c.first && at <= c.last) cls = i == 0 ? "sum1" : "sum2";
-      if (at >= c.storedFirst && at <= c.storedLast) cls = c.ok ? "stored" : "bad";
+      const ByteCheck& c = ranges[i];
+      if (at >= c.First && at <= c.Last) cls = i == 0 ? "sum1" : "sum2";
+      if (at >= c.StoredFirst && at <= c.StoredLast) cls = c.Verdict == CheckVerdict::Ok ? "stored" : "bad";
     }
     out << "<td" << (cls.empty() ? "" : " class=\"" + cls + "\"") << '>' << Hex(slot.Bytes[at], 2) << "</td>";
     if (at % 16 == 15 || at + 1 == slot.Bytes.size()) out << "</tr>\n";
@@ -219,7 +204,7 @@ void WriteReportHtml(const Report& r, std::ostream& out) {
   SlotTable(r, out);
   SideBySideSection(r, out);
   for (const SlotReport& slot : r.Slots) {
-    if (slot.Answered) Module(slot, out);
+    if (slot.Answered()) Module(slot, out);
   }
   if (!r.SavedDumps) {
     Smbios(r, out);

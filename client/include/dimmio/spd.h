@@ -90,11 +90,27 @@ struct SpdXmpProfile {
   uint32_t TwrPs = 0, TwtrPs = 0, TrtpPs = 0, TcwlPs = 0;  // DDR3 only
 };
 
+// What DDR4 alone states.
+struct SpdDdr4Facts {
+  // The dies of each package, the package ("monolithic", "3DS (2 dies)"),
+  // and the times of bank groups and the finer refresh modes.
+  uint8_t Dies = 0;
+  std::string Package;
+  uint32_t Trfc2Ps = 0, Trfc4Ps = 0, TrrdLPs = 0, TccdLPs = 0, TwtrLPs = 0;
+  // The CRC of bytes 128-253 in bytes 254-255; not checked when the bytes
+  // end before 256.
+  bool Crc2Checked = false;
+  uint16_t StoredCrc2 = 0, ComputedCrc2 = 0;
+};
+
+// The facts every memory type has, and the group of each type that states
+// more (the listing and the JSON write a group only for its type; see
+// FieldsOf for the DDR2 and DDR3 groups, which the later types share).
 struct SpdFacts {
   SpdMemoryType Memory{};     // byte 2, whatever it holds
   std::string Type;           // "DDR SDRAM", "SDR SDRAM", "DDR2 SDRAM", ... or "unknown (0xNN)"
   bool Blank = false;         // bytes 0-127 all 0x00 or all 0xFF: nothing written
-  bool Decoded = false;       // SDR, DDR, DDR2 or DDR3: the fields below are filled
+  bool Decoded = false;       // SDR, DDR, DDR2, DDR3 or DDR4: the fields below are filled
   uint16_t BytesWritten = 0;  // byte 0 (DDR3: its bits 3-0 coded)
   uint32_t EepromBytes = 0;   // from byte 1 (log2)
   uint8_t SpdRevision = 0;    // byte 62 (DDR3 byte 1): major in the high nibble, minor in the low
@@ -148,15 +164,7 @@ struct SpdFacts {
   std::vector<uint8_t> BurstLengths;
   bool BurstFullPage = false;
 
-  // DDR4: the dies of each package, the package ("monolithic", "3DS (2 dies)"),
-  // and the times of bank groups and the finer refresh modes.
-  uint8_t Dies = 0;
-  std::string Package;
-  uint32_t Trfc2Ps = 0, Trfc4Ps = 0, TrrdLPs = 0, TccdLPs = 0, TwtrLPs = 0;
-  // DDR4: the CRC of bytes 128-253 in bytes 254-255; not checked when the
-  // bytes end before 256.
-  bool Crc2Checked = false;
-  uint16_t StoredCrc2 = 0, ComputedCrc2 = 0;
+  SpdDdr4Facts Ddr4;          // DDR4 only; zero for the other types
 
   // Intel XMP, DDR3 (bytes 176-254) and DDR4 (384-486): carried (false also
   // when the bytes end before them), its revision (major in the high

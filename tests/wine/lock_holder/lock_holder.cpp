@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   const auto locks = dimmio::cli::NamedMutexBusLocks(waitMs);
   Say("started");
   {
-    dimmio::cli::BusHold hold(locks.get(), {dimmio::cli::Bus::Smbus});
+    dimmio::BusHold hold(locks.get(), {dimmio::Bus::Smbus});
     Say(hold.Held() ? "took" : "busy");
     if (!hold.Held()) return 3;
     Sleep(holdMs);

@@ -13,14 +13,14 @@
 
 #include "dimmio/client.h"
 
-namespace dimmio::cli {
+namespace dimmio {
 
 enum class Bus : uint8_t { Smbus, Pci, Isa };
 constexpr int kBuses = 3;
 
 // How long a command waits for a lock another program holds before it gives
-// up: longer than another dimmio's whole report holds the SMBus (about 0.5 s
-// with the driver's 1 ms clock, 4 s on a kernel that keeps its 15.6 ms tick)
+// up: longer than another dimmio's whole report holds the SMBus (about 1 s
+// with the driver's 1 ms clock, 8 s on a kernel that keeps its 15.6 ms tick)
 // and than a monitor's polling pass, short enough to answer a user whose
 // other tool hangs holding the bus.
 constexpr uint32_t kBusWaitMs = 10000;
@@ -86,4 +86,4 @@ auto OnSmbus(BusLocks* locks, uint32_t segment, Body body) -> decltype(body()) {
   return WithBuses(locks, {Bus::Smbus, Bus::Isa}, body);
 }
 
-}  // namespace dimmio::cli
+}  // namespace dimmio

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace dimmio::cli {
+namespace dimmio {
 
 struct PciId {
   uint32_t Vendor;
@@ -36,4 +36,4 @@ class PciNames {
   std::string source_;
 };
 
-}  // namespace dimmio::cli
+}  // namespace dimmio

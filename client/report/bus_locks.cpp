@@ -1,6 +1,6 @@
 #include "bus_locks.h"
 
-namespace dimmio::cli {
+namespace dimmio {
 
 BusHold::BusHold(BusLocks* locks, std::initializer_list<Bus> buses) : locks_(locks) {
   if (locks_ == nullptr) return;
@@ -35,4 +35,4 @@ RequestError BusInUse(Bus bus) {
                              ": try again once it has finished"};
 }
 
-}  // namespace dimmio::cli
+}  // namespace dimmio

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
-namespace dimmio::cli {
+namespace dimmio {
 
 namespace {
 
@@ -80,4 +80,4 @@ std::string PciNames::Name(uint32_t vendor, uint32_t device) const {
   return v->second + " Device " + id;
 }
 
-}  // namespace dimmio::cli
+}  // namespace dimmio
