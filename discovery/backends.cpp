@@ -10,6 +10,7 @@
 #include "smbus/nvidia_mcp.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
+#include "smbus/sis630.h"
 #include "smbus/via.h"
 
 namespace {
@@ -81,4 +82,5 @@ constinit AcquireChipFn DiscoveryBackends[] = {
     &AcquireMcp,                 // NvidiaMcp
     &ali1563::AcquireChip,       // AliM1563
     &piix4_compat::AcquireChip,  // Piix4Compat
+    &sis630::AcquireChip,        // Sis630
 };

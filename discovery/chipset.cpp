@@ -8,6 +8,7 @@
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
+#include "smbus/sis630.h"
 
 ChipsetInfoRecord ChipsetInfo;
 
@@ -99,6 +100,12 @@ constexpr ChipDescriptor kFch790B = {B::Piix4Compat, 0, 0, 0, 0, 0,
 // The gathered decisions read their bases themselves.
 constexpr ChipDescriptor kSis5595Chip = {B::Sis, 0, 0, 0, 0, 0, S::None, kHostPlain, sis::kChip5595};
 constexpr ChipDescriptor kSis96xChip = {B::I2c, 0, 0, 0, 0, 0, S::None, kHostPlain, kI2cPinsSis96x};
+// The SiS 630/730 and 760/964 host: the back-end reads the ACPI base of the
+// south-bridge function itself; the host bridge tells where the block is in it.
+constexpr ChipDescriptor kSis630Chip = {B::Sis630, 0, 0, 0, 0, 0, S::None, kHostPlain,
+                                        sis630::kChip630};
+constexpr ChipDescriptor kSis760Chip = {B::Sis630, 0, 0, 0, 0, 0, S::None, kHostPlain,
+                                        sis630::kChip760};
 constexpr ChipDescriptor kAliM7101Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
                                          ali::kAliM15x3};
 constexpr ChipDescriptor kAliM1535Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
@@ -296,6 +303,9 @@ constexpr uint8_t kSisOtherHost = 1u << 1;     // a host bridge that rules out t
 constexpr uint8_t kSis96x = 1u << 2;           // a 96x part: classification 2
 constexpr uint8_t kSisBaseWords = 1u << 3;     // carries the ACPI base words
 constexpr uint8_t kSisPowerMgmt = 1u << 4;     // the 5595 power-management function
+constexpr uint8_t kSis630Host = 1u << 5;       // a 630/730 host bridge: SMBus at ACPI base + 0x80
+constexpr uint8_t kSis760Host = 1u << 6;       // the 760: SMBus at ACPI base + 0xE0
+constexpr uint8_t kSis630South = 1u << 7;      // a south-bridge function carrying that ACPI block
 
 struct SisRow {
   uint16_t DeviceId;
@@ -304,18 +314,20 @@ struct SisRow {
 
 constexpr SisRow kSisRows[] = {
     {0x0540, kSisRecord | kSisOtherHost}, {0x0550, kSisRecord | kSisOtherHost},
-    {0x0630, kSisRecord | kSisOtherHost}, {0x5511, kSisRecord | kSisOtherHost},
+    {0x0630, kSisRecord | kSisOtherHost | kSis630Host}, {0x5511, kSisRecord | kSisOtherHost},
     {0x5597, kSisRecord | kSisOtherHost}, {0x5598, kSisRecord | kSisOtherHost},
     // Host bridges of chipsets whose 0x0008 function is no 5595.
     {0x0646, kSisRecord | kSisOtherHost}, {0x0648, kSisRecord | kSisOtherHost},
     {0x0650, kSisRecord | kSisOtherHost}, {0x0651, kSisRecord | kSisOtherHost},
-    {0x0730, kSisRecord | kSisOtherHost}, {0x0746, kSisRecord | kSisOtherHost},
+    {0x0730, kSisRecord | kSisOtherHost | kSis630Host}, {0x0746, kSisRecord | kSisOtherHost},
+    {0x0760, kSisRecord | kSisOtherHost | kSis760Host},
     {0x0645, kSisRecord | kSis96x},       {0x0745, kSisRecord | kSis96x},
     {0x0735, kSisRecord | kSis96x | kSisBaseWords},
     {0x0961, kSisRecord | kSis96x | kSisBaseWords},
     {0x0962, kSisRecord | kSis96x | kSisBaseWords},
     {0x0963, kSisRecord | kSis96x | kSisBaseWords},
-    {0x0008, kSisBaseWords},              {0x0009, kSisPowerMgmt},
+    {0x0008, kSisBaseWords | kSis630South}, {0x0009, kSisPowerMgmt},
+    {0x0018, kSis630South},                 {0x0964, kSis630South},
 };
 
 constexpr uint8_t kSis5595BaseWord = 0x90;
@@ -362,6 +374,9 @@ struct Discovery {
   uint32_t sisPowerMgmt;
   uint16_t sis5595Base;
   uint16_t sis96xBase;
+  uint8_t sis630Hosts;         // kSis630Host and kSis760Host as seen
+  bool sis630SouthSeen;
+  PciFunctionInfo sis630South;  // the first south-bridge function
 
   bool m1533Seen;
   uint8_t m1533Revision;
@@ -388,6 +403,11 @@ void GatherSis(Discovery* run, const PciFunctionInfo& f) {
     if (row.Effects & kSisPowerMgmt) {
       ++run->sisPowerMgmt;
       if (run->sisClass == kSisClassUndetermined) run->sisClass = kSisClass5595;
+    }
+    run->sis630Hosts |= row.Effects & (kSis630Host | kSis760Host);
+    if ((row.Effects & kSis630South) != 0 && !run->sis630SouthSeen) {
+      run->sis630SouthSeen = true;
+      run->sis630South = f;
     }
     return;
   }
@@ -450,6 +470,18 @@ bool DecideSis(Discovery* run) {
     } else {
       DebugPrintHook("smbcore: SIS 96x detected at %04X!!!\n", run->sis96xBase);
       if (Acquire(kSis96xChip, kNoFunction, run->sis96xBase, run->controller) == 0) return true;
+    }
+  }
+  // The 630/730 and 760/964 host, only beside one of their host bridges
+  // (Linux's rule: other chipsets' 0x0008 functions are other hosts).
+  if (run->sis630SouthSeen && (run->sis630Hosts & (kSis630Host | kSis760Host)) != 0) {
+    // The 964 keeps its block at +0xE0 as the 760 does.
+    const bool at0xE0 = (run->sis630Hosts & kSis760Host) != 0 ||
+                        run->sis630South.DeviceId == sis630::kSouthBridge964;
+    const ChipDescriptor& chip = at0xE0 ? kSis760Chip : kSis630Chip;
+    if (Acquire(chip, run->sis630South.Location, 0, run->controller) == 0) {
+      Record(run->info, run->sis630South);
+      return true;
     }
   }
   return false;

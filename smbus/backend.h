@@ -23,6 +23,7 @@ enum class BackendId : uint8_t {
   NvidiaMcp,    // the later nVidia MCPs: two channels
   AliM1563,     // ALi/ULi M1563
   Piix4Compat,  // ServerWorks and ATI/AMD
+  Sis630,       // SiS 630/730 and 760/964
   Count,
 };
 

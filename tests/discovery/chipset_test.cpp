@@ -19,6 +19,7 @@
 #include "smbus/i2c_pins.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
+#include "smbus/sis630.h"
 #include "smbus/nvidia_0064.h"
 #include "support/sim_test.h"
 
@@ -430,6 +431,7 @@ struct SisCase {
   std::vector<std::string> messages;
   std::vector<std::pair<BackendId, uint32_t>> calls;  // back-end, base
   ChipsetInfoRecord info;
+  int32_t sis630Model = sis630::kChip630;  // the model a 630-family attempt gets
 };
 
 TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
@@ -440,7 +442,7 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
        {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 found with NO ACPI base."}, {},
        At(0, 0, 0, 0, 0)},
       {"5595 next to another host", {{0x0008, 0x0800, 0}, {0x0009, 0, 0}, {0x0630, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 3, 0, 0x1039, 0x0630)},
+       {"smbcore: Detected a SIS 5595"}, {{B::Sis630, 0}}, At(0, 3, 0, 0x1039, 0x0630)},
       // Host bridges whose chipset's 0x0008 function is no 5595.
       {"0x0008 beside a 646", {{0x0646, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0646)},
@@ -451,7 +453,17 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
       {"0x0008 beside a 651", {{0x0651, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0651)},
       {"0x0008 beside a 730", {{0x0730, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0730)},
+       {"smbcore: Detected a SIS 5595"}, {{B::Sis630, 0}}, At(0, 1, 0, 0x1039, 0x0730)},
+      // The 630/730 and 760/964 host: only beside one of those host
+      // bridges; the 760 and the 964 keep it at ACPI base + 0xE0.
+      {"the LPC bridge beside a 760", {{0x0760, 0, 0}, {0x0018, 0, 0x0C00}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {{B::Sis630, 0}},
+       At(0, 1, 0, 0x1039, 0x0760), sis630::kChip760},
+      {"a 964 beside a 730", {{0x0730, 0, 0}, {0x0964, 0, 0x0C00}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {{B::Sis630, 0}},
+       At(0, 1, 0, 0x1039, 0x0730), sis630::kChip760},
+      {"south bridges without their host bridge", {{0x0964, 0, 0x0C00}, {0x0018, 0, 0x0C00}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {}, At(0, 0, 0, 0, 0)},
       {"0x0008 beside a 746", {{0x0746, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0746)},
       {"96x base from the first nonzero word 0x74, 5595 base from the last",
@@ -478,6 +490,10 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
     std::vector<std::pair<BackendId, uint32_t>> calls;
     for (const AcquireCall& call : g_calls) {
       calls.push_back({call.backend, call.base});
+      if (call.backend == B::Sis630) {
+        EXPECT_EQ(call.chip.Model, c.sis630Model);
+        continue;
+      }
       EXPECT_EQ(call.chip.Model, call.backend == B::Sis ? sis::kChip5595 : kI2cPinsSis96x);
     }
     EXPECT_EQ(calls, c.calls);
