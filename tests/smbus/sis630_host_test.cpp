@@ -79,26 +79,22 @@ TEST_F(Sis630HostTest, AHostLeftBusyIsKilledOrRefused) {
   ExpectModuleReads();
   EXPECT_FALSE(Host().Engine().Hung()) << "killed";
 
+  auto refused = [this](Op op, uint32_t shown) {
+    machine_.ClearTrace();
+    machine_.SetTracing(true);
+    OpStatus s = Fresh();
+    EXPECT_EQ(Transfer(controller_, op, &s, 0x50), -1);
+    machine_.SetTracing(false);
+    EXPECT_FALSE(WroteStart()(machine_.Trace()));
+    EXPECT_EQ(s.HwCode, testsupport::HwCodeOf(op));
+    EXPECT_EQ(s.HwDetail[0], shown);
+  };
   Host().HoldSlaveBusy(true);
-  machine_.SetTracing(true);
-  OpStatus held = Fresh();
-  EXPECT_EQ(Transfer(controller_, Op::ReadWord, &held, 0x50), -1);
-  machine_.SetTracing(false);
-  EXPECT_FALSE(WroteStart()(machine_.Trace()));
-  EXPECT_EQ(held.HwCode, OpError::ReadWordFailed);
-  EXPECT_EQ(held.HwDetail[0], 0x0200u);
+  refused(Op::ReadWord, 0x0200);
   Host().HoldSlaveBusy(false);
   ExpectModuleReads();
-
   Host().LatchStatus(0x02);
-  machine_.ClearTrace();
-  machine_.SetTracing(true);
-  OpStatus latched = Fresh();
-  EXPECT_EQ(Transfer(controller_, Op::ReadByte, &latched, 0x50), -1);
-  machine_.SetTracing(false);
-  EXPECT_FALSE(WroteStart()(machine_.Trace()));
-  EXPECT_EQ(latched.HwCode, OpError::ReadByteFailed);
-  EXPECT_EQ(latched.HwDetail[0], 0x02u);
+  refused(Op::ReadByte, 0x02);
   Host().LatchStatus(0);
   ExpectModuleReads();
   ExpectNoHarm();
