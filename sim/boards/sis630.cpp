@@ -39,8 +39,10 @@ Board Sis630() {
   Board b = Sis630Family("sis630", "SiS 630 + 0008 south bridge, SMBus at ACPI 0x5000 + 0x80",
                          0x0630, 0x0008, 1, 0x5000, Sis630SmbusHost::kOffset630);
   b.smbus->segment0 = {
-      {.slot = 0, .dimm = Sdr(128, 1, "PC133", "Micron", kMicron, "MT8LSDT1664AG-13E", 0x06300001)},
-      {.slot = 2, .dimm = Sdr(256, 2, "PC133", "Samsung", kSamsung, "M366S3253CTS-C7A", 0x06300002),
+      {.slot = 0,
+       .dimm = Sdr(128, 1, "PC133", "Micron", kMicron, "MT8LSDT1664AG-13E", 0x06300001)},
+      {.slot = 2,
+       .dimm = Sdr(256, 2, "PC133", "Samsung", kSamsung, "M366S3253CTS-C7A", 0x06300002),
        .eeprom = {.writeProtect = WriteProtect::AckAndKeep}},
   };
   return b;
@@ -52,8 +54,10 @@ Board Sis964() {
   Board b = Sis630Family("sis964", "SiS 760 + 964, SMBus at ACPI 0x0C00 + 0xE0", 0x0760, 0x0964,
                          2, 0x0C00, Sis630SmbusHost::kOffset964);
   b.smbus->segment0 = {
-      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/512", 0x09640001)},
-      {.slot = 1, .dimm = Ddr(1024, 2, "PC3200", "Hynix", kHynix, "HYMD564646CP8J-D43", 0x09640002)},
+      {.slot = 0,
+       .dimm = Ddr(512, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/512", 0x09640001)},
+      {.slot = 1,
+       .dimm = Ddr(1024, 2, "PC3200", "Hynix", kHynix, "HYMD564646CP8J-D43", 0x09640002)},
   };
   return b;
 }
