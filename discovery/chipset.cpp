@@ -102,8 +102,14 @@ constexpr ChipDescriptor kSis5595Chip = {B::Sis, 0, 0, 0, 0, 0, S::None, kHostPl
 constexpr ChipDescriptor kSis96xChip = {B::I2c, 0, 0, 0, 0, 0, S::None, kHostPlain, kI2cPinsSis96x};
 // The SiS 630/730 and 760/964 host: the back-end reads the ACPI base of the
 // south-bridge function itself; the host bridge tells where the block is in it.
-constexpr ChipDescriptor kSis630Chip = {.Backend = B::Sis630, .Model = sis630::kChip630};
-constexpr ChipDescriptor kSis760Chip = {.Backend = B::Sis630, .Model = sis630::kChip760};
+constexpr ChipDescriptor kSis630Chip = {
+    .Backend = B::Sis630, .BaseRegister = 0, .BaseMask = 0, .BaseSubtract = 0,
+    .EnableRegister = 0, .EnableBits = 0, .Segments = S::None, .Features = kHostPlain,
+    .Model = sis630::kChip630};
+constexpr ChipDescriptor kSis760Chip = {
+    .Backend = B::Sis630, .BaseRegister = 0, .BaseMask = 0, .BaseSubtract = 0,
+    .EnableRegister = 0, .EnableBits = 0, .Segments = S::None, .Features = kHostPlain,
+    .Model = sis630::kChip760};
 constexpr ChipDescriptor kAliM7101Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
                                          ali::kAliM15x3};
 constexpr ChipDescriptor kAliM1535Chip = {B::Ali, 0, 0, 0, 0, 0, S::M7101Config, kHostPlain,
