@@ -11,6 +11,7 @@
 #include "contract_test.h"
 #include "sim/models/ali1563_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
+#include "sim/models/sis630_smbus_host.h"
 
 namespace contract {
 namespace {
@@ -38,9 +39,11 @@ uint8_t IntelHostConfig(const sim::Board& board) {
 }
 
 // The hosts that run send and receive byte, and so select DDR4 pages: the
-// Intel SMBus functions after the ICH5, and the PIIX4-compatible hosts.
+// Intel SMBus functions after the ICH5, the PIIX4-compatible hosts and the
+// SiS 630/730 and 760/964 host.
 bool HasPageTransfers(const sim::Board& board) {
   if (board.smbus->install == sim::InstallPiix4CompatHost) return true;
+  if (board.smbus->install == sim::InstallSis630SmbusHost) return true;
   constexpr uint16_t kUpToIch5[] = {0x2413, 0x2423, 0x2443, 0x2453, 0x2483, 0x24C3, 0x24D3};
   for (const sim::PciFunctionSpec& f : board.pci) {
     if (f.vendorId == 0x8086 && (f.classCode >> 8) == 0x0C05) {
