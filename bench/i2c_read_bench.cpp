@@ -31,11 +31,10 @@ constexpr Cost kSendByte = kSendBit * 8;
 constexpr Cost kAcknowledged = kStepSclLow + kStepSclHigh + kReading + kStepSclLow;
 constexpr Cost kStartAddress =
     kStepSclHigh + kReading + kStepSclHigh + kStepSclLow + kSendByte + kAcknowledged;
-constexpr Cost kReceiveLast =
-    kStepSclLow + (kStepSclHigh + kReading + kStepSclLow) * 8 + kSendBit;
+constexpr Cost kReceiveLast = kStepSclLow + (kStepSclHigh + kReading + kStepSclLow) * 8 + kSendBit;
 constexpr Cost kStop = kStepSclLow + kStepSclHigh + kStepSclHigh;
-constexpr Cost kReadByte = kStartAddress + kSendByte + kAcknowledged + kStartAddress +
-                           kReceiveLast + kStop;
+constexpr Cost kReadByte =
+    kStartAddress + kSendByte + kAcknowledged + kStartAddress + kReceiveLast + kStop;
 static_assert(kReadByte.ports == 495 && kReadByte.delays == 220);
 
 void ReadImage(benchmark::State& state, const char* boardName, uint8_t slot) {
@@ -50,8 +49,12 @@ void ReadImage(benchmark::State& state, const char* boardName, uint8_t slot) {
   state.counters["virtual_ms_per_image"] = cost.virtualMs;
 }
 
-void BM_ReadSpdImageSis96xPins(benchmark::State& state) { ReadImage(state, "sis96x", 0); }
-void BM_ReadSpdImageVia586bPins(benchmark::State& state) { ReadImage(state, "via586b", 0); }
+void BM_ReadSpdImageSis96xPins(benchmark::State& state) {
+  ReadImage(state, "sis96x", 0);
+}
+void BM_ReadSpdImageVia586bPins(benchmark::State& state) {
+  ReadImage(state, "via586b", 0);
+}
 BENCHMARK(BM_ReadSpdImageSis96xPins)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadSpdImageVia586bPins)->Unit(benchmark::kMillisecond);
 

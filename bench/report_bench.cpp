@@ -48,7 +48,8 @@ void BM_GatherReportLoadedDriver(benchmark::State& state) {
     ++reports;
   }
   state.counters["virtual_ms_per_report"] =
-      static_cast<double>(transport->Machine().NowMs() - ms0) / static_cast<double>(reports ? reports : 1);
+      static_cast<double>(transport->Machine().NowMs() - ms0) /
+      static_cast<double>(reports ? reports : 1);
 }
 BENCHMARK(BM_GatherReportLoadedDriver)->Unit(benchmark::kMillisecond);
 

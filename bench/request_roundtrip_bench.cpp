@@ -24,8 +24,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kBlock = 128;            // round trips per timed block
-constexpr int kVerifyEvery = 16;       // iterations between checks of the request watch
+constexpr int kBlock = 128;       // round trips per timed block
+constexpr int kVerifyEvery = 16;  // iterations between checks of the request watch
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;

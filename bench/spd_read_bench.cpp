@@ -129,7 +129,8 @@ void ReadDdr4Image(benchmark::State& state, const Ddr4BenchBoard& row) {
   const sim::SpdEeprom& eeprom = *models.eeproms[0][row.slot];
   uint8_t image[512];
   uint64_t images = 0;
-  const uint64_t words0 = eeprom.Transfers(), ports0 = machine.PortAccesses(), ms0 = machine.NowMs();
+  const uint64_t words0 = eeprom.Transfers(), ports0 = machine.PortAccesses(),
+                 ms0 = machine.NowMs();
   for (auto _ : state) {
     uint32_t done = 0;
     for (uint8_t page = 0; page < 2; ++page) {
@@ -147,7 +148,8 @@ void ReadDdr4Image(benchmark::State& state, const Ddr4BenchBoard& row) {
   const double n = images == 0 ? 1.0 : static_cast<double>(images);
   state.counters["word_reads_per_image"] = static_cast<double>(eeprom.Transfers() - words0) / n;
   state.counters["word_reads_least"] = 2 * kWordsPerImage + row.typeReads;
-  state.counters["port_accesses_per_image"] = static_cast<double>(machine.PortAccesses() - ports0) / n;
+  state.counters["port_accesses_per_image"] =
+      static_cast<double>(machine.PortAccesses() - ports0) / n;
   state.counters["virtual_ms_per_image"] = static_cast<double>(machine.NowMs() - ms0) / n;
   state.counters["virtual_ms_least"] = 2 * kWordsPerImage + row.pageTransfers + row.typeReads;
   ReleaseController(controller);

@@ -52,12 +52,12 @@ Result<std::vector<uint8_t>> Client::Send(uint32_t code, std::span<const uint8_t
   ControlReply reply = transport_.Control(code, input, outputLength);
   if (!reply.Completed) return RequestError{reply.Error, std::move(reply.ErrorText)};
   if (reply.Output.size() < minimumReply || reply.Output.size() > outputLength) {
-    return RequestError{0, "the driver returned " + std::to_string(reply.Output.size()) +
-                               " bytes where " + std::to_string(minimumReply) +
-                               (minimumReply == outputLength
-                                    ? std::string()
-                                    : " to " + std::to_string(outputLength)) +
-                               " were expected"};
+    return RequestError{
+        0,
+        "the driver returned " + std::to_string(reply.Output.size()) + " bytes where " +
+            std::to_string(minimumReply) +
+            (minimumReply == outputLength ? std::string() : " to " + std::to_string(outputLength)) +
+            " were expected"};
   }
   return std::move(reply.Output);
 }
@@ -85,8 +85,8 @@ Result<SpdRead> Client::ReadSpdPage(uint8_t slot, uint8_t page, uint8_t firstOff
 
 Result<ProbeResult> Client::ProbeSpdWrite(uint8_t slot) {
   const uint8_t input[sizeof(DimmioProbeInput)] = {slot};
-  auto reply = Send(IOCTL_PROBE_SPD_WRITE, input, sizeof(DimmioProbeReply),
-                    sizeof(DimmioProbeReply));
+  auto reply =
+      Send(IOCTL_PROBE_SPD_WRITE, input, sizeof(DimmioProbeReply), sizeof(DimmioProbeReply));
   if (!reply) return reply.error();
   return ProbeResult{static_cast<int32_t>(Le32(reply->data())),
                      DecodeOpStatus(reply->data() + offsetof(DimmioProbeReply, Status))};
@@ -95,8 +95,8 @@ Result<ProbeResult> Client::ProbeSpdWrite(uint8_t slot) {
 Result<OpStatus> Client::SetSegment(uint32_t segment) {
   uint8_t input[sizeof(DimmioSetSegmentInput)];
   PutLe32(input, segment);
-  auto reply = Send(IOCTL_SET_SEGMENT, input, sizeof(DimmioSegmentReply),
-                    sizeof(DimmioSegmentReply));
+  auto reply =
+      Send(IOCTL_SET_SEGMENT, input, sizeof(DimmioSegmentReply), sizeof(DimmioSegmentReply));
   if (!reply) return reply.error();
   return DecodeOpStatus(reply->data());
 }
@@ -109,13 +109,17 @@ Result<CountResult> Client::Count(uint32_t code) {
                      DecodeOpStatus(reply->data() + offsetof(DimmioCountReply, Status))};
 }
 
-Result<CountResult> Client::MemorySlotCount() { return Count(IOCTL_GET_MEMORY_SLOT_COUNT); }
+Result<CountResult> Client::MemorySlotCount() {
+  return Count(IOCTL_GET_MEMORY_SLOT_COUNT);
+}
 
-Result<CountResult> Client::MemoryModuleCount() { return Count(IOCTL_GET_MEMORY_MODULE_COUNT); }
+Result<CountResult> Client::MemoryModuleCount() {
+  return Count(IOCTL_GET_MEMORY_MODULE_COUNT);
+}
 
 Result<PciDeviceRecord> Client::ChipsetInfo() {
-  auto reply = Send(IOCTL_GET_CHIPSET_INFO, {}, sizeof(DimmioChipsetInfo),
-                    sizeof(DimmioChipsetInfo));
+  auto reply =
+      Send(IOCTL_GET_CHIPSET_INFO, {}, sizeof(DimmioChipsetInfo), sizeof(DimmioChipsetInfo));
   if (!reply) return reply.error();
   return DecodePciDeviceRecord(reply->data());
 }

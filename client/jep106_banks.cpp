@@ -7,6 +7,7 @@ namespace dimmio::jep106 {
 
 namespace {
 
+// clang-format off
 constexpr const char* kBank1[] = {
     "AMD", "AMI", "Fairchild", "Fujitsu", "GTE", "Harris", "Hitachi", "Inmos", "Intel", "I.T.T.",
     "Intersil", "Monolithic Memories", "Mostek", "Freescale (Motorola)", "National", "NEC",
@@ -31,18 +32,22 @@ constexpr const char* kBank1[] = {
     "Vitesse", "Aster Electronics", "Bay Networks (Synoptic)", "Zentrum (ZMD)", "TRW", "Thesys",
     "Solbourne Computer", "Allied-Signal", "Dialog Semiconductor", "Media Vision", "Numonyx",
 };
+// clang-format on
 
+// clang-format off
 constexpr const char* kBank2[] = {
     "Cirrus Logic", "National Instruments", "ILC Data Device", "Alcatel Mietec", "Micro Linear",
     "Univ. of NC", "JTAG Technologies", "BAE Systems (Loral)", "Nchip", "Galileo Technology",
     "Bestlink Systems", "Graychip", "GENNUM", "VideoLogic", "Robert Bosch", "Chip Express",
     "DATARAM", "United Microelectronics", "TCSI", "Smart Modular", "Hughes Aircraft",
     "Lanstar Semiconductor", "Qlogic", "Kingston", "Music Semi", "Ericsson Components", "SpaSE",
-    "Eon Silicon Devices", "Integrated Silicon Solution (ISSI)", "DoD", "Integrated Memories Technology",
+    "Eon Silicon Devices", "Integrated Silicon Solution (ISSI)", "DoD",
+        "Integrated Memories Technology",
     "Corollary", "Dallas Semiconductor", "Omnivision", "EIV (Switzerland)", "Novatel Wireless",
     "Zarlink (Mitel)", "Clearpoint", "Cabletron", "STEC (Silicon Technology)", "Vanguard",
     "Hagiwara Sys-Com", "Vantis", "Celestica", "Century", "Hal Computers", "Rohm",
-    "Juniper Networks", "Libit Signal Processing", "Mushkin Enhanced Memory", "Tundra Semiconductor",
+    "Juniper Networks", "Libit Signal Processing", "Mushkin Enhanced Memory",
+        "Tundra Semiconductor",
     "Adaptec", "LightSpeed Semiconductor", "ZSP", "AMIC Technology", "Adobe Systems", "Dynachip",
     "PNY Technologies", "Newport Digital", "MMC Networks", "T Square", "Seiko Epson", "Broadcom",
     "Viking Components", "V3 Semiconductor", "Flextronics (Orbit Semiconductor)",
@@ -60,7 +65,9 @@ constexpr const char* kBank2[] = {
     "BF Goodrich Data", "Epigram", "Acbel Polytech", "Apacer Technology", "Admor Memory",
     "Foxconn", "Quadratics Superconductor", "3COM",
 };
+// clang-format on
 
+// clang-format off
 constexpr const char* kBank3[] = {
     "Camintonn", "ISOA", "Agate Semiconductor", "ADMtek", "HYPERTEC", "Adhoc Technologies",
     "MOSAID Technologies", "Ardent Technologies", "Switchcore", "Cisco Systems",
@@ -89,7 +96,9 @@ constexpr const char* kBank3[] = {
     "Xstream Logic", "Fast-Chip", "Zucotto Wireless", "Realchip", "Galaxy Power", "eSilicon",
     "Morphics Technology", "Accelerant Networks", "Silicon Wave", "SandCraft", "Elpida",
 };
+// clang-format on
 
+// clang-format off
 constexpr const char* kBank4[] = {
     "Solectron", "Optosys Technologies", "Buffalo (Melco)", "TriMedia Technologies",
     "Cyan Technologies", "Global Locate", "Optillion", "Terago Communications",
@@ -121,7 +130,9 @@ constexpr const char* kBank4[] = {
     "Xelerated", "SimpleTech", "Utron Technology", "Astec International", "AVM",
     "Redux Communications", "Dot Hill Systems", "TeraChip",
 };
+// clang-format on
 
+// clang-format off
 constexpr const char* kBank5[] = {
     "T-RAM", "Innovics Wireless", "Teknovus", "KeyEye Communications", "Runcom Technologies",
     "RedSwitch", "Dotcast", "Silicon Mountain Memory", "Signia Technologies", "Pixim",
@@ -143,7 +154,8 @@ constexpr const char* kBank5[] = {
     "KINGBOX Technology", "Ceva", "iStor Networks", "Advance Modules", "Microsoft",
     "Open-Silicon", "Goal Semiconductor", "ARC International", "Simmtec", "Metanoia",
     "Key Stream", "Lowrance Electronics", "Adimos", "SiGe Semiconductor", "Fodus Communications",
-    "Credence Systems", "Genesis Microchip", "Vihana", "WIS Technologies", "GateChange Technologies",
+    "Credence Systems", "Genesis Microchip", "Vihana", "WIS Technologies",
+        "GateChange Technologies",
     "High Density Devices", "Synopsys", "Gigaram", "Enigma Semiconductor", "Century Micro",
     "Icera Semiconductor", "Mediaworks Integrated Systems", "O'Neil Product Development",
     "Supreme Top Technology", "MicroDisplay", "Team Group", "Sinett", "Toshiba Corporation",
@@ -151,7 +163,9 @@ constexpr const char* kBank5[] = {
     "Airgo Networks", "Wisair", "SigmaTel", "Arkados", "Compete IT", "Eudar Technology",
     "Focus Enhancements", "Xyratex",
 };
+// clang-format on
 
+// clang-format off
 constexpr const char* kBank6[] = {
     "Specular Networks", "Patriot Memory (PDP Systems)", "U-Chip Technology", "Silicon Optix",
     "Greenfield Networks", "CompuRAM GmbH", "Stargen", "NetCell", "Excalibrus Technologies",
@@ -180,7 +194,9 @@ constexpr const char* kBank6[] = {
     "Octalica", "InterDigital Communications", "Avant Technology", "Asrock", "Availink", "Quartics",
     "Element CXI", "Innovaciones Microelectronicas", "VeriSilicon Microelectronics", "W5 Networks",
 };
+// clang-format on
 
+// clang-format off
 constexpr const char* kBank7[] = {
     "MOVEKING", "Mavrix Technology", "CellGuide", "Faraday Technology", "Diablo Technologies",
     "Jennic", "Octasic", "Molex", "3Leaf Networks", "Bright Micron Technology", "Netxen",
@@ -209,7 +225,9 @@ constexpr const char* kBank7[] = {
     "Holtek Semiconductor", "Myson Century", "FIDELIX", "Red Digital Cinema", "Densbits Technology",
     "Zempro", "MoSys", "Provigent", "Triad Semiconductor",
 };
+// clang-format on
 
+// clang-format off
 constexpr const char* kBank8[] = {
     "Siklu Communication", "A Force Manufacturing", "Strontium", "ALi Corp (Abilis Systems)",
     "Siglead", "Ubicom", "Unifosa", "Stretch", "Lantiq Deutschland GmbH", "Visipro", "EKMemory",
@@ -241,6 +259,7 @@ constexpr const char* kBank8[] = {
     "Idea! Electronic Systems", "Gowe Technology", "Hermes Testing Solutions", "Positivo BGH",
     "Intelligence Silicon Technology",
 };
+// clang-format on
 
 static_assert(std::size(kBank1) == 126 && std::size(kBank2) == 126 && std::size(kBank3) == 126 &&
               std::size(kBank4) == 126 && std::size(kBank5) == 126 && std::size(kBank6) == 126 &&

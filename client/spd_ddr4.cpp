@@ -9,9 +9,9 @@ namespace {
 
 std::string Ddr4ModuleType(uint8_t value) {
   static constexpr const char* kTypes[16] = {
-      "extended",     "RDIMM",        "UDIMM",       "SO-DIMM",     "LRDIMM",  "Mini-RDIMM",
-      "Mini-UDIMM",   nullptr,        "72b-SO-RDIMM", "72b-SO-UDIMM", nullptr, nullptr,
-      "16b-SO-DIMM",  "32b-SO-DIMM",  nullptr,       "no base memory"};
+      "extended",    "RDIMM",       "UDIMM",        "SO-DIMM",       "LRDIMM", "Mini-RDIMM",
+      "Mini-UDIMM",  nullptr,       "72b-SO-RDIMM", "72b-SO-UDIMM",  nullptr,  nullptr,
+      "16b-SO-DIMM", "32b-SO-DIMM", nullptr,        "no base memory"};
   const uint8_t type = value & 0x0F;
   return kTypes[type] != nullptr ? kTypes[type] : "reserved (0x" + Hex2(type) + ")";
 }
@@ -21,8 +21,10 @@ std::string PackageText(uint8_t value, uint8_t dies) {
   if ((value & 0x80) == 0) return "monolithic";
   const std::string count = " (" + std::to_string(dies) + " dies)";
   switch (value & 0x03) {
-    case 1: return "multi-load stack" + count;
-    case 2: return "3DS" + count;
+    case 1:
+      return "multi-load stack" + count;
+    case 2:
+      return "3DS" + count;
   }
   return "non-monolithic" + count;
 }
@@ -85,11 +87,13 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   f.ErrorCheck = f.Ecc ? SpdErrorCheck::Ecc : SpdErrorCheck::None;
   f.DensityByte = b[4];
   const uint64_t dieMbit = DieMbit(b[4] & 0x0F);
-  f.RankMb[0] = static_cast<uint32_t>(dieMbit / 8 * busBits / f.DeviceWidth * (stacked3ds ? f.Ddr4.Dies : 1));
+  f.RankMb[0] =
+      static_cast<uint32_t>(dieMbit / 8 * busBits / f.DeviceWidth * (stacked3ds ? f.Ddr4.Dies : 1));
   f.RankMb[1] = f.Ranks > 1 ? f.RankMb[0] : 0;
   f.CapacityMb = f.RankMb[0] * f.Ranks;
   f.DensityMatches = dieMbit != 0 && (uint64_t{1} << (f.RowBits[0] + f.ColumnBits[0])) *
-                                             f.DeviceBanks * f.DeviceWidth == dieMbit << 20;
+                                             f.DeviceBanks * f.DeviceWidth ==
+                                         dieMbit << 20;
 
   // Time bases: byte 17 0 is 125 ps and 1 ps, the only ones defined.
   Ddr3TimeBase tb;
@@ -116,7 +120,8 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   f.Ddr4.TwtrLPs = Ps12(tb, b[43], 4, b[45]);
 
   // Bit n of bytes 20-23 is CL 7 + n, or CL 23 + n with bit 31 set.
-  const uint32_t cas = uint32_t{b[20]} | uint32_t{b[21]} << 8 | uint32_t{b[22]} << 16 | uint32_t{b[23]} << 24;
+  const uint32_t cas =
+      uint32_t{b[20]} | uint32_t{b[21]} << 8 | uint32_t{b[22]} << 16 | uint32_t{b[23]} << 24;
   const unsigned base = (cas & 0x80000000u) ? 23 : 7;
   for (unsigned bit = 0; bit < 30; ++bit) {
     if (cas & (1u << bit)) f.CasTenths.push_back(static_cast<uint16_t>(10 * (base + bit)));

@@ -19,16 +19,20 @@ std::string Hex2(uint8_t value) {
 
 std::string PartNumber(std::span<const uint8_t> field) {
   size_t length = field.size();
-  while (length > 0 && (field[length - 1] == ' ' || field[length - 1] == 0x00 ||
-                        field[length - 1] == 0xFF)) {
+  while (length > 0 &&
+         (field[length - 1] == ' ' || field[length - 1] == 0x00 || field[length - 1] == 0xFF)) {
     --length;
   }
   return PrintableText({reinterpret_cast<const char*>(field.data()), length});
 }
 
-bool Bcd(uint8_t value) { return (value >> 4) <= 9 && (value & 0x0F) <= 9; }
+bool Bcd(uint8_t value) {
+  return (value >> 4) <= 9 && (value & 0x0F) <= 9;
+}
 
-uint8_t FromBcd(uint8_t value) { return static_cast<uint8_t>((value >> 4) * 10 + (value & 0x0F)); }
+uint8_t FromBcd(uint8_t value) {
+  return static_cast<uint8_t>((value >> 4) * 10 + (value & 0x0F));
+}
 
 // Bytes 93-94 as most makers write them: the year's last two digits and the
 // week, both in BCD.
@@ -43,9 +47,9 @@ void DecodeDate(uint8_t year, uint8_t week, SpdFacts& f) {
 
 std::string Ddr3ModuleType(uint8_t value) {
   static constexpr const char* kTypes[] = {
-      "undefined",    "RDIMM",        "UDIMM",        "SO-DIMM",     "Micro-DIMM",
-      "Mini-RDIMM",   "Mini-UDIMM",   "Mini-CDIMM",   "72b-SO-UDIMM", "72b-SO-RDIMM",
-      "72b-SO-CDIMM", "LRDIMM",       "16b-SO-DIMM",  "32b-SO-DIMM"};
+      "undefined",    "RDIMM",      "UDIMM",       "SO-DIMM",      "Micro-DIMM",
+      "Mini-RDIMM",   "Mini-UDIMM", "Mini-CDIMM",  "72b-SO-UDIMM", "72b-SO-RDIMM",
+      "72b-SO-CDIMM", "LRDIMM",     "16b-SO-DIMM", "32b-SO-DIMM"};
   const uint8_t type = value & 0x0F;
   return type < std::size(kTypes) ? kTypes[type] : "reserved (0x" + Hex2(type) + ")";
 }
@@ -63,17 +67,21 @@ void DecodeGradeAndSpeeds(spd_speed::Family family, SpdFacts& f) {
     f.MaxClockKHz = 1000000000u / f.CycleTimePs;
     const spd_speed::StandardClock* met = spd_speed::FastestMet(f.CycleTimePs, family);
     f.SpeedGrade = met != nullptr ? met->Grade : "";
-    f.ChipSpeed = met != nullptr ? met->ChipSpeed
-                                 : (ddr4 ? "DDR4-" : "DDR3-") + std::to_string(2000000u / f.CycleTimePs);
+    f.ChipSpeed = met != nullptr
+                      ? met->ChipSpeed
+                      : (ddr4 ? "DDR4-" : "DDR3-") + std::to_string(2000000u / f.CycleTimePs);
   }
   // The lowest supported latency that covers tAA at the standard clock.
-  DecodeStandardSpeeds(family, [&](const spd_speed::StandardClock& clock) {
-    const uint32_t needed = ddr4 ? clock.GuardedClocks(f.TaaPs) : clock.Clocks(f.TaaPs);
-    for (uint16_t tenths : f.CasTenths) {
-      if (tenths / 10u >= needed) return tenths;
-    }
-    return uint16_t{0};
-  }, f);
+  DecodeStandardSpeeds(
+      family,
+      [&](const spd_speed::StandardClock& clock) {
+        const uint32_t needed = ddr4 ? clock.GuardedClocks(f.TaaPs) : clock.Clocks(f.TaaPs);
+        for (uint16_t tenths : f.CasTenths) {
+          if (tenths / 10u >= needed) return tenths;
+        }
+        return uint16_t{0};
+      },
+      f);
 }
 
 }  // namespace spd_parts
@@ -84,83 +92,97 @@ using namespace spd_parts;
 
 // Byte offsets in the module maker's part of the EEPROM.
 constexpr size_t kBytesWritten = 0;
-constexpr size_t kEepromSize = 1;      // log2 of the EEPROM's bytes
+constexpr size_t kEepromSize = 1;  // log2 of the EEPROM's bytes
 constexpr size_t kMemoryType = 2;
-constexpr size_t kRowBits = 3;         // low nibble: rank 1; high nibble: rank 2 when different
-constexpr size_t kColumnBits = 4;      // the same
-constexpr size_t kRanks = 5;           // physical banks on the module
+constexpr size_t kRowBits = 3;     // low nibble: rank 1; high nibble: rank 2 when different
+constexpr size_t kColumnBits = 4;  // the same
+constexpr size_t kRanks = 5;       // physical banks on the module
 constexpr size_t kDataWidthLow = 6;
 constexpr size_t kDataWidthHigh = 7;
-constexpr size_t kVoltage = 8;         // interface level
-constexpr size_t kCycleTime = 9;       // tCK at the highest CAS latency
-constexpr size_t kAccessTime = 10;     // tAC there
-constexpr size_t kConfigType = 11;     // error checking
-constexpr size_t kRefresh = 12;        // bit 7 self refresh, bits 6-0 the period
-constexpr size_t kDeviceWidth = 13;    // bits 6-0: width of the devices
+constexpr size_t kVoltage = 8;       // interface level
+constexpr size_t kCycleTime = 9;     // tCK at the highest CAS latency
+constexpr size_t kAccessTime = 10;   // tAC there
+constexpr size_t kConfigType = 11;   // error checking
+constexpr size_t kRefresh = 12;      // bit 7 self refresh, bits 6-0 the period
+constexpr size_t kDeviceWidth = 13;  // bits 6-0: width of the devices
 constexpr size_t kBurstLengths = 16;
-constexpr size_t kDeviceBanks = 17;    // internal banks of each device
+constexpr size_t kDeviceBanks = 17;  // internal banks of each device
 constexpr size_t kCasLatencies = 18;
 constexpr size_t kModuleAttributes = 21;
-constexpr size_t kCycleTime2 = 23;     // tCK one supported CAS latency lower
-constexpr size_t kAccessTime2 = 24;    // tAC there
-constexpr size_t kCycleTime3 = 25;     // tCK two lower; SDR in quarter ns
-constexpr size_t kAccessTime3 = 26;    // tAC there; SDR in quarter ns
-constexpr size_t kTrp = 27;            // SDR whole ns; DDR bits 7-2 ns, 1-0 quarters
+constexpr size_t kCycleTime2 = 23;   // tCK one supported CAS latency lower
+constexpr size_t kAccessTime2 = 24;  // tAC there
+constexpr size_t kCycleTime3 = 25;   // tCK two lower; SDR in quarter ns
+constexpr size_t kAccessTime3 = 26;  // tAC there; SDR in quarter ns
+constexpr size_t kTrp = 27;          // SDR whole ns; DDR bits 7-2 ns, 1-0 quarters
 constexpr size_t kTrrd = 28;
 constexpr size_t kTrcd = 29;
-constexpr size_t kTras = 30;           // whole ns
-constexpr size_t kRankDensity = 31;    // one bit per rank size on the module
-constexpr size_t kAddressSetup = 32;   // address and command inputs
+constexpr size_t kTras = 30;          // whole ns
+constexpr size_t kRankDensity = 31;   // one bit per rank size on the module
+constexpr size_t kAddressSetup = 32;  // address and command inputs
 constexpr size_t kAddressHold = 33;
-constexpr size_t kDataSetup = 34;      // data inputs
+constexpr size_t kDataSetup = 34;  // data inputs
 constexpr size_t kDataHold = 35;
 constexpr size_t kTrcTrfcExtension = 40;  // DDR: fractions of tRC and tRFC, tRFC's 256 ns
-constexpr size_t kTrc = 41;            // DDR, whole ns
-constexpr size_t kTrfc = 42;           // DDR, whole ns
+constexpr size_t kTrc = 41;               // DDR, whole ns
+constexpr size_t kTrfc = 42;              // DDR, whole ns
 constexpr size_t kSpdRevision = 62;
-constexpr size_t kChecksum = 63;       // sum of bytes 0-62
-constexpr size_t kJedecId = 64;        // 8 bytes
+constexpr size_t kChecksum = 63;  // sum of bytes 0-62
+constexpr size_t kJedecId = 64;   // 8 bytes
 constexpr size_t kJedecIdLength = 8;
 constexpr size_t kLocation = 72;
-constexpr size_t kPartNumber = 73;     // 18 bytes of ASCII, blank padded
+constexpr size_t kPartNumber = 73;  // 18 bytes of ASCII, blank padded
 constexpr size_t kPartNumberLength = 18;
-constexpr size_t kRevision = 91;       // 2 bytes
+constexpr size_t kRevision = 91;  // 2 bytes
 constexpr size_t kYear = 93;
 constexpr size_t kWeek = 94;
-constexpr size_t kSerialNumber = 95;   // 4 bytes
+constexpr size_t kSerialNumber = 95;  // 4 bytes
 
 std::string VoltageName(uint8_t value) {
   switch (value) {
-    case 0: return "TTL (5V)";
-    case 1: return "LVTTL (3.3V)";
-    case 2: return "HSTL 1.5V";
-    case 3: return "SSTL 3.3V";
-    case 4: return "SSTL 2.5V";
-    case 5: return "SSTL 1.8V";
+    case 0:
+      return "TTL (5V)";
+    case 1:
+      return "LVTTL (3.3V)";
+    case 2:
+      return "HSTL 1.5V";
+    case 3:
+      return "SSTL 3.3V";
+    case 4:
+      return "SSTL 2.5V";
+    case 5:
+      return "SSTL 1.8V";
   }
   return "unknown (0x" + Hex2(value) + ")";
 }
 
 std::string RefreshText(uint8_t value) {
-  static constexpr const char* kPeriods[] = {"15.625 us", "3.9 us", "7.8 us",
+  static constexpr const char* kPeriods[] = {"15.625 us", "3.9 us",  "7.8 us",
                                              "31.3 us",   "62.5 us", "125 us"};
   const uint8_t period = value & 0x7F;
-  std::string text = period < std::size(kPeriods) ? kPeriods[period]
-                                                  : "unknown period (0x" + Hex2(period) + ")";
+  std::string text =
+      period < std::size(kPeriods) ? kPeriods[period] : "unknown period (0x" + Hex2(period) + ")";
   if (value & 0x80) text += ", self refresh";
   return text;
 }
 
 // Byte 21, bit by bit.
 std::vector<std::string> AttributeWords(uint8_t value, bool ddr) {
-  static constexpr const char* kSdr[8] = {
-      "buffered address and control inputs", "registered address and control inputs",
-      "on-card PLL (clock)", "buffered DQMB inputs", "registered DQMB inputs",
-      "differential clock input", "redundant row address", "undefined bit 7"};
-  static constexpr const char* kDdr[8] = {
-      "buffered address and control inputs", "registered address and control inputs",
-      "on-card PLL (clock)", "FET switch on-card enable", "FET switch external enable",
-      "differential clock input", "undefined bit 6", "undefined bit 7"};
+  static constexpr const char* kSdr[8] = {"buffered address and control inputs",
+                                          "registered address and control inputs",
+                                          "on-card PLL (clock)",
+                                          "buffered DQMB inputs",
+                                          "registered DQMB inputs",
+                                          "differential clock input",
+                                          "redundant row address",
+                                          "undefined bit 7"};
+  static constexpr const char* kDdr[8] = {"buffered address and control inputs",
+                                          "registered address and control inputs",
+                                          "on-card PLL (clock)",
+                                          "FET switch on-card enable",
+                                          "FET switch external enable",
+                                          "differential clock input",
+                                          "undefined bit 6",
+                                          "undefined bit 7"};
   std::vector<std::string> words;
   for (int bit = 0; bit < 8; ++bit) {
     if (value & (1u << bit)) words.emplace_back(ddr ? kDdr[bit] : kSdr[bit]);
@@ -181,17 +203,22 @@ std::vector<uint16_t> CasLatencies(uint8_t value, SpdMemoryType type) {
     return tenths;
   }
   for (int bit = 0; bit < 7; ++bit) {
-    if (value & (1u << bit)) tenths.push_back(ddr ? kDdr[bit] : static_cast<uint8_t>(10 * (bit + 1)));
+    if (value & (1u << bit))
+      tenths.push_back(ddr ? kDdr[bit] : static_cast<uint8_t>(10 * (bit + 1)));
   }
   return tenths;
 }
 
 // Whole ns in bits 7-2, quarters in bits 1-0.
-uint32_t QuarterNsPs(uint8_t value) { return (value >> 2) * 1000u + (value & 3u) * 250u; }
+uint32_t QuarterNsPs(uint8_t value) {
+  return (value >> 2) * 1000u + (value & 3u) * 250u;
+}
 
 // Row-precharge, row-to-row and RAS-to-CAS delays: SDR whole ns; DDR
 // quarter ns in the low two bits.
-uint32_t DelayPs(uint8_t value, bool ddr) { return ddr ? QuarterNsPs(value) : value * 1000u; }
+uint32_t DelayPs(uint8_t value, bool ddr) {
+  return ddr ? QuarterNsPs(value) : value * 1000u;
+}
 
 // Access time from the clock (bytes 10 and 24) and setup and hold times
 // (bytes 32-35): SDR whole ns in the high nibble and tenths in the low; DDR
@@ -232,15 +259,18 @@ uint8_t DensityBit(uint32_t mb, bool ddr) {
   return 0;
 }
 
-bool PowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+bool PowerOfTwo(uint32_t value) {
+  return value != 0 && (value & (value - 1)) == 0;
+}
 
 // Bytes 6-7 and 11: the data width and error checking; returns the bits
 // that hold data.
 uint32_t DecodeWidth(std::span<const uint8_t> b, SpdFacts& f) {
   f.DataWidth = static_cast<uint16_t>(b[kDataWidthLow] | b[kDataWidthHigh] << 8);
   const uint8_t config = b[kConfigType];
-  f.ErrorCheck = (config & 0x02) ? SpdErrorCheck::Ecc
-                 : (config & 0x01) ? SpdErrorCheck::Parity : SpdErrorCheck::None;
+  f.ErrorCheck = (config & 0x02)   ? SpdErrorCheck::Ecc
+                 : (config & 0x01) ? SpdErrorCheck::Parity
+                                   : SpdErrorCheck::None;
   f.Ecc = f.ErrorCheck == SpdErrorCheck::Ecc;
   // The check bits of a module with error checking: 8 on top of a power of two.
   uint32_t dataBits = f.DataWidth;
@@ -256,7 +286,8 @@ void DecodeOrganisation(std::span<const uint8_t> b, bool ddr, SpdFacts& f) {
   f.ColumnBits[0] = b[kColumnBits] & 0x0F;
   f.RowBits[1] = (b[kRowBits] >> 4) != 0 ? b[kRowBits] >> 4 : f.RowBits[0];
   f.ColumnBits[1] = (b[kColumnBits] >> 4) != 0 ? b[kColumnBits] >> 4 : f.ColumnBits[0];
-  f.Asymmetric = f.Ranks >= 2 && (f.RowBits[1] != f.RowBits[0] || f.ColumnBits[1] != f.ColumnBits[0]);
+  f.Asymmetric =
+      f.Ranks >= 2 && (f.RowBits[1] != f.RowBits[0] || f.ColumnBits[1] != f.ColumnBits[0]);
   f.DeviceBanks = b[kDeviceBanks];
   f.DeviceWidth = b[kDeviceWidth] & 0x7F;
   const uint32_t dataBits = DecodeWidth(b, f);
@@ -302,7 +333,8 @@ void DecodeTimings(std::span<const uint8_t> b, SpdMemoryType type, SpdFacts& f) 
   if (ddr) {
     const uint8_t extension = b[kTrcTrfcExtension];
     f.TrcPs = b[kTrc] * 1000u + ExtensionPs((extension >> 4) & 7u);
-    f.TrfcPs = (b[kTrfc] + ((extension & 1u) ? 256u : 0u)) * 1000u + ExtensionPs((extension >> 1) & 7u);
+    f.TrfcPs =
+        (b[kTrfc] + ((extension & 1u) ? 256u : 0u)) * 1000u + ExtensionPs((extension >> 1) & 7u);
   } else if (f.TrasPs != 0 && f.TrpPs != 0) {
     f.TrcPs = f.TrasPs + f.TrpPs;
     f.TrcDerived = true;
@@ -321,8 +353,8 @@ void DecodeTimings(std::span<const uint8_t> b, SpdMemoryType type, SpdFacts& f) 
     const bool quarters = !ddr && i == 2;
     SpdCasTiming t;
     t.CasTenths = f.CasTenths[f.CasTenths.size() - 1 - i];
-    t.CycleTimePs = quarters ? QuarterNsPs(b[cycleBytes[i]])
-                             : spd_speed::CycleTimePs(b[cycleBytes[i]], ddr);
+    t.CycleTimePs =
+        quarters ? QuarterNsPs(b[cycleBytes[i]]) : spd_speed::CycleTimePs(b[cycleBytes[i]], ddr);
     if (t.CycleTimePs == 0) continue;
     t.AccessTimePs = quarters ? QuarterNsPs(b[accessBytes[i]]) : FineTimePs(b[accessBytes[i]], ddr);
     t.Trcd = Clocks(f.TrcdPs, t.CycleTimePs);
@@ -400,13 +432,16 @@ void DecodeDdr2(std::span<const uint8_t> b, SpdFacts& f) {
   f.TrtpPs = QuarterNsPs(b[38]);
   f.MaxCycleTimePs = spd_speed::CycleTimePs(b[43], true);
   // The lowest latency whose clock period is no longer than the standard one.
-  DecodeStandardSpeeds(spd_speed::Family::Ddr2, [&](const spd_speed::StandardClock& clock) {
-    uint16_t cas = 0;
-    for (const SpdCasTiming& t : f.Timings) {
-      if (t.CycleTimePs <= clock.PeriodPs()) cas = t.CasTenths;
-    }
-    return cas;
-  }, f);
+  DecodeStandardSpeeds(
+      spd_speed::Family::Ddr2,
+      [&](const spd_speed::StandardClock& clock) {
+        uint16_t cas = 0;
+        for (const SpdCasTiming& t : f.Timings) {
+          if (t.CycleTimePs <= clock.PeriodPs()) cas = t.CasTenths;
+        }
+        return cas;
+      },
+      f);
   DecodeIdentity(b, f);
 }
 
@@ -426,7 +461,9 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   for (int bit = 0; bit < 3; ++bit) {
     if (((b[6] >> bit) & 1) == (bit == 0 ? 0 : 1)) {
       f.VoltagesMv.push_back(kVolts[bit]);
-      f.Voltage += (f.Voltage.empty() ? "" : ", ") + std::string(bit == 0 ? "1.5V" : bit == 1 ? "1.35V" : "1.25V");
+      f.Voltage += (f.Voltage.empty() ? "" : ", ") + std::string(bit == 0   ? "1.5V"
+                                                                 : bit == 1 ? "1.35V"
+                                                                            : "1.25V");
     }
   }
   if (f.Voltage.empty()) f.Voltage = "none stated (0x" + Hex2(b[6]) + ")";
@@ -450,7 +487,8 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   f.CapacityMb = f.RankMb[0] * f.Ranks;
   // Rows, columns and banks of a device of this width hold what byte 4 says.
   f.DensityMatches = deviceMbit != 0 && (uint64_t{1} << (f.RowBits[0] + f.ColumnBits[0])) *
-                                                f.DeviceBanks * f.DeviceWidth == deviceMbit << 20;
+                                                f.DeviceBanks * f.DeviceWidth ==
+                                            deviceMbit << 20;
 
   Ddr3TimeBase tb;
   if (b[11] != 0) tb.MediumFs = uint64_t{b[10]} * 1000000 / b[11];
@@ -497,10 +535,15 @@ void Check(std::span<const uint8_t> bytes, SpdFacts& f) {
   f.ComputedChecksum = static_cast<uint8_t>(sum);
   f.StoredChecksum = bytes[kChecksum];
   switch (static_cast<uint8_t>(f.Memory)) {
-    case 0x09: case 0x0B: case 0x0F:  // FB-DIMM, DDR3, LPDDR3: byte 0 bit 7 sets the cover
+    case 0x09:
+    case 0x0B:
+    case 0x0F:  // FB-DIMM, DDR3, LPDDR3: byte 0 bit 7 sets the cover
       f.CrcLastByte = (bytes[0] & 0x80) ? 116 : 125;
       break;
-    case 0x0C: case 0x0E: case 0x10: case 0x11:  // DDR4, DDR4E, LPDDR4, LPDDR4X
+    case 0x0C:
+    case 0x0E:
+    case 0x10:
+    case 0x11:  // DDR4, DDR4E, LPDDR4, LPDDR4X
       f.CrcLastByte = 125;
       break;
     default:
@@ -529,26 +572,46 @@ uint16_t SpdCrc16(std::span<const uint8_t> bytes) {
 
 std::string SpdMemoryTypeName(uint8_t type) {
   switch (type) {
-    case 0x01: return "FPM DRAM";
-    case 0x02: return "EDO DRAM";
-    case 0x03: return "Pipelined Nibble";
-    case 0x04: return "SDR SDRAM";
-    case 0x05: return "Multiplexed ROM";
-    case 0x06: return "DDR SGRAM";
-    case 0x07: return "DDR SDRAM";
-    case 0x08: return "DDR2 SDRAM";
-    case 0x09: return "DDR2 SDRAM FB-DIMM";
-    case 0x0A: return "DDR2 SDRAM FB-DIMM PROBE";
-    case 0x0B: return "DDR3 SDRAM";
-    case 0x0C: return "DDR4 SDRAM";
-    case 0x0E: return "DDR4E SDRAM";
-    case 0x0F: return "LPDDR3 SDRAM";
-    case 0x10: return "LPDDR4 SDRAM";
-    case 0x11: return "LPDDR4X SDRAM";
-    case 0x12: return "DDR5 SDRAM";
-    case 0x13: return "LPDDR5 SDRAM";
-    case 0x14: return "DDR5 NVDIMM-P";
-    case 0x15: return "LPDDR5X SDRAM";
+    case 0x01:
+      return "FPM DRAM";
+    case 0x02:
+      return "EDO DRAM";
+    case 0x03:
+      return "Pipelined Nibble";
+    case 0x04:
+      return "SDR SDRAM";
+    case 0x05:
+      return "Multiplexed ROM";
+    case 0x06:
+      return "DDR SGRAM";
+    case 0x07:
+      return "DDR SDRAM";
+    case 0x08:
+      return "DDR2 SDRAM";
+    case 0x09:
+      return "DDR2 SDRAM FB-DIMM";
+    case 0x0A:
+      return "DDR2 SDRAM FB-DIMM PROBE";
+    case 0x0B:
+      return "DDR3 SDRAM";
+    case 0x0C:
+      return "DDR4 SDRAM";
+    case 0x0E:
+      return "DDR4E SDRAM";
+    case 0x0F:
+      return "LPDDR3 SDRAM";
+    case 0x10:
+      return "LPDDR4 SDRAM";
+    case 0x11:
+      return "LPDDR4X SDRAM";
+    case 0x12:
+      return "DDR5 SDRAM";
+    case 0x13:
+      return "LPDDR5 SDRAM";
+    case 0x14:
+      return "DDR5 NVDIMM-P";
+    case 0x15:
+      return "LPDDR5X SDRAM";
   }
   return "unknown (0x" + Hex2(type) + ")";
 }

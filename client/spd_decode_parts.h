@@ -57,7 +57,9 @@ void DecodeStandardSpeeds(spd_speed::Family family, Pick pick, SpdFacts& f) {
     if (f.MaxCycleTimePs != 0 && period > f.MaxCycleTimePs) continue;
     const uint16_t cas = pick(*clock);
     if (cas == 0) continue;
-    const auto clocksOf = [&](uint32_t ps) { return guarded ? clock->GuardedClocks(ps) : clock->Clocks(ps); };
+    const auto clocksOf = [&](uint32_t ps) {
+      return guarded ? clock->GuardedClocks(ps) : clock->Clocks(ps);
+    };
     SpdCasTiming t;
     t.CasTenths = cas;
     t.CycleTimePs = clock->NominalPs();

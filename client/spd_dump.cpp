@@ -45,9 +45,10 @@ std::optional<unsigned> HexValue(std::string_view digits) {
   unsigned value = 0;
   for (char c : digits) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    value = value * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
-                                                   ? c - '0'
-                                                   : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+    value = value * 16 +
+            static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
+                                      ? c - '0'
+                                      : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
   }
   return value;
 }
@@ -85,14 +86,16 @@ void TakeLine(std::string_view line, Image& image) {
     if (!unreadable && !value) break;
     const size_t at = *offset + i;
     if (at >= kSpace) {
-      image.Error = "offset " + HexText(static_cast<uint32_t>(at), 2) + " is beyond a DDR4 SPD EEPROM's 512 bytes";
+      image.Error = "offset " + HexText(static_cast<uint32_t>(at), 2) +
+                    " is beyond a DDR4 SPD EEPROM's 512 bytes";
       return;
     }
     if (at >= kPage && image.FirstBeyondPage == 0) image.FirstBeyondPage = at;
     const Cell cell = unreadable ? Cell::Unreadable : Cell::Byte;
     const uint8_t byte = unreadable ? 0 : static_cast<uint8_t>(*value);
     if (image.Cells[at] != Cell::Missing && (image.Cells[at] != cell || image.Bytes[at] != byte)) {
-      image.Error = "byte " + HexText(static_cast<uint32_t>(at), 2) + " is given twice with different values";
+      image.Error =
+          "byte " + HexText(static_cast<uint32_t>(at), 2) + " is given twice with different values";
       return;
     }
     image.Cells[at] = cell;
@@ -128,20 +131,24 @@ SpdDump FromText(std::span<const uint8_t> file) {
   }
   for (size_t i = 0; i < kSpdDecodedBytes; ++i) {
     if (image.Cells[i] == Cell::Unreadable) {
-      dump.Error = "byte " + HexText(static_cast<uint32_t>(i), 2) + " could not be read when the dump was made (XX)";
+      dump.Error = "byte " + HexText(static_cast<uint32_t>(i), 2) +
+                   " could not be read when the dump was made (XX)";
       return dump;
     }
     if (image.Cells[i] == Cell::Missing) {
       size_t last = i;
       while (last + 1 < kSpdDecodedBytes && image.Cells[last + 1] == Cell::Missing) ++last;
-      dump.Error = "bytes " + HexText(static_cast<uint32_t>(i), 2) + "-" + HexText(static_cast<uint32_t>(last), 2) + " are missing: a decode needs bytes 0x00-0x7F";
+      dump.Error = "bytes " + HexText(static_cast<uint32_t>(i), 2) + "-" +
+                   HexText(static_cast<uint32_t>(last), 2) +
+                   " are missing: a decode needs bytes 0x00-0x7F";
       return dump;
     }
   }
   // The longest whole run: 128 bytes, the first page, or both.
   const auto whole = [&](size_t from, size_t to) {
     return std::all_of(image.Cells.begin() + static_cast<ptrdiff_t>(from),
-                       image.Cells.begin() + static_cast<ptrdiff_t>(to), [](Cell c) { return c == Cell::Byte; });
+                       image.Cells.begin() + static_cast<ptrdiff_t>(to),
+                       [](Cell c) { return c == Cell::Byte; });
   };
   size_t length = kSpdDecodedBytes;
   if (whole(kSpdDecodedBytes, kPage)) length = ddr4 && whole(kPage, kSpace) ? kSpace : kPage;
@@ -160,7 +167,8 @@ SpdDump ParseSpdDump(std::span<const uint8_t> file) {
     SpdDump dump = FromText(file);
     if (dump.Error.empty() || !rawSize) return dump;
   } else if (!rawSize) {
-    return {{}, "",
+    return {{},
+            "",
             "neither a hex dump nor a raw SPD image of 128 or 256 bytes (it has " +
                 std::to_string(file.size()) + " bytes" +
                 (file.size() == kSpace ? "; 512 only for a DDR4 module" : "") + ")"};

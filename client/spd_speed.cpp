@@ -16,9 +16,8 @@ constexpr Grade kSdrGrades[] = {
     {15000, "PC66"}, {10000, "PC100"}, {7500, "PC133"}, {6700, "PC150"}, {6000, "PC166"},
 };
 constexpr Grade kDdrGrades[] = {
-    {10000, "PC1600"}, {7500, "PC2100"}, {6000, "PC2700"}, {5000, "PC3200"},
-    {4600, "PC3500"},  {4300, "PC3700"}, {4000, "PC4000"}, {3750, "PC4200"},
-    {3600, "PC4400"},  {3330, "PC4800"},
+    {10000, "PC1600"}, {7500, "PC2100"}, {6000, "PC2700"}, {5000, "PC3200"}, {4600, "PC3500"},
+    {4300, "PC3700"},  {4000, "PC4000"}, {3750, "PC4200"}, {3600, "PC4400"}, {3330, "PC4800"},
 };
 
 constexpr StandardClock kDdr2Clocks[] = {
@@ -27,9 +26,9 @@ constexpr StandardClock kDdr2Clocks[] = {
     {15000, 8, "PC2-8500", "DDR2-1066"},
 };
 constexpr StandardClock kDdr3Clocks[] = {
-    {7500, 3, "PC3-6400", "DDR3-800"},    {7500, 4, "PC3-8500", "DDR3-1066"},
-    {7500, 5, "PC3-10600", "DDR3-1333"},  {7500, 6, "PC3-12800", "DDR3-1600"},
-    {7500, 7, "PC3-14900", "DDR3-1866"},  {7500, 8, "PC3-17000", "DDR3-2133"},
+    {7500, 3, "PC3-6400", "DDR3-800"},   {7500, 4, "PC3-8500", "DDR3-1066"},
+    {7500, 5, "PC3-10600", "DDR3-1333"}, {7500, 6, "PC3-12800", "DDR3-1600"},
+    {7500, 7, "PC3-14900", "DDR3-1866"}, {7500, 8, "PC3-17000", "DDR3-2133"},
 };
 constexpr StandardClock kDdr4Clocks[] = {
     {7500, 6, "PC4-12800", "DDR4-1600"},  {7500, 7, "PC4-14900", "DDR4-1866"},
@@ -68,7 +67,8 @@ uint32_t CycleTimePs(uint8_t value, bool ddr) {
 std::string GradeMet(uint32_t cycleTimePs, bool ddr) {
   if (cycleTimePs == 0) return "";
   const char* met = "";
-  for (const Grade& grade : ddr ? std::span<const Grade>(kDdrGrades) : std::span<const Grade>(kSdrGrades)) {
+  for (const Grade& grade :
+       ddr ? std::span<const Grade>(kDdrGrades) : std::span<const Grade>(kSdrGrades)) {
     if (cycleTimePs <= grade.CycleTimePs) met = grade.Name;
   }
   return met;

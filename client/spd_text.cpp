@@ -22,7 +22,9 @@ std::string Ns(uint32_t ps) {
 }
 
 // A time the module may leave unstated (0).
-std::string NsOrNone(uint32_t ps) { return ps != 0 ? Ns(ps) : "not stated"; }
+std::string NsOrNone(uint32_t ps) {
+  return ps != 0 ? Ns(ps) : "not stated";
+}
 
 std::string SetupHold(uint32_t setupPs, uint32_t holdPs) {
   return NsOrNone(setupPs) + " setup, " + NsOrNone(holdPs) + " hold";
@@ -34,8 +36,8 @@ std::string DateText(const SpdFacts& f) {
     std::snprintf(date, sizeof date, "year %u, week %u", f.Year, f.Week);
   } else {
     std::snprintf(date, sizeof date,
-                  "year 0x%02X, week 0x%02X as stored (not a BCD year and week 1-53)",
-                  f.YearByte, f.WeekByte);
+                  "year 0x%02X, week 0x%02X as stored (not a BCD year and week 1-53)", f.YearByte,
+                  f.WeekByte);
   }
   return date;
 }
@@ -59,7 +61,8 @@ std::string CrcText(const std::string& rule, uint16_t stored, uint16_t computed)
 // The line the type's own check gives; "" where no rule applies.
 std::string CheckText(const SpdFacts& f) {
   if (f.CheckRule == SpdCheckRule::Crc16) {
-    return CrcText("CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte), f.StoredCrc, f.ComputedCrc);
+    return CrcText("CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte), f.StoredCrc,
+                   f.ComputedCrc);
   }
   if (f.CheckRule != SpdCheckRule::Sum) return "";
   return f.ChecksumOk() ? "ok (" + HexText(f.StoredChecksum, 2) + ")"
@@ -93,9 +96,12 @@ std::string SizeText(const SpdFacts& f) {
 
 std::string ErrorCheckText(SpdErrorCheck check) {
   switch (check) {
-    case SpdErrorCheck::Ecc: return "ECC";
-    case SpdErrorCheck::Parity: return "parity (not ECC)";
-    case SpdErrorCheck::None: break;
+    case SpdErrorCheck::Ecc:
+      return "ECC";
+    case SpdErrorCheck::Parity:
+      return "parity (not ECC)";
+    case SpdErrorCheck::None:
+      break;
   }
   return "none";
 }
@@ -119,10 +125,12 @@ std::string Volts(uint16_t mv) {
 }
 
 std::string XmpHeader(const SpdFacts& f) {
-  std::string text = "revision " + std::to_string(f.XmpRevision >> 4) + "." + std::to_string(f.XmpRevision & 0x0F);
+  std::string text =
+      "revision " + std::to_string(f.XmpRevision >> 4) + "." + std::to_string(f.XmpRevision & 0x0F);
   if (f.Xmp.empty()) return text + ", no profile enabled";
   text += f.Xmp.size() == 1 ? ", profile " : ", profiles ";
-  for (size_t i = 0; i < f.Xmp.size(); ++i) text += (i == 0 ? "" : " and ") + std::to_string(f.Xmp[i].Number);
+  for (size_t i = 0; i < f.Xmp.size(); ++i)
+    text += (i == 0 ? "" : " and ") + std::to_string(f.Xmp[i].Number);
   return text;
 }
 
@@ -133,24 +141,26 @@ std::vector<std::string> XmpProfileText(const SpdXmpProfile& p, bool ddr4) {
   std::string clock = "no valid clock";
   if (t.CycleTimePs != 0) {
     clock = t.ChipSpeed + " (" + t.Grade + ") " +
-            (t.CasTenths != 0 ? CasText(t.CasTenths).substr(2) + "-" + std::to_string(t.Trcd) + "-" +
-                                    std::to_string(t.Trp) + "-" + std::to_string(t.Tras)
+            (t.CasTenths != 0 ? CasText(t.CasTenths).substr(2) + "-" + std::to_string(t.Trcd) +
+                                    "-" + std::to_string(t.Trp) + "-" + std::to_string(t.Tras)
                               : "with no latency covering tAA");
   }
   std::vector<std::string> text = {
       clock + " at " + Volts(p.VoltageMv) + ", tCK " + NsOrNone(t.CycleTimePs) + ", " +
-          std::to_string(p.DimmsPerChannel) + (p.DimmsPerChannel == 1 ? " DIMM" : " DIMMs") + " per channel",
+          std::to_string(p.DimmsPerChannel) + (p.DimmsPerChannel == 1 ? " DIMM" : " DIMMs") +
+          " per channel",
       "CAS latencies " + Latencies(p.CasTenths),
-      "tAA " + NsOrNone(p.TaaPs) + ", tRCD " + NsOrNone(p.TrcdPs) + ", tRP " + NsOrNone(p.TrpPs) + ", tRAS " +
-          NsOrNone(p.TrasPs) + ", tRC " + NsOrNone(p.TrcPs)};
+      "tAA " + NsOrNone(p.TaaPs) + ", tRCD " + NsOrNone(p.TrcdPs) + ", tRP " + NsOrNone(p.TrpPs) +
+          ", tRAS " + NsOrNone(p.TrasPs) + ", tRC " + NsOrNone(p.TrcPs)};
   if (ddr4) {
     text.push_back("tRFC1 " + NsOrNone(p.TrfcPs) + ", tRFC2 " + NsOrNone(p.Trfc2Ps) + ", tRFC4 " +
-                   NsOrNone(p.Trfc4Ps) + ", tRRD_S " + NsOrNone(p.TrrdPs) + ", tRRD_L " + NsOrNone(p.TrrdLPs) +
-                   ", tFAW " + NsOrNone(p.TfawPs));
+                   NsOrNone(p.Trfc4Ps) + ", tRRD_S " + NsOrNone(p.TrrdPs) + ", tRRD_L " +
+                   NsOrNone(p.TrrdLPs) + ", tFAW " + NsOrNone(p.TfawPs));
   } else {
-    text.push_back("tRFC " + NsOrNone(p.TrfcPs) + ", tRRD " + NsOrNone(p.TrrdPs) + ", tFAW " + NsOrNone(p.TfawPs) +
-                   ", tWR " + NsOrNone(p.TwrPs) + ", tWTR " + NsOrNone(p.TwtrPs) + ", tRTP " +
-                   NsOrNone(p.TrtpPs) + ", tCWL " + NsOrNone(p.TcwlPs));
+    text.push_back("tRFC " + NsOrNone(p.TrfcPs) + ", tRRD " + NsOrNone(p.TrrdPs) + ", tFAW " +
+                   NsOrNone(p.TfawPs) + ", tWR " + NsOrNone(p.TwrPs) + ", tWTR " +
+                   NsOrNone(p.TwtrPs) + ", tRTP " + NsOrNone(p.TrtpPs) + ", tCWL " +
+                   NsOrNone(p.TcwlPs));
   }
   return text;
 }
@@ -177,18 +187,22 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   if (!f.Decoded) {
     line("decoded:", f.Blank ? "no: nothing is written in bytes 0-127"
                              : "no: only SDR, DDR, DDR2, DDR3 and DDR4 SDRAM modules are decoded");
-    const bool blank = f.CheckRule == SpdCheckRule::Sum && f.StoredChecksum == 0 && f.ComputedChecksum == 0;
+    const bool blank =
+        f.CheckRule == SpdCheckRule::Sum && f.StoredChecksum == 0 && f.ComputedChecksum == 0;
     if (!CheckText(f).empty() && !blank) line("checksum:", CheckText(f));
     return text;
   }
   line("SPD revision:", std::to_string(f.SpdRevision >> 4) + "." +
-                            std::to_string(f.SpdRevision & 0x0F) + " (" + HexText(f.SpdRevision, 2) + ")");
+                            std::to_string(f.SpdRevision & 0x0F) + " (" +
+                            HexText(f.SpdRevision, 2) + ")");
   line("bytes written:", std::to_string(f.BytesWritten) + " of " + std::to_string(f.EepromBytes));
   line("checksum:", CheckText(f));
   const SpdTypeFields has = FieldsOf(f.Memory);
   if (has.Ddr4) {
-    line("checksum, page 0 top:", f.Ddr4.Crc2Checked ? CrcText("CRC-16 of bytes 128-253", f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2)
-                                                : "not checked (the bytes end before byte 256)");
+    line("checksum, page 0 top:",
+         f.Ddr4.Crc2Checked
+             ? CrcText("CRC-16 of bytes 128-253", f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2)
+             : "not checked (the bytes end before byte 256)");
   }
   if (has.ModuleType) line("module type:", f.ModuleType);
   line("size:", SizeText(f));
@@ -240,16 +254,19 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("tRCD, tRP, tRAS:", Ns(f.TrcdPs) + ", " + Ns(f.TrpPs) + ", " + Ns(f.TrasPs));
   line("tRC:", Ns(f.TrcPs) + (f.TrcDerived ? " (tRAS + tRP; SDR modules do not state it)" : ""));
   if (has.Ddr4) {
-    line("tRFC1, tRFC2, tRFC4:", NsOrNone(f.TrfcPs) + ", " + NsOrNone(f.Ddr4.Trfc2Ps) + ", " + NsOrNone(f.Ddr4.Trfc4Ps));
+    line("tRFC1, tRFC2, tRFC4:",
+         NsOrNone(f.TrfcPs) + ", " + NsOrNone(f.Ddr4.Trfc2Ps) + ", " + NsOrNone(f.Ddr4.Trfc4Ps));
     line("tRRD_S, tRRD_L:", Ns(f.TrrdPs) + ", " + Ns(f.Ddr4.TrrdLPs));
     line("tCCD_L:", Ns(f.Ddr4.TccdLPs));
-    line("tWR, tWTR_S, tWTR_L:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.Ddr4.TwtrLPs));
+    line("tWR, tWTR_S, tWTR_L:",
+         NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.Ddr4.TwtrLPs));
   } else {
     line("tRFC:", NsOrNone(f.TrfcPs));
     line("tRRD:", Ns(f.TrrdPs));
   }
   if (has.ModuleType && !has.Ddr4) {
-    line("tWR, tWTR, tRTP:", NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TrtpPs));
+    line("tWR, tWTR, tRTP:",
+         NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TrtpPs));
   }
   if (has.Ddr3Timings) {
     line("tFAW:", NsOrNone(f.TfawPs));
@@ -271,7 +288,8 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("maker:", MakerText(f.Maker));
   if (has.DramMaker) line("DRAM maker:", f.IdentityRead ? MakerText(f.DramMaker) : "not read");
   line("manufacturing place:", HexText(f.Location, 2));
-  const std::string unread = "not read (the bytes end before byte " + std::to_string(f.IdentityEnd) + ")";
+  const std::string unread =
+      "not read (the bytes end before byte " + std::to_string(f.IdentityEnd) + ")";
   line("part number:", !f.IdentityRead ? unread : f.PartNumber.empty() ? "(none)" : f.PartNumber);
   line("revision:", f.IdentityRead ? HexText(f.Revision, 4) : "not read");
   line("manufacturing date:", DateText(f));
@@ -280,7 +298,8 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     line("XMP:", XmpHeader(f));
     for (const SpdXmpProfile& p : f.Xmp) {
       const std::vector<std::string> lines = XmpProfileText(p, has.Ddr4);
-      for (size_t i = 0; i < lines.size(); ++i) line(i == 0 ? "XMP profile " + std::to_string(p.Number) + ":" : "", lines[i]);
+      for (size_t i = 0; i < lines.size(); ++i)
+        line(i == 0 ? "XMP profile " + std::to_string(p.Number) + ":" : "", lines[i]);
     }
   }
   return text;

@@ -8,9 +8,13 @@ namespace dimmio::spd_parts {
 
 namespace {
 
-bool HasXmpId(std::span<const uint8_t> b, size_t at) { return b[at] == 0x0C && b[at + 1] == 0x4A; }
+bool HasXmpId(std::span<const uint8_t> b, size_t at) {
+  return b[at] == 0x0C && b[at + 1] == 0x4A;
+}
 
-uint32_t Count12(uint8_t high, unsigned shift, uint8_t low) { return ((high >> shift) & 0x0Fu) << 8 | low; }
+uint32_t Count12(uint8_t high, unsigned shift, uint8_t low) {
+  return ((high >> shift) & 0x0Fu) << 8 | low;
+}
 
 // At the profile's clock: the lowest supported latency covering tAA and the
 // delays in clocks; the clock named by its data rate, to the nearest
@@ -20,7 +24,9 @@ void AtProfileClock(spd_speed::Family family, SpdXmpProfile& p) {
   if (p.At.CycleTimePs == 0) return;
   const bool ddr4 = family == spd_speed::Family::Ddr4;
   const spd_speed::StandardClock clock{p.At.CycleTimePs, 1, "", ""};
-  const auto clocksOf = [&](uint32_t ps) { return ddr4 ? clock.GuardedClocks(ps) : clock.Clocks(ps); };
+  const auto clocksOf = [&](uint32_t ps) {
+    return ddr4 ? clock.GuardedClocks(ps) : clock.Clocks(ps);
+  };
   const uint32_t needed = clocksOf(p.TaaPs);
   for (uint16_t tenths : p.CasTenths) {
     if (tenths / 10u >= needed) {
@@ -54,7 +60,8 @@ void DecodeDdr3Xmp(std::span<const uint8_t> b, SpdFacts& f) {
     SpdXmpProfile p;
     p.Number = static_cast<uint8_t>(n + 1);
     p.DimmsPerChannel = static_cast<uint8_t>(((b[178] >> (2 + 2 * n)) & 0x03) + 1);
-    p.VoltageMv = static_cast<uint16_t>(((b[185 + o] >> 5) & 0x03) * 1000 + (b[185 + o] & 0x1F) * 50);
+    p.VoltageMv =
+        static_cast<uint16_t>(((b[185 + o] >> 5) & 0x03) * 1000 + (b[185 + o] & 0x1F) * 50);
     p.At.CycleTimePs = tb.Ps(b[186 + o], b[211 + o]);
     p.TaaPs = tb.Ps(b[187 + o], b[212 + o]);
     const uint16_t cas = static_cast<uint16_t>(b[189 + o] << 8 | b[188 + o]);

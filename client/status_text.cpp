@@ -39,8 +39,7 @@ constexpr Meaning kMeanings[] = {
     {DIMMIO_ERROR_SMBIOS_TABLE_MAP, "mapping the SMBIOS structure table failed"},
     {DIMMIO_ERROR_SMBIOS_TABLE_LENGTH, "the SMBIOS structure table is empty or too large"},
     {DIMMIO_ERROR_SMBIOS_NO_ENTRY_POINT, "no SMBIOS entry point was found"},
-    {DIMMIO_ERROR_SPD_WRITES_BLOCKED,
-     "the chipset blocks SPD writes; nothing was sent on the bus"},
+    {DIMMIO_ERROR_SPD_WRITES_BLOCKED, "the chipset blocks SPD writes; nothing was sent on the bus"},
     {DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED, "no module on the bus took the SPD page select"},
     {DIMMIO_ERROR_NO_PAGE_TRANSFERS,
      "this SMBus host cannot select DDR4 SPD pages; nothing was sent on the bus"},
@@ -97,8 +96,9 @@ std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset, uint32
   char cell[16];
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (i % 16 == 0) {
-      std::snprintf(cell, sizeof cell, "%s%04X:", i ? "\n" : "",
-                    static_cast<unsigned>(space != 0 ? (firstOffset + i) % space : firstOffset + i));
+      std::snprintf(
+          cell, sizeof cell, "%s%04X:", i ? "\n" : "",
+          static_cast<unsigned>(space != 0 ? (firstOffset + i) % space : firstOffset + i));
       text += cell;
     }
     std::snprintf(cell, sizeof cell, " %02X", bytes[i]);

@@ -13,16 +13,11 @@
 #include "smbus/via.h"
 
 constinit const SmbusBackend* DiscoveryBackends[] = {
-    &intel::kIntelBackend,
-    &amd::kAmdBackend,
-    &via::kViaBackend,
-    &kNvidia0064Backend,
-    &sis::kSisBackend,
-    &kI2cBackend,
-    &ali::kAliBackend,
-    &nvidia_mcp::kNvidiaMcpBackend,
-    &ali1563::kAli1563Backend,
-    &piix4_compat::kPiix4CompatBackend,
+    &intel::kIntelBackend,     &amd::kAmdBackend,
+    &via::kViaBackend,         &kNvidia0064Backend,
+    &sis::kSisBackend,         &kI2cBackend,
+    &ali::kAliBackend,         &nvidia_mcp::kNvidiaMcpBackend,
+    &ali1563::kAli1563Backend, &piix4_compat::kPiix4CompatBackend,
     &sis630::kSis630Backend,
 };
 

@@ -59,8 +59,7 @@ const SmbusBackend* Listed(const SmbusBackend& family) {
 // The chip's family set up; a family missing from this build fails like
 // one that could not set itself up. Every family judges the base itself
 // (0, or a block past port 0xFFFF: not acquired, no port touched).
-int32_t Acquire(const SmbusBackend* family, const ChipFound& found,
-                SmbusController* controller) {
+int32_t Acquire(const SmbusBackend* family, const ChipFound& found, SmbusController* controller) {
   return family != nullptr ? family->Acquire(controller, found) : -1;
 }
 
@@ -78,7 +77,9 @@ int32_t AcquireRow(const DirectMatch& match, const PciFunctionInfo& f,
   if (chip.BaseRegister != 0) {
     base = (PciReadConfigDword(f.Location, chip.BaseRegister) & chip.BaseMask) - chip.BaseSubtract;
   }
-  const ChipFound found = {.Chip = &chip, .Function = f.Location, .IoBase = base,
+  const ChipFound found = {.Chip = &chip,
+                           .Function = f.Location,
+                           .IoBase = base,
                            .SecondHostUnsafe = UnsafeSecondHost(*match.Family, chip)};
   return Acquire(match.Family, found, controller);
 }
@@ -86,8 +87,12 @@ int32_t AcquireRow(const DirectMatch& match, const PciFunctionInfo& f,
 void PrintRowMessage(const ChipId& id, const PciFunctionInfo& f) {
   if (id.Message == nullptr) return;
   switch (id.Args) {
-    case MessageArgs::None: DebugPrintHook(id.Message); break;
-    case MessageArgs::Revision: DebugPrintHook(id.Message, f.RevisionId); break;
+    case MessageArgs::None:
+      DebugPrintHook(id.Message);
+      break;
+    case MessageArgs::Revision:
+      DebugPrintHook(id.Message, f.RevisionId);
+      break;
     case MessageArgs::DeviceRevision:
       DebugPrintHook(id.Message, f.DeviceId, f.RevisionId);
       break;
@@ -111,11 +116,11 @@ void Record(ChipsetInfoRecord* info, const PciFunctionInfo& f) {
 // ---------------------------------------------------------------- gathered candidates
 
 // SiS: what each device ID adds to the picture of the chipset.
-constexpr uint8_t kSisRecord = 1u << 0;        // record the function in ChipsetInfo
-constexpr uint8_t kSisOtherHost = 1u << 1;     // a host bridge that rules out the 5595 path
-constexpr uint8_t kSis96x = 1u << 2;           // a 96x part: classification 2
-constexpr uint8_t kSisBaseWords = 1u << 3;     // carries the ACPI base words
-constexpr uint8_t kSisPowerMgmt = 1u << 4;     // the 5595 power-management function
+constexpr uint8_t kSisRecord = 1u << 0;     // record the function in ChipsetInfo
+constexpr uint8_t kSisOtherHost = 1u << 1;  // a host bridge that rules out the 5595 path
+constexpr uint8_t kSis96x = 1u << 2;        // a 96x part: classification 2
+constexpr uint8_t kSisBaseWords = 1u << 3;  // carries the ACPI base words
+constexpr uint8_t kSisPowerMgmt = 1u << 4;  // the 5595 power-management function
 
 struct SisRow {
   uint16_t DeviceId;
@@ -128,19 +133,27 @@ constexpr uint16_t kSis5595Acpi = 0x0008;
 constexpr uint16_t kSis5595PowerMgmt = 0x0009;
 
 constexpr SisRow kSisRows[] = {
-    {0x0540, kSisRecord | kSisOtherHost}, {0x0550, kSisRecord | kSisOtherHost},
-    {0x0630, kSisRecord | kSisOtherHost}, {0x5511, kSisRecord | kSisOtherHost},
-    {0x5597, kSisRecord | kSisOtherHost}, {0x5598, kSisRecord | kSisOtherHost},
+    {0x0540, kSisRecord | kSisOtherHost},
+    {0x0550, kSisRecord | kSisOtherHost},
+    {0x0630, kSisRecord | kSisOtherHost},
+    {0x5511, kSisRecord | kSisOtherHost},
+    {0x5597, kSisRecord | kSisOtherHost},
+    {0x5598, kSisRecord | kSisOtherHost},
     // Host bridges of chipsets whose 0x0008 function is no 5595.
-    {0x0646, kSisRecord | kSisOtherHost}, {0x0648, kSisRecord | kSisOtherHost},
-    {0x0650, kSisRecord | kSisOtherHost}, {0x0651, kSisRecord | kSisOtherHost},
-    {0x0730, kSisRecord | kSisOtherHost}, {0x0746, kSisRecord | kSisOtherHost},
-    {0x0645, kSisRecord | kSis96x},       {0x0745, kSisRecord | kSis96x},
+    {0x0646, kSisRecord | kSisOtherHost},
+    {0x0648, kSisRecord | kSisOtherHost},
+    {0x0650, kSisRecord | kSisOtherHost},
+    {0x0651, kSisRecord | kSisOtherHost},
+    {0x0730, kSisRecord | kSisOtherHost},
+    {0x0746, kSisRecord | kSisOtherHost},
+    {0x0645, kSisRecord | kSis96x},
+    {0x0745, kSisRecord | kSis96x},
     {0x0735, kSisRecord | kSis96x | kSisBaseWords},
     {0x0961, kSisRecord | kSis96x | kSisBaseWords},
     {0x0962, kSisRecord | kSis96x | kSisBaseWords},
     {0x0963, kSisRecord | kSis96x | kSisBaseWords},
-    {kSis5595Acpi, kSisBaseWords},        {kSis5595PowerMgmt, kSisPowerMgmt},
+    {kSis5595Acpi, kSisBaseWords},
+    {kSis5595PowerMgmt, kSisPowerMgmt},
 };
 
 constexpr uint8_t kSis5595BaseWord = 0x90;
@@ -256,8 +269,12 @@ void Recognize(void* context, const PciFunctionInfo& f) {
 // After the walk: the 5595 attempt, else the 96x attempt. True when installed.
 bool DecideSis(Discovery* run) {
   switch (run->sisClass) {
-    case kSisClass5595: DebugPrintHook("smbcore: Detected a SIS 5595\n"); break;
-    case kSisClass96x: DebugPrintHook("smbcore: Detected a SIS 96X\n"); break;
+    case kSisClass5595:
+      DebugPrintHook("smbcore: Detected a SIS 5595\n");
+      break;
+    case kSisClass96x:
+      DebugPrintHook("smbcore: Detected a SIS 96X\n");
+      break;
     default:
       DebugPrintHook("smbcore: Detected a possibly indeterminant SIS host device(%x).\n",
                      run->sisClass);
@@ -268,8 +285,8 @@ bool DecideSis(Discovery* run) {
       DebugPrintHook("smbcore: SIS 5595 found with NO ACPI base.\n");
     } else {
       DebugPrintHook("smbcore: SIS 5595 detected at %04X!!!\n", run->sis5595Base);
-      const ChipFound found = {.Chip = &sis::kSis5595Chip, .Function = kNoFunction,
-                               .IoBase = run->sis5595Base};
+      const ChipFound found = {
+          .Chip = &sis::kSis5595Chip, .Function = kNoFunction, .IoBase = run->sis5595Base};
       if (Acquire(Listed(sis::kSisBackend), found, run->controller) == 0) return true;
     }
   }
@@ -278,8 +295,8 @@ bool DecideSis(Discovery* run) {
       DebugPrintHook("smbcore: SIS 96x found with NO ACPI base.\n");
     } else {
       DebugPrintHook("smbcore: SIS 96x detected at %04X!!!\n", run->sis96xBase);
-      const ChipFound found = {.Chip = &kSis96xChip, .Function = kNoFunction,
-                               .IoBase = run->sis96xBase};
+      const ChipFound found = {
+          .Chip = &kSis96xChip, .Function = kNoFunction, .IoBase = run->sis96xBase};
       if (Acquire(Listed(kI2cBackend), found, run->controller) == 0) return true;
     }
   }
@@ -300,9 +317,10 @@ uint32_t AliBaseA(const Discovery* run) {
       (PciReadConfigDword(run->m7101, kAliM1535IoEnableDword) & kAliM1535IoEnable) != 0 &&
       (PciReadConfigDword(run->m7101, kAliM1535HostEnableDword) & kAliM1535HostEnable) != 0;
   if (!enabled || run->aliBaseA < kAliLowestBase) {
-    DebugPrintHook("smbcore: ALi M7101 word 0xE2 (%04X) is not an SMBus base "
-                   "(0xD1 bit 2 and 0xF0 bit 0 must be set, the base at 0x100 or above)\n",
-                   run->aliBaseA);
+    DebugPrintHook(
+        "smbcore: ALi M7101 word 0xE2 (%04X) is not an SMBus base "
+        "(0xD1 bit 2 and 0xF0 bit 0 must be set, the base at 0x100 or above)\n",
+        run->aliBaseA);
     return 0;
   }
   return run->aliBaseA;
@@ -332,9 +350,10 @@ uint32_t AliBaseB(const Discovery* run) {
     if (base != 0) return base;
   }
   if (!PortsFree(kAliDefaultBase, kAliBlockPorts)) {
-    DebugPrintHook("smbcore: ALi M7101 has no SMBus base and ports %04X-%04X answer: "
-                   "no controller\n",
-                   kAliDefaultBase, kAliDefaultBase + kAliBlockPorts - 1);
+    DebugPrintHook(
+        "smbcore: ALi M7101 has no SMBus base and ports %04X-%04X answer: "
+        "no controller\n",
+        kAliDefaultBase, kAliDefaultBase + kAliBlockPorts - 1);
     return 0;
   }
   const uint32_t old = PciReadConfigDword(run->m7101, kAliBaseBDword);
@@ -342,9 +361,10 @@ uint32_t AliBaseB(const Discovery* run) {
   const uint32_t readBack = PciReadConfigDword(run->m7101, kAliBaseBDword);
   if ((readBack & kAliBaseMask) != kAliDefaultBase) {
     PciWriteConfigDword(run->m7101, old, kAliBaseBDword);
-    DebugPrintHook("smbcore: ALi M7101 did not take SMBus base %04X (dword 0x14 reads %08X): "
-                   "no controller\n",
-                   kAliDefaultBase, readBack);
+    DebugPrintHook(
+        "smbcore: ALi M7101 did not take SMBus base %04X (dword 0x14 reads %08X): "
+        "no controller\n",
+        kAliDefaultBase, readBack);
     return 0;
   }
   return kAliDefaultBase;
@@ -357,7 +377,8 @@ bool DecideAli(Discovery* run) {
   const uint32_t base = m1535 ? AliBaseA(run) : AliBaseB(run);
   if (base == 0) return false;
   const ChipFound found = {.Chip = m1535 ? &ali::kAliM1535Chip : &ali::kAliM15x3Chip,
-                           .Function = run->m7101, .IoBase = base};
+                           .Function = run->m7101,
+                           .IoBase = base};
   if (Acquire(Listed(ali::kAliBackend), found, run->controller) != 0) return false;
   // The record holds the last ALi function the walk noted.
   run->info->ChipTraits = run->controller->Traits;
@@ -388,8 +409,8 @@ bool DecideFamilies(Discovery* run, const PciDeviceRecord* table, uint32_t count
 
 }  // namespace
 
-SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info,
-                                 PciDeviceRecord* table, uint32_t* count) {
+SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info, PciDeviceRecord* table,
+                                 uint32_t* count) {
   SetDebugPrintHook();
   if (info == nullptr) {
     SetOpFailure(status, OpError::NoChipsetInfo);

@@ -27,5 +27,5 @@ extern ChipsetInfoRecord ChipsetInfo;
 // Returns the controller (marked Unavailable when no back-end could be
 // installed), or null when `info` is missing (code 15) or the record cannot
 // be allocated (code 20); `status` is written only in those two cases.
-SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info,
-                                 PciDeviceRecord* table, uint32_t* count);
+SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info, PciDeviceRecord* table,
+                                 uint32_t* count);

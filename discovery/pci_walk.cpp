@@ -6,9 +6,9 @@ uint32_t PciDeviceCount;
 namespace {
 
 // Configuration registers the walk reads.
-constexpr uint8_t kRegId = 0x00;            // vendor ID (low 16), device ID (high 16)
-constexpr uint8_t kRegClassRevision = 0x08; // revision ID in the low byte
-constexpr uint8_t kRegHeaderType = 0x0C;    // header type in bits 16-23
+constexpr uint8_t kRegId = 0x00;                  // vendor ID (low 16), device ID (high 16)
+constexpr uint8_t kRegClassRevision = 0x08;       // revision ID in the low byte
+constexpr uint8_t kRegHeaderType = 0x0C;          // header type in bits 16-23
 constexpr uint32_t kMultiFunctionBit = 1u << 23;  // bit 7 of the header type
 
 constexpr uint8_t kLastDevice = 31;
@@ -48,8 +48,7 @@ PciLocation* PciWalkNext(PciLocation* position) {
   return nullptr;
 }
 
-void WalkPciBuses(PciDeviceRecord* table, uint32_t* count, PciRecognizer recognize,
-                  void* context) {
+void WalkPciBuses(PciDeviceRecord* table, uint32_t* count, PciRecognizer recognize, void* context) {
   uint32_t found = 0;
   for (PciLocation* position = PciWalkNext(nullptr); position != nullptr;
        position = PciWalkNext(position)) {

@@ -46,5 +46,4 @@ using PciRecognizer = void (*)(void* context, const PciFunctionInfo& function);
 // Runs one whole walk: records up to kPciDeviceTableCapacity functions into
 // `table`, hands every present function to `recognize` (when set), and stores
 // the number of present functions into `count` when the walk is over.
-void WalkPciBuses(PciDeviceRecord* table, uint32_t* count, PciRecognizer recognize,
-                  void* context);
+void WalkPciBuses(PciDeviceRecord* table, uint32_t* count, PciRecognizer recognize, void* context);

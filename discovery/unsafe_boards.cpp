@@ -11,8 +11,8 @@ namespace {
 struct UnsafeBoardRow {
   const SmbusBackend* Family;
   const ChipDescriptor* Chip;  // null: every chip of the family
-  const char* Maker;    // the baseboard's maker, or with no product the system's
-  const char* Product;  // the baseboard's product; null: a system maker row
+  const char* Maker;           // the baseboard's maker, or with no product the system's
+  const char* Product;         // the baseboard's product; null: a system maker row
   bool SecondHostOnly;
 };
 
@@ -22,16 +22,31 @@ struct UnsafeBoardRow {
 // not to be touched; the IBM systems with a PIIX4-class host, which keep a
 // configuration EEPROM on the SMBus that a stray write corrupts.
 constexpr UnsafeBoardRow kUnsafeBoards[] = {
-    {.Family = &piix4_compat::kPiix4CompatBackend, .Chip = &piix4_compat::kAti4385Chip,
-     .Maker = "SAPPHIRE Inc.", .Product = "PC-AM2RD790", .SecondHostOnly = false},
-    {.Family = &piix4_compat::kPiix4CompatBackend, .Chip = &piix4_compat::kAti4385Chip,
-     .Maker = "DFI Inc.", .Product = "LP UT 790FX", .SecondHostOnly = false},
-    {.Family = &nvidia_mcp::kNvidiaMcpBackend, .Chip = nullptr, .Maker = "DFI Corp,LTD",
-     .Product = "LP UT NF4 Expert", .SecondHostOnly = true},
-    {.Family = &intel::kIntelBackend, .Chip = &intel::kPiix4, .Maker = "IBM", .Product = nullptr,
+    {.Family = &piix4_compat::kPiix4CompatBackend,
+     .Chip = &piix4_compat::kAti4385Chip,
+     .Maker = "SAPPHIRE Inc.",
+     .Product = "PC-AM2RD790",
      .SecondHostOnly = false},
-    {.Family = &intel::kIntelBackend, .Chip = &intel::kPiix4Mx, .Maker = "IBM",
-     .Product = nullptr, .SecondHostOnly = false},
+    {.Family = &piix4_compat::kPiix4CompatBackend,
+     .Chip = &piix4_compat::kAti4385Chip,
+     .Maker = "DFI Inc.",
+     .Product = "LP UT 790FX",
+     .SecondHostOnly = false},
+    {.Family = &nvidia_mcp::kNvidiaMcpBackend,
+     .Chip = nullptr,
+     .Maker = "DFI Corp,LTD",
+     .Product = "LP UT NF4 Expert",
+     .SecondHostOnly = true},
+    {.Family = &intel::kIntelBackend,
+     .Chip = &intel::kPiix4,
+     .Maker = "IBM",
+     .Product = nullptr,
+     .SecondHostOnly = false},
+    {.Family = &intel::kIntelBackend,
+     .Chip = &intel::kPiix4Mx,
+     .Maker = "IBM",
+     .Product = nullptr,
+     .SecondHostOnly = false},
 };
 
 bool Matches(const UnsafeBoardRow& row) {
@@ -42,9 +57,10 @@ bool Matches(const UnsafeBoardRow& row) {
 void SayWhy(const UnsafeBoardRow& row, bool secondHost) {
   if (DebugPrintHook == nullptr) return;
   if (row.Product == nullptr) {
-    DebugPrintHook("smbcore: the SMBus of this %s system carries a serial EEPROM that a write "
-                   "corrupts: not used\n",
-                   row.Maker);
+    DebugPrintHook(
+        "smbcore: the SMBus of this %s system carries a serial EEPROM that a write "
+        "corrupts: not used\n",
+        row.Maker);
     return;
   }
   DebugPrintHook("smbcore: accessing the %sSMBus on the %s %s is unsafe: not used\n",

@@ -44,8 +44,11 @@ KernelStatus KERNEL_API DispatchDeviceControl(KernelDevice* device, KernelIrp* i
     return STATUS_INVALID_PARAMETER;
   }
   if (row->Kind == RequestKind::AtOnce) {
-    RequestCall call{.Extension = extension, .Buffer = buffer, .OutputLength = outputLength,
-                     .Segment = 0, .Information = 0};
+    RequestCall call{.Extension = extension,
+                     .Buffer = buffer,
+                     .OutputLength = outputLength,
+                     .Segment = 0,
+                     .Information = 0};
     const NtStatus status = row->Handler(&call);
     CompleteRequest(irp, status, call.Information);
     return status;

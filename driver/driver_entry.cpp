@@ -27,8 +27,8 @@ void StopUnreferencedWorker(DeviceExtension* extension, KernelHandle thread) {
 KernelDevice* CreateDeviceAndWorker(KernelDriver* driver, KernelName* name,
                                     SmbusController* controller) {
   KernelDevice* device = nullptr;
-  if (DeviceCreate(driver, sizeof(DeviceExtension), name, kDimmioDeviceType,
-                   kFileDeviceSecureOpen, &device) != STATUS_SUCCESS) {
+  if (DeviceCreate(driver, sizeof(DeviceExtension), name, kDimmioDeviceType, kFileDeviceSecureOpen,
+                   &device) != STATUS_SUCCESS) {
     return nullptr;
   }
   // Before anything can reach the device: no link, no worker, no entry

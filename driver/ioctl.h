@@ -13,7 +13,7 @@ constexpr uint32_t kDimmioDeviceType = DIMMIO_DEVICE_TYPE;
 // Output layouts.
 constexpr uint32_t kOpStatusSize = DIMMIO_OP_STATUS_SIZE;
 constexpr uint32_t kSpdDataOffset = DIMMIO_SPD_DATA_OFFSET;  // SPD bytes follow the status record
-constexpr uint32_t kSpdReadLimit = DIMMIO_SPD_SIZE;  // bytes one SPD read returns at most
+constexpr uint32_t kSpdReadLimit = DIMMIO_SPD_SIZE;          // bytes one SPD read returns at most
 constexpr uint32_t kProbeReplySize = sizeof(DimmioProbeReply);  // result dword, status record
 constexpr uint32_t kCountReplySize = sizeof(DimmioCountReply);  // count byte, 3 zero bytes, status
 constexpr uint32_t kReplyStatusOffset = offsetof(DimmioProbeReply, Status);

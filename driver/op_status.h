@@ -8,13 +8,13 @@
 #include <stdint.h>
 
 struct OpStatus {
-  uint32_t Header;          // 1 after InitOpStatus; nothing else writes it
-  uint32_t Code;            // operation error code, 0 = none
-  uint32_t DetailCount;     // Detail words written with Code: 0, 1 or 2
+  uint32_t Header;       // 1 after InitOpStatus; nothing else writes it
+  uint32_t Code;         // operation error code, 0 = none
+  uint32_t DetailCount;  // Detail words written with Code: 0, 1 or 2
   uint32_t Detail[6];
-  uint32_t HwCode;          // controller transaction error (17-19, 32, 41, 42), 0 = none
-  uint32_t HwDetailCount;   // 1 whenever HwCode is set
-  uint32_t HwDetail[8];     // word 0: the back-end's status value
+  uint32_t HwCode;         // controller transaction error (17-19, 32, 41, 42), 0 = none
+  uint32_t HwDetailCount;  // 1 whenever HwCode is set
+  uint32_t HwDetail[8];    // word 0: the back-end's status value
 };
 
 static_assert(sizeof(OpStatus) == 76);
@@ -44,9 +44,9 @@ constexpr uint32_t ProbeReadAfterRestore = 26;
 constexpr uint32_t ProbeMismatch = 27;
 // hardware half: firmware kept a shared SMBus host; detail: its semaphore register
 constexpr uint32_t HostHeldByFirmware = 32;
-constexpr uint32_t SmbiosScanMap = 33;          // detail: 0xF0000, 0x10000
-constexpr uint32_t SmbiosTableMap = 34;         // detail: table address, length
-constexpr uint32_t SmbiosTableLength = 35;      // detail: table length
+constexpr uint32_t SmbiosScanMap = 33;      // detail: 0xF0000, 0x10000
+constexpr uint32_t SmbiosTableMap = 34;     // detail: table address, length
+constexpr uint32_t SmbiosTableLength = 35;  // detail: table length
 constexpr uint32_t SmbiosNoEntryPoint = 36;
 // Both halves: the chipset forbids writes to the SPD addresses, so nothing
 // was sent. Hardware detail: the host configuration byte that says so.
@@ -55,10 +55,10 @@ constexpr uint32_t SpdWritesBlocked = 37;
 // query does not show the page asked for (no EE1004 on the bus, or it
 // refused); the hardware half holds the transfer's failure.
 constexpr uint32_t PageNotAcknowledged = 38;
-constexpr uint32_t NoPageTransfers = 39;   // the host has no send / receive byte; nothing sent
-constexpr uint32_t PageOutOfRange = 40;    // a page other than 0 or 1; nothing sent
-constexpr uint32_t SendByteFailed = 41;    // hardware half: send-byte transaction
-constexpr uint32_t ReceiveByteFailed = 42; // hardware half: receive-byte transaction
+constexpr uint32_t NoPageTransfers = 39;    // the host has no send / receive byte; nothing sent
+constexpr uint32_t PageOutOfRange = 40;     // a page other than 0 or 1; nothing sent
+constexpr uint32_t SendByteFailed = 41;     // hardware half: send-byte transaction
+constexpr uint32_t ReceiveByteFailed = 42;  // hardware half: receive-byte transaction
 // The page query (a receive byte at 0x36) failed other than by going
 // unacknowledged: host held, busy, collision, time-out. Nothing was sent
 // after it; the hardware half holds the failure.
@@ -80,8 +80,8 @@ void InitOpStatus(OpStatus* status);
 
 // Writes the operation half: code, count and the first `detailCount` of the
 // two detail values; the half's other detail words are written as 0.
-void SetOpFailure(OpStatus* status, uint32_t code, uint32_t detailCount = 0,
-                  uint32_t detail0 = 0, uint32_t detail1 = 0);
+void SetOpFailure(OpStatus* status, uint32_t code, uint32_t detailCount = 0, uint32_t detail0 = 0,
+                  uint32_t detail1 = 0);
 
 // Writes the hardware half: code, count 1 and the back-end's status value;
 // the half's other detail words are written as 0.

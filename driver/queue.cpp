@@ -5,7 +5,9 @@
 
 namespace {
 
-bool ListEmpty(const ListLink* head) { return head->Flink == head; }
+bool ListEmpty(const ListLink* head) {
+  return head->Flink == head;
+}
 
 void ListAppend(ListLink* head, ListLink* link) {
   link->Flink = head;
@@ -221,7 +223,9 @@ void KERNEL_API WorkerThreadMain(void* context) {
   if (fineClock) FineClockRelease();
 }
 
-void CancelQueuedRequests(RequestQueue* queue) { CancelEntries(queue, true, nullptr); }
+void CancelQueuedRequests(RequestQueue* queue) {
+  CancelEntries(queue, true, nullptr);
+}
 
 void CancelRequestsOfHandle(RequestQueue* queue, const void* file) {
   CancelEntries(queue, false, file);

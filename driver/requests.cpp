@@ -17,7 +17,9 @@ constexpr uint32_t kConfigFunctionLimit = 7;
 
 // The slot in byte 0 is one of the eight SPD addresses. (The page of a page
 // read is judged by the worker, in the status record.)
-bool SlotIsAModule(const uint8_t* buffer, uint32_t) { return buffer[0] <= kLastSpdSlot; }
+bool SlotIsAModule(const uint8_t* buffer, uint32_t) {
+  return buffer[0] <= kLastSpdSlot;
+}
 
 bool FunctionIsReachable(const uint8_t* buffer, uint32_t) {
   return LoadLe32(buffer) < kConfigBusLimit && LoadLe32(buffer + 4) < kConfigDeviceLimit &&
@@ -94,7 +96,9 @@ NtStatus CountEnvelope(CountQuery query, RequestCall* call) {
   return STATUS_SUCCESS;
 }
 
-NtStatus SlotCountEnvelope(RequestCall* call) { return CountEnvelope(&CountMemorySlots, call); }
+NtStatus SlotCountEnvelope(RequestCall* call) {
+  return CountEnvelope(&CountMemorySlots, call);
+}
 
 NtStatus ModuleCountEnvelope(RequestCall* call) {
   return CountEnvelope(&CountMemoryModules, call);
@@ -118,8 +122,8 @@ NtStatus SpdReadEnvelope(RequestCall* call, Read read) {
   OpStatus* status = StatusAt(call->Buffer, 0);
   InitOpStatus(status);
   SetSegment(controller, status, call->Segment);
-  const uint32_t got = read(controller, status, call->Buffer + kSpdDataOffset,
-                            SpdBytesAsked(call->OutputLength));
+  const uint32_t got =
+      read(controller, status, call->Buffer + kSpdDataOffset, SpdBytesAsked(call->OutputLength));
   SetSegment(controller, status, 0);
   call->Information = kSpdDataOffset + got;
   return STATUS_SUCCESS;
@@ -180,38 +184,82 @@ NtStatus DumpPciConfig(RequestCall* call) {
 using K = RequestKind;
 
 constexpr RequestRow kRequests[] = {
-    {.Code = IOCTL_READ_SPD, .Kind = K::Queued, .DrivesSmbus = true,
-     .LeastInput = sizeof(DimmioReadSpdInput), .LeastOutput = kSpdDataOffset + 1,
-     .Check = &SlotIsAModule, .Handler = &ReadSpdEnvelope},
-    {.Code = IOCTL_READ_SPD_PAGE, .Kind = K::Queued, .DrivesSmbus = true,
-     .LeastInput = sizeof(DimmioReadSpdPageInput), .LeastOutput = kSpdDataOffset + 1,
-     .Check = &SlotIsAModule, .Handler = &ReadSpdPageEnvelope},
-    {.Code = IOCTL_PROBE_SPD_WRITE, .Kind = K::Queued, .DrivesSmbus = true,
-     .LeastInput = sizeof(DimmioProbeInput), .LeastOutput = kProbeReplySize,
-     .Check = &SlotIsAModule, .Handler = &ProbeSpdWriteEnvelope},
-    {.Code = IOCTL_GET_MEMORY_SLOT_COUNT, .Kind = K::Queued, .DrivesSmbus = false,
-     .LeastInput = 0, .LeastOutput = kCountReplySize, .Check = nullptr,
+    {.Code = IOCTL_READ_SPD,
+     .Kind = K::Queued,
+     .DrivesSmbus = true,
+     .LeastInput = sizeof(DimmioReadSpdInput),
+     .LeastOutput = kSpdDataOffset + 1,
+     .Check = &SlotIsAModule,
+     .Handler = &ReadSpdEnvelope},
+    {.Code = IOCTL_READ_SPD_PAGE,
+     .Kind = K::Queued,
+     .DrivesSmbus = true,
+     .LeastInput = sizeof(DimmioReadSpdPageInput),
+     .LeastOutput = kSpdDataOffset + 1,
+     .Check = &SlotIsAModule,
+     .Handler = &ReadSpdPageEnvelope},
+    {.Code = IOCTL_PROBE_SPD_WRITE,
+     .Kind = K::Queued,
+     .DrivesSmbus = true,
+     .LeastInput = sizeof(DimmioProbeInput),
+     .LeastOutput = kProbeReplySize,
+     .Check = &SlotIsAModule,
+     .Handler = &ProbeSpdWriteEnvelope},
+    {.Code = IOCTL_GET_MEMORY_SLOT_COUNT,
+     .Kind = K::Queued,
+     .DrivesSmbus = false,
+     .LeastInput = 0,
+     .LeastOutput = kCountReplySize,
+     .Check = nullptr,
      .Handler = &SlotCountEnvelope},
-    {.Code = IOCTL_GET_MEMORY_MODULE_COUNT, .Kind = K::Queued, .DrivesSmbus = false,
-     .LeastInput = 0, .LeastOutput = kCountReplySize, .Check = nullptr,
+    {.Code = IOCTL_GET_MEMORY_MODULE_COUNT,
+     .Kind = K::Queued,
+     .DrivesSmbus = false,
+     .LeastInput = 0,
+     .LeastOutput = kCountReplySize,
+     .Check = nullptr,
      .Handler = &ModuleCountEnvelope},
-    {.Code = IOCTL_SET_SEGMENT, .Kind = K::Queued, .DrivesSmbus = false,
-     .LeastInput = sizeof(DimmioSetSegmentInput), .LeastOutput = kSegmentReplySize,
-     .Check = nullptr, .Handler = &SetSegmentEnvelope},
-    {.Code = IOCTL_GET_CHIPSET_INFO, .Kind = K::AtOnce, .DrivesSmbus = false,
-     .LeastInput = 0, .LeastOutput = kChipsetInfoSize, .Check = nullptr,
+    {.Code = IOCTL_SET_SEGMENT,
+     .Kind = K::Queued,
+     .DrivesSmbus = false,
+     .LeastInput = sizeof(DimmioSetSegmentInput),
+     .LeastOutput = kSegmentReplySize,
+     .Check = nullptr,
+     .Handler = &SetSegmentEnvelope},
+    {.Code = IOCTL_GET_CHIPSET_INFO,
+     .Kind = K::AtOnce,
+     .DrivesSmbus = false,
+     .LeastInput = 0,
+     .LeastOutput = kChipsetInfoSize,
+     .Check = nullptr,
      .Handler = &ChipsetInfoAnswer},
-    {.Code = IOCTL_GET_PCI_DEVICE_TABLE, .Kind = K::AtOnce, .DrivesSmbus = false,
-     .LeastInput = sizeof(DimmioPciTableInput), .LeastOutput = 0,
-     .Check = &TableFitsTheOutput, .Handler = &PciDeviceTableAnswer},
-    {.Code = IOCTL_GET_PCI_DEVICE_COUNT, .Kind = K::AtOnce, .DrivesSmbus = false,
-     .LeastInput = 0, .LeastOutput = kPciDeviceCountSize, .Check = nullptr,
+    {.Code = IOCTL_GET_PCI_DEVICE_TABLE,
+     .Kind = K::AtOnce,
+     .DrivesSmbus = false,
+     .LeastInput = sizeof(DimmioPciTableInput),
+     .LeastOutput = 0,
+     .Check = &TableFitsTheOutput,
+     .Handler = &PciDeviceTableAnswer},
+    {.Code = IOCTL_GET_PCI_DEVICE_COUNT,
+     .Kind = K::AtOnce,
+     .DrivesSmbus = false,
+     .LeastInput = 0,
+     .LeastOutput = kPciDeviceCountSize,
+     .Check = nullptr,
      .Handler = &PciDeviceCountAnswer},
-    {.Code = IOCTL_READ_PCI_CONFIG, .Kind = K::Queued, .DrivesSmbus = false,
-     .LeastInput = sizeof(DimmioPciConfigInput), .LeastOutput = kPciConfigSize,
-     .Check = &FunctionIsReachable, .Handler = &DumpPciConfig},
-    {.Code = IOCTL_GET_SYSTEM_INFO, .Kind = K::AtOnce, .DrivesSmbus = false,
-     .LeastInput = 0, .LeastOutput = kSystemInfoSize, .Check = nullptr,
+    {.Code = IOCTL_READ_PCI_CONFIG,
+     .Kind = K::Queued,
+     .DrivesSmbus = false,
+     .LeastInput = sizeof(DimmioPciConfigInput),
+     .LeastOutput = kPciConfigSize,
+     .Check = &FunctionIsReachable,
+     .Handler = &DumpPciConfig},
+    {.Code = IOCTL_GET_SYSTEM_INFO,
+     .Kind = K::AtOnce,
+     .DrivesSmbus = false,
+     .LeastInput = 0,
+     .LeastOutput = kSystemInfoSize,
+     .Check = nullptr,
      .Handler = &SystemInfoAnswer},
 };
 

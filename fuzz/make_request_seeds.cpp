@@ -52,10 +52,14 @@ std::vector<ScriptRequest> Report() {
 }
 
 std::vector<ScriptRequest> Segments() {
-  return {{IOCTL_SET_SEGMENT, Le32(1), kSegmentReplySize}, Spd(0, 0, 64), Spd(2, 0x7E, 3),
+  return {{IOCTL_SET_SEGMENT, Le32(1), kSegmentReplySize},
+          Spd(0, 0, 64),
+          Spd(2, 0x7E, 3),
           {IOCTL_PROBE_SPD_WRITE, {1}, kProbeReplySize},
-          {IOCTL_SET_SEGMENT, Le32(0), kSegmentReplySize}, Spd(1, 0, 16),
-          {IOCTL_SET_SEGMENT, Le32(7), kSegmentReplySize}, Spd(0, 0, 2)};
+          {IOCTL_SET_SEGMENT, Le32(0), kSegmentReplySize},
+          Spd(1, 0, 16),
+          {IOCTL_SET_SEGMENT, Le32(7), kSegmentReplySize},
+          Spd(0, 0, 2)};
 }
 
 std::vector<ScriptRequest> Edges() {
@@ -90,7 +94,8 @@ std::vector<ScriptRequest> Edges() {
 void Write(const std::string& dir, const std::string& name, const Script& script) {
   const std::vector<uint8_t> bytes = requestfuzz::Encode(script);
   std::ofstream out(dir + "/" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -104,7 +109,8 @@ int main(int argc, char** argv) {
   const std::vector<sim::Board>& boards = sim::Boards();
   for (size_t b = 0; b < boards.size(); ++b) {
     Write(dir, "report-" + boards[b].name, Script{b, Report()});
-    const bool switches = boards[b].smbus && boards[b].smbus->segmentSwitch != sim::SegmentSwitch::None;
+    const bool switches =
+        boards[b].smbus && boards[b].smbus->segmentSwitch != sim::SegmentSwitch::None;
     if (switches) Write(dir, "segments-" + boards[b].name, Script{b, Segments()});
   }
   Write(dir, "edges", Script{0, Edges()});

@@ -48,8 +48,8 @@ struct Outcome {
 
 std::string Describe(size_t index, const ScriptRequest& request) {
   char text[96];
-  std::snprintf(text, sizeof text, "request %zu (code 0x%08X, in %zu, out %u)", index,
-                request.code, request.input.size(), request.outputLength);
+  std::snprintf(text, sizeof text, "request %zu (code 0x%08X, in %zu, out %u)", index, request.code,
+                request.input.size(), request.outputLength);
   return text;
 }
 
@@ -93,8 +93,9 @@ std::string FirstDifference(const Outcome& a, const Outcome& b) {
   for (size_t at = 0; at < a.output.size(); ++at) {
     if (a.output[at] != b.output[at]) {
       char text[96];
-      std::snprintf(text, sizeof text, "reply byte %zu is 0x%02X after fill 0x%02X, 0x%02X after 0x%02X",
-                    at, a.output[at], kFirstFill, b.output[at], kSecondFill);
+      std::snprintf(text, sizeof text,
+                    "reply byte %zu is 0x%02X after fill 0x%02X, 0x%02X after 0x%02X", at,
+                    a.output[at], kFirstFill, b.output[at], kSecondFill);
       return text;
     }
   }

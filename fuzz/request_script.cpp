@@ -7,13 +7,20 @@ namespace requestfuzz {
 namespace {
 
 constexpr uint32_t kTableCodes[] = {
-    IOCTL_READ_SPD,          IOCTL_PROBE_SPD_WRITE,      IOCTL_GET_MEMORY_SLOT_COUNT,
-    IOCTL_GET_MEMORY_MODULE_COUNT, IOCTL_SET_SEGMENT,    IOCTL_GET_CHIPSET_INFO,
-    IOCTL_GET_PCI_DEVICE_TABLE, IOCTL_GET_PCI_DEVICE_COUNT, IOCTL_READ_PCI_CONFIG,
-    IOCTL_GET_SYSTEM_INFO,   IOCTL_READ_SPD_PAGE,
+    IOCTL_READ_SPD,
+    IOCTL_PROBE_SPD_WRITE,
+    IOCTL_GET_MEMORY_SLOT_COUNT,
+    IOCTL_GET_MEMORY_MODULE_COUNT,
+    IOCTL_SET_SEGMENT,
+    IOCTL_GET_CHIPSET_INFO,
+    IOCTL_GET_PCI_DEVICE_TABLE,
+    IOCTL_GET_PCI_DEVICE_COUNT,
+    IOCTL_READ_PCI_CONFIG,
+    IOCTL_GET_SYSTEM_INFO,
+    IOCTL_READ_SPD_PAGE,
 };
 constexpr uint8_t kTableCount = sizeof kTableCodes / sizeof kTableCodes[0];
-constexpr uint8_t kAnyCode = kTableCount;           // 4 code bytes follow
+constexpr uint8_t kAnyCode = kTableCount;            // 4 code bytes follow
 constexpr uint8_t kOurDeviceType = kTableCount + 1;  // 2 low code bytes follow
 constexpr uint8_t kSelectors = kOurDeviceType + 1;
 

@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Report report;
   report.Target = "the fuzzer";
-  report.System = PrintableSystemInfo({strings[0], strings[1], strings[2], strings[3],
-                                       strings[4], strings[5], strings[6], strings[7]});
+  report.System = PrintableSystemInfo({strings[0], strings[1], strings[2], strings[3], strings[4],
+                                       strings[5], strings[6], strings[7]});
   SlotReport slot;
   slot.BytesRead = static_cast<uint32_t>(image.size());
   slot.Bytes.assign(image.begin(), image.end());
@@ -86,11 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream html;
   cli::WriteReportHtml(report, html);
   const std::string page = html.str();
-  if (page.find("<script") != std::string::npos || page.rfind("</html>\n") != page.size() - 8) __builtin_trap();
+  if (page.find("<script") != std::string::npos || page.rfind("</html>\n") != page.size() - 8)
+    __builtin_trap();
   // Both slots' SPD and the side-by-side rows: the JSON of the image itself too.
   CheckJson(cli::ReportJson(report));
   // Every row has a value for each column.
-  for (const cli::SideBySideRow& row : cli::SideBySideRows({{"a", facts}, {"b", report.Slots[1].Facts}})) {
+  for (const cli::SideBySideRow& row :
+       cli::SideBySideRows({{"a", facts}, {"b", report.Slots[1].Facts}})) {
     if (row.Values.size() != 2) __builtin_trap();
   }
   return 0;

@@ -7,10 +7,11 @@
 namespace dimmio::gui {
 
 HWND Child(HWND parent, const char* windowClass, const char* text, DWORD style, int id) {
-  const HWND control = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  const HWND control = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
+                                       0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                        GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+               TRUE);
   return control;
 }
 
@@ -36,12 +37,13 @@ void SetRows(HWND list, const std::vector<std::vector<std::string>>& rows) {
       item.iItem = static_cast<int>(r);
       item.iSubItem = static_cast<int>(c);
       item.pszText = const_cast<char*>(rows[r][c].c_str());
-      SendMessageA(list, c == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&item));
+      SendMessageA(list, c == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, r,
+                   reinterpret_cast<LPARAM>(&item));
     }
   }
   // Each column as wide as its widest cell or its header, once there are cells.
-  const int columns = static_cast<int>(
-      SendMessageA(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+  const int columns = static_cast<int>(SendMessageA(
+      reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
   for (int c = 0; c < columns; ++c) {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, c, rows.empty() ? 90 : LVSCW_AUTOSIZE_USEHEADER);
   }
@@ -58,7 +60,9 @@ std::string WindowsLines(const std::string& text) {
   return lines;
 }
 
-void SetText(HWND edit, const std::string& text) { SetWindowTextA(edit, WindowsLines(text).c_str()); }
+void SetText(HWND edit, const std::string& text) {
+  SetWindowTextA(edit, WindowsLines(text).c_str());
+}
 
 bool CopyText(HWND owner, const std::string& text) {
   const std::string lines = WindowsLines(text);

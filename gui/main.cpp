@@ -18,12 +18,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     dimmio::gui::SaveKind kind;
     if (arg == "--close") {
       options.Close = true;
-    } else if (arg == "--save" && i + 2 < __argc && dimmio::gui::SaveKindNamed(__argv[i + 1], &kind)) {
+    } else if (arg == "--save" && i + 2 < __argc &&
+               dimmio::gui::SaveKindNamed(__argv[i + 1], &kind)) {
       options.Saves.emplace_back(kind, __argv[i + 2]);
       i += 2;
     } else {
-      const std::string text = "dimmio-gui: unexpected argument: " + arg +
-                               "\nUse: dimmio-gui [--save text|json|html|bin|i2cdump FILE]... [--close]";
+      const std::string text =
+          "dimmio-gui: unexpected argument: " + arg +
+          "\nUse: dimmio-gui [--save text|json|html|bin|i2cdump FILE]... [--close]";
       MessageBoxA(nullptr, text.c_str(), "dimmio", MB_OK | MB_ICONERROR);
       return 2;
     }

@@ -23,7 +23,8 @@ enum Page { kModules, kSmbios, kPci };
 
 class MainWindow {
  public:
-  explicit MainWindow(const StartOptions& options) : options_(options), target_(cli::WindowsMachine()) {}
+  explicit MainWindow(const StartOptions& options)
+      : options_(options), target_(cli::WindowsMachine()) {}
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     if (message == WM_NCCREATE) {
@@ -97,11 +98,13 @@ class MainWindow {
     SetColumns(slots_, SlotColumns());
     SetColumns(smbios_, {"", ""});
     SetColumns(pci_, PciColumns());
-    const DWORD text = ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_HSCROLL | WS_BORDER;
+    const DWORD text =
+        ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_HSCROLL | WS_BORDER;
     facts_ = Child(window_, "EDIT", "", text, IDC_FACTS);
     bytes_ = Child(window_, "EDIT", "", text, IDC_BYTES);
     for (HWND edit : {facts_, bytes_}) {
-      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
+      SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)),
+                   TRUE);
     }
     SetWindowPos(tabs_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ShowPage();
@@ -115,7 +118,8 @@ class MainWindow {
       x += Scaled(80) + gap;
     }
     MoveWindow(driver_, x, margin, Scaled(200), button, TRUE);
-    MoveWindow(progress_, width - margin - Scaled(160), margin + Scaled(4), Scaled(160), button - Scaled(8), TRUE);
+    MoveWindow(progress_, width - margin - Scaled(160), margin + Scaled(4), Scaled(160),
+               button - Scaled(8), TRUE);
     const int statusTop = margin + button + gap;
     // Two lines: the tool's messages can be long.
     MoveWindow(status_, margin, statusTop, width - 2 * margin, Scaled(30), TRUE);
@@ -124,13 +128,15 @@ class MainWindow {
     RECT page{margin, tabsTop, width - margin, height - margin};
     SendMessageA(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
     const int pageWidth = page.right - page.left, pageHeight = page.bottom - page.top;
-    for (HWND list : {smbios_, pci_}) MoveWindow(list, page.left, page.top, pageWidth, pageHeight, TRUE);
+    for (HWND list : {smbios_, pci_})
+      MoveWindow(list, page.left, page.top, pageWidth, pageHeight, TRUE);
     const int listHeight = pageHeight * 2 / 5;
     MoveWindow(slots_, page.left, page.top, pageWidth, listHeight, TRUE);
     const int textTop = page.top + listHeight + gap, textHeight = pageHeight - listHeight - gap;
     const int factsWidth = (pageWidth - gap) * 11 / 20;
     MoveWindow(facts_, page.left, textTop, factsWidth, textHeight, TRUE);
-    MoveWindow(bytes_, page.left + factsWidth + gap, textTop, pageWidth - factsWidth - gap, textHeight, TRUE);
+    MoveWindow(bytes_, page.left + factsWidth + gap, textTop, pageWidth - factsWidth - gap,
+               textHeight, TRUE);
   }
 
   void ShowPage() {
@@ -227,9 +233,13 @@ class MainWindow {
   }
 
   void ShowModule() {
-    const auto row = static_cast<int>(SendMessageA(slots_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    const SlotReport* slot = read_ && row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
-    SetText(facts_, slot != nullptr ? ModuleFacts(*slot) : read_ ? "Select a module in the list." : "");
+    const auto row = static_cast<int>(
+        SendMessageA(slots_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const SlotReport* slot =
+        read_ && row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
+    SetText(facts_, slot != nullptr ? ModuleFacts(*slot)
+                    : read_         ? "Select a module in the list."
+                                    : "");
     SetText(bytes_, slot != nullptr ? ModuleBytes(*slot) : "");
   }
 
@@ -239,29 +249,34 @@ class MainWindow {
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = window_;
     dialog.lpstrFilter =
-        "Report as HTML (*.html)\0*.html\0Report as text (*.txt)\0*.txt\0Report as JSON (*.json)\0*.json\0"
-        "Each module's bytes, binary (*.bin)\0*.bin\0Each module's bytes, i2cdump text (*.txt)\0*.txt\0";
+        "Report as HTML (*.html)\0*.html\0Report as text (*.txt)\0*.txt\0Report as JSON "
+        "(*.json)\0*.json\0"
+        "Each module's bytes, binary (*.bin)\0*.bin\0Each module's bytes, i2cdump text "
+        "(*.txt)\0*.txt\0";
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrDefExt = "html";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetSaveFileNameA(&dialog)) return;
-    constexpr SaveKind kByFilter[] = {SaveKind::Html, SaveKind::Text, SaveKind::Json, SaveKind::Binary,
-                                      SaveKind::I2cdump};
+    constexpr SaveKind kByFilter[] = {SaveKind::Html, SaveKind::Text, SaveKind::Json,
+                                      SaveKind::Binary, SaveKind::I2cdump};
     const SaveKind kind = kByFilter[(dialog.nFilterIndex - 1) % 5];
-    const std::string error = Save(model_, kind, path, cli::Files(target_), [this](const std::string& file) {
-      const std::string question = PrintableText(file) + " already exists.\nReplace it?";
-      return MessageBoxA(window_, question.c_str(), "dimmio", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
-    });
+    const std::string error =
+        Save(model_, kind, path, cli::Files(target_), [this](const std::string& file) {
+          const std::string question = PrintableText(file) + " already exists.\nReplace it?";
+          return MessageBoxA(window_, question.c_str(), "dimmio",
+                             MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+        });
     const bool dumps = kind == SaveKind::Binary || kind == SaveKind::I2cdump;
     Status(!error.empty() ? error
-           : dumps        ? std::string("Saved each module's bytes as ") + SlotFile(path, 0) + " and so on"
-                          : std::string("Saved the report as ") + path);
+           : dumps ? std::string("Saved each module's bytes as ") + SlotFile(path, 0) + " and so on"
+                   : std::string("Saved the report as ") + path);
   }
 
   void CopyShown() {
-    const auto row = static_cast<int>(SendMessageA(slots_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const auto row = static_cast<int>(
+        SendMessageA(slots_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     const SlotReport* slot = row >= 0 ? SlotOfRow(model_, static_cast<size_t>(row)) : nullptr;
     std::ostringstream text;
     if (slot != nullptr && SendMessageA(tabs_, TCM_GETCURSEL, 0, 0) == kModules) {
@@ -269,18 +284,27 @@ class MainWindow {
     } else {
       cli::PrintReport(model_, text);
     }
-    Status(CopyText(window_, text.str()) ? (slot != nullptr ? "Copied the module's facts and bytes"
-                                                            : "Copied the report")
-                                         : "The clipboard is in use by another program");
+    Status(CopyText(window_, text.str())
+               ? (slot != nullptr ? "Copied the module's facts and bytes" : "Copied the report")
+               : "The clipboard is in use by another program");
   }
 
   void Command(int id) {
     switch (id) {
-      case IDC_REFRESH: StartRead(); break;
-      case IDC_SAVE: if (read_) AskAndSave(); break;
-      case IDC_COPY: if (read_) CopyShown(); break;
-      case IDC_DRIVER: if (target_.Service) InstallAndStart(); break;
-      default: break;
+      case IDC_REFRESH:
+        StartRead();
+        break;
+      case IDC_SAVE:
+        if (read_) AskAndSave();
+        break;
+      case IDC_COPY:
+        if (read_) CopyShown();
+        break;
+      case IDC_DRIVER:
+        if (target_.Service) InstallAndStart();
+        break;
+      default:
+        break;
     }
   }
 
@@ -288,15 +312,16 @@ class MainWindow {
     if (header.idFrom == IDC_TABS && header.code == TCN_SELCHANGE) ShowPage();
     if (header.idFrom == IDC_SLOTS && header.code == LVN_ITEMCHANGED) {
       const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-      if ((change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED)) ShowModule();
+      if ((change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED))
+        ShowModule();
     }
   }
 
   const StartOptions options_;
   const cli::Target target_;
   HWND window_ = nullptr;
-  HWND refresh_{}, save_{}, copy_{}, driver_{}, progress_{}, status_{}, tabs_{}, slots_{}, smbios_{}, pci_{},
-      facts_{}, bytes_{};
+  HWND refresh_{}, save_{}, copy_{}, driver_{}, progress_{}, status_{}, tabs_{}, slots_{},
+      smbios_{}, pci_{}, facts_{}, bytes_{};
   int dpi_ = 96;
   bool reading_ = false, read_ = false, asked_ = false;
   int exitCode_ = 0;
@@ -306,7 +331,8 @@ class MainWindow {
 }  // namespace
 
 int RunMainWindow(HINSTANCE instance, int show, const StartOptions& options) {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS};
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -318,8 +344,9 @@ int RunMainWindow(HINSTANCE instance, int show, const StartOptions& options) {
   windowClass.lpszClassName = DIMMIO_GUI_CLASS;
   if (!RegisterClassExA(&windowClass)) return 1;
   MainWindow state(options);
-  const HWND window = CreateWindowExA(0, DIMMIO_GUI_CLASS, DIMMIO_GUI_TITLE_READING, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                      CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, nullptr, nullptr, instance, &state);
+  const HWND window = CreateWindowExA(0, DIMMIO_GUI_CLASS, DIMMIO_GUI_TITLE_READING,
+                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, 900, 640, nullptr, nullptr, instance, &state);
   if (window == nullptr) return 1;
   ShowWindow(window, show);
   MSG message;

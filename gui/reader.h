@@ -12,10 +12,10 @@
 namespace dimmio::gui {
 
 struct ReadOutcome {
-  bool Read = false;        // Model holds the machine's report
-  bool NoDevice = false;    // the driver's device did not open
+  bool Read = false;      // Model holds the machine's report
+  bool NoDevice = false;  // the driver's device did not open
   Report Model;
-  std::string Error;        // the tool's words for what failed, when not read
+  std::string Error;  // the tool's words for what failed, when not read
 };
 
 // What `dimmio report` gathers, through `target`'s driver, on segment 0.

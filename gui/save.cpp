@@ -16,7 +16,7 @@ const struct {
   const char* Name;
   SaveKind Kind;
 } kKinds[] = {
-    {"text", SaveKind::Text}, {"json", SaveKind::Json},       {"html", SaveKind::Html},
+    {"text", SaveKind::Text},  {"json", SaveKind::Json},       {"html", SaveKind::Html},
     {"bin", SaveKind::Binary}, {"i2cdump", SaveKind::I2cdump},
 };
 
@@ -34,7 +34,8 @@ std::string WindowsText(const std::string& text) {
 // A module's file: a name derived from the chosen one, which the save
 // dialog's prompt did not cover; made new, and an existing one replaced
 // only when `replace` says so.
-std::string SaveDerived(const std::string& file, const std::string& bytes, const cli::FileWriter& files,
+std::string SaveDerived(const std::string& file, const std::string& bytes,
+                        const cli::FileWriter& files,
                         const std::function<bool(const std::string&)>& replace) {
   cli::WriteOutcome outcome = files(file, bytes, cli::WriteMode::New);
   if (outcome.Result == cli::WriteOutcome::Exists) {
@@ -81,8 +82,8 @@ std::string I2cdumpText(std::span<const uint8_t> bytes) {
   return text;
 }
 
-std::string Save(const Report& report, SaveKind kind,
-                 const std::string& path, const cli::FileWriter& files,
+std::string Save(const Report& report, SaveKind kind, const std::string& path,
+                 const cli::FileWriter& files,
                  const std::function<bool(const std::string&)>& replace) {
   switch (kind) {
     case SaveKind::Text: {
@@ -106,7 +107,9 @@ std::string Save(const Report& report, SaveKind kind,
     if (bytes.empty()) continue;
     const std::string file = SlotFile(path, slot.Slot);
     const std::string error =
-        SaveDerived(file, kind == SaveKind::Binary ? std::string(bytes.begin(), bytes.end()) : WindowsText(I2cdumpText(bytes)),
+        SaveDerived(file,
+                    kind == SaveKind::Binary ? std::string(bytes.begin(), bytes.end())
+                                             : WindowsText(I2cdumpText(bytes)),
                     files, replace);
     if (!error.empty()) return error;
   }

@@ -28,11 +28,11 @@ std::string I2cdumpText(std::span<const uint8_t> bytes);
 
 // Writes `report` to `path` through `files`, in place of what it held (its
 // name was chosen, and a replacement confirmed, by the user), or each slot's
-// bytes to a file a slot beside it, for the slots that gave bytes: each made new, an existing one replaced only
-// where `replace` (asked with its name) says so. Text in CR LF lines. The
-// error in the tool's words (what was refused and why), or "" when saved.
-std::string Save(const Report& report, SaveKind kind,
-                 const std::string& path, const cli::FileWriter& files,
+// bytes to a file a slot beside it, for the slots that gave bytes: each made new, an existing one
+// replaced only where `replace` (asked with its name) says so. Text in CR LF lines. The error in
+// the tool's words (what was refused and why), or "" when saved.
+std::string Save(const Report& report, SaveKind kind, const std::string& path,
+                 const cli::FileWriter& files,
                  const std::function<bool(const std::string&)>& replace);
 
 }  // namespace dimmio::gui

@@ -9,7 +9,9 @@ namespace dimmio::gui {
 
 namespace {
 
-bool Listed(const SlotReport& slot) { return slot.State != SlotState::Empty; }
+bool Listed(const SlotReport& slot) {
+  return slot.State != SlotState::Empty;
+}
 
 std::string Count(const CountResult& count) {
   std::string text = std::to_string(count.Count);
@@ -29,7 +31,7 @@ std::string Joined(std::initializer_list<std::string> parts) {
 }  // namespace
 
 const std::vector<std::string>& SlotColumns() {
-  static const std::vector<std::string> columns = {"slot",  "type",  "size",    "speed",
+  static const std::vector<std::string> columns = {"slot",  "type", "size",    "speed",
                                                    "maker", "part", "checksum"};
   return columns;
 }
@@ -41,8 +43,8 @@ std::vector<Row> SlotRows(const Report& report) {
     Row row = {std::to_string(slot.Slot) + " (" + cli::SlotAddress(slot.Slot) + ")"};
     const SpdFacts& f = slot.Facts;
     if (slot.State == SlotState::Module) {
-      row.insert(row.end(), {f.Type, cli::SizeText(f), cli::SpeedText(f), cli::MakerText(f.Maker), cli::PartText(f),
-                             cli::CheckText(slot.TypeCheck())});
+      row.insert(row.end(), {f.Type, cli::SizeText(f), cli::SpeedText(f), cli::MakerText(f.Maker),
+                             cli::PartText(f), cli::CheckText(slot.TypeCheck())});
     } else {
       row.push_back(cli::SlotSentence(report, slot));
     }
@@ -61,14 +63,16 @@ const SlotReport* SlotOfRow(const Report& report, size_t row) {
 
 std::string ModuleFacts(const SlotReport& slot) {
   std::ostringstream text;
-  text << "slot " << static_cast<unsigned>(slot.Slot) << " (SMBus address " << cli::SlotAddress(slot.Slot)
-       << "): " << slot.BytesRead << " bytes read; status: " << DescribeStatus(slot.Status) << "\n\n";
+  text << "slot " << static_cast<unsigned>(slot.Slot) << " (SMBus address "
+       << cli::SlotAddress(slot.Slot) << "): " << slot.BytesRead
+       << " bytes read; status: " << DescribeStatus(slot.Status) << "\n\n";
   if (slot.Answered()) cli::PrintSpdDecode(slot.Facts, slot.Bytes, text);
   return text.str();
 }
 
 std::string ModuleBytes(const SlotReport& slot) {
-  return HexDump(slot.Bytes, 0, slot.Bytes.size() > DIMMIO_SPD_SIZE ? 2 * DIMMIO_SPD_SIZE : DIMMIO_SPD_SIZE);
+  return HexDump(slot.Bytes, 0,
+                 slot.Bytes.size() > DIMMIO_SPD_SIZE ? 2 * DIMMIO_SPD_SIZE : DIMMIO_SPD_SIZE);
 }
 
 std::vector<Row> SmbiosRows(const Report& report) {

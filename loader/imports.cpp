@@ -18,7 +18,9 @@ namespace {
 constexpr uint32_t kMaxPort = 0xFFFF;
 constexpr uint32_t kMmNonCached = 0;
 
-Kernel& K() { return Kernel::Current(); }
+Kernel& K() {
+  return Kernel::Current();
+}
 
 // The machine reports misuse (a free of a pointer it never handed out, an
 // unmap with another length) by throwing; nothing may unwind into the image.
@@ -63,7 +65,8 @@ NT_ENTRY NT_STDCALL void IoDeleteDevice(nt::DeviceObject* device) {
   K().DeleteDevice(device);
 }
 
-NT_ENTRY NT_STDCALL int32_t IoCreateSymbolicLink(nt::UnicodeString* link, nt::UnicodeString* target) {
+NT_ENTRY NT_STDCALL int32_t IoCreateSymbolicLink(nt::UnicodeString* link,
+                                                 nt::UnicodeString* target) {
   if (int32_t failure = K().Enter("IoCreateSymbolicLink")) return failure;
   const std::u16string name(link->Buffer, link->Length / 2);
   const std::u16string to(target->Buffer, target->Length / 2);
@@ -205,7 +208,8 @@ NT_ENTRY NT_STDCALL void* ExAllocatePoolWithTag(uint32_t poolType, uint32_t size
   if (paged && K().Irql() >= 2) K().Fault("paged pool allocated at DISPATCH_LEVEL");
   void* pointer = nullptr;
   Guarded("ExAllocatePoolWithTag", [&] {
-    pointer = K().Machine().Alloc(size, tag, paged ? sim::PoolType::Paged : sim::PoolType::NonPaged);
+    pointer =
+        K().Machine().Alloc(size, tag, paged ? sim::PoolType::Paged : sim::PoolType::NonPaged);
   });
   return pointer;
 }
@@ -322,8 +326,10 @@ NT_ENTRY NT_CDECL uint32_t DbgPrint(const char* format, ...) {
 constexpr const char* kKernel = "ntoskrnl.exe";
 constexpr const char* kHal = "HAL.dll";
 
-#define STD(module, name) {module, #name, reinterpret_cast<const void*>(&name), Convention::Stdcall}
-#define FAST(module, name) {module, #name, reinterpret_cast<const void*>(&name), Convention::Fastcall}
+#define STD(module, name) \
+  { module, #name, reinterpret_cast<const void*>(&name), Convention::Stdcall }
+#define FAST(module, name) \
+  { module, #name, reinterpret_cast<const void*>(&name), Convention::Fastcall }
 
 }  // namespace
 

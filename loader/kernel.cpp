@@ -18,7 +18,7 @@ constexpr int32_t kStatusTimeout = 0x00000102;
 constexpr int32_t kStatusInvalidHandle = static_cast<int32_t>(0xC0000008u);
 constexpr int32_t kStatusInvalidDeviceRequest = static_cast<int32_t>(0xC0000010u);
 constexpr int32_t kStatusObjectNameNotFound = static_cast<int32_t>(0xC0000034u);
-constexpr uint8_t kPacketPoison = 0xE1;   // packet bytes the I/O manager does not set
+constexpr uint8_t kPacketPoison = 0xE1;  // packet bytes the I/O manager does not set
 
 thread_local uint8_t t_irql = kPassiveLevel;
 // The device-control request this thread is dispatching, if any.
@@ -43,7 +43,9 @@ std::string Narrow(const std::u16string& text) {
 
 // ---------------------------------------------------------------- kernel
 
-Kernel::Kernel(sim::Machine& machine) : machine_(machine) { g_current = this; }
+Kernel::Kernel(sim::Machine& machine) : machine_(machine) {
+  g_current = this;
+}
 
 Kernel::~Kernel() {
   // A thread the driver left running would run code that is about to go.
@@ -81,9 +83,13 @@ std::vector<std::string> Kernel::Collect(bool forget) {
   return found;
 }
 
-std::vector<std::string> Kernel::Faults() { return Collect(false); }
+std::vector<std::string> Kernel::Faults() {
+  return Collect(false);
+}
 
-std::vector<std::string> Kernel::TakeFaults() { return Collect(true); }
+std::vector<std::string> Kernel::TakeFaults() {
+  return Collect(true);
+}
 
 void Kernel::Fault(const std::string& what) {
   std::lock_guard<std::mutex> guard(lock_);
@@ -278,7 +284,9 @@ void Kernel::ReleaseSpinLock(void* lock, uint8_t newIrql) {
   t_irql = newIrql;
 }
 
-uint8_t Kernel::Irql() const { return t_irql; }
+uint8_t Kernel::Irql() const {
+  return t_irql;
+}
 
 // ---------------------------------------------------------------- clock
 
@@ -423,8 +431,8 @@ int32_t Kernel::CloseHandle(uint32_t handle) {
 // ---------------------------------------------------------------- devices
 
 int32_t Kernel::CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
-                             const nt::UnicodeString* name, uint32_t type,
-                             uint32_t characteristics, nt::DeviceObject** device) {
+                             const nt::UnicodeString* name, uint32_t type, uint32_t characteristics,
+                             nt::DeviceObject** device) {
   std::u16string text;
   if (name != nullptr && name->Buffer != nullptr) text.assign(name->Buffer, name->Length / 2);
   // The extension follows the object, cleared, as the kernel hands it out.
@@ -570,7 +578,8 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
     for (const auto& [device, record] : devices_) {
       if (device->Driver == driver) left.push_back("device " + Narrow(record.name));
     }
-    for (const std::u16string& name : names_.Links()) left.push_back("symbolic link " + Narrow(name));
+    for (const std::u16string& name : names_.Links())
+      left.push_back("symbolic link " + Narrow(name));
     for (const auto& [handle, file] : objectHandles_) left.push_back("open handle " + Hex(handle));
     for (const auto& [irp, request] : requests_) {
       std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
@@ -632,8 +641,7 @@ std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint3
   return Dispatch(device, request);
 }
 
-int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t access,
-                     File* file) {
+int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t access, File* file) {
   nt::DeviceObject* device;
   std::u16string deviceName;
   nt::FileObject* object;
@@ -772,7 +780,7 @@ uint64_t Kernel::Dispatched() const {
 }
 
 std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8_t majorFunction,
-                                              void* fileObject) {
+                                               void* fileObject) {
   nt::DeviceObject* device;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -845,7 +853,8 @@ void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
   }
   Request& request = *found;
   if (t_irql > kDispatchLevel) Fault("request completed above DISPATCH_LEVEL");
-  if (irp->CancelRoutine != nullptr) Fault(request.what_ + ": completed with its cancel routine set");
+  if (irp->CancelRoutine != nullptr)
+    Fault(request.what_ + ": completed with its cancel routine set");
   std::lock_guard<std::mutex> guard(request.watch_.Lock);
   const bool pending = (irp->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) != 0;
   if (request.watch_.Completions == 0) {
@@ -884,7 +893,8 @@ Completion Request::Wait() {
 }
 
 std::vector<uint8_t> Request::Sent() const {
-  return std::vector<uint8_t>(watch_.Original.begin(), watch_.Original.begin() + watch_.BufferLength);
+  return std::vector<uint8_t>(watch_.Original.begin(),
+                              watch_.Original.begin() + watch_.BufferLength);
 }
 
 }  // namespace loader

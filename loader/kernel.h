@@ -62,9 +62,9 @@ class Request {
  private:
   friend class Kernel;
   host::RequestWatch watch_;
-  std::string what_;               // the request, in reports
+  std::string what_;  // the request, in reports
   nt::Irp* irp_ = nullptr;
-  std::vector<uint8_t> memory_;    // packet and its one stack location
+  std::vector<uint8_t> memory_;  // packet and its one stack location
   std::vector<uint8_t> packetAtCompletion_;
   uint32_t outputLength_ = 0;
   bool inDispatch_ = false;
@@ -135,8 +135,7 @@ class Kernel {
   // a link) with a buffered system buffer of max(input, output) bytes, which
   // holds `fill` past the input.
   std::shared_ptr<Request> DeviceControl(const std::u16string& name, uint32_t code,
-                                         const std::vector<uint8_t>& input,
-                                         uint32_t outputLength,
+                                         const std::vector<uint8_t>& input, uint32_t outputLength,
                                          uint8_t fill = host::kUnusedBufferFill,
                                          void* fileObject = nullptr);
   std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction,
@@ -154,8 +153,7 @@ class Kernel {
   // Through a handle: a code whose access bits ask for more than the handle
   // was granted is completed with access denied without reaching the driver.
   std::shared_ptr<Request> DeviceControl(const File& file, uint32_t code,
-                                         const std::vector<uint8_t>& input,
-                                         uint32_t outputLength,
+                                         const std::vector<uint8_t>& input, uint32_t outputLength,
                                          uint8_t fill = host::kUnusedBufferFill);
   // Closing the last handle of a file object: cleanup, then close.
   int32_t Close(const File& file);
@@ -258,8 +256,8 @@ class Kernel {
 
   mutable std::mutex clockLock_;
   Clock clock_ = Clock::Windows;
-  int64_t now_ = 0;               // 100 ns; never behind the machine's milliseconds
-  int64_t tickBase_ = 0;          // when the tick last changed: ticks fall on base + k * tick
+  int64_t now_ = 0;       // 100 ns; never behind the machine's milliseconds
+  int64_t tickBase_ = 0;  // when the tick last changed: ticks fall on base + k * tick
   uint32_t tick_ = kDefaultTick;
   std::map<int, std::vector<uint32_t>> timerRequests_;
   std::map<int, uint64_t> timerRequestsMade_;
@@ -270,11 +268,11 @@ class Kernel {
   std::map<uint32_t, File> objectHandles_;  // the image's handles to devices
   std::vector<std::unique_ptr<nt::FileObject>> fileObjects_;
   std::vector<std::unique_ptr<std::u16string>> fileNames_;  // what their FileName points at
-  uint32_t cancelLock_ = 0;  // the kernel's cancel spin lock
-  size_t openFiles_ = 0;     // under lock_
-  bool stopPending_ = false;  // under lock_
+  uint32_t cancelLock_ = 0;                                 // the kernel's cancel spin lock
+  size_t openFiles_ = 0;                                    // under lock_
+  bool stopPending_ = false;                                // under lock_
   std::condition_variable filesClosed_;
-  Version version_;          // under lock_
+  Version version_;  // under lock_
   uint64_t dispatched_ = 0;
 };
 

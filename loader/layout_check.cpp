@@ -10,14 +10,16 @@
 
 using namespace ntlayout;
 
-#define AT(type, field, expected) \
+#define AT(type, field, expected)                    \
   static_assert(offsetof(type, field) == (expected), \
-                "layout drift: " #type "." #field " is not at the offset the loader uses (" #expected ")")
-#define SIZE(type, expected) \
+                "layout drift: " #type "." #field    \
+                " is not at the offset the loader uses (" #expected ")")
+#define SIZE(type, expected)                \
   static_assert(sizeof(type) == (expected), \
                 "layout drift: sizeof(" #type ") differs from the loader's (" #expected ")")
-#define VALUE(name, expected) \
-  static_assert((name) == (expected), "layout drift: " #name " differs from the loader's (" #expected ")")
+#define VALUE(name, expected)         \
+  static_assert((name) == (expected), \
+                "layout drift: " #name " differs from the loader's (" #expected ")")
 
 AT(UNICODE_STRING, Length, kUnicodeStringLength);
 AT(UNICODE_STRING, MaximumLength, kUnicodeStringMaximumLength);

@@ -25,7 +25,8 @@ void ReportCrash(int signal, siginfo_t* info, void* context) {
   char text[160];
   int n;
   const PeImage* image = g_image.load();
-  const auto base = image != nullptr ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(image->Base())) : 0;
+  const auto base =
+      image != nullptr ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(image->Base())) : 0;
   if (image != nullptr && eip >= base && eip - base < image->Size()) {
     n = std::snprintf(text, sizeof text,
                       "signal %d in the driver image at RVA 0x%X (preferred address 0x%X), "
@@ -33,8 +34,9 @@ void ReportCrash(int signal, siginfo_t* info, void* context) {
                       signal, eip - base, eip - base + image->PreferredBase(),
                       static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)));
   } else {
-    n = std::snprintf(text, sizeof text, "signal %d outside the driver image at 0x%X, accessing 0x%X\n",
-                      signal, eip, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)));
+    n = std::snprintf(text, sizeof text,
+                      "signal %d outside the driver image at 0x%X, accessing 0x%X\n", signal, eip,
+                      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)));
   }
   if (n > 0) (void)!write(2, text, static_cast<size_t>(n));
   ::signal(signal, SIG_DFL);
@@ -70,8 +72,8 @@ std::unique_ptr<LoadedDriver> LoadedDriver::Load(Kernel& kernel, const std::stri
     // The kernel exports each call from one module; an image that expects it
     // elsewhere would not load on the platform either.
     if (strcasecmp(known->module, slot.module.c_str()) != 0) {
-      unknown += (unknown.empty() ? "" : ", ") + slot.name + " (" + slot.module +
-                 ", exported by " + known->module + ")";
+      unknown += (unknown.empty() ? "" : ", ") + slot.name + " (" + slot.module + ", exported by " +
+                 known->module + ")";
       continue;
     }
     image->Bind(slot, known->function);

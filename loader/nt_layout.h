@@ -67,7 +67,7 @@ constexpr uint32_t kIrpSize = 112;
 constexpr uint32_t kStackMajorFunction = 0;
 constexpr uint32_t kStackMinorFunction = 1;
 constexpr uint32_t kStackFlags = 2;
-constexpr uint32_t kStackControl = 3;  // SL_* flags, SL_PENDING_RETURNED among them
+constexpr uint32_t kStackControl = 3;             // SL_* flags, SL_PENDING_RETURNED among them
 constexpr uint32_t kStackOutputBufferLength = 4;  // Parameters.DeviceIoControl
 constexpr uint32_t kStackInputBufferLength = 8;
 constexpr uint32_t kStackIoControlCode = 12;
@@ -86,7 +86,7 @@ constexpr uint32_t kSpinLockSize = 4;
 constexpr uint32_t kLargeIntegerSize = 8;
 
 // Values the image and the loader must agree on.
-constexpr uint8_t kSlPendingReturned = 0x01;     // IoMarkIrpPending sets it in Control
+constexpr uint8_t kSlPendingReturned = 0x01;  // IoMarkIrpPending sets it in Control
 constexpr uint8_t kIrpMjCreate = 0x00;
 constexpr uint8_t kIrpMjClose = 0x02;
 constexpr uint8_t kIrpMjCleanup = 0x12;

@@ -128,7 +128,8 @@ struct FileObject {
 };
 
 // The loader's objects must sit where the kernel headers put them.
-#define NT_AT(type, field, offset) static_assert(offsetof(type, field) == ntlayout::offset, #type "." #field)
+#define NT_AT(type, field, offset) \
+  static_assert(offsetof(type, field) == ntlayout::offset, #type "." #field)
 NT_AT(UnicodeString, Length, kUnicodeStringLength);
 NT_AT(UnicodeString, MaximumLength, kUnicodeStringMaximumLength);
 NT_AT(UnicodeString, Buffer, kUnicodeStringBuffer);

@@ -12,11 +12,11 @@ namespace {
 
 // Offsets into the headers, from the start of the file or of the PE header.
 constexpr size_t kDosMagicOffset = 0x00;
-constexpr size_t kDosPeOffset = 0x3C;           // e_lfanew
+constexpr size_t kDosPeOffset = 0x3C;  // e_lfanew
 constexpr size_t kFileHeaderSize = 20;
 constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kImportDescriptorSize = 20;
-constexpr size_t kOptCheckSum = 64;             // from the start of the optional header
+constexpr size_t kOptCheckSum = 64;  // from the start of the optional header
 constexpr size_t kOptDirectoryCount = 92;
 constexpr size_t kOptDirectories = 96;
 constexpr uint32_t kThunkByOrdinal = 0x80000000u;
@@ -128,8 +128,10 @@ std::optional<std::pair<size_t, size_t>> VersionResource(const Reader& r, const 
     return std::nullopt;
   };
   const auto names = entry(0, kResourceTypeVersion);
-  const auto languages = names && (*names & kResourceSubdirectory) ? entry(*names, {}) : std::nullopt;
-  const auto data = languages && (*languages & kResourceSubdirectory) ? entry(*languages, {}) : std::nullopt;
+  const auto languages =
+      names && (*names & kResourceSubdirectory) ? entry(*names, {}) : std::nullopt;
+  const auto data =
+      languages && (*languages & kResourceSubdirectory) ? entry(*languages, {}) : std::nullopt;
   if (!data || (*data & kResourceSubdirectory) || *data >= dir.Size || !r.Has(*root + *data, 16)) {
     *error = "no version resource";
     return std::nullopt;
@@ -250,7 +252,8 @@ std::vector<uint8_t> ReadFile(const std::string& path, std::string* error) {
     *error = "cannot open " + path;
     return {};
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   if (bytes.empty()) *error = path + " is empty";
   return bytes;
 }

@@ -45,7 +45,7 @@ constexpr uint16_t kSubsystemConsole = 3;
 constexpr uint16_t kFileRelocsStripped = 0x0001;
 constexpr uint32_t kSectionExecute = 0x20000000;
 constexpr uint32_t kSectionWrite = 0x80000000;
-constexpr uint32_t kFileTypeApp = 1;               // the version resource's file types
+constexpr uint32_t kFileTypeApp = 1;  // the version resource's file types
 constexpr uint32_t kFileTypeDriver = 3;
 constexpr uint32_t kFileSubtypeSystemDriver = 7;
 

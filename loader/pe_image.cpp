@@ -62,8 +62,8 @@ bool PeImage::Place(const std::vector<uint8_t>& file, std::string* error) {
   }
 
   // Anywhere but the preferred base, so that the relocations are exercised.
-  void* at = mmap(nullptr, size_, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS,
-                  -1, 0);
+  void* at =
+      mmap(nullptr, size_, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (at != MAP_FAILED && reinterpret_cast<uintptr_t>(at) == preferredBase_) {
     void* other = mmap(nullptr, size_, PROT_READ | PROT_WRITE | PROT_EXEC,
                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

@@ -46,14 +46,16 @@ const Board* FindBoard(std::string_view name) {
   return nullptr;
 }
 
-const Board& DefaultBoard() { return Boards().front(); }
+const Board& DefaultBoard() {
+  return Boards().front();
+}
 
 BoardModels Build(const Board& board, Machine& machine) {
   BoardModels models;
   for (const PciFunctionSpec& fnSpec : board.pci) {
-    PciFunction& f = machine.AddPciFunction(fnSpec.bus, fnSpec.device, fnSpec.function, fnSpec.vendorId,
-                                            fnSpec.deviceId, fnSpec.revision, fnSpec.classCode,
-                                            fnSpec.multiFunction);
+    PciFunction& f = machine.AddPciFunction(fnSpec.bus, fnSpec.device, fnSpec.function,
+                                            fnSpec.vendorId, fnSpec.deviceId, fnSpec.revision,
+                                            fnSpec.classCode, fnSpec.multiFunction);
     for (const auto& [offset, value] : fnSpec.dwords) f.SetDword(offset, value);
   }
   if (board.smbus && board.smbus->install != nullptr) {

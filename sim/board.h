@@ -41,10 +41,10 @@ struct SpdSlotSpec {
 // How the board switches its SMBus between segment 0 and segment 1.
 enum class SegmentSwitch {
   None,
-  BoardLatch,  // bits 4-3 of the latch at port 0xE437; selector 1 = segment 1
-  SuperIo,     // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
-  ViaGpo596,   // bit 3 of the outputs at port 0xE44F
-  ViaGpo686,   // bit 0 of the outputs at port 0xE44D, with bit 3 clear
+  BoardLatch,     // bits 4-3 of the latch at port 0xE437; selector 1 = segment 1
+  SuperIo,        // bits 4-3 of Super I/O register 0xF1, logical device 8; selector 2
+  ViaGpo596,      // bit 3 of the outputs at port 0xE44F
+  ViaGpo686,      // bit 0 of the outputs at port 0xE44D, with bit 3 clear
   AliConfigBits,  // bits 5-6 of the host function's configuration dword 0xB8 = 10b
 };
 
@@ -71,7 +71,7 @@ struct GpioPinsSpec {
 
 struct SmbusHostSpec {
   HostInstaller install = nullptr;  // the host model's
-  uint16_t ioBase = 0;             // where the board's firmware put the block
+  uint16_t ioBase = 0;              // where the board's firmware put the block
   // The function whose configuration space decodes the host's registers
   // (the AMD and nVidia hosts).
   uint8_t pciBus = 0, pciDevice = 0, pciFunction = 0;
@@ -79,16 +79,16 @@ struct SmbusHostSpec {
   // and enable bits (the VIA, ALi and SiS hosts; the Intel hosts find theirs
   // from the board's Intel SMBus function).
   PciIoDecode decode{};
-  uint16_t ports = 0x10;           // size of the decoded register block
+  uint16_t ports = 0x10;  // size of the decoded register block
   // Virtual time one transfer keeps the host busy; 0: its bit times at
   // kSlowestSmbusHz (AMD and nForce 0x01B4; the Intel, SiS, VIA and ALi
   // M7101 hosts always take it from their bus clock).
   uint32_t transactionMs = 1;
   SegmentSwitch segmentSwitch = SegmentSwitch::None;
-  uint8_t switchInitial = 0x00;    // the latch or Super I/O register at power-on
+  uint8_t switchInitial = 0x00;  // the latch or Super I/O register at power-on
   std::vector<SpdSlotSpec> segment0{};
   std::vector<SpdSlotSpec> segment1{};  // reachable only through the switch
-  GpioPinsSpec gpio{};  // the GPIO pin kinds only; their modules are on segment 0
+  GpioPinsSpec gpio{};                  // the GPIO pin kinds only; their modules are on segment 0
   // The later nVidia MCPs: the configuration registers channel 1 and channel 2 decode
   // their blocks from (BAR4 and BAR5, or words 0x50 and 0x54), and the
   // channel (1 or 2) the segment-0 modules are wired to; the other channel's

@@ -42,10 +42,10 @@ SmbusHostModel* InstallSis96xGpioPins(const Board& board, Machine& machine, Boar
 SmbusHostModel* InstallVia586bGpioPins(const Board& board, Machine& machine, BoardModels& models) {
   const SmbusHostSpec& host = *board.smbus;
   const auto& r = host.gpio.registers;
-  ClaimPins(host, machine, models,
-            machine.Make<Via586bGpio>(InstallWires(host, machine, models),
-                                      static_cast<uint8_t>(r[0]), static_cast<uint8_t>(r[1]),
-                                      static_cast<uint8_t>(r[2])));
+  ClaimPins(
+      host, machine, models,
+      machine.Make<Via586bGpio>(InstallWires(host, machine, models), static_cast<uint8_t>(r[0]),
+                                static_cast<uint8_t>(r[1]), static_cast<uint8_t>(r[2])));
   return nullptr;
 }
 

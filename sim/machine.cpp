@@ -27,7 +27,9 @@ void PciFunction::SetByte(uint8_t offset, uint8_t value) {
 }
 
 namespace {
-uint32_t PciKey(uint32_t bus, uint32_t slot) { return (bus << 8) | (slot & 0xFF); }
+uint32_t PciKey(uint32_t bus, uint32_t slot) {
+  return (bus << 8) | (slot & 0xFF);
+}
 uint32_t ConfigWhere(uint32_t bus, uint32_t slot, uint32_t offset) {
   return (bus << 16) | ((slot & 0xFF) << 8) | (offset & 0xFF);
 }
@@ -52,8 +54,8 @@ PciFunction& Machine::AddPciFunction(uint8_t bus, uint8_t device, uint8_t functi
   f.SetDword(0x08, (classCode << 8) | revision);
   f.SetByte(0x0E, multiFunction ? 0x80 : 0x00);
   f.writeMask.fill(0xFFFFFFFFu);
-  f.writeMask[0x00 / 4] = 0;  // identifiers
-  f.writeMask[0x08 / 4] = 0;  // class code and revision
+  f.writeMask[0x00 / 4] = 0;            // identifiers
+  f.writeMask[0x08 / 4] = 0;            // class code and revision
   f.writeMask[0x0C / 4] = 0xFF00FFFFu;  // header type is read-only
   return f;
 }
@@ -79,8 +81,8 @@ uint32_t Machine::GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t
   std::memcpy(bytes, it->second.regs.data(), 256);
   if (it->second.onRead) {
     for (uint32_t at = offset & ~3u; at < offset + n; at += 4) {
-      const uint32_t seen = it->second.onRead(it->second, static_cast<uint8_t>(at),
-                                              it->second.regs[at / 4]);
+      const uint32_t seen =
+          it->second.onRead(it->second, static_cast<uint8_t>(at), it->second.regs[at / 4]);
       std::memcpy(bytes + at, &seen, 4);
     }
   }
@@ -523,7 +525,11 @@ namespace {
 std::atomic<Machine*> g_attached{nullptr};
 }
 
-void Attach(Machine* machine) { g_attached.store(machine); }
-Machine* Attached() { return g_attached.load(); }
+void Attach(Machine* machine) {
+  g_attached.store(machine);
+}
+Machine* Attached() {
+  return g_attached.load();
+}
 
 }  // namespace sim

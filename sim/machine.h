@@ -47,10 +47,10 @@ constexpr uint32_t kPciIoBarMask = 0xFFFC;
 
 struct PciIoDecode {
   uint8_t bus = 0, device = 0, function = 0;
-  uint8_t baseRegister = 0;     // configuration offset of the base (any byte offset)
-  uint32_t baseMask = 0xFFF0;   // the base's bits, counted from baseRegister's byte
-  uint16_t blockOffset = 0;     // where the block starts, from the base
-  uint16_t size = 0;            // ports in the block
+  uint8_t baseRegister = 0;    // configuration offset of the base (any byte offset)
+  uint32_t baseMask = 0xFFF0;  // the base's bits, counted from baseRegister's byte
+  uint16_t blockOffset = 0;    // where the block starts, from the base
+  uint16_t size = 0;           // ports in the block
   // (configuration byte offset, bits) that must all be set for the block to answer.
   std::vector<std::pair<uint8_t, uint8_t>> enables{};
 };
@@ -117,8 +117,7 @@ class Machine {
   PciFunction* FindPciFunction(uint8_t bus, uint8_t device, uint8_t function);
   // Platform-side access as the kernel's bus-data calls see it: returns the
   // number of bytes delivered (0 where no function answers).
-  uint32_t GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
-                      uint32_t length);
+  uint32_t GetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, uint32_t length);
   uint32_t SetPciData(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset,
                       uint32_t length);
   uint64_t ConfigReads() const;

@@ -25,8 +25,7 @@ SpdEeprom& MakeEeprom(const SmbusHostSpec& host, const SpdSlotSpec& slot, Machin
 
 }  // namespace
 
-SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine,
-                            BoardModels& models) {
+SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine, BoardModels& models) {
   SmbusSegment* segments[2] = {&machine.Make<SmbusSegment>(), &machine.Make<SmbusSegment>()};
   const std::vector<SpdSlotSpec>* slots[2] = {&smbusSpec.segment0, &smbusSpec.segment1};
   for (int s = 0; s < 2; ++s) {
@@ -58,7 +57,8 @@ SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine,
   SegmentLines* lines = nullptr;
   uint8_t selectsSecond = 0;
   switch (smbusSpec.segmentSwitch) {
-    case SegmentSwitch::None: break;
+    case SegmentSwitch::None:
+      break;
     case SegmentSwitch::BoardLatch: {
       auto& latch = machine.Make<BoardLatch>(smbusSpec.switchInitial);
       machine.ClaimPorts(BoardLatch::kPort, 1, latch);
@@ -88,7 +88,8 @@ SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine,
     }
     case SegmentSwitch::AliConfigBits: {
       const PciIoDecode& at = smbusSpec.decode;
-      lines = &machine.Make<AliSegmentBits>(*machine.FindPciFunction(at.bus, at.device, at.function));
+      lines =
+          &machine.Make<AliSegmentBits>(*machine.FindPciFunction(at.bus, at.device, at.function));
       selectsSecond = AliSegmentBits::kSecondBank;
       break;
     }

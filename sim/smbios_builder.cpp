@@ -73,8 +73,7 @@ SmbiosBuilder& SmbiosBuilder::AddRaw(std::vector<uint8_t> bytes, uint16_t struct
   return *this;
 }
 
-SmbiosBuilder& SmbiosBuilder::BiosInformation(const std::string& vendor,
-                                              const std::string& version,
+SmbiosBuilder& SmbiosBuilder::BiosInformation(const std::string& vendor, const std::string& version,
                                               const std::string& releaseDate) {
   StringSet set;
   std::vector<uint8_t> f(0x14 - 4);
@@ -82,7 +81,7 @@ SmbiosBuilder& SmbiosBuilder::BiosInformation(const std::string& vendor,
   f[0x05 - 4] = set.Number(version);
   Put16(f, 0x06 - 4, 0xE800);  // starting segment of the BIOS
   f[0x08 - 4] = set.Number(releaseDate);
-  f[0x09 - 4] = 0x07;          // ROM size: (7 + 1) * 64 KB
+  f[0x09 - 4] = 0x07;              // ROM size: (7 + 1) * 64 KB
   Put32(f, 0x0A - 4, 0x0BCF9E80);  // characteristics: PCI, PnP, APM, flash, shadowing, boot from CD
   return Add(0, std::move(f), set.Take());
 }
@@ -106,14 +105,13 @@ SmbiosBuilder& SmbiosBuilder::BaseboardInformation(const std::string& manufactur
   StringSet set;
   std::vector<uint8_t> f(0x0F - 4);
   PutTextFields(f, set, manufacturer, product, version, serial);
-  f[0x09 - 4] = 0x09;  // feature flags: hosting board, replaceable
+  f[0x09 - 4] = 0x09;          // feature flags: hosting board, replaceable
   Put16(f, 0x0B - 4, 0xFFFF);  // no chassis structure
-  f[0x0D - 4] = 0x0A;  // motherboard
+  f[0x0D - 4] = 0x0A;          // motherboard
   return Add(2, std::move(f), set.Take());
 }
 
-SmbiosBuilder& SmbiosBuilder::Processor(const std::string& socket,
-                                        const std::string& manufacturer,
+SmbiosBuilder& SmbiosBuilder::Processor(const std::string& socket, const std::string& manufacturer,
                                         const std::string& version) {
   StringSet set;
   std::vector<uint8_t> f(0x23 - 4);
@@ -122,24 +120,24 @@ SmbiosBuilder& SmbiosBuilder::Processor(const std::string& socket,
   f[0x06 - 4] = 0xB2;  // family: Pentium 4
   f[0x07 - 4] = set.Number(manufacturer);
   f[0x10 - 4] = set.Number(version);
-  Put16(f, 0x12 - 4, 200);   // external clock, MHz
-  Put16(f, 0x14 - 4, 3800);  // maximum speed
-  Put16(f, 0x16 - 4, 3000);  // current speed
-  f[0x18 - 4] = 0x41;        // socket populated, CPU enabled
+  Put16(f, 0x12 - 4, 200);                                        // external clock, MHz
+  Put16(f, 0x14 - 4, 3800);                                       // maximum speed
+  Put16(f, 0x16 - 4, 3000);                                       // current speed
+  f[0x18 - 4] = 0x41;                                             // socket populated, CPU enabled
   for (size_t at : {0x1A, 0x1C, 0x1E}) Put16(f, at - 4, 0xFFFF);  // no cache structures
   return Add(4, std::move(f), set.Take());
 }
 
 SmbiosBuilder& SmbiosBuilder::MemoryController(uint8_t slots) {
   std::vector<uint8_t> f(0x0F - 4 + 2 * slots + 1);
-  f[0x04 - 4] = 0x03;        // error detection: none
-  f[0x05 - 4] = 0x04;        // error correction: none
-  f[0x06 - 4] = 0x04;        // interleave supported: one-way
-  f[0x07 - 4] = 0x04;        // current interleave: one-way
-  f[0x08 - 4] = 0x09;        // largest module: 2^9 MB
+  f[0x04 - 4] = 0x03;          // error detection: none
+  f[0x05 - 4] = 0x04;          // error correction: none
+  f[0x06 - 4] = 0x04;          // interleave supported: one-way
+  f[0x07 - 4] = 0x04;          // current interleave: one-way
+  f[0x08 - 4] = 0x09;          // largest module: 2^9 MB
   Put16(f, 0x09 - 4, 0x0004);  // speeds: 70 ns
   Put16(f, 0x0B - 4, 0x0180);  // types: DIMM, SDRAM
-  f[0x0D - 4] = 0x02;        // voltage: 3.3 V
+  f[0x0D - 4] = 0x02;          // voltage: 3.3 V
   f[0x0E - 4] = slots;
   for (uint8_t i = 0; i < slots; ++i) {
     Put16(f, 0x0F - 4 + 2 * i, static_cast<uint16_t>(NextHandle() + 1 + i));
@@ -180,7 +178,7 @@ SmbiosBuilder& SmbiosBuilder::MemoryDevice(uint16_t size, const std::string& loc
   Put16(f, 0x08 - 4, 64);      // total width
   Put16(f, 0x0A - 4, 64);      // data width
   Put16(f, 0x0C - 4, size);
-  f[0x0E - 4] = 0x09;          // DIMM
+  f[0x0E - 4] = 0x09;  // DIMM
   f[0x10 - 4] = set.Number(locator);
   f[0x12 - 4] = memoryType;
   Put16(f, 0x13 - 4, 0x0080);  // synchronous
@@ -188,9 +186,13 @@ SmbiosBuilder& SmbiosBuilder::MemoryDevice(uint16_t size, const std::string& loc
   return Add(17, std::move(f), set.Take());
 }
 
-SmbiosBuilder& SmbiosBuilder::EndOfTable() { return Add(127, {}); }
+SmbiosBuilder& SmbiosBuilder::EndOfTable() {
+  return Add(127, {});
+}
 
-SmbiosImage SmbiosBuilder::Build() const { return {bytes_, structureCount_, largest_}; }
+SmbiosImage SmbiosBuilder::Build() const {
+  return {bytes_, structureCount_, largest_};
+}
 
 std::vector<uint8_t> EncodeEntryPoint(uint32_t tableAddress, uint16_t tableLength,
                                       uint16_t structureCount, uint16_t largestStructure,
@@ -241,15 +243,15 @@ void InstallSmbios(Machine& machine, const SmbiosImage& image, uint32_t entryPoi
 SmbiosImage BuildSmbiosTable(const SmbiosProfile& p) {
   SmbiosBuilder b;
   b.BiosInformation(p.biosVendor, p.biosVersion, p.biosDate);
-  b.SystemInformation(p.system.manufacturer, p.system.product, p.system.version,
-                      p.system.serial);
+  b.SystemInformation(p.system.manufacturer, p.system.product, p.system.version, p.system.serial);
   b.BaseboardInformation(p.board.manufacturer, p.board.product, p.board.version, p.board.serial);
   b.Processor(p.processorSocket, p.processorManufacturer, p.processorVersion);
   if (p.controllerSlots != 0) b.MemoryController(p.controllerSlots);
   for (const SmbiosModuleSocket& m : p.modules) b.MemoryModule(m.socket, m.installedSize);
   for (const SmbiosMemoryArray& array : p.arrays) {
     b.PhysicalMemoryArray(array.deviceCount);
-    for (const SmbiosMemoryDevice& d : array.devices) b.MemoryDevice(d.sizeMb, d.locator, d.memoryType);
+    for (const SmbiosMemoryDevice& d : array.devices)
+      b.MemoryDevice(d.sizeMb, d.locator, d.memoryType);
   }
   b.EndOfTable();
   return b.Build();

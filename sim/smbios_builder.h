@@ -17,8 +17,8 @@ constexpr uint32_t kBiosAreaBase = 0xF0000;
 constexpr uint32_t kBiosAreaSize = 0x10000;
 
 // Type-17 memory types.
-constexpr uint8_t kSmbiosSdram = 0x0F, kSmbiosDdr = 0x12, kSmbiosDdr2 = 0x13,
-                  kSmbiosDdr3 = 0x18, kSmbiosDdr4 = 0x1A;
+constexpr uint8_t kSmbiosSdram = 0x0F, kSmbiosDdr = 0x12, kSmbiosDdr2 = 0x13, kSmbiosDdr3 = 0x18,
+                  kSmbiosDdr4 = 0x1A;
 
 // A built structure table.
 struct SmbiosImage {
@@ -42,14 +42,14 @@ class SmbiosBuilder {
   SmbiosBuilder& AddRaw(std::vector<uint8_t> bytes, uint16_t structures = 1);
 
   SmbiosBuilder& BiosInformation(const std::string& vendor, const std::string& version,
-                                 const std::string& releaseDate);                    // type 0
+                                 const std::string& releaseDate);  // type 0
   SmbiosBuilder& SystemInformation(const std::string& manufacturer, const std::string& product,
                                    const std::string& version, const std::string& serial);  // 1
-  SmbiosBuilder& BaseboardInformation(const std::string& manufacturer,
-                                      const std::string& product, const std::string& version,
-                                      const std::string& serial);                    // type 2
+  SmbiosBuilder& BaseboardInformation(const std::string& manufacturer, const std::string& product,
+                                      const std::string& version,
+                                      const std::string& serial);  // type 2
   SmbiosBuilder& Processor(const std::string& socket, const std::string& manufacturer,
-                           const std::string& version);                              // type 4
+                           const std::string& version);  // type 4
   // Type 5 listing `slots` associated slots (the handles of the next `slots`
   // structures, where the type-6 modules usually follow).
   SmbiosBuilder& MemoryController(uint8_t slots);

@@ -19,13 +19,13 @@ using spd_fields::WithOddParity;
 struct SpeedGrade {
   const char* name;
   MemoryType type;
-  uint8_t cycleTime;    // byte 9: tCK at the highest CAS latency
-  uint8_t accessTime;   // byte 10: tAC
-  uint8_t cycleTime2;   // byte 23: tCK one CAS latency lower
-  uint8_t accessTime2;  // byte 24
-  uint8_t casLatencies; // byte 18
+  uint8_t cycleTime;              // byte 9: tCK at the highest CAS latency
+  uint8_t accessTime;             // byte 10: tAC
+  uint8_t cycleTime2;             // byte 23: tCK one CAS latency lower
+  uint8_t accessTime2;            // byte 24
+  uint8_t casLatencies;           // byte 18
   uint8_t tRP, tRRD, tRCD, tRAS;  // bytes 27-30
-  uint8_t frequency;    // SDR byte 126 (MHz); unused for DDR
+  uint8_t frequency;              // SDR byte 126 (MHz); unused for DDR
 };
 
 // Timings of common parts; DDR bytes 27 and 29 in quarter ns, SDR in ns.
@@ -77,11 +77,55 @@ struct Ddr2Grade {
 
 constexpr Ddr2Grade kDdr2Grades[] = {
     {"PC2-3200", {0x50, 0, 0}, {0x60, 0, 0}, 0x08, 0x3C, 0x1E, 0x3C, 40, 0x3C, 0x28, 0x1E, 55},
-    {"PC2-4200", {0x3D, 0x50, 0}, {0x50, 0x60, 0}, 0x18, 0x3C, 0x1E, 0x3C, 45, 0x3C, 0x1E, 0x1E, 60},
-    {"PC2-5300", {0x30, 0x3D, 0x50}, {0x45, 0x50, 0x60}, 0x38, 0x3C, 0x1E, 0x3C, 45, 0x3C, 0x1E, 0x1E, 60},
-    {"PC2-6400", {0x25, 0x30, 0x3D}, {0x40, 0x45, 0x50}, 0x70, 0x32, 0x1E, 0x32, 45, 0x3C, 0x1E, 0x1E, 58},
+    {"PC2-4200",
+     {0x3D, 0x50, 0},
+     {0x50, 0x60, 0},
+     0x18,
+     0x3C,
+     0x1E,
+     0x3C,
+     45,
+     0x3C,
+     0x1E,
+     0x1E,
+     60},
+    {"PC2-5300",
+     {0x30, 0x3D, 0x50},
+     {0x45, 0x50, 0x60},
+     0x38,
+     0x3C,
+     0x1E,
+     0x3C,
+     45,
+     0x3C,
+     0x1E,
+     0x1E,
+     60},
+    {"PC2-6400",
+     {0x25, 0x30, 0x3D},
+     {0x40, 0x45, 0x50},
+     0x70,
+     0x32,
+     0x1E,
+     0x32,
+     45,
+     0x3C,
+     0x1E,
+     0x1E,
+     58},
     // 1.875 ns has no DDR2 code: such modules state 1.8 ns.
-    {"PC2-8500", {0x18, 0x25, 0x30}, {0x35, 0x40, 0x45}, 0x70, 0x2D, 0x1E, 0x2D, 45, 0x3C, 0x1E, 0x1E, 57},
+    {"PC2-8500",
+     {0x18, 0x25, 0x30},
+     {0x35, 0x40, 0x45},
+     0x70,
+     0x2D,
+     0x1E,
+     0x2D,
+     45,
+     0x3C,
+     0x1E,
+     0x1E,
+     57},
 };
 
 // DDR3 grades in medium time base units (0.125 ns) with their fine offsets
@@ -101,10 +145,10 @@ struct Ddr3Grade {
 };
 
 constexpr Ddr3Grade kDdr3Grades[] = {
-    {"PC3-6400", 20, 0, 120, 0, 300, 420, 0, 80, 320, 0x0006},     // 6-6-6
-    {"PC3-8500", 15, 0, 105, 0, 300, 405, 0, 60, 300, 0x001E},     // 7-7-7
-    {"PC3-10600", 12, 0, 108, 0, 288, 396, 0, 48, 240, 0x003E},    // 9-9-9
-    {"PC3-12800", 10, 0, 110, 0, 280, 390, 0, 48, 240, 0x00FE},    // 11-11-11
+    {"PC3-6400", 20, 0, 120, 0, 300, 420, 0, 80, 320, 0x0006},        // 6-6-6
+    {"PC3-8500", 15, 0, 105, 0, 300, 405, 0, 60, 300, 0x001E},        // 7-7-7
+    {"PC3-10600", 12, 0, 108, 0, 288, 396, 0, 48, 240, 0x003E},       // 9-9-9
+    {"PC3-12800", 10, 0, 110, 0, 280, 390, 0, 48, 240, 0x00FE},       // 11-11-11
     {"PC3-14900", 9, -54, 112, -90, 272, 384, -90, 40, 216, 0x03FE},  // 13-13-13, 1.071 ns
     {"PC3-17000", 8, -62, 105, -35, 264, 369, -35, 40, 200, 0x07FE},  // 14-14-14, 0.938 ns
 };
@@ -148,21 +192,21 @@ std::array<uint8_t, 256> BuildDdr2Image(const DimmSpec& dimm) {
   b[4] = geo.columnBits;
   b[5] = static_cast<uint8_t>(0x60 | (dimm.ranks - 1));  // 30 mm high, planar
   b[6] = dimm.dataWidth;
-  b[8] = 0x05;                          // SSTL 1.8 V
+  b[8] = 0x05;  // SSTL 1.8 V
   b[9] = g.cycle[0];
   b[10] = g.access[0];
   b[11] = ecc ? 0x02 : 0x00;
-  b[12] = 0x82;                         // 7.8 us, self refresh
+  b[12] = 0x82;  // 7.8 us, self refresh
   b[13] = dimm.deviceWidth;
   b[14] = ecc ? dimm.deviceWidth : 0;
-  b[16] = 0x0C;                         // bursts of 4 and 8
+  b[16] = 0x0C;  // bursts of 4 and 8
   b[17] = geo.deviceBanks;
   b[18] = g.casLatencies;
   b[19] = 0x01;
   b[20] = kForm[static_cast<int>(dimm.form)];
   const bool registered = dimm.form == ModuleForm::Rdimm || dimm.form == ModuleForm::MiniRdimm;
-  b[21] = registered ? 0x11 : 0x00;     // one register, one PLL
-  b[22] = 0x03;                         // weak driver, 50 ohm ODT
+  b[21] = registered ? 0x11 : 0x00;  // one register, one PLL
+  b[22] = 0x03;                      // weak driver, 50 ohm ODT
   b[23] = g.cycle[1];
   b[24] = g.access[1];
   b[25] = g.cycle[2];
@@ -172,7 +216,7 @@ std::array<uint8_t, 256> BuildDdr2Image(const DimmSpec& dimm) {
   b[29] = g.tRCD;
   b[30] = g.tRAS;
   b[31] = RankDensityBits(MemoryType::Ddr2, dimm.capacityMb / dimm.ranks);
-  b[32] = 0x20;                         // tIS, tIH, tDS, tDH
+  b[32] = 0x20;  // tIS, tIH, tDS, tDH
   b[33] = 0x27;
   b[34] = 0x10;
   b[35] = 0x17;
@@ -183,14 +227,14 @@ std::array<uint8_t, 256> BuildDdr2Image(const DimmSpec& dimm) {
   b[40] = static_cast<uint8_t>((tRfcNs >= 256 ? 0x01 : 0) | (tRfcHalf ? 0x06 : 0));
   b[41] = g.tRC;
   b[42] = static_cast<uint8_t>(tRfcNs & 0xFF);
-  b[43] = 0x80;                         // tCK max 8 ns
-  b[44] = 0x18;                         // tDQSQ, tQHS
+  b[43] = 0x80;  // tCK max 8 ns
+  b[44] = 0x18;  // tDQSQ, tQHS
   b[45] = 0x22;
-  b[62] = 0x12;                         // SPD revision 1.2
+  b[62] = 0x12;  // SPD revision 1.2
   for (size_t i = 0; i < dimm.jedecId.size(); ++i) b[spd::kJedecId + i] = dimm.jedecId[i];
   b[72] = 0x01;
   spd_fields::PutPartNumber(&b[spd::kPartNumber], dimm.partNumber, spd::kPartNumberLength);
-  b[93] = 0x07;                         // 2007, week 14
+  b[93] = 0x07;  // 2007, week 14
   b[94] = 0x14;
   PutSerial(&b[spd::kSerial], dimm.serial);
   b[spd::kChecksum] = SpdChecksum(b);
@@ -213,7 +257,7 @@ std::array<uint8_t, 256> BuildDdr3Image(const DimmSpec& dimm) {
   std::array<uint8_t, 256> b{};
   // Bit 7: CRC coverage; 256 bytes in the EEPROM, 176 written.
   b[0] = static_cast<uint8_t>((dimm.crcOver126Bytes ? 0x00 : 0x80) | 0x12);
-  b[1] = 0x11;                          // SPD revision 1.1
+  b[1] = 0x11;  // SPD revision 1.1
   b[2] = static_cast<uint8_t>(MemoryType::Ddr3);
   b[3] = kForm[static_cast<int>(dimm.form)];
   b[4] = static_cast<uint8_t>(deviceLog - 28);  // 8 banks, density
@@ -221,15 +265,15 @@ std::array<uint8_t, 256> BuildDdr3Image(const DimmSpec& dimm) {
   b[6] = dimm.lowVoltage ? 0x02 : 0x00;
   b[7] = static_cast<uint8_t>(((dimm.ranks - 1) << 3) | (Log2(dimm.deviceWidth) - 2));
   b[8] = static_cast<uint8_t>(0x03 | (ecc ? 0x08 : 0));
-  b[9] = 0x11;                          // fine time base 1 ps
-  b[10] = 1;                            // medium time base 1/8 ns
+  b[9] = 0x11;  // fine time base 1 ps
+  b[10] = 1;    // medium time base 1/8 ns
   b[11] = 8;
   b[12] = g.tCK;
   b[14] = static_cast<uint8_t>(g.casLatencies);
   b[15] = static_cast<uint8_t>(g.casLatencies >> 8);
   b[16] = g.tAA;
-  b[17] = 120;                          // tWR 15 ns
-  b[18] = g.tAA;                        // tRCD = tRP = tAA
+  b[17] = 120;    // tWR 15 ns
+  b[18] = g.tAA;  // tRCD = tRP = tAA
   b[19] = g.tRRD;
   b[20] = g.tAA;
   b[21] = static_cast<uint8_t>(((g.tRC >> 8) << 4) | (g.tRAS >> 8));
@@ -237,11 +281,11 @@ std::array<uint8_t, 256> BuildDdr3Image(const DimmSpec& dimm) {
   b[23] = static_cast<uint8_t>(g.tRC);
   b[24] = static_cast<uint8_t>(tRfc);
   b[25] = static_cast<uint8_t>(tRfc >> 8);
-  b[26] = 60;                           // tWTR, tRTP 7.5 ns
+  b[26] = 60;  // tWTR, tRTP 7.5 ns
   b[27] = 60;
   b[28] = static_cast<uint8_t>(g.tFAW >> 8);
   b[29] = static_cast<uint8_t>(g.tFAW);
-  b[30] = 0x83;                         // RZQ/6, RZQ/7, DLL off
+  b[30] = 0x83;  // RZQ/6, RZQ/7, DLL off
   b[31] = dimm.extendedTemperature ? 0x03 : 0x00;
   b[32] = dimm.thermalSensor ? 0x80 : 0x00;
   b[34] = static_cast<uint8_t>(g.tCKFine);
@@ -249,12 +293,12 @@ std::array<uint8_t, 256> BuildDdr3Image(const DimmSpec& dimm) {
   b[36] = static_cast<uint8_t>(g.tAAFine);
   b[37] = static_cast<uint8_t>(g.tAAFine);
   b[38] = static_cast<uint8_t>(g.tRCFine);
-  b[60] = 0x0F;                         // 30 mm high
+  b[60] = 0x0F;  // 30 mm high
   b[61] = 0x11;
-  b[62] = 0x01;                         // raw card B
+  b[62] = 0x01;  // raw card B
   if (dimm.form == ModuleForm::Rdimm || dimm.form == ModuleForm::MiniRdimm) {
-    b[63] = 0x05;                       // one register, one row of devices
-    b[65] = 0x00;                       // register maker
+    b[63] = 0x05;  // one register, one row of devices
+    b[65] = 0x00;  // register maker
     b[66] = 0x00;
   }
   b[117] = WithOddParity(static_cast<uint8_t>(dimm.jedecId.size() - 1));
@@ -286,7 +330,8 @@ SpdGeometry GeometryOf(const DimmSpec& dimm) {
     // x4 devices 11 columns. DDR4: 10 columns, 4 bank groups of 4 banks (x16: 2).
     const unsigned deviceLog = DeviceBitsLog2(dimm, ddr4 ? dimm.dies : 1);
     const uint8_t banks = ddr4 ? (dimm.deviceWidth == 16 ? 8 : 16)
-                          : dimm.type == MemoryType::Ddr2 && deviceLog <= 29 ? 4 : 8;
+                          : dimm.type == MemoryType::Ddr2 && deviceLog <= 29 ? 4
+                                                                             : 8;
     const uint8_t columns = dimm.deviceWidth == 4 && !ddr4 ? 11 : 10;
     const int rows = static_cast<int>(deviceLog) - static_cast<int>(Log2(banks)) - columns -
                      static_cast<int>(Log2(dimm.deviceWidth));
@@ -327,32 +372,32 @@ std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm) {
   std::array<uint8_t, 256> b{};
   b.fill(0xFF);  // bytes 128-255 are open for the system's use
   for (int i = 0; i < 128; ++i) b[i] = 0x00;
-  b[0] = 128;                           // bytes written by the module maker
-  b[1] = 8;                             // log2 of the EEPROM size
+  b[0] = 128;  // bytes written by the module maker
+  b[1] = 8;    // log2 of the EEPROM size
   b[2] = static_cast<uint8_t>(dimm.type);
   b[3] = geo.rowBits;
   b[4] = geo.columnBits;
   b[5] = dimm.ranks;
   b[6] = dimm.dataWidth;
   b[7] = 0;
-  b[8] = ddr ? 0x04 : 0x01;             // SSTL 2.5 V or LVTTL
+  b[8] = ddr ? 0x04 : 0x01;  // SSTL 2.5 V or LVTTL
   b[9] = g.cycleTime;
   b[10] = g.accessTime;
-  b[11] = ecc ? 0x02 : 0x00;            // ECC or none
-  b[12] = ddr ? 0x82 : 0x80;            // refresh 7.8 or 15.6 us, self refresh
-  b[13] = 8;                            // x8 devices
+  b[11] = ecc ? 0x02 : 0x00;  // ECC or none
+  b[12] = ddr ? 0x82 : 0x80;  // refresh 7.8 or 15.6 us, self refresh
+  b[13] = 8;                  // x8 devices
   b[14] = ecc ? 8 : 0;
-  b[15] = 1;                            // tCCD
-  b[16] = ddr ? 0x0E : 0x8F;            // burst lengths
+  b[15] = 1;                  // tCCD
+  b[16] = ddr ? 0x0E : 0x8F;  // burst lengths
   b[17] = geo.deviceBanks;
   b[18] = g.casLatencies;
-  b[19] = ddr ? 0x01 : 0x01;            // CS latency
-  b[20] = ddr ? 0x02 : 0x01;            // WE latency
+  b[19] = ddr ? 0x01 : 0x01;  // CS latency
+  b[20] = ddr ? 0x02 : 0x01;  // WE latency
   // Module attributes: differential clock; a registered module adds its
   // registered address and control inputs and the on-card PLL.
   const bool registered = ddr && dimm.form == ModuleForm::Rdimm;
   b[21] = ddr ? (registered ? 0x26 : 0x20) : 0x00;
-  b[22] = ddr ? 0xC0 : 0x0E;            // device attributes
+  b[22] = ddr ? 0xC0 : 0x0E;  // device attributes
   b[23] = g.cycleTime2;
   b[24] = g.accessTime2;
   b[27] = g.tRP;
@@ -360,27 +405,27 @@ std::array<uint8_t, 256> BuildSpdImage(const DimmSpec& dimm) {
   b[29] = g.tRCD;
   b[30] = g.tRAS;
   b[31] = RankDensityBits(dimm.type, dimm.capacityMb / dimm.ranks);
-  b[32] = ddr ? 0x60 : 0x15;            // address/command setup and hold
+  b[32] = ddr ? 0x60 : 0x15;  // address/command setup and hold
   b[33] = ddr ? 0x60 : 0x08;
-  b[34] = ddr ? 0x40 : 0x15;            // data setup and hold
+  b[34] = ddr ? 0x40 : 0x15;  // data setup and hold
   b[35] = ddr ? 0x40 : 0x08;
   if (ddr) {
-    b[41] = 0x37;                       // tRC 55 ns
-    b[42] = 0x46;                       // tRFC 70 ns
-    b[43] = 0x30;                       // tCK max 12 ns
-    b[44] = 0x28;                       // tDQSQ
-    b[45] = 0x50;                       // tQHS
+    b[41] = 0x37;  // tRC 55 ns
+    b[42] = 0x46;  // tRFC 70 ns
+    b[43] = 0x30;  // tCK max 12 ns
+    b[44] = 0x28;  // tDQSQ
+    b[45] = 0x50;  // tQHS
   }
-  b[62] = ddr ? 0x10 : 0x02;            // SPD revision
+  b[62] = ddr ? 0x10 : 0x02;  // SPD revision
   for (size_t i = 0; i < dimm.jedecId.size(); ++i) b[spd::kJedecId + i] = dimm.jedecId[i];
-  b[72] = 0x01;                         // manufacturing location
+  b[72] = 0x01;  // manufacturing location
   spd_fields::PutPartNumber(&b[spd::kPartNumber], dimm.partNumber, spd::kPartNumberLength);
-  b[93] = 0x03;                         // year, week of manufacture
+  b[93] = 0x03;  // year, week of manufacture
   b[94] = 0x17;
   PutSerial(&b[spd::kSerial], dimm.serial);
   if (!ddr) {
     b[126] = g.frequency;
-    b[127] = 0xAD;                      // clock and attribute details
+    b[127] = 0xAD;  // clock and attribute details
   }
   b[spd::kChecksum] = SpdChecksum(b);
   return b;

@@ -32,8 +32,8 @@
 namespace sim {
 
 enum class MemoryType : uint8_t {
-  Sdr = 0x04,  // SDR SDRAM
-  Ddr = 0x07,  // DDR SDRAM
+  Sdr = 0x04,   // SDR SDRAM
+  Ddr = 0x07,   // DDR SDRAM
   Ddr2 = 0x08,  // DDR2 SDRAM
   Ddr3 = 0x0B,  // DDR3 SDRAM
   Ddr4 = 0x0C,  // DDR4 SDRAM
@@ -42,9 +42,9 @@ enum class MemoryType : uint8_t {
 // The module's form as DDR2 byte 20 and DDR3/DDR4 byte 3 state it (DDR2 has
 // none of the last three, DDR4 no Micro-DIMM).
 enum class ModuleForm : uint8_t {
-  Udimm,      // unbuffered DIMM
-  Rdimm,      // registered DIMM
-  SoDimm,     // small-outline DIMM
+  Udimm,   // unbuffered DIMM
+  Rdimm,   // registered DIMM
+  SoDimm,  // small-outline DIMM
   MicroDimm,
   MiniRdimm,
   MiniUdimm,
@@ -57,31 +57,31 @@ enum class ModuleForm : uint8_t {
 // (DDR3: XMP 1.3 in bytes 176-254; DDR4: XMP 2.0 in 384-486). The other
 // times come from the module's JEDEC part, so the profile's clock sets them.
 struct XmpProfile {
-  uint32_t tckPs = 0;          // the clock period in ps: 555 for DDR4-3600, 1071 for DDR3-1866
+  uint32_t tckPs = 0;  // the clock period in ps: 555 for DDR4-3600, 1071 for DDR3-1866
   uint8_t cl = 0, trcd = 0, trp = 0, tras = 0;  // in clocks
-  uint16_t millivolts = 0;     // 1350, 1650
+  uint16_t millivolts = 0;                      // 1350, 1650
   uint8_t dimmsPerChannel = 1;
 };
 
 struct DimmSpec {
   MemoryType type = MemoryType::Ddr;
-  uint32_t capacityMb = 256;   // whole module; a power of two per rank
-  uint8_t ranks = 1;           // physical banks on the module
-  std::string speedGrade;      // "PC100", "PC133", "PC2100", "PC2700", "PC3200", ...
-  uint8_t dataWidth = 64;      // 72 with ECC
-  std::string manufacturer;    // the maker's name, for people
+  uint32_t capacityMb = 256;     // whole module; a power of two per rank
+  uint8_t ranks = 1;             // physical banks on the module
+  std::string speedGrade;        // "PC100", "PC133", "PC2100", "PC2700", "PC3200", ...
+  uint8_t dataWidth = 64;        // 72 with ECC
+  std::string manufacturer;      // the maker's name, for people
   std::vector<uint8_t> jedecId;  // continuation codes (0x7F) then the maker's code
-  std::string partNumber;      // at most 18 characters (DDR4: 20)
+  std::string partNumber;        // at most 18 characters (DDR4: 20)
   uint32_t serial = 0;
 
   // DDR2, DDR3 and DDR4 only.
   ModuleForm form = ModuleForm::Udimm;
-  uint8_t deviceWidth = 8;     // bits of each DRAM device: 4, 8 or 16
+  uint8_t deviceWidth = 8;             // bits of each DRAM device: 4, 8 or 16
   std::vector<uint8_t> dramJedecId{};  // DDR3, DDR4: the DRAM maker; empty: the module's maker
-  bool lowVoltage = false;     // DDR3: operable at 1.35 V as well as 1.5 V
-  bool thermalSensor = false;  // DDR3, DDR4: a thermal sensor on the module
-  bool extendedTemperature = false;  // DDR3: 0-95 C with the doubled refresh rate
-  bool crcOver126Bytes = false;      // DDR3: the CRC covers bytes 0-125, not 0-116
+  bool lowVoltage = false;             // DDR3: operable at 1.35 V as well as 1.5 V
+  bool thermalSensor = false;          // DDR3, DDR4: a thermal sensor on the module
+  bool extendedTemperature = false;    // DDR3: 0-95 C with the doubled refresh rate
+  bool crcOver126Bytes = false;        // DDR3: the CRC covers bytes 0-125, not 0-116
   // DDR3, DDR4: year (2000-2099) and week of manufacture; 0 gives the
   // type's usual date (DDR3 2011 week 22, DDR4 2018 week 12).
   uint16_t year = 0;
@@ -91,8 +91,8 @@ struct DimmSpec {
   std::vector<XmpProfile> xmp{};
 
   // DDR4 only.
-  uint8_t dies = 1;            // dies in each package: above 1 a 3DS stack (2, 4 or 8)
-  uint8_t casLatency = 0;      // CL = nRCD = nRP of the bin; 0: the grade's usual bin
+  uint8_t dies = 1;        // dies in each package: above 1 a 3DS stack (2, 4 or 8)
+  uint8_t casLatency = 0;  // CL = nRCD = nRP of the bin; 0: the grade's usual bin
 };
 
 // Geometry the builder derives from the facts (SDR and DDR: x8 devices, 4
@@ -119,10 +119,10 @@ constexpr uint8_t kConfigType = 11;
 constexpr uint8_t kDeviceBanks = 17;
 constexpr uint8_t kRankDensity = 31;
 constexpr uint8_t kChecksum = 63;
-constexpr uint8_t kJedecId = 64;      // 8 bytes
-constexpr uint8_t kPartNumber = 73;   // 18 bytes, blank padded
+constexpr uint8_t kJedecId = 64;     // 8 bytes
+constexpr uint8_t kPartNumber = 73;  // 18 bytes, blank padded
 constexpr uint8_t kPartNumberLength = 18;
-constexpr uint8_t kSerial = 95;       // 4 bytes
+constexpr uint8_t kSerial = 95;  // 4 bytes
 }  // namespace spd
 
 // The first 256 bytes of the EEPROM (for DDR4 its page 0).

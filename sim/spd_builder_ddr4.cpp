@@ -29,11 +29,51 @@ struct Ddr4Grade {
 
 constexpr Ddr4Grade kDdr4Grades[] = {
     {"PC4-12800", 6, 10, 0, 11, 12, 35000, {5000, 6000}, {6000, 7500}, 6250, {20000, 25000, 35000}},
-    {"PC4-14900", 7, 9, -54, 13, 14, 34000, {4200, 5300}, {5300, 6400}, 5355, {17000, 23000, 30000}},
-    {"PC4-17000", 8, 8, -62, 15, 16, 33000, {3700, 5300}, {5300, 6400}, 5355, {15000, 21000, 30000}},
-    {"PC4-19200", 9, 7, -42, 17, 18, 32000, {3300, 5300}, {4900, 6400}, 5000, {13000, 21000, 30000}},
+    {"PC4-14900",
+     7,
+     9,
+     -54,
+     13,
+     14,
+     34000,
+     {4200, 5300},
+     {5300, 6400},
+     5355,
+     {17000, 23000, 30000}},
+    {"PC4-17000",
+     8,
+     8,
+     -62,
+     15,
+     16,
+     33000,
+     {3700, 5300},
+     {5300, 6400},
+     5355,
+     {15000, 21000, 30000}},
+    {"PC4-19200",
+     9,
+     7,
+     -42,
+     17,
+     18,
+     32000,
+     {3300, 5300},
+     {4900, 6400},
+     5000,
+     {13000, 21000, 30000}},
     {"PC4-21300", 10, 6, 0, 19, 20, 32000, {3000, 5300}, {4900, 6400}, 5000, {12000, 21000, 30000}},
-    {"PC4-23400", 11, 6, -68, 21, 22, 32000, {2700, 5300}, {4900, 6400}, 5000, {10875, 21000, 30000}},
+    {"PC4-23400",
+     11,
+     6,
+     -68,
+     21,
+     22,
+     32000,
+     {2700, 5300},
+     {4900, 6400},
+     5000,
+     {10875, 21000, 30000}},
     {"PC4-25600", 12, 5, 0, 22, 24, 32000, {2500, 5300}, {4900, 6400}, 5000, {10000, 21000, 30000}},
 };
 
@@ -75,22 +115,22 @@ void PutModuleSection(uint8_t* b, const DimmSpec& dimm) {
                      dimm.form == ModuleForm::SoRdimm72;
   const bool buffered = dimm.form == ModuleForm::Rdimm || dimm.form == ModuleForm::MiniRdimm ||
                         dimm.form == ModuleForm::SoRdimm72 || dimm.form == ModuleForm::Lrdimm;
-  b[128] = small ? 0x0F : 0x11;     // 30 or 32 mm high
-  b[129] = 0x11;                    // 2 mm front and back
+  b[128] = small ? 0x0F : 0x11;           // 30 or 32 mm high
+  b[129] = 0x11;                          // 2 mm front and back
   b[130] = dimm.ranks > 1 ? 0x01 : 0x00;  // raw card B or A, revision 0
   if (!buffered) {
     b[131] = dimm.ranks > 1 ? 0x01 : 0x00;  // rank 1 mirrored
     return;
   }
-  b[131] = 0x05;                    // one register, one row of devices
-  b[133] = 0x80;                    // register maker: bank 1, 0xB3
+  b[131] = 0x05;  // one register, one row of devices
+  b[133] = 0x80;  // register maker: bank 1, 0xB3
   b[134] = 0xB3;
   b[135] = 0x31;
   b[136] = dimm.ranks > 1 ? 0x01 : 0x00;
-  b[137] = 0x55;                    // moderate drive on CKE, ODT, C/A, CS
+  b[137] = 0x55;  // moderate drive on CKE, ODT, C/A, CS
   b[138] = 0x05;
   if (dimm.form == ModuleForm::Lrdimm) {
-    b[139] = 0x01;                  // data buffer revision
+    b[139] = 0x01;                                    // data buffer revision
     for (size_t i = 140; i <= 144; ++i) b[i] = 0x1D;  // VrefDQ
     b[145] = 0x11;
     b[146] = 0x11;
@@ -120,29 +160,30 @@ std::vector<uint8_t> BuildDdr4Contents(const DimmSpec& dimm) {
   const bool x16 = dimm.deviceWidth == 16;
   const bool ecc = dimm.dataWidth == 72;
   // tRFC1, tRFC2, tRFC4 in ns by die density, 2 Gb ... 16 Gb.
-  static constexpr uint32_t kTrfcNs[4][3] = {{160, 110, 90}, {260, 160, 110}, {350, 260, 160}, {550, 350, 260}};
+  static constexpr uint32_t kTrfcNs[4][3] = {
+      {160, 110, 90}, {260, 160, 110}, {350, 260, 160}, {550, 350, 260}};
   const uint32_t* tRFC = kTrfcNs[dieLog - 31];
   const std::vector<uint8_t>& dram = dimm.dramJedecId.empty() ? dimm.jedecId : dimm.dramJedecId;
 
   std::vector<uint8_t> image(512, 0x00);
   uint8_t* b = image.data();
-  b[0] = 0x23;                          // 384 bytes used of 512
-  b[1] = 0x11;                          // SPD revision 1.1
+  b[0] = 0x23;  // 384 bytes used of 512
+  b[1] = 0x11;  // SPD revision 1.1
   b[2] = static_cast<uint8_t>(MemoryType::Ddr4);
   b[3] = kForm[form];
   // Bank groups (4, x16 2) of 4 banks, die density 256 Mb << n.
   b[4] = static_cast<uint8_t>((x16 ? 0x40 : 0x80) | (dieLog - 28));
   b[5] = static_cast<uint8_t>(((geo.rowBits - 12) << 3) | (geo.columnBits - 9));
   if (dimm.dies > 1) b[6] = static_cast<uint8_t>(0x82 | (dimm.dies - 1) << 4);  // 3DS stack
-  b[7] = 0x08;                          // unlimited activations
-  b[9] = 0x60;                          // post-package repair, soft repair
-  b[11] = 0x03;                         // 1.2 V operable and endurant
+  b[7] = 0x08;   // unlimited activations
+  b[9] = 0x60;   // post-package repair, soft repair
+  b[11] = 0x03;  // 1.2 V operable and endurant
   b[12] = static_cast<uint8_t>(((dimm.ranks - 1) << 3) | (Log2(dimm.deviceWidth) - 2));
   b[13] = static_cast<uint8_t>(0x03 | (ecc ? 0x08 : 0));
   b[14] = dimm.thermalSensor ? 0x80 : 0x00;
   b[18] = g.tCK;
   b[125] = static_cast<uint8_t>(g.tCKFine);
-  b[19] = 12;                           // tCK max 1.5 ns
+  b[19] = 12;  // tCK max 1.5 ns
   // CAS latencies 9 up to the grade's highest: bit n = CL 7 + n.
   uint32_t cas = 0;
   for (unsigned c = 9; c <= maxCl; ++c) cas |= 1u << (c - 7);
@@ -152,7 +193,8 @@ std::vector<uint8_t> BuildDdr4Contents(const DimmSpec& dimm) {
   PutTime(b, 26, 121, tAA);
   PutTime12(b, 27, 0, 28, g.tRAS);
   PutTime12(b, 27, 4, 29, g.tRAS + tAA);
-  b[120] = static_cast<uint8_t>(static_cast<int8_t>((g.tRAS + tAA) - ((g.tRAS + tAA + 124) / 125) * 125));
+  b[120] = static_cast<uint8_t>(
+      static_cast<int8_t>((g.tRAS + tAA) - ((g.tRAS + tAA + 124) / 125) * 125));
   Put16(b, 30, tRFC[0] * 1000);
   Put16(b, 32, tRFC[1] * 1000);
   Put16(b, 34, tRFC[2] * 1000);
@@ -160,9 +202,9 @@ std::vector<uint8_t> BuildDdr4Contents(const DimmSpec& dimm) {
   PutTime(b, 38, 119, g.tRRD_S[x16] > 4 * tCK ? g.tRRD_S[x16] : 4 * tCK);
   PutTime(b, 39, 118, g.tRRD_L[x16] > 4 * tCK ? g.tRRD_L[x16] : 4 * tCK);
   PutTime(b, 40, 117, g.tCCD_L);
-  PutTime12(b, 41, 0, 42, 15000);       // tWR
-  PutTime12(b, 43, 0, 44, 2500);        // tWTR_S
-  PutTime12(b, 43, 4, 45, 7500);        // tWTR_L
+  PutTime12(b, 41, 0, 42, 15000);  // tWR
+  PutTime12(b, 43, 0, 44, 2500);   // tWTR_S
+  PutTime12(b, 43, 4, 45, 7500);   // tWTR_L
   spd_fields::PutCrc(b, 0, 126, 126);
 
   PutModuleSection(b, dimm);
@@ -176,7 +218,7 @@ std::vector<uint8_t> BuildDdr4Contents(const DimmSpec& dimm) {
   spd_fields::PutPartNumber(&b[329], dimm.partNumber, 20);
   b[350] = WithOddParity(static_cast<uint8_t>(dram.size() - 1));
   b[351] = dram.back();
-  b[352] = 0xFF;                        // DRAM stepping not given
+  b[352] = 0xFF;  // DRAM stepping not given
   PutXmpProfiles(dimm, b);
   return image;
 }

@@ -15,11 +15,15 @@ void PutFine(uint8_t* b, size_t medium, size_t fine, uint32_t ps) {
   b[fine] = static_cast<uint8_t>(static_cast<int8_t>(ps - units * 125));
 }
 
-uint32_t UnitsUp(uint32_t ps) { return (ps + 124) / 125; }
+uint32_t UnitsUp(uint32_t ps) {
+  return (ps + 124) / 125;
+}
 
 // tRAS, which has no fine offset: whole clocks in 125 ps units rounded down,
 // still longer than one clock fewer, so a reader rounds it up to the clocks.
-uint32_t UnitsDown(uint32_t ps) { return ps / 125; }
+uint32_t UnitsDown(uint32_t ps) {
+  return ps / 125;
+}
 
 // tRAS (low nibble) and tRC (high nibble, with its fine offset) as 12-bit counts.
 void PutTrasTrc(uint8_t* b, size_t nibbles, size_t tras, size_t trc, size_t trcFine,
@@ -37,7 +41,8 @@ void PutTrasTrc(uint8_t* b, size_t nibbles, size_t tras, size_t trc, size_t trcF
 // whose bit 0 is CL `lowest`.
 uint32_t CasMap(uint8_t cl, unsigned span, unsigned lowest) {
   uint32_t map = 0;
-  for (unsigned c = cl > lowest + span ? cl - span : lowest; c <= cl; ++c) map |= 1u << (c - lowest);
+  for (unsigned c = cl > lowest + span ? cl - span : lowest; c <= cl; ++c)
+    map |= 1u << (c - lowest);
   return map;
 }
 
@@ -62,7 +67,8 @@ void PutDdr3(const DimmSpec& dimm, uint8_t* b) {
     const XmpProfile& p = dimm.xmp[i];
     const size_t o = 35 * i;  // profile 2 lies 35 bytes after profile 1
     if (p.cl < 4 || p.cl > 18) throw std::invalid_argument("DDR3 XMP CAS latency");
-    if (p.millivolts % 50 != 0 || p.millivolts >= 4000) throw std::invalid_argument("DDR3 XMP voltage");
+    if (p.millivolts % 50 != 0 || p.millivolts >= 4000)
+      throw std::invalid_argument("DDR3 XMP voltage");
     b[180 + 2 * i] = 1;  // medium time base 1/8 ns
     b[181 + 2 * i] = 8;
     b[185 + o] = static_cast<uint8_t>((p.millivolts / 1000) << 5 | p.millivolts % 1000 / 50);
@@ -77,13 +83,13 @@ void PutDdr3(const DimmSpec& dimm, uint8_t* b) {
     PutFine(b, 192 + o, 214 + o, p.trcd * p.tckPs);
     b[193 + o] = static_cast<uint8_t>(UnitsUp(15000));  // tWR
     PutTrasTrc(b, 194 + o, 195 + o, 196 + o, 215 + o, p);
-    b[199 + o] = b[24];                                  // tRFC of the JEDEC part
+    b[199 + o] = b[24];  // tRFC of the JEDEC part
     b[200 + o] = b[25];
-    b[201 + o] = static_cast<uint8_t>(UnitsUp(7500));    // tRTP
-    b[202 + o] = static_cast<uint8_t>(UnitsUp(6000));    // tRRD
-    b[203 + o] = b[28];                                  // tFAW of the JEDEC part
+    b[201 + o] = static_cast<uint8_t>(UnitsUp(7500));  // tRTP
+    b[202 + o] = static_cast<uint8_t>(UnitsUp(6000));  // tRRD
+    b[203 + o] = b[28];                                // tFAW of the JEDEC part
     b[204 + o] = b[29];
-    b[205 + o] = static_cast<uint8_t>(UnitsUp(7500));    // tWTR
+    b[205 + o] = static_cast<uint8_t>(UnitsUp(7500));  // tWTR
   }
 }
 
@@ -96,7 +102,8 @@ void PutDdr4(const DimmSpec& dimm, uint8_t* b) {
     const XmpProfile& p = dimm.xmp[i];
     const size_t P = 393 + 47 * i;
     if (p.cl < 7 || p.cl > 36) throw std::invalid_argument("DDR4 XMP CAS latency");
-    if (p.millivolts % 10 != 0 || p.millivolts >= 2000) throw std::invalid_argument("DDR4 XMP voltage");
+    if (p.millivolts % 10 != 0 || p.millivolts >= 2000)
+      throw std::invalid_argument("DDR4 XMP voltage");
     b[P] = static_cast<uint8_t>((p.millivolts / 1000) << 7 | p.millivolts % 1000 / 10);
     PutFine(b, P + 3, P + 38, p.tckPs);
     const uint32_t cas = CasMap(p.cl, 8, 7);
@@ -108,7 +115,7 @@ void PutDdr4(const DimmSpec& dimm, uint8_t* b) {
     for (int k = 0; k < 6; ++k) b[P + 14 + k] = b[30 + k];  // tRFC1, 2, 4 of the JEDEC part
     b[P + 20] = b[36] & 0x0F;                               // tFAW
     b[P + 21] = b[37];
-    b[P + 22] = b[38];                                      // tRRD_S, tRRD_L
+    b[P + 22] = b[38];  // tRRD_S, tRRD_L
     b[P + 33] = b[119];
     b[P + 23] = b[39];
     b[P + 32] = b[118];

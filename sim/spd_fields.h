@@ -41,7 +41,9 @@ inline void PutSerial(uint8_t* b, uint32_t serial) {
   for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(serial >> (8 * i));
 }
 
-inline uint8_t Bcd(unsigned value) { return static_cast<uint8_t>((value / 10 % 10) << 4 | value % 10); }
+inline uint8_t Bcd(unsigned value) {
+  return static_cast<uint8_t>((value / 10 % 10) << 4 | value % 10);
+}
 
 // Year (last two digits) and week in BCD; the defaults where the facts give none.
 inline void PutDate(uint8_t* b, const DimmSpec& dimm, unsigned defaultYear, unsigned defaultWeek) {
@@ -56,7 +58,8 @@ inline uint16_t Crc16(const uint8_t* data, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     crc ^= static_cast<uint16_t>(data[i] << 8);
     for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : static_cast<uint16_t>(crc << 1);
+      crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021)
+                           : static_cast<uint16_t>(crc << 1);
     }
   }
   return crc;

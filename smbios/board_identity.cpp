@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr uint8_t kMakerIndexOffset = 0x04;    // string numbers, as in the report
+constexpr uint8_t kMakerIndexOffset = 0x04;  // string numbers, as in the report
 constexpr uint8_t kProductIndexOffset = 0x05;
 
 // Whether `want` stands anywhere in the zero-terminated `text`.

@@ -33,4 +33,6 @@ bool MemoryIsDdr4InTable(const SmbiosTableRef& table) {
   return ddr4;
 }
 
-bool SmbiosMemoryIsDdr4() { return MemoryIsDdr4InTable(LookupSmbiosTable(nullptr)); }
+bool SmbiosMemoryIsDdr4() {
+  return MemoryIsDdr4InTable(LookupSmbiosTable(nullptr));
+}

@@ -30,7 +30,7 @@ struct SmbiosCache {
   // What the fill found wrong, kept for the first query: the fill may be run
   // by discovery's look at the board identity, which reports nothing.
   OpStatus FillStatus;
-  uint32_t FillReported;    // 1 once a query has been given FillStatus
+  uint32_t FillReported;  // 1 once a query has been given FillStatus
 };
 
 // The fields of an SMBIOS 2.x entry point that the locator uses.

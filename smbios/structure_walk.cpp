@@ -42,7 +42,8 @@ bool NextStructure(StructureWalk* walk, SmbiosStructure* structure) {
   const uint8_t* start = t.Table + walk->Offset;
   // A broken header (cut off, or claiming to be shorter than itself) gives no
   // way to the next structure: the walk ends there.
-  if (available < kStructureHeaderLength || start[kFormattedLengthOffset] < kStructureHeaderLength) {
+  if (available < kStructureHeaderLength ||
+      start[kFormattedLengthOffset] < kStructureHeaderLength) {
     walk->Offset = t.Length;
     return false;
   }

@@ -14,7 +14,7 @@ constexpr uint32_t kBiosAreaLength = 0x10000;
 constexpr uint32_t kEntryPointAlignment = 16;
 
 // SMBIOS 2.x entry point, in the order of its bytes (only these are used).
-constexpr uint32_t kAnchorOffset = 0x00;          // "_SM_" read as one dword
+constexpr uint32_t kAnchorOffset = 0x00;  // "_SM_" read as one dword
 constexpr uint32_t kAnchor = 0x5F4D535Fu;
 constexpr uint32_t kTableLengthOffset = 0x16;     // 16 bits: bytes in the table
 constexpr uint32_t kTableAddressOffset = 0x18;    // 32 bits: physical address

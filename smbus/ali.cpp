@@ -48,9 +48,13 @@ constexpr uint16_t Port(uint32_t ioBase, uint16_t offset) {
   return static_cast<uint16_t>(ioBase + offset);
 }
 
-AliContext* ContextOf(void* context) { return static_cast<AliContext*>(context); }
+AliContext* ContextOf(void* context) {
+  return static_cast<AliContext*>(context);
+}
 
-void ALI_ReleaseDevice(void* context) { PoolFree(context); }
+void ALI_ReleaseDevice(void* context) {
+  PoolFree(context);
+}
 
 void ALI_SelectSegment(void* context, uint32_t segment) {
   if (segment != kSwitchedSegment) return;
@@ -62,7 +66,8 @@ void ALI_DeselectSegment(void* context, uint32_t segment) {
   ALI_SetSegmentBits(ContextOf(context)->FunctionLocation, 0);
 }
 
-constexpr SmbusOps kOps = {.Transfer = &ALI_Transfer, .ReleaseDevice = &ALI_ReleaseDevice,
+constexpr SmbusOps kOps = {.Transfer = &ALI_Transfer,
+                           .ReleaseDevice = &ALI_ReleaseDevice,
                            .SelectSegment = &ALI_SelectSegment,
                            .DeselectSegment = &ALI_DeselectSegment};
 
@@ -117,7 +122,9 @@ void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
   PortWriteByte(Port(ioBase, kStart), kStartValue);
 }
 
-uint8_t ReadStatus(uint32_t ioBase) { return PortReadByte(Port(ioBase, kStatus)); }
+uint8_t ReadStatus(uint32_t ioBase) {
+  return PortReadByte(Port(ioBase, kStatus));
+}
 
 uint8_t WaitForEnd(uint32_t ioBase) {
   return host_status::WaitUntilFinished<uint8_t>(kStatusBits,
@@ -137,20 +144,36 @@ void Kill(uint32_t ioBase, uint8_t kill, uint8_t timeoutReset) {
   ALI_ResetStatus(ioBase);
 }
 
-void KillM15x3(uint32_t ioBase) { Kill(ioBase, kM15x3Abort, kM15x3TimeoutReset); }
-void KillM1535(uint32_t ioBase) { Kill(ioBase, kM1535Kill, kM1535TimeoutReset); }
+void KillM15x3(uint32_t ioBase) {
+  Kill(ioBase, kM15x3Abort, kM15x3TimeoutReset);
+}
+void KillM1535(uint32_t ioBase) {
+  Kill(ioBase, kM1535Kill, kM1535TimeoutReset);
+}
 
 // The two bridges differ only in the bits their kill writes.
-constexpr smbus_host::TransactionSteps<uint8_t> kStepsM15x3 = {
-    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &ALI_WaitForBusReady,
-    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
-    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForEnd, .LeftBits = kLeftBits,
-    .ClearLeft = &ALI_ResetStatus, .Kill = &KillM15x3};
-constexpr smbus_host::TransactionSteps<uint8_t> kStepsM1535 = {
-    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &ALI_WaitForBusReady,
-    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
-    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForEnd, .LeftBits = kLeftBits,
-    .ClearLeft = &ALI_ResetStatus, .Kill = &KillM1535};
+constexpr smbus_host::TransactionSteps<uint8_t> kStepsM15x3 = {.Bits = kStatusBits,
+                                                               .CallerWaitedForIdle = false,
+                                                               .WaitIdle = &ALI_WaitForBusReady,
+                                                               .Program = &Program,
+                                                               .AfterPoll = nullptr,
+                                                               .ReadSettleMs = kReadSettleMs,
+                                                               .WriteSettleMs = kWriteSettleMs,
+                                                               .WaitDone = &WaitForEnd,
+                                                               .LeftBits = kLeftBits,
+                                                               .ClearLeft = &ALI_ResetStatus,
+                                                               .Kill = &KillM15x3};
+constexpr smbus_host::TransactionSteps<uint8_t> kStepsM1535 = {.Bits = kStatusBits,
+                                                               .CallerWaitedForIdle = false,
+                                                               .WaitIdle = &ALI_WaitForBusReady,
+                                                               .Program = &Program,
+                                                               .AfterPoll = nullptr,
+                                                               .ReadSettleMs = kReadSettleMs,
+                                                               .WriteSettleMs = kWriteSettleMs,
+                                                               .WaitDone = &WaitForEnd,
+                                                               .LeftBits = kLeftBits,
+                                                               .ClearLeft = &ALI_ResetStatus,
+                                                               .Kill = &KillM1535};
 
 }  // namespace
 

@@ -15,16 +15,20 @@ namespace {
 // not asked for.
 constexpr host_status::HostStatusBits kIdleBits = {kStatusBusy, 0, kStatusErrorMask};
 // Control 2's bits besides the size, start and kill: written as read.
-constexpr uint8_t kControl2Keep = static_cast<uint8_t>(~(kControl2SizeMask | kControl2Start |
-                                                         kControl2Kill));
+constexpr uint8_t kControl2Keep =
+    static_cast<uint8_t>(~(kControl2SizeMask | kControl2Start | kControl2Kill));
 
-uint16_t Port(uint32_t ioBase, uint8_t offset) { return static_cast<uint16_t>(ioBase + offset); }
+uint16_t Port(uint32_t ioBase, uint8_t offset) {
+  return static_cast<uint16_t>(ioBase + offset);
+}
 
 uint32_t BaseOf(void* context) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context));
 }
 
-uint8_t ReadStatus(uint32_t ioBase) { return PortReadByte(Port(ioBase, kHostStatus)); }
+uint8_t ReadStatus(uint32_t ioBase) {
+  return PortReadByte(Port(ioBase, kHostStatus));
+}
 
 // The end of every transfer: the status cleared, then the verdict on the
 // final one.
@@ -49,7 +53,8 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
 constexpr ChipDescriptor kM1563 = DrivenBy(
     0, {.BaseRegister = 0x80, .BaseMask = 0xFFF0, .EnableRegister = 0x80, .EnableBits = 0x03});
 constexpr ChipId kM1563Ids[] = {
-    {.DeviceId = 0x1563, .Message = "smbcore: Found ALi M1563 rev=%02X\n",
+    {.DeviceId = 0x1563,
+     .Message = "smbcore: Found ALi M1563 rev=%02X\n",
      .Args = MessageArgs::Revision},
 };
 constexpr ChipGroup kGroups[] = {
@@ -71,7 +76,9 @@ uint8_t WaitForBusReady(uint32_t ioBase) {
   return host_status::WaitWhileBusy<uint8_t>(kIdleBits, [ioBase] { return ReadStatus(ioBase); });
 }
 
-void ResetStatus(uint32_t ioBase) { PortWriteByte(Port(ioBase, kHostStatus), ReadStatus(ioBase)); }
+void ResetStatus(uint32_t ioBase) {
+  PortWriteByte(Port(ioBase, kHostStatus), ReadStatus(ioBase));
+}
 
 namespace {
 
@@ -103,10 +110,13 @@ uint8_t KillOrReset(uint32_t ioBase, uint8_t final) {
   return final;
 }
 
-constexpr smbus_host::TransactionSteps<uint8_t> kSteps = {
-    .Bits = kIdleBits, .CallerWaitedForIdle = false, .WaitIdle = &WaitForBusReady,
-    .Program = &Program, .AfterPoll = &KillOrReset, .ReadSettleMs = kReadSettleMs,
-    .WriteSettleMs = kWriteSettleMs};
+constexpr smbus_host::TransactionSteps<uint8_t> kSteps = {.Bits = kIdleBits,
+                                                          .CallerWaitedForIdle = false,
+                                                          .WaitIdle = &WaitForBusReady,
+                                                          .Program = &Program,
+                                                          .AfterPoll = &KillOrReset,
+                                                          .ReadSettleMs = kReadSettleMs,
+                                                          .WriteSettleMs = kWriteSettleMs};
 
 }  // namespace
 

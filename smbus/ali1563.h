@@ -42,9 +42,9 @@ constexpr uint8_t kControl2SizeMask = 7 << 3;
 constexpr uint8_t kControl2Start = 0x40;
 constexpr uint8_t kControl2Kill = 0x04;
 
-constexpr int32_t kReadSettleMs = 1;    // after the start, before the first poll
+constexpr int32_t kReadSettleMs = 1;  // after the start, before the first poll
 constexpr int32_t kWriteSettleMs = 100;
-constexpr int32_t kKillSettleMs = 1;    // after the kill, before its status is read
+constexpr int32_t kKillSettleMs = 1;  // after the kill, before its status is read
 
 // The family's object: the ALi/ULi M1563. Its acquire stores the base and
 // fills the slots; -1 (controller untouched, no port touched) when the base

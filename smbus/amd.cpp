@@ -48,8 +48,8 @@ uint32_t NforceRangeBase(PciLocation function) {
 }
 
 // `rowBase`: the base discovery read from the row's register `rowRegister`.
-int32_t AcquireNforce(SmbusController* controller, const ChipDescriptor& chip,
-                      PciLocation function, uint32_t rowBase) {
+int32_t AcquireNforce(SmbusController* controller, const ChipDescriptor& chip, PciLocation function,
+                      uint32_t rowBase) {
   const uint8_t rowRegister = chip.BaseRegister;
   const uint32_t base14 = NforceRangeBase(function);
   const bool usable14 = host_status::UsableIoBase(base14, kHostCommand);
@@ -80,14 +80,16 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
 constexpr uint8_t kAmdBaseRegister = 0x58;  // the PM I/O base; the block at +0xE0
 constexpr uint8_t kAmdEnableRegister = 0x41;
 constexpr uint8_t kAmdIoEnable = 0x80;
-constexpr ChipDescriptor kAmd756 = DrivenBy(
-    0, {.BaseRegister = kAmdBaseRegister, .BaseMask = 0xFF00,
-        .EnableRegister = kAmdEnableRegister, .EnableBits = kAmdIoEnable});
+constexpr ChipDescriptor kAmd756 = DrivenBy(0, {.BaseRegister = kAmdBaseRegister,
+                                                .BaseMask = 0xFF00,
+                                                .EnableRegister = kAmdEnableRegister,
+                                                .EnableBits = kAmdIoEnable});
 // The nForce's BAR points 0xE0 past the block the AMD layout counts from;
 // the acquire takes the range at 0x14 first where the modules answer there.
-constexpr ChipDescriptor kNforce = DrivenBy(
-    0, {.BaseRegister = 0x10, .BaseMask = 0xFFF0, .BaseSubtract = kGlobalStatus,
-        .Quirks = kQuirkNforceRanges});
+constexpr ChipDescriptor kNforce = DrivenBy(0, {.BaseRegister = 0x10,
+                                                .BaseMask = 0xFFF0,
+                                                .BaseSubtract = kGlobalStatus,
+                                                .Quirks = kQuirkNforceRanges});
 
 constexpr uint16_t kVendorAmd = 0x1022, kVendorNvidia = 0x10DE;
 // AMD-756, -766, -768 power management; the AMD-8111's ACPI function.
@@ -96,7 +98,9 @@ constexpr ChipId kAmdIds[] = {
 constexpr ChipId kNforceIds[] = {{.DeviceId = 0x01B4}};
 constexpr ChipGroup kGroups[] = {
     {.VendorId = kVendorAmd, .Chip = &kAmd756, .Ids = kAmdIds, .IdCount = CountOf(kAmdIds)},
-    {.VendorId = kVendorNvidia, .Chip = &kNforce, .Ids = kNforceIds,
+    {.VendorId = kVendorNvidia,
+     .Chip = &kNforce,
+     .Ids = kNforceIds,
      .IdCount = CountOf(kNforceIds)},
 };
 
@@ -123,7 +127,9 @@ void ResetStatus(uint32_t ioBase) {
 
 namespace {
 
-uint16_t ReadStatus(uint32_t ioBase) { return PortReadWord(Port(ioBase, kGlobalStatus)); }
+uint16_t ReadStatus(uint32_t ioBase) {
+  return PortReadWord(Port(ioBase, kGlobalStatus));
+}
 
 uint16_t WaitForCycleEnd(uint32_t ioBase) {
   return host_status::WaitUntilFinished<uint16_t>(kStatusBits,
@@ -153,17 +159,24 @@ void Program(uint32_t ioBase, const smbus_host::Transaction& t) {
 
 // Done and error bits someone else left are cleared before the start.
 constexpr smbus_host::TransactionSteps<uint16_t> kSteps = {
-    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &WaitForBusReady,
-    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
-    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForCycleEnd,
-    .LeftBits = kStatusErrorMask | kStatusDone, .ClearLeft = &ResetStatus, .Kill = &Abort};
+    .Bits = kStatusBits,
+    .CallerWaitedForIdle = false,
+    .WaitIdle = &WaitForBusReady,
+    .Program = &Program,
+    .AfterPoll = nullptr,
+    .ReadSettleMs = kReadSettleMs,
+    .WriteSettleMs = kWriteSettleMs,
+    .WaitDone = &WaitForCycleEnd,
+    .LeftBits = kStatusErrorMask | kStatusDone,
+    .ClearLeft = &ResetStatus,
+    .Kill = &Abort};
 
 // Starts the transaction and returns the status after it. A host that does
 // not become idle is not started: its busy status is returned as it is.
 uint16_t CallSMBus(uint32_t ioBase, uint16_t protocol, uint8_t slave, uint8_t command,
                    uint8_t isRead) {
-  return smbus_host::RunTransaction(
-      kSteps, ioBase, {static_cast<uint8_t>(protocol), slave, command, isRead, 0});
+  return smbus_host::RunTransaction(kSteps, ioBase,
+                                    {static_cast<uint8_t>(protocol), slave, command, isRead, 0});
 }
 
 }  // namespace
@@ -178,9 +191,9 @@ int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uin
   }
   const bool write = op == SmbusOp::WriteByte;
   if (write) PortWriteWord(Port(base, kHostData), static_cast<uint8_t>(*data));
-  const uint16_t final = CallSMBus(base, op == SmbusOp::ReadWord ? kProtocolWordData
-                                                                 : kProtocolByteData,
-                                   slave, command, write ? 0 : 1);
+  const uint16_t final =
+      CallSMBus(base, op == SmbusOp::ReadWord ? kProtocolWordData : kProtocolByteData, slave,
+                command, write ? 0 : 1);
   if (op == SmbusOp::ReadWord) *data = PortReadWord(Port(base, kHostData));
   if (op == SmbusOp::ReadByte) *data = static_cast<uint8_t>(PortReadWord(Port(base, kHostData)));
   ResetStatus(base);

@@ -36,16 +36,16 @@ constexpr uint32_t kChipSpdWriteDisable = DIMMIO_CHIP_SPD_WRITE_DISABLE;
 static_assert(kChipPageTransfers == DIMMIO_CHIP_PAGE_TRANSFERS);
 
 struct ChipDescriptor {
-  uint8_t BaseRegister = 0;   // configuration dword holding the I/O base; 0: the back-end finds it
+  uint8_t BaseRegister = 0;  // configuration dword holding the I/O base; 0: the back-end finds it
   uint32_t BaseMask = 0;
   uint32_t BaseSubtract = 0;  // taken off after masking (unsigned 32-bit)
   // A configuration byte whose EnableBits must all be set for the host to
   // answer; with one clear the back-end is not set up (no port touched).
   uint8_t EnableRegister = 0;
-  uint8_t EnableBits = 0;     // 0: nothing to check
+  uint8_t EnableBits = 0;  // 0: nothing to check
   SegmentSwitch Segments = SegmentSwitch::None;
-  uint32_t Traits = 0;        // kChip* bits, public
-  uint32_t Quirks = 0;        // the family's own named bits (its header lists them)
+  uint32_t Traits = 0;  // kChip* bits, public
+  uint32_t Quirks = 0;  // the family's own named bits (its header lists them)
 };
 
 // The traits the chipset record carries for `chip`.

@@ -6,11 +6,11 @@
 
 namespace {
 
-constexpr uint8_t kReadFlag = 0x01;          // bit 0 of the address byte
-constexpr int32_t kAckReadingStep = 10;      // I2C_WaitAck counts each reading as 10
-constexpr uint32_t kPollRetries = 100;       // completion poll after a write, 1 ms apart
+constexpr uint8_t kReadFlag = 0x01;      // bit 0 of the address byte
+constexpr int32_t kAckReadingStep = 10;  // I2C_WaitAck counts each reading as 10
+constexpr uint32_t kPollRetries = 100;   // completion poll after a write, 1 ms apart
 constexpr int32_t kPollIntervalMs = 1;
-constexpr uint8_t kPollByte = 0x00;          // sent to the device once the poll is acknowledged
+constexpr uint8_t kPollByte = 0x00;  // sent to the device once the poll is acknowledged
 // A slave left in the middle of sending a byte lets SDA go within nine clocks
 // (at the latest at its acknowledge bit).
 constexpr uint32_t kRecoveryClocks = 9;
@@ -39,7 +39,9 @@ bool RecoverBus(I2cBus* bus) {
   return true;
 }
 
-uint8_t AddressByte(uint8_t slave) { return static_cast<uint8_t>(slave << 1); }
+uint8_t AddressByte(uint8_t slave) {
+  return static_cast<uint8_t>(slave << 1);
+}
 
 int32_t Fail(OpStatus* status, uint32_t hwCode, uint32_t detail) {
   SetHwFailure(status, hwCode, detail);
@@ -110,8 +112,7 @@ uint8_t I2C_ReceiveByte(I2cBus* bus, uint8_t lastByte) {
 
 namespace {
 
-int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint8_t* value) {
+int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t* value) {
   auto* bus = static_cast<I2cBus*>(context);
   const uint8_t address = AddressByte(slave);
   if (I2C_StartAddress(bus, address) != 0) {
@@ -130,8 +131,7 @@ int32_t ReadByte(void* context, OpStatus* status, uint8_t slave, uint8_t command
   return 0;
 }
 
-int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                 uint16_t* value) {
+int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint16_t* value) {
   uint8_t low = 0;
   uint8_t high = 0;
   if (ReadByte(context, status, slave, command, &low) != 0) {
@@ -145,8 +145,7 @@ int32_t ReadWord(void* context, OpStatus* status, uint8_t slave, uint8_t command
   return 0;
 }
 
-int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command,
-                  uint8_t value) {
+int32_t WriteByte(void* context, OpStatus* status, uint8_t slave, uint8_t command, uint8_t value) {
   auto* bus = static_cast<I2cBus*>(context);
   const uint8_t address = AddressByte(slave);
   if (I2C_StartAddress(bus, address) != 0) {
@@ -215,7 +214,8 @@ constexpr ChipId kRevEIds[] = {
 constexpr ChipId kLaterIds[] = {
     {.DeviceId = kVia586bPm, .RevisionId = 0x01, .Message = "smbcore: Found VIA 586B Revision F\n"},
     {.DeviceId = kVia586bPm, .RevisionId = 0x10, .Message = "smbcore: Found VIA 586B Prod-Rev A\n"},
-    {.DeviceId = kVia586bPm, .Message = "smbcore: Found VIA 586B, revid: %02X\n",
+    {.DeviceId = kVia586bPm,
+     .Message = "smbcore: Found VIA 586B, revid: %02X\n",
      .Args = MessageArgs::Revision},
 };
 constexpr ChipGroup kGroups[] = {
@@ -245,10 +245,12 @@ int32_t I2C_Transfer(void* bus, OpStatus* status, SmbusOp op, uint8_t slave, uin
       *data = value;
       return result;
     }
-    case SmbusOp::ReadWord: return ReadWord(bus, status, slave, command, data);
+    case SmbusOp::ReadWord:
+      return ReadWord(bus, status, slave, command, data);
     case SmbusOp::WriteByte:
       return WriteByte(bus, status, slave, command, static_cast<uint8_t>(*data));
-    default: return NoSuchTransfer(status, op);
+    default:
+      return NoSuchTransfer(status, op);
   }
 }
 

@@ -19,9 +19,9 @@ using I2cGetPinFn = uint8_t (*)(I2cBus* bus);              // 0 or 1
 
 // The back-end's private context, owned by the controller record.
 struct I2cBus {
-  uint32_t IoBase;     // the chipset's GPIO register base, used only by the pin driver
-  I2cPinFn Open;       // prepares the pins, leaves both lines high
-  I2cPinFn Close;      // gives the pins back; may be null
+  uint32_t IoBase;  // the chipset's GPIO register base, used only by the pin driver
+  I2cPinFn Open;    // prepares the pins, leaves both lines high
+  I2cPinFn Close;   // gives the pins back; may be null
   I2cSetPinFn SetSda;
   I2cSetPinFn SetScl;  // driving high waits for a slave that stretches the clock
   I2cGetPinFn GetSda;

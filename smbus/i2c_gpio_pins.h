@@ -13,12 +13,12 @@
 #include "smbus/i2c_pins.h"
 
 struct GpioPinLayout {
-  uint16_t Enable;      // offset of the register whose EnableBits Open sets
-  uint16_t EnableBits;  // hands the pins to the GPIO block
-  uint16_t Output;      // offset of the output levels
-  uint16_t Input;       // offset of the line states
-  uint16_t Scl, Sda;    // their output bits
-  uint8_t SclIn, SdaIn; // bit numbers of their line states
+  uint16_t Enable;       // offset of the register whose EnableBits Open sets
+  uint16_t EnableBits;   // hands the pins to the GPIO block
+  uint16_t Output;       // offset of the output levels
+  uint16_t Input;        // offset of the line states
+  uint16_t Scl, Sda;     // their output bits
+  uint8_t SclIn, SdaIn;  // bit numbers of their line states
 };
 
 // `Reg` is the width of the registers (uint8_t or uint16_t).

@@ -30,11 +30,17 @@ void Change(I2cBus* bus, uint16_t offset, uint8_t bits, bool set) {
 }
 
 // Low: the pin an output (its latch holds 0); high: an input.
-void SetLine(I2cBus* bus, uint8_t bit, uint8_t level) { Change(bus, kDirection, bit, level == 0); }
+void SetLine(I2cBus* bus, uint8_t bit, uint8_t level) {
+  Change(bus, kDirection, bit, level == 0);
+}
 
-void ReleaseScl(I2cBus* bus) { SetLine(bus, kScl, 1); }
+void ReleaseScl(I2cBus* bus) {
+  SetLine(bus, kScl, 1);
+}
 
-void SetSda(I2cBus* bus, uint8_t level) { SetLine(bus, kSda, level); }
+void SetSda(I2cBus* bus, uint8_t level) {
+  SetLine(bus, kSda, level);
+}
 
 void SetScl(I2cBus* bus, uint8_t level) {
   SetLine(bus, kScl, level);

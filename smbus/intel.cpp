@@ -47,10 +47,10 @@ constexpr uint8_t kLatchSelector = 1;
 // The ICH boards: register 0xF1 of logical device 8 of the Super I/O chip.
 constexpr uint16_t kSuperIoIndex = 0x2E;
 constexpr uint16_t kSuperIoData = 0x2F;
-constexpr uint8_t kSuperIoEnterKey = 0x87;     // written twice to the index port
-constexpr uint8_t kSuperIoExitKey = 0xAA;      // written once to the index port
-constexpr uint8_t kSuperIoChipId = 0x20;       // the chip's ID, in every logical device
-constexpr uint8_t kNothingDecodes = 0xFF;      // what a port nobody answers reads
+constexpr uint8_t kSuperIoEnterKey = 0x87;  // written twice to the index port
+constexpr uint8_t kSuperIoExitKey = 0xAA;   // written once to the index port
+constexpr uint8_t kSuperIoChipId = 0x20;    // the chip's ID, in every logical device
+constexpr uint8_t kNothingDecodes = 0xFF;   // what a port nobody answers reads
 constexpr uint8_t kSuperIoLogicalDevice = 0x07;
 constexpr uint8_t kSuperIoSwitchDevice = 0x08;
 constexpr uint8_t kSuperIoSwitchRegister = 0xF1;
@@ -60,7 +60,9 @@ constexpr uint8_t WithSelector(uint8_t old, uint8_t selector) {
   return static_cast<uint8_t>((old & kSelectorKeepMask) | (selector << kSelectorShift));
 }
 
-void LoadFiller(uint32_t ioBase) { PortWriteWord(Port(ioBase, kData0), kDataFiller); }
+void LoadFiller(uint32_t ioBase) {
+  PortWriteWord(Port(ioBase, kData0), kDataFiller);
+}
 
 // Before a transfer: the idle wait. A host still busy after it runs someone
 // else's transaction (or is stuck): nothing is started on it, the transfer
@@ -128,7 +130,9 @@ void WriteSelector(const IntelContext* ctx, uint32_t segment, bool select) {
   }
 }
 
-void ReleaseDevice(void* context) { PoolFree(context); }
+void ReleaseDevice(void* context) {
+  PoolFree(context);
+}
 
 void SelectSegment(void* context, uint32_t segment) {
   WriteSelector(static_cast<IntelContext*>(context), segment, true);
@@ -193,9 +197,8 @@ void ClearFirmwareStatus(const IntelContext* ctx) {
   const uint8_t release = inUse ? kStatusInUse : 0;
   const bool busy = host_status::StillBusy(kHostStatusBits, value);
   PortWriteByte(Port(ctx->IoBase, kHostStatus),
-                static_cast<uint8_t>(busy ? release
-                                          : ((value & KeptOnClear(inUse)) | kStatusClearBits |
-                                             release)));
+                static_cast<uint8_t>(
+                    busy ? release : ((value & KeptOnClear(inUse)) | kStatusClearBits | release)));
 }
 
 // ICH6 and later: HOSTC decides first. With the host disabled the block
@@ -219,10 +222,12 @@ bool TakeHostConfig(IntelContext* ctx, PciLocation function) {
   return true;
 }
 
-constexpr SmbusOps kPiix4Ops = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice,
+constexpr SmbusOps kPiix4Ops = {.Transfer = &Transfer,
+                                .ReleaseDevice = &ReleaseDevice,
                                 .SelectSegment = &SelectSegment,
                                 .DeselectSegment = &DeselectSegment};
-constexpr SmbusOps kIchOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseIchDevice,
+constexpr SmbusOps kIchOps = {.Transfer = &Transfer,
+                              .ReleaseDevice = &ReleaseIchDevice,
                               .SelectSegment = &SelectSegment,
                               .DeselectSegment = &DeselectSegment};
 
@@ -277,7 +282,7 @@ bool InitContext(IntelContext* ctx, uint32_t ioBase, const ChipDescriptor& chip)
   ctx->IoBase = ioBase;
   ctx->InUseSemaphore = (chip.Traits & kChipInUseSemaphore) != 0 ? 1 : 0;
   ctx->FirstPollMs = (chip.Traits & kChipLateBusy) != 0 ? kLateBusyFirstPollMs
-                                                         : static_cast<uint8_t>(kReadSettleMs);
+                                                        : static_cast<uint8_t>(kReadSettleMs);
   ctx->Segments = chip.Segments;
   return true;
 }
@@ -317,16 +322,28 @@ void Program(uint32_t ioBase, const Transaction& t) {
 
 // The idle wait comes before the filler (StartOnIdleHost). The ICH waits
 // for its completion bit; PIIX4 for busy clear.
-constexpr TransactionSteps<uint8_t> kPiix4Steps = {
-    .Bits = kHostStatusBits, .CallerWaitedForIdle = true, .WaitIdle = &WaitForBusReady,
-    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
-    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForBusReady, .LeftBits = kStatusEndBits,
-    .ClearLeft = &ClearEndBits, .Kill = &KillTransfer};
-constexpr TransactionSteps<uint8_t> kIchSteps = {
-    .Bits = kIchStatusBits, .CallerWaitedForIdle = true, .WaitIdle = &WaitForBusReady,
-    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
-    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForTransferEnd, .LeftBits = kStatusEndBits,
-    .ClearLeft = &ClearEndBits, .Kill = &KillTransfer};
+constexpr TransactionSteps<uint8_t> kPiix4Steps = {.Bits = kHostStatusBits,
+                                                   .CallerWaitedForIdle = true,
+                                                   .WaitIdle = &WaitForBusReady,
+                                                   .Program = &Program,
+                                                   .AfterPoll = nullptr,
+                                                   .ReadSettleMs = kReadSettleMs,
+                                                   .WriteSettleMs = kWriteSettleMs,
+                                                   .WaitDone = &WaitForBusReady,
+                                                   .LeftBits = kStatusEndBits,
+                                                   .ClearLeft = &ClearEndBits,
+                                                   .Kill = &KillTransfer};
+constexpr TransactionSteps<uint8_t> kIchSteps = {.Bits = kIchStatusBits,
+                                                 .CallerWaitedForIdle = true,
+                                                 .WaitIdle = &WaitForBusReady,
+                                                 .Program = &Program,
+                                                 .AfterPoll = nullptr,
+                                                 .ReadSettleMs = kReadSettleMs,
+                                                 .WriteSettleMs = kWriteSettleMs,
+                                                 .WaitDone = &WaitForTransferEnd,
+                                                 .LeftBits = kStatusEndBits,
+                                                 .ClearLeft = &ClearEndBits,
+                                                 .Kill = &KillTransfer};
 
 // A send or receive byte whose transfer ended with the device error alone
 // went unacknowledged (on these hosts the bit means no acknowledge, the
@@ -373,7 +390,7 @@ int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uin
     LoadFiller(base);
   }
   const bool oneByte = op == SmbusOp::SendByte || op == SmbusOp::ReceiveByte;
-  const uint8_t protocol = oneByte                     ? kProtocolByte
+  const uint8_t protocol = oneByte                   ? kProtocolByte
                            : op == SmbusOp::ReadWord ? kProtocolWordData
                                                      : kProtocolByteData;
   // Send byte carries its byte in the command register.

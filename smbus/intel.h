@@ -19,10 +19,10 @@
 namespace intel {
 
 struct IntelContext {
-  uint32_t IoBase;          // host register block, already masked by discovery
-  uint8_t InUseSemaphore;   // 1: the status has INUSE_STS (every ICH)
-  uint8_t FirstPollMs;      // after a start, before the first poll (2 on the CSB5)
-  SegmentSwitch Segments;   // how segment 1 is switched
+  uint32_t IoBase;         // host register block, already masked by discovery
+  uint8_t InUseSemaphore;  // 1: the status has INUSE_STS (every ICH)
+  uint8_t FirstPollMs;     // after a start, before the first poll (2 on the CSB5)
+  SegmentSwitch Segments;  // how segment 1 is switched
   // ICH6 and later: the SMBus function, its host configuration byte as the
   // firmware left it (put back at release), and whether that byte forbids
   // writes to the SPD addresses.

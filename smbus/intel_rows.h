@@ -10,8 +10,8 @@ namespace intel {
 
 // The switches this family drives: the PIIX4 boards' latch, the ICH
 // boards' Super I/O register.
-constexpr uint32_t kSwitches = SwitchBit(SegmentSwitch::BoardLatch) |
-                               SwitchBit(SegmentSwitch::SuperIo);
+constexpr uint32_t kSwitches =
+    SwitchBit(SegmentSwitch::BoardLatch) | SwitchBit(SegmentSwitch::SuperIo);
 
 // Quirks (ChipDescriptor::Quirks).
 constexpr uint32_t kQuirkHostConfigByte = 1u << 0;  // HOSTC at 0x40 (HST_EN, I2C_EN, SPD_WD)
@@ -27,28 +27,36 @@ constexpr uint8_t kHostEnableBit = 0x01;
 // A host whose enable bit is clear decodes nothing, and the base it still
 // shows may be another device's by now: the PIIX4's SMBHSTCFG bit 0, the
 // ICH's (to the ICH5) HOSTC bit 0; from the ICH6 on the acquire reads HOSTC.
-inline constexpr ChipDescriptor kPiix4 = DrivenBy(
-    kSwitches, {.BaseRegister = kPiix4BaseRegister, .BaseMask = 0xFFF0,
-                .EnableRegister = kPiix4HostConfig, .EnableBits = kHostEnableBit,
-                .Segments = SegmentSwitch::BoardLatch});
+inline constexpr ChipDescriptor kPiix4 =
+    DrivenBy(kSwitches, {.BaseRegister = kPiix4BaseRegister,
+                         .BaseMask = 0xFFF0,
+                         .EnableRegister = kPiix4HostConfig,
+                         .EnableBits = kHostEnableBit,
+                         .Segments = SegmentSwitch::BoardLatch});
 // The 440MX's host is a PIIX4's; no board latch is known for it.
-inline constexpr ChipDescriptor kPiix4Mx = DrivenBy(
-    kSwitches, {.BaseRegister = kPiix4BaseRegister, .BaseMask = 0xFFF0,
-                .EnableRegister = kPiix4HostConfig, .EnableBits = kHostEnableBit});
-inline constexpr ChipDescriptor kIch = DrivenBy(
-    kSwitches, {.BaseRegister = kIchBaseRegister, .BaseMask = 0xFFF0,
-                .EnableRegister = kIchHostConfig, .EnableBits = kHostEnableBit,
-                .Segments = SegmentSwitch::SuperIo, .Traits = kChipInUseSemaphore});
+inline constexpr ChipDescriptor kPiix4Mx = DrivenBy(kSwitches, {.BaseRegister = kPiix4BaseRegister,
+                                                                .BaseMask = 0xFFF0,
+                                                                .EnableRegister = kPiix4HostConfig,
+                                                                .EnableBits = kHostEnableBit});
+inline constexpr ChipDescriptor kIch = DrivenBy(kSwitches, {.BaseRegister = kIchBaseRegister,
+                                                            .BaseMask = 0xFFF0,
+                                                            .EnableRegister = kIchHostConfig,
+                                                            .EnableBits = kHostEnableBit,
+                                                            .Segments = SegmentSwitch::SuperIo,
+                                                            .Traits = kChipInUseSemaphore});
 // ICH4 and ICH5: the ICH with the auxiliary control register.
-inline constexpr ChipDescriptor kIch4 = DrivenBy(
-    kSwitches, {.BaseRegister = kIchBaseRegister, .BaseMask = 0xFFF0,
-                .EnableRegister = kIchHostConfig, .EnableBits = kHostEnableBit,
-                .Segments = SegmentSwitch::SuperIo, .Traits = kChipInUseSemaphore,
-                .Quirks = kQuirkAuxControl});
+inline constexpr ChipDescriptor kIch4 = DrivenBy(kSwitches, {.BaseRegister = kIchBaseRegister,
+                                                             .BaseMask = 0xFFF0,
+                                                             .EnableRegister = kIchHostConfig,
+                                                             .EnableBits = kHostEnableBit,
+                                                             .Segments = SegmentSwitch::SuperIo,
+                                                             .Traits = kChipInUseSemaphore,
+                                                             .Quirks = kQuirkAuxControl});
 // ICH6 and later: BAR4, a 32-port block; every SPD on one bus; send and
 // receive byte for the DDR4 pages of the boards that carry them.
 constexpr ChipDescriptor LaterIch(uint32_t traits) {
-  return {.BaseRegister = kIchBaseRegister, .BaseMask = 0xFFE0,
+  return {.BaseRegister = kIchBaseRegister,
+          .BaseMask = 0xFFE0,
           .Traits = kChipInUseSemaphore | kChipPageTransfers | traits,
           .Quirks = kQuirkHostConfigByte | kQuirkAuxControl};
 }
@@ -126,17 +134,27 @@ inline constexpr ChipId kCpuBusSpdWdIchIds[] = {
 
 inline constexpr ChipGroup kGroups[] = {
     {.VendorId = kVendorIntel, .Chip = &kPiix4, .Ids = kPiix4Ids, .IdCount = CountOf(kPiix4Ids)},
-    {.VendorId = kVendorIntel, .Chip = &kPiix4Mx, .Ids = kPiix4MxIds,
+    {.VendorId = kVendorIntel,
+     .Chip = &kPiix4Mx,
+     .Ids = kPiix4MxIds,
      .IdCount = CountOf(kPiix4MxIds)},
     {.VendorId = kVendorIntel, .Chip = &kIch, .Ids = kIchIds, .IdCount = CountOf(kIchIds)},
     {.VendorId = kVendorIntel, .Chip = &kIch4, .Ids = kIch4Ids, .IdCount = CountOf(kIch4Ids)},
-    {.VendorId = kVendorIntel, .Chip = &kLaterIch, .Ids = kLaterIchIds,
+    {.VendorId = kVendorIntel,
+     .Chip = &kLaterIch,
+     .Ids = kLaterIchIds,
      .IdCount = CountOf(kLaterIchIds)},
-    {.VendorId = kVendorIntel, .Chip = &kSpdWdIch, .Ids = kSpdWdIchIds,
+    {.VendorId = kVendorIntel,
+     .Chip = &kSpdWdIch,
+     .Ids = kSpdWdIchIds,
      .IdCount = CountOf(kSpdWdIchIds)},
-    {.VendorId = kVendorIntel, .Chip = &kCpuBusIch, .Ids = kCpuBusIchIds,
+    {.VendorId = kVendorIntel,
+     .Chip = &kCpuBusIch,
+     .Ids = kCpuBusIchIds,
      .IdCount = CountOf(kCpuBusIchIds)},
-    {.VendorId = kVendorIntel, .Chip = &kCpuBusSpdWdIch, .Ids = kCpuBusSpdWdIchIds,
+    {.VendorId = kVendorIntel,
+     .Chip = &kCpuBusSpdWdIch,
+     .Ids = kCpuBusSpdWdIchIds,
      .IdCount = CountOf(kCpuBusSpdWdIchIds)},
 };
 

@@ -65,8 +65,8 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
   return NV_AcquireDevice(controller, found.IoBase, *found.Chip);
 }
 
-constexpr ChipDescriptor kNforce2 = DrivenBy(
-    0, {.BaseRegister = 0x50, .BaseMask = 0xFFF0, .Quirks = kQuirkNvAbortRegister});
+constexpr ChipDescriptor kNforce2 =
+    DrivenBy(0, {.BaseRegister = 0x50, .BaseMask = 0xFFF0, .Quirks = kQuirkNvAbortRegister});
 constexpr ChipId kNforce2Ids[] = {{.DeviceId = 0x0064}};
 constexpr ChipGroup kGroups[] = {
     {.VendorId = 0x10DE, .Chip = &kNforce2, .Ids = kNforce2Ids, .IdCount = CountOf(kNforce2Ids)},
@@ -134,4 +134,6 @@ int32_t NV_Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, 
   return Judge(status, final, hwCode);
 }
 
-void NV_ReleaseDevice(void* context) { PoolFree(context); }
+void NV_ReleaseDevice(void* context) {
+  PoolFree(context);
+}

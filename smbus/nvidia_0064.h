@@ -28,8 +28,8 @@ constexpr uint8_t kNvData1 = 0x05;     // high byte of word data
 constexpr uint8_t kNvAbortStatus = 0x3C;  // bit 0: the abort has taken effect (write 1 to clear)
 constexpr uint8_t kNvControl = 0x3E;      // bit 5: abort the transaction under way
 
-constexpr uint8_t kNvStatusDone = 0x80;        // the transaction ended
-constexpr uint8_t kNvStatusErrorMask = 0x1F;   // bits 4-0: the result code, 0 = success
+constexpr uint8_t kNvStatusDone = 0x80;       // the transaction ended
+constexpr uint8_t kNvStatusErrorMask = 0x1F;  // bits 4-0: the result code, 0 = success
 
 constexpr uint8_t kNvProtocolWriteByteData = 6;
 constexpr uint8_t kNvProtocolReadByteData = 7;

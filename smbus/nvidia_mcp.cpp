@@ -70,12 +70,13 @@ constexpr uint16_t kVendorNvidia = 0x10DE;
 constexpr ChipDescriptor kMcpAborting = DrivenBy(0, {.Quirks = kQuirkNvAbortRegister});
 constexpr MessageArgs kRev = MessageArgs::Revision;
 constexpr ChipId kMcpIds[] = {
-    {.DeviceId = 0x0084, .Message = "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n",
+    {.DeviceId = 0x0084,
+     .Message = "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n",
      .Args = kRev},
-    {.DeviceId = 0x00D4, .Message = "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n",
+    {.DeviceId = 0x00D4,
+     .Message = "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n",
      .Args = kRev},
-    {.DeviceId = 0x00E4, .Message = "smbcore: Found nVidia nForce3 250Gb rev=%02X\n",
-     .Args = kRev},
+    {.DeviceId = 0x00E4, .Message = "smbcore: Found nVidia nForce3 250Gb rev=%02X\n", .Args = kRev},
     {.DeviceId = 0x0052, .Message = "smbcore: Found nVidia CK804 rev=%02X\n", .Args = kRev},
     {.DeviceId = 0x0034, .Message = "smbcore: Found nVidia MCP04 rev=%02X\n", .Args = kRev},
     {.DeviceId = 0x03EB, .Message = "smbcore: Found nVidia MCP61 rev=%02X\n", .Args = kRev},
@@ -91,7 +92,9 @@ constexpr ChipId kMcpAbortingIds[] = {
 };
 constexpr ChipGroup kGroups[] = {
     {.VendorId = kVendorNvidia, .Chip = &kMcpChip, .Ids = kMcpIds, .IdCount = CountOf(kMcpIds)},
-    {.VendorId = kVendorNvidia, .Chip = &kMcpAborting, .Ids = kMcpAbortingIds,
+    {.VendorId = kVendorNvidia,
+     .Chip = &kMcpAborting,
+     .Ids = kMcpAbortingIds,
      .IdCount = CountOf(kMcpAbortingIds)},
 };
 

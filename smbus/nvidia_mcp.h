@@ -19,12 +19,12 @@
 namespace nvidia_mcp {
 
 // Configuration registers of the SMBus function, per channel.
-constexpr uint8_t kChannelBar[2] = {0x20, 0x24};    // BAR4, BAR5: I/O bases
-constexpr uint8_t kChannelWord[2] = {0x50, 0x54};   // the bases on parts whose BAR reads 0
-constexpr uint32_t kIoBaseMask = 0xFFFC;            // bits 1-0 are the I/O space flags
-constexpr uint32_t kBarIoSpace = 0x01;              // the BAR is an I/O BAR
+constexpr uint8_t kChannelBar[2] = {0x20, 0x24};   // BAR4, BAR5: I/O bases
+constexpr uint8_t kChannelWord[2] = {0x50, 0x54};  // the bases on parts whose BAR reads 0
+constexpr uint32_t kIoBaseMask = 0xFFFC;           // bits 1-0 are the I/O space flags
+constexpr uint32_t kBarIoSpace = 0x01;             // the BAR is an I/O BAR
 constexpr uint8_t kCommandRegister = 0x04;
-constexpr uint32_t kCommandIoSpace = 0x01;          // the function decodes its I/O BARs
+constexpr uint32_t kCommandIoSpace = 0x01;  // the function decodes its I/O BARs
 
 // The I/O base of channel 0 (channel 1) or 1 (channel 2); 0 when the BIOS
 // programmed none or the BAR is a memory BAR.

@@ -56,14 +56,13 @@ constexpr uint8_t kSemaphoreTake = 0x10;     // written to ask; reads 1 while we
 constexpr uint8_t kSemaphoreRelease = 0x20;  // written to give it back
 constexpr int32_t kSemaphoreRetryMs = 1;
 
-
 enum class Method { Legacy, PmBaseLow, PmDecode };
 
 struct Layout {
   Method method;
   uint8_t portRegister;  // 0: chosen by PM 0x2F (SB800)
   uint8_t portShift;
-  bool window = false;   // the PM registers through the memory window
+  bool window = false;  // the PM registers through the memory window
 };
 
 Layout LayoutOf(uint32_t quirks, uint8_t revision) {
@@ -174,7 +173,9 @@ Found ReadPmRegisters(const Layout& layout) {
   return found;
 }
 
-Piix4CompatContext* ContextOf(void* context) { return static_cast<Piix4CompatContext*>(context); }
+Piix4CompatContext* ContextOf(void* context) {
+  return static_cast<Piix4CompatContext*>(context);
+}
 
 // Asks for the semaphore until it reads as ours, at most kSemaphoreTries
 // times 1 ms apart. The register's other bits are written as read.
@@ -261,7 +262,9 @@ int32_t OnOurHost(void* context, OpStatus* status, uint32_t hwCode, Transfer tra
   return result;
 }
 
-void ReleaseDevice(void* context) { PoolFree(context); }
+void ReleaseDevice(void* context) {
+  PoolFree(context);
+}
 
 int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
                  uint16_t* data) {
@@ -314,8 +317,8 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& chipFound) {
   // A shared host's status is firmware's until we own the semaphore: it is
   // cleared under it before each transfer instead. A transfer under way is
   // firmware's too: its end is left for it to see.
-  if (ctx->Shared == 0 && (PortReadByte(Port(found.base, smbus_host::kHostStatus)) &
-                           smbus_host::kStatusBusy) == 0) {
+  if (ctx->Shared == 0 &&
+      (PortReadByte(Port(found.base, smbus_host::kHostStatus)) & smbus_host::kStatusBusy) == 0) {
     intel::ResetStatus(found.base, false);
   }
   return 0;
@@ -345,20 +348,34 @@ constexpr ChipId kHudson2Ids[] = {{.DeviceId = 0x780B}};
 constexpr ChipId kFch790BIds[] = {{.DeviceId = kFch790B}};
 
 constexpr ChipGroup kGroups[] = {
-    {.VendorId = kVendorServerWorks, .Chip = &kLegacyChip, .Ids = kServerWorksIds,
+    {.VendorId = kVendorServerWorks,
+     .Chip = &kLegacyChip,
+     .Ids = kServerWorksIds,
      .IdCount = CountOf(kServerWorksIds)},
-    {.VendorId = kVendorServerWorks, .Chip = &kCsb5Chip, .Ids = kCsb5Ids,
+    {.VendorId = kVendorServerWorks,
+     .Chip = &kCsb5Chip,
+     .Ids = kCsb5Ids,
      .IdCount = CountOf(kCsb5Ids)},
     {.VendorId = kVendorAti, .Chip = &kLegacyChip, .Ids = kIxpIds, .IdCount = CountOf(kIxpIds)},
-    {.VendorId = kVendorEfar, .Chip = &kLegacyChip, .Ids = kSlc90e66Ids,
+    {.VendorId = kVendorEfar,
+     .Chip = &kLegacyChip,
+     .Ids = kSlc90e66Ids,
      .IdCount = CountOf(kSlc90e66Ids)},
-    {.VendorId = kVendorAti, .Chip = &kAti4385Chip, .Ids = kAti4385Ids,
+    {.VendorId = kVendorAti,
+     .Chip = &kAti4385Chip,
+     .Ids = kAti4385Ids,
      .IdCount = CountOf(kAti4385Ids)},
-    {.VendorId = kVendorAmd, .Chip = &kHudson2Chip, .Ids = kHudson2Ids,
+    {.VendorId = kVendorAmd,
+     .Chip = &kHudson2Chip,
+     .Ids = kHudson2Ids,
      .IdCount = CountOf(kHudson2Ids)},
-    {.VendorId = kVendorAmd, .Chip = &kFch790BChip, .Ids = kFch790BIds,
+    {.VendorId = kVendorAmd,
+     .Chip = &kFch790BChip,
+     .Ids = kFch790BIds,
      .IdCount = CountOf(kFch790BIds)},
-    {.VendorId = kVendorHygon, .Chip = &kFch790BChip, .Ids = kFch790BIds,
+    {.VendorId = kVendorHygon,
+     .Chip = &kFch790BChip,
+     .Ids = kFch790BIds,
      .IdCount = CountOf(kFch790BIds)},
 };
 

@@ -22,9 +22,9 @@ namespace piix4_compat {
 // Quirks (ChipDescriptor::Quirks): where the base is found, the revision
 // deciding the rest. None of them: configuration word 0x90 (ServerWorks,
 // SLC90E66, IXP200-400).
-constexpr uint32_t kQuirkAti4385 = 1u << 0;   // SB600/SB700 below revision 0x40, SB800 from it
-constexpr uint32_t kQuirkHudson2 = 1u << 1;   // 1022:780B
-constexpr uint32_t kQuirkFch790B = 1u << 2;   // 1022:790B, 1D94:790B
+constexpr uint32_t kQuirkAti4385 = 1u << 0;  // SB600/SB700 below revision 0x40, SB800 from it
+constexpr uint32_t kQuirkHudson2 = 1u << 1;  // 1022:780B
+constexpr uint32_t kQuirkFch790B = 1u << 2;  // 1022:790B, 1D94:790B
 
 // When firmware keeps the host the transfer fails with OpError::HostHeldByFirmware
 // in the hardware half, nothing started; the detail is the semaphore register

@@ -16,13 +16,15 @@ uint8_t WaitForTransferEnd(uint32_t ioBase) {
 
 void KillTransfer(uint32_t ioBase) {
   PortWriteByte(Port(ioBase, kHostControl), kControlKill);
-  host_status::WaitAfterKill<uint8_t>(
-      kHostStatusBits, [ioBase] { return PortReadByte(Port(ioBase, kHostStatus)); });
+  host_status::WaitAfterKill<uint8_t>(kHostStatusBits,
+                                      [ioBase] { return PortReadByte(Port(ioBase, kHostStatus)); });
   PortWriteByte(Port(ioBase, kHostControl), 0);
   ClearEndBits(ioBase);
 }
 
-void ClearEndBits(uint32_t ioBase) { PortWriteByte(Port(ioBase, kHostStatus), kStatusEndBits); }
+void ClearEndBits(uint32_t ioBase) {
+  PortWriteByte(Port(ioBase, kHostStatus), kStatusEndBits);
+}
 
 void WriteBackStatus(uint32_t ioBase, uint8_t keep, uint8_t force) {
   const uint8_t value = PortReadByte(Port(ioBase, kHostStatus));

@@ -13,13 +13,13 @@ namespace smbus_host {
 
 // Register block, offsets from the I/O base; the datasheets' names after
 // the readable ones.
-constexpr uint16_t kHostStatus = 0x00;   // the status bits below
-constexpr uint16_t kHostControl = 0x02;  // protocol code | start
-constexpr uint16_t kHostCommand = 0x03;  // command byte (the SPD offset)
-constexpr uint16_t kSlaveAddress = 0x04; // 7-bit address << 1 | read flag
-constexpr uint16_t kData0 = 0x05;        // byte data; low byte of word data
-constexpr uint16_t kData1 = 0x06;        // high byte of word data
-constexpr uint16_t kAuxControl = 0x0D;   // ICH4 and later: bit 0 PEC, bit 1 32-byte buffer
+constexpr uint16_t kHostStatus = 0x00;    // the status bits below
+constexpr uint16_t kHostControl = 0x02;   // protocol code | start
+constexpr uint16_t kHostCommand = 0x03;   // command byte (the SPD offset)
+constexpr uint16_t kSlaveAddress = 0x04;  // 7-bit address << 1 | read flag
+constexpr uint16_t kData0 = 0x05;         // byte data; low byte of word data
+constexpr uint16_t kData1 = 0x06;         // high byte of word data
+constexpr uint16_t kAuxControl = 0x0D;    // ICH4 and later: bit 0 PEC, bit 1 32-byte buffer
 constexpr uint16_t SMBHSTSTS = kHostStatus;
 constexpr uint16_t SMBHSTCNT = kHostControl;
 constexpr uint16_t SMBHSTCMD = kHostCommand;
@@ -44,7 +44,7 @@ constexpr uint8_t SMBHSTSTS_INUSE_STS = kStatusInUse;
 constexpr uint8_t kStatusErrorMask = kStatusDeviceError | kStatusCollision | kStatusFailed;
 // What a status clear writes as 1: the interrupt and error bits.
 constexpr uint8_t kStatusEndBits = kStatusInterrupt | kStatusErrorMask;
-constexpr uint16_t kBlockLastPort = 0x0F;   // the block is 16 ports from the base
+constexpr uint16_t kBlockLastPort = 0x0F;  // the block is 16 ports from the base
 
 // Busy clear ends a transfer. The ICH's interrupt bit is a completion its
 // datasheets name (on PIIX4 and VIA the bit is unnamed, so not relied on):
@@ -62,7 +62,7 @@ constexpr uint8_t kProtocolWordData = 0x0C;
 constexpr uint8_t kControlStart = 0x40;
 constexpr uint8_t SMBHSTCNT_START = kControlStart;
 
-constexpr int32_t kReadSettleMs = 1;        // after start, before the first poll
+constexpr int32_t kReadSettleMs = 1;  // after start, before the first poll
 constexpr int32_t kWriteSettleMs = 100;
 
 // Polls the host status until its busy bit is clear, 1 ms apart, at most

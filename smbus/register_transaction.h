@@ -22,7 +22,7 @@ struct Transaction {
   uint8_t Slave;     // 7-bit address
   uint8_t Command;   // the command byte (the SPD offset)
   uint8_t IsRead;
-  uint8_t Data0;     // the byte a write sends, for hosts that load it with the start
+  uint8_t Data0;  // the byte a write sends, for hosts that load it with the start
 };
 
 template <typename Status>
@@ -32,7 +32,7 @@ struct TransactionSteps {
   Status (*WaitIdle)(uint32_t ioBase);
   void (*Program)(uint32_t ioBase, const Transaction& t);  // ends with the start
   Status (*AfterPoll)(uint32_t ioBase, Status final);      // null: none
-  int32_t ReadSettleMs;              // after the start, before the first poll
+  int32_t ReadSettleMs;                                    // after the start, before the first poll
   int32_t WriteSettleMs;
   // The post-start wait; null: WaitIdle.
   Status (*WaitDone)(uint32_t ioBase) = nullptr;
@@ -51,8 +51,8 @@ struct TransactionSteps {
 
 // `idle`: the status the caller's idle wait returned, where it made it.
 template <typename Status>
-Status RunTransaction(const TransactionSteps<Status>& host, uint32_t ioBase,
-                      const Transaction& t, Status idle = 0) {
+Status RunTransaction(const TransactionSteps<Status>& host, uint32_t ioBase, const Transaction& t,
+                      Status idle = 0) {
   if (!host.CallerWaitedForIdle) {
     idle = host.WaitIdle(ioBase);
     if (host_status::StillBusy(host.Bits, idle)) return idle;  // never start a busy host

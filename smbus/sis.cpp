@@ -23,7 +23,7 @@ constexpr uint8_t kCommand = 0x05;     // command byte (the SPD offset)
 constexpr uint8_t kData0 = 0x08;       // byte data; low byte of word data
 constexpr uint8_t kData1 = 0x09;       // high byte of word data
 
-constexpr uint8_t kControlKeep = 0xF1;   // bits 0 and 4-7 survive the protocol write
+constexpr uint8_t kControlKeep = 0xF1;  // bits 0 and 4-7 survive the protocol write
 constexpr unsigned kProtocolShift = 1;
 constexpr uint8_t kProtocolField = 0x07;
 constexpr uint8_t kControlStart = 0x10;
@@ -52,7 +52,9 @@ void Trace(const char* line) {
   if (DebugPrintHook != nullptr) DebugPrintHook(line);
 }
 
-const SisContext* ContextOf(void* context) { return static_cast<const SisContext*>(context); }
+const SisContext* ContextOf(void* context) {
+  return static_cast<const SisContext*>(context);
+}
 
 // The end of every transfer: status cleared, then the verdict. A transfer
 // never started fails on what stood in its way.

@@ -19,7 +19,7 @@ namespace sis {
 // Status low bits; there is no busy bit.
 constexpr uint8_t kStatusNoAcknowledge = 0x10;  // the transfer failed: no slave answered
 constexpr uint8_t kStatusCollision = 0x20;
-constexpr uint8_t kStatusDone = 0x40;           // sticky until written back
+constexpr uint8_t kStatusDone = 0x40;  // sticky until written back
 constexpr uint8_t kStatusErrorMask = kStatusNoAcknowledge | kStatusCollision;
 
 constexpr int32_t kChip5595 = 1;  // the chip model the messages name: the SiS 5595

@@ -24,10 +24,16 @@ constexpr host_status::HostStatusBits kBits = {.BusyMask = kBusyBits,
 // The last register of the block a transfer uses.
 constexpr uint32_t kBlockEnd = kData1;
 
-uint8_t Read(uint32_t base, uint16_t reg) { return PortReadByte(Port(base, reg)); }
-void Write(uint32_t base, uint16_t reg, uint8_t value) { PortWriteByte(Port(base, reg), value); }
+uint8_t Read(uint32_t base, uint16_t reg) {
+  return PortReadByte(Port(base, reg));
+}
+void Write(uint32_t base, uint16_t reg, uint8_t value) {
+  PortWriteByte(Port(base, reg), value);
+}
 
-uint32_t ReadHostWord(uint32_t base) { return HostWord(Read(base, kStatus), Read(base, kControl)); }
+uint32_t ReadHostWord(uint32_t base) {
+  return HostWord(Read(base, kStatus), Read(base, kControl));
+}
 
 // The kill, then a bounded wait for the host to let go.
 void Kill(uint32_t base) {
@@ -77,11 +83,16 @@ struct OperationShape {
 
 constexpr OperationShape ShapeOf(SmbusOp op) {
   switch (op) {
-    case SmbusOp::ReadByte: return {kSizeByteData, 1, HwCodeOf(op)};
-    case SmbusOp::ReadWord: return {kSizeWordData, 1, HwCodeOf(op)};
-    case SmbusOp::WriteByte: return {kSizeByteData, 0, HwCodeOf(op)};
-    case SmbusOp::SendByte: return {kSizeByte, 0, HwCodeOf(op)};
-    case SmbusOp::ReceiveByte: return {kSizeByte, 1, HwCodeOf(op)};
+    case SmbusOp::ReadByte:
+      return {kSizeByteData, 1, HwCodeOf(op)};
+    case SmbusOp::ReadWord:
+      return {kSizeWordData, 1, HwCodeOf(op)};
+    case SmbusOp::WriteByte:
+      return {kSizeByteData, 0, HwCodeOf(op)};
+    case SmbusOp::SendByte:
+      return {kSizeByte, 0, HwCodeOf(op)};
+    case SmbusOp::ReceiveByte:
+      return {kSizeByte, 1, HwCodeOf(op)};
   }
   return {kSizeQuick, 0, 0};
 }
@@ -131,11 +142,15 @@ int32_t Verdict(SmbusOp op, OpStatus* status, uint32_t final, uint32_t hwCode) {
   return byteProtocol && noAcknowledge ? kNotAcknowledged : -1;
 }
 
-void ReleaseDevice(void* context) { PoolFree(context); }
+void ReleaseDevice(void* context) {
+  PoolFree(context);
+}
 
 constexpr SmbusOps kOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice};
 
-bool BlockAtE0(const ChipDescriptor& chip) { return (chip.Quirks & kQuirkBlockAtE0) != 0; }
+bool BlockAtE0(const ChipDescriptor& chip) {
+  return (chip.Quirks & kQuirkBlockAtE0) != 0;
+}
 
 int32_t AcquireChip(SmbusController* controller, const ChipFound& found);
 bool DecideAfterWalk(const PciDeviceRecord* functions, uint32_t count, ChipFound* found,
@@ -145,9 +160,8 @@ bool DecideAfterWalk(const PciDeviceRecord* functions, uint32_t count, ChipFound
 // that carry the ACPI block holding it.
 constexpr ChipId kHostBridges630[] = {{.DeviceId = kHostBridge630}, {.DeviceId = kHostBridge730}};
 constexpr ChipId kHostBridges760[] = {{.DeviceId = kHostBridge760}};
-constexpr ChipId kSouthBridges[] = {{.DeviceId = kSouthBridge0008},
-                                    {.DeviceId = kLpcBridge0018},
-                                    {.DeviceId = kSouthBridge964}};
+constexpr ChipId kSouthBridges[] = {
+    {.DeviceId = kSouthBridge0008}, {.DeviceId = kLpcBridge0018}, {.DeviceId = kSouthBridge964}};
 
 template <size_t N>
 bool Listed(const ChipId (&ids)[N], const PciDeviceRecord& f) {
@@ -242,9 +256,10 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
   // Linux sets the decode bit when it finds it clear; a block the BIOS left
   // off may hold nothing or another device's stale decode, so it is refused.
   if ((acpiControl & kAcpiDecodeEnable) == 0) {
-    DebugPrintHook("smbcore: SiS ACPI decoding is off (configuration byte 40 reads %02X): "
-                   "SMBus not used\n",
-                   acpiControl);
+    DebugPrintHook(
+        "smbcore: SiS ACPI decoding is off (configuration byte 40 reads %02X): "
+        "SMBus not used\n",
+        acpiControl);
     return -1;
   }
   // The word is taken as read, as Linux takes it.

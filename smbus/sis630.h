@@ -26,9 +26,9 @@ constexpr uint16_t kLpcBridge0018 = 0x0018;
 constexpr uint16_t kSouthBridge964 = 0x0964;
 
 // South-bridge configuration space.
-constexpr uint8_t kAcpiControl = 0x40;        // bit 7: the ACPI I/O block decodes
+constexpr uint8_t kAcpiControl = 0x40;  // bit 7: the ACPI I/O block decodes
 constexpr uint8_t kAcpiDecodeEnable = 0x80;
-constexpr uint8_t kAcpiBaseWord = 0x74;       // the ACPI I/O base
+constexpr uint8_t kAcpiBaseWord = 0x74;  // the ACPI I/O base
 constexpr uint16_t kSmbusOffset630 = 0x80;
 constexpr uint16_t kSmbusOffset760 = 0xE0;
 
@@ -46,14 +46,14 @@ constexpr uint16_t kData1 = 0x09;        // high byte of word data
 constexpr uint8_t kStatusDeviceError = 0x02;  // no acknowledge
 constexpr uint8_t kStatusCollision = 0x04;    // lost the bus to another master
 constexpr uint8_t kStatusCompletion = 0x08;
-constexpr uint8_t kStatusByteDone = 0x10;     // block transfers
+constexpr uint8_t kStatusByteDone = 0x10;  // block transfers
 constexpr uint8_t kStatusEndBits = kStatusDeviceError | kStatusCollision | kStatusCompletion;
 constexpr uint8_t kStatusClearMask = kStatusEndBits | kStatusByteDone;
-constexpr uint8_t kStatusAllOnes = 0xFF;      // written when a transfer is over
+constexpr uint8_t kStatusAllOnes = 0xFF;  // written when a transfer is over
 
 // Control.
 constexpr uint8_t kControlHostBusy = 0x01;
-constexpr uint8_t kControlBusProbe = 0x02;       // 630/730: a slave transfer is under way
+constexpr uint8_t kControlBusProbe = 0x02;  // 630/730: a slave transfer is under way
 constexpr uint8_t kControlBusyMask = kControlHostBusy | kControlBusProbe;
 constexpr uint8_t kControlClockSelect = 0x20;
 constexpr uint8_t kControlTimeoutEnable = 0x40;  // master time-out

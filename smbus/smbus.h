@@ -33,11 +33,16 @@ using SmbusSegmentFn = void (*)(void* context, uint32_t segment);
 
 constexpr uint32_t HwCodeOf(SmbusOp op) {
   switch (op) {
-    case SmbusOp::ReadByte: return OpError::ReadByteFailed;
-    case SmbusOp::ReadWord: return OpError::ReadWordFailed;
-    case SmbusOp::WriteByte: return OpError::WriteByteFailed;
-    case SmbusOp::SendByte: return OpError::SendByteFailed;
-    case SmbusOp::ReceiveByte: return OpError::ReceiveByteFailed;
+    case SmbusOp::ReadByte:
+      return OpError::ReadByteFailed;
+    case SmbusOp::ReadWord:
+      return OpError::ReadWordFailed;
+    case SmbusOp::WriteByte:
+      return OpError::WriteByteFailed;
+    case SmbusOp::SendByte:
+      return OpError::SendByteFailed;
+    case SmbusOp::ReceiveByte:
+      return OpError::ReceiveByteFailed;
   }
   return OpError::ReadByteFailed;
 }
@@ -52,14 +57,14 @@ constexpr bool IsReadOp(SmbusOp op) {
 constexpr uint32_t kChipPageTransfers = 0x20;
 
 struct SmbusController {
-  uint32_t Unavailable;        // nonzero: no usable controller; the bus is never touched
-  void* Context;               // the back-end's private record (or a plain value)
+  uint32_t Unavailable;  // nonzero: no usable controller; the bus is never touched
+  void* Context;         // the back-end's private record (or a plain value)
   SmbusTransferFn Transfer;
-  SmbusReleaseFn ReleaseDevice;      // optional
-  SmbusSegmentFn SelectSegment;      // optional
-  SmbusSegmentFn DeselectSegment;    // optional
-  uint32_t Segment;            // the segment of the SPD request in service, else 0
-  uint32_t Traits;             // the installed chip's traits (kChipPageTransfers among them)
+  SmbusReleaseFn ReleaseDevice;    // optional
+  SmbusSegmentFn SelectSegment;    // optional
+  SmbusSegmentFn DeselectSegment;  // optional
+  uint32_t Segment;                // the segment of the SPD request in service, else 0
+  uint32_t Traits;                 // the installed chip's traits (kChipPageTransfers among them)
 };
 
 // The size discovery asks the pool for, as the 32-bit image lays the record out.
@@ -76,14 +81,14 @@ constexpr int32_t kNotAcknowledged = 1;
 
 constexpr uint8_t kSpdFirstSlave = 0x50;  // slot n answers at 0x50 + n
 constexpr uint8_t kSpdSlots = 8;
-constexpr uint8_t kSpdProbeOffset = 74;   // the byte the write probe changes and restores
-constexpr uint8_t kSpdTypeOffset = 2;     // the memory type byte
+constexpr uint8_t kSpdProbeOffset = 74;  // the byte the write probe changes and restores
+constexpr uint8_t kSpdTypeOffset = 2;    // the memory type byte
 
 // Reads `count` SPD bytes of `slot` from `offset` on (wrapping past 0xFF) into
 // `data`; returns how many were read. Word transfers for pairs, a byte
 // transfer for an odd last byte; stops at the first failure (code 14).
-uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot,
-                      uint8_t* data, uint8_t offset, uint32_t count);
+uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot, uint8_t* data,
+                      uint8_t offset, uint32_t count);
 
 // True when a memory slot answers a read of its byte 0 on the controller:
 // how a host with two candidate blocks or channels finds the one its

@@ -106,8 +106,8 @@ bool AnySpdSlotAnswers(SmbusController* controller) {
   return false;
 }
 
-uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot,
-                      uint8_t* data, uint8_t offset, uint32_t count) {
+uint32_t ReadSpdBlock(SmbusController* controller, OpStatus* status, uint8_t slot, uint8_t* data,
+                      uint8_t offset, uint32_t count) {
   const uint8_t slave = static_cast<uint8_t>(kSpdFirstSlave + slot);
   if (controller->Unavailable != 0) {
     SetOpFailure(status, OpError::ControllerUnavailable);

@@ -22,8 +22,7 @@ constexpr uint8_t kTypeDdr4 = 0x0C, kTypeDdr4E = 0x0E;
 uint8_t QueryPage(SmbusController* c, OpStatus* status, bool* answered) {
   const KeptHardwareHalf kept(status);
   uint16_t ignored = 0;
-  const int32_t result =
-      SmbusTransfer(c, status, SmbusOp::ReceiveByte, kPageCommand, 0, &ignored);
+  const int32_t result = SmbusTransfer(c, status, SmbusOp::ReceiveByte, kPageCommand, 0, &ignored);
   if (result == 0) {
     *answered = true;
     return 0;

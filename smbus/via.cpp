@@ -22,8 +22,8 @@ constexpr host_status::HostStatusBits kStatusBits = {
 constexpr uint32_t kSwitchedSegment = 1;  // the only segment that is switched
 struct SegmentPort {
   uint16_t Port;
-  uint8_t KeepMask;   // bits the read-modify-write keeps
-  uint8_t SelectBits; // set on select; nothing is set on deselect
+  uint8_t KeepMask;    // bits the read-modify-write keeps
+  uint8_t SelectBits;  // set on select; nothing is set on deselect
 };
 // The 596: bit 3 of port 0xE44F.
 constexpr SegmentPort kGpo596Switch = {.Port = 0xE44F, .KeepMask = 0xF7, .SelectBits = 0x08};
@@ -54,9 +54,13 @@ int32_t Finish(uint32_t ioBase, OpStatus* status, uint8_t finalStatus, uint32_t 
   return host_status::JudgeFinalStatus(kStatusBits, status, finalStatus, hwCode);
 }
 
-uint32_t BaseOf(void* context) { return static_cast<ViaContext*>(context)->IoBase; }
+uint32_t BaseOf(void* context) {
+  return static_cast<ViaContext*>(context)->IoBase;
+}
 
-void ReleaseDevice(void* context) { PoolFree(context); }
+void ReleaseDevice(void* context) {
+  PoolFree(context);
+}
 
 void SelectSegment(void* context, uint32_t segment) {
   SwitchSegment(static_cast<ViaContext*>(context), segment, true);
@@ -66,8 +70,10 @@ void DeselectSegment(void* context, uint32_t segment) {
   SwitchSegment(static_cast<ViaContext*>(context), segment, false);
 }
 
-constexpr SmbusOps kOps = {.Transfer = &Transfer, .ReleaseDevice = &ReleaseDevice,
-                           .SelectSegment = &SelectSegment, .DeselectSegment = &DeselectSegment};
+constexpr SmbusOps kOps = {.Transfer = &Transfer,
+                           .ReleaseDevice = &ReleaseDevice,
+                           .SelectSegment = &SelectSegment,
+                           .DeselectSegment = &DeselectSegment};
 
 // A VIA host answers only while its base's bit 0 reads 1 and bit 0 of its
 // host configuration byte SMBHSTCFG (0xD2) is set. The 596 has a second
@@ -123,9 +129,10 @@ constexpr uint16_t kVendorVia = 0x1106;
 constexpr uint8_t kBaseRegister = 0x90;       // SMBBA of the power-management function
 constexpr uint8_t kLaterBaseRegister = 0xD0;  // SMBBA of the VT8233/5 and later
 
-constexpr ChipDescriptor kVia596 = DrivenBy(
-    kSwitches, {.BaseRegister = kBaseRegister, .BaseMask = 0xFFF0,
-                .Segments = SegmentSwitch::Gpo596, .Quirks = kQuirkSecondBasePair});
+constexpr ChipDescriptor kVia596 = DrivenBy(kSwitches, {.BaseRegister = kBaseRegister,
+                                                        .BaseMask = 0xFFF0,
+                                                        .Segments = SegmentSwitch::Gpo596,
+                                                        .Quirks = kQuirkSecondBasePair});
 constexpr ChipDescriptor kVia686 = DrivenBy(
     kSwitches,
     {.BaseRegister = kBaseRegister, .BaseMask = 0xFFF0, .Segments = SegmentSwitch::Gpo686});
@@ -194,7 +201,9 @@ constexpr SmbusBackend kViaBackend = MakeBackend({
     .Switches = kSwitches,
 });
 
-void ResetStatus(uint32_t ioBase) { WriteBackStatus(ioBase, kStatusClearKeep, 0); }
+void ResetStatus(uint32_t ioBase) {
+  WriteBackStatus(ioBase, kStatusClearKeep, 0);
+}
 
 namespace {
 
@@ -207,11 +216,17 @@ void Program(uint32_t ioBase, const Transaction& t) {
 
 // Bit 1 of the status is unnamed on VIA: busy clear ends a transfer. One
 // still running after the poll limit is killed.
-constexpr TransactionSteps<uint8_t> kSteps = {
-    .Bits = kStatusBits, .CallerWaitedForIdle = false, .WaitIdle = &WaitForBusReady,
-    .Program = &Program, .AfterPoll = nullptr, .ReadSettleMs = kReadSettleMs,
-    .WriteSettleMs = kWriteSettleMs, .WaitDone = &WaitForBusReady, .LeftBits = kStatusEndBits,
-    .ClearLeft = &ClearEndBits, .Kill = &KillTransfer};
+constexpr TransactionSteps<uint8_t> kSteps = {.Bits = kStatusBits,
+                                              .CallerWaitedForIdle = false,
+                                              .WaitIdle = &WaitForBusReady,
+                                              .Program = &Program,
+                                              .AfterPoll = nullptr,
+                                              .ReadSettleMs = kReadSettleMs,
+                                              .WriteSettleMs = kWriteSettleMs,
+                                              .WaitDone = &WaitForBusReady,
+                                              .LeftBits = kStatusEndBits,
+                                              .ClearLeft = &ClearEndBits,
+                                              .Kill = &KillTransfer};
 
 // Waits for idle first; a host still busy then is not started, and its busy
 // status is returned as the final one.
@@ -221,7 +236,6 @@ uint8_t CallSMBus(uint32_t ioBase, uint8_t protocol, uint8_t slave, uint8_t comm
 }
 
 }  // namespace
-
 
 int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uint8_t command,
                  uint16_t* data) {
@@ -237,8 +251,8 @@ int32_t Transfer(void* context, OpStatus* status, SmbusOp op, uint8_t slave, uin
     return host_status::JudgeFinalStatus(kStatusBits, status, final, hwCode);
   }
   const bool word = op == SmbusOp::ReadWord;
-  const uint8_t final = CallSMBus(base, word ? kProtocolWordData : kProtocolByteData, slave,
-                                  command, 1);
+  const uint8_t final =
+      CallSMBus(base, word ? kProtocolWordData : kProtocolByteData, slave, command, 1);
   const uint8_t low = PortReadByte(Port(base, kData0));
   const uint8_t high = word ? PortReadByte(Port(base, kData1)) : 0;
   *data = static_cast<uint16_t>(low | (high << 8));

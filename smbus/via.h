@@ -17,8 +17,8 @@
 namespace via {
 
 struct ViaContext {
-  uint32_t IoBase;          // host register block, already masked by discovery
-  SegmentSwitch Segments;   // Gpo596, Gpo686 or None
+  uint32_t IoBase;         // host register block, already masked by discovery
+  SegmentSwitch Segments;  // Gpo596, Gpo686 or None
 };
 
 // Quirks (ChipDescriptor::Quirks).

@@ -96,7 +96,8 @@ HungFigures MeasureHung(loader::Kernel::Clock clock) {
   kernel.DeviceControl(kLink, IOCTL_READ_SPD, {0, 0}, 76 + 2)->Wait();
   figures.hungMs = machine.NowMs() - start;
   start = machine.NowMs();
-  const loader::Completion next = kernel.DeviceControl(kLink, IOCTL_READ_SPD, {0, 0}, 76 + 2)->Wait();
+  const loader::Completion next =
+      kernel.DeviceControl(kLink, IOCTL_READ_SPD, {0, 0}, 76 + 2)->Wait();
   figures.nextMs = machine.NowMs() - start;
   figures.nextRead = next.information == 76 + 2;
   driver->Unload();
@@ -133,7 +134,8 @@ Figures Measure(loader::Kernel::Clock clock) {
   figures.ddr4Ms = MeasureDdr4(clock);
   figures.ok = image.information == 76 + 256 && static_cast<bool>(report) && left.empty() &&
                faults.empty() && figures.ddr4Ms != 0;
-  if (!figures.ok) std::fprintf(stderr, "the run went wrong (image, report, or the kernel's checks)\n");
+  if (!figures.ok)
+    std::fprintf(stderr, "the run went wrong (image, report, or the kernel's checks)\n");
   return figures;
 }
 
@@ -154,8 +156,9 @@ int main() {
   for (const auto& row : rows) {
     const Figures f = Measure(row.clock);
     ok = ok && f.ok;
-    std::printf("%-38s %18llu %18llu %18llu\n", row.what, static_cast<unsigned long long>(f.imageMs),
-                static_cast<unsigned long long>(f.reportMs), static_cast<unsigned long long>(f.ddr4Ms));
+    std::printf(
+        "%-38s %18llu %18llu %18llu\n", row.what, static_cast<unsigned long long>(f.imageMs),
+        static_cast<unsigned long long>(f.reportMs), static_cast<unsigned long long>(f.ddr4Ms));
   }
   const HungFigures hung = MeasureHung(loader::Kernel::Clock::Windows);
   std::printf("%-38s %18llu %18llu%s\n", "hung bus, the driver's 1 ms request",

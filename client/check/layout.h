@@ -5,19 +5,17 @@
 
 #include "dimmio/dimmio.h"
 
-#define DIMMIO_LAYOUT_VALUES                                                   \
-  sizeof(DimmioOpStatus), offsetof(DimmioOpStatus, Detail),                    \
-      offsetof(DimmioOpStatus, HwCode), offsetof(DimmioOpStatus, HwDetail),    \
-      sizeof(DimmioPciDeviceRecord), offsetof(DimmioPciDeviceRecord, DeviceId), \
-      sizeof(DimmioReadSpdInput), sizeof(DimmioProbeInput),                    \
-      sizeof(DimmioSetSegmentInput), sizeof(DimmioPciTableInput),              \
-      sizeof(DimmioPciConfigInput), offsetof(DimmioPciConfigInput, Function),  \
-      sizeof(DimmioSpdReadReply), offsetof(DimmioSpdReadReply, Data),          \
-      sizeof(DimmioProbeReply), offsetof(DimmioProbeReply, Status),            \
-      sizeof(DimmioCountReply), offsetof(DimmioCountReply, Status),            \
-      sizeof(DimmioSegmentReply), sizeof(DimmioSystemInfoReport),              \
-      offsetof(DimmioSystemInfoReport, BoardProduct), IOCTL_READ_SPD,          \
-      IOCTL_GET_SYSTEM_INFO
+#define DIMMIO_LAYOUT_VALUES                                                                    \
+  sizeof(DimmioOpStatus), offsetof(DimmioOpStatus, Detail), offsetof(DimmioOpStatus, HwCode),   \
+      offsetof(DimmioOpStatus, HwDetail), sizeof(DimmioPciDeviceRecord),                        \
+      offsetof(DimmioPciDeviceRecord, DeviceId), sizeof(DimmioReadSpdInput),                    \
+      sizeof(DimmioProbeInput), sizeof(DimmioSetSegmentInput), sizeof(DimmioPciTableInput),     \
+      sizeof(DimmioPciConfigInput), offsetof(DimmioPciConfigInput, Function),                   \
+      sizeof(DimmioSpdReadReply), offsetof(DimmioSpdReadReply, Data), sizeof(DimmioProbeReply), \
+      offsetof(DimmioProbeReply, Status), sizeof(DimmioCountReply),                             \
+      offsetof(DimmioCountReply, Status), sizeof(DimmioSegmentReply),                           \
+      sizeof(DimmioSystemInfoReport), offsetof(DimmioSystemInfoReport, BoardProduct),           \
+      IOCTL_READ_SPD, IOCTL_GET_SYSTEM_INFO
 
 #ifdef __cplusplus
 extern "C" {

@@ -5,8 +5,7 @@
 
 namespace dimmio {
 
-InProcessTransport::InProcessTransport(const sim::Board& board)
-    : board_(board), attach_(machine_) {
+InProcessTransport::InProcessTransport(const sim::Board& board) : board_(board), attach_(machine_) {
   models_ = sim::Build(board_, machine_);
 }
 
@@ -30,7 +29,9 @@ std::unique_ptr<InProcessTransport> InProcessTransport::Open(const sim::Board& b
   return transport;
 }
 
-InProcessTransport::~InProcessTransport() { Close(); }
+InProcessTransport::~InProcessTransport() {
+  Close();
+}
 
 std::string InProcessTransport::Close() {
   if (device_ != nullptr) io_.Close(device_);

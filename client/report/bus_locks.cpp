@@ -27,7 +27,9 @@ RequestError BusHold::Error() const {
 }
 
 const char* BusName(Bus bus) {
-  return bus == Bus::Smbus ? "the SMBus" : bus == Bus::Pci ? "PCI configuration space" : "the Super I/O and board ports";
+  return bus == Bus::Smbus ? "the SMBus"
+         : bus == Bus::Pci ? "PCI configuration space"
+                           : "the Super I/O and board ports";
 }
 
 RequestError BusInUse(Bus bus) {

@@ -34,7 +34,8 @@ bool IdLine(const std::string& line, size_t at, uint32_t* id, std::string* name)
 PciNames PciNames::Read(std::istream& ids, const std::vector<PciId>& wanted) {
   PciNames names;
   const auto wantsVendor = [&](uint32_t vendor) {
-    return std::any_of(wanted.begin(), wanted.end(), [&](const PciId& w) { return w.Vendor == vendor; });
+    return std::any_of(wanted.begin(), wanted.end(),
+                       [&](const PciId& w) { return w.Vendor == vendor; });
   };
   const auto wantsDevice = [&](uint32_t vendor, uint32_t device) {
     return std::any_of(wanted.begin(), wanted.end(),
@@ -51,8 +52,8 @@ PciNames PciNames::Read(std::istream& ids, const std::vector<PciId>& wanted) {
       inWantedVendor = IdLine(line, 0, &id, &name) && wantsVendor(id);
       vendor = id;
       if (inWantedVendor) names.vendors_[vendor] = name;
-    } else if (inWantedVendor && line.size() > 1 && line[1] != '\t' && IdLine(line, 1, &id, &name) &&
-               wantsDevice(vendor, id)) {
+    } else if (inWantedVendor && line.size() > 1 && line[1] != '\t' &&
+               IdLine(line, 1, &id, &name) && wantsDevice(vendor, id)) {
       names.devices_[vendor << 16 | id] = name;
     }
   }

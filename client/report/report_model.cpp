@@ -31,8 +31,8 @@ std::vector<ByteCheck> ChecksOf(const SpdFacts& f) {
                       verdict(f.ChecksumOk())});
   }
   if (FieldsOf(f.Memory).Ddr4 && f.Ddr4.Crc2Checked) {
-    checks.push_back({SpdCheckRule::Crc16, 128, 253, 254, 255, f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2,
-                      verdict(f.Ddr4.StoredCrc2 == f.Ddr4.ComputedCrc2)});
+    checks.push_back({SpdCheckRule::Crc16, 128, 253, 254, 255, f.Ddr4.StoredCrc2,
+                      f.Ddr4.ComputedCrc2, verdict(f.Ddr4.StoredCrc2 == f.Ddr4.ComputedCrc2)});
   }
   return checks;
 }
@@ -91,7 +91,8 @@ Result<SpdImage> ReadSpdImage(Client& client, uint8_t slot, SpdPaging& paging) {
     paging.NoPageSelected = true;
     image.Read.Status.Code = DIMMIO_ERROR_NONE;
   }
-  if (paging.Paged && (code == DIMMIO_ERROR_NO_PAGE_TRANSFERS || code == DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED)) {
+  if (paging.Paged &&
+      (code == DIMMIO_ERROR_NO_PAGE_TRANSFERS || code == DIMMIO_ERROR_PAGE_NOT_ACKNOWLEDGED)) {
     paging.Paged = false;
     const auto plain = client.ReadSpd(slot, 0, DIMMIO_SPD_SIZE);
     if (!plain) return plain.error();

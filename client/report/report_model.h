@@ -36,19 +36,19 @@ enum class CheckVerdict : uint8_t { Ok, Bad };
 // CRC-16 in bytes 126-127, DDR4's second CRC in bytes 254-255.
 struct ByteCheck {
   SpdCheckRule Rule = SpdCheckRule::None;
-  uint16_t First = 0, Last = 0;            // the bytes it covers
+  uint16_t First = 0, Last = 0;              // the bytes it covers
   uint16_t StoredFirst = 0, StoredLast = 0;  // the bytes that store it
   uint16_t Stored = 0, Computed = 0;
   CheckVerdict Verdict = CheckVerdict::Bad;
 };
 
 struct SlotReport {
-  std::string Name;             // saved dumps: the file's; "" names it by slot and address
+  std::string Name;  // saved dumps: the file's; "" names it by slot and address
   uint8_t Slot = 0;
   SlotState State = SlotState::Empty;
   uint32_t BytesRead = 0;
   OpStatus Status{};
-  SpdFacts Facts;               // from State Unpaged on
+  SpdFacts Facts;  // from State Unpaged on
   // The type's own check first (none where its rule is not known), then
   // DDR4's second CRC; none before State Unpaged.
   std::vector<ByteCheck> Checks;
@@ -56,37 +56,37 @@ struct SlotReport {
   ByteCheck TypeCheck() const {
     return Checks.empty() || Checks.front().First != 0 ? ByteCheck{} : Checks.front();
   }
-  std::vector<uint8_t> Bytes;   // the EEPROM from byte 0: 256 bytes, a DDR4 module's 512
+  std::vector<uint8_t> Bytes;  // the EEPROM from byte 0: 256 bytes, a DDR4 module's 512
   // The module gave the bytes every SPD layout shares.
   bool Answered() const { return State >= SlotState::Unpaged; }
 };
 
 struct Report {
-  bool SavedDumps = false;      // made from files: slots only, no machine
-  std::string Target;           // what was reported on, for people
-  std::string Board;            // the simulated board's name; "" for a real machine
+  bool SavedDumps = false;  // made from files: slots only, no machine
+  std::string Target;       // what was reported on, for people
+  std::string Board;        // the simulated board's name; "" for a real machine
   PciDeviceRecord Chipset{};
-  uint32_t PciCount = 0;        // functions found; the table holds at most 217
+  uint32_t PciCount = 0;  // functions found; the table holds at most 217
   std::vector<PciDeviceRecord> Pci;
-  PciNames Names;               // of the functions, where the PCI ID database is found
+  PciNames Names;  // of the functions, where the PCI ID database is found
   uint32_t Segment = 0;
   bool ControllerAvailable = true;
   OpStatus ControllerStatus{};  // why not, when not
   // The driver selected no SPD page: the modules were not known to be DDR4,
   // so each slot is as it shows (a DDR4 module perhaps on its page 1).
   bool NoPageSelected = false;
-  bool SegmentSwitch = false;   // HasSegmentSwitch of the chipset
+  bool SegmentSwitch = false;       // HasSegmentSwitch of the chipset
   bool SpdsOnProcessorBus = false;  // SpdsOnProcessorBus of the chipset
   std::vector<SlotReport> Slots;
   CountResult SlotCount{};
   CountResult ModuleCount{};
   std::optional<SystemInfo> System;
-  std::string SystemError;      // why there is no system information
+  std::string SystemError;  // why there is no system information
 };
 
 struct ReportRequest {
   uint32_t Segment = 0;
-  BusLocks* Locks = nullptr;    // taken around the requests; none: not taken
+  BusLocks* Locks = nullptr;             // taken around the requests; none: not taken
   std::vector<std::string> PciIdsPaths;  // where to look for the PCI ID database
 };
 
@@ -113,7 +113,7 @@ struct SpdPaging {
 // A module's whole EEPROM as ReadSpdImage gives it, and its size: reads
 // past the last byte wrap to byte 0.
 struct SpdImage {
-  SpdRead Read;                  // from byte 0; fewer bytes when Status says why
+  SpdRead Read;                      // from byte 0; fewer bytes when Status says why
   uint32_t Space = DIMMIO_SPD_SIZE;  // 256; a DDR4 module's two pages 512
 };
 

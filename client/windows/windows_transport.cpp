@@ -52,7 +52,9 @@ std::unique_ptr<WindowsTransport> WindowsTransport::Open(std::string* error,
   return std::unique_ptr<WindowsTransport>(new WindowsTransport(handle));
 }
 
-WindowsTransport::~WindowsTransport() { CloseHandle(static_cast<HANDLE>(handle_)); }
+WindowsTransport::~WindowsTransport() {
+  CloseHandle(static_cast<HANDLE>(handle_));
+}
 
 ControlReply WindowsTransport::Control(uint32_t code, std::span<const uint8_t> input,
                                        uint32_t outputLength) {

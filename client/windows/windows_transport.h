@@ -14,8 +14,7 @@ class WindowsTransport final : public Transport {
   // Opens "\\.\Global\dimmio" for reading and writing; null with the reason in
   // `error`, and the Windows error in `windowsError`, when the driver is not
   // running or access is denied.
-  static std::unique_ptr<WindowsTransport> Open(std::string* error,
-                                                unsigned long* windowsError);
+  static std::unique_ptr<WindowsTransport> Open(std::string* error, unsigned long* windowsError);
   ~WindowsTransport() override;
 
   // A request the driver completes with a failure status gives that status

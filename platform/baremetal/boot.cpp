@@ -24,9 +24,8 @@ constexpr uint16_t kDebugExitPort = 0xF4;  // QEMU's isa-debug-exit, iobase 0xf4
 }  // namespace
 
 // The linker script puts .multiboot first in the image.
-__attribute__((used, section(".multiboot"), aligned(4)))
-const MultibootHeader g_multibootHeader = {kMultibootMagic, kMultibootFlags,
-                                           0u - kMultibootMagic - kMultibootFlags};
+__attribute__((used, section(".multiboot"), aligned(4))) const MultibootHeader g_multibootHeader = {
+    kMultibootMagic, kMultibootFlags, 0u - kMultibootMagic - kMultibootFlags};
 
 // Zeroes .bss (the loader should, but it costs nothing to be sure), sets up
 // the stack and calls BareMetalStart(magic, info). EAX and EBX hold the

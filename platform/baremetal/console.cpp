@@ -8,19 +8,19 @@ namespace {
 
 // The 16550 UART of COM1, registers from its base port.
 constexpr uint16_t kCom1 = 0x3F8;
-constexpr uint16_t kData = kCom1 + 0;          // transmit holding / divisor low (DLAB 1)
+constexpr uint16_t kData = kCom1 + 0;             // transmit holding / divisor low (DLAB 1)
 constexpr uint16_t kInterruptEnable = kCom1 + 1;  // interrupt enable / divisor high (DLAB 1)
 constexpr uint16_t kFifoControl = kCom1 + 2;
 constexpr uint16_t kLineControl = kCom1 + 3;
 constexpr uint16_t kModemControl = kCom1 + 4;
 constexpr uint16_t kLineStatus = kCom1 + 5;
 
-constexpr uint8_t kDivisorLatch = 0x80;      // line control: DLAB
-constexpr uint8_t kEightNoneOne = 0x03;      // line control: 8 data bits, no parity, 1 stop
-constexpr uint16_t kDivisor115200 = 1;       // 1.8432 MHz / 16 / 115200
-constexpr uint8_t kFifoEnableClear = 0x07;   // enable, clear receive and transmit FIFOs
-constexpr uint8_t kDtrRts = 0x03;            // modem control: DTR and RTS, no interrupt line
-constexpr uint8_t kTransmitEmpty = 0x20;     // line status: holding register empty
+constexpr uint8_t kDivisorLatch = 0x80;     // line control: DLAB
+constexpr uint8_t kEightNoneOne = 0x03;     // line control: 8 data bits, no parity, 1 stop
+constexpr uint16_t kDivisor115200 = 1;      // 1.8432 MHz / 16 / 115200
+constexpr uint8_t kFifoEnableClear = 0x07;  // enable, clear receive and transmit FIFOs
+constexpr uint8_t kDtrRts = 0x03;           // modem control: DTR and RTS, no interrupt line
+constexpr uint8_t kTransmitEmpty = 0x20;    // line status: holding register empty
 
 // A UART that is not there reads all ones and looks empty at once; this
 // bounds the wait on one that never drains.
@@ -32,7 +32,9 @@ void PutRaw(char c) {
   Out8(kData, static_cast<uint8_t>(c));
 }
 
-void PutFromFormat(void*, char c) { ConsolePut(c); }
+void PutFromFormat(void*, char c) {
+  ConsolePut(c);
+}
 
 }  // namespace
 

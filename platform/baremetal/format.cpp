@@ -64,9 +64,12 @@ void Integer(Out& out, const Conversion& conv, uint64_t magnitude, bool negative
   char prefix[2];
   int32_t nprefix = 0;
   if (isSigned) {
-    if (negative) prefix[nprefix++] = '-';
-    else if (conv.plus) prefix[nprefix++] = '+';
-    else if (conv.space) prefix[nprefix++] = ' ';
+    if (negative)
+      prefix[nprefix++] = '-';
+    else if (conv.plus)
+      prefix[nprefix++] = '+';
+    else if (conv.space)
+      prefix[nprefix++] = ' ';
   }
   if (conv.alternate && magnitude != 0 && base == 16) {
     prefix[nprefix++] = '0';
@@ -93,7 +96,8 @@ void Integer(Out& out, const Conversion& conv, uint64_t magnitude, bool negative
 }
 
 void Text(Out& out, const Conversion& conv, const char* s, uint32_t n) {
-  const int32_t pad = conv.width > static_cast<int32_t>(n) ? conv.width - static_cast<int32_t>(n) : 0;
+  const int32_t pad =
+      conv.width > static_cast<int32_t>(n) ? conv.width - static_cast<int32_t>(n) : 0;
   if (!conv.leftAlign) out.Repeat(' ', pad);
   for (uint32_t i = 0; i < n; ++i) out.Put(s[i]);
   if (conv.leftAlign) out.Repeat(' ', pad);
@@ -101,23 +105,35 @@ void Text(Out& out, const Conversion& conv, const char* s, uint32_t n) {
 
 uint64_t UnsignedArg(va_list& args, int32_t length) {
   switch (length) {
-    case -2: return static_cast<unsigned char>(va_arg(args, unsigned int));
-    case -1: return static_cast<unsigned short>(va_arg(args, unsigned int));
-    case 1: return va_arg(args, unsigned long);
-    case 2: return va_arg(args, unsigned long long);
-    case 3: return va_arg(args, size_t);
-    default: return va_arg(args, unsigned int);
+    case -2:
+      return static_cast<unsigned char>(va_arg(args, unsigned int));
+    case -1:
+      return static_cast<unsigned short>(va_arg(args, unsigned int));
+    case 1:
+      return va_arg(args, unsigned long);
+    case 2:
+      return va_arg(args, unsigned long long);
+    case 3:
+      return va_arg(args, size_t);
+    default:
+      return va_arg(args, unsigned int);
   }
 }
 
 int64_t SignedArg(va_list& args, int32_t length) {
   switch (length) {
-    case -2: return static_cast<signed char>(va_arg(args, int));
-    case -1: return static_cast<short>(va_arg(args, int));
-    case 1: return va_arg(args, long);
-    case 2: return va_arg(args, long long);
-    case 3: return static_cast<int64_t>(va_arg(args, size_t));
-    default: return va_arg(args, int);
+    case -2:
+      return static_cast<signed char>(va_arg(args, int));
+    case -1:
+      return static_cast<short>(va_arg(args, int));
+    case 1:
+      return va_arg(args, long);
+    case 2:
+      return va_arg(args, long long);
+    case 3:
+      return static_cast<int64_t>(va_arg(args, size_t));
+    default:
+      return va_arg(args, int);
   }
 }
 
@@ -148,12 +164,18 @@ uint32_t FormatTo(FormatSink sink, void* context, const char* format, va_list ar
     const char* start = p++;
     Conversion conv;
     for (;; ++p) {
-      if (*p == '-') conv.leftAlign = true;
-      else if (*p == '0') conv.zeroPad = true;
-      else if (*p == '+') conv.plus = true;
-      else if (*p == ' ') conv.space = true;
-      else if (*p == '#') conv.alternate = true;
-      else break;
+      if (*p == '-')
+        conv.leftAlign = true;
+      else if (*p == '0')
+        conv.zeroPad = true;
+      else if (*p == '+')
+        conv.plus = true;
+      else if (*p == ' ')
+        conv.space = true;
+      else if (*p == '#')
+        conv.alternate = true;
+      else
+        break;
     }
     if (*p == '*') {
       conv.width = va_arg(ap, int);
@@ -203,10 +225,18 @@ uint32_t FormatTo(FormatSink sink, void* context, const char* format, va_list ar
         Integer(out, conv, magnitude, v < 0, 10, false, true);
         break;
       }
-      case 'u': Integer(out, conv, UnsignedArg(ap, conv.length), false, 10, false, false); break;
-      case 'x': Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, false, false); break;
-      case 'X': Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, true, false); break;
-      case 'o': Integer(out, conv, UnsignedArg(ap, conv.length), false, 8, false, false); break;
+      case 'u':
+        Integer(out, conv, UnsignedArg(ap, conv.length), false, 10, false, false);
+        break;
+      case 'x':
+        Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, false, false);
+        break;
+      case 'X':
+        Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, true, false);
+        break;
+      case 'o':
+        Integer(out, conv, UnsignedArg(ap, conv.length), false, 8, false, false);
+        break;
       case 'p': {
         Conversion pointer;
         pointer.alternate = true;
@@ -227,7 +257,9 @@ uint32_t FormatTo(FormatSink sink, void* context, const char* format, va_list ar
         Text(out, conv, s, Length(s, conv.precision));
         break;
       }
-      case '%': out.Put('%'); break;
+      case '%':
+        out.Put('%');
+        break;
       default:
         // Not a conversion this formatter knows: show it as written.
         while (start != p) out.Put(*start++);

@@ -30,16 +30,30 @@ baremetal::PoolArena* Pool() {
 
 }  // namespace
 
-void SetDebugPrintHook() { DebugPrintHook = &ConsoleDebugPrint; }
+void SetDebugPrintHook() {
+  DebugPrintHook = &ConsoleDebugPrint;
+}
 
-void* PoolAlloc(uint32_t size) { return baremetal::PoolArenaAlloc(Pool(), size, kPoolTag); }
+void* PoolAlloc(uint32_t size) {
+  return baremetal::PoolArenaAlloc(Pool(), size, kPoolTag);
+}
 
-void PoolFree(void* pointer) { baremetal::PoolArenaFree(Pool(), pointer); }
+void PoolFree(void* pointer) {
+  baremetal::PoolArenaFree(Pool(), pointer);
+}
 
-uint8_t PortReadByte(uint16_t port) { return baremetal::In8(port); }
-uint16_t PortReadWord(uint16_t port) { return baremetal::In16(port); }
-void PortWriteByte(uint16_t port, uint8_t value) { baremetal::Out8(port, value); }
-void PortWriteWord(uint16_t port, uint16_t value) { baremetal::Out16(port, value); }
+uint8_t PortReadByte(uint16_t port) {
+  return baremetal::In8(port);
+}
+uint16_t PortReadWord(uint16_t port) {
+  return baremetal::In16(port);
+}
+void PortWriteByte(uint16_t port, uint8_t value) {
+  baremetal::Out8(port, value);
+}
+void PortWriteWord(uint16_t port, uint16_t value) {
+  baremetal::Out16(port, value);
+}
 
 void* MapPhysical(uint32_t physicalAddress, uint32_t length) {
   // Address 0 would read as the failure value, and a range past 4 GiB cannot

@@ -63,10 +63,14 @@ KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
   return 0;
 }
 
-void SpinLockRelease(KernelSpinLock* lock, KernelIrql) { lock->Held = false; }
+void SpinLockRelease(KernelSpinLock* lock, KernelIrql) {
+  lock->Held = false;
+}
 
 // Nothing is ever cancelled on one CPU without a caller that could go away.
-KernelIrql CancelLockAcquire() { return 0; }
+KernelIrql CancelLockAcquire() {
+  return 0;
+}
 
 void CancelLockRelease(KernelIrql) {}
 
@@ -84,14 +88,26 @@ NtStatus ThreadReference(KernelHandle handle, KernelThread* thread) {
   return STATUS_SUCCESS;
 }
 
-void ThreadWaitHandle(KernelHandle handle) { RunToEnd(handle); }
-void HandleClose(KernelHandle handle) { Release(handle); }
-void ThreadWait(KernelThread thread) { RunToEnd(thread); }
-void ThreadDereference(KernelThread thread) { Release(thread); }
+void ThreadWaitHandle(KernelHandle handle) {
+  RunToEnd(handle);
+}
+void HandleClose(KernelHandle handle) {
+  Release(handle);
+}
+void ThreadWait(KernelThread thread) {
+  RunToEnd(thread);
+}
+void ThreadDereference(KernelThread thread) {
+  Release(thread);
+}
 
 // Pool memory never pages here, so the non-paged pool is the same arena.
-void* NonPagedAlloc(uint32_t size) { return PoolAlloc(size); }
-void NonPagedFree(void* pointer) { PoolFree(pointer); }
+void* NonPagedAlloc(uint32_t size) {
+  return PoolAlloc(size);
+}
+void NonPagedFree(void* pointer) {
+  PoolFree(pointer);
+}
 
 // The PIT times every delay to the millisecond already.
 void FineClockRequest() {}
@@ -134,7 +150,9 @@ void DeviceDelete(KernelDevice* device) {
 }
 
 // Nothing but the self-test opens the device here.
-NtStatus DeviceSetSecurity(KernelDevice*, const void*) { return STATUS_SUCCESS; }
+NtStatus DeviceSetSecurity(KernelDevice*, const void*) {
+  return STATUS_SUCCESS;
+}
 
 NtStatus LinkCreate(KernelName* link, KernelName*) {
   if (link->Length / 2u > kMaxNameChars) return STATUS_INVALID_PARAMETER;

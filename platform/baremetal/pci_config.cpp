@@ -12,7 +12,7 @@ constexpr uint16_t kConfigData = 0xCFC;     // the selected dword, bytes at +0..
 constexpr uint32_t kEnable = 0x80000000u;   // address bit 31: configuration cycle
 constexpr uint32_t kConfigSpaceSize = 256;  // registers 0x00-0xFF of each function
 constexpr uint32_t kLastBus = 255;
-constexpr uint32_t kSlotBits = 0xFFu;       // device in bits 0-4, function in 5-7
+constexpr uint32_t kSlotBits = 0xFFu;  // device in bits 0-4, function in 5-7
 
 constexpr uint32_t Address(uint32_t bus, uint32_t slot, uint32_t offset) {
   const uint32_t device = slot & 31u;
@@ -60,10 +60,9 @@ uint32_t PlatformSetPciData(uint32_t bus, uint32_t slot, const void* buffer, uin
     const uint32_t at = offset + done;
     baremetal::Out32(kConfigAddress, Address(bus, slot, at));
     if ((at & 3u) == 0 && n - done >= 4) {
-      const uint32_t value = static_cast<uint32_t>(in[done]) |
-                             (static_cast<uint32_t>(in[done + 1]) << 8) |
-                             (static_cast<uint32_t>(in[done + 2]) << 16) |
-                             (static_cast<uint32_t>(in[done + 3]) << 24);
+      const uint32_t value =
+          static_cast<uint32_t>(in[done]) | (static_cast<uint32_t>(in[done + 1]) << 8) |
+          (static_cast<uint32_t>(in[done + 2]) << 16) | (static_cast<uint32_t>(in[done + 3]) << 24);
       baremetal::Out32(kConfigData, value);
       done += 4;
     } else {

@@ -7,8 +7,8 @@ struct PoolBlock {
   uint32_t Capacity;   // payload bytes this block can hold
   uint32_t Requested;  // payload bytes asked for by the live allocation
   uint32_t Tag;
-  uint32_t State;      // kLive or kFree; anything else is not a block
-  PoolBlock* Next;     // next free block, while on the free list
+  uint32_t State;   // kLive or kFree; anything else is not a block
+  PoolBlock* Next;  // next free block, while on the free list
 };
 
 namespace {
@@ -17,7 +17,9 @@ constexpr uint32_t kLive = 0x4C495645u;  // "LIVE"
 constexpr uint32_t kFree = 0x46524545u;  // "FREE"
 constexpr uint32_t kHeader = (sizeof(PoolBlock) + kPoolAlignment - 1) & ~(kPoolAlignment - 1);
 
-uint32_t RoundUp(uint32_t n) { return (n + kPoolAlignment - 1) & ~(kPoolAlignment - 1); }
+uint32_t RoundUp(uint32_t n) {
+  return (n + kPoolAlignment - 1) & ~(kPoolAlignment - 1);
+}
 
 PoolBlock* BlockOf(const PoolArena* arena, const void* pointer) {
   const auto address = reinterpret_cast<uintptr_t>(pointer);
@@ -43,8 +45,8 @@ void* Hand(PoolArena* arena, PoolBlock* block, uint32_t size, uint32_t tag) {
 
 void PoolArenaInit(PoolArena* arena, void* memory, uint32_t size) {
   const auto address = reinterpret_cast<uintptr_t>(memory);
-  const uint32_t skip = static_cast<uint32_t>((kPoolAlignment - address % kPoolAlignment) %
-                                              kPoolAlignment);
+  const uint32_t skip =
+      static_cast<uint32_t>((kPoolAlignment - address % kPoolAlignment) % kPoolAlignment);
   *arena = PoolArena{};
   if (size <= skip) return;
   arena->Base = static_cast<uint8_t*>(memory) + skip;

@@ -14,12 +14,12 @@ struct PoolBlock;
 struct PoolArena {
   uint8_t* Base;
   uint32_t Size;
-  uint32_t Used;          // bytes carved from the front so far
-  PoolBlock* FreeList;    // freed blocks, most recent first
-  uint32_t LiveBlocks;    // allocated and not yet freed
-  uint32_t LiveBytes;     // payload bytes of the live blocks, as asked for
+  uint32_t Used;        // bytes carved from the front so far
+  PoolBlock* FreeList;  // freed blocks, most recent first
+  uint32_t LiveBlocks;  // allocated and not yet freed
+  uint32_t LiveBytes;   // payload bytes of the live blocks, as asked for
   uint32_t PeakBytes;
-  uint32_t BadFrees;      // pointers that were not live blocks of this arena
+  uint32_t BadFrees;  // pointers that were not live blocks of this arena
 };
 
 // Payloads are aligned to this, and every block is a multiple of it.

@@ -19,7 +19,9 @@ uint32_t Dword(const uint8_t* p) {
   return v;
 }
 
-uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t Word(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 void PutWord(std::vector<uint8_t>& out, uint16_t v) {
   out.push_back(static_cast<uint8_t>(v));
@@ -66,14 +68,16 @@ std::vector<Group> TokenOf(Caller caller) {
     case Caller::StandardUser:
       return {{"S-1-1-0", false}, {"S-1-5-32-545", false}, {"S-1-5-11", false}};
     case Caller::Administrator:
-      return {{"S-1-1-0", false}, {"S-1-5-32-545", false}, {"S-1-5-11", false},
+      return {{"S-1-1-0", false},
+              {"S-1-5-32-545", false},
+              {"S-1-5-11", false},
               {"S-1-5-32-544", false}};
     case Caller::FilteredAdministrator:
-      return {{"S-1-1-0", false}, {"S-1-5-32-545", false}, {"S-1-5-11", false},
-              {"S-1-5-32-544", true}};
+      return {
+          {"S-1-1-0", false}, {"S-1-5-32-545", false}, {"S-1-5-11", false}, {"S-1-5-32-544", true}};
     case Caller::System:
-      return {{"S-1-5-18", false}, {"S-1-1-0", false}, {"S-1-5-11", false},
-              {"S-1-5-32-544", false}};
+      return {
+          {"S-1-5-18", false}, {"S-1-1-0", false}, {"S-1-5-11", false}, {"S-1-5-32-544", false}};
   }
   return {};
 }
@@ -103,11 +107,11 @@ std::vector<uint8_t> MakeDescriptor(const std::vector<Ace>& dacl) {
 }
 
 std::vector<uint8_t> DefaultDeviceDescriptor() {
-  return MakeDescriptor({{kAccessAllowedAce, kGenericAll, "S-1-5-18"},
-                         {kAccessAllowedAce, kGenericAll, "S-1-5-32-544"},
-                         {kAccessAllowedAce, kGenericRead | kGenericWrite | kGenericExecute,
-                          "S-1-1-0"},
-                         {kAccessAllowedAce, kGenericRead | kGenericExecute, "S-1-5-12"}});
+  return MakeDescriptor(
+      {{kAccessAllowedAce, kGenericAll, "S-1-5-18"},
+       {kAccessAllowedAce, kGenericAll, "S-1-5-32-544"},
+       {kAccessAllowedAce, kGenericRead | kGenericWrite | kGenericExecute, "S-1-1-0"},
+       {kAccessAllowedAce, kGenericRead | kGenericExecute, "S-1-5-12"}});
 }
 
 bool ReadDacl(const uint8_t* sd, size_t limit, std::vector<Ace>* dacl, size_t* length) {

@@ -63,8 +63,8 @@ int32_t CheckAccess(const std::vector<uint8_t>& descriptor, Caller caller, uint3
 // the names on its volume, and is granted what it asks without a look at the
 // device's DACL; everything else is checked against it.
 constexpr uint32_t kFileDeviceSecureOpen = 0x00000100;
-int32_t CheckOpen(const std::vector<uint8_t>& descriptor, uint32_t characteristics,
-                  bool below, Caller caller, uint32_t desired, uint32_t* granted);
+int32_t CheckOpen(const std::vector<uint8_t>& descriptor, uint32_t characteristics, bool below,
+                  Caller caller, uint32_t desired, uint32_t* granted);
 
 // Whether a handle with `granted` may send `code` (its bits 14-15 ask for
 // read and write data access).

@@ -40,22 +40,40 @@ uint32_t PlatformSetPciData(uint32_t bus, uint32_t slot, const void* buffer, uin
   return M().SetPciData(bus, slot, buffer, offset, length);
 }
 
-void SetDebugPrintHook() { DebugPrintHook = &HostDebugPrint; }
+void SetDebugPrintHook() {
+  DebugPrintHook = &HostDebugPrint;
+}
 
-void DelayMs(int32_t milliseconds) { M().Delay(milliseconds); }
+void DelayMs(int32_t milliseconds) {
+  M().Delay(milliseconds);
+}
 
-void* PoolAlloc(uint32_t size) { return M().Alloc(size, kPoolTag, sim::PoolType::Paged); }
+void* PoolAlloc(uint32_t size) {
+  return M().Alloc(size, kPoolTag, sim::PoolType::Paged);
+}
 
-void PoolFree(void* pointer) { M().Free(pointer); }
+void PoolFree(void* pointer) {
+  M().Free(pointer);
+}
 
-uint8_t PortReadByte(uint16_t port) { return M().In8(port); }
-uint16_t PortReadWord(uint16_t port) { return M().In16(port); }
-void PortWriteByte(uint16_t port, uint8_t value) { M().Out8(port, value); }
-void PortWriteWord(uint16_t port, uint16_t value) { M().Out16(port, value); }
+uint8_t PortReadByte(uint16_t port) {
+  return M().In8(port);
+}
+uint16_t PortReadWord(uint16_t port) {
+  return M().In16(port);
+}
+void PortWriteByte(uint16_t port, uint8_t value) {
+  M().Out8(port, value);
+}
+void PortWriteWord(uint16_t port, uint16_t value) {
+  M().Out16(port, value);
+}
 
 void* MapPhysical(uint32_t physicalAddress, uint32_t length) {
   // The platform takes a 64-bit physical address; ours is zero-extended.
   return M().Map(static_cast<uint64_t>(physicalAddress), length);
 }
 
-void UnmapPhysical(void* mapping, uint32_t length) { M().Unmap(mapping, length); }
+void UnmapPhysical(void* mapping, uint32_t length) {
+  M().Unmap(mapping, length);
+}

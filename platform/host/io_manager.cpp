@@ -73,7 +73,9 @@ IoManager::~IoManager() {
   for (DeviceRecord& record : devices_) record.storage.reset();
 }
 
-IoManager* IoManager::Current() { return g_current.load(); }
+IoManager* IoManager::Current() {
+  return g_current.load();
+}
 
 // ---------------------------------------------------------------- driver
 
@@ -277,8 +279,7 @@ KernelStatus IoManager::Dispatch(KernelDevice* device, uint32_t major, Request* 
   return returned;
 }
 
-IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
-                                      uint32_t access) {
+IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller, uint32_t access) {
   KernelDevice* device = nullptr;
   std::u16string below;
   File* file = nullptr;
@@ -287,7 +288,8 @@ IoManager::OpenResult IoManager::Open(const std::u16string& name, Caller caller,
     device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return {STATUS_OBJECT_NAME_NOT_FOUND_HOST, nullptr, nullptr};
     const DeviceRecord* record = RecordOf(device);
-    if ((device->Flags & kDoDeviceInitializing) != 0) return {kStatusNoSuchDevice, nullptr, nullptr};
+    if ((device->Flags & kDoDeviceInitializing) != 0)
+      return {kStatusNoSuchDevice, nullptr, nullptr};
     uint32_t granted = 0;
     const int32_t checked = CheckOpen(record->security, device->Characteristics, !below.empty(),
                                       caller, access, &granted);
@@ -359,8 +361,8 @@ void IoManager::EndProcess(const std::vector<File*>& handles) {
   {
     std::lock_guard<std::mutex> guard(lock_);
     for (const auto& owned : requests_) {
-      const bool ours = std::find(handles.begin(), handles.end(), owned->Irp.FileObject) !=
-                        handles.end();
+      const bool ours =
+          std::find(handles.begin(), handles.end(), owned->Irp.FileObject) != handles.end();
       if (ours && owned->Irp.MajorFunction == IRP_MJ_DEVICE_CONTROL) {
         outstanding.push_back(owned.get());
       }
@@ -380,9 +382,8 @@ void IoManager::EndProcess(const std::vector<File*>& handles) {
   for (File* handle : handles) Close(handle);
 }
 
-Request* IoManager::Submit(KernelDevice* device, uint32_t code,
-                           const std::vector<uint8_t>& input, uint32_t outputLength,
-                           uint8_t fill) {
+Request* IoManager::Submit(KernelDevice* device, uint32_t code, const std::vector<uint8_t>& input,
+                           uint32_t outputLength, uint8_t fill) {
   Request* request = NewRequest(device, IRP_MJ_DEVICE_CONTROL, code, input, outputLength, fill);
   Dispatch(device, IRP_MJ_DEVICE_CONTROL, request);
   return request;
@@ -457,7 +458,9 @@ size_t IoManager::Sent() const {
   return requests_.size();
 }
 
-void IoManager::MarkPending(KernelIrp* irp) { irp->PendingMarked = true; }
+void IoManager::MarkPending(KernelIrp* irp) {
+  irp->PendingMarked = true;
+}
 
 void IoManager::SpinLockTaken() {
   Request* request = t_dispatching;
@@ -512,7 +515,9 @@ NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* 
                                       device);
 }
 
-void DeviceDelete(KernelDevice* device) { host::Manager().DeleteDevice(device); }
+void DeviceDelete(KernelDevice* device) {
+  host::Manager().DeleteDevice(device);
+}
 
 NtStatus DeviceSetSecurity(KernelDevice* device, const void* descriptor) {
   return host::Manager().SetSecurity(device, descriptor);
@@ -522,8 +527,14 @@ NtStatus LinkCreate(KernelName* link, KernelName* device) {
   return host::Manager().CreateLink(link, device);
 }
 
-void LinkDelete(KernelName* link) { host::Manager().DeleteLink(link); }
+void LinkDelete(KernelName* link) {
+  host::Manager().DeleteLink(link);
+}
 
-void IrpMarkPending(KernelIrp* irp) { host::Manager().MarkPending(irp); }
+void IrpMarkPending(KernelIrp* irp) {
+  host::Manager().MarkPending(irp);
+}
 
-void IrpComplete(KernelIrp* irp) { host::Manager().Complete(irp); }
+void IrpComplete(KernelIrp* irp) {
+  host::Manager().Complete(irp);
+}

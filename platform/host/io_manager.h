@@ -42,12 +42,12 @@ constexpr NtStatus STATUS_INVALID_DEVICE_REQUEST_HOST = static_cast<NtStatus>(0x
 constexpr NtStatus STATUS_OBJECT_NAME_NOT_FOUND_HOST = static_cast<NtStatus>(0xC0000034u);
 
 struct RequestResult {
-  NtStatus Status = STATUS_SUCCESS;     // the completion status
-  NtStatus Returned = STATUS_SUCCESS;   // what the dispatch routine returned
+  NtStatus Status = STATUS_SUCCESS;    // the completion status
+  NtStatus Returned = STATUS_SUCCESS;  // what the dispatch routine returned
   uint32_t Information = 0;
-  std::vector<uint8_t> Output;          // the first Information bytes
-  std::vector<uint8_t> SystemBuffer;    // the whole system buffer at completion
-  uint64_t CompletionSequence = 0;      // completions are numbered from 1 in order
+  std::vector<uint8_t> Output;        // the first Information bytes
+  std::vector<uint8_t> SystemBuffer;  // the whole system buffer at completion
+  uint64_t CompletionSequence = 0;    // completions are numbered from 1 in order
 };
 
 using Request = HostIrpObserver;
@@ -187,8 +187,8 @@ class IoManager {
   ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
   std::vector<std::unique_ptr<File>> files_;
-  size_t openFiles_ = 0;       // handles opened and not closed; under lock_
-  bool stopPending_ = false;   // under lock_
+  size_t openFiles_ = 0;      // handles opened and not closed; under lock_
+  bool stopPending_ = false;  // under lock_
   std::condition_variable filesClosed_;
   uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;

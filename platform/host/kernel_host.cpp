@@ -129,7 +129,9 @@ int32_t EventWaitAny(KernelEvent* first, KernelEvent* second) {
 
 // ---------------------------------------------------------------- spin lock
 
-void SpinLockInit(KernelSpinLock* lock) { pthread_mutex_init(&lock->Mutex, nullptr); }
+void SpinLockInit(KernelSpinLock* lock) {
+  pthread_mutex_init(&lock->Mutex, nullptr);
+}
 
 KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
   if (host::IoManager* manager = host::IoManager::Current()) manager->SpinLockTaken();
@@ -137,7 +139,9 @@ KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
   return 0;
 }
 
-void SpinLockRelease(KernelSpinLock* lock, KernelIrql) { pthread_mutex_unlock(&lock->Mutex); }
+void SpinLockRelease(KernelSpinLock* lock, KernelIrql) {
+  pthread_mutex_unlock(&lock->Mutex);
+}
 
 namespace {
 pthread_mutex_t g_cancelLock = PTHREAD_MUTEX_INITIALIZER;
@@ -149,7 +153,9 @@ KernelIrql CancelLockAcquire() {
   return 0;
 }
 
-void CancelLockRelease(KernelIrql) { pthread_mutex_unlock(&g_cancelLock); }
+void CancelLockRelease(KernelIrql) {
+  pthread_mutex_unlock(&g_cancelLock);
+}
 
 // ---------------------------------------------------------------- threads
 
@@ -183,10 +189,18 @@ NtStatus ThreadReference(KernelHandle handle, KernelThread* thread) {
   return STATUS_SUCCESS;
 }
 
-void ThreadWaitHandle(KernelHandle handle) { WaitEnded(static_cast<HostThreadObject*>(handle)); }
-void HandleClose(KernelHandle handle) { Release(static_cast<HostThreadObject*>(handle)); }
-void ThreadWait(KernelThread thread) { WaitEnded(thread); }
-void ThreadDereference(KernelThread thread) { Release(thread); }
+void ThreadWaitHandle(KernelHandle handle) {
+  WaitEnded(static_cast<HostThreadObject*>(handle));
+}
+void HandleClose(KernelHandle handle) {
+  Release(static_cast<HostThreadObject*>(handle));
+}
+void ThreadWait(KernelThread thread) {
+  WaitEnded(thread);
+}
+void ThreadDereference(KernelThread thread) {
+  Release(thread);
+}
 
 // ---------------------------------------------------------------- clock
 
@@ -218,7 +232,9 @@ void* NonPagedAlloc(uint32_t size) {
   return machine->Alloc(size, kPoolTag, sim::PoolType::NonPaged);
 }
 
-void NonPagedFree(void* pointer) { sim::Attached()->Free(pointer); }
+void NonPagedFree(void* pointer) {
+  sim::Attached()->Free(pointer);
+}
 
 void NameInit(KernelName* name, const char16_t* text) {
   size_t length = 0;

@@ -22,8 +22,7 @@ bool LeavesBufferAlone(int32_t status) {
 
 }  // namespace
 
-void RequestWatch::Prepare(const std::vector<uint8_t>& input, uint32_t outputLength,
-                           uint8_t fill) {
+void RequestWatch::Prepare(const std::vector<uint8_t>& input, uint32_t outputLength, uint8_t fill) {
   const auto inputLength = static_cast<uint32_t>(input.size());
   BufferLength = std::max(inputLength, outputLength);
   Buffer.assign(BufferLength + kGuardBytes, kGuardFill);

@@ -11,15 +11,15 @@
 namespace bridge {
 
 enum Op : uint32_t {
-  kPortRead8 = 1,   // a: port                 -> value
-  kPortRead16 = 2,  // a: port                 -> value
-  kPortWrite8 = 3,  // a: port, b: value       -> 0
-  kPortWrite16 = 4, // a: port, b: value       -> 0
-  kPciRead = 5,     // a: bus, b: slot, c: offset; payload: the caller's buffer
-                    //   -> bytes delivered; payload: the buffer after the read
-  kPciWrite = 6,    // a: bus, b: slot, c: offset; payload: the bytes -> bytes written
-  kMapRead = 7,     // a: physical address, b: length -> 1 and the bytes, or 0 and none
-  kDelay = 8,       // a: milliseconds          -> 0 (the board's clock moves on)
+  kPortRead8 = 1,    // a: port                 -> value
+  kPortRead16 = 2,   // a: port                 -> value
+  kPortWrite8 = 3,   // a: port, b: value       -> 0
+  kPortWrite16 = 4,  // a: port, b: value       -> 0
+  kPciRead = 5,      // a: bus, b: slot, c: offset; payload: the caller's buffer
+                     //   -> bytes delivered; payload: the buffer after the read
+  kPciWrite = 6,     // a: bus, b: slot, c: offset; payload: the bytes -> bytes written
+  kMapRead = 7,      // a: physical address, b: length -> 1 and the bytes, or 0 and none
+  kDelay = 8,        // a: milliseconds          -> 0 (the board's clock moves on)
 };
 
 struct Request {

@@ -49,12 +49,11 @@ bool Open() {
     opened = true;
     KeInitializeEvent(&exchange, SynchronizationEvent, TRUE);
 #define DIMMIO_WIDE(text) L"" text
-    requests = OpenBridgeFile(DIMMIO_WIDE("\\??\\C:\\" DIMMIO_BRIDGE_DIRECTORY
-                                          "\\" DIMMIO_BRIDGE_REQUESTS),
-                              GENERIC_WRITE);
-    replies = OpenBridgeFile(DIMMIO_WIDE("\\??\\C:\\" DIMMIO_BRIDGE_DIRECTORY
-                                         "\\" DIMMIO_BRIDGE_REPLIES),
-                             GENERIC_READ);
+    requests = OpenBridgeFile(
+        DIMMIO_WIDE("\\??\\C:\\" DIMMIO_BRIDGE_DIRECTORY "\\" DIMMIO_BRIDGE_REQUESTS),
+        GENERIC_WRITE);
+    replies = OpenBridgeFile(
+        DIMMIO_WIDE("\\??\\C:\\" DIMMIO_BRIDGE_DIRECTORY "\\" DIMMIO_BRIDGE_REPLIES), GENERIC_READ);
 #undef DIMMIO_WIDE
   }
   return requests != nullptr && replies != nullptr;
@@ -62,10 +61,10 @@ bool Open() {
 
 bool Write(const void* bytes, uint32_t length) {
   IO_STATUS_BLOCK io;
-  return length == 0 || (NT_SUCCESS(ZwWriteFile(requests, nullptr, nullptr, nullptr, &io,
-                                                const_cast<void*>(bytes), length, nullptr,
-                                                nullptr)) &&
-                         io.Information == length);
+  return length == 0 ||
+         (NT_SUCCESS(ZwWriteFile(requests, nullptr, nullptr, nullptr, &io, const_cast<void*>(bytes),
+                                 length, nullptr, nullptr)) &&
+          io.Information == length);
 }
 
 // A file that is a pipe may hand over fewer bytes than asked: read on.
@@ -73,8 +72,8 @@ bool Read(void* bytes, uint32_t length) {
   auto* to = static_cast<uint8_t*>(bytes);
   while (length > 0) {
     IO_STATUS_BLOCK io;
-    if (!NT_SUCCESS(ZwReadFile(replies, nullptr, nullptr, nullptr, &io, to, length, nullptr,
-                               nullptr)) ||
+    if (!NT_SUCCESS(
+            ZwReadFile(replies, nullptr, nullptr, nullptr, &io, to, length, nullptr, nullptr)) ||
         io.Information == 0) {
       return false;
     }
@@ -110,8 +109,7 @@ uint32_t Ask(uint32_t op, uint32_t a, uint32_t b = 0, uint32_t failed = 0xFFFFFF
 uint32_t PlatformGetPciData(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
                             uint32_t length) {
   uint32_t delivered = 0;
-  return Exchange({bridge::kPciRead, bus, slot, offset, length}, buffer, &delivered, buffer,
-                  length)
+  return Exchange({bridge::kPciRead, bus, slot, offset, length}, buffer, &delivered, buffer, length)
              ? delivered
              : 0;
 }
@@ -122,15 +120,21 @@ uint32_t PlatformSetPciData(uint32_t bus, uint32_t slot, const void* buffer, uin
   return Exchange({bridge::kPciWrite, bus, slot, offset, length}, buffer, &written) ? written : 0;
 }
 
-void SetDebugPrintHook() { DebugPrintHook = &DbgPrint; }
+void SetDebugPrintHook() {
+  DebugPrintHook = &DbgPrint;
+}
 
 void DelayMs(int32_t milliseconds) {
   (void)Ask(bridge::kDelay, static_cast<uint32_t>(milliseconds));
 }
 
-void* PoolAlloc(uint32_t size) { return ExAllocatePoolWithTag(PagedPool, size, kPoolTag); }
+void* PoolAlloc(uint32_t size) {
+  return ExAllocatePoolWithTag(PagedPool, size, kPoolTag);
+}
 
-void PoolFree(void* pointer) { ExFreePool(pointer); }
+void PoolFree(void* pointer) {
+  ExFreePool(pointer);
+}
 
 uint8_t PortReadByte(uint16_t port) {
   return static_cast<uint8_t>(Ask(bridge::kPortRead8, port));
@@ -140,9 +144,13 @@ uint16_t PortReadWord(uint16_t port) {
   return static_cast<uint16_t>(Ask(bridge::kPortRead16, port));
 }
 
-void PortWriteByte(uint16_t port, uint8_t value) { (void)Ask(bridge::kPortWrite8, port, value); }
+void PortWriteByte(uint16_t port, uint8_t value) {
+  (void)Ask(bridge::kPortWrite8, port, value);
+}
 
-void PortWriteWord(uint16_t port, uint16_t value) { (void)Ask(bridge::kPortWrite16, port, value); }
+void PortWriteWord(uint16_t port, uint16_t value) {
+  (void)Ask(bridge::kPortWrite16, port, value);
+}
 
 void* MapPhysical(uint32_t physicalAddress, uint32_t length) {
   if (length == 0 || length > bridge::kMaxPayload) return nullptr;
@@ -158,4 +166,6 @@ void* MapPhysical(uint32_t physicalAddress, uint32_t length) {
   return copy;
 }
 
-void UnmapPhysical(void* mapping, uint32_t) { ExFreePool(mapping); }
+void UnmapPhysical(void* mapping, uint32_t) {
+  ExFreePool(mapping);
+}

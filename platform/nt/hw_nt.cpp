@@ -20,7 +20,9 @@ uint32_t PlatformSetPciData(uint32_t bus, uint32_t slot, const void* buffer, uin
                                length);
 }
 
-void SetDebugPrintHook() { DebugPrintHook = &DbgPrint; }
+void SetDebugPrintHook() {
+  DebugPrintHook = &DbgPrint;
+}
 
 void DelayMs(int32_t milliseconds) {
   LARGE_INTEGER interval;
@@ -28,9 +30,13 @@ void DelayMs(int32_t milliseconds) {
   KeDelayExecutionThread(KernelMode, FALSE, &interval);
 }
 
-void* PoolAlloc(uint32_t size) { return ExAllocatePoolWithTag(PagedPool, size, kPoolTag); }
+void* PoolAlloc(uint32_t size) {
+  return ExAllocatePoolWithTag(PagedPool, size, kPoolTag);
+}
 
-void PoolFree(void* pointer) { ExFreePool(pointer); }
+void PoolFree(void* pointer) {
+  ExFreePool(pointer);
+}
 
 uint8_t PortReadByte(uint16_t port) {
   return READ_PORT_UCHAR(reinterpret_cast<PUCHAR>(static_cast<ULONG_PTR>(port)));
@@ -54,4 +60,6 @@ void* MapPhysical(uint32_t physicalAddress, uint32_t length) {
   return MmMapIoSpace(address, length, MmNonCached);
 }
 
-void UnmapPhysical(void* mapping, uint32_t length) { MmUnmapIoSpace(mapping, length); }
+void UnmapPhysical(void* mapping, uint32_t length) {
+  MmUnmapIoSpace(mapping, length);
+}

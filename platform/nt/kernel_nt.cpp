@@ -20,31 +20,41 @@ void EventInitNotification(KernelEvent* event) {
   KeInitializeEvent(event, NotificationEvent, FALSE);
 }
 
-void EventSet(KernelEvent* event) { KeSetEvent(event, 0, FALSE); }
+void EventSet(KernelEvent* event) {
+  KeSetEvent(event, 0, FALSE);
+}
 
-void EventClear(KernelEvent* event) { KeClearEvent(event); }
+void EventClear(KernelEvent* event) {
+  KeClearEvent(event);
+}
 
 int32_t EventWaitAny(KernelEvent* first, KernelEvent* second) {
   // Two objects fit the thread's built-in wait blocks. The array sits on the
   // waiting thread's stack, which stays resident during a kernel-mode wait.
   PVOID objects[2] = {first, second};
-  const NTSTATUS woken = KeWaitForMultipleObjects(2, objects, WaitAny, Executive, KernelMode,
-                                                  FALSE, nullptr, nullptr);
+  const NTSTATUS woken =
+      KeWaitForMultipleObjects(2, objects, WaitAny, Executive, KernelMode, FALSE, nullptr, nullptr);
   return static_cast<int32_t>(woken - STATUS_WAIT_0);
 }
 
-void SpinLockInit(KernelSpinLock* lock) { KeInitializeSpinLock(lock); }
+void SpinLockInit(KernelSpinLock* lock) {
+  KeInitializeSpinLock(lock);
+}
 
 // The x86 HAL exports the spin-lock calls; the x86-64 kernel has them in
 // ntoskrnl under other names (the test image of the nt64 tree).
 #if defined(_WIN64)
-KernelIrql SpinLockAcquire(KernelSpinLock* lock) { return KeAcquireSpinLockRaiseToDpc(lock); }
+KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
+  return KeAcquireSpinLockRaiseToDpc(lock);
+}
 
 void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous) {
   KeReleaseSpinLock(lock, previous);
 }
 #else
-KernelIrql SpinLockAcquire(KernelSpinLock* lock) { return KfAcquireSpinLock(lock); }
+KernelIrql SpinLockAcquire(KernelSpinLock* lock) {
+  return KfAcquireSpinLock(lock);
+}
 
 void SpinLockRelease(KernelSpinLock* lock, KernelIrql previous) {
   KfReleaseSpinLock(lock, previous);
@@ -57,7 +67,9 @@ KernelIrql CancelLockAcquire() {
   return previous;
 }
 
-void CancelLockRelease(KernelIrql previous) { IoReleaseCancelSpinLock(previous); }
+void CancelLockRelease(KernelIrql previous) {
+  IoReleaseCancelSpinLock(previous);
+}
 
 NtStatus ThreadCreate(KernelHandle* handle, KernelThreadRoutine routine, void* context) {
   return PsCreateSystemThread(handle, 0, nullptr, nullptr, nullptr, routine, context);
@@ -77,21 +89,33 @@ void ThreadWaitHandle(KernelHandle handle) {
   ThreadDereference(thread);
 }
 
-void HandleClose(KernelHandle handle) { ZwClose(handle); }
+void HandleClose(KernelHandle handle) {
+  ZwClose(handle);
+}
 
 void ThreadWait(KernelThread thread) {
   KeWaitForSingleObject(thread, Executive, KernelMode, FALSE, nullptr);
 }
 
-void ThreadDereference(KernelThread thread) { ObfDereferenceObject(thread); }
+void ThreadDereference(KernelThread thread) {
+  ObfDereferenceObject(thread);
+}
 
-void* NonPagedAlloc(uint32_t size) { return ExAllocatePoolWithTag(NonPagedPool, size, kPoolTag); }
+void* NonPagedAlloc(uint32_t size) {
+  return ExAllocatePoolWithTag(NonPagedPool, size, kPoolTag);
+}
 
-void NonPagedFree(void* pointer) { ExFreePool(pointer); }
+void NonPagedFree(void* pointer) {
+  ExFreePool(pointer);
+}
 
-void FineClockRequest() { ExSetTimerResolution(kFineClockResolution, TRUE); }
+void FineClockRequest() {
+  ExSetTimerResolution(kFineClockResolution, TRUE);
+}
 
-void FineClockRelease() { ExSetTimerResolution(0, FALSE); }
+void FineClockRelease() {
+  ExSetTimerResolution(0, FALSE);
+}
 
 void NameInit(KernelName* name, const char16_t* text) {
   RtlInitUnicodeString(name, reinterpret_cast<PCWSTR>(text));
@@ -105,7 +129,9 @@ NtStatus DeviceCreate(KernelDriver* driver, uint32_t extensionSize, KernelName* 
   return IoCreateDevice(driver, extensionSize, name, deviceType, characteristics, FALSE, device);
 }
 
-void DeviceDelete(KernelDevice* device) { IoDeleteDevice(device); }
+void DeviceDelete(KernelDevice* device) {
+  IoDeleteDevice(device);
+}
 
 // ntifs.h declares these two; ntddk.h, which the binding includes, does not.
 extern "C" {
@@ -133,8 +159,8 @@ NtStatus DeviceSetSecurity(KernelDevice* device, const void* descriptor) {
   const NTSTATUS opened =
       ObOpenObjectByPointer(device, attributes, nullptr, WRITE_DAC, nullptr, KernelMode, &handle);
   if (!NT_SUCCESS(opened)) return opened;
-  const NTSTATUS set = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION,
-                                           const_cast<void*>(descriptor));
+  const NTSTATUS set =
+      ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, const_cast<void*>(descriptor));
   ZwClose(handle);
   return set;
 }
@@ -143,4 +169,6 @@ NtStatus LinkCreate(KernelName* link, KernelName* device) {
   return IoCreateSymbolicLink(link, device);
 }
 
-void LinkDelete(KernelName* link) { IoDeleteSymbolicLink(link); }
+void LinkDelete(KernelName* link) {
+  IoDeleteSymbolicLink(link);
+}

@@ -13,6 +13,7 @@ Board Ali1563() {
   Board b;
   b.name = "ali1563";
   b.description = "ULi M1689 + M1563, SMBus 10B9:1563 at 0:2.0";
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = kAli, .deviceId = 0x1689,
        .revision = 0x00, .classCode = 0x060000, .name = "host bridge"},
@@ -22,6 +23,7 @@ Board Ali1563() {
       {.bus = 0, .device = 2, .function = 1, .vendorId = kAli, .deviceId = 0x7101,
        .revision = 0x00, .classCode = 0x068000, .name = "power management"},
   };
+  // clang-format on
   SmbusHostSpec smbus;
   smbus.install = InstallAli1563SmbusHost;
   smbus.ioBase = 0xE800;
@@ -29,11 +31,14 @@ Board Ali1563() {
   smbus.pciDevice = 2;
   smbus.pciFunction = 0;
   smbus.transactionMs = 1;
+  // clang-format off
   smbus.segment0 = {
-      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Micron", kMicron, "MT16VDDT6464AG-40B", 0x1563D001)},
+      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Micron", kMicron, "MT16VDDT6464AG-40B",
+       0x1563D001)},
       {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Hynix", kHynix, "HYMD264646D8J-D43", 0x1563D002),
        .eeprom = {.writeProtect = WriteProtect::Nack}},
   };
+  // clang-format on
   b.smbus = smbus;
   return b;
 }

@@ -14,6 +14,7 @@ Board Amd756() {
   Board b;
   b.name = "amd756";
   b.description = "AMD-750 + AMD-756, SMBus in 1022:740B at 0:7.3";
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x1022, .deviceId = 0x7006,
        .revision = 0x25, .classCode = 0x060000, .name = "host bridge"},
@@ -31,6 +32,7 @@ Board Amd756() {
       {.bus = 1, .device = 5, .function = 0, .vendorId = 0x10DE, .deviceId = 0x0110,
        .revision = 0xA1, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // clang-format on
   SmbusHostSpec smbus;
   smbus.install = InstallAmdSmbusHost;
   smbus.ioBase = 0x5000;
@@ -38,14 +40,18 @@ Board Amd756() {
   smbus.pciDevice = 7;
   smbus.pciFunction = 3;
   smbus.transactionMs = 0;  // a cycle lasts its bit times
+  // clang-format off
   smbus.segment0 = {
-      {.slot = 0, .dimm = Sdr(256, 2, "PC133", "Micron", kMicron, "MT16LSDT3264AG-13E", 0x0756A001)},
+      {.slot = 0, .dimm = Sdr(256, 2, "PC133", "Micron", kMicron, "MT16LSDT3264AG-13E",
+       0x0756A001)},
       {.slot = 2, .dimm = Sdr(128, 1, "PC100", "Hynix", kHynix, "HYM71V16635HCT8-H", 0x0756A002),
        .eeprom = {.writeProtect = WriteProtect::AckAndKeep}},
   };
+  // clang-format on
   b.smbus = smbus;
   // SMBIOS 2.3 of an Award BIOS of its time: a memory controller with three
   // sockets and one module structure each (log2 of the MB, bit 7 double-bank).
+  // clang-format off
   b.smbios = {
       .present = true,
       .entryPointAddress = 0xFB2C0,
@@ -61,6 +67,7 @@ Board Amd756() {
       .controllerSlots = 3,
       .modules = {{"DIMM1", 0x88}, {"DIMM2", 0x7F}, {"DIMM3", 0x07}},
   };
+  // clang-format on
   return b;
 }
 
@@ -75,15 +82,22 @@ Board Amd8111() {
   b.name = "amd8111";
   b.description = "Dual Opteron + AMD-8131 + AMD-8111, SMBus in 1022:746B at 0:7.3";
   auto northbridge = [](uint8_t device, uint8_t function, uint16_t id) {
-    return PciFunctionSpec{.bus = 0, .device = device, .function = function, .vendorId = 0x1022,
-                           .deviceId = id, .revision = 0x00, .classCode = 0x060000,
-                           .multiFunction = function == 0, .name = "processor northbridge"};
+    return PciFunctionSpec{.bus = 0,
+                           .device = device,
+                           .function = function,
+                           .vendorId = 0x1022,
+                           .deviceId = id,
+                           .revision = 0x00,
+                           .classCode = 0x060000,
+                           .multiFunction = function == 0,
+                           .name = "processor northbridge"};
   };
   for (uint8_t node : {24, 25}) {
     for (uint8_t function = 0; function < 4; ++function) {
       b.pci.push_back(northbridge(node, function, static_cast<uint16_t>(0x1100 + function)));
     }
   }
+  // clang-format off
   const std::vector<PciFunctionSpec> southBridge = {
       {.bus = 0, .device = 1, .function = 0, .vendorId = 0x1022, .deviceId = 0x7450,
        .revision = 0x12, .classCode = 0x060400, .multiFunction = true, .name = "PCI-X bridge"},
@@ -98,6 +112,7 @@ Board Amd8111() {
        .revision = 0x05, .classCode = 0x068000,
        .dwords = {{0x40, 0x00008000}, {0x58, 0x00001001}}, .name = "ACPI controller"},
   };
+  // clang-format on
   b.pci.insert(b.pci.end(), southBridge.begin(), southBridge.end());
   SmbusHostSpec smbus;
   smbus.install = InstallAmdSmbusHost;
@@ -106,20 +121,23 @@ Board Amd8111() {
   smbus.pciDevice = 7;
   smbus.pciFunction = 3;
   smbus.transactionMs = 0;  // a cycle lasts its bit times
-  auto registered = [](uint32_t mb, const char* maker, std::vector<uint8_t> jedec,
-                       const char* part, uint32_t serial) {
+  auto registered = [](uint32_t mb, const char* maker, std::vector<uint8_t> jedec, const char* part,
+                       uint32_t serial) {
     DimmSpec d = Ddr(mb, 2, "PC3200", maker, std::move(jedec), part, serial, 72);
     d.form = ModuleForm::Rdimm;
     return d;
   };
   // Slots 0-1 on the first processor, 2-3 on the second; one left empty.
+  // clang-format off
   smbus.segment0 = {
       {.slot = 0, .dimm = registered(1024, "Samsung", kSamsung, "M312L2828ET0-CCC", 0x81110001)},
       {.slot = 1, .dimm = registered(1024, "Samsung", kSamsung, "M312L2828ET0-CCC", 0x81110002)},
       {.slot = 2, .dimm = registered(2048, "Micron", kMicron, "MT36VDDF25672G-40B", 0x81110003),
        .eeprom = {.writeProtect = WriteProtect::AckAndKeep}},
   };
+  // clang-format on
   b.smbus = smbus;
+  // clang-format off
   b.smbios = {
       .present = true,
       .entryPointAddress = 0xFA3B0,
@@ -135,6 +153,7 @@ Board Amd8111() {
       .arrays = {{.deviceCount = 2, .devices = {{"CPU0 DIMM0", 1024}, {"CPU0 DIMM1", 1024}}},
                  {.deviceCount = 2, .devices = {{"CPU1 DIMM0", 2048}, {"CPU1 DIMM1", 0}}}},
   };
+  // clang-format on
   return b;
 }
 

@@ -11,6 +11,7 @@ Board Ich5() {
   Board b;
   b.name = "ich5";
   b.description = "Intel 865PE + 82801EB ICH5, SMBus 8086:24D3 at 0:31.3";
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = 0x2570,
        .revision = 0x02, .classCode = 0x060000, .name = "host bridge"},
@@ -38,6 +39,7 @@ Board Ich5() {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x0322,
        .revision = 0xA1, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // clang-format on
   // Four DDR modules on the main segment; two more on segment 1, which the
   // board's Super I/O switches in with bits 4-3 of register 0xF1.
   SmbusHostSpec smbus;
@@ -46,19 +48,29 @@ Board Ich5() {
   smbus.ports = 0x20;
   smbus.segmentSwitch = SegmentSwitch::SuperIo;
   smbus.switchInitial = 0xC5;
+  // clang-format off
   smbus.segment0 = {
-      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423ETN-CCC", 0x1A2B3C4D)},
-      {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423ETN-CCC", 0x1A2B3C4E)},
+      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423ETN-CCC",
+       0x1A2B3C4D)},
+      {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423ETN-CCC",
+       0x1A2B3C4E)},
       {.slot = 2, .dimm = Ddr(256, 1, "PC2700", "Micron", kMicron, "8VDDT3264AG-335", 0x00C0FFEE)},
-      {.slot = 3, .dimm = Ddr(1024, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/1G", 0x5EED0001)},
+      {.slot = 3, .dimm = Ddr(1024, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/1G",
+       0x5EED0001)},
   };
+  // clang-format on
+  // clang-format off
   smbus.segment1 = {
-      {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Infineon", kInfineon, "HYS64D32300GU-7-B", 0x0BADF00D)},
-      {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Hynix", kHynix, "HYMD564646CP8J-D43", 0x12345678, 72)},
+      {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Infineon", kInfineon, "HYS64D32300GU-7-B",
+       0x0BADF00D)},
+      {.slot = 1, .dimm = Ddr(512, 2, "PC3200", "Hynix", kHynix, "HYMD564646CP8J-D43", 0x12345678,
+       72)},
   };
+  // clang-format on
   b.smbus = smbus;
   // SMBIOS 2.3: the table near the top of the 1 GB of RAM; one memory array
   // of eight sockets, four per SMBus segment, holding the modules above.
+  // clang-format off
   b.smbios = {
       .present = true,
       .entryPointAddress = 0xFA8B0,
@@ -75,6 +87,7 @@ Board Ich5() {
                   .devices = {{"DIMM0", 512}, {"DIMM1", 512}, {"DIMM2", 256}, {"DIMM3", 1024},
                               {"DIMM4", 256}, {"DIMM5", 512}, {"DIMM6", 0}, {"DIMM7", 0}}}},
   };
+  // clang-format on
   return b;
 }
 

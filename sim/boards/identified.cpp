@@ -24,8 +24,8 @@ PciFunctionSpec* FunctionAt(Board& b, uint8_t device, uint8_t function) {
 Board Rd790(const char* name, const char* maker, const char* product) {
   Board b = Named(Piix4Compat(), "sb600");
   b.name = name;
-  b.description = std::string(maker) + " " + product +
-                  ": AMD 790FX + SB600, SMBus 1002:4385 rev 14 at 0:20.0";
+  b.description =
+      std::string(maker) + " " + product + ": AMD 790FX + SB600, SMBus 1002:4385 rev 14 at 0:20.0";
   FunctionAt(b, 0, 0)->vendorId = 0x1002;
   FunctionAt(b, 0, 0)->deviceId = 0x5956;
   b.smbios.board = {maker, product, "1.0", ""};
@@ -37,8 +37,9 @@ Board Rd790(const char* name, const char* maker, const char* product) {
 Board IbmPiix4() {
   Board b = Piix4();
   b.name = "piix4-ibm";
-  b.description = "IBM desktop, Intel 440BX + PIIX4E, SMBus in 8086:7113 at 0:7.3 shared with a "
-                  "configuration EEPROM";
+  b.description =
+      "IBM desktop, Intel 440BX + PIIX4E, SMBus in 8086:7113 at 0:7.3 shared with a "
+      "configuration EEPROM";
   // Its modules on the one bus: no board latch is fitted.
   b.smbus->segmentSwitch = SegmentSwitch::None;
   b.smbus->segment1.clear();
@@ -55,6 +56,7 @@ Board Mx440() {
   Board b = Piix4();
   b.name = "mx440";
   b.description = "Intel 440MX notebook, SMBus in 8086:719B at 0:7.3";
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = 0x7194,
        .revision = 0x00, .classCode = 0x060000, .name = "host bridge"},
@@ -71,12 +73,15 @@ Board Mx440() {
       {.bus = 0, .device = 7, .function = 5, .vendorId = 0x8086, .deviceId = 0x7195,
        .revision = 0x00, .classCode = 0x040100, .name = "AC'97 audio"},
   };
+  // clang-format on
   b.smbus->ioBase = 0x1040;
   b.smbus->segmentSwitch = SegmentSwitch::None;
+  // clang-format off
   b.smbus->segment0 = {
       {.slot = 0, .dimm = Sdr(128, 1, "PC100", "Micron", kMicron, "MT4LSDT1664HG-10E", 0x719B0001)},
       {.slot = 1, .dimm = Sdr(64, 1, "PC100", "Samsung", kSamsung, "M464S0924CT1-L1L", 0x719B0002)},
   };
+  // clang-format on
   b.smbus->segment1.clear();
   b.smbios.system = {"Example Computers Ltd", "EC-440MX Notebook", "", ""};
   b.smbios.board = {"Example Boards Inc.", "MX-N1", "REV 1.0", ""};
@@ -92,8 +97,9 @@ Board Mx440() {
 std::vector<Board> Identified() {
   Board dfiNf4 = Named(NvidiaMcp(), "ck804");
   dfiNf4.name = "ck804-dfi";
-  dfiNf4.description = "DFI LP UT NF4 Expert: nForce4 (CK804), SMBus 10DE:0052 at 0:1.1, its "
-                       "second SMBus not to be touched";
+  dfiNf4.description =
+      "DFI LP UT NF4 Expert: nForce4 (CK804), SMBus 10DE:0052 at 0:1.1, its "
+      "second SMBus not to be touched";
   dfiNf4.smbios.board = {"DFI Corp,LTD", "LP UT NF4 Expert", "1.0", ""};
   std::vector<Board> all;
   all.push_back(Rd790("sb600-sapphire", "SAPPHIRE Inc.", "PC-AM2RD790"));

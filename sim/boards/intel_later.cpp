@@ -30,6 +30,7 @@ Board Make(const LaterIntelBoard& d) {
   Board b;
   b.name = d.name;
   b.description = d.description;
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = d.hostBridge,
        .revision = d.revision, .classCode = 0x060000, .name = "host bridge"},
@@ -41,6 +42,7 @@ Board Make(const LaterIntelBoard& d) {
        .dwords = {{0x04, 0x02800001}, {0x20, uint32_t{d.ioBase} | 1u}, {0x40, d.hostConfig}},
        .name = "SMBus controller"},
   };
+  // clang-format on
   SmbusHostSpec smbus;
   smbus.install = InstallIntelSmbusHost;
   smbus.ioBase = d.ioBase;
@@ -54,6 +56,7 @@ Board Make(const LaterIntelBoard& d) {
   for (SmbiosMemoryDevice& socket : sockets) {
     if (!d.modules.empty()) socket.memoryType = SmbiosTypeOf(d.modules.front().dimm.type);
   }
+  // clang-format off
   b.smbios = {
       .present = d.smbiosPresent,
       .entryPointAddress = 0xF0450,
@@ -68,6 +71,7 @@ Board Make(const LaterIntelBoard& d) {
       .processorVersion = "Intel(R) Core(TM) CPU",
       .arrays = {{.deviceCount = static_cast<uint16_t>(sockets.size()), .devices = sockets}},
   };
+  // clang-format on
   return b;
 }
 
@@ -89,11 +93,13 @@ DimmSpec WithXmp(DimmSpec d, std::vector<XmpProfile> profiles) {
 }
 
 // The HyperX modules' one profile: DDR4-2400 CL14-16-16-32 at 1.2 V.
-constexpr XmpProfile kKhx2400{.tckPs = 833, .cl = 14, .trcd = 16, .trp = 16, .tras = 32, .millivolts = 1200};
+constexpr XmpProfile kKhx2400{
+    .tckPs = 833, .cl = 14, .trcd = 16, .trp = 16, .tras = 32, .millivolts = 1200};
 
 }  // namespace
 
 std::vector<Board> LaterIntel() {
+  // clang-format off
   const LaterIntelBoard boards[] = {
       {"ich6", "Intel 915P + 82801FB ICH6, SMBus 8086:266A at 0:31.3", 0x2580, 0x2640, 0x266A,
        0x03, 0x0400, 0x01, 0,
@@ -145,9 +151,12 @@ std::vector<Board> LaterIntel() {
        "8086:1E22 at 0:31.3",
        0x0150, 0x1E44, 0x1E22, 0x04, 0xF040, 0x01, 40,
        // An overclocker's module: XMP 1.3 at DDR3-1866 and -1600.
-       {Slot(0, WithXmp(Ddr3(4096, 2, "PC3-10600", "Kingston", kKingston, "KHX1866C9D3/4GX", 0x70700001),
-                        {{.tckPs = 1071, .cl = 9, .trcd = 10, .trp = 9, .tras = 27, .millivolts = 1650},
-                         {.tckPs = 1250, .cl = 9, .trcd = 9, .trp = 9, .tras = 24, .millivolts = 1500,
+       {Slot(0, WithXmp(Ddr3(4096, 2, "PC3-10600", "Kingston", kKingston, "KHX1866C9D3/4GX",
+        0x70700001),
+                        {{.tckPs = 1071, .cl = 9, .trcd = 10, .trp = 9, .tras = 27,
+                         .millivolts = 1650},
+                         {.tckPs = 1250, .cl = 9, .trcd = 9, .trp = 9, .tras = 24,
+                          .millivolts = 1500,
                           .dimmsPerChannel = 2}}))},
        "EC-Z77 Desktop", {{"DIMM0", 4096}, {"DIMM1", 0}}},
       {"pch8-spdwd",
@@ -160,9 +169,11 @@ std::vector<Board> LaterIntel() {
       // maker protected the base configuration (block 0) of the third module.
       {"pch100", "Intel Z170 + 100-series PCH, four DDR4 UDIMMs, SMBus 8086:A123 at 0:31.4",
        0x191F, 0xA145, 0xA123, 0x31, 0xF000, 0x01, 0,
-       {Slot(0, WithXmp(Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000001),
+       {Slot(0, WithXmp(Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G",
+        0x1A000001),
                         {kKhx2400})),
-        Slot(1, WithXmp(Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G", 0x1A000002),
+        Slot(1, WithXmp(Ddr4(8192, 1, "PC4-17000", "Kingston", kKingston, "KHX2133C14D4/8G",
+            0x1A000002),
                         {kKhx2400})),
         Slot(2, Ddr4(16384, 2, "PC4-19200", "Samsung", kSamsung, "M378A2K43BB1-CRC", 0x1A000003),
              0x01),
@@ -205,6 +216,7 @@ std::vector<Board> LaterIntel() {
        0x2F00, 0x8D47, 0x8D22, 0x05, 0xF000, 0x01, 0, {}, "EC-X99 Workstation",
        {{"DIMM_A1", 8192}, {"DIMM_B1", 8192}, {"DIMM_C1", 8192}, {"DIMM_D1", 8192}}},
   };
+  // clang-format on
   std::vector<Board> all;
   for (const LaterIntelBoard& d : boards) all.push_back(Make(d));
   return all;

@@ -14,6 +14,7 @@ Board NforceBoard(const char* name, const char* description, uint8_t spdRange) {
   Board b;
   b.name = name;
   b.description = description;
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x01A4,
        .revision = 0xB2, .classCode = 0x060000, .multiFunction = true, .name = "host bridge"},
@@ -36,6 +37,7 @@ Board NforceBoard(const char* name, const char* description, uint8_t spdRange) {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x01A0,
        .revision = 0xB1, .classCode = 0x030000, .name = "integrated graphics"},
   };
+  // clang-format on
   SmbusHostSpec smbus;
   smbus.install = InstallNforceSmbusHost;
   smbus.pciBus = 0;
@@ -44,12 +46,17 @@ Board NforceBoard(const char* name, const char* description, uint8_t spdRange) {
   smbus.transactionMs = 0;  // a cycle lasts its bit times
   smbus.nforceSpdRange = spdRange;
   smbus.ioBase = spdRange == 0x10 ? 0x5000 : 0x5100;
+  // clang-format off
   smbus.segment0 = {
-      {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Micron", kMicron, "MT8VDDT3264AG-265", 0x01B4C001)},
-      {.slot = 2, .dimm = Ddr(512, 2, "PC2100", "Kingston", kKingston, "KVR266X64C25/512", 0x01B4C002),
+      {.slot = 0, .dimm = Ddr(256, 1, "PC2100", "Micron", kMicron, "MT8VDDT3264AG-265",
+       0x01B4C001)},
+      {.slot = 2, .dimm = Ddr(512, 2, "PC2100", "Kingston", kKingston, "KVR266X64C25/512",
+       0x01B4C002),
        .eeprom = {.writeProtect = WriteProtect::AckAndKeep}},
   };
+  // clang-format on
   b.smbus = smbus;
+  // clang-format off
   b.smbios = {
       .present = true,
       .entryPointAddress = 0xFB4A0,
@@ -64,6 +71,7 @@ Board NforceBoard(const char* name, const char* description, uint8_t spdRange) {
       .processorVersion = "AMD Athlon(tm) XP 1700+",
       .arrays = {{.deviceCount = 3, .devices = {{"DIMM0", 256}, {"DIMM1", 0}, {"DIMM2", 512}}}},
   };
+  // clang-format on
   return b;
 }
 
@@ -72,9 +80,9 @@ Board Nforce() {
 }
 
 Board NforceRange14() {
-  return NforceBoard("nforce-14",
-                     "nVidia nForce 420D, SMBus 10DE:01B4 at 0:1.1, modules behind the range at 0x14",
-                     0x14);
+  return NforceBoard(
+      "nforce-14", "nVidia nForce 420D, SMBus 10DE:01B4 at 0:1.1, modules behind the range at 0x14",
+      0x14);
 }
 
 // An Athlon XP board with the nForce2 Ultra 400: the MCP's SMBus function
@@ -85,6 +93,7 @@ Board Nforce2() {
   Board b;
   b.name = "nforce2";
   b.description = "nVidia nForce2 Ultra 400, SMBus 10DE:0064 at 0:1.1";
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x10DE, .deviceId = 0x01E0,
        .revision = 0xC1, .classCode = 0x060000, .multiFunction = true, .name = "host bridge"},
@@ -108,6 +117,7 @@ Board Nforce2() {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x4E44,
        .revision = 0x00, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // clang-format on
   SmbusHostSpec smbus;
   smbus.install = InstallNvidia0064SmbusHost;
   smbus.ioBase = 0x5000;
@@ -115,12 +125,16 @@ Board Nforce2() {
   smbus.pciDevice = 1;
   smbus.pciFunction = 1;
   smbus.transactionMs = 1;
+  // clang-format off
   smbus.segment0 = {
-      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423FTN-CCC", 0x0064D001)},
+      {.slot = 0, .dimm = Ddr(512, 2, "PC3200", "Samsung", kSamsung, "M368L6423FTN-CCC",
+       0x0064D001)},
       {.slot = 1, .dimm = Ddr(256, 1, "PC2700", "Hynix", kHynix, "HYMD232646D8J-J", 0x0064D002),
        .eeprom = {.writeProtect = WriteProtect::Nack}},
   };
+  // clang-format on
   b.smbus = smbus;
+  // clang-format off
   b.smbios = {
       .present = true,
       .entryPointAddress = 0xFB5E0,
@@ -135,6 +149,7 @@ Board Nforce2() {
       .processorVersion = "AMD Athlon(tm) XP 2800+",
       .arrays = {{.deviceCount = 3, .devices = {{"DIMM0", 512}, {"DIMM1", 256}, {"DIMM2", 0}}}},
   };
+  // clang-format on
   return b;
 }
 

@@ -12,6 +12,7 @@ Board NoSmbus() {
   Board b;
   b.name = kUnsupportedChipsetBoard;
   b.description = "Intel board whose SMBus function, 8086:FFFE at 0:31.4, the driver does not know";
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = 0x191F,
        .revision = 0x07, .classCode = 0x060000, .name = "host bridge"},
@@ -24,6 +25,7 @@ Board NoSmbus() {
        .dwords = {{0x04, 0x00000001}, {0x20, 0x0000F041}, {0x40, 0x00000011}},
        .name = "SMBus controller"},
   };
+  // clang-format on
   return b;
 }
 

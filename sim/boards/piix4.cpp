@@ -12,6 +12,7 @@ Board Piix4() {
   Board b;
   b.name = "piix4";
   b.description = "Intel 440BX + PIIX4E, SMBus in 8086:7113 at 0:7.3";
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x8086, .deviceId = 0x7190,
        .revision = 0x03, .classCode = 0x060000, .name = "host bridge"},
@@ -30,6 +31,7 @@ Board Piix4() {
       {.bus = 1, .device = 0, .function = 0, .vendorId = 0x1002, .deviceId = 0x5246,
        .revision = 0x00, .classCode = 0x030000, .name = "AGP graphics"},
   };
+  // clang-format on
   // SDR modules; a latch on the board at port 0xE437 switches segment 1 in
   // with selector 1 in bits 4-3.
   SmbusHostSpec smbus;
@@ -38,18 +40,24 @@ Board Piix4() {
   smbus.ports = 0x10;
   smbus.segmentSwitch = SegmentSwitch::BoardLatch;
   smbus.switchInitial = 0xA2;
+  // clang-format off
   smbus.segment0 = {
       {.slot = 0, .dimm = Sdr(128, 1, "PC100", "Micron", kMicron, "MT8LSDT1664AG-10E", 0x0000A001)},
-      {.slot = 1, .dimm = Sdr(256, 2, "PC133", "Samsung", kSamsung, "M366S3253CTS-C75", 0x0000A002)},
+      {.slot = 1, .dimm = Sdr(256, 2, "PC133", "Samsung", kSamsung, "M366S3253CTS-C75",
+       0x0000A002)},
   };
+  // clang-format on
+  // clang-format off
   smbus.segment1 = {
       {.slot = 0, .dimm = Sdr(64, 1, "PC100", "Hynix", kHynix, "HYM7V64801BTFG-10", 0x0000B001)},
   };
+  // clang-format on
   b.smbus = smbus;
   // SMBIOS 2.1 of its time: the table inside the BIOS area, memory described
   // by a memory controller with four sockets and one module structure per
   // socket (installed size: log2 of the MB, bit 7 double-bank), no memory
   // array or devices.
+  // clang-format off
   b.smbios = {
       .present = true,
       .entryPointAddress = 0xFB650,
@@ -65,6 +73,7 @@ Board Piix4() {
       .controllerSlots = 4,
       .modules = {{"DIMM1", 0x07}, {"DIMM2", 0x88}, {"DIMM3", 0x06}, {"DIMM4", 0x7F}},
   };
+  // clang-format on
   return b;
 }
 

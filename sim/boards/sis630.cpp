@@ -14,6 +14,7 @@ Board Sis630Family(const char* name, const char* description, uint16_t hostBridg
   Board b;
   b.name = name;
   b.description = description;
+  // clang-format off
   b.pci = {
       {.bus = 0, .device = 0, .function = 0, .vendorId = 0x1039, .deviceId = hostBridge,
        .revision = 0x31, .classCode = 0x060000, .name = "host bridge"},
@@ -23,6 +24,7 @@ Board Sis630Family(const char* name, const char* description, uint16_t hostBridg
       {.bus = 0, .device = device, .function = 1, .vendorId = 0x1039, .deviceId = 0x5513,
        .revision = 0xD0, .classCode = 0x01018A, .name = "IDE controller"},
   };
+  // clang-format on
   SmbusHostSpec smbus;
   smbus.install = InstallSis630SmbusHost;
   smbus.ioBase = static_cast<uint16_t>(acpiBase + offset);
@@ -38,6 +40,7 @@ Board Sis630Family(const char* name, const char* description, uint16_t hostBridg
 Board Sis630() {
   Board b = Sis630Family("sis630", "SiS 630 + 0008 south bridge, SMBus at ACPI 0x5000 + 0x80",
                          0x0630, 0x0008, 1, 0x5000, Sis630SmbusHost::kOffset630);
+  // clang-format off
   b.smbus->segment0 = {
       {.slot = 0,
        .dimm = Sdr(128, 1, "PC133", "Micron", kMicron, "MT8LSDT1664AG-13E", 0x06300001)},
@@ -45,20 +48,23 @@ Board Sis630() {
        .dimm = Sdr(256, 2, "PC133", "Samsung", kSamsung, "M366S3253CTS-C7A", 0x06300002),
        .eeprom = {.writeProtect = WriteProtect::AckAndKeep}},
   };
+  // clang-format on
   return b;
 }
 
 // A SiS 760 board with the 964 south bridge: DDR modules, the host at ACPI
 // base + 0xE0.
 Board Sis964() {
-  Board b = Sis630Family("sis964", "SiS 760 + 964, SMBus at ACPI 0x0C00 + 0xE0", 0x0760, 0x0964,
-                         2, 0x0C00, Sis630SmbusHost::kOffset964);
+  Board b = Sis630Family("sis964", "SiS 760 + 964, SMBus at ACPI 0x0C00 + 0xE0", 0x0760, 0x0964, 2,
+                         0x0C00, Sis630SmbusHost::kOffset964);
+  // clang-format off
   b.smbus->segment0 = {
       {.slot = 0,
        .dimm = Ddr(512, 2, "PC3200", "Kingston", kKingston, "KVR400X64C3A/512", 0x09640001)},
       {.slot = 1,
        .dimm = Ddr(1024, 2, "PC3200", "Hynix", kHynix, "HYMD564646CP8J-D43", 0x09640002)},
   };
+  // clang-format on
   return b;
 }
 

@@ -12,8 +12,13 @@ constexpr uint8_t kEnables = 0x03;  // I/O decode and host, in the base word's l
 }  // namespace
 
 PciIoDecode Ali1563SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
-  return {.bus = bus, .device = device, .function = function, .baseRegister = kBaseWord,
-          .baseMask = 0xFFF0, .size = kBlockSize, .enables = {{kBaseWord, kEnables}}};
+  return {.bus = bus,
+          .device = device,
+          .function = function,
+          .baseRegister = kBaseWord,
+          .baseMask = 0xFFF0,
+          .size = kBlockSize,
+          .enables = {{kBaseWord, kEnables}}};
 }
 
 SmbusHostModel* InstallAli1563SmbusHost(const Board& board, Machine& machine, BoardModels& models) {
@@ -37,14 +42,22 @@ uint8_t Ali1563SmbusHost::StatusRegister() {
 uint8_t Ali1563SmbusHost::Read8(uint16_t offset) {
   SettleBus();
   switch (offset) {
-    case kStatus: return StatusRegister();
-    case kControl1: return static_cast<uint8_t>(control1_ & ~kBusReset);
-    case kControl2: return static_cast<uint8_t>(control2_ & ~kStart);
-    case kCommand: return command_;
-    case kAddress: return address_;
-    case kData0: return data0_;
-    case kData1: return data1_;
-    default: return 0x00;
+    case kStatus:
+      return StatusRegister();
+    case kControl1:
+      return static_cast<uint8_t>(control1_ & ~kBusReset);
+    case kControl2:
+      return static_cast<uint8_t>(control2_ & ~kStart);
+    case kCommand:
+      return command_;
+    case kAddress:
+      return address_;
+    case kData0:
+      return data0_;
+    case kData1:
+      return data1_;
+    default:
+      return 0x00;
   }
 }
 
@@ -72,11 +85,20 @@ void Ali1563SmbusHost::Write8(uint16_t offset, uint8_t value) {
       Start(value & kSizeMask, kSizeByteData, kSizeWordData);
       break;
     }
-    case kCommand: command_ = value; break;
-    case kAddress: address_ = value; break;
-    case kData0: data0_ = value; break;
-    case kData1: data1_ = value; break;
-    default: break;
+    case kCommand:
+      command_ = value;
+      break;
+    case kAddress:
+      address_ = value;
+      break;
+    case kData0:
+      data0_ = value;
+      break;
+    case kData1:
+      data1_ = value;
+      break;
+    default:
+      break;
   }
 }
 

@@ -56,8 +56,9 @@ class Ali1563SmbusHost : public StickyStatusHost {
   static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function);
 
   Ali1563SmbusHost(const Machine& machine, SmbusBus& bus, uint32_t transactionMs = 1)
-      : StickyStatusHost(machine, bus, transactionMs,
-                         {.done = kDone, .noAnswer = kDeviceError, .always = 0, .sticky = kSticky}) {}
+      : StickyStatusHost(
+            machine, bus, transactionMs,
+            {.done = kDone, .noAnswer = kDeviceError, .always = 0, .sticky = kSticky}) {}
 
   uint8_t Read8(uint16_t offset) override;
   void Write8(uint16_t offset, uint8_t value) override;

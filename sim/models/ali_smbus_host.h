@@ -45,7 +45,7 @@ class AliSmbusHost : public StickyStatusHost {
   static constexpr uint8_t kDeviceError = 0x20;
   static constexpr uint8_t kNoAnswer = 0x40;  // no acknowledge, or a collision
   static constexpr uint8_t kAborted = 0x80;
-  static constexpr uint8_t kSticky = 0xF0;    // written as 1 to clear
+  static constexpr uint8_t kSticky = 0xF0;  // written as 1 to clear
 
   static constexpr uint8_t kTypeMask = 0x70;
   static constexpr uint8_t kTypeByteData = 0x20;

@@ -7,25 +7,33 @@ namespace sim {
 
 namespace {
 
-constexpr uint8_t kAmdBaseRegister = 0x58;   // word: bits 15-8 are the base
+constexpr uint8_t kAmdBaseRegister = 0x58;  // word: bits 15-8 are the base
 constexpr uint32_t kAmdBaseMask = 0xFF00;
 constexpr uint16_t kAmdBlockOffset = 0xE0;
 constexpr uint8_t kAmdIoEnableByte = 0x41;
 constexpr uint8_t kAmdIoEnableBit = 0x80;
 
-
 }  // namespace
 
 PciIoDecode AmdSmbusHost::AmdDecode(uint8_t bus, uint8_t device, uint8_t function) {
-  return {.bus = bus, .device = device, .function = function, .baseRegister = kAmdBaseRegister,
-          .baseMask = kAmdBaseMask, .blockOffset = kAmdBlockOffset, .size = kBlockSize,
+  return {.bus = bus,
+          .device = device,
+          .function = function,
+          .baseRegister = kAmdBaseRegister,
+          .baseMask = kAmdBaseMask,
+          .blockOffset = kAmdBlockOffset,
+          .size = kBlockSize,
           .enables = {{kAmdIoEnableByte, kAmdIoEnableBit}}};
 }
 
-PciIoDecode AmdSmbusHost::NforceDecode(uint8_t bus, uint8_t device, uint8_t function,
-                                       uint8_t bar) {
-  return {.bus = bus, .device = device, .function = function, .baseRegister = bar,
-          .baseMask = kPciIoBarMask, .blockOffset = 0, .size = kBlockSize,
+PciIoDecode AmdSmbusHost::NforceDecode(uint8_t bus, uint8_t device, uint8_t function, uint8_t bar) {
+  return {.bus = bus,
+          .device = device,
+          .function = function,
+          .baseRegister = bar,
+          .baseMask = kPciIoBarMask,
+          .blockOffset = 0,
+          .size = kBlockSize,
           .enables = {{kPciCommandRegister, kPciCommandIoSpace}}};
 }
 
@@ -41,11 +49,12 @@ SmbusHostModel* InstallAmdSmbusHost(const Board& board, Machine& machine, BoardM
 SmbusHostModel* InstallNforceSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
   const SmbusHostSpec& hostSpec = *board.smbus;
   auto decode = [&hostSpec](uint8_t bar) {
-    return AmdSmbusHost::NforceDecode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction, bar);
+    return AmdSmbusHost::NforceDecode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction,
+                                      bar);
   };
   const uint8_t spd = hostSpec.nforceSpdRange;
-  auto& host = PlaceHost<AmdSmbusHost>(machine, decode(spd),
-                                       InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
+  auto& host = PlaceHost<AmdSmbusHost>(
+      machine, decode(spd), InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
   host.Firmware().Configure(hostSpec.firmware);
   // The other range: a second host with nothing on its bus.
   PlaceHost<AmdSmbusHost>(machine, decode(spd == 0x10 ? 0x14 : 0x10), machine.Make<SmbusSegment>(),
@@ -82,16 +91,23 @@ uint16_t AmdSmbusHost::ReadRegister(uint16_t reg) {
   switch (reg) {
     case kStatus:
       return static_cast<uint16_t>(status_ | stuckBusy_ | (running_ ? kHostBusy | kBusBusy : 0));
-    case kControl: return control_;
-    case kAddress: return address_;
-    case kData: return data_;
-    case kCommand: return command_;
-    default: return 0;
+    case kControl:
+      return control_;
+    case kAddress:
+      return address_;
+    case kData:
+      return data_;
+    case kCommand:
+      return command_;
+    default:
+      return 0;
   }
 }
 
 void AmdSmbusHost::WriteRegister(uint16_t reg, uint16_t value, uint16_t lanes) {
-  auto merge = [&](uint16_t old) { return static_cast<uint16_t>((old & ~lanes) | (value & lanes)); };
+  auto merge = [&](uint16_t old) {
+    return static_cast<uint16_t>((old & ~lanes) | (value & lanes));
+  };
   switch (reg) {
     case kStatus:
       // Done and error bits clear when written with 1; the busy bits are live.
@@ -110,12 +126,17 @@ void AmdSmbusHost::WriteRegister(uint16_t reg, uint16_t value, uint16_t lanes) {
       if ((written & kStart) != 0) Start();
       break;
     }
-    case kAddress: address_ = merge(address_); break;
-    case kData: data_ = merge(data_); break;
+    case kAddress:
+      address_ = merge(address_);
+      break;
+    case kData:
+      data_ = merge(data_);
+      break;
     case kCommand:
       if ((lanes & 0x00FF) != 0) command_ = static_cast<uint8_t>(value);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 

@@ -1,16 +1,13 @@
 // The SMBus host of the AMD-756/766/768 power-management function, of the
-// AMD-8111 ACPI function and of the nForce 10DE:01B4 function, seen from its ports: a 16-byte block of
-// 16-bit registers (global status, global control, host address, host data)
-// and an 8-bit command register. Setting the start bit in global control runs
-// the protocol on the bus; host busy (bit 3) and bus busy (bit 11) then stay
-// set for the protocol's bit times at kSlowestSmbusHz (or a fixed virtual
-// time a test sets) before the cycle ends with cycle done (bit 4) or an error
-// bit. Done and error bits stay until written with 1. Abort (control bit 5)
-// acts on the write that carries it: a cycle under way ends at once with
-// abort done; a start in the same write begins the next cycle, so the bit
-// left standing in control does no harm to later starts. Firmware sharing
-// the host can leave its error, take a completion or hang a cycle
-// (HostFirmware).
+// AMD-8111 ACPI function and of the nForce 10DE:01B4 function, seen from its ports: a 16-byte block
+// of 16-bit registers (global status, global control, host address, host data) and an 8-bit command
+// register. Setting the start bit in global control runs the protocol on the bus; host busy (bit 3)
+// and bus busy (bit 11) then stay set for the protocol's bit times at kSlowestSmbusHz (or a fixed
+// virtual time a test sets) before the cycle ends with cycle done (bit 4) or an error bit. Done and
+// error bits stay until written with 1. Abort (control bit 5) acts on the write that carries it: a
+// cycle under way ends at once with abort done; a start in the same write begins the next cycle, so
+// the bit left standing in control does no harm to later starts. Firmware sharing the host can
+// leave its error, take a completion or hang a cycle (HostFirmware).
 //
 // The AMD parts decode the block at configuration word 0x58 (bits 15-8)
 // plus 0xE0 while bit 7 of configuration byte 0x41 is set; the nForce part at
@@ -113,7 +110,7 @@ class AmdSmbusHost : public PortDevice, public SmbusHostModel {
 
   HostFirmware firmware_{};
   bool running_ = false;
-  bool hung_ = false;  // the cycle holds the bus until aborted
+  bool hung_ = false;      // the cycle holds the bus until aborted
   uint64_t doneAtUs_ = 0;  // on the machine's clock
   uint16_t resultStatus_ = 0;
   bool resultHasData_ = false;

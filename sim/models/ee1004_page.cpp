@@ -23,6 +23,8 @@ bool Ee1004PageCommands::Address(bool read) {
 
 // The don't-care byte: acknowledged when a chip that took the command
 // acknowledges it.
-bool Ee1004PageCommands::Write(uint8_t) { return dataAnswered_; }
+bool Ee1004PageCommands::Write(uint8_t) {
+  return dataAnswered_;
+}
 
 }  // namespace sim

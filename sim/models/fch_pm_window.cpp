@@ -4,7 +4,9 @@
 
 namespace sim {
 
-bool FchPmWindow::Decodes() const { return (pm_.Reg(kDecodeRegister) & kDecodeEnable) != 0; }
+bool FchPmWindow::Decodes() const {
+  return (pm_.Reg(kDecodeRegister) & kDecodeEnable) != 0;
+}
 
 uint8_t FchPmWindow::ReadMemory8(uint32_t offset) {
   return Decodes() ? pm_.Reg(static_cast<uint8_t>(offset)) : 0xFF;

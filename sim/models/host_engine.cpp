@@ -19,8 +19,7 @@ uint32_t HostEngine::BitTimes(HostProtocol protocol, bool read) {
   return 3 * kConditionBits + (3 + dataFrames) * kFrameBits;
 }
 
-bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t command,
-                       uint8_t data0) {
+bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t command, uint8_t data0) {
   if (Busy()) return false;
   ++transactions_;
   const uint8_t slave = static_cast<uint8_t>(addressByte >> 1);
@@ -54,7 +53,8 @@ bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t comma
       }
       // Word writes are not used by anything on these boards' buses.
       break;
-    case HostProtocol::Unsupported: break;
+    case HostProtocol::Unsupported:
+      break;
   }
   result_.forcedError = failNext_;
   failNext_ = 0;

@@ -27,9 +27,9 @@ constexpr uint32_t kSlowestSmbusHz = 10000;
 class HostEngine {
  public:
   struct Result {
-    bool acked = false;        // every byte of the transfer was acknowledged
-    uint8_t forcedError = 0;   // nonzero: the arranged error bits instead of the result
-    bool hasData = false;      // a read that delivered data0 (and data1 for a word)
+    bool acked = false;       // every byte of the transfer was acknowledged
+    uint8_t forcedError = 0;  // nonzero: the arranged error bits instead of the result
+    bool hasData = false;     // a read that delivered data0 (and data1 for a word)
     uint8_t data0 = 0;
     uint8_t data1 = 0;
   };

@@ -49,11 +49,16 @@ void I2cSlave::ClockRose(bool sda) {
       shift_ = static_cast<uint8_t>((shift_ << 1) | (sda ? 1 : 0));
       ++bits_;
       break;
-    case State::Transmit: ++bits_; break;
-    case State::MasterAck: masterAcked_ = !sda; break;
+    case State::Transmit:
+      ++bits_;
+      break;
+    case State::MasterAck:
+      masterAcked_ = !sda;
+      break;
     case State::Idle:
     case State::SlaveAck:
-    case State::Ignore: break;
+    case State::Ignore:
+      break;
   }
 }
 
@@ -109,7 +114,8 @@ void I2cSlave::ClockFell() {
       }
       break;
     case State::Idle:
-    case State::Ignore: break;
+    case State::Ignore:
+      break;
   }
   if (stretchReadings_ != 0 && !holdingScl_) {
     holdLeft_ = stretchReadings_;
@@ -198,9 +204,13 @@ void I2cSlave::StopAcknowledgingAfter(uint32_t bytes) {
   acksLeft_ = bytes;
 }
 
-void I2cSlave::AcknowledgeAgain() { ackLimited_ = false; }
+void I2cSlave::AcknowledgeAgain() {
+  ackLimited_ = false;
+}
 
-void I2cSlave::AcknowledgeOnReading(uint32_t reading) { ackReading_ = reading; }
+void I2cSlave::AcknowledgeOnReading(uint32_t reading) {
+  ackReading_ = reading;
+}
 
 void I2cSlave::HoldSda(bool held) {
   sdaHeld_ = held;

@@ -69,9 +69,9 @@ class I2cSlave : public LineListener {
   void Stop();
   void ClockRose(bool sda);
   void ClockFell();
-  bool TakeAck();                 // whether the next acknowledge may be given
+  bool TakeAck();  // whether the next acknowledge may be given
   void Acknowledge(bool transmitAfter);
-  void PutBit();                  // the next bit of the byte being sent
+  void PutBit();  // the next bit of the byte being sent
   void DriveSda(bool low);
   void DriveSdaAfterAMoment(bool low);
   void HoldScl(bool low);
@@ -91,7 +91,7 @@ class I2cSlave : public LineListener {
 
   bool sdaDriven_ = false;
   bool sdaHeld_ = false;
-  bool sdaPending_ = false;      // a level to put on SDA after the master's next operation
+  bool sdaPending_ = false;  // a level to put on SDA after the master's next operation
   bool sdaPendingLow_ = false;
   bool sdaPendingSkip_ = false;  // the next operation still sees the level before
   uint32_t ackReading_ = 0;

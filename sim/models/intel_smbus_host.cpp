@@ -17,8 +17,14 @@ constexpr uint8_t kIchClearable = 0xFE;  // and INUSE_STS, released by a 1
 IchGeneration IchGenerationOf(uint16_t deviceId) {
   // The ICH, ICH0, ICH2, C-ICH and ICH3: no auxiliary control yet.
   switch (deviceId) {
-    case 0x2413: case 0x2423: case 0x2443: case 0x2453: case 0x2483: return {.auxControl = false};
-    default: break;
+    case 0x2413:
+    case 0x2423:
+    case 0x2443:
+    case 0x2453:
+    case 0x2483:
+      return {.auxControl = false};
+    default:
+      break;
   }
   // The chip's row says whether SPD_WD holds once set (the 8-series on).
   const ChipDescriptor* chip = intel::ChipOf(deviceId);
@@ -59,7 +65,9 @@ uint8_t IntelSmbusHost::HostConfig() {
   return f == nullptr ? 0 : static_cast<uint8_t>(f->Dword(kHostConfig) & 0xFF);
 }
 
-uint16_t IntelSmbusHost::IoBase() const { return machine_.DecodedBase(decode_).value_or(0); }
+uint16_t IntelSmbusHost::IoBase() const {
+  return machine_.DecodedBase(decode_).value_or(0);
+}
 
 void IntelSmbusHost::RaiseAlert() {
   std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
@@ -140,12 +148,15 @@ struct IntelHostFound {
 std::optional<IntelHostFound> IntelHostDecode(const Board& board, uint16_t ports) {
   for (const PciFunctionSpec& f : board.pci) {
     if (f.vendorId != 0x8086) continue;
-    PciIoDecode decode{.bus = f.bus, .device = f.device, .function = f.function,
+    PciIoDecode decode{.bus = f.bus,
+                       .device = f.device,
+                       .function = f.function,
                        .baseMask = static_cast<uint32_t>(~(ports - 1u) & 0xFFFFu),
                        .size = ports};
     if (f.deviceId == kPiix4PowerManagement || f.deviceId == k440MxPowerManagement) {
       decode.baseRegister = 0x90;
-      decode.enables = {{kPciCommandRegister, kPciCommandIoSpace}, {0xD2, IntelSmbusHost::kHostEnable}};
+      decode.enables = {{kPciCommandRegister, kPciCommandIoSpace},
+                        {0xD2, IntelSmbusHost::kHostEnable}};
       return IntelHostFound{IntelHostFamily::Piix4, decode, {}};
     }
     if ((f.classCode & 0xFFFF00u) == kSmbusClass) {
@@ -170,8 +181,8 @@ SmbusHostModel* InstallIntelSmbusHost(const Board& board, Machine& machine, Boar
   machine.ClaimDecoded(found->decode, host);
   if (hostSpec.firmwareHoldsInUseMs != 0) host.HoldInUseUntil(hostSpec.firmwareHoldsInUseMs);
   host.Firmware().Configure(hostSpec.firmware);
-  host.Write8(IntelSmbusHost::kControl,
-              hostSpec.firmware.leftHostControl & ~(IntelSmbusHost::kStart | IntelSmbusHost::kKill));
+  host.Write8(IntelSmbusHost::kControl, hostSpec.firmware.leftHostControl &
+                                            ~(IntelSmbusHost::kStart | IntelSmbusHost::kKill));
   if (hostSpec.firmware.leftAuxControl != 0) {
     host.Write8(IntelSmbusHost::kAuxControl, hostSpec.firmware.leftAuxControl);
   }

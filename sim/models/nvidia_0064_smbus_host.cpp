@@ -7,8 +7,13 @@ namespace sim {
 
 PciIoDecode Nvidia0064SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function,
                                         uint8_t baseRegister) {
-  return {.bus = bus, .device = device, .function = function, .baseRegister = baseRegister,
-          .baseMask = kPciIoBarMask, .blockOffset = 0, .size = kBlockSize,
+  return {.bus = bus,
+          .device = device,
+          .function = function,
+          .baseRegister = baseRegister,
+          .baseMask = kPciIoBarMask,
+          .blockOffset = 0,
+          .size = kBlockSize,
           .enables = {{kPciCommandRegister, kPciCommandIoSpace}, {baseRegister, kPciIoBar}}};
 }
 
@@ -35,7 +40,8 @@ SmbusHostModel* InstallNvidia0064SmbusHost(const Board& board, Machine& machine,
                                            BoardModels& models) {
   const SmbusHostSpec& hostSpec = *board.smbus;
   auto& host = PlaceHost<Nvidia0064SmbusHost>(
-      machine, Nvidia0064SmbusHost::Decode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction),
+      machine,
+      Nvidia0064SmbusHost::Decode(hostSpec.pciBus, hostSpec.pciDevice, hostSpec.pciFunction),
       InstallModulesBus(hostSpec, machine, models), hostSpec.transactionMs);
   host.Firmware().Configure(hostSpec.firmware);
   return &host;
@@ -79,16 +85,23 @@ uint8_t Nvidia0064SmbusHost::Read8(uint16_t offset) {
   Settle();
   if (offset >= kData && offset < kData + kDataBytes) return data_[offset - kData];
   switch (offset) {
-    case kProtocol: return protocol_;
+    case kProtocol:
+      return protocol_;
     case kStatus:
       ++statusReads_;
       return status_;
-    case kAddress: return address_;
-    case kCommand: return command_;
-    case kCount: return count_;
-    case kAbortStatus: return hasAbort_ ? abortStatus_ : 0;
-    case kControl: return hasAbort_ ? static_cast<uint8_t>(control_ & ~kAbort) : 0;
-    default: return 0;  // the alarm registers are not modelled
+    case kAddress:
+      return address_;
+    case kCommand:
+      return command_;
+    case kCount:
+      return count_;
+    case kAbortStatus:
+      return hasAbort_ ? abortStatus_ : 0;
+    case kControl:
+      return hasAbort_ ? static_cast<uint8_t>(control_ & ~kAbort) : 0;
+    default:
+      return 0;  // the alarm registers are not modelled
   }
 }
 
@@ -103,11 +116,21 @@ void Nvidia0064SmbusHost::Write8(uint16_t offset, uint8_t value) {
     return;
   }
   switch (offset) {
-    case kProtocol: Start(value); break;
-    case kAddress: address_ = value; break;
-    case kCommand: command_ = value; break;
-    case kCount: count_ = value; break;
-    case kAbortStatus: abortStatus_ = static_cast<uint8_t>(abortStatus_ & ~value); break;
+    case kProtocol:
+      Start(value);
+      break;
+    case kAddress:
+      address_ = value;
+      break;
+    case kCommand:
+      command_ = value;
+      break;
+    case kCount:
+      count_ = value;
+      break;
+    case kAbortStatus:
+      abortStatus_ = static_cast<uint8_t>(abortStatus_ & ~value);
+      break;
     case kControl:
       control_ = value;
       if ((value & kAbort) != 0 && running_ && !stuck_) {
@@ -117,7 +140,8 @@ void Nvidia0064SmbusHost::Write8(uint16_t offset, uint8_t value) {
         ++aborts_;
       }
       break;
-    default: break;  // the status is read-only
+    default:
+      break;  // the status is read-only
   }
 }
 

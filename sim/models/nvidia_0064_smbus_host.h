@@ -57,7 +57,7 @@ class Nvidia0064SmbusHost : public PortDevice, public SmbusHostModel {
   static constexpr uint8_t kResultOk = 0x00;
   static constexpr uint8_t kResultNoAcknowledge = 0x10;  // the slave did not acknowledge
   static constexpr uint8_t kResultTimeout = 0x18;
-  static constexpr uint8_t kResultUnsupported = 0x19;    // a protocol the model does not run
+  static constexpr uint8_t kResultUnsupported = 0x19;  // a protocol the model does not run
 
   static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function,
                             uint8_t baseRegister = 0x50);

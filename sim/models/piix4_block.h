@@ -7,10 +7,10 @@
 // writable) for the protocol's bit times at its bus clock, and ends with
 // the interrupt bit (done) or the device error (no acknowledge, a protocol
 // the model does not run). Firmware sharing the host can leave its own
-// error, take a completion, hang a transfer or delay busy (HostFirmware). Done, device error, bus collision and failed
-// (bits 1-4) stay until written as 1; bits 5-7 are the chip's own (the
-// PIIX4 block leaves them reserved, reading 0). The kill bit ends a
-// transfer under way at once, failed. A start while busy is lost.
+// error, take a completion, hang a transfer or delay busy (HostFirmware). Done, device error, bus
+// collision and failed (bits 1-4) stay until written as 1; bits 5-7 are the chip's own (the PIIX4
+// block leaves them reserved, reading 0). The kill bit ends a transfer under way at once, failed. A
+// start while busy is lost.
 #pragma once
 
 #include <stdint.h>
@@ -37,7 +37,7 @@ class Piix4Block : public StickyStatusHost {
   static constexpr uint8_t kInterrupt = 0x02;    // transfer done
   static constexpr uint8_t kDeviceError = 0x04;  // no acknowledge, or a bad protocol
   static constexpr uint8_t kBusCollision = 0x08;
-  static constexpr uint8_t kFailed = 0x10;       // killed
+  static constexpr uint8_t kFailed = 0x10;  // killed
   static constexpr uint8_t kErrors = kDeviceError | kBusCollision | kFailed;
   static constexpr uint8_t kClearable = kInterrupt | kErrors;  // written as 1 to clear
 
@@ -71,8 +71,7 @@ class Piix4Block : public StickyStatusHost {
  protected:
   // `clearable`: the status bits a write of 1 clears, the chip's own among
   // them.
-  Piix4Block(const Machine& machine, SmbusBus& bus, uint32_t busHz,
-             uint8_t clearable = kClearable);
+  Piix4Block(const Machine& machine, SmbusBus& bus, uint32_t busHz, uint8_t clearable = kClearable);
 
   // What the chip does before any access to its registers (firmware that
   // lets go of the host on the machine's clock).

@@ -56,10 +56,14 @@ uint8_t Piix4CompatPorts::Selected() const {
 
 uint8_t Piix4CompatPorts::PortRegister() const {
   switch (select_) {
-    case Piix4CompatPortSelect::Sb800: return (pm_->Reg(kPmPortChoice) & 1u) != 0 ? kPm2E : kPmBaseLow;
-    case Piix4CompatPortSelect::Pm2E: return kPm2E;
-    case Piix4CompatPortSelect::Pm02: return kPm02;
-    case Piix4CompatPortSelect::None: break;
+    case Piix4CompatPortSelect::Sb800:
+      return (pm_->Reg(kPmPortChoice) & 1u) != 0 ? kPm2E : kPmBaseLow;
+    case Piix4CompatPortSelect::Pm2E:
+      return kPm2E;
+    case Piix4CompatPortSelect::Pm02:
+      return kPm02;
+    case Piix4CompatPortSelect::None:
+      break;
   }
   return 0;
 }
@@ -76,9 +80,8 @@ SmbusSlave* Piix4CompatPorts::Find(uint8_t address) {
   return bus == nullptr ? nullptr : bus->Find(address);
 }
 
-Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts,
-                                 AmdPmRegisters* pm, const PciIoDecode& config,
-                                 Piix4CompatPorts& ports)
+Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts, AmdPmRegisters* pm,
+                                 const PciIoDecode& config, Piix4CompatPorts& ports)
     : Piix4Block(machine, ports, facts.busHz),
       machine_(machine),
       facts_(facts),

@@ -57,8 +57,7 @@ class AmdPmRegisters : public PortDevice {
   // changes a bit firmware set last undoes firmware's setting, and is
   // counted.
   void Store(uint8_t reg, uint8_t value) {
-    if (firmwareMask_ != 0 && reg == firmwareReg_ &&
-        ((regs_[reg] ^ value) & firmwareMask_) != 0) {
+    if (firmwareMask_ != 0 && reg == firmwareReg_ && ((regs_[reg] ^ value) & firmwareMask_) != 0) {
       ++firmwareBitsUndone_;
     }
     regs_[reg] = value;
@@ -100,9 +99,9 @@ struct Piix4CompatSpec {
   Piix4CompatPortSelect portSelect = Piix4CompatPortSelect::None;
   bool semaphore = false;  // base+0x08 is shared with firmware
   uint32_t busHz = 100000;
-  bool pmPorts = true;                            // 0xCD6/0xCD7 answer (not on the Zen parts)
+  bool pmPorts = true;    // 0xCD6/0xCD7 answer (not on the Zen parts)
   bool pmWindow = false;  // the PM registers also answer in memory (FchPmWindow)
-  uint8_t pmIndex = 0;                            // what firmware left in the index port
+  uint8_t pmIndex = 0;    // what firmware left in the index port
   std::vector<std::pair<uint8_t, uint8_t>> pm{};  // PM registers as firmware left them
   uint64_t firmwareHoldsMs = 0;  // firmware holds the semaphore this long from power-on
   // The ServerWorks CSB5: busy shows only this long after a start; a status

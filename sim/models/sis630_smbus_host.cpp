@@ -9,8 +9,13 @@ PciIoDecode Sis630SmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t functio
   // The ACPI block is 128 ports on the 630/730, 256 where the SMBus block
   // sits at +0xE0; its base is aligned to its size.
   const uint32_t mask = offset + kBlockSize > 0x80 ? 0xFF00 : 0xFF80;
-  return {.bus = bus, .device = device, .function = function, .baseRegister = kAcpiBaseWord,
-          .baseMask = mask, .blockOffset = offset, .size = kBlockSize,
+  return {.bus = bus,
+          .device = device,
+          .function = function,
+          .baseRegister = kAcpiBaseWord,
+          .baseMask = mask,
+          .blockOffset = offset,
+          .size = kBlockSize,
           .enables = {{kAcpiControl, kAcpiDecode}}};
 }
 
@@ -51,22 +56,34 @@ uint8_t Sis630SmbusHost::ControlRegister() {
 uint8_t Sis630SmbusHost::Read8(uint16_t offset) {
   Advance();
   switch (offset) {
-    case kStatus: return StatusRegister();
-    case kControl: return ControlRegister();
-    case kHostControl: return static_cast<uint8_t>(hostControl_ & ~(kStart | kKill));
-    case kAddress: return address_;
-    case kCommand: return command_;
-    case kData0: return data0_;
-    case kData1: return data1_;
-    default: return offset < plain_.size() ? plain_[offset] : 0x00;
+    case kStatus:
+      return StatusRegister();
+    case kControl:
+      return ControlRegister();
+    case kHostControl:
+      return static_cast<uint8_t>(hostControl_ & ~(kStart | kKill));
+    case kAddress:
+      return address_;
+    case kCommand:
+      return command_;
+    case kData0:
+      return data0_;
+    case kData1:
+      return data1_;
+    default:
+      return offset < plain_.size() ? plain_[offset] : 0x00;
   }
 }
 
 void Sis630SmbusHost::Write8(uint16_t offset, uint8_t value) {
   Advance();
   switch (offset) {
-    case kStatus: ClearStatus(value); break;
-    case kControl: control_ = static_cast<uint8_t>(value & ~(kHostBusy | kSlaveBusy)); break;
+    case kStatus:
+      ClearStatus(value);
+      break;
+    case kControl:
+      control_ = static_cast<uint8_t>(value & ~(kHostBusy | kSlaveBusy));
+      break;
     case kHostControl:
       hostControl_ = value;
       if ((value & kKill) != 0) {
@@ -75,10 +92,18 @@ void Sis630SmbusHost::Write8(uint16_t offset, uint8_t value) {
       }
       if ((value & kStart) != 0) Start(value);
       break;
-    case kAddress: address_ = value; break;
-    case kCommand: command_ = value; break;
-    case kData0: data0_ = value; break;
-    case kData1: data1_ = value; break;
+    case kAddress:
+      address_ = value;
+      break;
+    case kCommand:
+      command_ = value;
+      break;
+    case kData0:
+      data0_ = value;
+      break;
+    case kData1:
+      data1_ = value;
+      break;
     default:
       if (offset < plain_.size()) plain_[offset] = value;
       break;

@@ -82,9 +82,9 @@ class Sis630SmbusHost : public StickyStatusHost {
   static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function, uint16_t offset);
 
   Sis630SmbusHost(const Machine& machine, SmbusBus& bus, uint8_t control)
-      : StickyStatusHost(machine, bus, 0,
-                         {.done = kCompletion, .noAnswer = kDeviceError, .always = 0,
-                          .sticky = kSticky}),
+      : StickyStatusHost(
+            machine, bus, 0,
+            {.done = kCompletion, .noAnswer = kDeviceError, .always = 0, .sticky = kSticky}),
         clock_(machine),
         control_(static_cast<uint8_t>(control & ~(kHostBusy | kSlaveBusy))) {
     engine_.SetBusClockHz(kBusHz);

@@ -13,14 +13,20 @@ constexpr uint8_t kAcpiEnable = 0x80;
 }  // namespace
 
 PciIoDecode SisSmbusHost::Decode(uint8_t bus, uint8_t device, uint8_t function) {
-  return {.bus = bus, .device = device, .function = function, .baseRegister = kAcpiBaseWord,
-          .baseMask = kAcpiBaseMask, .blockOffset = kPairOffset, .size = kPairSize,
+  return {.bus = bus,
+          .device = device,
+          .function = function,
+          .baseRegister = kAcpiBaseWord,
+          .baseMask = kAcpiBaseMask,
+          .blockOffset = kPairOffset,
+          .size = kPairSize,
           .enables = {{kPciCommandRegister, kPciCommandIoSpace}, {kAcpiControl, kAcpiEnable}}};
 }
 
 SmbusHostModel* InstallSisSmbusHost(const Board& board, Machine& machine, BoardModels& models) {
   const SmbusHostSpec& hostSpec = *board.smbus;
-  return &PlaceHost<SisSmbusHost>(machine, hostSpec.decode, InstallModulesBus(hostSpec, machine, models));
+  return &PlaceHost<SisSmbusHost>(machine, hostSpec.decode,
+                                  InstallModulesBus(hostSpec, machine, models));
 }
 
 void SisSmbusHost::Settle() {
@@ -29,19 +35,26 @@ void SisSmbusHost::Settle() {
 
 uint8_t* SisSmbusHost::Plain(uint8_t reg) {
   switch (reg) {
-    case kAddress: return &address_;
-    case kCommand: return &command_;
-    case kData0: return &data0_;
-    case kData1: return &data1_;
-    default: return reg < regs_.size() ? &regs_[reg] : nullptr;
+    case kAddress:
+      return &address_;
+    case kCommand:
+      return &command_;
+    case kData0:
+      return &data0_;
+    case kData1:
+      return &data1_;
+    default:
+      return reg < regs_.size() ? &regs_[reg] : nullptr;
   }
 }
 
 uint8_t SisSmbusHost::Register(uint8_t reg) {
   Settle();
   switch (reg) {
-    case kStatusLow: return status_;
-    case kStatusHigh: return statusHigh_;
+    case kStatusLow:
+      return status_;
+    case kStatusHigh:
+      return statusHigh_;
     default: {
       const uint8_t* plain = Plain(reg);
       return plain != nullptr ? *plain : 0x00;
@@ -60,8 +73,12 @@ void SisSmbusHost::Write8(uint16_t offset, uint8_t value) {
   }
   Settle();
   switch (index_) {
-    case kStatusLow: ClearStatus(value); break;
-    case kStatusHigh: statusHigh_ &= static_cast<uint8_t>(~value); break;
+    case kStatusLow:
+      ClearStatus(value);
+      break;
+    case kStatusHigh:
+      statusHigh_ &= static_cast<uint8_t>(~value);
+      break;
     case kControlLow: {
       if (engine_.Busy()) {
         // A running transfer keeps its start bit; the rest is taken.
@@ -69,7 +86,8 @@ void SisSmbusHost::Write8(uint16_t offset, uint8_t value) {
         break;
       }
       regs_[kControlLow] = static_cast<uint8_t>(value & ~kStart);
-      if ((value & kStart) != 0 && Start(value & kProtocolMask, kProtocolByteData, kProtocolWordData)) {
+      if ((value & kStart) != 0 &&
+          Start(value & kProtocolMask, kProtocolByteData, kProtocolWordData)) {
         regs_[kControlLow] |= kStart;
       }
       break;

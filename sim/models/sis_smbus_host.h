@@ -63,8 +63,9 @@ class SisSmbusHost : public StickyStatusHost {
   static PciIoDecode Decode(uint8_t bus, uint8_t device, uint8_t function);
 
   SisSmbusHost(const Machine& machine, SmbusBus& bus)
-      : StickyStatusHost(machine, bus, 0,
-                         {.done = 0, .noAnswer = kNoAnswer, .always = kDone, .sticky = kStickyLow}) {
+      : StickyStatusHost(
+            machine, bus, 0,
+            {.done = 0, .noAnswer = kNoAnswer, .always = kDone, .sticky = kStickyLow}) {
     engine_.SetBusClockHz(kBusHz);
   }
 

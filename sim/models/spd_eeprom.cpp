@@ -6,14 +6,13 @@
 
 namespace sim {
 
-SpdEeprom::SpdEeprom(Machine& machine, const std::array<uint8_t, 256>& image,
-                     EepromOptions options)
+SpdEeprom::SpdEeprom(Machine& machine, const std::array<uint8_t, 256>& image, EepromOptions options)
     : machine_(machine), options_(options) {
   pages_[0] = image;
 }
 
-SpdEeprom::SpdEeprom(Machine& machine, const std::array<uint8_t, 512>& image,
-                     EepromOptions options, uint8_t page)
+SpdEeprom::SpdEeprom(Machine& machine, const std::array<uint8_t, 512>& image, EepromOptions options,
+                     uint8_t page)
     : machine_(machine), ee1004_(true), page_(page & 1), options_(options) {
   for (size_t i = 0; i < 256; ++i) {
     pages_[0][i] = image[i];
@@ -21,7 +20,9 @@ SpdEeprom::SpdEeprom(Machine& machine, const std::array<uint8_t, 512>& image,
   }
 }
 
-bool SpdEeprom::Busy() const { return machine_.NowMs() < busyUntilMs_; }
+bool SpdEeprom::Busy() const {
+  return machine_.NowMs() < busyUntilMs_;
+}
 
 bool SpdEeprom::SelectPage(uint8_t page) {
   if (!ee1004_ || Busy()) return false;
@@ -30,7 +31,9 @@ bool SpdEeprom::SelectPage(uint8_t page) {
   return true;
 }
 
-bool SpdEeprom::AcknowledgesPageQuery() const { return ee1004_ && !Busy() && page_ == 0; }
+bool SpdEeprom::AcknowledgesPageQuery() const {
+  return ee1004_ && !Busy() && page_ == 0;
+}
 
 bool SpdEeprom::BlockProtected() const {
   if (!ee1004_) return (permanent_ || reversible_) && pointer_ < 0x80;
@@ -39,8 +42,8 @@ bool SpdEeprom::BlockProtected() const {
 }
 
 namespace {
-constexpr uint8_t kProtectBase = 0x30;        // + the strap: permanent protection
-constexpr uint8_t kSetReversible = 0x31;      // with SA0 at the high voltage
+constexpr uint8_t kProtectBase = 0x30;    // + the strap: permanent protection
+constexpr uint8_t kSetReversible = 0x31;  // with SA0 at the high voltage
 constexpr uint8_t kClearReversible = 0x33;
 }  // namespace
 
@@ -60,7 +63,8 @@ bool SpdEeprom::CommandAddress(uint8_t address, bool read) {
 void SpdEeprom::CommandStop() {
   const char* what = nullptr;
   switch (command_) {
-    case Command::None: break;
+    case Command::None:
+      break;
     case Command::Permanent:
       permanent_ = true;
       what = "permanently write-protected";
@@ -69,11 +73,14 @@ void SpdEeprom::CommandStop() {
       reversible_ = true;
       what = "write-protected (reversible)";
       break;
-    case Command::ClearReversible: reversible_ = false; break;
+    case Command::ClearReversible:
+      reversible_ = false;
+      break;
   }
   command_ = Command::None;
   if (what != nullptr) {
-    machine_.RecordHarm("the SPD EEPROM strapped as slot " + std::to_string(strap_) + " was " + what);
+    machine_.RecordHarm("the SPD EEPROM strapped as slot " + std::to_string(strap_) + " was " +
+                        what);
   }
 }
 
@@ -144,7 +151,9 @@ bool SpdEeprom::Write(uint8_t value) {
   return true;
 }
 
-uint8_t SpdEeprom::Read() { return pages_[page_][pointer_++]; }
+uint8_t SpdEeprom::Read() {
+  return pages_[page_][pointer_++];
+}
 
 void SpdEeprom::Stop() {
   if (pendingWrite_) {
@@ -158,7 +167,9 @@ void SpdEeprom::Stop() {
   expectPointer_ = false;
 }
 
-void SpdEeprom::FailNextTransfers(uint32_t n) { failNext_ = n; }
+void SpdEeprom::FailNextTransfers(uint32_t n) {
+  failNext_ = n;
+}
 
 void SpdEeprom::StopAnsweringAfter(uint32_t k) {
   silenceArmed_ = true;

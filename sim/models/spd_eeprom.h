@@ -58,12 +58,11 @@ struct EepromOptions {
 
 class SpdEeprom : public SmbusSlave {
  public:
-  SpdEeprom(Machine& machine, const std::array<uint8_t, 256>& image,
-            EepromOptions options = {});
+  SpdEeprom(Machine& machine, const std::array<uint8_t, 256>& image, EepromOptions options = {});
   // An EE1004 with the 512 bytes of `image`, showing page `page` (what the
   // firmware left selected).
-  SpdEeprom(Machine& machine, const std::array<uint8_t, 512>& image,
-            EepromOptions options = {}, uint8_t page = 0);
+  SpdEeprom(Machine& machine, const std::array<uint8_t, 512>& image, EepromOptions options = {},
+            uint8_t page = 0);
 
   bool Address(bool read) override;
   bool Write(uint8_t value) override;
@@ -71,12 +70,12 @@ class SpdEeprom : public SmbusSlave {
   void Stop() override;
 
   // Fault injection, counted in transfers (a START after a STOP):
-  void FailNextTransfers(uint32_t n);       // the next n transfers are not acknowledged
-  void StopAnsweringAfter(uint32_t k);      // after k more acknowledged transfers, silence
+  void FailNextTransfers(uint32_t n);   // the next n transfers are not acknowledged
+  void StopAnsweringAfter(uint32_t k);  // after k more acknowledged transfers, silence
   // After k more acknowledged transfers the next n are not acknowledged;
   // then the chip answers again.
   void FailTransfersAfter(uint32_t k, uint32_t n);
-  void LockAfterWrites(uint32_t n);         // after n more committed writes, writes are kept out
+  void LockAfterWrites(uint32_t n);  // after n more committed writes, writes are kept out
   void SlowWrites(uint32_t cycleMs) { options_.writeCycleMs = cycleMs; }  // from the next write on
 
   // EE1004: a page command (0 or 1) on the segment; false when the chip

@@ -22,7 +22,9 @@ void TwoWireBus::Elapse(bool clockRises) {
   --answering_;
 }
 
-void TwoWireBus::Pull(Participant who, Line line, bool low) { Set(who, line, low, false); }
+void TwoWireBus::Pull(Participant who, Line line, bool low) {
+  Set(who, line, low, false);
+}
 
 void TwoWireBus::DriveHigh(Participant who, Line line, bool high) {
   Set(who, line, false, high);

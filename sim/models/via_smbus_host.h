@@ -16,8 +16,7 @@ class ViaSmbusHost : public Piix4Block {
  public:
   static constexpr uint16_t kBlockSize = 8;
 
-  ViaSmbusHost(const Machine& machine, SmbusBus& bus)
-      : Piix4Block(machine, bus, kSlowestSmbusHz) {}
+  ViaSmbusHost(const Machine& machine, SmbusBus& bus) : Piix4Block(machine, bus, kSlowestSmbusHz) {}
 };
 
 // The host where the board's `decode` places it, the modules' bus behind it.

@@ -57,8 +57,8 @@ TEST(Format, TextMatchesTheCLibrary) {
 
 TEST(Format, OddInputIsShownNotLost) {
   EXPECT_EQ(Ours("%s", static_cast<const char*>(nullptr)), "(null)");
-  EXPECT_EQ(Ours("a%qb"), "a%qb");   // unknown conversion
-  EXPECT_EQ(Ours("end%"), "end%");   // a lone % at the end
+  EXPECT_EQ(Ours("a%qb"), "a%qb");  // unknown conversion
+  EXPECT_EQ(Ours("end%"), "end%");  // a lone % at the end
 }
 
 TEST(Format, BufferIsCutButTheFullLengthReturned) {

@@ -65,8 +65,9 @@ TEST_F(AccessTest, AnOpenWhileTheDriverStartsIsRefused) {
       {Point::AtLinkCreation, kDevice, Caller::System, host::kStatusNoSuchDevice},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << (row.point == Point::BeforeSecurity ? "before the DACL " : "at the link ")
-                                    << std::string(row.name.begin(), row.name.end()));
+    SCOPED_TRACE(testing::Message()
+                 << (row.point == Point::BeforeSecurity ? "before the DACL " : "at the link ")
+                 << std::string(row.name.begin(), row.name.end()));
     Rig rig("ich5");
     EXPECT_EQ(rig.driver->OpenWhileStarting(row.point, row.name, row.caller), row.expected);
     EXPECT_TRUE(rig.driver->Unload());
@@ -114,9 +115,14 @@ TEST_F(AccessTest, CodesThatDifferOnlyInAccessOrMethodBitsAreNotImplemented) {
   constexpr uint32_t kMethodNeither = 3;
   // The SPD read, segment switch and dump for any access, the probe for
   // reading only; then neither, direct-input and direct-output forms.
-  const uint32_t codes[] = {0x9C402000, 0x9C402010, 0x9C40E020 & ~0xC000u, 0x9C406004,
-                            IOCTL_READ_SPD | kMethodNeither, IOCTL_PROBE_SPD_WRITE | kMethodNeither,
-                            IOCTL_SET_SEGMENT | 1, IOCTL_GET_PCI_DEVICE_TABLE | 2};
+  const uint32_t codes[] = {0x9C402000,
+                            0x9C402010,
+                            0x9C40E020 & ~0xC000u,
+                            0x9C406004,
+                            IOCTL_READ_SPD | kMethodNeither,
+                            IOCTL_PROBE_SPD_WRITE | kMethodNeither,
+                            IOCTL_SET_SEGMENT | 1,
+                            IOCTL_GET_PCI_DEVICE_TABLE | 2};
   LoadOn("ich5");
   DriverUnderTest::Handle handle;
   ASSERT_EQ(driver_->Open(kLink, Caller::System, kReadWrite, &handle), STATUS_SUCCESS);
@@ -146,7 +152,8 @@ TEST_F(AccessTest, ALoadWhoseSecurityCannotBeSetFailsBeforeTheWorkerStarts) {
 // table on NT 4.0, which refuses the attribute (the loader's kernel faults
 // either mistake).
 TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
-  const uint32_t versions[][3] = {{4, 0, 1381}, {5, 0, 2195}, {5, 1, 2600}, {6, 1, 7601}, {10, 0, 19045}};
+  const uint32_t versions[][3] = {
+      {4, 0, 1381}, {5, 0, 2195}, {5, 1, 2600}, {6, 1, 7601}, {10, 0, 19045}};
   for (const auto& v : versions) {
     SCOPED_TRACE(testing::Message() << v[0] << "." << v[1] << "." << v[2]);
     Rig rig("ich5");

@@ -34,8 +34,8 @@ constexpr uint32_t kSpdBlockRead = 14;
 constexpr uint32_t kUnavailable = 21;
 constexpr uint32_t kReadWordFailed = 18;  // hardware half
 
-using testsupport::Words;
 using testsupport::WordAt;
+using testsupport::Words;
 
 // A test name from a board name (and more): letters and digits, the rest '_'.
 inline std::string TestName(std::string name) {
@@ -51,7 +51,8 @@ inline std::string BoardTestName(const ::testing::TestParamInfo<std::string>& in
 
 // A whole read of `count` bytes from offset 0: no failure, and each byte the
 // one the module (or its page) holds.
-inline bool ReadsWhole(const Reply& r, const std::array<uint8_t, 256>& bytes, uint32_t count = 256) {
+inline bool ReadsWhole(const Reply& r, const std::array<uint8_t, 256>& bytes,
+                       uint32_t count = 256) {
   return r.information == 76 + count && WordAt(r.output, kOpCode) == 0 &&
          std::equal(r.output.begin() + 76, r.output.begin() + 76 + count, bytes.begin());
 }

@@ -56,7 +56,8 @@ TEST_P(EnvelopesTest, DeviceCountAndTableAreTheBoardsFunctionsInWalkOrder) {
   ASSERT_EQ(table.information, 217u * 24);
   std::vector<uint8_t> expected;
   for (const sim::PciFunctionSpec& f : functions) {
-    const std::vector<uint8_t> record = Words({f.bus, f.device, f.function, f.vendorId, f.deviceId, 0});
+    const std::vector<uint8_t> record =
+        Words({f.bus, f.device, f.function, f.vendorId, f.deviceId, 0});
     expected.insert(expected.end(), record.begin(), record.end());
   }
   // The first records only, and nothing written past them.
@@ -153,7 +154,7 @@ TEST_P(EnvelopesTest, SmbiosAnswersComeFromTheBoardsTable) {
   if (p.present) {
     EXPECT_EQ(reply.status, STATUS_SUCCESS);
     ASSERT_EQ(reply.information, 1024u);
-    const std::string expected[] = {p.system.manufacturer, p.system.product, p.system.version,
+    const std::string expected[] = {p.system.manufacturer, p.system.product,     p.system.version,
                                     p.system.serial,       p.board.manufacturer, p.board.product,
                                     p.board.version,       p.board.serial};
     for (int f = 0; f < 8; ++f) EXPECT_EQ(ReportField(reply.output, f), expected[f]) << f;
@@ -287,12 +288,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"vt8235", 17, 0, 0xD0, 0x00000501, 0x0500},
                       NoController{"vt8237r", 17, 0, 0xD0, 0x00000401, 0x0400},
                       NoController{"sb600-sapphire", 0, 0, 0, 0},
-                      NoController{"sb600-dfi", 0, 0, 0, 0},
-                      NoController{"piix4-ibm", 0, 0, 0, 0}),
+                      NoController{"sb600-dfi", 0, 0, 0, 0}, NoController{"piix4-ibm", 0, 0, 0, 0}),
     [](const ::testing::TestParamInfo<NoController>& info) {
-      return TestName(std::string(info.param.board) + "_" + std::to_string(info.param.baseRegister) +
-                      "_" + std::to_string(info.param.baseDword) +
-                      (info.param.otherRegister != 0 ? "_" + std::to_string(info.param.otherDword) : ""));
+      return TestName(
+          std::string(info.param.board) + "_" + std::to_string(info.param.baseRegister) + "_" +
+          std::to_string(info.param.baseDword) +
+          (info.param.otherRegister != 0 ? "_" + std::to_string(info.param.otherDword) : ""));
     });
 
 }  // namespace

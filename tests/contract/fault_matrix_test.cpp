@@ -22,9 +22,9 @@ struct Step {
   uint32_t code;
   std::vector<uint8_t> input;
   uint32_t outputLength;
-  int32_t statusAt;    // where the reply's OpStatus starts; -1: it has none
-  uint32_t dataAt;     // the reply's data: [dataAt, dataAt + dataLength)
-  uint32_t dataLength; // 0: to the end of what came back
+  int32_t statusAt;     // where the reply's OpStatus starts; -1: it has none
+  uint32_t dataAt;      // the reply's data: [dataAt, dataAt + dataLength)
+  uint32_t dataLength;  // 0: to the end of what came back
 };
 
 // What the dimmio tool's report sends.
@@ -78,17 +78,20 @@ struct PointKind {
 };
 
 PointKind PlatformCall(const char* name, StartFailure call, int32_t loadStatus) {
-  return {name, [call](sim::Machine&, DriverUnderTest& d) { return d.Calls(call); },
+  return {name,
+          [call](sim::Machine&, DriverUnderTest& d) { return d.Calls(call); },
           [call](sim::Machine&, DriverUnderTest& d, int nth) { d.FailNth(call, kInjected, nth); },
           {loadStatus}};
 }
 
 std::vector<PointKind> PointKinds() {
   return {
-      {"allocation", [](sim::Machine& m, DriverUnderTest&) { return m.AllocationCount(); },
+      {"allocation",
+       [](sim::Machine& m, DriverUnderTest&) { return m.AllocationCount(); },
        [](sim::Machine& m, DriverUnderTest&, int nth) { m.FailAllocation(nth); },
        {STATUS_SUCCESS, STATUS_UNSUCCESSFUL}},
-      {"mapping", [](sim::Machine& m, DriverUnderTest&) { return m.MapRequests().size(); },
+      {"mapping",
+       [](sim::Machine& m, DriverUnderTest&) { return m.MapRequests().size(); },
        [](sim::Machine& m, DriverUnderTest&, int nth) { m.FailMapping(nth); },
        {STATUS_SUCCESS}},
       PlatformCall("device", StartFailure::DeviceCreation, STATUS_UNSUCCESSFUL),
@@ -129,7 +132,8 @@ TEST(FaultMatrixTest, EachFailurePointFailsCleanlyAndTheNextLoadIsClean) {
   {
     Rig rig(kBoard);
     std::vector<uint64_t> before;
-    for (const PointKind& kind : PointKinds()) before.push_back(kind.count(rig.machine, *rig.driver));
+    for (const PointKind& kind : PointKinds())
+      before.push_back(kind.count(rig.machine, *rig.driver));
     clean = LoadReportUnload(*rig.driver);
     ASSERT_EQ(clean.started, STATUS_SUCCESS);
     for (size_t k = 0; k < before.size(); ++k) {

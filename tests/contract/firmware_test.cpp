@@ -23,7 +23,9 @@ struct FirmwareCase {
   sim::HostFirmwareSpec firmware;
 };
 
-void PrintTo(const FirmwareCase& c, std::ostream* os) { *os << c.board << " " << c.what; }
+void PrintTo(const FirmwareCase& c, std::ostream* os) {
+  *os << c.board << " " << c.what;
+}
 
 std::string CaseName(const ::testing::TestParamInfo<FirmwareCase>& info) {
   return TestName(std::string(info.param.board) + "_" + info.param.what);
@@ -37,33 +39,48 @@ constexpr sim::HostFirmwareSpec kLeftControls{.leftHostControl = 0x01, .leftAuxC
 constexpr sim::HostFirmwareSpec kAlert{.alertForItsOwner = true};
 constexpr sim::HostFirmwareSpec kFlipsPortBit{.flipsPortRegisterBitEveryMs = 3};
 constexpr sim::HostFirmwareSpec kImc{.imcWantsSemaphoreEveryMs = 4};
-constexpr sim::HostFirmwareSpec kImcAndHangs{.hangsEveryMs = 100000,
-                                             .imcWantsSemaphoreEveryMs = 4};
+constexpr sim::HostFirmwareSpec kImcAndHangs{.hangsEveryMs = 100000, .imcWantsSemaphoreEveryMs = 4};
 // One transfer's bounded waits: the idle wait and the wait after the start
 // (3000 polls each), the write settle time and the wait after a kill; under
 // Windows' clock a 1 ms wait can take two.
 constexpr uint64_t kOneTransferMs = 2 * (3000 + 100 + 3000 + 100);
 
 const FirmwareCase kFirmwareCases[] = {
-    {"ich5", "leaves error", kLeavesError},       {"ich5", "takes completion", kTakesCompletion},
-    {"ich5", "hangs", kHangs},                    {"ich5", "busy lags", kBusyLags},
-    {"ich5", "left controls", kLeftControls},     {"ich9", "left controls", kLeftControls},
+    {"ich5", "leaves error", kLeavesError},
+    {"ich5", "takes completion", kTakesCompletion},
+    {"ich5", "hangs", kHangs},
+    {"ich5", "busy lags", kBusyLags},
+    {"ich5", "left controls", kLeftControls},
+    {"ich9", "left controls", kLeftControls},
     {"ich4-mixed", "left controls", kLeftControls},
-    {"ich5", "alert for its owner", kAlert},      {"ich9", "alert for its owner", kAlert},
-    {"piix4", "leaves error", kLeavesError},      {"piix4", "hangs", kHangs},
-    {"via686b", "leaves error", kLeavesError},    {"via686b", "hangs", kHangs},
-    {"sb800", "hangs", kHangs},                   {"sb800", "IMC", kImc},
-    {"sb800", "IMC hangs", kImcAndHangs},         {"hudson2", "IMC", kImc},
-    {"fch790b-zen2", "IMC", kImc},                {"fch790b-zen2", "IMC hangs", kImcAndHangs},
-    {"sb800", "port bit", kFlipsPortBit},         {"hudson2", "port bit", kFlipsPortBit},
+    {"ich5", "alert for its owner", kAlert},
+    {"ich9", "alert for its owner", kAlert},
+    {"piix4", "leaves error", kLeavesError},
+    {"piix4", "hangs", kHangs},
+    {"via686b", "leaves error", kLeavesError},
+    {"via686b", "hangs", kHangs},
+    {"sb800", "hangs", kHangs},
+    {"sb800", "IMC", kImc},
+    {"sb800", "IMC hangs", kImcAndHangs},
+    {"hudson2", "IMC", kImc},
+    {"fch790b-zen2", "IMC", kImc},
+    {"fch790b-zen2", "IMC hangs", kImcAndHangs},
+    {"sb800", "port bit", kFlipsPortBit},
+    {"hudson2", "port bit", kFlipsPortBit},
     {"fch790b-zen2", "port bit", kFlipsPortBit},
-    {"amd756", "leaves error", kLeavesError},     {"amd756", "takes completion", kTakesCompletion},
+    {"amd756", "leaves error", kLeavesError},
+    {"amd756", "takes completion", kTakesCompletion},
     {"amd756", "hangs", kHangs},
-    {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},
-    {"ali1543", "leaves error", kLeavesError},    {"ali1543", "takes completion", kTakesCompletion},
-    {"ali1543", "hangs", kHangs},                 {"ali1533-r0", "hangs", kHangs},
-    {"sis630", "leaves error", kLeavesError},     {"sis630", "takes completion", kTakesCompletion},
-    {"sis630", "hangs", kHangs},                  {"sis964", "hangs", kHangs},
+    {"nforce2", "hangs", kHangs},
+    {"mcp55", "hangs", kHangs},
+    {"ali1543", "leaves error", kLeavesError},
+    {"ali1543", "takes completion", kTakesCompletion},
+    {"ali1543", "hangs", kHangs},
+    {"ali1533-r0", "hangs", kHangs},
+    {"sis630", "leaves error", kLeavesError},
+    {"sis630", "takes completion", kTakesCompletion},
+    {"sis630", "hangs", kHangs},
+    {"sis964", "hangs", kHangs},
     // ACPI code keeps the ICH's semaphore past the driver's 200-poll bound
     // under any clock, when the test arms it.
     {"pch100", "holds the host", {.holdsInUseForMs = 60000}},
@@ -100,7 +117,8 @@ TEST_P(FirmwareTest, EveryModuleReadsOrFailsWithItsStatusAndTheNextReadIsWhole) 
   EXPECT_LE(failures, 1u) << "at most the one request firmware's act fell into";
   const sim::HostFirmwareSpec& left = GetParam().firmware;
   if (left.alertForItsOwner) {
-    EXPECT_NE(models_.Host<sim::IntelSmbusHost>()->StatusRegister() & sim::IntelSmbusHost::kSmbAlert, 0)
+    EXPECT_NE(
+        models_.Host<sim::IntelSmbusHost>()->StatusRegister() & sim::IntelSmbusHost::kSmbAlert, 0)
         << "the alert stays for its owner";
   }
   if (left.leftHostControl != 0) {  // put back at unload
@@ -141,7 +159,8 @@ TEST_P(FirmwareTest, APageQueryOnAHeldHostEndsTheRequestWithNothingSentAfterIt) 
     SCOPED_TRACE(code);
     const uint64_t transactions = host.Transactions();
     const bool page = code == IOCTL_READ_SPD_PAGE;
-    const Reply held = page ? Send(code, {slot.slot, other, 0}, 76 + 256) : Send(code, {slot.slot}, 80);
+    const Reply held =
+        page ? Send(code, {slot.slot, other, 0}, 76 + 256) : Send(code, {slot.slot}, 80);
     const uint32_t at = page ? 0 : 4;
     ASSERT_EQ(held.information, page ? 76u : 80u);
     if (!page) {

@@ -87,8 +87,8 @@ TEST_F(LifecycleTest, AFailedScanMappingReachesTheCountReply) {
   ASSERT_EQ(r.information, 80u);
   EXPECT_EQ(r.output[0], 0u);
   EXPECT_EQ(WordAt(r.output, 4 + 4), kSmbiosScanMap);
-  EXPECT_EQ(std::vector<uint32_t>({WordAt(r.output, 4 + 8), WordAt(r.output, 4 + 12),
-                                   WordAt(r.output, 4 + 16)}),
+  EXPECT_EQ(std::vector<uint32_t>(
+                {WordAt(r.output, 4 + 8), WordAt(r.output, 4 + 12), WordAt(r.output, 4 + 16)}),
             std::vector<uint32_t>({2, 0xF0000, 0x10000}));
 }
 

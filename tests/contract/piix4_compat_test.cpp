@@ -21,7 +21,9 @@ struct SharedHost {
   uint64_t firmwareHoldsMs;  // from power-on
 };
 
-void PrintTo(const SharedHost& c, std::ostream* os) { *os << c.board; }
+void PrintTo(const SharedHost& c, std::ostream* os) {
+  *os << c.board;
+}
 
 class SharedHostTest : public ContractTest, public ::testing::WithParamInterface<SharedHost> {
  protected:
@@ -82,15 +84,12 @@ TEST_P(SharedHostTest, FirmwareThatNeverLetsGoFailsTheReadAndTheNextOneAfterRele
   EXPECT_TRUE(ReadsTheModule(ReadSlot()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, SharedHostTest,
-                         ::testing::Values(SharedHost{"sb800", 0}, SharedHost{"hudson2", 0},
-                                           SharedHost{"fch790b", 0},
-                                           SharedHost{"fch790b-bristol", 0},
-                                           SharedHost{"fch790b-zen2", 0},
-                                           SharedHost{"sb800-fw-hold", 40}),
-                         [](const ::testing::TestParamInfo<SharedHost>& info) {
-                           return TestName(info.param.board);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Boards, SharedHostTest,
+    ::testing::Values(SharedHost{"sb800", 0}, SharedHost{"hudson2", 0}, SharedHost{"fch790b", 0},
+                      SharedHost{"fch790b-bristol", 0}, SharedHost{"fch790b-zen2", 0},
+                      SharedHost{"sb800-fw-hold", 40}),
+    [](const ::testing::TestParamInfo<SharedHost>& info) { return TestName(info.param.board); });
 
 // The disabled host is found out by reading the power-management registers
 // through their index and data ports; nothing else is touched, then or later,
@@ -133,12 +132,12 @@ TEST_P(PmWindowTest, TheIndexPairIsNeverTouchedAndThePmRegistersStayAsFound) {
     if (e.kind == sim::Access::ConfigRead || e.kind == sim::Access::ConfigWrite) continue;
     EXPECT_TRUE(e.where != 0xCD6 && e.where != 0xCD7) << std::hex << e.where;
   }
-  for (int r = 0; r < 256; ++r) EXPECT_EQ(models_.amdPm->Reg(static_cast<uint8_t>(r)), registers[r]) << r;
+  for (int r = 0; r < 256; ++r)
+    EXPECT_EQ(models_.amdPm->Reg(static_cast<uint8_t>(r)), registers[r]) << r;
   EXPECT_GT(machine_.DeviceWindowMaps(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, PmWindowTest,
-                         ::testing::Values("fch790b-zen2", "fch790b-zen-off"),
+INSTANTIATE_TEST_SUITE_P(Boards, PmWindowTest, ::testing::Values("fch790b-zen2", "fch790b-zen-off"),
                          [](const auto& info) { return TestName(info.param); });
 
 // A map of the PM window that fails: at the load the controller is

@@ -99,8 +99,7 @@ struct HandleGoneRow {
   bool inServiceOfIt;  // the request in service came through that handle
 };
 
-class HandleGoneTest : public ContractTest,
-                       public ::testing::WithParamInterface<HandleGoneRow> {};
+class HandleGoneTest : public ContractTest, public ::testing::WithParamInterface<HandleGoneRow> {};
 
 TEST_P(HandleGoneTest, ItsQueuedRequestsCompleteAsCancelledAndTheOthersAreServed) {
   const HandleGoneRow& row = GetParam();
@@ -110,8 +109,8 @@ TEST_P(HandleGoneTest, ItsQueuedRequestsCompleteAsCancelledAndTheOthersAreServed
   ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &gone), 0);
   ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &other), 0);
   machine_.HoldNext(sim::Access::ConfigRead);
-  const DriverUnderTest::Ticket busy = driver_->SubmitOn(
-      row.inServiceOfIt ? gone : other, IOCTL_READ_PCI_CONFIG, kHostBridge, 256);
+  const DriverUnderTest::Ticket busy =
+      driver_->SubmitOn(row.inServiceOfIt ? gone : other, IOCTL_READ_PCI_CONFIG, kHostBridge, 256);
   machine_.WaitHeld();
   const DriverUnderTest::Ticket others[] = {
       driver_->SubmitOn(other, IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80),
@@ -163,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, HandleGoneTest, ::testing::ValuesIn(kHandleGoneRo
 struct FineClockRow {
   const char* what;
   const char* board;
-  uint32_t first;                // held in service while the others queue
+  uint32_t first;  // held in service while the others queue
   std::vector<uint32_t> behind;
   uint64_t outstandingInService;
   uint64_t made;
@@ -180,7 +179,8 @@ std::vector<uint8_t> InputFor(uint32_t code) {
 TEST_P(FineClockTest, IsHeldWhileTheWorkerDrivesTheSmbusAndOnlyThen) {
   const FineClockRow& row = GetParam();
   LoadOn(row.board);
-  machine_.HoldNext(row.first == IOCTL_READ_PCI_CONFIG ? sim::Access::ConfigRead : sim::Access::In8);
+  machine_.HoldNext(row.first == IOCTL_READ_PCI_CONFIG ? sim::Access::ConfigRead
+                                                       : sim::Access::In8);
   const DriverUnderTest::Ticket first = driver_->Submit(row.first, InputFor(row.first), 256);
   machine_.WaitHeld();
   std::vector<DriverUnderTest::Ticket> tickets{first};
@@ -206,13 +206,25 @@ TEST_P(FineClockTest, IsHeldWhileTheWorkerDrivesTheSmbusAndOnlyThen) {
 const FineClockRow kFineClockRows[] = {
     {"SpdRead", "ich5", IOCTL_READ_SPD, {}, 1, 1},
     {"SpdPageRead", "pch100", IOCTL_READ_SPD_PAGE, {IOCTL_READ_PCI_CONFIG}, 1, 1},
-    {"SpdReadsAndADumpInOneSpell", "ich5", IOCTL_READ_SPD,
-     {IOCTL_READ_SPD, IOCTL_READ_PCI_CONFIG, IOCTL_PROBE_SPD_WRITE}, 1, 1},
+    {"SpdReadsAndADumpInOneSpell",
+     "ich5",
+     IOCTL_READ_SPD,
+     {IOCTL_READ_SPD, IOCTL_READ_PCI_CONFIG, IOCTL_PROBE_SPD_WRITE},
+     1,
+     1},
     {"AskedWhenTheFirstSpdRequestComesUp", "ich5", IOCTL_READ_PCI_CONFIG, {IOCTL_READ_SPD}, 0, 1},
-    {"NotForRequestsThatLeaveTheBusAlone", "ich5", IOCTL_READ_PCI_CONFIG,
-     {IOCTL_SET_SEGMENT, IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT}, 0, 0},
-    {"NotWithoutAController", sim::kUnsupportedChipsetBoard, IOCTL_READ_PCI_CONFIG,
-     {IOCTL_READ_SPD, IOCTL_PROBE_SPD_WRITE}, 0, 0},
+    {"NotForRequestsThatLeaveTheBusAlone",
+     "ich5",
+     IOCTL_READ_PCI_CONFIG,
+     {IOCTL_SET_SEGMENT, IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT},
+     0,
+     0},
+    {"NotWithoutAController",
+     sim::kUnsupportedChipsetBoard,
+     IOCTL_READ_PCI_CONFIG,
+     {IOCTL_READ_SPD, IOCTL_PROBE_SPD_WRITE},
+     0,
+     0},
     {"GivenBackByAnUnloadUnderAnSpdRead", "ich5", IOCTL_READ_SPD, {IOCTL_READ_SPD}, 1, 1, true},
 };
 

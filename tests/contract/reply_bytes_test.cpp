@@ -16,7 +16,9 @@ struct ReplyCase {
   uint32_t outputLength;
 };
 
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.what << " on " << c.board; }
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+  *os << c.what << " on " << c.board;
+}
 
 // One load on a fresh machine, one request with `fill` behind the input, one
 // unload; nothing may be wrong or left behind.
@@ -55,7 +57,10 @@ const ReplyCase kCases[] = {
     {"probe_empty_slot", "piix4", IOCTL_PROBE_SPD_WRITE, {6}, 84},
     {"probe_without_controller", sim::kUnsupportedChipsetBoard, IOCTL_PROBE_SPD_WRITE, {0}, 80},
     {"slot_count", "ich5", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80},
-    {"slot_count_without_table", sim::kUnsupportedChipsetBoard, IOCTL_GET_MEMORY_SLOT_COUNT, {},
+    {"slot_count_without_table",
+     sim::kUnsupportedChipsetBoard,
+     IOCTL_GET_MEMORY_SLOT_COUNT,
+     {},
      80},
     {"module_count", "piix4", IOCTL_GET_MEMORY_MODULE_COUNT, {}, 88},
     {"segment", "ich5", IOCTL_SET_SEGMENT, Words({1}), 80},

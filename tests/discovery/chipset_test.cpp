@@ -118,8 +118,7 @@ class ChipsetTest : public SimTest {
     return out;
   }
 
-  static ChipsetInfoRecord At(uint32_t bus, uint32_t dev, uint32_t fn, uint32_t ven,
-                              uint32_t did) {
+  static ChipsetInfoRecord At(uint32_t bus, uint32_t dev, uint32_t fn, uint32_t ven, uint32_t did) {
     return {bus, dev, fn, ven, did, 0};
   }
   static void ExpectInfo(const ChipsetInfoRecord& got, const ChipsetInfoRecord& want) {
@@ -139,15 +138,19 @@ class ChipsetTest : public SimTest {
 // written; the PIIX4-class hosts (not the ICH) on a system whose maker names
 // IBM. A text the field does not hold is another machine.
 TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
-  const std::string sapphire = "smbcore: accessing the SMBus on the SAPPHIRE Inc. PC-AM2RD790 is unsafe: not used";
-  const std::string dfi = "smbcore: accessing the SMBus on the DFI Inc. LP UT 790FX is unsafe: not used";
-  const std::string ibm = "smbcore: the SMBus of this IBM system carries a serial EEPROM that a write corrupts: not used";
+  const std::string sapphire =
+      "smbcore: accessing the SMBus on the SAPPHIRE Inc. PC-AM2RD790 is unsafe: not used";
+  const std::string dfi =
+      "smbcore: accessing the SMBus on the DFI Inc. LP UT 790FX is unsafe: not used";
+  const std::string ibm =
+      "smbcore: the SMBus of this IBM system carries a serial EEPROM that a write corrupts: not "
+      "used";
   const struct {
     const char* board;
     const char* system;  // the system maker; null: the board's own
     const char* maker;   // the baseboard's maker and product; null: the board's own
     const char* product;
-    std::string said;    // "": the host is set up
+    std::string said;  // "": the host is set up
   } cases[] = {
       {"sb600-sapphire", nullptr, nullptr, nullptr, sapphire},
       {"sb600-dfi", nullptr, nullptr, nullptr, dfi},
@@ -167,8 +170,9 @@ TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
       {"ich5", "IBM", nullptr, nullptr, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.board << " " << (c.system ? c.system : "") << " "
-                                    << (c.maker ? c.maker : "") << " " << (c.product ? c.product : ""));
+    SCOPED_TRACE(testing::Message()
+                 << c.board << " " << (c.system ? c.system : "") << " " << (c.maker ? c.maker : "")
+                 << " " << (c.product ? c.product : ""));
     sim::Board board = *sim::FindBoard(c.board);
     if (c.system != nullptr) board.smbios.system.manufacturer = c.system;
     if (c.maker != nullptr) board.smbios.board.manufacturer = c.maker;
@@ -183,7 +187,8 @@ TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
     EXPECT_EQ(g_calls.size(), refused ? 0u : 1u);
     EXPECT_EQ(out.available, !refused);
     for (const std::string* line : {&sapphire, &dfi, &ibm}) {
-      EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), *line), *line == c.said ? 1 : 0);
+      EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), *line),
+                *line == c.said ? 1 : 0);
     }
   }
 }
@@ -197,7 +202,9 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
     const char* product;
     bool refused;
     bool noHook = false;  // the MCP's entry called before any hook was set
-  } cases[] = {{"LP UT NF4 Expert", true}, {"LP UT NF4 Expert-D", true}, {"LP UT NF4 Ultra-D", false},
+  } cases[] = {{"LP UT NF4 Expert", true},
+               {"LP UT NF4 Expert-D", true},
+               {"LP UT NF4 Ultra-D", false},
                {"LP UT NF4 Expert", true, true}};
   const DebugPrintFn hook = DebugPrintHook;
   for (const auto& c : cases) {
@@ -215,9 +222,11 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
       DebugPrintHook = nullptr;
       SmbusController controller{};
       const bool unsafe = UnsafeSecondHost(nvidia_mcp::kNvidiaMcpBackend, nvidia_mcp::kMcpChip);
-      out.available = nvidia_mcp::kNvidiaMcpBackend.Acquire(
-                          &controller, {.Chip = &nvidia_mcp::kMcpChip, .Function = {0, 1, 1},
-                                        .IoBase = 0, .SecondHostUnsafe = unsafe}) == 0;
+      out.available =
+          nvidia_mcp::kNvidiaMcpBackend.Acquire(&controller, {.Chip = &nvidia_mcp::kMcpChip,
+                                                              .Function = {0, 1, 1},
+                                                              .IoBase = 0,
+                                                              .SecondHostUnsafe = unsafe}) == 0;
       if (out.available) controller.ReleaseDevice(controller.Context);
       DebugPrintHook = hook;
     } else {
@@ -232,7 +241,8 @@ TEST_F(ChipsetTest, TheUnsafeSecondNforce4SmbusIsNeverTouched) {
     });
     EXPECT_EQ(touched, !c.refused) << "channel 2's block";
     const std::string said =
-        "smbcore: accessing the second SMBus on the DFI Corp,LTD LP UT NF4 Expert is unsafe: not used";
+        "smbcore: accessing the second SMBus on the DFI Corp,LTD LP UT NF4 Expert is unsafe: not "
+        "used";
     EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), said),
               c.refused && !c.noHook ? 1 : 0);
   }
@@ -331,7 +341,8 @@ TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
     uint8_t revision;
     const char* message;
   };
-  for (const Case c : {Case{0x00, "smbcore: Found VIA 586"}, Case{0x02, "smbcore: Found VIA 586A"}}) {
+  for (const Case c :
+       {Case{0x00, "smbcore: Found VIA 586"}, Case{0x02, "smbcore: Found VIA 586A"}}) {
     sim::Machine machine;
     machine.AddPciFunction(0, 7, 0, 0x1106, 0x0586, c.revision);
     RecordAcquires(0);
@@ -359,44 +370,79 @@ struct SisCase {
 
 TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
   const SisCase cases[] = {
-      {"unknown SiS parts only", {{0x5513, 0, 0}},
-       {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {}, At(0, 0, 0, 0, 0)},
-      {"5595 without a base", {{0x0008, 0, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 found with NO ACPI base."}, {},
+      {"unknown SiS parts only",
+       {{0x5513, 0, 0}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."},
+       {},
        At(0, 0, 0, 0, 0)},
-      {"5595 next to another host", {{0x0008, 0x0800, 0}, {0x0009, 0, 0}, {0x0630, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {{&sis630::kSis630Chip, 0}}, At(0, 3, 0, 0x1039, 0x0630)},
+      {"5595 without a base",
+       {{0x0008, 0, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 found with NO ACPI base."},
+       {},
+       At(0, 0, 0, 0, 0)},
+      {"5595 next to another host",
+       {{0x0008, 0x0800, 0}, {0x0009, 0, 0}, {0x0630, 0, 0}},
+       {"smbcore: Detected a SIS 5595"},
+       {{&sis630::kSis630Chip, 0}},
+       At(0, 3, 0, 0x1039, 0x0630)},
       // Host bridges whose chipset's 0x0008 function is no 5595.
-      {"0x0008 beside a 646", {{0x0646, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0646)},
-      {"0x0008 beside a 648", {{0x0648, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0648)},
-      {"0x0008 beside a 650", {{0x0650, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0650)},
-      {"0x0008 beside a 651", {{0x0651, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0651)},
-      {"0x0008 beside a 730", {{0x0730, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {{&sis630::kSis630Chip, 0}}, At(0, 1, 0, 0x1039, 0x0730)},
+      {"0x0008 beside a 646",
+       {{0x0646, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"},
+       {},
+       At(0, 1, 0, 0x1039, 0x0646)},
+      {"0x0008 beside a 648",
+       {{0x0648, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"},
+       {},
+       At(0, 1, 0, 0x1039, 0x0648)},
+      {"0x0008 beside a 650",
+       {{0x0650, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"},
+       {},
+       At(0, 1, 0, 0x1039, 0x0650)},
+      {"0x0008 beside a 651",
+       {{0x0651, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"},
+       {},
+       At(0, 1, 0, 0x1039, 0x0651)},
+      {"0x0008 beside a 730",
+       {{0x0730, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"},
+       {{&sis630::kSis630Chip, 0}},
+       At(0, 1, 0, 0x1039, 0x0730)},
       // The 630/730 and 760/964 host: only beside one of those host
       // bridges; the 760 and the 964 keep it at ACPI base + 0xE0.
-      {"the LPC bridge beside a 760", {{0x0760, 0, 0}, {0x0018, 0, 0x0C00}},
+      {"the LPC bridge beside a 760",
+       {{0x0760, 0, 0}, {0x0018, 0, 0x0C00}},
        {"smbcore: Detected a possibly indeterminant SIS host device(3)."},
-       {{&sis630::kSis760Chip, 0}}, At(0, 0, 0, 0, 0)},
-      {"a 964 beside a 730", {{0x0730, 0, 0}, {0x0964, 0, 0x0C00}},
+       {{&sis630::kSis760Chip, 0}},
+       At(0, 0, 0, 0, 0)},
+      {"a 964 beside a 730",
+       {{0x0730, 0, 0}, {0x0964, 0, 0x0C00}},
        {"smbcore: Detected a possibly indeterminant SIS host device(3)."},
-       {{&sis630::kSis760Chip, 0}}, At(0, 1, 0, 0x1039, 0x0730)},
-      {"south bridges without their host bridge", {{0x0964, 0, 0x0C00}, {0x0018, 0, 0x0C00}},
-       {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {}, At(0, 0, 0, 0, 0)},
-      {"0x0008 beside a 746", {{0x0746, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0746)},
+       {{&sis630::kSis760Chip, 0}},
+       At(0, 1, 0, 0x1039, 0x0730)},
+      {"south bridges without their host bridge",
+       {{0x0964, 0, 0x0C00}, {0x0018, 0, 0x0C00}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."},
+       {},
+       At(0, 0, 0, 0, 0)},
+      {"0x0008 beside a 746",
+       {{0x0746, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
+       {"smbcore: Detected a SIS 5595"},
+       {},
+       At(0, 1, 0, 0x1039, 0x0746)},
       {"96x base from the first nonzero word 0x74, 5595 base from the last",
        {{0x0008, 0x0111, 0}, {0x0961, 0x0222, 0x0C00}, {0x0008, 0x0333, 0x0D00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0C00!!!"},
-       {{&kSis96xChip, 0x0C00}}, At(0, 2, 0, 0x1039, 0x0961)},
-      {"power management after a 96x part stays 96x", {{0x0745, 0, 0}, {0x0009, 0, 0},
-       {0x0008, 0, 0x0E00}},
+       {{&kSis96xChip, 0x0C00}},
+       At(0, 2, 0, 0x1039, 0x0961)},
+      {"power management after a 96x part stays 96x",
+       {{0x0745, 0, 0}, {0x0009, 0, 0}, {0x0008, 0, 0x0E00}},
        {"smbcore: Detected a SIS 96X", "smbcore: SIS 96x detected at 0E00!!!"},
-       {{&kSis96xChip, 0x0E00}}, At(0, 1, 0, 0x1039, 0x0745)},
+       {{&kSis96xChip, 0x0E00}},
+       At(0, 1, 0, 0x1039, 0x0745)},
   };
   for (const SisCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -436,44 +482,112 @@ struct AliCase {
   int expectWrites;
   std::vector<uint32_t> calls;  // bases handed to the ALi back-end
   std::vector<std::string> messages;
-  uint32_t dword58 = 0;        // byte 0x5B bits 1-2: the lock that hides dword 0x14
-  bool m1535Enables = false;   // 0xD1 bit 2 and 0xF0 bit 0 set
-  bool e800Taken = false;      // another device answers at 0xE800-0xE81F
-  bool baseReadOnly = false;   // dword 0x14 takes no write
+  uint32_t dword58 = 0;       // byte 0x5B bits 1-2: the lock that hides dword 0x14
+  bool m1535Enables = false;  // 0xD1 bit 2 and 0xF0 bit 0 set
+  bool e800Taken = false;     // another device answers at 0xE800-0xE81F
+  bool baseReadOnly = false;  // dword 0x14 takes no write
   const ChipDescriptor* chip = &ali::kAliM15x3Chip;
 };
 
 TEST_F(ChipsetTest, AliBaseRule) {
-  const char* const kUnlocked = "smbcore: ALi M7101 base registers locked (0x5B = 06): lock cleared";
+  const char* const kUnlocked =
+      "smbcore: ALi M7101 base registers locked (0x5B = 06): lock cleared";
   const AliCase cases[] = {
-      {"revision 0 with an empty base A", true, 0x00, true, 0x001F0000, 0x0000E801, 0, {},
+      {"revision 0 with an empty base A",
+       true,
+       0x00,
+       true,
+       0x001F0000,
+       0x0000E801,
+       0,
+       {},
        {"ali 1535 found with empty SMBus base"}},
-      {"later revision takes base B", true, 0xC3, true, 0x50310000, 0x0000D03F, 0, {0xD020},
-       {}},
+      {"later revision takes base B", true, 0xC3, true, 0x50310000, 0x0000D03F, 0, {0xD020}, {}},
       {"later revision with an empty base B", true, 0xC3, true, 0, 0x00000001, 1, {0xE800}, {}},
       {"M7101 alone", false, 0, true, 0x50310000, 0x0000D001, 0, {}, {}},
       {"M1533 alone", true, 0xC3, false, 0, 0, 0, {}, {}},
-      {"locked base B read again once unlocked", true, 0xC3, true, 0, 0x0000D001, 1, {0xD000},
-       {kUnlocked}, 0x06000000},
-      {"locked and empty: unlocked, then 0xE800", true, 0xC3, true, 0, 0x00000001, 2, {0xE800},
-       {kUnlocked}, 0x06000000},
-      {"empty base B and 0xE800 taken", true, 0xC3, true, 0, 0x00000001, 0, {},
+      {"locked base B read again once unlocked",
+       true,
+       0xC3,
+       true,
+       0,
+       0x0000D001,
+       1,
+       {0xD000},
+       {kUnlocked},
+       0x06000000},
+      {"locked and empty: unlocked, then 0xE800",
+       true,
+       0xC3,
+       true,
+       0,
+       0x00000001,
+       2,
+       {0xE800},
+       {kUnlocked},
+       0x06000000},
+      {"empty base B and 0xE800 taken",
+       true,
+       0xC3,
+       true,
+       0,
+       0x00000001,
+       0,
+       {},
        {"smbcore: ALi M7101 has no SMBus base and ports E800-E81F answer: no controller"},
-       0, false, true},
-      {"empty base B that does not take 0xE801", true, 0xC3, true, 0, 0x00000001, 2, {},
+       0,
+       false,
+       true},
+      {"empty base B that does not take 0xE801",
+       true,
+       0xC3,
+       true,
+       0,
+       0x00000001,
+       2,
+       {},
        {"smbcore: ALi M7101 did not take SMBus base E800 (dword 0x14 reads 00000001): "
         "no controller"},
-       0, false, false, true},
-      {"revision 0: word 0xE2 with the M1535's enables", true, 0x00, true, 0x70400000,
-       0x0000F0F1, 0, {0x7040}, {}, 0, true, false, false, &ali::kAliM1535Chip},
-      {"revision 0: word 0xE2 without them (the older bridges' clock)", true, 0x00, true,
-       0x20200000, 0x0000D001, 0, {},
+       0,
+       false,
+       false,
+       true},
+      {"revision 0: word 0xE2 with the M1535's enables",
+       true,
+       0x00,
+       true,
+       0x70400000,
+       0x0000F0F1,
+       0,
+       {0x7040},
+       {},
+       0,
+       true,
+       false,
+       false,
+       &ali::kAliM1535Chip},
+      {"revision 0: word 0xE2 without them (the older bridges' clock)",
+       true,
+       0x00,
+       true,
+       0x20200000,
+       0x0000D001,
+       0,
+       {},
        {"smbcore: ALi M7101 word 0xE2 (2020) is not an SMBus base (0xD1 bit 2 and 0xF0 bit 0 "
         "must be set, the base at 0x100 or above)"}},
-      {"revision 0: word 0xE2 in the legacy ports", true, 0x00, true, 0x00200000, 0, 0, {},
+      {"revision 0: word 0xE2 in the legacy ports",
+       true,
+       0x00,
+       true,
+       0x00200000,
+       0,
+       0,
+       {},
        {"smbcore: ALi M7101 word 0xE2 (0020) is not an SMBus base (0xD1 bit 2 and 0xF0 bit 0 "
         "must be set, the base at 0x100 or above)"},
-       0, true},
+       0,
+       true},
   };
   for (const AliCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -558,9 +672,9 @@ class AcquireTest : public SimTest {};
 
 TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
   const SmbusBackend *intel = &intel::kIntelBackend, *via = &via::kViaBackend,
-                     *ali = &ali::kAliBackend, *amd = &amd::kAmdBackend,
-                     *nv = &kNvidia0064Backend, *m1563 = &ali1563::kAli1563Backend,
-                     *sis = &sis::kSisBackend, *i2c = &kI2cBackend;
+                     *ali = &ali::kAliBackend, *amd = &amd::kAmdBackend, *nv = &kNvidia0064Backend,
+                     *m1563 = &ali1563::kAli1563Backend, *sis = &sis::kSisBackend,
+                     *i2c = &kI2cBackend;
   const ChipDescriptor piix4 = intel::kPiix4, gpo686{.Segments = SegmentSwitch::Gpo686},
                        m7101 = ali::kAliM15x3Chip, plain{}, sis5595 = sis::kSis5595Chip,
                        sisPins = kSis96xChip, viaPins{.Quirks = kQuirkVia586bPins};
@@ -609,9 +723,9 @@ TEST_F(AcquireTest, EveryEntryTakesOnlyAUsableBaseAndItsContext) {
     SmbusController controller{};
     controller.Segment = 7;
     const uint64_t ports = machine_.PortAccesses();
-    EXPECT_EQ(c.family->Acquire(&controller, {.Chip = &c.chip, .Function = {0, 17, 0},
-                                              .IoBase = c.base}),
-              c.result);
+    EXPECT_EQ(
+        c.family->Acquire(&controller, {.Chip = &c.chip, .Function = {0, 17, 0}, .IoBase = c.base}),
+        c.result);
     EXPECT_EQ(controller.Transfer != nullptr, c.result == 0);
     EXPECT_EQ(controller.Segment, 7u) << "the segment is not the back-end's to set";
     if (c.result == 0) {

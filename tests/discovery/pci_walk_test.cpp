@@ -38,9 +38,9 @@ class PciWalkTest : public SimTest {
 
   void TearDown() override {
     const auto* canary = reinterpret_cast<const uint8_t*>(guarded_.canary);
-    EXPECT_TRUE(std::all_of(canary, canary + sizeof guarded_.canary,
-                            [](uint8_t b) { return b == kCanaryByte; }))
-        << "the walk wrote past the table's last record";
+    EXPECT_TRUE(std::all_of(canary, canary + sizeof guarded_.canary, [](uint8_t b) {
+      return b == kCanaryByte;
+    })) << "the walk wrote past the table's last record";
     SimTest::TearDown();
   }
 
@@ -68,8 +68,8 @@ class PciWalkTest : public SimTest {
 };
 
 TEST_F(PciWalkTest, VisitsFunctionsBeyondZeroOnlyOnMultiFunctionDevices) {
-  machine_.AddPciFunction(0, 0, 0, 0x8086, 0x2570);                  // single-function
-  machine_.AddPciFunction(0, 1, 0, 0x8086, 0x24D0, 0, 0, true);      // multi-function
+  machine_.AddPciFunction(0, 0, 0, 0x8086, 0x2570);              // single-function
+  machine_.AddPciFunction(0, 1, 0, 0x8086, 0x24D0, 0, 0, true);  // multi-function
   machine_.AddPciFunction(0, 1, 2, 0x8086, 0x24D1);
   const std::vector<Pos> visited = Positions();
 

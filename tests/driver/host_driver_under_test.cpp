@@ -17,12 +17,18 @@ namespace {
 
 host::Fault FaultFor(StartFailure failure) {
   switch (failure) {
-    case StartFailure::DeviceCreation: return host::Fault::CreateDevice;
-    case StartFailure::DeviceOpen: return host::Fault::OpenDevice;
-    case StartFailure::DeviceSecurity: return host::Fault::SetSecurity;
-    case StartFailure::ThreadCreation: return host::Fault::CreateThread;
-    case StartFailure::ThreadReference: return host::Fault::ReferenceThread;
-    case StartFailure::LinkCreation: return host::Fault::CreateLink;
+    case StartFailure::DeviceCreation:
+      return host::Fault::CreateDevice;
+    case StartFailure::DeviceOpen:
+      return host::Fault::OpenDevice;
+    case StartFailure::DeviceSecurity:
+      return host::Fault::SetSecurity;
+    case StartFailure::ThreadCreation:
+      return host::Fault::CreateThread;
+    case StartFailure::ThreadReference:
+      return host::Fault::ReferenceThread;
+    case StartFailure::LinkCreation:
+      return host::Fault::CreateLink;
   }
   return host::Fault::CreateDevice;
 }
@@ -45,9 +51,7 @@ class HostBuild : public DriverUnderTest {
     host::FailNext(FaultFor(failure), status, nth);
   }
 
-  uint64_t Calls(StartFailure failure) override {
-    return host::FaultPointCalls(FaultFor(failure));
-  }
+  uint64_t Calls(StartFailure failure) override { return host::FaultPointCalls(FaultFor(failure)); }
 
   void ReportKernelVersion(uint32_t, uint32_t, uint32_t) override {}
 

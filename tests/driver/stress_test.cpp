@@ -166,8 +166,9 @@ TEST_F(StressTest, CancelsRacingTheWorkersDequeueCompleteEachRequestOnce) {
   });
   for (int i = 0; i < kRequests; ++i) {
     if (i >= kInFlight) io_.Wait(sent[i - kInFlight]);
-    sent[i] = i % 2 == 0 ? io_.Submit(device_, IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80)
-                         : io_.Submit(device_, IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);
+    sent[i] = i % 2 == 0
+                  ? io_.Submit(device_, IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80)
+                  : io_.Submit(device_, IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);
     submitted.store(i + 1, std::memory_order_release);
   }
   canceller.join();

@@ -42,11 +42,14 @@ std::string Shell(const std::string& command) {
 
 std::string Escaped(const std::string& text) {
   std::string html;
-  for (char c : text) html += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+  for (char c : text)
+    html += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
   return html;
 }
 
-std::string Page(const std::string& name) { return std::string(DIMMIO_HTML_OUT) + "/" + name + ".html"; }
+std::string Page(const std::string& name) {
+  return std::string(DIMMIO_HTML_OUT) + "/" + name + ".html";
+}
 
 // Every board: the JSON report's facts of each slot, the chipset and the
 // system are on its page, and libxml2's HTML parser finds nothing wrong.
@@ -65,9 +68,11 @@ TEST(HtmlReport, EveryBoardsPageHoldsTheJsonsFactsAndParses) {
       if (!slot.contains("spd") || !slot["spd"]["decoded"]) continue;
       const json& spd = slot["spd"];
       facts.insert(facts.end(), {spd["part_number"], spd["manufacturer"], spd["speed_grade"],
-                                 std::to_string(spd["capacity_mb"].get<int>()) + " MB", "module-" + std::to_string(slot["slot"].get<int>())});
+                                 std::to_string(spd["capacity_mb"].get<int>()) + " MB",
+                                 "module-" + std::to_string(slot["slot"].get<int>())});
     }
-    for (const std::string& fact : facts) EXPECT_NE(html.find(Escaped(fact)), std::string::npos) << fact;
+    for (const std::string& fact : facts)
+      EXPECT_NE(html.find(Escaped(fact)), std::string::npos) << fact;
     EXPECT_EQ(html.find("<script"), std::string::npos);
   }
   EXPECT_EQ(Shell("xmllint --html --noout" + pages), "");
@@ -76,23 +81,28 @@ TEST(HtmlReport, EveryBoardsPageHoldsTheJsonsFactsAndParses) {
 // Saved dumps: a part number that is markup shows as text; a DDR3 module
 // with a byte changed shows its CRC range failing, the stored bytes marked.
 TEST(HtmlReport, SavedDumpsEscapeTheirTextAndMarkAFailingCrc) {
-  sim::DimmSpec d = sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "<script>x</script>", 7);
+  sim::DimmSpec d = sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston,
+                                      "<script>x</script>", 7);
   auto image = sim::BuildSpdImage(d);
   const std::string good = Page("script-part-number.bin");
-  std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+  std::ofstream(good, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), image.size());
   image[20] ^= 0x01;
   const std::string bad = Page("wrong-crc.bin");
-  std::ofstream(bad, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+  std::ofstream(bad, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), image.size());
   Tool({"decode", good, bad, "--html", Page("dumps")});
   const std::string html = ReadAll(Page("dumps"));
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_NE(html.find("&lt;script&gt;x&lt;/script&gt;"), std::string::npos);
   const size_t second = html.find("wrong-crc.bin.html</h2>");
   ASSERT_NE(second, std::string::npos);
-  EXPECT_NE(html.find("CRC-16 of bytes 0-116, stored in bytes 126-127: WRONG", second), std::string::npos);
+  EXPECT_NE(html.find("CRC-16 of bytes 0-116, stored in bytes 126-127: WRONG", second),
+            std::string::npos);
   EXPECT_EQ(html.find(": WRONG"), html.find(": WRONG", second)) << "only the changed module fails";
   char stored[64];
-  std::snprintf(stored, sizeof stored, "<td class=\"bad\">%02X</td><td class=\"bad\">%02X</td>", image[126], image[127]);
+  std::snprintf(stored, sizeof stored, "<td class=\"bad\">%02X</td><td class=\"bad\">%02X</td>",
+                image[126], image[127]);
   EXPECT_NE(html.find(stored, second), std::string::npos) << stored;
   EXPECT_EQ(Shell("xmllint --html --noout '" + Page("dumps") + "'"), "");
 }
@@ -103,12 +113,14 @@ TEST(HtmlReport, ABrowsersDomHoldsEachSlotsFacts) {
   const std::string board = "pch100";
   Tool({"report", "--board", board, "--html", Page("browser")});
   const json r = json::parse(Tool({"report", "--json", "--board", board}));
-  const std::string chromium = "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
-                               "--disable-background-networking --disable-component-update --disable-sync "
-                               "--user-data-dir='" + std::string(DIMMIO_HTML_OUT) + "/profile-" +
-                               std::to_string(getpid()) + "' ";
+  const std::string chromium =
+      "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+      "--disable-background-networking --disable-component-update --disable-sync "
+      "--user-data-dir='" +
+      std::string(DIMMIO_HTML_OUT) + "/profile-" + std::to_string(getpid()) + "' ";
   const std::string dom = Shell(chromium + "--dump-dom 'file://" + Page("browser") + "'");
-  ASSERT_NE(dom.find("</html>"), std::string::npos) << "chromium (scripts/setup.sh installs it) gave: " << dom;
+  ASSERT_NE(dom.find("</html>"), std::string::npos)
+      << "chromium (scripts/setup.sh installs it) gave: " << dom;
   int slots = 0;
   for (const json& slot : r["slots"]) {
     if (!slot.contains("spd")) continue;
@@ -117,14 +129,16 @@ TEST(HtmlReport, ABrowsersDomHoldsEachSlotsFacts) {
     const size_t at = dom.find(row);
     ASSERT_NE(at, std::string::npos) << row;
     const std::string line = dom.substr(at, dom.find("</tr>", at) - at);
-    for (const std::string& fact : {slot["spd"]["part_number"].get<std::string>(), slot["spd"]["manufacturer"].get<std::string>(),
-                                   std::to_string(slot["spd"]["capacity_mb"].get<int>()) + " MB"}) {
+    for (const std::string& fact :
+         {slot["spd"]["part_number"].get<std::string>(),
+          slot["spd"]["manufacturer"].get<std::string>(),
+          std::to_string(slot["spd"]["capacity_mb"].get<int>()) + " MB"}) {
       EXPECT_NE(line.find(fact), std::string::npos) << fact << " in " << line;
     }
   }
   EXPECT_EQ(slots, 4);
-  Shell(chromium + "--window-size=1000,2000 --screenshot='" + std::string(DIMMIO_HTML_OUT) + "/report.png' 'file://" +
-        Page("browser") + "'");
+  Shell(chromium + "--window-size=1000,2000 --screenshot='" + std::string(DIMMIO_HTML_OUT) +
+        "/report.png' 'file://" + Page("browser") + "'");
   EXPECT_GT(ReadAll(std::string(DIMMIO_HTML_OUT) + "/report.png").size(), 1000u);
   Shell("rm -rf '" + std::string(DIMMIO_HTML_OUT) + "/profile-" + std::to_string(getpid()) + "'");
 }

@@ -18,8 +18,8 @@ TEST_F(PrimitivesTest, CopyBytesOfSevenIsOneDwordAndThreeBytes) {
   destination.fill(0xEE);
   // Unaligned on both ends, to show that nothing assumes alignment.
   CopyBytes(destination.data() + 1, source.data() + 3, 7);
-  const std::array<uint8_t, 12> expected{0xEE, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18,
-                                         0x19, 0xEE, 0xEE, 0xEE, 0xEE};
+  const std::array<uint8_t, 12> expected{0xEE, 0x13, 0x14, 0x15, 0x16, 0x17,
+                                         0x18, 0x19, 0xEE, 0xEE, 0xEE, 0xEE};
   EXPECT_EQ(destination, expected);
 }
 

@@ -43,10 +43,11 @@ const std::map<std::string, std::string>& AllowedImports() {
         {"ntoskrnl.exe",
          {// devices and requests, the device's own security
           "RtlInitUnicodeString", "IoCreateDevice", "IoDeleteDevice", "IoCreateSymbolicLink",
-          "IoDeleteSymbolicLink", "IofCompleteRequest", "ObOpenObjectByPointer", "ZwSetSecurityObject",
+          "IoDeleteSymbolicLink", "IofCompleteRequest", "ObOpenObjectByPointer",
+          "ZwSetSecurityObject",
           "PsGetVersion",  // whether the kernel takes OBJ_KERNEL_HANDLE
           "IoAcquireCancelSpinLock", "IoReleaseCancelSpinLock",  // cancelling a queued request
-          // threads, events and locks
+                                                                 // threads, events and locks
           "PsCreateSystemThread", "ObReferenceObjectByHandle", "ObfDereferenceObject", "ZwClose",
           "KeInitializeEvent", "KeSetEvent", "KeClearEvent", "KeWaitForSingleObject",
           "KeWaitForMultipleObjects", "KeInitializeSpinLock",
@@ -55,7 +56,7 @@ const std::map<std::string, std::string>& AllowedImports() {
           "KeDelayExecutionThread", "ExSetTimerResolution", "DbgPrint"}},
         {"hal.dll",
          {"KfAcquireSpinLock", "KfReleaseSpinLock",  // the spin lock
-          // hardware
+                                                     // hardware
           "HalGetBusDataByOffset", "HalSetBusDataByOffset", "READ_PORT_UCHAR", "READ_PORT_USHORT",
           "WRITE_PORT_UCHAR", "WRITE_PORT_USHORT"}},
     };
@@ -108,7 +109,8 @@ TEST(BuiltImages, AreI386Pe32OfTheirSubsystemEnteredInCode) {
                                         std::pair{"dimmio.exe", peimage::kSubsystemConsole},
                                         std::pair{"dimmio-gui.exe", kSubsystemWindows}}) {
     const Built& built = BuiltFile(file);
-    ASSERT_TRUE(built.image) << kImageDir << "/" << file << ": " << built.error << " (build the nt preset)";
+    ASSERT_TRUE(built.image) << kImageDir << "/" << file << ": " << built.error
+                             << " (build the nt preset)";
     const peimage::Image& image = *built.image;
     EXPECT_EQ(image.Machine, peimage::kMachineI386) << file;
     EXPECT_EQ(image.Magic, peimage::kMagicPe32) << file;
@@ -142,7 +144,8 @@ TEST(BuiltImages, CarryNoLinkTimeAndNoBuildPath) {
       for (int i = 3; i >= 0; --i) stamp = stamp << 8 | built.bytes[at + i];
       EXPECT_EQ(stamp, 0u) << file << " directory " << directory;
     }
-    const std::string_view bytes(reinterpret_cast<const char*>(built.bytes.data()), built.bytes.size());
+    const std::string_view bytes(reinterpret_cast<const char*>(built.bytes.data()),
+                                 built.bytes.size());
     for (const std::string& path : {sourceDir, kImageDir}) {
       EXPECT_EQ(bytes.find(path), std::string_view::npos) << file << " holds " << path;
     }
@@ -208,7 +211,8 @@ TEST(DriverImage, ImportsExactlyTheAllowedKernelCalls) {
   const Built& built = BuiltFile("dimmio.sys");
   ASSERT_TRUE(built.image) << built.error;
   std::map<std::string, std::string> imported;
-  for (const peimage::Import& import : built.image->Imports) imported[import.Function] = Lower(import.Dll);
+  for (const peimage::Import& import : built.image->Imports)
+    imported[import.Function] = Lower(import.Dll);
   std::map<std::string, std::string> allowed = AllowedImports();
   allowed.erase("KeInitializeSpinLock");
   EXPECT_EQ(imported, allowed);
@@ -251,39 +255,45 @@ TEST(WindowImage, ImportsWhatWindowsXpExportsAndEmbedsItsManifest) {
   const Built& built = BuiltFile("dimmio-gui.exe");
   ASSERT_TRUE(built.image) << built.error << " (build the nt preset)";
   const std::map<std::string, std::string> xp = {
-      {"advapi32.dll", "ChangeServiceConfigA CloseServiceHandle ControlService CreateServiceA DeleteService "
-                       "GetSecurityInfo LookupAccountSidA OpenSCManagerA OpenServiceA QueryServiceConfigA "
-                       "QueryServiceStatus StartServiceA"},
+      {"advapi32.dll",
+       "ChangeServiceConfigA CloseServiceHandle ControlService CreateServiceA DeleteService "
+       "GetSecurityInfo LookupAccountSidA OpenSCManagerA OpenServiceA QueryServiceConfigA "
+       "QueryServiceStatus StartServiceA"},
       {"comctl32.dll", "InitCommonControlsEx"},
       {"comdlg32.dll", "GetSaveFileNameA"},
       {"gdi32.dll", "GetDeviceCaps GetStockObject"},
-      {"user32.dll", "CloseClipboard CreateWindowExA DefWindowProcA DispatchMessageA EmptyClipboard EnableWindow "
-                     "GetDC GetMessageA GetWindowLongA InvalidateRect IsDialogMessageA LoadCursorA LoadIconA "
-                     "MessageBoxA MoveWindow OpenClipboard PostMessageA PostQuitMessage RegisterClassExA ReleaseDC "
-                     "SendMessageA SetClipboardData SetWindowLongA SetWindowPos SetWindowTextA ShowWindow "
-                     "TranslateMessage"},
-      {"kernel32.dll", "CloseHandle CopyFileA CreateFileA CreateFileW CreateHardLinkW CreateMutexA "
-                       "CreateSemaphoreW CreateThread DeleteCriticalSection DeleteFileW DeviceIoControl "
-                       "EnterCriticalSection FindFirstVolumeW FindNextVolumeW FindVolumeClose FormatMessageA "
-                       "FreeLibrary GetCurrentThreadId GetDiskFreeSpaceExW GetFileAttributesA GetFileAttributesW "
-                       "GetFileInformationByHandle GetFileSizeEx GetFileType GetFullPathNameW GetLastError "
-                       "GetModuleFileNameA GetModuleHandleA GetModuleHandleW GetProcAddress GetStartupInfoA "
-                       "GetSystemDirectoryA GetTempPathW GetVolumeInformationW GetWindowsDirectoryA GlobalAlloc "
-                       "GlobalFree GlobalLock GlobalUnlock InitializeCriticalSection IsDBCSLeadByteEx "
-                       "LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree MoveFileExW MulDiv "
-                       "MultiByteToWideChar OpenMutexA ReleaseMutex ReleaseSemaphore RemoveDirectoryW SetEndOfFile "
-                       "SetFilePointer SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue "
-                       "TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteFile"},
-      {"msvcrt.dll", "__argc __getmainargs __initenv __mb_cur_max __p___argv __p__acmdln __p__commode "
-                     "__p__fmode __set_app_type __setusermatherr _amsg_exit _cexit _close _errno _fdopen "
-                     "_filelengthi64 _fileno _findclose _fstat64 _get_osfhandle _initterm _iob _lseeki64 _onexit "
-                     "_read _telli64 _wchdir _wchmod _wfindfirst _wfindnext _wfopen _wfullpath _wgetcwd _wmkdir "
-                     "_wopen _write _wstat64 _wutime abort atoi calloc exit fclose fflush fgetpos fopen fprintf "
-                     "fputc fputs fread free fsetpos fwrite getc getenv getwc islower isspace isupper iswctype "
-                     "isxdigit localeconv malloc memchr memcmp memcpy memmove memset putc putwc realloc setlocale "
-                     "setvbuf signal strchr strcmp strcoll strerror strftime strlen strncmp strtoul strxfrm "
-                     "tolower towlower towupper ungetc ungetwc vfprintf wcscat wcscmp wcscoll wcscpy wcsftime "
-                     "wcslen wcsxfrm"},
+      {"user32.dll",
+       "CloseClipboard CreateWindowExA DefWindowProcA DispatchMessageA EmptyClipboard EnableWindow "
+       "GetDC GetMessageA GetWindowLongA InvalidateRect IsDialogMessageA LoadCursorA LoadIconA "
+       "MessageBoxA MoveWindow OpenClipboard PostMessageA PostQuitMessage RegisterClassExA "
+       "ReleaseDC "
+       "SendMessageA SetClipboardData SetWindowLongA SetWindowPos SetWindowTextA ShowWindow "
+       "TranslateMessage"},
+      {"kernel32.dll",
+       "CloseHandle CopyFileA CreateFileA CreateFileW CreateHardLinkW CreateMutexA "
+       "CreateSemaphoreW CreateThread DeleteCriticalSection DeleteFileW DeviceIoControl "
+       "EnterCriticalSection FindFirstVolumeW FindNextVolumeW FindVolumeClose FormatMessageA "
+       "FreeLibrary GetCurrentThreadId GetDiskFreeSpaceExW GetFileAttributesA GetFileAttributesW "
+       "GetFileInformationByHandle GetFileSizeEx GetFileType GetFullPathNameW GetLastError "
+       "GetModuleFileNameA GetModuleHandleA GetModuleHandleW GetProcAddress GetStartupInfoA "
+       "GetSystemDirectoryA GetTempPathW GetVolumeInformationW GetWindowsDirectoryA GlobalAlloc "
+       "GlobalFree GlobalLock GlobalUnlock InitializeCriticalSection IsDBCSLeadByteEx "
+       "LeaveCriticalSection LoadLibraryA LoadLibraryW LocalFree MoveFileExW MulDiv "
+       "MultiByteToWideChar OpenMutexA ReleaseMutex ReleaseSemaphore RemoveDirectoryW SetEndOfFile "
+       "SetFilePointer SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue "
+       "TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteFile"},
+      {"msvcrt.dll",
+       "__argc __getmainargs __initenv __mb_cur_max __p___argv __p__acmdln __p__commode "
+       "__p__fmode __set_app_type __setusermatherr _amsg_exit _cexit _close _errno _fdopen "
+       "_filelengthi64 _fileno _findclose _fstat64 _get_osfhandle _initterm _iob _lseeki64 _onexit "
+       "_read _telli64 _wchdir _wchmod _wfindfirst _wfindnext _wfopen _wfullpath _wgetcwd _wmkdir "
+       "_wopen _write _wstat64 _wutime abort atoi calloc exit fclose fflush fgetpos fopen fprintf "
+       "fputc fputs fread free fsetpos fwrite getc getenv getwc islower isspace isupper iswctype "
+       "isxdigit localeconv malloc memchr memcmp memcpy memmove memset putc putwc realloc "
+       "setlocale "
+       "setvbuf signal strchr strcmp strcoll strerror strftime strlen strncmp strtoul strxfrm "
+       "tolower towlower towupper ungetc ungetwc vfprintf wcscat wcscmp wcscoll wcscpy wcsftime "
+       "wcslen wcsxfrm"},
   };
   std::set<std::string> allowed;
   for (const auto& [dll, names] : xp) {
@@ -291,7 +301,8 @@ TEST(WindowImage, ImportsWhatWindowsXpExportsAndEmbedsItsManifest) {
     for (std::string name; words >> name;) allowed.insert(dll + "!" + name);
   }
   for (const peimage::Import& import : built.image->Imports) {
-    EXPECT_TRUE(allowed.count(Lower(import.Dll) + "!" + import.Function)) << import.Dll << "!" << import.Function;
+    EXPECT_TRUE(allowed.count(Lower(import.Dll) + "!" + import.Function))
+        << import.Dll << "!" << import.Function;
   }
 
   // The manifest's text lies in the resource directory's bytes.
@@ -304,10 +315,12 @@ TEST(WindowImage, ImportsWhatWindowsXpExportsAndEmbedsItsManifest) {
   ASSERT_LE(from + resources.Size, built.bytes.size());
   const std::string text(built.bytes.begin() + from, built.bytes.begin() + from + resources.Size);
   const size_t start = text.find("<assembly"), end = text.find("</assembly>");
-  ASSERT_TRUE(start != std::string::npos && end != std::string::npos) << "no manifest among the resources";
+  ASSERT_TRUE(start != std::string::npos && end != std::string::npos)
+      << "no manifest among the resources";
   const std::string manifest = text.substr(start, end - start);
-  for (const char* holds : {"level=\"requireAdministrator\"",
-                            "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", ">true</dpiAware>"}) {
+  for (const char* holds :
+       {"level=\"requireAdministrator\"",
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", ">true</dpiAware>"}) {
     EXPECT_NE(manifest.find(holds), std::string::npos) << holds;
   }
 }

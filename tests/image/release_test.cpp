@@ -27,14 +27,16 @@ std::string Slurp(const std::string& path) {
   return bytes.str();
 }
 
-int Shell(const std::string& command) { return std::system((command + " >/dev/null").c_str()); }
+int Shell(const std::string& command) {
+  return std::system((command + " >/dev/null").c_str());
+}
 
 // Packs the archive with the current directory `from` into `to`, as
 // `make dist` does; SOURCE_DATE_EPOCH unset. Returns the archive's bytes.
 std::string Pack(const std::string& from, const std::string& to) {
   fs::create_directories(from);
-  EXPECT_EQ(Shell("cd " + from + " && env -u SOURCE_DATE_EPOCH " + kSourceDir + "/scripts/dist.py " + kNtTree +
-                  " " + to),
+  EXPECT_EQ(Shell("cd " + from + " && env -u SOURCE_DATE_EPOCH " + kSourceDir +
+                  "/scripts/dist.py " + kNtTree + " " + to),
             0)
       << "packing into " << to;
   return Slurp(to + "/" + kFolder + ".zip");
@@ -57,9 +59,11 @@ std::vector<Entry> CentralDirectory(const std::string& zip) {
   const size_t end = zip.rfind(std::string("PK\5\6"));
   if (end == std::string::npos || end + 22 > zip.size()) return entries;
   size_t at = Le(zip, end + 16, 4);
-  for (uint32_t i = 0, count = Le(zip, end + 10, 2); i < count && Le(zip, at, 4) == 0x02014B50; ++i) {
-    entries.push_back({zip.substr(at + 46, Le(zip, at + 28, 2)), Le(zip, at + 4, 2), Le(zip, at + 10, 2),
-                       Le(zip, at + 12, 2), Le(zip, at + 14, 2), Le(zip, at + 38, 4)});
+  for (uint32_t i = 0, count = Le(zip, end + 10, 2); i < count && Le(zip, at, 4) == 0x02014B50;
+       ++i) {
+    entries.push_back({zip.substr(at + 46, Le(zip, at + 28, 2)), Le(zip, at + 4, 2),
+                       Le(zip, at + 10, 2), Le(zip, at + 12, 2), Le(zip, at + 14, 2),
+                       Le(zip, at + 38, 4)});
     at += 46 + Le(zip, at + 28, 2) + Le(zip, at + 30, 2) + Le(zip, at + 32, 2);
   }
   return entries;
@@ -72,9 +76,12 @@ class ReleaseArchive : public ::testing::Test {
     first_ = Pack(kOut + "/here", kOut + "/here/dist");
     second_ = Pack(kOut + "/elsewhere/and/deeper", kOut + "/second-copy");
     fs::create_directories(kOut + "/unpacked");
-    unpacked_ = Shell("unzip -q -d " + kOut + "/unpacked " + kOut + "/here/dist/" + kFolder + ".zip") == 0;
+    unpacked_ =
+        Shell("unzip -q -d " + kOut + "/unpacked " + kOut + "/here/dist/" + kFolder + ".zip") == 0;
   }
-  static std::string Unpacked(const std::string& name) { return Slurp(kOut + "/unpacked/" + kFolder + "/" + name); }
+  static std::string Unpacked(const std::string& name) {
+    return Slurp(kOut + "/unpacked/" + kFolder + "/" + name);
+  }
 
   static inline std::string first_, second_;
   static inline bool unpacked_ = false;
@@ -82,7 +89,8 @@ class ReleaseArchive : public ::testing::Test {
 
 TEST_F(ReleaseArchive, PackedTwiceInOtherFoldersIsTheSameBytes) {
   ASSERT_GT(first_.size(), 1000000u);
-  EXPECT_TRUE(first_ == second_) << "the archives differ: " << first_.size() << " and " << second_.size() << " bytes";
+  EXPECT_TRUE(first_ == second_) << "the archives differ: " << first_.size() << " and "
+                                 << second_.size() << " bytes";
 }
 
 // The files in their order in one folder, each deflated, made on Unix with
@@ -96,15 +104,18 @@ TEST_F(ReleaseArchive, HoldsTheListedFilesAlikeWithSumsThatVerify) {
   for (const Entry& e : CentralDirectory(first_)) {
     EXPECT_EQ(e.Name.substr(0, kFolder.size() + 1), kFolder + "/");
     names.push_back(e.Name.substr(kFolder.size() + 1));
-    EXPECT_EQ(std::vector<uint32_t>({e.MadeBy >> 8, e.ExternalAttributes, e.Method, e.Date, e.Time}),
-              std::vector<uint32_t>({3, 0100644u << 16, 8, 0x0021, 0}))
+    EXPECT_EQ(
+        std::vector<uint32_t>({e.MadeBy >> 8, e.ExternalAttributes, e.Method, e.Date, e.Time}),
+        std::vector<uint32_t>({3, 0100644u << 16, 8, 0x0021, 0}))
         << e.Name;
   }
-  EXPECT_EQ(names, std::vector<std::string>({"README.txt", "dimmio.sys", "dimmio.exe", "dimmio-gui.exe", "pci.ids",
-                                             "licences/gcc-runtime.txt", "licences/GPL-3.txt",
-                                             "licences/mingw-w64-runtime.txt", "licences/pci.ids.txt",
-                                             "SHA256SUMS"}));
-  EXPECT_EQ(Shell("cd " + kOut + "/unpacked/" + kFolder + " && sha256sum --quiet --strict -c SHA256SUMS"), 0);
+  EXPECT_EQ(names, std::vector<std::string>(
+                       {"README.txt", "dimmio.sys", "dimmio.exe", "dimmio-gui.exe", "pci.ids",
+                        "licences/gcc-runtime.txt", "licences/GPL-3.txt",
+                        "licences/mingw-w64-runtime.txt", "licences/pci.ids.txt", "SHA256SUMS"}));
+  EXPECT_EQ(
+      Shell("cd " + kOut + "/unpacked/" + kFolder + " && sha256sum --quiet --strict -c SHA256SUMS"),
+      0);
   std::istringstream sums(Unpacked("SHA256SUMS"));
   std::vector<std::string> summed;
   for (std::string hash, name; sums >> hash >> name;) summed.push_back(name);
@@ -128,17 +139,22 @@ TEST_F(ReleaseArchive, ReadmeQuotesTheToolsOwnMessages) {
   EXPECT_NE(readme.find(std::string("dimmio ") + DIMMIO_VERSION_TEXT), std::string::npos);
   const std::pair<const char*, const char*> quoted[] = {
       {"tools/dimmio/report.cpp", "none recognised: the driver found no SMBus host it supports"},
-      {"client/status_text.cpp", "no usable SMBus controller on this machine; nothing was sent on the bus"},
-      {"tools/dimmio/windows_service.cpp", "installed the driver as the kernel service dimmio from "},
+      {"client/status_text.cpp",
+       "no usable SMBus controller on this machine; nothing was sent on the bus"},
+      {"tools/dimmio/windows_service.cpp",
+       "installed the driver as the kernel service dimmio from "},
       {"tools/dimmio/windows_service.cpp", "the driver is running: programs can open "},
       {"tools/dimmio/windows_service.cpp",
-       "not an administrator: run dimmio from a command prompt started with \\\"Run as administrator\\\""},
+       "not an administrator: run dimmio from a command prompt started with \\\"Run as "
+       "administrator\\\""},
       {"tools/dimmio/windows_target.cpp", "the dimmio driver is not running ("},
-      {"tools/dimmio/windows_target.cpp", "): start it as administrator with `dimmio driver start` (once installed with "},
+      {"tools/dimmio/windows_target.cpp",
+       "): start it as administrator with `dimmio driver start` (once installed with "},
       {"tools/dimmio/windows_target.cpp", "`dimmio driver install`) or `sc start dimmio`"},
   };
   for (const auto& [file, literal] : quoted) {
-    EXPECT_NE(Slurp(kSourceDir + "/" + file).find(literal), std::string::npos) << file << ": " << literal;
+    EXPECT_NE(Slurp(kSourceDir + "/" + file).find(literal), std::string::npos)
+        << file << ": " << literal;
     std::string text(literal);
     std::erase(text, '\\');
     EXPECT_NE(readme.find(text), std::string::npos) << "README.txt: " << text;

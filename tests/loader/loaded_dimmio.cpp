@@ -19,12 +19,18 @@ const std::u16string kLink = u"\\??\\dimmio";
 
 const char* ImportFor(StartFailure failure) {
   switch (failure) {
-    case StartFailure::DeviceCreation: return "IoCreateDevice";
-    case StartFailure::DeviceOpen: return "ObOpenObjectByPointer";
-    case StartFailure::DeviceSecurity: return "ZwSetSecurityObject";
-    case StartFailure::ThreadCreation: return "PsCreateSystemThread";
-    case StartFailure::ThreadReference: return "ObReferenceObjectByHandle";
-    case StartFailure::LinkCreation: return "IoCreateSymbolicLink";
+    case StartFailure::DeviceCreation:
+      return "IoCreateDevice";
+    case StartFailure::DeviceOpen:
+      return "ObOpenObjectByPointer";
+    case StartFailure::DeviceSecurity:
+      return "ZwSetSecurityObject";
+    case StartFailure::ThreadCreation:
+      return "PsCreateSystemThread";
+    case StartFailure::ThreadReference:
+      return "ObReferenceObjectByHandle";
+    case StartFailure::LinkCreation:
+      return "IoCreateSymbolicLink";
   }
   return "";
 }
@@ -58,9 +64,7 @@ class LoadedImage : public DriverUnderTest {
     kernel_->ReportVersion({major, minor, build});
   }
 
-  void AddForeignLink() override {
-    kernel_->Names().AddLink(kLink, u"\\Device\\someone0");
-  }
+  void AddForeignLink() override { kernel_->Names().AddLink(kLink, u"\\Device\\someone0"); }
 
   void RemoveForeignLink() override { kernel_->Names().Remove(kLink); }
 
@@ -116,9 +120,7 @@ class LoadedImage : public DriverUnderTest {
     return device != nullptr ? device->Characteristics : 0;
   }
 
-  bool HasLink() override {
-    return kernel_->Names().IsLink(kLink);
-  }
+  bool HasLink() override { return kernel_->Names().IsLink(kLink); }
 
   Ticket Submit(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
                 uint8_t fill) override {
@@ -134,7 +136,7 @@ class LoadedImage : public DriverUnderTest {
     }
     const loader::Completion c = request->Wait();
     return Reply{c.status, c.dispatchStatus, c.information, c.output,
-                 c.buffer, request->Sent(), c.sequence};
+                 c.buffer, request->Sent(),  c.sequence};
   }
 
   int32_t Open(const std::u16string& name, host::Caller caller, uint32_t access,

@@ -68,11 +68,17 @@ TEST(PeImageTest, RefusesDamagedImagesWithTheReason) {
   std::memcpy(&pe, good.data() + 0x3C, 4);
   const Damage table[] = {
       {"truncated", [](std::vector<uint8_t>& f, uint32_t) { f.resize(0x40); }, "not a PE image"},
-      {"64-bit machine", [](std::vector<uint8_t>& f, uint32_t at) { f[at + 4] = 0x64; f[at + 5] = 0x86; },
+      {"64-bit machine",
+       [](std::vector<uint8_t>& f, uint32_t at) {
+         f[at + 4] = 0x64;
+         f[at + 5] = 0x86;
+       },
        "not a 32-bit x86 image"},
-      {"entry point 0", [](std::vector<uint8_t>& f, uint32_t at) { std::memset(&f[at + 24 + 16], 0, 4); },
+      {"entry point 0",
+       [](std::vector<uint8_t>& f, uint32_t at) { std::memset(&f[at + 24 + 16], 0, 4); },
        "no entry point"},
-      {"no relocations", [](std::vector<uint8_t>& f, uint32_t at) { std::memset(&f[at + 24 + 96 + 5 * 8], 0, 8); },
+      {"no relocations",
+       [](std::vector<uint8_t>& f, uint32_t at) { std::memset(&f[at + 24 + 96 + 5 * 8], 0, 8); },
        "no base relocations"},
   };
   for (const Damage& d : table) {
@@ -126,7 +132,7 @@ TEST(KernelClockTest, DelaysEndOnTheClockTheKernelKeeps) {
     Clock clock;
     uint32_t resolution;  // asked for by the driver first; 0: none
     std::vector<uint32_t> delaysMs;
-    uint64_t elapsedMs;   // on the machine's millisecond clock
+    uint64_t elapsedMs;  // on the machine's millisecond clock
   } rows[] = {
       {"exact", Clock::Exact, 0, {25, 1}, 26},
       {"exact, a resolution changes nothing", Clock::Exact, 10000, {1, 1, 1}, 3},
@@ -146,7 +152,8 @@ TEST(KernelClockTest, DelaysEndOnTheClockTheKernelKeeps) {
     if (row.resolution != 0) {
       kernel.DeviceControl(kLink, probe::kTimerResolution, Words({row.resolution, 1}), 4)->Wait();
     }
-    for (uint32_t ms : row.delaysMs) kernel.DeviceControl(kLink, probe::kDelay, Words({ms}), 0)->Wait();
+    for (uint32_t ms : row.delaysMs)
+      kernel.DeviceControl(kLink, probe::kDelay, Words({ms}), 0)->Wait();
     EXPECT_EQ(machine.NowMs(), row.elapsedMs) << row.what;
     EXPECT_EQ(machine.DelayCalls(), row.delaysMs.size()) << row.what;
     if (row.resolution != 0) {
@@ -168,20 +175,21 @@ TEST_F(ProbeDriverTest, TimerResolutionFollowsTheFinestOutstandingRequest) {
     bool set;
     uint32_t tick;
   } steps[] = {
-      {loader::Kernel::kImage, 10000, true, 9766},   // about 1 ms: the 1024 Hz clock
-      {kOther, 50000, true, 9766},                    // the finest request holds
-      {loader::Kernel::kImage, 0, false, 39063},      // 5 ms left: 3.9 ms is closest
-      {loader::Kernel::kImage, 1000, true, 9766},     // never finer than the 1024 Hz clock
+      {loader::Kernel::kImage, 10000, true, 9766},  // about 1 ms: the 1024 Hz clock
+      {kOther, 50000, true, 9766},                  // the finest request holds
+      {loader::Kernel::kImage, 0, false, 39063},    // 5 ms left: 3.9 ms is closest
+      {loader::Kernel::kImage, 1000, true, 9766},   // never finer than the 1024 Hz clock
       {loader::Kernel::kImage, 0, false, 39063},
-      {kOther, 0, false, 156250},                     // nobody: 64 Hz again
-      {loader::Kernel::kImage, 400000, true, 156250}, // never coarser than the default
+      {kOther, 0, false, 156250},                      // nobody: 64 Hz again
+      {loader::Kernel::kImage, 400000, true, 156250},  // never coarser than the default
       {loader::Kernel::kImage, 0, false, 156250},
   };
   StartProbe();
   for (const auto& step : steps) {
     uint32_t tick;
     if (step.requester == loader::Kernel::kImage) {
-      tick = WordAt(Call(kLink, probe::kTimerResolution, Words({step.desired, step.set}), 4).output, 0);
+      tick = WordAt(Call(kLink, probe::kTimerResolution, Words({step.desired, step.set}), 4).output,
+                    0);
     } else {
       tick = kernel_.SetTimerResolution(step.desired, step.set, step.requester);
     }
@@ -193,7 +201,8 @@ TEST_F(ProbeDriverTest, TimerResolutionFollowsTheFinestOutstandingRequest) {
 TEST_F(ProbeDriverTest, AResolutionReleasedButNeverAskedForOrLeftAtUnloadIsCaught) {
   StartProbe();
   Call(kLink, probe::kTimerResolution, Words({0, 0}), 4);
-  EXPECT_EQ(kernel_.TakeFaults(), std::vector<std::string>{
+  EXPECT_EQ(kernel_.TakeFaults(),
+            std::vector<std::string>{
                 "ExSetTimerResolution released a timer resolution request never made"});
   Call(kLink, probe::kTimerResolution, Words({10000, 1}), 4);
   UnloadNow();

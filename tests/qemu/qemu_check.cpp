@@ -31,10 +31,14 @@ struct SmbiosString {
 
 const std::vector<SmbiosString>& SmbiosStrings() {
   static const std::vector<SmbiosString> strings = {
-      {1, "manufacturer", "Dimmio Test Bench"}, {1, "product", "Model \"Q\", rev 7"},
-      {1, "version", "1.2.3-beta"},            {1, "serial", "SN\xC3\x9C-00042"},
-      {2, "manufacturer", "Board & Co."},      {2, "product", "BX-440 / PIIX4"},
-      {2, "version", "v2\\beta"},               {2, "serial", "BSN 0000 0001"},
+      {1, "manufacturer", "Dimmio Test Bench"},
+      {1, "product", "Model \"Q\", rev 7"},
+      {1, "version", "1.2.3-beta"},
+      {1, "serial", "SN\xC3\x9C-00042"},
+      {2, "manufacturer", "Board & Co."},
+      {2, "product", "BX-440 / PIIX4"},
+      {2, "version", "v2\\beta"},
+      {2, "serial", "BSN 0000 0001"},
   };
   return strings;
 }
@@ -87,7 +91,9 @@ std::string Show(const PciRecord& r) {
          Hex(r.deviceId);
 }
 
-std::string Show(const std::optional<PciRecord>& r) { return r ? Show(*r) : "missing"; }
+std::string Show(const std::optional<PciRecord>& r) {
+  return r ? Show(*r) : "missing";
+}
 
 struct Profile {
   std::string machine;
@@ -106,8 +112,12 @@ struct Profile {
 const Profile* FindProfile(const std::string& machine) {
   static const std::vector<Profile> profiles = {
       {"pc",
-       {{0, 0, 0, 0x8086, 0x1237}, {0, 1, 0, 0x8086, 0x7000}, {0, 1, 1, 0x8086, 0x7010},
-        {0, 1, 3, 0x8086, 0x7113}, {0, 2, 0, 0x1234, 0x1111}, {0, 3, 0, 0x8086, 0x100E}},
+       {{0, 0, 0, 0x8086, 0x1237},
+        {0, 1, 0, 0x8086, 0x7000},
+        {0, 1, 1, 0x8086, 0x7010},
+        {0, 1, 3, 0x8086, 0x7113},
+        {0, 2, 0, 0x1234, 0x1111},
+        {0, 3, 0, 0x8086, 0x100E}},
        true,
        {0, 1, 3, 0x8086, 0x7113}},
       {"q35",
@@ -164,9 +174,10 @@ void CheckBoot(const qemucheck::RunResult& run, const SerialLog& log, Report& r)
 
   // The answers in request order, each as often as it is asked for.
   const std::vector<std::pair<std::string, size_t>> expected = {
-      {"chipset", 1}, {"pcicount", 1}, {"pci", log.pciCount.value_or(0)},
-      {"spd", kSlots}, {"time", 1}, {"probe", 1}, {"slots", 1}, {"modules", 1},
-      {"sysinfo", SmbiosStrings().size()}, {"pcicfg", 1}, {"done", 1}};
+      {"chipset", 1},  {"pcicount", 1}, {"pci", log.pciCount.value_or(0)},
+      {"spd", kSlots}, {"time", 1},     {"probe", 1},
+      {"slots", 1},    {"modules", 1},  {"sysinfo", SmbiosStrings().size()},
+      {"pcicfg", 1},   {"done", 1}};
   std::vector<std::string> want;
   for (const auto& [word, times] : expected) want.insert(want.end(), times, word);
   std::string seen;
@@ -206,8 +217,9 @@ void CheckPci(const Profile& p, const SerialLog& log, Report& r) {
     char prefix[64];
     std::snprintf(prefix, sizeof prefix, "smbcore:vid(%04x) did(%04x) rev(", log.pci[i].vendor,
                   log.pci[i].deviceId);
-    announced = log.debugLines[i].rfind(prefix, 0) == 0 && log.debugLines[i].size() == 
-                std::string(prefix).size() + 3 && log.debugLines[i].back() == ')';
+    announced = log.debugLines[i].rfind(prefix, 0) == 0 &&
+                log.debugLines[i].size() == std::string(prefix).size() + 3 &&
+                log.debugLines[i].back() == ')';
   }
   r.Expect(announced, "one smbcore:vid/did/rev debug line per function, in table order");
 
@@ -240,7 +252,8 @@ void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialL
                             " bytes=" + std::to_string(s.bytes) + " (" +
                             std::to_string(s.data.size()) + " printed)";
     r.Expect(s.data.size() == s.bytes, name + " prints as many bytes as it counts", got);
-    r.Expect(s.code == 0 && s.hw == 0 && s.bytes == kSpdImage, name + " reads 256 bytes with code 0", got);
+    r.Expect(s.code == 0 && s.hw == 0 && s.bytes == kSpdImage,
+             name + " reads 256 bytes with code 0", got);
     // QEMU's EEPROMs are blank. The back-end's filler (0xCA) would show a
     // transfer that did not really happen.
     bool blank = s.data.size() == kSpdImage;
@@ -279,10 +292,10 @@ void CheckSmbios(const SerialLog& log, Report& r) {
   const std::vector<std::string> failed = FailedRequests(log, true);
   r.Expect(failed.empty(), "the system information request succeeds", Joined(failed));
   // SeaBIOS describes the 128 MB of -m 128 as one memory device in one array.
-  for (const auto& [name, line] : {std::pair{"slots", log.slots}, std::pair{"modules", log.modules}}) {
-    const std::string got = line ? std::to_string(line->count) + " code=" +
-                                       std::to_string(line->code)
-                                 : "missing";
+  for (const auto& [name, line] :
+       {std::pair{"slots", log.slots}, std::pair{"modules", log.modules}}) {
+    const std::string got =
+        line ? std::to_string(line->count) + " code=" + std::to_string(line->code) : "missing";
     r.Expect(line && line->count == 1 && line->code == 0,
              std::string(name) + " from SeaBIOS's type 16/17 structures", got);
   }
@@ -298,8 +311,9 @@ void CheckSmbios(const SerialLog& log, Report& r) {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: qemu_check --machine pc|q35 --image PATH [--qemu BINARY] [--deadline SECONDS]\n");
+  std::fprintf(
+      stderr,
+      "usage: qemu_check --machine pc|q35 --image PATH [--qemu BINARY] [--deadline SECONDS]\n");
   return 2;
 }
 
@@ -312,11 +326,16 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (i + 1 >= argc) return Usage();
     const std::string value = argv[++i];
-    if (arg == "--machine") machine = value;
-    else if (arg == "--image") image = value;
-    else if (arg == "--qemu") qemu = value;
-    else if (arg == "--deadline") deadline = std::atof(value.c_str());
-    else return Usage();
+    if (arg == "--machine")
+      machine = value;
+    else if (arg == "--image")
+      image = value;
+    else if (arg == "--qemu")
+      qemu = value;
+    else if (arg == "--deadline")
+      deadline = std::atof(value.c_str());
+    else
+      return Usage();
   }
   const Profile* profile = FindProfile(machine);
   if (profile == nullptr || image.empty()) return Usage();
@@ -330,10 +349,24 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<std::string> command = {
-      qemu, "-M", profile->machine, "-m", "128", "-display", "none", "-no-reboot", "-serial", "stdio",
-      "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04", "-smbios", SmbiosOption(1),
-      "-smbios", SmbiosOption(2), "-kernel", image};
+  std::vector<std::string> command = {qemu,
+                                      "-M",
+                                      profile->machine,
+                                      "-m",
+                                      "128",
+                                      "-display",
+                                      "none",
+                                      "-no-reboot",
+                                      "-serial",
+                                      "stdio",
+                                      "-device",
+                                      "isa-debug-exit,iobase=0xf4,iosize=0x04",
+                                      "-smbios",
+                                      SmbiosOption(1),
+                                      "-smbios",
+                                      SmbiosOption(2),
+                                      "-kernel",
+                                      image};
   command.insert(command.end() - 2, profile->clockArgs.begin(), profile->clockArgs.end());
   std::string shown;
   for (const std::string& a : command) shown += " " + a;

@@ -91,8 +91,8 @@ class HandMaster {
 // One step of a hand-written sequence.
 struct Op {
   enum Kind { Start, Stop, Send, Receive, Glitch } kind;
-  uint8_t value = 0;    // Send: the byte; Receive: the byte expected
-  bool ack = true;      // Send: acknowledged; Receive: the master acknowledges
+  uint8_t value = 0;  // Send: the byte; Receive: the byte expected
+  bool ack = true;    // Send: acknowledged; Receive: the master acknowledges
 };
 
 struct SequenceCase {
@@ -101,7 +101,9 @@ struct SequenceCase {
   std::string deviceLog;  // what the device behind the slave was told
 };
 
-void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SequenceCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class I2cSlaveSequenceTest : public ::testing::TestWithParam<SequenceCase> {};
 
@@ -115,10 +117,18 @@ TEST_P(I2cSlaveSequenceTest, DecodesTheLines) {
     const Op& op = c.ops[i];
     SCOPED_TRACE(testing::Message() << "step " << i);
     switch (op.kind) {
-      case Op::Start: master.Start(); break;
-      case Op::Stop: master.Stop(); break;
-      case Op::Send: EXPECT_EQ(master.Send(op.value), op.ack); break;
-      case Op::Receive: EXPECT_EQ(master.Receive(op.ack), op.value); break;
+      case Op::Start:
+        master.Start();
+        break;
+      case Op::Stop:
+        master.Stop();
+        break;
+      case Op::Send:
+        EXPECT_EQ(master.Send(op.value), op.ack);
+        break;
+      case Op::Receive:
+        EXPECT_EQ(master.Receive(op.ack), op.value);
+        break;
       case Op::Glitch:
         // SCL high, SDA falls and rises again: a START and a STOP.
         master.Sda(true);
@@ -136,31 +146,52 @@ TEST_P(I2cSlaveSequenceTest, DecodesTheLines) {
 INSTANTIATE_TEST_SUITE_P(
     Sequences, I2cSlaveSequenceTest,
     ::testing::Values(
-        SequenceCase{"WriteByteData",
-                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
-                     "W w16 w60 P "},
+        SequenceCase{
+            "WriteByteData",
+            {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
+            "W w16 w60 P "},
         SequenceCase{"ReadWithRepeatedStart",
-                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x07}, {Op::Start},
-                      {Op::Send, 0xA5}, {Op::Receive, 0xA5, false}, {Op::Stop}},
+                     {{Op::Start},
+                      {Op::Send, 0xA4},
+                      {Op::Send, 0x07},
+                      {Op::Start},
+                      {Op::Send, 0xA5},
+                      {Op::Receive, 0xA5, false},
+                      {Op::Stop}},
                      "W w7 R r165 P "},
         SequenceCase{"MasterAcknowledgeAsksForTheNextByte",
-                     {{Op::Start}, {Op::Send, 0xA5}, {Op::Receive, 0xA5, true},
-                      {Op::Receive, 0xA6, false}, {Op::Stop}},
+                     {{Op::Start},
+                      {Op::Send, 0xA5},
+                      {Op::Receive, 0xA5, true},
+                      {Op::Receive, 0xA6, false},
+                      {Op::Stop}},
                      "R r165 r166 P "},
         SequenceCase{"OtherAddressIsNotAcknowledged",
                      {{Op::Start}, {Op::Send, 0xA6, false}, {Op::Send, 0x00, false}, {Op::Stop}},
                      ""},
-        SequenceCase{"GeneralCallAddressIsNotOurs",
-                     {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
+        SequenceCase{
+            "GeneralCallAddressIsNotOurs", {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
         SequenceCase{"GlitchInADataByteEndsTheTransfer",
-                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Glitch}, {Op::Send, 0x55, false},
-                      {Op::Start}, {Op::Send, 0xA5}, {Op::Receive, 0xA5, false}, {Op::Stop}},
+                     {{Op::Start},
+                      {Op::Send, 0xA4},
+                      {Op::Glitch},
+                      {Op::Send, 0x55, false},
+                      {Op::Start},
+                      {Op::Send, 0xA5},
+                      {Op::Receive, 0xA5, false},
+                      {Op::Stop}},
                      "W P R r165 P "},
         SequenceCase{"GlitchWhileIdleAddressesNoOne",
-                     {{Op::Glitch}, {Op::Send, 0xA4, false}, {Op::Stop}}, ""},
+                     {{Op::Glitch}, {Op::Send, 0xA4, false}, {Op::Stop}},
+                     ""},
         SequenceCase{"RepeatedStartWithoutStopKeepsTheTransfer",
-                     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x01}, {Op::Start},
-                      {Op::Send, 0xA4}, {Op::Send, 0x02}, {Op::Stop}},
+                     {{Op::Start},
+                      {Op::Send, 0xA4},
+                      {Op::Send, 0x01},
+                      {Op::Start},
+                      {Op::Send, 0xA4},
+                      {Op::Send, 0x02},
+                      {Op::Stop}},
                      "W w1 W w2 P "}),
     [](const auto& info) { return std::string(info.param.name); });
 

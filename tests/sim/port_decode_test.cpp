@@ -20,7 +20,7 @@ struct HostDecodeCase {
   uint8_t device, function;
   uint8_t clearOffset;  // configuration byte whose bits are cleared; 0: none
   uint8_t clearBits;
-  uint16_t port;        // a register that reads back what is written
+  uint16_t port;  // a register that reads back what is written
   bool answers;
 };
 
@@ -33,7 +33,8 @@ TEST_P(HostDecodeTest, AnswersAtItsBaseOnlyWhileEnabled) {
   sim::PciFunction* f = machine.FindPciFunction(0, c.device, c.function);
   ASSERT_NE(f, nullptr);
   if (c.clearOffset != 0) {
-    const uint8_t old = static_cast<uint8_t>(f->Dword(c.clearOffset & 0xFC) >> (8 * (c.clearOffset & 3)));
+    const uint8_t old =
+        static_cast<uint8_t>(f->Dword(c.clearOffset & 0xFC) >> (8 * (c.clearOffset & 3)));
     f->SetByte(c.clearOffset, static_cast<uint8_t>(old & ~c.clearBits));
   }
   machine.Out8(c.port, 0x5A);

@@ -108,7 +108,9 @@ TEST(MemoryIsDdr4, OnlyWhenEveryPopulatedDeviceThatStatesATypeSaysDdr4) {
       {"DDR4 of unknown size", Typed(0xFFFF, 0x1A), 0},
       {"no memory devices", Modules({7, 7}), 0},
   };
-  const auto ddr4 = [](const SmbiosTableRef& table) -> uint8_t { return MemoryIsDdr4InTable(table) ? 1 : 0; };
+  const auto ddr4 = [](const SmbiosTableRef& table) -> uint8_t {
+    return MemoryIsDdr4InTable(table) ? 1 : 0;
+  };
   for (const CountCase& c : cases) {
     EXPECT_EQ(Count(ddr4, c.fill), c.expected) << c.name;
   }

@@ -51,8 +51,8 @@ std::vector<uint8_t> StatedLength(std::vector<uint8_t> ep, uint8_t stated) {
 struct ScanCase {
   const char* name;
   std::vector<Anchor> anchors;
-  std::vector<uint32_t> failMaps;  // addresses whose mapping fails
-  int found;                       // the anchor whose table is returned; -1 none
+  std::vector<uint32_t> failMaps;                // addresses whose mapping fails
+  int found;                                     // the anchor whose table is returned; -1 none
   uint32_t code, detailCount, detail0, detail1;  // and a word past the count is 0
 };
 
@@ -72,88 +72,201 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
   const ScanCase cases[] = {
       {"anchor on the first boundary", {{0xF0000}}, {}, 0, 0, 0, 0, 0},
       {"anchor on the last boundary", {{0xFFFF0}}, {}, 0, 0, 0, 0, 0},
-      {"the first of two usable tables", {{0xF4000}, {0xF8000, kTableAddress + 0x1000}}, {}, 0, 0, 0, 0, 0},
-      {"a table of the largest length", {{0xF0100, kTableAddress, -1, 0, 0, 32768}}, {}, 0, 0, 0, 0, 0},
-      {"bios area cannot be mapped", {{0xF0000}}, {0xF0000}, -1, OpError::SmbiosScanMap, 2, 0xF0000, 0x10000},
+      {"the first of two usable tables",
+       {{0xF4000}, {0xF8000, kTableAddress + 0x1000}},
+       {},
+       0,
+       0,
+       0,
+       0,
+       0},
+      {"a table of the largest length",
+       {{0xF0100, kTableAddress, -1, 0, 0, 32768}},
+       {},
+       0,
+       0,
+       0,
+       0,
+       0},
+      {"bios area cannot be mapped",
+       {{0xF0000}},
+       {0xF0000},
+       -1,
+       OpError::SmbiosScanMap,
+       2,
+       0xF0000,
+       0x10000},
       {"no anchor", {}, {}, -1, OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"anchors off the 16-byte grid", {{0xF0001}, {0xF1004}, {0xF2008}, {0xFFFF8}}, {}, -1,
-       OpError::SmbiosNoEntryPoint, 0, 0, 0},
+      {"anchors off the 16-byte grid",
+       {{0xF0001}, {0xF1004}, {0xF2008}, {0xFFFF8}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
       // A failed copy does not end the scan; 36 then replaces it, and with a
       // count of 0 no detail word of the copy's failure is left behind.
-      {"table cannot be mapped", {{0xF0020}}, {kTableAddress}, -1, OpError::SmbiosNoEntryPoint, 0, 0, 0},
+      {"table cannot be mapped",
+       {{0xF0020}},
+       {kTableAddress},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
       {"length 0", {{0xF0020, kTableAddress, 0}}, {}, -1, OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"length 32769", {{0xF0020, kTableAddress, 32769}}, {}, -1, OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"entry point checksum wrong", {{0xF0020, kTableAddress, -1, 0x06}}, {}, -1, OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"intermediate checksum wrong", {{0xF0020, kTableAddress, -1, 0x15, 0x06}}, {}, -1,
-       OpError::SmbiosNoEntryPoint, 0, 0, 0},
+      {"length 32769",
+       {{0xF0020, kTableAddress, 32769}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
+      {"entry point checksum wrong",
+       {{0xF0020, kTableAddress, -1, 0x06}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
+      {"intermediate checksum wrong",
+       {{0xF0020, kTableAddress, -1, 0x15, 0x06}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
       // Byte 5 says how many bytes the sum covers, from 0x1E to 0x20.
       {"entry point of 30 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x1E}}, {}, 0, 0, 0, 0, 0},
       {"entry point of 32 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x20}}, {}, 0, 0, 0, 0, 0},
-      {"entry point of 32 bytes at the last position", {{0xFFFF0, kTableAddress, -1, 0, 0, 0, 0x20}}, {}, 0,
-       0, 0, 0, 0},
-      {"entry point of 29 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x1D}}, {}, -1,
-       OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"entry point of 33 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x21}}, {}, -1,
-       OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"entry point of 255 bytes", {{0xF0020, kTableAddress, -1, 0, 0, 0, 0xFF}}, {}, -1,
-       OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"no _DMI_ anchor, sums right", {{0xF0020, kTableAddress, -1, 0x10, 0x11}}, {}, -1,
-       OpError::SmbiosNoEntryPoint, 0, 0, 0},
-      {"entry point at the last position cannot be mapped", {{0xFFFF0}}, {0xFFFF0}, -1,
-       OpError::SmbiosNoEntryPoint, 0, 0, 0},
+      {"entry point of 32 bytes at the last position",
+       {{0xFFFF0, kTableAddress, -1, 0, 0, 0, 0x20}},
+       {},
+       0,
+       0,
+       0,
+       0,
+       0},
+      {"entry point of 29 bytes",
+       {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x1D}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
+      {"entry point of 33 bytes",
+       {{0xF0020, kTableAddress, -1, 0, 0, 0, 0x21}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
+      {"entry point of 255 bytes",
+       {{0xF0020, kTableAddress, -1, 0, 0, 0, 0xFF}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
+      {"no _DMI_ anchor, sums right",
+       {{0xF0020, kTableAddress, -1, 0x10, 0x11}},
+       {},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
+      {"entry point at the last position cannot be mapped",
+       {{0xFFFF0}},
+       {0xFFFF0},
+       -1,
+       OpError::SmbiosNoEntryPoint,
+       0,
+       0,
+       0},
       // A failed first anchor is skipped, and its code stays although the
       // second anchor's table is returned.
-      {"first table cannot be mapped", {{0xF0020}, good}, {kTableAddress}, 1, OpError::SmbiosTableMap, 2,
-       kTableAddress, n},
-      {"first length 0", {{0xF0020, kTableAddress, 0}, good}, {}, 1, OpError::SmbiosTableLength, 1, 0, 0},
-      {"first length 32769", {{0xF0020, kTableAddress, 32769}, good}, {}, 1, OpError::SmbiosTableLength, 1,
-       32769, 0},
+      {"first table cannot be mapped",
+       {{0xF0020}, good},
+       {kTableAddress},
+       1,
+       OpError::SmbiosTableMap,
+       2,
+       kTableAddress,
+       n},
+      {"first length 0",
+       {{0xF0020, kTableAddress, 0}, good},
+       {},
+       1,
+       OpError::SmbiosTableLength,
+       1,
+       0,
+       0},
+      {"first length 32769",
+       {{0xF0020, kTableAddress, 32769}, good},
+       {},
+       1,
+       OpError::SmbiosTableLength,
+       1,
+       32769,
+       0},
   };
   for (const bool lookedFirst : {false, true})
-  for (const ScanCase& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + (lookedFirst ? ", after a look" : ""));
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    ResetSmbiosCache();
-    sim::AddBiosArea(machine);
-    std::vector<std::vector<uint8_t>> tables;
-    for (size_t i = 0; i < c.anchors.size(); ++i) {
-      const Anchor& a = c.anchors[i];
-      tables.push_back(TableOf(i, a));
-      std::vector<uint8_t> ep = StatedLength(sim::EncodeEntryPoint(
-          a.table, static_cast<uint16_t>(a.announced < 0 ? tables[i].size() : a.announced), 4), a.stated);
-      if (a.raise != 0) ++ep[a.raise];
-      if (a.lower != 0) --ep[a.lower];
-      sim::PlaceBytes(machine, a.at, ep);
-      sim::PlaceBytes(machine, a.table, tables[i]);
-    }
-    for (uint32_t address : c.failMaps) machine.FailMapAt(address);
-
-    uint16_t length = 0x5555;
-    if (lookedFirst) {
-      EXPECT_EQ(GetSmbiosTable(nullptr, &length) == nullptr, c.found < 0);
-      length = 0x5555;
-    }
-    OpStatus status = Fresh();
-    const uint8_t* table = GetSmbiosTable(&status, &length);
-    if (c.found < 0) {
-      EXPECT_EQ(table, nullptr);
-      EXPECT_EQ(length, lookedFirst ? 0 : 0x5555) << "written on every call after the first";
-    } else {
-      ASSERT_NE(table, nullptr);
-      EXPECT_EQ(std::vector<uint8_t>(table, table + length), tables[c.found]);
-      const auto maps = machine.MapRequests();
-      for (size_t later = c.found + 1; later < c.anchors.size(); ++later) {
-        EXPECT_EQ(std::count(maps.begin(), maps.end(), c.anchors[later].table), 0) << "the scan stops at the first table";
+    for (const ScanCase& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (lookedFirst ? ", after a look" : ""));
+      sim::Machine machine;
+      sim::AttachScope attach(machine);
+      ResetSmbiosCache();
+      sim::AddBiosArea(machine);
+      std::vector<std::vector<uint8_t>> tables;
+      for (size_t i = 0; i < c.anchors.size(); ++i) {
+        const Anchor& a = c.anchors[i];
+        tables.push_back(TableOf(i, a));
+        std::vector<uint8_t> ep = StatedLength(
+            sim::EncodeEntryPoint(
+                a.table, static_cast<uint16_t>(a.announced < 0 ? tables[i].size() : a.announced),
+                4),
+            a.stated);
+        if (a.raise != 0) ++ep[a.raise];
+        if (a.lower != 0) --ep[a.lower];
+        sim::PlaceBytes(machine, a.at, ep);
+        sim::PlaceBytes(machine, a.table, tables[i]);
       }
+      for (uint32_t address : c.failMaps) machine.FailMapAt(address);
+
+      uint16_t length = 0x5555;
+      if (lookedFirst) {
+        EXPECT_EQ(GetSmbiosTable(nullptr, &length) == nullptr, c.found < 0);
+        length = 0x5555;
+      }
+      OpStatus status = Fresh();
+      const uint8_t* table = GetSmbiosTable(&status, &length);
+      if (c.found < 0) {
+        EXPECT_EQ(table, nullptr);
+        EXPECT_EQ(length, lookedFirst ? 0 : 0x5555) << "written on every call after the first";
+      } else {
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(table, table + length), tables[c.found]);
+        const auto maps = machine.MapRequests();
+        for (size_t later = c.found + 1; later < c.anchors.size(); ++later) {
+          EXPECT_EQ(std::count(maps.begin(), maps.end(), c.anchors[later].table), 0)
+              << "the scan stops at the first table";
+        }
+      }
+      EXPECT_EQ(status.Code, c.code);
+      EXPECT_EQ(status.DetailCount, c.detailCount);
+      EXPECT_EQ(status.Detail[0], c.detail0);
+      EXPECT_EQ(status.Detail[1], c.detail1);
+      EXPECT_EQ(status.HwCode, 0u);
+      EXPECT_EQ(machine.OpenMappings(), 0u);
     }
-    EXPECT_EQ(status.Code, c.code);
-    EXPECT_EQ(status.DetailCount, c.detailCount);
-    EXPECT_EQ(status.Detail[0], c.detail0);
-    EXPECT_EQ(status.Detail[1], c.detail1);
-    EXPECT_EQ(status.HwCode, 0u);
-    EXPECT_EQ(machine.OpenMappings(), 0u);
-  }
 }
 
 }  // namespace

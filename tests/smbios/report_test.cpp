@@ -13,8 +13,16 @@ using smbiostest::ExactTable;
 using smbiostest::ReportField;
 using smbiostest::SmbiosTest;
 
-enum Field { SysMaker, SysProduct, SysVersion, SysSerial, BoardMaker, BoardProduct, BoardVersion,
-             BoardSerial };
+enum Field {
+  SysMaker,
+  SysProduct,
+  SysVersion,
+  SysSerial,
+  BoardMaker,
+  BoardProduct,
+  BoardVersion,
+  BoardSerial
+};
 
 using Report = std::array<uint8_t, 1024>;
 
@@ -43,17 +51,27 @@ TEST(SystemInfoReport, FieldsComeFromTheirStringNumbers) {
     std::array<std::string, 8> fields;
   } cases[] = {
       // String number 0, and one past the three strings, give the empty string.
-      {"string numbers", B().Add(1, Indexes(2, 1, 0, 5), {"product", "maker", "three"})
-                             .Add(2, Indexes(1, 1, 3, 2), {"board", "serial", "rev"}).EndOfTable().Build(),
+      {"string numbers",
+       B().Add(1, Indexes(2, 1, 0, 5), {"product", "maker", "three"})
+           .Add(2, Indexes(1, 1, 3, 2), {"board", "serial", "rev"})
+           .EndOfTable()
+           .Build(),
        {"maker", "product", "", "", "board", "board", "rev", "serial"}},
-      {"cut to 127 characters", B().SystemInformation(longText, "", "", "").Build(), {longText.substr(0, 127)}},
+      {"cut to 127 characters",
+       B().SystemInformation(longText, "", "", "").Build(),
+       {longText.substr(0, 127)}},
       {"a later structure writes only the fields it has strings for",
-       B().SystemInformation("First Maker", "A Long Product Name", "1", "").SystemInformation("", "Short", "", "Serial").Build(),
+       B().SystemInformation("First Maker", "A Long Product Name", "1", "")
+           .SystemInformation("", "Short", "", "Serial")
+           .Build(),
        {"First Maker", "Short", "1", "Serial"}},
       // String 1 of an empty set is the empty string; string 2 does not exist.
-      {"empty string set", B().BaseboardInformation("X", "Board", "", "").Add(2, Indexes(1, 2, 0, 0), {}).Build(),
+      {"empty string set",
+       B().BaseboardInformation("X", "Board", "", "").Add(2, Indexes(1, 2, 0, 0), {}).Build(),
        {"", "", "", "", "", "Board"}},
-      {"only the first 64 strings", B().Add(1, Indexes(64, 65, 1, 70), seventy).Build(), {"s64", "", "s1", ""}},
+      {"only the first 64 strings",
+       B().Add(1, Indexes(64, 65, 1, 70), seventy).Build(),
+       {"s64", "", "s1", ""}},
       {"bytes as stored", B().SystemInformation(raw, "", "", "").Build(), {raw}},
   };
   for (const auto& c : cases) {
@@ -61,7 +79,8 @@ TEST(SystemInfoReport, FieldsComeFromTheirStringNumbers) {
     for (int f = SysMaker; f <= BoardSerial; ++f) {
       EXPECT_EQ(ReportField(r.data(), f), c.fields[f]) << c.name << ", field " << f;
     }
-    if (c.fields[1] == "Short") {  // behind the shorter text's terminator the longer text's bytes remain
+    if (c.fields[1] ==
+        "Short") {  // behind the shorter text's terminator the longer text's bytes remain
       EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r[128 + 6])), " Product Name");
     }
   }

@@ -33,7 +33,8 @@ class SmbiosTest : public testsupport::SimTest {
 class ExactTable {
  public:
   explicit ExactTable(const std::vector<uint8_t>& bytes, uint32_t structureCount = 0xFFFF)
-      : bytes_(new uint8_t[bytes.size()]), length_(static_cast<uint16_t>(bytes.size())),
+      : bytes_(new uint8_t[bytes.size()]),
+        length_(static_cast<uint16_t>(bytes.size())),
         count_(structureCount) {
     std::memcpy(bytes_.get(), bytes.data(), bytes.size());
   }

@@ -90,17 +90,25 @@ TEST(StructureWalk, BrokenEndsAreWalkedWithinTheTable) {
   device.pop_back();  // and the string's terminator
   const BrokenCase cases[] = {
       {"device whose string set runs to the end", device, {16, 17}, 1, 1},
-      {"device cut before its size field", {17, 0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {16, 17}, 1,
+      {"device cut before its size field",
+       {17, 0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       {16, 17},
+       1,
        0},
       {"device claiming a formatted area shorter than its size field",
-       {17, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0}, {16, 17}, 1, 0},
+       {17, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0},
+       {16, 17},
+       1,
+       0},
       {"half a header", {17, 0x1B}, {16}, 0, 0},
       {"header shorter than a header", {17, 2, 0, 0, 0, 0}, {16}, 0, 0},
       {"type 5 with zero formatted length", {5, 0, 0, 0, 0, 0}, {16}, 0, 0},
-      {"controller cut before its slot count", {5, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {16, 5}, 0,
-       0},
-      {"module whose installed size is the last byte", {6, 0x0C, 0, 0, 0, 0, 0, 0, 0, 7}, {16, 6},
-       1, 1},
+      {"controller cut before its slot count", {5, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {16, 5}, 0, 0},
+      {"module whose installed size is the last byte",
+       {6, 0x0C, 0, 0, 0, 0, 0, 0, 0, 7},
+       {16, 6},
+       1,
+       1},
   };
   for (const BrokenCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,7 +124,8 @@ TEST(StructureWalk, BrokenEndsAreWalkedWithinTheTable) {
 }
 
 TEST(StructureWalk, AStringNotTerminatedInsideTheTableIsNotUsed) {
-  std::vector<uint8_t> bytes = sim::SmbiosBuilder().SystemInformation("M", "P", "", "").Build().bytes;
+  std::vector<uint8_t> bytes =
+      sim::SmbiosBuilder().SystemInformation("M", "P", "", "").Build().bytes;
   // A second system structure whose last string runs to the end of the table.
   const std::vector<uint8_t> cut = {1, 8, 0, 0, 1, 2, 0, 0, 'N', 'e', 'w', 0, 'c', 'u', 't'};
   bytes.insert(bytes.end(), cut.begin(), cut.end());

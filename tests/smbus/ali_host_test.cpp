@@ -39,7 +39,8 @@ TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
        .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
        .status = [this] { return models_.Host<sim::AliSmbusHost>()->StatusRegister(); },
        .idleStatus = 0x04,  // idle
-       .raiseStatus = [this](uint8_t bits) { models_.Host<sim::AliSmbusHost>()->RaiseStatus(bits); }});
+       .raiseStatus =
+           [this](uint8_t bits) { models_.Host<sim::AliSmbusHost>()->RaiseStatus(bits); }});
 }
 
 struct SegmentCase {
@@ -52,10 +53,8 @@ struct SegmentCase {
 TEST_F(AliHostTest, SegmentBitsOfDwordB8AndNothingElse) {
   Boot("ali1535");
   const SegmentCase cases[] = {
-      {1, 0x000000A5, 0x000000C5, 0x00000085},
-      {1, 0xFFFFFFFF, 0xFFFFFFDF, 0xFFFFFF9F},
-      {1, 0x00000000, 0x00000040, 0x00000000},
-      {0, 0x000000A5, 0x000000A5, 0x000000A5},
+      {1, 0x000000A5, 0x000000C5, 0x00000085}, {1, 0xFFFFFFFF, 0xFFFFFFDF, 0xFFFFFF9F},
+      {1, 0x00000000, 0x00000040, 0x00000000}, {0, 0x000000A5, 0x000000A5, 0x000000A5},
       {2, 0x000000A5, 0x000000A5, 0x000000A5},
   };
   for (const SegmentCase& c : cases) {

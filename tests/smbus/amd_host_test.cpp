@@ -35,10 +35,10 @@ struct AmdFaultCase {
   const char* board;
   uint8_t slot;
   std::function<void(AmdSmbusHost&)> arrange;
-  uint32_t hwDetail;   // the status the failed word read reports
-  bool started;        // whether the host ran a cycle for it
-  uint64_t ms;         // virtual time the failed transfer takes (a word read's
-                       // bit times, 4.8 ms, are polled out to 5 ms)
+  uint32_t hwDetail;  // the status the failed word read reports
+  bool started;       // whether the host ran a cycle for it
+  uint64_t ms;        // virtual time the failed transfer takes (a word read's
+                      // bit times, 4.8 ms, are polled out to 5 ms)
 };
 
 TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
@@ -95,9 +95,9 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
 }
 
 struct ControlCase {
-  uint16_t before;    // global control as the firmware left it
-  bool word;          // a word read, else a byte read
-  uint16_t written;   // what the start writes
+  uint16_t before;   // global control as the firmware left it
+  bool word;         // a word read, else a byte read
+  uint16_t written;  // what the start writes
 };
 
 TEST_F(AmdHostTest, StartRewritesOnlyTheProtocolFieldOfGlobalControl) {
@@ -115,9 +115,8 @@ TEST_F(AmdHostTest, StartRewritesOnlyTheProtocolFieldOfGlobalControl) {
     machine_.SetTracing(true);
     OpStatus status = Fresh();
     uint16_t data = 0;
-    const int32_t result = SmbusTransfer(controller_, &status, c.word ? SmbusOp::ReadWord
-                                                                      : SmbusOp::ReadByte,
-                                         0x50, 10, &data);
+    const int32_t result = SmbusTransfer(
+        controller_, &status, c.word ? SmbusOp::ReadWord : SmbusOp::ReadByte, 0x50, 10, &data);
     machine_.SetTracing(false);
     EXPECT_EQ(result, 0);
     const auto& image = Image(0, 0);
@@ -138,7 +137,8 @@ TEST_F(AmdHostTest, EveryWriteLeavesTheFillerInHostData) {
   Boot("amd756");
   // Slot 0 accepts writes, slot 2 is protected (acknowledges and keeps its
   // byte), slot 1 is empty.
-  for (const WriteCase c : {WriteCase{0, 0, true}, WriteCase{2, 0, false}, WriteCase{1, -1, false}}) {
+  for (const WriteCase c :
+       {WriteCase{0, 0, true}, WriteCase{2, 0, false}, WriteCase{1, -1, false}}) {
     SCOPED_TRACE(int(c.slot));
     const uint8_t before = c.slot == 1 ? 0 : Image(0, c.slot)[74];
     const uint8_t value = static_cast<uint8_t>(before ^ 0x5A);
@@ -173,7 +173,9 @@ TEST_F(AmdHostTest, EveryWriteLeavesTheFillerInHostData) {
 TEST_F(AmdHostTest, HostRunsByteAndWordCyclesAndFailsUnknownProtocols) {
   UseBoard("amd756");
   for (const auto& [control, status] : {std::pair<uint16_t, uint16_t>{0x000A, 0x0010},
-                                        {0x000B, 0x0010}, {0x000E, 0x0004}, {0x000F, 0x0004}}) {
+                                        {0x000B, 0x0010},
+                                        {0x000E, 0x0004},
+                                        {0x000F, 0x0004}}) {
     SCOPED_TRACE(control);
     machine_.Out16(kBlock + 4, 0xA1);  // slot 0, read
     machine_.Out16(kBlock + 2, control);

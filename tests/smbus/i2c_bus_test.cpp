@@ -37,14 +37,18 @@ struct PinBoard {
 
 const PinBoard kPinBoards[] = {{"sis96x", 0, 0, 1, 12, 30}, {"via586b", 1, 1, 5, 11, 0}};
 
-void PrintTo(const PinBoard& b, std::ostream* os) { *os << b.board; }
+void PrintTo(const PinBoard& b, std::ostream* os) {
+  *os << b.board;
+}
 
 // A clock edge that follows a change of SDA with no delay between.
 struct Pacing : sim::LineListener {
   explicit Pacing(const sim::Machine& m) : machine(m) {}
   void LineChanged(Line line, bool, bool, bool) override {
-    if (line == Line::Sda) sdaAt = machine.DelayCalls();
-    else if (sdaAt == machine.DelayCalls()) ++unpaced;
+    if (line == Line::Sda)
+      sdaAt = machine.DelayCalls();
+    else if (sdaAt == machine.DelayCalls())
+      ++unpaced;
   }
   const sim::Machine& machine;
   uint64_t sdaAt = ~0ull, unpaced = 0;
@@ -102,7 +106,8 @@ TEST_P(I2cBusTest, BlocksReadAsTheModulesHoldThem) {
   };
   for (uint8_t slot = 0; slot < 8; ++slot) {
     if (models_.eeproms[0][slot] == nullptr) continue;
-    for (const Block b : {Block{0, 256}, Block{0xFF, 2}, Block{0xFE, 4}, Block{7, 3}, Block{0x80, 1}}) {
+    for (const Block b :
+         {Block{0, 256}, Block{0xFF, 2}, Block{0xFE, 4}, Block{7, 3}, Block{0x80, 1}}) {
       SCOPED_TRACE(testing::Message() << "slot " << int(slot) << " offset " << int(b.offset));
       std::vector<uint8_t> data(b.count + 1, 0xEE);
       OpStatus status = Fresh();
@@ -219,8 +224,8 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
     OpStatus status = Fresh();
     const uint64_t t0 = machine.NowMs();
     uint16_t data = value;
-    EXPECT_EQ(SmbusTransfer(controller, &status, SmbusOp::WriteByte, static_cast<uint8_t>(0x50 + slot),
-                            0x50, &data),
+    EXPECT_EQ(SmbusTransfer(controller, &status, SmbusOp::WriteByte,
+                            static_cast<uint8_t>(0x50 + slot), 0x50, &data),
               c.result);
     EXPECT_EQ(machine.NowMs() - t0, c.waitedMs);
     EXPECT_EQ(eeprom.Bytes()[0x50], value) << "the write itself went through";
@@ -388,17 +393,18 @@ const PinOp kPinOps[] = {
 
 TEST_P(I2cBusTest, EveryPinOperationChangesOnlyItsOwnBits) {
   const std::vector<PinRegister> registers =
-      GetParam().variant == 0
-          ? std::vector<PinRegister>{{0x2A, 0x0020}, {0x5E, 0x0F00}}
-          : std::vector<PinRegister>{{0x40, 0x06}, {0x42, 0x06}, {0x44, 0x06}};
+      GetParam().variant == 0 ? std::vector<PinRegister>{{0x2A, 0x0020}, {0x5E, 0x0F00}}
+                              : std::vector<PinRegister>{{0x40, 0x06}, {0x42, 0x06}, {0x44, 0x06}};
   for (const PinOp& op : kPinOps) {
     SCOPED_TRACE(op.what);
     std::vector<uint16_t> before;
-    for (const PinRegister& r : registers) before.push_back(RegisterNow(models_, GetParam().variant, r.offset));
+    for (const PinRegister& r : registers)
+      before.push_back(RegisterNow(models_, GetParam().variant, r.offset));
     op.run(Bus());
     for (size_t i = 0; i < registers.size(); ++i) {
-      EXPECT_EQ(RegisterNow(models_, GetParam().variant, registers[i].offset) & ~registers[i].ownBits,
-                before[i] & ~registers[i].ownBits)
+      EXPECT_EQ(
+          RegisterNow(models_, GetParam().variant, registers[i].offset) & ~registers[i].ownBits,
+          before[i] & ~registers[i].ownBits)
           << std::hex << registers[i].offset;
     }
     EXPECT_EQ(models_.wires->Level(Line::Scl), op.scl);
@@ -408,7 +414,8 @@ TEST_P(I2cBusTest, EveryPinOperationChangesOnlyItsOwnBits) {
   // leaves them inputs, both latches 0, where it has a direction (variant 1).
   Bus()->Close(Bus());
   if (GetParam().variant == 0) {
-    EXPECT_EQ(RegisterNow(models_, GetParam().variant, 0x2A), 0x0C41 & ~0x0020) << "as the firmware left it";
+    EXPECT_EQ(RegisterNow(models_, GetParam().variant, 0x2A), 0x0C41 & ~0x0020)
+        << "as the firmware left it";
   } else {
     EXPECT_EQ(RegisterNow(models_, GetParam().variant, 0x40), 0x81 & ~0x06);
     EXPECT_EQ(RegisterNow(models_, GetParam().variant, 0x42) & 0x06, 0);
@@ -423,20 +430,26 @@ TEST(Sis96xPinWidths, OnlyAWordAtItsOffsetReachesThePins) {
     const char* what;
     bool word;
     uint16_t offset;
-    uint16_t read;   // what a read there returns
-    bool released;   // both lines still high after writing 0 there
+    uint16_t read;  // what a read there returns
+    bool released;  // both lines still high after writing 0 there
   };
   const Case cases[] = {
-      {"byte, pins high", false, 0x5F, 0xFF, true}, {"byte, pins low", false, 0x5E, 0xFF, true},
-      {"byte, enable", false, 0x2A, 0xFF, true},    {"word across", true, 0x5D, 0xFFFF, true},
-      {"word across the top", true, 0x5F, 0xFFFF, true}, {"the word", true, 0x5E, 0x0F00, false},
+      {"byte, pins high", false, 0x5F, 0xFF, true},
+      {"byte, pins low", false, 0x5E, 0xFF, true},
+      {"byte, enable", false, 0x2A, 0xFF, true},
+      {"word across", true, 0x5D, 0xFFFF, true},
+      {"word across the top", true, 0x5F, 0xFFFF, true},
+      {"the word", true, 0x5E, 0x0F00, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim::TwoWireBus wires;
     sim::Sis96xGpio gpio(wires, 0x0020, 0x0300);  // pins enabled, both released
     EXPECT_EQ(c.word ? gpio.Read16(c.offset) : gpio.Read8(c.offset), c.read);
-    if (c.word) gpio.Write16(c.offset, 0); else gpio.Write8(c.offset, 0);
+    if (c.word)
+      gpio.Write16(c.offset, 0);
+    else
+      gpio.Write8(c.offset, 0);
     EXPECT_EQ(wires.Level(Line::Scl) && wires.Level(Line::Sda), c.released);
   }
 }

@@ -33,9 +33,9 @@ struct StuckCase {
 };
 
 TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
-  for (const StuckCase c : {StuckCase{"ich5", 0x00}, StuckCase{"ich5", 0x04},
-                            StuckCase{"piix4", 0x00}, StuckCase{"piix4", 0x10},
-                            StuckCase{"pch6", 0x00}}) {
+  for (const StuckCase c :
+       {StuckCase{"ich5", 0x00}, StuckCase{"ich5", 0x04}, StuckCase{"piix4", 0x00},
+        StuckCase{"piix4", 0x10}, StuckCase{"pch6", 0x00}}) {
     SCOPED_TRACE(testing::Message() << c.board << " error bits " << int(c.errorBits));
     sim::Machine machine;
     sim::AttachScope attach(machine);
@@ -61,7 +61,8 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
     uint16_t byte = 0x11;
     EXPECT_EQ(SmbusTransfer(controller, &write, SmbusOp::WriteByte, 0x50, 74, &byte), -1);
     EXPECT_EQ(write.HwCode, OpError::WriteByteFailed);
-    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->Transactions(), transactions) << "a busy host starts nothing";
+    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->Transactions(), transactions)
+        << "a busy host starts nothing";
     EXPECT_EQ(models.eeproms[0][0]->CommittedWrites(), 0u);
 
     // Once the host recovers, so does the bus.
@@ -106,11 +107,11 @@ TEST_F(IntelHostTest, TheHostRefusesWhatItsConfigurationForbids) {
     uint8_t status;       // after the transfer, the semaphore aside
     uint8_t readsBackAs;  // byte 0x40 after the write
   } cases[] = {
-      {"pch8-spdwd", 0x01, 0x50 << 1, 0x08, 0x04, 0x11},       // write: refused, bit kept
-      {"pch8-spdwd", 0, (0x50 << 1) | 1, 0x0C, 0x02, 0x11},    // read word: done
-      {"ich9", 0x11, 0x50 << 1, 0x08, 0x04, 0x11},             // write: refused
-      {"ich9", 0x01, 0x50 << 1, 0x08, 0x02, 0x01},             // bit cleared again: written
-      {"ich10", 0, (0x50 << 1) | 1, 0x0C, 0x04, 0x05},         // I2C mode: refused
+      {"pch8-spdwd", 0x01, 0x50 << 1, 0x08, 0x04, 0x11},     // write: refused, bit kept
+      {"pch8-spdwd", 0, (0x50 << 1) | 1, 0x0C, 0x02, 0x11},  // read word: done
+      {"ich9", 0x11, 0x50 << 1, 0x08, 0x04, 0x11},           // write: refused
+      {"ich9", 0x01, 0x50 << 1, 0x08, 0x02, 0x01},           // bit cleared again: written
+      {"ich10", 0, (0x50 << 1) | 1, 0x0C, 0x04, 0x05},       // I2C mode: refused
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.board << " address " << std::hex << int(c.address));
@@ -135,7 +136,8 @@ TEST_F(IntelHostTest, TheHostRefusesWhatItsConfigurationForbids) {
     const bool refused = c.status == IntelSmbusHost::kDeviceError;
     EXPECT_EQ(eeprom.Transfers() - transfers, refused ? 0u : 1u) << "what reached the bus";
     EXPECT_EQ(eeprom.Bytes()[74] != before[74], !refused && c.protocol == 0x08);
-    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->RefusedSpdWrites() + models.Host<sim::IntelSmbusHost>()->RefusedInI2cMode(),
+    EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->RefusedSpdWrites() +
+                  models.Host<sim::IntelSmbusHost>()->RefusedInI2cMode(),
               refused ? 1u : 0u);
   }
 }
@@ -250,8 +252,11 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
   for (const sim::TraceEntry& e : machine_.Trace()) {
     EXPECT_TRUE(e.where != 0x2E && e.where != 0x2F && e.where != 0xE437) << std::hex << e.where;
   }
-  for (const auto& [port, value] : {std::pair<uint16_t, uint8_t>{0x2E, 0x87}, {0x2E, 0x07},
-                                    {0x2F, 0x08}, {0x2E, 0xF1}, {0x2F, 0x18}}) {
+  for (const auto& [port, value] : {std::pair<uint16_t, uint8_t>{0x2E, 0x87},
+                                    {0x2E, 0x07},
+                                    {0x2F, 0x08},
+                                    {0x2E, 0xF1},
+                                    {0x2F, 0x18}}) {
     machine_.Out8(port, value);
   }
   EXPECT_FALSE(models_.superIo->InConfigMode());
@@ -280,7 +285,8 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
     const std::vector<uint32_t> session = {0x2E87, 0x2E87, 0x2E20, 0x2E07, 0x2F08, 0x2EF1, 0x2EF1};
     std::vector<uint32_t> expected;
     for (const uint8_t selector : {0xD5, 0xC5}) {
-      expected.insert(expected.end(), session.begin(), otherKind ? session.begin() + 3 : session.end());
+      expected.insert(expected.end(), session.begin(),
+                      otherKind ? session.begin() + 3 : session.end());
       if (!otherKind) expected.push_back(0x2F00u | selector);
       expected.push_back(0x2EAA);
     }
@@ -303,7 +309,8 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
   EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
   for (const sim::TraceEntry& e : notebook.Trace()) {
     if (e.kind == sim::Access::ConfigRead || e.kind == sim::Access::ConfigWrite) continue;
-    EXPECT_TRUE(e.where >= 0x1040 && e.where < 0x1050) << "outside the host block: " << std::hex << e.where;
+    EXPECT_TRUE(e.where >= 0x1040 && e.where < 0x1050)
+        << "outside the host block: " << std::hex << e.where;
   }
   ReleaseController(controller);
 }

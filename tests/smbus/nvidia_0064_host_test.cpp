@@ -184,7 +184,8 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     sim::Board board = *sim::FindBoard("mcp55");
     if (!c.modules) board.smbus->segment0.clear();
     sim::Build(board, machine);
-    for (const auto& [offset, value] : c.dwords) machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
+    for (const auto& [offset, value] : c.dwords)
+      machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
     machine.SetTracing(true);
     SmbusController controller{};
     EXPECT_EQ(nvidia_mcp::kNvidiaMcpBackend.Acquire(
@@ -192,7 +193,8 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
               c.result);
     for (const TraceEntry& e : machine.Trace()) {
       const bool port = e.kind != Access::ConfigRead && e.kind != Access::ConfigWrite;
-      EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched && e.where < c.untouched + 0x40)
+      EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched &&
+                   e.where < c.untouched + 0x40)
           << "a channel without an I/O base is not touched";
     }
     if (c.result != 0) {

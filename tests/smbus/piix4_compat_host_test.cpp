@@ -77,7 +77,8 @@ TEST_F(Piix4CompatHostTest, TheRevisionPicksTheBaseAndPortRegisters) {
       {piix4_compat::kQuirkFch790B, 0x51, -1, 0, 0, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "quirks " << c.quirks << " rev " << std::hex << int(c.revision));
+    SCOPED_TRACE(testing::Message()
+                 << "quirks " << c.quirks << " rev " << std::hex << int(c.revision));
     sim::Machine machine;
     sim::AttachScope attach(machine);
     auto& f = machine.AddPciFunction(0, 20, 0, 0x1002, 0x4385, c.revision);

@@ -18,8 +18,8 @@ struct ProbeCase {
   int32_t result;
   uint32_t code;
   uint32_t hwCode;
-  int byteDelta;  // what byte 74 holds afterwards, relative to before
-  uint64_t transfers;  // transfers the EEPROM acknowledged
+  int byteDelta;        // what byte 74 holds afterwards, relative to before
+  uint64_t transfers;   // transfers the EEPROM acknowledged
   uint32_t detail = 0;  // the operation half's one detail word, if any
 };
 
@@ -34,18 +34,18 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
        OpError::ProbeNotPlainEeprom, 0, 0, 1, 0x12},
       {"silent after the first read", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(2); }, 5, -2,
        OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 2},
-      {"silent after the changing write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(3); }, 5,
-       -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 3},
+      {"silent after the changing write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(3); }, 5, -2,
+       OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 3},
       // The read-back fails but the write landed: the value goes back anyway.
       {"read-back refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(3, 1); }, 5, -2,
        OpError::ProbeReadBack, OpError::ReadByteFailed, 0, 4},
       {"still in its write cycle at the read-back and the write back", [](sim::SpdEeprom&) {}, 150,
        -2, OpError::ProbeReadBack, OpError::ReadByteFailed, 1, 3},
-      {"silent from the restoring write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(4); }, 5,
-       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 1, 4},
+      {"silent from the restoring write", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(4); }, 5, -3,
+       OpError::ProbeRestore, OpError::WriteByteFailed, 1, 4},
       // The restore is tried once more; the reply still tells the first failure.
-      {"restoring write refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(4, 1); }, 5,
-       -3, OpError::ProbeRestore, OpError::WriteByteFailed, 0, 5},
+      {"restoring write refused once", [](sim::SpdEeprom& e) { e.FailTransfersAfter(4, 1); }, 5, -3,
+       OpError::ProbeRestore, OpError::WriteByteFailed, 0, 5},
       {"read after restoring refused", [](sim::SpdEeprom& e) { e.StopAnsweringAfter(5); }, 5, -4,
        OpError::ProbeReadAfterRestore, OpError::ReadByteFailed, 0, 5},
       {"locks after the first write", [](sim::SpdEeprom& e) { e.LockAfterWrites(1); }, 5, -5,

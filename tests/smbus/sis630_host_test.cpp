@@ -104,8 +104,8 @@ TEST_F(Sis630HostTest, AHostLeftBusyIsKilledOrRefused) {
 // while our transfers run, and both read as firmware left them after.
 TEST_F(Sis630HostTest, FirmwaresControlBitsAreOffForOurTransferAndPutBack) {
   sim::Board board = *sim::FindBoard("sis964");
-  board.smbus->firmware.leftHostControl = Sis630SmbusHost::kClockSelect |
-                                          Sis630SmbusHost::kTimeoutEnable | 0x04;
+  board.smbus->firmware.leftHostControl =
+      Sis630SmbusHost::kClockSelect | Sis630SmbusHost::kTimeoutEnable | 0x04;
   board_ = &board;
   models_ = sim::Build(board, machine_);
   OpStatus status = Fresh();
@@ -132,10 +132,8 @@ TEST_F(Sis630HostTest, ByteProtocolsAnswerOrSayNotAcknowledged) {
   byte = 0;
   EXPECT_EQ(sis630::Transfer(ctx, &s, SmbusOp::ReceiveByte, 0x50, 0, &byte), 0);
   EXPECT_EQ(byte, Image(0, 0)[0x21]);
-  EXPECT_EQ(sis630::Transfer(ctx, &s, SmbusOp::SendByte, 0x36, 0, &byte),
-            kNotAcknowledged);
-  EXPECT_EQ(sis630::Transfer(ctx, &s, SmbusOp::ReceiveByte, 0x36, 0, &byte),
-            kNotAcknowledged);
+  EXPECT_EQ(sis630::Transfer(ctx, &s, SmbusOp::SendByte, 0x36, 0, &byte), kNotAcknowledged);
+  EXPECT_EQ(sis630::Transfer(ctx, &s, SmbusOp::ReceiveByte, 0x36, 0, &byte), kNotAcknowledged);
   Host().Engine().FailNextWith(Sis630SmbusHost::kCollision);
   EXPECT_EQ(sis630::Transfer(ctx, &s, SmbusOp::ReceiveByte, 0x50, 0, &byte), -1);
   EXPECT_EQ(s.HwCode, OpError::ReceiveByteFailed);

@@ -45,10 +45,14 @@ TEST_F(SisHostTest, ATransferClearsTheStatusBeforeItsStartAndSettles) {
     }
   }
   using S = SisSmbusHost;
-  EXPECT_EQ(writes, (std::vector<std::pair<uint32_t, uint32_t>>{
-                        {S::kAddress, 0xA1}, {S::kCommand, 0x02}, {S::kControlLow, 0xE5},
-                        {S::kStatusLow, 0x00}, {S::kStatusHigh, 0x00}, {S::kControlLow, 0xF5},
-                        {S::kStatusLow, 0x40}, {S::kStatusHigh, 0x00}}));
+  EXPECT_EQ(writes, (std::vector<std::pair<uint32_t, uint32_t>>{{S::kAddress, 0xA1},
+                                                                {S::kCommand, 0x02},
+                                                                {S::kControlLow, 0xE5},
+                                                                {S::kStatusLow, 0x00},
+                                                                {S::kStatusHigh, 0x00},
+                                                                {S::kControlLow, 0xF5},
+                                                                {S::kStatusLow, 0x40},
+                                                                {S::kStatusHigh, 0x00}}));
   ASSERT_EQ(testsupport::Transfer(controller_, Op::WriteByte, &status, 0x50), 0);
   EXPECT_EQ(models_.Host<sim::SisSmbusHost>()->Register(SisSmbusHost::kData0), 0xCA);
 }
@@ -81,9 +85,11 @@ TEST_F(SisHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
              }
              return false;
            },
-       .status = [this] { return models_.Host<sim::SisSmbusHost>()->Register(SisSmbusHost::kStatusLow); },
+       .status =
+           [this] { return models_.Host<sim::SisSmbusHost>()->Register(SisSmbusHost::kStatusLow); },
        .idleStatus = 0x00,
-       .raiseStatus = [this](uint8_t bits) { models_.Host<sim::SisSmbusHost>()->RaiseStatus(bits); }});
+       .raiseStatus =
+           [this](uint8_t bits) { models_.Host<sim::SisSmbusHost>()->RaiseStatus(bits); }});
 }
 
 // The pair answers only while I/O space and ACPI are enabled: without them

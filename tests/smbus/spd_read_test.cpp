@@ -61,7 +61,8 @@ TEST_F(SpdReadTest, SlaveThatStopsAnsweringMidBlockGivesTheBytesBeforeIt) {
     uint32_t nextDone = 0;
     std::vector<uint8_t> other = Read(3, 0, 64, next, nextDone);
     EXPECT_EQ(nextDone, 64u);
-    EXPECT_EQ(std::vector<uint8_t>(other.begin(), other.begin() + 64), Expected(Image(0, 3), 0, 64));
+    EXPECT_EQ(std::vector<uint8_t>(other.begin(), other.begin() + 64),
+              Expected(Image(0, 3), 0, 64));
     models_.eeproms[0][2]->StopAnsweringAfter(1000000);
   }
 }

@@ -49,8 +49,10 @@ TEST_F(ViaHostTest, EachTransferPollsTheStatusAndWritesItBackOnce) {
     size_t statusReads;
     uint32_t writtenBack;
   } cases[] = {
-      {"via596a", Op::ReadByte, 4, 7, 0x02},     {"via596a", Op::ReadWord, 5, 8, 0x02},
-      {"via596a", Op::WriteByte, 100, 5, 0x02},  {"ali1533-r0", Op::ReadWord, 5, 9, 0x14},
+      {"via596a", Op::ReadByte, 4, 7, 0x02},
+      {"via596a", Op::ReadWord, 5, 8, 0x02},
+      {"via596a", Op::WriteByte, 100, 5, 0x02},
+      {"ali1533-r0", Op::ReadWord, 5, 9, 0x14},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.board << " op " << int(c.op));
@@ -69,7 +71,10 @@ TEST_F(ViaHostTest, EachTransferPollsTheStatusAndWritesItBackOnce) {
     std::vector<uint32_t> written;
     for (const sim::TraceEntry& e : machine.Trace()) {
       if (e.where != status) continue;
-      if (e.kind == sim::Access::In8) ++reads; else written.push_back(e.value);
+      if (e.kind == sim::Access::In8)
+        ++reads;
+      else
+        written.push_back(e.value);
     }
     EXPECT_EQ(reads, c.statusReads);
     EXPECT_EQ(written, std::vector<uint32_t>{c.writtenBack});

@@ -54,7 +54,8 @@ struct Outcome {
 
 // The prefixes and the files of one run; a run of its own (CTest runs the
 // two image sets side by side) names another.
-const fs::path kScratch = getenv("DIMMIO_WINE_SCRATCH") ? getenv("DIMMIO_WINE_SCRATCH") : DIMMIO_WINE_SCRATCH;
+const fs::path kScratch =
+    getenv("DIMMIO_WINE_SCRATCH") ? getenv("DIMMIO_WINE_SCRATCH") : DIMMIO_WINE_SCRATCH;
 const fs::path kWork = kScratch / "work";  // the current directory of every run
 const std::string kWineServer = (fs::path(DIMMIO_WINE64).parent_path() / "wineserver").string();
 
@@ -118,12 +119,12 @@ Outcome Spawn(const std::vector<std::string>& argv, int seconds = 120) {
 // manager). Each prefix is booted when a case first uses it.
 struct ImageSet {
   std::string name;
-  std::string wine;  // the loader
-  const char* arch;  // WINEARCH of the prefix
-  fs::path programs; // dimmio.exe, dimmio-gui.exe and pci.ids; where install takes dimmio.sys from
-  fs::path installs; // the dimmio.sys `driver install` takes (the built one the exe holds to)
-  fs::path testImage;  // the image over the simulated board
-  fs::path tools;    // the test programs of the same architecture
+  std::string wine;   // the loader
+  const char* arch;   // WINEARCH of the prefix
+  fs::path programs;  // dimmio.exe, dimmio-gui.exe and pci.ids; where install takes dimmio.sys from
+  fs::path installs;  // the dimmio.sys `driver install` takes (the built one the exe holds to)
+  fs::path testImage;   // the image over the simulated board
+  fs::path tools;       // the test programs of the same architecture
   std::string missing;  // why this set cannot run here; empty while it can
   bool booted = false;
   std::unique_ptr<sim::BridgeServer> board;  // what the test image's hardware primitives reach
@@ -138,11 +139,13 @@ struct ImageSet {
 std::string UnpackRelease(const fs::path& into) {
   const fs::path dist = into / "dist";
   fs::create_directories(dist);
-  const std::string pack = "'" DIMMIO_SOURCE_DIR "/scripts/dist.py' '" DIMMIO_NT_DIR "' '" + dist.string() +
-                           "' >'" + (into / "dist.log").string() + "' 2>&1";
-  if (std::system(pack.c_str()) != 0) return "scripts/dist.py failed: " + ReadFile(into / "dist.log");
+  const std::string pack = "'" DIMMIO_SOURCE_DIR "/scripts/dist.py' '" DIMMIO_NT_DIR "' '" +
+                           dist.string() + "' >'" + (into / "dist.log").string() + "' 2>&1";
+  if (std::system(pack.c_str()) != 0)
+    return "scripts/dist.py failed: " + ReadFile(into / "dist.log");
   for (const auto& zip : fs::directory_iterator(dist)) {
-    const std::string unzip = "unzip -q -o -d '" + (into / "unpacked").string() + "' '" + zip.path().string() + "'";
+    const std::string unzip =
+        "unzip -q -o -d '" + (into / "unpacked").string() + "' '" + zip.path().string() + "'";
     if (std::system(unzip.c_str()) != 0) return "unzip failed on " + zip.path().string();
   }
   return "";
@@ -153,19 +156,34 @@ std::vector<ImageSet>& ImageSets() {
     const fs::path nt64 = fs::path(DIMMIO_NT64_EXE).parent_path();
     const fs::path wine32 = fs::path(DIMMIO_WINE64).parent_path() / "wine";
     std::vector<ImageSet> made(2);
-    made[0] = {"x86_64", DIMMIO_WINE64, "win64", nt64, DIMMIO_NT64_SYS, DIMMIO_NT64_SYS, nt64, "", false, {}};
-    made[1] = {"i386", wine32.string(), "win32", kScratch / "release", DIMMIO_NT_DIR "/dimmio.sys",
-               DIMMIO_NT_DIR "/simulated-board/dimmio.sys", DIMMIO_NT_DIR "/wine-tools", "", false, {}};
+    made[0] = {"x86_64",        DIMMIO_WINE64, "win64", nt64,  DIMMIO_NT64_SYS,
+               DIMMIO_NT64_SYS, nt64,          "",      false, {}};
+    made[1] = {"i386",
+               wine32.string(),
+               "win32",
+               kScratch / "release",
+               DIMMIO_NT_DIR "/dimmio.sys",
+               DIMMIO_NT_DIR "/simulated-board/dimmio.sys",
+               DIMMIO_NT_DIR "/wine-tools",
+               "",
+               false,
+               {}};
     if (!fs::exists(wine32)) {
       const std::string why = ReadFile(DIMMIO_SOURCE_DIR "/build/wine32-missing");
-      made[1].missing = "no 32-bit Wine: " + (why.empty() ? "Debian's wine32 is not installed (scripts/setup.sh)\n" : why);
+      made[1].missing =
+          "no 32-bit Wine: " +
+          (why.empty() ? "Debian's wine32 is not installed (scripts/setup.sh)\n" : why);
     }
     return made;
   }();
   return sets;
 }
-ImageSet& X86_64() { return ImageSets()[0]; }
-ImageSet& I386() { return ImageSets()[1]; }
+ImageSet& X86_64() {
+  return ImageSets()[0];
+}
+ImageSet& I386() {
+  return ImageSets()[1];
+}
 
 ImageSet* current = nullptr;  // the set later runs use
 
@@ -186,11 +204,13 @@ void Use(ImageSet& set) {
     fs::create_directories(kScratch / "release");
     const std::string failed = UnpackRelease(kScratch / "release");
     ASSERT_EQ(failed, "");
-    for (const auto& folder : fs::directory_iterator(kScratch / "release" / "unpacked")) set.programs = folder.path();
+    for (const auto& folder : fs::directory_iterator(kScratch / "release" / "unpacked"))
+      set.programs = folder.path();
     set.installs = set.programs / "dimmio.sys";
     ASSERT_TRUE(fs::exists(set.programs / "dimmio.exe")) << set.programs;
   }
-  for (const fs::path& file : {set.testImage, set.Tool("dimmio-requests.exe"), set.Tool("dimmio-keeper.sys")}) {
+  for (const fs::path& file :
+       {set.testImage, set.Tool("dimmio-requests.exe"), set.Tool("dimmio-keeper.sys")}) {
     ASSERT_TRUE(fs::exists(file)) << "build the nt and nt64 presets: " << file;
   }
   fs::create_directories(set.Prefix());
@@ -198,11 +218,15 @@ void Use(ImageSet& set) {
   const Outcome boot = Spawn({set.wine, "cmd", "/c", "exit"});
   ASSERT_EQ(boot.exit, 0) << boot.err;
   // A win32 prefix has one system folder, of i386 programs, and its kernel is i386.
-  ASSERT_EQ(fs::exists(set.Prefix() / "drive_c/windows/syswow64"), std::string(set.arch) == "win64") << set.name;
-  set.board = std::make_unique<sim::BridgeServer>(set.Prefix() / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
+  ASSERT_EQ(fs::exists(set.Prefix() / "drive_c/windows/syswow64"), std::string(set.arch) == "win64")
+      << set.name;
+  set.board =
+      std::make_unique<sim::BridgeServer>(set.Prefix() / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
 }
 
-const std::string& Wine() { return current->wine; }
+const std::string& Wine() {
+  return current->wine;
+}
 
 Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE,
                int seconds = 120) {
@@ -211,7 +235,9 @@ Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DI
   return Spawn(argv, seconds);
 }
 
-std::string LockHolderExe() { return current->Tool("lock_holder.exe").string(); }
+std::string LockHolderExe() {
+  return current->Tool("lock_holder.exe").string();
+}
 
 // The tick (ms) of a step lock_holder.exe printed, from its whole lines (its
 // output may be read mid-line); -1 when it has not printed it.
@@ -319,7 +345,8 @@ class WinePrefix : public ::testing::Environment {
   }
 };
 
-[[maybe_unused]] const auto* const kPrefixEnvironment = ::testing::AddGlobalTestEnvironment(new WinePrefix);
+[[maybe_unused]] const auto* const kPrefixEnvironment =
+    ::testing::AddGlobalTestEnvironment(new WinePrefix);
 
 bool WantsJson(const std::vector<std::string>& args) {
   return std::find(args.begin(), args.end(), "--json") != args.end();
@@ -355,7 +382,8 @@ class WineTool : public ::testing::TestWithParam<int> {
 // on the target, as the host tool.
 TEST_P(WineTool, SameOutputAsTheHostToolAndTheStandIn) {
   enum class Like { HostTool, StandInOnly };
-  constexpr char kNotRunning[] = "the dimmio driver is not running (cannot open \\\\.\\Global\\dimmio";
+  constexpr char kNotRunning[] =
+      "the dimmio driver is not running (cannot open \\\\.\\Global\\dimmio";
   const struct {
     std::vector<std::string> args;
     Like like;
@@ -433,8 +461,10 @@ TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
     int exit;
     std::string says;  // on standard output when it exits 0, else on standard error
   } steps[] = {
-      {{"driver", "install"}, 1,
-       "dimmio: cannot install the driver: " + sys + " is not the dimmio.sys this program was built with"},
+      {{"driver", "install"},
+       1,
+       "dimmio: cannot install the driver: " + sys +
+           " is not the dimmio.sys this program was built with"},
       {{"driver", "install", "--json"}, 1, "is not the dimmio.sys this program was built with"},
       {{"--version"}, 0, "driver: not installed"},
       {{"spd", "--slot", "0"}, 1, "the dimmio driver is not running"},
@@ -469,7 +499,9 @@ TEST_P(WineTool, AToolGivesUpOnTheSmbusMutexPastItsBound) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sets, WineTool, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int>& info) { return ImageSets()[info.param].name; });
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return ImageSets()[info.param].name;
+                         });
 
 }  // namespace
 
@@ -477,7 +509,9 @@ namespace driver_on_wine {
 
 using testsupport::Words;
 
-std::string RequestsExe() { return current->Tool("dimmio-requests.exe").string(); }
+std::string RequestsExe() {
+  return current->Tool("dimmio-requests.exe").string();
+}
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
   std::string text;
@@ -540,8 +574,8 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     programs_ = set.programs;
     if (&set == &X86_64()) {
       programs_ = dir_;
-      for (const fs::path& from : {fs::path(DIMMIO_NT64_EXE), set.installs, set.programs / "pci.ids",
-                                   set.programs / "dimmio-gui.exe"}) {
+      for (const fs::path& from : {fs::path(DIMMIO_NT64_EXE), set.installs,
+                                   set.programs / "pci.ids", set.programs / "dimmio-gui.exe"}) {
         fs::copy_file(from, dir_ / from.filename(), fs::copy_options::overwrite_existing);
       }
     }
@@ -617,7 +651,8 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
       Outcome run;
       run.exit = Finish(pids[i]);
       const auto took = std::chrono::steady_clock::now() - since;
-      EXPECT_GE(took, std::chrono::milliseconds(holdMs - 500)) << CommandLine(runs[i]) << " did not wait";
+      EXPECT_GE(took, std::chrono::milliseconds(holdMs - 500))
+          << CommandLine(runs[i]) << " did not wait";
       run.out = ReadFile(RunFile(i, "out"));
       run.err = ReadFile(RunFile(i, "err"));
       EXPECT_EQ(ExpectSameAsHostBuild(runs[i], run), 0) << CommandLine(runs[i]);
@@ -648,8 +683,8 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     for (const contract::CheckRow& row : rows) {
       char code[16];
       std::snprintf(code, sizeof code, "%08x", row.code);
-      script += std::string(code) + ' ' + Hex(row.input) + ' ' +
-                std::to_string(row.outputLength) + '\n';
+      script +=
+          std::string(code) + ' ' + Hex(row.input) + ' ' + std::to_string(row.outputLength) + '\n';
     }
     WriteFile(dir_ / "requests.txt", script);
     const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, RequestsExe());
@@ -666,17 +701,25 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
 
 TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   ASSERT_NO_FATAL_FAILURE(Install());
-  ASSERT_EQ(OnWine({"keep", WinePath(current->Tool("dimmio-keeper.sys"))}, RequestsExe()).out, "kept\r\n");
+  ASSERT_EQ(OnWine({"keep", WinePath(current->Tool("dimmio-keeper.sys"))}, RequestsExe()).out,
+            "kept\r\n");
   ASSERT_EQ(ExpectSameAsHostBuild({"driver", "start"}), 0) << "the service did not start";
   ExpectThere();
   const std::vector<std::vector<std::string>> commands = {
-      {"report"}, {"report", "--json"}, {"report", "--segment", "1"},
-      {"report", "--segment", "1", "--json"}, {"spd", "--slot", "0", "--decode"},
+      {"report"},
+      {"report", "--json"},
+      {"report", "--segment", "1"},
+      {"report", "--segment", "1", "--json"},
+      {"spd", "--slot", "0", "--decode"},
       {"spd", "--slot", "1", "--decode", "--json"},
       {"spd", "--slot", "2", "--offset", "64", "--count", "9"},
-      {"spd", "--slot", "0", "--segment", "1", "--json"}, {"spd", "--slot", "6"},
-      {"probe", "--slot", "0", "--yes"}, {"probe", "--slot", "1", "--yes", "--json"},
-      {"probe", "--slot", "7", "--yes"}, {"pci", "0", "0", "0"}, {"pci", "0", "30", "6", "--json"},
+      {"spd", "--slot", "0", "--segment", "1", "--json"},
+      {"spd", "--slot", "6"},
+      {"probe", "--slot", "0", "--yes"},
+      {"probe", "--slot", "1", "--yes", "--json"},
+      {"probe", "--slot", "7", "--yes"},
+      {"pci", "0", "0", "0"},
+      {"pci", "0", "30", "6", "--json"},
   };
   for (const auto& args : commands) ExpectSameAsHostBuild(args);
   {
@@ -686,7 +729,8 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   }
   {
     SCOPED_TRACE("a holder that ended holding the mutex");
-    ExpectTurnsOnTheSmbus({"10000", "1000", "--die-holding"}, 1000, {{"spd", "--slot", "0", "--decode"}});
+    ExpectTurnsOnTheSmbus({"10000", "1000", "--die-holding"}, 1000,
+                          {{"spd", "--slot", "0", "--decode"}});
   }
   EXPECT_EQ(ExpectSameAsHostBuild({"driver", "stop"}), 0);
   ExpectGone();
@@ -743,7 +787,8 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   // build serves it or cancelled with nothing written, and at least the last
   // in the queue is cancelled. Then reads left pending on a handle closed
   // under them: the driver serves on, and stops and unloads below.
-  const std::vector<contract::CheckRow> reads(12, {"spd", IOCTL_READ_SPD, {0, 0}, 80, STATUS_SUCCESS, 0});
+  const std::vector<contract::CheckRow> reads(
+      12, {"spd", IOCTL_READ_SPD, {0, 0}, 80, STATUS_SUCCESS, 0});
   std::string served;
   {
     sim::Machine machine;
@@ -751,7 +796,8 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
     [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
     const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
     ASSERT_EQ(host->Start(), STATUS_SUCCESS);
-    served = AnswerLine(host->Wait(host->Submit(reads[0].code, reads[0].input, reads[0].outputLength)));
+    served =
+        AnswerLine(host->Wait(host->Submit(reads[0].code, reads[0].input, reads[0].outputLength)));
     EXPECT_TRUE(host->Unload());
   }
   std::istringstream cancelled(SendOnWine("cancel", reads));
@@ -797,7 +843,8 @@ class ShippedImage : public WineKernel {
 
 TEST_F(ShippedImage, AnswersWithoutABoardOnThei386Kernel) {
   ASSERT_EQ(OnWine({"driver", "install"}, Exe()).exit, 0);
-  ASSERT_EQ(OnWine({"keep", WinePath(current->Tool("dimmio-keeper.sys"))}, RequestsExe()).out, "kept\r\n");
+  ASSERT_EQ(OnWine({"keep", WinePath(current->Tool("dimmio-keeper.sys"))}, RequestsExe()).out,
+            "kept\r\n");
   const Outcome start = OnWine({"driver", "start"}, Exe());
   ASSERT_EQ(start.exit, 0) << start.out << start.err;
   ExpectThere();
@@ -814,7 +861,8 @@ TEST_F(ShippedImage, AnswersWithoutABoardOnThei386Kernel) {
     for (const contract::CheckRow& row : requests) {
       std::string answer;
       std::getline(answers, answer);
-      EXPECT_EQ(answer, AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength)))) << row.what;
+      EXPECT_EQ(answer, AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength))))
+          << row.what;
     }
     EXPECT_TRUE(host->Unload());
   }
@@ -823,28 +871,40 @@ TEST_F(ShippedImage, AnswersWithoutABoardOnThei386Kernel) {
 
   // Each command of the tool once, after another fresh load.
   ASSERT_EQ(OnWine({"driver", "start"}, Exe()).exit, 0);
-  const std::string kNoController = "code 21 (no usable SMBus controller on this machine; nothing was sent on the bus)";
+  const std::string kNoController =
+      "code 21 (no usable SMBus controller on this machine; nothing was sent on the bus)";
   const struct {
     std::vector<std::string> args;
     int exit;
     std::vector<std::string> says;  // on standard output or error
   } rows[] = {
-      {{"report"}, 0, {"none recognised: the driver found no SMBus host it supports", "  not read: " + kNoController,
-                       "no SMBIOS table found: the system information request failed with STATUS_UNSUCCESSFUL",
-                       "code 33 (mapping the BIOS area to find the SMBIOS entry point failed), detail 0xF0000 0x10000"}},
+      {{"report"},
+       0,
+       {"none recognised: the driver found no SMBus host it supports",
+        "  not read: " + kNoController,
+        "no SMBIOS table found: the system information request failed with STATUS_UNSUCCESSFUL",
+        "code 33 (mapping the BIOS area to find the SMBIOS entry point failed), detail 0xF0000 "
+        "0x10000"}},
       {{"report", "--json"}, 0, {"\"chipset\": null"}},
       {{"spd", "--slot", "0"}, 1, {"0 of 256 bytes read; status: " + kNoController}},
-      {{"spd", "--slot", "3", "--raw"}, 1, {"dimmio: slot 3: the read stopped after 0 bytes (" + kNoController + ")"}},
-      {{"probe", "--slot", "0", "--yes"}, 1, {"the write probe of slot 0 did not finish: " + kNoController}},
+      {{"spd", "--slot", "3", "--raw"},
+       1,
+       {"dimmio: slot 3: the read stopped after 0 bytes (" + kNoController + ")"}},
+      {{"probe", "--slot", "0", "--yes"},
+       1,
+       {"the write probe of slot 0 did not finish: " + kNoController}},
       {{"pci", "0", "0", "0"}, 0, {"no function answers here: every register reads as all ones"}},
-      {{"--version"}, 0, {"driver: " DIMMIO_VERSION_TEXT " (C:\\windows\\system32\\drivers\\dimmio.sys)"}},
+      {{"--version"},
+       0,
+       {"driver: " DIMMIO_VERSION_TEXT " (C:\\windows\\system32\\drivers\\dimmio.sys)"}},
   };
   for (const auto& row : rows) {
     const std::string command = CommandLine(row.args);
     const Outcome run = Comparable(OnWine(row.args, Exe()), command);
     EXPECT_EQ(run.exit, row.exit) << command << ": " << run.err;
     for (const std::string& text : row.says) {
-      EXPECT_NE((run.out + run.err).find(text), std::string::npos) << command << ": " << run.out << run.err;
+      EXPECT_NE((run.out + run.err).find(text), std::string::npos)
+          << command << ": " << run.out << run.err;
     }
   }
   const Outcome stop = OnWine({"driver", "stop"}, Exe());
@@ -857,8 +917,9 @@ class VirtualDisplay {
  public:
   VirtualDisplay() {
     const fs::path number = kScratch / "display";
-    pid_ = Start({DIMMIO_XVFB, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, number,
-                 kScratch / "xvfb.err");
+    pid_ =
+        Start({DIMMIO_XVFB, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+              number, kScratch / "xvfb.err");
     for (int i = 0; pid_ != 0 && i < 200 && name_.empty(); ++i) {
       const std::string text = ReadFile(number);
       if (text.find('\n') != std::string::npos) name_ = ":" + text.substr(0, text.find('\n'));
@@ -895,10 +956,10 @@ TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
     const VirtualDisplay display;
     ASSERT_FALSE(display.Name().empty()) << ReadFile(kScratch / "xvfb.err");
     setenv("DISPLAY", display.Name().c_str(), 1);
-    const pid_t window = Start({Wine(), gui.string(), "--save", "html", WinePath(dir_ / "gui.html"),
-                                "--save", "bin", WinePath(dir_ / "gui.bin"), "--save", "i2cdump",
-                                WinePath(dir_ / "gui.txt")},
-                               kScratch / "gui.out", kScratch / "gui.err");
+    const pid_t window =
+        Start({Wine(), gui.string(), "--save", "html", WinePath(dir_ / "gui.html"), "--save", "bin",
+               WinePath(dir_ / "gui.bin"), "--save", "i2cdump", WinePath(dir_ / "gui.txt")},
+              kScratch / "gui.out", kScratch / "gui.err");
     const Outcome rows = OnWine({"rows"}, probe, 90);
     Spawn({DIMMIO_XWD, "-root", "-silent", "-display", display.Name(), "-out",
            DIMMIO_GUI_SCREENSHOTS "/dimmio-gui-" + current->name + ".xwd"});
@@ -919,7 +980,8 @@ TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
     ASSERT_FALSE(lines.empty());
     const auto part = std::find(lines[0].begin(), lines[0].end(), "part") - lines[0].begin();
     ASSERT_LT(part, static_cast<long>(lines[0].size())) << rows.out;
-    const Outcome report = OnWine({"report", "--json", "--html", WinePath(dir_ / "tool.html")}, Exe());
+    const Outcome report =
+        OnWine({"report", "--json", "--html", WinePath(dir_ / "tool.html")}, Exe());
     ASSERT_EQ(report.exit, 0) << report.err;
     std::vector<std::string> parts;
     std::vector<int> present;
@@ -941,7 +1003,8 @@ TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
       const std::string n = std::to_string(slot);
       const Outcome raw = OnWine({"spd", "--slot", n, "--raw"}, Exe());
       EXPECT_EQ(ReadFile(dir_ / ("gui-slot" + n + ".bin")), raw.out) << "slot " << n;
-      const Outcome decoded = OnHost({"decode", "--json", (dir_ / ("gui-slot" + n + ".txt")).string()});
+      const Outcome decoded =
+          OnHost({"decode", "--json", (dir_ / ("gui-slot" + n + ".txt")).string()});
       ASSERT_EQ(decoded.exit, 0) << decoded.err;
       EXPECT_EQ(nlohmann::json::parse(decoded.out)[0]["data"],
                 nlohmann::json(std::vector<uint8_t>(raw.out.begin(), raw.out.end())))
@@ -950,7 +1013,7 @@ TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Board, WineWindow, ::testing::Values(KernelCase{0, "ich5"}, KernelCase{1, "ich5"}),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(Board, WineWindow,
+                         ::testing::Values(KernelCase{0, "ich5"}, KernelCase{1, "ich5"}), CaseName);
 
 }  // namespace driver_on_wine

@@ -24,8 +24,8 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-int RunCommandLine(const std::vector<std::string>& args, const Target& target,
-                   std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, const Target& target, std::ostream& out,
+                   std::ostream& err) {
   Options o;
   CLI::App app{"dimmio: memory modules' SPD, PCI and SMBIOS through the dimmio driver", "dimmio"};
   app.fallthrough();
@@ -45,7 +45,8 @@ int RunCommandLine(const std::vector<std::string>& args, const Target& target,
   }
   app.add_flag("--json", o.Json, "machine-readable output");
   app.add_flag("--version", o.Version,
-               std::string("this program's version") + (target.Service ? " and the installed driver's" : ""));
+               std::string("this program's version") +
+                   (target.Service ? " and the installed driver's" : ""));
   app.footer(std::string("Every command takes --json") +
              (simulated ? " and --board NAME (before or after the command)." : ".") +
              " Without a command: report.\n"

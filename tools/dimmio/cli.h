@@ -55,7 +55,9 @@ constexpr int kExitFailed = 1;  // a request failed or was refused
 constexpr int kExitUsage = 2;   // the command line was not understood
 
 // The target's way of writing files.
-inline FileWriter Files(const Target& target) { return target.Files ? target.Files : PlainFiles(); }
+inline FileWriter Files(const Target& target) {
+  return target.Files ? target.Files : PlainFiles();
+}
 
 // Runs one command line (`args` without the program name). Results go to
 // `out`; errors are one line on `err`.

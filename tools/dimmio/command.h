@@ -44,7 +44,7 @@ struct Context {
   Options& O;
   std::ostream& Out;
   std::ostream& Err;
-  std::string Describe;     // where the driver runs, in words (the report's first line)
+  std::string Describe;      // where the driver runs, in words (the report's first line)
   Client* Driver = nullptr;  // set for the commands that talk to the driver
 };
 

@@ -69,13 +69,15 @@ void HtmlOption(CLI::App& command, Options& o) {
 
 void ReportOptions(CLI::App& command, Options& o) {
   SegmentOption(command, o);
-  command.add_flag("--side-by-side", o.SideBySide,
-                   "the modules decoded in one table, a column per slot, the rows that differ marked");
+  command.add_flag(
+      "--side-by-side", o.SideBySide,
+      "the modules decoded in one table, a column per slot, the rows that differ marked");
   HtmlOption(command, o);
 }
 
 Result<Report> GatherFor(Context& c) {
-  auto report = GatherReport(*c.Driver, {static_cast<uint32_t>(c.O.Segment), c.Where.Locks.get(), c.Where.PciIdsPaths});
+  auto report = GatherReport(
+      *c.Driver, {static_cast<uint32_t>(c.O.Segment), c.Where.Locks.get(), c.Where.PciIdsPaths});
   if (!report) return report.error();
   Report r = *report;
   r.Target = c.Describe;
@@ -83,8 +85,12 @@ Result<Report> GatherFor(Context& c) {
   return r;
 }
 
-nlohmann::json ReportJsonOf(const Context& c, const Report& r) { return ReportJson(r, {c.O.SideBySide}); }
-void ReportText(const Context& c, const Report& r) { PrintReport(r, c.Out, {c.O.SideBySide}); }
+nlohmann::json ReportJsonOf(const Context& c, const Report& r) {
+  return ReportJson(r, {c.O.SideBySide});
+}
+void ReportText(const Context& c, const Report& r) {
+  PrintReport(r, c.Out, {c.O.SideBySide});
+}
 
 // With --html the page goes to its file as well.
 int ReportVerdict(Context& c, const Report& r) {
@@ -105,13 +111,16 @@ void SpdOptions(CLI::App& command, Options& o) {
   command.add_option("--offset", o.Offset, "first SPD byte, 0-255 (a DDR4 module: 0-511)")
       ->check(CLI::Range(int64_t{0}, kDdr4Space - 1))
       ->capture_default_str();
-  o.CountOption = command.add_option("--count", o.Count,
-                                     "number of bytes, 1-256 (a DDR4 module: 1-512); default: all of them")
-                      ->check(CLI::Range(int64_t{1}, kDdr4Space));
+  o.CountOption =
+      command
+          .add_option("--count", o.Count,
+                      "number of bytes, 1-256 (a DDR4 module: 1-512); default: all of them")
+          ->check(CLI::Range(int64_t{1}, kDdr4Space));
   SegmentOption(command, o);
   command.add_flag("--raw", o.Raw, "write the bytes themselves instead of a hex dump");
-  command.add_flag("--decode", o.Decode,
-                   "what the bytes say: SDR, DDR, DDR2, DDR3 and DDR4 modules in full, other types by name");
+  command.add_flag(
+      "--decode", o.Decode,
+      "what the bytes say: SDR, DDR, DDR2, DDR3 and DDR4 modules in full, other types by name");
 }
 
 std::optional<int> SpdCheck(Options& o, std::ostream& err) {
@@ -140,7 +149,8 @@ Result<SlotRead> ReadModule(Client& driver, uint8_t slot, uint32_t offset, uint3
   const auto image = ReadSpdImage(driver, slot, paging);
   if (!image) return image.error();
   const int64_t space = image->Space;
-  if (space == kSpdSpace && (offset >= kSpdSpace || count > kSpdSpace)) return SlotRead{};  // refused by the caller
+  if (space == kSpdSpace && (offset >= kSpdSpace || count > kSpdSpace))
+    return SlotRead{};  // refused by the caller
   if (count == 0) count = static_cast<uint32_t>(space);
   const std::vector<uint8_t>& all = image->Read.Bytes;
   SlotRead read{{{}, image->Read.Status}, space};
@@ -156,7 +166,8 @@ Result<SlotRead> ReadSlot(Context& c) {
   const bool counted = c.O.CountOption != nullptr && c.O.CountOption->count() > 0;
   return OnSmbus(c.Where.Locks.get(), segment, [&] {
     return OnSegment(*c.Driver, segment, [&] {
-      return ReadModule(*c.Driver, static_cast<uint8_t>(c.O.Slot), static_cast<uint32_t>(c.O.Offset),
+      return ReadModule(*c.Driver, static_cast<uint8_t>(c.O.Slot),
+                        static_cast<uint32_t>(c.O.Offset),
                         counted ? static_cast<uint32_t>(c.O.Count) : 0);
     });
   });
@@ -169,7 +180,7 @@ bool Complete(const Options& o, const SlotRead& read) {
 nlohmann::json SpdReadJson(const Context& c, const SlotRead& slotRead) {
   const Options& o = c.O;
   const SpdRead& read = slotRead.Read;
-  nlohmann::json json = {{"slot", o.Slot},      {"address", 0x50 + o.Slot},
+  nlohmann::json json = {{"slot", o.Slot},       {"address", 0x50 + o.Slot},
                          {"segment", o.Segment}, {"offset", o.Offset},
                          {"count", o.Count},     {"bytes_read", read.Bytes.size()},
                          {"data", read.Bytes},   {"status", StatusJson(read.Status)}};
@@ -195,7 +206,8 @@ void SpdReadText(const Context& c, const SlotRead& slotRead) {
   } else {
     c.Out << slot << ": " << o.Count << " bytes from offset 0x"
           << Hex(static_cast<uint32_t>(o.Offset), 2) << '\n'
-          << HexDump(read.Bytes, static_cast<uint32_t>(o.Offset), static_cast<uint32_t>(slotRead.Space))
+          << HexDump(read.Bytes, static_cast<uint32_t>(o.Offset),
+                     static_cast<uint32_t>(slotRead.Space))
           << read.Bytes.size() << " of " << o.Count
           << " bytes read; status: " << DescribeStatus(read.Status) << '\n';
   }
@@ -219,7 +231,8 @@ int SpdCommand(const Command& command, Context& c) {
   const Result<SlotRead> read = ReadSlot(c);
   if (read && read->Space == kSpdSpace) {
     if (c.O.Offset >= kSpdSpace) {
-      c.Err << "dimmio: --offset: Value " << c.O.Offset << " not in range 0 to " << kSpdSpace - 1 << '\n';
+      c.Err << "dimmio: --offset: Value " << c.O.Offset << " not in range 0 to " << kSpdSpace - 1
+            << '\n';
       return kExitUsage;
     }
     if (c.O.Count > kSpdSpace) {
@@ -236,7 +249,8 @@ int SpdCommand(const Command& command, Context& c) {
 
 void DecodeOptions(CLI::App& command, Options& o) {
   command.add_option("FILE", o.Files, "files to decode")->required();
-  command.add_flag("--side-by-side", o.SideBySide, "the files decoded in one table, a column per file");
+  command.add_flag("--side-by-side", o.SideBySide,
+                   "the files decoded in one table, a column per file");
   HtmlOption(command, o);
 }
 
@@ -265,19 +279,26 @@ const char* ProbeMeaning(int32_t result, uint32_t code) {
       return "the SPD accepts writes: the byte took the changed value, was restored and verified";
     case DIMMIO_PROBE_UNCHANGED:
       return "the SPD kept its byte: it is write-protected (or the changing write failed)";
-    case -1: return "the probe could not start: no controller, or the first read failed";
-    case -2: return "the read-back after the changing write failed";
-    case -3: return "restoring the byte failed: it may keep the changed value";
-    case -4: return "the read after restoring failed";
-    case -5: return "the byte read after restoring differs from the original";
-    default: return "unknown result";
+    case -1:
+      return "the probe could not start: no controller, or the first read failed";
+    case -2:
+      return "the read-back after the changing write failed";
+    case -3:
+      return "restoring the byte failed: it may keep the changed value";
+    case -4:
+      return "the read after restoring failed";
+    case -5:
+      return "the byte read after restoring differs from the original";
+    default:
+      return "unknown result";
   }
 }
 
 void ProbeOptions(CLI::App& command, Options& o) {
   SlotOption(command, o);
   SegmentOption(command, o);
-  command.add_flag("--yes", o.Yes, "write to the module: without it the probe only says what it would do");
+  command.add_flag("--yes", o.Yes,
+                   "write to the module: without it the probe only says what it would do");
 }
 
 std::optional<int> ProbeCheck(Options& o, std::ostream& err) {
@@ -311,7 +332,8 @@ nlohmann::json ProbeJson(const Context& c, const ProbeResult& probe) {
 }
 
 void ProbeText(const Context& c, const ProbeResult& probe) {
-  c.Out << "result " << probe.Result << ": " << ProbeMeaning(probe.Result, probe.Status.Code) << '\n'
+  c.Out << "result " << probe.Result << ": " << ProbeMeaning(probe.Result, probe.Status.Code)
+        << '\n'
         << "status: " << DescribeStatus(probe.Status) << '\n';
 }
 
@@ -325,15 +347,17 @@ int ProbeVerdict(Context& c, const ProbeResult& probe) {
 // pci
 
 void PciOptions(CLI::App& command, Options& o) {
-  command.add_option("BUS", o.PciBus,
-                     "bus number (the driver dumps bus 0), or the whole address as lspci prints it "
-                     "(00:1f.3, hex) or in decimal (0:31.3)")
+  command
+      .add_option("BUS", o.PciBus,
+                  "bus number (the driver dumps bus 0), or the whole address as lspci prints it "
+                  "(00:1f.3, hex) or in decimal (0:31.3)")
       ->type_name("N|BUS:DEV.FN")
       ->required()
       ->check(CLI::Validator(
           [](std::string& bus) -> std::string {
             int64_t number = 0;
-            if (!CLI::detail::lexical_cast(bus, number) || (number >= 0 && number <= 255)) return "";
+            if (!CLI::detail::lexical_cast(bus, number) || (number >= 0 && number <= 255))
+              return "";
             return "Value " + bus + " not in range 0 to 255";
           },
           "", ""));
@@ -344,8 +368,12 @@ void PciOptions(CLI::App& command, Options& o) {
 }
 
 PciDeviceRecord Where(const Options& o, uint32_t vendor = 0, uint32_t device = 0) {
-  return {static_cast<uint32_t>(o.Bus), static_cast<uint32_t>(o.Device),
-          static_cast<uint32_t>(o.Function), vendor, device, 0};
+  return {static_cast<uint32_t>(o.Bus),
+          static_cast<uint32_t>(o.Device),
+          static_cast<uint32_t>(o.Function),
+          vendor,
+          device,
+          0};
 }
 
 std::optional<int> PciCheck(Options& o, std::ostream& err) {
@@ -387,7 +415,8 @@ struct PciDump {
 
 Result<PciDump> DumpFunction(Context& c) {
   const auto space = WithBuses(c.Where.Locks.get(), {Bus::Pci}, [&] {
-    return c.Driver->ReadPciConfig(static_cast<uint32_t>(c.O.Bus), static_cast<uint32_t>(c.O.Device),
+    return c.Driver->ReadPciConfig(static_cast<uint32_t>(c.O.Bus),
+                                   static_cast<uint32_t>(c.O.Device),
                                    static_cast<uint32_t>(c.O.Function));
   });
   if (!space) return space.error();
@@ -404,11 +433,15 @@ Result<PciDump> DumpFunction(Context& c) {
 
 nlohmann::json PciJson(const Context&, const PciDump& d) {
   const PciConfigSpace& s = d.Space;
-  nlohmann::json json = {{"address", PciAddress(d.Where)}, {"present", d.Present},
+  nlohmann::json json = {{"address", PciAddress(d.Where)},
+                         {"present", d.Present},
                          {"config", std::vector<uint8_t>(s.begin(), s.end())}};
   if (d.Present) {
-    json.update({{"vendor_id", d.Where.VendorId}, {"device_id", d.Where.DeviceId},
-                 {"class_code", d.ClassCode}, {"revision", s[0x08]}, {"header_type", s[0x0E]}});
+    json.update({{"vendor_id", d.Where.VendorId},
+                 {"device_id", d.Where.DeviceId},
+                 {"class_code", d.ClassCode},
+                 {"revision", s[0x08]},
+                 {"header_type", s[0x0E]}});
     if (!d.Name.empty()) json["name"] = d.Name;
   }
   return json;
@@ -416,7 +449,8 @@ nlohmann::json PciJson(const Context&, const PciDump& d) {
 
 void PciText(const Context& c, const PciDump& d) {
   const PciConfigSpace& s = d.Space;
-  c.Out << "PCI configuration space of " << PciAddress(d.Where) << " (bus:device.function), 256 bytes\n";
+  c.Out << "PCI configuration space of " << PciAddress(d.Where)
+        << " (bus:device.function), 256 bytes\n";
   if (!d.Name.empty()) c.Out << d.Name << '\n';
   if (d.Present) {
     c.Out << "vendor " << Hex(d.Where.VendorId, 4) << ", device " << Hex(d.Where.DeviceId, 4)
@@ -430,14 +464,19 @@ void PciText(const Context& c, const PciDump& d) {
 
 // boards
 
-bool Simulated(const Target& target) { return !target.Boards.empty(); }
+bool Simulated(const Target& target) {
+  return !target.Boards.empty();
+}
 
-Result<std::vector<BoardLine>> BoardsOf(Context& c) { return c.Where.Boards; }
+Result<std::vector<BoardLine>> BoardsOf(Context& c) {
+  return c.Where.Boards;
+}
 
 nlohmann::json BoardsJson(const Context&, const std::vector<BoardLine>& boards) {
   nlohmann::json json = nlohmann::json::array();
   for (size_t i = 0; i < boards.size(); ++i) {
-    json.push_back({{"name", boards[i].Name}, {"description", boards[i].Description}, {"default", i == 0}});
+    json.push_back(
+        {{"name", boards[i].Name}, {"description", boards[i].Description}, {"default", i == 0}});
   }
   return json;
 }
@@ -453,7 +492,9 @@ void BoardsText(const Context& c, const std::vector<BoardLine>& boards) {
 
 // driver
 
-bool HasService(const Target& target) { return target.Service != nullptr; }
+bool HasService(const Target& target) {
+  return target.Service != nullptr;
+}
 
 void DriverOptions(CLI::App& command, Options& o) {
   command.add_option("ACTION", o.DriverAction, "install | start | stop | remove")
@@ -504,17 +545,21 @@ constexpr Command kCommands[] = {
     {"boards", "the simulated boards, one line each", Simulated, nullptr, nullptr, false, "",
      Handler<BoardsOf, BoardsJson, BoardsText, Done<std::vector<BoardLine>>>},
     {"driver", "install, start, stop or remove the driver (as administrator)", HasService,
-     DriverOptions, nullptr, false, "", Handler<DriverAction, DriverJson, DriverText, DriverVerdict>},
+     DriverOptions, nullptr, false, "",
+     Handler<DriverAction, DriverJson, DriverText, DriverVerdict>},
 };
 
 std::string VersionText(const std::array<uint16_t, 4>& v) {
-  const std::string text = std::to_string(v[0]) + '.' + std::to_string(v[1]) + '.' + std::to_string(v[2]);
+  const std::string text =
+      std::to_string(v[0]) + '.' + std::to_string(v[1]) + '.' + std::to_string(v[2]);
   return v[3] == 0 ? text : text + '.' + std::to_string(v[3]);
 }
 
 }  // namespace
 
-std::span<const Command> Commands() { return kCommands; }
+std::span<const Command> Commands() {
+  return kCommands;
+}
 
 int VersionCommand(const Target& target, const Options& o, std::ostream& out) {
   constexpr std::array<uint16_t, 4> kVersion{DIMMIO_VERSION_MAJOR, DIMMIO_VERSION_MINOR,
@@ -527,13 +572,16 @@ int VersionCommand(const Target& target, const Options& o, std::ostream& out) {
     nlohmann::json& j = json["driver"] = {{"installed", driver.Service}};
     const std::string file = PrintableText(driver.File), problem = PrintableText(driver.Problem);
     if (!driver.Service) {
-      text += "driver: not installed (`dimmio driver install` installs the dimmio.sys beside dimmio.exe)\n";
+      text +=
+          "driver: not installed (`dimmio driver install` installs the dimmio.sys beside "
+          "dimmio.exe)\n";
     } else if (!driver.Version) {
       j.update({{"file", file}, {"version", nullptr}, {"problem", problem}});
       text += "driver: " + (file.empty() ? "" : file + ": ") + problem + '\n';
     } else {
       const std::string installed = VersionText(*driver.Version);
-      j.update({{"file", file}, {"version", installed}, {"same_as_tool", *driver.Version == kVersion}});
+      j.update(
+          {{"file", file}, {"version", installed}, {"same_as_tool", *driver.Version == kVersion}});
       text += "driver: " + installed + " (" + file + ")\n";
       if (*driver.Version != kVersion) {
         text += "the installed driver (" + installed + ") is not this program's (" + version +

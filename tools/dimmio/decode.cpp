@@ -46,8 +46,9 @@ void PrintSpdDecode(const SpdFacts& facts, std::span<const uint8_t> bytes, std::
   if (!facts.Decoded) out << "bytes:\n" << HexDump(bytes, 0, DIMMIO_SPD_SIZE);
 }
 
-int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide, const std::string& html,
-                const FileWriter& writer, std::ostream& out, std::ostream& err) {
+int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide,
+                const std::string& html, const FileWriter& writer, std::ostream& out,
+                std::ostream& err) {
   int exit = kExitDone;
   Report page;
   page.SavedDumps = true;

@@ -24,7 +24,8 @@ void PrintSpdDecode(const SpdFacts& facts, std::span<const uint8_t> bytes, std::
 // `json`: {"files": [...], "side_by_side": {...}}). `html`, when not empty:
 // the decoded files as one HTML page written there through `writer` as well
 // (exit 1 when it is not written).
-int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide, const std::string& html,
-                const FileWriter& writer, std::ostream& out, std::ostream& err);
+int DecodeFiles(const std::vector<std::string>& files, bool json, bool sideBySide,
+                const std::string& html, const FileWriter& writer, std::ostream& out,
+                std::ostream& err);
 
 }  // namespace dimmio::cli

@@ -27,7 +27,7 @@ class DriverService {
     bool Service = false;  // the service is installed
     std::string File;      // its driver file, as the program opens it ("" when unknown)
     std::optional<std::array<uint16_t, 4>> Version;  // major, minor, patch, build
-    std::string Problem;   // why there is no version
+    std::string Problem;                             // why there is no version
   };
   virtual Installed InstalledDriver() = 0;
 };

@@ -8,11 +8,13 @@ namespace dimmio::cli {
 
 FileWriter PlainFiles() {
   return [](const std::string& path, std::string_view bytes, WriteMode mode) -> WriteOutcome {
-    if (mode == WriteMode::New && std::ifstream(path).is_open()) return {WriteOutcome::Exists, "exists"};
+    if (mode == WriteMode::New && std::ifstream(path).is_open())
+      return {WriteOutcome::Exists, "exists"};
     std::ofstream file(path, std::ios::binary);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     file.close();
-    return file ? WriteOutcome{WriteOutcome::Written, ""} : WriteOutcome{WriteOutcome::Failed, "cannot be written"};
+    return file ? WriteOutcome{WriteOutcome::Written, ""}
+                : WriteOutcome{WriteOutcome::Failed, "cannot be written"};
   };
 }
 

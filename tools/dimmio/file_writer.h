@@ -18,12 +18,13 @@ enum class WriteMode {
 
 struct WriteOutcome {
   enum Kind { Written, Exists, Refused, Failed } Result;
-  std::string Why;  // for a refusal: what was refused and why, after the file's name
+  std::string Why;          // for a refusal: what was refused and why, after the file's name
   unsigned long Error = 0;  // where the system said why it failed: its error
 };
 
 // Writes the whole of `bytes` to `path`.
-using FileWriter = std::function<WriteOutcome(const std::string& path, std::string_view bytes, WriteMode mode)>;
+using FileWriter =
+    std::function<WriteOutcome(const std::string& path, std::string_view bytes, WriteMode mode)>;
 
 // The host's files: written through the C++ library.
 FileWriter PlainFiles();

@@ -35,8 +35,7 @@ Target SimulatedBoards() {
   for (const sim::Board& board : sim::Boards()) {
     target.Boards.push_back({board.name, board.description});
   }
-  target.Open = [](const std::string& name,
-                   std::string* error) -> std::unique_ptr<Transport> {
+  target.Open = [](const std::string& name, std::string* error) -> std::unique_ptr<Transport> {
     const sim::Board* board = sim::FindBoard(name);
     if (board == nullptr) {
       *error = "unknown board '" + name + "'";

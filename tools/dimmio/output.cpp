@@ -14,27 +14,38 @@ namespace {
 
 const char* ErrorCheckName(SpdErrorCheck check) {
   switch (check) {
-    case SpdErrorCheck::Ecc: return "ecc";
-    case SpdErrorCheck::Parity: return "parity";
-    case SpdErrorCheck::None: break;
+    case SpdErrorCheck::Ecc:
+      return "ecc";
+    case SpdErrorCheck::Parity:
+      return "parity";
+    case SpdErrorCheck::None:
+      break;
   }
   return "none";
 }
 
 // A time the module may leave unstated (0): null then.
-nlohmann::json Ps(uint32_t ps) { return ps != 0 ? nlohmann::json(ps) : nlohmann::json(); }
+nlohmann::json Ps(uint32_t ps) {
+  return ps != 0 ? nlohmann::json(ps) : nlohmann::json();
+}
 
 nlohmann::json TimingJson(const SpdCasTiming& t) {
-  return {{"cas_latency", CasText(t.CasTenths)}, {"cycle_time_ps", t.CycleTimePs},
-          {"trcd_clocks", t.Trcd},                {"trp_clocks", t.Trp},
-          {"tras_clocks", t.Tras},                {"speed_grade", t.Grade},
-          {"chip_speed", t.ChipSpeed},            {"tac_ps", Ps(t.AccessTimePs)}};
+  return {{"cas_latency", CasText(t.CasTenths)},
+          {"cycle_time_ps", t.CycleTimePs},
+          {"trcd_clocks", t.Trcd},
+          {"trp_clocks", t.Trp},
+          {"tras_clocks", t.Tras},
+          {"speed_grade", t.Grade},
+          {"chip_speed", t.ChipSpeed},
+          {"tac_ps", Ps(t.AccessTimePs)}};
 }
 
 nlohmann::json MakerJson(const JedecMaker& m) {
   if (m.Bank == 0) return nullptr;
   return {{"name", m.Name.empty() ? nlohmann::json() : nlohmann::json(m.Name)},
-          {"jedec_bank", m.Bank}, {"jedec_code", m.Code}, {"jedec_parity_ok", m.ParityOk}};
+          {"jedec_bank", m.Bank},
+          {"jedec_code", m.Code},
+          {"jedec_parity_ok", m.ParityOk}};
 }
 
 // The fields DDR2 and DDR3 add: null for the types that do not state them.
@@ -42,18 +53,22 @@ void AddDdr2Ddr3(const SpdFacts& f, nlohmann::json& json) {
   const SpdTypeFields has = FieldsOf(f.Memory);
   nlohmann::json speeds = nlohmann::json::array();
   for (const SpdCasTiming& t : f.StandardSpeeds) speeds.push_back(TimingJson(t));
-  json.update({{"module_type", has.ModuleType ? nlohmann::json(f.ModuleType) : nlohmann::json()},
-               {"voltages_mv", f.VoltagesMv.empty() ? nlohmann::json() : nlohmann::json(f.VoltagesMv)},
-               {"standard_speeds", has.ModuleType ? speeds : nlohmann::json()},
-               {"max_cycle_time_ps", Ps(f.MaxCycleTimePs)},
-               {"taa_ps", Ps(f.TaaPs)},
-               {"twr_ps", Ps(f.TwrPs)},
-               {"twtr_ps", Ps(f.TwtrPs)},
-               {"trtp_ps", Ps(f.TrtpPs)},
-               {"tfaw_ps", Ps(f.TfawPs)},
-               {"temperature_max_c", f.MaxTemperatureC != 0 ? nlohmann::json(f.MaxTemperatureC) : nlohmann::json()},
-               {"thermal_sensor", f.ThermalSensorStated ? nlohmann::json(f.ThermalSensor) : nlohmann::json()},
-               {"dram_manufacturer", has.DramMaker && f.IdentityRead ? MakerJson(f.DramMaker) : nlohmann::json()}});
+  json.update(
+      {{"module_type", has.ModuleType ? nlohmann::json(f.ModuleType) : nlohmann::json()},
+       {"voltages_mv", f.VoltagesMv.empty() ? nlohmann::json() : nlohmann::json(f.VoltagesMv)},
+       {"standard_speeds", has.ModuleType ? speeds : nlohmann::json()},
+       {"max_cycle_time_ps", Ps(f.MaxCycleTimePs)},
+       {"taa_ps", Ps(f.TaaPs)},
+       {"twr_ps", Ps(f.TwrPs)},
+       {"twtr_ps", Ps(f.TwtrPs)},
+       {"trtp_ps", Ps(f.TrtpPs)},
+       {"tfaw_ps", Ps(f.TfawPs)},
+       {"temperature_max_c",
+        f.MaxTemperatureC != 0 ? nlohmann::json(f.MaxTemperatureC) : nlohmann::json()},
+       {"thermal_sensor",
+        f.ThermalSensorStated ? nlohmann::json(f.ThermalSensor) : nlohmann::json()},
+       {"dram_manufacturer",
+        has.DramMaker && f.IdentityRead ? MakerJson(f.DramMaker) : nlohmann::json()}});
   if (!f.IdentityRead) {
     json["part_number"] = nullptr;
     json["revision"] = nullptr;
@@ -74,7 +89,8 @@ void AddDdr4(const SpdFacts& f, nlohmann::json& json) {
                {"tccd_l_ps", ps(f.Ddr4.TccdLPs)},
                {"twtr_l_ps", ps(f.Ddr4.TwtrLPs)},
                {"crc2_rule", crc2 ? nlohmann::json("CRC-16 of bytes 128-253") : nlohmann::json()},
-               {"crc2_ok", crc2 ? nlohmann::json(f.Ddr4.StoredCrc2 == f.Ddr4.ComputedCrc2) : nlohmann::json()},
+               {"crc2_ok",
+                crc2 ? nlohmann::json(f.Ddr4.StoredCrc2 == f.Ddr4.ComputedCrc2) : nlohmann::json()},
                {"crc2_stored", crc2 ? nlohmann::json(f.Ddr4.StoredCrc2) : nlohmann::json()},
                {"crc2_computed", crc2 ? nlohmann::json(f.Ddr4.ComputedCrc2) : nlohmann::json()}});
 }
@@ -87,32 +103,48 @@ nlohmann::json XmpJson(const SpdFacts& f) {
     nlohmann::json cas = nlohmann::json::array();
     for (uint16_t tenths : p.CasTenths) cas.push_back(CasText(tenths));
     const bool clocked = p.At.CycleTimePs != 0;
-    profiles.push_back({{"profile", p.Number},
-                        {"dimms_per_channel", p.DimmsPerChannel},
-                        {"voltage_mv", p.VoltageMv},
-                        {"cycle_time_ps", Ps(p.At.CycleTimePs)},
-                        {"chip_speed", clocked ? nlohmann::json(p.At.ChipSpeed) : nlohmann::json()},
-                        {"speed_grade", clocked ? nlohmann::json(p.At.Grade) : nlohmann::json()},
-                        {"cas_latencies", cas},
-                        {"cas_latency", p.At.CasTenths != 0 ? nlohmann::json(CasText(p.At.CasTenths)) : nlohmann::json()},
-                        {"trcd_clocks", clocked ? nlohmann::json(p.At.Trcd) : nlohmann::json()},
-                        {"trp_clocks", clocked ? nlohmann::json(p.At.Trp) : nlohmann::json()},
-                        {"tras_clocks", clocked ? nlohmann::json(p.At.Tras) : nlohmann::json()},
-                        {"taa_ps", Ps(p.TaaPs)}, {"trcd_ps", Ps(p.TrcdPs)}, {"trp_ps", Ps(p.TrpPs)},
-                        {"tras_ps", Ps(p.TrasPs)}, {"trc_ps", Ps(p.TrcPs)}, {"trfc_ps", Ps(p.TrfcPs)},
-                        {"trfc2_ps", Ps(p.Trfc2Ps)}, {"trfc4_ps", Ps(p.Trfc4Ps)}, {"trrd_ps", Ps(p.TrrdPs)},
-                        {"trrd_l_ps", Ps(p.TrrdLPs)}, {"tfaw_ps", Ps(p.TfawPs)}, {"twr_ps", Ps(p.TwrPs)},
-                        {"twtr_ps", Ps(p.TwtrPs)}, {"trtp_ps", Ps(p.TrtpPs)}, {"tcwl_ps", Ps(p.TcwlPs)}});
+    profiles.push_back(
+        {{"profile", p.Number},
+         {"dimms_per_channel", p.DimmsPerChannel},
+         {"voltage_mv", p.VoltageMv},
+         {"cycle_time_ps", Ps(p.At.CycleTimePs)},
+         {"chip_speed", clocked ? nlohmann::json(p.At.ChipSpeed) : nlohmann::json()},
+         {"speed_grade", clocked ? nlohmann::json(p.At.Grade) : nlohmann::json()},
+         {"cas_latencies", cas},
+         {"cas_latency",
+          p.At.CasTenths != 0 ? nlohmann::json(CasText(p.At.CasTenths)) : nlohmann::json()},
+         {"trcd_clocks", clocked ? nlohmann::json(p.At.Trcd) : nlohmann::json()},
+         {"trp_clocks", clocked ? nlohmann::json(p.At.Trp) : nlohmann::json()},
+         {"tras_clocks", clocked ? nlohmann::json(p.At.Tras) : nlohmann::json()},
+         {"taa_ps", Ps(p.TaaPs)},
+         {"trcd_ps", Ps(p.TrcdPs)},
+         {"trp_ps", Ps(p.TrpPs)},
+         {"tras_ps", Ps(p.TrasPs)},
+         {"trc_ps", Ps(p.TrcPs)},
+         {"trfc_ps", Ps(p.TrfcPs)},
+         {"trfc2_ps", Ps(p.Trfc2Ps)},
+         {"trfc4_ps", Ps(p.Trfc4Ps)},
+         {"trrd_ps", Ps(p.TrrdPs)},
+         {"trrd_l_ps", Ps(p.TrrdLPs)},
+         {"tfaw_ps", Ps(p.TfawPs)},
+         {"twr_ps", Ps(p.TwrPs)},
+         {"twtr_ps", Ps(p.TwtrPs)},
+         {"trtp_ps", Ps(p.TrtpPs)},
+         {"tcwl_ps", Ps(p.TcwlPs)}});
   }
-  return {{"revision", std::to_string(f.XmpRevision >> 4) + "." + std::to_string(f.XmpRevision & 0x0F)},
-          {"profiles", profiles}};
+  return {
+      {"revision", std::to_string(f.XmpRevision >> 4) + "." + std::to_string(f.XmpRevision & 0x0F)},
+      {"profiles", profiles}};
 }
 
 nlohmann::json CheckRuleJson(const SpdFacts& f) {
   switch (f.CheckRule) {
-    case SpdCheckRule::Sum: return "sum of bytes 0-62";
-    case SpdCheckRule::Crc16: return "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
-    case SpdCheckRule::None: break;
+    case SpdCheckRule::Sum:
+      return "sum of bytes 0-62";
+    case SpdCheckRule::Crc16:
+      return "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
+    case SpdCheckRule::None:
+      break;
   }
   return nullptr;
 }
@@ -124,15 +156,16 @@ void PrintJson(std::ostream& out, const nlohmann::json& json) {
 }
 
 nlohmann::json SpdJson(const SpdFacts& f) {
-  nlohmann::json json = {{"type", f.Type},
-                         {"type_byte", static_cast<uint8_t>(f.Memory)},
-                         {"blank", f.Blank},
-                         {"decoded", f.Decoded},
-                         {"checksum_rule", CheckRuleJson(f)},
-                         {"checksum_ok", f.CheckRule == SpdCheckRule::None ? nlohmann::json()
-                                                                           : nlohmann::json(f.ChecksumOk())},
-                         {"checksum_stored", f.StoredChecksum},
-                         {"checksum_computed", f.ComputedChecksum}};
+  nlohmann::json json = {
+      {"type", f.Type},
+      {"type_byte", static_cast<uint8_t>(f.Memory)},
+      {"blank", f.Blank},
+      {"decoded", f.Decoded},
+      {"checksum_rule", CheckRuleJson(f)},
+      {"checksum_ok",
+       f.CheckRule == SpdCheckRule::None ? nlohmann::json() : nlohmann::json(f.ChecksumOk())},
+      {"checksum_stored", f.StoredChecksum},
+      {"checksum_computed", f.ComputedChecksum}};
   const bool crc = f.CheckRule == SpdCheckRule::Crc16;
   json["crc_stored"] = crc ? nlohmann::json(f.StoredCrc) : nlohmann::json();
   json["crc_computed"] = crc ? nlohmann::json(f.ComputedCrc) : nlohmann::json();
@@ -141,8 +174,8 @@ nlohmann::json SpdJson(const SpdFacts& f) {
   for (uint16_t tenths : f.CasTenths) cas.push_back(CasText(tenths));
   nlohmann::json timings = nlohmann::json::array();
   for (const SpdCasTiming& t : f.Timings) timings.push_back(TimingJson(t));
-  json.update({{"spd_revision", std::to_string(f.SpdRevision >> 4) + "." +
-                                    std::to_string(f.SpdRevision & 0x0F)},
+  json.update({{"spd_revision",
+                std::to_string(f.SpdRevision >> 4) + "." + std::to_string(f.SpdRevision & 0x0F)},
                {"bytes_written", f.BytesWritten},
                {"eeprom_bytes", f.EepromBytes},
                {"capacity_mb", f.CapacityMb},

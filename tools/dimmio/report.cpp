@@ -11,10 +11,13 @@ namespace dimmio::cli {
 
 namespace {
 
-std::string Text(const std::string& text) { return text.empty() ? "(none)" : text; }
+std::string Text(const std::string& text) {
+  return text.empty() ? "(none)" : text;
+}
 
 std::string StoppedText(const SlotReport& slot) {
-  return "read stopped after " + std::to_string(slot.BytesRead) + " bytes: " + DescribeStatus(slot.Status);
+  return "read stopped after " + std::to_string(slot.BytesRead) +
+         " bytes: " + DescribeStatus(slot.Status);
 }
 
 void PrintSideBySideSlots(const Report& report, std::ostream& out) {
@@ -115,17 +118,18 @@ void PrintSmbios(const Report& report, std::ostream& out) {
   }
   const SystemInfo& s = *report.System;
   out << "  system:         " << Text(s.SystemManufacturer) << ", " << Text(s.SystemProduct)
-      << ", version " << Text(s.SystemVersion) << ", serial " << Text(s.SystemSerialNumber)
-      << '\n'
+      << ", version " << Text(s.SystemVersion) << ", serial " << Text(s.SystemSerialNumber) << '\n'
       << "  board:          " << Text(s.BoardManufacturer) << ", " << Text(s.BoardProduct)
-      << ", version " << Text(s.BoardVersion) << ", serial " << Text(s.BoardSerialNumber)
-      << '\n';
+      << ", version " << Text(s.BoardVersion) << ", serial " << Text(s.BoardSerialNumber) << '\n';
 }
 
 nlohmann::json PciJson(const PciDeviceRecord& r, const PciNames& names) {
-  nlohmann::json json = {{"bus", r.Bus},           {"device", r.Device},
-                         {"function", r.Function}, {"vendor_id", r.VendorId},
-                         {"device_id", r.DeviceId}, {"address", PciAddress(r)}};
+  nlohmann::json json = {{"bus", r.Bus},
+                         {"device", r.Device},
+                         {"function", r.Function},
+                         {"vendor_id", r.VendorId},
+                         {"device_id", r.DeviceId},
+                         {"address", PciAddress(r)}};
   if (const std::string name = names.Name(r.VendorId, r.DeviceId); !name.empty()) {
     json["name"] = name;
   }
@@ -138,13 +142,19 @@ nlohmann::json CountJson(const CountResult& c) {
 
 }  // namespace
 
-std::string SlotAddress(uint8_t slot) { return "0x" + Hex(0x50u + slot, 2); }
-
-std::string SlotName(const SlotReport& slot) {
-  return !slot.Name.empty() ? slot.Name : "slot " + std::to_string(slot.Slot) + " (" + SlotAddress(slot.Slot) + ")";
+std::string SlotAddress(uint8_t slot) {
+  return "0x" + Hex(0x50u + slot, 2);
 }
 
-std::string SizeText(const SpdFacts& f) { return std::to_string(f.CapacityMb) + " MB"; }
+std::string SlotName(const SlotReport& slot) {
+  return !slot.Name.empty()
+             ? slot.Name
+             : "slot " + std::to_string(slot.Slot) + " (" + SlotAddress(slot.Slot) + ")";
+}
+
+std::string SizeText(const SpdFacts& f) {
+  return std::to_string(f.CapacityMb) + " MB";
+}
 
 std::string SpeedText(const SpdFacts& f) {
   if (f.SpeedGrade.empty()) return f.ChipSpeed;
@@ -165,7 +175,9 @@ std::string MakerText(const JedecMaker& maker) {
          (maker.ParityOk ? "" : " (bad parity)");
 }
 
-std::string PartText(const SpdFacts& f) { return Text(f.PartNumber); }
+std::string PartText(const SpdFacts& f) {
+  return Text(f.PartNumber);
+}
 
 std::string CheckText(const ByteCheck& c) {
   if (c.Verdict == CheckVerdict::Ok) return "ok";
@@ -184,14 +196,20 @@ std::string EmptySlotText(const Report& report) {
 std::string SlotSentence(const Report& report, const SlotReport& slot) {
   const SpdFacts& f = slot.Facts;
   switch (slot.State) {
-    case SlotState::Empty: return "-- " + EmptySlotText(report);
-    case SlotState::Stopped: return "-- " + StoppedText(slot);
+    case SlotState::Empty:
+      return "-- " + EmptySlotText(report);
+    case SlotState::Stopped:
+      return "-- " + StoppedText(slot);
     case SlotState::Unpaged:
-      return f.Type + ": answers, but no SPD page was selected (neither byte 2 nor the SMBIOS tables "
-                      "show DDR4 modules), so its bytes are as the module shows them";
-    case SlotState::Blank: return f.Type + " (nothing written)";
-    case SlotState::Undecoded: return f.Type + " (not decoded: see spd --decode)";
-    case SlotState::Module: break;
+      return f.Type +
+             ": answers, but no SPD page was selected (neither byte 2 nor the SMBIOS tables "
+             "show DDR4 modules), so its bytes are as the module shows them";
+    case SlotState::Blank:
+      return f.Type + " (nothing written)";
+    case SlotState::Undecoded:
+      return f.Type + " (not decoded: see spd --decode)";
+    case SlotState::Module:
+      break;
   }
   return f.Type;
 }
@@ -221,7 +239,9 @@ std::optional<PciDeviceRecord> ParsePciAddress(const std::string& text) {
   return record;
 }
 
-std::string PciIds(const PciDeviceRecord& r) { return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4); }
+std::string PciIds(const PciDeviceRecord& r) {
+  return Hex(r.VendorId, 4) + ':' + Hex(r.DeviceId, 4);
+}
 
 void PrintReport(const Report& report, std::ostream& out, ReportLayout layout) {
   out << "dimmio report on " << report.Target << "\n\n";
@@ -272,8 +292,8 @@ nlohmann::json ReportJson(const Report& report, ReportLayout layout) {
   nlohmann::json json;
   json["target"] = report.Target;
   if (!report.Board.empty()) json["board"] = report.Board;
-  json["chipset"] =
-      report.Chipset.VendorId == 0 ? nlohmann::json(nullptr) : PciJson(report.Chipset, report.Names);
+  json["chipset"] = report.Chipset.VendorId == 0 ? nlohmann::json(nullptr)
+                                                 : PciJson(report.Chipset, report.Names);
   json["pci_device_count"] = report.PciCount;
   json["pci_devices"] = nlohmann::json::array();
   for (const PciDeviceRecord& r : report.Pci) {
@@ -286,12 +306,9 @@ nlohmann::json ReportJson(const Report& report, ReportLayout layout) {
   if (!report.ControllerAvailable) json["controller_status"] = StatusJson(report.ControllerStatus);
   json["slots"] = nlohmann::json::array();
   for (const SlotReport& s : report.Slots) {
-    nlohmann::json slot = {{"slot", s.Slot},
-                           {"address", 0x50 + s.Slot},
-                           {"present", s.BytesRead > 0},
-                           {"complete", s.Answered()},
-                           {"bytes_read", s.BytesRead},
-                           {"status", StatusJson(s.Status)}};
+    nlohmann::json slot = {
+        {"slot", s.Slot},           {"address", 0x50 + s.Slot},  {"present", s.BytesRead > 0},
+        {"complete", s.Answered()}, {"bytes_read", s.BytesRead}, {"status", StatusJson(s.Status)}};
     if (s.Answered()) slot["spd"] = SpdJson(s.Facts);
     json["slots"].push_back(slot);
   }

@@ -19,13 +19,15 @@ constexpr uint32_t kRound[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
-uint32_t Rotate(uint32_t x, int n) { return x >> n | x << (32 - n); }
+uint32_t Rotate(uint32_t x, int n) {
+  return x >> n | x << (32 - n);
+}
 
 void Compress(std::array<uint32_t, 8>& h, const uint8_t* block) {
   uint32_t w[64];
   for (int i = 0; i < 16; ++i) {
-    w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 | uint32_t{block[4 * i + 2]} << 8 |
-           block[4 * i + 3];
+    w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 |
+           uint32_t{block[4 * i + 2]} << 8 | block[4 * i + 3];
   }
   for (int i = 16; i < 64; ++i) {
     const uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
@@ -34,8 +36,10 @@ void Compress(std::array<uint32_t, 8>& h, const uint8_t* block) {
   }
   uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
   for (int i = 0; i < 64; ++i) {
-    const uint32_t t1 = k + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-    const uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+    const uint32_t t1 = k + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) +
+                        kRound[i] + w[i];
+    const uint32_t t2 =
+        (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
     k = g;
     g = f;
     f = e;

@@ -39,7 +39,8 @@ std::vector<SideBySideRow> SideBySideRows(const std::vector<SideBySideColumn>& c
       size_t at = 0;
       while (at < fields.size() && fields[at].Field != field) ++at;
       if (at == fields.size()) {
-        fields.push_back({field, field.back() == ')', std::vector<std::string>(columns.size(), "-"), false});
+        fields.push_back(
+            {field, field.back() == ')', std::vector<std::string>(columns.size(), "-"), false});
         followers.emplace_back();
         unplacedBefore.push_back(0);
       }
@@ -77,14 +78,18 @@ std::vector<SideBySideRow> SideBySideRows(const std::vector<SideBySideColumn>& c
 void PrintSideBySide(const std::vector<SideBySideColumn>& columns, std::ostream& out) {
   const std::vector<SideBySideRow> rows = SideBySideRows(columns);
   // The field column and each module's column as wide as their widest cell.
-  const auto shown = [](const SideBySideRow& row) { return row.Continues ? std::string() : row.Field; };
+  const auto shown = [](const SideBySideRow& row) {
+    return row.Continues ? std::string() : row.Field;
+  };
   std::vector<size_t> widths(columns.size() + 1, 0);
   for (size_t c = 0; c < columns.size(); ++c) widths[c + 1] = columns[c].Name.size();
   for (const SideBySideRow& row : rows) {
     widths[0] = std::max(widths[0], shown(row).size());
-    for (size_t c = 0; c < row.Values.size(); ++c) widths[c + 1] = std::max(widths[c + 1], row.Values[c].size());
+    for (size_t c = 0; c < row.Values.size(); ++c)
+      widths[c + 1] = std::max(widths[c + 1], row.Values[c].size());
   }
-  const auto print = [&](const char* mark, const std::string& field, const std::vector<std::string>& cells) {
+  const auto print = [&](const char* mark, const std::string& field,
+                         const std::vector<std::string>& cells) {
     std::string line = mark + field;
     line.append(widths[0] - field.size(), ' ');
     for (size_t c = 0; c < cells.size(); ++c) {

@@ -16,16 +16,19 @@ namespace dimmio::cli {
 
 namespace {
 
+// clang-format off
 constexpr const char* kMutexNames[kBuses] = {
     "Access_SMBUS.HTP.Method",   // Bus::Smbus
     "Access_PCI",                // Bus::Pci
     "Access_ISABUS.HTP.Method",  // Bus::Isa
 };
+// clang-format on
 
 // The mutexes this tool creates: everyone may wait on them and release them
 // (SYNCHRONIZE | MUTEX_MODIFY_STATE), so that a monitor running unelevated
 // still takes turns with an elevated dimmio; SYSTEM and the Administrators
 // group get all access (MUTEX_ALL_ACCESS). Self-relative, DACL only.
+// clang-format off
 alignas(4) const unsigned char kEveryoneMayWait[92] = {
     0x01, 0x00, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x14, 0, 0, 0,
     0x02, 0x00, 0x48, 0x00, 0x03, 0x00, 0x00, 0x00,  // ACL: 72 bytes, 3 entries
@@ -36,6 +39,7 @@ alignas(4) const unsigned char kEveryoneMayWait[92] = {
     0x00, 0x00, 0x18, 0x00, 0x01, 0x00, 0x1F, 0x00,  // S-1-5-32-544 (Administrators)
     0x01, 0x02, 0, 0, 0, 0, 0, 0x05, 0x20, 0, 0, 0, 0x20, 0x02, 0, 0,
 };
+// clang-format on
 
 // Who made the mutex `name`, as "DOMAIN\\account", where its descriptor lets
 // this program read its owner; "" where it does not.
@@ -45,8 +49,8 @@ std::string Maker(const std::string& name) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   std::string who;
-  if (GetSecurityInfo(handle, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                      nullptr, &descriptor) == ERROR_SUCCESS) {
+  if (GetSecurityInfo(handle, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                      nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
     char account[256], domain[256];
     DWORD accountLength = sizeof account, domainLength = sizeof domain;
     SID_NAME_USE use;
@@ -67,15 +71,16 @@ std::string Maker(const std::string& name) {
 HANDLE OpenOrCreate(const std::string& name, Bus bus, std::string* refusal) {
   HANDLE handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
   if (handle == nullptr && GetLastError() == ERROR_FILE_NOT_FOUND) {
-    SECURITY_ATTRIBUTES attributes{sizeof attributes,
-                                   const_cast<unsigned char*>(kEveryoneMayWait), FALSE};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, const_cast<unsigned char*>(kEveryoneMayWait),
+                                   FALSE};
     handle = CreateMutexA(&attributes, FALSE, name.c_str());
     const DWORD refused = GetLastError();
     // Made by someone else in between, with rights that keep ours out: opened as theirs.
     if (handle == nullptr && refused == ERROR_ACCESS_DENIED) {
       handle = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
     }
-    if (handle == nullptr && (refused != ERROR_ACCESS_DENIED || GetLastError() == ERROR_FILE_NOT_FOUND)) {
+    if (handle == nullptr &&
+        (refused != ERROR_ACCESS_DENIED || GetLastError() == ERROR_FILE_NOT_FOUND)) {
       *refusal = "the lock " + name + " cannot be created (" + WindowsErrorText(refused) +
                  "): no request is sent to " + BusName(bus) + " without it";
       return nullptr;
@@ -85,9 +90,11 @@ HANDLE OpenOrCreate(const std::string& name, Bus bus, std::string* refusal) {
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED) {
       const std::string maker = Maker(name);
-      *refusal = "the lock " + name + " exists but refuses this program the right to wait on it (made by " +
+      *refusal = "the lock " + name +
+                 " exists but refuses this program the right to wait on it (made by " +
                  (maker.empty() ? std::string("an account it does not name") : maker) +
-                 "): no request is sent to " + BusName(bus) + " until that program ends and the lock goes";
+                 "): no request is sent to " + BusName(bus) +
+                 " until that program ends and the lock goes";
     } else {
       *refusal = "the lock " + name + " cannot be opened (" + WindowsErrorText(error) +
                  "): no request is sent to " + BusName(bus) + " without it";
@@ -114,8 +121,9 @@ class NamedMutexLocks final : public BusLocks {
     const DWORD waited = WaitForSingleObject(handles_[i], waitMs_);
     if (waited == WAIT_TIMEOUT) return false;
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-      refusals_[i] = "the lock " + name + " cannot be waited on (" + WindowsErrorText(GetLastError()) +
-                     "): no request is sent to " + BusName(bus) + " without it";
+      refusals_[i] = "the lock " + name + " cannot be waited on (" +
+                     WindowsErrorText(GetLastError()) + "): no request is sent to " + BusName(bus) +
+                     " without it";
       return false;
     }
     // Abandoned: its holder ended without letting go; it is ours now all the same.

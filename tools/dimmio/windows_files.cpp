@@ -27,7 +27,8 @@ std::string Refusal(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info)) return "not written: what it is cannot be read";
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    return "not written: the name is a link (a reparse point: a symbolic link, junction or mount point) "
+    return "not written: the name is a link (a reparse point: a symbolic link, junction or mount "
+           "point) "
            "to somewhere else";
   }
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return "not written: it is a folder";
@@ -39,7 +40,9 @@ std::string Refusal(HANDLE file) {
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
-  if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER || !SetEndOfFile(file)) return false;
+  if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !SetEndOfFile(file))
+    return false;
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > 0x10000 ? 0x10000 : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
@@ -67,11 +70,14 @@ WriteOutcome Write(const std::string& path, std::string_view bytes, WriteMode mo
   const DWORD error = written ? 0 : GetLastError();
   const bool closed = CloseHandle(file) != 0;
   if (!refusal.empty()) return {WriteOutcome::Refused, refusal};
-  return written && closed ? WriteOutcome{WriteOutcome::Written, ""} : WriteOutcome{WriteOutcome::Failed, "", error};
+  return written && closed ? WriteOutcome{WriteOutcome::Written, ""}
+                           : WriteOutcome{WriteOutcome::Failed, "", error};
 }
 
 }  // namespace
 
-FileWriter GuardedFiles() { return Write; }
+FileWriter GuardedFiles() {
+  return Write;
+}
 
 }  // namespace dimmio::cli

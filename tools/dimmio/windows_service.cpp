@@ -50,14 +50,15 @@ Outcome Failed(const std::string& what, DWORD error) {
 // kernel reads "\??\C:\..." as "C:\...", "\SystemRoot\..." and a path
 // without a drive ("System32\drivers\x.sys") from the Windows directory.
 std::string DriverFile(std::string path) {
-  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+    path = path.substr(1, path.size() - 2);
   if (path.rfind("\\??\\", 0) == 0) return path.substr(4);
   std::string lower = path;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   const bool systemRoot = lower.rfind("\\systemroot\\", 0) == 0;
-  if (!systemRoot && (path.empty() || path[0] == '\\' || path[0] == '/' ||
-                      path.find(':') != std::string::npos)) {
+  if (!systemRoot &&
+      (path.empty() || path[0] == '\\' || path[0] == '/' || path.find(':') != std::string::npos)) {
     return path;
   }
   char windows[MAX_PATH];
@@ -89,7 +90,8 @@ DWORD ConfiguredFile(SC_HANDLE service, std::string* file) {
   QueryServiceConfigA(service, nullptr, 0, &needed);
   std::vector<QUERY_SERVICE_CONFIGA> config(needed / sizeof(QUERY_SERVICE_CONFIGA) + 1);
   if (!QueryServiceConfigA(service, config.data(),
-                           static_cast<DWORD>(config.size() * sizeof(QUERY_SERVICE_CONFIGA)), &needed)) {
+                           static_cast<DWORD>(config.size() * sizeof(QUERY_SERVICE_CONFIGA)),
+                           &needed)) {
     return GetLastError();
   }
   *file = DriverFile(config[0].lpBinaryPathName != nullptr ? config[0].lpBinaryPathName : "");
@@ -109,7 +111,8 @@ std::vector<uint8_t> BuiltDriver(const std::string& file, std::string* refused) 
   const std::string hash = Sha256Hex(bytes);
   if (hash == BuiltDriverSha256()) return bytes;
   *refused = file + " is not the dimmio.sys this program was built with (its SHA-256 is " + hash +
-             ", the one built with it " + BuiltDriverSha256() + "): put the dimmio.sys that came with it beside it";
+             ", the one built with it " + BuiltDriverSha256() +
+             "): put the dimmio.sys that came with it beside it";
   return {};
 }
 
@@ -117,9 +120,9 @@ std::vector<uint8_t> BuiltDriver(const std::string& file, std::string* refused) 
 // installed, whatever the file beside the program becomes meanwhile. 0, or
 // the system's error.
 DWORD PutInPlace(const std::vector<uint8_t>& bytes, const std::string& to) {
-  const WriteOutcome written =
-      GuardedFiles()(to, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                     WriteMode::Replace);
+  const WriteOutcome written = GuardedFiles()(
+      to, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+      WriteMode::Replace);
   if (written.Result == WriteOutcome::Written) return 0;
   return written.Error != 0 ? written.Error : ERROR_ACCESS_DENIED;
 }
@@ -135,7 +138,9 @@ void ReadDriverVersion(DriverService::Installed* driver) {
   if (info) {
     driver->Version = info->FileVersion;
   } else {
-    driver->Problem = bytes.empty() ? "cannot be read" : image ? error : "not a driver image: " + error;
+    driver->Problem = bytes.empty() ? "cannot be read"
+                      : image       ? error
+                                    : "not a driver image: " + error;
   }
 }
 
@@ -160,7 +165,8 @@ class ScmService final : public DriverService {
     std::string before;
     if (existing && ConfiguredFile(existing.get(), &before) == 0 && !SameFile(before, installed)) {
       if (const DWORD error = PutInPlace(driver, installed); error != 0) {
-        return Failed("cannot repair the driver's service: cannot copy dimmio.sys to " + installed, error);
+        return Failed("cannot repair the driver's service: cannot copy dimmio.sys to " + installed,
+                      error);
       }
       if (!ChangeServiceConfigA(existing.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
                                 SERVICE_NO_CHANGE, installed.c_str(), nullptr, nullptr, nullptr,
@@ -269,7 +275,8 @@ class ScmService final : public DriverService {
     Installed driver;
     Outcome failure{false, ""};
     DWORD error = 0;
-    ServiceHandle service = Open(SERVICE_QUERY_CONFIG, "cannot read the driver's service", &failure, &error);
+    ServiceHandle service =
+        Open(SERVICE_QUERY_CONFIG, "cannot read the driver's service", &failure, &error);
     driver.Service = service || error != ERROR_SERVICE_DOES_NOT_EXIST;
     if (!service) {
       driver.Problem = failure.Message;
@@ -286,7 +293,8 @@ class ScmService final : public DriverService {
  private:
   // The installed service, opened for `access`; null with `failure` set (and
   // the system's error in `errorOut`).
-  ServiceHandle Open(DWORD access, const std::string& what, Outcome* failure, DWORD* errorOut = nullptr) {
+  ServiceHandle Open(DWORD access, const std::string& what, Outcome* failure,
+                     DWORD* errorOut = nullptr) {
     ServiceHandle scm(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!scm) {
       const DWORD error = GetLastError();
@@ -299,8 +307,9 @@ class ScmService final : public DriverService {
       const DWORD error = GetLastError();
       if (errorOut != nullptr) *errorOut = error;
       *failure = error == ERROR_SERVICE_DOES_NOT_EXIST
-                     ? Outcome{false, what + ": the driver is not installed: `dimmio driver "
-                                             "install` installs it"}
+                     ? Outcome{false, what +
+                                          ": the driver is not installed: `dimmio driver "
+                                          "install` installs it"}
                      : Failed(what, error);
     }
     return service;

@@ -57,8 +57,12 @@ void PutLe32(uint8_t* p, uint32_t value) {
 
 // OpStatus words: operation code at +4, hardware code at +36, its first
 // detail word at +44 when its count (+40) says it was written.
-uint32_t StatusCode(const uint8_t* status) { return Le32(status + 4); }
-uint32_t StatusHwCode(const uint8_t* status) { return Le32(status + 36); }
+uint32_t StatusCode(const uint8_t* status) {
+  return Le32(status + 4);
+}
+uint32_t StatusHwCode(const uint8_t* status) {
+  return Le32(status + 36);
+}
 uint32_t StatusHwDetail(const uint8_t* status) {
   return Le32(status + 40) > 0 ? Le32(status + 44) : 0;
 }
@@ -153,8 +157,10 @@ void SystemInfo(KernelDriver* driver) {
     for (uint32_t i = start; i < start + kSysinfoFieldBytes && i < a.information; ++i) {
       const uint8_t c = g_buffer[i];
       if (c == 0) break;
-      if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') ConsolePrint("\\x%02X", c);
-      else ConsolePrint("%c", c);
+      if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
+        ConsolePrint("\\x%02X", c);
+      else
+        ConsolePrint("%c", c);
     }
     ConsolePrint("\"\n");
   }

@@ -24,7 +24,7 @@ struct RequestError {
 template <typename T>
 class Result {
  public:
-  Result(T value) : value_(std::move(value)) {}  // NOLINT: implicit on purpose
+  Result(T value) : value_(std::move(value)) {}             // NOLINT: implicit on purpose
   Result(RequestError error) : error_(std::move(error)) {}  // NOLINT
 
   bool ok() const { return value_.has_value(); }
@@ -113,8 +113,7 @@ std::string CompletionText(uint32_t status);
 // Bytes as hex, sixteen a line, each line headed by the offset of its first
 // byte: offsets count on from `firstOffset` and wrap at `space` (256 for an
 // SPD EEPROM, whose reads wrap past its last byte).
-std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset,
-                    uint32_t space = 0x10000);
+std::string HexDump(std::span<const uint8_t> bytes, uint32_t firstOffset, uint32_t space = 0x10000);
 
 // The status record as readable text: "no error", or the operation's code,
 // its meaning and detail words, and the hardware half when it is set.

@@ -39,8 +39,9 @@ extern "C" {
 #define DIMMIO_ACCESS_READ 1u  /* the handle needs read access */
 #define DIMMIO_ACCESS_WRITE 2u /* the handle needs write access */
 #define DIMMIO_METHOD_BUFFERED 0u
-#define DIMMIO_CONTROL_CODE(function, access) \
-  ((uint32_t)((DIMMIO_DEVICE_TYPE << 16) | ((access) << 14) | ((function) << 2) | DIMMIO_METHOD_BUFFERED))
+#define DIMMIO_CONTROL_CODE(function, access)                                     \
+  ((uint32_t)((DIMMIO_DEVICE_TYPE << 16) | ((access) << 14) | ((function) << 2) | \
+              DIMMIO_METHOD_BUFFERED))
 #define DIMMIO_CODE_ACCESS(code) (((uint32_t)(code) >> 14) & 3u)
 #define DIMMIO_CODE_FUNCTION(code) (((uint32_t)(code) >> 2) & 0xFFFu)
 
@@ -50,7 +51,8 @@ extern "C" {
 #define IOCTL_GET_MEMORY_MODULE_COUNT DIMMIO_CONTROL_CODE(0x803u, DIMMIO_ACCESS_READ)
 #define IOCTL_SET_SEGMENT DIMMIO_CONTROL_CODE(0x804u, DIMMIO_ACCESS_WRITE)
 #define IOCTL_GET_CHIPSET_INFO DIMMIO_CONTROL_CODE(0x805u, DIMMIO_ACCESS_READ)
-#define IOCTL_GET_PCI_DEVICE_TABLE DIMMIO_CONTROL_CODE(0x806u, DIMMIO_ACCESS_READ | DIMMIO_ACCESS_WRITE)
+#define IOCTL_GET_PCI_DEVICE_TABLE \
+  DIMMIO_CONTROL_CODE(0x806u, DIMMIO_ACCESS_READ | DIMMIO_ACCESS_WRITE)
 #define IOCTL_GET_PCI_DEVICE_COUNT DIMMIO_CONTROL_CODE(0x807u, DIMMIO_ACCESS_READ)
 #define IOCTL_READ_PCI_CONFIG DIMMIO_CONTROL_CODE(0x808u, DIMMIO_ACCESS_READ | DIMMIO_ACCESS_WRITE)
 #define IOCTL_GET_SYSTEM_INFO DIMMIO_CONTROL_CODE(0x809u, DIMMIO_ACCESS_READ)
@@ -85,9 +87,9 @@ DIMMIO_STATIC_ASSERT(IOCTL_READ_SPD_PAGE == 0x9C406028u, "IOCTL_READ_SPD_PAGE");
  * an operation half (Code, DetailCount, Detail) and a hardware half (HwCode,
  * HwDetailCount, HwDetail). A reader uses only the counted detail words. */
 typedef struct DimmioOpStatus {
-  uint32_t Header;        /* 1 */
-  uint32_t Code;          /* operation error code, 0 = none */
-  uint32_t DetailCount;   /* Detail words valid: 0, 1 or 2 */
+  uint32_t Header;      /* 1 */
+  uint32_t Code;        /* operation error code, 0 = none */
+  uint32_t DetailCount; /* Detail words valid: 0, 1 or 2 */
   uint32_t Detail[6];
   uint32_t HwCode;        /* 17-19, 41, 42 when an SMBus transaction failed, 32 when */
                           /* firmware kept a shared host, else 0 */
@@ -130,10 +132,10 @@ DIMMIO_STATIC_ASSERT(offsetof(DimmioOpStatus, HwDetail) == 44, "HwDetail");
 #define DIMMIO_ERROR_PAGE_OUT_OF_RANGE 40u     /* a page other than 0 or 1 */
 #define DIMMIO_ERROR_HW_SEND_BYTE 41u
 #define DIMMIO_ERROR_HW_RECEIVE_BYTE 42u
-#define DIMMIO_ERROR_PAGE_QUERY_FAILED 43u  /* the page query failed; nothing sent after it */
-#define DIMMIO_ERROR_NOT_KNOWN_DDR4 44u     /* no page selected: the slot as it shows */
-#define DIMMIO_ERROR_PROBE_NOT_PLAIN_EEPROM 45u  /* detail: byte 2; nothing written */
-#define DIMMIO_ERROR_PROBE_TYPE_UNREADABLE 46u   /* byte 2 unreadable; nothing written */
+#define DIMMIO_ERROR_PAGE_QUERY_FAILED 43u      /* the page query failed; nothing sent after it */
+#define DIMMIO_ERROR_NOT_KNOWN_DDR4 44u         /* no page selected: the slot as it shows */
+#define DIMMIO_ERROR_PROBE_NOT_PLAIN_EEPROM 45u /* detail: byte 2; nothing written */
+#define DIMMIO_ERROR_PROBE_TYPE_UNREADABLE 46u  /* byte 2 unreadable; nothing written */
 
 /* ---- PCI records ------------------------------------------------------ */
 
@@ -161,12 +163,12 @@ typedef struct DimmioChipsetInfo {
 /* What the chip whose SMBus host the driver installed has (ChipTraits of the
    chipset information; 0 when no host was installed, or the record holds a
    function the driver only noted). */
-#define DIMMIO_CHIP_INUSE_SEMAPHORE 0x01u     /* INUSE_STS in the host status (every ICH) */
-#define DIMMIO_CHIP_LATE_BUSY 0x02u           /* busy shows ~2 ms after a start (the CSB5) */
-#define DIMMIO_CHIP_SEGMENT_SWITCH 0x04u      /* segment 1 switches in a second bank of SPDs */
-#define DIMMIO_CHIP_SPDS_ON_CPU_BUS 0x08u     /* the SPDs are on the processor's SMBus */
-#define DIMMIO_CHIP_SPD_WRITE_DISABLE 0x10u   /* SPD_WD (host configuration bit 4) holds once set */
-#define DIMMIO_CHIP_PAGE_TRANSFERS 0x20u      /* send and receive byte: DDR4 SPD pages */
+#define DIMMIO_CHIP_INUSE_SEMAPHORE 0x01u   /* INUSE_STS in the host status (every ICH) */
+#define DIMMIO_CHIP_LATE_BUSY 0x02u         /* busy shows ~2 ms after a start (the CSB5) */
+#define DIMMIO_CHIP_SEGMENT_SWITCH 0x04u    /* segment 1 switches in a second bank of SPDs */
+#define DIMMIO_CHIP_SPDS_ON_CPU_BUS 0x08u   /* the SPDs are on the processor's SMBus */
+#define DIMMIO_CHIP_SPD_WRITE_DISABLE 0x10u /* SPD_WD (host configuration bit 4) holds once set */
+#define DIMMIO_CHIP_PAGE_TRANSFERS 0x20u    /* send and receive byte: DDR4 SPD pages */
 
 #define DIMMIO_PCI_DEVICE_RECORD_SIZE 24u
 #define DIMMIO_PCI_DEVICE_TABLE_CAPACITY 217
@@ -208,10 +210,10 @@ typedef struct DimmioPciTableInput {
 DIMMIO_STATIC_ASSERT(sizeof(DimmioPciTableInput) == 4, "DimmioPciTableInput");
 
 typedef struct DimmioPciConfigInput {
-  uint32_t Bus;         /* 0 only */
-  uint32_t Device;      /* 0-30 */
-  uint32_t Function;    /* 0-6 */
-  uint32_t Unused[3];   /* must be present, not read */
+  uint32_t Bus;       /* 0 only */
+  uint32_t Device;    /* 0-30 */
+  uint32_t Function;  /* 0-6 */
+  uint32_t Unused[3]; /* must be present, not read */
 } DimmioPciConfigInput;
 DIMMIO_STATIC_ASSERT(sizeof(DimmioPciConfigInput) == 24, "DimmioPciConfigInput");
 

@@ -46,12 +46,12 @@ enum class SpdCheckRule : uint8_t { None, Sum, Crc16 };
 
 // One supported CAS latency with the clock the module runs at there.
 struct SpdCasTiming {
-  uint16_t CasTenths = 0;   // CAS latency in tenths of a clock (25 = CL2.5)
-  uint32_t CycleTimePs = 0; // tCK at this latency
+  uint16_t CasTenths = 0;     // CAS latency in tenths of a clock (25 = CL2.5)
+  uint32_t CycleTimePs = 0;   // tCK at this latency
   uint32_t AccessTimePs = 0;  // tAC, data out after the clock, at this tCK; 0 when not stated
   uint32_t Trcd = 0, Trp = 0, Tras = 0;  // in clocks at this tCK
-  std::string Grade;        // highest standard grade met: "PC3200"; "" when below every one
-  std::string ChipSpeed;    // "DDR400", "SDR133"
+  std::string Grade;      // highest standard grade met: "PC3200"; "" when below every one
+  std::string ChipSpeed;  // "DDR400", "SDR133"
 };
 
 // What a decoded module's type states beyond the facts every type has: the
@@ -76,7 +76,7 @@ constexpr SpdTypeFields FieldsOf(SpdMemoryType type) {
 // An Intel XMP profile (DDR3 XMP 1.x, DDR4 XMP 2.0): the clock the module
 // runs at beyond its JEDEC grades, with its voltage and timings.
 struct SpdXmpProfile {
-  uint8_t Number = 0;            // 1 or 2
+  uint8_t Number = 0;  // 1 or 2
   uint8_t DimmsPerChannel = 0;
   uint16_t VoltageMv = 0;
   std::vector<uint16_t> CasTenths;  // the latencies the profile supports
@@ -85,8 +85,8 @@ struct SpdXmpProfile {
   // clock ("PC4-28800", "DDR4-3600"); CasTenths 0 when no latency covers tAA.
   SpdCasTiming At;
   uint32_t TaaPs = 0, TrcdPs = 0, TrpPs = 0, TrasPs = 0, TrcPs = 0;
-  uint32_t TrfcPs = 0, Trfc2Ps = 0, Trfc4Ps = 0;  // DDR3 tRFC; DDR4 tRFC1, 2, 4
-  uint32_t TrrdPs = 0, TrrdLPs = 0, TfawPs = 0;   // DDR4 tRRD_S and tRRD_L
+  uint32_t TrfcPs = 0, Trfc2Ps = 0, Trfc4Ps = 0;           // DDR3 tRFC; DDR4 tRFC1, 2, 4
+  uint32_t TrrdPs = 0, TrrdLPs = 0, TfawPs = 0;            // DDR4 tRRD_S and tRRD_L
   uint32_t TwrPs = 0, TwtrPs = 0, TrtpPs = 0, TcwlPs = 0;  // DDR3 only
 };
 
@@ -119,37 +119,37 @@ struct SpdFacts {
   // Organisation: rank 1, and rank 2 where the high nibbles of bytes 3-4 differ.
   uint8_t Ranks = 0;
   uint8_t RowBits[2] = {}, ColumnBits[2] = {};
-  uint8_t DeviceBanks = 0;    // internal banks of each device
-  uint8_t DeviceWidth = 0;    // bits of each device (byte 13)
-  uint32_t RankMb[2] = {};    // size of rank 1 and of rank 2 (0 when the module has one rank)
-  uint32_t CapacityMb = 0;    // whole module
-  bool Asymmetric = false;    // rank 2 has its own rows or columns
+  uint8_t DeviceBanks = 0;      // internal banks of each device
+  uint8_t DeviceWidth = 0;      // bits of each device (byte 13)
+  uint32_t RankMb[2] = {};      // size of rank 1 and of rank 2 (0 when the module has one rank)
+  uint32_t CapacityMb = 0;      // whole module
+  bool Asymmetric = false;      // rank 2 has its own rows or columns
   bool DensityMatches = false;  // every rank's size is a bit of byte 31
   uint8_t DensityByte = 0;      // byte 31
 
-  uint16_t DataWidth = 0;     // bits, check bits included
+  uint16_t DataWidth = 0;  // bits, check bits included
   SpdErrorCheck ErrorCheck = SpdErrorCheck::None;
-  bool Ecc = false;           // ErrorCheck == Ecc
-  std::string Voltage;        // "SSTL 2.5V", "LVTTL"; DDR3 the operable set: "1.5V, 1.35V"
+  bool Ecc = false;                  // ErrorCheck == Ecc
+  std::string Voltage;               // "SSTL 2.5V", "LVTTL"; DDR3 the operable set: "1.5V, 1.35V"
   std::vector<uint16_t> VoltagesMv;  // DDR2 (SSTL 1.8 V), DDR3: the supply voltages, in mV
-  bool Registered = false;    // byte 21: registered address and control inputs
-  bool Buffered = false;      // byte 21: buffered address and control inputs
+  bool Registered = false;           // byte 21: registered address and control inputs
+  bool Buffered = false;             // byte 21: buffered address and control inputs
   std::vector<std::string> Attributes;  // every bit of byte 21 that is set, in words
 
-  std::vector<uint16_t> CasTenths;        // every supported CAS latency, tenths of a clock
-  std::vector<SpdCasTiming> Timings;      // the highest supported latencies first, up to three
+  std::vector<uint16_t> CasTenths;    // every supported CAS latency, tenths of a clock
+  std::vector<SpdCasTiming> Timings;  // the highest supported latencies first, up to three
   // DDR2, DDR3: the lowest latency and the delays in clocks at each standard
   // speed the module meets, the fastest first.
   std::vector<SpdCasTiming> StandardSpeeds;
   uint32_t MaxCycleTimePs = 0;  // DDR2 byte 43: the longest clock period; 0 when not stated
-  uint32_t CycleTimePs = 0;   // the shortest clock period, picoseconds
-  std::string SpeedGrade;     // the grade of the shortest clock period: "PC3200", "PC133"
-  std::string ChipSpeed;      // "DDR400", "SDR133" (data rate in MT/s)
-  uint32_t MaxClockKHz = 0;   // 1 / shortest clock period
+  uint32_t CycleTimePs = 0;     // the shortest clock period, picoseconds
+  std::string SpeedGrade;       // the grade of the shortest clock period: "PC3200", "PC133"
+  std::string ChipSpeed;        // "DDR400", "SDR133" (data rate in MT/s)
+  uint32_t MaxClockKHz = 0;     // 1 / shortest clock period
   uint32_t TrcdPs = 0, TrpPs = 0, TrasPs = 0, TrrdPs = 0;
-  uint32_t TrcPs = 0;         // DDR byte 41 and its fraction in byte 40; SDR: tRAS + tRP
-  bool TrcDerived = false;    // SDR: computed, not stated
-  uint32_t TrfcPs = 0;        // DDR byte 42 and byte 40's fraction and 256 ns; 0 for SDR
+  uint32_t TrcPs = 0;       // DDR byte 41 and its fraction in byte 40; SDR: tRAS + tRP
+  bool TrcDerived = false;  // SDR: computed, not stated
+  uint32_t TrfcPs = 0;      // DDR byte 42 and byte 40's fraction and 256 ns; 0 for SDR
   // DDR2 (tWR, tWTR, tRTP) and DDR3 (all five); 0 when the type does not state them.
   uint32_t TaaPs = 0, TwrPs = 0, TwtrPs = 0, TrtpPs = 0, TfawPs = 0;
   // DDR3: the operating temperature range's top (85 or 95 C) and the module's
@@ -160,11 +160,11 @@ struct SpdFacts {
   // Bytes 32-35: setup and hold of the address and command inputs and of the
   // data inputs around the clock; 0 when not stated.
   uint32_t AddressSetupPs = 0, AddressHoldPs = 0, DataSetupPs = 0, DataHoldPs = 0;
-  std::string Refresh;        // "7.8 us, self refresh"
+  std::string Refresh;  // "7.8 us, self refresh"
   std::vector<uint8_t> BurstLengths;
   bool BurstFullPage = false;
 
-  SpdDdr4Facts Ddr4;          // DDR4 only; zero for the other types
+  SpdDdr4Facts Ddr4;  // DDR4 only; zero for the other types
 
   // Intel XMP, DDR3 (bytes 176-254) and DDR4 (384-486): carried (false also
   // when the bytes end before them), its revision (major in the high
@@ -174,16 +174,16 @@ struct SpdFacts {
   std::vector<SpdXmpProfile> Xmp;
 
   JedecMaker Maker;
-  JedecMaker DramMaker;       // DDR3 bytes 148-149, DDR4 350-351; bank 0 when not stated
-  bool IdentityRead = true;   // DDR3: false when the bytes end before 150 (part number, DRAM
-                              // maker); DDR4 before 352 (the maker and the rest of page 1)
-  uint16_t IdentityEnd = 0;   // the byte IdentityRead needs the bytes to reach
-  uint8_t Location = 0;       // byte 72, the maker's own code for the plant
-  std::string PartNumber;     // printable, trailing blanks removed
-  uint16_t Revision = 0;      // bytes 91-92, first byte high
+  JedecMaker DramMaker;      // DDR3 bytes 148-149, DDR4 350-351; bank 0 when not stated
+  bool IdentityRead = true;  // DDR3: false when the bytes end before 150 (part number, DRAM
+                             // maker); DDR4 before 352 (the maker and the rest of page 1)
+  uint16_t IdentityEnd = 0;  // the byte IdentityRead needs the bytes to reach
+  uint8_t Location = 0;      // byte 72, the maker's own code for the plant
+  std::string PartNumber;    // printable, trailing blanks removed
+  uint16_t Revision = 0;     // bytes 91-92, first byte high
   uint8_t YearByte = 0, WeekByte = 0;  // bytes 93-94 as stored
-  bool DateBcd = false;       // both bytes BCD and the week 1-53: the two fields below hold it
-  uint16_t Year = 0;          // 1990-2089 from the year's last two digits
+  bool DateBcd = false;  // both bytes BCD and the week 1-53: the two fields below hold it
+  uint16_t Year = 0;     // 1990-2089 from the year's last two digits
   uint8_t Week = 0;
   uint32_t SerialNumber = 0;  // bytes 95-98, little-endian
   std::string SerialHex;      // bytes 95-98 in hex in byte order
@@ -193,7 +193,7 @@ struct SpdFacts {
   uint8_t ComputedChecksum = 0;  // sum of bytes 0-62, modulo 256
   uint16_t StoredCrc = 0;        // bytes 126 (low) and 127
   uint16_t ComputedCrc = 0;
-  uint8_t CrcLastByte = 0;       // the last byte the CRC covers: 116 or 125
+  uint8_t CrcLastByte = 0;  // the last byte the CRC covers: 116 or 125
   // The type's rule holds; false where no rule applies (CheckRule None).
   bool ChecksumOk() const {
     if (CheckRule == SpdCheckRule::Crc16) return StoredCrc == ComputedCrc;

@@ -11,9 +11,9 @@
 namespace dimmio {
 
 struct ControlReply {
-  bool Completed = false;     // the request completed with a success status
-  uint32_t Error = 0;         // when not: the transport's error value
-  std::string ErrorText;      // ... and what it means
+  bool Completed = false;       // the request completed with a success status
+  uint32_t Error = 0;           // when not: the transport's error value
+  std::string ErrorText;        // ... and what it means
   std::vector<uint8_t> Output;  // the bytes the driver returned (its Information count)
 };
 

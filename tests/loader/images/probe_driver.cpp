@@ -94,7 +94,9 @@ void NTAPI Worker(PVOID context) {
   }
 }
 
-NTSTATUS NTAPI CreateClose(PDEVICE_OBJECT, PIRP irp) { return Finish(irp, STATUS_SUCCESS, 0); }
+NTSTATUS NTAPI CreateClose(PDEVICE_OBJECT, PIRP irp) {
+  return Finish(irp, STATUS_SUCCESS, 0);
+}
 
 NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   auto* ext = static_cast<Extension*>(device->DeviceExtension);
@@ -122,8 +124,8 @@ NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT device, PIRP irp) {
     case probe::kPool: {
       if (inLength < 8 || outLength < 4) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
       const ULONG* in = reinterpret_cast<ULONG*>(buffer);
-      auto* memory = static_cast<UCHAR*>(
-          ExAllocatePoolWithTag(static_cast<POOL_TYPE>(in[0]), in[1], kTag));
+      auto* memory =
+          static_cast<UCHAR*>(ExAllocatePoolWithTag(static_cast<POOL_TYPE>(in[0]), in[1], kTag));
       const ULONG got = memory != nullptr ? 1 : 0;
       if (memory != nullptr) {
         for (ULONG i = 0; i < in[1]; ++i) memory[i] = 0x5A;

@@ -7,7 +7,9 @@
 namespace probe {
 
 // Device type 0x8123, buffered; function numbers from 0x900.
-constexpr uint32_t Code(uint32_t function) { return (0x8123u << 16) | (function << 2); }
+constexpr uint32_t Code(uint32_t function) {
+  return (0x8123u << 16) | (function << 2);
+}
 
 // At once: in u32 physical address, u32 length; out the mapped bytes.
 constexpr uint32_t kMap = Code(0x903);

@@ -156,19 +156,18 @@ int Keep(const char* sys) {
   SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   if (scm == nullptr) return 1;
   SC_HANDLE dimmio = OpenServiceA(scm, "dimmio", SERVICE_CHANGE_CONFIG);
-  const bool grouped = dimmio != nullptr &&
-                       ChangeServiceConfigA(dimmio, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                                            SERVICE_NO_CHANGE, nullptr, kGroup, nullptr, nullptr,
-                                            nullptr, nullptr, nullptr);
+  const bool grouped =
+      dimmio != nullptr &&
+      ChangeServiceConfigA(dimmio, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr,
+                           kGroup, nullptr, nullptr, nullptr, nullptr, nullptr);
   SC_HANDLE keeper = OpenServiceA(scm, "dimmio-keeper", SERVICE_START);
   if (keeper == nullptr) {
     keeper = CreateServiceA(scm, "dimmio-keeper", "dimmio-keeper", SERVICE_START,
-                            SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                            sys, kGroup, nullptr, nullptr, nullptr, nullptr);
+                            SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, sys,
+                            kGroup, nullptr, nullptr, nullptr, nullptr);
   }
-  const bool started = keeper != nullptr &&
-                       (StartServiceA(keeper, 0, nullptr) ||
-                        GetLastError() == ERROR_SERVICE_ALREADY_RUNNING);
+  const bool started = keeper != nullptr && (StartServiceA(keeper, 0, nullptr) ||
+                                             GetLastError() == ERROR_SERVICE_ALREADY_RUNNING);
   if (!grouped || !started) std::printf("cannot keep: %lu\n", GetLastError());
   for (SC_HANDLE h : {dimmio, keeper, scm}) {
     if (h) CloseServiceHandle(h);
@@ -188,6 +187,8 @@ int main(int argc, char** argv) {
   if (command == "gone" && argc == 2) return Gone(20);
   if (command == "gone" && argc == 3) return Gone(std::atoi(argv[2]));
   if (command == "keep" && argc == 3) return Keep(argv[2]);
-  std::fprintf(stderr, "usage: dimmio-requests send|send-read|cancel|close FILE | gone [SECONDS] | keep SYS\n");
+  std::fprintf(
+      stderr,
+      "usage: dimmio-requests send|send-read|cancel|close FILE | gone [SECONDS] | keep SYS\n");
   return 2;
 }

@@ -72,22 +72,28 @@ int Rows() {
   const auto columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
   std::printf("columns");
   for (int c = 0; c < columns; ++c) {
-    std::printf("\t%s", remote.Ask<LVCOLUMNA>(list, LVM_GETCOLUMNA, c, [](LVCOLUMNA& r, char* text, int size) {
-                          r.mask = LVCF_TEXT;
-                          r.pszText = text;
-                          r.cchTextMax = size;
-                        }).c_str());
+    std::printf("\t%s", remote
+                            .Ask<LVCOLUMNA>(list, LVM_GETCOLUMNA, c,
+                                            [](LVCOLUMNA& r, char* text, int size) {
+                                              r.mask = LVCF_TEXT;
+                                              r.pszText = text;
+                                              r.cchTextMax = size;
+                                            })
+                            .c_str());
   }
   std::printf("\n");
   const auto rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < rows; ++row) {
     std::printf("row");
     for (int c = 0; c < columns; ++c) {
-      std::printf("\t%s", remote.Ask<LVITEMA>(list, LVM_GETITEMTEXTA, row, [c](LVITEMA& r, char* text, int size) {
-                            r.iSubItem = c;
-                            r.pszText = text;
-                            r.cchTextMax = size;
-                          }).c_str());
+      std::printf("\t%s", remote
+                              .Ask<LVITEMA>(list, LVM_GETITEMTEXTA, row,
+                                            [c](LVITEMA& r, char* text, int size) {
+                                              r.iSubItem = c;
+                                              r.pszText = text;
+                                              r.cchTextMax = size;
+                                            })
+                              .c_str());
     }
     std::printf("\n");
   }

@@ -47,11 +47,23 @@ struct KernelSpinLock {
 
 #include "platform/plain_irp_access.h"
 
-inline void IrpMarkPending(KernelIrp* irp) { irp->PendingMarked = true; }
-inline void IrpComplete(KernelIrp* irp) { ++irp->Completions; }
+inline void IrpMarkPending(KernelIrp* irp) {
+  irp->PendingMarked = true;
+}
+inline void IrpComplete(KernelIrp* irp) {
+  ++irp->Completions;
+}
 
-inline void EventInitNotification(KernelEvent* event) { event->Signalled = false; }
-inline void EventSet(KernelEvent* event) { event->Signalled = true; }
-inline void EventClear(KernelEvent* event) { event->Signalled = false; }
+inline void EventInitNotification(KernelEvent* event) {
+  event->Signalled = false;
+}
+inline void EventSet(KernelEvent* event) {
+  event->Signalled = true;
+}
+inline void EventClear(KernelEvent* event) {
+  event->Signalled = false;
+}
 
-inline void SpinLockInit(KernelSpinLock* lock) { lock->Held = false; }
+inline void SpinLockInit(KernelSpinLock* lock) {
+  lock->Held = false;
+}

@@ -41,8 +41,12 @@ inline uint32_t IrpInputLength(KernelIrp* irp) {
 inline uint32_t IrpOutputLength(KernelIrp* irp) {
   return IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
 }
-inline void* IrpSystemBuffer(KernelIrp* irp) { return irp->AssociatedIrp.SystemBuffer; }
-inline void* IrpFile(KernelIrp* irp) { return IoGetCurrentIrpStackLocation(irp)->FileObject; }
+inline void* IrpSystemBuffer(KernelIrp* irp) {
+  return irp->AssociatedIrp.SystemBuffer;
+}
+inline void* IrpFile(KernelIrp* irp) {
+  return IoGetCurrentIrpStackLocation(irp)->FileObject;
+}
 inline void** IrpFileContext(KernelIrp* irp) {
   const PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
   return file != nullptr ? &file->FsContext : nullptr;
@@ -50,18 +54,26 @@ inline void** IrpFileContext(KernelIrp* irp) {
 inline KernelDevice* IrpDevice(KernelIrp* irp) {
   return IoGetCurrentIrpStackLocation(irp)->DeviceObject;
 }
-inline void IrpMarkPending(KernelIrp* irp) { IoMarkIrpPending(irp); }
+inline void IrpMarkPending(KernelIrp* irp) {
+  IoMarkIrpPending(irp);
+}
 inline void IrpSetIoStatus(KernelIrp* irp, NtStatus status, uint32_t information) {
   irp->IoStatus.Status = status;
   irp->IoStatus.Information = information;
 }
-inline void IrpComplete(KernelIrp* irp) { IofCompleteRequest(irp, IO_NO_INCREMENT); }
+inline void IrpComplete(KernelIrp* irp) {
+  IofCompleteRequest(irp, IO_NO_INCREMENT);
+}
 inline bool IrpNamesBelowDevice(KernelIrp* irp) {
   const PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
   return file != nullptr && file->FileName.Length != 0;
 }
-inline bool IrpCancelled(KernelIrp* irp) { return irp->Cancel != FALSE; }
-inline KernelIrql IrpCancelIrql(KernelIrp* irp) { return irp->CancelIrql; }
+inline bool IrpCancelled(KernelIrp* irp) {
+  return irp->Cancel != FALSE;
+}
+inline KernelIrql IrpCancelIrql(KernelIrp* irp) {
+  return irp->CancelIrql;
+}
 // Every change of the routine is made under the cancel spin lock, as the I/O
 // manager reads it, so a plain store is enough.
 inline void IrpSetCancelRoutine(KernelIrp* irp, KernelCancelRoutine routine) {
