@@ -9,6 +9,7 @@
 #include "smbus/nvidia_mcp.h"
 #include "smbus/piix4_compat.h"
 #include "smbus/sis.h"
+#include "smbus/sis630.h"
 #include "smbus/via.h"
 
 constinit const SmbusBackend* DiscoveryBackends[] = {
@@ -22,6 +23,7 @@ constinit const SmbusBackend* DiscoveryBackends[] = {
     &nvidia_mcp::kNvidiaMcpBackend,
     &ali1563::kAli1563Backend,
     &piix4_compat::kPiix4CompatBackend,
+    &sis630::kSis630Backend,
 };
 
 const size_t kDiscoveryBackendCount = sizeof(DiscoveryBackends) / sizeof(DiscoveryBackends[0]);

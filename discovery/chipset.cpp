@@ -364,6 +364,28 @@ bool DecideAli(Discovery* run) {
   return true;
 }
 
+// Last, the families that decide from the functions found as a whole, in
+// the list's order. True when one installed.
+bool DecideFamilies(Discovery* run, const PciDeviceRecord* table, uint32_t count) {
+  const uint32_t recorded = count < kPciDeviceTableCapacity ? count : kPciDeviceTableCapacity;
+  for (size_t b = 0; b < kDiscoveryBackendCount; ++b) {
+    const SmbusBackend* family = DiscoveryBackends[b];
+    if (family == nullptr || family->DecideAfterWalk == nullptr) continue;
+    ChipFound found{};
+    const PciDeviceRecord* chosen = nullptr;
+    if (!family->DecideAfterWalk(table, recorded, &found, &chosen)) continue;
+    if (Acquire(family, found, run->controller) != 0) continue;
+    run->info->Bus = chosen->Bus;
+    run->info->Device = chosen->Device;
+    run->info->Function = chosen->Function;
+    run->info->VendorId = chosen->VendorId;
+    run->info->DeviceId = chosen->DeviceId;
+    run->info->ChipTraits = run->controller->Traits;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info,
@@ -395,6 +417,7 @@ SmbusController* DiscoverChipset(OpStatus* status, ChipsetInfoRecord* info,
   }
   if (run.sisSeen && DecideSis(&run)) return controller;
   if (DecideAli(&run)) return controller;
+  if (DecideFamilies(&run, table, *count)) return controller;
   controller->Unavailable = 1;
   return controller;
 }

@@ -32,6 +32,8 @@ const std::vector<Board>& Boards() {
     for (Board& b : boards::LaterIntel()) all.push_back(std::move(b));
     for (Board& b : boards::Piix4Compat()) all.push_back(std::move(b));
     for (Board& b : boards::Identified()) all.push_back(std::move(b));
+    all.push_back(boards::Sis630());
+    all.push_back(boards::Sis964());
     return all;
   }();
   return boards;

@@ -106,6 +106,17 @@ struct ChipFound {
 // Traits set), -1 not (the controller untouched).
 using AcquireChipFn = int32_t (*)(SmbusController* controller, const ChipFound& found);
 
+struct PciDeviceRecord;
+
+// For a family whose chip no PCI ID names alone (which host it is, and
+// where, depends on the other functions present): after the walk, when no
+// row took a chip and the SiS and ALi decisions installed nothing, it picks
+// its chip among the functions the walk found. True with `found` filled and
+// `chosen` the function the chipset record is to name; discovery then calls
+// the family's acquire with `found`. It reads no register itself.
+using DecideAfterWalkFn = bool (*)(const PciDeviceRecord* functions, uint32_t count,
+                                   ChipFound* found, const PciDeviceRecord** chosen);
+
 struct SmbusBackend {
   const char* Name;
   const ChipGroup* Groups;  // the PCI IDs discovery matches directly
@@ -113,6 +124,7 @@ struct SmbusBackend {
   AcquireChipFn Acquire;
   SmbusTransferFn Transfer;  // what Acquire installs
   uint32_t Switches;         // SwitchBit of every segment switch the family drives
+  DecideAfterWalkFn DecideAfterWalk = nullptr;  // null: its rows (or a decision above) only
 };
 
 // Builds a family's object, checking every row's descriptor against the

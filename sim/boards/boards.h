@@ -12,6 +12,8 @@ Board Ich4Mixed();  // ICH4 with empty slots between populated ones
 Board Sis5595();    // SiS 5600 + 5595: the 5595 decision
 Board Sis96x();     // SiS 645 + 961: SPD bus on the ACPI block's GPIO pins
 Board Sis96xNoAcpi();  // SiS 645 + 961 whose BIOS left the ACPI base at 0
+Board Sis630();     // SiS 630: SMBus host at ACPI base + 0x80, SDR modules
+Board Sis964();     // SiS 760 + 964: SMBus host at ACPI base + 0xE0, DDR modules
 Board Via586bRevE();    // VIA 586B revision 0x00: GPIO base in configuration dword 0x20
 Board Via586bRevF();    // revision 0x01: base in dword 0x48
 Board Via586bProdA();   // revision 0x10: base in dword 0x48

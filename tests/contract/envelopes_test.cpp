@@ -238,7 +238,8 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   EXPECT_EQ(bystander.Writes(), 0u) << "the device at the stale base was written";
 }
 
-// An unsupported SMBus; SPD pins whose block the BIOS never placed; host
+// An unsupported SMBus; SPD pins whose block the BIOS never placed; a SiS
+// 630 or 964 ACPI block the BIOS left undecoded (0x40 bit 7) or unplaced; host
 // bases the BIOS never programmed (the I/O space bit alone), with only bits
 // below the base mask, or that the nVidia 0xE0 subtraction wraps (on the
 // nForce at both its ranges); an
@@ -253,6 +254,9 @@ INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
     ::testing::Values(NoController{sim::kUnsupportedChipsetBoard, 0, 0, 0, 0},
                       NoController{"sis96x-noacpi", 0, 0, 0, 0},
+                      NoController{"sis630", 1, 0, 0x40, 0x00000000, 0x5000},
+                      NoController{"sis630", 1, 0, 0x74, 0x00000000},
+                      NoController{"sis964", 2, 0, 0x40, 0x00000000, 0x0C00},
                       NoController{"ich8-hostoff", 0, 0, 0, 0},
                       NoController{"ich5", 31, 3, 0x20, 0x00000001},
                       NoController{"ich5", 31, 3, 0x20, 0x0000000F},

@@ -62,6 +62,8 @@ const FirmwareCase kFirmwareCases[] = {
     {"nforce2", "hangs", kHangs},                 {"mcp55", "hangs", kHangs},
     {"ali1543", "leaves error", kLeavesError},    {"ali1543", "takes completion", kTakesCompletion},
     {"ali1543", "hangs", kHangs},                 {"ali1533-r0", "hangs", kHangs},
+    {"sis630", "leaves error", kLeavesError},     {"sis630", "takes completion", kTakesCompletion},
+    {"sis630", "hangs", kHangs},                  {"sis964", "hangs", kHangs},
     // ACPI code keeps the ICH's semaphore past the driver's 200-poll bound
     // under any clock, when the test arms it.
     {"pch100", "holds the host", {.holdsInUseForMs = 60000}},

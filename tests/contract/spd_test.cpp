@@ -11,6 +11,7 @@
 #include "contract_test.h"
 #include "sim/models/ali1563_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
+#include "sim/models/sis630_smbus_host.h"
 #include "smbus/intel_rows.h"
 
 namespace contract {
@@ -39,9 +40,10 @@ uint8_t IntelHostConfig(const sim::Board& board) {
 
 // The hosts that run send and receive byte, and so select DDR4 pages: those
 // whose chip carries the trait (the Intel SMBus functions after the ICH5),
-// and the PIIX4-compatible hosts.
+// the PIIX4-compatible hosts and the SiS 630/730 and 760/964 host.
 bool HasPageTransfers(const sim::Board& board) {
   if (board.smbus->install == sim::InstallPiix4CompatHost) return true;
+  if (board.smbus->install == sim::InstallSis630SmbusHost) return true;
   for (const sim::PciFunctionSpec& f : board.pci) {
     const ChipDescriptor* chip = f.vendorId == 0x8086 ? intel::ChipOf(f.deviceId) : nullptr;
     if (chip != nullptr) return (chip->Traits & kChipPageTransfers) != 0;

@@ -25,6 +25,7 @@
 #include "smbus/i2c_bus.h"
 #include "smbus/nvidia_mcp.h"
 #include "smbus/sis.h"
+#include "smbus/sis630.h"
 #include "support/sim_test.h"
 
 namespace {
@@ -364,7 +365,7 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
        {"smbcore: Detected a SIS 5595", "smbcore: SIS 5595 found with NO ACPI base."}, {},
        At(0, 0, 0, 0, 0)},
       {"5595 next to another host", {{0x0008, 0x0800, 0}, {0x0009, 0, 0}, {0x0630, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 3, 0, 0x1039, 0x0630)},
+       {"smbcore: Detected a SIS 5595"}, {{&sis630::kSis630Chip, 0}}, At(0, 3, 0, 0x1039, 0x0630)},
       // Host bridges whose chipset's 0x0008 function is no 5595.
       {"0x0008 beside a 646", {{0x0646, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0646)},
@@ -375,7 +376,17 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
       {"0x0008 beside a 651", {{0x0651, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0651)},
       {"0x0008 beside a 730", {{0x0730, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
-       {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0730)},
+       {"smbcore: Detected a SIS 5595"}, {{&sis630::kSis630Chip, 0}}, At(0, 1, 0, 0x1039, 0x0730)},
+      // The 630/730 and 760/964 host: only beside one of those host
+      // bridges; the 760 and the 964 keep it at ACPI base + 0xE0.
+      {"the LPC bridge beside a 760", {{0x0760, 0, 0}, {0x0018, 0, 0x0C00}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."},
+       {{&sis630::kSis760Chip, 0}}, At(0, 0, 0, 0, 0)},
+      {"a 964 beside a 730", {{0x0730, 0, 0}, {0x0964, 0, 0x0C00}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."},
+       {{&sis630::kSis760Chip, 0}}, At(0, 1, 0, 0x1039, 0x0730)},
+      {"south bridges without their host bridge", {{0x0964, 0, 0x0C00}, {0x0018, 0, 0x0C00}},
+       {"smbcore: Detected a possibly indeterminant SIS host device(3)."}, {}, At(0, 0, 0, 0, 0)},
       {"0x0008 beside a 746", {{0x0746, 0, 0}, {0x0008, 0x0800, 0}, {0x0009, 0, 0}},
        {"smbcore: Detected a SIS 5595"}, {}, At(0, 1, 0, 0x1039, 0x0746)},
       {"96x base from the first nonzero word 0x74, 5595 base from the last",
@@ -402,7 +413,10 @@ TEST_F(ChipsetTest, SisClassificationsAndAttempts) {
     std::vector<std::pair<const ChipDescriptor*, uint32_t>> calls;
     for (const AcquireCall& call : g_calls) {
       calls.push_back({call.chip, call.base});
-      EXPECT_STREQ(call.family, call.chip == &sis::kSis5595Chip ? "sis5595" : "i2c");
+      const bool sis630 = call.chip == &sis630::kSis630Chip || call.chip == &sis630::kSis760Chip;
+      EXPECT_STREQ(call.family, call.chip == &sis::kSis5595Chip ? "sis5595"
+                                : sis630                        ? "sis630"
+                                                                : "i2c");
     }
     EXPECT_EQ(calls, c.calls);
     ExpectInfo(out.info, c.info);
