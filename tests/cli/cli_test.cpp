@@ -500,9 +500,11 @@ class SavedDumps : public ::testing::TestWithParam<Via> {
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Save(const std::string& name, const std::string& contents) {
+  // The file's path; `contents` text or a module's image.
+  template <typename Bytes>
+  std::string Save(const std::string& name, const Bytes& contents) {
     const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << contents;
+    std::ofstream(path, std::ios::binary) << std::string(contents.begin(), contents.end());
     return path;
   }
   std::filesystem::path dir_;
@@ -585,7 +587,7 @@ TEST_P(SavedDumps, AnEditedImageDecodesAsItsBytesSay) {
   edited[94] = 0x5A;
   edited[63] = sim::SpdChecksum(edited);
   const json spd =
-      DimmioJson(via, {"decode", Save("edited.bin", std::string(edited.begin(), edited.end()))})[0]["spd"];
+      DimmioJson(via, {"decode", Save("edited.bin", edited)})[0]["spd"];
   ExpectFields(spd, {{"checksum_ok", true}, {"trc_ps", image[41] * 1000 + 500},
                      {"trfc_ps", (image[42] + 256) * 1000 + 330}, {"manufacturing_year", nullptr},
                      {"manufacturing_week", nullptr}, {"manufacturing_year_byte", image[93]},
@@ -598,15 +600,14 @@ TEST_P(SavedDumps, AnEditedImageDecodesAsItsBytesSay) {
 // nothing; and several modules side by side, the rows that differ marked.
 TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
   const Via via = GetParam();
-  const auto raw = [](const std::array<uint8_t, 256>& b) { return std::string(b.begin(), b.end()); };
-  const std::string ddr2 = Save("ddr2.bin", raw(sim::BuildSpdImage(
-      sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung, "M378T5663QZ3-CF7", 1))));
+  const std::string ddr2 = Save("ddr2.bin", sim::BuildSpdImage(
+      sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung, "M378T5663QZ3-CF7", 1)));
   sim::DimmSpec dimm = sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "KVR1333D3N9/2G", 2);
-  const std::string ddr3a = Save("ddr3a.bin", raw(sim::BuildSpdImage(dimm)));
+  const std::string ddr3a = Save("ddr3a.bin", sim::BuildSpdImage(dimm));
   dimm.serial = 3;
-  const std::string ddr3b = Save("ddr3b.bin", raw(sim::BuildSpdImage(dimm)));
-  const std::string sdr = Save("sdr.bin", raw(sim::BuildSpdImage(sim::boards::Sdr(
-      256, 2, "PC133", "Micron", sim::boards::kMicron, "MT16LSDT3264AG", 4))));
+  const std::string ddr3b = Save("ddr3b.bin", sim::BuildSpdImage(dimm));
+  const std::string sdr = Save("sdr.bin", sim::BuildSpdImage(sim::boards::Sdr(
+      256, 2, "PC133", "Micron", sim::boards::kMicron, "MT16LSDT3264AG", 4)));
 
   const json decoded = DimmioJson(via, {"decode", ddr2, ddr3a});
   ASSERT_EQ(decoded.size(), 2u);
@@ -672,12 +673,10 @@ TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
   const Via via = GetParam();
   const testsupport::Ddr4Module m = testsupport::Ddr4Modules()[2];
   const std::vector<uint8_t> image = sim::BuildSpdContents(m.dimm);
-  const std::string raw = Save("ddr4.bin", std::string(image.begin(), image.end()));
+  const std::string raw = Save("ddr4.bin", image);
   const std::string hex = Save("ddr4.txt", testsupport::I2cdumpText(image));
-  const std::string ddr3 = Save("ddr3.bin", [] {
-    const auto b = sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "K", 2));
-    return std::string(b.begin(), b.end());
-  }());
+  const std::string ddr3 = Save("ddr3.bin", sim::BuildSpdImage(sim::boards::Ddr3(
+      2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "K", 2)));
   for (const std::string& file : {raw, hex}) {
     const Outcome run = Dimmio(via, {"decode", file});
     ASSERT_EQ(run.exit, 0) << run.err;
@@ -699,7 +698,7 @@ TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
 
   // XMP in JSON: the two profiles of a module that carries them, null on one that does not.
   const std::vector<uint8_t> xmpImage = sim::BuildSpdContents(testsupport::Ddr4Modules()[8].dimm);
-  const json xmp = DimmioJson(via, {"decode", Save("xmp.bin", std::string(xmpImage.begin(), xmpImage.end()))})[0]["spd"]["xmp"];
+  const json xmp = DimmioJson(via, {"decode", Save("xmp.bin", xmpImage)})[0]["spd"]["xmp"];
   EXPECT_EQ(xmp["revision"], "2.0");
   ASSERT_EQ(xmp["profiles"].size(), 2u);
   ExpectFields(xmp["profiles"][1], {{"profile", 2}, {"chip_speed", "DDR4-3200"}, {"cas_latency", "CL16"},

@@ -12,10 +12,10 @@
 #include "sim/models/ali1563_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
 #include "sim/models/sis630_smbus_host.h"
+#include "smbus/intel_rows.h"
 
 namespace contract {
 namespace {
-
 
 // The status record of a bit-banged bus whose address went unacknowledged.
 constexpr uint32_t kAddressNotAcknowledged = 3;
@@ -38,18 +38,15 @@ uint8_t IntelHostConfig(const sim::Board& board) {
   return sim::IntelSmbusHost::kHostEnable;
 }
 
-// The hosts that run send and receive byte, and so select DDR4 pages: the
-// Intel SMBus functions after the ICH5, the PIIX4-compatible hosts and the
-// SiS 630/730 and 760/964 host.
+// The hosts that run send and receive byte, and so select DDR4 pages: those
+// whose chip carries the trait (the Intel SMBus functions after the ICH5),
+// the PIIX4-compatible hosts and the SiS 630/730 and 760/964 host.
 bool HasPageTransfers(const sim::Board& board) {
   if (board.smbus->install == sim::InstallPiix4CompatHost) return true;
   if (board.smbus->install == sim::InstallSis630SmbusHost) return true;
-  constexpr uint16_t kUpToIch5[] = {0x2413, 0x2423, 0x2443, 0x2453, 0x2483, 0x24C3, 0x24D3};
   for (const sim::PciFunctionSpec& f : board.pci) {
-    if (f.vendorId == 0x8086 && (f.classCode >> 8) == 0x0C05) {
-      return std::find(std::begin(kUpToIch5), std::end(kUpToIch5), f.deviceId) ==
-             std::end(kUpToIch5);
-    }
+    const ChipDescriptor* chip = f.vendorId == 0x8086 ? intel::ChipOf(f.deviceId) : nullptr;
+    if (chip != nullptr) return (chip->Traits & kChipPageTransfers) != 0;
   }
   return false;
 }

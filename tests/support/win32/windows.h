@@ -19,7 +19,6 @@ typedef wchar_t* LPWSTR;
 typedef const wchar_t* LPCWSTR;
 typedef char* LPSTR;
 typedef DWORD* LPDWORD;
-typedef uintptr_t ULONG_PTR;
 typedef struct SC_HANDLE__* SC_HANDLE;
 typedef struct _SECURITY_ATTRIBUTES {
   DWORD nLength;
