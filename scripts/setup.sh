@@ -17,6 +17,7 @@ packages=(
   libxml2-utils chromium
   xvfb x11-apps
   python3 unzip
+  clang-format
 )
 
 missing=()

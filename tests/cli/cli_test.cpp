@@ -42,7 +42,9 @@ using nlohmann::json;
 
 enum class Via { Host, Windows };
 
-std::string ViaName(Via via) { return via == Via::Host ? "host" : "windows"; }
+std::string ViaName(Via via) {
+  return via == Via::Host ? "host" : "windows";
+}
 
 // A few entries of the PCI ID database, in its format: a vendor with two of
 // its devices, a subsystem line and a class section that name nothing.
@@ -111,7 +113,9 @@ Outcome RunOn(const std::vector<std::string>& args, const dimmio::cli::Target& t
   return {exit, out.str(), err.str()};
 }
 
-Outcome OnWindows(const std::vector<std::string>& args) { return RunOn(args, dimmio::cli::WindowsMachine()); }
+Outcome OnWindows(const std::vector<std::string>& args) {
+  return RunOn(args, dimmio::cli::WindowsMachine());
+}
 
 // Runs a command line with the driver on `board`: the host target (`host`,
 // which knows the board) is told the board; on Windows the driver runs on
@@ -182,9 +186,9 @@ void ExpectFields(const json& actual, const json& expected) {
 
 // The boards whose SMBus function holds the host's base in a base register:
 // their reports are checked fact by fact.
-const std::set<std::string> kFactBoards = {"ich5",    "piix4",   "ich4-mixed", "amd756",
-                                           "nforce",  "nforce2", "via596a",    "via686b",
-                                           "vt8231",  "ali1543", "nosmbus"};
+const std::set<std::string> kFactBoards = {"ich5",   "piix4",   "ich4-mixed", "amd756",
+                                           "nforce", "nforce2", "via596a",    "via686b",
+                                           "vt8231", "ali1543", "nosmbus"};
 
 // A report (JSON, and its text) holds what the board holds, its strings as
 // the text shows them.
@@ -198,16 +202,21 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
   // knows the chipset, not the board: ich4-mixed is an ICH4 board without the
   // Super I/O switch that ICH4 boards can have).
   EXPECT_EQ(text.find("`dimmio report --segment 1`") != std::string::npos,
-            (board.smbus && board.smbus->segmentSwitch != sim::SegmentSwitch::None) || board.name == "ich4-mixed");
+            (board.smbus && board.smbus->segmentSwitch != sim::SegmentSwitch::None) ||
+                board.name == "ich4-mixed");
 
   // Chipset and PCI functions.
   const auto function = [](const sim::PciFunctionSpec& f) {
-    return json{{"bus", f.bus}, {"device", f.device}, {"function", f.function},
-                {"vendor_id", f.vendorId}, {"device_id", f.deviceId}};
+    return json{{"bus", f.bus},
+                {"device", f.device},
+                {"function", f.function},
+                {"vendor_id", f.vendorId},
+                {"device_id", f.deviceId}};
   };
   EXPECT_EQ(r["pci_device_count"], board.pci.size());
   ASSERT_EQ(r["pci_devices"].size(), board.pci.size());
-  for (size_t i = 0; i < board.pci.size(); ++i) ExpectFields(r["pci_devices"][i], function(board.pci[i]));
+  for (size_t i = 0; i < board.pci.size(); ++i)
+    ExpectFields(r["pci_devices"][i], function(board.pci[i]));
 
   // Every slot: present exactly where the board fits a module, with its
   // facts; none at all where no SMBus controller is usable.
@@ -234,11 +243,16 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
     }
     const sim::DimmSpec& d = module->dimm;
     EXPECT_EQ(s["status"]["code"], 0);
-    ExpectFields(s["spd"], {{"type_byte", static_cast<uint8_t>(d.type)}, {"capacity_mb", d.capacityMb},
-                            {"speed_grade", d.speedGrade}, {"data_width", d.dataWidth},
-                            {"manufacturer", d.manufacturer}, {"jedec_bank", d.jedecId.size()},
-                            {"jedec_code", d.jedecId.back()}, {"part_number", dimmio::PrintableText(d.partNumber)},
-                            {"serial_number", d.serial}, {"checksum_ok", true}});
+    ExpectFields(s["spd"], {{"type_byte", static_cast<uint8_t>(d.type)},
+                            {"capacity_mb", d.capacityMb},
+                            {"speed_grade", d.speedGrade},
+                            {"data_width", d.dataWidth},
+                            {"manufacturer", d.manufacturer},
+                            {"jedec_bank", d.jedecId.size()},
+                            {"jedec_code", d.jedecId.back()},
+                            {"part_number", dimmio::PrintableText(d.partNumber)},
+                            {"serial_number", d.serial},
+                            {"checksum_ok", true}});
     // The whole EEPROM: a DDR4 module's both pages, whatever page the board
     // left selected.
     EXPECT_EQ(s["bytes_read"], d.type == sim::MemoryType::Ddr4 ? 512 : 256);
@@ -253,13 +267,15 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
   }
   EXPECT_EQ(smbios["table_found"], board.smbios.present);
   if (board.smbios.present) {
-    for (const auto& [part, t] : {std::pair{"system", board.smbios.system}, {"board", board.smbios.board}}) {
+    for (const auto& [part, t] :
+         {std::pair{"system", board.smbios.system}, {"board", board.smbios.board}}) {
       EXPECT_EQ(smbios[part], json({{"manufacturer", dimmio::PrintableText(t.manufacturer)},
                                     {"product", dimmio::PrintableText(t.product)},
                                     {"version", dimmio::PrintableText(t.version)},
                                     {"serial_number", dimmio::PrintableText(t.serial)}}));
     }
-    EXPECT_NE(text.find(dimmio::PrintableText(board.smbios.system.manufacturer)), std::string::npos);
+    EXPECT_NE(text.find(dimmio::PrintableText(board.smbios.system.manufacturer)),
+              std::string::npos);
   } else {
     EXPECT_NE(smbios["error"].get<std::string>().find("no SMBIOS table found: STATUS_UNSUCCESSFUL"),
               std::string::npos);
@@ -305,12 +321,16 @@ TEST_P(Tool, ReportTextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
 TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
   const Outcome text = Dimmio(GetParam(), {"report"}, "pch100");
   ASSERT_EQ(text.exit, 0) << text.err;
-  ExpectReportFacts(GetParam(), DimmioJson(GetParam(), {"report"}, "pch100"), text.out, BoardNamed("pch100"), 0);
-  const json sideBySide = DimmioJson(GetParam(), {"report", "--side-by-side"}, "pch100")["side_by_side"];
+  ExpectReportFacts(GetParam(), DimmioJson(GetParam(), {"report"}, "pch100"), text.out,
+                    BoardNamed("pch100"), 0);
+  const json sideBySide =
+      DimmioJson(GetParam(), {"report", "--side-by-side"}, "pch100")["side_by_side"];
   std::map<std::string, json> rows;
   for (const json& row : sideBySide["rows"]) rows[row["field"]] = row["values"];
   EXPECT_EQ(rows["part number:"][2], "M378A2K43BB1-CRC");
-  EXPECT_EQ(rows["XMP profile 1:"][0].get<std::string>().rfind("DDR4-2400 (PC4-19200) 14-16-16-32 at 1.2 V", 0), 0u);
+  EXPECT_EQ(rows["XMP profile 1:"][0].get<std::string>().rfind(
+                "DDR4-2400 (PC4-19200) 14-16-16-32 at 1.2 V", 0),
+            0u);
   EXPECT_EQ(rows["XMP profile 1:"][3], "-");
 }
 
@@ -325,12 +345,15 @@ TEST_P(Tool, ReportSaysWhyModulesItCannotTypeAreFound) {
     SCOPED_TRACE("slot " + std::to_string(slot));
     const json& s = r["slots"][slot];
     EXPECT_TRUE(s["present"].get<bool>());
-    EXPECT_EQ(s["bytes_read"], 256) << "the page it shows, whole: no type to read its other page for";
+    EXPECT_EQ(s["bytes_read"], 256)
+        << "the page it shows, whole: no type to read its other page for";
     EXPECT_EQ(s["status"]["code"], 0);
   }
-  const std::string why = "no SPD page was selected (neither byte 2 nor the SMBIOS tables show DDR4 modules)";
+  const std::string why =
+      "no SPD page was selected (neither byte 2 nor the SMBIOS tables show DDR4 modules)";
   size_t lines = 0;
-  for (size_t at = text.out.find(why); at != std::string::npos; at = text.out.find(why, at + 1)) ++lines;
+  for (size_t at = text.out.find(why); at != std::string::npos; at = text.out.find(why, at + 1))
+    ++lines;
   EXPECT_EQ(lines, 2u) << text.out;
 }
 
@@ -358,7 +381,8 @@ class WatchedTransport final : public dimmio::Transport {
 TEST_P(Tool, NoCommandWriteProtectsAModuleOnBoardsBeforeDdr4) {
   std::string findings;
   dimmio::cli::Target host = HostTarget();
-  host.Open = [&findings](const std::string& name, std::string* error) -> std::unique_ptr<dimmio::Transport> {
+  host.Open = [&findings](const std::string& name,
+                          std::string* error) -> std::unique_ptr<dimmio::Transport> {
     auto inner = dimmio::InProcessTransport::Open(BoardNamed(name), error);
     if (inner == nullptr) return nullptr;
     return std::make_unique<WatchedTransport>(std::move(inner), findings);
@@ -367,8 +391,9 @@ TEST_P(Tool, NoCommandWriteProtectsAModuleOnBoardsBeforeDdr4) {
   for (const sim::Board& board : sim::Boards()) {
     if (!board.smbus || board.smbus->segment0.empty()) continue;
     const auto& modules = board.smbus->segment0;
-    if (std::any_of(modules.begin(), modules.end(),
-                    [](const sim::SpdSlotSpec& m) { return m.dimm.type == sim::MemoryType::Ddr4; })) {
+    if (std::any_of(modules.begin(), modules.end(), [](const sim::SpdSlotSpec& m) {
+          return m.dimm.type == sim::MemoryType::Ddr4;
+        })) {
       continue;
     }
     SCOPED_TRACE(board.name);
@@ -411,7 +436,8 @@ TEST_P(Tool, RefusedRequestsGiveTheDriversStatus) {
   }
   ASSERT_NE(transport, nullptr) << error;
   dimmio::Client client(*transport);
-  for (const auto& [bus, device, function] : {std::tuple{0u, 31u, 0u}, {1u, 0u, 0u}, {0u, 0u, 7u}}) {
+  for (const auto& [bus, device, function] :
+       {std::tuple{0u, 31u, 0u}, {1u, 0u, 0u}, {0u, 0u, 7u}}) {
     const auto refused = client.ReadPciConfig(bus, device, function);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
@@ -463,6 +489,7 @@ TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {
   EXPECT_FALSE(empty["present"].get<bool>());
   // The forms lspci and the report print: hex when the bus has two digits or
   // a part has a letter, else decimal.
+  // clang-format off
   const std::pair<const char*, const char*> forms[] = {
       {"00:1d.1", "00:1D.1"}, {"0:1D.1", "00:1D.1"}, {"0:29.1", "00:1D.1"},
       {"00:10.0", "00:10.0"}, {"0:10.0", "00:0A.0"}, {"0:7.3", "00:07.3"}};
@@ -528,11 +555,14 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
       {"ich5", 0, 3, 0, 256},  {"ich5", 1, 1, 0, 256},         {"piix4", 0, 0, 0, 128},
       {"piix4", 1, 0, 0xF0, 32}, {"ich4-mixed", 0, 3, 0x49, 1}, {"ich5", 0, 2, 0x40, 20},
       {"ich5", 0, 2, 0xF8, 24, "\n0008: "},
-      {"pch100", 0, 0, 0, 512}, {"pch100", 0, 3, 0x1F0, 32, "\n0000: "}, {"pch100", 0, 1, 0xF8, 24, "\n0108: "},
+      {"pch100", 0, 0, 0, 512}, {"pch100", 0, 3, 0x1F0, 32, "\n0000: "}, {"pch100", 0, 1, 0xF8, 24,
+       "\n0108: "},
   };
+  // clang-format on
   int n = 0;
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.board + " slot " + std::to_string(c.slot) + " offset " + std::to_string(c.offset));
+    SCOPED_TRACE(c.board + " slot " + std::to_string(c.slot) + " offset " +
+                 std::to_string(c.offset));
     const sim::DimmSpec& dimm = ModuleIn(BoardNamed(c.board), c.segment, c.slot)->dimm;
     const std::vector<uint8_t> image = sim::BuildSpdContents(dimm);
     std::vector<uint8_t> want;
@@ -540,7 +570,8 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
     const std::vector<std::string> spd = {"spd", "--segment", std::to_string(c.segment), "--slot",
                                           std::to_string(c.slot)};
     std::vector<std::string> args = spd;
-    args.insert(args.end(), {"--offset", std::to_string(c.offset), "--count", std::to_string(c.count)});
+    args.insert(args.end(),
+                {"--offset", std::to_string(c.offset), "--count", std::to_string(c.count)});
     std::vector<std::string> rawArgs = args;
     rawArgs.push_back("--raw");
     const Outcome raw = Dimmio(via, rawArgs, c.board), text = Dimmio(via, args, c.board);
@@ -549,7 +580,8 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
     const json j = DimmioJson(via, args, c.board);
     EXPECT_EQ(j["bytes_read"], c.count);
     EXPECT_EQ(j["data"].get<std::vector<uint8_t>>(), want);
-    EXPECT_NE(text.out.find(dimmio::HexDump(want, c.offset, static_cast<uint32_t>(image.size()))), std::string::npos)
+    EXPECT_NE(text.out.find(dimmio::HexDump(want, c.offset, static_cast<uint32_t>(image.size()))),
+              std::string::npos)
         << text.out;
     EXPECT_NE(text.out.find(c.line), std::string::npos) << text.out;
     if (c.offset != 0 || c.count < 128) continue;
@@ -586,13 +618,17 @@ TEST_P(SavedDumps, AnEditedImageDecodesAsItsBytesSay) {
   edited[40] = 0x35;
   edited[94] = 0x5A;
   edited[63] = sim::SpdChecksum(edited);
-  const json spd =
-      DimmioJson(via, {"decode", Save("edited.bin", edited)})[0]["spd"];
-  ExpectFields(spd, {{"checksum_ok", true}, {"trc_ps", image[41] * 1000 + 500},
-                     {"trfc_ps", (image[42] + 256) * 1000 + 330}, {"manufacturing_year", nullptr},
-                     {"manufacturing_week", nullptr}, {"manufacturing_year_byte", image[93]},
-                     {"manufacturing_week_byte", 0x5A}, {"speed_grade", "PC2700"},
-                     {"address_setup_ps", 600}, {"data_hold_ps", 400}});
+  const json spd = DimmioJson(via, {"decode", Save("edited.bin", edited)})[0]["spd"];
+  ExpectFields(spd, {{"checksum_ok", true},
+                     {"trc_ps", image[41] * 1000 + 500},
+                     {"trfc_ps", (image[42] + 256) * 1000 + 330},
+                     {"manufacturing_year", nullptr},
+                     {"manufacturing_week", nullptr},
+                     {"manufacturing_year_byte", image[93]},
+                     {"manufacturing_week_byte", 0x5A},
+                     {"speed_grade", "PC2700"},
+                     {"address_setup_ps", 600},
+                     {"data_hold_ps", 400}});
   EXPECT_EQ(spd["timings"][0]["tac_ps"], 700);  // PC2700: 0x70 at 6 ns
 }
 
@@ -600,30 +636,49 @@ TEST_P(SavedDumps, AnEditedImageDecodesAsItsBytesSay) {
 // nothing; and several modules side by side, the rows that differ marked.
 TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
   const Via via = GetParam();
-  const std::string ddr2 = Save("ddr2.bin", sim::BuildSpdImage(
-      sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung, "M378T5663QZ3-CF7", 1)));
-  sim::DimmSpec dimm = sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "KVR1333D3N9/2G", 2);
+  const std::string ddr2 =
+      Save("ddr2.bin",
+           sim::BuildSpdImage(sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung",
+                                                sim::boards::kSamsung, "M378T5663QZ3-CF7", 1)));
+  sim::DimmSpec dimm = sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston,
+                                         "KVR1333D3N9/2G", 2);
   const std::string ddr3a = Save("ddr3a.bin", sim::BuildSpdImage(dimm));
   dimm.serial = 3;
   const std::string ddr3b = Save("ddr3b.bin", sim::BuildSpdImage(dimm));
-  const std::string sdr = Save("sdr.bin", sim::BuildSpdImage(sim::boards::Sdr(
-      256, 2, "PC133", "Micron", sim::boards::kMicron, "MT16LSDT3264AG", 4)));
+  const std::string sdr =
+      Save("sdr.bin", sim::BuildSpdImage(sim::boards::Sdr(
+                          256, 2, "PC133", "Micron", sim::boards::kMicron, "MT16LSDT3264AG", 4)));
 
   const json decoded = DimmioJson(via, {"decode", ddr2, ddr3a});
   ASSERT_EQ(decoded.size(), 2u);
   const json& d2 = decoded[0]["spd"];
   const json& d3 = decoded[1]["spd"];
-  ExpectFields(d3, {{"checksum_rule", "CRC-16 of bytes 0-116"}, {"checksum_ok", true},
-                    {"crc_stored", d3["crc_computed"]}, {"capacity_mb", 2048}, {"module_type", "UDIMM"},
-                    {"voltages_mv", {1500}}, {"taa_ps", 13500}, {"tfaw_ps", 30000},
-                    {"temperature_max_c", 85}, {"thermal_sensor", false}, {"address_setup_ps", nullptr},
-                    {"refresh", nullptr}, {"max_cycle_time_ps", nullptr}});
+  ExpectFields(d3, {{"checksum_rule", "CRC-16 of bytes 0-116"},
+                    {"checksum_ok", true},
+                    {"crc_stored", d3["crc_computed"]},
+                    {"capacity_mb", 2048},
+                    {"module_type", "UDIMM"},
+                    {"voltages_mv", {1500}},
+                    {"taa_ps", 13500},
+                    {"tfaw_ps", 30000},
+                    {"temperature_max_c", 85},
+                    {"thermal_sensor", false},
+                    {"address_setup_ps", nullptr},
+                    {"refresh", nullptr},
+                    {"max_cycle_time_ps", nullptr}});
   EXPECT_EQ(d3["dram_manufacturer"]["name"], "Kingston");
   ExpectFields(d3["standard_speeds"][0], {{"chip_speed", "DDR3-1333"}, {"trcd_clocks", 9}});
-  ExpectFields(d2, {{"checksum_rule", "sum of bytes 0-62"}, {"voltages_mv", {1800}}, {"twr_ps", 15000},
-                    {"taa_ps", nullptr}, {"tfaw_ps", nullptr}, {"temperature_max_c", nullptr},
-                    {"thermal_sensor", nullptr}, {"dram_manufacturer", nullptr}, {"crc_stored", nullptr},
-                    {"package", nullptr}, {"crc2_ok", nullptr}});
+  ExpectFields(d2, {{"checksum_rule", "sum of bytes 0-62"},
+                    {"voltages_mv", {1800}},
+                    {"twr_ps", 15000},
+                    {"taa_ps", nullptr},
+                    {"tfaw_ps", nullptr},
+                    {"temperature_max_c", nullptr},
+                    {"thermal_sensor", nullptr},
+                    {"dram_manufacturer", nullptr},
+                    {"crc_stored", nullptr},
+                    {"package", nullptr},
+                    {"crc2_ok", nullptr}});
   EXPECT_EQ(d2["standard_speeds"][0]["cas_latency"], "CL6");
 
   // Two files, then the default board's four modules and its empty slots.
@@ -635,7 +690,8 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
     EXPECT_NE(run->out.find("\n    manufacturing place:  "), std::string::npos) << run->out;
   }
   EXPECT_NE(board.out.find("slot 3 (0x53)"), std::string::npos) << board.out;
-  EXPECT_NE(board.out.find("  slot 4 (0x54): empty: no module answered"), std::string::npos) << board.out;
+  EXPECT_NE(board.out.find("  slot 4 (0x54): empty: no module answered"), std::string::npos)
+      << board.out;
   const json sideBySide = DimmioJson(via, {"report", "--side-by-side"})["side_by_side"];
   EXPECT_EQ(sideBySide["columns"].size(), 4u);
   std::map<std::string, bool> differ;
@@ -645,8 +701,9 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
 
   // Modules of three types, each with lines the others lack, in every order:
   // every column holds its module's listing in the listing's own order.
-  const std::vector<std::string> orders[] = {{sdr, ddr2, ddr3a}, {sdr, ddr3a, ddr2}, {ddr2, sdr, ddr3a},
-                                             {ddr2, ddr3a, sdr}, {ddr3a, sdr, ddr2}, {ddr3a, ddr2, sdr}};
+  const std::vector<std::string> orders[] = {{sdr, ddr2, ddr3a}, {sdr, ddr3a, ddr2},
+                                             {ddr2, sdr, ddr3a}, {ddr2, ddr3a, sdr},
+                                             {ddr3a, sdr, ddr2}, {ddr3a, ddr2, sdr}};
   for (const std::vector<std::string>& mixed : orders) {
     std::vector<std::string> args{"decode", "--side-by-side"};
     args.insert(args.end(), mixed.begin(), mixed.end());
@@ -661,7 +718,8 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
       for (const json& row : rows) {
         if (row["values"][c] != "-") column.push_back(row["values"][c]);
       }
-      EXPECT_EQ(column, listed) << mixed[0] << ' ' << mixed[1] << ' ' << mixed[2] << ": column " << c;
+      EXPECT_EQ(column, listed) << mixed[0] << ' ' << mixed[1] << ' ' << mixed[2] << ": column "
+                                << c;
     }
   }
 }
@@ -675,8 +733,9 @@ TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
   const std::vector<uint8_t> image = sim::BuildSpdContents(m.dimm);
   const std::string raw = Save("ddr4.bin", image);
   const std::string hex = Save("ddr4.txt", testsupport::I2cdumpText(image));
-  const std::string ddr3 = Save("ddr3.bin", sim::BuildSpdImage(sim::boards::Ddr3(
-      2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "K", 2)));
+  const std::string ddr3 =
+      Save("ddr3.bin", sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston",
+                                                            sim::boards::kKingston, "K", 2)));
   for (const std::string& file : {raw, hex}) {
     const Outcome run = Dimmio(via, {"decode", file});
     ASSERT_EQ(run.exit, 0) << run.err;
@@ -687,10 +746,14 @@ TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
     EXPECT_EQ(decoded["bytes"], 512);
     EXPECT_EQ(decoded["data"].get<std::vector<uint8_t>>(), image);
     EXPECT_EQ(decoded["spd"]["capacity_mb"], m.dimm.capacityMb);
-    ExpectFields(decoded["spd"], {{"module_type", "RDIMM"}, {"package", "monolithic"}, {"crc2_ok", true},
-                                  {"crc2_stored", decoded["spd"]["crc2_computed"]}, {"trfc2_ps", 260000}});
+    ExpectFields(decoded["spd"], {{"module_type", "RDIMM"},
+                                  {"package", "monolithic"},
+                                  {"crc2_ok", true},
+                                  {"crc2_stored", decoded["spd"]["crc2_computed"]},
+                                  {"trfc2_ps", 260000}});
   }
-  const json rows = DimmioJson(via, {"decode", "--side-by-side", ddr3, raw})["side_by_side"]["rows"];
+  const json rows =
+      DimmioJson(via, {"decode", "--side-by-side", ddr3, raw})["side_by_side"]["rows"];
   std::map<std::string, std::string> ddr4Column;
   for (const json& row : rows) ddr4Column[row["field"]] = row["values"][1];
   EXPECT_EQ(ddr4Column.at("part number:"), m.dimm.partNumber);
@@ -701,9 +764,15 @@ TEST_P(SavedDumps, Ddr4DumpsGiveBothPages) {
   const json xmp = DimmioJson(via, {"decode", Save("xmp.bin", xmpImage)})[0]["spd"]["xmp"];
   EXPECT_EQ(xmp["revision"], "2.0");
   ASSERT_EQ(xmp["profiles"].size(), 2u);
-  ExpectFields(xmp["profiles"][1], {{"profile", 2}, {"chip_speed", "DDR4-3200"}, {"cas_latency", "CL16"},
-                                    {"trcd_clocks", 18}, {"tras_clocks", 38}, {"voltage_mv", 1350},
-                                    {"cycle_time_ps", 625}, {"taa_ps", 10000}, {"tcwl_ps", nullptr}});
+  ExpectFields(xmp["profiles"][1], {{"profile", 2},
+                                    {"chip_speed", "DDR4-3200"},
+                                    {"cas_latency", "CL16"},
+                                    {"trcd_clocks", 18},
+                                    {"tras_clocks", 38},
+                                    {"voltage_mv", 1350},
+                                    {"cycle_time_ps", 625},
+                                    {"taa_ps", 10000},
+                                    {"tcwl_ps", nullptr}});
   EXPECT_EQ(DimmioJson(via, {"decode", raw})[0]["spd"]["xmp"], nullptr);
 }
 
@@ -715,16 +784,22 @@ TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
   const struct {
     std::string contents;
     const char* problem;
+    // clang-format off
   } cases[] = {
       {"", "the file is empty"},
       {std::string(100, '\x80'), "neither a hex dump nor a raw SPD image of 128 or 256 bytes"},
       {"0000: 80 08 07\n", "bytes 0x03-0x7F are missing"},
       {"Samsung module, bought 2004\n", "no hex dump lines"},
       // Past byte 255 only for a DDR4 module.
-      {testsupport::I2cdumpText(std::vector<uint8_t>(272, 0x07)), "offset 0x100 is beyond an SPD EEPROM's 256 bytes"},
-      {std::string(512, '\x80'), "neither a hex dump nor a raw SPD image of 128 or 256 bytes (it has 512 bytes; 512 only for a DDR4 module)"},
-      {testsupport::I2cdumpText(std::vector<uint8_t>(528, 0x0C)), "offset 0x200 is beyond a DDR4 SPD EEPROM's 512 bytes"},
+      {testsupport::I2cdumpText(std::vector<uint8_t>(272, 0x07)),
+       "offset 0x100 is beyond an SPD EEPROM's 256 bytes"},
+      {std::string(512, '\x80'),
+       "neither a hex dump nor a raw SPD image of 128 or 256 bytes "
+       "(it has 512 bytes; 512 only for a DDR4 module)"},
+      {testsupport::I2cdumpText(std::vector<uint8_t>(528, 0x0C)),
+       "offset 0x200 is beyond a DDR4 SPD EEPROM's 512 bytes"},
   };
+  // clang-format on
   int n = 0;
   for (const auto& c : cases) {
     const std::string bad = Save("bad" + std::to_string(n++) + "\x1B", c.contents);
@@ -745,6 +820,7 @@ TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
 // into every field on one board or another.
 const std::vector<sim::Board>& HostileBoards() {
   static const std::vector<sim::Board> boards = [] {
+    // clang-format off
     const std::vector<std::string> texts = {
         "\x1B[2J\x07tab\there\r\nnext", "\xFF\xFE\xC3\x28 not UTF-8 \xE2\x82",
         "quote \" back\\slash \xC3\xA9t\xC3\xA9", std::string(127, '\x7F'),
@@ -771,8 +847,10 @@ const std::vector<sim::Board>& HostileBoards() {
 
 dimmio::cli::Target HostileTarget() {
   dimmio::cli::Target target;
-  for (const sim::Board& board : HostileBoards()) target.Boards.push_back({board.name, board.description});
-  target.Open = [](const std::string& name, std::string* error) -> std::unique_ptr<dimmio::Transport> {
+  for (const sim::Board& board : HostileBoards()) target.Boards.push_back({board.name,
+      board.description});
+  target.Open = [](const std::string& name,
+      std::string* error) -> std::unique_ptr<dimmio::Transport> {
     for (const sim::Board& board : HostileBoards()) {
       if (board.name == name) return dimmio::InProcessTransport::Open(board, error);
     }
@@ -806,7 +884,8 @@ TEST_P(Tool, EveryCommandStaysWellFormedWithHostileStrings) {
       for (const Outcome* run : {&text, &asJson}) {
         // The report and the dump are served on every board, both segments.
         const bool served = command[0] == "report" || command[0] == "pci" || command[0] == "boards";
-        EXPECT_TRUE(run->exit == dimmio::cli::kExitDone || (!served && run->exit == dimmio::cli::kExitFailed))
+        EXPECT_TRUE(run->exit == dimmio::cli::kExitDone ||
+                    (!served && run->exit == dimmio::cli::kExitFailed))
             << run->err;
         for (const std::string& out : {run->out, run->err}) {
           EXPECT_TRUE(std::none_of(out.begin(), out.end(), [](char c) {
@@ -862,18 +941,24 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
       {Fault::Throw, {"report"}, 1, "dimmio: internal error: broken\\x0Ain two lines \\xFF\n"},
       {Fault::NoTransport, {"report"}, 1, "dimmio: " + escaped + "\n"},
       {Fault::EveryRequest, {"report"}, 1, "dimmio: the report failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"spd", "--slot", "0"}, 1, "dimmio: the SPD read failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"probe", "--slot", "0", "--yes"}, 1, "dimmio: the write probe failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"pci", "0", "0", "0"}, 1, "dimmio: the configuration dump failed: " + escaped + "\n"},
-      {Fault::SystemInfo, {"report"}, 0, "the system information request failed with " + escaped + ",\n"},
-      {Fault::SystemInfo, {"report", "--json"}, 0, "\"error\": \"no SMBIOS table found: gone\\\\x0D"},
+      {Fault::EveryRequest, {"spd", "--slot", "0"}, 1,
+       "dimmio: the SPD read failed: " + escaped + "\n"},
+      {Fault::EveryRequest, {"probe", "--slot", "0", "--yes"}, 1,
+       "dimmio: the write probe failed: " + escaped + "\n"},
+      {Fault::EveryRequest, {"pci", "0", "0", "0"}, 1,
+       "dimmio: the configuration dump failed: " + escaped + "\n"},
+      {Fault::SystemInfo, {"report"}, 0,
+       "the system information request failed with " + escaped + ",\n"},
+      {Fault::SystemInfo, {"report", "--json"}, 0,
+       "\"error\": \"no SMBIOS table found: gone\\\\x0D"},
       {Fault::None, {"report", hostile}, 2, "dimmio: unexpected argument: " + escaped + "\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + std::to_string(static_cast<int>(c.fault)));
     dimmio::cli::Target target = dimmio::cli::SimulatedBoards();
     const auto driver = target.Open;
-    target.Open = [&](const std::string& board, std::string* error) -> std::unique_ptr<dimmio::Transport> {
+    target.Open = [&](const std::string& board,
+        std::string* error) -> std::unique_ptr<dimmio::Transport> {
       if (c.fault == Fault::Throw) throw std::runtime_error("broken\nin two lines \xFF");
       if (c.fault == Fault::NoTransport) {
         *error = hostile;
@@ -882,6 +967,7 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
       return std::make_unique<FailingTransport>(
           driver(board, error), c.fault == Fault::SystemInfo ? IOCTL_GET_SYSTEM_INFO : 0, hostile);
     };
+    // clang-format on
     const Outcome run = RunOn(c.args, target);
     EXPECT_EQ(run.exit, c.exit);
     EXPECT_EQ(run.err, c.exit != 0 ? c.shown : "");
@@ -897,6 +983,7 @@ TEST(PciNames, NamesFunctionsFromTheDatabase) {
   const struct {
     uint32_t vendor, device;
     std::string name;
+    // clang-format off
   } cases[] = {
       {0x8086, 0x2570, "Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface"},
       {0x8086, 0x24D2, "Intel Corporation Device 24D2"},  // a device the database lacks
@@ -904,13 +991,16 @@ TEST(PciNames, NamesFunctionsFromTheDatabase) {
       {0x0C05, 0x0000, ""},  // a class, not a vendor
       {0x1106, 0x3177, ""},  // not asked for
   };
+  // clang-format on
   std::vector<dimmio::PciId> wanted;
   for (const auto& c : cases) {
     if (c.vendor != 0x1106) wanted.push_back({c.vendor, c.device});
   }
-  std::istringstream ids(std::string(kPciIds) + "1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
+  std::istringstream ids(std::string(kPciIds) +
+                         "1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
   const auto names = dimmio::PciNames::Read(ids, wanted);
-  for (const auto& c : cases) EXPECT_EQ(names.Name(c.vendor, c.device), c.name) << std::hex << c.vendor;
+  for (const auto& c : cases)
+    EXPECT_EQ(names.Name(c.vendor, c.device), c.name) << std::hex << c.vendor;
   // Lines end in CR LF where the file was copied from Windows.
   std::istringstream crlf("1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
   EXPECT_EQ(dimmio::PciNames::Read(crlf, {{0x1106, 0x3177}}).Name(0x1106, 0x3177),
@@ -933,29 +1023,35 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
     bool administrator;
     std::string program;  // where dimmio.exe runs from
     int exit;
-    std::string message;  // on standard output when it exits 0, else on standard error
-    bool installed, running;  // afterwards
+    std::string message;         // on standard output when it exits 0, else on standard error
+    bool installed, running;     // afterwards
     std::string pointedAt = "";  // the service's image path before the step ("" as left)
-    bool planted = false;  // a user's link named dimmio among the session's device names
+    bool planted = false;        // a user's link named dimmio among the session's device names
+    // clang-format off
   } steps[] = {
       {{"report"}, true, "", 1, "the dimmio driver is not running", false, false},
-      {{"--version"}, false, "", 0, "dimmio " DIMMIO_VERSION_TEXT "\ndriver: not installed", false, false},
+      {{"--version"}, false, "", 0, "dimmio " DIMMIO_VERSION_TEXT "\ndriver: not installed", false,
+       false},
       {{"driver", "start"}, true, "", 1, "the driver is not installed", false, false},
       {{"driver", "install"}, true, elsewhere, 1, "the driver file is missing", false, false},
       // The path as the system gives it, escaped in the one line.
       {{"driver", "install"}, true, hostile, 1, "dimmio-cli-\\x1B\\xFF/dimmio.sys", false, false},
       {{"driver", "install"}, false, "", 1, "not an administrator", false, false},
-      {{"driver", "install"}, true, tooLong, 1, "the path of this program is 260 characters or longer", false, false},
+      {{"driver", "install"}, true, tooLong, 1,
+       "the path of this program is 260 characters or longer", false, false},
       // Another file of the name beside it: refused, nothing copied.
       {{"driver", "install"}, true, ProgramDirectory() + "other/dimmio.exe", 1,
-       "cannot install the driver: " + ProgramDirectory() + "other/dimmio.sys is not the dimmio.sys this "
+       "cannot install the driver: " + ProgramDirectory() +
+           "other/dimmio.sys is not the dimmio.sys this "
        "program was built with (its SHA-256 is ", false, false},
-      {{"report", "--json"}, true, tooLong, 1, "dimmio.sys and pci.ids are looked for beside it only", false, false},
+      {{"report", "--json"}, true, tooLong, 1,
+       "dimmio.sys and pci.ids are looked for beside it only", false, false},
       {{"driver", "install"}, true, "", 0, "installed the driver", true, false},
       {{"driver", "install"}, true, "", 1, "already installed", true, false},
       {{"--version"}, false, "", 0, "driver: " + installed, true, false},
       // A service that loads a file other users may replace: refused, repaired.
-      {{"driver", "start"}, true, "", 1, "`dimmio driver install` beside dimmio.sys repairs it", true,
+      {{"driver", "start"}, true, "", 1, "`dimmio driver install` beside dimmio.sys repairs it",
+       true,
        false, sys},
       {{"driver", "install"}, true, "", 0, "repaired the service dimmio: it loaded " + sys, true,
        false, sys},
@@ -964,16 +1060,20 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
       {{"driver", "start"}, true, "", 0, "the driver is running", true, true},
       {{"driver", "start"}, true, "", 0, "already running", true, true},
       {{"spd", "--slot", "0", "--count", "1"}, false, "", 0, "1 of 1 bytes read", true, true},
-      {{"spd", "--slot", "0", "--count", "1"}, true, "", 0, "1 of 1 bytes read", true, true, "", true},
+      {{"spd", "--slot", "0", "--count", "1"}, true, "", 0, "1 of 1 bytes read", true, true, "",
+       true},
       {{"driver", "stop"}, true, "", 0, "the driver is stopped", true, false},
       {{"report", "--json"}, true, "", 1, "the dimmio driver is not running", true, false},
       {{"driver", "stop"}, true, "", 0, "the driver is not running", true, false},
       {{"driver", "start", "--json"}, true, "", 0, "\"done\": true", true, true},
       {{"driver", "remove"}, false, "", 1, "not an administrator", true, true},
-      {{"driver", "remove"}, true, "", 0, "stopped the driver and removed the service", false, false},
+      {{"driver", "remove"}, true, "", 0, "stopped the driver and removed the service", false,
+       false},
       {{"driver", "remove"}, true, "", 1, "the driver is not installed", false, false},
-      {{"driver", "restart"}, true, "", 2, "restart not in {install,start,stop,remove}", false, false},
+      {{"driver", "restart"}, true, "", 2, "restart not in {install,start,stop,remove}", false,
+       false},
   };
+  // clang-format on
   fakewin::Reset(sim::DefaultBoard(), "");
   for (const auto& step : steps) {
     std::string command;
@@ -1013,19 +1113,23 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
 // copy of it one major version newer), wherever the image path puts it.
 TEST(Version, OfTheToolAndOfTheInstalledDriverFile) {
   EXPECT_EQ(RunOn({"--version"}, HostTarget()).out, "dimmio " DIMMIO_VERSION_TEXT "\n");
-  EXPECT_EQ(json::parse(RunOn({"--version", "--json"}, HostTarget()).out), json({{"version", DIMMIO_VERSION_TEXT}}));
+  EXPECT_EQ(json::parse(RunOn({"--version", "--json"}, HostTarget()).out),
+            json({{"version", DIMMIO_VERSION_TEXT}}));
 
-  const std::string built = DIMMIO_NT_IMAGE_DIR "/dimmio.sys", newer = ProgramDirectory() + "newer.sys";
+  const std::string built = DIMMIO_NT_IMAGE_DIR "/dimmio.sys",
+                    newer = ProgramDirectory() + "newer.sys";
   std::ifstream in(built, std::ios::binary);
   std::string image{std::istreambuf_iterator<char>(in), {}};
   const size_t fixed = image.find("\xBD\x04\xEF\xFE");  // the fixed part's signature
   ASSERT_NE(fixed, std::string::npos) << built << " has no version resource: build the nt preset";
   image[fixed + 10] = static_cast<char>(DIMMIO_VERSION_MAJOR + 1);  // FileVersionMS's high word
   WriteWhole(newer, image);
-  const std::string version = DIMMIO_VERSION_TEXT, windows = "C:\\Windows\\System32\\drivers\\dimmio.sys";
+  const std::string version = DIMMIO_VERSION_TEXT,
+                    windows = "C:\\Windows\\System32\\drivers\\dimmio.sys";
   const struct {
     std::string imagePath, file, version;  // the service's; the file and its version ("" none)
     std::string line;                      // in the text
+    // clang-format off
   } cases[] = {
       {built, built, version, "driver: " + version + " (" + built + ")\n"},
       {newer, newer, std::to_string(DIMMIO_VERSION_MAJOR + 1) + version.substr(version.find('.')),
@@ -1034,6 +1138,7 @@ TEST(Version, OfTheToolAndOfTheInstalledDriverFile) {
       {"\\SystemRoot\\System32\\drivers\\dimmio.sys", windows, "", windows},
       {"System32\\drivers\\dimmio.sys", windows, "", windows},
   };
+  // clang-format on
   for (const auto& c : cases) {
     fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
     fakewin::TheMachine().Installed = true;
@@ -1068,16 +1173,23 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     std::vector<std::string> args;
     std::string mutex;
     Other other;
-    std::string error;  // "" when the command goes ahead
+    std::string error;          // "" when the command goes ahead
     std::string alsoHeld = "";  // a second mutex the other program holds
+    // clang-format off
   } rows[] = {
-      {{"spd", "--slot", "0"}, smbus, Holds, "the SPD read failed: another hardware tool is using the SMBus"},
-      {{"probe", "--slot", "1", "--yes"}, smbus, Holds, "the write probe failed: another hardware tool is using the SMBus"},
+      {{"spd", "--slot", "0"}, smbus, Holds,
+       "the SPD read failed: another hardware tool is using the SMBus"},
+      {{"probe", "--slot", "1", "--yes"}, smbus, Holds,
+       "the write probe failed: another hardware tool is using the SMBus"},
       {{"report"}, smbus, Holds, "the report failed: another hardware tool is using the SMBus"},
-      {{"report"}, pci, Holds, "the report failed: another hardware tool is using PCI configuration space"},
-      {{"pci", "0", "0", "0"}, pci, Holds, "the configuration dump failed: another hardware tool is using PCI configuration space"},
-      {{"spd", "--slot", "0", "--segment", "1"}, isa, Holds, "the SPD read failed: another hardware tool is using the Super I/O and board ports"},
-      {{"report", "--segment", "1"}, isa, Holds, "the report failed: another hardware tool is using the Super I/O and board ports"},
+      {{"report"}, pci, Holds,
+       "the report failed: another hardware tool is using PCI configuration space"},
+      {{"pci", "0", "0", "0"}, pci, Holds,
+       "the configuration dump failed: another hardware tool is using PCI configuration space"},
+      {{"spd", "--slot", "0", "--segment", "1"}, isa, Holds,
+       "the SPD read failed: another hardware tool is using the Super I/O and board ports"},
+      {{"report", "--segment", "1"}, isa, Holds,
+       "the report failed: another hardware tool is using the Super I/O and board ports"},
       {{"spd", "--slot", "0"}, isa, Holds, ""},  // segment 0 switches nothing
       {{"pci", "0", "0", "0"}, smbus, Holds, ""},
       {{"spd", "--slot", "0"}, smbus, Abandoned, ""},
@@ -1091,18 +1203,23 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       // Made first by a user to keep dimmio out: its maker named where it may be read.
       {{"spd", "--slot", "0"}, smbus, Squats,
        "the SPD read failed: the lock " + smbus + squatted +
-           "WORKSTATION\\mallory): no request is sent to the SMBus until that program ends and the lock goes"},
+           "WORKSTATION\\mallory): no request is sent to the SMBus until that program ends and "
+           "the lock goes"},
       {{"report"}, pci, SquatsUnread,
-       "the report failed: the lock " + pci + squatted + "an account it does not name): no request is sent to "
+       "the report failed: the lock " + pci + squatted +
+           "an account it does not name): no request is sent to "
        "PCI configuration space until that program ends and the lock goes"},
       {{"report", "--segment", "1"}, isa, Squats, "the report failed: the lock " + isa + squatted},
       {{"spd", "--slot", "0"}, smbus, WaitFails,
-       "the SPD read failed: the lock " + smbus + " cannot be waited on (Windows error 6): no request is sent to the SMBus without it"},
+       "the SPD read failed: the lock " + smbus +
+           " cannot be waited on (Windows error 6): no request is sent to the SMBus without it"},
       // Global objects refused: no lock in the session's own namespace instead.
       {{"spd", "--slot", "0"}, smbus, Refused,
-       "the SPD read failed: the lock " + smbus + " cannot be created (Windows error 5: Access is denied): "
+       "the SPD read failed: the lock " + smbus +
+           " cannot be created (Windows error 5: Access is denied): "
        "no request is sent to the SMBus without it"},
   };
+  // clang-format on
   for (const auto& row : rows) {
     std::string command = row.mutex + ":";
     for (const std::string& a : row.args) command += ' ' + a;
@@ -1134,11 +1251,14 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       EXPECT_TRUE(m.BlockedWaits.empty()) << command;
     } else {
       EXPECT_EQ(first.exit, 1) << command;
-      const std::string said = row.other == Holds ? row.error + ": try again once it has finished" : row.error;
-      EXPECT_EQ(first.err.substr(0, std::min(first.err.size(), said.size() + 8)), "dimmio: " + said) << command;
+      const std::string said =
+          row.other == Holds ? row.error + ": try again once it has finished" : row.error;
+      EXPECT_EQ(first.err.substr(0, std::min(first.err.size(), said.size() + 8)), "dimmio: " + said)
+          << command;
       EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << command;
       using Waits = std::vector<std::pair<std::string, unsigned long>>;
-      EXPECT_EQ(m.BlockedWaits, (row.other == Holds ? Waits{{row.mutex, dimmio::kBusWaitMs}} : Waits{}))
+      EXPECT_EQ(m.BlockedWaits,
+                (row.other == Holds ? Waits{{row.mutex, dimmio::kBusWaitMs}} : Waits{}))
           << command;
     }
     EXPECT_EQ(fakewin::MutexLeftovers(), "") << command;
@@ -1182,14 +1302,16 @@ TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
   const struct {
     How how;
     At at;
-    bool answer;   // to "replace it?"
+    bool answer;        // to "replace it?"
     std::string error;  // "" when written
     int asked = 0;
+    // clang-format off
   } rows[] = {
       {ReportHtml, Nothing, false, ""},
       {ReportHtml, Plain, false, ""},
       {ReportHtml, Symlink, false, ": not written: the name is a link (a reparse point"},
-      {ReportHtml, Hardlink, false, ": not written: the file has 2 names (hard links), and the others would change"},
+      {ReportHtml, Hardlink, false,
+       ": not written: the file has 2 names (hard links), and the others would change"},
       {WindowText, Hardlink, false, ": not written: the file has 2 names"},
       {WindowText, Plain, false, ""},
       {WindowDumps, Nothing, false, ""},
@@ -1199,8 +1321,9 @@ TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
       {WindowDumps, Dangling, true, "-slot0.txt: not written: the name is a link", 1},
       {WindowDumps, Hardlink, true, "-slot0.txt: not written: the file has 2 names", 1},
   };
-  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
-                                    ("dimmio-files-" + std::to_string(::getpid()));
+  // clang-format on
+  const std::filesystem::path dir =
+      std::filesystem::path(::testing::TempDir()) / ("dimmio-files-" + std::to_string(::getpid()));
   const std::vector<uint8_t> module = {0x80, 0x08, 0x07, 0x0D, 0x0A};
   dimmio::Report report;
   report.Target = "this machine";
@@ -1225,20 +1348,24 @@ TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
       error = run.err;
       EXPECT_EQ(run.exit, row.error.empty() ? 0 : 1) << what;
     } else {
-      error = dimmio::gui::Save(report, row.how == WindowText ? dimmio::gui::SaveKind::Text
-                                                                         : dimmio::gui::SaveKind::I2cdump,
-                                chosen.string(), dimmio::cli::GuardedFiles(), [&](const std::string& file) {
-                                  EXPECT_EQ(file, named.string()) << what;
-                                  ++asked;
-                                  return row.answer;
-                                });
+      error = dimmio::gui::Save(
+          report,
+          row.how == WindowText ? dimmio::gui::SaveKind::Text : dimmio::gui::SaveKind::I2cdump,
+          chosen.string(), dimmio::cli::GuardedFiles(), [&](const std::string& file) {
+            EXPECT_EQ(file, named.string()) << what;
+            ++asked;
+            return row.answer;
+          });
     }
     EXPECT_EQ(asked, row.asked) << what;
     if (row.error.empty()) {
       EXPECT_EQ(error, "") << what;
       const std::string saved = ReadWhole(named.string());
-      EXPECT_NE(saved.find(row.how == ReportHtml ? "</html>" : row.how == WindowText ? "\r\n" : "00: 80 08 07 0d 0a"),
-                std::string::npos) << what << ": " << saved;
+      EXPECT_NE(saved.find(row.how == ReportHtml   ? "</html>"
+                           : row.how == WindowText ? "\r\n"
+                                                   : "00: 80 08 07 0d 0a"),
+                std::string::npos)
+          << what << ": " << saved;
     } else {
       EXPECT_EQ(error.rfind("dimmio: " + dir.string() + "/saved", 0), 0u) << what << ": " << error;
       EXPECT_NE(error.find(row.error), std::string::npos) << what << ": " << error;
@@ -1257,11 +1384,13 @@ TEST(WindowsStart, DllsComeFromTheSystemFolderOnly) {
     bool hasDefault, hasDirectory;
     unsigned long flags;
     std::string directory;
+    // clang-format off
   } rows[] = {
       {true, true, 0x800, "unset"},  // LOAD_LIBRARY_SEARCH_SYSTEM32
       {false, true, 0, ""},          // Windows XP SP1 to Windows 7 without the update
       {false, false, 0, "unset"},    // Windows XP as first shipped
   };
+  // clang-format on
   for (const auto& row : rows) {
     fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
     fakewin::Machine& m = fakewin::TheMachine();
@@ -1279,36 +1408,47 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
     int exit;
     const char* message;
     std::string board = "ich5";
+    // clang-format off
   } cases[] = {
       {{"spd", "--slot", "8"}, dimmio::cli::kExitUsage, "--slot: Value 8 not in range 0 to 7"},
       {{"probe", "--slot", "8"}, dimmio::cli::kExitUsage, "not in range 0 to 7"},
       {{"spd", "--slot", "0", "--count", "-1"}, dimmio::cli::kExitUsage, "--count: Value -1"},
       {{"spd", "--slot", "0", "--count", "0"}, dimmio::cli::kExitUsage, "--count"},
       // Past byte 255 only on a DDR4 module; 511 is a DDR4 module's last.
-      {{"spd", "--slot", "0", "--offset", "256"}, dimmio::cli::kExitUsage, "--offset: Value 256 not in range 0 to 255"},
-      {{"spd", "--slot", "0", "--count", "257"}, dimmio::cli::kExitUsage, "--count: Value 257 not in range 1 to 256"},
-      {{"spd", "--slot", "0", "--offset", "512"}, dimmio::cli::kExitUsage, "--offset: Value 512 not in range 0 to 511", "pch100"},
+      {{"spd", "--slot", "0", "--offset", "256"}, dimmio::cli::kExitUsage,
+       "--offset: Value 256 not in range 0 to 255"},
+      {{"spd", "--slot", "0", "--count", "257"}, dimmio::cli::kExitUsage,
+       "--count: Value 257 not in range 1 to 256"},
+      {{"spd", "--slot", "0", "--offset", "512"}, dimmio::cli::kExitUsage,
+       "--offset: Value 512 not in range 0 to 511", "pch100"},
       {{"spd"}, dimmio::cli::kExitUsage, "--slot is required"},
       {{"frobnicate"}, dimmio::cli::kExitUsage, "unexpected argument: frobnicate"},
       {{"report", "--segment", "1", "2"}, dimmio::cli::kExitUsage, "unexpected argument: 2"},
       {{"report", "--segment", "2"}, dimmio::cli::kExitUsage, "--segment"},
-      {{"spd", "--slot", "0", "--raw", "--json"}, dimmio::cli::kExitUsage, "--raw cannot be used with --json"},
-      {{"spd", "--slot", "0", "--raw", "--decode"}, dimmio::cli::kExitUsage, "--raw cannot be used with --decode"},
-      {{"spd", "--slot", "0", "--decode", "--offset", "1"}, dimmio::cli::kExitUsage, "--decode reads from offset 0"},
-      {{"spd", "--slot", "0", "--decode", "--count", "127"}, dimmio::cli::kExitUsage, "at least 128 bytes"},
+      {{"spd", "--slot", "0", "--raw", "--json"}, dimmio::cli::kExitUsage,
+       "--raw cannot be used with --json"},
+      {{"spd", "--slot", "0", "--raw", "--decode"}, dimmio::cli::kExitUsage,
+       "--raw cannot be used with --decode"},
+      {{"spd", "--slot", "0", "--decode", "--offset", "1"}, dimmio::cli::kExitUsage,
+       "--decode reads from offset 0"},
+      {{"spd", "--slot", "0", "--decode", "--count", "127"}, dimmio::cli::kExitUsage,
+       "at least 128 bytes"},
       {{"decode"}, dimmio::cli::kExitUsage, "FILE is required"},
-      {{"decode", "/nonexistent/spd.bin"}, dimmio::cli::kExitUsage, "dimmio: /nonexistent/spd.bin: cannot be opened"},
+      {{"decode", "/nonexistent/spd.bin"}, dimmio::cli::kExitUsage,
+       "dimmio: /nonexistent/spd.bin: cannot be opened"},
       // The probe writes to the module: only when told so.
       {{"probe", "--slot", "1"}, dimmio::cli::kExitUsage, "changes byte 74"},
       // What the driver would refuse is not sent.
-      {{"pci", "0", "31", "0"}, dimmio::cli::kExitUsage, "devices 0-30 (00-1E) and functions 0-6 only: not 00:1F.0"},
+      {{"pci", "0", "31", "0"}, dimmio::cli::kExitUsage,
+       "devices 0-30 (00-1E) and functions 0-6 only: not 00:1F.0"},
       {{"pci", "1", "0", "0"}, dimmio::cli::kExitUsage, "not 01:00.0"},
       {{"pci", "0", "0", "7"}, dimmio::cli::kExitUsage, "not 00:00.7"},
       {{"pci", "0", "32", "0"}, dimmio::cli::kExitUsage, "DEV: Value 32 not in range 0 to 31"},
       {{"pci", "256", "0", "0"}, dimmio::cli::kExitUsage, "BUS: Value 256 not in range 0 to 255"},
       {{"pci", "0:31.3"}, dimmio::cli::kExitUsage, "functions 0-6 only: not 00:1F.3"},
       {{"pci", "00:1F.7"}, dimmio::cli::kExitUsage, "functions 0-6 only: not 00:1F.7"},
-      {{"pci", "00:31.3"}, dimmio::cli::kExitUsage, "not a PCI address: 00:31.3: give BUS:DEV.FN, hex"},
+      {{"pci", "00:31.3"}, dimmio::cli::kExitUsage,
+       "not a PCI address: 00:31.3: give BUS:DEV.FN, hex"},
       {{"pci", "0:1g.3"}, dimmio::cli::kExitUsage, "not a PCI address: 0:1g.3"},
       {{"pci", "0:1f.8"}, dimmio::cli::kExitUsage, "not a PCI address"},
       {{"pci", "0:1f.3", "3"}, dimmio::cli::kExitUsage, "not a PCI address"},
@@ -1318,6 +1458,7 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
       {{"spd", "--slot", "0"}, dimmio::cli::kExitFailed, "no usable SMBus controller", "nosmbus"},
       {{"probe", "--slot", "6", "--yes"}, dimmio::cli::kExitFailed, "did not finish"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     std::string command;
     for (const std::string& a : c.args) command += a + ' ';
@@ -1339,12 +1480,14 @@ TEST(Targets, BoardsOnlyOnTheHostDriverOnlyOnWindows) {
     Via via;
     std::vector<std::string> args;
     const char* message;
+    // clang-format off
   } cases[] = {
       {Via::Host, {"report", "--board", "nope"}, "nope not in {ich5,"},
       {Via::Host, {"driver", "start"}, "unexpected arguments: driver start"},
       {Via::Windows, {"boards"}, "unexpected argument: boards"},
       {Via::Windows, {"report", "--board", "ich5"}, "unexpected arguments: --board ich5"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
     const Outcome run = c.via == Via::Host ? RunOn(c.args, HostTarget()) : OnWindows(c.args);

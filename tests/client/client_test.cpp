@@ -162,8 +162,8 @@ TEST(StatusText, NamesCodeMeaningDetailsAndHardwareStatus) {
     }
   }
   // Detail words beyond the count are whatever the buffer held: not shown.
-  const std::string noDetails = dimmio::DescribeStatus(dimmio::DecodeOpStatus(
-      StatusBytes(14, 0, 0, 0).data()));
+  const std::string noDetails =
+      dimmio::DescribeStatus(dimmio::DecodeOpStatus(StatusBytes(14, 0, 0, 0).data()));
   EXPECT_EQ(noDetails.find("detail"), std::string::npos) << noDetails;
 }
 

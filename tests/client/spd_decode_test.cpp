@@ -21,7 +21,8 @@ using dimmio::SpdFacts;
 void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   SCOPED_TRACE(dimm.partNumber);
   const bool ddr4 = dimm.type == sim::MemoryType::Ddr4;
-  const bool newer = dimm.type == sim::MemoryType::Ddr2 || dimm.type == sim::MemoryType::Ddr3 || ddr4;
+  const bool newer =
+      dimm.type == sim::MemoryType::Ddr2 || dimm.type == sim::MemoryType::Ddr3 || ddr4;
   EXPECT_TRUE(f.Decoded);
   EXPECT_EQ(static_cast<uint8_t>(f.Memory), static_cast<uint8_t>(dimm.type));
   EXPECT_EQ(f.CapacityMb, dimm.capacityMb);
@@ -29,14 +30,15 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_EQ(f.SpeedGrade, dimm.speedGrade);
   EXPECT_EQ(f.DataWidth, dimm.dataWidth);
   EXPECT_EQ(f.Ecc, dimm.dataWidth == 72);
-  EXPECT_EQ(f.ErrorCheck, dimm.dataWidth == 72 ? dimmio::SpdErrorCheck::Ecc : dimmio::SpdErrorCheck::None);
+  EXPECT_EQ(f.ErrorCheck,
+            dimm.dataWidth == 72 ? dimmio::SpdErrorCheck::Ecc : dimmio::SpdErrorCheck::None);
   EXPECT_FALSE(f.Asymmetric);
   EXPECT_EQ(f.RankMb[0], dimm.capacityMb / dimm.ranks);
   EXPECT_EQ(f.RankMb[1], dimm.ranks > 1 ? dimm.capacityMb / dimm.ranks : 0);
   EXPECT_TRUE(f.DensityMatches);
   const bool formed = newer || dimm.type == sim::MemoryType::Ddr;  // SDR images are unbuffered
   EXPECT_EQ(f.Registered, formed && (dimm.form == sim::ModuleForm::Rdimm ||
-                                    (ddr4 && dimm.form == sim::ModuleForm::MiniRdimm)));
+                                     (ddr4 && dimm.form == sim::ModuleForm::MiniRdimm)));
   // At the highest CAS latency, or (DDR2, DDR3) at the fastest standard speed.
   const auto& timings = newer ? f.StandardSpeeds : f.Timings;
   ASSERT_FALSE(timings.empty());
@@ -61,7 +63,8 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
 TEST(SpdDecode, XmpProfilesGiveTheirClockVoltageAndLatencies) {
   std::vector<std::pair<std::string, sim::DimmSpec>> built;
   for (const sim::Board& board : sim::Boards()) {
-    for (const sim::SpdSlotSpec& slot : board.smbus ? board.smbus->segment0 : std::vector<sim::SpdSlotSpec>{}) {
+    for (const sim::SpdSlotSpec& slot :
+         board.smbus ? board.smbus->segment0 : std::vector<sim::SpdSlotSpec>{}) {
       if (!slot.dimm.xmp.empty()) built.emplace_back(board.name, slot.dimm);
     }
   }
@@ -94,29 +97,37 @@ TEST(SpdDecode, XmpProfilesGiveTheirClockVoltageAndLatencies) {
     sim::DimmSpec dimm;
     std::vector<std::pair<size_t, uint8_t>> bytes;
     std::vector<std::string> lines;
+    // clang-format off
   } cases[] = {
       {"DDR4-3600 C18", testsupport::Ddr4Modules()[0].dimm,
        {{384, 0x0C}, {385, 0x4A}, {386, 0x03}, {387, 0x20}, {393, 0xA3}, {396, 5}, {431, 0xBA},
-        {397, 0xF8}, {398, 0x0F}, {401, 80}, {430, 0xF6}, {402, 98}, {429, 0xD8}, {403, 98}, {428, 0xD8},
-        {440, 0xA3}, {443, 6}, {478, 0xAD}, {444, 0xF8}, {445, 0x0F}, {448, 84}, {477, 0xF0}, {449, 96},
+        {397, 0xF8}, {398, 0x0F}, {401, 80}, {430, 0xF6}, {402, 98}, {429, 0xD8}, {403, 98}, {428,
+         0xD8},
+        {440, 0xA3}, {443, 6}, {478, 0xAD}, {444, 0xF8}, {445, 0x0F}, {448, 84}, {477, 0xF0}, {449,
+         96},
         {476, 0xF2}, {450, 96}, {475, 0xF2}},
        {"XMP:                  revision 2.0, profiles 1 and 2",
-        "XMP profile 1:        DDR4-3600 (PC4-28800) 18-22-22-0 at 1.35 V, tCK 0.555 ns, 1 DIMM per channel",
+        "XMP profile 1:        DDR4-3600 (PC4-28800) 18-22-22-0 at 1.35 V, tCK 0.555 ns, "
+        "1 DIMM per channel",
         "                      CAS latencies CL10 CL11 CL12 CL13 CL14 CL15 CL16 CL17 CL18",
         "XMP profile 2:        DDR4-3000 (PC4-24000) 16-18-18-0 at 1.35 V, tCK 0.667 ns"}},
-      {"DDR3-1600 C9", sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston, "K", 1),
-       {{176, 0x0C}, {177, 0x4A}, {178, 0x05}, {179, 0x12}, {180, 1}, {181, 8}, {185, 0x2D}, {186, 10},
-        {187, 90}, {188, 0x20}, {191, 90}, {192, 90}, {195, 0xF0}},
+      {"DDR3-1600 C9", sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston,
+       "K", 1),
+       {{176, 0x0C}, {177, 0x4A}, {178, 0x05}, {179, 0x12}, {180, 1}, {181, 8}, {185, 0x2D},
+        {186, 10}, {187, 90}, {188, 0x20}, {191, 90}, {192, 90}, {195, 0xF0}},
        {"XMP:                  revision 1.2, profile 1",
-        "XMP profile 1:        DDR3-1600 (PC3-12800) 9-9-9-24 at 1.65 V, tCK 1.25 ns, 2 DIMMs per channel",
+        "XMP profile 1:        DDR3-1600 (PC3-12800) 9-9-9-24 at 1.65 V, tCK 1.25 ns, "
+        "2 DIMMs per channel",
         "                      CAS latencies CL9\n"}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<uint8_t> image = sim::BuildSpdContents(c.dimm);
     for (const auto& [at, value] : c.bytes) image[at] = value;
     const std::string text = dimmio::SpdDecodeText(DecodeSpd(image));
-    for (const std::string& line : c.lines) EXPECT_NE(text.find(line), std::string::npos) << line << '\n' << text;
+    for (const std::string& line : c.lines)
+      EXPECT_NE(text.find(line), std::string::npos) << line << '\n' << text;
   }
 }
 
@@ -131,7 +142,8 @@ TEST(SpdDecode, Ddr4ModulesGiveBackTheirFacts) {
     ExpectFacts(f, d);
     EXPECT_EQ(f.DeviceWidth, d.deviceWidth);
     EXPECT_EQ(f.Ddr4.Dies, d.dies);
-    EXPECT_EQ(f.Ddr4.Package, d.dies > 1 ? "3DS (" + std::to_string(d.dies) + " dies)" : "monolithic");
+    EXPECT_EQ(f.Ddr4.Package,
+              d.dies > 1 ? "3DS (" + std::to_string(d.dies) + " dies)" : "monolithic");
     EXPECT_EQ(f.Buffered, d.form == sim::ModuleForm::Lrdimm);
     EXPECT_EQ(f.ThermalSensor, d.thermalSensor);
     EXPECT_TRUE(f.Ddr4.Crc2Checked);
@@ -155,7 +167,8 @@ TEST(SpdDecode, Ddr4ModulesGiveBackTheirFacts) {
     EXPECT_EQ(page0.StandardSpeeds.size(), f.StandardSpeeds.size());
     EXPECT_FALSE(page0.IdentityRead);
     EXPECT_EQ(page0.Maker.Bank, 0);
-    EXPECT_NE(dimmio::SpdDecodeText(page0).find("part number:          not read (the bytes end before byte 352)"),
+    EXPECT_NE(dimmio::SpdDecodeText(page0).find(
+                  "part number:          not read (the bytes end before byte 352)"),
               std::string::npos);
   }
 }
@@ -170,12 +183,15 @@ TEST(SpdDecode, Ddr4DamageAndTheHighLatencyRange) {
     uint8_t value;
     const char* wrongLine;
     const char* okLine;
+    // clang-format off
   } cases[] = {
       {50, 0x01, "checksum:             WRONG: CRC-16 of bytes 0-125", "checksum, page 0 top: ok"},
-      {200, 0x01, "checksum, page 0 top: WRONG: CRC-16 of bytes 128-253", "checksum:             ok"},
+      {200, 0x01, "checksum, page 0 top: WRONG: CRC-16 of bytes 128-253",
+       "checksum:             ok"},
       {126, 0x00, "checksum:             WRONG", "checksum, page 0 top: ok"},
       {255, 0x00, "checksum, page 0 top: WRONG", "checksum:             ok"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.offset);
     std::vector<uint8_t> image = sim::BuildSpdContents(d);
@@ -206,19 +222,22 @@ TEST(SpdDecode, Ddr4DamageAndTheHighLatencyRange) {
     const char* speed;
     uint32_t dimmio::SpdCasTiming::*clocks;  // null: the CAS latency
     uint32_t want;
+    // clang-format off
   } guardBand[] = {
       {"tAA", {{24, 114}, {123, 0xBA}}, "DDR4-2400", nullptr, 17},
       {"tRCD", {{25, 114}, {122, 0xBA}}, "DDR4-2400", &dimmio::SpdCasTiming::Trcd, 17},
       {"tRP", {{26, 114}, {121, 0xBA}}, "DDR4-2400", &dimmio::SpdCasTiming::Trp, 17},
       {"tRAS", {{27, 0x11}, {28, 0x1B}}, "DDR4-1866", &dimmio::SpdCasTiming::Tras, 33},
   };
+  // clang-format on
   for (const auto& c : guardBand) {
     SCOPED_TRACE(c.time);
     image = sim::BuildSpdContents(d);
     for (const auto& [at, value] : c.bytes) image[at] = value;
     const SpdFacts guarded = DecodeSpd(image);
-    const auto at = std::find_if(guarded.StandardSpeeds.begin(), guarded.StandardSpeeds.end(),
-                                 [&](const dimmio::SpdCasTiming& t) { return t.ChipSpeed == c.speed; });
+    const auto at =
+        std::find_if(guarded.StandardSpeeds.begin(), guarded.StandardSpeeds.end(),
+                     [&](const dimmio::SpdCasTiming& t) { return t.ChipSpeed == c.speed; });
     ASSERT_NE(at, guarded.StandardSpeeds.end());
     EXPECT_EQ(c.clocks != nullptr ? (*at).*c.clocks : at->CasTenths / 10u, c.want);
   }
@@ -239,26 +258,35 @@ TEST(SpdDecode, EveryModuleGivesBackItsFacts) {
   const struct {
     sim::DimmSpec dimm;
     const char* chipSpeed;
+    // clang-format off
   } cases[] = {
       {Sdr(32, 1, "PC66", "Toshiba", {0x98}, "THMY6416G1", 1), "SDR66"},
       {Sdr(64, 1, "PC100", "NEC", {0x10}, "MC-4516CD641", 2), "SDR100"},
       {Sdr(512, 2, "PC133", "Infineon", {0xC1}, "HYS64V64220GU", 3, 72), "SDR133"},
       {Ddr(128, 1, "PC1600", "Nanya", {0x7F, 0x7F, 0x7F, 0x0B}, "NT128D64SH4A1G", 4), "DDR200"},
       {Ddr(256, 1, "PC2100", "Corsair", {0x7F, 0x7F, 0x9E}, "CM64SD256", 5), "DDR266"},
-      {Rdimm(Ddr(2048, 2, "PC2700", "Elpida", {0x7F, 0x7F, 0xFE}, "EBD21RD4ABNA-6B", 6, 72)), "DDR333"},
+      {Rdimm(Ddr(2048, 2, "PC2700", "Elpida", {0x7F, 0x7F, 0xFE}, "EBD21RD4ABNA-6B", 6, 72)),
+       "DDR333"},
       {Ddr(1024, 2, "PC3200", "Kingston", {0x7F, 0x98}, "KVR400X64C3A/1G", 7), "DDR400"},
       {Ddr2(512, 1, "PC2-3200", "Infineon", {0xC1}, "HYS64T64000GU-5-A", 8), "DDR2-400"},
       {Ddr2(1024, 2, "PC2-4200", "Micron", {0x2C}, "MT16HTF12864AY-53E", 9), "DDR2-533"},
-      {Rdimm(Ddr2(4096, 2, "PC2-5300", "Kingston", {0x7F, 0x98}, "KVR667D2D4P5/4G", 10, 72)), "DDR2-667"},
+      {Rdimm(Ddr2(4096, 2, "PC2-5300", "Kingston", {0x7F, 0x98}, "KVR667D2D4P5/4G", 10, 72)),
+       "DDR2-667"},
       {Ddr2(2048, 2, "PC2-6400", "Samsung", {0xCE}, "M378T5663QZ3-CF7", 11), "DDR2-800"},
-      {Ddr2(2048, 2, "PC2-8500", "Corsair", {0x7F, 0x7F, 0x9E}, "CM2X2048-8500C5D", 12), "DDR2-1066"},
-      {Ddr3(1024, 1, "PC3-6400", "Nanya", {0x7F, 0x7F, 0x7F, 0x0B}, "NT1GC64B88B0NF-BE", 13), "DDR3-800"},
-      {Ddr3(2048, 2, "PC3-8500", "Elpida", {0x7F, 0x7F, 0xFE}, "EBJ21UE8BDF0-AE-F", 14), "DDR3-1066"},
+      {Ddr2(2048, 2, "PC2-8500", "Corsair", {0x7F, 0x7F, 0x9E}, "CM2X2048-8500C5D", 12),
+       "DDR2-1066"},
+      {Ddr3(1024, 1, "PC3-6400", "Nanya", {0x7F, 0x7F, 0x7F, 0x0B}, "NT1GC64B88B0NF-BE", 13),
+       "DDR3-800"},
+      {Ddr3(2048, 2, "PC3-8500", "Elpida", {0x7F, 0x7F, 0xFE}, "EBJ21UE8BDF0-AE-F", 14),
+       "DDR3-1066"},
       {Rdimm(Ddr3(8192, 2, "PC3-10600", "Hynix", {0xAD}, "HMT31GR7CFR4C-H9", 15, 72)), "DDR3-1333"},
       {Ddr3(4096, 2, "PC3-12800", "Kingston", {0x7F, 0x98}, "KVR16N11/4", 16), "DDR3-1600"},
-      {Ddr3(4096, 1, "PC3-14900", "G.Skill", {0x7F, 0x7F, 0x7F, 0x7F, 0xCD}, "F3-1866C9S-4GXM", 17), "DDR3-1866"},
-      {Ddr3(8192, 2, "PC3-17000", "Crucial Technology", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x9B}, "BLE8G3D21BCE1", 18), "DDR3-2133"},
+      {Ddr3(4096, 1, "PC3-14900", "G.Skill", {0x7F, 0x7F, 0x7F, 0x7F, 0xCD}, "F3-1866C9S-4GXM",
+       17), "DDR3-1866"},
+      {Ddr3(8192, 2, "PC3-17000", "Crucial Technology", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x9B},
+       "BLE8G3D21BCE1", 18), "DDR3-2133"},
   };
+  // clang-format on
   for (const auto& [dimm, chipSpeed] : cases) {
     const auto image = sim::BuildSpdImage(dimm);
     const SpdFacts f = DecodeSpd(image);
@@ -306,11 +334,13 @@ Patch WithMaker(int continuations, uint8_t code) {
 // 256 MB (13 rows, 10 columns, 4 banks), PC3200; tAC 0.65 ns at 5 ns (CL3),
 // 0.7 ns at 6 ns (CL2.5); address setup and hold 0.6 ns, data 0.4 ns; tRC
 // 55 ns, tRFC 70 ns; year 03, week 17 in BCD.
-const sim::DimmSpec kDdrBase = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
+const sim::DimmSpec kDdrBase =
+    sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
 // SDR: 256 MB in one rank, PC133; tAC 5.4 ns at 7.5 ns (CL3), 6.0 ns at 10 ns
 // (CL2); address and data setup 1.5 ns, hold 0.8 ns; tRC derived 65 ns; the
 // same date.
-const sim::DimmSpec kSdrBase = sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
+const sim::DimmSpec kSdrBase =
+    sim::boards::Sdr(256, 1, "PC133", "Micron", {0x2C}, "MT8LSDT3264AG", 1);
 
 // Hand-made images for what the board modules do not show: each states its
 // facts in the bytes it changes.
@@ -332,29 +362,47 @@ TEST(SpdDecode, EdgeImages) {
     uint8_t makerBank;
     const char* maker;
     bool parityOk;
+    // clang-format off
   } cases[] = {
-      {"as built", ddr, {}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"as built", ddr, {}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200",
+       "DDR400", 1, "Samsung", true},
       // Rank 2 has 12 rows (high nibble of byte 3): 256 + 128 MB, both sizes in byte 31.
-      {"asymmetric ranks", ddr, {{3, 0xCD}, {31, 0x60}}, true, 384, 256, 128, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
-      {"asymmetric, byte 31 one size", ddr, {{3, 0xCD}}, true, 384, 256, 128, false, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
-      {"asymmetric columns", ddr, {{4, 0x9A}, {31, 0x60}}, true, 384, 256, 128, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"asymmetric ranks", ddr, {{3, 0xCD}, {31, 0x60}}, true, 384, 256, 128, true,
+       SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"asymmetric, byte 31 one size", ddr, {{3, 0xCD}}, true, 384, 256, 128, false,
+       SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"asymmetric columns", ddr, {{4, 0x9A}, {31, 0x60}}, true, 384, 256, 128, true,
+       SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "Samsung", true},
       // 72 bits: the 8 check bits hold no data.
-      {"72-bit ECC", ddr, {{6, 72}, {11, 0x02}}, true, 512, 256, 256, true, SpdErrorCheck::Ecc, false, "PC3200", "DDR400", 1, "Samsung", true},
-      {"72-bit parity", sdr, {{6, 72}, {11, 0x01}}, true, 256, 256, 0, true, SpdErrorCheck::Parity, false, "PC133", "SDR133", 1, "Micron", true},
-      {"registered", ddr, {{21, 0x26}}, true, 512, 256, 256, true, SpdErrorCheck::None, true, "PC3200", "DDR400", 1, "Samsung", true},
-      {"registered SDR", sdr, {{21, 0x1F}}, true, 256, 256, 0, true, SpdErrorCheck::None, true, "PC133", "SDR133", 1, "Micron", true},
+      {"72-bit ECC", ddr, {{6, 72}, {11, 0x02}}, true, 512, 256, 256, true, SpdErrorCheck::Ecc,
+       false, "PC3200", "DDR400", 1, "Samsung", true},
+      {"72-bit parity", sdr, {{6, 72}, {11, 0x01}}, true, 256, 256, 0, true, SpdErrorCheck::Parity,
+       false, "PC133", "SDR133", 1, "Micron", true},
+      {"registered", ddr, {{21, 0x26}}, true, 512, 256, 256, true, SpdErrorCheck::None, true,
+       "PC3200", "DDR400", 1, "Samsung", true},
+      {"registered SDR", sdr, {{21, 0x1F}}, true, 256, 256, 0, true, SpdErrorCheck::None, true,
+       "PC133", "SDR133", 1, "Micron", true},
       // Cycle times between grades: the highest grade met.
-      {"SDR 8.0 ns", sdr, {{9, 0x80}}, true, 256, 256, 0, true, SpdErrorCheck::None, false, "PC100", "SDR125", 1, "Micron", true},
-      {"SDR 15.8 ns", sdr, {{9, 0xF8}, {23, 0}}, true, 256, 256, 0, true, SpdErrorCheck::None, false, "", "SDR63", 1, "Micron", true},
+      {"SDR 8.0 ns", sdr, {{9, 0x80}}, true, 256, 256, 0, true, SpdErrorCheck::None, false,
+       "PC100", "SDR125", 1, "Micron", true},
+      {"SDR 15.8 ns", sdr, {{9, 0xF8}, {23, 0}}, true, 256, 256, 0, true, SpdErrorCheck::None,
+       false, "", "SDR63", 1, "Micron", true},
       // SDR takes tenths only: 0x7A is no cycle time, byte 23's 10 ns is the shortest.
-      {"SDR 0x7A", sdr, {{9, 0x7A}}, true, 256, 256, 0, true, SpdErrorCheck::None, false, "PC100", "SDR100", 1, "Micron", true},
-      {"DDR 3.75 ns", ddr, {{9, 0x3D}}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC4200", "DDR533", 1, "Samsung", true},
-      {"DDR 5.5 ns", ddr, {{9, 0x55}}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC2700", "DDR363", 1, "Samsung", true},
-      {"DDR 7.25 ns", ddr, {{9, 0x7A}, {23, 0}}, true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC2100", "DDR275", 1, "Samsung", true},
+      {"SDR 0x7A", sdr, {{9, 0x7A}}, true, 256, 256, 0, true, SpdErrorCheck::None, false, "PC100",
+       "SDR100", 1, "Micron", true},
+      {"DDR 3.75 ns", ddr, {{9, 0x3D}}, true, 512, 256, 256, true, SpdErrorCheck::None, false,
+       "PC4200", "DDR533", 1, "Samsung", true},
+      {"DDR 5.5 ns", ddr, {{9, 0x55}}, true, 512, 256, 256, true, SpdErrorCheck::None, false,
+       "PC2700", "DDR363", 1, "Samsung", true},
+      {"DDR 7.25 ns", ddr, {{9, 0x7A}, {23, 0}}, true, 512, 256, 256, true, SpdErrorCheck::None,
+       false, "PC2100", "DDR275", 1, "Samsung", true},
       // A maker past bank 4, and a code whose parity bit is wrong.
-      {"bank 6", ddr, WithMaker(5, 0x9B), true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 6, "Crucial Technology", true},
-      {"bank 1 parity wrong", ddr, WithMaker(0, 0x4E), true, 512, 256, 256, true, SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "", false},
+      {"bank 6", ddr, WithMaker(5, 0x9B), true, 512, 256, 256, true, SpdErrorCheck::None, false,
+       "PC3200", "DDR400", 6, "Crucial Technology", true},
+      {"bank 1 parity wrong", ddr, WithMaker(0, 0x4E), true, 512, 256, 256, true,
+       SpdErrorCheck::None, false, "PC3200", "DDR400", 1, "", false},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, c.fixChecksum));
@@ -379,13 +427,17 @@ TEST(SpdDecode, EdgeImages) {
 }
 
 TEST(SpdDecode, ImagesNotDecoded) {
-  const sim::DimmSpec dimm = sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
+  const sim::DimmSpec dimm =
+      sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
   std::array<uint8_t, 256> blankFF;
   blankFF.fill(0xFF);
   const std::array<uint8_t, 256> blank00{};
   const auto image = sim::BuildSpdImage(dimm);
-  const auto ddr3 = sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Hynix", {0xAD}, "H", 1));
-  const auto bytes = [](const std::array<uint8_t, 256>& b) { return std::vector<uint8_t>(b.begin(), b.end()); };
+  const auto ddr3 =
+      sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Hynix", {0xAD}, "H", 1));
+  const auto bytes = [](const std::array<uint8_t, 256>& b) {
+    return std::vector<uint8_t>(b.begin(), b.end());
+  };
   // LPDDR4 (as DDR4) keeps its CRC over bytes 0-125, whatever byte 0 bit 7 says.
   const auto lpddr4 = [&](bool sealed) {
     auto b = ddr3;
@@ -403,18 +455,25 @@ TEST(SpdDecode, ImagesNotDecoded) {
     bool blank;
     Rule rule;
     bool checksumOk;
+    // clang-format off
   } cases[] = {
-      {"blank 0xFF", {blankFF.begin(), blankFF.end()}, "blank (every byte 0xFF)", true, Rule::None, false},
-      {"blank 0x00", {blank00.begin(), blank00.end()}, "blank (every byte 0x00)", true, Rule::Sum, true},
+      {"blank 0xFF", {blankFF.begin(), blankFF.end()}, "blank (every byte 0xFF)", true, Rule::None,
+       false},
+      {"blank 0x00", {blank00.begin(), blank00.end()}, "blank (every byte 0x00)", true, Rule::Sum,
+       true},
       {"LPDDR4", lpddr4(true), "LPDDR4 SDRAM", false, Rule::Crc16, true},
       {"LPDDR4 CRC over 0-116 only", lpddr4(false), "LPDDR4 SDRAM", false, Rule::Crc16, false},
       // No rule known: no checksum either way.
       {"DDR5", bytes(Patched(dimm, {{2, 0x12}}, true)), "DDR5 SDRAM", false, Rule::None, false},
-      {"unknown type", bytes(Patched(dimm, {{2, 0x42}}, true)), "unknown (0x42)", false, Rule::None, false},
+      {"unknown type", bytes(Patched(dimm, {{2, 0x42}}, true)), "unknown (0x42)", false,
+       Rule::None, false},
       // A read that stopped early: type and checksum only; DDR3's CRC sits beyond.
-      {"first 100 bytes", {image.begin(), image.begin() + 100}, "DDR SDRAM", false, Rule::Sum, true},
-      {"DDR3 first 100 bytes", {ddr3.begin(), ddr3.begin() + 100}, "DDR3 SDRAM", false, Rule::None, false},
+      {"first 100 bytes", {image.begin(), image.begin() + 100}, "DDR SDRAM", false, Rule::Sum,
+       true},
+      {"DDR3 first 100 bytes", {ddr3.begin(), ddr3.begin() + 100}, "DDR3 SDRAM", false, Rule::None,
+       false},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const SpdFacts f = DecodeSpd(c.bytes);
@@ -424,7 +483,8 @@ TEST(SpdDecode, ImagesNotDecoded) {
     EXPECT_EQ(f.CheckRule, c.rule);
     EXPECT_EQ(f.ChecksumOk(), c.checksumOk);
     const std::string text = dimmio::SpdDecodeText(f);
-    EXPECT_EQ(text.find("checksum:") != std::string::npos, c.rule != Rule::None && !c.blank) << text;
+    EXPECT_EQ(text.find("checksum:") != std::string::npos, c.rule != Rule::None && !c.blank)
+        << text;
     EXPECT_EQ(f.CapacityMb, 0u);
     EXPECT_EQ(f.Maker.Bank, 0);
   }
@@ -454,40 +514,60 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
     const char* name;
     const sim::DimmSpec& base;
     Patch patch;
-    Patch after;            // changed after the checksum or CRC was made right
-    const char* grade;      // "" below every standard grade
+    Patch after;        // changed after the checksum or CRC was made right
+    const char* grade;  // "" below every standard grade
     uint32_t cyclePs;
-    const char* fastest;    // CL-tRCD-tRP-tRAS at the fastest standard speed met
+    const char* fastest;  // CL-tRCD-tRP-tRAS at the fastest standard speed met
     bool checkOk;
     uint8_t makerBank;
     const char* maker;
+    // clang-format off
   } cases[] = {
-      {"DDR3 as built", ddr3, {}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
+      {"DDR3 as built", ddr3, {}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5,
+       "G.Skill"},
       // Signed fine offsets: -53 ps still rounds to DDR3-1866's 1.0714 ns, -52 does not.
-      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, {}, "PC3-14900", 1072, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
-      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, {}, "PC3-12800", 1073, "12-12-12-28 DDR3-1600", true, 5, "G.Skill"},
-      {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}}, {}, "PC3-10600", 1255, "10-10-10-23 DDR3-1333", true, 5, "G.Skill"},
+      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, {}, "PC3-14900", 1072, "13-13-13-32 DDR3-1866", true,
+       5, "G.Skill"},
+      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, {}, "PC3-12800", 1073, "12-12-12-28 DDR3-1600", true,
+       5, "G.Skill"},
+      {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}}, {}, "PC3-10600", 1255,
+       "10-10-10-23 DDR3-1333", true, 5, "G.Skill"},
       {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, {}, "", 2625, "", true, 5, "G.Skill"},
       // tAA 14 ns without its -90 ps: CL14 at DDR3-1866, which the module lacks.
-      {"DDR3 tAA without fine", ddr3, {{35, 0}}, {}, "PC3-14900", 1071, "12-12-12-28 DDR3-1600", true, 5, "G.Skill"},
+      {"DDR3 tAA without fine", ddr3, {{35, 0}}, {}, "PC3-14900", 1071, "12-12-12-28 DDR3-1600",
+       true, 5, "G.Skill"},
       // The maker as a count of continuation codes with odd parity, and the code.
-      {"DDR3 maker bank 8", ddr3, {{117, 0x07}, {118, 0x26}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 8, "Goldenmars Technology"},
-      {"DDR3 maker count parity wrong", ddr3, {{117, 0x87}, {118, 0x26}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 8, ""},
+      {"DDR3 maker bank 8", ddr3, {{117, 0x07}, {118, 0x26}}, {}, "PC3-14900", 1071,
+       "13-13-13-32 DDR3-1866", true, 8, "Goldenmars Technology"},
+      {"DDR3 maker count parity wrong", ddr3, {{117, 0x87}, {118, 0x26}}, {}, "PC3-14900", 1071,
+       "13-13-13-32 DDR3-1866", true, 8, ""},
       // The CRC covers the date (bytes 120-121) only when byte 0 bit 7 is clear.
-      {"DDR3 CRC 0-116, date changed", ddr3, {}, {{120, 0x12}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
-      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
-      {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}}, {{120, 0x12}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false, 5, "G.Skill"},
-      {"DDR3 bad CRC", ddr3, {}, {{30, 0x82}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false, 5, "G.Skill"},
+      {"DDR3 CRC 0-116, date changed", ddr3, {}, {{120, 0x12}}, "PC3-14900", 1071,
+       "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
+      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true,
+       5, "G.Skill"},
+      {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}}, {{120, 0x12}}, "PC3-14900", 1071,
+       "13-13-13-32 DDR3-1866", false, 5, "G.Skill"},
+      {"DDR3 bad CRC", ddr3, {}, {{30, 0x82}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false,
+       5, "G.Skill"},
       {"DDR2 as built", ddr2, {}, {}, "PC2-5300", 3000, "5-5-5-15 DDR2-667", true, 1, "Samsung"},
       // Byte 9's low nibble 0xA-0xD: 0.25, 0.33, 0.66, 0.75 ns.
-      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, {}, "PC2-6400", 2250, "5-6-6-18 DDR2-800", true, 1, "Samsung"},
-      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, {}, "PC2-4200", 3330, "4-4-4-12 DDR2-533", true, 1, "Samsung"},
-      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, {}, "PC2-5300", 2660, "5-5-5-15 DDR2-667", true, 1, "Samsung"},
-      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, {}, "PC2-4200", 3750, "4-4-4-12 DDR2-533", true, 1, "Samsung"},
-      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, {}, "PC2-5300", 2600, "5-5-5-15 DDR2-667", true, 1, "Samsung"},
-      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, {}, "", 5500, "", true, 1, "Samsung"},
-      {"DDR2 bad checksum", ddr2, {}, {{30, 50}}, "PC2-5300", 3000, "5-5-5-17 DDR2-667", false, 1, "Samsung"},
+      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, {}, "PC2-6400", 2250, "5-6-6-18 DDR2-800", true, 1,
+       "Samsung"},
+      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, {}, "PC2-4200", 3330, "4-4-4-12 DDR2-533", true, 1,
+       "Samsung"},
+      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, {}, "PC2-5300", 2660, "5-5-5-15 DDR2-667", true, 1,
+       "Samsung"},
+      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, {}, "PC2-4200", 3750, "4-4-4-12 DDR2-533", true, 1,
+       "Samsung"},
+      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, {}, "PC2-5300", 2600, "5-5-5-15 DDR2-667", true, 1,
+       "Samsung"},
+      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, {}, "", 5500, "", true, 1,
+       "Samsung"},
+      {"DDR2 bad checksum", ddr2, {}, {{30, 50}}, "PC2-5300", 3000, "5-5-5-17 DDR2-667", false, 1,
+       "Samsung"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto image = Patched(c.base, c.patch, true);
@@ -530,33 +610,57 @@ TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
     const char* name;
     const sim::DimmSpec& base;
     Patch patch;
-    std::vector<std::string> timings;  // "CAS tCK tAC" in ps, "tRCD-tRP-tRAS" in clocks, grade
+    std::vector<std::string> timings;   // "CAS tCK tAC" in ps, "tRCD-tRP-tRAS" in clocks, grade
     std::array<uint32_t, 4> setupHold;  // address setup, hold; data setup, hold
     uint32_t trcPs, trfcPs;
     uint16_t year;  // 0: not a BCD date
     uint8_t week;
     const char* dateText;
+    // clang-format off
   } cases[] = {
-      {"DDR as built", kDdrBase, {}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"DDR as built", kDdrBase, {}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"},
+       {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
       // Tenths and hundredths of a ns; a digit above 9 states nothing.
-      {"DDR hundredths", kDdrBase, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45}, {35, 0x45}},
-       {"30 5000 450 3-3-8 PC3200", "25 6000 500 3-3-7 PC2700"}, {750, 750, 450, 450}, 55000, 70000, 2003, 17, "year 2003, week 17"},
-      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {0, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"DDR hundredths", kDdrBase, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45},
+       {35, 0x45}},
+       {"30 5000 450 3-3-8 PC3200", "25 6000 500 3-3-7 PC2700"}, {750, 750, 450, 450}, 55000,
+        70000, 2003, 17, "year 2003, week 17"},
+      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0 3-3-8 PC3200",
+       "25 6000 700 3-3-7 PC2700"}, {0, 600, 400, 400}, 55000, 70000, 2003, 17,
+           "year 2003, week 17"},
       // Byte 40: tRC + 0.5 ns (bits 6-4 = 3), tRFC + 0.33 ns (bits 3-1 = 2) + 256 ns (bit 0).
-      {"DDR byte 40 0x35", kDdrBase, {{40, 0x35}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55500, 326330, 2003, 17, "year 2003, week 17"},
-      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55750, 70250, 2003, 17, "year 2003, week 17"},
-      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
-      {"SDR as built", kSdrBase, {}, {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"}, {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
+      {"DDR byte 40 0x35", kDdrBase, {{40, 0x35}}, {"30 5000 650 3-3-8 PC3200",
+       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55500, 326330, 2003, 17,
+           "year 2003, week 17"},
+      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, {"30 5000 650 3-3-8 PC3200",
+       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55750, 70250, 2003, 17,
+           "year 2003, week 17"},
+      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, {"30 5000 650 3-3-8 PC3200",
+       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17,
+           "year 2003, week 17"},
+      {"SDR as built", kSdrBase, {}, {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"},
+       {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
       // CL1 too: bytes 25-26 in quarter ns, 15 ns and 8.5 ns; byte 40 means nothing on SDR.
       {"SDR CL1", kSdrBase, {{18, 0x07}, {25, 0x3C}, {26, 0x22}, {40, 0x35}},
-       {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100", "10 15000 8500 2-2-3 PC66"}, {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
+       {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100", "10 15000 8500 2-2-3 PC66"},
+        {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
       // Dates: BCD year and week 1-53, else the bytes as stored.
-      {"1999 week 53", kSdrBase, {{93, 0x99}, {94, 0x53}}, {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"}, {1500, 800, 1500, 800}, 65000, 0, 1999, 53, "year 1999, week 53"},
-      {"2089 week 1", kDdrBase, {{93, 0x89}, {94, 0x01}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 2089, 1, "year 2089, week 1"},
-      {"binary year", kDdrBase, {{93, 0x0A}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x0A, week 0x17 as stored (not a BCD"},
-      {"week 54", kDdrBase, {{94, 0x54}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x03, week 0x54 as stored"},
-      {"no date", kSdrBase, {{93, 0x00}, {94, 0x00}}, {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"}, {1500, 800, 1500, 800}, 65000, 0, 0, 0, "year 0x00, week 0x00 as stored"},
+      {"1999 week 53", kSdrBase, {{93, 0x99}, {94, 0x53}}, {"30 7500 5400 3-3-6 PC133",
+       "20 10000 6000 2-2-5 PC100"}, {1500, 800, 1500, 800}, 65000, 0, 1999, 53,
+           "year 1999, week 53"},
+      {"2089 week 1", kDdrBase, {{93, 0x89}, {94, 0x01}}, {"30 5000 650 3-3-8 PC3200",
+       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 2089, 1,
+           "year 2089, week 1"},
+      {"binary year", kDdrBase, {{93, 0x0A}}, {"30 5000 650 3-3-8 PC3200",
+       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0,
+           "year 0x0A, week 0x17 as stored (not a BCD"},
+      {"week 54", kDdrBase, {{94, 0x54}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"},
+       {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x03, week 0x54 as stored"},
+      {"no date", kSdrBase, {{93, 0x00}, {94, 0x00}}, {"30 7500 5400 3-3-6 PC133",
+       "20 10000 6000 2-2-5 PC100"}, {1500, 800, 1500, 800}, 65000, 0, 0, 0,
+           "year 0x00, week 0x00 as stored"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
@@ -569,17 +673,20 @@ TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
     }
     EXPECT_EQ(timings, c.timings);
     if (c.patch.empty()) {  // the latencies byte 18 lists, timed or not
-      EXPECT_EQ(f.CasTenths, (c.base.type == sim::MemoryType::Ddr ? std::vector<uint16_t>{20, 25, 30}
-                                                                  : std::vector<uint16_t>{20, 30}));
+      EXPECT_EQ(f.CasTenths,
+                (c.base.type == sim::MemoryType::Ddr ? std::vector<uint16_t>{20, 25, 30}
+                                                     : std::vector<uint16_t>{20, 30}));
     }
-    EXPECT_EQ((std::array{f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs}), c.setupHold);
+    EXPECT_EQ((std::array{f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs}),
+              c.setupHold);
     EXPECT_EQ(f.TrcPs, c.trcPs);
     EXPECT_EQ(f.TrfcPs, c.trfcPs);
     EXPECT_EQ(f.DateBcd, c.year != 0);
     EXPECT_EQ(f.Year, c.year);
     EXPECT_EQ(f.Week, c.week);
     const std::string text = dimmio::SpdDecodeText(f);
-    EXPECT_NE(text.find("manufacturing date:   " + std::string(c.dateText)), std::string::npos) << text;
+    EXPECT_NE(text.find("manufacturing date:   " + std::string(c.dateText)), std::string::npos)
+        << text;
   }
 }
 
@@ -590,6 +697,7 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
     uint8_t code;
     bool parityOk;
     const char* name;
+    // clang-format off
   } cases[] = {
       {{0x2C, 0x00, 0x00}, 1, 0x2C, true, "Micron"},
       {{0x7F, 0x98, 0x00}, 2, 0x98, true, "Kingston"},
@@ -601,7 +709,8 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
       {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x01}, 7, 0x01, true, "MOVEKING"},
       {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xF1}, 7, 0xF1, true, "InnoDisk"},
       {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x13}, 8, 0x13, true, "Albatron Technology"},
-      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xFE}, 8, 0xFE, true, "Intelligence Silicon Technology"},
+      {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xFE}, 8, 0xFE, true,
+       "Intelligence Silicon Technology"},
       // One bit flipped: even parity, no name even where the number has one.
       {{0xCF}, 1, 0xCF, false, ""},
       {{0x7F, 0x18}, 2, 0x18, false, ""},
@@ -610,6 +719,7 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
       {{0x7F, 0xFF}, 0, 0, false, ""},
       {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}, 0, 0, false, ""},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const dimmio::JedecMaker maker = dimmio::DecodeJedecId(c.id);
     SCOPED_TRACE(testing::PrintToString(c.id));
@@ -623,23 +733,26 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
   for (uint8_t bank = 1; bank <= 8; ++bank) {
     for (unsigned number = 1; number <= 126; ++number) {
       const auto code = static_cast<uint8_t>(number);
-      const auto withParity = static_cast<uint8_t>(dimmio::JedecParityOk(code) ? code : code | 0x80);
+      const auto withParity =
+          static_cast<uint8_t>(dimmio::JedecParityOk(code) ? code : code | 0x80);
       EXPECT_NE(dimmio::JedecMakerName(bank, withParity), nullptr) << int{bank} << ' ' << number;
-      EXPECT_EQ(dimmio::JedecMakerName(bank, withParity ^ 0x80), nullptr) << int{bank} << ' ' << number;
+      EXPECT_EQ(dimmio::JedecMakerName(bank, withParity ^ 0x80), nullptr)
+          << int{bank} << ' ' << number;
     }
   }
 }
 
 // Saved dumps: what `dimmio spd` prints, i2cdump's layout, raw bytes.
 TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
-  const auto image = sim::BuildSpdImage(
-      sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9));
-  const std::string dump = "SPD of slot 0 (SMBus address 0x50, segment 0): 256 bytes from offset 0x00\n" +
-                           dimmio::HexDump(image, 0, 256) + "256 of 256 bytes read; status: no error\n";
+  const auto image =
+      sim::BuildSpdImage(sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9));
+  const std::string dump =
+      "SPD of slot 0 (SMBus address 0x50, segment 0): 256 bytes from offset 0x00\n" +
+      dimmio::HexDump(image, 0, 256) + "256 of 256 bytes read; status: no error\n";
   // The character column holds what reads as hex too.
   const std::string i2cdump = "No size specified (using byte-data access)\n" +
-                              std::regex_replace(testsupport::I2cdumpText(image), std::regex("\\.{16}\n"),
-                                                 "..AB.12.....@..\n");
+                              std::regex_replace(testsupport::I2cdumpText(image),
+                                                 std::regex("\\.{16}\n"), "..AB.12.....@..\n");
   const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
   std::string half = dimmio::HexDump(std::span(image).first(128), 0, 256);
   std::string withXX = dump;
@@ -649,6 +762,7 @@ TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
     std::vector<uint8_t> file;
     size_t bytes;       // of the image, when read
     const char* error;  // part of the reason, when not
+    // clang-format off
   } cases[] = {
       {"dimmio spd", text(dump), 256, ""},
       {"i2cdump", text(i2cdump), 256, ""},
@@ -661,6 +775,7 @@ TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
       {"past 0xFF", text("00F8: 01 02 03 04 05 06 07 08 09 0A\n"), 0, "offset 0x100 is beyond"},
       {"given twice", text(dump + "0010: 00\n"), 0, "byte 0x10 is given twice"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const dimmio::SpdDump read = dimmio::ParseSpdDump(c.file);
@@ -677,6 +792,7 @@ TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
 TEST(PrintableText, KeepsUtf8AndEscapesTheRest) {
   const struct {
     std::string in, out;
+    // clang-format off
   } cases[] = {
       {"Intel Corporation", "Intel Corporation"},
       {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
@@ -689,6 +805,7 @@ TEST(PrintableText, KeepsUtf8AndEscapesTheRest) {
       {"\xC2\x85", "\\xC2\\x85"},                // a C1 control character
       {"\x80" "abc", "\\x80abc"},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(dimmio::PrintableText(c.in), c.out) << c.in;
 }
 

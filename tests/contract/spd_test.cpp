@@ -1,8 +1,8 @@
 // SPD data read through the driver is what the board's modules hold, on
 // every board with an SMBus and on both segments; an empty slot ends the read
 // with the block-read failure in the status record and the host's own status
-// for a slave that does not answer, and the bus serves the next read; the write probe tells the writable
-// modules from the protected ones and leaves each as it was.
+// for a slave that does not answer, and the bus serves the next read; the write probe tells the
+// writable modules from the protected ones and leaves each as it was.
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -88,12 +88,13 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
         << "slot " << int(slot.slot);
     // Any offset and length: a word at the last offset takes its high byte
     // from offset 0, an odd length ends with a single byte.
-    for (const auto& [offset, count] : {std::pair<uint8_t, uint32_t>{0xFF, 2}, {0x40, 1}, {0xFD, 5},
-                                        {7, 63}, {73, 18}, {0, 3}}) {
+    for (const auto& [offset, count] :
+         {std::pair<uint8_t, uint32_t>{0xFF, 2}, {0x40, 1}, {0xFD, 5}, {7, 63}, {73, 18}, {0, 3}}) {
       const Reply block = Send(IOCTL_READ_SPD, {slot.slot, offset}, 76 + count);
       ASSERT_EQ(block.information, 76u + count) << "offset " << int(offset);
       for (uint32_t i = 0; i < count; ++i) {
-        EXPECT_EQ(block.output[76 + i], eeprom->Bytes()[(offset + i) & 0xFF]) << int(offset) << "+" << i;
+        EXPECT_EQ(block.output[76 + i], eeprom->Bytes()[(offset + i) & 0xFF])
+            << int(offset) << "+" << i;
       }
     }
   }
@@ -112,7 +113,8 @@ TEST_P(SpdTest, AReadLongerThanTheSpdStopsAfterItsLastByte) {
   }
   // The bit-banged bus reads a word as two byte transfers.
   const uint64_t perWord = models_.wires != nullptr ? 2 : 1;
-  EXPECT_EQ(eeprom->Transfers() - transfers, 128u * perWord) << "one word read per two bytes, no more";
+  EXPECT_EQ(eeprom->Transfers() - transfers, 128u * perWord)
+      << "one word read per two bytes, no more";
 }
 
 TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
@@ -187,7 +189,8 @@ TEST_P(SpdTest, SegmentOneReadsTheSecondBankAndSegmentZeroTheFirstAgain) {
     for (const sim::SpdSlotSpec& slot : slots) {
       const sim::SpdEeprom* eeprom = models_.eeproms[segment][slot.slot];
       const Reply reply = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 256);
-      ASSERT_EQ(reply.information, 76u + 256) << "segment " << segment << " slot " << int(slot.slot);
+      ASSERT_EQ(reply.information, 76u + 256)
+          << "segment " << segment << " slot " << int(slot.slot);
       EXPECT_EQ(std::vector<uint8_t>(reply.output.begin() + 76, reply.output.end()),
                 std::vector<uint8_t>(eeprom->Bytes().begin(), eeprom->Bytes().end()))
           << "segment " << segment << " slot " << int(slot.slot);
@@ -204,8 +207,10 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleIsNotSeenThroughAnother) {
   const uint8_t slot = board_->smbus->segment1.front().slot;
   auto read = [&](const DriverUnderTest::Handle* h) {
     const std::vector<uint8_t> input{slot, 0};
-    return driver_->Wait(h ? driver_->SubmitOn(*h, IOCTL_READ_SPD, input, 76 + 256)
-                           : driver_->Submit(IOCTL_READ_SPD, input, 76 + 256)).output;
+    return driver_
+        ->Wait(h ? driver_->SubmitOn(*h, IOCTL_READ_SPD, input, 76 + 256)
+                 : driver_->Submit(IOCTL_READ_SPD, input, 76 + 256))
+        .output;
   };
   const std::vector<uint8_t> firstBank = read(nullptr);
   DriverUnderTest::Handle setter, later;
@@ -214,8 +219,8 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleIsNotSeenThroughAnother) {
             STATUS_SUCCESS);
   const std::vector<uint8_t> second = read(&setter);
   ASSERT_EQ(second.size(), 76u + 256);
-  EXPECT_TRUE(std::equal(second.begin() + 76, second.end(),
-                         models_.eeproms[1][slot]->Bytes().begin()));
+  EXPECT_TRUE(
+      std::equal(second.begin() + 76, second.end(), models_.eeproms[1][slot]->Bytes().begin()));
   ASSERT_NE(second, firstBank);
   EXPECT_EQ(read(nullptr), firstBank) << "while another handle has segment 1";
   driver_->EndProcess({setter});
@@ -243,8 +248,12 @@ TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
   for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
     sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
     const uint8_t left = eeprom->Page();
-    for (const Case c : {Case{0, 0, 256, false}, {1, 0, 256, false}, {1, 0xFF, 2, false},
-                         {0, 0x7F, 3, false}, {2, 0, 1, false}, {!left, 0, 64, true}}) {
+    for (const Case c : {Case{0, 0, 256, false},
+                         {1, 0, 256, false},
+                         {1, 0xFF, 2, false},
+                         {0, 0x7F, 3, false},
+                         {2, 0, 1, false},
+                         {!left, 0, 64, true}}) {
       SCOPED_TRACE(testing::Message() << "slot " << int(slot.slot) << " page " << int(c.page)
                                       << " from " << int(c.offset));
       if (c.failMidway) {
@@ -253,19 +262,20 @@ TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
       }
       // Modules not known for DDR4 are read as they show, no page selected
       // (a command there could write-protect a DDR2 or DDR3 EEPROM).
-      const uint32_t want = c.page > 1         ? DIMMIO_ERROR_PAGE_OUT_OF_RANGE
-                            : !pages           ? DIMMIO_ERROR_NO_PAGE_TRANSFERS
-                            : c.failMidway     ? kSpdBlockRead
-                            : ddr4             ? 0
-                            : c.page == 0 && left == 0 && eeprom->Ee1004() ? 0
-                                               : DIMMIO_ERROR_NOT_KNOWN_DDR4;
+      const uint32_t want = c.page > 1     ? DIMMIO_ERROR_PAGE_OUT_OF_RANGE
+                            : !pages       ? DIMMIO_ERROR_NO_PAGE_TRANSFERS
+                            : c.failMidway ? kSpdBlockRead
+                            : ddr4         ? 0
+                            : c.page == 0 && left == 0 && eeprom->Ee1004()
+                                ? 0
+                                : DIMMIO_ERROR_NOT_KNOWN_DDR4;
       const uint8_t shown = ddr4 ? c.page : left;
       const Reply reply = Send(IOCTL_READ_SPD_PAGE, {slot.slot, c.page, c.offset}, 76 + c.count);
       EXPECT_EQ(reply.status, STATUS_SUCCESS);
       EXPECT_EQ(WordAt(reply.output, kOpCode), want);
       const uint32_t read = want == 0 || want == DIMMIO_ERROR_NOT_KNOWN_DDR4 ? c.count
-                            : want == kSpdBlockRead                       ? reply.information - 76
-                                                                          : 0;
+                            : want == kSpdBlockRead ? reply.information - 76
+                                                    : 0;
       ASSERT_EQ(reply.information, 76 + read);
       if (want == kSpdBlockRead) {
         EXPECT_LT(read, c.count);
@@ -302,7 +312,8 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     const bool pageUnknown = eeprom->Ee1004() && !KnownDdr4(*board_, models_);
     const uint8_t typeShown = eeprom->Bytes()[2];
     if (slot.eeprom.writeProtect == sim::WriteProtect::AckAndKeep) want = {0, 0, 0};
-    if (slot.eeprom.writeProtect == sim::WriteProtect::Nack || (slot.eeprom.protectedBlocks & 1) != 0) {
+    if (slot.eeprom.writeProtect == sim::WriteProtect::Nack ||
+        (slot.eeprom.protectedBlocks & 1) != 0) {
       want = {0, kProbeWrite, kWriteByteFailed};
     }
     // A chipset that forbids SPD writes: the probe reads byte 74 and sends
@@ -361,9 +372,10 @@ TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
     const char* what;
     uint8_t slot;
     std::function<void(Host&)> arrange;
-    uint32_t detail;  // 0: the read succeeds
+    uint32_t detail;        // 0: the read succeeds
     uint8_t otherBits = 0;  // control 2 besides size, start and kill, after the read
   };
+  // clang-format off
   const Case cases[] = {
       {"no acknowledge", 3, [](Host&) {}, Host::kDeviceError},
       {"collision", 0, [](Host& host) { host.Engine().FailNextWith(Host::kBusError); },
@@ -373,6 +385,7 @@ TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
       {"never ends", 0, [](Host& host) { host.HangNext(); }, Host::kFailed},
       {"done never latches", 0, [](Host& host) { host.SetDoneLatches(false); }, 0},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Host& host = *models_.Host<Host>();

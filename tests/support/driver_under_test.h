@@ -19,13 +19,13 @@ namespace contract {
 
 // What the caller of a request gets back.
 struct Reply {
-  int32_t status = 0;              // completion status
-  int32_t returned = 0;            // what the entry routine returned
+  int32_t status = 0;    // completion status
+  int32_t returned = 0;  // what the entry routine returned
   uint32_t information = 0;
-  std::vector<uint8_t> output;     // the first `information` bytes of the buffer
-  std::vector<uint8_t> buffer;     // the whole system buffer at completion
-  std::vector<uint8_t> sent;       // the system buffer as the driver got it
-  uint64_t sequence = 0;           // completions numbered from 1, in order
+  std::vector<uint8_t> output;  // the first `information` bytes of the buffer
+  std::vector<uint8_t> buffer;  // the whole system buffer at completion
+  std::vector<uint8_t> sent;    // the system buffer as the driver got it
+  uint64_t sequence = 0;        // completions numbered from 1, in order
 };
 
 // Platform calls of start-up that a test can make fail once.

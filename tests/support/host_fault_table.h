@@ -19,11 +19,11 @@ namespace testsupport {
 struct HostFaultCase {
   const char* what;
   uint8_t slave;
-  uint8_t forcedBits;   // error bits the host ends the transfer with
-  bool stuckBusy;       // the host never finishes a transfer
-  uint32_t hwStatus;    // HwDetail word 0
-  bool started;         // the start written (a stuck host then runs nothing)
-  uint8_t raisedBefore = 0;     // status bits standing before the transfer
+  uint8_t forcedBits;             // error bits the host ends the transfer with
+  bool stuckBusy;                 // the host never finishes a transfer
+  uint32_t hwStatus;              // HwDetail word 0
+  bool started;                   // the start written (a stuck host then runs nothing)
+  uint8_t raisedBefore = 0;       // status bits standing before the transfer
   const char* message = nullptr;  // a debug line the failure prints
 };
 

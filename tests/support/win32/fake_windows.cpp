@@ -62,12 +62,18 @@ SC_HANDLE FailHandle(DWORD error) {
 // statuses.
 DWORD ErrorFor(uint32_t status) {
   switch (status) {
-    case DIMMIO_STATUS_UNSUCCESSFUL: return ERROR_GEN_FAILURE;
-    case DIMMIO_STATUS_NOT_IMPLEMENTED: return ERROR_INVALID_FUNCTION;
-    case DIMMIO_STATUS_INVALID_PARAMETER: return ERROR_INVALID_PARAMETER;
-    case DIMMIO_STATUS_INSUFFICIENT_RESOURCES: return ERROR_NO_SYSTEM_RESOURCES;
-    case DIMMIO_STATUS_CANCELLED: return ERROR_OPERATION_ABORTED;
-    default: return ERROR_MR_MID_NOT_FOUND;
+    case DIMMIO_STATUS_UNSUCCESSFUL:
+      return ERROR_GEN_FAILURE;
+    case DIMMIO_STATUS_NOT_IMPLEMENTED:
+      return ERROR_INVALID_FUNCTION;
+    case DIMMIO_STATUS_INVALID_PARAMETER:
+      return ERROR_INVALID_PARAMETER;
+    case DIMMIO_STATUS_INSUFFICIENT_RESOURCES:
+      return ERROR_NO_SYSTEM_RESOURCES;
+    case DIMMIO_STATUS_CANCELLED:
+      return ERROR_OPERATION_ABORTED;
+    default:
+      return ERROR_MR_MID_NOT_FOUND;
   }
 }
 
@@ -145,27 +151,56 @@ std::vector<uint8_t> Descriptor(const std::vector<Ace>& aces) {
   for (const Ace& ace : aces) {
     std::vector<uint32_t> parts;
     std::istringstream in(ace.Sid.substr(4));  // past "S-1-"
-    for (std::string part; std::getline(in, part, '-');) parts.push_back(static_cast<uint32_t>(std::stoul(part)));
+    for (std::string part; std::getline(in, part, '-');)
+      parts.push_back(static_cast<uint32_t>(std::stoul(part)));
     const size_t size = 8 + 8 + 4 * (parts.size() - 1);
-    std::vector<uint8_t> e = {static_cast<uint8_t>(ace.Allow ? 0 : 1), 0, static_cast<uint8_t>(size), 0};
+    std::vector<uint8_t> e = {static_cast<uint8_t>(ace.Allow ? 0 : 1), 0,
+                              static_cast<uint8_t>(size), 0};
     for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(ace.Mask >> (8 * k)));
-    e.insert(e.end(), {1, static_cast<uint8_t>(parts.size() - 1), 0, 0, 0, 0, 0, static_cast<uint8_t>(parts[0])});
+    e.insert(e.end(), {1, static_cast<uint8_t>(parts.size() - 1), 0, 0, 0, 0, 0,
+                       static_cast<uint8_t>(parts[0])});
     for (size_t p = 1; p < parts.size(); ++p) {
       for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(parts[p] >> (8 * k)));
     }
     acl.insert(acl.end(), e.begin(), e.end());
   }
   const size_t aclSize = 8 + acl.size();
-  std::vector<uint8_t> d = {1, 0, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,
-                            2, 0, static_cast<uint8_t>(aclSize), static_cast<uint8_t>(aclSize >> 8),
-                            static_cast<uint8_t>(aces.size()), 0, 0, 0};
+  std::vector<uint8_t> d = {1,
+                            0,
+                            0x04,
+                            0x80,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            20,
+                            0,
+                            0,
+                            0,
+                            2,
+                            0,
+                            static_cast<uint8_t>(aclSize),
+                            static_cast<uint8_t>(aclSize >> 8),
+                            static_cast<uint8_t>(aces.size()),
+                            0,
+                            0,
+                            0};
   d.insert(d.end(), acl.begin(), acl.end());
   return d;
 }
 
 bool MayOpen(const std::string& name, unsigned long access, bool administrator) {
   const auto found = TheMachine().Mutexes.find(name);
-  return found != TheMachine().Mutexes.end() && Granted(found->second.Descriptor, access, administrator);
+  return found != TheMachine().Mutexes.end() &&
+         Granted(found->second.Descriptor, access, administrator);
 }
 
 Machine& TheMachine() {
@@ -179,8 +214,8 @@ void Reset(const sim::Board& board, const std::string& programPath) {
   m = Machine{};
   m.Board = &board;
   m.ProgramPath = programPath;
-  const std::filesystem::path windows = std::filesystem::temp_directory_path() /
-                                        ("dimmio-fakewin-" + std::to_string(getpid()));
+  const std::filesystem::path windows =
+      std::filesystem::temp_directory_path() / ("dimmio-fakewin-" + std::to_string(getpid()));
   std::filesystem::remove_all(windows);
   std::filesystem::create_directories(windows / "system32" / "drivers");
   m.WindowsFolder = windows.string();
@@ -225,15 +260,21 @@ std::string MutexLeftovers() {
 
 using fakewin::TheMachine;
 
-const char* dimmio::cli::BuiltDriverSha256() { return TheMachine().BuiltDriverSha256.c_str(); }
+const char* dimmio::cli::BuiltDriverSha256() {
+  return TheMachine().BuiltDriverSha256.c_str();
+}
 
-DWORD GetLastError() { return fakewin::lastError; }
+DWORD GetLastError() {
+  return fakewin::lastError;
+}
 
-void SetLastError(DWORD error) { fakewin::lastError = error; }
+void SetLastError(DWORD error) {
+  fakewin::lastError = error;
+}
 
-DWORD FormatMessageA(DWORD flags, const void*, DWORD messageId, DWORD, LPSTR buffer, DWORD,
-                     void*) {
-  const char* text = messageId == ERROR_FILE_NOT_FOUND ? "The system cannot find the file specified.\r\n"
+DWORD FormatMessageA(DWORD flags, const void*, DWORD messageId, DWORD, LPSTR buffer, DWORD, void*) {
+  const char* text = messageId == ERROR_FILE_NOT_FOUND
+                         ? "The system cannot find the file specified.\r\n"
                      : messageId == ERROR_ACCESS_DENIED ? "Access is denied.\r\n"
                                                         : nullptr;
   if (text == nullptr || (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) == 0) return 0;
@@ -289,7 +330,8 @@ HMODULE GetModuleHandleA(LPCSTR name) {
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   const fakewin::Machine& m = TheMachine();
-  if (module == &kernel32 && m.HasSetDefaultDllDirectories && std::strcmp(name, "SetDefaultDllDirectories") == 0) {
+  if (module == &kernel32 && m.HasSetDefaultDllDirectories &&
+      std::strcmp(name, "SetDefaultDllDirectories") == 0) {
     return reinterpret_cast<FARPROC>(&SetDefaultDllDirectories);
   }
   if (module == &kernel32 && m.HasSetDllDirectory && std::strcmp(name, "SetDllDirectoryA") == 0) {
@@ -322,8 +364,10 @@ UINT GetSystemDirectoryA(LPSTR path, UINT size) {
 // system's; "\\.\Global\dimmio" among the system's only.
 HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
   const bool local = std::strcmp(path, DIMMIO_DEVICE_PATH) == 0;
-  if (local && TheMachine().PlantedLink) return static_cast<fakewin::Handle*>(new fakewin::PlantedDeviceHandle);
-  if ((!local && std::strcmp(path, DIMMIO_GLOBAL_DEVICE_PATH) != 0) || TheMachine().Driver == nullptr) {
+  if (local && TheMachine().PlantedLink)
+    return static_cast<fakewin::Handle*>(new fakewin::PlantedDeviceHandle);
+  if ((!local && std::strcmp(path, DIMMIO_GLOBAL_DEVICE_PATH) != 0) ||
+      TheMachine().Driver == nullptr) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
@@ -341,7 +385,8 @@ int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int length, LPWSTR wide, int w
 
 // Host files by their names; a symbolic link on the host stands for any
 // reparse point: followed unless opened as itself.
-HANDLE CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags, HANDLE) {
+HANDLE CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                   DWORD flags, HANDLE) {
   std::string name;
   for (const wchar_t* c = path; *c != 0; ++c) name += static_cast<char>(*c);
   // Only administrators write below C:\windows\; a loaded driver's file is in use.
@@ -409,7 +454,9 @@ DWORD SetFilePointer(HANDLE handle, long distance, long*, DWORD method) {
 BOOL SetEndOfFile(HANDLE handle) {
   auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
   if (file == nullptr || file->Fd < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
-  return ftruncate(file->Fd, lseek(file->Fd, 0, SEEK_CUR)) == 0 ? TRUE : fakewin::Fail(ERROR_ACCESS_DENIED);
+  return ftruncate(file->Fd, lseek(file->Fd, 0, SEEK_CUR)) == 0
+             ? TRUE
+             : fakewin::Fail(ERROR_ACCESS_DENIED);
 }
 
 BOOL WriteFile(HANDLE handle, const void* bytes, DWORD length, LPDWORD written, LPOVERLAPPED) {
@@ -506,8 +553,8 @@ HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
 
 // The owner, where the handle may read the descriptor: a block holding the
 // maker's account, which LookupAccountSidA reads back.
-DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID*,
-                      void**, void**, PSECURITY_DESCRIPTOR* descriptor) {
+DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner,
+                      PSID*, void**, void**, PSECURITY_DESCRIPTOR* descriptor) {
   auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
   if (mutexHandle == nullptr || type != SE_KERNEL_OBJECT || what != OWNER_SECURITY_INFORMATION) {
     return ERROR_INVALID_PARAMETER;
@@ -521,13 +568,14 @@ DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION w
   return ERROR_SUCCESS;
 }
 
-BOOL LookupAccountSidA(LPCSTR, PSID sid, LPSTR name, LPDWORD nameLength, LPSTR domain, LPDWORD domainLength,
-                       SID_NAME_USE* use) {
+BOOL LookupAccountSidA(LPCSTR, PSID sid, LPSTR name, LPDWORD nameLength, LPSTR domain,
+                       LPDWORD domainLength, SID_NAME_USE* use) {
   const std::string account = static_cast<const char*>(sid);
   const size_t slash = account.find('\\');
   const std::string d = slash == std::string::npos ? "" : account.substr(0, slash);
   const std::string n = slash == std::string::npos ? account : account.substr(slash + 1);
-  if (n.size() >= *nameLength || d.size() >= *domainLength) return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
+  if (n.size() >= *nameLength || d.size() >= *domainLength)
+    return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
   std::memcpy(name, n.c_str(), n.size() + 1);
   std::memcpy(domain, d.c_str(), d.size() + 1);
   *nameLength = static_cast<DWORD>(n.size());
@@ -572,7 +620,8 @@ BOOL ReleaseMutex(HANDLE handle) {
 
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED) {
-  if (dynamic_cast<fakewin::PlantedDeviceHandle*>(static_cast<fakewin::Handle*>(device)) != nullptr) {
+  if (dynamic_cast<fakewin::PlantedDeviceHandle*>(static_cast<fakewin::Handle*>(device)) !=
+      nullptr) {
     ++TheMachine().PlantedRequests;
     *returned = 0;
     return fakewin::Fail(ERROR_GEN_FAILURE);
@@ -600,15 +649,16 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
   if (!TheMachine().Installed || std::strcmp(name, "dimmio") != 0) {
     return fakewin::FailHandle(ERROR_SERVICE_DOES_NOT_EXIST);
   }
-  if (!TheMachine().Administrator && (access & (SERVICE_START | SERVICE_STOP | SERVICE_CHANGE_CONFIG | DELETE))) {
+  if (!TheMachine().Administrator &&
+      (access & (SERVICE_START | SERVICE_STOP | SERVICE_CHANGE_CONFIG | DELETE))) {
     return fakewin::FailHandle(ERROR_ACCESS_DENIED);
   }
   return new SC_HANDLE__{false, access};
 }
 
 SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR, DWORD access, DWORD serviceType,
-                         DWORD startType, DWORD, LPCSTR binaryPath, LPCSTR, LPDWORD, LPCSTR,
-                         LPCSTR, LPCSTR) {
+                         DWORD startType, DWORD, LPCSTR binaryPath, LPCSTR, LPDWORD, LPCSTR, LPCSTR,
+                         LPCSTR) {
   fakewin::Machine& m = TheMachine();
   if (!manager->Manager || (manager->Access & SC_MANAGER_CREATE_SERVICE) == 0 ||
       std::strcmp(name, "dimmio") != 0) {
@@ -656,8 +706,9 @@ BOOL QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWOR
   if (size < *needed) return fakewin::Fail(ERROR_INSUFFICIENT_BUFFER);
   char* path = reinterpret_cast<char*>(config + 1);
   std::memcpy(path, m.ImagePath.c_str(), m.ImagePath.size() + 1);
-  *config = QUERY_SERVICE_CONFIGA{m.ServiceType, m.StartType, SERVICE_ERROR_NORMAL, path,
-                                  nullptr, 0, nullptr, nullptr, nullptr};
+  *config = QUERY_SERVICE_CONFIGA{m.ServiceType, m.StartType, SERVICE_ERROR_NORMAL,
+                                  path,          nullptr,     0,
+                                  nullptr,       nullptr,     nullptr};
   return TRUE;
 }
 

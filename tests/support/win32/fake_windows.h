@@ -45,7 +45,7 @@ struct Machine {
     bool ProgramHolds = false;
     int Recursion = 0;
     bool OtherHolds = false;
-    bool Abandoned = false;   // its holder ended without releasing it
+    bool Abandoned = false;       // its holder ended without releasing it
     bool OthersOnlyWait = false;  // made by a service: others get SYNCHRONIZE only
     int ProgramHandles = 0;
     // The security descriptor its maker gave it, self-relative (empty: none,

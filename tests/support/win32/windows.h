@@ -119,7 +119,8 @@ typedef struct _FILETIME {
 typedef struct _BY_HANDLE_FILE_INFORMATION {
   DWORD dwFileAttributes;
   FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
-  DWORD dwVolumeSerialNumber, nFileSizeHigh, nFileSizeLow, nNumberOfLinks, nFileIndexHigh, nFileIndexLow;
+  DWORD dwVolumeSerialNumber, nFileSizeHigh, nFileSizeLow, nNumberOfLinks, nFileIndexHigh,
+      nFileIndexLow;
 } BY_HANDLE_FILE_INFORMATION;
 
 typedef struct _SERVICE_STATUS {
@@ -159,13 +160,15 @@ UINT GetSystemDirectoryA(LPSTR path, UINT size);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
+                        int wideLength);
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 DWORD SetFilePointer(HANDLE file, long distance, long* distanceHigh, DWORD method);
 BOOL SetEndOfFile(HANDLE file);
-BOOL WriteFile(HANDLE file, const void* bytes, DWORD length, LPDWORD written, LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, const void* bytes, DWORD length, LPDWORD written,
+               LPOVERLAPPED overlapped);
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED overlapped);
 
@@ -179,17 +182,16 @@ BOOL LookupAccountSidA(LPCSTR system, PSID sid, LPSTR name, LPDWORD nameLength, 
 SC_HANDLE OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
 SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
-                         DWORD serviceType, DWORD startType, DWORD errorControl,
-                         LPCSTR binaryPath, LPCSTR loadOrderGroup, LPDWORD tagId,
-                         LPCSTR dependencies, LPCSTR account, LPCSTR password);
+                         DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR binaryPath,
+                         LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies, LPCSTR account,
+                         LPCSTR password);
 BOOL StartServiceA(SC_HANDLE service, DWORD argumentCount, LPCSTR* arguments);
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
 BOOL QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size,
                          LPDWORD needed);
-BOOL ChangeServiceConfigA(SC_HANDLE service, DWORD serviceType, DWORD startType,
-                          DWORD errorControl, LPCSTR binaryPath, LPCSTR loadOrderGroup,
-                          LPDWORD tagId, LPCSTR dependencies, LPCSTR account, LPCSTR password,
-                          LPCSTR displayName);
+BOOL ChangeServiceConfigA(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCSTR binaryPath, LPCSTR loadOrderGroup, LPDWORD tagId,
+                          LPCSTR dependencies, LPCSTR account, LPCSTR password, LPCSTR displayName);
 BOOL DeleteService(SC_HANDLE service);
 BOOL CloseServiceHandle(SC_HANDLE handle);
