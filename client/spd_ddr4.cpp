@@ -21,10 +21,8 @@ std::string PackageText(uint8_t value, uint8_t dies) {
   if ((value & 0x80) == 0) return "monolithic";
   const std::string count = " (" + std::to_string(dies) + " dies)";
   switch (value & 0x03) {
-    case 1:
-      return "multi-load stack" + count;
-    case 2:
-      return "3DS" + count;
+    case 1: return "multi-load stack" + count;
+    case 2: return "3DS" + count;
   }
   return "non-monolithic" + count;
 }

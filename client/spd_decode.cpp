@@ -139,18 +139,12 @@ constexpr size_t kSerialNumber = 95;  // 4 bytes
 
 std::string VoltageName(uint8_t value) {
   switch (value) {
-    case 0:
-      return "TTL (5V)";
-    case 1:
-      return "LVTTL (3.3V)";
-    case 2:
-      return "HSTL 1.5V";
-    case 3:
-      return "SSTL 3.3V";
-    case 4:
-      return "SSTL 2.5V";
-    case 5:
-      return "SSTL 1.8V";
+    case 0: return "TTL (5V)";
+    case 1: return "LVTTL (3.3V)";
+    case 2: return "HSTL 1.5V";
+    case 3: return "SSTL 3.3V";
+    case 4: return "SSTL 2.5V";
+    case 5: return "SSTL 1.8V";
   }
   return "unknown (0x" + Hex2(value) + ")";
 }
@@ -572,46 +566,26 @@ uint16_t SpdCrc16(std::span<const uint8_t> bytes) {
 
 std::string SpdMemoryTypeName(uint8_t type) {
   switch (type) {
-    case 0x01:
-      return "FPM DRAM";
-    case 0x02:
-      return "EDO DRAM";
-    case 0x03:
-      return "Pipelined Nibble";
-    case 0x04:
-      return "SDR SDRAM";
-    case 0x05:
-      return "Multiplexed ROM";
-    case 0x06:
-      return "DDR SGRAM";
-    case 0x07:
-      return "DDR SDRAM";
-    case 0x08:
-      return "DDR2 SDRAM";
-    case 0x09:
-      return "DDR2 SDRAM FB-DIMM";
-    case 0x0A:
-      return "DDR2 SDRAM FB-DIMM PROBE";
-    case 0x0B:
-      return "DDR3 SDRAM";
-    case 0x0C:
-      return "DDR4 SDRAM";
-    case 0x0E:
-      return "DDR4E SDRAM";
-    case 0x0F:
-      return "LPDDR3 SDRAM";
-    case 0x10:
-      return "LPDDR4 SDRAM";
-    case 0x11:
-      return "LPDDR4X SDRAM";
-    case 0x12:
-      return "DDR5 SDRAM";
-    case 0x13:
-      return "LPDDR5 SDRAM";
-    case 0x14:
-      return "DDR5 NVDIMM-P";
-    case 0x15:
-      return "LPDDR5X SDRAM";
+    case 0x01: return "FPM DRAM";
+    case 0x02: return "EDO DRAM";
+    case 0x03: return "Pipelined Nibble";
+    case 0x04: return "SDR SDRAM";
+    case 0x05: return "Multiplexed ROM";
+    case 0x06: return "DDR SGRAM";
+    case 0x07: return "DDR SDRAM";
+    case 0x08: return "DDR2 SDRAM";
+    case 0x09: return "DDR2 SDRAM FB-DIMM";
+    case 0x0A: return "DDR2 SDRAM FB-DIMM PROBE";
+    case 0x0B: return "DDR3 SDRAM";
+    case 0x0C: return "DDR4 SDRAM";
+    case 0x0E: return "DDR4E SDRAM";
+    case 0x0F: return "LPDDR3 SDRAM";
+    case 0x10: return "LPDDR4 SDRAM";
+    case 0x11: return "LPDDR4X SDRAM";
+    case 0x12: return "DDR5 SDRAM";
+    case 0x13: return "LPDDR5 SDRAM";
+    case 0x14: return "DDR5 NVDIMM-P";
+    case 0x15: return "LPDDR5X SDRAM";
   }
   return "unknown (0x" + Hex2(type) + ")";
 }

@@ -96,12 +96,9 @@ std::string SizeText(const SpdFacts& f) {
 
 std::string ErrorCheckText(SpdErrorCheck check) {
   switch (check) {
-    case SpdErrorCheck::Ecc:
-      return "ECC";
-    case SpdErrorCheck::Parity:
-      return "parity (not ECC)";
-    case SpdErrorCheck::None:
-      break;
+    case SpdErrorCheck::Ecc: return "ECC";
+    case SpdErrorCheck::Parity: return "parity (not ECC)";
+    case SpdErrorCheck::None: break;
   }
   return "none";
 }

@@ -87,15 +87,9 @@ int32_t AcquireRow(const DirectMatch& match, const PciFunctionInfo& f,
 void PrintRowMessage(const ChipId& id, const PciFunctionInfo& f) {
   if (id.Message == nullptr) return;
   switch (id.Args) {
-    case MessageArgs::None:
-      DebugPrintHook(id.Message);
-      break;
-    case MessageArgs::Revision:
-      DebugPrintHook(id.Message, f.RevisionId);
-      break;
-    case MessageArgs::DeviceRevision:
-      DebugPrintHook(id.Message, f.DeviceId, f.RevisionId);
-      break;
+    case MessageArgs::None: DebugPrintHook(id.Message); break;
+    case MessageArgs::Revision: DebugPrintHook(id.Message, f.RevisionId); break;
+    case MessageArgs::DeviceRevision: DebugPrintHook(id.Message, f.DeviceId, f.RevisionId); break;
   }
 }
 
@@ -269,12 +263,8 @@ void Recognize(void* context, const PciFunctionInfo& f) {
 // After the walk: the 5595 attempt, else the 96x attempt. True when installed.
 bool DecideSis(Discovery* run) {
   switch (run->sisClass) {
-    case kSisClass5595:
-      DebugPrintHook("smbcore: Detected a SIS 5595\n");
-      break;
-    case kSisClass96x:
-      DebugPrintHook("smbcore: Detected a SIS 96X\n");
-      break;
+    case kSisClass5595: DebugPrintHook("smbcore: Detected a SIS 5595\n"); break;
+    case kSisClass96x: DebugPrintHook("smbcore: Detected a SIS 96X\n"); break;
     default:
       DebugPrintHook("smbcore: Detected a possibly indeterminant SIS host device(%x).\n",
                      run->sisClass);

@@ -45,15 +45,9 @@ class MainWindow {
         Create();
         StartRead();
         return 0;
-      case WM_SIZE:
-        Layout(LOWORD(l), HIWORD(l));
-        return 0;
-      case WM_COMMAND:
-        Command(LOWORD(w));
-        return 0;
-      case WM_NOTIFY:
-        Notify(*reinterpret_cast<NMHDR*>(l));
-        return 0;
+      case WM_SIZE: Layout(LOWORD(l), HIWORD(l)); return 0;
+      case WM_COMMAND: Command(LOWORD(w)); return 0;
+      case WM_NOTIFY: Notify(*reinterpret_cast<NMHDR*>(l)); return 0;
       case kReadDone:
         ReadDone(std::unique_ptr<ReadOutcome>(reinterpret_cast<ReadOutcome*>(l)));
         return 0;
@@ -62,8 +56,7 @@ class MainWindow {
         if (!asked_ && !options_.Saves.empty()) exitCode_ = 1;
         PostQuitMessage(exitCode_);
         return 0;
-      default:
-        return DefWindowProcA(window_, message, w, l);
+      default: return DefWindowProcA(window_, message, w, l);
     }
   }
 
@@ -291,9 +284,7 @@ class MainWindow {
 
   void Command(int id) {
     switch (id) {
-      case IDC_REFRESH:
-        StartRead();
-        break;
+      case IDC_REFRESH: StartRead(); break;
       case IDC_SAVE:
         if (read_) AskAndSave();
         break;
@@ -303,8 +294,7 @@ class MainWindow {
       case IDC_DRIVER:
         if (target_.Service) InstallAndStart();
         break;
-      default:
-        break;
+      default: break;
     }
   }
 

@@ -96,11 +96,9 @@ std::string Save(const Report& report, SaveKind kind, const std::string& path,
       cli::PrintJson(text, cli::ReportJson(report));
       return cli::NotWritten(path, files(path, WindowsText(text.str()), cli::WriteMode::Replace));
     }
-    case SaveKind::Html:
-      return cli::SaveReportHtml(report, path, files);
+    case SaveKind::Html: return cli::SaveReportHtml(report, path, files);
     case SaveKind::Binary:
-    case SaveKind::I2cdump:
-      break;
+    case SaveKind::I2cdump: break;
   }
   for (const SlotReport& slot : report.Slots) {
     const std::vector<uint8_t>& bytes = slot.Bytes;

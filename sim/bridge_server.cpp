@@ -91,12 +91,8 @@ bool BridgeServer::Answer() {
   Machine* m = machine_;
   const auto port = static_cast<uint16_t>(request.a);
   switch (m == nullptr ? kStopServing : request.op) {
-    case bridge::kPortRead8:
-      reply.value = m->In8(port);
-      break;
-    case bridge::kPortRead16:
-      reply.value = m->In16(port);
-      break;
+    case bridge::kPortRead8: reply.value = m->In8(port); break;
+    case bridge::kPortRead16: reply.value = m->In16(port); break;
     case bridge::kPortWrite8:
       m->Out8(port, static_cast<uint8_t>(request.b));
       reply.value = 0;

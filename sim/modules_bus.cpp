@@ -57,8 +57,7 @@ SmbusBus& InstallModulesBus(const SmbusHostSpec& smbusSpec, Machine& machine, Bo
   SegmentLines* lines = nullptr;
   uint8_t selectsSecond = 0;
   switch (smbusSpec.segmentSwitch) {
-    case SegmentSwitch::None:
-      break;
+    case SegmentSwitch::None: break;
     case SegmentSwitch::BoardLatch: {
       auto& latch = machine.Make<BoardLatch>(smbusSpec.switchInitial);
       machine.ClaimPorts(BoardLatch::kPort, 1, latch);

@@ -53,17 +53,12 @@ uint8_t CountSlotsInTable(const SmbiosTableRef& table) {
       case SmbiosType::PhysicalMemoryArray:
         if (ReadFieldByte(s, kArrayDevicesOffset, &value)) arrayDevices += value;
         break;
-      case SmbiosType::MemoryDevice:
-        ++devices;
-        break;
+      case SmbiosType::MemoryDevice: ++devices; break;
       case SmbiosType::MemoryController:
         if (ReadFieldByte(s, kControllerSlotsOffset, &value)) controllerSlots += value;
         break;
-      case SmbiosType::MemoryModule:
-        ++modules;
-        break;
-      default:
-        break;
+      case SmbiosType::MemoryModule: ++modules; break;
+      default: break;
     }
   }
   const uint8_t counters[] = {arrayDevices, devices, controllerSlots, modules};

@@ -245,12 +245,10 @@ int32_t I2C_Transfer(void* bus, OpStatus* status, SmbusOp op, uint8_t slave, uin
       *data = value;
       return result;
     }
-    case SmbusOp::ReadWord:
-      return ReadWord(bus, status, slave, command, data);
+    case SmbusOp::ReadWord: return ReadWord(bus, status, slave, command, data);
     case SmbusOp::WriteByte:
       return WriteByte(bus, status, slave, command, static_cast<uint8_t>(*data));
-    default:
-      return NoSuchTransfer(status, op);
+    default: return NoSuchTransfer(status, op);
   }
 }
 

@@ -83,16 +83,11 @@ struct OperationShape {
 
 constexpr OperationShape ShapeOf(SmbusOp op) {
   switch (op) {
-    case SmbusOp::ReadByte:
-      return {kSizeByteData, 1, HwCodeOf(op)};
-    case SmbusOp::ReadWord:
-      return {kSizeWordData, 1, HwCodeOf(op)};
-    case SmbusOp::WriteByte:
-      return {kSizeByteData, 0, HwCodeOf(op)};
-    case SmbusOp::SendByte:
-      return {kSizeByte, 0, HwCodeOf(op)};
-    case SmbusOp::ReceiveByte:
-      return {kSizeByte, 1, HwCodeOf(op)};
+    case SmbusOp::ReadByte: return {kSizeByteData, 1, HwCodeOf(op)};
+    case SmbusOp::ReadWord: return {kSizeWordData, 1, HwCodeOf(op)};
+    case SmbusOp::WriteByte: return {kSizeByteData, 0, HwCodeOf(op)};
+    case SmbusOp::SendByte: return {kSizeByte, 0, HwCodeOf(op)};
+    case SmbusOp::ReceiveByte: return {kSizeByte, 1, HwCodeOf(op)};
   }
   return {kSizeQuick, 0, 0};
 }

@@ -33,16 +33,11 @@ using SmbusSegmentFn = void (*)(void* context, uint32_t segment);
 
 constexpr uint32_t HwCodeOf(SmbusOp op) {
   switch (op) {
-    case SmbusOp::ReadByte:
-      return OpError::ReadByteFailed;
-    case SmbusOp::ReadWord:
-      return OpError::ReadWordFailed;
-    case SmbusOp::WriteByte:
-      return OpError::WriteByteFailed;
-    case SmbusOp::SendByte:
-      return OpError::SendByteFailed;
-    case SmbusOp::ReceiveByte:
-      return OpError::ReceiveByteFailed;
+    case SmbusOp::ReadByte: return OpError::ReadByteFailed;
+    case SmbusOp::ReadWord: return OpError::ReadWordFailed;
+    case SmbusOp::WriteByte: return OpError::WriteByteFailed;
+    case SmbusOp::SendByte: return OpError::SendByteFailed;
+    case SmbusOp::ReceiveByte: return OpError::ReceiveByteFailed;
   }
   return OpError::ReadByteFailed;
 }

@@ -105,35 +105,23 @@ void Text(Out& out, const Conversion& conv, const char* s, uint32_t n) {
 
 uint64_t UnsignedArg(va_list& args, int32_t length) {
   switch (length) {
-    case -2:
-      return static_cast<unsigned char>(va_arg(args, unsigned int));
-    case -1:
-      return static_cast<unsigned short>(va_arg(args, unsigned int));
-    case 1:
-      return va_arg(args, unsigned long);
-    case 2:
-      return va_arg(args, unsigned long long);
-    case 3:
-      return va_arg(args, size_t);
-    default:
-      return va_arg(args, unsigned int);
+    case -2: return static_cast<unsigned char>(va_arg(args, unsigned int));
+    case -1: return static_cast<unsigned short>(va_arg(args, unsigned int));
+    case 1: return va_arg(args, unsigned long);
+    case 2: return va_arg(args, unsigned long long);
+    case 3: return va_arg(args, size_t);
+    default: return va_arg(args, unsigned int);
   }
 }
 
 int64_t SignedArg(va_list& args, int32_t length) {
   switch (length) {
-    case -2:
-      return static_cast<signed char>(va_arg(args, int));
-    case -1:
-      return static_cast<short>(va_arg(args, int));
-    case 1:
-      return va_arg(args, long);
-    case 2:
-      return va_arg(args, long long);
-    case 3:
-      return static_cast<int64_t>(va_arg(args, size_t));
-    default:
-      return va_arg(args, int);
+    case -2: return static_cast<signed char>(va_arg(args, int));
+    case -1: return static_cast<short>(va_arg(args, int));
+    case 1: return va_arg(args, long);
+    case 2: return va_arg(args, long long);
+    case 3: return static_cast<int64_t>(va_arg(args, size_t));
+    default: return va_arg(args, int);
   }
 }
 
@@ -225,18 +213,10 @@ uint32_t FormatTo(FormatSink sink, void* context, const char* format, va_list ar
         Integer(out, conv, magnitude, v < 0, 10, false, true);
         break;
       }
-      case 'u':
-        Integer(out, conv, UnsignedArg(ap, conv.length), false, 10, false, false);
-        break;
-      case 'x':
-        Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, false, false);
-        break;
-      case 'X':
-        Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, true, false);
-        break;
-      case 'o':
-        Integer(out, conv, UnsignedArg(ap, conv.length), false, 8, false, false);
-        break;
+      case 'u': Integer(out, conv, UnsignedArg(ap, conv.length), false, 10, false, false); break;
+      case 'x': Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, false, false); break;
+      case 'X': Integer(out, conv, UnsignedArg(ap, conv.length), false, 16, true, false); break;
+      case 'o': Integer(out, conv, UnsignedArg(ap, conv.length), false, 8, false, false); break;
       case 'p': {
         Conversion pointer;
         pointer.alternate = true;
@@ -257,9 +237,7 @@ uint32_t FormatTo(FormatSink sink, void* context, const char* format, va_list ar
         Text(out, conv, s, Length(s, conv.precision));
         break;
       }
-      case '%':
-        out.Put('%');
-        break;
+      case '%': out.Put('%'); break;
       default:
         // Not a conversion this formatter knows: show it as written.
         while (start != p) out.Put(*start++);

@@ -60,16 +60,11 @@ inline DimmSpec Ddr4(uint32_t mb, uint8_t ranks, const char* grade, const char* 
 // The type-17 memory type the firmware states for such modules.
 inline uint8_t SmbiosTypeOf(MemoryType type) {
   switch (type) {
-    case MemoryType::Sdr:
-      return kSmbiosSdram;
-    case MemoryType::Ddr:
-      return kSmbiosDdr;
-    case MemoryType::Ddr2:
-      return kSmbiosDdr2;
-    case MemoryType::Ddr3:
-      return kSmbiosDdr3;
-    case MemoryType::Ddr4:
-      return kSmbiosDdr4;
+    case MemoryType::Sdr: return kSmbiosSdram;
+    case MemoryType::Ddr: return kSmbiosDdr;
+    case MemoryType::Ddr2: return kSmbiosDdr2;
+    case MemoryType::Ddr3: return kSmbiosDdr3;
+    case MemoryType::Ddr4: return kSmbiosDdr4;
   }
   return kSmbiosDdr;
 }

@@ -42,22 +42,14 @@ uint8_t Ali1563SmbusHost::StatusRegister() {
 uint8_t Ali1563SmbusHost::Read8(uint16_t offset) {
   SettleBus();
   switch (offset) {
-    case kStatus:
-      return StatusRegister();
-    case kControl1:
-      return static_cast<uint8_t>(control1_ & ~kBusReset);
-    case kControl2:
-      return static_cast<uint8_t>(control2_ & ~kStart);
-    case kCommand:
-      return command_;
-    case kAddress:
-      return address_;
-    case kData0:
-      return data0_;
-    case kData1:
-      return data1_;
-    default:
-      return 0x00;
+    case kStatus: return StatusRegister();
+    case kControl1: return static_cast<uint8_t>(control1_ & ~kBusReset);
+    case kControl2: return static_cast<uint8_t>(control2_ & ~kStart);
+    case kCommand: return command_;
+    case kAddress: return address_;
+    case kData0: return data0_;
+    case kData1: return data1_;
+    default: return 0x00;
   }
 }
 
@@ -85,20 +77,11 @@ void Ali1563SmbusHost::Write8(uint16_t offset, uint8_t value) {
       Start(value & kSizeMask, kSizeByteData, kSizeWordData);
       break;
     }
-    case kCommand:
-      command_ = value;
-      break;
-    case kAddress:
-      address_ = value;
-      break;
-    case kData0:
-      data0_ = value;
-      break;
-    case kData1:
-      data1_ = value;
-      break;
-    default:
-      break;
+    case kCommand: command_ = value; break;
+    case kAddress: address_ = value; break;
+    case kData0: data0_ = value; break;
+    case kData1: data1_ = value; break;
+    default: break;
   }
 }
 

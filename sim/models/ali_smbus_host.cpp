@@ -51,29 +51,20 @@ uint8_t AliSmbusHost::StatusRegister() {
 uint8_t AliSmbusHost::Read8(uint16_t offset) {
   Advance();
   switch (offset) {
-    case kStatus:
-      return StatusRegister();
-    case kType:
-      return type_;
-    case kAddress:
-      return address_;
-    case kData0:
-      return data0_;
-    case kData1:
-      return data1_;
-    case kCommand:
-      return command_;
-    default:
-      return 0x00;
+    case kStatus: return StatusRegister();
+    case kType: return type_;
+    case kAddress: return address_;
+    case kData0: return data0_;
+    case kData1: return data1_;
+    case kCommand: return command_;
+    default: return 0x00;
   }
 }
 
 void AliSmbusHost::Write8(uint16_t offset, uint8_t value) {
   Advance();
   switch (offset) {
-    case kStatus:
-      ClearStatus(value);
-      break;
+    case kStatus: ClearStatus(value); break;
     case kType:
       type_ = value;
       if ((value & kill_) != 0) {
@@ -91,20 +82,11 @@ void AliSmbusHost::Write8(uint16_t offset, uint8_t value) {
       if (firmware_.hangs.Due(clock_.NowMs())) engine_.HangNext();
       Start(type_ & kTypeMask, kTypeByteData, kTypeWordData);
       break;
-    case kAddress:
-      address_ = value;
-      break;
-    case kData0:
-      data0_ = value;
-      break;
-    case kData1:
-      data1_ = value;
-      break;
-    case kCommand:
-      command_ = value;
-      break;
-    default:
-      break;
+    case kAddress: address_ = value; break;
+    case kData0: data0_ = value; break;
+    case kData1: data1_ = value; break;
+    case kCommand: command_ = value; break;
+    default: break;
   }
 }
 

@@ -91,16 +91,11 @@ uint16_t AmdSmbusHost::ReadRegister(uint16_t reg) {
   switch (reg) {
     case kStatus:
       return static_cast<uint16_t>(status_ | stuckBusy_ | (running_ ? kHostBusy | kBusBusy : 0));
-    case kControl:
-      return control_;
-    case kAddress:
-      return address_;
-    case kData:
-      return data_;
-    case kCommand:
-      return command_;
-    default:
-      return 0;
+    case kControl: return control_;
+    case kAddress: return address_;
+    case kData: return data_;
+    case kCommand: return command_;
+    default: return 0;
   }
 }
 
@@ -126,17 +121,12 @@ void AmdSmbusHost::WriteRegister(uint16_t reg, uint16_t value, uint16_t lanes) {
       if ((written & kStart) != 0) Start();
       break;
     }
-    case kAddress:
-      address_ = merge(address_);
-      break;
-    case kData:
-      data_ = merge(data_);
-      break;
+    case kAddress: address_ = merge(address_); break;
+    case kData: data_ = merge(data_); break;
     case kCommand:
       if ((lanes & 0x00FF) != 0) command_ = static_cast<uint8_t>(value);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

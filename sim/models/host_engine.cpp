@@ -53,8 +53,7 @@ bool HostEngine::Start(HostProtocol protocol, uint8_t addressByte, uint8_t comma
       }
       // Word writes are not used by anything on these boards' buses.
       break;
-    case HostProtocol::Unsupported:
-      break;
+    case HostProtocol::Unsupported: break;
   }
   result_.forcedError = failNext_;
   failNext_ = 0;

@@ -49,16 +49,11 @@ void I2cSlave::ClockRose(bool sda) {
       shift_ = static_cast<uint8_t>((shift_ << 1) | (sda ? 1 : 0));
       ++bits_;
       break;
-    case State::Transmit:
-      ++bits_;
-      break;
-    case State::MasterAck:
-      masterAcked_ = !sda;
-      break;
+    case State::Transmit: ++bits_; break;
+    case State::MasterAck: masterAcked_ = !sda; break;
     case State::Idle:
     case State::SlaveAck:
-    case State::Ignore:
-      break;
+    case State::Ignore: break;
   }
 }
 
@@ -114,8 +109,7 @@ void I2cSlave::ClockFell() {
       }
       break;
     case State::Idle:
-    case State::Ignore:
-      break;
+    case State::Ignore: break;
   }
   if (stretchReadings_ != 0 && !holdingScl_) {
     holdLeft_ = stretchReadings_;

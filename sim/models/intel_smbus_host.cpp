@@ -21,10 +21,8 @@ IchGeneration IchGenerationOf(uint16_t deviceId) {
     case 0x2423:
     case 0x2443:
     case 0x2453:
-    case 0x2483:
-      return {.auxControl = false};
-    default:
-      break;
+    case 0x2483: return {.auxControl = false};
+    default: break;
   }
   // The chip's row says whether SPD_WD holds once set (the 8-series on).
   const ChipDescriptor* chip = intel::ChipOf(deviceId);

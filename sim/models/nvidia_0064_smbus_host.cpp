@@ -85,23 +85,14 @@ uint8_t Nvidia0064SmbusHost::Read8(uint16_t offset) {
   Settle();
   if (offset >= kData && offset < kData + kDataBytes) return data_[offset - kData];
   switch (offset) {
-    case kProtocol:
-      return protocol_;
-    case kStatus:
-      ++statusReads_;
-      return status_;
-    case kAddress:
-      return address_;
-    case kCommand:
-      return command_;
-    case kCount:
-      return count_;
-    case kAbortStatus:
-      return hasAbort_ ? abortStatus_ : 0;
-    case kControl:
-      return hasAbort_ ? static_cast<uint8_t>(control_ & ~kAbort) : 0;
-    default:
-      return 0;  // the alarm registers are not modelled
+    case kProtocol: return protocol_;
+    case kStatus: ++statusReads_; return status_;
+    case kAddress: return address_;
+    case kCommand: return command_;
+    case kCount: return count_;
+    case kAbortStatus: return hasAbort_ ? abortStatus_ : 0;
+    case kControl: return hasAbort_ ? static_cast<uint8_t>(control_ & ~kAbort) : 0;
+    default: return 0;  // the alarm registers are not modelled
   }
 }
 
@@ -116,21 +107,11 @@ void Nvidia0064SmbusHost::Write8(uint16_t offset, uint8_t value) {
     return;
   }
   switch (offset) {
-    case kProtocol:
-      Start(value);
-      break;
-    case kAddress:
-      address_ = value;
-      break;
-    case kCommand:
-      command_ = value;
-      break;
-    case kCount:
-      count_ = value;
-      break;
-    case kAbortStatus:
-      abortStatus_ = static_cast<uint8_t>(abortStatus_ & ~value);
-      break;
+    case kProtocol: Start(value); break;
+    case kAddress: address_ = value; break;
+    case kCommand: command_ = value; break;
+    case kCount: count_ = value; break;
+    case kAbortStatus: abortStatus_ = static_cast<uint8_t>(abortStatus_ & ~value); break;
     case kControl:
       control_ = value;
       if ((value & kAbort) != 0 && running_ && !stuck_) {
@@ -140,8 +121,7 @@ void Nvidia0064SmbusHost::Write8(uint16_t offset, uint8_t value) {
         ++aborts_;
       }
       break;
-    default:
-      break;  // the status is read-only
+    default: break;  // the status is read-only
   }
 }
 

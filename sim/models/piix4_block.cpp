@@ -48,29 +48,20 @@ void Piix4Block::SetStuckBusy(bool stuck, uint8_t errorBits) {
 uint8_t Piix4Block::Read8(uint16_t offset) {
   Advance();
   switch (offset) {
-    case kStatus:
-      return StatusRegister();
-    case kControl:
-      return static_cast<uint8_t>(control_ & ~(kStart | kKill));
-    case kCommand:
-      return command_;
-    case kAddress:
-      return address_;
-    case kData0:
-      return data0_;
-    case kData1:
-      return data1_;
-    default:
-      return 0x00;
+    case kStatus: return StatusRegister();
+    case kControl: return static_cast<uint8_t>(control_ & ~(kStart | kKill));
+    case kCommand: return command_;
+    case kAddress: return address_;
+    case kData0: return data0_;
+    case kData1: return data1_;
+    default: return 0x00;
   }
 }
 
 void Piix4Block::Write8(uint16_t offset, uint8_t value) {
   Advance();
   switch (offset) {
-    case kStatus:
-      ClearStatus(value);
-      break;
+    case kStatus: ClearStatus(value); break;
     case kControl:
       control_ = value;
       if ((value & kKill) != 0 && (engine_.Running() || lagging_)) {
@@ -86,20 +77,11 @@ void Piix4Block::Write8(uint16_t offset, uint8_t value) {
       }
       Start();
       break;
-    case kCommand:
-      command_ = value;
-      break;
-    case kAddress:
-      address_ = value;
-      break;
-    case kData0:
-      data0_ = value;
-      break;
-    case kData1:
-      data1_ = value;
-      break;
-    default:
-      break;
+    case kCommand: command_ = value; break;
+    case kAddress: address_ = value; break;
+    case kData0: data0_ = value; break;
+    case kData1: data1_ = value; break;
+    default: break;
   }
 }
 

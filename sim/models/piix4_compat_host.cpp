@@ -40,16 +40,13 @@ SpdEeprom& WireOtherPort(const Piix4CompatSpec& facts, Machine& machine, SmbusBu
 
 uint8_t Piix4CompatPorts::Selected() const {
   switch (select_) {
-    case Piix4CompatPortSelect::None:
-      return 0;
+    case Piix4CompatPortSelect::None: return 0;
     case Piix4CompatPortSelect::Sb800: {
       const uint8_t reg = (pm_->Reg(kPmPortChoice) & 1u) != 0 ? kPm2E : kPmBaseLow;
       return (pm_->Reg(reg) >> 1) & 3u;
     }
-    case Piix4CompatPortSelect::Pm2E:
-      return (pm_->Reg(kPm2E) >> 1) & 3u;
-    case Piix4CompatPortSelect::Pm02:
-      return (pm_->Reg(kPm02) >> 3) & 3u;
+    case Piix4CompatPortSelect::Pm2E: return (pm_->Reg(kPm2E) >> 1) & 3u;
+    case Piix4CompatPortSelect::Pm02: return (pm_->Reg(kPm02) >> 3) & 3u;
   }
   return 0;
 }
@@ -58,12 +55,9 @@ uint8_t Piix4CompatPorts::PortRegister() const {
   switch (select_) {
     case Piix4CompatPortSelect::Sb800:
       return (pm_->Reg(kPmPortChoice) & 1u) != 0 ? kPm2E : kPmBaseLow;
-    case Piix4CompatPortSelect::Pm2E:
-      return kPm2E;
-    case Piix4CompatPortSelect::Pm02:
-      return kPm02;
-    case Piix4CompatPortSelect::None:
-      break;
+    case Piix4CompatPortSelect::Pm2E: return kPm2E;
+    case Piix4CompatPortSelect::Pm02: return kPm02;
+    case Piix4CompatPortSelect::None: break;
   }
   return 0;
 }
@@ -94,8 +88,7 @@ Piix4CompatHost::Piix4CompatHost(Machine& machine, const Piix4CompatSpec& facts,
 std::optional<uint16_t> Piix4CompatHost::FirstPort() const {
   uint32_t base = 0;
   switch (facts_.base) {
-    case Piix4CompatBase::Config:
-      return machine_.DecodedBase(config_);
+    case Piix4CompatBase::Config: return machine_.DecodedBase(config_);
     case Piix4CompatBase::PmBaseLow:
       if ((pm_->Reg(kPmBaseLow) & 1u) == 0) return std::nullopt;
       base = ((uint32_t{pm_->Reg(kPmBaseHigh)} << 8) | pm_->Reg(kPmBaseLow)) & 0xFFE0u;

@@ -56,34 +56,22 @@ uint8_t Sis630SmbusHost::ControlRegister() {
 uint8_t Sis630SmbusHost::Read8(uint16_t offset) {
   Advance();
   switch (offset) {
-    case kStatus:
-      return StatusRegister();
-    case kControl:
-      return ControlRegister();
-    case kHostControl:
-      return static_cast<uint8_t>(hostControl_ & ~(kStart | kKill));
-    case kAddress:
-      return address_;
-    case kCommand:
-      return command_;
-    case kData0:
-      return data0_;
-    case kData1:
-      return data1_;
-    default:
-      return offset < plain_.size() ? plain_[offset] : 0x00;
+    case kStatus: return StatusRegister();
+    case kControl: return ControlRegister();
+    case kHostControl: return static_cast<uint8_t>(hostControl_ & ~(kStart | kKill));
+    case kAddress: return address_;
+    case kCommand: return command_;
+    case kData0: return data0_;
+    case kData1: return data1_;
+    default: return offset < plain_.size() ? plain_[offset] : 0x00;
   }
 }
 
 void Sis630SmbusHost::Write8(uint16_t offset, uint8_t value) {
   Advance();
   switch (offset) {
-    case kStatus:
-      ClearStatus(value);
-      break;
-    case kControl:
-      control_ = static_cast<uint8_t>(value & ~(kHostBusy | kSlaveBusy));
-      break;
+    case kStatus: ClearStatus(value); break;
+    case kControl: control_ = static_cast<uint8_t>(value & ~(kHostBusy | kSlaveBusy)); break;
     case kHostControl:
       hostControl_ = value;
       if ((value & kKill) != 0) {
@@ -92,18 +80,10 @@ void Sis630SmbusHost::Write8(uint16_t offset, uint8_t value) {
       }
       if ((value & kStart) != 0) Start(value);
       break;
-    case kAddress:
-      address_ = value;
-      break;
-    case kCommand:
-      command_ = value;
-      break;
-    case kData0:
-      data0_ = value;
-      break;
-    case kData1:
-      data1_ = value;
-      break;
+    case kAddress: address_ = value; break;
+    case kCommand: command_ = value; break;
+    case kData0: data0_ = value; break;
+    case kData1: data1_ = value; break;
     default:
       if (offset < plain_.size()) plain_[offset] = value;
       break;

@@ -35,26 +35,19 @@ void SisSmbusHost::Settle() {
 
 uint8_t* SisSmbusHost::Plain(uint8_t reg) {
   switch (reg) {
-    case kAddress:
-      return &address_;
-    case kCommand:
-      return &command_;
-    case kData0:
-      return &data0_;
-    case kData1:
-      return &data1_;
-    default:
-      return reg < regs_.size() ? &regs_[reg] : nullptr;
+    case kAddress: return &address_;
+    case kCommand: return &command_;
+    case kData0: return &data0_;
+    case kData1: return &data1_;
+    default: return reg < regs_.size() ? &regs_[reg] : nullptr;
   }
 }
 
 uint8_t SisSmbusHost::Register(uint8_t reg) {
   Settle();
   switch (reg) {
-    case kStatusLow:
-      return status_;
-    case kStatusHigh:
-      return statusHigh_;
+    case kStatusLow: return status_;
+    case kStatusHigh: return statusHigh_;
     default: {
       const uint8_t* plain = Plain(reg);
       return plain != nullptr ? *plain : 0x00;
@@ -73,12 +66,8 @@ void SisSmbusHost::Write8(uint16_t offset, uint8_t value) {
   }
   Settle();
   switch (index_) {
-    case kStatusLow:
-      ClearStatus(value);
-      break;
-    case kStatusHigh:
-      statusHigh_ &= static_cast<uint8_t>(~value);
-      break;
+    case kStatusLow: ClearStatus(value); break;
+    case kStatusHigh: statusHigh_ &= static_cast<uint8_t>(~value); break;
     case kControlLow: {
       if (engine_.Busy()) {
         // A running transfer keeps its start bit; the rest is taken.

@@ -63,8 +63,7 @@ bool SpdEeprom::CommandAddress(uint8_t address, bool read) {
 void SpdEeprom::CommandStop() {
   const char* what = nullptr;
   switch (command_) {
-    case Command::None:
-      break;
+    case Command::None: break;
     case Command::Permanent:
       permanent_ = true;
       what = "permanently write-protected";
@@ -73,9 +72,7 @@ void SpdEeprom::CommandStop() {
       reversible_ = true;
       what = "write-protected (reversible)";
       break;
-    case Command::ClearReversible:
-      reversible_ = false;
-      break;
+    case Command::ClearReversible: reversible_ = false; break;
   }
   command_ = Command::None;
   if (what != nullptr) {

@@ -17,18 +17,12 @@ namespace {
 
 host::Fault FaultFor(StartFailure failure) {
   switch (failure) {
-    case StartFailure::DeviceCreation:
-      return host::Fault::CreateDevice;
-    case StartFailure::DeviceOpen:
-      return host::Fault::OpenDevice;
-    case StartFailure::DeviceSecurity:
-      return host::Fault::SetSecurity;
-    case StartFailure::ThreadCreation:
-      return host::Fault::CreateThread;
-    case StartFailure::ThreadReference:
-      return host::Fault::ReferenceThread;
-    case StartFailure::LinkCreation:
-      return host::Fault::CreateLink;
+    case StartFailure::DeviceCreation: return host::Fault::CreateDevice;
+    case StartFailure::DeviceOpen: return host::Fault::OpenDevice;
+    case StartFailure::DeviceSecurity: return host::Fault::SetSecurity;
+    case StartFailure::ThreadCreation: return host::Fault::CreateThread;
+    case StartFailure::ThreadReference: return host::Fault::ReferenceThread;
+    case StartFailure::LinkCreation: return host::Fault::CreateLink;
   }
   return host::Fault::CreateDevice;
 }

@@ -19,18 +19,12 @@ const std::u16string kLink = u"\\??\\dimmio";
 
 const char* ImportFor(StartFailure failure) {
   switch (failure) {
-    case StartFailure::DeviceCreation:
-      return "IoCreateDevice";
-    case StartFailure::DeviceOpen:
-      return "ObOpenObjectByPointer";
-    case StartFailure::DeviceSecurity:
-      return "ZwSetSecurityObject";
-    case StartFailure::ThreadCreation:
-      return "PsCreateSystemThread";
-    case StartFailure::ThreadReference:
-      return "ObReferenceObjectByHandle";
-    case StartFailure::LinkCreation:
-      return "IoCreateSymbolicLink";
+    case StartFailure::DeviceCreation: return "IoCreateDevice";
+    case StartFailure::DeviceOpen: return "ObOpenObjectByPointer";
+    case StartFailure::DeviceSecurity: return "ZwSetSecurityObject";
+    case StartFailure::ThreadCreation: return "PsCreateSystemThread";
+    case StartFailure::ThreadReference: return "ObReferenceObjectByHandle";
+    case StartFailure::LinkCreation: return "IoCreateSymbolicLink";
   }
   return "";
 }

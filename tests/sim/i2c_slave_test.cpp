@@ -117,18 +117,10 @@ TEST_P(I2cSlaveSequenceTest, DecodesTheLines) {
     const Op& op = c.ops[i];
     SCOPED_TRACE(testing::Message() << "step " << i);
     switch (op.kind) {
-      case Op::Start:
-        master.Start();
-        break;
-      case Op::Stop:
-        master.Stop();
-        break;
-      case Op::Send:
-        EXPECT_EQ(master.Send(op.value), op.ack);
-        break;
-      case Op::Receive:
-        EXPECT_EQ(master.Receive(op.ack), op.value);
-        break;
+      case Op::Start: master.Start(); break;
+      case Op::Stop: master.Stop(); break;
+      case Op::Send: EXPECT_EQ(master.Send(op.value), op.ack); break;
+      case Op::Receive: EXPECT_EQ(master.Receive(op.ack), op.value); break;
       case Op::Glitch:
         // SCL high, SDA falls and rises again: a START and a STOP.
         master.Sda(true);

@@ -279,18 +279,12 @@ const char* ProbeMeaning(int32_t result, uint32_t code) {
       return "the SPD accepts writes: the byte took the changed value, was restored and verified";
     case DIMMIO_PROBE_UNCHANGED:
       return "the SPD kept its byte: it is write-protected (or the changing write failed)";
-    case -1:
-      return "the probe could not start: no controller, or the first read failed";
-    case -2:
-      return "the read-back after the changing write failed";
-    case -3:
-      return "restoring the byte failed: it may keep the changed value";
-    case -4:
-      return "the read after restoring failed";
-    case -5:
-      return "the byte read after restoring differs from the original";
-    default:
-      return "unknown result";
+    case -1: return "the probe could not start: no controller, or the first read failed";
+    case -2: return "the read-back after the changing write failed";
+    case -3: return "restoring the byte failed: it may keep the changed value";
+    case -4: return "the read after restoring failed";
+    case -5: return "the byte read after restoring differs from the original";
+    default: return "unknown result";
   }
 }
 

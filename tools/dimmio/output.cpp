@@ -14,12 +14,9 @@ namespace {
 
 const char* ErrorCheckName(SpdErrorCheck check) {
   switch (check) {
-    case SpdErrorCheck::Ecc:
-      return "ecc";
-    case SpdErrorCheck::Parity:
-      return "parity";
-    case SpdErrorCheck::None:
-      break;
+    case SpdErrorCheck::Ecc: return "ecc";
+    case SpdErrorCheck::Parity: return "parity";
+    case SpdErrorCheck::None: break;
   }
   return "none";
 }
@@ -139,12 +136,9 @@ nlohmann::json XmpJson(const SpdFacts& f) {
 
 nlohmann::json CheckRuleJson(const SpdFacts& f) {
   switch (f.CheckRule) {
-    case SpdCheckRule::Sum:
-      return "sum of bytes 0-62";
-    case SpdCheckRule::Crc16:
-      return "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
-    case SpdCheckRule::None:
-      break;
+    case SpdCheckRule::Sum: return "sum of bytes 0-62";
+    case SpdCheckRule::Crc16: return "CRC-16 of bytes 0-" + std::to_string(f.CrcLastByte);
+    case SpdCheckRule::None: break;
   }
   return nullptr;
 }

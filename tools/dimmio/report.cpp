@@ -196,20 +196,15 @@ std::string EmptySlotText(const Report& report) {
 std::string SlotSentence(const Report& report, const SlotReport& slot) {
   const SpdFacts& f = slot.Facts;
   switch (slot.State) {
-    case SlotState::Empty:
-      return "-- " + EmptySlotText(report);
-    case SlotState::Stopped:
-      return "-- " + StoppedText(slot);
+    case SlotState::Empty: return "-- " + EmptySlotText(report);
+    case SlotState::Stopped: return "-- " + StoppedText(slot);
     case SlotState::Unpaged:
       return f.Type +
              ": answers, but no SPD page was selected (neither byte 2 nor the SMBIOS tables "
              "show DDR4 modules), so its bytes are as the module shows them";
-    case SlotState::Blank:
-      return f.Type + " (nothing written)";
-    case SlotState::Undecoded:
-      return f.Type + " (not decoded: see spd --decode)";
-    case SlotState::Module:
-      break;
+    case SlotState::Blank: return f.Type + " (nothing written)";
+    case SlotState::Undecoded: return f.Type + " (not decoded: see spd --decode)";
+    case SlotState::Module: break;
   }
   return f.Type;
 }

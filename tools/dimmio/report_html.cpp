@@ -15,23 +15,12 @@ std::string Esc(const std::string& text) {
   std::string html;
   for (char c : PrintableText(text)) {
     switch (c) {
-      case '&':
-        html += "&amp;";
-        break;
-      case '<':
-        html += "&lt;";
-        break;
-      case '>':
-        html += "&gt;";
-        break;
-      case '"':
-        html += "&quot;";
-        break;
-      case '\'':
-        html += "&#39;";
-        break;
-      default:
-        html += c;
+      case '&': html += "&amp;"; break;
+      case '<': html += "&lt;"; break;
+      case '>': html += "&gt;"; break;
+      case '"': html += "&quot;"; break;
+      case '\'': html += "&#39;"; break;
+      default: html += c;
     }
   }
   return html;

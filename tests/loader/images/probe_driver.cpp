@@ -80,8 +80,7 @@ void Serve(PIRP irp) {
       Finish(irp, STATUS_SUCCESS, 0);
       return;
     }
-    default:
-      Finish(irp, STATUS_SUCCESS, 0);
+    default: Finish(irp, STATUS_SUCCESS, 0);
   }
 }
 
@@ -146,10 +145,8 @@ NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT device, PIRP irp) {
     case probe::kCompleteTwice:
       Finish(irp, STATUS_SUCCESS, 0);
       return Finish(irp, STATUS_SUCCESS, 0);
-    case probe::kPendingUnmarked:
-      return Queue(ext, irp, false, false);
-    case probe::kMarkAfterPublish:
-      return Queue(ext, irp, false, true);
+    case probe::kPendingUnmarked: return Queue(ext, irp, false, false);
+    case probe::kMarkAfterPublish: return Queue(ext, irp, false, true);
     case probe::kRefuseAfterWrite:
       if (outLength > 0) buffer[0] ^= 0xFF;
       return Finish(irp, STATUS_INVALID_PARAMETER, 0);
@@ -160,8 +157,7 @@ NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT device, PIRP irp) {
     case probe::kLeakPool:
       ExAllocatePoolWithTag(PagedPool, 16, kTag);
       return Finish(irp, STATUS_SUCCESS, 0);
-    default:
-      return Finish(irp, STATUS_NOT_IMPLEMENTED, 0);
+    default: return Finish(irp, STATUS_NOT_IMPLEMENTED, 0);
   }
 }
 
