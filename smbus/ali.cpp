@@ -152,28 +152,21 @@ void KillM1535(uint32_t ioBase) {
 }
 
 // The two bridges differ only in the bits their kill writes.
-constexpr smbus_host::TransactionSteps<uint8_t> kStepsM15x3 = {.Bits = kStatusBits,
-                                                               .CallerWaitedForIdle = false,
-                                                               .WaitIdle = &ALI_WaitForBusReady,
-                                                               .Program = &Program,
-                                                               .AfterPoll = nullptr,
-                                                               .ReadSettleMs = kReadSettleMs,
-                                                               .WriteSettleMs = kWriteSettleMs,
-                                                               .WaitDone = &WaitForEnd,
-                                                               .LeftBits = kLeftBits,
-                                                               .ClearLeft = &ALI_ResetStatus,
-                                                               .Kill = &KillM15x3};
-constexpr smbus_host::TransactionSteps<uint8_t> kStepsM1535 = {.Bits = kStatusBits,
-                                                               .CallerWaitedForIdle = false,
-                                                               .WaitIdle = &ALI_WaitForBusReady,
-                                                               .Program = &Program,
-                                                               .AfterPoll = nullptr,
-                                                               .ReadSettleMs = kReadSettleMs,
-                                                               .WriteSettleMs = kWriteSettleMs,
-                                                               .WaitDone = &WaitForEnd,
-                                                               .LeftBits = kLeftBits,
-                                                               .ClearLeft = &ALI_ResetStatus,
-                                                               .Kill = &KillM1535};
+constexpr smbus_host::TransactionSteps<uint8_t> StepsKilledBy(void (*kill)(uint32_t)) {
+  return {.Bits = kStatusBits,
+          .CallerWaitedForIdle = false,
+          .WaitIdle = &ALI_WaitForBusReady,
+          .Program = &Program,
+          .AfterPoll = nullptr,
+          .ReadSettleMs = kReadSettleMs,
+          .WriteSettleMs = kWriteSettleMs,
+          .WaitDone = &WaitForEnd,
+          .LeftBits = kLeftBits,
+          .ClearLeft = &ALI_ResetStatus,
+          .Kill = kill};
+}
+constexpr smbus_host::TransactionSteps<uint8_t> kStepsM15x3 = StepsKilledBy(&KillM15x3);
+constexpr smbus_host::TransactionSteps<uint8_t> kStepsM1535 = StepsKilledBy(&KillM1535);
 
 }  // namespace
 
