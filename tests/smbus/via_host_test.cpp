@@ -1,6 +1,6 @@
-// The VIA back-end against its host model: the faults a transfer can meet,
-// each followed by a good one; what a transfer does to the status register
-// (and the M7101's, which follows the same steps); the segment outputs.
+// The VIA back-end against its host model (its faults: host_faults_test):
+// what a transfer does to the status register (and the M7101's, which
+// follows the same steps); the segment outputs.
 #include <vector>
 
 #include "sim/models/gpo_latch.h"
@@ -18,23 +18,6 @@ class ViaHostTest : public testsupport::HostFaultTest {
   uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
   sim::HostEngine& Engine() { return models_.Host<sim::ViaSmbusHost>()->Engine(); }
 };
-
-TEST_F(ViaHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
-  Boot("via686b");
-  const uint16_t base = Base();
-  RunFaultTable(
-      {
-          {"device error", 0x50, 0x04, false, 0x04, true},
-          {"collision", 0x50, 0x08, false, 0x08, true},
-          {"failed", 0x50, 0x10, false, 0x10, true},
-          {"never leaves busy", 0x50, 0, true, 0x01, false},
-      },
-      {.engine = Engine(),
-       // A busy host is not even programmed: address, command or control.
-       .wroteStart = testsupport::WritesTo(base + 2u, base + 4u),
-       .status = [this] { return models_.Host<sim::ViaSmbusHost>()->StatusRegister(); },
-       .idleStatus = 0x00});
-}
 
 // What a transfer does to the status register of the VIA and M7101 hosts:
 // the polls that still see busy after the settle (a byte read lasts 3.9 ms
