@@ -135,57 +135,36 @@ TEST_P(I2cSlaveSequenceTest, DecodesTheLines) {
   EXPECT_TRUE(bus.Idle()) << "the slave let both lines go";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, I2cSlaveSequenceTest,
-    ::testing::Values(
-        SequenceCase{
-            "WriteByteData",
-            {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
-            "W w16 w60 P "},
-        SequenceCase{"ReadWithRepeatedStart",
-                     {{Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Send, 0x07},
-                      {Op::Start},
-                      {Op::Send, 0xA5},
-                      {Op::Receive, 0xA5, false},
-                      {Op::Stop}},
-                     "W w7 R r165 P "},
-        SequenceCase{"MasterAcknowledgeAsksForTheNextByte",
-                     {{Op::Start},
-                      {Op::Send, 0xA5},
-                      {Op::Receive, 0xA5, true},
-                      {Op::Receive, 0xA6, false},
-                      {Op::Stop}},
-                     "R r165 r166 P "},
-        SequenceCase{"OtherAddressIsNotAcknowledged",
-                     {{Op::Start}, {Op::Send, 0xA6, false}, {Op::Send, 0x00, false}, {Op::Stop}},
-                     ""},
-        SequenceCase{
-            "GeneralCallAddressIsNotOurs", {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
-        SequenceCase{"GlitchInADataByteEndsTheTransfer",
-                     {{Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Glitch},
-                      {Op::Send, 0x55, false},
-                      {Op::Start},
-                      {Op::Send, 0xA5},
-                      {Op::Receive, 0xA5, false},
-                      {Op::Stop}},
-                     "W P R r165 P "},
-        SequenceCase{"GlitchWhileIdleAddressesNoOne",
-                     {{Op::Glitch}, {Op::Send, 0xA4, false}, {Op::Stop}},
-                     ""},
-        SequenceCase{"RepeatedStartWithoutStopKeepsTheTransfer",
-                     {{Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Send, 0x01},
-                      {Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Send, 0x02},
-                      {Op::Stop}},
-                     "W w1 W w2 P "}),
-    [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+const SequenceCase kSequences[] = {
+    {"WriteByteData",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
+     "W w16 w60 P "},
+    {"ReadWithRepeatedStart",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x07}, {Op::Start}, {Op::Send, 0xA5},
+      {Op::Receive, 0xA5, false}, {Op::Stop}},
+     "W w7 R r165 P "},
+    {"MasterAcknowledgeAsksForTheNextByte",
+     {{Op::Start}, {Op::Send, 0xA5}, {Op::Receive, 0xA5, true}, {Op::Receive, 0xA6, false},
+      {Op::Stop}},
+     "R r165 r166 P "},
+    {"OtherAddressIsNotAcknowledged",
+     {{Op::Start}, {Op::Send, 0xA6, false}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
+    {"GeneralCallAddressIsNotOurs", {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
+    {"GlitchInADataByteEndsTheTransfer",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Glitch}, {Op::Send, 0x55, false}, {Op::Start},
+      {Op::Send, 0xA5}, {Op::Receive, 0xA5, false}, {Op::Stop}},
+     "W P R r165 P "},
+    {"GlitchWhileIdleAddressesNoOne", {{Op::Glitch}, {Op::Send, 0xA4, false}, {Op::Stop}}, ""},
+    {"RepeatedStartWithoutStopKeepsTheTransfer",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x01}, {Op::Start}, {Op::Send, 0xA4},
+      {Op::Send, 0x02}, {Op::Stop}},
+     "W w1 W w2 P "},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Sequences, I2cSlaveSequenceTest, ::testing::ValuesIn(kSequences),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Readings while the master itself still pulls SCL low do not count.
 TEST(I2cSlave, AStretchedClockReadsLowForTheGivenReadingsOnly) {
