@@ -4,6 +4,7 @@
 // failure, the lines the engine leaves behind, clock stretching, the write's
 // completion poll and a bus left stuck by an interrupted read.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/models/i2c_slave.h"
@@ -13,6 +14,7 @@
 #include "sim/models/via586b_gpio.h"
 #include "smbus/i2c_bus.h"
 #include "smbus/i2c_pins.h"
+#include "smbus/booted_board.h"
 #include "support/smbus_fixture.h"
 
 namespace {
@@ -207,13 +209,12 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
   for (const Case c : {Case{0, 0, 0}, Case{1, 0, 1}, Case{2, 0, 2}, Case{5, 0, 5},
                        Case{100, 0, 100}, Case{101, -1, 100}, Case{100000, -1, 100}}) {
     SCOPED_TRACE(c.writeCycleMs);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard(GetParam().board);
     for (sim::SpdSlotSpec& s : board.smbus->segment0) s.eeprom.writeCycleMs = c.writeCycleMs;
-    sim::BoardModels models;
-    SmbusController* controller = BootOn(machine, board, &models);
-    ASSERT_NE(controller, nullptr);
+    testsupport::BootedBoard b(board);
+    ASSERT_NE(b.controller, nullptr);
+    const sim::Machine& machine = b.machine;
+    const sim::BoardModels& models = b.models;
 
     const uint8_t slot = GetParam().present;
     sim::I2cSlave& slave = *models.i2cSlaves[slot];
@@ -224,7 +225,7 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
     OpStatus status = Fresh();
     const uint64_t t0 = machine.NowMs();
     uint16_t data = value;
-    EXPECT_EQ(SmbusTransfer(controller, &status, SmbusOp::WriteByte,
+    EXPECT_EQ(SmbusTransfer(b.controller, &status, SmbusOp::WriteByte,
                             static_cast<uint8_t>(0x50 + slot), 0x50, &data),
               c.result);
     EXPECT_EQ(machine.NowMs() - t0, c.waitedMs);
@@ -243,7 +244,7 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
       EXPECT_EQ(attempts, 101u);
       EXPECT_EQ(slave.Acknowledged() - acks, 3u);
     }
-    ReleaseController(controller);
+    ReleaseController(std::exchange(b.controller, nullptr));
     EXPECT_EQ(machine.LeakReport(), "");
   }
 }

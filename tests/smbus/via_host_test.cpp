@@ -6,6 +6,7 @@
 #include "sim/models/gpo_latch.h"
 #include "sim/models/via_smbus_host.h"
 #include "smbus/via.h"
+#include "smbus/booted_board.h"
 #include "support/host_fault_table.h"
 
 namespace {
@@ -39,16 +40,15 @@ TEST_F(ViaHostTest, EachTransferPollsTheStatusAndWritesItBackOnce) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.board << " op " << int(c.op));
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
     const sim::Board& board = *sim::FindBoard(c.board);
-    SmbusController* ctl = BootOn(machine, board);
-    ASSERT_NE(ctl, nullptr);
+    testsupport::BootedBoard b(board);
+    ASSERT_NE(b.controller, nullptr);
+    sim::Machine& machine = b.machine;
     const uint16_t status = *machine.DecodedBase(board.smbus->decode);
     machine.SetTracing(true);
     const uint64_t began = machine.NowMs();
     OpStatus result = Fresh();
-    EXPECT_EQ(Transfer(ctl, c.op, &result, 0x50), 0);
+    EXPECT_EQ(Transfer(b.controller, c.op, &result, 0x50), 0);
     EXPECT_EQ(machine.NowMs() - began, c.ms);
     size_t reads = 0;
     std::vector<uint32_t> written;
@@ -61,7 +61,6 @@ TEST_F(ViaHostTest, EachTransferPollsTheStatusAndWritesItBackOnce) {
     }
     EXPECT_EQ(reads, c.statusReads);
     EXPECT_EQ(written, std::vector<uint32_t>{c.writtenBack});
-    ReleaseController(ctl);
   }
 }
 
@@ -79,11 +78,10 @@ TEST_F(ViaHostTest, SegmentOutputsOnSelectAndDeselect) {
   };
   for (const SwitchCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << int(c.initial));
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::BoardModels models;
-    SmbusController* ctl = BootOn(machine, *sim::FindBoard(c.board), &models);
+    testsupport::BootedBoard b(c.board);
+    SmbusController* ctl = b.controller;
     ASSERT_NE(ctl, nullptr);
+    sim::Machine& machine = b.machine;
     machine.Out8(c.port, c.initial);
     machine.SetTracing(true);
     for (uint32_t segment : {0u, 2u}) {
@@ -93,10 +91,9 @@ TEST_F(ViaHostTest, SegmentOutputsOnSelectAndDeselect) {
     machine.SetTracing(false);
     EXPECT_TRUE(machine.Trace().empty()) << "segments 0 and 2 touch no port";
     ctl->SelectSegment(ctl->Context, 1);
-    EXPECT_EQ(models.gpoLatch->Value(), c.selected);
+    EXPECT_EQ(b.models.gpoLatch->Value(), c.selected);
     ctl->DeselectSegment(ctl->Context, 1);
-    EXPECT_EQ(models.gpoLatch->Value(), c.deselected);
-    ReleaseController(ctl);
+    EXPECT_EQ(b.models.gpoLatch->Value(), c.deselected);
   }
 }
 
