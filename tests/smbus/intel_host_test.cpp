@@ -275,21 +275,6 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
     }
     EXPECT_EQ(written, expected);
   }
-
-  // A PIIX4 host on a board with no known switch (the 440MX notebook's):
-  // segment 1 writes no board port either and reads the one bank.
-  BootedBoard notebook("mx440");
-  ASSERT_NE(notebook.controller, nullptr);
-  ASSERT_EQ(notebook.controller->Unavailable, 0u);
-  notebook.machine.SetTracing(true);
-  OpStatus one = Fresh();
-  SetSegment(notebook.controller, &one, 1);
-  notebook.ExpectReads(0, 0, 8);
-  for (const sim::TraceEntry& e : notebook.machine.Trace()) {
-    if (e.kind == sim::Access::ConfigRead || e.kind == sim::Access::ConfigWrite) continue;
-    EXPECT_TRUE(e.where >= 0x1040 && e.where < 0x1050)
-        << "outside the host block: " << std::hex << e.where;
-  }
 }
 
 }  // namespace
