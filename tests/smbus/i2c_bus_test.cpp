@@ -12,6 +12,7 @@
 #include "sim/models/spd_eeprom.h"
 #include "sim/models/two_wire_bus.h"
 #include "sim/models/via586b_gpio.h"
+#include "sim/hand_master.h"
 #include "smbus/i2c_bus.h"
 #include "smbus/i2c_pins.h"
 #include "smbus/booted_board.h"
@@ -312,33 +313,17 @@ TEST_P(I2cBusTest, BusLeftInTheMiddleOfAReadIsClockedFreeBeforeTheNextStart) {
   sim::TwoWireBus& wires = *models_.wires;
   // Another master (the firmware, before a reset) starts a read and vanishes
   // while the slave sends a 0 bit: SCL high, SDA held low by the slave.
-  const sim::TwoWireBus::Participant firmware = wires.Join();
-  auto scl = [&](bool high) { wires.Pull(firmware, Line::Scl, !high); };
-  auto sda = [&](bool high) { wires.Pull(firmware, Line::Sda, !high); };
-  auto clockOut = [&](uint8_t value) {
-    for (int bit = 7; bit >= 0; --bit) {
-      sda(((value >> bit) & 1) != 0);
-      scl(true);
-      scl(false);
-    }
-    sda(true);
-    scl(true);
-    scl(false);  // acknowledge clock
-  };
-  scl(true);
-  sda(false);  // START
-  scl(false);
-  clockOut(static_cast<uint8_t>((0x50 + slot) << 1));
-  clockOut(0x00);  // pointer to byte 0, then a current-address read
-  sda(true);
-  scl(true);
-  sda(false);  // repeated START
-  scl(false);
-  clockOut(static_cast<uint8_t>((0x50 + slot) << 1 | 1));
-  scl(true);
+  testsupport::HandMaster firmware(wires);
+  const auto slave = static_cast<uint8_t>((0x50 + slot) << 1);
+  firmware.Start();
+  firmware.Send(slave);
+  firmware.Send(0x00);  // pointer to byte 0, then a current-address read
+  firmware.Start();     // repeated START
+  firmware.Send(slave | 1);
+  firmware.Scl(true);
   for (int clocks = 0; wires.Level(Line::Sda) && clocks < 64; ++clocks) {
-    scl(false);
-    scl(true);
+    firmware.Scl(false);
+    firmware.Scl(true);
   }
   ASSERT_FALSE(wires.Level(Line::Sda)) << "the slave holds a 0 bit";
   ASSERT_TRUE(wires.Level(Line::Scl));
