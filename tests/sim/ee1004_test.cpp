@@ -26,42 +26,25 @@ struct Ee1004Case {
 };
 
 TEST(Ee1004Model, ProtectedBlocksOfEachPageAndPageCommandsDuringTheWriteCycle) {
+  // clang-format off
   const Ee1004Case cases[] = {
-      {"block 0 protected: page 1 takes the write",
-       0x01,
+      {"block 0 protected: page 1 takes the write", 0x01,
        {{Step::Page, 1, true}, {Step::Write, 0x10, true}},
-       1,
-       1,
-       {{256 + 0x10, true}, {0x10, false}}},
-      {"block 2 protected: refused there, block 3 and page 0 take it",
-       0x04,
-       {{Step::Page, 1, true},
-        {Step::Write, 0x10, false},
-        {Step::Wait, 5, true},
-        {Step::Write, 0x90, true},
-        {Step::Wait, 5, true},
-        {Step::Page, 0, true},
+       1, 1, {{256 + 0x10, true}, {0x10, false}}},
+      {"block 2 protected: refused there, block 3 and page 0 take it", 0x04,
+       {{Step::Page, 1, true}, {Step::Write, 0x10, false}, {Step::Wait, 5, true},
+        {Step::Write, 0x90, true}, {Step::Wait, 5, true}, {Step::Page, 0, true},
         {Step::Write, 0x10, true}},
-       0,
-       0,
-       {{256 + 0x10, false}, {256 + 0x90, true}, {0x10, true}}},
-      {"a page command in the write cycle: chip B takes it, A keeps its page",
-       0x00,
-       {{Step::Write, 0x20, true},
-        {Step::Page, 1, false},
-        {Step::Wait, 5, true},
-        {Step::Page, 0, true},
-        {Step::Page, 1, true}},
-       1,
-       1,
-       {{0x20, true}}},
-      {"the write cycle lasts: still busy 4 ms on",
-       0x00,
+       0, 0, {{256 + 0x10, false}, {256 + 0x90, true}, {0x10, true}}},
+      {"a page command in the write cycle: chip B takes it, A keeps its page", 0x00,
+       {{Step::Write, 0x20, true}, {Step::Page, 1, false}, {Step::Wait, 5, true},
+        {Step::Page, 0, true}, {Step::Page, 1, true}},
+       1, 1, {{0x20, true}}},
+      {"the write cycle lasts: still busy 4 ms on", 0x00,
        {{Step::Write, 0x20, true}, {Step::Wait, 4, true}, {Step::Page, 1, false}},
-       0,
-       1,
-       {{0x20, true}}},
+       0, 1, {{0x20, true}}},
   };
+  // clang-format on
   for (const Ee1004Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim::Machine machine;

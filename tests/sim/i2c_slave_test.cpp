@@ -8,10 +8,12 @@
 
 #include "sim/models/i2c_slave.h"
 #include "sim/models/two_wire_bus.h"
+#include "sim/hand_master.h"
 
 namespace {
 
 using sim::Line;
+using testsupport::HandMaster;
 
 // A device that writes down what it is told and answers from a script.
 class RecordingDevice : public sim::SmbusSlave {
@@ -33,59 +35,6 @@ class RecordingDevice : public sim::SmbusSlave {
 
   std::string log;
   uint8_t next = 0xA5;
-};
-
-// A master made of two open-drain pins, moved by hand.
-class HandMaster {
- public:
-  explicit HandMaster(sim::TwoWireBus& bus) : bus_(bus), me_(bus.Join()) {}
-
-  void Scl(bool high) { bus_.Pull(me_, Line::Scl, !high); }
-  void Sda(bool high) { bus_.Pull(me_, Line::Sda, !high); }
-  bool ReadSda() {
-    bus_.Sample();
-    return bus_.Level(Line::Sda);
-  }
-  bool ReadScl() {
-    bus_.Sample();
-    return bus_.Level(Line::Scl);
-  }
-
-  // From SCL low or idle: SDA high, SCL high, SDA falls, SCL falls.
-  void Start() {
-    Sda(true);
-    Scl(true);
-    Sda(false);
-    Scl(false);
-  }
-  void Stop() {
-    Sda(false);
-    Scl(true);
-    Sda(true);
-  }
-  // A bit out; the line level read while SCL is high comes back.
-  bool Clock(bool bit) {
-    Sda(bit);
-    Scl(true);
-    const bool seen = ReadSda();
-    Scl(false);
-    return seen;
-  }
-  // Eight bits out, then the acknowledge clock with SDA let go: true = acknowledged.
-  bool Send(uint8_t value) {
-    for (int bit = 7; bit >= 0; --bit) Clock(((value >> bit) & 1) != 0);
-    return !Clock(true);
-  }
-  uint8_t Receive(bool ack) {
-    uint8_t value = 0;
-    for (int bit = 7; bit >= 0; --bit) value = static_cast<uint8_t>(value << 1 | Clock(true));
-    Clock(!ack);
-    return value;
-  }
-
- private:
-  sim::TwoWireBus& bus_;
-  sim::TwoWireBus::Participant me_;
 };
 
 // One step of a hand-written sequence.
@@ -135,57 +84,36 @@ TEST_P(I2cSlaveSequenceTest, DecodesTheLines) {
   EXPECT_TRUE(bus.Idle()) << "the slave let both lines go";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, I2cSlaveSequenceTest,
-    ::testing::Values(
-        SequenceCase{
-            "WriteByteData",
-            {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
-            "W w16 w60 P "},
-        SequenceCase{"ReadWithRepeatedStart",
-                     {{Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Send, 0x07},
-                      {Op::Start},
-                      {Op::Send, 0xA5},
-                      {Op::Receive, 0xA5, false},
-                      {Op::Stop}},
-                     "W w7 R r165 P "},
-        SequenceCase{"MasterAcknowledgeAsksForTheNextByte",
-                     {{Op::Start},
-                      {Op::Send, 0xA5},
-                      {Op::Receive, 0xA5, true},
-                      {Op::Receive, 0xA6, false},
-                      {Op::Stop}},
-                     "R r165 r166 P "},
-        SequenceCase{"OtherAddressIsNotAcknowledged",
-                     {{Op::Start}, {Op::Send, 0xA6, false}, {Op::Send, 0x00, false}, {Op::Stop}},
-                     ""},
-        SequenceCase{
-            "GeneralCallAddressIsNotOurs", {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
-        SequenceCase{"GlitchInADataByteEndsTheTransfer",
-                     {{Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Glitch},
-                      {Op::Send, 0x55, false},
-                      {Op::Start},
-                      {Op::Send, 0xA5},
-                      {Op::Receive, 0xA5, false},
-                      {Op::Stop}},
-                     "W P R r165 P "},
-        SequenceCase{"GlitchWhileIdleAddressesNoOne",
-                     {{Op::Glitch}, {Op::Send, 0xA4, false}, {Op::Stop}},
-                     ""},
-        SequenceCase{"RepeatedStartWithoutStopKeepsTheTransfer",
-                     {{Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Send, 0x01},
-                      {Op::Start},
-                      {Op::Send, 0xA4},
-                      {Op::Send, 0x02},
-                      {Op::Stop}},
-                     "W w1 W w2 P "}),
-    [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+const SequenceCase kSequences[] = {
+    {"WriteByteData",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
+     "W w16 w60 P "},
+    {"ReadWithRepeatedStart",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x07}, {Op::Start}, {Op::Send, 0xA5},
+      {Op::Receive, 0xA5, false}, {Op::Stop}},
+     "W w7 R r165 P "},
+    {"MasterAcknowledgeAsksForTheNextByte",
+     {{Op::Start}, {Op::Send, 0xA5}, {Op::Receive, 0xA5, true}, {Op::Receive, 0xA6, false},
+      {Op::Stop}},
+     "R r165 r166 P "},
+    {"OtherAddressIsNotAcknowledged",
+     {{Op::Start}, {Op::Send, 0xA6, false}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
+    {"GeneralCallAddressIsNotOurs", {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
+    {"GlitchInADataByteEndsTheTransfer",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Glitch}, {Op::Send, 0x55, false}, {Op::Start},
+      {Op::Send, 0xA5}, {Op::Receive, 0xA5, false}, {Op::Stop}},
+     "W P R r165 P "},
+    {"GlitchWhileIdleAddressesNoOne", {{Op::Glitch}, {Op::Send, 0xA4, false}, {Op::Stop}}, ""},
+    {"RepeatedStartWithoutStopKeepsTheTransfer",
+     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x01}, {Op::Start}, {Op::Send, 0xA4},
+      {Op::Send, 0x02}, {Op::Stop}},
+     "W w1 W w2 P "},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Sequences, I2cSlaveSequenceTest, ::testing::ValuesIn(kSequences),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Readings while the master itself still pulls SCL low do not count.
 TEST(I2cSlave, AStretchedClockReadsLowForTheGivenReadingsOnly) {

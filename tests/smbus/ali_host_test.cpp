@@ -1,7 +1,6 @@
-// The ALi back-end against its M7101 host model: the faults a transfer can
-// meet, each followed by a good one; the segment bits of configuration dword
-// 0xB8 and nothing else of it; the host following the base discovery
-// programs.
+// The ALi back-end against its M7101 host model (its faults:
+// host_faults_test): the segment bits of configuration dword 0xB8 and
+// nothing else of it; the host following the base discovery programs.
 #include <optional>
 #include <vector>
 
@@ -20,28 +19,6 @@ class AliHostTest : public testsupport::HostFaultTest {
   sim::HostEngine& Engine() { return models_.Host<sim::AliSmbusHost>()->Engine(); }
   uint32_t SegmentDword() { return machine_.FindPciFunction(0, 17, 0)->Dword(0xB8); }
 };
-
-TEST_F(AliHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
-  Boot("ali1543");
-  const uint16_t base = Base();
-  RunFaultTable(
-      {
-          {"device error", 0x50, 0x20, false, 0x24, true},
-          {"no answer or collision", 0x50, 0x40, false, 0x44, true},
-          {"aborted", 0x50, 0x80, false, 0x84, true},
-          {"never leaves busy", 0x50, 0, true, 0x08, false},
-          // What another agent left is cleared before the start: the status
-          // record carries our transfer's end alone.
-          {"device error after an abort left standing", 0x50, 0x20, false, 0x24, true, 0x80},
-          {"no answer after a done left standing", 0x50, 0x40, false, 0x44, true, 0x10},
-      },
-      {.engine = Engine(),
-       .wroteStart = testsupport::WritesTo(base + 2u, base + 2u),  // the start register
-       .status = [this] { return models_.Host<sim::AliSmbusHost>()->StatusRegister(); },
-       .idleStatus = 0x04,  // idle
-       .raiseStatus =
-           [this](uint8_t bits) { models_.Host<sim::AliSmbusHost>()->RaiseStatus(bits); }});
-}
 
 struct SegmentCase {
   uint32_t segment;

@@ -4,6 +4,7 @@
 // failure, the lines the engine leaves behind, clock stretching, the write's
 // completion poll and a bus left stuck by an interrupted read.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/models/i2c_slave.h"
@@ -11,8 +12,10 @@
 #include "sim/models/spd_eeprom.h"
 #include "sim/models/two_wire_bus.h"
 #include "sim/models/via586b_gpio.h"
+#include "sim/hand_master.h"
 #include "smbus/i2c_bus.h"
 #include "smbus/i2c_pins.h"
+#include "smbus/booted_board.h"
 #include "support/smbus_fixture.h"
 
 namespace {
@@ -207,13 +210,12 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
   for (const Case c : {Case{0, 0, 0}, Case{1, 0, 1}, Case{2, 0, 2}, Case{5, 0, 5},
                        Case{100, 0, 100}, Case{101, -1, 100}, Case{100000, -1, 100}}) {
     SCOPED_TRACE(c.writeCycleMs);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard(GetParam().board);
     for (sim::SpdSlotSpec& s : board.smbus->segment0) s.eeprom.writeCycleMs = c.writeCycleMs;
-    sim::BoardModels models;
-    SmbusController* controller = BootOn(machine, board, &models);
-    ASSERT_NE(controller, nullptr);
+    testsupport::BootedBoard b(board);
+    ASSERT_NE(b.controller, nullptr);
+    const sim::Machine& machine = b.machine;
+    const sim::BoardModels& models = b.models;
 
     const uint8_t slot = GetParam().present;
     sim::I2cSlave& slave = *models.i2cSlaves[slot];
@@ -224,7 +226,7 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
     OpStatus status = Fresh();
     const uint64_t t0 = machine.NowMs();
     uint16_t data = value;
-    EXPECT_EQ(SmbusTransfer(controller, &status, SmbusOp::WriteByte,
+    EXPECT_EQ(SmbusTransfer(b.controller, &status, SmbusOp::WriteByte,
                             static_cast<uint8_t>(0x50 + slot), 0x50, &data),
               c.result);
     EXPECT_EQ(machine.NowMs() - t0, c.waitedMs);
@@ -243,7 +245,7 @@ TEST_P(I2cBusTest, WriteSucceedsOnThePollAttemptTheDeviceFirstAcknowledges) {
       EXPECT_EQ(attempts, 101u);
       EXPECT_EQ(slave.Acknowledged() - acks, 3u);
     }
-    ReleaseController(controller);
+    ReleaseController(std::exchange(b.controller, nullptr));
     EXPECT_EQ(machine.LeakReport(), "");
   }
 }
@@ -311,33 +313,17 @@ TEST_P(I2cBusTest, BusLeftInTheMiddleOfAReadIsClockedFreeBeforeTheNextStart) {
   sim::TwoWireBus& wires = *models_.wires;
   // Another master (the firmware, before a reset) starts a read and vanishes
   // while the slave sends a 0 bit: SCL high, SDA held low by the slave.
-  const sim::TwoWireBus::Participant firmware = wires.Join();
-  auto scl = [&](bool high) { wires.Pull(firmware, Line::Scl, !high); };
-  auto sda = [&](bool high) { wires.Pull(firmware, Line::Sda, !high); };
-  auto clockOut = [&](uint8_t value) {
-    for (int bit = 7; bit >= 0; --bit) {
-      sda(((value >> bit) & 1) != 0);
-      scl(true);
-      scl(false);
-    }
-    sda(true);
-    scl(true);
-    scl(false);  // acknowledge clock
-  };
-  scl(true);
-  sda(false);  // START
-  scl(false);
-  clockOut(static_cast<uint8_t>((0x50 + slot) << 1));
-  clockOut(0x00);  // pointer to byte 0, then a current-address read
-  sda(true);
-  scl(true);
-  sda(false);  // repeated START
-  scl(false);
-  clockOut(static_cast<uint8_t>((0x50 + slot) << 1 | 1));
-  scl(true);
+  testsupport::HandMaster firmware(wires);
+  const auto slave = static_cast<uint8_t>((0x50 + slot) << 1);
+  firmware.Start();
+  firmware.Send(slave);
+  firmware.Send(0x00);  // pointer to byte 0, then a current-address read
+  firmware.Start();     // repeated START
+  firmware.Send(slave | 1);
+  firmware.Scl(true);
   for (int clocks = 0; wires.Level(Line::Sda) && clocks < 64; ++clocks) {
-    scl(false);
-    scl(true);
+    firmware.Scl(false);
+    firmware.Scl(true);
   }
   ASSERT_FALSE(wires.Level(Line::Sda)) << "the slave holds a 0 bit";
   ASSERT_TRUE(wires.Level(Line::Scl));

@@ -5,16 +5,19 @@
 // under it, and the firmware's value back at release; which segment touches
 // the switch.
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "sim/models/super_io.h"
 #include "smbus/intel.h"
 #include "smbus/intel_rows.h"
+#include "smbus/booted_board.h"
 #include "support/smbus_fixture.h"
 
 namespace {
 
 using sim::IntelSmbusHost;
+using testsupport::BootedBoard;
 using testsupport::SmbusBoardTest;
 
 class IntelHostTest : public SmbusBoardTest {};
@@ -37,20 +40,18 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
        {StuckCase{"ich5", 0x00}, StuckCase{"ich5", 0x04}, StuckCase{"piix4", 0x00},
         StuckCase{"piix4", 0x10}, StuckCase{"pch6", 0x00}}) {
     SCOPED_TRACE(testing::Message() << c.board << " error bits " << int(c.errorBits));
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::BoardModels models;
-    SmbusController* controller = BootOn(machine, *sim::FindBoard(c.board), &models);
-    ASSERT_NE(controller, nullptr);
+    BootedBoard b(c.board);
+    ASSERT_NE(b.controller, nullptr);
+    const sim::BoardModels& models = b.models;
     models.Host<sim::IntelSmbusHost>()->SetStuckBusy(true, c.errorBits);
     const uint8_t stuck = AsRead(models, static_cast<uint8_t>(0x01 | c.errorBits));
     const uint64_t transactions = models.Host<sim::IntelSmbusHost>()->Transactions();
 
     OpStatus status = Fresh();
     uint16_t word = 0x1234;
-    uint64_t start = machine.NowMs();
-    EXPECT_EQ(SmbusTransfer(controller, &status, SmbusOp::ReadWord, 0x50, 0, &word), -1);
-    EXPECT_EQ(machine.NowMs() - start, 3000u) << "one idle wait of 3000 polls, then nothing";
+    uint64_t start = b.machine.NowMs();
+    EXPECT_EQ(SmbusTransfer(b.controller, &status, SmbusOp::ReadWord, 0x50, 0, &word), -1);
+    EXPECT_EQ(b.machine.NowMs() - start, 3000u) << "one idle wait of 3000 polls, then nothing";
     EXPECT_EQ(word, 0x1234) << "no data from a transfer that never ran";
     EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
     EXPECT_EQ(status.HwDetail[0], stuck);
@@ -59,7 +60,7 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
 
     OpStatus write = Fresh();
     uint16_t byte = 0x11;
-    EXPECT_EQ(SmbusTransfer(controller, &write, SmbusOp::WriteByte, 0x50, 74, &byte), -1);
+    EXPECT_EQ(SmbusTransfer(b.controller, &write, SmbusOp::WriteByte, 0x50, 74, &byte), -1);
     EXPECT_EQ(write.HwCode, OpError::WriteByteFailed);
     EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->Transactions(), transactions)
         << "a busy host starts nothing";
@@ -67,11 +68,7 @@ TEST_F(IntelHostTest, AHostThatStaysBusyStartsNothingAndFailsTheTransfer) {
 
     // Once the host recovers, so does the bus.
     models.Host<sim::IntelSmbusHost>()->SetStuckBusy(false);
-    std::vector<uint8_t> data(32);
-    OpStatus ok = Fresh();
-    EXPECT_EQ(ReadSpdBlock(controller, &ok, 0, data.data(), 0, 32), 32u);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
-    ReleaseController(controller);
+    b.ExpectReads(0, 0, 32);
   }
 }
 
@@ -151,18 +148,14 @@ TEST_F(IntelHostTest, ReleaseLeavesTheHostConfigurationAsTheFirmwareHadIt) {
   } cases[] = {{"ich10", 0x01, 0x05}, {"pch8-spdwd", 0x11, 0x11}, {"ich6", 0x01, 0x01}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.board);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::Build(*sim::FindBoard(c.board), machine);
-    OpStatus discovery = Fresh();
-    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
-    ASSERT_NE(controller, nullptr);
-    ASSERT_EQ(controller->Unavailable, 0u);
-    EXPECT_EQ(machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.whileLoaded);
-    const uint64_t writes = machine.ConfigWrites();
-    ReleaseController(controller);
-    EXPECT_EQ(machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.firmware);
-    EXPECT_EQ(machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
+    BootedBoard b(c.board);
+    ASSERT_NE(b.controller, nullptr);
+    ASSERT_EQ(b.controller->Unavailable, 0u);
+    EXPECT_EQ(b.machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.whileLoaded);
+    const uint64_t writes = b.machine.ConfigWrites();
+    ReleaseController(std::exchange(b.controller, nullptr));
+    EXPECT_EQ(b.machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.firmware);
+    EXPECT_EQ(b.machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
   }
 }
 
@@ -182,18 +175,12 @@ TEST_F(IntelHostTest, TheAuxiliaryControlIsClearedOnlyWhereTheChipHasIt) {
       if (f.device == 31 && f.function == 3) f.deviceId = c.deviceId;
     }
     board.smbus->firmware.leftAuxControl = c.aux ? 0x03 : 0x00;
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::BoardModels models;
-    SmbusController* controller = BootOn(machine, board, &models);
-    ASSERT_NE(controller, nullptr);
-    IntelSmbusHost& host = *models.Host<IntelSmbusHost>();
+    BootedBoard b(board);
+    ASSERT_NE(b.controller, nullptr);
+    IntelSmbusHost& host = *b.models.Host<IntelSmbusHost>();
     EXPECT_EQ(host.Read8(IntelSmbusHost::kAuxControl), 0x00) << "while loaded";
-    std::vector<uint8_t> data(32);
-    OpStatus status = Fresh();
-    EXPECT_EQ(ReadSpdBlock(controller, &status, 0, data.data(), 0, 32), 32u);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
-    ReleaseController(controller);
+    b.ExpectReads(0, 0, 32);
+    ReleaseController(std::exchange(b.controller, nullptr));
     EXPECT_EQ(host.Read8(IntelSmbusHost::kAuxControl), c.aux ? 0x03 : 0x00) << "at release";
     EXPECT_EQ(host.AuxWritesWithout(), 0u) << "a register the chip does not have";
   }
@@ -212,19 +199,16 @@ TEST_F(IntelHostTest, ATransferWaitsABoundedTimeForTheFirmwaresSemaphore) {
   } cases[] = {{25, 26, 2, 0x00}, {1000000, intel::kInUseWaitLimit, 0, 0x40}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.holdMs);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    const sim::BoardModels models = sim::Build(*sim::FindBoard("pch6"), machine);
-    OpStatus discovery = Fresh();
-    SmbusController* controller = DiscoverChipset(&discovery, &info_, table_, &count_);
-    ASSERT_NE(controller, nullptr);
-    machine.ClearDebugOutput();
+    BootedBoard b("pch6");
+    ASSERT_NE(b.controller, nullptr);
+    sim::Machine& machine = b.machine;
+    const sim::BoardModels& models = b.models;
     models.Host<sim::IntelSmbusHost>()->HoldInUseUntil(machine.NowMs() + c.holdMs);
     const uint64_t start = machine.NowMs();
     uint8_t data[2] = {};
     OpStatus status = Fresh();
     const uint64_t transfers = models.eeproms[0][0]->Transfers();
-    EXPECT_EQ(ReadSpdBlock(controller, &status, 0, data, 0, 2), c.read);
+    EXPECT_EQ(ReadSpdBlock(b.controller, &status, 0, data, 0, 2), c.read);
     EXPECT_EQ(machine.NowMs() - start, c.waitedMs);
     EXPECT_EQ(models.eeproms[0][0]->Transfers() - transfers, c.read / 2);
     if (c.read != 0) {
@@ -232,7 +216,6 @@ TEST_F(IntelHostTest, ATransferWaitsABoundedTimeForTheFirmwaresSemaphore) {
     }
     EXPECT_EQ(status.HwCode, c.read != 0 ? 0u : OpError::HostHeldByFirmware);
     EXPECT_EQ(models.Host<sim::IntelSmbusHost>()->StatusRegister(), c.statusAfter);
-    ReleaseController(controller);
   }
 }
 
@@ -292,27 +275,6 @@ TEST_F(IntelHostTest, OnlySegmentOneTouchesTheSwitch) {
     }
     EXPECT_EQ(written, expected);
   }
-
-  std::vector<uint8_t> data(8);
-  // A PIIX4 host on a board with no known switch (the 440MX notebook's):
-  // segment 1 writes no board port either and reads the one bank.
-  sim::Machine notebook;
-  sim::AttachScope attach(notebook);
-  sim::BoardModels models;
-  SmbusController* controller = BootOn(notebook, *sim::FindBoard("mx440"), &models);
-  ASSERT_NE(controller, nullptr);
-  ASSERT_EQ(controller->Unavailable, 0u);
-  notebook.SetTracing(true);
-  OpStatus one = Fresh();
-  SetSegment(controller, &one, 1);
-  EXPECT_EQ(ReadSpdBlock(controller, &one, 0, data.data(), 0, 8), 8u);
-  EXPECT_TRUE(std::equal(data.begin(), data.end(), models.eeproms[0][0]->Bytes().begin()));
-  for (const sim::TraceEntry& e : notebook.Trace()) {
-    if (e.kind == sim::Access::ConfigRead || e.kind == sim::Access::ConfigWrite) continue;
-    EXPECT_TRUE(e.where >= 0x1040 && e.where < 0x1050)
-        << "outside the host block: " << std::hex << e.where;
-  }
-  ReleaseController(controller);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "sim/models/nvidia_0064_smbus_host.h"
 #include "smbus/nvidia_0064.h"
 #include "smbus/nvidia_mcp.h"
+#include "smbus/booted_board.h"
 #include "support/smbus_fixture.h"
 
 namespace {
@@ -24,10 +25,7 @@ class Nvidia0064HostTest : public SmbusBoardTest {
 
   // 255 bytes from offset 1 (words and a last byte) match the module.
   void ExpectSlotReads(uint8_t slot) {
-    uint8_t data[255];
-    OpStatus status = Fresh();
-    ASSERT_EQ(ReadSpdBlock(controller_, &status, slot, data, 1, 255), 255u);
-    EXPECT_TRUE(std::equal(data, data + 255, Image(0, slot).begin() + 1));
+    testsupport::ExpectModuleReads(controller_, models_, slot, 1, 255);
   }
 };
 
@@ -89,19 +87,17 @@ TEST_F(Nvidia0064HostTest, SlowTransactionIsWaitedForAndOneThatNeverEndsIsAborte
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.board << " " << c.what);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    sim::BoardModels models;
-    SmbusController* controller = BootOn(machine, *sim::FindBoard(c.board), &models);
-    ASSERT_NE(controller, nullptr);
-    auto& host = *models.Host<Nvidia0064SmbusHost>();
-    const auto& image = models.eeproms[0][0]->Bytes();
+    testsupport::BootedBoard b(c.board);
+    ASSERT_NE(b.controller, nullptr);
+    sim::Machine& machine = b.machine;
+    auto& host = *b.models.Host<Nvidia0064SmbusHost>();
+    const auto& image = b.models.eeproms[0][0]->Bytes();
     host.SetTransactionMs(c.transactionMs);
     if (c.hangs) host.Firmware().hangs.ArmNext();
     const uint64_t start = machine.NowMs();
     OpStatus status = Fresh();
     uint8_t data[2];
-    const uint32_t read = ReadSpdBlock(controller, &status, 0, data, 0x20, 2);
+    const uint32_t read = ReadSpdBlock(b.controller, &status, 0, data, 0x20, 2);
     EXPECT_EQ(machine.NowMs() - start, c.ms);
     EXPECT_EQ(host.Aborts(), c.aborts);
     EXPECT_EQ(host.AbortWritesWithout(), 0u) << "0x3C/0x3E are no abort registers here";
@@ -115,11 +111,7 @@ TEST_F(Nvidia0064HostTest, SlowTransactionIsWaitedForAndOneThatNeverEndsIsAborte
     }
     host.SetTransactionMs(1);
     machine.Delay(c.transactionMs);  // a host that was not aborted finishes on its own
-    uint8_t all[255];
-    OpStatus next = Fresh();
-    ASSERT_EQ(ReadSpdBlock(controller, &next, 0, all, 1, 255), 255u);
-    EXPECT_TRUE(std::equal(all, all + 255, image.begin() + 1));
-    ReleaseController(controller);
+    b.ExpectReads(0, 1, 255);
   }
 }
 

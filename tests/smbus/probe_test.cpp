@@ -1,8 +1,10 @@
 // The SPD write probe on EEPROM models that accept writes, refuse them in
 // either way a protected part does, or stop answering at each step.
 #include <functional>
+#include <utility>
 
 #include "sim/models/spd_eeprom.h"
+#include "smbus/booted_board.h"
 #include "support/smbus_fixture.h"
 
 namespace {
@@ -53,19 +55,16 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
   };
   for (const ProbeCase& c : cases) {
     SCOPED_TRACE(c.what);
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
     sim::Board board = *sim::FindBoard("ich5");
     board.smbus->segment0[0].eeprom.writeCycleMs = c.writeCycleMs;
-    sim::BoardModels models;
-    SmbusController* ctl = BootOn(machine, board, &models);
-    ASSERT_NE(ctl, nullptr);
-    sim::SpdEeprom& eeprom = *models.eeproms[0][0];
+    testsupport::BootedBoard b(board);
+    ASSERT_NE(b.controller, nullptr);
+    sim::SpdEeprom& eeprom = *b.models.eeproms[0][0];
     const uint8_t before = eeprom.Bytes()[74];
     c.arrange(eeprom);
 
     OpStatus status = Fresh();
-    EXPECT_EQ(ProbeSpdWrite(ctl, &status, 0), c.result);
+    EXPECT_EQ(ProbeSpdWrite(b.controller, &status, 0), c.result);
     EXPECT_EQ(status.Code, c.code);
     EXPECT_EQ(status.DetailCount, c.detail != 0 ? 1u : 0u);
     if (c.detail != 0) {
@@ -74,8 +73,8 @@ TEST_F(ProbeTest, ResultsOnWritableProtectedAndFailingEeproms) {
     EXPECT_EQ(status.HwCode, c.hwCode);
     EXPECT_EQ(eeprom.Bytes()[74], static_cast<uint8_t>(before + c.byteDelta));
     EXPECT_EQ(eeprom.Transfers(), c.transfers);
-    ReleaseController(ctl);
-    EXPECT_EQ(machine.LeakReport(), "");
+    ReleaseController(std::exchange(b.controller, nullptr));
+    EXPECT_EQ(b.machine.LeakReport(), "");
   }
 }
 

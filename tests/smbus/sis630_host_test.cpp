@@ -1,11 +1,12 @@
-// The SiS 630/730 and 760/964 back-end against its host model: the faults a
-// transfer can meet, each followed by a good one; a host left busy by
+// The SiS 630/730 and 760/964 back-end against its host model (its faults:
+// host_faults_test): a host left busy by
 // another agent (killed, or refused when the kill does not free it); a
 // status that will not clear; firmware's control bits; the byte protocols;
 // a board without one of the host bridges.
 #include "discovery/chipset.h"
 #include "sim/models/sis630_smbus_host.h"
 #include "smbus/sis630.h"
+#include "smbus/booted_board.h"
 #include "support/host_fault_table.h"
 
 namespace {
@@ -32,36 +33,8 @@ class Sis630HostTest : public testsupport::HostFaultTest {
     EXPECT_EQ(Host().StartsWhileBusy(), 0u) << "a start fell on a busy host";
     EXPECT_EQ(Host().StartsWithTimeoutEnabled(), 0u) << "firmware's time-out interrupt was on";
   }
-  void ExpectModuleReads() {
-    std::vector<uint8_t> data(8);
-    OpStatus ok = Fresh();
-    ASSERT_EQ(ReadSpdBlock(controller_, &ok, 0, data.data(), 0, 8), 8u);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), Image(0, 0).begin()));
-  }
+  void ExpectModuleReads() { testsupport::ExpectModuleReads(controller_, models_, 0, 0, 8); }
 };
-
-class Sis630FaultTest : public Sis630HostTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(Sis630FaultTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
-  Boot(GetParam());
-  RunFaultTable(
-      {
-          {"no acknowledge", 0x53, 0, false, 0x02, true},
-          {"collision", 0x50, 0x04, false, 0x04, true},
-          {"never leaves busy", 0x50, 0, true, 0x0100, false},
-          // What another agent left is cleared first: our end alone.
-          {"collision after an error left standing", 0x50, 0x04, false, 0x04, true, 0x02},
-          {"no acknowledge after a completion left standing", 0x53, 0, false, 0x02, true, 0x08},
-      },
-      {.engine = Host().Engine(),
-       .wroteStart = WroteStart(),
-       .status = [this] { return Host().StatusRegister(); },
-       .idleStatus = 0x00,
-       .raiseStatus = [this](uint8_t bits) { Host().RaiseStatus(bits); }});
-  ExpectNoHarm();
-}
-
-INSTANTIATE_TEST_SUITE_P(Boards, Sis630FaultTest, ::testing::Values("sis630", "sis964"));
 
 // Another agent's transfer that never ends holds the host: after the idle
 // wait it is killed and ours runs. A slave transfer the kill cannot end,

@@ -1,7 +1,6 @@
-// The SiS back-end against its 5595 host model: a transfer's register
-// writes through the index port, the faults a transfer can meet (an error or
-// an unclaimed transfer standing before it: nothing started), each followed
-// by a good transfer, and the pair found from the ACPI base.
+// The SiS back-end against its 5595 host model (its faults:
+// host_faults_test): a transfer's register writes through the index port,
+// and the pair found from the ACPI base.
 #include <vector>
 
 #include "sim/models/sis_smbus_host.h"
@@ -55,41 +54,6 @@ TEST_F(SisHostTest, ATransferClearsTheStatusBeforeItsStartAndSettles) {
                                                                 {S::kStatusHigh, 0x00}}));
   ASSERT_EQ(testsupport::Transfer(controller_, Op::WriteByte, &status, 0x50), 0);
   EXPECT_EQ(models_.Host<sim::SisSmbusHost>()->Register(SisSmbusHost::kData0), 0xCA);
-}
-
-TEST_F(SisHostTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
-  Boot("sis5595");
-  const uint16_t index = IndexPort();
-  const char kNeverReady[] = "WaitForBusReady: Bus never became ready.";
-  RunFaultTable(
-      {
-          {"collision", 0x50, 0x20, false, 0x60, true, 0,
-           "SIS_CallSMBus: after transaction, chip model 1 had error bits set in status: 0x60."},
-          {"error standing before the transfer", 0x50, 0, false, 0x20, false, 0x20,
-           "SIS_CallSMBus: before transaction, chip model 1 had error bits set in status: 0x20."},
-          {"failed transfer nobody claimed", 0x50, 0, false, 0x50, false, 0x50,
-           "SIS_CallSMBus: before transaction, chip model 1 had error bits set in status: 0x50."},
-          {"done transfer nobody claimed, refused at once", 0x50, 0, false, 0x40, false, 0x40,
-           "SIS_CallSMBus: before transaction, chip model 1 held a transfer nobody claimed: 0x40."},
-          {"never finishes", 0x50, 0, true, 0x00, true, 0, kNeverReady},
-      },
-      {.engine = Engine(),
-       .wroteStart =
-           [index](const std::vector<sim::TraceEntry>& trace) {
-             for (size_t i = 1; i < trace.size(); ++i) {
-               if (trace[i].kind == Access::Out8 && trace[i].where == index + 1u &&
-                   trace[i - 1].value == SisSmbusHost::kControlLow &&
-                   (trace[i].value & SisSmbusHost::kStart) != 0) {
-                 return true;
-               }
-             }
-             return false;
-           },
-       .status =
-           [this] { return models_.Host<sim::SisSmbusHost>()->Register(SisSmbusHost::kStatusLow); },
-       .idleStatus = 0x00,
-       .raiseStatus =
-           [this](uint8_t bits) { models_.Host<sim::SisSmbusHost>()->RaiseStatus(bits); }});
 }
 
 // The pair answers only while I/O space and ACPI are enabled: without them
