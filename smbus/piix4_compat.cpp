@@ -347,7 +347,7 @@ constexpr uint16_t kIxp400 = 0x4372;
 constexpr uint16_t kSb600 = 0x4385;  // and the SB700/SP5100 and SB800: the revision tells
 constexpr uint16_t kHudson2 = 0x780B;
 constexpr uint16_t kFch790B = 0x790B;  // the KERNCZ FCH; Hygon's under its own vendor ID
-constexpr uint16_t kSlc90E66 = 0x9463;
+constexpr uint16_t kSlc90e66 = 0x9463;
 }  // namespace ids
 
 constexpr ChipId kServerWorksIds[] = {{.DeviceId = ids::kOsb4},
@@ -357,7 +357,7 @@ constexpr ChipId kServerWorksIds[] = {{.DeviceId = ids::kOsb4},
 constexpr ChipId kCsb5Ids[] = {{.DeviceId = ids::kCsb5}};
 constexpr ChipId kIxpIds[] = {
     {.DeviceId = ids::kIxp200}, {.DeviceId = ids::kIxp300}, {.DeviceId = ids::kIxp400}};
-constexpr ChipId kSlc90e66Ids[] = {{.DeviceId = ids::kSlc90E66}};
+constexpr ChipId kSlc90e66Ids[] = {{.DeviceId = ids::kSlc90e66}};
 constexpr ChipId kAti4385Ids[] = {{.DeviceId = ids::kSb600}};
 constexpr ChipId kHudson2Ids[] = {{.DeviceId = ids::kHudson2}};
 constexpr ChipId kFch790BIds[] = {{.DeviceId = ids::kFch790B}};
