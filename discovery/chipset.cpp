@@ -5,15 +5,15 @@
 #include "hw/hw.h"
 #include "smbus/ali.h"
 #include "smbus/i2c_bus.h"
+#include "smbus/pci_vendors.h"
 #include "smbus/sis.h"
+#include "smbus/sis_ids.h"
 
 ChipsetInfoRecord ChipsetInfo;
 
 namespace {
 
 // ---------------------------------------------------------------- direct candidates
-
-constexpr uint16_t kVendorSis = 0x1039, kVendorAli = 0x10B9;
 
 // A row's ID that a present function matches, with its family and chip.
 struct DirectMatch {
@@ -121,33 +121,30 @@ struct SisRow {
   uint8_t Effects;
 };
 
-// The SiS 5595's ACPI function (and on the 96x boards the function whose
-// words hold the ACPI bases) and its power-management function.
-constexpr uint16_t kSis5595Acpi = 0x0008;
-constexpr uint16_t kSis5595PowerMgmt = 0x0009;
-
 constexpr SisRow kSisRows[] = {
-    {0x0540, kSisRecord | kSisOtherHost},
-    {0x0550, kSisRecord | kSisOtherHost},
-    {0x0630, kSisRecord | kSisOtherHost},
-    {0x5511, kSisRecord | kSisOtherHost},
-    {0x5597, kSisRecord | kSisOtherHost},
-    {0x5598, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis540, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis550, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis630, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis5511, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis5597, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis5598, kSisRecord | kSisOtherHost},
     // Host bridges of chipsets whose 0x0008 function is no 5595.
-    {0x0646, kSisRecord | kSisOtherHost},
-    {0x0648, kSisRecord | kSisOtherHost},
-    {0x0650, kSisRecord | kSisOtherHost},
-    {0x0651, kSisRecord | kSisOtherHost},
-    {0x0730, kSisRecord | kSisOtherHost},
-    {0x0746, kSisRecord | kSisOtherHost},
-    {0x0645, kSisRecord | kSis96x},
-    {0x0745, kSisRecord | kSis96x},
-    {0x0735, kSisRecord | kSis96x | kSisBaseWords},
-    {0x0961, kSisRecord | kSis96x | kSisBaseWords},
-    {0x0962, kSisRecord | kSis96x | kSisBaseWords},
-    {0x0963, kSisRecord | kSis96x | kSisBaseWords},
-    {kSis5595Acpi, kSisBaseWords},
-    {kSis5595PowerMgmt, kSisPowerMgmt},
+    {sis::ids::kSis646, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis648, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis650, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis651, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis730, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis746, kSisRecord | kSisOtherHost},
+    {sis::ids::kSis645, kSisRecord | kSis96x},
+    {sis::ids::kSis745, kSisRecord | kSis96x},
+    {sis::ids::kSis735, kSisRecord | kSis96x | kSisBaseWords},
+    {sis::ids::kSis961, kSisRecord | kSis96x | kSisBaseWords},
+    {sis::ids::kSis962, kSisRecord | kSis96x | kSisBaseWords},
+    {sis::ids::kSis963, kSisRecord | kSis96x | kSisBaseWords},
+    // The SiS 5595's ACPI function (and on the 96x boards the function whose
+    // words hold the ACPI bases) and its power-management function.
+    {sis::ids::kSisSouthBridge, kSisBaseWords},
+    {sis::ids::kSis5595PowerManagement, kSisPowerMgmt},
 };
 
 constexpr uint8_t kSis5595BaseWord = 0x90;
@@ -158,9 +155,8 @@ constexpr PciLocation kNoFunction = {0, 0, 0};
 
 enum SisClass : uint32_t { kSisClass5595 = 1, kSisClass96x = 2, kSisClassUndetermined = 3 };
 
-// ALi: the M1533 south bridge and the M7101 power-management function.
-constexpr uint16_t kAliM1533 = 0x1533;
-constexpr uint16_t kAliM7101 = 0x7101;
+// ALi: the M1533 south bridge and the M7101 power-management function
+// (ali::ids), the M7101's base registers.
 constexpr uint8_t kAliBaseAWord = 0xE2;   // used with M1533 revision 0
 constexpr uint8_t kAliBaseBDword = 0x14;  // used with later revisions
 constexpr uint32_t kAliBaseMask = 0xFFE0;
@@ -226,11 +222,11 @@ void GatherSis(Discovery* run, const PciFunctionInfo& f) {
 }
 
 void GatherAli(Discovery* run, const PciFunctionInfo& f) {
-  if (f.DeviceId == kAliM1533) {
+  if (f.DeviceId == ali::ids::kM1533) {
     run->m1533Seen = true;
     run->m1533Revision = f.RevisionId;
     Record(run->info, f);
-  } else if (f.DeviceId == kAliM7101) {
+  } else if (f.DeviceId == ali::ids::kM7101) {
     run->m7101Seen = true;
     run->m7101 = f.Location;
     run->aliBaseA = ReadConfigWord(f.Location, kAliBaseAWord) & kAliBaseMask;

@@ -11,6 +11,11 @@ constexpr uint8_t kRegClassRevision = 0x08;       // revision ID in the low byte
 constexpr uint8_t kRegHeaderType = 0x0C;          // header type in bits 16-23
 constexpr uint32_t kMultiFunctionBit = 1u << 23;  // bit 7 of the header type
 
+// Vendor IDs that mean an empty position: an empty slot reads all ones;
+// 0 counts as empty as well.
+constexpr uint16_t kVendorAbsent = 0xFFFF;
+constexpr uint16_t kVendorNone = 0x0000;
+
 constexpr uint8_t kLastDevice = 31;
 constexpr uint8_t kLastFunction = 7;
 
@@ -58,7 +63,7 @@ void WalkPciBuses(PciDeviceRecord* table, uint32_t* count, PciRecognizer recogni
     const uint16_t deviceId = static_cast<uint16_t>(id >> 16);
     const uint8_t revisionId = static_cast<uint8_t>(classRevision & 0xFFu);
 
-    if (vendorId == 0x0000 || vendorId == 0xFFFF) continue;
+    if (vendorId == kVendorNone || vendorId == kVendorAbsent) continue;
 
     DebugPrintHook("smbcore:vid(%04x) did(%04x) rev(%02x)\n", vendorId, deviceId, revisionId);
 

@@ -19,6 +19,13 @@
 
 namespace ali {
 
+// The south bridge (the M1533's ID is the M1543C's and the M1535's too) and
+// its M7101 power-management function, which holds the host.
+namespace ids {
+constexpr uint16_t kM1533 = 0x1533;
+constexpr uint16_t kM7101 = 0x7101;
+}  // namespace ids
+
 // Host status bits.
 constexpr uint8_t kStatusIdle = 0x04;
 constexpr uint8_t kStatusBusy = 0x08;

@@ -4,6 +4,7 @@
 
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/pci_vendors.h"
 #include "smbus/register_transaction.h"
 
 namespace ali1563 {
@@ -52,13 +53,17 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
 // (bit 1) enabled in its low byte.
 constexpr ChipDescriptor kM1563 = DrivenBy(
     0, {.BaseRegister = 0x80, .BaseMask = 0xFFF0, .EnableRegister = 0x80, .EnableBits = 0x03});
+namespace ids {
+constexpr uint16_t kM1563 = 0x1563;  // the south bridge's function 0
+}  // namespace ids
+
 constexpr ChipId kM1563Ids[] = {
-    {.DeviceId = 0x1563,
+    {.DeviceId = ids::kM1563,
      .Message = "smbcore: Found ALi M1563 rev=%02X\n",
      .Args = MessageArgs::Revision},
 };
 constexpr ChipGroup kGroups[] = {
-    {.VendorId = 0x10B9, .Chip = &kM1563, .Ids = kM1563Ids, .IdCount = CountOf(kM1563Ids)},
+    {.VendorId = kVendorAli, .Chip = &kM1563, .Ids = kM1563Ids, .IdCount = CountOf(kM1563Ids)},
 };
 
 }  // namespace

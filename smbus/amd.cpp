@@ -2,6 +2,7 @@
 
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/pci_vendors.h"
 #include "smbus/register_transaction.h"
 
 namespace amd {
@@ -91,11 +92,22 @@ constexpr ChipDescriptor kNforce = DrivenBy(0, {.BaseRegister = 0x10,
                                                 .BaseSubtract = kGlobalStatus,
                                                 .Quirks = kQuirkNforceRanges});
 
-constexpr uint16_t kVendorAmd = 0x1022, kVendorNvidia = 0x10DE;
-// AMD-756, -766, -768 power management; the AMD-8111's ACPI function.
-constexpr ChipId kAmdIds[] = {
-    {.DeviceId = 0x740B}, {.DeviceId = 0x7413}, {.DeviceId = 0x7443}, {.DeviceId = 0x746B}};
-constexpr ChipId kNforceIds[] = {{.DeviceId = 0x01B4}};
+// The AMD-756, -766 and -768's power-management function; the AMD-8111's
+// ACPI function (its SMBus 2.0 controller is another interface); the
+// nForce's SMBus function.
+namespace ids {
+constexpr uint16_t kAmd756 = 0x740B;
+constexpr uint16_t kAmd766 = 0x7413;
+constexpr uint16_t kAmd768 = 0x7443;
+constexpr uint16_t kAmd8111 = 0x746B;
+constexpr uint16_t kNforce = 0x01B4;
+}  // namespace ids
+
+constexpr ChipId kAmdIds[] = {{.DeviceId = ids::kAmd756},
+                              {.DeviceId = ids::kAmd766},
+                              {.DeviceId = ids::kAmd768},
+                              {.DeviceId = ids::kAmd8111}};
+constexpr ChipId kNforceIds[] = {{.DeviceId = ids::kNforce}};
 constexpr ChipGroup kGroups[] = {
     {.VendorId = kVendorAmd, .Chip = &kAmd756, .Ids = kAmdIds, .IdCount = CountOf(kAmdIds)},
     {.VendorId = kVendorNvidia,

@@ -3,6 +3,7 @@
 #include "hw/hw.h"
 #include "smbus/host_status.h"
 #include "smbus/i2c_pins.h"
+#include "smbus/pci_vendors.h"
 
 namespace {
 
@@ -206,15 +207,23 @@ constexpr ChipDescriptor kVia586bRevE =
     DrivenBy(0, {.BaseRegister = 0x20, .BaseMask = 0xFFF0, .Quirks = kQuirkVia586bPins});
 constexpr ChipDescriptor kVia586b =
     DrivenBy(0, {.BaseRegister = 0x48, .BaseMask = 0xFFF0, .Quirks = kQuirkVia586bPins});
-constexpr uint16_t kVendorVia = 0x1106;
-constexpr uint16_t kVia586bPm = 0x3040;
+namespace ids {
+constexpr uint16_t kVt82C586B = 0x3040;  // its power-management function, holding the GPIO block
+}  // namespace ids
+
 constexpr ChipId kRevEIds[] = {
-    {.DeviceId = kVia586bPm, .RevisionId = 0x00, .Message = "smbcore: Found VIA 586B Revision E\n"},
+    {.DeviceId = ids::kVt82C586B,
+     .RevisionId = 0x00,
+     .Message = "smbcore: Found VIA 586B Revision E\n"},
 };
 constexpr ChipId kLaterIds[] = {
-    {.DeviceId = kVia586bPm, .RevisionId = 0x01, .Message = "smbcore: Found VIA 586B Revision F\n"},
-    {.DeviceId = kVia586bPm, .RevisionId = 0x10, .Message = "smbcore: Found VIA 586B Prod-Rev A\n"},
-    {.DeviceId = kVia586bPm,
+    {.DeviceId = ids::kVt82C586B,
+     .RevisionId = 0x01,
+     .Message = "smbcore: Found VIA 586B Revision F\n"},
+    {.DeviceId = ids::kVt82C586B,
+     .RevisionId = 0x10,
+     .Message = "smbcore: Found VIA 586B Prod-Rev A\n"},
+    {.DeviceId = ids::kVt82C586B,
      .Message = "smbcore: Found VIA 586B, revid: %02X\n",
      .Args = MessageArgs::Revision},
 };

@@ -2,6 +2,7 @@
 
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/pci_vendors.h"
 
 namespace {
 
@@ -67,9 +68,16 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
 
 constexpr ChipDescriptor kNforce2 =
     DrivenBy(0, {.BaseRegister = 0x50, .BaseMask = 0xFFF0, .Quirks = kQuirkNvAbortRegister});
-constexpr ChipId kNforce2Ids[] = {{.DeviceId = 0x0064}};
+namespace ids {
+constexpr uint16_t kNforce2 = 0x0064;  // the nForce2 MCP's SMBus function
+}  // namespace ids
+
+constexpr ChipId kNforce2Ids[] = {{.DeviceId = ids::kNforce2}};
 constexpr ChipGroup kGroups[] = {
-    {.VendorId = 0x10DE, .Chip = &kNforce2, .Ids = kNforce2Ids, .IdCount = CountOf(kNforce2Ids)},
+    {.VendorId = kVendorNvidia,
+     .Chip = &kNforce2,
+     .Ids = kNforce2Ids,
+     .IdCount = CountOf(kNforce2Ids)},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "driver/op_status.h"
 #include "smbus/host_status.h"
 #include "smbus/nvidia_0064.h"
+#include "smbus/pci_vendors.h"
 
 namespace nvidia_mcp {
 
@@ -63,32 +64,50 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
   return 0;
 }
 
-constexpr uint16_t kVendorNvidia = 0x10DE;
+// The MCPs' SMBus function.
+namespace ids {
+constexpr uint16_t kNforce2Ultra400 = 0x0084;
+constexpr uint16_t kNforce3Pro150 = 0x00D4;
+constexpr uint16_t kNforce3_250Gb = 0x00E4;
+constexpr uint16_t kCk804 = 0x0052;  // nForce4
+constexpr uint16_t kMcp04 = 0x0034;
+constexpr uint16_t kMcp51 = 0x0264;
+constexpr uint16_t kMcp55 = 0x0368;
+constexpr uint16_t kMcp61 = 0x03EB;
+constexpr uint16_t kMcp65 = 0x0446;
+constexpr uint16_t kMcp67 = 0x0542;
+constexpr uint16_t kMcp73 = 0x07D8;
+constexpr uint16_t kMcp78S = 0x0752;
+constexpr uint16_t kMcp79 = 0x0AA2;
+}  // namespace ids
+
 // The MCPs whose hosts have the abort register (control 0x3E bit 5, abort
 // status 0x3C), as the nForce2 has: the MCP51 and MCP55. On the others
 // those offsets are something else and are never written.
 constexpr ChipDescriptor kMcpAborting = DrivenBy(0, {.Quirks = kQuirkNvAbortRegister});
 constexpr MessageArgs kRev = MessageArgs::Revision;
 constexpr ChipId kMcpIds[] = {
-    {.DeviceId = 0x0084,
+    {.DeviceId = ids::kNforce2Ultra400,
      .Message = "smbcore: Found nVidia nForce2 Ultra 400 rev=%02X\n",
      .Args = kRev},
-    {.DeviceId = 0x00D4,
+    {.DeviceId = ids::kNforce3Pro150,
      .Message = "smbcore: Found nVidia nForce3 Pro150 rev=%02X\n",
      .Args = kRev},
-    {.DeviceId = 0x00E4, .Message = "smbcore: Found nVidia nForce3 250Gb rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x0052, .Message = "smbcore: Found nVidia CK804 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x0034, .Message = "smbcore: Found nVidia MCP04 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x03EB, .Message = "smbcore: Found nVidia MCP61 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x0446, .Message = "smbcore: Found nVidia MCP65 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x0542, .Message = "smbcore: Found nVidia MCP67 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x07D8, .Message = "smbcore: Found nVidia MCP73 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x0752, .Message = "smbcore: Found nVidia MCP78S rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x0AA2, .Message = "smbcore: Found nVidia MCP79 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kNforce3_250Gb,
+     .Message = "smbcore: Found nVidia nForce3 250Gb rev=%02X\n",
+     .Args = kRev},
+    {.DeviceId = ids::kCk804, .Message = "smbcore: Found nVidia CK804 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp04, .Message = "smbcore: Found nVidia MCP04 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp61, .Message = "smbcore: Found nVidia MCP61 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp65, .Message = "smbcore: Found nVidia MCP65 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp67, .Message = "smbcore: Found nVidia MCP67 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp73, .Message = "smbcore: Found nVidia MCP73 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp78S, .Message = "smbcore: Found nVidia MCP78S rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp79, .Message = "smbcore: Found nVidia MCP79 rev=%02X\n", .Args = kRev},
 };
 constexpr ChipId kMcpAbortingIds[] = {
-    {.DeviceId = 0x0264, .Message = "smbcore: Found nVidia MCP51 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x0368, .Message = "smbcore: Found nVidia MCP55 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp51, .Message = "smbcore: Found nVidia MCP51 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kMcp55, .Message = "smbcore: Found nVidia MCP55 rev=%02X\n", .Args = kRev},
 };
 constexpr ChipGroup kGroups[] = {
     {.VendorId = kVendorNvidia, .Chip = &kMcpChip, .Ids = kMcpIds, .IdCount = CountOf(kMcpIds)},

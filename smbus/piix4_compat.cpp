@@ -1,6 +1,7 @@
 #include "smbus/piix4_compat.h"
 
 #include "smbus/host_status.h"
+#include "smbus/pci_vendors.h"
 #include "smbus/register_host.h"
 
 namespace piix4_compat {
@@ -333,19 +334,33 @@ constexpr ChipDescriptor kCsb5Chip = DrivenBy(0, PiixCompatible(kChipLateBusy, 0
 constexpr ChipDescriptor kHudson2Chip = DrivenBy(0, PiixCompatible(0, kQuirkHudson2));
 constexpr ChipDescriptor kFch790BChip = DrivenBy(0, PiixCompatible(0, kQuirkFch790B));
 
-constexpr uint16_t kVendorServerWorks = 0x1166, kVendorAti = 0x1002, kVendorAmd = 0x1022;
-constexpr uint16_t kVendorHygon = 0x1D94, kVendorEfar = 0x1055;
-constexpr uint16_t kFch790B = 0x790B;  // the AMD FCH's SMBus function, Hygon's alike
+// The device IDs of the functions that hold the host.
+namespace ids {
+constexpr uint16_t kOsb4 = 0x0200;
+constexpr uint16_t kCsb5 = 0x0201;
+constexpr uint16_t kCsb6 = 0x0203;
+constexpr uint16_t kHt1000 = 0x0205;
+constexpr uint16_t kHt1100 = 0x0408;
+constexpr uint16_t kIxp200 = 0x4353;
+constexpr uint16_t kIxp300 = 0x4363;
+constexpr uint16_t kIxp400 = 0x4372;
+constexpr uint16_t kSb600 = 0x4385;  // and the SB700/SP5100 and SB800: the revision tells
+constexpr uint16_t kHudson2 = 0x780B;
+constexpr uint16_t kFch790B = 0x790B;  // the KERNCZ FCH; Hygon's under its own vendor ID
+constexpr uint16_t kSlc90e66 = 0x9463;
+}  // namespace ids
 
-// OSB4, CSB6, HT1000, HT1100; IXP200, IXP300, IXP400; the SLC90E66.
-constexpr ChipId kServerWorksIds[] = {
-    {.DeviceId = 0x0200}, {.DeviceId = 0x0203}, {.DeviceId = 0x0205}, {.DeviceId = 0x0408}};
-constexpr ChipId kCsb5Ids[] = {{.DeviceId = 0x0201}};
-constexpr ChipId kIxpIds[] = {{.DeviceId = 0x4353}, {.DeviceId = 0x4363}, {.DeviceId = 0x4372}};
-constexpr ChipId kSlc90e66Ids[] = {{.DeviceId = 0x9463}};
-constexpr ChipId kAti4385Ids[] = {{.DeviceId = 0x4385}};
-constexpr ChipId kHudson2Ids[] = {{.DeviceId = 0x780B}};
-constexpr ChipId kFch790BIds[] = {{.DeviceId = kFch790B}};
+constexpr ChipId kServerWorksIds[] = {{.DeviceId = ids::kOsb4},
+                                      {.DeviceId = ids::kCsb6},
+                                      {.DeviceId = ids::kHt1000},
+                                      {.DeviceId = ids::kHt1100}};
+constexpr ChipId kCsb5Ids[] = {{.DeviceId = ids::kCsb5}};
+constexpr ChipId kIxpIds[] = {
+    {.DeviceId = ids::kIxp200}, {.DeviceId = ids::kIxp300}, {.DeviceId = ids::kIxp400}};
+constexpr ChipId kSlc90e66Ids[] = {{.DeviceId = ids::kSlc90e66}};
+constexpr ChipId kAti4385Ids[] = {{.DeviceId = ids::kSb600}};
+constexpr ChipId kHudson2Ids[] = {{.DeviceId = ids::kHudson2}};
+constexpr ChipId kFch790BIds[] = {{.DeviceId = ids::kFch790B}};
 
 constexpr ChipGroup kGroups[] = {
     {.VendorId = kVendorServerWorks,

@@ -3,8 +3,10 @@
 #include "discovery/pci_walk.h"
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/pci_vendors.h"
 #include "smbus/register_host.h"
 #include "smbus/register_transaction.h"
+#include "smbus/sis_ids.h"
 
 namespace sis630 {
 
@@ -153,14 +155,17 @@ bool DecideAfterWalk(const PciDeviceRecord* functions, uint32_t count, ChipFound
 
 // The host bridges that place the block, and the south-bridge functions
 // that carry the ACPI block holding it.
-constexpr ChipId kHostBridges630[] = {{.DeviceId = kHostBridge630}, {.DeviceId = kHostBridge730}};
-constexpr ChipId kHostBridges760[] = {{.DeviceId = kHostBridge760}};
-constexpr ChipId kSouthBridges[] = {
-    {.DeviceId = kSouthBridge0008}, {.DeviceId = kLpcBridge0018}, {.DeviceId = kSouthBridge964}};
+constexpr ChipId kHostBridges630[] = {{.DeviceId = sis::ids::kSis630},
+                                      {.DeviceId = sis::ids::kSis730}};
+constexpr ChipId kHostBridges760[] = {{.DeviceId = sis::ids::kSis760}};
+// On 630/730 boards the south bridge's 0x0008 function.
+constexpr ChipId kSouthBridges[] = {{.DeviceId = sis::ids::kSisSouthBridge},
+                                    {.DeviceId = sis::ids::kSisLpcBridge},
+                                    {.DeviceId = sis::ids::kSis964}};
 
 template <size_t N>
 bool Listed(const ChipId (&ids)[N], const PciDeviceRecord& f) {
-  if (f.VendorId != kSisVendorId) return false;
+  if (f.VendorId != kVendorSis) return false;
   for (const ChipId& id : ids) {
     if (id.DeviceId == f.DeviceId) return true;
   }
@@ -235,7 +240,7 @@ bool DecideAfterWalk(const PciDeviceRecord* functions, uint32_t count, ChipFound
   }
   if (south == nullptr || !(host630 || host760)) return false;
   // The 964 keeps its block at +0xE0 as the 760 does.
-  const bool atE0 = host760 || south->DeviceId == kSouthBridge964;
+  const bool atE0 = host760 || south->DeviceId == sis::ids::kSis964;
   const PciLocation location = {static_cast<uint8_t>(south->Bus),
                                 static_cast<uint8_t>(south->Device),
                                 static_cast<uint8_t>(south->Function)};

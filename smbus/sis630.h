@@ -16,15 +16,6 @@
 
 namespace sis630 {
 
-// PCI IDs (vendor 0x1039).
-constexpr uint16_t kSisVendorId = 0x1039;
-constexpr uint16_t kHostBridge630 = 0x0630;
-constexpr uint16_t kHostBridge730 = 0x0730;
-constexpr uint16_t kHostBridge760 = 0x0760;
-constexpr uint16_t kSouthBridge0008 = 0x0008;  // the 630/730's south-bridge function
-constexpr uint16_t kLpcBridge0018 = 0x0018;
-constexpr uint16_t kSouthBridge964 = 0x0964;
-
 // South-bridge configuration space.
 constexpr uint8_t kAcpiControl = 0x40;  // bit 7: the ACPI I/O block decodes
 constexpr uint8_t kAcpiDecodeEnable = 0x80;

@@ -2,6 +2,7 @@
 
 #include "hw/hw.h"
 #include "smbus/host_status.h"
+#include "smbus/pci_vendors.h"
 #include "smbus/register_transaction.h"
 
 namespace via {
@@ -125,7 +126,6 @@ int32_t AcquireChip(SmbusController* controller, const ChipFound& found) {
 }
 
 constexpr uint32_t kSwitches = SwitchBit(SegmentSwitch::Gpo596) | SwitchBit(SegmentSwitch::Gpo686);
-constexpr uint16_t kVendorVia = 0x1106;
 constexpr uint8_t kBaseRegister = 0x90;       // SMBBA of the power-management function
 constexpr uint8_t kLaterBaseRegister = 0xD0;  // SMBBA of the VT8233/5 and later
 
@@ -147,39 +147,66 @@ constexpr MessageArgs kRev = MessageArgs::Revision;
 constexpr MessageArgs kDevRev = MessageArgs::DeviceRevision;
 constexpr const char* kVt8233Message = "smbcore: Found VIA VT8233/5 device=%04X, rev=%02X\n";
 
+// The device IDs: the power-management function of the VT82C596A/B, the
+// VT82C686 and the VT8231; the ISA bridge function of the VT8233/5 and the
+// later south bridges; the VT82C586's ISA bridge, only announced.
+namespace ids {
+constexpr uint16_t kVt82C596A = 0x3050;
+constexpr uint16_t kVt82C596B = 0x3051;
+constexpr uint16_t kVt82C686 = 0x3057;  // the 686, 686A and 686B, told by revision
+constexpr uint16_t kVt8231 = 0x8235;    // not the VT8235, whose ID is 0x3177
+constexpr uint16_t kVt8233 = 0x3074;
+constexpr uint16_t kVt8233C = 0x3109;
+constexpr uint16_t kVt8233A = 0x3147;
+constexpr uint16_t kVt8235 = 0x3177;
+constexpr uint16_t kVt8237R = 0x3227;
+constexpr uint16_t kVt8237A = 0x3337;
+constexpr uint16_t kVt8237S = 0x3372;
+constexpr uint16_t kVt8251 = 0x3287;
+constexpr uint16_t kCx700 = 0x8324;
+constexpr uint16_t kVx800 = 0x8353;  // VX800 and VX820
+constexpr uint16_t kVx855 = 0x8409;  // VX855 and VX875
+constexpr uint16_t kVx900 = 0x8410;
+constexpr uint16_t kVt82C586 = 0x0586;
+}  // namespace ids
+
 constexpr ChipId kVia596Ids[] = {
-    {.DeviceId = 0x3050, .Message = "smbcore: Found VIA 596A\n"},
-    {.DeviceId = 0x3051, .Message = "smbcore: Found VIA 596B\n"},
+    {.DeviceId = ids::kVt82C596A, .Message = "smbcore: Found VIA 596A\n"},
+    {.DeviceId = ids::kVt82C596B, .Message = "smbcore: Found VIA 596B\n"},
 };
 constexpr ChipId kVia686Ids[] = {
-    {.DeviceId = 0x3057, .RevisionId = 0x00, .Message = "smbcore: Found VIA 686\n"},
-    {.DeviceId = 0x3057, .RevisionId = 0x01, .Message = "smbcore: Found VIA 686A\n"},
-    {.DeviceId = 0x3057, .RevisionId = 0x04, .Message = "smbcore: Found VIA 686B\n"},
-    {.DeviceId = 0x3057, .Message = "smbcore: Found VIA 686,  unknown revid: %02X\n", .Args = kRev},
+    {.DeviceId = ids::kVt82C686, .RevisionId = 0x00, .Message = "smbcore: Found VIA 686\n"},
+    {.DeviceId = ids::kVt82C686, .RevisionId = 0x01, .Message = "smbcore: Found VIA 686A\n"},
+    {.DeviceId = ids::kVt82C686, .RevisionId = 0x04, .Message = "smbcore: Found VIA 686B\n"},
+    {.DeviceId = ids::kVt82C686,
+     .Message = "smbcore: Found VIA 686,  unknown revid: %02X\n",
+     .Args = kRev},
 };
 constexpr ChipId kVt8231Ids[] = {
-    {.DeviceId = 0x8235, .Message = "smbcore: Found VIA VT8231 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVt8231, .Message = "smbcore: Found VIA VT8231 rev=%02X\n", .Args = kRev},
 };
 constexpr ChipId kVt8233Ids[] = {
-    {.DeviceId = 0x3074, .Message = kVt8233Message, .Args = kDevRev},
-    {.DeviceId = 0x3109, .Message = kVt8233Message, .Args = kDevRev},
-    {.DeviceId = 0x3147, .Message = kVt8233Message, .Args = kDevRev},
-    {.DeviceId = 0x3177, .Message = kVt8233Message, .Args = kDevRev},
-    {.DeviceId = 0x3227, .Message = "smbcore: Found VIA VT8237R rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x3337, .Message = "smbcore: Found VIA VT8237A rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x3372, .Message = "smbcore: Found VIA VT8237S rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x3287, .Message = "smbcore: Found VIA VT8251 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x8324, .Message = "smbcore: Found VIA CX700 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x8353, .Message = "smbcore: Found VIA VX800/820 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x8409, .Message = "smbcore: Found VIA VX855/875 rev=%02X\n", .Args = kRev},
-    {.DeviceId = 0x8410, .Message = "smbcore: Found VIA VX900 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVt8233, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = ids::kVt8233C, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = ids::kVt8233A, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = ids::kVt8235, .Message = kVt8233Message, .Args = kDevRev},
+    {.DeviceId = ids::kVt8237R, .Message = "smbcore: Found VIA VT8237R rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVt8237A, .Message = "smbcore: Found VIA VT8237A rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVt8237S, .Message = "smbcore: Found VIA VT8237S rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVt8251, .Message = "smbcore: Found VIA VT8251 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kCx700, .Message = "smbcore: Found VIA CX700 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVx800, .Message = "smbcore: Found VIA VX800/820 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVx855, .Message = "smbcore: Found VIA VX855/875 rev=%02X\n", .Args = kRev},
+    {.DeviceId = ids::kVx900, .Message = "smbcore: Found VIA VX900 rev=%02X\n", .Args = kRev},
 };
 // The VIA 586 is no candidate: it is only announced.
 constexpr ChipId kVia586Ids[] = {
-    {.DeviceId = 0x0586, .RevisionId = 0x00, .Message = "smbcore: Found VIA 586\n"},
-    {.DeviceId = 0x0586, .RevisionId = 0x02, .Message = "smbcore: Found VIA 586A\n"},
-    {.DeviceId = 0x0586, .RevisionId = 0x04, .Message = "smbcore: Found VIA 586B\n"},
-    {.DeviceId = 0x0586, .Message = "smbcore: Found VIA 586,  unknown revid: %02X\n", .Args = kRev},
+    {.DeviceId = ids::kVt82C586, .RevisionId = 0x00, .Message = "smbcore: Found VIA 586\n"},
+    {.DeviceId = ids::kVt82C586, .RevisionId = 0x02, .Message = "smbcore: Found VIA 586A\n"},
+    {.DeviceId = ids::kVt82C586, .RevisionId = 0x04, .Message = "smbcore: Found VIA 586B\n"},
+    {.DeviceId = ids::kVt82C586,
+     .Message = "smbcore: Found VIA 586,  unknown revid: %02X\n",
+     .Args = kRev},
 };
 
 constexpr ChipGroup kGroups[] = {
