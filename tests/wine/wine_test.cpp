@@ -156,18 +156,13 @@ std::vector<ImageSet>& ImageSets() {
     const fs::path nt64 = fs::path(DIMMIO_NT64_EXE).parent_path();
     const fs::path wine32 = fs::path(DIMMIO_WINE64).parent_path() / "wine";
     std::vector<ImageSet> made(2);
-    made[0] = {"x86_64",        DIMMIO_WINE64, "win64", nt64,  DIMMIO_NT64_SYS,
-               DIMMIO_NT64_SYS, nt64,          "",      false, {}};
-    made[1] = {"i386",
-               wine32.string(),
-               "win32",
-               kScratch / "release",
-               DIMMIO_NT_DIR "/dimmio.sys",
-               DIMMIO_NT_DIR "/simulated-board/dimmio.sys",
-               DIMMIO_NT_DIR "/wine-tools",
-               "",
-               false,
-               {}};
+    // clang-format off
+    made[0] = {"x86_64", DIMMIO_WINE64, "win64", nt64, DIMMIO_NT64_SYS, DIMMIO_NT64_SYS, nt64,
+               "", false, {}};
+    made[1] = {"i386", wine32.string(), "win32", kScratch / "release", DIMMIO_NT_DIR "/dimmio.sys",
+               DIMMIO_NT_DIR "/simulated-board/dimmio.sys", DIMMIO_NT_DIR "/wine-tools",
+               "", false, {}};
+    // clang-format on
     if (!fs::exists(wine32)) {
       const std::string why = ReadFile(DIMMIO_SOURCE_DIR "/build/wine32-missing");
       made[1].missing =
@@ -177,9 +172,6 @@ std::vector<ImageSet>& ImageSets() {
     return made;
   }();
   return sets;
-}
-ImageSet& X86_64() {
-  return ImageSets()[0];
 }
 ImageSet& I386() {
   return ImageSets()[1];
@@ -224,19 +216,11 @@ void Use(ImageSet& set) {
       std::make_unique<sim::BridgeServer>(set.Prefix() / "drive_c" / DIMMIO_BRIDGE_DIRECTORY);
 }
 
-const std::string& Wine() {
-  return current->wine;
-}
-
 Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DIMMIO_NT64_EXE,
                int seconds = 120) {
-  std::vector<std::string> argv{Wine(), exe};
+  std::vector<std::string> argv{current->wine, exe};
   argv.insert(argv.end(), args.begin(), args.end());
   return Spawn(argv, seconds);
-}
-
-std::string LockHolderExe() {
-  return current->Tool("lock_holder.exe").string();
 }
 
 // The tick (ms) of a step lock_holder.exe printed, from its whole lines (its
@@ -252,7 +236,7 @@ int64_t HolderTick(const std::string& text, const std::string& step) {
 pid_t StartHolding(const std::vector<std::string>& args) {
   const fs::path out = kScratch / "holder.out";
   fs::remove(out);
-  std::vector<std::string> argv{Wine(), LockHolderExe()};
+  std::vector<std::string> argv{current->wine, current->Tool("lock_holder.exe").string()};
   argv.insert(argv.end(), args.begin(), args.end());
   const pid_t pid = Start(argv, out, kScratch / "holder.err");
   for (int i = 0; pid != 0 && i < 3000 && HolderTick(ReadFile(out), "took") < 0; ++i) usleep(20000);
@@ -358,6 +342,23 @@ std::string CommandLine(const std::vector<std::string>& args) {
   return line;
 }
 
+// `exe` run on Wine, its text comparable: it exits `exit` and shows each of
+// `says` (on standard output when it exits 0, else on standard error, or on
+// either with `eitherStream`); what it writes for --json is JSON.
+Outcome ExpectRun(const std::string& exe, const std::vector<std::string>& args, int exit,
+                  const std::vector<std::string>& says, bool eitherStream = false) {
+  const std::string command = CommandLine(args);
+  const Outcome run = Comparable(OnWine(args, exe), command);
+  EXPECT_EQ(run.exit, exit) << command << ": " << run.out << run.err;
+  const std::string shown = eitherStream ? run.out + run.err : exit == 0 ? run.out : run.err;
+  for (const std::string& text : says)
+    EXPECT_NE(shown.find(text), std::string::npos) << command << ": " << run.out << run.err;
+  if (WantsJson(args) && !run.out.empty()) {
+    EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
+  }
+  return run;
+}
+
 // A case of a set's dimmio.exe on its Wine, without its driver: the program
 // alone in a folder (the nt64 tree's; the i386 one copied out of the
 // unpacked archive, away from its dimmio.sys).
@@ -419,16 +420,10 @@ TEST_P(WineTool, SameOutputAsTheHostToolAndTheStandIn) {
   const std::string program = WinePath(exe_);
   for (const auto& c : cases) {
     const std::string command = CommandLine(c.args);
-    const Outcome wine = Comparable(OnWine(c.args, exe_), command);
-    EXPECT_EQ(wine.exit, c.exit) << command << ": " << wine.err;
-    EXPECT_NE(wine.err.find(c.says), std::string::npos) << command << ": " << wine.err;
+    const Outcome wine = ExpectRun(exe_, c.args, c.exit, {c.says});
     if (c.exit != 0) {
       EXPECT_EQ(std::count(wine.err.begin(), wine.err.end(), '\n'), 1) << command;
     }
-    if (WantsJson(c.args) && !wine.out.empty()) {
-      EXPECT_TRUE(nlohmann::json::accept(wine.out)) << command << ": " << wine.out;
-    }
-
     const Outcome standIn = OnStandIn(c.args, program);
     EXPECT_EQ(wine.exit, standIn.exit) << command;
     EXPECT_EQ(wine.out, standIn.out) << command;
@@ -472,15 +467,9 @@ TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
       {{"driver", "start"}, 1, "cannot start the driver: the driver is not installed"},
   };
   for (const auto& step : steps) {
-    const std::string command = CommandLine(step.args);
-    const Outcome run = Comparable(OnWine(step.args, (dir / "dimmio.exe").string()), command);
-    EXPECT_EQ(run.exit, step.exit) << command << ": " << run.out << run.err;
-    const std::string& shown = step.exit == 0 ? run.out : run.err;
-    EXPECT_NE(shown.find(step.says), std::string::npos) << command << ": " << shown;
-    if (WantsJson(step.args)) {
-      EXPECT_TRUE(nlohmann::json::accept(run.out)) << command << ": " << run.out;
-    }
-    EXPECT_FALSE(fs::exists(installed)) << command;
+    const Outcome run = ExpectRun((dir / "dimmio.exe").string(), step.args, step.exit, {step.says});
+    if (WantsJson(step.args)) EXPECT_FALSE(run.out.empty()) << CommandLine(step.args);
+    EXPECT_FALSE(fs::exists(installed)) << CommandLine(step.args);
   }
 }
 
@@ -488,7 +477,7 @@ TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
 // named-mutex code) that waits for the SMBus mutex past its bound while a
 // first one holds it gives up; dimmio.exe's own waits are in WineKernel.
 TEST_P(WineTool, AToolGivesUpOnTheSmbusMutexPastItsBound) {
-  const std::string holder = LockHolderExe();
+  const std::string holder = current->Tool("lock_holder.exe").string();
   ASSERT_TRUE(fs::exists(holder)) << "build the nt64 preset: " << holder;
   const pid_t first = StartHolding({"10000", "1500"});
   ASSERT_NE(first, 0);
@@ -544,6 +533,27 @@ std::string AnswerLine(const contract::Reply& reply) {
   return head + Hex(reply.output);
 }
 
+// The host build's answer lines to `rows`, loaded afresh on `machine`.
+std::vector<std::string> HostAnswers(sim::Machine& machine,
+                                     const std::vector<contract::CheckRow>& rows) {
+  sim::AttachScope attach(machine);
+  const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
+  std::vector<std::string> answers;
+  if (host->Start() != STATUS_SUCCESS) return answers;
+  for (const contract::CheckRow& row : rows)
+    answers.push_back(AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength))));
+  EXPECT_TRUE(host->Unload());
+  return answers;
+}
+
+// Each row's answer on Wine against the host build's.
+void ExpectAnswers(const std::vector<std::string>& wine, const std::vector<std::string>& host,
+                   const std::vector<contract::CheckRow>& rows) {
+  ASSERT_EQ(host.size(), rows.size()) << "the host build did not start";
+  ASSERT_EQ(wine.size(), rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(wine[i], host[i]) << rows[i].what;
+}
+
 // A case of the driver under Wine's kernel: the image set and the board.
 struct KernelCase {
   int set;  // ImageSets()[set]
@@ -572,7 +582,7 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     dir_ = kScratch / ("driver-" + CaseName({GetParam(), 0}));
     fs::create_directories(dir_);
     programs_ = set.programs;
-    if (&set == &X86_64()) {
+    if (GetParam().set == 0) {  // the x86-64 set
       programs_ = dir_;
       for (const fs::path& from : {fs::path(DIMMIO_NT64_EXE), set.installs,
                                    set.programs / "pci.ids", set.programs / "dimmio-gui.exe"}) {
@@ -643,7 +653,7 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     const auto since = std::chrono::steady_clock::now();
     std::vector<pid_t> pids;
     for (size_t i = 0; i < runs.size(); ++i) {
-      std::vector<std::string> argv{Wine(), Exe()};
+      std::vector<std::string> argv{current->wine, Exe()};
       argv.insert(argv.end(), runs[i].begin(), runs[i].end());
       pids.push_back(Start(argv, RunFile(i, "out"), RunFile(i, "err")));
     }
@@ -663,22 +673,19 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     return kScratch / ("run" + std::to_string(run) + "." + what);
   }
 
-  // The service has stopped in time, and its device and link are gone. The
-  // keeper driver holds Wine's driver host of the group open, so what
-  // dimmio.sys left behind would still be found.
-  void ExpectGone() {
-    const Outcome gone = OnWine({"gone"}, RequestsExe(), 30);
-    EXPECT_EQ(gone.out, "stopped c0000034 c0000034\r\n") << "service, device, link";
-  }
-  // The same check while the driver runs finds the service, its device and
-  // its link: the check sees what it looks for.
-  void ExpectThere() {
-    const Outcome there = OnWine({"gone", "0"}, RequestsExe(), 30);
-    EXPECT_EQ(there.out, "running 00000000 00000000\r\n") << "service, device, link";
+  // Stopped in time, its device and link gone; or, while it runs, the
+  // service, its device and its link found (the check sees what it looks
+  // for). The keeper driver holds Wine's driver host of the group open, so
+  // what dimmio.sys left behind would still be found.
+  void ExpectService(bool running) {
+    const Outcome seen = OnWine({"gone", running ? "0" : "20"}, RequestsExe(), 30);
+    EXPECT_EQ(seen.out, running ? "running 00000000 00000000\r\n" : "stopped c0000034 c0000034\r\n")
+        << "service, device, link";
   }
 
   // The requests through the request sender's handle, one answer line each.
-  std::string SendOnWine(const std::string& how, const std::vector<contract::CheckRow>& rows) {
+  std::vector<std::string> SendOnWine(const std::string& how,
+                                      const std::vector<contract::CheckRow>& rows) {
     std::string script;
     for (const contract::CheckRow& row : rows) {
       char code[16];
@@ -689,7 +696,17 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     WriteFile(dir_ / "requests.txt", script);
     const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, RequestsExe());
     EXPECT_EQ(sent.exit, 0) << how << ": " << sent.out;
-    return FromWindows(sent.out, how);
+    std::vector<std::string> lines;
+    std::istringstream text(FromWindows(sent.out, how));
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+  }
+
+  // The host build's answers after a fresh load on the case's board.
+  std::vector<std::string> BoardAnswers(const std::vector<contract::CheckRow>& rows) {
+    sim::Machine machine;
+    [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
+    return HostAnswers(machine, rows);
   }
 
   const sim::Board* board_ = nullptr;
@@ -704,7 +721,7 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   ASSERT_EQ(OnWine({"keep", WinePath(current->Tool("dimmio-keeper.sys"))}, RequestsExe()).out,
             "kept\r\n");
   ASSERT_EQ(ExpectSameAsHostBuild({"driver", "start"}), 0) << "the service did not start";
-  ExpectThere();
+  ExpectService(true);
   const std::vector<std::vector<std::string>> commands = {
       {"report"},
       {"report", "--json"},
@@ -733,28 +750,14 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
                           {{"spd", "--slot", "0", "--decode"}});
   }
   EXPECT_EQ(ExpectSameAsHostBuild({"driver", "stop"}), 0);
-  ExpectGone();
+  ExpectService(false);
 
   // A second start loads the image afresh: the checks table's requests, each
   // held against the host build's answer after a fresh load on the board.
   const Outcome start = OnWine({"driver", "start"}, Exe());
   ASSERT_EQ(start.exit, 0) << "the service did not start again: " << start.err;
   const std::vector<contract::CheckRow> rows = contract::CheckRows();
-  std::istringstream answers(SendOnWine("send", rows));
-  {
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
-    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
-    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
-    for (const contract::CheckRow& row : rows) {
-      std::string answer;
-      std::getline(answers, answer);
-      EXPECT_EQ(answer, AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength))))
-          << row.what;
-    }
-    EXPECT_TRUE(host->Unload());
-  }
+  ExpectAnswers(SendOnWine("send", rows), BoardAnswers(rows), rows);
 
   // Who may send what: through a handle opened for reading alone the kernel
   // passes the read requests to the driver and refuses the others, by the
@@ -772,14 +775,13 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
       {"table", IOCTL_GET_PCI_DEVICE_TABLE, Words({1}), 24, kDenied, 0},
       {"config", IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256, kDenied, 0},
   };
-  std::istringstream refusals(SendOnWine("send-read", readOnly));
-  for (const contract::CheckRow& row : readOnly) {
-    std::string answer;
-    std::getline(refusals, answer);
-    if (row.status == kDenied) {
-      EXPECT_EQ(answer, "c0000022 0 -") << row.what;
+  const std::vector<std::string> refusals = SendOnWine("send-read", readOnly);
+  ASSERT_EQ(refusals.size(), readOnly.size());
+  for (size_t i = 0; i < readOnly.size(); ++i) {
+    if (readOnly[i].status == kDenied) {
+      EXPECT_EQ(refusals[i], "c0000022 0 -") << readOnly[i].what;
     } else {
-      EXPECT_NE(answer.substr(0, 8), "c0000022") << row.what;
+      EXPECT_NE(refusals[i].substr(0, 8), "c0000022") << readOnly[i].what;
     }
   }
 
@@ -789,30 +791,22 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   // under them: the driver serves on, and stops and unloads below.
   const std::vector<contract::CheckRow> reads(
       12, {"spd", IOCTL_READ_SPD, {0, 0}, 80, STATUS_SUCCESS, 0});
-  std::string served;
-  {
-    sim::Machine machine;
-    sim::AttachScope attach(machine);
-    [[maybe_unused]] const sim::BoardModels models = sim::Build(*board_, machine);
-    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(machine);
-    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
-    served =
-        AnswerLine(host->Wait(host->Submit(reads[0].code, reads[0].input, reads[0].outputLength)));
-    EXPECT_TRUE(host->Unload());
+  const std::vector<std::string> served = BoardAnswers(reads);
+  ASSERT_EQ(served.size(), reads.size()) << "the host build did not start";
+  const std::vector<std::string> cancelled = SendOnWine("cancel", reads);
+  ASSERT_EQ(cancelled.size(), reads.size());
+  for (size_t i = 0; i < reads.size(); ++i) {
+    EXPECT_TRUE(cancelled[i] == served[i] || cancelled[i] == "c0000120 0 -")
+        << "request " << i << ": " << cancelled[i];
   }
-  std::istringstream cancelled(SendOnWine("cancel", reads));
-  std::string answer;
-  for (size_t i = 0; std::getline(cancelled, answer); ++i) {
-    EXPECT_TRUE(answer == served || answer == "c0000120 0 -") << "request " << i << ": " << answer;
-    if (i + 1 == reads.size()) EXPECT_EQ(answer, "c0000120 0 -") << "the last in the queue";
-  }
-  EXPECT_EQ(SendOnWine("close", reads), "closed\n");
-  EXPECT_EQ(SendOnWine("send", {reads[0]}), served + "\n");
+  EXPECT_EQ(cancelled.back(), "c0000120 0 -") << "the last in the queue";
+  EXPECT_EQ(SendOnWine("close", reads), std::vector<std::string>{"closed"});
+  EXPECT_EQ(SendOnWine("send", {reads[0]}), std::vector<std::string>{served[0]});
 
-  ExpectThere();
+  ExpectService(true);
   const Outcome stop = OnWine({"driver", "stop"}, Exe());
   EXPECT_EQ(stop.exit, 0) << stop.err;
-  ExpectGone();
+  ExpectService(false);
 }
 
 // Both image sets on the default board, one of another family (VIA, its
@@ -847,27 +841,17 @@ TEST_F(ShippedImage, AnswersWithoutABoardOnThei386Kernel) {
             "kept\r\n");
   const Outcome start = OnWine({"driver", "start"}, Exe());
   ASSERT_EQ(start.exit, 0) << start.out << start.err;
-  ExpectThere();
+  ExpectService(true);
   {
     // The requests after a fresh load, as the SMBIOS fill's failure goes to
     // the first query alone.
     const std::vector<contract::CheckRow> requests = contract::CheckRows();
-    std::istringstream answers(SendOnWine("send", requests));
     sim::Machine empty;
     empty.FailMapAt(0xF0000);
-    sim::AttachScope attach(empty);
-    const std::unique_ptr<contract::DriverUnderTest> host = contract::MakeDriverUnderTest(empty);
-    ASSERT_EQ(host->Start(), STATUS_SUCCESS);
-    for (const contract::CheckRow& row : requests) {
-      std::string answer;
-      std::getline(answers, answer);
-      EXPECT_EQ(answer, AnswerLine(host->Wait(host->Submit(row.code, row.input, row.outputLength))))
-          << row.what;
-    }
-    EXPECT_TRUE(host->Unload());
+    ExpectAnswers(SendOnWine("send", requests), HostAnswers(empty, requests), requests);
   }
   ASSERT_EQ(OnWine({"driver", "stop"}, Exe()).exit, 0);
-  ExpectGone();
+  ExpectService(false);
 
   // Each command of the tool once, after another fresh load.
   ASSERT_EQ(OnWine({"driver", "start"}, Exe()).exit, 0);
@@ -898,18 +882,10 @@ TEST_F(ShippedImage, AnswersWithoutABoardOnThei386Kernel) {
        0,
        {"driver: " DIMMIO_VERSION_TEXT " (C:\\windows\\system32\\drivers\\dimmio.sys)"}},
   };
-  for (const auto& row : rows) {
-    const std::string command = CommandLine(row.args);
-    const Outcome run = Comparable(OnWine(row.args, Exe()), command);
-    EXPECT_EQ(run.exit, row.exit) << command << ": " << run.err;
-    for (const std::string& text : row.says) {
-      EXPECT_NE((run.out + run.err).find(text), std::string::npos)
-          << command << ": " << run.out << run.err;
-    }
-  }
+  for (const auto& row : rows) ExpectRun(Exe(), row.args, row.exit, row.says, true);
   const Outcome stop = OnWine({"driver", "stop"}, Exe());
   EXPECT_EQ(stop.exit, 0) << stop.err;
-  ExpectGone();
+  ExpectService(false);
 }
 
 // A virtual X display for the window (Xvfb), ended with the object.
@@ -957,8 +933,8 @@ TEST_P(WineWindow, ListsTheModulesSavesWhatTheToolWritesAndCloses) {
     ASSERT_FALSE(display.Name().empty()) << ReadFile(kScratch / "xvfb.err");
     setenv("DISPLAY", display.Name().c_str(), 1);
     const pid_t window =
-        Start({Wine(), gui.string(), "--save", "html", WinePath(dir_ / "gui.html"), "--save", "bin",
-               WinePath(dir_ / "gui.bin"), "--save", "i2cdump", WinePath(dir_ / "gui.txt")},
+        Start({current->wine, gui.string(), "--save", "html", WinePath(dir_ / "gui.html"), "--save",
+               "bin", WinePath(dir_ / "gui.bin"), "--save", "i2cdump", WinePath(dir_ / "gui.txt")},
               kScratch / "gui.out", kScratch / "gui.err");
     const Outcome rows = OnWine({"rows"}, probe, 90);
     Spawn({DIMMIO_XWD, "-root", "-silent", "-display", display.Name(), "-out",

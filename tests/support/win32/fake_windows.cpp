@@ -48,14 +48,17 @@ struct MutexHandle : Handle {
 
 thread_local DWORD lastError = 0;
 
-BOOL Fail(DWORD error) {
+// A call's failure: `error` for GetLastError, and what the call returns.
+template <typename Result = BOOL>
+Result Fail(DWORD error, Result result = Result{}) {
   lastError = error;
-  return FALSE;
+  return result;
 }
 
-SC_HANDLE FailHandle(DWORD error) {
-  lastError = error;
-  return nullptr;
+// The stand-in's object behind a handle, of type T; null for another.
+template <typename T>
+T* As(HANDLE handle) {
+  return dynamic_cast<T*>(static_cast<Handle*>(handle));
 }
 
 // What the system hands DeviceIoControl's caller for the driver's failure
@@ -76,7 +79,14 @@ bool FileExists(const std::string& path) {
   return stat(HostPath(path).c_str(), &info) == 0;
 }
 
-constexpr char kSystemDirectory[] = "C:\\windows\\system32";
+// A folder's name into the caller's buffer: its length, or the size it
+// needs when it does not fit.
+UINT CopyOut(const char* folder, LPSTR path, UINT size) {
+  const auto length = static_cast<UINT>(std::strlen(folder));
+  if (size <= length) return length + 1;
+  std::memcpy(path, folder, length + 1);
+  return length;
+}
 
 // The groups of a user's token: Everyone, Authenticated Users, Users, the
 // user's own SID, and Administrators for an elevated administrator.
@@ -159,34 +169,14 @@ std::vector<uint8_t> Descriptor(const std::vector<Ace>& aces) {
     acl.insert(acl.end(), e.begin(), e.end());
   }
   const size_t aclSize = 8 + acl.size();
-  std::vector<uint8_t> d = {1,
-                            0,
-                            0x04,
-                            0x80,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            0,
-                            20,
-                            0,
-                            0,
-                            0,
-                            2,
-                            0,
-                            static_cast<uint8_t>(aclSize),
-                            static_cast<uint8_t>(aclSize >> 8),
-                            static_cast<uint8_t>(aces.size()),
-                            0,
-                            0,
-                            0};
+  // Revision 1, self-relative with a DACL, no owner, group or SACL; the ACL at 20.
+  std::vector<uint8_t> d(20, 0);
+  d[0] = 1;
+  d[2] = 0x04;
+  d[3] = 0x80;
+  d[16] = 20;
+  d.insert(d.end(), {2, 0, static_cast<uint8_t>(aclSize), static_cast<uint8_t>(aclSize >> 8),
+                     static_cast<uint8_t>(aces.size()), 0, 0, 0});
   d.insert(d.end(), acl.begin(), acl.end());
   return d;
 }
@@ -315,10 +305,7 @@ int kernel32;
 }  // namespace
 
 HMODULE GetModuleHandleA(LPCSTR name) {
-  if (std::strcmp(name, "kernel32.dll") != 0) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return nullptr;
-  }
+  if (std::strcmp(name, "kernel32.dll") != 0) return fakewin::Fail<HANDLE>(ERROR_FILE_NOT_FOUND);
   return &kernel32;
 }
 
@@ -342,16 +329,11 @@ DWORD GetFileAttributesA(LPCSTR path) {
 }
 
 UINT GetWindowsDirectoryA(LPSTR path, UINT size) {
-  constexpr char kWindows[] = "C:\\Windows";
-  if (size < sizeof kWindows) return sizeof kWindows;
-  std::memcpy(path, kWindows, sizeof kWindows);
-  return sizeof kWindows - 1;
+  return fakewin::CopyOut("C:\\Windows", path, size);
 }
 
 UINT GetSystemDirectoryA(LPSTR path, UINT size) {
-  if (size < sizeof fakewin::kSystemDirectory) return sizeof fakewin::kSystemDirectory;
-  std::memcpy(path, fakewin::kSystemDirectory, sizeof fakewin::kSystemDirectory);
-  return sizeof fakewin::kSystemDirectory - 1;
+  return fakewin::CopyOut("C:\\windows\\system32", path, size);
 }
 
 // "\\.\dimmio" is looked up among the session's device names first, then the
@@ -361,10 +343,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWOR
   if (local && TheMachine().PlantedLink)
     return static_cast<fakewin::Handle*>(new fakewin::PlantedDeviceHandle);
   if ((!local && std::strcmp(path, DIMMIO_GLOBAL_DEVICE_PATH) != 0) ||
-      TheMachine().Driver == nullptr) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
+      TheMachine().Driver == nullptr)
+    return fakewin::Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   return static_cast<fakewin::Handle*>(new fakewin::DeviceHandle);
 }
 
@@ -385,21 +365,15 @@ HANDLE CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disp
   for (const wchar_t* c = path; *c != 0; ++c) name += static_cast<char>(*c);
   // Only administrators write below C:\windows\; a loaded driver's file is in use.
   const fakewin::Machine& m = TheMachine();
-  if (fakewin::HostPath(name) != name && !m.Administrator) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (m.Driver != nullptr && fakewin::HostPath(name) == fakewin::HostPath(m.ImagePath)) {
-    SetLastError(ERROR_SHARING_VIOLATION);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (fakewin::HostPath(name) != name && !m.Administrator)
+    return fakewin::Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  if (m.Driver != nullptr && fakewin::HostPath(name) == fakewin::HostPath(m.ImagePath))
+    return fakewin::Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
   name = fakewin::HostPath(name);
   struct stat link;
   const bool exists = lstat(name.c_str(), &link) == 0;
-  if (disposition == CREATE_NEW && exists) {
-    SetLastError(ERROR_FILE_EXISTS);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (disposition == CREATE_NEW && exists)
+    return fakewin::Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
   auto* file = new fakewin::FileHandle;
   if (exists && S_ISLNK(link.st_mode) && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
     file->Link = true;
@@ -420,7 +394,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disp
 }
 
 BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
-  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  auto* file = fakewin::As<fakewin::FileHandle>(handle);
   if (file == nullptr) return fakewin::Fail(ERROR_INVALID_HANDLE);
   *info = BY_HANDLE_FILE_INFORMATION{};
   if (file->Link) {
@@ -437,16 +411,14 @@ BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info)
 }
 
 DWORD SetFilePointer(HANDLE handle, long distance, long*, DWORD method) {
-  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
-  if (file == nullptr || file->Fd < 0 || method != FILE_BEGIN) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return INVALID_SET_FILE_POINTER;
-  }
+  auto* file = fakewin::As<fakewin::FileHandle>(handle);
+  if (file == nullptr || file->Fd < 0 || method != FILE_BEGIN)
+    return fakewin::Fail(ERROR_INVALID_HANDLE, INVALID_SET_FILE_POINTER);
   return static_cast<DWORD>(lseek(file->Fd, distance, SEEK_SET));
 }
 
 BOOL SetEndOfFile(HANDLE handle) {
-  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  auto* file = fakewin::As<fakewin::FileHandle>(handle);
   if (file == nullptr || file->Fd < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
   return ftruncate(file->Fd, lseek(file->Fd, 0, SEEK_CUR)) == 0
              ? TRUE
@@ -454,7 +426,7 @@ BOOL SetEndOfFile(HANDLE handle) {
 }
 
 BOOL WriteFile(HANDLE handle, const void* bytes, DWORD length, LPDWORD written, LPOVERLAPPED) {
-  auto* file = dynamic_cast<fakewin::FileHandle*>(static_cast<fakewin::Handle*>(handle));
+  auto* file = fakewin::As<fakewin::FileHandle>(handle);
   *written = 0;
   if (file == nullptr || file->Fd < 0) return fakewin::Fail(ERROR_ACCESS_DENIED);
   const ssize_t wrote = write(file->Fd, bytes, length);
@@ -464,7 +436,7 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD length, LPDWORD written, 
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  if (auto* mutex = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle))) {
+  if (auto* mutex = fakewin::As<fakewin::MutexHandle>(handle)) {
     --TheMachine().Mutexes[mutex->Name].ProgramHandles;
   }
   delete static_cast<fakewin::Handle*>(handle);
@@ -490,17 +462,13 @@ HANDLE MutexHandleFor(const std::string& name, DWORD access) {
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name) {
   auto& mutexes = TheMachine().Mutexes;
   const auto found = mutexes.find(name);
-  if (found == mutexes.end() && GlobalRefused(name)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
+  if (found == mutexes.end() && GlobalRefused(name))
+    return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   // An existing mutex is opened with every right, which its maker may deny.
   if (found != mutexes.end() &&
       (found->second.OthersOnlyWait ||
-       !fakewin::Granted(found->second.Descriptor, MUTEX_ALL_ACCESS, TheMachine().Administrator))) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
+       !fakewin::Granted(found->second.Descriptor, MUTEX_ALL_ACCESS, TheMachine().Administrator)))
+    return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   std::vector<uint8_t> descriptor;
   if (found == mutexes.end() && security != nullptr && security->lpSecurityDescriptor != nullptr) {
     // The descriptor's length is what its DACL says; the system reads no further.
@@ -513,10 +481,8 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR na
     }
     std::vector<fakewin::Ace> aces;
     bool present = false;
-    if (!fakewin::ReadDacl(descriptor, &aces, &present)) {
-      SetLastError(ERROR_INVALID_SECURITY_DESCR);
-      return nullptr;
-    }
+    if (!fakewin::ReadDacl(descriptor, &aces, &present))
+      return fakewin::Fail<HANDLE>(ERROR_INVALID_SECURITY_DESCR);
   }
   fakewin::Machine::Mutex& mutex = mutexes[name];
   if (found == mutexes.end()) {
@@ -533,15 +499,10 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR na
 HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
   const auto& mutexes = TheMachine().Mutexes;
   const auto found = mutexes.find(name);
-  if (found == mutexes.end()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return nullptr;
-  }
+  if (found == mutexes.end()) return fakewin::Fail<HANDLE>(ERROR_FILE_NOT_FOUND);
   if ((found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) ||
-      !fakewin::Granted(found->second.Descriptor, access, TheMachine().Administrator)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
+      !fakewin::Granted(found->second.Descriptor, access, TheMachine().Administrator))
+    return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   return MutexHandleFor(name, access);
 }
 
@@ -549,7 +510,7 @@ HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
 // maker's account, which LookupAccountSidA reads back.
 DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner,
                       PSID*, void**, void**, PSECURITY_DESCRIPTOR* descriptor) {
-  auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
+  auto* mutexHandle = fakewin::As<fakewin::MutexHandle>(handle);
   if (mutexHandle == nullptr || type != SE_KERNEL_OBJECT || what != OWNER_SECURITY_INFORMATION) {
     return ERROR_INVALID_PARAMETER;
   }
@@ -579,16 +540,11 @@ BOOL LookupAccountSidA(LPCSTR, PSID sid, LPSTR name, LPDWORD nameLength, LPSTR d
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
-  if (mutexHandle == nullptr || (mutexHandle->Access & SYNCHRONIZE) == 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return WAIT_FAILED;
-  }
+  auto* mutexHandle = fakewin::As<fakewin::MutexHandle>(handle);
+  if (mutexHandle == nullptr || (mutexHandle->Access & SYNCHRONIZE) == 0)
+    return fakewin::Fail(ERROR_ACCESS_DENIED, WAIT_FAILED);
   fakewin::Machine::Mutex& mutex = TheMachine().Mutexes[mutexHandle->Name];
-  if (mutex.WaitFails) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return WAIT_FAILED;
-  }
+  if (mutex.WaitFails) return fakewin::Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
   if (mutex.OtherHolds) {
     // Nobody else runs while the program waits: the whole time-out passes.
     TheMachine().BlockedWaits.emplace_back(mutexHandle->Name, milliseconds);
@@ -604,7 +560,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL ReleaseMutex(HANDLE handle) {
-  auto* mutexHandle = dynamic_cast<fakewin::MutexHandle*>(static_cast<fakewin::Handle*>(handle));
+  auto* mutexHandle = fakewin::As<fakewin::MutexHandle>(handle);
   if (mutexHandle == nullptr) return fakewin::Fail(ERROR_INVALID_PARAMETER);
   fakewin::Machine::Mutex& mutex = TheMachine().Mutexes[mutexHandle->Name];
   if (!mutex.ProgramHolds) return fakewin::Fail(ERROR_NOT_OWNER);
@@ -614,8 +570,7 @@ BOOL ReleaseMutex(HANDLE handle) {
 
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength, LPVOID output,
                      DWORD outputLength, LPDWORD returned, LPOVERLAPPED) {
-  if (dynamic_cast<fakewin::PlantedDeviceHandle*>(static_cast<fakewin::Handle*>(device)) !=
-      nullptr) {
+  if (fakewin::As<fakewin::PlantedDeviceHandle>(device) != nullptr) {
     ++TheMachine().PlantedRequests;
     *returned = 0;
     return fakewin::Fail(ERROR_GEN_FAILURE);
@@ -633,19 +588,19 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID input, DWORD inputLength,
 
 SC_HANDLE OpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
   if (!TheMachine().Administrator && (access & SC_MANAGER_CREATE_SERVICE)) {
-    return fakewin::FailHandle(ERROR_ACCESS_DENIED);
+    return fakewin::Fail<SC_HANDLE>(ERROR_ACCESS_DENIED);
   }
   return new SC_HANDLE__{true, access};
 }
 
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
-  if (!manager->Manager) return fakewin::FailHandle(ERROR_INVALID_PARAMETER);
+  if (!manager->Manager) return fakewin::Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER);
   if (!TheMachine().Installed || std::strcmp(name, "dimmio") != 0) {
-    return fakewin::FailHandle(ERROR_SERVICE_DOES_NOT_EXIST);
+    return fakewin::Fail<SC_HANDLE>(ERROR_SERVICE_DOES_NOT_EXIST);
   }
   if (!TheMachine().Administrator &&
       (access & (SERVICE_START | SERVICE_STOP | SERVICE_CHANGE_CONFIG | DELETE))) {
-    return fakewin::FailHandle(ERROR_ACCESS_DENIED);
+    return fakewin::Fail<SC_HANDLE>(ERROR_ACCESS_DENIED);
   }
   return new SC_HANDLE__{false, access};
 }
@@ -656,10 +611,10 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR, DWORD access, D
   fakewin::Machine& m = TheMachine();
   if (!manager->Manager || (manager->Access & SC_MANAGER_CREATE_SERVICE) == 0 ||
       std::strcmp(name, "dimmio") != 0) {
-    return fakewin::FailHandle(ERROR_ACCESS_DENIED);
+    return fakewin::Fail<SC_HANDLE>(ERROR_ACCESS_DENIED);
   }
-  if (m.MarkedForDelete) return fakewin::FailHandle(ERROR_SERVICE_MARKED_FOR_DELETE);
-  if (m.Installed) return fakewin::FailHandle(ERROR_SERVICE_EXISTS);
+  if (m.MarkedForDelete) return fakewin::Fail<SC_HANDLE>(ERROR_SERVICE_MARKED_FOR_DELETE);
+  if (m.Installed) return fakewin::Fail<SC_HANDLE>(ERROR_SERVICE_EXISTS);
   m.Installed = true;
   m.ImagePath = binaryPath;
   m.ServiceType = serviceType;

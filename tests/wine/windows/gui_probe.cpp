@@ -35,11 +35,13 @@ class RemoteBuffer {
   bool Ok() const { return at_ != nullptr; }
 
   // The text the list control writes for `message` with a structure `T`
-  // whose text pointer and length `fill` sets to the remote text buffer.
-  template <typename T, typename Fill>
-  std::string Ask(HWND list, UINT message, WPARAM w, Fill fill) {
+  // whose `field` is `value` and whose text is the remote text buffer.
+  template <typename T, typename F, typename V>
+  std::string Ask(HWND list, UINT message, WPARAM w, F T::*field, V value) {
     T request{};
-    fill(request, at_ + 1024, static_cast<int>(kText));
+    request.*field = static_cast<F>(value);
+    request.pszText = at_ + 1024;
+    request.cchTextMax = static_cast<int>(kText);
     WriteProcessMemory(process_, at_, &request, sizeof request, nullptr);
     SendMessageA(list, message, w, reinterpret_cast<LPARAM>(at_));
     char text[kText + 1] = {};
@@ -71,30 +73,14 @@ int Rows() {
   const auto header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
   const auto columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
   std::printf("columns");
-  for (int c = 0; c < columns; ++c) {
-    std::printf("\t%s", remote
-                            .Ask<LVCOLUMNA>(list, LVM_GETCOLUMNA, c,
-                                            [](LVCOLUMNA& r, char* text, int size) {
-                                              r.mask = LVCF_TEXT;
-                                              r.pszText = text;
-                                              r.cchTextMax = size;
-                                            })
-                            .c_str());
-  }
+  for (int c = 0; c < columns; ++c)
+    std::printf("\t%s", remote.Ask(list, LVM_GETCOLUMNA, c, &LVCOLUMNA::mask, LVCF_TEXT).c_str());
   std::printf("\n");
   const auto rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < rows; ++row) {
     std::printf("row");
-    for (int c = 0; c < columns; ++c) {
-      std::printf("\t%s", remote
-                              .Ask<LVITEMA>(list, LVM_GETITEMTEXTA, row,
-                                            [c](LVITEMA& r, char* text, int size) {
-                                              r.iSubItem = c;
-                                              r.pszText = text;
-                                              r.cchTextMax = size;
-                                            })
-                              .c_str());
-    }
+    for (int c = 0; c < columns; ++c)
+      std::printf("\t%s", remote.Ask(list, LVM_GETITEMTEXTA, row, &LVITEMA::iSubItem, c).c_str());
     std::printf("\n");
   }
   return 0;
