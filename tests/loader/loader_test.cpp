@@ -6,9 +6,7 @@
 // dimmio.sys.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "driver/status.h"
 #include "image_test.h"
@@ -225,6 +223,52 @@ TEST_F(ProbeDriverTest, PoolComesFromTheMachineByTypeAndFailsWhenTold) {
     const loader::Completion c = Call(kLink, probe::kPool, Words({row.type, 64}), 4);
     EXPECT_EQ(WordAt(c.output, 0), row.expected) << row.type << " " << row.fail;
   }
+}
+
+// The kernel's checks catch a driver that breaks the rules of requests: the
+// probe image has request codes that break one rule each.
+class KernelChecksTest : public ProbeDriverTest {};
+
+TEST_F(KernelChecksTest, EachBrokenRuleIsReportedByName) {
+  const struct {
+    uint32_t code;
+    const char* fault;
+  } rows[] = {
+      {probe::kCompleteTwice, "completed more than once"},
+      {probe::kPendingUnmarked, "returned STATUS_PENDING without marking it pending"},
+      {probe::kMarkAfterPublish, "took the queue lock before marking the request pending"},
+      {probe::kRefuseAfterWrite, "wrote into the buffer of a request it refused"},
+      {probe::kTouchAfterComplete, "request packet changed after completion"},
+  };
+  StartProbe();
+  for (const auto& row : rows) {
+    Call(probe::kLinkName, row.code, {1, 2, 3, 4}, 4);
+    const std::vector<std::string> faults = kernel_.TakeFaults();
+    bool found = false;
+    for (const std::string& f : faults) found = found || f.find(row.fault) != std::string::npos;
+    EXPECT_TRUE(found) << row.fault << " not among " << ::testing::PrintToString(faults);
+  }
+}
+
+// Its thread may end after it completed (the kernel then leaves the packet
+// alone): no fault either.
+TEST_F(KernelChecksTest, AWellBehavedRequestRaisesNoFault) {
+  StartProbe();
+  const auto request = kernel_.DeviceControl(probe::kLinkName, 0x81230000u | (0x9FFu << 2), {}, 4);
+  const loader::Completion refused = request->Wait();
+  kernel_.Cancel(*request);
+  EXPECT_EQ(refused.status, STATUS_NOT_IMPLEMENTED);
+  EXPECT_EQ(refused.dispatchStatus, STATUS_NOT_IMPLEMENTED);
+  EXPECT_TRUE(refused.completedInDispatch);
+  EXPECT_EQ(kernel_.Faults(), std::vector<std::string>{});
+}
+
+TEST_F(KernelChecksTest, RequestKindsTheDriverDoesNotServeFailByDefault) {
+  StartProbe();
+  constexpr uint8_t kIrpMjRead = 0x03;
+  const loader::Completion c = kernel_.CreateOrClose(probe::kLinkName, kIrpMjRead)->Wait();
+  EXPECT_EQ(c.status, static_cast<int32_t>(0xC0000010u));  // STATUS_INVALID_DEVICE_REQUEST
+  EXPECT_EQ(kernel_.CreateOrClose(probe::kLinkName, 0x00)->Wait().status, STATUS_SUCCESS);
 }
 
 }  // namespace
