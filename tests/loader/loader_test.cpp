@@ -9,18 +9,24 @@
 #include <cstring>
 
 #include "driver/status.h"
-#include "image_test.h"
 #include "images/probe_driver.h"
 #include "loader/imports.h"
+#include "loader/kernel.h"
+#include "loader/loaded_driver.h"
 #include "loader/pe_image.h"
+#include "sim/machine.h"
+#include "support/bytes.h"
 
 namespace {
 
-using testsupport::TestImage;
 using testsupport::WordAt;
 using testsupport::Words;
 
 const std::u16string kLink = probe::kLinkName;
+
+std::string TestImage(const std::string& name) {
+  return std::string(DIMMIO_TEST_IMAGE_DIR) + "/" + name;
+}
 
 // ---------------------------------------------------------------- the image
 
@@ -90,9 +96,54 @@ TEST(PeImageTest, RefusesDamagedImagesWithTheReason) {
 
 // ---------------------------------------------------------------- the kernel calls
 
-class ProbeDriverTest : public testsupport::ImageTest {
+// The probe image started in the loader's kernel over a simulated machine. At
+// the end it is unloaded, and nothing may be left: no device, link, thread or
+// handle in the kernel, no pool or mapping in the machine, and no fault the
+// kernel recorded.
+class ProbeDriverTest : public ::testing::Test {
  protected:
-  void StartProbe() { ASSERT_EQ(Start(TestImage("probe_driver.sys")), STATUS_SUCCESS); }
+  ProbeDriverTest() : kernel_(machine_) {}
+
+  void TearDown() override {
+    if (driver_ != nullptr && started_) {
+      EXPECT_TRUE(driver_->Unload()) << "the driver installed no unload routine";
+    }
+    if (driver_ != nullptr) {
+      const std::vector<std::string> left = kernel_.LeftBehind(driver_->Driver());
+      EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+    }
+    EXPECT_EQ(kernel_.Faults(), std::vector<std::string>{});
+    EXPECT_EQ(machine_.LeakReport(), "") << "pool or mappings left behind";
+  }
+
+  void StartProbe() {
+    std::string error;
+    driver_ = loader::LoadedDriver::Load(kernel_, TestImage("probe_driver.sys"), &error);
+    ASSERT_NE(driver_, nullptr) << error;
+    ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
+    started_ = true;
+  }
+
+  // A device-control request through `link`, waited for.
+  loader::Completion Call(const std::u16string& link, uint32_t code,
+                          const std::vector<uint8_t>& input, uint32_t outputLength) {
+    auto request = kernel_.DeviceControl(link, code, input, outputLength);
+    EXPECT_NE(request, nullptr) << "nothing answers to the link";
+    return request != nullptr ? request->Wait() : loader::Completion{};
+  }
+
+  // Unloads now (the teardown then only checks what is left).
+  void UnloadNow() {
+    ASSERT_TRUE(started_);
+    started_ = false;
+    EXPECT_TRUE(driver_->Unload());
+  }
+
+  sim::Machine machine_;
+  // The image goes after the kernel has joined every thread that ran it.
+  std::unique_ptr<loader::LoadedDriver> driver_;
+  loader::Kernel kernel_;
+  bool started_ = false;
 };
 
 TEST_F(ProbeDriverTest, StartsWithItsDeviceLinkAndWorkerAndPrintsFormatted) {
