@@ -104,3 +104,70 @@ constexpr uint32_t kWaitAny = 1;
 constexpr uint32_t kDoDeviceInitializing = 0x80;
 
 }  // namespace ntlayout
+
+// Every field whose place the loader relies on: the loader's object and field,
+// the kernel's declaration and field, and the offset above; then the objects
+// whose size it relies on. nt_objects.h holds the loader's objects to these
+// numbers, layout_check.cpp the kernel headers' declarations.
+// clang-format off
+#define NT_LAYOUT_FIELDS(X) \
+  X(UnicodeString, Length, UNICODE_STRING, Length, kUnicodeStringLength) \
+  X(UnicodeString, MaximumLength, UNICODE_STRING, MaximumLength, kUnicodeStringMaximumLength) \
+  X(UnicodeString, Buffer, UNICODE_STRING, Buffer, kUnicodeStringBuffer) \
+  X(IoStatusBlock, Status, IO_STATUS_BLOCK, Status, kIoStatusStatus) \
+  X(IoStatusBlock, Information, IO_STATUS_BLOCK, Information, kIoStatusInformation) \
+  X(DriverObject, Type, DRIVER_OBJECT, Type, kDriverObjectType) \
+  X(DriverObject, Size, DRIVER_OBJECT, Size, kDriverObjectSizeField) \
+  X(DriverObject, FirstDevice, DRIVER_OBJECT, DeviceObject, kDriverObjectDeviceObject) \
+  X(DriverObject, DriverStart, DRIVER_OBJECT, DriverStart, kDriverObjectDriverStart) \
+  X(DriverObject, DriverSize, DRIVER_OBJECT, DriverSize, kDriverObjectDriverSize) \
+  X(DriverObject, DriverName, DRIVER_OBJECT, DriverName, kDriverObjectDriverName) \
+  X(DriverObject, DriverInit, DRIVER_OBJECT, DriverInit, kDriverObjectDriverInit) \
+  X(DriverObject, DriverUnload, DRIVER_OBJECT, DriverUnload, kDriverObjectDriverUnload) \
+  X(DriverObject, MajorFunction, DRIVER_OBJECT, MajorFunction, kDriverObjectMajorFunction) \
+  X(DeviceObject, Type, DEVICE_OBJECT, Type, kDeviceObjectType) \
+  X(DeviceObject, Size, DEVICE_OBJECT, Size, kDeviceObjectSizeField) \
+  X(DeviceObject, ReferenceCount, DEVICE_OBJECT, ReferenceCount, kDeviceObjectReferenceCount) \
+  X(DeviceObject, Driver, DEVICE_OBJECT, DriverObject, kDeviceObjectDriverObject) \
+  X(DeviceObject, NextDevice, DEVICE_OBJECT, NextDevice, kDeviceObjectNextDevice) \
+  X(DeviceObject, Flags, DEVICE_OBJECT, Flags, kDeviceObjectFlags) \
+  X(DeviceObject, Characteristics, DEVICE_OBJECT, Characteristics, kDeviceObjectCharacteristics) \
+  X(DeviceObject, DeviceExtension, DEVICE_OBJECT, DeviceExtension, kDeviceObjectDeviceExtension) \
+  X(DeviceObject, DeviceType, DEVICE_OBJECT, DeviceType, kDeviceObjectDeviceType) \
+  X(DeviceObject, StackSize, DEVICE_OBJECT, StackSize, kDeviceObjectStackSize) \
+  X(Irp, Type, IRP, Type, kIrpType) \
+  X(Irp, Size, IRP, Size, kIrpSizeField) \
+  X(Irp, SystemBuffer, IRP, AssociatedIrp.SystemBuffer, kIrpSystemBuffer) \
+  X(Irp, IoStatus, IRP, IoStatus, kIrpIoStatus) \
+  X(Irp, RequestorMode, IRP, RequestorMode, kIrpRequestorMode) \
+  X(Irp, PendingReturned, IRP, PendingReturned, kIrpPendingReturned) \
+  X(Irp, StackCount, IRP, StackCount, kIrpStackCount) \
+  X(Irp, CurrentLocation, IRP, CurrentLocation, kIrpCurrentLocation) \
+  X(Irp, Cancel, IRP, Cancel, kIrpCancel) \
+  X(Irp, CancelIrql, IRP, CancelIrql, kIrpCancelIrql) \
+  X(Irp, CancelRoutine, IRP, CancelRoutine, kIrpCancelRoutine) \
+  X(Irp, CurrentStackLocation, IRP, Tail.Overlay.CurrentStackLocation, kIrpCurrentStackLocation) \
+  X(IoStackLocation, MajorFunction, IO_STACK_LOCATION, MajorFunction, kStackMajorFunction) \
+  X(IoStackLocation, MinorFunction, IO_STACK_LOCATION, MinorFunction, kStackMinorFunction) \
+  X(IoStackLocation, Flags, IO_STACK_LOCATION, Flags, kStackFlags) \
+  X(IoStackLocation, Control, IO_STACK_LOCATION, Control, kStackControl) \
+  X(IoStackLocation, OutputBufferLength, IO_STACK_LOCATION, \
+    Parameters.DeviceIoControl.OutputBufferLength, kStackOutputBufferLength) \
+  X(IoStackLocation, InputBufferLength, IO_STACK_LOCATION, \
+    Parameters.DeviceIoControl.InputBufferLength, kStackInputBufferLength) \
+  X(IoStackLocation, IoControlCode, IO_STACK_LOCATION, \
+    Parameters.DeviceIoControl.IoControlCode, kStackIoControlCode) \
+  X(IoStackLocation, Type3InputBuffer, IO_STACK_LOCATION, \
+    Parameters.DeviceIoControl.Type3InputBuffer, kStackType3InputBuffer) \
+  X(IoStackLocation, Device, IO_STACK_LOCATION, DeviceObject, kStackDeviceObject) \
+  X(IoStackLocation, FileObject, IO_STACK_LOCATION, FileObject, kStackFileObject) \
+  X(FileObject, FileName, FILE_OBJECT, FileName, kFileObjectFileName)
+#define NT_LAYOUT_SIZES(X) \
+  X(UnicodeString, UNICODE_STRING, kUnicodeStringSize) \
+  X(IoStatusBlock, IO_STATUS_BLOCK, kIoStatusBlockSize) \
+  X(ListEntry, LIST_ENTRY, kListEntrySize) \
+  X(DriverObject, DRIVER_OBJECT, kDriverObjectSize) \
+  X(DeviceObject, DEVICE_OBJECT, kDeviceObjectSize) \
+  X(Irp, IRP, kIrpSize) \
+  X(IoStackLocation, IO_STACK_LOCATION, kStackLocationSize)
+// clang-format on

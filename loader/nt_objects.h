@@ -128,62 +128,12 @@ struct FileObject {
 };
 
 // The loader's objects must sit where the kernel headers put them.
-#define NT_AT(type, field, offset) \
-  static_assert(offsetof(type, field) == ntlayout::offset, #type "." #field)
-NT_AT(UnicodeString, Length, kUnicodeStringLength);
-NT_AT(UnicodeString, MaximumLength, kUnicodeStringMaximumLength);
-NT_AT(UnicodeString, Buffer, kUnicodeStringBuffer);
-static_assert(sizeof(UnicodeString) == ntlayout::kUnicodeStringSize);
-NT_AT(IoStatusBlock, Status, kIoStatusStatus);
-NT_AT(IoStatusBlock, Information, kIoStatusInformation);
-static_assert(sizeof(IoStatusBlock) == ntlayout::kIoStatusBlockSize);
-static_assert(sizeof(ListEntry) == ntlayout::kListEntrySize);
-NT_AT(DriverObject, Type, kDriverObjectType);
-NT_AT(DriverObject, Size, kDriverObjectSizeField);
-NT_AT(DriverObject, FirstDevice, kDriverObjectDeviceObject);
-NT_AT(DriverObject, DriverStart, kDriverObjectDriverStart);
-NT_AT(DriverObject, DriverSize, kDriverObjectDriverSize);
-NT_AT(DriverObject, DriverName, kDriverObjectDriverName);
-NT_AT(DriverObject, DriverInit, kDriverObjectDriverInit);
-NT_AT(DriverObject, DriverUnload, kDriverObjectDriverUnload);
-NT_AT(DriverObject, MajorFunction, kDriverObjectMajorFunction);
-static_assert(sizeof(DriverObject) == ntlayout::kDriverObjectSize);
-NT_AT(DeviceObject, Type, kDeviceObjectType);
-NT_AT(DeviceObject, Size, kDeviceObjectSizeField);
-NT_AT(DeviceObject, ReferenceCount, kDeviceObjectReferenceCount);
-NT_AT(DeviceObject, Driver, kDeviceObjectDriverObject);
-NT_AT(DeviceObject, NextDevice, kDeviceObjectNextDevice);
-NT_AT(DeviceObject, Flags, kDeviceObjectFlags);
-NT_AT(DeviceObject, Characteristics, kDeviceObjectCharacteristics);
-NT_AT(DeviceObject, DeviceExtension, kDeviceObjectDeviceExtension);
-NT_AT(DeviceObject, DeviceType, kDeviceObjectDeviceType);
-NT_AT(DeviceObject, StackSize, kDeviceObjectStackSize);
-static_assert(sizeof(DeviceObject) == ntlayout::kDeviceObjectSize);
-NT_AT(IoStackLocation, MajorFunction, kStackMajorFunction);
-NT_AT(IoStackLocation, MinorFunction, kStackMinorFunction);
-NT_AT(IoStackLocation, Flags, kStackFlags);
-NT_AT(IoStackLocation, Control, kStackControl);
-NT_AT(IoStackLocation, OutputBufferLength, kStackOutputBufferLength);
-NT_AT(IoStackLocation, InputBufferLength, kStackInputBufferLength);
-NT_AT(IoStackLocation, IoControlCode, kStackIoControlCode);
-NT_AT(IoStackLocation, Type3InputBuffer, kStackType3InputBuffer);
-NT_AT(IoStackLocation, Device, kStackDeviceObject);
-NT_AT(IoStackLocation, FileObject, kStackFileObject);
-static_assert(sizeof(IoStackLocation) == ntlayout::kStackLocationSize);
-NT_AT(Irp, Type, kIrpType);
-NT_AT(Irp, Size, kIrpSizeField);
-NT_AT(Irp, SystemBuffer, kIrpSystemBuffer);
-NT_AT(Irp, IoStatus, kIrpIoStatus);
-NT_AT(Irp, RequestorMode, kIrpRequestorMode);
-NT_AT(Irp, PendingReturned, kIrpPendingReturned);
-NT_AT(Irp, StackCount, kIrpStackCount);
-NT_AT(Irp, CurrentLocation, kIrpCurrentLocation);
-NT_AT(Irp, Cancel, kIrpCancel);
-NT_AT(Irp, CancelIrql, kIrpCancelIrql);
-NT_AT(Irp, CancelRoutine, kIrpCancelRoutine);
-NT_AT(Irp, CurrentStackLocation, kIrpCurrentStackLocation);
-NT_AT(FileObject, FileName, kFileObjectFileName);
-static_assert(sizeof(Irp) == ntlayout::kIrpSize);
+#define NT_AT(type, field, kernelType, kernelField, offset) \
+  static_assert(offsetof(type, field) == ntlayout::offset, #type "." #field);
+#define NT_SIZE(type, kernelType, size) static_assert(sizeof(type) == ntlayout::size, #type);
+NT_LAYOUT_FIELDS(NT_AT)
+NT_LAYOUT_SIZES(NT_SIZE)
 #undef NT_AT
+#undef NT_SIZE
 
 }  // namespace nt

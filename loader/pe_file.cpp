@@ -26,6 +26,16 @@ constexpr uint32_t kFixedInfoSignature = 0xFEEF04BDu;
 constexpr size_t kFixedInfoSize = 52;
 constexpr uint16_t kBlockText = 1;  // a block whose value is text
 
+// Says why in `error`; what a parse returns when it gives up.
+std::nullopt_t Fail(std::string* error, const std::string& why) {
+  *error = why;
+  return std::nullopt;
+}
+bool Refuse(std::string* error, const std::string& why) {
+  *error = why;
+  return false;
+}
+
 class Reader {
  public:
   explicit Reader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
@@ -66,10 +76,8 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
   if (dir.Size == 0) return true;
   auto descriptor = FileOffset(image, dir.VirtualAddress);
   for (;; *descriptor += kImportDescriptorSize) {
-    if (!descriptor || !r.Has(*descriptor, kImportDescriptorSize)) {
-      *error = "import descriptor outside the file";
-      return false;
-    }
+    if (!descriptor || !r.Has(*descriptor, kImportDescriptorSize))
+      return Refuse(error, "import descriptor outside the file");
     const uint32_t lookup = r.U32(*descriptor);
     const uint32_t name = r.U32(*descriptor + 12);
     const uint32_t iat = r.U32(*descriptor + 16);
@@ -78,15 +86,9 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
     const auto dll = nameAt ? r.String(*nameAt) : std::nullopt;
     auto thunk = FileOffset(image, lookup != 0 ? lookup : iat);
     uint32_t slot = iat;
-    if (!dll || !thunk) {
-      *error = "import descriptor points outside the sections";
-      return false;
-    }
+    if (!dll || !thunk) return Refuse(error, "import descriptor points outside the sections");
     for (;; *thunk += 4, slot += 4) {
-      if (!r.Has(*thunk, 4)) {
-        *error = "import thunk outside the file";
-        return false;
-      }
+      if (!r.Has(*thunk, 4)) return Refuse(error, "import thunk outside the file");
       const uint32_t entry = r.U32(*thunk);
       if (entry == 0) break;
       if (entry & kThunkByOrdinal) {
@@ -97,10 +99,7 @@ bool ReadImports(const Reader& r, Image& image, std::string* error) {
       }
       const auto hintName = FileOffset(image, entry);
       const auto function = hintName ? r.String(*hintName + 2) : std::nullopt;
-      if (!function) {
-        *error = "import name outside the sections";
-        return false;
-      }
+      if (!function) return Refuse(error, "import name outside the sections");
       image.Imports.push_back({*dll, *function, slot});
     }
   }
@@ -112,10 +111,7 @@ std::optional<std::pair<size_t, size_t>> VersionResource(const Reader& r, const 
                                                          std::string* error) {
   const DataDirectory dir = image.Directories[kDirResource];
   const auto root = dir.Size != 0 ? FileOffset(image, dir.VirtualAddress) : std::nullopt;
-  if (!root) {
-    *error = "no resource directory";
-    return std::nullopt;
-  }
+  if (!root) return Fail(error, "no resource directory");
   // The entry of the directory `offset` bytes into the tree with the id, or
   // its first entry; its offset field.
   const auto entry = [&](uint32_t offset, std::optional<uint32_t> id) -> std::optional<uint32_t> {
@@ -132,16 +128,11 @@ std::optional<std::pair<size_t, size_t>> VersionResource(const Reader& r, const 
       names && (*names & kResourceSubdirectory) ? entry(*names, {}) : std::nullopt;
   const auto data =
       languages && (*languages & kResourceSubdirectory) ? entry(*languages, {}) : std::nullopt;
-  if (!data || (*data & kResourceSubdirectory) || *data >= dir.Size || !r.Has(*root + *data, 16)) {
-    *error = "no version resource";
-    return std::nullopt;
-  }
+  if (!data || (*data & kResourceSubdirectory) || *data >= dir.Size || !r.Has(*root + *data, 16))
+    return Fail(error, "no version resource");
   const auto at = FileOffset(image, r.U32(*root + *data));
   const size_t size = r.U32(*root + *data + 4);
-  if (!at || !r.Has(*at, size)) {
-    *error = "version resource outside the sections";
-    return std::nullopt;
-  }
+  if (!at || !r.Has(*at, size)) return Fail(error, "version resource outside the sections");
   return std::pair{*at, size};
 }
 
@@ -206,8 +197,7 @@ std::optional<VersionInfo> ReadVersionInfo(const std::vector<uint8_t>& bytes, co
   const auto root = ReadBlock(r, base, base, base + size);
   if (!root || root->Key != "VS_VERSION_INFO" || root->ValueLength < kFixedInfoSize ||
       r.U32(root->Value) != kFixedInfoSignature) {
-    *error = "the version resource has no fixed file information";
-    return std::nullopt;
+    return Fail(error, "the version resource has no fixed file information");
   }
   VersionInfo info;
   const auto version = [&](size_t at) {
@@ -231,10 +221,7 @@ std::optional<VersionInfo> ReadVersionInfo(const std::vector<uint8_t>& bytes, co
       });
     });
   });
-  if (!nested) {
-    *error = "the version resource's blocks do not nest";
-    return std::nullopt;
-  }
+  if (!nested) return Fail(error, "the version resource's blocks do not nest");
   return info;
 }
 
@@ -273,15 +260,10 @@ uint32_t CheckSum(const std::vector<uint8_t>& bytes, size_t checkSumOffset) {
 
 std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error) {
   const Reader r(bytes);
-  if (!r.Has(0, 0x40) || r.U16(kDosMagicOffset) != 0x5A4D) {
-    *error = "no MZ header";
-    return std::nullopt;
-  }
+  if (!r.Has(0, 0x40) || r.U16(kDosMagicOffset) != 0x5A4D) return Fail(error, "no MZ header");
   const size_t pe = r.U32(kDosPeOffset);
-  if (!r.Has(pe, 4 + kFileHeaderSize) || r.U32(pe) != 0x00004550) {
-    *error = "no PE signature";
-    return std::nullopt;
-  }
+  if (!r.Has(pe, 4 + kFileHeaderSize) || r.U32(pe) != 0x00004550)
+    return Fail(error, "no PE signature");
   Image image;
   const size_t file = pe + 4;
   image.Machine = r.U16(file);
@@ -291,15 +273,10 @@ std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error
   image.Characteristics = r.U16(file + 18);
 
   const size_t opt = file + kFileHeaderSize;
-  if (optionalSize < kOptDirectories || !r.Has(opt, optionalSize)) {
-    *error = "optional header too short";
-    return std::nullopt;
-  }
+  if (optionalSize < kOptDirectories || !r.Has(opt, optionalSize))
+    return Fail(error, "optional header too short");
   image.Magic = r.U16(opt);
-  if (image.Magic != kMagicPe32) {
-    *error = "not a PE32 optional header";
-    return std::nullopt;
-  }
+  if (image.Magic != kMagicPe32) return Fail(error, "not a PE32 optional header");
   image.EntryPoint = r.U32(opt + 16);
   image.ImageBase = r.U32(opt + 28);
   image.ImageSize = r.U32(opt + 56);
@@ -307,20 +284,16 @@ std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error
   image.CheckSum = r.U32(opt + kOptCheckSum);
   image.Subsystem = r.U16(opt + 68);
   const uint32_t directoryCount = r.U32(opt + kOptDirectoryCount);
-  if (directoryCount > (optionalSize - kOptDirectories) / 8 || directoryCount <= kDirTls) {
-    *error = "data directories do not fit the optional header";
-    return std::nullopt;
-  }
+  if (directoryCount > (optionalSize - kOptDirectories) / 8 || directoryCount <= kDirTls)
+    return Fail(error, "data directories do not fit the optional header");
   for (uint32_t i = 0; i < directoryCount; ++i) {
     const size_t at = opt + kOptDirectories + 8 * i;
     image.Directories.push_back({r.U32(at), r.U32(at + 4)});
   }
 
   const size_t sections = opt + optionalSize;
-  if (!r.Has(sections, sectionCount * kSectionHeaderSize)) {
-    *error = "section table outside the file";
-    return std::nullopt;
-  }
+  if (!r.Has(sections, sectionCount * kSectionHeaderSize))
+    return Fail(error, "section table outside the file");
   for (uint16_t i = 0; i < sectionCount; ++i) {
     const size_t at = sections + i * kSectionHeaderSize;
     Section s;
@@ -331,10 +304,8 @@ std::optional<Image> Parse(const std::vector<uint8_t>& bytes, std::string* error
     s.RawSize = r.U32(at + 16);
     s.RawOffset = r.U32(at + 20);
     s.Characteristics = r.U32(at + 36);
-    if (!r.Has(s.RawOffset, s.RawSize)) {
-      *error = "raw data of section " + s.Name + " outside the file";
-      return std::nullopt;
-    }
+    if (!r.Has(s.RawOffset, s.RawSize))
+      return Fail(error, "raw data of section " + s.Name + " outside the file");
     image.Sections.push_back(s);
   }
 

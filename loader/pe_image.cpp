@@ -20,6 +20,12 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
+// Says why in `error`: the image is not placed.
+bool Refuse(std::string* error, const std::string& why) {
+  *error = why;
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<PeImage> PeImage::Map(const std::vector<uint8_t>& file, std::string* error) {
@@ -39,27 +45,18 @@ bool PeImage::InImage(uint32_t rva, uint32_t length) const {
 bool PeImage::Place(const std::vector<uint8_t>& file, std::string* error) {
   std::string why;
   const std::optional<peimage::Image> parsed = peimage::Parse(file, &why);
-  if (!parsed) {
-    *error = "not a PE image (" + why + ")";
-    return false;
-  }
-  if (parsed->Machine != peimage::kMachineI386 || parsed->Magic != peimage::kMagicPe32) {
-    *error = "not a 32-bit x86 image (machine " + Hex(parsed->Machine) + ", optional header " +
-             Hex(parsed->Magic) + ")";
-    return false;
-  }
+  if (!parsed) return Refuse(error, "not a PE image (" + why + ")");
+  if (parsed->Machine != peimage::kMachineI386 || parsed->Magic != peimage::kMagicPe32)
+    return Refuse(error, "not a 32-bit x86 image (machine " + Hex(parsed->Machine) +
+                             ", optional header " + Hex(parsed->Magic) + ")");
   entryRva_ = parsed->EntryPoint;
   preferredBase_ = parsed->ImageBase;
   size_ = parsed->ImageSize;
   subsystem_ = parsed->Subsystem;
-  if (size_ == 0 || parsed->HeadersSize > size_ || parsed->HeadersSize > file.size()) {
-    *error = "truncated or inconsistent optional header";
-    return false;
-  }
-  if (entryRva_ == 0 || entryRva_ >= size_) {
-    *error = "image has no entry point (AddressOfEntryPoint " + Hex(entryRva_) + ")";
-    return false;
-  }
+  if (size_ == 0 || parsed->HeadersSize > size_ || parsed->HeadersSize > file.size())
+    return Refuse(error, "truncated or inconsistent optional header");
+  if (entryRva_ == 0 || entryRva_ >= size_)
+    return Refuse(error, "image has no entry point (AddressOfEntryPoint " + Hex(entryRva_) + ")");
 
   // Anywhere but the preferred base, so that the relocations are exercised.
   void* at =
@@ -70,10 +67,8 @@ bool PeImage::Place(const std::vector<uint8_t>& file, std::string* error) {
     munmap(at, size_);
     at = other;
   }
-  if (at == MAP_FAILED) {
-    *error = "cannot map " + std::to_string(size_) + " bytes for the image";
-    return false;
-  }
+  if (at == MAP_FAILED)
+    return Refuse(error, "cannot map " + std::to_string(size_) + " bytes for the image");
   base_ = static_cast<uint8_t*>(at);
   std::memcpy(base_, file.data(), parsed->HeadersSize);
 
@@ -81,10 +76,8 @@ bool PeImage::Place(const std::vector<uint8_t>& file, std::string* error) {
     const uint32_t copy = section.RawSize < section.VirtualSize || section.VirtualSize == 0
                               ? section.RawSize
                               : section.VirtualSize;
-    if (!InImage(section.VirtualAddress, section.VirtualSize > copy ? section.VirtualSize : copy)) {
-      *error = "section " + section.Name + " lies outside the image";
-      return false;
-    }
+    if (!InImage(section.VirtualAddress, section.VirtualSize > copy ? section.VirtualSize : copy))
+      return Refuse(error, "section " + section.Name + " lies outside the image");
     // The rest of the section stays zero.
     std::memcpy(base_ + section.VirtualAddress, file.data() + section.RawOffset, copy);
   }
@@ -92,10 +85,8 @@ bool PeImage::Place(const std::vector<uint8_t>& file, std::string* error) {
   const peimage::DataDirectory relocations = parsed->Directories[peimage::kDirBaseReloc];
   if (!Relocate(relocations.VirtualAddress, relocations.Size, error)) return false;
   for (const peimage::Import& import : parsed->Imports) {
-    if (!InImage(import.SlotRva, 4)) {
-      *error = "import table of " + import.Dll + " runs off the image";
-      return false;
-    }
+    if (!InImage(import.SlotRva, 4))
+      return Refuse(error, "import table of " + import.Dll + " runs off the image");
     imports_.push_back({import.Dll, import.Function, import.SlotRva});
   }
   return true;
@@ -103,34 +94,26 @@ bool PeImage::Place(const std::vector<uint8_t>& file, std::string* error) {
 
 bool PeImage::Relocate(uint32_t rva, uint32_t size, std::string* error) {
   const uint32_t delta = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base_)) - preferredBase_;
-  if (size == 0) {
-    *error = "image has no base relocations and cannot be moved from " + Hex(preferredBase_);
-    return false;
-  }
-  if (!InImage(rva, size)) {
-    *error = "base relocations lie outside the image";
-    return false;
-  }
+  if (size == 0)
+    return Refuse(error,
+                  "image has no base relocations and cannot be moved from " + Hex(preferredBase_));
+  if (!InImage(rva, size)) return Refuse(error, "base relocations lie outside the image");
   uint32_t at = rva;
   while (at + 8 <= rva + size) {
     uint32_t page = 0, blockSize = 0;
     std::memcpy(&page, base_ + at, 4);
     std::memcpy(&blockSize, base_ + at + 4, 4);
-    if (blockSize < 8 || at + blockSize > rva + size) {
-      *error = "malformed base relocation block at " + Hex(at);
-      return false;
-    }
+    if (blockSize < 8 || at + blockSize > rva + size)
+      return Refuse(error, "malformed base relocation block at " + Hex(at));
     for (uint32_t e = at + 8; e + 2 <= at + blockSize; e += 2) {
       uint16_t entry = 0;
       std::memcpy(&entry, base_ + e, 2);
       const uint16_t type = entry >> 12;
       const uint32_t target = page + (entry & 0x0FFFu);
       if (type == kRelAbsolute) continue;
-      if (type != kRelHighLow || !InImage(target, 4)) {
-        *error = "unsupported base relocation (type " + std::to_string(type) + " at " +
-                 Hex(target) + ")";
-        return false;
-      }
+      if (type != kRelHighLow || !InImage(target, 4))
+        return Refuse(error, "unsupported base relocation (type " + std::to_string(type) + " at " +
+                                 Hex(target) + ")");
       uint32_t value = 0;
       std::memcpy(&value, base_ + target, 4);
       value += delta;

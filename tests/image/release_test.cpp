@@ -137,21 +137,22 @@ TEST_F(ReleaseArchive, ReadmeQuotesTheToolsOwnMessages) {
     if (!space || (!readme.empty() && readme.back() != ' ')) readme += space ? ' ' : c;
   }
   EXPECT_NE(readme.find(std::string("dimmio ") + DIMMIO_VERSION_TEXT), std::string::npos);
+  const char* const kService = "tools/dimmio/windows_service.cpp";
+  const char* const kTarget = "tools/dimmio/windows_target.cpp";
+  // clang-format off
   const std::pair<const char*, const char*> quoted[] = {
       {"tools/dimmio/report.cpp", "none recognised: the driver found no SMBus host it supports"},
       {"client/status_text.cpp",
        "no usable SMBus controller on this machine; nothing was sent on the bus"},
-      {"tools/dimmio/windows_service.cpp",
-       "installed the driver as the kernel service dimmio from "},
-      {"tools/dimmio/windows_service.cpp", "the driver is running: programs can open "},
-      {"tools/dimmio/windows_service.cpp",
-       "not an administrator: run dimmio from a command prompt started with \\\"Run as "
-       "administrator\\\""},
-      {"tools/dimmio/windows_target.cpp", "the dimmio driver is not running ("},
-      {"tools/dimmio/windows_target.cpp",
-       "): start it as administrator with `dimmio driver start` (once installed with "},
-      {"tools/dimmio/windows_target.cpp", "`dimmio driver install`) or `sc start dimmio`"},
+      {kService, "installed the driver as the kernel service dimmio from "},
+      {kService, "the driver is running: programs can open "},
+      {kService, "not an administrator: run dimmio from a command prompt started with \\\"Run as "
+                 "administrator\\\""},
+      {kTarget, "the dimmio driver is not running ("},
+      {kTarget, "): start it as administrator with `dimmio driver start` (once installed with "},
+      {kTarget, "`dimmio driver install`) or `sc start dimmio`"},
   };
+  // clang-format on
   for (const auto& [file, literal] : quoted) {
     EXPECT_NE(Slurp(kSourceDir + "/" + file).find(literal), std::string::npos)
         << file << ": " << literal;

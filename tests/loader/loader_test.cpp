@@ -6,23 +6,27 @@
 // dimmio.sys.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "driver/status.h"
-#include "image_test.h"
 #include "images/probe_driver.h"
 #include "loader/imports.h"
+#include "loader/kernel.h"
+#include "loader/loaded_driver.h"
 #include "loader/pe_image.h"
+#include "sim/machine.h"
+#include "support/bytes.h"
 
 namespace {
 
-using testsupport::TestImage;
 using testsupport::WordAt;
 using testsupport::Words;
 
 const std::u16string kLink = probe::kLinkName;
+
+std::string TestImage(const std::string& name) {
+  return std::string(DIMMIO_TEST_IMAGE_DIR) + "/" + name;
+}
 
 // ---------------------------------------------------------------- the image
 
@@ -92,9 +96,54 @@ TEST(PeImageTest, RefusesDamagedImagesWithTheReason) {
 
 // ---------------------------------------------------------------- the kernel calls
 
-class ProbeDriverTest : public testsupport::ImageTest {
+// The probe image started in the loader's kernel over a simulated machine. At
+// the end it is unloaded, and nothing may be left: no device, link, thread or
+// handle in the kernel, no pool or mapping in the machine, and no fault the
+// kernel recorded.
+class ProbeDriverTest : public ::testing::Test {
  protected:
-  void StartProbe() { ASSERT_EQ(Start(TestImage("probe_driver.sys")), STATUS_SUCCESS); }
+  ProbeDriverTest() : kernel_(machine_) {}
+
+  void TearDown() override {
+    if (driver_ != nullptr && started_) {
+      EXPECT_TRUE(driver_->Unload()) << "the driver installed no unload routine";
+    }
+    if (driver_ != nullptr) {
+      const std::vector<std::string> left = kernel_.LeftBehind(driver_->Driver());
+      EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+    }
+    EXPECT_EQ(kernel_.Faults(), std::vector<std::string>{});
+    EXPECT_EQ(machine_.LeakReport(), "") << "pool or mappings left behind";
+  }
+
+  void StartProbe() {
+    std::string error;
+    driver_ = loader::LoadedDriver::Load(kernel_, TestImage("probe_driver.sys"), &error);
+    ASSERT_NE(driver_, nullptr) << error;
+    ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
+    started_ = true;
+  }
+
+  // A device-control request through `link`, waited for.
+  loader::Completion Call(const std::u16string& link, uint32_t code,
+                          const std::vector<uint8_t>& input, uint32_t outputLength) {
+    auto request = kernel_.DeviceControl(link, code, input, outputLength);
+    EXPECT_NE(request, nullptr) << "nothing answers to the link";
+    return request != nullptr ? request->Wait() : loader::Completion{};
+  }
+
+  // Unloads now (the teardown then only checks what is left).
+  void UnloadNow() {
+    ASSERT_TRUE(started_);
+    started_ = false;
+    EXPECT_TRUE(driver_->Unload());
+  }
+
+  sim::Machine machine_;
+  // The image goes after the kernel has joined every thread that ran it.
+  std::unique_ptr<loader::LoadedDriver> driver_;
+  loader::Kernel kernel_;
+  bool started_ = false;
 };
 
 TEST_F(ProbeDriverTest, StartsWithItsDeviceLinkAndWorkerAndPrintsFormatted) {
@@ -225,6 +274,52 @@ TEST_F(ProbeDriverTest, PoolComesFromTheMachineByTypeAndFailsWhenTold) {
     const loader::Completion c = Call(kLink, probe::kPool, Words({row.type, 64}), 4);
     EXPECT_EQ(WordAt(c.output, 0), row.expected) << row.type << " " << row.fail;
   }
+}
+
+// The kernel's checks catch a driver that breaks the rules of requests: the
+// probe image has request codes that break one rule each.
+class KernelChecksTest : public ProbeDriverTest {};
+
+TEST_F(KernelChecksTest, EachBrokenRuleIsReportedByName) {
+  const struct {
+    uint32_t code;
+    const char* fault;
+  } rows[] = {
+      {probe::kCompleteTwice, "completed more than once"},
+      {probe::kPendingUnmarked, "returned STATUS_PENDING without marking it pending"},
+      {probe::kMarkAfterPublish, "took the queue lock before marking the request pending"},
+      {probe::kRefuseAfterWrite, "wrote into the buffer of a request it refused"},
+      {probe::kTouchAfterComplete, "request packet changed after completion"},
+  };
+  StartProbe();
+  for (const auto& row : rows) {
+    Call(probe::kLinkName, row.code, {1, 2, 3, 4}, 4);
+    const std::vector<std::string> faults = kernel_.TakeFaults();
+    bool found = false;
+    for (const std::string& f : faults) found = found || f.find(row.fault) != std::string::npos;
+    EXPECT_TRUE(found) << row.fault << " not among " << ::testing::PrintToString(faults);
+  }
+}
+
+// Its thread may end after it completed (the kernel then leaves the packet
+// alone): no fault either.
+TEST_F(KernelChecksTest, AWellBehavedRequestRaisesNoFault) {
+  StartProbe();
+  const auto request = kernel_.DeviceControl(probe::kLinkName, 0x81230000u | (0x9FFu << 2), {}, 4);
+  const loader::Completion refused = request->Wait();
+  kernel_.Cancel(*request);
+  EXPECT_EQ(refused.status, STATUS_NOT_IMPLEMENTED);
+  EXPECT_EQ(refused.dispatchStatus, STATUS_NOT_IMPLEMENTED);
+  EXPECT_TRUE(refused.completedInDispatch);
+  EXPECT_EQ(kernel_.Faults(), std::vector<std::string>{});
+}
+
+TEST_F(KernelChecksTest, RequestKindsTheDriverDoesNotServeFailByDefault) {
+  StartProbe();
+  constexpr uint8_t kIrpMjRead = 0x03;
+  const loader::Completion c = kernel_.CreateOrClose(probe::kLinkName, kIrpMjRead)->Wait();
+  EXPECT_EQ(c.status, static_cast<int32_t>(0xC0000010u));  // STATUS_INVALID_DEVICE_REQUEST
+  EXPECT_EQ(kernel_.CreateOrClose(probe::kLinkName, 0x00)->Wait().status, STATUS_SUCCESS);
 }
 
 }  // namespace

@@ -110,23 +110,17 @@ struct Profile {
 };
 
 const Profile* FindProfile(const std::string& machine) {
+  // clang-format off
   static const std::vector<Profile> profiles = {
       {"pc",
-       {{0, 0, 0, 0x8086, 0x1237},
-        {0, 1, 0, 0x8086, 0x7000},
-        {0, 1, 1, 0x8086, 0x7010},
-        {0, 1, 3, 0x8086, 0x7113},
-        {0, 2, 0, 0x1234, 0x1111},
-        {0, 3, 0, 0x8086, 0x100E}},
-       true,
-       {0, 1, 3, 0x8086, 0x7113}},
+       {{0, 0, 0, 0x8086, 0x1237}, {0, 1, 0, 0x8086, 0x7000}, {0, 1, 1, 0x8086, 0x7010},
+        {0, 1, 3, 0x8086, 0x7113}, {0, 2, 0, 0x1234, 0x1111}, {0, 3, 0, 0x8086, 0x100E}},
+       true, {0, 1, 3, 0x8086, 0x7113}},
       {"q35",
        {{0, 0, 0, 0x8086, 0x29C0}, {0, 0x1F, 3, 0x8086, 0x2930}},
-       false,
-       {0, 0x1F, 3, 0x8086, 0x2930},
-       {"-icount", "shift=6,sleep=off"},
-       1.05},
+       false, {0, 0x1F, 3, 0x8086, 0x2930}, {"-icount", "shift=6,sleep=off"}, 1.05},
   };
+  // clang-format on
   for (const Profile& p : profiles) {
     if (p.machine == machine) return &p;
   }
@@ -349,24 +343,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<std::string> command = {qemu,
-                                      "-M",
-                                      profile->machine,
-                                      "-m",
-                                      "128",
-                                      "-display",
-                                      "none",
-                                      "-no-reboot",
-                                      "-serial",
-                                      "stdio",
-                                      "-device",
-                                      "isa-debug-exit,iobase=0xf4,iosize=0x04",
-                                      "-smbios",
-                                      SmbiosOption(1),
-                                      "-smbios",
-                                      SmbiosOption(2),
-                                      "-kernel",
-                                      image};
+  // clang-format off
+  std::vector<std::string> command = {
+      qemu, "-M", profile->machine, "-m", "128", "-display", "none", "-no-reboot",
+      "-serial", "stdio", "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
+      "-smbios", SmbiosOption(1), "-smbios", SmbiosOption(2), "-kernel", image};
+  // clang-format on
   command.insert(command.end() - 2, profile->clockArgs.begin(), profile->clockArgs.end());
   std::string shown;
   for (const std::string& a : command) shown += " " + a;

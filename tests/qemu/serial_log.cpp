@@ -65,17 +65,13 @@ bool ParseLine(const std::string& word, std::istringstream& in, const std::strin
   }
   if (word == "spd") {
     if (!(in >> n) || !ReadFields(in, {"code", "hw", "detail", "bytes"}, v)) return false;
-    SpdLine& spd = log.spd[n] = {static_cast<uint32_t>(v[0]),
-                                 static_cast<uint32_t>(v[1]),
-                                 static_cast<uint32_t>(v[2]),
-                                 static_cast<uint32_t>(v[3]),
-                                 {}};
+    SpdLine& spd = log.spd[n];
+    spd = {uint32_t(v[0]), uint32_t(v[1]), uint32_t(v[2]), uint32_t(v[3]), {}};
     return ReadHexWords(in, 2, spd.data);
   }
   if (word == "probe") {
     if (!(in >> n) || !ReadFields(in, {"result", "code", "hw"}, v) || !AtEnd(in)) return false;
-    log.probe[n] = {static_cast<int32_t>(v[0]), static_cast<uint32_t>(v[1]),
-                    static_cast<uint32_t>(v[2])};
+    log.probe[n] = {int32_t(v[0]), uint32_t(v[1]), uint32_t(v[2])};
     return true;
   }
   if (word == "slots" || word == "modules") {

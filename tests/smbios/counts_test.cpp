@@ -27,6 +27,11 @@ uint8_t Count(uint8_t (*count)(const SmbiosTableRef&), const Fill& fill) {
   return count(table.Ref());
 }
 
+template <size_t N>
+void ExpectCounts(uint8_t (*count)(const SmbiosTableRef&), const CountCase (&cases)[N]) {
+  for (const CountCase& c : cases) EXPECT_EQ(Count(count, c.fill), c.expected) << c.name;
+}
+
 Fill Devices(int n, uint16_t size = 512) {
   return [=](sim::SmbiosBuilder& b) {
     for (int i = 0; i < n; ++i) b.MemoryDevice(size, "D");
@@ -71,9 +76,7 @@ TEST(CountMemorySlots, PrefersArraysThenDevicesThenControllersThenModules) {
       {"300 devices wrap", Devices(300), 44},
       {"arrays of 200 and 100 wrap", Both(Array(200), Array(100)), 44},
   };
-  for (const CountCase& c : cases) {
-    EXPECT_EQ(Count(CountSlotsInTable, c.fill), c.expected) << c.name;
-  }
+  ExpectCounts(CountSlotsInTable, cases);
 }
 
 TEST(CountMemoryModules, PrefersInstalledModulesThenPopulatedDevices) {
@@ -87,9 +90,7 @@ TEST(CountMemoryModules, PrefersInstalledModulesThenPopulatedDevices) {
       {"300 populated devices wrap", Devices(300), 44},
       {"nothing about memory", [](sim::SmbiosBuilder&) {}, 0},
   };
-  for (const CountCase& c : cases) {
-    EXPECT_EQ(Count(CountModulesInTable, c.fill), c.expected) << c.name;
-  }
+  ExpectCounts(CountModulesInTable, cases);
 }
 
 Fill Typed(uint16_t size, uint8_t type) {
@@ -108,12 +109,8 @@ TEST(MemoryIsDdr4, OnlyWhenEveryPopulatedDeviceThatStatesATypeSaysDdr4) {
       {"DDR4 of unknown size", Typed(0xFFFF, 0x1A), 0},
       {"no memory devices", Modules({7, 7}), 0},
   };
-  const auto ddr4 = [](const SmbiosTableRef& table) -> uint8_t {
-    return MemoryIsDdr4InTable(table) ? 1 : 0;
-  };
-  for (const CountCase& c : cases) {
-    EXPECT_EQ(Count(ddr4, c.fill), c.expected) << c.name;
-  }
+  ExpectCounts([](const SmbiosTableRef& table) -> uint8_t { return MemoryIsDdr4InTable(table); },
+               cases);
   EXPECT_FALSE(MemoryIsDdr4InTable({nullptr, 0, 0})) << "no table";
 }
 

@@ -88,28 +88,19 @@ TEST(StructureWalk, BrokenEndsAreWalkedWithinTheTable) {
   auto device = sim::SmbiosBuilder().MemoryDevice(512, "DIMM").Build().bytes;
   device.pop_back();  // the set's closing zero
   device.pop_back();  // and the string's terminator
+  // clang-format off
   const BrokenCase cases[] = {
       {"device whose string set runs to the end", device, {16, 17}, 1, 1},
-      {"device cut before its size field",
-       {17, 0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-       {16, 17},
-       1,
-       0},
+      {"device cut before its size", {17, 0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {16, 17}, 1, 0},
       {"device claiming a formatted area shorter than its size field",
-       {17, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0},
-       {16, 17},
-       1,
-       0},
+       {17, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0}, {16, 17}, 1, 0},
       {"half a header", {17, 0x1B}, {16}, 0, 0},
       {"header shorter than a header", {17, 2, 0, 0, 0, 0}, {16}, 0, 0},
       {"type 5 with zero formatted length", {5, 0, 0, 0, 0, 0}, {16}, 0, 0},
       {"controller cut before its slot count", {5, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {16, 5}, 0, 0},
-      {"module whose installed size is the last byte",
-       {6, 0x0C, 0, 0, 0, 0, 0, 0, 0, 7},
-       {16, 6},
-       1,
-       1},
+      {"module whose size is the last byte", {6, 0x0C, 0, 0, 0, 0, 0, 0, 0, 7}, {16, 6}, 1, 1},
   };
+  // clang-format on
   for (const BrokenCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<uint8_t> bytes = head;

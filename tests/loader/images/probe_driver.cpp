@@ -154,9 +154,6 @@ NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT device, PIRP irp) {
       Finish(irp, STATUS_SUCCESS, 0);
       irp->IoStatus.Status = STATUS_UNSUCCESSFUL;
       return STATUS_SUCCESS;
-    case probe::kLeakPool:
-      ExAllocatePoolWithTag(PagedPool, 16, kTag);
-      return Finish(irp, STATUS_SUCCESS, 0);
     default: return Finish(irp, STATUS_NOT_IMPLEMENTED, 0);
   }
 }

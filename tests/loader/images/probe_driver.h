@@ -29,7 +29,6 @@ constexpr uint32_t kPendingUnmarked = Code(0x981);     // queued without IoMarkI
 constexpr uint32_t kRefuseAfterWrite = Code(0x982);    // writes, then STATUS_INVALID_PARAMETER
 constexpr uint32_t kTouchAfterComplete = Code(0x983);  // completes, then writes the status
 constexpr uint32_t kMarkAfterPublish = Code(0x984);    // queues, then marks pending
-constexpr uint32_t kLeakPool = Code(0x985);            // allocates and keeps it
 
 constexpr char16_t kDeviceName[] = u"\\Device\\probe0";
 constexpr char16_t kLinkName[] = u"\\??\\probe";
