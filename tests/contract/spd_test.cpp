@@ -11,6 +11,7 @@
 #include "contract_test.h"
 #include "sim/models/ali1563_smbus_host.h"
 #include "sim/models/intel_smbus_host.h"
+#include "sim/models/piix4_compat_host.h"
 #include "sim/models/sis630_smbus_host.h"
 #include "smbus/intel_rows.h"
 
@@ -25,6 +26,7 @@ constexpr uint32_t kProbeWrite = 23;
 constexpr uint32_t kReadByteFailed = 17;
 
 constexpr uint32_t kSpdWritesBlocked = 37;
+constexpr uint32_t kHostHeldByFirmware = 32;
 
 // The host configuration byte of a board's Intel SMBus function (0x40 on
 // ICH), or 0x01 (host on, nothing more) where there is none.
@@ -67,15 +69,30 @@ std::vector<std::string> BoardsWithSmbus() {
 
 class SpdTest : public ContractTest, public ::testing::WithParamInterface<std::string> {
  protected:
-  void SetUp() override { LoadOn(GetParam()); }
+  void SetUp() override {
+    // The Zen FCH's PM registers answer in memory alone: the index pair's
+    // accesses are watched from the load on.
+    machine_.SetTracing(!sim::FindBoard(GetParam())->smbus->piix4Compat.pmPorts);
+    LoadOn(GetParam());
+  }
 };
 
+// Where firmware shares the host (the ServerWorks and ATI/AMD hosts), the
+// reads leave the port select, the power-management index and registers and
+// the semaphore as firmware left them, and start nothing without the
+// semaphore; on the Zen FCH the index pair is never touched.
 TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
   // Firmware that holds the host's semaphore is waited for, not overrun.
   EXPECT_GE(machine_.NowMs(), board_->smbus->firmwareHoldsInUseMs);
   for (const std::string& line : machine_.DebugLines()) {
     EXPECT_EQ(line.find("going on without it"), std::string::npos) << line;
   }
+  const sim::AmdPmRegisters* pm = models_.amdPm;
+  const sim::Piix4CompatHost* shared = models_.Host<sim::Piix4CompatHost>();
+  std::array<uint8_t, 256> pmLeft{};
+  for (int r = 0; pm != nullptr && r < 256; ++r) pmLeft[r] = pm->Reg(static_cast<uint8_t>(r));
+  const uint8_t indexLeft = pm != nullptr ? pm->Index() : 0;
+  const uint8_t portLeft = shared != nullptr ? shared->SelectedPort() : 0;
   for (const sim::SpdSlotSpec& slot : board_->smbus->segment0) {
     const sim::SpdEeprom* eeprom = models_.eeproms[0][slot.slot];
     ASSERT_NE(eeprom, nullptr);
@@ -97,6 +114,20 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
             << int(offset) << "+" << i;
       }
     }
+  }
+  if (pm != nullptr) {
+    for (int r = 0; r < 256; ++r) EXPECT_EQ(pm->Reg(static_cast<uint8_t>(r)), pmLeft[r]) << r;
+    EXPECT_EQ(pm->Index(), indexLeft);
+  }
+  EXPECT_GE(machine_.NowMs(), board_->smbus->piix4Compat.firmwareHoldsMs) << "waited for firmware";
+  if (shared != nullptr) {
+    EXPECT_EQ(shared->SelectedPort(), portLeft);
+    EXPECT_FALSE(shared->HostOwnsSemaphore()) << "released after the transfers";
+    EXPECT_EQ(shared->StartsWithoutSemaphore(), 0u);
+  }
+  for (const sim::TraceEntry& e : machine_.Trace()) {
+    if (e.kind == sim::Access::ConfigRead || e.kind == sim::Access::ConfigWrite) continue;
+    EXPECT_TRUE(e.where != 0xCD6 && e.where != 0xCD7) << std::hex << e.where;
   }
 }
 
@@ -179,6 +210,32 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
   stick(false);
   EXPECT_TRUE(ReadsWhole(Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8),
                          models_.eeproms[0][slot.slot]->Bytes(), 8));
+
+  // Firmware that holds the shared host's semaphore for ever: after the
+  // bounded tries (1 ms apart; under Windows' clock a 1 ms wait ends on the
+  // second tick of the finest resolution, 0.977 ms) the read fails with the
+  // firmware's hold and nothing started; once firmware lets go it reads.
+  sim::Piix4CompatHost* shared = models_.Host<sim::Piix4CompatHost>();
+  if (shared == nullptr || !board_->smbus->piix4Compat.semaphore) return;
+  constexpr uint64_t kSemaphoreTries = 500;
+  shared->FirmwareHoldsUntil(sim::Piix4CompatHost::kForever);
+  const uint64_t transfers = models_.eeproms[0][slot.slot]->Transfers();
+  const uint8_t port = shared->SelectedPort();
+  const uint64_t start = machine_.NowMs();
+  const Reply held = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 256);
+  ASSERT_EQ(held.information, 76u);
+  EXPECT_EQ(WordAt(held.output, kOpCode), kSpdBlockRead);
+  EXPECT_EQ(WordAt(held.output, kOpHwCode), kHostHeldByFirmware);
+  EXPECT_EQ(WordAt(held.output, kOpHwDetailCount), 1u);
+  EXPECT_EQ(WordAt(held.output, kOpHwDetail) & sim::Piix4CompatHost::kTake, 0u);
+  EXPECT_GE(machine_.NowMs() - start, kSemaphoreTries - 1);
+  EXPECT_LE(machine_.NowMs() - start, 2 * kSemaphoreTries + 10);
+  EXPECT_EQ(models_.eeproms[0][slot.slot]->Transfers(), transfers) << "nothing started";
+  EXPECT_EQ(shared->SelectedPort(), port);
+  EXPECT_EQ(shared->StartsWithoutSemaphore(), 0u);
+  shared->FirmwareHoldsUntil(0);
+  EXPECT_TRUE(ReadsWhole(Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 256),
+                         models_.eeproms[0][slot.slot]->Bytes()));
 }
 
 TEST_P(SpdTest, SegmentOneReadsTheSecondBankAndSegmentZeroTheFirstAgain) {
