@@ -252,7 +252,8 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleReadsItsBankThroughThatHandleAlone) {
         STATUS_SUCCESS);
     for (const sim::SpdSlotSpec& slot :
          segment == 0 ? board_->smbus->segment0 : board_->smbus->segment1) {
-      EXPECT_TRUE(ReadsWhole(read(&setter, slot.slot), models_.eeproms[segment][slot.slot]->Bytes()))
+      const sim::SpdEeprom* eeprom = models_.eeproms[segment][slot.slot];
+      EXPECT_TRUE(ReadsWhole(read(&setter, slot.slot), eeprom->Bytes()))
           << "segment " << segment << " slot " << int(slot.slot);
     }
     EXPECT_EQ(read(nullptr, watched).output, firstBank) << "while another handle has " << segment;
