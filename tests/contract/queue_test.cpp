@@ -190,30 +190,20 @@ TEST_P(FineClockTest, IsHeldWhileTheWorkerDrivesTheSmbusAndOnlyThen) {
   EXPECT_EQ(driver_->FineClockRequests().made, row.made);
 }
 
+// clang-format off
 const FineClockRow kFineClockRows[] = {
     {"SpdRead", "ich5", IOCTL_READ_SPD, {}, 1, 1},
     {"SpdPageRead", "pch100", IOCTL_READ_SPD_PAGE, {IOCTL_READ_PCI_CONFIG}, 1, 1},
-    {"SpdReadsAndADumpInOneSpell",
-     "ich5",
-     IOCTL_READ_SPD,
-     {IOCTL_READ_SPD, IOCTL_READ_PCI_CONFIG, IOCTL_PROBE_SPD_WRITE},
-     1,
-     1},
+    {"SpdReadsAndADumpInOneSpell", "ich5", IOCTL_READ_SPD,
+     {IOCTL_READ_SPD, IOCTL_READ_PCI_CONFIG, IOCTL_PROBE_SPD_WRITE}, 1, 1},
     {"AskedWhenTheFirstSpdRequestComesUp", "ich5", IOCTL_READ_PCI_CONFIG, {IOCTL_READ_SPD}, 0, 1},
-    {"NotForRequestsThatLeaveTheBusAlone",
-     "ich5",
-     IOCTL_READ_PCI_CONFIG,
-     {IOCTL_SET_SEGMENT, IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT},
-     0,
-     0},
-    {"NotWithoutAController",
-     sim::kUnsupportedChipsetBoard,
-     IOCTL_READ_PCI_CONFIG,
-     {IOCTL_READ_SPD, IOCTL_PROBE_SPD_WRITE},
-     0,
-     0},
+    {"NotForRequestsThatLeaveTheBusAlone", "ich5", IOCTL_READ_PCI_CONFIG,
+     {IOCTL_SET_SEGMENT, IOCTL_GET_MEMORY_SLOT_COUNT, IOCTL_GET_MEMORY_MODULE_COUNT}, 0, 0},
+    {"NotWithoutAController", sim::kUnsupportedChipsetBoard, IOCTL_READ_PCI_CONFIG,
+     {IOCTL_READ_SPD, IOCTL_PROBE_SPD_WRITE}, 0, 0},
     {"GivenBackByAnUnloadUnderAnSpdRead", "ich5", IOCTL_READ_SPD, {IOCTL_READ_SPD}, 1, 1, true},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Rows, FineClockTest, ::testing::ValuesIn(kFineClockRows),
                          [](const ::testing::TestParamInfo<FineClockRow>& info) {
