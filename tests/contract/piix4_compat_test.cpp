@@ -1,6 +1,8 @@
 // The Zen FCH's power-management registers, reached in memory only and
 // mapped for each use: a map that fails fails only what needed it; DDR4 page
 // commands reach the modules on the SPDs' port alone.
+#include <tuple>
+
 #include "contract_test.h"
 
 namespace contract {
@@ -21,9 +23,7 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
   for (const Case c : {Case{0, kUnavailable}, {1, kReadWordFailed}, {2, 0}}) {
     SCOPED_TRACE(c.nthMap);
     Rig rig("fch790b-zen2");
-    sim::Machine& machine = rig.machine;
-    const sim::BoardModels& models = rig.models;
-    DriverUnderTest* driver = rig.driver.get();
+    auto [machine, models, driver] = std::tie(rig.machine, rig.models, rig.driver);
     if (c.nthMap == 0) machine.FailMapAt(kPmWindow, 1);
     ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
     const uint8_t port = models.Host<sim::Piix4CompatHost>()->SelectedPort();
@@ -68,8 +68,7 @@ TEST(FchPageTest, PageSelectsReachOnlyTheModulesOnTheSpdPort) {
     board.smbus->piix4Compat.otherPortDevice = sim::BuildSpdContents(other);
     board.smbus->piix4Compat.otherPortPage = left;
     Rig rig(board);
-    const sim::BoardModels& models = rig.models;
-    DriverUnderTest* driver = rig.driver.get();
+    auto [models, driver] = std::tie(rig.models, rig.driver);
     ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
     const sim::SpdEeprom& module = *models.eeproms[0][board.smbus->segment0.front().slot];
     for (const uint8_t page : {0, 1}) {
