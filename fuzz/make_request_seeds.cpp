@@ -2,33 +2,23 @@
 // full report sends; on the boards with a segment switch, reads on both
 // segments; and one script of the requests at the edges of their checks.
 // Run once; the files are committed.
-#include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "discovery/pci_walk.h"
 #include "driver/ioctl.h"
 #include "request_script.h"
+#include "seed_file.h"
 #include "sim/board.h"
+#include "support/bytes.h"
 
 namespace {
 
 using requestfuzz::Script;
 using requestfuzz::ScriptRequest;
-
-std::vector<uint8_t> Le32(uint32_t value) {
-  return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-}
+using testsupport::Words;
 
 std::vector<uint8_t> ConfigInput(uint32_t bus, uint32_t device, uint32_t function) {
-  std::vector<uint8_t> in = Le32(bus);
-  for (uint32_t v : {device, function}) {
-    const std::vector<uint8_t> word = Le32(v);
-    in.insert(in.end(), word.begin(), word.end());
-  }
-  in.resize(kPciConfigInputSize, 0);
-  return in;
+  return Words({bus, device, function, 0, 0, 0});
 }
 
 ScriptRequest Spd(uint8_t slot, uint8_t offset, uint32_t bytes) {
@@ -39,7 +29,7 @@ std::vector<ScriptRequest> Report() {
   std::vector<ScriptRequest> r = {
       {IOCTL_GET_CHIPSET_INFO, {}, kChipsetInfoSize},
       {IOCTL_GET_PCI_DEVICE_COUNT, {}, kPciDeviceCountSize},
-      {IOCTL_GET_PCI_DEVICE_TABLE, Le32(kPciDeviceTableCapacity),
+      {IOCTL_GET_PCI_DEVICE_TABLE, Words({kPciDeviceTableCapacity}),
        kPciDeviceTableCapacity * kPciRecordSize},
   };
   for (uint8_t slot = 0; slot < 8; ++slot) r.push_back(Spd(slot, 0, 256));
@@ -52,13 +42,13 @@ std::vector<ScriptRequest> Report() {
 }
 
 std::vector<ScriptRequest> Segments() {
-  return {{IOCTL_SET_SEGMENT, Le32(1), kSegmentReplySize},
+  return {{IOCTL_SET_SEGMENT, Words({1}), kSegmentReplySize},
           Spd(0, 0, 64),
           Spd(2, 0x7E, 3),
           {IOCTL_PROBE_SPD_WRITE, {1}, kProbeReplySize},
-          {IOCTL_SET_SEGMENT, Le32(0), kSegmentReplySize},
+          {IOCTL_SET_SEGMENT, Words({0}), kSegmentReplySize},
           Spd(1, 0, 16),
-          {IOCTL_SET_SEGMENT, Le32(7), kSegmentReplySize},
+          {IOCTL_SET_SEGMENT, Words({7}), kSegmentReplySize},
           Spd(0, 0, 2)};
 }
 
@@ -72,11 +62,11 @@ std::vector<ScriptRequest> Edges() {
       {IOCTL_PROBE_SPD_WRITE, {0}, kProbeReplySize - 1},
       {IOCTL_GET_MEMORY_SLOT_COUNT, {}, kCountReplySize - 1},
       {IOCTL_SET_SEGMENT, {1, 0, 0}, kSegmentReplySize},
-      {IOCTL_GET_PCI_DEVICE_TABLE, Le32(0), 0},
-      {IOCTL_GET_PCI_DEVICE_TABLE, Le32(1000), 5208},
-      {IOCTL_GET_PCI_DEVICE_TABLE, Le32(1000), 5207},
-      {IOCTL_GET_PCI_DEVICE_TABLE, Le32(0xFFFFFFFF), 64},
-      {IOCTL_GET_PCI_DEVICE_TABLE, Le32(0x80000000), 0},
+      {IOCTL_GET_PCI_DEVICE_TABLE, Words({0}), 0},
+      {IOCTL_GET_PCI_DEVICE_TABLE, Words({1000}), 5208},
+      {IOCTL_GET_PCI_DEVICE_TABLE, Words({1000}), 5207},
+      {IOCTL_GET_PCI_DEVICE_TABLE, Words({0xFFFFFFFF}), 64},
+      {IOCTL_GET_PCI_DEVICE_TABLE, Words({0x80000000}), 0},
       {IOCTL_READ_PCI_CONFIG, ConfigInput(1, 0, 0), kPciConfigSize},
       {IOCTL_READ_PCI_CONFIG, ConfigInput(0, 31, 0), kPciConfigSize},
       {IOCTL_READ_PCI_CONFIG, ConfigInput(0, 0, 7), kPciConfigSize},
@@ -92,20 +82,14 @@ std::vector<ScriptRequest> Edges() {
 }
 
 void Write(const std::string& dir, const std::string& name, const Script& script) {
-  const std::vector<uint8_t> bytes = requestfuzz::Encode(script);
-  std::ofstream out(dir + "/" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  seeds::Write(dir, name, requestfuzz::Encode(script));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
+  const char* dir = seeds::Directory(argc, argv);
+  if (dir == nullptr) return 2;
   const std::vector<sim::Board>& boards = sim::Boards();
   for (size_t b = 0; b < boards.size(); ++b) {
     Write(dir, "report-" + boards[b].name, Script{b, Report()});

@@ -1,32 +1,27 @@
 // Writes the seed corpus of the SMBIOS fuzz target: the board profiles'
 // tables and a few built to reach the edges of the walk, each as a 16-bit
 // structure count followed by the table. Run once; the files are committed.
-#include <cstdio>
-#include <fstream>
 #include <string>
 
+#include "seed_file.h"
 #include "sim/board.h"
 #include "sim/smbios_builder.h"
 
 namespace {
 
+// A table as its 16-bit structure count followed by its bytes.
 void Write(const std::string& dir, const std::string& name, const sim::SmbiosImage& image) {
-  std::ofstream out(dir + "/" + name, std::ios::binary);
-  const char count[2] = {static_cast<char>(image.structureCount & 0xFF),
-                         static_cast<char>(image.structureCount >> 8)};
-  out.write(count, 2);
-  out.write(reinterpret_cast<const char*>(image.bytes.data()),
-            static_cast<std::streamsize>(image.bytes.size()));
+  std::vector<uint8_t> bytes = {static_cast<uint8_t>(image.structureCount),
+                                static_cast<uint8_t>(image.structureCount >> 8)};
+  bytes.insert(bytes.end(), image.bytes.begin(), image.bytes.end());
+  seeds::Write(dir, name, bytes);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
+  const char* dir = seeds::Directory(argc, argv);
+  if (dir == nullptr) return 2;
   for (const sim::Board& board : sim::Boards()) {
     if (board.smbios.present) Write(dir, board.name, sim::BuildSmbiosTable(board.smbios));
   }

@@ -1,28 +1,31 @@
 #include "request_script.h"
 
 #include "driver/ioctl.h"
+#include "driver/requests.h"
 
 namespace requestfuzz {
 
 namespace {
 
-constexpr uint32_t kTableCodes[] = {
-    IOCTL_READ_SPD,
-    IOCTL_PROBE_SPD_WRITE,
-    IOCTL_GET_MEMORY_SLOT_COUNT,
-    IOCTL_GET_MEMORY_MODULE_COUNT,
-    IOCTL_SET_SEGMENT,
-    IOCTL_GET_CHIPSET_INFO,
-    IOCTL_GET_PCI_DEVICE_TABLE,
-    IOCTL_GET_PCI_DEVICE_COUNT,
-    IOCTL_READ_PCI_CONFIG,
-    IOCTL_GET_SYSTEM_INFO,
-    IOCTL_READ_SPD_PAGE,
+// The request table's codes, in the order of their function numbers.
+struct TableCodes {
+  TableCodes() {
+    for (uint32_t function = 0x800; function < 0x1000; ++function) {
+      for (uint32_t access = 0; access < 4; ++access) {
+        const uint32_t code = DIMMIO_CONTROL_CODE(function, access);
+        if (FindRequest(code) != nullptr && count < kMaxTableCodes) codes[count++] = code;
+      }
+    }
+  }
+  static constexpr uint8_t kMaxTableCodes = 64;
+  uint32_t codes[kMaxTableCodes] = {};
+  uint8_t count = 0;
 };
-constexpr uint8_t kTableCount = sizeof kTableCodes / sizeof kTableCodes[0];
-constexpr uint8_t kAnyCode = kTableCount;            // 4 code bytes follow
-constexpr uint8_t kOurDeviceType = kTableCount + 1;  // 2 low code bytes follow
-constexpr uint8_t kSelectors = kOurDeviceType + 1;
+const TableCodes kTable;
+const uint8_t kTableCount = kTable.count;
+const uint8_t kAnyCode = kTableCount;            // 4 code bytes follow
+const uint8_t kOurDeviceType = kTableCount + 1;  // 2 low code bytes follow
+const uint8_t kSelectors = kOurDeviceType + 1;
 
 class Reader {
  public:
@@ -56,7 +59,7 @@ bool Decode(const uint8_t* data, size_t size, size_t boardCount, Script* script)
     ScriptRequest request;
     const uint8_t selector = in.Byte() % kSelectors;
     if (selector < kTableCount) {
-      request.code = kTableCodes[selector];
+      request.code = kTable.codes[selector];
     } else if (selector == kAnyCode) {
       request.code = in.Le(4);
     } else {  // kOurDeviceType
@@ -75,7 +78,7 @@ std::vector<uint8_t> Encode(const Script& script) {
   for (const ScriptRequest& request : script.requests) {
     uint8_t selector = kAnyCode;
     for (uint8_t i = 0; i < kTableCount; ++i) {
-      if (kTableCodes[i] == request.code) selector = i;
+      if (kTable.codes[i] == request.code) selector = i;
     }
     out.push_back(selector);
     if (selector == kAnyCode) PutLe(&out, request.code, 4);

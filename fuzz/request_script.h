@@ -4,9 +4,11 @@
 //
 //   byte 0          board, an index into sim::Boards() (modulo their number)
 //   then, up to kMaxRequests times:
-//     byte          code selector, modulo 12: 0-9 the ten request codes in
-//                   table order; 10: any code, 4 bytes follow (little-endian);
-//                   11: device type 0x9C40 with any low 16 bits, 2 bytes follow
+//     byte          code selector, modulo n + 2 for the n codes of the
+//                   request table: below n those codes in the order of their
+//                   function numbers; n: any code, 4 bytes follow
+//                   (little-endian); n + 1: device type 0x9C40 with any low
+//                   16 bits, 2 bytes follow
 //     byte          input length (0-255)
 //     2 bytes       output length, little-endian, below kOutputLimit
 //     input bytes   as many as the input length (zeros where the data ends)

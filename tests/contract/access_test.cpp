@@ -1,6 +1,5 @@
 // Only SYSTEM and administrators open the device, by any of its names; a
-// read-only handle gets the writing requests refused before the driver; a
-// load whose security cannot be set fails and leaves nothing behind; no
+// read-only handle gets the writing requests refused before the driver; no
 // caller queues more than its share.
 #include "contract_test.h"
 
@@ -130,20 +129,6 @@ TEST_F(AccessTest, CodesThatDifferOnlyInAccessOrMethodBitsAreNotImplemented) {
     const Reply r = driver_->Wait(driver_->SubmitOn(handle, code, Words({0, 0, 0}), 512));
     EXPECT_EQ(r.status, STATUS_NOT_IMPLEMENTED) << std::hex << code;
     EXPECT_EQ(r.buffer, r.sent) << std::hex << code << ": buffer touched";
-  }
-}
-
-TEST_F(AccessTest, ALoadWhoseSecurityCannotBeSetFailsBeforeTheWorkerStarts) {
-  for (StartFailure failure : {StartFailure::DeviceOpen, StartFailure::DeviceSecurity}) {
-    Rig rig("ich5");
-    DriverUnderTest& driver = *rig.driver;
-    const uint64_t threads = driver.Calls(StartFailure::ThreadCreation);
-    driver.FailNext(failure, STATUS_INSUFFICIENT_RESOURCES);
-    EXPECT_EQ(driver.Start(), STATUS_UNSUCCESSFUL);
-    EXPECT_EQ(driver.Calls(StartFailure::ThreadCreation), threads);
-    EXPECT_FALSE(driver.HasDevice());
-    EXPECT_FALSE(driver.HasLink());
-    rig.Done();
   }
 }
 

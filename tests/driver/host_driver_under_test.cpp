@@ -15,16 +15,13 @@ namespace contract {
 
 namespace {
 
+// The host kernel's fault point behind each start-up failure, in the
+// order of StartFailure.
 host::Fault FaultFor(StartFailure failure) {
-  switch (failure) {
-    case StartFailure::DeviceCreation: return host::Fault::CreateDevice;
-    case StartFailure::DeviceOpen: return host::Fault::OpenDevice;
-    case StartFailure::DeviceSecurity: return host::Fault::SetSecurity;
-    case StartFailure::ThreadCreation: return host::Fault::CreateThread;
-    case StartFailure::ThreadReference: return host::Fault::ReferenceThread;
-    case StartFailure::LinkCreation: return host::Fault::CreateLink;
-  }
-  return host::Fault::CreateDevice;
+  constexpr host::Fault kFaults[] = {host::Fault::CreateDevice,    host::Fault::OpenDevice,
+                                     host::Fault::SetSecurity,     host::Fault::CreateThread,
+                                     host::Fault::ReferenceThread, host::Fault::CreateLink};
+  return kFaults[static_cast<int>(failure)];
 }
 
 class HostBuild : public DriverUnderTest {

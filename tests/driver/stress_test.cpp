@@ -1,5 +1,5 @@
-// Several callers sending all ten requests at once while the worker serves,
-// then unload with requests still queued; cancels racing the worker's
+// Several callers sending every request of the driver's table at once while
+// the worker serves, then unload with requests still queued; cancels racing the worker's
 // dequeue: every request ends exactly once (the I/O manager's watch), none
 // is lost, and, under ThreadSanitizer, no data race.
 #include <gtest/gtest.h>
@@ -56,23 +56,49 @@ struct Sent {
   host::Request* request;
 };
 
-// One request of each kind per round, some of them refused.
+// Every row of the request table, found through the table's own lookup over
+// the device type's function numbers and access bits.
+std::vector<const RequestRow*> TableRows() {
+  std::vector<const RequestRow*> rows;
+  for (uint32_t function = 0; function < 0x1000; ++function) {
+    for (uint32_t access = 0; access < 4; ++access) {
+      if (const RequestRow* row = FindRequest(DIMMIO_CONTROL_CODE(function, access))) {
+        rows.push_back(row);
+      }
+    }
+  }
+  return rows;
+}
+
+// One request of each row per round, each passing its checks (the SPD
+// requests on slot round % 8, the page read on page round % 2), and one
+// refused: slot 8.
 std::vector<std::tuple<uint32_t, std::vector<uint8_t>, uint32_t>> Mix(int round) {
   const auto slot = static_cast<uint8_t>(round % 8);
   const auto offset = static_cast<uint8_t>(round * 7);
-  return {
-      {IOCTL_READ_SPD, {slot, offset}, 76u + 1u + static_cast<uint32_t>(round % 9)},
-      {IOCTL_PROBE_SPD_WRITE, {slot}, 80},
-      {IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80},
-      {IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80},
-      {IOCTL_SET_SEGMENT, Words({static_cast<uint32_t>(round)}), 76},
-      {IOCTL_GET_CHIPSET_INFO, {}, 24},
-      {IOCTL_GET_PCI_DEVICE_TABLE, Words({static_cast<uint32_t>(round % 5)}), 120},
-      {IOCTL_GET_PCI_DEVICE_COUNT, {}, 4},
-      {IOCTL_READ_PCI_CONFIG, Words({0, static_cast<uint32_t>(round % 31), 0, 0, 0, 0}), 256},
-      {IOCTL_GET_SYSTEM_INFO, {}, 1024},
-      {IOCTL_READ_SPD, {8, 0}, 80},  // refused
-  };
+  const auto word = static_cast<uint32_t>(round);
+  std::vector<std::tuple<uint32_t, std::vector<uint8_t>, uint32_t>> mix;
+  for (const RequestRow* row : TableRows()) {
+    std::vector<uint8_t> input(row->LeastInput, 0);
+    uint32_t output = row->LeastOutput;
+    switch (row->Code) {
+      case IOCTL_READ_SPD:
+        input = {slot, offset};
+        output += static_cast<uint32_t>(round % 9);
+        break;
+      case IOCTL_READ_SPD_PAGE: input = {slot, static_cast<uint8_t>(round % 2), offset}; break;
+      case IOCTL_PROBE_SPD_WRITE: input = {slot}; break;
+      case IOCTL_SET_SEGMENT: input = Words({word}); break;
+      case IOCTL_GET_PCI_DEVICE_TABLE:
+        input = Words({word % 5});
+        output = 5 * kPciRecordSize;
+        break;
+      case IOCTL_READ_PCI_CONFIG: input = Words({0, word % 31, 0, 0, 0, 0}); break;
+    }
+    mix.emplace_back(row->Code, input, output);
+  }
+  mix.emplace_back(IOCTL_READ_SPD, std::vector<uint8_t>{8, 0}, 80);  // refused
+  return mix;
 }
 
 class StressTest : public DriverTest {};
@@ -121,7 +147,7 @@ TEST_F(StressTest, ConcurrentCallersThenUnloadWithRequestsQueued) {
   }
   unload.join();
 
-  ASSERT_EQ(sent.size(), size_t{kCallers} * kRounds * 11);
+  ASSERT_EQ(sent.size(), size_t{kCallers} * kRounds * (TableRows().size() + 1));
   ASSERT_EQ(io_.Sent(), sent.size() + 1) << "plus the open";
   std::map<NtStatus, int> statuses;
   for (const Sent& s : sent) {
