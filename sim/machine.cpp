@@ -497,9 +497,13 @@ void Machine::HoldNext(Access kind) {
   holdReleased_ = false;
 }
 
-void Machine::WaitHeld() {
+bool Machine::WaitHeld(std::chrono::milliseconds bound) {
   std::unique_lock<std::mutex> guard(holdLock_);
-  holdChanged_.wait(guard, [&] { return holding_; });
+  if (holdChanged_.wait_for(guard, bound, [&] { return holding_; })) return true;
+  holdKind_.reset();
+  holdReleased_ = true;
+  holdChanged_.notify_all();
+  return false;
 }
 
 void Machine::ReleaseHeld() {

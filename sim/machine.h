@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdarg>
 #include <functional>
@@ -192,9 +193,12 @@ class Machine {
 
   // ---- Holding the thread that makes an access, for tests that need a
   // request to stay in service: the next access of `kind` blocks before it
-  // takes effect until ReleaseHeld(); WaitHeld() returns once it blocks.
+  // takes effect until ReleaseHeld(); WaitHeld() returns true once it
+  // blocks, or takes the hold back and returns false when no such access
+  // comes within `bound` (a driver that never reaches it fails the test
+  // instead of hanging it).
   void HoldNext(Access kind);
-  void WaitHeld();
+  bool WaitHeld(std::chrono::milliseconds bound = std::chrono::seconds(20));
   void ReleaseHeld();
 
   // Device models and anything else the machine should keep alive.

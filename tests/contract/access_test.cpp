@@ -161,7 +161,7 @@ TEST_F(AccessTest, RequestsPastTheQueueBoundsAreRefused) {
   machine_.HoldNext(sim::Access::ConfigRead);
   const auto busy =
       driver_->SubmitOn(handles[4], IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);
-  machine_.WaitHeld();
+  ASSERT_TRUE(machine_.WaitHeld()) << "the request never reached the held access";
   auto count = [&](size_t h) {
     return driver_->SubmitOn(handles[h], IOCTL_GET_MEMORY_SLOT_COUNT, {}, kCountReplySize);
   };

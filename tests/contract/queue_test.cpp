@@ -25,7 +25,7 @@ TEST_F(QueueTest, AStopWaitsForTheLastHandleAndItsCleanup) {
   ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::Administrator, kReadWrite, &tool), 0);
   machine_.HoldNext(sim::Access::ConfigRead);
   const auto inService = driver_->SubmitOn(tool, IOCTL_READ_PCI_CONFIG, kHostBridge, 256);
-  machine_.WaitHeld();
+  ASSERT_TRUE(machine_.WaitHeld()) << "the request never reached the held access";
   const DriverUnderTest::Ticket queued[] = {
       driver_->SubmitOn(tool, IOCTL_READ_PCI_CONFIG, kHostBridge, 256),
       driver_->SubmitOn(tool, IOCTL_SET_SEGMENT, Words({1}), 76),
@@ -91,7 +91,7 @@ TEST_P(HandleGoneTest, ItsQueuedRequestsCompleteAsCancelledAndTheOthersAreServed
   machine_.HoldNext(sim::Access::ConfigRead);
   const DriverUnderTest::Ticket busy =
       driver_->SubmitOn(row.inServiceOfIt ? gone : other, IOCTL_READ_PCI_CONFIG, kHostBridge, 256);
-  machine_.WaitHeld();
+  ASSERT_TRUE(machine_.WaitHeld()) << "the request never reached the held access";
   const DriverUnderTest::Ticket others[] = {
       driver_->SubmitOn(other, IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80),
       driver_->SubmitOn(gone, IOCTL_READ_SPD, {0, 0}, 80),
@@ -169,7 +169,7 @@ TEST_P(FineClockTest, IsHeldWhileTheWorkerDrivesTheSmbusAndOnlyThen) {
   machine_.HoldNext(row.first == IOCTL_READ_PCI_CONFIG ? sim::Access::ConfigRead
                                                        : sim::Access::In8);
   const DriverUnderTest::Ticket first = driver_->Submit(row.first, InputFor(row.first), 256);
-  machine_.WaitHeld();
+  ASSERT_TRUE(machine_.WaitHeld()) << "the request never reached the held access";
   std::vector<DriverUnderTest::Ticket> tickets{first};
   for (uint32_t code : row.behind) tickets.push_back(driver_->Submit(code, InputFor(code), 256));
   EXPECT_EQ(driver_->FineClockRequests().outstanding, row.outstandingInService);
