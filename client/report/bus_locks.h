@@ -19,11 +19,14 @@ enum class Bus : uint8_t { Smbus, Pci, Isa };
 constexpr int kBuses = 3;
 
 // How long a command waits for a lock another program holds before it gives
-// up: longer than another dimmio's whole report holds the SMBus (about 1 s
-// with the driver's 1 ms clock, 8 s on a kernel that keeps its 15.6 ms tick)
-// and than a monitor's polling pass, short enough to answer a user whose
-// other tool hangs holding the bus.
-constexpr uint32_t kBusWaitMs = 10000;
+// up: longer than another dimmio's whole report holds the SMBus and than a
+// monitor's polling pass, short enough to answer a user whose other tool
+// hangs holding the bus. A report reads every module's whole EEPROM: four
+// DDR modules take about 0.5 s with the driver's 1 ms clock and 8 s on a
+// kernel that keeps its 15.6 ms tick, and four DDR4 modules read twice as
+// many bytes, so 10 s would make a second dimmio give up beside a first
+// one's report.
+constexpr uint32_t kBusWaitMs = 30000;
 
 class BusLocks {
  public:
