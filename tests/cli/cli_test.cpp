@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -258,6 +259,25 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
     EXPECT_EQ(s["bytes_read"], d.type == sim::MemoryType::Ddr4 ? 512 : 256);
     EXPECT_EQ(s["spd"]["xmp"].is_null(), d.xmp.empty());
   }
+  // The text: a line per slot, each module's facts on its slot's line.
+  std::istringstream lines(text);
+  std::string line;
+  size_t slotLines = 0;
+  while (std::getline(lines, line)) {
+    if (line.rfind("  ", 0) != 0 || line.size() < 9 || line[8] != '0' || line[9] != 'x') continue;
+    const sim::SpdSlotSpec* module = ModuleIn(board, segment, line[2] - '0');
+    ++slotLines;
+    if (module == nullptr) {
+      EXPECT_NE(line.find("empty"), std::string::npos) << line;
+      continue;
+    }
+    const sim::DimmSpec& d = module->dimm;
+    for (const std::string& fact : {dimmio::PrintableText(d.partNumber), d.manufacturer,
+                                    d.speedGrade, std::to_string(d.capacityMb) + " MB"}) {
+      EXPECT_NE(line.find(fact), std::string::npos) << line << " lacks " << fact;
+    }
+  }
+  EXPECT_EQ(slotLines, r["slots"].size());
 
   // SMBIOS.
   const json& smbios = r["smbios"];
@@ -274,8 +294,8 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
                                     {"version", dimmio::PrintableText(t.version)},
                                     {"serial_number", dimmio::PrintableText(t.serial)}}));
     }
-    EXPECT_NE(text.find(dimmio::PrintableText(board.smbios.system.manufacturer)),
-              std::string::npos);
+    for (const std::string& shown : {board.smbios.system.manufacturer, board.smbios.board.product})
+      EXPECT_NE(text.find(dimmio::PrintableText(shown)), std::string::npos) << shown;
   } else {
     EXPECT_NE(smbios["error"].get<std::string>().find("no SMBIOS table found: STATUS_UNSUCCESSFUL"),
               std::string::npos);
@@ -286,38 +306,10 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
   }
 }
 
-TEST_P(Tool, ReportTextNamesEachModuleOnItsSlotLineAndTheEmptySlots) {
-  const Outcome run = Dimmio(GetParam(), {});  // the default command
-  ASSERT_EQ(run.exit, 0) << run.err;
-  const sim::Board& board = sim::DefaultBoard();
-  std::istringstream lines(run.out);
-  std::string line;
-  int slotLines = 0;
-  while (std::getline(lines, line)) {
-    if (line.rfind("  ", 0) != 0 || line.size() < 9 || line[8] != '0' || line[9] != 'x') continue;
-    const int slot = line[2] - '0';
-    ++slotLines;
-    const sim::SpdSlotSpec* module = ModuleIn(board, 0, slot);
-    if (module == nullptr) {
-      EXPECT_NE(line.find("empty"), std::string::npos) << line;
-      continue;
-    }
-    for (const std::string& fact :
-         {module->dimm.partNumber, module->dimm.manufacturer, module->dimm.speedGrade,
-          std::to_string(module->dimm.capacityMb) + " MB"}) {
-      EXPECT_NE(line.find(fact), std::string::npos) << line << " lacks " << fact;
-    }
-  }
-  EXPECT_EQ(slotLines, 8);
-  EXPECT_NE(run.out.find(board.smbios.board.product), std::string::npos);
-  // Functions are named from the PCI ID database, the chipset's too.
-  EXPECT_NE(run.out.find("00:1F.3  8086:24D3  " + std::string(kIch5SmbusName)), std::string::npos);
-  EXPECT_NE(run.out.find("01:00.0     10DE:0322      NVIDIA Corporation Device 0322"),
-            std::string::npos);
-}
-
 // DDR4 modules on a board that left page 1 selected: the report reads both
-// pages of each, its facts and side-by-side rows from page 1 too.
+// pages of each, its facts and side-by-side rows from page 1 too. With no
+// SMBIOS table nothing says they are DDR4, so no page is selected and each
+// is read as it shows, listed as found.
 TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
   const Outcome text = Dimmio(GetParam(), {"report"}, "pch100");
   ASSERT_EQ(text.exit, 0) << text.err;
@@ -332,29 +324,12 @@ TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
                 "DDR4-2400 (PC4-19200) 14-16-16-32 at 1.2 V", 0),
             0u);
   EXPECT_EQ(rows["XMP profile 1:"][3], "-");
-}
 
-// DDR4 modules left on page 1 on a board with no SMBIOS table: nothing
-// says they are DDR4, so no page is selected and each is read as it shows;
-// the report lists it as found and says in one line why it has no type.
-TEST_P(Tool, ReportSaysWhyModulesItCannotTypeAreFound) {
-  const Outcome text = Dimmio(GetParam(), {"report"}, "pch100-nosmbios");
-  ASSERT_EQ(text.exit, 0) << text.err;
-  const json r = DimmioJson(GetParam(), {"report"}, "pch100-nosmbios");
+  const json untyped = DimmioJson(GetParam(), {"report"}, "pch100-nosmbios");
   for (const int slot : {0, 1}) {
-    SCOPED_TRACE("slot " + std::to_string(slot));
-    const json& s = r["slots"][slot];
-    EXPECT_TRUE(s["present"].get<bool>());
-    EXPECT_EQ(s["bytes_read"], 256)
-        << "the page it shows, whole: no type to read its other page for";
-    EXPECT_EQ(s["status"]["code"], 0);
+    ExpectFields(untyped["slots"][slot], {{"present", true}, {"bytes_read", 256}});
+    EXPECT_EQ(untyped["slots"][slot]["status"]["code"], 0) << slot;
   }
-  const std::string why =
-      "no SPD page was selected (neither byte 2 nor the SMBIOS tables show DDR4 modules)";
-  size_t lines = 0;
-  for (size_t at = text.out.find(why); at != std::string::npos; at = text.out.find(why, at + 1))
-    ++lines;
-  EXPECT_EQ(lines, 2u) << text.out;
 }
 
 // A transport of the host target that hands what its machine was left with
@@ -452,21 +427,6 @@ TEST_P(Tool, RefusedRequestsGiveTheDriversStatus) {
   }
 }
 
-TEST_P(Tool, ProbeWritesOnlyWithYesAndReportsWhatTheEepromDid) {
-  const Outcome run = Dimmio(GetParam(), {"probe", "--slot", "0", "--yes"});
-  EXPECT_NE(run.out.find("writes to the module"), std::string::npos);
-  const json j = DimmioJson(GetParam(), {"probe", "--slot", "0", "--yes"});
-  // The default board's modules are not write-protected.
-  ASSERT_EQ(ModuleIn(sim::DefaultBoard(), 0, 0)->eeprom.writeProtect, sim::WriteProtect::Off);
-  EXPECT_EQ(j["result"], DIMMIO_PROBE_WRITABLE);
-  EXPECT_EQ(j["status"]["code"], 0);
-  EXPECT_EQ(run.exit, 0);
-  // A chipset that forbids SPD writes: not writable, and why.
-  const Outcome blocked = Dimmio(GetParam(), {"probe", "--slot", "0", "--yes"}, "pch8-spdwd");
-  EXPECT_NE(blocked.out.find("not writable: the chipset blocks SPD writes"), std::string::npos);
-  EXPECT_EQ(blocked.exit, 0);
-}
-
 TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {
   // The driver dumps devices 0-30 only: the PIIX4 board's SMBus function is
   // at 0:7.3.
@@ -496,10 +456,6 @@ TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {
   for (const auto& [form, address] : forms) {
     EXPECT_EQ(DimmioJson(GetParam(), {"pci", form})["address"], address) << form;
   }
-  const Outcome ich5 = Dimmio(GetParam(), {"pci", "0", "0", "0"});
-  EXPECT_NE(ich5.out.find("Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface\n"),
-            std::string::npos)
-      << ich5.out;
 }
 
 TEST(Boards, OneLinePerBoardDefaultFirst) {
@@ -683,15 +639,9 @@ TEST_P(SavedDumps, Ddr2AndDdr3InJsonAndSideBySide) {
 
   // Two files, then the default board's four modules and its empty slots.
   const Outcome files = Dimmio(via, {"decode", "--side-by-side", ddr3a, ddr3b});
-  const Outcome board = Dimmio(via, {"report", "--side-by-side"});
-  for (const Outcome* run : {&files, &board}) {
-    ASSERT_EQ(run->exit, 0) << run->err;
-    EXPECT_NE(run->out.find("\n  * serial number:  "), std::string::npos) << run->out;
-    EXPECT_NE(run->out.find("\n    manufacturing place:  "), std::string::npos) << run->out;
-  }
-  EXPECT_NE(board.out.find("slot 3 (0x53)"), std::string::npos) << board.out;
-  EXPECT_NE(board.out.find("  slot 4 (0x54): empty: no module answered"), std::string::npos)
-      << board.out;
+  ASSERT_EQ(files.exit, 0) << files.err;
+  EXPECT_NE(files.out.find("\n  * serial number:  "), std::string::npos) << files.out;
+  EXPECT_NE(files.out.find("\n    manufacturing place:  "), std::string::npos) << files.out;
   const json sideBySide = DimmioJson(via, {"report", "--side-by-side"})["side_by_side"];
   EXPECT_EQ(sideBySide["columns"].size(), 4u);
   std::map<std::string, bool> differ;
@@ -1402,14 +1352,49 @@ TEST(WindowsStart, DllsComeFromTheSystemFolderOnly) {
   }
 }
 
-TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
+// Command lines and what they give: on exit 0 `shown` on standard output,
+// nothing on standard error; else one line there holding it, and nothing on
+// standard output when the command line is wrong. Some are of one target
+// only: boards where there are boards, the driver's service where the tool
+// can install it (those rows name no board).
+TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
+  const std::string ich5Smbus = "00:1F.3  8086:24D3  " + std::string(kIch5SmbusName);
   const struct {
     std::vector<std::string> args;
     int exit;
-    const char* message;
+    std::string shown;
     std::string board = "ich5";
+    int times = 1;  // `shown` this many times
+    std::optional<Via> only{};
     // clang-format off
   } cases[] = {
+      // Functions are named from the PCI ID database, the chipset's too.
+      {{"report"}, dimmio::cli::kExitDone, ich5Smbus},
+      {{"report"}, dimmio::cli::kExitDone,
+       "01:00.0     10DE:0322      NVIDIA Corporation Device 0322"},
+      {{"pci", "0", "0", "0"}, dimmio::cli::kExitDone,
+       "Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface\n"},
+      {{"report", "--side-by-side"}, dimmio::cli::kExitDone, "slot 3 (0x53)"},
+      {{"report", "--side-by-side"}, dimmio::cli::kExitDone, "\n  * serial number:  "},
+      {{"report", "--side-by-side"}, dimmio::cli::kExitDone,
+       "  slot 4 (0x54): empty: no module answered"},
+      // DDR4 modules left on page 1, nothing saying they are DDR4: why they have no type.
+      {{"report"}, dimmio::cli::kExitDone,
+       "no SPD page was selected (neither byte 2 nor the SMBIOS tables show DDR4 modules)",
+       "pch100-nosmbios", 2},
+      // The probe writes to the module only when told so, and says what the EEPROM did.
+      {{"probe", "--slot", "0", "--yes"}, dimmio::cli::kExitDone, "writes to the module"},
+      {{"probe", "--slot", "0", "--yes", "--json"}, dimmio::cli::kExitDone, "\"result\": 1,"},
+      {{"probe", "--slot", "0", "--yes"}, dimmio::cli::kExitDone,
+       "not writable: the chipset blocks SPD writes", "pch8-spdwd"},
+      {{"probe", "--slot", "1"}, dimmio::cli::kExitUsage, "changes byte 74"},
+      {{"report", "--board", "nope"}, dimmio::cli::kExitUsage, "nope not in {ich5,", "", 1,
+       Via::Host},
+      {{"driver", "start"}, dimmio::cli::kExitUsage, "unexpected arguments: driver start", "", 1,
+       Via::Host},
+      {{"boards"}, dimmio::cli::kExitUsage, "unexpected argument: boards", "", 1, Via::Windows},
+      {{"report", "--board", "ich5"}, dimmio::cli::kExitUsage, "unexpected arguments: --board ich5",
+       "", 1, Via::Windows},
       {{"spd", "--slot", "8"}, dimmio::cli::kExitUsage, "--slot: Value 8 not in range 0 to 7"},
       {{"probe", "--slot", "8"}, dimmio::cli::kExitUsage, "not in range 0 to 7"},
       {{"spd", "--slot", "0", "--count", "-1"}, dimmio::cli::kExitUsage, "--count: Value -1"},
@@ -1436,8 +1421,6 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
       {{"decode"}, dimmio::cli::kExitUsage, "FILE is required"},
       {{"decode", "/nonexistent/spd.bin"}, dimmio::cli::kExitUsage,
        "dimmio: /nonexistent/spd.bin: cannot be opened"},
-      // The probe writes to the module: only when told so.
-      {{"probe", "--slot", "1"}, dimmio::cli::kExitUsage, "changes byte 74"},
       // What the driver would refuse is not sent.
       {{"pci", "0", "31", "0"}, dimmio::cli::kExitUsage,
        "devices 0-30 (00-1E) and functions 0-6 only: not 00:1F.0"},
@@ -1460,39 +1443,34 @@ TEST_P(Tool, ErrorsAreOneLineWithANonZeroExitAndNothingOnStandardOutput) {
   };
   // clang-format on
   for (const auto& c : cases) {
+    if (c.only && c.only != GetParam()) continue;
     std::string command;
     for (const std::string& a : c.args) command += a + ' ';
-    const Outcome run = Dimmio(GetParam(), c.args, c.board);
-    EXPECT_EQ(run.exit, c.exit) << command;
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << command << ": " << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command << ": " << run.err;
+    SCOPED_TRACE(command + c.board);
+    Outcome run;
+    if (!c.board.empty()) {
+      run = Dimmio(GetParam(), c.args, c.board);
+    } else if (GetParam() == Via::Host) {
+      run = RunOn(c.args, HostTarget());
+    } else {
+      fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
+      run = OnWindows(c.args);
+    }
+    EXPECT_EQ(run.exit, c.exit) << run.err;
+    const std::string& shown = c.exit == dimmio::cli::kExitDone ? run.out : run.err;
+    int times = 0;
+    for (size_t at = shown.find(c.shown); at != std::string::npos; at = shown.find(c.shown, at + 1))
+      ++times;
+    EXPECT_EQ(times, c.times) << shown;
+    if (c.exit == dimmio::cli::kExitDone) {
+      EXPECT_EQ(run.err, "");
+      continue;
+    }
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.err.rfind("dimmio: ", 0), 0u) << run.err;
     if (c.exit == dimmio::cli::kExitUsage) {
-      EXPECT_EQ(run.out, "") << command;
+      EXPECT_EQ(run.out, "");
     }
-  }
-}
-
-// Each target has the commands and options of where it runs: boards where
-// there are boards, the driver's service where the tool can install it.
-TEST(Targets, BoardsOnlyOnTheHostDriverOnlyOnWindows) {
-  const struct {
-    Via via;
-    std::vector<std::string> args;
-    const char* message;
-    // clang-format off
-  } cases[] = {
-      {Via::Host, {"report", "--board", "nope"}, "nope not in {ich5,"},
-      {Via::Host, {"driver", "start"}, "unexpected arguments: driver start"},
-      {Via::Windows, {"boards"}, "unexpected argument: boards"},
-      {Via::Windows, {"report", "--board", "ich5"}, "unexpected arguments: --board ich5"},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
-    const Outcome run = c.via == Via::Host ? RunOn(c.args, HostTarget()) : OnWindows(c.args);
-    EXPECT_EQ(run.exit, dimmio::cli::kExitUsage) << c.args[0];
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
 }
 
