@@ -473,13 +473,15 @@ TEST(Boards, OneLinePerBoardDefaultFirst) {
   EXPECT_EQ(i, sim::Boards().size());
 }
 
-// A scratch directory for saved dumps, removed after the test.
+// A scratch directory for saved dumps, removed after the test: the test's
+// and the process's own, as the same test runs in other builds at once.
 class SavedDumps : public ::testing::TestWithParam<Via> {
  protected:
   void SetUp() override {
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(name.begin(), name.end(), '/', '-');
-    dir_ = std::filesystem::path(::testing::TempDir()) / ("dimmio-cli-dumps-" + name);
+    dir_ = std::filesystem::path(::testing::TempDir()) /
+           ("dimmio-cli-dumps-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
