@@ -40,7 +40,7 @@ void ExpectFacts(const SpdFacts& f, const sim::DimmSpec& dimm) {
   EXPECT_EQ(f.Registered, formed && (dimm.form == sim::ModuleForm::Rdimm ||
                                      (ddr4 && dimm.form == sim::ModuleForm::MiniRdimm)));
   // At the highest CAS latency, or (DDR2, DDR3) at the fastest standard speed.
-  const auto& timings = newer ? f.StandardSpeeds : f.Timings;
+  const auto& timings = newer ? f.Ddr2.StandardSpeeds : f.Timings;
   ASSERT_FALSE(timings.empty());
   EXPECT_EQ(timings.front().Grade, dimm.speedGrade);
   EXPECT_EQ(f.Maker.Name, dimm.manufacturer);
@@ -145,26 +145,26 @@ TEST(SpdDecode, Ddr4ModulesGiveBackTheirFacts) {
     EXPECT_EQ(f.Ddr4.Package,
               d.dies > 1 ? "3DS (" + std::to_string(d.dies) + " dies)" : "monolithic");
     EXPECT_EQ(f.Buffered, d.form == sim::ModuleForm::Lrdimm);
-    EXPECT_EQ(f.ThermalSensor, d.thermalSensor);
+    EXPECT_EQ(f.Ddr3.ThermalSensor, d.thermalSensor);
     EXPECT_TRUE(f.Ddr4.Crc2Checked);
     EXPECT_EQ(f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2);
-    EXPECT_EQ(f.VoltagesMv, std::vector<uint16_t>{1200});
-    EXPECT_EQ(f.DramMaker.Code, (d.dramJedecId.empty() ? d.jedecId : d.dramJedecId).back());
+    EXPECT_EQ(f.Ddr2.VoltagesMv, std::vector<uint16_t>{1200});
+    EXPECT_EQ(f.Ddr3.DramMaker.Code, (d.dramJedecId.empty() ? d.jedecId : d.dramJedecId).back());
     EXPECT_EQ(f.Year, d.year != 0 ? d.year : 2018);
     EXPECT_EQ(f.Week, d.week != 0 ? d.week : 12);
     // CL = nRCD = nRP of the bin at the grade's own clock.
-    const dimmio::SpdCasTiming& top = f.StandardSpeeds.front();
+    const dimmio::SpdCasTiming& top = f.Ddr2.StandardSpeeds.front();
     EXPECT_EQ(top.CasTenths / 10, top.Trcd);
     EXPECT_EQ(top.Trcd, top.Trp);
     if (d.casLatency != 0) {
       EXPECT_EQ(top.CasTenths, d.casLatency * 10);
     }
     EXPECT_GT(f.Ddr4.Trfc2Ps, f.Ddr4.Trfc4Ps);
-    EXPECT_GT(f.Ddr4.TwtrLPs, f.TwtrPs);
+    EXPECT_GT(f.Ddr4.TwtrLPs, f.Ddr2.TwtrPs);
 
     const SpdFacts page0 = DecodeSpd(std::span(image).first(256));
     EXPECT_EQ(page0.CapacityMb, d.capacityMb);
-    EXPECT_EQ(page0.StandardSpeeds.size(), f.StandardSpeeds.size());
+    EXPECT_EQ(page0.Ddr2.StandardSpeeds.size(), f.Ddr2.StandardSpeeds.size());
     EXPECT_FALSE(page0.IdentityRead);
     EXPECT_EQ(page0.Maker.Bank, 0);
     EXPECT_NE(dimmio::SpdDecodeText(page0).find(
@@ -211,7 +211,7 @@ TEST(SpdDecode, Ddr4DamageAndTheHighLatencyRange) {
   const SpdFacts f = DecodeSpd(image);
   EXPECT_EQ(f.CasTenths, (std::vector<uint16_t>{230, 400}));
   // The bin's 17 clocks of tAA take the lowest supported latency above them.
-  EXPECT_EQ(f.StandardSpeeds.front().CasTenths, 230);
+  EXPECT_EQ(f.Ddr2.StandardSpeeds.front().CasTenths, 230);
 
   // Within the guard band a delay up to 0.025 clocks above a whole count
   // rounds down to it: 14.180 ns (114 x 0.125 - 0.070) at DDR4-2400 is
@@ -236,9 +236,9 @@ TEST(SpdDecode, Ddr4DamageAndTheHighLatencyRange) {
     for (const auto& [at, value] : c.bytes) image[at] = value;
     const SpdFacts guarded = DecodeSpd(image);
     const auto at =
-        std::find_if(guarded.StandardSpeeds.begin(), guarded.StandardSpeeds.end(),
+        std::find_if(guarded.Ddr2.StandardSpeeds.begin(), guarded.Ddr2.StandardSpeeds.end(),
                      [&](const dimmio::SpdCasTiming& t) { return t.ChipSpeed == c.speed; });
-    ASSERT_NE(at, guarded.StandardSpeeds.end());
+    ASSERT_NE(at, guarded.Ddr2.StandardSpeeds.end());
     EXPECT_EQ(c.clocks != nullptr ? (*at).*c.clocks : at->CasTenths / 10u, c.want);
   }
 }
@@ -577,8 +577,8 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
     EXPECT_EQ(f.CapacityMb, c.base.capacityMb);
     EXPECT_EQ(f.SpeedGrade, c.grade);
     EXPECT_EQ(f.CycleTimePs, c.cyclePs);
-    const std::string fastest = f.StandardSpeeds.empty() ? "" : [&] {
-      const dimmio::SpdCasTiming& t = f.StandardSpeeds.front();
+    const std::string fastest = f.Ddr2.StandardSpeeds.empty() ? "" : [&] {
+      const dimmio::SpdCasTiming& t = f.Ddr2.StandardSpeeds.front();
       return std::to_string(t.CasTenths / 10) + "-" + std::to_string(t.Trcd) + "-" +
              std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.ChipSpeed;
     }();
