@@ -519,53 +519,34 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
     uint32_t cyclePs;
     const char* fastest;  // CL-tRCD-tRP-tRAS at the fastest standard speed met
     bool checkOk;
-    uint8_t makerBank;
-    const char* maker;
     // clang-format off
   } cases[] = {
-      {"DDR3 as built", ddr3, {}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true, 5,
-       "G.Skill"},
+      {"DDR3 as built", ddr3, {}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true},
       // Signed fine offsets: -53 ps still rounds to DDR3-1866's 1.0714 ns, -52 does not.
-      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, {}, "PC3-14900", 1072, "13-13-13-32 DDR3-1866", true,
-       5, "G.Skill"},
-      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, {}, "PC3-12800", 1073, "12-12-12-28 DDR3-1600", true,
-       5, "G.Skill"},
+      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, {}, "PC3-14900", 1072, "13-13-13-32 DDR3-1866", true},
+      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, {}, "PC3-12800", 1073, "12-12-12-28 DDR3-1600", true},
       {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}}, {}, "PC3-10600", 1255,
-       "10-10-10-23 DDR3-1333", true, 5, "G.Skill"},
-      {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, {}, "", 2625, "", true, 5, "G.Skill"},
+       "10-10-10-23 DDR3-1333", true},
+      {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, {}, "", 2625, "", true},
       // tAA 14 ns without its -90 ps: CL14 at DDR3-1866, which the module lacks.
       {"DDR3 tAA without fine", ddr3, {{35, 0}}, {}, "PC3-14900", 1071, "12-12-12-28 DDR3-1600",
-       true, 5, "G.Skill"},
-      // The maker as a count of continuation codes with odd parity, and the code.
-      {"DDR3 maker bank 8", ddr3, {{117, 0x07}, {118, 0x26}}, {}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", true, 8, "Goldenmars Technology"},
-      {"DDR3 maker count parity wrong", ddr3, {{117, 0x87}, {118, 0x26}}, {}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", true, 8, ""},
+       true},
       // The CRC covers the date (bytes 120-121) only when byte 0 bit 7 is clear.
       {"DDR3 CRC 0-116, date changed", ddr3, {}, {{120, 0x12}}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", true, 5, "G.Skill"},
-      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true,
-       5, "G.Skill"},
+       "13-13-13-32 DDR3-1866", true},
+      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true},
       {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}}, {{120, 0x12}}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", false, 5, "G.Skill"},
-      {"DDR3 bad CRC", ddr3, {}, {{30, 0x82}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false,
-       5, "G.Skill"},
-      {"DDR2 as built", ddr2, {}, {}, "PC2-5300", 3000, "5-5-5-15 DDR2-667", true, 1, "Samsung"},
+       "13-13-13-32 DDR3-1866", false},
+      {"DDR3 bad CRC", ddr3, {}, {{30, 0x82}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false},
+      {"DDR2 as built", ddr2, {}, {}, "PC2-5300", 3000, "5-5-5-15 DDR2-667", true},
       // Byte 9's low nibble 0xA-0xD: 0.25, 0.33, 0.66, 0.75 ns.
-      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, {}, "PC2-6400", 2250, "5-6-6-18 DDR2-800", true, 1,
-       "Samsung"},
-      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, {}, "PC2-4200", 3330, "4-4-4-12 DDR2-533", true, 1,
-       "Samsung"},
-      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, {}, "PC2-5300", 2660, "5-5-5-15 DDR2-667", true, 1,
-       "Samsung"},
-      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, {}, "PC2-4200", 3750, "4-4-4-12 DDR2-533", true, 1,
-       "Samsung"},
-      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, {}, "PC2-5300", 2600, "5-5-5-15 DDR2-667", true, 1,
-       "Samsung"},
-      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, {}, "", 5500, "", true, 1,
-       "Samsung"},
-      {"DDR2 bad checksum", ddr2, {}, {{30, 50}}, "PC2-5300", 3000, "5-5-5-17 DDR2-667", false, 1,
-       "Samsung"},
+      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, {}, "PC2-6400", 2250, "5-6-6-18 DDR2-800", true},
+      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, {}, "PC2-4200", 3330, "4-4-4-12 DDR2-533", true},
+      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, {}, "PC2-5300", 2660, "5-5-5-15 DDR2-667", true},
+      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, {}, "PC2-4200", 3750, "4-4-4-12 DDR2-533", true},
+      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, {}, "PC2-5300", 2600, "5-5-5-15 DDR2-667", true},
+      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, {}, "", 5500, "", true},
+      {"DDR2 bad checksum", ddr2, {}, {{30, 50}}, "PC2-5300", 3000, "5-5-5-17 DDR2-667", false},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -584,8 +565,8 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
     }();
     EXPECT_EQ(fastest, c.fastest);
     EXPECT_EQ(f.ChecksumOk(), c.checkOk);
-    EXPECT_EQ(f.Maker.Bank, c.makerBank);
-    EXPECT_EQ(f.Maker.Name, c.maker);
+    EXPECT_EQ(f.Maker.Bank, c.base.jedecId.size());
+    EXPECT_EQ(f.Maker.Name, c.base.manufacturer);
     EXPECT_NE(dimmio::SpdDecodeText(f).find(c.checkOk ? "checksum:             ok" : "WRONG"),
               std::string::npos);
   }
@@ -606,66 +587,42 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
 // extension of tRC and tRFC, and the date, from hand-made images that state
 // them.
 TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
+  using Timings = std::vector<std::string>;  // "CAS tCK tAC" in ps, "tRCD-tRP-tRAS", grade
+  const Timings ddr = {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"};
+  const Timings sdr = {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"};
+  const std::array<uint32_t, 4> ddrSetupHold = {600, 600, 400, 400},
+                                sdrSetupHold = {1500, 800, 1500, 800};
   const struct {
     const char* name;
     const sim::DimmSpec& base;
     Patch patch;
-    std::vector<std::string> timings;   // "CAS tCK tAC" in ps, "tRCD-tRP-tRAS" in clocks, grade
+    Timings timings;
     std::array<uint32_t, 4> setupHold;  // address setup, hold; data setup, hold
     uint32_t trcPs, trfcPs;
-    uint16_t year;  // 0: not a BCD date
-    uint8_t week;
-    const char* dateText;
     // clang-format off
   } cases[] = {
-      {"DDR as built", kDdrBase, {}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"},
-       {600, 600, 400, 400}, 55000, 70000, 2003, 17, "year 2003, week 17"},
+      {"DDR as built", kDdrBase, {}, ddr, ddrSetupHold, 55000, 70000},
       // Tenths and hundredths of a ns; a digit above 9 states nothing.
       {"DDR hundredths", kDdrBase, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45},
-       {35, 0x45}},
-       {"30 5000 450 3-3-8 PC3200", "25 6000 500 3-3-7 PC2700"}, {750, 750, 450, 450}, 55000,
-        70000, 2003, 17, "year 2003, week 17"},
-      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0 3-3-8 PC3200",
-       "25 6000 700 3-3-7 PC2700"}, {0, 600, 400, 400}, 55000, 70000, 2003, 17,
-           "year 2003, week 17"},
+       {35, 0x45}}, {"30 5000 450 3-3-8 PC3200", "25 6000 500 3-3-7 PC2700"}, {750, 750, 450, 450},
+       55000, 70000},
+      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0 3-3-8 PC3200", ddr[1]},
+       {0, 600, 400, 400}, 55000, 70000},
       // Byte 40: tRC + 0.5 ns (bits 6-4 = 3), tRFC + 0.33 ns (bits 3-1 = 2) + 256 ns (bit 0).
-      {"DDR byte 40 0x35", kDdrBase, {{40, 0x35}}, {"30 5000 650 3-3-8 PC3200",
-       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55500, 326330, 2003, 17,
-           "year 2003, week 17"},
-      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, {"30 5000 650 3-3-8 PC3200",
-       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55750, 70250, 2003, 17,
-           "year 2003, week 17"},
-      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, {"30 5000 650 3-3-8 PC3200",
-       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 2003, 17,
-           "year 2003, week 17"},
-      {"SDR as built", kSdrBase, {}, {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"},
-       {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
+      {"DDR byte 40 0x35", kDdrBase, {{40, 0x35}}, ddr, ddrSetupHold, 55500, 326330},
+      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, ddr, ddrSetupHold, 55750, 70250},
+      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, ddr, ddrSetupHold, 55000, 70000},
+      {"SDR as built", kSdrBase, {}, sdr, sdrSetupHold, 65000, 0},
       // CL1 too: bytes 25-26 in quarter ns, 15 ns and 8.5 ns; byte 40 means nothing on SDR.
       {"SDR CL1", kSdrBase, {{18, 0x07}, {25, 0x3C}, {26, 0x22}, {40, 0x35}},
-       {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100", "10 15000 8500 2-2-3 PC66"},
-        {1500, 800, 1500, 800}, 65000, 0, 2003, 17, "year 2003, week 17"},
-      // Dates: BCD year and week 1-53, else the bytes as stored.
-      {"1999 week 53", kSdrBase, {{93, 0x99}, {94, 0x53}}, {"30 7500 5400 3-3-6 PC133",
-       "20 10000 6000 2-2-5 PC100"}, {1500, 800, 1500, 800}, 65000, 0, 1999, 53,
-           "year 1999, week 53"},
-      {"2089 week 1", kDdrBase, {{93, 0x89}, {94, 0x01}}, {"30 5000 650 3-3-8 PC3200",
-       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 2089, 1,
-           "year 2089, week 1"},
-      {"binary year", kDdrBase, {{93, 0x0A}}, {"30 5000 650 3-3-8 PC3200",
-       "25 6000 700 3-3-7 PC2700"}, {600, 600, 400, 400}, 55000, 70000, 0, 0,
-           "year 0x0A, week 0x17 as stored (not a BCD"},
-      {"week 54", kDdrBase, {{94, 0x54}}, {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"},
-       {600, 600, 400, 400}, 55000, 70000, 0, 0, "year 0x03, week 0x54 as stored"},
-      {"no date", kSdrBase, {{93, 0x00}, {94, 0x00}}, {"30 7500 5400 3-3-6 PC133",
-       "20 10000 6000 2-2-5 PC100"}, {1500, 800, 1500, 800}, 65000, 0, 0, 0,
-           "year 0x00, week 0x00 as stored"},
+       {sdr[0], sdr[1], "10 15000 8500 2-2-3 PC66"}, sdrSetupHold, 65000, 0},
   };
   // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
     ASSERT_TRUE(f.Decoded);
-    std::vector<std::string> timings;
+    Timings timings;
     for (const dimmio::SpdCasTiming& t : f.Timings) {
       timings.push_back(std::to_string(t.CasTenths) + " " + std::to_string(t.CycleTimePs) + " " +
                         std::to_string(t.AccessTimePs) + " " + std::to_string(t.Trcd) + "-" +
@@ -681,12 +638,33 @@ TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
               c.setupHold);
     EXPECT_EQ(f.TrcPs, c.trcPs);
     EXPECT_EQ(f.TrfcPs, c.trfcPs);
+  }
+
+  // Dates: BCD year and week 1-53, else the bytes as stored.
+  const struct {
+    const sim::DimmSpec& base;
+    Patch patch;
+    uint16_t year;  // 0: not a BCD date
+    uint8_t week;
+    const char* text;
+    // clang-format off
+  } dates[] = {
+      {kDdrBase, {}, 2003, 17, "year 2003, week 17"},
+      {kSdrBase, {{93, 0x99}, {94, 0x53}}, 1999, 53, "year 1999, week 53"},
+      {kDdrBase, {{93, 0x89}, {94, 0x01}}, 2089, 1, "year 2089, week 1"},
+      {kDdrBase, {{93, 0x0A}}, 0, 0, "year 0x0A, week 0x17 as stored (not a BCD"},
+      {kDdrBase, {{94, 0x54}}, 0, 0, "year 0x03, week 0x54 as stored"},
+      {kSdrBase, {{93, 0x00}, {94, 0x00}}, 0, 0, "year 0x00, week 0x00 as stored"},
+  };
+  // clang-format on
+  for (const auto& c : dates) {
+    SCOPED_TRACE(c.text);
+    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
     EXPECT_EQ(f.DateBcd, c.year != 0);
     EXPECT_EQ(f.Year, c.year);
     EXPECT_EQ(f.Week, c.week);
     const std::string text = dimmio::SpdDecodeText(f);
-    EXPECT_NE(text.find("manufacturing date:   " + std::string(c.dateText)), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("manufacturing date:   " + std::string(c.text)), std::string::npos) << text;
   }
 }
 
@@ -697,6 +675,7 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
     uint8_t code;
     bool parityOk;
     const char* name;
+    bool bankCode = false;  // {count, code} as DDR3 and later store them
     // clang-format off
   } cases[] = {
       {{0x2C, 0x00, 0x00}, 1, 0x2C, true, "Micron"},
@@ -718,10 +697,14 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
       {{0x00, 0x00}, 0, 0, false, ""},
       {{0x7F, 0xFF}, 0, 0, false, ""},
       {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}, 0, 0, false, ""},
+      // DDR3 and later: the count of continuation codes with odd parity, and the code.
+      {{0x07, 0x26}, 8, 0x26, true, "Goldenmars Technology", true},
+      {{0x87, 0x26}, 8, 0x26, false, "", true},
   };
   // clang-format on
   for (const auto& c : cases) {
-    const dimmio::JedecMaker maker = dimmio::DecodeJedecId(c.id);
+    const dimmio::JedecMaker maker =
+        c.bankCode ? dimmio::DecodeJedecBankCode(c.id[0], c.id[1]) : dimmio::DecodeJedecId(c.id);
     SCOPED_TRACE(testing::PrintToString(c.id));
     EXPECT_EQ(maker.Bank, c.bank);
     EXPECT_EQ(maker.Code, c.code);
