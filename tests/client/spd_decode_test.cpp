@@ -571,6 +571,12 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
               std::string::npos);
   }
 
+  // DDR2 byte 43, the longest clock (3.5 ns): no standard speed slower than it.
+  const SpdFacts slow = DecodeSpd(Patched(ddr2, {{43, 0x35}}, true));
+  ASSERT_EQ(slow.Ddr2.StandardSpeeds.size(), 1u);
+  EXPECT_EQ(slow.Ddr2.StandardSpeeds[0].ChipSpeed, "DDR2-667");
+  EXPECT_NE(dimmio::SpdDecodeText(slow).find("longest clock:        tCK 3.5"), std::string::npos);
+
   // DDR3 read to byte 127 only: all but the part number and the DRAM maker.
   const auto image = sim::BuildSpdImage(ddr3);
   const SpdFacts f = DecodeSpd(std::span(image).first(dimmio::kSpdDecodedBytes));
