@@ -47,7 +47,7 @@ void DecodeManufacturing(std::span<const uint8_t> b, SpdFacts& f) {
   DecodeSerial(b.subspan(325, 4), f);
   f.PartNumber = PartNumber(b.subspan(329, 20));
   f.Revision = b[349];
-  f.DramMaker = DecodeJedecBankCode(b[350], b[351]);
+  f.Ddr3.DramMaker = DecodeJedecBankCode(b[350], b[351]);
 }
 
 }  // namespace
@@ -58,13 +58,13 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   const uint8_t total = (b[0] >> 4) & 0x07;
   f.EepromBytes = total == 1 ? 256 : total == 2 ? 512 : 0;
   f.SpdRevision = b[1];
-  f.ModuleType = Ddr4ModuleType(b[3]);
+  f.Ddr2.ModuleType = Ddr4ModuleType(b[3]);
   const uint8_t form = b[3] & 0x0F;
   f.Registered = form == 1 || form == 5 || form == 8;
   f.Buffered = form == 4;
 
   if (b[11] & 0x01) {
-    f.VoltagesMv.push_back(1200);
+    f.Ddr2.VoltagesMv.push_back(1200);
     f.Voltage = "1.2V";
   } else {
     f.Voltage = "none stated (0x" + Hex2(b[11]) + ")";
@@ -100,8 +100,8 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
     tb.FineFs = 1000;
   }
   f.CycleTimePs = tb.Ps(b[18], b[125]);
-  f.MaxCycleTimePs = tb.Ps(b[19], b[124]);
-  f.TaaPs = tb.Ps(b[24], b[123]);
+  f.Ddr2.MaxCycleTimePs = tb.Ps(b[19], b[124]);
+  f.Ddr3.TaaPs = tb.Ps(b[24], b[123]);
   f.TrcdPs = tb.Ps(b[25], b[122]);
   f.TrpPs = tb.Ps(b[26], b[121]);
   f.TrasPs = Ps12(tb, b[27], 0, b[28]);
@@ -109,12 +109,12 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
   f.TrfcPs = tb.Ps(uint32_t{b[31]} << 8 | b[30]);
   f.Ddr4.Trfc2Ps = tb.Ps(uint32_t{b[33]} << 8 | b[32]);
   f.Ddr4.Trfc4Ps = tb.Ps(uint32_t{b[35]} << 8 | b[34]);
-  f.TfawPs = Ps12(tb, b[36], 0, b[37]);
+  f.Ddr3.TfawPs = Ps12(tb, b[36], 0, b[37]);
   f.TrrdPs = tb.Ps(b[38], b[119]);
   f.Ddr4.TrrdLPs = tb.Ps(b[39], b[118]);
   f.Ddr4.TccdLPs = tb.Ps(b[40], b[117]);
-  f.TwrPs = Ps12(tb, b[41], 0, b[42]);
-  f.TwtrPs = Ps12(tb, b[43], 0, b[44]);
+  f.Ddr2.TwrPs = Ps12(tb, b[41], 0, b[42]);
+  f.Ddr2.TwtrPs = Ps12(tb, b[43], 0, b[44]);
   f.Ddr4.TwtrLPs = Ps12(tb, b[43], 4, b[45]);
 
   // Bit n of bytes 20-23 is CL 7 + n, or CL 23 + n with bit 31 set.
@@ -125,8 +125,7 @@ void DecodeDdr4(std::span<const uint8_t> b, SpdFacts& f) {
     if (cas & (1u << bit)) f.CasTenths.push_back(static_cast<uint16_t>(10 * (base + bit)));
   }
   DecodeGradeAndSpeeds(spd_speed::Family::Ddr4, f);
-  f.ThermalSensorStated = true;
-  f.ThermalSensor = (b[14] & 0x80) != 0;
+  f.Ddr3.ThermalSensor = (b[14] & 0x80) != 0;
 
   f.Ddr4.Crc2Checked = b.size() >= 256;
   if (f.Ddr4.Crc2Checked) {

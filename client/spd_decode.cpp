@@ -75,7 +75,8 @@ void DecodeGradeAndSpeeds(spd_speed::Family family, SpdFacts& f) {
   DecodeStandardSpeeds(
       family,
       [&](const spd_speed::StandardClock& clock) {
-        const uint32_t needed = ddr4 ? clock.GuardedClocks(f.TaaPs) : clock.Clocks(f.TaaPs);
+        const uint32_t needed =
+            ddr4 ? clock.GuardedClocks(f.Ddr3.TaaPs) : clock.Clocks(f.Ddr3.TaaPs);
         for (uint16_t tenths : f.CasTenths) {
           if (tenths / 10u >= needed) return tenths;
         }
@@ -399,10 +400,10 @@ std::string Ddr2ModuleTypes(uint8_t value) {
 // counts, ranks - 1 in byte 5, CL2-CL7, tWR/tWTR/tRTP in bytes 36-38, the
 // longest clock period in byte 43 and the module type in byte 20.
 void DecodeDdr2(std::span<const uint8_t> b, SpdFacts& f) {
-  f.ModuleType = Ddr2ModuleTypes(b[20]);
+  f.Ddr2.ModuleType = Ddr2ModuleTypes(b[20]);
   f.Registered = (b[20] & 0x11) != 0;  // RDIMM, Mini-RDIMM
   f.Voltage = VoltageName(b[kVoltage]);
-  if (b[kVoltage] == 5) f.VoltagesMv = {1800};
+  if (b[kVoltage] == 5) f.Ddr2.VoltagesMv = {1800};
 
   f.Ranks = static_cast<uint8_t>((b[kRanks] & 0x07) + 1);
   f.RowBits[0] = f.RowBits[1] = b[kRowBits] & 0x1F;
@@ -421,10 +422,10 @@ void DecodeDdr2(std::span<const uint8_t> b, SpdFacts& f) {
   }
 
   DecodeTimings(b, SpdMemoryType::Ddr2Sdram, f);
-  f.TwrPs = QuarterNsPs(b[36]);
-  f.TwtrPs = QuarterNsPs(b[37]);
-  f.TrtpPs = QuarterNsPs(b[38]);
-  f.MaxCycleTimePs = spd_speed::CycleTimePs(b[43], true);
+  f.Ddr2.TwrPs = QuarterNsPs(b[36]);
+  f.Ddr2.TwtrPs = QuarterNsPs(b[37]);
+  f.Ddr2.TrtpPs = QuarterNsPs(b[38]);
+  f.Ddr2.MaxCycleTimePs = spd_speed::CycleTimePs(b[43], true);
   // The lowest latency whose clock period is no longer than the standard one.
   DecodeStandardSpeeds(
       spd_speed::Family::Ddr2,
@@ -445,7 +446,7 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   f.BytesWritten = used == 1 ? 128 : used == 2 ? 176 : used == 3 ? 256 : 0;
   f.EepromBytes = ((b[0] >> 4) & 0x07) == 1 ? 256 : 0;
   f.SpdRevision = b[1];
-  f.ModuleType = Ddr3ModuleType(b[3]);
+  f.Ddr2.ModuleType = Ddr3ModuleType(b[3]);
   const uint8_t form = b[3] & 0x0F;
   f.Registered = form == 1 || form == 5 || form == 9;
   f.Buffered = form == 11;
@@ -454,7 +455,7 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   static constexpr uint16_t kVolts[3] = {1500, 1350, 1250};
   for (int bit = 0; bit < 3; ++bit) {
     if (((b[6] >> bit) & 1) == (bit == 0 ? 0 : 1)) {
-      f.VoltagesMv.push_back(kVolts[bit]);
+      f.Ddr2.VoltagesMv.push_back(kVolts[bit]);
       f.Voltage += (f.Voltage.empty() ? "" : ", ") + std::string(bit == 0   ? "1.5V"
                                                                  : bit == 1 ? "1.35V"
                                                                             : "1.25V");
@@ -488,25 +489,24 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   if (b[11] != 0) tb.MediumFs = uint64_t{b[10]} * 1000000 / b[11];
   if ((b[9] & 0x0F) != 0) tb.FineFs = uint64_t{b[9]} / 16 * 1000 / (b[9] & 0x0F);
   f.CycleTimePs = tb.Ps(b[12], b[34]);
-  f.TaaPs = tb.Ps(b[16], b[35]);
-  f.TwrPs = tb.Ps(b[17]);
+  f.Ddr3.TaaPs = tb.Ps(b[16], b[35]);
+  f.Ddr2.TwrPs = tb.Ps(b[17]);
   f.TrcdPs = tb.Ps(b[18], b[36]);
   f.TrrdPs = tb.Ps(b[19]);
   f.TrpPs = tb.Ps(b[20], b[37]);
   f.TrasPs = tb.Ps((b[21] & 0x0Fu) << 8 | b[22]);
   f.TrcPs = tb.Ps((b[21] & 0xF0u) << 4 | b[23], b[38]);
   f.TrfcPs = tb.Ps(uint32_t{b[25]} << 8 | b[24]);
-  f.TwtrPs = tb.Ps(b[26]);
-  f.TrtpPs = tb.Ps(b[27]);
-  f.TfawPs = tb.Ps((b[28] & 0x0Fu) << 8 | b[29]);
+  f.Ddr2.TwtrPs = tb.Ps(b[26]);
+  f.Ddr2.TrtpPs = tb.Ps(b[27]);
+  f.Ddr3.TfawPs = tb.Ps((b[28] & 0x0Fu) << 8 | b[29]);
   const uint16_t cas = static_cast<uint16_t>(b[15] << 8 | b[14]);
   for (int bit = 0; bit < 15; ++bit) {
     if (cas & (1u << bit)) f.CasTenths.push_back(static_cast<uint8_t>(10 * (bit + 4)));
   }
   DecodeGradeAndSpeeds(spd_speed::Family::Ddr3, f);
-  f.MaxTemperatureC = (b[31] & 0x01) ? 95 : 85;
-  f.ThermalSensorStated = true;
-  f.ThermalSensor = (b[32] & 0x80) != 0;
+  f.Ddr3.MaxTemperatureC = (b[31] & 0x01) ? 95 : 85;
+  f.Ddr3.ThermalSensor = (b[32] & 0x80) != 0;
 
   f.Maker = DecodeJedecBankCode(b[117], b[118]);
   f.Location = b[119];
@@ -517,7 +517,7 @@ void DecodeDdr3(std::span<const uint8_t> b, SpdFacts& f) {
   if (!f.IdentityRead) return;
   f.PartNumber = PartNumber(b.subspan(128, kPartNumberLength));
   f.Revision = static_cast<uint16_t>(b[146] << 8 | b[147]);
-  f.DramMaker = DecodeJedecBankCode(b[148], b[149]);
+  f.Ddr3.DramMaker = DecodeJedecBankCode(b[148], b[149]);
   DecodeDdr3Xmp(b, f);
 }
 
@@ -543,6 +543,8 @@ void Check(std::span<const uint8_t> bytes, SpdFacts& f) {
     default:
       // FPM to DDR2: the sum in byte 63.
       if (static_cast<uint8_t>(f.Memory) <= 0x08) f.CheckRule = SpdCheckRule::Sum;
+      f.SumUnwritten =
+          f.CheckRule == SpdCheckRule::Sum && f.StoredChecksum == 0 && f.ComputedChecksum == 0;
       return;
   }
   if (bytes.size() < 128) return;

@@ -54,7 +54,7 @@ void DecodeStandardSpeeds(spd_speed::Family family, Pick pick, SpdFacts& f) {
   for (auto clock = clocks.rbegin(); clock != clocks.rend(); ++clock) {
     const uint32_t period = clock->PeriodPs();
     if (f.CycleTimePs == 0 || f.CycleTimePs > period) continue;
-    if (f.MaxCycleTimePs != 0 && period > f.MaxCycleTimePs) continue;
+    if (f.Ddr2.MaxCycleTimePs != 0 && period > f.Ddr2.MaxCycleTimePs) continue;
     const uint16_t cas = pick(*clock);
     if (cas == 0) continue;
     const auto clocksOf = [&](uint32_t ps) {
@@ -68,14 +68,14 @@ void DecodeStandardSpeeds(spd_speed::Family family, Pick pick, SpdFacts& f) {
     t.Tras = clocksOf(f.TrasPs);
     t.Grade = clock->Grade;
     t.ChipSpeed = clock->ChipSpeed;
-    f.StandardSpeeds.push_back(t);
+    f.Ddr2.StandardSpeeds.push_back(t);
   }
 }
 
 // DDR3, DDR4: the grade of the shortest clock period and, at each standard
 // clock met, the lowest supported latency that covers tAA (DDR4 with the
-// guard band), with the delays in clocks. Needs CycleTimePs, MaxCycleTimePs,
-// TaaPs, TrcdPs, TrpPs, TrasPs and CasTenths.
+// guard band), with the delays in clocks. Needs CycleTimePs, Ddr2.MaxCycleTimePs,
+// Ddr3.TaaPs, TrcdPs, TrpPs, TrasPs and CasTenths.
 void DecodeGradeAndSpeeds(spd_speed::Family family, SpdFacts& f);
 
 // DDR4 bytes 0-383 (manufacturing data from 352 bytes on) and the second CRC.

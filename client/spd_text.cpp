@@ -87,7 +87,7 @@ std::string SizeText(const SpdFacts& f) {
     text += std::to_string(f.Ranks) + (f.Ranks == 1 ? " rank of " : " ranks of ") +
             std::to_string(f.RankMb[0]) + " MB";
   }
-  const char* densityByte = FieldsOf(f.Memory).DeviceDensity ? "byte 4" : "byte 31";
+  const char* densityByte = FieldsOf(f.Memory).Ddr3 ? "byte 4" : "byte 31";
   text += f.DensityMatches ? std::string(" (") + densityByte + " agrees)"
                            : std::string(" (") + densityByte + ", " + HexText(f.DensityByte, 2) +
                                  ", states other sizes)";
@@ -184,9 +184,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   if (!f.Decoded) {
     line("decoded:", f.Blank ? "no: nothing is written in bytes 0-127"
                              : "no: only SDR, DDR, DDR2, DDR3 and DDR4 SDRAM modules are decoded");
-    const bool blank =
-        f.CheckRule == SpdCheckRule::Sum && f.StoredChecksum == 0 && f.ComputedChecksum == 0;
-    if (!CheckText(f).empty() && !blank) line("checksum:", CheckText(f));
+    if (!CheckText(f).empty() && !f.SumUnwritten) line("checksum:", CheckText(f));
     return text;
   }
   line("SPD revision:", std::to_string(f.SpdRevision >> 4) + "." +
@@ -201,7 +199,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
              ? CrcText("CRC-16 of bytes 128-253", f.Ddr4.StoredCrc2, f.Ddr4.ComputedCrc2)
              : "not checked (the bytes end before byte 256)");
   }
-  if (has.ModuleType) line("module type:", f.ModuleType);
+  if (has.Ddr2) line("module type:", f.Ddr2.ModuleType);
   line("size:", SizeText(f));
   if (has.Ddr4) line("package:", f.Ddr4.Package);
   line(f.Asymmetric ? "rank 1:" : "each rank:", Geometry(f, 0));
@@ -212,10 +210,10 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
   line("devices:", devices);
   line("data width:", std::to_string(f.DataWidth) + " bits");
   line("error checking:", ErrorCheckText(f.ErrorCheck));
-  line(has.OperableVoltages ? "operable voltages:" : "voltage interface:", f.Voltage);
+  line(has.Ddr3 ? "operable voltages:" : "voltage interface:", f.Voltage);
   line("registered:", f.Registered ? "yes" : "no");
   line("buffered:", f.Buffered ? "yes" : "no");
-  if (!has.ModuleType) {
+  if (!has.Ddr2) {
     line("module attributes:", f.Attributes.empty() ? "none" : Join(f.Attributes, ", "));
   }
 
@@ -230,14 +228,14 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     first = false;
   }
   first = true;
-  for (const SpdCasTiming& t : f.StandardSpeeds) {
+  for (const SpdCasTiming& t : f.Ddr2.StandardSpeeds) {
     line(first ? "at standard speeds:" : "",
          Tenths(t.CasTenths) + "-" + std::to_string(t.Trcd) + "-" + std::to_string(t.Trp) + "-" +
              std::to_string(t.Tras) + " as " + t.ChipSpeed + " (" + t.Grade + ", tCK " +
              Ns(t.CycleTimePs) + ")");
     first = false;
   }
-  if (has.ModuleType && f.StandardSpeeds.empty()) {
+  if (has.Ddr2 && f.Ddr2.StandardSpeeds.empty()) {
     line("at standard speeds:", "none: the module meets no standard clock");
   }
   if (f.CycleTimePs != 0) {
@@ -247,7 +245,7 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     line("speed grade:", f.SpeedGrade.empty() ? "below every standard grade (" + f.ChipSpeed + ")"
                                               : f.SpeedGrade + " (" + f.ChipSpeed + ")");
   }
-  if (has.Ddr3Timings) line("tAA:", NsOrNone(f.TaaPs));
+  if (has.Ddr3) line("tAA:", NsOrNone(f.Ddr3.TaaPs));
   line("tRCD, tRP, tRAS:", Ns(f.TrcdPs) + ", " + Ns(f.TrpPs) + ", " + Ns(f.TrasPs));
   line("tRC:", Ns(f.TrcPs) + (f.TrcDerived ? " (tRAS + tRP; SDR modules do not state it)" : ""));
   if (has.Ddr4) {
@@ -256,21 +254,21 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     line("tRRD_S, tRRD_L:", Ns(f.TrrdPs) + ", " + Ns(f.Ddr4.TrrdLPs));
     line("tCCD_L:", Ns(f.Ddr4.TccdLPs));
     line("tWR, tWTR_S, tWTR_L:",
-         NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.Ddr4.TwtrLPs));
+         NsOrNone(f.Ddr2.TwrPs) + ", " + NsOrNone(f.Ddr2.TwtrPs) + ", " + NsOrNone(f.Ddr4.TwtrLPs));
   } else {
     line("tRFC:", NsOrNone(f.TrfcPs));
     line("tRRD:", Ns(f.TrrdPs));
   }
-  if (has.ModuleType && !has.Ddr4) {
+  if (has.Ddr2 && !has.Ddr4) {
     line("tWR, tWTR, tRTP:",
-         NsOrNone(f.TwrPs) + ", " + NsOrNone(f.TwtrPs) + ", " + NsOrNone(f.TrtpPs));
+         NsOrNone(f.Ddr2.TwrPs) + ", " + NsOrNone(f.Ddr2.TwtrPs) + ", " + NsOrNone(f.Ddr2.TrtpPs));
   }
-  if (has.Ddr3Timings) {
-    line("tFAW:", NsOrNone(f.TfawPs));
+  if (has.Ddr3) {
+    line("tFAW:", NsOrNone(f.Ddr3.TfawPs));
     std::string range = "0-";
-    range += std::to_string(f.MaxTemperatureC);
+    range += std::to_string(f.Ddr3.MaxTemperatureC);
     if (!has.Ddr4) line("temperature range:", range + " C");
-    line("thermal sensor:", f.ThermalSensor ? "yes" : "no");
+    line("thermal sensor:", f.Ddr3.ThermalSensor ? "yes" : "no");
   } else {
     line("address/command:", SetupHold(f.AddressSetupPs, f.AddressHoldPs));
     line("data inputs:", SetupHold(f.DataSetupPs, f.DataHoldPs));
@@ -280,10 +278,10 @@ std::vector<SpdLine> SpdDecodeLines(const SpdFacts& f) {
     if (f.BurstFullPage) bursts.push_back("full page");
     line("burst lengths:", bursts.empty() ? "none stated" : Join(bursts, " "));
   }
-  if (f.MaxCycleTimePs != 0) line("longest clock:", "tCK " + Ns(f.MaxCycleTimePs));
+  if (f.Ddr2.MaxCycleTimePs != 0) line("longest clock:", "tCK " + Ns(f.Ddr2.MaxCycleTimePs));
 
   line("maker:", MakerText(f.Maker));
-  if (has.DramMaker) line("DRAM maker:", f.IdentityRead ? MakerText(f.DramMaker) : "not read");
+  if (has.Ddr3) line("DRAM maker:", f.IdentityRead ? MakerText(f.Ddr3.DramMaker) : "not read");
   line("manufacturing place:", HexText(f.Location, 2));
   const std::string unread =
       "not read (the bytes end before byte " + std::to_string(f.IdentityEnd) + ")";

@@ -132,7 +132,7 @@ std::string Letters(const std::string& name) {
 // The fields both decoders state, as dimmio gives them and as decode-dimms's
 // lines give them.
 std::map<std::string, std::string> Ours(const SpdFacts& f) {
-  const bool newer = !f.ModuleType.empty();
+  const bool newer = !f.Ddr2.ModuleType.empty();
   // clang-format off
   std::map<std::string, std::string> ours = {
       {"type", f.Type},
@@ -150,7 +150,7 @@ std::map<std::string, std::string> Ours(const SpdFacts& f) {
     ours["date"] = date;
   }
   std::string timings;
-  for (const dimmio::SpdCasTiming& t : newer ? f.StandardSpeeds : f.Timings) {
+  for (const dimmio::SpdCasTiming& t : newer ? f.Ddr2.StandardSpeeds : f.Timings) {
     timings += (timings.empty() ? "" : " ") + Timing(t) +
                (newer ? "@" + std::to_string(Rate(t.ChipSpeed)) : "");
   }
@@ -265,7 +265,7 @@ TEST(DecodeDimms, AgreesOnEveryModuleImage) {
       // Names differ in wording; decode-dimms gives an SDR module's highest CAS latency
       // only, where dimmio gives every latency's clock.
       if (field == "maker") same = !value.empty() && other.find(value) != std::string::npos;
-      if (field == "CL-tRCD-tRP-tRAS" && f.ModuleType.empty())
+      if (field == "CL-tRCD-tRP-tRAS" && f.Ddr2.ModuleType.empty())
         same = !other.empty() && value.rfind(other, 0) == 0;
       EXPECT_TRUE(same) << field << ": dimmio \"" << value << "\", decode-dimms \"" << other << '"';
       ++compared;

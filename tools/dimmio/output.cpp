@@ -45,27 +45,27 @@ nlohmann::json MakerJson(const JedecMaker& m) {
           {"jedec_parity_ok", m.ParityOk}};
 }
 
-// The fields DDR2 and DDR3 add: null for the types that do not state them.
+// The Ddr2 and Ddr3 groups: null for the types that do not state them.
 void AddDdr2Ddr3(const SpdFacts& f, nlohmann::json& json) {
   const SpdTypeFields has = FieldsOf(f.Memory);
   nlohmann::json speeds = nlohmann::json::array();
-  for (const SpdCasTiming& t : f.StandardSpeeds) speeds.push_back(TimingJson(t));
+  for (const SpdCasTiming& t : f.Ddr2.StandardSpeeds) speeds.push_back(TimingJson(t));
   json.update(
-      {{"module_type", has.ModuleType ? nlohmann::json(f.ModuleType) : nlohmann::json()},
-       {"voltages_mv", f.VoltagesMv.empty() ? nlohmann::json() : nlohmann::json(f.VoltagesMv)},
-       {"standard_speeds", has.ModuleType ? speeds : nlohmann::json()},
-       {"max_cycle_time_ps", Ps(f.MaxCycleTimePs)},
-       {"taa_ps", Ps(f.TaaPs)},
-       {"twr_ps", Ps(f.TwrPs)},
-       {"twtr_ps", Ps(f.TwtrPs)},
-       {"trtp_ps", Ps(f.TrtpPs)},
-       {"tfaw_ps", Ps(f.TfawPs)},
+      {{"module_type", has.Ddr2 ? nlohmann::json(f.Ddr2.ModuleType) : nlohmann::json()},
+       {"voltages_mv",
+        f.Ddr2.VoltagesMv.empty() ? nlohmann::json() : nlohmann::json(f.Ddr2.VoltagesMv)},
+       {"standard_speeds", has.Ddr2 ? speeds : nlohmann::json()},
+       {"max_cycle_time_ps", Ps(f.Ddr2.MaxCycleTimePs)},
+       {"taa_ps", Ps(f.Ddr3.TaaPs)},
+       {"twr_ps", Ps(f.Ddr2.TwrPs)},
+       {"twtr_ps", Ps(f.Ddr2.TwtrPs)},
+       {"trtp_ps", Ps(f.Ddr2.TrtpPs)},
+       {"tfaw_ps", Ps(f.Ddr3.TfawPs)},
        {"temperature_max_c",
-        f.MaxTemperatureC != 0 ? nlohmann::json(f.MaxTemperatureC) : nlohmann::json()},
-       {"thermal_sensor",
-        f.ThermalSensorStated ? nlohmann::json(f.ThermalSensor) : nlohmann::json()},
+        f.Ddr3.MaxTemperatureC != 0 ? nlohmann::json(f.Ddr3.MaxTemperatureC) : nlohmann::json()},
+       {"thermal_sensor", has.Ddr3 ? nlohmann::json(f.Ddr3.ThermalSensor) : nlohmann::json()},
        {"dram_manufacturer",
-        has.DramMaker && f.IdentityRead ? MakerJson(f.DramMaker) : nlohmann::json()}});
+        has.Ddr3 && f.IdentityRead ? MakerJson(f.Ddr3.DramMaker) : nlohmann::json()}});
   if (!f.IdentityRead) {
     json["part_number"] = nullptr;
     json["revision"] = nullptr;

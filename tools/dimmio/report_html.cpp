@@ -126,7 +126,8 @@ std::string Clocks(const SpdCasTiming& t) {
 }
 
 void Timings(const SpdFacts& f, std::ostream& out) {
-  const std::vector<SpdCasTiming>& speeds = f.StandardSpeeds.empty() ? f.Timings : f.StandardSpeeds;
+  const std::vector<SpdCasTiming>& speeds =
+      f.Ddr2.StandardSpeeds.empty() ? f.Timings : f.Ddr2.StandardSpeeds;
   if (speeds.empty() && f.Xmp.empty()) return;
   out << "<h3>Timings</h3>\n<div class=\"wide\"><table>\n";
   Row(out, {"at", "grade", "tCK (ps)", "CL-tRCD-tRP-tRAS", "voltage"}, "th");

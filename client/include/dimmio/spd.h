@@ -54,23 +54,19 @@ struct SpdCasTiming {
   std::string ChipSpeed;  // "DDR400", "SDR133"
 };
 
-// What a decoded module's type states beyond the facts every type has: the
-// listing and the JSON both write these groups from it.
+// The groups of SpdFacts a decoded module's type states, which the listing
+// and the JSON write: DDR2 and later the Ddr2 group, DDR3 and DDR4 the Ddr3
+// group (and the common facts read as DDR3 states them: the operable
+// voltages, not an interface level, and the rank sizes against the device
+// density in byte 4), DDR4 alone the Ddr4 group.
 struct SpdTypeFields {
-  bool ModuleType = false;        // DDR2, DDR3: module type, standard speeds, tWR, tWTR, tRTP
-  bool OperableVoltages = false;  // DDR3: the supply voltages it runs at, not an interface level
-  bool DeviceDensity = false;     // DDR3: rank sizes against the device density in byte 4
-  bool Ddr3Timings = false;       // DDR3: tAA, tFAW, temperature range, thermal sensor (not
-                                  // setup and hold, refresh and burst lengths)
-  bool DramMaker = false;         // DDR3: the maker of the DRAM devices
-  bool Ddr4 = false;              // DDR4 (also has every DDR3 group): package, bank
-                                  // groups' timings, the second CRC
+  bool Ddr2 = false, Ddr3 = false, Ddr4 = false;
 };
 
 constexpr SpdTypeFields FieldsOf(SpdMemoryType type) {
   const bool ddr4 = type == SpdMemoryType::Ddr4Sdram;
   const bool ddr3 = type == SpdMemoryType::Ddr3Sdram || ddr4;
-  return {ddr3 || type == SpdMemoryType::Ddr2Sdram, ddr3, ddr3, ddr3, ddr3, ddr4};
+  return {.Ddr2 = ddr3 || type == SpdMemoryType::Ddr2Sdram, .Ddr3 = ddr3, .Ddr4 = ddr4};
 }
 
 // An Intel XMP profile (DDR3 XMP 1.x, DDR4 XMP 2.0): the clock the module
@@ -90,6 +86,36 @@ struct SpdXmpProfile {
   uint32_t TwrPs = 0, TwtrPs = 0, TrtpPs = 0, TcwlPs = 0;  // DDR3 only
 };
 
+// Each fact of the later types lives in the group of the type that first
+// states it, and a later type that states it again fills that group too:
+// one home for each fact, which the listing and the JSON read whatever the
+// type. Zero and empty where the module's type does not state the fact.
+
+// What DDR2 brings: the module's type and supply voltages, the standard
+// speeds it meets and the write and precharge delays. DDR3 and DDR4 fill it
+// as well, but for what they no longer state (DDR3 the longest clock, DDR4
+// tRTP).
+struct SpdDdr2Facts {
+  std::string ModuleType;            // "UDIMM", "RDIMM", "SO-DIMM", ...
+  std::vector<uint16_t> VoltagesMv;  // the supply voltages (DDR2: SSTL 1.8 V only), in mV
+  // The lowest latency and the delays in clocks at each standard speed the
+  // module meets, the fastest first.
+  std::vector<SpdCasTiming> StandardSpeeds;
+  uint32_t MaxCycleTimePs = 0;  // DDR2 byte 43, DDR4 byte 19: the longest clock period
+  uint32_t TwrPs = 0, TwtrPs = 0, TrtpPs = 0;  // DDR4: tWR and tWTR_S
+};
+
+// What DDR3 brings: the access time, the four-activate window, the
+// temperature range (DDR3 alone), the thermal sensor and the maker of the
+// DRAM devices (DDR3 bytes 148-149, DDR4 350-351; bank 0 when not stated).
+// DDR4 fills it as well.
+struct SpdDdr3Facts {
+  uint32_t TaaPs = 0, TfawPs = 0;
+  uint8_t MaxTemperatureC = 0;  // the operating range's top: 85 or 95 C
+  bool ThermalSensor = false;
+  JedecMaker DramMaker;
+};
+
 // What DDR4 alone states.
 struct SpdDdr4Facts {
   // The dies of each package, the package ("monolithic", "3DS (2 dies)"),
@@ -104,8 +130,8 @@ struct SpdDdr4Facts {
 };
 
 // The facts every memory type has, and the group of each type that states
-// more (the listing and the JSON write a group only for its type; see
-// FieldsOf for the DDR2 and DDR3 groups, which the later types share).
+// more (the listing and the JSON write a group's facts only for the types
+// that state them: see FieldsOf).
 struct SpdFacts {
   SpdMemoryType Memory{};     // byte 2, whatever it holds
   std::string Type;           // "DDR SDRAM", "SDR SDRAM", "DDR2 SDRAM", ... or "unknown (0xNN)"
@@ -114,7 +140,6 @@ struct SpdFacts {
   uint16_t BytesWritten = 0;  // byte 0 (DDR3: its bits 3-0 coded)
   uint32_t EepromBytes = 0;   // from byte 1 (log2)
   uint8_t SpdRevision = 0;    // byte 62 (DDR3 byte 1): major in the high nibble, minor in the low
-  std::string ModuleType;     // DDR2, DDR3: "UDIMM", "RDIMM", "SO-DIMM", ...
 
   // Organisation: rank 1, and rank 2 where the high nibbles of bytes 3-4 differ.
   uint8_t Ranks = 0;
@@ -129,34 +154,22 @@ struct SpdFacts {
 
   uint16_t DataWidth = 0;  // bits, check bits included
   SpdErrorCheck ErrorCheck = SpdErrorCheck::None;
-  bool Ecc = false;                  // ErrorCheck == Ecc
-  std::string Voltage;               // "SSTL 2.5V", "LVTTL"; DDR3 the operable set: "1.5V, 1.35V"
-  std::vector<uint16_t> VoltagesMv;  // DDR2 (SSTL 1.8 V), DDR3: the supply voltages, in mV
-  bool Registered = false;           // byte 21: registered address and control inputs
-  bool Buffered = false;             // byte 21: buffered address and control inputs
+  bool Ecc = false;         // ErrorCheck == Ecc
+  std::string Voltage;      // "SSTL 2.5V", "LVTTL"; DDR3 the operable set: "1.5V, 1.35V"
+  bool Registered = false;  // byte 21: registered address and control inputs
+  bool Buffered = false;    // byte 21: buffered address and control inputs
   std::vector<std::string> Attributes;  // every bit of byte 21 that is set, in words
 
   std::vector<uint16_t> CasTenths;    // every supported CAS latency, tenths of a clock
   std::vector<SpdCasTiming> Timings;  // the highest supported latencies first, up to three
-  // DDR2, DDR3: the lowest latency and the delays in clocks at each standard
-  // speed the module meets, the fastest first.
-  std::vector<SpdCasTiming> StandardSpeeds;
-  uint32_t MaxCycleTimePs = 0;  // DDR2 byte 43: the longest clock period; 0 when not stated
-  uint32_t CycleTimePs = 0;     // the shortest clock period, picoseconds
-  std::string SpeedGrade;       // the grade of the shortest clock period: "PC3200", "PC133"
-  std::string ChipSpeed;        // "DDR400", "SDR133" (data rate in MT/s)
-  uint32_t MaxClockKHz = 0;     // 1 / shortest clock period
+  uint32_t CycleTimePs = 0;           // the shortest clock period, picoseconds
+  std::string SpeedGrade;             // the grade of the shortest clock period: "PC3200", "PC133"
+  std::string ChipSpeed;              // "DDR400", "SDR133" (data rate in MT/s)
+  uint32_t MaxClockKHz = 0;           // 1 / shortest clock period
   uint32_t TrcdPs = 0, TrpPs = 0, TrasPs = 0, TrrdPs = 0;
   uint32_t TrcPs = 0;       // DDR byte 41 and its fraction in byte 40; SDR: tRAS + tRP
   bool TrcDerived = false;  // SDR: computed, not stated
   uint32_t TrfcPs = 0;      // DDR byte 42 and byte 40's fraction and 256 ns; 0 for SDR
-  // DDR2 (tWR, tWTR, tRTP) and DDR3 (all five); 0 when the type does not state them.
-  uint32_t TaaPs = 0, TwrPs = 0, TwtrPs = 0, TrtpPs = 0, TfawPs = 0;
-  // DDR3: the operating temperature range's top (85 or 95 C) and the module's
-  // thermal sensor; 0 and false for the types that do not state them.
-  uint8_t MaxTemperatureC = 0;
-  bool ThermalSensorStated = false;
-  bool ThermalSensor = false;
   // Bytes 32-35: setup and hold of the address and command inputs and of the
   // data inputs around the clock; 0 when not stated.
   uint32_t AddressSetupPs = 0, AddressHoldPs = 0, DataSetupPs = 0, DataHoldPs = 0;
@@ -164,7 +177,9 @@ struct SpdFacts {
   std::vector<uint8_t> BurstLengths;
   bool BurstFullPage = false;
 
-  SpdDdr4Facts Ddr4;  // DDR4 only; zero for the other types
+  SpdDdr2Facts Ddr2;  // DDR2, DDR3, DDR4
+  SpdDdr3Facts Ddr3;  // DDR3, DDR4
+  SpdDdr4Facts Ddr4;  // DDR4 only
 
   // Intel XMP, DDR3 (bytes 176-254) and DDR4 (384-486): carried (false also
   // when the bytes end before them), its revision (major in the high
@@ -174,7 +189,6 @@ struct SpdFacts {
   std::vector<SpdXmpProfile> Xmp;
 
   JedecMaker Maker;
-  JedecMaker DramMaker;      // DDR3 bytes 148-149, DDR4 350-351; bank 0 when not stated
   bool IdentityRead = true;  // DDR3: false when the bytes end before 150 (part number, DRAM
                              // maker); DDR4 before 352 (the maker and the rest of page 1)
   uint16_t IdentityEnd = 0;  // the byte IdentityRead needs the bytes to reach
@@ -194,6 +208,9 @@ struct SpdFacts {
   uint16_t StoredCrc = 0;        // bytes 126 (low) and 127
   uint16_t ComputedCrc = 0;
   uint8_t CrcLastByte = 0;  // the last byte the CRC covers: 116 or 125
+  // The sum rule, with byte 63 and the sum of bytes 0-62 both 0: no sum was
+  // written (the listing of an undecoded module leaves the check out).
+  bool SumUnwritten = false;
   // The type's rule holds; false where no rule applies (CheckRule None).
   bool ChecksumOk() const {
     if (CheckRule == SpdCheckRule::Crc16) return StoredCrc == ComputedCrc;
