@@ -468,7 +468,9 @@ TEST_P(WineTool, DriverServiceThroughWinesServiceManager) {
   };
   for (const auto& step : steps) {
     const Outcome run = ExpectRun((dir / "dimmio.exe").string(), step.args, step.exit, {step.says});
-    if (WantsJson(step.args)) EXPECT_FALSE(run.out.empty()) << CommandLine(step.args);
+    if (WantsJson(step.args)) {
+      EXPECT_FALSE(run.out.empty()) << CommandLine(step.args);
+    }
     EXPECT_FALSE(fs::exists(installed)) << CommandLine(step.args);
   }
 }

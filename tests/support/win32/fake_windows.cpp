@@ -309,14 +309,21 @@ HMODULE GetModuleHandleA(LPCSTR name) {
   return &kernel32;
 }
 
+// Windows hands every export back as a FARPROC for the caller to cast to its
+// own type; going through void (*)() says so to the compiler.
+template <typename Function>
+FARPROC AsFarProc(Function* f) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(f));
+}
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   const fakewin::Machine& m = TheMachine();
   if (module == &kernel32 && m.HasSetDefaultDllDirectories &&
       std::strcmp(name, "SetDefaultDllDirectories") == 0) {
-    return reinterpret_cast<FARPROC>(&SetDefaultDllDirectories);
+    return AsFarProc(&SetDefaultDllDirectories);
   }
   if (module == &kernel32 && m.HasSetDllDirectory && std::strcmp(name, "SetDllDirectoryA") == 0) {
-    return reinterpret_cast<FARPROC>(&SetDllDirectoryA);
+    return AsFarProc(&SetDllDirectoryA);
   }
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;
