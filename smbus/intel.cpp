@@ -321,7 +321,7 @@ void Program(uint32_t ioBase, const Transaction& t) {
 }
 
 // The idle wait comes before the filler (StartOnIdleHost). The ICH waits
-// for its completion bit; PIIX4 for busy clear.
+// for its completion bit, PIIX4 for busy clear; the steps are otherwise the same.
 constexpr TransactionSteps<uint8_t> kPiix4Steps = {.Bits = kHostStatusBits,
                                                    .CallerWaitedForIdle = true,
                                                    .WaitIdle = &WaitForBusReady,
@@ -333,17 +333,12 @@ constexpr TransactionSteps<uint8_t> kPiix4Steps = {.Bits = kHostStatusBits,
                                                    .LeftBits = kStatusEndBits,
                                                    .ClearLeft = &ClearEndBits,
                                                    .Kill = &KillTransfer};
-constexpr TransactionSteps<uint8_t> kIchSteps = {.Bits = kIchStatusBits,
-                                                 .CallerWaitedForIdle = true,
-                                                 .WaitIdle = &WaitForBusReady,
-                                                 .Program = &Program,
-                                                 .AfterPoll = nullptr,
-                                                 .ReadSettleMs = kReadSettleMs,
-                                                 .WriteSettleMs = kWriteSettleMs,
-                                                 .WaitDone = &WaitForTransferEnd,
-                                                 .LeftBits = kStatusEndBits,
-                                                 .ClearLeft = &ClearEndBits,
-                                                 .Kill = &KillTransfer};
+constexpr TransactionSteps<uint8_t> kIchSteps = [] {
+  TransactionSteps<uint8_t> steps = kPiix4Steps;
+  steps.Bits = kIchStatusBits;
+  steps.WaitDone = &WaitForTransferEnd;
+  return steps;
+}();
 
 // A send or receive byte whose transfer ended with the device error alone
 // went unacknowledged (on these hosts the bit means no acknowledge, the
