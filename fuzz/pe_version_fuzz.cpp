@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "loader/pe_file.h"
+#include "tools/pe/pe_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Exactly the input's length, so a read past the end is caught.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "loader/pe_file.h"
+#include "tools/pe/pe_file.h"
 
 namespace loader {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "dimmio_version.h"
-#include "loader/pe_file.h"
+#include "tools/pe/pe_file.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "built_driver.h"
 #include "dimmio/dimmio.h"
-#include "loader/pe_file.h"
+#include "tools/pe/pe_file.h"
 #include "sha256.h"
 #include "windows_files.h"
 #include "windows/windows_transport.h"

@@ -10,4 +10,4 @@ set(DIMMIO_CLI_WINDOWS_SOURCES
   ${PROJECT_SOURCE_DIR}/tools/dimmio/windows_files.cpp
   ${PROJECT_SOURCE_DIR}/tools/dimmio/sha256.cpp
   ${PROJECT_SOURCE_DIR}/client/windows/windows_transport.cpp
-  ${PROJECT_SOURCE_DIR}/loader/pe_file.cpp)
+  ${PROJECT_SOURCE_DIR}/tools/pe/pe_file.cpp)

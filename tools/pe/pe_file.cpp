@@ -1,4 +1,4 @@
-#include "loader/pe_file.h"
+#include "tools/pe/pe_file.h"
 
 #include <algorithm>
 #include <cstring>

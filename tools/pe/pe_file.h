@@ -1,6 +1,7 @@
 // A reader of 32-bit PE files: headers, sections, data directories and the
-// import table, as the file holds them. The loader places an image from what
-// it reads; the image checks look at the same fields.
+// import table, as the file holds them. The tool reads the installed driver's
+// version with it; the loader places an image from what it reads, and the
+// image checks look at the same fields.
 #pragma once
 
 #include <array>
