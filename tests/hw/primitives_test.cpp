@@ -1,6 +1,5 @@
 // What the hardware primitives do beyond reaching the simulated machine,
-// which every other test goes through: a field at any offset, the byte copy
-// and the pool's tag.
+// which every other test goes through: the byte copy and the pool's tag.
 #include <array>
 
 #include "hw/hw.h"
@@ -21,12 +20,6 @@ TEST_F(PrimitivesTest, CopyBytesOfSevenIsOneDwordAndThreeBytes) {
   const std::array<uint8_t, 12> expected{0xEE, 0x13, 0x14, 0x15, 0x16, 0x17,
                                          0x18, 0x19, 0xEE, 0xEE, 0xEE, 0xEE};
   EXPECT_EQ(destination, expected);
-}
-
-TEST_F(PrimitivesTest, FieldReadShiftsTheDwordThatHoldsIt) {
-  machine_.AddPciFunction(0, 31, 3, 0x8086, 0x24D3, 0x02, 0x0C0500);
-  EXPECT_EQ(PciReadConfigField({0, 31, 3}, 0x02) & 0xFFFF, 0x24D3u);
-  EXPECT_EQ(PciReadConfigField({0, 31, 3}, 0x0B) & 0xFF, 0x0Cu) << "base class";
 }
 
 TEST_F(PrimitivesTest, PoolBlocksAreTaggedAndPaged) {

@@ -86,19 +86,10 @@ TEST_P(I2cSlaveSequenceTest, DecodesTheLines) {
 
 // clang-format off
 const SequenceCase kSequences[] = {
-    {"WriteByteData",
-     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x10}, {Op::Send, 0x3C}, {Op::Stop}},
-     "W w16 w60 P "},
-    {"ReadWithRepeatedStart",
-     {{Op::Start}, {Op::Send, 0xA4}, {Op::Send, 0x07}, {Op::Start}, {Op::Send, 0xA5},
-      {Op::Receive, 0xA5, false}, {Op::Stop}},
-     "W w7 R r165 P "},
     {"MasterAcknowledgeAsksForTheNextByte",
      {{Op::Start}, {Op::Send, 0xA5}, {Op::Receive, 0xA5, true}, {Op::Receive, 0xA6, false},
       {Op::Stop}},
      "R r165 r166 P "},
-    {"OtherAddressIsNotAcknowledged",
-     {{Op::Start}, {Op::Send, 0xA6, false}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
     {"GeneralCallAddressIsNotOurs", {{Op::Start}, {Op::Send, 0x00, false}, {Op::Stop}}, ""},
     {"GlitchInADataByteEndsTheTransfer",
      {{Op::Start}, {Op::Send, 0xA4}, {Op::Glitch}, {Op::Send, 0x55, false}, {Op::Start},

@@ -1,8 +1,9 @@
 // The bit-banged I2C back-end on both pin drivers, against the GPIO register
 // models, the open-drain lines and a bit-level slave in front of each SPD
-// EEPROM: data read back against the modules, the status record of each
-// failure, the lines the engine leaves behind, clock stretching, the write's
-// completion poll and a bus left stuck by an interrupted read.
+// EEPROM (the blocks of every module the contract reads on both boards):
+// the status record of each failure, the lines the engine leaves behind,
+// clock stretching, the write's completion poll and a bus left stuck by an
+// interrupted read.
 #include <string>
 #include <utility>
 #include <vector>
@@ -98,32 +99,6 @@ class I2cBusTest : public SmbusBoardTest, public ::testing::WithParamInterface<P
     EXPECT_TRUE(Idle());
   }
 };
-
-TEST_P(I2cBusTest, BlocksReadAsTheModulesHoldThem) {
-  ASSERT_EQ(controller_->Unavailable, 0u);
-  EXPECT_EQ(Bus()->Open, (GetParam().variant == 1 ? kVia586bPins : kSis96xPins).Open);
-  EXPECT_EQ(controller_->SelectSegment, nullptr);
-  struct Block {
-    uint8_t offset;
-    uint32_t count;
-  };
-  for (uint8_t slot = 0; slot < 8; ++slot) {
-    if (models_.eeproms[0][slot] == nullptr) continue;
-    for (const Block b :
-         {Block{0, 256}, Block{0xFF, 2}, Block{0xFE, 4}, Block{7, 3}, Block{0x80, 1}}) {
-      SCOPED_TRACE(testing::Message() << "slot " << int(slot) << " offset " << int(b.offset));
-      std::vector<uint8_t> data(b.count + 1, 0xEE);
-      OpStatus status = Fresh();
-      ASSERT_EQ(ReadSpdBlock(controller_, &status, slot, data.data(), b.offset, b.count), b.count);
-      for (uint32_t i = 0; i < b.count; ++i) {
-        ASSERT_EQ(data[i], Image(0, slot)[(b.offset + i) & 0xFF]) << i;
-      }
-      EXPECT_EQ(data[b.count], 0xEE);
-      ExpectHw(status, 0, 0);
-      EXPECT_TRUE(Idle());
-    }
-  }
-}
 
 enum class PinTransfer { ReadByte, ReadWord, WriteByte };
 

@@ -1,8 +1,8 @@
 // The SiS 630/730 and 760/964 back-end against its host model (its faults:
-// host_faults_test): a host left busy by
-// another agent (killed, or refused when the kill does not free it); a
-// status that will not clear; firmware's control bits; the byte protocols;
-// a board without one of the host bridges.
+// host_faults_test; the host bridges it needs: chipset_test): a host left
+// busy by another agent (killed, or refused when the kill does not free
+// it); a status that will not clear; firmware's control bits; the byte
+// protocols.
 #include "discovery/chipset.h"
 #include "sim/models/sis630_smbus_host.h"
 #include "smbus/sis630.h"
@@ -112,20 +112,6 @@ TEST_F(Sis630HostTest, ByteProtocolsAnswerOrSayNotAcknowledged) {
   EXPECT_EQ(s.HwCode, OpError::ReceiveByteFailed);
   EXPECT_EQ(s.HwDetail[0], 0x04u);
   ExpectNoHarm();
-}
-
-// Linux's rule: the block is a SiS 630-family host only beside a 630, 730
-// or 760 host bridge. Without one nothing is acquired and no port touched.
-TEST_F(Sis630HostTest, NoHostBridgeNoControllerAndNoPortTouched) {
-  board_ = sim::FindBoard("sis630");
-  models_ = sim::Build(*board_, machine_);
-  machine_.FindPciFunction(0, 0, 0)->SetDword(0x00, 0x56001039);  // a SiS 5600
-  const uint64_t ports = machine_.PortAccesses();
-  OpStatus status = Fresh();
-  controller_ = DiscoverChipset(&status, &info_, table_, &count_);
-  ASSERT_NE(controller_, nullptr);
-  EXPECT_NE(controller_->Unavailable, 0u);
-  EXPECT_EQ(machine_.PortAccesses(), ports);
 }
 
 }  // namespace
