@@ -222,23 +222,15 @@ Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DI
   return Spawn(argv, seconds);
 }
 
-// The tick (ms) of a step lock_holder.exe printed, from its whole lines (its
-// output may be read mid-line); -1 when it has not printed it.
-int64_t HolderTick(const std::string& text, const std::string& step) {
-  const std::regex line("(^|\n)" + step + " ([0-9]+)\r?\n");
-  std::smatch found;
-  return std::regex_search(text, found, line) ? std::stoll(found[2]) : -1;
-}
-
-// lock_holder.exe started with `args` (wait ms, hold ms, [--die-holding]),
-// returned once it holds the SMBus mutex; 0 when it does not start.
-pid_t StartHolding(const std::vector<std::string>& args) {
+// The request sender holding the SMBus mutex for `holdMs` (waiting 10 s for
+// it), returned once it holds it; 0 when it does not start.
+pid_t StartHolding(int holdMs) {
   const fs::path out = kScratch / "holder.out";
   fs::remove(out);
-  std::vector<std::string> argv{current->wine, current->Tool("lock_holder.exe").string()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  const pid_t pid = Start(argv, out, kScratch / "holder.err");
-  for (int i = 0; pid != 0 && i < 3000 && HolderTick(ReadFile(out), "took") < 0; ++i) usleep(20000);
+  const pid_t pid = Start({current->wine, current->Tool("dimmio-requests.exe").string(), "hold",
+                           "10000", std::to_string(holdMs)},
+                          out, kScratch / "holder.err");
+  for (int i = 0; pid != 0 && i < 3000 && ReadFile(out) != "took\r\n"; ++i) usleep(20000);
   return pid;
 }
 
@@ -529,36 +521,6 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     return wine.exit;
   }
 
-  // dimmio.exe runs started together while another hardware tool holds the
-  // SMBus mutex for `holdMs`: each waits for it, then they take it in
-  // turn, and each answers as the host build does. A report on the second
-  // bank beside an SPD read on the first shows the turns whole: the other's
-  // switch back to the first bank between the report's slots would put the
-  // first bank's modules in it. The runs end no sooner than the holder
-  // lets go (a margin for this side seeing it take the mutex late).
-  void ExpectTurnsOnTheSmbus(const std::vector<std::string>& holding, int holdMs,
-                             const std::vector<std::vector<std::string>>& runs) {
-    const pid_t holder = StartHolding(holding);
-    ASSERT_NE(holder, 0);
-    const auto since = std::chrono::steady_clock::now();
-    std::vector<pid_t> pids;
-    for (size_t i = 0; i < runs.size(); ++i) {
-      std::vector<std::string> argv{current->wine, Exe()};
-      argv.insert(argv.end(), runs[i].begin(), runs[i].end());
-      pids.push_back(Start(argv, RunFile(i, "out"), RunFile(i, "err")));
-    }
-    for (size_t i = 0; i < runs.size(); ++i) {
-      Outcome run;
-      run.exit = Finish(pids[i]);
-      const auto took = std::chrono::steady_clock::now() - since;
-      EXPECT_GE(took, std::chrono::milliseconds(holdMs - 500))
-          << CommandLine(runs[i]) << " did not wait";
-      run.out = ReadFile(RunFile(i, "out"));
-      run.err = ReadFile(RunFile(i, "err"));
-      EXPECT_EQ(ExpectSameAsHostBuild(runs[i], run), 0) << CommandLine(runs[i]);
-    }
-    EXPECT_EQ(Finish(holder), 0);
-  }
   fs::path RunFile(size_t run, const char* what) const {
     return kScratch / ("run" + std::to_string(run) + "." + what);
   }
@@ -705,16 +667,35 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   };
   for (const auto& args : commands) ExpectSameAsHostBuild(args);
   if (board_ == &sim::DefaultBoard()) ExpectTheWindow();
-  {
-    SCOPED_TRACE("two dimmio.exe waiting for another tool, then for each other");
-    ExpectTurnsOnTheSmbus({"10000", "2000"}, 2000,
-                          {{"report", "--segment", "1", "--json"}, {"spd", "--slot", "0"}});
+
+  // Two dimmio.exe started together while another hardware tool holds the
+  // SMBus mutex for 2 s: each waits for it, then they take it in turn, and
+  // each answers as the host build does. A report on the second bank beside
+  // an SPD read on the first shows the turns whole: the other's switch back
+  // to the first bank between the report's slots would put the first bank's
+  // modules in it. The runs end no sooner than the holder lets go (a margin
+  // for this side seeing it take the mutex late).
+  const pid_t holder = StartHolding(2000);
+  ASSERT_NE(holder, 0);
+  const auto since = std::chrono::steady_clock::now();
+  const std::vector<std::vector<std::string>> runs = {{"report", "--segment", "1", "--json"},
+                                                      {"spd", "--slot", "0"}};
+  std::vector<pid_t> pids;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    std::vector<std::string> argv{current->wine, Exe()};
+    argv.insert(argv.end(), runs[i].begin(), runs[i].end());
+    pids.push_back(Start(argv, RunFile(i, "out"), RunFile(i, "err")));
   }
-  {
-    SCOPED_TRACE("a holder that ended holding the mutex");
-    ExpectTurnsOnTheSmbus({"10000", "1000", "--die-holding"}, 1000,
-                          {{"spd", "--slot", "0", "--decode"}});
+  for (size_t i = 0; i < runs.size(); ++i) {
+    Outcome run;
+    run.exit = Finish(pids[i]);
+    EXPECT_GE(std::chrono::steady_clock::now() - since, std::chrono::milliseconds(1500))
+        << CommandLine(runs[i]) << " did not wait";
+    run.out = ReadFile(RunFile(i, "out"));
+    run.err = ReadFile(RunFile(i, "err"));
+    EXPECT_EQ(ExpectSameAsHostBuild(runs[i], run), 0) << CommandLine(runs[i]);
   }
+  EXPECT_EQ(Finish(holder), 0);
   EXPECT_EQ(ExpectSameAsHostBuild({"driver", "stop"}), 0);
   ExpectService(false);
 

@@ -9,14 +9,18 @@
 // prints each answer line once it has ended. close FILE sends them the same
 // way, then closes the handle and ends without waiting for them.
 //
-// dimmio-requests gone [SECONDS]: waits up to SECONDS (20 when not given) for
-// the service dimmio to stop, then prints "stopped|running DEVICE LINK", the
-// statuses of opening \Device\dimmio0 and \??\dimmio.
+// dimmio-requests gone SECONDS: waits up to SECONDS for the service dimmio to
+// stop, then prints "stopped|running DEVICE LINK", the statuses of opening
+// \Device\dimmio0 and \??\dimmio.
 //
 // dimmio-requests keep SYS: puts the service dimmio into the group of the
 // service dimmio-keeper (created for the driver file SYS if missing) and
 // starts the keeper, so that Wine's driver host of that group outlives
 // dimmio.sys; prints "kept".
+//
+// dimmio-requests hold WAIT_MS HOLD_MS: another hardware tool, on dimmio.exe's
+// own named-mutex code: takes the SMBus lock (waiting up to WAIT_MS), prints
+// "took", holds it HOLD_MS and lets go; exit 3 when another held it throughout.
 #include <windows.h>
 #include <winternl.h>
 
@@ -26,6 +30,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "windows_bus_locks.h"
 
 namespace {
 
@@ -176,6 +182,16 @@ int Keep(const char* sys) {
   return grouped && started ? 0 : 1;
 }
 
+int Hold(const char* waitMs, const char* holdMs) {
+  const auto locks = dimmio::cli::NamedMutexBusLocks(std::strtoul(waitMs, nullptr, 10));
+  const dimmio::BusHold hold(locks.get(), {dimmio::Bus::Smbus});
+  if (!hold.Held()) return 3;
+  std::printf("took\n");
+  std::fflush(stdout);
+  Sleep(std::strtoul(holdMs, nullptr, 10));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,11 +200,11 @@ int main(int argc, char** argv) {
   if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
   if (command == "cancel" && argc == 3) return SendAtOnce(argv[2], true);
   if (command == "close" && argc == 3) return SendAtOnce(argv[2], false);
-  if (command == "gone" && argc == 2) return Gone(20);
   if (command == "gone" && argc == 3) return Gone(std::atoi(argv[2]));
   if (command == "keep" && argc == 3) return Keep(argv[2]);
-  std::fprintf(
-      stderr,
-      "usage: dimmio-requests send|send-read|cancel|close FILE | gone [SECONDS] | keep SYS\n");
+  if (command == "hold" && argc == 4) return Hold(argv[2], argv[3]);
+  std::fprintf(stderr,
+               "usage: dimmio-requests send|send-read|cancel|close FILE | gone SECONDS | keep SYS "
+               "| hold WAIT_MS HOLD_MS\n");
   return 2;
 }
