@@ -640,15 +640,12 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
         {"--help"},
         {"frobnicate"},
         {"decode", "hex.txt", "i2cdump.txt", "raw.bin"},
-        {"decode", "hex.txt", "i2cdump.txt", "raw.bin", "--json"},
         {"decode", "missing.bin"},
         // The service manager has no service dimmio, the kernel no device.
         {"--version"},
-        {"--version", "--json"},
         {"driver", "start"},
         {"driver", "remove"},
         {},
-        {"report", "--json"},
     };
     for (const auto& args : withoutTheDriver) ExpectSameAsHostBuild(args);
   }
@@ -658,11 +655,9 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   // Each request the tool sends, through DeviceIoControl, answered or refused.
   const std::vector<std::vector<std::string>> commands = {
       {"report"},
-      {"report", "--segment", "1", "--json"},
       {"spd", "--slot", "2", "--offset", "64", "--count", "9"},
       {"spd", "--slot", "6"},
       {"probe", "--slot", "1", "--yes", "--json"},
-      {"probe", "--slot", "7", "--yes"},
       {"pci", "0", "30", "6", "--json"},
   };
   for (const auto& args : commands) ExpectSameAsHostBuild(args);
