@@ -562,7 +562,6 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
   void ExpectTheWindow() {
     SCOPED_TRACE("the window");
     const fs::path gui = programs_ / "dimmio-gui.exe";
-    const std::string probe = current->Tool("dimmio-gui-probe.exe").string();
     ASSERT_TRUE(fs::exists(gui)) << "build the nt and nt64 presets: " << gui;
     ASSERT_TRUE(fs::exists(DIMMIO_XVFB)) << "Xvfb is missing: run scripts/setup.sh";
     const VirtualDisplay display;
@@ -572,17 +571,17 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
         Start({current->wine, gui.string(), "--save", "html", WinePath(dir_ / "gui.html"), "--save",
                "bin", WinePath(dir_ / "gui.bin"), "--save", "i2cdump", WinePath(dir_ / "gui.txt")},
               kScratch / "gui.out", kScratch / "gui.err");
-    const Outcome rows = OnWine({"rows"}, probe, 90);
+    const Outcome rows = OnWine({"window-rows"}, RequestsExe(), 90);
     Spawn({DIMMIO_XWD, "-root", "-silent", "-display", display.Name(), "-out",
            DIMMIO_GUI_SCREENSHOTS "/dimmio-gui-" + current->name + ".xwd"});
-    EXPECT_EQ(OnWine({"close"}, probe).exit, 0);
+    EXPECT_EQ(OnWine({"window-close"}, RequestsExe()).exit, 0);
     EXPECT_EQ(Finish(window, 30), 0) << "the window's saves or its read failed";
     unsetenv("DISPLAY");
     ASSERT_EQ(rows.exit, 0) << rows.out;
 
     // The list control's rows: its part column against the board's modules.
     std::vector<std::vector<std::string>> lines;
-    std::istringstream text(FromWindows(rows.out, "dimmio-gui-probe"));
+    std::istringstream text(FromWindows(rows.out, "dimmio-requests window-rows"));
     for (std::string line; std::getline(text, line);) {
       std::vector<std::string> cells;
       std::istringstream cut(line);
