@@ -9,15 +9,26 @@
 // prints each answer line once it has ended. close FILE sends them the same
 // way, then closes the handle and ends without waiting for them.
 //
-// dimmio-requests gone [SECONDS]: waits up to SECONDS (20 when not given) for
-// the service dimmio to stop, then prints "stopped|running DEVICE LINK", the
-// statuses of opening \Device\dimmio0 and \??\dimmio.
+// dimmio-requests gone SECONDS: waits up to SECONDS for the service dimmio to
+// stop, then prints "stopped|running DEVICE LINK", the statuses of opening
+// \Device\dimmio0 and \??\dimmio.
 //
 // dimmio-requests keep SYS: puts the service dimmio into the group of the
 // service dimmio-keeper (created for the driver file SYS if missing) and
 // starts the keeper, so that Wine's driver host of that group outlives
 // dimmio.sys; prints "kept".
+//
+// dimmio-requests hold WAIT_MS HOLD_MS: another hardware tool, on dimmio.exe's
+// own named-mutex code: takes the SMBus lock (waiting up to WAIT_MS), prints
+// "took", holds it HOLD_MS and lets go; exit 3 when another held it throughout.
+//
+// dimmio-requests window-rows: waits up to 60 s for dimmio-gui's window to
+// have ended its read (its title says so), then prints its slot list as the
+// list control holds it: "columns" and the headers, then "row" and the cells
+// of each row, tab-separated. The texts are read from the window's process.
+// dimmio-requests window-close: asks the window to close.
 #include <windows.h>
+#include <commctrl.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -26,6 +37,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "window_ids.h"
+#include "windows_bus_locks.h"
 
 namespace {
 
@@ -176,6 +190,88 @@ int Keep(const char* sys) {
   return grouped && started ? 0 : 1;
 }
 
+int Hold(const char* waitMs, const char* holdMs) {
+  const auto locks = dimmio::cli::NamedMutexBusLocks(std::strtoul(waitMs, nullptr, 10));
+  const dimmio::BusHold hold(locks.get(), {dimmio::Bus::Smbus});
+  if (!hold.Held()) return 3;
+  std::printf("took\n");
+  std::fflush(stdout);
+  Sleep(std::strtoul(holdMs, nullptr, 10));
+  return 0;
+}
+
+constexpr SIZE_T kText = 512;
+
+// A buffer in the window's process for a request whose answer the list
+// control writes through a pointer.
+class RemoteBuffer {
+ public:
+  explicit RemoteBuffer(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+    if (process_ != nullptr) {
+      at_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    }
+  }
+  ~RemoteBuffer() {
+    if (at_ != nullptr) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+    if (process_ != nullptr) CloseHandle(process_);
+  }
+  bool Ok() const { return at_ != nullptr; }
+
+  // The text the list control writes for `message` with a structure `T`
+  // whose `field` is `value` and whose text is the remote text buffer.
+  template <typename T, typename F, typename V>
+  std::string Ask(HWND list, UINT message, WPARAM w, F T::*field, V value) {
+    T request{};
+    request.*field = static_cast<F>(value);
+    request.pszText = at_ + 1024;
+    request.cchTextMax = static_cast<int>(kText);
+    WriteProcessMemory(process_, at_, &request, sizeof request, nullptr);
+    SendMessageA(list, message, w, reinterpret_cast<LPARAM>(at_));
+    char text[kText + 1] = {};
+    ReadProcessMemory(process_, at_ + 1024, text, kText, nullptr);
+    return text;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  char* at_ = nullptr;
+};
+
+int Rows() {
+  HWND window = nullptr;
+  for (int i = 0; i < 600 && window == nullptr; ++i) {
+    window = FindWindowA(DIMMIO_GUI_CLASS, DIMMIO_GUI_TITLE);
+    if (window == nullptr) Sleep(100);
+  }
+  if (window == nullptr) {
+    std::printf("no window\n");
+    return 1;
+  }
+  const HWND list = GetDlgItem(window, IDC_SLOTS);
+  RemoteBuffer remote(window);
+  if (list == nullptr || !remote.Ok()) {
+    std::printf("no list\n");
+    return 1;
+  }
+  const auto header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  const auto columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  std::printf("columns");
+  for (int c = 0; c < columns; ++c)
+    std::printf("\t%s", remote.Ask(list, LVM_GETCOLUMNA, c, &LVCOLUMNA::mask, LVCF_TEXT).c_str());
+  std::printf("\n");
+  const auto rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows; ++row) {
+    std::printf("row");
+    for (int c = 0; c < columns; ++c)
+      std::printf("\t%s", remote.Ask(list, LVM_GETITEMTEXTA, row, &LVITEMA::iSubItem, c).c_str());
+    std::printf("\n");
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,11 +280,16 @@ int main(int argc, char** argv) {
   if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
   if (command == "cancel" && argc == 3) return SendAtOnce(argv[2], true);
   if (command == "close" && argc == 3) return SendAtOnce(argv[2], false);
-  if (command == "gone" && argc == 2) return Gone(20);
   if (command == "gone" && argc == 3) return Gone(std::atoi(argv[2]));
   if (command == "keep" && argc == 3) return Keep(argv[2]);
-  std::fprintf(
-      stderr,
-      "usage: dimmio-requests send|send-read|cancel|close FILE | gone [SECONDS] | keep SYS\n");
+  if (command == "hold" && argc == 4) return Hold(argv[2], argv[3]);
+  if (command == "window-rows" && argc == 2) return Rows();
+  if (command == "window-close" && argc == 2) {
+    const HWND window = FindWindowA(DIMMIO_GUI_CLASS, nullptr);
+    return window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  std::fprintf(stderr,
+               "usage: dimmio-requests send|send-read|cancel|close FILE | gone SECONDS | keep SYS "
+               "| hold WAIT_MS HOLD_MS | window-rows | window-close\n");
   return 2;
 }
