@@ -20,7 +20,6 @@ class LoadedDriver {
   // place, or an import it does not implement (by name and module).
   static std::unique_ptr<LoadedDriver> Load(Kernel& kernel, const std::string& path,
                                             std::string* error);
-  ~LoadedDriver();
 
   // Calls the entry point as the platform's thread does, with the driver
   // object and a registry path.

@@ -52,7 +52,6 @@ bool PeImage::Place(const std::vector<uint8_t>& file, std::string* error) {
   entryRva_ = parsed->EntryPoint;
   preferredBase_ = parsed->ImageBase;
   size_ = parsed->ImageSize;
-  subsystem_ = parsed->Subsystem;
   if (size_ == 0 || parsed->HeadersSize > size_ || parsed->HeadersSize > file.size())
     return Refuse(error, "truncated or inconsistent optional header");
   if (entryRva_ == 0 || entryRva_ >= size_)
@@ -118,7 +117,6 @@ bool PeImage::Relocate(uint32_t rva, uint32_t size, std::string* error) {
       std::memcpy(&value, base_ + target, 4);
       value += delta;
       std::memcpy(base_ + target, &value, 4);
-      ++relocations_;
     }
     at += blockSize;
   }
@@ -128,12 +126,6 @@ bool PeImage::Relocate(uint32_t rva, uint32_t size, std::string* error) {
 void PeImage::Bind(const ImportSlot& slot, const void* function) {
   const uint32_t value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(function));
   std::memcpy(base_ + slot.slotRva, &value, 4);
-}
-
-uint32_t PeImage::SlotValue(const ImportSlot& slot) const {
-  uint32_t value = 0;
-  std::memcpy(&value, base_ + slot.slotRva, 4);
-  return value;
 }
 
 }  // namespace loader

@@ -30,15 +30,10 @@ class PeImage {
 
   uint8_t* Base() const { return base_; }
   uint32_t Size() const { return size_; }
-  uint32_t PreferredBase() const { return preferredBase_; }
   uint32_t EntryRva() const { return entryRva_; }
-  uint16_t Subsystem() const { return subsystem_; }
-  uint32_t RelocationsApplied() const { return relocations_; }
   const std::vector<ImportSlot>& Imports() const { return imports_; }
 
   void Bind(const ImportSlot& slot, const void* function);
-  // The import address table entry as the image reads it.
-  uint32_t SlotValue(const ImportSlot& slot) const;
 
  private:
   PeImage() = default;
@@ -50,8 +45,6 @@ class PeImage {
   uint32_t size_ = 0;
   uint32_t preferredBase_ = 0;
   uint32_t entryRva_ = 0;
-  uint16_t subsystem_ = 0;
-  uint32_t relocations_ = 0;
   std::vector<ImportSlot> imports_;
 };
 
