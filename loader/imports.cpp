@@ -84,9 +84,9 @@ NT_ENTRY NT_STDCALL int32_t IoDeleteSymbolicLink(nt::UnicodeString* link) {
   return STATUS_SUCCESS;
 }
 
-NT_ENTRY NT_FASTCALL void IofCompleteRequest(nt::Irp* irp, int8_t boost) {
+NT_ENTRY NT_FASTCALL void IofCompleteRequest(nt::Irp* irp, int8_t /*boost*/) {
   K().Enter("IofCompleteRequest");
-  K().CompleteRequest(irp, boost);
+  K().CompleteRequest(irp);
 }
 
 // ---- threads, events and locks

@@ -559,7 +559,7 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
 int32_t NT_STDCALL Kernel::DefaultDispatch(nt::DeviceObject*, nt::Irp* irp) {
   irp->IoStatus.Status = kStatusInvalidDeviceRequest;
   irp->IoStatus.Information = 0;
-  Current().CompleteRequest(irp, 0);
+  Current().CompleteRequest(irp);
   return kStatusInvalidDeviceRequest;
 }
 
@@ -722,7 +722,6 @@ std::shared_ptr<Request> Kernel::DeviceControl(const File& file, uint32_t code,
   request->watch_.Completions = 1;
   request->watch_.DispatchReturned = true;
   request->completion_.status = request->completion_.dispatchStatus = host::kStatusAccessDenied;
-  request->completion_.completedInDispatch = true;
   request->completion_.buffer = request->Sent();
   return request;
 }
@@ -772,7 +771,6 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
   irp->CurrentLocation = 1;
   irp->CurrentStackLocation = stack;
   request->irp_ = irp;
-  request->inDispatch_ = true;
   {
     std::lock_guard<std::mutex> guard(lock_);
     requests_[irp] = request;
@@ -785,14 +783,13 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
   t_dispatching = outer;
 
   std::lock_guard<std::mutex> guard(request->watch_.Lock);
-  request->inDispatch_ = false;
   request->completion_.dispatchStatus = status;
   request->watch_.Returned(request->what_, status, (stack->Control & nt::kSlPendingReturned) != 0,
                            request->completion_.status, request->pendingAtCompletion_);
   return request;
 }
 
-void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
+void Kernel::CompleteRequest(nt::Irp* irp) {
   std::shared_ptr<Request> found;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -815,8 +812,6 @@ void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
     Completion& c = request.completion_;
     c.status = irp->IoStatus.Status;
     c.information = irp->IoStatus.Information;
-    c.priorityBoost = boost;
-    c.completedInDispatch = request.inDispatch_;
     request.packetAtCompletion_ = request.memory_;
     if (c.information > request.outputLength_) {
       request.watch_.Violations.push_back(

@@ -36,14 +36,12 @@ std::string Narrow(const std::u16string& text);
 
 // What the caller of a request gets back, and what the I/O manager saw.
 struct Completion {
-  int32_t dispatchStatus = 0;  // what the entry routine returned
-  int32_t status = 0;          // IoStatus.Status at completion
-  uint32_t information = 0;    // IoStatus.Information at completion
-  int8_t priorityBoost = 0;
-  bool completedInDispatch = false;  // completed before the entry routine returned
-  uint64_t sequence = 0;             // 1 for the first request the kernel saw completed
-  std::vector<uint8_t> output;       // the first `information` bytes of the buffer
-  std::vector<uint8_t> buffer;       // the whole system buffer at completion
+  int32_t dispatchStatus = 0;   // what the entry routine returned
+  int32_t status = 0;           // IoStatus.Status at completion
+  uint32_t information = 0;     // IoStatus.Information at completion
+  uint64_t sequence = 0;        // 1 for the first request the kernel saw completed
+  std::vector<uint8_t> output;  // the first `information` bytes of the buffer
+  std::vector<uint8_t> buffer;  // the whole system buffer at completion
 };
 
 class Kernel;
@@ -67,7 +65,6 @@ class Request {
   std::vector<uint8_t> memory_;  // packet and its one stack location
   std::vector<uint8_t> packetAtCompletion_;
   uint32_t outputLength_ = 0;
-  bool inDispatch_ = false;
   bool pendingAtCompletion_ = false;
   Completion completion_;
 };
@@ -202,7 +199,7 @@ class Kernel {
   // absence is a fault on one that has it.
   int32_t OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle);
   int32_t SetSecurity(uint32_t handle, uint32_t information, const void* descriptor);
-  void CompleteRequest(nt::Irp* irp, int8_t boost);
+  void CompleteRequest(nt::Irp* irp);
 
  private:
   friend class Request;

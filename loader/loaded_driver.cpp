@@ -1,61 +1,167 @@
 #include "loader/loaded_driver.h"
 
 #include <strings.h>
+#include <sys/mman.h>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "loader/imports.h"
+#include "tools/pe/pe_file.h"
 
 namespace loader {
 
+namespace {
+
+// Base relocation entry types.
+constexpr uint16_t kRelAbsolute = 0;  // padding
+constexpr uint16_t kRelHighLow = 3;   // 32-bit address
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+// Says why in `error`: the image is not placed.
+bool Refuse(std::string* error, const std::string& why) {
+  *error = why;
+  return false;
+}
+
+}  // namespace
+
 std::unique_ptr<LoadedDriver> LoadedDriver::Load(Kernel& kernel, const std::string& path,
                                                  std::string* error) {
-  const std::vector<uint8_t> file = ReadFile(path, error);
+  const std::vector<uint8_t> file = peimage::ReadFile(path, error);
   if (file.empty()) return nullptr;
-  std::unique_ptr<PeImage> image = PeImage::Map(file, error);
-  if (image == nullptr) {
+  std::unique_ptr<LoadedDriver> driver(new LoadedDriver(kernel));
+  if (!driver->Place(file, error)) {
     *error = path + ": " + *error;
     return nullptr;
   }
-  std::string unknown;
-  for (const ImportSlot& slot : image->Imports()) {
-    const KnownImport* known = FindImport(slot.name);
-    if (known == nullptr) {
-      unknown += (unknown.empty() ? "" : ", ") + slot.name + " (" + slot.module + ")";
-      continue;
-    }
-    // The kernel exports each call from one module; an image that expects it
-    // elsewhere would not load on the platform either.
-    if (strcasecmp(known->module, slot.module.c_str()) != 0) {
-      unknown += (unknown.empty() ? "" : ", ") + slot.name + " (" + slot.module + ", exported by " +
-                 known->module + ")";
-      continue;
-    }
-    image->Bind(slot, known->function);
-  }
-  if (!unknown.empty()) {
-    *error = path + ": imports the loader does not implement: " + unknown;
-    return nullptr;
-  }
-  return std::unique_ptr<LoadedDriver>(new LoadedDriver(kernel, std::move(image)));
+  driver->driverName_ = u"\\Driver\\dimmio";
+  driver->registryPath_ = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\dimmio";
+  const std::u16string& registry = driver->registryPath_;
+  driver->registryString_ = {static_cast<uint16_t>(registry.size() * 2),
+                             static_cast<uint16_t>(registry.size() * 2 + 2), registry.c_str()};
+  nt::DriverObject& object = driver->driver_;
+  object.Type = nt::kIoTypeDriver;
+  object.Size = sizeof(nt::DriverObject);
+  object.DriverStart = driver->base_;
+  object.DriverSize = driver->size_;
+  const std::u16string& name = driver->driverName_;
+  object.DriverName = {static_cast<uint16_t>(name.size() * 2),
+                       static_cast<uint16_t>(name.size() * 2 + 2), name.c_str()};
+  object.DriverInit = driver->base_ + driver->entryRva_;
+  for (nt::DispatchFn& routine : object.MajorFunction) routine = &Kernel::DefaultDispatch;
+  return driver;
 }
 
-LoadedDriver::LoadedDriver(Kernel& kernel, std::unique_ptr<PeImage> image)
-    : kernel_(kernel), image_(std::move(image)) {
-  driverName_ = u"\\Driver\\dimmio";
-  registryPath_ = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\dimmio";
-  registryString_ = {static_cast<uint16_t>(registryPath_.size() * 2),
-                     static_cast<uint16_t>(registryPath_.size() * 2 + 2), registryPath_.c_str()};
-  driver_.Type = nt::kIoTypeDriver;
-  driver_.Size = sizeof(nt::DriverObject);
-  driver_.DriverStart = image_->Base();
-  driver_.DriverSize = image_->Size();
-  driver_.DriverName = {static_cast<uint16_t>(driverName_.size() * 2),
-                        static_cast<uint16_t>(driverName_.size() * 2 + 2), driverName_.c_str()};
-  driver_.DriverInit = image_->Base() + image_->EntryRva();
-  for (nt::DispatchFn& routine : driver_.MajorFunction) routine = &Kernel::DefaultDispatch;
+LoadedDriver::~LoadedDriver() {
+  if (base_ != nullptr) munmap(base_, size_);
+}
+
+bool LoadedDriver::InImage(uint32_t rva, uint32_t length) const {
+  return static_cast<uint64_t>(rva) + length <= size_;
+}
+
+bool LoadedDriver::Place(const std::vector<uint8_t>& file, std::string* error) {
+  std::string why;
+  const std::optional<peimage::Image> parsed = peimage::Parse(file, &why);
+  if (!parsed) return Refuse(error, "not a PE image (" + why + ")");
+  if (parsed->Machine != peimage::kMachineI386 || parsed->Magic != peimage::kMagicPe32)
+    return Refuse(error, "not a 32-bit x86 image (machine " + Hex(parsed->Machine) +
+                             ", optional header " + Hex(parsed->Magic) + ")");
+  entryRva_ = parsed->EntryPoint;
+  size_ = parsed->ImageSize;
+  if (size_ == 0 || parsed->HeadersSize > size_ || parsed->HeadersSize > file.size())
+    return Refuse(error, "truncated or inconsistent optional header");
+  if (entryRva_ == 0 || entryRva_ >= size_)
+    return Refuse(error, "image has no entry point (AddressOfEntryPoint " + Hex(entryRva_) + ")");
+
+  // Anywhere but the preferred base, so that the relocations are exercised.
+  void* at =
+      mmap(nullptr, size_, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (at != MAP_FAILED && reinterpret_cast<uintptr_t>(at) == parsed->ImageBase) {
+    void* other = mmap(nullptr, size_, PROT_READ | PROT_WRITE | PROT_EXEC,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    munmap(at, size_);
+    at = other;
+  }
+  if (at == MAP_FAILED)
+    return Refuse(error, "cannot map " + std::to_string(size_) + " bytes for the image");
+  base_ = static_cast<uint8_t*>(at);
+  std::memcpy(base_, file.data(), parsed->HeadersSize);
+
+  for (const peimage::Section& section : parsed->Sections) {
+    const uint32_t copy = section.RawSize < section.VirtualSize || section.VirtualSize == 0
+                              ? section.RawSize
+                              : section.VirtualSize;
+    if (!InImage(section.VirtualAddress, section.VirtualSize > copy ? section.VirtualSize : copy))
+      return Refuse(error, "section " + section.Name + " lies outside the image");
+    // The rest of the section stays zero.
+    std::memcpy(base_ + section.VirtualAddress, file.data() + section.RawOffset, copy);
+  }
+
+  const peimage::DataDirectory relocations = parsed->Directories[peimage::kDirBaseReloc];
+  if (!Relocate(relocations.VirtualAddress, relocations.Size, parsed->ImageBase, error))
+    return false;
+  std::string unknown;
+  for (const peimage::Import& import : parsed->Imports) {
+    if (!InImage(import.SlotRva, 4))
+      return Refuse(error, "import table of " + import.Dll + " runs off the image");
+    const KnownImport* known = FindImport(import.Function);
+    // The kernel exports each call from one module; an image that expects it
+    // elsewhere would not load on the platform either.
+    if (known == nullptr || strcasecmp(known->module, import.Dll.c_str()) != 0) {
+      unknown += (unknown.empty() ? "" : ", ") + import.Function + " (" + import.Dll +
+                 (known != nullptr ? std::string(", exported by ") + known->module : "") + ")";
+      continue;
+    }
+    const auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(known->function));
+    std::memcpy(base_ + import.SlotRva, &value, 4);
+  }
+  if (!unknown.empty()) return Refuse(error, "imports the loader does not implement: " + unknown);
+  return true;
+}
+
+bool LoadedDriver::Relocate(uint32_t rva, uint32_t size, uint32_t preferredBase,
+                            std::string* error) {
+  const uint32_t delta = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base_)) - preferredBase;
+  if (size == 0)
+    return Refuse(error,
+                  "image has no base relocations and cannot be moved from " + Hex(preferredBase));
+  if (!InImage(rva, size)) return Refuse(error, "base relocations lie outside the image");
+  uint32_t at = rva;
+  while (at + 8 <= rva + size) {
+    uint32_t page = 0, blockSize = 0;
+    std::memcpy(&page, base_ + at, 4);
+    std::memcpy(&blockSize, base_ + at + 4, 4);
+    if (blockSize < 8 || at + blockSize > rva + size)
+      return Refuse(error, "malformed base relocation block at " + Hex(at));
+    for (uint32_t e = at + 8; e + 2 <= at + blockSize; e += 2) {
+      uint16_t entry = 0;
+      std::memcpy(&entry, base_ + e, 2);
+      const uint16_t type = entry >> 12;
+      const uint32_t target = page + (entry & 0x0FFFu);
+      if (type == kRelAbsolute) continue;
+      if (type != kRelHighLow || !InImage(target, 4))
+        return Refuse(error, "unsupported base relocation (type " + std::to_string(type) + " at " +
+                                 Hex(target) + ")");
+      uint32_t value = 0;
+      std::memcpy(&value, base_ + target, 4);
+      value += delta;
+      std::memcpy(base_ + target, &value, 4);
+    }
+    at += blockSize;
+  }
+  return true;
 }
 
 int32_t LoadedDriver::Start() {
-  auto entry = reinterpret_cast<nt::DriverEntryFn>(image_->Base() + image_->EntryRva());
+  auto entry = reinterpret_cast<nt::DriverEntryFn>(base_ + entryRva_);
   const int32_t status = entry(&driver_, &registryString_);
   if (status == 0) kernel_.EntryReturned(&driver_);
   return status;

@@ -1,50 +1,90 @@
-// The rules every request is held to, by both kernels: a small driver image
-// (images/probe_driver.cpp) breaks one with each of its request codes, and
-// the loader's kernel must name it. What a whole driver does on this kernel
-// is the contract suite's, run here against dimmio.sys.
+// The rules both kernels hold every request to (the host I/O manager and the
+// loader's, through platform/host/request_watch.h): dimmio.sys keeps them
+// all, so each is broken here, one per row, the way a driver would break it,
+// and must be named. What a whole driver does on the loader's kernel is the
+// contract suite's, run against dimmio.sys.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <functional>
+#include <thread>
 
 #include "driver/status.h"
-#include "images/probe_driver.h"
-#include "loader/kernel.h"
-#include "loader/loaded_driver.h"
-#include "sim/machine.h"
+#include "platform/host/request_watch.h"
 
 namespace {
 
-TEST(KernelChecksTest, EachBrokenRuleIsReportedByName) {
+TEST(RequestWatchTest, EachBrokenRuleIsReportedByName) {
+  using Watch = host::RequestWatch;
   const struct {
-    uint32_t code;
+    std::function<void(Watch&)> driver;  // what the driver does with the request
     const char* fault;
   } rows[] = {
-      {probe::kCompleteTwice, "completed more than once"},
-      {probe::kPendingUnmarked, "returned STATUS_PENDING without marking it pending"},
-      {probe::kMarkAfterPublish, "took the queue lock before marking the request pending"},
-      {probe::kRefuseAfterWrite, "wrote into the buffer of a request it refused"},
-      {probe::kTouchAfterComplete, "request packet changed after completion"},
+      {[](Watch& w) {
+         w.Completing("r", STATUS_SUCCESS, false);
+         w.Completing("r", STATUS_SUCCESS, false);
+         w.Returned("r", STATUS_SUCCESS, false, STATUS_SUCCESS, false);
+       },
+       "completed more than once"},
+      {[](Watch& w) {
+         w.Completing("r", STATUS_SUCCESS, false);
+         w.Returned("r", STATUS_PENDING, false, STATUS_SUCCESS, false);
+       },
+       "returned STATUS_PENDING without marking it pending"},
+      {[](Watch& w) {
+         std::thread([&] { w.Completing("r", STATUS_SUCCESS, false); }).join();
+         w.Returned("r", STATUS_SUCCESS, false, STATUS_SUCCESS, false);
+       },
+       "completed by another thread without being marked pending"},
+      {[](Watch& w) {
+         w.Buffer[0] ^= 0xFF;
+         w.Completing("r", STATUS_INVALID_PARAMETER, false);
+         w.Returned("r", STATUS_INVALID_PARAMETER, false, STATUS_INVALID_PARAMETER, false);
+       },
+       "wrote into the buffer of a request it refused"},
+      {[](Watch& w) {
+         w.Buffer[w.BufferLength] = 0;
+         w.Completing("r", STATUS_SUCCESS, false);
+         w.Returned("r", STATUS_SUCCESS, false, STATUS_SUCCESS, false);
+       },
+       "wrote past the system buffer"},
+      {[](Watch& w) { w.Returned("r", STATUS_SUCCESS, false, 0, false); },
+       "returned a final status without completing it"},
+      {[](Watch& w) {
+         w.Completing("r", STATUS_SUCCESS, false);
+         w.Returned("r", STATUS_INVALID_PARAMETER, false, STATUS_SUCCESS, false);
+       },
+       "returned a status other than its completion status"},
+      {[](Watch& w) {
+         w.Completing("r", STATUS_SUCCESS, true);
+         w.Returned("r", STATUS_SUCCESS, true, STATUS_SUCCESS, true);
+       },
+       "marked pending but completed in dispatch"},
+      {[](Watch& w) {
+         w.Completing("r", STATUS_SUCCESS, false);
+         w.Returned("r", STATUS_SUCCESS, false, STATUS_SUCCESS, false);
+         w.Buffer[0] = 0x55;
+       },
+       "buffer changed after completion"},
   };
-  sim::Machine machine;
-  std::unique_ptr<loader::LoadedDriver> driver;
-  loader::Kernel kernel(machine);
-  std::string error;
-  driver = loader::LoadedDriver::Load(kernel, DIMMIO_TEST_IMAGE_DIR "/probe_driver.sys", &error);
-  ASSERT_NE(driver, nullptr) << error;
-  ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
-  for (const auto& row : rows) kernel.DeviceControl(probe::kLinkName, row.code, {1}, 4)->Wait();
-  const std::vector<std::string> faults = kernel.Faults();
   for (const auto& row : rows) {
-    char request[32];
-    std::snprintf(request, sizeof request, "request 0x%X ", row.code);
+    Watch watch;
+    watch.Prepare({1, 2, 3, 4}, 8);
+    row.driver(watch);
+    std::vector<std::string> faults;
+    watch.Check("r", true, &faults);
     bool found = false;
-    for (const std::string& f : faults) {
-      found = found || (f.rfind(request, 0) == 0 && f.find(row.fault) != std::string::npos);
-    }
-    EXPECT_TRUE(found) << request << row.fault << " not among " << ::testing::PrintToString(faults);
+    for (const std::string& f : faults) found = found || f == std::string("r: ") + row.fault;
+    EXPECT_TRUE(found) << row.fault << " not among " << ::testing::PrintToString(faults);
   }
-  EXPECT_TRUE(driver->Unload());
-  EXPECT_EQ(kernel.LeftBehind(driver->Driver()), std::vector<std::string>{});
+  // A request served by the rules is reported by none.
+  Watch watch;
+  watch.Prepare({1, 2, 3, 4}, 8);
+  watch.Buffer[5] = 0x55;
+  watch.Completing("r", STATUS_SUCCESS, false);
+  watch.Returned("r", STATUS_SUCCESS, false, STATUS_SUCCESS, false);
+  std::vector<std::string> faults;
+  watch.Check("r", true, &faults);
+  EXPECT_EQ(faults, std::vector<std::string>{});
 }
 
 }  // namespace
