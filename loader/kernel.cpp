@@ -25,15 +25,15 @@ thread_local uint8_t t_irql = kPassiveLevel;
 thread_local Request* t_dispatching = nullptr;
 Kernel* g_current = nullptr;
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- names
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
 
 std::string Narrow(const std::u16string& text) {
   std::string out;

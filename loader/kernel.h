@@ -33,6 +33,7 @@ namespace loader {
 using ObjectNamespace = host::ObjectNamespace<nt::DeviceObject>;
 
 std::string Narrow(const std::u16string& text);
+std::string Hex(uint32_t value);  // as 0x1A2B
 
 // What the caller of a request gets back, and what the I/O manager saw.
 struct Completion {

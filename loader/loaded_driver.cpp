@@ -3,7 +3,6 @@
 #include <strings.h>
 #include <sys/mman.h>
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -18,16 +17,16 @@ namespace {
 constexpr uint16_t kRelAbsolute = 0;  // padding
 constexpr uint16_t kRelHighLow = 3;   // 32-bit address
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
-}
-
 // Says why in `error`: the image is not placed.
 bool Refuse(std::string* error, const std::string& why) {
   *error = why;
   return false;
+}
+
+// A counted string over `text`, which outlives it.
+nt::UnicodeString Counted(const std::u16string& text) {
+  return {static_cast<uint16_t>(text.size() * 2), static_cast<uint16_t>(text.size() * 2 + 2),
+          text.c_str()};
 }
 
 }  // namespace
@@ -43,17 +42,13 @@ std::unique_ptr<LoadedDriver> LoadedDriver::Load(Kernel& kernel, const std::stri
   }
   driver->driverName_ = u"\\Driver\\dimmio";
   driver->registryPath_ = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\dimmio";
-  const std::u16string& registry = driver->registryPath_;
-  driver->registryString_ = {static_cast<uint16_t>(registry.size() * 2),
-                             static_cast<uint16_t>(registry.size() * 2 + 2), registry.c_str()};
+  driver->registryString_ = Counted(driver->registryPath_);
   nt::DriverObject& object = driver->driver_;
   object.Type = nt::kIoTypeDriver;
   object.Size = sizeof(nt::DriverObject);
   object.DriverStart = driver->base_;
   object.DriverSize = driver->size_;
-  const std::u16string& name = driver->driverName_;
-  object.DriverName = {static_cast<uint16_t>(name.size() * 2),
-                       static_cast<uint16_t>(name.size() * 2 + 2), name.c_str()};
+  object.DriverName = Counted(driver->driverName_);
   object.DriverInit = driver->base_ + driver->entryRva_;
   for (nt::DispatchFn& routine : object.MajorFunction) routine = &Kernel::DefaultDispatch;
   return driver;
@@ -76,10 +71,9 @@ bool LoadedDriver::Place(const std::vector<uint8_t>& file, std::string* error) {
                              ", optional header " + Hex(parsed->Magic) + ")");
   entryRva_ = parsed->EntryPoint;
   size_ = parsed->ImageSize;
-  if (size_ == 0 || parsed->HeadersSize > size_ || parsed->HeadersSize > file.size())
-    return Refuse(error, "truncated or inconsistent optional header");
-  if (entryRva_ == 0 || entryRva_ >= size_)
-    return Refuse(error, "image has no entry point (AddressOfEntryPoint " + Hex(entryRva_) + ")");
+  if (entryRva_ == 0 || entryRva_ >= size_ || parsed->HeadersSize > size_ ||
+      parsed->HeadersSize > file.size())
+    return Refuse(error, "no entry point, or headers larger than the image or the file");
 
   // Anywhere but the preferred base, so that the relocations are exercised.
   void* at =
