@@ -84,9 +84,9 @@ NT_ENTRY NT_STDCALL int32_t IoDeleteSymbolicLink(nt::UnicodeString* link) {
   return STATUS_SUCCESS;
 }
 
-NT_ENTRY NT_FASTCALL void IofCompleteRequest(nt::Irp* irp, int8_t boost) {
+NT_ENTRY NT_FASTCALL void IofCompleteRequest(nt::Irp* irp, int8_t /*boost*/) {
   K().Enter("IofCompleteRequest");
-  K().CompleteRequest(irp, boost);
+  K().CompleteRequest(irp);
 }
 
 // ---- threads, events and locks
@@ -182,12 +182,7 @@ NT_ENTRY NT_STDCALL int32_t KeWaitForMultipleObjects(uint32_t count, void** obje
   if (count > kThreadWaitObjects && waitBlocks == nullptr) {
     K().Fault("KeWaitForMultipleObjects on more than 3 objects without wait blocks");
   }
-  return K().Wait(count, objects, waitType == ntlayout::kWaitAll, timeout);
-}
-
-NT_ENTRY NT_STDCALL void KeInitializeSpinLock(void* lock) {
-  K().Enter("KeInitializeSpinLock");
-  K().InitializeSpinLock(lock);
+  return K().Wait(count, objects, waitType == nt::kWaitAll, timeout);
 }
 
 NT_ENTRY NT_FASTCALL uint8_t KfAcquireSpinLock(void* lock) {
@@ -247,7 +242,7 @@ NT_ENTRY NT_STDCALL int32_t KeDelayExecutionThread(int8_t /*mode*/, uint8_t /*al
 
 NT_ENTRY NT_STDCALL uint32_t ExSetTimerResolution(uint32_t desiredTime, uint8_t setResolution) {
   K().Enter("ExSetTimerResolution");
-  return K().SetTimerResolution(desiredTime, setResolution != 0, Kernel::kImage);
+  return K().SetTimerResolution(desiredTime, setResolution != 0);
 }
 
 // ---- hardware
@@ -256,7 +251,7 @@ NT_ENTRY NT_STDCALL uint32_t HalGetBusDataByOffset(uint32_t busDataType, uint32_
                                                    uint32_t slot, void* buffer, uint32_t offset,
                                                    uint32_t length) {
   K().Enter("HalGetBusDataByOffset");
-  if (busDataType != ntlayout::kBusDataPciConfiguration) {
+  if (busDataType != nt::kBusDataPciConfiguration) {
     K().Fault("HalGetBusDataByOffset for a bus type other than PCI configuration");
     return 0;
   }
@@ -267,7 +262,7 @@ NT_ENTRY NT_STDCALL uint32_t HalSetBusDataByOffset(uint32_t busDataType, uint32_
                                                    uint32_t slot, void* buffer, uint32_t offset,
                                                    uint32_t length) {
   K().Enter("HalSetBusDataByOffset");
-  if (busDataType != ntlayout::kBusDataPciConfiguration) {
+  if (busDataType != nt::kBusDataPciConfiguration) {
     K().Fault("HalSetBusDataByOffset for a bus type other than PCI configuration");
     return 0;
   }
@@ -355,7 +350,6 @@ const std::vector<KnownImport>& KnownImports() {
       STD(kKernel, KeClearEvent),
       STD(kKernel, KeWaitForSingleObject),
       STD(kKernel, KeWaitForMultipleObjects),
-      STD(kKernel, KeInitializeSpinLock),
       FAST(kHal, KfAcquireSpinLock),
       FAST(kHal, KfReleaseSpinLock),
       STD(kKernel, ExAllocatePoolWithTag),

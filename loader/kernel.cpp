@@ -25,15 +25,15 @@ thread_local uint8_t t_irql = kPassiveLevel;
 thread_local Request* t_dispatching = nullptr;
 Kernel* g_current = nullptr;
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- names
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
 
 std::string Narrow(const std::u16string& text) {
   std::string out;
@@ -63,32 +63,17 @@ Kernel& Kernel::Current() {
   return *g_current;
 }
 
-std::vector<std::string> Kernel::Collect(bool forget) {
+std::vector<std::string> Kernel::Faults() {
   std::lock_guard<std::mutex> guard(lock_);
   std::vector<std::string> found = faults_;
-  if (forget) faults_.clear();
-  for (auto it = requests_.begin(); it != requests_.end();) {
-    Request& request = *it->second;
-    std::lock_guard<std::mutex> requestGuard(request.watch_.Lock);
-    const bool done = request.watch_.Completions > 0 && request.watch_.DispatchReturned;
-    if (done) {
-      request.watch_.Check(request.what_, request.memory_ == request.packetAtCompletion_, &found);
-    }
-    if (forget && done) {
-      it = requests_.erase(it);
-    } else {
-      ++it;
+  for (const auto& [irp, request] : requests_) {
+    std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
+    if (request->watch_.Completions > 0 && request->watch_.DispatchReturned) {
+      request->watch_.Check(request->what_, request->memory_ == request->packetAtCompletion_,
+                            &found);
     }
   }
   return found;
-}
-
-std::vector<std::string> Kernel::Faults() {
-  return Collect(false);
-}
-
-std::vector<std::string> Kernel::TakeFaults() {
-  return Collect(true);
 }
 
 void Kernel::Fault(const std::string& what) {
@@ -139,7 +124,7 @@ int32_t Kernel::Enter(const char* import) {
 
 void Kernel::InitializeEvent(void* event, uint32_t type, bool signalled) {
   std::lock_guard<std::mutex> guard(dispatcherLock_);
-  std::memset(event, 0, ntlayout::kKeventSize);  // the header the kernel would write
+  std::memset(event, 0, nt::kKeventSize);  // the header the kernel would write
   events_[event] = Event{type, signalled};
   dispatcherChanged_.notify_all();
 }
@@ -175,14 +160,16 @@ bool Kernel::Signalled(void* object) const {
 
 void Kernel::Satisfy(void* object) {
   auto e = events_.find(object);
-  if (e != events_.end() && e->second.type == ntlayout::kSynchronizationEvent) {
+  if (e != events_.end() && e->second.type == nt::kSynchronizationEvent) {
     e->second.signalled = false;
   }
 }
 
 int32_t Kernel::Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout) {
-  if (t_irql >= kDispatchLevel && (timeout == nullptr || *timeout != 0)) {
-    Fault("wait at DISPATCH_LEVEL");
+  if (t_irql >= kDispatchLevel) Fault("wait at DISPATCH_LEVEL");
+  if (waitAll || timeout != nullptr) {
+    Fault("a wait for all objects or with a time-out, which this kernel does not model");
+    return kStatusTimeout;
   }
   std::unique_lock<std::mutex> guard(dispatcherLock_);
   for (uint32_t i = 0; i < count; ++i) {
@@ -194,15 +181,7 @@ int32_t Kernel::Wait(uint32_t count, void* const* objects, bool waitAll, const i
     }
   }
   int32_t result = kStatusTimeout;
-  auto ready = [&] {
-    if (waitAll) {
-      for (uint32_t i = 0; i < count; ++i) {
-        if (!Signalled(objects[i])) return false;
-      }
-      for (uint32_t i = 0; i < count; ++i) Satisfy(objects[i]);
-      result = kStatusWait0;
-      return true;
-    }
+  dispatcherChanged_.wait(guard, [&] {
     for (uint32_t i = 0; i < count; ++i) {  // the lowest index wins
       if (Signalled(objects[i])) {
         Satisfy(objects[i]);
@@ -211,24 +190,8 @@ int32_t Kernel::Wait(uint32_t count, void* const* objects, bool waitAll, const i
       }
     }
     return false;
-  };
-  if (timeout == nullptr) {
-    dispatcherChanged_.wait(guard, ready);
-  } else if (*timeout == 0) {
-    ready();
-  } else {
-    // A relative time-out (negative, in 100 ns); an absolute one is taken as
-    // relative to now.
-    const int64_t units = *timeout < 0 ? -*timeout : *timeout;
-    dispatcherChanged_.wait_for(guard, std::chrono::microseconds(units / 10), ready);
-  }
+  });
   return result;
-}
-
-void Kernel::InitializeSpinLock(void* lock) {
-  std::lock_guard<std::mutex> guard(spinLocksLock_);
-  *static_cast<uint32_t*>(lock) = 0;
-  spinLocks_[lock] = std::make_unique<SpinLock>();
 }
 
 uint8_t Kernel::AcquireSpinLock(void* lock) {
@@ -237,7 +200,7 @@ uint8_t Kernel::AcquireSpinLock(void* lock) {
     std::lock_guard<std::mutex> guard(spinLocksLock_);
     auto it = spinLocks_.find(lock);
     if (it == spinLocks_.end()) {
-      // The headers may initialise a spin lock inline, by clearing it.
+      // The x86 headers initialise a spin lock inline, by clearing it.
       if (*static_cast<uint32_t*>(lock) != 0) {
         Fault("KfAcquireSpinLock on a spin lock that was never initialised");
       }
@@ -253,7 +216,7 @@ uint8_t Kernel::AcquireSpinLock(void* lock) {
   // request being dispatched on this thread must be marked pending by now.
   if (Request* request = t_dispatching) {
     std::lock_guard<std::mutex> guard(request->watch_.Lock);
-    if ((request->irp_->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) == 0) {
+    if ((request->irp_->CurrentStackLocation->Control & nt::kSlPendingReturned) == 0) {
       request->watch_.PublishedUnmarked(request->what_);
     }
   }
@@ -314,24 +277,21 @@ void Kernel::Sleep(int64_t units) {
   now_ = wake;
 }
 
-uint32_t Kernel::SetTimerResolution(uint32_t desired, bool set, int requester) {
+uint32_t Kernel::SetTimerResolution(uint32_t desired, bool set) {
   bool unmatched = false;
   uint32_t tick;
   {
     std::lock_guard<std::mutex> guard(clockLock_);
-    std::vector<uint32_t>& mine = timerRequests_[requester];
     if (set) {
-      mine.push_back(desired);
-      ++timerRequestsMade_[requester];
-    } else if (mine.empty()) {
+      timerRequests_.push_back(desired);
+      ++timerRequestsMade_;
+    } else if (timerRequests_.empty()) {
       unmatched = true;
     } else {
-      mine.pop_back();
+      timerRequests_.pop_back();
     }
     uint32_t wanted = kDefaultTick;
-    for (const auto& [who, requests] : timerRequests_) {
-      for (uint32_t request : requests) wanted = std::min(wanted, request);
-    }
+    for (uint32_t request : timerRequests_) wanted = std::min(wanted, request);
     // The clock runs at 64 Hz times a power of two up to 1024 Hz; the tick
     // is the one of those closest to the finest request.
     uint32_t finest = kDefaultTick;
@@ -352,21 +312,14 @@ uint32_t Kernel::SetTimerResolution(uint32_t desired, bool set, int requester) {
   return tick;
 }
 
-uint32_t Kernel::Tick() const {
+int Kernel::OutstandingTimerRequests() const {
   std::lock_guard<std::mutex> guard(clockLock_);
-  return tick_;
+  return static_cast<int>(timerRequests_.size());
 }
 
-int Kernel::OutstandingTimerRequests(int requester) const {
+uint64_t Kernel::TimerRequestsMade() const {
   std::lock_guard<std::mutex> guard(clockLock_);
-  auto it = timerRequests_.find(requester);
-  return it == timerRequests_.end() ? 0 : static_cast<int>(it->second.size());
-}
-
-uint64_t Kernel::TimerRequestsMade(int requester) const {
-  std::lock_guard<std::mutex> guard(clockLock_);
-  auto it = timerRequestsMade_.find(requester);
-  return it == timerRequestsMade_.end() ? 0 : it->second;
+  return timerRequestsMade_;
 }
 
 // ---------------------------------------------------------------- threads and handles
@@ -442,11 +395,11 @@ int32_t Kernel::CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
   auto* object = reinterpret_cast<nt::DeviceObject*>(memory.get());
   std::lock_guard<std::mutex> guard(lock_);
   if (!text.empty() && !names_.AddDevice(text, object)) return STATUS_OBJECT_NAME_COLLISION;
-  object->Type = ntlayout::kIoTypeDevice;
+  object->Type = nt::kIoTypeDevice;
   object->Size = static_cast<uint16_t>(sizeof(nt::DeviceObject) + extensionSize);
   object->ReferenceCount = 0;
   object->Driver = driver;
-  object->Flags = ntlayout::kDoDeviceInitializing;
+  object->Flags = nt::kDoDeviceInitializing;
   object->Characteristics = characteristics;
   object->DeviceExtension = extensionSize != 0 ? memory.get() + extensionAt : nullptr;
   object->DeviceType = type;
@@ -557,7 +510,7 @@ void Kernel::EntryReturned(nt::DriverObject* driver) {
   std::lock_guard<std::mutex> guard(lock_);
   for (nt::DeviceObject* device = driver->FirstDevice; device != nullptr;
        device = device->NextDevice) {
-    device->Flags &= ~ntlayout::kDoDeviceInitializing;
+    device->Flags &= ~nt::kDoDeviceInitializing;
   }
 }
 
@@ -586,7 +539,7 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
       if (request->watch_.Completions == 0) left.push_back(request->what_ + ": never completed");
     }
   }
-  if (const int outstanding = OutstandingTimerRequests(kImage); outstanding > 0) {
+  if (const int outstanding = OutstandingTimerRequests(); outstanding > 0) {
     left.push_back(std::to_string(outstanding) + " timer resolution request(s) never released");
   }
   std::lock_guard<std::mutex> guard(dispatcherLock_);
@@ -606,7 +559,7 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
 int32_t NT_STDCALL Kernel::DefaultDispatch(nt::DeviceObject*, nt::Irp* irp) {
   irp->IoStatus.Status = kStatusInvalidDeviceRequest;
   irp->IoStatus.Information = 0;
-  Current().CompleteRequest(irp, 0);
+  Current().CompleteRequest(irp);
   return kStatusInvalidDeviceRequest;
 }
 
@@ -627,7 +580,7 @@ std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint3
   auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
   auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
   std::memset(stack, 0, sizeof *stack);
-  stack->MajorFunction = ntlayout::kIrpMjDeviceControl;
+  stack->MajorFunction = nt::kIrpMjDeviceControl;
   stack->OutputBufferLength = outputLength;
   stack->InputBufferLength = static_cast<uint32_t>(input.size());
   stack->IoControlCode = code;
@@ -650,7 +603,7 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     std::u16string below;
     device = names_.ResolveOpen(name, &below);
     if (device == nullptr) return kStatusObjectNameNotFound;
-    if ((device->Flags & ntlayout::kDoDeviceInitializing) != 0) return host::kStatusNoSuchDevice;
+    if ((device->Flags & nt::kDoDeviceInitializing) != 0) return host::kStatusNoSuchDevice;
     const int32_t checked = host::CheckOpen(devices_.at(device).security, device->Characteristics,
                                             !below.empty(), caller, access, &file->granted);
     if (checked != STATUS_SUCCESS) return checked;
@@ -664,7 +617,7 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     object->FileName.MaximumLength = object->FileName.Length;
     object->FileName.Buffer = fileNames_.back()->data();
   }
-  const Completion created = CreateOrClose(deviceName, ntlayout::kIrpMjCreate, object)->Wait();
+  const Completion created = CreateOrClose(deviceName, nt::kIrpMjCreate, object)->Wait();
   if (created.status != STATUS_SUCCESS) return created.status;
   file->device = device;
   file->object = object;
@@ -692,7 +645,7 @@ int32_t Kernel::Close(const File& file) {
     deviceName = devices_.at(file.device).name;
   }
   int32_t status = STATUS_SUCCESS;
-  for (const uint8_t major : {ntlayout::kIrpMjCleanup, ntlayout::kIrpMjClose}) {
+  for (const uint8_t major : {nt::kIrpMjCleanup, nt::kIrpMjClose}) {
     status = CreateOrClose(deviceName, major, file.object)->Wait().status;
     if (status != STATUS_SUCCESS) break;
   }
@@ -734,7 +687,7 @@ void Kernel::EndProcess(const std::vector<File>& files) {
     for (const auto& [irp, request] : requests_) {
       for (const File& file : files) {
         if (irp->CurrentStackLocation->FileObject == file.object &&
-            irp->CurrentStackLocation->MajorFunction == ntlayout::kIrpMjDeviceControl) {
+            irp->CurrentStackLocation->MajorFunction == nt::kIrpMjDeviceControl) {
           outstanding.push_back(request);
         }
       }
@@ -769,7 +722,6 @@ std::shared_ptr<Request> Kernel::DeviceControl(const File& file, uint32_t code,
   request->watch_.Completions = 1;
   request->watch_.DispatchReturned = true;
   request->completion_.status = request->completion_.dispatchStatus = host::kStatusAccessDenied;
-  request->completion_.completedInDispatch = true;
   request->completion_.buffer = request->Sent();
   return request;
 }
@@ -805,7 +757,7 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
                                           std::shared_ptr<Request> request) {
   auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
   auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
-  irp->Type = ntlayout::kIoTypeIrp;
+  irp->Type = nt::kIoTypeIrp;
   irp->Size = static_cast<uint16_t>(sizeof(nt::Irp) + sizeof(nt::IoStackLocation));
   irp->MdlAddress = nullptr;
   irp->Flags = 0;
@@ -819,28 +771,25 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
   irp->CurrentLocation = 1;
   irp->CurrentStackLocation = stack;
   request->irp_ = irp;
-  request->inDispatch_ = true;
   {
     std::lock_guard<std::mutex> guard(lock_);
     requests_[irp] = request;
-    if (stack->MajorFunction == ntlayout::kIrpMjDeviceControl) ++dispatched_;
+    if (stack->MajorFunction == nt::kIrpMjDeviceControl) ++dispatched_;
   }
   nt::DispatchFn routine = device->Driver->MajorFunction[stack->MajorFunction];
   Request* const outer = t_dispatching;
-  t_dispatching = stack->MajorFunction == ntlayout::kIrpMjDeviceControl ? request.get() : nullptr;
+  t_dispatching = stack->MajorFunction == nt::kIrpMjDeviceControl ? request.get() : nullptr;
   const int32_t status = routine(device, irp);
   t_dispatching = outer;
 
   std::lock_guard<std::mutex> guard(request->watch_.Lock);
-  request->inDispatch_ = false;
   request->completion_.dispatchStatus = status;
-  request->watch_.Returned(request->what_, status,
-                           (stack->Control & ntlayout::kSlPendingReturned) != 0,
+  request->watch_.Returned(request->what_, status, (stack->Control & nt::kSlPendingReturned) != 0,
                            request->completion_.status, request->pendingAtCompletion_);
   return request;
 }
 
-void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
+void Kernel::CompleteRequest(nt::Irp* irp) {
   std::shared_ptr<Request> found;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -856,15 +805,13 @@ void Kernel::CompleteRequest(nt::Irp* irp, int8_t boost) {
   if (irp->CancelRoutine != nullptr)
     Fault(request.what_ + ": completed with its cancel routine set");
   std::lock_guard<std::mutex> guard(request.watch_.Lock);
-  const bool pending = (irp->CurrentStackLocation->Control & ntlayout::kSlPendingReturned) != 0;
+  const bool pending = (irp->CurrentStackLocation->Control & nt::kSlPendingReturned) != 0;
   if (request.watch_.Completions == 0) {
     irp->PendingReturned = pending ? 1 : 0;
     request.pendingAtCompletion_ = pending;
     Completion& c = request.completion_;
     c.status = irp->IoStatus.Status;
     c.information = irp->IoStatus.Information;
-    c.priorityBoost = boost;
-    c.completedInDispatch = request.inDispatch_;
     request.packetAtCompletion_ = request.memory_;
     if (c.information > request.outputLength_) {
       request.watch_.Violations.push_back(

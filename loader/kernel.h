@@ -33,17 +33,16 @@ namespace loader {
 using ObjectNamespace = host::ObjectNamespace<nt::DeviceObject>;
 
 std::string Narrow(const std::u16string& text);
+std::string Hex(uint32_t value);  // as 0x1A2B
 
 // What the caller of a request gets back, and what the I/O manager saw.
 struct Completion {
-  int32_t dispatchStatus = 0;  // what the entry routine returned
-  int32_t status = 0;          // IoStatus.Status at completion
-  uint32_t information = 0;    // IoStatus.Information at completion
-  int8_t priorityBoost = 0;
-  bool completedInDispatch = false;  // completed before the entry routine returned
-  uint64_t sequence = 0;             // 1 for the first request the kernel saw completed
-  std::vector<uint8_t> output;       // the first `information` bytes of the buffer
-  std::vector<uint8_t> buffer;       // the whole system buffer at completion
+  int32_t dispatchStatus = 0;   // what the entry routine returned
+  int32_t status = 0;           // IoStatus.Status at completion
+  uint32_t information = 0;     // IoStatus.Information at completion
+  uint64_t sequence = 0;        // 1 for the first request the kernel saw completed
+  std::vector<uint8_t> output;  // the first `information` bytes of the buffer
+  std::vector<uint8_t> buffer;  // the whole system buffer at completion
 };
 
 class Kernel;
@@ -67,7 +66,6 @@ class Request {
   std::vector<uint8_t> memory_;  // packet and its one stack location
   std::vector<uint8_t> packetAtCompletion_;
   uint32_t outputLength_ = 0;
-  bool inDispatch_ = false;
   bool pendingAtCompletion_ = false;
   Completion completion_;
 };
@@ -86,8 +84,6 @@ class Kernel {
   // ---- what the tests look at and steer
   // Faults, and the broken rules of every request that is done.
   std::vector<std::string> Faults();
-  // The same, forgetting what it reported and the requests that are done.
-  std::vector<std::string> TakeFaults();
   void Fault(const std::string& what);
   uint64_t Calls(const std::string& import) const;
   // The next `nth` call (1 = the next one) of the import fails with `status`.
@@ -116,19 +112,16 @@ class Kernel {
   enum class Clock { Exact, Windows, WindowsDefaultTick };
   static constexpr uint32_t kDefaultTick = 156250;  // 100 ns units: 15.625 ms, 64 Hz
   static constexpr uint32_t kFinestTick = 9766;     // the 1024 Hz clock, as Windows rounds it
-  // Who asks for a resolution: the loaded image, or anyone else a test plays.
-  static constexpr int kImage = 0;
   void UseClock(Clock clock);
   // Sleeps the calling thread `units` of 100 ns on the virtual clock.
   void Sleep(int64_t units);
-  // ExSetTimerResolution: a request (`set`) or the release of the requester's
+  // ExSetTimerResolution: a request (`set`) or the release of the image's
   // last one. The tick becomes the one the clock supports closest to the
   // finest outstanding request (kFinestTick to kDefaultTick), and is returned;
   // with none outstanding it is kDefaultTick again.
-  uint32_t SetTimerResolution(uint32_t desired, bool set, int requester);
-  uint32_t Tick() const;
-  int OutstandingTimerRequests(int requester) const;
-  uint64_t TimerRequestsMade(int requester) const;
+  uint32_t SetTimerResolution(uint32_t desired, bool set);
+  int OutstandingTimerRequests() const;
+  uint64_t TimerRequestsMade() const;
 
   // ---- the I/O manager
   // Sends a device-control request to the device behind `name` (a device or
@@ -189,7 +182,6 @@ class Kernel {
   int32_t SetEvent(void* event);
   void ClearEvent(void* event);
   int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
-  void InitializeSpinLock(void* lock);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
   uint8_t AcquireCancelLock() { return AcquireSpinLock(&cancelLock_); }
@@ -208,7 +200,7 @@ class Kernel {
   // absence is a fault on one that has it.
   int32_t OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle);
   int32_t SetSecurity(uint32_t handle, uint32_t information, const void* descriptor);
-  void CompleteRequest(nt::Irp* irp, int8_t boost);
+  void CompleteRequest(nt::Irp* irp);
 
  private:
   friend class Request;
@@ -237,7 +229,6 @@ class Kernel {
   std::shared_ptr<Request> Dispatch(nt::DeviceObject* device, std::shared_ptr<Request> request);
 
   sim::Machine& machine_;
-  std::vector<std::string> Collect(bool forget);
   mutable std::mutex lock_;  // faults, counts, failures, requests, devices
   std::vector<std::string> faults_;
   std::map<std::string, uint64_t> calls_;
@@ -259,8 +250,8 @@ class Kernel {
   int64_t now_ = 0;       // 100 ns; never behind the machine's milliseconds
   int64_t tickBase_ = 0;  // when the tick last changed: ticks fall on base + k * tick
   uint32_t tick_ = kDefaultTick;
-  std::map<int, std::vector<uint32_t>> timerRequests_;
-  std::map<int, uint64_t> timerRequestsMade_;
+  std::vector<uint32_t> timerRequests_;
+  uint64_t timerRequestsMade_ = 0;
 
   ObjectNamespace names_;
   std::map<nt::DeviceObject*, DeviceRecord> devices_;

@@ -1,115 +1,161 @@
 #include "loader/loaded_driver.h"
 
-#include <signal.h>
 #include <strings.h>
-#include <ucontext.h>
-#include <unistd.h>
+#include <sys/mman.h>
 
-#include <atomic>
-#include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "loader/imports.h"
+#include "tools/pe/pe_file.h"
 
 namespace loader {
 
 namespace {
 
-// The image that is loaded, for the crash report.
-std::atomic<const PeImage*> g_image{nullptr};
+// Base relocation entry types.
+constexpr uint16_t kRelAbsolute = 0;  // padding
+constexpr uint16_t kRelHighLow = 3;   // 32-bit address
 
-// A fault inside the image kills the test program; say where in the image it
-// happened (an offset to look up in the image's disassembly) before it does.
-void ReportCrash(int signal, siginfo_t* info, void* context) {
-  const auto* uc = static_cast<const ucontext_t*>(context);
-  const auto eip = static_cast<uint32_t>(uc->uc_mcontext.gregs[REG_EIP]);
-  char text[160];
-  int n;
-  const PeImage* image = g_image.load();
-  const auto base =
-      image != nullptr ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(image->Base())) : 0;
-  if (image != nullptr && eip >= base && eip - base < image->Size()) {
-    n = std::snprintf(text, sizeof text,
-                      "signal %d in the driver image at RVA 0x%X (preferred address 0x%X), "
-                      "accessing 0x%X\n",
-                      signal, eip - base, eip - base + image->PreferredBase(),
-                      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)));
-  } else {
-    n = std::snprintf(text, sizeof text,
-                      "signal %d outside the driver image at 0x%X, accessing 0x%X\n", signal, eip,
-                      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)));
-  }
-  if (n > 0) (void)!write(2, text, static_cast<size_t>(n));
-  ::signal(signal, SIG_DFL);
-  raise(signal);
+// Says why in `error`: the image is not placed.
+bool Refuse(std::string* error, const std::string& why) {
+  *error = why;
+  return false;
 }
 
-void InstallCrashReport() {
-  struct sigaction action {};
-  action.sa_sigaction = &ReportCrash;
-  action.sa_flags = SA_SIGINFO | SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE}) sigaction(signal, &action, nullptr);
+// A counted string over `text`, which outlives it.
+nt::UnicodeString Counted(const std::u16string& text) {
+  return {static_cast<uint16_t>(text.size() * 2), static_cast<uint16_t>(text.size() * 2 + 2),
+          text.c_str()};
 }
 
 }  // namespace
 
 std::unique_ptr<LoadedDriver> LoadedDriver::Load(Kernel& kernel, const std::string& path,
                                                  std::string* error) {
-  const std::vector<uint8_t> file = ReadFile(path, error);
+  const std::vector<uint8_t> file = peimage::ReadFile(path, error);
   if (file.empty()) return nullptr;
-  std::unique_ptr<PeImage> image = PeImage::Map(file, error);
-  if (image == nullptr) {
+  std::unique_ptr<LoadedDriver> driver(new LoadedDriver(kernel));
+  if (!driver->Place(file, error)) {
     *error = path + ": " + *error;
     return nullptr;
   }
-  std::string unknown;
-  for (const ImportSlot& slot : image->Imports()) {
-    const KnownImport* known = FindImport(slot.name);
-    if (known == nullptr) {
-      unknown += (unknown.empty() ? "" : ", ") + slot.name + " (" + slot.module + ")";
-      continue;
-    }
-    // The kernel exports each call from one module; an image that expects it
-    // elsewhere would not load on the platform either.
-    if (strcasecmp(known->module, slot.module.c_str()) != 0) {
-      unknown += (unknown.empty() ? "" : ", ") + slot.name + " (" + slot.module + ", exported by " +
-                 known->module + ")";
-      continue;
-    }
-    image->Bind(slot, known->function);
-  }
-  if (!unknown.empty()) {
-    *error = path + ": imports the loader does not implement: " + unknown;
-    return nullptr;
-  }
-  return std::unique_ptr<LoadedDriver>(new LoadedDriver(kernel, std::move(image)));
-}
-
-LoadedDriver::LoadedDriver(Kernel& kernel, std::unique_ptr<PeImage> image)
-    : kernel_(kernel), image_(std::move(image)) {
-  driverName_ = u"\\Driver\\dimmio";
-  registryPath_ = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\dimmio";
-  registryString_ = {static_cast<uint16_t>(registryPath_.size() * 2),
-                     static_cast<uint16_t>(registryPath_.size() * 2 + 2), registryPath_.c_str()};
-  g_image.store(image_.get());
-  InstallCrashReport();
-  driver_.Type = ntlayout::kIoTypeDriver;
-  driver_.Size = sizeof(nt::DriverObject);
-  driver_.DriverStart = image_->Base();
-  driver_.DriverSize = image_->Size();
-  driver_.DriverName = {static_cast<uint16_t>(driverName_.size() * 2),
-                        static_cast<uint16_t>(driverName_.size() * 2 + 2), driverName_.c_str()};
-  driver_.DriverInit = image_->Base() + image_->EntryRva();
-  for (nt::DispatchFn& routine : driver_.MajorFunction) routine = &Kernel::DefaultDispatch;
+  driver->driverName_ = u"\\Driver\\dimmio";
+  driver->registryPath_ = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\dimmio";
+  driver->registryString_ = Counted(driver->registryPath_);
+  nt::DriverObject& object = driver->driver_;
+  object.Type = nt::kIoTypeDriver;
+  object.Size = sizeof(nt::DriverObject);
+  object.DriverStart = driver->base_;
+  object.DriverSize = driver->size_;
+  object.DriverName = Counted(driver->driverName_);
+  object.DriverInit = driver->base_ + driver->entryRva_;
+  for (nt::DispatchFn& routine : object.MajorFunction) routine = &Kernel::DefaultDispatch;
+  return driver;
 }
 
 LoadedDriver::~LoadedDriver() {
-  const PeImage* mine = image_.get();
-  g_image.compare_exchange_strong(mine, nullptr);
+  if (base_ != nullptr) munmap(base_, size_);
+}
+
+bool LoadedDriver::InImage(uint32_t rva, uint32_t length) const {
+  return static_cast<uint64_t>(rva) + length <= size_;
+}
+
+bool LoadedDriver::Place(const std::vector<uint8_t>& file, std::string* error) {
+  std::string why;
+  const std::optional<peimage::Image> parsed = peimage::Parse(file, &why);
+  if (!parsed) return Refuse(error, "not a PE image (" + why + ")");
+  if (parsed->Machine != peimage::kMachineI386 || parsed->Magic != peimage::kMagicPe32)
+    return Refuse(error, "not a 32-bit x86 image (machine " + Hex(parsed->Machine) +
+                             ", optional header " + Hex(parsed->Magic) + ")");
+  entryRva_ = parsed->EntryPoint;
+  size_ = parsed->ImageSize;
+  if (entryRva_ == 0 || entryRva_ >= size_ || parsed->HeadersSize > size_ ||
+      parsed->HeadersSize > file.size())
+    return Refuse(error, "no entry point, or headers larger than the image or the file");
+
+  // Anywhere but the preferred base, so that the relocations are exercised.
+  void* at =
+      mmap(nullptr, size_, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (at != MAP_FAILED && reinterpret_cast<uintptr_t>(at) == parsed->ImageBase) {
+    void* other = mmap(nullptr, size_, PROT_READ | PROT_WRITE | PROT_EXEC,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    munmap(at, size_);
+    at = other;
+  }
+  if (at == MAP_FAILED)
+    return Refuse(error, "cannot map " + std::to_string(size_) + " bytes for the image");
+  base_ = static_cast<uint8_t*>(at);
+  std::memcpy(base_, file.data(), parsed->HeadersSize);
+
+  for (const peimage::Section& section : parsed->Sections) {
+    const uint32_t copy = section.RawSize < section.VirtualSize || section.VirtualSize == 0
+                              ? section.RawSize
+                              : section.VirtualSize;
+    if (!InImage(section.VirtualAddress, section.VirtualSize > copy ? section.VirtualSize : copy))
+      return Refuse(error, "section " + section.Name + " lies outside the image");
+    // The rest of the section stays zero.
+    std::memcpy(base_ + section.VirtualAddress, file.data() + section.RawOffset, copy);
+  }
+
+  const peimage::DataDirectory relocations = parsed->Directories[peimage::kDirBaseReloc];
+  if (!Relocate(relocations.VirtualAddress, relocations.Size, parsed->ImageBase, error))
+    return false;
+  std::string unknown;
+  for (const peimage::Import& import : parsed->Imports) {
+    if (!InImage(import.SlotRva, 4))
+      return Refuse(error, "import table of " + import.Dll + " runs off the image");
+    const KnownImport* known = FindImport(import.Function);
+    // The kernel exports each call from one module; an image that expects it
+    // elsewhere would not load on the platform either.
+    if (known == nullptr || strcasecmp(known->module, import.Dll.c_str()) != 0) {
+      unknown += (unknown.empty() ? "" : ", ") + import.Function + " (" + import.Dll +
+                 (known != nullptr ? std::string(", exported by ") + known->module : "") + ")";
+      continue;
+    }
+    const auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(known->function));
+    std::memcpy(base_ + import.SlotRva, &value, 4);
+  }
+  if (!unknown.empty()) return Refuse(error, "imports the loader does not implement: " + unknown);
+  return true;
+}
+
+bool LoadedDriver::Relocate(uint32_t rva, uint32_t size, uint32_t preferredBase,
+                            std::string* error) {
+  const uint32_t delta = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base_)) - preferredBase;
+  if (size == 0)
+    return Refuse(error,
+                  "image has no base relocations and cannot be moved from " + Hex(preferredBase));
+  if (!InImage(rva, size)) return Refuse(error, "base relocations lie outside the image");
+  uint32_t at = rva;
+  while (at + 8 <= rva + size) {
+    uint32_t page = 0, blockSize = 0;
+    std::memcpy(&page, base_ + at, 4);
+    std::memcpy(&blockSize, base_ + at + 4, 4);
+    if (blockSize < 8 || at + blockSize > rva + size)
+      return Refuse(error, "malformed base relocation block at " + Hex(at));
+    for (uint32_t e = at + 8; e + 2 <= at + blockSize; e += 2) {
+      uint16_t entry = 0;
+      std::memcpy(&entry, base_ + e, 2);
+      const uint16_t type = entry >> 12;
+      const uint32_t target = page + (entry & 0x0FFFu);
+      if (type == kRelAbsolute) continue;
+      if (type != kRelHighLow || !InImage(target, 4))
+        return Refuse(error, "unsupported base relocation (type " + std::to_string(type) + " at " +
+                                 Hex(target) + ")");
+      uint32_t value = 0;
+      std::memcpy(&value, base_ + target, 4);
+      value += delta;
+      std::memcpy(base_ + target, &value, 4);
+    }
+    at += blockSize;
+  }
+  return true;
 }
 
 int32_t LoadedDriver::Start() {
-  auto entry = reinterpret_cast<nt::DriverEntryFn>(image_->Base() + image_->EntryRva());
+  auto entry = reinterpret_cast<nt::DriverEntryFn>(base_ + entryRva_);
   const int32_t status = entry(&driver_, &registryString_);
   if (status == 0) kernel_.EntryReturned(&driver_);
   return status;

@@ -1,6 +1,8 @@
-// A driver image loaded into the host kernel: mapped, relocated, every import
-// bound, and given a driver object. Start() runs its entry point; Unload()
-// its unload routine, after which nothing of it may remain in the kernel.
+// A 32-bit x86 driver image loaded into the host kernel: its sections mapped
+// somewhere other than its preferred base (so that the base relocations are
+// applied), every import bound by name to the host function of the same
+// name, and a driver object. Start() runs its entry point; Unload() its
+// unload routine, after which nothing of it may remain in the kernel.
 #pragma once
 
 #include <stdint.h>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "loader/kernel.h"
-#include "loader/pe_image.h"
 
 namespace loader {
 
@@ -21,6 +22,8 @@ class LoadedDriver {
   static std::unique_ptr<LoadedDriver> Load(Kernel& kernel, const std::string& path,
                                             std::string* error);
   ~LoadedDriver();
+  LoadedDriver(const LoadedDriver&) = delete;
+  LoadedDriver& operator=(const LoadedDriver&) = delete;
 
   // Calls the entry point as the platform's thread does, with the driver
   // object and a registry path.
@@ -31,13 +34,18 @@ class LoadedDriver {
   bool Unload();
 
   nt::DriverObject* Driver() { return &driver_; }
-  const PeImage& Image() const { return *image_; }
 
  private:
-  LoadedDriver(Kernel& kernel, std::unique_ptr<PeImage> image);
+  explicit LoadedDriver(Kernel& kernel) : kernel_(kernel) {}
+  // Maps, relocates and binds the image; false with `error` set.
+  bool Place(const std::vector<uint8_t>& file, std::string* error);
+  bool Relocate(uint32_t rva, uint32_t size, uint32_t preferredBase, std::string* error);
+  bool InImage(uint32_t rva, uint32_t length) const;
 
   Kernel& kernel_;
-  std::unique_ptr<PeImage> image_;
+  uint8_t* base_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t entryRva_ = 0;
   nt::DriverObject driver_{};
   std::u16string registryPath_;
   nt::UnicodeString registryString_{};

@@ -1,13 +1,13 @@
-// The kernel objects the driver image touches, as the host builds them for a
-// 32-bit image: every field the image reads or writes sits at the offset of
-// nt_layout.h, which the build checks against the kernel headers. Fields the
-// image never uses are kept as reserved bytes.
+// The kernel objects the driver image touches, as the 32-bit x86 kernel lays
+// them out: every field the image reads or writes sits at the kernel's
+// offset (given beside the fields the padding places), and fields the image
+// never uses are kept as reserved bytes. The image is compiled against the
+// kernel headers, so a field put anywhere else shows as a wrong answer or a
+// kernel fault in the tests that run it.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
-
-#include "loader/nt_layout.h"
 
 #if !defined(__i386__)
 #error "the loader hosts a 32-bit x86 image and must itself be built for 32-bit x86"
@@ -22,6 +22,22 @@
 #define NT_ENTRY __attribute__((force_align_arg_pointer))
 
 namespace nt {
+
+// Values the image and the loader must agree on.
+constexpr uint32_t kMajorFunctionCount = 28;
+constexpr uint32_t kKeventSize = 16;
+constexpr uint8_t kSlPendingReturned = 0x01;  // IoMarkIrpPending sets it in Control
+constexpr uint8_t kIrpMjCreate = 0x00;
+constexpr uint8_t kIrpMjClose = 0x02;
+constexpr uint8_t kIrpMjCleanup = 0x12;
+constexpr uint8_t kIrpMjDeviceControl = 0x0E;
+constexpr int16_t kIoTypeDriver = 4;
+constexpr int16_t kIoTypeDevice = 3;
+constexpr int16_t kIoTypeIrp = 6;
+constexpr uint32_t kBusDataPciConfiguration = 4;
+constexpr uint32_t kSynchronizationEvent = 1;
+constexpr uint32_t kWaitAll = 0;
+constexpr uint32_t kDoDeviceInitializing = 0x80;
 
 struct DriverObject;
 struct DeviceObject;
@@ -64,7 +80,7 @@ struct DriverObject {
   void* DriverInit;
   void* DriverStartIo;
   UnloadFn DriverUnload;
-  DispatchFn MajorFunction[ntlayout::kMajorFunctionCount];
+  DispatchFn MajorFunction[kMajorFunctionCount];
 };
 
 struct DeviceObject {
@@ -82,7 +98,7 @@ struct DeviceObject {
   void* DeviceExtension;
   uint32_t DeviceType;
   int8_t StackSize;
-  uint8_t Reserved[ntlayout::kDeviceObjectSize - ntlayout::kDeviceObjectStackSize - 1];
+  uint8_t Reserved[135];  // to 184 bytes
 };
 
 struct IoStackLocation {
@@ -114,26 +130,17 @@ struct Irp {
   int8_t CurrentLocation;
   uint8_t Cancel;
   uint8_t CancelIrql;
-  uint8_t Reserved1[ntlayout::kIrpCancelRoutine - ntlayout::kIrpCancelIrql - 1];
-  CancelFn CancelRoutine;
-  uint8_t Reserved3[ntlayout::kIrpCurrentStackLocation - ntlayout::kIrpCancelRoutine - 4];
-  IoStackLocation* CurrentStackLocation;
-  uint8_t Reserved2[ntlayout::kIrpSize - ntlayout::kIrpCurrentStackLocation - 4];
+  uint8_t Reserved1[18];
+  CancelFn CancelRoutine;  // at 56
+  uint8_t Reserved3[36];
+  IoStackLocation* CurrentStackLocation;  // Tail.Overlay.CurrentStackLocation, at 96
+  uint8_t Reserved2[12];
 };
 
 struct FileObject {
-  uint8_t Reserved[ntlayout::kFileObjectFileName];
-  UnicodeString FileName;
-  uint8_t Rest[0x80 - ntlayout::kFileObjectFileName - ntlayout::kUnicodeStringSize];
+  uint8_t Reserved[48];
+  UnicodeString FileName;  // at 48
+  uint8_t Rest[72];
 };
-
-// The loader's objects must sit where the kernel headers put them.
-#define NT_AT(type, field, kernelType, kernelField, offset) \
-  static_assert(offsetof(type, field) == ntlayout::offset, #type "." #field);
-#define NT_SIZE(type, kernelType, size) static_assert(sizeof(type) == ntlayout::size, #type);
-NT_LAYOUT_FIELDS(NT_AT)
-NT_LAYOUT_SIZES(NT_SIZE)
-#undef NT_AT
-#undef NT_SIZE
 
 }  // namespace nt

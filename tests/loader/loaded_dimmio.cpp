@@ -177,8 +177,8 @@ class LoadedImage : public DriverUnderTest {
   }
 
   FineClock FineClockRequests() override {
-    return {kernel_->TimerRequestsMade(loader::Kernel::kImage),
-            static_cast<uint64_t>(kernel_->OutstandingTimerRequests(loader::Kernel::kImage))};
+    return {kernel_->TimerRequestsMade(),
+            static_cast<uint64_t>(kernel_->OutstandingTimerRequests())};
   }
 
   std::vector<std::string> Problems() override {

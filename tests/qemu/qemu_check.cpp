@@ -3,7 +3,7 @@
 // SMBus with eight blank, writable EEPROMs (the PIIX4's on "pc", the ICH9's
 // on "q35"), and the SMBIOS strings passed on the command line.
 //
-//   qemu_check --machine pc|q35 --image PATH [--qemu BINARY] [--deadline SECONDS]
+//   qemu_check pc|q35 IMAGE QEMU DEADLINE-SECONDS
 #include <cstdio>
 #include <cstdlib>
 #include <tuple>
@@ -304,35 +304,16 @@ void CheckSmbios(const SerialLog& log, Report& r) {
   }
 }
 
-int Usage() {
-  std::fprintf(
-      stderr,
-      "usage: qemu_check --machine pc|q35 --image PATH [--qemu BINARY] [--deadline SECONDS]\n");
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string machine, image, qemu = "qemu-system-i386";
-  double deadline = 30;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) return Usage();
-    const std::string value = argv[++i];
-    if (arg == "--machine")
-      machine = value;
-    else if (arg == "--image")
-      image = value;
-    else if (arg == "--qemu")
-      qemu = value;
-    else if (arg == "--deadline")
-      deadline = std::atof(value.c_str());
-    else
-      return Usage();
+  const Profile* profile = argc == 5 ? FindProfile(argv[1]) : nullptr;
+  if (profile == nullptr) {
+    std::fprintf(stderr, "usage: qemu_check pc|q35 IMAGE QEMU DEADLINE-SECONDS\n");
+    return 2;
   }
-  const Profile* profile = FindProfile(machine);
-  if (profile == nullptr || image.empty()) return Usage();
+  const std::string image = argv[2], qemu = argv[3];
+  const double deadline = std::atof(argv[4]);
   if (FILE* f = std::fopen(image.c_str(), "rb")) {
     std::fclose(f);
   } else {
