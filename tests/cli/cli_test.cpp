@@ -712,6 +712,7 @@ const std::vector<sim::Board>& HostileBoards() {
         "\x1B[2J\x07tab\there\r\nnext", "\xFF\xFE\xC3\x28 not UTF-8 \xE2\x82",
         "quote \" back\\slash \xC3\xA9t\xC3\xA9", std::string(127, '\x7F'),
         "\xED\xA0\x80\xF4\x90\x80\x80\xC0\xAF", "\x01"};
+    // clang-format on
     std::vector<sim::Board> hostile = sim::Boards();
     for (size_t b = 0; b < hostile.size(); ++b) {
       size_t place = b;
@@ -745,8 +746,9 @@ TEST_P(Tool, NoCommandHarmsAModuleAndEachStaysWellFormed) {
     const bool facts = kFactBoards.count(board.name) != 0;
     std::vector<std::vector<std::string>> commands = {{"report", "--segment", "0"}};
     if (facts) {
-      commands.insert(commands.end(),
-                      {{"report", "--segment", "1"}, {"pci", "0", "0", "0"}, {"probe", "--slot", "0", "--yes"}});
+      commands.insert(commands.end(), {{"report", "--segment", "1"},
+                                       {"pci", "0", "0", "0"},
+                                       {"probe", "--slot", "0", "--yes"}});
       if (GetParam() == Via::Host) commands.push_back({"boards"});
       for (int slot = 0; slot < 8; ++slot) {
         commands.push_back({"spd", "--slot", std::to_string(slot), "--decode"});
@@ -838,6 +840,7 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
     std::vector<std::string> args;
     int exit;
     std::string shown;  // the line on standard error; on standard output when it exits 0
+    // clang-format off
   } cases[] = {
       {Fault::Throw, {"report"}, 1, "dimmio: internal error: broken\\x0Ain two lines \\xFF\n"},
       {Fault::NoTransport, {"report"}, 1, "dimmio: " + escaped + "\n"},
