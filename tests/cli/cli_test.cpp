@@ -1133,9 +1133,7 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       mutex.WaitFails = row.other == WaitFails;
       if (row.other == Squats || row.other == SquatsUnread) {
         mutex.Maker = "WORKSTATION\\mallory";
-        mutex.Descriptor = fakewin::Descriptor(
-            {{false, "S-1-1-0", SYNCHRONIZE | (row.other == SquatsUnread ? READ_CONTROL : 0)},
-             {true, "S-1-1-0", MUTEX_ALL_ACCESS}});
+        mutex.DeniedToAll = SYNCHRONIZE | (row.other == SquatsUnread ? READ_CONTROL : 0);
       }
     }
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = true;
