@@ -25,7 +25,6 @@
 #include "fake_windows.h"
 #include "host_target.h"
 #include "inprocess/inprocess_transport.h"
-#include "pci_names.h"
 #include "report.h"
 #include "save.h"
 #include "sim/board.h"
@@ -48,11 +47,12 @@ std::string ViaName(Via via) {
 }
 
 // A few entries of the PCI ID database, in its format: a vendor with two of
-// its devices, a subsystem line and a class section that name nothing.
+// its devices, a subsystem line and a class section that name nothing. Some
+// lines end in CR LF, as where the file was copied from Windows.
 constexpr char kPciIds[] =
     "# PCI ID database excerpt\n"
-    "8086  Intel Corporation\n"
-    "\t2570  82865G/PE/P DRAM Controller/Host-Hub Interface\n"
+    "8086  Intel Corporation\r\n"
+    "\t2570  82865G/PE/P DRAM Controller/Host-Hub Interface\r\n"
     "\t24d3  82801EB/ER (ICH5/ICH5R) SMBus Controller\n"
     "\t\t1043 80a6  P4P800 Mainboard\n"
     "10de  NVIDIA Corporation\n"
@@ -409,32 +409,7 @@ TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {
                           static_cast<uint32_t>(config[offset + 3]) << 24;
     EXPECT_EQ(read, value) << offset;
   }
-  const json empty = DimmioJson(GetParam(), {"pci", "0", "5", "0"}, board.name);
-  EXPECT_FALSE(empty["present"].get<bool>());
-  // The forms lspci and the report print: hex when the bus has two digits or
-  // a part has a letter, else decimal.
-  // clang-format off
-  const std::pair<const char*, const char*> forms[] = {
-      {"00:1d.1", "00:1D.1"}, {"0:1D.1", "00:1D.1"}, {"0:29.1", "00:1D.1"},
-      {"00:10.0", "00:10.0"}, {"0:10.0", "00:0A.0"}, {"0:7.3", "00:07.3"}};
-  for (const auto& [form, address] : forms) {
-    EXPECT_EQ(DimmioJson(GetParam(), {"pci", form})["address"], address) << form;
-  }
-}
-
-TEST(Boards, OneLinePerBoardDefaultFirst) {
-  const Outcome run = RunOn({"boards"}, HostTarget());
-  ASSERT_EQ(run.exit, 0);
-  std::istringstream lines(run.out);
-  std::string line;
-  size_t i = 0;
-  for (; std::getline(lines, line); ++i) {
-    ASSERT_LT(i, sim::Boards().size());
-    EXPECT_EQ(line.rfind(sim::Boards()[i].name + ' ', 0), 0u) << line;
-    EXPECT_NE(line.find(sim::Boards()[i].description), std::string::npos);
-    EXPECT_EQ(line.find("(default)") != std::string::npos, i == 0) << line;
-  }
-  EXPECT_EQ(i, sim::Boards().size());
+  EXPECT_FALSE(DimmioJson(GetParam(), {"pci", "0", "5", "0"}, board.name)["present"].get<bool>());
 }
 
 // A scratch directory for saved dumps, removed after the test: the test's
@@ -476,11 +451,16 @@ TEST_F(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
     int slot, offset, count;
     const char* line = "";  // a line the dump holds, or the decode's
   } cases[] = {
-      {"ich5", 0, 3, 0, 256},  {"ich5", 1, 1, 0, 256},         {"piix4", 0, 0, 0, 128},
-      {"piix4", 1, 0, 0xF0, 32}, {"ich4-mixed", 0, 3, 0x49, 1}, {"ich5", 0, 2, 0x40, 20},
+      {"ich5", 0, 3, 0, 256},
+      {"ich5", 1, 1, 0, 256},
+      {"piix4", 0, 0, 0, 128},
+      {"piix4", 1, 0, 0xF0, 32},
+      {"ich4-mixed", 0, 3, 0x49, 1},
+      {"ich5", 0, 2, 0x40, 20},
       {"ich5", 0, 2, 0xF8, 24, "\n0008: "},
       {"pch100", 0, 0, 0, 512, "checksum, page 0 top: ok"},
-      {"pch100", 0, 3, 0x1F0, 32, "\n0000: "}, {"pch100", 0, 1, 0xF8, 24, "\n0108: "},
+      {"pch100", 0, 3, 0x1F0, 32, "\n0000: "},
+      {"pch100", 0, 1, 0xF8, 24, "\n0108: "},
   };
   // clang-format on
   int n = 0;
@@ -839,12 +819,6 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
       {Fault::Throw, {"report"}, 1, "dimmio: internal error: broken\\x0Ain two lines \\xFF\n"},
       {Fault::NoTransport, {"report"}, 1, "dimmio: " + escaped + "\n"},
       {Fault::EveryRequest, {"report"}, 1, "dimmio: the report failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"spd", "--slot", "0"}, 1,
-       "dimmio: the SPD read failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"probe", "--slot", "0", "--yes"}, 1,
-       "dimmio: the write probe failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"pci", "0", "0", "0"}, 1,
-       "dimmio: the configuration dump failed: " + escaped + "\n"},
       {Fault::SystemInfo, {"report"}, 0,
        "the system information request failed with " + escaped + ",\n"},
       {Fault::SystemInfo, {"report", "--json"}, 0,
@@ -873,37 +847,6 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
       EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
     }
   }
-}
-
-// The names lspci gives, from a database that holds a vendor with some of
-// its devices, subsystems and the device classes after the vendors.
-TEST(PciNames, NamesFunctionsFromTheDatabase) {
-  const struct {
-    uint32_t vendor, device;
-    std::string name;
-    // clang-format off
-  } cases[] = {
-      {0x8086, 0x2570, "Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface"},
-      {0x8086, 0x24D2, "Intel Corporation Device 24D2"},  // a device the database lacks
-      {0x1043, 0x80A6, ""},  // a subsystem, not a vendor
-      {0x0C05, 0x0000, ""},  // a class, not a vendor
-      {0x1106, 0x3177, ""},  // not asked for
-  };
-  // clang-format on
-  std::vector<dimmio::PciId> wanted;
-  for (const auto& c : cases) {
-    if (c.vendor != 0x1106) wanted.push_back({c.vendor, c.device});
-  }
-  std::istringstream ids(std::string(kPciIds) +
-                         "1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
-  const auto names = dimmio::PciNames::Read(ids, wanted);
-  for (const auto& c : cases)
-    EXPECT_EQ(names.Name(c.vendor, c.device), c.name) << std::hex << c.vendor;
-  // Lines end in CR LF where the file was copied from Windows.
-  std::istringstream crlf("1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
-  EXPECT_EQ(dimmio::PciNames::Read(crlf, {{0x1106, 0x3177}}).Name(0x1106, 0x3177),
-            "VIA Technologies, Inc. VT8235 ISA Bridge");
-  EXPECT_EQ(dimmio::PciNames::Load({"/nonexistent/pci.ids"}, wanted).Source(), "");
 }
 
 // On Windows the tool installs, starts, stops and removes the driver through
@@ -1322,6 +1265,14 @@ TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
        "01:00.0     10DE:0322      NVIDIA Corporation Device 0322"},
       {{"pci", "0", "0", "0"}, dimmio::cli::kExitDone,
        "Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface\n"},
+      {{"pci", "0:1d.1"}, dimmio::cli::kExitDone, "\nIntel Corporation Device 24D4\n"},
+      // The forms lspci and the report print: hex when the bus has two digits
+      // or a part has a letter, else decimal.
+      {{"pci", "00:1d.1"}, dimmio::cli::kExitDone, "of 00:1D.1 (bus"},
+      {{"pci", "0:29.1"}, dimmio::cli::kExitDone, "of 00:1D.1 (bus"},
+      {{"pci", "00:10.0"}, dimmio::cli::kExitDone, "of 00:10.0 (bus"},
+      {{"pci", "0:10.0"}, dimmio::cli::kExitDone, "of 00:0A.0 (bus"},
+      {{"pci", "0:7.3"}, dimmio::cli::kExitDone, "of 00:07.3 (bus"},
       {{"report", "--side-by-side"}, dimmio::cli::kExitDone, "slot 3 (0x53)"},
       {{"report", "--side-by-side"}, dimmio::cli::kExitDone, "\n  * serial number:  "},
       {{"report", "--side-by-side"}, dimmio::cli::kExitDone,
@@ -1335,6 +1286,14 @@ TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
       {{"report", "--board", "nope"}, dimmio::cli::kExitUsage, "nope not in {ich5,", "", 1,
        Via::Host},
       {{"driver", "start"}, dimmio::cli::kExitUsage, "unexpected arguments: driver start", "", 1,
+       Via::Host},
+      // A line per board, the default first, the last with its description.
+      {{"boards"}, dimmio::cli::kExitDone, "(default)", "", 1, Via::Host},
+      {{"boards"}, dimmio::cli::kExitDone, sim::Boards()[0].description + "  (default)\n", "", 1,
+       Via::Host},
+      {{"boards"}, dimmio::cli::kExitDone, "\n" + sim::Boards().back().name + ' ', "", 1,
+       Via::Host},
+      {{"boards"}, dimmio::cli::kExitDone, sim::Boards().back().description + "\n", "", 1,
        Via::Host},
       {{"boards"}, dimmio::cli::kExitUsage, "unexpected argument: boards", "", 1, Via::Windows},
       {{"report", "--board", "ich5"}, dimmio::cli::kExitUsage, "unexpected arguments: --board ich5",
