@@ -1072,7 +1072,7 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       fakewin::Machine::Mutex& mutex = m.Mutexes[row.mutex];
       mutex.OtherHolds = row.other == Holds;
       mutex.Abandoned = row.other == Abandoned;
-      mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+      if (row.other == LetsOthersOnlyWait) mutex.DeniedToAll = MUTEX_ALL_ACCESS & ~SYNCHRONIZE;
       mutex.WaitFails = row.other == WaitFails;
       if (row.other == Squats || row.other == SquatsUnread) {
         mutex.Maker = "WORKSTATION\\mallory";

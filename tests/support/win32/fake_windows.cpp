@@ -450,8 +450,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR na
     return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   // An existing mutex is opened with every right, which its maker may deny.
   if (found != mutexes.end() &&
-      (found->second.OthersOnlyWait ||
-       !fakewin::Granted(found->second, MUTEX_ALL_ACCESS, TheMachine().Administrator)))
+      !fakewin::Granted(found->second, MUTEX_ALL_ACCESS, TheMachine().Administrator))
     return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   std::vector<uint8_t> descriptor;
   if (found == mutexes.end() && security != nullptr && security->lpSecurityDescriptor != nullptr) {
@@ -484,8 +483,7 @@ HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
   const auto& mutexes = TheMachine().Mutexes;
   const auto found = mutexes.find(name);
   if (found == mutexes.end()) return fakewin::Fail<HANDLE>(ERROR_FILE_NOT_FOUND);
-  if ((found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) ||
-      !fakewin::Granted(found->second, access, TheMachine().Administrator))
+  if (!fakewin::Granted(found->second, access, TheMachine().Administrator))
     return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   return MutexHandleFor(name, access);
 }

@@ -45,13 +45,12 @@ struct Machine {
     bool ProgramHolds = false;
     int Recursion = 0;
     bool OtherHolds = false;
-    bool Abandoned = false;       // its holder ended without releasing it
-    bool OthersOnlyWait = false;  // made by a service: others get SYNCHRONIZE only
+    bool Abandoned = false;  // its holder ended without releasing it
     int ProgramHandles = 0;
     // The security descriptor its maker gave it, self-relative (empty: none,
-    // every access granted), checked at each open; the rights a maker's
-    // descriptor denies everyone (a program that made it to keep others
-    // out); and its maker's account.
+    // every access granted), checked at each open; the rights another
+    // maker's descriptor denies everyone (a service that lets others only
+    // wait, a program that keeps them out); and its maker's account.
     std::vector<uint8_t> Descriptor;
     unsigned long DeniedToAll = 0;
     std::string Maker = "WORKSTATION\\other";
