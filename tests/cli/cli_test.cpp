@@ -414,12 +414,6 @@ class SavedDumps : public ::testing::Test {
   std::filesystem::path dir_;
 };
 
-// A module's image as the files and the decoder hold it.
-template <size_t N>
-std::vector<uint8_t> Bytes(const std::array<uint8_t, N>& image) {
-  return {image.begin(), image.end()};
-}
-
 // The bytes raw, in JSON and in the hex dump are the module's image, past
 // its last byte wrapped to byte 0, the dump's offsets too. Saved and decoded
 // again, raw, as printed or as i2cdump prints them (a DDR4 module's rows
@@ -510,11 +504,11 @@ TEST_F(SavedDumps, ImagesDecodeInJsonAsTheirBytesSay) {
   edited[94] = 0x5A;
   edited[63] = sim::SpdChecksum(edited);
   const std::vector<uint8_t> images[] = {
-      Bytes(edited),
-      Bytes(sim::BuildSpdImage(sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung",
-                                                 sim::boards::kSamsung, "M378T5663QZ3-CF7", 1))),
-      Bytes(sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston",
-                                                 sim::boards::kKingston, "KVR1333D3N9/2G", 2))),
+      {edited.begin(), edited.end()},
+      sim::BuildSpdContents(sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung,
+                                              "M378T5663QZ3-CF7", 1)),
+      sim::BuildSpdContents(sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston",
+                                              sim::boards::kKingston, "KVR1333D3N9/2G", 2)),
       sim::BuildSpdContents(testsupport::Ddr4Modules()[2].dimm),
       sim::BuildSpdContents(testsupport::Ddr4Modules()[8].dimm)};
   const auto word = [](const std::vector<uint8_t>& image, size_t at) {
@@ -592,11 +586,11 @@ TEST_F(SavedDumps, SideBySideColumnsHoldEachModulesListing) {
   EXPECT_TRUE(differ.at("serial number:"));
 
   std::vector<std::pair<std::string, std::vector<uint8_t>>> modules = {
-      {"", Bytes(sim::BuildSpdImage(dimm))},
-      {"", Bytes(sim::BuildSpdImage(sim::boards::Sdr(256, 2, "PC133", "Micron",
-                                                     sim::boards::kMicron, "MT16LSDT3264AG", 4)))},
-      {"", Bytes(sim::BuildSpdImage(sim::boards::Ddr2(
-               2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung, "M378T5663QZ3-CF7", 1)))},
+      {"", sim::BuildSpdContents(dimm)},
+      {"", sim::BuildSpdContents(sim::boards::Sdr(256, 2, "PC133", "Micron", sim::boards::kMicron,
+                                                  "MT16LSDT3264AG", 4))},
+      {"", sim::BuildSpdContents(sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung",
+                                                   sim::boards::kSamsung, "M378T5663QZ3-CF7", 1))},
       {"", sim::BuildSpdContents(testsupport::Ddr4Modules()[2].dimm)}};
   for (size_t m = 0; m < modules.size(); ++m) {
     modules[m].first = Save("module" + std::to_string(m), modules[m].second);
