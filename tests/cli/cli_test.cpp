@@ -356,13 +356,11 @@ TEST_P(Tool, RefusedRequestsGiveTheDriversStatus) {
   }
   ASSERT_NE(transport, nullptr) << error;
   dimmio::Client client(*transport);
-  for (const auto& [bus, device, function] :
-       {std::tuple{0u, 31u, 0u}, {1u, 0u, 0u}, {0u, 0u, 7u}}) {
-    const auto refused = client.ReadPciConfig(bus, device, function);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
-    EXPECT_EQ(refused.error().Text, "STATUS_INVALID_PARAMETER (0xC000000D)");
-  }
+  // Device 31: the driver's bounds are the contract tests'.
+  const auto refused = client.ReadPciConfig(0, 31, 0);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(refused.error().Text, "STATUS_INVALID_PARAMETER (0xC000000D)");
   if (GetParam() == Via::Host) {
     EXPECT_EQ(static_cast<dimmio::InProcessTransport&>(*transport).Close(), "");
   } else {
