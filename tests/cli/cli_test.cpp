@@ -42,10 +42,6 @@ using nlohmann::json;
 
 enum class Via { Host, Windows };
 
-std::string ViaName(Via via) {
-  return via == Via::Host ? "host" : "windows";
-}
-
 // A few entries of the PCI ID database, in its format: a vendor with two of
 // its devices, a subsystem line and a class section that name nothing. Some
 // lines end in CR LF, as where the file was copied from Windows.
@@ -151,7 +147,9 @@ json DimmioJson(Via via, std::vector<std::string> args, const std::string& board
 class Tool : public ::testing::TestWithParam<Via> {};
 
 INSTANTIATE_TEST_SUITE_P(Targets, Tool, ::testing::Values(Via::Host, Via::Windows),
-                         [](const auto& info) { return ViaName(info.param); });
+                         [](const auto& info) {
+                           return info.param == Via::Host ? "host" : "windows";
+                         });
 
 const sim::SpdSlotSpec* ModuleIn(const sim::Board& board, uint32_t segment, int slot) {
   if (!board.smbus) return nullptr;
