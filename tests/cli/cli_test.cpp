@@ -25,7 +25,6 @@
 #include "fake_windows.h"
 #include "host_target.h"
 #include "inprocess/inprocess_transport.h"
-#include "pci_names.h"
 #include "report.h"
 #include "save.h"
 #include "sim/board.h"
@@ -43,16 +42,13 @@ using nlohmann::json;
 
 enum class Via { Host, Windows };
 
-std::string ViaName(Via via) {
-  return via == Via::Host ? "host" : "windows";
-}
-
 // A few entries of the PCI ID database, in its format: a vendor with two of
-// its devices, a subsystem line and a class section that name nothing.
+// its devices, a subsystem line and a class section that name nothing. Some
+// lines end in CR LF, as where the file was copied from Windows.
 constexpr char kPciIds[] =
     "# PCI ID database excerpt\n"
-    "8086  Intel Corporation\n"
-    "\t2570  82865G/PE/P DRAM Controller/Host-Hub Interface\n"
+    "8086  Intel Corporation\r\n"
+    "\t2570  82865G/PE/P DRAM Controller/Host-Hub Interface\r\n"
     "\t24d3  82801EB/ER (ICH5/ICH5R) SMBus Controller\n"
     "\t\t1043 80a6  P4P800 Mainboard\n"
     "10de  NVIDIA Corporation\n"
@@ -151,7 +147,9 @@ json DimmioJson(Via via, std::vector<std::string> args, const std::string& board
 class Tool : public ::testing::TestWithParam<Via> {};
 
 INSTANTIATE_TEST_SUITE_P(Targets, Tool, ::testing::Values(Via::Host, Via::Windows),
-                         [](const auto& info) { return ViaName(info.param); });
+                         [](const auto& info) {
+                           return info.param == Via::Host ? "host" : "windows";
+                         });
 
 const sim::SpdSlotSpec* ModuleIn(const sim::Board& board, uint32_t segment, int slot) {
   if (!board.smbus) return nullptr;
@@ -186,10 +184,16 @@ void ExpectFields(const json& actual, const json& expected) {
 }
 
 // The boards whose SMBus function holds the host's base in a base register:
-// their reports are checked fact by fact.
-const std::set<std::string> kFactBoards = {"ich5",   "piix4",   "ich4-mixed", "amd756",
-                                           "nforce", "nforce2", "via596a",    "via686b",
-                                           "vt8231", "ali1543", "nosmbus"};
+// their reports are checked fact by fact. The pch100 boards' firmware left
+// their DDR4 modules on page 1.
+const std::set<std::string> kFactBoards = {
+    "ich5",    "piix4",  "ich4-mixed", "amd756",  "nforce", "nforce2",        "via596a",
+    "via686b", "vt8231", "ali1543",    "nosmbus", "pch100", "pch100-nosmbios"};
+
+// A DDR4 module on a board whose firmware leaves no table saying so.
+bool Unpaged(const sim::Board& board, const sim::DimmSpec& d) {
+  return d.type == sim::MemoryType::Ddr4 && !board.smbios.present;
+}
 
 // A report (JSON, and its text) holds what the board holds, its strings as
 // the text shows them.
@@ -244,6 +248,12 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
     }
     const sim::DimmSpec& d = module->dimm;
     EXPECT_EQ(s["status"]["code"], 0);
+    // With no SMBIOS table nothing says a module is DDR4: none has a page
+    // selected, each is read as it shows.
+    if (Unpaged(board, d)) {
+      EXPECT_EQ(s["bytes_read"], 256);
+      continue;
+    }
     ExpectFields(s["spd"], {{"type_byte", static_cast<uint8_t>(d.type)},
                             {"capacity_mb", d.capacityMb},
                             {"speed_grade", d.speedGrade},
@@ -272,6 +282,10 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
       continue;
     }
     const sim::DimmSpec& d = module->dimm;
+    if (Unpaged(board, d)) {
+      EXPECT_NE(line.find("no SPD page was selected"), std::string::npos) << line;
+      continue;
+    }
     for (const std::string& fact : {dimmio::PrintableText(d.partNumber), d.manufacturer,
                                     d.speedGrade, std::to_string(d.capacityMb) + " MB"}) {
       EXPECT_NE(line.find(fact), std::string::npos) << line << " lacks " << fact;
@@ -306,107 +320,22 @@ void ExpectReportFacts(Via via, const json& r, const std::string& text, const si
   }
 }
 
-// DDR4 modules on a board that left page 1 selected: the report reads both
-// pages of each, its facts and side-by-side rows from page 1 too. With no
-// SMBIOS table nothing says they are DDR4, so no page is selected and each
-// is read as it shows, listed as found.
-TEST_P(Tool, ReportReadsBothPagesOfDdr4Modules) {
-  const Outcome text = Dimmio(GetParam(), {"report"}, "pch100");
-  ASSERT_EQ(text.exit, 0) << text.err;
-  ExpectReportFacts(GetParam(), DimmioJson(GetParam(), {"report"}, "pch100"), text.out,
-                    BoardNamed("pch100"), 0);
-  const json sideBySide =
-      DimmioJson(GetParam(), {"report", "--side-by-side"}, "pch100")["side_by_side"];
-  std::map<std::string, json> rows;
-  for (const json& row : sideBySide["rows"]) rows[row["field"]] = row["values"];
-  EXPECT_EQ(rows["part number:"][2], "M378A2K43BB1-CRC");
-  EXPECT_EQ(rows["XMP profile 1:"][0].get<std::string>().rfind(
-                "DDR4-2400 (PC4-19200) 14-16-16-32 at 1.2 V", 0),
-            0u);
-  EXPECT_EQ(rows["XMP profile 1:"][3], "-");
-
-  const json untyped = DimmioJson(GetParam(), {"report"}, "pch100-nosmbios");
-  for (const int slot : {0, 1}) {
-    ExpectFields(untyped["slots"][slot], {{"present", true}, {"bytes_read", 256}});
-    EXPECT_EQ(untyped["slots"][slot]["status"]["code"], 0) << slot;
-  }
-}
-
-// A transport of the host target that hands what its machine was left with
-// (harm a device model recorded, leaks) to the test when the tool is done.
-class WatchedTransport final : public dimmio::Transport {
- public:
-  WatchedTransport(std::unique_ptr<dimmio::InProcessTransport> inner, std::string& findings)
-      : inner_(std::move(inner)), findings_(findings) {}
-  ~WatchedTransport() override { findings_ += inner_->Close(); }
-  dimmio::ControlReply Control(uint32_t code, std::span<const uint8_t> input,
-                               uint32_t outputLength) override {
-    return inner_->Control(code, input, outputLength);
-  }
-
- private:
-  std::unique_ptr<dimmio::InProcessTransport> inner_;
-  std::string& findings_;
-};
-
-// The host target on `boards`, what each command left its machine with
-// added to `findings`.
-dimmio::cli::Target WatchedTarget(const std::vector<sim::Board>& boards, std::string& findings) {
+// The host target on `boards`. (What each command left its machine with is
+// checked where the same commands run on Windows: the stand-in unloads the
+// driver after each.)
+dimmio::cli::Target TargetOn(const std::vector<sim::Board>& boards) {
   dimmio::cli::Target target = HostTarget();
   target.Boards.clear();
   for (const sim::Board& board : boards) target.Boards.push_back({board.name, board.description});
-  target.Open = [&boards, &findings](const std::string& name,
-                                     std::string* error) -> std::unique_ptr<dimmio::Transport> {
+  target.Open = [&boards](const std::string& name,
+                          std::string* error) -> std::unique_ptr<dimmio::Transport> {
     for (const sim::Board& board : boards) {
-      if (board.name != name) continue;
-      auto inner = dimmio::InProcessTransport::Open(board, error);
-      if (inner == nullptr) return nullptr;
-      return std::make_unique<WatchedTransport>(std::move(inner), findings);
+      if (board.name == name) return dimmio::InProcessTransport::Open(board, error);
     }
     *error = "no board " + name;
     return nullptr;
   };
   return target;
-}
-
-// Every command that reaches the modules, on every board whose modules are
-// SDR to DDR3: a write to 0x30-0x37 there is a write-protect command (the
-// permanent one of the modules in slots 6 and 7 at 0x36 and 0x37), so no
-// module may end protected and the EEPROM models record none.
-TEST_P(Tool, NoCommandWriteProtectsAModuleOnBoardsBeforeDdr4) {
-  std::string findings;
-  const dimmio::cli::Target host = WatchedTarget(sim::Boards(), findings);
-  size_t boards = 0;
-  for (const sim::Board& board : sim::Boards()) {
-    if (!board.smbus || board.smbus->segment0.empty()) continue;
-    const auto& modules = board.smbus->segment0;
-    if (std::any_of(modules.begin(), modules.end(), [](const sim::SpdSlotSpec& m) {
-          return m.dimm.type == sim::MemoryType::Ddr4;
-        })) {
-      continue;
-    }
-    SCOPED_TRACE(board.name);
-    ++boards;
-    // The populated slots and an empty one.
-    std::vector<std::vector<std::string>> commands = {{"report"}};
-    std::set<uint8_t> slots;
-    for (const sim::SpdSlotSpec& m : modules) slots.insert(m.slot);
-    for (uint8_t empty = 0; empty < 8; ++empty) {
-      if (slots.insert(empty).second) break;
-    }
-    for (const uint8_t slot : slots) {
-      const std::string n = std::to_string(slot);
-      commands.push_back({"spd", "--slot", n});
-      commands.push_back({"spd", "--slot", n, "--raw"});
-      commands.push_back({"probe", "--slot", n, "--yes"});
-    }
-    for (const auto& args : commands) {
-      Dimmio(GetParam(), args, board, host);
-      EXPECT_EQ(findings, "") << args[0];
-      findings.clear();
-    }
-  }
-  EXPECT_GE(boards, 20u);
 }
 
 // A request the driver refuses comes back as its completion status by name
@@ -425,13 +354,11 @@ TEST_P(Tool, RefusedRequestsGiveTheDriversStatus) {
   }
   ASSERT_NE(transport, nullptr) << error;
   dimmio::Client client(*transport);
-  for (const auto& [bus, device, function] :
-       {std::tuple{0u, 31u, 0u}, {1u, 0u, 0u}, {0u, 0u, 7u}}) {
-    const auto refused = client.ReadPciConfig(bus, device, function);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
-    EXPECT_EQ(refused.error().Text, "STATUS_INVALID_PARAMETER (0xC000000D)");
-  }
+  // Device 31: the driver's bounds are the contract tests'.
+  const auto refused = client.ReadPciConfig(0, 31, 0);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().Code, DIMMIO_STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(refused.error().Text, "STATUS_INVALID_PARAMETER (0xC000000D)");
   if (GetParam() == Via::Host) {
     EXPECT_EQ(static_cast<dimmio::InProcessTransport&>(*transport).Close(), "");
   } else {
@@ -459,41 +386,15 @@ TEST_P(Tool, PciDumpShowsTheFunctionsRegistersAndName) {
                           static_cast<uint32_t>(config[offset + 3]) << 24;
     EXPECT_EQ(read, value) << offset;
   }
-  const json empty = DimmioJson(GetParam(), {"pci", "0", "5", "0"}, board.name);
-  EXPECT_FALSE(empty["present"].get<bool>());
-  // The forms lspci and the report print: hex when the bus has two digits or
-  // a part has a letter, else decimal.
-  // clang-format off
-  const std::pair<const char*, const char*> forms[] = {
-      {"00:1d.1", "00:1D.1"}, {"0:1D.1", "00:1D.1"}, {"0:29.1", "00:1D.1"},
-      {"00:10.0", "00:10.0"}, {"0:10.0", "00:0A.0"}, {"0:7.3", "00:07.3"}};
-  for (const auto& [form, address] : forms) {
-    EXPECT_EQ(DimmioJson(GetParam(), {"pci", form})["address"], address) << form;
-  }
-}
-
-TEST(Boards, OneLinePerBoardDefaultFirst) {
-  const Outcome run = RunOn({"boards"}, HostTarget());
-  ASSERT_EQ(run.exit, 0);
-  std::istringstream lines(run.out);
-  std::string line;
-  size_t i = 0;
-  for (; std::getline(lines, line); ++i) {
-    ASSERT_LT(i, sim::Boards().size());
-    EXPECT_EQ(line.rfind(sim::Boards()[i].name + ' ', 0), 0u) << line;
-    EXPECT_NE(line.find(sim::Boards()[i].description), std::string::npos);
-    EXPECT_EQ(line.find("(default)") != std::string::npos, i == 0) << line;
-  }
-  EXPECT_EQ(i, sim::Boards().size());
+  EXPECT_FALSE(DimmioJson(GetParam(), {"pci", "0", "5", "0"}, board.name)["present"].get<bool>());
 }
 
 // A scratch directory for saved dumps, removed after the test: the test's
 // and the process's own, as the same test runs in other builds at once.
-class SavedDumps : public ::testing::TestWithParam<Via> {
+class SavedDumps : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     dir_ = std::filesystem::path(::testing::TempDir()) /
            ("dimmio-cli-dumps-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
@@ -509,33 +410,28 @@ class SavedDumps : public ::testing::TestWithParam<Via> {
   std::filesystem::path dir_;
 };
 
-// A module's image as the files and the decoder hold it.
-template <size_t N>
-std::vector<uint8_t> Bytes(const std::array<uint8_t, N>& image) {
-  return {image.begin(), image.end()};
-}
-
-INSTANTIATE_TEST_SUITE_P(Targets, SavedDumps, ::testing::Values(Via::Host, Via::Windows),
-                         [](const auto& info) { return ViaName(info.param); });
-
 // The bytes raw, in JSON and in the hex dump are the module's image, past
 // its last byte wrapped to byte 0, the dump's offsets too. Saved and decoded
 // again, raw, as printed or as i2cdump prints them (a DDR4 module's rows
 // past f0:), they give the same bytes and facts as the slot's own decode,
 // in text and in JSON.
-TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
-  const Via via = GetParam();
+TEST_F(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
   const struct {
     std::string board;
     uint32_t segment;
     int slot, offset, count;
     const char* line = "";  // a line the dump holds, or the decode's
   } cases[] = {
-      {"ich5", 0, 3, 0, 256},  {"ich5", 1, 1, 0, 256},         {"piix4", 0, 0, 0, 128},
-      {"piix4", 1, 0, 0xF0, 32}, {"ich4-mixed", 0, 3, 0x49, 1}, {"ich5", 0, 2, 0x40, 20},
+      {"ich5", 0, 3, 0, 256},
+      {"ich5", 1, 1, 0, 256},
+      {"piix4", 0, 0, 0, 128},
+      {"piix4", 1, 0, 0xF0, 32},
+      {"ich4-mixed", 0, 3, 0x49, 1},
+      {"ich5", 0, 2, 0x40, 20},
       {"ich5", 0, 2, 0xF8, 24, "\n0008: "},
       {"pch100", 0, 0, 0, 512, "checksum, page 0 top: ok"},
-      {"pch100", 0, 3, 0x1F0, 32, "\n0000: "}, {"pch100", 0, 1, 0xF8, 24, "\n0108: "},
+      {"pch100", 0, 3, 0x1F0, 32, "\n0000: "},
+      {"pch100", 0, 1, 0xF8, 24, "\n0108: "},
   };
   // clang-format on
   int n = 0;
@@ -553,10 +449,11 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
                 {"--offset", std::to_string(c.offset), "--count", std::to_string(c.count)});
     std::vector<std::string> rawArgs = args;
     rawArgs.push_back("--raw");
-    const Outcome raw = Dimmio(via, rawArgs, c.board), text = Dimmio(via, args, c.board);
+    const Outcome raw = Dimmio(Via::Host, rawArgs, c.board),
+                  text = Dimmio(Via::Host, args, c.board);
     ASSERT_EQ(raw.exit + text.exit, 0) << raw.err << text.err;
     EXPECT_EQ(std::vector<uint8_t>(raw.out.begin(), raw.out.end()), want);
-    const json j = DimmioJson(via, args, c.board);
+    const json j = DimmioJson(Via::Host, args, c.board);
     EXPECT_EQ(j["bytes_read"], c.count);
     EXPECT_EQ(j["data"].get<std::vector<uint8_t>>(), want);
     EXPECT_NE(text.out.find(dimmio::HexDump(want, c.offset, static_cast<uint32_t>(image.size()))),
@@ -569,22 +466,22 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
 
     std::vector<std::string> decode = spd;
     decode.push_back("--decode");
-    const Outcome live = Dimmio(via, decode, c.board);
+    const Outcome live = Dimmio(Via::Host, decode, c.board);
     const std::string listing = live.out.substr(live.out.find('\n') + 1);  // after its first line
     for (const std::string& fact :
          {dimm.partNumber, dimm.manufacturer, dimm.speedGrade, std::string(c.line)}) {
       EXPECT_NE(listing.find(fact), std::string::npos) << fact;
     }
     decode.push_back("--json");
-    const json liveJson = json::parse(Dimmio(via, decode, c.board).out);
+    const json liveJson = json::parse(Dimmio(Via::Host, decode, c.board).out);
     for (const std::string& saved : {raw.out, text.out, testsupport::I2cdumpText(want)}) {
       const std::string file = Save("dump" + std::to_string(n++), saved);
-      const Outcome offline = Dimmio(via, {"decode", file});
+      const Outcome offline = Dimmio(Via::Host, {"decode", file});
       ASSERT_EQ(offline.exit, 0) << offline.err;
       EXPECT_EQ(offline.out.substr(offline.out.find('\n') + 1), listing);
       EXPECT_EQ(offline.out.rfind(file + ": ", 0), 0u) << offline.out;
       EXPECT_NE(offline.out.find(", " + std::to_string(c.count) + " bytes\n"), std::string::npos);
-      const json offlineJson = DimmioJson(via, {"decode", file});
+      const json offlineJson = DimmioJson(Via::Host, {"decode", file});
       ASSERT_EQ(offlineJson.size(), 1u);
       ExpectFields(offlineJson[0], {{"spd", liveJson["spd"]}, {"file", file}, {"bytes", c.count}});
       EXPECT_EQ(offlineJson[0]["data"].get<std::vector<uint8_t>>(), want);
@@ -596,18 +493,18 @@ TEST_P(SavedDumps, SpdBytesAreTheModulesImageAndDecodeAgain) {
 // numbers as numbers, null where the type states nothing. A DDR image
 // edited: byte 40 adds 0.5 ns to tRC and 0.33 + 256 ns to tRFC, and a week
 // byte that is no BCD week makes the date null, the bytes staying.
-TEST_P(SavedDumps, ImagesDecodeInJsonAsTheirBytesSay) {
+TEST_F(SavedDumps, ImagesDecodeInJsonAsTheirBytesSay) {
   auto edited = sim::BuildSpdImage(ModuleIn(sim::DefaultBoard(), 0, 2)->dimm);
   const auto ddr = edited;
   edited[40] = 0x35;
   edited[94] = 0x5A;
   edited[63] = sim::SpdChecksum(edited);
   const std::vector<uint8_t> images[] = {
-      Bytes(edited),
-      Bytes(sim::BuildSpdImage(sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung",
-                                                 sim::boards::kSamsung, "M378T5663QZ3-CF7", 1))),
-      Bytes(sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston",
-                                                 sim::boards::kKingston, "KVR1333D3N9/2G", 2))),
+      {edited.begin(), edited.end()},
+      sim::BuildSpdContents(sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung,
+                                              "M378T5663QZ3-CF7", 1)),
+      sim::BuildSpdContents(sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston",
+                                              sim::boards::kKingston, "KVR1333D3N9/2G", 2)),
       sim::BuildSpdContents(testsupport::Ddr4Modules()[2].dimm),
       sim::BuildSpdContents(testsupport::Ddr4Modules()[8].dimm)};
   const auto word = [](const std::vector<uint8_t>& image, size_t at) {
@@ -655,7 +552,7 @@ TEST_P(SavedDumps, ImagesDecodeInJsonAsTheirBytesSay) {
   for (const std::vector<uint8_t>& image : images) {
     args.push_back(Save("image" + std::to_string(args.size()) + ".bin", image));
   }
-  const json decoded = DimmioJson(GetParam(), args);
+  const json decoded = DimmioJson(Via::Host, args);
   ASSERT_EQ(decoded.size(), std::size(images));
   for (const auto& row : rows) {
     SCOPED_TRACE(std::to_string(row.file) + row.at);
@@ -667,18 +564,17 @@ TEST_P(SavedDumps, ImagesDecodeInJsonAsTheirBytesSay) {
 // Several modules side by side, the rows that differ marked; modules of
 // each type, each with lines the others lack, in every order: every column
 // holds its module's listing in the listing's own order.
-TEST_P(SavedDumps, SideBySideColumnsHoldEachModulesListing) {
-  const Via via = GetParam();
+TEST_F(SavedDumps, SideBySideColumnsHoldEachModulesListing) {
   sim::DimmSpec dimm = sim::boards::Ddr3(2048, 2, "PC3-10600", "Kingston", sim::boards::kKingston,
                                          "KVR1333D3N9/2G", 2);
   const std::string ddr3a = Save("ddr3a.bin", sim::BuildSpdImage(dimm));
   dimm.serial = 3;
   const std::string ddr3b = Save("ddr3b.bin", sim::BuildSpdImage(dimm));
-  const Outcome files = Dimmio(via, {"decode", "--side-by-side", ddr3a, ddr3b});
+  const Outcome files = Dimmio(Via::Host, {"decode", "--side-by-side", ddr3a, ddr3b});
   ASSERT_EQ(files.exit, 0) << files.err;
   EXPECT_NE(files.out.find("\n  * serial number:  "), std::string::npos) << files.out;
   EXPECT_NE(files.out.find("\n    manufacturing place:  "), std::string::npos) << files.out;
-  const json sideBySide = DimmioJson(via, {"report", "--side-by-side"})["side_by_side"];
+  const json sideBySide = DimmioJson(Via::Host, {"report", "--side-by-side"})["side_by_side"];
   EXPECT_EQ(sideBySide["columns"].size(), 4u);
   std::map<std::string, bool> differ;
   for (const json& row : sideBySide["rows"]) differ[row["field"]] = row["differ"];
@@ -686,11 +582,11 @@ TEST_P(SavedDumps, SideBySideColumnsHoldEachModulesListing) {
   EXPECT_TRUE(differ.at("serial number:"));
 
   std::vector<std::pair<std::string, std::vector<uint8_t>>> modules = {
-      {"", Bytes(sim::BuildSpdImage(dimm))},
-      {"", Bytes(sim::BuildSpdImage(sim::boards::Sdr(256, 2, "PC133", "Micron",
-                                                     sim::boards::kMicron, "MT16LSDT3264AG", 4)))},
-      {"", Bytes(sim::BuildSpdImage(sim::boards::Ddr2(
-               2048, 2, "PC2-6400", "Samsung", sim::boards::kSamsung, "M378T5663QZ3-CF7", 1)))},
+      {"", sim::BuildSpdContents(dimm)},
+      {"", sim::BuildSpdContents(sim::boards::Sdr(256, 2, "PC133", "Micron", sim::boards::kMicron,
+                                                  "MT16LSDT3264AG", 4))},
+      {"", sim::BuildSpdContents(sim::boards::Ddr2(2048, 2, "PC2-6400", "Samsung",
+                                                   sim::boards::kSamsung, "M378T5663QZ3-CF7", 1))},
       {"", sim::BuildSpdContents(testsupport::Ddr4Modules()[2].dimm)}};
   for (size_t m = 0; m < modules.size(); ++m) {
     modules[m].first = Save("module" + std::to_string(m), modules[m].second);
@@ -699,7 +595,7 @@ TEST_P(SavedDumps, SideBySideColumnsHoldEachModulesListing) {
     std::vector<std::string> args{"decode", "--side-by-side"};
     for (const auto& module : modules) args.push_back(module.first);
     SCOPED_TRACE(args[2] + ' ' + args[3] + ' ' + args[4] + ' ' + args[5]);
-    const json rows = DimmioJson(via, args)["side_by_side"]["rows"];
+    const json rows = DimmioJson(Via::Host, args)["side_by_side"]["rows"];
     for (size_t c = 0; c < modules.size(); ++c) {
       std::vector<std::string> listed, column;
       for (const dimmio::SpdLine& line :
@@ -716,21 +612,17 @@ TEST_P(SavedDumps, SideBySideColumnsHoldEachModulesListing) {
 
 // A bad file: one line naming it and what is wrong, exit 2; the good files
 // among them are still decoded.
-TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
-  const Via via = GetParam();
-  const std::string good = Save("good.bin", Dimmio(via, {"spd", "--slot", "0", "--raw"}).out);
+TEST_F(SavedDumps, BadFilesAreNamedOneLineEach) {
+  const std::string good = Save("good.bin", Dimmio(Via::Host, {"spd", "--slot", "0", "--raw"}).out);
   const struct {
     std::string contents;
     const char* problem;
     // clang-format off
   } cases[] = {
       {"", "the file is empty"},
-      {std::string(100, '\x80'), "neither a hex dump nor a raw SPD image of 128 or 256 bytes"},
       {"0000: 80 08 07\n", "bytes 0x03-0x7F are missing"},
       {"Samsung module, bought 2004\n", "no hex dump lines"},
-      // Past byte 255 only for a DDR4 module.
-      {testsupport::I2cdumpText(std::vector<uint8_t>(272, 0x07)),
-       "offset 0x100 is beyond an SPD EEPROM's 256 bytes"},
+      // 512 bytes only for a DDR4 module, and none past them.
       {std::string(512, '\x80'),
        "neither a hex dump nor a raw SPD image of 128 or 256 bytes "
        "(it has 512 bytes; 512 only for a DDR4 module)"},
@@ -741,7 +633,7 @@ TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
   int n = 0;
   for (const auto& c : cases) {
     const std::string bad = Save("bad" + std::to_string(n++) + "\x1B", c.contents);
-    const Outcome run = Dimmio(via, {"decode", good, bad});
+    const Outcome run = Dimmio(Via::Host, {"decode", good, bad});
     EXPECT_EQ(run.exit, dimmio::cli::kExitUsage);
     const std::string shown = dimmio::PrintableText(bad);
     EXPECT_EQ(run.err.rfind("dimmio: " + shown + ": " + c.problem, 0), 0u) << run.err;
@@ -750,12 +642,11 @@ TEST_P(SavedDumps, BadFilesAreNamedOneLineEach) {
   }
 }
 
-// Boards whose SMBIOS strings and modules' part numbers are made of what a
+// Every board, its SMBIOS strings and modules' part numbers made of what a
 // broken BIOS or EEPROM may hold: control characters, bytes that are not
-// UTF-8, quotes and backslashes, the longest string a field keeps. The
-// boards whose reports are checked fact by fact (more boards than texts):
-// each field of board b holds text b + its place, so that every text comes
-// into every field on one board or another.
+// UTF-8, quotes and backslashes, the longest string a field keeps. Each
+// field of board b holds text b + its place, so that every text comes into
+// every field on one board or another.
 const std::vector<sim::Board>& HostileBoards() {
   static const std::vector<sim::Board> boards = [] {
     // clang-format off
@@ -763,10 +654,8 @@ const std::vector<sim::Board>& HostileBoards() {
         "\x1B[2J\x07tab\there\r\nnext", "\xFF\xFE\xC3\x28 not UTF-8 \xE2\x82",
         "quote \" back\\slash \xC3\xA9t\xC3\xA9", std::string(127, '\x7F'),
         "\xED\xA0\x80\xF4\x90\x80\x80\xC0\xAF", "\x01"};
-    std::vector<sim::Board> hostile;
-    for (const sim::Board& board : sim::Boards()) {
-      if (kFactBoards.count(board.name)) hostile.push_back(board);
-    }
+    // clang-format on
+    std::vector<sim::Board> hostile = sim::Boards();
     for (size_t b = 0; b < hostile.size(); ++b) {
       size_t place = b;
       const auto next = [&] { return texts[place++ % texts.size()]; };
@@ -783,32 +672,58 @@ const std::vector<sim::Board>& HostileBoards() {
   return boards;
 }
 
-// Every command, on every board with hostile strings: --json parses, the
+// Every command that reaches the modules, on every board whose modules are
+// SDR to DDR3: a write to 0x30-0x37 there is a write-protect command (the
+// permanent one of the modules in slots 6 and 7 at 0x36 and 0x37), so no
+// module may end protected and the EEPROM models record none. Every command
+// on the boards whose reports are checked fact by fact: --json parses, the
 // reports hold what the board holds, the strings as the text output shows
-// them; the text output holds no control character but its line ends; no
-// machine is harmed, nothing leaks.
-TEST_P(Tool, EveryCommandStaysWellFormedWithHostileStrings) {
-  std::string findings;
-  const dimmio::cli::Target host = WatchedTarget(HostileBoards(), findings);
+// them; the text output holds no control character but its line ends. No
+// machine is harmed, nothing leaks (as each command's unload on Windows
+// finds).
+TEST_P(Tool, NoCommandHarmsAModuleAndEachStaysWellFormed) {
+  const dimmio::cli::Target host = TargetOn(HostileBoards());
+  size_t beforeDdr4 = 0;
   for (const sim::Board& board : HostileBoards()) {
-    std::vector<std::vector<std::string>> commands = {
-        {"report", "--segment", "0"}, {"report", "--segment", "1"}, {"pci", "0", "0", "0"},
-        {"probe", "--slot", "0", "--yes"}};
-    if (GetParam() == Via::Host) commands.push_back({"boards"});
-    for (int slot = 0; slot < 8; ++slot) {
-      commands.push_back({"spd", "--slot", std::to_string(slot), "--decode"});
-      commands.push_back({"spd", "--slot", std::to_string(slot), "--segment", "1"});
+    const bool facts = kFactBoards.count(board.name) != 0;
+    std::vector<std::vector<std::string>> commands = {{"report", "--segment", "0"}};
+    if (facts) {
+      commands.insert(commands.end(), {{"report", "--segment", "1"},
+                                       {"pci", "0", "0", "0"},
+                                       {"probe", "--slot", "0", "--yes"}});
+      if (GetParam() == Via::Host) commands.push_back({"boards"});
+      for (int slot = 0; slot < 8; ++slot) {
+        commands.push_back({"spd", "--slot", std::to_string(slot), "--decode"});
+        commands.push_back({"spd", "--slot", std::to_string(slot), "--segment", "1"});
+      }
+    }
+    const auto& modules = board.smbus ? board.smbus->segment0 : std::vector<sim::SpdSlotSpec>{};
+    if (!modules.empty() && std::none_of(modules.begin(), modules.end(), [](const auto& m) {
+          return m.dimm.type == sim::MemoryType::Ddr4;
+        })) {
+      ++beforeDdr4;
+      // The populated slots and an empty one.
+      std::set<uint8_t> slots;
+      for (const sim::SpdSlotSpec& m : modules) slots.insert(m.slot);
+      for (uint8_t empty = 0; empty < 8; ++empty) {
+        if (slots.insert(empty).second) break;
+      }
+      for (const uint8_t slot : slots) {
+        commands.push_back({"spd", "--slot", std::to_string(slot)});
+        commands.push_back({"probe", "--slot", std::to_string(slot), "--yes"});
+      }
     }
     for (const std::vector<std::string>& command : commands) {
       std::string line = board.name;
       for (const std::string& arg : command) line += ' ' + arg;
       SCOPED_TRACE(line);
+      // On the other boards the Windows run's unload is what is checked.
+      if (!facts && GetParam() == Via::Host) continue;
       std::vector<std::string> args = command;
       const Outcome text = Dimmio(GetParam(), args, board, host);
+      if (!facts) continue;
       args.push_back("--json");
       const Outcome asJson = Dimmio(GetParam(), args, board, host);
-      EXPECT_EQ(findings, "");
-      findings.clear();
       for (const Outcome* run : {&text, &asJson}) {
         // The report and the dump are served on every board, both segments.
         const bool served = command[0] == "report" || command[0] == "pci" || command[0] == "boards";
@@ -829,6 +744,7 @@ TEST_P(Tool, EveryCommandStaysWellFormedWithHostileStrings) {
       }
     }
   }
+  EXPECT_GE(beforeDdr4, 20u);
 }
 
 // The driver on a board, but the requests with code `failing` (every one
@@ -864,16 +780,11 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
     std::vector<std::string> args;
     int exit;
     std::string shown;  // the line on standard error; on standard output when it exits 0
+    // clang-format off
   } cases[] = {
       {Fault::Throw, {"report"}, 1, "dimmio: internal error: broken\\x0Ain two lines \\xFF\n"},
       {Fault::NoTransport, {"report"}, 1, "dimmio: " + escaped + "\n"},
       {Fault::EveryRequest, {"report"}, 1, "dimmio: the report failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"spd", "--slot", "0"}, 1,
-       "dimmio: the SPD read failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"probe", "--slot", "0", "--yes"}, 1,
-       "dimmio: the write probe failed: " + escaped + "\n"},
-      {Fault::EveryRequest, {"pci", "0", "0", "0"}, 1,
-       "dimmio: the configuration dump failed: " + escaped + "\n"},
       {Fault::SystemInfo, {"report"}, 0,
        "the system information request failed with " + escaped + ",\n"},
       {Fault::SystemInfo, {"report", "--json"}, 0,
@@ -902,37 +813,6 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
       EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
     }
   }
-}
-
-// The names lspci gives, from a database that holds a vendor with some of
-// its devices, subsystems and the device classes after the vendors.
-TEST(PciNames, NamesFunctionsFromTheDatabase) {
-  const struct {
-    uint32_t vendor, device;
-    std::string name;
-    // clang-format off
-  } cases[] = {
-      {0x8086, 0x2570, "Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface"},
-      {0x8086, 0x24D2, "Intel Corporation Device 24D2"},  // a device the database lacks
-      {0x1043, 0x80A6, ""},  // a subsystem, not a vendor
-      {0x0C05, 0x0000, ""},  // a class, not a vendor
-      {0x1106, 0x3177, ""},  // not asked for
-  };
-  // clang-format on
-  std::vector<dimmio::PciId> wanted;
-  for (const auto& c : cases) {
-    if (c.vendor != 0x1106) wanted.push_back({c.vendor, c.device});
-  }
-  std::istringstream ids(std::string(kPciIds) +
-                         "1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
-  const auto names = dimmio::PciNames::Read(ids, wanted);
-  for (const auto& c : cases)
-    EXPECT_EQ(names.Name(c.vendor, c.device), c.name) << std::hex << c.vendor;
-  // Lines end in CR LF where the file was copied from Windows.
-  std::istringstream crlf("1106  VIA Technologies, Inc.\r\n\t3177  VT8235 ISA Bridge\r\n");
-  EXPECT_EQ(dimmio::PciNames::Read(crlf, {{0x1106, 0x3177}}).Name(0x1106, 0x3177),
-            "VIA Technologies, Inc. VT8235 ISA Bridge");
-  EXPECT_EQ(dimmio::PciNames::Load({"/nonexistent/pci.ids"}, wanted).Source(), "");
 }
 
 // On Windows the tool installs, starts, stops and removes the driver through
@@ -1158,13 +1038,11 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
       fakewin::Machine::Mutex& mutex = m.Mutexes[row.mutex];
       mutex.OtherHolds = row.other == Holds;
       mutex.Abandoned = row.other == Abandoned;
-      mutex.OthersOnlyWait = row.other == LetsOthersOnlyWait;
+      if (row.other == LetsOthersOnlyWait) mutex.DeniedToAll = MUTEX_ALL_ACCESS & ~SYNCHRONIZE;
       mutex.WaitFails = row.other == WaitFails;
       if (row.other == Squats || row.other == SquatsUnread) {
         mutex.Maker = "WORKSTATION\\mallory";
-        mutex.Descriptor = fakewin::Descriptor(
-            {{false, "S-1-1-0", SYNCHRONIZE | (row.other == SquatsUnread ? READ_CONTROL : 0)},
-             {true, "S-1-1-0", MUTEX_ALL_ACCESS}});
+        mutex.DeniedToAll = SYNCHRONIZE | (row.other == SquatsUnread ? READ_CONTROL : 0);
       }
     }
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = true;
@@ -1353,14 +1231,18 @@ TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
        "01:00.0     10DE:0322      NVIDIA Corporation Device 0322"},
       {{"pci", "0", "0", "0"}, dimmio::cli::kExitDone,
        "Intel Corporation 82865G/PE/P DRAM Controller/Host-Hub Interface\n"},
+      {{"pci", "0:1d.1"}, dimmio::cli::kExitDone, "\nIntel Corporation Device 24D4\n"},
+      // The forms lspci and the report print: hex when the bus has two digits
+      // or a part has a letter, else decimal.
+      {{"pci", "00:1d.1"}, dimmio::cli::kExitDone, "of 00:1D.1 (bus"},
+      {{"pci", "0:29.1"}, dimmio::cli::kExitDone, "of 00:1D.1 (bus"},
+      {{"pci", "00:10.0"}, dimmio::cli::kExitDone, "of 00:10.0 (bus"},
+      {{"pci", "0:10.0"}, dimmio::cli::kExitDone, "of 00:0A.0 (bus"},
+      {{"pci", "0:7.3"}, dimmio::cli::kExitDone, "of 00:07.3 (bus"},
       {{"report", "--side-by-side"}, dimmio::cli::kExitDone, "slot 3 (0x53)"},
       {{"report", "--side-by-side"}, dimmio::cli::kExitDone, "\n  * serial number:  "},
       {{"report", "--side-by-side"}, dimmio::cli::kExitDone,
        "  slot 4 (0x54): empty: no module answered"},
-      // DDR4 modules left on page 1, nothing saying they are DDR4: why they have no type.
-      {{"report"}, dimmio::cli::kExitDone,
-       "no SPD page was selected (neither byte 2 nor the SMBIOS tables show DDR4 modules)",
-       "pch100-nosmbios", 2},
       // The probe writes to the module only when told so, and says what the EEPROM did.
       {{"probe", "--slot", "0", "--yes"}, dimmio::cli::kExitDone, "writes to the module"},
       {{"probe", "--slot", "0", "--yes", "--json"}, dimmio::cli::kExitDone, "\"result\": 1,"},
@@ -1370,6 +1252,14 @@ TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
       {{"report", "--board", "nope"}, dimmio::cli::kExitUsage, "nope not in {ich5,", "", 1,
        Via::Host},
       {{"driver", "start"}, dimmio::cli::kExitUsage, "unexpected arguments: driver start", "", 1,
+       Via::Host},
+      // A line per board, the default first, the last with its description.
+      {{"boards"}, dimmio::cli::kExitDone, "(default)", "", 1, Via::Host},
+      {{"boards"}, dimmio::cli::kExitDone, sim::Boards()[0].description + "  (default)\n", "", 1,
+       Via::Host},
+      {{"boards"}, dimmio::cli::kExitDone, "\n" + sim::Boards().back().name + ' ', "", 1,
+       Via::Host},
+      {{"boards"}, dimmio::cli::kExitDone, sim::Boards().back().description + "\n", "", 1,
        Via::Host},
       {{"boards"}, dimmio::cli::kExitUsage, "unexpected argument: boards", "", 1, Via::Windows},
       {{"report", "--board", "ich5"}, dimmio::cli::kExitUsage, "unexpected arguments: --board ich5",
@@ -1407,8 +1297,6 @@ TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
       {{"pci", "0", "0", "7"}, dimmio::cli::kExitUsage, "not 00:00.7"},
       {{"pci", "0", "32", "0"}, dimmio::cli::kExitUsage, "DEV: Value 32 not in range 0 to 31"},
       {{"pci", "256", "0", "0"}, dimmio::cli::kExitUsage, "BUS: Value 256 not in range 0 to 255"},
-      {{"pci", "0:31.3"}, dimmio::cli::kExitUsage, "functions 0-6 only: not 00:1F.3"},
-      {{"pci", "00:1F.7"}, dimmio::cli::kExitUsage, "functions 0-6 only: not 00:1F.7"},
       {{"pci", "00:31.3"}, dimmio::cli::kExitUsage,
        "not a PCI address: 00:31.3: give BUS:DEV.FN, hex"},
       {{"pci", "0:1g.3"}, dimmio::cli::kExitUsage, "not a PCI address: 0:1g.3"},

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <span>
-#include <sstream>
 
 #include "aclapi.h"
 #include "built_driver.h"
@@ -88,6 +87,14 @@ UINT CopyOut(const char* folder, LPSTR path, UINT size) {
   return length;
 }
 
+// An access entry of a descriptor: allowed or denied `Mask` for the SID
+// `Sid` ("S-1-1-0").
+struct Ace {
+  bool Allow;
+  std::string Sid;
+  unsigned long Mask;
+};
+
 // The groups of a user's token: Everyone, Authenticated Users, Users, the
 // user's own SID, and Administrators for an elevated administrator.
 std::vector<std::string> TokenSids(bool administrator) {
@@ -132,9 +139,11 @@ bool ReadDacl(std::span<const uint8_t> d, std::vector<Ace>* aces, bool* present)
   return true;
 }
 
-// The system's check of `wanted` against a DACL: the entries in order, a
-// denial of a right not yet granted refuses the open.
-bool Granted(const std::vector<uint8_t>& descriptor, DWORD wanted, bool administrator) {
+// The system's check of `wanted` against a mutex's DACL: the entries in
+// order, a denial of a right not yet granted refuses the open.
+bool Granted(const Machine::Mutex& mutex, DWORD wanted, bool administrator) {
+  if ((wanted & mutex.DeniedToAll) != 0) return false;
+  const std::vector<uint8_t>& descriptor = mutex.Descriptor;
   std::vector<Ace> aces;
   bool present = false;
   if (descriptor.empty() || !ReadDacl(descriptor, &aces, &present) || !present) return true;
@@ -150,41 +159,9 @@ bool Granted(const std::vector<uint8_t>& descriptor, DWORD wanted, bool administ
 
 }  // namespace
 
-std::vector<uint8_t> Descriptor(const std::vector<Ace>& aces) {
-  std::vector<uint8_t> acl;
-  for (const Ace& ace : aces) {
-    std::vector<uint32_t> parts;
-    std::istringstream in(ace.Sid.substr(4));  // past "S-1-"
-    for (std::string part; std::getline(in, part, '-');)
-      parts.push_back(static_cast<uint32_t>(std::stoul(part)));
-    const size_t size = 8 + 8 + 4 * (parts.size() - 1);
-    std::vector<uint8_t> e = {static_cast<uint8_t>(ace.Allow ? 0 : 1), 0,
-                              static_cast<uint8_t>(size), 0};
-    for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(ace.Mask >> (8 * k)));
-    e.insert(e.end(), {1, static_cast<uint8_t>(parts.size() - 1), 0, 0, 0, 0, 0,
-                       static_cast<uint8_t>(parts[0])});
-    for (size_t p = 1; p < parts.size(); ++p) {
-      for (int k = 0; k < 4; ++k) e.push_back(static_cast<uint8_t>(parts[p] >> (8 * k)));
-    }
-    acl.insert(acl.end(), e.begin(), e.end());
-  }
-  const size_t aclSize = 8 + acl.size();
-  // Revision 1, self-relative with a DACL, no owner, group or SACL; the ACL at 20.
-  std::vector<uint8_t> d(20, 0);
-  d[0] = 1;
-  d[2] = 0x04;
-  d[3] = 0x80;
-  d[16] = 20;
-  d.insert(d.end(), {2, 0, static_cast<uint8_t>(aclSize), static_cast<uint8_t>(aclSize >> 8),
-                     static_cast<uint8_t>(aces.size()), 0, 0, 0});
-  d.insert(d.end(), acl.begin(), acl.end());
-  return d;
-}
-
 bool MayOpen(const std::string& name, unsigned long access, bool administrator) {
   const auto found = TheMachine().Mutexes.find(name);
-  return found != TheMachine().Mutexes.end() &&
-         Granted(found->second.Descriptor, access, administrator);
+  return found != TheMachine().Mutexes.end() && Granted(found->second, access, administrator);
 }
 
 Machine& TheMachine() {
@@ -473,8 +450,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR na
     return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   // An existing mutex is opened with every right, which its maker may deny.
   if (found != mutexes.end() &&
-      (found->second.OthersOnlyWait ||
-       !fakewin::Granted(found->second.Descriptor, MUTEX_ALL_ACCESS, TheMachine().Administrator)))
+      !fakewin::Granted(found->second, MUTEX_ALL_ACCESS, TheMachine().Administrator))
     return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   std::vector<uint8_t> descriptor;
   if (found == mutexes.end() && security != nullptr && security->lpSecurityDescriptor != nullptr) {
@@ -507,8 +483,7 @@ HANDLE OpenMutexA(DWORD access, BOOL, LPCSTR name) {
   const auto& mutexes = TheMachine().Mutexes;
   const auto found = mutexes.find(name);
   if (found == mutexes.end()) return fakewin::Fail<HANDLE>(ERROR_FILE_NOT_FOUND);
-  if ((found->second.OthersOnlyWait && (access & ~SYNCHRONIZE) != 0) ||
-      !fakewin::Granted(found->second.Descriptor, access, TheMachine().Administrator))
+  if (!fakewin::Granted(found->second, access, TheMachine().Administrator))
     return fakewin::Fail<HANDLE>(ERROR_ACCESS_DENIED);
   return MutexHandleFor(name, access);
 }

@@ -45,12 +45,14 @@ struct Machine {
     bool ProgramHolds = false;
     int Recursion = 0;
     bool OtherHolds = false;
-    bool Abandoned = false;       // its holder ended without releasing it
-    bool OthersOnlyWait = false;  // made by a service: others get SYNCHRONIZE only
+    bool Abandoned = false;  // its holder ended without releasing it
     int ProgramHandles = 0;
     // The security descriptor its maker gave it, self-relative (empty: none,
-    // every access granted), checked at each open; and its maker's account.
+    // every access granted), checked at each open; the rights another
+    // maker's descriptor denies everyone (a service that lets others only
+    // wait, a program that keeps them out); and its maker's account.
     std::vector<uint8_t> Descriptor;
+    unsigned long DeniedToAll = 0;
     std::string Maker = "WORKSTATION\\other";
     bool WaitFails = false;  // a wait on it fails outright (WAIT_FAILED)
   };
@@ -84,15 +86,6 @@ void UnloadDriver();
 // The program's account, the maker of the mutexes it creates.
 constexpr char kProgramAccount[] = "WORKSTATION\\admin";
 
-// An access entry of a descriptor: allowed or denied `Mask` for the SID
-// `Sid` ("S-1-1-0").
-struct Ace {
-  bool Allow;
-  std::string Sid;
-  unsigned long Mask;
-};
-// A self-relative descriptor with a DACL of `aces` and no owner or group.
-std::vector<uint8_t> Descriptor(const std::vector<Ace>& aces);
 // Whether a program of a user (`administrator`: elevated, in the
 // Administrators group) opening the mutex `name` for `access` gets it, as
 // the system checks the mutex's DACL; false also for one that does not exist.
