@@ -716,7 +716,8 @@ TEST(JedecId, BankCountsContinuationCodesAndParityIsChecked) {
   }
 }
 
-// Saved dumps: what `dimmio spd` prints, i2cdump's layout, raw bytes.
+// Saved dumps beyond what the tool's own dumps show: i2cdump's character
+// column, CRLF line ends, half a dump, unreadable and repeated bytes.
 TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
   const auto image =
       sim::BuildSpdImage(sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9));
@@ -738,15 +739,10 @@ TEST(SpdDump, ReadsEveryFormatAndNamesWhatIsWrong) {
     const char* error;  // part of the reason, when not
     // clang-format off
   } cases[] = {
-      {"dimmio spd", text(dump), 256, ""},
       {"i2cdump", text(i2cdump), 256, ""},
       {"CRLF line ends", text(std::regex_replace(dump, std::regex("\n"), "\r\n")), 256, ""},
       {"first half", text(half), 128, ""},
-      {"raw 256", {image.begin(), image.end()}, 256, ""},
-      {"raw 128", {image.begin(), image.begin() + 128}, 128, ""},
-      {"binary of 100 bytes", {image.begin(), image.begin() + 100}, 0, "(it has 100 bytes)"},
       {"unreadable byte", text(withXX), 0, "byte 0x05 could not be read"},
-      {"past 0xFF", text("00F8: 01 02 03 04 05 06 07 08 09 0A\n"), 0, "offset 0x100 is beyond"},
       {"given twice", text(dump + "0010: 00\n"), 0, "byte 0x10 is given twice"},
   };
   // clang-format on
