@@ -62,16 +62,6 @@ TEST(StructureWalk, EndsAtTheStructureCountOrTheTableEnd) {
   EXPECT_EQ(Types(limited), std::vector<uint8_t>{});
 }
 
-TEST(StructureWalk, AfterAType5WithStringsTheStringsAreWalkedAsAStructure) {
-  // The string "\x06\x0C.." is taken for a type-6 header with formatted length 12.
-  std::vector<uint8_t> bytes = {5, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  const std::vector<uint8_t> text = {6, 0x0C, 1, 1, 1, 1, 1, 1, 1, 0x20, 1, 1, 0, 0};
-  bytes.insert(bytes.end(), text.begin(), text.end());
-  const ExactTable table(bytes, 10);
-  EXPECT_EQ(Types(table.Ref()), (std::vector<uint8_t>{5, 6}));
-  EXPECT_EQ(CountModulesInTable(table.Ref()), 1);
-}
-
 // Tables cut or broken at their end. Each case's bytes are exactly the table,
 // so a read past it is caught by the address sanitizer.
 struct BrokenCase {
