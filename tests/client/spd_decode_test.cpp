@@ -575,7 +575,7 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
 
 // Each CAS latency with its clock, access time, delays in clocks (rounded up)
 // and the grade its clock meets; setup and hold times, DDR byte 40's
-// extension of tRC and tRFC, and the date, from hand-made images that state
+// fractions of tRC and tRFC, and the date, from hand-made images that state
 // them.
 TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
   using Timings = std::vector<std::string>;  // "CAS tCK tAC" in ps, "tRCD-tRP-tRAS", grade
@@ -599,8 +599,7 @@ TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
        55000, 70000},
       {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0 3-3-8 PC3200", ddr[1]},
        {0, 600, 400, 400}, 55000, 70000},
-      // Byte 40: tRC + 0.5 ns (bits 6-4 = 3), tRFC + 0.33 ns (bits 3-1 = 2) + 256 ns (bit 0).
-      {"DDR byte 40 0x35", kDdrBase, {{40, 0x35}}, ddr, ddrSetupHold, 55500, 326330},
+      // Byte 40: tRC + 0.75 ns (bits 6-4 = 5), tRFC + 0.25 ns (bits 3-1 = 1).
       {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, ddr, ddrSetupHold, 55750, 70250},
       {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, ddr, ddrSetupHold, 55000, 70000},
       {"SDR as built", kSdrBase, {}, sdr, sdrSetupHold, 65000, 0},
