@@ -77,8 +77,6 @@ TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
       {"anchor on the last boundary", {{0xFFFF0}}, {}, 0},
       {"the first of two usable tables", {{0xF4000}, {0xF8000, T + 0x1000}}, {}, 0},
       {"a table of the largest length", {{0xF0100, T, -1, 0, 0, 32768}}, {}, 0},
-      {"bios area unmapped", {{0xF0000}}, {0xF0000}, -1, E::SmbiosScanMap, 2, 0xF0000, 0x10000},
-      {"no anchor", {}, {}, -1, kNone},
       {"anchors off the 16-byte grid", {{0xF0001}, {0xF1004}, {0xF2008}, {0xFFFF8}}, {}, -1, kNone},
       // A failed copy does not end the scan; 36 then replaces it, and with a
       // count of 0 no detail word of the copy's failure is left behind.

@@ -3,7 +3,6 @@
 #include <array>
 #include <string>
 
-#include "smbios/smbios.h"
 #include "smbios/table_queries.h"
 #include "smbios_fixture.h"
 
@@ -11,7 +10,6 @@ namespace {
 
 using smbiostest::ExactTable;
 using smbiostest::ReportField;
-using smbiostest::SmbiosTest;
 
 enum Field {
   SysMaker,
@@ -84,34 +82,6 @@ TEST(SystemInfoReport, FieldsComeFromTheirStringNumbers) {
       EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r[128 + 6])), " Product Name");
     }
   }
-}
-
-class SystemInfoRequestTest : public SmbiosTest {};
-
-TEST_F(SystemInfoRequestTest, BoardProfileWithoutSystemStructureLeavesTheSystemHalfZero) {
-  const auto image = sim::SmbiosBuilder()
-                         .BiosInformation("v", "1", "d")
-                         .BaseboardInformation("Maker", "Product", "Version", "Serial")
-                         .EndOfTable()
-                         .Build();
-  sim::InstallSmbios(machine_, image, 0xF5550, 0xF0400);
-  Report r;
-  r.fill(0xEE);
-  OpStatus status = Fresh();
-  ASSERT_EQ(BuildSystemInfoReport(r.data(), &status), 0);
-  for (int i = 0; i < 512; ++i) ASSERT_EQ(r[i], 0) << i;
-  EXPECT_EQ(ReportField(r.data(), BoardMaker), "Maker");
-  EXPECT_EQ(ReportField(r.data(), BoardSerial), "Serial");
-}
-
-TEST_F(SystemInfoRequestTest, NoTableGivesMinusOneAndAnAllZeroReport) {
-  sim::AddBiosArea(machine_);
-  Report r;
-  r.fill(0xEE);
-  OpStatus status = Fresh();
-  EXPECT_EQ(BuildSystemInfoReport(r.data(), &status), -1);
-  EXPECT_EQ(r, Report{});
-  EXPECT_EQ(status.Code, OpError::SmbiosNoEntryPoint);
 }
 
 }  // namespace

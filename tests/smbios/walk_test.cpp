@@ -2,7 +2,6 @@
 // the BIOS laid them out, and broken ones are never read past their end.
 #include <array>
 
-#include "smbios/smbios.h"
 #include "smbios/structure_strings.h"
 #include "smbios/structure_walk.h"
 #include "smbios/table_queries.h"
@@ -11,7 +10,6 @@
 namespace {
 
 using smbiostest::ExactTable;
-using smbiostest::SmbiosTest;
 
 struct LengthCase {
   const char* name;
@@ -62,16 +60,6 @@ TEST(StructureWalk, EndsAtTheStructureCountOrTheTableEnd) {
   limited = table.Ref();
   limited.Length = 0;
   EXPECT_EQ(Types(limited), std::vector<uint8_t>{});
-}
-
-TEST(StructureWalk, AfterAType5WithStringsTheStringsAreWalkedAsAStructure) {
-  // The string "\x06\x0C.." is taken for a type-6 header with formatted length 12.
-  std::vector<uint8_t> bytes = {5, 0x0F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  const std::vector<uint8_t> text = {6, 0x0C, 1, 1, 1, 1, 1, 1, 1, 0x20, 1, 1, 0, 0};
-  bytes.insert(bytes.end(), text.begin(), text.end());
-  const ExactTable table(bytes, 10);
-  EXPECT_EQ(Types(table.Ref()), (std::vector<uint8_t>{5, 6}));
-  EXPECT_EQ(CountModulesInTable(table.Ref()), 1);
 }
 
 // Tables cut or broken at their end. Each case's bytes are exactly the table,
@@ -125,27 +113,6 @@ TEST(StructureWalk, AStringNotTerminatedInsideTheTableIsNotUsed) {
   FillSystemInfoReport(report.data(), table.Ref());
   EXPECT_EQ(smbiostest::ReportField(report.data(), 0), "New");
   EXPECT_EQ(smbiostest::ReportField(report.data(), 1), "P");
-}
-
-class CachedWalkTest : public SmbiosTest {};
-
-// A table that fills the whole copy buffer and ends in the middle of a
-// string set: the walk stops at the end of the copy.
-TEST_F(CachedWalkTest, AFullBufferEndingInAStringSetIsWalkedToItsEnd) {
-  sim::SmbiosBuilder b;
-  b.Add(126, {}, {std::string(32768 - 4 - 2 - 0x1B - 8, 'f')});
-  auto bytes = b.Build().bytes;
-  auto device = sim::SmbiosBuilder().MemoryDevice(1024, "DIMM0").Build().bytes;
-  device.resize(device.size() - 2);  // the last string's terminator and the set's closing zero
-  bytes.insert(bytes.end(), device.begin(), device.end());
-  bytes.resize(32768, 'z');
-  sim::AddBiosArea(machine_);
-  sim::PlaceBytes(machine_, 0xF0000, sim::EncodeEntryPoint(0x400000, 32768, 2));
-  sim::PlaceBytes(machine_, 0x400000, bytes);
-  OpStatus status = Fresh();
-  EXPECT_EQ(CountMemoryModules(&status), 1);
-  EXPECT_EQ(CountMemorySlots(&status), 1);
-  EXPECT_EQ(status.Code, 0u);
 }
 
 }  // namespace
