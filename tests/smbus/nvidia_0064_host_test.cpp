@@ -1,7 +1,6 @@
-// The nVidia 0x0064 back-end against its host model: the result codes that
-// fail a transfer, a transaction that is slow or never ends, and the
+// The nVidia 0x0064 back-end against its host model (the result codes that
+// fail a transfer: amd_host_test): a transaction that is slow or never ends, and the
 // channel the later MCPs set up.
-#include <functional>
 #include <vector>
 
 #include "sim/models/nvidia_0064_smbus_host.h"
@@ -28,39 +27,6 @@ class Nvidia0064HostTest : public SmbusBoardTest {
     testsupport::ExpectModuleReads(controller_, models_, slot, 1, 255);
   }
 };
-
-struct Nforce2FaultCase {
-  const char* what;
-  uint8_t slot;
-  std::function<void(Nvidia0064SmbusHost&)> arrange;
-  uint32_t hwDetail;
-};
-
-TEST_F(Nvidia0064HostTest, ResultCodesFailTheTransferAndTheNextOneReadsTheModule) {
-  Boot("nforce2");
-  const Nforce2FaultCase cases[] = {
-      {"timeout", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x18); }, 0x98},
-      {"unsupported protocol", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x19); }, 0x99},
-      {"a code without bit 4", 0, [](Nvidia0064SmbusHost& h) { h.FailNextWith(0x01); }, 0x81},
-  };
-  for (const Nforce2FaultCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (uint32_t count : {2u, 1u}) {  // a word read, then a byte read
-      c.arrange(Host());
-      OpStatus status = Fresh();
-      uint8_t data[2];
-      const uint64_t start = machine_.NowMs();
-      EXPECT_EQ(ReadSpdBlock(controller_, &status, c.slot, data, 0, count), 0u);
-      EXPECT_EQ(machine_.NowMs() - start, 1u);
-      EXPECT_EQ(status.Code, OpError::SpdBlockRead);
-      EXPECT_EQ(status.HwCode, count == 2 ? OpError::ReadWordFailed : OpError::ReadByteFailed);
-      EXPECT_EQ(status.HwDetailCount, 1u);
-      EXPECT_EQ(status.HwDetail[0], c.hwDetail);
-    }
-    ExpectSlotReads(0);
-  }
-  EXPECT_EQ(machine_.In8(kBlock + 2), 0xA0) << "the address alone: the protocol has the direction";
-}
 
 // A transaction still running at the first status read is polled for, 1 ms
 // apart, up to the poll limit; one that has not ended by then is aborted
@@ -133,6 +99,7 @@ TEST_F(Nvidia0064HostTest, CycleThatIgnoresTheAbortIsNotOverrun) {
   ASSERT_EQ(ReadSpdBlock(controller_, &status, 0, data, 0, 2), 2u);
   EXPECT_TRUE(std::equal(data, data + 2, Image(0, 0).begin())) << "slot 0's bytes";
   ExpectSlotReads(0);
+  EXPECT_EQ(machine_.In8(kBlock + 2), 0xA0) << "the address alone: the protocol has the direction";
 }
 
 // The later MCPs' two channels (mcp55: channel 1 at BAR4 0x1C00 with an
