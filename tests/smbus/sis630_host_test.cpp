@@ -18,10 +18,9 @@ using testsupport::Transfer;
 class Sis630HostTest : public testsupport::HostFaultTest {
  protected:
   Sis630SmbusHost& Host() { return *models_.Host<Sis630SmbusHost>(); }
-  uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
   // A start is a write of host control with bit 4 (a kill writes it too).
   std::function<bool(const std::vector<sim::TraceEntry>&)> WroteStart() {
-    const uint32_t port = Base() + 3u;
+    const uint32_t port = DecodedHostBase() + 3u;
     return [port](const std::vector<sim::TraceEntry>& trace) {
       for (const sim::TraceEntry& e : trace) {
         if (e.kind == sim::Access::Out8 && e.where == port && (e.value & 0x10) != 0) return true;
@@ -41,7 +40,7 @@ class Sis630HostTest : public testsupport::HostFaultTest {
 // and end bits that a write of 1 does not clear, leave the host unstarted.
 TEST_F(Sis630HostTest, AHostLeftBusyIsKilledOrRefused) {
   Boot("sis630");
-  const uint16_t base = Base();
+  const uint16_t base = DecodedHostBase();
   {
     std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
     Host().Engine().HangNext();

@@ -16,7 +16,6 @@ using testsupport::Op;
 class SisHostTest : public testsupport::HostFaultTest {
  protected:
   sim::HostEngine& Engine() { return models_.Host<sim::SisSmbusHost>()->Engine(); }
-  uint16_t IndexPort() { return *machine_.DecodedBase(board_->smbus->decode); }
 };
 
 // Every register is reached by an index write, then the data access. A byte
@@ -26,7 +25,7 @@ class SisHostTest : public testsupport::HostFaultTest {
 // in data 0.
 TEST_F(SisHostTest, ATransferClearsTheStatusBeforeItsStartAndSettles) {
   Boot("sis5595");
-  const uint16_t index = IndexPort();
+  const uint16_t index = DecodedHostBase();
   machine_.Out8(index, SisSmbusHost::kControlLow);
   machine_.Out8(index + 1, 0xE1);
   machine_.SetTracing(true);

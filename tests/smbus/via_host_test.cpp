@@ -7,21 +7,17 @@
 
 #include "sim/models/gpo_latch.h"
 #include "sim/models/intel_smbus_host.h"
-#include "sim/models/via_smbus_host.h"
 #include "smbus/via.h"
 #include "smbus/booted_board.h"
-#include "support/host_fault_table.h"
+#include "support/smbus_fixture.h"
+#include "support/transfer_ops.h"
 
 namespace {
 
 using testsupport::Op;
 using testsupport::Transfer;
 
-class ViaHostTest : public testsupport::HostFaultTest {
- protected:
-  uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
-  sim::HostEngine& Engine() { return models_.Host<sim::ViaSmbusHost>()->Engine(); }
-};
+using ViaHostTest = testsupport::SmbusBoardTest;
 
 // What a transfer does to the status register of the VIA and M7101 hosts:
 // the polls that still see busy after the settle (a byte read lasts 3.9 ms

@@ -30,6 +30,9 @@ class SmbusBoardTest : public SimTest {
     ASSERT_NE(controller_, nullptr);
   }
 
+  // Where the board's host block is decoded (the VIA, ALi and SiS hosts).
+  uint16_t DecodedHostBase() { return *machine_.DecodedBase(board_->smbus->decode); }
+
   const std::array<uint8_t, 256>& Image(int segment, int slot) {
     return models_.eeproms[segment][slot]->Bytes();
   }
