@@ -262,30 +262,32 @@ TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
   };
   const struct {
     const char* board;
-    uint8_t device, function, reg;
+    uint8_t reg;  // of the board's SMBus function
     uint32_t value;
     std::string said;
   } cases[] = {
-      {"vt8237r", 17, 0, 0xD0, 0x00010400, NoIoBit("0400", "D0")},
-      {"vt8237r", 17, 0, 0xD0, 0x00000401, Off("D2", "00")},
-      {"vt8231", 17, 4, 0x90, 0x00006000, NoIoBit("6000", "90")},
-      {"via596a-second", 7, 3, 0x84, 0x00000000, Off("84", "00")},
-      {"via596a-second", 7, 3, 0x80, 0x00005000, NoIoBit("0000", "90")},
-      {"mcp55", 1, 1, 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
+      {"vt8237r", 0xD0, 0x00010400, NoIoBit("0400", "D0")},
+      {"vt8237r", 0xD0, 0x00000401, Off("D2", "00")},
+      {"vt8231", 0x90, 0x00006000, NoIoBit("6000", "90")},
+      {"via596a-second", 0x84, 0x00000000, Off("84", "00")},
+      {"via596a-second", 0x80, 0x00005000, NoIoBit("0000", "90")},
+      {"mcp55", 0x04, 0x00000000, "smbcore: nVidia SMBus function decodes no I/O: not used"},
       // The host enables a row names, each alone: the PIIX4's byte 0xD2
       // bit 0, the ICH's (to the ICH5) byte 0x40 bit 0, the AMD-756
       // family's byte 0x41 bit 7, the M1563's I/O and host bits of word 0x80.
-      {"piix4", 7, 3, 0xD0, 0x00FE0000, Off("D2", "FE")},
-      {"ich5", 31, 3, 0x40, 0x00000000, Off("40", "00")},
-      {"amd756", 7, 3, 0x40, 0x00007F00, Off("41", "7F")},
-      {"ali1563", 2, 0, 0x80, 0x0000E801, Off("80", "01")},
-      {"ali1563", 2, 0, 0x80, 0x0000E802, Off("80", "02")},
+      {"piix4", 0xD0, 0x00FE0000, Off("D2", "FE")},
+      {"ich5", 0x40, 0x00000000, Off("40", "00")},
+      {"amd756", 0x40, 0x00007F00, Off("41", "7F")},
+      {"ali1563", 0x80, 0x0000E801, Off("80", "01")},
+      {"ali1563", 0x80, 0x0000E802, Off("80", "02")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.board);
     sim::Machine machine;
     sim::Build(*sim::FindBoard(c.board), machine);
-    machine.FindPciFunction(0, c.device, c.function)->SetDword(c.reg, c.value);
+    const ChipsetInfoRecord host = RunOn(machine).info;
+    ASSERT_NE(host.VendorId, 0u);
+    machine.FindPciFunction(host.Bus, host.Device, host.Function)->SetDword(c.reg, c.value);
     const uint64_t ports = machine.PortAccesses();
     const Outcome out = RunOn(machine);
     EXPECT_FALSE(out.available);
