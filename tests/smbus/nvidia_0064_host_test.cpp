@@ -135,20 +135,16 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
       machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
     machine.SetTracing(true);
     SmbusController controller{};
-    EXPECT_EQ(nvidia_mcp::kNvidiaMcpBackend.Acquire(
-                  &controller, {.Chip = &nvidia_mcp::kMcpChip, .Function = {0, 1, 1}, .IoBase = 0}),
-              c.result);
+    const bool set = testsupport::Acquires(
+        machine, nvidia_mcp::kNvidiaMcpBackend, controller,
+        {.Chip = &nvidia_mcp::kMcpChip, .Function = {0, 1, 1}, .IoBase = 0}, c.result);
     for (const TraceEntry& e : machine.Trace()) {
       const bool port = e.kind != Access::ConfigRead && e.kind != Access::ConfigWrite;
       EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched &&
                    e.where < c.untouched + 0x40)
           << "a channel without an I/O base is not touched";
     }
-    if (c.result != 0) {
-      EXPECT_EQ(machine.PortAccesses(), 0u);
-      EXPECT_EQ(controller.Transfer, nullptr);
-      continue;
-    }
+    if (!set) continue;
     EXPECT_EQ(static_cast<NvContext*>(controller.Context)->IoBase, c.base);
     EXPECT_LT(machine.NowMs(), kNvPollLimit) << "an absent module's read is no time-out";
     controller.ReleaseDevice(controller.Context);

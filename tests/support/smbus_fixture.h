@@ -5,11 +5,27 @@
 #include <string>
 
 #include "discovery/chipset.h"
+#include "smbus/backend.h"
 #include "sim/models/intel_smbus_host.h"
 #include "smbus/smbus.h"
 #include "support/sim_test.h"
 
 namespace testsupport {
+
+// A family's acquire alone, on what discovery would hand it: true when it
+// set the controller up. A refusal leaves the controller without a transfer
+// or a context, and not a port touched.
+inline bool Acquires(const sim::Machine& machine, const SmbusBackend& family,
+                     SmbusController& controller, const ChipFound& found, int32_t expected) {
+  const uint64_t ports = machine.PortAccesses();
+  const int32_t result = family.Acquire(&controller, found);
+  EXPECT_EQ(result, expected);
+  EXPECT_EQ(controller.Transfer != nullptr, result == 0);
+  if (result == 0) return true;
+  EXPECT_EQ(controller.Context, nullptr);
+  EXPECT_EQ(machine.PortAccesses(), ports) << "no port touched";
+  return false;
+}
 
 class SmbusBoardTest : public SimTest {
  protected:
