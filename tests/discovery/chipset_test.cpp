@@ -16,6 +16,7 @@
 #include "sim/models/spd_eeprom.h"
 #include "smbios/smbios_cache.h"
 #include "smbus/ali.h"
+#include "smbus/booted_board.h"
 #include "smbus/ali1563.h"
 #include "smbus/amd.h"
 #include "smbus/intel.h"
@@ -657,13 +658,10 @@ TEST_F(ChipsetTest, EveryChipReadsItsModulesAndTellsItsTraits) {
     EXPECT_EQ(info.ChipTraits, c.traits);
     EXPECT_EQ(info.VendorId, c.vendor != 0 ? c.vendor : info.VendorId);
     for (uint8_t slot = 0; slot < kSpdSlots; ++slot) {
-      const sim::SpdEeprom* eeprom = models.eeproms[0][slot];
-      if (eeprom == nullptr || (c.traits & DIMMIO_CHIP_SPDS_ON_CPU_BUS) != 0) continue;
-      uint8_t data[128];
-      OpStatus read;
-      InitOpStatus(&read);
-      EXPECT_EQ(ReadSpdBlock(controller, &read, slot, data, 0, sizeof data), sizeof data) << +slot;
-      EXPECT_TRUE(std::equal(data, data + sizeof data, eeprom->Bytes().begin())) << +slot;
+      if (models.eeproms[0][slot] == nullptr || (c.traits & DIMMIO_CHIP_SPDS_ON_CPU_BUS) != 0) {
+        continue;
+      }
+      testsupport::ExpectModuleReads(controller, models, slot, 0, 128);
     }
     ReleaseController(controller);
   }
