@@ -1,11 +1,13 @@
 // The AMD and nVidia back-end against the AMD-756-style host model: faults
-// the host reports and the transfer after them, the read-modify-write of
+// the host reports and the transfer after them (and the nVidia 0x0064
+// host's result codes), the read-modify-write of
 // global control, the filler after every write, the status the firmware
 // left, and the host's protocols.
 #include <functional>
 #include <vector>
 
 #include "sim/models/amd_smbus_host.h"
+#include "sim/models/nvidia_0064_smbus_host.h"
 #include "smbus/amd.h"
 #include "smbus/booted_board.h"
 #include "support/smbus_fixture.h"
@@ -13,6 +15,7 @@
 namespace {
 
 using sim::AmdSmbusHost;
+using sim::Nvidia0064SmbusHost;
 using testsupport::SmbusBoardTest;
 
 class AmdHostTest : public SmbusBoardTest {
@@ -31,58 +34,85 @@ class AmdHostTest : public SmbusBoardTest {
   }
 };
 
-struct AmdFaultCase {
+// A fault on the board's host: the read of `count` bytes (2: a word, 1: a
+// byte) fails with the host's status, or only takes longer; then the status
+// is left clear and the next read gets the module.
+struct ReadFaultCase {
   const char* what;
   const char* board;
   uint8_t slot;
-  std::function<void(AmdSmbusHost&)> arrange;
-  uint32_t hwDetail;  // the status the failed word read reports
+  uint32_t count;
+  std::function<void(sim::BoardModels&)> arrange;
+  uint32_t hwDetail;  // the status the failed read reports; 0: the read succeeds
   bool started;       // whether the host ran a cycle for it
-  uint64_t ms;        // virtual time the failed transfer takes (a word read's
-                      // bit times, 4.8 ms, are polled out to 5 ms)
+  uint64_t ms;        // virtual time the read takes (an AMD word read's bit
+                      // times, 4.8 ms, are polled out to 5 ms)
 };
 
+std::function<void(sim::BoardModels&)> Amd(void (*arrange)(AmdSmbusHost&)) {
+  return [arrange](sim::BoardModels& m) { arrange(*m.Host<AmdSmbusHost>()); };
+}
+
+std::function<void(sim::BoardModels&)> NvResult(uint8_t code) {
+  return [code](sim::BoardModels& m) { m.Host<Nvidia0064SmbusHost>()->FailNextWith(code); };
+}
+
 TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
-  const AmdFaultCase cases[] = {
-      {"abort", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0001); }, 0x0001, true, 5},
-      {"collision", "amd756", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0002); }, 0x0002, true, 5},
-      {"timeout", "nforce", 0, [](AmdSmbusHost& h) { h.FailNextWith(0x0020); }, 0x0020, true, 5},
-      {"slave slower than the settle time", "amd756", 0,
-       [](AmdSmbusHost& h) { h.SetTransactionMs(40); }, 0, true, 40},
-      {"bus held by another master", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0800); },
-       0x0800, false, 3000},
-      {"host hung busy", "nforce", 2, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0808); }, 0x0808,
-       false, 3000},
-      {"host busy alone", "amd756", 0, [](AmdSmbusHost& h) { h.SetStuckBusy(0x0008); }, 0x0008,
-       false, 3000},
+  const ReadFaultCase cases[] = {
+      {"abort", "amd756", 0, 2, Amd([](AmdSmbusHost& h) { h.FailNextWith(0x0001); }), 0x0001, true,
+       5},
+      {"collision", "amd756", 0, 2, Amd([](AmdSmbusHost& h) { h.FailNextWith(0x0002); }), 0x0002,
+       true, 5},
+      {"timeout", "nforce", 0, 2, Amd([](AmdSmbusHost& h) { h.FailNextWith(0x0020); }), 0x0020,
+       true, 5},
+      {"slave slower than the settle time", "amd756", 0, 2,
+       Amd([](AmdSmbusHost& h) { h.SetTransactionMs(40); }), 0, true, 40},
+      {"bus held by another master", "amd756", 0, 2,
+       Amd([](AmdSmbusHost& h) { h.SetStuckBusy(0x0800); }), 0x0800, false, 3000},
+      {"host hung busy", "nforce", 2, 2, Amd([](AmdSmbusHost& h) { h.SetStuckBusy(0x0808); }),
+       0x0808, false, 3000},
+      {"host busy alone", "amd756", 0, 2, Amd([](AmdSmbusHost& h) { h.SetStuckBusy(0x0008); }),
+       0x0008, false, 3000},
+      // The 0x0064 host's result codes, bit 7 added to what it reports.
+      {"timeout", "nforce2", 0, 2, NvResult(0x18), 0x98, true, 1},
+      {"timeout", "nforce2", 0, 1, NvResult(0x18), 0x98, true, 1},
+      {"unsupported protocol", "nforce2", 0, 2, NvResult(0x19), 0x99, true, 1},
+      {"unsupported protocol", "nforce2", 0, 1, NvResult(0x19), 0x99, true, 1},
+      {"a code without bit 4", "nforce2", 0, 2, NvResult(0x01), 0x81, true, 1},
+      {"a code without bit 4", "nforce2", 0, 1, NvResult(0x01), 0x81, true, 1},
   };
-  for (const AmdFaultCase& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const ReadFaultCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.board << " " << c.what << ", " << c.count << " bytes");
     testsupport::BootedBoard b(c.board);
     ASSERT_NE(b.controller, nullptr);
     ASSERT_EQ(b.controller->Unavailable, 0u);
-    AmdSmbusHost& host = *b.models.Host<sim::AmdSmbusHost>();
-    c.arrange(host);
+    AmdSmbusHost* amd = b.models.Host<AmdSmbusHost>();
+    Nvidia0064SmbusHost* nv = b.models.Host<Nvidia0064SmbusHost>();
+    auto cycles = [&] { return amd != nullptr ? amd->Transactions() : nv->Transactions(); };
+    c.arrange(b.models);
 
-    const uint64_t cycles = host.Transactions();
+    const uint64_t before = cycles();
     const uint64_t start = b.machine.NowMs();
     OpStatus status = Fresh();
     uint8_t data[2];
-    const uint32_t done = ReadSpdBlock(b.controller, &status, c.slot, data, 0, 2);
+    const uint32_t done = ReadSpdBlock(b.controller, &status, c.slot, data, 0, c.count);
     const bool expectFailure = c.hwDetail != 0;
-    EXPECT_EQ(done, expectFailure ? 0u : 2u);
-    EXPECT_EQ(status.HwCode, expectFailure ? OpError::ReadWordFailed : 0u);
+    const uint32_t failed = c.count == 2 ? OpError::ReadWordFailed : OpError::ReadByteFailed;
+    EXPECT_EQ(done, expectFailure ? 0u : c.count);
+    EXPECT_EQ(status.HwCode, expectFailure ? failed : 0u);
     if (expectFailure) {
       EXPECT_EQ(status.Code, OpError::SpdBlockRead);
       EXPECT_EQ(status.HwDetailCount, 1u);
       EXPECT_EQ(status.HwDetail[0], c.hwDetail);
     }
-    EXPECT_EQ(host.Transactions() - cycles, c.started ? 1u : 0u);
+    EXPECT_EQ(cycles() - before, c.started ? 1u : 0u);
     EXPECT_EQ(b.machine.NowMs() - start, c.ms);
 
-    host.SetStuckBusy(0);
-    host.SetTransactionMs(0);
-    EXPECT_EQ(host.StatusRegister(), 0) << "the status is left clear";
+    if (amd != nullptr) {  // the 0x0064 host's result stays until the next start
+      amd->SetStuckBusy(0);
+      amd->SetTransactionMs(0);
+      EXPECT_EQ(amd->StatusRegister(), 0) << "the status is left clear";
+    }
     b.ExpectReads(0, 1, 255);  // words and a last byte: the bus is usable again
   }
 }

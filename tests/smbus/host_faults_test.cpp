@@ -2,6 +2,8 @@
 // ATI/AMD hosts, the ALi M7101, the SiS 5595 and 630/964): each fault with
 // each transfer fails that transfer with the host's status, starts the host
 // only where the row says, and the next transfer reads the module again.
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "sim/models/ali_smbus_host.h"
@@ -9,18 +11,33 @@
 #include "sim/models/sis630_smbus_host.h"
 #include "sim/models/sis_smbus_host.h"
 #include "sim/models/via_smbus_host.h"
-#include "support/host_fault_table.h"
+#include "smbus/booted_board.h"
+#include "support/smbus_fixture.h"
+#include "support/transfer_ops.h"
 
 namespace {
 
 using sim::TraceEntry;
-using testsupport::HostFaultCase;
+using testsupport::Op;
 using Trace = std::vector<TraceEntry>;
+
+struct HostFaultCase {
+  const char* what;
+  uint8_t slave;
+  uint8_t forcedBits;             // error bits the host ends the transfer with
+  bool stuckBusy;                 // the host never finishes a transfer
+  uint32_t hwStatus;              // HwDetail word 0
+  bool started;                   // the start written (a stuck host then runs nothing)
+  uint8_t raisedBefore = 0;       // status bits standing before the transfer
+  const char* message = nullptr;  // a debug line the failure prints
+};
 
 // A start seen as any byte written to the ports base + First..Last.
 template <uint16_t First, uint16_t Last>
 bool WritesAt(const Trace& trace, uint16_t base) {
-  return testsupport::WritesTo(base + First, base + Last)(trace);
+  return std::any_of(trace.begin(), trace.end(), [base](const TraceEntry& e) {
+    return e.kind == sim::Access::Out8 && e.where >= base + First && e.where <= base + Last;
+  });
 }
 // The 5595's registers are reached by an index write, then the data access.
 bool Wrote5595Start(const Trace& trace, uint16_t index) {
@@ -111,24 +128,45 @@ const FamilyFaults kFamilies[] = {
     {"sis964", kSis630Faults, Wrote630Start, 0x00, Raise<sim::Sis630SmbusHost>},
 };
 
-class HostFaultsTest : public testsupport::HostFaultTest,
+class HostFaultsTest : public testsupport::SmbusBoardTest,
                        public ::testing::WithParamInterface<FamilyFaults> {};
 
 TEST_P(HostFaultsTest, EveryFaultFailsItsTransferAndTheNextTransferSucceeds) {
   const FamilyFaults& f = GetParam();
   Boot(f.board);
   sim::SmbusHostModel& model = *models_.host;
+  sim::HostEngine& engine = dynamic_cast<sim::StickyStatusHost&>(model).Engine();
   const auto* compat = models_.Host<sim::Piix4CompatHost>();
-  const uint16_t base =
-      compat != nullptr ? *compat->FirstPort() : *machine_.DecodedBase(board_->smbus->decode);
-  const auto wroteStart = f.wroteStart;
-  const auto raise = f.raise;
-  RunFaultTable(f.cases,
-                {.engine = dynamic_cast<sim::StickyStatusHost&>(model).Engine(),
-                 .wroteStart = [wroteStart, base](const Trace& t) { return wroteStart(t, base); },
-                 .status = [&model] { return model.Status(); },
-                 .idleStatus = f.idleStatus,
-                 .raiseStatus = [raise, &model](uint8_t bits) { raise(model, bits); }});
+  const uint16_t base = compat != nullptr ? *compat->FirstPort() : DecodedHostBase();
+  for (const HostFaultCase& c : f.cases) {
+    for (Op op : testsupport::kEveryOp) {
+      SCOPED_TRACE(testing::Message() << c.what << ", op " << int(op));
+      if (c.raisedBefore != 0) f.raise(model, c.raisedBefore);
+      engine.FailNextWith(c.forcedBits);
+      engine.SetStuckBusy(c.stuckBusy);
+      const uint64_t transactions = engine.Transactions();
+      machine_.ClearDebugOutput();
+      machine_.ClearTrace();
+      machine_.SetTracing(true);
+      OpStatus status = Fresh();
+      EXPECT_EQ(testsupport::Transfer(controller_, op, &status, c.slave), -1);
+      machine_.SetTracing(false);
+      EXPECT_EQ(f.wroteStart(machine_.Trace(), base), c.started);
+      EXPECT_EQ(status.HwCode, HwCodeOf(op));
+      EXPECT_EQ(status.HwDetailCount, 1u);
+      EXPECT_EQ(status.HwDetail[0], c.hwStatus);
+      EXPECT_EQ(status.Code, 0u) << "a slot never writes the operation half";
+      EXPECT_EQ(engine.Transactions() - transactions, c.started && !c.stuckBusy ? 1u : 0u);
+      if (c.message != nullptr) {
+        const std::vector<std::string> lines = machine_.DebugLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.message), lines.end()) << c.message;
+      }
+      engine.SetStuckBusy(false);
+
+      EXPECT_EQ(model.Status(), f.idleStatus) << "nothing left set";
+      testsupport::ExpectModuleReads(controller_, models_, 0, 0, 16);
+    }
+  }
   if (auto* sis630 = models_.Host<sim::Sis630SmbusHost>()) {
     EXPECT_EQ(sis630->StartsWhileBusy(), 0u) << "a start fell on a busy host";
     EXPECT_EQ(sis630->StartsWithTimeoutEnabled(), 0u) << "firmware's time-out interrupt was on";

@@ -1,7 +1,7 @@
 // The Intel back-end against its host controller model: what the host
 // refuses under the host configuration byte of the ICH6 and later, and the
-// firmware's value back at release; the auxiliary control only where the
-// chip has it; which segment touches the switch.
+// firmware's values back at release (the auxiliary control only where the
+// chip has it); which segment touches the switch.
 #include <array>
 #include <utility>
 #include <vector>
@@ -66,49 +66,46 @@ TEST_F(IntelHostTest, TheHostRefusesWhatItsConfigurationForbids) {
   }
 }
 
-// The driver takes I2C mode off for its transfers; at release the byte is
-// the firmware's again, and a byte that needed no change is not written.
-TEST_F(IntelHostTest, ReleaseLeavesTheHostConfigurationAsTheFirmwareHadIt) {
+// Registers firmware set that the driver changes while it is loaded, the
+// firmware's again at release: the host configuration byte (I2C mode off
+// for the driver's transfers; a byte that needed no change is not written),
+// and from the ICH4 on the auxiliary control's packet error checking and
+// 32-byte buffer (with PEC on, the host waits for a code the SPD never
+// sends). The ICH0 to ICH3 have no auxiliary control, and it is never
+// written.
+TEST_F(IntelHostTest, ReleaseLeavesWhatTheFirmwareSetAsItHadIt) {
   const struct {
     const char* board;
+    uint16_t deviceId;  // the SMBus function's; 0: the board's own
+    bool aux;           // the auxiliary control, else the host configuration byte
     uint8_t whileLoaded, firmware;
-  } cases[] = {{"ich10", 0x01, 0x05}, {"pch8-spdwd", 0x11, 0x11}, {"ich6", 0x01, 0x01}};
+  } cases[] = {
+      {"ich10", 0, false, 0x01, 0x05},    {"pch8-spdwd", 0, false, 0x11, 0x11},
+      {"ich6", 0, false, 0x01, 0x01},     {"ich5", 0x24D3, true, 0x00, 0x03},
+      {"ich5", 0x24C3, true, 0x00, 0x03}, {"ich5", 0x2483, true, 0x00, 0x00},
+      {"ich5", 0x2443, true, 0x00, 0x00},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.board);
-    BootedBoard b(c.board);
-    ASSERT_NE(b.controller, nullptr);
-    ASSERT_EQ(b.controller->Unavailable, 0u);
-    EXPECT_EQ(b.machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.whileLoaded);
-    const uint64_t writes = b.machine.ConfigWrites();
-    ReleaseController(std::exchange(b.controller, nullptr));
-    EXPECT_EQ(b.machine.FindPciFunction(0, 31, 3)->Dword(0x40), c.firmware);
-    EXPECT_EQ(b.machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
-  }
-}
-
-// From the ICH4 on, the packet error checking and 32-byte buffer firmware
-// left in the auxiliary control are off for the driver's transfers (with
-// PEC on, the host waits for a code the SPD never sends) and back at
-// release; the ICH0 to ICH3 have no such register, and it is never written.
-TEST_F(IntelHostTest, TheAuxiliaryControlIsClearedOnlyWhereTheChipHasIt) {
-  const struct {
-    uint16_t deviceId;
-    bool aux;
-  } cases[] = {{0x24D3, true}, {0x24C3, true}, {0x2483, false}, {0x2443, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::hex << c.deviceId);
-    sim::Board board = *sim::FindBoard("ich5");
+    SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << c.deviceId);
+    sim::Board board = *sim::FindBoard(c.board);
     for (sim::PciFunctionSpec& f : board.pci) {
-      if (f.device == 31 && f.function == 3) f.deviceId = c.deviceId;
+      if (c.deviceId != 0 && f.device == 31 && f.function == 3) f.deviceId = c.deviceId;
     }
-    board.smbus->firmware.leftAuxControl = c.aux ? 0x03 : 0x00;
+    if (c.aux) board.smbus->firmware.leftAuxControl = c.firmware;
     BootedBoard b(board);
     ASSERT_NE(b.controller, nullptr);
+    ASSERT_EQ(b.controller->Unavailable, 0u);
     IntelSmbusHost& host = *b.models.Host<IntelSmbusHost>();
-    EXPECT_EQ(host.Read8(IntelSmbusHost::kAuxControl), 0x00) << "while loaded";
+    auto reg = [&] {
+      return c.aux ? host.Read8(IntelSmbusHost::kAuxControl)
+                   : b.machine.FindPciFunction(0, 31, 3)->Dword(0x40);
+    };
+    EXPECT_EQ(reg(), c.whileLoaded) << "while loaded";
     b.ExpectReads(0, 0, 32);
+    const uint64_t writes = b.machine.ConfigWrites();
     ReleaseController(std::exchange(b.controller, nullptr));
-    EXPECT_EQ(host.Read8(IntelSmbusHost::kAuxControl), c.aux ? 0x03 : 0x00) << "at release";
+    EXPECT_EQ(reg(), c.firmware) << "at release";
+    if (!c.aux) EXPECT_EQ(b.machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
     EXPECT_EQ(host.AuxWritesWithout(), 0u) << "a register the chip does not have";
   }
 }

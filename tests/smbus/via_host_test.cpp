@@ -1,25 +1,23 @@
 // The VIA back-end against its host model (its faults: host_faults_test):
 // what a transfer does to the status register (and the M7101's, which
-// follows the same steps); the segment outputs.
+// follows the same steps); the segment outputs, and the ALi's in
+// configuration dword 0xB8.
+#include <algorithm>
 #include <vector>
 
 #include "sim/models/gpo_latch.h"
 #include "sim/models/intel_smbus_host.h"
-#include "sim/models/via_smbus_host.h"
 #include "smbus/via.h"
 #include "smbus/booted_board.h"
-#include "support/host_fault_table.h"
+#include "support/smbus_fixture.h"
+#include "support/transfer_ops.h"
 
 namespace {
 
 using testsupport::Op;
 using testsupport::Transfer;
 
-class ViaHostTest : public testsupport::HostFaultTest {
- protected:
-  uint16_t Base() { return *machine_.DecodedBase(board_->smbus->decode); }
-  sim::HostEngine& Engine() { return models_.Host<sim::ViaSmbusHost>()->Engine(); }
-};
+using ViaHostTest = testsupport::SmbusBoardTest;
 
 // What a transfer does to the status register of the VIA and M7101 hosts:
 // the polls that still see busy after the settle (a byte read lasts 3.9 ms
@@ -65,36 +63,60 @@ TEST_F(ViaHostTest, EachTransferPollsTheStatusAndWritesItBackOnce) {
   }
 }
 
+// A switch row: the board, where its outputs are (a port of the board
+// latch, or 0: the ALi's configuration dword 0xB8, whose other bits are
+// kept), what they hold before, with segment 1 selected, and after.
 struct SwitchCase {
   const char* board;
   uint16_t port;
-  uint8_t initial, selected, deselected;
+  uint32_t initial, selected, deselected;
 };
 
 TEST_F(ViaHostTest, SegmentOutputsOnSelectAndDeselect) {
   const SwitchCase cases[] = {
-      {"via596a", 0xE44F, 0x00, 0x08, 0x00}, {"via596a", 0xE44F, 0xFF, 0xFF, 0xF7},
-      {"via596b", 0xE44F, 0xA0, 0xA8, 0xA0}, {"via686a", 0xE44D, 0x08, 0x01, 0x00},
-      {"via686", 0xE44D, 0xFF, 0xF7, 0xF6},  {"via686b-40", 0xE44D, 0x48, 0x41, 0x40},
+      {"via596a", 0xE44F, 0x00, 0x08, 0x00},
+      {"via596a", 0xE44F, 0xFF, 0xFF, 0xF7},
+      {"via596b", 0xE44F, 0xA0, 0xA8, 0xA0},
+      {"via686a", 0xE44D, 0x08, 0x01, 0x00},
+      {"via686", 0xE44D, 0xFF, 0xF7, 0xF6},
+      {"via686b-40", 0xE44D, 0x48, 0x41, 0x40},
+      {"ali1535", 0, 0x000000A5, 0x000000C5, 0x00000085},
+      {"ali1535", 0, 0xFFFFFFFF, 0xFFFFFFDF, 0xFFFFFF9F},
+      {"ali1535", 0, 0x00000000, 0x00000040, 0x00000000},
   };
   for (const SwitchCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << int(c.initial));
+    SCOPED_TRACE(testing::Message() << c.board << " " << std::hex << c.initial);
     testsupport::BootedBoard b(c.board);
     SmbusController* ctl = b.controller;
     ASSERT_NE(ctl, nullptr);
     sim::Machine& machine = b.machine;
-    machine.Out8(c.port, c.initial);
+    sim::PciFunction* ali = machine.FindPciFunction(0, 17, 0);
+    if (c.port != 0) {
+      machine.Out8(c.port, static_cast<uint8_t>(c.initial));
+    } else {
+      ali->SetDword(0xB8, c.initial);
+    }
+    auto outputs = [&] { return c.port != 0 ? b.models.gpoLatch->Value() : ali->Dword(0xB8); };
     machine.SetTracing(true);
     for (uint32_t segment : {0u, 2u}) {
       ctl->SelectSegment(ctl->Context, segment);
       ctl->DeselectSegment(ctl->Context, segment);
     }
-    machine.SetTracing(false);
-    EXPECT_TRUE(machine.Trace().empty()) << "segments 0 and 2 touch no port";
+    EXPECT_TRUE(machine.Trace().empty()) << "segments 0 and 2 touch nothing";
+    EXPECT_EQ(outputs(), c.initial);
     ctl->SelectSegment(ctl->Context, 1);
-    EXPECT_EQ(b.models.gpoLatch->Value(), c.selected);
+    EXPECT_EQ(outputs(), c.selected);
     ctl->DeselectSegment(ctl->Context, 1);
-    EXPECT_EQ(b.models.gpoLatch->Value(), c.deselected);
+    EXPECT_EQ(outputs(), c.deselected);
+    machine.SetTracing(false);
+    const auto trace = machine.Trace();
+    EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
+                            [](const sim::TraceEntry& e) {
+                              return e.kind == sim::Access::Out8 ||
+                                     e.kind == sim::Access::ConfigWrite;
+                            }),
+              2)
+        << "one write to select, one to deselect";
   }
 }
 

@@ -5,11 +5,27 @@
 #include <string>
 
 #include "discovery/chipset.h"
+#include "smbus/backend.h"
 #include "sim/models/intel_smbus_host.h"
 #include "smbus/smbus.h"
 #include "support/sim_test.h"
 
 namespace testsupport {
+
+// A family's acquire alone, on what discovery would hand it: true when it
+// set the controller up. A refusal leaves the controller without a transfer
+// or a context, and not a port touched.
+inline bool Acquires(const sim::Machine& machine, const SmbusBackend& family,
+                     SmbusController& controller, const ChipFound& found, int32_t expected) {
+  const uint64_t ports = machine.PortAccesses();
+  const int32_t result = family.Acquire(&controller, found);
+  EXPECT_EQ(result, expected);
+  EXPECT_EQ(controller.Transfer != nullptr, result == 0);
+  if (result == 0) return true;
+  EXPECT_EQ(controller.Context, nullptr);
+  EXPECT_EQ(machine.PortAccesses(), ports) << "no port touched";
+  return false;
+}
 
 class SmbusBoardTest : public SimTest {
  protected:
@@ -30,17 +46,8 @@ class SmbusBoardTest : public SimTest {
     ASSERT_NE(controller_, nullptr);
   }
 
-  // Builds `board` on a machine of the caller's (one per row of a table) and
-  // runs discovery on it; null when discovery makes no controller.
-  SmbusController* BootOn(sim::Machine& machine, const sim::Board& board,
-                          sim::BoardModels* models = nullptr) {
-    const sim::BoardModels built = sim::Build(board, machine);
-    if (models != nullptr) *models = built;
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus status = Fresh();
-    return DiscoverChipset(&status, &info, table_, &count);
-  }
+  // Where the board's host block is decoded (the VIA, ALi and SiS hosts).
+  uint16_t DecodedHostBase() { return *machine_.DecodedBase(board_->smbus->decode); }
 
   const std::array<uint8_t, 256>& Image(int segment, int slot) {
     return models_.eeproms[segment][slot]->Bytes();
