@@ -41,13 +41,6 @@ TEST_F(LifecycleTest, EachStartupFailureFailsTheLoadAndLeavesNothing) {
   }
 }
 
-TEST_F(LifecycleTest, NoControllerRecordFailsTheLoad) {
-  UseBoard("ich5");
-  machine_.FailAllocation(1, sim::PoolType::Paged);
-  EXPECT_EQ(driver_->Start(), STATUS_UNSUCCESSFUL);
-  EXPECT_FALSE(driver_->HasDevice());
-}
-
 TEST_F(LifecycleTest, AnExistingLinkFailsTheLoadWithTheCollision) {
   UseBoard("ich5");
   driver_->AddForeignLink();
