@@ -74,6 +74,7 @@ TEST_F(LifecycleTest, ASecondLoadStartsFromClearedDiscoveryAndFindsTheTableAgain
   started_ = true;
   EXPECT_EQ(WordAt(Send(IOCTL_GET_PCI_DEVICE_COUNT, {}, 4).output, 0), first);
   EXPECT_EQ(Send(IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80).output[0], 8u);
+  EXPECT_EQ(Send(IOCTL_GET_MEMORY_MODULE_COUNT, {}, 80).output[0], 6u);
 }
 
 // The scan of the BIOS area cannot be mapped: the count reply says so, with
