@@ -152,23 +152,6 @@ TEST_P(EnvelopesTest, SmbiosAnswersComeFromTheBoardsTable) {
   }
 }
 
-// The chipset record is the function discovery chose, by its place and IDs
-// as the board has them, or all zero; nothing past it is written.
-TEST_P(EnvelopesTest, ChipsetRecordIsOneOfTheBoardsFunctionsOrNone) {
-  const Reply info = Send(IOCTL_GET_CHIPSET_INFO, {}, 30);
-  EXPECT_EQ(info.status, STATUS_SUCCESS);
-  ASSERT_EQ(info.information, 24u);
-  ExpectUntouched(info, 24, 30);
-  std::vector<std::vector<uint8_t>> records{Words({0, 0, 0, 0, 0})};
-  for (const sim::PciFunctionSpec& f : board_->pci) {
-    records.push_back(Words({f.bus, f.device, f.function, f.vendorId, f.deviceId}));
-  }
-  // The last word, the chip's traits, the discovery tests check.
-  const std::vector<uint8_t> record(info.output.begin(), info.output.begin() + 20);
-  EXPECT_NE(std::find(records.begin(), records.end(), record), records.end())
-      << ::testing::PrintToString(info.output);
-}
-
 INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()), BoardTestName);
 
 // A board the driver finds no usable SMBus host on: the board as it is, or
