@@ -30,18 +30,6 @@ class SmbusBoardTest : public SimTest {
     ASSERT_NE(controller_, nullptr);
   }
 
-  // Builds `board` on a machine of the caller's (one per row of a table) and
-  // runs discovery on it; null when discovery makes no controller.
-  SmbusController* BootOn(sim::Machine& machine, const sim::Board& board,
-                          sim::BoardModels* models = nullptr) {
-    const sim::BoardModels built = sim::Build(board, machine);
-    if (models != nullptr) *models = built;
-    ChipsetInfoRecord info{};
-    uint32_t count = 0;
-    OpStatus status = Fresh();
-    return DiscoverChipset(&status, &info, table_, &count);
-  }
-
   const std::array<uint8_t, 256>& Image(int segment, int slot) {
     return models_.eeproms[segment][slot]->Bytes();
   }
