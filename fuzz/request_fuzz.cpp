@@ -1,6 +1,6 @@
-// Sequences of device-control requests (any code, any lengths, any bytes;
-// request_script.h has the byte form) sent through the host I/O manager to
-// the driver loaded on a simulated board. What must hold, whatever comes:
+// Sequences of device-control requests (any code, any lengths, any bytes; the
+// byte form is below) sent through the host I/O manager to the driver loaded
+// on a simulated board. What must hold, whatever comes:
 //
 //  - the I/O manager's watch finds nothing (completed once, pending marked
 //    before the worker could see it, a refused request's buffer untouched,
@@ -20,16 +20,104 @@
 
 #include "driver/driver_entry.h"
 #include "driver/ioctl.h"
+#include "driver/requests.h"
 #include "platform/host/host_kernel.h"
 #include "platform/host/io_manager.h"
-#include "request_script.h"
 #include "sim/board.h"
 #include "sim/machine.h"
 
 namespace {
 
-using requestfuzz::Script;
-using requestfuzz::ScriptRequest;
+// The byte form of a request sequence:
+//
+//   byte 0          board, an index into sim::Boards() (modulo their number)
+//   then, up to kMaxRequests times:
+//     byte          code selector, modulo n + 2 for the n codes of the
+//                   request table: below n those codes in the order of their
+//                   function numbers; n: any code, 4 bytes follow
+//                   (little-endian); n + 1: device type 0x9C40 with any low
+//                   16 bits, 2 bytes follow
+//     byte          input length (0-255)
+//     2 bytes       output length, little-endian, below kOutputLimit
+//     input bytes   as many as the input length (zeros where the data ends)
+//
+// Output lengths stop below kOutputLimit: past the 5208 bytes of a whole
+// device table no check or envelope changes, and an SPD read that long only
+// costs time.
+constexpr size_t kMaxRequests = 24;
+constexpr uint32_t kOutputLimit = 0x2000;
+
+struct ScriptRequest {
+  uint32_t code = 0;
+  std::vector<uint8_t> input;
+  uint32_t outputLength = 0;
+};
+
+struct Script {
+  size_t board = 0;
+  std::vector<ScriptRequest> requests;
+};
+
+// The request table's codes, in the order of their function numbers.
+struct TableCodes {
+  TableCodes() {
+    for (uint32_t function = 0x800; function < 0x1000; ++function) {
+      for (uint32_t access = 0; access < 4; ++access) {
+        const uint32_t code = DIMMIO_CONTROL_CODE(function, access);
+        if (FindRequest(code) != nullptr && count < kMaxTableCodes) codes[count++] = code;
+      }
+    }
+  }
+  static constexpr uint8_t kMaxTableCodes = 64;
+  uint32_t codes[kMaxTableCodes] = {};
+  uint8_t count = 0;
+};
+const TableCodes kTable;
+const uint8_t kTableCount = kTable.count;
+const uint8_t kAnyCode = kTableCount;            // 4 code bytes follow
+const uint8_t kOurDeviceType = kTableCount + 1;  // 2 low code bytes follow
+const uint8_t kSelectors = kOurDeviceType + 1;
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool AtEnd() const { return at_ >= size_; }
+  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+  uint32_t Le(int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(Byte()) << (8 * i);
+    return value;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t at_ = 0;
+};
+
+// Any bytes make a script; an empty input makes none.
+bool Decode(const uint8_t* data, size_t size, size_t boardCount, Script* script) {
+  Reader in(data, size);
+  if (in.AtEnd() || boardCount == 0) return false;
+  script->board = in.Byte() % boardCount;
+  script->requests.clear();
+  while (!in.AtEnd() && script->requests.size() < kMaxRequests) {
+    ScriptRequest request;
+    const uint8_t selector = in.Byte() % kSelectors;
+    if (selector < kTableCount) {
+      request.code = kTable.codes[selector];
+    } else if (selector == kAnyCode) {
+      request.code = in.Le(4);
+    } else {  // kOurDeviceType
+      request.code = static_cast<uint32_t>(kDimmioDeviceType) << 16 | in.Le(2);
+    }
+    const uint8_t inputLength = in.Byte();
+    request.outputLength = in.Le(2) % kOutputLimit;
+    for (uint8_t i = 0; i < inputLength; ++i) request.input.push_back(in.Byte());
+    script->requests.push_back(std::move(request));
+  }
+  return true;
+}
 
 constexpr uint8_t kFirstFill = 0xEE;
 constexpr uint8_t kSecondFill = 0x11;
@@ -106,7 +194,7 @@ std::string FirstDifference(const Outcome& a, const Outcome& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Script script;
-  if (!requestfuzz::Decode(data, size, sim::Boards().size(), &script)) return 0;
+  if (!Decode(data, size, sim::Boards().size(), &script)) return 0;
   const std::vector<Outcome> first = RunOnce(script, kFirstFill);
   const std::vector<Outcome> second = RunOnce(script, kSecondFill);
   for (size_t i = 0; i < first.size(); ++i) {

@@ -110,28 +110,6 @@ TEST_F(AccessTest, AReadOnlyHandleGetsTheWritingRequestsRefusedBeforeTheDriver) 
   }
 }
 
-TEST_F(AccessTest, CodesThatDifferOnlyInAccessOrMethodBitsAreNotImplemented) {
-  constexpr uint32_t kMethodNeither = 3;
-  // The SPD read, segment switch and dump for any access, the probe for
-  // reading only; then neither, direct-input and direct-output forms.
-  const uint32_t codes[] = {0x9C402000,
-                            0x9C402010,
-                            0x9C40E020 & ~0xC000u,
-                            0x9C406004,
-                            IOCTL_READ_SPD | kMethodNeither,
-                            IOCTL_PROBE_SPD_WRITE | kMethodNeither,
-                            IOCTL_SET_SEGMENT | 1,
-                            IOCTL_GET_PCI_DEVICE_TABLE | 2};
-  LoadOn("ich5");
-  DriverUnderTest::Handle handle;
-  ASSERT_EQ(driver_->Open(kLink, Caller::System, kReadWrite, &handle), STATUS_SUCCESS);
-  for (uint32_t code : codes) {
-    const Reply r = driver_->Wait(driver_->SubmitOn(handle, code, Words({0, 0, 0}), 512));
-    EXPECT_EQ(r.status, STATUS_NOT_IMPLEMENTED) << std::hex << code;
-    EXPECT_EQ(r.buffer, r.sent) << std::hex << code << ": buffer touched";
-  }
-}
-
 // The DACL is set on every kernel: through a handle of the kernel's own
 // table where the kernel has one (5.0 on), through the system process's
 // table on NT 4.0, which refuses the attribute (the loader's kernel faults

@@ -64,6 +64,18 @@ inline std::vector<CheckRow> CheckRows() {
       {"function 0x80B", 0x9C40602Cu, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
       {"another device type", 0x00226000u, {}, 1024, STATUS_NOT_IMPLEMENTED, 0},
       {"spd: another transfer method", IOCTL_READ_SPD | 1u, {0, 0}, 80, STATUS_NOT_IMPLEMENTED, 0},
+      // Codes that differ only in access or method bits: the SPD read, the
+      // segment switch and the dump for any access, the probe for reading
+      // only; the neither, direct-input and direct-output forms.
+      {"spd: any access", 0x9C402000u, Words({0, 0, 0}), 512, STATUS_NOT_IMPLEMENTED, 0},
+      {"segment: any access", 0x9C402010u, Words({0, 0, 0}), 512, STATUS_NOT_IMPLEMENTED, 0},
+      {"config: any access", 0x9C402020u, Words({0, 0, 0}), 512, STATUS_NOT_IMPLEMENTED, 0},
+      {"probe: read access", 0x9C406004u, Words({0, 0, 0}), 512, STATUS_NOT_IMPLEMENTED, 0},
+      {"spd: neither", IOCTL_READ_SPD | 3u, Words({0, 0, 0}), 512, STATUS_NOT_IMPLEMENTED, 0},
+      {"probe: neither", IOCTL_PROBE_SPD_WRITE | 3u, Words({0}), 512, STATUS_NOT_IMPLEMENTED, 0},
+      {"segment: direct input", IOCTL_SET_SEGMENT | 1u, Words({0}), 512, STATUS_NOT_IMPLEMENTED, 0},
+      {"table: direct output", IOCTL_GET_PCI_DEVICE_TABLE | 2u, Words({0}), 512,
+       STATUS_NOT_IMPLEMENTED, 0},
       {"spd: slot 255", IOCTL_READ_SPD, {0xFF, 0}, 80, kRefused, 0},
       {"probe: slot 7, output 80", IOCTL_PROBE_SPD_WRITE, {7}, 80, kOk, 80, true},
       {"slots: no input, output 80", IOCTL_GET_MEMORY_SLOT_COUNT, {}, 80, kOk, 80, true},

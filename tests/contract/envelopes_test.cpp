@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <set>
 
 #include "contract_test.h"
@@ -113,12 +112,6 @@ TEST_P(EnvelopesTest, TheSegmentReplyIsTheStatusRecordAlone) {
   ExpectUntouched(segment, 76, 80);
 }
 
-// The counts of the boards whose tables the counting rules were checked on.
-struct SmbiosCounts {
-  uint8_t slots, modules;
-};
-const std::map<std::string, SmbiosCounts> kSmbiosCounts = {{"ich5", {8, 6}}, {"piix4", {4, 3}}};
-
 std::string ReportField(const std::vector<uint8_t>& report, int field) {
   const char* text = reinterpret_cast<const char*>(report.data() + field * 128);
   return std::string(text, strnlen(text, 128));
@@ -143,10 +136,6 @@ TEST_P(EnvelopesTest, SmbiosAnswersComeFromTheBoardsTable) {
     EXPECT_EQ(counts[0], 0u);
     EXPECT_EQ(counts[1], 0u);
   }
-  if (const auto known = kSmbiosCounts.find(board_->name); known != kSmbiosCounts.end()) {
-    EXPECT_EQ(counts[0], known->second.slots);
-    EXPECT_EQ(counts[1], known->second.modules);
-  }
 
   const Reply reply = Send(IOCTL_GET_SYSTEM_INFO, {}, 1024);
   EXPECT_EQ(reply.returned, reply.status) << "answered at once";
@@ -161,23 +150,6 @@ TEST_P(EnvelopesTest, SmbiosAnswersComeFromTheBoardsTable) {
     EXPECT_EQ(reply.status, STATUS_UNSUCCESSFUL);
     EXPECT_EQ(reply.information, 0u);
   }
-}
-
-// The chipset record is the function discovery chose, by its place and IDs
-// as the board has them, or all zero; nothing past it is written.
-TEST_P(EnvelopesTest, ChipsetRecordIsOneOfTheBoardsFunctionsOrNone) {
-  const Reply info = Send(IOCTL_GET_CHIPSET_INFO, {}, 30);
-  EXPECT_EQ(info.status, STATUS_SUCCESS);
-  ASSERT_EQ(info.information, 24u);
-  ExpectUntouched(info, 24, 30);
-  std::vector<std::vector<uint8_t>> records{Words({0, 0, 0, 0, 0})};
-  for (const sim::PciFunctionSpec& f : board_->pci) {
-    records.push_back(Words({f.bus, f.device, f.function, f.vendorId, f.deviceId}));
-  }
-  // The last word, the chip's traits, the discovery tests check.
-  const std::vector<uint8_t> record(info.output.begin(), info.output.begin() + 20);
-  EXPECT_NE(std::find(records.begin(), records.end(), record), records.end())
-      << ::testing::PrintToString(info.output);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, EnvelopesTest, ::testing::ValuesIn(BoardNames()), BoardTestName);
@@ -266,11 +238,11 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
 // AMD-8111 whose BIOS left the host disabled (0x41 bit 7 clear); a Zen FCH
 // whose PM window firmware left off, and a legacy ATI host the BIOS disabled
 // (0xD2 bit 0 clear). Hosts the BIOS disabled whose stale base now holds
-// another device's registers: the PIIX4's and 440MX's byte 0xD2 bit 0, the
-// ICH's (to the ICH5) 0x40 bit 0, the AMD-756's 0x41 bit 7, the VIA's 0xD2
-// bit 0 or base without its I/O bit (the 596's second pair at 0x80 and 0x84
-// too). The machines whose SMBIOS identity says the SMBus is unsafe. An
-// SB800 whose BIOS disabled the host, found out through the PM registers.
+// another device's registers: the 440MX's and the VIA 596's byte 0xD2 bit
+// 0, the ICH4's 0x40 bit 0 (each other family's enable bit and base without
+// its I/O bit discovery's own table holds to no port touched). The machines
+// whose SMBIOS identity says the SMBus is unsafe. An SB800 whose BIOS
+// disabled the host, found out through the PM registers.
 INSTANTIATE_TEST_SUITE_P(
     Boards, NoControllerTest,
     ::testing::Values(NoController{sim::kUnsupportedChipsetBoard, 0, 0, 0, 0},
@@ -294,19 +266,9 @@ INSTANTIATE_TEST_SUITE_P(
                       NoController{"fch790b-zen-off", 0, 0, 0, 0},
                       NoController{"sb700", 20, 0, 0xD0, 0x00000000},
                       NoController{"ixp400", 20, 0, 0x90, 0x00000001},
-                      NoController{"piix4", 7, 3, 0xD0, 0x00000000, 0x5000},
                       NoController{"mx440", 7, 3, 0xD0, 0x00FE0000, 0x1040},
-                      NoController{"ich5", 31, 3, 0x40, 0x00000000, 0x0400},
                       NoController{"ich4-mixed", 31, 3, 0x40, 0x00000010, 0x0880},
-                      NoController{"amd756", 7, 3, 0x40, 0x00007F00, 0x5000},
                       NoController{"via596a", 7, 3, 0xD0, 0x00000000, 0x5000},
-                      NoController{"via596a", 7, 3, 0x90, 0x00005000, 0x5000},
-                      NoController{"via596a-second", 7, 3, 0x84, 0x00000000, 0x5000},
-                      NoController{"via686b", 7, 4, 0xD0, 0x00000000, 0x5000},
-                      NoController{"via686b", 7, 4, 0x90, 0x00005000, 0x5000},
-                      NoController{"vt8231", 17, 4, 0xD0, 0x00000000, 0x6000},
-                      NoController{"vt8235", 17, 0, 0xD0, 0x00000501, 0x0500},
-                      NoController{"vt8237r", 17, 0, 0xD0, 0x00000401, 0x0400},
                       NoController{"sb600-sapphire", 0, 0, 0, 0},
                       NoController{"sb600-dfi", 0, 0, 0, 0}, NoController{"piix4-ibm", 0, 0, 0, 0},
                       NoController{"sb800-off", 0, 0, 0, 0, 0, 0, 0, 0xCD6}),

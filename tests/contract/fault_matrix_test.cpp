@@ -75,13 +75,17 @@ struct PointKind {
   std::function<void(sim::Machine&, DriverUnderTest&, int)> fail;
   // What the load may return when this point fails.
   std::vector<int32_t> loadStatuses;
+  // Worker threads a load that failed here asked for; -1: any. A device whose
+  // security is not set yet gets no worker.
+  int threadsAsked = -1;
 };
 
-PointKind PlatformCall(const char* name, StartFailure call, int32_t loadStatus) {
+PointKind PlatformCall(const char* name, StartFailure call, int32_t loadStatus, int threadsAsked) {
   return {name,
           [call](sim::Machine&, DriverUnderTest& d) { return d.Calls(call); },
           [call](sim::Machine&, DriverUnderTest& d, int nth) { d.FailNth(call, kInjected, nth); },
-          {loadStatus}};
+          {loadStatus},
+          threadsAsked};
 }
 
 std::vector<PointKind> PointKinds() {
@@ -94,12 +98,12 @@ std::vector<PointKind> PointKinds() {
        [](sim::Machine& m, DriverUnderTest&) { return m.MapRequests().size(); },
        [](sim::Machine& m, DriverUnderTest&, int nth) { m.FailMapping(nth); },
        {STATUS_SUCCESS}},
-      PlatformCall("device", StartFailure::DeviceCreation, STATUS_UNSUCCESSFUL),
-      PlatformCall("device open", StartFailure::DeviceOpen, STATUS_UNSUCCESSFUL),
-      PlatformCall("device security", StartFailure::DeviceSecurity, STATUS_UNSUCCESSFUL),
-      PlatformCall("thread", StartFailure::ThreadCreation, STATUS_UNSUCCESSFUL),
-      PlatformCall("thread reference", StartFailure::ThreadReference, STATUS_UNSUCCESSFUL),
-      PlatformCall("link", StartFailure::LinkCreation, kInjected),
+      PlatformCall("device", StartFailure::DeviceCreation, STATUS_UNSUCCESSFUL, 0),
+      PlatformCall("device open", StartFailure::DeviceOpen, STATUS_UNSUCCESSFUL, 0),
+      PlatformCall("device security", StartFailure::DeviceSecurity, STATUS_UNSUCCESSFUL, 0),
+      PlatformCall("thread", StartFailure::ThreadCreation, STATUS_UNSUCCESSFUL, 1),
+      PlatformCall("thread reference", StartFailure::ThreadReference, STATUS_UNSUCCESSFUL, 1),
+      PlatformCall("link", StartFailure::LinkCreation, kInjected, 1),
   };
 }
 
@@ -152,10 +156,16 @@ TEST(FaultMatrixTest, EachFailurePointFailsCleanlyAndTheNextLoadIsClean) {
       DriverUnderTest* driver = rig.driver.get();
       kinds[k].fail(machine, *driver, static_cast<int>(nth));
 
+      const uint64_t threads = driver->Calls(StartFailure::ThreadCreation);
       const Cycle faulted = LoadReportUnload(*driver);
       const std::vector<int32_t>& allowed = kinds[k].loadStatuses;
       EXPECT_NE(std::find(allowed.begin(), allowed.end(), faulted.started), allowed.end())
           << where << ": the load returned 0x" << std::hex << faulted.started;
+      if (kinds[k].threadsAsked >= 0) {
+        EXPECT_EQ(driver->Calls(StartFailure::ThreadCreation) - threads,
+                  static_cast<uint64_t>(kinds[k].threadsAsked))
+            << where << ": worker threads asked for";
+      }
       // The first answer the failure changes says so; answers after it may
       // come back empty instead (a table copy that failed is not retried).
       bool heard = faulted.started != STATUS_SUCCESS;

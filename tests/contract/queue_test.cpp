@@ -1,6 +1,6 @@
-// The worker serves queued requests one at a time in arrival order; a stop
-// waits for the last handle, whose cleanup cancels what it has queued; a
-// request the queue has no entry for is refused at once.
+// The worker serves queued requests one at a time in arrival order; a
+// handle's cleanup cancels what it has queued; a request the queue has no
+// entry for is refused at once.
 #include <algorithm>
 #include <thread>
 
@@ -12,44 +12,6 @@ namespace {
 const std::vector<uint8_t> kHostBridge = Words({0, 0, 0, 0, 0, 0});
 
 class QueueTest : public ContractTest {};
-
-// Windows unloads no driver while a handle of its device is open: a stop
-// waits for the last one. The tool's handle, with a request in service and
-// two queued, holds the stop up: the device, its link and the queued requests
-// stay; once the handle closes its queued requests complete as cancelled, the
-// one in service finishes, and the unload takes everything down.
-TEST_F(QueueTest, AStopWaitsForTheLastHandleAndItsCleanup) {
-  LoadOn("ich5");
-  constexpr uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
-  DriverUnderTest::Handle tool;
-  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::Administrator, kReadWrite, &tool), 0);
-  machine_.HoldNext(sim::Access::ConfigRead);
-  const auto inService = driver_->SubmitOn(tool, IOCTL_READ_PCI_CONFIG, kHostBridge, 256);
-  ASSERT_TRUE(machine_.WaitHeld()) << "the request never reached the held access";
-  const DriverUnderTest::Ticket queued[] = {
-      driver_->SubmitOn(tool, IOCTL_READ_PCI_CONFIG, kHostBridge, 256),
-      driver_->SubmitOn(tool, IOCTL_SET_SEGMENT, Words({1}), 76),
-  };
-  started_ = false;
-  driver_->StopInBackground(tool);
-  EXPECT_TRUE(driver_->HasDevice());
-  EXPECT_TRUE(driver_->HasLink());
-  for (DriverUnderTest::Ticket t : queued) EXPECT_FALSE(driver_->Completed(t));
-  EXPECT_EQ(driver_->Close(tool), STATUS_SUCCESS);
-  for (DriverUnderTest::Ticket t : queued) {
-    ASSERT_TRUE(driver_->Completed(t)) << "left queued by the cleanup";
-    const Reply reply = driver_->Wait(t);
-    EXPECT_EQ(reply.status, STATUS_CANCELLED);
-    EXPECT_EQ(reply.information, 0u);
-  }
-  machine_.ReleaseHeld();
-  EXPECT_TRUE(driver_->FinishStop());
-  const Reply served = driver_->Wait(inService);
-  EXPECT_EQ(served.status, STATUS_SUCCESS);
-  EXPECT_EQ(served.information, 256u);
-  EXPECT_FALSE(driver_->HasDevice());
-  EXPECT_FALSE(driver_->HasLink());
-}
 
 // No pool for the queue entry: the request is refused at once, and the next
 // one is queued as usual.

@@ -163,14 +163,6 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   EXPECT_EQ(WordAt(one.output, kOpHwCode), kReadByteFailed);
   EXPECT_EQ(WordAt(one.output, kOpHwDetail), noAnswer);
 
-  // The probe stops at its first read, of the type byte, which nothing
-  // answers: refused, nothing written.
-  const Reply probe = Send(IOCTL_PROBE_SPD_WRITE, {empty}, 80);
-  ASSERT_EQ(probe.information, 80u);
-  EXPECT_EQ(WordAt(probe.output, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(WordAt(probe.output, 4 + kOpCode), DIMMIO_ERROR_PROBE_TYPE_UNREADABLE);
-  EXPECT_EQ(WordAt(probe.output, 4 + kOpHwCode), kReadByteFailed);
-
   // The bus recovers: the next read gets the first module.
   const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
   EXPECT_TRUE(ReadsWhole(Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 4),

@@ -27,10 +27,7 @@ host::Fault FaultFor(StartFailure failure) {
 class HostBuild : public DriverUnderTest {
  public:
   explicit HostBuild(sim::Machine&) : clockAtStart_(host::FineClockRequests()) {}
-  ~HostBuild() override {
-    if (stop_.joinable()) stop_.join();
-    host::ClearFaults();
-  }
+  ~HostBuild() override { host::ClearFaults(); }
 
   std::string Name() const override { return "host build"; }
 
@@ -76,22 +73,10 @@ class HostBuild : public DriverUnderTest {
 
   bool Unload() override {
     if (!io_.Loaded()) return false;
-    CloseAllBut(nullptr);
+    CloseAll();
     const bool installed = io_.Driver()->DriverUnload != nullptr;
     io_.Stop();
     return installed;
-  }
-
-  void StopInBackground(Handle kept) override {
-    CloseAllBut(files_.at(kept));
-    stopped_ = io_.Loaded() && io_.Driver()->DriverUnload != nullptr;
-    stop_ = std::thread([this] { io_.Stop(); });
-    while (!io_.StopPending()) std::this_thread::yield();
-  }
-
-  bool FinishStop() override {
-    if (stop_.joinable()) stop_.join();
-    return stopped_;
   }
 
   bool HasDevice() override { return io_.HasDevice(kDeviceName); }
@@ -181,17 +166,13 @@ class HostBuild : public DriverUnderTest {
   std::vector<host::Request*> requests_;
   std::vector<host::IoManager::File*> files_;
   std::vector<host::IoManager::File*> closed_;
-  std::thread stop_;
-  bool stopped_ = false;
 
-  // Closes the Start handle and every handle Open gave, but `kept`, unless
-  // closed already.
-  void CloseAllBut(host::IoManager::File* kept) {
+  // Closes the Start handle and every handle Open gave, unless closed already.
+  void CloseAll() {
     std::vector<host::IoManager::File*> open = files_;
     open.push_back(handle_);
     for (host::IoManager::File* file : open) {
-      if (file == nullptr || file == kept ||
-          std::find(closed_.begin(), closed_.end(), file) != closed_.end()) {
+      if (file == nullptr || std::find(closed_.begin(), closed_.end(), file) != closed_.end()) {
         continue;
       }
       closed_.push_back(file);

@@ -37,7 +37,6 @@ class LoadedImage : public DriverUnderTest {
   LoadedImage& operator=(const LoadedImage&) = delete;
 
   ~LoadedImage() override {
-    if (stop_.joinable()) stop_.join();
     // The kernel joins the image's threads before the image goes away.
     kernel_.reset();
   }
@@ -95,17 +94,6 @@ class LoadedImage : public DriverUnderTest {
     if (driver_ == nullptr) return false;
     CloseAllBut(nullptr);
     return driver_->Unload();
-  }
-
-  void StopInBackground(Handle kept) override {
-    CloseAllBut(files_.at(kept).object);
-    stop_ = std::thread([this] { stopped_ = driver_ != nullptr && driver_->Unload(); });
-    while (!kernel_->StopPending()) std::this_thread::yield();
-  }
-
-  bool FinishStop() override {
-    if (stop_.joinable()) stop_.join();
-    return stopped_;
   }
 
   bool HasDevice() override { return kernel_->Names().Resolve(kDevice) != nullptr; }
@@ -198,8 +186,6 @@ class LoadedImage : public DriverUnderTest {
   std::vector<loader::Kernel::File> files_;
   loader::Kernel::File handle_;  // opened at start; the one Submit sends through
   std::vector<void*> closed_;    // file objects of the handles closed
-  std::thread stop_;
-  bool stopped_ = false;
 
   // Closes the Start handle and every handle Open gave, but the one of file
   // object `kept`, unless closed already.

@@ -73,13 +73,6 @@ class DriverUnderTest {
   // nothing closed yet), as when their process has ended, then the service
   // is stopped: the unload routine runs. False when the driver installed none.
   virtual bool Unload() = 0;
-  // The stop with `kept` still open, on another thread: every other handle
-  // is closed, and this returns once the stop waits for `kept`, as Windows
-  // defers an unload while a handle of the device is open.
-  virtual void StopInBackground(Handle kept) = 0;
-  // Returns once that stop has run the unload routine; false when the driver
-  // installed none.
-  virtual bool FinishStop() = 0;
   virtual bool HasDevice() = 0;
   // The characteristics the driver created its device with.
   virtual uint32_t DeviceCharacteristics() = 0;
