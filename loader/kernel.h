@@ -129,10 +129,7 @@ class Kernel {
   // holds `fill` past the input.
   std::shared_ptr<Request> DeviceControl(const std::u16string& name, uint32_t code,
                                          const std::vector<uint8_t>& input, uint32_t outputLength,
-                                         uint8_t fill = host::kUnusedBufferFill,
-                                         void* fileObject = nullptr);
-  std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction,
-                                         void* fileObject = nullptr);
+                                         uint8_t fill = host::kUnusedBufferFill);
   // A handle a caller opened: the device and the access it was granted.
   struct File {
     nt::DeviceObject* device = nullptr;
@@ -226,7 +223,13 @@ class Kernel {
 
   bool Signalled(void* object) const;  // under dispatcherLock_
   void Satisfy(void* object);          // under dispatcherLock_
-  std::shared_ptr<Request> Dispatch(nt::DeviceObject* device, std::shared_ptr<Request> request);
+  // Builds the packet of a request to `device` and hands it to the driver's
+  // entry routine for `majorFunction`; device-control requests carry a
+  // buffered system buffer of max(input, output) bytes holding `fill` past
+  // the input.
+  std::shared_ptr<Request> Send(nt::DeviceObject* device, uint8_t majorFunction, uint32_t code,
+                                const std::vector<uint8_t>& input, uint32_t outputLength,
+                                uint8_t fill, void* fileObject);
 
   sim::Machine& machine_;
   mutable std::mutex lock_;  // faults, counts, failures, requests, devices
