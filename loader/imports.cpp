@@ -123,7 +123,7 @@ NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t attribu
 NT_ENTRY NT_STDCALL uint8_t PsGetVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
                                          void* /*servicePack*/) {
   K().Enter("PsGetVersion");
-  const Kernel::Version version = K().ReportedVersion();
+  const Kernel::Version version = K().version;
   if (major != nullptr) *major = version.major;
   if (minor != nullptr) *minor = version.minor;
   if (build != nullptr) *build = version.build;

@@ -432,16 +432,6 @@ void Kernel::DeleteDevice(nt::DeviceObject* device) {
   devices_.erase(it);
 }
 
-void Kernel::ReportVersion(Version version) {
-  std::lock_guard<std::mutex> guard(lock_);
-  version_ = version;
-}
-
-Kernel::Version Kernel::ReportedVersion() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return version_;
-}
-
 int32_t Kernel::OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle) {
   constexpr uint32_t kObjKernelHandle = 0x00000200;
   constexpr uint32_t kFirstKernelHandleMajor = 5;
@@ -451,7 +441,7 @@ int32_t Kernel::OpenObject(void* object, uint32_t attributes, uint32_t access, u
     faults_.push_back("ObOpenObjectByPointer of an object that is not a device");
     return kStatusInvalidHandle;
   }
-  const bool kernelHandles = version_.major >= kFirstKernelHandleMajor;
+  const bool kernelHandles = version.major >= kFirstKernelHandleMajor;
   if ((attributes & ~kObjKernelHandle) != 0) {
     faults_.push_back("ObOpenObjectByPointer with attributes " + Hex(attributes));
   }

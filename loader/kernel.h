@@ -96,12 +96,11 @@ class Kernel {
   // handles, running threads, timer resolution requests. Empty when nothing.
   std::vector<std::string> LeftBehind(const nt::DriverObject* driver);
 
-  // ---- the version PsGetVersion reports: Windows XP unless told otherwise
+  // ---- the version PsGetVersion reports: Windows XP unless told otherwise,
+  // set before the image starts
   struct Version {
     uint32_t major = 5, minor = 1, build = 2600;
-  };
-  void ReportVersion(Version version);
-  Version ReportedVersion() const;
+  } version;
 
   // ---- the clock
   // Exact: a wait lasts its time to the millisecond. Windows (the default): a
@@ -266,7 +265,6 @@ class Kernel {
   size_t openFiles_ = 0;                                    // under lock_
   bool stopPending_ = false;                                // under lock_
   std::condition_variable filesClosed_;
-  Version version_;  // under lock_
   uint64_t dispatched_ = 0;
 };
 
