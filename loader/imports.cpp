@@ -158,12 +158,12 @@ NT_ENTRY NT_STDCALL void KeInitializeEvent(void* event, uint32_t type, uint8_t s
 
 NT_ENTRY NT_STDCALL int32_t KeSetEvent(void* event, int32_t /*increment*/, uint8_t /*wait*/) {
   K().Enter("KeSetEvent");
-  return K().SetEvent(event);
+  return K().SetEvent(event, true);
 }
 
 NT_ENTRY NT_STDCALL void KeClearEvent(void* event) {
   K().Enter("KeClearEvent");
-  K().ClearEvent(event);
+  K().SetEvent(event, false);
 }
 
 NT_ENTRY NT_STDCALL int32_t KeWaitForSingleObject(void* object, uint32_t /*reason*/,

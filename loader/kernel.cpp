@@ -129,27 +129,18 @@ void Kernel::InitializeEvent(void* event, uint32_t type, bool signalled) {
   dispatcherChanged_.notify_all();
 }
 
-int32_t Kernel::SetEvent(void* event) {
+int32_t Kernel::SetEvent(void* event, bool signalled) {
   std::lock_guard<std::mutex> guard(dispatcherLock_);
   auto it = events_.find(event);
   if (it == events_.end()) {
-    Fault("KeSetEvent on an event that was never initialised");
+    Fault(std::string(signalled ? "KeSetEvent" : "KeClearEvent") +
+          " on an event that was never initialised");
     return 0;
   }
   const bool previous = it->second.signalled;
-  it->second.signalled = true;
+  it->second.signalled = signalled;
   dispatcherChanged_.notify_all();
   return previous ? 1 : 0;
-}
-
-void Kernel::ClearEvent(void* event) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = events_.find(event);
-  if (it == events_.end()) {
-    Fault("KeClearEvent on an event that was never initialised");
-    return;
-  }
-  it->second.signalled = false;
 }
 
 bool Kernel::Signalled(void* object) const {

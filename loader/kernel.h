@@ -175,8 +175,8 @@ class Kernel {
   int32_t Enter(const char* import);
   // Dispatcher objects: events by the address of their KEVENT, thread objects.
   void InitializeEvent(void* event, uint32_t type, bool signalled);
-  int32_t SetEvent(void* event);
-  void ClearEvent(void* event);
+  // KeSetEvent (`signalled`) or KeClearEvent; the state before.
+  int32_t SetEvent(void* event, bool signalled);
   int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
