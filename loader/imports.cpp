@@ -33,7 +33,9 @@ void Guarded(const char* import, F&& body) {
   }
 }
 
+// Counts the port call and checks its port.
 uint16_t Port(const char* import, const void* port) {
+  K().Enter(import);
   const auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(port));
   if (value > kMaxPort) K().Fault(std::string(import) + " with a port beyond 0xFFFF");
   return static_cast<uint16_t>(value);
@@ -270,22 +272,18 @@ NT_ENTRY NT_STDCALL uint32_t HalSetBusDataByOffset(uint32_t busDataType, uint32_
 }
 
 NT_ENTRY NT_STDCALL uint8_t READ_PORT_UCHAR(uint8_t* port) {
-  K().Enter("READ_PORT_UCHAR");
   return K().Machine().In8(Port("READ_PORT_UCHAR", port));
 }
 
 NT_ENTRY NT_STDCALL uint16_t READ_PORT_USHORT(uint16_t* port) {
-  K().Enter("READ_PORT_USHORT");
   return K().Machine().In16(Port("READ_PORT_USHORT", port));
 }
 
 NT_ENTRY NT_STDCALL void WRITE_PORT_UCHAR(uint8_t* port, uint8_t value) {
-  K().Enter("WRITE_PORT_UCHAR");
   K().Machine().Out8(Port("WRITE_PORT_UCHAR", port), value);
 }
 
 NT_ENTRY NT_STDCALL void WRITE_PORT_USHORT(uint16_t* port, uint16_t value) {
-  K().Enter("WRITE_PORT_USHORT");
   K().Machine().Out16(Port("WRITE_PORT_USHORT", port), value);
 }
 
