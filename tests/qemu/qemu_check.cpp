@@ -63,7 +63,6 @@ struct SerialLog {
   std::optional<PciRecord> pcicfgLocation;
   std::vector<uint32_t> pcicfg;
   std::optional<uint32_t> spdMs;  // "time spd": the eight SPD reads, guest milliseconds
-  bool done = false;
 };
 
 // The text between the quotes of a sysinfo line with its \xHH escapes
@@ -180,8 +179,7 @@ bool ParseLine(const std::string& word, std::istringstream& in, const std::strin
     return true;
   }
   if (word == "done") {
-    log.done = AtEnd(in);
-    return log.done;
+    return AtEnd(in);
   }
   return false;
 }
@@ -401,7 +399,6 @@ void CheckBoot(const RunResult& run, const SerialLog& log, Report& r) {
   r.Expect(run.exitCode == kExitAfterDone,
            "the image ended the emulator through isa-debug-exit after unloading cleanly",
            "exit status " + std::to_string(run.exitCode));
-  r.Expect(log.done, "the image printed done");
   r.Expect(log.problems.empty(), "every report line has its format", Joined(log.problems));
   // The image prints a line "failed request CODE ..." for each request that
   // did not complete as it must.
@@ -491,7 +488,6 @@ void CheckSmbus(const Profile& p, const RunResult& run, const SerialLog& log, Re
     const std::string got = "code=" + std::to_string(s.code) + " hw=" + std::to_string(s.hw) +
                             " bytes=" + std::to_string(s.bytes) + " (" +
                             std::to_string(s.data.size()) + " printed)";
-    r.Expect(s.data.size() == s.bytes, name + " prints as many bytes as it counts", got);
     r.Expect(s.code == 0 && s.hw == 0 && s.bytes == kSpdImage,
              name + " reads 256 bytes with code 0", got);
     // QEMU's EEPROMs are blank. The back-end's filler (0xCA) would show a
