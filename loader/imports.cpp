@@ -33,7 +33,9 @@ void Guarded(const char* import, F&& body) {
   }
 }
 
+// Counts the port call and checks its port.
 uint16_t Port(const char* import, const void* port) {
+  K().Enter(import);
   const auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(port));
   if (value > kMaxPort) K().Fault(std::string(import) + " with a port beyond 0xFFFF");
   return static_cast<uint16_t>(value);
@@ -123,7 +125,7 @@ NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t attribu
 NT_ENTRY NT_STDCALL uint8_t PsGetVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
                                          void* /*servicePack*/) {
   K().Enter("PsGetVersion");
-  const Kernel::Version version = K().ReportedVersion();
+  const Kernel::Version version = K().version;
   if (major != nullptr) *major = version.major;
   if (minor != nullptr) *minor = version.minor;
   if (build != nullptr) *build = version.build;
@@ -158,12 +160,12 @@ NT_ENTRY NT_STDCALL void KeInitializeEvent(void* event, uint32_t type, uint8_t s
 
 NT_ENTRY NT_STDCALL int32_t KeSetEvent(void* event, int32_t /*increment*/, uint8_t /*wait*/) {
   K().Enter("KeSetEvent");
-  return K().SetEvent(event);
+  return K().SetEvent(event, true);
 }
 
 NT_ENTRY NT_STDCALL void KeClearEvent(void* event) {
   K().Enter("KeClearEvent");
-  K().ClearEvent(event);
+  K().SetEvent(event, false);
 }
 
 NT_ENTRY NT_STDCALL int32_t KeWaitForSingleObject(void* object, uint32_t /*reason*/,
@@ -247,45 +249,41 @@ NT_ENTRY NT_STDCALL uint32_t ExSetTimerResolution(uint32_t desiredTime, uint8_t 
 
 // ---- hardware
 
+// PCI configuration space is the one bus the driver reads and writes.
+bool PciConfiguration(const char* import, uint32_t busDataType) {
+  K().Enter(import);
+  if (busDataType == nt::kBusDataPciConfiguration) return true;
+  K().Fault(std::string(import) + " for a bus type other than PCI configuration");
+  return false;
+}
+
 NT_ENTRY NT_STDCALL uint32_t HalGetBusDataByOffset(uint32_t busDataType, uint32_t bus,
                                                    uint32_t slot, void* buffer, uint32_t offset,
                                                    uint32_t length) {
-  K().Enter("HalGetBusDataByOffset");
-  if (busDataType != nt::kBusDataPciConfiguration) {
-    K().Fault("HalGetBusDataByOffset for a bus type other than PCI configuration");
-    return 0;
-  }
+  if (!PciConfiguration("HalGetBusDataByOffset", busDataType)) return 0;
   return K().Machine().GetPciData(bus, slot, buffer, offset, length);
 }
 
 NT_ENTRY NT_STDCALL uint32_t HalSetBusDataByOffset(uint32_t busDataType, uint32_t bus,
                                                    uint32_t slot, void* buffer, uint32_t offset,
                                                    uint32_t length) {
-  K().Enter("HalSetBusDataByOffset");
-  if (busDataType != nt::kBusDataPciConfiguration) {
-    K().Fault("HalSetBusDataByOffset for a bus type other than PCI configuration");
-    return 0;
-  }
+  if (!PciConfiguration("HalSetBusDataByOffset", busDataType)) return 0;
   return K().Machine().SetPciData(bus, slot, buffer, offset, length);
 }
 
 NT_ENTRY NT_STDCALL uint8_t READ_PORT_UCHAR(uint8_t* port) {
-  K().Enter("READ_PORT_UCHAR");
   return K().Machine().In8(Port("READ_PORT_UCHAR", port));
 }
 
 NT_ENTRY NT_STDCALL uint16_t READ_PORT_USHORT(uint16_t* port) {
-  K().Enter("READ_PORT_USHORT");
   return K().Machine().In16(Port("READ_PORT_USHORT", port));
 }
 
 NT_ENTRY NT_STDCALL void WRITE_PORT_UCHAR(uint8_t* port, uint8_t value) {
-  K().Enter("WRITE_PORT_UCHAR");
   K().Machine().Out8(Port("WRITE_PORT_UCHAR", port), value);
 }
 
 NT_ENTRY NT_STDCALL void WRITE_PORT_USHORT(uint16_t* port, uint16_t value) {
-  K().Enter("WRITE_PORT_USHORT");
   K().Machine().Out16(Port("WRITE_PORT_USHORT", port), value);
 }
 
@@ -321,56 +319,51 @@ NT_ENTRY NT_CDECL uint32_t DbgPrint(const char* format, ...) {
 constexpr const char* kKernel = "ntoskrnl.exe";
 constexpr const char* kHal = "HAL.dll";
 
-#define STD(module, name) \
-  { module, #name, reinterpret_cast<const void*>(&name), Convention::Stdcall }
-#define FAST(module, name) \
-  { module, #name, reinterpret_cast<const void*>(&name), Convention::Fastcall }
+// Each function above carries its own calling convention.
+#define IMPORT(module, name) \
+  { module, #name, reinterpret_cast<const void*>(&name) }
 
 }  // namespace
 
-const std::vector<KnownImport>& KnownImports() {
-  static const std::vector<KnownImport> imports = {
-      STD(kKernel, RtlInitUnicodeString),
-      STD(kKernel, IoCreateDevice),
-      STD(kKernel, IoDeleteDevice),
-      STD(kKernel, IoCreateSymbolicLink),
-      STD(kKernel, IoDeleteSymbolicLink),
-      FAST(kKernel, IofCompleteRequest),
-      STD(kKernel, IoAcquireCancelSpinLock),
-      STD(kKernel, IoReleaseCancelSpinLock),
-      STD(kKernel, PsCreateSystemThread),
-      STD(kKernel, ObReferenceObjectByHandle),
-      FAST(kKernel, ObfDereferenceObject),
-      STD(kKernel, ObOpenObjectByPointer),
-      STD(kKernel, PsGetVersion),
-      STD(kKernel, ZwSetSecurityObject),
-      STD(kKernel, ZwClose),
-      STD(kKernel, KeInitializeEvent),
-      STD(kKernel, KeSetEvent),
-      STD(kKernel, KeClearEvent),
-      STD(kKernel, KeWaitForSingleObject),
-      STD(kKernel, KeWaitForMultipleObjects),
-      FAST(kHal, KfAcquireSpinLock),
-      FAST(kHal, KfReleaseSpinLock),
-      STD(kKernel, ExAllocatePoolWithTag),
-      STD(kKernel, ExFreePool),
-      STD(kKernel, MmMapIoSpace),
-      STD(kKernel, MmUnmapIoSpace),
-      STD(kKernel, KeDelayExecutionThread),
-      STD(kKernel, ExSetTimerResolution),
-      STD(kHal, HalGetBusDataByOffset),
-      STD(kHal, HalSetBusDataByOffset),
-      STD(kHal, READ_PORT_UCHAR),
-      STD(kHal, READ_PORT_USHORT),
-      STD(kHal, WRITE_PORT_UCHAR),
-      STD(kHal, WRITE_PORT_USHORT),
-      {kKernel, "DbgPrint", reinterpret_cast<const void*>(&DbgPrint), Convention::Cdecl},
-  };
-  return imports;
-}
-
 const KnownImport* FindImport(const std::string& name) {
-  for (const KnownImport& import : KnownImports()) {
+  static const KnownImport imports[] = {
+      IMPORT(kKernel, RtlInitUnicodeString),
+      IMPORT(kKernel, IoCreateDevice),
+      IMPORT(kKernel, IoDeleteDevice),
+      IMPORT(kKernel, IoCreateSymbolicLink),
+      IMPORT(kKernel, IoDeleteSymbolicLink),
+      IMPORT(kKernel, IofCompleteRequest),
+      IMPORT(kKernel, IoAcquireCancelSpinLock),
+      IMPORT(kKernel, IoReleaseCancelSpinLock),
+      IMPORT(kKernel, PsCreateSystemThread),
+      IMPORT(kKernel, ObReferenceObjectByHandle),
+      IMPORT(kKernel, ObfDereferenceObject),
+      IMPORT(kKernel, ObOpenObjectByPointer),
+      IMPORT(kKernel, PsGetVersion),
+      IMPORT(kKernel, ZwSetSecurityObject),
+      IMPORT(kKernel, ZwClose),
+      IMPORT(kKernel, KeInitializeEvent),
+      IMPORT(kKernel, KeSetEvent),
+      IMPORT(kKernel, KeClearEvent),
+      IMPORT(kKernel, KeWaitForSingleObject),
+      IMPORT(kKernel, KeWaitForMultipleObjects),
+      IMPORT(kHal, KfAcquireSpinLock),
+      IMPORT(kHal, KfReleaseSpinLock),
+      IMPORT(kKernel, ExAllocatePoolWithTag),
+      IMPORT(kKernel, ExFreePool),
+      IMPORT(kKernel, MmMapIoSpace),
+      IMPORT(kKernel, MmUnmapIoSpace),
+      IMPORT(kKernel, KeDelayExecutionThread),
+      IMPORT(kKernel, ExSetTimerResolution),
+      IMPORT(kHal, HalGetBusDataByOffset),
+      IMPORT(kHal, HalSetBusDataByOffset),
+      IMPORT(kHal, READ_PORT_UCHAR),
+      IMPORT(kHal, READ_PORT_USHORT),
+      IMPORT(kHal, WRITE_PORT_UCHAR),
+      IMPORT(kHal, WRITE_PORT_USHORT),
+      IMPORT(kKernel, DbgPrint),
+  };
+  for (const KnownImport& import : imports) {
     if (name == import.name) return &import;
   }
   return nullptr;

@@ -3,20 +3,15 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace loader {
-
-enum class Convention { Stdcall, Fastcall, Cdecl };
 
 struct KnownImport {
   const char* module;  // the module the kernel exports it from
   const char* name;
   const void* function;
-  Convention convention;
 };
 
-const std::vector<KnownImport>& KnownImports();
 // Null when the loader does not implement `name`.
 const KnownImport* FindImport(const std::string& name);
 

@@ -129,27 +129,18 @@ void Kernel::InitializeEvent(void* event, uint32_t type, bool signalled) {
   dispatcherChanged_.notify_all();
 }
 
-int32_t Kernel::SetEvent(void* event) {
+int32_t Kernel::SetEvent(void* event, bool signalled) {
   std::lock_guard<std::mutex> guard(dispatcherLock_);
   auto it = events_.find(event);
   if (it == events_.end()) {
-    Fault("KeSetEvent on an event that was never initialised");
+    Fault(std::string(signalled ? "KeSetEvent" : "KeClearEvent") +
+          " on an event that was never initialised");
     return 0;
   }
   const bool previous = it->second.signalled;
-  it->second.signalled = true;
+  it->second.signalled = signalled;
   dispatcherChanged_.notify_all();
   return previous ? 1 : 0;
-}
-
-void Kernel::ClearEvent(void* event) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = events_.find(event);
-  if (it == events_.end()) {
-    Fault("KeClearEvent on an event that was never initialised");
-    return;
-  }
-  it->second.signalled = false;
 }
 
 bool Kernel::Signalled(void* object) const {
@@ -432,16 +423,6 @@ void Kernel::DeleteDevice(nt::DeviceObject* device) {
   devices_.erase(it);
 }
 
-void Kernel::ReportVersion(Version version) {
-  std::lock_guard<std::mutex> guard(lock_);
-  version_ = version;
-}
-
-Kernel::Version Kernel::ReportedVersion() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return version_;
-}
-
 int32_t Kernel::OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle) {
   constexpr uint32_t kObjKernelHandle = 0x00000200;
   constexpr uint32_t kFirstKernelHandleMajor = 5;
@@ -451,7 +432,7 @@ int32_t Kernel::OpenObject(void* object, uint32_t attributes, uint32_t access, u
     faults_.push_back("ObOpenObjectByPointer of an object that is not a device");
     return kStatusInvalidHandle;
   }
-  const bool kernelHandles = version_.major >= kFirstKernelHandleMajor;
+  const bool kernelHandles = version.major >= kFirstKernelHandleMajor;
   if ((attributes & ~kObjKernelHandle) != 0) {
     faults_.push_back("ObOpenObjectByPointer with attributes " + Hex(attributes));
   }
@@ -565,38 +546,18 @@ int32_t NT_STDCALL Kernel::DefaultDispatch(nt::DeviceObject*, nt::Irp* irp) {
 
 std::shared_ptr<Request> Kernel::DeviceControl(const std::u16string& name, uint32_t code,
                                                const std::vector<uint8_t>& input,
-                                               uint32_t outputLength, uint8_t fill,
-                                               void* fileObject) {
+                                               uint32_t outputLength, uint8_t fill) {
   nt::DeviceObject* device;
   {
     std::lock_guard<std::mutex> guard(lock_);
     device = names_.Resolve(name);
   }
   if (device == nullptr) return nullptr;
-  auto request = std::make_shared<Request>();
-  request->watch_.Prepare(input, outputLength, fill);
-  request->outputLength_ = outputLength;
-  request->memory_.assign(sizeof(nt::Irp) + sizeof(nt::IoStackLocation), kPacketPoison);
-  auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
-  auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
-  std::memset(stack, 0, sizeof *stack);
-  stack->MajorFunction = nt::kIrpMjDeviceControl;
-  stack->OutputBufferLength = outputLength;
-  stack->InputBufferLength = static_cast<uint32_t>(input.size());
-  stack->IoControlCode = code;
-  stack->Device = device;
-  stack->FileObject = fileObject;
-  irp->SystemBuffer = request->watch_.SystemBuffer();
-  char what[96];
-  std::snprintf(what, sizeof what, "request 0x%X (in %u, out %u)", code,
-                static_cast<unsigned>(input.size()), outputLength);
-  request->what_ = what;
-  return Dispatch(device, request);
+  return Send(device, nt::kIrpMjDeviceControl, code, input, outputLength, fill, nullptr);
 }
 
 int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t access, File* file) {
   nt::DeviceObject* device;
-  std::u16string deviceName;
   nt::FileObject* object;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -607,7 +568,6 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     const int32_t checked = host::CheckOpen(devices_.at(device).security, device->Characteristics,
                                             !below.empty(), caller, access, &file->granted);
     if (checked != STATUS_SUCCESS) return checked;
-    deviceName = devices_.at(device).name;
     // The new file object carries the name asked for below the device.
     fileNames_.push_back(std::make_unique<std::u16string>(below));
     fileObjects_.push_back(std::make_unique<nt::FileObject>());
@@ -617,7 +577,7 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     object->FileName.MaximumLength = object->FileName.Length;
     object->FileName.Buffer = fileNames_.back()->data();
   }
-  const Completion created = CreateOrClose(deviceName, nt::kIrpMjCreate, object)->Wait();
+  const Completion created = Send(device, nt::kIrpMjCreate, 0, {}, 0, 0, object)->Wait();
   if (created.status != STATUS_SUCCESS) return created.status;
   file->device = device;
   file->object = object;
@@ -639,14 +599,9 @@ bool Kernel::StopPending() const {
 }
 
 int32_t Kernel::Close(const File& file) {
-  std::u16string deviceName;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    deviceName = devices_.at(file.device).name;
-  }
   int32_t status = STATUS_SUCCESS;
   for (const uint8_t major : {nt::kIrpMjCleanup, nt::kIrpMjClose}) {
-    status = CreateOrClose(deviceName, major, file.object)->Wait().status;
+    status = Send(file.device, major, 0, {}, 0, 0, file.object)->Wait().status;
     if (status != STATUS_SUCCESS) break;
   }
   // The handle is gone whatever the driver answered.
@@ -706,15 +661,12 @@ void Kernel::EndProcess(const std::vector<File>& files) {
 std::shared_ptr<Request> Kernel::DeviceControl(const File& file, uint32_t code,
                                                const std::vector<uint8_t>& input,
                                                uint32_t outputLength, uint8_t fill) {
-  std::u16string deviceName;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    auto it = devices_.find(file.device);
-    if (it == devices_.end()) return nullptr;
-    deviceName = it->second.name;
+    if (devices_.count(file.device) == 0) return nullptr;
   }
   if (host::ControlCodeAllowed(code, file.granted)) {
-    return DeviceControl(deviceName, code, input, outputLength, fill, file.object);
+    return Send(file.device, nt::kIrpMjDeviceControl, code, input, outputLength, fill, file.object);
   }
   auto request = std::make_shared<Request>();
   request->watch_.Prepare(input, outputLength, fill);
@@ -731,32 +683,32 @@ uint64_t Kernel::Dispatched() const {
   return dispatched_;
 }
 
-std::shared_ptr<Request> Kernel::CreateOrClose(const std::u16string& name, uint8_t majorFunction,
-                                               void* fileObject) {
-  nt::DeviceObject* device;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    device = names_.Resolve(name);
-  }
-  if (device == nullptr) return nullptr;
+std::shared_ptr<Request> Kernel::Send(nt::DeviceObject* device, uint8_t majorFunction,
+                                      uint32_t code, const std::vector<uint8_t>& input,
+                                      uint32_t outputLength, uint8_t fill, void* fileObject) {
+  const bool control = majorFunction == nt::kIrpMjDeviceControl;
   auto request = std::make_shared<Request>();
+  request->watch_.Prepare(input, outputLength, fill);
+  request->outputLength_ = outputLength;
   request->memory_.assign(sizeof(nt::Irp) + sizeof(nt::IoStackLocation), kPacketPoison);
   auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
   auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
   std::memset(stack, 0, sizeof *stack);
   stack->MajorFunction = majorFunction;
+  stack->OutputBufferLength = outputLength;
+  stack->InputBufferLength = static_cast<uint32_t>(input.size());
+  stack->IoControlCode = code;
   stack->Device = device;
   stack->FileObject = fileObject;
-  irp->SystemBuffer = nullptr;
-  request->watch_.Prepare({}, 0);
-  request->what_ = "request of major function " + std::to_string(majorFunction);
-  return Dispatch(device, request);
-}
-
-std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
-                                          std::shared_ptr<Request> request) {
-  auto* irp = reinterpret_cast<nt::Irp*>(request->memory_.data());
-  auto* stack = reinterpret_cast<nt::IoStackLocation*>(irp + 1);
+  irp->SystemBuffer = control ? request->watch_.SystemBuffer() : nullptr;
+  char what[96];
+  if (control) {
+    std::snprintf(what, sizeof what, "request 0x%X (in %u, out %u)", code,
+                  static_cast<unsigned>(input.size()), outputLength);
+  } else {
+    std::snprintf(what, sizeof what, "request of major function %u", majorFunction);
+  }
+  request->what_ = what;
   irp->Type = nt::kIoTypeIrp;
   irp->Size = static_cast<uint16_t>(sizeof(nt::Irp) + sizeof(nt::IoStackLocation));
   irp->MdlAddress = nullptr;
@@ -774,11 +726,11 @@ std::shared_ptr<Request> Kernel::Dispatch(nt::DeviceObject* device,
   {
     std::lock_guard<std::mutex> guard(lock_);
     requests_[irp] = request;
-    if (stack->MajorFunction == nt::kIrpMjDeviceControl) ++dispatched_;
+    if (control) ++dispatched_;
   }
-  nt::DispatchFn routine = device->Driver->MajorFunction[stack->MajorFunction];
+  nt::DispatchFn routine = device->Driver->MajorFunction[majorFunction];
   Request* const outer = t_dispatching;
-  t_dispatching = stack->MajorFunction == nt::kIrpMjDeviceControl ? request.get() : nullptr;
+  t_dispatching = control ? request.get() : nullptr;
   const int32_t status = routine(device, irp);
   t_dispatching = outer;
 

@@ -96,12 +96,11 @@ class Kernel {
   // handles, running threads, timer resolution requests. Empty when nothing.
   std::vector<std::string> LeftBehind(const nt::DriverObject* driver);
 
-  // ---- the version PsGetVersion reports: Windows XP unless told otherwise
+  // ---- the version PsGetVersion reports: Windows XP unless told otherwise,
+  // set before the image starts
   struct Version {
     uint32_t major = 5, minor = 1, build = 2600;
-  };
-  void ReportVersion(Version version);
-  Version ReportedVersion() const;
+  } version;
 
   // ---- the clock
   // Exact: a wait lasts its time to the millisecond. Windows (the default): a
@@ -129,10 +128,7 @@ class Kernel {
   // holds `fill` past the input.
   std::shared_ptr<Request> DeviceControl(const std::u16string& name, uint32_t code,
                                          const std::vector<uint8_t>& input, uint32_t outputLength,
-                                         uint8_t fill = host::kUnusedBufferFill,
-                                         void* fileObject = nullptr);
-  std::shared_ptr<Request> CreateOrClose(const std::u16string& name, uint8_t majorFunction,
-                                         void* fileObject = nullptr);
+                                         uint8_t fill = host::kUnusedBufferFill);
   // A handle a caller opened: the device and the access it was granted.
   struct File {
     nt::DeviceObject* device = nullptr;
@@ -179,8 +175,8 @@ class Kernel {
   int32_t Enter(const char* import);
   // Dispatcher objects: events by the address of their KEVENT, thread objects.
   void InitializeEvent(void* event, uint32_t type, bool signalled);
-  int32_t SetEvent(void* event);
-  void ClearEvent(void* event);
+  // KeSetEvent (`signalled`) or KeClearEvent; the state before.
+  int32_t SetEvent(void* event, bool signalled);
   int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
@@ -226,7 +222,13 @@ class Kernel {
 
   bool Signalled(void* object) const;  // under dispatcherLock_
   void Satisfy(void* object);          // under dispatcherLock_
-  std::shared_ptr<Request> Dispatch(nt::DeviceObject* device, std::shared_ptr<Request> request);
+  // Builds the packet of a request to `device` and hands it to the driver's
+  // entry routine for `majorFunction`; device-control requests carry a
+  // buffered system buffer of max(input, output) bytes holding `fill` past
+  // the input.
+  std::shared_ptr<Request> Send(nt::DeviceObject* device, uint8_t majorFunction, uint32_t code,
+                                const std::vector<uint8_t>& input, uint32_t outputLength,
+                                uint8_t fill, void* fileObject);
 
   sim::Machine& machine_;
   mutable std::mutex lock_;  // faults, counts, failures, requests, devices
@@ -263,7 +265,6 @@ class Kernel {
   size_t openFiles_ = 0;                                    // under lock_
   bool stopPending_ = false;                                // under lock_
   std::condition_variable filesClosed_;
-  Version version_;  // under lock_
   uint64_t dispatched_ = 0;
 };
 

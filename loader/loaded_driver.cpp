@@ -65,10 +65,8 @@ bool LoadedDriver::InImage(uint32_t rva, uint32_t length) const {
 bool LoadedDriver::Place(const std::vector<uint8_t>& file, std::string* error) {
   std::string why;
   const std::optional<peimage::Image> parsed = peimage::Parse(file, &why);
-  if (!parsed) return Refuse(error, "not a PE image (" + why + ")");
-  if (parsed->Machine != peimage::kMachineI386 || parsed->Magic != peimage::kMagicPe32)
-    return Refuse(error, "not a 32-bit x86 image (machine " + Hex(parsed->Machine) +
-                             ", optional header " + Hex(parsed->Magic) + ")");
+  // A 32-bit header is the reader's to check, an x86 machine the image test's.
+  if (!parsed) return Refuse(error, "not a PE32 image (" + why + ")");
   entryRva_ = parsed->EntryPoint;
   size_ = parsed->ImageSize;
   if (entryRva_ == 0 || entryRva_ >= size_ || parsed->HeadersSize > size_ ||

@@ -88,9 +88,9 @@ TEST(BuiltImages, AreI386Pe32OfTheirSubsystemEnteredInCode) {
 }
 
 // Built twice, from the same sources, the images are the same bytes: no link
-// time in the file header nor in the export and resource directories (the
-// three places the tools write one), and no path of the machine that built
-// them (the source tree, which holds the build tree, and the build tree).
+// time in the file header (the linker writes the export directory's with it,
+// the resource compiler none), and no path of the machine that built them
+// (the source tree, which holds the build tree, and the build tree).
 TEST(BuiltImages, CarryNoLinkTimeAndNoBuildPath) {
   const std::string sourceDir = DIMMIO_SOURCE_DIR;
   for (const char* file : {"dimmio.sys", "dimmio.exe", "dimmio-gui.exe"}) {
@@ -98,17 +98,6 @@ TEST(BuiltImages, CarryNoLinkTimeAndNoBuildPath) {
     ASSERT_TRUE(built.image) << file << ": " << built.error << " (build the nt preset)";
     const peimage::Image& image = *built.image;
     EXPECT_EQ(image.TimeDateStamp, 0u) << file;
-    for (const int directory : {peimage::kDirExport, peimage::kDirResource}) {
-      const peimage::DataDirectory& d = image.Directories.at(directory);
-      if (d.Size == 0) continue;
-      const peimage::Section* section = image.SectionAt(d.VirtualAddress);
-      ASSERT_NE(section, nullptr) << file << " directory " << directory;
-      const size_t at = d.VirtualAddress - section->VirtualAddress + section->RawOffset + 4;
-      ASSERT_LE(at + 4, built.bytes.size());
-      uint32_t stamp = 0;
-      for (int i = 3; i >= 0; --i) stamp = stamp << 8 | built.bytes[at + i];
-      EXPECT_EQ(stamp, 0u) << file << " directory " << directory;
-    }
     const std::string_view bytes(reinterpret_cast<const char*>(built.bytes.data()),
                                  built.bytes.size());
     for (const std::string& path : {sourceDir, kImageDir}) {
@@ -117,22 +106,18 @@ TEST(BuiltImages, CarryNoLinkTimeAndNoBuildPath) {
   }
 }
 
-// The driver is entered at DriverEntry, can be loaded anywhere, carries a
-// checksum the file matches, runs no constructors and keeps no thread-local
-// storage; no section is both writable and executable, and none pageable:
-// the queue's code runs under a spin lock, at raised IRQL, and the linker
-// places code named for a pageable section ("PAGE...") into one.
-TEST(DriverImage, IsEnteredAtDriverEntryAndSafeToRunAtAnyIrql) {
+// The driver carries a checksum the file matches, runs no constructors and
+// keeps no thread-local storage; no section is both writable and executable,
+// and none pageable: the queue's code runs under a spin lock, at raised IRQL,
+// and the linker places code named for a pageable section ("PAGE...") into
+// one. (That it is entered at DriverEntry and can be loaded anywhere, the
+// loader shows: it places it away from its base and calls its entry point.)
+TEST(DriverImage, CarriesItsChecksumAndIsSafeToRunAtAnyIrql) {
   const Built& built = BuiltFile("dimmio.sys");
   ASSERT_TRUE(built.image) << built.error;
   const peimage::Image& image = *built.image;
   const std::vector<uint8_t> mapBytes = ReadFile(kImageDir + "/dimmio.map");
   const std::string map(mapBytes.begin(), mapBytes.end());
-  const auto entry = MapAddress(map, "DriverEntry@8");
-  ASSERT_TRUE(entry) << "no DriverEntry@8 in the link map";
-  EXPECT_EQ(image.EntryPoint, *entry - image.ImageBase);
-  EXPECT_EQ(image.Characteristics & peimage::kFileRelocsStripped, 0);
-  EXPECT_GT(image.Directories[peimage::kDirBaseReloc].Size, 0u);
   EXPECT_EQ(image.CheckSum, image.ComputedCheckSum);
   EXPECT_EQ(image.Directories[peimage::kDirTls].Size, 0u);
   // Each constructor list is one -1 marker and one 0 terminator: empty.

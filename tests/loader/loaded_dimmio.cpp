@@ -54,7 +54,7 @@ class LoadedImage : public DriverUnderTest {
   uint64_t Calls(StartFailure failure) override { return kernel_->Calls(ImportFor(failure)); }
 
   void ReportKernelVersion(uint32_t major, uint32_t minor, uint32_t build) override {
-    kernel_->ReportVersion({major, minor, build});
+    kernel_->version = {major, minor, build};
   }
 
   void AddForeignLink() override { kernel_->Names().AddLink(kLink, u"\\Device\\someone0"); }

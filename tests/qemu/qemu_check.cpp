@@ -4,20 +4,287 @@
 // on "q35"), and the SMBIOS strings passed on the command line.
 //
 //   qemu_check pc|q35 IMAGE QEMU DEADLINE-SECONDS
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
 #include <tuple>
 #include <utility>
-#include <string>
 #include <vector>
-
-#include "qemu_run.h"
-#include "serial_log.h"
 
 namespace {
 
-using qemucheck::PciRecord;
-using qemucheck::SerialLog;
+// ---- the lines the self-test image prints on its serial console, parsed
+// into what each request answered
+
+struct PciRecord {
+  uint32_t bus = 0, device = 0, function = 0, vendor = 0, deviceId = 0;
+  bool operator==(const PciRecord&) const = default;
+};
+
+struct SpdLine {
+  uint32_t code = 0, hw = 0, detail = 0, bytes = 0;
+  std::vector<uint8_t> data;
+};
+
+struct ProbeLine {
+  int32_t result = 0;
+  uint32_t code = 0, hw = 0;
+};
+
+struct CountLine {
+  uint32_t count = 0, code = 0;
+};
+
+struct SerialLog {
+  std::vector<std::string> lines;       // every line, CR removed
+  std::vector<std::string> debugLines;  // the driver's own debug output ("smbcore:...")
+  std::vector<std::string> problems;    // lines of the report that did not parse
+  std::vector<std::string> order;       // first word of each report line, in order
+
+  std::optional<PciRecord> chipset;
+  std::optional<uint32_t> pciCount;
+  std::vector<PciRecord> pci;
+  std::map<uint32_t, SpdLine> spd;
+  std::map<uint32_t, ProbeLine> probe;
+  std::optional<CountLine> slots, modules;
+  std::map<uint32_t, std::string> sysinfo;  // escapes decoded
+  std::optional<PciRecord> pcicfgLocation;
+  std::vector<uint32_t> pcicfg;
+  std::optional<uint32_t> spdMs;  // "time spd": the eight SPD reads, guest milliseconds
+};
+
+// The text between the quotes of a sysinfo line with its \xHH escapes
+// decoded; nullopt when it is not quoted or an escape is malformed.
+std::optional<std::string> DecodeQuoted(const std::string& quoted) {
+  if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return std::nullopt;
+  std::string out;
+  for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+    const char c = quoted[i];
+    if (c == '"') return std::nullopt;  // a bare quote inside: not escaped as it must be
+    if (c != '\\') {
+      out += c;
+      continue;
+    }
+    if (i + 4 >= quoted.size() || quoted[i + 1] != 'x') return std::nullopt;
+    const std::string hex = quoted.substr(i + 2, 2);
+    if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return std::nullopt;
+    out += static_cast<char>(std::stoul(hex, nullptr, 16));
+    i += 3;
+  }
+  return out;
+}
+
+bool ReadHex(std::istringstream& in, uint32_t& value) {
+  in >> std::hex >> value >> std::dec;
+  return !in.fail();
+}
+
+// "key=value" words in this order, each value decimal (possibly negative)
+// or 0x-prefixed.
+bool ReadFields(std::istringstream& in, std::initializer_list<const char*> keys, int64_t* values) {
+  for (const std::string key : keys) {
+    std::string word;
+    if (!(in >> word) || word.rfind(key + "=", 0) != 0) return false;
+    const std::string text = word.substr(key.size() + 1);
+    size_t used = 0;
+    *values++ = std::stoll(text, &used, 0);  // throws on no number: the line is then a problem
+    if (used != text.size()) return false;
+  }
+  return true;
+}
+
+// The rest of the line as hex words of `digits` digits each.
+template <typename T>
+bool ReadHexWords(std::istringstream& in, size_t digits, std::vector<T>& out) {
+  std::string word;
+  while (in >> word) {
+    if (word.size() != digits) return false;
+    out.push_back(static_cast<T>(std::stoul(word, nullptr, 16)));
+  }
+  return true;
+}
+
+bool ReadRecord(std::istringstream& in, PciRecord& r) {
+  return ReadHex(in, r.bus) && ReadHex(in, r.device) && ReadHex(in, r.function) &&
+         ReadHex(in, r.vendor) && ReadHex(in, r.deviceId);
+}
+
+bool AtEnd(std::istringstream& in) {
+  std::string rest;
+  return !(in >> rest);
+}
+
+bool ParseLine(const std::string& word, std::istringstream& in, const std::string& line,
+               SerialLog& log) {
+  PciRecord r;
+  uint32_t n;
+  int64_t v[4];
+  if (word == "chipset" || word == "pci") {
+    if (!ReadRecord(in, r) || !AtEnd(in)) return false;
+    if (word == "chipset")
+      log.chipset = r;
+    else
+      log.pci.push_back(r);
+    return true;
+  }
+  if (word == "pcicount") {
+    if (!(in >> n) || !AtEnd(in)) return false;
+    log.pciCount = n;
+    return true;
+  }
+  if (word == "spd") {
+    if (!(in >> n) || !ReadFields(in, {"code", "hw", "detail", "bytes"}, v)) return false;
+    SpdLine& spd = log.spd[n];
+    spd = {uint32_t(v[0]), uint32_t(v[1]), uint32_t(v[2]), uint32_t(v[3]), {}};
+    return ReadHexWords(in, 2, spd.data);
+  }
+  if (word == "probe") {
+    if (!(in >> n) || !ReadFields(in, {"result", "code", "hw"}, v) || !AtEnd(in)) return false;
+    log.probe[n] = {int32_t(v[0]), uint32_t(v[1]), uint32_t(v[2])};
+    return true;
+  }
+  if (word == "slots" || word == "modules") {
+    if (!(in >> n) || !ReadFields(in, {"code"}, v) || !AtEnd(in)) return false;
+    (word == "slots" ? log.slots : log.modules) = CountLine{n, static_cast<uint32_t>(v[0])};
+    return true;
+  }
+  if (word == "sysinfo") {
+    const size_t quote = line.find('"');
+    const auto text = quote == std::string::npos ? std::nullopt : DecodeQuoted(line.substr(quote));
+    if (!(in >> n) || !text) return false;
+    log.sysinfo[n] = *text;
+    return true;
+  }
+  if (word == "pcicfg") {
+    if (!ReadHex(in, r.bus) || !ReadHex(in, r.device) || !ReadHex(in, r.function)) return false;
+    log.pcicfgLocation = r;
+    return ReadHexWords(in, 8, log.pcicfg);
+  }
+  if (word == "time") {
+    std::string what;
+    if (!(in >> what) || what != "spd" || !(in >> n) || !AtEnd(in)) return false;
+    log.spdMs = n;
+    return true;
+  }
+  if (word == "done") {
+    return AtEnd(in);
+  }
+  return false;
+}
+
+SerialLog ParseSerialLog(const std::string& output) {
+  static const char* const kReportWords[] = {"chipset", "pcicount", "pci",     "spd",
+                                             "probe",   "slots",    "modules", "sysinfo",
+                                             "pcicfg",  "time",     "done"};
+  SerialLog log;
+  std::istringstream all(output);
+  std::string line;
+  while (std::getline(all, line)) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    log.lines.push_back(line);
+    if (line.rfind("smbcore:", 0) == 0) {
+      log.debugLines.push_back(line);
+      continue;
+    }
+    std::istringstream in(line);
+    std::string word;
+    in >> word;
+    bool isReport = false;
+    for (const char* w : kReportWords) isReport = isReport || word == w;
+    if (!isReport) continue;
+    log.order.push_back(word);
+    try {
+      if (!ParseLine(word, in, line, log)) log.problems.push_back(line);
+    } catch (...) {
+      log.problems.push_back(line);
+    }
+  }
+  return log;
+}
+
+// ---- the emulator, run with a deadline
+
+struct RunResult {
+  std::string output;     // standard output and standard error, interleaved
+  int exitCode = -1;      // the emulator's exit status, -1 if it did not exit by itself
+  bool timedOut = false;  // killed at the deadline
+  double seconds = 0;     // wall time from start to exit
+};
+
+RunResult RunWithDeadline(const std::vector<std::string>& argv, double deadlineSeconds) {
+  RunResult result;
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) {
+    std::perror("qemu_check: pipe");
+    std::exit(1);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child < 0) {
+    std::perror("qemu_check: fork");
+    std::exit(1);
+  }
+  if (child == 0) {
+    dup2(pipeFds[1], STDOUT_FILENO);
+    dup2(pipeFds[1], STDERR_FILENO);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    // Nothing for the guest to read: the serial console's input is empty.
+    const int devNull = ::open("/dev/null", 0);
+    if (devNull >= 0) dup2(devNull, STDIN_FILENO);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    const std::string message = "cannot start " + argv[0] + ": " + std::strerror(errno) + "\n";
+    (void)!write(STDERR_FILENO, message.data(), message.size());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+
+  auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  char buffer[4096];
+  for (;;) {
+    const double left = deadlineSeconds - elapsed();
+    if (left <= 0) {
+      result.timedOut = true;
+      kill(child, SIGKILL);
+      break;
+    }
+    pollfd p{pipeFds[0], POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(left * 1000) + 1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) continue;
+    const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // the emulator closed its output: it is exiting
+    result.output.append(buffer, static_cast<size_t>(n));
+  }
+  close(pipeFds[0]);
+
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.seconds = elapsed();
+  if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
+// ---- the checks
 
 // The strings handed to the firmware, in the order of the report's fields:
 // system maker, product, version, serial, then the board's. They carry a
@@ -29,23 +296,20 @@ struct SmbiosString {
   std::string value;
 };
 
-const std::vector<SmbiosString>& SmbiosStrings() {
-  static const std::vector<SmbiosString> strings = {
-      {1, "manufacturer", "Dimmio Test Bench"},
-      {1, "product", "Model \"Q\", rev 7"},
-      {1, "version", "1.2.3-beta"},
-      {1, "serial", "SN\xC3\x9C-00042"},
-      {2, "manufacturer", "Board & Co."},
-      {2, "product", "BX-440 / PIIX4"},
-      {2, "version", "v2\\beta"},
-      {2, "serial", "BSN 0000 0001"},
-  };
-  return strings;
-}
+const std::vector<SmbiosString> kSmbiosStrings = {
+    {1, "manufacturer", "Dimmio Test Bench"},
+    {1, "product", "Model \"Q\", rev 7"},
+    {1, "version", "1.2.3-beta"},
+    {1, "serial", "SN\xC3\x9C-00042"},
+    {2, "manufacturer", "Board & Co."},
+    {2, "product", "BX-440 / PIIX4"},
+    {2, "version", "v2\\beta"},
+    {2, "serial", "BSN 0000 0001"},
+};
 
 std::string SmbiosOption(int type) {
   std::string option = "type=" + std::to_string(type);
-  for (const SmbiosString& s : SmbiosStrings()) {
+  for (const SmbiosString& s : kSmbiosStrings) {
     if (s.type != type) continue;
     std::string value;
     for (char c : s.value) value += (c == ',') ? std::string(",,") : std::string(1, c);
@@ -91,10 +355,6 @@ std::string Show(const PciRecord& r) {
          Hex(r.deviceId);
 }
 
-std::string Show(const std::optional<PciRecord>& r) {
-  return r ? Show(*r) : "missing";
-}
-
 struct Profile {
   std::string machine;
   // The functions the table must hold, in walk order; exact = nothing else.
@@ -127,39 +387,25 @@ const Profile* FindProfile(const std::string& machine) {
   return nullptr;
 }
 
-constexpr uint32_t kSystemInfoCode = 0x9C406024;  // IOCTL_GET_SYSTEM_INFO
-
-// Lines the image prints when a request did not complete as it must.
-std::vector<std::string> FailedRequests(const SerialLog& log, bool systemInfo) {
-  char code[16];
-  std::snprintf(code, sizeof code, "%08X", kSystemInfoCode);
-  std::vector<std::string> failed;
-  for (const std::string& line : log.lines) {
-    const bool isFailure = line.rfind("failed", 0) == 0;
-    const bool isSystemInfo = line.rfind(std::string("failed request ") + code, 0) == 0;
-    if (isFailure && isSystemInfo == systemInfo) failed.push_back(line);
-  }
-  return failed;
-}
-
 std::string Joined(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& line : lines) out += "\n      " + line;
   return out;
 }
 
-void CheckBoot(const qemucheck::RunResult& run, const SerialLog& log, Report& r) {
+void CheckBoot(const RunResult& run, const SerialLog& log, Report& r) {
   r.Expect(!run.timedOut, "the guest finished before the deadline",
            std::to_string(run.seconds) + " s");
   r.Expect(run.exitCode == kExitAfterDone,
            "the image ended the emulator through isa-debug-exit after unloading cleanly",
            "exit status " + std::to_string(run.exitCode));
-  r.Expect(log.done, "the image printed done");
   r.Expect(log.problems.empty(), "every report line has its format", Joined(log.problems));
-  std::vector<std::string> trouble = FailedRequests(log, false);
+  // The image prints a line "failed request CODE ..." for each request that
+  // did not complete as it must.
+  std::vector<std::string> trouble;
   for (const std::string& line : log.lines) {
-    if (line.rfind("leak", 0) == 0 || line.rfind("kernel:", 0) == 0 ||
-        line.rfind("boot:", 0) == 0) {
+    if (line.rfind("failed", 0) == 0 || line.rfind("leak", 0) == 0 ||
+        line.rfind("kernel:", 0) == 0 || line.rfind("boot:", 0) == 0) {
       trouble.push_back(line);
     }
   }
@@ -170,7 +416,7 @@ void CheckBoot(const qemucheck::RunResult& run, const SerialLog& log, Report& r)
   const std::vector<std::pair<std::string, size_t>> expected = {
       {"chipset", 1},  {"pcicount", 1}, {"pci", log.pciCount.value_or(0)},
       {"spd", kSlots}, {"time", 1},     {"probe", 1},
-      {"slots", 1},    {"modules", 1},  {"sysinfo", SmbiosStrings().size()},
+      {"slots", 1},    {"modules", 1},  {"sysinfo", kSmbiosStrings.size()},
       {"pcicfg", 1},   {"done", 1}};
   std::vector<std::string> want;
   for (const auto& [word, times] : expected) want.insert(want.end(), times, word);
@@ -180,10 +426,8 @@ void CheckBoot(const qemucheck::RunResult& run, const SerialLog& log, Report& r)
 }
 
 void CheckPci(const Profile& p, const SerialLog& log, Report& r) {
-  r.Expect(log.pciCount.has_value(), "pcicount printed");
-  const uint32_t count = log.pciCount.value_or(0);
-  r.Expect(log.pci.size() == count, "one table record per function counted",
-           std::to_string(log.pci.size()) + " records, count " + std::to_string(count));
+  // The count and one record per function it counts are the boot's request
+  // order check.
   if (p.exact) {
     std::string got;
     for (const PciRecord& rec : log.pci) got += "\n      " + Show(rec);
@@ -231,9 +475,8 @@ void CheckPci(const Profile& p, const SerialLog& log, Report& r) {
   }
 }
 
-void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialLog& log,
-                Report& r) {
-  r.Expect(log.chipset == p.chipset, "ChipsetInfo", Show(log.chipset));
+void CheckSmbus(const Profile& p, const RunResult& run, const SerialLog& log, Report& r) {
+  r.Expect(log.chipset == p.chipset, "ChipsetInfo", log.chipset ? Show(*log.chipset) : "missing");
   for (uint32_t slot = 0; slot < kSlots; ++slot) {
     const std::string name = "spd slot " + std::to_string(slot);
     const auto it = log.spd.find(slot);
@@ -241,11 +484,10 @@ void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialL
       r.Expect(false, name + " answered");
       continue;
     }
-    const qemucheck::SpdLine& s = it->second;
+    const SpdLine& s = it->second;
     const std::string got = "code=" + std::to_string(s.code) + " hw=" + std::to_string(s.hw) +
                             " bytes=" + std::to_string(s.bytes) + " (" +
                             std::to_string(s.data.size()) + " printed)";
-    r.Expect(s.data.size() == s.bytes, name + " prints as many bytes as it counts", got);
     r.Expect(s.code == 0 && s.hw == 0 && s.bytes == kSpdImage,
              name + " reads 256 bytes with code 0", got);
     // QEMU's EEPROMs are blank. The back-end's filler (0xCA) would show a
@@ -259,7 +501,7 @@ void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialL
   if (probe == log.probe.end()) {
     r.Expect(false, "probe of slot 0 answered");
   } else {
-    const qemucheck::ProbeLine& pr = probe->second;
+    const ProbeLine& pr = probe->second;
     const std::string got = "result=" + std::to_string(pr.result) +
                             " code=" + std::to_string(pr.code) + " hw=" + std::to_string(pr.hw);
     // QEMU's blank EEPROM names no memory type in byte 2: the probe writes
@@ -283,8 +525,6 @@ void CheckSmbus(const Profile& p, const qemucheck::RunResult& run, const SerialL
 }
 
 void CheckSmbios(const SerialLog& log, Report& r) {
-  const std::vector<std::string> failed = FailedRequests(log, true);
-  r.Expect(failed.empty(), "the system information request succeeds", Joined(failed));
   // SeaBIOS describes the 128 MB of -m 128 as one memory device in one array.
   for (const auto& [name, line] :
        {std::pair{"slots", log.slots}, std::pair{"modules", log.modules}}) {
@@ -293,7 +533,7 @@ void CheckSmbios(const SerialLog& log, Report& r) {
     r.Expect(line && line->count == 1 && line->code == 0,
              std::string(name) + " from SeaBIOS's type 16/17 structures", got);
   }
-  const auto& strings = SmbiosStrings();
+  const auto& strings = kSmbiosStrings;
   for (uint32_t k = 0; k < strings.size(); ++k) {
     const auto it = log.sysinfo.find(k);
     const std::string got = it == log.sysinfo.end() ? "missing" : "\"" + it->second + "\"";
@@ -335,10 +575,10 @@ int main(int argc, char** argv) {
   for (const std::string& a : command) shown += " " + a;
   std::printf("run:%s\n", shown.c_str());
 
-  const qemucheck::RunResult run = qemucheck::RunWithDeadline(command, deadline);
+  const RunResult run = RunWithDeadline(command, deadline);
   std::printf("---- serial output (%.2f s) ----\n%s---- end ----\n", run.seconds,
               run.output.c_str());
-  const SerialLog log = qemucheck::ParseSerialLog(run.output);
+  const SerialLog log = ParseSerialLog(run.output);
 
   Report report;
   CheckBoot(run, log, report);
