@@ -588,14 +588,7 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
 
 void Kernel::WaitUntilNoHandleIsOpen() {
   std::unique_lock<std::mutex> guard(lock_);
-  stopPending_ = true;
   filesClosed_.wait(guard, [this] { return openFiles_ == 0; });
-  stopPending_ = false;
-}
-
-bool Kernel::StopPending() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return stopPending_;
 }
 
 int32_t Kernel::Close(const File& file) {

@@ -148,9 +148,8 @@ class Kernel {
   int32_t Close(const File& file);
   // The stop of the driver's service waits here until no handle opened
   // through Open is left open, as Windows defers an unload while its devices
-  // are referenced; StopPending() says it is waiting.
+  // are referenced.
   void WaitUntilNoHandleIsOpen();
-  bool StopPending() const;
   // What the kernel does to a request whose thread ends: under the cancel
   // lock, marks it cancelled and calls its cancel routine, if it has one. A
   // request completed already is left alone.
@@ -263,7 +262,6 @@ class Kernel {
   std::vector<std::unique_ptr<std::u16string>> fileNames_;  // what their FileName points at
   uint32_t cancelLock_ = 0;                                 // the kernel's cancel spin lock
   size_t openFiles_ = 0;                                    // under lock_
-  bool stopPending_ = false;                                // under lock_
   std::condition_variable filesClosed_;
   uint64_t dispatched_ = 0;
 };
