@@ -355,18 +355,38 @@ std::string EdgeFacts(const SpdFacts& f) {
          f.Maker.Name + (f.Maker.ParityOk ? "" : "(parity wrong)");
 }
 
+// A hand-made image: a builder's module with bytes changed and its checksum
+// (DDR3: its CRC) made right again, then `after` changed over it; the facts
+// it decodes to on one line.
+struct EdgeRow {
+  const char* name;
+  const sim::DimmSpec& base;
+  Patch patch;
+  std::string facts;
+  Patch after = {};
+};
+
+// Each row's image decodes, and `factsOf` (which checks what the row's facts
+// line does not state) gives its facts line.
+template <typename FactsOf>
+void ExpectEdgeRows(std::initializer_list<EdgeRow> rows, FactsOf factsOf) {
+  for (const EdgeRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto image = Patched(row.base, row.patch, true);
+    for (const auto& [offset, value] : row.after) image[offset] = value;
+    const SpdFacts f = DecodeSpd(image);
+    ASSERT_TRUE(f.Decoded);
+    EXPECT_EQ(factsOf(f, row), row.facts);
+  }
+}
+
 // Hand-made images for what the board modules do not show: each states its
 // facts in the bytes it changes.
 TEST(SpdDecode, EdgeImages) {
   const sim::DimmSpec& ddr = kDdrBase;
   const sim::DimmSpec& sdr = kSdrBase;
-  const struct {
-    const char* name;
-    const sim::DimmSpec& base;
-    Patch patch;
-    const char* facts;  // EdgeFacts
-    // clang-format off
-  } cases[] = {
+  // clang-format off
+  ExpectEdgeRows({
       {"as built", ddr, {}, "512 = 256 + 256, none, PC3200 DDR400, 1 Samsung"},
       // Rank 2 has 12 rows (high nibble of byte 3): 256 + 128 MB, both sizes in byte 31.
       {"asymmetric ranks", ddr, {{3, 0xCD}, {31, 0x60}},
@@ -396,19 +416,17 @@ TEST(SpdDecode, EdgeImages) {
        "512 = 256 + 256, none, PC3200 DDR400, 6 Crucial Technology"},
       {"bank 1 parity wrong", ddr, WithMaker(0, 0x4E),
        "512 = 256 + 256, none, PC3200 DDR400, 1 (parity wrong)"},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
-    EXPECT_TRUE(f.Decoded);
-    EXPECT_EQ(EdgeFacts(f), c.facts);
-    EXPECT_EQ(f.Ecc, f.ErrorCheck == dimmio::SpdErrorCheck::Ecc);
-    EXPECT_TRUE(f.ChecksumOk());
-    const std::string text = dimmio::SpdDecodeText(f);
-    EXPECT_NE(text.find(f.Maker.ParityOk ? f.Maker.Name : "parity bit wrong"), std::string::npos)
-        << text;
-  }
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow&) {
+        EXPECT_EQ(f.Ecc, f.ErrorCheck == dimmio::SpdErrorCheck::Ecc);
+        EXPECT_TRUE(f.ChecksumOk());
+        const std::string text = dimmio::SpdDecodeText(f);
+        EXPECT_NE(text.find(f.Maker.ParityOk ? f.Maker.Name : "parity bit wrong"),
+                  std::string::npos)
+            << text;
+        return EdgeFacts(f);
+      });
 }
 
 TEST(SpdDecode, ImagesNotDecoded) {
@@ -495,66 +513,53 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
       sim::boards::Ddr3(4096, 2, "PC3-14900", "G.Skill", {0x7F, 0x7F, 0x7F, 0x7F, 0xCD}, "F3", 1);
   // 3 ns at CL5, 3.75 ns at CL4, 5 ns at CL3; tRCD = tRP 15 ns, tRAS 45 ns.
   const sim::DimmSpec ddr2 = sim::boards::Ddr2(2048, 2, "PC2-5300", "Samsung", {0xCE}, "M", 2);
-  const struct {
-    const char* name;
-    const sim::DimmSpec& base;
-    Patch patch;
-    Patch after;        // changed after the checksum or CRC was made right
-    const char* grade;  // "" below every standard grade
-    uint32_t cyclePs;
-    const char* fastest;  // CL-tRCD-tRP-tRAS at the fastest standard speed met
-    bool checkOk;
-    // clang-format off
-  } cases[] = {
-      {"DDR3 as built", ddr3, {}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true},
+  // clang-format off
+  ExpectEdgeRows({
+      {"DDR3 as built", ddr3, {}, "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, ok"},
       // Signed fine offsets: -53 ps still rounds to DDR3-1866's 1.0714 ns, -52 does not.
-      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, {}, "PC3-14900", 1072, "13-13-13-32 DDR3-1866", true},
-      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, {}, "PC3-12800", 1073, "12-12-12-28 DDR3-1600", true},
-      {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}}, {}, "PC3-10600", 1255,
-       "10-10-10-23 DDR3-1333", true},
-      {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, {}, "", 2625, "", true},
+      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, "PC3-14900, 1072 ps, 13-13-13-32 DDR3-1866, ok"},
+      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, "PC3-12800, 1073 ps, 12-12-12-28 DDR3-1600, ok"},
+      {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}},
+       "PC3-10600, 1255 ps, 10-10-10-23 DDR3-1333, ok"},
+      {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, "none, 2625 ps, none, ok"},
       // tAA 14 ns without its -90 ps: CL14 at DDR3-1866, which the module lacks.
-      {"DDR3 tAA without fine", ddr3, {{35, 0}}, {}, "PC3-14900", 1071, "12-12-12-28 DDR3-1600",
-       true},
+      {"DDR3 tAA without fine", ddr3, {{35, 0}}, "PC3-14900, 1071 ps, 12-12-12-28 DDR3-1600, ok"},
       // The CRC covers the date (bytes 120-121) only when byte 0 bit 7 is clear.
-      {"DDR3 CRC 0-116, date changed", ddr3, {}, {{120, 0x12}}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", true},
-      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true},
-      {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}}, {{120, 0x12}}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", false},
-      {"DDR3 bad CRC", ddr3, {}, {{30, 0x82}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false},
-      {"DDR2 as built", ddr2, {}, {}, "PC2-5300", 3000, "5-5-5-15 DDR2-667", true},
+      {"DDR3 CRC 0-116, date changed", ddr3, {},
+       "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, ok", {{120, 0x12}}},
+      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, ok"},
+      {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}},
+       "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, WRONG", {{120, 0x12}}},
+      {"DDR3 bad CRC", ddr3, {}, "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, WRONG", {{30, 0x82}}},
+      {"DDR2 as built", ddr2, {}, "PC2-5300, 3000 ps, 5-5-5-15 DDR2-667, ok"},
       // Byte 9's low nibble 0xA-0xD: 0.25, 0.33, 0.66, 0.75 ns.
-      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, {}, "PC2-6400", 2250, "5-6-6-18 DDR2-800", true},
-      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, {}, "PC2-4200", 3330, "4-4-4-12 DDR2-533", true},
-      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, {}, "PC2-5300", 2660, "5-5-5-15 DDR2-667", true},
-      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, {}, "PC2-4200", 3750, "4-4-4-12 DDR2-533", true},
-      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, {}, "PC2-5300", 2600, "5-5-5-15 DDR2-667", true},
-      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, {}, "", 5500, "", true},
-      {"DDR2 bad checksum", ddr2, {}, {{30, 50}}, "PC2-5300", 3000, "5-5-5-17 DDR2-667", false},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto image = Patched(c.base, c.patch, true);
-    for (const auto& [offset, value] : c.after) image[offset] = value;
-    const SpdFacts f = DecodeSpd(image);
-    ASSERT_TRUE(f.Decoded);
-    EXPECT_EQ(f.CapacityMb, c.base.capacityMb);
-    EXPECT_EQ(f.SpeedGrade, c.grade);
-    EXPECT_EQ(f.CycleTimePs, c.cyclePs);
-    const std::string fastest = f.Ddr2.StandardSpeeds.empty() ? "" : [&] {
-      const dimmio::SpdCasTiming& t = f.Ddr2.StandardSpeeds.front();
-      return std::to_string(t.CasTenths / 10) + "-" + std::to_string(t.Trcd) + "-" +
-             std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.ChipSpeed;
-    }();
-    EXPECT_EQ(fastest, c.fastest);
-    EXPECT_EQ(f.ChecksumOk(), c.checkOk);
-    EXPECT_EQ(f.Maker.Bank, c.base.jedecId.size());
-    EXPECT_EQ(f.Maker.Name, c.base.manufacturer);
-    EXPECT_NE(dimmio::SpdDecodeText(f).find(c.checkOk ? "checksum:             ok" : "WRONG"),
-              std::string::npos);
-  }
+      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, "PC2-6400, 2250 ps, 5-6-6-18 DDR2-800, ok"},
+      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, "PC2-4200, 3330 ps, 4-4-4-12 DDR2-533, ok"},
+      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, "PC2-5300, 2660 ps, 5-5-5-15 DDR2-667, ok"},
+      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, "PC2-4200, 3750 ps, 4-4-4-12 DDR2-533, ok"},
+      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, "PC2-5300, 2600 ps, 5-5-5-15 DDR2-667, ok"},
+      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, "none, 5500 ps, none, ok"},
+      {"DDR2 bad checksum", ddr2, {}, "PC2-5300, 3000 ps, 5-5-5-17 DDR2-667, WRONG", {{30, 50}}},
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow& row) {
+        EXPECT_EQ(f.CapacityMb, row.base.capacityMb);
+        EXPECT_EQ(f.Maker.Bank, row.base.jedecId.size());
+        EXPECT_EQ(f.Maker.Name, row.base.manufacturer);
+        EXPECT_NE(
+            dimmio::SpdDecodeText(f).find(f.ChecksumOk() ? "checksum:             ok" : "WRONG"),
+            std::string::npos);
+        // The grade, the clock, CL-tRCD-tRP-tRAS at the fastest standard speed met, the check.
+        std::string fastest = "none";
+        if (!f.Ddr2.StandardSpeeds.empty()) {
+          const dimmio::SpdCasTiming& t = f.Ddr2.StandardSpeeds.front();
+          fastest = std::to_string(t.CasTenths / 10) + "-" + std::to_string(t.Trcd) + "-" +
+                    std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.ChipSpeed;
+        }
+        return (f.SpeedGrade.empty() ? "none" : f.SpeedGrade) + ", " +
+               std::to_string(f.CycleTimePs) + " ps, " + fastest + ", " +
+               (f.ChecksumOk() ? "ok" : "WRONG");
+      });
 
   // DDR2 byte 43, the longest clock (3.5 ns): no standard speed slower than it.
   const SpdFacts slow = DecodeSpd(Patched(ddr2, {{43, 0x35}}, true));
