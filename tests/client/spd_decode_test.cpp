@@ -583,84 +583,69 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
 // fractions of tRC and tRFC, and the date, from hand-made images that state
 // them.
 TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
-  using Timings = std::vector<std::string>;  // "CAS tCK tAC" in ps, "tRCD-tRP-tRAS", grade
-  const Timings ddr = {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"};
-  const Timings sdr = {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"};
-  const std::array<uint32_t, 4> ddrSetupHold = {600, 600, 400, 400},
-                                sdrSetupHold = {1500, 800, 1500, 800};
-  const struct {
-    const char* name;
-    const sim::DimmSpec& base;
-    Patch patch;
-    Timings timings;
-    std::array<uint32_t, 4> setupHold;  // address setup, hold; data setup, hold
-    uint32_t trcPs, trfcPs;
-    // clang-format off
-  } cases[] = {
-      {"DDR as built", kDdrBase, {}, ddr, ddrSetupHold, 55000, 70000},
+  // Each latency "CAS tCK tAC" in ps, "tRCD-tRP-tRAS", grade; then address
+  // setup, hold, data setup, hold; then tRC and tRFC.
+  const std::string ddr1 = "30 5000 650 3-3-8 PC3200", ddr2 = "25 6000 700 3-3-7 PC2700";
+  const std::string ddr = ddr1 + ", " + ddr2, ddrSetupHold = "600 600 400 400";
+  const std::string sdr = "30 7500 5400 3-3-6 PC133, 20 10000 6000 2-2-5 PC100";
+  const std::string sdrSetupHold = "1500 800 1500 800";
+  // clang-format off
+  ExpectEdgeRows({
+      {"DDR as built", kDdrBase, {}, ddr + "; " + ddrSetupHold + "; 55000 70000"},
       // Tenths and hundredths of a ns; a digit above 9 states nothing.
       {"DDR hundredths", kDdrBase, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45},
-       {35, 0x45}}, {"30 5000 450 3-3-8 PC3200", "25 6000 500 3-3-7 PC2700"}, {750, 750, 450, 450},
-       55000, 70000},
-      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0 3-3-8 PC3200", ddr[1]},
-       {0, 600, 400, 400}, 55000, 70000},
+       {35, 0x45}}, "30 5000 450 3-3-8 PC3200, 25 6000 500 3-3-7 PC2700; 750 750 450 450; "
+       "55000 70000"},
+      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}},
+       "30 5000 0 3-3-8 PC3200, " + ddr2 + "; 0 600 400 400; 55000 70000"},
       // Byte 40: tRC + 0.75 ns (bits 6-4 = 5), tRFC + 0.25 ns (bits 3-1 = 1).
-      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, ddr, ddrSetupHold, 55750, 70250},
-      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, ddr, ddrSetupHold, 55000, 70000},
-      {"SDR as built", kSdrBase, {}, sdr, sdrSetupHold, 65000, 0},
+      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, ddr + "; " + ddrSetupHold + "; 55750 70250"},
+      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}},
+       ddr + "; " + ddrSetupHold + "; 55000 70000"},
+      {"SDR as built", kSdrBase, {}, sdr + "; " + sdrSetupHold + "; 65000 0"},
       // CL1 too: bytes 25-26 in quarter ns, 15 ns and 8.5 ns; byte 40 means nothing on SDR.
       {"SDR CL1", kSdrBase, {{18, 0x07}, {25, 0x3C}, {26, 0x22}, {40, 0x35}},
-       {sdr[0], sdr[1], "10 15000 8500 2-2-3 PC66"}, sdrSetupHold, 65000, 0},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
-    ASSERT_TRUE(f.Decoded);
-    Timings timings;
-    for (const dimmio::SpdCasTiming& t : f.Timings) {
-      timings.push_back(std::to_string(t.CasTenths) + " " + std::to_string(t.CycleTimePs) + " " +
-                        std::to_string(t.AccessTimePs) + " " + std::to_string(t.Trcd) + "-" +
-                        std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.Grade);
-    }
-    EXPECT_EQ(timings, c.timings);
-    if (c.patch.empty()) {  // the latencies byte 18 lists, timed or not
-      EXPECT_EQ(f.CasTenths,
-                (c.base.type == sim::MemoryType::Ddr ? std::vector<uint16_t>{20, 25, 30}
-                                                     : std::vector<uint16_t>{20, 30}));
-    }
-    EXPECT_EQ((std::array{f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs}),
-              c.setupHold);
-    EXPECT_EQ(f.TrcPs, c.trcPs);
-    EXPECT_EQ(f.TrfcPs, c.trfcPs);
-  }
+       sdr + ", 10 15000 8500 2-2-3 PC66; " + sdrSetupHold + "; 65000 0"},
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow& row) {
+        if (row.patch.empty()) {  // the latencies byte 18 lists, timed or not
+          EXPECT_EQ(f.CasTenths,
+                    (row.base.type == sim::MemoryType::Ddr ? std::vector<uint16_t>{20, 25, 30}
+                                                           : std::vector<uint16_t>{20, 30}));
+        }
+        std::string facts;
+        for (const dimmio::SpdCasTiming& t : f.Timings) {
+          facts += (facts.empty() ? "" : ", ") + std::to_string(t.CasTenths) + " " +
+                   std::to_string(t.CycleTimePs) + " " + std::to_string(t.AccessTimePs) + " " +
+                   std::to_string(t.Trcd) + "-" + std::to_string(t.Trp) + "-" +
+                   std::to_string(t.Tras) + " " + t.Grade;
+        }
+        facts += ";";
+        for (uint32_t ps : {f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs})
+          facts += " " + std::to_string(ps);
+        return facts + "; " + std::to_string(f.TrcPs) + " " + std::to_string(f.TrfcPs);
+      });
 
   // Dates: BCD year and week 1-53, else the bytes as stored.
-  const struct {
-    const sim::DimmSpec& base;
-    Patch patch;
-    uint16_t year;  // 0: not a BCD date
-    uint8_t week;
-    const char* text;
-    // clang-format off
-  } dates[] = {
-      {kDdrBase, {}, 2003, 17, "year 2003, week 17"},
-      {kSdrBase, {{93, 0x99}, {94, 0x53}}, 1999, 53, "year 1999, week 53"},
-      {kDdrBase, {{93, 0x89}, {94, 0x01}}, 2089, 1, "year 2089, week 1"},
-      {kDdrBase, {{93, 0x0A}}, 0, 0, "year 0x0A, week 0x17 as stored (not a BCD"},
-      {kDdrBase, {{94, 0x54}}, 0, 0, "year 0x03, week 0x54 as stored"},
-      {kSdrBase, {{93, 0x00}, {94, 0x00}}, 0, 0, "year 0x00, week 0x00 as stored"},
-  };
-  // clang-format on
-  for (const auto& c : dates) {
-    SCOPED_TRACE(c.text);
-    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
-    EXPECT_EQ(f.DateBcd, c.year != 0);
-    EXPECT_EQ(f.Year, c.year);
-    EXPECT_EQ(f.Week, c.week);
-    const std::string text = dimmio::SpdDecodeText(f);
-    EXPECT_NE(text.find("manufacturing date:   " + std::string(c.text)), std::string::npos) << text;
-  }
+  const std::string kStored = " as stored (not a BCD year and week 1-53)";
+  // clang-format off
+  ExpectEdgeRows({
+      {"BCD", kDdrBase, {}, "2003 17: year 2003, week 17"},
+      {"BCD 1999", kSdrBase, {{93, 0x99}, {94, 0x53}}, "1999 53: year 1999, week 53"},
+      {"BCD 2089", kDdrBase, {{93, 0x89}, {94, 0x01}}, "2089 1: year 2089, week 1"},
+      {"year not BCD", kDdrBase, {{93, 0x0A}}, "0 0: year 0x0A, week 0x17" + kStored},
+      {"week 54", kDdrBase, {{94, 0x54}}, "0 0: year 0x03, week 0x54" + kStored},
+      {"zeros", kSdrBase, {{93, 0x00}, {94, 0x00}}, "0 0: year 0x00, week 0x00" + kStored},
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow&) {
+        const std::string text = dimmio::SpdDecodeText(f);
+        const size_t at = text.find("manufacturing date:   ") + 22;
+        const std::string date = text.substr(at, text.find('\n', at) - at);
+        EXPECT_EQ(f.DateBcd, f.Year != 0);
+        return std::to_string(f.Year) + " " + std::to_string(f.Week) + ": " + date;
+      });
 }
 
 // Makers in the banks the modules' makers (banks 1-4) do not reach, and codes
