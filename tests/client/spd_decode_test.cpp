@@ -355,18 +355,38 @@ std::string EdgeFacts(const SpdFacts& f) {
          f.Maker.Name + (f.Maker.ParityOk ? "" : "(parity wrong)");
 }
 
+// A hand-made image: a builder's module with bytes changed and its checksum
+// (DDR3: its CRC) made right again, then `after` changed over it; the facts
+// it decodes to on one line.
+struct EdgeRow {
+  const char* name;
+  const sim::DimmSpec& base;
+  Patch patch;
+  std::string facts;
+  Patch after = {};
+};
+
+// Each row's image decodes, and `factsOf` (which checks what the row's facts
+// line does not state) gives its facts line.
+template <typename FactsOf>
+void ExpectEdgeRows(std::initializer_list<EdgeRow> rows, FactsOf factsOf) {
+  for (const EdgeRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto image = Patched(row.base, row.patch, true);
+    for (const auto& [offset, value] : row.after) image[offset] = value;
+    const SpdFacts f = DecodeSpd(image);
+    ASSERT_TRUE(f.Decoded);
+    EXPECT_EQ(factsOf(f, row), row.facts);
+  }
+}
+
 // Hand-made images for what the board modules do not show: each states its
 // facts in the bytes it changes.
 TEST(SpdDecode, EdgeImages) {
   const sim::DimmSpec& ddr = kDdrBase;
   const sim::DimmSpec& sdr = kSdrBase;
-  const struct {
-    const char* name;
-    const sim::DimmSpec& base;
-    Patch patch;
-    const char* facts;  // EdgeFacts
-    // clang-format off
-  } cases[] = {
+  // clang-format off
+  ExpectEdgeRows({
       {"as built", ddr, {}, "512 = 256 + 256, none, PC3200 DDR400, 1 Samsung"},
       // Rank 2 has 12 rows (high nibble of byte 3): 256 + 128 MB, both sizes in byte 31.
       {"asymmetric ranks", ddr, {{3, 0xCD}, {31, 0x60}},
@@ -396,19 +416,17 @@ TEST(SpdDecode, EdgeImages) {
        "512 = 256 + 256, none, PC3200 DDR400, 6 Crucial Technology"},
       {"bank 1 parity wrong", ddr, WithMaker(0, 0x4E),
        "512 = 256 + 256, none, PC3200 DDR400, 1 (parity wrong)"},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
-    EXPECT_TRUE(f.Decoded);
-    EXPECT_EQ(EdgeFacts(f), c.facts);
-    EXPECT_EQ(f.Ecc, f.ErrorCheck == dimmio::SpdErrorCheck::Ecc);
-    EXPECT_TRUE(f.ChecksumOk());
-    const std::string text = dimmio::SpdDecodeText(f);
-    EXPECT_NE(text.find(f.Maker.ParityOk ? f.Maker.Name : "parity bit wrong"), std::string::npos)
-        << text;
-  }
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow&) {
+        EXPECT_EQ(f.Ecc, f.ErrorCheck == dimmio::SpdErrorCheck::Ecc);
+        EXPECT_TRUE(f.ChecksumOk());
+        const std::string text = dimmio::SpdDecodeText(f);
+        EXPECT_NE(text.find(f.Maker.ParityOk ? f.Maker.Name : "parity bit wrong"),
+                  std::string::npos)
+            << text;
+        return EdgeFacts(f);
+      });
 }
 
 TEST(SpdDecode, ImagesNotDecoded) {
@@ -495,66 +513,53 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
       sim::boards::Ddr3(4096, 2, "PC3-14900", "G.Skill", {0x7F, 0x7F, 0x7F, 0x7F, 0xCD}, "F3", 1);
   // 3 ns at CL5, 3.75 ns at CL4, 5 ns at CL3; tRCD = tRP 15 ns, tRAS 45 ns.
   const sim::DimmSpec ddr2 = sim::boards::Ddr2(2048, 2, "PC2-5300", "Samsung", {0xCE}, "M", 2);
-  const struct {
-    const char* name;
-    const sim::DimmSpec& base;
-    Patch patch;
-    Patch after;        // changed after the checksum or CRC was made right
-    const char* grade;  // "" below every standard grade
-    uint32_t cyclePs;
-    const char* fastest;  // CL-tRCD-tRP-tRAS at the fastest standard speed met
-    bool checkOk;
-    // clang-format off
-  } cases[] = {
-      {"DDR3 as built", ddr3, {}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true},
+  // clang-format off
+  ExpectEdgeRows({
+      {"DDR3 as built", ddr3, {}, "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, ok"},
       // Signed fine offsets: -53 ps still rounds to DDR3-1866's 1.0714 ns, -52 does not.
-      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, {}, "PC3-14900", 1072, "13-13-13-32 DDR3-1866", true},
-      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, {}, "PC3-12800", 1073, "12-12-12-28 DDR3-1600", true},
-      {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}}, {}, "PC3-10600", 1255,
-       "10-10-10-23 DDR3-1333", true},
-      {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, {}, "", 2625, "", true},
+      {"DDR3 fine -53", ddr3, {{34, 0xCB}}, "PC3-14900, 1072 ps, 13-13-13-32 DDR3-1866, ok"},
+      {"DDR3 fine -52", ddr3, {{34, 0xCC}}, "PC3-12800, 1073 ps, 12-12-12-28 DDR3-1600, ok"},
+      {"DDR3 1.255 ns", ddr3, {{12, 10}, {34, 0x05}},
+       "PC3-10600, 1255 ps, 10-10-10-23 DDR3-1333, ok"},
+      {"DDR3 2.625 ns", ddr3, {{12, 21}, {34, 0}}, "none, 2625 ps, none, ok"},
       // tAA 14 ns without its -90 ps: CL14 at DDR3-1866, which the module lacks.
-      {"DDR3 tAA without fine", ddr3, {{35, 0}}, {}, "PC3-14900", 1071, "12-12-12-28 DDR3-1600",
-       true},
+      {"DDR3 tAA without fine", ddr3, {{35, 0}}, "PC3-14900, 1071 ps, 12-12-12-28 DDR3-1600, ok"},
       // The CRC covers the date (bytes 120-121) only when byte 0 bit 7 is clear.
-      {"DDR3 CRC 0-116, date changed", ddr3, {}, {{120, 0x12}}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", true},
-      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, {}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", true},
-      {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}}, {{120, 0x12}}, "PC3-14900", 1071,
-       "13-13-13-32 DDR3-1866", false},
-      {"DDR3 bad CRC", ddr3, {}, {{30, 0x82}}, "PC3-14900", 1071, "13-13-13-32 DDR3-1866", false},
-      {"DDR2 as built", ddr2, {}, {}, "PC2-5300", 3000, "5-5-5-15 DDR2-667", true},
+      {"DDR3 CRC 0-116, date changed", ddr3, {},
+       "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, ok", {{120, 0x12}}},
+      {"DDR3 CRC 0-125", ddr3, {{0, 0x12}}, "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, ok"},
+      {"DDR3 CRC 0-125, date changed", ddr3, {{0, 0x12}},
+       "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, WRONG", {{120, 0x12}}},
+      {"DDR3 bad CRC", ddr3, {}, "PC3-14900, 1071 ps, 13-13-13-32 DDR3-1866, WRONG", {{30, 0x82}}},
+      {"DDR2 as built", ddr2, {}, "PC2-5300, 3000 ps, 5-5-5-15 DDR2-667, ok"},
       // Byte 9's low nibble 0xA-0xD: 0.25, 0.33, 0.66, 0.75 ns.
-      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, {}, "PC2-6400", 2250, "5-6-6-18 DDR2-800", true},
-      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, {}, "PC2-4200", 3330, "4-4-4-12 DDR2-533", true},
-      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, {}, "PC2-5300", 2660, "5-5-5-15 DDR2-667", true},
-      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, {}, "PC2-4200", 3750, "4-4-4-12 DDR2-533", true},
-      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, {}, "PC2-5300", 2600, "5-5-5-15 DDR2-667", true},
-      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, {}, "", 5500, "", true},
-      {"DDR2 bad checksum", ddr2, {}, {{30, 50}}, "PC2-5300", 3000, "5-5-5-17 DDR2-667", false},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto image = Patched(c.base, c.patch, true);
-    for (const auto& [offset, value] : c.after) image[offset] = value;
-    const SpdFacts f = DecodeSpd(image);
-    ASSERT_TRUE(f.Decoded);
-    EXPECT_EQ(f.CapacityMb, c.base.capacityMb);
-    EXPECT_EQ(f.SpeedGrade, c.grade);
-    EXPECT_EQ(f.CycleTimePs, c.cyclePs);
-    const std::string fastest = f.Ddr2.StandardSpeeds.empty() ? "" : [&] {
-      const dimmio::SpdCasTiming& t = f.Ddr2.StandardSpeeds.front();
-      return std::to_string(t.CasTenths / 10) + "-" + std::to_string(t.Trcd) + "-" +
-             std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.ChipSpeed;
-    }();
-    EXPECT_EQ(fastest, c.fastest);
-    EXPECT_EQ(f.ChecksumOk(), c.checkOk);
-    EXPECT_EQ(f.Maker.Bank, c.base.jedecId.size());
-    EXPECT_EQ(f.Maker.Name, c.base.manufacturer);
-    EXPECT_NE(dimmio::SpdDecodeText(f).find(c.checkOk ? "checksum:             ok" : "WRONG"),
-              std::string::npos);
-  }
+      {"DDR2 2.25 ns", ddr2, {{9, 0x2A}}, "PC2-6400, 2250 ps, 5-6-6-18 DDR2-800, ok"},
+      {"DDR2 3.33 ns", ddr2, {{9, 0x3B}}, "PC2-4200, 3330 ps, 4-4-4-12 DDR2-533, ok"},
+      {"DDR2 2.66 ns", ddr2, {{9, 0x2C}}, "PC2-5300, 2660 ps, 5-5-5-15 DDR2-667, ok"},
+      {"DDR2 3.75 ns", ddr2, {{9, 0x3D}}, "PC2-4200, 3750 ps, 4-4-4-12 DDR2-533, ok"},
+      {"DDR2 2.6 ns", ddr2, {{9, 0x26}}, "PC2-5300, 2600 ps, 5-5-5-15 DDR2-667, ok"},
+      {"DDR2 5.5 ns, CL5 only", ddr2, {{9, 0x55}, {18, 0x20}}, "none, 5500 ps, none, ok"},
+      {"DDR2 bad checksum", ddr2, {}, "PC2-5300, 3000 ps, 5-5-5-17 DDR2-667, WRONG", {{30, 50}}},
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow& row) {
+        EXPECT_EQ(f.CapacityMb, row.base.capacityMb);
+        EXPECT_EQ(f.Maker.Bank, row.base.jedecId.size());
+        EXPECT_EQ(f.Maker.Name, row.base.manufacturer);
+        EXPECT_NE(
+            dimmio::SpdDecodeText(f).find(f.ChecksumOk() ? "checksum:             ok" : "WRONG"),
+            std::string::npos);
+        // The grade, the clock, CL-tRCD-tRP-tRAS at the fastest standard speed met, the check.
+        std::string fastest = "none";
+        if (!f.Ddr2.StandardSpeeds.empty()) {
+          const dimmio::SpdCasTiming& t = f.Ddr2.StandardSpeeds.front();
+          fastest = std::to_string(t.CasTenths / 10) + "-" + std::to_string(t.Trcd) + "-" +
+                    std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.ChipSpeed;
+        }
+        return (f.SpeedGrade.empty() ? "none" : f.SpeedGrade) + ", " +
+               std::to_string(f.CycleTimePs) + " ps, " + fastest + ", " +
+               (f.ChecksumOk() ? "ok" : "WRONG");
+      });
 
   // DDR2 byte 43, the longest clock (3.5 ns): no standard speed slower than it.
   const SpdFacts slow = DecodeSpd(Patched(ddr2, {{43, 0x35}}, true));
@@ -578,84 +583,69 @@ TEST(SpdDecode, Ddr2AndDdr3EdgeImages) {
 // fractions of tRC and tRFC, and the date, from hand-made images that state
 // them.
 TEST(SpdDecode, TimesAndDateAsTheBytesStateThem) {
-  using Timings = std::vector<std::string>;  // "CAS tCK tAC" in ps, "tRCD-tRP-tRAS", grade
-  const Timings ddr = {"30 5000 650 3-3-8 PC3200", "25 6000 700 3-3-7 PC2700"};
-  const Timings sdr = {"30 7500 5400 3-3-6 PC133", "20 10000 6000 2-2-5 PC100"};
-  const std::array<uint32_t, 4> ddrSetupHold = {600, 600, 400, 400},
-                                sdrSetupHold = {1500, 800, 1500, 800};
-  const struct {
-    const char* name;
-    const sim::DimmSpec& base;
-    Patch patch;
-    Timings timings;
-    std::array<uint32_t, 4> setupHold;  // address setup, hold; data setup, hold
-    uint32_t trcPs, trfcPs;
-    // clang-format off
-  } cases[] = {
-      {"DDR as built", kDdrBase, {}, ddr, ddrSetupHold, 55000, 70000},
+  // Each latency "CAS tCK tAC" in ps, "tRCD-tRP-tRAS", grade; then address
+  // setup, hold, data setup, hold; then tRC and tRFC.
+  const std::string ddr1 = "30 5000 650 3-3-8 PC3200", ddr2 = "25 6000 700 3-3-7 PC2700";
+  const std::string ddr = ddr1 + ", " + ddr2, ddrSetupHold = "600 600 400 400";
+  const std::string sdr = "30 7500 5400 3-3-6 PC133, 20 10000 6000 2-2-5 PC100";
+  const std::string sdrSetupHold = "1500 800 1500 800";
+  // clang-format off
+  ExpectEdgeRows({
+      {"DDR as built", kDdrBase, {}, ddr + "; " + ddrSetupHold + "; 55000 70000"},
       // Tenths and hundredths of a ns; a digit above 9 states nothing.
       {"DDR hundredths", kDdrBase, {{10, 0x45}, {24, 0x50}, {32, 0x75}, {33, 0x75}, {34, 0x45},
-       {35, 0x45}}, {"30 5000 450 3-3-8 PC3200", "25 6000 500 3-3-7 PC2700"}, {750, 750, 450, 450},
-       55000, 70000},
-      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}}, {"30 5000 0 3-3-8 PC3200", ddr[1]},
-       {0, 600, 400, 400}, 55000, 70000},
+       {35, 0x45}}, "30 5000 450 3-3-8 PC3200, 25 6000 500 3-3-7 PC2700; 750 750 450 450; "
+       "55000 70000"},
+      {"DDR digit above 9", kDdrBase, {{10, 0xA0}, {32, 0x0F}},
+       "30 5000 0 3-3-8 PC3200, " + ddr2 + "; 0 600 400 400; 55000 70000"},
       // Byte 40: tRC + 0.75 ns (bits 6-4 = 5), tRFC + 0.25 ns (bits 3-1 = 1).
-      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, ddr, ddrSetupHold, 55750, 70250},
-      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}}, ddr, ddrSetupHold, 55000, 70000},
-      {"SDR as built", kSdrBase, {}, sdr, sdrSetupHold, 65000, 0},
+      {"DDR byte 40 0x52", kDdrBase, {{40, 0x52}}, ddr + "; " + ddrSetupHold + "; 55750 70250"},
+      {"DDR byte 40 reserved codes", kDdrBase, {{40, 0x7E}},
+       ddr + "; " + ddrSetupHold + "; 55000 70000"},
+      {"SDR as built", kSdrBase, {}, sdr + "; " + sdrSetupHold + "; 65000 0"},
       // CL1 too: bytes 25-26 in quarter ns, 15 ns and 8.5 ns; byte 40 means nothing on SDR.
       {"SDR CL1", kSdrBase, {{18, 0x07}, {25, 0x3C}, {26, 0x22}, {40, 0x35}},
-       {sdr[0], sdr[1], "10 15000 8500 2-2-3 PC66"}, sdrSetupHold, 65000, 0},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
-    ASSERT_TRUE(f.Decoded);
-    Timings timings;
-    for (const dimmio::SpdCasTiming& t : f.Timings) {
-      timings.push_back(std::to_string(t.CasTenths) + " " + std::to_string(t.CycleTimePs) + " " +
-                        std::to_string(t.AccessTimePs) + " " + std::to_string(t.Trcd) + "-" +
-                        std::to_string(t.Trp) + "-" + std::to_string(t.Tras) + " " + t.Grade);
-    }
-    EXPECT_EQ(timings, c.timings);
-    if (c.patch.empty()) {  // the latencies byte 18 lists, timed or not
-      EXPECT_EQ(f.CasTenths,
-                (c.base.type == sim::MemoryType::Ddr ? std::vector<uint16_t>{20, 25, 30}
-                                                     : std::vector<uint16_t>{20, 30}));
-    }
-    EXPECT_EQ((std::array{f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs}),
-              c.setupHold);
-    EXPECT_EQ(f.TrcPs, c.trcPs);
-    EXPECT_EQ(f.TrfcPs, c.trfcPs);
-  }
+       sdr + ", 10 15000 8500 2-2-3 PC66; " + sdrSetupHold + "; 65000 0"},
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow& row) {
+        if (row.patch.empty()) {  // the latencies byte 18 lists, timed or not
+          EXPECT_EQ(f.CasTenths,
+                    (row.base.type == sim::MemoryType::Ddr ? std::vector<uint16_t>{20, 25, 30}
+                                                           : std::vector<uint16_t>{20, 30}));
+        }
+        std::string facts;
+        for (const dimmio::SpdCasTiming& t : f.Timings) {
+          facts += (facts.empty() ? "" : ", ") + std::to_string(t.CasTenths) + " " +
+                   std::to_string(t.CycleTimePs) + " " + std::to_string(t.AccessTimePs) + " " +
+                   std::to_string(t.Trcd) + "-" + std::to_string(t.Trp) + "-" +
+                   std::to_string(t.Tras) + " " + t.Grade;
+        }
+        facts += ";";
+        for (uint32_t ps : {f.AddressSetupPs, f.AddressHoldPs, f.DataSetupPs, f.DataHoldPs})
+          facts += " " + std::to_string(ps);
+        return facts + "; " + std::to_string(f.TrcPs) + " " + std::to_string(f.TrfcPs);
+      });
 
   // Dates: BCD year and week 1-53, else the bytes as stored.
-  const struct {
-    const sim::DimmSpec& base;
-    Patch patch;
-    uint16_t year;  // 0: not a BCD date
-    uint8_t week;
-    const char* text;
-    // clang-format off
-  } dates[] = {
-      {kDdrBase, {}, 2003, 17, "year 2003, week 17"},
-      {kSdrBase, {{93, 0x99}, {94, 0x53}}, 1999, 53, "year 1999, week 53"},
-      {kDdrBase, {{93, 0x89}, {94, 0x01}}, 2089, 1, "year 2089, week 1"},
-      {kDdrBase, {{93, 0x0A}}, 0, 0, "year 0x0A, week 0x17 as stored (not a BCD"},
-      {kDdrBase, {{94, 0x54}}, 0, 0, "year 0x03, week 0x54 as stored"},
-      {kSdrBase, {{93, 0x00}, {94, 0x00}}, 0, 0, "year 0x00, week 0x00 as stored"},
-  };
-  // clang-format on
-  for (const auto& c : dates) {
-    SCOPED_TRACE(c.text);
-    const SpdFacts f = DecodeSpd(Patched(c.base, c.patch, true));
-    EXPECT_EQ(f.DateBcd, c.year != 0);
-    EXPECT_EQ(f.Year, c.year);
-    EXPECT_EQ(f.Week, c.week);
-    const std::string text = dimmio::SpdDecodeText(f);
-    EXPECT_NE(text.find("manufacturing date:   " + std::string(c.text)), std::string::npos) << text;
-  }
+  const std::string kStored = " as stored (not a BCD year and week 1-53)";
+  // clang-format off
+  ExpectEdgeRows({
+      {"BCD", kDdrBase, {}, "2003 17: year 2003, week 17"},
+      {"BCD 1999", kSdrBase, {{93, 0x99}, {94, 0x53}}, "1999 53: year 1999, week 53"},
+      {"BCD 2089", kDdrBase, {{93, 0x89}, {94, 0x01}}, "2089 1: year 2089, week 1"},
+      {"year not BCD", kDdrBase, {{93, 0x0A}}, "0 0: year 0x0A, week 0x17" + kStored},
+      {"week 54", kDdrBase, {{94, 0x54}}, "0 0: year 0x03, week 0x54" + kStored},
+      {"zeros", kSdrBase, {{93, 0x00}, {94, 0x00}}, "0 0: year 0x00, week 0x00" + kStored},
+      },
+      // clang-format on
+      [](const SpdFacts& f, const EdgeRow&) {
+        const std::string text = dimmio::SpdDecodeText(f);
+        const size_t at = text.find("manufacturing date:   ") + 22;
+        const std::string date = text.substr(at, text.find('\n', at) - at);
+        EXPECT_EQ(f.DateBcd, f.Year != 0);
+        return std::to_string(f.Year) + " " + std::to_string(f.Week) + ": " + date;
+      });
 }
 
 // Makers in the banks the modules' makers (banks 1-4) do not reach, and codes
