@@ -121,11 +121,10 @@ TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
     SCOPED_TRACE(testing::Message() << v[0] << "." << v[1] << "." << v[2]);
     Rig rig("ich5");
     rig.driver->ReportKernelVersion(v[0], v[1], v[2]);
-    ASSERT_EQ(rig.driver->Start(), STATUS_SUCCESS);
+    ASSERT_TRUE(rig.Start());
     EXPECT_EQ(rig.driver->DeviceDacl(),
               (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
                                       {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
-    EXPECT_TRUE(rig.driver->Unload());
     rig.Done();
   }
 }
