@@ -134,7 +134,7 @@ TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
 TEST_F(AccessTest, RequestsPastTheQueueBoundsAreRefused) {
   LoadOn("ich5");
   std::vector<DriverUnderTest::Handle> handles(5);
-  for (auto& h : handles) ASSERT_EQ(driver_->Open(kLink, Caller::System, kReadWrite, &h), 0);
+  for (auto& h : handles) h = OpenHandle();
   machine_.HoldNext(sim::Access::ConfigRead);
   const auto busy =
       driver_->SubmitOn(handles[4], IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);

@@ -156,6 +156,22 @@ class ContractTest : public ::testing::Test {
     return driver_->Wait(driver_->Submit(code, input, outputLength));
   }
 
+  // A model changed as the driver's threads see it: under the machine's lock.
+  template <typename Change>
+  void Locked(Change change) {
+    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+    change();
+  }
+
+  // A handle of SYSTEM's of the device, for reading and writing.
+  DriverUnderTest::Handle OpenHandle() {
+    DriverUnderTest::Handle handle;
+    EXPECT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System,
+                            host::kGenericRead | host::kGenericWrite, &handle),
+              0);
+    return handle;
+  }
+
   sim::Machine machine_;
   sim::AttachScope attach_;
   const sim::Board* board_ = nullptr;

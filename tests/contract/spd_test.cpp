@@ -163,10 +163,7 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
 TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
   sim::SmbusHostModel* host = models_.host;
   if (host == nullptr) GTEST_SKIP() << "a bit-banged bus: no host to hang";
-  auto stick = [this, host](bool on) {
-    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-    host->StickBusy(on);
-  };
+  auto stick = [this, host](bool on) { Locked([&] { host->StickBusy(on); }); };
   const uint32_t shown = host->StuckStatus();
   const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
   stick(true);
@@ -211,7 +208,6 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
 // a handle opened later starts on the first bank too.
 TEST_P(SpdTest, ASegmentSetThroughOneHandleReadsItsBankThroughThatHandleAlone) {
   if (board_->smbus->segment1.empty()) GTEST_SKIP() << "no second bank";
-  constexpr uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
   auto read = [&](const DriverUnderTest::Handle* h, uint8_t slot) {
     const std::vector<uint8_t> input{slot, 0};
     return driver_->Wait(h ? driver_->SubmitOn(*h, IOCTL_READ_SPD, input, 76 + 256)
@@ -219,8 +215,7 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleReadsItsBankThroughThatHandleAlone) {
   };
   const uint8_t watched = board_->smbus->segment1.front().slot;
   const std::vector<uint8_t> firstBank = read(nullptr, watched).output;
-  DriverUnderTest::Handle setter, later;
-  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &setter), 0);
+  const DriverUnderTest::Handle setter = OpenHandle();
   for (uint32_t segment : {1u, 0u, 1u}) {
     ASSERT_EQ(
         driver_->Wait(driver_->SubmitOn(setter, IOCTL_SET_SEGMENT, Words({segment}), 76)).status,
@@ -236,7 +231,7 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleReadsItsBankThroughThatHandleAlone) {
   ASSERT_NE(read(&setter, watched).output, firstBank);
   driver_->EndProcess({setter});
   EXPECT_EQ(read(nullptr, watched).output, firstBank) << "after the setter's process ended";
-  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &later), 0);
+  const DriverUnderTest::Handle later = OpenHandle();
   EXPECT_EQ(read(&later, watched).output, firstBank) << "through a handle opened later";
 }
 
@@ -267,10 +262,7 @@ TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
                          {!left, 0, 64, true}}) {
       SCOPED_TRACE(testing::Message() << "slot " << int(slot.slot) << " page " << int(c.page)
                                       << " from " << int(c.offset));
-      if (c.failMidway) {
-        std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-        eeprom->FailTransfersAfter(2, 1);
-      }
+      if (c.failMidway) Locked([&] { eeprom->FailTransfersAfter(2, 1); });
       // Modules not known for DDR4 are read as they show, no page selected
       // (a command there could write-protect a DDR2 or DDR3 EEPROM).
       const uint32_t want = c.page > 1     ? DIMMIO_ERROR_PAGE_OUT_OF_RANGE
@@ -339,10 +331,7 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     // and the restoring write wait it out, and byte 74 is back.
     for (const uint32_t cycleMs : {5u, 10u}) {
       SCOPED_TRACE(testing::Message() << "write cycle " << cycleMs << " ms");
-      {
-        std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-        models_.eeproms[0][slot.slot]->SlowWrites(cycleMs);
-      }
+      Locked([&] { models_.eeproms[0][slot.slot]->SlowWrites(cycleMs); });
       const uint64_t transfers = eeprom->Transfers();
       const Reply reply = Send(IOCTL_PROBE_SPD_WRITE, {slot.slot}, 80);
       ASSERT_EQ(reply.information, 80u);
@@ -400,10 +389,7 @@ TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Host& host = *models_.Host<Host>();
-    {
-      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      c.arrange(host);
-    }
+    Locked([&] { c.arrange(host); });
     const Reply failed = Send(IOCTL_READ_SPD, {c.slot, 0}, 76 + 2);
     EXPECT_EQ(host.Read8(Host::kControl2) & 0x83, c.otherBits);
     if (c.detail == 0) {
