@@ -112,9 +112,7 @@ NtStatus IoManager::Load(DriverEntryRoutine entry, bool freshImage) {
 void IoManager::Stop() {
   {
     std::unique_lock<std::mutex> guard(lock_);
-    stopPending_ = true;
     filesClosed_.wait(guard, [this] { return openFiles_ == 0; });
-    stopPending_ = false;
   }
   Unload();
 }
@@ -127,11 +125,6 @@ void IoManager::Unload() {
     violations_.push_back("unload left a device object behind");
   }
   driver_.reset();
-}
-
-bool IoManager::StopPending() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return stopPending_;
 }
 
 // ---------------------------------------------------------------- namespace

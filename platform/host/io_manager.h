@@ -72,9 +72,8 @@ class IoManager {
   void Unload();
   // The stop of the driver's service, as Windows does it: the unload runs
   // only once no handle opened through Open is open; until then the stop
-  // waits (StopPending() says so).
+  // waits.
   void Stop();
-  bool StopPending() const;
   bool Loaded() const { return driver_ != nullptr; }
   KernelDriver* Driver() { return driver_.get(); }
 
@@ -187,8 +186,7 @@ class IoManager {
   ObjectNamespace<KernelDevice> names_;  // the devices' names and the links
   std::vector<std::unique_ptr<Request>> requests_;
   std::vector<std::unique_ptr<File>> files_;
-  size_t openFiles_ = 0;      // handles opened and not closed; under lock_
-  bool stopPending_ = false;  // under lock_
+  size_t openFiles_ = 0;  // handles opened and not closed; under lock_
   std::condition_variable filesClosed_;
   uint64_t dispatched_ = 0;
   std::vector<std::string> violations_;
