@@ -121,11 +121,10 @@ TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
     SCOPED_TRACE(testing::Message() << v[0] << "." << v[1] << "." << v[2]);
     Rig rig("ich5");
     rig.driver->ReportKernelVersion(v[0], v[1], v[2]);
-    ASSERT_EQ(rig.driver->Start(), STATUS_SUCCESS);
+    ASSERT_TRUE(rig.Start());
     EXPECT_EQ(rig.driver->DeviceDacl(),
               (std::vector<host::Ace>{{host::kAccessAllowedAce, 0x001F01FF, "S-1-5-18"},
                                       {host::kAccessAllowedAce, 0x001F01FF, "S-1-5-32-544"}}));
-    EXPECT_TRUE(rig.driver->Unload());
     rig.Done();
   }
 }
@@ -135,7 +134,7 @@ TEST_F(AccessTest, TheDaclIsSetOnEveryKernelVersion) {
 TEST_F(AccessTest, RequestsPastTheQueueBoundsAreRefused) {
   LoadOn("ich5");
   std::vector<DriverUnderTest::Handle> handles(5);
-  for (auto& h : handles) ASSERT_EQ(driver_->Open(kLink, Caller::System, kReadWrite, &h), 0);
+  for (auto& h : handles) h = OpenHandle();
   machine_.HoldNext(sim::Access::ConfigRead);
   const auto busy =
       driver_->SubmitOn(handles[4], IOCTL_READ_PCI_CONFIG, Words({0, 0, 0, 0, 0, 0}), 256);

@@ -57,6 +57,26 @@ inline bool ReadsWhole(const Reply& r, const std::array<uint8_t, 256>& bytes,
          std::equal(r.output.begin() + 76, r.output.begin() + 76 + count, bytes.begin());
 }
 
+// A read the hardware half failed: nothing read, the block-read code over
+// `hwCode`, and `detail` (what the host showed) the first hardware detail.
+inline ::testing::AssertionResult FailsRead(const Reply& r, uint32_t hwCode, uint32_t detail) {
+  const std::vector<uint32_t> got = {r.information, WordAt(r.output, kOpCode),
+                                     WordAt(r.output, kOpHwCode), WordAt(r.output, kOpHwDetail)};
+  const std::vector<uint32_t> want = {76, kSpdBlockRead, hwCode, detail};
+  if (got == want) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "information, code, hardware code and detail " << ::testing::PrintToString(got)
+         << ", not " << ::testing::PrintToString(want);
+}
+
+// The ATI/AMD PM registers and, last, their index; nothing without them.
+inline std::vector<uint8_t> PmState(const sim::AmdPmRegisters* pm) {
+  std::vector<uint8_t> state;
+  for (int r = 0; pm != nullptr && r < 256; ++r) state.push_back(pm->Reg(static_cast<uint8_t>(r)));
+  if (pm != nullptr) state.push_back(pm->Index());
+  return state;
+}
+
 inline std::vector<std::string> BoardNames() {
   std::vector<std::string> names;
   for (const sim::Board& board : sim::Boards()) names.push_back(board.name);
@@ -64,12 +84,21 @@ inline std::vector<std::string> BoardNames() {
 }
 
 // A machine of its own with the board built and a driver not yet started,
-// for the cases that load more than once; Done() holds that nothing went
-// wrong and, once the driver is gone, that the pool holds nothing.
+// for the cases that load more than once; Done() unloads what Start() loaded
+// and holds that nothing went wrong and, once the driver is gone, that the
+// pool holds nothing.
 struct Rig {
   explicit Rig(const sim::Board& board) : models(sim::Build(board, machine)) {}
   explicit Rig(const std::string& board) : Rig(*sim::FindBoard(board)) {}
+  bool Start() { return started = driver->Start() == STATUS_SUCCESS; }
+  Reply Send(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength,
+             uint8_t fill = DriverUnderTest::kDefaultFill) {
+    return driver->Wait(driver->Submit(code, input, outputLength, fill));
+  }
   void Done(const std::string& what = "") {
+    if (started) {
+      EXPECT_TRUE(driver->Unload()) << what;
+    }
     EXPECT_EQ(driver->Problems(), std::vector<std::string>{}) << what;
     driver.reset();
     EXPECT_EQ(machine.LeakReport(), "") << what;
@@ -77,6 +106,7 @@ struct Rig {
   sim::Machine machine;
   sim::AttachScope attach{machine};
   sim::BoardModels models;
+  bool started = false;
   std::unique_ptr<DriverUnderTest> driver = MakeDriverUnderTest(machine);
 };
 
@@ -124,6 +154,22 @@ class ContractTest : public ::testing::Test {
 
   Reply Send(uint32_t code, const std::vector<uint8_t>& input, uint32_t outputLength) {
     return driver_->Wait(driver_->Submit(code, input, outputLength));
+  }
+
+  // A model changed as the driver's threads see it: under the machine's lock.
+  template <typename Change>
+  void Locked(Change change) {
+    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
+    change();
+  }
+
+  // A handle of SYSTEM's of the device, for reading and writing.
+  DriverUnderTest::Handle OpenHandle() {
+    DriverUnderTest::Handle handle;
+    EXPECT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System,
+                            host::kGenericRead | host::kGenericWrite, &handle),
+              0);
+    return handle;
   }
 
   sim::Machine machine_;

@@ -192,11 +192,7 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   if (c.otherRegister != 0) {
     machine_.FindPciFunction(0, c.device, c.function)->SetDword(c.otherRegister, c.otherDword);
   }
-  std::array<uint8_t, 256> pmLeft{};
-  for (int r = 0; models_.amdPm != nullptr && r < 256; ++r) {
-    pmLeft[r] = models_.amdPm->Reg(static_cast<uint8_t>(r));
-  }
-  const uint8_t indexLeft = models_.amdPm != nullptr ? models_.amdPm->Index() : 0;
+  const std::vector<uint8_t> pmLeft = PmState(models_.amdPm);
   machine_.SetTracing(true);
   ASSERT_EQ(driver_->Start(), STATUS_SUCCESS);
   started_ = true;
@@ -222,10 +218,7 @@ TEST_P(NoControllerTest, SpdRequestsReportThatNoControllerIsAvailable) {
   if (c.pmIndexPort != 0) allowed = {c.pmIndexPort, c.pmIndexPort + 1u};
   EXPECT_TRUE(std::includes(allowed.begin(), allowed.end(), ports.begin(), ports.end()))
       << ::testing::PrintToString(ports);
-  if (models_.amdPm != nullptr) {
-    EXPECT_EQ(models_.amdPm->Index(), indexLeft);
-    for (int r = 0; r < 256; ++r) EXPECT_EQ(models_.amdPm->Reg(static_cast<uint8_t>(r)), pmLeft[r]);
-  }
+  EXPECT_EQ(PmState(models_.amdPm), pmLeft) << "the PM registers and index as they were";
   EXPECT_EQ(bystander.Reads(), 0u) << "the device at the stale base was read";
   EXPECT_EQ(bystander.Writes(), 0u) << "the device at the stale base was written";
 }

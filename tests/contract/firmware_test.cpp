@@ -138,10 +138,7 @@ TEST_P(FirmwareTest, APageQueryOnAHeldHostEndsTheRequestWithNothingSentAfterIt) 
   sim::SpdEeprom& eeprom = *models_.eeproms[0][slot.slot];
   const uint8_t left = eeprom.Page();
   const uint8_t other = static_cast<uint8_t>(!left);
-  {
-    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-    host.Firmware().holdsInUse.ArmNext();
-  }
+  Locked([&] { host.Firmware().holdsInUse.ArmNext(); });
   for (const uint32_t code : {IOCTL_READ_SPD_PAGE, IOCTL_PROBE_SPD_WRITE}) {
     SCOPED_TRACE(code);
     const uint64_t transactions = host.Transactions();
@@ -159,10 +156,7 @@ TEST_P(FirmwareTest, APageQueryOnAHeldHostEndsTheRequestWithNothingSentAfterIt) 
     EXPECT_EQ(eeprom.Page(), left);
     EXPECT_EQ(eeprom.CommittedWrites(), 0u);
   }
-  {
-    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-    host.HoldInUseUntil(machine_.NowMs());  // firmware lets go
-  }
+  Locked([&] { host.HoldInUseUntil(machine_.NowMs()); });  // firmware lets go
   EXPECT_TRUE(ReadsWhole(Send(IOCTL_READ_SPD_PAGE, {slot.slot, other, 0}, 76 + 256),
                          eeprom.PageBytes(other)));
   EXPECT_EQ(eeprom.Page(), left);

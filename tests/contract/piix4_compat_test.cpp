@@ -23,12 +23,12 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
   for (const Case c : {Case{0, kUnavailable}, {1, kReadWordFailed}, {2, 0}}) {
     SCOPED_TRACE(c.nthMap);
     Rig rig("fch790b-zen2");
-    auto [machine, models, driver] = std::tie(rig.machine, rig.models, rig.driver);
+    auto [machine, models] = std::tie(rig.machine, rig.models);
     if (c.nthMap == 0) machine.FailMapAt(kPmWindow, 1);
-    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
+    ASSERT_TRUE(rig.Start());
     const uint8_t port = models.Host<sim::Piix4CompatHost>()->SelectedPort();
     if (c.nthMap != 0) machine.FailMapping(c.nthMap);
-    const Reply read = driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256));
+    const Reply read = rig.Send(IOCTL_READ_SPD, {0, 0}, 76 + 256);
     const sim::SpdEeprom& eeprom = *models.eeproms[0][0];
     if (c.nthMap == 0) {
       EXPECT_EQ(WordAt(read.output, kOpCode), kUnavailable);
@@ -37,10 +37,7 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
                           "smbcore: SMBus 790B rev 61: the PM window at FED80300 cannot be mapped"),
                 lines.end());
     } else if (c.hwCode != 0) {
-      EXPECT_EQ(read.information, 76u);
-      EXPECT_EQ(WordAt(read.output, kOpCode), kSpdBlockRead);
-      EXPECT_EQ(WordAt(read.output, kOpHwCode), c.hwCode);
-      EXPECT_EQ(WordAt(read.output, kOpHwDetail), kPmWindow);
+      EXPECT_TRUE(FailsRead(read, c.hwCode, kPmWindow));
       EXPECT_EQ(eeprom.Transfers(), 0u) << "nothing started";
     } else {
       EXPECT_TRUE(ReadsWhole(read, eeprom.Bytes()));
@@ -48,10 +45,8 @@ TEST(PmWindowMapTest, AFailedMapFailsOnlyWhatNeededIt) {
     EXPECT_EQ(models.Host<sim::Piix4CompatHost>()->SelectedPort(), port);
     EXPECT_FALSE(models.Host<sim::Piix4CompatHost>()->HostOwnsSemaphore());
     if (c.nthMap != 0) {
-      EXPECT_TRUE(ReadsWhole(driver->Wait(driver->Submit(IOCTL_READ_SPD, {0, 0}, 76 + 256)),
-                             eeprom.Bytes()));
+      EXPECT_TRUE(ReadsWhole(rig.Send(IOCTL_READ_SPD, {0, 0}, 76 + 256), eeprom.Bytes()));
     }
-    EXPECT_TRUE(driver->Unload());
     rig.Done();
   }
 }
@@ -68,17 +63,14 @@ TEST(FchPageTest, PageSelectsReachOnlyTheModulesOnTheSpdPort) {
     board.smbus->piix4Compat.otherPortDevice = sim::BuildSpdContents(other);
     board.smbus->piix4Compat.otherPortPage = left;
     Rig rig(board);
-    auto [models, driver] = std::tie(rig.models, rig.driver);
-    ASSERT_EQ(driver->Start(), STATUS_SUCCESS);
-    const sim::SpdEeprom& module = *models.eeproms[0][board.smbus->segment0.front().slot];
+    ASSERT_TRUE(rig.Start());
+    const uint8_t slot = board.smbus->segment0.front().slot;
     for (const uint8_t page : {0, 1}) {
-      const Reply read = driver->Wait(driver->Submit(
-          IOCTL_READ_SPD_PAGE, {board.smbus->segment0.front().slot, page, 0}, 76 + 256));
-      EXPECT_TRUE(ReadsWhole(read, module.PageBytes(page)));
-      EXPECT_EQ(models.otherPort->Page(), left);
+      EXPECT_TRUE(ReadsWhole(rig.Send(IOCTL_READ_SPD_PAGE, {slot, page, 0}, 76 + 256),
+                             rig.models.eeproms[0][slot]->PageBytes(page)));
+      EXPECT_EQ(rig.models.otherPort->Page(), left);
     }
-    EXPECT_EQ(models.otherPort->Transfers(), 0u);
-    EXPECT_TRUE(driver->Unload());
+    EXPECT_EQ(rig.models.otherPort->Transfers(), 0u);
     rig.Done();
   }
 }

@@ -46,10 +46,7 @@ class HandleGoneTest : public ContractTest, public ::testing::WithParamInterface
 TEST_P(HandleGoneTest, ItsQueuedRequestsCompleteAsCancelledAndTheOthersAreServed) {
   const HandleGoneRow& row = GetParam();
   LoadOn("ich5");
-  constexpr uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
-  DriverUnderTest::Handle gone, other;
-  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &gone), 0);
-  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &other), 0);
+  const DriverUnderTest::Handle gone = OpenHandle(), other = OpenHandle();
   machine_.HoldNext(sim::Access::ConfigRead);
   const DriverUnderTest::Ticket busy =
       driver_->SubmitOn(row.inServiceOfIt ? gone : other, IOCTL_READ_PCI_CONFIG, kHostBridge, 256);

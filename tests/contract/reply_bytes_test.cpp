@@ -24,13 +24,8 @@ void PrintTo(const ReplyCase& c, std::ostream* os) {
 // unload; nothing may be wrong or left behind.
 Reply SendOnFreshLoad(const ReplyCase& c, uint8_t fill) {
   Rig rig(c.board);
-  Reply reply;
-  if (rig.driver->Start() != STATUS_SUCCESS) {
-    ADD_FAILURE() << c.what << ": the driver did not start";
-    return reply;
-  }
-  reply = rig.driver->Wait(rig.driver->Submit(c.code, c.input, c.outputLength, fill));
-  EXPECT_TRUE(rig.driver->Unload());
+  EXPECT_TRUE(rig.Start()) << c.what << ": the driver did not start";
+  const Reply reply = rig.started ? rig.Send(c.code, c.input, c.outputLength, fill) : Reply{};
   rig.Done(c.what);
   return reply;
 }

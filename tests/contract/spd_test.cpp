@@ -87,11 +87,8 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
   for (const std::string& line : machine_.DebugLines()) {
     EXPECT_EQ(line.find("going on without it"), std::string::npos) << line;
   }
-  const sim::AmdPmRegisters* pm = models_.amdPm;
   const sim::Piix4CompatHost* shared = models_.Host<sim::Piix4CompatHost>();
-  std::array<uint8_t, 256> pmLeft{};
-  for (int r = 0; pm != nullptr && r < 256; ++r) pmLeft[r] = pm->Reg(static_cast<uint8_t>(r));
-  const uint8_t indexLeft = pm != nullptr ? pm->Index() : 0;
+  const std::vector<uint8_t> pmLeft = PmState(models_.amdPm);
   const uint8_t portLeft = shared != nullptr ? shared->SelectedPort() : 0;
   // Any offset and length: a word at the last offset takes its high byte
   // from offset 0, an odd length ends with a single byte, and a read longer
@@ -124,10 +121,7 @@ TEST_P(SpdTest, EveryModuleReadsAsTheBoardHoldsIt) {
       }
     }
   }
-  if (pm != nullptr) {
-    for (int r = 0; r < 256; ++r) EXPECT_EQ(pm->Reg(static_cast<uint8_t>(r)), pmLeft[r]) << r;
-    EXPECT_EQ(pm->Index(), indexLeft);
-  }
+  EXPECT_EQ(PmState(models_.amdPm), pmLeft) << "the PM registers and index as firmware left them";
   EXPECT_GE(machine_.NowMs(), board_->smbus->piix4Compat.firmwareHoldsMs) << "waited for firmware";
   if (shared != nullptr) {
     EXPECT_EQ(shared->SelectedPort(), portLeft);
@@ -144,24 +138,16 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
   uint8_t empty = 0;
   while (empty < 8 && models_.eeproms[0][empty] != nullptr) ++empty;
   if (empty == 8) GTEST_SKIP() << "every slot is populated";
-  const Reply reply = Send(IOCTL_READ_SPD, {empty, 0}, 76 + 16);
-  EXPECT_EQ(reply.status, STATUS_SUCCESS);
-  ASSERT_EQ(reply.information, 76u);
-  EXPECT_EQ(WordAt(reply.output, kOpCode), kSpdBlockRead);
-  EXPECT_EQ(WordAt(reply.output, kOpHwCode), kReadWordFailed);
-  EXPECT_EQ(WordAt(reply.output, kOpHwDetailCount), 1u);
   // The host's status for a slave that does not answer, as the back-end
   // read it.
   const uint32_t noAnswer =
       models_.host != nullptr ? models_.host->NoAnswerStatus() : kAddressNotAcknowledged;
-  EXPECT_EQ(WordAt(reply.output, kOpHwDetail), noAnswer);
-
+  const Reply reply = Send(IOCTL_READ_SPD, {empty, 0}, 76 + 16);
+  EXPECT_EQ(reply.status, STATUS_SUCCESS);
+  EXPECT_TRUE(FailsRead(reply, kReadWordFailed, noAnswer));
+  EXPECT_EQ(WordAt(reply.output, kOpHwDetailCount), 1u);
   // A single byte is a byte read, and fails as one.
-  const Reply one = Send(IOCTL_READ_SPD, {empty, 5}, 76 + 1);
-  ASSERT_EQ(one.information, 76u);
-  EXPECT_EQ(WordAt(one.output, kOpCode), kSpdBlockRead);
-  EXPECT_EQ(WordAt(one.output, kOpHwCode), kReadByteFailed);
-  EXPECT_EQ(WordAt(one.output, kOpHwDetail), noAnswer);
+  EXPECT_TRUE(FailsRead(Send(IOCTL_READ_SPD, {empty, 5}, 76 + 1), kReadByteFailed, noAnswer));
 
   // The bus recovers: the next read gets the first module.
   const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
@@ -177,19 +163,13 @@ TEST_P(SpdTest, AnEmptySlotEndsTheReadWithTheBlockReadFailure) {
 TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
   sim::SmbusHostModel* host = models_.host;
   if (host == nullptr) GTEST_SKIP() << "a bit-banged bus: no host to hang";
-  auto stick = [this, host](bool on) {
-    std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-    host->StickBusy(on);
-  };
+  auto stick = [this, host](bool on) { Locked([&] { host->StickBusy(on); }); };
   const uint32_t shown = host->StuckStatus();
   const sim::SpdSlotSpec& slot = board_->smbus->segment0.front();
   stick(true);
   const Reply stuck = Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8);
   EXPECT_EQ(stuck.status, STATUS_SUCCESS);
-  ASSERT_EQ(stuck.information, 76u);
-  EXPECT_EQ(WordAt(stuck.output, kOpCode), kSpdBlockRead);
-  EXPECT_EQ(WordAt(stuck.output, kOpHwCode), kReadWordFailed);
-  EXPECT_EQ(WordAt(stuck.output, kOpHwDetail), shown);
+  EXPECT_TRUE(FailsRead(stuck, kReadWordFailed, shown));
 
   stick(false);
   EXPECT_TRUE(ReadsWhole(Send(IOCTL_READ_SPD, {slot.slot, 0}, 76 + 8),
@@ -228,7 +208,6 @@ TEST_P(SpdTest, AHostThatNeverFinishesFailsTheReadAndTheNextOneReadsAgain) {
 // a handle opened later starts on the first bank too.
 TEST_P(SpdTest, ASegmentSetThroughOneHandleReadsItsBankThroughThatHandleAlone) {
   if (board_->smbus->segment1.empty()) GTEST_SKIP() << "no second bank";
-  constexpr uint32_t kReadWrite = host::kGenericRead | host::kGenericWrite;
   auto read = [&](const DriverUnderTest::Handle* h, uint8_t slot) {
     const std::vector<uint8_t> input{slot, 0};
     return driver_->Wait(h ? driver_->SubmitOn(*h, IOCTL_READ_SPD, input, 76 + 256)
@@ -236,8 +215,7 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleReadsItsBankThroughThatHandleAlone) {
   };
   const uint8_t watched = board_->smbus->segment1.front().slot;
   const std::vector<uint8_t> firstBank = read(nullptr, watched).output;
-  DriverUnderTest::Handle setter, later;
-  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &setter), 0);
+  const DriverUnderTest::Handle setter = OpenHandle();
   for (uint32_t segment : {1u, 0u, 1u}) {
     ASSERT_EQ(
         driver_->Wait(driver_->SubmitOn(setter, IOCTL_SET_SEGMENT, Words({segment}), 76)).status,
@@ -253,7 +231,7 @@ TEST_P(SpdTest, ASegmentSetThroughOneHandleReadsItsBankThroughThatHandleAlone) {
   ASSERT_NE(read(&setter, watched).output, firstBank);
   driver_->EndProcess({setter});
   EXPECT_EQ(read(nullptr, watched).output, firstBank) << "after the setter's process ended";
-  ASSERT_EQ(driver_->Open(u"\\??\\dimmio", host::Caller::System, kReadWrite, &later), 0);
+  const DriverUnderTest::Handle later = OpenHandle();
   EXPECT_EQ(read(&later, watched).output, firstBank) << "through a handle opened later";
 }
 
@@ -284,10 +262,7 @@ TEST_P(SpdTest, PageReadsGiveEachDdr4PageAndPutTheBoardsPageBack) {
                          {!left, 0, 64, true}}) {
       SCOPED_TRACE(testing::Message() << "slot " << int(slot.slot) << " page " << int(c.page)
                                       << " from " << int(c.offset));
-      if (c.failMidway) {
-        std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-        eeprom->FailTransfersAfter(2, 1);
-      }
+      if (c.failMidway) Locked([&] { eeprom->FailTransfersAfter(2, 1); });
       // Modules not known for DDR4 are read as they show, no page selected
       // (a command there could write-protect a DDR2 or DDR3 EEPROM).
       const uint32_t want = c.page > 1     ? DIMMIO_ERROR_PAGE_OUT_OF_RANGE
@@ -356,10 +331,7 @@ TEST_P(SpdTest, ProbeTellsWritableFromProtectedModulesAndRestoresTheByte) {
     // and the restoring write wait it out, and byte 74 is back.
     for (const uint32_t cycleMs : {5u, 10u}) {
       SCOPED_TRACE(testing::Message() << "write cycle " << cycleMs << " ms");
-      {
-        std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-        models_.eeproms[0][slot.slot]->SlowWrites(cycleMs);
-      }
+      Locked([&] { models_.eeproms[0][slot.slot]->SlowWrites(cycleMs); });
       const uint64_t transfers = eeprom->Transfers();
       const Reply reply = Send(IOCTL_PROBE_SPD_WRITE, {slot.slot}, 80);
       ASSERT_EQ(reply.information, 80u);
@@ -417,20 +389,14 @@ TEST_F(ContractTest, Ali1563FailuresCarryTheHostStatusAndTheNextReadSucceeds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Host& host = *models_.Host<Host>();
-    {
-      std::lock_guard<std::recursive_mutex> guard(machine_.Lock());
-      c.arrange(host);
-    }
+    Locked([&] { c.arrange(host); });
     const Reply failed = Send(IOCTL_READ_SPD, {c.slot, 0}, 76 + 2);
     EXPECT_EQ(host.Read8(Host::kControl2) & 0x83, c.otherBits);
     if (c.detail == 0) {
       EXPECT_TRUE(ReadsWhole(failed, models_.eeproms[0][0]->Bytes(), 2));
       continue;
     }
-    ASSERT_EQ(failed.information, 76u);
-    EXPECT_EQ(WordAt(failed.output, kOpCode), kSpdBlockRead);
-    EXPECT_EQ(WordAt(failed.output, kOpHwCode), kReadWordFailed);
-    EXPECT_EQ(WordAt(failed.output, kOpHwDetail), c.detail);
+    EXPECT_TRUE(FailsRead(failed, kReadWordFailed, c.detail));
     EXPECT_TRUE(ReadsWhole(Send(IOCTL_READ_SPD, {0, 0}, 76 + 256), models_.eeproms[0][0]->Bytes()));
   }
 }

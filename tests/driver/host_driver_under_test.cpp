@@ -31,10 +31,6 @@ class HostBuild : public DriverUnderTest {
 
   std::string Name() const override { return "host build"; }
 
-  void FailNext(StartFailure failure, int32_t status) override {
-    host::FailNext(FaultFor(failure), status);
-  }
-
   void FailNth(StartFailure failure, int32_t status, int nth) override {
     host::FailNext(FaultFor(failure), status, nth);
   }

@@ -43,10 +43,6 @@ class LoadedImage : public DriverUnderTest {
 
   std::string Name() const override { return "dimmio.sys in the loader"; }
 
-  void FailNext(StartFailure failure, int32_t status) override {
-    kernel_->FailImport(ImportFor(failure), status);
-  }
-
   void FailNth(StartFailure failure, int32_t status, int nth) override {
     kernel_->FailImport(ImportFor(failure), status, nth);
   }

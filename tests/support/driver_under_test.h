@@ -46,8 +46,6 @@ class DriverUnderTest {
   virtual ~DriverUnderTest() = default;
 
   virtual std::string Name() const = 0;
-  // The next start-up sees `failure` fail with `status`.
-  virtual void FailNext(StartFailure failure, int32_t status) = 0;
   // The nth call from now (1 = the next one) of the platform service behind
   // `failure` fails with `status`; Calls counts the calls made so far.
   virtual void FailNth(StartFailure failure, int32_t status, int nth) = 0;
