@@ -836,11 +836,8 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
     };
     // clang-format on
     const Outcome run = RunOn(c.args, target);
-    EXPECT_EQ(run.exit, c.exit);
-    EXPECT_EQ(run.err, c.exit != 0 ? c.shown : "");
-    if (c.exit == 0) {
-      EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
-    }
+    ExpectGives(run, c.exit, c.shown);
+    if (c.exit != 0) EXPECT_EQ(run.err, c.shown);
   }
 }
 
