@@ -144,6 +144,35 @@ json DimmioJson(Via via, std::vector<std::string> args, const std::string& board
   return json::parse(run.out);  // throws, and fails the test, on anything but JSON
 }
 
+// The command line as one string, to name it when a check fails.
+std::string CommandLine(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& a : args) line += a + ' ';
+  return line;
+}
+
+// What every command line gives: `exit`, and `shown` `times` times on
+// standard output with nothing on standard error when it exits 0, else in
+// the one line on standard error, with nothing on standard output when the
+// command line is wrong.
+void ExpectGives(const Outcome& run, int exit, const std::string& shown, int times = 1) {
+  EXPECT_EQ(run.exit, exit) << run.err;
+  const std::string& stream = exit == dimmio::cli::kExitDone ? run.out : run.err;
+  int found = 0;
+  for (size_t at = stream.find(shown); at != std::string::npos; at = stream.find(shown, at + 1))
+    ++found;
+  EXPECT_EQ(found, times) << stream;
+  if (exit == dimmio::cli::kExitDone) {
+    EXPECT_EQ(run.err, "");
+    return;
+  }
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(run.err.rfind("dimmio: ", 0), 0u) << run.err;
+  if (exit == dimmio::cli::kExitUsage) {
+    EXPECT_EQ(run.out, "");
+  }
+}
+
 class Tool : public ::testing::TestWithParam<Via> {};
 
 INSTANTIATE_TEST_SUITE_P(Targets, Tool, ::testing::Values(Via::Host, Via::Windows),
@@ -807,11 +836,8 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
     };
     // clang-format on
     const Outcome run = RunOn(c.args, target);
-    EXPECT_EQ(run.exit, c.exit);
-    EXPECT_EQ(run.err, c.exit != 0 ? c.shown : "");
-    if (c.exit == 0) {
-      EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
-    }
+    ExpectGives(run, c.exit, c.shown);
+    if (c.exit != 0) EXPECT_EQ(run.err, c.shown);
   }
 }
 
@@ -883,31 +909,25 @@ TEST(WindowsDriver, LifeThroughTheServiceControlManager) {
   // clang-format on
   fakewin::Reset(sim::DefaultBoard(), "");
   for (const auto& step : steps) {
-    std::string command;
-    for (const std::string& a : step.args) command += a + ' ';
+    SCOPED_TRACE(CommandLine(step.args));
     fakewin::Machine& m = fakewin::TheMachine();
     m.Administrator = step.administrator;
     m.ProgramPath = step.program.empty() ? ProgramDirectory() + "dimmio.exe" : step.program;
     if (!step.pointedAt.empty()) m.ImagePath = step.pointedAt;
     m.PlantedLink = step.planted;
     const Outcome run = OnWindows(step.args);
-    EXPECT_EQ(m.PlantedRequests, 0) << command;
-    EXPECT_EQ(run.exit, step.exit) << command << run.err;
-    const std::string& shown = step.exit == 0 ? run.out : run.err;
-    EXPECT_NE(shown.find(step.message), std::string::npos) << command << ": " << shown;
-    if (step.exit != 0) {
-      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command;
-    }
-    EXPECT_EQ(m.Installed, step.installed) << command;
+    EXPECT_EQ(m.PlantedRequests, 0);
+    ExpectGives(run, step.exit, step.message);
+    EXPECT_EQ(m.Installed, step.installed);
     if (step.args == std::vector<std::string>{"driver", "install"} && !m.Installed) {
-      EXPECT_FALSE(std::filesystem::exists(fakewin::HostPath(installed))) << command;
+      EXPECT_FALSE(std::filesystem::exists(fakewin::HostPath(installed)));
     }
-    EXPECT_EQ(m.Driver != nullptr, step.running) << command;
+    EXPECT_EQ(m.Driver != nullptr, step.running);
     if (m.Installed) {
       // The copy in System32\drivers, which only administrators may write.
-      EXPECT_EQ(m.ImagePath, step.exit != 0 && !step.pointedAt.empty() ? step.pointedAt : installed)
-          << command;
-      EXPECT_EQ(ReadWhole(fakewin::HostPath(installed)), ReadWhole(sys)) << command;
+      EXPECT_EQ(m.ImagePath,
+                step.exit != 0 && !step.pointedAt.empty() ? step.pointedAt : installed);
+      EXPECT_EQ(ReadWhole(fakewin::HostPath(installed)), ReadWhole(sys));
       EXPECT_EQ(m.ServiceType, static_cast<unsigned long>(SERVICE_KERNEL_DRIVER));
       EXPECT_EQ(m.StartType, static_cast<unsigned long>(SERVICE_DEMAND_START));
     }
@@ -1028,8 +1048,7 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
   };
   // clang-format on
   for (const auto& row : rows) {
-    std::string command = row.mutex + ":";
-    for (const std::string& a : row.args) command += ' ' + a;
+    SCOPED_TRACE(row.mutex + ": " + CommandLine(row.args));
     fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
     ASSERT_TRUE(fakewin::LoadDriver());
     fakewin::Machine& m = fakewin::TheMachine();
@@ -1050,23 +1069,21 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     std::streambuf* const cerr = std::cerr.rdbuf(notes.rdbuf());
     const Outcome first = OnWindows(row.args);
     std::cerr.rdbuf(cerr);
-    EXPECT_EQ(notes.str(), "") << command;
+    EXPECT_EQ(notes.str(), "");
     if (row.error.empty()) {
-      EXPECT_EQ(first.exit, 0) << command << ": " << first.err;
-      EXPECT_TRUE(m.BlockedWaits.empty()) << command;
+      EXPECT_EQ(first.exit, 0) << first.err;
+      EXPECT_TRUE(m.BlockedWaits.empty());
     } else {
-      EXPECT_EQ(first.exit, 1) << command;
       const std::string said =
           row.other == Holds ? row.error + ": try again once it has finished" : row.error;
-      EXPECT_EQ(first.err.substr(0, std::min(first.err.size(), said.size() + 8)), "dimmio: " + said)
-          << command;
-      EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << command;
+      EXPECT_EQ(first.err.substr(0, std::min(first.err.size(), said.size() + 8)),
+                "dimmio: " + said);
+      ExpectGives(first, 1, said);
       using Waits = std::vector<std::pair<std::string, unsigned long>>;
       EXPECT_EQ(m.BlockedWaits,
-                (row.other == Holds ? Waits{{row.mutex, dimmio::kBusWaitMs}} : Waits{}))
-          << command;
+                (row.other == Holds ? Waits{{row.mutex, dimmio::kBusWaitMs}} : Waits{}));
     }
-    EXPECT_EQ(fakewin::MutexLeftovers(), "") << command;
+    EXPECT_EQ(fakewin::MutexLeftovers(), "");
     // The other program lets go, or ends and its mutex goes.
     if (row.other == Squats || row.other == SquatsUnread) {
       m.Mutexes.erase(row.mutex);
@@ -1076,9 +1093,9 @@ TEST(WindowsBusLocks, AnotherToolsMutexHoldsBackTheCommandsThatNeedIt) {
     m.GlobalRefused = false;
     if (!row.alsoHeld.empty()) m.Mutexes[row.alsoHeld].OtherHolds = false;
     const Outcome next = OnWindows(row.args);
-    EXPECT_EQ(next.exit, 0) << command << ": " << next.err;
+    EXPECT_EQ(next.exit, 0) << next.err;
     fakewin::UnloadDriver();
-    EXPECT_EQ(m.UnloadFindings, "") << command;
+    EXPECT_EQ(m.UnloadFindings, "");
   }
 
   // The mutexes dimmio makes: a monitor running unelevated may wait on each
@@ -1136,7 +1153,7 @@ TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
   report.Slots[0].Bytes = module;
   int number = 0;
   for (const auto& row : rows) {
-    const std::string what = std::to_string(number++);
+    SCOPED_TRACE(number++);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const std::filesystem::path victim = dir / "victim.dll", chosen = dir / "saved.txt";
@@ -1151,35 +1168,35 @@ TEST(WindowsFiles, ALinkOrASecondNameIsRefusedAndADerivedNameIsAskedFor) {
     if (row.how == ReportHtml) {
       const Outcome run = Dimmio(Via::Windows, {"report", "--html", chosen.string()});
       error = run.err;
-      EXPECT_EQ(run.exit, row.error.empty() ? 0 : 1) << what;
+      EXPECT_EQ(run.exit, row.error.empty() ? 0 : 1);
     } else {
       error = dimmio::gui::Save(
           report,
           row.how == WindowText ? dimmio::gui::SaveKind::Text : dimmio::gui::SaveKind::I2cdump,
           chosen.string(), dimmio::cli::GuardedFiles(), [&](const std::string& file) {
-            EXPECT_EQ(file, named.string()) << what;
+            EXPECT_EQ(file, named.string());
             ++asked;
             return row.answer;
           });
     }
-    EXPECT_EQ(asked, row.asked) << what;
+    EXPECT_EQ(asked, row.asked);
     if (row.error.empty()) {
-      EXPECT_EQ(error, "") << what;
+      EXPECT_EQ(error, "");
       const std::string saved = ReadWhole(named.string());
       EXPECT_NE(saved.find(row.how == ReportHtml   ? "</html>"
                            : row.how == WindowText ? "\r\n"
                                                    : "00: 80 08 07 0d 0a"),
                 std::string::npos)
-          << what << ": " << saved;
+          << saved;
     } else {
-      EXPECT_EQ(error.rfind("dimmio: " + dir.string() + "/saved", 0), 0u) << what << ": " << error;
-      EXPECT_NE(error.find(row.error), std::string::npos) << what << ": " << error;
+      EXPECT_EQ(error.rfind("dimmio: " + dir.string() + "/saved", 0), 0u) << error;
+      EXPECT_NE(error.find(row.error), std::string::npos) << error;
       if (row.at == Plain) {
-        EXPECT_EQ(ReadWhole(named.string()), "old") << what;
+        EXPECT_EQ(ReadWhole(named.string()), "old");
       }
     }
-    EXPECT_EQ(ReadWhole(victim.string()), "precious") << what;
-    EXPECT_FALSE(std::filesystem::exists(dir / "made.dll")) << what;
+    EXPECT_EQ(ReadWhole(victim.string()), "precious");
+    EXPECT_FALSE(std::filesystem::exists(dir / "made.dll"));
   }
   std::filesystem::remove_all(dir);
 }
@@ -1311,9 +1328,7 @@ TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
   // clang-format on
   for (const auto& c : cases) {
     if (c.only && c.only != GetParam()) continue;
-    std::string command;
-    for (const std::string& a : c.args) command += a + ' ';
-    SCOPED_TRACE(command + c.board);
+    SCOPED_TRACE(CommandLine(c.args) + c.board);
     Outcome run;
     if (!c.board.empty()) {
       run = Dimmio(GetParam(), c.args, c.board);
@@ -1323,21 +1338,7 @@ TEST_P(Tool, EachCommandLineGivesItsLinesAndExit) {
       fakewin::Reset(sim::DefaultBoard(), ProgramDirectory() + "dimmio.exe");
       run = OnWindows(c.args);
     }
-    EXPECT_EQ(run.exit, c.exit) << run.err;
-    const std::string& shown = c.exit == dimmio::cli::kExitDone ? run.out : run.err;
-    int times = 0;
-    for (size_t at = shown.find(c.shown); at != std::string::npos; at = shown.find(c.shown, at + 1))
-      ++times;
-    EXPECT_EQ(times, c.times) << shown;
-    if (c.exit == dimmio::cli::kExitDone) {
-      EXPECT_EQ(run.err, "");
-      continue;
-    }
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    EXPECT_EQ(run.err.rfind("dimmio: ", 0), 0u) << run.err;
-    if (c.exit == dimmio::cli::kExitUsage) {
-      EXPECT_EQ(run.out, "");
-    }
+    ExpectGives(run, c.exit, c.shown, c.times);
   }
 }
 
