@@ -101,14 +101,16 @@ int Finish(pid_t pid, int seconds = 120) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A started program's exit code and what it wrote, once it has ended.
+Outcome Collect(pid_t pid, const fs::path& out, const fs::path& err, int seconds = 120) {
+  const int exit = Finish(pid, seconds);
+  return {exit, ReadFile(out), ReadFile(err)};
+}
+
 // Runs a program and collects what it wrote and its exit code.
 Outcome Spawn(const std::vector<std::string>& argv, int seconds = 120) {
   const fs::path out = kScratch / "stdout", err = kScratch / "stderr";
-  Outcome run;
-  run.exit = Finish(Start(argv, out, err), seconds);
-  run.out = ReadFile(out);
-  run.err = ReadFile(err);
-  return run;
+  return Collect(Start(argv, out, err), out, err, seconds);
 }
 
 // One set of Windows images and the Wine that runs them, in a prefix of its
@@ -239,6 +241,14 @@ std::string WinePath(const fs::path& path) {
   std::string text = "Z:" + path.string();
   std::replace(text.begin(), text.end(), '/', '\\');
   return text;
+}
+
+// A text's lines, without their line ends.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 // A text dimmio.exe wrote, with its CR LF line ends as LF; a line end
@@ -548,10 +558,7 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     WriteFile(dir_ / "requests.txt", script);
     const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, RequestsExe());
     EXPECT_EQ(sent.exit, 0) << how << ": " << sent.out;
-    std::vector<std::string> lines;
-    std::istringstream text(FromWindows(sent.out, how));
-    for (std::string line; std::getline(text, line);) lines.push_back(line);
-    return lines;
+    return Lines(FromWindows(sent.out, how));
   }
 
   // dimmio-gui.exe under Wine on a virtual display, over the board the driver
@@ -581,8 +588,7 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
 
     // The list control's rows: its part column against the board's modules.
     std::vector<std::vector<std::string>> lines;
-    std::istringstream text(FromWindows(rows.out, "dimmio-requests window-rows"));
-    for (std::string line; std::getline(text, line);) {
+    for (const std::string& line : Lines(FromWindows(rows.out, "dimmio-requests window-rows"))) {
       std::vector<std::string> cells;
       std::istringstream cut(line);
       for (std::string cell; std::getline(cut, cell, '\t');) cells.push_back(cell);
@@ -681,12 +687,9 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
     pids.push_back(Start(argv, RunFile(i, "out"), RunFile(i, "err")));
   }
   for (size_t i = 0; i < runs.size(); ++i) {
-    Outcome run;
-    run.exit = Finish(pids[i]);
+    const Outcome run = Collect(pids[i], RunFile(i, "out"), RunFile(i, "err"));
     EXPECT_GE(std::chrono::steady_clock::now() - since, std::chrono::milliseconds(1500))
         << CommandLine(runs[i]) << " did not wait";
-    run.out = ReadFile(RunFile(i, "out"));
-    run.err = ReadFile(RunFile(i, "err"));
     EXPECT_EQ(ExpectSameAsHostBuild(runs[i], run), 0) << CommandLine(runs[i]);
   }
   EXPECT_EQ(Finish(holder), 0);
