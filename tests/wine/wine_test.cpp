@@ -67,7 +67,7 @@ void WriteFile(const fs::path& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
-// Starts a program in the current directory, standard input empty, its
+// Starts a program (found on the PATH) in the current directory, standard input empty, its
 // output into `out` and `err`; 0 when it does not start.
 pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
   posix_spawn_file_actions_t files;
@@ -79,7 +79,7 @@ pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs:
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = 0;
-  if (posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ) != 0) pid = 0;
+  if (posix_spawnp(&pid, args[0], &files, nullptr, args.data(), environ) != 0) pid = 0;
   posix_spawn_file_actions_destroy(&files);
   return pid;
 }
@@ -140,14 +140,12 @@ struct ImageSet {
 std::string UnpackRelease(const fs::path& into) {
   const fs::path dist = into / "dist";
   fs::create_directories(dist);
-  const std::string pack = "'" DIMMIO_SOURCE_DIR "/scripts/dist.py' '" DIMMIO_NT_DIR "' '" +
-                           dist.string() + "' >'" + (into / "dist.log").string() + "' 2>&1";
-  if (std::system(pack.c_str()) != 0)
-    return "scripts/dist.py failed: " + ReadFile(into / "dist.log");
+  const Outcome pack = Spawn({DIMMIO_SOURCE_DIR "/scripts/dist.py", DIMMIO_NT_DIR, dist.string()});
+  if (pack.exit != 0) return "scripts/dist.py failed: " + pack.out + pack.err;
   for (const auto& zip : fs::directory_iterator(dist)) {
-    const std::string unzip =
-        "unzip -q -o -d '" + (into / "unpacked").string() + "' '" + zip.path().string() + "'";
-    if (std::system(unzip.c_str()) != 0) return "unzip failed on " + zip.path().string();
+    const std::string file = zip.path().string();
+    if (Spawn({"unzip", "-q", "-o", "-d", (into / "unpacked").string(), file}).exit != 0)
+      return "unzip failed on " + file;
   }
   return "";
 }
@@ -194,7 +192,6 @@ void Use(ImageSet& set) {
   set.booted = true;
   ASSERT_TRUE(fs::exists(set.wine)) << set.name << " Wine is missing: " << set.wine;
   if (&set == &I386()) {
-    fs::create_directories(kScratch / "release");
     const std::string failed = UnpackRelease(kScratch / "release");
     ASSERT_EQ(failed, "");
     for (const auto& folder : fs::directory_iterator(kScratch / "release" / "unpacked"))
