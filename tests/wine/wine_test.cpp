@@ -221,13 +221,16 @@ Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DI
   return Spawn(argv, seconds);
 }
 
+std::string RequestsExe() {
+  return current->Tool("dimmio-requests.exe").string();
+}
+
 // The request sender holding the SMBus mutex for `holdMs` (waiting 10 s for
 // it), returned once it holds it; 0 when it does not start.
 pid_t StartHolding(int holdMs) {
   const fs::path out = kScratch / "holder.out";
   fs::remove(out);
-  const pid_t pid = Start({current->wine, current->Tool("dimmio-requests.exe").string(), "hold",
-                           "10000", std::to_string(holdMs)},
+  const pid_t pid = Start({current->wine, RequestsExe(), "hold", "10000", std::to_string(holdMs)},
                           out, kScratch / "holder.err");
   for (int i = 0; pid != 0 && i < 3000 && ReadFile(out) != "took\r\n"; ++i) usleep(20000);
   return pid;
@@ -327,10 +330,6 @@ std::string CommandLine(const std::vector<std::string>& args) {
 }
 
 using testsupport::Words;
-
-std::string RequestsExe() {
-  return current->Tool("dimmio-requests.exe").string();
-}
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
   std::string text;
