@@ -172,9 +172,6 @@ std::vector<ImageSet>& ImageSets() {
   }();
   return sets;
 }
-ImageSet& I386() {
-  return ImageSets()[1];
-}
 
 ImageSet* current = nullptr;  // the set later runs use
 
@@ -191,9 +188,8 @@ void Use(ImageSet& set) {
   if (set.booted) return;
   set.booted = true;
   ASSERT_TRUE(fs::exists(set.wine)) << set.name << " Wine is missing: " << set.wine;
-  if (&set == &I386()) {
-    const std::string failed = UnpackRelease(kScratch / "release");
-    ASSERT_EQ(failed, "");
+  if (&set == &ImageSets()[1]) {  // the i386 set, from the release archive
+    ASSERT_EQ(UnpackRelease(kScratch / "release"), "");
     for (const auto& folder : fs::directory_iterator(kScratch / "release" / "unpacked"))
       set.programs = folder.path();
     set.installs = set.programs / "dimmio.sys";
