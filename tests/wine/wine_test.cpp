@@ -67,7 +67,7 @@ void WriteFile(const fs::path& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
-// Starts a program in the current directory, standard input empty, its
+// Starts a program (found on the PATH) in the current directory, standard input empty, its
 // output into `out` and `err`; 0 when it does not start.
 pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
   posix_spawn_file_actions_t files;
@@ -79,7 +79,7 @@ pid_t Start(const std::vector<std::string>& argv, const fs::path& out, const fs:
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = 0;
-  if (posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ) != 0) pid = 0;
+  if (posix_spawnp(&pid, args[0], &files, nullptr, args.data(), environ) != 0) pid = 0;
   posix_spawn_file_actions_destroy(&files);
   return pid;
 }
@@ -101,14 +101,16 @@ int Finish(pid_t pid, int seconds = 120) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A started program's exit code and what it wrote, once it has ended.
+Outcome Collect(pid_t pid, const fs::path& out, const fs::path& err, int seconds = 120) {
+  const int exit = Finish(pid, seconds);
+  return {exit, ReadFile(out), ReadFile(err)};
+}
+
 // Runs a program and collects what it wrote and its exit code.
 Outcome Spawn(const std::vector<std::string>& argv, int seconds = 120) {
   const fs::path out = kScratch / "stdout", err = kScratch / "stderr";
-  Outcome run;
-  run.exit = Finish(Start(argv, out, err), seconds);
-  run.out = ReadFile(out);
-  run.err = ReadFile(err);
-  return run;
+  return Collect(Start(argv, out, err), out, err, seconds);
 }
 
 // One set of Windows images and the Wine that runs them, in a prefix of its
@@ -138,14 +140,12 @@ struct ImageSet {
 std::string UnpackRelease(const fs::path& into) {
   const fs::path dist = into / "dist";
   fs::create_directories(dist);
-  const std::string pack = "'" DIMMIO_SOURCE_DIR "/scripts/dist.py' '" DIMMIO_NT_DIR "' '" +
-                           dist.string() + "' >'" + (into / "dist.log").string() + "' 2>&1";
-  if (std::system(pack.c_str()) != 0)
-    return "scripts/dist.py failed: " + ReadFile(into / "dist.log");
+  const Outcome pack = Spawn({DIMMIO_SOURCE_DIR "/scripts/dist.py", DIMMIO_NT_DIR, dist.string()});
+  if (pack.exit != 0) return "scripts/dist.py failed: " + pack.out + pack.err;
   for (const auto& zip : fs::directory_iterator(dist)) {
-    const std::string unzip =
-        "unzip -q -o -d '" + (into / "unpacked").string() + "' '" + zip.path().string() + "'";
-    if (std::system(unzip.c_str()) != 0) return "unzip failed on " + zip.path().string();
+    const std::string file = zip.path().string();
+    if (Spawn({"unzip", "-q", "-o", "-d", (into / "unpacked").string(), file}).exit != 0)
+      return "unzip failed on " + file;
   }
   return "";
 }
@@ -172,9 +172,6 @@ std::vector<ImageSet>& ImageSets() {
   }();
   return sets;
 }
-ImageSet& I386() {
-  return ImageSets()[1];
-}
 
 ImageSet* current = nullptr;  // the set later runs use
 
@@ -191,10 +188,8 @@ void Use(ImageSet& set) {
   if (set.booted) return;
   set.booted = true;
   ASSERT_TRUE(fs::exists(set.wine)) << set.name << " Wine is missing: " << set.wine;
-  if (&set == &I386()) {
-    fs::create_directories(kScratch / "release");
-    const std::string failed = UnpackRelease(kScratch / "release");
-    ASSERT_EQ(failed, "");
+  if (&set == &ImageSets()[1]) {  // the i386 set, from the release archive
+    ASSERT_EQ(UnpackRelease(kScratch / "release"), "");
     for (const auto& folder : fs::directory_iterator(kScratch / "release" / "unpacked"))
       set.programs = folder.path();
     set.installs = set.programs / "dimmio.sys";
@@ -222,13 +217,16 @@ Outcome OnWine(const std::vector<std::string>& args, const std::string& exe = DI
   return Spawn(argv, seconds);
 }
 
+std::string RequestsExe() {
+  return current->Tool("dimmio-requests.exe").string();
+}
+
 // The request sender holding the SMBus mutex for `holdMs` (waiting 10 s for
 // it), returned once it holds it; 0 when it does not start.
 pid_t StartHolding(int holdMs) {
   const fs::path out = kScratch / "holder.out";
   fs::remove(out);
-  const pid_t pid = Start({current->wine, current->Tool("dimmio-requests.exe").string(), "hold",
-                           "10000", std::to_string(holdMs)},
+  const pid_t pid = Start({current->wine, RequestsExe(), "hold", "10000", std::to_string(holdMs)},
                           out, kScratch / "holder.err");
   for (int i = 0; pid != 0 && i < 3000 && ReadFile(out) != "took\r\n"; ++i) usleep(20000);
   return pid;
@@ -239,6 +237,14 @@ std::string WinePath(const fs::path& path) {
   std::string text = "Z:" + path.string();
   std::replace(text.begin(), text.end(), '/', '\\');
   return text;
+}
+
+// A text's lines without their line ends, or its pieces between `end`s.
+std::vector<std::string> Lines(const std::string& text, char end = '\n') {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line, end);) lines.push_back(line);
+  return lines;
 }
 
 // A text dimmio.exe wrote, with its CR LF line ends as LF; a line end
@@ -320,10 +326,6 @@ std::string CommandLine(const std::vector<std::string>& args) {
 }
 
 using testsupport::Words;
-
-std::string RequestsExe() {
-  return current->Tool("dimmio-requests.exe").string();
-}
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
   std::string text;
@@ -548,10 +550,7 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
     WriteFile(dir_ / "requests.txt", script);
     const Outcome sent = OnWine({how, WinePath(dir_ / "requests.txt")}, RequestsExe());
     EXPECT_EQ(sent.exit, 0) << how << ": " << sent.out;
-    std::vector<std::string> lines;
-    std::istringstream text(FromWindows(sent.out, how));
-    for (std::string line; std::getline(text, line);) lines.push_back(line);
-    return lines;
+    return Lines(FromWindows(sent.out, how));
   }
 
   // dimmio-gui.exe under Wine on a virtual display, over the board the driver
@@ -581,13 +580,8 @@ class WineKernel : public ::testing::TestWithParam<KernelCase> {
 
     // The list control's rows: its part column against the board's modules.
     std::vector<std::vector<std::string>> lines;
-    std::istringstream text(FromWindows(rows.out, "dimmio-requests window-rows"));
-    for (std::string line; std::getline(text, line);) {
-      std::vector<std::string> cells;
-      std::istringstream cut(line);
-      for (std::string cell; std::getline(cut, cell, '\t');) cells.push_back(cell);
-      lines.push_back(cells);
-    }
+    for (const std::string& line : Lines(FromWindows(rows.out, "dimmio-requests window-rows")))
+      lines.push_back(Lines(line, '\t'));
     ASSERT_FALSE(lines.empty());
     const auto part = std::find(lines[0].begin(), lines[0].end(), "part") - lines[0].begin();
     ASSERT_LT(part, static_cast<long>(lines[0].size())) << rows.out;
@@ -681,12 +675,9 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
     pids.push_back(Start(argv, RunFile(i, "out"), RunFile(i, "err")));
   }
   for (size_t i = 0; i < runs.size(); ++i) {
-    Outcome run;
-    run.exit = Finish(pids[i]);
+    const Outcome run = Collect(pids[i], RunFile(i, "out"), RunFile(i, "err"));
     EXPECT_GE(std::chrono::steady_clock::now() - since, std::chrono::milliseconds(1500))
         << CommandLine(runs[i]) << " did not wait";
-    run.out = ReadFile(RunFile(i, "out"));
-    run.err = ReadFile(RunFile(i, "err"));
     EXPECT_EQ(ExpectSameAsHostBuild(runs[i], run), 0) << CommandLine(runs[i]);
   }
   EXPECT_EQ(Finish(holder), 0);
@@ -719,11 +710,8 @@ TEST_P(WineKernel, AnswersAsTheHostBuildAndUnloads) {
   const std::vector<std::string> refusals = SendOnWine("send-read", readOnly);
   ASSERT_EQ(refusals.size(), readOnly.size());
   for (size_t i = 0; i < readOnly.size(); ++i) {
-    if (readOnly[i].status == kDenied) {
-      EXPECT_EQ(refusals[i], "c0000022 0 -") << readOnly[i].what;
-    } else {
-      EXPECT_NE(refusals[i].substr(0, 8), "c0000022") << readOnly[i].what;
-    }
+    EXPECT_EQ(refusals[i] == "c0000022 0 -", readOnly[i].status == kDenied)
+        << readOnly[i].what << ": " << refusals[i];
   }
 
   // SPD reads started at once and cancelled: each ends, served as the host

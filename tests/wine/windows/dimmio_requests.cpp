@@ -101,31 +101,28 @@ HANDLE OpenDevice(DWORD access, DWORD flags) {
   return device;
 }
 
-int Send(const char* file, DWORD access) {
-  HANDLE device = OpenDevice(access, 0);
-  if (device == INVALID_HANDLE_VALUE) return 1;
-  for (Request& request : ReadRequests(file)) PrintAnswer(Issue(device, request), request);
-  CloseHandle(device);
-  return 0;
-}
+// How FILE's requests go: one by one, or all at once, without waiting, and
+// then what is still pending cancelled or the handle closed under them.
+enum class Way { OneByOne, CancelAtOnce, CloseAtOnce };
 
-// Every request of FILE started at once; then, with `cancel`, what is still
-// pending cancelled and each answer printed, or else the handle closed at once.
-int SendAtOnce(const char* file, bool cancel) {
-  HANDLE device = OpenDevice(GENERIC_READ | GENERIC_WRITE, FILE_FLAG_OVERLAPPED);
+// Each answer line printed once its request has ended; "closed" when the
+// handle was closed under them.
+int Send(const char* file, DWORD access, Way way) {
+  const bool atOnce = way != Way::OneByOne;
+  HANDLE device = OpenDevice(access, atOnce ? FILE_FLAG_OVERLAPPED : 0);
   if (device == INVALID_HANDLE_VALUE) return 1;
   std::vector<Request> requests = ReadRequests(file);
   std::vector<NTSTATUS> started;
   for (Request& request : requests) {
-    request.done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (atOnce) request.done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     started.push_back(Issue(device, request));
   }
-  if (!cancel) {
+  if (way == Way::CloseAtOnce) {
     CloseHandle(device);
     std::printf("closed\n");
     return 0;
   }
-  CancelIo(device);
+  if (way == Way::CancelAtOnce) CancelIo(device);
   for (size_t i = 0; i < requests.size(); ++i) {
     if (started[i] == STATUS_PENDING) WaitForSingleObject(requests[i].done, INFINITE);
     PrintAnswer(started[i] == STATUS_PENDING ? requests[i].io.Status : started[i], requests[i]);
@@ -276,10 +273,11 @@ int Rows() {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "send" && argc == 3) return Send(argv[2], GENERIC_READ | GENERIC_WRITE);
-  if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ);
-  if (command == "cancel" && argc == 3) return SendAtOnce(argv[2], true);
-  if (command == "close" && argc == 3) return SendAtOnce(argv[2], false);
+  const DWORD both = GENERIC_READ | GENERIC_WRITE;
+  if (command == "send" && argc == 3) return Send(argv[2], both, Way::OneByOne);
+  if (command == "send-read" && argc == 3) return Send(argv[2], GENERIC_READ, Way::OneByOne);
+  if (command == "cancel" && argc == 3) return Send(argv[2], both, Way::CancelAtOnce);
+  if (command == "close" && argc == 3) return Send(argv[2], both, Way::CloseAtOnce);
   if (command == "gone" && argc == 3) return Gone(std::atoi(argv[2]));
   if (command == "keep" && argc == 3) return Keep(argv[2]);
   if (command == "hold" && argc == 4) return Hold(argv[2], argv[3]);
