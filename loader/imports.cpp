@@ -15,6 +15,7 @@ namespace loader {
 
 namespace {
 
+constexpr int32_t kStatusInvalidHandle = static_cast<int32_t>(0xC0000008u);
 constexpr uint32_t kMaxPort = 0xFFFF;
 constexpr uint32_t kMmNonCached = 0;
 
@@ -41,214 +42,6 @@ uint16_t Port(const char* import, const void* port) {
   return static_cast<uint16_t>(value);
 }
 
-// ---- devices and requests
-
-NT_ENTRY NT_STDCALL void RtlInitUnicodeString(nt::UnicodeString* target, const char16_t* source) {
-  K().Enter("RtlInitUnicodeString");
-  size_t length = 0;
-  if (source != nullptr) {
-    while (source[length] != 0) ++length;
-  }
-  target->Length = static_cast<uint16_t>(length * 2);
-  target->MaximumLength = static_cast<uint16_t>(source != nullptr ? length * 2 + 2 : 0);
-  target->Buffer = source;
-}
-
-NT_ENTRY NT_STDCALL int32_t IoCreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
-                                           nt::UnicodeString* name, uint32_t type,
-                                           uint32_t characteristics, uint8_t /*exclusive*/,
-                                           nt::DeviceObject** device) {
-  if (int32_t failure = K().Enter("IoCreateDevice")) return failure;
-  return K().CreateDevice(driver, extensionSize, name, type, characteristics, device);
-}
-
-NT_ENTRY NT_STDCALL void IoDeleteDevice(nt::DeviceObject* device) {
-  K().Enter("IoDeleteDevice");
-  K().DeleteDevice(device);
-}
-
-NT_ENTRY NT_STDCALL int32_t IoCreateSymbolicLink(nt::UnicodeString* link,
-                                                 nt::UnicodeString* target) {
-  if (int32_t failure = K().Enter("IoCreateSymbolicLink")) return failure;
-  const std::u16string name(link->Buffer, link->Length / 2);
-  const std::u16string to(target->Buffer, target->Length / 2);
-  return K().Names().AddLink(name, to) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_COLLISION;
-}
-
-NT_ENTRY NT_STDCALL int32_t IoDeleteSymbolicLink(nt::UnicodeString* link) {
-  K().Enter("IoDeleteSymbolicLink");
-  const std::u16string name(link->Buffer, link->Length / 2);
-  if (!K().Names().IsLink(name)) {
-    K().Fault("IoDeleteSymbolicLink of " + Narrow(name) + ", which is not a link");
-    return static_cast<int32_t>(0xC0000034u);  // STATUS_OBJECT_NAME_NOT_FOUND
-  }
-  K().Names().Remove(name);
-  return STATUS_SUCCESS;
-}
-
-NT_ENTRY NT_FASTCALL void IofCompleteRequest(nt::Irp* irp, int8_t /*boost*/) {
-  K().Enter("IofCompleteRequest");
-  K().CompleteRequest(irp);
-}
-
-// ---- threads, events and locks
-
-NT_ENTRY NT_STDCALL int32_t PsCreateSystemThread(uint32_t* handle, uint32_t /*access*/,
-                                                 void* /*attributes*/, uint32_t /*process*/,
-                                                 void* /*clientId*/, nt::StartRoutineFn start,
-                                                 void* context) {
-  if (int32_t failure = K().Enter("PsCreateSystemThread")) return failure;
-  return K().CreateThread(handle, start, context);
-}
-
-NT_ENTRY NT_STDCALL int32_t ObReferenceObjectByHandle(uint32_t handle, uint32_t /*access*/,
-                                                      void* /*type*/, int8_t /*mode*/,
-                                                      void** object, void* /*information*/) {
-  if (int32_t failure = K().Enter("ObReferenceObjectByHandle")) return failure;
-  return K().ReferenceByHandle(handle, object);
-}
-
-NT_ENTRY NT_FASTCALL intptr_t ObfDereferenceObject(void* object) {
-  K().Enter("ObfDereferenceObject");
-  K().Dereference(object);
-  return 0;
-}
-
-NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t attributes,
-                                                  void* /*accessState*/, uint32_t access,
-                                                  void* /*type*/, int8_t /*mode*/,
-                                                  uint32_t* handle) {
-  if (int32_t failure = K().Enter("ObOpenObjectByPointer")) return failure;
-  return K().OpenObject(object, attributes, access, handle);
-}
-
-NT_ENTRY NT_STDCALL uint8_t PsGetVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
-                                         void* /*servicePack*/) {
-  K().Enter("PsGetVersion");
-  const Kernel::Version version = K().version;
-  if (major != nullptr) *major = version.major;
-  if (minor != nullptr) *minor = version.minor;
-  if (build != nullptr) *build = version.build;
-  return 0;  // a free build
-}
-
-NT_ENTRY NT_STDCALL int32_t ZwSetSecurityObject(uint32_t handle, uint32_t information,
-                                                const void* descriptor) {
-  if (int32_t failure = K().Enter("ZwSetSecurityObject")) return failure;
-  return K().SetSecurity(handle, information, descriptor);
-}
-
-NT_ENTRY NT_STDCALL void IoAcquireCancelSpinLock(uint8_t* irql) {
-  K().Enter("IoAcquireCancelSpinLock");
-  *irql = K().AcquireCancelLock();
-}
-
-NT_ENTRY NT_STDCALL void IoReleaseCancelSpinLock(uint8_t irql) {
-  K().Enter("IoReleaseCancelSpinLock");
-  K().ReleaseCancelLock(irql);
-}
-
-NT_ENTRY NT_STDCALL int32_t ZwClose(uint32_t handle) {
-  K().Enter("ZwClose");
-  return K().CloseHandle(handle);
-}
-
-NT_ENTRY NT_STDCALL void KeInitializeEvent(void* event, uint32_t type, uint8_t state) {
-  K().Enter("KeInitializeEvent");
-  K().InitializeEvent(event, type, state != 0);
-}
-
-NT_ENTRY NT_STDCALL int32_t KeSetEvent(void* event, int32_t /*increment*/, uint8_t /*wait*/) {
-  K().Enter("KeSetEvent");
-  return K().SetEvent(event, true);
-}
-
-NT_ENTRY NT_STDCALL void KeClearEvent(void* event) {
-  K().Enter("KeClearEvent");
-  K().SetEvent(event, false);
-}
-
-NT_ENTRY NT_STDCALL int32_t KeWaitForSingleObject(void* object, uint32_t /*reason*/,
-                                                  int8_t /*mode*/, uint8_t /*alertable*/,
-                                                  int64_t* timeout) {
-  K().Enter("KeWaitForSingleObject");
-  return K().Wait(1, &object, false, timeout);
-}
-
-NT_ENTRY NT_STDCALL int32_t KeWaitForMultipleObjects(uint32_t count, void** objects,
-                                                     uint32_t waitType, uint32_t /*reason*/,
-                                                     int8_t /*mode*/, uint8_t /*alertable*/,
-                                                     int64_t* timeout, void* waitBlocks) {
-  K().Enter("KeWaitForMultipleObjects");
-  constexpr uint32_t kThreadWaitObjects = 3;  // more need the caller's wait blocks
-  if (count > kThreadWaitObjects && waitBlocks == nullptr) {
-    K().Fault("KeWaitForMultipleObjects on more than 3 objects without wait blocks");
-  }
-  return K().Wait(count, objects, waitType == nt::kWaitAll, timeout);
-}
-
-NT_ENTRY NT_FASTCALL uint8_t KfAcquireSpinLock(void* lock) {
-  K().Enter("KfAcquireSpinLock");
-  return K().AcquireSpinLock(lock);
-}
-
-NT_ENTRY NT_FASTCALL void KfReleaseSpinLock(void* lock, uint8_t newIrql) {
-  K().Enter("KfReleaseSpinLock");
-  K().ReleaseSpinLock(lock, newIrql);
-}
-
-// ---- memory and time
-
-NT_ENTRY NT_STDCALL void* ExAllocatePoolWithTag(uint32_t poolType, uint32_t size, uint32_t tag) {
-  if (K().Enter("ExAllocatePoolWithTag") != 0) return nullptr;
-  const bool paged = (poolType & 1u) != 0;
-  if (paged && K().Irql() >= 2) K().Fault("paged pool allocated at DISPATCH_LEVEL");
-  void* pointer = nullptr;
-  Guarded("ExAllocatePoolWithTag", [&] {
-    pointer =
-        K().Machine().Alloc(size, tag, paged ? sim::PoolType::Paged : sim::PoolType::NonPaged);
-  });
-  return pointer;
-}
-
-NT_ENTRY NT_STDCALL void ExFreePool(void* pointer) {
-  K().Enter("ExFreePool");
-  Guarded("ExFreePool", [&] { K().Machine().Free(pointer); });
-}
-
-NT_ENTRY NT_STDCALL void* MmMapIoSpace(uint64_t physicalAddress, uint32_t length,
-                                       uint32_t cacheType) {
-  if (K().Enter("MmMapIoSpace") != 0) return nullptr;
-  if (cacheType != kMmNonCached) K().Fault("MmMapIoSpace asked for a cached mapping");
-  void* mapping = nullptr;
-  Guarded("MmMapIoSpace", [&] { mapping = K().Machine().Map(physicalAddress, length); });
-  return mapping;
-}
-
-NT_ENTRY NT_STDCALL void MmUnmapIoSpace(void* mapping, uint32_t length) {
-  K().Enter("MmUnmapIoSpace");
-  Guarded("MmUnmapIoSpace", [&] { K().Machine().Unmap(mapping, length); });
-}
-
-NT_ENTRY NT_STDCALL int32_t KeDelayExecutionThread(int8_t /*mode*/, uint8_t /*alertable*/,
-                                                   int64_t* interval) {
-  K().Enter("KeDelayExecutionThread");
-  if (K().Irql() >= 2) K().Fault("KeDelayExecutionThread at DISPATCH_LEVEL");
-  if (*interval > 0) {
-    K().Fault("KeDelayExecutionThread with an absolute time");
-    return STATUS_SUCCESS;
-  }
-  K().Sleep(-*interval);
-  return STATUS_SUCCESS;
-}
-
-NT_ENTRY NT_STDCALL uint32_t ExSetTimerResolution(uint32_t desiredTime, uint8_t setResolution) {
-  K().Enter("ExSetTimerResolution");
-  return K().SetTimerResolution(desiredTime, setResolution != 0);
-}
-
-// ---- hardware
-
 // PCI configuration space is the one bus the driver reads and writes.
 bool PciConfiguration(const char* import, uint32_t busDataType) {
   K().Enter(import);
@@ -256,38 +49,6 @@ bool PciConfiguration(const char* import, uint32_t busDataType) {
   K().Fault(std::string(import) + " for a bus type other than PCI configuration");
   return false;
 }
-
-NT_ENTRY NT_STDCALL uint32_t HalGetBusDataByOffset(uint32_t busDataType, uint32_t bus,
-                                                   uint32_t slot, void* buffer, uint32_t offset,
-                                                   uint32_t length) {
-  if (!PciConfiguration("HalGetBusDataByOffset", busDataType)) return 0;
-  return K().Machine().GetPciData(bus, slot, buffer, offset, length);
-}
-
-NT_ENTRY NT_STDCALL uint32_t HalSetBusDataByOffset(uint32_t busDataType, uint32_t bus,
-                                                   uint32_t slot, void* buffer, uint32_t offset,
-                                                   uint32_t length) {
-  if (!PciConfiguration("HalSetBusDataByOffset", busDataType)) return 0;
-  return K().Machine().SetPciData(bus, slot, buffer, offset, length);
-}
-
-NT_ENTRY NT_STDCALL uint8_t READ_PORT_UCHAR(uint8_t* port) {
-  return K().Machine().In8(Port("READ_PORT_UCHAR", port));
-}
-
-NT_ENTRY NT_STDCALL uint16_t READ_PORT_USHORT(uint16_t* port) {
-  return K().Machine().In16(Port("READ_PORT_USHORT", port));
-}
-
-NT_ENTRY NT_STDCALL void WRITE_PORT_UCHAR(uint8_t* port, uint8_t value) {
-  K().Machine().Out8(Port("WRITE_PORT_UCHAR", port), value);
-}
-
-NT_ENTRY NT_STDCALL void WRITE_PORT_USHORT(uint16_t* port, uint16_t value) {
-  K().Machine().Out16(Port("WRITE_PORT_USHORT", port), value);
-}
-
-// ---- debug output
 
 // The kernel's own conversions (%wZ, %ws, %S, %C, %I64x, ...) that the C
 // library here would format differently; empty when the format has none.
@@ -305,23 +66,325 @@ std::string KernelOnlyConversion(const char* format) {
   return {};
 }
 
-NT_ENTRY NT_CDECL uint32_t DbgPrint(const char* format, ...) {
-  K().Enter("DbgPrint");
-  const std::string foreign = KernelOnlyConversion(format);
-  if (!foreign.empty()) K().Fault("DbgPrint conversion the host cannot format: " + foreign);
-  va_list args;
-  va_start(args, format);
-  K().Machine().DebugPrint(format, args);
-  va_end(args);
-  return STATUS_SUCCESS;
-}
+}  // namespace
+
+// The imports, with the kernel's private state at hand.
+struct Imports {
+  // ---- devices and requests
+
+  static NT_ENTRY NT_STDCALL void RtlInitUnicodeString(nt::UnicodeString* target,
+                                                       const char16_t* source) {
+    K().Enter("RtlInitUnicodeString");
+    size_t length = 0;
+    if (source != nullptr) {
+      while (source[length] != 0) ++length;
+    }
+    target->Length = static_cast<uint16_t>(length * 2);
+    target->MaximumLength = static_cast<uint16_t>(source != nullptr ? length * 2 + 2 : 0);
+    target->Buffer = source;
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t IoCreateDevice(nt::DriverObject* driver,
+                                                    uint32_t extensionSize, nt::UnicodeString* name,
+                                                    uint32_t type, uint32_t characteristics,
+                                                    uint8_t /*exclusive*/,
+                                                    nt::DeviceObject** device) {
+    if (int32_t failure = K().Enter("IoCreateDevice")) return failure;
+    return K().CreateDevice(driver, extensionSize, name, type, characteristics, device);
+  }
+
+  static NT_ENTRY NT_STDCALL void IoDeleteDevice(nt::DeviceObject* device) {
+    K().Enter("IoDeleteDevice");
+    K().DeleteDevice(device);
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t IoCreateSymbolicLink(nt::UnicodeString* link,
+                                                          nt::UnicodeString* target) {
+    if (int32_t failure = K().Enter("IoCreateSymbolicLink")) return failure;
+    const std::u16string name(link->Buffer, link->Length / 2);
+    const std::u16string to(target->Buffer, target->Length / 2);
+    return K().Names().AddLink(name, to) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_COLLISION;
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t IoDeleteSymbolicLink(nt::UnicodeString* link) {
+    K().Enter("IoDeleteSymbolicLink");
+    const std::u16string name(link->Buffer, link->Length / 2);
+    if (!K().Names().IsLink(name)) {
+      K().Fault("IoDeleteSymbolicLink of " + Narrow(name) + ", which is not a link");
+      return static_cast<int32_t>(0xC0000034u);  // STATUS_OBJECT_NAME_NOT_FOUND
+    }
+    K().Names().Remove(name);
+    return STATUS_SUCCESS;
+  }
+
+  static NT_ENTRY NT_FASTCALL void IofCompleteRequest(nt::Irp* irp, int8_t /*boost*/) {
+    K().Enter("IofCompleteRequest");
+    K().CompleteRequest(irp);
+  }
+
+  // ---- threads, events and locks
+
+  static NT_ENTRY NT_STDCALL int32_t PsCreateSystemThread(uint32_t* handle, uint32_t /*access*/,
+                                                          void* /*attributes*/,
+                                                          uint32_t /*process*/, void* /*clientId*/,
+                                                          nt::StartRoutineFn start, void* context) {
+    Kernel& k = K();
+    if (int32_t failure = k.Enter("PsCreateSystemThread")) return failure;
+    std::lock_guard<std::mutex> guard(k.dispatcherLock_);
+    auto owned = std::make_unique<Kernel::Thread>();
+    Kernel::Thread* thread = owned.get();
+    thread->references = 1;  // the handle
+    *handle = k.nextHandle_;
+    k.nextHandle_ += 4;
+    k.handles_[*handle] = thread;
+    k.threads_[thread] = std::move(owned);
+    thread->thread = std::thread([&k, thread, start, context] {
+      start(context);
+      std::lock_guard<std::mutex> done(k.dispatcherLock_);
+      thread->running = false;
+      k.dispatcherChanged_.notify_all();
+    });
+    return STATUS_SUCCESS;
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t ObReferenceObjectByHandle(uint32_t handle, uint32_t /*access*/,
+                                                               void* /*type*/, int8_t /*mode*/,
+                                                               void** object,
+                                                               void* /*information*/) {
+    Kernel& k = K();
+    if (int32_t failure = k.Enter("ObReferenceObjectByHandle")) return failure;
+    std::lock_guard<std::mutex> guard(k.dispatcherLock_);
+    auto it = k.handles_.find(handle);
+    if (it == k.handles_.end()) {
+      k.Fault("ObReferenceObjectByHandle with a handle that is not open (" + Hex(handle) + ")");
+      return kStatusInvalidHandle;
+    }
+    ++it->second->references;
+    *object = it->second;
+    return STATUS_SUCCESS;
+  }
+
+  static NT_ENTRY NT_FASTCALL intptr_t ObfDereferenceObject(void* object) {
+    Kernel& k = K();
+    k.Enter("ObfDereferenceObject");
+    std::lock_guard<std::mutex> guard(k.dispatcherLock_);
+    auto it = k.threads_.find(object);
+    if (it == k.threads_.end() || it->second->references <= 0) {
+      k.Fault("ObfDereferenceObject on an object with no reference held");
+      return 0;
+    }
+    --it->second->references;
+    return 0;
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t attributes,
+                                                           void* /*accessState*/, uint32_t access,
+                                                           void* /*type*/, int8_t /*mode*/,
+                                                           uint32_t* handle) {
+    if (int32_t failure = K().Enter("ObOpenObjectByPointer")) return failure;
+    return K().OpenObject(object, attributes, access, handle);
+  }
+
+  static NT_ENTRY NT_STDCALL uint8_t PsGetVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
+                                                  void* /*servicePack*/) {
+    K().Enter("PsGetVersion");
+    const Kernel::Version version = K().version;
+    if (major != nullptr) *major = version.major;
+    if (minor != nullptr) *minor = version.minor;
+    if (build != nullptr) *build = version.build;
+    return 0;  // a free build
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t ZwSetSecurityObject(uint32_t handle, uint32_t information,
+                                                         const void* descriptor) {
+    if (int32_t failure = K().Enter("ZwSetSecurityObject")) return failure;
+    return K().SetSecurity(handle, information, descriptor);
+  }
+
+  static NT_ENTRY NT_STDCALL void IoAcquireCancelSpinLock(uint8_t* irql) {
+    K().Enter("IoAcquireCancelSpinLock");
+    *irql = K().AcquireCancelLock();
+  }
+
+  static NT_ENTRY NT_STDCALL void IoReleaseCancelSpinLock(uint8_t irql) {
+    K().Enter("IoReleaseCancelSpinLock");
+    K().ReleaseCancelLock(irql);
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t ZwClose(uint32_t handle) {
+    Kernel& k = K();
+    k.Enter("ZwClose");
+    {
+      std::lock_guard<std::mutex> guard(k.lock_);
+      if (k.objectHandles_.erase(handle) != 0) return STATUS_SUCCESS;
+    }
+    std::lock_guard<std::mutex> guard(k.dispatcherLock_);
+    auto it = k.handles_.find(handle);
+    if (it == k.handles_.end()) {
+      k.Fault("ZwClose of a handle that is not open (" + Hex(handle) + ")");
+      return kStatusInvalidHandle;
+    }
+    --it->second->references;
+    k.handles_.erase(it);
+    return STATUS_SUCCESS;
+  }
+
+  static NT_ENTRY NT_STDCALL void KeInitializeEvent(void* event, uint32_t type, uint8_t state) {
+    Kernel& k = K();
+    k.Enter("KeInitializeEvent");
+    std::lock_guard<std::mutex> guard(k.dispatcherLock_);
+    std::memset(event, 0, nt::kKeventSize);  // the header the kernel would write
+    k.events_[event] = Kernel::Event{type, state != 0};
+    k.dispatcherChanged_.notify_all();
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t KeSetEvent(void* event, int32_t /*increment*/,
+                                                uint8_t /*wait*/) {
+    K().Enter("KeSetEvent");
+    return K().SetEvent(event, true);
+  }
+
+  static NT_ENTRY NT_STDCALL void KeClearEvent(void* event) {
+    K().Enter("KeClearEvent");
+    K().SetEvent(event, false);
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t KeWaitForSingleObject(void* object, uint32_t /*reason*/,
+                                                           int8_t /*mode*/, uint8_t /*alertable*/,
+                                                           int64_t* timeout) {
+    K().Enter("KeWaitForSingleObject");
+    return K().Wait(1, &object, false, timeout);
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t KeWaitForMultipleObjects(uint32_t count, void** objects,
+                                                              uint32_t waitType,
+                                                              uint32_t /*reason*/, int8_t /*mode*/,
+                                                              uint8_t /*alertable*/,
+                                                              int64_t* timeout, void* waitBlocks) {
+    K().Enter("KeWaitForMultipleObjects");
+    constexpr uint32_t kThreadWaitObjects = 3;  // more need the caller's wait blocks
+    if (count > kThreadWaitObjects && waitBlocks == nullptr) {
+      K().Fault("KeWaitForMultipleObjects on more than 3 objects without wait blocks");
+    }
+    return K().Wait(count, objects, waitType == nt::kWaitAll, timeout);
+  }
+
+  static NT_ENTRY NT_FASTCALL uint8_t KfAcquireSpinLock(void* lock) {
+    K().Enter("KfAcquireSpinLock");
+    return K().AcquireSpinLock(lock);
+  }
+
+  static NT_ENTRY NT_FASTCALL void KfReleaseSpinLock(void* lock, uint8_t newIrql) {
+    K().Enter("KfReleaseSpinLock");
+    K().ReleaseSpinLock(lock, newIrql);
+  }
+
+  // ---- memory and time
+
+  static NT_ENTRY NT_STDCALL void* ExAllocatePoolWithTag(uint32_t poolType, uint32_t size,
+                                                         uint32_t tag) {
+    if (K().Enter("ExAllocatePoolWithTag") != 0) return nullptr;
+    const bool paged = (poolType & 1u) != 0;
+    if (paged && K().Irql() >= 2) K().Fault("paged pool allocated at DISPATCH_LEVEL");
+    void* pointer = nullptr;
+    Guarded("ExAllocatePoolWithTag", [&] {
+      pointer =
+          K().Machine().Alloc(size, tag, paged ? sim::PoolType::Paged : sim::PoolType::NonPaged);
+    });
+    return pointer;
+  }
+
+  static NT_ENTRY NT_STDCALL void ExFreePool(void* pointer) {
+    K().Enter("ExFreePool");
+    Guarded("ExFreePool", [&] { K().Machine().Free(pointer); });
+  }
+
+  static NT_ENTRY NT_STDCALL void* MmMapIoSpace(uint64_t physicalAddress, uint32_t length,
+                                                uint32_t cacheType) {
+    if (K().Enter("MmMapIoSpace") != 0) return nullptr;
+    if (cacheType != kMmNonCached) K().Fault("MmMapIoSpace asked for a cached mapping");
+    void* mapping = nullptr;
+    Guarded("MmMapIoSpace", [&] { mapping = K().Machine().Map(physicalAddress, length); });
+    return mapping;
+  }
+
+  static NT_ENTRY NT_STDCALL void MmUnmapIoSpace(void* mapping, uint32_t length) {
+    K().Enter("MmUnmapIoSpace");
+    Guarded("MmUnmapIoSpace", [&] { K().Machine().Unmap(mapping, length); });
+  }
+
+  static NT_ENTRY NT_STDCALL int32_t KeDelayExecutionThread(int8_t /*mode*/, uint8_t /*alertable*/,
+                                                            int64_t* interval) {
+    K().Enter("KeDelayExecutionThread");
+    if (K().Irql() >= 2) K().Fault("KeDelayExecutionThread at DISPATCH_LEVEL");
+    if (*interval > 0) {
+      K().Fault("KeDelayExecutionThread with an absolute time");
+      return STATUS_SUCCESS;
+    }
+    K().Sleep(-*interval);
+    return STATUS_SUCCESS;
+  }
+
+  static NT_ENTRY NT_STDCALL uint32_t ExSetTimerResolution(uint32_t desiredTime,
+                                                           uint8_t setResolution) {
+    K().Enter("ExSetTimerResolution");
+    return K().SetTimerResolution(desiredTime, setResolution != 0);
+  }
+
+  // ---- hardware
+
+  static NT_ENTRY NT_STDCALL uint32_t HalGetBusDataByOffset(uint32_t busDataType, uint32_t bus,
+                                                            uint32_t slot, void* buffer,
+                                                            uint32_t offset, uint32_t length) {
+    if (!PciConfiguration("HalGetBusDataByOffset", busDataType)) return 0;
+    return K().Machine().GetPciData(bus, slot, buffer, offset, length);
+  }
+
+  static NT_ENTRY NT_STDCALL uint32_t HalSetBusDataByOffset(uint32_t busDataType, uint32_t bus,
+                                                            uint32_t slot, void* buffer,
+                                                            uint32_t offset, uint32_t length) {
+    if (!PciConfiguration("HalSetBusDataByOffset", busDataType)) return 0;
+    return K().Machine().SetPciData(bus, slot, buffer, offset, length);
+  }
+
+  static NT_ENTRY NT_STDCALL uint8_t READ_PORT_UCHAR(uint8_t* port) {
+    return K().Machine().In8(Port("READ_PORT_UCHAR", port));
+  }
+
+  static NT_ENTRY NT_STDCALL uint16_t READ_PORT_USHORT(uint16_t* port) {
+    return K().Machine().In16(Port("READ_PORT_USHORT", port));
+  }
+
+  static NT_ENTRY NT_STDCALL void WRITE_PORT_UCHAR(uint8_t* port, uint8_t value) {
+    K().Machine().Out8(Port("WRITE_PORT_UCHAR", port), value);
+  }
+
+  static NT_ENTRY NT_STDCALL void WRITE_PORT_USHORT(uint16_t* port, uint16_t value) {
+    K().Machine().Out16(Port("WRITE_PORT_USHORT", port), value);
+  }
+
+  // ---- debug output
+
+  static NT_ENTRY NT_CDECL uint32_t DbgPrint(const char* format, ...) {
+    K().Enter("DbgPrint");
+    const std::string foreign = KernelOnlyConversion(format);
+    if (!foreign.empty()) K().Fault("DbgPrint conversion the host cannot format: " + foreign);
+    va_list args;
+    va_start(args, format);
+    K().Machine().DebugPrint(format, args);
+    va_end(args);
+    return STATUS_SUCCESS;
+  }
+};
+
+namespace {
 
 constexpr const char* kKernel = "ntoskrnl.exe";
 constexpr const char* kHal = "HAL.dll";
 
 // Each function above carries its own calling convention.
 #define IMPORT(module, name) \
-  { module, #name, reinterpret_cast<const void*>(&name) }
+  { module, #name, reinterpret_cast<const void*>(&Imports::name) }
 
 }  // namespace
 

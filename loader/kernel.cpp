@@ -122,13 +122,6 @@ int32_t Kernel::Enter(const char* import) {
 
 // ---------------------------------------------------------------- dispatcher objects
 
-void Kernel::InitializeEvent(void* event, uint32_t type, bool signalled) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  std::memset(event, 0, nt::kKeventSize);  // the header the kernel would write
-  events_[event] = Event{type, signalled};
-  dispatcherChanged_.notify_all();
-}
-
 int32_t Kernel::SetEvent(void* event, bool signalled) {
   std::lock_guard<std::mutex> guard(dispatcherLock_);
   auto it = events_.find(event);
@@ -314,63 +307,6 @@ uint64_t Kernel::TimerRequestsMade() const {
 }
 
 // ---------------------------------------------------------------- threads and handles
-
-int32_t Kernel::CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto owned = std::make_unique<Thread>();
-  Thread* thread = owned.get();
-  thread->references = 1;  // the handle
-  const uint32_t value = nextHandle_;
-  nextHandle_ += 4;
-  handles_[value] = thread;
-  threads_[thread] = std::move(owned);
-  *handle = value;
-  thread->thread = std::thread([this, thread, start, context] {
-    start(context);
-    std::lock_guard<std::mutex> done(dispatcherLock_);
-    thread->running = false;
-    dispatcherChanged_.notify_all();
-  });
-  return STATUS_SUCCESS;
-}
-
-int32_t Kernel::ReferenceByHandle(uint32_t handle, void** object) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = handles_.find(handle);
-  if (it == handles_.end()) {
-    Fault("ObReferenceObjectByHandle with a handle that is not open (" + Hex(handle) + ")");
-    return kStatusInvalidHandle;
-  }
-  ++it->second->references;
-  *object = it->second;
-  return STATUS_SUCCESS;
-}
-
-void Kernel::Dereference(void* object) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = threads_.find(object);
-  if (it == threads_.end() || it->second->references <= 0) {
-    Fault("ObfDereferenceObject on an object with no reference held");
-    return;
-  }
-  --it->second->references;
-}
-
-int32_t Kernel::CloseHandle(uint32_t handle) {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (objectHandles_.erase(handle) != 0) return STATUS_SUCCESS;
-  }
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = handles_.find(handle);
-  if (it == handles_.end()) {
-    Fault("ZwClose of a handle that is not open (" + Hex(handle) + ")");
-    return kStatusInvalidHandle;
-  }
-  --it->second->references;
-  handles_.erase(it);
-  return STATUS_SUCCESS;
-}
 
 // ---------------------------------------------------------------- devices
 

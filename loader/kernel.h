@@ -172,8 +172,6 @@ class Kernel {
   // Counts the call; returns the injected failure status, or 0 when the
   // call should go ahead.
   int32_t Enter(const char* import);
-  // Dispatcher objects: events by the address of their KEVENT, thread objects.
-  void InitializeEvent(void* event, uint32_t type, bool signalled);
   // KeSetEvent (`signalled`) or KeClearEvent; the state before.
   int32_t SetEvent(void* event, bool signalled);
   int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
@@ -182,10 +180,6 @@ class Kernel {
   uint8_t AcquireCancelLock() { return AcquireSpinLock(&cancelLock_); }
   void ReleaseCancelLock(uint8_t irql) { ReleaseSpinLock(&cancelLock_, irql); }
   uint8_t Irql() const;
-  int32_t CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context);
-  int32_t ReferenceByHandle(uint32_t handle, void** object);
-  void Dereference(void* object);
-  int32_t CloseHandle(uint32_t handle);
   int32_t CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
                        const nt::UnicodeString* name, uint32_t type, uint32_t characteristics,
                        nt::DeviceObject** device);
@@ -199,6 +193,7 @@ class Kernel {
 
  private:
   friend class Request;
+  friend struct Imports;
   struct Event {
     uint32_t type;
     bool signalled;
