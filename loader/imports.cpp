@@ -89,13 +89,54 @@ struct Imports {
                                                     uint32_t type, uint32_t characteristics,
                                                     uint8_t /*exclusive*/,
                                                     nt::DeviceObject** device) {
-    if (int32_t failure = K().Enter("IoCreateDevice")) return failure;
-    return K().CreateDevice(driver, extensionSize, name, type, characteristics, device);
+    Kernel& k = K();
+    if (int32_t failure = k.Enter("IoCreateDevice")) return failure;
+    std::u16string text;
+    if (name != nullptr && name->Buffer != nullptr) text.assign(name->Buffer, name->Length / 2);
+    // The extension follows the object, cleared, as the kernel hands it out.
+    const size_t extensionAt = (sizeof(nt::DeviceObject) + 7) & ~size_t{7};
+    auto memory = std::make_unique<uint8_t[]>(extensionAt + extensionSize);
+    std::memset(memory.get(), 0, extensionAt + extensionSize);
+    auto* object = reinterpret_cast<nt::DeviceObject*>(memory.get());
+    std::lock_guard<std::mutex> guard(k.lock_);
+    if (!text.empty() && !k.names_.AddDevice(text, object)) return STATUS_OBJECT_NAME_COLLISION;
+    object->Type = nt::kIoTypeDevice;
+    object->Size = static_cast<uint16_t>(sizeof(nt::DeviceObject) + extensionSize);
+    object->ReferenceCount = 0;
+    object->Driver = driver;
+    object->Flags = nt::kDoDeviceInitializing;
+    object->Characteristics = characteristics;
+    object->DeviceExtension = extensionSize != 0 ? memory.get() + extensionAt : nullptr;
+    object->DeviceType = type;
+    object->StackSize = 1;
+    object->NextDevice = driver->FirstDevice;
+    driver->FirstDevice = object;
+    k.devices_[object] = Kernel::DeviceRecord{std::move(memory), text};
+    *device = object;
+    return STATUS_SUCCESS;
   }
 
   static NT_ENTRY NT_STDCALL void IoDeleteDevice(nt::DeviceObject* device) {
-    K().Enter("IoDeleteDevice");
-    K().DeleteDevice(device);
+    Kernel& k = K();
+    k.Enter("IoDeleteDevice");
+    std::lock_guard<std::mutex> guard(k.lock_);
+    auto it = k.devices_.find(device);
+    if (it == k.devices_.end()) {
+      k.faults_.push_back("IoDeleteDevice of an object that is not a device");
+      return;
+    }
+    nt::DeviceObject** link = &device->Driver->FirstDevice;
+    while (*link != nullptr && *link != device) link = &(*link)->NextDevice;
+    if (*link == device) *link = device->NextDevice;
+    if (!it->second.name.empty()) k.names_.Remove(it->second.name);
+    // A request still pending on the device would be completed into freed memory.
+    for (auto& [irp, request] : k.requests_) {
+      std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
+      if (request->watch_.Completions == 0 && irp->CurrentStackLocation->Device == device) {
+        k.faults_.push_back("device deleted with a request still pending on it");
+      }
+    }
+    k.devices_.erase(it);
   }
 
   static NT_ENTRY NT_STDCALL int32_t IoCreateSymbolicLink(nt::UnicodeString* link,
@@ -177,12 +218,41 @@ struct Imports {
     return 0;
   }
 
+  // OBJ_KERNEL_HANDLE is refused as invalid by a kernel before 5.0, and its
+  // absence is a fault on one that has it.
   static NT_ENTRY NT_STDCALL int32_t ObOpenObjectByPointer(void* object, uint32_t attributes,
                                                            void* /*accessState*/, uint32_t access,
                                                            void* /*type*/, int8_t /*mode*/,
                                                            uint32_t* handle) {
-    if (int32_t failure = K().Enter("ObOpenObjectByPointer")) return failure;
-    return K().OpenObject(object, attributes, access, handle);
+    Kernel& k = K();
+    if (int32_t failure = k.Enter("ObOpenObjectByPointer")) return failure;
+    constexpr uint32_t kObjKernelHandle = 0x00000200;
+    constexpr uint32_t kFirstKernelHandleMajor = 5;
+    std::lock_guard<std::mutex> guard(k.lock_);
+    auto* device = static_cast<nt::DeviceObject*>(object);
+    if (k.devices_.count(device) == 0) {
+      k.faults_.push_back("ObOpenObjectByPointer of an object that is not a device");
+      return kStatusInvalidHandle;
+    }
+    const bool kernelHandles = k.version.major >= kFirstKernelHandleMajor;
+    if ((attributes & ~kObjKernelHandle) != 0) {
+      k.faults_.push_back("ObOpenObjectByPointer with attributes " + Hex(attributes));
+    }
+    if ((attributes & kObjKernelHandle) != 0 && !kernelHandles) {
+      return static_cast<int32_t>(0xC000000Du);  // STATUS_INVALID_PARAMETER
+    }
+    if ((attributes & kObjKernelHandle) == 0 && kernelHandles) {
+      k.faults_.push_back(
+          "ObOpenObjectByPointer without OBJ_KERNEL_HANDLE on a kernel that has it");
+    }
+    {
+      std::lock_guard<std::mutex> handles(k.dispatcherLock_);
+      *handle = k.nextHandle_;
+      k.nextHandle_ += 4;
+    }
+    // The kernel's own opens (KernelMode) skip the access check.
+    k.objectHandles_[*handle] = Kernel::File{device, host::MapFileGeneric(access)};
+    return STATUS_SUCCESS;
   }
 
   static NT_ENTRY NT_STDCALL uint8_t PsGetVersion(uint32_t* major, uint32_t* minor, uint32_t* build,
@@ -197,8 +267,30 @@ struct Imports {
 
   static NT_ENTRY NT_STDCALL int32_t ZwSetSecurityObject(uint32_t handle, uint32_t information,
                                                          const void* descriptor) {
-    if (int32_t failure = K().Enter("ZwSetSecurityObject")) return failure;
-    return K().SetSecurity(handle, information, descriptor);
+    Kernel& k = K();
+    if (int32_t failure = k.Enter("ZwSetSecurityObject")) return failure;
+    std::lock_guard<std::mutex> guard(k.lock_);
+    auto it = k.objectHandles_.find(handle);
+    if (it == k.objectHandles_.end()) {
+      k.faults_.push_back("ZwSetSecurityObject with a handle that is not open (" + Hex(handle) +
+                          ")");
+      return kStatusInvalidHandle;
+    }
+    if ((it->second.granted & host::kWriteDac) == 0) return host::kStatusAccessDenied;
+    if (information != host::kDaclSecurityInformation) {
+      k.faults_.push_back("ZwSetSecurityObject for more than the DACL");
+    }
+    std::vector<host::Ace> dacl;
+    size_t length = 0;
+    constexpr size_t kLargestDescriptor = 4096;
+    if (!host::ReadDacl(static_cast<const uint8_t*>(descriptor), kLargestDescriptor, &dacl,
+                        &length)) {
+      k.faults_.push_back("ZwSetSecurityObject with a descriptor that is not self-relative");
+      return static_cast<int32_t>(0xC0000079u);  // STATUS_INVALID_SECURITY_DESCR
+    }
+    const auto* bytes = static_cast<const uint8_t*>(descriptor);
+    k.devices_.at(it->second.device).security.assign(bytes, bytes + length);
+    return STATUS_SUCCESS;
   }
 
   static NT_ENTRY NT_STDCALL void IoAcquireCancelSpinLock(uint8_t* irql) {
@@ -325,10 +417,45 @@ struct Imports {
     return STATUS_SUCCESS;
   }
 
-  static NT_ENTRY NT_STDCALL uint32_t ExSetTimerResolution(uint32_t desiredTime,
-                                                           uint8_t setResolution) {
-    K().Enter("ExSetTimerResolution");
-    return K().SetTimerResolution(desiredTime, setResolution != 0);
+  // A request (`set`) or the release of the image's last one. The tick
+  // becomes the one the clock supports closest to the finest outstanding
+  // request (kFinestTick to kDefaultTick), and is returned; with none
+  // outstanding it is kDefaultTick again.
+  static NT_ENTRY NT_STDCALL uint32_t ExSetTimerResolution(uint32_t desired, uint8_t set) {
+    Kernel& k = K();
+    k.Enter("ExSetTimerResolution");
+    bool unmatched = false;
+    uint32_t tick;
+    {
+      std::lock_guard<std::mutex> guard(k.clockLock_);
+      if (set) {
+        k.timerRequests_.push_back(desired);
+        ++k.timerRequestsMade_;
+      } else if (k.timerRequests_.empty()) {
+        unmatched = true;
+      } else {
+        k.timerRequests_.pop_back();
+      }
+      uint32_t wanted = Kernel::kDefaultTick;
+      for (uint32_t request : k.timerRequests_) wanted = std::min(wanted, request);
+      // The clock runs at 64 Hz times a power of two up to 1024 Hz; the tick
+      // is the one of those closest to the finest request.
+      uint32_t finest = Kernel::kDefaultTick;
+      if (k.clock_ == Kernel::Clock::WindowsDefaultTick) wanted = Kernel::kDefaultTick;
+      for (uint32_t tick : {78125u, 39063u, 19531u, Kernel::kFinestTick}) {
+        const auto distance = [wanted](uint32_t t) { return t > wanted ? t - wanted : wanted - t; };
+        if (distance(tick) < distance(finest)) finest = tick;
+      }
+      if (finest != k.tick_) {
+        // The clock is reprogrammed now: the next ticks count from here.
+        k.now_ = std::max(k.now_, static_cast<int64_t>(k.machine_.NowMs()) * 10000);
+        k.tickBase_ = k.now_;
+        k.tick_ = finest;
+      }
+      tick = k.tick_;
+    }
+    if (unmatched) k.Fault("ExSetTimerResolution released a timer resolution request never made");
+    return tick;
   }
 
   // ---- hardware

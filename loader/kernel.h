@@ -60,6 +60,7 @@ class Request {
 
  private:
   friend class Kernel;
+  friend struct Imports;
   host::RequestWatch watch_;
   std::string what_;  // the request, in reports
   nt::Irp* irp_ = nullptr;
@@ -114,11 +115,6 @@ class Kernel {
   void UseClock(Clock clock);
   // Sleeps the calling thread `units` of 100 ns on the virtual clock.
   void Sleep(int64_t units);
-  // ExSetTimerResolution: a request (`set`) or the release of the image's
-  // last one. The tick becomes the one the clock supports closest to the
-  // finest outstanding request (kFinestTick to kDefaultTick), and is returned;
-  // with none outstanding it is kDefaultTick again.
-  uint32_t SetTimerResolution(uint32_t desired, bool set);
   int OutstandingTimerRequests() const;
   uint64_t TimerRequestsMade() const;
 
@@ -180,15 +176,6 @@ class Kernel {
   uint8_t AcquireCancelLock() { return AcquireSpinLock(&cancelLock_); }
   void ReleaseCancelLock(uint8_t irql) { ReleaseSpinLock(&cancelLock_, irql); }
   uint8_t Irql() const;
-  int32_t CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
-                       const nt::UnicodeString* name, uint32_t type, uint32_t characteristics,
-                       nt::DeviceObject** device);
-  void DeleteDevice(nt::DeviceObject* device);
-  // ObOpenObjectByPointer of a device; ZwSetSecurityObject on its handle.
-  // OBJ_KERNEL_HANDLE is refused as invalid by a kernel before 5.0, and its
-  // absence is a fault on one that has it.
-  int32_t OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle);
-  int32_t SetSecurity(uint32_t handle, uint32_t information, const void* descriptor);
   void CompleteRequest(nt::Irp* irp);
 
  private:
