@@ -295,12 +295,12 @@ struct Imports {
 
   static NT_ENTRY NT_STDCALL void IoAcquireCancelSpinLock(uint8_t* irql) {
     K().Enter("IoAcquireCancelSpinLock");
-    *irql = K().AcquireCancelLock();
+    *irql = K().AcquireSpinLock(&K().cancelLock_);
   }
 
   static NT_ENTRY NT_STDCALL void IoReleaseCancelSpinLock(uint8_t irql) {
     K().Enter("IoReleaseCancelSpinLock");
-    K().ReleaseCancelLock(irql);
+    K().ReleaseSpinLock(&K().cancelLock_, irql);
   }
 
   static NT_ENTRY NT_STDCALL int32_t ZwClose(uint32_t handle) {
@@ -407,13 +407,31 @@ struct Imports {
 
   static NT_ENTRY NT_STDCALL int32_t KeDelayExecutionThread(int8_t /*mode*/, uint8_t /*alertable*/,
                                                             int64_t* interval) {
-    K().Enter("KeDelayExecutionThread");
-    if (K().Irql() >= 2) K().Fault("KeDelayExecutionThread at DISPATCH_LEVEL");
+    Kernel& k = K();
+    k.Enter("KeDelayExecutionThread");
+    if (k.Irql() >= 2) k.Fault("KeDelayExecutionThread at DISPATCH_LEVEL");
     if (*interval > 0) {
-      K().Fault("KeDelayExecutionThread with an absolute time");
+      k.Fault("KeDelayExecutionThread with an absolute time");
       return STATUS_SUCCESS;
     }
-    K().Sleep(-*interval);
+    // The calling thread sleeps `units` of 100 ns on the virtual clock.
+    const int64_t units = -*interval;
+    std::lock_guard<std::mutex> guard(k.clockLock_);
+    constexpr int64_t kUnitsPerMs = 10000;
+    if (k.clock_ == Kernel::Clock::Exact) {
+      k.machine_.Delay(static_cast<int32_t>(units / kUnitsPerMs));
+      return STATUS_SUCCESS;
+    }
+    // The machine's clock may have moved without this kernel (a test's delay).
+    const int64_t machineNow = static_cast<int64_t>(k.machine_.NowMs()) * kUnitsPerMs;
+    if (k.now_ < machineNow) k.now_ = machineNow;
+    int64_t wake = k.now_;
+    if (units > 0) {
+      const int64_t ticks = (k.now_ + units - k.tickBase_ + k.tick_ - 1) / k.tick_;
+      wake = k.tickBase_ + ticks * k.tick_;
+    }
+    k.machine_.Delay(static_cast<int32_t>(wake / kUnitsPerMs - k.now_ / kUnitsPerMs));
+    k.now_ = wake;
     return STATUS_SUCCESS;
   }
 

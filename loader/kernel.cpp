@@ -242,25 +242,6 @@ void Kernel::UseClock(Clock clock) {
   clock_ = clock;
 }
 
-void Kernel::Sleep(int64_t units) {
-  std::lock_guard<std::mutex> guard(clockLock_);
-  constexpr int64_t kUnitsPerMs = 10000;
-  if (clock_ == Clock::Exact) {
-    machine_.Delay(static_cast<int32_t>(units / kUnitsPerMs));
-    return;
-  }
-  // The machine's clock may have moved without this kernel (a test's delay).
-  const int64_t machineNow = static_cast<int64_t>(machine_.NowMs()) * kUnitsPerMs;
-  if (now_ < machineNow) now_ = machineNow;
-  int64_t wake = now_;
-  if (units > 0) {
-    const int64_t ticks = (now_ + units - tickBase_ + tick_ - 1) / tick_;
-    wake = tickBase_ + ticks * tick_;
-  }
-  machine_.Delay(static_cast<int32_t>(wake / kUnitsPerMs - now_ / kUnitsPerMs));
-  now_ = wake;
-}
-
 int Kernel::OutstandingTimerRequests() const {
   std::lock_guard<std::mutex> guard(clockLock_);
   return static_cast<int>(timerRequests_.size());
@@ -405,7 +386,7 @@ int32_t Kernel::Close(const File& file) {
 
 void Kernel::Cancel(Request& request) {
   nt::Irp* irp = request.irp_;
-  const uint8_t irql = AcquireCancelLock();
+  const uint8_t irql = AcquireSpinLock(&cancelLock_);
   // A request completed already is no longer its thread's: the kernel leaves
   // it alone (its packet may be freed and in use again). Its completion
   // takes the watch's lock, so the packet is changed under that lock too.
@@ -419,7 +400,7 @@ void Kernel::Cancel(Request& request) {
     }
   }
   if (routine == nullptr) {
-    ReleaseCancelLock(irql);
+    ReleaseSpinLock(&cancelLock_, irql);
     return;
   }
   irp->CancelIrql = irql;

@@ -113,8 +113,6 @@ class Kernel {
   static constexpr uint32_t kDefaultTick = 156250;  // 100 ns units: 15.625 ms, 64 Hz
   static constexpr uint32_t kFinestTick = 9766;     // the 1024 Hz clock, as Windows rounds it
   void UseClock(Clock clock);
-  // Sleeps the calling thread `units` of 100 ns on the virtual clock.
-  void Sleep(int64_t units);
   int OutstandingTimerRequests() const;
   uint64_t TimerRequestsMade() const;
 
@@ -173,8 +171,6 @@ class Kernel {
   int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
-  uint8_t AcquireCancelLock() { return AcquireSpinLock(&cancelLock_); }
-  void ReleaseCancelLock(uint8_t irql) { ReleaseSpinLock(&cancelLock_, irql); }
   uint8_t Irql() const;
   void CompleteRequest(nt::Irp* irp);
 
