@@ -474,14 +474,9 @@ std::shared_ptr<Request> Kernel::Send(nt::DeviceObject* device, uint8_t majorFun
   stack->Device = device;
   stack->FileObject = fileObject;
   irp->SystemBuffer = control ? request->watch_.SystemBuffer() : nullptr;
-  char what[96];
-  if (control) {
-    std::snprintf(what, sizeof what, "request 0x%X (in %u, out %u)", code,
-                  static_cast<unsigned>(input.size()), outputLength);
-  } else {
-    std::snprintf(what, sizeof what, "request of major function %u", majorFunction);
-  }
-  request->what_ = what;
+  request->what_ = control ? "request " + Hex(code) + " (in " + std::to_string(input.size()) +
+                                 ", out " + std::to_string(outputLength) + ")"
+                           : "request of major function " + std::to_string(majorFunction);
   irp->Type = nt::kIoTypeIrp;
   irp->Size = static_cast<uint16_t>(sizeof(nt::Irp) + sizeof(nt::IoStackLocation));
   irp->MdlAddress = nullptr;
