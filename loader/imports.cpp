@@ -15,6 +15,7 @@ namespace loader {
 
 namespace {
 
+constexpr int32_t kStatusTimeout = 0x00000102;
 constexpr int32_t kStatusInvalidHandle = static_cast<int32_t>(0xC0000008u);
 constexpr uint32_t kMaxPort = 0xFFFF;
 constexpr uint32_t kMmNonCached = 0;
@@ -70,6 +71,56 @@ std::string KernelOnlyConversion(const char* format) {
 
 // The imports, with the kernel's private state at hand.
 struct Imports {
+  // KeSetEvent (`signalled`) or KeClearEvent; the state before.
+  static int32_t SetEvent(void* event, bool signalled) {
+    Kernel& k = K();
+    std::lock_guard<std::mutex> guard(k.dispatcherLock_);
+    auto it = k.events_.find(event);
+    if (it == k.events_.end()) {
+      k.Fault(std::string(signalled ? "KeSetEvent" : "KeClearEvent") +
+              " on an event that was never initialised");
+      return 0;
+    }
+    const bool previous = it->second.signalled;
+    it->second.signalled = signalled;
+    k.dispatcherChanged_.notify_all();
+    return previous ? 1 : 0;
+  }
+
+  // Events by the address of their KEVENT, and thread objects.
+  static int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout) {
+    Kernel& k = K();
+    if (k.Irql() >= 2) k.Fault("wait at DISPATCH_LEVEL");
+    if (waitAll || timeout != nullptr) {
+      k.Fault("a wait for all objects or with a time-out, which this kernel does not model");
+      return kStatusTimeout;
+    }
+    std::unique_lock<std::mutex> guard(k.dispatcherLock_);
+    for (uint32_t i = 0; i < count; ++i) {
+      if (k.events_.count(objects[i]) == 0 && k.threads_.count(objects[i]) == 0) {
+        guard.unlock();
+        k.Fault("wait on an object the kernel does not know (" +
+                Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(objects[i]))) + ")");
+        return kStatusInvalidHandle;
+      }
+    }
+    int32_t result = kStatusTimeout;
+    k.dispatcherChanged_.wait(guard, [&] {
+      for (uint32_t i = 0; i < count; ++i) {  // the lowest index wins
+        auto e = k.events_.find(objects[i]);
+        auto t = k.threads_.find(objects[i]);
+        if (e != k.events_.end() ? !e->second.signalled : t->second->running) continue;
+        if (e != k.events_.end() && e->second.type == nt::kSynchronizationEvent) {
+          e->second.signalled = false;
+        }
+        result = static_cast<int32_t>(i);  // STATUS_WAIT_0 + i
+        return true;
+      }
+      return false;
+    });
+    return result;
+  }
+
   // ---- devices and requests
 
   static NT_ENTRY NT_STDCALL void RtlInitUnicodeString(nt::UnicodeString* target,
@@ -333,19 +384,19 @@ struct Imports {
   static NT_ENTRY NT_STDCALL int32_t KeSetEvent(void* event, int32_t /*increment*/,
                                                 uint8_t /*wait*/) {
     K().Enter("KeSetEvent");
-    return K().SetEvent(event, true);
+    return SetEvent(event, true);
   }
 
   static NT_ENTRY NT_STDCALL void KeClearEvent(void* event) {
     K().Enter("KeClearEvent");
-    K().SetEvent(event, false);
+    SetEvent(event, false);
   }
 
   static NT_ENTRY NT_STDCALL int32_t KeWaitForSingleObject(void* object, uint32_t /*reason*/,
                                                            int8_t /*mode*/, uint8_t /*alertable*/,
                                                            int64_t* timeout) {
     K().Enter("KeWaitForSingleObject");
-    return K().Wait(1, &object, false, timeout);
+    return Wait(1, &object, false, timeout);
   }
 
   static NT_ENTRY NT_STDCALL int32_t KeWaitForMultipleObjects(uint32_t count, void** objects,
@@ -358,7 +409,7 @@ struct Imports {
     if (count > kThreadWaitObjects && waitBlocks == nullptr) {
       K().Fault("KeWaitForMultipleObjects on more than 3 objects without wait blocks");
     }
-    return K().Wait(count, objects, waitType == nt::kWaitAll, timeout);
+    return Wait(count, objects, waitType == nt::kWaitAll, timeout);
   }
 
   static NT_ENTRY NT_FASTCALL uint8_t KfAcquireSpinLock(void* lock) {

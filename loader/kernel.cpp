@@ -13,9 +13,6 @@ namespace {
 
 constexpr uint8_t kPassiveLevel = 0;
 constexpr uint8_t kDispatchLevel = 2;
-constexpr int32_t kStatusWait0 = 0x00000000;
-constexpr int32_t kStatusTimeout = 0x00000102;
-constexpr int32_t kStatusInvalidHandle = static_cast<int32_t>(0xC0000008u);
 constexpr int32_t kStatusInvalidDeviceRequest = static_cast<int32_t>(0xC0000010u);
 constexpr int32_t kStatusObjectNameNotFound = static_cast<int32_t>(0xC0000034u);
 constexpr uint8_t kPacketPoison = 0xE1;  // packet bytes the I/O manager does not set
@@ -121,62 +118,6 @@ int32_t Kernel::Enter(const char* import) {
 }
 
 // ---------------------------------------------------------------- dispatcher objects
-
-int32_t Kernel::SetEvent(void* event, bool signalled) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = events_.find(event);
-  if (it == events_.end()) {
-    Fault(std::string(signalled ? "KeSetEvent" : "KeClearEvent") +
-          " on an event that was never initialised");
-    return 0;
-  }
-  const bool previous = it->second.signalled;
-  it->second.signalled = signalled;
-  dispatcherChanged_.notify_all();
-  return previous ? 1 : 0;
-}
-
-bool Kernel::Signalled(void* object) const {
-  if (auto e = events_.find(object); e != events_.end()) return e->second.signalled;
-  if (auto t = threads_.find(object); t != threads_.end()) return !t->second->running;
-  return false;
-}
-
-void Kernel::Satisfy(void* object) {
-  auto e = events_.find(object);
-  if (e != events_.end() && e->second.type == nt::kSynchronizationEvent) {
-    e->second.signalled = false;
-  }
-}
-
-int32_t Kernel::Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout) {
-  if (t_irql >= kDispatchLevel) Fault("wait at DISPATCH_LEVEL");
-  if (waitAll || timeout != nullptr) {
-    Fault("a wait for all objects or with a time-out, which this kernel does not model");
-    return kStatusTimeout;
-  }
-  std::unique_lock<std::mutex> guard(dispatcherLock_);
-  for (uint32_t i = 0; i < count; ++i) {
-    if (events_.count(objects[i]) == 0 && threads_.count(objects[i]) == 0) {
-      guard.unlock();
-      Fault("wait on an object the kernel does not know (" +
-            Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(objects[i]))) + ")");
-      return static_cast<int32_t>(0xC0000008u);
-    }
-  }
-  int32_t result = kStatusTimeout;
-  dispatcherChanged_.wait(guard, [&] {
-    for (uint32_t i = 0; i < count; ++i) {  // the lowest index wins
-      if (Signalled(objects[i])) {
-        Satisfy(objects[i]);
-        result = kStatusWait0 + static_cast<int32_t>(i);
-        return true;
-      }
-    }
-    return false;
-  });
-  return result;
-}
 
 uint8_t Kernel::AcquireSpinLock(void* lock) {
   SpinLock* spin = nullptr;

@@ -166,9 +166,6 @@ class Kernel {
   // Counts the call; returns the injected failure status, or 0 when the
   // call should go ahead.
   int32_t Enter(const char* import);
-  // KeSetEvent (`signalled`) or KeClearEvent; the state before.
-  int32_t SetEvent(void* event, bool signalled);
-  int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
   uint8_t Irql() const;
@@ -197,8 +194,6 @@ class Kernel {
     std::vector<uint8_t> security = host::DefaultDeviceDescriptor();
   };
 
-  bool Signalled(void* object) const;  // under dispatcherLock_
-  void Satisfy(void* object);          // under dispatcherLock_
   // Builds the packet of a request to `device` and hands it to the driver's
   // entry routine for `majorFunction`; device-control requests carry a
   // buffered system buffer of max(input, output) bytes holding `fill` past
