@@ -107,14 +107,10 @@ int32_t Kernel::Enter(const char* import) {
   std::lock_guard<std::mutex> guard(lock_);
   ++calls_[import];
   auto failure = failures_.find(import);
-  if (failure != failures_.end() && failure->second.first > 0) {
-    if (--failure->second.first == 0) {
-      const int32_t status = failure->second.second;
-      failures_.erase(failure);
-      return status;
-    }
-  }
-  return 0;
+  if (failure == failures_.end() || --failure->second.first != 0) return 0;
+  const int32_t status = failure->second.second;
+  failures_.erase(failure);
+  return status;
 }
 
 // ---------------------------------------------------------------- dispatcher objects

@@ -88,7 +88,7 @@ class LoadedImage : public DriverUnderTest {
 
   bool Unload() override {
     if (driver_ == nullptr) return false;
-    CloseAllBut(nullptr);
+    CloseAll();
     return driver_->Unload();
   }
 
@@ -183,13 +183,12 @@ class LoadedImage : public DriverUnderTest {
   loader::Kernel::File handle_;  // opened at start; the one Submit sends through
   std::vector<void*> closed_;    // file objects of the handles closed
 
-  // Closes the Start handle and every handle Open gave, but the one of file
-  // object `kept`, unless closed already.
-  void CloseAllBut(void* kept) {
+  // Closes the Start handle and every handle Open gave, unless closed already.
+  void CloseAll() {
     std::vector<loader::Kernel::File> open = files_;
     open.push_back(handle_);
     for (const loader::Kernel::File& file : open) {
-      if (file.object == nullptr || file.object == kept ||
+      if (file.object == nullptr ||
           std::find(closed_.begin(), closed_.end(), file.object) != closed_.end()) {
         continue;
       }
