@@ -179,14 +179,9 @@ void Kernel::UseClock(Clock clock) {
   clock_ = clock;
 }
 
-int Kernel::OutstandingTimerRequests() const {
+std::pair<uint64_t, uint64_t> Kernel::TimerRequests() const {
   std::lock_guard<std::mutex> guard(clockLock_);
-  return static_cast<int>(timerRequests_.size());
-}
-
-uint64_t Kernel::TimerRequestsMade() const {
-  std::lock_guard<std::mutex> guard(clockLock_);
-  return timerRequestsMade_;
+  return {timerRequestsMade_, timerRequests_.size()};
 }
 
 // ---------------------------------------------------------------- threads and handles
@@ -237,7 +232,7 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
       if (request->watch_.Completions == 0) left.push_back(request->what_ + ": never completed");
     }
   }
-  if (const int outstanding = OutstandingTimerRequests(); outstanding > 0) {
+  if (const uint64_t outstanding = TimerRequests().second; outstanding > 0) {
     left.push_back(std::to_string(outstanding) + " timer resolution request(s) never released");
   }
   std::lock_guard<std::mutex> guard(dispatcherLock_);

@@ -113,8 +113,8 @@ class Kernel {
   static constexpr uint32_t kDefaultTick = 156250;  // 100 ns units: 15.625 ms, 64 Hz
   static constexpr uint32_t kFinestTick = 9766;     // the 1024 Hz clock, as Windows rounds it
   void UseClock(Clock clock);
-  int OutstandingTimerRequests() const;
-  uint64_t TimerRequestsMade() const;
+  // Timer resolution requests made, and those still outstanding.
+  std::pair<uint64_t, uint64_t> TimerRequests() const;
 
   // ---- the I/O manager
   // Sends a device-control request to the device behind `name` (a device or

@@ -161,8 +161,8 @@ class LoadedImage : public DriverUnderTest {
   }
 
   FineClock FineClockRequests() override {
-    return {kernel_->TimerRequestsMade(),
-            static_cast<uint64_t>(kernel_->OutstandingTimerRequests())};
+    const auto [made, outstanding] = kernel_->TimerRequests();
+    return {made, outstanding};
   }
 
   std::vector<std::string> Problems() override {
