@@ -90,7 +90,7 @@ struct Imports {
   // Events by the address of their KEVENT, and thread objects.
   static int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout) {
     Kernel& k = K();
-    if (k.Irql() >= 2) k.Fault("wait at DISPATCH_LEVEL");
+    if (k.irql_ >= 2) k.Fault("wait at DISPATCH_LEVEL");
     if (waitAll || timeout != nullptr) {
       k.Fault("a wait for all objects or with a time-out, which this kernel does not model");
       return kStatusTimeout;
@@ -428,7 +428,7 @@ struct Imports {
                                                          uint32_t tag) {
     if (K().Enter("ExAllocatePoolWithTag") != 0) return nullptr;
     const bool paged = (poolType & 1u) != 0;
-    if (paged && K().Irql() >= 2) K().Fault("paged pool allocated at DISPATCH_LEVEL");
+    if (paged && K().irql_ >= 2) K().Fault("paged pool allocated at DISPATCH_LEVEL");
     void* pointer = nullptr;
     Guarded("ExAllocatePoolWithTag", [&] {
       pointer =
@@ -460,7 +460,7 @@ struct Imports {
                                                             int64_t* interval) {
     Kernel& k = K();
     k.Enter("KeDelayExecutionThread");
-    if (k.Irql() >= 2) k.Fault("KeDelayExecutionThread at DISPATCH_LEVEL");
+    if (k.irql_ >= 2) k.Fault("KeDelayExecutionThread at DISPATCH_LEVEL");
     if (*interval > 0) {
       k.Fault("KeDelayExecutionThread with an absolute time");
       return STATUS_SUCCESS;

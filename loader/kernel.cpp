@@ -17,12 +17,13 @@ constexpr int32_t kStatusInvalidDeviceRequest = static_cast<int32_t>(0xC0000010u
 constexpr int32_t kStatusObjectNameNotFound = static_cast<int32_t>(0xC0000034u);
 constexpr uint8_t kPacketPoison = 0xE1;  // packet bytes the I/O manager does not set
 
-thread_local uint8_t t_irql = kPassiveLevel;
 // The device-control request this thread is dispatching, if any.
 thread_local Request* t_dispatching = nullptr;
 Kernel* g_current = nullptr;
 
 }  // namespace
+
+thread_local uint8_t Kernel::irql_ = kPassiveLevel;
 
 // ---------------------------------------------------------------- names
 
@@ -130,7 +131,7 @@ uint8_t Kernel::AcquireSpinLock(void* lock) {
     spin = it->second.get();
     if (spin->held && spin->owner == std::this_thread::get_id()) {
       Fault("KfAcquireSpinLock on a spin lock the thread already holds");
-      return t_irql;
+      return irql_;
     }
   }
   // The queue's lock is where a request becomes visible to the worker: a
@@ -145,8 +146,8 @@ uint8_t Kernel::AcquireSpinLock(void* lock) {
   spin->owner = std::this_thread::get_id();
   spin->held = true;
   *static_cast<uint32_t*>(lock) = 1;
-  const uint8_t previous = t_irql;
-  t_irql = kDispatchLevel;
+  const uint8_t previous = irql_;
+  irql_ = kDispatchLevel;
   return previous;
 }
 
@@ -165,11 +166,7 @@ void Kernel::ReleaseSpinLock(void* lock, uint8_t newIrql) {
   spin->held = false;
   *static_cast<uint32_t*>(lock) = 0;
   spin->mutex.unlock();
-  t_irql = newIrql;
-}
-
-uint8_t Kernel::Irql() const {
-  return t_irql;
+  irql_ = newIrql;
 }
 
 // ---------------------------------------------------------------- clock
@@ -337,7 +334,7 @@ void Kernel::Cancel(Request& request) {
   }
   irp->CancelIrql = irql;
   routine(irp->CurrentStackLocation->Device, irp);
-  if (t_irql != irql) Fault("a cancel routine returned without releasing the cancel lock");
+  if (irql_ != irql) Fault("a cancel routine returned without releasing the cancel lock");
 }
 
 void Kernel::EndProcess(const std::vector<File>& files) {
@@ -453,7 +450,7 @@ void Kernel::CompleteRequest(nt::Irp* irp) {
     found = it->second;
   }
   Request& request = *found;
-  if (t_irql > kDispatchLevel) Fault("request completed above DISPATCH_LEVEL");
+  if (irql_ > kDispatchLevel) Fault("request completed above DISPATCH_LEVEL");
   if (irp->CancelRoutine != nullptr)
     Fault(request.what_ + ": completed with its cancel routine set");
   std::lock_guard<std::mutex> guard(request.watch_.Lock);

@@ -168,7 +168,6 @@ class Kernel {
   int32_t Enter(const char* import);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
-  uint8_t Irql() const;
   void CompleteRequest(nt::Irp* irp);
 
  private:
@@ -203,7 +202,8 @@ class Kernel {
                                 uint8_t fill, void* fileObject);
 
   sim::Machine& machine_;
-  mutable std::mutex lock_;  // faults, counts, failures, requests, devices
+  static thread_local uint8_t irql_;  // the calling thread's
+  mutable std::mutex lock_;           // faults, counts, failures, requests, devices
   std::vector<std::string> faults_;
   std::map<std::string, uint64_t> calls_;
   std::map<std::string, std::pair<int, int32_t>> failures_;
