@@ -455,10 +455,10 @@ void Kernel::CompleteRequest(nt::Irp* irp) {
     Fault(request.what_ + ": completed with its cancel routine set");
   std::lock_guard<std::mutex> guard(request.watch_.Lock);
   const bool pending = (irp->CurrentStackLocation->Control & nt::kSlPendingReturned) != 0;
+  Completion& c = request.completion_;
   if (request.watch_.Completions == 0) {
     irp->PendingReturned = pending ? 1 : 0;
     request.pendingAtCompletion_ = pending;
-    Completion& c = request.completion_;
     c.status = irp->IoStatus.Status;
     c.information = irp->IoStatus.Information;
     request.packetAtCompletion_ = request.memory_;
@@ -469,7 +469,6 @@ void Kernel::CompleteRequest(nt::Irp* irp) {
     }
   }
   if (!request.watch_.Completing(request.what_, irp->IoStatus.Status, pending)) return;
-  Completion& c = request.completion_;
   c.sequence = request.watch_.CompletionSequence;
   const host::RequestWatch& w = request.watch_;
   c.buffer.assign(w.BufferAtCompletion.begin(), w.BufferAtCompletion.begin() + w.BufferLength);
