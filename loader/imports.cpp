@@ -26,12 +26,14 @@ Kernel& K() {
 
 // The machine reports misuse (a free of a pointer it never handed out, an
 // unmap with another length) by throwing; nothing may unwind into the image.
+// The body's result, or none after a fault.
 template <typename F>
-void Guarded(const char* import, F&& body) {
+auto Guarded(const char* import, F&& body) -> decltype(body()) {
   try {
-    body();
+    return body();
   } catch (const std::exception& e) {
     K().Fault(std::string(import) + ": " + e.what());
+    return decltype(body())();
   }
 }
 
@@ -429,12 +431,9 @@ struct Imports {
     if (K().Enter("ExAllocatePoolWithTag") != 0) return nullptr;
     const bool paged = (poolType & 1u) != 0;
     if (paged && K().irql_ >= 2) K().Fault("paged pool allocated at DISPATCH_LEVEL");
-    void* pointer = nullptr;
-    Guarded("ExAllocatePoolWithTag", [&] {
-      pointer =
-          K().Machine().Alloc(size, tag, paged ? sim::PoolType::Paged : sim::PoolType::NonPaged);
+    return Guarded("ExAllocatePoolWithTag", [&] {
+      return K().Machine().Alloc(size, tag, paged ? sim::PoolType::Paged : sim::PoolType::NonPaged);
     });
-    return pointer;
   }
 
   static NT_ENTRY NT_STDCALL void ExFreePool(void* pointer) {
@@ -446,9 +445,7 @@ struct Imports {
                                                 uint32_t cacheType) {
     if (K().Enter("MmMapIoSpace") != 0) return nullptr;
     if (cacheType != kMmNonCached) K().Fault("MmMapIoSpace asked for a cached mapping");
-    void* mapping = nullptr;
-    Guarded("MmMapIoSpace", [&] { mapping = K().Machine().Map(physicalAddress, length); });
-    return mapping;
+    return Guarded("MmMapIoSpace", [&] { return K().Machine().Map(physicalAddress, length); });
   }
 
   static NT_ENTRY NT_STDCALL void MmUnmapIoSpace(void* mapping, uint32_t length) {

@@ -36,11 +36,6 @@ class LoadedImage : public DriverUnderTest {
   LoadedImage(const LoadedImage&) = delete;
   LoadedImage& operator=(const LoadedImage&) = delete;
 
-  ~LoadedImage() override {
-    // The kernel joins the image's threads before the image goes away.
-    kernel_.reset();
-  }
-
   std::string Name() const override { return "dimmio.sys in the loader"; }
 
   void FailNth(StartFailure failure, int32_t status, int nth) override {
@@ -176,8 +171,10 @@ class LoadedImage : public DriverUnderTest {
   }
 
  private:
-  std::unique_ptr<loader::Kernel> kernel_;
+  // Declared first, so gone last: the kernel joins the image's threads
+  // before the image goes away.
   std::unique_ptr<loader::LoadedDriver> driver_;
+  std::unique_ptr<loader::Kernel> kernel_;
   std::vector<std::shared_ptr<loader::Request>> requests_;
   std::vector<loader::Kernel::File> files_;
   loader::Kernel::File handle_;  // opened at start; the one Submit sends through
