@@ -282,9 +282,8 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     fileObjects_.push_back(std::make_unique<nt::FileObject>());
     object = fileObjects_.back().get();
     std::memset(object, 0, sizeof *object);
-    object->FileName.Length = static_cast<uint16_t>(below.size() * 2);
-    object->FileName.MaximumLength = object->FileName.Length;
-    object->FileName.Buffer = fileNames_.back()->data();
+    const auto length = static_cast<uint16_t>(below.size() * 2);
+    object->FileName = {length, length, fileNames_.back()->data()};
   }
   const Completion created = Send(device, nt::kIrpMjCreate, 0, {}, 0, 0, object)->Wait();
   if (created.status != STATUS_SUCCESS) return created.status;
