@@ -13,19 +13,17 @@ namespace {
 
 constexpr uint8_t kPassiveLevel = 0;
 constexpr uint8_t kDispatchLevel = 2;
-constexpr int32_t kStatusWait0 = 0x00000000;
-constexpr int32_t kStatusTimeout = 0x00000102;
-constexpr int32_t kStatusInvalidHandle = static_cast<int32_t>(0xC0000008u);
 constexpr int32_t kStatusInvalidDeviceRequest = static_cast<int32_t>(0xC0000010u);
 constexpr int32_t kStatusObjectNameNotFound = static_cast<int32_t>(0xC0000034u);
 constexpr uint8_t kPacketPoison = 0xE1;  // packet bytes the I/O manager does not set
 
-thread_local uint8_t t_irql = kPassiveLevel;
 // The device-control request this thread is dispatching, if any.
 thread_local Request* t_dispatching = nullptr;
 Kernel* g_current = nullptr;
 
 }  // namespace
+
+thread_local uint8_t Kernel::irql_ = kPassiveLevel;
 
 // ---------------------------------------------------------------- names
 
@@ -110,80 +108,13 @@ int32_t Kernel::Enter(const char* import) {
   std::lock_guard<std::mutex> guard(lock_);
   ++calls_[import];
   auto failure = failures_.find(import);
-  if (failure != failures_.end() && failure->second.first > 0) {
-    if (--failure->second.first == 0) {
-      const int32_t status = failure->second.second;
-      failures_.erase(failure);
-      return status;
-    }
-  }
-  return 0;
+  if (failure == failures_.end() || --failure->second.first != 0) return 0;
+  const int32_t status = failure->second.second;
+  failures_.erase(failure);
+  return status;
 }
 
 // ---------------------------------------------------------------- dispatcher objects
-
-void Kernel::InitializeEvent(void* event, uint32_t type, bool signalled) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  std::memset(event, 0, nt::kKeventSize);  // the header the kernel would write
-  events_[event] = Event{type, signalled};
-  dispatcherChanged_.notify_all();
-}
-
-int32_t Kernel::SetEvent(void* event, bool signalled) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = events_.find(event);
-  if (it == events_.end()) {
-    Fault(std::string(signalled ? "KeSetEvent" : "KeClearEvent") +
-          " on an event that was never initialised");
-    return 0;
-  }
-  const bool previous = it->second.signalled;
-  it->second.signalled = signalled;
-  dispatcherChanged_.notify_all();
-  return previous ? 1 : 0;
-}
-
-bool Kernel::Signalled(void* object) const {
-  if (auto e = events_.find(object); e != events_.end()) return e->second.signalled;
-  if (auto t = threads_.find(object); t != threads_.end()) return !t->second->running;
-  return false;
-}
-
-void Kernel::Satisfy(void* object) {
-  auto e = events_.find(object);
-  if (e != events_.end() && e->second.type == nt::kSynchronizationEvent) {
-    e->second.signalled = false;
-  }
-}
-
-int32_t Kernel::Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout) {
-  if (t_irql >= kDispatchLevel) Fault("wait at DISPATCH_LEVEL");
-  if (waitAll || timeout != nullptr) {
-    Fault("a wait for all objects or with a time-out, which this kernel does not model");
-    return kStatusTimeout;
-  }
-  std::unique_lock<std::mutex> guard(dispatcherLock_);
-  for (uint32_t i = 0; i < count; ++i) {
-    if (events_.count(objects[i]) == 0 && threads_.count(objects[i]) == 0) {
-      guard.unlock();
-      Fault("wait on an object the kernel does not know (" +
-            Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(objects[i]))) + ")");
-      return static_cast<int32_t>(0xC0000008u);
-    }
-  }
-  int32_t result = kStatusTimeout;
-  dispatcherChanged_.wait(guard, [&] {
-    for (uint32_t i = 0; i < count; ++i) {  // the lowest index wins
-      if (Signalled(objects[i])) {
-        Satisfy(objects[i]);
-        result = kStatusWait0 + static_cast<int32_t>(i);
-        return true;
-      }
-    }
-    return false;
-  });
-  return result;
-}
 
 uint8_t Kernel::AcquireSpinLock(void* lock) {
   SpinLock* spin = nullptr;
@@ -200,7 +131,7 @@ uint8_t Kernel::AcquireSpinLock(void* lock) {
     spin = it->second.get();
     if (spin->held && spin->owner == std::this_thread::get_id()) {
       Fault("KfAcquireSpinLock on a spin lock the thread already holds");
-      return t_irql;
+      return irql_;
     }
   }
   // The queue's lock is where a request becomes visible to the worker: a
@@ -215,8 +146,8 @@ uint8_t Kernel::AcquireSpinLock(void* lock) {
   spin->owner = std::this_thread::get_id();
   spin->held = true;
   *static_cast<uint32_t*>(lock) = 1;
-  const uint8_t previous = t_irql;
-  t_irql = kDispatchLevel;
+  const uint8_t previous = irql_;
+  irql_ = kDispatchLevel;
   return previous;
 }
 
@@ -235,11 +166,7 @@ void Kernel::ReleaseSpinLock(void* lock, uint8_t newIrql) {
   spin->held = false;
   *static_cast<uint32_t*>(lock) = 0;
   spin->mutex.unlock();
-  t_irql = newIrql;
-}
-
-uint8_t Kernel::Irql() const {
-  return t_irql;
+  irql_ = newIrql;
 }
 
 // ---------------------------------------------------------------- clock
@@ -249,232 +176,14 @@ void Kernel::UseClock(Clock clock) {
   clock_ = clock;
 }
 
-void Kernel::Sleep(int64_t units) {
+std::pair<uint64_t, uint64_t> Kernel::TimerRequests() const {
   std::lock_guard<std::mutex> guard(clockLock_);
-  constexpr int64_t kUnitsPerMs = 10000;
-  if (clock_ == Clock::Exact) {
-    machine_.Delay(static_cast<int32_t>(units / kUnitsPerMs));
-    return;
-  }
-  // The machine's clock may have moved without this kernel (a test's delay).
-  const int64_t machineNow = static_cast<int64_t>(machine_.NowMs()) * kUnitsPerMs;
-  if (now_ < machineNow) now_ = machineNow;
-  int64_t wake = now_;
-  if (units > 0) {
-    const int64_t ticks = (now_ + units - tickBase_ + tick_ - 1) / tick_;
-    wake = tickBase_ + ticks * tick_;
-  }
-  machine_.Delay(static_cast<int32_t>(wake / kUnitsPerMs - now_ / kUnitsPerMs));
-  now_ = wake;
-}
-
-uint32_t Kernel::SetTimerResolution(uint32_t desired, bool set) {
-  bool unmatched = false;
-  uint32_t tick;
-  {
-    std::lock_guard<std::mutex> guard(clockLock_);
-    if (set) {
-      timerRequests_.push_back(desired);
-      ++timerRequestsMade_;
-    } else if (timerRequests_.empty()) {
-      unmatched = true;
-    } else {
-      timerRequests_.pop_back();
-    }
-    uint32_t wanted = kDefaultTick;
-    for (uint32_t request : timerRequests_) wanted = std::min(wanted, request);
-    // The clock runs at 64 Hz times a power of two up to 1024 Hz; the tick
-    // is the one of those closest to the finest request.
-    uint32_t finest = kDefaultTick;
-    if (clock_ == Clock::WindowsDefaultTick) wanted = kDefaultTick;
-    for (uint32_t tick : {78125u, 39063u, 19531u, kFinestTick}) {
-      const auto distance = [wanted](uint32_t t) { return t > wanted ? t - wanted : wanted - t; };
-      if (distance(tick) < distance(finest)) finest = tick;
-    }
-    if (finest != tick_) {
-      // The clock is reprogrammed now: the next ticks count from here.
-      now_ = std::max(now_, static_cast<int64_t>(machine_.NowMs()) * 10000);
-      tickBase_ = now_;
-      tick_ = finest;
-    }
-    tick = tick_;
-  }
-  if (unmatched) Fault("ExSetTimerResolution released a timer resolution request never made");
-  return tick;
-}
-
-int Kernel::OutstandingTimerRequests() const {
-  std::lock_guard<std::mutex> guard(clockLock_);
-  return static_cast<int>(timerRequests_.size());
-}
-
-uint64_t Kernel::TimerRequestsMade() const {
-  std::lock_guard<std::mutex> guard(clockLock_);
-  return timerRequestsMade_;
+  return {timerRequestsMade_, timerRequests_.size()};
 }
 
 // ---------------------------------------------------------------- threads and handles
 
-int32_t Kernel::CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto owned = std::make_unique<Thread>();
-  Thread* thread = owned.get();
-  thread->references = 1;  // the handle
-  const uint32_t value = nextHandle_;
-  nextHandle_ += 4;
-  handles_[value] = thread;
-  threads_[thread] = std::move(owned);
-  *handle = value;
-  thread->thread = std::thread([this, thread, start, context] {
-    start(context);
-    std::lock_guard<std::mutex> done(dispatcherLock_);
-    thread->running = false;
-    dispatcherChanged_.notify_all();
-  });
-  return STATUS_SUCCESS;
-}
-
-int32_t Kernel::ReferenceByHandle(uint32_t handle, void** object) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = handles_.find(handle);
-  if (it == handles_.end()) {
-    Fault("ObReferenceObjectByHandle with a handle that is not open (" + Hex(handle) + ")");
-    return kStatusInvalidHandle;
-  }
-  ++it->second->references;
-  *object = it->second;
-  return STATUS_SUCCESS;
-}
-
-void Kernel::Dereference(void* object) {
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = threads_.find(object);
-  if (it == threads_.end() || it->second->references <= 0) {
-    Fault("ObfDereferenceObject on an object with no reference held");
-    return;
-  }
-  --it->second->references;
-}
-
-int32_t Kernel::CloseHandle(uint32_t handle) {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (objectHandles_.erase(handle) != 0) return STATUS_SUCCESS;
-  }
-  std::lock_guard<std::mutex> guard(dispatcherLock_);
-  auto it = handles_.find(handle);
-  if (it == handles_.end()) {
-    Fault("ZwClose of a handle that is not open (" + Hex(handle) + ")");
-    return kStatusInvalidHandle;
-  }
-  --it->second->references;
-  handles_.erase(it);
-  return STATUS_SUCCESS;
-}
-
 // ---------------------------------------------------------------- devices
-
-int32_t Kernel::CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
-                             const nt::UnicodeString* name, uint32_t type, uint32_t characteristics,
-                             nt::DeviceObject** device) {
-  std::u16string text;
-  if (name != nullptr && name->Buffer != nullptr) text.assign(name->Buffer, name->Length / 2);
-  // The extension follows the object, cleared, as the kernel hands it out.
-  const size_t extensionAt = (sizeof(nt::DeviceObject) + 7) & ~size_t{7};
-  auto memory = std::make_unique<uint8_t[]>(extensionAt + extensionSize);
-  std::memset(memory.get(), 0, extensionAt + extensionSize);
-  auto* object = reinterpret_cast<nt::DeviceObject*>(memory.get());
-  std::lock_guard<std::mutex> guard(lock_);
-  if (!text.empty() && !names_.AddDevice(text, object)) return STATUS_OBJECT_NAME_COLLISION;
-  object->Type = nt::kIoTypeDevice;
-  object->Size = static_cast<uint16_t>(sizeof(nt::DeviceObject) + extensionSize);
-  object->ReferenceCount = 0;
-  object->Driver = driver;
-  object->Flags = nt::kDoDeviceInitializing;
-  object->Characteristics = characteristics;
-  object->DeviceExtension = extensionSize != 0 ? memory.get() + extensionAt : nullptr;
-  object->DeviceType = type;
-  object->StackSize = 1;
-  object->NextDevice = driver->FirstDevice;
-  driver->FirstDevice = object;
-  devices_[object] = DeviceRecord{std::move(memory), text};
-  *device = object;
-  return STATUS_SUCCESS;
-}
-
-void Kernel::DeleteDevice(nt::DeviceObject* device) {
-  std::lock_guard<std::mutex> guard(lock_);
-  auto it = devices_.find(device);
-  if (it == devices_.end()) {
-    faults_.push_back("IoDeleteDevice of an object that is not a device");
-    return;
-  }
-  nt::DeviceObject** link = &device->Driver->FirstDevice;
-  while (*link != nullptr && *link != device) link = &(*link)->NextDevice;
-  if (*link == device) *link = device->NextDevice;
-  if (!it->second.name.empty()) names_.Remove(it->second.name);
-  // A request still pending on the device would be completed into freed memory.
-  for (auto& [irp, request] : requests_) {
-    std::lock_guard<std::mutex> requestGuard(request->watch_.Lock);
-    if (request->watch_.Completions == 0 && irp->CurrentStackLocation->Device == device) {
-      faults_.push_back("device deleted with a request still pending on it");
-    }
-  }
-  devices_.erase(it);
-}
-
-int32_t Kernel::OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle) {
-  constexpr uint32_t kObjKernelHandle = 0x00000200;
-  constexpr uint32_t kFirstKernelHandleMajor = 5;
-  std::lock_guard<std::mutex> guard(lock_);
-  auto* device = static_cast<nt::DeviceObject*>(object);
-  if (devices_.count(device) == 0) {
-    faults_.push_back("ObOpenObjectByPointer of an object that is not a device");
-    return kStatusInvalidHandle;
-  }
-  const bool kernelHandles = version.major >= kFirstKernelHandleMajor;
-  if ((attributes & ~kObjKernelHandle) != 0) {
-    faults_.push_back("ObOpenObjectByPointer with attributes " + Hex(attributes));
-  }
-  if ((attributes & kObjKernelHandle) != 0 && !kernelHandles) {
-    return static_cast<int32_t>(0xC000000Du);  // STATUS_INVALID_PARAMETER
-  }
-  if ((attributes & kObjKernelHandle) == 0 && kernelHandles) {
-    faults_.push_back("ObOpenObjectByPointer without OBJ_KERNEL_HANDLE on a kernel that has it");
-  }
-  {
-    std::lock_guard<std::mutex> handles(dispatcherLock_);
-    *handle = nextHandle_;
-    nextHandle_ += 4;
-  }
-  // The kernel's own opens (KernelMode) skip the access check.
-  objectHandles_[*handle] = File{device, host::MapFileGeneric(access)};
-  return STATUS_SUCCESS;
-}
-
-int32_t Kernel::SetSecurity(uint32_t handle, uint32_t information, const void* descriptor) {
-  std::lock_guard<std::mutex> guard(lock_);
-  auto it = objectHandles_.find(handle);
-  if (it == objectHandles_.end()) {
-    faults_.push_back("ZwSetSecurityObject with a handle that is not open (" + Hex(handle) + ")");
-    return kStatusInvalidHandle;
-  }
-  if ((it->second.granted & host::kWriteDac) == 0) return host::kStatusAccessDenied;
-  if (information != host::kDaclSecurityInformation) {
-    faults_.push_back("ZwSetSecurityObject for more than the DACL");
-  }
-  std::vector<host::Ace> dacl;
-  size_t length = 0;
-  constexpr size_t kLargestDescriptor = 4096;
-  if (!host::ReadDacl(static_cast<const uint8_t*>(descriptor), kLargestDescriptor, &dacl,
-                      &length)) {
-    faults_.push_back("ZwSetSecurityObject with a descriptor that is not self-relative");
-    return static_cast<int32_t>(0xC0000079u);  // STATUS_INVALID_SECURITY_DESCR
-  }
-  const auto* bytes = static_cast<const uint8_t*>(descriptor);
-  devices_.at(it->second.device).security.assign(bytes, bytes + length);
-  return STATUS_SUCCESS;
-}
 
 std::vector<host::Ace> Kernel::DeviceDacl(const std::u16string& name) {
   std::lock_guard<std::mutex> guard(lock_);
@@ -520,7 +229,7 @@ std::vector<std::string> Kernel::LeftBehind(const nt::DriverObject* driver) {
       if (request->watch_.Completions == 0) left.push_back(request->what_ + ": never completed");
     }
   }
-  if (const int outstanding = OutstandingTimerRequests(); outstanding > 0) {
+  if (const uint64_t outstanding = TimerRequests().second; outstanding > 0) {
     left.push_back(std::to_string(outstanding) + " timer resolution request(s) never released");
   }
   std::lock_guard<std::mutex> guard(dispatcherLock_);
@@ -573,9 +282,8 @@ int32_t Kernel::Open(const std::u16string& name, host::Caller caller, uint32_t a
     fileObjects_.push_back(std::make_unique<nt::FileObject>());
     object = fileObjects_.back().get();
     std::memset(object, 0, sizeof *object);
-    object->FileName.Length = static_cast<uint16_t>(below.size() * 2);
-    object->FileName.MaximumLength = object->FileName.Length;
-    object->FileName.Buffer = fileNames_.back()->data();
+    const auto length = static_cast<uint16_t>(below.size() * 2);
+    object->FileName = {length, length, fileNames_.back()->data()};
   }
   const Completion created = Send(device, nt::kIrpMjCreate, 0, {}, 0, 0, object)->Wait();
   if (created.status != STATUS_SUCCESS) return created.status;
@@ -606,7 +314,7 @@ int32_t Kernel::Close(const File& file) {
 
 void Kernel::Cancel(Request& request) {
   nt::Irp* irp = request.irp_;
-  const uint8_t irql = AcquireCancelLock();
+  const uint8_t irql = AcquireSpinLock(&cancelLock_);
   // A request completed already is no longer its thread's: the kernel leaves
   // it alone (its packet may be freed and in use again). Its completion
   // takes the watch's lock, so the packet is changed under that lock too.
@@ -620,12 +328,12 @@ void Kernel::Cancel(Request& request) {
     }
   }
   if (routine == nullptr) {
-    ReleaseCancelLock(irql);
+    ReleaseSpinLock(&cancelLock_, irql);
     return;
   }
   irp->CancelIrql = irql;
   routine(irp->CurrentStackLocation->Device, irp);
-  if (t_irql != irql) Fault("a cancel routine returned without releasing the cancel lock");
+  if (irql_ != irql) Fault("a cancel routine returned without releasing the cancel lock");
 }
 
 void Kernel::EndProcess(const std::vector<File>& files) {
@@ -694,14 +402,9 @@ std::shared_ptr<Request> Kernel::Send(nt::DeviceObject* device, uint8_t majorFun
   stack->Device = device;
   stack->FileObject = fileObject;
   irp->SystemBuffer = control ? request->watch_.SystemBuffer() : nullptr;
-  char what[96];
-  if (control) {
-    std::snprintf(what, sizeof what, "request 0x%X (in %u, out %u)", code,
-                  static_cast<unsigned>(input.size()), outputLength);
-  } else {
-    std::snprintf(what, sizeof what, "request of major function %u", majorFunction);
-  }
-  request->what_ = what;
+  request->what_ = control ? "request " + Hex(code) + " (in " + std::to_string(input.size()) +
+                                 ", out " + std::to_string(outputLength) + ")"
+                           : "request of major function " + std::to_string(majorFunction);
   irp->Type = nt::kIoTypeIrp;
   irp->Size = static_cast<uint16_t>(sizeof(nt::Irp) + sizeof(nt::IoStackLocation));
   irp->MdlAddress = nullptr;
@@ -746,15 +449,15 @@ void Kernel::CompleteRequest(nt::Irp* irp) {
     found = it->second;
   }
   Request& request = *found;
-  if (t_irql > kDispatchLevel) Fault("request completed above DISPATCH_LEVEL");
+  if (irql_ > kDispatchLevel) Fault("request completed above DISPATCH_LEVEL");
   if (irp->CancelRoutine != nullptr)
     Fault(request.what_ + ": completed with its cancel routine set");
   std::lock_guard<std::mutex> guard(request.watch_.Lock);
   const bool pending = (irp->CurrentStackLocation->Control & nt::kSlPendingReturned) != 0;
+  Completion& c = request.completion_;
   if (request.watch_.Completions == 0) {
     irp->PendingReturned = pending ? 1 : 0;
     request.pendingAtCompletion_ = pending;
-    Completion& c = request.completion_;
     c.status = irp->IoStatus.Status;
     c.information = irp->IoStatus.Information;
     request.packetAtCompletion_ = request.memory_;
@@ -765,7 +468,6 @@ void Kernel::CompleteRequest(nt::Irp* irp) {
     }
   }
   if (!request.watch_.Completing(request.what_, irp->IoStatus.Status, pending)) return;
-  Completion& c = request.completion_;
   c.sequence = request.watch_.CompletionSequence;
   const host::RequestWatch& w = request.watch_;
   c.buffer.assign(w.BufferAtCompletion.begin(), w.BufferAtCompletion.begin() + w.BufferLength);

@@ -60,6 +60,7 @@ class Request {
 
  private:
   friend class Kernel;
+  friend struct Imports;
   host::RequestWatch watch_;
   std::string what_;  // the request, in reports
   nt::Irp* irp_ = nullptr;
@@ -112,15 +113,8 @@ class Kernel {
   static constexpr uint32_t kDefaultTick = 156250;  // 100 ns units: 15.625 ms, 64 Hz
   static constexpr uint32_t kFinestTick = 9766;     // the 1024 Hz clock, as Windows rounds it
   void UseClock(Clock clock);
-  // Sleeps the calling thread `units` of 100 ns on the virtual clock.
-  void Sleep(int64_t units);
-  // ExSetTimerResolution: a request (`set`) or the release of the image's
-  // last one. The tick becomes the one the clock supports closest to the
-  // finest outstanding request (kFinestTick to kDefaultTick), and is returned;
-  // with none outstanding it is kDefaultTick again.
-  uint32_t SetTimerResolution(uint32_t desired, bool set);
-  int OutstandingTimerRequests() const;
-  uint64_t TimerRequestsMade() const;
+  // Timer resolution requests made, and those still outstanding.
+  std::pair<uint64_t, uint64_t> TimerRequests() const;
 
   // ---- the I/O manager
   // Sends a device-control request to the device behind `name` (a device or
@@ -172,33 +166,13 @@ class Kernel {
   // Counts the call; returns the injected failure status, or 0 when the
   // call should go ahead.
   int32_t Enter(const char* import);
-  // Dispatcher objects: events by the address of their KEVENT, thread objects.
-  void InitializeEvent(void* event, uint32_t type, bool signalled);
-  // KeSetEvent (`signalled`) or KeClearEvent; the state before.
-  int32_t SetEvent(void* event, bool signalled);
-  int32_t Wait(uint32_t count, void* const* objects, bool waitAll, const int64_t* timeout);
   uint8_t AcquireSpinLock(void* lock);
   void ReleaseSpinLock(void* lock, uint8_t newIrql);
-  uint8_t AcquireCancelLock() { return AcquireSpinLock(&cancelLock_); }
-  void ReleaseCancelLock(uint8_t irql) { ReleaseSpinLock(&cancelLock_, irql); }
-  uint8_t Irql() const;
-  int32_t CreateThread(uint32_t* handle, nt::StartRoutineFn start, void* context);
-  int32_t ReferenceByHandle(uint32_t handle, void** object);
-  void Dereference(void* object);
-  int32_t CloseHandle(uint32_t handle);
-  int32_t CreateDevice(nt::DriverObject* driver, uint32_t extensionSize,
-                       const nt::UnicodeString* name, uint32_t type, uint32_t characteristics,
-                       nt::DeviceObject** device);
-  void DeleteDevice(nt::DeviceObject* device);
-  // ObOpenObjectByPointer of a device; ZwSetSecurityObject on its handle.
-  // OBJ_KERNEL_HANDLE is refused as invalid by a kernel before 5.0, and its
-  // absence is a fault on one that has it.
-  int32_t OpenObject(void* object, uint32_t attributes, uint32_t access, uint32_t* handle);
-  int32_t SetSecurity(uint32_t handle, uint32_t information, const void* descriptor);
   void CompleteRequest(nt::Irp* irp);
 
  private:
   friend class Request;
+  friend struct Imports;
   struct Event {
     uint32_t type;
     bool signalled;
@@ -219,8 +193,6 @@ class Kernel {
     std::vector<uint8_t> security = host::DefaultDeviceDescriptor();
   };
 
-  bool Signalled(void* object) const;  // under dispatcherLock_
-  void Satisfy(void* object);          // under dispatcherLock_
   // Builds the packet of a request to `device` and hands it to the driver's
   // entry routine for `majorFunction`; device-control requests carry a
   // buffered system buffer of max(input, output) bytes holding `fill` past
@@ -230,7 +202,8 @@ class Kernel {
                                 uint8_t fill, void* fileObject);
 
   sim::Machine& machine_;
-  mutable std::mutex lock_;  // faults, counts, failures, requests, devices
+  static thread_local uint8_t irql_;  // the calling thread's
+  mutable std::mutex lock_;           // faults, counts, failures, requests, devices
   std::vector<std::string> faults_;
   std::map<std::string, uint64_t> calls_;
   std::map<std::string, std::pair<int, int32_t>> failures_;

@@ -36,11 +36,6 @@ class LoadedImage : public DriverUnderTest {
   LoadedImage(const LoadedImage&) = delete;
   LoadedImage& operator=(const LoadedImage&) = delete;
 
-  ~LoadedImage() override {
-    // The kernel joins the image's threads before the image goes away.
-    kernel_.reset();
-  }
-
   std::string Name() const override { return "dimmio.sys in the loader"; }
 
   void FailNth(StartFailure failure, int32_t status, int nth) override {
@@ -88,7 +83,7 @@ class LoadedImage : public DriverUnderTest {
 
   bool Unload() override {
     if (driver_ == nullptr) return false;
-    CloseAllBut(nullptr);
+    CloseAll();
     return driver_->Unload();
   }
 
@@ -161,8 +156,8 @@ class LoadedImage : public DriverUnderTest {
   }
 
   FineClock FineClockRequests() override {
-    return {kernel_->TimerRequestsMade(),
-            static_cast<uint64_t>(kernel_->OutstandingTimerRequests())};
+    const auto [made, outstanding] = kernel_->TimerRequests();
+    return {made, outstanding};
   }
 
   std::vector<std::string> Problems() override {
@@ -176,20 +171,21 @@ class LoadedImage : public DriverUnderTest {
   }
 
  private:
-  std::unique_ptr<loader::Kernel> kernel_;
+  // Declared first, so gone last: the kernel joins the image's threads
+  // before the image goes away.
   std::unique_ptr<loader::LoadedDriver> driver_;
+  std::unique_ptr<loader::Kernel> kernel_;
   std::vector<std::shared_ptr<loader::Request>> requests_;
   std::vector<loader::Kernel::File> files_;
   loader::Kernel::File handle_;  // opened at start; the one Submit sends through
   std::vector<void*> closed_;    // file objects of the handles closed
 
-  // Closes the Start handle and every handle Open gave, but the one of file
-  // object `kept`, unless closed already.
-  void CloseAllBut(void* kept) {
+  // Closes the Start handle and every handle Open gave, unless closed already.
+  void CloseAll() {
     std::vector<loader::Kernel::File> open = files_;
     open.push_back(handle_);
     for (const loader::Kernel::File& file : open) {
-      if (file.object == nullptr || file.object == kept ||
+      if (file.object == nullptr ||
           std::find(closed_.begin(), closed_.end(), file.object) != closed_.end()) {
         continue;
       }
