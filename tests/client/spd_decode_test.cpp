@@ -427,23 +427,16 @@ TEST(SpdDecode, EdgeImages) {
 TEST(SpdDecode, ImagesNotDecoded) {
   const sim::DimmSpec dimm =
       sim::boards::Ddr(512, 2, "PC3200", "Samsung", {0xCE}, "M368L6423ETN", 9);
-  std::array<uint8_t, 256> blankFF;
-  blankFF.fill(0xFF);
-  const std::array<uint8_t, 256> blank00{};
+  const std::vector<uint8_t> blankFF(256, 0xFF), blank00(256, 0x00);
   const auto image = sim::BuildSpdImage(dimm);
   const auto ddr3 =
       sim::BuildSpdImage(sim::boards::Ddr3(2048, 2, "PC3-10600", "Hynix", {0xAD}, "H", 1));
-  const auto bytes = [](const std::array<uint8_t, 256>& b) {
-    return std::vector<uint8_t>(b.begin(), b.end());
-  };
   // LPDDR4 (as DDR4) keeps its CRC over bytes 0-125, whatever byte 0 bit 7 says.
   const auto lpddr4 = [&](bool sealed) {
-    auto b = ddr3;
+    std::vector<uint8_t> b(ddr3.begin(), ddr3.end());
     b[2] = 0x10;
-    const uint16_t crc = dimmio::SpdCrc16(std::span(b).first(sealed ? 126 : 117));
-    b[126] = static_cast<uint8_t>(crc);
-    b[127] = static_cast<uint8_t>(crc >> 8);
-    return bytes(b);
+    sim::spd_fields::PutCrc(b.data(), 0, sealed ? 126 : 117, 126);
+    return b;
   };
   using Rule = dimmio::SpdCheckRule;
   const struct {
@@ -455,10 +448,8 @@ TEST(SpdDecode, ImagesNotDecoded) {
     bool checksumOk;
     // clang-format off
   } cases[] = {
-      {"blank 0xFF", {blankFF.begin(), blankFF.end()}, "blank (every byte 0xFF)", true, Rule::None,
-       false},
-      {"blank 0x00", {blank00.begin(), blank00.end()}, "blank (every byte 0x00)", true, Rule::Sum,
-       true},
+      {"blank 0xFF", blankFF, "blank (every byte 0xFF)", true, Rule::None, false},
+      {"blank 0x00", blank00, "blank (every byte 0x00)", true, Rule::Sum, true},
       {"LPDDR4", lpddr4(true), "LPDDR4 SDRAM", false, Rule::Crc16, true},
       {"LPDDR4 CRC over 0-116 only", lpddr4(false), "LPDDR4 SDRAM", false, Rule::Crc16, false},
       // No rule known: no checksum either way.
