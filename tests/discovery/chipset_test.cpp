@@ -298,17 +298,35 @@ TEST_F(ChipsetTest, BasesTheFunctionDoesNotDecodeGetNoController) {
   }
 }
 
-// The C600's extra hosts carry no SPDs: no candidates, no message.
-TEST_F(ChipsetTest, TheC600ExtraHostsAreNoCandidates) {
-  RecordAcquires(0);
-  for (uint16_t device : {0x1D70, 0x1D71, 0x1D72}) {
-    machine_.AddPciFunction(0, 17, static_cast<uint8_t>(device & 7), 0x8086, device, 0, 0x0C0500)
-        .SetDword(0x20, 0x0401);
+// Hosts that carry no SPDs are no candidates: the C600's extra hosts (no
+// message), the VIA 586 (it only announces itself).
+TEST_F(ChipsetTest, HostsWithoutSpdsAreNoCandidates) {
+  const struct {
+    uint16_t vendor;
+    std::vector<uint16_t> devices;  // at device 17 (multi-function), base 0x0401
+    uint8_t revision;
+    uint32_t classCode;
+    std::vector<std::string> said;
+  } cases[] = {
+      {0x8086, {0x1D70, 0x1D71, 0x1D72}, 0, 0x0C0500, {}},
+      {0x1106, {0x0586}, 0x00, 0, {"smbcore: Found VIA 586"}},
+      {0x1106, {0x0586}, 0x02, 0, {"smbcore: Found VIA 586A"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.devices[0] << " revision " << int(c.revision));
+    sim::Machine machine;
+    for (const uint16_t device : c.devices) {
+      machine
+          .AddPciFunction(0, 17, static_cast<uint8_t>(device & 7), c.vendor, device, c.revision,
+                          c.classCode, true)
+          .SetDword(0x20, 0x0401);
+    }
+    RecordAcquires(0);
+    const Outcome out = RunOn(machine);
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_FALSE(out.available);
+    EXPECT_EQ(out.messages, c.said);
   }
-  const Outcome out = RunOn(machine_);
-  EXPECT_TRUE(g_calls.empty());
-  EXPECT_TRUE(out.messages.empty());
-  EXPECT_FALSE(out.available);
 }
 
 TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {
@@ -322,23 +340,6 @@ TEST_F(ChipsetTest, OnlyTheFirstDirectCandidateIsTried) {
   EXPECT_EQ(out.count, 2u);
   EXPECT_EQ(table_[1].DeviceId, 0x24D3u);
   EXPECT_FALSE(out.available);
-}
-
-TEST_F(ChipsetTest, Via586OnlyAnnouncesItself) {
-  struct Case {
-    uint8_t revision;
-    const char* message;
-  };
-  for (const Case c :
-       {Case{0x00, "smbcore: Found VIA 586"}, Case{0x02, "smbcore: Found VIA 586A"}}) {
-    sim::Machine machine;
-    machine.AddPciFunction(0, 7, 0, 0x1106, 0x0586, c.revision);
-    RecordAcquires(0);
-    const Outcome out = RunOn(machine);
-    EXPECT_TRUE(g_calls.empty());
-    EXPECT_FALSE(out.available);
-    EXPECT_EQ(out.messages, std::vector<std::string>{c.message});
-  }
 }
 
 // ---------------------------------------------------------------- SiS
