@@ -48,7 +48,8 @@ TEST_F(Nvidia0064HostTest, CycleThatIgnoresTheAbortIsNotOverrun) {
 // empty bus, channel 2 at BAR5 0x1C40 with the modules): the channel a
 // module answers on is used; with none answering (no modules fitted), the
 // first channel with a base; with no base at all, nothing, and not a port
-// touched.
+// touched. A second channel unsafe to touch (the nForce4 board whose
+// discovery says so: chipset_test) is not, with no debug hook either.
 TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
   struct Case {
     const char* what;
@@ -58,6 +59,8 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     bool modules = true;
     uint32_t untouched = 0;  // a block no access may reach
     bool noHook = false;     // discovery never set the debug hook
+    const char* board = "mcp55";
+    bool secondUnsafe = false;
   };
   const Case cases[] = {
       {"channel 2 without a base", {{0x24, 0}, {0x54, 0}}, 0, 0x1C00},
@@ -67,6 +70,15 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
       {"no base at all", {{0x20, 0}, {0x24, 0}, {0x50, 0}, {0x54, 0}}, -1, 0},
       {"no I/O decoding, no debug hook", {{0x04, 0}}, -1, 0, true, 0, true},
       {"modules on channel 2, no debug hook", {}, 0, 0x1C40, true, 0, true},
+      {"ck804-dfi's second channel unsafe, no modules, no debug hook",
+       {},
+       0,
+       0x4C00,
+       false,
+       0x4C40,
+       true,
+       "ck804-dfi",
+       true},
   };
   const DebugPrintFn hook = DebugPrintHook;
   for (const Case& c : cases) {
@@ -78,16 +90,19 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     }
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    sim::Board board = *sim::FindBoard("mcp55");
+    sim::Board board = *sim::FindBoard(c.board);
     if (!c.modules) board.smbus->segment0.clear();
     sim::Build(board, machine);
     for (const auto& [offset, value] : c.dwords)
       machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
     machine.SetTracing(true);
     SmbusController controller{};
-    const bool set = testsupport::Acquires(
-        machine, nvidia_mcp::kNvidiaMcpBackend, controller,
-        {.Chip = &nvidia_mcp::kMcpChip, .Function = {0, 1, 1}, .IoBase = 0}, c.result);
+    const bool set = testsupport::Acquires(machine, nvidia_mcp::kNvidiaMcpBackend, controller,
+                                           {.Chip = &nvidia_mcp::kMcpChip,
+                                            .Function = {0, 1, 1},
+                                            .IoBase = 0,
+                                            .SecondHostUnsafe = c.secondUnsafe},
+                                           c.result);
     for (const TraceEntry& e : machine.Trace()) {
       const bool port = e.kind != Access::ConfigRead && e.kind != Access::ConfigWrite;
       EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched &&
