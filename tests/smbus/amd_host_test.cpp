@@ -1,9 +1,11 @@
 // The AMD and nVidia back-end against the AMD-756-style host model: faults
 // the host reports and the transfer after them (and the nVidia 0x0064
-// host's result codes), the read-modify-write of
+// host's result codes and slow cycles), the read-modify-write of
 // global control, the filler after every write, the status the firmware
 // left, and the host's protocols.
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "sim/models/amd_smbus_host.h"
@@ -36,17 +38,24 @@ class AmdHostTest : public SmbusBoardTest {
 
 // A fault on the board's host: the read of `count` bytes (2: a word, 1: a
 // byte) fails with the host's status, or only takes longer; then the status
-// is left clear and the next read gets the module.
+// is left clear and the next read gets the module. A 0x0064 cycle still
+// running at the first status read is polled for, 1 ms apart, up to the poll
+// limit; one not ended by then is aborted where the part has the abort
+// register (nForce2, MCP55), fails with the status it showed, and the host
+// serves the next transfer. A later MCP without that register gets no write
+// to 0x3C/0x3E: the transfer fails and the next one reads once the host has
+// finished on its own.
 struct ReadFaultCase {
   const char* what;
   const char* board;
   uint8_t slot;
   uint32_t count;
   std::function<void(sim::BoardModels&)> arrange;
-  uint32_t hwDetail;  // the status the failed read reports; 0: the read succeeds
-  bool started;       // whether the host ran a cycle for it
-  uint64_t ms;        // virtual time the read takes (an AMD word read's bit
-                      // times, 4.8 ms, are polled out to 5 ms)
+  std::optional<uint32_t> hwDetail;  // the status the failed read reports; none: it succeeds
+  bool started;                      // whether the host ran a cycle for it
+  uint64_t ms;                       // virtual time the read takes (an AMD word read's bit
+                                     // times, 4.8 ms, are polled out to 5 ms)
+  uint64_t aborts = 0;               // the 0x0064 host's aborts
 };
 
 std::function<void(sim::BoardModels&)> Amd(void (*arrange)(AmdSmbusHost&)) {
@@ -55,6 +64,10 @@ std::function<void(sim::BoardModels&)> Amd(void (*arrange)(AmdSmbusHost&)) {
 
 std::function<void(sim::BoardModels&)> NvResult(uint8_t code) {
   return [code](sim::BoardModels& m) { m.Host<Nvidia0064SmbusHost>()->FailNextWith(code); };
+}
+
+std::function<void(sim::BoardModels&)> NvCycleMs(uint32_t ms) {
+  return [ms](sim::BoardModels& m) { m.Host<Nvidia0064SmbusHost>()->SetTransactionMs(ms); };
 }
 
 TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
@@ -66,7 +79,7 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
       {"timeout", "nforce", 0, 2, Amd([](AmdSmbusHost& h) { h.FailNextWith(0x0020); }), 0x0020,
        true, 5},
       {"slave slower than the settle time", "amd756", 0, 2,
-       Amd([](AmdSmbusHost& h) { h.SetTransactionMs(40); }), 0, true, 40},
+       Amd([](AmdSmbusHost& h) { h.SetTransactionMs(40); }), std::nullopt, true, 40},
       {"bus held by another master", "amd756", 0, 2,
        Amd([](AmdSmbusHost& h) { h.SetStuckBusy(0x0800); }), 0x0800, false, 3000},
       {"host hung busy", "nforce", 2, 2, Amd([](AmdSmbusHost& h) { h.SetStuckBusy(0x0808); }),
@@ -80,6 +93,13 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
       {"unsupported protocol", "nforce2", 0, 1, NvResult(0x19), 0x99, true, 1},
       {"a code without bit 4", "nforce2", 0, 2, NvResult(0x01), 0x81, true, 1},
       {"a code without bit 4", "nforce2", 0, 1, NvResult(0x01), 0x81, true, 1},
+      {"four milliseconds", "nforce2", 0, 2, NvCycleMs(4), {}, true, 4},
+      {"done at the last poll", "nforce2", 0, 2, NvCycleMs(100), {}, true, 100},
+      {"ending after the last poll", "nforce2", 0, 2, NvCycleMs(102), 0, true, 101, 1},
+      {"ending after the last poll, no abort register", "mcp79", 0, 2, NvCycleMs(102), 0, true,
+       101},
+      {"ending after the last poll, no abort register", "ck804", 0, 2, NvCycleMs(102), 0, true,
+       101},
   };
   for (const ReadFaultCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.board << " " << c.what << ", " << c.count << " bytes");
@@ -96,17 +116,25 @@ TEST_F(AmdHostTest, FaultsFailTheTransferAndTheNextOneReadsTheModule) {
     OpStatus status = Fresh();
     uint8_t data[2];
     const uint32_t done = ReadSpdBlock(b.controller, &status, c.slot, data, 0, c.count);
-    const bool expectFailure = c.hwDetail != 0;
+    const bool expectFailure = c.hwDetail.has_value();
     const uint32_t failed = c.count == 2 ? OpError::ReadWordFailed : OpError::ReadByteFailed;
     EXPECT_EQ(done, expectFailure ? 0u : c.count);
     EXPECT_EQ(status.HwCode, expectFailure ? failed : 0u);
     if (expectFailure) {
       EXPECT_EQ(status.Code, OpError::SpdBlockRead);
       EXPECT_EQ(status.HwDetailCount, 1u);
-      EXPECT_EQ(status.HwDetail[0], c.hwDetail);
+      EXPECT_EQ(status.HwDetail[0], *c.hwDetail);
+    } else {
+      EXPECT_TRUE(std::equal(data, data + c.count, b.models.eeproms[0][c.slot]->Bytes().begin()));
     }
     EXPECT_EQ(cycles() - before, c.started ? 1u : 0u);
     EXPECT_EQ(b.machine.NowMs() - start, c.ms);
+    if (nv != nullptr) {
+      EXPECT_EQ(nv->Aborts(), c.aborts);
+      EXPECT_EQ(nv->AbortWritesWithout(), 0u) << "0x3C/0x3E are no abort registers here";
+      nv->SetTransactionMs(1);
+      b.machine.Delay(200);  // a host that was not aborted finishes on its own
+    }
 
     if (amd != nullptr) {  // the 0x0064 host's result stays until the next start
       amd->SetStuckBusy(0);

@@ -1,6 +1,6 @@
 // The nVidia 0x0064 back-end against its host model (the result codes that
-// fail a transfer: amd_host_test): a transaction that is slow or never ends, and the
-// channel the later MCPs set up.
+// fail a transfer and the slow cycles: amd_host_test): a cycle that ignores
+// the abort, and the channel the later MCPs set up.
 #include <vector>
 
 #include "sim/models/nvidia_0064_smbus_host.h"
@@ -17,56 +17,6 @@ using sim::TraceEntry;
 using testsupport::SmbusBoardTest;
 
 using Nvidia0064HostTest = SmbusBoardTest;
-
-// A transaction still running at the first status read is polled for, 1 ms
-// apart, up to the poll limit; one that has not ended by then is aborted
-// where the part has the abort register (nForce2, MCP55: a transfer that
-// hangs until aborted the firmware cases run), fails with the status it
-// showed, and the host serves the next transfer. A later MCP
-// without that register gets no write to 0x3C/0x3E: the transfer fails and
-// the next one reads once the host has finished on its own.
-TEST_F(Nvidia0064HostTest, SlowTransactionIsWaitedForAndOneThatNeverEndsIsAborted) {
-  struct Case {
-    const char* board;
-    const char* what;
-    uint32_t transactionMs;
-    uint64_t ms, aborts;
-  };
-  const Case cases[] = {
-      {"nforce2", "four milliseconds", 4, 4, 0},
-      {"nforce2", "done at the last poll", 100, 100, 0},
-      {"nforce2", "ending after the last poll", 102, 101, 1},
-      {"mcp79", "ending after the last poll, no abort register", 102, 101, 0},
-      {"ck804", "ending after the last poll, no abort register", 102, 101, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.board << " " << c.what);
-    testsupport::BootedBoard b(c.board);
-    ASSERT_NE(b.controller, nullptr);
-    sim::Machine& machine = b.machine;
-    auto& host = *b.models.Host<Nvidia0064SmbusHost>();
-    const auto& image = b.models.eeproms[0][0]->Bytes();
-    host.SetTransactionMs(c.transactionMs);
-    const uint64_t start = machine.NowMs();
-    OpStatus status = Fresh();
-    uint8_t data[2];
-    const uint32_t read = ReadSpdBlock(b.controller, &status, 0, data, 0x20, 2);
-    EXPECT_EQ(machine.NowMs() - start, c.ms);
-    EXPECT_EQ(host.Aborts(), c.aborts);
-    EXPECT_EQ(host.AbortWritesWithout(), 0u) << "0x3C/0x3E are no abort registers here";
-    const bool ends = c.transactionMs <= kNvPollLimit;
-    ASSERT_EQ(read, ends ? 2u : 0u);
-    if (ends) {
-      EXPECT_TRUE(std::equal(data, data + 2, image.begin() + 0x20));
-    } else {
-      EXPECT_EQ(status.HwCode, OpError::ReadWordFailed);
-      EXPECT_EQ(status.HwDetail[0], 0u);
-    }
-    host.SetTransactionMs(1);
-    machine.Delay(c.transactionMs);  // a host that was not aborted finishes on its own
-    b.ExpectReads(0, 1, 255);
-  }
-}
 
 // A host whose cycle neither ends nor takes the abort: nothing new is
 // started while it is still at it, so its late result is never taken for
@@ -98,7 +48,8 @@ TEST_F(Nvidia0064HostTest, CycleThatIgnoresTheAbortIsNotOverrun) {
 // empty bus, channel 2 at BAR5 0x1C40 with the modules): the channel a
 // module answers on is used; with none answering (no modules fitted), the
 // first channel with a base; with no base at all, nothing, and not a port
-// touched.
+// touched. A second channel unsafe to touch (the nForce4 board whose
+// discovery says so: chipset_test) is not, with or without a debug hook.
 TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
   struct Case {
     const char* what;
@@ -108,6 +59,8 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     bool modules = true;
     uint32_t untouched = 0;  // a block no access may reach
     bool noHook = false;     // discovery never set the debug hook
+    const char* board = "mcp55";
+    bool secondUnsafe = false;
   };
   const Case cases[] = {
       {"channel 2 without a base", {{0x24, 0}, {0x54, 0}}, 0, 0x1C00},
@@ -117,6 +70,9 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
       {"no base at all", {{0x20, 0}, {0x24, 0}, {0x50, 0}, {0x54, 0}}, -1, 0},
       {"no I/O decoding, no debug hook", {{0x04, 0}}, -1, 0, true, 0, true},
       {"modules on channel 2, no debug hook", {}, 0, 0x1C40, true, 0, true},
+      // ck804-dfi, its modules taken out: channel 2 unsafe.
+      {"channel 2 unsafe", {}, 0, 0x4C00, false, 0x4C40, false, "ck804-dfi", true},
+      {"channel 2 unsafe, no hook", {}, 0, 0x4C00, false, 0x4C40, true, "ck804-dfi", true},
   };
   const DebugPrintFn hook = DebugPrintHook;
   for (const Case& c : cases) {
@@ -128,21 +84,24 @@ TEST_F(Nvidia0064HostTest, LaterMcpUsesTheChannelAModuleAnswersOn) {
     }
     sim::Machine machine;
     sim::AttachScope attach(machine);
-    sim::Board board = *sim::FindBoard("mcp55");
+    sim::Board board = *sim::FindBoard(c.board);
     if (!c.modules) board.smbus->segment0.clear();
     sim::Build(board, machine);
     for (const auto& [offset, value] : c.dwords)
       machine.FindPciFunction(0, 1, 1)->SetDword(offset, value);
     machine.SetTracing(true);
     SmbusController controller{};
-    const bool set = testsupport::Acquires(
-        machine, nvidia_mcp::kNvidiaMcpBackend, controller,
-        {.Chip = &nvidia_mcp::kMcpChip, .Function = {0, 1, 1}, .IoBase = 0}, c.result);
+    const bool set = testsupport::Acquires(machine, nvidia_mcp::kNvidiaMcpBackend, controller,
+                                           {.Chip = &nvidia_mcp::kMcpChip,
+                                            .Function = {0, 1, 1},
+                                            .IoBase = 0,
+                                            .SecondHostUnsafe = c.secondUnsafe},
+                                           c.result);
     for (const TraceEntry& e : machine.Trace()) {
       const bool port = e.kind != Access::ConfigRead && e.kind != Access::ConfigWrite;
       EXPECT_FALSE(port && c.untouched != 0 && e.where >= c.untouched &&
                    e.where < c.untouched + 0x40)
-          << "a channel without an I/O base is not touched";
+          << "a channel without an I/O base, or unsafe, is not touched";
     }
     if (!set) continue;
     EXPECT_EQ(static_cast<NvContext*>(controller.Context)->IoBase, c.base);
