@@ -11,17 +11,6 @@ namespace {
 using smbiostest::ExactTable;
 using smbiostest::ReportField;
 
-enum Field {
-  SysMaker,
-  SysProduct,
-  SysVersion,
-  SysSerial,
-  BoardMaker,
-  BoardProduct,
-  BoardVersion,
-  BoardSerial
-};
-
 using Report = std::array<uint8_t, 1024>;
 
 Report ReportOf(const sim::SmbiosImage& image) {
@@ -71,7 +60,7 @@ TEST(SystemInfoReport, FieldsComeFromTheirStringNumbers) {
   };
   for (const auto& c : cases) {
     const Report r = ReportOf(c.image);
-    for (int f = SysMaker; f <= BoardSerial; ++f) {
+    for (int f = 0; f < 8; ++f) {
       EXPECT_EQ(ReportField(r.data(), f), c.fields[f]) << c.name << ", field " << f;
     }
     if (c.fields[1] ==
