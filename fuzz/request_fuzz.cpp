@@ -21,6 +21,7 @@
 #include "driver/driver_entry.h"
 #include "driver/ioctl.h"
 #include "driver/requests.h"
+#include "tests/support/request_table.h"
 #include "platform/host/host_kernel.h"
 #include "platform/host/io_manager.h"
 #include "sim/board.h"
@@ -58,22 +59,8 @@ struct Script {
   std::vector<ScriptRequest> requests;
 };
 
-// The request table's codes, in the order of their function numbers.
-struct TableCodes {
-  TableCodes() {
-    for (uint32_t function = 0x800; function < 0x1000; ++function) {
-      for (uint32_t access = 0; access < 4; ++access) {
-        const uint32_t code = DIMMIO_CONTROL_CODE(function, access);
-        if (FindRequest(code) != nullptr && count < kMaxTableCodes) codes[count++] = code;
-      }
-    }
-  }
-  static constexpr uint8_t kMaxTableCodes = 64;
-  uint32_t codes[kMaxTableCodes] = {};
-  uint8_t count = 0;
-};
-const TableCodes kTable;
-const uint8_t kTableCount = kTable.count;
+const std::vector<const RequestRow*> kTable = testsupport::RequestTableRows();
+const auto kTableCount = static_cast<uint8_t>(kTable.size());
 const uint8_t kAnyCode = kTableCount;            // 4 code bytes follow
 const uint8_t kOurDeviceType = kTableCount + 1;  // 2 low code bytes follow
 const uint8_t kSelectors = kOurDeviceType + 1;
@@ -105,7 +92,7 @@ bool Decode(const uint8_t* data, size_t size, size_t boardCount, Script* script)
     ScriptRequest request;
     const uint8_t selector = in.Byte() % kSelectors;
     if (selector < kTableCount) {
-      request.code = kTable.codes[selector];
+      request.code = kTable[selector]->Code;
     } else if (selector == kAnyCode) {
       request.code = in.Le(4);
     } else {  // kOurDeviceType

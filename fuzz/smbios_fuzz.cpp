@@ -5,8 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include <cstring>
-#include <memory>
+#include <vector>
 
 #include "smbios/smbios.h"
 #include "smbios/smbios_cache.h"
@@ -17,9 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t count = static_cast<uint32_t>(data[0] | (data[1] << 8));
   size_t length = size - 2;
   if (length > kSmbiosBufferSize) length = kSmbiosBufferSize;
-  std::unique_ptr<uint8_t[]> table(new uint8_t[length == 0 ? 1 : length]);
-  if (length != 0) std::memcpy(table.get(), data + 2, length);
-  const SmbiosTableRef ref{length == 0 ? nullptr : table.get(), static_cast<uint16_t>(length),
+  const std::vector<uint8_t> table(data + 2, data + 2 + length);
+  const SmbiosTableRef ref{table.empty() ? nullptr : table.data(), static_cast<uint16_t>(length),
                            count};
 
   volatile uint8_t sink = CountSlotsInTable(ref);

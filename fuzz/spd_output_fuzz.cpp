@@ -55,15 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!dump.Bytes.empty() && dump.Bytes.size() != 128 && dump.Bytes.size() != 256) __builtin_trap();
 
   // The strings after the image, as the BIOS would hand them over.
+  std::istringstream rest(std::string(data + image.size(), data + size));
   std::vector<std::string> strings(8);
-  size_t field = 0;
-  for (size_t i = image.size(); i < size && field < strings.size(); ++i) {
-    if (data[i] == 0) {
-      ++field;
-    } else {
-      strings[field] += static_cast<char>(data[i]);
-    }
-  }
+  for (std::string& text : strings) std::getline(rest, text, '\0');
   Report report;
   report.Target = "the fuzzer";
   report.System = PrintableSystemInfo({strings[0], strings[1], strings[2], strings[3], strings[4],

@@ -1,12 +1,10 @@
-// What the driver's own state shows of start-up and unload, and of the status
-// record helpers: what requests cannot see.
+// What the driver's own state shows of start-up and unload: what requests
+// cannot see.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 
 #include "discovery/pci_walk.h"
-#include "driver/op_status.h"
 #include "support/driver_test.h"
 
 namespace {
@@ -56,20 +54,6 @@ TEST_F(DriverTest, UnloadReleasesTheControllerAfterTheWorkerAndTheDevice) {
   io_.Unload();
   EXPECT_EQ(g_threadsAtRelease, 0) << "controller released while the worker lived";
   EXPECT_EQ(g_devicesAtRelease, 0) << "controller released before the device was deleted";
-}
-
-// A later failure with fewer detail words clears the ones the earlier left:
-// no stale detail reaches the caller.
-TEST(OpStatusTest, DetailWordsBeyondTheCountAreZero) {
-  OpStatus status;
-  std::memset(&status, 0xCC, sizeof status);
-  InitOpStatus(&status);
-  SetOpFailure(&status, OpError::SmbiosScanMap, 2, 0xF0000, 0x10000);
-  SetOpFailure(&status, OpError::ControllerAlloc, 1, 36);
-  SetHwFailure(&status, OpError::ReadByteFailed, 0x44);
-  EXPECT_EQ(status.Detail[0], 36u);
-  for (int i = 1; i < 6; ++i) EXPECT_EQ(status.Detail[i], 0u) << "detail word " << i;
-  for (int i = 1; i < 8; ++i) EXPECT_EQ(status.HwDetail[i], 0u) << "hardware detail word " << i;
 }
 
 }  // namespace

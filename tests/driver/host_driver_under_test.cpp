@@ -2,8 +2,8 @@
 // loaded by the host I/O manager.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "driver/device_extension.h"
 #include "driver/driver_entry.h"
@@ -113,15 +113,11 @@ class HostBuild : public DriverUnderTest {
     return requests_.size() - 1;
   }
 
-  int32_t Close(Handle handle) override {
-    closed_.push_back(files_.at(handle));
-    return io_.Close(files_.at(handle));
-  }
+  int32_t Close(Handle handle) override { return io_.Close(Take(handle)); }
 
   void EndProcess(const std::vector<Handle>& handles) override {
     std::vector<host::IoManager::File*> files;
-    for (Handle h : handles) files.push_back(files_.at(h));
-    closed_.insert(closed_.end(), files.begin(), files.end());
+    for (Handle h : handles) files.push_back(Take(h));
     io_.EndProcess(files);
   }
 
@@ -160,19 +156,16 @@ class HostBuild : public DriverUnderTest {
   KernelDevice* device_ = nullptr;
   host::IoManager::File* handle_ = nullptr;  // the one Submit sends through
   std::vector<host::Request*> requests_;
-  std::vector<host::IoManager::File*> files_;
-  std::vector<host::IoManager::File*> closed_;
+  std::vector<host::IoManager::File*> files_;  // null once closed
 
-  // Closes the Start handle and every handle Open gave, unless closed already.
+  // The handle's file, which the test closes now.
+  host::IoManager::File* Take(Handle handle) { return std::exchange(files_.at(handle), nullptr); }
+
+  // Closes the Start handle and every handle Open gave that is still open.
   void CloseAll() {
-    std::vector<host::IoManager::File*> open = files_;
-    open.push_back(handle_);
-    for (host::IoManager::File* file : open) {
-      if (file == nullptr || std::find(closed_.begin(), closed_.end(), file) != closed_.end()) {
-        continue;
-      }
-      closed_.push_back(file);
-      io_.Close(file);
+    if (handle_ != nullptr) io_.Close(std::exchange(handle_, nullptr));
+    for (host::IoManager::File*& file : files_) {
+      if (file != nullptr) io_.Close(std::exchange(file, nullptr));
     }
   }
 };

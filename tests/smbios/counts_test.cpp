@@ -18,18 +18,16 @@ struct CountCase {
   uint8_t expected;
 };
 
-uint8_t Count(uint8_t (*count)(const SmbiosTableRef&), const Fill& fill) {
-  sim::SmbiosBuilder b;
-  b.SystemInformation("M", "P", "V", "S");
-  fill(b);
-  b.EndOfTable();
-  const ExactTable table(b.Build());
-  return count(table.Ref());
-}
-
 template <size_t N>
 void ExpectCounts(uint8_t (*count)(const SmbiosTableRef&), const CountCase (&cases)[N]) {
-  for (const CountCase& c : cases) EXPECT_EQ(Count(count, c.fill), c.expected) << c.name;
+  for (const CountCase& c : cases) {
+    sim::SmbiosBuilder b;
+    b.SystemInformation("M", "P", "V", "S");
+    c.fill(b);
+    b.EndOfTable();
+    const ExactTable table(b.Build());
+    EXPECT_EQ(count(table.Ref()), c.expected) << c.name;
+  }
 }
 
 Fill Devices(int n, uint16_t size = 512) {

@@ -11,16 +11,6 @@ using smbiostest::SmbiosTest;
 
 constexpr uint32_t kTableAddress = 0x00200000;
 
-sim::SmbiosImage SmallTable(const std::string& product = "P") {
-  return sim::SmbiosBuilder()
-      .SystemInformation("M", product, "V", "S")
-      .PhysicalMemoryArray(2)
-      .MemoryDevice(256, "A")
-      .MemoryDevice(0, "B")
-      .EndOfTable()
-      .Build();
-}
-
 class LocatorTest : public SmbiosTest {};
 
 // An entry point at `at` for a table at `table`: a small one (its product
@@ -57,7 +47,16 @@ struct ScanCase {
 };
 
 std::vector<uint8_t> TableOf(size_t index, const Anchor& a) {
-  if (a.size == 0) return SmallTable("table" + std::to_string(index)).bytes;
+  if (a.size == 0) {
+    return sim::SmbiosBuilder()
+        .SystemInformation("M", "table" + std::to_string(index), "V", "S")
+        .PhysicalMemoryArray(2)
+        .MemoryDevice(256, "A")
+        .MemoryDevice(0, "B")
+        .EndOfTable()
+        .Build()
+        .bytes;
+  }
   std::vector<uint8_t> big(a.size);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7 + 1);
   return big;
@@ -67,8 +66,8 @@ std::vector<uint8_t> TableOf(size_t index, const Anchor& a) {
 // table the first query returns, and what it leaves in the status record,
 // also when discovery's look at the board identity made the first call.
 TEST_F(LocatorTest, TheFirstUsableTableIsCopiedAndEachFailureLeavesItsCode) {
-  const uint32_t n = static_cast<uint32_t>(SmallTable("table0").bytes.size());
   const Anchor good{0xF0040, 0x300000};
+  const uint32_t n = static_cast<uint32_t>(TableOf(0, good).size());
   namespace E = OpError;
   constexpr uint32_t T = kTableAddress, kNone = E::SmbiosNoEntryPoint;
   // clang-format off
