@@ -2,7 +2,6 @@
 // builder put in comes back out, and what a damaged or foreign image gives.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <sstream>
 #include <numeric>
 #include <regex>

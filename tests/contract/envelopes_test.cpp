@@ -5,7 +5,6 @@
 // caller's buffer is left alone.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <set>
 
 #include "contract_test.h"
