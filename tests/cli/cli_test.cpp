@@ -837,7 +837,9 @@ TEST(Errors, TextFromBelowComesOutInOneEscapedLine) {
     // clang-format on
     const Outcome run = RunOn(c.args, target);
     ExpectGives(run, c.exit, c.shown);
-    if (c.exit != 0) EXPECT_EQ(run.err, c.shown);
+    if (c.exit != 0) {
+      EXPECT_EQ(run.err, c.shown);
+    }
   }
 }
 

@@ -197,7 +197,9 @@ TEST_F(ChipsetTest, UnsafeBoardsGetNoControllerAndSayWhy) {
     const bool refused = !c.said.empty() && !c.secondOnly;
     ASSERT_EQ(g_calls.size(), refused ? 0u : 1u);
     EXPECT_EQ(out.available, !refused);
-    if (!refused) EXPECT_EQ(g_calls[0].secondHostUnsafe, c.secondOnly);
+    if (!refused) {
+      EXPECT_EQ(g_calls[0].secondHostUnsafe, c.secondOnly);
+    }
     for (const std::string* line : {&sapphire, &dfi, &ibm, &nf4}) {
       EXPECT_EQ(std::count(out.messages.begin(), out.messages.end(), *line),
                 *line == c.said ? 1 : 0);

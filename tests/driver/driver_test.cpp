@@ -28,7 +28,9 @@ TEST_F(DriverTest, AFailedLoadInstallsNoRoutines) {
     EXPECT_EQ(driver.DriverUnload, nullptr);
     for (auto routine : driver.MajorFunction) EXPECT_EQ(routine, nullptr);
     EXPECT_EQ(driver.DeviceObject, nullptr);
-    if (!linkRefused) EXPECT_EQ(PciDeviceCount, 0u);
+    if (!linkRefused) {
+      EXPECT_EQ(PciDeviceCount, 0u);
+    }
   }
 }
 

@@ -35,8 +35,9 @@ struct HostFaultCase {
 // A start seen as any byte written to the ports base + First..Last.
 template <uint16_t First, uint16_t Last>
 bool WritesAt(const Trace& trace, uint16_t base) {
-  return std::any_of(trace.begin(), trace.end(), [base](const TraceEntry& e) {
-    return e.kind == sim::Access::Out8 && e.where >= base + First && e.where <= base + Last;
+  const uint32_t first = base + First, last = base + Last;
+  return std::any_of(trace.begin(), trace.end(), [first, last](const TraceEntry& e) {
+    return e.kind == sim::Access::Out8 && e.where >= first && e.where <= last;
   });
 }
 // The 5595's registers are reached by an index write, then the data access.

@@ -105,7 +105,9 @@ TEST_F(IntelHostTest, ReleaseLeavesWhatTheFirmwareSetAsItHadIt) {
     const uint64_t writes = b.machine.ConfigWrites();
     ReleaseController(std::exchange(b.controller, nullptr));
     EXPECT_EQ(reg(), c.firmware) << "at release";
-    if (!c.aux) EXPECT_EQ(b.machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
+    if (!c.aux) {
+      EXPECT_EQ(b.machine.ConfigWrites() - writes, c.whileLoaded == c.firmware ? 0u : 1u);
+    }
     EXPECT_EQ(host.AuxWritesWithout(), 0u) << "a register the chip does not have";
   }
 }
